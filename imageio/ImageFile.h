@@ -1,0 +1,31 @@
+#pragma once
+#include <string>
+#include <string_view>
+
+#include "Image.h"
+
+// Picture files. The type is chosen by the file name's extension, compared
+// without regard to case: ".jpg" and ".jpeg" through libjpeg, ".bmp" and
+// ".png" through Qt's readers. Every failure is raised as EError with a
+// message for the user; a failure leaves the target image unchanged.
+//
+// A picture that declares more than kMaxPictureSide pixels on a side or more
+// than kMaxPicturePixels pixels in all is refused before it is decoded.
+constexpr int kMaxPictureSide = 30000;
+constexpr long long kMaxPicturePixels = 400LL * 1000 * 1000;
+
+// Reads a JPEG, BMP or PNG file into a 24-bit image at its own size.
+void LoadImageFile(const std::string& fileName, TImage& target);
+
+// Writes the image as a baseline JPEG file; the file is replaced only after a
+// complete write.
+void SaveJpegFile(const std::string& fileName, const TImage& image, int quality = 100);
+
+// Writes by extension: ".jpg"/".jpeg" JPEG at quality 100, ".bmp" 24-bit
+// bitmap, ".png". Any other extension is refused. Atomic like SaveJpegFile.
+void SaveImageFile(const std::string& fileName, const TImage& image);
+
+// JPEG in memory. Decoding delivers colour and greyscale sources as 24-bit
+// images; a damaged stream fails with "JPEG error #<libjpeg's error number>".
+std::string EncodeJpeg(const TImage& image, int quality);
+void DecodeJpeg(std::string_view bytes, TImage& target);
