@@ -1,0 +1,87 @@
+#pragma once
+#include <cstdint>
+#include <iosfwd>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+// A small, lenient, read-only XML reader for the XML-based LUT formats.
+// It turns a document into a tree of element nodes (name, attributes, text
+// value, children). It never rejects markup, knows no namespaces, DTDs or
+// entity references, and has no writer.
+
+// A text value exactly as collected from the document.
+class TXMLValue {
+public:
+    std::string Text;
+
+    const std::string& AsString() const { return Text; }
+    void SetAsString(std::string text) { Text = std::move(text); }
+    // The text as a number: trimmed, empty counts as 0, the first "." and the
+    // first "," both stand for the decimal point. Throws EError when the text
+    // is not a number.
+    double AsFloat() const;
+    // AsFloat rounded to the nearest integer, halves to even. Throws EError
+    // when the text is not a number or the value does not fit.
+    std::int64_t AsInteger() const;
+};
+
+// The attributes of one element, in order of first appearance; names compare
+// case-insensitively (ASCII letters).
+class TXMLAttributes {
+public:
+    using TItem = std::pair<std::string, std::unique_ptr<TXMLValue>>;
+    std::vector<TItem> Items;
+
+    void Clear() { Items.clear(); }
+    int Count() const { return static_cast<int>(Items.size()); }
+    // The value of the named attribute. A missing attribute is appended with
+    // an empty value, so reading it yields empty text and never fails.
+    TXMLValue& ByName(const std::string& name);
+};
+
+// One element, or the document root (whose name stays empty).
+class TXMLNode {
+public:
+    // Elements nested deeper than this make the load fail with EError rather
+    // than exhaust the stack.
+    static constexpr int kMaxDepth = 1000;
+
+    TXMLNode() = default;
+    TXMLNode(const TXMLNode&) = delete;
+    TXMLNode& operator=(const TXMLNode&) = delete;
+
+    std::string Name;
+    TXMLValue Value;
+    TXMLAttributes Attributes;
+    std::vector<std::unique_ptr<TXMLNode>> Children;
+
+    // Empties the name, the attributes and the children; Value stays.
+    void Clear();
+    TXMLNode& AddChild();
+
+    // Reads the whole file (refused above 256 MiB) and parses it. A file
+    // that cannot be opened raises EError naming it and the system's reason.
+    void LoadFromFile(const std::string& fileName);
+    void LoadFromStream(std::istream& stream);
+    void LoadFromText(std::string_view text);
+
+    int ChildCount() const { return static_cast<int>(Children.size()); }
+    // Throws EError for an index out of range.
+    TXMLNode& Child(int index) const;
+    // The first direct child with that name (ASCII case-insensitive); throws
+    // EError 'The "name" node is not found' when there is none.
+    TXMLNode& NodeByName(const std::string& name) const;
+    bool HasNode(const std::string& name) const;
+
+private:
+    const TXMLNode* FindChild(const std::string& name) const;
+    void ParseElement(std::string_view& rest, int depth);
+    void ParseAttributes(std::string_view text);
+    void ParseContent(std::string_view& rest, int depth);
+};
+
+// Largest document the reader loads from a file.
+constexpr std::uintmax_t kMaxXMLFileSize = 256u * 1024u * 1024u;
