@@ -1,0 +1,13 @@
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QStyleFactory>
+
+// The window tests need one QApplication for the whole run; the Fusion style
+// makes sizes and screenshots the same on every desktop.
+int main(int argc, char** argv) {
+    ::testing::InitGoogleTest(&argc, argv);
+    QApplication::setStyle(QStyleFactory::create(QStringLiteral("Fusion")));
+    QApplication app(argc, argv);
+    return RUN_ALL_TESTS();
+}
