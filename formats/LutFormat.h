@@ -1,0 +1,145 @@
+#pragma once
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "Error.h"
+#include "LUT.h"
+#include "TextFile.h"
+
+// The error every LUT format raises for a file it cannot use.
+class ELUTError : public EError {
+public:
+    using EError::EError;
+};
+
+// A LUT file format: detection, reading into a TLUT and writing a TLUT.
+class TLUTFormat {
+public:
+    virtual ~TLUTFormat() = default;
+    TLUTFormat(const TLUTFormat&) = delete;
+    TLUTFormat& operator=(const TLUTFormat&) = delete;
+
+    std::string Name;   // the format's own name (informational)
+    bool Is3D = false;  // stores a cube (true) or a curve (false)
+
+    // True when the file looks like this format. Never changes the file.
+    virtual bool CanRead(const std::string& fileName) = 0;
+    // Fills the cube or the curve, the size in use and Kind.
+    virtual void LoadFromFile(const std::string& fileName, TLUT& lut) = 0;
+    // Writes the LUT at its own size; Bits is the integer depth of formats
+    // that store integers and is ignored by decimal formats.
+    virtual void SaveToFile(const std::string& fileName, const TLUT& lut, int Bits) = 0;
+
+protected:
+    TLUTFormat(std::string name, bool is3D) : Name(std::move(name)), Is3D(is3D) {}
+};
+
+// A text format read line by line: owns the reading loop, the grid counters
+// and the completeness check; the concrete format supplies ParseLine.
+class TGenericLutFormat : public TLUTFormat {
+public:
+    void LoadFromFile(const std::string& fileName, TLUT& lut) override;
+
+protected:
+    using TLUTFormat::TLUTFormat;
+
+    // Called once with the whole file before the line loop.
+    virtual void ScanFile(const TTextFile& text) { (void)text; }
+    // Called for every line in file order, untrimmed.
+    virtual void ParseLine(const std::string& line, TLUT& lut) { (void)line; (void)lut; }
+
+    // Sets Size after checking it against the LUT's capacity (cube 2..101,
+    // curve 2..100001 by Is3D); raises ELUTError naming the size otherwise.
+    void SetSize(std::int64_t size);
+    // Stores one grid point at [RIndex][GIndex][BIndex] and advances the
+    // counters, red index fastest or blue index fastest. Does nothing when
+    // the grid is complete or the size unknown.
+    void StoreRedFastest(TLUT& lut, double red, double green, double blue);
+    void StoreBlueFastest(TLUT& lut, double red, double green, double blue);
+
+    std::int32_t RIndex = 0;
+    std::int32_t GIndex = 0;
+    std::int32_t BIndex = 0;
+    std::int32_t CurveIndex = 0;
+    std::int32_t Size = -1;
+    std::int32_t Range = -1;
+    bool Complete = false;
+    const TTextFile* TextFile = nullptr;  // valid only during LoadFromFile
+};
+
+// ---------------------------------------------------------------------------
+// Helpers shared by the formats.
+
+// Raises ELUTError naming the size unless it lies within 2..101 (cube) or
+// 2..100001 (curve); returns it otherwise.
+std::int32_t CheckedCubeSize(std::int64_t size);
+std::int32_t CheckedCurveSize(std::int64_t size);
+
+// Keyword detection on the first 4096 bytes of the file, compared upper-cased.
+// Both lists are comma-separated; blanks and control characters separate
+// items too and a double quote opens a quoted item. False when an excluded
+// keyword occurs or a required one does not.
+bool HasKeywords(const std::string& fileName, std::string_view required,
+                 std::string_view excluded);
+
+// Splits a keyword list as HasKeywords does.
+std::vector<std::string> SplitKeywordList(std::string_view list);
+
+// The first count bytes of the file (fewer if the file is shorter). Raises
+// EError with the system's reason when the file cannot be opened.
+std::string ReadFileHead(const std::string& fileName, std::size_t count);
+
+// 1-based position of keyword in line, both compared with ASCII letters
+// upper-cased; 0 when absent.
+int ContainsText(std::string_view keyword, std::string_view line);
+
+// Cuts the first token (up to the first tab, blank or comma) off text; the
+// text loses the token and that one delimiter. Without a delimiter the token
+// is the whole text and the text becomes empty.
+void NextToken(std::string& text, std::string& token);
+
+// head := text before the first delimiter (all of it when absent); the text
+// loses the head and the delimiter.
+void SplitAt(std::string_view delimiter, std::string& text, std::string& head);
+
+// Three integers, each divided by fullScale. With skipFirst, one leading
+// token (an index column) is dropped first. A fourth token makes it fail.
+bool ParseIntTriple(std::string_view line, double fullScale, bool skipFirst,
+                    double& first, double& second, double& third);
+
+// Three decimal numbers ("." separator whatever the locale, optional sign
+// and exponent). Any conversion error gives false; nothing is raised.
+bool ParseFloatTriple(std::string_view line, double& first, double& second, double& third);
+
+// A normalised value clamped to 0..1 (NaN to 0), times 2^bits - 1, rounded
+// half to even, as a decimal integer.
+std::string FormatScaled(int bits, double value);
+
+// Fixed-point text with exactly `decimals` digits after ".", a leading "-"
+// for negative values and at most 15 significant digits.
+std::string FormatFixed(int decimals, double value);
+
+// Trimming as the formats use it: characters up to the blank (control
+// characters and blanks) are removed from both ends.
+std::string_view TrimView(std::string_view text);
+std::string Trim(std::string_view text);
+// The first character after leading blanks and control characters, or '\0'.
+char FirstNonBlank(std::string_view text);
+// ASCII upper-casing.
+std::string UpperCase(std::string_view text);
+
+// Lenient number conversions: false on anything but a complete number.
+// Integers accept an optional sign and must fit in 32 bits.
+bool TryParseInt(std::string_view text, std::int32_t& value);
+bool TryParseFloat(std::string_view text, double& value);
+// Strict integer conversion of header numbers: raises ELUTError
+// "'<text>' is not a valid integer value." on malformed text.
+std::int32_t ParseInteger(std::string_view text);
+
+// The file name without folder and without extension.
+std::string BaseNameWithoutExtension(const std::string& fileName);
+// The extension with its dot ("" when none), as written.
+std::string FileExtension(const std::string& fileName);

@@ -1,0 +1,46 @@
+#pragma once
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+// Files larger than this are refused before they are read: no LUT file comes
+// near it (the largest text cube is about 30 MB), and it keeps hostile input
+// from exhausting memory.
+constexpr std::uint64_t kMaxLutFileBytes = 256ull * 1024 * 1024;
+
+// Reads a whole file into memory. Raises EError with the system's reason when
+// it cannot be opened or read, and refuses files above kMaxLutFileBytes.
+std::string ReadFileBytes(const std::string& fileName);
+
+// An ordered list of 8-bit text lines with load and save. Saving ends every
+// line, the last one included, with LineBreak (a single line feed).
+class TTextFile {
+public:
+    std::string LineBreak = "\n";
+
+    void Add(std::string line) { lines_.push_back(std::move(line)); }
+    void Clear() { lines_.clear(); }
+    void Reserve(std::size_t count) { lines_.reserve(count); }
+    std::size_t Count() const { return lines_.size(); }
+    const std::string& operator[](std::size_t index) const { return lines_[index]; }
+    std::string& operator[](std::size_t index) { return lines_[index]; }
+    const std::vector<std::string>& Lines() const { return lines_; }
+    auto begin() const { return lines_.begin(); }
+    auto end() const { return lines_.end(); }
+
+    // Replaces the lines by the lines of the file (see SetText).
+    void LoadFromFile(const std::string& fileName);
+    // Replaces the lines: a line ends at CR, LF or CR LF; a final line without
+    // a terminator counts; a terminator at the very end adds no empty line;
+    // a NUL byte ends the text.
+    void SetText(std::string_view text);
+    // Every line followed by LineBreak.
+    std::string Text() const;
+    // Writes Text() through WriteFileAtomically.
+    void SaveToFile(const std::string& fileName) const;
+
+private:
+    std::vector<std::string> lines_;
+};
