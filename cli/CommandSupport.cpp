@@ -1,0 +1,128 @@
+#include "CommandSupport.h"
+
+#include <algorithm>
+
+#include "ColorSpace.h"
+#include "FormatRegistry.h"
+#include "ImageFile.h"
+#include "LutConvert.h"
+#include "ReferenceLibrary.h"
+#include "Thumbnail.h"
+
+namespace {
+
+struct TSlider {
+    const char* Name;
+    int TLookPositions::*Field;
+};
+
+constexpr TSlider kSliders[] = {
+    {"gain", &TLookPositions::Gain},     {"saturation", &TLookPositions::Saturation},
+    {"yellow", &TLookPositions::Yellow}, {"orange", &TLookPositions::Orange},
+    {"red", &TLookPositions::Red},       {"violet", &TLookPositions::Violet},
+    {"blue", &TLookPositions::Blue},     {"green", &TLookPositions::Green},
+    {"low", &TLookPositions::Low},       {"middle", &TLookPositions::Middle},
+    {"high", &TLookPositions::High},
+};
+
+std::string LowerAscii(std::string text)
+{
+    for (char& c : text)
+        if (c >= 'A' && c <= 'Z')
+            c = static_cast<char>(c - 'A' + 'a');
+    return text;
+}
+
+} // namespace
+
+std::vector<TOptionSpec> GradingOptionSpecs()
+{
+    std::vector<TOptionSpec> specs;
+    for (const TSlider& slider : kSliders)
+        specs.push_back({slider.Name, true});
+    specs.push_back({"basic-analysis", false});
+    specs.push_back({"compress-saturation", false});
+    return specs;
+}
+
+TLookPositions PositionsFrom(const TArguments& arguments)
+{
+    TLookPositions positions;
+    for (const TSlider& slider : kSliders)
+        positions.*slider.Field = arguments.IntValue(slider.Name, kTrackBarMin, kTrackBarMax, kTrackBarDefault);
+    positions.AdvancedAnalysis = !arguments.Switch("basic-analysis");
+    positions.CompressSaturation = arguments.Switch("compress-saturation");
+    return positions;
+}
+
+const TLutOutputProfile& ChooseProfile(const TArguments& arguments, const std::string& output,
+                                       bool prefer3D, bool onlyPreferred)
+{
+    if (arguments.Has("profile")) {
+        const std::string& wanted = arguments.Value("profile");
+        const TLutOutputProfile* profile = FindOutputProfile(wanted);
+        if (!profile)
+            throw EUsageError("unknown output profile \"" + wanted +
+                              "\" ('ombrane-cli profiles' lists the names and numbers)");
+        return *profile;
+    }
+    const TLutOutputProfile* profile = FindProfileForFile(output, prefer3D);
+    if (!profile && !onlyPreferred)
+        profile = FindProfileForFile(output, !prefer3D);
+    if (!profile)
+        throw EUsageError("no " + std::string(onlyPreferred ? (prefer3D ? "3D " : "1D ") : "") +
+                          "output profile writes files like \"" + output + "\"; name one with --profile");
+    return *profile;
+}
+
+int ChooseBits(const TArguments& arguments, const TLutOutputProfile& profile)
+{
+    if (!arguments.Has("bits"))
+        return profile.DefaultBits;
+    int bits = 0;
+    const std::string& text = arguments.Value("bits");
+    if (!ParseWholeInt(text, bits) || bits < 8 || bits > 16 || bits % 2 != 0)
+        throw EUsageError("option --bits needs 8, 10, 12, 14 or 16, not \"" + text + "\"");
+    if (!profile.BitsSelectable)
+        throw EUsageError("the profile \"" + profile.Name + "\" does not let you choose the bit depth");
+    return bits;
+}
+
+std::string OutputFile(const TArguments& arguments)
+{
+    if (!arguments.Has("output"))
+        throw EUsageError("missing the output file (-o OUTPUT)");
+    const std::string& output = arguments.Value("output");
+    if (output.empty())
+        throw EUsageError("the output file name is empty");
+    return output;
+}
+
+void CheckPictureOutput(const std::string& fileName)
+{
+    const auto dot = fileName.find_last_of('.');
+    const auto slash = fileName.find_last_of('/');
+    const std::string extension =
+        (dot == std::string::npos || (slash != std::string::npos && dot < slash)) ? std::string()
+                                                                                   : LowerAscii(fileName.substr(dot));
+    static const char* const kKnown[] = {".jpg", ".jpeg", ".bmp", ".png"};
+    if (std::find(std::begin(kKnown), std::end(kKnown), extension) == std::end(kKnown))
+        throw EUsageError("cannot write pictures like \"" + fileName + "\": use .jpg, .jpeg, .bmp or .png");
+}
+
+TImage ReferenceCell(const std::string& fileName)
+{
+    TImage picture;
+    LoadImageFile(fileName, picture);
+    if (picture.Width() > kThumbnailSize || picture.Height() > kThumbnailSize)
+        picture = ReduceLikeLibrary(picture);
+    return MakeThumbnailCell(picture);
+}
+
+TLookSettings ReferenceLook(const std::string& fileName, const TLookPositions& positions)
+{
+    const TImage cell = ReferenceCell(fileName);
+    TColorStats stats{};
+    ComputeColorStats(cell, stats);
+    return MakeLookSettings(stats, positions);
+}

@@ -1,0 +1,43 @@
+#pragma once
+#include <string>
+#include <vector>
+
+#include "Arguments.h"
+#include "Image.h"
+#include "LookControls.h"
+#include "LookTransfer.h"
+
+struct TLutOutputProfile;
+
+// Pieces several commands share: the grading options, the choice of an
+// output profile and bit depth, and the road from a reference picture to
+// the look settings.
+
+// The eleven slider options and the two switches.
+std::vector<TOptionSpec> GradingOptionSpecs();
+// Slider positions from the grading options (100 and the window's switch
+// defaults where an option is absent).
+TLookPositions PositionsFrom(const TArguments& arguments);
+
+// The profile given with --profile (name or number), or else the first one
+// whose extension ends the output file name: of the preferred kind first,
+// then, unless onlyPreferred, of the other kind. EUsageError when none fits.
+const TLutOutputProfile& ChooseProfile(const TArguments& arguments, const std::string& output,
+                                       bool prefer3D, bool onlyPreferred);
+// --bits where the profile lets the user choose it, else its default.
+// EUsageError for a value other than 8, 10, 12, 14, 16 or a profile that
+// fixes its bit depth.
+int ChooseBits(const TArguments& arguments, const TLutOutputProfile& profile);
+
+// The -o option, which every writing command needs.
+std::string OutputFile(const TArguments& arguments);
+// Refuses (EUsageError) an output picture whose extension is not one the
+// picture writer knows, before any work is done.
+void CheckPictureOutput(const std::string& fileName);
+
+// The 150 x 150 thumbnail cell the window analyses for this reference: a
+// picture within 150 x 150 is taken as a library file; a larger one is
+// reduced as adding it to the library does.
+TImage ReferenceCell(const std::string& fileName);
+// The cell's statistics and the positions as look settings.
+TLookSettings ReferenceLook(const std::string& fileName, const TLookPositions& positions);

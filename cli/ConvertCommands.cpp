@@ -1,0 +1,54 @@
+#include "Arguments.h"
+#include "CommandSupport.h"
+#include "Commands.h"
+#include "FormatRegistry.h"
+#include "HelpTexts.h"
+#include "ImageFile.h"
+#include "LutConvert.h"
+#include "LutFormat.h"
+
+int RunConvert(const std::vector<std::string>& words)
+{
+    const TArguments arguments(words, {{"output", true, 'o'}, {"profile", true}, {"size", true}, {"bits", true}});
+    if (arguments.HelpAsked())
+        return PrintHelp(kConvertHelp);
+    arguments.ExpectPositionals(1, "the LUT file to convert (INPUT)");
+    const std::string output = OutputFile(arguments);
+
+    // The profile may depend on the input's kind, so the input is read
+    // first; every check on the command line itself comes before that.
+    int size = 0;
+    if (arguments.Has("size"))
+        size = arguments.IntValue("size", 2, kMaxCurveSize, 0);
+    if (arguments.Has("profile"))
+        ChooseBits(arguments, ChooseProfile(arguments, output, true, false));
+
+    const auto source = ReadLutFile(arguments.Positionals()[0]);
+    const TLutOutputProfile& profile = ChooseProfile(arguments, output, source->Kind != lkCurve, false);
+    if (size > kMaxCubeSize && ProfileIs3D(profile))
+        throw EUsageError("option --size needs an integer from 2 to 101 for the 3D profile \"" +
+                          profile.Name + "\", not " + std::to_string(size));
+    const int bits = ChooseBits(arguments, profile);
+
+    const auto target = PrepareForProfile(*source, profile, size);
+    ProfileFormat(profile).SaveToFile(output, *target, bits);
+    return 0;
+}
+
+int RunApply(const std::vector<std::string>& words)
+{
+    const TArguments arguments(words, {{"output", true, 'o'}});
+    if (arguments.HelpAsked())
+        return PrintHelp(kApplyHelp);
+    arguments.ExpectPositionals(2, "the LUT file and the picture (LUTFILE IMAGE)");
+    const std::string output = OutputFile(arguments);
+    CheckPictureOutput(output);
+
+    const auto lut = ReadLutFile(arguments.Positionals()[0]);
+    CheckUsableTables(*lut);
+    TImage picture;
+    LoadImageFile(arguments.Positionals()[1], picture);
+    lut->ApplyToImage(picture);
+    SaveImageFile(output, picture);
+    return 0;
+}

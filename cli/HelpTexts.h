@@ -1,0 +1,15 @@
+#pragma once
+#include <string_view>
+
+// The texts --help prints, for the program and for each command.
+extern const std::string_view kProgramHelp;
+extern const std::string_view kProfilesHelp;
+extern const std::string_view kFormatsHelp;
+extern const std::string_view kLookHelp;
+extern const std::string_view kGradeHelp;
+extern const std::string_view kConvertHelp;
+extern const std::string_view kApplyHelp;
+extern const std::string_view kLibraryHelp;
+
+// Prints a help text to standard output and returns the success status.
+int PrintHelp(std::string_view text);

@@ -1,0 +1,93 @@
+#include <QCoreApplication>
+
+#include <cstdio>
+#include <cstdlib>
+#include <exception>
+#include <iostream>
+#include <new>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "Arguments.h"
+#include "Commands.h"
+#include "HelpTexts.h"
+
+namespace {
+
+constexpr int kExitFailure = 1;
+constexpr int kExitUsage = 2;
+
+struct TCommand {
+    std::string_view Name;
+    int (*Run)(const std::vector<std::string>& words);
+};
+
+constexpr TCommand kCommands[] = {
+    {"profiles", RunProfiles}, {"formats", RunFormats}, {"look", RunLook},       {"grade", RunGrade},
+    {"convert", RunConvert},   {"apply", RunApply},     {"library", RunLibrary},
+};
+
+void Report(const std::string& message)
+{
+    std::cout.flush();
+    std::cerr << "ombrane-cli: " << message << std::endl;
+}
+
+// The help to point at after a usage error: the command's own when the
+// command is known, else the program's.
+std::string HelpHint(const std::vector<std::string>& words)
+{
+    for (const TCommand& command : kCommands)
+        if (!words.empty() && command.Name == words[0])
+            return "see 'ombrane-cli " + words[0] + " --help'";
+    return "see 'ombrane-cli --help'";
+}
+
+int Dispatch(const std::vector<std::string>& words)
+{
+    if (words.empty())
+        throw EUsageError("missing command");
+    const std::string& name = words[0];
+    if (name == "--help" || name == "-h" || name == "help")
+        return PrintHelp(kProgramHelp);
+    for (const TCommand& command : kCommands)
+        if (command.Name == name)
+            return command.Run(std::vector<std::string>(words.begin() + 1, words.end()));
+    throw EUsageError("unknown command \"" + name + "\"");
+}
+
+} // namespace
+
+int main(int argc, char* argv[])
+{
+    // Qt's picture readers and the settings store want an application
+    // object; no window is ever shown, so no display is needed.
+    if (std::getenv("QT_QPA_PLATFORM") == nullptr)
+        setenv("QT_QPA_PLATFORM", "offscreen", 0);
+    QCoreApplication application(argc, argv);
+    // The window's names: the settings and the per-user data folder are shared.
+    QCoreApplication::setOrganizationName("tarnwerk");
+    QCoreApplication::setApplicationName("Ombrane");
+
+    const std::vector<std::string> words(argv + 1, argv + argc);
+    try {
+        const int status = Dispatch(words);
+        std::cout.flush();
+        if (!std::cout) {
+            Report("cannot write to standard output");
+            return kExitFailure;
+        }
+        return status;
+    } catch (const EUsageError& error) {
+        Report(std::string(error.what()) + "; " + HelpHint(words));
+        return kExitUsage;
+    } catch (const std::bad_alloc&) {
+        Report("out of memory");
+    } catch (const std::exception& error) {
+        Report(error.what());
+    } catch (...) {
+        Report("unexpected failure");
+    }
+    return kExitFailure;
+}
