@@ -1,0 +1,40 @@
+#pragma once
+#include "ColorSpace.h"
+
+class TLUT;
+
+// Saturation factors, 1.0 leaves saturation unchanged. The hue factors are
+// anchored at Red 0 (and 360), Orange 30, Yellow 60, Green 120, Blue 240,
+// Violet 300 degrees; the tone factors at lightness 0, 0.5 and 1.
+struct TSaturationFactors {
+    float Overall = 1.0f;
+    float Yellow = 1.0f;
+    float Orange = 1.0f;
+    float Red = 1.0f;
+    float Violet = 1.0f;
+    float Blue = 1.0f;
+    float Green = 1.0f;
+    float Low = 1.0f;
+    float Middle = 1.0f;
+    float High = 1.0f;
+};
+
+// Everything a look is built from.
+struct TLookSettings {
+    TColorStats Stats;               // statistics of the reference image
+    double Gain = 0.05;              // chroma gain divisor; 0 switches the transfer off
+    bool AdvancedAnalysis = true;    // blend the ranges by luma, else their plain average
+    bool CompressSaturation = false; // compress saturation above 0.4 before the transfer
+    TSaturationFactors Factors;
+};
+
+constexpr int kMinLookCubeSize = 2;
+
+// Fills Cube entries [0..N-1]^3, N = lut.CubeSize, with the look: every grid
+// colour's chroma is scaled by the reference's spread and moved to its mean,
+// then its saturation is adjusted by the factors. Nothing else of the LUT is
+// changed. Throws EError when CubeSize is outside 2..101.
+void BuildLookCube(const TLookSettings& settings, const TSaturationFactors& factors, TLUT& lut);
+
+// The saturation stage of one colour (in place).
+void AdjustSaturation(const TSaturationFactors& factors, double& R, double& G, double& B);
