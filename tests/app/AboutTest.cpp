@@ -6,6 +6,8 @@
 #include <QFontInfo>
 #include <QFontMetrics>
 #include <QFrame>
+#include <QIcon>
+#include <QPixmap>
 #include <QLabel>
 #include <QPushButton>
 #include <QTest>
@@ -108,6 +110,18 @@ TEST(AboutTest, ShowsTheProductRecordInTheFixedLayout) {
 
     QDir().mkpath(QStringLiteral(SCREENSHOT_DIR));
     EXPECT_TRUE(form.grab().save(QStringLiteral(SCREENSHOT_DIR "/about-box.png")));
+}
+
+TEST(AboutTest, ShowsTheApplicationIcon) {
+    const QIcon before = QApplication::windowIcon();
+    QPixmap red(32, 32);
+    red.fill(QColor(200, 10, 10));
+    QApplication::setWindowIcon(QIcon(red));
+    TAboutForm form(ProductInfo());
+    QApplication::setWindowIcon(before);
+    const QPixmap shown = Child<QLabel>(form, "ProductImage")->pixmap();
+    ASSERT_FALSE(shown.isNull());
+    EXPECT_EQ(shown.toImage().pixelColor(16, 16), QColor(200, 10, 10));
 }
 
 TEST(AboutTest, LongProductNameShrinksUntilItFits) {
