@@ -1,0 +1,153 @@
+"""OpenColorIO's writers, read by us.
+
+`ociobakelut` bakes a colour correction that mixes the channels (slope,
+offset and power per channel, then a saturation change) into the formats it
+writes and whose reader we have. Each baked file is read two ways:
+
+* directly by our reader (lut_eval), compared with OpenColorIO reading the
+  same file, at the grid points and at random colours: both must see the
+  same table (FLOAT_SLACK);
+* through `ombrane-cli convert` into a six-decimal Cube file, compared at the
+  grid points with OpenColorIO's own evaluation of the correction: the
+  difference may be the baked format's quantisation (integers at 12 bits for
+  the 3dl family, six decimals for the cube family) plus the six decimals of
+  the converted file. Integer formats cannot hold values outside 0..1, so
+  there the expected values are clamped.
+"""
+
+from interop_support import (
+    FLOAT_SLACK, SIX_DECIMALS, InteropCase, clamp01, cli, data_lines, grid_points,
+    half_step, main, max_difference, ocio_apply, ocio_file_processor, our_lookup,
+    ramp_points, random_points, require_ociobakelut, run,
+)
+import interop_support as support
+
+SLOPE = (1.2, 0.9, 0.8)
+OFFSET = (0.02, -0.01, 0.05)
+POWER = (0.8, 1.1, 1.3)
+SATURATION = 0.7
+
+
+def bake_arguments(with_saturation=True):
+    args = ["--slope"] + [str(v) for v in SLOPE]
+    args += ["--offset"] + [str(v) for v in OFFSET]
+    args += ["--power"] + [str(v) for v in POWER]
+    if with_saturation:
+        args += ["--sat", str(SATURATION)]
+    return args
+
+
+def correction_processor(with_saturation=True):
+    """The same correction as ociobakelut builds it: one CDL step per option,
+    applied in order, without clamping."""
+    ocio = support.OCIO
+    steps = []
+    for setter, value in (("setSlope", SLOPE), ("setOffset", OFFSET), ("setPower", POWER)):
+        step = ocio.CDLTransform()
+        getattr(step, setter)(list(value))
+        steps.append(step)
+    if with_saturation:
+        step = ocio.CDLTransform()
+        step.setSat(SATURATION)
+        steps.append(step)
+    group = ocio.GroupTransform(steps)
+    return ocio.Config.CreateRaw().getProcessor(group).getDefaultCPUProcessor()
+
+
+# (ociobakelut format, file name, cube size, quantisation, integer format)
+BAKES_3D = [
+    ("iridas_cube", "iridas.cube", 33, SIX_DECIMALS, False),
+    ("resolve_cube", "resolve.cube", 33, SIX_DECIMALS, False),
+    ("flame", "flame17.3dl", 17, half_step(12), True),
+    ("flame", "flame33.3dl", 33, half_step(12), True),
+    ("lustre", "lustre17.3dl", 17, half_step(12), True),
+    ("lustre", "lustre33.3dl", 33, half_step(12), True),
+]
+
+
+class WeReadOcioBakes(InteropCase):
+
+    def setUp(self):
+        super().setUp()
+        require_ociobakelut(self)
+
+    def bake(self, fmt, name, size, with_saturation=True, extra=()):
+        path = self.path(name)
+        run(["ociobakelut"] + bake_arguments(with_saturation) +
+            ["--format", fmt, "--cubesize", str(size)] + list(extra) + [path])
+        return path
+
+    def test_3d_bakes(self):
+        for fmt, name, size, quantisation, integers in BAKES_3D:
+            with self.subTest(format=fmt, size=size):
+                path = self.bake(fmt, name, size)
+                grid = grid_points(size)
+                points = grid + random_points(300, seed=size)
+
+                info, ours = our_lookup(path, points)
+                self.assertEqual((info["kind"], info["cube"]), (1, size), "%s read as %r" % (name, info))
+                peer = ocio_apply(ocio_file_processor(path), points)
+                self.assertClose(ours, peer, FLOAT_SLACK,
+                                 "%s: our reader against OpenColorIO's" % name, points)
+
+                converted = self.path(name + ".converted.cube")
+                cli("convert", path, "-o", converted, "--profile", "Cube 3D Davinci")
+                info, values = our_lookup(converted, grid)
+                self.assertEqual(info["cube"], size, "convert kept the size of %s" % name)
+                expected = ocio_apply(correction_processor(), grid)
+                if integers:
+                    expected = clamp01(expected)
+                self.assertClose(values, expected, quantisation + SIX_DECIMALS + FLOAT_SLACK,
+                                 "%s converted, against OpenColorIO's correction" % name, grid)
+
+    def test_1d_bake(self):
+        """Without the saturation step the correction works on each channel
+        alone, and the cube baker writes a 1D table (LUT_1D_SIZE)."""
+        length = 1024
+        path = self.bake("resolve_cube", "curve.cube", length, with_saturation=False)
+        with open(path) as f:
+            self.assertIn("LUT_1D_SIZE %d" % length, f.read())
+        ramp = ramp_points(length)
+        points = ramp + random_points(300, seed=1)
+
+        info, ours = our_lookup(path, points)
+        self.assertEqual((info["kind"], info["curve"]), (0, length), "read as %r" % info)
+        peer = ocio_apply(ocio_file_processor(path), points)
+        self.assertClose(ours, peer, FLOAT_SLACK, "our curve reader against OpenColorIO's", points)
+
+        converted = self.path("curve.converted.cube")
+        cli("convert", path, "-o", converted, "--profile", "Cube 1D")
+        info, values = our_lookup(converted, ramp)
+        self.assertEqual((info["kind"], info["curve"]), (0, length))
+        expected = ocio_apply(correction_processor(with_saturation=False), ramp)
+        self.assertClose(values, expected, 2 * SIX_DECIMALS + FLOAT_SLACK,
+                         "curve converted, against OpenColorIO's correction", ramp)
+
+    def test_truelight_input_lut_is_read_as_cube_data(self):
+        """Documented difference. OpenColorIO's Truelight baker always writes
+        an "# InputLUT" section (a 1D table in front of the cube). Our reader
+        takes the size from "# width" and every non-comment line after it as
+        cube data, red fastest, so the input table's lines fill the first grid
+        points and the cube is shifted. This test pins down that reading."""
+        size = 17
+        path = self.bake("truelight", "truelight.cub", size)
+        lines = data_lines(path)
+        grid = grid_points(size)
+        info, ours = our_lookup(path, grid)
+        self.assertEqual((info["name"], info["cube"]), ("Cube 3D Truelight", size))
+
+        expected = []
+        for r in range(size):
+            for g in range(size):
+                for b in range(size):
+                    k = (b * size + g) * size + r  # red fastest in the file
+                    expected.append(tuple(float(v) for v in lines[k].split()))
+        self.assertClose(ours, expected, FLOAT_SLACK, "our reading of the Truelight bake", grid)
+
+        peer = ocio_apply(ocio_file_processor(path), grid)
+        worst, _ = max_difference(ours, peer)
+        self.assertGreater(worst, 0.1, "the Truelight input table no longer shifts our reading")
+
+
+if __name__ == "__main__":
+    main()

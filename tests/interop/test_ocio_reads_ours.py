@@ -1,0 +1,146 @@
+"""Our 3D writers, read by OpenColorIO.
+
+For every 3D output profile whose file format OpenColorIO reads, a look
+exported with `ombrane-cli look` is loaded by OpenColorIO and evaluated at
+every grid point and at a few hundred random colours. Two comparisons:
+
+* with our own LookupNormalized on the same file (lut_eval): both programs
+  read the same numbers and interpolate trilinearly, so they agree up to
+  OpenColorIO's 32-bit float arithmetic (FLOAT_SLACK). A layout, order or
+  scale that the peer reads differently shows up far above that;
+* with the same look exported at the same size as a six-decimal Cube 3D
+  file: the file may differ from it only by its own quantisation (half a
+  step of 1/(2^bits - 1), or of the sixth decimal). Off the grid the bound
+  is the same, because a trilinear lookup is a convex combination of eight
+  grid values.
+"""
+import os
+import unittest
+
+from interop_support import (
+    FLOAT_SLACK, SIX_DECIMALS, InteropCase, export_look, grid_points, half_step,
+    main, ocio_apply, ocio_file_processor, our_lookup, random_points, require_ocio,
+)
+import interop_support as support
+
+# (profile, file name, grid size, quantisation bound of the written values).
+# Files go out under the extension the peer knows the format by: the 3dl
+# profiles (and "Dolby DD3") as .3dl, Lustre as a 3dl file with its mesh
+# header, the Truelight cube as .cub.
+PROFILES = [
+    ("3DL Scratch, Autodesk, Blackmagic, Cine-tal", "scratch.3dl", 17, half_step(12)),
+    ("3DL Fusion", "fusion.3dl", 33, half_step(12)),
+    ("Dolby DD3", "dolby.3dl", 17, half_step(12)),
+    ("Autodesk Lustre 3D", "lustre.3dl", 33, half_step(12)),
+    ("Cube 3D Iridas, Nuke, AfterEffects", "iridas.cube", 32, SIX_DECIMALS),
+    ("Cube 3D Davinci", "davinci.cube", 33, SIX_DECIMALS),
+    ("Cube 3D Truelight", "truelight.cub", 32, SIX_DECIMALS),
+    ("Pandora 3D, Apple 3D m3d", "pandora.m3d", 17, half_step(16)),
+    ("Technicolor 3D mga", "technicolor.mga", 33, half_step(16)),
+]
+
+# The same profiles under their own extensions, where those differ from the
+# one the peer expects: OpenColorIO picks its reader by extension first and
+# then tries every other reader, so these load too.
+OWN_EXTENSIONS = [
+    ("Dolby DD3", "dolby.dd3", 17),
+    ("Autodesk Lustre 3D", "lustre.lut", 33),
+    ("Cube 3D Truelight", "truelight.cube", 32),
+]
+
+RANDOM_COLOURS = 300
+
+
+class OcioReadsOurLooks(InteropCase):
+
+    def setUp(self):
+        super().setUp()
+        require_ocio(self)
+        self.reference = self.reference_picture()
+
+    def reference_cube(self, size):
+        """The same look at the same size, written with six decimals."""
+        path = self.path("reference-%d.cube" % size)
+        if not os.path.exists(path):
+            export_look(self.reference, path, "Cube 3D Davinci", size)
+        return path
+
+    def check_profile(self, profile, name, size, quantisation):
+        path = export_look(self.reference, self.path(name), profile)
+        points = grid_points(size) + random_points(RANDOM_COLOURS, seed=size)
+
+        info, ours = our_lookup(path, points)
+        self.assertEqual((info["kind"], info["cube"]), (1, size),
+                         "%s: our reader should see a %d-point cube" % (profile, size))
+
+        peer = ocio_apply(ocio_file_processor(path), points)
+        self.assertClose(peer, ours, FLOAT_SLACK,
+                         "%s: OpenColorIO against our lookup of %s" % (profile, name), points)
+
+        _, exact = our_lookup(self.reference_cube(size), points)
+        self.assertClose(peer, exact, quantisation + SIX_DECIMALS + FLOAT_SLACK,
+                         "%s: OpenColorIO against the six-decimal look" % profile, points)
+
+    def test_profiles(self):
+        for profile, name, size, quantisation in PROFILES:
+            with self.subTest(profile=profile):
+                self.check_profile(profile, name, size, quantisation)
+
+    def test_own_extensions_load(self):
+        for profile, name, size in OWN_EXTENSIONS:
+            with self.subTest(profile=profile, file=name):
+                path = export_look(self.reference, self.path(name), profile)
+                points = grid_points(size)
+                _, ours = our_lookup(path, points)
+                peer = ocio_apply(ocio_file_processor(path), points)
+                self.assertClose(peer, ours, FLOAT_SLACK,
+                                 "%s written as %s, read by OpenColorIO" % (profile, name), points)
+
+    def test_tetrahedral_interpolation_stays_within_each_cell(self):
+        """OpenColorIO's default for 3D LUTs is trilinear, like ours; a host
+        that asks it for tetrahedral interpolation gets the same values on the
+        grid and, off the grid, a value within the range of the eight corners
+        of the cell: both interpolations are convex combinations of them."""
+        size = 33
+        path = self.reference_cube(size)
+        grid = grid_points(size)
+        _, table = our_lookup(path, grid)
+        tetra = ocio_file_processor(path, support.OCIO.INTERP_TETRAHEDRAL)
+        self.assertClose(ocio_apply(tetra, grid), table, FLOAT_SLACK,
+                         "tetrahedral lookup on the grid points", grid)
+
+        points = random_points(RANDOM_COLOURS, seed=99)
+        _, ours = our_lookup(path, points)
+        peer = ocio_apply(tetra, points)
+        largest = 0.0
+        for point, mine, theirs in zip(points, ours, peer):
+            corners = cell_corners(table, size, point)
+            for channel in range(3):
+                low = min(c[channel] for c in corners) - FLOAT_SLACK
+                high = max(c[channel] for c in corners) + FLOAT_SLACK
+                self.assertTrue(low <= theirs[channel] <= high,
+                                "tetrahedral value %r leaves its cell at %r" % (theirs, point))
+                self.assertTrue(low <= mine[channel] <= high,
+                                "our trilinear value %r leaves its cell at %r" % (mine, point))
+                largest = max(largest, abs(mine[channel] - theirs[channel]))
+        # The two must not coincide everywhere, or the peer was not asked for
+        # a different interpolation at all.
+        self.assertGreater(largest, FLOAT_SLACK)
+        print("tetrahedral against trilinear, largest difference off the grid: %.3g" % largest)
+
+
+def cell_corners(table, size, point):
+    """The eight grid values around a point; table is in grid_points order."""
+    step = size - 1
+    base = [min(int(c * step), step - 1) for c in point]
+    corners = []
+    for dr in (0, 1):
+        for dg in (0, 1):
+            for db in (0, 1):
+                r, g, b = base[0] + dr, base[1] + dg, base[2] + db
+                corners.append(table[(r * size + g) * size + b])
+    return corners
+
+
+if __name__ == "__main__":
+    main()

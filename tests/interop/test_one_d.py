@@ -1,0 +1,127 @@
+"""The 1D family: our curve writers against OpenColorIO, and round trips.
+
+A non-trivial curve (a different shape per channel, within 0..1) is written
+as a plain Cube 1D source file and converted with `ombrane-cli convert` into
+our 1D formats:
+
+* Codex 1D ("LUT: 3 N" followed by the red, green and blue lists) is the
+  layout OpenColorIO reads as "Discreet 1D LUT"; under the .lut extension it
+  picks that reader first, under the profile's own .dat it finds it after
+  trying the readers for that extension;
+* our Cube 1D file is read by OpenColorIO's cube readers;
+* S.two 1D has no peer here; it is round-tripped through our own readers.
+"""
+from interop_support import (
+    FLOAT_SLACK, SIX_DECIMALS, InteropCase, cli, half_step, main, ocio_apply,
+    ocio_file_processor, our_lookup, ramp_points, random_points, require_ocio,
+)
+
+LENGTH = 1024
+CODEX = "Codex 1D, Sony SRW-1, Scratch 1D"
+
+
+def curve(x):
+    return (x ** 0.6, x * x, 0.1 + 0.8 * x)
+
+
+def write_source(path, length=LENGTH):
+    lines = ["TITLE \"source\"", "LUT_1D_SIZE %d" % length]
+    for i in range(length):
+        lines.append("%.6f %.6f %.6f" % curve(i / (length - 1)))
+    with open(path, "w") as f:
+        f.write("\n".join(lines) + "\n")
+    return path
+
+
+class OneDimensionalFormats(InteropCase):
+
+    def setUp(self):
+        super().setUp()
+        self.source = write_source(self.path("source.cube"))
+        self.ramp = ramp_points(LENGTH)
+        self.points = self.ramp + random_points(300, seed=5)
+        _, self.source_values = our_lookup(self.source, self.points)
+        # The source file itself must read as the curve it was written from.
+        expected = [curve(p[0]) for p in self.ramp]
+        self.assertClose(self.source_values[:LENGTH], expected, SIX_DECIMALS + FLOAT_SLACK,
+                         "the source curve as we read it", self.ramp)
+
+    def convert(self, name, profile, *extra):
+        path = self.path(name)
+        cli("convert", self.source, "-o", path, "--profile", profile, *extra)
+        return path
+
+    def test_codex_1d_read_as_discreet_1d(self):
+        require_ocio(self)
+        for name in ("codex.lut", "codex.dat"):
+            with self.subTest(file=name):
+                path = self.convert(name, CODEX)
+                with open(path) as f:
+                    self.assertIn("LUT: 3 %d" % LENGTH, f.read())
+                info, ours = our_lookup(path, self.points)
+                self.assertEqual((info["name"], info["kind"], info["curve"]),
+                                 ("Codex 1D, Scratch 1D", 0, LENGTH))
+                peer = ocio_apply(ocio_file_processor(path), self.points)
+                self.assertClose(peer, ours, FLOAT_SLACK,
+                                 "%s: OpenColorIO against our reading" % name, self.points)
+                self.assertClose(peer, self.source_values, half_step(10) + SIX_DECIMALS + FLOAT_SLACK,
+                                 "%s: OpenColorIO against the source curve" % name, self.points)
+
+    def test_codex_1d_longer_than_its_bit_depth(self):
+        """Documented difference of the format itself: the writer scales by
+        2^bits - 1 (1023 at the profile's 10 bits), every reader divides by the
+        entry count minus one. At 4096 entries OpenColorIO and we agree with
+        each other, and both read every value 1023/4095 of what was written."""
+        require_ocio(self)
+        length = 4096
+        path = self.convert("codex4096.lut", CODEX, "--size", str(length))
+        ramp = ramp_points(length)
+        _, ours = our_lookup(path, ramp)
+        peer = ocio_apply(ocio_file_processor(path), ramp)
+        self.assertClose(peer, ours, FLOAT_SLACK, "OpenColorIO against our reading", ramp)
+        _, source = our_lookup(self.source, ramp)
+        scaled = [tuple(v * 1023 / 4095 for v in p) for p in source]
+        self.assertClose(ours, scaled, half_step(10) * 1023 / 4095 + SIX_DECIMALS + FLOAT_SLACK,
+                         "the 4096-entry Codex file as read back", ramp)
+
+    def test_cube_1d_read_by_ocio(self):
+        require_ocio(self)
+        path = self.convert("curve.cube", "Cube 1D")
+        info, ours = our_lookup(path, self.points)
+        self.assertEqual((info["name"], info["curve"]), ("Cube 1D", LENGTH))
+        peer = ocio_apply(ocio_file_processor(path), self.points)
+        self.assertClose(peer, ours, FLOAT_SLACK, "OpenColorIO against our reading", self.points)
+        self.assertClose(peer, self.source_values, 2 * SIX_DECIMALS + FLOAT_SLACK,
+                         "OpenColorIO against the source curve", self.points)
+
+    def test_stwo_round_trip(self):
+        """Source -> S.two (10-bit integers) -> Cube 1D, each step read back."""
+        stwo = self.convert("look.swto.xml", "S.two 1D")
+        info, values = our_lookup(stwo, self.points)
+        self.assertEqual((info["name"], info["curve"]), ("S.two 1D", LENGTH))
+        self.assertClose(values, self.source_values, half_step(10) + FLOAT_SLACK,
+                         "S.two against the source curve", self.points)
+
+        back = self.path("back.cube")
+        cli("convert", stwo, "-o", back, "--profile", "Cube 1D")
+        info, again = our_lookup(back, self.points)
+        self.assertEqual(info["curve"], LENGTH)
+        self.assertClose(again, values, SIX_DECIMALS + FLOAT_SLACK,
+                         "S.two converted back to Cube 1D", self.points)
+
+    def test_cube_1d_round_trip(self):
+        """Cube 1D -> Cube 1D keeps every entry to the sixth decimal."""
+        first = self.convert("first.cube", "Cube 1D")
+        second = self.path("second.cube")
+        cli("convert", first, "-o", second, "--profile", "Cube 1D")
+        _, once = our_lookup(first, self.points)
+        _, twice = our_lookup(second, self.points)
+        self.assertClose(once, self.source_values, SIX_DECIMALS + FLOAT_SLACK, "first conversion", self.points)
+        self.assertClose(twice, once, FLOAT_SLACK, "second conversion", self.points)
+        with open(second) as f:
+            signatures = [line for line in f if "Converted by Quor LUT Converter" in line]
+        self.assertEqual(len(signatures), 1, "the signature line piles up on conversion")
+
+
+if __name__ == "__main__":
+    main()
