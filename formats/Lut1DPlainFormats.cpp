@@ -1,0 +1,263 @@
+#include "Lut1DPlainFormats.h"
+
+#include <cmath>
+
+namespace {
+
+constexpr const char* kSignature = "# Converted by Quor LUT Converter";
+
+std::string ScaledTriple(int bits, const TRGBDouble& entry)
+{
+    return FormatScaled(bits, entry.Red) + " " + FormatScaled(bits, entry.Green) + " " +
+           FormatScaled(bits, entry.Blue);
+}
+
+// Cuts the next token after trimming what remains; trimmed.
+std::string_view CutTrimmed(std::string_view& text)
+{
+    text = TrimView(text);
+    std::size_t end = 0;
+    while (end < text.size() && text[end] != '\t' && text[end] != ' ' && text[end] != ',')
+        ++end;
+    const std::string_view token = text.substr(0, end);
+    text = end < text.size() ? text.substr(end + 1) : std::string_view();
+    return TrimView(token);
+}
+
+bool ExtensionIs(const std::string& fileName, std::string_view upperExtension)
+{
+    return UpperCase(FileExtension(fileName)) == upperExtension;
+}
+
+}  // namespace
+
+// ----------------------------------------------------------- shared parts
+
+void TCountedCurveLutFormat::LoadFromFile(const std::string& fileName, TLUT& lut)
+{
+    TCurveLutFormat::LoadFromFile(fileName, lut);
+    // The driver left the LUT alone when fewer than two entries were read.
+    CheckedCurveSize(Size);
+}
+
+bool TCountedCurveLutFormat::IsSkipped(std::string_view line)
+{
+    const char first = FirstNonBlank(line);
+    return first == '\0' || first == '#';
+}
+
+void TCountedCurveLutFormat::TakeDataLine(TLUT& lut, bool parsed, double red, double green,
+                                          double blue)
+{
+    if (Size == -1)
+        Size = 0;
+    if (parsed)
+        StoreCounted(lut, red, green, blue);
+    Complete = true;
+}
+
+// ------------------------------------------------------ Autodesk Lustre 1D
+
+bool TLustre1DLutFormat::CanRead(const std::string& fileName)
+{
+    return HasKeywords(fileName, "LUT16", "") || HasKeywords(fileName, "LUT12", "");
+}
+
+void TLustre1DLutFormat::ParseLine(const std::string& line, TLUT& lut)
+{
+    if (IsSkipped(line))
+        return;
+    if (Range == -1) {
+        const std::string_view header = TrimView(line);
+        if (header == "LUT16")
+            Range = 16;
+        else if (header == "LUT12")
+            Range = 12;
+        Size = 0;
+        return;
+    }
+    double red = 0, green = 0, blue = 0;
+    const double fullScale = std::ldexp(1.0, Range) - 1.0;
+    const bool parsed = ParseIntTriple(line, fullScale, true, red, green, blue);
+    TakeDataLine(lut, parsed, red, green, blue);
+}
+
+void TLustre1DLutFormat::SaveToFile(const std::string& fileName, const TLUT& lut, int Bits)
+{
+    const std::int32_t size = CheckedCurveSize(lut.CurveSize);
+    FullScaleForBits(Bits);
+    TTextFile text;
+    text.Reserve(static_cast<std::size_t>(size) + 4);
+    text.Add("LUT" + std::to_string(Bits));
+    text.Add("");
+    text.Add(kSignature);
+    text.Add("");
+    for (std::int32_t i = 0; i < size; ++i)
+        text.Add(std::to_string(i) + " " + ScaledTriple(Bits, lut.Curve[i]));
+    text.SaveToFile(fileName);
+}
+
+// ------------------------------------------------------- Colorfront OSD 1D
+
+bool TColorFrontOSD1DLutFormat::CanRead(const std::string& fileName)
+{
+    return ExtensionIs(fileName, ".1DLUT");
+}
+
+void TColorFrontOSD1DLutFormat::ParseLine(const std::string& line, TLUT& lut)
+{
+    if (IsSkipped(line))
+        return;
+    double red = 0, green = 0, blue = 0;
+    const bool parsed = ParseFloatTriple(line, red, green, blue);
+    TakeDataLine(lut, parsed, red, green, blue);
+}
+
+void TColorFrontOSD1DLutFormat::SaveToFile(const std::string& fileName, const TLUT& lut, int)
+{
+    const std::int32_t size = CheckedCurveSize(lut.CurveSize);
+    TTextFile text;
+    text.Reserve(static_cast<std::size_t>(size));
+    for (std::int32_t i = 0; i < size; ++i) {
+        const TRGBDouble& entry = lut.Curve[i];
+        text.Add(FormatFixed(6, entry.Red) + " " + FormatFixed(6, entry.Green) + " " +
+                 FormatFixed(6, entry.Blue));
+    }
+    text.SaveToFile(fileName);
+}
+
+// --------------------------------------------------------------- Fusion 1D
+
+bool TFusion1DLutFormat::CanRead(const std::string& fileName)
+{
+    return HasKeywords(fileName, "F5LT", "");
+}
+
+void TFusion1DLutFormat::ParseLine(const std::string& line, TLUT& lut)
+{
+    if (IsSkipped(line))
+        return;
+    if (Range == -1) {
+        std::int32_t bits = 0;
+        if (TryParseInt(TrimView(line), bits)) {
+            // The bit depth gives the divisor 2^bits - 1 of every value.
+            FullScaleForBits(bits);
+            Range = bits;
+            Size = 0;
+        }
+        return;
+    }
+    std::string_view rest(line);
+    std::int32_t values[3] = {0, 0, 0};
+    bool parsed = true;
+    for (int channel = 0; channel < 3 && parsed; ++channel) {
+        CutTrimmed(rest);  // the entry number before each value
+        const std::string_view token = channel < 2 ? CutTrimmed(rest) : TrimView(rest);
+        parsed = TryParseInt(token, values[channel]);
+    }
+    const double fullScale = std::ldexp(1.0, Range) - 1.0;
+    TakeDataLine(lut, parsed, values[0] / fullScale, values[1] / fullScale,
+                 values[2] / fullScale);
+}
+
+void TFusion1DLutFormat::SaveToFile(const std::string& fileName, const TLUT& lut, int Bits)
+{
+    const std::int32_t size = CheckedCurveSize(lut.CurveSize);
+    FullScaleForBits(Bits);
+    TTextFile text;
+    text.Reserve(static_cast<std::size_t>(size) + 4);
+    text.Add("F5LT");
+    text.Add("");
+    text.Add(std::to_string(Bits));
+    text.Add("");
+    for (std::int32_t i = 0; i < size; ++i) {
+        const TRGBDouble& entry = lut.Curve[i];
+        const std::string index = std::to_string(i);
+        text.Add(index + " " + FormatScaled(Bits, entry.Red) + " " + index + " " +
+                 FormatScaled(Bits, entry.Green) + " " + index + " " +
+                 FormatScaled(Bits, entry.Blue));
+    }
+    text.SaveToFile(fileName);
+}
+
+// ---------------------------------------------------- Blackmagic HDLink 1D
+
+bool TBlackmagic1DLutFormat::CanRead(const std::string& fileName)
+{
+    return HasKeywords(fileName, "HDLINK", "");
+}
+
+void TBlackmagic1DLutFormat::ParseLine(const std::string& line, TLUT& lut)
+{
+    if (IsSkipped(line))
+        return;
+    const char first = FirstNonBlank(line);
+    if (first < '0' || first > '9')
+        return;
+    double red = 0, green = 0, blue = 0;
+    const bool parsed = ParseFloatTriple(line, red, green, blue);
+    TakeDataLine(lut, parsed, red / 1000, green / 1000, blue / 1000);
+}
+
+void TBlackmagic1DLutFormat::SaveToFile(const std::string& fileName, const TLUT& lut, int)
+{
+    const std::int32_t size = CheckedCurveSize(lut.CurveSize);
+    TTextFile text;
+    text.Reserve(static_cast<std::size_t>(size) + 1);
+    text.Add("R\tG\tB - HDLINK GAMMA TABLE");
+    for (std::int32_t i = 0; i < size; ++i) {
+        const TRGBDouble& entry = lut.Curve[i];
+        text.Add(FormatFixed(2, entry.Red * 1000) + " " + FormatFixed(2, entry.Green * 1000) +
+                 " " + FormatFixed(2, entry.Blue * 1000));
+    }
+    text.SaveToFile(fileName);
+}
+
+// ---------------------------------------------------- Cine-tal and Shake 1D
+
+bool TCinetal1DLutFormat::CanRead(const std::string&)
+{
+    return false;
+}
+
+void TCinetal1DLutFormat::SaveToFile(const std::string& fileName, const TLUT& lut, int Bits)
+{
+    const std::int32_t size = CheckedCurveSize(lut.CurveSize);
+    FullScaleForBits(Bits);
+    TTextFile text;
+    text.Reserve(static_cast<std::size_t>(size));
+    for (std::int32_t i = 0; i < size; ++i)
+        text.Add(ScaledTriple(Bits, lut.Curve[i]));
+    text.SaveToFile(fileName);
+}
+
+// ---------------------------------------------- DaVinci Resolve ilut, olut
+
+void TDavinciLut1DLutFormat::ParseLine(const std::string& line, TLUT& lut)
+{
+    if (IsSkipped(line))
+        return;
+    std::string_view rest(line);
+    std::int32_t values[3] = {0, 0, 0};
+    bool parsed = true;
+    for (int channel = 0; channel < 3 && parsed; ++channel)
+        parsed = TryParseInt(CutTrimmed(rest), values[channel]);
+    TakeDataLine(lut, parsed, values[0] / fullScale_, values[1] / fullScale_,
+                 values[2] / fullScale_);
+}
+
+void TDavinciLut1DLutFormat::SaveToFile(const std::string&, const TLUT&, int)
+{
+    RaiseNoWriter(Name);
+}
+
+bool TDavinciILut1DLutFormat::CanRead(const std::string& fileName)
+{
+    return ExtensionIs(fileName, ".ILUT") &&
+           UpperCase(ReadFileHead(fileName, 4096)).find("<IRIDASCRIPT>") == std::string::npos;
+}
+
+bool TDavinciOLut1DLutFormat::CanRead(const std::string& fileName)
+{
+    return ExtensionIs(fileName, ".OLUT");
+}

@@ -1,0 +1,108 @@
+#pragma once
+#include <string>
+
+#include "Lut1DFormats.h"
+
+// 1D formats whose files carry no entry count: the readers count the data
+// lines. Size is the number of entries stored so far (-1 before the first
+// data line or header) and the index of the next entry.
+class TCountedCurveLutFormat : public TCurveLutFormat {
+public:
+    // The generic driver, then a table of fewer than two entries is refused.
+    void LoadFromFile(const std::string& fileName, TLUT& lut) override;
+
+protected:
+    using TCurveLutFormat::TCurveLutFormat;
+
+    // Blank lines and "#" lines are not data.
+    static bool IsSkipped(std::string_view line);
+    // One data line: a parsed entry is appended; every data line, parsed or
+    // not, marks the table complete.
+    void TakeDataLine(TLUT& lut, bool parsed, double red, double green, double blue);
+};
+
+class TLustre1DLutFormat : public TCountedCurveLutFormat {
+public:
+    TLustre1DLutFormat() : TCountedCurveLutFormat("Autodesk Lustre 1D") {}
+    bool CanRead(const std::string& fileName) override;
+    void SaveToFile(const std::string& fileName, const TLUT& lut, int Bits) override;
+
+protected:
+    void ParseLine(const std::string& line, TLUT& lut) override;
+};
+
+class TColorFrontOSD1DLutFormat : public TCountedCurveLutFormat {
+public:
+    TColorFrontOSD1DLutFormat() : TCountedCurveLutFormat("Colorfront OSD 1D") {}
+    bool CanRead(const std::string& fileName) override;
+    void SaveToFile(const std::string& fileName, const TLUT& lut, int Bits) override;
+
+protected:
+    void ParseLine(const std::string& line, TLUT& lut) override;
+};
+
+class TFusion1DLutFormat : public TCountedCurveLutFormat {
+public:
+    TFusion1DLutFormat() : TCountedCurveLutFormat("Fusion 1D") {}
+    bool CanRead(const std::string& fileName) override;
+    void SaveToFile(const std::string& fileName, const TLUT& lut, int Bits) override;
+
+protected:
+    void ParseLine(const std::string& line, TLUT& lut) override;
+};
+
+class TBlackmagic1DLutFormat : public TCountedCurveLutFormat {
+public:
+    TBlackmagic1DLutFormat() : TCountedCurveLutFormat("Blackmagic HDLink 1D") {}
+    bool CanRead(const std::string& fileName) override;
+    void SaveToFile(const std::string& fileName, const TLUT& lut, int Bits) override;
+
+protected:
+    void ParseLine(const std::string& line, TLUT& lut) override;
+};
+
+// Writer only: integers at the bit depth, no header.
+class TCinetal1DLutFormat : public TCountedCurveLutFormat {
+public:
+    TCinetal1DLutFormat() : TCountedCurveLutFormat("Cine-tal 1D") {}
+    bool CanRead(const std::string& fileName) override;
+    void SaveToFile(const std::string& fileName, const TLUT& lut, int Bits) override;
+
+protected:
+    TCinetal1DLutFormat(std::string name) : TCountedCurveLutFormat(std::move(name)) {}
+};
+
+// Writes exactly as Cine-tal 1D; only its output profile differs.
+class TShake1DLutFormat : public TCinetal1DLutFormat {
+public:
+    TShake1DLutFormat() : TCinetal1DLutFormat("Shake 1D") {}
+};
+
+// Reader only: three integers per line at a fixed full scale.
+class TDavinciLut1DLutFormat : public TCountedCurveLutFormat {
+public:
+    // No writer: raises ELUTError.
+    void SaveToFile(const std::string& fileName, const TLUT& lut, int Bits) override;
+
+protected:
+    TDavinciLut1DLutFormat(std::string name, double fullScale)
+        : TCountedCurveLutFormat(std::move(name)), fullScale_(fullScale) {}
+    void ParseLine(const std::string& line, TLUT& lut) override;
+
+private:
+    double fullScale_;
+};
+
+// 14-bit input LUT.
+class TDavinciILut1DLutFormat : public TDavinciLut1DLutFormat {
+public:
+    TDavinciILut1DLutFormat() : TDavinciLut1DLutFormat("DaVinci Resolve ilut 1D", 16383.0) {}
+    bool CanRead(const std::string& fileName) override;
+};
+
+// 12-bit output LUT.
+class TDavinciOLut1DLutFormat : public TDavinciLut1DLutFormat {
+public:
+    TDavinciOLut1DLutFormat() : TDavinciLut1DLutFormat("DaVinci Resolve olut 1D", 4095.0) {}
+    bool CanRead(const std::string& fileName) override;
+};
