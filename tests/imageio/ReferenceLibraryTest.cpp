@@ -1,0 +1,196 @@
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QSettings>
+#include <QTemporaryDir>
+#include <algorithm>
+#include <cstdlib>
+#include <functional>
+
+#include "Error.h"
+#include "ImageFile.h"
+#include "ImageResize2.h"
+#include "ReferenceLibrary.h"
+
+namespace {
+
+TImage Gradient(int width, int height) {
+    TImage image(width, height);
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x) {
+            std::uint8_t* p = image.Row(y) + 3 * x;
+            p[0] = static_cast<std::uint8_t>(255 * x / std::max(1, width - 1));
+            p[1] = static_cast<std::uint8_t>(255 * y / std::max(1, height - 1));
+            p[2] = static_cast<std::uint8_t>(255 * (x + y) / (width + height));
+        }
+    return image;
+}
+
+bool Throws(const std::function<void()>& action, std::string* message = nullptr) {
+    try {
+        action();
+    } catch (const EError& error) {
+        if (message) *message = error.what();
+        return true;
+    }
+    return false;
+}
+
+QByteArray ReadBytes(const QString& path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+bool IsWhiteRow(const TImage& image, int y) {
+    const std::uint8_t* row = image.Row(y);
+    return std::all_of(row, row + 3 * image.Width(), [](std::uint8_t v) { return v == 255; });
+}
+
+class ReferenceLibraryTest : public ::testing::Test {
+protected:
+    QTemporaryDir dir;
+    QString Folder() const { return dir.filePath("lib"); }
+    void SetUp() override { QDir().mkpath(Folder()); }
+    TReferenceLibrary Library() const { return TReferenceLibrary(Folder().toStdString()); }
+};
+
+}  // namespace
+
+TEST_F(ReferenceLibraryTest, FolderChoice) {
+    // A configured folder is used as it is, even when missing; nothing is created.
+    const std::string configured = dir.filePath("elsewhere").toStdString();
+    EXPECT_EQ(ResolveLibraryFolder(configured, dir.path().toStdString(), "/nonexistent"), configured);
+    EXPECT_FALSE(QFileInfo::exists(dir.filePath("elsewhere")));
+
+    // Empty: "lib" beside the program, created.
+    const QString program = dir.filePath("program");
+    QDir().mkpath(program);
+    const std::string beside = ResolveLibraryFolder("", program.toStdString(), dir.filePath("user").toStdString());
+    EXPECT_EQ(QDir::cleanPath(QString::fromStdString(beside)), QDir::cleanPath(program + "/lib"));
+    EXPECT_TRUE(QFileInfo(program + "/lib").isDir());
+    EXPECT_FALSE(QFileInfo::exists(dir.filePath("user")));
+
+    // A program folder where nothing can be created (it is a file): the
+    // per-user folder's "lib" instead.
+    QFile blocker(dir.filePath("blocker"));
+    ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
+    blocker.close();
+    const std::string perUser =
+        ResolveLibraryFolder("", dir.filePath("blocker").toStdString(), dir.filePath("user").toStdString());
+    EXPECT_EQ(QDir::cleanPath(QString::fromStdString(perUser)), QDir::cleanPath(dir.filePath("user/lib")));
+    EXPECT_TRUE(QFileInfo(dir.filePath("user/lib")).isDir());
+}
+
+TEST_F(ReferenceLibraryTest, SettingsAreReadNeverWritten) {
+    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, dir.filePath("config"));
+    {
+        QSettings settings(QSettings::NativeFormat, QSettings::UserScope, "tarnwerk", "Ombrane");
+        settings.remove("lib");
+    }
+    // First run: the default folder exists afterwards; no value was stored.
+    const QString first = QString::fromStdString(ReadLibraryFolder());
+    EXPECT_TRUE(first.endsWith("lib"));
+    EXPECT_TRUE(QFileInfo(first).isDir());
+    {
+        QSettings settings(QSettings::NativeFormat, QSettings::UserScope, "tarnwerk", "Ombrane");
+        EXPECT_FALSE(settings.contains("lib"));
+        settings.setValue("lib", dir.filePath("missing"));
+    }
+    EXPECT_EQ(QString::fromStdString(ReadLibraryFolder()), dir.filePath("missing"));
+    EXPECT_FALSE(QFileInfo::exists(dir.filePath("missing")));
+}
+
+TEST_F(ReferenceLibraryTest, FilesNamesAndCaptions) {
+    TReferenceLibrary library = Library();
+    for (const char* name : {"a.jpeg", ".hidden.jpeg", "notes.txt"}) {
+        QFile file(Folder() + "/" + name);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    }
+    QDir().mkpath(Folder() + "/sub.jpeg");
+    std::vector<std::string> files = library.Files();
+    std::sort(files.begin(), files.end());
+    EXPECT_EQ(files, (std::vector<std::string>{".hidden.jpeg", "a.jpeg", "notes.txt"}));
+    EXPECT_TRUE(TReferenceLibrary("/no/such/folder").Files().empty());
+
+    EXPECT_EQ(library.NameForAdd("/photos/holiday.bmp"), "holiday.jpeg");
+    EXPECT_EQ(library.NameForAdd("my.trip.JPG"), "my.trip.jpeg");
+    EXPECT_EQ(TReferenceLibrary::CaptionOf("sunset.jpg"), "sunset");
+    EXPECT_EQ(TReferenceLibrary::CaptionOf("my.trip.jpeg"), "my.trip");
+    EXPECT_TRUE(library.Contains("a.jpeg"));
+    EXPECT_FALSE(library.Contains("b.jpeg"));
+}
+
+TEST_F(ReferenceLibraryTest, AddStoresAFittedJpegAndCellsCentreIt) {
+    TReferenceLibrary library = Library();
+    const TImage picture = Gradient(300, 100);
+    SaveImageFile(dir.filePath("wide.bmp").toStdString(), picture);
+    library.Add(dir.filePath("wide.bmp").toStdString());
+    ASSERT_TRUE(library.Contains("wide.jpeg"));
+
+    TImage stored;
+    LoadImageFile(library.PathOf("wide.jpeg"), stored);
+    ASSERT_EQ(stored.Width(), 150);
+    ASSERT_EQ(stored.Height(), 50);
+    // The stored picture is the Lanczos reduction, give or take JPEG's error.
+    const TImage fitted = FitImage(picture, 150, 150);
+    int worst = 0;
+    for (int y = 0; y < 50; ++y)
+        for (int i = 0; i < 150 * 3; ++i) worst = std::max(worst, std::abs(stored.Row(y)[i] - fitted.Row(y)[i]));
+    EXPECT_LE(worst, 12);
+    EXPECT_TRUE(ReduceLikeLibrary(picture).SamePixels(stored));
+
+    const TImage cell = library.LoadCell("wide.jpeg");
+    ASSERT_EQ(cell.Width(), 150);
+    ASSERT_EQ(cell.Height(), 150);
+    for (int y = 0; y < 50; ++y) EXPECT_TRUE(IsWhiteRow(cell, y)) << y;
+    for (int y = 100; y < 150; ++y) EXPECT_TRUE(IsWhiteRow(cell, y)) << y;
+    for (int y = 50; y < 100; ++y)
+        EXPECT_EQ(std::memcmp(cell.Row(y), stored.Row(y - 50), 150 * 3), 0) << y;
+
+    // A picture larger than the cell put there by hand shows its centre.
+    const TImage big = Gradient(400, 400);
+    SaveImageFile(library.PathOf("big.bmp"), big);
+    const TImage centre = library.LoadCell("big.bmp");
+    for (int y = 0; y < 150; ++y) EXPECT_EQ(std::memcmp(centre.Row(y), big.Row(y + 125) + 3 * 125, 150 * 3), 0);
+
+    // An unreadable file fails with the loader's message.
+    std::string message;
+    QFile text(Folder() + "/notes.txt");
+    ASSERT_TRUE(text.open(QIODevice::WriteOnly));
+    text.close();
+    EXPECT_TRUE(Throws([&] { library.LoadCell("notes.txt"); }, &message));
+    EXPECT_EQ(message, "Unknown picture file extension (.txt)");
+}
+
+TEST_F(ReferenceLibraryTest, RenameAndRemoveAddressTheRealFileAndRefuseSafely) {
+    TReferenceLibrary library = Library();
+    SaveJpegFile(library.PathOf("sunset.jpg"), Gradient(20, 20));
+    SaveJpegFile(library.PathOf("taken.jpg"), Gradient(30, 10));
+    const QByteArray sunset = ReadBytes(Folder() + "/sunset.jpg");
+    const QByteArray taken = ReadBytes(Folder() + "/taken.jpg");
+
+    std::string message;
+    for (const char* bad : {"", "   ", "a/b", "a\\b", "taken", ".."}) {
+        EXPECT_TRUE(Throws([&] { library.Rename("sunset.jpg", bad); }, &message)) << bad;
+        EXPECT_FALSE(message.empty());
+    }
+    EXPECT_EQ(ReadBytes(Folder() + "/sunset.jpg"), sunset);
+    EXPECT_EQ(ReadBytes(Folder() + "/taken.jpg"), taken);
+
+    EXPECT_EQ(library.Rename("sunset.jpg", "sunset"), "sunset.jpg");
+    EXPECT_EQ(library.Rename("sunset.jpg", "newname"), "newname.jpg");
+    EXPECT_FALSE(library.Contains("sunset.jpg"));
+    EXPECT_EQ(ReadBytes(Folder() + "/newname.jpg"), sunset);
+
+    // A file that is gone cannot be renamed; the reason is given.
+    EXPECT_TRUE(Throws([&] { library.Rename("gone.jpeg", "other"); }, &message));
+    EXPECT_NE(message.find("gone.jpeg"), std::string::npos);
+
+    library.Remove("newname.jpg");
+    EXPECT_FALSE(library.Contains("newname.jpg"));
+    EXPECT_TRUE(Throws([&] { library.Remove("newname.jpg"); }, &message));
+    EXPECT_NE(message.find("newname.jpg"), std::string::npos);
+    EXPECT_EQ(ReadBytes(Folder() + "/taken.jpg"), taken);
+}
