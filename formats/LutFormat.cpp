@@ -101,6 +101,14 @@ std::int32_t CheckedCurveSize(std::int64_t size)
     return static_cast<std::int32_t>(size);
 }
 
+std::int32_t CheckedBits(int bits)
+{
+    if (bits < 1 || bits > 32)
+        throw ELUTError("Unsupported bit depth " + std::to_string(bits) +
+                        ": integer LUT files hold 1 to 32 bits.");
+    return bits;
+}
+
 // ---------------------------------------------------------------------------
 // Text helpers.
 

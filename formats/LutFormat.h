@@ -77,6 +77,9 @@ protected:
 // 2..100001 (curve); returns it otherwise.
 std::int32_t CheckedCubeSize(std::int64_t size);
 std::int32_t CheckedCurveSize(std::int64_t size);
+// Raises ELUTError naming the depth unless an integer format can write it
+// (1..32 bits); returns it otherwise.
+std::int32_t CheckedBits(int bits);
 
 // Keyword detection on the first 4096 bytes of the file, compared upper-cased.
 // Both lists are comma-separated; blanks and control characters separate

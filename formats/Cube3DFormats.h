@@ -1,0 +1,85 @@
+#pragma once
+#include <cstdint>
+#include <string>
+
+#include "LutFormat.h"
+
+// The cube family: a size keyword followed by one line of three decimals per
+// grid point, red index fastest. Cube 3D is the model; Truelight and FSI CFE
+// differ in their header and detection.
+class TCube3DLutFormat : public TGenericLutFormat {
+public:
+    TCube3DLutFormat() : TGenericLutFormat("Cube 3D", true) {}
+    bool CanRead(const std::string& fileName) override;
+    void SaveToFile(const std::string& fileName, const TLUT& lut, int Bits) override;
+
+protected:
+    TCube3DLutFormat(std::string name) : TGenericLutFormat(std::move(name), true) {}
+    void ParseLine(const std::string& line, TLUT& lut) override;
+    // Lines met before the size is known.
+    virtual void ParseHeaderLine(const std::string& line, TLUT& lut);
+};
+
+// Truelight cube text. Files from other programs may carry a 1D input table
+// (grid-index units 0..N-1) between "# InputLUT" and "# Cube"; it is read into
+// the curve and the LUT then applies curve and cube.
+class TCube3DTruelightLutFormat : public TCube3DLutFormat {
+public:
+    TCube3DTruelightLutFormat() : TCube3DLutFormat("Cube 3D Truelight") {}
+    bool CanRead(const std::string& fileName) override;
+    void LoadFromFile(const std::string& fileName, TLUT& lut) override;
+    void SaveToFile(const std::string& fileName, const TLUT& lut, int Bits) override;
+
+protected:
+    void ParseLine(const std::string& line, TLUT& lut) override;
+    void ParseHeaderLine(const std::string& line, TLUT& lut) override;
+
+private:
+    void ParseMarker(std::string_view comment);
+    void ParseInputLine(const std::string& line, TLUT& lut);
+
+    std::int32_t InputLength = -1;  // "# lutLength", -1 when not given
+    bool InInputTable = false;
+    bool HasInputTable = false;
+};
+
+class TFSI_CFE_3DLutFormat : public TCube3DLutFormat {
+public:
+    TFSI_CFE_3DLutFormat() : TCube3DLutFormat("FSI CFE (Flanders Scientific) 3D") {}
+    bool CanRead(const std::string& fileName) override;
+    void SaveToFile(const std::string& fileName, const TLUT& lut, int Bits) override;
+};
+
+// A 1D shaper table ahead of the cube.
+class TNucoda3DLutFormat : public TGenericLutFormat {
+public:
+    TNucoda3DLutFormat() : TGenericLutFormat("Nucoda 3D", true) {}
+    bool CanRead(const std::string& fileName) override;
+    void LoadFromFile(const std::string& fileName, TLUT& lut) override;
+    void SaveToFile(const std::string& fileName, const TLUT& lut, int Bits) override;
+
+    std::int32_t CurveLength = 0;
+    std::int32_t ShaperLength = 4096;
+    std::int32_t CubeType = 0;
+    bool HasCurve = false;
+    bool HasCube = false;
+
+protected:
+    void ParseLine(const std::string& line, TLUT& lut) override;
+
+private:
+    void ParseDataLine(const std::string& line, TLUT& lut);
+};
+
+// Integers at a bit depth, blue index fastest.
+class TCodex3DLutFormat : public TGenericLutFormat {
+public:
+    TCodex3DLutFormat() : TGenericLutFormat("Codex 3D", true) {}
+    bool CanRead(const std::string& fileName) override;
+    void SaveToFile(const std::string& fileName, const TLUT& lut, int Bits) override;
+
+    std::int32_t ReadBits = 12;
+
+protected:
+    void ParseLine(const std::string& line, TLUT& lut) override;
+};

@@ -1,0 +1,19 @@
+#pragma once
+#include <string>
+
+#include "LutFormat.h"
+
+// A binary 64-point cube: a 128-byte header and one little-endian 32-bit word
+// per grid point (10 bits per channel, full scale 1008), red index fastest.
+class TFSI_DIT_3DLutFormat : public TLUTFormat {
+public:
+    static constexpr int kGridSize = 64;
+    static constexpr int kHeaderBytes = 128;
+    static constexpr std::uint32_t kMagic = 0x42340299;
+    static constexpr double kFullScale = 1008.0;
+
+    TFSI_DIT_3DLutFormat() : TLUTFormat("FSI DIT (Flanders Scientific) 3D", true) {}
+    bool CanRead(const std::string& fileName) override;
+    void LoadFromFile(const std::string& fileName, TLUT& lut) override;
+    void SaveToFile(const std::string& fileName, const TLUT& lut, int Bits) override;
+};

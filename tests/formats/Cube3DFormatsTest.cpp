@@ -1,0 +1,368 @@
+#include <gtest/gtest.h>
+
+#include "Cube3DFormats.h"
+#include "FormatTestSupport.h"
+
+namespace {
+
+using formattest::IdentityCube;
+using formattest::RandomCube;
+
+class Cube3DFormatsTest : public formattest::TScratchFolderTest {};
+
+// Half a unit of the sixth decimal, plus room for the binary conversion.
+constexpr double kSixDecimals = 0.5e-6 + 1e-12;
+
+TEST_F(Cube3DFormatsTest, CubeWriterLayout)
+{
+    auto lut = IdentityCube(2);
+    lut->Comments = {"first", "second"};
+    TCube3DLutFormat format;
+    const std::string file = PathOf("look.cube");
+    format.SaveToFile(file, *lut, 12);
+    const auto lines = ReadLines(file);
+    ASSERT_EQ(lines.size(), 5u + 8u);
+    EXPECT_EQ(lines[0], "# first");
+    EXPECT_EQ(lines[1], "# second");
+    EXPECT_EQ(lines[2], "# Converted by Quor LUT Converter");
+    EXPECT_EQ(lines[3], "");
+    EXPECT_EQ(lines[4], "LUT_3D_SIZE 2");
+    EXPECT_EQ(lines[5], "0.000000 0.000000 0.000000");
+    EXPECT_EQ(lines[6], "1.000000 0.000000 0.000000");  // red fastest
+    EXPECT_EQ(lines[7], "0.000000 1.000000 0.000000");
+    EXPECT_EQ(lines[9], "0.000000 0.000000 1.000000");
+    EXPECT_EQ(lines[12], "1.000000 1.000000 1.000000");
+
+    auto odd = IdentityCube(17);
+    odd->Cube[16][16][16] = TRGBDouble{0.25, 0.1234564, -0.5};
+    format.SaveToFile(file, *odd, 0);
+    const auto oddLines = ReadLines(file);
+    ASSERT_EQ(oddLines.size(), 3u + 4913u);
+    EXPECT_EQ(oddLines[2], "LUT_3D_SIZE 17");
+    EXPECT_EQ(oddLines[4], "0.062500 0.000000 0.000000");
+    EXPECT_EQ(oddLines.back(), "0.250000 0.123456 -0.500000");
+}
+
+TEST_F(Cube3DFormatsTest, CubeRoundTrip)
+{
+    TCube3DLutFormat format;
+    for (int size : {2, 17}) {
+        auto written = RandomCube(size, size);
+        written->Comments = {"graded look", "second line"};
+        const std::string file = PathOf("rt" + std::to_string(size) + ".cube");
+        format.SaveToFile(file, *written, 0);
+        auto read = std::make_unique<TLUT>();
+        format.LoadFromFile(file, *read);
+        EXPECT_EQ(read->Kind, lkCube);
+        formattest::ExpectCubesNear(*written, *read, kSixDecimals);
+        EXPECT_EQ(read->Comments, (std::vector<std::string>{
+                                      "graded look", "second line", "Converted by Quor LUT Converter"}));
+    }
+}
+
+TEST_F(Cube3DFormatsTest, CubeReaderHeaderRules)
+{
+    const std::string file = WriteRaw(
+        "other.cube",
+        "TITLE \"x\"\r\n#  a comment  \r\n0.5 0.5 0.5\r\nDOMAIN_MIN 0 0 0\r\n"
+        "lut_3d_size 2\r\n# after the size\r\n\r\n"
+        "0 0 0\r\n1 0 0\r\n0 1 0\r\n1 1 0\r\n0 0 1\r\n1 0 1\r\n0 1 1\r\n1 1 0.75\r\n");
+    auto lut = std::make_unique<TLUT>();
+    TCube3DLutFormat format;
+    format.LoadFromFile(file, *lut);
+    EXPECT_EQ(lut->CubeSize, 2);
+    EXPECT_EQ(lut->Comments, (std::vector<std::string>{"a comment"}));
+    EXPECT_EQ(lut->Cube[1][0][0].Red, 1.0);
+    EXPECT_EQ(lut->Cube[0][1][0].Green, 1.0);
+    EXPECT_EQ(lut->Cube[1][1][1].Blue, 0.75);
+    EXPECT_EQ(lut->Cube[0][0][0].Red, 0.0);  // the line before the size is not data
+
+    const std::string shortFile = WriteRaw("short.cube", "LUT_3D_SIZE 2\n0 0 0\n1 0 0\n");
+    auto other = std::make_unique<TLUT>();
+    try {
+        format.LoadFromFile(shortFile, *other);
+        FAIL();
+    } catch (const ELUTError& e) {
+        EXPECT_STREQ(e.what(), "Incomplete file.");
+    }
+    EXPECT_EQ(other->CubeSize, 2);
+    EXPECT_EQ(other->Kind, lkCube);
+
+    for (const char* size : {"102", "1", "0", "-3", "99999999999"}) {
+        const std::string big = WriteRaw("big.cube", std::string("LUT_3D_SIZE ") + size + "\n0 0 0\n");
+        EXPECT_THROW(format.LoadFromFile(big, *other), ELUTError) << size;
+    }
+    try {
+        format.LoadFromFile(WriteRaw("huge.cube", "LUT_3D_SIZE 1000\n"), *other);
+        FAIL();
+    } catch (const ELUTError& e) {
+        EXPECT_NE(std::string(e.what()).find("1000"), std::string::npos) << e.what();
+    }
+    EXPECT_THROW(format.LoadFromFile(WriteRaw("bad.cube", "LUT_3D_SIZE 3x\n"), *other), EError);
+}
+
+TEST_F(Cube3DFormatsTest, DetectionKeepsTheFamilyApart)
+{
+    TCube3DLutFormat cube;
+    TCube3DTruelightLutFormat truelight;
+    TFSI_CFE_3DLutFormat cfe;
+    TNucoda3DLutFormat nucoda;
+    TCodex3DLutFormat codex;
+    auto lut = IdentityCube(2);
+    const std::string cubeFile = PathOf("a.cube");
+    const std::string truelightFile = PathOf("b.cube");
+    const std::string cfeFile = PathOf("c.cfe");
+    const std::string nucodaFile = PathOf("d.cms");
+    const std::string codexFile = PathOf("e.txt");
+    cube.SaveToFile(cubeFile, *lut, 0);
+    truelight.SaveToFile(truelightFile, *lut, 0);
+    cfe.SaveToFile(cfeFile, *lut, 0);
+    nucoda.SaveToFile(nucodaFile, *lut, 0);
+    codex.SaveToFile(codexFile, *lut, 12);
+
+    EXPECT_TRUE(cube.CanRead(cubeFile));
+    EXPECT_FALSE(cube.CanRead(cfeFile));
+    EXPECT_FALSE(cube.CanRead(nucodaFile));
+    EXPECT_FALSE(cube.CanRead(truelightFile));
+    EXPECT_TRUE(cfe.CanRead(cfeFile));
+    EXPECT_FALSE(cfe.CanRead(cubeFile));
+    EXPECT_FALSE(cfe.CanRead(nucodaFile));
+    EXPECT_TRUE(nucoda.CanRead(nucodaFile));
+    EXPECT_FALSE(nucoda.CanRead(cubeFile));
+    EXPECT_TRUE(truelight.CanRead(truelightFile));
+    EXPECT_FALSE(truelight.CanRead(cubeFile));
+    EXPECT_TRUE(codex.CanRead(codexFile));
+    EXPECT_FALSE(codex.CanRead(cubeFile));
+    const std::string both = WriteRaw("both.cube", "NUCODA_3D_CUBE 1\n# iDims oDims width\n");
+    EXPECT_FALSE(truelight.CanRead(both));
+    EXPECT_TRUE(nucoda.CanRead(both));
+    EXPECT_THROW(cube.CanRead(PathOf("missing.cube")), EError);
+}
+
+TEST_F(Cube3DFormatsTest, TruelightLayoutAndRoundTrip)
+{
+    TCube3DTruelightLutFormat format;
+    auto lut = IdentityCube(17);
+    lut->Comments = {"not written"};
+    const std::string file = PathOf("t.cube");
+    format.SaveToFile(file, *lut, 0);
+    const auto lines = ReadLines(file);
+    ASSERT_EQ(lines.size(), 6u + 4913u + 2u);
+    EXPECT_EQ(lines[0], "# Truelight Cube v2.0");
+    EXPECT_EQ(lines[1], "# iDims     3");
+    EXPECT_EQ(lines[2], "# oDims     3");
+    EXPECT_EQ(lines[3], "# width     17 17 17");
+    EXPECT_EQ(lines[4], "");
+    EXPECT_EQ(lines[5], "# Cube");
+    EXPECT_EQ(lines[6], "0.000000 0.000000 0.000000");
+    EXPECT_EQ(lines[7], "0.062500 0.000000 0.000000");
+    EXPECT_EQ(lines[6 + 4912], "1.000000 1.000000 1.000000");
+    EXPECT_EQ(lines[6 + 4913], "# end");
+    EXPECT_EQ(lines[6 + 4914], "# Converted by Quor LUT Converter");
+
+    for (int size : {2, 17}) {
+        auto written = RandomCube(size, 30 + size);
+        format.SaveToFile(file, *written, 0);
+        auto read = std::make_unique<TLUT>();
+        format.LoadFromFile(file, *read);
+        EXPECT_EQ(read->Kind, lkCube);
+        EXPECT_TRUE(read->Comments.empty());
+        formattest::ExpectCubesNear(*written, *read, kSixDecimals);
+    }
+}
+
+TEST_F(Cube3DFormatsTest, TruelightInputTableGoesToTheCurve)
+{
+    std::string text =
+        "# Truelight Cube v2.0\n# lutLength 3\n# iDims     3\n# oDims     3\n"
+        "# width     3 3 3\n\n# InputLUT\n 0.000000 0.000000 0.000000\n"
+        " 1.000000 0.500000 1.500000\n 2.000000 2.000000 2.000000\n\n# Cube\n";
+    for (int k = 0; k < 27; ++k)
+        text += std::to_string(k / 32.0) + " 0.5 0.25\n";
+    text += "# end\n";
+    auto lut = std::make_unique<TLUT>();
+    TCube3DTruelightLutFormat format;
+    format.LoadFromFile(WriteRaw("in.cube", text), *lut);
+    EXPECT_EQ(lut->Kind, lkCurveThenCube);
+    EXPECT_EQ(lut->CubeSize, 3);
+    EXPECT_EQ(lut->CurveSize, 3);
+    EXPECT_EQ(lut->Curve[0].Red, 0.0);
+    EXPECT_EQ(lut->Curve[1].Red, 0.5);
+    EXPECT_EQ(lut->Curve[1].Green, 0.25);
+    EXPECT_EQ(lut->Curve[1].Blue, 0.75);
+    EXPECT_EQ(lut->Curve[2].Green, 1.0);
+    // The cube starts after "# Cube": first entry 0, then red fastest.
+    EXPECT_EQ(lut->Cube[0][0][0].Red, 0.0);
+    EXPECT_EQ(lut->Cube[1][0][0].Red, 1 / 32.0);
+    EXPECT_EQ(lut->Cube[2][2][2].Red, 26 / 32.0);
+    EXPECT_EQ(lut->Cube[2][2][2].Blue, 0.25);
+
+    // A reader reused after such a file reads a plain one as a plain cube.
+    auto plain = RandomCube(2);
+    format.SaveToFile(PathOf("plain.cube"), *plain, 0);
+    format.LoadFromFile(PathOf("plain.cube"), *lut);
+    EXPECT_EQ(lut->Kind, lkCube);
+
+    // An input table shorter than its declared length is incomplete.
+    std::string shortTable = text;
+    shortTable.erase(shortTable.find(" 2.000000 2.000000"), 27);
+    EXPECT_THROW(format.LoadFromFile(WriteRaw("short.cube", shortTable), *lut), ELUTError);
+    std::string hugeLength = text;
+    hugeLength.replace(hugeLength.find("lutLength 3"), 11, "lutLength 200000");
+    EXPECT_THROW(format.LoadFromFile(WriteRaw("huge.cube", hugeLength), *lut), ELUTError);
+}
+
+TEST_F(Cube3DFormatsTest, FsiCfeLayoutAndRoundTrip)
+{
+    TFSI_CFE_3DLutFormat format;
+    auto lut = IdentityCube(17);
+    lut->Comments = {"not written"};
+    const std::string file = PathOf("look.cfe");
+    format.SaveToFile(file, *lut, 0);
+    const auto lines = ReadLines(file);
+    ASSERT_EQ(lines.size(), 5u + 4913u);
+    EXPECT_EQ(lines[0], "LUT_3D_AUTHOR Quor LUT Converter");
+    EXPECT_EQ(lines[1], "LUT_3D_MODEL CM240");
+    EXPECT_EQ(lines[2], "LUT_3D_VERSION 2.0.0");
+    EXPECT_EQ(lines[3], "LUT_3D_SIZE 17");
+    EXPECT_EQ(lines[4], "");
+    EXPECT_EQ(lines[5], "0.000000 0.000000 0.000000");
+    EXPECT_EQ(lines.back(), "1.000000 1.000000 1.000000");
+
+    for (int size : {2, 17}) {
+        auto written = RandomCube(size, 50 + size);
+        format.SaveToFile(file, *written, 0);
+        auto read = std::make_unique<TLUT>();
+        format.LoadFromFile(file, *read);
+        formattest::ExpectCubesNear(*written, *read, kSixDecimals);
+        EXPECT_TRUE(read->Comments.empty());
+    }
+}
+
+TEST_F(Cube3DFormatsTest, NucodaLayoutAndRoundTrip)
+{
+    TNucoda3DLutFormat format;
+    auto lut = IdentityCube(2);
+    const std::string file = PathOf("look.cms");
+    format.SaveToFile(file, *lut, 0);
+    const auto lines = ReadLines(file);
+    ASSERT_EQ(lines.size(), 7u + 4096u + 1u + 8u);
+    EXPECT_EQ(lines[0], "NUCODA_3D_CUBE 1");
+    EXPECT_EQ(lines[1], "");
+    EXPECT_EQ(lines[2], "TITLE \"look\"");
+    EXPECT_EQ(lines[3], "");
+    EXPECT_EQ(lines[4], "LUT_1D_SIZE 4096");
+    EXPECT_EQ(lines[5], "LUT_3D_SIZE 2");
+    EXPECT_EQ(lines[6], "");
+    EXPECT_EQ(lines[7], "0.000000 0.000000 0.000000");
+    EXPECT_EQ(lines[8], "0.008059 0.008059 0.008059");  // 32.999999 / 4095
+    EXPECT_EQ(lines[7 + 4095], "32.999999 32.999999 32.999999");
+    EXPECT_EQ(lines[7 + 4096], "");
+    EXPECT_EQ(lines[7 + 4097], "0.000000 0.000000 0.000000");
+    EXPECT_EQ(lines[7 + 4098], "1.000000 0.000000 0.000000");
+    EXPECT_EQ(lines.back(), "1.000000 1.000000 1.000000");
+
+    for (int size : {2, 17}) {
+        auto written = RandomCube(size, 70 + size);
+        format.SaveToFile(file, *written, 0);
+        auto read = std::make_unique<TLUT>();
+        format.LoadFromFile(file, *read);
+        EXPECT_EQ(read->Kind, lkCurveThenCube);
+        EXPECT_EQ(read->CurveSize, 4096);
+        EXPECT_NEAR(read->Curve[4095].Green, 1.0, 1e-7);
+        EXPECT_NEAR(read->Curve[2048].Red, 2048 / 4095.0, 1e-6);
+        formattest::ExpectCubesNear(*written, *read, kSixDecimals);
+    }
+}
+
+TEST_F(Cube3DFormatsTest, NucodaSectionsAndIncompleteFiles)
+{
+    TNucoda3DLutFormat format;
+    auto lut = std::make_unique<TLUT>();
+    std::string cubeOnly = "NUCODA_3D_CUBE 2\nLUT_3D_SIZE 2\n";
+    for (int k = 0; k < 8; ++k)
+        cubeOnly += std::to_string(k) + " 0 0\n";
+    format.LoadFromFile(WriteRaw("cube.cms", cubeOnly), *lut);
+    EXPECT_EQ(lut->Kind, lkCube);
+    EXPECT_EQ(lut->Cube[1][1][1].Red, 7.0);
+
+    format.LoadFromFile(WriteRaw("curve.cms", "NUCODA_3D_CUBE 2\nLUT_1D_SIZE 2\n0 0 0\n2 4 6\n"), *lut);
+    EXPECT_EQ(lut->Kind, lkCurve);
+    EXPECT_EQ(lut->CurveSize, 2);
+    EXPECT_EQ(lut->Curve[1].Blue, 6.0);  // cube type 2: no division by 33
+
+    const char* incomplete[] = {
+        "NUCODA_3D_CUBE 1\nLUT_3D_SIZE 2\n# comment\n\n",
+        "NUCODA_3D_CUBE 1\nLUT_3D_SIZE 2\n0 0 0\n",
+        "NUCODA_3D_CUBE 1\nLUT_1D_SIZE 3\nLUT_3D_SIZE 2\n0 0 0\n",
+        "NUCODA_3D_CUBE 1\nTITLE \"x\"\n",
+    };
+    for (const char* text : incomplete) {
+        try {
+            format.LoadFromFile(WriteRaw("bad.cms", text), *lut);
+            ADD_FAILURE() << text;
+        } catch (const ELUTError& e) {
+            EXPECT_STREQ(e.what(), "Incomplete file.") << text;
+        }
+    }
+    EXPECT_THROW(format.LoadFromFile(WriteRaw("big.cms", "NUCODA_3D_CUBE 1\nLUT_1D_SIZE 100002\n"), *lut),
+                 ELUTError);
+    EXPECT_THROW(format.LoadFromFile(WriteRaw("big3.cms", "NUCODA_3D_CUBE 1\nLUT_3D_SIZE 102\n"), *lut),
+                 ELUTError);
+}
+
+TEST_F(Cube3DFormatsTest, CodexLayoutAndRoundTrip)
+{
+    TCodex3DLutFormat format;
+    auto lut = IdentityCube(17);
+    const std::string file = PathOf("codex.txt");
+    format.SaveToFile(file, *lut, 12);
+    const auto lines = ReadLines(file);
+    ASSERT_EQ(lines.size(), 3u + 4913u);
+    EXPECT_EQ(lines[0], "Lut3D: 17");
+    EXPECT_EQ(lines[1], "");
+    EXPECT_EQ(lines[2], "R\tG\tB");
+    EXPECT_EQ(lines[3], "0 0 0");
+    EXPECT_EQ(lines[4], "0 0 256");  // blue fastest; 4095 / 16 = 255.94
+    EXPECT_EQ(lines[3 + 17], "0 256 0");
+    EXPECT_EQ(lines.back(), "4095 4095 4095");
+
+    for (int size : {2, 17}) {
+        auto written = RandomCube(size, 90 + size);
+        format.SaveToFile(file, *written, 12);
+        auto read = std::make_unique<TLUT>();
+        format.LoadFromFile(file, *read);
+        EXPECT_EQ(read->Kind, lkCube);
+        formattest::ExpectCubeQuantised(*written, *read, 4095.0);
+    }
+
+    auto commented = std::make_unique<TLUT>();
+    format.LoadFromFile(WriteRaw("c.txt", "# top\nLUT3D: 2\n0 0 0\n# middle\n" + std::string(
+                                              "1 1 1\n2 2 2\n3 3 3\n4 4 4\n5 5 5\n6 6 6\n4095 0 1\n")),
+                        *commented);
+    EXPECT_EQ(commented->Comments, (std::vector<std::string>{"top", "middle"}));
+    EXPECT_EQ(commented->Cube[0][0][1].Red, 1 / 4095.0);
+    EXPECT_EQ(commented->Cube[1][1][1].Red, 1.0);
+    EXPECT_THROW(format.SaveToFile(file, *lut, 0), ELUTError);
+}
+
+TEST_F(Cube3DFormatsTest, WritersRefuseSizesOutsideTheTable)
+{
+    TCube3DLutFormat cube;
+    TCube3DTruelightLutFormat truelight;
+    TFSI_CFE_3DLutFormat cfe;
+    TNucoda3DLutFormat nucoda;
+    TCodex3DLutFormat codex;
+    TLUTFormat* formats[] = {&cube, &truelight, &cfe, &nucoda, &codex};
+    auto lut = IdentityCube(2);
+    for (int size : {0, 1, 102, -1}) {
+        lut->CubeSize = size;
+        for (TLUTFormat* format : formats) {
+            const std::string file = PathOf("refused");
+            EXPECT_THROW(format->SaveToFile(file, *lut, 12), ELUTError) << format->Name << size;
+            EXPECT_FALSE(std::filesystem::exists(file)) << format->Name;
+        }
+    }
+}
+
+} // namespace
