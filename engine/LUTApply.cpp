@@ -189,10 +189,38 @@ void FillCubeTables(const TLUT& lut, TApplyTables& t) {
         }
 }
 
-inline TVec4 Load3(const double* p) { return TVec4{p[0], p[1], p[2], 0.0}; }
+// Loads the three channels of an entry into the first lanes. The wide form
+// also reads the next entry's red into the unused lane, so it is only used
+// when that entry lies inside the table (any cube of at most 100 points).
+template <bool kWide>
+inline TVec4 LoadEntry(const double* p) {
+    if constexpr (kWide) {
+        TVec4 v;
+        std::memcpy(&v, p, sizeof v);
+        return v;
+    } else {
+        return TVec4{p[0], p[1], p[2], 0.0};
+    }
+}
 
 inline TVec4 Blend(TVec4 a, TVec4 b, double g, double f) { return g * a + f * b; }
 
+// Clamps into [0, 1] (not a number gives 0), scales to 255 and rounds half
+// to even by adding and removing 2^52, as nearbyint does for these values.
+inline void StoreBytes(TVec4 v, std::uint8_t* p) {
+    typedef std::int64_t TLong4 __attribute__((vector_size(32)));
+    const TVec4 zero = {0, 0, 0, 0}, one = {1, 1, 1, 1};
+    v = v >= zero ? v : zero;
+    v = v > one ? one : v;
+    const double shift = 4503599627370496.0;  // 2^52
+    const TVec4 rounded = (v * 255.0 + shift) - shift;
+    const TLong4 q = __builtin_convertvector(rounded, TLong4);
+    p[2] = static_cast<std::uint8_t>(q[0]);
+    p[1] = static_cast<std::uint8_t>(q[1]);
+    p[0] = static_cast<std::uint8_t>(q[2]);
+}
+
+template <bool kWide>
 __attribute__((target_clones("avx2", "default")))
 void CubeRows(const TLUT& lut, const TApplyTables& t, TImage& image, int y0, int y1) {
     const double* cube = &lut.Cube[0][0][0].Red;
@@ -204,17 +232,14 @@ void CubeRows(const TLUT& lut, const TApplyTables& t, TImage& image, int y0, int
             const double* c000 = cube + ar.Offset[vr] + ag.Offset[vg] + ab.Offset[vb];
             const int sr = ar.Step[vr], sg = ag.Step[vg], sb = ab.Step[vb];
             const double fb = ab.Frac[vb], gb = ab.OneMinusFrac[vb];
-            const TVec4 x00 = Blend(Load3(c000), Load3(c000 + sb), gb, fb);
-            const TVec4 x01 = Blend(Load3(c000 + sg), Load3(c000 + sg + sb), gb, fb);
-            const TVec4 x10 = Blend(Load3(c000 + sr), Load3(c000 + sr + sb), gb, fb);
-            const TVec4 x11 = Blend(Load3(c000 + sr + sg), Load3(c000 + sr + sg + sb), gb, fb);
+            const TVec4 x00 = Blend(LoadEntry<kWide>(c000), LoadEntry<kWide>(c000 + sb), gb, fb);
+            const TVec4 x01 = Blend(LoadEntry<kWide>(c000 + sg), LoadEntry<kWide>(c000 + sg + sb), gb, fb);
+            const TVec4 x10 = Blend(LoadEntry<kWide>(c000 + sr), LoadEntry<kWide>(c000 + sr + sb), gb, fb);
+            const TVec4 x11 = Blend(LoadEntry<kWide>(c000 + sr + sg), LoadEntry<kWide>(c000 + sr + sg + sb), gb, fb);
             const double fg = ag.Frac[vg], gg = ag.OneMinusFrac[vg];
             const TVec4 y0v = Blend(x00, x01, gg, fg);
             const TVec4 y1v = Blend(x10, x11, gg, fg);
-            const TVec4 out = Blend(y0v, y1v, ar.OneMinusFrac[vr], ar.Frac[vr]);
-            p[2] = ToByte(out[0]);
-            p[1] = ToByte(out[1]);
-            p[0] = ToByte(out[2]);
+            StoreBytes(Blend(y0v, y1v, ar.OneMinusFrac[vr], ar.Frac[vr]), p);
         }
     }
 }
@@ -255,7 +280,10 @@ void ApplyCurve(const TLUT& lut, TImage& image) {
 void ApplyCube(const TLUT& lut, TImage& image) {
     auto tables = std::make_unique<TApplyTables>();
     FillCubeTables(lut, *tables);
-    ForRows(image, [&](int y0, int y1) { CubeRows(lut, *tables, image, y0, y1); });
+    if (LastIndex(lut.CubeSize, kMaxCubeSize) < kMaxCubeSize - 1)
+        ForRows(image, [&](int y0, int y1) { CubeRows<true>(lut, *tables, image, y0, y1); });
+    else
+        ForRows(image, [&](int y0, int y1) { CubeRows<false>(lut, *tables, image, y0, y1); });
 }
 
 }  // namespace

@@ -1,9 +1,11 @@
 #include "LookTransfer.h"
 
+#include <algorithm>
 #include <string>
 
 #include "Error.h"
 #include "LUT.h"
+#include "Parallel.h"
 
 namespace {
 
@@ -64,6 +66,25 @@ double Clamp01(double v) {
     return v;
 }
 
+TRGBDouble GridPoint(const TLookSettings& settings, const TSaturationFactors& factors,
+                     const TTarget& average, int n, int i, int j, int k) {
+    const double last = n - 1;
+    double R = i / last, G = j / last, B = k / last;
+    if (settings.CompressSaturation) CompressSaturation(R, G, B);
+    double Y, U, V;
+    RGBToYUV(R, G, B, Y, U, V);
+    const TTarget t = TargetFor(settings, average, Y);
+    if (settings.Gain > 0.0) {
+        U = (t.DevU / settings.Gain) * U + t.MeanU;
+        V = (t.DevV / settings.Gain) * V + t.MeanV;
+    }
+    YUVToRGB(Y, U, V, R, G, B);
+    AdjustSaturation(factors, R, G, B);
+    return {Clamp01(R), Clamp01(G), Clamp01(B)};
+}
+
+constexpr int kMinPointsPerThread = 4096;
+
 }  // namespace
 
 void AdjustSaturation(const TSaturationFactors& factors, double& R, double& G, double& B) {
@@ -82,24 +103,11 @@ void BuildLookCube(const TLookSettings& settings, const TSaturationFactors& fact
         throw EError("The cube size " + std::to_string(n) + " is outside the range " +
                      std::to_string(kMinLookCubeSize) + " to " + std::to_string(kMaxCubeSize) + ".");
     const TTarget average = AverageTarget(settings.Stats);
-    const double last = n - 1;
-    for (int i = 0; i < n; ++i)
-        for (int j = 0; j < n; ++j)
-            for (int k = 0; k < n; ++k) {
-                double R = i / last, G = j / last, B = k / last;
-                if (settings.CompressSaturation) CompressSaturation(R, G, B);
-                double Y, U, V;
-                RGBToYUV(R, G, B, Y, U, V);
-                const TTarget t = TargetFor(settings, average, Y);
-                if (settings.Gain > 0.0) {
-                    U = (t.DevU / settings.Gain) * U + t.MeanU;
-                    V = (t.DevV / settings.Gain) * V + t.MeanV;
-                }
-                YUVToRGB(Y, U, V, R, G, B);
-                AdjustSaturation(factors, R, G, B);
-                TRGBDouble& out = lut.Cube[i][j][k];
-                out.Red = Clamp01(R);
-                out.Green = Clamp01(G);
-                out.Blue = Clamp01(B);
-            }
+    // Every grid point stands alone, so red planes can be shared out among threads.
+    const int minPlanes = std::max(1, kMinPointsPerThread / (n * n));
+    ParallelFor(n, minPlanes, [&](int i0, int i1) {
+        for (int i = i0; i < i1; ++i)
+            for (int j = 0; j < n; ++j)
+                for (int k = 0; k < n; ++k) lut.Cube[i][j][k] = GridPoint(settings, factors, average, n, i, j, k);
+    });
 }
