@@ -84,6 +84,37 @@ class OneDimensionalFormats(InteropCase):
         self.assertClose(ours, scaled, half_step(10) * 1023 / 4095 + SIX_DECIMALS + FLOAT_SLACK,
                          "the 4096-entry Codex file as read back", ramp)
 
+    def test_codex_1d_values_outside_full_scale(self):
+        """Documented difference: the Codex 1D writer does not clamp. A value
+        above 1 becomes an integer above 1023, which OpenColorIO reads as a
+        value above 1, as we do; a value below 0 becomes a negative integer,
+        which OpenColorIO's Discreet 1D reader refuses as a syntax error while
+        we read it back."""
+        require_ocio(self)
+        for name, entry, value in (("above.lut", LENGTH - 1, 1.2), ("below.lut", 0, -0.01)):
+            with self.subTest(value=value):
+                source = self.path("source-" + name + ".cube")
+                lines = ["LUT_1D_SIZE %d" % LENGTH]
+                for i in range(LENGTH):
+                    red, green, blue = curve(i / (LENGTH - 1))
+                    if i == entry:
+                        red = value
+                    lines.append("%.6f %.6f %.6f" % (red, green, blue))
+                with open(source, "w") as f:
+                    f.write("\n".join(lines) + "\n")
+                path = self.path(name)
+                cli("convert", source, "-o", path, "--profile", CODEX)
+                x = entry / (LENGTH - 1)
+                _, ours = our_lookup(path, [(x, x, x)])
+                self.assertAlmostEqual(ours[0][0], round(value * 1023) / 1023, delta=FLOAT_SLACK)
+                if value > 0:
+                    peer = ocio_apply(ocio_file_processor(path), [(x, x, x)])
+                    self.assertClose(peer, ours, FLOAT_SLACK, "OpenColorIO above full scale", [(x, x, x)])
+                else:
+                    with self.assertRaises(Exception) as refused:
+                        ocio_file_processor(path)
+                    self.assertIn("Syntax error", str(refused.exception))
+
     def test_cube_1d_read_by_ocio(self):
         require_ocio(self)
         path = self.convert("curve.cube", "Cube 1D")
