@@ -16,8 +16,8 @@ writes and whose reader we have. Each baked file is read two ways:
 """
 
 from interop_support import (
-    FLOAT_SLACK, SIX_DECIMALS, InteropCase, clamp01, cli, grid_points,
-    half_step, main, ocio_apply, ocio_file_processor, our_lookup,
+    FLOAT_SLACK, SIX_DECIMALS, InteropCase, clamp01, cli, data_lines, grid_points,
+    half_step, main, max_difference, ocio_apply, ocio_file_processor, our_lookup,
     ramp_points, random_points, require_ociobakelut, run,
 )
 import interop_support as support
@@ -127,6 +127,66 @@ class WeReadOcioBakes(InteropCase):
         expected = ocio_apply(correction_processor(with_saturation=False), ramp)
         self.assertClose(values, expected, 2 * SIX_DECIMALS + FLOAT_SLACK,
                          "curve converted, against OpenColorIO's correction", ramp)
+
+    def test_resolve_cube_with_shaper(self):
+        """Documented difference. With a shaper space, OpenColorIO's Resolve
+        cube baker writes "LUT_1D_SIZE", "LUT_1D_INPUT_RANGE" and
+        "LUT_3D_SIZE", then the 1D table, then the cube. Our Cube 3D reader
+        takes the size from "LUT_3D_SIZE" and every data line after it as a
+        cube point, red fastest: the 1D table's lines fill the first grid
+        points and the cube is shifted by that many points. This test pins
+        that reading down; OpenColorIO applies the shaper, then the cube."""
+        ocio = support.OCIO
+        config = ocio.Config.CreateRaw()
+        for name, transform in (("source", None), ("graded", self.correction_transform()),
+                                ("shaper", ocio.ExponentTransform(value=[2.2, 2.2, 2.2, 1.0]))):
+            space = ocio.ColorSpace(name=name)
+            if transform is not None:
+                space.setTransform(transform, ocio.COLORSPACE_DIR_FROM_REFERENCE)
+            config.addColorSpace(space)
+        baker = ocio.Baker()
+        baker.setConfig(config)
+        baker.setFormat("resolve_cube")
+        baker.setInputSpace("source")
+        baker.setTargetSpace("graded")
+        baker.setShaperSpace("shaper")
+        shaper, size = 64, 17
+        baker.setShaperSize(shaper)
+        baker.setCubeSize(size)
+        path = self.path("shaped.cube")
+        with open(path, "w") as f:
+            f.write(baker.bake())
+
+        values = []
+        for line in data_lines(path):
+            try:
+                triple = tuple(float(v) for v in line.split())
+            except ValueError:
+                continue
+            if len(triple) == 3:
+                values.append(triple)
+        self.assertEqual(len(values), shaper + size ** 3)
+        grid = grid_points(size)
+        info, ours = our_lookup(path, grid)
+        self.assertEqual((info["name"], info["kind"], info["cube"]), ("Cube 3D", 1, size),
+                         "our Cube 3D reader may now understand the 1D shaper: make this a match test")
+        expected = [values[(b * size + g) * size + r]
+                    for r in range(size) for g in range(size) for b in range(size)]
+        self.assertClose(ours, expected, FLOAT_SLACK, "our reading of the shaped Resolve cube", grid)
+
+        peer = ocio_apply(ocio_file_processor(path), grid)
+        worst, _ = max_difference(ours, peer)
+        self.assertGreater(worst, 0.1)
+
+    @staticmethod
+    def correction_transform():
+        ocio = support.OCIO
+        step = ocio.CDLTransform()
+        step.setSlope(list(SLOPE))
+        step.setOffset(list(OFFSET))
+        step.setPower(list(POWER))
+        step.setSat(SATURATION)
+        return step
 
 
 if __name__ == "__main__":
