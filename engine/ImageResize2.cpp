@@ -112,6 +112,10 @@ TContributors MakeContributors(TFilterFunction filter, float support, float scal
             if (weight == 0) continue;
             list.Entries.push_back({weight, SourceIndex(j, sourceLength)});
         }
+        // Reduced by more than about 500 times, every weight rounds to 0 and
+        // the pixel would come out black: take the nearest source pixel instead.
+        if (list.Entries.empty())
+            list.Entries.push_back({256, SourceIndex(static_cast<int>(std::nearbyint(centre)), sourceLength)});
         list.Count = static_cast<std::int32_t>(list.Entries.size());
     }
     return lists;

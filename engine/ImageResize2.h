@@ -36,6 +36,8 @@ using TContributors = std::vector<TContributorList>;
 // given support and the scale destination / source. Zero weights are left out;
 // source indexes beyond an edge are reflected (-j before the start, 2n - 1 - j
 // past the end) and then kept inside the source however far they reached.
+// A list whose weights all round to 0 (extreme reductions) gets the nearest
+// source pixel with full weight.
 TContributors MakeContributors(TFilterFunction filter, float support, float scale, int destLength,
                                int sourceLength);
 

@@ -93,7 +93,8 @@ TEST(ImageResizeTest, SameSizeUniformAndClampedResults) {
 
     // A uniform picture stays that colour at every size, with every filter.
     const int sizes[][4] = {{9, 7, 1, 1}, {9, 7, 1, 5}, {9, 7, 6, 1}, {1, 1, 5, 4}, {2, 2, 1, 1},
-                            {2, 1, 7, 3}, {1, 6, 2, 2}, {2, 2, 2, 2}, {40, 3, 2, 40}};
+                            {2, 1, 7, 3}, {1, 6, 2, 2}, {2, 2, 2, 2}, {40, 3, 2, 40},
+                            {1200, 2, 1, 1}, {3, 700, 2, 1}, {2000, 1, 3, 1}};
     for (int filter = 0; filter < kFilterCount; ++filter)
         for (const auto& s : sizes) {
             TImage uniform(s[0], s[1]);

@@ -142,6 +142,16 @@ TEST(LUTApplyTest, LookupsAtTheEdgesRoundAndClamp) {
     EXPECT_EQ(out.Blue, 0.7);
 }
 
+TEST(LUTApplyTest, SmallerCubeSizeReadsTheFirstEntries) {
+    auto lut = IdentityCube(33);
+    lut->CubeSize = 17;  // the old data at the 101-wide stride, points 0..16 only
+    TRGBDouble out;
+    lut->LookupNormalized({1, 1, 0.5}, out);
+    EXPECT_EQ(out.Red, 0.5);
+    EXPECT_EQ(out.Green, 0.5);
+    EXPECT_EQ(out.Blue, 0.25);
+}
+
 TEST(LUTApplyTest, CurveThenCube) {
     auto lut = RandomLut(5, 4, lkCurveThenCube, 11);
     for (int i = 0; i < 4; ++i) lut->Curve[i] = {0, 0, 0};  // everything to black
