@@ -44,7 +44,7 @@ inline TAxisPos AxisPos(double x, int last) {
 // Last usable index of a table with `size` points, kept inside the capacity
 // whatever the size field says.
 inline int LastIndex(std::int32_t size, int capacity) {
-    return std::clamp(static_cast<int>(size) - 1, 0, capacity - 1);
+    return static_cast<int>(std::clamp<std::int64_t>(std::int64_t{size} - 1, 0, capacity - 1));
 }
 
 inline double Lerp(double a, double b, double f) { return (1.0 - f) * a + f * b; }
@@ -52,16 +52,6 @@ inline double Lerp(double a, double b, double f) { return (1.0 - f) * a + f * b;
 inline double ChannelOf(const TRGBDouble& c, int ch) {
     return ch == 0 ? c.Red : ch == 1 ? c.Green : c.Blue;
 }
-
-// Round half to even for 0 <= v < 2^52 under the default rounding mode:
-// adding and removing 2^52 leaves no fraction bits, exactly like nearbyint.
-inline int RoundToInt(double v) {
-    constexpr double kShift = 4503599627370496.0;  // 2^52
-    const double shifted = v + kShift;  // no fraction bits survive this sum
-    return static_cast<int>(shifted - kShift);
-}
-
-inline std::uint8_t ToByte(double v) { return static_cast<std::uint8_t>(RoundToInt(255.0 * Clamp01(v))); }
 
 }  // namespace
 
