@@ -150,8 +150,13 @@ void ResizeImage(int width, int height, int filter, TImage& dest, const TImage& 
                      std::to_string(height) + " pixels.");
     if (source.Empty() && width > 0 && height > 0)
         throw EError("Cannot resize an image that has no pixels.");
-    dest.SetSize(width, height);
     const TResizeFilter& f = kResizeFilters[filter];
+    if (&dest == &source) {  // resizing in place: keep the pixels until they are read
+        const TImage copy = source.Clone();
+        ResizeImage(width, height, filter, dest, copy, support);
+        return;
+    }
+    dest.SetSize(width, height);
     StretchImage(f.Function, source, dest, support == 0.0f ? f.Support : support);
 }
 

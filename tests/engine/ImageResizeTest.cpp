@@ -152,6 +152,11 @@ TEST(ImageResizeTest, ResizeAndFitRules) {
     StretchImage(kResizeFilters[5].Function, TImage(0, 5), target, 3.0f);
     EXPECT_EQ(Channel(target, 1, 1, 1), 9);
 
+    TImage inPlace = RandomImage(30, 20, 8);
+    const TImage expected = Resized(inPlace, 12, 9, kLanczos3Filter);
+    ResizeImage(12, 9, kLanczos3Filter, inPlace, inPlace, 0.0f);
+    EXPECT_TRUE(inPlace.SamePixels(expected));
+
     const TImage wide = RandomImage(300, 100, 2);
     const TImage fitted = FitImage(wide, kThumbnailSize, kThumbnailSize);
     EXPECT_EQ(fitted.Width(), 150);
