@@ -1,6 +1,8 @@
 #include "ColorSpace.h"
 
+#include <algorithm>
 #include <cmath>
+#include <cstdint>
 
 #include "Error.h"
 #include "Image.h"
@@ -152,6 +154,6 @@ void ComputeColorStats(const TImage& image, TColorStats& stats) {
     for (int r = 0; r < 3; ++r) {
         // An empty range falls back on the statistics of the whole image.
         stats.Ranges[r] = counts[r] > 0 ? acc[r] : acc[3];
-        stats.PixelCounts[r] = static_cast<std::int32_t>(counts[r]);
+        stats.PixelCounts[r] = static_cast<std::int32_t>(std::min<std::int64_t>(counts[r], INT32_MAX));
     }
 }
