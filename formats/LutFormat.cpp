@@ -50,9 +50,21 @@ void TGenericLutFormat::SetSize(std::int64_t size)
     Size = Is3D ? CheckedCubeSize(size) : CheckedCurveSize(size);
 }
 
+void TGenericLutFormat::SetSizeFromCount(std::int64_t count)
+{
+    SetSize(count < 0 ? count : std::llround(std::cbrt(static_cast<double>(count))));
+}
+
+// Every index must lie inside the grid, whatever a format did to Size.
+bool TGenericLutFormat::CanStore() const
+{
+    return !Complete && Size >= 2 && Size <= kMaxCubeSize && RIndex >= 0 && RIndex < Size &&
+           GIndex >= 0 && GIndex < Size && BIndex >= 0 && BIndex < Size;
+}
+
 void TGenericLutFormat::StoreRedFastest(TLUT& lut, double red, double green, double blue)
 {
-    if (Complete || Size < 2 || Size > kMaxCubeSize)
+    if (!CanStore())
         return;
     lut.Cube[RIndex][GIndex][BIndex] = TRGBDouble{red, green, blue};
     if (++RIndex < Size)
@@ -61,13 +73,13 @@ void TGenericLutFormat::StoreRedFastest(TLUT& lut, double red, double green, dou
     if (++GIndex < Size)
         return;
     GIndex = 0;
-    if (++BIndex == Size)
+    if (++BIndex >= Size)
         Complete = true;
 }
 
 void TGenericLutFormat::StoreBlueFastest(TLUT& lut, double red, double green, double blue)
 {
-    if (Complete || Size < 2 || Size > kMaxCubeSize)
+    if (!CanStore())
         return;
     lut.Cube[RIndex][GIndex][BIndex] = TRGBDouble{red, green, blue};
     if (++BIndex < Size)
@@ -76,7 +88,7 @@ void TGenericLutFormat::StoreBlueFastest(TLUT& lut, double red, double green, do
     if (++GIndex < Size)
         return;
     GIndex = 0;
-    if (++RIndex == Size)
+    if (++RIndex >= Size)
         Complete = true;
 }
 

@@ -59,6 +59,10 @@ protected:
     // the grid is complete or the size unknown.
     void StoreRedFastest(TLUT& lut, double red, double green, double blue);
     void StoreBlueFastest(TLUT& lut, double red, double green, double blue);
+    bool CanStore() const;
+    // Size := cube root of count rounded to the nearest integer, checked as
+    // SetSize does (for readers that infer the grid from a line count).
+    void SetSizeFromCount(std::int64_t count);
 
     std::int32_t RIndex = 0;
     std::int32_t GIndex = 0;

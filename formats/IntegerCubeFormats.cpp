@@ -1,0 +1,163 @@
+#include "IntegerCubeFormats.h"
+
+#include <cmath>
+
+#include "CubeLines.h"
+
+namespace {
+
+// The line without leading blanks starts with `prefix` (case-sensitive).
+bool StartsWith(std::string_view line, std::string_view prefix)
+{
+    std::size_t i = 0;
+    while (i < line.size() && static_cast<unsigned char>(line[i]) <= ' ')
+        ++i;
+    return line.substr(i).substr(0, prefix.size()) == prefix;
+}
+
+// The integer after the prefix of such a line.
+std::int64_t IntegerAfter(std::string_view line, std::string_view prefix)
+{
+    std::string_view rest = TrimView(line).substr(prefix.size());
+    return ParseInteger(TrimView(rest));
+}
+
+// A full-scale value read from a header must be usable as a divisor.
+std::int32_t CheckedFullScale(std::int64_t value)
+{
+    if (value < 1)
+        throw ELUTError("Unsupported full-scale value " + std::to_string(value) + ".");
+    return static_cast<std::int32_t>(value);
+}
+
+std::string Cubed(int n)
+{
+    return std::to_string(std::int64_t(n) * n * n);
+}
+
+} // namespace
+
+// ---------------------------------------------------------------------------
+// Pandora
+
+bool TPandora3DLutFormat::CanRead(const std::string& fileName)
+{
+    return HasKeywords(fileName, "channel 3d,format lut", "");
+}
+
+void TPandora3DLutFormat::SaveToFile(const std::string& fileName, const TLUT& lut, int Bits)
+{
+    const int n = CheckedCubeSize(lut.CubeSize);
+    const int bits = CheckedBits(Bits);
+    TTextFile text;
+    text.Add("#HEADER");
+    text.Add("#type: 3D cube file");
+    text.Add("#format: 1.00");
+    text.Add("#comment: Converted by Quor LUT Converter");
+    text.Add("#END");
+    text.Add("");
+    text.Add("channel 3d");
+    text.Add("in " + Cubed(n));
+    text.Add("out " + std::to_string(std::int64_t(1) << bits));
+    text.Add("");
+    text.Add("format lut");
+    text.Add("");
+    text.Add("values\tred\tgreen\tblue");
+    AddScaledGridBlueFastest(text, lut, bits, '\t', true);
+    text.SaveToFile(fileName);
+}
+
+void TPandora3DLutFormat::ParseLine(const std::string& line, TLUT& lut)
+{
+    const char first = FirstNonBlank(line);
+    if (first == '\0' || first == '#')
+        return;
+    if (Size == -1 && StartsWith(line, "in ")) {
+        SetSizeFromCount(IntegerAfter(line, "in "));
+        return;
+    }
+    if (Range == -1 && StartsWith(line, "out ")) {
+        Range = CheckedFullScale(IntegerAfter(line, "out ") - 1);
+        return;
+    }
+    double r, g, b;
+    if (Size != -1 && Range != -1 && !Complete && ParseIntTriple(line, Range, true, r, g, b))
+        StoreBlueFastest(lut, r, g, b);
+}
+
+// ---------------------------------------------------------------------------
+// Quantel 3D
+
+bool TQuantel3DLutFormat::CanRead(const std::string& fileName)
+{
+    return HasKeywords(fileName, "max value,vertices", "");
+}
+
+void TQuantel3DLutFormat::SaveToFile(const std::string& fileName, const TLUT& lut, int Bits)
+{
+    const int n = CheckedCubeSize(lut.CubeSize);
+    const int bits = CheckedBits(Bits);
+    TTextFile text;
+    text.Add("max value " + std::to_string((std::int64_t(1) << bits) - 1));
+    text.Add("vertices " + std::to_string(n));
+    text.Add("blue is fastest changing");
+    text.Add("red is slowest changing");
+    text.Add("");
+    text.Add("cube data");
+    text.Add("R G B");
+    AddScaledGridBlueFastest(text, lut, bits);
+    text.SaveToFile(fileName);
+}
+
+void TQuantel3DLutFormat::ParseLine(const std::string& line, TLUT& lut)
+{
+    const char first = FirstNonBlank(line);
+    if (first == '\0' || first == '#')
+        return;
+    if (Size == -1 && StartsWith(line, "vertices")) {
+        SetSize(IntegerAfter(line, "vertices"));
+        return;
+    }
+    if (Range == -1 && StartsWith(line, "max value")) {
+        Range = CheckedFullScale(IntegerAfter(line, "max value"));
+        return;
+    }
+    double r, g, b;
+    if (Size != -1 && Range != -1 && !Complete && ParseIntTriple(line, Range, false, r, g, b))
+        StoreBlueFastest(lut, r, g, b);
+}
+
+// ---------------------------------------------------------------------------
+// Luther
+
+bool TLuther3DLutFormat::CanRead(const std::string& fileName)
+{
+    return HasKeywords(fileName, "channels: c3", "");
+}
+
+void TLuther3DLutFormat::SaveToFile(const std::string& fileName, const TLUT& lut, int Bits)
+{
+    const int n = CheckedCubeSize(lut.CubeSize);
+    TTextFile text;
+    text.Add("#channels: c3");
+    text.Add("#elements = " + Cubed(n));
+    AddScaledGridBlueFastest(text, lut, Bits);
+    text.SaveToFile(fileName);
+}
+
+void TLuther3DLutFormat::ParseLine(const std::string& line, TLUT& lut)
+{
+    const char first = FirstNonBlank(line);
+    if (first == '\0')
+        return;
+    if (Size == -1) {
+        if (int p = ContainsText("elements =", line); p > 0) {
+            const std::size_t start = static_cast<std::size_t>(p - 1) + 10;
+            SetSizeFromCount(ParseInteger(TrimView(std::string_view(line).substr(start))));
+            return;
+        }
+    }
+    double r, g, b;
+    if (first != '#' && Size != -1 && !Complete && ParseIntTriple(line, 1023.0, false, r, g, b))
+        StoreBlueFastest(lut, r, g, b);
+}

@@ -1,0 +1,39 @@
+#pragma once
+#include <string>
+
+#include "LutFormat.h"
+
+// Integer cube formats with their own header, blue index fastest.
+
+// Pandora (also Apple m3d and Technicolor mga): an index column and
+// tab-separated values; the header gives the point count and 2^bits.
+class TPandora3DLutFormat : public TGenericLutFormat {
+public:
+    TPandora3DLutFormat() : TGenericLutFormat("Pandora 3D, Technicolor", true) {}
+    bool CanRead(const std::string& fileName) override;
+    void SaveToFile(const std::string& fileName, const TLUT& lut, int Bits) override;
+
+protected:
+    void ParseLine(const std::string& line, TLUT& lut) override;
+};
+
+class TQuantel3DLutFormat : public TGenericLutFormat {
+public:
+    TQuantel3DLutFormat() : TGenericLutFormat("Quantel 3D", true) {}
+    bool CanRead(const std::string& fileName) override;
+    void SaveToFile(const std::string& fileName, const TLUT& lut, int Bits) override;
+
+protected:
+    void ParseLine(const std::string& line, TLUT& lut) override;
+};
+
+// Luther: read at a fixed 10-bit full scale.
+class TLuther3DLutFormat : public TGenericLutFormat {
+public:
+    TLuther3DLutFormat() : TGenericLutFormat("Luther 3D", true) {}
+    bool CanRead(const std::string& fileName) override;
+    void SaveToFile(const std::string& fileName, const TLUT& lut, int Bits) override;
+
+protected:
+    void ParseLine(const std::string& line, TLUT& lut) override;
+};

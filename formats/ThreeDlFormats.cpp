@@ -1,0 +1,181 @@
+#include "ThreeDlFormats.h"
+
+#include <cmath>
+
+#include "CubeLines.h"
+
+namespace {
+
+const char* const kSignature = "# Converted by Quor LUT Converter";
+
+bool IsDigit(char c)
+{
+    return c >= '0' && c <= '9';
+}
+
+// The text after a keyword found at 1-based position `position`, skipping
+// `extra` further characters, trimmed; empty when the line ends first.
+std::string TextAfter(const std::string& line, int position, std::size_t keywordLength,
+                      std::size_t extra = 0)
+{
+    std::size_t start = static_cast<std::size_t>(position - 1) + keywordLength + extra;
+    return start < line.size() ? Trim(std::string_view(line).substr(start)) : std::string();
+}
+
+// The 3dl input-range line: i * 1023 / (n - 1) rounded up, for i = 0 .. n-1.
+std::string InputRangeLine(int n)
+{
+    std::string line;
+    for (int i = 0; i < n; ++i) {
+        if (i > 0)
+            line += ' ';
+        line += std::to_string((i * 1023 + (n - 2)) / (n - 1));
+    }
+    return line;
+}
+
+// Number of blank- or tab-separated pieces when every piece is an integer,
+// else -1.
+std::int64_t CountIntegerPieces(std::string_view line)
+{
+    std::int64_t count = 0;
+    std::size_t i = 0;
+    while (i < line.size()) {
+        while (i < line.size() && (line[i] == ' ' || line[i] == '\t'))
+            ++i;
+        std::size_t start = i;
+        while (i < line.size() && line[i] != ' ' && line[i] != '\t')
+            ++i;
+        if (i == start)
+            break;
+        std::int32_t value;
+        if (!TryParseInt(line.substr(start, i - start), value))
+            return -1;
+        ++count;
+    }
+    return count;
+}
+
+} // namespace
+
+// ---------------------------------------------------------------------------
+// 3dl
+
+bool T3dlLutFormat::CanRead(const std::string& fileName)
+{
+    return UpperCase(FileExtension(fileName)) == ".3DL";
+}
+
+void T3dlLutFormat::SaveToFile(const std::string& fileName, const TLUT& lut, int Bits)
+{
+    const int n = CheckedCubeSize(lut.CubeSize);
+    TTextFile text;
+    for (const std::string& comment : lut.Comments)
+        text.Add("# " + comment);
+    text.Add(kSignature);
+    text.Add(InputRangeLine(n));
+    AddScaledGridBlueFastest(text, lut, Bits);
+    text.SaveToFile(fileName);
+}
+
+void T3dlLutFormat::ScanFile(const TTextFile& text)
+{
+    // Any value above 4095 means the file holds 16-bit numbers.
+    Range = 12;
+    double r, g, b;
+    for (const std::string& line : text)
+        if (ParseIntTriple(line, 4095.0, false, r, g, b) && (r > 1.0 || g > 1.0 || b > 1.0)) {
+            Range = 16;
+            return;
+        }
+}
+
+void T3dlLutFormat::ParseLine(const std::string& line, TLUT& lut)
+{
+    const char first = FirstNonBlank(line);
+    if (first == '\0')
+        return;
+    if (first == '#') {
+        lut.Comments.push_back(Trim(TrimView(line).substr(1)));
+        return;
+    }
+    if (Size == -1) {
+        if (IsDigit(first)) {
+            const std::int64_t pieces = CountIntegerPieces(TrimView(line));
+            if (pieces >= 0)
+                SetSize(pieces);
+        }
+        return;
+    }
+    double r, g, b;
+    if (!Complete && ParseIntTriple(line, std::ldexp(1.0, Range) - 1.0, false, r, g, b))
+        StoreBlueFastest(lut, r, g, b);
+}
+
+// ---------------------------------------------------------------------------
+// Autodesk Lustre 3D
+
+bool TLustre3DLutFormat::CanRead(const std::string& fileName)
+{
+    return HasKeywords(fileName, "3DMESH", "");
+}
+
+int TLustre3DLutFormat::MeshExponent(int size)
+{
+    for (int k = 0; k < 7; ++k)
+        if ((1 << k) + 1 == size)
+            return k;
+    throw ELUTError("The Autodesk Lustre 3D format holds grids of 2^k + 1 points only "
+                    "(17, 33, 65), not " + std::to_string(size) + " points.");
+}
+
+void TLustre3DLutFormat::SaveToFile(const std::string& fileName, const TLUT& lut, int Bits)
+{
+    const int exponent = MeshExponent(CheckedCubeSize(lut.CubeSize));
+    TTextFile text;
+    text.Add("");
+    text.Add(kSignature);
+    text.Add("");
+    text.Add("3DMESH");
+    text.Add("Mesh " + std::to_string(exponent) + " " + std::to_string(CheckedBits(Bits)));
+    text.Add("");
+    AddScaledGridBlueFastest(text, lut, Bits);
+    text.Add("");
+    text.Add("LUT8");
+    text.Add("gamma 1.0");
+    text.SaveToFile(fileName);
+}
+
+// The generic driver gives this format the completeness check every other
+// format has: a grid that is not filled raises "Incomplete file.".
+void TLustre3DLutFormat::ParseLine(const std::string& line, TLUT& lut)
+{
+    const char first = FirstNonBlank(line);
+    if (first == '#' || first == '\0' || ContainsText("3DMESH", line) > 0)
+        return;
+    if (int p = ContainsText("Mesh", line); p > 0) {
+        ParseMeshLine(line, p);
+        return;
+    }
+    double r, g, b;
+    if (Size != -1 && !Complete && ParseIntTriple(line, FullScale, false, r, g, b))
+        StoreBlueFastest(lut, r, g, b);
+}
+
+void TLustre3DLutFormat::ParseMeshLine(const std::string& line, int position)
+{
+    if (Size != -1)
+        return;  // the grid is declared once
+    std::string rest = TextAfter(line, position, 4, 1);
+    std::string head;
+    SplitAt(" ", rest, head);
+    const std::int32_t exponent = ParseInteger(head);
+    const std::int32_t bits = ParseInteger(Trim(rest));
+    if (exponent < 0 || exponent > 30)
+        throw ELUTError("Unsupported mesh exponent " + std::to_string(exponent) + ".");
+    const std::int64_t size = (std::int64_t(1) << exponent) + 1;
+    CheckedBits(bits);
+    SetSize(size);
+    Range = bits;
+    FullScale = std::ldexp(1.0, bits) - 1.0;
+}

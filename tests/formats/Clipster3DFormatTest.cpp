@@ -1,0 +1,81 @@
+#include <gtest/gtest.h>
+
+#include "Clipster3DFormat.h"
+#include "FormatTestSupport.h"
+
+namespace {
+
+using formattest::IdentityCube;
+using formattest::RandomCube;
+
+class Clipster3DFormatTest : public formattest::TScratchFolderTest {};
+
+TEST_F(Clipster3DFormatTest, WriterLayout)
+{
+    TClipster3DLutFormat format;
+    auto lut = IdentityCube(17);
+    const std::string file = PathOf("look.txt");
+    format.SaveToFile(file, *lut, 16);
+    const auto lines = ReadLines(file);
+    ASSERT_EQ(lines.size(), 2u + 4913u + 2u);
+    EXPECT_EQ(lines[0], "<LUT3D name='look' N='17' BitDepth='16'>");
+    EXPECT_EQ(lines[1], "<values>");
+    EXPECT_EQ(lines[2], "0 0 0");
+    EXPECT_EQ(lines[3], "0 0 4096");
+    EXPECT_EQ(lines[2 + 4912], "65535 65535 65535");
+    EXPECT_EQ(lines[2 + 4913], "</values>");
+    EXPECT_EQ(lines[2 + 4914], "</LUT3D>");
+}
+
+TEST_F(Clipster3DFormatTest, RoundTripKeepsTheName)
+{
+    TClipster3DLutFormat format;
+    for (int size : {2, 17}) {
+        auto written = RandomCube(size, 900 + size);
+        const std::string file = PathOf("grade " + std::to_string(size) + ".txt");
+        format.SaveToFile(file, *written, 12);
+        EXPECT_TRUE(format.CanRead(file));
+        auto read = std::make_unique<TLUT>();
+        format.LoadFromFile(file, *read);
+        EXPECT_EQ(read->Kind, lkCube);
+        formattest::ExpectCubeQuantised(*written, *read, 4095.0);
+        EXPECT_EQ(read->Comments, (std::vector<std::string>{"Name: grade_" + std::to_string(size)}));
+    }
+    // A name with quotes, blanks and markup characters reads back.
+    auto lut = IdentityCube(2);
+    const std::string awkward = PathOf("it's \"a\" <b>&c.txt");
+    format.SaveToFile(awkward, *lut, 10);
+    EXPECT_EQ(ReadLines(awkward)[0], "<LUT3D name='it_s__a___b__c' N='2' BitDepth='10'>");
+    auto read = std::make_unique<TLUT>();
+    format.LoadFromFile(awkward, *read);
+    EXPECT_EQ(read->Comments, (std::vector<std::string>{"Name: it_s__a___b__c"}));
+    EXPECT_EQ(read->CubeSize, 2);
+    EXPECT_EQ(TClipster3DLutFormat::SafeName("plain-name_1"), "plain-name_1");
+}
+
+TEST_F(Clipster3DFormatTest, BrokenFilesRaise)
+{
+    TClipster3DLutFormat format;
+    auto lut = std::make_unique<TLUT>();
+    const char* broken[] = {
+        "<LUT3D name='x' N='2' BitDepth='8'><values>0 0 0\n1 1 1\n</values></LUT3D>",
+        "<LUT3D name='x' N='2' BitDepth='8'></LUT3D>",
+        "<other/>",
+        "",
+        "<LUT3D name='x' N='200' BitDepth='8'><values></values></LUT3D>",
+        "<LUT3D name='x' N='2' BitDepth='0'><values></values></LUT3D>",
+        "<LUT3D name='x' N='2' BitDepth='99999999999999'><values></values></LUT3D>",
+        "<LUT3D name='x' N='abc' BitDepth='8'><values></values></LUT3D>",
+    };
+    for (const char* text : broken)
+        EXPECT_THROW(format.LoadFromFile(WriteRaw("b.txt", text), *lut), EError) << text;
+    try {
+        format.LoadFromFile(WriteRaw("s.txt", broken[0]), *lut);
+    } catch (const ELUTError& e) {
+        EXPECT_STREQ(e.what(), "Incomplete file.");
+    }
+    EXPECT_EQ(lut->CubeSize, 2);
+    EXPECT_THROW(format.SaveToFile(PathOf("z.txt"), *IdentityCube(2), 0), ELUTError);
+}
+
+} // namespace
