@@ -118,8 +118,11 @@ std::string TReferenceLibrary::Rename(const std::string& fileName, const std::st
     if (newName == ToQ(fileName)) return fileName;
     const QString oldPath = ToQ(PathOf(fileName));
     const QString newPath = ToQ(PathOf(newName.toStdString()));
-    if (QFileInfo::exists(newPath) || QFileInfo(newPath).isSymLink())
-        throw EError("A library image named " + Quoted(caption) + " already exists.");
+    // Taken: the file itself, or another reference shown under that caption.
+    bool taken = QFileInfo::exists(newPath) || QFileInfo(newPath).isSymLink();
+    for (const std::string& other : Files())
+        taken = taken || (other != fileName && CaptionOf(other) == newCaption);
+    if (taken) throw EError("A library image named " + Quoted(caption) + " already exists.");
     QFile file(oldPath);
     // QFile::rename never replaces an existing file.
     if (!file.rename(newPath))

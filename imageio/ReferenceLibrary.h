@@ -44,7 +44,8 @@ public:
 
     // Renames a file to newCaption plus the file's own extension. Refuses an
     // empty caption, one with a path separator or characters the file system
-    // refuses, and a name already taken. Returns the new file name.
+    // refuses, and a name already taken (by that file name or by another
+    // file shown under the same caption). Returns the new file name.
     std::string Rename(const std::string& fileName, const std::string& newCaption);
 
     // Deletes a file; a refusal carries the system's reason.

@@ -172,7 +172,8 @@ TEST_F(ReferenceLibraryTest, RenameAndRemoveAddressTheRealFileAndRefuseSafely) {
     const QByteArray taken = ReadBytes(Folder() + "/taken.jpg");
 
     std::string message;
-    for (const char* bad : {"", "   ", "a/b", "a\\b", "taken", ".."}) {
+    SaveJpegFile(library.PathOf("other.jpeg"), Gradient(30, 10));
+    for (const char* bad : {"", "   ", "a/b", "a\\b", "taken", "..", "other"}) {
         EXPECT_TRUE(Throws([&] { library.Rename("sunset.jpg", bad); }, &message)) << bad;
         EXPECT_FALSE(message.empty());
     }
@@ -185,7 +186,7 @@ TEST_F(ReferenceLibraryTest, RenameAndRemoveAddressTheRealFileAndRefuseSafely) {
     EXPECT_EQ(ReadBytes(Folder() + "/newname.jpg"), sunset);
 
     // A file that is gone cannot be renamed; the reason is given.
-    EXPECT_TRUE(Throws([&] { library.Rename("gone.jpeg", "other"); }, &message));
+    EXPECT_TRUE(Throws([&] { library.Rename("gone.jpeg", "fresh"); }, &message));
     EXPECT_NE(message.find("gone.jpeg"), std::string::npos);
 
     library.Remove("newname.jpg");
