@@ -92,8 +92,8 @@ class WeReadOcioBakes(InteropCase):
                 info, ours = our_lookup(path, points)
                 self.assertEqual((info["kind"], info["cube"]), (kind, size), "%s read as %r" % (name, info))
                 peer = ocio_apply(ocio_file_processor(path), points)
-                self.assertClose(ours, peer, FLOAT_SLACK,
-                                 "%s: our reader against OpenColorIO's" % name, points)
+                tight = self.assertClose(ours, peer, FLOAT_SLACK,
+                                         "%s: our reader against OpenColorIO's" % name, points)
 
                 converted = self.path(name + ".converted.cube")
                 cli("convert", path, "-o", converted, "--profile", "Cube 3D Davinci")
@@ -102,8 +102,10 @@ class WeReadOcioBakes(InteropCase):
                 expected = ocio_apply(correction_processor(), grid)
                 if integers:
                     expected = clamp01(expected)
-                self.assertClose(values, expected, quantisation + SIX_DECIMALS + FLOAT_SLACK,
-                                 "%s converted, against OpenColorIO's correction" % name, grid)
+                quantised = self.assertClose(values, expected, quantisation + SIX_DECIMALS + FLOAT_SLACK,
+                                             "%s converted, against OpenColorIO's correction" % name, grid)
+                print("%s: against OpenColorIO's reading %.2g, converted against the correction %.2g"
+                      % (name, tight, quantised))
 
     def test_1d_bake(self):
         """Without the saturation step the correction works on each channel

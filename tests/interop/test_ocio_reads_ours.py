@@ -19,7 +19,7 @@ import unittest
 
 from interop_support import (
     FLOAT_SLACK, SIX_DECIMALS, InteropCase, export_look, grid_points, half_step,
-    main, ocio_apply, ocio_file_processor, our_lookup, random_points, require_ocio,
+    main, max_difference, ocio_apply, ocio_file_processor, our_lookup, random_points, require_ocio,
 )
 import interop_support as support
 
@@ -41,11 +41,14 @@ PROFILES = [
 
 # The same profiles under their own extensions, where those differ from the
 # one the peer expects: OpenColorIO picks its reader by extension first and
-# then tries every other reader, so these load too.
+# then tries every other reader, so these load too. Our own 3dl reader
+# recognises its files by the .3dl extension only, so a .dd3 file is read
+# with that format chosen by its index.
+THREE_DL_FORMAT = 4
 OWN_EXTENSIONS = [
-    ("Dolby DD3", "dolby.dd3", 17),
-    ("Autodesk Lustre 3D", "lustre.lut", 33),
-    ("Cube 3D Truelight", "truelight.cube", 32),
+    ("Dolby DD3", "dolby.dd3", 17, THREE_DL_FORMAT),
+    ("Autodesk Lustre 3D", "lustre.lut", 33, None),
+    ("Cube 3D Truelight", "truelight.cube", 32, None),
 ]
 
 RANDOM_COLOURS = 300
@@ -74,12 +77,17 @@ class OcioReadsOurLooks(InteropCase):
                          "%s: our reader should see a %d-point cube" % (profile, size))
 
         peer = ocio_apply(ocio_file_processor(path), points)
-        self.assertClose(peer, ours, FLOAT_SLACK,
-                         "%s: OpenColorIO against our lookup of %s" % (profile, name), points)
+        tight = self.assertClose(peer, ours, FLOAT_SLACK,
+                                 "%s: OpenColorIO against our lookup of %s" % (profile, name), points)
 
         _, exact = our_lookup(self.reference_cube(size), points)
-        self.assertClose(peer, exact, quantisation + SIX_DECIMALS + FLOAT_SLACK,
-                         "%s: OpenColorIO against the six-decimal look" % profile, points)
+        quantised = self.assertClose(peer, exact, quantisation + SIX_DECIMALS + FLOAT_SLACK,
+                                     "%s: OpenColorIO against the six-decimal look" % profile, points)
+        # The look must move colours well away from the identity, or the
+        # comparisons above would prove little.
+        moved, _ = max_difference(exact[:size ** 3], points[:size ** 3])
+        self.assertGreater(moved, 0.05, "%s: the exported look is almost the identity" % profile)
+        print("%s: against our lookup %.2g, against the six-decimal look %.2g" % (profile, tight, quantised))
 
     def test_profiles(self):
         for profile, name, size, quantisation in PROFILES:
@@ -87,14 +95,25 @@ class OcioReadsOurLooks(InteropCase):
                 self.check_profile(profile, name, size, quantisation)
 
     def test_own_extensions_load(self):
-        for profile, name, size in OWN_EXTENSIONS:
+        for profile, name, size, format_index in OWN_EXTENSIONS:
             with self.subTest(profile=profile, file=name):
                 path = export_look(self.reference, self.path(name), profile)
                 points = grid_points(size)
-                _, ours = our_lookup(path, points)
+                info, ours = our_lookup(path, points, format_index)
+                self.assertEqual(info["cube"], size)
                 peer = ocio_apply(ocio_file_processor(path), points)
                 self.assertClose(peer, ours, FLOAT_SLACK,
                                  "%s written as %s, read by OpenColorIO" % (profile, name), points)
+
+    def test_dd3_not_detected_by_us(self):
+        """Documented: no format of ours claims a .dd3 file by itself (the 3dl
+        reader goes by the .3dl extension), while OpenColorIO finds its 3dl
+        reader for it after the readers for known extensions."""
+        path = export_look(self.reference, self.path("look.dd3"), "Dolby DD3")
+        with self.assertRaises(AssertionError) as refused:
+            our_lookup(path, [(0.5, 0.5, 0.5)])
+        self.assertIn("no format reads", str(refused.exception))
+        ocio_file_processor(path)  # raises when OpenColorIO cannot read it
 
     def test_tetrahedral_interpolation_stays_within_each_cell(self):
         """OpenColorIO's default for 3D LUTs is trilinear, like ours; a host
