@@ -7,6 +7,8 @@
 // makes sizes and screenshots the same on every desktop.
 int main(int argc, char** argv) {
     ::testing::InitGoogleTest(&argc, argv);
+    // No display is needed, also when the test list is read at build time.
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication::setStyle(QStyleFactory::create(QStringLiteral("Fusion")));
     QApplication app(argc, argv);
     return RUN_ALL_TESTS();

@@ -1,0 +1,67 @@
+#pragma once
+#include <QWidget>
+#include <functional>
+
+#include "Image.h"
+
+// The preview control: fits the picture into its area less a 3-pixel margin
+// on each side, keeps a fitted ungraded copy (Scaled) and a fitted copy to
+// paint (Display) that the owner grades in place, and paints it centred.
+// A left-button drag shows a dotted rubber band over the picture. Without a
+// picture it shows a one-line prompt. It never takes the keyboard focus.
+class TImageViewer : public QWidget {
+    Q_OBJECT
+public:
+    explicit TImageViewer(QWidget* parent = nullptr);
+
+    static constexpr int Margin = 3;
+
+    void SetImage(const TImage& image);
+    void RestoreDisplay();
+    void HideSelection();
+    int ClientToImageX(int x) const;
+    int ClientToImageY(int y) const;
+
+    TImage& Display() { return display_; }
+    const TImage& Display() const { return display_; }
+    const TImage& Scaled() const { return scaled_; }
+    const TImage& Source() const { return source_; }
+    bool HasImage() const { return hasImage_; }
+    double ScaleX() const { return scaleX_; }
+    double ScaleY() const { return scaleY_; }
+    int OffsetX() const { return offsetX_; }
+    int OffsetY() const { return offsetY_; }
+    bool SelectionVisible() const { return selectionVisible_; }
+    bool SelectionDrawn() const { return selectionDrawn_; }
+    QRect SelectionCorners() const { return QRect(QPoint(selLeft_, selTop_), QPoint(selRight_, selBottom_)); }
+
+    // Called when SelectionVisible changes; optional.
+    std::function<void(TImageViewer*)> OnSelectionChange;
+
+signals:
+    // The control re-fitted its picture to a new size; the display copy is
+    // ungraded now.
+    void LayoutChanged();
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+
+private:
+    void UpdateLayout();
+    void DrawSelection(bool erase);
+    void SetSelectionVisible(bool visible);
+    int ClientToImage(int position, int offset, double scale, int size) const;
+
+    TImage source_, scaled_, display_;
+    bool hasImage_ = false;
+    double scaleX_ = 0.0, scaleY_ = 0.0;
+    int offsetX_ = 0, offsetY_ = 0;
+    int selLeft_ = 0, selTop_ = 0, selRight_ = 0, selBottom_ = 0;
+    bool selectionVisible_ = false;
+    bool selectionDrawn_ = false;
+    bool dragging_ = false;
+};

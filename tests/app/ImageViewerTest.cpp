@@ -1,0 +1,167 @@
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QImage>
+#include <QMouseEvent>
+#include <QPixmap>
+#include <cmath>
+
+#include "FakeDialogs.h"
+#include "ImageViewer.h"
+
+namespace {
+
+void SendMouse(QWidget* widget, QEvent::Type type, QPoint at, Qt::MouseButton button, Qt::MouseButtons buttons,
+               Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
+    QMouseEvent event(type, QPointF(at), QPointF(widget->mapToGlobal(at)), button, buttons, modifiers);
+    QApplication::sendEvent(widget, &event);
+}
+
+void Press(QWidget* w, QPoint at) { SendMouse(w, QEvent::MouseButtonPress, at, Qt::LeftButton, Qt::LeftButton); }
+void Move(QWidget* w, QPoint at, Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
+    SendMouse(w, QEvent::MouseMove, at, Qt::NoButton, Qt::LeftButton, modifiers);
+}
+void Release(QWidget* w, QPoint at) { SendMouse(w, QEvent::MouseButtonRelease, at, Qt::LeftButton, Qt::NoButton); }
+
+struct TViewerFixture : ::testing::Test {
+    TImageViewer viewer;
+    void Show(int width, int height) {
+        viewer.resize(width, height);
+        viewer.show();
+        QApplication::processEvents();
+    }
+};
+
+// The bounding box of the pixels that differ from the top-left one.
+QRect InkBox(const QImage& image) {
+    const QRgb background = image.pixel(0, 0);
+    QRect box;
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x)
+            if (image.pixel(x, y) != background) box |= QRect(x, y, 1, 1);
+    return box;
+}
+
+}  // namespace
+
+TEST_F(TViewerFixture, FitsWithAMarginAndCentres) {
+    Show(1200, 400);
+    ASSERT_EQ(viewer.size(), QSize(1200, 400));
+    viewer.SetImage(ColourfulPicture(1000, 500));
+    EXPECT_EQ(viewer.Display().Width(), 794);
+    EXPECT_EQ(viewer.Display().Height(), 394);
+    EXPECT_EQ(viewer.OffsetX(), 203);
+    EXPECT_EQ(viewer.OffsetY(), 3);
+    EXPECT_DOUBLE_EQ(viewer.ScaleX(), 0.794);
+    EXPECT_DOUBLE_EQ(viewer.ScaleY(), 0.788);
+    EXPECT_TRUE(viewer.Display().SamePixels(viewer.Scaled()));
+    EXPECT_EQ(viewer.Source().Width(), 1000);
+
+    // Client to image: the offset maps to 0, the far edge is outside.
+    EXPECT_EQ(viewer.ClientToImageX(203), 0);
+    EXPECT_EQ(viewer.ClientToImageX(600), static_cast<int>(std::nearbyint(397 / 0.794)));
+    EXPECT_EQ(viewer.ClientToImageX(203 + 794), -1);
+    EXPECT_LT(viewer.ClientToImageX(100), 0);
+    EXPECT_EQ(viewer.ClientToImageY(3 + 197), static_cast<int>(std::nearbyint(197 / 0.788)));
+    EXPECT_EQ(viewer.ClientToImageY(399), -1);
+
+    // A small picture is not enlarged but still loses the margin.
+    viewer.SetImage(ColourfulPicture(200, 100));
+    EXPECT_EQ(viewer.Display().Width(), 194);
+    EXPECT_EQ(viewer.Display().Height(), 94);
+    EXPECT_EQ(viewer.OffsetX(), (1200 - 194) / 2);
+    EXPECT_EQ(viewer.OffsetY(), (400 - 94) / 2);
+
+    // The painted picture sits at the offset.
+    const QImage shot = viewer.grab().toImage().convertToFormat(QImage::Format_RGB32);
+    EXPECT_EQ(InkBox(shot), QRect(503, 153, 194, 94));
+}
+
+TEST_F(TViewerFixture, PromptIsCentredWithoutAPicture) {
+    for (QSize size : {QSize(600, 300), QSize(900, 120)}) {
+        Show(size.width(), size.height());
+        EXPECT_FALSE(viewer.HasImage());
+        EXPECT_EQ(viewer.ClientToImageX(10), -1);
+        const QImage shot = viewer.grab().toImage().convertToFormat(QImage::Format_RGB32);
+        const QRect ink = InkBox(shot);
+        ASSERT_FALSE(ink.isEmpty());
+        // A line of text, wider than high, about in the middle.
+        EXPECT_GT(ink.width(), 3 * ink.height());
+        EXPECT_NEAR(ink.center().x(), size.width() / 2, 3);
+        EXPECT_NEAR(ink.center().y(), size.height() / 2, 5);
+        // The text is grey 128.
+        bool grey = false;
+        for (int x = ink.left(); x <= ink.right() && !grey; ++x)
+            for (int y = ink.top(); y <= ink.bottom() && !grey; ++y) grey = shot.pixel(x, y) == qRgb(128, 128, 128);
+        EXPECT_TRUE(grey);
+    }
+}
+
+TEST_F(TViewerFixture, RubberBandRules) {
+    Show(1200, 400);
+    viewer.SetImage(FlatPicture(1000, 500, 100, 100, 100));
+    int changes = 0;
+    viewer.OnSelectionChange = [&](TImageViewer* sender) {
+        EXPECT_EQ(sender, &viewer);
+        ++changes;
+    };
+
+    // The first move makes the band exist, the second draws it.
+    Press(&viewer, {300, 100});
+    Move(&viewer, {350, 150});
+    EXPECT_TRUE(viewer.SelectionVisible());
+    EXPECT_FALSE(viewer.SelectionDrawn());
+    Move(&viewer, {400, 200});
+    EXPECT_TRUE(viewer.SelectionDrawn());
+    Release(&viewer, {400, 200});
+    EXPECT_TRUE(viewer.SelectionVisible());
+    EXPECT_EQ(viewer.SelectionCorners(), QRect(QPoint(300, 100), QPoint(400, 200)));
+    EXPECT_EQ(changes, 1);
+
+    // Drawn dotted in XOR with grey 128 over the picture.
+    const QImage shot = viewer.grab().toImage().convertToFormat(QImage::Format_RGB32);
+    int xored = 0;
+    for (int x = 300; x <= 400; ++x) xored += shot.pixel(x, 100) == qRgb(100 ^ 128, 100 ^ 128, 100 ^ 128);
+    EXPECT_GT(xored, 20);
+    EXPECT_LT(xored, 95);  // dotted, not solid
+    EXPECT_EQ(shot.pixel(350, 150), qRgb(100, 100, 100));
+
+    // A click without moving removes it.
+    Press(&viewer, {500, 200});
+    EXPECT_FALSE(viewer.SelectionVisible());
+    Release(&viewer, {500, 200});
+    EXPECT_FALSE(viewer.SelectionVisible());
+    EXPECT_EQ(changes, 2);
+
+    // Dragging with Shift changes nothing.
+    Press(&viewer, {300, 100});
+    Move(&viewer, {350, 150}, Qt::ShiftModifier);
+    Move(&viewer, {400, 200}, Qt::ShiftModifier);
+    EXPECT_FALSE(viewer.SelectionVisible());
+    Release(&viewer, {400, 200});
+
+    // Outside the picture: the press goes to the left / top edge, the drag
+    // point to the right / bottom edge.
+    Press(&viewer, {20, 1});
+    Move(&viewer, {1190, 399});
+    Move(&viewer, {1195, 398});
+    EXPECT_EQ(viewer.SelectionCorners(), QRect(QPoint(203, 3), QPoint(203 + 794 - 1, 3 + 394 - 1)));
+    Release(&viewer, {1195, 398});
+    EXPECT_TRUE(viewer.SelectionVisible());
+
+    // A resize removes the band and leaves the display ungraded.
+    viewer.Display().Row(0)[0] ^= 0xFF;
+    viewer.resize(1000, 380);
+    QApplication::processEvents();
+    EXPECT_FALSE(viewer.SelectionVisible());
+    EXPECT_TRUE(viewer.Display().SamePixels(viewer.Scaled()));
+    EXPECT_EQ(viewer.Display().Width(), 760 - 6);  // 1000 x 500 fitted into 1000 x 380
+    EXPECT_EQ(viewer.Display().Height(), 380 - 6);
+
+    // HideSelection removes a visible band.
+    Press(&viewer, {300, 100});
+    Move(&viewer, {350, 150});
+    EXPECT_TRUE(viewer.SelectionVisible());
+    viewer.HideSelection();
+    EXPECT_FALSE(viewer.SelectionVisible());
+}
