@@ -20,12 +20,14 @@ from interop_support import (
 )
 
 # Profiles whose files ffmpeg reads as we write them; the 3dl profiles and
-# "Dolby DD3" are handed over as .3dl, the extension ffmpeg knows.
+# "Dolby DD3" are handed over as .3dl, the FSI CFE file as .cube, the
+# extensions ffmpeg knows.
 MATCHING = [
     ("Cube 3D Iridas, Nuke, AfterEffects", "iridas.cube"),
     ("Cube 3D Davinci", "davinci.cube"),
     ("3DL Scratch, Autodesk, Blackmagic, Cine-tal", "scratch.3dl"),
     ("Dolby DD3", "dolby.3dl"),
+    ("FSI CFE (Flanders Scientific) 3D", "fsi.cube"),
 ]
 
 

@@ -35,6 +35,7 @@ PROFILES = [
     ("Cube 3D Iridas, Nuke, AfterEffects", "iridas.cube", 32, SIX_DECIMALS),
     ("Cube 3D Davinci", "davinci.cube", 33, SIX_DECIMALS),
     ("Cube 3D Truelight", "truelight.cub", 32, SIX_DECIMALS),
+    ("FSI CFE (Flanders Scientific) 3D", "fsi.cfe", 17, SIX_DECIMALS),
     ("Pandora 3D, Apple 3D m3d", "pandora.m3d", 17, half_step(16)),
     ("Technicolor 3D mga", "technicolor.mga", 33, half_step(16)),
 ]
@@ -104,6 +105,35 @@ class OcioReadsOurLooks(InteropCase):
                 peer = ocio_apply(ocio_file_processor(path), points)
                 self.assertClose(peer, ours, FLOAT_SLACK,
                                  "%s written as %s, read by OpenColorIO" % (profile, name), points)
+
+    def test_dark_3dl_read_at_10_bits(self):
+        """Documented difference. A 3dl file carries no bit depth for its
+        values; we read 12 bits unless a value exceeds 4095. OpenColorIO
+        guesses the depth from the largest value: up to 1125 (10 % above
+        1023) it takes 10 bits, also in a Lustre file whose mesh line says
+        12. A dark table written at the profiles' 12 bits (no value above a
+        quarter of full scale) therefore reads 4095/1023 times too bright
+        there. Looks made from a reference reach far higher values."""
+        size = 17
+        table = {(r, g, b): (0.25 * r / (size - 1), 0.2 * g / (size - 1), 0.1 + 0.1 * b / (size - 1))
+                 for r in range(size) for g in range(size) for b in range(size)}
+        source = self.path("dark.cube")
+        support.write_cube(source, size, table)
+        grid = grid_points(size)
+        points = grid + random_points(RANDOM_COLOURS, seed=4)
+        for profile, name in (("3DL Scratch, Autodesk, Blackmagic, Cine-tal", "dark.3dl"),
+                              ("Autodesk Lustre 3D", "dark-lustre.3dl")):
+            with self.subTest(profile=profile):
+                path = self.path(name)
+                support.cli("convert", source, "-o", path, "--profile", profile)
+                _, ours = our_lookup(path, points)
+                _, exact = our_lookup(source, points)
+                self.assertClose(ours, exact, half_step(12) + SIX_DECIMALS + FLOAT_SLACK,
+                                 "%s: our reading of the dark table" % profile, points)
+                peer = ocio_apply(ocio_file_processor(path), points)
+                brighter = [tuple(c * 4095 / 1023 for c in v) for v in ours]
+                self.assertClose(peer, brighter, FLOAT_SLACK * 4,
+                                 "%s: OpenColorIO reading the dark table at 10 bits" % profile, points)
 
     def test_dd3_not_detected_by_us(self):
         """Documented: no format of ours claims a .dd3 file by itself (the 3dl
