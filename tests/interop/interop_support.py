@@ -300,10 +300,9 @@ def ffmpeg_grade(folder, picture, lut_name, filter_name="lut3d"):
     """ffmpeg's rgb24 output of the picture through one LUT file, as pixels.
 
     Runs inside the folder so the file name needs no escaping in the filter
-    description; trilinear interpolation, the same as ours."""
+    description; trilinear (3D) or linear (1D) interpolation, as ours."""
     vf = "%s=file=%s" % (filter_name, lut_name)
-    if filter_name == "lut3d":
-        vf += ":interp=trilinear"
+    vf += ":interp=" + ("trilinear" if filter_name == "lut3d" else "linear")
     done = subprocess.run(
         [FFMPEG, "-v", "error", "-nostdin", "-i", picture, "-vf", vf,
          "-f", "rawvideo", "-pix_fmt", "rgb24", "-"],
