@@ -154,14 +154,18 @@ class FfmpegReadsOurFiles(InteropCase):
             table[(r, g, b)] = [float(v) for v in line.split()]
         self.assertReadAs(name, size, table, self.ours(path))
 
-    def test_lustre_file_refused(self):
+    def test_files_refused(self):
         """ffmpeg's 3dl reader expects integer triples right after the input
-        range line; the "Mesh" line of a Lustre file stops it."""
-        name = "lustre.3dl"
-        export_look(self.reference, self.path(name), "Autodesk Lustre 3D")
-        pixels, message = ffmpeg_grade(self.folder, self.picture, name)
-        self.assertIsNone(pixels, "ffmpeg now reads Lustre 3D files: test them for values")
-        self.assertIn("Invalid data", message)
+        range line; the "Mesh" line of a Lustre file stops it. Its cube reader
+        finds no "LUT_3D_SIZE" in a Truelight cube (which carries the
+        profile's own .cube extension) and reports an empty table."""
+        for profile, name, complaint in (("Autodesk Lustre 3D", "lustre.3dl", "Invalid data"),
+                                         ("Cube 3D Truelight", "truelight.cube", "3D LUT is empty")):
+            with self.subTest(profile=profile):
+                export_look(self.reference, self.path(name), profile)
+                pixels, message = ffmpeg_grade(self.folder, self.picture, name)
+                self.assertIsNone(pixels, "ffmpeg now reads %s: test it for values" % name)
+                self.assertIn(complaint, message)
 
     def test_extensions_ffmpeg_does_not_know(self):
         """ffmpeg chooses its reader by extension only; it refuses the
