@@ -15,7 +15,6 @@ every grid point and at a few hundred random colours. Two comparisons:
   grid values.
 """
 import os
-import unittest
 
 from interop_support import (
     FLOAT_SLACK, SIX_DECIMALS, InteropCase, export_look, grid_points, half_step,
