@@ -30,6 +30,9 @@ MATCHING = [
     ("FSI CFE (Flanders Scientific) 3D", "fsi.cube"),
 ]
 
+# Sizes the export dialog offers for "Cube 3D Davinci" besides its default.
+DAVINCI_SIZES = (17, 64)
+
 
 class FfmpegReadsOurFiles(InteropCase):
 
@@ -73,6 +76,13 @@ class FfmpegReadsOurFiles(InteropCase):
             with self.subTest(profile=profile):
                 path = export_look(self.reference, self.path(name), profile)
                 self.assertWithinOne(self.ffmpeg(name), self.ours(path), profile)
+
+    def test_cube_sizes(self):
+        for size in DAVINCI_SIZES:
+            with self.subTest(size=size):
+                name = "davinci%d.cube" % size
+                path = export_look(self.reference, self.path(name), "Cube 3D Davinci", size)
+                self.assertWithinOne(self.ffmpeg(name), self.ours(path), "Cube 3D Davinci at %d" % size)
 
     def test_cube_1d(self):
         """A curve written by our Cube 1D writer, through ffmpeg's lut1d."""
