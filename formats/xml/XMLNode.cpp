@@ -1,15 +1,12 @@
 #include "XMLNode.h"
 
-#include <cerrno>
 #include <charconv>
 #include <cmath>
-#include <cstring>
-#include <filesystem>
-#include <fstream>
+#include <istream>
 #include <iterator>
-#include <sstream>
 
 #include "Error.h"
+#include "TextFile.h"
 
 namespace {
 
@@ -61,6 +58,12 @@ void BreaksToBlanks(std::string& text) {
         if (c == '\r' || c == '\n') c = ' ';
 }
 
+std::string UpperKey(std::string_view name) {
+    std::string key(name);
+    for (char& c : key) c = UpperAscii(c);
+    return key;
+}
+
 [[noreturn]] void ThrowNotANumber(const std::string& text) {
     throw EError("'" + text + "' is not a valid floating point value");
 }
@@ -101,10 +104,29 @@ std::int64_t TXMLValue::AsInteger() const {
 
 // ----------------------------------------------------------- TXMLAttributes
 
+void TXMLAttributes::Clear() {
+    Items.clear();
+    index_.clear();
+}
+
+void TXMLAttributes::RebuildIndex() {
+    index_.clear();
+    for (std::size_t i = 0; i < Items.size(); ++i) index_.emplace(UpperKey(Items[i].first), i);
+}
+
 TXMLValue& TXMLAttributes::ByName(const std::string& name) {
-    for (auto& item : Items)
-        if (SameTextAscii(item.first, name)) return *item.second;
+    if (Items.size() < kIndexFrom) {
+        for (auto& item : Items)
+            if (SameTextAscii(item.first, name)) return *item.second;
+    } else {
+        if (index_.size() != Items.size()) RebuildIndex();
+        const auto found = index_.find(UpperKey(name));
+        if (found != index_.end() && found->second < Items.size() &&
+            SameTextAscii(Items[found->second].first, name))
+            return *Items[found->second].second;
+    }
     Items.emplace_back(name, std::make_unique<TXMLValue>());
+    if (!index_.empty()) index_.emplace(UpperKey(name), Items.size() - 1);
     return *Items.back().second;
 }
 
@@ -122,16 +144,7 @@ TXMLNode& TXMLNode::AddChild() {
 }
 
 void TXMLNode::LoadFromFile(const std::string& fileName) {
-    std::error_code sizeError;
-    const std::uintmax_t size = std::filesystem::file_size(fileName, sizeError);
-    if (!sizeError && size > kMaxXMLFileSize)
-        throw EError("The file \"" + fileName + "\" is too large to be read.");
-    std::ifstream stream(fileName, std::ios::binary);
-    if (!stream)
-        throw EError("Cannot open file \"" + fileName + "\". " + std::strerror(errno));
-    LoadFromStream(stream);
-    if (stream.bad())
-        throw EError("Cannot read file \"" + fileName + "\". " + std::strerror(errno));
+    LoadFromText(ReadFileBytes(fileName));
 }
 
 void TXMLNode::LoadFromStream(std::istream& stream) {
@@ -143,7 +156,8 @@ void TXMLNode::LoadFromStream(std::istream& stream) {
 void TXMLNode::LoadFromText(std::string_view text) {
     Clear();
     std::string_view rest = text;
-    while (!rest.empty()) AddChild().ParseElement(rest, 1);
+    TParseState state;
+    while (!rest.empty()) AddChild().ParseElement(rest, 1, state);
 }
 
 TXMLNode& TXMLNode::Child(int index) const {
@@ -170,8 +184,9 @@ bool TXMLNode::HasNode(const std::string& name) const {
 
 // Parses one element from the front of the text into this node. Tags
 // ending in "/" or "?", and tags starting with "!", have no content.
-void TXMLNode::ParseElement(std::string_view& rest, int depth) {
+void TXMLNode::ParseElement(std::string_view& rest, int depth, TParseState& state) {
     if (depth > kMaxDepth) throw EError("The XML document is nested too deeply.");
+    if (++state.Elements > kMaxElements) throw EError("The XML document holds too many elements.");
     SkipComment(rest);
     const std::size_t open = rest.find('<');
     if (open != npos) DeleteFront(rest, open + 1);
@@ -194,7 +209,7 @@ void TXMLNode::ParseElement(std::string_view& rest, int depth) {
         const std::string_view attributes = TrimView(std::string_view(tag).substr(blank + 1));
         if (!attributes.empty()) ParseAttributes(attributes);
     }
-    if (!isEmpty) ParseContent(rest, depth);
+    if (!isEmpty) ParseContent(rest, depth, state);
 }
 
 // Attributes are separated by single blanks; a quoted value holding a blank
@@ -220,7 +235,7 @@ void TXMLNode::ParseAttributes(std::string_view text) {
 // Collects the text content (non-blank runs, untrimmed; CDATA sections after
 // a blank), child elements and comments up to the closing tag, whatever name
 // the closing tag carries.
-void TXMLNode::ParseContent(std::string_view& rest, int depth) {
+void TXMLNode::ParseContent(std::string_view& rest, int depth, TParseState& state) {
     Value.Text.clear();
     for (;;) {
         const std::size_t open = rest.find('<');
@@ -244,7 +259,7 @@ void TXMLNode::ParseContent(std::string_view& rest, int depth) {
             DeleteFront(rest, end != npos ? end + 1 : rest.size());
             return;
         } else {
-            AddChild().ParseElement(rest, depth + 1);
+            AddChild().ParseElement(rest, depth + 1, state);
         }
     }
 }

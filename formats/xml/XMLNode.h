@@ -4,6 +4,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <utility>
 #include <vector>
 
@@ -29,17 +30,25 @@ public:
 };
 
 // The attributes of one element, in order of first appearance; names compare
-// case-insensitively (ASCII letters).
+// case-insensitively (ASCII letters). Items is read freely but changed only
+// through ByName and Clear.
 class TXMLAttributes {
 public:
     using TItem = std::pair<std::string, std::unique_ptr<TXMLValue>>;
     std::vector<TItem> Items;
 
-    void Clear() { Items.clear(); }
+    void Clear();
     int Count() const { return static_cast<int>(Items.size()); }
     // The value of the named attribute. A missing attribute is appended with
     // an empty value, so reading it yields empty text and never fails.
     TXMLValue& ByName(const std::string& name);
+
+private:
+    // Upper-cased name -> position in Items, so that an element with very
+    // many attributes is still read in linear time. Small lists are searched.
+    static constexpr std::size_t kIndexFrom = 16;
+    std::unordered_map<std::string, std::size_t> index_;
+    void RebuildIndex();
 };
 
 // One element, or the document root (whose name stays empty).
@@ -48,6 +57,9 @@ public:
     // Elements nested deeper than this make the load fail with EError rather
     // than exhaust the stack.
     static constexpr int kMaxDepth = 1000;
+    // A document with more elements than this makes the load fail with
+    // EError rather than exhaust memory (ten times the largest LUT table).
+    static constexpr int kMaxElements = 1000000;
 
     TXMLNode() = default;
     TXMLNode(const TXMLNode&) = delete;
@@ -62,8 +74,9 @@ public:
     void Clear();
     TXMLNode& AddChild();
 
-    // Reads the whole file (refused above 256 MiB) and parses it. A file
-    // that cannot be opened raises EError naming it and the system's reason.
+    // Reads the whole file (refused above the LUT file size limit) and
+    // parses it. A file that cannot be opened raises EError naming it and
+    // the system's reason.
     void LoadFromFile(const std::string& fileName);
     void LoadFromStream(std::istream& stream);
     void LoadFromText(std::string_view text);
@@ -78,10 +91,10 @@ public:
 
 private:
     const TXMLNode* FindChild(const std::string& name) const;
-    void ParseElement(std::string_view& rest, int depth);
+    struct TParseState {
+        int Elements = 0;
+    };
+    void ParseElement(std::string_view& rest, int depth, TParseState& state);
     void ParseAttributes(std::string_view text);
-    void ParseContent(std::string_view& rest, int depth);
+    void ParseContent(std::string_view& rest, int depth, TParseState& state);
 };
-
-// Largest document the reader loads from a file.
-constexpr std::uintmax_t kMaxXMLFileSize = 256u * 1024u * 1024u;

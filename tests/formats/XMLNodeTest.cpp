@@ -199,6 +199,7 @@ TEST(XMLNode, LoadingAgainClearsTheTreeAndFileErrorsAreReported) {
     const std::string missing = (folder / "missing.xml").string();
     const std::string message = ErrorOf([&] { root.LoadFromFile(missing); });
     EXPECT_NE(message.find(missing), std::string::npos) << message;
+    EXPECT_THROW(root.LoadFromFile(folder.string()), EError);
     std::filesystem::remove_all(folder);
 }
 
@@ -232,6 +233,32 @@ TEST(XMLNode, MalformedMarkupAlwaysEndsWithATree) {
         ++depth;
     }
     EXPECT_EQ(depth, 500);
+
+    // Very many elements fail instead of exhausting memory; the limit itself
+    // is accepted.
+    std::string many;
+    for (int i = 0; i < TXMLNode::kMaxElements; ++i) many += "<a/>";
+    root.LoadFromText(many);
+    EXPECT_EQ(root.ChildCount(), TXMLNode::kMaxElements);
+    EXPECT_THROW(root.LoadFromText(many + "<a/>"), EError);
+}
+
+TEST(XMLNode, ElementWithVeryManyAttributesKeepsEveryOne) {
+    constexpr int kCount = 200000;
+    std::string tag = "<e";
+    for (int i = 0; i < kCount; ++i) tag += " a" + std::to_string(i) + "=\"" + std::to_string(i * 3) + "\"";
+    tag += " A7=\"last\"/>";
+    TXMLNode root;
+    root.LoadFromText(tag);
+    TXMLAttributes& attributes = root.NodeByName("e").Attributes;
+    ASSERT_EQ(attributes.Count(), kCount);
+    EXPECT_EQ(attributes.ByName("a199999").AsInteger(), 199999 * 3);
+    EXPECT_EQ(attributes.ByName("a7").Text, "last");
+    EXPECT_EQ(attributes.Items[7].first, "a7");
+    EXPECT_EQ(attributes.ByName("A0").Text, "0");
+    attributes.Clear();
+    EXPECT_EQ(attributes.ByName("a1").Text, "");
+    EXPECT_EQ(attributes.Count(), 1);
 }
 
 }  // namespace
