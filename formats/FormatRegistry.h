@@ -1,0 +1,37 @@
+#pragma once
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "LutFormat.h"
+
+// One export choice: a format reached by index, with the user-facing name,
+// the file extension (without the leading dot) and the default grid size and
+// bit depth (0 for formats that store decimal numbers).
+struct TLutOutputProfile {
+    std::string Name;
+    std::string Extension;
+    int FormatIndex = 0;
+    int DefaultSize = 0;
+    int DefaultBits = 0;
+    bool SizeSelectable = false;
+    bool BitsSelectable = false;
+};
+
+// The one instance of every LUT format, in fixed order; a format is known by
+// its index. Built on first use and freed at process exit.
+const std::vector<std::unique_ptr<TLUTFormat>>& LutFormats();
+
+// The output profiles, in the order the export dialog lists them.
+const std::vector<std::unique_ptr<TLutOutputProfile>>& LutOutputProfiles();
+
+// The format at the index, or nullptr when the index is outside the list.
+TLUTFormat* GetLutFormat(int index);
+
+// The profile at the index; EError for an index outside the list.
+TLutOutputProfile* GetLutOutputProfile(int index);
+
+// Appends a profile to the profile list and returns it.
+TLutOutputProfile* AddLutOutputProfile(const std::string& name, const std::string& extension,
+                                       int formatIndex, int defaultSize, int defaultBits,
+                                       bool sizeSelectable, bool bitsSelectable);

@@ -1,0 +1,25 @@
+#include "LookExport.h"
+
+#include <memory>
+
+#include "LUT.h"
+
+void ExportLook(const TLookSettings& settings, const TLutOutputProfile& profile, int size,
+                int bits, const std::string& fileName)
+{
+    if (size < 2 || size > kMaxCubeSize)
+        throw EError("The LUT dimension size must be a number from 2 to " +
+                     std::to_string(kMaxCubeSize) + ".");
+    TLUTFormat* format = GetLutFormat(profile.FormatIndex);
+    if (format == nullptr)
+        throw EError("The output profile \"" + profile.Name + "\" names no LUT format.");
+    if (!format->Is3D)
+        throw EError("The output profile \"" + profile.Name +
+                     "\" writes a 1D curve; a look needs a 3D LUT format.");
+    // A LUT of its own, so the caller's LUT keeps its size and contents.
+    auto lut = std::make_unique<TLUT>();
+    lut->Kind = lkCube;
+    lut->CubeSize = size;
+    BuildLookCube(settings, settings.Factors, *lut);
+    format->SaveToFile(fileName, *lut, bits);
+}

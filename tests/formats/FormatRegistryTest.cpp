@@ -1,0 +1,176 @@
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <typeinfo>
+
+#include "Clipster3DFormat.h"
+#include "Cube3DFormats.h"
+#include "DecimalCubeFormats.h"
+#include "FormatRegistry.h"
+#include "FsiDitFormat.h"
+#include "IntegerCubeFormats.h"
+#include "Lut1DFormats.h"
+#include "Lut1DPlainFormats.h"
+#include "ThreeDlFormats.h"
+#include "XmlFormats.h"
+
+namespace {
+
+struct TFormatRow {
+    const std::type_info& Class;
+    const char* Name;
+    bool Is3D;
+};
+
+const TFormatRow kFormatTable[] = {
+    {typeid(TCube3DTruelightLutFormat), "Cube 3D Truelight", true},
+    {typeid(TCube3DLutFormat), "Cube 3D", true},
+    {typeid(TLustre3DLutFormat), "Autodesk Lustre 3D", true},
+    {typeid(TPandora3DLutFormat), "Pandora 3D, Technicolor", true},
+    {typeid(T3dlLutFormat), "3DL", true},
+    {typeid(TNucoda3DLutFormat), "Nucoda 3D", true},
+    {typeid(TCodex3DLutFormat), "Codex 3D", true},
+    {typeid(TCube1DLutFormat), "Cube 1D", false},
+    {typeid(TClipster3DLutFormat), "Clipster 3D", true},
+    {typeid(TLuther3DLutFormat), "Luther 3D", true},
+    {typeid(TColorFrontOSD3DLutFormat), "Colorfront OSD 3D", true},
+    {typeid(TDavinciDat3DLutFormat), "Davinci DAT 3D", true},
+    {typeid(TQuantel3DLutFormat), "Quantel 3D", true},
+    {typeid(TCodex1DLutFormat), "Codex 1D, Scratch 1D", false},
+    {typeid(TLustre1DLutFormat), "Autodesk Lustre 1D", false},
+    {typeid(TFilmlight1DLutFormat), "Filmlight Truelight 1D", false},
+    {typeid(TQuantel1DLutFormat), "Quantel 1D", false},
+    {typeid(TStwo1DLutFormat), "S.two 1D", false},
+    {typeid(TNucoda1DLutWriterFormat), "Nucoda 1D", false},
+    {typeid(TColorFrontOSD1DLutFormat), "Colorfront OSD 1D", false},
+    {typeid(TFusion1DLutFormat), "Fusion 1D", false},
+    {typeid(TBlackmagic1DLutFormat), "Blackmagic HDLink 1D", false},
+    {typeid(TCinetal1DLutFormat), "Cine-tal 1D", false},
+    {typeid(TShake1DLutFormat), "Shake 1D", false},
+    {typeid(TDavinciILut1DLutFormat), "DaVinci Resolve ilut 1D", false},
+    {typeid(TDavinciOLut1DLutFormat), "DaVinci Resolve olut 1D", false},
+    {typeid(TSpeedgradeLook3DLutFormat), "Adobe Speedgrade Look 3D", true},
+    {typeid(TASC_CDL_Format), "ASC CDL", true},
+    {typeid(TPFClean3D_Format), "PixelFarm PFClean 3D", true},
+    {typeid(TFSI_CFE_3DLutFormat), "FSI CFE (Flanders Scientific) 3D", true},
+    {typeid(TFSI_DIT_3DLutFormat), "FSI DIT (Flanders Scientific) 3D", true},
+};
+
+const TLutOutputProfile kProfileTable[] = {
+    {"3DL Scratch, Autodesk, Blackmagic, Cine-tal", "3dl", 4, 17, 12, false, false},
+    {"3DL Fusion", "3dl", 4, 33, 12, false, false},
+    {"Autodesk Lustre 3D", "lut", 2, 33, 12, false, false},
+    {"Clipster 3D", "txt", 8, 17, 16, false, false},
+    {"Codex 3D", "txt", 6, 17, 12, false, false},
+    {"Colorfront OSD 3D", "3dmesh", 10, 17, 0, false, false},
+    {"Cube 3D Iridas, Nuke, AfterEffects", "cube", 1, 32, 0, false, false},
+    {"Cube 3D Davinci", "cube", 1, 33, 0, true, false},
+    {"Cube 3D Truelight", "cube", 0, 32, 0, false, false},
+    {"Davinci DAT 3D", "dat", 11, 33, 0, false, false},
+    {"Dolby DD3", "dd3", 4, 17, 12, false, false},
+    {"FSI CFE (Flanders Scientific) 3D", "cfe", 29, 17, 0, false, false},
+    {"FSI DIT (Flanders Scientific) 3D", "dat", 30, 64, 10, false, false},
+    {"Nucoda 3D", "cms", 5, 33, 0, true, false},
+    {"Luther 3D", "txt", 9, 33, 10, false, false},
+    {"Pandora 3D, Apple 3D m3d", "m3d", 3, 17, 16, false, false},
+    {"PixelFarm PFClean 3D", "pfl", 28, 16, 8, false, false},
+    {"Quantel 3D", "txt", 12, 17, 12, false, false},
+    {"Technicolor 3D mga", "mga", 3, 33, 16, false, false},
+    {"Autodesk Lustre 1D", "lut", 14, 65536, 16, true, true},
+    {"Blackmagic HDLink 1D", "txt", 21, 1024, 0, false, false},
+    {"Cine-tal 1D", "txt", 22, 1024, 10, false, false},
+    {"Codex 1D, Sony SRW-1, Scratch 1D", "dat", 13, 1024, 10, false, false},
+    {"Colorfront OSD 1D", "1dlut", 19, 1024, 0, false, false},
+    {"Cube 1D", "cube", 7, 4096, 0, false, false},
+    {"Filmlight Truelight 1D", "cube", 15, 4096, 0, false, false},
+    {"Fusion 1D", "alut", 20, 65536, 16, false, false},
+    {"Nucoda 1D", "cms", 18, 4096, 0, false, false},
+    {"Quantel 1D", "txt", 16, 1024, 10, false, false},
+    {"S.two 1D", "swto.xml", 17, 1024, 10, false, false},
+    {"Shake 1D", "txt", 23, 65536, 16, false, false},
+};
+
+TEST(FormatRegistry, FormatListHoldsOneInstanceOfEachClassInOrder)
+{
+    const auto& formats = LutFormats();
+    ASSERT_EQ(formats.size(), std::size(kFormatTable));
+    for (std::size_t i = 0; i < formats.size(); ++i) {
+        const TLUTFormat& format = *formats[i];
+        EXPECT_EQ(typeid(format), kFormatTable[i].Class) << i;
+        EXPECT_EQ(format.Name, kFormatTable[i].Name) << i;
+        EXPECT_EQ(format.Is3D, kFormatTable[i].Is3D) << i;
+        EXPECT_EQ(GetLutFormat(static_cast<int>(i)), formats[i].get()) << i;
+    }
+    EXPECT_EQ(GetLutFormat(-1), nullptr);
+    EXPECT_EQ(GetLutFormat(31), nullptr);
+    EXPECT_EQ(GetLutFormat(1000000), nullptr);
+    // Built once: every call sees the same instances.
+    EXPECT_EQ(&LutFormats(), &formats);
+    EXPECT_EQ(GetLutFormat(4), LutFormats()[4].get());
+}
+
+TEST(FormatRegistry, ProfileListMatchesTheTableRowByRow)
+{
+    const auto& profiles = LutOutputProfiles();
+    ASSERT_EQ(profiles.size(), std::size(kProfileTable));
+    for (std::size_t i = 0; i < profiles.size(); ++i) {
+        const TLutOutputProfile& got = *profiles[i];
+        const TLutOutputProfile& want = kProfileTable[i];
+        EXPECT_EQ(got.Name, want.Name) << i;
+        EXPECT_EQ(got.Extension, want.Extension) << i;
+        EXPECT_EQ(got.FormatIndex, want.FormatIndex) << i;
+        EXPECT_EQ(got.DefaultSize, want.DefaultSize) << i;
+        EXPECT_EQ(got.DefaultBits, want.DefaultBits) << i;
+        EXPECT_EQ(got.SizeSelectable, want.SizeSelectable) << i;
+        EXPECT_EQ(got.BitsSelectable, want.BitsSelectable) << i;
+        EXPECT_EQ(GetLutOutputProfile(static_cast<int>(i)), profiles[i].get()) << i;
+    }
+    EXPECT_THROW(GetLutOutputProfile(-1), EError);
+    EXPECT_THROW(GetLutOutputProfile(31), EError);
+}
+
+TEST(FormatRegistry, ExactlyTheFirstNineteenProfilesAreOfferedFor3D)
+{
+    std::vector<std::string> offered;
+    for (const auto& profile : LutOutputProfiles()) {
+        const TLUTFormat* format = GetLutFormat(profile->FormatIndex);
+        ASSERT_NE(format, nullptr) << profile->Name;
+        if (format->Is3D)
+            offered.push_back(profile->Name);
+    }
+    ASSERT_EQ(offered.size(), 19u);
+    for (std::size_t i = 0; i < offered.size(); ++i)
+        EXPECT_EQ(offered[i], kProfileTable[i].Name);
+    EXPECT_EQ(offered.front(), "3DL Scratch, Autodesk, Blackmagic, Cine-tal");
+    // Formats 24 to 27 have no profile; every other format has one.
+    for (int index = 0; index < 31; ++index) {
+        bool used = false;
+        for (const auto& profile : LutOutputProfiles())
+            used = used || profile->FormatIndex == index;
+        EXPECT_EQ(used, index < 24 || index > 27) << index;
+    }
+    EXPECT_EQ(typeid(*GetLutFormat(GetLutOutputProfile(10)->FormatIndex)), typeid(T3dlLutFormat));
+    EXPECT_EQ(typeid(*GetLutFormat(GetLutOutputProfile(18)->FormatIndex)), typeid(TPandora3DLutFormat));
+}
+
+TEST(FormatRegistry, AddedProfileIsAppended)
+{
+    // Run in a child process so the shared list stays as it is for the
+    // other tests.
+    EXPECT_EXIT(
+        {
+            const std::size_t before = LutOutputProfiles().size();
+            TLutOutputProfile* added = AddLutOutputProfile("Extra", "ext", 7, 256, 0, true, false);
+            const bool ok = LutOutputProfiles().size() == before + 1 &&
+                            LutOutputProfiles().back().get() == added &&
+                            GetLutOutputProfile(static_cast<int>(before)) == added &&
+                            added->Name == "Extra" && added->Extension == "ext" &&
+                            added->FormatIndex == 7 && added->DefaultSize == 256 &&
+                            added->DefaultBits == 0 && added->SizeSelectable && !added->BitsSelectable &&
+                            LutOutputProfiles()[0]->Name == kProfileTable[0].Name;
+            std::exit(ok ? 0 : 1);
+        },
+        ::testing::ExitedWithCode(0), "");
+}
+
+}  // namespace

@@ -1,0 +1,106 @@
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+
+#include "LookExport.h"
+#include "Lut1DTestSupport.h"
+
+using namespace lut1dtest;
+
+namespace {
+
+TLookSettings SampleSettings()
+{
+    TLookSettings settings;
+    const double means[3][2] = {{0.04, -0.03}, {-0.02, 0.05}, {0.01, 0.02}};
+    for (int i = 0; i < 3; ++i) {
+        settings.Stats.Ranges[i].MeanU = means[i][0];
+        settings.Stats.Ranges[i].DevU = 0.08 + 0.01 * i;
+        settings.Stats.Ranges[i].MeanV = means[i][1];
+        settings.Stats.Ranges[i].DevV = 0.06 + 0.02 * i;
+        settings.Stats.PixelCounts[i] = 100;
+    }
+    settings.Factors.Overall = 1.2f;
+    settings.Factors.Blue = 0.7f;
+    return settings;
+}
+
+const TLutOutputProfile& ProfileNamed(const std::string& name)
+{
+    for (const auto& profile : LutOutputProfiles())
+        if (profile->Name == name)
+            return *profile;
+    throw std::runtime_error("no profile " + name);
+}
+
+std::unique_ptr<TLUT> ReferenceCube(const TLookSettings& settings, int size)
+{
+    auto lut = std::make_unique<TLUT>();
+    lut->Kind = lkCube;
+    lut->CubeSize = size;
+    BuildLookCube(settings, settings.Factors, *lut);
+    return lut;
+}
+
+TEST(LookExport, WritesTheLookCubeAtTheChosenSizeWithTheProfilesFormat)
+{
+    TTempFolder folder;
+    const TLookSettings settings = SampleSettings();
+    const TLutOutputProfile& cube = ProfileNamed("Cube 3D Davinci");
+    const std::string path = folder.Path("look.cube");
+    ExportLook(settings, cube, 5, cube.DefaultBits, path);
+
+    auto read = std::make_unique<TLUT>();
+    GetLutFormat(cube.FormatIndex)->LoadFromFile(path, *read);
+    ASSERT_EQ(read->Kind, lkCube);
+    ASSERT_EQ(read->CubeSize, 5);
+    auto expected = ReferenceCube(settings, 5);
+    double largest = 0;
+    for (int r = 0; r < 5; ++r)
+        for (int g = 0; g < 5; ++g)
+            for (int b = 0; b < 5; ++b) {
+                const TRGBDouble& got = read->Cube[r][g][b];
+                const TRGBDouble& want = expected->Cube[r][g][b];
+                largest = std::max({largest, std::fabs(got.Red - want.Red),
+                                    std::fabs(got.Green - want.Green), std::fabs(got.Blue - want.Blue)});
+            }
+    EXPECT_LE(largest, 5.000001e-7);
+    // The look is not an identity: the test would not notice a blank cube otherwise.
+    EXPECT_GT(std::fabs(expected->Cube[4][0][0].Green - 0.0) + std::fabs(expected->Cube[0][4][0].Blue), 1e-3);
+
+    // An integer profile at its defaults: PixelFarm PFClean, 16 points, 8 bits.
+    const TLutOutputProfile& pfclean = ProfileNamed("PixelFarm PFClean 3D");
+    const std::string pfl = folder.Path("look.pfl");
+    ExportLook(settings, pfclean, pfclean.DefaultSize, pfclean.DefaultBits, pfl);
+    EXPECT_NE(ReadBytes(pfl).find("<maximum>255</maximum>\n<size>16</size>\n"), std::string::npos);
+    GetLutFormat(pfclean.FormatIndex)->LoadFromFile(pfl, *read);
+    ASSERT_EQ(read->CubeSize, 16);
+    auto sixteen = ReferenceCube(settings, 16);
+    const auto clamp = [](double v) { return std::min(1.0, std::max(0.0, v)); };
+    for (int r = 0; r < 16; r += 3)
+        for (int g = 0; g < 16; g += 3)
+            for (int b = 0; b < 16; b += 3) {
+                EXPECT_NEAR(read->Cube[r][g][b].Red, clamp(sixteen->Cube[r][g][b].Red), 0.5 / 255 + 1e-12);
+                EXPECT_NEAR(read->Cube[r][g][b].Blue, clamp(sixteen->Cube[r][g][b].Blue), 0.5 / 255 + 1e-12);
+            }
+}
+
+TEST(LookExport, RefusesSizesOutsideTheCubeAndCurveProfilesWithoutTouchingTheFile)
+{
+    TTempFolder folder;
+    const TLookSettings settings = SampleSettings();
+    const TLutOutputProfile& cube = ProfileNamed("Cube 3D Davinci");
+    const std::string kept = folder.Write("kept.cube", "keep me");
+    for (int size : {1, 0, -5, 102, 1000})
+        EXPECT_THROW(ExportLook(settings, cube, size, 0, kept), EError) << size;
+    EXPECT_THROW(ExportLook(settings, ProfileNamed("Cube 1D"), 33, 0, kept), EError);
+    TLutOutputProfile stale = cube;
+    stale.FormatIndex = 31;
+    EXPECT_THROW(ExportLook(settings, stale, 33, 0, kept), EError);
+    EXPECT_EQ(ReadBytes(kept), "keep me");
+    const std::string missing = folder.Path("no/folder/look.cube");
+    EXPECT_NE(ErrorText([&] { ExportLook(settings, cube, 2, 0, missing); }).find(missing), std::string::npos);
+}
+
+}  // namespace
