@@ -2,23 +2,46 @@
 
 #include <charconv>
 #include <cmath>
+#include <cstdint>
 
 #include "LutFormat.h"
 
+namespace {
+
+// Six decimals by integer rounding of value * 10^6 for 0 <= value < 1024.
+// The product is computed in double with an error below 1.2e-7; when its
+// fraction lies farther than 1e-6 from one half, the exact product rounds to
+// the same integer, so the digits are those of the exact conversion. Near a
+// half (and for every other value) it returns false and the caller takes
+// the general conversion.
+bool TryAppendFixed6Fast(std::string& out, double value)
+{
+    if (!(value >= 0.0 && value < 1024.0))
+        return false;
+    const double scaled = value * 1e6;
+    const double fraction = scaled - std::floor(scaled);
+    if (std::fabs(fraction - 0.5) <= 1e-6)
+        return false;
+    const auto units = static_cast<std::uint64_t>(std::nearbyint(scaled));
+    char buffer[32];
+    auto result = std::to_chars(buffer, buffer + 20, units / 1000000);
+    char* p = result.ptr;
+    *p++ = '.';
+    std::uint64_t decimals = units % 1000000;
+    for (int i = 5; i >= 0; --i) {
+        p[i] = static_cast<char>('0' + decimals % 10);
+        decimals /= 10;
+    }
+    out.append(buffer, p + 6);
+    return true;
+}
+
+} // namespace
+
 void AppendFixed6(std::string& out, double value)
 {
-    // Values the writers meet are small: format them straight into a buffer;
-    // the rest (huge, not finite, negative) go the general way.
-    if (std::fabs(value) < 1e9) {
-        char buffer[32];
-        auto result = std::to_chars(buffer, buffer + sizeof buffer, value,
-                                    std::chars_format::fixed, 6);
-        if (buffer[0] != '-') {
-            out.append(buffer, result.ptr);
-            return;
-        }
-    }
-    out += FormatFixed(6, value);
+    if (!TryAppendFixed6Fast(out, value))
+        out += FormatFixed(6, value);
 }
 
 void AddFixedGridRedFastest(TTextFile& text, const TLUT& lut, bool blueFirst)

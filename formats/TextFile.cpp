@@ -79,6 +79,11 @@ void TTextFile::SetText(std::string_view text)
     if (nul != std::string_view::npos)
         text = text.substr(0, nul);
     lines_.clear();
+    // One line per terminator at most, plus a final unterminated line.
+    std::size_t breaks = 0;
+    for (char c : text)
+        breaks += (c == '\n' || c == '\r');
+    lines_.reserve(breaks + 1);
     std::size_t pos = 0;
     while (pos < text.size()) {
         std::size_t end = text.find_first_of("\r\n", pos);
