@@ -30,8 +30,7 @@ int RunConvert(const std::vector<std::string>& words)
                           profile.Name + "\", not " + std::to_string(size));
     const int bits = ChooseBits(arguments, profile);
 
-    const auto target = PrepareForProfile(*source, profile, size);
-    ProfileFormat(profile).SaveToFile(output, *target, bits);
+    WriteConverted(*source, output, profile, size, bits);
     return 0;
 }
 

@@ -41,7 +41,7 @@ std::string ResolveFile(const TReferenceLibrary& library, const std::string& nam
         return name;
     std::vector<std::string> matches;
     for (const std::string& file : library.Files())
-        if (std::filesystem::path(file).stem().string() == name)
+        if (TReferenceLibrary::CaptionOf(file) == name)
             matches.push_back(file);
     if (matches.empty())
         throw EError("The library holds no picture " + Quoted(name) + ".");

@@ -1,5 +1,8 @@
 #include <QCoreApplication>
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <cstdio>
 #include <cstdlib>
 #include <exception>
@@ -26,6 +29,37 @@ struct TCommand {
 constexpr TCommand kCommands[] = {
     {"profiles", RunProfiles}, {"formats", RunFormats}, {"look", RunLook},       {"grade", RunGrade},
     {"convert", RunConvert},   {"apply", RunApply},     {"library", RunLibrary},
+};
+
+// While a command runs, the diagnostics that the picture libraries print
+// on their own (libpng's "libpng error: ...", Qt's warnings) go nowhere:
+// every failure reaches the tool as an exception and is reported as the
+// one line below. Standard output is untouched.
+class TQuietStderr {
+public:
+    TQuietStderr()
+    {
+        std::fflush(stderr);
+        saved_ = dup(STDERR_FILENO);
+        const int sink = open("/dev/null", O_WRONLY | O_CLOEXEC);
+        if (saved_ >= 0 && sink >= 0)
+            dup2(sink, STDERR_FILENO);
+        if (sink >= 0)
+            close(sink);
+    }
+    ~TQuietStderr()
+    {
+        std::fflush(stderr);
+        if (saved_ >= 0) {
+            dup2(saved_, STDERR_FILENO);
+            close(saved_);
+        }
+    }
+    TQuietStderr(const TQuietStderr&) = delete;
+    TQuietStderr& operator=(const TQuietStderr&) = delete;
+
+private:
+    int saved_ = -1;
 };
 
 void Report(const std::string& message)
@@ -72,7 +106,10 @@ int main(int argc, char* argv[])
 
     const std::vector<std::string> words(argv + 1, argv + argc);
     try {
-        const int status = Dispatch(words);
+        const int status = [&] {
+            const TQuietStderr quiet;
+            return Dispatch(words);
+        }();
         std::cout.flush();
         if (!std::cout) {
             Report("cannot write to standard output");

@@ -82,8 +82,11 @@ std::vector<std::string> CarriedComments(const TLUT& source);
 // A size the format cannot hold raises EError saying which sizes it takes.
 std::unique_ptr<TLUT> PrepareForProfile(const TLUT& source, const TLutOutputProfile& profile, int size);
 
-// Reads input, prepares it for the profile and writes output with the
-// profile's format at bits (0 = the profile's default). Returns the LUT
-// as written, for the caller's report.
-std::unique_ptr<TLUT> ConvertLutFile(const std::string& input, const std::string& output,
-                                     const TLutOutputProfile& profile, int size, int bits);
+// Prepares source for the profile and writes it to output with the
+// profile's format at bits (0 = the profile's default).
+void WriteConverted(const TLUT& source, const std::string& output, const TLutOutputProfile& profile, int size,
+                    int bits);
+
+// ReadLutFile followed by WriteConverted.
+void ConvertLutFile(const std::string& input, const std::string& output, const TLutOutputProfile& profile,
+                    int size, int bits);

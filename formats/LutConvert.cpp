@@ -1,0 +1,307 @@
+#include "LutConvert.h"
+
+#include <charconv>
+#include <filesystem>
+#include <system_error>
+
+#include "Error.h"
+#include "FormatRegistry.h"
+#include "LutFormat.h"
+
+namespace {
+
+// Formats whose CanRead answers false for every file: they have writers only.
+constexpr std::string_view kWriteOnlyFormats[] = {"Nucoda 1D", "Cine-tal 1D", "Shake 1D"};
+
+// Autodesk Lustre 3D declares its grid as an exponent: 2^k + 1 points.
+constexpr std::string_view kLustre3DName = "Autodesk Lustre 3D";
+// The FSI DIT binary layout holds exactly 64 points per axis.
+constexpr std::string_view kFsiDitName = "FSI DIT (Flanders Scientific) 3D";
+constexpr int kFsiDitSize = 64;
+
+std::string Quoted(const std::string& text) { return "\"" + text + "\""; }
+
+char LowerAscii(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
+
+bool EndsWithNoCase(const std::string& text, const std::string& tail)
+{
+    if (tail.size() > text.size())
+        return false;
+    const std::size_t start = text.size() - tail.size();
+    for (std::size_t i = 0; i < tail.size(); ++i)
+        if (LowerAscii(text[start + i]) != LowerAscii(tail[i]))
+            return false;
+    return true;
+}
+
+bool IsPowerOfTwoPlusOne(int size)
+{
+    const int n = size - 1;
+    return n >= 2 && (n & (n - 1)) == 0;
+}
+
+int MaxSize(const TLUTFormat& format) { return format.Is3D ? kMaxCubeSize : kMaxCurveSize; }
+
+// The grid coordinate of point i of n, as the table conventions define it.
+double GridValue(int i, int n) { return static_cast<double>(i) / static_cast<double>(n - 1); }
+
+void CheckWriterSize(const TLUTFormat& format, const TLutOutputProfile& profile, int size)
+{
+    if (WriterTakesSize(format, size))
+        return;
+    throw EError("The profile " + Quoted(profile.Name) + " takes " +
+                 (format.Is3D ? "grid sizes " : "lengths ") + WriterSizesText(format) + ", not " +
+                 std::to_string(size) + "; --size resamples the LUT to one of them.");
+}
+
+// The cube size a conversion to a 3D profile writes.
+int TargetCubeSize(const TLUT& source, const TLutOutputProfile& profile, const TLUTFormat& format, int size)
+{
+    if (size != 0)
+        return size;
+    if (const int only = WriterOnlySize(format))
+        return only;
+    if (source.Kind == lkCube || source.Kind == lkCurveThenCube)
+        return source.CubeSize;
+    return profile.DefaultSize;
+}
+
+} // namespace
+
+void CheckUsableTables(const TLUT& source)
+{
+    switch (source.Kind) {
+    case lkCube:
+    case lkCurveThenCube:
+        if (source.CubeSize < 2 || source.CubeSize > kMaxCubeSize)
+            throw EError("The LUT holds no usable cube (" + std::to_string(source.CubeSize) +
+                         " points per axis).");
+        if (source.Kind == lkCube)
+            break;
+        [[fallthrough]];
+    case lkCurve:
+        if (source.CurveSize < 2 || source.CurveSize > kMaxCurveSize)
+            throw EError("The LUT holds no usable curve (" + std::to_string(source.CurveSize) +
+                         " entries).");
+        break;
+    case lkIdentity:
+        break;
+    }
+}
+
+int FindReaderFormat(const std::string& fileName)
+{
+    const auto& formats = LutFormats();
+    for (std::size_t i = 0; i < formats.size(); ++i)
+        if (formats[i]->CanRead(fileName))
+            return static_cast<int>(i);
+    return -1;
+}
+
+std::unique_ptr<TLUT> ReadLutFile(const std::string& fileName, int* formatIndex)
+{
+    std::error_code error;
+    const auto status = std::filesystem::status(fileName, error);
+    if (error || !std::filesystem::exists(status))
+        throw EError("Cannot open " + Quoted(fileName) + ": " +
+                     (error ? error.message() : std::string("No such file or directory")));
+    if (std::filesystem::is_directory(status))
+        throw EError("Cannot read " + Quoted(fileName) + ": it is a folder.");
+
+    const int index = FindReaderFormat(fileName);
+    if (index < 0)
+        throw EError("No known LUT format reads " + Quoted(fileName) + ".");
+    auto lut = std::make_unique<TLUT>();
+    GetLutFormat(index)->LoadFromFile(fileName, *lut);
+    if (formatIndex)
+        *formatIndex = index;
+    return lut;
+}
+
+bool FormatReads(int formatIndex)
+{
+    const TLUTFormat* format = GetLutFormat(formatIndex);
+    if (!format)
+        return false;
+    for (std::string_view name : kWriteOnlyFormats)
+        if (format->Name == name)
+            return false;
+    return true;
+}
+
+bool FormatWrites(int formatIndex)
+{
+    for (const auto& profile : LutOutputProfiles())
+        if (profile->FormatIndex == formatIndex)
+            return GetLutFormat(formatIndex) != nullptr;
+    return false;
+}
+
+TLUTFormat& ProfileFormat(const TLutOutputProfile& profile)
+{
+    TLUTFormat* format = GetLutFormat(profile.FormatIndex);
+    if (!format)
+        throw EError("The profile " + Quoted(profile.Name) + " names no format (index " +
+                     std::to_string(profile.FormatIndex) + ").");
+    return *format;
+}
+
+bool ProfileIs3D(const TLutOutputProfile& profile)
+{
+    const TLUTFormat* format = GetLutFormat(profile.FormatIndex);
+    return format && format->Is3D;
+}
+
+const TLutOutputProfile* FindOutputProfile(const std::string& nameOrNumber)
+{
+    const auto& profiles = LutOutputProfiles();
+    for (const auto& profile : profiles)
+        if (profile->Name == nameOrNumber)
+            return profile.get();
+
+    int number = 0;
+    const char* first = nameOrNumber.data();
+    const char* last = first + nameOrNumber.size();
+    const auto [end, error] = std::from_chars(first, last, number);
+    if (nameOrNumber.empty() || error != std::errc() || end != last)
+        return nullptr;
+    if (number < 1 || static_cast<std::size_t>(number) > profiles.size())
+        return nullptr;
+    return profiles[static_cast<std::size_t>(number - 1)].get();
+}
+
+const TLutOutputProfile* FindProfileForFile(const std::string& fileName, bool want3D)
+{
+    for (const auto& profile : LutOutputProfiles())
+        if (ProfileIs3D(*profile) == want3D && !profile->Extension.empty() &&
+            EndsWithNoCase(fileName, "." + profile->Extension))
+            return profile.get();
+    return nullptr;
+}
+
+bool WriterTakesSize(const TLUTFormat& format, int size)
+{
+    if (size < 2 || size > MaxSize(format))
+        return false;
+    if (format.Is3D && format.Name == kLustre3DName)
+        return IsPowerOfTwoPlusOne(size);
+    if (const int only = WriterOnlySize(format))
+        return size == only;
+    return true;
+}
+
+std::string WriterSizesText(const TLUTFormat& format)
+{
+    if (format.Is3D && format.Name == kLustre3DName) {
+        std::string text;
+        std::vector<int> sizes;
+        for (int size = 3; size <= kMaxCubeSize; size = 2 * size - 1)
+            sizes.push_back(size);
+        for (std::size_t i = 0; i < sizes.size(); ++i) {
+            if (i > 0)
+                text += (i + 1 == sizes.size()) ? " or " : ", ";
+            text += std::to_string(sizes[i]);
+        }
+        return text;
+    }
+    if (const int only = WriterOnlySize(format))
+        return std::to_string(only);
+    return "2 to " + std::to_string(MaxSize(format));
+}
+
+int WriterOnlySize(const TLUTFormat& format)
+{
+    return (format.Is3D && format.Name == kFsiDitName) ? kFsiDitSize : 0;
+}
+
+void BakeCube(const TLUT& source, int size, TLUT& target)
+{
+    if (size < 2 || size > kMaxCubeSize)
+        throw EError("Grid size " + std::to_string(size) + " is outside 2 to 101.");
+    CheckUsableTables(source);
+    if (source.Kind == lkCube && source.CubeSize == size) {
+        for (int r = 0; r < size; ++r)
+            for (int g = 0; g < size; ++g)
+                for (int b = 0; b < size; ++b)
+                    target.Cube[r][g][b] = source.Cube[r][g][b];
+    } else {
+        for (int r = 0; r < size; ++r)
+            for (int g = 0; g < size; ++g)
+                for (int b = 0; b < size; ++b) {
+                    const TRGBDouble in{GridValue(r, size), GridValue(g, size), GridValue(b, size)};
+                    source.LookupNormalized(in, target.Cube[r][g][b]);
+                }
+    }
+    target.CubeSize = size;
+    target.Kind = lkCube;
+}
+
+void ResampleCurve(const TLUT& source, int size, TLUT& target)
+{
+    if (size < 2 || size > kMaxCurveSize)
+        throw EError("Curve length " + std::to_string(size) + " is outside 2 to 100001.");
+    if (source.Kind != lkCurve)
+        throw EError("The LUT holds no 1D curve to resample.");
+    CheckUsableTables(source);
+    if (source.CurveSize == size) {
+        for (int i = 0; i < size; ++i)
+            target.Curve[i] = source.Curve[i];
+    } else {
+        for (int i = 0; i < size; ++i) {
+            const double v = GridValue(i, size);
+            source.InterpolateCurve(TRGBDouble{v, v, v}, target.Curve[i]);
+        }
+    }
+    target.CurveSize = size;
+    target.Kind = lkCurve;
+}
+
+std::vector<std::string> CarriedComments(const TLUT& source)
+{
+    std::vector<std::string> comments;
+    for (const std::string& line : source.Comments) {
+        const auto first = line.find_first_not_of(" \t\r\n");
+        const auto last = line.find_last_not_of(" \t\r\n");
+        const std::string_view trimmed = first == std::string::npos
+            ? std::string_view()
+            : std::string_view(line).substr(first, last - first + 1);
+        if (trimmed != kConverterSignature)
+            comments.push_back(line);
+    }
+    return comments;
+}
+
+std::unique_ptr<TLUT> PrepareForProfile(const TLUT& source, const TLutOutputProfile& profile, int size)
+{
+    const TLUTFormat& format = ProfileFormat(profile);
+    auto target = std::make_unique<TLUT>();
+    target->Comments = CarriedComments(source);
+    if (format.Is3D) {
+        const int cubeSize = TargetCubeSize(source, profile, format, size);
+        CheckWriterSize(format, profile, cubeSize);
+        BakeCube(source, cubeSize, *target);
+    } else {
+        if (source.Kind != lkCurve)
+            throw EError("The LUT is a 3D LUT; the 1D profile " + Quoted(profile.Name) +
+                         " cannot hold it.");
+        CheckUsableTables(source);
+        const int curveSize = size != 0 ? size : source.CurveSize;
+        CheckWriterSize(format, profile, curveSize);
+        ResampleCurve(source, curveSize, *target);
+    }
+    return target;
+}
+
+void WriteConverted(const TLUT& source, const std::string& output, const TLutOutputProfile& profile, int size,
+                    int bits)
+{
+    TLUTFormat& format = ProfileFormat(profile);
+    const auto target = PrepareForProfile(source, profile, size);
+    format.SaveToFile(output, *target, bits != 0 ? bits : profile.DefaultBits);
+}
+
+void ConvertLutFile(const std::string& input, const std::string& output, const TLutOutputProfile& profile,
+                    int size, int bits)
+{
+    WriteConverted(*ReadLutFile(input), output, profile, size, bits);
+}
