@@ -1,0 +1,259 @@
+#include "LutSaveForm.h"
+
+#include <QComboBox>
+#include <QFile>
+#include <QFileInfo>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRegularExpressionValidator>
+#include <QSignalBlocker>
+
+#include "Application.h"
+#include "Dialogs.h"
+#include "Error.h"
+#include "FormatRegistry.h"
+#include "LookExport.h"
+#include "LutFormat.h"
+
+QString LastLutFolder;
+
+namespace {
+constexpr int kClientWidth = 496;
+constexpr int kClientHeight = 244;
+constexpr int kLabelLeft = 16;
+constexpr int kControlLeft = 168;
+constexpr int kRowHeight = 26;
+constexpr int kMaxSizeDigits = 5;
+constexpr int kMinGridSize = 2;
+constexpr int kMaxGridSize = 101;
+
+const QString kDefault = QStringLiteral("Default");
+const QStringList kCubeSizes = {kDefault, "17", "32", "33", "64"};
+const QStringList kCurveSizes = {kDefault, "1024", "2048", "4096", "8192", "16384", "32768", "65536"};
+
+struct TBitsItem {
+    const char* Caption;
+    int Bits;  // 0: the profile's default
+};
+constexpr TBitsItem kBitsItems[] = {{"Default", 0}, {"8 bit", 8},   {"10 bit", 10},
+                                    {"12 bit", 12}, {"14 bit", 14}, {"16 bit", 16}};
+
+QString FromStd(const std::string& text) { return QString::fromStdString(text); }
+
+// The file name with its last extension replaced (or one added when it has
+// none); the folder and the base name stay.
+QString ChangeFileExt(const QString& fileName, const QString& extension) {
+    const int nameStart = fileName.lastIndexOf('/') + 1;
+    const int dot = fileName.lastIndexOf('.');
+    const QString stem = dot > nameStart ? fileName.left(dot) : fileName;
+    return stem + '.' + extension;
+}
+
+bool IsCubeProfile(const TLutOutputProfile& profile) {
+    const TLUTFormat* format = GetLutFormat(profile.FormatIndex);
+    return format && format->Is3D;
+}
+
+// Reacts only to real characters typed without Ctrl, Alt or Meta: navigation
+// keys, dialog keys and shortcuts are no part of the size filter.
+bool IsTypedCharacter(const QKeyEvent& key) {
+    if (key.text().size() != 1) return false;
+    if (key.modifiers() & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier)) return false;
+    return key.text()[0].unicode() >= 0x20 && key.text()[0].unicode() != 0x7f;
+}
+}  // namespace
+
+TfrmSaveLut::TfrmSaveLut(const TLookSettings& settings, QWidget* parent)
+    : QDialog(parent), settings_(settings) {
+    CreateComponents();
+    FormCreate();
+}
+
+QLabel* TfrmSaveLut::AddRowLabel(const QString& caption, int top) {
+    auto* label = new QLabel(caption, this);
+    label->setGeometry(kLabelLeft, top, kControlLeft - kLabelLeft - 8, kRowHeight);
+    label->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    return label;
+}
+
+void TfrmSaveLut::CreateComponents() {
+    setWindowTitle(QStringLiteral("Save LUT file"));
+    setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowCloseButtonHint |
+                   Qt::MSWindowsFixedSizeDialogHint);
+    setFixedSize(kClientWidth, kClientHeight);
+    const int controlWidth = kClientWidth - kControlLeft - kLabelLeft;
+
+    AddRowLabel(QStringLiteral("Output LUT Format"), 20);
+    cbxOutFormat = new QComboBox(this);
+    cbxOutFormat->setObjectName(QStringLiteral("cbxOutFormat"));
+    cbxOutFormat->setGeometry(kControlLeft, 20, controlWidth, kRowHeight);
+
+    AddRowLabel(QStringLiteral("Output LUT File"), 62);
+    edtLUTFile = new QLineEdit(this);
+    edtLUTFile->setObjectName(QStringLiteral("edtLUTFile"));
+    edtLUTFile->setGeometry(kControlLeft, 62, controlWidth - kRowHeight - 6, kRowHeight);
+    edtLUTFile->setReadOnly(true);
+    edtLUTFile->setFocusPolicy(Qt::ClickFocus);
+    QPalette editPalette = edtLUTFile->palette();
+    editPalette.setColor(QPalette::Base, palette().color(QPalette::Window));
+    edtLUTFile->setPalette(editPalette);
+    edtLUTFile->setEnabled(false);
+    btnSetLUTFile = new QPushButton(QStringLiteral("..."), this);
+    btnSetLUTFile->setObjectName(QStringLiteral("btnSetLUTFile"));
+    btnSetLUTFile->setGeometry(kClientWidth - kLabelLeft - kRowHeight, 62, kRowHeight, kRowHeight);
+    btnSetLUTFile->setToolTip(QStringLiteral("Select the destination LUT file name"));
+    btnSetLUTFile->setAutoDefault(false);
+    btnSetLUTFile->setEnabled(false);
+
+    AddRowLabel(QStringLiteral("LUT dimension size"), 104);
+    cbxDimSize = new QComboBox(this);
+    cbxDimSize->setObjectName(QStringLiteral("cbxDimSize"));
+    cbxDimSize->setGeometry(kControlLeft, 104, 110, kRowHeight);
+    cbxDimSize->setEditable(true);
+    cbxDimSize->setInsertPolicy(QComboBox::NoInsert);
+    cbxDimSize->setCompleter(nullptr);  // "3" must stay 3, not become 32
+    cbxDimSize->addItems(kCubeSizes);
+    // The key filter keeps typing to digits; this keeps pasted text to them too.
+    cbxDimSize->setValidator(new QRegularExpressionValidator(
+        QRegularExpression(QStringLiteral("Default|[0-9]{0,5}")), cbxDimSize));
+    cbxDimSize->setCurrentText(kDefault);
+    cbxDimSize->setEnabled(false);
+
+    AddRowLabel(QStringLiteral("Bits per color"), 146);
+    cbxBits = new QComboBox(this);
+    cbxBits->setObjectName(QStringLiteral("cbxBits"));
+    cbxBits->setGeometry(kControlLeft, 146, 110, kRowHeight);
+    for (const TBitsItem& item : kBitsItems) cbxBits->addItem(QString::fromLatin1(item.Caption), item.Bits);
+    cbxBits->setEnabled(false);
+
+    btnSave = new QPushButton(QStringLiteral("Save"), this);
+    btnSave->setObjectName(QStringLiteral("btnSave"));
+    btnSave->setGeometry(kClientWidth - kLabelLeft - 2 * 84 - 8, 200, 84, 28);
+    btnSave->setDefault(true);
+    btnSave->setEnabled(false);
+    btnCancel = new QPushButton(QStringLiteral("Cancel"), this);
+    btnCancel->setObjectName(QStringLiteral("btnCancel"));
+    btnCancel->setGeometry(kClientWidth - kLabelLeft - 84, 200, 84, 28);
+    btnCancel->setAutoDefault(false);
+
+    connect(cbxOutFormat, &QComboBox::currentIndexChanged, this, [this] { RunHandler([this] { cbxOutFormatChange(); }); });
+    connect(btnSetLUTFile, &QPushButton::clicked, this, [this] { RunHandler([this] { btnSetLUTFileClick(); }); });
+    connect(btnSave, &QPushButton::clicked, this, [this] { RunHandler([this] { btnSaveClick(); }); });
+    connect(btnCancel, &QPushButton::clicked, this, &QDialog::reject);
+
+    // The size filter sees the keys of the box and of its edit line; the Alt
+    // filter sees every key of the dialog.
+    installEventFilter(this);
+    for (QWidget* child : findChildren<QWidget*>()) child->installEventFilter(this);
+}
+
+void TfrmSaveLut::FormCreate() {
+    const QSignalBlocker quiet(cbxOutFormat);  // filling is no choice of the user
+    const auto& profiles = LutOutputProfiles();
+    for (std::size_t i = 0; i < profiles.size(); ++i)
+        if (IsCubeProfile(*profiles[i])) cbxOutFormat->addItem(FromStd(profiles[i]->Name), static_cast<int>(i));
+    cbxOutFormat->setCurrentIndex(-1);
+    cbxBits->setCurrentIndex(0);
+}
+
+const TLutOutputProfile* TfrmSaveLut::SelectedProfile() const {
+    if (cbxOutFormat->currentIndex() < 0) return nullptr;
+    return GetLutOutputProfile(cbxOutFormat->currentData().toInt());
+}
+
+void TfrmSaveLut::cbxOutFormatChange() {
+    const TLutOutputProfile* profile = SelectedProfile();
+    if (!profile) return;
+    cbxDimSize->setEnabled(profile->SizeSelectable);
+    if (profile->SizeSelectable) {
+        cbxDimSize->clear();
+        cbxDimSize->addItems(IsCubeProfile(*profile) ? kCubeSizes : kCurveSizes);
+    }
+    cbxDimSize->setCurrentText(kDefault);
+    cbxBits->setEnabled(profile->BitsSelectable);
+    cbxBits->setCurrentIndex(0);
+    edtLUTFile->setEnabled(true);
+    btnSetLUTFile->setEnabled(true);
+    if (!edtLUTFile->text().isEmpty())
+        edtLUTFile->setText(ChangeFileExt(edtLUTFile->text(), FromStd(profile->Extension)));
+}
+
+void TfrmSaveLut::btnSetLUTFileClick() {
+    const TLutOutputProfile* profile = SelectedProfile();
+    if (!profile) return;
+    const QString extension = FromStd(profile->Extension);
+    const QString filter = FromStd(profile->Name) + QStringLiteral("|*.") + extension;
+    const QString fileName = Dialogs().SaveFile(this, QStringLiteral("Save LUT file"), LastLutFolder, filter, extension);
+    if (fileName.isEmpty()) return;
+    edtLUTFile->setText(fileName);
+    LastLutFolder = QFileInfo(fileName).absolutePath();
+    btnSave->setEnabled(true);
+}
+
+int TfrmSaveLut::ChosenSize() const {
+    const TLutOutputProfile* profile = SelectedProfile();
+    if (!profile) throw EError("No output LUT format is chosen.");
+    const QString text = cbxDimSize->currentText().trimmed();
+    if (!cbxDimSize->isEnabled() || text == kDefault) return profile->DefaultSize;
+    bool isNumber = false;
+    const int size = text.toInt(&isNumber);
+    if (!isNumber || size < kMinGridSize || size > kMaxGridSize)
+        throw EError("The LUT dimension size must be a number from 2 to 101.");
+    return size;
+}
+
+int TfrmSaveLut::ChosenBits() const {
+    const TLutOutputProfile* profile = SelectedProfile();
+    if (!profile) throw EError("No output LUT format is chosen.");
+    const int bits = cbxBits->currentData().toInt();
+    if (!cbxBits->isEnabled() || bits == 0) return profile->DefaultBits;
+    return bits;
+}
+
+void TfrmSaveLut::btnSaveClick() {
+    const TLutOutputProfile* profile = SelectedProfile();
+    if (!profile || edtLUTFile->text().isEmpty()) return;
+    const int size = ChosenSize();
+    const int bits = ChosenBits();
+    {
+        TBusyCursor busy;
+        ExportLook(settings_, *profile, size, bits, QFile::encodeName(edtLUTFile->text()).toStdString());
+    }
+    accept();
+}
+
+// The size box holds "Default" or up to five digits: typing replaces the word
+// "Default", other characters than digits are dropped.
+bool TfrmSaveLut::cbxDimSizeKeyPress(const QKeyEvent& key) {
+    if (key.key() == Qt::Key_Backspace) {
+        if (cbxDimSize->currentText() == kDefault) cbxDimSize->setEditText(QString());
+        return false;
+    }
+    if (!IsTypedCharacter(key)) return false;
+    if (cbxDimSize->currentText() == kDefault) cbxDimSize->setEditText(QString());
+    const QChar typed = key.text()[0];
+    const bool isDigit = typed >= '0' && typed <= '9';
+    return !(isDigit && cbxDimSize->currentText().size() < kMaxSizeDigits);
+}
+
+void TfrmSaveLut::cbxDimSizeKeyDown(const QKeyEvent& key) {
+    if (key.key() == Qt::Key_Delete && cbxDimSize->currentText() == kDefault) cbxDimSize->setEditText(QString());
+}
+
+bool TfrmSaveLut::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() != QEvent::KeyPress) return QDialog::eventFilter(watched, event);
+    const auto& key = static_cast<const QKeyEvent&>(*event);
+    if (key.key() == Qt::Key_Alt) return true;
+    if (watched == cbxDimSize || watched == cbxDimSize->lineEdit()) {
+        cbxDimSizeKeyDown(key);
+        if (cbxDimSizeKeyPress(key)) return true;
+    }
+    return QDialog::eventFilter(watched, event);
+}
+
+void ShowSaveLutDialog(const TLookSettings& settings, QWidget* parent) {
+    TfrmSaveLut dialog(settings, parent);
+    dialog.exec();
+}

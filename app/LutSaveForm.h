@@ -1,0 +1,60 @@
+#pragma once
+#include <QDialog>
+#include <QString>
+
+#include "LookTransfer.h"
+
+class QComboBox;
+class QKeyEvent;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+struct TLutOutputProfile;
+
+// The folder of the last LUT file name chosen with the "..." button; shared
+// by every opening of the export dialog during one run, never saved.
+extern QString LastLutFolder;
+
+// The LUT export dialog: the user picks an output profile, a file and, where
+// the profile allows, a grid size and a bit depth; "Save" builds the look at
+// that size from the settings of the last rebuild and writes it with the
+// profile's format.
+class TfrmSaveLut : public QDialog {
+    Q_OBJECT
+public:
+    explicit TfrmSaveLut(const TLookSettings& settings, QWidget* parent = nullptr);
+
+    // The profile of the chosen format entry; nullptr while none is chosen.
+    const TLutOutputProfile* SelectedProfile() const;
+    // The grid size and bit depth "Save" writes with. ChosenSize throws
+    // EError when the typed size is empty, not a number or outside 2..101.
+    int ChosenSize() const;
+    int ChosenBits() const;
+
+    // Handlers, public so that tests can run them and see their errors.
+    void cbxOutFormatChange();
+    void btnSetLUTFileClick();
+    void btnSaveClick();
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void CreateComponents();
+    void FormCreate();
+    QLabel* AddRowLabel(const QString& caption, int top);
+    bool cbxDimSizeKeyPress(const QKeyEvent& key);
+    void cbxDimSizeKeyDown(const QKeyEvent& key);
+
+    TLookSettings settings_;
+    QComboBox* cbxOutFormat = nullptr;
+    QLineEdit* edtLUTFile = nullptr;
+    QPushButton* btnSetLUTFile = nullptr;
+    QComboBox* cbxDimSize = nullptr;
+    QComboBox* cbxBits = nullptr;
+    QPushButton* btnSave = nullptr;
+    QPushButton* btnCancel = nullptr;
+};
+
+// Shows the export dialog modally for the look built from these settings.
+void ShowSaveLutDialog(const TLookSettings& settings, QWidget* parent);
