@@ -110,10 +110,23 @@ void CheckPictureOutput(const std::string& fileName)
         throw EUsageError("cannot write pictures like \"" + fileName + "\": use .jpg, .jpeg, .bmp or .png");
 }
 
-TImage ReferenceCell(const std::string& fileName)
+TImage LoadPicture(const std::string& fileName)
 {
     TImage picture;
-    LoadImageFile(fileName, picture);
+    try {
+        LoadImageFile(fileName, picture);
+    } catch (const std::exception& error) {
+        const std::string message = error.what();
+        if (message.find(fileName) != std::string::npos)
+            throw;
+        throw EError("\"" + fileName + "\": " + message);
+    }
+    return picture;
+}
+
+TImage ReferenceCell(const std::string& fileName)
+{
+    TImage picture = LoadPicture(fileName);
     if (picture.Width() > kThumbnailSize || picture.Height() > kThumbnailSize)
         picture = ReduceLikeLibrary(picture);
     return MakeThumbnailCell(picture);

@@ -35,6 +35,10 @@ std::string OutputFile(const TArguments& arguments);
 // picture writer knows, before any work is done.
 void CheckPictureOutput(const std::string& fileName);
 
+// Loads a picture file; a loader's message that does not name the file
+// gets it in front, since a command may read two pictures.
+TImage LoadPicture(const std::string& fileName);
+
 // The 150 x 150 thumbnail cell the window analyses for this reference: a
 // picture within 150 x 150 is taken as a library file; a larger one is
 // reduced as adding it to the library does.

@@ -45,8 +45,7 @@ int RunApply(const std::vector<std::string>& words)
 
     const auto lut = ReadLutFile(arguments.Positionals()[0]);
     CheckUsableTables(*lut);
-    TImage picture;
-    LoadImageFile(arguments.Positionals()[1], picture);
+    TImage picture = LoadPicture(arguments.Positionals()[1]);
     lut->ApplyToImage(picture);
     SaveImageFile(output, picture);
     return 0;

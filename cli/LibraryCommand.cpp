@@ -77,7 +77,14 @@ int Add(TReferenceLibrary& library, const std::vector<std::string>& files, bool 
     if (!force)
         CheckNoReplacement(library, files);
     for (const std::string& file : files) {
-        library.Add(file);
+        try {
+            library.Add(file);
+        } catch (const std::exception& error) {
+            const std::string message = error.what();
+            if (message.find(file) != std::string::npos)
+                throw;
+            throw EError(Quoted(file) + ": " + message);
+        }
         std::cout << library.NameForAdd(file) << '\n';
     }
     return 0;

@@ -67,8 +67,7 @@ int RunGrade(const std::vector<std::string>& words)
     lut->CubeSize = kWindowCubeSize;
     BuildLookCube(settings, settings.Factors, *lut);
 
-    TImage picture;
-    LoadImageFile(arguments.Positionals()[1], picture);
+    TImage picture = LoadPicture(arguments.Positionals()[1]);
     lut->ApplyToImage(picture);
     SaveImageFile(output, picture);
     return 0;

@@ -34,6 +34,14 @@ bool EndsWithNoCase(const std::string& text, const std::string& tail)
     return true;
 }
 
+// A reader's message with the file named in front, unless it names it.
+std::string NamingFile(const std::string& fileName, const std::string& message)
+{
+    if (message.find(fileName) != std::string::npos)
+        return message;
+    return Quoted(fileName) + ": " + message;
+}
+
 bool IsPowerOfTwoPlusOne(int size)
 {
     const int n = size - 1;
@@ -112,7 +120,13 @@ std::unique_ptr<TLUT> ReadLutFile(const std::string& fileName, int* formatIndex)
     if (index < 0)
         throw EError("No known LUT format reads " + Quoted(fileName) + ".");
     auto lut = std::make_unique<TLUT>();
-    GetLutFormat(index)->LoadFromFile(fileName, *lut);
+    try {
+        GetLutFormat(index)->LoadFromFile(fileName, *lut);
+    } catch (const ELUTError& error) {
+        throw ELUTError(NamingFile(fileName, error.what()));
+    } catch (const std::exception& error) {
+        throw EError(NamingFile(fileName, error.what()));
+    }
     if (formatIndex)
         *formatIndex = index;
     return lut;

@@ -25,8 +25,9 @@ inline constexpr std::string_view kConverterSignature = "Converted by Quor LUT C
 int FindReaderFormat(const std::string& fileName);
 
 // Reads a LUT file with the first format that accepts it. A missing file or
-// one no format reads raises EError naming the file. formatIndex, when
-// given, receives the index of the format that read it.
+// one no format reads raises EError naming the file; a reader's error is
+// raised again with the file named in front. formatIndex, when given,
+// receives the index of the format that read it.
 std::unique_ptr<TLUT> ReadLutFile(const std::string& fileName, int* formatIndex = nullptr);
 
 // Raises EError unless the tables the LUT's Kind uses have a usable size
