@@ -125,6 +125,22 @@ class OneDimensionalFormats(InteropCase):
         self.assertClose(peer, self.source_values, 2 * SIX_DECIMALS + FLOAT_SLACK,
                          "OpenColorIO against the source curve", self.points)
 
+    def test_filmlight_1d_read_by_ocio(self):
+        """Our Filmlight Truelight 1D file is a Truelight cube file holding only
+        its input table; OpenColorIO's Truelight reader takes it under .cub and
+        also under the profile's own .cube extension."""
+        require_ocio(self)
+        for name in ("filmlight.cub", "filmlight.cube"):
+            with self.subTest(file=name):
+                path = self.convert(name, "Filmlight Truelight 1D")
+                info, ours = our_lookup(path, self.points)
+                self.assertEqual((info["name"], info["curve"]), ("Filmlight Truelight 1D", LENGTH))
+                peer = ocio_apply(ocio_file_processor(path), self.points)
+                self.assertClose(peer, ours, FLOAT_SLACK, "%s: OpenColorIO against our reading" % name,
+                                 self.points)
+                self.assertClose(peer, self.source_values, 2 * SIX_DECIMALS + FLOAT_SLACK,
+                                 "%s: OpenColorIO against the source curve" % name, self.points)
+
     def test_stwo_round_trip(self):
         """Source -> S.two (10-bit integers) -> Cube 1D, each step read back."""
         stwo = self.convert("look.swto.xml", "S.two 1D")
