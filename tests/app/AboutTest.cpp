@@ -6,7 +6,9 @@
 #include <QFontInfo>
 #include <QFontMetrics>
 #include <QFrame>
+#include <QFileInfo>
 #include <QIcon>
+#include <QImage>
 #include <QPixmap>
 #include <QLabel>
 #include <QPushButton>
@@ -49,6 +51,12 @@ T* Child(QWidget& form, const char* name) {
     return child;
 }
 
+// The program's icon as installed, found beside the sources.
+QString ProductIconFile(int size) {
+    const QDir sources = QFileInfo(QStringLiteral(__FILE__)).dir();
+    return sources.absoluteFilePath(QStringLiteral("../../packaging/icons/%1x%1/ombrane.png").arg(size));
+}
+
 TProductInfo InfoNamed(const QString& name) {
     TProductInfo info = ProductInfo();
     info.ProductName = name;
@@ -73,8 +81,23 @@ TEST(ProductInfoTest, NameAndVersionOfTheProduct) {
     EXPECT_FALSE(ProductInfo().Copyright.isEmpty());
 }
 
+TEST(ProductInfoTest, IconComesInEveryInstalledSize) {
+    for (int size : {16, 32, 48, 64, 128, 256}) {
+        const QImage icon(ProductIconFile(size));
+        ASSERT_FALSE(icon.isNull()) << size;
+        EXPECT_EQ(icon.size(), QSize(size, size));
+        EXPECT_TRUE(icon.hasAlphaChannel()) << size;
+        // Transparent corners, an opaque middle.
+        EXPECT_EQ(qAlpha(icon.pixel(0, 0)), 0) << size;
+        EXPECT_EQ(qAlpha(icon.pixel(size / 2, size / 2)), 255) << size;
+    }
+}
+
 TEST(AboutTest, ShowsTheProductRecordInTheFixedLayout) {
+    const QIcon before = QApplication::windowIcon();
+    QApplication::setWindowIcon(QIcon(ProductIconFile(32)));
     TAboutForm form(ProductInfo());
+    QApplication::setWindowIcon(before);
     form.show();
     EXPECT_EQ(form.windowTitle(), QStringLiteral("About"));
     EXPECT_EQ(form.size(), QSize(352, 243));
