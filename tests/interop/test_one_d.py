@@ -141,6 +141,20 @@ class OneDimensionalFormats(InteropCase):
                 self.assertClose(peer, self.source_values, 2 * SIX_DECIMALS + FLOAT_SLACK,
                                  "%s: OpenColorIO against the source curve" % name, self.points)
 
+    def test_lustre_1d_not_discreet_1d(self):
+        """The Lustre 1D file shares the .lut extension with the Discreet 1D
+        layout but not its header: OpenColorIO's reader stops at "LUT16".
+        We read it back."""
+        require_ocio(self)
+        path = self.convert("lustre.lut", "Autodesk Lustre 1D")
+        info, ours = our_lookup(path, self.points)
+        self.assertEqual((info["name"], info["curve"]), ("Autodesk Lustre 1D", LENGTH))
+        self.assertClose(ours, self.source_values, half_step(16) + FLOAT_SLACK,
+                         "the Lustre 1D file as we read it", self.points)
+        with self.assertRaises(Exception) as refused:
+            ocio_file_processor(path)
+        self.assertIn("'LUT16'", str(refused.exception))
+
     def test_stwo_round_trip(self):
         """Source -> S.two (10-bit integers) -> Cube 1D, each step read back."""
         stwo = self.convert("look.swto.xml", "S.two 1D")
