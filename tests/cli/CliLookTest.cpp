@@ -231,4 +231,11 @@ TEST_F(CliTest, GradeEqualsApplyingTheWindowsLookAtFullSize)
     EXPECT_EQ(missing.Status, 1);
     EXPECT_TRUE(IsOneErrorLine(missing.Err)) << missing.Err;
     EXPECT_FALSE(std::filesystem::exists(Path("x.bmp")));
+    // Which of the two pictures failed is named, and the picture library's
+    // own diagnostics stay off the terminal.
+    WriteBytes(Path("junk.png"), "not a picture");
+    const TCliRun junk = Cli({"grade", reference, Path("junk.png"), "-o", Path("x.bmp")});
+    EXPECT_EQ(junk.Status, 1);
+    EXPECT_TRUE(IsOneErrorLine(junk.Err)) << junk.Err;
+    EXPECT_NE(junk.Err.find("junk.png"), std::string::npos) << junk.Err;
 }
