@@ -173,12 +173,27 @@ void WriteWholeFile(const std::string& fileName, const QByteArray& bytes) {
         throw EError("Cannot write the file \"" + fileName + "\": " + file.errorString().toStdString());
 }
 
+// The size a PNG file declares in its header, read without libpng, whose
+// reader may stop at a later chunk before it reports the size. Nothing is
+// checked when the file does not start like a PNG file.
+void CheckDeclaredPngSize(QFile& file) {
+    const QByteArray head = file.peek(24);
+    if (head.size() < 24 || !head.startsWith("\x89PNG\r\n\x1a\n") || head.mid(12, 4) != "IHDR") return;
+    auto bigEndian = [&](int at) {
+        long long value = 0;
+        for (int i = 0; i < 4; ++i) value = (value << 8) | static_cast<unsigned char>(head[at + i]);
+        return value;
+    };
+    CheckPictureSize(bigEndian(16), bigEndian(20));
+}
+
 // BMP and PNG through Qt's readers, the format forced by the extension.
 void LoadQtPicture(const std::string& fileName, const char* format, const std::string& damaged,
                    TImage& target) {
     QFile file(ToQ(fileName));
     if (!file.open(QIODevice::ReadOnly))
         throw EError("Cannot open the file \"" + fileName + "\": " + file.errorString().toStdString());
+    if (std::string_view(format) == "png") CheckDeclaredPngSize(file);
     QImageReader reader(&file, format);
     reader.setAutoDetectImageFormat(false);
     const QSize declared = reader.size();
