@@ -30,7 +30,11 @@ int RunConvert(const std::vector<std::string>& words)
                           profile.Name + "\", not " + std::to_string(size));
     const int bits = ChooseBits(arguments, profile);
 
-    WriteConverted(*source, output, profile, size, bits);
+    try {
+        WriteConverted(*source, output, profile, size, bits);
+    } catch (const ESizeError& error) {
+        throw EError(std::string(error.what()) + "; --size resamples the LUT to one of them");
+    }
     return 0;
 }
 

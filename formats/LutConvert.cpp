@@ -57,9 +57,9 @@ void CheckWriterSize(const TLUTFormat& format, const TLutOutputProfile& profile,
 {
     if (WriterTakesSize(format, size))
         return;
-    throw EError("The profile " + Quoted(profile.Name) + " takes " +
-                 (format.Is3D ? "grid sizes " : "lengths ") + WriterSizesText(format) + ", not " +
-                 std::to_string(size) + "; --size resamples the LUT to one of them.");
+    throw ESizeError("The profile " + Quoted(profile.Name) + " takes " +
+                     (format.Is3D ? "grid sizes " : "lengths ") + WriterSizesText(format) + ", not " +
+                     std::to_string(size));
 }
 
 // The cube size a conversion to a 3D profile writes.
@@ -116,11 +116,12 @@ std::unique_ptr<TLUT> ReadLutFile(const std::string& fileName, int* formatIndex)
     if (std::filesystem::is_directory(status))
         throw EError("Cannot read " + Quoted(fileName) + ": it is a folder.");
 
-    const int index = FindReaderFormat(fileName);
-    if (index < 0)
-        throw EError("No known LUT format reads " + Quoted(fileName) + ".");
     auto lut = std::make_unique<TLUT>();
+    int index = -1;
     try {
+        index = FindReaderFormat(fileName);
+        if (index < 0)
+            throw EError("No known LUT format reads " + Quoted(fileName) + ".");
         GetLutFormat(index)->LoadFromFile(fileName, *lut);
     } catch (const ELUTError& error) {
         throw ELUTError(NamingFile(fileName, error.what()));

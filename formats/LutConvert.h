@@ -4,6 +4,7 @@
 #include <string_view>
 #include <vector>
 
+#include "Error.h"
 #include "LUT.h"
 
 class TLUTFormat;
@@ -14,6 +15,13 @@ struct TLutOutputProfile;
 // carrying the comments over. Every table value is taken from the source
 // LUT's own lookups, so a conversion never interprets a table differently
 // from the way applying it to an image does.
+
+// A grid size or curve length the target format cannot hold; the message
+// says which it takes.
+class ESizeError : public EError {
+public:
+    using EError::EError;
+};
 
 // The comment line every "#"-commenting writer adds of its own; a
 // conversion does not carry it over, so it never piles up.
@@ -80,7 +88,7 @@ std::vector<std::string> CarriedComments(const TLUT& source);
 // asked for, else the source cube's own, else the profile's default for a
 // curve source; a format with only one size gets that one), a 1D profile
 // gets a curve (a cube source is an error). size 0 means "not asked for".
-// A size the format cannot hold raises EError saying which sizes it takes.
+// A size the format cannot hold raises ESizeError saying which it takes.
 std::unique_ptr<TLUT> PrepareForProfile(const TLUT& source, const TLutOutputProfile& profile, int size);
 
 // Prepares source for the profile and writes it to output with the

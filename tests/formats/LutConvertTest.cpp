@@ -315,16 +315,16 @@ TEST(LutConvert, PreparesTablesForProfiles)
     auto dit = PrepareForProfile(*cube, Profile("FSI DIT (Flanders Scientific) 3D"), 0);
     EXPECT_EQ(dit->CubeSize, 64);
     ExpectNear(dit->Cube[63][0][21], Affine(1, 0, 21 / 63.0), 1e-12);
-    EXPECT_THROW(PrepareForProfile(*cube, Profile("FSI DIT (Flanders Scientific) 3D"), 33), EError);
+    EXPECT_THROW(PrepareForProfile(*cube, Profile("FSI DIT (Flanders Scientific) 3D"), 33), ESizeError);
     // Lustre 3D: 17 fits, 32 does not, and the message says what does.
     EXPECT_EQ(PrepareForProfile(*cube, Profile("Autodesk Lustre 3D"), 0)->CubeSize, 17);
     try {
         PrepareForProfile(*cube, Profile("Autodesk Lustre 3D"), 32);
         ADD_FAILURE() << "32 points accepted for Lustre 3D";
-    } catch (const EError& error) {
+    } catch (const ESizeError& error) {
         const std::string message = error.what();
         EXPECT_NE(message.find("3, 5, 9, 17, 33 or 65"), std::string::npos) << message;
-        EXPECT_NE(message.find("--size"), std::string::npos) << message;
+        EXPECT_NE(message.find("not 32"), std::string::npos) << message;
     }
     // A cube cannot become a curve.
     EXPECT_THROW(PrepareForProfile(*cube, Profile("Cube 1D"), 0), EError);
