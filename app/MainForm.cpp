@@ -1,0 +1,652 @@
+#include "MainForm.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCheckBox>
+#include <QClipboard>
+#include <QFrame>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMenu>
+#include <QMimeData>
+#include <QPushButton>
+#include <QSlider>
+#include <QSplitter>
+#include <QStyledItemDelegate>
+#include <QToolButton>
+#include <QVBoxLayout>
+
+#include "About.h"
+#include "Application.h"
+#include "ColorSpace.h"
+#include "Dialogs.h"
+#include "Error.h"
+#include "ImageFile.h"
+#include "ImageResize2.h"
+#include "ImageViewer.h"
+#include "LUT.h"
+#include "LookControls.h"
+#include "LutSaveForm.h"
+#include "ProductInfo.h"
+#include "QtImage.h"
+#include "Thumbnail.h"
+
+// The icons live in a static library; their registration must be asked for.
+static void InitResources() { Q_INIT_RESOURCE(ombrane); }
+
+namespace {
+
+constexpr int kPreviewBoxWidth = 1000;
+constexpr int kPreviewBoxHeight = 500;
+constexpr int kLookCubeSize = 33;
+constexpr int kHintTime = 5000;
+
+const QString kPromptNoPreview = "Please open a preview image.";
+const QString kLibraryFilter = "Image Files|*.jpg;*.jpeg;*.bmp|All Files|*.*";
+const QString kPictureFilter =
+    "All pictures|*.jpg;*.jpeg;*.bmp;*.png|JPEG Image File|*.jpg;*.jpeg|Bitmaps|*.bmp|"
+    "PNG Image File|*.png|All Files|*.*";
+const QString kSavePreviewFilter = "Jpeg Files|*.jpg; *.jpeg|All Files|*.*";
+
+std::string ToStd(const QString& text) { return text.toStdString(); }
+
+// Sets a flag for the lifetime of the object.
+class TFlagGuard {
+public:
+    explicit TFlagGuard(bool& flag) : flag_(flag) { flag_ = true; }
+    ~TFlagGuard() { flag_ = false; }
+    TFlagGuard(const TFlagGuard&) = delete;
+    TFlagGuard& operator=(const TFlagGuard&) = delete;
+
+private:
+    bool& flag_;
+};
+
+// Suspends a widget's repainting for the lifetime of the object.
+class TUpdatesSuspended {
+public:
+    explicit TUpdatesSuspended(QWidget* widget) : widget_(widget) { widget_->setUpdatesEnabled(false); }
+    ~TUpdatesSuspended() { widget_->setUpdatesEnabled(true); }
+    TUpdatesSuspended(const TUpdatesSuspended&) = delete;
+    TUpdatesSuspended& operator=(const TUpdatesSuspended&) = delete;
+
+private:
+    QWidget* widget_;
+};
+
+// Hands a caption typed in the list to the window, which renames the file
+// first; the caption changes only when the rename succeeded.
+class TCaptionDelegate : public QStyledItemDelegate {
+public:
+    TCaptionDelegate(TfrmMain* owner, QListWidget* list) : QStyledItemDelegate(list), owner_(owner), list_(list) {}
+
+    void setModelData(QWidget* editor, QAbstractItemModel*, const QModelIndex& index) const override {
+        auto* edit = qobject_cast<QLineEdit*>(editor);
+        QListWidgetItem* item = list_->item(index.row());
+        if (!edit || !item) return;
+        try {
+            owner_->lvwRefsEdited(item, edit->text());
+        } catch (const std::exception& error) {
+            // Shown once the editor has closed.
+            const QString message = QString::fromStdString(error.what());
+            QMetaObject::invokeMethod(
+                owner_, [message] { ReportError(EError(ToStd(message))); }, Qt::QueuedConnection);
+        }
+    }
+
+private:
+    TfrmMain* owner_;
+    QListWidget* list_;
+};
+
+QIcon ButtonIcon(const QString& normal, const QString& disabled = QString()) {
+    QIcon icon(normal);
+    if (!disabled.isEmpty()) icon.addFile(disabled, QSize(), QIcon::Disabled);
+    return icon;
+}
+
+}  // namespace
+
+TfrmMain::TfrmMain(const std::string& libraryFolder, QWidget* parent)
+    : QMainWindow(parent), library_(libraryFolder), Lut_(std::make_unique<TLUT>()) {
+    InitResources();
+    setObjectName("frmMain");
+    Lut_->Kind = lkCube;
+    Lut_->CubeSize = kLookCubeSize;
+    CreateComponents();
+    CreateMenus();
+    ConnectHandlers();
+    resize(870, 762);
+    setMinimumSize(600, 750);
+    setWindowTitle(ProductInfo().ProductName);
+    // The window sees every key press before its controls do.
+    qApp->installEventFilter(this);
+}
+
+TfrmMain::~TfrmMain() { qApp->removeEventFilter(this); }
+
+// ---- layout -------------------------------------------------------------
+
+void TfrmMain::CreateComponents() {
+    auto* client = new QWidget(this);
+    auto* outer = new QVBoxLayout(client);
+    outer->setContentsMargins(0, 0, 0, 0);
+    outer->setSpacing(0);
+    outer->addWidget(CreateToolStrip());
+
+    auto* body = new QHBoxLayout;
+    body->setContentsMargins(0, 0, 0, 0);
+    body->setSpacing(0);
+
+    Splitter1_ = new QSplitter(Qt::Vertical, client);
+    Splitter1_->setObjectName("Splitter1");
+    Splitter1_->setHandleWidth(3);
+    Splitter1_->setChildrenCollapsible(false);
+
+    lvwRefs_ = new QListWidget(Splitter1_);
+    lvwRefs_->setObjectName("lvwRefs");
+    lvwRefs_->setViewMode(QListView::IconMode);
+    lvwRefs_->setIconSize(QSize(kThumbnailSize, kThumbnailSize));
+    lvwRefs_->setResizeMode(QListView::Adjust);
+    lvwRefs_->setMovement(QListView::Static);
+    lvwRefs_->setWrapping(true);
+    lvwRefs_->setWordWrap(true);
+    lvwRefs_->setSpacing(4);
+    lvwRefs_->setSelectionMode(QAbstractItemView::SingleSelection);
+    lvwRefs_->setEditTriggers(QAbstractItemView::SelectedClicked | QAbstractItemView::EditKeyPressed);
+    lvwRefs_->setItemDelegate(new TCaptionDelegate(this, lvwRefs_));
+    lvwRefs_->setContextMenuPolicy(Qt::CustomContextMenu);
+    lvwRefs_->setMinimumHeight(60);
+    // The hint of the list is not shown as a tool tip.
+    lvwRefs_->setAccessibleDescription("Library of reference images");
+    // The selection stays highlighted when the list loses the focus.
+    QPalette palette = lvwRefs_->palette();
+    palette.setColor(QPalette::Inactive, QPalette::Highlight, palette.color(QPalette::Active, QPalette::Highlight));
+    palette.setColor(QPalette::Inactive, QPalette::HighlightedText,
+                     palette.color(QPalette::Active, QPalette::HighlightedText));
+    lvwRefs_->setPalette(palette);
+
+    Viewer_ = new TImageViewer(Splitter1_);
+    Viewer_->setObjectName("Viewer");
+    Viewer_->setMinimumHeight(60);
+    Viewer_->setContextMenuPolicy(Qt::CustomContextMenu);
+    Splitter1_->addWidget(lvwRefs_);
+    Splitter1_->addWidget(Viewer_);
+    Splitter1_->setStretchFactor(0, 1);
+    Splitter1_->setStretchFactor(1, 0);
+    Splitter1_->setSizes({300, 400});
+
+    body->addWidget(Splitter1_, 1);
+    body->addWidget(CreateRightPanel());
+    outer->addLayout(body, 1);
+    setCentralWidget(client);
+}
+
+QWidget* TfrmMain::CreateToolStrip() {
+    auto* strip = new QWidget(this);
+    strip->setObjectName("pnlTools");
+    strip->setFixedHeight(34);
+    auto* column = new QVBoxLayout(strip);
+    column->setContentsMargins(0, 0, 0, 0);
+    column->setSpacing(0);
+    auto* row = new QHBoxLayout;
+    row->setContentsMargins(4, 1, 4, 1);
+    row->setSpacing(2);
+
+    auto makeButton = [&](const char* name, const QIcon& icon, const QString& caption, const QString& hint) {
+        auto* button = new QToolButton(strip);
+        button->setObjectName(name);
+        button->setAutoRaise(true);
+        button->setFocusPolicy(Qt::NoFocus);  // flat buttons never take the focus
+        button->setIcon(icon);
+        button->setIconSize(QSize(24, 24));
+        button->setToolTip(hint);
+        button->setToolTipDuration(kHintTime);
+        if (!caption.isEmpty()) {
+            button->setText(caption);
+            button->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
+        }
+        row->addWidget(button);
+        return button;
+    };
+    sbnOpenPreviewImage_ = makeButton("sbnOpenPreviewImage", ButtonIcon(":/icons/open.png"),
+                                      "Open Preview Image", "Open a preview image");
+    sbnCreateLUT_ = makeButton("sbnCreateLUT", ButtonIcon(":/icons/lut.png", ":/icons/lut_disabled.png"),
+                               "Create 3D LUT", "Create the 3D LUT file");
+    sbnCreateLUT_->setEnabled(false);
+    sbnAddToLib_ = makeButton("sbnAddToLib", ButtonIcon(":/icons/add.png"), QString(),
+                              "Add reference images to the library");
+    sbnShowOriginal_ = makeButton("sbnShowOriginal", ButtonIcon(":/icons/original.png"), QString(),
+                                  "Show the ungraded preview image");
+    sbnShowOriginal_->setCheckable(true);
+    sbnShowOriginal_->setEnabled(false);
+    row->addStretch(1);
+    sbnAbout_ = makeButton("sbnAbout", ButtonIcon(":/icons/about.png"), QString(), "About");
+
+    auto* line = new QFrame(strip);
+    line->setObjectName("bvlTools");
+    line->setFixedHeight(1);
+    line->setAutoFillBackground(true);
+    QPalette silver = line->palette();
+    silver.setColor(QPalette::Window, QColor(192, 192, 192));
+    line->setPalette(silver);
+    column->addLayout(row, 1);
+    column->addWidget(line);
+    return strip;
+}
+
+QWidget* TfrmMain::CreateRightPanel() {
+    auto* panel = new QWidget(this);
+    panel->setObjectName("pnlRight");
+    panel->setFixedWidth(230);
+    auto* column = new QVBoxLayout(panel);
+    column->setContentsMargins(4, 4, 4, 4);
+    column->addWidget(CreateGeneralGroup());
+    column->addWidget(CreateSaturationGroup());
+    column->addStretch(1);
+    return panel;
+}
+
+QSlider* TfrmMain::AddTrackBar(QGridLayout* grid, int row, const QString& caption, const char* name,
+                               const char* labelName, QLabel** label) {
+    QWidget* parent = grid->parentWidget();
+    auto* captionLabel = new QLabel(caption, parent);
+    auto* bar = new QSlider(Qt::Horizontal, parent);
+    bar->setObjectName(name);
+    bar->setRange(kTrackBarMin, kTrackBarMax);
+    bar->setValue(kTrackBarDefault);
+    bar->setTickPosition(QSlider::NoTicks);
+    bar->setPageStep(10);
+    *label = new QLabel(QString::number(kTrackBarDefault) + "%", parent);
+    (*label)->setObjectName(labelName);
+    (*label)->setMinimumWidth(34);
+    (*label)->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    grid->addWidget(captionLabel, row, 0);
+    grid->addWidget(bar, row, 1);
+    grid->addWidget(*label, row, 2);
+    return bar;
+}
+
+QWidget* TfrmMain::CreateGeneralGroup() {
+    auto* group = new QGroupBox("General", this);
+    group->setObjectName("grpGeneral");
+    auto* grid = new QGridLayout(group);
+    grid->setColumnStretch(1, 1);
+    tbrColorGain_ = AddTrackBar(grid, 0, "Color Gain", "tbrColorGain", "lblColorGain", &lblColorGain_);
+    cbxLevels_ = new QCheckBox("Advanced Color Analysis", group);
+    cbxLevels_->setObjectName("cbxLevels");
+    cbxLevels_->setChecked(true);
+    cbxLevels_->setToolTip("Calculate the color statistics for Low, Middle and High ranges separately");
+    cbxLevels_->setToolTipDuration(kHintTime);
+    CheckBox1_ = new QCheckBox("Compress Saturation", group);
+    CheckBox1_->setObjectName("CheckBox1");
+    CheckBox1_->setToolTip("Compress the saturation of incoming colors to prevent the oversaturation");
+    CheckBox1_->setToolTipDuration(kHintTime);
+    sbnGeneralDefaults_ = new QPushButton("Defaults", group);
+    sbnGeneralDefaults_->setObjectName("sbnGeneralDefaults");
+    grid->addWidget(cbxLevels_, 1, 0, 1, 3);
+    grid->addWidget(CheckBox1_, 2, 0, 1, 3);
+    grid->addWidget(sbnGeneralDefaults_, 3, 0, 1, 3, Qt::AlignRight);
+    return group;
+}
+
+QWidget* TfrmMain::CreateSaturationGroup() {
+    auto* group = new QGroupBox("Saturation", this);
+    group->setObjectName("grpSaturation");
+    auto* grid = new QGridLayout(group);
+    grid->setColumnStretch(1, 1);
+    struct TRow {
+        const char* Caption;
+        const char* Bar;
+        const char* Label;
+    };
+    static const TRow rows[] = {
+        {"Overall", "tbrSaturation", "lblSatOverall"}, {"Yellow Tones", "tbrYellow", "lblSatYellow"},
+        {"Orange Tones", "tbrOrange", "lblSatOrange"}, {"Red Tones", "tbrRed", "lblSatRed"},
+        {"Violet Tones", "tbrViolet", "lblSatViolet"}, {"Blue Tones", "tbrBlue", "lblSatBlue"},
+        {"Green Tones", "tbrGreen", "lblSatGreen"},    {"Low Tones", "tbrLow", "lblSatLow"},
+        {"Middle Tones", "tbrMiddle", "lblSatMid"},    {"Hi Tones", "tbrHi", "lblSatHi"},
+    };
+    int r = 0;
+    for (const TRow& row : rows) {
+        QLabel* label = nullptr;
+        saturationBars_.push_back(AddTrackBar(grid, r++, row.Caption, row.Bar, row.Label, &label));
+        saturationLabels_.push_back(label);
+    }
+    sbnDefaults_ = new QPushButton("Defaults", group);
+    sbnDefaults_->setObjectName("sbnDefaults");
+    grid->addWidget(sbnDefaults_, r, 0, 1, 3, Qt::AlignRight);
+    return group;
+}
+
+void TfrmMain::CreateMenus() {
+    pmnRefs_ = new QMenu(this);
+    pmnRefs_->setObjectName("pmnRefs");
+    miAddImagesToLibrary_ = pmnRefs_->addAction("Add Images To Library...");
+    miAddImagesToLibrary_->setObjectName("miAddImagesToLibrary");
+    miRenameImage_ = pmnRefs_->addAction("Rename Image");
+    miRenameImage_->setObjectName("miRenameImage");
+    miRenameImage_->setShortcut(QKeySequence(Qt::Key_F2));
+    miDeleteImage_ = pmnRefs_->addAction("Delete Image");
+    miDeleteImage_->setObjectName("miDeleteImage");
+    miDeleteImage_->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Delete));
+    // The short-cuts work while the list has the keyboard focus.
+    for (QAction* action : {miRenameImage_, miDeleteImage_}) {
+        action->setShortcutContext(Qt::WidgetShortcut);
+        lvwRefs_->addAction(action);
+    }
+
+    pmnPreview_ = new QMenu(this);
+    pmnPreview_->setObjectName("pmnPreview");
+    miOpenPreviewImage_ = pmnPreview_->addAction("Open Preview Image...");
+    miOpenPreviewImage_->setObjectName("miOpenPreviewImage");
+    miPaste_ = pmnPreview_->addAction("Paste Preview Image from Clipboard");
+    miPaste_->setObjectName("miPaste");
+    miSaveGradedImage_ = pmnPreview_->addAction("Save Graded Image...");
+    miSaveGradedImage_->setObjectName("miSaveGradedImage");
+}
+
+void TfrmMain::ConnectHandlers() {
+    auto guarded = [this](void (TfrmMain::*handler)()) {
+        return [this, handler] { RunHandler([this, handler] { (this->*handler)(); }); };
+    };
+    connect(sbnOpenPreviewImage_, &QToolButton::clicked, this, guarded(&TfrmMain::sbnOpenPreviewImageClick));
+    connect(sbnCreateLUT_, &QToolButton::clicked, this, guarded(&TfrmMain::sbnCreateLUTClick));
+    connect(sbnAddToLib_, &QToolButton::clicked, this, guarded(&TfrmMain::sbnAddToLibClick));
+    connect(sbnShowOriginal_, &QToolButton::clicked, this, guarded(&TfrmMain::sbnShowOriginalClick));
+    connect(sbnAbout_, &QToolButton::clicked, this, guarded(&TfrmMain::sbnAboutClick));
+    connect(sbnDefaults_, &QPushButton::clicked, this, guarded(&TfrmMain::sbnDefaultsClick));
+    connect(sbnGeneralDefaults_, &QPushButton::clicked, this, guarded(&TfrmMain::sbnGeneralDefaultsClick));
+    connect(tbrColorGain_, &QSlider::valueChanged, this, guarded(&TfrmMain::cbxLevelsClick));
+    for (QSlider* bar : saturationBars_)
+        connect(bar, &QSlider::valueChanged, this, guarded(&TfrmMain::cbxLevelsClick));
+    connect(cbxLevels_, &QCheckBox::toggled, this, guarded(&TfrmMain::cbxLevelsClick));
+    connect(CheckBox1_, &QCheckBox::toggled, this, guarded(&TfrmMain::cbxLevelsClick));
+
+    connect(miAddImagesToLibrary_, &QAction::triggered, this, guarded(&TfrmMain::sbnAddToLibClick));
+    connect(miRenameImage_, &QAction::triggered, this, guarded(&TfrmMain::miRenameImageClick));
+    connect(miDeleteImage_, &QAction::triggered, this, guarded(&TfrmMain::miDeleteImageClick));
+    connect(miOpenPreviewImage_, &QAction::triggered, this, guarded(&TfrmMain::sbnOpenPreviewImageClick));
+    connect(miPaste_, &QAction::triggered, this, guarded(&TfrmMain::miPasteClick));
+    connect(miSaveGradedImage_, &QAction::triggered, this, guarded(&TfrmMain::miSaveGradedImageClick));
+    connect(pmnPreview_, &QMenu::aboutToShow, this, guarded(&TfrmMain::pmnPreviewPopup));
+
+    // lvwRefsSelectItem: a selection regrades, a deselection does nothing.
+    connect(lvwRefs_, &QListWidget::itemSelectionChanged, this, [this] {
+        if (SelectedItem()) RunHandler([this] { Regrade(); });
+    });
+    connect(lvwRefs_, &QWidget::customContextMenuRequested, this,
+            [this](const QPoint& at) { pmnRefs_->popup(lvwRefs_->viewport()->mapToGlobal(at)); });
+    connect(Viewer_, &QWidget::customContextMenuRequested, this,
+            [this](const QPoint& at) { pmnPreview_->popup(Viewer_->mapToGlobal(at)); });
+    // FormResize and Splitter1Moved: both change the viewer's size.
+    connect(Viewer_, &TImageViewer::LayoutChanged, this, guarded(&TfrmMain::ViewerLayoutChanged));
+}
+
+// ---- window events ------------------------------------------------------
+
+void TfrmMain::showEvent(QShowEvent* event) {
+    QMainWindow::showEvent(event);
+    if (shown_) return;
+    shown_ = true;
+    // The viewer starts 400 px high; the list takes the rest.
+    const int total = Splitter1_->height() - Splitter1_->handleWidth();
+    Splitter1_->setSizes({std::max(total - 400, 60), 400});
+    RunHandler([this] { ScanLibrary(); });
+}
+
+bool TfrmMain::eventFilter(QObject* watched, QEvent* event) {
+    // A key-down of Alt is consumed before any control of this window sees it.
+    if (event->type() == QEvent::KeyPress && static_cast<QKeyEvent*>(event)->key() == Qt::Key_Alt &&
+        watched->isWidgetType() && static_cast<QWidget*>(watched)->window() == this)
+        return true;
+    return QMainWindow::eventFilter(watched, event);
+}
+
+void TfrmMain::ViewerLayoutChanged() {
+    // The grade comes back only where the viewer showed it before: a
+    // reference is selected and the ungraded preview was not asked for.
+    if (Viewer_->HasImage() && LookBuilt_ && SelectedItem() && !sbnShowOriginal_->isChecked()) GradeDisplay();
+}
+
+void TfrmMain::GradeDisplay() {
+    Viewer_->RestoreDisplay();
+    Lut_->ApplyToImage(Viewer_->Display());
+    Viewer_->update();
+}
+
+QListWidgetItem* TfrmMain::SelectedItem() const {
+    const QList<QListWidgetItem*> selected = lvwRefs_->selectedItems();
+    return selected.isEmpty() ? nullptr : selected.first();
+}
+
+void TfrmMain::ClearSelection() { lvwRefs_->clearSelection(); }
+
+// ---- reference library --------------------------------------------------
+
+void TfrmMain::ScanLibrary() {
+    // Events run between files; a scan asked for meanwhile restarts this one.
+    if (scanning_) {
+        rescanWanted_ = true;
+        return;
+    }
+    TFlagGuard scanning(scanning_);
+    QStringList failures;
+    do {
+        rescanWanted_ = false;
+        failures.clear();
+        lvwRefs_->clear();
+        imlRefs_.clear();
+        TUpdatesSuspended suspended(lvwRefs_);
+        for (const std::string& name : library_.Files()) {
+            QCoreApplication::processEvents();
+            if (rescanWanted_) break;
+            int index = -1;
+            try {
+                index = MakeThumbnail(library_.PathOf(name));
+            } catch (const std::exception& error) {
+                // An unreadable file is left out; the scan goes on.
+                failures << QString::fromStdString(name) + ": " + QString::fromStdString(error.what());
+                continue;
+            }
+            auto* item = new QListWidgetItem(QString::fromStdString(TReferenceLibrary::CaptionOf(name)));
+            item->setIcon(QIcon(QPixmap::fromImage(QImageFromImage(imlRefs_[index]))));
+            item->setData(kFileNameRole, QString::fromStdString(name));
+            item->setData(kImageIndexRole, index);
+            item->setFlags(item->flags() | Qt::ItemIsEditable);
+            lvwRefs_->addItem(item);
+        }
+    } while (rescanWanted_);
+    if (!failures.isEmpty())
+        throw EError(ToStd("These files of the library could not be loaded:\n" + failures.join("\n")));
+}
+
+int TfrmMain::MakeThumbnail(const std::string& fileName) {
+    TImage picture;
+    LoadImageFile(fileName, picture);
+    imlRefs_.push_back(MakeThumbnailCell(picture));
+    return static_cast<int>(imlRefs_.size()) - 1;
+}
+
+void TfrmMain::sbnAddToLibClick() {
+    const QStringList files = Dialogs().OpenFiles(this, "Add Images To Library", kLibraryFilter);
+    if (files.isEmpty()) return;
+    try {
+        TBusyCursor busy;
+        bool stop = false;
+        for (const QString& file : files) {
+            AddOneToLibrary(file, stop);
+            if (stop) break;
+        }
+    } catch (...) {
+        // What was written before the failure is shown at once.
+        RunHandler([this] { ScanLibrary(); });
+        throw;
+    }
+    ScanLibrary();
+}
+
+void TfrmMain::AddOneToLibrary(const QString& file, bool& stop) {
+    const std::string name = library_.NameForAdd(ToStd(file));
+    if (library_.Contains(name)) {
+        QApplication::setOverrideCursor(Qt::ArrowCursor);
+        const auto answer = Dialogs().Ask(
+            this,
+            "A library image named \"" + QString::fromStdString(TReferenceLibrary::CaptionOf(name)) +
+                "\" already exists. Replace it?",
+            QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
+        QApplication::restoreOverrideCursor();
+        if (answer == QMessageBox::No) return;
+        if (answer != QMessageBox::Yes) {
+            stop = true;
+            return;
+        }
+    }
+    library_.Add(ToStd(file));
+}
+
+void TfrmMain::miRenameImageClick() {
+    if (QListWidgetItem* item = SelectedItem()) lvwRefs_->editItem(item);
+}
+
+void TfrmMain::lvwRefsEdited(QListWidgetItem* item, const QString& caption) {
+    const std::string oldName = ToStd(item->data(kFileNameRole).toString());
+    if (caption == item->text()) return;
+    const std::string newName = library_.Rename(oldName, ToStd(caption));
+    item->setData(kFileNameRole, QString::fromStdString(newName));
+    item->setText(caption);
+}
+
+void TfrmMain::miDeleteImageClick() {
+    QListWidgetItem* item = SelectedItem();
+    if (!item || lvwRefs_->indexWidget(lvwRefs_->indexFromItem(item))) return;  // caption being edited
+    const QString text = "Are you sure you want to remove the \"" + item->text() + "\" image from the library?";
+    if (Dialogs().Ask(this, text, QMessageBox::Yes | QMessageBox::Cancel) != QMessageBox::Yes) return;
+    library_.Remove(ToStd(item->data(kFileNameRole).toString()));
+    delete item;
+}
+
+// ---- preview and grading ------------------------------------------------
+
+void TfrmMain::sbnOpenPreviewImageClick() {
+    const QString file = Dialogs().OpenPicture(this, "Open Preview Image", kPictureFilter);
+    if (file.isEmpty()) return;
+    TBusyCursor busy;
+    // The window changes only once the new picture has loaded.
+    TImage loaded;
+    LoadImageFile(ToStd(file), loaded);
+    TImage fitted = FitImage(loaded, kPreviewBoxWidth, kPreviewBoxHeight);
+    loaded = TImage();
+    ClearSelection();
+    PreviewFileName_ = ToStd(file);
+    PreviewBitmap_ = std::move(fitted);
+    Viewer_->SetImage(PreviewBitmap_);
+}
+
+void TfrmMain::miPasteClick() {
+    const QImage picture = QGuiApplication::clipboard()->image();
+    if (picture.isNull()) return;
+    Viewer_->HideSelection();
+    ClearSelection();
+    PreviewFileName_.clear();
+    TBusyCursor busy;
+    PreviewBitmap_ = ImageFromQImage(picture);
+    Viewer_->SetImage(PreviewBitmap_);
+}
+
+void TfrmMain::pmnPreviewPopup() {
+    const QMimeData* data = QGuiApplication::clipboard()->mimeData();
+    miPaste_->setEnabled(data && data->hasImage());
+}
+
+void TfrmMain::cbxLevelsClick() {
+    lblColorGain_->setText(QString::number(tbrColorGain_->value()) + "%");
+    for (std::size_t i = 0; i < saturationBars_.size(); ++i)
+        saturationLabels_[i]->setText(QString::number(saturationBars_[i]->value()) + "%");
+    Regrade();
+}
+
+void TfrmMain::Regrade() {
+    if (DefaultsGuard_) return;
+    if (Viewer_->Display().Empty()) return;
+    if (!SelectedItem()) {
+        Viewer_->SetImage(PreviewBitmap_);
+        return;
+    }
+    BuildLook();
+    GradeDisplay();
+    sbnShowOriginal_->setChecked(false);
+}
+
+void TfrmMain::BuildLook() {
+    QListWidgetItem* item = SelectedItem();
+    if (!item) return;
+    const int index = item->data(kImageIndexRole).toInt();
+    if (index < 0 || index >= static_cast<int>(imlRefs_.size())) return;
+    ReferenceBitmap_ = imlRefs_[index].Clone();
+    TColorStats stats;
+    ComputeColorStats(ReferenceBitmap_, stats);
+    TLookPositions positions;
+    positions.Gain = tbrColorGain_->value();
+    int* factors[] = {&positions.Saturation, &positions.Yellow, &positions.Orange, &positions.Red,
+                      &positions.Violet,     &positions.Blue,   &positions.Green,  &positions.Low,
+                      &positions.Middle,     &positions.High};
+    for (std::size_t i = 0; i < saturationBars_.size(); ++i) *factors[i] = saturationBars_[i]->value();
+    positions.AdvancedAnalysis = cbxLevels_->isChecked();
+    positions.CompressSaturation = CheckBox1_->isChecked();
+    const TLookSettings settings = MakeLookSettings(stats, positions);
+    BuildLookCube(settings, settings.Factors, *Lut_);
+    lastSettings_ = settings;
+    ++buildCount_;
+    LookBuilt_ = true;
+    sbnCreateLUT_->setEnabled(true);
+    sbnShowOriginal_->setEnabled(true);
+}
+
+void TfrmMain::sbnDefaultsClick() {
+    {
+        // Each moved bar updates its label; the regrade waits for the last.
+        TFlagGuard guard(DefaultsGuard_);
+        for (QSlider* bar : saturationBars_) bar->setValue(kTrackBarDefault);
+    }
+    Regrade();
+}
+
+void TfrmMain::sbnGeneralDefaultsClick() {
+    tbrColorGain_->setValue(kTrackBarDefault);
+    cbxLevels_->setChecked(true);
+}
+
+void TfrmMain::sbnShowOriginalClick() {
+    if (!Viewer_->HasImage()) return;
+    if (sbnShowOriginal_->isChecked()) {
+        Viewer_->RestoreDisplay();
+        Viewer_->update();
+    } else {
+        GradeDisplay();
+    }
+}
+
+void TfrmMain::miSaveGradedImageClick() {
+    if (!SelectedItem()) return;
+    if (PreviewBitmap_.Empty()) throw EError(ToStd(kPromptNoPreview));
+    const QString file = Dialogs().SaveFile(this, "Save Graded Image", QString(), kSavePreviewFilter, "jpeg");
+    if (file.isEmpty()) return;
+    TBusyCursor busy;
+    TImage image;
+    if (!PreviewFileName_.empty())
+        LoadImageFile(PreviewFileName_, image);
+    else
+        image = PreviewBitmap_.Clone();
+    Lut_->ApplyToImage(image);
+    SaveJpegFile(ToStd(file), image, 100);
+}
+
+void TfrmMain::sbnCreateLUTClick() { ShowSaveLutDialog(lastSettings_, this); }
+
+void TfrmMain::sbnAboutClick() { ShowAboutBox(ProductInfo(), this); }

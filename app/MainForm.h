@@ -1,0 +1,137 @@
+#pragma once
+#include <QMainWindow>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "Image.h"
+#include "LookTransfer.h"
+#include "ReferenceLibrary.h"
+
+class QAction;
+class QCheckBox;
+class QLabel;
+class QListWidget;
+class QListWidgetItem;
+class QMenu;
+class QPushButton;
+class QSlider;
+class QSplitter;
+class QToolButton;
+class TImageViewer;
+class TLUT;
+
+// The main window: the toolbar strip, the grading controls on the right, the
+// reference library list above the preview viewer. It owns the one LUT, the
+// preview picture and the reference cell for the whole run.
+class TfrmMain : public QMainWindow {
+    Q_OBJECT
+public:
+    // Item data of lvwRefs: the library file the item stands for and the
+    // index of its cell in imlRefs.
+    static constexpr int kFileNameRole = Qt::UserRole;
+    static constexpr int kImageIndexRole = Qt::UserRole + 1;
+
+    explicit TfrmMain(const std::string& libraryFolder, QWidget* parent = nullptr);
+    ~TfrmMain() override;
+
+    // Library (reference list).
+    void ScanLibrary();
+    int MakeThumbnail(const std::string& fileName);
+    void sbnAddToLibClick();
+    void miRenameImageClick();
+    // A caption typed in the list: renames the item's file and shows the new
+    // caption, or raises EError and leaves file and caption as they were.
+    void lvwRefsEdited(QListWidgetItem* item, const QString& caption);
+    void miDeleteImageClick();
+
+    // Preview and grading.
+    void sbnOpenPreviewImageClick();
+    void miPasteClick();
+    void pmnPreviewPopup();
+    void cbxLevelsClick();
+    void sbnDefaultsClick();
+    void sbnGeneralDefaultsClick();
+    void sbnShowOriginalClick();
+    void miSaveGradedImageClick();
+    void sbnCreateLUTClick();
+    void sbnAboutClick();
+    void Regrade();
+    void BuildLook();
+
+    // State, for the owner and for tests.
+    const std::string& LibraryFolder() const { return library_.Folder(); }
+    TImageViewer* Viewer() const { return Viewer_; }
+    const TImage& PreviewBitmap() const { return PreviewBitmap_; }
+    const TImage& ReferenceBitmap() const { return ReferenceBitmap_; }
+    const std::string& PreviewFileName() const { return PreviewFileName_; }
+    const TLUT& Lut() const { return *Lut_; }
+    bool LookBuilt() const { return LookBuilt_; }
+    const TLookSettings& LastSettings() const { return lastSettings_; }
+    int BuildCount() const { return buildCount_; }
+    const std::vector<TImage>& imlRefs() const { return imlRefs_; }
+    QListWidget* lvwRefs() const { return lvwRefs_; }
+
+protected:
+    void showEvent(QShowEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void CreateComponents();
+    QWidget* CreateToolStrip();
+    QWidget* CreateRightPanel();
+    QWidget* CreateGeneralGroup();
+    QWidget* CreateSaturationGroup();
+    QSlider* AddTrackBar(class QGridLayout* grid, int row, const QString& caption, const char* name,
+                         const char* labelName, QLabel** label);
+    void CreateMenus();
+    void ConnectHandlers();
+    // FormResize / Splitter1Moved: bring the grade back after the viewer
+    // re-fitted its picture.
+    void ViewerLayoutChanged();
+    void GradeDisplay();
+    QListWidgetItem* SelectedItem() const;
+    void ClearSelection();
+    void AddOneToLibrary(const QString& file, bool& stop);
+
+    TReferenceLibrary library_;
+    TImage ReferenceBitmap_;
+    TImage PreviewBitmap_;
+    std::unique_ptr<TLUT> Lut_;
+    std::vector<TImage> imlRefs_;
+    TLookSettings lastSettings_;
+    std::string PreviewFileName_;
+    bool DefaultsGuard_ = false;
+    bool LookBuilt_ = false;
+    bool shown_ = false;
+    bool scanning_ = false;
+    bool rescanWanted_ = false;
+    int buildCount_ = 0;
+
+    TImageViewer* Viewer_ = nullptr;
+    QSplitter* Splitter1_ = nullptr;
+    QListWidget* lvwRefs_ = nullptr;
+    QToolButton* sbnOpenPreviewImage_ = nullptr;
+    QToolButton* sbnCreateLUT_ = nullptr;
+    QToolButton* sbnAddToLib_ = nullptr;
+    QToolButton* sbnShowOriginal_ = nullptr;
+    QToolButton* sbnAbout_ = nullptr;
+    QSlider* tbrColorGain_ = nullptr;
+    QLabel* lblColorGain_ = nullptr;
+    QCheckBox* cbxLevels_ = nullptr;
+    QCheckBox* CheckBox1_ = nullptr;
+    QPushButton* sbnGeneralDefaults_ = nullptr;
+    QPushButton* sbnDefaults_ = nullptr;
+    // The ten saturation track bars and their labels, in the order Overall,
+    // Yellow, Orange, Red, Violet, Blue, Green, Low, Middle, High.
+    std::vector<QSlider*> saturationBars_;
+    std::vector<QLabel*> saturationLabels_;
+    QMenu* pmnRefs_ = nullptr;
+    QMenu* pmnPreview_ = nullptr;
+    QAction* miAddImagesToLibrary_ = nullptr;
+    QAction* miRenameImage_ = nullptr;
+    QAction* miDeleteImage_ = nullptr;
+    QAction* miOpenPreviewImage_ = nullptr;
+    QAction* miPaste_ = nullptr;
+    QAction* miSaveGradedImage_ = nullptr;
+};

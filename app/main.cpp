@@ -1,0 +1,20 @@
+#include <QIcon>
+#include <QStyleFactory>
+
+#include "Application.h"
+#include "MainForm.h"
+#include "ProductInfo.h"
+#include "ReferenceLibrary.h"
+
+int main(int argc, char** argv) {
+    TOmbraneApplication app(argc, argv);
+    QCoreApplication::setOrganizationName("tarnwerk");
+    QCoreApplication::setApplicationName("Ombrane");
+    QApplication::setApplicationDisplayName(ProductInfo().ProductName);
+    QApplication::setWindowIcon(QIcon(":/icons/ombrane.png"));
+    std::string folder;
+    RunHandler([&] { folder = ReadLibraryFolder(); });
+    TfrmMain window(folder);
+    window.showMaximized();
+    return app.exec();
+}

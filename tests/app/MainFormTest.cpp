@@ -1,0 +1,714 @@
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QClipboard>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMenu>
+#include <QMimeData>
+#include <QPushButton>
+#include <QSlider>
+#include <QSplitter>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QToolButton>
+#include <memory>
+
+#include "Application.h"
+#include "ColorSpace.h"
+#include "Error.h"
+#include "FakeDialogs.h"
+#include "ImageFile.h"
+#include "ImageResize2.h"
+#include "ImageViewer.h"
+#include "LUT.h"
+#include "LookControls.h"
+#include "LookTransfer.h"
+#include "MainForm.h"
+#include "Thumbnail.h"
+
+namespace {
+
+const char* const kSaturationBars[] = {"tbrSaturation", "tbrYellow", "tbrOrange", "tbrRed", "tbrViolet",
+                                       "tbrBlue",       "tbrGreen",  "tbrLow",    "tbrMiddle", "tbrHi"};
+const char* const kPercentLabels[] = {"lblColorGain", "lblSatOverall", "lblSatYellow", "lblSatOrange",
+                                      "lblSatRed",    "lblSatViolet",  "lblSatBlue",   "lblSatGreen",
+                                      "lblSatLow",    "lblSatMid",     "lblSatHi"};
+
+QByteArray ReadBytes(const QString& path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+// Counts the key presses of one key that reach a widget.
+class TKeyCounter : public QObject {
+public:
+    explicit TKeyCounter(int key) : key_(key) {}
+    int Count = 0;
+    bool eventFilter(QObject*, QEvent* event) override {
+        if (event->type() == QEvent::KeyPress && static_cast<QKeyEvent*>(event)->key() == key_) ++Count;
+        return false;
+    }
+
+private:
+    int key_;
+};
+
+class MainFormTest : public ::testing::Test {
+protected:
+    QTemporaryDir dir;
+    TFakeDialogs dialogs;
+    std::unique_ptr<TfrmMain> window;
+
+    QString Lib() const { return dir.filePath("lib"); }
+    QString Pictures() const { return dir.filePath("pictures"); }
+    std::string LibPath(const QString& name) const { return (Lib() + "/" + name).toStdString(); }
+    std::string PicturePath(const QString& name) const { return (Pictures() + "/" + name).toStdString(); }
+
+    void SetUp() override {
+        QDir().mkpath(Lib());
+        QDir().mkpath(Pictures());
+    }
+    void TearDown() override { window.reset(); }
+
+    void Open(bool show = true) {
+        window = std::make_unique<TfrmMain>(Lib().toStdString());
+        if (show) {
+            window->show();
+            QApplication::processEvents();
+        }
+    }
+
+    template <typename T>
+    T* Find(const char* name) const {
+        T* child = window->findChild<T*>(name);
+        EXPECT_NE(child, nullptr) << name;
+        return child;
+    }
+    QSlider* Bar(const char* name) const { return Find<QSlider>(name); }
+    QString LabelText(const char* name) const { return Find<QLabel>(name)->text(); }
+
+    QListWidgetItem* ItemCaptioned(const QString& caption) const {
+        const auto found = window->lvwRefs()->findItems(caption, Qt::MatchExactly);
+        return found.isEmpty() ? nullptr : found.first();
+    }
+    void Select(const QString& caption) {
+        QListWidgetItem* item = ItemCaptioned(caption);
+        ASSERT_NE(item, nullptr) << caption.toStdString();
+        item->setSelected(true);
+    }
+
+    // A library with one reference picture and a preview opened from a file.
+    void PrepareGrading(int previewWidth = 800, int previewHeight = 400) {
+        SaveJpegFile(LibPath("meadow.jpeg"), ColourfulPicture(150, 100));
+        SaveImageFile(PicturePath("frame.bmp"), ColourfulPicture(previewWidth, previewHeight));
+        Open();
+        dialogs.PicturesToOpen.push_back(QString::fromStdString(PicturePath("frame.bmp")));
+        window->sbnOpenPreviewImageClick();
+    }
+
+    // The look rebuilt independently of the window from a library file.
+    std::unique_ptr<TLUT> ExpectedLut(const std::string& libraryFile, const TLookPositions& positions) {
+        TImage picture;
+        LoadImageFile(libraryFile, picture);
+        const TImage cell = MakeThumbnailCell(picture);
+        TColorStats stats;
+        ComputeColorStats(cell, stats);
+        const TLookSettings settings = MakeLookSettings(stats, positions);
+        auto lut = std::make_unique<TLUT>();
+        lut->Kind = lkCube;
+        lut->CubeSize = 33;
+        BuildLookCube(settings, settings.Factors, *lut);
+        return lut;
+    }
+
+    void Screenshot(const char* name) {
+        QDir().mkpath(SCREENSHOT_DIR);
+        QApplication::processEvents();
+        EXPECT_TRUE(window->grab().save(QString(SCREENSHOT_DIR) + "/" + name));
+    }
+};
+
+}  // namespace
+
+TEST_F(MainFormTest, InitialStateByObjectName) {
+    Open();
+    EXPECT_EQ(window->windowTitle(), "Quor Ombrane");
+    EXPECT_EQ(window->minimumSize(), QSize(600, 750));
+
+    auto* open = Find<QToolButton>("sbnOpenPreviewImage");
+    EXPECT_EQ(open->text(), "Open Preview Image");
+    EXPECT_EQ(open->toolTip(), "Open a preview image");
+    EXPECT_TRUE(open->isEnabled());
+    auto* create = Find<QToolButton>("sbnCreateLUT");
+    EXPECT_EQ(create->text(), "Create 3D LUT");
+    EXPECT_EQ(create->toolTip(), "Create the 3D LUT file");
+    EXPECT_FALSE(create->isEnabled());
+    EXPECT_EQ(Find<QToolButton>("sbnAddToLib")->toolTip(), "Add reference images to the library");
+    auto* original = Find<QToolButton>("sbnShowOriginal");
+    EXPECT_EQ(original->toolTip(), "Show the ungraded preview image");
+    EXPECT_TRUE(original->isCheckable());
+    EXPECT_FALSE(original->isChecked());
+    EXPECT_FALSE(original->isEnabled());
+    auto* about = Find<QToolButton>("sbnAbout");
+    EXPECT_EQ(about->toolTip(), "About");
+    EXPECT_GT(about->mapTo(window.get(), QPoint()).x(), create->mapTo(window.get(), QPoint()).x());
+    EXPECT_EQ(Find<QWidget>("pnlTools")->height(), 34);
+
+    auto* gain = Bar("tbrColorGain");
+    EXPECT_EQ(gain->minimum(), 0);
+    EXPECT_EQ(gain->maximum(), 200);
+    EXPECT_EQ(gain->value(), 100);
+    EXPECT_EQ(gain->tickPosition(), QSlider::NoTicks);
+    for (const char* name : kSaturationBars) {
+        EXPECT_EQ(Bar(name)->minimum(), 0) << name;
+        EXPECT_EQ(Bar(name)->maximum(), 200) << name;
+        EXPECT_EQ(Bar(name)->value(), 100) << name;
+    }
+    for (const char* name : kPercentLabels) EXPECT_EQ(LabelText(name), "100%") << name;
+    auto* levels = Find<QCheckBox>("cbxLevels");
+    EXPECT_EQ(levels->text(), "Advanced Color Analysis");
+    EXPECT_TRUE(levels->isChecked());
+    EXPECT_EQ(levels->toolTip(), "Calculate the color statistics for Low, Middle and High ranges separately");
+    auto* compress = Find<QCheckBox>("CheckBox1");
+    EXPECT_EQ(compress->text(), "Compress Saturation");
+    EXPECT_FALSE(compress->isChecked());
+    EXPECT_EQ(Find<QPushButton>("sbnDefaults")->text(), "Defaults");
+    EXPECT_EQ(Find<QPushButton>("sbnGeneralDefaults")->text(), "Defaults");
+    EXPECT_EQ(Find<QWidget>("pnlRight")->width(), 230);
+
+    auto* splitter = Find<QSplitter>("Splitter1");
+    EXPECT_EQ(splitter->orientation(), Qt::Vertical);
+    EXPECT_EQ(splitter->handleWidth(), 3);
+    EXPECT_EQ(splitter->widget(0), window->lvwRefs());
+    EXPECT_EQ(splitter->widget(1), window->Viewer());
+    EXPECT_EQ(window->Viewer()->height(), 400);
+    EXPECT_FALSE(window->Viewer()->HasImage());
+    EXPECT_EQ(window->lvwRefs()->count(), 0);
+    EXPECT_EQ(window->lvwRefs()->objectName(), "lvwRefs");
+
+    auto* refsMenu = Find<QMenu>("pmnRefs");
+    QStringList captions;
+    for (QAction* action : refsMenu->actions()) captions << action->text();
+    EXPECT_EQ(captions, (QStringList{"Add Images To Library...", "Rename Image", "Delete Image"}));
+    EXPECT_EQ(Find<QAction>("miRenameImage")->shortcut(), QKeySequence(Qt::Key_F2));
+    EXPECT_EQ(Find<QAction>("miDeleteImage")->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_Delete));
+    captions.clear();
+    for (QAction* action : Find<QMenu>("pmnPreview")->actions()) captions << action->text();
+    EXPECT_EQ(captions, (QStringList{"Open Preview Image...", "Paste Preview Image from Clipboard",
+                                     "Save Graded Image..."}));
+
+    EXPECT_EQ(window->Lut().Kind, lkCube);
+    EXPECT_EQ(window->Lut().CubeSize, 33);
+    EXPECT_FALSE(window->LookBuilt());
+    EXPECT_TRUE(window->PreviewFileName().empty());
+    EXPECT_TRUE(dialogs.Errors.isEmpty());
+    Screenshot("main_empty.png");
+}
+
+TEST_F(MainFormTest, AltIsConsumedOtherKeysPass) {
+    Open();
+    QSlider* gain = Bar("tbrColorGain");
+    TKeyCounter alt(Qt::Key_Alt), right(Qt::Key_Right);
+    gain->installEventFilter(&alt);
+    gain->installEventFilter(&right);
+    QKeyEvent altDown(QEvent::KeyPress, Qt::Key_Alt, Qt::AltModifier);
+    QApplication::sendEvent(gain, &altDown);
+    QKeyEvent rightDown(QEvent::KeyPress, Qt::Key_Right, Qt::NoModifier);
+    QApplication::sendEvent(gain, &rightDown);
+    EXPECT_EQ(alt.Count, 0);
+    EXPECT_EQ(right.Count, 1);
+    EXPECT_EQ(gain->value(), 101);
+}
+
+TEST_F(MainFormTest, ScanLeavesOutUnreadableFilesAndNamesThem) {
+    SaveJpegFile(LibPath("good.jpeg"), ColourfulPicture(120, 80));
+    SaveJpegFile(LibPath("sunset.jpg"), ColourfulPicture(60, 90));
+    QFile bad(Lib() + "/broken.jpeg");
+    ASSERT_TRUE(bad.open(QIODevice::WriteOnly));
+    bad.write("not a picture");
+    bad.close();
+    QFile notes(Lib() + "/notes.txt");
+    ASSERT_TRUE(notes.open(QIODevice::WriteOnly));
+    notes.close();
+    QDir().mkpath(Lib() + "/folder.jpeg");
+
+    Open(false);
+    EXPECT_EQ(window->lvwRefs()->count(), 0);  // filled when shown
+    window->show();
+    QApplication::processEvents();
+
+    QStringList captions;
+    for (int i = 0; i < window->lvwRefs()->count(); ++i) captions << window->lvwRefs()->item(i)->text();
+    captions.sort();
+    EXPECT_EQ(captions, (QStringList{"good", "sunset"}));
+    ASSERT_EQ(dialogs.Errors.size(), 1);
+    const QString message = dialogs.Errors.first();
+    EXPECT_TRUE(message.contains("broken.jpeg: JPEG error #")) << message.toStdString();
+    EXPECT_TRUE(message.contains("notes.txt: Unknown picture file extension (.txt)")) << message.toStdString();
+    EXPECT_FALSE(message.contains("good"));
+
+    // Each item knows its file and its cell.
+    QListWidgetItem* sunset = ItemCaptioned("sunset");
+    ASSERT_NE(sunset, nullptr);
+    EXPECT_EQ(sunset->data(TfrmMain::kFileNameRole).toString(), "sunset.jpg");
+    const int index = sunset->data(TfrmMain::kImageIndexRole).toInt();
+    ASSERT_LT(index, static_cast<int>(window->imlRefs().size()));
+    TImage picture;
+    LoadImageFile(LibPath("sunset.jpg"), picture);
+    EXPECT_TRUE(window->imlRefs()[index].SamePixels(MakeThumbnailCell(picture)));
+    Screenshot("main_library.png");
+
+    // A missing folder gives an empty list and no message.
+    dialogs.Errors.clear();
+    TfrmMain missing(dir.filePath("nothing").toStdString());
+    missing.show();
+    QApplication::processEvents();
+    EXPECT_EQ(missing.lvwRefs()->count(), 0);
+    EXPECT_TRUE(dialogs.Errors.isEmpty());
+    EXPECT_FALSE(QFileInfo::exists(dir.filePath("nothing")));
+}
+
+TEST_F(MainFormTest, AddingFitsStoresAndAsksBeforeReplacing) {
+    Open();
+    SaveImageFile(PicturePath("wide.bmp"), ColourfulPicture(300, 100));
+    SaveImageFile(PicturePath("tall.png"), ColourfulPicture(50, 400));
+    dialogs.FilesToOpen.push_back({QString::fromStdString(PicturePath("wide.bmp")),
+                                   QString::fromStdString(PicturePath("tall.png"))});
+    window->sbnAddToLibClick();
+    EXPECT_TRUE(dialogs.Questions.isEmpty());
+    TImage stored;
+    LoadImageFile(LibPath("wide.jpeg"), stored);
+    EXPECT_EQ(stored.Width(), 150);
+    EXPECT_EQ(stored.Height(), 50);
+    LoadImageFile(LibPath("tall.jpeg"), stored);
+    EXPECT_EQ(stored.Width(), 19);
+    EXPECT_EQ(stored.Height(), 150);
+    ASSERT_EQ(window->lvwRefs()->count(), 2);
+
+    // The cell of the wide picture: 50 white rows above and below.
+    QListWidgetItem* wide = ItemCaptioned("wide");
+    ASSERT_NE(wide, nullptr);
+    const TImage& cell = window->imlRefs()[wide->data(TfrmMain::kImageIndexRole).toInt()];
+    ASSERT_EQ(cell.Width(), 150);
+    ASSERT_EQ(cell.Height(), 150);
+    auto whiteRow = [&](int y) {
+        for (int i = 0; i < 450; ++i)
+            if (cell.Row(y)[i] != 255) return false;
+        return true;
+    };
+    for (int y : {0, 49, 100, 149}) EXPECT_TRUE(whiteRow(y)) << y;
+    for (int y : {50, 75, 99}) EXPECT_FALSE(whiteRow(y)) << y;
+
+    // The name is taken: No keeps the old file, Cancel stops adding.
+    const QByteArray before = ReadBytes(Lib() + "/wide.jpeg");
+    SaveImageFile(PicturePath("wide.png"), ColourfulPicture(90, 90));
+    SaveImageFile(PicturePath("new.bmp"), ColourfulPicture(90, 90));
+    dialogs.FilesToOpen.push_back({QString::fromStdString(PicturePath("wide.png"))});
+    dialogs.Answers.push_back(QMessageBox::No);
+    window->sbnAddToLibClick();
+    ASSERT_EQ(dialogs.Questions.size(), 1);
+    EXPECT_EQ(dialogs.Questions.first(), "A library image named \"wide\" already exists. Replace it?");
+    EXPECT_EQ(ReadBytes(Lib() + "/wide.jpeg"), before);
+
+    dialogs.FilesToOpen.push_back({QString::fromStdString(PicturePath("wide.png")),
+                                   QString::fromStdString(PicturePath("new.bmp"))});
+    dialogs.Answers.push_back(QMessageBox::Cancel);
+    window->sbnAddToLibClick();
+    EXPECT_EQ(ReadBytes(Lib() + "/wide.jpeg"), before);
+    EXPECT_FALSE(QFileInfo::exists(Lib() + "/new.jpeg"));
+
+    // Yes replaces it.
+    dialogs.FilesToOpen.push_back({QString::fromStdString(PicturePath("wide.png"))});
+    dialogs.Answers.push_back(QMessageBox::Yes);
+    window->sbnAddToLibClick();
+    LoadImageFile(LibPath("wide.jpeg"), stored);
+    EXPECT_EQ(stored.Width(), 90);
+
+    // A picture that cannot be loaded: the error reaches the caller, the
+    // files written before it are listed.
+    QFile bad(Pictures() + "/bad.jpg");
+    ASSERT_TRUE(bad.open(QIODevice::WriteOnly));
+    bad.close();
+    dialogs.FilesToOpen.push_back({QString::fromStdString(PicturePath("new.bmp")),
+                                   QString::fromStdString(PicturePath("bad.jpg"))});
+    EXPECT_THROW(window->sbnAddToLibClick(), EError);
+    EXPECT_NE(ItemCaptioned("new"), nullptr);
+    EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+}
+
+TEST_F(MainFormTest, RenameAndDeleteAddressTheRealFile) {
+    SaveJpegFile(LibPath("sunset.jpg"), ColourfulPicture(60, 60));
+    SaveJpegFile(LibPath("taken.jpeg"), ColourfulPicture(40, 40));
+    Open();
+    const QByteArray sunsetBytes = ReadBytes(Lib() + "/sunset.jpg");
+    QListWidgetItem* item = ItemCaptioned("sunset");
+    ASSERT_NE(item, nullptr);
+
+    // Refused names leave file and caption alone.
+    for (const char* bad : {"", "a/b", "taken"}) {
+        EXPECT_THROW(window->lvwRefsEdited(item, bad), EError) << bad;
+        EXPECT_EQ(item->text(), "sunset");
+    }
+    EXPECT_EQ(ReadBytes(Lib() + "/sunset.jpg"), sunsetBytes);
+
+    // Through the list's own editor: the refusal is shown, the caption stays.
+    window->lvwRefs()->setFocus();
+    item->setSelected(true);
+    window->lvwRefs()->setCurrentItem(item);
+    window->miRenameImageClick();
+    QApplication::processEvents();
+    auto* editor = window->lvwRefs()->findChild<QLineEdit*>();
+    ASSERT_NE(editor, nullptr);
+    editor->setText("taken");
+    QTest::keyClick(editor, Qt::Key_Return);
+    // The editor commits, then the refusal is shown, each from the event loop.
+    QApplication::processEvents();
+    QApplication::processEvents();
+    EXPECT_EQ(item->text(), "sunset");
+    ASSERT_EQ(dialogs.Errors.size(), 1);
+    EXPECT_TRUE(dialogs.Errors.first().contains("already exists"));
+
+    window->lvwRefsEdited(item, "newname");
+    EXPECT_EQ(item->text(), "newname");
+    EXPECT_EQ(item->data(TfrmMain::kFileNameRole).toString(), "newname.jpg");
+    EXPECT_FALSE(QFileInfo::exists(Lib() + "/sunset.jpg"));
+    EXPECT_EQ(ReadBytes(Lib() + "/newname.jpg"), sunsetBytes);
+
+    // Delete asks first; Cancel keeps everything.
+    window->lvwRefs()->clearSelection();
+    window->miDeleteImageClick();
+    EXPECT_TRUE(dialogs.Questions.isEmpty());  // nothing selected: nothing asked
+    item->setSelected(true);
+    dialogs.Answers.push_back(QMessageBox::Cancel);
+    window->miDeleteImageClick();
+    ASSERT_EQ(dialogs.Questions.size(), 1);
+    EXPECT_EQ(dialogs.Questions.first(), "Are you sure you want to remove the \"newname\" image from the library?");
+    EXPECT_TRUE(QFileInfo::exists(Lib() + "/newname.jpg"));
+    EXPECT_EQ(window->lvwRefs()->count(), 2);
+
+    dialogs.Answers.push_back(QMessageBox::Yes);
+    window->miDeleteImageClick();
+    EXPECT_FALSE(QFileInfo::exists(Lib() + "/newname.jpg"));
+    EXPECT_EQ(window->lvwRefs()->count(), 1);
+    EXPECT_TRUE(QFileInfo::exists(Lib() + "/taken.jpeg"));
+
+    // A file that cannot be deleted (gone behind our back): the item stays.
+    QListWidgetItem* taken = ItemCaptioned("taken");
+    ASSERT_NE(taken, nullptr);
+    QFile::remove(Lib() + "/taken.jpeg");
+    taken->setSelected(true);
+    dialogs.Answers.push_back(QMessageBox::Yes);
+    EXPECT_THROW(window->miDeleteImageClick(), EError);
+    EXPECT_EQ(window->lvwRefs()->count(), 1);
+}
+
+TEST_F(MainFormTest, OpeningFitsThePreviewAndClearsTheSelection) {
+    SaveJpegFile(LibPath("meadow.jpeg"), ColourfulPicture(150, 100));
+    SaveImageFile(PicturePath("wide.bmp"), ColourfulPicture(4000, 1000));
+    SaveImageFile(PicturePath("small.bmp"), ColourfulPicture(800, 400));
+    Open();
+
+    dialogs.PicturesToOpen.push_back(QString::fromStdString(PicturePath("wide.bmp")));
+    window->sbnOpenPreviewImageClick();
+    EXPECT_EQ(window->PreviewBitmap().Width(), 1000);
+    EXPECT_EQ(window->PreviewBitmap().Height(), 250);
+    EXPECT_EQ(window->PreviewFileName(), PicturePath("wide.bmp"));
+    EXPECT_TRUE(window->Viewer()->HasImage());
+
+    Select("meadow");
+    EXPECT_TRUE(window->LookBuilt());
+    dialogs.PicturesToOpen.push_back(QString::fromStdString(PicturePath("small.bmp")));
+    window->sbnOpenPreviewImageClick();
+    EXPECT_TRUE(window->lvwRefs()->selectedItems().isEmpty());
+    EXPECT_TRUE(window->PreviewBitmap().SamePixels(ColourfulPicture(800, 400)));
+    EXPECT_TRUE(window->Viewer()->Display().SamePixels(window->Viewer()->Scaled()));
+    // The buttons stay enabled once a look was built.
+    EXPECT_TRUE(Find<QToolButton>("sbnCreateLUT")->isEnabled());
+    EXPECT_TRUE(Find<QToolButton>("sbnShowOriginal")->isEnabled());
+
+    // A preview that fails to load changes nothing.
+    Select("meadow");
+    QFile bad(Pictures() + "/bad.jpg");
+    ASSERT_TRUE(bad.open(QIODevice::WriteOnly));
+    bad.write("garbage");
+    bad.close();
+    dialogs.PicturesToOpen.push_back(QString::fromStdString(PicturePath("bad.jpg")));
+    EXPECT_THROW(window->sbnOpenPreviewImageClick(), EError);
+    EXPECT_EQ(window->PreviewFileName(), PicturePath("small.bmp"));
+    EXPECT_EQ(window->lvwRefs()->selectedItems().size(), 1);
+    EXPECT_EQ(window->PreviewBitmap().Width(), 800);
+    EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+
+    // Cancelling the dialog changes nothing either.
+    window->sbnOpenPreviewImageClick();
+    EXPECT_EQ(window->lvwRefs()->selectedItems().size(), 1);
+}
+
+TEST_F(MainFormTest, ControlsRegradeThroughOneHandler) {
+    Open();
+    SaveJpegFile(LibPath("meadow.jpeg"), ColourfulPicture(150, 100));
+    // Without a preview a slider only changes its label.
+    Bar("tbrYellow")->setValue(150);
+    EXPECT_EQ(LabelText("lblSatYellow"), "150%");
+    EXPECT_EQ(window->BuildCount(), 0);
+    EXPECT_FALSE(window->LookBuilt());
+    Bar("tbrYellow")->setValue(100);
+
+    window.reset();
+    PrepareGrading();
+    EXPECT_EQ(window->BuildCount(), 0);  // no reference selected yet
+    Select("meadow");
+    EXPECT_EQ(window->BuildCount(), 1);
+
+    // The screen shows the preview graded with the look of the reference.
+    const auto expected = ExpectedLut(LibPath("meadow.jpeg"), TLookPositions{});
+    TImage graded = window->Viewer()->Scaled().Clone();
+    expected->ApplyToImage(graded);
+    EXPECT_TRUE(window->Viewer()->Display().SamePixels(graded));
+    EXPECT_FALSE(window->Viewer()->Display().SamePixels(window->Viewer()->Scaled()));
+
+    // Color Gain 0 and 200.
+    Bar("tbrColorGain")->setValue(0);
+    EXPECT_EQ(window->LastSettings().Gain, 0.0);
+    EXPECT_EQ(LabelText("lblColorGain"), "0%");
+    Bar("tbrColorGain")->setValue(200);
+    EXPECT_EQ(window->LastSettings().Gain, 5.0 / 200);
+    EXPECT_EQ(LabelText("lblColorGain"), "200%");
+
+    // Every control reaches the settings.
+    Find<QCheckBox>("CheckBox1")->setChecked(true);
+    EXPECT_TRUE(window->LastSettings().CompressSaturation);
+    Find<QCheckBox>("cbxLevels")->setChecked(false);
+    EXPECT_FALSE(window->LastSettings().AdvancedAnalysis);
+    Bar("tbrHi")->setValue(30);
+    EXPECT_EQ(window->LastSettings().Factors.High, 0.3f);
+    EXPECT_EQ(LabelText("lblSatHi"), "30%");
+
+    // Saturation defaults with all ten moved: exactly one rebuild.
+    for (const char* name : kSaturationBars) Bar(name)->setValue(170);
+    const int before = window->BuildCount();
+    Find<QPushButton>("sbnDefaults")->click();
+    EXPECT_EQ(window->BuildCount(), before + 1);
+    for (const char* name : kPercentLabels)
+        if (std::string(name) != "lblColorGain") EXPECT_EQ(LabelText(name), "100%") << name;
+    EXPECT_EQ(window->LastSettings().Factors.Overall, 1.0f);
+
+    // General defaults: gain back to 100 and the analysis checked; two
+    // changes, two rebuilds; Compress Saturation keeps its state.
+    const int beforeGeneral = window->BuildCount();
+    Find<QPushButton>("sbnGeneralDefaults")->click();
+    EXPECT_EQ(window->BuildCount(), beforeGeneral + 2);
+    EXPECT_EQ(window->LastSettings().Gain, 0.05);
+    EXPECT_TRUE(window->LastSettings().AdvancedAnalysis);
+    EXPECT_TRUE(Find<QCheckBox>("CheckBox1")->isChecked());
+
+    // Back at the defaults apart from Compress Saturation: the screen matches.
+    TLookPositions positions;
+    positions.CompressSaturation = true;
+    const auto again = ExpectedLut(LibPath("meadow.jpeg"), positions);
+    graded = window->Viewer()->Scaled().Clone();
+    again->ApplyToImage(graded);
+    EXPECT_TRUE(window->Viewer()->Display().SamePixels(graded));
+
+    // With nothing selected a control change shows the ungraded preview.
+    window->lvwRefs()->clearSelection();
+    const int unselected = window->BuildCount();
+    Bar("tbrRed")->setValue(120);
+    EXPECT_EQ(window->BuildCount(), unselected);
+    EXPECT_TRUE(window->Viewer()->Display().SamePixels(window->Viewer()->Scaled()));
+}
+
+TEST_F(MainFormTest, ShowOriginalAndResizeKeepTheGradeRight) {
+    PrepareGrading();
+    auto* original = Find<QToolButton>("sbnShowOriginal");
+    Select("meadow");
+    ASSERT_TRUE(original->isEnabled());
+    TImage graded = window->Viewer()->Display().Clone();
+
+    original->click();
+    EXPECT_TRUE(original->isChecked());
+    EXPECT_TRUE(window->Viewer()->Display().SamePixels(window->Viewer()->Scaled()));
+    original->click();
+    EXPECT_FALSE(original->isChecked());
+    EXPECT_TRUE(window->Viewer()->Display().SamePixels(graded));
+
+    // A regrade releases the button.
+    original->click();
+    Bar("tbrGreen")->setValue(90);
+    EXPECT_FALSE(original->isChecked());
+    EXPECT_FALSE(window->Viewer()->Display().SamePixels(window->Viewer()->Scaled()));
+
+    // Resizing the window re-fits the viewer and brings the grade back.
+    window->resize(1100, 900);
+    QApplication::processEvents();
+    const TImage& scaled = window->Viewer()->Scaled();
+    EXPECT_NE(scaled.Width(), graded.Width());
+    TImage expected = scaled.Clone();
+    window->Lut().ApplyToImage(expected);
+    EXPECT_TRUE(window->Viewer()->Display().SamePixels(expected));
+
+    // Dragging the splitter does the same.
+    auto* splitter = Find<QSplitter>("Splitter1");
+    const QList<int> sizes = splitter->sizes();
+    splitter->setSizes({sizes[0] + 100, sizes[1] - 100});
+    QApplication::processEvents();
+    expected = window->Viewer()->Scaled().Clone();
+    window->Lut().ApplyToImage(expected);
+    EXPECT_TRUE(window->Viewer()->Display().SamePixels(expected));
+    Screenshot("main_graded.png");
+
+    // While the ungraded preview is asked for, a resize keeps it ungraded.
+    original->click();
+    ASSERT_TRUE(original->isChecked());
+    window->resize(1000, 800);
+    QApplication::processEvents();
+    EXPECT_TRUE(window->Viewer()->Display().SamePixels(window->Viewer()->Scaled()));
+}
+
+TEST_F(MainFormTest, SavingGradesTheFullResolutionFile) {
+    SaveJpegFile(LibPath("meadow.jpeg"), ColourfulPicture(150, 100));
+    SaveJpegFile(PicturePath("large.jpg"), ColourfulPicture(2400, 1600));
+    Open();
+    const QString target = dir.filePath("graded.jpeg");
+
+    // No reference selected: nothing happens, nothing is asked.
+    window->miSaveGradedImageClick();
+    EXPECT_EQ(dialogs.SaveDialogs, 0);
+    // A reference but no preview: refused with the prompt.
+    Select("meadow");
+    try {
+        window->miSaveGradedImageClick();
+        ADD_FAILURE() << "saving without a preview was not refused";
+    } catch (const EError& error) {
+        EXPECT_STREQ(error.what(), "Please open a preview image.");
+    }
+    EXPECT_EQ(dialogs.SaveDialogs, 0);
+
+    dialogs.PicturesToOpen.push_back(QString::fromStdString(PicturePath("large.jpg")));
+    window->sbnOpenPreviewImageClick();
+    EXPECT_EQ(window->PreviewBitmap().Width(), 750);
+    // Opening cleared the selection: saving does nothing until a reference is chosen.
+    window->miSaveGradedImageClick();
+    EXPECT_EQ(dialogs.SaveDialogs, 0);
+
+    Select("meadow");
+    Bar("tbrSaturation")->setValue(140);
+    dialogs.FilesToSave.push_back(target);
+    window->miSaveGradedImageClick();
+    EXPECT_EQ(dialogs.SaveDialogs, 1);
+
+    TLookPositions positions;
+    positions.Saturation = 140;
+    const auto lut = ExpectedLut(LibPath("meadow.jpeg"), positions);
+    TImage expected;
+    LoadImageFile(PicturePath("large.jpg"), expected);
+    lut->ApplyToImage(expected);
+    const std::string expectedBytes = EncodeJpeg(expected, 100);
+    const QByteArray saved = ReadBytes(target);
+    EXPECT_EQ(saved.size(), static_cast<qsizetype>(expectedBytes.size()));
+    EXPECT_TRUE(saved == QByteArray::fromStdString(expectedBytes));
+    TImage reloaded;
+    LoadImageFile(target.toStdString(), reloaded);
+    EXPECT_EQ(reloaded.Width(), 2400);
+    EXPECT_EQ(reloaded.Height(), 1600);
+
+    // Cancelling the save dialog writes nothing.
+    QFile::remove(target);
+    window->miSaveGradedImageClick();
+    EXPECT_FALSE(QFileInfo::exists(target));
+    EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+}
+
+TEST_F(MainFormTest, PastingKeepsTheFullSize) {
+    SaveJpegFile(LibPath("meadow.jpeg"), ColourfulPicture(150, 100));
+    Open();
+    QClipboard* clipboard = QGuiApplication::clipboard();
+    clipboard->clear();
+    window->pmnPreviewPopup();
+    EXPECT_FALSE(Find<QAction>("miPaste")->isEnabled());
+    window->miPasteClick();
+    EXPECT_FALSE(window->Viewer()->HasImage());
+
+    QImage picture(1800, 1200, QImage::Format_RGB32);
+    picture.fill(QColor(200, 120, 40));
+    clipboard->setImage(picture);
+    window->pmnPreviewPopup();
+    EXPECT_TRUE(Find<QAction>("miPaste")->isEnabled());
+    Select("meadow");
+    window->miPasteClick();
+    EXPECT_EQ(window->PreviewBitmap().Width(), 1800);
+    EXPECT_EQ(window->PreviewBitmap().Height(), 1200);
+    EXPECT_TRUE(window->PreviewBitmap().SamePixels(FlatPicture(1800, 1200, 40, 120, 200)));
+    EXPECT_TRUE(window->PreviewFileName().empty());
+    EXPECT_TRUE(window->lvwRefs()->selectedItems().isEmpty());
+
+    // Saved at the pasted size.
+    Select("meadow");
+    const QString target = dir.filePath("pasted.jpg");
+    dialogs.FilesToSave.push_back(target);
+    window->miSaveGradedImageClick();
+    TImage saved;
+    LoadImageFile(target.toStdString(), saved);
+    EXPECT_EQ(saved.Width(), 1800);
+    EXPECT_EQ(saved.Height(), 1200);
+    clipboard->clear();
+}
+
+TEST_F(MainFormTest, ErrorsReachOneHandlerAndTheWindowStaysUsable) {
+    Open();
+    // A failing handler started by a click: the message is shown, the
+    // cursor is back, and the next click works.
+    QFile bad(Pictures() + "/bad.bmp");
+    ASSERT_TRUE(bad.open(QIODevice::WriteOnly));
+    bad.write("BMxx");
+    bad.close();
+    SaveImageFile(PicturePath("good.bmp"), ColourfulPicture(320, 200));
+    dialogs.PicturesToOpen.push_back(QString::fromStdString(PicturePath("bad.bmp")));
+    Find<QToolButton>("sbnOpenPreviewImage")->click();
+    EXPECT_EQ(dialogs.Errors, QStringList{"Bitmap image is not valid"});
+    EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+    dialogs.PicturesToOpen.push_back(QString::fromStdString(PicturePath("good.bmp")));
+    Find<QToolButton>("sbnOpenPreviewImage")->click();
+    EXPECT_EQ(window->PreviewBitmap().Width(), 320);
+    EXPECT_EQ(dialogs.Errors.size(), 1);
+
+    // Running out of memory is reported in words, not as a type name.
+    RunHandler([] { throw std::bad_alloc(); });
+    ASSERT_EQ(dialogs.Errors.size(), 2);
+    EXPECT_EQ(dialogs.Errors.last(), "Not enough memory for this operation.");
+    // A busy cursor left over by a failing handler is removed.
+    RunHandler([] {
+        QApplication::setOverrideCursor(Qt::WaitCursor);
+        throw EError("late failure");
+    });
+    EXPECT_EQ(dialogs.Errors.last(), "late failure");
+    EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+}
+
+TEST_F(MainFormTest, ListShortcutsWorkWhileTheListHasTheFocus) {
+    SaveJpegFile(LibPath("sunset.jpeg"), ColourfulPicture(60, 60));
+    Open();
+    window->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(window.get()));
+    QListWidget* list = window->lvwRefs();
+    list->setFocus();
+    QListWidgetItem* item = ItemCaptioned("sunset");
+    ASSERT_NE(item, nullptr);
+    list->setCurrentItem(item);
+    item->setSelected(true);
+
+    dialogs.Answers.push_back(QMessageBox::Cancel);
+    QTest::keyClick(list, Qt::Key_Delete, Qt::ControlModifier);
+    EXPECT_EQ(dialogs.Questions.size(), 1);
+
+    QTest::keyClick(list, Qt::Key_F2);
+    QApplication::processEvents();
+    EXPECT_NE(list->findChild<QLineEdit*>(), nullptr);
+}
