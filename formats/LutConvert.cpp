@@ -45,7 +45,7 @@ std::string NamingFile(const std::string& fileName, const std::string& message)
 bool IsPowerOfTwoPlusOne(int size)
 {
     const int n = size - 1;
-    return n >= 2 && (n & (n - 1)) == 0;
+    return n >= 1 && (n & (n - 1)) == 0;
 }
 
 int MaxSize(const TLUTFormat& format) { return format.Is3D ? kMaxCubeSize : kMaxCurveSize; }
@@ -210,7 +210,7 @@ std::string WriterSizesText(const TLUTFormat& format)
     if (format.Is3D && format.Name == kLustre3DName) {
         std::string text;
         std::vector<int> sizes;
-        for (int size = 3; size <= kMaxCubeSize; size = 2 * size - 1)
+        for (int size = 2; size <= kMaxCubeSize; size = 2 * size - 1)
             sizes.push_back(size);
         for (std::size_t i = 0; i < sizes.size(); ++i) {
             if (i > 0)

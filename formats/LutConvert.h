@@ -65,7 +65,7 @@ const TLutOutputProfile* FindProfileForFile(const std::string& fileName, bool wa
 // Grid sizes a format's writer can hold. Most 3D formats take every size
 // of 2..101 and 1D formats every length of 2..100001; a few accept fewer.
 bool WriterTakesSize(const TLUTFormat& format, int size);
-// The sizes as text for a message: "2 to 101", "3, 5, 9, 17, 33 or 65", "64".
+// The sizes as text for a message: "2 to 101", "2, 3, 5, 9, 17, 33 or 65", "64".
 std::string WriterSizesText(const TLUTFormat& format);
 // The one size a format holds, or 0 when it holds more than one.
 int WriterOnlySize(const TLUTFormat& format);

@@ -177,11 +177,11 @@ TEST(LutConvert, WriterSizesOfRestrictedFormats)
     const TLUTFormat& dit = ProfileFormat(Profile("FSI DIT (Flanders Scientific) 3D"));
     const TLUTFormat& cube = ProfileFormat(Profile("Cube 3D Davinci"));
     const TLUTFormat& curve = ProfileFormat(Profile("Cube 1D"));
-    for (int size : {3, 5, 9, 17, 33, 65})
+    for (int size : {2, 3, 5, 9, 17, 33, 65})
         EXPECT_TRUE(WriterTakesSize(lustre, size)) << size;
-    for (int size : {2, 4, 16, 32, 64, 101, 129})
+    for (int size : {1, 4, 16, 32, 64, 101, 129})
         EXPECT_FALSE(WriterTakesSize(lustre, size)) << size;
-    EXPECT_EQ(WriterSizesText(lustre), "3, 5, 9, 17, 33 or 65");
+    EXPECT_EQ(WriterSizesText(lustre), "2, 3, 5, 9, 17, 33 or 65");
     EXPECT_EQ(WriterOnlySize(dit), 64);
     EXPECT_TRUE(WriterTakesSize(dit, 64));
     EXPECT_FALSE(WriterTakesSize(dit, 33));
@@ -323,7 +323,7 @@ TEST(LutConvert, PreparesTablesForProfiles)
         ADD_FAILURE() << "32 points accepted for Lustre 3D";
     } catch (const ESizeError& error) {
         const std::string message = error.what();
-        EXPECT_NE(message.find("3, 5, 9, 17, 33 or 65"), std::string::npos) << message;
+        EXPECT_NE(message.find("2, 3, 5, 9, 17, 33 or 65"), std::string::npos) << message;
         EXPECT_NE(message.find("not 32"), std::string::npos) << message;
     }
     // A cube cannot become a curve.
