@@ -7,6 +7,18 @@
 #include "LutConvert.h"
 #include "LutFormat.h"
 
+namespace {
+
+// A 3D profile holds at most 101 points per axis; a curve may be longer.
+void CheckSizeFor(const TLutOutputProfile& profile, int size)
+{
+    if (size > kMaxCubeSize && ProfileIs3D(profile))
+        throw EUsageError("option --size needs an integer from 2 to 101 for the 3D profile \"" + profile.Name +
+                          "\", not " + std::to_string(size));
+}
+
+} // namespace
+
 int RunConvert(const std::vector<std::string>& words)
 {
     const TArguments arguments(words, {{"output", true, 'o'}, {"profile", true}, {"size", true}, {"bits", true}});
@@ -14,20 +26,18 @@ int RunConvert(const std::vector<std::string>& words)
         return PrintHelp(kConvertHelp);
     arguments.ExpectPositionals(1, "the LUT file to convert (INPUT)");
     const std::string output = OutputFile(arguments);
+    const int size = arguments.IntValue("size", 2, kMaxCurveSize, 0);
 
-    // The profile may depend on the input's kind, so the input is read
-    // first; every check on the command line itself comes before that.
-    int size = 0;
-    if (arguments.Has("size"))
-        size = arguments.IntValue("size", 2, kMaxCurveSize, 0);
-    if (arguments.Has("profile"))
-        ChooseBits(arguments, ChooseProfile(arguments, output, true, false));
-
+    // Without --profile the choice depends on the input's kind, so the
+    // input is read first; a named profile is checked before that.
+    if (arguments.Has("profile")) {
+        const TLutOutputProfile& named = ChooseProfile(arguments, output, true, false);
+        ChooseBits(arguments, named);
+        CheckSizeFor(named, size);
+    }
     const auto source = ReadLutFile(arguments.Positionals()[0]);
     const TLutOutputProfile& profile = ChooseProfile(arguments, output, source->Kind != lkCurve, false);
-    if (size > kMaxCubeSize && ProfileIs3D(profile))
-        throw EUsageError("option --size needs an integer from 2 to 101 for the 3D profile \"" +
-                          profile.Name + "\", not " + std::to_string(size));
+    CheckSizeFor(profile, size);
     const int bits = ChooseBits(arguments, profile);
 
     try {
