@@ -288,12 +288,16 @@ void TPFClean3D_Format::LoadFromFile(const std::string& fileName, TLUT& lut)
     if (Range <= 0)
         throw ELUTError("Invalid maximum value " + std::to_string(Range) + ".");
 
-    TTextFile lines;
-    lines.SetText(cube);
+    // Lines end at CR, LF or CR LF (the empty line between CR and LF is
+    // blank and skipped); a NUL ends the text. Taken one by one, so a huge
+    // text is never held as a list of lines.
+    std::string_view text(cube);
+    text = text.substr(0, text.find('\0'));
     int r = 0, g = 0, b = 0;
-    for (const std::string& line : lines) {
-        if (r >= Size)
-            break;
+    while (!text.empty() && r < Size) {
+        const std::size_t end = text.find_first_of("\r\n");
+        const std::string_view line = text.substr(0, end);
+        text.remove_prefix(end == std::string_view::npos ? text.size() : end + 1);
         if (TrimView(line).empty())
             continue;
         double red, green, blue;

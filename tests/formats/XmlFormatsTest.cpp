@@ -341,6 +341,18 @@ TEST(PFClean3DFormat, ReadsBlueFastestAtItsMaximum)
     EXPECT_EQ(lut->Cube[0][0][0].Blue, 512.0 / 1023.0);
     EXPECT_EQ(lut->Cube[0][0][1].Green, 1.0);
 
+    // CR LF and lone CR end lines as well.
+    for (const char* lineEnd : {"\r\n", "\r"}) {
+        std::string text;
+        for (const std::string& line : lines)
+            text += line + lineEnd;
+        auto other = std::make_unique<TLUT>();
+        format.LoadFromFile(folder.Write("crlf.pfl", text), *other);
+        EXPECT_EQ(other->Cube[0][0][0].Blue, 512.0 / 1023.0);
+        EXPECT_EQ(other->Cube[0][0][1].Green, 1.0);
+        EXPECT_EQ(other->Cube[1][1][1].Green, 0.0);
+    }
+
     // One line short.
     lines.erase(lines.end() - 3);
     auto shortLut = std::make_unique<TLUT>();
