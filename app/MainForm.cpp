@@ -83,9 +83,13 @@ private:
 // first; the caption changes only when the rename succeeded.
 class TCaptionDelegate : public QStyledItemDelegate {
 public:
-    TCaptionDelegate(TfrmMain* owner, QListWidget* list) : QStyledItemDelegate(list), owner_(owner), list_(list) {}
+    // ownerAlive turns false when the window starts to go; an editor still
+    // open then commits nothing.
+    TCaptionDelegate(TfrmMain* owner, std::shared_ptr<const bool> ownerAlive, QListWidget* list)
+        : QStyledItemDelegate(list), owner_(owner), ownerAlive_(std::move(ownerAlive)), list_(list) {}
 
     void setModelData(QWidget* editor, QAbstractItemModel*, const QModelIndex& index) const override {
+        if (!*ownerAlive_) return;
         auto* edit = qobject_cast<QLineEdit*>(editor);
         QListWidgetItem* item = list_->item(index.row());
         if (!edit || !item) return;
@@ -101,6 +105,7 @@ public:
 
 private:
     TfrmMain* owner_;
+    std::shared_ptr<const bool> ownerAlive_;
     QListWidget* list_;
 };
 
@@ -128,7 +133,10 @@ TfrmMain::TfrmMain(const std::string& libraryFolder, QWidget* parent)
     qApp->installEventFilter(this);
 }
 
-TfrmMain::~TfrmMain() { qApp->removeEventFilter(this); }
+TfrmMain::~TfrmMain() {
+    *alive_ = false;
+    qApp->removeEventFilter(this);
+}
 
 // ---- layout -------------------------------------------------------------
 
@@ -159,7 +167,7 @@ void TfrmMain::CreateComponents() {
     lvwRefs_->setSpacing(4);
     lvwRefs_->setSelectionMode(QAbstractItemView::SingleSelection);
     lvwRefs_->setEditTriggers(QAbstractItemView::SelectedClicked | QAbstractItemView::EditKeyPressed);
-    lvwRefs_->setItemDelegate(new TCaptionDelegate(this, lvwRefs_));
+    lvwRefs_->setItemDelegate(new TCaptionDelegate(this, alive_, lvwRefs_));
     lvwRefs_->setContextMenuPolicy(Qt::CustomContextMenu);
     lvwRefs_->setMinimumHeight(60);
     // The hint of the list is not shown as a tool tip.

@@ -94,6 +94,8 @@ private:
     void ClearSelection();
     void AddOneToLibrary(const QString& file, bool& stop);
 
+    // False from the start of the destructor on (see the caption editor).
+    std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);
     TReferenceLibrary library_;
     TImage ReferenceBitmap_;
     TImage PreviewBitmap_;
