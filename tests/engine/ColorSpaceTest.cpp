@@ -88,6 +88,9 @@ TEST(ColorSpaceTest, YuvAndFloatMod) {
     EXPECT_DOUBLE_EQ(FloatMod(5.5, 2), 1.5);
     EXPECT_DOUBLE_EQ(FloatMod(-5.5, 2), 1.5);  // the sign is dropped
     EXPECT_DOUBLE_EQ(FloatMod(1.25, 2), 1.25);
+    EXPECT_EQ(FloatMod(-1e300, 2), 0.0);  // quotients beyond 64-bit integers
+    EXPECT_EQ(FloatMod(4503599627370497.0, 2), 1.0);
+    EXPECT_TRUE(std::isnan(FloatMod(NAN, 2)));
     EXPECT_THROW(FloatMod(1, 0), EError);
 }
 
