@@ -67,23 +67,63 @@ std::string ReadFileBytes(const std::string& fileName)
     return bytes;
 }
 
+namespace {
+
+// The text up to its first NUL byte.
+std::string_view BeforeNul(std::string_view text)
+{
+    const std::size_t nul = text.find('\0');
+    return nul == std::string_view::npos ? text : text.substr(0, nul);
+}
+
+std::string TooManyLines(std::string_view what)
+{
+    return std::string(what) + " has more than " + std::to_string(kMaxTextLines) +
+           " lines: far more than any LUT file needs.";
+}
+
+} // namespace
+
+std::size_t CountTextLines(std::string_view text)
+{
+    text = BeforeNul(text);
+    std::size_t count = 0;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == '\n') {
+            ++count;
+        } else if (text[i] == '\r') {
+            ++count;
+            if (i + 1 < text.size() && text[i + 1] == '\n')
+                ++i;
+        }
+    }
+    if (!text.empty() && text.back() != '\n' && text.back() != '\r')
+        ++count;
+    return count;
+}
+
 void TTextFile::LoadFromFile(const std::string& fileName)
 {
-    std::string bytes = ReadFileBytes(fileName);
-    SetText(bytes);
+    const std::string bytes = ReadFileBytes(fileName);
+    const std::size_t count = CountTextLines(bytes);
+    if (count > kMaxTextLines)
+        throw EError(TooManyLines("The file \"" + fileName + "\""));
+    SplitLines(bytes, count);
 }
 
 void TTextFile::SetText(std::string_view text)
 {
-    std::size_t nul = text.find('\0');
-    if (nul != std::string_view::npos)
-        text = text.substr(0, nul);
+    const std::size_t count = CountTextLines(text);
+    if (count > kMaxTextLines)
+        throw EError(TooManyLines("The text"));
+    SplitLines(text, count);
+}
+
+void TTextFile::SplitLines(std::string_view text, std::size_t lineCount)
+{
+    text = BeforeNul(text);
     lines_.clear();
-    // One line per terminator at most, plus a final unterminated line.
-    std::size_t breaks = 0;
-    for (char c : text)
-        breaks += (c == '\n' || c == '\r');
-    lines_.reserve(breaks + 1);
+    lines_.reserve(lineCount);
     std::size_t pos = 0;
     while (pos < text.size()) {
         std::size_t end = text.find_first_of("\r\n", pos);

@@ -10,6 +10,15 @@
 // from exhausting memory.
 constexpr std::uint64_t kMaxLutFileBytes = 256ull * 1024 * 1024;
 
+// Texts with more lines than this are refused before the line list is built:
+// every line costs a string object whatever its length, so a file of nothing
+// but line breaks would otherwise need gigabytes. The largest legal LUT text
+// holds 101^3 = 1,030,301 data lines (or 100,001 curve lines) plus a header.
+constexpr std::size_t kMaxTextLines = 16'000'000;
+
+// The number of lines SetText makes of text (see there).
+std::size_t CountTextLines(std::string_view text);
+
 // Reads a whole file into memory. Raises EError with the system's reason when
 // it cannot be opened or read, and refuses files above kMaxLutFileBytes.
 std::string ReadFileBytes(const std::string& fileName);
@@ -30,11 +39,12 @@ public:
     auto begin() const { return lines_.begin(); }
     auto end() const { return lines_.end(); }
 
-    // Replaces the lines by the lines of the file (see SetText).
+    // Replaces the lines by the lines of the file (see SetText). A file of
+    // more than kMaxTextLines lines raises EError naming the file.
     void LoadFromFile(const std::string& fileName);
     // Replaces the lines: a line ends at CR, LF or CR LF; a final line without
     // a terminator counts; a terminator at the very end adds no empty line;
-    // a NUL byte ends the text.
+    // a NUL byte ends the text. More than kMaxTextLines lines raise EError.
     void SetText(std::string_view text);
     // Every line followed by LineBreak.
     std::string Text() const;
@@ -42,5 +52,8 @@ public:
     void SaveToFile(const std::string& fileName) const;
 
 private:
+    // SetText for a text of lineCount lines (as CountTextLines gives).
+    void SplitLines(std::string_view text, std::size_t lineCount);
+
     std::vector<std::string> lines_;
 };

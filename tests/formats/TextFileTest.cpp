@@ -114,6 +114,57 @@ TEST_F(TextFileTest, RefusesHugeFilesBeforeReading)
     EXPECT_THROW(ReadFileBytes(name), EError);
 }
 
+TEST_F(TextFileTest, CountTextLinesAgreesWithTheSplit)
+{
+    const std::string texts[] = {
+        "", "\n", "a", "a\n", "a\n\n", "\r\n\r\n", "\n\r", "a\rb\r\nc\n\rd",
+        "x\r", std::string("x\ny\0z\nw", 7), std::string("\0\n\n", 3), "one\r\ntwo\r\n\r\nfour",
+    };
+    for (const std::string& t : texts) {
+        TTextFile text;
+        text.SetText(t);
+        EXPECT_EQ(CountTextLines(t), text.Count()) << "text of " << t.size() << " bytes";
+    }
+    // Counted independently of the split: every CR LF pair is one break.
+    std::string mixed;
+    for (int i = 0; i < 1000; ++i)
+        mixed += (i % 3 == 0) ? "a\r\n" : (i % 3 == 1) ? "\r" : "bb\n";
+    EXPECT_EQ(CountTextLines(mixed), 1000u);
+    EXPECT_EQ(CountTextLines(mixed + "tail"), 1001u);
+}
+
+TEST_F(TextFileTest, RefusesTextsWithTooManyLines)
+{
+    // Line breaks alone: the cheapest way to ask for a huge line list.
+    const std::string atLimit(kMaxTextLines, '\n');
+    EXPECT_EQ(CountTextLines(atLimit), kMaxTextLines);
+    EXPECT_EQ(CountTextLines(atLimit + "x"), kMaxTextLines + 1);
+    EXPECT_EQ(CountTextLines(atLimit + "\r\n"), kMaxTextLines + 1);
+    EXPECT_EQ(CountTextLines(std::string(kMaxTextLines, '\r') + "\n"), kMaxTextLines);
+
+    WriteRaw("breaks.txt", atLimit + "\n");
+    TTextFile text;
+    text.Add("kept");
+    try {
+        text.LoadFromFile(PathOf("breaks.txt"));
+        FAIL() << "a file over the line limit must be refused";
+    } catch (const EError& e) {
+        EXPECT_NE(std::string(e.what()).find("breaks.txt"), std::string::npos) << e.what();
+        EXPECT_NE(std::string(e.what()).find(std::to_string(kMaxTextLines)), std::string::npos)
+            << e.what();
+    }
+    EXPECT_EQ(text.Lines(), (std::vector<std::string>{"kept"}));
+    EXPECT_THROW(text.SetText(atLimit + "x"), EError);
+    EXPECT_EQ(text.Lines(), (std::vector<std::string>{"kept"}));
+
+    // Below the limit a file of breaks still loads, one empty line per break.
+    WriteRaw("fewer.txt", std::string(100000, '\n') + "end");
+    text.LoadFromFile(PathOf("fewer.txt"));
+    ASSERT_EQ(text.Count(), 100001u);
+    EXPECT_EQ(text[99999], "");
+    EXPECT_EQ(text[100000], "end");
+}
+
 TEST_F(TextFileTest, ReadFileBytesReturnsTheExactBytes)
 {
     std::string bytes;
