@@ -18,6 +18,10 @@ constexpr std::string_view kLustre3DName = "Autodesk Lustre 3D";
 // The FSI DIT binary layout holds exactly 64 points per axis.
 constexpr std::string_view kFsiDitName = "FSI DIT (Flanders Scientific) 3D";
 constexpr int kFsiDitSize = 64;
+// Codex 1D writes values scaled to 2^bits - 1 and reads them divided by the
+// length minus one: only a length of 2^bits reads back as written.
+constexpr std::string_view kCodex1DName = "Codex 1D, Scratch 1D";
+constexpr int kMaxBits = 16;
 
 std::string Quoted(const std::string& text) { return "\"" + text + "\""; }
 
@@ -53,21 +57,24 @@ int MaxSize(const TLUTFormat& format) { return format.Is3D ? kMaxCubeSize : kMax
 // The grid coordinate of point i of n, as the table conventions define it.
 double GridValue(int i, int n) { return static_cast<double>(i) / static_cast<double>(n - 1); }
 
-void CheckWriterSize(const TLUTFormat& format, const TLutOutputProfile& profile, int size)
+int EffectiveBits(const TLutOutputProfile& profile, int bits) { return bits != 0 ? bits : profile.DefaultBits; }
+
+void CheckWriterSize(const TLUTFormat& format, const TLutOutputProfile& profile, int size, int bits)
 {
-    if (WriterTakesSize(format, size))
+    if (WriterTakesSize(format, size, bits))
         return;
     throw ESizeError("The profile " + Quoted(profile.Name) + " takes " +
-                     (format.Is3D ? "grid sizes " : "lengths ") + WriterSizesText(format) + ", not " +
+                     (format.Is3D ? "grid sizes " : "lengths ") + WriterSizesText(format, bits) + ", not " +
                      std::to_string(size));
 }
 
 // The cube size a conversion to a 3D profile writes.
-int TargetCubeSize(const TLUT& source, const TLutOutputProfile& profile, const TLUTFormat& format, int size)
+int TargetCubeSize(const TLUT& source, const TLutOutputProfile& profile, const TLUTFormat& format, int size,
+                   int bits)
 {
     if (size != 0)
         return size;
-    if (const int only = WriterOnlySize(format))
+    if (const int only = WriterOnlySize(format, bits))
         return only;
     if (source.Kind == lkCube || source.Kind == lkCurveThenCube)
         return source.CubeSize;
@@ -194,18 +201,18 @@ const TLutOutputProfile* FindProfileForFile(const std::string& fileName, bool wa
     return nullptr;
 }
 
-bool WriterTakesSize(const TLUTFormat& format, int size)
+bool WriterTakesSize(const TLUTFormat& format, int size, int bits)
 {
     if (size < 2 || size > MaxSize(format))
         return false;
     if (format.Is3D && format.Name == kLustre3DName)
         return IsPowerOfTwoPlusOne(size);
-    if (const int only = WriterOnlySize(format))
+    if (const int only = WriterOnlySize(format, bits))
         return size == only;
     return true;
 }
 
-std::string WriterSizesText(const TLUTFormat& format)
+std::string WriterSizesText(const TLUTFormat& format, int bits)
 {
     if (format.Is3D && format.Name == kLustre3DName) {
         std::string text;
@@ -219,14 +226,18 @@ std::string WriterSizesText(const TLUTFormat& format)
         }
         return text;
     }
-    if (const int only = WriterOnlySize(format))
+    if (const int only = WriterOnlySize(format, bits))
         return std::to_string(only);
     return "2 to " + std::to_string(MaxSize(format));
 }
 
-int WriterOnlySize(const TLUTFormat& format)
+int WriterOnlySize(const TLUTFormat& format, int bits)
 {
-    return (format.Is3D && format.Name == kFsiDitName) ? kFsiDitSize : 0;
+    if (format.Is3D && format.Name == kFsiDitName)
+        return kFsiDitSize;
+    if (!format.Is3D && format.Name == kCodex1DName && bits >= 1 && bits <= kMaxBits)
+        return 1 << bits;
+    return 0;
 }
 
 void BakeCube(const TLUT& source, int size, TLUT& target)
@@ -286,22 +297,25 @@ std::vector<std::string> CarriedComments(const TLUT& source)
     return comments;
 }
 
-std::unique_ptr<TLUT> PrepareForProfile(const TLUT& source, const TLutOutputProfile& profile, int size)
+std::unique_ptr<TLUT> PrepareForProfile(const TLUT& source, const TLutOutputProfile& profile, int size,
+                                        int bits)
 {
     const TLUTFormat& format = ProfileFormat(profile);
+    bits = EffectiveBits(profile, bits);
     auto target = std::make_unique<TLUT>();
     target->Comments = CarriedComments(source);
     if (format.Is3D) {
-        const int cubeSize = TargetCubeSize(source, profile, format, size);
-        CheckWriterSize(format, profile, cubeSize);
+        const int cubeSize = TargetCubeSize(source, profile, format, size, bits);
+        CheckWriterSize(format, profile, cubeSize, bits);
         BakeCube(source, cubeSize, *target);
     } else {
         if (source.Kind != lkCurve)
             throw EError("The LUT is a 3D LUT; the 1D profile " + Quoted(profile.Name) +
                          " cannot hold it.");
         CheckUsableTables(source);
-        const int curveSize = size != 0 ? size : source.CurveSize;
-        CheckWriterSize(format, profile, curveSize);
+        const int only = WriterOnlySize(format, bits);
+        const int curveSize = size != 0 ? size : (only != 0 ? only : source.CurveSize);
+        CheckWriterSize(format, profile, curveSize, bits);
         ResampleCurve(source, curveSize, *target);
     }
     return target;
@@ -311,8 +325,8 @@ void WriteConverted(const TLUT& source, const std::string& output, const TLutOut
                     int bits)
 {
     TLUTFormat& format = ProfileFormat(profile);
-    const auto target = PrepareForProfile(source, profile, size);
-    format.SaveToFile(output, *target, bits != 0 ? bits : profile.DefaultBits);
+    const auto target = PrepareForProfile(source, profile, size, bits);
+    format.SaveToFile(output, *target, EffectiveBits(profile, bits));
 }
 
 void ConvertLutFile(const std::string& input, const std::string& output, const TLutOutputProfile& profile,

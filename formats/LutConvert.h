@@ -62,13 +62,15 @@ const TLutOutputProfile* FindOutputProfile(const std::string& nameOrNumber);
 // ASCII case; nullptr when there is none.
 const TLutOutputProfile* FindProfileForFile(const std::string& fileName, bool want3D);
 
-// Grid sizes a format's writer can hold. Most 3D formats take every size
-// of 2..101 and 1D formats every length of 2..100001; a few accept fewer.
-bool WriterTakesSize(const TLUTFormat& format, int size);
+// Grid sizes a format's writer can hold at a bit depth. Most 3D formats
+// take every size of 2..101 and 1D formats every length of 2..100001; a
+// few accept fewer (Autodesk Lustre 3D 2^k + 1 points, FSI DIT 64 points,
+// Codex 1D 2^bits entries, since its reader divides by the length).
+bool WriterTakesSize(const TLUTFormat& format, int size, int bits);
 // The sizes as text for a message: "2 to 101", "2, 3, 5, 9, 17, 33 or 65", "64".
-std::string WriterSizesText(const TLUTFormat& format);
-// The one size a format holds, or 0 when it holds more than one.
-int WriterOnlySize(const TLUTFormat& format);
+std::string WriterSizesText(const TLUTFormat& format, int bits);
+// The one size a format holds at this bit depth, or 0 when it holds more.
+int WriterOnlySize(const TLUTFormat& format, int bits);
 
 // Fills target's cube with size points per axis, each grid point the
 // source's LookupNormalized at that point; Kind becomes lkCube. A cube
@@ -83,13 +85,15 @@ void ResampleCurve(const TLUT& source, int size, TLUT& target);
 // The source's comment lines without the converter's own signature.
 std::vector<std::string> CarriedComments(const TLUT& source);
 
-// Makes the LUT that a conversion writes with the profile: a 3D profile
-// gets a cube (a curve or curve-then-cube is baked; the size is the one
-// asked for, else the source cube's own, else the profile's default for a
-// curve source; a format with only one size gets that one), a 1D profile
-// gets a curve (a cube source is an error). size 0 means "not asked for".
+// Makes the LUT that a conversion writes with the profile at bits: a 3D
+// profile gets a cube (a curve or curve-then-cube is baked; the size is the
+// one asked for, else the source cube's own, else the profile's default for
+// a curve source), a 1D profile gets a curve (a cube source is an error);
+// a format that holds only one size gets that one unless another is asked
+// for. size 0 means "not asked for", bits 0 the profile's default.
 // A size the format cannot hold raises ESizeError saying which it takes.
-std::unique_ptr<TLUT> PrepareForProfile(const TLUT& source, const TLutOutputProfile& profile, int size);
+std::unique_ptr<TLUT> PrepareForProfile(const TLUT& source, const TLutOutputProfile& profile, int size,
+                                        int bits);
 
 // Prepares source for the profile and writes it to output with the
 // profile's format at bits (0 = the profile's default).

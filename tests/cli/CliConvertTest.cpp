@@ -124,7 +124,7 @@ TEST_F(CliTest, ConvertReadsEvery3DFormatAndWritesEvery3DProfile)
         if (!FormatReads(index))
             continue;
         TLUTFormat& format = *GetLutFormat(index);
-        const int size = WriterOnlySize(format) ? WriterOnlySize(format) : 17;
+        const int size = WriterOnlySize(format, 0) ? WriterOnlySize(format, 0) : 17;
         const std::string input = Path("src" + std::to_string(index) + "." + profile->Extension);
         format.SaveToFile(input, *AffineCube(size), profile->DefaultBits);
         int readBy = -1;
@@ -151,7 +151,7 @@ TEST_F(CliTest, ConvertReadsEvery3DFormatAndWritesEvery3DProfile)
             continue;
         const auto written = ReadWith(index, output);
         const TLUTFormat& format = *GetLutFormat(index);
-        EXPECT_EQ(written->CubeSize, WriterOnlySize(format) ? WriterOnlySize(format) : 17) << profile->Name;
+        EXPECT_EQ(written->CubeSize, WriterOnlySize(format, 0) ? WriterOnlySize(format, 0) : 17) << profile->Name;
         EXPECT_LE(MaxCubeDifference(*written, *hubLut), Quantum(*profile, profile->DefaultBits) + 1e-9)
             << profile->Name;
     }
@@ -294,6 +294,15 @@ TEST_F(CliTest, ConvertSizesBitsAndRefusals)
     const auto resampled = ReadLutFile(Path("c16.lut"));
     EXPECT_EQ(resampled->CurveSize, 4096);
     EXPECT_LE(MaxCurveDifference(*resampled, *curve), 1.0 / 65535 + 1e-9);
+    // Codex 1D reads values divided by its length minus one: at its fixed
+    // 10 bits a 256-entry curve is written with 1024 entries.
+    ASSERT_EQ(Cli({"convert", Path("curve.cube"), "-o", Path("codex.dat"), "--profile", "23"}).Status, 0);
+    const auto codex = ReadWith(13, Path("codex.dat"));
+    EXPECT_EQ(codex->CurveSize, 1024);
+    EXPECT_LE(MaxCurveDifference(*codex, *curve), 1.0 / 1023 + 1e-9);
+    const TCliRun codexSize = Cli({"convert", Path("curve.cube"), "-o", Path("c2.dat"), "--profile", "23", "--size", "256"});
+    EXPECT_EQ(codexSize.Status, 1);
+    EXPECT_NE(codexSize.Err.find("1024"), std::string::npos) << codexSize.Err;
     const TCliRun bits = Cli({"convert", Path("a17.cube"), "-o", Path("x.cube"), "--bits", "12"});
     EXPECT_EQ(bits.Status, 2);
     EXPECT_FALSE(std::filesystem::exists(Path("x.cube")));

@@ -178,19 +178,27 @@ TEST(LutConvert, WriterSizesOfRestrictedFormats)
     const TLUTFormat& cube = ProfileFormat(Profile("Cube 3D Davinci"));
     const TLUTFormat& curve = ProfileFormat(Profile("Cube 1D"));
     for (int size : {2, 3, 5, 9, 17, 33, 65})
-        EXPECT_TRUE(WriterTakesSize(lustre, size)) << size;
+        EXPECT_TRUE(WriterTakesSize(lustre, size, 0)) << size;
     for (int size : {1, 4, 16, 32, 64, 101, 129})
-        EXPECT_FALSE(WriterTakesSize(lustre, size)) << size;
-    EXPECT_EQ(WriterSizesText(lustre), "2, 3, 5, 9, 17, 33 or 65");
-    EXPECT_EQ(WriterOnlySize(dit), 64);
-    EXPECT_TRUE(WriterTakesSize(dit, 64));
-    EXPECT_FALSE(WriterTakesSize(dit, 33));
-    EXPECT_EQ(WriterOnlySize(cube), 0);
-    EXPECT_TRUE(WriterTakesSize(cube, 2) && WriterTakesSize(cube, 101));
-    EXPECT_FALSE(WriterTakesSize(cube, 1) || WriterTakesSize(cube, 102));
-    EXPECT_TRUE(WriterTakesSize(curve, 100001));
-    EXPECT_FALSE(WriterTakesSize(curve, 100002));
-    EXPECT_EQ(WriterSizesText(curve), "2 to 100001");
+        EXPECT_FALSE(WriterTakesSize(lustre, size, 0)) << size;
+    EXPECT_EQ(WriterSizesText(lustre, 0), "2, 3, 5, 9, 17, 33 or 65");
+    EXPECT_EQ(WriterOnlySize(dit, 0), 64);
+    EXPECT_TRUE(WriterTakesSize(dit, 64, 0));
+    EXPECT_FALSE(WriterTakesSize(dit, 33, 0));
+    EXPECT_EQ(WriterOnlySize(cube, 0), 0);
+    EXPECT_TRUE(WriterTakesSize(cube, 2, 0) && WriterTakesSize(cube, 101, 0));
+    EXPECT_FALSE(WriterTakesSize(cube, 1, 0) || WriterTakesSize(cube, 102, 0));
+    EXPECT_TRUE(WriterTakesSize(curve, 100001, 0));
+    EXPECT_FALSE(WriterTakesSize(curve, 100002, 0));
+    EXPECT_EQ(WriterSizesText(curve, 0), "2 to 100001");
+    // Codex 1D reads values back divided by the length minus one: the
+    // length must be 2^bits.
+    const TLUTFormat& codex = ProfileFormat(Profile("Codex 1D, Sony SRW-1, Scratch 1D"));
+    EXPECT_EQ(WriterOnlySize(codex, 10), 1024);
+    EXPECT_TRUE(WriterTakesSize(codex, 1024, 10));
+    EXPECT_FALSE(WriterTakesSize(codex, 4096, 10));
+    EXPECT_TRUE(WriterTakesSize(codex, 4096, 12));
+    EXPECT_EQ(WriterSizesText(codex, 10), "1024");
 }
 
 TEST(LutConvert, BakeCopiesEqualSizesAndResamplesWithTheSourceLookup)
@@ -307,19 +315,19 @@ TEST(LutConvert, PreparesTablesForProfiles)
     cube->Comments = {"keep", std::string(kConverterSignature)};
 
     // A cube keeps its size, or takes the one asked for.
-    auto kept = PrepareForProfile(*cube, Profile("Cube 3D Iridas, Nuke, AfterEffects"), 0);
+    auto kept = PrepareForProfile(*cube, Profile("Cube 3D Iridas, Nuke, AfterEffects"), 0, 0);
     EXPECT_EQ(kept->CubeSize, 17);
     EXPECT_EQ(kept->Comments, std::vector<std::string>{"keep"});
-    EXPECT_EQ(PrepareForProfile(*cube, Profile("Cube 3D Davinci"), 33)->CubeSize, 33);
+    EXPECT_EQ(PrepareForProfile(*cube, Profile("Cube 3D Davinci"), 33, 0)->CubeSize, 33);
     // FSI DIT holds only 64 points: resampled without being asked.
-    auto dit = PrepareForProfile(*cube, Profile("FSI DIT (Flanders Scientific) 3D"), 0);
+    auto dit = PrepareForProfile(*cube, Profile("FSI DIT (Flanders Scientific) 3D"), 0, 0);
     EXPECT_EQ(dit->CubeSize, 64);
     ExpectNear(dit->Cube[63][0][21], Affine(1, 0, 21 / 63.0), 1e-12);
-    EXPECT_THROW(PrepareForProfile(*cube, Profile("FSI DIT (Flanders Scientific) 3D"), 33), ESizeError);
+    EXPECT_THROW(PrepareForProfile(*cube, Profile("FSI DIT (Flanders Scientific) 3D"), 33, 0), ESizeError);
     // Lustre 3D: 17 fits, 32 does not, and the message says what does.
-    EXPECT_EQ(PrepareForProfile(*cube, Profile("Autodesk Lustre 3D"), 0)->CubeSize, 17);
+    EXPECT_EQ(PrepareForProfile(*cube, Profile("Autodesk Lustre 3D"), 0, 0)->CubeSize, 17);
     try {
-        PrepareForProfile(*cube, Profile("Autodesk Lustre 3D"), 32);
+        PrepareForProfile(*cube, Profile("Autodesk Lustre 3D"), 32, 0);
         ADD_FAILURE() << "32 points accepted for Lustre 3D";
     } catch (const ESizeError& error) {
         const std::string message = error.what();
@@ -327,22 +335,29 @@ TEST(LutConvert, PreparesTablesForProfiles)
         EXPECT_NE(message.find("not 32"), std::string::npos) << message;
     }
     // A cube cannot become a curve.
-    EXPECT_THROW(PrepareForProfile(*cube, Profile("Cube 1D"), 0), EError);
+    EXPECT_THROW(PrepareForProfile(*cube, Profile("Cube 1D"), 0, 0), EError);
 
     // A curve becomes a cube at the profile's default size, or stays a curve.
     auto curve = std::make_unique<TLUT>();
     FillCurve(*curve, 1024);
-    auto baked = PrepareForProfile(*curve, Profile("3DL Fusion"), 0);
+    auto baked = PrepareForProfile(*curve, Profile("3DL Fusion"), 0, 0);
     EXPECT_EQ(baked->Kind, lkCube);
     EXPECT_EQ(baked->CubeSize, 33);
-    auto asCurve = PrepareForProfile(*curve, Profile("Cube 1D"), 0);
+    auto asCurve = PrepareForProfile(*curve, Profile("Cube 1D"), 0, 0);
     EXPECT_EQ(asCurve->Kind, lkCurve);
     EXPECT_EQ(asCurve->CurveSize, 1024);
-    EXPECT_EQ(PrepareForProfile(*curve, Profile("Cube 1D"), 4096)->CurveSize, 4096);
+    EXPECT_EQ(PrepareForProfile(*curve, Profile("Cube 1D"), 4096, 0)->CurveSize, 4096);
+    // Codex 1D at its 10 bits holds 1024 entries: a longer curve is resampled.
+    auto longCurve = std::make_unique<TLUT>();
+    FillCurve(*longCurve, 4096);
+    auto codex = PrepareForProfile(*longCurve, Profile("Codex 1D, Sony SRW-1, Scratch 1D"), 0, 0);
+    EXPECT_EQ(codex->CurveSize, 1024);
+    EXPECT_NEAR(codex->Curve[512].Green, std::sqrt(512 / 1023.0), 1e-6);
+    EXPECT_THROW(PrepareForProfile(*longCurve, Profile("Codex 1D, Sony SRW-1, Scratch 1D"), 4096, 0), ESizeError);
 
     // An empty curve left by a reader is refused, not written.
     curve->CurveSize = 0;
-    EXPECT_THROW(PrepareForProfile(*curve, Profile("Cube 1D"), 0), EError);
+    EXPECT_THROW(PrepareForProfile(*curve, Profile("Cube 1D"), 0, 0), EError);
     EXPECT_THROW(CheckUsableTables(*curve), EError);
 }
 
@@ -361,7 +376,7 @@ TEST(LutConvert, RoundTripsBetweenEveryFormatPair)
             TLUTFormat& sourceFormat = *GetLutFormat(sourceIndex);
             auto original = std::make_unique<TLUT>();
             if (is3D)
-                FillAffineCube(*original, WriterOnlySize(sourceFormat) ? WriterOnlySize(sourceFormat) : 17);
+                FillAffineCube(*original, WriterOnlySize(sourceFormat, 0) ? WriterOnlySize(sourceFormat, 0) : 5);
             else
                 FillCurve(*original, 1024);
             const std::string input = folder / ("src" + std::to_string(sourceIndex) + "." + sourceProfile->Extension);
@@ -376,8 +391,14 @@ TEST(LutConvert, RoundTripsBetweenEveryFormatPair)
             for (const auto& [targetIndex, targetProfile] : writers) {
                 const TLUTFormat& targetFormat = *GetLutFormat(targetIndex);
                 const std::string pair = sourceFormat.Name + " -> " + targetProfile->Name;
-                // A size the target cannot hold is asked to be resampled.
-                const int size = WriterTakesSize(targetFormat, sourceSize) || WriterOnlySize(targetFormat) ? 0 : 17;
+                // A target that holds one size resamples by itself; a large
+                // source, or one the target cannot hold, is resampled to 5
+                // points on request (keeps the test quick).
+                const int bits = targetProfile->DefaultBits;
+                const int only = WriterOnlySize(targetFormat, bits);
+                int size = 0;
+                if (is3D && !only && (sourceSize > 17 || !WriterTakesSize(targetFormat, sourceSize, bits)))
+                    size = 5;
                 const std::string output =
                     folder / ("dst" + std::to_string(sourceIndex) + "-" + std::to_string(targetIndex) + "." +
                               targetProfile->Extension);
@@ -386,8 +407,7 @@ TEST(LutConvert, RoundTripsBetweenEveryFormatPair)
                     continue;
                 auto written = std::make_unique<TLUT>();
                 GetLutFormat(targetIndex)->LoadFromFile(output, *written);
-                const int expectedSize = WriterOnlySize(targetFormat) ? WriterOnlySize(targetFormat)
-                                                                      : (size ? size : sourceSize);
+                const int expectedSize = only ? only : (size ? size : sourceSize);
                 EXPECT_EQ(is3D ? written->CubeSize : written->CurveSize, expectedSize) << pair;
                 EXPECT_LE(MaxDifference(*written, *source), Quantum(*targetProfile) + 1e-9) << pair;
                 ++pairs;
