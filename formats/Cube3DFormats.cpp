@@ -48,6 +48,21 @@ void TCube3DLutFormat::SaveToFile(const std::string& fileName, const TLUT& lut, 
     text.SaveToFile(fileName);
 }
 
+void TCube3DLutFormat::LoadFromFile(const std::string& fileName, TLUT& lut)
+{
+    ShaperLength = -1;
+    UnsupportedRange.clear();
+    InData = false;
+    TGenericLutFormat::LoadFromFile(fileName, lut);
+    if (ShaperLength < 0)
+        return;
+    // The cube is complete here, and the shaper lines come before it.
+    if (CurveIndex < ShaperLength)
+        throw ELUTError("Incomplete file.");
+    lut.CurveSize = ShaperLength;
+    lut.Kind = lkCurveThenCube;
+}
+
 void TCube3DLutFormat::ParseLine(const std::string& line, TLUT& lut)
 {
     const char first = FirstNonBlank(line);
@@ -58,8 +73,22 @@ void TCube3DLutFormat::ParseLine(const std::string& line, TLUT& lut)
         return;
     }
     double r, g, b;
-    if (first == '#' || Complete || !ParseFloatTriple(line, r, g, b))
+    if (first == '#' || Complete)
         return;
+    if (!ParseFloatTriple(line, r, g, b)) {
+        // Keywords may still follow the size line until the data begins.
+        if (!InData && ReadsShaper)
+            ParseShaperKeyword(line);
+        return;
+    }
+    if (!InData) {
+        InData = true;
+        CheckShaperHeader();
+    }
+    if (CurveIndex < ShaperLength) {
+        lut.Curve[CurveIndex++] = TRGBDouble{r, g, b};
+        return;
+    }
     StoreRedFastest(lut, r, g, b);
 }
 
@@ -71,6 +100,44 @@ void TCube3DLutFormat::ParseHeaderLine(const std::string& line, TLUT& lut)
     }
     if (int p = ContainsText("LUT_3D_SIZE", line); p > 0)
         SetSize(ParseInteger(TextAfter(line, p, 11)));
+    else if (ReadsShaper)
+        ParseShaperKeyword(line);
+}
+
+void TCube3DLutFormat::ParseShaperKeyword(std::string_view line)
+{
+    std::string rest = Trim(line);
+    std::string keyword;
+    NextToken(rest, keyword);
+    keyword = UpperCase(keyword);
+    if (keyword == "LUT_1D_SIZE")
+        ShaperLength = CheckedCurveSize(ParseInteger(Trim(rest)));
+    else if (keyword == "LUT_1D_INPUT_RANGE" || keyword == "LUT_3D_INPUT_RANGE")
+        ParseInputRange(keyword, rest);
+}
+
+// Only the range 0 1 maps onto the LUT's domain; anything else (other
+// values, a malformed range) is remembered and refused once the file turns
+// out to carry a shaper.
+void TCube3DLutFormat::ParseInputRange(std::string_view keyword, std::string_view values)
+{
+    std::string rest = Trim(values);
+    std::string low, high;
+    NextToken(rest, low);
+    rest = Trim(rest);
+    NextToken(rest, high);
+    double lowValue = 0.0, highValue = 0.0;
+    const bool unit = TryParseFloat(Trim(low), lowValue) && TryParseFloat(Trim(high), highValue) &&
+                      Trim(rest).empty() && lowValue == 0.0 && highValue == 1.0;
+    if (!unit && UnsupportedRange.empty())
+        UnsupportedRange = std::string(keyword) + " " + Trim(values);
+}
+
+void TCube3DLutFormat::CheckShaperHeader() const
+{
+    if (ShaperLength > 0 && !UnsupportedRange.empty())
+        throw ELUTError("Unsupported input range \"" + UnsupportedRange +
+                        "\": a cube with a 1D shaper can only be read with the input range 0 1.");
 }
 
 // ---------------------------------------------------------------------------

@@ -1,23 +1,44 @@
 #pragma once
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 #include "LutFormat.h"
 
 // The cube family: a size keyword followed by one line of three decimals per
 // grid point, red index fastest. Cube 3D is the model; Truelight and FSI CFE
 // differ in their header and detection.
+//
+// A Cube 3D file may carry a 1D shaper: "LUT_1D_SIZE M" in the header, then
+// M data lines of the shaper ahead of the cube lines. The shaper is read into
+// the curve (its values are already in the cube's 0..1 domain) and the LUT
+// applies curve then cube. An input range other than 0..1 for either section
+// of such a file cannot be represented and is refused.
 class TCube3DLutFormat : public TGenericLutFormat {
 public:
     TCube3DLutFormat() : TGenericLutFormat("Cube 3D", true) {}
     bool CanRead(const std::string& fileName) override;
+    void LoadFromFile(const std::string& fileName, TLUT& lut) override;
     void SaveToFile(const std::string& fileName, const TLUT& lut, int Bits) override;
 
 protected:
-    TCube3DLutFormat(std::string name) : TGenericLutFormat(std::move(name), true) {}
+    TCube3DLutFormat(std::string name, bool readsShaper)
+        : TGenericLutFormat(std::move(name), true), ReadsShaper(readsShaper) {}
     void ParseLine(const std::string& line, TLUT& lut) override;
     // Lines met before the size is known.
     virtual void ParseHeaderLine(const std::string& line, TLUT& lut);
+
+private:
+    // The shaper keywords, when the line starts with one of them.
+    void ParseShaperKeyword(std::string_view line);
+    void ParseInputRange(std::string_view keyword, std::string_view values);
+    // At the first data line: the header is complete.
+    void CheckShaperHeader() const;
+
+    bool ReadsShaper = true;          // the format knows the shaper keywords
+    std::int32_t ShaperLength = -1;   // "LUT_1D_SIZE", -1 when not given
+    std::string UnsupportedRange;     // the first input range that is not 0..1
+    bool InData = false;              // a data line has been met after the size
 };
 
 // Truelight cube text. Files from other programs may carry a 1D input table
@@ -25,7 +46,7 @@ protected:
 // the curve and the LUT then applies curve and cube.
 class TCube3DTruelightLutFormat : public TCube3DLutFormat {
 public:
-    TCube3DTruelightLutFormat() : TCube3DLutFormat("Cube 3D Truelight") {}
+    TCube3DTruelightLutFormat() : TCube3DLutFormat("Cube 3D Truelight", false) {}
     bool CanRead(const std::string& fileName) override;
     void LoadFromFile(const std::string& fileName, TLUT& lut) override;
     void SaveToFile(const std::string& fileName, const TLUT& lut, int Bits) override;
@@ -45,7 +66,7 @@ private:
 
 class TFSI_CFE_3DLutFormat : public TCube3DLutFormat {
 public:
-    TFSI_CFE_3DLutFormat() : TCube3DLutFormat("FSI CFE (Flanders Scientific) 3D") {}
+    TFSI_CFE_3DLutFormat() : TCube3DLutFormat("FSI CFE (Flanders Scientific) 3D", true) {}
     bool CanRead(const std::string& fileName) override;
     void SaveToFile(const std::string& fileName, const TLUT& lut, int Bits) override;
 };

@@ -75,9 +75,10 @@ void RaiseNoWriter(const std::string& formatName)
 
 // ----------------------------------------------------------------- Cube 1D
 
+// A file with a cube as well carries a 1D shaper ahead of it: Cube 3D's.
 bool TCube1DLutFormat::CanRead(const std::string& fileName)
 {
-    return HasKeywords(fileName, "LUT_1D_SIZE", "NUCODA_3D_CUBE");
+    return HasKeywords(fileName, "LUT_1D_SIZE", "NUCODA_3D_CUBE,LUT_3D_SIZE");
 }
 
 void TCube1DLutFormat::ParseLine(const std::string& line, TLUT& lut)

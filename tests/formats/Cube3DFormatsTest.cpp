@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "Cube3DFormats.h"
+#include "Lut1DFormats.h"
 #include "FormatTestSupport.h"
 
 namespace {
@@ -101,6 +102,115 @@ TEST_F(Cube3DFormatsTest, CubeReaderHeaderRules)
     EXPECT_THROW(format.LoadFromFile(WriteRaw("bad.cube", "LUT_3D_SIZE 3x\n"), *other), EError);
 }
 
+// A shaped cube file: the 1D table's lines ahead of an identity 2-point
+// cube, red fastest; `header` holds the keyword lines.
+std::string ShapedCube(const std::string& header)
+{
+    return header +
+           "0 0 0\n0.25 0.5 0.75\n1 1 1\n"
+           "0 0 0\n1 0 0\n0 1 0\n1 1 0\n0 0 1\n1 0 1\n0 1 1\n1 1 0.5\n";
+}
+
+TEST_F(Cube3DFormatsTest, CubeShaperGoesToTheCurve)
+{
+    TCube3DLutFormat format;
+    const std::string headers[] = {
+        "# shaped\nLUT_1D_SIZE 3\nLUT_1D_INPUT_RANGE 0.000000 1.000000\nLUT_3D_SIZE 2\n",
+        // Keywords between the size line and the data, any letter case.
+        "# shaped\r\nLUT_3D_SIZE 2\r\n# not a header comment\r\nlut_1d_size\t3\r\n"
+        "LUT_3D_INPUT_RANGE 0 1\r\n"
+        "LUT_1D_INPUT_RANGE 0.0   1.0\r\n\r\n",
+    };
+    for (const std::string& header : headers) {
+        auto lut = std::make_unique<TLUT>();
+        format.LoadFromFile(WriteRaw("shaped.cube", ShapedCube(header)), *lut);
+        EXPECT_EQ(lut->Kind, lkCurveThenCube);
+        EXPECT_EQ(lut->CurveSize, 3);
+        EXPECT_EQ(lut->CubeSize, 2);
+        EXPECT_EQ(lut->Comments, (std::vector<std::string>{"shaped"}));
+        // The shaper values as they stand, then the cube from its first line.
+        EXPECT_EQ(lut->Curve[1].Red, 0.25);
+        EXPECT_EQ(lut->Curve[1].Green, 0.5);
+        EXPECT_EQ(lut->Curve[1].Blue, 0.75);
+        EXPECT_EQ(lut->Curve[2].Green, 1.0);
+        EXPECT_EQ(lut->Cube[0][0][0].Red, 0.0);
+        EXPECT_EQ(lut->Cube[1][0][0].Red, 1.0);
+        EXPECT_EQ(lut->Cube[0][1][0].Green, 1.0);
+        EXPECT_EQ(lut->Cube[1][1][1].Blue, 0.5);
+        // Mid grey through the shaper lands on (0.25, 0.5, 0.75) of the cube.
+        TRGBDouble out;
+        lut->LookupNormalized(TRGBDouble{0.5, 0.5, 0.5}, out);
+        EXPECT_DOUBLE_EQ(out.Red, 0.25);
+        EXPECT_DOUBLE_EQ(out.Green, 0.5);
+        // Blue: 0.75 less the (1,1,1) corner's weight 0.25 * 0.5 * 0.75 times its 0.5 drop.
+        EXPECT_DOUBLE_EQ(out.Blue, 0.703125);
+    }
+
+    // A reader reused after a shaped file reads a plain one as a plain cube,
+    // and a plain file's input range is read as before.
+    auto lut = std::make_unique<TLUT>();
+    format.LoadFromFile(WriteRaw("plain.cube", "LUT_3D_INPUT_RANGE 0 4\nLUT_3D_SIZE 2\n"
+                                               "0 0 0\n1 0 0\n0 1 0\n1 1 0\n0 0 1\n1 0 1\n0 1 1\n1 1 1\n"),
+                        *lut);
+    EXPECT_EQ(lut->Kind, lkCube);
+    EXPECT_EQ(lut->Cube[1][0][0].Red, 1.0);
+    EXPECT_EQ(lut->Cube[1][1][1].Blue, 1.0);
+
+    // The largest shaper the curve holds.
+    std::string longest = "LUT_1D_SIZE 100001\nLUT_3D_SIZE 2\n";
+    for (int i = 0; i < 100001; ++i)
+        longest += "0.5 0.5 0.5\n";
+    format.LoadFromFile(WriteRaw("longest.cube", ShapedCube(longest)), *lut);
+    EXPECT_EQ(lut->CurveSize, 100001);
+    EXPECT_EQ(lut->Curve[100000].Red, 0.5);
+    // The cube takes the next eight lines, lines after a complete cube are ignored.
+    EXPECT_EQ(lut->Cube[0][0][0].Red, 0.0);
+    EXPECT_EQ(lut->Cube[1][0][0].Red, 0.25);
+    EXPECT_EQ(lut->Cube[0][1][0].Red, 1.0);
+    EXPECT_EQ(lut->Cube[1][1][1].Blue, 1.0);
+    EXPECT_EQ(lut->Cube[1][1][1].Green, 0.0);
+
+    // Truelight files keep their own input table and know no shaper keyword.
+    std::string truelight = "# Truelight Cube v2.0\n# iDims 3\n# oDims 3\n# width 2 2 2\n"
+                            "LUT_1D_SIZE 3\n# Cube\n";
+    TCube3DTruelightLutFormat truelightFormat;
+    truelightFormat.LoadFromFile(WriteRaw("t.cube", ShapedCube(truelight)), *lut);
+    EXPECT_EQ(lut->Kind, lkCube);
+    EXPECT_EQ(lut->Cube[1][0][0].Red, 0.25);
+}
+
+TEST_F(Cube3DFormatsTest, CubeShaperRefusals)
+{
+    TCube3DLutFormat format;
+    auto lut = std::make_unique<TLUT>();
+    auto expectError = [&](const std::string& text, const std::string& part) {
+        try {
+            format.LoadFromFile(WriteRaw("bad.cube", text), *lut);
+            ADD_FAILURE() << "accepted: " << text.substr(0, 80);
+        } catch (const ELUTError& e) {
+            EXPECT_NE(std::string(e.what()).find(part), std::string::npos) << e.what();
+        }
+    };
+    // Input ranges the LUT cannot represent, in either section.
+    expectError(ShapedCube("LUT_1D_SIZE 3\nLUT_1D_INPUT_RANGE 0 4\nLUT_3D_SIZE 2\n"),
+                "LUT_1D_INPUT_RANGE 0 4");
+    expectError(ShapedCube("LUT_3D_INPUT_RANGE -0.1 1\nLUT_1D_SIZE 3\nLUT_3D_SIZE 2\n"),
+                "LUT_3D_INPUT_RANGE -0.1 1");
+    expectError(ShapedCube("LUT_3D_SIZE 2\nLUT_1D_SIZE 3\nLUT_1D_INPUT_RANGE 0\n"),
+                "LUT_1D_INPUT_RANGE 0");
+    expectError(ShapedCube("LUT_1D_SIZE 3\nLUT_3D_SIZE 2\nLUT_1D_INPUT_RANGE 0 1 2\n"),
+                "input range");
+    // Shaper sizes outside the curve's capacity, and malformed ones.
+    expectError(ShapedCube("LUT_1D_SIZE 1\nLUT_3D_SIZE 2\n"), "1D LUT size 1");
+    expectError(ShapedCube("LUT_1D_SIZE 100002\nLUT_3D_SIZE 2\n"), "100002");
+    expectError(ShapedCube("LUT_1D_SIZE 3x\nLUT_3D_SIZE 2\n"), "'3x'");
+    // A shaper longer than the file's data leaves the cube short, and a
+    // file that ends inside the shaper has no cube at all.
+    expectError(ShapedCube("LUT_1D_SIZE 4\nLUT_3D_SIZE 2\n"), "Incomplete file.");
+    expectError("LUT_1D_SIZE 3\nLUT_3D_SIZE 2\n0 0 0\n0.5 0.5 0.5\n", "Incomplete file.");
+    expectError("LUT_1D_SIZE 3\n0 0 0\n0.5 0.5 0.5\n1 1 1\n", "Incomplete file.");
+}
+
 TEST_F(Cube3DFormatsTest, DetectionKeepsTheFamilyApart)
 {
     TCube3DLutFormat cube;
@@ -137,6 +247,18 @@ TEST_F(Cube3DFormatsTest, DetectionKeepsTheFamilyApart)
     EXPECT_FALSE(truelight.CanRead(both));
     EXPECT_TRUE(nucoda.CanRead(both));
     EXPECT_THROW(cube.CanRead(PathOf("missing.cube")), EError);
+
+    // A cube with a 1D shaper is Cube 3D's; a 1D-only cube is Cube 1D's.
+    TCube1DLutFormat cube1D;
+    const std::string shaped = WriteRaw("shaped.cube", ShapedCube("LUT_1D_SIZE 3\nLUT_3D_SIZE 2\n"));
+    const std::string curve = WriteRaw("curve.cube", "LUT_1D_SIZE 2\n0 0 0\n1 1 1\n");
+    EXPECT_TRUE(cube.CanRead(shaped));
+    EXPECT_FALSE(cube1D.CanRead(shaped));
+    EXPECT_FALSE(cube.CanRead(curve));
+    EXPECT_TRUE(cube1D.CanRead(curve));
+    EXPECT_FALSE(truelight.CanRead(shaped));
+    EXPECT_FALSE(cfe.CanRead(shaped));
+    EXPECT_FALSE(nucoda.CanRead(shaped));
 }
 
 TEST_F(Cube3DFormatsTest, TruelightLayoutAndRoundTrip)
