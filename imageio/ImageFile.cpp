@@ -122,15 +122,31 @@ struct TJpegEncoder {
     jpeg_compress_struct Info{};
     TJpegErrorManager Errors;
     bool Created = false;
+    // The buffer handed to libjpeg at the start; libjpeg replaces it (without
+    // freeing it) only when the stream outgrows it.
+    unsigned char* Initial = nullptr;
     unsigned char* Output = nullptr;
     unsigned long OutputSize = 0;
 
     ~TJpegEncoder() {
         if (Created) jpeg_destroy_compress(&Info);
-        std::free(Output);
+        if (Output != Initial) std::free(Output);
+        std::free(Initial);
+    }
+
+    // Room for three bytes a pixel and the headers: more than a quality-100
+    // stream of a photograph takes, so the stream is written once, without
+    // the copies of a growing buffer. Pages that are never written cost
+    // nothing.
+    void ReserveOutput(const TImage& image) {
+        const unsigned long size = static_cast<unsigned long>(image.Width()) * image.Height() * 3 + 65536;
+        Initial = static_cast<unsigned char*>(std::malloc(size));
+        Output = Initial;
+        OutputSize = Initial != nullptr ? size : 0;
     }
 
     bool Encode(const TImage& image, int quality) {
+        ReserveOutput(image);
         InstallErrorManager(Errors);
         Info.err = &Errors.Public;
         if (setjmp(Errors.Jump)) return false;
@@ -153,6 +169,12 @@ struct TJpegEncoder {
     }
 };
 
+// Encodes the image; the stream stays in the encoder.
+void EncodeInto(TJpegEncoder& encoder, const TImage& image, int quality) {
+    if (image.Empty()) throw EError("There is no picture to write");
+    if (!encoder.Encode(image, quality)) throw EError(JpegMessage(encoder.Errors.Code));
+}
+
 // ---- files --------------------------------------------------------------
 
 QByteArray ReadWholeFile(const std::string& fileName) {
@@ -167,9 +189,9 @@ QByteArray ReadWholeFile(const std::string& fileName) {
     return bytes;
 }
 
-void WriteWholeFile(const std::string& fileName, const QByteArray& bytes) {
+void WriteWholeFile(const std::string& fileName, const char* bytes, qint64 size) {
     QSaveFile file(ToQ(fileName));
-    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit())
+    if (!file.open(QIODevice::WriteOnly) || file.write(bytes, size) != size || !file.commit())
         throw EError("Cannot write the file \"" + fileName + "\": " + file.errorString().toStdString());
 }
 
@@ -231,9 +253,8 @@ void DecodeJpeg(std::string_view bytes, TImage& target) {
 }
 
 std::string EncodeJpeg(const TImage& image, int quality) {
-    if (image.Empty()) throw EError("There is no picture to write");
     TJpegEncoder encoder;
-    if (!encoder.Encode(image, quality)) throw EError(JpegMessage(encoder.Errors.Code));
+    EncodeInto(encoder, image, quality);
     return std::string(reinterpret_cast<const char*>(encoder.Output), encoder.OutputSize);
 }
 
@@ -257,8 +278,9 @@ void LoadImageFile(const std::string& fileName, TImage& target) {
 }
 
 void SaveJpegFile(const std::string& fileName, const TImage& image, int quality) {
-    const std::string bytes = EncodeJpeg(image, quality);
-    WriteWholeFile(fileName, QByteArray(bytes.data(), static_cast<qsizetype>(bytes.size())));
+    TJpegEncoder encoder;  // the stream goes to the file from the encoder's own buffer
+    EncodeInto(encoder, image, quality);
+    WriteWholeFile(fileName, reinterpret_cast<const char*>(encoder.Output), static_cast<qint64>(encoder.OutputSize));
 }
 
 void SaveImageFile(const std::string& fileName, const TImage& image) {
@@ -273,5 +295,5 @@ void SaveImageFile(const std::string& fileName, const TImage& image) {
     QImageWriter writer(&buffer, extension.c_str());
     if (!writer.write(QImageFromImage(image)))
         throw EError("Cannot encode the picture: " + writer.errorString().toStdString());
-    WriteWholeFile(fileName, bytes);
+    WriteWholeFile(fileName, bytes.constData(), bytes.size());
 }

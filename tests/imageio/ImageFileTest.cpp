@@ -254,3 +254,64 @@ TEST_F(ImageFileTest, WritingFailsCleanly) {
     const QStringList files = QDir(dir.path()).entryList(QDir::Files | QDir::Hidden);
     EXPECT_EQ(files, QStringList{"keep.jpg"});
 }
+
+namespace {
+
+// The same picture encoded by libjpeg alone, with its own growing memory
+// buffer: the stream the encoder must give byte for byte.
+QByteArray PlainColourJpeg(const TImage& image, int quality) {
+    jpeg_compress_struct info;
+    jpeg_error_mgr errors;
+    info.err = jpeg_std_error(&errors);
+    jpeg_create_compress(&info);
+    unsigned char* out = nullptr;
+    unsigned long size = 0;
+    jpeg_mem_dest(&info, &out, &size);
+    info.image_width = image.Width();
+    info.image_height = image.Height();
+    info.input_components = 3;
+    info.in_color_space = JCS_EXT_BGR;
+    jpeg_set_defaults(&info);
+    jpeg_set_quality(&info, quality, TRUE);
+    jpeg_start_compress(&info, TRUE);
+    while (info.next_scanline < info.image_height) {
+        JSAMPROW row = const_cast<std::uint8_t*>(image.Row(static_cast<int>(info.next_scanline)));
+        jpeg_write_scanlines(&info, &row, 1);
+    }
+    jpeg_finish_compress(&info);
+    jpeg_destroy_compress(&info);
+    QByteArray bytes(reinterpret_cast<const char*>(out), static_cast<qsizetype>(size));
+    std::free(out);
+    return bytes;
+}
+
+// Noise: the largest stream a picture of its size makes.
+TImage Noise(int width, int height) {
+    TImage image(width, height);
+    std::uint32_t state = 12345;
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < 3 * width; ++x) {
+            state = state * 1664525u + 1013904223u;
+            image.Row(y)[x] = static_cast<std::uint8_t>(state >> 24);
+        }
+    return image;
+}
+
+}  // namespace
+
+TEST_F(ImageFileTest, EncodingWritesLibjpegsOwnStreamWhateverItsSize) {
+    // One pixel, a picture smaller than libjpeg's first buffer, noise whose
+    // stream nears the reserved room, and a smooth picture.
+    const TImage pictures[] = {Pattern(1, 1), Pattern(37, 23), Noise(301, 207), Pattern(640, 480)};
+    for (const TImage& picture : pictures)
+        for (int quality : {100, 75}) {
+            const QByteArray plain = PlainColourJpeg(picture, quality);
+            const std::string encoded = EncodeJpeg(picture, quality);
+            EXPECT_EQ(QByteArray(encoded.data(), static_cast<qsizetype>(encoded.size())), plain)
+                << picture.Width() << " x " << picture.Height() << " at " << quality;
+            SaveJpegFile(Path("saved.jpg"), picture, quality);
+            EXPECT_EQ(ReadBytes(dir.filePath("saved.jpg")), plain) << picture.Width() << " at " << quality;
+        }
+    SaveImageFile(Path("default.jpeg"), pictures[2]);
+    EXPECT_EQ(ReadBytes(dir.filePath("default.jpeg")), PlainColourJpeg(pictures[2], 100));
+}
