@@ -207,15 +207,17 @@ void TXMLNode::ParseElement(std::string_view& rest, int depth, TParseState& stat
     } else {
         Name = tag.substr(0, blank);
         const std::string_view attributes = TrimView(std::string_view(tag).substr(blank + 1));
-        if (!attributes.empty()) ParseAttributes(attributes);
+        if (!attributes.empty()) ParseAttributes(attributes, state);
     }
     if (!isEmpty) ParseContent(rest, depth, state);
 }
 
 // Attributes are separated by single blanks; a quoted value holding a blank
 // is split there (the reader stays that simple on purpose).
-void TXMLNode::ParseAttributes(std::string_view text) {
+void TXMLNode::ParseAttributes(std::string_view text, TParseState& state) {
     while (!text.empty()) {
+        if (++state.Attributes > kMaxAttributes)
+            throw EError("The XML document holds too many attributes.");
         const std::size_t blank = text.find(' ');
         const std::string_view piece = text.substr(0, blank);
         DeleteFront(text, blank == npos ? text.size() : blank + 1);

@@ -60,6 +60,10 @@ public:
     // A document with more elements than this makes the load fail with
     // EError rather than exhaust memory (ten times the largest LUT table).
     static constexpr int kMaxElements = 1000000;
+    // Likewise for attributes, counted over the whole document: each costs
+    // about 200 bytes for a few bytes of text (the largest LUT table, 100001
+    // curve points of three attributes, holds about 300,000).
+    static constexpr int kMaxAttributes = 1000000;
 
     TXMLNode() = default;
     TXMLNode(const TXMLNode&) = delete;
@@ -93,8 +97,9 @@ private:
     const TXMLNode* FindChild(const std::string& name) const;
     struct TParseState {
         int Elements = 0;
+        int Attributes = 0;
     };
     void ParseElement(std::string_view& rest, int depth, TParseState& state);
-    void ParseAttributes(std::string_view text);
+    void ParseAttributes(std::string_view text, TParseState& state);
     void ParseContent(std::string_view& rest, int depth, TParseState& state);
 };

@@ -261,4 +261,28 @@ TEST(XMLNode, ElementWithVeryManyAttributesKeepsEveryOne) {
     EXPECT_EQ(attributes.Count(), 1);
 }
 
+TEST(XMLNode, AttributesAreLimitedOverTheWholeDocument) {
+    // Spread over many elements, so that no single tag is remarkable: the
+    // limit itself loads, one more attribute anywhere fails.
+    constexpr int kPerElement = 1000;
+    std::string element = "<e";
+    for (int i = 0; i < kPerElement; ++i) element += " a" + std::to_string(i);
+    element += "/>";
+    std::string document;
+    for (int k = 0; k < TXMLNode::kMaxAttributes / kPerElement; ++k) document += element;
+    TXMLNode root;
+    root.LoadFromText(document);
+    ASSERT_EQ(root.ChildCount(), TXMLNode::kMaxAttributes / kPerElement);
+    EXPECT_EQ(root.Child(root.ChildCount() - 1).Attributes.Count(), kPerElement);
+    try {
+        root.LoadFromText(document + "<f x/>");
+        FAIL() << "one attribute over the limit must fail";
+    } catch (const EError& e) {
+        EXPECT_NE(std::string(e.what()).find("too many attributes"), std::string::npos) << e.what();
+    }
+    // Repeated names count too: the work is in the parsing.
+    EXPECT_THROW(root.LoadFromText(document + "<f x x/>"), EError);
+    EXPECT_NO_THROW(root.LoadFromText(document.substr(element.size()) + "<f x x/>"));
+}
+
 }  // namespace
