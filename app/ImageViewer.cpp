@@ -30,7 +30,8 @@ void TImageViewer::UpdateLayout() {
     const int w = width(), h = height();
     if (w == 0 || h == 0) return;
     int fw = 0, fh = 0;
-    FitToBox(source_.Width(), source_.Height(), w, h, fw, fh);
+    // With no picture there is nothing to fit (fitting an empty image is an error).
+    if (!source_.Empty()) FitToBox(source_.Width(), source_.Height(), w, h, fw, fh);
     fw -= 2 * Margin;
     fh -= 2 * Margin;
     // A control too small for the margin shows nothing rather than a
