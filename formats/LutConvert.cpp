@@ -297,17 +297,17 @@ std::vector<std::string> CarriedComments(const TLUT& source)
     return comments;
 }
 
-std::unique_ptr<TLUT> PrepareForProfile(const TLUT& source, const TLutOutputProfile& profile, int size,
-                                        int bits)
+void PrepareForProfile(const TLUT& source, const TLutOutputProfile& profile, int size, int bits, TLUT& target)
 {
+    if (&source == &target)
+        throw EError("A LUT cannot be converted into itself.");
     const TLUTFormat& format = ProfileFormat(profile);
     bits = EffectiveBits(profile, bits);
-    auto target = std::make_unique<TLUT>();
-    target->Comments = CarriedComments(source);
+    target.Comments = CarriedComments(source);
     if (format.Is3D) {
         const int cubeSize = TargetCubeSize(source, profile, format, size, bits);
         CheckWriterSize(format, profile, cubeSize, bits);
-        BakeCube(source, cubeSize, *target);
+        BakeCube(source, cubeSize, target);
     } else {
         if (source.Kind != lkCurve)
             throw EError("The LUT is a 3D LUT; the 1D profile " + Quoted(profile.Name) +
@@ -316,8 +316,15 @@ std::unique_ptr<TLUT> PrepareForProfile(const TLUT& source, const TLutOutputProf
         const int only = WriterOnlySize(format, bits);
         const int curveSize = size != 0 ? size : (only != 0 ? only : source.CurveSize);
         CheckWriterSize(format, profile, curveSize, bits);
-        ResampleCurve(source, curveSize, *target);
+        ResampleCurve(source, curveSize, target);
     }
+}
+
+std::unique_ptr<TLUT> PrepareForProfile(const TLUT& source, const TLutOutputProfile& profile, int size,
+                                        int bits)
+{
+    auto target = std::make_unique<TLUT>();
+    PrepareForProfile(source, profile, size, bits, *target);
     return target;
 }
 
@@ -327,10 +334,4 @@ void WriteConverted(const TLUT& source, const std::string& output, const TLutOut
     TLUTFormat& format = ProfileFormat(profile);
     const auto target = PrepareForProfile(source, profile, size, bits);
     format.SaveToFile(output, *target, EffectiveBits(profile, bits));
-}
-
-void ConvertLutFile(const std::string& input, const std::string& output, const TLutOutputProfile& profile,
-                    int size, int bits)
-{
-    WriteConverted(*ReadLutFile(input), output, profile, size, bits);
 }

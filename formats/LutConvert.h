@@ -94,12 +94,11 @@ std::vector<std::string> CarriedComments(const TLUT& source);
 // A size the format cannot hold raises ESizeError saying which it takes.
 std::unique_ptr<TLUT> PrepareForProfile(const TLUT& source, const TLutOutputProfile& profile, int size,
                                         int bits);
+// The same into a LUT the caller owns (a distinct object from source),
+// for callers that convert many tables without a 27 MB allocation each.
+void PrepareForProfile(const TLUT& source, const TLutOutputProfile& profile, int size, int bits, TLUT& target);
 
 // Prepares source for the profile and writes it to output with the
 // profile's format at bits (0 = the profile's default).
 void WriteConverted(const TLUT& source, const std::string& output, const TLutOutputProfile& profile, int size,
                     int bits);
-
-// ReadLutFile followed by WriteConverted.
-void ConvertLutFile(const std::string& input, const std::string& output, const TLutOutputProfile& profile,
-                    int size, int bits);

@@ -324,8 +324,9 @@ TEST_F(CliTest, ConvertSizesBitsAndRefusals)
         const TCliRun run = Cli(arguments);
         EXPECT_EQ(run.Status, 1) << arguments[1] << run.Err;
         EXPECT_TRUE(IsOneErrorLine(run.Err)) << run.Err;
-        if (arguments.size() == 4)  // the input file is named in the message
+        if (arguments.size() == 4) {  // the input file is named in the message
             EXPECT_NE(run.Err.find(arguments[1]), std::string::npos) << run.Err;
+        }
         EXPECT_EQ(ReadBytes(Path("keep.cube")), "precious");
     }
 }
