@@ -15,10 +15,14 @@ bool StartsWith(std::string_view line, std::string_view prefix)
     return line.substr(i).substr(0, prefix.size()) == prefix;
 }
 
-// The integer after the prefix of such a line.
+// The integer after the prefix of such a line. A line that ends with the
+// prefix's trailing blank ("in ") holds no number: the strict conversion
+// refuses the empty text.
 std::int64_t IntegerAfter(std::string_view line, std::string_view prefix)
 {
-    std::string_view rest = TrimView(line).substr(prefix.size());
+    const std::string_view trimmed = TrimView(line);
+    const std::string_view rest =
+        trimmed.size() > prefix.size() ? trimmed.substr(prefix.size()) : std::string_view();
     return ParseInteger(TrimView(rest));
 }
 

@@ -9,6 +9,7 @@
 
 #include "FormatRegistry.h"
 #include "FormatTestSupport.h"
+#include "IntegerCubeFormats.h"
 #include "LUT.h"
 #include "LutFormat.h"
 #include "TextFile.h"
@@ -60,6 +61,29 @@ TEST_F(FuzzRegressionTest, EveryReaderRefusesAFileAboveTheLimitBeforeReadingIt)
     } catch (const EError& e) {
         EXPECT_NE(std::string(e.what()).find("too large"), std::string::npos) << e.what();
     }
+}
+
+TEST_F(FuzzRegressionTest, PandoraHeaderWithoutItsNumberIsAConversionError)
+{
+    // "in " and "out " with nothing after them: the header reader cut the
+    // prefix off the trimmed line, past its end, and an out_of_range error
+    // escaped instead of the format's own error.
+    TPandora3DLutFormat format;
+    auto lut = std::make_unique<TLUT>();
+    for (const std::string header : {"in ", "  in   ", "in 8\nout ", "in 8\n\tout  \t"}) {
+        SCOPED_TRACE(header);
+        const std::string file =
+            WriteRaw("header.txt", "channel 3d\n" + header + "\nformat lut\nvalues\tred\tgreen\tblue\n");
+        try {
+            format.LoadFromFile(file, *lut);
+            ADD_FAILURE() << "a header without its number was accepted";
+        } catch (const ELUTError& e) {
+            EXPECT_NE(std::string(e.what()).find("not a valid integer"), std::string::npos) << e.what();
+        }
+    }
+    // The fuzzer's own input: a NUL byte ends the text right after "in ".
+    const std::string file = WriteRaw("nul.txt", std::string("channel 3d\nin \0\0\0\a0:24\n", 23));
+    EXPECT_THROW(format.LoadFromFile(file, *lut), ELUTError);
 }
 
 } // namespace
