@@ -218,9 +218,12 @@ void LoadQtPicture(const std::string& fileName, const char* format, const std::s
     if (std::string_view(format) == "png") CheckDeclaredPngSize(file);
     QImageReader reader(&file, format);
     reader.setAutoDetectImageFormat(false);
+    // Qt reports a top-down bitmap's stored height, which is negative; its
+    // reader decodes such a bitmap all the same.
     const QSize declared = reader.size();
-    if (!declared.isValid()) throw EError(damaged);
-    CheckPictureSize(declared.width(), declared.height());
+    const long long width = declared.width(), height = std::llabs(declared.height());
+    if (width <= 0 || height <= 0) throw EError(damaged);
+    CheckPictureSize(width, height);
     QImageReader::setAllocationLimit(static_cast<int>(kMaxPicturePixels * 4 / (1024 * 1024)) + 1);
     QImage picture;
     if (!reader.read(&picture) || picture.isNull()) {
