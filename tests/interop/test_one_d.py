@@ -11,8 +11,11 @@ our 1D formats:
 * our Cube 1D file is read by OpenColorIO's cube readers;
 * S.two 1D has no peer here; it is round-tripped through our own readers.
 """
+import os
+import subprocess
+
 from interop_support import (
-    FLOAT_SLACK, SIX_DECIMALS, InteropCase, cli, half_step, main, ocio_apply,
+    CLI, FLOAT_SLACK, SIX_DECIMALS, InteropCase, cli, half_step, main, ocio_apply,
     ocio_file_processor, our_lookup, ramp_points, random_points, require_ocio,
 )
 
@@ -68,21 +71,31 @@ class OneDimensionalFormats(InteropCase):
                                  "%s: OpenColorIO against the source curve" % name, self.points)
 
     def test_codex_1d_longer_than_its_bit_depth(self):
-        """Documented difference of the format itself: the writer scales by
-        2^bits - 1 (1023 at the profile's 10 bits), every reader divides by the
-        entry count minus one. At 4096 entries OpenColorIO and we agree with
-        each other, and both read every value 1023/4095 of what was written."""
+        """The format itself scales by 2^bits - 1 (1023 at the profile's 10
+        bits) while every reader, OpenColorIO's and ours, divides by the entry
+        count minus one: only a 1024-entry file reads back as meant. The
+        converter therefore refuses another length and resamples a longer
+        source to 1024 entries, which OpenColorIO then reads as we do."""
         require_ocio(self)
-        length = 4096
-        path = self.convert("codex4096.lut", CODEX, "--size", str(length))
-        ramp = ramp_points(length)
-        _, ours = our_lookup(path, ramp)
+        refused = subprocess.run([CLI, "convert", self.source, "-o",
+                                  self.path("codex4096.lut"), "--profile", CODEX,
+                                  "--size", "4096"], capture_output=True, text=True)
+        self.assertNotEqual(refused.returncode, 0, "a 4096-entry Codex 1D file was written")
+        self.assertFalse(os.path.exists(self.path("codex4096.lut")))
+
+        long_source = write_source(self.path("source4096.cube"), 4096)
+        path = self.path("codex-from-4096.lut")
+        cli("convert", long_source, "-o", path, "--profile", CODEX)
+        ramp = ramp_points(LENGTH)
+        info, ours = our_lookup(path, ramp)
+        self.assertEqual(info["curve"], LENGTH)
         peer = ocio_apply(ocio_file_processor(path), ramp)
         self.assertClose(peer, ours, FLOAT_SLACK, "OpenColorIO against our reading", ramp)
-        _, source = our_lookup(self.source, ramp)
-        scaled = [tuple(v * 1023 / 4095 for v in p) for p in source]
-        self.assertClose(ours, scaled, half_step(10) * 1023 / 4095 + SIX_DECIMALS + FLOAT_SLACK,
-                         "the 4096-entry Codex file as read back", ramp)
+        expected = [curve(p[0]) for p in ramp]
+        # Resampling a 4096-entry curve at 1024 points is exact up to the
+        # source's six decimals and its linear interpolation of the curve.
+        self.assertClose(ours, expected, half_step(10) + 1e-3,
+                         "the resampled Codex file as read back", ramp)
 
     def test_codex_1d_values_outside_full_scale(self):
         """Documented difference: the Codex 1D writer does not clamp. A value
