@@ -49,8 +49,13 @@ public:
     std::vector<std::string> Comments;
 
 private:
-    std::unique_ptr<TCubePlane[]> cubeStore_;
-    std::unique_ptr<TRGBDouble[]> curveStore_;
+    // The tables come zeroed from the system allocator (calloc): large
+    // blocks are fresh zero pages, so a new LUT costs no 27 MB fill.
+    struct TFreeDeleter {
+        void operator()(void* p) const;
+    };
+    std::unique_ptr<TCubePlane[], TFreeDeleter> cubeStore_;
+    std::unique_ptr<TRGBDouble[], TFreeDeleter> curveStore_;
 
 public:
     TCubePlane* const Cube;   // Cube[r][g][b]
