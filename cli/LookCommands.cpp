@@ -16,8 +16,8 @@ constexpr int kWindowCubeSize = 33;
 
 std::vector<TOptionSpec> WithGrading(std::vector<TOptionSpec> specs)
 {
-    for (TOptionSpec& spec : GradingOptionSpecs())
-        specs.push_back(std::move(spec));
+    for (TOptionSpec& option : GradingOptionSpecs())
+        specs.push_back(std::move(option));
     return specs;
 }
 
