@@ -15,6 +15,7 @@
 
 // jpeglib.h needs size_t and FILE declared first.
 #include <jpeglib.h>
+#include <jerror.h>
 
 #include "Error.h"
 #include "QtImage.h"
@@ -53,10 +54,18 @@ extern "C" void JpegErrorExit(j_common_ptr info) {
 
 extern "C" void JpegSilentMessage(j_common_ptr) {}
 
+// A stream that ends before its picture does is damaged: libjpeg would only
+// warn and fill the rest with grey (for a hostile file declaring a huge
+// picture in a few bytes, at great cost), so that warning ends the decode.
+extern "C" void JpegEmitMessage(j_common_ptr info, int level) {
+    if (level < 0 && info->err->msg_code == JWRN_JPEG_EOF) JpegErrorExit(info);
+}
+
 void InstallErrorManager(TJpegErrorManager& manager) {
     jpeg_std_error(&manager.Public);
     manager.Public.error_exit = JpegErrorExit;
     manager.Public.output_message = JpegSilentMessage;
+    manager.Public.emit_message = JpegEmitMessage;
 }
 
 std::string JpegMessage(int code) { return "JPEG error #" + std::to_string(code); }

@@ -205,6 +205,12 @@ TEST_F(ImageFileTest, FailuresCarryMessagesAndLeaveTheTargetAlone) {
     WriteBytes(dir.filePath("cut.jpg"), ReadBytes(dir.filePath("whole.jpg")).left(120));
     EXPECT_EQ(Message([&] { LoadImageFile(Path("cut.jpg"), target); }).rfind("JPEG error #", 0), 0u);
 
+    // A JPEG whose image data ends early is damaged too: no grey-filled picture.
+    const QByteArray whole = ReadBytes(dir.filePath("whole.jpg"));
+    WriteBytes(dir.filePath("half.jpg"), whole.left(whole.size() / 2));
+    EXPECT_EQ(Message([&] { LoadImageFile(Path("half.jpg"), target); }),
+              "JPEG error #" + std::to_string(JWRN_JPEG_EOF));
+
     QByteArray bitmap = Grey8BitBitmap(8, 8);
     WriteBytes(dir.filePath("short.bmp"), bitmap.left(40));
     EXPECT_EQ(Message([&] { LoadImageFile(Path("short.bmp"), target); }), "Bitmap image is not valid");
