@@ -27,7 +27,7 @@
 #include "Error.h"
 #include "GradingRoad.h"
 #include "ImageFile.h"
-#include "ImageResize2.h"
+#include "ImageResize.h"
 #include "ImageViewer.h"
 #include "LUT.h"
 #include "LutSaveForm.h"

@@ -25,7 +25,7 @@
 #include "Error.h"
 #include "FakeDialogs.h"
 #include "ImageFile.h"
-#include "ImageResize2.h"
+#include "ImageResize.h"
 #include "ImageViewer.h"
 #include "LUT.h"
 #include "LookControls.h"
