@@ -2,10 +2,11 @@
 
 #include <memory>
 
+#include "FootageLook.h"
 #include "LUT.h"
 
 void ExportLook(const TLookSettings& settings, const TLutOutputProfile& profile, int size,
-                int bits, const std::string& fileName)
+                int bits, const std::string& fileName, const TFootageConversion* footage)
 {
     if (size < 2 || size > kMaxCubeSize)
         throw EError("The LUT dimension size must be a number from 2 to " +
@@ -20,6 +21,11 @@ void ExportLook(const TLookSettings& settings, const TLutOutputProfile& profile,
     auto lut = std::make_unique<TLUT>();
     lut->Kind = lkCube;
     lut->CubeSize = size;
-    BuildLookCube(settings, settings.Factors, *lut);
+    if (footage) {
+        BuildFootageLookCube(settings, settings.Factors, *footage, *lut);
+        lut->Comments.push_back("input: " + footage->Label());
+    } else {
+        BuildLookCube(settings, settings.Factors, *lut);
+    }
     format->SaveToFile(fileName, *lut, bits);
 }
