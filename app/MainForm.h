@@ -4,12 +4,14 @@
 #include <string>
 #include <vector>
 
+#include "FootageChoice.h"
 #include "Image.h"
 #include "LookTransfer.h"
 #include "ReferenceLibrary.h"
 
 class QAction;
 class QCheckBox;
+class QComboBox;
 class QLabel;
 class QListWidget;
 class QListWidgetItem;
@@ -55,6 +57,7 @@ public:
     void sbnShowOriginalClick();
     void miSaveGradedImageClick();
     void sbnCreateLUTClick();
+    void cbxFootageChange();
     void sbnAboutClick();
     void Regrade();
     void BuildLook();
@@ -69,6 +72,7 @@ public:
     bool LookBuilt() const { return LookBuilt_; }
     const TLookSettings& LastSettings() const { return lastSettings_; }
     int BuildCount() const { return buildCount_; }
+    const TFootageChoice& Footage() const { return *footage_; }
     const std::vector<TImage>& imlRefs() const { return imlRefs_; }
     QListWidget* lvwRefs() const { return lvwRefs_; }
 
@@ -124,6 +128,8 @@ private:
     QCheckBox* CheckBox1_ = nullptr;
     QPushButton* sbnGeneralDefaults_ = nullptr;
     QPushButton* sbnDefaults_ = nullptr;
+    QComboBox* cbxFootage_ = nullptr;
+    std::unique_ptr<TFootageChoice> footage_;
     // The ten saturation track bars and their labels, in the order Overall,
     // Yellow, Orange, Red, Violet, Blue, Green, Low, Middle, High.
     std::vector<QSlider*> saturationBars_;
