@@ -3,6 +3,7 @@
 #include <OpenColorIO/OpenColorIO.h>
 
 #include <cmath>
+#include <cstdlib>
 #include <exception>
 
 #include "Error.h"
