@@ -59,8 +59,8 @@ bool IsTypedCharacter(const QKeyEvent& key) {
 }
 }  // namespace
 
-TfrmSaveLut::TfrmSaveLut(const TLookSettings& settings, QWidget* parent)
-    : QDialog(parent), settings_(settings) {
+TfrmSaveLut::TfrmSaveLut(const TLookSettings& settings, QWidget* parent, const TFootageConversion* footage)
+    : QDialog(parent), settings_(settings), footage_(footage) {
     CreateComponents();
     FormCreate();
 }
@@ -214,7 +214,8 @@ void TfrmSaveLut::btnSaveClick() {
     const int bits = ChosenBits();
     {
         TBusyCursor busy;
-        ExportLook(settings_, *profile, size, bits, QFile::encodeName(edtLUTFile->text()).toStdString());
+        ExportLook(settings_, *profile, size, bits, QFile::encodeName(edtLUTFile->text()).toStdString(),
+                   footage_);
     }
     accept();
 }
@@ -248,7 +249,7 @@ bool TfrmSaveLut::eventFilter(QObject* watched, QEvent* event) {
     return QDialog::eventFilter(watched, event);
 }
 
-void ShowSaveLutDialog(const TLookSettings& settings, QWidget* parent) {
-    TfrmSaveLut dialog(settings, parent);
+void ShowSaveLutDialog(const TLookSettings& settings, QWidget* parent, const TFootageConversion* footage) {
+    TfrmSaveLut dialog(settings, parent, footage);
     dialog.exec();
 }

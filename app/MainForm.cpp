@@ -4,6 +4,7 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QClipboard>
+#include <QComboBox>
 #include <QFrame>
 #include <QGridLayout>
 #include <QGroupBox>
@@ -297,9 +298,14 @@ QWidget* TfrmMain::CreateGeneralGroup() {
     CheckBox1_->setToolTipDuration(kHintTime);
     sbnGeneralDefaults_ = new QPushButton("Defaults", group);
     sbnGeneralDefaults_->setObjectName("sbnGeneralDefaults");
+    cbxFootage_ = new QComboBox(group);
+    cbxFootage_->setObjectName("cbxFootage");
+    footage_ = std::make_unique<TFootageChoice>(cbxFootage_);
     grid->addWidget(cbxLevels_, 1, 0, 1, 3);
     grid->addWidget(CheckBox1_, 2, 0, 1, 3);
-    grid->addWidget(sbnGeneralDefaults_, 3, 0, 1, 3, Qt::AlignRight);
+    grid->addWidget(new QLabel("Footage", group), 3, 0);
+    grid->addWidget(cbxFootage_, 3, 1, 1, 2);
+    grid->addWidget(sbnGeneralDefaults_, 4, 0, 1, 3, Qt::AlignRight);
     return group;
 }
 
@@ -375,6 +381,7 @@ void TfrmMain::ConnectHandlers() {
         connect(bar, &QSlider::valueChanged, this, guarded(&TfrmMain::cbxLevelsClick));
     connect(cbxLevels_, &QCheckBox::toggled, this, guarded(&TfrmMain::cbxLevelsClick));
     connect(CheckBox1_, &QCheckBox::toggled, this, guarded(&TfrmMain::cbxLevelsClick));
+    connect(cbxFootage_, &QComboBox::currentIndexChanged, this, guarded(&TfrmMain::cbxFootageChange));
 
     connect(miAddImagesToLibrary_, &QAction::triggered, this, guarded(&TfrmMain::sbnAddToLibClick));
     connect(miRenameImage_, &QAction::triggered, this, guarded(&TfrmMain::miRenameImageClick));
@@ -552,7 +559,8 @@ void TfrmMain::sbnOpenPreviewImageClick() {
     ClearSelection();
     PreviewFileName_ = ToStd(file);
     PreviewBitmap_ = std::move(fitted);
-    Viewer_->SetImage(PreviewBitmap_);
+    footage_->PreviewChanged(PreviewBitmap_);
+    Viewer_->SetImage(footage_->Shown(PreviewBitmap_));
 }
 
 void TfrmMain::miPasteClick() {
@@ -563,7 +571,8 @@ void TfrmMain::miPasteClick() {
     PreviewFileName_.clear();
     TBusyCursor busy;
     PreviewBitmap_ = ImageFromQImage(picture);
-    Viewer_->SetImage(PreviewBitmap_);
+    footage_->PreviewChanged(PreviewBitmap_);
+    Viewer_->SetImage(footage_->Shown(PreviewBitmap_));
 }
 
 void TfrmMain::pmnPreviewPopup() {
@@ -582,7 +591,7 @@ void TfrmMain::Regrade() {
     if (DefaultsGuard_) return;
     if (Viewer_->Display().Empty()) return;
     if (!SelectedItem()) {
-        Viewer_->SetImage(PreviewBitmap_);
+        Viewer_->SetImage(footage_->Shown(PreviewBitmap_));
         return;
     }
     BuildLook();
@@ -652,10 +661,19 @@ void TfrmMain::miSaveGradedImageClick() {
         LoadImageFile(PreviewFileName_, image);
     else
         image = PreviewBitmap_.Clone();
-    GradePicture(*Lut_, image);
+    GradePicture(*Lut_, image, footage_->Conversion());
     SaveJpegFile(ToStd(file), image, 100);
 }
 
-void TfrmMain::sbnCreateLUTClick() { ShowSaveLutDialog(lastSettings_, this); }
+void TfrmMain::sbnCreateLUTClick() { ShowSaveLutDialog(lastSettings_, this, footage_->Conversion()); }
+
+// A new footage space: the preview is converted once here, then regraded.
+void TfrmMain::cbxFootageChange() {
+    TBusyCursor busy;
+    footage_->Choose(PreviewBitmap_);
+    if (PreviewBitmap_.Empty()) return;
+    Viewer_->SetImage(footage_->Shown(PreviewBitmap_));
+    Regrade();
+}
 
 void TfrmMain::sbnAboutClick() { ShowAboutBox(ProductInfo(), this); }

@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "FootageChoice.h"
 #include "Image.h"
 #include "LookControls.h"
 #include "LookTransfer.h"
@@ -11,6 +12,7 @@
 
 class QAction;
 class QCheckBox;
+class QComboBox;
 class QLabel;
 class QListWidget;
 class QListWidgetItem;
@@ -57,6 +59,7 @@ public:
     void sbnShowOriginalClick();
     void miSaveGradedImageClick();
     void sbnCreateLUTClick();
+    void cbxFootageChange();
     void sbnAboutClick();
     void Regrade();
     void BuildLook();
@@ -71,6 +74,7 @@ public:
     bool LookBuilt() const { return LookBuilt_; }
     const TLookSettings& LastSettings() const { return lastSettings_; }
     int BuildCount() const { return buildCount_; }
+    const TFootageChoice& Footage() const { return *footage_; }
     const std::vector<TImage>& imlRefs() const { return imlRefs_; }
     QListWidget* lvwRefs() const { return lvwRefs_; }
 
@@ -128,6 +132,8 @@ private:
     QCheckBox* CheckBox1_ = nullptr;
     QPushButton* sbnGeneralDefaults_ = nullptr;
     QPushButton* sbnDefaults_ = nullptr;
+    QComboBox* cbxFootage_ = nullptr;
+    std::unique_ptr<TFootageChoice> footage_;
     // The ten saturation track bars and their labels, in the order Overall,
     // Yellow, Orange, Red, Violet, Blue, Green, Low, Middle, High.
     std::vector<QSlider*> saturationBars_;

@@ -13,3 +13,4 @@ int RunGrade(const std::vector<std::string>& words);
 int RunConvert(const std::vector<std::string>& words);
 int RunApply(const std::vector<std::string>& words);
 int RunLibrary(const std::vector<std::string>& words);
+int RunFootage(const std::vector<std::string>& words);

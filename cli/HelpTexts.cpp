@@ -16,6 +16,13 @@ namespace {
     "  --compress-saturation\n"                                                            \
     "                    turn \"Compress Saturation\" on\n"
 
+#define FOOTAGE_OPTIONS                                                                    \
+    "Footage options:\n"                                                                   \
+    "  --footage SPACE   the colour space of the footage (see 'footage'), by key or name;\n" \
+    "                    default display: pictures as they are shown\n"                    \
+    "  --config FILE     an OpenColorIO config whose colour spaces SPACE may name\n"       \
+    "                    (default: the OCIO environment variable)\n"
+
 #define REFERENCE_TEXT                                                                     \
     "REFERENCE is a JPEG, BMP or PNG picture. One within 150 x 150 pixels is taken as a\n" \
     "file of the reference library; a larger one is first reduced as adding it to the\n"  \
@@ -37,6 +44,7 @@ const std::string_view kProgramHelp =
     "  convert    convert a LUT file to another format or size\n"
     "  apply      apply a LUT file to a picture\n"
     "  library    list, add, rename and delete reference pictures\n"
+    "  footage    list the footage colour spaces\n"
     "\n"
     "'ombrane-cli COMMAND --help' describes a command.\n"
     "Exit status: 0 success, 1 failure, 2 a bad command line.\n";
@@ -65,7 +73,11 @@ const std::string_view kLookHelp =
     "                     without it the first 3D profile whose extension ends OUTPUT\n"
     "  --size N           grid size 2..101, only for profiles that let you choose it\n"
     "  --bits B           bit depth 8, 10, 12, 14 or 16, only where the profile allows\n"
-    "\n" GRADING_OPTIONS;
+    "\n" GRADING_OPTIONS
+    "\n" FOOTAGE_OPTIONS
+    "\n"
+    "With --footage the LUT takes that footage: each grid colour is converted to display\n"
+    "and the look is taken there; a comment line names the footage the LUT expects.\n";
 
 const std::string_view kGradeHelp =
     "Usage: ombrane-cli grade REFERENCE IMAGE -o OUTPUT [grading options]\n"
@@ -76,7 +88,10 @@ const std::string_view kGradeHelp =
     "\n" REFERENCE_TEXT
     "\n"
     "  -o, --output FILE  the picture to write\n"
-    "\n" GRADING_OPTIONS;
+    "\n" GRADING_OPTIONS
+    "\n" FOOTAGE_OPTIONS
+    "\n"
+    "With --footage IMAGE is converted to display before it is graded.\n";
 
 const std::string_view kConvertHelp =
     "Usage: ombrane-cli convert INPUT -o OUTPUT [--profile P] [--size N] [--bits B]\n"
@@ -118,6 +133,19 @@ const std::string_view kLibraryHelp =
     "  rename   gives the file OLD (a file name or a caption) the caption NEW,\n"
     "           keeping its extension, and prints the new file name\n"
     "  delete   removes the file NAME (a file name or a caption)\n";
+
+const std::string_view kFootageHelp =
+    "Usage: ombrane-cli footage [--config FILE]\n"
+    "\n"
+    "Lists the footage colour spaces that --footage of 'look' and 'grade' takes, one a\n"
+    "line: key, a tab, name. \"display\" (the default) leaves pictures as they are; each\n"
+    "camera log is converted to ACES2065-1, through the ACES SDR video output transform\n"
+    "and to Rec.709 (BT.1886) display values, clamped to 0..1. With --config FILE (or\n"
+    "the OCIO environment variable) the config's colour spaces follow, each converted\n"
+    "to the config's default display and view.\n"
+    "\n"
+    "A LUT takes values 0..1: linear and data colour spaces are left out, and\n"
+    "scene-linear footage (which would need a shaper) is not supported yet.\n";
 
 int PrintHelp(std::string_view text)
 {

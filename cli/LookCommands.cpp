@@ -3,6 +3,8 @@
 #include "Arguments.h"
 #include "CommandSupport.h"
 #include "Commands.h"
+#include "FootageLook.h"
+#include "FootageOptions.h"
 #include "FormatRegistry.h"
 #include "GradingRoad.h"
 #include "HelpTexts.h"
@@ -27,7 +29,9 @@ int RunLook(const std::vector<std::string>& words)
     const TArguments arguments(words, WithGrading({{"output", true, 'o'},
                                                    {"profile", true},
                                                    {"size", true},
-                                                   {"bits", true}}));
+                                                   {"bits", true},
+                                                   {"footage", true},
+                                                   {"config", true}}));
     if (arguments.HelpAsked())
         return PrintHelp(kLookHelp);
     arguments.ExpectPositionals(1, "the reference picture (REFERENCE)");
@@ -44,27 +48,29 @@ int RunLook(const std::vector<std::string>& words)
             throw EUsageError("the profile \"" + profile.Name + "\" does not let you choose the grid size");
     }
     const int bits = ChooseBits(arguments, profile);
+    const auto footage = FootageFrom(arguments);
 
     const TLookSettings settings = ReferenceLook(arguments.Positionals()[0], positions);
-    ExportLook(settings, profile, size, bits, output);
+    ExportLook(settings, profile, size, bits, output, footage.get());
     return 0;
 }
 
 int RunGrade(const std::vector<std::string>& words)
 {
-    const TArguments arguments(words, WithGrading({{"output", true, 'o'}}));
+    const TArguments arguments(words, WithGrading({{"output", true, 'o'}, {"footage", true}, {"config", true}}));
     if (arguments.HelpAsked())
         return PrintHelp(kGradeHelp);
     arguments.ExpectPositionals(2, "the reference and the picture to grade (REFERENCE IMAGE)");
     const std::string output = OutputFile(arguments);
     CheckPictureOutput(output);
     const TLookPositions positions = PositionsFrom(arguments);
+    const auto footage = FootageFrom(arguments);
 
     const TLookSettings settings = ReferenceLook(arguments.Positionals()[0], positions);
     const std::unique_ptr<TLUT> look = MakeLookLut(settings);
 
     TImage picture = LoadPicture(arguments.Positionals()[1]);
-    GradePicture(*look, picture);
+    GradePicture(*look, picture, footage.get());
     SaveImageFile(output, picture);
     return 0;
 }

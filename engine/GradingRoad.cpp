@@ -1,6 +1,7 @@
 #include "GradingRoad.h"
 
 #include "ColorSpace.h"
+#include "FootageLook.h"
 #include "Image.h"
 #include "LUT.h"
 
@@ -10,16 +11,24 @@ TLookSettings LookFromReference(const TImage& referenceCell, const TLookPosition
     return MakeLookSettings(stats, positions);
 }
 
-void BuildLookLut(const TLookSettings& settings, TLUT& lut, int size) {
+void BuildLookLut(const TLookSettings& settings, TLUT& lut, int size, const TFootageConversion* footage) {
     lut.Kind = lkCube;
     lut.CubeSize = size;
-    BuildLookCube(settings, settings.Factors, lut);
+    if (footage == nullptr) {
+        BuildLookCube(settings, settings.Factors, lut);
+        return;
+    }
+    BuildFootageLookCube(settings, settings.Factors, *footage, lut);
+    lut.Comments.push_back("input: " + footage->Label());
 }
 
-std::unique_ptr<TLUT> MakeLookLut(const TLookSettings& settings, int size) {
+std::unique_ptr<TLUT> MakeLookLut(const TLookSettings& settings, int size, const TFootageConversion* footage) {
     auto lut = std::make_unique<TLUT>();
-    BuildLookLut(settings, *lut, size);
+    BuildLookLut(settings, *lut, size, footage);
     return lut;
 }
 
-void GradePicture(const TLUT& look, TImage& picture) { look.ApplyToImage(picture); }
+void GradePicture(const TLUT& look, TImage& picture, const TFootageConversion* footage) {
+    if (footage != nullptr) ConvertFootageImage(*footage, picture);
+    look.ApplyToImage(picture);
+}

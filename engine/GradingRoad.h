@@ -4,6 +4,7 @@
 #include "LookControls.h"
 #include "LookTransfer.h"
 
+class TFootageConversion;
 class TImage;
 class TLUT;
 
@@ -27,11 +28,16 @@ constexpr int kLookCubeSize = 33;
 TLookSettings LookFromReference(const TImage& referenceCell, const TLookPositions& positions);
 
 // Makes lut a cube of `size` points per axis holding the look; the LUT's
-// curve is left alone. EError for a size outside 2..101.
-void BuildLookLut(const TLookSettings& settings, TLUT& lut, int size = kLookCubeSize);
+// curve is left alone. EError for a size outside 2..101. With footage, each
+// grid colour is converted from that footage before the look, and the LUT's
+// comments name the footage ("input: LABEL").
+void BuildLookLut(const TLookSettings& settings, TLUT& lut, int size = kLookCubeSize,
+                  const TFootageConversion* footage = nullptr);
 
 // A LUT of its own holding the look at `size` points.
-std::unique_ptr<TLUT> MakeLookLut(const TLookSettings& settings, int size = kLookCubeSize);
+std::unique_ptr<TLUT> MakeLookLut(const TLookSettings& settings, int size = kLookCubeSize,
+                                  const TFootageConversion* footage = nullptr);
 
-// Grades a 24-bit picture in place with a look from BuildLookLut.
-void GradePicture(const TLUT& look, TImage& picture);
+// Grades a 24-bit picture in place with a look from BuildLookLut (built
+// without footage); with footage the picture is first converted from it.
+void GradePicture(const TLUT& look, TImage& picture, const TFootageConversion* footage = nullptr);

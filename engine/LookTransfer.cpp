@@ -61,10 +61,8 @@ TTarget TargetFor(const TLookSettings& settings, const TTarget& average, double 
     return Blend(r[1], r[2], (Y - 0.5) / 0.5);
 }
 
-TRGBDouble GridPoint(const TLookSettings& settings, const TSaturationFactors& factors,
-                     const TTarget& average, int n, int i, int j, int k) {
-    const double last = n - 1;
-    double R = i / last, G = j / last, B = k / last;
+TRGBDouble LookAt(const TLookSettings& settings, const TSaturationFactors& factors,
+                  const TTarget& average, double R, double G, double B) {
     if (settings.CompressSaturation) CompressSaturation(R, G, B);
     double Y, U, V;
     RGBToYUV(R, G, B, Y, U, V);
@@ -76,6 +74,12 @@ TRGBDouble GridPoint(const TLookSettings& settings, const TSaturationFactors& fa
     YUVToRGB(Y, U, V, R, G, B);
     AdjustSaturation(factors, R, G, B);
     return {Clamp01(R), Clamp01(G), Clamp01(B)};
+}
+
+TRGBDouble GridPoint(const TLookSettings& settings, const TSaturationFactors& factors,
+                     const TTarget& average, int n, int i, int j, int k) {
+    const double last = n - 1;
+    return LookAt(settings, factors, average, i / last, j / last, k / last);
 }
 
 constexpr int kMinPointsPerThread = 4096;
@@ -105,4 +109,9 @@ void BuildLookCube(const TLookSettings& settings, const TSaturationFactors& fact
             for (int j = 0; j < n; ++j)
                 for (int k = 0; k < n; ++k) lut.Cube[i][j][k] = GridPoint(settings, factors, average, n, i, j, k);
     });
+}
+
+TRGBDouble LookColour(const TLookSettings& settings, const TSaturationFactors& factors,
+                      const TRGBDouble& colour) {
+    return LookAt(settings, factors, AverageTarget(settings.Stats), colour.Red, colour.Green, colour.Blue);
 }

@@ -1,5 +1,6 @@
 #pragma once
 #include "ColorSpace.h"
+#include "LUT.h"
 
 class TLUT;
 
@@ -35,6 +36,11 @@ constexpr int kMinLookCubeSize = 2;
 // then its saturation is adjusted by the factors. Nothing else of the LUT is
 // changed. Throws EError when CubeSize is outside 2..101.
 void BuildLookCube(const TLookSettings& settings, const TSaturationFactors& factors, TLUT& lut);
+
+// The look at one colour (channels 0..1): exactly what BuildLookCube stores
+// at a grid point of that colour, so a cube can be filled at other points.
+TRGBDouble LookColour(const TLookSettings& settings, const TSaturationFactors& factors,
+                      const TRGBDouble& colour);
 
 // The saturation stage of one colour (in place).
 void AdjustSaturation(const TSaturationFactors& factors, double& R, double& G, double& B);

@@ -6,7 +6,7 @@
 #include "LUT.h"
 
 void ExportLook(const TLookSettings& settings, const TLutOutputProfile& profile, int size,
-                int bits, const std::string& fileName)
+                int bits, const std::string& fileName, const TFootageConversion* footage)
 {
     if (size < 2 || size > kMaxCubeSize)
         throw EError("The LUT dimension size must be a number from 2 to " +
@@ -18,6 +18,6 @@ void ExportLook(const TLookSettings& settings, const TLutOutputProfile& profile,
         throw EError("The output profile \"" + profile.Name +
                      "\" writes a 1D curve; a look needs a 3D LUT format.");
     // A LUT of its own, so the caller's LUT keeps its size and contents.
-    const std::unique_ptr<TLUT> lut = MakeLookLut(settings, size);
+    const std::unique_ptr<TLUT> lut = MakeLookLut(settings, size, footage);
     format->SaveToFile(fileName, *lut, bits);
 }
