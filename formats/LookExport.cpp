@@ -21,5 +21,9 @@ void ExportLook(const TLookSettings& settings, const TLutOutputProfile& profile,
     lut->Kind = lkCube;
     lut->CubeSize = size;
     BuildLookCube(settings, settings.Factors, *lut);
+    // A matched look belongs to its frame; the file says which.
+    if (settings.MatchSource)
+        lut->Comments.push_back("matched to " +
+                                (settings.MatchedTo.empty() ? std::string("a pasted picture") : settings.MatchedTo));
     format->SaveToFile(fileName, *lut, bits);
 }
