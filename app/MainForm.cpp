@@ -23,14 +23,13 @@
 
 #include "About.h"
 #include "Application.h"
-#include "ColorSpace.h"
 #include "Dialogs.h"
 #include "Error.h"
+#include "GradingRoad.h"
 #include "ImageFile.h"
 #include "ImageResize2.h"
 #include "ImageViewer.h"
 #include "LUT.h"
-#include "LookControls.h"
 #include "LutSaveForm.h"
 #include "ProductInfo.h"
 #include "QtImage.h"
@@ -43,7 +42,6 @@ namespace {
 
 constexpr int kPreviewBoxWidth = 1000;
 constexpr int kPreviewBoxHeight = 500;
-constexpr int kLookCubeSize = 33;
 constexpr int kHintTime = 5000;
 
 const QString kPromptNoPreview = "Please open a preview image.";
@@ -424,7 +422,7 @@ void TfrmMain::ViewerLayoutChanged() {
 
 void TfrmMain::GradeDisplay() {
     Viewer_->RestoreDisplay();
-    Lut_->ApplyToImage(Viewer_->Display());
+    GradePicture(*Lut_, Viewer_->Display());
     Viewer_->update();
 }
 
@@ -456,7 +454,7 @@ void TfrmMain::ScanLibrary() {
             if (rescanWanted_) break;
             int index = -1;
             try {
-                index = MakeThumbnail(library_.PathOf(name));
+                index = MakeThumbnail(name);
             } catch (const std::exception& error) {
                 // An unreadable file is left out; the scan goes on.
                 failures << QString::fromStdString(name) + ": " + QString::fromStdString(error.what());
@@ -475,9 +473,7 @@ void TfrmMain::ScanLibrary() {
 }
 
 int TfrmMain::MakeThumbnail(const std::string& fileName) {
-    TImage picture;
-    LoadImageFile(fileName, picture);
-    imlRefs_.push_back(MakeThumbnailCell(picture));
+    imlRefs_.push_back(library_.LoadCell(fileName));
     return static_cast<int>(imlRefs_.size()) - 1;
 }
 
@@ -597,8 +593,16 @@ void TfrmMain::BuildLook() {
     const int index = item->data(kImageIndexRole).toInt();
     if (index < 0 || index >= static_cast<int>(imlRefs_.size())) return;
     ReferenceBitmap_ = imlRefs_[index].Clone();
-    TColorStats stats;
-    ComputeColorStats(ReferenceBitmap_, stats);
+    const TLookSettings settings = LookFromReference(ReferenceBitmap_, ControlPositions());
+    BuildLookLut(settings, *Lut_);
+    lastSettings_ = settings;
+    ++buildCount_;
+    LookBuilt_ = true;
+    sbnCreateLUT_->setEnabled(true);
+    sbnShowOriginal_->setEnabled(true);
+}
+
+TLookPositions TfrmMain::ControlPositions() const {
     TLookPositions positions;
     positions.Gain = tbrColorGain_->value();
     int* factors[] = {&positions.Saturation, &positions.Yellow, &positions.Orange, &positions.Red,
@@ -607,13 +611,7 @@ void TfrmMain::BuildLook() {
     for (std::size_t i = 0; i < saturationBars_.size(); ++i) *factors[i] = saturationBars_[i]->value();
     positions.AdvancedAnalysis = cbxLevels_->isChecked();
     positions.CompressSaturation = CheckBox1_->isChecked();
-    const TLookSettings settings = MakeLookSettings(stats, positions);
-    BuildLookCube(settings, settings.Factors, *Lut_);
-    lastSettings_ = settings;
-    ++buildCount_;
-    LookBuilt_ = true;
-    sbnCreateLUT_->setEnabled(true);
-    sbnShowOriginal_->setEnabled(true);
+    return positions;
 }
 
 void TfrmMain::sbnDefaultsClick() {
@@ -651,7 +649,7 @@ void TfrmMain::miSaveGradedImageClick() {
         LoadImageFile(PreviewFileName_, image);
     else
         image = PreviewBitmap_.Clone();
-    Lut_->ApplyToImage(image);
+    GradePicture(*Lut_, image);
     SaveJpegFile(ToStd(file), image, 100);
 }
 

@@ -4,15 +4,14 @@
 #include "CommandSupport.h"
 #include "Commands.h"
 #include "FormatRegistry.h"
+#include "GradingRoad.h"
 #include "HelpTexts.h"
 #include "ImageFile.h"
+#include "LUT.h"
 #include "LookExport.h"
 #include "LutConvert.h"
 
 namespace {
-
-// The grid size of the look the main window builds and grades with.
-constexpr int kWindowCubeSize = 33;
 
 std::vector<TOptionSpec> WithGrading(std::vector<TOptionSpec> specs)
 {
@@ -62,13 +61,10 @@ int RunGrade(const std::vector<std::string>& words)
     const TLookPositions positions = PositionsFrom(arguments);
 
     const TLookSettings settings = ReferenceLook(arguments.Positionals()[0], positions);
-    auto lut = std::make_unique<TLUT>();
-    lut->Kind = lkCube;
-    lut->CubeSize = kWindowCubeSize;
-    BuildLookCube(settings, settings.Factors, *lut);
+    const std::unique_ptr<TLUT> look = MakeLookLut(settings);
 
     TImage picture = LoadPicture(arguments.Positionals()[1]);
-    lut->ApplyToImage(picture);
+    GradePicture(*look, picture);
     SaveImageFile(output, picture);
     return 0;
 }
