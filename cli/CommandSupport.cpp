@@ -7,6 +7,7 @@
 #include "ImageFile.h"
 #include "LutConvert.h"
 #include "ReferenceLibrary.h"
+#include "SourceMatch.h"
 #include "Thumbnail.h"
 
 namespace {
@@ -40,6 +41,7 @@ std::vector<TOptionSpec> GradingOptionSpecs()
     std::vector<TOptionSpec> specs;
     for (const TSlider& slider : kSliders)
         specs.push_back({slider.Name, true});
+    specs.push_back({"strength", true});
     specs.push_back({"basic-analysis", false});
     specs.push_back({"compress-saturation", false});
     return specs;
@@ -52,6 +54,7 @@ TLookPositions PositionsFrom(const TArguments& arguments)
         positions.*slider.Field = arguments.IntValue(slider.Name, kTrackBarMin, kTrackBarMax, kTrackBarDefault);
     positions.AdvancedAnalysis = !arguments.Switch("basic-analysis");
     positions.CompressSaturation = arguments.Switch("compress-saturation");
+    positions.Strength = arguments.IntValue("strength", kStrengthMin, kStrengthMax, kStrengthDefault);
     return positions;
 }
 
@@ -135,4 +138,9 @@ TImage ReferenceCell(const std::string& fileName)
 TLookSettings ReferenceLook(const std::string& fileName, const TLookPositions& positions)
 {
     return LookFromReference(ReferenceCell(fileName), positions);
+}
+
+void MatchToFrameFile(TLookSettings& settings, const std::string& frameFile)
+{
+    MatchLookToFrame(settings, FrameStatistics(LoadPicture(frameFile)), frameFile);
 }

@@ -27,7 +27,8 @@ int RunLook(const std::vector<std::string>& words)
     const TArguments arguments(words, WithGrading({{"output", true, 'o'},
                                                    {"profile", true},
                                                    {"size", true},
-                                                   {"bits", true}}));
+                                                   {"bits", true},
+                                                   {"match", true}}));
     if (arguments.HelpAsked())
         return PrintHelp(kLookHelp);
     arguments.ExpectPositionals(1, "the reference picture (REFERENCE)");
@@ -45,14 +46,16 @@ int RunLook(const std::vector<std::string>& words)
     }
     const int bits = ChooseBits(arguments, profile);
 
-    const TLookSettings settings = ReferenceLook(arguments.Positionals()[0], positions);
+    TLookSettings settings = ReferenceLook(arguments.Positionals()[0], positions);
+    if (arguments.Has("match"))
+        MatchToFrameFile(settings, arguments.Value("match"));
     ExportLook(settings, profile, size, bits, output);
     return 0;
 }
 
 int RunGrade(const std::vector<std::string>& words)
 {
-    const TArguments arguments(words, WithGrading({{"output", true, 'o'}}));
+    const TArguments arguments(words, WithGrading({{"output", true, 'o'}, {"match", false}}));
     if (arguments.HelpAsked())
         return PrintHelp(kGradeHelp);
     arguments.ExpectPositionals(2, "the reference and the picture to grade (REFERENCE IMAGE)");
@@ -60,7 +63,9 @@ int RunGrade(const std::vector<std::string>& words)
     CheckPictureOutput(output);
     const TLookPositions positions = PositionsFrom(arguments);
 
-    const TLookSettings settings = ReferenceLook(arguments.Positionals()[0], positions);
+    TLookSettings settings = ReferenceLook(arguments.Positionals()[0], positions);
+    if (arguments.Switch("match"))
+        MatchToFrameFile(settings, arguments.Positionals()[1]);
     const std::unique_ptr<TLUT> look = MakeLookLut(settings);
 
     TImage picture = LoadPicture(arguments.Positionals()[1]);

@@ -10,3 +10,10 @@ TColorStats FrameStatistics(const TImage& picture) {
     ComputeColorStats(PrepareFrame(picture), stats);
     return stats;
 }
+
+void MatchLookToFrame(TLookSettings& settings, const TColorStats& frameStats, const std::string& frameFile) {
+    settings.MatchSource = true;
+    settings.SourceStats = frameStats;
+    const auto slash = frameFile.find_last_of('/');
+    settings.MatchedTo = slash == std::string::npos ? frameFile : frameFile.substr(slash + 1);
+}

@@ -1,6 +1,9 @@
 #pragma once
+#include <string>
+
 #include "ChromaTargets.h"
 #include "Image.h"
+#include "LookTransfer.h"
 
 // Matching a look to the frame it will grade. Without it every source colour
 // counts as coming from a neutral picture, so a frame's own cast stays under
@@ -27,6 +30,11 @@ TImage PrepareFrame(const TImage& picture);
 
 // Statistics of a frame prepared as above. EError for an empty picture.
 TColorStats FrameStatistics(const TImage& picture);
+
+// Matches a look to a frame: its statistics (from FrameStatistics) become
+// the settings' source, and the frame's file name without its folder the
+// name exported LUTs give (empty for a pasted frame).
+void MatchLookToFrame(TLookSettings& settings, const TColorStats& frameStats, const std::string& frameFile);
 
 // The chroma step of the look for one colour. gain 0 leaves chroma as it
 // is. Without a source (nullptr): U := (su / gain) U + mu, V likewise.
