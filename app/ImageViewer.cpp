@@ -5,7 +5,7 @@
 #include <algorithm>
 #include <cmath>
 
-#include "ImageResize2.h"
+#include "ImageResize.h"
 
 namespace {
 // How far from the divider (in control pixels) a press takes hold of it.

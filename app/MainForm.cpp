@@ -30,7 +30,7 @@
 #include "FileDrop.h"
 #include "GradingRoad.h"
 #include "ImageFile.h"
-#include "ImageResize2.h"
+#include "ImageResize.h"
 #include "ImageViewer.h"
 #include "LUT.h"
 #include "LutConvert.h"
@@ -152,6 +152,7 @@ TfrmMain::~TfrmMain() {
 
 void TfrmMain::CreateComponents() {
     auto* client = new QWidget(this);
+    client->setObjectName("pnlClient");
     auto* outer = new QVBoxLayout(client);
     outer->setContentsMargins(0, 0, 0, 0);
     outer->setSpacing(0);
@@ -279,6 +280,7 @@ QSlider* TfrmMain::AddTrackBar(QGridLayout* grid, int row, const QString& captio
                                const char* labelName, QLabel** label) {
     QWidget* parent = grid->parentWidget();
     auto* captionLabel = new QLabel(caption, parent);
+    captionLabel->setObjectName(QString::fromLatin1(labelName) + "Caption");
     auto* bar = new QSlider(Qt::Horizontal, parent);
     bar->setObjectName(name);
     bar->setRange(kTrackBarMin, kTrackBarMax);
@@ -449,7 +451,8 @@ void TfrmMain::ConnectHandlers() {
             [this](const QPoint& at) { pmnRefs_->popup(lvwRefs_->viewport()->mapToGlobal(at)); });
     connect(Viewer_, &QWidget::customContextMenuRequested, this,
             [this](const QPoint& at) { pmnPreview_->popup(Viewer_->mapToGlobal(at)); });
-    // FormResize and Splitter1Moved: both change the viewer's size.
+    // The viewer re-fits its picture whenever the window or the splitter
+    // changes its size.
     connect(Viewer_, &TImageViewer::LayoutChanged, this, guarded(&TfrmMain::ViewerLayoutChanged));
 }
 

@@ -104,8 +104,8 @@ private:
                          const char* labelName, QLabel** label);
     void CreateMenus();
     void ConnectHandlers();
-    // FormResize / Splitter1Moved: bring the grade back after the viewer
-    // re-fitted its picture.
+    // The window or the splitter changed the viewer's size: bring the grade
+    // back after the viewer re-fitted its picture.
     void ViewerLayoutChanged();
     void GradeDisplay();
     QListWidgetItem* SelectedItem() const;

@@ -25,7 +25,7 @@
 #include "FormatRegistry.h"
 #include "Image.h"
 #include "ImageFile.h"
-#include "ImageResize2.h"
+#include "ImageResize.h"
 #include "LUT.h"
 #include "LookControls.h"
 #include "LookTransfer.h"

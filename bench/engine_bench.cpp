@@ -5,7 +5,7 @@
 
 #include "ColorSpace.h"
 #include "Image.h"
-#include "ImageResize2.h"
+#include "ImageResize.h"
 #include "LUT.h"
 #include "LUTReference.h"
 #include "LookControls.h"

@@ -8,7 +8,7 @@
 
 #include "GradingRoad.h"
 #include "Image.h"
-#include "ImageResize2.h"
+#include "ImageResize.h"
 #include "LUT.h"
 #include "Thumbnail.h"
 

@@ -4,6 +4,7 @@
 #include <string>
 
 #include "ChromaTargets.h"
+#include "Clamp01.h"
 #include "Error.h"
 #include "LUT.h"
 #include "LookStrength.h"
@@ -38,12 +39,6 @@ void CompressSaturation(double& R, double& G, double& B) {
     RGBToHSL(R, G, B, H, S, L);
     if (S > kCompressKnee) S = (S - kCompressKnee) / kCompressRatio + kCompressKnee;
     HSLToRGB(H, S, L, R, G, B);
-}
-
-double Clamp01(double v) {
-    if (!(v >= 0.0)) return 0.0;  // negative or not a number
-    if (v > 1.0) return 1.0;
-    return v;
 }
 
 // The two sets of chroma statistics a colour is transferred with: the

@@ -12,7 +12,7 @@
 
 #include "Error.h"
 #include "ImageFile.h"
-#include "ImageResize2.h"
+#include "ImageResize.h"
 #include "Thumbnail.h"
 
 namespace {
