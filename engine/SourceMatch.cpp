@@ -1,6 +1,6 @@
 #include "SourceMatch.h"
 
-#include "ImageResize2.h"
+#include "ImageResize.h"
 
 TImage PrepareFrame(const TImage& picture) { return FitImage(picture, kFrameBoxWidth, kFrameBoxHeight); }
 
