@@ -420,7 +420,8 @@ void TfrmMain::ConnectHandlers() {
     connect(CheckBox1_, &QCheckBox::toggled, this, guarded(&TfrmMain::cbxLevelsClick));
     connect(tbrStrength_, &QSlider::valueChanged, this, guarded(&TfrmMain::cbxLevelsClick));
     connect(cbxMatchPreview_, &QCheckBox::toggled, this, guarded(&TfrmMain::cbxLevelsClick));
-    connect(sbnSplitView_, &QToolButton::clicked, this, guarded(&TfrmMain::sbnSplitViewClick));
+    connect(sbnSplitView_, &QToolButton::toggled, this, guarded(&TfrmMain::sbnSplitViewClick));
+    connect(sbnShowOriginal_, &QToolButton::toggled, this, guarded(&TfrmMain::sbnSplitViewClick));
     connect(Viewer_, &TImageViewer::SplitPositionChanged, this,
             [](double share) { UserSettings().setValue(kSplitPositionKey, share); });
     connect(miPreviewLutFile_, &QAction::triggered, this, guarded(&TfrmMain::miPreviewLutFileClick));
@@ -795,7 +796,11 @@ void TfrmMain::sbnAboutClick() { ShowAboutBox(ProductInfo(), this); }
 
 // ---- split view, LUT preview, dropped files -----------------------------
 
-void TfrmMain::sbnSplitViewClick() { Viewer_->SetSplitView(sbnSplitView_->isChecked()); }
+// Show Original shows the whole ungraded picture, so the divider waits
+// while it is down.
+void TfrmMain::sbnSplitViewClick() {
+    Viewer_->SetSplitView(sbnSplitView_->isChecked() && !sbnShowOriginal_->isChecked());
+}
 
 const TLUT& TfrmMain::ActiveLut() const { return previewLut_ ? *previewLut_ : *Lut_; }
 

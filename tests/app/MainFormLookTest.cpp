@@ -242,6 +242,18 @@ TEST_F(MainFormLookTest, DroppedPicturesLutsAndOtherFiles) {
     EXPECT_EQ(window->PreviewFileName(), Picture("frame.bmp").toStdString());
     ASSERT_NE(window->PreviewLut(), nullptr);  // the LUT preview stays for the new picture
 
+    // A 1D LUT goes through the same lookups: this one inverts.
+    QFile curve(Picture("invert.cube"));
+    ASSERT_TRUE(curve.open(QIODevice::WriteOnly));
+    curve.write("LUT_1D_SIZE 2\n1 1 1\n0 0 0\n");
+    curve.close();
+    Drop(window->Viewer(), {Picture("invert.cube")});
+    ASSERT_NE(window->PreviewLut(), nullptr);
+    EXPECT_EQ(window->PreviewLut()->Kind, lkCurve);
+    const std::uint8_t* plain = window->Viewer()->Scaled().Row(5) + 60;
+    const std::uint8_t* inverted = window->Viewer()->Display().Row(5) + 60;
+    for (int c = 0; c < 3; ++c) EXPECT_EQ(inverted[c], 255 - plain[c]);
+
     // Clicking a reference returns to its look.
     Select("meadow");
     EXPECT_EQ(window->PreviewLut(), nullptr);
@@ -321,6 +333,13 @@ TEST_F(MainFormLookTest, SplitViewShowsBothSidesAndKeepsTheDividerInTheSettings)
                     .toDouble(),
                 0.25, 0.01);
     Screenshot("main_split_view.png");
+
+    // Show Original shows the whole ungraded picture, without the divider.
+    auto* original = Find<QToolButton>("sbnShowOriginal");
+    original->click();
+    EXPECT_FALSE(viewer->SplitView());
+    original->click();
+    EXPECT_TRUE(viewer->SplitView());
 
     // A new window starts with the divider where it was left.
     window.reset();
