@@ -1,6 +1,7 @@
 #pragma once
 #include <QMainWindow>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -64,6 +65,18 @@ public:
     void Regrade();
     void BuildLook();
 
+    // Split view, LUT preview, dropped files.
+    void sbnSplitViewClick();
+    void miPreviewLutFileClick();
+    // Grades the preview with a LUT file instead of a reference's look;
+    // selecting a reference returns to the look.
+    void PreviewLutFile(const QString& file);
+    // Files dropped on the preview: the first picture opens as the preview,
+    // the first LUT file is previewed; the rest is refused in one message.
+    void DropOnPreview(const QStringList& files);
+    // Files dropped on the reference list: pictures join the library.
+    void DropOnLibrary(const QStringList& files);
+
     // State, for the owner and for tests.
     const std::string& LibraryFolder() const { return library_.Folder(); }
     TImageViewer* Viewer() const { return Viewer_; }
@@ -77,6 +90,9 @@ public:
     const TFootageChoice& Footage() const { return *footage_; }
     const std::vector<TImage>& imlRefs() const { return imlRefs_; }
     QListWidget* lvwRefs() const { return lvwRefs_; }
+    // The LUT file that grades the preview instead of the look, if any.
+    const TLUT* PreviewLut() const { return previewLut_.get(); }
+    const QString& PreviewLutName() const { return previewLutName_; }
 
 protected:
     void showEvent(QShowEvent* event) override;
@@ -99,6 +115,16 @@ private:
     QListWidgetItem* SelectedItem() const;
     void ClearSelection();
     void AddOneToLibrary(const QString& file, bool& stop);
+    void AddToLibrary(const QStringList& files);
+    void OpenPreviewFile(const QString& file);
+    void PreviewChanged();
+    void MatchToPreview(TLookSettings& settings);
+    void EndLutPreview();
+    void ShowLutPreviewTitle();
+    void SortLibraryList();
+    void SelectLibraryFile(const QString& fileName);
+    // The LUT the preview is graded with: a previewed LUT file, else the look.
+    const TLUT& ActiveLut() const;
     // The positions of the grading controls as the grading road takes them.
     TLookPositions ControlPositions() const;
 
@@ -111,6 +137,10 @@ private:
     std::vector<TImage> imlRefs_;
     TLookSettings lastSettings_;
     std::string PreviewFileName_;
+    std::unique_ptr<TLUT> previewLut_;
+    QString previewLutName_;
+    // Statistics of the preview for Match Preview Colours, measured once per preview.
+    std::optional<TColorStats> frameStats_;
     bool DefaultsGuard_ = false;
     bool LookBuilt_ = false;
     bool shown_ = false;
@@ -125,11 +155,15 @@ private:
     QToolButton* sbnCreateLUT_ = nullptr;
     QToolButton* sbnAddToLib_ = nullptr;
     QToolButton* sbnShowOriginal_ = nullptr;
+    QToolButton* sbnSplitView_ = nullptr;
     QToolButton* sbnAbout_ = nullptr;
     QSlider* tbrColorGain_ = nullptr;
     QLabel* lblColorGain_ = nullptr;
     QCheckBox* cbxLevels_ = nullptr;
     QCheckBox* CheckBox1_ = nullptr;
+    QSlider* tbrStrength_ = nullptr;
+    QLabel* lblStrength_ = nullptr;
+    QCheckBox* cbxMatchPreview_ = nullptr;
     QPushButton* sbnGeneralDefaults_ = nullptr;
     QPushButton* sbnDefaults_ = nullptr;
     QComboBox* cbxFootage_ = nullptr;
@@ -146,4 +180,5 @@ private:
     QAction* miOpenPreviewImage_ = nullptr;
     QAction* miPaste_ = nullptr;
     QAction* miSaveGradedImage_ = nullptr;
+    QAction* miPreviewLutFile_ = nullptr;
 };

@@ -12,6 +12,8 @@ namespace {
     "                    saturation of the six hue families\n"                             \
     "  --low N  --middle N  --high N\n"                                                    \
     "                    saturation of low, middle and high tones\n"                       \
+    "  --strength N      Look Strength, 0..100 (default 100): 0 leaves colours as\n"      \
+    "                    they are, 50 goes half the way to the look\n"                   \
     "  --basic-analysis  turn \"Advanced Color Analysis\" off\n"                           \
     "  --compress-saturation\n"                                                            \
     "                    turn \"Compress Saturation\" on\n"
@@ -63,7 +65,7 @@ const std::string_view kFormatsHelp =
 
 const std::string_view kLookHelp =
     "Usage: ombrane-cli look REFERENCE -o OUTPUT [--profile P] [--size N] [--bits B]\n"
-    "                        [grading options]\n"
+    "                        [--match FRAME] [grading options]\n"
     "\n"
     "Builds the look of REFERENCE and writes it as a 3D LUT file with an output profile.\n"
     "\n" REFERENCE_TEXT
@@ -73,6 +75,9 @@ const std::string_view kLookHelp =
     "                     without it the first 3D profile whose extension ends OUTPUT\n"
     "  --size N           grid size 2..101, only for profiles that let you choose it\n"
     "  --bits B           bit depth 8, 10, 12, 14 or 16, only where the profile allows\n"
+    "  --match FRAME      \"Match Preview Colours\": take FRAME's own colour cast and\n"
+    "                     spread out first (FRAME measured as the window's preview,\n"
+    "                     fitted into 1000 x 500); the LUT's comment names FRAME\n"
     "\n" GRADING_OPTIONS
     "\n" FOOTAGE_OPTIONS
     "\n"
@@ -80,7 +85,7 @@ const std::string_view kLookHelp =
     "and the look is taken there; a comment line names the footage the LUT expects.\n";
 
 const std::string_view kGradeHelp =
-    "Usage: ombrane-cli grade REFERENCE IMAGE -o OUTPUT [grading options]\n"
+    "Usage: ombrane-cli grade REFERENCE IMAGE -o OUTPUT [--match] [grading options]\n"
     "\n"
     "Grades IMAGE at its full size with the 33-point look of REFERENCE, as \"Save Graded\n"
     "Image\" does. OUTPUT by extension: .jpg or .jpeg JPEG at quality 100, .bmp 24-bit\n"
@@ -88,6 +93,8 @@ const std::string_view kGradeHelp =
     "\n" REFERENCE_TEXT
     "\n"
     "  -o, --output FILE  the picture to write\n"
+    "  --match            \"Match Preview Colours\": match the look to IMAGE, measured\n"
+    "                     as the window measures its preview\n"
     "\n" GRADING_OPTIONS
     "\n" FOOTAGE_OPTIONS
     "\n"

@@ -31,7 +31,8 @@ int RunLook(const std::vector<std::string>& words)
                                                    {"size", true},
                                                    {"bits", true},
                                                    {"footage", true},
-                                                   {"config", true}}));
+                                                   {"config", true},
+                                                   {"match", true}}));
     if (arguments.HelpAsked())
         return PrintHelp(kLookHelp);
     arguments.ExpectPositionals(1, "the reference picture (REFERENCE)");
@@ -50,14 +51,17 @@ int RunLook(const std::vector<std::string>& words)
     const int bits = ChooseBits(arguments, profile);
     const auto footage = FootageFrom(arguments);
 
-    const TLookSettings settings = ReferenceLook(arguments.Positionals()[0], positions);
+    TLookSettings settings = ReferenceLook(arguments.Positionals()[0], positions);
+    if (arguments.Has("match"))
+        MatchToFrameFile(settings, arguments.Value("match"), footage.get());
     ExportLook(settings, profile, size, bits, output, footage.get());
     return 0;
 }
 
 int RunGrade(const std::vector<std::string>& words)
 {
-    const TArguments arguments(words, WithGrading({{"output", true, 'o'}, {"footage", true}, {"config", true}}));
+    const TArguments arguments(
+        words, WithGrading({{"output", true, 'o'}, {"footage", true}, {"config", true}, {"match", false}}));
     if (arguments.HelpAsked())
         return PrintHelp(kGradeHelp);
     arguments.ExpectPositionals(2, "the reference and the picture to grade (REFERENCE IMAGE)");
@@ -66,7 +70,9 @@ int RunGrade(const std::vector<std::string>& words)
     const TLookPositions positions = PositionsFrom(arguments);
     const auto footage = FootageFrom(arguments);
 
-    const TLookSettings settings = ReferenceLook(arguments.Positionals()[0], positions);
+    TLookSettings settings = ReferenceLook(arguments.Positionals()[0], positions);
+    if (arguments.Switch("match"))
+        MatchToFrameFile(settings, arguments.Positionals()[1], footage.get());
     const std::unique_ptr<TLUT> look = MakeLookLut(settings);
 
     TImage picture = LoadPicture(arguments.Positionals()[1]);

@@ -9,6 +9,7 @@
 #include "Error.h"
 #include "Image.h"
 #include "LUT.h"
+#include "LookStrength.h"
 #include "Parallel.h"
 
 namespace {
@@ -50,6 +51,7 @@ void BuildFootageLookCube(const TLookSettings& settings, const TSaturationFactor
                     lut.Cube[i][j][k] = LookColour(settings, factors, {plane[p], plane[p + 1], plane[p + 2]});
         }
     });
+    ApplyLookStrength(settings.Strength, lut);
 }
 
 void ConvertFootageImage(const TFootageConversion& footage, TImage& image) {

@@ -19,5 +19,9 @@ void ExportLook(const TLookSettings& settings, const TLutOutputProfile& profile,
                      "\" writes a 1D curve; a look needs a 3D LUT format.");
     // A LUT of its own, so the caller's LUT keeps its size and contents.
     const std::unique_ptr<TLUT> lut = MakeLookLut(settings, size, footage);
+    // A matched look belongs to its frame; the file says which.
+    if (settings.MatchSource)
+        lut->Comments.push_back("matched to " +
+                                (settings.MatchedTo.empty() ? std::string("a pasted picture") : settings.MatchedTo));
     format->SaveToFile(fileName, *lut, bits);
 }

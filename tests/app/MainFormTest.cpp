@@ -144,15 +144,15 @@ TEST_F(MainFormTest, InitialStateByObjectName) {
 
     auto* open = Find<QToolButton>("sbnOpenPreviewImage");
     EXPECT_EQ(open->text(), "Open Preview Image");
-    EXPECT_EQ(open->toolTip(), "Open a preview image");
+    EXPECT_EQ(open->toolTip(), "Open a preview image (Ctrl+O)");
     EXPECT_TRUE(open->isEnabled());
     auto* create = Find<QToolButton>("sbnCreateLUT");
     EXPECT_EQ(create->text(), "Create 3D LUT");
-    EXPECT_EQ(create->toolTip(), "Create the 3D LUT file");
+    EXPECT_EQ(create->toolTip(), "Create the 3D LUT file (Ctrl+E)");
     EXPECT_FALSE(create->isEnabled());
     EXPECT_EQ(Find<QToolButton>("sbnAddToLib")->toolTip(), "Add reference images to the library");
     auto* original = Find<QToolButton>("sbnShowOriginal");
-    EXPECT_EQ(original->toolTip(), "Show the ungraded preview image");
+    EXPECT_EQ(original->toolTip(), "Show the ungraded preview image (\\)");
     EXPECT_TRUE(original->isCheckable());
     EXPECT_FALSE(original->isChecked());
     EXPECT_FALSE(original->isEnabled());
@@ -202,7 +202,7 @@ TEST_F(MainFormTest, InitialStateByObjectName) {
     captions.clear();
     for (QAction* action : Find<QMenu>("pmnPreview")->actions()) captions << action->text();
     EXPECT_EQ(captions, (QStringList{"Open Preview Image...", "Paste Preview Image from Clipboard",
-                                     "Save Graded Image..."}));
+                                     "Save Graded Image...", "Preview LUT File..."}));
 
     EXPECT_EQ(window->Lut().Kind, lkCube);
     EXPECT_EQ(window->Lut().CubeSize, 33);
