@@ -2,11 +2,9 @@
 
 #include <QBuffer>
 #include <QByteArray>
-#include <QFile>
 #include <QFileInfo>
 #include <QImageReader>
 #include <QImageWriter>
-#include <QSaveFile>
 #include <QString>
 #include <csetjmp>
 #include <cstdio>
@@ -17,7 +15,10 @@
 #include <jpeglib.h>
 #include <jerror.h>
 
+#include "AtomicFile.h"
+#include "BitmapLayout.h"
 #include "Error.h"
+#include "FileRead.h"
 #include "QtImage.h"
 
 namespace {
@@ -54,11 +55,12 @@ extern "C" void JpegErrorExit(j_common_ptr info) {
 
 extern "C" void JpegSilentMessage(j_common_ptr) {}
 
-// A stream that ends before its picture does is damaged: libjpeg would only
-// warn and fill the rest with grey (for a hostile file declaring a huge
-// picture in a few bytes, at great cost), so that warning ends the decode.
+// libjpeg only warns about damaged data (a stream that ends early, a
+// premature marker, bad Huffman codes) and fills what is missing with grey.
+// A damaged picture is never taken as whole, so every warning ends the decode
+// as an error.
 extern "C" void JpegEmitMessage(j_common_ptr info, int level) {
-    if (level < 0 && info->err->msg_code == JWRN_JPEG_EOF) JpegErrorExit(info);
+    if (level < 0) JpegErrorExit(info);
 }
 
 void InstallErrorManager(TJpegErrorManager& manager) {
@@ -186,30 +188,15 @@ void EncodeInto(TJpegEncoder& encoder, const TImage& image, int quality) {
 
 // ---- files --------------------------------------------------------------
 
-QByteArray ReadWholeFile(const std::string& fileName) {
-    QFile file(ToQ(fileName));
-    if (!file.open(QIODevice::ReadOnly))
-        throw EError("Cannot open the file \"" + fileName + "\": " + file.errorString().toStdString());
-    // A picture file of more than a gigabyte is not one we can hold anyway.
-    if (file.size() > (1LL << 30)) throw EError("The file \"" + fileName + "\" is too large");
-    QByteArray bytes = file.readAll();
-    if (file.error() != QFileDevice::NoError)
-        throw EError("Cannot read the file \"" + fileName + "\": " + file.errorString().toStdString());
-    return bytes;
-}
-
-void WriteWholeFile(const std::string& fileName, const char* bytes, qint64 size) {
-    QSaveFile file(ToQ(fileName));
-    if (!file.open(QIODevice::WriteOnly) || file.write(bytes, size) != size || !file.commit())
-        throw EError("Cannot write the file \"" + fileName + "\": " + file.errorString().toStdString());
+void WriteWholeFile(const std::string& fileName, const char* bytes, std::size_t size) {
+    WriteFileAtomically(fileName, std::string_view(bytes, size));
 }
 
 // The size a PNG file declares in its header, read without libpng, whose
 // reader may stop at a later chunk before it reports the size. Nothing is
 // checked when the file does not start like a PNG file.
-void CheckDeclaredPngSize(QFile& file) {
-    const QByteArray head = file.peek(24);
-    if (head.size() < 24 || !head.startsWith("\x89PNG\r\n\x1a\n") || head.mid(12, 4) != "IHDR") return;
+void CheckDeclaredPngSize(std::string_view head) {
+    if (head.size() < 24 || !head.starts_with("\x89PNG\r\n\x1a\n") || head.substr(12, 4) != "IHDR") return;
     auto bigEndian = [&](int at) {
         long long value = 0;
         for (int i = 0; i < 4; ++i) value = (value << 8) | static_cast<unsigned char>(head[at + i]);
@@ -221,10 +208,11 @@ void CheckDeclaredPngSize(QFile& file) {
 // BMP and PNG through Qt's readers, the format forced by the extension.
 void LoadQtPicture(const std::string& fileName, const char* format, const std::string& damaged,
                    TImage& target) {
-    QFile file(ToQ(fileName));
-    if (!file.open(QIODevice::ReadOnly))
-        throw EError("Cannot open the file \"" + fileName + "\": " + file.errorString().toStdString());
-    if (std::string_view(format) == "png") CheckDeclaredPngSize(file);
+    const std::string bytes = ReadFileBytes(fileName, kMaxPictureFileBytes);
+    if (std::string_view(format) == "png") CheckDeclaredPngSize(bytes);
+    QByteArray data = QByteArray::fromRawData(bytes.data(), static_cast<qsizetype>(bytes.size()));
+    QBuffer file(&data);
+    file.open(QIODevice::ReadOnly);
     QImageReader reader(&file, format);
     reader.setAutoDetectImageFormat(false);
     // Qt reports a top-down bitmap's stored height, which is negative; its
@@ -233,11 +221,10 @@ void LoadQtPicture(const std::string& fileName, const char* format, const std::s
     const long long width = declared.width(), height = std::llabs(declared.height());
     if (width <= 0 || height <= 0) throw EError(damaged);
     CheckPictureSize(width, height);
+    if (std::string_view(format) == "bmp" && !BitmapDataComplete(bytes)) throw EError(damaged);
     QImageReader::setAllocationLimit(static_cast<int>(kMaxPicturePixels * 4 / (1024 * 1024)) + 1);
     QImage picture;
     if (!reader.read(&picture) || picture.isNull()) {
-        if (reader.error() == QImageReader::FileNotFoundError || reader.error() == QImageReader::DeviceError)
-            throw EError("Cannot read the file \"" + fileName + "\"");
         throw EError(damaged);
     }
     target = ImageFromQImage(picture);
@@ -274,8 +261,7 @@ void LoadImageFile(const std::string& fileName, TImage& target) {
     const std::string extension = LowerExtension(fileName);
     try {
         if (extension == "jpg" || extension == "jpeg") {
-            const QByteArray bytes = ReadWholeFile(fileName);
-            DecodeJpegInto(std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size())), target);
+            DecodeJpegInto(ReadFileBytes(fileName, kMaxPictureFileBytes), target);
         } else if (extension == "bmp") {
             LoadQtPicture(fileName, "bmp", "Bitmap image is not valid", target);
         } else if (extension == "png") {
@@ -292,7 +278,7 @@ void LoadImageFile(const std::string& fileName, TImage& target) {
 void SaveJpegFile(const std::string& fileName, const TImage& image, int quality) {
     TJpegEncoder encoder;  // the stream goes to the file from the encoder's own buffer
     EncodeInto(encoder, image, quality);
-    WriteWholeFile(fileName, reinterpret_cast<const char*>(encoder.Output), static_cast<qint64>(encoder.OutputSize));
+    WriteWholeFile(fileName, reinterpret_cast<const char*>(encoder.Output), encoder.OutputSize);
 }
 
 void SaveImageFile(const std::string& fileName, const TImage& image) {
@@ -307,5 +293,5 @@ void SaveImageFile(const std::string& fileName, const TImage& image) {
     QImageWriter writer(&buffer, extension.c_str());
     if (!writer.write(QImageFromImage(image)))
         throw EError("Cannot encode the picture: " + writer.errorString().toStdString());
-    WriteWholeFile(fileName, bytes.constData(), bytes.size());
+    WriteWholeFile(fileName, bytes.constData(), static_cast<std::size_t>(bytes.size()));
 }

@@ -3,7 +3,6 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QSettings>
 #include <QTemporaryDir>
 #include <algorithm>
 #include <cstdlib>
@@ -57,50 +56,6 @@ protected:
 };
 
 }  // namespace
-
-TEST_F(ReferenceLibraryTest, FolderChoice) {
-    // A configured folder is used as it is, even when missing; nothing is created.
-    const std::string configured = dir.filePath("elsewhere").toStdString();
-    EXPECT_EQ(ResolveLibraryFolder(configured, dir.path().toStdString(), "/nonexistent"), configured);
-    EXPECT_FALSE(QFileInfo::exists(dir.filePath("elsewhere")));
-
-    // Empty: "lib" beside the program, created.
-    const QString program = dir.filePath("program");
-    QDir().mkpath(program);
-    const std::string beside = ResolveLibraryFolder("", program.toStdString(), dir.filePath("user").toStdString());
-    EXPECT_EQ(QDir::cleanPath(QString::fromStdString(beside)), QDir::cleanPath(program + "/lib"));
-    EXPECT_TRUE(QFileInfo(program + "/lib").isDir());
-    EXPECT_FALSE(QFileInfo::exists(dir.filePath("user")));
-
-    // A program folder where nothing can be created (it is a file): the
-    // per-user folder's "lib" instead.
-    QFile blocker(dir.filePath("blocker"));
-    ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
-    blocker.close();
-    const std::string perUser =
-        ResolveLibraryFolder("", dir.filePath("blocker").toStdString(), dir.filePath("user").toStdString());
-    EXPECT_EQ(QDir::cleanPath(QString::fromStdString(perUser)), QDir::cleanPath(dir.filePath("user/lib")));
-    EXPECT_TRUE(QFileInfo(dir.filePath("user/lib")).isDir());
-}
-
-TEST_F(ReferenceLibraryTest, SettingsAreReadNeverWritten) {
-    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, dir.filePath("config"));
-    {
-        QSettings settings(QSettings::NativeFormat, QSettings::UserScope, "tarnwerk", "Ombrane");
-        settings.remove("lib");
-    }
-    // First run: the default folder exists afterwards; no value was stored.
-    const QString first = QString::fromStdString(ReadLibraryFolder());
-    EXPECT_TRUE(first.endsWith("lib"));
-    EXPECT_TRUE(QFileInfo(first).isDir());
-    {
-        QSettings settings(QSettings::NativeFormat, QSettings::UserScope, "tarnwerk", "Ombrane");
-        EXPECT_FALSE(settings.contains("lib"));
-        settings.setValue("lib", dir.filePath("missing"));
-    }
-    EXPECT_EQ(QString::fromStdString(ReadLibraryFolder()), dir.filePath("missing"));
-    EXPECT_FALSE(QFileInfo::exists(dir.filePath("missing")));
-}
 
 TEST_F(ReferenceLibraryTest, FilesNamesAndCaptions) {
     TReferenceLibrary library = Library();
