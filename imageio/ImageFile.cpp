@@ -9,6 +9,9 @@
 #include <csetjmp>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
+#include <algorithm>
+#include <vector>
 #include <new>
 
 // jpeglib.h needs size_t and FILE declared first.
@@ -105,15 +108,21 @@ struct TJpegDecoder {
         return true;
     }
 
-    // Reads every scan line into the image; CMYK lines go through rowBuffer.
-    bool ReadLines(TImage& image, unsigned char* rowBuffer) {
+    // Reads the next count scan lines to rows lying stride bytes apart;
+    // CMYK lines go through rowBuffer.
+    bool ReadRows(unsigned char* rows, int count, std::size_t stride, unsigned char* rowBuffer) {
         if (setjmp(Errors.Jump)) return false;
-        while (Info.output_scanline < Info.output_height) {
-            const int y = static_cast<int>(Info.output_scanline);
-            JSAMPROW row = Cmyk ? rowBuffer : image.Row(y);
+        for (int i = 0; i < count; ++i) {
+            unsigned char* target = rows + static_cast<std::size_t>(i) * stride;
+            JSAMPROW row = Cmyk ? rowBuffer : target;
             jpeg_read_scanlines(&Info, &row, 1);
-            if (Cmyk) CmykToBgr(rowBuffer, image.Row(y), image.Width());
+            if (Cmyk) CmykToBgr(rowBuffer, target, static_cast<int>(Info.output_width));
         }
+        return true;
+    }
+
+    bool Finish() {
+        if (setjmp(Errors.Jump)) return false;
         jpeg_finish_decompress(&Info);
         return true;
     }
@@ -230,15 +239,52 @@ void LoadQtPicture(const std::string& fileName, const char* format, const std::s
     target = ImageFromQImage(picture);
 }
 
+[[noreturn]] void RaiseJpegError(const TJpegDecoder& decoder) { throw EError(JpegMessage(decoder.Errors.Code)); }
+
+// A stream with less than a byte for every 64 pixels it declares is too
+// small to be sure of its size (only very flat or progressive pictures come
+// so small, damaged or hostile ones often): its rows are decoded in bands,
+// so memory grows only with the data that is really there, and copied into
+// the picture at the end. Other streams are decoded into the picture at once.
+constexpr long long kPixelsPerPlausibleByte = 64;
+constexpr int kBandRows = 64;
+
+TImage DecodeInBands(TJpegDecoder& decoder, unsigned char* rowBuffer) {
+    const int width = static_cast<int>(decoder.Info.output_width);
+    const int height = static_cast<int>(decoder.Info.output_height);
+    const std::size_t rowBytes = static_cast<std::size_t>(width) * 3;
+    std::vector<std::vector<unsigned char>> bands;
+    for (int y = 0; y < height; y += kBandRows) {
+        const int count = std::min(kBandRows, height - y);
+        bands.emplace_back(rowBytes * static_cast<std::size_t>(count));
+        if (!decoder.ReadRows(bands.back().data(), count, rowBytes, rowBuffer)) RaiseJpegError(decoder);
+    }
+    if (!decoder.Finish()) RaiseJpegError(decoder);
+    TImage image(width, height);
+    for (int y = 0; y < height; ++y) {
+        std::vector<unsigned char>& band = bands[static_cast<std::size_t>(y / kBandRows)];
+        std::memcpy(image.Row(y), band.data() + static_cast<std::size_t>(y % kBandRows) * rowBytes, rowBytes);
+        if (y % kBandRows == kBandRows - 1) std::vector<unsigned char>().swap(band);
+    }
+    return image;
+}
+
+TImage DecodeAtOnce(TJpegDecoder& decoder, unsigned char* rowBuffer) {
+    TImage image(static_cast<int>(decoder.Info.output_width), static_cast<int>(decoder.Info.output_height));
+    if (!decoder.ReadRows(image.Row(0), image.Height(), image.Stride(), rowBuffer) || !decoder.Finish())
+        RaiseJpegError(decoder);
+    return image;
+}
+
 void DecodeJpegInto(std::string_view bytes, TImage& target) {
     TJpegDecoder decoder;
-    if (!decoder.ReadHeader(bytes)) throw EError(JpegMessage(decoder.Errors.Code));
+    if (!decoder.ReadHeader(bytes)) RaiseJpegError(decoder);
     CheckPictureSize(decoder.Info.image_width, decoder.Info.image_height);
-    if (!decoder.Start()) throw EError(JpegMessage(decoder.Errors.Code));
-    TImage image(static_cast<int>(decoder.Info.output_width), static_cast<int>(decoder.Info.output_height));
-    std::vector<unsigned char> rowBuffer(decoder.Cmyk ? static_cast<std::size_t>(image.Width()) * 4 : 0);
-    if (!decoder.ReadLines(image, rowBuffer.data())) throw EError(JpegMessage(decoder.Errors.Code));
-    target = std::move(image);
+    if (!decoder.Start()) RaiseJpegError(decoder);
+    std::vector<unsigned char> rowBuffer(decoder.Cmyk ? static_cast<std::size_t>(decoder.Info.output_width) * 4 : 0);
+    const long long pixels = static_cast<long long>(decoder.Info.output_width) * decoder.Info.output_height;
+    const bool plausible = static_cast<long long>(bytes.size()) * kPixelsPerPlausibleByte >= pixels;
+    target = plausible ? DecodeAtOnce(decoder, rowBuffer.data()) : DecodeInBands(decoder, rowBuffer.data());
 }
 
 }  // namespace
