@@ -14,11 +14,15 @@
 constexpr int kMaxPictureSide = 30000;
 constexpr long long kMaxPicturePixels = 400LL * 1000 * 1000;
 
-// Reads a JPEG, BMP or PNG file into a 24-bit image at its own size.
+// Reads a JPEG, BMP or PNG file into a 24-bit image at its own size, through
+// ReadFileBytes (regular files only, at most kMaxPictureFileBytes). A JPEG
+// with any damage libjpeg warns about, or a bitmap with less pixel data than
+// its header declares, is refused.
 void LoadImageFile(const std::string& fileName, TImage& target);
 
-// Writes the image as a baseline JPEG file; the file is replaced only after a
-// complete write.
+// Writes the image as a baseline JPEG file through WriteFileAtomically, as
+// LUT files are written: the file is replaced only after a complete write,
+// a write-protected file is refused, a link is replaced itself.
 void SaveJpegFile(const std::string& fileName, const TImage& image, int quality = 100);
 
 // Writes by extension: ".jpg"/".jpeg" JPEG at quality 100, ".bmp" 24-bit
