@@ -1,6 +1,7 @@
 #include <memory>
 
 #include "Arguments.h"
+#include "BatchRunner.h"
 #include "CommandSupport.h"
 #include "Commands.h"
 #include "FormatRegistry.h"
@@ -19,6 +20,33 @@ std::vector<TOptionSpec> WithGrading(std::vector<TOptionSpec> specs)
     for (TOptionSpec& option : GradingOptionSpecs())
         specs.push_back(std::move(option));
     return specs;
+}
+
+// The look of the reference at the window's grid size.
+std::unique_ptr<TLUT> WindowLook(const std::string& reference, const TLookPositions& positions)
+{
+    const TLookSettings settings = ReferenceLook(reference, positions);
+    auto lut = std::make_unique<TLUT>();
+    lut->Kind = lkCube;
+    lut->CubeSize = kWindowCubeSize;
+    BuildLookCube(settings, settings.Factors, *lut);
+    return lut;
+}
+
+// grade REFERENCE INPUT... -o FOLDER: the look is built once and shared by
+// the workers (lookups only read it).
+int GradeBatch(const TArguments& arguments)
+{
+    arguments.ExpectAtLeast(2, "the reference and the pictures (REFERENCE INPUT...)");
+    const TBatchSettings settings = BatchSettingsFrom(arguments);
+    const auto& positionals = arguments.Positionals();
+    const auto items = PlanBatch({positionals.begin() + 1, positionals.end()}, settings);
+    const auto lut = WindowLook(positionals[0], PositionsFrom(arguments));
+    return RunBatch(items, settings, [&](const TBatchItem& item) {
+        TImage picture = LoadPicture(item.Input);
+        lut->ApplyToImage(picture);
+        SaveImageFile(item.Output, picture);
+    });
 }
 
 } // namespace
@@ -53,20 +81,19 @@ int RunLook(const std::vector<std::string>& words)
 
 int RunGrade(const std::vector<std::string>& words)
 {
-    const TArguments arguments(words, WithGrading({{"output", true, 'o'}}));
+    std::vector<TOptionSpec> options = BatchOptionSpecs();
+    options.push_back({"output", true, 'o'});
+    const TArguments arguments(words, WithGrading(options));
     if (arguments.HelpAsked())
         return PrintHelp(kGradeHelp);
+    if (WantsBatch(arguments, 1))
+        return GradeBatch(arguments);
     arguments.ExpectPositionals(2, "the reference and the picture to grade (REFERENCE IMAGE)");
     const std::string output = OutputFile(arguments);
     CheckPictureOutput(output);
     const TLookPositions positions = PositionsFrom(arguments);
 
-    const TLookSettings settings = ReferenceLook(arguments.Positionals()[0], positions);
-    auto lut = std::make_unique<TLUT>();
-    lut->Kind = lkCube;
-    lut->CubeSize = kWindowCubeSize;
-    BuildLookCube(settings, settings.Factors, *lut);
-
+    const auto lut = WindowLook(arguments.Positionals()[0], positions);
     TImage picture = LoadPicture(arguments.Positionals()[1]);
     lut->ApplyToImage(picture);
     SaveImageFile(output, picture);
