@@ -4,6 +4,7 @@
 #include "Commands.h"
 #include "FormatRegistry.h"
 #include "HelpTexts.h"
+#include "PictureGrading.h"
 #include "ImageFile.h"
 #include "LutConvert.h"
 #include "LutFormat.h"
@@ -62,9 +63,7 @@ int ApplyBatch(const TArguments& arguments)
     const auto lut = ReadLutFile(positionals[0]);
     CheckUsableTables(*lut);
     return RunBatch(items, settings, [&](const TBatchItem& item) {
-        TImage picture = LoadPicture(item.Input);
-        lut->ApplyToImage(picture);
-        SaveImageFile(item.Output, picture);
+        GradePictureFile(item.Input, item.Output, *lut);
     });
 }
 
@@ -85,8 +84,6 @@ int RunApply(const std::vector<std::string>& words)
 
     const auto lut = ReadLutFile(arguments.Positionals()[0]);
     CheckUsableTables(*lut);
-    TImage picture = LoadPicture(arguments.Positionals()[1]);
-    lut->ApplyToImage(picture);
-    SaveImageFile(output, picture);
+    GradePictureFile(arguments.Positionals()[1], output, *lut);
     return 0;
 }

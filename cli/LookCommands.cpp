@@ -6,6 +6,7 @@
 #include "Commands.h"
 #include "FormatRegistry.h"
 #include "HelpTexts.h"
+#include "PictureGrading.h"
 #include "ImageFile.h"
 #include "LookExport.h"
 #include "LutConvert.h"
@@ -43,9 +44,7 @@ int GradeBatch(const TArguments& arguments)
     const auto items = PlanBatch({positionals.begin() + 1, positionals.end()}, settings);
     const auto lut = WindowLook(positionals[0], PositionsFrom(arguments));
     return RunBatch(items, settings, [&](const TBatchItem& item) {
-        TImage picture = LoadPicture(item.Input);
-        lut->ApplyToImage(picture);
-        SaveImageFile(item.Output, picture);
+        GradePictureFile(item.Input, item.Output, *lut);
     });
 }
 
@@ -94,8 +93,6 @@ int RunGrade(const std::vector<std::string>& words)
     const TLookPositions positions = PositionsFrom(arguments);
 
     const auto lut = WindowLook(arguments.Positionals()[0], positions);
-    TImage picture = LoadPicture(arguments.Positionals()[1]);
-    lut->ApplyToImage(picture);
-    SaveImageFile(output, picture);
+    GradePictureFile(arguments.Positionals()[1], output, *lut);
     return 0;
 }

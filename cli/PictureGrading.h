@@ -1,0 +1,10 @@
+#pragma once
+#include <string>
+
+class TLUT;
+
+// Grades the picture file input with the LUT and writes output (its type by
+// extension). JPEG to JPEG streams in strips of rows, so that grading and
+// encoding overlap the decoding and the picture is never held whole; the
+// file is the same as the whole-picture road gives.
+void GradePictureFile(const std::string& input, const std::string& output, const TLUT& lut);
