@@ -514,8 +514,12 @@ void TfrmMain::AddOneToLibrary(const QString& file, bool& stop) {
             stop = true;
             return;
         }
+        library_.Add(ToStd(file), true);
+        return;
     }
-    library_.Add(ToStd(file));
+    // Not asked, so not allowed to replace: a file of that name that comes
+    // into being meanwhile is kept.
+    library_.Add(ToStd(file), false);
 }
 
 void TfrmMain::miRenameImageClick() {

@@ -4,7 +4,7 @@
 #include "Application.h"
 #include "MainForm.h"
 #include "ProductInfo.h"
-#include "ReferenceLibrary.h"
+#include "LibrarySettings.h"
 
 int main(int argc, char** argv) {
     TOmbraneApplication app(argc, argv);

@@ -2,11 +2,9 @@
 
 #include <QBuffer>
 #include <QByteArray>
-#include <QFile>
 #include <QFileInfo>
 #include <QImageReader>
 #include <QImageWriter>
-#include <QSaveFile>
 #include <QString>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -23,13 +21,18 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <algorithm>
+#include <vector>
 #include <new>
 
 // jpeglib.h needs size_t and FILE declared first.
 #include <jpeglib.h>
 #include <jerror.h>
 
+#include "AtomicFile.h"
+#include "BitmapLayout.h"
 #include "Error.h"
+#include "FileRead.h"
 #include "QtImage.h"
 
 namespace {
@@ -66,11 +69,12 @@ extern "C" void JpegErrorExit(j_common_ptr info) {
 
 extern "C" void JpegSilentMessage(j_common_ptr) {}
 
-// A stream that ends before its picture does is damaged: libjpeg would only
-// warn and fill the rest with grey (for a hostile file declaring a huge
-// picture in a few bytes, at great cost), so that warning ends the decode.
+// libjpeg only warns about damaged data (a stream that ends early, a
+// premature marker, bad Huffman codes) and fills what is missing with grey.
+// A damaged picture is never taken as whole, so every warning ends the decode
+// as an error.
 extern "C" void JpegEmitMessage(j_common_ptr info, int level) {
-    if (level < 0 && info->err->msg_code == JWRN_JPEG_EOF) JpegErrorExit(info);
+    if (level < 0) JpegErrorExit(info);
 }
 
 void InstallErrorManager(TJpegErrorManager& manager) {
@@ -122,31 +126,22 @@ struct TJpegDecoder {
         return true;
     }
 
-    // Reads every scan line into the image; CMYK lines go through rowBuffer.
-    bool ReadLines(TImage& image, unsigned char* rowBuffer) {
+    // Reads the next count scan lines to rows lying stride bytes apart;
+    // CMYK lines go through rowBuffer.
+    bool ReadRows(unsigned char* rows, int count, std::size_t stride, unsigned char* rowBuffer) {
         if (setjmp(Errors.Jump)) return false;
-        while (Info.output_scanline < Info.output_height) {
-            const int y = static_cast<int>(Info.output_scanline);
-            JSAMPROW row = Cmyk ? rowBuffer : image.Row(y);
+        for (int i = 0; i < count; ++i) {
+            unsigned char* target = rows + static_cast<std::size_t>(i) * stride;
+            JSAMPROW row = Cmyk ? rowBuffer : target;
             jpeg_read_scanlines(&Info, &row, 1);
-            if (Cmyk) CmykToBgr(rowBuffer, image.Row(y), image.Width());
+            if (Cmyk) CmykToBgr(rowBuffer, target, static_cast<int>(Info.output_width));
         }
-        jpeg_finish_decompress(&Info);
         return true;
     }
 
-    // Reads the next rows (at most the strip's height) into the strip's top
-    // rows and sets count to how many; finishes the stream after its last row.
-    bool ReadStrip(TImage& strip, unsigned char* rowBuffer, int& count) {
-        count = 0;
+    bool Finish() {
         if (setjmp(Errors.Jump)) return false;
-        while (count < strip.Height() && Info.output_scanline < Info.output_height) {
-            JSAMPROW row = Cmyk ? rowBuffer : strip.Row(count);
-            jpeg_read_scanlines(&Info, &row, 1);
-            if (Cmyk) CmykToBgr(rowBuffer, strip.Row(count), strip.Width());
-            ++count;
-        }
-        if (Info.output_scanline == Info.output_height) jpeg_finish_decompress(&Info);
+        jpeg_finish_decompress(&Info);
         return true;
     }
 
@@ -158,6 +153,44 @@ struct TJpegDecoder {
             bgr[1] = static_cast<unsigned char>((cmyk[1] * k + 127) / 255);
             bgr[2] = static_cast<unsigned char>((cmyk[0] * k + 127) / 255);
         }
+    }
+};
+
+// A libjpeg destination that writes the stream to a file descriptor in
+// pieces; a failed write ends the encoding with its errno kept.
+struct TJpegFileDestination {
+    jpeg_destination_mgr Public{};
+    int Descriptor = -1;
+    int Error = 0;
+    std::vector<unsigned char> Buffer = std::vector<unsigned char>(1 << 16);
+
+    explicit TJpegFileDestination(int descriptor) : Descriptor(descriptor) {
+        Public.init_destination = Init;
+        Public.empty_output_buffer = Empty;
+        Public.term_destination = Term;
+    }
+
+    static TJpegFileDestination& Of(j_compress_ptr info) {
+        return *reinterpret_cast<TJpegFileDestination*>(info->dest);
+    }
+    static void Init(j_compress_ptr info) {
+        TJpegFileDestination& self = Of(info);
+        self.Public.next_output_byte = self.Buffer.data();
+        self.Public.free_in_buffer = self.Buffer.size();
+    }
+    void Flush(j_compress_ptr info, std::size_t count) {
+        Error = WriteFully(Descriptor, std::string_view(reinterpret_cast<const char*>(Buffer.data()), count));
+        if (Error != 0) ERREXIT(info, JERR_FILE_WRITE);
+    }
+    static boolean Empty(j_compress_ptr info) {
+        TJpegFileDestination& self = Of(info);
+        self.Flush(info, self.Buffer.size());
+        Init(info);
+        return TRUE;
+    }
+    static void Term(j_compress_ptr info) {
+        TJpegFileDestination& self = Of(info);
+        self.Flush(info, self.Buffer.size() - self.Public.free_in_buffer);
     }
 };
 
@@ -200,14 +233,18 @@ struct TJpegEncoder {
     }
 
     // The stream's header; rows follow with WriteStrip.
-    bool Begin(int width, int height, int quality) {
-        ReserveOutput(width, height);
+    // With a destination the stream goes there, else into Output.
+    bool Begin(int width, int height, int quality, TJpegFileDestination* destination = nullptr) {
+        if (destination == nullptr) ReserveOutput(width, height);
         InstallErrorManager(Errors);
         Info.err = &Errors.Public;
         if (setjmp(Errors.Jump)) return false;
         jpeg_create_compress(&Info);
         Created = true;
-        jpeg_mem_dest(&Info, &Output, &OutputSize);
+        if (destination != nullptr)
+            Info.dest = &destination->Public;
+        else
+            jpeg_mem_dest(&Info, &Output, &OutputSize);
         Info.image_width = static_cast<JDIMENSION>(width);
         Info.image_height = static_cast<JDIMENSION>(height);
         Info.input_components = 3;
@@ -238,30 +275,15 @@ void EncodeInto(TJpegEncoder& encoder, const TImage& image, int quality) {
 
 // ---- files --------------------------------------------------------------
 
-QByteArray ReadWholeFile(const std::string& fileName) {
-    QFile file(ToQ(fileName));
-    if (!file.open(QIODevice::ReadOnly))
-        throw EError("Cannot open the file \"" + fileName + "\": " + file.errorString().toStdString());
-    // A picture file of more than a gigabyte is not one we can hold anyway.
-    if (file.size() > (1LL << 30)) throw EError("The file \"" + fileName + "\" is too large");
-    QByteArray bytes = file.readAll();
-    if (file.error() != QFileDevice::NoError)
-        throw EError("Cannot read the file \"" + fileName + "\": " + file.errorString().toStdString());
-    return bytes;
-}
-
-void WriteWholeFile(const std::string& fileName, const char* bytes, qint64 size) {
-    QSaveFile file(ToQ(fileName));
-    if (!file.open(QIODevice::WriteOnly) || file.write(bytes, size) != size || !file.commit())
-        throw EError("Cannot write the file \"" + fileName + "\": " + file.errorString().toStdString());
+void WriteWholeFile(const std::string& fileName, const char* bytes, std::size_t size) {
+    WriteFileAtomically(fileName, std::string_view(bytes, size));
 }
 
 // The size a PNG file declares in its header, read without libpng, whose
 // reader may stop at a later chunk before it reports the size. Nothing is
 // checked when the file does not start like a PNG file.
-void CheckDeclaredPngSize(QFile& file) {
-    const QByteArray head = file.peek(24);
-    if (head.size() < 24 || !head.startsWith("\x89PNG\r\n\x1a\n") || head.mid(12, 4) != "IHDR") return;
+void CheckDeclaredPngSize(std::string_view head) {
+    if (head.size() < 24 || !head.starts_with("\x89PNG\r\n\x1a\n") || head.substr(12, 4) != "IHDR") return;
     auto bigEndian = [&](int at) {
         long long value = 0;
         for (int i = 0; i < 4; ++i) value = (value << 8) | static_cast<unsigned char>(head[at + i]);
@@ -273,10 +295,11 @@ void CheckDeclaredPngSize(QFile& file) {
 // BMP and PNG through Qt's readers, the format forced by the extension.
 void LoadQtPicture(const std::string& fileName, const char* format, const std::string& damaged,
                    TImage& target) {
-    QFile file(ToQ(fileName));
-    if (!file.open(QIODevice::ReadOnly))
-        throw EError("Cannot open the file \"" + fileName + "\": " + file.errorString().toStdString());
-    if (std::string_view(format) == "png") CheckDeclaredPngSize(file);
+    const std::string bytes = ReadFileBytes(fileName, kMaxPictureFileBytes);
+    if (std::string_view(format) == "png") CheckDeclaredPngSize(bytes);
+    QByteArray data = QByteArray::fromRawData(bytes.data(), static_cast<qsizetype>(bytes.size()));
+    QBuffer file(&data);
+    file.open(QIODevice::ReadOnly);
     QImageReader reader(&file, format);
     reader.setAutoDetectImageFormat(false);
     // Qt reports a top-down bitmap's stored height, which is negative; its
@@ -285,25 +308,61 @@ void LoadQtPicture(const std::string& fileName, const char* format, const std::s
     const long long width = declared.width(), height = std::llabs(declared.height());
     if (width <= 0 || height <= 0) throw EError(damaged);
     CheckPictureSize(width, height);
+    if (std::string_view(format) == "bmp" && !BitmapDataComplete(bytes)) throw EError(damaged);
     QImageReader::setAllocationLimit(static_cast<int>(kMaxPicturePixels * 4 / (1024 * 1024)) + 1);
     QImage picture;
     if (!reader.read(&picture) || picture.isNull()) {
-        if (reader.error() == QImageReader::FileNotFoundError || reader.error() == QImageReader::DeviceError)
-            throw EError("Cannot read the file \"" + fileName + "\"");
         throw EError(damaged);
     }
     target = ImageFromQImage(picture);
 }
 
+[[noreturn]] void RaiseJpegError(const TJpegDecoder& decoder) { throw EError(JpegMessage(decoder.Errors.Code)); }
+
+// A stream with less than a byte for every 64 pixels it declares is too
+// small to be sure of its size (only very flat or progressive pictures come
+// so small, damaged or hostile ones often): its rows are decoded in bands,
+// so memory grows only with the data that is really there, and copied into
+// the picture at the end. Other streams are decoded into the picture at once.
+constexpr long long kPixelsPerPlausibleByte = 64;
+constexpr int kBandRows = 64;
+
+TImage DecodeInBands(TJpegDecoder& decoder, unsigned char* rowBuffer) {
+    const int width = static_cast<int>(decoder.Info.output_width);
+    const int height = static_cast<int>(decoder.Info.output_height);
+    const std::size_t rowBytes = static_cast<std::size_t>(width) * 3;
+    std::vector<std::vector<unsigned char>> bands;
+    for (int y = 0; y < height; y += kBandRows) {
+        const int count = std::min(kBandRows, height - y);
+        bands.emplace_back(rowBytes * static_cast<std::size_t>(count));
+        if (!decoder.ReadRows(bands.back().data(), count, rowBytes, rowBuffer)) RaiseJpegError(decoder);
+    }
+    if (!decoder.Finish()) RaiseJpegError(decoder);
+    TImage image(width, height);
+    for (int y = 0; y < height; ++y) {
+        std::vector<unsigned char>& band = bands[static_cast<std::size_t>(y / kBandRows)];
+        std::memcpy(image.Row(y), band.data() + static_cast<std::size_t>(y % kBandRows) * rowBytes, rowBytes);
+        if (y % kBandRows == kBandRows - 1) std::vector<unsigned char>().swap(band);
+    }
+    return image;
+}
+
+TImage DecodeAtOnce(TJpegDecoder& decoder, unsigned char* rowBuffer) {
+    TImage image(static_cast<int>(decoder.Info.output_width), static_cast<int>(decoder.Info.output_height));
+    if (!decoder.ReadRows(image.Row(0), image.Height(), image.Stride(), rowBuffer) || !decoder.Finish())
+        RaiseJpegError(decoder);
+    return image;
+}
+
 void DecodeJpegInto(std::string_view bytes, TImage& target) {
     TJpegDecoder decoder;
-    if (!decoder.ReadHeader(bytes)) throw EError(JpegMessage(decoder.Errors.Code));
+    if (!decoder.ReadHeader(bytes)) RaiseJpegError(decoder);
     CheckPictureSize(decoder.Info.image_width, decoder.Info.image_height);
-    if (!decoder.Start()) throw EError(JpegMessage(decoder.Errors.Code));
-    TImage image(static_cast<int>(decoder.Info.output_width), static_cast<int>(decoder.Info.output_height));
-    std::vector<unsigned char> rowBuffer(decoder.Cmyk ? static_cast<std::size_t>(image.Width()) * 4 : 0);
-    if (!decoder.ReadLines(image, rowBuffer.data())) throw EError(JpegMessage(decoder.Errors.Code));
-    target = std::move(image);
+    if (!decoder.Start()) RaiseJpegError(decoder);
+    std::vector<unsigned char> rowBuffer(decoder.Cmyk ? static_cast<std::size_t>(decoder.Info.output_width) * 4 : 0);
+    const long long pixels = static_cast<long long>(decoder.Info.output_width) * decoder.Info.output_height;
+    const bool plausible = static_cast<long long>(bytes.size()) * kPixelsPerPlausibleByte >= pixels;
+    target = plausible ? DecodeAtOnce(decoder, rowBuffer.data()) : DecodeInBands(decoder, rowBuffer.data());
 }
 
 }  // namespace
@@ -326,8 +385,7 @@ void LoadImageFile(const std::string& fileName, TImage& target) {
     const std::string extension = LowerExtension(fileName);
     try {
         if (extension == "jpg" || extension == "jpeg") {
-            const QByteArray bytes = ReadWholeFile(fileName);
-            DecodeJpegInto(std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size())), target);
+            DecodeJpegInto(ReadFileBytes(fileName, kMaxPictureFileBytes), target);
         } else if (extension == "bmp") {
             LoadQtPicture(fileName, "bmp", "Bitmap image is not valid", target);
         } else if (extension == "png") {
@@ -344,7 +402,7 @@ void LoadImageFile(const std::string& fileName, TImage& target) {
 void SaveJpegFile(const std::string& fileName, const TImage& image, int quality) {
     TJpegEncoder encoder;  // the stream goes to the file from the encoder's own buffer
     EncodeInto(encoder, image, quality);
-    WriteWholeFile(fileName, reinterpret_cast<const char*>(encoder.Output), static_cast<qint64>(encoder.OutputSize));
+    WriteWholeFile(fileName, reinterpret_cast<const char*>(encoder.Output), encoder.OutputSize);
 }
 
 void SaveImageFile(const std::string& fileName, const TImage& image) {
@@ -359,7 +417,7 @@ void SaveImageFile(const std::string& fileName, const TImage& image) {
     QImageWriter writer(&buffer, extension.c_str());
     if (!writer.write(QImageFromImage(image)))
         throw EError("Cannot encode the picture: " + writer.errorString().toStdString());
-    WriteWholeFile(fileName, bytes.constData(), bytes.size());
+    WriteWholeFile(fileName, bytes.constData(), static_cast<std::size_t>(bytes.size()));
 }
 
 // ---- JPEG to JPEG in strips ------------------------------------------------
@@ -427,26 +485,15 @@ private:
     bool failed_ = false;
 };
 
-// A picture file opened for reading in pieces: only a regular file (a device
-// or a pipe could deliver without end) of at most the size the whole-file
-// road reads.
+// A picture file opened for reading in pieces, with the checks of the
+// whole-file road.
 std::FILE* OpenPictureFile(const std::string& fileName) {
-    const int descriptor = open(fileName.c_str(), O_RDONLY | O_CLOEXEC);
-    if (descriptor < 0) throw EError("Cannot open the file \"" + fileName + "\": " + std::strerror(errno));
-    struct stat status {};
-    if (fstat(descriptor, &status) != 0 || !S_ISREG(status.st_mode)) {
-        close(descriptor);
-        throw EError("The file \"" + fileName + "\" is not a regular file");
-    }
-    if (status.st_size > (1LL << 30)) {
-        close(descriptor);
-        throw EError("The file \"" + fileName + "\" is too large");
-    }
+    const int descriptor = OpenRegularFile(fileName, kMaxPictureFileBytes);
     std::FILE* file = fdopen(descriptor, "rb");
     if (file == nullptr) {
-        const std::string reason = std::strerror(errno);
+        const int error = errno;
         close(descriptor);
-        throw EError("Cannot open the file \"" + fileName + "\": " + reason);
+        RaiseFileError("Cannot open file", fileName, error);
     }
     return file;
 }
@@ -481,12 +528,12 @@ std::string DecodeStrips(TJpegDecoder& decoder, TStripExchange& exchange, TImage
     for (int y = 0; y < height;) {
         TImage* strip = height - y < kStripRows ? &tail : exchange.TakeFree();
         if (strip == nullptr) return std::string();  // the grading side failed and says why
-        int count = 0;
-        if (!decoder.ReadStrip(*strip, rowBuffer.data(), count) || count != strip->Height())
+        if (!decoder.ReadRows(strip->Row(0), strip->Height(), strip->Stride(), rowBuffer.data()))
             return JpegMessage(decoder.Errors.Code);
         exchange.GiveReady(strip);
-        y += count;
+        y += strip->Height();
     }
+    if (!decoder.Finish()) return JpegMessage(decoder.Errors.Code);
     exchange.End();
     return std::string();
 }
@@ -504,24 +551,28 @@ void GradeJpegFile(const std::string& input, const std::string& output,
         const int width = static_cast<int>(decoder.Info.output_width);
         const int height = static_cast<int>(decoder.Info.output_height);
 
-        TJpegEncoder encoder;
-        if (!encoder.Begin(width, height, 100)) throw EError(JpegMessage(encoder.Errors.Code));
-        std::vector<TImage> strips;
-        for (int i = 0; i < kStripsInFlight; ++i) strips.emplace_back(width, kStripRows);
-        TImage tail(width, height % kStripRows);
-        TStripExchange exchange;
-        for (TImage& strip : strips) exchange.GiveFree(&strip);
+        WriteFileAtomicallyFrom(output, [&](int descriptor) {
+            TJpegFileDestination destination(descriptor);
+            TJpegEncoder encoder;
+            if (!encoder.Begin(width, height, 100, &destination)) throw EError(JpegMessage(encoder.Errors.Code));
+            std::vector<TImage> strips;
+            for (int i = 0; i < kStripsInFlight; ++i) strips.emplace_back(width, kStripRows);
+            TImage tail(width, height % kStripRows);
+            TStripExchange exchange;
+            for (TImage& strip : strips) exchange.GiveFree(&strip);
 
-        std::string gradeFailure, decodeFailure;
-        std::thread grader(GradeAndEncodeStrips, std::ref(exchange), std::ref(encoder), std::cref(grade),
-                           std::ref(gradeFailure));
-        decodeFailure = DecodeStrips(decoder, exchange, tail, width, height);
-        if (!decodeFailure.empty()) exchange.Fail();
-        grader.join();
-        if (!decodeFailure.empty()) throw EError(decodeFailure);
-        if (!gradeFailure.empty()) throw EError(gradeFailure);
-        WriteWholeFile(output, reinterpret_cast<const char*>(encoder.Output),
-                       static_cast<qint64>(encoder.OutputSize));
+            std::string gradeFailure;
+            std::thread grader(GradeAndEncodeStrips, std::ref(exchange), std::ref(encoder), std::cref(grade),
+                               std::ref(gradeFailure));
+            const std::string decodeFailure = DecodeStrips(decoder, exchange, tail, width, height);
+            if (!decodeFailure.empty()) exchange.Fail();
+            grader.join();
+            if (!decodeFailure.empty()) throw EError(decodeFailure);
+            // A failed write is reported by the file layer with its reason.
+            if (destination.Error != 0) return destination.Error;
+            if (!gradeFailure.empty()) throw EError(gradeFailure);
+            return 0;
+        });
     } catch (const std::bad_alloc&) {
         throw EError("Not enough memory to grade the picture \"" + input + "\"");
     }

@@ -712,3 +712,42 @@ TEST_F(MainFormTest, ListShortcutsWorkWhileTheListHasTheFocus) {
     QApplication::processEvents();
     EXPECT_NE(list->findChild<QLineEdit*>(), nullptr);
 }
+
+// A damaged library picture (a JPEG cut short, a bitmap missing rows) is
+// named in the scan's message like any other unreadable file, not shown as a
+// grey or black thumbnail; a library folder that cannot be read gives one
+// message saying why.
+TEST_F(MainFormTest, DamagedPicturesAndUnreadableFoldersAreReported) {
+    SaveJpegFile(LibPath("good.jpeg"), ColourfulPicture(120, 80));
+    const std::string jpeg = EncodeJpeg(ColourfulPicture(100, 100), 100);
+    QFile cut(Lib() + "/cut.jpeg");
+    ASSERT_TRUE(cut.open(QIODevice::WriteOnly));
+    cut.write(QByteArray::fromStdString(jpeg.substr(0, jpeg.size() / 2) + "\xFF\xD9"));
+    cut.close();
+    SaveImageFile(PicturePath("whole.bmp"), ColourfulPicture(40, 40));
+    QFile whole(QString::fromStdString(PicturePath("whole.bmp")));
+    ASSERT_TRUE(whole.open(QIODevice::ReadOnly));
+    QFile shortBitmap(Lib() + "/short.bmp");
+    ASSERT_TRUE(shortBitmap.open(QIODevice::WriteOnly));
+    shortBitmap.write(whole.readAll().chopped(100));
+    shortBitmap.close();
+
+    Open();
+    ASSERT_EQ(window->lvwRefs()->count(), 1);
+    EXPECT_EQ(window->lvwRefs()->item(0)->text(), "good");
+    ASSERT_EQ(dialogs.Errors.size(), 1);
+    const QString message = dialogs.Errors.first();
+    EXPECT_TRUE(message.contains("cut.jpeg: JPEG error #")) << message.toStdString();
+    EXPECT_TRUE(message.contains("short.bmp: Bitmap image is not valid")) << message.toStdString();
+
+    dialogs.Errors.clear();
+    const QString loop = dir.filePath("loop");
+    ASSERT_TRUE(QFile::link(loop, loop));
+    TfrmMain unreadable(loop.toStdString());
+    unreadable.show();
+    QApplication::processEvents();
+    EXPECT_EQ(unreadable.lvwRefs()->count(), 0);
+    ASSERT_EQ(dialogs.Errors.size(), 1);
+    EXPECT_EQ(dialogs.Errors.first(),
+              "Cannot read the library folder \"" + loop + "\": Too many levels of symbolic links");
+}

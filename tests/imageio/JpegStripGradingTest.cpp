@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <QDir>
 #include <QTemporaryDir>
 #include <cstdio>
 #include <cstdlib>
@@ -111,6 +112,8 @@ TEST(JpegStripGrading, ADamagedSourceOrAFailingGradeWritesNothing) {
     EXPECT_THROW(GradeJpegFile("/dev/zero", out, Grade), EError);
     EXPECT_THROW(GradeJpegFile(dir.filePath("missing.jpg").toStdString(), out, Grade), EError);
     EXPECT_EQ(ReadAll(out), "old");
+    // No temporary file is left behind by the failures.
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden).size(), 2);
 }
 
 }  // namespace
