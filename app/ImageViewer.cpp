@@ -5,7 +5,7 @@
 #include <algorithm>
 #include <cmath>
 
-#include "ImageResize2.h"
+#include "ImageResize.h"
 
 TImageViewer::TImageViewer(QWidget* parent) : QWidget(parent) {
     setFocusPolicy(Qt::NoFocus);

@@ -14,8 +14,9 @@
 #include "Dialogs.h"
 #include "Error.h"
 #include "FormatRegistry.h"
+#include "LUT.h"
 #include "LookExport.h"
-#include "LutFormat.h"
+#include "LutConvert.h"
 
 QString LastLutFolder;
 
@@ -26,8 +27,6 @@ constexpr int kLabelLeft = 16;
 constexpr int kControlLeft = 168;
 constexpr int kRowHeight = 26;
 constexpr int kMaxSizeDigits = 5;
-constexpr int kMinGridSize = 2;
-constexpr int kMaxGridSize = 101;
 
 const QString kDefault = QStringLiteral("Default");
 const QStringList kCubeSizes = {kDefault, "17", "32", "33", "64"};
@@ -51,11 +50,6 @@ QString ChangeFileExt(const QString& fileName, const QString& extension) {
     return stem + '.' + extension;
 }
 
-bool IsCubeProfile(const TLutOutputProfile& profile) {
-    const TLUTFormat* format = GetLutFormat(profile.FormatIndex);
-    return format && format->Is3D;
-}
-
 // Reacts only to real characters typed without Ctrl, Alt or Meta: navigation
 // keys, dialog keys and shortcuts are no part of the size filter.
 bool IsTypedCharacter(const QKeyEvent& key) {
@@ -71,8 +65,9 @@ TfrmSaveLut::TfrmSaveLut(const TLookSettings& settings, QWidget* parent)
     FormCreate();
 }
 
-QLabel* TfrmSaveLut::AddRowLabel(const QString& caption, int top) {
+QLabel* TfrmSaveLut::AddRowLabel(const char* name, const QString& caption, int top) {
     auto* label = new QLabel(caption, this);
+    label->setObjectName(QString::fromLatin1(name));
     label->setGeometry(kLabelLeft, top, kControlLeft - kLabelLeft - 8, kRowHeight);
     label->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
     return label;
@@ -85,12 +80,12 @@ void TfrmSaveLut::CreateComponents() {
     setFixedSize(kClientWidth, kClientHeight);
     const int controlWidth = kClientWidth - kControlLeft - kLabelLeft;
 
-    AddRowLabel(QStringLiteral("Output LUT Format"), 20);
+    AddRowLabel("lblOutFormat", QStringLiteral("Output LUT Format"), 20);
     cbxOutFormat = new QComboBox(this);
     cbxOutFormat->setObjectName(QStringLiteral("cbxOutFormat"));
     cbxOutFormat->setGeometry(kControlLeft, 20, controlWidth, kRowHeight);
 
-    AddRowLabel(QStringLiteral("Output LUT File"), 62);
+    AddRowLabel("lblLUTFile", QStringLiteral("Output LUT File"), 62);
     edtLUTFile = new QLineEdit(this);
     edtLUTFile->setObjectName(QStringLiteral("edtLUTFile"));
     edtLUTFile->setGeometry(kControlLeft, 62, controlWidth - kRowHeight - 6, kRowHeight);
@@ -107,7 +102,7 @@ void TfrmSaveLut::CreateComponents() {
     btnSetLUTFile->setAutoDefault(false);
     btnSetLUTFile->setEnabled(false);
 
-    AddRowLabel(QStringLiteral("LUT dimension size"), 104);
+    AddRowLabel("lblDimSize", QStringLiteral("LUT dimension size"), 104);
     cbxDimSize = new QComboBox(this);
     cbxDimSize->setObjectName(QStringLiteral("cbxDimSize"));
     cbxDimSize->setGeometry(kControlLeft, 104, 110, kRowHeight);
@@ -121,7 +116,7 @@ void TfrmSaveLut::CreateComponents() {
     cbxDimSize->setCurrentText(kDefault);
     cbxDimSize->setEnabled(false);
 
-    AddRowLabel(QStringLiteral("Bits per color"), 146);
+    AddRowLabel("lblBits", QStringLiteral("Bits per color"), 146);
     cbxBits = new QComboBox(this);
     cbxBits->setObjectName(QStringLiteral("cbxBits"));
     cbxBits->setGeometry(kControlLeft, 146, 110, kRowHeight);
@@ -153,7 +148,7 @@ void TfrmSaveLut::FormCreate() {
     const QSignalBlocker quiet(cbxOutFormat);  // filling is no choice of the user
     const auto& profiles = LutOutputProfiles();
     for (std::size_t i = 0; i < profiles.size(); ++i)
-        if (IsCubeProfile(*profiles[i])) cbxOutFormat->addItem(FromStd(profiles[i]->Name), static_cast<int>(i));
+        if (ProfileIs3D(*profiles[i])) cbxOutFormat->addItem(FromStd(profiles[i]->Name), static_cast<int>(i));
     cbxOutFormat->setCurrentIndex(-1);
     cbxBits->setCurrentIndex(0);
 }
@@ -169,7 +164,7 @@ void TfrmSaveLut::cbxOutFormatChange() {
     cbxDimSize->setEnabled(profile->SizeSelectable);
     if (profile->SizeSelectable) {
         cbxDimSize->clear();
-        cbxDimSize->addItems(IsCubeProfile(*profile) ? kCubeSizes : kCurveSizes);
+        cbxDimSize->addItems(ProfileIs3D(*profile) ? kCubeSizes : kCurveSizes);
     }
     cbxDimSize->setCurrentText(kDefault);
     cbxBits->setEnabled(profile->BitsSelectable);
@@ -199,7 +194,7 @@ int TfrmSaveLut::ChosenSize() const {
     if (!cbxDimSize->isEnabled() || text == kDefault) return profile->DefaultSize;
     bool isNumber = false;
     const int size = text.toInt(&isNumber);
-    if (!isNumber || size < kMinGridSize || size > kMaxGridSize)
+    if (!isNumber || size < kMinLookCubeSize || size > kMaxCubeSize)
         throw EError("The LUT dimension size must be a number from 2 to 101.");
     return size;
 }

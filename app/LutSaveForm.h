@@ -42,7 +42,7 @@ protected:
 private:
     void CreateComponents();
     void FormCreate();
-    QLabel* AddRowLabel(const QString& caption, int top);
+    QLabel* AddRowLabel(const char* name, const QString& caption, int top);
     bool cbxDimSizeKeyPress(const QKeyEvent& key);
     void cbxDimSizeKeyDown(const QKeyEvent& key);
 

@@ -23,14 +23,13 @@
 
 #include "About.h"
 #include "Application.h"
-#include "ColorSpace.h"
 #include "Dialogs.h"
 #include "Error.h"
+#include "GradingRoad.h"
 #include "ImageFile.h"
-#include "ImageResize2.h"
+#include "ImageResize.h"
 #include "ImageViewer.h"
 #include "LUT.h"
-#include "LookControls.h"
 #include "LutSaveForm.h"
 #include "ProductInfo.h"
 #include "QtImage.h"
@@ -43,7 +42,6 @@ namespace {
 
 constexpr int kPreviewBoxWidth = 1000;
 constexpr int kPreviewBoxHeight = 500;
-constexpr int kLookCubeSize = 33;
 constexpr int kHintTime = 5000;
 
 const QString kPromptNoPreview = "Please open a preview image.";
@@ -142,6 +140,7 @@ TfrmMain::~TfrmMain() {
 
 void TfrmMain::CreateComponents() {
     auto* client = new QWidget(this);
+    client->setObjectName("pnlClient");
     auto* outer = new QVBoxLayout(client);
     outer->setContentsMargins(0, 0, 0, 0);
     outer->setSpacing(0);
@@ -264,6 +263,7 @@ QSlider* TfrmMain::AddTrackBar(QGridLayout* grid, int row, const QString& captio
                                const char* labelName, QLabel** label) {
     QWidget* parent = grid->parentWidget();
     auto* captionLabel = new QLabel(caption, parent);
+    captionLabel->setObjectName(QString::fromLatin1(labelName) + "Caption");
     auto* bar = new QSlider(Qt::Horizontal, parent);
     bar->setObjectName(name);
     bar->setRange(kTrackBarMin, kTrackBarMax);
@@ -392,7 +392,8 @@ void TfrmMain::ConnectHandlers() {
             [this](const QPoint& at) { pmnRefs_->popup(lvwRefs_->viewport()->mapToGlobal(at)); });
     connect(Viewer_, &QWidget::customContextMenuRequested, this,
             [this](const QPoint& at) { pmnPreview_->popup(Viewer_->mapToGlobal(at)); });
-    // FormResize and Splitter1Moved: both change the viewer's size.
+    // The viewer re-fits its picture whenever the window or the splitter
+    // changes its size.
     connect(Viewer_, &TImageViewer::LayoutChanged, this, guarded(&TfrmMain::ViewerLayoutChanged));
 }
 
@@ -424,7 +425,7 @@ void TfrmMain::ViewerLayoutChanged() {
 
 void TfrmMain::GradeDisplay() {
     Viewer_->RestoreDisplay();
-    Lut_->ApplyToImage(Viewer_->Display());
+    GradePicture(*Lut_, Viewer_->Display());
     Viewer_->update();
 }
 
@@ -456,7 +457,7 @@ void TfrmMain::ScanLibrary() {
             if (rescanWanted_) break;
             int index = -1;
             try {
-                index = MakeThumbnail(library_.PathOf(name));
+                index = MakeThumbnail(name);
             } catch (const std::exception& error) {
                 // An unreadable file is left out; the scan goes on.
                 failures << QString::fromStdString(name) + ": " + QString::fromStdString(error.what());
@@ -475,9 +476,7 @@ void TfrmMain::ScanLibrary() {
 }
 
 int TfrmMain::MakeThumbnail(const std::string& fileName) {
-    TImage picture;
-    LoadImageFile(fileName, picture);
-    imlRefs_.push_back(MakeThumbnailCell(picture));
+    imlRefs_.push_back(library_.LoadCell(fileName));
     return static_cast<int>(imlRefs_.size()) - 1;
 }
 
@@ -601,8 +600,16 @@ void TfrmMain::BuildLook() {
     const int index = item->data(kImageIndexRole).toInt();
     if (index < 0 || index >= static_cast<int>(imlRefs_.size())) return;
     ReferenceBitmap_ = imlRefs_[index].Clone();
-    TColorStats stats;
-    ComputeColorStats(ReferenceBitmap_, stats);
+    const TLookSettings settings = LookFromReference(ReferenceBitmap_, ControlPositions());
+    BuildLookLut(settings, *Lut_);
+    lastSettings_ = settings;
+    ++buildCount_;
+    LookBuilt_ = true;
+    sbnCreateLUT_->setEnabled(true);
+    sbnShowOriginal_->setEnabled(true);
+}
+
+TLookPositions TfrmMain::ControlPositions() const {
     TLookPositions positions;
     positions.Gain = tbrColorGain_->value();
     int* factors[] = {&positions.Saturation, &positions.Yellow, &positions.Orange, &positions.Red,
@@ -611,13 +618,7 @@ void TfrmMain::BuildLook() {
     for (std::size_t i = 0; i < saturationBars_.size(); ++i) *factors[i] = saturationBars_[i]->value();
     positions.AdvancedAnalysis = cbxLevels_->isChecked();
     positions.CompressSaturation = CheckBox1_->isChecked();
-    const TLookSettings settings = MakeLookSettings(stats, positions);
-    BuildLookCube(settings, settings.Factors, *Lut_);
-    lastSettings_ = settings;
-    ++buildCount_;
-    LookBuilt_ = true;
-    sbnCreateLUT_->setEnabled(true);
-    sbnShowOriginal_->setEnabled(true);
+    return positions;
 }
 
 void TfrmMain::sbnDefaultsClick() {
@@ -655,7 +656,7 @@ void TfrmMain::miSaveGradedImageClick() {
         LoadImageFile(PreviewFileName_, image);
     else
         image = PreviewBitmap_.Clone();
-    Lut_->ApplyToImage(image);
+    GradePicture(*Lut_, image);
     SaveJpegFile(ToStd(file), image, 100);
 }
 

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "Image.h"
+#include "LookControls.h"
 #include "LookTransfer.h"
 #include "ReferenceLibrary.h"
 
@@ -37,6 +38,7 @@ public:
 
     // Library (reference list).
     void ScanLibrary();
+    // Appends the cell of a library file to imlRefs; returns its index.
     int MakeThumbnail(const std::string& fileName);
     void sbnAddToLibClick();
     void miRenameImageClick();
@@ -86,13 +88,15 @@ private:
                          const char* labelName, QLabel** label);
     void CreateMenus();
     void ConnectHandlers();
-    // FormResize / Splitter1Moved: bring the grade back after the viewer
-    // re-fitted its picture.
+    // The window or the splitter changed the viewer's size: bring the grade
+    // back after the viewer re-fitted its picture.
     void ViewerLayoutChanged();
     void GradeDisplay();
     QListWidgetItem* SelectedItem() const;
     void ClearSelection();
     void AddOneToLibrary(const QString& file, bool& stop);
+    // The positions of the grading controls as the grading road takes them.
+    TLookPositions ControlPositions() const;
 
     // False from the start of the destructor on (see the caption editor).
     std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);

@@ -2,8 +2,8 @@
 
 #include <algorithm>
 
-#include "ColorSpace.h"
 #include "FormatRegistry.h"
+#include "GradingRoad.h"
 #include "ImageFile.h"
 #include "LutConvert.h"
 #include "ReferenceLibrary.h"
@@ -134,8 +134,5 @@ TImage ReferenceCell(const std::string& fileName)
 
 TLookSettings ReferenceLook(const std::string& fileName, const TLookPositions& positions)
 {
-    const TImage cell = ReferenceCell(fileName);
-    TColorStats stats{};
-    ComputeColorStats(cell, stats);
-    return MakeLookSettings(stats, positions);
+    return LookFromReference(ReferenceCell(fileName), positions);
 }

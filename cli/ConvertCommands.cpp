@@ -63,7 +63,7 @@ int ApplyBatch(const TArguments& arguments)
     const auto lut = ReadLutFile(positionals[0]);
     CheckUsableTables(*lut);
     return RunBatch(items, settings, [&](const TBatchItem& item) {
-        GradePictureFile(item.Input, item.Output, *lut);
+        GradePictureFile(item.Input, item.Output, [&](TImage& picture) { lut->ApplyToImage(picture); });
     });
 }
 
@@ -84,6 +84,6 @@ int RunApply(const std::vector<std::string>& words)
 
     const auto lut = ReadLutFile(arguments.Positionals()[0]);
     CheckUsableTables(*lut);
-    GradePictureFile(arguments.Positionals()[1], output, *lut);
+    GradePictureFile(arguments.Positionals()[1], output, [&](TImage& picture) { lut->ApplyToImage(picture); });
     return 0;
 }

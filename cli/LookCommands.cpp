@@ -5,33 +5,21 @@
 #include "CommandSupport.h"
 #include "Commands.h"
 #include "FormatRegistry.h"
+#include "GradingRoad.h"
 #include "HelpTexts.h"
 #include "PictureGrading.h"
 #include "ImageFile.h"
+#include "LUT.h"
 #include "LookExport.h"
 #include "LutConvert.h"
 
 namespace {
-
-// The grid size of the look the main window builds and grades with.
-constexpr int kWindowCubeSize = 33;
 
 std::vector<TOptionSpec> WithGrading(std::vector<TOptionSpec> specs)
 {
     for (TOptionSpec& option : GradingOptionSpecs())
         specs.push_back(std::move(option));
     return specs;
-}
-
-// The look of the reference at the window's grid size.
-std::unique_ptr<TLUT> WindowLook(const std::string& reference, const TLookPositions& positions)
-{
-    const TLookSettings settings = ReferenceLook(reference, positions);
-    auto lut = std::make_unique<TLUT>();
-    lut->Kind = lkCube;
-    lut->CubeSize = kWindowCubeSize;
-    BuildLookCube(settings, settings.Factors, *lut);
-    return lut;
 }
 
 // grade REFERENCE INPUT... -o FOLDER: the look is built once and shared by
@@ -42,9 +30,9 @@ int GradeBatch(const TArguments& arguments)
     const TBatchSettings settings = BatchSettingsFrom(arguments);
     const auto& positionals = arguments.Positionals();
     const auto items = PlanBatch({positionals.begin() + 1, positionals.end()}, settings);
-    const auto lut = WindowLook(positionals[0], PositionsFrom(arguments));
+    const std::unique_ptr<TLUT> look = MakeLookLut(ReferenceLook(positionals[0], PositionsFrom(arguments)));
     return RunBatch(items, settings, [&](const TBatchItem& item) {
-        GradePictureFile(item.Input, item.Output, *lut);
+        GradePictureFile(item.Input, item.Output, [&](TImage& picture) { GradePicture(*look, picture); });
     });
 }
 
@@ -92,7 +80,8 @@ int RunGrade(const std::vector<std::string>& words)
     CheckPictureOutput(output);
     const TLookPositions positions = PositionsFrom(arguments);
 
-    const auto lut = WindowLook(arguments.Positionals()[0], positions);
-    GradePictureFile(arguments.Positionals()[1], output, *lut);
+    const TLookSettings settings = ReferenceLook(arguments.Positionals()[0], positions);
+    const std::unique_ptr<TLUT> look = MakeLookLut(settings);
+    GradePictureFile(arguments.Positionals()[1], output, [&](TImage& picture) { GradePicture(*look, picture); });
     return 0;
 }

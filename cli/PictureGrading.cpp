@@ -5,7 +5,6 @@
 #include "CommandSupport.h"
 #include "Error.h"
 #include "ImageFile.h"
-#include "LUT.h"
 
 namespace {
 
@@ -23,11 +22,12 @@ bool IsJpegName(const std::string& fileName)
 
 } // namespace
 
-void GradePictureFile(const std::string& input, const std::string& output, const TLUT& lut)
+void GradePictureFile(const std::string& input, const std::string& output,
+                      const std::function<void(TImage&)>& grade)
 {
     if (IsJpegName(input) && IsJpegName(output)) {
         try {
-            GradeJpegFile(input, output, [&](TImage& strip) { lut.ApplyToImage(strip); });
+            GradeJpegFile(input, output, grade);
         } catch (const std::exception& error) {
             // As LoadPicture does: a message that does not name the file gets it in front.
             const std::string message = error.what();
@@ -38,6 +38,6 @@ void GradePictureFile(const std::string& input, const std::string& output, const
         return;
     }
     TImage picture = LoadPicture(input);
-    lut.ApplyToImage(picture);
+    grade(picture);
     SaveImageFile(output, picture);
 }

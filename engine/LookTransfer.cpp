@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <string>
 
+#include "Clamp01.h"
 #include "Error.h"
 #include "LUT.h"
 #include "Parallel.h"
@@ -58,12 +59,6 @@ TTarget TargetFor(const TLookSettings& settings, const TTarget& average, double 
     const TRangeStats* r = settings.Stats.Ranges;
     if (Y < 0.5) return Blend(r[0], r[1], Y / 0.5);
     return Blend(r[1], r[2], (Y - 0.5) / 0.5);
-}
-
-double Clamp01(double v) {
-    if (!(v >= 0.0)) return 0.0;  // negative or not a number
-    if (v > 1.0) return 1.0;
-    return v;
 }
 
 TRGBDouble GridPoint(const TLookSettings& settings, const TSaturationFactors& factors,

@@ -2,6 +2,7 @@
 
 #include <memory>
 
+#include "GradingRoad.h"
 #include "LUT.h"
 
 void ExportLook(const TLookSettings& settings, const TLutOutputProfile& profile, int size,
@@ -17,9 +18,6 @@ void ExportLook(const TLookSettings& settings, const TLutOutputProfile& profile,
         throw EError("The output profile \"" + profile.Name +
                      "\" writes a 1D curve; a look needs a 3D LUT format.");
     // A LUT of its own, so the caller's LUT keeps its size and contents.
-    auto lut = std::make_unique<TLUT>();
-    lut->Kind = lkCube;
-    lut->CubeSize = size;
-    BuildLookCube(settings, settings.Factors, *lut);
+    const std::unique_ptr<TLUT> lut = MakeLookLut(settings, size);
     format->SaveToFile(fileName, *lut, bits);
 }

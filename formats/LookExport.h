@@ -4,9 +4,9 @@
 #include "FormatRegistry.h"
 #include "LookTransfer.h"
 
-// Writes a look as a LUT file: builds a cube of `size` points per axis with
-// the look transfer in a LUT of its own and writes it with the profile's
-// format at `bits`. EError for a size outside 2..101 or a profile whose
+// The export end of the grading road (GradingRoad.h): builds the look at
+// `size` points per axis in a LUT of its own and writes it with the
+// profile's format at `bits`. EError for a size outside 2..101 or a profile whose
 // format stores no cube; the format's own errors propagate.
 void ExportLook(const TLookSettings& settings, const TLutOutputProfile& profile, int size,
                 int bits, const std::string& fileName);

@@ -9,7 +9,7 @@
 
 #include "AtomicFile.h"
 #include "ImageFile.h"
-#include "ImageResize2.h"
+#include "ImageResize.h"
 #include "Thumbnail.h"
 
 namespace {

@@ -25,7 +25,7 @@
 #include "Error.h"
 #include "FakeDialogs.h"
 #include "ImageFile.h"
-#include "ImageResize2.h"
+#include "ImageResize.h"
 #include "ImageViewer.h"
 #include "LUT.h"
 #include "LookControls.h"
@@ -496,8 +496,11 @@ TEST_F(MainFormTest, ControlsRegradeThroughOneHandler) {
     const int before = window->BuildCount();
     Find<QPushButton>("sbnDefaults")->click();
     EXPECT_EQ(window->BuildCount(), before + 1);
-    for (const char* name : kPercentLabels)
-        if (std::string(name) != "lblColorGain") EXPECT_EQ(LabelText(name), "100%") << name;
+    for (const char* name : kPercentLabels) {
+        if (std::string(name) != "lblColorGain") {
+            EXPECT_EQ(LabelText(name), "100%") << name;
+        }
+    }
     EXPECT_EQ(window->LastSettings().Factors.Overall, 1.0f);
 
     // General defaults: gain back to 100 and the analysis checked; two

@@ -13,7 +13,7 @@
 
 #include "Error.h"
 #include "ImageFile.h"
-#include "ImageResize2.h"
+#include "ImageResize.h"
 #include "ReferenceLibrary.h"
 
 namespace {

@@ -1,0 +1,37 @@
+#pragma once
+#include <memory>
+
+#include "LookControls.h"
+#include "LookTransfer.h"
+
+class TImage;
+class TLUT;
+
+// The grid size of the look the window shows and grades pictures with.
+constexpr int kLookCubeSize = 33;
+
+// The one road from a reference to a graded picture, shared by the window
+// and the command line:
+//
+//   reference cell -> statistics -> settings from the control positions
+//     -> cube (BuildLookLut) -> applied to a picture (GradePicture)
+//                            -> or written at a size and profile (ExportLook)
+//
+// The settings are what travels along the road: a new control joins
+// TLookPositions, is carried into TLookSettings by MakeLookSettings and takes
+// effect in BuildLookLut or GradePicture, so both front ends and the export
+// follow without change of their own.
+
+// The statistics of the reference cell with the control positions as look
+// settings. EError for a position outside 0..200.
+TLookSettings LookFromReference(const TImage& referenceCell, const TLookPositions& positions);
+
+// Makes lut a cube of `size` points per axis holding the look; the LUT's
+// curve is left alone. EError for a size outside 2..101.
+void BuildLookLut(const TLookSettings& settings, TLUT& lut, int size = kLookCubeSize);
+
+// A LUT of its own holding the look at `size` points.
+std::unique_ptr<TLUT> MakeLookLut(const TLookSettings& settings, int size = kLookCubeSize);
+
+// Grades a 24-bit picture in place with a look from BuildLookLut.
+void GradePicture(const TLUT& look, TImage& picture);
