@@ -86,6 +86,8 @@ const std::string_view kLookHelp =
 
 const std::string_view kGradeHelp =
     "Usage: ombrane-cli grade REFERENCE IMAGE -o OUTPUT [--match] [grading options]\n"
+    "       ombrane-cli grade REFERENCE INPUT... -o FOLDER [--match | --match-first] [batch options]\n"
+    "                         [grading options]\n"
     "\n"
     "Grades IMAGE at its full size with the 33-point look of REFERENCE, as \"Save Graded\n"
     "Image\" does. OUTPUT by extension: .jpg or .jpeg JPEG at quality 100, .bmp 24-bit\n"
@@ -95,6 +97,19 @@ const std::string_view kGradeHelp =
     "  -o, --output FILE  the picture to write\n"
     "  --match            \"Match Preview Colours\": match the look to IMAGE, measured\n"
     "                     as the window measures its preview\n"
+    "\n"
+    "Many pictures at once: give several INPUTs (pictures, or folders for their\n"
+    "pictures) and -o FOLDER. Each output keeps its input's name and type.\n"
+    "  -j, --jobs N       pictures in parallel (default: all cores)\n"
+    "  --format EXT       write every output as jpg, jpeg, bmp or png\n"
+    "  -r, --recursive    take the pictures of sub-folders too\n"
+    "  --force            replace outputs that exist (never an input)\n"
+    "  -q, --quiet        no progress line, errors only\n"
+    "  --match            match the look to each picture separately\n"
+    "  --match-first      match the look to the first picture and grade all with it\n"
+    "                     (one look for a whole shot, no flicker)\n"
+    "A picture that fails is reported and the others go on; the status is 1 when\n"
+    "any failed.\n"
     "\n" GRADING_OPTIONS
     "\n" FOOTAGE_OPTIONS
     "\n"
@@ -120,11 +135,22 @@ const std::string_view kConvertHelp =
 
 const std::string_view kApplyHelp =
     "Usage: ombrane-cli apply LUTFILE IMAGE -o OUTPUT\n"
+    "       ombrane-cli apply LUTFILE INPUT... -o FOLDER [batch options]\n"
     "\n"
     "Reads LUTFILE (any readable format) and applies it to IMAGE at full size.\n"
     "OUTPUT by extension: .jpg or .jpeg JPEG at quality 100, .bmp 24-bit bitmap, .png.\n"
     "\n"
-    "  -o, --output FILE  the picture to write\n";
+    "  -o, --output FILE  the picture to write\n"
+    "\n"
+    "Many pictures at once: give several INPUTs (pictures, or folders for their\n"
+    "pictures) and -o FOLDER. Each output keeps its input's name and type.\n"
+    "  -j, --jobs N       pictures in parallel (default: all cores)\n"
+    "  --format EXT       write every output as jpg, jpeg, bmp or png\n"
+    "  -r, --recursive    take the pictures of sub-folders too\n"
+    "  --force            replace outputs that exist (never an input)\n"
+    "  -q, --quiet        no progress line, errors only\n"
+    "A picture that fails is reported and the others go on; the status is 1 when\n"
+    "any failed.\n";
 
 const std::string_view kLibraryHelp =
     "Usage: ombrane-cli library [--library DIR] list\n"

@@ -1,6 +1,7 @@
 #include <memory>
 
 #include "Arguments.h"
+#include "BatchRunner.h"
 #include "CommandSupport.h"
 #include "Commands.h"
 #include "FootageLook.h"
@@ -8,6 +9,7 @@
 #include "FormatRegistry.h"
 #include "GradingRoad.h"
 #include "HelpTexts.h"
+#include "PictureGrading.h"
 #include "ImageFile.h"
 #include "LUT.h"
 #include "LookExport.h"
@@ -20,6 +22,36 @@ std::vector<TOptionSpec> WithGrading(std::vector<TOptionSpec> specs)
     for (TOptionSpec& option : GradingOptionSpecs())
         specs.push_back(std::move(option));
     return specs;
+}
+
+// grade REFERENCE INPUT... -o FOLDER: the look is built once and shared by
+// the workers (lookups only read it); with --match each frame gets a look
+// matched to it, with --match-first all take the look matched to the first.
+int GradeBatch(const TArguments& arguments)
+{
+    arguments.ExpectAtLeast(2, "the reference and the pictures (REFERENCE INPUT...)");
+    if (arguments.Switch("match") && arguments.Switch("match-first"))
+        throw EUsageError("--match and --match-first exclude each other");
+    const TBatchSettings batch = BatchSettingsFrom(arguments);
+    const auto& positionals = arguments.Positionals();
+    const auto items = PlanBatch({positionals.begin() + 1, positionals.end()}, batch);
+    const auto footage = FootageFrom(arguments);
+    TLookSettings settings = ReferenceLook(positionals[0], PositionsFrom(arguments));
+    if (arguments.Switch("match-first"))
+        MatchToFrameFile(settings, items.front().Input, footage.get());
+    const std::unique_ptr<TLUT> shared = MakeLookLut(settings);
+    const bool eachMatched = arguments.Switch("match");
+    return RunBatch(items, batch, [&](const TBatchItem& item) {
+        std::unique_ptr<TLUT> own;
+        if (eachMatched) {
+            TLookSettings matched = settings;
+            MatchToFrameFile(matched, item.Input, footage.get());
+            own = MakeLookLut(matched);
+        }
+        const TLUT& look = own ? *own : *shared;
+        GradePictureFile(item.Input, item.Output,
+                         [&](TImage& picture) { GradePicture(look, picture, footage.get()); });
+    });
 }
 
 } // namespace
@@ -60,10 +92,18 @@ int RunLook(const std::vector<std::string>& words)
 
 int RunGrade(const std::vector<std::string>& words)
 {
-    const TArguments arguments(
-        words, WithGrading({{"output", true, 'o'}, {"footage", true}, {"config", true}, {"match", false}}));
+    std::vector<TOptionSpec> options = BatchOptionSpecs();
+    for (TOptionSpec option : {TOptionSpec{"output", true, 'o'}, TOptionSpec{"footage", true},
+                               TOptionSpec{"config", true}, TOptionSpec{"match", false},
+                               TOptionSpec{"match-first", false}})
+        options.push_back(std::move(option));
+    const TArguments arguments(words, WithGrading(options));
     if (arguments.HelpAsked())
         return PrintHelp(kGradeHelp);
+    if (WantsBatch(arguments, 1))
+        return GradeBatch(arguments);
+    if (arguments.Switch("match-first"))
+        throw EUsageError("--match-first is for many pictures; use --match for one");
     arguments.ExpectPositionals(2, "the reference and the picture to grade (REFERENCE IMAGE)");
     const std::string output = OutputFile(arguments);
     CheckPictureOutput(output);
@@ -74,9 +114,7 @@ int RunGrade(const std::vector<std::string>& words)
     if (arguments.Switch("match"))
         MatchToFrameFile(settings, arguments.Positionals()[1], footage.get());
     const std::unique_ptr<TLUT> look = MakeLookLut(settings);
-
-    TImage picture = LoadPicture(arguments.Positionals()[1]);
-    GradePicture(*look, picture, footage.get());
-    SaveImageFile(output, picture);
+    GradePictureFile(arguments.Positionals()[1], output,
+                     [&](TImage& picture) { GradePicture(*look, picture, footage.get()); });
     return 0;
 }

@@ -14,6 +14,7 @@
 
 #include "Arguments.h"
 #include "Commands.h"
+#include "ErrorStream.h"
 #include "HelpTexts.h"
 
 namespace {
@@ -45,12 +46,15 @@ public:
         const int sink = open("/dev/null", O_WRONLY | O_CLOEXEC);
         if (saved_ >= 0 && sink >= 0)
             dup2(sink, STDERR_FILENO);
+        if (saved_ >= 0)
+            SetErrorStreamDescriptor(saved_);
         if (sink >= 0)
             close(sink);
     }
     ~TQuietStderr()
     {
         std::fflush(stderr);
+        SetErrorStreamDescriptor(STDERR_FILENO);
         if (saved_ >= 0) {
             dup2(saved_, STDERR_FILENO);
             close(saved_);

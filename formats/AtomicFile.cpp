@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <cstring>
 #include <fcntl.h>
+#include <functional>
 #include <mutex>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -165,9 +166,16 @@ int WriteAll(int fd, std::string_view bytes)
 }
 
 // Writes, flushes to the disk and closes; 0 or the first failure's errno.
-int WriteAndClose(int fd, std::string_view bytes)
+// When content raises, the file is closed and the exception goes on.
+int WriteAndClose(int fd, const std::function<int(int)>& content)
 {
-    int error = WriteAll(fd, bytes);
+    int error = 0;
+    try {
+        error = content(fd);
+    } catch (...) {
+        close(fd);
+        throw;
+    }
     if (error == 0 && fsync(fd) != 0)
         error = errno;
     if (close(fd) != 0 && error == 0 && errno != EINTR)
@@ -226,7 +234,7 @@ void SyncFolder(const std::string& folder)
     close(fd);
 }
 
-bool WriteFile(const std::string& fileName, std::string_view bytes, bool replace)
+bool WriteFile(const std::string& fileName, const std::function<int(int)>& content, bool replace)
 {
     if (fileName.empty())
         RaiseFileError("Cannot create file", fileName, ENOENT);
@@ -242,7 +250,13 @@ bool WriteFile(const std::string& fileName, std::string_view bytes, bool replace
     if (mode >= 0)
         (void)fchmod(fd, static_cast<mode_t>(mode));
 
-    int error = WriteAndClose(fd, bytes);
+    int error = 0;
+    try {
+        error = WriteAndClose(fd, content);
+    } catch (...) {
+        unlink(tempName.c_str());
+        throw;
+    }
     if (error == 0)
         error = Publish(tempName, fileName, replace);
     if (error != 0) {
@@ -259,12 +273,22 @@ bool WriteFile(const std::string& fileName, std::string_view bytes, bool replace
 
 void WriteFileAtomically(const std::string& fileName, std::string_view bytes)
 {
-    WriteFile(fileName, bytes, true);
+    WriteFile(fileName, [bytes](int fd) { return WriteAll(fd, bytes); }, true);
 }
 
 bool WriteNewFileAtomically(const std::string& fileName, std::string_view bytes)
 {
-    return WriteFile(fileName, bytes, false);
+    return WriteFile(fileName, [bytes](int fd) { return WriteAll(fd, bytes); }, false);
+}
+
+void WriteFileAtomicallyFrom(const std::string& fileName, const std::function<int(int fd)>& content)
+{
+    WriteFile(fileName, content, true);
+}
+
+int WriteFully(int fd, std::string_view bytes)
+{
+    return WriteAll(fd, bytes);
 }
 
 bool IsTemporaryFileName(std::string_view name)

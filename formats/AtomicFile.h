@@ -1,4 +1,5 @@
 #pragma once
+#include <functional>
 #include <string>
 #include <string_view>
 
@@ -18,6 +19,16 @@
 // recognises it). Every failure raises EError naming the file and the
 // system's reason.
 void WriteFileAtomically(const std::string& fileName, std::string_view bytes);
+
+// As WriteFileAtomically for content written in pieces: content writes to
+// the temporary file's descriptor and returns 0 or the errno of a failure.
+// When it fails or raises, the old file stays and the temporary one goes.
+void WriteFileAtomicallyFrom(const std::string& fileName, const std::function<int(int fd)>& content);
+
+// Writes every byte to the descriptor, retrying after interruptions and
+// short writes; 0 or the errno of the failure (no progress counts as a full
+// disk).
+int WriteFully(int fd, std::string_view bytes);
 
 // As WriteFileAtomically, but the final step never replaces anything: when
 // the name exists at that moment (whatever was checked before), nothing is

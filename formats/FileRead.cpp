@@ -17,6 +17,7 @@ public:
     TFileHandle(const TFileHandle&) = delete;
     TFileHandle& operator=(const TFileHandle&) = delete;
     int Get() const { return fd_; }
+    int Release() { const int fd = fd_; fd_ = -1; return fd; }
 private:
     int fd_;
 };
@@ -33,7 +34,7 @@ std::string MiB(std::uint64_t bytes)
 
 } // namespace
 
-std::string ReadFileBytes(const std::string& fileName, std::uint64_t maxBytes)
+int OpenRegularFile(const std::string& fileName, std::uint64_t maxBytes)
 {
     // O_NONBLOCK: opening a named pipe does not wait for a writer; it is
     // refused below like every other file that is not a regular one. For a
@@ -50,6 +51,15 @@ std::string ReadFileBytes(const std::string& fileName, std::uint64_t maxBytes)
         throw EError("Cannot read file \"" + fileName + "\": it is not a regular file.");
     if (static_cast<std::uint64_t>(st.st_size) > maxBytes)
         RaiseTooLarge(fileName, maxBytes);
+    return file.Release();
+}
+
+std::string ReadFileBytes(const std::string& fileName, std::uint64_t maxBytes)
+{
+    TFileHandle file(OpenRegularFile(fileName, maxBytes));
+    struct stat st {};
+    if (fstat(file.Get(), &st) != 0)
+        RaiseFileError("Cannot read file", fileName, errno);
 
     std::string bytes;
     bytes.resize(static_cast<std::size_t>(st.st_size));

@@ -17,3 +17,8 @@ constexpr std::uint64_t kMaxPictureFileBytes = 1024ull * 1024 * 1024;
 // larger than maxBytes, whether the size is declared or only found while
 // reading.
 std::string ReadFileBytes(const std::string& fileName, std::uint64_t maxBytes = kMaxLutFileBytes);
+
+// Opens a regular file of at most maxBytes (declared size) for reading, with
+// the checks and messages of ReadFileBytes; the caller closes the descriptor.
+// For readers that take a file in pieces.
+int OpenRegularFile(const std::string& fileName, std::uint64_t maxBytes);

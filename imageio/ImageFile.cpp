@@ -6,7 +6,18 @@
 #include <QImageReader>
 #include <QImageWriter>
 #include <QString>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <condition_variable>
 #include <csetjmp>
+#include <deque>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <thread>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -88,14 +99,21 @@ struct TJpegDecoder {
     }
 
     // Reads the header; false on a libjpeg error (Errors.Code holds it).
-    bool ReadHeader(std::string_view bytes) {
+    bool ReadHeader(std::string_view bytes) { return ReadHeaderFrom(&bytes, nullptr); }
+    // The same from an open file, read in small pieces as decoding goes on.
+    bool ReadHeader(std::FILE* file) { return ReadHeaderFrom(nullptr, file); }
+
+    bool ReadHeaderFrom(const std::string_view* bytes, std::FILE* file) {
         InstallErrorManager(Errors);
         Info.err = &Errors.Public;
         if (setjmp(Errors.Jump)) return false;
         jpeg_create_decompress(&Info);
         Created = true;
-        jpeg_mem_src(&Info, reinterpret_cast<const unsigned char*>(bytes.data()),
-                     static_cast<unsigned long>(bytes.size()));
+        if (bytes != nullptr)
+            jpeg_mem_src(&Info, reinterpret_cast<const unsigned char*>(bytes->data()),
+                         static_cast<unsigned long>(bytes->size()));
+        else
+            jpeg_stdio_src(&Info, file);
         jpeg_read_header(&Info, TRUE);
         Cmyk = Info.jpeg_color_space == JCS_CMYK || Info.jpeg_color_space == JCS_YCCK;
         Info.out_color_space = Cmyk ? JCS_CMYK : JCS_EXT_BGR;
@@ -138,6 +156,44 @@ struct TJpegDecoder {
     }
 };
 
+// A libjpeg destination that writes the stream to a file descriptor in
+// pieces; a failed write ends the encoding with its errno kept.
+struct TJpegFileDestination {
+    jpeg_destination_mgr Public{};
+    int Descriptor = -1;
+    int Error = 0;
+    std::vector<unsigned char> Buffer = std::vector<unsigned char>(1 << 16);
+
+    explicit TJpegFileDestination(int descriptor) : Descriptor(descriptor) {
+        Public.init_destination = Init;
+        Public.empty_output_buffer = Empty;
+        Public.term_destination = Term;
+    }
+
+    static TJpegFileDestination& Of(j_compress_ptr info) {
+        return *reinterpret_cast<TJpegFileDestination*>(info->dest);
+    }
+    static void Init(j_compress_ptr info) {
+        TJpegFileDestination& self = Of(info);
+        self.Public.next_output_byte = self.Buffer.data();
+        self.Public.free_in_buffer = self.Buffer.size();
+    }
+    void Flush(j_compress_ptr info, std::size_t count) {
+        Error = WriteFully(Descriptor, std::string_view(reinterpret_cast<const char*>(Buffer.data()), count));
+        if (Error != 0) ERREXIT(info, JERR_FILE_WRITE);
+    }
+    static boolean Empty(j_compress_ptr info) {
+        TJpegFileDestination& self = Of(info);
+        self.Flush(info, self.Buffer.size());
+        Init(info);
+        return TRUE;
+    }
+    static void Term(j_compress_ptr info) {
+        TJpegFileDestination& self = Of(info);
+        self.Flush(info, self.Buffer.size() - self.Public.free_in_buffer);
+    }
+};
+
 struct TJpegEncoder {
     jpeg_compress_struct Info{};
     TJpegErrorManager Errors;
@@ -158,33 +214,55 @@ struct TJpegEncoder {
     // stream of a photograph takes, so the stream is written once, without
     // the copies of a growing buffer. Pages that are never written cost
     // nothing.
-    void ReserveOutput(const TImage& image) {
-        const unsigned long size = static_cast<unsigned long>(image.Width()) * image.Height() * 3 + 65536;
+    void ReserveOutput(int width, int height) {
+        const unsigned long size = static_cast<unsigned long>(width) * height * 3 + 65536;
         Initial = static_cast<unsigned char*>(std::malloc(size));
         Output = Initial;
         OutputSize = Initial != nullptr ? size : 0;
     }
 
     bool Encode(const TImage& image, int quality) {
-        ReserveOutput(image);
-        InstallErrorManager(Errors);
-        Info.err = &Errors.Public;
+        if (!Begin(image.Width(), image.Height(), quality)) return false;
         if (setjmp(Errors.Jump)) return false;
-        jpeg_create_compress(&Info);
-        Created = true;
-        jpeg_mem_dest(&Info, &Output, &OutputSize);
-        Info.image_width = static_cast<JDIMENSION>(image.Width());
-        Info.image_height = static_cast<JDIMENSION>(image.Height());
-        Info.input_components = 3;
-        Info.in_color_space = JCS_EXT_BGR;
-        jpeg_set_defaults(&Info);
-        jpeg_set_quality(&Info, quality, TRUE);
-        jpeg_start_compress(&Info, TRUE);
         while (Info.next_scanline < Info.image_height) {
             JSAMPROW row = const_cast<unsigned char*>(image.Row(static_cast<int>(Info.next_scanline)));
             jpeg_write_scanlines(&Info, &row, 1);
         }
         jpeg_finish_compress(&Info);
+        return true;
+    }
+
+    // The stream's header; rows follow with WriteStrip.
+    // With a destination the stream goes there, else into Output.
+    bool Begin(int width, int height, int quality, TJpegFileDestination* destination = nullptr) {
+        if (destination == nullptr) ReserveOutput(width, height);
+        InstallErrorManager(Errors);
+        Info.err = &Errors.Public;
+        if (setjmp(Errors.Jump)) return false;
+        jpeg_create_compress(&Info);
+        Created = true;
+        if (destination != nullptr)
+            Info.dest = &destination->Public;
+        else
+            jpeg_mem_dest(&Info, &Output, &OutputSize);
+        Info.image_width = static_cast<JDIMENSION>(width);
+        Info.image_height = static_cast<JDIMENSION>(height);
+        Info.input_components = 3;
+        Info.in_color_space = JCS_EXT_BGR;
+        jpeg_set_defaults(&Info);
+        jpeg_set_quality(&Info, quality, TRUE);
+        jpeg_start_compress(&Info, TRUE);
+        return true;
+    }
+
+    // The strip's top count rows; the stream is finished after its last row.
+    bool WriteStrip(const TImage& strip, int count) {
+        if (setjmp(Errors.Jump)) return false;
+        for (int y = 0; y < count && Info.next_scanline < Info.image_height; ++y) {
+            JSAMPROW row = const_cast<unsigned char*>(strip.Row(y));
+            jpeg_write_scanlines(&Info, &row, 1);
+        }
+        if (Info.next_scanline == Info.image_height) jpeg_finish_compress(&Info);
         return true;
     }
 };
@@ -340,4 +418,162 @@ void SaveImageFile(const std::string& fileName, const TImage& image) {
     if (!writer.write(QImageFromImage(image)))
         throw EError("Cannot encode the picture: " + writer.errorString().toStdString());
     WriteWholeFile(fileName, bytes.constData(), static_cast<std::size_t>(bytes.size()));
+}
+
+// ---- JPEG to JPEG in strips ------------------------------------------------
+// The picture is never held whole: this thread decodes strips of rows while a
+// second one grades and encodes them, so that grading and encoding hide behind
+// the decoding, which is the slowest stage. A few strips circulate between
+// the two; the encoder settings and rows are those of SaveJpegFile, so the
+// stream is the same as decoding, grading the whole picture and saving it.
+
+namespace {
+
+constexpr int kStripRows = 16;
+constexpr int kStripsInFlight = 4;
+
+// Strips passed from the decoding thread to the grading one and back.
+class TStripExchange {
+public:
+    // A free strip, or nullptr once the other side has failed.
+    TImage* TakeFree() {
+        std::unique_lock lock(mutex_);
+        changed_.wait(lock, [&] { return !free_.empty() || failed_; });
+        if (failed_) return nullptr;
+        TImage* strip = free_.front();
+        free_.pop_front();
+        return strip;
+    }
+    void GiveFree(TImage* strip) { Push(free_, strip); }
+    void GiveReady(TImage* strip) { Push(ready_, strip); }
+    // The next strip to grade, or nullptr at the end or after a failure.
+    TImage* TakeReady() {
+        std::unique_lock lock(mutex_);
+        changed_.wait(lock, [&] { return !ready_.empty() || ended_ || failed_; });
+        if (failed_ || ready_.empty()) return nullptr;
+        TImage* strip = ready_.front();
+        ready_.pop_front();
+        return strip;
+    }
+    void End() { Set(ended_); }
+    void Fail() { Set(failed_); }
+    bool Failed() {
+        const std::lock_guard lock(mutex_);
+        return failed_;
+    }
+
+private:
+    void Push(std::deque<TImage*>& queue, TImage* strip) {
+        {
+            const std::lock_guard lock(mutex_);
+            queue.push_back(strip);
+        }
+        changed_.notify_all();
+    }
+    void Set(bool& flag) {
+        {
+            const std::lock_guard lock(mutex_);
+            flag = true;
+        }
+        changed_.notify_all();
+    }
+
+    std::mutex mutex_;
+    std::condition_variable changed_;
+    std::deque<TImage*> free_, ready_;
+    bool ended_ = false;
+    bool failed_ = false;
+};
+
+// A picture file opened for reading in pieces, with the checks of the
+// whole-file road.
+std::FILE* OpenPictureFile(const std::string& fileName) {
+    const int descriptor = OpenRegularFile(fileName, kMaxPictureFileBytes);
+    std::FILE* file = fdopen(descriptor, "rb");
+    if (file == nullptr) {
+        const int error = errno;
+        close(descriptor);
+        RaiseFileError("Cannot open file", fileName, error);
+    }
+    return file;
+}
+
+// The grading thread's side: grade each strip, then encode its rows.
+void GradeAndEncodeStrips(TStripExchange& exchange, TJpegEncoder& encoder,
+                          const std::function<void(TImage&)>& grade, std::string& failure) {
+    try {
+        while (TImage* strip = exchange.TakeReady()) {
+            grade(*strip);
+            if (!encoder.WriteStrip(*strip, strip->Height())) {
+                failure = JpegMessage(encoder.Errors.Code);
+                exchange.Fail();
+                return;
+            }
+            exchange.GiveFree(strip);
+        }
+    } catch (const std::bad_alloc&) {
+        failure = "Not enough memory to grade the picture";
+        exchange.Fail();
+    } catch (const std::exception& error) {
+        failure = error.what();
+        exchange.Fail();
+    }
+}
+
+// Decodes every row into strips handed to the exchange; the last strip is
+// tail when rows are left over that fill no whole strip. Returns the
+// decoder's message on failure.
+std::string DecodeStrips(TJpegDecoder& decoder, TStripExchange& exchange, TImage& tail, int width, int height) {
+    std::vector<unsigned char> rowBuffer(decoder.Cmyk ? static_cast<std::size_t>(width) * 4 : 0);
+    for (int y = 0; y < height;) {
+        TImage* strip = height - y < kStripRows ? &tail : exchange.TakeFree();
+        if (strip == nullptr) return std::string();  // the grading side failed and says why
+        if (!decoder.ReadRows(strip->Row(0), strip->Height(), strip->Stride(), rowBuffer.data()))
+            return JpegMessage(decoder.Errors.Code);
+        exchange.GiveReady(strip);
+        y += strip->Height();
+    }
+    if (!decoder.Finish()) return JpegMessage(decoder.Errors.Code);
+    exchange.End();
+    return std::string();
+}
+
+}  // namespace
+
+void GradeJpegFile(const std::string& input, const std::string& output,
+                   const std::function<void(TImage&)>& grade) {
+    try {
+        const std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(OpenPictureFile(input), std::fclose);
+        TJpegDecoder decoder;
+        if (!decoder.ReadHeader(file.get())) throw EError(JpegMessage(decoder.Errors.Code));
+        CheckPictureSize(decoder.Info.image_width, decoder.Info.image_height);
+        if (!decoder.Start()) throw EError(JpegMessage(decoder.Errors.Code));
+        const int width = static_cast<int>(decoder.Info.output_width);
+        const int height = static_cast<int>(decoder.Info.output_height);
+
+        WriteFileAtomicallyFrom(output, [&](int descriptor) {
+            TJpegFileDestination destination(descriptor);
+            TJpegEncoder encoder;
+            if (!encoder.Begin(width, height, 100, &destination)) throw EError(JpegMessage(encoder.Errors.Code));
+            std::vector<TImage> strips;
+            for (int i = 0; i < kStripsInFlight; ++i) strips.emplace_back(width, kStripRows);
+            TImage tail(width, height % kStripRows);
+            TStripExchange exchange;
+            for (TImage& strip : strips) exchange.GiveFree(&strip);
+
+            std::string gradeFailure;
+            std::thread grader(GradeAndEncodeStrips, std::ref(exchange), std::ref(encoder), std::cref(grade),
+                               std::ref(gradeFailure));
+            const std::string decodeFailure = DecodeStrips(decoder, exchange, tail, width, height);
+            if (!decodeFailure.empty()) exchange.Fail();
+            grader.join();
+            if (!decodeFailure.empty()) throw EError(decodeFailure);
+            // A failed write is reported by the file layer with its reason.
+            if (destination.Error != 0) return destination.Error;
+            if (!gradeFailure.empty()) throw EError(gradeFailure);
+            return 0;
+        });
+    } catch (const std::bad_alloc&) {
+        throw EError("Not enough memory to grade the picture \"" + input + "\"");
+    }
 }

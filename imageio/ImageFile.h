@@ -1,4 +1,5 @@
 #pragma once
+#include <functional>
 #include <string>
 #include <string_view>
 
@@ -33,3 +34,11 @@ void SaveImageFile(const std::string& fileName, const TImage& image);
 // images; a damaged stream fails with "JPEG error #<libjpeg's error number>".
 std::string EncodeJpeg(const TImage& image, int quality);
 void DecodeJpeg(std::string_view bytes, TImage& target);
+
+// Grades a JPEG file into a JPEG file at quality 100 in strips of rows,
+// without holding the whole picture: grade is called from another thread
+// with each strip (a short image of the picture's width) in order. The file
+// written is the same as loading the picture, grading it whole and saving
+// it with SaveJpegFile when grade treats each row on its own.
+void GradeJpegFile(const std::string& input, const std::string& output,
+                   const std::function<void(TImage&)>& grade);
