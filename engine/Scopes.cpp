@@ -34,6 +34,8 @@ int ChromaCell(double chroma) {
 
 double CellChroma(double cell) { return ((cell + 0.5) / kVectorscopeCells - 0.5) * 2.0 * kChromaExtent; }
 
+TScopeData::TScopeData() { Reset(0); }
+
 void TScopeData::Measure(const TImage& picture, int rowStep) { Measure(TScopeInput{&picture, nullptr, 0}, rowStep); }
 
 void TScopeData::Measure(const TScopeInput& input, int rowStep) {

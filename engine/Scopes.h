@@ -13,8 +13,9 @@ constexpr int kScopeMaxColumns = 512;
 // chroma in the middle of the centre cell.
 constexpr int kVectorscopeCells = 255;
 // The vectorscope spans U and V from -kChromaExtent to +kChromaExtent,
-// a little more than the largest chroma of any colour (V of pure red, 0.615).
-constexpr double kChromaExtent = 0.62;
+// more than the largest chroma of any colour (V of pure red, 0.615), so that
+// the marks at the saturated colours stay inside the drawing.
+constexpr double kChromaExtent = 0.66;
 
 // The channels of the waveform and the histogram.
 enum TScopeChannel : int { scLuma = 0, scRed = 1, scGreen = 2, scBlue = 3 };
@@ -44,6 +45,9 @@ struct TScopeInput {
 // again a picture of no greater width allocates nothing.
 class TScopeData {
 public:
+    // Empty scopes: no columns, every count 0.
+    TScopeData();
+
     // Measures every pixel of the input (nothing for a missing or empty
     // Left). With rowStep above 1 only every rowStep-th row from row 0 on is
     // measured: a fixed, deterministic subsample.
