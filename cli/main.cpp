@@ -29,6 +29,7 @@ struct TCommand {
 constexpr TCommand kCommands[] = {
     {"profiles", RunProfiles}, {"formats", RunFormats}, {"look", RunLook},       {"grade", RunGrade},
     {"convert", RunConvert},   {"apply", RunApply},     {"library", RunLibrary},
+    {"stats", RunStats},       {"scopes", RunScopes},
 };
 
 // While a command runs, the diagnostics that the picture libraries print

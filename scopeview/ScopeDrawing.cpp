@@ -161,13 +161,14 @@ QImage VectorscopeCells(const TScopeData& data, const TScopeData* cloud) {
 }
 
 // The polygon of one histogram channel over the drawing's width.
-QPolygonF HistogramOutline(const TScopeData& data, TScopeChannel channel, QSize size, double logPeak) {
+// Heights follow the square root of the count (a gamma of 0.5).
+QPolygonF HistogramOutline(const TScopeData& data, TScopeChannel channel, QSize size, std::uint32_t peak) {
     QPolygonF outline;
     const double w = size.width(), h = size.height() - 1;
     outline << QPointF(0, h);
     for (int l = 0; l < kScopeLevels; ++l) {
         const std::uint32_t count = data.Histogram(channel, l);
-        const double height = count == 0 ? 0.0 : (std::log1p(static_cast<double>(count)) / logPeak) * (h - 2);
+        const double height = std::sqrt(static_cast<double>(count) / peak) * (h - 2);
         outline << QPointF(l * w / kScopeLevels, h - height) << QPointF((l + 1) * w / kScopeLevels, h - height);
     }
     outline << QPointF(w, h);
@@ -220,19 +221,18 @@ QImage DrawHistogram(const TScopeData& data, QSize size) {
     std::uint32_t peak = 1;
     for (int c = 0; c < kScopeChannels; ++c)
         for (int l = 0; l < kScopeLevels; ++l) peak = std::max(peak, data.Histogram(static_cast<TScopeChannel>(c), l));
-    const double logPeak = std::log1p(static_cast<double>(peak));
     // The channels add up: where all three are equal the fill is grey.
     painter.setCompositionMode(QPainter::CompositionMode_Plus);
     painter.setPen(Qt::NoPen);
-    const QColor fills[] = {QColor(150, 30, 30), QColor(30, 150, 40), QColor(40, 60, 170)};
+    const QColor fills[] = {QColor(120, 20, 20), QColor(20, 110, 30), QColor(30, 45, 140)};
     for (int c = scRed; c <= scBlue; ++c) {
         painter.setBrush(fills[c - scRed]);
-        painter.drawPolygon(HistogramOutline(data, static_cast<TScopeChannel>(c), size, logPeak));
+        painter.drawPolygon(HistogramOutline(data, static_cast<TScopeChannel>(c), size, peak));
     }
     painter.setCompositionMode(QPainter::CompositionMode_SourceOver);
     painter.setBrush(Qt::NoBrush);
-    painter.setPen(QPen(QColor(235, 235, 235), 1));
-    painter.drawPolyline(HistogramOutline(data, scLuma, size, logPeak));
+    painter.setPen(QPen(QColor(255, 255, 255), 1.5));
+    painter.drawPolyline(HistogramOutline(data, scLuma, size, peak));
     DrawFrame(painter, size);
     return image;
 }

@@ -23,8 +23,9 @@ extern const QColor kScopeSkinColour;       // the skin-tone line
 
 // The scopes of one picture as a picture of the given width; its height
 // follows from the kind (ScopesSize). A width below 16 is taken as 16.
-// Counts are shown with a logarithmic intensity, so that a colour of a few
-// pixels stays visible beside one of thousands.
+// Counts are shown with a logarithmic intensity on waveform and vectorscope,
+// so that a colour of a few pixels stays visible beside one of thousands,
+// and as heights with a gamma of 0.5 on the histogram.
 QImage DrawScopes(const TScopeData& data, TScopeKind kind, int width, bool parade, const TScopeReference& reference);
 QSize ScopesSize(TScopeKind kind, int width);
 // The largest width whose drawing fits into the box.
