@@ -123,11 +123,13 @@ TfrmMain::TfrmMain(const std::string& libraryFolder, QWidget* parent)
     setObjectName("frmMain");
     Lut_->Kind = lkCube;
     Lut_->CubeSize = kLookCubeSize;
+    Scopes_ = new TScopesPanel(this);
     CreateComponents();
     CreateMenus();
     ConnectHandlers();
     resize(870, 762);
     setMinimumSize(600, 750);
+    Scopes_->Attach([this] { return ScopeSource(); });
     setWindowTitle(ProductInfo().ProductName);
     // The window sees every key press before its controls do.
     qApp->installEventFilter(this);
@@ -233,6 +235,7 @@ QWidget* TfrmMain::CreateToolStrip() {
                                   "Show the ungraded preview image");
     sbnShowOriginal_->setCheckable(true);
     sbnShowOriginal_->setEnabled(false);
+    row->addWidget(Scopes_->MakeToolButton(strip));
     row->addStretch(1);
     sbnAbout_ = makeButton("sbnAbout", ButtonIcon(":/icons/about.png"), QString(), "About");
 
@@ -394,6 +397,7 @@ void TfrmMain::ConnectHandlers() {
             [this](const QPoint& at) { pmnPreview_->popup(Viewer_->mapToGlobal(at)); });
     // FormResize and Splitter1Moved: both change the viewer's size.
     connect(Viewer_, &TImageViewer::LayoutChanged, this, guarded(&TfrmMain::ViewerLayoutChanged));
+    connect(Viewer_, &TImageViewer::LayoutChanged, Scopes_, &TScopesPanel::Refresh);
 }
 
 // ---- window events ------------------------------------------------------
@@ -426,6 +430,17 @@ void TfrmMain::GradeDisplay() {
     Viewer_->RestoreDisplay();
     Lut_->ApplyToImage(Viewer_->Display());
     Viewer_->update();
+    Scopes_->Refresh();
+}
+
+TScopeSource TfrmMain::ScopeSource() const {
+    TScopeSource source;
+    source.Picture.Left = &Viewer_->Display();
+    if (LookBuilt_ && SelectedItem()) {
+        source.Reference = &ReferenceBitmap_;
+        source.ReferenceStats = &lastSettings_.Stats;
+    }
+    return source;
 }
 
 QListWidgetItem* TfrmMain::SelectedItem() const {
@@ -554,6 +569,7 @@ void TfrmMain::sbnOpenPreviewImageClick() {
     PreviewFileName_ = ToStd(file);
     PreviewBitmap_ = std::move(fitted);
     Viewer_->SetImage(PreviewBitmap_);
+    Scopes_->Refresh();
 }
 
 void TfrmMain::miPasteClick() {
@@ -565,6 +581,7 @@ void TfrmMain::miPasteClick() {
     TBusyCursor busy;
     PreviewBitmap_ = ImageFromQImage(picture);
     Viewer_->SetImage(PreviewBitmap_);
+    Scopes_->Refresh();
 }
 
 void TfrmMain::pmnPreviewPopup() {
@@ -584,6 +601,7 @@ void TfrmMain::Regrade() {
     if (Viewer_->Display().Empty()) return;
     if (!SelectedItem()) {
         Viewer_->SetImage(PreviewBitmap_);
+        Scopes_->Refresh();
         return;
     }
     BuildLook();
@@ -635,6 +653,7 @@ void TfrmMain::sbnShowOriginalClick() {
     if (sbnShowOriginal_->isChecked()) {
         Viewer_->RestoreDisplay();
         Viewer_->update();
+        Scopes_->Refresh();
     } else {
         GradeDisplay();
     }
