@@ -25,14 +25,17 @@ int ScopeLevel(double value) {
     return static_cast<int>(value * (kScopeLevels - 1) + 0.5);
 }
 
+// Cells per unit of chroma.
+constexpr double kCellsPerChroma = kVectorscopeCells / (2.0 * kChromaExtent);
+
 int ChromaCell(double chroma) {
-    const double position = (chroma / (2.0 * kChromaExtent) + 0.5) * kVectorscopeCells;
+    const double position = chroma * kCellsPerChroma + 0.5 * kVectorscopeCells;
     if (!(position > 0.0)) return 0;
     if (position >= kVectorscopeCells) return kVectorscopeCells - 1;
     return static_cast<int>(position);
 }
 
-double CellChroma(double cell) { return ((cell + 0.5) / kVectorscopeCells - 0.5) * 2.0 * kChromaExtent; }
+double CellChroma(double cell) { return (cell + 0.5 - 0.5 * kVectorscopeCells) / kCellsPerChroma; }
 
 TScopeData::TScopeData() { Reset(0); }
 
@@ -56,6 +59,17 @@ void TScopeData::Measure(const TScopeInput& input, int rowStep) {
     const int step = std::max(rowStep, 1);
     for (int y = 0; y < left->Height(); y += step)
         MeasureRow(left->Row(y), split ? right->Row(y) : nullptr, width, divider);
+    SumHistogram();
+}
+
+// The histogram is the waveform summed over its columns.
+void TScopeData::SumHistogram() {
+    for (int c = 0; c < kScopeChannels; ++c) {
+        std::uint32_t* histogram = histogram_.data() + static_cast<std::size_t>(c) * kScopeLevels;
+        const std::uint32_t* column = waveform_.data() + static_cast<std::size_t>(c) * columns_ * kScopeLevels;
+        for (int x = 0; x < columns_; ++x, column += kScopeLevels)
+            for (int l = 0; l < kScopeLevels; ++l) histogram[l] += column[l];
+    }
 }
 
 void TScopeData::Reset(int columns) {
@@ -72,7 +86,6 @@ void TScopeData::MeasureRow(const std::uint8_t* left, const std::uint8_t* right,
     std::uint32_t* const red = luma + plane;
     std::uint32_t* const green = red + plane;
     std::uint32_t* const blue = green + plane;
-    std::uint32_t* const histogram = histogram_.data();
     for (int x = 0; x < width; ++x) {
         const std::uint8_t* p = (x < divider ? left : right) + 3 * static_cast<std::size_t>(x);
         const int b = p[0], g = p[1], r = p[2];
@@ -84,10 +97,6 @@ void TScopeData::MeasureRow(const std::uint8_t* left, const std::uint8_t* right,
         ++red[column + r];
         ++green[column + g];
         ++blue[column + b];
-        ++histogram[level];
-        ++histogram[kScopeLevels + r];
-        ++histogram[2 * kScopeLevels + g];
-        ++histogram[3 * kScopeLevels + b];
         ++vectorscope_[static_cast<std::size_t>(ChromaCell(V)) * kVectorscopeCells + ChromaCell(U)];
     }
     pixels_ += static_cast<std::uint64_t>(width);

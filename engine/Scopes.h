@@ -71,6 +71,7 @@ public:
 
 private:
     void Reset(int columns);
+    void SumHistogram();
     void MeasureRow(const std::uint8_t* left, const std::uint8_t* right, int width, int divider);
 
     int columns_ = 0;

@@ -25,23 +25,30 @@ constexpr double kHueFamilies[] = {0.0, 30.0, 60.0, 120.0, 240.0, 300.0};
 // Mean luma of each range, for the fill of its marker.
 constexpr double kRangeLuma[] = {0.165, 0.495, 0.83};
 
-// Logarithmic intensity: 0 for no count, kFaintest for one, 1 at the peak.
-class TIntensity {
+// The colour of a count at logarithmic intensity: black for no count, the
+// colour at kFaintest of its brightness for one, at full brightness for the
+// peak. The colours of the small counts, the most frequent, come from a table.
+class TRamp {
 public:
-    explicit TIntensity(std::uint32_t peak) : scale_(peak > 1 ? 1.0 / std::log(static_cast<double>(peak)) : 0.0) {}
-    double operator()(std::uint32_t count) const {
-        if (count == 0) return 0.0;
-        return kFaintest + (1.0 - kFaintest) * std::log(static_cast<double>(count)) * scale_;
+    TRamp(const QColor& colour, std::uint32_t peak)
+        : red_(colour.red()), green_(colour.green()), blue_(colour.blue()),
+          scale_(peak > 1 ? 1.0 / std::log(static_cast<double>(peak)) : 0.0) {
+        table_[0] = qRgb(0, 0, 0);
+        for (std::uint32_t count = 1; count < kTabled; ++count) table_[count] = Compute(count);
     }
+    QRgb operator()(std::uint32_t count) const { return count < kTabled ? table_[count] : Compute(count); }
 
 private:
+    static constexpr std::uint32_t kTabled = 1024;
+    QRgb Compute(std::uint32_t count) const {
+        const double intensity = kFaintest + (1.0 - kFaintest) * std::log(static_cast<double>(count)) * scale_;
+        return qRgb(static_cast<int>(red_ * intensity + 0.5), static_cast<int>(green_ * intensity + 0.5),
+                    static_cast<int>(blue_ * intensity + 0.5));
+    }
+    int red_, green_, blue_;
     double scale_;
+    QRgb table_[kTabled];
 };
-
-QRgb Scaled(const QColor& colour, double intensity) {
-    return qRgb(static_cast<int>(colour.red() * intensity + 0.5), static_cast<int>(colour.green() * intensity + 0.5),
-                static_cast<int>(colour.blue() * intensity + 0.5));
-}
 
 QRgb Added(QRgb a, QRgb b) {
     return qRgb(std::min(qRed(a) + qRed(b), 255), std::min(qGreen(a) + qGreen(b), 255),
@@ -84,14 +91,17 @@ QImage WaveformCells(const TScopeData& data, bool parade) {
     QImage cells(columns * sections, kScopeLevels, QImage::Format_RGB32);
     cells.fill(Qt::black);
     const TScopeChannel first = parade ? scRed : scLuma;
-    const TIntensity intensity(WaveformPeak(data, first, parade ? scBlue : scLuma));
+    const std::uint32_t peak = WaveformPeak(data, first, parade ? scBlue : scLuma);
     const QColor colours[] = {kScopeTraceColour, QColor(255, 70, 60), QColor(70, 255, 90), QColor(80, 130, 255)};
     for (int s = 0; s < sections; ++s) {
         const auto channel = static_cast<TScopeChannel>(first + s);
-        for (int column = 0; column < data.Columns(); ++column)
-            for (int l = 0; l < kScopeLevels; ++l)
-                cells.setPixel(s * columns + column, kScopeLevels - 1 - l,
-                               Scaled(colours[channel], intensity(data.Waveform(channel, column, l))));
+        const TRamp ramp(colours[channel], peak);
+        for (int l = 0; l < kScopeLevels; ++l) {
+            auto* line = reinterpret_cast<QRgb*>(cells.scanLine(kScopeLevels - 1 - l)) + s * columns;
+            for (int column = 0; column < data.Columns(); ++column)
+                if (const std::uint32_t count = data.Waveform(channel, column, l))
+                    line[column] = ramp(count);
+        }
     }
     return cells;
 }
@@ -149,14 +159,18 @@ QImage VectorscopeCells(const TScopeData& data, const TScopeData* cloud) {
             peak = std::max(peak, data.Vectorscope(u, v));
             if (cloud) cloudPeak = std::max(cloudPeak, cloud->Vectorscope(u, v));
         }
-    const TIntensity intensity(peak), cloudIntensity(cloudPeak);
+    const TRamp ramp(kScopeTraceColour, peak), cloudRamp(kScopeReferenceColour, cloudPeak);
     QImage cells(kVectorscopeCells, kVectorscopeCells, QImage::Format_RGB32);
-    for (int v = 0; v < kVectorscopeCells; ++v)
+    cells.fill(Qt::black);
+    for (int v = 0; v < kVectorscopeCells; ++v) {
+        auto* line = reinterpret_cast<QRgb*>(cells.scanLine(kVectorscopeCells - 1 - v));
         for (int u = 0; u < kVectorscopeCells; ++u) {
-            QRgb pixel = Scaled(kScopeTraceColour, intensity(data.Vectorscope(u, v)));
-            if (cloud) pixel = Added(pixel, Scaled(kScopeReferenceColour, cloudIntensity(cloud->Vectorscope(u, v))));
-            cells.setPixel(u, kVectorscopeCells - 1 - v, pixel);
+            const std::uint32_t count = data.Vectorscope(u, v);
+            const std::uint32_t cloudCount = cloud ? cloud->Vectorscope(u, v) : 0;
+            if (count == 0 && cloudCount == 0) continue;
+            line[u] = Added(ramp(count), cloudRamp(cloudCount));
         }
+    }
     return cells;
 }
 

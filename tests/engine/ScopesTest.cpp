@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <vector>
 
 #include "ColorSpace.h"
 #include "Scopes.h"
@@ -104,15 +105,26 @@ TEST(ScopesTest, CountsSumToThePixelsMeasured) {
     const std::uint64_t n = 613 * 211;
     EXPECT_EQ(data.PixelCount(), n);
     EXPECT_EQ(VectorscopeTotal(data), n);
-    for (TScopeChannel c : {scLuma, scRed, scGreen, scBlue}) {
-        EXPECT_EQ(HistogramTotal(data, c), n) << c;
-        // The waveform is the histogram spread over the columns.
-        for (int l = 0; l < kScopeLevels; ++l) {
-            std::uint64_t sum = 0;
-            for (int column = 0; column < data.Columns(); ++column) sum += data.Waveform(c, column, l);
-            ASSERT_EQ(sum, data.Histogram(c, l)) << c << " level " << l;
+    for (TScopeChannel c : {scLuma, scRed, scGreen, scBlue}) EXPECT_EQ(HistogramTotal(data, c), n) << c;
+
+    // The same counts, pixel by pixel with the plain colour conversion.
+    std::vector<std::uint32_t> histogram(kScopeChannels * kScopeLevels), grid(kVectorscopeCells * kVectorscopeCells);
+    for (int y = 0; y < picture.Height(); ++y)
+        for (int x = 0; x < picture.Width(); ++x) {
+            const int r = Channel(picture, x, y, 2), g = Channel(picture, x, y, 1), b = Channel(picture, x, y, 0);
+            double Y, U, V;
+            RGBToYUV(r / 255.0, g / 255.0, b / 255.0, Y, U, V);
+            ++histogram[scLuma * kScopeLevels + ScopeLevel(Y)];
+            ++histogram[scRed * kScopeLevels + r];
+            ++histogram[scGreen * kScopeLevels + g];
+            ++histogram[scBlue * kScopeLevels + b];
+            ++grid[ChromaCell(V) * kVectorscopeCells + ChromaCell(U)];
         }
-    }
+    for (int c = 0; c < kScopeChannels; ++c)
+        for (int l = 0; l < kScopeLevels; ++l)
+            ASSERT_EQ(data.Histogram(static_cast<TScopeChannel>(c), l), histogram[c * kScopeLevels + l]) << c << " " << l;
+    for (int v = 0; v < kVectorscopeCells; ++v)
+        for (int u = 0; u < kVectorscopeCells; ++u) ASSERT_EQ(data.Vectorscope(u, v), grid[v * kVectorscopeCells + u]);
 
     // Every third row from the first: rows 0, 3, ..., 210.
     data.Measure(picture, 3);
