@@ -98,6 +98,8 @@ QWidget* TScopesPanel::CreateControls() {
     column->addWidget(view_, 1);
 
     connect(cbxScope_, &QComboBox::currentIndexChanged, this, [this] {
+        // The parade is a form of the waveform.
+        cbxParade_->setEnabled(Kind() == TScopeKind::All || Kind() == TScopeKind::Waveform);
         Redraw();
         SaveSettings();
     });

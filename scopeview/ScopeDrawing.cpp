@@ -182,7 +182,7 @@ QPolygonF HistogramOutline(const TScopeData& data, TScopeChannel channel, QSize 
     outline << QPointF(0, h);
     for (int l = 0; l < kScopeLevels; ++l) {
         const std::uint32_t count = data.Histogram(channel, l);
-        const double height = std::sqrt(static_cast<double>(count) / peak) * (h - 2);
+        const double height = std::min(std::sqrt(static_cast<double>(count) / peak), 1.0) * (h - 2);
         outline << QPointF(l * w / kScopeLevels, h - height) << QPointF((l + 1) * w / kScopeLevels, h - height);
     }
     outline << QPointF(w, h);
@@ -232,9 +232,16 @@ QImage DrawHistogram(const TScopeData& data, QSize size) {
         const double x = (border * (kScopeLevels - 1) + 0.5) * size.width() / kScopeLevels;
         painter.drawLine(QPointF(x, 0), QPointF(x, size.height()));
     }
-    std::uint32_t peak = 1;
+    // Clipped pixels pile up at 0 and 255: those two levels do not set the
+    // scale unless nothing lies between them, and are cut at the top.
+    std::uint32_t inner = 0, ends = 1;
     for (int c = 0; c < kScopeChannels; ++c)
-        for (int l = 0; l < kScopeLevels; ++l) peak = std::max(peak, data.Histogram(static_cast<TScopeChannel>(c), l));
+        for (int l = 0; l < kScopeLevels; ++l) {
+            const std::uint32_t count = data.Histogram(static_cast<TScopeChannel>(c), l);
+            std::uint32_t& peak = (l == 0 || l == kScopeLevels - 1) ? ends : inner;
+            peak = std::max(peak, count);
+        }
+    const std::uint32_t peak = inner > 0 ? inner : ends;
     // The channels add up: where all three are equal the fill is grey.
     painter.setCompositionMode(QPainter::CompositionMode_Plus);
     painter.setPen(Qt::NoPen);

@@ -136,6 +136,12 @@ TEST_F(ScopesPanelTest, ScopesFollowEveryChangeOfThePreview) {
     EXPECT_TRUE(SameScopes(panel->Data(), Expected(viewer->Display())));
     EXPECT_TRUE(panel->HasReference());
     Screenshot("main_scopes_graded.png");
+    const QImage waveform = panel->Drawing();
+    window->findChild<QCheckBox*>("cbxParade")->setChecked(true);
+    EXPECT_NE(panel->Drawing(), waveform);
+    Screenshot("main_scopes_parade.png");
+    window->findChild<QCheckBox*>("cbxParade")->setChecked(false);
+    EXPECT_EQ(panel->Drawing(), waveform);
 
     // Every regrade measures again, once per event.
     QApplication::processEvents();
