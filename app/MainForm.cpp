@@ -133,11 +133,13 @@ TfrmMain::TfrmMain(const std::string& libraryFolder, QWidget* parent)
     setObjectName("frmMain");
     Lut_->Kind = lkCube;
     Lut_->CubeSize = kLookCubeSize;
+    Scopes_ = new TScopesPanel(this);
     CreateComponents();
     CreateMenus();
     ConnectHandlers();
     resize(870, 762);
     setMinimumSize(600, 750);
+    Scopes_->Attach([this] { return ScopeSource(); });
     setWindowTitle(ProductInfo().ProductName);
     Viewer_->SetSplitPosition(UserSettings().value(kSplitPositionKey, 0.5).toDouble());
     // The window sees every key press before its controls do.
@@ -250,6 +252,7 @@ QWidget* TfrmMain::CreateToolStrip() {
     sbnSplitView_ = makeButton("sbnSplitView", ButtonIcon(":/icons/split.png"), "Split View",
                                "Show the ungraded preview left and the graded preview right of a divider");
     sbnSplitView_->setCheckable(true);
+    row->addWidget(Scopes_->MakeToolButton(strip));
     row->addStretch(1);
     sbnAbout_ = makeButton("sbnAbout", ButtonIcon(":/icons/about.png"), QString(), "About");
 
@@ -430,7 +433,10 @@ void TfrmMain::ConnectHandlers() {
     connect(sbnSplitView_, &QToolButton::toggled, this, guarded(&TfrmMain::sbnSplitViewClick));
     connect(sbnShowOriginal_, &QToolButton::toggled, this, guarded(&TfrmMain::sbnSplitViewClick));
     connect(Viewer_, &TImageViewer::SplitPositionChanged, this,
-            [](double share) { UserSettings().setValue(kSplitPositionKey, share); });
+            [this](double share) {
+                UserSettings().setValue(kSplitPositionKey, share);
+                Scopes_->Refresh();
+            });
     connect(miPreviewLutFile_, &QAction::triggered, this, guarded(&TfrmMain::miPreviewLutFileClick));
     // A closed menu leaves paste to its short-cut, which checks the clipboard itself.
     connect(pmnPreview_, &QMenu::aboutToHide, this, [this] { miPaste_->setEnabled(true); });
@@ -462,6 +468,7 @@ void TfrmMain::ConnectHandlers() {
     // The viewer re-fits its picture whenever the window or the splitter
     // changes its size.
     connect(Viewer_, &TImageViewer::LayoutChanged, this, guarded(&TfrmMain::ViewerLayoutChanged));
+    connect(Viewer_, &TImageViewer::LayoutChanged, Scopes_, &TScopesPanel::Refresh);
 }
 
 // ---- window events ------------------------------------------------------
@@ -495,6 +502,23 @@ void TfrmMain::GradeDisplay() {
     Viewer_->RestoreDisplay();
     GradePicture(ActiveLut(), Viewer_->Display());
     Viewer_->update();
+    Scopes_->Refresh();
+}
+
+TScopeSource TfrmMain::ScopeSource() const {
+    TScopeSource source;
+    source.Picture.Left = &Viewer_->Display();
+    // Split view: the ungraded side left of the divider, the graded one right.
+    if (Viewer_->SplitView() && !sbnShowOriginal_->isChecked() && !Viewer_->Scaled().Empty()) {
+        source.Picture.Left = &Viewer_->Scaled();
+        source.Picture.Right = &Viewer_->Display();
+        source.Picture.Divider = static_cast<int>(Viewer_->SplitPosition() * Viewer_->Display().Width() + 0.5);
+    }
+    if (LookBuilt_ && SelectedItem()) {
+        source.Reference = &ReferenceBitmap_;
+        source.ReferenceStats = &lastSettings_.Stats;
+    }
+    return source;
 }
 
 QListWidgetItem* TfrmMain::SelectedItem() const {
@@ -689,6 +713,7 @@ void TfrmMain::PreviewChanged() {
         GradeDisplay();
         sbnShowOriginal_->setChecked(false);
     }
+    Scopes_->Refresh();
 }
 
 void TfrmMain::miPasteClick() {
@@ -727,6 +752,7 @@ void TfrmMain::Regrade() {
         } else {
             Viewer_->SetImage(footage_->Shown(PreviewBitmap_));
         }
+        Scopes_->Refresh();
         return;
     }
     BuildLook();
@@ -783,6 +809,7 @@ void TfrmMain::sbnShowOriginalClick() {
     if (sbnShowOriginal_->isChecked()) {
         Viewer_->RestoreDisplay();
         Viewer_->update();
+        Scopes_->Refresh();
     } else {
         GradeDisplay();
     }
@@ -823,6 +850,7 @@ void TfrmMain::sbnAboutClick() { ShowAboutBox(ProductInfo(), this); }
 // while it is down.
 void TfrmMain::sbnSplitViewClick() {
     Viewer_->SetSplitView(sbnSplitView_->isChecked() && !sbnShowOriginal_->isChecked());
+    Scopes_->Refresh();
 }
 
 const TLUT& TfrmMain::ActiveLut() const { return previewLut_ ? *previewLut_ : *Lut_; }

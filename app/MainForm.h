@@ -10,6 +10,7 @@
 #include "LookControls.h"
 #include "LookTransfer.h"
 #include "ReferenceLibrary.h"
+#include "ScopesPanel.h"
 
 class QAction;
 class QCheckBox;
@@ -80,6 +81,7 @@ public:
     // State, for the owner and for tests.
     const std::string& LibraryFolder() const { return library_.Folder(); }
     TImageViewer* Viewer() const { return Viewer_; }
+    TScopesPanel* Scopes() const { return Scopes_; }
     const TImage& PreviewBitmap() const { return PreviewBitmap_; }
     const TImage& ReferenceBitmap() const { return ReferenceBitmap_; }
     const std::string& PreviewFileName() const { return PreviewFileName_; }
@@ -112,6 +114,8 @@ private:
     // back after the viewer re-fitted its picture.
     void ViewerLayoutChanged();
     void GradeDisplay();
+    // What the scopes show: the viewer's picture and the selected reference.
+    TScopeSource ScopeSource() const;
     QListWidgetItem* SelectedItem() const;
     void ClearSelection();
     void AddOneToLibrary(const QString& file, bool& stop);
@@ -149,6 +153,7 @@ private:
     int buildCount_ = 0;
 
     TImageViewer* Viewer_ = nullptr;
+    TScopesPanel* Scopes_ = nullptr;
     QSplitter* Splitter1_ = nullptr;
     QListWidget* lvwRefs_ = nullptr;
     QToolButton* sbnOpenPreviewImage_ = nullptr;

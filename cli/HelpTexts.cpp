@@ -47,6 +47,8 @@ const std::string_view kProgramHelp =
     "  apply      apply a LUT file to a picture\n"
     "  library    list, add, rename and delete reference pictures\n"
     "  footage    list the footage colour spaces\n"
+    "  stats      print the colour statistics of a picture as the look measures them\n"
+    "  scopes     draw the waveform, vectorscope and histogram of a picture\n"
     "\n"
     "'ombrane-cli COMMAND --help' describes a command.\n"
     "Exit status: 0 success, 1 failure, 2 a bad command line.\n";
@@ -179,6 +181,51 @@ const std::string_view kFootageHelp =
     "\n"
     "A LUT takes values 0..1: linear and data colour spaces are left out, and\n"
     "scene-linear footage (which would need a shaper) is not supported yet.\n";
+
+const std::string_view kStatsHelp =
+    "Usage: ombrane-cli stats PICTURE [--json] [--as-reference]\n"
+    "\n"
+    "Prints the chroma statistics of PICTURE in the three luma ranges, computed as the\n"
+    "look computes them for a reference: low (Y < 0.33), middle (0.33 <= Y < 0.66) and\n"
+    "high (Y >= 0.66). One line a range, fields separated by tabs: range name, pixel\n"
+    "count, mean of U, spread of U, mean of V, spread of V (the spread is the\n"
+    "population standard deviation). A range without pixels shows the statistics of\n"
+    "the whole picture, as the look then uses them, with pixel count 0. Numbers are\n"
+    "printed in the shortest form that reads back as the same value.\n"
+    "\n"
+    "PICTURE is measured as it is, also when it is larger than 150 x 150 pixels: the\n"
+    "window measures the 150 x 150 thumbnail cell of a reference instead.\n"
+    "\n"
+    "  --json          one JSON object: width, height and the three ranges\n"
+    "  --as-reference  measure the 150 x 150 thumbnail cell the look would use for\n"
+    "                  PICTURE as a reference (see 'look --help')\n";
+
+const std::string_view kScopesHelp =
+    "Usage: ombrane-cli scopes PICTURE -o OUTPUT [--reference REF] [--lut LUTFILE]\n"
+    "                          [--scope waveform|vectorscope|histogram|all] [--width N]\n"
+    "\n"
+    "Draws the scopes of PICTURE at its full size, as the window's Scopes panel shows\n"
+    "them. OUTPUT by extension: .png, .bmp, or .jpg/.jpeg at quality 100.\n"
+    "\n"
+    "  waveform     luma (Y) of every column from 0 at the bottom to 1 at the top,\n"
+    "               with dashed lines at the luma range borders 0.33 and 0.66\n"
+    "  vectorscope  the U/V plane, U to the right and V upwards, with the directions\n"
+    "               of the six hue families of the saturation controls (red, orange,\n"
+    "               yellow, green, blue, violet: coloured squares at the saturated\n"
+    "               colour) and the skin-tone line\n"
+    "  histogram    red, green and blue (filled) and luma (white line)\n"
+    "  all          the three stacked, in that order (the default)\n"
+    "Counts are shown with a logarithmic intensity, on the histogram with a gamma of 0.5.\n"
+    "\n"
+    "  -o, --output FILE  the picture to write\n"
+    "  --reference REF    overlay the chroma of a reference on the vectorscope: the U/V\n"
+    "                     cloud of its 150 x 150 thumbnail cell in orange, and for each\n"
+    "                     luma range its mean as a dot (dark, grey, light for low,\n"
+    "                     middle, high) with its spread as an ellipse (dashed for a\n"
+    "                     range without pixels); REF is taken as 'look' takes it\n"
+    "  --lut LUTFILE      grade the picture with a LUT file (any readable format) first\n"
+    "  --scope S          which scope to draw (default all)\n"
+    "  --width N          width of the drawing in pixels, 64..4096 (default 512)\n";
 
 int PrintHelp(std::string_view text)
 {
