@@ -57,7 +57,7 @@ TImage DeepToImage(const TDeepImage& image) {
 
 TDeepImage DeepFromImage(const TImage& image, const std::string& format) {
     TDeepImage result(image.Width(), image.Height(), false);
-    result.Depth = {format, TSampleKind::Integer, 8};
+    result.Depth = {format, TSampleKind::Integer, 8, std::string()};
     for (int y = 0; y < image.Height(); ++y) {
         const std::uint8_t* p = image.Row(y);
         float* q = result.Row(y);

@@ -17,6 +17,9 @@ struct TPictureDepth {
     std::string Format;
     TSampleKind Kind = TSampleKind::Integer;
     int Bits = 8;
+    // The file's compression as the library names it; empty for the
+    // writer's default.
+    std::string Compression;
 
     bool operator==(const TPictureDepth&) const = default;
 };

@@ -17,6 +17,8 @@
 #include <jpeglib.h>
 #include <jerror.h>
 
+#include "DeepGrade.h"
+#include "DeepImageFile.h"
 #include "Error.h"
 #include "QtImage.h"
 
@@ -280,6 +282,8 @@ void LoadImageFile(const std::string& fileName, TImage& target) {
             LoadQtPicture(fileName, "bmp", "Bitmap image is not valid", target);
         } else if (extension == "png") {
             LoadQtPicture(fileName, "png", "PNG image is not valid", target);
+        } else if (IsDeepPictureName(fileName)) {
+            target = DeepToImage(LoadDeepImageFile(fileName));
         } else {
             throw EError("Unknown picture file extension (." +
                          QFileInfo(ToQ(fileName)).suffix().toStdString() + ")");

@@ -104,6 +104,6 @@ TEST(DeepGradeTest, EightBitConversionsRoundAndLayAlphaOnWhite) {
 
     const TImage random = RandomImage(17, 5, 3);
     const TDeepImage deep = DeepFromImage(random, "png");
-    EXPECT_EQ(deep.Depth, (TPictureDepth{"png", TSampleKind::Integer, 8}));
+    EXPECT_EQ(deep.Depth, (TPictureDepth{"png", TSampleKind::Integer, 8, ""}));
     EXPECT_TRUE(DeepToImage(deep).SamePixels(random));
 }
