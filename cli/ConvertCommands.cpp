@@ -1,6 +1,7 @@
 #include "Arguments.h"
 #include "CommandSupport.h"
 #include "Commands.h"
+#include "DeepGrading.h"
 #include "FormatRegistry.h"
 #include "HelpTexts.h"
 #include "ImageFile.h"
@@ -55,12 +56,10 @@ int RunApply(const std::vector<std::string>& words)
         return PrintHelp(kApplyHelp);
     arguments.ExpectPositionals(2, "the LUT file and the picture (LUTFILE IMAGE)");
     const std::string output = OutputFile(arguments);
-    CheckPictureOutput(output);
+    CheckGradedOutput(output);
 
     const auto lut = ReadLutFile(arguments.Positionals()[0]);
     CheckUsableTables(*lut);
-    TImage picture = LoadPicture(arguments.Positionals()[1]);
-    lut->ApplyToImage(picture);
-    SaveImageFile(output, picture);
+    GradePictureFile(*lut, arguments.Positionals()[1], output);
     return 0;
 }

@@ -3,6 +3,7 @@
 #include "Arguments.h"
 #include "CommandSupport.h"
 #include "Commands.h"
+#include "DeepGrading.h"
 #include "FormatRegistry.h"
 #include "HelpTexts.h"
 #include "ImageFile.h"
@@ -58,7 +59,7 @@ int RunGrade(const std::vector<std::string>& words)
         return PrintHelp(kGradeHelp);
     arguments.ExpectPositionals(2, "the reference and the picture to grade (REFERENCE IMAGE)");
     const std::string output = OutputFile(arguments);
-    CheckPictureOutput(output);
+    CheckGradedOutput(output);
     const TLookPositions positions = PositionsFrom(arguments);
 
     const TLookSettings settings = ReferenceLook(arguments.Positionals()[0], positions);
@@ -67,8 +68,6 @@ int RunGrade(const std::vector<std::string>& words)
     lut->CubeSize = kWindowCubeSize;
     BuildLookCube(settings, settings.Factors, *lut);
 
-    TImage picture = LoadPicture(arguments.Positionals()[1]);
-    lut->ApplyToImage(picture);
-    SaveImageFile(output, picture);
+    GradePictureFile(*lut, arguments.Positionals()[1], output);
     return 0;
 }
