@@ -24,6 +24,7 @@
 #include "About.h"
 #include "Application.h"
 #include "ColorSpace.h"
+#include "DeepPreviewSave.h"
 #include "Dialogs.h"
 #include "Error.h"
 #include "ImageFile.h"
@@ -49,8 +50,9 @@ constexpr int kHintTime = 5000;
 const QString kPromptNoPreview = "Please open a preview image.";
 const QString kLibraryFilter = "Image Files|*.jpg;*.jpeg;*.bmp|All Files|*.*";
 const QString kPictureFilter =
-    "All pictures|*.jpg;*.jpeg;*.bmp;*.png|JPEG Image File|*.jpg;*.jpeg|Bitmaps|*.bmp|"
-    "PNG Image File|*.png|All Files|*.*";
+    "All pictures|*.jpg;*.jpeg;*.bmp;*.png;*.tif;*.tiff;*.exr;*.dpx|JPEG Image File|*.jpg;*.jpeg|Bitmaps|*.bmp|"
+    "PNG Image File|*.png|TIFF, OpenEXR, DPX|*.tif;*.tiff;*.exr;*.dpx;*.hdr;*.tga;*.ppm;*.pgm;*.pnm;*.pfm|"
+    "All Files|*.*";
 const QString kSavePreviewFilter = "Jpeg Files|*.jpg; *.jpeg|All Files|*.*";
 
 std::string ToStd(const QString& text) { return text.toStdString(); }
@@ -643,9 +645,11 @@ void TfrmMain::sbnShowOriginalClick() {
 void TfrmMain::miSaveGradedImageClick() {
     if (!SelectedItem()) return;
     if (PreviewBitmap_.Empty()) throw EError(ToStd(kPromptNoPreview));
-    const QString file = Dialogs().SaveFile(this, "Save Graded Image", QString(), kSavePreviewFilter, "jpeg");
+    const QString file = Dialogs().SaveFile(this, "Save Graded Image", QString(),
+                                            kSavePreviewFilter + OwnFormatFilter(PreviewFileName_), "jpeg");
     if (file.isEmpty()) return;
     TBusyCursor busy;
+    if (SaveGradedAtOwnDepth(*Lut_, PreviewFileName_, ToStd(file))) return;
     TImage image;
     if (!PreviewFileName_.empty())
         LoadImageFile(PreviewFileName_, image);
