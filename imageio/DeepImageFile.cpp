@@ -161,6 +161,10 @@ TDeepImage Decode(OIIO::Filesystem::IOProxy& proxy, const std::string& format, c
     ImageSpec config;
     // Colours as stored: alpha is carried, not multiplied in.
     config.attribute("oiio:UnassociatedAlpha", 1);
+    // The readers take their data from the proxy only when the
+    // configuration names it; without it they would open fileName again.
+    void* proxyAddress = &proxy;
+    config.attribute("oiio:ioproxy", TypeDesc::PTR, &proxyAddress);
     auto input = ImageInput::create(format, false, &config, &proxy);
     if (!input) throw EError(Failure(fileName, OIIO::geterror()));
     ImageSpec spec;
@@ -170,6 +174,8 @@ TDeepImage Decode(OIIO::Filesystem::IOProxy& proxy, const std::string& format, c
     TDeepImage image(spec.width, spec.height, ChannelsOf(spec).Alpha >= 0);
     image.Depth = DepthOf(spec, format);
     ReadPixels(*input, spec, fileName, image);
+    // Some readers note a short read without failing the call.
+    if (input->has_error()) throw EError(Failure(fileName, input->geterror()));
     input->close();
     return image;
 }

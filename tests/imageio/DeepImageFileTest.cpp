@@ -167,3 +167,18 @@ TEST(DeepImageFileTest, FailedWriteKeepsTheOldFile) {
                   .find(missing),
               std::string::npos);
 }
+
+TEST(DeepImageFileTest, MemoryRoundTripReadsOnlyTheBytes) {
+    // The name only labels messages: no file of that name exists.
+    const TDeepImage image = Ramp(40, 6, true);
+    for (const TPictureDepth& depth : {TPictureDepth{"tiff", TSampleKind::Float, 32, ""},
+                                       TPictureDepth{"openexr", TSampleKind::Float, 32, ""}}) {
+        const std::string bytes = EncodeDeepImage(image, depth);
+        const TDeepImage back = DecodeDeepImage(bytes, depth.Format, "/no/such/file");
+        EXPECT_EQ(MaxDifference(image, back), 0.0) << depth.Format;
+        EXPECT_NE(Message([&] { DecodeDeepImage(bytes.substr(0, bytes.size() / 2), depth.Format, "/no/such/file"); })
+                      .find("cannot be read"),
+                  std::string::npos)
+            << depth.Format;
+    }
+}
