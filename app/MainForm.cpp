@@ -26,6 +26,8 @@
 
 #include "About.h"
 #include "Application.h"
+#include "ColorSpace.h"
+#include "DeepPreviewSave.h"
 #include "Dialogs.h"
 #include "Error.h"
 #include "FileDrop.h"
@@ -54,8 +56,9 @@ constexpr int kHintTime = 5000;
 const QString kPromptNoPreview = "Please open a preview image.";
 const QString kLibraryFilter = "Image Files|*.jpg;*.jpeg;*.bmp|All Files|*.*";
 const QString kPictureFilter =
-    "All pictures|*.jpg;*.jpeg;*.bmp;*.png|JPEG Image File|*.jpg;*.jpeg|Bitmaps|*.bmp|"
-    "PNG Image File|*.png|All Files|*.*";
+    "All pictures|*.jpg;*.jpeg;*.bmp;*.png;*.tif;*.tiff;*.exr;*.dpx|JPEG Image File|*.jpg;*.jpeg|Bitmaps|*.bmp|"
+    "PNG Image File|*.png|TIFF, OpenEXR, DPX|*.tif;*.tiff;*.exr;*.dpx;*.hdr;*.tga;*.ppm;*.pgm;*.pnm;*.pfm|"
+    "All Files|*.*";
 const QString kSavePreviewFilter = "Jpeg Files|*.jpg; *.jpeg|All Files|*.*";
 const QString kLutFileFilter = "All Files|*.*";
 // The settings key of the split view's divider position (a share of the picture's width).
@@ -818,9 +821,11 @@ void TfrmMain::sbnShowOriginalClick() {
 void TfrmMain::miSaveGradedImageClick() {
     if (!SelectedItem() && !previewLut_) return;
     if (PreviewBitmap_.Empty()) throw EError(ToStd(kPromptNoPreview));
-    const QString file = Dialogs().SaveFile(this, "Save Graded Image", QString(), kSavePreviewFilter, "jpeg");
+    const QString file = Dialogs().SaveFile(this, "Save Graded Image", QString(),
+                                            kSavePreviewFilter + OwnFormatFilter(PreviewFileName_), "jpeg");
     if (file.isEmpty()) return;
     TBusyCursor busy;
+    if (SaveGradedAtOwnDepth(*Lut_, PreviewFileName_, ToStd(file))) return;
     TImage image;
     if (!PreviewFileName_.empty())
         LoadImageFile(PreviewFileName_, image);

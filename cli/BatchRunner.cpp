@@ -12,6 +12,7 @@
 #include <new>
 #include <thread>
 
+#include "DeepImageFile.h"
 #include "Error.h"
 #include "ErrorStream.h"
 
@@ -19,10 +20,11 @@ namespace fs = std::filesystem;
 
 namespace {
 
-// The picture types a folder is searched for and an output may take.
+// The picture types an output may take; a folder is searched for these and
+// for every other type the full-precision road reads.
 const std::vector<std::string>& PictureExtensions()
 {
-    static const std::vector<std::string> known = {"jpg", "jpeg", "bmp", "png"};
+    static const std::vector<std::string> known = {"jpg", "jpeg", "bmp", "png", "tif", "tiff", "exr", "dpx"};
     return known;
 }
 
@@ -39,7 +41,8 @@ std::string LowerExtension(const fs::path& path)
 bool IsPictureName(const fs::path& path)
 {
     const auto& known = PictureExtensions();
-    return std::find(known.begin(), known.end(), LowerExtension(path)) != known.end();
+    return std::find(known.begin(), known.end(), LowerExtension(path)) != known.end() ||
+           IsDeepPictureName(path.string());
 }
 
 bool IsFolder(const std::string& name)
@@ -219,7 +222,7 @@ TBatchSettings BatchSettingsFrom(const TArguments& arguments)
         const auto& known = PictureExtensions();
         if (std::find(known.begin(), known.end(), settings.Format) == known.end())
             throw EUsageError("unknown picture format \"" + arguments.Value("format") +
-                              "\": use jpg, jpeg, bmp or png");
+                              "\": use jpg, jpeg, bmp, png, tif, tiff, exr or dpx");
     }
     return settings;
 }

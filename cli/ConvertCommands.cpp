@@ -2,6 +2,7 @@
 #include "BatchRunner.h"
 #include "CommandSupport.h"
 #include "Commands.h"
+#include "DeepGrading.h"
 #include "FormatRegistry.h"
 #include "HelpTexts.h"
 #include "PictureGrading.h"
@@ -63,7 +64,7 @@ int ApplyBatch(const TArguments& arguments)
     const auto lut = ReadLutFile(positionals[0]);
     CheckUsableTables(*lut);
     return RunBatch(items, settings, [&](const TBatchItem& item) {
-        GradePictureFile(item.Input, item.Output, [&](TImage& picture) { lut->ApplyToImage(picture); });
+        GradePictureFile(item.Input, item.Output, *lut);
     });
 }
 
@@ -80,10 +81,10 @@ int RunApply(const std::vector<std::string>& words)
         return ApplyBatch(arguments);
     arguments.ExpectPositionals(2, "the LUT file and the picture (LUTFILE IMAGE)");
     const std::string output = OutputFile(arguments);
-    CheckPictureOutput(output);
+    CheckGradedOutput(output);
 
     const auto lut = ReadLutFile(arguments.Positionals()[0]);
     CheckUsableTables(*lut);
-    GradePictureFile(arguments.Positionals()[1], output, [&](TImage& picture) { lut->ApplyToImage(picture); });
+    GradePictureFile(arguments.Positionals()[1], output, *lut);
     return 0;
 }

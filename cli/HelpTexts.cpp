@@ -25,6 +25,14 @@ namespace {
     "  --config FILE     an OpenColorIO config whose colour spaces SPACE may name\n"       \
     "                    (default: the OCIO environment variable)\n"
 
+#define DEEP_TEXT                                                                          \
+    "TIFF, 16-bit PNG, DPX and OpenEXR pictures (and HDR, Targa, PNM for reading) are\n"  \
+    "graded at their own precision: the LUT is evaluated per pixel on values 0..1 and\n"  \
+    "the output keeps the input's format and depth, or takes the extension's: .tif,\n"   \
+    ".tiff 16-bit, .exr half float, .dpx 10-bit, .png 16-bit, .jpg 8-bit. The look is\n" \
+    "display-referred: float values outside 0..1 are clamped into it. Any picture\n"    \
+    "written as .tif, .tiff, .exr or .dpx is graded this way.\n"
+
 #define REFERENCE_TEXT                                                                     \
     "REFERENCE is a JPEG, BMP or PNG picture. One within 150 x 150 pixels is taken as a\n" \
     "file of the reference library; a larger one is first reduced as adding it to the\n"  \
@@ -94,6 +102,7 @@ const std::string_view kGradeHelp =
     "Grades IMAGE at its full size with the 33-point look of REFERENCE, as \"Save Graded\n"
     "Image\" does. OUTPUT by extension: .jpg or .jpeg JPEG at quality 100, .bmp 24-bit\n"
     "bitmap, .png PNG.\n"
+    "\n" DEEP_TEXT
     "\n" REFERENCE_TEXT
     "\n"
     "  -o, --output FILE  the picture to write\n"
@@ -103,7 +112,7 @@ const std::string_view kGradeHelp =
     "Many pictures at once: give several INPUTs (pictures, or folders for their\n"
     "pictures) and -o FOLDER. Each output keeps its input's name and type.\n"
     "  -j, --jobs N       pictures in parallel (default: all cores)\n"
-    "  --format EXT       write every output as jpg, jpeg, bmp or png\n"
+    "  --format EXT       write every output as jpg, jpeg, bmp, png, tif, tiff, exr or dpx\n"
     "  -r, --recursive    take the pictures of sub-folders too\n"
     "  --force            replace outputs that exist (never an input)\n"
     "  -q, --quiet        no progress line, errors only\n"
@@ -141,13 +150,14 @@ const std::string_view kApplyHelp =
     "\n"
     "Reads LUTFILE (any readable format) and applies it to IMAGE at full size.\n"
     "OUTPUT by extension: .jpg or .jpeg JPEG at quality 100, .bmp 24-bit bitmap, .png.\n"
+    "\n" DEEP_TEXT
     "\n"
     "  -o, --output FILE  the picture to write\n"
     "\n"
     "Many pictures at once: give several INPUTs (pictures, or folders for their\n"
     "pictures) and -o FOLDER. Each output keeps its input's name and type.\n"
     "  -j, --jobs N       pictures in parallel (default: all cores)\n"
-    "  --format EXT       write every output as jpg, jpeg, bmp or png\n"
+    "  --format EXT       write every output as jpg, jpeg, bmp, png, tif, tiff, exr or dpx\n"
     "  -r, --recursive    take the pictures of sub-folders too\n"
     "  --force            replace outputs that exist (never an input)\n"
     "  -q, --quiet        no progress line, errors only\n"

@@ -4,6 +4,7 @@
 #include "BatchRunner.h"
 #include "CommandSupport.h"
 #include "Commands.h"
+#include "DeepGrading.h"
 #include "FootageLook.h"
 #include "FootageOptions.h"
 #include "FormatRegistry.h"
@@ -49,8 +50,7 @@ int GradeBatch(const TArguments& arguments)
             own = MakeLookLut(matched);
         }
         const TLUT& look = own ? *own : *shared;
-        GradePictureFile(item.Input, item.Output,
-                         [&](TImage& picture) { GradePicture(look, picture, footage.get()); });
+        GradePictureFile(item.Input, item.Output, look, footage.get());
     });
 }
 
@@ -106,7 +106,7 @@ int RunGrade(const std::vector<std::string>& words)
         throw EUsageError("--match-first is for many pictures; use --match for one");
     arguments.ExpectPositionals(2, "the reference and the picture to grade (REFERENCE IMAGE)");
     const std::string output = OutputFile(arguments);
-    CheckPictureOutput(output);
+    CheckGradedOutput(output);
     const TLookPositions positions = PositionsFrom(arguments);
     const auto footage = FootageFrom(arguments);
 
@@ -114,7 +114,6 @@ int RunGrade(const std::vector<std::string>& words)
     if (arguments.Switch("match"))
         MatchToFrameFile(settings, arguments.Positionals()[1], footage.get());
     const std::unique_ptr<TLUT> look = MakeLookLut(settings);
-    GradePictureFile(arguments.Positionals()[1], output,
-                     [&](TImage& picture) { GradePicture(*look, picture, footage.get()); });
+    GradePictureFile(arguments.Positionals()[1], output, *look, footage.get());
     return 0;
 }

@@ -3,6 +3,8 @@
 #include <algorithm>
 
 #include "CommandSupport.h"
+#include "DeepGrading.h"
+#include "GradingRoad.h"
 #include "Error.h"
 #include "ImageFile.h"
 
@@ -22,9 +24,16 @@ bool IsJpegName(const std::string& fileName)
 
 } // namespace
 
-void GradePictureFile(const std::string& input, const std::string& output,
-                      const std::function<void(TImage&)>& grade)
+void GradePictureFile(const std::string& input, const std::string& output, const TLUT& lut,
+                      const TFootageConversion* footage)
 {
+    if (NeedsDeepGrading(input, output)) {
+        if (footage != nullptr)
+            throw EError("\"" + input + "\": --footage converts 8-bit pictures only");
+        GradeDeepPictureFile(lut, input, output);
+        return;
+    }
+    const auto grade = [&](TImage& picture) { GradePicture(lut, picture, footage); };
     if (IsJpegName(input) && IsJpegName(output)) {
         try {
             GradeJpegFile(input, output, grade);

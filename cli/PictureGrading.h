@@ -1,12 +1,17 @@
 #pragma once
-#include <functional>
 #include <string>
 
-#include "Image.h"
+class TFootageConversion;
+class TLUT;
 
-// Grades the picture file input with grade (which must treat every pixel on
-// its own, as a LUT does) and writes output (its type by extension). JPEG to JPEG streams in strips of rows, so that grading and
-// encoding overlap the decoding and the picture is never held whole; the
-// file is the same as the whole-picture road gives.
-void GradePictureFile(const std::string& input, const std::string& output,
-                      const std::function<void(TImage&)>& grade);
+// Grades the picture file input with a LUT (a look from the grading road, or
+// any LUT) and writes output, its type by extension:
+// - a picture of more than 8 bits, or one written as .tif, .tiff, .exr or
+//   .dpx, at full precision (see DeepGrading.h);
+// - JPEG to JPEG in strips of rows, so that grading and encoding overlap the
+//   decoding and the picture is never held whole (the file is the same as
+//   the whole-picture road gives);
+// - the rest through the 24-bit picture.
+// With footage the picture is converted from it first (8-bit pictures only).
+void GradePictureFile(const std::string& input, const std::string& output, const TLUT& lut,
+                      const TFootageConversion* footage = nullptr);

@@ -31,6 +31,8 @@
 
 #include "AtomicFile.h"
 #include "BitmapLayout.h"
+#include "DeepGrade.h"
+#include "DeepImageFile.h"
 #include "Error.h"
 #include "FileRead.h"
 #include "QtImage.h"
@@ -390,6 +392,8 @@ void LoadImageFile(const std::string& fileName, TImage& target) {
             LoadQtPicture(fileName, "bmp", "Bitmap image is not valid", target);
         } else if (extension == "png") {
             LoadQtPicture(fileName, "png", "PNG image is not valid", target);
+        } else if (IsDeepPictureName(fileName)) {
+            target = DeepToImage(LoadDeepImageFile(fileName));
         } else {
             throw EError("Unknown picture file extension (." +
                          QFileInfo(ToQ(fileName)).suffix().toStdString() + ")");

@@ -21,13 +21,15 @@ public:
     QStringList Questions;
     QStringList Errors;
     int SaveDialogs = 0;
+    QString LastSaveFilter;
 
     QStringList OpenFiles(QWidget*, const QString&, const QString&) override {
         return Take(FilesToOpen, QStringList());
     }
     QString OpenPicture(QWidget*, const QString&, const QString&) override { return Take(PicturesToOpen, QString()); }
-    QString SaveFile(QWidget*, const QString&, const QString&, const QString&, const QString&) override {
+    QString SaveFile(QWidget*, const QString&, const QString&, const QString& filter, const QString&) override {
         ++SaveDialogs;
+        LastSaveFilter = filter;
         return Take(FilesToSave, QString());
     }
     QMessageBox::StandardButton Ask(QWidget*, const QString& text, QMessageBox::StandardButtons) override {

@@ -22,6 +22,8 @@
 
 #include "Application.h"
 #include "ColorSpace.h"
+#include "DeepGrade.h"
+#include "DeepImageFile.h"
 #include "Error.h"
 #include "FakeDialogs.h"
 #include "ImageFile.h"
@@ -627,6 +629,53 @@ TEST_F(MainFormTest, SavingGradesTheFullResolutionFile) {
     window->miSaveGradedImageClick();
     EXPECT_FALSE(QFileInfo::exists(target));
     EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+}
+
+TEST_F(MainFormTest, DeepPreviewSavesAtItsOwnDepth) {
+    SaveJpegFile(LibPath("meadow.jpeg"), ColourfulPicture(150, 100));
+    // A 16-bit TIFF whose values lie between the 8-bit levels.
+    TDeepImage frame(1200, 300, false);
+    for (int y = 0; y < frame.Height(); ++y)
+        for (int x = 0; x < frame.Width(); ++x) {
+            float* p = frame.Row(y) + 3 * x;
+            p[0] = static_cast<float>(x) / 1199.0f;
+            p[1] = static_cast<float>(y) / 299.0f;
+            p[2] = 0.3f;
+        }
+    const std::string tiff = PicturePath("frame.tif");
+    SaveDeepImageFile(tiff, frame, {"tiff", TSampleKind::Integer, 16, ""});
+    Open();
+    dialogs.PicturesToOpen.push_back(QString::fromStdString(tiff));
+    window->sbnOpenPreviewImageClick();
+    // Shown through the 8-bit road: the rounded picture, fitted.
+    EXPECT_EQ(window->PreviewBitmap().Width(), 1000);
+    const TDeepImage loaded = LoadDeepImageFile(tiff);
+    EXPECT_TRUE(window->PreviewBitmap().SamePixels(FitImage(DeepToImage(loaded), 1000, 500)));
+
+    Select("meadow");
+    const QString target = dir.filePath("graded.tif");
+    dialogs.FilesToSave.push_back(target);
+    window->miSaveGradedImageClick();
+    EXPECT_TRUE(dialogs.LastSaveFilter.startsWith("Jpeg Files|"));
+    EXPECT_TRUE(dialogs.LastSaveFilter.endsWith("|the preview's own format and depth|*.tif"));
+    TDeepImage expected = LoadDeepImageFile(tiff);
+    GradeDeepImage(*ExpectedLut(LibPath("meadow.jpeg"), TLookPositions{}), expected);
+    const TDeepImage saved = LoadDeepImageFile(target.toStdString());
+    EXPECT_EQ(saved.Depth.Bits, 16);
+    ASSERT_EQ(saved.Width(), 1200);
+    double worst = 0;
+    for (int y = 0; y < saved.Height(); ++y)
+        for (int i = 0; i < 3 * saved.Width(); ++i)
+            worst = std::max(worst, std::fabs(double(saved.Row(y)[i]) - expected.Row(y)[i]));
+    EXPECT_LE(worst, 0.5 / 65535 + 1e-7);
+
+    // JPEG stays the default road: the 8-bit picture graded with the 8-bit tables.
+    const QString jpeg = dir.filePath("graded.jpg");
+    dialogs.FilesToSave.push_back(jpeg);
+    window->miSaveGradedImageClick();
+    TImage eight = DeepToImage(loaded);
+    window->Lut().ApplyToImage(eight);
+    EXPECT_TRUE(ReadBytes(jpeg) == QByteArray::fromStdString(EncodeJpeg(eight, 100)));
 }
 
 TEST_F(MainFormTest, PastingKeepsTheFullSize) {

@@ -42,7 +42,7 @@ TEST_F(CliTest, UsageErrorsExitTwoWithOneLine)
         {"look", "ref.bmp", "-o", "a.cube", "--low=50", "--low=60"},
         {"look", "ref.bmp", "-o", "a.cube", "--basic-analysis=1"},
         {"grade", "ref.bmp", "-o", "out.bmp"},                 // IMAGE missing
-        {"grade", "ref.bmp", "img.bmp", "-o", "out.tif"},      // unknown picture type
+        {"grade", "ref.bmp", "img.bmp", "-o", "out.webp"},     // unknown picture type
         {"apply", "a.cube", "img.bmp", "-o", "out.gif"},
         {"convert", "a.cube"},
         {"convert", "a.cube", "-o", "b.cube", "--size", "1"},

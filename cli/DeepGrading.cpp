@@ -1,0 +1,58 @@
+#include "DeepGrading.h"
+
+#include "Arguments.h"
+#include "CommandSupport.h"
+#include "DeepGrade.h"
+#include "DeepImageFile.h"
+#include "Error.h"
+#include "ImageFile.h"
+#include "LUT.h"
+
+namespace {
+
+// The library's format name of an 8-bit picture file, for its depth record.
+std::string EightBitFormat(const std::string& fileName)
+{
+    const auto dot = fileName.find_last_of('.');
+    std::string extension = dot == std::string::npos ? std::string() : fileName.substr(dot + 1);
+    for (char& c : extension)
+        if (c >= 'A' && c <= 'Z')
+            c = static_cast<char>(c - 'A' + 'a');
+    return extension == "jpg" || extension == "jpeg" ? "jpeg" : extension;
+}
+
+TDeepImage LoadDeep(const std::string& fileName)
+{
+    if (!IsDeepPictureFile(fileName))
+        return DeepFromImage(LoadPicture(fileName), EightBitFormat(fileName));
+    try {
+        return LoadDeepImageFile(fileName);
+    } catch (const EError& error) {
+        const std::string message = error.what();
+        if (message.find(fileName) != std::string::npos)
+            throw;
+        throw EError("\"" + fileName + "\": " + message);
+    }
+}
+
+} // namespace
+
+void CheckGradedOutput(const std::string& fileName)
+{
+    if (!IsDeepOutputName(fileName))
+        CheckPictureOutput(fileName);
+}
+
+bool NeedsDeepGrading(const std::string& input, const std::string& output)
+{
+    const bool eightBitPng = IsDeepOutputName(output) && !IsDeepPictureName(output);
+    return IsDeepPictureFile(input) || (IsDeepOutputName(output) && !eightBitPng);
+}
+
+void GradeDeepPictureFile(const TLUT& lut, const std::string& input, const std::string& output)
+{
+    TDeepImage picture = LoadDeep(input);
+    const TPictureDepth depth = OutputDepthFor(output, picture.Depth);
+    GradeDeepImage(lut, picture);
+    SaveDeepImageFile(output, picture, depth);
+}

@@ -1,0 +1,352 @@
+#include "DeepImageFile.h"
+
+#include <OpenImageIO/filesystem.h>
+#include <OpenImageIO/imageio.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cmath>
+#include <cstdio>
+#include <fcntl.h>
+#include <new>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <vector>
+
+#include "AtomicFile.h"
+#include "DeepGrade.h"
+#include "Error.h"
+#include "ImageFile.h"
+
+namespace {
+
+using OIIO::ImageInput;
+using OIIO::ImageOutput;
+using OIIO::ImageSpec;
+using OIIO::TypeDesc;
+
+// More channels than this are not a picture we grade.
+constexpr int kMaxChannels = 64;
+
+struct TFormatName {
+    const char* Extension;
+    const char* Format;
+};
+
+// The extensions read only through this road, with their formats.
+constexpr TFormatName kDeepReads[] = {
+    {"tif", "tiff"}, {"tiff", "tiff"}, {"exr", "openexr"}, {"dpx", "dpx"},   {"hdr", "hdr"},
+    {"tga", "targa"}, {"ppm", "pnm"},  {"pgm", "pnm"},     {"pnm", "pnm"},   {"pfm", "pnm"},
+};
+
+// The extensions written, with their formats.
+constexpr TFormatName kWrites[] = {
+    {"tif", "tiff"}, {"tiff", "tiff"}, {"exr", "openexr"}, {"dpx", "dpx"},
+    {"png", "png"},  {"jpg", "jpeg"},  {"jpeg", "jpeg"},   {"bmp", "bmp"},
+};
+
+std::string LowerExtension(const std::string& fileName) {
+    const auto dot = fileName.find_last_of('.');
+    const auto slash = fileName.find_last_of('/');
+    if (dot == std::string::npos || (slash != std::string::npos && dot < slash)) return std::string();
+    std::string extension = fileName.substr(dot + 1);
+    for (char& c : extension)
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    return extension;
+}
+
+template <std::size_t N>
+const char* FormatOf(const TFormatName (&table)[N], const std::string& fileName) {
+    const std::string extension = LowerExtension(fileName);
+    for (const TFormatName& entry : table)
+        if (extension == entry.Extension) return entry.Format;
+    return nullptr;
+}
+
+const char* ReadFormatOf(const std::string& fileName) {
+    if (const char* format = FormatOf(kDeepReads, fileName)) return format;
+    return LowerExtension(fileName) == "png" ? "png" : nullptr;
+}
+
+std::string Failure(const std::string& fileName, std::string message) {
+    while (!message.empty() && (message.back() == '\n' || message.back() == ' ')) message.pop_back();
+    if (message.empty()) message = "the picture library gave no reason";
+    return "The picture \"" + fileName + "\" cannot be read: " + message;
+}
+
+// ---- reading -------------------------------------------------------------
+
+void CheckSpec(const ImageSpec& spec, const std::string& fileName) {
+    if (spec.deep || spec.depth > 1 || spec.nchannels < 1 || spec.nchannels > kMaxChannels)
+        throw EError(Failure(fileName, "not a flat picture of 1 to " + std::to_string(kMaxChannels) + " channels"));
+    const long long width = spec.width, height = spec.height;
+    if (width <= 0 || height <= 0 || width > kMaxPictureSide || height > kMaxPictureSide ||
+        width * height > kMaxPicturePixels)
+        throw EError("The picture is too large (" + std::to_string(width) + " x " + std::to_string(height) +
+                     " pixels)");
+}
+
+TPictureDepth DepthOf(const ImageSpec& spec, const std::string& format) {
+    TPictureDepth depth;
+    depth.Format = format;
+    depth.Compression = spec.get_string_attribute("compression");
+    const TypeDesc type = spec.format;
+    if (type == TypeDesc::HALF) {
+        depth.Kind = TSampleKind::Half;
+        depth.Bits = 16;
+    } else if (type.is_floating_point() || type.is_signed()) {
+        depth.Kind = TSampleKind::Float;
+        depth.Bits = 32;
+    } else {
+        depth.Kind = TSampleKind::Integer;
+        const int stored = static_cast<int>(type.size()) * 8;
+        depth.Bits = std::clamp(spec.get_int_attribute("oiio:BitsPerSample", stored), 1, stored);
+    }
+    return depth;
+}
+
+// The DPX reader fills what a file cut short lacks instead of failing, so
+// the file must hold at least the pixel data its header declares, counted at
+// the tightest packing (no padding) from the offset the header gives.
+void CheckDpxLength(OIIO::Filesystem::IOProxy& proxy, const ImageSpec& spec, const std::string& fileName) {
+    unsigned char head[8] = {};
+    if (proxy.pread(head, sizeof head, 0) != sizeof head) throw EError(Failure(fileName, "no DPX header"));
+    const bool bigEndian = head[0] == 'S';
+    std::uint64_t offset = 0;
+    for (int i = 0; i < 4; ++i) offset = (offset << 8) | head[bigEndian ? 4 + i : 7 - i];
+    const int bits = spec.get_int_attribute("oiio:BitsPerSample", static_cast<int>(spec.format.size()) * 8);
+    const std::uint64_t samples = static_cast<std::uint64_t>(spec.width) * spec.height * spec.nchannels;
+    if (proxy.size() < offset + samples * static_cast<std::uint64_t>(bits) / 8)
+        throw EError(Failure(fileName, "the file ends before its pixels do"));
+}
+
+// Which file channels become red, green, blue and alpha (-1: none).
+struct TChannelMap {
+    int Colour[3];
+    int Alpha;
+};
+
+TChannelMap ChannelsOf(const ImageSpec& spec) {
+    if (spec.nchannels >= 3) {
+        const int alpha = spec.alpha_channel >= 3 ? spec.alpha_channel : (spec.nchannels == 4 ? 3 : -1);
+        return {{0, 1, 2}, alpha};
+    }
+    return {{0, 0, 0}, spec.nchannels == 2 ? 1 : -1};
+}
+
+void ReadPixels(ImageInput& input, const ImageSpec& spec, const std::string& fileName, TDeepImage& image) {
+    const TChannelMap map = ChannelsOf(spec);
+    auto fail = [&] { throw EError(Failure(fileName, input.geterror())); };
+    if (spec.nchannels == 3 || (map.Alpha < 0 && spec.nchannels > 3)) {
+        // Red, green and blue straight into the rows.
+        if (!input.read_image(0, 0, 0, 3, TypeDesc::FLOAT, image.Row(0))) fail();
+        return;
+    }
+    const int last = std::max({map.Colour[2], map.Alpha}) + 1;
+    const std::size_t perRow = static_cast<std::size_t>(spec.width) * last;
+    std::vector<float> all(perRow * static_cast<std::size_t>(spec.height));
+    if (!input.read_image(0, 0, 0, last, TypeDesc::FLOAT, all.data())) fail();
+    for (int y = 0; y < image.Height(); ++y) {
+        const float* p = all.data() + perRow * static_cast<std::size_t>(y);
+        float* rgb = image.Row(y);
+        float* alpha = map.Alpha >= 0 ? image.AlphaRow(y) : nullptr;
+        for (int x = 0; x < image.Width(); ++x, p += last, rgb += 3) {
+            for (int c = 0; c < 3; ++c) rgb[c] = p[map.Colour[c]];
+            if (alpha) alpha[x] = p[map.Alpha];
+        }
+    }
+}
+
+TDeepImage Decode(OIIO::Filesystem::IOProxy& proxy, const std::string& format, const std::string& fileName) {
+    ImageSpec config;
+    // Colours as stored: alpha is carried, not multiplied in.
+    config.attribute("oiio:UnassociatedAlpha", 1);
+    // The readers take their data from the proxy only when the
+    // configuration names it; without it they would open fileName again.
+    void* proxyAddress = &proxy;
+    config.attribute("oiio:ioproxy", TypeDesc::PTR, &proxyAddress);
+    auto input = ImageInput::create(format, false, &config, &proxy);
+    if (!input) throw EError(Failure(fileName, OIIO::geterror()));
+    ImageSpec spec;
+    if (!input->open(fileName, spec, config)) throw EError(Failure(fileName, input->geterror()));
+    CheckSpec(spec, fileName);
+    if (format == "dpx") CheckDpxLength(proxy, spec, fileName);
+    TDeepImage image(spec.width, spec.height, ChannelsOf(spec).Alpha >= 0);
+    image.Depth = DepthOf(spec, format);
+    ReadPixels(*input, spec, fileName, image);
+    // Some readers note a short read without failing the call.
+    if (input->has_error()) throw EError(Failure(fileName, input->geterror()));
+    input->close();
+    return image;
+}
+
+// Closes the file when it goes.
+struct TFileCloser {
+    void operator()(std::FILE* file) const { std::fclose(file); }
+};
+
+// ---- writing -------------------------------------------------------------
+
+TypeDesc StorageType(const TPictureDepth& depth) {
+    if (depth.Kind == TSampleKind::Half) return TypeDesc::HALF;
+    if (depth.Kind == TSampleKind::Float) return TypeDesc::FLOAT;
+    return depth.Bits <= 8 ? TypeDesc::UINT8 : TypeDesc::UINT16;
+}
+
+// The depth a format can hold nearest to the one asked for.
+TPictureDepth Writable(TPictureDepth depth) {
+    const std::string& f = depth.Format;
+    if (f == "jpeg" || f == "bmp") return {f, TSampleKind::Integer, 8, std::string()};
+    if (f == "png") return {f, TSampleKind::Integer, depth.Kind == TSampleKind::Integer && depth.Bits <= 8 ? 8 : 16,
+                            depth.Compression};
+    if (f == "openexr") {
+        if (depth.Kind == TSampleKind::Integer) depth = {f, TSampleKind::Half, 16, depth.Compression};
+        return depth;
+    }
+    if (depth.Kind == TSampleKind::Half && f == "dpx") depth = {f, TSampleKind::Float, 32, depth.Compression};
+    if (depth.Kind != TSampleKind::Integer) return depth;
+    if (f == "dpx") {
+        static const int kDpxBits[] = {8, 10, 12, 16};
+        const int* bits = std::lower_bound(std::begin(kDpxBits), std::end(kDpxBits), depth.Bits);
+        depth.Bits = bits == std::end(kDpxBits) ? 16 : *bits;
+    } else {
+        depth.Bits = depth.Bits <= 8 ? 8 : 16;
+    }
+    return depth;
+}
+
+ImageSpec SpecFor(const TDeepImage& image, const TPictureDepth& depth) {
+    const int channels = image.HasAlpha() ? 4 : 3;
+    ImageSpec spec(image.Width(), image.Height(), channels, StorageType(depth));
+    spec.channelnames = {"R", "G", "B"};
+    if (image.HasAlpha()) {
+        spec.channelnames.push_back("A");
+        spec.alpha_channel = 3;
+        spec.attribute("oiio:UnassociatedAlpha", 1);
+    }
+    if (depth.Kind == TSampleKind::Integer) spec.attribute("oiio:BitsPerSample", depth.Bits);
+    if (!depth.Compression.empty()) spec.attribute("compression", depth.Compression);
+    return spec;
+}
+
+// The samples as the writer takes them: red, green, blue (and alpha)
+// interleaved. Integer depths other than 8 and 16 bits are rounded to their
+// own levels here, since the DPX writer cuts the extra bits off.
+std::vector<float> Interleaved(const TDeepImage& image, int bits) {
+    const int channels = image.HasAlpha() ? 4 : 3;
+    const double levels = bits > 0 ? std::ldexp(1.0, bits) - 1.0 : 0.0;
+    auto sample = [levels](float v) {
+        if (levels == 0.0) return v;
+        const double clamped = v >= 0.0f ? std::min<double>(v, 1.0) : 0.0;
+        return static_cast<float>(std::nearbyint(clamped * levels) / levels);
+    };
+    std::vector<float> pixels(static_cast<std::size_t>(image.Width()) * image.Height() * channels);
+    float* q = pixels.data();
+    for (int y = 0; y < image.Height(); ++y) {
+        const float* rgb = image.Row(y);
+        const float* alpha = image.HasAlpha() ? image.AlphaRow(y) : nullptr;
+        for (int x = 0; x < image.Width(); ++x, rgb += 3, q += channels) {
+            q[0] = sample(rgb[0]);
+            q[1] = sample(rgb[1]);
+            q[2] = sample(rgb[2]);
+            if (alpha) q[3] = sample(alpha[x]);
+        }
+    }
+    return pixels;
+}
+
+std::string Encode(const TDeepImage& image, const TPictureDepth& depth) {
+    if (image.Empty()) throw EError("There is no picture to write");
+    std::vector<unsigned char> bytes;
+    OIIO::Filesystem::IOVecOutput proxy(bytes);
+    auto output = ImageOutput::create(depth.Format, &proxy);
+    if (!output) throw EError("Cannot encode the picture: " + OIIO::geterror());
+    auto fail = [&] { throw EError("Cannot encode the picture: " + output->geterror()); };
+    if (!output->open("picture." + depth.Format, SpecFor(image, depth))) fail();
+    const bool oddBits = depth.Kind == TSampleKind::Integer && depth.Bits != 8 && depth.Bits != 16;
+    std::vector<float> samples;
+    if (image.HasAlpha() || oddBits) samples = Interleaved(image, oddBits ? depth.Bits : 0);
+    if (!output->write_image(TypeDesc::FLOAT, samples.empty() ? image.Row(0) : samples.data())) fail();
+    if (!output->close()) fail();
+    return std::string(bytes.begin(), bytes.end());
+}
+
+}  // namespace
+
+bool IsDeepPictureName(const std::string& fileName) { return FormatOf(kDeepReads, fileName) != nullptr; }
+
+bool IsDeepPictureFile(const std::string& fileName) {
+    if (IsDeepPictureName(fileName)) return true;
+    if (LowerExtension(fileName) != "png") return false;
+    // Signature, IHDR length and name, width, height, then the bit depth.
+    unsigned char head[25] = {};
+    std::FILE* file = std::fopen(fileName.c_str(), "rb");
+    if (!file) return false;
+    const std::size_t got = std::fread(head, 1, sizeof head, file);
+    std::fclose(file);
+    static const unsigned char kStart[] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1a, '\n', 0, 0, 0, 13, 'I', 'H', 'D', 'R'};
+    return got == sizeof head && std::equal(std::begin(kStart), std::end(kStart), head) && head[24] == 16;
+}
+
+bool IsDeepOutputName(const std::string& fileName) {
+    const char* format = FormatOf(kWrites, fileName);
+    return format != nullptr && std::string_view(format) != "jpeg" && std::string_view(format) != "bmp";
+}
+
+TDeepImage DecodeDeepImage(std::string_view bytes, const std::string& format, const std::string& fileName) {
+    try {
+        OIIO::Filesystem::IOMemReader proxy(bytes.data(), bytes.size());
+        return Decode(proxy, format, fileName);
+    } catch (const std::bad_alloc&) {
+        throw EError("Not enough memory to load the picture \"" + fileName + "\"");
+    }
+}
+
+TDeepImage LoadDeepImageFile(const std::string& fileName) {
+    const char* format = ReadFormatOf(fileName);
+    if (!format) throw EError("Unknown picture file extension (." + LowerExtension(fileName) + ")");
+    const int fd = open(fileName.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) RaiseFileError("Cannot open the file", fileName, errno);
+    struct stat st {};
+    if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        close(fd);
+        throw EError("Cannot open the file \"" + fileName + "\": not a regular file");
+    }
+    std::unique_ptr<std::FILE, TFileCloser> file(fdopen(fd, "rb"));
+    if (!file) {
+        const int error = errno;
+        close(fd);
+        RaiseFileError("Cannot open the file", fileName, error);
+    }
+    try {
+        OIIO::Filesystem::IOFile proxy(file.get(), OIIO::Filesystem::IOProxy::Read);
+        return Decode(proxy, format, fileName);
+    } catch (const std::bad_alloc&) {
+        throw EError("Not enough memory to load the picture \"" + fileName + "\"");
+    }
+}
+
+TPictureDepth OutputDepthFor(const std::string& fileName, const TPictureDepth& source) {
+    const char* format = FormatOf(kWrites, fileName);
+    if (!format) throw EError("Unknown picture file extension (." + LowerExtension(fileName) + ")");
+    if (source.Format == format) return Writable(source);
+    const std::string name = format;
+    if (name == "openexr") return {name, TSampleKind::Half, 16, std::string()};
+    if (name == "dpx") return {name, TSampleKind::Integer, 10, std::string()};
+    if (name == "tiff" || name == "png") return {name, TSampleKind::Integer, 16, std::string()};
+    return {name, TSampleKind::Integer, 8, std::string()};
+}
+
+std::string EncodeDeepImage(const TDeepImage& image, const TPictureDepth& depth) {
+    try {
+        return Encode(image, Writable(depth));
+    } catch (const std::bad_alloc&) {
+        throw EError("Not enough memory to encode the picture");
+    }
+}
+
+void SaveDeepImageFile(const std::string& fileName, const TDeepImage& image, const TPictureDepth& depth) {
+    if (depth.Format == "jpeg" || depth.Format == "bmp") return SaveImageFile(fileName, DeepToImage(image));
+    const std::string bytes = EncodeDeepImage(image, depth);
+    WriteFileAtomically(fileName, bytes);
+}
