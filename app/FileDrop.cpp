@@ -7,13 +7,15 @@
 #include <QUrl>
 #include <QWidget>
 
+#include "DeepImageFile.h"
 #include "LutConvert.h"
 
 namespace {
 
 bool IsPictureName(const QString& file) {
     static const QStringList kExtensions = {"jpg", "jpeg", "bmp", "png"};
-    return kExtensions.contains(QFileInfo(file).suffix().toLower());
+    return kExtensions.contains(QFileInfo(file).suffix().toLower()) ||
+           IsDeepPictureName(QFile::encodeName(file).toStdString());
 }
 
 bool IsLutFile(const QString& file) {
