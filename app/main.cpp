@@ -4,10 +4,12 @@
 #include "Application.h"
 #include "MainForm.h"
 #include "ProductInfo.h"
+#include "QtPictureCodec.h"
 #include "ReferenceLibrary.h"
 
 int main(int argc, char** argv) {
     TOmbraneApplication app(argc, argv);
+    InstallPictureCodec(&QtPictureCodec());
     QCoreApplication::setOrganizationName("tarnwerk");
     QCoreApplication::setApplicationName("Ombrane");
     QApplication::setApplicationDisplayName(ProductInfo().ProductName);

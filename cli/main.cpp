@@ -15,6 +15,7 @@
 #include "Arguments.h"
 #include "Commands.h"
 #include "HelpTexts.h"
+#include "QtPictureCodec.h"
 
 namespace {
 
@@ -100,6 +101,7 @@ int main(int argc, char* argv[])
     if (std::getenv("QT_QPA_PLATFORM") == nullptr)
         setenv("QT_QPA_PLATFORM", "offscreen", 0);
     QCoreApplication application(argc, argv);
+    InstallPictureCodec(&QtPictureCodec());
     // The window's names: the settings and the per-user data folder are shared.
     QCoreApplication::setOrganizationName("tarnwerk");
     QCoreApplication::setApplicationName("Ombrane");
