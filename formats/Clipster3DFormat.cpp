@@ -5,6 +5,13 @@
 #include "CubeLines.h"
 #include "XMLNode.h"
 
+TClipster3DLutFormat::TClipster3DLutFormat()
+    : TGenericLutFormat({.Id = "clipster-3d", .Name = "Clipster 3D", .Extensions = {"txt"}, .MinBits = 1, .MaxBits = 32})
+{
+}
+
+OMBRANE_LUT_FORMAT(TClipster3DLutFormat)
+
 bool TClipster3DLutFormat::CanRead(const std::string& fileName)
 {
     return HasKeywords(fileName, "<LUT3D", "");

@@ -7,7 +7,7 @@
 // as attributes and the integer grid, blue index fastest, inside "values".
 class TClipster3DLutFormat : public TGenericLutFormat {
 public:
-    TClipster3DLutFormat() : TGenericLutFormat("Clipster 3D", true) {}
+    TClipster3DLutFormat();
     bool CanRead(const std::string& fileName) override;
     void LoadFromFile(const std::string& fileName, TLUT& lut) override;
     void SaveToFile(const std::string& fileName, const TLUT& lut, int Bits) override;

@@ -29,6 +29,13 @@ std::string CommentText(std::string_view line)
 // ---------------------------------------------------------------------------
 // Cube 3D
 
+TCube3DLutFormat::TCube3DLutFormat()
+    : TCube3DLutFormat({.Id = "cube-3d", .Name = "Cube 3D", .Extensions = {"cube"}}, true)
+{
+}
+
+OMBRANE_LUT_FORMAT(TCube3DLutFormat)
+
 bool TCube3DLutFormat::CanRead(const std::string& fileName)
 {
     return HasKeywords(fileName, "LUT_3D_SIZE", "NUCODA_3D_CUBE,LUT_3D_VERSION");
@@ -143,6 +150,13 @@ void TCube3DLutFormat::CheckShaperHeader() const
 // ---------------------------------------------------------------------------
 // Cube 3D Truelight
 
+TCube3DTruelightLutFormat::TCube3DTruelightLutFormat()
+    : TCube3DLutFormat({.Id = "cube-3d-truelight", .Name = "Cube 3D Truelight", .Extensions = {"cube"}}, false)
+{
+}
+
+OMBRANE_LUT_FORMAT(TCube3DTruelightLutFormat)
+
 bool TCube3DTruelightLutFormat::CanRead(const std::string& fileName)
 {
     return HasKeywords(fileName, "iDims,oDims,width", "NUCODA_3D_CUBE");
@@ -236,6 +250,13 @@ void TCube3DTruelightLutFormat::ParseHeaderLine(const std::string& line, TLUT& l
 // ---------------------------------------------------------------------------
 // FSI CFE
 
+TFSI_CFE_3DLutFormat::TFSI_CFE_3DLutFormat()
+    : TCube3DLutFormat({.Id = "fsi-cfe-3d", .Name = "FSI CFE (Flanders Scientific) 3D", .Extensions = {"cfe"}}, true)
+{
+}
+
+OMBRANE_LUT_FORMAT(TFSI_CFE_3DLutFormat)
+
 bool TFSI_CFE_3DLutFormat::CanRead(const std::string& fileName)
 {
     return HasKeywords(fileName, "LUT_3D_SIZE,LUT_3D_VERSION", "NUCODA_3D_CUBE");
@@ -257,6 +278,13 @@ void TFSI_CFE_3DLutFormat::SaveToFile(const std::string& fileName, const TLUT& l
 
 // ---------------------------------------------------------------------------
 // Nucoda 3D
+
+TNucoda3DLutFormat::TNucoda3DLutFormat()
+    : TGenericLutFormat({.Id = "nucoda-3d", .Name = "Nucoda 3D", .Extensions = {"cms"}})
+{
+}
+
+OMBRANE_LUT_FORMAT(TNucoda3DLutFormat)
 
 bool TNucoda3DLutFormat::CanRead(const std::string& fileName)
 {
@@ -351,6 +379,13 @@ void TNucoda3DLutFormat::ParseDataLine(const std::string& line, TLUT& lut)
 
 // ---------------------------------------------------------------------------
 // Codex 3D
+
+TCodex3DLutFormat::TCodex3DLutFormat()
+    : TGenericLutFormat({.Id = "codex-3d", .Name = "Codex 3D", .Extensions = {"txt"}, .MinBits = 1, .MaxBits = 32})
+{
+}
+
+OMBRANE_LUT_FORMAT(TCodex3DLutFormat)
 
 bool TCodex3DLutFormat::CanRead(const std::string& fileName)
 {

@@ -16,14 +16,14 @@
 // of such a file cannot be represented and is refused.
 class TCube3DLutFormat : public TGenericLutFormat {
 public:
-    TCube3DLutFormat() : TGenericLutFormat("Cube 3D", true) {}
+    TCube3DLutFormat();
     bool CanRead(const std::string& fileName) override;
     void LoadFromFile(const std::string& fileName, TLUT& lut) override;
     void SaveToFile(const std::string& fileName, const TLUT& lut, int Bits) override;
 
 protected:
-    TCube3DLutFormat(std::string name, bool readsShaper)
-        : TGenericLutFormat(std::move(name), true), ReadsShaper(readsShaper) {}
+    TCube3DLutFormat(TLutFormatInfo info, bool readsShaper)
+        : TGenericLutFormat(std::move(info)), ReadsShaper(readsShaper) {}
     void ParseLine(const std::string& line, TLUT& lut) override;
     // Lines met before the size is known.
     virtual void ParseHeaderLine(const std::string& line, TLUT& lut);
@@ -46,7 +46,7 @@ private:
 // the curve and the LUT then applies curve and cube.
 class TCube3DTruelightLutFormat : public TCube3DLutFormat {
 public:
-    TCube3DTruelightLutFormat() : TCube3DLutFormat("Cube 3D Truelight", false) {}
+    TCube3DTruelightLutFormat();
     bool CanRead(const std::string& fileName) override;
     void LoadFromFile(const std::string& fileName, TLUT& lut) override;
     void SaveToFile(const std::string& fileName, const TLUT& lut, int Bits) override;
@@ -66,7 +66,7 @@ private:
 
 class TFSI_CFE_3DLutFormat : public TCube3DLutFormat {
 public:
-    TFSI_CFE_3DLutFormat() : TCube3DLutFormat("FSI CFE (Flanders Scientific) 3D", true) {}
+    TFSI_CFE_3DLutFormat();
     bool CanRead(const std::string& fileName) override;
     void SaveToFile(const std::string& fileName, const TLUT& lut, int Bits) override;
 };
@@ -74,7 +74,7 @@ public:
 // A 1D shaper table ahead of the cube.
 class TNucoda3DLutFormat : public TGenericLutFormat {
 public:
-    TNucoda3DLutFormat() : TGenericLutFormat("Nucoda 3D", true) {}
+    TNucoda3DLutFormat();
     bool CanRead(const std::string& fileName) override;
     void LoadFromFile(const std::string& fileName, TLUT& lut) override;
     void SaveToFile(const std::string& fileName, const TLUT& lut, int Bits) override;
@@ -95,7 +95,7 @@ private:
 // Integers at a bit depth, blue index fastest.
 class TCodex3DLutFormat : public TGenericLutFormat {
 public:
-    TCodex3DLutFormat() : TGenericLutFormat("Codex 3D", true) {}
+    TCodex3DLutFormat();
     bool CanRead(const std::string& fileName) override;
     void SaveToFile(const std::string& fileName, const TLUT& lut, int Bits) override;
 

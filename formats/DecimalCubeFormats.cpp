@@ -5,6 +5,13 @@
 // ---------------------------------------------------------------------------
 // Colorfront OSD 3D
 
+TColorFrontOSD3DLutFormat::TColorFrontOSD3DLutFormat()
+    : TBgrDecimalCubeFormat({.Id = "colorfront-osd-3d", .Name = "Colorfront OSD 3D", .Extensions = {"3dmesh"}})
+{
+}
+
+OMBRANE_LUT_FORMAT(TColorFrontOSD3DLutFormat)
+
 bool TColorFrontOSD3DLutFormat::CanRead(const std::string& fileName)
 {
     return UpperCase(FileExtension(fileName)) == ".3DMESH";
@@ -50,6 +57,13 @@ void TColorFrontOSD3DLutFormat::ParseLine(const std::string& line, TLUT& lut)
 
 // ---------------------------------------------------------------------------
 // DaVinci DAT
+
+TDavinciDat3DLutFormat::TDavinciDat3DLutFormat()
+    : TBgrDecimalCubeFormat({.Id = "davinci-dat-3d", .Name = "Davinci DAT 3D", .Extensions = {"dat"}})
+{
+}
+
+OMBRANE_LUT_FORMAT(TDavinciDat3DLutFormat)
 
 bool TDavinciDat3DLutFormat::CanRead(const std::string& fileName)
 {

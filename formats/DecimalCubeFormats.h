@@ -20,7 +20,7 @@ protected:
 // number of data lines.
 class TColorFrontOSD3DLutFormat : public TBgrDecimalCubeFormat {
 public:
-    TColorFrontOSD3DLutFormat() : TBgrDecimalCubeFormat("Colorfront OSD 3D", true) {}
+    TColorFrontOSD3DLutFormat();
     bool CanRead(const std::string& fileName) override;
     void SaveToFile(const std::string& fileName, const TLUT& lut, int Bits) override;
 
@@ -31,7 +31,7 @@ protected:
 // DaVinci DAT: an optional "3DLUTSIZE" line, then the Colorfront data lines.
 class TDavinciDat3DLutFormat : public TBgrDecimalCubeFormat {
 public:
-    TDavinciDat3DLutFormat() : TBgrDecimalCubeFormat("Davinci DAT 3D", true) {}
+    TDavinciDat3DLutFormat();
     bool CanRead(const std::string& fileName) override;
     void LoadFromFile(const std::string& fileName, TLUT& lut) override;
     void SaveToFile(const std::string& fileName, const TLUT& lut, int Bits) override;

@@ -39,6 +39,18 @@ std::uint32_t Channel(double value)
 
 } // namespace
 
+TFSI_DIT_3DLutFormat::TFSI_DIT_3DLutFormat()
+    : TLUTFormat({.Id = "fsi-dit-3d",
+                  .Name = "FSI DIT (Flanders Scientific) 3D",
+                  .Extensions = {"dat"},
+                  .Sizes = TSizeRule::Fixed,
+                  .MinSize = kGridSize,
+                  .MaxSize = kGridSize})
+{
+}
+
+OMBRANE_LUT_FORMAT(TFSI_DIT_3DLutFormat)
+
 bool TFSI_DIT_3DLutFormat::CanRead(const std::string& fileName)
 {
     const std::string head = ReadFileHead(fileName, kHeaderBytes);

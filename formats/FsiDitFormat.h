@@ -12,7 +12,7 @@ public:
     static constexpr std::uint32_t kMagic = 0x42340299;
     static constexpr double kFullScale = 1008.0;
 
-    TFSI_DIT_3DLutFormat() : TLUTFormat("FSI DIT (Flanders Scientific) 3D", true) {}
+    TFSI_DIT_3DLutFormat();
     bool CanRead(const std::string& fileName) override;
     void LoadFromFile(const std::string& fileName, TLUT& lut) override;
     void SaveToFile(const std::string& fileName, const TLUT& lut, int Bits) override;

@@ -44,6 +44,13 @@ std::string Cubed(int n)
 // ---------------------------------------------------------------------------
 // Pandora
 
+TPandora3DLutFormat::TPandora3DLutFormat()
+    : TGenericLutFormat({.Id = "pandora-3d", .Name = "Pandora 3D, Technicolor", .Extensions = {"m3d", "mga"}, .MinBits = 1, .MaxBits = 32})
+{
+}
+
+OMBRANE_LUT_FORMAT(TPandora3DLutFormat)
+
 bool TPandora3DLutFormat::CanRead(const std::string& fileName)
 {
     return HasKeywords(fileName, "channel 3d,format lut", "");
@@ -92,6 +99,13 @@ void TPandora3DLutFormat::ParseLine(const std::string& line, TLUT& lut)
 // ---------------------------------------------------------------------------
 // Quantel 3D
 
+TQuantel3DLutFormat::TQuantel3DLutFormat()
+    : TGenericLutFormat({.Id = "quantel-3d", .Name = "Quantel 3D", .Extensions = {"txt"}, .MinBits = 1, .MaxBits = 32})
+{
+}
+
+OMBRANE_LUT_FORMAT(TQuantel3DLutFormat)
+
 bool TQuantel3DLutFormat::CanRead(const std::string& fileName)
 {
     return HasKeywords(fileName, "max value,vertices", "");
@@ -133,6 +147,13 @@ void TQuantel3DLutFormat::ParseLine(const std::string& line, TLUT& lut)
 
 // ---------------------------------------------------------------------------
 // Luther
+
+TLuther3DLutFormat::TLuther3DLutFormat()
+    : TGenericLutFormat({.Id = "luther-3d", .Name = "Luther 3D", .Extensions = {"txt"}, .MinBits = 1, .MaxBits = 32})
+{
+}
+
+OMBRANE_LUT_FORMAT(TLuther3DLutFormat)
 
 bool TLuther3DLutFormat::CanRead(const std::string& fileName)
 {

@@ -9,7 +9,7 @@
 // tab-separated values; the header gives the point count and 2^bits.
 class TPandora3DLutFormat : public TGenericLutFormat {
 public:
-    TPandora3DLutFormat() : TGenericLutFormat("Pandora 3D, Technicolor", true) {}
+    TPandora3DLutFormat();
     bool CanRead(const std::string& fileName) override;
     void SaveToFile(const std::string& fileName, const TLUT& lut, int Bits) override;
 
@@ -19,7 +19,7 @@ protected:
 
 class TQuantel3DLutFormat : public TGenericLutFormat {
 public:
-    TQuantel3DLutFormat() : TGenericLutFormat("Quantel 3D", true) {}
+    TQuantel3DLutFormat();
     bool CanRead(const std::string& fileName) override;
     void SaveToFile(const std::string& fileName, const TLUT& lut, int Bits) override;
 
@@ -30,7 +30,7 @@ protected:
 // Luther: read at a fixed 10-bit full scale.
 class TLuther3DLutFormat : public TGenericLutFormat {
 public:
-    TLuther3DLutFormat() : TGenericLutFormat("Luther 3D", true) {}
+    TLuther3DLutFormat();
     bool CanRead(const std::string& fileName) override;
     void SaveToFile(const std::string& fileName, const TLUT& lut, int Bits) override;
 

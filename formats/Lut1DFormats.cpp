@@ -75,6 +75,13 @@ void RaiseNoWriter(const std::string& formatName)
 
 // ----------------------------------------------------------------- Cube 1D
 
+TCube1DLutFormat::TCube1DLutFormat()
+    : TCurveLutFormat({.Id = "cube-1d", .Name = "Cube 1D", .Extensions = {"cube"}, .Is3D = false, .MaxSize = kMaxCurveSize})
+{
+}
+
+OMBRANE_LUT_FORMAT(TCube1DLutFormat)
+
 // A file with a cube as well carries a 1D shaper ahead of it: Cube 3D's.
 bool TCube1DLutFormat::CanRead(const std::string& fileName)
 {
@@ -116,6 +123,20 @@ void TCube1DLutFormat::SaveToFile(const std::string& fileName, const TLUT& lut, 
 }
 
 // ---------------------------------------------------------------- Codex 1D
+
+TCodex1DLutFormat::TCodex1DLutFormat()
+    : TCurveLutFormat({.Id = "codex-1d",
+                       .Name = "Codex 1D, Scratch 1D",
+                       .Extensions = {"dat"},
+                       .Is3D = false,
+                       .Sizes = TSizeRule::TwoToTheBits,
+                       .MaxSize = kMaxCurveSize,
+                       .MinBits = 1,
+                       .MaxBits = 31})
+{
+}
+
+OMBRANE_LUT_FORMAT(TCodex1DLutFormat)
 
 bool TCodex1DLutFormat::CanRead(const std::string& fileName)
 {
@@ -207,6 +228,13 @@ void TCodex1DLutFormat::SaveToFile(const std::string& fileName, const TLUT& lut,
 
 // ------------------------------------------------- Filmlight Truelight 1D
 
+TFilmlight1DLutFormat::TFilmlight1DLutFormat()
+    : TCurveLutFormat({.Id = "filmlight-1d", .Name = "Filmlight Truelight 1D", .Extensions = {"cube"}, .Is3D = false, .MaxSize = kMaxCurveSize})
+{
+}
+
+OMBRANE_LUT_FORMAT(TFilmlight1DLutFormat)
+
 bool TFilmlight1DLutFormat::CanRead(const std::string& fileName)
 {
     return HasKeywords(fileName, "iDims,lutLength", "");
@@ -246,6 +274,14 @@ void TFilmlight1DLutFormat::SaveToFile(const std::string& fileName, const TLUT& 
 }
 
 // -------------------------------------------------------------- Quantel 1D
+
+TQuantel1DLutFormat::TQuantel1DLutFormat()
+    : TCurveLutFormat({.Id = "quantel-1d", .Name = "Quantel 1D", .Extensions = {"txt"}, .Is3D = false,
+                       .MaxSize = kMaxCurveSize, .MinBits = 1, .MaxBits = 31})
+{
+}
+
+OMBRANE_LUT_FORMAT(TQuantel1DLutFormat)
 
 bool TQuantel1DLutFormat::CanRead(const std::string& fileName)
 {
@@ -302,6 +338,14 @@ void TQuantel1DLutFormat::SaveToFile(const std::string& fileName, const TLUT& lu
 }
 
 // --------------------------------------------------------------- Nucoda 1D
+
+TNucoda1DLutWriterFormat::TNucoda1DLutWriterFormat()
+    : TCurveLutFormat({.Id = "nucoda-1d", .Name = "Nucoda 1D", .Extensions = {"cms"}, .Is3D = false, .Reads = false,
+                       .MaxSize = kMaxCurveSize})
+{
+}
+
+OMBRANE_LUT_FORMAT(TNucoda1DLutWriterFormat)
 
 bool TNucoda1DLutWriterFormat::CanRead(const std::string&)
 {

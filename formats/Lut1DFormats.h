@@ -8,7 +8,7 @@
 // curve entries that every curve reader uses.
 class TCurveLutFormat : public TGenericLutFormat {
 protected:
-    explicit TCurveLutFormat(std::string name) : TGenericLutFormat(std::move(name), false) {}
+    explicit TCurveLutFormat(TLutFormatInfo info) : TGenericLutFormat(std::move(info)) {}
 
     // Declared length: stores the entry at CurveIndex while the table is not
     // full, then advances; Complete once CurveIndex reaches Size.
@@ -29,7 +29,7 @@ std::int64_t FullScaleForBits(int bits);
 
 class TCube1DLutFormat : public TCurveLutFormat {
 public:
-    TCube1DLutFormat() : TCurveLutFormat("Cube 1D") {}
+    TCube1DLutFormat();
     bool CanRead(const std::string& fileName) override;
     void SaveToFile(const std::string& fileName, const TLUT& lut, int Bits) override;
 
@@ -40,7 +40,7 @@ protected:
 // One list for all channels, or a red, a green and a blue list in turn.
 class TCodex1DLutFormat : public TCurveLutFormat {
 public:
-    TCodex1DLutFormat() : TCurveLutFormat("Codex 1D, Scratch 1D") {}
+    TCodex1DLutFormat();
     bool CanRead(const std::string& fileName) override;
     void LoadFromFile(const std::string& fileName, TLUT& lut) override;
     void SaveToFile(const std::string& fileName, const TLUT& lut, int Bits) override;
@@ -54,7 +54,7 @@ protected:
 
 class TFilmlight1DLutFormat : public TCurveLutFormat {
 public:
-    TFilmlight1DLutFormat() : TCurveLutFormat("Filmlight Truelight 1D") {}
+    TFilmlight1DLutFormat();
     bool CanRead(const std::string& fileName) override;
     void SaveToFile(const std::string& fileName, const TLUT& lut, int Bits) override;
 
@@ -64,7 +64,7 @@ protected:
 
 class TQuantel1DLutFormat : public TCurveLutFormat {
 public:
-    TQuantel1DLutFormat() : TCurveLutFormat("Quantel 1D") {}
+    TQuantel1DLutFormat();
     bool CanRead(const std::string& fileName) override;
     void SaveToFile(const std::string& fileName, const TLUT& lut, int Bits) override;
 
@@ -75,7 +75,7 @@ protected:
 // Writer only: CanRead answers false for every file.
 class TNucoda1DLutWriterFormat : public TCurveLutFormat {
 public:
-    TNucoda1DLutWriterFormat() : TCurveLutFormat("Nucoda 1D") {}
+    TNucoda1DLutWriterFormat();
     bool CanRead(const std::string& fileName) override;
     void SaveToFile(const std::string& fileName, const TLUT& lut, int Bits) override;
 };

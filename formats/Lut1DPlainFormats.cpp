@@ -58,6 +58,14 @@ void TCountedCurveLutFormat::TakeDataLine(TLUT& lut, bool parsed, double red, do
 
 // ------------------------------------------------------ Autodesk Lustre 1D
 
+TLustre1DLutFormat::TLustre1DLutFormat()
+    : TCountedCurveLutFormat({.Id = "lustre-1d", .Name = "Autodesk Lustre 1D", .Extensions = {"lut"}, .Is3D = false,
+                              .MaxSize = kMaxCurveSize, .MinBits = 1, .MaxBits = 31})
+{
+}
+
+OMBRANE_LUT_FORMAT(TLustre1DLutFormat)
+
 bool TLustre1DLutFormat::CanRead(const std::string& fileName)
 {
     return HasKeywords(fileName, "LUT16", "") || HasKeywords(fileName, "LUT12", "");
@@ -99,6 +107,14 @@ void TLustre1DLutFormat::SaveToFile(const std::string& fileName, const TLUT& lut
 
 // ------------------------------------------------------- Colorfront OSD 1D
 
+TColorFrontOSD1DLutFormat::TColorFrontOSD1DLutFormat()
+    : TCountedCurveLutFormat({.Id = "colorfront-osd-1d", .Name = "Colorfront OSD 1D", .Extensions = {"1dlut"}, .Is3D = false,
+                              .MaxSize = kMaxCurveSize})
+{
+}
+
+OMBRANE_LUT_FORMAT(TColorFrontOSD1DLutFormat)
+
 bool TColorFrontOSD1DLutFormat::CanRead(const std::string& fileName)
 {
     return ExtensionIs(fileName, ".1DLUT");
@@ -127,6 +143,14 @@ void TColorFrontOSD1DLutFormat::SaveToFile(const std::string& fileName, const TL
 }
 
 // --------------------------------------------------------------- Fusion 1D
+
+TFusion1DLutFormat::TFusion1DLutFormat()
+    : TCountedCurveLutFormat({.Id = "fusion-1d", .Name = "Fusion 1D", .Extensions = {"alut"}, .Is3D = false,
+                              .MaxSize = kMaxCurveSize, .MinBits = 1, .MaxBits = 31})
+{
+}
+
+OMBRANE_LUT_FORMAT(TFusion1DLutFormat)
 
 bool TFusion1DLutFormat::CanRead(const std::string& fileName)
 {
@@ -182,6 +206,14 @@ void TFusion1DLutFormat::SaveToFile(const std::string& fileName, const TLUT& lut
 
 // ---------------------------------------------------- Blackmagic HDLink 1D
 
+TBlackmagic1DLutFormat::TBlackmagic1DLutFormat()
+    : TCountedCurveLutFormat({.Id = "blackmagic-1d", .Name = "Blackmagic HDLink 1D", .Extensions = {"txt"}, .Is3D = false,
+                              .MaxSize = kMaxCurveSize})
+{
+}
+
+OMBRANE_LUT_FORMAT(TBlackmagic1DLutFormat)
+
 bool TBlackmagic1DLutFormat::CanRead(const std::string& fileName)
 {
     return HasKeywords(fileName, "HDLINK", "");
@@ -214,6 +246,22 @@ void TBlackmagic1DLutFormat::SaveToFile(const std::string& fileName, const TLUT&
 }
 
 // ---------------------------------------------------- Cine-tal and Shake 1D
+
+TCinetal1DLutFormat::TCinetal1DLutFormat()
+    : TCountedCurveLutFormat({.Id = "cinetal-1d", .Name = "Cine-tal 1D", .Extensions = {"txt"}, .Is3D = false, .Reads = false,
+                              .MaxSize = kMaxCurveSize, .MinBits = 1, .MaxBits = 31})
+{
+}
+
+OMBRANE_LUT_FORMAT(TCinetal1DLutFormat)
+
+TShake1DLutFormat::TShake1DLutFormat()
+    : TCinetal1DLutFormat({.Id = "shake-1d", .Name = "Shake 1D", .Extensions = {"txt"}, .Is3D = false, .Reads = false,
+                           .MaxSize = kMaxCurveSize, .MinBits = 1, .MaxBits = 31})
+{
+}
+
+OMBRANE_LUT_FORMAT(TShake1DLutFormat)
 
 bool TCinetal1DLutFormat::CanRead(const std::string&)
 {
@@ -251,11 +299,27 @@ void TDavinciLut1DLutFormat::SaveToFile(const std::string&, const TLUT&, int)
     RaiseNoWriter(Name);
 }
 
+TDavinciILut1DLutFormat::TDavinciILut1DLutFormat()
+    : TDavinciLut1DLutFormat({.Id = "davinci-ilut-1d", .Name = "DaVinci Resolve ilut 1D", .Extensions = {"ilut"},
+                              .Is3D = false, .Writes = false, .MaxSize = kMaxCurveSize}, 16383.0)
+{
+}
+
+OMBRANE_LUT_FORMAT(TDavinciILut1DLutFormat)
+
 bool TDavinciILut1DLutFormat::CanRead(const std::string& fileName)
 {
     return ExtensionIs(fileName, ".ILUT") &&
            UpperCase(ReadFileHead(fileName, 4096)).find("<IRIDASCRIPT>") == std::string::npos;
 }
+
+TDavinciOLut1DLutFormat::TDavinciOLut1DLutFormat()
+    : TDavinciLut1DLutFormat({.Id = "davinci-olut-1d", .Name = "DaVinci Resolve olut 1D", .Extensions = {"olut"},
+                              .Is3D = false, .Writes = false, .MaxSize = kMaxCurveSize}, 4095.0)
+{
+}
+
+OMBRANE_LUT_FORMAT(TDavinciOLut1DLutFormat)
 
 bool TDavinciOLut1DLutFormat::CanRead(const std::string& fileName)
 {

@@ -23,7 +23,7 @@ protected:
 
 class TLustre1DLutFormat : public TCountedCurveLutFormat {
 public:
-    TLustre1DLutFormat() : TCountedCurveLutFormat("Autodesk Lustre 1D") {}
+    TLustre1DLutFormat();
     bool CanRead(const std::string& fileName) override;
     void SaveToFile(const std::string& fileName, const TLUT& lut, int Bits) override;
 
@@ -33,7 +33,7 @@ protected:
 
 class TColorFrontOSD1DLutFormat : public TCountedCurveLutFormat {
 public:
-    TColorFrontOSD1DLutFormat() : TCountedCurveLutFormat("Colorfront OSD 1D") {}
+    TColorFrontOSD1DLutFormat();
     bool CanRead(const std::string& fileName) override;
     void SaveToFile(const std::string& fileName, const TLUT& lut, int Bits) override;
 
@@ -43,7 +43,7 @@ protected:
 
 class TFusion1DLutFormat : public TCountedCurveLutFormat {
 public:
-    TFusion1DLutFormat() : TCountedCurveLutFormat("Fusion 1D") {}
+    TFusion1DLutFormat();
     bool CanRead(const std::string& fileName) override;
     void SaveToFile(const std::string& fileName, const TLUT& lut, int Bits) override;
 
@@ -53,7 +53,7 @@ protected:
 
 class TBlackmagic1DLutFormat : public TCountedCurveLutFormat {
 public:
-    TBlackmagic1DLutFormat() : TCountedCurveLutFormat("Blackmagic HDLink 1D") {}
+    TBlackmagic1DLutFormat();
     bool CanRead(const std::string& fileName) override;
     void SaveToFile(const std::string& fileName, const TLUT& lut, int Bits) override;
 
@@ -64,18 +64,18 @@ protected:
 // Writer only: integers at the bit depth, no header.
 class TCinetal1DLutFormat : public TCountedCurveLutFormat {
 public:
-    TCinetal1DLutFormat() : TCountedCurveLutFormat("Cine-tal 1D") {}
+    TCinetal1DLutFormat();
     bool CanRead(const std::string& fileName) override;
     void SaveToFile(const std::string& fileName, const TLUT& lut, int Bits) override;
 
 protected:
-    TCinetal1DLutFormat(std::string name) : TCountedCurveLutFormat(std::move(name)) {}
+    explicit TCinetal1DLutFormat(TLutFormatInfo info) : TCountedCurveLutFormat(std::move(info)) {}
 };
 
 // Writes exactly as Cine-tal 1D; only its output profile differs.
 class TShake1DLutFormat : public TCinetal1DLutFormat {
 public:
-    TShake1DLutFormat() : TCinetal1DLutFormat("Shake 1D") {}
+    TShake1DLutFormat();
 };
 
 // Reader only: three integers per line at a fixed full scale.
@@ -85,8 +85,8 @@ public:
     void SaveToFile(const std::string& fileName, const TLUT& lut, int Bits) override;
 
 protected:
-    TDavinciLut1DLutFormat(std::string name, double fullScale)
-        : TCountedCurveLutFormat(std::move(name)), fullScale_(fullScale) {}
+    TDavinciLut1DLutFormat(TLutFormatInfo info, double fullScale)
+        : TCountedCurveLutFormat(std::move(info)), fullScale_(fullScale) {}
     void ParseLine(const std::string& line, TLUT& lut) override;
 
 private:
@@ -96,13 +96,13 @@ private:
 // 14-bit input LUT.
 class TDavinciILut1DLutFormat : public TDavinciLut1DLutFormat {
 public:
-    TDavinciILut1DLutFormat() : TDavinciLut1DLutFormat("DaVinci Resolve ilut 1D", 16383.0) {}
+    TDavinciILut1DLutFormat();
     bool CanRead(const std::string& fileName) override;
 };
 
 // 12-bit output LUT.
 class TDavinciOLut1DLutFormat : public TDavinciLut1DLutFormat {
 public:
-    TDavinciOLut1DLutFormat() : TDavinciLut1DLutFormat("DaVinci Resolve olut 1D", 4095.0) {}
+    TDavinciOLut1DLutFormat();
     bool CanRead(const std::string& fileName) override;
 };

@@ -7,6 +7,7 @@
 
 #include "Error.h"
 #include "LUT.h"
+#include "LutFormatInfo.h"
 #include "TextFile.h"
 
 // The error every LUT format raises for a file it cannot use.
@@ -25,6 +26,9 @@ public:
     std::string Name;   // the format's own name (informational)
     bool Is3D = false;  // stores a cube (true) or a curve (false)
 
+    // What the format is and can do; Name and Is3D repeat two of its fields.
+    const TLutFormatInfo& Info() const { return info_; }
+
     // True when the file looks like this format. Never changes the file.
     virtual bool CanRead(const std::string& fileName) = 0;
     // Fills the cube or the curve, the size in use and Kind.
@@ -34,8 +38,20 @@ public:
     virtual void SaveToFile(const std::string& fileName, const TLUT& lut, int Bits) = 0;
 
 protected:
-    TLUTFormat(std::string name, bool is3D) : Name(std::move(name)), Is3D(is3D) {}
+    explicit TLUTFormat(TLutFormatInfo info)
+        : Name(info.Name), Is3D(info.Is3D), info_(std::move(info)) {}
+
+private:
+    TLutFormatInfo info_;
 };
+
+// Defines the factory through which the format list (FormatRegistry.cpp)
+// creates the one instance of a format class; written once after the class.
+#define OMBRANE_LUT_FORMAT(FormatClass)                              \
+    std::unique_ptr<TLUTFormat> NewLutFormat_##FormatClass()         \
+    {                                                                \
+        return std::make_unique<FormatClass>();                      \
+    }
 
 // A text format read line by line: owns the reading loop, the grid counters
 // and the completeness check; the concrete format supplies ParseLine.

@@ -61,6 +61,13 @@ std::int64_t CountIntegerPieces(std::string_view line)
 // ---------------------------------------------------------------------------
 // 3dl
 
+T3dlLutFormat::T3dlLutFormat()
+    : TGenericLutFormat({.Id = "3dl", .Name = "3DL", .Extensions = {"3dl", "dd3"}, .MinBits = 1, .MaxBits = 32})
+{
+}
+
+OMBRANE_LUT_FORMAT(T3dlLutFormat)
+
 bool T3dlLutFormat::CanRead(const std::string& fileName)
 {
     return UpperCase(FileExtension(fileName)) == ".3DL";
@@ -114,6 +121,19 @@ void T3dlLutFormat::ParseLine(const std::string& line, TLUT& lut)
 
 // ---------------------------------------------------------------------------
 // Autodesk Lustre 3D
+
+TLustre3DLutFormat::TLustre3DLutFormat()
+    : TGenericLutFormat({.Id = "lustre-3d",
+                         .Name = "Autodesk Lustre 3D",
+                         .Extensions = {"lut"},
+                         .Sizes = TSizeRule::PowerOfTwoPlusOne,
+                         .MaxSize = 65,
+                         .MinBits = 1,
+                         .MaxBits = 32})
+{
+}
+
+OMBRANE_LUT_FORMAT(TLustre3DLutFormat)
 
 bool TLustre3DLutFormat::CanRead(const std::string& fileName)
 {

@@ -6,7 +6,7 @@
 // 3dl: an input-range line, then integers at a bit depth, blue index fastest.
 class T3dlLutFormat : public TGenericLutFormat {
 public:
-    T3dlLutFormat() : TGenericLutFormat("3DL", true) {}
+    T3dlLutFormat();
     bool CanRead(const std::string& fileName) override;
     void SaveToFile(const std::string& fileName, const TLUT& lut, int Bits) override;
 
@@ -19,7 +19,7 @@ protected:
 // declares the grid as an exponent ("Mesh 5 12": 2^5 + 1 points, 12 bits).
 class TLustre3DLutFormat : public TGenericLutFormat {
 public:
-    TLustre3DLutFormat() : TGenericLutFormat("Autodesk Lustre 3D", true) {}
+    TLustre3DLutFormat();
     bool CanRead(const std::string& fileName) override;
     void SaveToFile(const std::string& fileName, const TLUT& lut, int Bits) override;
 

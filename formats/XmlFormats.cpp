@@ -71,10 +71,14 @@ std::int32_t NodeInteger(const TXMLNode& parent, const std::string& name)
 
 // -------------------------------------------------------------- S.two 1D
 
-TStwo1DLutFormat::TStwo1DLutFormat() : TGenericLutFormat("S.two 1D", false)
+TStwo1DLutFormat::TStwo1DLutFormat()
+    : TGenericLutFormat({.Id = "stwo-1d", .Name = "S.two 1D", .Extensions = {"swto.xml"}, .Is3D = false,
+                         .MaxSize = kMaxCurveSize, .MinBits = 1, .MaxBits = 31})
 {
     Range = 10;
 }
+
+OMBRANE_LUT_FORMAT(TStwo1DLutFormat)
 
 bool TStwo1DLutFormat::CanRead(const std::string& fileName)
 {
@@ -151,6 +155,13 @@ bool ReadHexSingle(std::string_view text, std::size_t& position, float& value)
         value = 0.0f;
     return true;
 }
+
+TSpeedgradeLook3DLutFormat::TSpeedgradeLook3DLutFormat()
+    : TGenericLutFormat({.Id = "speedgrade-look-3d", .Name = "Adobe Speedgrade Look 3D", .Extensions = {"look"}, .Writes = false})
+{
+}
+
+OMBRANE_LUT_FORMAT(TSpeedgradeLook3DLutFormat)
 
 bool TSpeedgradeLook3DLutFormat::CanRead(const std::string& fileName)
 {
@@ -239,6 +250,13 @@ void ApplyCDL(const TCDLData& data, float inRed, float inGreen, float inBlue,
     outBlue = blue * data.Saturation + grey;
 }
 
+TASC_CDL_Format::TASC_CDL_Format()
+    : TGenericLutFormat({.Id = "asc-cdl", .Name = "ASC CDL", .Extensions = {"cc", "cdl"}, .Writes = false})
+{
+}
+
+OMBRANE_LUT_FORMAT(TASC_CDL_Format)
+
 bool TASC_CDL_Format::CanRead(const std::string& fileName)
 {
     return HasKeywords(fileName, "<ColorCorrection,<SOPNode>", "<ColorCorrectionCollection");
@@ -268,6 +286,13 @@ void TASC_CDL_Format::SaveToFile(const std::string&, const TLUT&, int)
 }
 
 // --------------------------------------------------- PixelFarm PFClean 3D
+
+TPFClean3D_Format::TPFClean3D_Format()
+    : TGenericLutFormat({.Id = "pfclean-3d", .Name = "PixelFarm PFClean 3D", .Extensions = {"pfl"}, .MinBits = 1, .MaxBits = 31})
+{
+}
+
+OMBRANE_LUT_FORMAT(TPFClean3D_Format)
 
 bool TPFClean3D_Format::CanRead(const std::string& fileName)
 {

@@ -21,7 +21,7 @@ public:
 // red-fastest order. Read only.
 class TSpeedgradeLook3DLutFormat : public TGenericLutFormat {
 public:
-    TSpeedgradeLook3DLutFormat() : TGenericLutFormat("Adobe Speedgrade Look 3D", true) {}
+    TSpeedgradeLook3DLutFormat();
     bool CanRead(const std::string& fileName) override;
     void LoadFromFile(const std::string& fileName, TLUT& lut) override;
     // No writer: raises ELUTError.
@@ -32,7 +32,7 @@ public:
 // 33-point cube. Read only.
 class TASC_CDL_Format : public TGenericLutFormat {
 public:
-    TASC_CDL_Format() : TGenericLutFormat("ASC CDL", true) {}
+    TASC_CDL_Format();
     bool CanRead(const std::string& fileName) override;
     void LoadFromFile(const std::string& fileName, TLUT& lut) override;
     // No writer: raises ELUTError.
@@ -42,7 +42,7 @@ public:
 // A cube of integers in blue-fastest order with its full-scale maximum.
 class TPFClean3D_Format : public TGenericLutFormat {
 public:
-    TPFClean3D_Format() : TGenericLutFormat("PixelFarm PFClean 3D", true) {}
+    TPFClean3D_Format();
     bool CanRead(const std::string& fileName) override;
     void LoadFromFile(const std::string& fileName, TLUT& lut) override;
     void SaveToFile(const std::string& fileName, const TLUT& lut, int Bits) override;

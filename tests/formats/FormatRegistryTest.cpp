@@ -7,6 +7,7 @@
 #include "Cube3DFormats.h"
 #include "DecimalCubeFormats.h"
 #include "FormatRegistry.h"
+#include "FormatTestSupport.h"
 #include "FsiDitFormat.h"
 #include "IntegerCubeFormats.h"
 #include "Lut1DFormats.h"
@@ -151,6 +152,70 @@ TEST(FormatRegistry, ExactlyTheFirstNineteenProfilesAreOfferedFor3D)
     }
     EXPECT_EQ(typeid(*GetLutFormat(GetLutOutputProfile(10)->FormatIndex)), typeid(T3dlLutFormat));
     EXPECT_EQ(typeid(*GetLutFormat(GetLutOutputProfile(18)->FormatIndex)), typeid(TPandora3DLutFormat));
+}
+
+TEST(FormatRegistry, DescriptionsAreConsistentWithTheListsAndTheProfiles)
+{
+    const auto& formats = LutFormats();
+    for (std::size_t i = 0; i < formats.size(); ++i) {
+        const TLutFormatInfo& info = formats[i]->Info();
+        SCOPED_TRACE(info.Name);
+        EXPECT_EQ(info.Name, formats[i]->Name);
+        EXPECT_EQ(info.Is3D, formats[i]->Is3D);
+        EXPECT_EQ(info.Id.find_first_not_of("abcdefghijklmnopqrstuvwxyz0123456789-"), std::string::npos);
+        EXPECT_EQ(LutFormatIndex(info.Id), static_cast<int>(i)) << "ids are unique";
+        EXPECT_EQ(FindLutFormat(info.Id), formats[i].get());
+        EXPECT_FALSE(info.Extensions.empty());
+        EXPECT_GE(info.MinSize, 2);
+        EXPECT_LE(info.MaxSize, info.Is3D ? kMaxCubeSize : kMaxCurveSize);
+        // A format writes exactly when an output profile cites it.
+        bool cited = false;
+        for (const auto& profile : LutOutputProfiles())
+            cited = cited || profile->FormatIndex == static_cast<int>(i);
+        EXPECT_EQ(info.Writes, cited);
+    }
+    EXPECT_EQ(LutFormatIndex("no-such-format"), -1);
+    EXPECT_EQ(FindLutFormat(""), nullptr);
+    // Every profile's defaults are sizes and depths its format holds.
+    for (const auto& profile : LutOutputProfiles()) {
+        const TLutFormatInfo& info = GetLutFormat(profile->FormatIndex)->Info();
+        EXPECT_TRUE(info.TakesSize(profile->DefaultSize, profile->DefaultBits)) << profile->Name;
+        if (info.StoresIntegers()) {
+            EXPECT_NO_THROW(info.CheckedBits(profile->DefaultBits)) << profile->Name;
+        }
+    }
+}
+
+class FormatDescriptionTest : public formattest::TScratchFolderTest {};
+
+// The description states what the writer and the detection really do: the
+// depths an integer writer refuses, the depth a decimal writer ignores, and
+// that a write-only format claims not even its own files.
+TEST_F(FormatDescriptionTest, WritersAndDetectionBehaveAsDescribed)
+{
+    for (const auto& format : LutFormats()) {
+        const TLutFormatInfo& info = format->Info();
+        if (!info.Writes)
+            continue;
+        SCOPED_TRACE(info.Name);
+        auto lut = formattest::IdentityCube(info.OnlySize(0) ? info.OnlySize(0) : 3);
+        lut->CurveSize = 4;
+        for (int i = 0; i < 4; ++i)
+            lut->Curve[i] = TRGBDouble{i / 3.0, i / 3.0, i / 3.0};
+        const std::string file = PathOf("out." + info.Extensions.front());
+        if (info.StoresIntegers()) {
+            EXPECT_THROW(format->SaveToFile(file, *lut, info.MinBits - 1), ELUTError);
+            EXPECT_THROW(format->SaveToFile(file, *lut, info.MaxBits + 1), ELUTError);
+            EXPECT_NO_THROW(format->SaveToFile(file, *lut, info.MaxBits));
+        } else {
+            format->SaveToFile(file, *lut, 0);
+            const std::string decimal = ReadRaw(file);
+            format->SaveToFile(file, *lut, 99);
+            EXPECT_EQ(ReadRaw(file), decimal);
+        }
+        format->SaveToFile(file, *lut, 12);  // Autodesk Lustre 1D detects 12 and 16 bits
+        EXPECT_EQ(format->CanRead(file), info.Reads);
+    }
 }
 
 TEST(FormatRegistry, AddedProfileIsAppended)

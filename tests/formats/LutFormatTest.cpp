@@ -42,7 +42,7 @@ protected:
 class TProbeFormat : public TGenericLutFormat {
 public:
     explicit TProbeFormat(bool blueFastest)
-        : TGenericLutFormat("probe", true), blueFastest_(blueFastest) {}
+        : TGenericLutFormat({.Id = "probe", .Name = "probe", .Extensions = {"txt"}}), blueFastest_(blueFastest) {}
     bool CanRead(const std::string&) override { return true; }
     void SaveToFile(const std::string&, const TLUT&, int) override {}
 
