@@ -111,6 +111,14 @@ void BakeCdlCorrection(const TCDLData& correction, TLUT& lut)
     lut.Comments = {"Name: " + correction.Id};
 }
 
+TCdlCollectionFormat::TCdlCollectionFormat()
+    : TLUTFormat({.Id = "asc-cdl-collection", .Name = "ASC CDL collection", .Extensions = {"ccc", "cdl"},
+                  .Writes = false, .DetectedBefore = "asc-cdl"})
+{
+}
+
+OMBRANE_LUT_FORMAT(TCdlCollectionFormat)
+
 bool TCdlCollectionFormat::CanRead(const std::string& fileName)
 {
     return HasKeywords(fileName, "<ColorCorrectionCollection", "") ||

@@ -23,7 +23,7 @@ void BakeCdlCorrection(const TCDLData& correction, TLUT& lut);
 
 class TCdlCollectionFormat : public TLUTFormat {
 public:
-    TCdlCollectionFormat() : TLUTFormat("ASC CDL collection", true) {}
+    TCdlCollectionFormat();
     bool CanRead(const std::string& fileName) override;
     // Reads the first correction.
     void LoadFromFile(const std::string& fileName, TLUT& lut) override;

@@ -207,7 +207,8 @@ void AppendEntry(std::string& text, const TRGBDouble& entry)
 // The type line ("1D" or "3D") of a file whose first line is the signature.
 std::string FileType(const std::string& fileName)
 {
-    TTextScanner scanner(ReadFileHead(fileName, 256));
+    const std::string head = ReadFileHead(fileName, 256);
+    TTextScanner scanner(head);
     std::string_view line;
     if (!scanner.NextFilledLine(line) || TrimView(line) != kSignature || !scanner.NextFilledLine(line))
         return "";
@@ -262,6 +263,13 @@ std::string WriteCinespace1D(const TLUT& lut)
     return text;
 }
 
+TCinespace3DLutFormat::TCinespace3DLutFormat()
+    : TLUTFormat({.Id = "cinespace-3d", .Name = "Cinespace 3D", .Extensions = {"csp"}})
+{
+}
+
+OMBRANE_LUT_FORMAT(TCinespace3DLutFormat)
+
 bool TCinespace3DLutFormat::CanRead(const std::string& fileName) { return FileType(fileName) == "3D"; }
 
 void TCinespace3DLutFormat::LoadFromFile(const std::string& fileName, TLUT& lut)
@@ -273,6 +281,14 @@ void TCinespace3DLutFormat::SaveToFile(const std::string& fileName, const TLUT& 
 {
     WriteFileAtomically(fileName, WriteCinespace3D(lut));
 }
+
+TCinespace1DLutFormat::TCinespace1DLutFormat()
+    : TLUTFormat({.Id = "cinespace-1d", .Name = "Cinespace 1D", .Extensions = {"csp"}, .Is3D = false,
+                  .MaxSize = kMaxCurveSize})
+{
+}
+
+OMBRANE_LUT_FORMAT(TCinespace1DLutFormat)
 
 bool TCinespace1DLutFormat::CanRead(const std::string& fileName) { return FileType(fileName) == "1D"; }
 

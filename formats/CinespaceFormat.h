@@ -22,7 +22,7 @@ std::string WriteCinespace1D(const TLUT& lut);
 // The 3D and the 1D kind, told apart by the type line.
 class TCinespace3DLutFormat : public TLUTFormat {
 public:
-    TCinespace3DLutFormat() : TLUTFormat("Cinespace 3D", true) {}
+    TCinespace3DLutFormat();
     bool CanRead(const std::string& fileName) override;
     void LoadFromFile(const std::string& fileName, TLUT& lut) override;
     void SaveToFile(const std::string& fileName, const TLUT& lut, int Bits) override;
@@ -30,7 +30,7 @@ public:
 
 class TCinespace1DLutFormat : public TLUTFormat {
 public:
-    TCinespace1DLutFormat() : TLUTFormat("Cinespace 1D", false) {}
+    TCinespace1DLutFormat();
     bool CanRead(const std::string& fileName) override;
     void LoadFromFile(const std::string& fileName, TLUT& lut) override;
     void SaveToFile(const std::string& fileName, const TLUT& lut, int Bits) override;

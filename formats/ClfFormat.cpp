@@ -547,6 +547,13 @@ std::string WriteClf(const TLUT& lut, const std::string& name)
            EncodeEntities(name) + "\">\n" + body + "</ProcessList>\n";
 }
 
+TClfLutFormat::TClfLutFormat()
+    : TLUTFormat({.Id = "clf", .Name = "Academy/ASC Common LUT Format", .Extensions = {"clf"}, .DetectedBefore = "clipster-3d"})
+{
+}
+
+OMBRANE_LUT_FORMAT(TClfLutFormat)
+
 bool TClfLutFormat::CanRead(const std::string& fileName)
 {
     return LooksLikeClf(ReadFileHead(fileName, 4096));

@@ -27,7 +27,7 @@ bool LooksLikeClf(std::string_view head);
 
 class TClfLutFormat : public TLUTFormat {
 public:
-    TClfLutFormat() : TLUTFormat("Academy/ASC Common LUT Format", true) {}
+    TClfLutFormat();
     bool CanRead(const std::string& fileName) override;
     void LoadFromFile(const std::string& fileName, TLUT& lut) override;
     void SaveToFile(const std::string& fileName, const TLUT& lut, int Bits) override;

@@ -44,7 +44,14 @@
     X(TASC_CDL_Format)               \
     X(TPFClean3D_Format)             \
     X(TFSI_CFE_3DLutFormat)          \
-    X(TFSI_DIT_3DLutFormat)
+    X(TFSI_DIT_3DLutFormat)          \
+    X(THaldClutFormat)               \
+    X(TClfLutFormat)                 \
+    X(TSpi3DLutFormat)               \
+    X(TSpi1DLutFormat)               \
+    X(TCinespace3DLutFormat)         \
+    X(TCinespace1DLutFormat)         \
+    X(TCdlCollectionFormat)
 
 // The factories OMBRANE_LUT_FORMAT defines in each format's file.
 #define OMBRANE_DECLARE_LUT_FORMAT(FormatClass) std::unique_ptr<TLUTFormat> NewLutFormat_##FormatClass();
@@ -62,12 +69,29 @@ public:
         OMBRANE_LUT_FORMAT_LIST(OMBRANE_ADD_LUT_FORMAT)
 #undef OMBRANE_ADD_LUT_FORMAT
         AddProfiles();
+        OrderDetection();
     }
 
     std::vector<std::unique_ptr<TLUTFormat>> Formats;
     std::vector<std::unique_ptr<TLutOutputProfile>> Profiles;
+    std::vector<int> DetectionOrder;
 
 private:
+    void OrderDetection()
+    {
+        const auto detectedBefore = [this](std::size_t i) { return Formats[i]->Info().DetectedBefore; };
+        for (std::size_t i = 0; i < Formats.size(); ++i) {
+            if (!detectedBefore(i).empty())
+                continue;
+            for (std::size_t j = 0; j < Formats.size(); ++j)
+                if (detectedBefore(j) == Formats[i]->Info().Id)
+                    DetectionOrder.push_back(static_cast<int>(j));
+            DetectionOrder.push_back(static_cast<int>(i));
+        }
+        if (DetectionOrder.size() != Formats.size())
+            throw std::logic_error("A format is detected before an unknown format or one detected early itself");
+    }
+
     int IndexOf(const char* formatId) const
     {
         for (std::size_t i = 0; i < Formats.size(); ++i)
@@ -117,6 +141,12 @@ private:
         Profile("Quantel 1D", "txt", "quantel-1d", 1024, 10);
         Profile("S.two 1D", "swto.xml", "stwo-1d", 1024, 10);
         Profile("Shake 1D", "txt", "shake-1d", 65536, 16);
+        Profile("Hald CLUT", "png", "hald-clut", 64, 0, true);
+        Profile("Academy/ASC CLF", "clf", "clf", 33, 0, true);
+        Profile("Sony Imageworks spi3d", "spi3d", "spi3d", 33, 0, true);
+        Profile("Cinespace 3D", "csp", "cinespace-3d", 33, 0, true);
+        Profile("Sony Imageworks spi1d", "spi1d", "spi1d", 4096, 0, true);
+        Profile("Cinespace 1D", "csp", "cinespace-1d", 4096, 0, true);
     }
 };
 
@@ -150,6 +180,11 @@ int LutFormatIndex(std::string_view id)
 TLUTFormat* FindLutFormat(std::string_view id)
 {
     return GetLutFormat(LutFormatIndex(id));
+}
+
+const std::vector<int>& LutDetectionOrder()
+{
+    return Registry().DetectionOrder;
 }
 
 TLUTFormat* GetLutFormat(int index)

@@ -29,6 +29,10 @@ const std::vector<std::unique_ptr<TLutOutputProfile>>& LutOutputProfiles();
 // The format at the index, or nullptr when the index is outside the list.
 TLUTFormat* GetLutFormat(int index);
 
+// Every format index in the order detection tries them: list order, except
+// that a format naming another in DetectedBefore comes just before it.
+const std::vector<int>& LutDetectionOrder();
+
 // The index of the format with this id (TLutFormatInfo::Id), or -1.
 int LutFormatIndex(std::string_view id);
 // The format with this id, or nullptr.

@@ -122,6 +122,14 @@ void ReadHaldPng(std::string_view bytes, TLUT& lut)
 
 std::string WriteHaldPng(const TLUT& lut) { return PictureCodec().EncodePng(MakeHaldPicture(lut)); }
 
+THaldClutFormat::THaldClutFormat()
+    : TLUTFormat({.Id = "hald-clut", .Name = "Hald CLUT", .Extensions = {"png"}, .Sizes = TSizeRule::Squares,
+                  .MinSize = kMinHaldLevel * kMinHaldLevel, .MaxSize = kMaxHaldLevel * kMaxHaldLevel})
+{
+}
+
+OMBRANE_LUT_FORMAT(THaldClutFormat)
+
 bool THaldClutFormat::CanRead(const std::string& fileName)
 {
     return IsPngSignature(ReadFileHead(fileName, kPngSignature.size()));

@@ -36,7 +36,7 @@ std::string WriteHaldPng(const TLUT& lut);
 
 class THaldClutFormat : public TLUTFormat {
 public:
-    THaldClutFormat() : TLUTFormat("Hald CLUT", true) {}
+    THaldClutFormat();
     bool CanRead(const std::string& fileName) override;
     void LoadFromFile(const std::string& fileName, TLUT& lut) override;
     void SaveToFile(const std::string& fileName, const TLUT& lut, int Bits) override;

@@ -85,10 +85,9 @@ void CheckUsableTables(const TLUT& source)
 
 int FindReaderFormat(const std::string& fileName)
 {
-    const auto& formats = LutFormats();
-    for (std::size_t i = 0; i < formats.size(); ++i)
-        if (formats[i]->CanRead(fileName))
-            return static_cast<int>(i);
+    for (const int index : LutDetectionOrder())
+        if (GetLutFormat(index)->CanRead(fileName))
+            return index;
     return -1;
 }
 

@@ -27,7 +27,7 @@ public:
 // conversion does not carry it over, so it never piles up.
 inline constexpr std::string_view kConverterSignature = "Converted by Quor LUT Converter";
 
-// Index of the first format in format-list order whose CanRead accepts the
+// Index of the first format in detection order (LutDetectionOrder) whose CanRead accepts the
 // file, or -1 when none does. A format whose detection fails on the file
 // (it cannot be opened, say) raises that error.
 int FindReaderFormat(const std::string& fileName);

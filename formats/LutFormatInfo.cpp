@@ -10,6 +10,14 @@ bool IsPowerOfTwoPlusOne(int size)
     return n >= 1 && (n & (n - 1)) == 0;
 }
 
+bool IsSquare(int size)
+{
+    int root = 1;
+    while (root * root < size)
+        ++root;
+    return root * root == size;
+}
+
 } // namespace
 
 int TLutFormatInfo::OnlySize(int bits) const
@@ -27,6 +35,8 @@ bool TLutFormatInfo::TakesSize(int size, int bits) const
         return false;
     if (Sizes == TSizeRule::PowerOfTwoPlusOne)
         return IsPowerOfTwoPlusOne(size);
+    if (Sizes == TSizeRule::Squares)
+        return IsSquare(size);
     if (const int only = OnlySize(bits))
         return size == only;
     return true;
@@ -34,10 +44,10 @@ bool TLutFormatInfo::TakesSize(int size, int bits) const
 
 std::string TLutFormatInfo::SizesText(int bits) const
 {
-    if (Sizes == TSizeRule::PowerOfTwoPlusOne) {
+    if (Sizes == TSizeRule::PowerOfTwoPlusOne || Sizes == TSizeRule::Squares) {
         std::vector<int> sizes;
-        for (int size = MinSize; size <= MaxSize; size = 2 * size - 1)
-            if (IsPowerOfTwoPlusOne(size))
+        for (int size = MinSize; size <= MaxSize; ++size)
+            if (TakesSize(size, bits))
                 sizes.push_back(size);
         std::string text;
         for (std::size_t i = 0; i < sizes.size(); ++i) {

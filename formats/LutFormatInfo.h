@@ -8,6 +8,7 @@
 enum class TSizeRule {
     Range,              // every size from MinSize to MaxSize
     PowerOfTwoPlusOne,  // the sizes 2^k + 1 from MinSize to MaxSize
+    Squares,            // the sizes k * k from MinSize to MaxSize
     Fixed,              // MinSize only (MaxSize is the same)
     TwoToTheBits,       // 2^bits entries at 1..kMaxPowerBits bits, else as Range
 };
@@ -34,6 +35,9 @@ struct TLutFormatInfo {
     // decimal numbers and ignores the bit depth.
     int MinBits = 0;
     int MaxBits = 0;
+    // The id of an earlier format whose detection would claim this format's
+    // files too: detection tries this format just before that one.
+    std::string DetectedBefore;
 
     // Bit depths up to this give Codex 1D its 2^bits rule.
     static constexpr int kMaxPowerBits = 16;

@@ -8,7 +8,7 @@ namespace {
 std::atomic<const TPictureCodec*> installed{nullptr};
 }
 
-void InstallPictureCodec(const TPictureCodec* codec) { installed.store(codec); }
+const TPictureCodec* InstallPictureCodec(const TPictureCodec* codec) { return installed.exchange(codec); }
 
 const TPictureCodec& PictureCodec()
 {

@@ -28,8 +28,8 @@ public:
     virtual std::string EncodePng(const TPicture48& picture) const = 0;
 };
 
-// Sets the codec the formats use; the codec must live until the process
-// ends. Called once at start-up.
-void InstallPictureCodec(const TPictureCodec* codec);
+// Sets the codec the formats use and returns the one it replaces; the codec
+// must live until the process ends. Called once at start-up.
+const TPictureCodec* InstallPictureCodec(const TPictureCodec* codec);
 // The installed codec; ELUTError when none is.
 const TPictureCodec& PictureCodec();

@@ -138,6 +138,14 @@ std::string WriteSpi1D(const TLUT& lut)
     return text;
 }
 
+TSpi1DLutFormat::TSpi1DLutFormat()
+    : TLUTFormat({.Id = "spi1d", .Name = "Sony Imageworks spi1d", .Extensions = {"spi1d"}, .Is3D = false,
+                  .MaxSize = kMaxCurveSize})
+{
+}
+
+OMBRANE_LUT_FORMAT(TSpi1DLutFormat)
+
 bool TSpi1DLutFormat::CanRead(const std::string& fileName)
 {
     const std::string head = UpperCase(ReadFileHead(fileName, 4096));

@@ -16,7 +16,7 @@ std::string WriteSpi1D(const TLUT& lut);
 
 class TSpi1DLutFormat : public TLUTFormat {
 public:
-    TSpi1DLutFormat() : TLUTFormat("Sony Imageworks spi1d", false) {}
+    TSpi1DLutFormat();
     bool CanRead(const std::string& fileName) override;
     void LoadFromFile(const std::string& fileName, TLUT& lut) override;
     void SaveToFile(const std::string& fileName, const TLUT& lut, int Bits) override;

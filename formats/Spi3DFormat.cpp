@@ -77,6 +77,13 @@ std::string WriteSpi3D(const TLUT& lut)
     return text;
 }
 
+TSpi3DLutFormat::TSpi3DLutFormat()
+    : TLUTFormat({.Id = "spi3d", .Name = "Sony Imageworks spi3d", .Extensions = {"spi3d"}})
+{
+}
+
+OMBRANE_LUT_FORMAT(TSpi3DLutFormat)
+
 bool TSpi3DLutFormat::CanRead(const std::string& fileName)
 {
     return UpperCase(TrimView(ReadFileHead(fileName, 64)).substr(0, 6)) == "SPILUT";

@@ -15,7 +15,7 @@ std::string WriteSpi3D(const TLUT& lut);
 
 class TSpi3DLutFormat : public TLUTFormat {
 public:
-    TSpi3DLutFormat() : TLUTFormat("Sony Imageworks spi3d", true) {}
+    TSpi3DLutFormat();
     bool CanRead(const std::string& fileName) override;
     void LoadFromFile(const std::string& fileName, TLUT& lut) override;
     void SaveToFile(const std::string& fileName, const TLUT& lut, int Bits) override;

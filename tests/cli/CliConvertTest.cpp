@@ -108,6 +108,18 @@ std::unique_ptr<TLUT> ReadWith(int formatIndex, const std::string& fileName)
     return lut;
 }
 
+// The grid size of a test cube in a format: the one size it holds, else
+// 17 or the size nearest to 17 that it takes.
+int SizeFor(const TLUTFormat& format)
+{
+    if (const int only = WriterOnlySize(format, 0))
+        return only;
+    for (int step = 0;; ++step)
+        for (const int size : {17 - step, 17 + step})
+            if (WriterTakesSize(format, size, 0))
+                return size;
+}
+
 } // namespace
 
 // Every reader and every writer through the executable: each readable
@@ -124,7 +136,7 @@ TEST_F(CliTest, ConvertReadsEvery3DFormatAndWritesEvery3DProfile)
         if (!FormatReads(index))
             continue;
         TLUTFormat& format = *GetLutFormat(index);
-        const int size = WriterOnlySize(format, 0) ? WriterOnlySize(format, 0) : 17;
+        const int size = SizeFor(format);
         const std::string input = Path("src" + std::to_string(index) + "." + profile->Extension);
         format.SaveToFile(input, *AffineCube(size), profile->DefaultBits);
         int readBy = -1;
@@ -138,20 +150,24 @@ TEST_F(CliTest, ConvertReadsEvery3DFormatAndWritesEvery3DProfile)
         EXPECT_LE(MaxCubeDifference(*written, *source), 1e-6) << format.Name;
         ++readers;
     }
-    EXPECT_EQ(readers, 15);
+    EXPECT_EQ(readers, 19);
 
     const std::string hubFile = Path("hub.cube");
     GetLutFormat(1)->SaveToFile(hubFile, *AffineCube(17), 0);
     const auto hubLut = ReadLutFile(hubFile);
     for (const auto& [index, profile] : writers) {
         const std::string output = Path("to" + std::to_string(index) + "." + profile->Extension);
-        const TCliRun run = Cli({"convert", hubFile, "-o", output, "--profile", std::to_string(ProfileNumber(profile))});
+        const TLUTFormat& format = *GetLutFormat(index);
+        std::vector<std::string> arguments = {"convert", hubFile, "-o", output, "--profile",
+                                              std::to_string(ProfileNumber(profile))};
+        if (!WriterTakesSize(format, 17, profile->DefaultBits) && !WriterOnlySize(format, 0))
+            arguments.insert(arguments.end(), {"--size", std::to_string(SizeFor(format))});
+        const TCliRun run = Cli(arguments);
         ASSERT_EQ(run.Status, 0) << profile->Name << ": " << run.Err;
         if (!FormatReads(index))
             continue;
         const auto written = ReadWith(index, output);
-        const TLUTFormat& format = *GetLutFormat(index);
-        EXPECT_EQ(written->CubeSize, WriterOnlySize(format, 0) ? WriterOnlySize(format, 0) : 17) << profile->Name;
+        EXPECT_EQ(written->CubeSize, SizeFor(format)) << profile->Name;
         EXPECT_LE(MaxCubeDifference(*written, *hubLut), Quantum(*profile, profile->DefaultBits) + 1e-9)
             << profile->Name;
     }
@@ -192,7 +208,7 @@ TEST_F(CliTest, ConvertReadsEvery1DFormatWritesEvery1DProfileAndBakesCurvesIntoC
         EXPECT_EQ(bakedLut->CubeSize, 17);  // "3DL Scratch, ..." holds 17 points
         EXPECT_LE(MaxCubeDifference(*bakedLut, *source), 1.0 / 4095 + 1e-9) << format.Name;
     }
-    EXPECT_EQ(readers, 9);
+    EXPECT_EQ(readers, 11);
 
     const std::string hubFile = Path("hub.cube");
     GetLutFormat(7)->SaveToFile(hubFile, *BentCurve(1024), 0);

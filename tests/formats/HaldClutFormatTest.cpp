@@ -100,7 +100,7 @@ TEST(HaldClutFormatTest, PicturesOfOtherShapesOrLevelsAreRefusedByName)
 
     // The declared size is checked before anything is decoded.
     TRawCodec codec;
-    InstallPictureCodec(&codec);
+    const TPictureCodec* program = InstallPictureCodec(&codec);
     auto lut = std::make_unique<TLUT>();
     try {
         ReadHaldPng(TRawCodec::Header(1331, 1331), *lut);
@@ -118,6 +118,7 @@ TEST(HaldClutFormatTest, PicturesOfOtherShapesOrLevelsAreRefusedByName)
 
     InstallPictureCodec(nullptr);
     EXPECT_THROW(WriteHaldPng(*cube), ELUTError);
+    InstallPictureCodec(program);
 }
 
 }  // namespace
