@@ -3,6 +3,7 @@
 #include <map>
 #include <memory>
 
+#include "CdlCollectionFormat.h"
 #include "CliHarness.h"
 #include "FormatRegistry.h"
 #include "ImageFile.h"
@@ -375,4 +376,33 @@ TEST_F(CliTest, ApplyGradesWithTheLutFileAtFullSize)
     EXPECT_EQ(missing.Status, 1);
     EXPECT_TRUE(IsOneErrorLine(missing.Err)) << missing.Err;
     EXPECT_FALSE(std::filesystem::exists(Path("o.png")));
+}
+
+TEST_F(CliTest, ConvertTakesTheNamedCorrectionOfACdlCollection)
+{
+    const std::string collection = Path("grades.ccc");
+    WriteBytes(collection, "<ColorCorrectionCollection>\n"
+                           "<ColorCorrection id=\"first\"><SOPNode><Slope>1 1 0.9</Slope></SOPNode></ColorCorrection>\n"
+                           "<ColorCorrection id=\"warm\"><SOPNode><Slope>1.1 1 0.8</Slope><Offset>0.01 0 0</Offset>"
+                           "<Power>1 1 1.2</Power></SOPNode><SATNode><Saturation>0.8</Saturation></SATNode>"
+                           "</ColorCorrection>\n</ColorCorrectionCollection>\n");
+    for (const std::string id : {"", "warm"}) {
+        std::vector<std::string> arguments = {"convert", collection, "-o", Path("out.cube"), "--profile", "8"};
+        if (!id.empty())
+            arguments.insert(arguments.end(), {"--cc-id", id});
+        const TCliRun run = Cli(arguments);
+        ASSERT_EQ(run.Status, 0) << run.Err;
+        auto expected = std::make_unique<TLUT>();
+        BakeCdlCorrection(ChooseCdlCorrection(ReadBytes(collection), id), *expected);
+        const auto written = ReadWith(1, Path("out.cube"));
+        EXPECT_EQ(written->CubeSize, 33);
+        EXPECT_LE(MaxCubeDifference(*written, *expected), 0.5e-6) << id;
+    }
+    const TCliRun unknown = Cli({"convert", collection, "-o", Path("x.cube"), "--cc-id", "cold"});
+    EXPECT_EQ(unknown.Status, 1);
+    EXPECT_NE(unknown.Err.find("ids are \"first\", \"warm\""), std::string::npos) << unknown.Err;
+    const TCliRun notCollection = Cli({"convert", Path("out.cube"), "-o", Path("x.cube"), "--cc-id", "warm"});
+    EXPECT_EQ(notCollection.Status, 2);
+    EXPECT_NE(notCollection.Err.find("--cc-id needs an ASC CDL collection"), std::string::npos) << notCollection.Err;
+    EXPECT_FALSE(std::filesystem::exists(Path("x.cube")));
 }

@@ -23,6 +23,9 @@
 #include "LUT.h"
 #include "LutConvert.h"
 #include "LutFormat.h"
+#ifdef LUT_EVAL_PICTURES
+#include "QtPictureCodec.h"
+#endif
 
 namespace {
 
@@ -102,6 +105,9 @@ int Run(int argc, char** argv) {
 }  // namespace
 
 int main(int argc, char** argv) {
+#ifdef LUT_EVAL_PICTURES
+    InstallPictureCodec(&QtPictureCodec());
+#endif
     try {
         return Run(argc, argv);
     } catch (const std::exception& e) {
