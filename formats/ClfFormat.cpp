@@ -24,6 +24,10 @@ constexpr char kQuotedBlank = '\x1f';
 constexpr int kMinBakedCubeSize = 33;
 constexpr int kMinBakedCurveSize = 4096;
 
+// Each table operator holds a table of its own (up to 27 MB); no real
+// process list comes near this many operators.
+constexpr std::size_t kMaxOperators = 64;
+
 // The text with the blanks inside quoted attribute values replaced by
 // kQuotedBlank; comments, CDATA sections and content stay as they are.
 std::string ProtectQuotedBlanks(std::string_view text)
@@ -511,6 +515,8 @@ void ReadClf(std::string_view text, TLUT& lut)
                 comments.push_back(DecodeEntities(TrimView(child->Value.Text)));
             continue;
         }
+        if (chain.size() == kMaxOperators)
+            throw ELUTError("The ProcessList holds more than " + std::to_string(kMaxOperators) + " operators.");
         chain.push_back(MakeOperator(*child));
     }
 

@@ -142,6 +142,10 @@ TEST(ClfFormatTest, UnknownOperatorsAndDamagedArraysAreRefused)
     EXPECT_PRED2(Contains, ErrorOf(Document("<Range><minInValue>0</minInValue></Range>")), "in pairs");
     EXPECT_PRED2(Contains, ErrorOf(Document("<LUT3D></LUT3D>")), "holds no Array");
     EXPECT_PRED2(Contains, ErrorOf("<lut><data/></lut>"), "no ProcessList");
+    std::string many;
+    for (int i = 0; i < 65; ++i)
+        many += "<Range><minInValue>0</minInValue><minOutValue>0</minOutValue></Range>";
+    EXPECT_PRED2(Contains, ErrorOf(Document(many)), "more than 64 operators");
     EXPECT_TRUE(LooksLikeClf("<?xml?>\n<processlist id=\"1\">"));
     EXPECT_FALSE(LooksLikeClf("<lut><LUT3D>"));
 }
