@@ -8,6 +8,8 @@
 * Files OpenColorIO writes (`ociobakelut` as CLF and as Cinespace,
   `ociomakeclf` with a cube, with a curve and with colour-space matrices
   around the cube) are read by us with the values OpenColorIO gives.
+* ffmpeg's lut3d filter grades a picture with our Cinespace 3D file within
+  one code value of `ombrane-cli apply`.
 * A Cinespace file with a pre-LUT that is not the identity: our reader
   bakes it into the cube, so at our grid points we give what OpenColorIO
   gives there. The pre-LUTs have two points a channel: OpenColorIO puts a
@@ -16,8 +18,9 @@
 import random
 
 from interop_support import (
-    FLOAT_SLACK, InteropCase, cli, export_look, grid_points, main, ocio_apply, ocio_file_processor,
-    our_lookup, ramp_points, random_points, require_ocio, require_ociobakelut, run, write_cube,
+    FLOAT_SLACK, InteropCase, cli, export_look, ffmpeg_grade, grid_points, main, make_test_pixels, ocio_apply,
+    ocio_file_processor, our_lookup, pixel_differences, ramp_points, random_points, read_bmp, require_ffmpeg,
+    require_ocio, require_ociobakelut, run, write_bmp, write_cube,
 )
 
 RANDOM_COLOURS = 300
@@ -86,6 +89,22 @@ class OcioReadsOurAddedFormats(InteropCase):
                 info, _ = our_lookup(path, points[:1])
                 self.assertEqual((info["kind"], info["curve"]), (0, CURVE_LENGTH), "%s read as %r" % (name, info))
                 self.compare(path, points, profile)
+
+
+class FfmpegReadsOurCinespace(InteropCase):
+
+    def test_cinespace_3d_grades_like_apply(self):
+        require_ffmpeg(self)
+        path = export_look(self.reference_picture(), self.path("look.csp"), "Cinespace 3D")
+        picture = self.path("colours.bmp")
+        write_bmp(picture, *make_test_pixels(96, 64))
+        ours = self.path("ours.bmp")
+        cli("apply", path, picture, "-o", ours)
+        theirs, error = ffmpeg_grade(self.folder, picture, "look.csp")
+        self.assertIsNotNone(theirs, error)
+        histogram = pixel_differences(read_bmp(ours)[2], theirs)
+        print("ffmpeg against apply, pixels by largest channel difference: %r" % histogram)
+        self.assertLessEqual(max(histogram), 1)
 
 
 class WeReadOcioFiles(InteropCase):
