@@ -554,7 +554,8 @@ std::string WriteClf(const TLUT& lut, const std::string& name)
 }
 
 TClfLutFormat::TClfLutFormat()
-    : TLUTFormat({.Id = "clf", .Name = "Academy/ASC Common LUT Format", .Extensions = {"clf"}, .DetectedBefore = "clipster-3d"})
+    : TLUTFormat({.Id = "clf", .Name = "Academy/ASC Common LUT Format", .Extensions = {"clf"},
+                  .KeepsCurveBeforeCube = true, .DetectedBefore = "clipster-3d"})
 {
 }
 

@@ -1,5 +1,6 @@
 #include "LutConvert.h"
 
+#include <algorithm>
 #include <charconv>
 #include <filesystem>
 #include <system_error>
@@ -254,6 +255,21 @@ void PrepareForProfile(const TLUT& source, const TLutOutputProfile& profile, int
     if (format.Is3D) {
         const int cubeSize = TargetCubeSize(source, profile, format, size, bits);
         CheckWriterSize(format, profile, cubeSize, bits);
+        if (source.Kind == lkCurveThenCube && format.Info().KeepsCurveBeforeCube) {
+            // The cube at the size asked for, the curve as it stands.
+            CheckUsableTables(source);
+            auto cube = std::make_unique<TLUT>();
+            cube->Kind = lkCube;
+            cube->CubeSize = source.CubeSize;
+            for (int r = 0; r < source.CubeSize; ++r)
+                for (int g = 0; g < source.CubeSize; ++g)
+                    std::copy(source.Cube[r][g], source.Cube[r][g] + source.CubeSize, cube->Cube[r][g]);
+            BakeCube(*cube, cubeSize, target);
+            std::copy(source.Curve, source.Curve + source.CurveSize, target.Curve);
+            target.CurveSize = source.CurveSize;
+            target.Kind = lkCurveThenCube;
+            return;
+        }
         BakeCube(source, cubeSize, target);
     } else {
         if (source.Kind != lkCurve)

@@ -35,6 +35,9 @@ struct TLutFormatInfo {
     // decimal numbers and ignores the bit depth.
     int MinBits = 0;
     int MaxBits = 0;
+    // The writer keeps a curve before the cube (a curve-then-cube LUT is
+    // written as it stands, not baked into the cube).
+    bool KeepsCurveBeforeCube = false;
     // The id of an earlier format whose detection would claim this format's
     // files too: detection tries this format just before that one.
     std::string DetectedBefore;

@@ -425,3 +425,36 @@ TEST(LutConvert, RoundTripsBetweenEveryFormatPair)
     // 19 3D formats and 11 1D formats both read and write.
     EXPECT_EQ(pairs, 19 * 19 + 11 * 11);
 }
+
+// A format that keeps a curve before its cube (CLF) gets curve-then-cube
+// LUTs as they stand, the cube resampled alone when another size is asked;
+// other 3D formats get them baked.
+TEST(LutConvert, CurveBeforeCubeIsKeptWhereTheFormatHoldsIt)
+{
+    auto source = std::make_unique<TLUT>();
+    FillAffineCube(*source, 5);
+    source->Kind = lkCurveThenCube;
+    source->CurveSize = 3;
+    source->Curve[0] = {0.1, 0.0, 0.0};
+    source->Curve[1] = {0.3, 0.5, 0.9};
+    source->Curve[2] = {1.0, 0.7, 1.0};
+    auto target = std::make_unique<TLUT>();
+    PrepareForProfile(*source, Profile("Academy/ASC CLF"), 0, 0, *target);
+    EXPECT_EQ(target->Kind, lkCurveThenCube);
+    ASSERT_EQ(target->CurveSize, 3);
+    ExpectNear(target->Curve[1], source->Curve[1], 0.0);
+    ASSERT_EQ(target->CubeSize, 5);
+    ExpectNear(target->Cube[4][1][3], source->Cube[4][1][3], 0.0);
+
+    PrepareForProfile(*source, Profile("Academy/ASC CLF"), 9, 0, *target);
+    EXPECT_EQ(target->Kind, lkCurveThenCube);
+    ASSERT_EQ(target->CubeSize, 9);
+    ExpectNear(target->Cube[8][2][6], source->Cube[4][1][3], 1e-12);  // the cube alone, resampled
+    ExpectNear(target->Curve[2], source->Curve[2], 0.0);
+
+    PrepareForProfile(*source, Profile("Sony Imageworks spi3d"), 0, 0, *target);
+    EXPECT_EQ(target->Kind, lkCube);
+    TRGBDouble expected;
+    source->LookupNormalized({1.0, 0.25, 0.75}, expected);
+    ExpectNear(target->Cube[4][1][3], expected, 1e-12);
+}

@@ -141,6 +141,24 @@ class WeReadOcioFiles(InteropCase):
                           "Academy/ASC Common LUT Format curve")
         self.assertGreaterEqual(info["curve"], 2)
 
+    def test_curve_then_cube_into_clf(self):
+        # OpenColorIO's Truelight bake reads as a curve then a cube; our CLF
+        # keeps both as a LUT1D before the LUT3D, which OpenColorIO reads
+        # with our values.
+        source = self.path("bake.cub")
+        run(["ociobakelut", "--slope", "1.2", "0.9", "0.8", "--sat", "0.7", "--format", "truelight",
+             "--cubesize", "17", source])
+        path = self.path("both.clf")
+        cli("convert", source, "-o", path, "--profile", "Academy/ASC CLF")
+        with open(path) as f:
+            text = f.read()
+        self.assertLess(text.index("<LUT1D"), text.index("<LUT3D"))
+        points = grid_points(17) + random_points(RANDOM_COLOURS, seed=17)
+        self.check(path, points, 2, "curve then cube as CLF")
+        _, source_values = our_lookup(source, points)
+        _, clf_values = our_lookup(path, points)
+        self.assertClose(clf_values, source_values, FLOAT_SLACK, "the CLF against its source", points)
+
     def test_ociomakeclf(self):
         table = random_table(9, seed=3)
         cube = self.path("source.cube")
