@@ -9,64 +9,110 @@
 #include "AtomicFile.h"
 
 // ---------------------------------------------------------------------------
+// Files.
+
+void TLUTFormat::LoadFromFile(const std::string& fileName, TLUT& lut) const
+{
+    Read(ReadFileBytes(fileName), fileName, lut);
+}
+
+void TLUTFormat::SaveToFile(const std::string& fileName, const TLUT& lut, int Bits) const
+{
+    WriteFileAtomically(fileName, Write(lut, Bits, fileName));
+}
+
+// ---------------------------------------------------------------------------
 // The generic load driver.
 
-void TGenericLutFormat::LoadFromFile(const std::string& fileName, TLUT& lut)
+namespace {
+
+constexpr std::size_t kQuotedLineLength = 80;
+
+} // namespace
+
+std::string AtLine(const std::string& message, std::size_t lineNumber, std::string_view line)
 {
-    RIndex = GIndex = BIndex = CurveIndex = 0;
-    Size = -1;
-    Range = -1;
-    Complete = false;
+    return message + " Line " + std::to_string(lineNumber) + ": \"" +
+           std::string(line.substr(0, kQuotedLineLength)) + "\"";
+}
 
+ELUTError IncompleteFile(std::int64_t expected, std::int64_t found)
+{
+    if (expected <= 0)
+        return ELUTError("Incomplete file. The file gives no table size.");
+    return ELUTError("Incomplete file. Expected " + std::to_string(expected) + " entries, found " +
+                     std::to_string(found) + ".");
+}
+
+void TGenericLutFormat::Read(std::string_view bytes, const std::string& name, TLUT& lut) const
+{
+    TLutReadState state(Is3D);
+    ReadLines(bytes, name, lut, state);
+}
+
+void TGenericLutFormat::ReadLines(std::string_view bytes, const std::string& name, TLUT& lut,
+                                  TLutReadState& state) const
+{
     TTextFile text;
-    text.LoadFromFile(fileName);
-    struct TRelease {
-        const TTextFile*& File;
-        ~TRelease() { File = nullptr; }
-    } release{TextFile};
-    TextFile = &text;
-
-    ScanFile(text);
-    for (const std::string& line : text)
-        ParseLine(line, lut);
+    text.SetText(bytes, name);
+    state.TextFile = &text;
+    ScanFile(text, state);
+    std::size_t number = 0;
+    try {
+        for (const std::string& line : text) {
+            ++number;
+            ParseLine(line, lut, state);
+        }
+    } catch (const ELUTError& error) {
+        state.TextFile = nullptr;
+        throw ELUTError(AtLine(error.what(), number, text[number - 1]));
+    }
+    state.TextFile = nullptr;
 
     // Size is either unknown (-1) or was checked by SetSize; an unknown size
     // is never stored, so the LUT keeps a usable size even for a bad file.
-    if (Size >= 2) {
+    if (state.Size >= 2) {
         if (Is3D) {
             lut.Kind = lkCube;
-            lut.CubeSize = Size;
+            lut.CubeSize = state.Size;
         } else {
             lut.Kind = lkCurve;
-            lut.CurveSize = Size;
+            lut.CurveSize = state.Size;
         }
     }
-    if (!Complete)
-        throw ELUTError("Incomplete file.");
+    if (!state.Complete)
+        throw IncompleteFile(state.Expected(), state.Stored);
 }
 
-void TGenericLutFormat::SetSize(std::int64_t size)
+void TLutReadState::SetSize(std::int64_t size)
 {
     Size = Is3D ? CheckedCubeSize(size) : CheckedCurveSize(size);
 }
 
-void TGenericLutFormat::SetSizeFromCount(std::int64_t count)
+void TLutReadState::SetSizeFromCount(std::int64_t count)
 {
     SetSize(count < 0 ? count : std::llround(std::cbrt(static_cast<double>(count))));
 }
 
+std::int64_t TLutReadState::Expected() const
+{
+    const std::int64_t size = Size < 0 ? 0 : Size;
+    return Is3D ? size * size * size : size;
+}
+
 // Every index must lie inside the grid, whatever a format did to Size.
-bool TGenericLutFormat::CanStore() const
+bool TLutReadState::CanStore() const
 {
     return !Complete && Size >= 2 && Size <= kMaxCubeSize && RIndex >= 0 && RIndex < Size &&
            GIndex >= 0 && GIndex < Size && BIndex >= 0 && BIndex < Size;
 }
 
-void TGenericLutFormat::StoreRedFastest(TLUT& lut, double red, double green, double blue)
+void TLutReadState::StoreRedFastest(TLUT& lut, double red, double green, double blue)
 {
     if (!CanStore())
         return;
     lut.Cube[RIndex][GIndex][BIndex] = TRGBDouble{red, green, blue};
+    ++Stored;
     if (++RIndex < Size)
         return;
     RIndex = 0;
@@ -77,11 +123,12 @@ void TGenericLutFormat::StoreRedFastest(TLUT& lut, double red, double green, dou
         Complete = true;
 }
 
-void TGenericLutFormat::StoreBlueFastest(TLUT& lut, double red, double green, double blue)
+void TLutReadState::StoreBlueFastest(TLUT& lut, double red, double green, double blue)
 {
     if (!CanStore())
         return;
     lut.Cube[RIndex][GIndex][BIndex] = TRGBDouble{red, green, blue};
+    ++Stored;
     if (++BIndex < Size)
         return;
     BIndex = 0;
@@ -180,6 +227,18 @@ std::string_view TrimView(std::string_view text)
     while (last > first && IsBlank(text[last - 1]))
         --last;
     return text.substr(first, last - first);
+}
+
+std::string_view TextAfter(std::string_view line, int position, std::size_t keywordLength,
+                           std::size_t extra)
+{
+    const std::size_t start = static_cast<std::size_t>(position - 1) + keywordLength + extra;
+    return start < line.size() ? TrimView(line.substr(start)) : std::string_view();
+}
+
+std::string CommentText(std::string_view line)
+{
+    return Trim(TrimView(line).substr(1));
 }
 
 std::string Trim(std::string_view text)
@@ -403,6 +462,13 @@ std::string FormatFixed(int decimals, double value)
 // ---------------------------------------------------------------------------
 // Files and detection.
 
+namespace {
+
+// Detection looks at this many bytes from the start of a file.
+constexpr std::size_t kDetectionBytes = 4096;
+
+} // namespace
+
 std::string ReadFileHead(const std::string& fileName, std::size_t count)
 {
     int fd = open(fileName.c_str(), O_RDONLY | O_CLOEXEC);
@@ -469,7 +535,12 @@ std::vector<std::string> SplitKeywordList(std::string_view list)
 bool HasKeywords(const std::string& fileName, std::string_view required,
                  std::string_view excluded)
 {
-    const std::string head = UpperCase(ReadFileHead(fileName, 4096));
+    return TextHasKeywords(ReadFileHead(fileName, kDetectionBytes), required, excluded);
+}
+
+bool TextHasKeywords(std::string_view text, std::string_view required, std::string_view excluded)
+{
+    const std::string head = UpperCase(text.substr(0, kDetectionBytes));
     for (const std::string& keyword : SplitKeywordList(UpperCase(excluded)))
         if (head.find(keyword) != std::string::npos)
             return false;
