@@ -1,5 +1,7 @@
 #include "AscCdlFormat.h"
 
+#include "FormatFiles.h"
+#include "FormatText.h"
 #include "Lut1DFormats.h"
 #include "XMLNode.h"
 

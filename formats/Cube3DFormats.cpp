@@ -3,7 +3,8 @@
 #include <cmath>
 
 #include "CubeLines.h"
-
+#include "FormatFiles.h"
+#include "FormatText.h"
 
 // ---------------------------------------------------------------------------
 // Cube 3D
@@ -47,11 +48,7 @@ void TCube3DLutFormat::FinishShaper(TLUT& lut, const TCubeState& state) const
     if (state.ShaperLength < 0) {
         // A cube alone: a range for a 1D table it does not hold is refused,
         // its own range is baked into the table.
-        if (!state.CurveDomain.Malformed.empty() || !state.CurveDomain.Declared.empty())
-            throw ELUTError("Unsupported input range \"" +
-                            (state.CurveDomain.Malformed.empty() ? state.CurveDomain.Declared
-                                                                 : state.CurveDomain.Malformed) +
-                            "\": the file holds no 1D table.");
+        state.CurveDomain.CheckAbsent("1D table");
         state.CubeDomain.Check();
         if (!state.CubeDomain.IsUnit())
             state.CubeDomain.BakeIntoCube(lut);

@@ -1,6 +1,8 @@
 #include "DecimalCubeFormats.h"
 
 #include "CubeLines.h"
+#include "FormatFiles.h"
+#include "FormatText.h"
 
 // ---------------------------------------------------------------------------
 // Colorfront OSD 3D

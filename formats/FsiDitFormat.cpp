@@ -3,6 +3,8 @@
 #include <cmath>
 #include <cstring>
 
+#include "FormatFiles.h"
+#include "FormatText.h"
 
 namespace {
 

@@ -3,6 +3,7 @@
 #include <cmath>
 #include <memory>
 
+#include "FormatText.h"
 #include "LutFormat.h"
 
 namespace {
@@ -85,6 +86,13 @@ void TInputDomain::Check() const
         if (!(High[c] > Low[c]))
             throw ELUTError("Invalid input range \"" + Declared +
                             "\": the maximum must lie above the minimum.");
+}
+
+void TInputDomain::CheckAbsent(std::string_view table) const
+{
+    if (!Malformed.empty() || !Declared.empty())
+        throw ELUTError("Unsupported input range \"" + (Malformed.empty() ? Declared : Malformed) +
+                        "\": the file holds no " + std::string(table) + ".");
 }
 
 void TInputDomain::BakeIntoCube(TLUT& lut) const

@@ -25,6 +25,9 @@ struct TInputDomain {
     // Raises ELUTError naming the declaration when one was malformed or a
     // channel's range is empty or reversed.
     void Check() const;
+    // Raises ELUTError naming the first declaration, when there was one
+    // other than 0..1 (for a range of a table the file does not hold).
+    void CheckAbsent(std::string_view table) const;
     // Replaces the table by its values at the inputs 0..1: point i of N holds
     // the table interpolated at (i / (N - 1) - Low) / (High - Low), clamped to
     // the table's ends (trilinear for the cube, linear per channel for the

@@ -3,6 +3,8 @@
 #include <cmath>
 
 #include "CubeLines.h"
+#include "FormatFiles.h"
+#include "FormatText.h"
 
 namespace {
 

@@ -3,6 +3,9 @@
 #include <charconv>
 #include <cmath>
 
+#include "FormatFiles.h"
+#include "FormatText.h"
+
 namespace {
 
 std::string SixDecimals(const TRGBDouble& entry)
@@ -83,11 +86,7 @@ void TCube1DLutFormat::Read(std::string_view bytes, const std::string& name, TLU
 {
     TCube1DState state;
     ReadLines(bytes, name, lut, state);
-    if (!state.CubeDomain.Malformed.empty() || !state.CubeDomain.Declared.empty())
-        throw ELUTError("Unsupported input range \"" +
-                        (state.CubeDomain.Malformed.empty() ? state.CubeDomain.Declared
-                                                            : state.CubeDomain.Malformed) +
-                        "\": the file holds no cube.");
+    state.CubeDomain.CheckAbsent("cube");
     state.CurveDomain.Check();
     if (!state.CurveDomain.IsUnit())
         state.CurveDomain.BakeIntoCurve(lut);

@@ -2,6 +2,9 @@
 
 #include <cmath>
 
+#include "FormatFiles.h"
+#include "FormatText.h"
+
 namespace {
 
 std::string ScaledTriple(int bits, const TRGBDouble& entry)

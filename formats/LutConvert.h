@@ -6,7 +6,7 @@
 
 #include "Error.h"
 #include "LUT.h"
-#include "LutFormat.h"
+#include "FormatText.h"
 
 class TLUTFormat;
 struct TLutOutputProfile;

@@ -5,16 +5,11 @@
 #include <string_view>
 #include <vector>
 
-#include "Error.h"
+#include "LutError.h"
 #include "LUT.h"
 #include "LutFormatInfo.h"
 #include "TextFile.h"
 
-// The error every LUT format raises for a file it cannot use.
-class ELUTError : public EError {
-public:
-    using EError::EError;
-};
 
 // A LUT file format: detection, reading into a TLUT and writing a TLUT.
 // A format object holds only its description: reading and writing keep
@@ -141,95 +136,9 @@ protected:
 std::string AtLine(const std::string& message, std::size_t lineNumber, std::string_view line);
 
 // ---------------------------------------------------------------------------
-// Helpers shared by the formats.
-
-// The comment every "#"-commenting writer adds of its own, and the line it
-// writes it as.
-inline constexpr std::string_view kConverterSignature = "Converted by Quor LUT Converter";
-inline constexpr std::string_view kSignatureLine = "# Converted by Quor LUT Converter";
-
-// The text after a keyword found at 1-based position `position` (as
-// ContainsText gives it), skipping `extra` further characters, trimmed;
-// empty when the line ends first.
-std::string_view TextAfter(std::string_view line, int position, std::size_t keywordLength,
-                           std::size_t extra = 0);
-
-// The comment text of a "#" line: what follows the first "#", trimmed.
-std::string CommentText(std::string_view line);
+// Table sizes.
 
 // Raises ELUTError naming the size unless it lies within 2..101 (cube) or
 // 2..100001 (curve); returns it otherwise.
 std::int32_t CheckedCubeSize(std::int64_t size);
 std::int32_t CheckedCurveSize(std::int64_t size);
-// Raises ELUTError naming the depth unless an integer format can write it
-// (1..32 bits); returns it otherwise.
-std::int32_t CheckedBits(int bits);
-
-// Keyword detection on the first 4096 bytes of the file, compared upper-cased.
-// Both lists are comma-separated; blanks and control characters separate
-// items too and a double quote opens a quoted item. False when an excluded
-// keyword occurs or a required one does not.
-bool HasKeywords(const std::string& fileName, std::string_view required,
-                 std::string_view excluded);
-
-// The same test on text already read (the first 4096 bytes of it count).
-bool TextHasKeywords(std::string_view text, std::string_view required, std::string_view excluded);
-
-// Splits a keyword list as HasKeywords does.
-std::vector<std::string> SplitKeywordList(std::string_view list);
-
-// The first count bytes of the file (fewer if the file is shorter). Raises
-// EError with the system's reason when the file cannot be opened.
-std::string ReadFileHead(const std::string& fileName, std::size_t count);
-
-// 1-based position of keyword in line, both compared with ASCII letters
-// upper-cased; 0 when absent.
-int ContainsText(std::string_view keyword, std::string_view line);
-
-// Cuts the first token (up to the first tab, blank or comma) off text; the
-// text loses the token and that one delimiter. Without a delimiter the token
-// is the whole text and the text becomes empty.
-void NextToken(std::string& text, std::string& token);
-
-// head := text before the first delimiter (all of it when absent); the text
-// loses the head and the delimiter.
-void SplitAt(std::string_view delimiter, std::string& text, std::string& head);
-
-// Three integers, each divided by fullScale. With skipFirst, one leading
-// token (an index column) is dropped first. A fourth token makes it fail.
-bool ParseIntTriple(std::string_view line, double fullScale, bool skipFirst,
-                    double& first, double& second, double& third);
-
-// Three decimal numbers ("." separator whatever the locale, optional sign
-// and exponent). Any conversion error gives false; nothing is raised.
-bool ParseFloatTriple(std::string_view line, double& first, double& second, double& third);
-
-// A normalised value clamped to 0..1 (NaN to 0), times 2^bits - 1, rounded
-// half to even, as a decimal integer.
-std::string FormatScaled(int bits, double value);
-
-// Fixed-point text with exactly `decimals` digits after ".", a leading "-"
-// for negative values and at most 15 significant digits.
-std::string FormatFixed(int decimals, double value);
-
-// Trimming as the formats use it: characters up to the blank (control
-// characters and blanks) are removed from both ends.
-std::string_view TrimView(std::string_view text);
-std::string Trim(std::string_view text);
-// The first character after leading blanks and control characters, or '\0'.
-char FirstNonBlank(std::string_view text);
-// ASCII upper-casing.
-std::string UpperCase(std::string_view text);
-
-// Lenient number conversions: false on anything but a complete number.
-// Integers accept an optional sign and must fit in 32 bits.
-bool TryParseInt(std::string_view text, std::int32_t& value);
-bool TryParseFloat(std::string_view text, double& value);
-// Strict integer conversion of header numbers: raises ELUTError
-// "'<text>' is not a valid integer value." on malformed text.
-std::int32_t ParseInteger(std::string_view text);
-
-// The file name without folder and without extension.
-std::string BaseNameWithoutExtension(const std::string& fileName);
-// The extension with its dot ("" when none), as written.
-std::string FileExtension(const std::string& fileName);

@@ -3,6 +3,8 @@
 #include <cstdint>
 #include <limits>
 
+#include "FormatFiles.h"
+#include "FormatText.h"
 #include "Lut1DFormats.h"
 #include "XMLNode.h"
 

@@ -4,6 +4,8 @@
 #include <cmath>
 #include <cstdint>
 
+#include "FormatFiles.h"
+#include "FormatText.h"
 #include "Lut1DFormats.h"
 #include "XMLNode.h"
 

@@ -2,6 +2,8 @@
 
 #include <cmath>
 
+#include "FormatFiles.h"
+#include "FormatText.h"
 #include "Lut1DFormats.h"
 #include "XMLNode.h"
 

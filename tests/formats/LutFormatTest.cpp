@@ -10,6 +10,8 @@
 #include <string>
 #include <unistd.h>
 
+#include "FormatFiles.h"
+#include "FormatText.h"
 #include "LutFormat.h"
 
 namespace {
