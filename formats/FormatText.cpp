@@ -50,17 +50,6 @@ inline bool SplitTriple(std::string_view line, bool skipFirst, std::string_view 
 
 } // namespace
 
-std::string_view TrimView(std::string_view text)
-{
-    std::size_t first = 0;
-    std::size_t last = text.size();
-    while (first < last && IsBlank(text[first]))
-        ++first;
-    while (last > first && IsBlank(text[last - 1]))
-        --last;
-    return text.substr(first, last - first);
-}
-
 std::string_view TextAfter(std::string_view line, int position, std::size_t keywordLength,
                            std::size_t extra)
 {

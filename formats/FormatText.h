@@ -2,6 +2,7 @@
 // The text and number helpers of the LUT formats: trimming, tokens, the
 // strict and lenient number conversions and the number formatting of the
 // writers.
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -54,7 +55,17 @@ std::string FormatFixed(int decimals, double value);
 
 // Trimming as the formats use it: characters up to the blank (control
 // characters and blanks) are removed from both ends.
-std::string_view TrimView(std::string_view text);
+// (Inline: the readers and the XML parser call it for every line and token.)
+inline std::string_view TrimView(std::string_view text)
+{
+    std::size_t first = 0;
+    std::size_t last = text.size();
+    while (first < last && static_cast<unsigned char>(text[first]) <= ' ')
+        ++first;
+    while (last > first && static_cast<unsigned char>(text[last - 1]) <= ' ')
+        --last;
+    return text.substr(first, last - first);
+}
 std::string Trim(std::string_view text);
 // The first character after leading blanks and control characters, or '\0'.
 char FirstNonBlank(std::string_view text);
