@@ -1,6 +1,8 @@
 #include "CdlCollectionFormat.h"
 
 #include "Lut1DFormats.h"
+#include "FormatFiles.h"
+#include "FormatText.h"
 #include "TextFile.h"
 #include "TextScanner.h"
 #include "XMLNode.h"
@@ -119,18 +121,19 @@ TCdlCollectionFormat::TCdlCollectionFormat()
 
 OMBRANE_LUT_FORMAT(TCdlCollectionFormat)
 
-bool TCdlCollectionFormat::CanRead(const std::string& fileName)
+bool TCdlCollectionFormat::CanRead(const std::string& fileName) const
 {
     return HasKeywords(fileName, "<ColorCorrectionCollection", "") ||
            HasKeywords(fileName, "<ColorDecisionList", "");
 }
 
-void TCdlCollectionFormat::LoadFromFile(const std::string& fileName, TLUT& lut)
+void TCdlCollectionFormat::Read(std::string_view bytes, const std::string& name, TLUT& lut) const
 {
-    LoadCdlCollectionFile(fileName, "", lut);
+    (void)name;
+    BakeCdlCorrection(ChooseCdlCorrection(bytes, ""), lut);
 }
 
-void TCdlCollectionFormat::SaveToFile(const std::string&, const TLUT&, int)
+std::string TCdlCollectionFormat::Write(const TLUT&, int, const std::string&) const
 {
     RaiseNoWriter(Name);
 }

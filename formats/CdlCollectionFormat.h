@@ -4,7 +4,7 @@
 #include <vector>
 
 #include "LutFormat.h"
-#include "XmlFormats.h"
+#include "CdlMaths.h"
 
 // ASC CDL collections: a ColorCorrectionCollection (.ccc) or a
 // ColorDecisionList (.cdl) holding several ColorCorrection elements. One
@@ -24,11 +24,9 @@ void BakeCdlCorrection(const TCDLData& correction, TLUT& lut);
 class TCdlCollectionFormat : public TLUTFormat {
 public:
     TCdlCollectionFormat();
-    bool CanRead(const std::string& fileName) override;
-    // Reads the first correction.
-    void LoadFromFile(const std::string& fileName, TLUT& lut) override;
-    // No writer: raises ELUTError.
-    void SaveToFile(const std::string& fileName, const TLUT& lut, int Bits) override;
+    bool CanRead(const std::string& fileName) const override;
+    void Read(std::string_view bytes, const std::string& name, TLUT& lut) const override;
+    std::string Write(const TLUT& lut, int Bits, const std::string& name) const override;
 };
 
 // Reads the correction with this id (the first when empty) of a collection file.

@@ -5,6 +5,8 @@
 #include <vector>
 
 #include "AtomicFile.h"
+#include "FormatFiles.h"
+#include "FormatText.h"
 #include "TextScanner.h"
 
 namespace {
@@ -270,16 +272,18 @@ TCinespace3DLutFormat::TCinespace3DLutFormat()
 
 OMBRANE_LUT_FORMAT(TCinespace3DLutFormat)
 
-bool TCinespace3DLutFormat::CanRead(const std::string& fileName) { return FileType(fileName) == "3D"; }
+bool TCinespace3DLutFormat::CanRead(const std::string& fileName) const { return FileType(fileName) == "3D"; }
 
-void TCinespace3DLutFormat::LoadFromFile(const std::string& fileName, TLUT& lut)
+void TCinespace3DLutFormat::Read(std::string_view bytes, const std::string& name, TLUT& lut) const
 {
-    ReadCinespace(ReadFileBytes(fileName), lut);
+    (void)name;
+    ReadCinespace(bytes, lut);
 }
 
-void TCinespace3DLutFormat::SaveToFile(const std::string& fileName, const TLUT& lut, int)
+std::string TCinespace3DLutFormat::Write(const TLUT& lut, int, const std::string& name) const
 {
-    WriteFileAtomically(fileName, WriteCinespace3D(lut));
+    (void)name;
+    return WriteCinespace3D(lut);
 }
 
 TCinespace1DLutFormat::TCinespace1DLutFormat()
@@ -290,14 +294,16 @@ TCinespace1DLutFormat::TCinespace1DLutFormat()
 
 OMBRANE_LUT_FORMAT(TCinespace1DLutFormat)
 
-bool TCinespace1DLutFormat::CanRead(const std::string& fileName) { return FileType(fileName) == "1D"; }
+bool TCinespace1DLutFormat::CanRead(const std::string& fileName) const { return FileType(fileName) == "1D"; }
 
-void TCinespace1DLutFormat::LoadFromFile(const std::string& fileName, TLUT& lut)
+void TCinespace1DLutFormat::Read(std::string_view bytes, const std::string& name, TLUT& lut) const
 {
-    ReadCinespace(ReadFileBytes(fileName), lut);
+    (void)name;
+    ReadCinespace(bytes, lut);
 }
 
-void TCinespace1DLutFormat::SaveToFile(const std::string& fileName, const TLUT& lut, int)
+std::string TCinespace1DLutFormat::Write(const TLUT& lut, int, const std::string& name) const
 {
-    WriteFileAtomically(fileName, WriteCinespace1D(lut));
+    (void)name;
+    return WriteCinespace1D(lut);
 }

@@ -23,15 +23,15 @@ std::string WriteCinespace1D(const TLUT& lut);
 class TCinespace3DLutFormat : public TLUTFormat {
 public:
     TCinespace3DLutFormat();
-    bool CanRead(const std::string& fileName) override;
-    void LoadFromFile(const std::string& fileName, TLUT& lut) override;
-    void SaveToFile(const std::string& fileName, const TLUT& lut, int Bits) override;
+    bool CanRead(const std::string& fileName) const override;
+    void Read(std::string_view bytes, const std::string& name, TLUT& lut) const override;
+    std::string Write(const TLUT& lut, int Bits, const std::string& name) const override;
 };
 
 class TCinespace1DLutFormat : public TLUTFormat {
 public:
     TCinespace1DLutFormat();
-    bool CanRead(const std::string& fileName) override;
-    void LoadFromFile(const std::string& fileName, TLUT& lut) override;
-    void SaveToFile(const std::string& fileName, const TLUT& lut, int Bits) override;
+    bool CanRead(const std::string& fileName) const override;
+    void Read(std::string_view bytes, const std::string& name, TLUT& lut) const override;
+    std::string Write(const TLUT& lut, int Bits, const std::string& name) const override;
 };

@@ -10,6 +10,8 @@
 #include <vector>
 
 #include "AtomicFile.h"
+#include "FormatFiles.h"
+#include "FormatText.h"
 #include "TextScanner.h"
 #include "XMLNode.h"
 
@@ -561,17 +563,18 @@ TClfLutFormat::TClfLutFormat()
 
 OMBRANE_LUT_FORMAT(TClfLutFormat)
 
-bool TClfLutFormat::CanRead(const std::string& fileName)
+bool TClfLutFormat::CanRead(const std::string& fileName) const
 {
     return LooksLikeClf(ReadFileHead(fileName, 4096));
 }
 
-void TClfLutFormat::LoadFromFile(const std::string& fileName, TLUT& lut)
+void TClfLutFormat::Read(std::string_view bytes, const std::string& name, TLUT& lut) const
 {
-    ReadClf(ReadFileBytes(fileName), lut);
+    (void)name;
+    ReadClf(bytes, lut);
 }
 
-void TClfLutFormat::SaveToFile(const std::string& fileName, const TLUT& lut, int)
+std::string TClfLutFormat::Write(const TLUT& lut, int, const std::string& name) const
 {
-    WriteFileAtomically(fileName, WriteClf(lut, BaseNameWithoutExtension(fileName)));
+    return WriteClf(lut, BaseNameWithoutExtension(name));
 }

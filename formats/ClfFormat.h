@@ -28,7 +28,7 @@ bool LooksLikeClf(std::string_view head);
 class TClfLutFormat : public TLUTFormat {
 public:
     TClfLutFormat();
-    bool CanRead(const std::string& fileName) override;
-    void LoadFromFile(const std::string& fileName, TLUT& lut) override;
-    void SaveToFile(const std::string& fileName, const TLUT& lut, int Bits) override;
+    bool CanRead(const std::string& fileName) const override;
+    void Read(std::string_view bytes, const std::string& name, TLUT& lut) const override;
+    std::string Write(const TLUT& lut, int Bits, const std::string& name) const override;
 };

@@ -13,7 +13,7 @@ public:
     static constexpr double kFullScale = 1008.0;
 
     TFSI_DIT_3DLutFormat();
-    bool CanRead(const std::string& fileName) override;
-    void LoadFromFile(const std::string& fileName, TLUT& lut) override;
-    void SaveToFile(const std::string& fileName, const TLUT& lut, int Bits) override;
+    bool CanRead(const std::string& fileName) const override;
+    void Read(std::string_view bytes, const std::string& name, TLUT& lut) const override;
+    std::string Write(const TLUT& lut, int Bits, const std::string& name) const override;
 };

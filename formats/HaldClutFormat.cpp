@@ -5,6 +5,8 @@
 #include <cstdint>
 
 #include "AtomicFile.h"
+#include "FormatFiles.h"
+#include "FormatText.h"
 #include "TextFile.h"
 
 namespace {
@@ -130,17 +132,19 @@ THaldClutFormat::THaldClutFormat()
 
 OMBRANE_LUT_FORMAT(THaldClutFormat)
 
-bool THaldClutFormat::CanRead(const std::string& fileName)
+bool THaldClutFormat::CanRead(const std::string& fileName) const
 {
     return IsPngSignature(ReadFileHead(fileName, kPngSignature.size()));
 }
 
-void THaldClutFormat::LoadFromFile(const std::string& fileName, TLUT& lut)
+void THaldClutFormat::Read(std::string_view bytes, const std::string& name, TLUT& lut) const
 {
-    ReadHaldPng(ReadFileBytes(fileName), lut);
+    (void)name;
+    ReadHaldPng(bytes, lut);
 }
 
-void THaldClutFormat::SaveToFile(const std::string& fileName, const TLUT& lut, int)
+std::string THaldClutFormat::Write(const TLUT& lut, int, const std::string& name) const
 {
-    WriteFileAtomically(fileName, WriteHaldPng(lut));
+    (void)name;
+    return WriteHaldPng(lut);
 }

@@ -9,7 +9,7 @@
 class TCountedCurveLutFormat : public TCurveLutFormat {
 public:
     // The generic driver, then a table of fewer than two entries is refused.
-    void LoadFromFile(const std::string& fileName, TLUT& lut) override;
+    void Read(std::string_view bytes, const std::string& name, TLUT& lut) const override;
 
 protected:
     using TCurveLutFormat::TCurveLutFormat;
@@ -18,55 +18,56 @@ protected:
     static bool IsSkipped(std::string_view line);
     // One data line: a parsed entry is appended; every data line, parsed or
     // not, marks the table complete.
-    void TakeDataLine(TLUT& lut, bool parsed, double red, double green, double blue);
+    static void TakeDataLine(TLUT& lut, TLutReadState& state, bool parsed, double red, double green,
+                             double blue);
 };
 
 class TLustre1DLutFormat : public TCountedCurveLutFormat {
 public:
     TLustre1DLutFormat();
-    bool CanRead(const std::string& fileName) override;
-    void SaveToFile(const std::string& fileName, const TLUT& lut, int Bits) override;
+    bool CanRead(const std::string& fileName) const override;
+    std::string Write(const TLUT& lut, int Bits, const std::string& name) const override;
 
 protected:
-    void ParseLine(const std::string& line, TLUT& lut) override;
+    void ParseLine(const std::string& line, TLUT& lut, TLutReadState& state) const override;
 };
 
 class TColorFrontOSD1DLutFormat : public TCountedCurveLutFormat {
 public:
     TColorFrontOSD1DLutFormat();
-    bool CanRead(const std::string& fileName) override;
-    void SaveToFile(const std::string& fileName, const TLUT& lut, int Bits) override;
+    bool CanRead(const std::string& fileName) const override;
+    std::string Write(const TLUT& lut, int Bits, const std::string& name) const override;
 
 protected:
-    void ParseLine(const std::string& line, TLUT& lut) override;
+    void ParseLine(const std::string& line, TLUT& lut, TLutReadState& state) const override;
 };
 
 class TFusion1DLutFormat : public TCountedCurveLutFormat {
 public:
     TFusion1DLutFormat();
-    bool CanRead(const std::string& fileName) override;
-    void SaveToFile(const std::string& fileName, const TLUT& lut, int Bits) override;
+    bool CanRead(const std::string& fileName) const override;
+    std::string Write(const TLUT& lut, int Bits, const std::string& name) const override;
 
 protected:
-    void ParseLine(const std::string& line, TLUT& lut) override;
+    void ParseLine(const std::string& line, TLUT& lut, TLutReadState& state) const override;
 };
 
 class TBlackmagic1DLutFormat : public TCountedCurveLutFormat {
 public:
     TBlackmagic1DLutFormat();
-    bool CanRead(const std::string& fileName) override;
-    void SaveToFile(const std::string& fileName, const TLUT& lut, int Bits) override;
+    bool CanRead(const std::string& fileName) const override;
+    std::string Write(const TLUT& lut, int Bits, const std::string& name) const override;
 
 protected:
-    void ParseLine(const std::string& line, TLUT& lut) override;
+    void ParseLine(const std::string& line, TLUT& lut, TLutReadState& state) const override;
 };
 
 // Writer only: integers at the bit depth, no header.
 class TCinetal1DLutFormat : public TCountedCurveLutFormat {
 public:
     TCinetal1DLutFormat();
-    bool CanRead(const std::string& fileName) override;
-    void SaveToFile(const std::string& fileName, const TLUT& lut, int Bits) override;
+    bool CanRead(const std::string& fileName) const override;
+    std::string Write(const TLUT& lut, int Bits, const std::string& name) const override;
 
 protected:
     explicit TCinetal1DLutFormat(TLutFormatInfo info) : TCountedCurveLutFormat(std::move(info)) {}
@@ -82,12 +83,12 @@ public:
 class TDavinciLut1DLutFormat : public TCountedCurveLutFormat {
 public:
     // No writer: raises ELUTError.
-    void SaveToFile(const std::string& fileName, const TLUT& lut, int Bits) override;
+    std::string Write(const TLUT& lut, int Bits, const std::string& name) const override;
 
 protected:
     TDavinciLut1DLutFormat(TLutFormatInfo info, double fullScale)
         : TCountedCurveLutFormat(std::move(info)), fullScale_(fullScale) {}
-    void ParseLine(const std::string& line, TLUT& lut) override;
+    void ParseLine(const std::string& line, TLUT& lut, TLutReadState& state) const override;
 
 private:
     double fullScale_;
@@ -97,12 +98,12 @@ private:
 class TDavinciILut1DLutFormat : public TDavinciLut1DLutFormat {
 public:
     TDavinciILut1DLutFormat();
-    bool CanRead(const std::string& fileName) override;
+    bool CanRead(const std::string& fileName) const override;
 };
 
 // 12-bit output LUT.
 class TDavinciOLut1DLutFormat : public TDavinciLut1DLutFormat {
 public:
     TDavinciOLut1DLutFormat();
-    bool CanRead(const std::string& fileName) override;
+    bool CanRead(const std::string& fileName) const override;
 };

@@ -7,11 +7,10 @@
 
 #include "Error.h"
 #include "FormatRegistry.h"
+#include "FormatText.h"
 #include "LutFormat.h"
 
 namespace {
-
-std::string Quoted(const std::string& text) { return "\"" + text + "\""; }
 
 char LowerAscii(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
 

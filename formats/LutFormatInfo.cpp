@@ -62,11 +62,11 @@ std::string TLutFormatInfo::SizesText(int bits) const
     return std::to_string(MinSize) + " to " + std::to_string(MaxSize);
 }
 
-int TLutFormatInfo::CheckedBits(int bits) const
+int TLutFormatInfo::CheckedBits(std::int64_t bits) const
 {
     if (bits < MinBits || bits > MaxBits)
         throw ELUTError("Unsupported bit depth " + std::to_string(bits) +
                         ": integer LUT files hold " + std::to_string(MinBits) + " to " +
                         std::to_string(MaxBits) + " bits.");
-    return bits;
+    return static_cast<int>(bits);
 }

@@ -1,4 +1,5 @@
 #pragma once
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -54,5 +55,5 @@ struct TLutFormatInfo {
     std::string SizesText(int bits) const;
     // Raises ELUTError "Unsupported bit depth N: integer LUT files hold
     // MinBits to MaxBits bits." unless the writer takes the depth; returns it.
-    int CheckedBits(int bits) const;
+    int CheckedBits(std::int64_t bits) const;
 };

@@ -5,6 +5,8 @@
 #include <vector>
 
 #include "AtomicFile.h"
+#include "FormatFiles.h"
+#include "FormatText.h"
 #include "TextScanner.h"
 
 namespace {
@@ -146,19 +148,21 @@ TSpi1DLutFormat::TSpi1DLutFormat()
 
 OMBRANE_LUT_FORMAT(TSpi1DLutFormat)
 
-bool TSpi1DLutFormat::CanRead(const std::string& fileName)
+bool TSpi1DLutFormat::CanRead(const std::string& fileName) const
 {
     const std::string head = UpperCase(ReadFileHead(fileName, 4096));
     return head.find("VERSION") != std::string::npos && head.find("LENGTH") != std::string::npos &&
            head.find("COMPONENTS") != std::string::npos && head.find('{') != std::string::npos;
 }
 
-void TSpi1DLutFormat::LoadFromFile(const std::string& fileName, TLUT& lut)
+void TSpi1DLutFormat::Read(std::string_view bytes, const std::string& name, TLUT& lut) const
 {
-    ReadSpi1D(ReadFileBytes(fileName), lut);
+    (void)name;
+    ReadSpi1D(bytes, lut);
 }
 
-void TSpi1DLutFormat::SaveToFile(const std::string& fileName, const TLUT& lut, int)
+std::string TSpi1DLutFormat::Write(const TLUT& lut, int, const std::string& name) const
 {
-    WriteFileAtomically(fileName, WriteSpi1D(lut));
+    (void)name;
+    return WriteSpi1D(lut);
 }

@@ -3,6 +3,8 @@
 #include <vector>
 
 #include "AtomicFile.h"
+#include "FormatFiles.h"
+#include "FormatText.h"
 #include "TextScanner.h"
 
 namespace {
@@ -84,17 +86,19 @@ TSpi3DLutFormat::TSpi3DLutFormat()
 
 OMBRANE_LUT_FORMAT(TSpi3DLutFormat)
 
-bool TSpi3DLutFormat::CanRead(const std::string& fileName)
+bool TSpi3DLutFormat::CanRead(const std::string& fileName) const
 {
     return UpperCase(TrimView(ReadFileHead(fileName, 64)).substr(0, 6)) == "SPILUT";
 }
 
-void TSpi3DLutFormat::LoadFromFile(const std::string& fileName, TLUT& lut)
+void TSpi3DLutFormat::Read(std::string_view bytes, const std::string& name, TLUT& lut) const
 {
-    ReadSpi3D(ReadFileBytes(fileName), lut);
+    (void)name;
+    ReadSpi3D(bytes, lut);
 }
 
-void TSpi3DLutFormat::SaveToFile(const std::string& fileName, const TLUT& lut, int)
+std::string TSpi3DLutFormat::Write(const TLUT& lut, int, const std::string& name) const
 {
-    WriteFileAtomically(fileName, WriteSpi3D(lut));
+    (void)name;
+    return WriteSpi3D(lut);
 }

@@ -4,6 +4,8 @@
 #include <string_view>
 
 #include "LutFormat.h"
+#include "FormatFiles.h"
+#include "FormatText.h"
 
 // Reading a text LUT line by line and token by token while keeping the line
 // number, so that a refusal says where the file went wrong. All state is in
