@@ -5,7 +5,20 @@
 #include <algorithm>
 #include <cmath>
 
-#include "ImageResize2.h"
+#include "ImageResize.h"
+
+namespace {
+// How far from the divider (in control pixels) a press takes hold of it.
+constexpr int kDividerGrip = 4;
+// The handle in the divider's middle.
+constexpr int kHandleWidth = 7;
+constexpr int kHandleHeight = 28;
+
+QImage Wrap(const TImage& image) {
+    return QImage(image.Row(0), image.Width(), image.Height(), static_cast<qsizetype>(image.Stride()),
+                  QImage::Format_BGR888);
+}
+}  // namespace
 
 TImageViewer::TImageViewer(QWidget* parent) : QWidget(parent) {
     setFocusPolicy(Qt::NoFocus);
@@ -63,11 +76,8 @@ void TImageViewer::paintEvent(QPaintEvent*) {
     QPainter painter(this);
     painter.fillRect(rect(), palette().color(QPalette::Window));
     if (hasImage_) {
-        if (!display_.Empty()) {
-            const QImage picture(display_.Row(0), display_.Width(), display_.Height(),
-                                 static_cast<qsizetype>(display_.Stride()), QImage::Format_BGR888);
-            painter.drawImage(offsetX_, offsetY_, picture);
-        }
+        if (!display_.Empty()) painter.drawImage(offsetX_, offsetY_, Wrap(display_));
+        if (splitView_) PaintSplit(painter);
         if (selectionVisible_ && selectionDrawn_) {
             painter.setCompositionMode(QPainter::RasterOp_SourceXorDestination);
             painter.setPen(QPen(QColor(128, 128, 128), 1, Qt::DotLine));
@@ -99,6 +109,10 @@ void TImageViewer::mousePressEvent(QMouseEvent* event) {
     QWidget::mousePressEvent(event);
     if (event->button() != Qt::LeftButton) return;
     const QPoint p = event->position().toPoint();
+    if (OnDividerHandle(p)) {
+        movingDivider_ = true;
+        return;
+    }
     DrawSelection(true);
     SetSelectionVisible(false);
     selLeft_ = p.x();
@@ -110,6 +124,16 @@ void TImageViewer::mousePressEvent(QMouseEvent* event) {
 
 void TImageViewer::mouseMoveEvent(QMouseEvent* event) {
     QWidget::mouseMoveEvent(event);
+    if (movingDivider_) {
+        MoveDivider(event->position().toPoint().x());
+        return;
+    }
+    if (splitView_) {
+        if (OnDividerHandle(event->position().toPoint()))
+            setCursor(Qt::SplitHCursor);
+        else
+            unsetCursor();
+    }
     if (event->buttons() != Qt::LeftButton || event->modifiers() != Qt::NoModifier || !dragging_) return;
     const QPoint p = event->position().toPoint();
     DrawSelection(true);
@@ -123,6 +147,13 @@ void TImageViewer::mouseMoveEvent(QMouseEvent* event) {
 
 void TImageViewer::mouseReleaseEvent(QMouseEvent* event) {
     QWidget::mouseReleaseEvent(event);
+    if (movingDivider_) {
+        if (event->button() != Qt::LeftButton) return;
+        movingDivider_ = false;
+        MoveDivider(event->position().toPoint().x());
+        emit SplitPositionChanged(splitPosition_);
+        return;
+    }
     if (event->button() == Qt::LeftButton) dragging_ = false;
     if (selLeft_ == selRight_ || selTop_ == selBottom_) HideSelection();
 }
@@ -139,4 +170,53 @@ void TImageViewer::SetSelectionVisible(bool visible) {
     if (visible == selectionVisible_) return;
     selectionVisible_ = visible;
     if (OnSelectionChange) OnSelectionChange(this);
+}
+
+// ---- split view ---------------------------------------------------------
+
+void TImageViewer::SetSplitView(bool on) {
+    if (on == splitView_) return;
+    splitView_ = on;
+    movingDivider_ = false;
+    // Moves without a button pressed show where the divider can be taken.
+    setMouseTracking(on);
+    if (!on) unsetCursor();
+    update();
+}
+
+void TImageViewer::SetSplitPosition(double share) {
+    if (!(share >= 0.0)) share = 0.0;  // negative or not a number
+    if (share > 1.0) share = 1.0;
+    splitPosition_ = share;
+    update();
+}
+
+int TImageViewer::DividerX() const {
+    return offsetX_ + static_cast<int>(std::lround(splitPosition_ * display_.Width()));
+}
+
+bool TImageViewer::OnDividerHandle(QPoint p) const {
+    if (!splitView_ || display_.Empty()) return false;
+    return std::abs(p.x() - DividerX()) <= kDividerGrip && p.y() >= offsetY_ &&
+           p.y() < offsetY_ + display_.Height();
+}
+
+void TImageViewer::MoveDivider(int x) {
+    if (display_.Empty()) return;
+    SetSplitPosition(static_cast<double>(x - offsetX_) / display_.Width());
+}
+
+// Left of the divider the ungraded copy covers the graded one; the divider
+// is a one-pixel line with a small handle in its middle.
+void TImageViewer::PaintSplit(QPainter& painter) const {
+    if (display_.Empty() || scaled_.Empty()) return;
+    const int x = DividerX();
+    const int h = display_.Height();
+    const int left = std::min(x - offsetX_, scaled_.Width());
+    if (left > 0) painter.drawImage(QPoint(offsetX_, offsetY_), Wrap(scaled_), QRect(0, 0, left, h));
+    painter.fillRect(QRect(x, offsetY_, 1, h), Qt::white);
+    const QRect handle(x - kHandleWidth / 2, offsetY_ + (h - kHandleHeight) / 2, kHandleWidth, kHandleHeight);
+    painter.setPen(QColor(64, 64, 64));
+    painter.setBrush(Qt::white);
+    painter.drawRect(handle.adjusted(0, 0, -1, -1));
 }

@@ -35,6 +35,17 @@ public:
     bool SelectionDrawn() const { return selectionDrawn_; }
     QRect SelectionCorners() const { return QRect(QPoint(selLeft_, selTop_), QPoint(selRight_, selBottom_)); }
 
+    // Split view: the ungraded picture (Scaled) left and the graded one
+    // (Display) right of a vertical divider that the user drags. Its
+    // position is a share of the picture's width, 0..1.
+    void SetSplitView(bool on);
+    bool SplitView() const { return splitView_; }
+    void SetSplitPosition(double share);
+    double SplitPosition() const { return splitPosition_; }
+    // The control column the divider is drawn in.
+    int DividerX() const;
+    bool MovingDivider() const { return movingDivider_; }
+
     // Called when SelectionVisible changes; optional.
     std::function<void(TImageViewer*)> OnSelectionChange;
 
@@ -42,6 +53,8 @@ signals:
     // The control re-fitted its picture to a new size; the display copy is
     // ungraded now.
     void LayoutChanged();
+    // The user let go of the divider at this share of the picture's width.
+    void SplitPositionChanged(double share);
 
 protected:
     void paintEvent(QPaintEvent* event) override;
@@ -55,6 +68,9 @@ private:
     void DrawSelection(bool erase);
     void SetSelectionVisible(bool visible);
     int ClientToImage(int position, int offset, double scale, int size) const;
+    bool OnDividerHandle(QPoint p) const;
+    void PaintSplit(QPainter& painter) const;
+    void MoveDivider(int x);
 
     TImage source_, scaled_, display_;
     bool hasImage_ = false;
@@ -64,4 +80,7 @@ private:
     bool selectionVisible_ = false;
     bool selectionDrawn_ = false;
     bool dragging_ = false;
+    bool splitView_ = false;
+    double splitPosition_ = 0.5;
+    bool movingDivider_ = false;
 };

@@ -14,8 +14,9 @@
 #include "Dialogs.h"
 #include "Error.h"
 #include "FormatRegistry.h"
+#include "LUT.h"
 #include "LookExport.h"
-#include "LutFormat.h"
+#include "LutConvert.h"
 
 QString LastLutFolder;
 
@@ -26,8 +27,6 @@ constexpr int kLabelLeft = 16;
 constexpr int kControlLeft = 168;
 constexpr int kRowHeight = 26;
 constexpr int kMaxSizeDigits = 5;
-constexpr int kMinGridSize = 2;
-constexpr int kMaxGridSize = 101;
 
 const QString kDefault = QStringLiteral("Default");
 const QStringList kCubeSizes = {kDefault, "17", "32", "33", "64"};
@@ -51,11 +50,6 @@ QString ChangeFileExt(const QString& fileName, const QString& extension) {
     return stem + '.' + extension;
 }
 
-bool IsCubeProfile(const TLutOutputProfile& profile) {
-    const TLUTFormat* format = GetLutFormat(profile.FormatIndex);
-    return format && format->Is3D;
-}
-
 // The grid sizes offered for a 3D profile: those of every format, or the
 // only ones a format takes when they follow a rule (the squares of a picture
 // LUT's levels).
@@ -77,14 +71,15 @@ bool IsTypedCharacter(const QKeyEvent& key) {
 }
 }  // namespace
 
-TfrmSaveLut::TfrmSaveLut(const TLookSettings& settings, QWidget* parent)
-    : QDialog(parent), settings_(settings) {
+TfrmSaveLut::TfrmSaveLut(const TLookSettings& settings, QWidget* parent, const TFootageConversion* footage)
+    : QDialog(parent), settings_(settings), footage_(footage) {
     CreateComponents();
     FormCreate();
 }
 
-QLabel* TfrmSaveLut::AddRowLabel(const QString& caption, int top) {
+QLabel* TfrmSaveLut::AddRowLabel(const char* name, const QString& caption, int top) {
     auto* label = new QLabel(caption, this);
+    label->setObjectName(QString::fromLatin1(name));
     label->setGeometry(kLabelLeft, top, kControlLeft - kLabelLeft - 8, kRowHeight);
     label->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
     return label;
@@ -97,12 +92,12 @@ void TfrmSaveLut::CreateComponents() {
     setFixedSize(kClientWidth, kClientHeight);
     const int controlWidth = kClientWidth - kControlLeft - kLabelLeft;
 
-    AddRowLabel(QStringLiteral("Output LUT Format"), 20);
+    AddRowLabel("lblOutFormat", QStringLiteral("Output LUT Format"), 20);
     cbxOutFormat = new QComboBox(this);
     cbxOutFormat->setObjectName(QStringLiteral("cbxOutFormat"));
     cbxOutFormat->setGeometry(kControlLeft, 20, controlWidth, kRowHeight);
 
-    AddRowLabel(QStringLiteral("Output LUT File"), 62);
+    AddRowLabel("lblLUTFile", QStringLiteral("Output LUT File"), 62);
     edtLUTFile = new QLineEdit(this);
     edtLUTFile->setObjectName(QStringLiteral("edtLUTFile"));
     edtLUTFile->setGeometry(kControlLeft, 62, controlWidth - kRowHeight - 6, kRowHeight);
@@ -119,7 +114,7 @@ void TfrmSaveLut::CreateComponents() {
     btnSetLUTFile->setAutoDefault(false);
     btnSetLUTFile->setEnabled(false);
 
-    AddRowLabel(QStringLiteral("LUT dimension size"), 104);
+    AddRowLabel("lblDimSize", QStringLiteral("LUT dimension size"), 104);
     cbxDimSize = new QComboBox(this);
     cbxDimSize->setObjectName(QStringLiteral("cbxDimSize"));
     cbxDimSize->setGeometry(kControlLeft, 104, 110, kRowHeight);
@@ -133,7 +128,7 @@ void TfrmSaveLut::CreateComponents() {
     cbxDimSize->setCurrentText(kDefault);
     cbxDimSize->setEnabled(false);
 
-    AddRowLabel(QStringLiteral("Bits per color"), 146);
+    AddRowLabel("lblBits", QStringLiteral("Bits per color"), 146);
     cbxBits = new QComboBox(this);
     cbxBits->setObjectName(QStringLiteral("cbxBits"));
     cbxBits->setGeometry(kControlLeft, 146, 110, kRowHeight);
@@ -165,7 +160,7 @@ void TfrmSaveLut::FormCreate() {
     const QSignalBlocker quiet(cbxOutFormat);  // filling is no choice of the user
     const auto& profiles = LutOutputProfiles();
     for (std::size_t i = 0; i < profiles.size(); ++i)
-        if (IsCubeProfile(*profiles[i])) cbxOutFormat->addItem(FromStd(profiles[i]->Name), static_cast<int>(i));
+        if (ProfileIs3D(*profiles[i])) cbxOutFormat->addItem(FromStd(profiles[i]->Name), static_cast<int>(i));
     cbxOutFormat->setCurrentIndex(-1);
     cbxBits->setCurrentIndex(0);
 }
@@ -181,7 +176,7 @@ void TfrmSaveLut::cbxOutFormatChange() {
     cbxDimSize->setEnabled(profile->SizeSelectable);
     if (profile->SizeSelectable) {
         cbxDimSize->clear();
-        cbxDimSize->addItems(IsCubeProfile(*profile) ? CubeSizes(*profile) : kCurveSizes);
+        cbxDimSize->addItems(ProfileIs3D(*profile) ? CubeSizes(*profile) : kCurveSizes);
     }
     cbxDimSize->setCurrentText(kDefault);
     cbxBits->setEnabled(profile->BitsSelectable);
@@ -211,7 +206,7 @@ int TfrmSaveLut::ChosenSize() const {
     if (!cbxDimSize->isEnabled() || text == kDefault) return profile->DefaultSize;
     bool isNumber = false;
     const int size = text.toInt(&isNumber);
-    if (!isNumber || size < kMinGridSize || size > kMaxGridSize)
+    if (!isNumber || size < kMinLookCubeSize || size > kMaxCubeSize)
         throw EError("The LUT dimension size must be a number from 2 to 101.");
     return size;
 }
@@ -231,7 +226,8 @@ void TfrmSaveLut::btnSaveClick() {
     const int bits = ChosenBits();
     {
         TBusyCursor busy;
-        ExportLook(settings_, *profile, size, bits, QFile::encodeName(edtLUTFile->text()).toStdString());
+        ExportLook(settings_, *profile, size, bits, QFile::encodeName(edtLUTFile->text()).toStdString(),
+                   footage_);
     }
     accept();
 }
@@ -265,7 +261,7 @@ bool TfrmSaveLut::eventFilter(QObject* watched, QEvent* event) {
     return QDialog::eventFilter(watched, event);
 }
 
-void ShowSaveLutDialog(const TLookSettings& settings, QWidget* parent) {
-    TfrmSaveLut dialog(settings, parent);
+void ShowSaveLutDialog(const TLookSettings& settings, QWidget* parent, const TFootageConversion* footage) {
+    TfrmSaveLut dialog(settings, parent, footage);
     dialog.exec();
 }

@@ -2,6 +2,7 @@
 #include <QDialog>
 #include <QString>
 
+#include "FootageConversion.h"
 #include "LookTransfer.h"
 
 class QComboBox;
@@ -22,7 +23,9 @@ extern QString LastLutFolder;
 class TfrmSaveLut : public QDialog {
     Q_OBJECT
 public:
-    explicit TfrmSaveLut(const TLookSettings& settings, QWidget* parent = nullptr);
+    // With `footage` the LUT is written for that footage space.
+    explicit TfrmSaveLut(const TLookSettings& settings, QWidget* parent = nullptr,
+                         const TFootageConversion* footage = nullptr);
 
     // The profile of the chosen format entry; nullptr while none is chosen.
     const TLutOutputProfile* SelectedProfile() const;
@@ -42,11 +45,12 @@ protected:
 private:
     void CreateComponents();
     void FormCreate();
-    QLabel* AddRowLabel(const QString& caption, int top);
+    QLabel* AddRowLabel(const char* name, const QString& caption, int top);
     bool cbxDimSizeKeyPress(const QKeyEvent& key);
     void cbxDimSizeKeyDown(const QKeyEvent& key);
 
     TLookSettings settings_;
+    const TFootageConversion* footage_ = nullptr;
     QComboBox* cbxOutFormat = nullptr;
     QLineEdit* edtLUTFile = nullptr;
     QPushButton* btnSetLUTFile = nullptr;
@@ -57,4 +61,5 @@ private:
 };
 
 // Shows the export dialog modally for the look built from these settings.
-void ShowSaveLutDialog(const TLookSettings& settings, QWidget* parent);
+void ShowSaveLutDialog(const TLookSettings& settings, QWidget* parent,
+                       const TFootageConversion* footage = nullptr);

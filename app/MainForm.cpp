@@ -1,9 +1,11 @@
 #include "MainForm.h"
 
 #include <QAction>
+#include <QFileInfo>
 #include <QApplication>
 #include <QCheckBox>
 #include <QClipboard>
+#include <QComboBox>
 #include <QFrame>
 #include <QGridLayout>
 #include <QGroupBox>
@@ -15,6 +17,7 @@
 #include <QMenu>
 #include <QMimeData>
 #include <QPushButton>
+#include <QSettings>
 #include <QSlider>
 #include <QSplitter>
 #include <QStyledItemDelegate>
@@ -23,17 +26,20 @@
 
 #include "About.h"
 #include "Application.h"
-#include "ColorSpace.h"
 #include "Dialogs.h"
 #include "Error.h"
+#include "FileDrop.h"
+#include "GradingRoad.h"
 #include "ImageFile.h"
-#include "ImageResize2.h"
+#include "ImageResize.h"
 #include "ImageViewer.h"
 #include "LUT.h"
-#include "LookControls.h"
+#include "LutConvert.h"
 #include "LutSaveForm.h"
+#include "NaturalOrder.h"
 #include "ProductInfo.h"
 #include "QtImage.h"
+#include "SourceMatch.h"
 #include "Thumbnail.h"
 
 // The icons live in a static library; their registration must be asked for.
@@ -43,7 +49,6 @@ namespace {
 
 constexpr int kPreviewBoxWidth = 1000;
 constexpr int kPreviewBoxHeight = 500;
-constexpr int kLookCubeSize = 33;
 constexpr int kHintTime = 5000;
 
 const QString kPromptNoPreview = "Please open a preview image.";
@@ -52,6 +57,11 @@ const QString kPictureFilter =
     "All pictures|*.jpg;*.jpeg;*.bmp;*.png|JPEG Image File|*.jpg;*.jpeg|Bitmaps|*.bmp|"
     "PNG Image File|*.png|All Files|*.*";
 const QString kSavePreviewFilter = "Jpeg Files|*.jpg; *.jpeg|All Files|*.*";
+const QString kLutFileFilter = "All Files|*.*";
+// The settings key of the split view's divider position (a share of the picture's width).
+const QString kSplitPositionKey = "splitPosition";
+
+QSettings UserSettings() { return QSettings(QSettings::NativeFormat, QSettings::UserScope, "tarnwerk", "Ombrane"); }
 
 std::string ToStd(const QString& text) { return text.toStdString(); }
 
@@ -123,12 +133,15 @@ TfrmMain::TfrmMain(const std::string& libraryFolder, QWidget* parent)
     setObjectName("frmMain");
     Lut_->Kind = lkCube;
     Lut_->CubeSize = kLookCubeSize;
+    Scopes_ = new TScopesPanel(this);
     CreateComponents();
     CreateMenus();
     ConnectHandlers();
     resize(870, 762);
     setMinimumSize(600, 750);
+    Scopes_->Attach([this] { return ScopeSource(); });
     setWindowTitle(ProductInfo().ProductName);
+    Viewer_->SetSplitPosition(UserSettings().value(kSplitPositionKey, 0.5).toDouble());
     // The window sees every key press before its controls do.
     qApp->installEventFilter(this);
 }
@@ -142,6 +155,7 @@ TfrmMain::~TfrmMain() {
 
 void TfrmMain::CreateComponents() {
     auto* client = new QWidget(this);
+    client->setObjectName("pnlClient");
     auto* outer = new QVBoxLayout(client);
     outer->setContentsMargins(0, 0, 0, 0);
     outer->setSpacing(0);
@@ -223,16 +237,22 @@ QWidget* TfrmMain::CreateToolStrip() {
         return button;
     };
     sbnOpenPreviewImage_ = makeButton("sbnOpenPreviewImage", ButtonIcon(":/icons/open.png"),
-                                      "Open Preview Image", "Open a preview image");
+                                      "Open Preview Image", "Open a preview image (Ctrl+O)");
     sbnCreateLUT_ = makeButton("sbnCreateLUT", ButtonIcon(":/icons/lut.png", ":/icons/lut_disabled.png"),
-                               "Create 3D LUT", "Create the 3D LUT file");
+                               "Create 3D LUT", "Create the 3D LUT file (Ctrl+E)");
     sbnCreateLUT_->setEnabled(false);
+    sbnCreateLUT_->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_E));
     sbnAddToLib_ = makeButton("sbnAddToLib", ButtonIcon(":/icons/add.png"), QString(),
                               "Add reference images to the library");
     sbnShowOriginal_ = makeButton("sbnShowOriginal", ButtonIcon(":/icons/original.png"), QString(),
-                                  "Show the ungraded preview image");
+                                  "Show the ungraded preview image (\\)");
     sbnShowOriginal_->setCheckable(true);
     sbnShowOriginal_->setEnabled(false);
+    sbnShowOriginal_->setShortcut(QKeySequence(Qt::Key_Backslash));
+    sbnSplitView_ = makeButton("sbnSplitView", ButtonIcon(":/icons/split.png"), "Split View",
+                               "Show the ungraded preview left and the graded preview right of a divider");
+    sbnSplitView_->setCheckable(true);
+    row->addWidget(Scopes_->MakeToolButton(strip));
     row->addStretch(1);
     sbnAbout_ = makeButton("sbnAbout", ButtonIcon(":/icons/about.png"), QString(), "About");
 
@@ -264,6 +284,7 @@ QSlider* TfrmMain::AddTrackBar(QGridLayout* grid, int row, const QString& captio
                                const char* labelName, QLabel** label) {
     QWidget* parent = grid->parentWidget();
     auto* captionLabel = new QLabel(caption, parent);
+    captionLabel->setObjectName(QString::fromLatin1(labelName) + "Caption");
     auto* bar = new QSlider(Qt::Horizontal, parent);
     bar->setObjectName(name);
     bar->setRange(kTrackBarMin, kTrackBarMax);
@@ -286,6 +307,10 @@ QWidget* TfrmMain::CreateGeneralGroup() {
     auto* grid = new QGridLayout(group);
     grid->setColumnStretch(1, 1);
     tbrColorGain_ = AddTrackBar(grid, 0, "Color Gain", "tbrColorGain", "lblColorGain", &lblColorGain_);
+    tbrStrength_ = AddTrackBar(grid, 1, "Look Strength", "tbrStrength", "lblStrength", &lblStrength_);
+    tbrStrength_->setRange(kStrengthMin, kStrengthMax);
+    tbrStrength_->setValue(kStrengthDefault);
+    lblStrength_->setText(QString::number(kStrengthDefault) + "%");
     cbxLevels_ = new QCheckBox("Advanced Color Analysis", group);
     cbxLevels_->setObjectName("cbxLevels");
     cbxLevels_->setChecked(true);
@@ -295,11 +320,21 @@ QWidget* TfrmMain::CreateGeneralGroup() {
     CheckBox1_->setObjectName("CheckBox1");
     CheckBox1_->setToolTip("Compress the saturation of incoming colors to prevent the oversaturation");
     CheckBox1_->setToolTipDuration(kHintTime);
+    cbxMatchPreview_ = new QCheckBox("Match Preview Colours", group);
+    cbxMatchPreview_->setObjectName("cbxMatchPreview");
+    cbxMatchPreview_->setToolTip("Take the preview's own color cast and spread out before the reference's go in");
+    cbxMatchPreview_->setToolTipDuration(kHintTime);
     sbnGeneralDefaults_ = new QPushButton("Defaults", group);
     sbnGeneralDefaults_->setObjectName("sbnGeneralDefaults");
-    grid->addWidget(cbxLevels_, 1, 0, 1, 3);
-    grid->addWidget(CheckBox1_, 2, 0, 1, 3);
-    grid->addWidget(sbnGeneralDefaults_, 3, 0, 1, 3, Qt::AlignRight);
+    cbxFootage_ = new QComboBox(group);
+    cbxFootage_->setObjectName("cbxFootage");
+    footage_ = std::make_unique<TFootageChoice>(cbxFootage_);
+    grid->addWidget(cbxLevels_, 2, 0, 1, 3);
+    grid->addWidget(CheckBox1_, 3, 0, 1, 3);
+    grid->addWidget(cbxMatchPreview_, 4, 0, 1, 3);
+    grid->addWidget(new QLabel("Footage", group), 5, 0);
+    grid->addWidget(cbxFootage_, 5, 1, 1, 2);
+    grid->addWidget(sbnGeneralDefaults_, 6, 0, 1, 3, Qt::AlignRight);
     return group;
 }
 
@@ -357,6 +392,23 @@ void TfrmMain::CreateMenus() {
     miPaste_->setObjectName("miPaste");
     miSaveGradedImage_ = pmnPreview_->addAction("Save Graded Image...");
     miSaveGradedImage_->setObjectName("miSaveGradedImage");
+    miPreviewLutFile_ = pmnPreview_->addAction("Preview LUT File...");
+    miPreviewLutFile_->setObjectName("miPreviewLutFile");
+    // The preview's items work from anywhere in the window by their short-cuts.
+    const struct {
+        QAction* Action;
+        QKeySequence Keys;
+    } shortcuts[] = {{miOpenPreviewImage_, QKeySequence(Qt::CTRL | Qt::Key_O)},
+                     {miPaste_, QKeySequence(Qt::CTRL | Qt::Key_V)},
+                     {miSaveGradedImage_, QKeySequence(Qt::CTRL | Qt::Key_S)},
+                     {miPreviewLutFile_, QKeySequence(Qt::CTRL | Qt::Key_L)}};
+    for (const auto& item : shortcuts) {
+        item.Action->setShortcut(item.Keys);
+        item.Action->setToolTip(item.Action->text().remove("...") + " (" +
+                                item.Keys.toString(QKeySequence::NativeText) + ")");
+        addAction(item.Action);
+    }
+    pmnPreview_->setToolTipsVisible(true);
 }
 
 void TfrmMain::ConnectHandlers() {
@@ -375,6 +427,25 @@ void TfrmMain::ConnectHandlers() {
         connect(bar, &QSlider::valueChanged, this, guarded(&TfrmMain::cbxLevelsClick));
     connect(cbxLevels_, &QCheckBox::toggled, this, guarded(&TfrmMain::cbxLevelsClick));
     connect(CheckBox1_, &QCheckBox::toggled, this, guarded(&TfrmMain::cbxLevelsClick));
+    connect(cbxFootage_, &QComboBox::currentIndexChanged, this, guarded(&TfrmMain::cbxFootageChange));
+    connect(tbrStrength_, &QSlider::valueChanged, this, guarded(&TfrmMain::cbxLevelsClick));
+    connect(cbxMatchPreview_, &QCheckBox::toggled, this, guarded(&TfrmMain::cbxLevelsClick));
+    connect(sbnSplitView_, &QToolButton::toggled, this, guarded(&TfrmMain::sbnSplitViewClick));
+    connect(sbnShowOriginal_, &QToolButton::toggled, this, guarded(&TfrmMain::sbnSplitViewClick));
+    connect(Viewer_, &TImageViewer::SplitPositionChanged, this,
+            [this](double share) {
+                UserSettings().setValue(kSplitPositionKey, share);
+                Scopes_->Refresh();
+            });
+    connect(miPreviewLutFile_, &QAction::triggered, this, guarded(&TfrmMain::miPreviewLutFileClick));
+    // A closed menu leaves paste to its short-cut, which checks the clipboard itself.
+    connect(pmnPreview_, &QMenu::aboutToHide, this, [this] { miPaste_->setEnabled(true); });
+    new TFileDropTarget(Viewer_, [this](const QStringList& files) {
+        RunHandler([this, files] { DropOnPreview(files); });
+    });
+    new TFileDropTarget(lvwRefs_->viewport(), [this](const QStringList& files) {
+        RunHandler([this, files] { DropOnLibrary(files); });
+    });
 
     connect(miAddImagesToLibrary_, &QAction::triggered, this, guarded(&TfrmMain::sbnAddToLibClick));
     connect(miRenameImage_, &QAction::triggered, this, guarded(&TfrmMain::miRenameImageClick));
@@ -386,14 +457,18 @@ void TfrmMain::ConnectHandlers() {
 
     // lvwRefsSelectItem: a selection regrades, a deselection does nothing.
     connect(lvwRefs_, &QListWidget::itemSelectionChanged, this, [this] {
-        if (SelectedItem()) RunHandler([this] { Regrade(); });
+        if (!SelectedItem()) return;
+        EndLutPreview();  // a reference's look takes over from a previewed LUT file
+        RunHandler([this] { Regrade(); });
     });
     connect(lvwRefs_, &QWidget::customContextMenuRequested, this,
             [this](const QPoint& at) { pmnRefs_->popup(lvwRefs_->viewport()->mapToGlobal(at)); });
     connect(Viewer_, &QWidget::customContextMenuRequested, this,
             [this](const QPoint& at) { pmnPreview_->popup(Viewer_->mapToGlobal(at)); });
-    // FormResize and Splitter1Moved: both change the viewer's size.
+    // The viewer re-fits its picture whenever the window or the splitter
+    // changes its size.
     connect(Viewer_, &TImageViewer::LayoutChanged, this, guarded(&TfrmMain::ViewerLayoutChanged));
+    connect(Viewer_, &TImageViewer::LayoutChanged, Scopes_, &TScopesPanel::Refresh);
 }
 
 // ---- window events ------------------------------------------------------
@@ -419,13 +494,31 @@ bool TfrmMain::eventFilter(QObject* watched, QEvent* event) {
 void TfrmMain::ViewerLayoutChanged() {
     // The grade comes back only where the viewer showed it before: a
     // reference is selected and the ungraded preview was not asked for.
-    if (Viewer_->HasImage() && LookBuilt_ && SelectedItem() && !sbnShowOriginal_->isChecked()) GradeDisplay();
+    if (Viewer_->HasImage() && ((LookBuilt_ && SelectedItem()) || previewLut_) && !sbnShowOriginal_->isChecked())
+        GradeDisplay();
 }
 
 void TfrmMain::GradeDisplay() {
     Viewer_->RestoreDisplay();
-    Lut_->ApplyToImage(Viewer_->Display());
+    GradePicture(ActiveLut(), Viewer_->Display());
     Viewer_->update();
+    Scopes_->Refresh();
+}
+
+TScopeSource TfrmMain::ScopeSource() const {
+    TScopeSource source;
+    source.Picture.Left = &Viewer_->Display();
+    // Split view: the ungraded side left of the divider, the graded one right.
+    if (Viewer_->SplitView() && !sbnShowOriginal_->isChecked() && !Viewer_->Scaled().Empty()) {
+        source.Picture.Left = &Viewer_->Scaled();
+        source.Picture.Right = &Viewer_->Display();
+        source.Picture.Divider = static_cast<int>(Viewer_->SplitPosition() * Viewer_->Display().Width() + 0.5);
+    }
+    if (LookBuilt_ && SelectedItem()) {
+        source.Reference = &ReferenceBitmap_;
+        source.ReferenceStats = &lastSettings_.Stats;
+    }
+    return source;
 }
 
 QListWidgetItem* TfrmMain::SelectedItem() const {
@@ -444,6 +537,8 @@ void TfrmMain::ScanLibrary() {
         return;
     }
     TFlagGuard scanning(scanning_);
+    // The selected reference stays selected when it is still there.
+    const QString selected = SelectedItem() ? SelectedItem()->data(kFileNameRole).toString() : QString();
     QStringList failures;
     do {
         rescanWanted_ = false;
@@ -451,12 +546,21 @@ void TfrmMain::ScanLibrary() {
         lvwRefs_->clear();
         imlRefs_.clear();
         TUpdatesSuspended suspended(lvwRefs_);
-        for (const std::string& name : library_.Files()) {
+        std::vector<std::string> names = library_.Files();
+        // Name order, whatever order the file system enumerates in.
+        std::sort(names.begin(), names.end(), [](const std::string& a, const std::string& b) {
+            const QString captionA = QString::fromStdString(TReferenceLibrary::CaptionOf(a));
+            const QString captionB = QString::fromStdString(TReferenceLibrary::CaptionOf(b));
+            if (NaturalLess(captionA, captionB)) return true;
+            if (NaturalLess(captionB, captionA)) return false;
+            return NaturalLess(QString::fromStdString(a), QString::fromStdString(b));
+        });
+        for (const std::string& name : names) {
             QCoreApplication::processEvents();
             if (rescanWanted_) break;
             int index = -1;
             try {
-                index = MakeThumbnail(library_.PathOf(name));
+                index = MakeThumbnail(name);
             } catch (const std::exception& error) {
                 // An unreadable file is left out; the scan goes on.
                 failures << QString::fromStdString(name) + ": " + QString::fromStdString(error.what());
@@ -470,20 +574,23 @@ void TfrmMain::ScanLibrary() {
             lvwRefs_->addItem(item);
         }
     } while (rescanWanted_);
+    if (!selected.isEmpty()) SelectLibraryFile(selected);
     if (!failures.isEmpty())
         throw EError(ToStd("These files of the library could not be loaded:\n" + failures.join("\n")));
 }
 
 int TfrmMain::MakeThumbnail(const std::string& fileName) {
-    TImage picture;
-    LoadImageFile(fileName, picture);
-    imlRefs_.push_back(MakeThumbnailCell(picture));
+    imlRefs_.push_back(library_.LoadCell(fileName));
     return static_cast<int>(imlRefs_.size()) - 1;
 }
 
 void TfrmMain::sbnAddToLibClick() {
     const QStringList files = Dialogs().OpenFiles(this, "Add Images To Library", kLibraryFilter);
     if (files.isEmpty()) return;
+    AddToLibrary(files);
+}
+
+void TfrmMain::AddToLibrary(const QStringList& files) {
     try {
         TBusyCursor busy;
         bool stop = false;
@@ -514,8 +621,12 @@ void TfrmMain::AddOneToLibrary(const QString& file, bool& stop) {
             stop = true;
             return;
         }
+        library_.Add(ToStd(file), true);
+        return;
     }
-    library_.Add(ToStd(file));
+    // Not asked, so not allowed to replace: a file of that name that comes
+    // into being meanwhile is kept.
+    library_.Add(ToStd(file), false);
 }
 
 void TfrmMain::miRenameImageClick() {
@@ -528,6 +639,38 @@ void TfrmMain::lvwRefsEdited(QListWidgetItem* item, const QString& caption) {
     const std::string newName = library_.Rename(oldName, ToStd(caption));
     item->setData(kFileNameRole, QString::fromStdString(newName));
     item->setText(caption);
+    // The new caption takes its place in name order once the editor has closed.
+    QMetaObject::invokeMethod(this, [this] { SortLibraryList(); }, Qt::QueuedConnection);
+}
+
+void TfrmMain::SortLibraryList() {
+    QListWidgetItem* selected = SelectedItem();
+    std::vector<QListWidgetItem*> items;
+    while (lvwRefs_->count() > 0) items.push_back(lvwRefs_->takeItem(0));
+    std::stable_sort(items.begin(), items.end(), [](const QListWidgetItem* a, const QListWidgetItem* b) {
+        return NaturalLess(a->text(), b->text());
+    });
+    {
+        // Taking the items out and back in is no new choice of the user's.
+        const QSignalBlocker quiet(lvwRefs_);
+        for (QListWidgetItem* item : items) lvwRefs_->addItem(item);
+        if (selected) selected->setSelected(true);
+    }
+    if (selected) {
+        lvwRefs_->setCurrentItem(selected, QItemSelectionModel::NoUpdate);
+        lvwRefs_->scrollToItem(selected);
+    }
+}
+
+void TfrmMain::SelectLibraryFile(const QString& fileName) {
+    for (int i = 0; i < lvwRefs_->count(); ++i) {
+        QListWidgetItem* item = lvwRefs_->item(i);
+        if (item->data(kFileNameRole).toString() != fileName) continue;
+        item->setSelected(true);
+        lvwRefs_->setCurrentItem(item, QItemSelectionModel::NoUpdate);
+        lvwRefs_->scrollToItem(item);
+        return;
+    }
 }
 
 void TfrmMain::miDeleteImageClick() {
@@ -544,6 +687,10 @@ void TfrmMain::miDeleteImageClick() {
 void TfrmMain::sbnOpenPreviewImageClick() {
     const QString file = Dialogs().OpenPicture(this, "Open Preview Image", kPictureFilter);
     if (file.isEmpty()) return;
+    OpenPreviewFile(file);
+}
+
+void TfrmMain::OpenPreviewFile(const QString& file) {
     TBusyCursor busy;
     // The window changes only once the new picture has loaded.
     TImage loaded;
@@ -553,7 +700,20 @@ void TfrmMain::sbnOpenPreviewImageClick() {
     ClearSelection();
     PreviewFileName_ = ToStd(file);
     PreviewBitmap_ = std::move(fitted);
-    Viewer_->SetImage(PreviewBitmap_);
+    footage_->PreviewChanged(PreviewBitmap_);
+    Viewer_->SetImage(footage_->Shown(PreviewBitmap_));
+    PreviewChanged();
+}
+
+// A new preview: its statistics are measured afresh when matching asks for
+// them, and a previewed LUT file grades it at once.
+void TfrmMain::PreviewChanged() {
+    frameStats_.reset();
+    if (previewLut_) {
+        GradeDisplay();
+        sbnShowOriginal_->setChecked(false);
+    }
+    Scopes_->Refresh();
 }
 
 void TfrmMain::miPasteClick() {
@@ -564,7 +724,9 @@ void TfrmMain::miPasteClick() {
     PreviewFileName_.clear();
     TBusyCursor busy;
     PreviewBitmap_ = ImageFromQImage(picture);
-    Viewer_->SetImage(PreviewBitmap_);
+    footage_->PreviewChanged(PreviewBitmap_);
+    Viewer_->SetImage(footage_->Shown(PreviewBitmap_));
+    PreviewChanged();
 }
 
 void TfrmMain::pmnPreviewPopup() {
@@ -574,6 +736,7 @@ void TfrmMain::pmnPreviewPopup() {
 
 void TfrmMain::cbxLevelsClick() {
     lblColorGain_->setText(QString::number(tbrColorGain_->value()) + "%");
+    lblStrength_->setText(QString::number(tbrStrength_->value()) + "%");
     for (std::size_t i = 0; i < saturationBars_.size(); ++i)
         saturationLabels_[i]->setText(QString::number(saturationBars_[i]->value()) + "%");
     Regrade();
@@ -583,7 +746,13 @@ void TfrmMain::Regrade() {
     if (DefaultsGuard_) return;
     if (Viewer_->Display().Empty()) return;
     if (!SelectedItem()) {
-        Viewer_->SetImage(PreviewBitmap_);
+        if (previewLut_) {
+            GradeDisplay();
+            sbnShowOriginal_->setChecked(false);
+        } else {
+            Viewer_->SetImage(footage_->Shown(PreviewBitmap_));
+        }
+        Scopes_->Refresh();
         return;
     }
     BuildLook();
@@ -597,8 +766,17 @@ void TfrmMain::BuildLook() {
     const int index = item->data(kImageIndexRole).toInt();
     if (index < 0 || index >= static_cast<int>(imlRefs_.size())) return;
     ReferenceBitmap_ = imlRefs_[index].Clone();
-    TColorStats stats;
-    ComputeColorStats(ReferenceBitmap_, stats);
+    TLookSettings settings = LookFromReference(ReferenceBitmap_, ControlPositions());
+    if (cbxMatchPreview_->isChecked() && !PreviewBitmap_.Empty()) MatchToPreview(settings);
+    BuildLookLut(settings, *Lut_);
+    lastSettings_ = settings;
+    ++buildCount_;
+    LookBuilt_ = true;
+    sbnCreateLUT_->setEnabled(true);
+    sbnShowOriginal_->setEnabled(true);
+}
+
+TLookPositions TfrmMain::ControlPositions() const {
     TLookPositions positions;
     positions.Gain = tbrColorGain_->value();
     int* factors[] = {&positions.Saturation, &positions.Yellow, &positions.Orange, &positions.Red,
@@ -607,13 +785,8 @@ void TfrmMain::BuildLook() {
     for (std::size_t i = 0; i < saturationBars_.size(); ++i) *factors[i] = saturationBars_[i]->value();
     positions.AdvancedAnalysis = cbxLevels_->isChecked();
     positions.CompressSaturation = CheckBox1_->isChecked();
-    const TLookSettings settings = MakeLookSettings(stats, positions);
-    BuildLookCube(settings, settings.Factors, *Lut_);
-    lastSettings_ = settings;
-    ++buildCount_;
-    LookBuilt_ = true;
-    sbnCreateLUT_->setEnabled(true);
-    sbnShowOriginal_->setEnabled(true);
+    positions.Strength = tbrStrength_->value();
+    return positions;
 }
 
 void TfrmMain::sbnDefaultsClick() {
@@ -627,6 +800,7 @@ void TfrmMain::sbnDefaultsClick() {
 
 void TfrmMain::sbnGeneralDefaultsClick() {
     tbrColorGain_->setValue(kTrackBarDefault);
+    tbrStrength_->setValue(kStrengthDefault);
     cbxLevels_->setChecked(true);
 }
 
@@ -635,13 +809,14 @@ void TfrmMain::sbnShowOriginalClick() {
     if (sbnShowOriginal_->isChecked()) {
         Viewer_->RestoreDisplay();
         Viewer_->update();
+        Scopes_->Refresh();
     } else {
         GradeDisplay();
     }
 }
 
 void TfrmMain::miSaveGradedImageClick() {
-    if (!SelectedItem()) return;
+    if (!SelectedItem() && !previewLut_) return;
     if (PreviewBitmap_.Empty()) throw EError(ToStd(kPromptNoPreview));
     const QString file = Dialogs().SaveFile(this, "Save Graded Image", QString(), kSavePreviewFilter, "jpeg");
     if (file.isEmpty()) return;
@@ -651,10 +826,86 @@ void TfrmMain::miSaveGradedImageClick() {
         LoadImageFile(PreviewFileName_, image);
     else
         image = PreviewBitmap_.Clone();
-    Lut_->ApplyToImage(image);
+    GradePicture(ActiveLut(), image, footage_->Conversion());
     SaveJpegFile(ToStd(file), image, 100);
 }
 
-void TfrmMain::sbnCreateLUTClick() { ShowSaveLutDialog(lastSettings_, this); }
+void TfrmMain::sbnCreateLUTClick() { ShowSaveLutDialog(lastSettings_, this, footage_->Conversion()); }
+
+// A new footage space: the preview is converted once here, then regraded.
+void TfrmMain::cbxFootageChange() {
+    TBusyCursor busy;
+    footage_->Choose(PreviewBitmap_);
+    frameStats_.reset();  // matching measures the converted frame
+    if (PreviewBitmap_.Empty()) return;
+    Viewer_->SetImage(footage_->Shown(PreviewBitmap_));
+    Regrade();
+}
 
 void TfrmMain::sbnAboutClick() { ShowAboutBox(ProductInfo(), this); }
+
+// ---- split view, LUT preview, dropped files -----------------------------
+
+// Show Original shows the whole ungraded picture, so the divider waits
+// while it is down.
+void TfrmMain::sbnSplitViewClick() {
+    Viewer_->SetSplitView(sbnSplitView_->isChecked() && !sbnShowOriginal_->isChecked());
+    Scopes_->Refresh();
+}
+
+const TLUT& TfrmMain::ActiveLut() const { return previewLut_ ? *previewLut_ : *Lut_; }
+
+void TfrmMain::MatchToPreview(TLookSettings& settings) {
+    if (!frameStats_) frameStats_ = FrameStatistics(footage_->Shown(PreviewBitmap_));
+    MatchLookToFrame(settings, *frameStats_, PreviewFileName_);
+}
+
+void TfrmMain::miPreviewLutFileClick() {
+    const QString file = Dialogs().OpenPicture(this, "Preview LUT File", kLutFileFilter);
+    if (!file.isEmpty()) PreviewLutFile(file);
+}
+
+void TfrmMain::PreviewLutFile(const QString& file) {
+    TBusyCursor busy;
+    std::unique_ptr<TLUT> lut = ReadLutFile(ToStd(file));
+    CheckUsableTables(*lut);
+    previewLut_ = std::move(lut);
+    previewLutName_ = QFileInfo(file).fileName();
+    ClearSelection();
+    ShowLutPreviewTitle();
+    sbnShowOriginal_->setEnabled(true);
+    if (!Viewer_->HasImage()) return;
+    GradeDisplay();
+    sbnShowOriginal_->setChecked(false);
+}
+
+void TfrmMain::EndLutPreview() {
+    if (!previewLut_) return;
+    previewLut_.reset();
+    previewLutName_.clear();
+    ShowLutPreviewTitle();
+}
+
+void TfrmMain::ShowLutPreviewTitle() {
+    const QString product = ProductInfo().ProductName;
+    setWindowTitle(previewLut_ ? product + " - LUT preview: " + previewLutName_ : product);
+}
+
+void TfrmMain::DropOnPreview(const QStringList& files) {
+    const TDroppedFiles dropped = SortDroppedFiles(files);
+    if (!dropped.Pictures.isEmpty()) OpenPreviewFile(dropped.Pictures.first());
+    if (!dropped.Luts.isEmpty()) PreviewLutFile(dropped.Luts.first());
+    if (!dropped.Others.isEmpty())
+        throw EError(ToStd(RefusedFilesMessage(
+            "Only pictures and LUT files can be dropped on the preview. These files were not used:",
+            dropped.Others)));
+}
+
+void TfrmMain::DropOnLibrary(const QStringList& files) {
+    const TDroppedFiles dropped = SortDroppedFiles(files);
+    if (!dropped.Pictures.isEmpty()) AddToLibrary(dropped.Pictures);
+    const QStringList refused = dropped.Luts + dropped.Others;
+    if (!refused.isEmpty())
+        throw EError(ToStd(RefusedFilesMessage(
+            "Only pictures can be added to the library. These files were not added:", refused)));
+}

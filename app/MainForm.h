@@ -1,15 +1,20 @@
 #pragma once
 #include <QMainWindow>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
+#include "FootageChoice.h"
 #include "Image.h"
+#include "LookControls.h"
 #include "LookTransfer.h"
 #include "ReferenceLibrary.h"
+#include "ScopesPanel.h"
 
 class QAction;
 class QCheckBox;
+class QComboBox;
 class QLabel;
 class QListWidget;
 class QListWidgetItem;
@@ -37,6 +42,7 @@ public:
 
     // Library (reference list).
     void ScanLibrary();
+    // Appends the cell of a library file to imlRefs; returns its index.
     int MakeThumbnail(const std::string& fileName);
     void sbnAddToLibClick();
     void miRenameImageClick();
@@ -55,13 +61,27 @@ public:
     void sbnShowOriginalClick();
     void miSaveGradedImageClick();
     void sbnCreateLUTClick();
+    void cbxFootageChange();
     void sbnAboutClick();
     void Regrade();
     void BuildLook();
 
+    // Split view, LUT preview, dropped files.
+    void sbnSplitViewClick();
+    void miPreviewLutFileClick();
+    // Grades the preview with a LUT file instead of a reference's look;
+    // selecting a reference returns to the look.
+    void PreviewLutFile(const QString& file);
+    // Files dropped on the preview: the first picture opens as the preview,
+    // the first LUT file is previewed; the rest is refused in one message.
+    void DropOnPreview(const QStringList& files);
+    // Files dropped on the reference list: pictures join the library.
+    void DropOnLibrary(const QStringList& files);
+
     // State, for the owner and for tests.
     const std::string& LibraryFolder() const { return library_.Folder(); }
     TImageViewer* Viewer() const { return Viewer_; }
+    TScopesPanel* Scopes() const { return Scopes_; }
     const TImage& PreviewBitmap() const { return PreviewBitmap_; }
     const TImage& ReferenceBitmap() const { return ReferenceBitmap_; }
     const std::string& PreviewFileName() const { return PreviewFileName_; }
@@ -69,8 +89,12 @@ public:
     bool LookBuilt() const { return LookBuilt_; }
     const TLookSettings& LastSettings() const { return lastSettings_; }
     int BuildCount() const { return buildCount_; }
+    const TFootageChoice& Footage() const { return *footage_; }
     const std::vector<TImage>& imlRefs() const { return imlRefs_; }
     QListWidget* lvwRefs() const { return lvwRefs_; }
+    // The LUT file that grades the preview instead of the look, if any.
+    const TLUT* PreviewLut() const { return previewLut_.get(); }
+    const QString& PreviewLutName() const { return previewLutName_; }
 
 protected:
     void showEvent(QShowEvent* event) override;
@@ -86,13 +110,27 @@ private:
                          const char* labelName, QLabel** label);
     void CreateMenus();
     void ConnectHandlers();
-    // FormResize / Splitter1Moved: bring the grade back after the viewer
-    // re-fitted its picture.
+    // The window or the splitter changed the viewer's size: bring the grade
+    // back after the viewer re-fitted its picture.
     void ViewerLayoutChanged();
     void GradeDisplay();
+    // What the scopes show: the viewer's picture and the selected reference.
+    TScopeSource ScopeSource() const;
     QListWidgetItem* SelectedItem() const;
     void ClearSelection();
     void AddOneToLibrary(const QString& file, bool& stop);
+    void AddToLibrary(const QStringList& files);
+    void OpenPreviewFile(const QString& file);
+    void PreviewChanged();
+    void MatchToPreview(TLookSettings& settings);
+    void EndLutPreview();
+    void ShowLutPreviewTitle();
+    void SortLibraryList();
+    void SelectLibraryFile(const QString& fileName);
+    // The LUT the preview is graded with: a previewed LUT file, else the look.
+    const TLUT& ActiveLut() const;
+    // The positions of the grading controls as the grading road takes them.
+    TLookPositions ControlPositions() const;
 
     // False from the start of the destructor on (see the caption editor).
     std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);
@@ -103,6 +141,10 @@ private:
     std::vector<TImage> imlRefs_;
     TLookSettings lastSettings_;
     std::string PreviewFileName_;
+    std::unique_ptr<TLUT> previewLut_;
+    QString previewLutName_;
+    // Statistics of the preview for Match Preview Colours, measured once per preview.
+    std::optional<TColorStats> frameStats_;
     bool DefaultsGuard_ = false;
     bool LookBuilt_ = false;
     bool shown_ = false;
@@ -111,19 +153,26 @@ private:
     int buildCount_ = 0;
 
     TImageViewer* Viewer_ = nullptr;
+    TScopesPanel* Scopes_ = nullptr;
     QSplitter* Splitter1_ = nullptr;
     QListWidget* lvwRefs_ = nullptr;
     QToolButton* sbnOpenPreviewImage_ = nullptr;
     QToolButton* sbnCreateLUT_ = nullptr;
     QToolButton* sbnAddToLib_ = nullptr;
     QToolButton* sbnShowOriginal_ = nullptr;
+    QToolButton* sbnSplitView_ = nullptr;
     QToolButton* sbnAbout_ = nullptr;
     QSlider* tbrColorGain_ = nullptr;
     QLabel* lblColorGain_ = nullptr;
     QCheckBox* cbxLevels_ = nullptr;
     QCheckBox* CheckBox1_ = nullptr;
+    QSlider* tbrStrength_ = nullptr;
+    QLabel* lblStrength_ = nullptr;
+    QCheckBox* cbxMatchPreview_ = nullptr;
     QPushButton* sbnGeneralDefaults_ = nullptr;
     QPushButton* sbnDefaults_ = nullptr;
+    QComboBox* cbxFootage_ = nullptr;
+    std::unique_ptr<TFootageChoice> footage_;
     // The ten saturation track bars and their labels, in the order Overall,
     // Yellow, Orange, Red, Violet, Blue, Green, Low, Middle, High.
     std::vector<QSlider*> saturationBars_;
@@ -136,4 +185,5 @@ private:
     QAction* miOpenPreviewImage_ = nullptr;
     QAction* miPaste_ = nullptr;
     QAction* miSaveGradedImage_ = nullptr;
+    QAction* miPreviewLutFile_ = nullptr;
 };

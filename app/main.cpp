@@ -4,8 +4,8 @@
 #include "Application.h"
 #include "MainForm.h"
 #include "ProductInfo.h"
+#include "LibrarySettings.h"
 #include "QtPictureCodec.h"
-#include "ReferenceLibrary.h"
 
 int main(int argc, char** argv) {
     TOmbraneApplication app(argc, argv);

@@ -23,9 +23,10 @@
 
 #include "ColorSpace.h"
 #include "FormatRegistry.h"
+#include "GradingRoad.h"
 #include "Image.h"
 #include "ImageFile.h"
-#include "ImageResize2.h"
+#include "ImageResize.h"
 #include "LUT.h"
 #include "LookControls.h"
 #include "LookTransfer.h"
@@ -62,19 +63,8 @@ TImage ReferenceCell() {
     return MakeThumbnailCell(ReduceLikeLibrary(picture));
 }
 
-TLookSettings ReferenceSettings(const TImage& cell) {
-    TColorStats stats{};
-    ComputeColorStats(cell, stats);
-    return MakeLookSettings(stats, SamplePositions());
-}
-
 std::unique_ptr<TLUT> LookCube(int size) {
-    auto lut = std::make_unique<TLUT>();
-    lut->Kind = lkCube;
-    lut->CubeSize = size;
-    const TLookSettings s = ReferenceSettings(ReferenceCell());
-    BuildLookCube(s, s.Factors, *lut);
-    return lut;
+    return MakeLookLut(LookFromReference(ReferenceCell(), SamplePositions()), size);
 }
 
 TImage LoadPicture() {
@@ -91,7 +81,7 @@ void PerPixel(benchmark::State& state, const TImage& image) {
 
 // Road 1 in process: read, decode, grade, encode at quality 100, write.
 void BM_GradeAndSave(benchmark::State& state) {
-    auto lut = LookCube(33);
+    auto lut = LookCube(kLookCubeSize);
     const std::string out = "/tmp/ombrane-compare-" + std::to_string(getpid()) + ".jpg";
     for (auto _ : state) {
         TImage picture = LoadPicture();
@@ -119,7 +109,7 @@ void BM_EncodeJpeg100(benchmark::State& state) {
 
 // Road 2: the LUT stage alone on the decoded picture.
 void BM_LutStage(benchmark::State& state) {
-    auto lut = LookCube(33);
+    auto lut = LookCube(kLookCubeSize);
     if (!gCube.empty()) {  // the very table the other tools read
         TLUTFormat* format = GetLutFormat(GetLutOutputProfile(kCubeProfile)->FormatIndex);
         format->LoadFromFile(gCube, *lut);
@@ -176,18 +166,13 @@ void BM_LiveRegrade(benchmark::State& state) {
     const TImage cell = ReferenceCell();
     const TImage display = FitImage(LoadPicture(), kPreviewWidth, kPreviewHeight);
     auto lut = std::make_unique<TLUT>();
-    lut->Kind = lkCube;
-    lut->CubeSize = 33;
     TLookPositions positions = SamplePositions();
     int step = 0;
     for (auto _ : state) {
         positions.Saturation = 60 + (step++ % 80);
-        TColorStats stats{};
-        ComputeColorStats(cell, stats);
-        const TLookSettings settings = MakeLookSettings(stats, positions);
-        BuildLookCube(settings, settings.Factors, *lut);
+        BuildLookLut(LookFromReference(cell, positions), *lut);
         TImage image = display.Clone();
-        lut->ApplyToImage(image);
+        GradePicture(*lut, image);
         benchmark::DoNotOptimize(image.Row(0));
     }
 }

@@ -4,8 +4,9 @@
 #include <random>
 
 #include "ColorSpace.h"
+#include "GradingRoad.h"
 #include "Image.h"
-#include "ImageResize2.h"
+#include "ImageResize.h"
 #include "LUT.h"
 #include "LUTReference.h"
 #include "LookControls.h"
@@ -99,14 +100,12 @@ BENCHMARK(BM_ApplyToImagePlain)->Args({1000, 500})->Unit(benchmark::kMillisecond
 // look, then grade a fresh copy of the 1000 x 500 display image.
 void BM_LiveRegrade(benchmark::State& state) {
     auto lut = std::make_unique<TLUT>();
-    lut->Kind = lkCube;
-    lut->CubeSize = 33;
     const TLookSettings s = SampleSettings();
     const TImage display = GradientImage(1000, 500);
     for (auto _ : state) {
-        BuildLookCube(s, s.Factors, *lut);
+        BuildLookLut(s, *lut);
         TImage image = display.Clone();
-        lut->ApplyToImage(image);
+        GradePicture(*lut, image);
         benchmark::DoNotOptimize(image.Row(0));
     }
 }

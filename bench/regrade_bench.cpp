@@ -1,16 +1,15 @@
 // The window's regrade on a control change, measured end to end without the
-// toolkit: statistics of the reference cell, the control mapping, the 33-point
-// cube, and grading a fresh copy of the viewer's fitted preview.
+// toolkit, along the grading road: statistics of the reference cell, the
+// control mapping, the 33-point cube, and grading a fresh copy of the
+// viewer's fitted preview.
 #include <benchmark/benchmark.h>
 
 #include <memory>
 
-#include "ColorSpace.h"
+#include "GradingRoad.h"
 #include "Image.h"
-#include "ImageResize2.h"
+#include "ImageResize.h"
 #include "LUT.h"
-#include "LookControls.h"
-#include "LookTransfer.h"
 #include "Thumbnail.h"
 
 namespace {
@@ -32,19 +31,14 @@ void BM_WindowRegrade(benchmark::State& state) {
     const TImage cell = MakeThumbnailCell(FitImage(Picture(600, 400), kThumbnailSize, kThumbnailSize));
     const TImage scaled = Picture(static_cast<int>(state.range(0)), static_cast<int>(state.range(1)));
     auto lut = std::make_unique<TLUT>();
-    lut->Kind = lkCube;
-    lut->CubeSize = 33;
     TLookPositions positions;
     int step = 0;
     for (auto _ : state) {
         positions.Saturation = 60 + (step++ % 80);  // a slider being dragged
         const TImage reference = cell.Clone();
-        TColorStats stats;
-        ComputeColorStats(reference, stats);
-        const TLookSettings settings = MakeLookSettings(stats, positions);
-        BuildLookCube(settings, settings.Factors, *lut);
+        BuildLookLut(LookFromReference(reference, positions), *lut);
         TImage display = scaled.Clone();
-        lut->ApplyToImage(display);
+        GradePicture(*lut, display);
         benchmark::DoNotOptimize(display.Row(0));
     }
 }

@@ -2,11 +2,13 @@
 
 #include <algorithm>
 
-#include "ColorSpace.h"
+#include "FootageLook.h"
 #include "FormatRegistry.h"
+#include "GradingRoad.h"
 #include "ImageFile.h"
 #include "LutConvert.h"
 #include "ReferenceLibrary.h"
+#include "SourceMatch.h"
 #include "Thumbnail.h"
 
 namespace {
@@ -40,6 +42,7 @@ std::vector<TOptionSpec> GradingOptionSpecs()
     std::vector<TOptionSpec> specs;
     for (const TSlider& slider : kSliders)
         specs.push_back({slider.Name, true});
+    specs.push_back({"strength", true});
     specs.push_back({"basic-analysis", false});
     specs.push_back({"compress-saturation", false});
     return specs;
@@ -52,6 +55,7 @@ TLookPositions PositionsFrom(const TArguments& arguments)
         positions.*slider.Field = arguments.IntValue(slider.Name, kTrackBarMin, kTrackBarMax, kTrackBarDefault);
     positions.AdvancedAnalysis = !arguments.Switch("basic-analysis");
     positions.CompressSaturation = arguments.Switch("compress-saturation");
+    positions.Strength = arguments.IntValue("strength", kStrengthMin, kStrengthMax, kStrengthDefault);
     return positions;
 }
 
@@ -134,8 +138,14 @@ TImage ReferenceCell(const std::string& fileName)
 
 TLookSettings ReferenceLook(const std::string& fileName, const TLookPositions& positions)
 {
-    const TImage cell = ReferenceCell(fileName);
-    TColorStats stats{};
-    ComputeColorStats(cell, stats);
-    return MakeLookSettings(stats, positions);
+    return LookFromReference(ReferenceCell(fileName), positions);
+}
+
+void MatchToFrameFile(TLookSettings& settings, const std::string& frameFile, const TFootageConversion* footage)
+{
+    // Fitted first, then converted, as the window converts its preview.
+    TImage frame = PrepareFrame(LoadPicture(frameFile));
+    if (footage != nullptr)
+        ConvertFootageImage(*footage, frame);
+    MatchLookToFrame(settings, FrameStatistics(frame), frameFile);
 }

@@ -7,13 +7,14 @@
 #include "LookControls.h"
 #include "LookTransfer.h"
 
+class TFootageConversion;
 struct TLutOutputProfile;
 
 // Pieces several commands share: the grading options, the choice of an
 // output profile and bit depth, and the road from a reference picture to
 // the look settings.
 
-// The eleven slider options and the two switches.
+// The eleven slider options, the look strength and the two switches.
 std::vector<TOptionSpec> GradingOptionSpecs();
 // Slider positions from the grading options (100 and the window's switch
 // defaults where an option is absent).
@@ -45,3 +46,8 @@ TImage LoadPicture(const std::string& fileName);
 TImage ReferenceCell(const std::string& fileName);
 // The cell's statistics and the positions as look settings.
 TLookSettings ReferenceLook(const std::string& fileName, const TLookPositions& positions);
+// Matches the look to a frame file, measured as the window measures its
+// preview (fitted into 1000 x 500 with Lanczos3, then converted from the
+// footage when one is given).
+void MatchToFrameFile(TLookSettings& settings, const std::string& frameFile,
+                      const TFootageConversion* footage = nullptr);

@@ -13,3 +13,6 @@ int RunGrade(const std::vector<std::string>& words);
 int RunConvert(const std::vector<std::string>& words);
 int RunApply(const std::vector<std::string>& words);
 int RunLibrary(const std::vector<std::string>& words);
+int RunFootage(const std::vector<std::string>& words);
+int RunStats(const std::vector<std::string>& words);
+int RunScopes(const std::vector<std::string>& words);

@@ -1,9 +1,11 @@
 #include "Arguments.h"
+#include "BatchRunner.h"
 #include "CdlCollectionFormat.h"
 #include "CommandSupport.h"
 #include "Commands.h"
 #include "FormatRegistry.h"
 #include "HelpTexts.h"
+#include "PictureGrading.h"
 #include "ImageFile.h"
 #include "LutConvert.h"
 #include "LutFormat.h"
@@ -69,19 +71,40 @@ int RunConvert(const std::vector<std::string>& words)
     return 0;
 }
 
+namespace {
+
+// apply LUTFILE INPUT... -o FOLDER: the LUT is read once and shared by the
+// workers (lookups only read it).
+int ApplyBatch(const TArguments& arguments)
+{
+    arguments.ExpectAtLeast(2, "the LUT file and the pictures (LUTFILE INPUT...)");
+    const TBatchSettings settings = BatchSettingsFrom(arguments);
+    const auto& positionals = arguments.Positionals();
+    const auto items = PlanBatch({positionals.begin() + 1, positionals.end()}, settings);
+    const auto lut = ReadLutFile(positionals[0]);
+    CheckUsableTables(*lut);
+    return RunBatch(items, settings, [&](const TBatchItem& item) {
+        GradePictureFile(item.Input, item.Output, [&](TImage& picture) { lut->ApplyToImage(picture); });
+    });
+}
+
+} // namespace
+
 int RunApply(const std::vector<std::string>& words)
 {
-    const TArguments arguments(words, {{"output", true, 'o'}});
+    std::vector<TOptionSpec> options = BatchOptionSpecs();
+    options.push_back({"output", true, 'o'});
+    const TArguments arguments(words, options);
     if (arguments.HelpAsked())
         return PrintHelp(kApplyHelp);
+    if (WantsBatch(arguments, 1))
+        return ApplyBatch(arguments);
     arguments.ExpectPositionals(2, "the LUT file and the picture (LUTFILE IMAGE)");
     const std::string output = OutputFile(arguments);
     CheckPictureOutput(output);
 
     const auto lut = ReadLutFile(arguments.Positionals()[0]);
     CheckUsableTables(*lut);
-    TImage picture = LoadPicture(arguments.Positionals()[1]);
-    lut->ApplyToImage(picture);
-    SaveImageFile(output, picture);
+    GradePictureFile(arguments.Positionals()[1], output, [&](TImage& picture) { lut->ApplyToImage(picture); });
     return 0;
 }

@@ -12,9 +12,18 @@ namespace {
     "                    saturation of the six hue families\n"                             \
     "  --low N  --middle N  --high N\n"                                                    \
     "                    saturation of low, middle and high tones\n"                       \
+    "  --strength N      Look Strength, 0..100 (default 100): 0 leaves colours as\n"      \
+    "                    they are, 50 goes half the way to the look\n"                   \
     "  --basic-analysis  turn \"Advanced Color Analysis\" off\n"                           \
     "  --compress-saturation\n"                                                            \
     "                    turn \"Compress Saturation\" on\n"
+
+#define FOOTAGE_OPTIONS                                                                    \
+    "Footage options:\n"                                                                   \
+    "  --footage SPACE   the colour space of the footage (see 'footage'), by key or name;\n" \
+    "                    default display: pictures as they are shown\n"                    \
+    "  --config FILE     an OpenColorIO config whose colour spaces SPACE may name\n"       \
+    "                    (default: the OCIO environment variable)\n"
 
 #define REFERENCE_TEXT                                                                     \
     "REFERENCE is a JPEG, BMP or PNG picture. One within 150 x 150 pixels is taken as a\n" \
@@ -37,6 +46,9 @@ const std::string_view kProgramHelp =
     "  convert    convert a LUT file to another format or size\n"
     "  apply      apply a LUT file to a picture\n"
     "  library    list, add, rename and delete reference pictures\n"
+    "  footage    list the footage colour spaces\n"
+    "  stats      print the colour statistics of a picture as the look measures them\n"
+    "  scopes     draw the waveform, vectorscope and histogram of a picture\n"
     "\n"
     "'ombrane-cli COMMAND --help' describes a command.\n"
     "Exit status: 0 success, 1 failure, 2 a bad command line.\n";
@@ -55,7 +67,7 @@ const std::string_view kFormatsHelp =
 
 const std::string_view kLookHelp =
     "Usage: ombrane-cli look REFERENCE -o OUTPUT [--profile P] [--size N] [--bits B]\n"
-    "                        [grading options]\n"
+    "                        [--match FRAME] [grading options]\n"
     "\n"
     "Builds the look of REFERENCE and writes it as a 3D LUT file with an output profile.\n"
     "\n" REFERENCE_TEXT
@@ -65,10 +77,19 @@ const std::string_view kLookHelp =
     "                     without it the first 3D profile whose extension ends OUTPUT\n"
     "  --size N           grid size 2..101, only for profiles that let you choose it\n"
     "  --bits B           bit depth 8, 10, 12, 14 or 16, only where the profile allows\n"
-    "\n" GRADING_OPTIONS;
+    "  --match FRAME      \"Match Preview Colours\": take FRAME's own colour cast and\n"
+    "                     spread out first (FRAME measured as the window's preview,\n"
+    "                     fitted into 1000 x 500); the LUT's comment names FRAME\n"
+    "\n" GRADING_OPTIONS
+    "\n" FOOTAGE_OPTIONS
+    "\n"
+    "With --footage the LUT takes that footage: each grid colour is converted to display\n"
+    "and the look is taken there; a comment line names the footage the LUT expects.\n";
 
 const std::string_view kGradeHelp =
-    "Usage: ombrane-cli grade REFERENCE IMAGE -o OUTPUT [grading options]\n"
+    "Usage: ombrane-cli grade REFERENCE IMAGE -o OUTPUT [--match] [grading options]\n"
+    "       ombrane-cli grade REFERENCE INPUT... -o FOLDER [--match | --match-first] [batch options]\n"
+    "                         [grading options]\n"
     "\n"
     "Grades IMAGE at its full size with the 33-point look of REFERENCE, as \"Save Graded\n"
     "Image\" does. OUTPUT by extension: .jpg or .jpeg JPEG at quality 100, .bmp 24-bit\n"
@@ -76,7 +97,25 @@ const std::string_view kGradeHelp =
     "\n" REFERENCE_TEXT
     "\n"
     "  -o, --output FILE  the picture to write\n"
-    "\n" GRADING_OPTIONS;
+    "  --match            \"Match Preview Colours\": match the look to IMAGE, measured\n"
+    "                     as the window measures its preview\n"
+    "\n"
+    "Many pictures at once: give several INPUTs (pictures, or folders for their\n"
+    "pictures) and -o FOLDER. Each output keeps its input's name and type.\n"
+    "  -j, --jobs N       pictures in parallel (default: all cores)\n"
+    "  --format EXT       write every output as jpg, jpeg, bmp or png\n"
+    "  -r, --recursive    take the pictures of sub-folders too\n"
+    "  --force            replace outputs that exist (never an input)\n"
+    "  -q, --quiet        no progress line, errors only\n"
+    "  --match            match the look to each picture separately\n"
+    "  --match-first      match the look to the first picture and grade all with it\n"
+    "                     (one look for a whole shot, no flicker)\n"
+    "A picture that fails is reported and the others go on; the status is 1 when\n"
+    "any failed.\n"
+    "\n" GRADING_OPTIONS
+    "\n" FOOTAGE_OPTIONS
+    "\n"
+    "With --footage IMAGE is converted to display before it is graded.\n";
 
 const std::string_view kConvertHelp =
     "Usage: ombrane-cli convert INPUT -o OUTPUT [--profile P] [--size N] [--bits B]\n"
@@ -101,11 +140,22 @@ const std::string_view kConvertHelp =
 
 const std::string_view kApplyHelp =
     "Usage: ombrane-cli apply LUTFILE IMAGE -o OUTPUT\n"
+    "       ombrane-cli apply LUTFILE INPUT... -o FOLDER [batch options]\n"
     "\n"
     "Reads LUTFILE (any readable format) and applies it to IMAGE at full size.\n"
     "OUTPUT by extension: .jpg or .jpeg JPEG at quality 100, .bmp 24-bit bitmap, .png.\n"
     "\n"
-    "  -o, --output FILE  the picture to write\n";
+    "  -o, --output FILE  the picture to write\n"
+    "\n"
+    "Many pictures at once: give several INPUTs (pictures, or folders for their\n"
+    "pictures) and -o FOLDER. Each output keeps its input's name and type.\n"
+    "  -j, --jobs N       pictures in parallel (default: all cores)\n"
+    "  --format EXT       write every output as jpg, jpeg, bmp or png\n"
+    "  -r, --recursive    take the pictures of sub-folders too\n"
+    "  --force            replace outputs that exist (never an input)\n"
+    "  -q, --quiet        no progress line, errors only\n"
+    "A picture that fails is reported and the others go on; the status is 1 when\n"
+    "any failed.\n";
 
 const std::string_view kLibraryHelp =
     "Usage: ombrane-cli library [--library DIR] list\n"
@@ -121,6 +171,64 @@ const std::string_view kLibraryHelp =
     "  rename   gives the file OLD (a file name or a caption) the caption NEW,\n"
     "           keeping its extension, and prints the new file name\n"
     "  delete   removes the file NAME (a file name or a caption)\n";
+
+const std::string_view kFootageHelp =
+    "Usage: ombrane-cli footage [--config FILE]\n"
+    "\n"
+    "Lists the footage colour spaces that --footage of 'look' and 'grade' takes, one a\n"
+    "line: key, a tab, name. \"display\" (the default) leaves pictures as they are; each\n"
+    "camera log is converted to ACES2065-1, through the ACES SDR video output transform\n"
+    "and to Rec.709 (BT.1886) display values, clamped to 0..1. With --config FILE (or\n"
+    "the OCIO environment variable) the config's colour spaces follow, each converted\n"
+    "to the config's default display and view.\n"
+    "\n"
+    "A LUT takes values 0..1: linear and data colour spaces are left out, and\n"
+    "scene-linear footage (which would need a shaper) is not supported yet.\n";
+
+const std::string_view kStatsHelp =
+    "Usage: ombrane-cli stats PICTURE [--json] [--as-reference]\n"
+    "\n"
+    "Prints the chroma statistics of PICTURE in the three luma ranges, computed as the\n"
+    "look computes them for a reference: low (Y < 0.33), middle (0.33 <= Y < 0.66) and\n"
+    "high (Y >= 0.66). One line a range, fields separated by tabs: range name, pixel\n"
+    "count, mean of U, spread of U, mean of V, spread of V (the spread is the\n"
+    "population standard deviation). A range without pixels shows the statistics of\n"
+    "the whole picture, as the look then uses them, with pixel count 0. Numbers are\n"
+    "printed in the shortest form that reads back as the same value.\n"
+    "\n"
+    "PICTURE is measured as it is, also when it is larger than 150 x 150 pixels: the\n"
+    "window measures the 150 x 150 thumbnail cell of a reference instead.\n"
+    "\n"
+    "  --json          one JSON object: width, height and the three ranges\n"
+    "  --as-reference  measure the 150 x 150 thumbnail cell the look would use for\n"
+    "                  PICTURE as a reference (see 'look --help')\n";
+
+const std::string_view kScopesHelp =
+    "Usage: ombrane-cli scopes PICTURE -o OUTPUT [--reference REF] [--lut LUTFILE]\n"
+    "                          [--scope waveform|vectorscope|histogram|all] [--width N]\n"
+    "\n"
+    "Draws the scopes of PICTURE at its full size, as the window's Scopes panel shows\n"
+    "them. OUTPUT by extension: .png, .bmp, or .jpg/.jpeg at quality 100.\n"
+    "\n"
+    "  waveform     luma (Y) of every column from 0 at the bottom to 1 at the top,\n"
+    "               with dashed lines at the luma range borders 0.33 and 0.66\n"
+    "  vectorscope  the U/V plane, U to the right and V upwards, with the directions\n"
+    "               of the six hue families of the saturation controls (red, orange,\n"
+    "               yellow, green, blue, violet: coloured squares at the saturated\n"
+    "               colour) and the skin-tone line\n"
+    "  histogram    red, green and blue (filled) and luma (white line)\n"
+    "  all          the three stacked, in that order (the default)\n"
+    "Counts are shown with a logarithmic intensity, on the histogram with a gamma of 0.5.\n"
+    "\n"
+    "  -o, --output FILE  the picture to write\n"
+    "  --reference REF    overlay the chroma of a reference on the vectorscope: the U/V\n"
+    "                     cloud of its 150 x 150 thumbnail cell in orange, and for each\n"
+    "                     luma range its mean as a dot (dark, grey, light for low,\n"
+    "                     middle, high) with its spread as an ellipse (dashed for a\n"
+    "                     range without pixels); REF is taken as 'look' takes it\n"
+    "  --lut LUTFILE      grade the picture with a LUT file (any readable format) first\n"
+    "  --scope S          which scope to draw (default all)\n"
+    "  --width N          width of the drawing in pixels, 64..4096 (default 512)\n";
 
 int PrintHelp(std::string_view text)
 {

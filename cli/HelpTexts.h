@@ -10,6 +10,9 @@ extern const std::string_view kGradeHelp;
 extern const std::string_view kConvertHelp;
 extern const std::string_view kApplyHelp;
 extern const std::string_view kLibraryHelp;
+extern const std::string_view kFootageHelp;
+extern const std::string_view kStatsHelp;
+extern const std::string_view kScopesHelp;
 
 // Prints a help text to standard output and returns the success status.
 int PrintHelp(std::string_view text);

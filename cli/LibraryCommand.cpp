@@ -6,6 +6,7 @@
 #include "Arguments.h"
 #include "Commands.h"
 #include "HelpTexts.h"
+#include "LibrarySettings.h"
 #include "ReferenceLibrary.h"
 
 namespace {
@@ -21,11 +22,10 @@ std::string LibraryFolder(const TArguments& arguments, bool createMissing)
     const std::string folder = arguments.Value("library");
     if (folder.empty())
         throw EUsageError("the library folder name is empty");
+    CheckLibraryFolderKind(folder);
     std::error_code error;
     if (std::filesystem::is_directory(folder, error))
         return folder;
-    if (std::filesystem::exists(folder, error))
-        throw EError("The library " + Quoted(folder) + " is not a folder.");
     if (!createMissing)
         throw EError("The library folder " + Quoted(folder) + " does not exist.");
     if (!std::filesystem::create_directories(folder, error) && error)
@@ -34,15 +34,20 @@ std::string LibraryFolder(const TArguments& arguments, bool createMissing)
 }
 
 // A library file named by its file name or, failing that, by its caption
-// (the file name without its extension, as the window shows it).
+// (the file name without its extension, as the window shows it). A path is
+// never taken: it could name a file outside the library.
 std::string ResolveFile(const TReferenceLibrary& library, const std::string& name)
 {
-    if (library.Contains(name))
-        return name;
+    if (name.find('/') != std::string::npos)
+        throw EError("A library picture is named by its caption, not by a path: " + Quoted(name) + ".");
+    const std::vector<std::string> files = library.Files();
     std::vector<std::string> matches;
-    for (const std::string& file : library.Files())
+    for (const std::string& file : files) {
+        if (file == name)
+            return name;
         if (TReferenceLibrary::CaptionOf(file) == name)
             matches.push_back(file);
+    }
     if (matches.empty())
         throw EError("The library holds no picture " + Quoted(name) + ".");
     if (matches.size() > 1)
@@ -58,17 +63,21 @@ int List(const TReferenceLibrary& library)
     return 0;
 }
 
+std::string WouldReplace(const std::string& file, const std::string& name)
+{
+    return "Adding " + Quoted(file) + " would replace the library file " + Quoted(name) + "; --force allows that.";
+}
+
 // Refuses, before anything is written, a picture that would replace a
 // library file (already there, or added earlier in the same call) unless
-// the caller asked for that with --force.
+// the caller asked for that with --force. The write itself checks again.
 void CheckNoReplacement(const TReferenceLibrary& library, const std::vector<std::string>& files)
 {
     std::set<std::string> names;
     for (const std::string& file : files) {
         const std::string name = library.NameForAdd(file);
         if (library.Contains(name) || !names.insert(name).second)
-            throw EError("Adding " + Quoted(file) + " would replace the library file " + Quoted(name) +
-                         "; --force allows that.");
+            throw EError(WouldReplace(file, name));
     }
 }
 
@@ -78,7 +87,9 @@ int Add(TReferenceLibrary& library, const std::vector<std::string>& files, bool 
         CheckNoReplacement(library, files);
     for (const std::string& file : files) {
         try {
-            library.Add(file);
+            library.Add(file, force);
+        } catch (const ELibraryNameTaken&) {
+            throw EError(WouldReplace(file, library.NameForAdd(file)));
         } catch (const std::exception& error) {
             const std::string message = error.what();
             if (message.find(file) != std::string::npos)

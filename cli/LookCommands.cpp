@@ -1,24 +1,57 @@
 #include <memory>
 
 #include "Arguments.h"
+#include "BatchRunner.h"
 #include "CommandSupport.h"
 #include "Commands.h"
+#include "FootageLook.h"
+#include "FootageOptions.h"
 #include "FormatRegistry.h"
+#include "GradingRoad.h"
 #include "HelpTexts.h"
+#include "PictureGrading.h"
 #include "ImageFile.h"
+#include "LUT.h"
 #include "LookExport.h"
 #include "LutConvert.h"
 
 namespace {
-
-// The grid size of the look the main window builds and grades with.
-constexpr int kWindowCubeSize = 33;
 
 std::vector<TOptionSpec> WithGrading(std::vector<TOptionSpec> specs)
 {
     for (TOptionSpec& option : GradingOptionSpecs())
         specs.push_back(std::move(option));
     return specs;
+}
+
+// grade REFERENCE INPUT... -o FOLDER: the look is built once and shared by
+// the workers (lookups only read it); with --match each frame gets a look
+// matched to it, with --match-first all take the look matched to the first.
+int GradeBatch(const TArguments& arguments)
+{
+    arguments.ExpectAtLeast(2, "the reference and the pictures (REFERENCE INPUT...)");
+    if (arguments.Switch("match") && arguments.Switch("match-first"))
+        throw EUsageError("--match and --match-first exclude each other");
+    const TBatchSettings batch = BatchSettingsFrom(arguments);
+    const auto& positionals = arguments.Positionals();
+    const auto items = PlanBatch({positionals.begin() + 1, positionals.end()}, batch);
+    const auto footage = FootageFrom(arguments);
+    TLookSettings settings = ReferenceLook(positionals[0], PositionsFrom(arguments));
+    if (arguments.Switch("match-first"))
+        MatchToFrameFile(settings, items.front().Input, footage.get());
+    const std::unique_ptr<TLUT> shared = MakeLookLut(settings);
+    const bool eachMatched = arguments.Switch("match");
+    return RunBatch(items, batch, [&](const TBatchItem& item) {
+        std::unique_ptr<TLUT> own;
+        if (eachMatched) {
+            TLookSettings matched = settings;
+            MatchToFrameFile(matched, item.Input, footage.get());
+            own = MakeLookLut(matched);
+        }
+        const TLUT& look = own ? *own : *shared;
+        GradePictureFile(item.Input, item.Output,
+                         [&](TImage& picture) { GradePicture(look, picture, footage.get()); });
+    });
 }
 
 } // namespace
@@ -28,7 +61,10 @@ int RunLook(const std::vector<std::string>& words)
     const TArguments arguments(words, WithGrading({{"output", true, 'o'},
                                                    {"profile", true},
                                                    {"size", true},
-                                                   {"bits", true}}));
+                                                   {"bits", true},
+                                                   {"footage", true},
+                                                   {"config", true},
+                                                   {"match", true}}));
     if (arguments.HelpAsked())
         return PrintHelp(kLookHelp);
     arguments.ExpectPositionals(1, "the reference picture (REFERENCE)");
@@ -45,30 +81,40 @@ int RunLook(const std::vector<std::string>& words)
             throw EUsageError("the profile \"" + profile.Name + "\" does not let you choose the grid size");
     }
     const int bits = ChooseBits(arguments, profile);
+    const auto footage = FootageFrom(arguments);
 
-    const TLookSettings settings = ReferenceLook(arguments.Positionals()[0], positions);
-    ExportLook(settings, profile, size, bits, output);
+    TLookSettings settings = ReferenceLook(arguments.Positionals()[0], positions);
+    if (arguments.Has("match"))
+        MatchToFrameFile(settings, arguments.Value("match"), footage.get());
+    ExportLook(settings, profile, size, bits, output, footage.get());
     return 0;
 }
 
 int RunGrade(const std::vector<std::string>& words)
 {
-    const TArguments arguments(words, WithGrading({{"output", true, 'o'}}));
+    std::vector<TOptionSpec> options = BatchOptionSpecs();
+    for (TOptionSpec option : {TOptionSpec{"output", true, 'o'}, TOptionSpec{"footage", true},
+                               TOptionSpec{"config", true}, TOptionSpec{"match", false},
+                               TOptionSpec{"match-first", false}})
+        options.push_back(std::move(option));
+    const TArguments arguments(words, WithGrading(options));
     if (arguments.HelpAsked())
         return PrintHelp(kGradeHelp);
+    if (WantsBatch(arguments, 1))
+        return GradeBatch(arguments);
+    if (arguments.Switch("match-first"))
+        throw EUsageError("--match-first is for many pictures; use --match for one");
     arguments.ExpectPositionals(2, "the reference and the picture to grade (REFERENCE IMAGE)");
     const std::string output = OutputFile(arguments);
     CheckPictureOutput(output);
     const TLookPositions positions = PositionsFrom(arguments);
+    const auto footage = FootageFrom(arguments);
 
-    const TLookSettings settings = ReferenceLook(arguments.Positionals()[0], positions);
-    auto lut = std::make_unique<TLUT>();
-    lut->Kind = lkCube;
-    lut->CubeSize = kWindowCubeSize;
-    BuildLookCube(settings, settings.Factors, *lut);
-
-    TImage picture = LoadPicture(arguments.Positionals()[1]);
-    lut->ApplyToImage(picture);
-    SaveImageFile(output, picture);
+    TLookSettings settings = ReferenceLook(arguments.Positionals()[0], positions);
+    if (arguments.Switch("match"))
+        MatchToFrameFile(settings, arguments.Positionals()[1], footage.get());
+    const std::unique_ptr<TLUT> look = MakeLookLut(settings);
+    GradePictureFile(arguments.Positionals()[1], output,
+                     [&](TImage& picture) { GradePicture(*look, picture, footage.get()); });
     return 0;
 }

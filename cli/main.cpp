@@ -14,6 +14,7 @@
 
 #include "Arguments.h"
 #include "Commands.h"
+#include "ErrorStream.h"
 #include "HelpTexts.h"
 #include "QtPictureCodec.h"
 
@@ -30,6 +31,8 @@ struct TCommand {
 constexpr TCommand kCommands[] = {
     {"profiles", RunProfiles}, {"formats", RunFormats}, {"look", RunLook},       {"grade", RunGrade},
     {"convert", RunConvert},   {"apply", RunApply},     {"library", RunLibrary},
+    {"footage", RunFootage},
+    {"stats", RunStats},       {"scopes", RunScopes},
 };
 
 // While a command runs, the diagnostics that the picture libraries print
@@ -45,12 +48,15 @@ public:
         const int sink = open("/dev/null", O_WRONLY | O_CLOEXEC);
         if (saved_ >= 0 && sink >= 0)
             dup2(sink, STDERR_FILENO);
+        if (saved_ >= 0)
+            SetErrorStreamDescriptor(saved_);
         if (sink >= 0)
             close(sink);
     }
     ~TQuietStderr()
     {
         std::fflush(stderr);
+        SetErrorStreamDescriptor(STDERR_FILENO);
         if (saved_ >= 0) {
             dup2(saved_, STDERR_FILENO);
             close(saved_);

@@ -7,6 +7,7 @@
 #include <functional>
 #include <memory>
 
+#include "Clamp01.h"
 #include "Image.h"
 #include "LUT.h"
 #include "LUTReference.h"
@@ -18,13 +19,6 @@
 namespace {
 
 constexpr int kPlane = kMaxCubeSize * kMaxCubeSize;  // entries between two red indexes
-
-// Below 0 or not a number gives 0, above 1 gives 1.
-inline double Clamp01(double v) {
-    if (!(v >= 0.0)) return 0.0;
-    if (v > 1.0) return 1.0;
-    return v;
-}
 
 // Grid position of a coordinate along an axis whose last point is `last`:
 // the coordinate is clamped into [0, 1] so the index stays in 0..last, and the

@@ -9,11 +9,10 @@ namespace {
 constexpr double kGainNumerator = 5.0;
 constexpr float kPositionScale = 100.0f;
 
-int Checked(const char* name, int position) {
-    if (position < kTrackBarMin || position > kTrackBarMax)
+int Checked(const char* name, int position, int low = kTrackBarMin, int high = kTrackBarMax) {
+    if (position < low || position > high)
         throw EError(std::string("The ") + name + " position " + std::to_string(position) +
-                     " is outside the range " + std::to_string(kTrackBarMin) + " to " +
-                     std::to_string(kTrackBarMax) + ".");
+                     " is outside the range " + std::to_string(low) + " to " + std::to_string(high) + ".");
     return position;
 }
 
@@ -41,5 +40,6 @@ TLookSettings MakeLookSettings(const TColorStats& stats, const TLookPositions& p
     f.Low = Factor("Low Tones", positions.Low);
     f.Middle = Factor("Middle Tones", positions.Middle);
     f.High = Factor("Hi Tones", positions.High);
+    s.Strength = Checked("Look Strength", positions.Strength, kStrengthMin, kStrengthMax) / 100.0;
     return s;
 }

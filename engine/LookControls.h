@@ -1,4 +1,5 @@
 #pragma once
+#include "LookStrength.h"
 #include "LookTransfer.h"
 
 constexpr int kTrackBarMin = 0;
@@ -21,9 +22,11 @@ struct TLookPositions {
     int High = kTrackBarDefault;
     bool AdvancedAnalysis = true;
     bool CompressSaturation = false;
+    int Strength = kStrengthDefault;  // Look Strength, 0..100
 };
 
 // Turns control positions into look settings: Gain = 5 / p (0 when p = 0),
-// every factor = position / 100 as a 32-bit float (Overall from Saturation).
-// Throws EError when a position lies outside 0..200.
+// every factor = position / 100 as a 32-bit float (Overall from Saturation),
+// Strength = its position / 100. Throws EError when a position lies outside
+// 0..200 (the strength outside 0..100).
 TLookSettings MakeLookSettings(const TColorStats& stats, const TLookPositions& positions);

@@ -3,9 +3,13 @@
 #include <algorithm>
 #include <string>
 
+#include "ChromaTargets.h"
+#include "Clamp01.h"
 #include "Error.h"
 #include "LUT.h"
+#include "LookStrength.h"
 #include "Parallel.h"
+#include "SourceMatch.h"
 
 namespace {
 
@@ -37,50 +41,39 @@ void CompressSaturation(double& R, double& G, double& B) {
     HSLToRGB(H, S, L, R, G, B);
 }
 
-// Mean U, spread of U, mean V, spread of V that a colour of luma Y moves to.
-struct TTarget {
-    double MeanU, DevU, MeanV, DevV;
+// The two sets of chroma statistics a colour is transferred with: the
+// reference's, and the frame's own in match mode.
+struct TTransferTargets {
+    explicit TTransferTargets(const TLookSettings& settings)
+        : Reference(settings.Stats, settings.AdvancedAnalysis),
+          Source(settings.SourceStats, settings.AdvancedAnalysis),
+          Matched(settings.MatchSource) {}
+    TChromaTargets Reference;
+    TChromaTargets Source;
+    bool Matched;
 };
 
-TTarget Blend(const TRangeStats& a, const TRangeStats& b, double t) {
-    return {(1.0 - t) * a.MeanU + t * b.MeanU, (1.0 - t) * a.DevU + t * b.DevU,
-            (1.0 - t) * a.MeanV + t * b.MeanV, (1.0 - t) * a.DevV + t * b.DevV};
-}
-
-TTarget AverageTarget(const TColorStats& s) {
-    const TRangeStats* r = s.Ranges;
-    return {(r[0].MeanU + r[1].MeanU + r[2].MeanU) / 3.0, (r[0].DevU + r[1].DevU + r[2].DevU) / 3.0,
-            (r[0].MeanV + r[1].MeanV + r[2].MeanV) / 3.0, (r[0].DevV + r[1].DevV + r[2].DevV) / 3.0};
-}
-
-TTarget TargetFor(const TLookSettings& settings, const TTarget& average, double Y) {
-    if (!settings.AdvancedAnalysis) return average;
-    const TRangeStats* r = settings.Stats.Ranges;
-    if (Y < 0.5) return Blend(r[0], r[1], Y / 0.5);
-    return Blend(r[1], r[2], (Y - 0.5) / 0.5);
-}
-
-double Clamp01(double v) {
-    if (!(v >= 0.0)) return 0.0;  // negative or not a number
-    if (v > 1.0) return 1.0;
-    return v;
-}
-
-TRGBDouble GridPoint(const TLookSettings& settings, const TSaturationFactors& factors,
-                     const TTarget& average, int n, int i, int j, int k) {
-    const double last = n - 1;
-    double R = i / last, G = j / last, B = k / last;
+TRGBDouble LookAt(const TLookSettings& settings, const TSaturationFactors& factors,
+                  const TTransferTargets& targets, double R, double G, double B) {
     if (settings.CompressSaturation) CompressSaturation(R, G, B);
     double Y, U, V;
     RGBToYUV(R, G, B, Y, U, V);
-    const TTarget t = TargetFor(settings, average, Y);
-    if (settings.Gain > 0.0) {
-        U = (t.DevU / settings.Gain) * U + t.MeanU;
-        V = (t.DevV / settings.Gain) * V + t.MeanV;
+    const TChromaTarget target = targets.Reference.At(Y);
+    if (targets.Matched) {
+        const TChromaTarget source = targets.Source.At(Y);
+        TransferChroma(target, &source, settings.Gain, U, V);
+    } else {
+        TransferChroma(target, nullptr, settings.Gain, U, V);
     }
     YUVToRGB(Y, U, V, R, G, B);
     AdjustSaturation(factors, R, G, B);
     return {Clamp01(R), Clamp01(G), Clamp01(B)};
+}
+
+TRGBDouble GridPoint(const TLookSettings& settings, const TSaturationFactors& factors,
+                     const TTransferTargets& targets, int n, int i, int j, int k) {
+    const double last = n - 1;
+    return LookAt(settings, factors, targets, i / last, j / last, k / last);
 }
 
 constexpr int kMinPointsPerThread = 4096;
@@ -102,12 +95,18 @@ void BuildLookCube(const TLookSettings& settings, const TSaturationFactors& fact
     if (n < kMinLookCubeSize || n > kMaxCubeSize)
         throw EError("The cube size " + std::to_string(n) + " is outside the range " +
                      std::to_string(kMinLookCubeSize) + " to " + std::to_string(kMaxCubeSize) + ".");
-    const TTarget average = AverageTarget(settings.Stats);
+    const TTransferTargets targets(settings);
     // Every grid point stands alone, so red planes can be shared out among threads.
     const int minPlanes = std::max(1, kMinPointsPerThread / (n * n));
     ParallelFor(n, minPlanes, [&](int i0, int i1) {
         for (int i = i0; i < i1; ++i)
             for (int j = 0; j < n; ++j)
-                for (int k = 0; k < n; ++k) lut.Cube[i][j][k] = GridPoint(settings, factors, average, n, i, j, k);
+                for (int k = 0; k < n; ++k) lut.Cube[i][j][k] = GridPoint(settings, factors, targets, n, i, j, k);
     });
+    ApplyLookStrength(settings.Strength, lut);
+}
+
+TRGBDouble LookColour(const TLookSettings& settings, const TSaturationFactors& factors,
+                      const TRGBDouble& colour) {
+    return LookAt(settings, factors, TTransferTargets(settings), colour.Red, colour.Green, colour.Blue);
 }

@@ -1,11 +1,15 @@
 #include "AtomicFile.h"
 
+#include <array>
 #include <atomic>
 #include <cerrno>
 #include <climits>
-#include <cstdlib>
+#include <csignal>
+#include <cstdio>
 #include <cstring>
 #include <fcntl.h>
+#include <functional>
+#include <mutex>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -18,29 +22,119 @@ void RaiseFileError(const char* action, const std::string& fileName, int errnum)
 
 namespace {
 
-// A symbolic link is replaced through its destination, so the link survives.
-std::string ResolveTarget(const std::string& fileName)
+constexpr std::string_view kTempMark = ".~ombrane-";
+constexpr std::string_view kTempEnd = ".tmp";
+
+// ---- removal of temporary files on a terminating signal -----------------
+// The temporary files being written are registered in fixed slots that the
+// signal handler reads without locks: it unlinks every armed one, then lets
+// the signal end the program as it would have without the handler.
+
+struct TTempSlot {
+    std::atomic<int> State{0};  // 0 free, 1 being filled, 2 armed
+    char Path[PATH_MAX]{};
+};
+
+std::array<TTempSlot, 32> gTempSlots;
+const int kCleanupSignals[] = {SIGINT, SIGTERM, SIGHUP};
+
+extern "C" void RemoveTemporariesAndEnd(int signalNumber)
 {
-    struct stat st {};
-    if (lstat(fileName.c_str(), &st) != 0 || !S_ISLNK(st.st_mode))
-        return fileName;
-    char* resolved = realpath(fileName.c_str(), nullptr);
-    if (resolved == nullptr)
-        return fileName;
-    std::string result(resolved);
-    std::free(resolved);
-    return result;
+    for (TTempSlot& slot : gTempSlots)
+        if (slot.State.load() == 2)
+            unlink(slot.Path);
+    signal(signalNumber, SIG_DFL);
+    raise(signalNumber);
+}
+
+// Installs the handler where the signal still has its default action: a
+// signal the program (or its starter) ignores or handles itself is left so.
+void InstallCleanupHandlers()
+{
+    static std::once_flag once;
+    std::call_once(once, [] {
+        for (const int signalNumber : kCleanupSignals) {
+            struct sigaction current {};
+            if (sigaction(signalNumber, nullptr, &current) != 0 || current.sa_handler != SIG_DFL)
+                continue;
+            struct sigaction action {};
+            action.sa_handler = RemoveTemporariesAndEnd;
+            sigemptyset(&action.sa_mask);
+            sigaction(signalNumber, &action, nullptr);
+        }
+    });
+}
+
+// Registers a temporary file for removal on a signal for as long as it lives.
+class TTempRegistration {
+public:
+    explicit TTempRegistration(const std::string& path)
+    {
+        InstallCleanupHandlers();
+        if (path.size() >= PATH_MAX)
+            return;
+        for (TTempSlot& candidate : gTempSlots) {
+            int expected = 0;
+            if (candidate.State.compare_exchange_strong(expected, 1)) {
+                std::memcpy(candidate.Path, path.c_str(), path.size() + 1);
+                candidate.State.store(2);
+                slot_ = &candidate;
+                return;
+            }
+        }
+    }
+    ~TTempRegistration()
+    {
+        if (slot_ != nullptr)
+            slot_->State.store(0);
+    }
+    TTempRegistration(const TTempRegistration&) = delete;
+    TTempRegistration& operator=(const TTempRegistration&) = delete;
+
+private:
+    TTempSlot* slot_ = nullptr;
+};
+
+// ---- the steps of a write -------------------------------------------------
+
+struct TTarget {
+    std::string Folder;  // with a trailing '/', or empty for the current folder
+    std::string Name;
+};
+
+TTarget SplitTarget(const std::string& fileName)
+{
+    const std::size_t slash = fileName.rfind('/');
+    if (slash == std::string::npos)
+        return {std::string(), fileName};
+    return {fileName.substr(0, slash + 1), fileName.substr(slash + 1)};
+}
+
+std::size_t MaxNameLength(const std::string& folder)
+{
+    const long limit = pathconf(folder.empty() ? "." : folder.c_str(), _PC_NAME_MAX);
+    return limit > 0 ? static_cast<std::size_t>(limit) : NAME_MAX;
+}
+
+// The temporary name for the attempt: the target's name, shortened where
+// needed so that the whole stays within the folder's name length limit.
+std::string TemporaryName(const TTarget& target, unsigned attempt)
+{
+    const std::string suffix =
+        std::string(kTempMark) + std::to_string(getpid()) + "-" + std::to_string(attempt) + std::string(kTempEnd);
+    const std::size_t limit = MaxNameLength(target.Folder);
+    const std::size_t room = limit > suffix.size() + 1 ? limit - suffix.size() - 1 : 0;
+    return target.Folder + "." + target.Name.substr(0, room) + suffix;
 }
 
 // Creates a new, exclusive temporary file beside the target. The mode 0666
 // is narrowed by the umask like any newly created file.
-int CreateTemporary(const std::string& target, std::string& tempName)
+int CreateTemporary(const TTarget& target, std::string& tempName)
 {
     static std::atomic<unsigned> counter{0};
     for (int attempt = 0; attempt < 100; ++attempt) {
-        tempName = target + ".~" + std::to_string(getpid()) + "-" +
-                   std::to_string(counter.fetch_add(1)) + ".tmp";
-        int fd = open(tempName.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        tempName = TemporaryName(target, counter.fetch_add(1));
+        const int fd = open(tempName.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
         if (fd >= 0 || errno != EEXIST)
             return fd;
     }
@@ -56,8 +150,8 @@ int WriteAll(int fd, std::string_view bytes)
     const char* data = bytes.data();
     std::size_t left = bytes.size();
     while (left > 0) {
-        std::size_t chunk = left < (std::size_t(1) << 30) ? left : (std::size_t(1) << 30);
-        ssize_t written = write(fd, data, chunk);
+        const std::size_t chunk = left < (std::size_t(1) << 30) ? left : (std::size_t(1) << 30);
+        const ssize_t written = write(fd, data, chunk);
         if (written < 0) {
             if (errno == EINTR)
                 continue;
@@ -71,30 +165,142 @@ int WriteAll(int fd, std::string_view bytes)
     return 0;
 }
 
+// Writes, flushes to the disk and closes; 0 or the first failure's errno.
+// When content raises, the file is closed and the exception goes on.
+int WriteAndClose(int fd, const std::function<int(int)>& content)
+{
+    int error = 0;
+    try {
+        error = content(fd);
+    } catch (...) {
+        close(fd);
+        throw;
+    }
+    if (error == 0 && fsync(fd) != 0)
+        error = errno;
+    if (close(fd) != 0 && error == 0 && errno != EINTR)
+        error = errno;
+    return error;
+}
+
+// Refuses a write-protected target before anything is written. Returns the
+// permission bits an existing regular file passes on, or -1.
+int CheckTarget(const std::string& fileName)
+{
+    struct stat st {};
+    if (lstat(fileName.c_str(), &st) != 0 || !S_ISREG(st.st_mode))
+        return -1;
+    if ((st.st_mode & 0222) == 0 || access(fileName.c_str(), W_OK) != 0)
+        RaiseFileError("Cannot write file", fileName, EACCES);
+    return static_cast<int>(st.st_mode & 07777);
+}
+
+// Renames without ever replacing: 0, EEXIST when newName exists, or the
+// errno of another failure.
+int RenameNoReplace(const std::string& oldName, const std::string& newName)
+{
+    if (renameat2(AT_FDCWD, oldName.c_str(), AT_FDCWD, newName.c_str(), RENAME_NOREPLACE) == 0)
+        return 0;
+    if (errno != EINVAL && errno != ENOSYS)
+        return errno;
+    // A file system without the exclusive rename: a hard link fails on an
+    // existing name just the same.
+    if (link(oldName.c_str(), newName.c_str()) != 0)
+        return errno;
+    if (unlink(oldName.c_str()) != 0) {
+        const int error = errno;
+        unlink(newName.c_str());
+        return error;
+    }
+    return 0;
+}
+
+// The rename that makes a write visible; 0, EEXIST (only when replacing is
+// not allowed) or another errno.
+int Publish(const std::string& tempName, const std::string& fileName, bool replace)
+{
+    if (replace)
+        return rename(tempName.c_str(), fileName.c_str()) == 0 ? 0 : errno;
+    return RenameNoReplace(tempName, fileName);
+}
+
+// Makes a finished rename durable; a failure here loses nothing written.
+void SyncFolder(const std::string& folder)
+{
+    const int fd = open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0)
+        return;
+    (void)fsync(fd);
+    close(fd);
+}
+
+bool WriteFile(const std::string& fileName, const std::function<int(int)>& content, bool replace)
+{
+    if (fileName.empty())
+        RaiseFileError("Cannot create file", fileName, ENOENT);
+    const TTarget target = SplitTarget(fileName);
+    if (target.Name.empty() || target.Name == "." || target.Name == "..")
+        RaiseFileError("Cannot create file", fileName, EISDIR);
+    const int mode = replace ? CheckTarget(fileName) : -1;
+    std::string tempName;
+    const int fd = CreateTemporary(target, tempName);
+    if (fd < 0)
+        RaiseFileError("Cannot create file", fileName, errno);
+    TTempRegistration registration(tempName);
+    if (mode >= 0)
+        (void)fchmod(fd, static_cast<mode_t>(mode));
+
+    int error = 0;
+    try {
+        error = WriteAndClose(fd, content);
+    } catch (...) {
+        unlink(tempName.c_str());
+        throw;
+    }
+    if (error == 0)
+        error = Publish(tempName, fileName, replace);
+    if (error != 0) {
+        unlink(tempName.c_str());
+        if (error == EEXIST && !replace)
+            return false;
+        RaiseFileError("Cannot write file", fileName, error);
+    }
+    SyncFolder(target.Folder);
+    return true;
+}
+
 } // namespace
 
 void WriteFileAtomically(const std::string& fileName, std::string_view bytes)
 {
-    if (fileName.empty())
-        RaiseFileError("Cannot create file", fileName, ENOENT);
-    const std::string target = ResolveTarget(fileName);
-    std::string tempName;
-    int fd = CreateTemporary(target, tempName);
-    if (fd < 0)
-        RaiseFileError("Cannot create file", fileName, errno);
+    WriteFile(fileName, [bytes](int fd) { return WriteAll(fd, bytes); }, true);
+}
 
-    // An existing file keeps its permissions.
-    struct stat st {};
-    if (stat(target.c_str(), &st) == 0 && S_ISREG(st.st_mode))
-        (void)fchmod(fd, st.st_mode & 07777);
+bool WriteNewFileAtomically(const std::string& fileName, std::string_view bytes)
+{
+    return WriteFile(fileName, [bytes](int fd) { return WriteAll(fd, bytes); }, false);
+}
 
-    int error = WriteAll(fd, bytes);
-    if (close(fd) != 0 && error == 0)
-        error = errno;
-    if (error == 0 && rename(tempName.c_str(), target.c_str()) != 0)
-        error = errno;
-    if (error != 0) {
-        unlink(tempName.c_str());
-        RaiseFileError("Cannot write file", fileName, error);
-    }
+void WriteFileAtomicallyFrom(const std::string& fileName, const std::function<int(int fd)>& content)
+{
+    WriteFile(fileName, content, true);
+}
+
+int WriteFully(int fd, std::string_view bytes)
+{
+    return WriteAll(fd, bytes);
+}
+
+bool IsTemporaryFileName(std::string_view name)
+{
+    return name.size() > kTempMark.size() + kTempEnd.size() && name.front() == '.' &&
+           name.ends_with(kTempEnd) && name.find(kTempMark) != std::string_view::npos;
+}
+
+bool RenameWithoutReplacing(const std::string& oldName, const std::string& newName)
+{
+    const int error = RenameNoReplace(oldName, newName);
+    if (error != 0 && error != EEXIST)
+        RaiseFileError("Cannot rename file", oldName, error);
+    return error == 0;
 }

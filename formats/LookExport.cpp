@@ -2,10 +2,11 @@
 
 #include <memory>
 
+#include "GradingRoad.h"
 #include "LUT.h"
 
 void ExportLook(const TLookSettings& settings, const TLutOutputProfile& profile, int size,
-                int bits, const std::string& fileName)
+                int bits, const std::string& fileName, const TFootageConversion* footage)
 {
     if (size < 2 || size > kMaxCubeSize)
         throw EError("The LUT dimension size must be a number from 2 to " +
@@ -17,9 +18,10 @@ void ExportLook(const TLookSettings& settings, const TLutOutputProfile& profile,
         throw EError("The output profile \"" + profile.Name +
                      "\" writes a 1D curve; a look needs a 3D LUT format.");
     // A LUT of its own, so the caller's LUT keeps its size and contents.
-    auto lut = std::make_unique<TLUT>();
-    lut->Kind = lkCube;
-    lut->CubeSize = size;
-    BuildLookCube(settings, settings.Factors, *lut);
+    const std::unique_ptr<TLUT> lut = MakeLookLut(settings, size, footage);
+    // A matched look belongs to its frame; the file says which.
+    if (settings.MatchSource)
+        lut->Comments.push_back("matched to " +
+                                (settings.MatchedTo.empty() ? std::string("a pasted picture") : settings.MatchedTo));
     format->SaveToFile(fileName, *lut, bits);
 }

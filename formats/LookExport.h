@@ -1,12 +1,15 @@
 #pragma once
 #include <string>
 
+#include "FootageConversion.h"
 #include "FormatRegistry.h"
 #include "LookTransfer.h"
 
-// Writes a look as a LUT file: builds a cube of `size` points per axis with
-// the look transfer in a LUT of its own and writes it with the profile's
-// format at `bits`. EError for a size outside 2..101 or a profile whose
-// format stores no cube; the format's own errors propagate.
+// The export end of the grading road (GradingRoad.h): builds the look at
+// `size` points per axis in a LUT of its own and writes it with the
+// profile's format at `bits`. EError for a size outside 2..101 or a profile whose
+// format stores no cube; the format's own errors propagate. With `footage`,
+// the cube holds the look of each grid colour converted from that footage,
+// and a comment line "input: LABEL" names the footage.
 void ExportLook(const TLookSettings& settings, const TLutOutputProfile& profile, int size,
-                int bits, const std::string& fileName);
+                int bits, const std::string& fileName, const TFootageConversion* footage = nullptr);

@@ -1,71 +1,8 @@
 #include "TextFile.h"
 
-#include <cerrno>
-#include <cstring>
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include "AtomicFile.h"
+#include "FileRead.h"
 #include "Error.h"
-
-namespace {
-
-class TFileHandle {
-public:
-    explicit TFileHandle(int fd) : fd_(fd) {}
-    ~TFileHandle() { if (fd_ >= 0) close(fd_); }
-    TFileHandle(const TFileHandle&) = delete;
-    TFileHandle& operator=(const TFileHandle&) = delete;
-    int Get() const { return fd_; }
-private:
-    int fd_;
-};
-
-} // namespace
-
-std::string ReadFileBytes(const std::string& fileName)
-{
-    TFileHandle file(open(fileName.c_str(), O_RDONLY | O_CLOEXEC));
-    if (file.Get() < 0)
-        RaiseFileError("Cannot open file", fileName, errno);
-    struct stat st {};
-    if (fstat(file.Get(), &st) != 0)
-        RaiseFileError("Cannot read file", fileName, errno);
-    if (S_ISDIR(st.st_mode))
-        RaiseFileError("Cannot read file", fileName, EISDIR);
-    if (static_cast<std::uint64_t>(st.st_size) > kMaxLutFileBytes)
-        throw EError("The file \"" + fileName + "\" is too large for a LUT file (" +
-                     std::to_string(st.st_size) + " bytes).");
-
-    std::string bytes;
-    bytes.resize(static_cast<std::size_t>(st.st_size));
-    std::size_t filled = 0;
-    // Reads until the end of the file; the size is only a hint for files that
-    // grow or shrink while being read, the limit holds either way.
-    for (;;) {
-        if (filled == bytes.size()) {
-            if (bytes.size() >= kMaxLutFileBytes + 1)
-                throw EError("The file \"" + fileName + "\" is too large for a LUT file.");
-            bytes.resize(bytes.size() < 4096 ? 4096 : bytes.size() * 2);
-            if (bytes.size() > kMaxLutFileBytes + 1)
-                bytes.resize(kMaxLutFileBytes + 1);
-        }
-        ssize_t got = read(file.Get(), bytes.data() + filled, bytes.size() - filled);
-        if (got < 0) {
-            if (errno == EINTR)
-                continue;
-            RaiseFileError("Cannot read file", fileName, errno);
-        }
-        if (got == 0)
-            break;
-        filled += static_cast<std::size_t>(got);
-    }
-    if (filled > kMaxLutFileBytes)
-        throw EError("The file \"" + fileName + "\" is too large for a LUT file.");
-    bytes.resize(filled);
-    return bytes;
-}
 
 namespace {
 

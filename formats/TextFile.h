@@ -5,10 +5,7 @@
 #include <string_view>
 #include <vector>
 
-// Files larger than this are refused before they are read: no LUT file comes
-// near it (the largest text cube is about 30 MB), and it keeps hostile input
-// from exhausting memory.
-constexpr std::uint64_t kMaxLutFileBytes = 256ull * 1024 * 1024;
+#include "FileRead.h"
 
 // Texts with more lines than this are refused before the line list is built:
 // every line costs a string object whatever its length, so a file of nothing
@@ -18,10 +15,6 @@ constexpr std::size_t kMaxTextLines = 16'000'000;
 
 // The number of lines SetText makes of text (see there).
 std::size_t CountTextLines(std::string_view text);
-
-// Reads a whole file into memory. Raises EError with the system's reason when
-// it cannot be opened or read, and refuses files above kMaxLutFileBytes.
-std::string ReadFileBytes(const std::string& fileName);
 
 // An ordered list of 8-bit text lines with load and save. Saving ends every
 // line, the last one included, with LineBreak (a single line feed).

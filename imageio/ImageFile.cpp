@@ -2,22 +2,37 @@
 
 #include <QBuffer>
 #include <QByteArray>
-#include <QFile>
 #include <QFileInfo>
 #include <QImageReader>
 #include <QImageWriter>
-#include <QSaveFile>
 #include <QString>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <condition_variable>
 #include <csetjmp>
+#include <deque>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <thread>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
+#include <algorithm>
+#include <vector>
 #include <new>
 
 // jpeglib.h needs size_t and FILE declared first.
 #include <jpeglib.h>
 #include <jerror.h>
 
+#include "AtomicFile.h"
+#include "BitmapLayout.h"
 #include "Error.h"
+#include "FileRead.h"
 #include "QtImage.h"
 
 namespace {
@@ -54,11 +69,12 @@ extern "C" void JpegErrorExit(j_common_ptr info) {
 
 extern "C" void JpegSilentMessage(j_common_ptr) {}
 
-// A stream that ends before its picture does is damaged: libjpeg would only
-// warn and fill the rest with grey (for a hostile file declaring a huge
-// picture in a few bytes, at great cost), so that warning ends the decode.
+// libjpeg only warns about damaged data (a stream that ends early, a
+// premature marker, bad Huffman codes) and fills what is missing with grey.
+// A damaged picture is never taken as whole, so every warning ends the decode
+// as an error.
 extern "C" void JpegEmitMessage(j_common_ptr info, int level) {
-    if (level < 0 && info->err->msg_code == JWRN_JPEG_EOF) JpegErrorExit(info);
+    if (level < 0) JpegErrorExit(info);
 }
 
 void InstallErrorManager(TJpegErrorManager& manager) {
@@ -83,14 +99,21 @@ struct TJpegDecoder {
     }
 
     // Reads the header; false on a libjpeg error (Errors.Code holds it).
-    bool ReadHeader(std::string_view bytes) {
+    bool ReadHeader(std::string_view bytes) { return ReadHeaderFrom(&bytes, nullptr); }
+    // The same from an open file, read in small pieces as decoding goes on.
+    bool ReadHeader(std::FILE* file) { return ReadHeaderFrom(nullptr, file); }
+
+    bool ReadHeaderFrom(const std::string_view* bytes, std::FILE* file) {
         InstallErrorManager(Errors);
         Info.err = &Errors.Public;
         if (setjmp(Errors.Jump)) return false;
         jpeg_create_decompress(&Info);
         Created = true;
-        jpeg_mem_src(&Info, reinterpret_cast<const unsigned char*>(bytes.data()),
-                     static_cast<unsigned long>(bytes.size()));
+        if (bytes != nullptr)
+            jpeg_mem_src(&Info, reinterpret_cast<const unsigned char*>(bytes->data()),
+                         static_cast<unsigned long>(bytes->size()));
+        else
+            jpeg_stdio_src(&Info, file);
         jpeg_read_header(&Info, TRUE);
         Cmyk = Info.jpeg_color_space == JCS_CMYK || Info.jpeg_color_space == JCS_YCCK;
         Info.out_color_space = Cmyk ? JCS_CMYK : JCS_EXT_BGR;
@@ -103,15 +126,21 @@ struct TJpegDecoder {
         return true;
     }
 
-    // Reads every scan line into the image; CMYK lines go through rowBuffer.
-    bool ReadLines(TImage& image, unsigned char* rowBuffer) {
+    // Reads the next count scan lines to rows lying stride bytes apart;
+    // CMYK lines go through rowBuffer.
+    bool ReadRows(unsigned char* rows, int count, std::size_t stride, unsigned char* rowBuffer) {
         if (setjmp(Errors.Jump)) return false;
-        while (Info.output_scanline < Info.output_height) {
-            const int y = static_cast<int>(Info.output_scanline);
-            JSAMPROW row = Cmyk ? rowBuffer : image.Row(y);
+        for (int i = 0; i < count; ++i) {
+            unsigned char* target = rows + static_cast<std::size_t>(i) * stride;
+            JSAMPROW row = Cmyk ? rowBuffer : target;
             jpeg_read_scanlines(&Info, &row, 1);
-            if (Cmyk) CmykToBgr(rowBuffer, image.Row(y), image.Width());
+            if (Cmyk) CmykToBgr(rowBuffer, target, static_cast<int>(Info.output_width));
         }
+        return true;
+    }
+
+    bool Finish() {
+        if (setjmp(Errors.Jump)) return false;
         jpeg_finish_decompress(&Info);
         return true;
     }
@@ -124,6 +153,44 @@ struct TJpegDecoder {
             bgr[1] = static_cast<unsigned char>((cmyk[1] * k + 127) / 255);
             bgr[2] = static_cast<unsigned char>((cmyk[0] * k + 127) / 255);
         }
+    }
+};
+
+// A libjpeg destination that writes the stream to a file descriptor in
+// pieces; a failed write ends the encoding with its errno kept.
+struct TJpegFileDestination {
+    jpeg_destination_mgr Public{};
+    int Descriptor = -1;
+    int Error = 0;
+    std::vector<unsigned char> Buffer = std::vector<unsigned char>(1 << 16);
+
+    explicit TJpegFileDestination(int descriptor) : Descriptor(descriptor) {
+        Public.init_destination = Init;
+        Public.empty_output_buffer = Empty;
+        Public.term_destination = Term;
+    }
+
+    static TJpegFileDestination& Of(j_compress_ptr info) {
+        return *reinterpret_cast<TJpegFileDestination*>(info->dest);
+    }
+    static void Init(j_compress_ptr info) {
+        TJpegFileDestination& self = Of(info);
+        self.Public.next_output_byte = self.Buffer.data();
+        self.Public.free_in_buffer = self.Buffer.size();
+    }
+    void Flush(j_compress_ptr info, std::size_t count) {
+        Error = WriteFully(Descriptor, std::string_view(reinterpret_cast<const char*>(Buffer.data()), count));
+        if (Error != 0) ERREXIT(info, JERR_FILE_WRITE);
+    }
+    static boolean Empty(j_compress_ptr info) {
+        TJpegFileDestination& self = Of(info);
+        self.Flush(info, self.Buffer.size());
+        Init(info);
+        return TRUE;
+    }
+    static void Term(j_compress_ptr info) {
+        TJpegFileDestination& self = Of(info);
+        self.Flush(info, self.Buffer.size() - self.Public.free_in_buffer);
     }
 };
 
@@ -147,33 +214,55 @@ struct TJpegEncoder {
     // stream of a photograph takes, so the stream is written once, without
     // the copies of a growing buffer. Pages that are never written cost
     // nothing.
-    void ReserveOutput(const TImage& image) {
-        const unsigned long size = static_cast<unsigned long>(image.Width()) * image.Height() * 3 + 65536;
+    void ReserveOutput(int width, int height) {
+        const unsigned long size = static_cast<unsigned long>(width) * height * 3 + 65536;
         Initial = static_cast<unsigned char*>(std::malloc(size));
         Output = Initial;
         OutputSize = Initial != nullptr ? size : 0;
     }
 
     bool Encode(const TImage& image, int quality) {
-        ReserveOutput(image);
-        InstallErrorManager(Errors);
-        Info.err = &Errors.Public;
+        if (!Begin(image.Width(), image.Height(), quality)) return false;
         if (setjmp(Errors.Jump)) return false;
-        jpeg_create_compress(&Info);
-        Created = true;
-        jpeg_mem_dest(&Info, &Output, &OutputSize);
-        Info.image_width = static_cast<JDIMENSION>(image.Width());
-        Info.image_height = static_cast<JDIMENSION>(image.Height());
-        Info.input_components = 3;
-        Info.in_color_space = JCS_EXT_BGR;
-        jpeg_set_defaults(&Info);
-        jpeg_set_quality(&Info, quality, TRUE);
-        jpeg_start_compress(&Info, TRUE);
         while (Info.next_scanline < Info.image_height) {
             JSAMPROW row = const_cast<unsigned char*>(image.Row(static_cast<int>(Info.next_scanline)));
             jpeg_write_scanlines(&Info, &row, 1);
         }
         jpeg_finish_compress(&Info);
+        return true;
+    }
+
+    // The stream's header; rows follow with WriteStrip.
+    // With a destination the stream goes there, else into Output.
+    bool Begin(int width, int height, int quality, TJpegFileDestination* destination = nullptr) {
+        if (destination == nullptr) ReserveOutput(width, height);
+        InstallErrorManager(Errors);
+        Info.err = &Errors.Public;
+        if (setjmp(Errors.Jump)) return false;
+        jpeg_create_compress(&Info);
+        Created = true;
+        if (destination != nullptr)
+            Info.dest = &destination->Public;
+        else
+            jpeg_mem_dest(&Info, &Output, &OutputSize);
+        Info.image_width = static_cast<JDIMENSION>(width);
+        Info.image_height = static_cast<JDIMENSION>(height);
+        Info.input_components = 3;
+        Info.in_color_space = JCS_EXT_BGR;
+        jpeg_set_defaults(&Info);
+        jpeg_set_quality(&Info, quality, TRUE);
+        jpeg_start_compress(&Info, TRUE);
+        return true;
+    }
+
+    // The strip's top count rows; the stream is finished after its last row.
+    bool WriteStrip(const TImage& strip, int count) {
+        if (setjmp(Errors.Jump)) return false;
+        for (int y = 0; y < count && Info.next_scanline < Info.image_height; ++y) {
+            JSAMPROW row = const_cast<unsigned char*>(strip.Row(y));
+            jpeg_write_scanlines(&Info, &row, 1);
+        }
+        if (Info.next_scanline == Info.image_height) jpeg_finish_compress(&Info);
         return true;
     }
 };
@@ -186,30 +275,15 @@ void EncodeInto(TJpegEncoder& encoder, const TImage& image, int quality) {
 
 // ---- files --------------------------------------------------------------
 
-QByteArray ReadWholeFile(const std::string& fileName) {
-    QFile file(ToQ(fileName));
-    if (!file.open(QIODevice::ReadOnly))
-        throw EError("Cannot open the file \"" + fileName + "\": " + file.errorString().toStdString());
-    // A picture file of more than a gigabyte is not one we can hold anyway.
-    if (file.size() > (1LL << 30)) throw EError("The file \"" + fileName + "\" is too large");
-    QByteArray bytes = file.readAll();
-    if (file.error() != QFileDevice::NoError)
-        throw EError("Cannot read the file \"" + fileName + "\": " + file.errorString().toStdString());
-    return bytes;
-}
-
-void WriteWholeFile(const std::string& fileName, const char* bytes, qint64 size) {
-    QSaveFile file(ToQ(fileName));
-    if (!file.open(QIODevice::WriteOnly) || file.write(bytes, size) != size || !file.commit())
-        throw EError("Cannot write the file \"" + fileName + "\": " + file.errorString().toStdString());
+void WriteWholeFile(const std::string& fileName, const char* bytes, std::size_t size) {
+    WriteFileAtomically(fileName, std::string_view(bytes, size));
 }
 
 // The size a PNG file declares in its header, read without libpng, whose
 // reader may stop at a later chunk before it reports the size. Nothing is
 // checked when the file does not start like a PNG file.
-void CheckDeclaredPngSize(QFile& file) {
-    const QByteArray head = file.peek(24);
-    if (head.size() < 24 || !head.startsWith("\x89PNG\r\n\x1a\n") || head.mid(12, 4) != "IHDR") return;
+void CheckDeclaredPngSize(std::string_view head) {
+    if (head.size() < 24 || !head.starts_with("\x89PNG\r\n\x1a\n") || head.substr(12, 4) != "IHDR") return;
     auto bigEndian = [&](int at) {
         long long value = 0;
         for (int i = 0; i < 4; ++i) value = (value << 8) | static_cast<unsigned char>(head[at + i]);
@@ -221,10 +295,11 @@ void CheckDeclaredPngSize(QFile& file) {
 // BMP and PNG through Qt's readers, the format forced by the extension.
 void LoadQtPicture(const std::string& fileName, const char* format, const std::string& damaged,
                    TImage& target) {
-    QFile file(ToQ(fileName));
-    if (!file.open(QIODevice::ReadOnly))
-        throw EError("Cannot open the file \"" + fileName + "\": " + file.errorString().toStdString());
-    if (std::string_view(format) == "png") CheckDeclaredPngSize(file);
+    const std::string bytes = ReadFileBytes(fileName, kMaxPictureFileBytes);
+    if (std::string_view(format) == "png") CheckDeclaredPngSize(bytes);
+    QByteArray data = QByteArray::fromRawData(bytes.data(), static_cast<qsizetype>(bytes.size()));
+    QBuffer file(&data);
+    file.open(QIODevice::ReadOnly);
     QImageReader reader(&file, format);
     reader.setAutoDetectImageFormat(false);
     // Qt reports a top-down bitmap's stored height, which is negative; its
@@ -233,25 +308,61 @@ void LoadQtPicture(const std::string& fileName, const char* format, const std::s
     const long long width = declared.width(), height = std::llabs(declared.height());
     if (width <= 0 || height <= 0) throw EError(damaged);
     CheckPictureSize(width, height);
+    if (std::string_view(format) == "bmp" && !BitmapDataComplete(bytes)) throw EError(damaged);
     QImageReader::setAllocationLimit(static_cast<int>(kMaxPicturePixels * 4 / (1024 * 1024)) + 1);
     QImage picture;
     if (!reader.read(&picture) || picture.isNull()) {
-        if (reader.error() == QImageReader::FileNotFoundError || reader.error() == QImageReader::DeviceError)
-            throw EError("Cannot read the file \"" + fileName + "\"");
         throw EError(damaged);
     }
     target = ImageFromQImage(picture);
 }
 
+[[noreturn]] void RaiseJpegError(const TJpegDecoder& decoder) { throw EError(JpegMessage(decoder.Errors.Code)); }
+
+// A stream with less than a byte for every 64 pixels it declares is too
+// small to be sure of its size (only very flat or progressive pictures come
+// so small, damaged or hostile ones often): its rows are decoded in bands,
+// so memory grows only with the data that is really there, and copied into
+// the picture at the end. Other streams are decoded into the picture at once.
+constexpr long long kPixelsPerPlausibleByte = 64;
+constexpr int kBandRows = 64;
+
+TImage DecodeInBands(TJpegDecoder& decoder, unsigned char* rowBuffer) {
+    const int width = static_cast<int>(decoder.Info.output_width);
+    const int height = static_cast<int>(decoder.Info.output_height);
+    const std::size_t rowBytes = static_cast<std::size_t>(width) * 3;
+    std::vector<std::vector<unsigned char>> bands;
+    for (int y = 0; y < height; y += kBandRows) {
+        const int count = std::min(kBandRows, height - y);
+        bands.emplace_back(rowBytes * static_cast<std::size_t>(count));
+        if (!decoder.ReadRows(bands.back().data(), count, rowBytes, rowBuffer)) RaiseJpegError(decoder);
+    }
+    if (!decoder.Finish()) RaiseJpegError(decoder);
+    TImage image(width, height);
+    for (int y = 0; y < height; ++y) {
+        std::vector<unsigned char>& band = bands[static_cast<std::size_t>(y / kBandRows)];
+        std::memcpy(image.Row(y), band.data() + static_cast<std::size_t>(y % kBandRows) * rowBytes, rowBytes);
+        if (y % kBandRows == kBandRows - 1) std::vector<unsigned char>().swap(band);
+    }
+    return image;
+}
+
+TImage DecodeAtOnce(TJpegDecoder& decoder, unsigned char* rowBuffer) {
+    TImage image(static_cast<int>(decoder.Info.output_width), static_cast<int>(decoder.Info.output_height));
+    if (!decoder.ReadRows(image.Row(0), image.Height(), image.Stride(), rowBuffer) || !decoder.Finish())
+        RaiseJpegError(decoder);
+    return image;
+}
+
 void DecodeJpegInto(std::string_view bytes, TImage& target) {
     TJpegDecoder decoder;
-    if (!decoder.ReadHeader(bytes)) throw EError(JpegMessage(decoder.Errors.Code));
+    if (!decoder.ReadHeader(bytes)) RaiseJpegError(decoder);
     CheckPictureSize(decoder.Info.image_width, decoder.Info.image_height);
-    if (!decoder.Start()) throw EError(JpegMessage(decoder.Errors.Code));
-    TImage image(static_cast<int>(decoder.Info.output_width), static_cast<int>(decoder.Info.output_height));
-    std::vector<unsigned char> rowBuffer(decoder.Cmyk ? static_cast<std::size_t>(image.Width()) * 4 : 0);
-    if (!decoder.ReadLines(image, rowBuffer.data())) throw EError(JpegMessage(decoder.Errors.Code));
-    target = std::move(image);
+    if (!decoder.Start()) RaiseJpegError(decoder);
+    std::vector<unsigned char> rowBuffer(decoder.Cmyk ? static_cast<std::size_t>(decoder.Info.output_width) * 4 : 0);
+    const long long pixels = static_cast<long long>(decoder.Info.output_width) * decoder.Info.output_height;
+    const bool plausible = static_cast<long long>(bytes.size()) * kPixelsPerPlausibleByte >= pixels;
+    target = plausible ? DecodeAtOnce(decoder, rowBuffer.data()) : DecodeInBands(decoder, rowBuffer.data());
 }
 
 }  // namespace
@@ -274,8 +385,7 @@ void LoadImageFile(const std::string& fileName, TImage& target) {
     const std::string extension = LowerExtension(fileName);
     try {
         if (extension == "jpg" || extension == "jpeg") {
-            const QByteArray bytes = ReadWholeFile(fileName);
-            DecodeJpegInto(std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size())), target);
+            DecodeJpegInto(ReadFileBytes(fileName, kMaxPictureFileBytes), target);
         } else if (extension == "bmp") {
             LoadQtPicture(fileName, "bmp", "Bitmap image is not valid", target);
         } else if (extension == "png") {
@@ -292,7 +402,7 @@ void LoadImageFile(const std::string& fileName, TImage& target) {
 void SaveJpegFile(const std::string& fileName, const TImage& image, int quality) {
     TJpegEncoder encoder;  // the stream goes to the file from the encoder's own buffer
     EncodeInto(encoder, image, quality);
-    WriteWholeFile(fileName, reinterpret_cast<const char*>(encoder.Output), static_cast<qint64>(encoder.OutputSize));
+    WriteWholeFile(fileName, reinterpret_cast<const char*>(encoder.Output), encoder.OutputSize);
 }
 
 void SaveImageFile(const std::string& fileName, const TImage& image) {
@@ -307,5 +417,163 @@ void SaveImageFile(const std::string& fileName, const TImage& image) {
     QImageWriter writer(&buffer, extension.c_str());
     if (!writer.write(QImageFromImage(image)))
         throw EError("Cannot encode the picture: " + writer.errorString().toStdString());
-    WriteWholeFile(fileName, bytes.constData(), bytes.size());
+    WriteWholeFile(fileName, bytes.constData(), static_cast<std::size_t>(bytes.size()));
+}
+
+// ---- JPEG to JPEG in strips ------------------------------------------------
+// The picture is never held whole: this thread decodes strips of rows while a
+// second one grades and encodes them, so that grading and encoding hide behind
+// the decoding, which is the slowest stage. A few strips circulate between
+// the two; the encoder settings and rows are those of SaveJpegFile, so the
+// stream is the same as decoding, grading the whole picture and saving it.
+
+namespace {
+
+constexpr int kStripRows = 16;
+constexpr int kStripsInFlight = 4;
+
+// Strips passed from the decoding thread to the grading one and back.
+class TStripExchange {
+public:
+    // A free strip, or nullptr once the other side has failed.
+    TImage* TakeFree() {
+        std::unique_lock lock(mutex_);
+        changed_.wait(lock, [&] { return !free_.empty() || failed_; });
+        if (failed_) return nullptr;
+        TImage* strip = free_.front();
+        free_.pop_front();
+        return strip;
+    }
+    void GiveFree(TImage* strip) { Push(free_, strip); }
+    void GiveReady(TImage* strip) { Push(ready_, strip); }
+    // The next strip to grade, or nullptr at the end or after a failure.
+    TImage* TakeReady() {
+        std::unique_lock lock(mutex_);
+        changed_.wait(lock, [&] { return !ready_.empty() || ended_ || failed_; });
+        if (failed_ || ready_.empty()) return nullptr;
+        TImage* strip = ready_.front();
+        ready_.pop_front();
+        return strip;
+    }
+    void End() { Set(ended_); }
+    void Fail() { Set(failed_); }
+    bool Failed() {
+        const std::lock_guard lock(mutex_);
+        return failed_;
+    }
+
+private:
+    void Push(std::deque<TImage*>& queue, TImage* strip) {
+        {
+            const std::lock_guard lock(mutex_);
+            queue.push_back(strip);
+        }
+        changed_.notify_all();
+    }
+    void Set(bool& flag) {
+        {
+            const std::lock_guard lock(mutex_);
+            flag = true;
+        }
+        changed_.notify_all();
+    }
+
+    std::mutex mutex_;
+    std::condition_variable changed_;
+    std::deque<TImage*> free_, ready_;
+    bool ended_ = false;
+    bool failed_ = false;
+};
+
+// A picture file opened for reading in pieces, with the checks of the
+// whole-file road.
+std::FILE* OpenPictureFile(const std::string& fileName) {
+    const int descriptor = OpenRegularFile(fileName, kMaxPictureFileBytes);
+    std::FILE* file = fdopen(descriptor, "rb");
+    if (file == nullptr) {
+        const int error = errno;
+        close(descriptor);
+        RaiseFileError("Cannot open file", fileName, error);
+    }
+    return file;
+}
+
+// The grading thread's side: grade each strip, then encode its rows.
+void GradeAndEncodeStrips(TStripExchange& exchange, TJpegEncoder& encoder,
+                          const std::function<void(TImage&)>& grade, std::string& failure) {
+    try {
+        while (TImage* strip = exchange.TakeReady()) {
+            grade(*strip);
+            if (!encoder.WriteStrip(*strip, strip->Height())) {
+                failure = JpegMessage(encoder.Errors.Code);
+                exchange.Fail();
+                return;
+            }
+            exchange.GiveFree(strip);
+        }
+    } catch (const std::bad_alloc&) {
+        failure = "Not enough memory to grade the picture";
+        exchange.Fail();
+    } catch (const std::exception& error) {
+        failure = error.what();
+        exchange.Fail();
+    }
+}
+
+// Decodes every row into strips handed to the exchange; the last strip is
+// tail when rows are left over that fill no whole strip. Returns the
+// decoder's message on failure.
+std::string DecodeStrips(TJpegDecoder& decoder, TStripExchange& exchange, TImage& tail, int width, int height) {
+    std::vector<unsigned char> rowBuffer(decoder.Cmyk ? static_cast<std::size_t>(width) * 4 : 0);
+    for (int y = 0; y < height;) {
+        TImage* strip = height - y < kStripRows ? &tail : exchange.TakeFree();
+        if (strip == nullptr) return std::string();  // the grading side failed and says why
+        if (!decoder.ReadRows(strip->Row(0), strip->Height(), strip->Stride(), rowBuffer.data()))
+            return JpegMessage(decoder.Errors.Code);
+        exchange.GiveReady(strip);
+        y += strip->Height();
+    }
+    if (!decoder.Finish()) return JpegMessage(decoder.Errors.Code);
+    exchange.End();
+    return std::string();
+}
+
+}  // namespace
+
+void GradeJpegFile(const std::string& input, const std::string& output,
+                   const std::function<void(TImage&)>& grade) {
+    try {
+        const std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(OpenPictureFile(input), std::fclose);
+        TJpegDecoder decoder;
+        if (!decoder.ReadHeader(file.get())) throw EError(JpegMessage(decoder.Errors.Code));
+        CheckPictureSize(decoder.Info.image_width, decoder.Info.image_height);
+        if (!decoder.Start()) throw EError(JpegMessage(decoder.Errors.Code));
+        const int width = static_cast<int>(decoder.Info.output_width);
+        const int height = static_cast<int>(decoder.Info.output_height);
+
+        WriteFileAtomicallyFrom(output, [&](int descriptor) {
+            TJpegFileDestination destination(descriptor);
+            TJpegEncoder encoder;
+            if (!encoder.Begin(width, height, 100, &destination)) throw EError(JpegMessage(encoder.Errors.Code));
+            std::vector<TImage> strips;
+            for (int i = 0; i < kStripsInFlight; ++i) strips.emplace_back(width, kStripRows);
+            TImage tail(width, height % kStripRows);
+            TStripExchange exchange;
+            for (TImage& strip : strips) exchange.GiveFree(&strip);
+
+            std::string gradeFailure;
+            std::thread grader(GradeAndEncodeStrips, std::ref(exchange), std::ref(encoder), std::cref(grade),
+                               std::ref(gradeFailure));
+            const std::string decodeFailure = DecodeStrips(decoder, exchange, tail, width, height);
+            if (!decodeFailure.empty()) exchange.Fail();
+            grader.join();
+            if (!decodeFailure.empty()) throw EError(decodeFailure);
+            // A failed write is reported by the file layer with its reason.
+            if (destination.Error != 0) return destination.Error;
+            if (!gradeFailure.empty()) throw EError(gradeFailure);
+            return 0;
+        });
+    } catch (const std::bad_alloc&) {
+        throw EError("Not enough memory to grade the picture \"" + input + "\"");
+    }
 }

@@ -1,4 +1,5 @@
 #pragma once
+#include <functional>
 #include <string>
 #include <string_view>
 
@@ -14,11 +15,15 @@
 constexpr int kMaxPictureSide = 30000;
 constexpr long long kMaxPicturePixels = 400LL * 1000 * 1000;
 
-// Reads a JPEG, BMP or PNG file into a 24-bit image at its own size.
+// Reads a JPEG, BMP or PNG file into a 24-bit image at its own size, through
+// ReadFileBytes (regular files only, at most kMaxPictureFileBytes). A JPEG
+// with any damage libjpeg warns about, or a bitmap with less pixel data than
+// its header declares, is refused.
 void LoadImageFile(const std::string& fileName, TImage& target);
 
-// Writes the image as a baseline JPEG file; the file is replaced only after a
-// complete write.
+// Writes the image as a baseline JPEG file through WriteFileAtomically, as
+// LUT files are written: the file is replaced only after a complete write,
+// a write-protected file is refused, a link is replaced itself.
 void SaveJpegFile(const std::string& fileName, const TImage& image, int quality = 100);
 
 // Writes by extension: ".jpg"/".jpeg" JPEG at quality 100, ".bmp" 24-bit
@@ -29,3 +34,11 @@ void SaveImageFile(const std::string& fileName, const TImage& image);
 // images; a damaged stream fails with "JPEG error #<libjpeg's error number>".
 std::string EncodeJpeg(const TImage& image, int quality);
 void DecodeJpeg(std::string_view bytes, TImage& target);
+
+// Grades a JPEG file into a JPEG file at quality 100 in strips of rows,
+// without holding the whole picture: grade is called from another thread
+// with each strip (a short image of the picture's width) in order. The file
+// written is the same as loading the picture, grading it whole and saving
+// it with SaveJpegFile when grade treats each row on its own.
+void GradeJpegFile(const std::string& input, const std::string& output,
+                   const std::function<void(TImage&)>& grade);

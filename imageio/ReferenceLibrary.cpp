@@ -1,142 +1,161 @@
 #include "ReferenceLibrary.h"
 
-#include <QCoreApplication>
-#include <QDir>
-#include <QDirIterator>
-#include <QFile>
-#include <QFileInfo>
-#include <QSettings>
-#include <QStandardPaths>
-#include <QTemporaryFile>
-#include <filesystem>
+#include <cerrno>
+#include <cstring>
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
-#include "Error.h"
+#include "AtomicFile.h"
 #include "ImageFile.h"
-#include "ImageResize2.h"
+#include "ImageResize.h"
 #include "Thumbnail.h"
 
 namespace {
 
-QString ToQ(const std::string& text) { return QString::fromStdString(text); }
-std::string Quoted(const QString& text) { return "\"" + text.toStdString() + "\""; }
+std::string Quoted(const std::string& text) { return "\"" + text + "\""; }
 
-// The folder of the running executable, also without a QCoreApplication.
-QString ProgramFolder() {
-    if (QCoreApplication::instance()) return QCoreApplication::applicationDirPath();
-    std::error_code error;
-    const auto exe = std::filesystem::read_symlink("/proc/self/exe", error);
-    if (!error) return QFileInfo(QString::fromStdString(exe.string())).absolutePath();
-    return QDir::currentPath();
-}
+bool IsControl(char c) { return static_cast<unsigned char>(c) < 32 || c == 127; }
 
-QString UserDataFolder() {
-    const QString appData = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
-    if (QCoreApplication::organizationName() == "tarnwerk" && QCoreApplication::applicationName() == "Ombrane")
-        return appData;
-    return QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) + "/tarnwerk/Ombrane";
-}
-
-// True when the folder exists (or could be made) and a file can be created in it.
-bool UsableFolder(const QString& folder) {
-    if (!QDir().mkpath(folder)) return false;
-    QTemporaryFile probe(folder + "/.probe-XXXXXX");
-    return probe.open();
-}
-
-bool ValidCaption(const QString& caption) {
-    if (caption.trimmed().isEmpty() || caption == "." || caption == "..") return false;
-    for (const QChar c : caption)
-        if (c == '/' || c == '\\' || c.unicode() < 32) return false;
-#ifdef Q_OS_WIN
-    for (const QChar c : caption)
-        if (QStringLiteral(":*?\"<>|").contains(c)) return false;
-#endif
+bool ValidCaption(const std::string& caption) {
+    if (caption.find_first_not_of(" \t") == std::string::npos || caption == "." || caption == "..") return false;
+    for (const char c : caption)
+        if (c == '/' || c == '\\' || IsControl(c)) return false;
     return true;
 }
 
+// A name that can stand for a file of the folder: no path, no folder
+// reference, no temporary file of an unfinished write.
+bool IsPlainName(const std::string& name) {
+    return !name.empty() && name != "." && name != ".." && name.find('/') == std::string::npos &&
+           !IsTemporaryFileName(name);
+}
+
+// The type of a directory entry, following links; a dangling link counts as
+// a file, as the folder listing of the window always showed it.
+bool IsFolderEntry(int folderFd, const dirent& entry) {
+    if (entry.d_type == DT_DIR) return true;
+    if (entry.d_type != DT_UNKNOWN && entry.d_type != DT_LNK) return false;
+    struct stat st {};
+    return fstatat(folderFd, entry.d_name, &st, 0) == 0 && S_ISDIR(st.st_mode);
+}
+
+class TFolderHandle {
+public:
+    explicit TFolderHandle(DIR* dir) : dir_(dir) {}
+    ~TFolderHandle() { if (dir_) closedir(dir_); }
+    TFolderHandle(const TFolderHandle&) = delete;
+    TFolderHandle& operator=(const TFolderHandle&) = delete;
+    DIR* Get() const { return dir_; }
+private:
+    DIR* dir_;
+};
+
 }  // namespace
-
-std::string ResolveLibraryFolder(const std::string& configured, const std::string& programFolder,
-                                 const std::string& userDataFolder) {
-    if (!configured.empty()) return configured;
-    const QString besideProgram = QDir(ToQ(programFolder)).filePath("lib");
-    if (UsableFolder(besideProgram)) return QDir::toNativeSeparators(besideProgram).toStdString();
-    const QString perUser = QDir(ToQ(userDataFolder)).filePath("lib");
-    QDir().mkpath(perUser);  // a failure shows later as an empty library
-    return QDir::toNativeSeparators(perUser).toStdString();
-}
-
-std::string ReadLibraryFolder() {
-    const QSettings settings(QSettings::NativeFormat, QSettings::UserScope, "tarnwerk", "Ombrane");
-    const std::string configured = settings.value("lib").toString().toStdString();
-    return ResolveLibraryFolder(configured, ProgramFolder().toStdString(), UserDataFolder().toStdString());
-}
 
 TReferenceLibrary::TReferenceLibrary(std::string folder) : folder_(std::move(folder)) {}
 
 std::string TReferenceLibrary::PathOf(const std::string& fileName) const {
-    return QDir(ToQ(folder_)).filePath(ToQ(fileName)).toStdString();
+    if (folder_.empty() || folder_.back() == '/') return folder_ + fileName;
+    return folder_ + "/" + fileName;
 }
 
 std::vector<std::string> TReferenceLibrary::Files() const {
     std::vector<std::string> names;
-    QDirIterator it(ToQ(folder_), QDir::Files | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
-    while (it.hasNext()) {
-        it.next();
-        names.push_back(it.fileName().toStdString());
+    if (folder_.empty()) return names;
+    TFolderHandle dir(opendir(folder_.c_str()));
+    if (!dir.Get()) {
+        if (errno == ENOENT) return names;
+        RaiseFileError("Cannot read the library folder", folder_, errno);
+    }
+    for (;;) {
+        errno = 0;
+        const dirent* entry = readdir(dir.Get());
+        if (!entry) {
+            if (errno != 0) RaiseFileError("Cannot read the library folder", folder_, errno);
+            break;
+        }
+        const std::string name = entry->d_name;
+        if (name == "." || name == ".." || IsTemporaryFileName(name) || IsFolderEntry(dirfd(dir.Get()), *entry))
+            continue;
+        names.push_back(name);
     }
     return names;
 }
 
 std::string TReferenceLibrary::CaptionOf(const std::string& fileName) {
-    const QString name = ToQ(fileName);
-    const qsizetype dot = name.lastIndexOf('.');
-    return (dot <= 0 ? name : name.left(dot)).toStdString();
+    const std::size_t dot = fileName.rfind('.');
+    return dot == std::string::npos || dot == 0 ? fileName : fileName.substr(0, dot);
 }
 
 std::string TReferenceLibrary::NameForAdd(const std::string& sourceFile) const {
-    return CaptionOf(QFileInfo(ToQ(sourceFile)).fileName().toStdString()) + ".jpeg";
+    const std::size_t slash = sourceFile.rfind('/');
+    std::string caption = CaptionOf(slash == std::string::npos ? sourceFile : sourceFile.substr(slash + 1));
+    for (char& c : caption)
+        if (IsControl(c)) c = '_';
+    return caption + ".jpeg";
 }
 
 bool TReferenceLibrary::Contains(const std::string& fileName) const {
-    return QFileInfo::exists(ToQ(PathOf(fileName)));
+    struct stat st {};
+    return !folder_.empty() && IsPlainName(fileName) && lstat(PathOf(fileName).c_str(), &st) == 0;
 }
 
-void TReferenceLibrary::Add(const std::string& sourceFile) {
+void TReferenceLibrary::RequireFolder() const {
+    if (folder_.empty()) throw EError("No library folder is set.");
+}
+
+void TReferenceLibrary::RequireFile(const std::string& fileName) const {
+    RequireFolder();
+    if (fileName.find('/') != std::string::npos)
+        throw EError("A library picture is named by its caption, not by a path: " + Quoted(fileName) + ".");
+    struct stat st {};
+    const bool folderEntry = stat(PathOf(fileName).c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+    if (!Contains(fileName) || folderEntry)
+        throw EError("The library holds no picture " + Quoted(fileName) + ".");
+}
+
+void TReferenceLibrary::Add(const std::string& sourceFile, bool replace) {
+    RequireFolder();
     TImage picture;
     LoadImageFile(sourceFile, picture);
     const TImage reduced = FitImage(picture, kThumbnailSize, kThumbnailSize);
-    SaveJpegFile(PathOf(NameForAdd(sourceFile)), reduced, 100);
+    picture = TImage();
+    const std::string name = NameForAdd(sourceFile);
+    const std::string bytes = EncodeJpeg(reduced, 100);
+    if (replace) {
+        WriteFileAtomically(PathOf(name), bytes);
+    } else if (!WriteNewFileAtomically(PathOf(name), bytes)) {
+        throw ELibraryNameTaken("A library image named " + Quoted(CaptionOf(name)) + " already exists.");
+    }
 }
 
 std::string TReferenceLibrary::Rename(const std::string& fileName, const std::string& newCaption) {
-    const QString caption = ToQ(newCaption);
-    if (!ValidCaption(caption))
-        throw EError("The name " + Quoted(caption) + " cannot be used for a library image.");
-    const QString suffix = QFileInfo(ToQ(fileName)).fileName().mid(ToQ(CaptionOf(fileName)).size());
-    const QString newName = caption + suffix;
-    if (newName == ToQ(fileName)) return fileName;
-    const QString oldPath = ToQ(PathOf(fileName));
-    const QString newPath = ToQ(PathOf(newName.toStdString()));
+    RequireFile(fileName);
+    if (!ValidCaption(newCaption))
+        throw EError("The name " + Quoted(newCaption) + " cannot be used for a library image.");
+    const std::string newName = newCaption + fileName.substr(CaptionOf(fileName).size());
+    if (newName == fileName) return fileName;
     // Taken: the file itself, or another reference shown under that caption.
-    bool taken = QFileInfo::exists(newPath) || QFileInfo(newPath).isSymLink();
+    bool taken = Contains(newName);
     for (const std::string& other : Files())
         taken = taken || (other != fileName && CaptionOf(other) == newCaption);
-    if (taken) throw EError("A library image named " + Quoted(caption) + " already exists.");
-    QFile file(oldPath);
-    // QFile::rename never replaces an existing file.
-    if (!file.rename(newPath))
-        throw EError("Cannot rename " + Quoted(ToQ(fileName)) + ": " + file.errorString().toStdString());
-    return newName.toStdString();
+    // The rename itself never replaces either: a name taken meanwhile by
+    // another program or window is refused just the same.
+    if (taken || !RenameWithoutReplacing(PathOf(fileName), PathOf(newName)))
+        throw EError("A library image named " + Quoted(newCaption) + " already exists.");
+    return newName;
 }
 
 void TReferenceLibrary::Remove(const std::string& fileName) {
-    QFile file(ToQ(PathOf(fileName)));
-    if (!file.remove())
-        throw EError("Cannot delete " + Quoted(ToQ(fileName)) + ": " + file.errorString().toStdString());
+    RequireFile(fileName);
+    if (unlink(PathOf(fileName).c_str()) != 0)
+        throw EError("Cannot delete " + Quoted(fileName) + ": " + std::strerror(errno));
 }
 
 TImage TReferenceLibrary::LoadCell(const std::string& fileName) const {
+    RequireFile(fileName);
     TImage picture;
     LoadImageFile(PathOf(fileName), picture);
     return MakeThumbnailCell(picture);

@@ -2,22 +2,21 @@
 #include <string>
 #include <vector>
 
+#include "Error.h"
 #include "Image.h"
 
-// The library folder: the per-user setting "lib" (organisation "tarnwerk",
-// application "Ombrane"); when it is empty, the folder "lib" beside the
-// executable, or the per-user application data folder's "lib" when that one
-// cannot be written. The default folder is created when missing; a folder
-// named in the setting is used as it is. The setting is never written.
-std::string ReadLibraryFolder();
-
-// The choice behind ReadLibraryFolder with its three inputs given.
-std::string ResolveLibraryFolder(const std::string& configured, const std::string& programFolder,
-                                 const std::string& userDataFolder);
+// Raised when a picture is added without permission to replace and its name
+// is taken at the moment it would be written.
+class ELibraryNameTaken : public EError {
+public:
+    using EError::EError;
+};
 
 // The files of the reference library folder: one picture per reference,
 // written by the program as JPEG of at most 150 x 150 pixels with the
-// extension ".jpeg". Every failure is raised as EError with a message.
+// extension ".jpeg". Every operation names a file of the folder by its name
+// alone (never a path) and touches nothing outside the folder. Every failure
+// is raised as EError with a message.
 class TReferenceLibrary {
 public:
     explicit TReferenceLibrary(std::string folder);
@@ -27,34 +26,48 @@ public:
     std::string PathOf(const std::string& fileName) const;
 
     // Names of the files in the folder (hidden ones included, directories
-    // skipped) in the order the file system gives them; empty when the
-    // folder is missing.
+    // and the temporary files of unfinished writes skipped) in the order the
+    // file system gives them; empty when the folder is missing. A folder
+    // that cannot be read raises EError with the system's reason.
     std::vector<std::string> Files() const;
 
     // The caption shown for a file: its name without the last extension.
     static std::string CaptionOf(const std::string& fileName);
-    // The library name a picture gets when added: its stem plus ".jpeg".
+    // The library name a picture gets when added: its stem plus ".jpeg",
+    // with control characters replaced by '_'.
     std::string NameForAdd(const std::string& sourceFile) const;
+    // True when fileName is a name (not a path) taken in the folder, by a
+    // file or by a link, dangling or not.
     bool Contains(const std::string& fileName) const;
 
     // Loads the picture, fits it into 150 x 150 (Lanczos3, never enlarged)
-    // and stores it as JPEG quality 100 under NameForAdd. An existing file of
-    // that name is replaced: callers ask first.
-    void Add(const std::string& sourceFile);
+    // and stores it as JPEG quality 100 under NameForAdd. With replace, an
+    // existing file (or link) of that name is replaced; without, a name
+    // taken when the file is put in place raises ELibraryNameTaken and
+    // nothing is written.
+    void Add(const std::string& sourceFile, bool replace = true);
 
-    // Renames a file to newCaption plus the file's own extension. Refuses an
-    // empty caption, one with a path separator or characters the file system
-    // refuses, and a name already taken (by that file name or by another
-    // file shown under the same caption). Returns the new file name.
+    // Renames a library file to newCaption plus the file's own extension.
+    // Refuses a fileName that is not a file of the library, an empty
+    // caption, one with a path separator or control characters, and a name
+    // already taken (by that file name or by another file shown under the
+    // same caption), also when it is taken at the moment of the rename.
+    // Returns the new file name.
     std::string Rename(const std::string& fileName, const std::string& newCaption);
 
-    // Deletes a file; a refusal carries the system's reason.
+    // Deletes a library file (a link is removed, never what it points to);
+    // a refusal carries the system's reason.
     void Remove(const std::string& fileName);
 
     // The file's 150 x 150 thumbnail cell (picture centred unscaled on white).
     TImage LoadCell(const std::string& fileName) const;
 
 private:
+    // Raises EError unless fileName names an existing, non-folder entry of
+    // the library folder.
+    void RequireFile(const std::string& fileName) const;
+    void RequireFolder() const;
+
     std::string folder_;
 };
 

@@ -6,7 +6,6 @@
 #include <QFontInfo>
 #include <QFontMetrics>
 #include <QFrame>
-#include <QFileInfo>
 #include <QIcon>
 #include <QImage>
 #include <QPixmap>
@@ -51,10 +50,9 @@ T* Child(QWidget& form, const char* name) {
     return child;
 }
 
-// The program's icon as installed, found beside the sources.
+// The program's icon as installed, from the sources' packaging folder.
 QString ProductIconFile(int size) {
-    const QDir sources = QFileInfo(QStringLiteral(__FILE__)).dir();
-    return sources.absoluteFilePath(QStringLiteral("../../packaging/icons/%1x%1/ombrane.png").arg(size));
+    return QStringLiteral(PACKAGING_DIR "/icons/%1x%1/ombrane.png").arg(size);
 }
 
 TProductInfo InfoNamed(const QString& name) {

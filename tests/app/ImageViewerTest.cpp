@@ -165,3 +165,55 @@ TEST_F(TViewerFixture, RubberBandRules) {
     viewer.HideSelection();
     EXPECT_FALSE(viewer.SelectionVisible());
 }
+
+TEST_F(TViewerFixture, SplitViewPaintsBothCopiesAndTakesTheDividerOnlyNearIt) {
+    Show(600, 300);
+    viewer.SetImage(FlatPicture(400, 200, 40, 40, 40));
+    // The owner's grade: the display copy turns red.
+    TImage& display = viewer.Display();
+    for (int y = 0; y < display.Height(); ++y)
+        for (int x = 0; x < display.Width(); ++x) {
+            std::uint8_t* p = display.Row(y) + 3 * x;
+            p[0] = 0, p[1] = 0, p[2] = 255;
+        }
+    viewer.SetSplitView(true);
+    viewer.SetSplitPosition(0.5);
+    const int divider = viewer.DividerX();
+    const int y = viewer.OffsetY() + 20;  // above the handle
+    QImage shot = viewer.grab().toImage();
+    EXPECT_EQ(shot.pixelColor(divider - 5, y), QColor(40, 40, 40));  // ungraded left
+    EXPECT_EQ(shot.pixelColor(divider + 5, y), QColor(255, 0, 0));   // graded right
+    EXPECT_EQ(shot.pixelColor(divider, y), QColor(255, 255, 255));   // the one-pixel divider
+    EXPECT_EQ(shot.pixelColor(divider + 1, y), QColor(255, 0, 0));
+
+    // The cursor tells where the divider can be taken.
+    SendMouse(&viewer, QEvent::MouseMove, QPoint(divider + 2, y), Qt::NoButton, Qt::NoButton);
+    EXPECT_EQ(viewer.cursor().shape(), Qt::SplitHCursor);
+    SendMouse(&viewer, QEvent::MouseMove, QPoint(divider + 40, y), Qt::NoButton, Qt::NoButton);
+    EXPECT_NE(viewer.cursor().shape(), Qt::SplitHCursor);
+
+    // Dragging it moves it, clamped to the picture, and says where it was let go.
+    double reported = -1;
+    QObject::connect(&viewer, &TImageViewer::SplitPositionChanged, [&](double share) { reported = share; });
+    Press(&viewer, QPoint(divider + 3, y));
+    Move(&viewer, QPoint(viewer.OffsetX() + 100, y));
+    EXPECT_EQ(viewer.DividerX(), viewer.OffsetX() + 100);
+    Release(&viewer, QPoint(viewer.OffsetX() - 50, y));
+    EXPECT_EQ(viewer.SplitPosition(), 0.0);
+    EXPECT_EQ(reported, 0.0);
+    EXPECT_FALSE(viewer.SelectionVisible());
+
+    // Away from the divider a drag draws the rubber band as before.
+    Press(&viewer, QPoint(viewer.OffsetX() + 150, y));
+    Move(&viewer, QPoint(viewer.OffsetX() + 200, y + 40));
+    Move(&viewer, QPoint(viewer.OffsetX() + 220, y + 60));
+    Release(&viewer, QPoint(viewer.OffsetX() + 220, y + 60));
+    EXPECT_TRUE(viewer.SelectionVisible());
+    EXPECT_EQ(viewer.SplitPosition(), 0.0);
+
+    // Off: the graded copy alone.
+    viewer.SetSplitView(false);
+    viewer.HideSelection();
+    shot = viewer.grab().toImage();
+    EXPECT_EQ(shot.pixelColor(viewer.OffsetX() + 1, y), QColor(255, 0, 0));
+}

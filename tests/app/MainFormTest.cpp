@@ -25,7 +25,7 @@
 #include "Error.h"
 #include "FakeDialogs.h"
 #include "ImageFile.h"
-#include "ImageResize2.h"
+#include "ImageResize.h"
 #include "ImageViewer.h"
 #include "LUT.h"
 #include "LookControls.h"
@@ -144,15 +144,15 @@ TEST_F(MainFormTest, InitialStateByObjectName) {
 
     auto* open = Find<QToolButton>("sbnOpenPreviewImage");
     EXPECT_EQ(open->text(), "Open Preview Image");
-    EXPECT_EQ(open->toolTip(), "Open a preview image");
+    EXPECT_EQ(open->toolTip(), "Open a preview image (Ctrl+O)");
     EXPECT_TRUE(open->isEnabled());
     auto* create = Find<QToolButton>("sbnCreateLUT");
     EXPECT_EQ(create->text(), "Create 3D LUT");
-    EXPECT_EQ(create->toolTip(), "Create the 3D LUT file");
+    EXPECT_EQ(create->toolTip(), "Create the 3D LUT file (Ctrl+E)");
     EXPECT_FALSE(create->isEnabled());
     EXPECT_EQ(Find<QToolButton>("sbnAddToLib")->toolTip(), "Add reference images to the library");
     auto* original = Find<QToolButton>("sbnShowOriginal");
-    EXPECT_EQ(original->toolTip(), "Show the ungraded preview image");
+    EXPECT_EQ(original->toolTip(), "Show the ungraded preview image (\\)");
     EXPECT_TRUE(original->isCheckable());
     EXPECT_FALSE(original->isChecked());
     EXPECT_FALSE(original->isEnabled());
@@ -202,7 +202,7 @@ TEST_F(MainFormTest, InitialStateByObjectName) {
     captions.clear();
     for (QAction* action : Find<QMenu>("pmnPreview")->actions()) captions << action->text();
     EXPECT_EQ(captions, (QStringList{"Open Preview Image...", "Paste Preview Image from Clipboard",
-                                     "Save Graded Image..."}));
+                                     "Save Graded Image...", "Preview LUT File..."}));
 
     EXPECT_EQ(window->Lut().Kind, lkCube);
     EXPECT_EQ(window->Lut().CubeSize, 33);
@@ -496,8 +496,11 @@ TEST_F(MainFormTest, ControlsRegradeThroughOneHandler) {
     const int before = window->BuildCount();
     Find<QPushButton>("sbnDefaults")->click();
     EXPECT_EQ(window->BuildCount(), before + 1);
-    for (const char* name : kPercentLabels)
-        if (std::string(name) != "lblColorGain") EXPECT_EQ(LabelText(name), "100%") << name;
+    for (const char* name : kPercentLabels) {
+        if (std::string(name) != "lblColorGain") {
+            EXPECT_EQ(LabelText(name), "100%") << name;
+        }
+    }
     EXPECT_EQ(window->LastSettings().Factors.Overall, 1.0f);
 
     // General defaults: gain back to 100 and the analysis checked; two
@@ -711,4 +714,43 @@ TEST_F(MainFormTest, ListShortcutsWorkWhileTheListHasTheFocus) {
     QTest::keyClick(list, Qt::Key_F2);
     QApplication::processEvents();
     EXPECT_NE(list->findChild<QLineEdit*>(), nullptr);
+}
+
+// A damaged library picture (a JPEG cut short, a bitmap missing rows) is
+// named in the scan's message like any other unreadable file, not shown as a
+// grey or black thumbnail; a library folder that cannot be read gives one
+// message saying why.
+TEST_F(MainFormTest, DamagedPicturesAndUnreadableFoldersAreReported) {
+    SaveJpegFile(LibPath("good.jpeg"), ColourfulPicture(120, 80));
+    const std::string jpeg = EncodeJpeg(ColourfulPicture(100, 100), 100);
+    QFile cut(Lib() + "/cut.jpeg");
+    ASSERT_TRUE(cut.open(QIODevice::WriteOnly));
+    cut.write(QByteArray::fromStdString(jpeg.substr(0, jpeg.size() / 2) + "\xFF\xD9"));
+    cut.close();
+    SaveImageFile(PicturePath("whole.bmp"), ColourfulPicture(40, 40));
+    QFile whole(QString::fromStdString(PicturePath("whole.bmp")));
+    ASSERT_TRUE(whole.open(QIODevice::ReadOnly));
+    QFile shortBitmap(Lib() + "/short.bmp");
+    ASSERT_TRUE(shortBitmap.open(QIODevice::WriteOnly));
+    shortBitmap.write(whole.readAll().chopped(100));
+    shortBitmap.close();
+
+    Open();
+    ASSERT_EQ(window->lvwRefs()->count(), 1);
+    EXPECT_EQ(window->lvwRefs()->item(0)->text(), "good");
+    ASSERT_EQ(dialogs.Errors.size(), 1);
+    const QString message = dialogs.Errors.first();
+    EXPECT_TRUE(message.contains("cut.jpeg: JPEG error #")) << message.toStdString();
+    EXPECT_TRUE(message.contains("short.bmp: Bitmap image is not valid")) << message.toStdString();
+
+    dialogs.Errors.clear();
+    const QString loop = dir.filePath("loop");
+    ASSERT_TRUE(QFile::link(loop, loop));
+    TfrmMain unreadable(loop.toStdString());
+    unreadable.show();
+    QApplication::processEvents();
+    EXPECT_EQ(unreadable.lvwRefs()->count(), 0);
+    ASSERT_EQ(dialogs.Errors.size(), 1);
+    EXPECT_EQ(dialogs.Errors.first(),
+              "Cannot read the library folder \"" + loop + "\": Too many levels of symbolic links");
 }

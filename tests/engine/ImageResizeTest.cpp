@@ -3,7 +3,8 @@
 #include <string>
 
 #include "Error.h"
-#include "ImageResize2.h"
+#include "ImageResize.h"
+#include "ResizeReference.h"
 #include "TestImages.h"
 #include "Thumbnail.h"
 

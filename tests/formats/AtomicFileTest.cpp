@@ -7,10 +7,15 @@
 #include <string>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <thread>
+#include <vector>
+#include <atomic>
 #include <unistd.h>
 
 #include "AtomicFile.h"
 #include "Error.h"
+#include "SmallFileSystem.h"
 
 namespace {
 
@@ -117,15 +122,130 @@ TEST_F(AtomicFileTest, AMissingFolderRaisesTheSystemReason)
     }
 }
 
-TEST_F(AtomicFileTest, WritesThroughASymbolicLink)
+// The rules for what is at the target: a write-protected file is refused,
+// a symbolic link (dangling or not) is replaced itself as mv does, never
+// written through.
+TEST_F(AtomicFileTest, ProtectedFilesAndSymbolicLinks)
 {
+    const std::string locked = PathOf("locked.cube");
+    WriteFileAtomically(locked, "old");
+    ASSERT_EQ(chmod(locked.c_str(), 0444), 0);
+    try {
+        WriteFileAtomically(locked, "new");
+        FAIL() << "a write-protected file must be refused";
+    } catch (const EError& e) {
+        EXPECT_EQ(std::string(e.what()), "Cannot write file \"" + locked + "\": Permission denied");
+    }
+    EXPECT_EQ(ReadRaw(locked), "old");
+
     const std::string real = PathOf("real.cube");
     const std::string link = PathOf("link.cube");
     WriteFileAtomically(real, "old");
     fs::create_symlink(real, link);
     WriteFileAtomically(link, "new");
-    EXPECT_TRUE(fs::is_symlink(link));
-    EXPECT_EQ(ReadRaw(real), "new");
+    EXPECT_FALSE(fs::is_symlink(link));
+    EXPECT_EQ(ReadRaw(link), "new");
+    EXPECT_EQ(ReadRaw(real), "old");
+
+    const std::string dangling = PathOf("dangling.cube");
+    fs::create_symlink(PathOf("elsewhere/target.cube"), dangling);
+    fs::create_directory(PathOf("elsewhere"));
+    WriteFileAtomically(dangling, "x");
+    EXPECT_FALSE(fs::is_symlink(dangling));
+    EXPECT_FALSE(fs::exists(PathOf("elsewhere/target.cube")));
+}
+
+// A real full disk: the write fails naming the file and the system's reason,
+// the old file stays and no temporary file is left, for a replacing write
+// and for one that must not replace alike.
+TEST_F(AtomicFileTest, AFullDiskKeepsTheOldFile)
+{
+    TSmallFileSystem disk;
+    if (!disk.Mounted())
+        GTEST_SKIP() << "mounting a small file system is not allowed here";
+    const std::string target = disk.PathOf("keep.cube");
+    WriteFileAtomically(target, std::string(20000, 'o'));
+    const std::string big(200000, 'n');
+    for (const bool replace : {true, false}) {
+        try {
+            if (replace)
+                WriteFileAtomically(target, big);
+            else
+                WriteNewFileAtomically(disk.PathOf("new.cube"), big);
+            FAIL() << "a write to a full disk must raise";
+        } catch (const EError& e) {
+            const std::string message = e.what();
+            EXPECT_NE(message.find(replace ? "keep.cube" : "new.cube"), std::string::npos) << message;
+            EXPECT_NE(message.find("No space left on device"), std::string::npos) << message;
+        }
+    }
+    EXPECT_EQ(ReadRaw(target), std::string(20000, 'o'));
+    EXPECT_EQ(std::distance(fs::directory_iterator(disk.PathOf("")), fs::directory_iterator()), 1);
+}
+
+// Names near the system's limit: the temporary name is shortened, the
+// target keeps its name; a temporary name is recognisable as one.
+TEST_F(AtomicFileTest, LongNamesAndTemporaryNames)
+{
+    for (const std::size_t length : {243u, 250u, 255u}) {
+        const std::string name = std::string(length - 5, 'l') + ".cube";
+        WriteFileAtomically(PathOf(name), "x");
+        EXPECT_EQ(ReadRaw(PathOf(name)), "x") << length;
+    }
+    EXPECT_TRUE(IsTemporaryFileName(".lut.cube.~ombrane-123-0.tmp"));
+    EXPECT_FALSE(IsTemporaryFileName("lut.cube"));
+    EXPECT_FALSE(IsTemporaryFileName(".hidden.tmp"));
+}
+
+// Exclusive writes and renames: of several at once onto one name exactly
+// one wins, and no file is lost.
+TEST_F(AtomicFileTest, WritesAndRenamesThatMustNotReplace)
+{
+    const std::string target = PathOf("one.jpeg");
+    std::atomic<int> winners{0};
+    std::vector<std::thread> writers;
+    for (int i = 0; i < 4; ++i)
+        writers.emplace_back([&, i] { winners += WriteNewFileAtomically(target, std::string(100000, char('a' + i))); });
+    for (std::thread& writer : writers)
+        writer.join();
+    EXPECT_EQ(winners.load(), 1);
+    EXPECT_EQ(EntryCount(), 1u);
+
+    WriteFileAtomically(PathOf("a"), "a");
+    WriteFileAtomically(PathOf("b"), "b");
+    EXPECT_FALSE(RenameWithoutReplacing(PathOf("a"), target));
+    EXPECT_TRUE(RenameWithoutReplacing(PathOf("b"), PathOf("c")));
+    EXPECT_EQ(ReadRaw(PathOf("a")), "a");
+    EXPECT_EQ(ReadRaw(PathOf("c")), "b");
+    EXPECT_THROW(RenameWithoutReplacing(PathOf("gone"), PathOf("d")), EError);
+}
+
+// SIGTERM or SIGINT during a write removes the temporary file before the
+// program ends by that signal.
+TEST_F(AtomicFileTest, ATerminatingSignalRemovesTheTemporaryFile)
+{
+    for (const int signalNumber : {SIGTERM, SIGINT}) {
+        const std::string big(std::size_t(16) << 20, 'x');
+        const pid_t child = fork();
+        ASSERT_GE(child, 0);
+        if (child == 0) {
+            for (;;)
+                WriteFileAtomically(PathOf("big.cube"), big);
+        }
+        // Wait until a temporary file exists, then interrupt the writer.
+        bool seen = false;
+        for (int i = 0; i < 2000000 && !seen; ++i)
+            for (const fs::directory_entry& entry : fs::directory_iterator(dir_))
+                seen = seen || IsTemporaryFileName(entry.path().filename().string());
+        kill(child, signalNumber);
+        int status = 0;
+        ASSERT_EQ(waitpid(child, &status, 0), child);
+        EXPECT_TRUE(seen);
+        ASSERT_TRUE(WIFSIGNALED(status));
+        EXPECT_EQ(WTERMSIG(status), signalNumber);
+        for (const fs::directory_entry& entry : fs::directory_iterator(dir_))
+            EXPECT_FALSE(IsTemporaryFileName(entry.path().filename().string())) << entry.path();
+    }
 }
 
 } // namespace

@@ -103,4 +103,52 @@ TEST(LookExport, RefusesSizesOutsideTheCubeAndCurveProfilesWithoutTouchingTheFil
     EXPECT_NE(ErrorText([&] { ExportLook(settings, cube, 2, 0, missing); }).find(missing), std::string::npos);
 }
 
+TEST(LookExport, DosedAndMatchedLooksAtTheWritersPrecision)
+{
+    TTempFolder folder;
+    const TLutOutputProfile& fusion = ProfileNamed("3DL Fusion");
+    TLUTFormat* format = GetLutFormat(fusion.FormatIndex);
+    std::unique_ptr<TLUT> read[3];
+    const double strengths[3] = {1.0, 0.0, 0.5};
+    TLookSettings settings = SampleSettings();
+    for (int i = 0; i < 3; ++i) {
+        settings.Strength = strengths[i];
+        const std::string path = folder.Path("dose" + std::to_string(i) + ".3dl");
+        ExportLook(settings, fusion, 33, fusion.DefaultBits, path);
+        read[i] = std::make_unique<TLUT>();
+        format->LoadFromFile(path, *read[i]);
+        EXPECT_EQ(ReadBytes(path).find("matched"), std::string::npos);
+    }
+    // 12 bits: full scale 4095, each written value within half a step.
+    const double step = 1.0 / 4095;
+    for (int r = 0; r < 33; r += 4)
+        for (int g = 0; g < 33; g += 2)
+            for (int b = 0; b < 33; b += 3) {
+                const double grid[3] = {r / 32.0, g / 32.0, b / 32.0};
+                const TRGBDouble& full = read[0]->Cube[r][g][b];
+                const TRGBDouble& none = read[1]->Cube[r][g][b];
+                const TRGBDouble& half = read[2]->Cube[r][g][b];
+                const double f[3] = {full.Red, full.Green, full.Blue};
+                const double z[3] = {none.Red, none.Green, none.Blue};
+                const double h[3] = {half.Red, half.Green, half.Blue};
+                for (int c = 0; c < 3; ++c) {
+                    EXPECT_NEAR(z[c], grid[c], 0.5 * step + 1e-12);
+                    EXPECT_NEAR(h[c], (f[c] + grid[c]) / 2, step + 1e-12);
+                }
+            }
+
+    // A matched look names its frame in the comment line of formats that have one.
+    settings = SampleSettings();
+    settings.MatchSource = true;
+    settings.SourceStats = settings.Stats;
+    settings.MatchedTo = "red flower.jpg";
+    const TLutOutputProfile& cube = ProfileNamed("Cube 3D Davinci");
+    const std::string matched = folder.Path("matched.cube");
+    ExportLook(settings, cube, 5, 0, matched);
+    EXPECT_EQ(ReadBytes(matched).rfind("# matched to red flower.jpg\n", 0), 0u);
+    settings.MatchedTo.clear();
+    ExportLook(settings, cube, 5, 0, matched);
+    EXPECT_EQ(ReadBytes(matched).rfind("# matched to a pasted picture\n", 0), 0u);
+}
+
 }  // namespace

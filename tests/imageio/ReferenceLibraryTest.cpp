@@ -3,15 +3,17 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QSettings>
 #include <QTemporaryDir>
 #include <algorithm>
 #include <cstdlib>
+#include <atomic>
 #include <functional>
+#include <thread>
+#include <vector>
 
 #include "Error.h"
 #include "ImageFile.h"
-#include "ImageResize2.h"
+#include "ImageResize.h"
 #include "ReferenceLibrary.h"
 
 namespace {
@@ -57,50 +59,6 @@ protected:
 };
 
 }  // namespace
-
-TEST_F(ReferenceLibraryTest, FolderChoice) {
-    // A configured folder is used as it is, even when missing; nothing is created.
-    const std::string configured = dir.filePath("elsewhere").toStdString();
-    EXPECT_EQ(ResolveLibraryFolder(configured, dir.path().toStdString(), "/nonexistent"), configured);
-    EXPECT_FALSE(QFileInfo::exists(dir.filePath("elsewhere")));
-
-    // Empty: "lib" beside the program, created.
-    const QString program = dir.filePath("program");
-    QDir().mkpath(program);
-    const std::string beside = ResolveLibraryFolder("", program.toStdString(), dir.filePath("user").toStdString());
-    EXPECT_EQ(QDir::cleanPath(QString::fromStdString(beside)), QDir::cleanPath(program + "/lib"));
-    EXPECT_TRUE(QFileInfo(program + "/lib").isDir());
-    EXPECT_FALSE(QFileInfo::exists(dir.filePath("user")));
-
-    // A program folder where nothing can be created (it is a file): the
-    // per-user folder's "lib" instead.
-    QFile blocker(dir.filePath("blocker"));
-    ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
-    blocker.close();
-    const std::string perUser =
-        ResolveLibraryFolder("", dir.filePath("blocker").toStdString(), dir.filePath("user").toStdString());
-    EXPECT_EQ(QDir::cleanPath(QString::fromStdString(perUser)), QDir::cleanPath(dir.filePath("user/lib")));
-    EXPECT_TRUE(QFileInfo(dir.filePath("user/lib")).isDir());
-}
-
-TEST_F(ReferenceLibraryTest, SettingsAreReadNeverWritten) {
-    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, dir.filePath("config"));
-    {
-        QSettings settings(QSettings::NativeFormat, QSettings::UserScope, "tarnwerk", "Ombrane");
-        settings.remove("lib");
-    }
-    // First run: the default folder exists afterwards; no value was stored.
-    const QString first = QString::fromStdString(ReadLibraryFolder());
-    EXPECT_TRUE(first.endsWith("lib"));
-    EXPECT_TRUE(QFileInfo(first).isDir());
-    {
-        QSettings settings(QSettings::NativeFormat, QSettings::UserScope, "tarnwerk", "Ombrane");
-        EXPECT_FALSE(settings.contains("lib"));
-        settings.setValue("lib", dir.filePath("missing"));
-    }
-    EXPECT_EQ(QString::fromStdString(ReadLibraryFolder()), dir.filePath("missing"));
-    EXPECT_FALSE(QFileInfo::exists(dir.filePath("missing")));
-}
 
 TEST_F(ReferenceLibraryTest, FilesNamesAndCaptions) {
     TReferenceLibrary library = Library();
@@ -194,4 +152,103 @@ TEST_F(ReferenceLibraryTest, RenameAndRemoveAddressTheRealFileAndRefuseSafely) {
     EXPECT_TRUE(Throws([&] { library.Remove("newname.jpg"); }, &message));
     EXPECT_NE(message.find("newname.jpg"), std::string::npos);
     EXPECT_EQ(ReadBytes(Folder() + "/taken.jpg"), taken);
+}
+
+namespace {
+
+std::vector<std::string> Sorted(std::vector<std::string> names) {
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+}  // namespace
+
+// Library operations name files of the folder, never paths, and touch
+// nothing outside it: not through "..", not through a link.
+TEST_F(ReferenceLibraryTest, NothingOutsideTheFolderIsTouched) {
+    TReferenceLibrary library = Library();
+    SaveJpegFile(dir.filePath("outside.jpeg").toStdString(), Gradient(10, 10));
+    SaveJpegFile(library.PathOf("sunset.jpeg"), Gradient(20, 20));
+    const QByteArray outside = ReadBytes(dir.filePath("outside.jpeg"));
+    const std::string absolute = dir.filePath("outside.jpeg").toStdString();
+    std::string message;
+    for (const std::string& path : {std::string("../outside.jpeg"), absolute}) {
+        EXPECT_TRUE(Throws([&] { library.Remove(path); }, &message)) << path;
+        EXPECT_EQ(message, "A library picture is named by its caption, not by a path: \"" + path + "\".");
+        EXPECT_TRUE(Throws([&] { library.Rename(path, "moved"); }, &message)) << path;
+    }
+    EXPECT_TRUE(Throws([&] { library.Remove(".."); }, &message));
+    EXPECT_EQ(message, "The library holds no picture \"..\".");
+    EXPECT_TRUE(Throws([&] { library.Rename("sunset.jpeg", "../escaped"); }));
+    EXPECT_EQ(ReadBytes(dir.filePath("outside.jpeg")), outside);
+    EXPECT_EQ(Sorted(library.Files()), std::vector<std::string>{"sunset.jpeg"});
+
+    // A dangling link where a picture is added: without permission to replace
+    // the add is refused; with it the link itself is replaced.
+    const QString target = dir.filePath("target.jpeg");
+    ASSERT_TRUE(QFile::link(target, Folder() + "/linked.jpeg"));
+    SaveImageFile(dir.filePath("linked.bmp").toStdString(), Gradient(30, 30));
+    EXPECT_TRUE(library.Contains("linked.jpeg"));
+    EXPECT_THROW(library.Add(dir.filePath("linked.bmp").toStdString(), false), ELibraryNameTaken);
+    library.Add(dir.filePath("linked.bmp").toStdString(), true);
+    EXPECT_FALSE(QFileInfo(Folder() + "/linked.jpeg").isSymLink());
+    EXPECT_FALSE(QFileInfo::exists(target));
+    // Deleting a link removes the link only.
+    ASSERT_TRUE(QFile::link(dir.filePath("outside.jpeg"), Folder() + "/alias.jpeg"));
+    library.Remove("alias.jpeg");
+    EXPECT_EQ(ReadBytes(dir.filePath("outside.jpeg")), outside);
+}
+
+// What the folder holds as the library shows it: temporary files of
+// unfinished writes are not pictures, control characters in a source name
+// do not reach a caption, and an unreadable folder says why.
+TEST_F(ReferenceLibraryTest, ListingNamingAndUnreadableFolders) {
+    TReferenceLibrary library = Library();
+    SaveJpegFile(library.PathOf("kept.jpeg"), Gradient(10, 10));
+    QFile leftover(Folder() + "/.kept.jpeg.~ombrane-4242-0.tmp");
+    ASSERT_TRUE(leftover.open(QIODevice::WriteOnly));
+    leftover.close();
+    EXPECT_EQ(library.Files(), std::vector<std::string>{"kept.jpeg"});
+
+    EXPECT_EQ(library.NameForAdd("/photos/two\nlines\t.bmp"), "two_lines_.jpeg");
+    SaveImageFile(dir.filePath("a\x7f\x01z.bmp").toStdString(), Gradient(12, 12));
+    library.Add(dir.filePath("a\x7f\x01z.bmp").toStdString(), false);
+    EXPECT_TRUE(library.Contains("a__z.jpeg"));
+
+    // A folder that cannot be read (here a link to itself) is not empty.
+    const QString loop = dir.filePath("loop");
+    ASSERT_TRUE(QFile::link(loop, loop));
+    std::string message;
+    EXPECT_TRUE(Throws([&] { TReferenceLibrary(loop.toStdString()).Files(); }, &message));
+    EXPECT_EQ(message, "Cannot read the library folder \"" + loop.toStdString() +
+                           "\": Too many levels of symbolic links");
+    EXPECT_TRUE(TReferenceLibrary(dir.filePath("missing").toStdString()).Files().empty());
+}
+
+// Two renames onto one caption, or two adds of one name without permission
+// to replace, at the same time: exactly one wins and no picture is lost.
+TEST_F(ReferenceLibraryTest, RacingRenamesAndAddsNeverReplace) {
+    TReferenceLibrary library = Library();
+    QDir().mkpath(dir.filePath("one"));
+    QDir().mkpath(dir.filePath("two"));
+    SaveImageFile(dir.filePath("one/same.bmp").toStdString(), Gradient(20, 20));
+    SaveImageFile(dir.filePath("two/same.bmp").toStdString(), Gradient(30, 30));
+    for (int attempt = 0; attempt < 20; ++attempt) {
+        SaveJpegFile(library.PathOf("a.jpeg"), Gradient(10, 10));
+        SaveJpegFile(library.PathOf("b.jpeg"), Gradient(11, 11));
+        std::atomic<int> renamed{0}, added{0};
+        std::vector<std::thread> racers;
+        for (const char* name : {"a.jpeg", "b.jpeg"})
+            racers.emplace_back([&, name] { renamed += !Throws([&] { library.Rename(name, "goal"); }); });
+        for (const char* folder : {"one", "two"})
+            racers.emplace_back([&, folder] {
+                const std::string source = dir.filePath(QString(folder) + "/same.bmp").toStdString();
+                added += !Throws([&] { library.Add(source, false); });
+            });
+        for (std::thread& racer : racers) racer.join();
+        EXPECT_EQ(renamed.load(), 1) << attempt;
+        EXPECT_EQ(added.load(), 1) << attempt;
+        EXPECT_EQ(library.Files().size(), 3u) << attempt;
+        for (const std::string& name : library.Files()) library.Remove(name);
+    }
 }

@@ -1,8 +1,15 @@
 #pragma once
+#include <cmath>
 #include <cstdint>
 #include <vector>
 
 class TImage;
+
+// The resampling kernels and the integer weights (taps) they give along one
+// axis: the pieces every resize pass is made of.
+
+// Rounds half-way values to the even neighbour (the default rounding mode).
+inline int RoundHalfEven(float v) { return static_cast<int>(std::nearbyint(v)); }
 
 // A filter kernel: one 32-bit float argument, one 32-bit float result.
 using TFilterFunction = float (*)(float);
@@ -41,26 +48,11 @@ using TContributors = std::vector<TContributorList>;
 TContributors MakeContributors(TFilterFunction filter, float support, float scale, int destLength,
                                int sourceLength);
 
-// The size of an image fitted into a box, never enlarged and never below
-// 1 x 1. Throws EError when a source or box side is not positive.
-void FitToBox(int sourceWidth, int sourceHeight, int boxWidth, int boxHeight, int& width,
-              int& height);
+// The scales destination / source of a stretch from source to dest: corner
+// pixels map onto corner pixels.
+struct TStretchScales {
+    float X;  // destination / source, horizontally
+    float Y;  // vertically
+};
 
-// Makes dest a width x height image and fills it from source with filter
-// 0..6; a support of exactly 0 takes the filter's own. Throws EError for an
-// unknown filter, a negative size, or an empty source with a non-empty result.
-void ResizeImage(int width, int height, int filter, TImage& dest, const TImage& source,
-                 float support);
-
-// Fills dest (its size already set) from source with a horizontal and then a
-// vertical pass. Does nothing when either image has a zero side.
-void StretchImage(TFilterFunction filter, const TImage& source, TImage& dest, float support);
-
-// The picture fitted into the box with Lanczos3; a plain copy when it already fits.
-TImage FitImage(const TImage& source, int boxWidth, int boxHeight);
-
-namespace resizereference {
-// StretchImage column by column exactly as the passes are defined, without
-// threads or vector arithmetic; the yardstick for StretchImage.
-void StretchImage(TFilterFunction filter, const TImage& source, TImage& dest, float support);
-}  // namespace resizereference
+TStretchScales StretchScales(const TImage& source, TImage& dest);

@@ -4,7 +4,7 @@
 // plain multiply-adds over contiguous memory. All sums are exact 32-bit
 // integer sums of the same products, hence the same bytes as the
 // column-by-column passes.
-#include "ImageStretch.h"
+#include "StretchSse2.h"
 
 #include <algorithm>
 #include <cstdint>

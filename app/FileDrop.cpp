@@ -1,0 +1,86 @@
+#include "FileDrop.h"
+
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QFileInfo>
+#include <QMimeData>
+#include <QUrl>
+#include <QWidget>
+
+#include "LutConvert.h"
+
+namespace {
+
+bool IsPictureName(const QString& file) {
+    static const QStringList kExtensions = {"jpg", "jpeg", "bmp", "png"};
+    return kExtensions.contains(QFileInfo(file).suffix().toLower());
+}
+
+bool IsLutFile(const QString& file) {
+    if (!QFileInfo(file).isFile()) return false;
+    try {
+        return FindReaderFormat(QFile::encodeName(file).toStdString()) >= 0;
+    } catch (const std::exception&) {
+        return false;  // a file the formats cannot even look at is no LUT
+    }
+}
+
+QStringList LocalFiles(const QMimeData* data) {
+    QStringList files;
+    if (!data || !data->hasUrls()) return files;
+    for (const QUrl& url : data->urls())
+        if (url.isLocalFile()) files << url.toLocalFile();
+    return files;
+}
+
+}  // namespace
+
+TDroppedFiles SortDroppedFiles(const QStringList& files) {
+    TDroppedFiles sorted;
+    for (const QString& file : files) {
+        if (IsPictureName(file))
+            sorted.Pictures << file;
+        else if (IsLutFile(file))
+            sorted.Luts << file;
+        else
+            sorted.Others << file;
+    }
+    return sorted;
+}
+
+QString RefusedFilesMessage(const QString& what, const QStringList& files) {
+    QStringList names;
+    for (const QString& file : files) names << QFileInfo(file).fileName();
+    return what + "\n" + names.join("\n");
+}
+
+TFileDropTarget::TFileDropTarget(QWidget* widget, std::function<void(const QStringList&)> onDrop)
+    : QObject(widget), widget_(widget), onDrop_(std::move(onDrop)) {
+    widget_->setAcceptDrops(true);
+    widget_->installEventFilter(this);
+}
+
+bool TFileDropTarget::eventFilter(QObject* watched, QEvent* event) {
+    if (watched != widget_) return false;
+    switch (event->type()) {
+        case QEvent::DragEnter:
+        case QEvent::DragMove: {
+            auto* drag = static_cast<QDropEvent*>(event);
+            if (LocalFiles(drag->mimeData()).isEmpty()) return false;
+            drag->setDropAction(Qt::CopyAction);
+            drag->accept();
+            return true;
+        }
+        case QEvent::Drop: {
+            auto* drop = static_cast<QDropEvent*>(event);
+            const QStringList files = LocalFiles(drop->mimeData());
+            if (files.isEmpty()) return false;
+            drop->setDropAction(Qt::CopyAction);
+            drop->accept();
+            onDrop_(files);
+            return true;
+        }
+        default:
+            return false;
+    }
+}

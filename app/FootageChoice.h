@@ -1,0 +1,48 @@
+#pragma once
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "FootageConversion.h"
+#include "Image.h"
+#include "OcioFootage.h"
+
+class QComboBox;
+
+// The "Footage" choice of the main window: the combo's entries, the
+// conversion of the chosen footage space and the preview converted with it.
+// The preview is converted once per choice and per new picture, so the
+// regrades work on a converted copy as they do on a display picture.
+class TFootageChoice {
+public:
+    // Fills the combo with the display default, the camera logs and the
+    // usable spaces of the user's config: the settings value "ocio-config",
+    // else the OCIO environment variable. A config that does not load adds
+    // nothing; its message is kept (ConfigError) and shown as the combo's tip.
+    explicit TFootageChoice(QComboBox* combo);
+
+    // Takes the combo's current entry: makes its conversion and converts the
+    // preview. On an error the combo goes back to the entry before and the
+    // EError propagates.
+    void Choose(const TImage& preview);
+    // A new preview picture: its converted copy is made now.
+    void PreviewChanged(const TImage& preview);
+
+    // The picture the viewer shows for the preview: the preview itself for
+    // display footage, else its converted copy.
+    const TImage& Shown(const TImage& preview) const;
+    // Converts a full picture in place (nothing for display footage).
+    void Convert(TImage& picture) const;
+    // Null for display footage.
+    const TFootageConversion* Conversion() const { return conversion_.get(); }
+    const std::string& ConfigError() const { return configError_; }
+
+private:
+    QComboBox* combo_;
+    std::string configPath_;
+    std::string configError_;
+    std::vector<TFootageSpaceEntry> spaces_;
+    int chosen_ = 0;
+    std::unique_ptr<TFootageConversion> conversion_;
+    TImage converted_;
+};

@@ -1,0 +1,22 @@
+#pragma once
+#include <QImage>
+#include <QWidget>
+#include <functional>
+
+// Shows a drawing of the scopes centred on a dark ground and tells its
+// owner when its size changed, so that the drawing can be made anew.
+class TScopeView : public QWidget {
+    Q_OBJECT
+public:
+    explicit TScopeView(QWidget* parent = nullptr);
+    void SetDrawing(const QImage& drawing);
+
+    std::function<void()> OnResize;
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+
+private:
+    QImage drawing_;
+};

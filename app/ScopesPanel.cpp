@@ -1,0 +1,208 @@
+#include "ScopesPanel.h"
+
+#include <QAction>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QHBoxLayout>
+#include <QMainWindow>
+#include <QPainter>
+#include <QSettings>
+#include <QTimer>
+#include <QToolButton>
+#include <QVBoxLayout>
+#include <algorithm>
+
+#include "Image.h"
+#include "ScopeView.h"
+
+namespace {
+
+constexpr int kHintTime = 5000;
+// The entries of the scope list, in list order.
+constexpr TScopeKind kKinds[] = {TScopeKind::All, TScopeKind::Waveform, TScopeKind::Vectorscope, TScopeKind::Histogram};
+
+QSettings Settings() { return QSettings(QSettings::NativeFormat, QSettings::UserScope, "tarnwerk", "Ombrane"); }
+
+// The toggle's icon: a trace over a dark screen.
+QIcon ScopesIcon() {
+    QPixmap pixmap(24, 24);
+    pixmap.fill(Qt::transparent);
+    QPainter painter(&pixmap);
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setBrush(QColor(30, 30, 30));
+    painter.setPen(QColor(90, 90, 90));
+    painter.drawRoundedRect(QRectF(1.5, 3.5, 21, 17), 2, 2);
+    painter.setPen(QPen(kScopeTraceColour, 1.6));
+    const QPointF trace[] = {{4, 16}, {8, 9}, {11, 13}, {15, 7}, {20, 11}};
+    painter.drawPolyline(trace, 5);
+    return QIcon(pixmap);
+}
+
+}  // namespace
+
+TScopesPanel::TScopesPanel(QMainWindow* window) : QDockWidget("Scopes", window) {
+    setObjectName("dckScopes");
+    setAllowedAreas(Qt::LeftDockWidgetArea | Qt::RightDockWidgetArea);
+    setFeatures(QDockWidget::DockWidgetClosable | QDockWidget::DockWidgetMovable | QDockWidget::DockWidgetFloatable);
+    setMinimumWidth(kPanelWidth);
+    setWidget(CreateControls());
+    hide();
+
+    QAction* toggle = toggleViewAction();
+    toggle->setObjectName("actScopes");
+    toggle->setIcon(ScopesIcon());
+    toggle->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_K));
+    toggle->setShortcutContext(Qt::WindowShortcut);
+    toggle->setToolTip("Show or hide the scopes (Ctrl+K)");
+    window->addAction(toggle);
+
+    pending_ = new QTimer(this);
+    pending_->setSingleShot(true);
+    pending_->setInterval(0);
+    connect(pending_, &QTimer::timeout, this, [this] {
+        if (isVisible()) RefreshNow();
+    });
+    connect(toggle, &QAction::toggled, this, [this](bool shown) { FitWindow(shown && !isFloating()); });
+    // Only the user's own showing and hiding is remembered, not the panel
+    // going with the window.
+    connect(toggle, &QAction::triggered, this, &TScopesPanel::SaveSettings);
+    connect(this, &QDockWidget::topLevelChanged, this, [this](bool floating) { FitWindow(isVisible() && !floating); });
+}
+
+QWidget* TScopesPanel::CreateControls() {
+    auto* body = new QWidget(this);
+    auto* column = new QVBoxLayout(body);
+    column->setContentsMargins(4, 4, 4, 4);
+    auto* row = new QHBoxLayout;
+    cbxScope_ = new QComboBox(body);
+    cbxScope_->setObjectName("cbxScope");
+    cbxScope_->addItems({"All", "Waveform", "Vectorscope", "Histogram"});
+    cbxScope_->setToolTip("The scope to show, or all three");
+    cbxScope_->setToolTipDuration(kHintTime);
+    cbxParade_ = new QCheckBox("RGB Parade", body);
+    cbxParade_->setObjectName("cbxParade");
+    cbxParade_->setToolTip("Show red, green and blue side by side instead of the luma waveform");
+    cbxParade_->setToolTipDuration(kHintTime);
+    row->addWidget(cbxScope_, 1);
+    row->addWidget(cbxParade_);
+    column->addLayout(row);
+    view_ = new TScopeView(body);
+    view_->setObjectName("scpView");
+    view_->setToolTip(
+        "Waveform: luma per column, dashed lines at 0.33 and 0.66.\n"
+        "Vectorscope: the picture in green; the selected reference in orange, with a dot\n"
+        "(dark, grey, light) and an ellipse for the mean and spread of each luma range;\n"
+        "squares mark red, orange, yellow, green, blue and violet, the line the skin tone.\n"
+        "Histogram: red, green, blue and luma.");
+    view_->OnResize = [this] { Redraw(); };
+    column->addWidget(view_, 1);
+
+    connect(cbxScope_, &QComboBox::currentIndexChanged, this, [this] {
+        // The parade is a form of the waveform.
+        cbxParade_->setEnabled(Kind() == TScopeKind::All || Kind() == TScopeKind::Waveform);
+        Redraw();
+        SaveSettings();
+    });
+    connect(cbxParade_, &QCheckBox::toggled, this, [this] {
+        Redraw();
+        SaveSettings();
+    });
+    return body;
+}
+
+void TScopesPanel::Attach(std::function<TScopeSource()> source) {
+    source_ = std::move(source);
+    auto* window = qobject_cast<QMainWindow*>(parentWidget());
+    if (window) window->addDockWidget(Qt::RightDockWidgetArea, this);
+    const QSettings settings = Settings();
+    restoring_ = true;
+    const int kind = settings.value("scopes/kind", 0).toInt();
+    cbxScope_->setCurrentIndex(kind >= 0 && kind < cbxScope_->count() ? kind : 0);
+    cbxParade_->setChecked(settings.value("scopes/parade", false).toBool());
+    setVisible(settings.value("scopes/visible", false).toBool());
+    restoring_ = false;
+}
+
+QToolButton* TScopesPanel::MakeToolButton(QWidget* parent) {
+    auto* button = new QToolButton(parent);
+    button->setObjectName("sbnScopes");
+    button->setAutoRaise(true);
+    button->setFocusPolicy(Qt::NoFocus);
+    button->setIconSize(QSize(24, 24));
+    button->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
+    button->setDefaultAction(toggleViewAction());
+    return button;
+}
+
+TScopeKind TScopesPanel::Kind() const { return kKinds[std::max(cbxScope_->currentIndex(), 0)]; }
+
+void TScopesPanel::SetKind(TScopeKind kind) {
+    cbxScope_->setCurrentIndex(static_cast<int>(std::find(std::begin(kKinds), std::end(kKinds), kind) - std::begin(kKinds)));
+}
+
+bool TScopesPanel::Parade() const { return cbxParade_->isChecked(); }
+
+void TScopesPanel::Refresh() {
+    stale_ = true;
+    if (isVisible()) pending_->start();
+}
+
+void TScopesPanel::RefreshNow() {
+    pending_->stop();
+    stale_ = false;
+    const TScopeSource source = source_ ? source_() : TScopeSource{};
+    const TImage* picture = source.Picture.Left;
+    const int rows = picture ? picture->Height() : 0;
+    data_.Measure(source.Picture, (rows + kMeasuredRows - 1) / kMeasuredRows);
+    hasReference_ = source.Reference != nullptr && source.ReferenceStats != nullptr;
+    if (hasReference_) {
+        cloud_.Measure(*source.Reference);
+        referenceStats_ = *source.ReferenceStats;
+    }
+    ++measureCount_;
+    Redraw();
+}
+
+void TScopesPanel::Redraw() {
+    const QSize box = view_->size();
+    if (box.isEmpty()) return;
+    const TScopeReference reference = hasReference_ ? TScopeReference{&cloud_, &referenceStats_} : TScopeReference{};
+    const TScopeKind kind = Kind();
+    drawing_ = DrawScopes(data_, kind, ScopesWidthFor(kind, box), Parade(), reference);
+    view_->SetDrawing(drawing_);
+}
+
+void TScopesPanel::showEvent(QShowEvent* event) {
+    QDockWidget::showEvent(event);
+    if (stale_) pending_->start();
+}
+
+void TScopesPanel::closeEvent(QCloseEvent* event) {
+    QDockWidget::closeEvent(event);
+    QSettings settings = Settings();
+    settings.setValue("scopes/visible", false);
+}
+
+void TScopesPanel::SaveSettings() const {
+    if (restoring_) return;
+    QSettings settings = Settings();
+    settings.setValue("scopes/visible", toggleViewAction()->isChecked());
+    settings.setValue("scopes/kind", cbxScope_->currentIndex());
+    settings.setValue("scopes/parade", cbxParade_->isChecked());
+}
+
+void TScopesPanel::FitWindow(bool shown) {
+    auto* window = qobject_cast<QMainWindow*>(parentWidget());
+    if (!window) return;
+    const bool sized = (window->windowState() & (Qt::WindowMaximized | Qt::WindowFullScreen)) == 0;
+    if (shown && grownBy_ == 0) {
+        grownBy_ = kPanelWidth;
+        baseMinimumWidth_ = window->minimumWidth();
+        window->setMinimumWidth(baseMinimumWidth_ + grownBy_);
+        if (sized) window->resize(window->width() + grownBy_, window->height());
+    } else if (!shown && grownBy_ != 0) {
+        window->setMinimumWidth(baseMinimumWidth_);
+        if (sized) window->resize(std::max(window->width() - grownBy_, baseMinimumWidth_), window->height());
+        grownBy_ = 0;
+    }
+}

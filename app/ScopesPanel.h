@@ -1,0 +1,90 @@
+#pragma once
+#include <QDockWidget>
+#include <QImage>
+#include <functional>
+
+#include "ColorSpace.h"
+#include "ScopeDrawing.h"
+#include "Scopes.h"
+
+class QCheckBox;
+class QComboBox;
+class QTimer;
+class QToolButton;
+class TImage;
+class TScopeView;
+
+// What the scopes show: the picture on screen (the graded preview, the
+// original while it is asked for, or in split view the two sides with the
+// divider between them) and, while a reference is selected, its thumbnail
+// cell and statistics for the vectorscope.
+struct TScopeSource {
+    TScopeInput Picture;
+    const TImage* Reference = nullptr;
+    const TColorStats* ReferenceStats = nullptr;
+};
+
+// The "Scopes" panel: a dock beside the window's controls with the
+// waveform (or RGB parade), the vectorscope and the histogram of the
+// picture on screen, one of them or all at once. Shown and hidden by its
+// toggle action (tool bar button, Ctrl+K); its visibility, scope and
+// parade choice are kept in the settings. While it is shown, the window's
+// minimum width grows by the panel's width, so the preview side keeps the
+// window's own minimum size.
+class TScopesPanel : public QDockWidget {
+    Q_OBJECT
+public:
+    static constexpr int kPanelWidth = 340;
+    // Rows measured per picture at most; taller pictures are measured on
+    // every n-th row.
+    static constexpr int kMeasuredRows = 600;
+
+    explicit TScopesPanel(QMainWindow* window);
+
+    // Docks the panel, takes the source that every refresh asks for the
+    // pictures, and restores the panel's settings.
+    void Attach(std::function<TScopeSource()> source);
+    // A tool bar button for the toggle action.
+    QToolButton* MakeToolButton(QWidget* parent);
+
+    // The pictures on screen changed: the scopes follow once the current
+    // event is done (several changes in one event cost one measurement).
+    // Nothing is measured while the panel is hidden.
+    void Refresh();
+    // Measures and draws at once.
+    void RefreshNow();
+
+    TScopeKind Kind() const;
+    void SetKind(TScopeKind kind);
+    bool Parade() const;
+    const TScopeData& Data() const { return data_; }
+    const QImage& Drawing() const { return drawing_; }
+    bool HasReference() const { return hasReference_; }
+    int MeasureCount() const { return measureCount_; }
+
+protected:
+    void showEvent(QShowEvent* event) override;
+    // The panel's own close button.
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    QWidget* CreateControls();
+    void Redraw();
+    void SaveSettings() const;
+    void FitWindow(bool shown);
+
+    std::function<TScopeSource()> source_;
+    TScopeData data_, cloud_;
+    TColorStats referenceStats_{};
+    bool hasReference_ = false;
+    bool stale_ = true;
+    bool restoring_ = false;
+    int measureCount_ = 0;
+    int grownBy_ = 0;
+    int baseMinimumWidth_ = 0;
+    QImage drawing_;
+    QComboBox* cbxScope_ = nullptr;
+    QCheckBox* cbxParade_ = nullptr;
+    TScopeView* view_ = nullptr;
+    QTimer* pending_ = nullptr;
+};

@@ -1,0 +1,104 @@
+// The window's regrade with the Scopes panel shown, measured without the
+// widgets: the regrade of regrade_bench (statistics of the reference cell,
+// the control mapping, the 33-point cube, grading a fresh copy of the
+// display), then the scopes of the graded display and of the reference cell
+// and their drawing at the panel's size, all three scopes at once.
+#include <benchmark/benchmark.h>
+
+#include <memory>
+
+#include "ColorSpace.h"
+#include "Image.h"
+#include "ImageResize.h"
+#include "LUT.h"
+#include "LookControls.h"
+#include "LookTransfer.h"
+#include "ScopeDrawing.h"
+#include "Scopes.h"
+#include "Thumbnail.h"
+
+namespace {
+
+// The width of the drawing in a panel of the window's default size.
+constexpr int kPanelDrawingWidth = 330;
+
+TImage Picture(int width, int height) {
+    TImage image(width, height);
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x) {
+            std::uint8_t* p = image.Row(y) + 3 * x;
+            p[0] = static_cast<std::uint8_t>(255 * x / (width - 1));
+            p[1] = static_cast<std::uint8_t>(255 * y / (height - 1));
+            p[2] = static_cast<std::uint8_t>((x * 3 + y * 5) & 0xFF);
+        }
+    return image;
+}
+
+struct TRegrade {
+    TImage Cell = MakeThumbnailCell(FitImage(Picture(600, 400), kThumbnailSize, kThumbnailSize));
+    std::unique_ptr<TLUT> Lut = std::make_unique<TLUT>();
+    TLookPositions Positions;
+    TColorStats Stats;
+    int Step = 0;
+
+    TRegrade() {
+        Lut->Kind = lkCube;
+        Lut->CubeSize = 33;
+    }
+    TImage Run(const TImage& scaled) {
+        Positions.Saturation = 60 + (Step++ % 80);  // a slider being dragged
+        const TImage reference = Cell.Clone();
+        ComputeColorStats(reference, Stats);
+        const TLookSettings settings = MakeLookSettings(Stats, Positions);
+        BuildLookCube(settings, settings.Factors, *Lut);
+        TImage display = scaled.Clone();
+        Lut->ApplyToImage(display);
+        return display;
+    }
+};
+
+// Arguments: the display's width and height.
+void BM_RegradeWithScopes(benchmark::State& state) {
+    const TImage scaled = Picture(static_cast<int>(state.range(0)), static_cast<int>(state.range(1)));
+    TRegrade regrade;
+    TScopeData data, cloud;
+    for (auto _ : state) {
+        const TImage display = regrade.Run(scaled);
+        data.Measure(display);
+        cloud.Measure(regrade.Cell);
+        const QImage drawing =
+            DrawScopes(data, TScopeKind::All, kPanelDrawingWidth, false, TScopeReference{&cloud, &regrade.Stats});
+        benchmark::DoNotOptimize(drawing.constBits());
+    }
+}
+BENCHMARK(BM_RegradeWithScopes)->Args({1000, 562})->Unit(benchmark::kMillisecond)->MeasureProcessCPUTime()->UseRealTime();
+
+// The parts on their own: measuring the display, and drawing.
+void BM_ScopeMeasure(benchmark::State& state) {
+    const TImage display = Picture(1000, 562);
+    TScopeData data;
+    for (auto _ : state) {
+        data.Measure(display);
+        benchmark::DoNotOptimize(data.PixelCount());
+    }
+}
+BENCHMARK(BM_ScopeMeasure)->Unit(benchmark::kMillisecond)->MeasureProcessCPUTime()->UseRealTime();
+
+void BM_ScopeDraw(benchmark::State& state) {
+    TScopeData data, cloud;
+    data.Measure(Picture(1000, 562));
+    const TImage cell = MakeThumbnailCell(FitImage(Picture(600, 400), kThumbnailSize, kThumbnailSize));
+    cloud.Measure(cell);
+    TColorStats stats;
+    ComputeColorStats(cell, stats);
+    for (auto _ : state) {
+        const QImage drawing = DrawScopes(data, TScopeKind::All, static_cast<int>(state.range(0)), false,
+                                          TScopeReference{&cloud, &stats});
+        benchmark::DoNotOptimize(drawing.constBits());
+    }
+}
+BENCHMARK(BM_ScopeDraw)->Arg(kPanelDrawingWidth)->Unit(benchmark::kMillisecond)->MeasureProcessCPUTime()->UseRealTime();
+
+}  // namespace
+
+BENCHMARK_MAIN();

@@ -1,0 +1,286 @@
+#include "BatchRunner.h"
+
+#include <unistd.h>
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <cstdio>
+#include <filesystem>
+#include <map>
+#include <mutex>
+#include <new>
+#include <thread>
+
+#include "Error.h"
+#include "ErrorStream.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+// The picture types a folder is searched for and an output may take.
+const std::vector<std::string>& PictureExtensions()
+{
+    static const std::vector<std::string> known = {"jpg", "jpeg", "bmp", "png"};
+    return known;
+}
+
+std::string LowerExtension(const fs::path& path)
+{
+    std::string extension = path.extension().string();
+    if (!extension.empty())
+        extension.erase(0, 1);
+    std::transform(extension.begin(), extension.end(), extension.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    return extension;
+}
+
+bool IsPictureName(const fs::path& path)
+{
+    const auto& known = PictureExtensions();
+    return std::find(known.begin(), known.end(), LowerExtension(path)) != known.end();
+}
+
+bool IsFolder(const std::string& name)
+{
+    std::error_code error;
+    return fs::is_directory(name, error);
+}
+
+// A folder's picture files in name order; with recursive, those of its
+// sub-folders too. Hidden files (temporary files among them) are left out.
+void CollectFolder(const fs::path& folder, bool recursive, std::vector<fs::path>& pictures)
+{
+    std::vector<fs::path> found;
+    std::error_code error;
+    for (fs::directory_iterator it(folder, error), end; !error && it != end; it.increment(error)) {
+        const fs::path& path = it->path();
+        if (path.filename().string().front() == '.')
+            continue;
+        std::error_code kindError;
+        if (it->is_directory(kindError)) {
+            if (recursive)
+                CollectFolder(path, true, found);
+        } else if (IsPictureName(path)) {
+            found.push_back(path);
+        }
+    }
+    if (error)
+        throw EError("Cannot read the folder \"" + folder.string() + "\": " + error.message());
+    std::sort(found.begin(), found.end());
+    pictures.insert(pictures.end(), found.begin(), found.end());
+}
+
+std::string Canonical(const fs::path& path)
+{
+    std::error_code error;
+    const fs::path canonical = fs::weakly_canonical(path, error);
+    return error ? fs::absolute(path).lexically_normal().string() : canonical.string();
+}
+
+std::string FormatSeconds(double seconds)
+{
+    const long total = static_cast<long>(seconds + 0.5);
+    char text[32];
+    std::snprintf(text, sizeof text, "%ld:%02ld", total / 60, total % 60);
+    return text;
+}
+
+// The progress line and the failure reports, kept apart by one lock.
+class TBatchReporter {
+public:
+    TBatchReporter(std::size_t total, bool showProgress)
+        : total_(total), showProgress_(showProgress), start_(std::chrono::steady_clock::now())
+    {
+        Draw();
+    }
+
+    void Done()
+    {
+        const std::lock_guard lock(mutex_);
+        ++done_;
+        Draw();
+    }
+
+    void Failed(const std::string& message)
+    {
+        const std::lock_guard lock(mutex_);
+        ++done_;
+        ++failed_;
+        ClearLine();
+        WriteToErrorStream("ombrane-cli: " + message + "\n");
+        Draw();
+    }
+
+    std::size_t FailedCount() const { return failed_; }
+
+    void Finish()
+    {
+        const std::lock_guard lock(mutex_);
+        ClearLine();
+        if (failed_ != 0)
+            WriteToErrorStream("ombrane-cli: " + std::to_string(failed_) + " of " + std::to_string(total_) +
+                               " pictures failed\n");
+        else if (showProgress_)
+            WriteToErrorStream(std::to_string(total_) + " pictures written in " + FormatSeconds(Elapsed()) + "\n");
+    }
+
+private:
+    double Elapsed() const
+    {
+        return std::chrono::duration<double>(std::chrono::steady_clock::now() - start_).count();
+    }
+
+    void ClearLine()
+    {
+        if (showProgress_)
+            WriteToErrorStream("\r\033[K");
+    }
+
+    void Draw()
+    {
+        if (!showProgress_)
+            return;
+        constexpr std::size_t kBarWidth = 24;
+        const std::size_t filled = total_ == 0 ? kBarWidth : done_ * kBarWidth / total_;
+        std::string line = "\r[" + std::string(filled, '#') + std::string(kBarWidth - filled, '.') + "] " +
+                           std::to_string(done_) + "/" + std::to_string(total_);
+        const double elapsed = Elapsed();
+        if (done_ != 0 && elapsed > 0) {
+            const double rate = done_ / elapsed;
+            char text[64];
+            std::snprintf(text, sizeof text, "  %.1f pictures/s  %s left", rate,
+                          FormatSeconds((total_ - done_) / rate).c_str());
+            line += text;
+        }
+        WriteToErrorStream(line + "\033[K");
+    }
+
+    std::mutex mutex_;
+    std::size_t total_;
+    std::size_t done_ = 0;
+    std::size_t failed_ = 0;
+    bool showProgress_;
+    std::chrono::steady_clock::time_point start_;
+};
+
+void RunOne(const TBatchItem& item, const TBatchSettings& settings,
+            const std::function<void(const TBatchItem&)>& work, TBatchReporter& reporter)
+{
+    try {
+        std::error_code error;
+        if (!settings.Force && fs::exists(fs::symlink_status(item.Output, error)))
+            throw EError("the output \"" + item.Output + "\" exists (--force replaces it)");
+        work(item);
+        reporter.Done();
+    } catch (const std::bad_alloc&) {
+        reporter.Failed(item.Input + ": out of memory");
+    } catch (const std::exception& failure) {
+        // Loader messages often name the file already.
+        const std::string reason = failure.what();
+        reporter.Failed(reason.find(item.Input) == std::string::npos ? item.Input + ": " + reason : reason);
+    }
+}
+
+} // namespace
+
+std::vector<TOptionSpec> BatchOptionSpecs()
+{
+    return {{"jobs", true, 'j'}, {"quiet", false, 'q'}, {"force", false}, {"recursive", false, 'r'}, {"format", true}};
+}
+
+bool WantsBatch(const TArguments& arguments, std::size_t singlePictures)
+{
+    const auto& positionals = arguments.Positionals();
+    if (positionals.size() > singlePictures + 1)
+        return true;
+    if (arguments.Has("output") && IsFolder(arguments.Value("output")))
+        return true;
+    return std::any_of(positionals.begin() + std::min<std::size_t>(1, positionals.size()), positionals.end(),
+                       IsFolder);
+}
+
+TBatchSettings BatchSettingsFrom(const TArguments& arguments)
+{
+    TBatchSettings settings;
+    if (!arguments.Has("output"))
+        throw EUsageError("missing the output folder (-o FOLDER)");
+    settings.Folder = arguments.Value("output");
+    const int cores = static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
+    settings.Jobs = arguments.IntValue("jobs", 1, 256, cores);
+    settings.Quiet = arguments.Switch("quiet");
+    settings.Force = arguments.Switch("force");
+    settings.Recursive = arguments.Switch("recursive");
+    if (arguments.Has("format")) {
+        settings.Format = arguments.Value("format");
+        std::transform(settings.Format.begin(), settings.Format.end(), settings.Format.begin(),
+                       [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+        const auto& known = PictureExtensions();
+        if (std::find(known.begin(), known.end(), settings.Format) == known.end())
+            throw EUsageError("unknown picture format \"" + arguments.Value("format") +
+                              "\": use jpg, jpeg, bmp or png");
+    }
+    return settings;
+}
+
+std::vector<TBatchItem> PlanBatch(const std::vector<std::string>& inputs, const TBatchSettings& settings)
+{
+    if (fs::exists(settings.Folder) && !IsFolder(settings.Folder))
+        throw EUsageError("the output \"" + settings.Folder + "\" is not a folder");
+    std::vector<fs::path> pictures;
+    for (const std::string& input : inputs) {
+        if (IsFolder(input))
+            CollectFolder(input, settings.Recursive, pictures);
+        else
+            pictures.emplace_back(input);
+    }
+    if (pictures.empty())
+        throw EUsageError("no picture among the inputs");
+
+    std::map<std::string, std::string> inputByCanonical;
+    for (const fs::path& picture : pictures)
+        inputByCanonical.emplace(Canonical(picture), picture.string());
+    std::map<std::string, std::string> outputs;
+    std::vector<TBatchItem> items;
+    for (const fs::path& picture : pictures) {
+        fs::path name = picture.filename();
+        if (!settings.Format.empty())
+            name.replace_extension("." + settings.Format);
+        TBatchItem item{picture.string(), (fs::path(settings.Folder) / name).string()};
+        const std::string canonical = Canonical(item.Output);
+        if (const auto input = inputByCanonical.find(canonical); input != inputByCanonical.end())
+            throw EUsageError("the output \"" + item.Output + "\" would overwrite the input \"" + input->second + "\"");
+        if (const auto [other, added] = outputs.emplace(canonical, item.Input); !added)
+            throw EUsageError("\"" + other->second + "\" and \"" + item.Input + "\" would both be written to \"" +
+                              item.Output + "\"");
+        items.push_back(std::move(item));
+    }
+    return items;
+}
+
+int RunBatch(const std::vector<TBatchItem>& items, const TBatchSettings& settings,
+             const std::function<void(const TBatchItem&)>& work)
+{
+    std::error_code error;
+    fs::create_directories(settings.Folder, error);
+    if (error)
+        throw EError("Cannot create the folder \"" + settings.Folder + "\": " + error.message());
+
+    const bool terminal = isatty(ErrorStreamDescriptor()) != 0;
+    TBatchReporter reporter(items.size(), terminal && !settings.Quiet);
+    std::atomic<std::size_t> next{0};
+    auto worker = [&] {
+        for (std::size_t i = next++; i < items.size(); i = next++)
+            RunOne(items[i], settings, work, reporter);
+    };
+    const std::size_t threads = std::min<std::size_t>(static_cast<std::size_t>(settings.Jobs), items.size());
+    std::vector<std::thread> pool;
+    for (std::size_t i = 1; i < threads; ++i)
+        pool.emplace_back(worker);
+    worker();
+    for (std::thread& thread : pool)
+        thread.join();
+    reporter.Finish();
+    return reporter.FailedCount() == 0 ? 0 : 1;
+}

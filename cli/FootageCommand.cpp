@@ -1,0 +1,18 @@
+#include <iostream>
+
+#include "Arguments.h"
+#include "Commands.h"
+#include "HelpTexts.h"
+#include "OcioFootage.h"
+
+int RunFootage(const std::vector<std::string>& words)
+{
+    const TArguments arguments(words, {{"config", true}});
+    if (arguments.HelpAsked())
+        return PrintHelp(kFootageHelp);
+    arguments.ExpectPositionals(0, "");
+    const std::string config = arguments.Has("config") ? arguments.Value("config") : std::string();
+    for (const TFootageSpaceEntry& space : FootageSpaces(FootageConfigPath(config)))
+        std::cout << space.Key << '\t' << space.Label << '\n';
+    return 0;
+}

@@ -1,0 +1,14 @@
+#include "FootageOptions.h"
+
+#include "OcioFootage.h"
+
+std::unique_ptr<TFootageConversion> FootageFrom(const TArguments& arguments)
+{
+    if (!arguments.Has("footage")) {
+        if (arguments.Has("config"))
+            throw EUsageError("option --config needs --footage SPACE");
+        return nullptr;
+    }
+    const std::string config = arguments.Has("config") ? arguments.Value("config") : std::string();
+    return MakeFootageConversion(arguments.Value("footage"), FootageConfigPath(config));
+}

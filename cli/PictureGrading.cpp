@@ -1,0 +1,43 @@
+#include "PictureGrading.h"
+
+#include <algorithm>
+
+#include "CommandSupport.h"
+#include "Error.h"
+#include "ImageFile.h"
+
+namespace {
+
+bool IsJpegName(const std::string& fileName)
+{
+    const auto dot = fileName.find_last_of('.');
+    const auto slash = fileName.find_last_of('/');
+    if (dot == std::string::npos || (slash != std::string::npos && dot < slash))
+        return false;
+    std::string extension = fileName.substr(dot + 1);
+    std::transform(extension.begin(), extension.end(), extension.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    return extension == "jpg" || extension == "jpeg";
+}
+
+} // namespace
+
+void GradePictureFile(const std::string& input, const std::string& output,
+                      const std::function<void(TImage&)>& grade)
+{
+    if (IsJpegName(input) && IsJpegName(output)) {
+        try {
+            GradeJpegFile(input, output, grade);
+        } catch (const std::exception& error) {
+            // As LoadPicture does: a message that does not name the file gets it in front.
+            const std::string message = error.what();
+            if (message.find(input) != std::string::npos || message.find(output) != std::string::npos)
+                throw;
+            throw EError("\"" + input + "\": " + message);
+        }
+        return;
+    }
+    TImage picture = LoadPicture(input);
+    grade(picture);
+    SaveImageFile(output, picture);
+}

@@ -1,0 +1,19 @@
+#pragma once
+#include "FootageConversion.h"
+#include "LookTransfer.h"
+
+class TImage;
+class TLUT;
+
+// Fills Cube entries [0..N-1]^3, N = lut.CubeSize, with the look of footage:
+// every grid colour x is converted to display and the look is evaluated
+// exactly there, look(F(x)), with no second interpolation through a cube;
+// the look strength then doses each entry toward x as BuildLookCube does.
+// Nothing else of the LUT is changed. Throws EError when CubeSize is
+// outside 2..101.
+void BuildFootageLookCube(const TLookSettings& settings, const TSaturationFactors& factors,
+                          const TFootageConversion& footage, TLUT& lut);
+
+// Converts every pixel of an 8-bit picture from footage to display colours,
+// rounding to the nearest code value.
+void ConvertFootageImage(const TFootageConversion& footage, TImage& image);

@@ -1,0 +1,92 @@
+#include "FileRead.h"
+
+#include <cerrno>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "AtomicFile.h"
+#include "Error.h"
+
+namespace {
+
+class TFileHandle {
+public:
+    explicit TFileHandle(int fd) : fd_(fd) {}
+    ~TFileHandle() { if (fd_ >= 0) close(fd_); }
+    TFileHandle(const TFileHandle&) = delete;
+    TFileHandle& operator=(const TFileHandle&) = delete;
+    int Get() const { return fd_; }
+    int Release() { const int fd = fd_; fd_ = -1; return fd; }
+private:
+    int fd_;
+};
+
+std::string MiB(std::uint64_t bytes)
+{
+    return std::to_string(bytes / (1024 * 1024)) + " MiB";
+}
+
+[[noreturn]] void RaiseTooLarge(const std::string& fileName, std::uint64_t maxBytes)
+{
+    throw EError("The file \"" + fileName + "\" is too large (more than " + MiB(maxBytes) + ").");
+}
+
+} // namespace
+
+int OpenRegularFile(const std::string& fileName, std::uint64_t maxBytes)
+{
+    // O_NONBLOCK: opening a named pipe does not wait for a writer; it is
+    // refused below like every other file that is not a regular one. For a
+    // regular file the flag changes nothing.
+    TFileHandle file(open(fileName.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY));
+    if (file.Get() < 0)
+        RaiseFileError("Cannot open file", fileName, errno);
+    struct stat st {};
+    if (fstat(file.Get(), &st) != 0)
+        RaiseFileError("Cannot read file", fileName, errno);
+    if (S_ISDIR(st.st_mode))
+        RaiseFileError("Cannot read file", fileName, EISDIR);
+    if (!S_ISREG(st.st_mode))
+        throw EError("Cannot read file \"" + fileName + "\": it is not a regular file.");
+    if (static_cast<std::uint64_t>(st.st_size) > maxBytes)
+        RaiseTooLarge(fileName, maxBytes);
+    return file.Release();
+}
+
+std::string ReadFileBytes(const std::string& fileName, std::uint64_t maxBytes)
+{
+    TFileHandle file(OpenRegularFile(fileName, maxBytes));
+    struct stat st {};
+    if (fstat(file.Get(), &st) != 0)
+        RaiseFileError("Cannot read file", fileName, errno);
+
+    std::string bytes;
+    bytes.resize(static_cast<std::size_t>(st.st_size));
+    std::size_t filled = 0;
+    // Reads until the end of the file; the size is only a hint for files that
+    // grow or shrink while being read, the limit holds either way.
+    for (;;) {
+        if (filled == bytes.size()) {
+            if (bytes.size() > maxBytes)
+                RaiseTooLarge(fileName, maxBytes);
+            std::size_t grown = bytes.size() < 4096 ? 4096 : bytes.size() * 2;
+            if (grown > maxBytes + 1)
+                grown = static_cast<std::size_t>(maxBytes + 1);
+            bytes.resize(grown);
+        }
+        const ssize_t got = read(file.Get(), bytes.data() + filled, bytes.size() - filled);
+        if (got < 0) {
+            if (errno == EINTR)
+                continue;
+            RaiseFileError("Cannot read file", fileName, errno);
+        }
+        if (got == 0)
+            break;
+        filled += static_cast<std::size_t>(got);
+    }
+    if (filled > maxBytes)
+        RaiseTooLarge(fileName, maxBytes);
+    bytes.resize(filled);
+    return bytes;
+}

@@ -1,0 +1,24 @@
+#pragma once
+#include <cstdint>
+#include <string>
+
+// The one way the program reads a whole file, for LUT files and pictures
+// alike. Only regular files are read (a device or a named pipe could deliver
+// without end), at most the given number of bytes, and every failure raises
+// EError naming the file and the system's reason.
+
+// No LUT file comes near this (the largest text cube is about 30 MB); it
+// keeps hostile input from exhausting memory.
+constexpr std::uint64_t kMaxLutFileBytes = 256ull * 1024 * 1024;
+// A picture file above this is not one the program could hold decoded.
+constexpr std::uint64_t kMaxPictureFileBytes = 1024ull * 1024 * 1024;
+
+// Reads the whole file. Refuses a file that is not a regular file and one
+// larger than maxBytes, whether the size is declared or only found while
+// reading.
+std::string ReadFileBytes(const std::string& fileName, std::uint64_t maxBytes = kMaxLutFileBytes);
+
+// Opens a regular file of at most maxBytes (declared size) for reading, with
+// the checks and messages of ReadFileBytes; the caller closes the descriptor.
+// For readers that take a file in pieces.
+int OpenRegularFile(const std::string& fileName, std::uint64_t maxBytes);
