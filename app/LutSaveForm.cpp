@@ -50,6 +50,18 @@ QString ChangeFileExt(const QString& fileName, const QString& extension) {
     return stem + '.' + extension;
 }
 
+// The grid sizes offered for a 3D profile: those of every format, or the
+// only ones a format takes when they follow a rule (the squares of a picture
+// LUT's levels).
+QStringList CubeSizes(const TLutOutputProfile& profile) {
+    const TLutFormatInfo& info = GetLutFormat(profile.FormatIndex)->Info();
+    if (info.Sizes != TSizeRule::Squares) return kCubeSizes;
+    QStringList sizes = {kDefault};
+    for (int size = info.MinSize; size <= info.MaxSize; ++size)
+        if (info.TakesSize(size, profile.DefaultBits)) sizes << QString::number(size);
+    return sizes;
+}
+
 // Reacts only to real characters typed without Ctrl, Alt or Meta: navigation
 // keys, dialog keys and shortcuts are no part of the size filter.
 bool IsTypedCharacter(const QKeyEvent& key) {
@@ -164,7 +176,7 @@ void TfrmSaveLut::cbxOutFormatChange() {
     cbxDimSize->setEnabled(profile->SizeSelectable);
     if (profile->SizeSelectable) {
         cbxDimSize->clear();
-        cbxDimSize->addItems(ProfileIs3D(*profile) ? kCubeSizes : kCurveSizes);
+        cbxDimSize->addItems(ProfileIs3D(*profile) ? CubeSizes(*profile) : kCurveSizes);
     }
     cbxDimSize->setCurrentText(kDefault);
     cbxBits->setEnabled(profile->BitsSelectable);

@@ -5,9 +5,11 @@
 #include "MainForm.h"
 #include "ProductInfo.h"
 #include "LibrarySettings.h"
+#include "QtPictureCodec.h"
 
 int main(int argc, char** argv) {
     TOmbraneApplication app(argc, argv);
+    InstallPictureCodec(&QtPictureCodec());
     QCoreApplication::setOrganizationName("tarnwerk");
     QCoreApplication::setApplicationName("Ombrane");
     QApplication::setApplicationDisplayName(ProductInfo().ProductName);

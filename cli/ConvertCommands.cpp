@@ -1,5 +1,6 @@
 #include "Arguments.h"
 #include "BatchRunner.h"
+#include "CdlCollectionFormat.h"
 #include "CommandSupport.h"
 #include "Commands.h"
 #include "DeepGrading.h"
@@ -20,11 +21,31 @@ void CheckSizeFor(const TLutOutputProfile& profile, int size)
                           "\", not " + std::to_string(size));
 }
 
+// The input's LUT; with --cc-id, the correction of that id of a CDL
+// collection (the collection reader alone takes the option).
+std::unique_ptr<TLUT> ReadSource(const TArguments& arguments)
+{
+    const std::string& input = arguments.Positionals()[0];
+    int index = -1;
+    auto lut = ReadLutFile(input, &index);
+    if (!arguments.Has("cc-id"))
+        return lut;
+    if (GetLutFormat(index)->Info().Id != "asc-cdl-collection")
+        throw EUsageError("option --cc-id needs an ASC CDL collection (.ccc or .cdl); \"" + input + "\" is " +
+                          GetLutFormat(index)->Info().Name);
+    try {
+        LoadCdlCollectionFile(input, arguments.Value("cc-id"), *lut);
+    } catch (const std::exception& error) {
+        throw EError("\"" + input + "\": " + error.what());
+    }
+    return lut;
+}
+
 } // namespace
 
 int RunConvert(const std::vector<std::string>& words)
 {
-    const TArguments arguments(words, {{"output", true, 'o'}, {"profile", true}, {"size", true}, {"bits", true}});
+    const TArguments arguments(words, {{"output", true, 'o'}, {"profile", true}, {"size", true}, {"bits", true}, {"cc-id", true}});
     if (arguments.HelpAsked())
         return PrintHelp(kConvertHelp);
     arguments.ExpectPositionals(1, "the LUT file to convert (INPUT)");
@@ -38,7 +59,7 @@ int RunConvert(const std::vector<std::string>& words)
         ChooseBits(arguments, named);
         CheckSizeFor(named, size);
     }
-    const auto source = ReadLutFile(arguments.Positionals()[0]);
+    const auto source = ReadSource(arguments);
     const TLutOutputProfile& profile = ChooseProfile(arguments, output, source->Kind != lkCurve, false);
     CheckSizeFor(profile, size);
     const int bits = ChooseBits(arguments, profile);

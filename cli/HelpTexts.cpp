@@ -128,6 +128,7 @@ const std::string_view kGradeHelp =
 
 const std::string_view kConvertHelp =
     "Usage: ombrane-cli convert INPUT -o OUTPUT [--profile P] [--size N] [--bits B]\n"
+    "                           [--cc-id ID]\n"
     "\n"
     "Reads INPUT with the first format (in 'formats' order) that recognises it and\n"
     "writes it with an output profile's format.\n"
@@ -138,6 +139,8 @@ const std::string_view kConvertHelp =
     "                     1D profiles first for a 1D input, 3D profiles first otherwise\n"
     "  --size N           resample to N grid points (3D) or curve entries (1D)\n"
     "  --bits B           bit depth 8, 10, 12, 14 or 16, only where the profile allows\n"
+    "  --cc-id ID         the correction with this id of an ASC CDL collection (.ccc,\n"
+    "                     .cdl); without it the first\n"
     "\n"
     "The input keeps its size unless --size is given or the target format holds only\n"
     "one size. A 1D LUT written to a 3D profile, or a curve followed by a cube, is\n"

@@ -37,10 +37,9 @@ int RunFormats(const std::vector<std::string>& words)
     arguments.ExpectPositionals(0, "");
     const auto& formats = LutFormats();
     for (std::size_t i = 0; i < formats.size(); ++i) {
-        const int index = static_cast<int>(i);
-        std::cout << i << '\t' << formats[i]->Name << '\t' << Dimension(formats[i]->Is3D) << '\t'
-                  << (FormatReads(index) ? "read" : "-") << '\t'
-                  << (FormatWrites(index) ? "write" : "-") << '\n';
+        const TLutFormatInfo& info = formats[i]->Info();
+        std::cout << i << '\t' << info.Name << '\t' << Dimension(info.Is3D) << '\t'
+                  << (info.Reads ? "read" : "-") << '\t' << (info.Writes ? "write" : "-") << '\n';
     }
     return 0;
 }

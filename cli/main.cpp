@@ -16,6 +16,7 @@
 #include "Commands.h"
 #include "ErrorStream.h"
 #include "HelpTexts.h"
+#include "QtPictureCodec.h"
 
 namespace {
 
@@ -106,6 +107,7 @@ int main(int argc, char* argv[])
     if (std::getenv("QT_QPA_PLATFORM") == nullptr)
         setenv("QT_QPA_PLATFORM", "offscreen", 0);
     QCoreApplication application(argc, argv);
+    InstallPictureCodec(&QtPictureCodec());
     // The window's names: the settings and the per-user data folder are shared.
     QCoreApplication::setOrganizationName("tarnwerk");
     QCoreApplication::setApplicationName("Ombrane");

@@ -3,11 +3,55 @@
 #include <cmath>
 
 #include "CubeLines.h"
+#include "FormatFiles.h"
+#include "FormatText.h"
 #include "XMLNode.h"
 
-bool TClipster3DLutFormat::CanRead(const std::string& fileName)
+TClipster3DLutFormat::TClipster3DLutFormat()
+    : TGenericLutFormat({.Id = "clipster-3d", .Name = "Clipster 3D", .Extensions = {"txt"}, .MinBits = 1, .MaxBits = 32})
 {
-    return HasKeywords(fileName, "<LUT3D", "");
+}
+
+OMBRANE_LUT_FORMAT(TClipster3DLutFormat)
+
+namespace {
+
+// The text from the document's root element on: leading blanks, the XML
+// declaration, processing instructions, comments and a document type are
+// skipped. Empty when the text ends first.
+std::string_view FromRootElement(std::string_view text)
+{
+    for (;;) {
+        text = TrimView(text);
+        std::string_view end;
+        if (text.substr(0, 2) == "<?")
+            end = "?>";
+        else if (text.substr(0, 4) == "<!--")
+            end = "-->";
+        else if (text.substr(0, 2) == "<!")
+            end = ">";
+        else
+            return text;
+        const std::size_t at = text.find(end);
+        if (at == std::string_view::npos)
+            return {};
+        text.remove_prefix(at + end.size());
+    }
+}
+
+} // namespace
+
+// The root element is LUT3D; a document that merely holds such an element
+// (a CLF or CTF process list) is not this format.
+bool TClipster3DLutFormat::CanRead(const std::string& fileName) const
+{
+    const std::string head = ReadFileHead(fileName, 4096);
+    const std::string_view root = FromRootElement(head);
+    static constexpr std::string_view kRoot = "<LUT3D";
+    if (root.size() <= kRoot.size() || UpperCase(root.substr(0, kRoot.size())) != kRoot)
+        return false;
+    const char after = root[kRoot.size()];
+    return after == '>' || after == '/' || static_cast<unsigned char>(after) <= ' ';
 }
 
 std::string TClipster3DLutFormat::SafeName(const std::string& name)
@@ -20,10 +64,10 @@ std::string TClipster3DLutFormat::SafeName(const std::string& name)
     return safe;
 }
 
-void TClipster3DLutFormat::SaveToFile(const std::string& fileName, const TLUT& lut, int Bits)
+std::string TClipster3DLutFormat::Write(const TLUT& lut, int Bits, const std::string& fileName) const
 {
     const int n = CheckedCubeSize(lut.CubeSize);
-    const int bits = CheckedBits(Bits);
+    const int bits = Info().CheckedBits(Bits);
     TTextFile text;
     text.Add("<LUT3D name='" + SafeName(BaseNameWithoutExtension(fileName)) + "' N='" +
              std::to_string(n) + "' BitDepth='" + std::to_string(bits) + "'>");
@@ -31,40 +75,34 @@ void TClipster3DLutFormat::SaveToFile(const std::string& fileName, const TLUT& l
     AddScaledGridBlueFastest(text, lut, bits);
     text.Add("</values>");
     text.Add("</LUT3D>");
-    text.SaveToFile(fileName);
+    return text.Text();
 }
 
-void TClipster3DLutFormat::LoadFromFile(const std::string& fileName, TLUT& lut)
+void TClipster3DLutFormat::Read(std::string_view bytes, const std::string& name, TLUT& lut) const
 {
-    RIndex = GIndex = BIndex = CurveIndex = 0;
-    Size = -1;
-    Range = -1;
-    Complete = false;
-
+    (void)name;
+    TLutReadState state(true);
     TXMLNode root;
-    root.LoadFromFile(fileName);
+    root.LoadFromText(bytes);
     TXMLNode& element = root.NodeByName("LUT3D");
-    SetSize(element.Attributes.ByName("N").AsInteger());
+    state.SetSize(element.Attributes.ByName("N").AsInteger());
     const std::int64_t bits = element.Attributes.ByName("BitDepth").AsInteger();
-    if (bits < 1 || bits > 32)
-        throw ELUTError("Unsupported bit depth " + std::to_string(bits) +
-                        ": integer LUT files hold 1 to 32 bits.");
-    Range = static_cast<std::int32_t>(bits);
+    state.Range = Info().CheckedBits(bits);
     lut.Comments.push_back("Name: " + element.Attributes.ByName("name").AsString());
 
     TTextFile values;
     values.SetText(element.NodeByName("values").Value.AsString());
-    const double fullScale = std::ldexp(1.0, Range) - 1.0;
+    const double fullScale = std::ldexp(1.0, state.Range) - 1.0;
     double r, g, b;
     for (const std::string& line : values) {
-        if (Complete)
+        if (state.Complete)
             break;
         if (FirstNonBlank(line) != '\0' && ParseIntTriple(line, fullScale, false, r, g, b))
-            StoreBlueFastest(lut, r, g, b);
+            state.StoreBlueFastest(lut, r, g, b);
     }
     lut.Kind = lkCube;
-    lut.CubeSize = Size;
+    lut.CubeSize = state.Size;
     // The grid must be filled like in every other format.
-    if (!Complete)
-        throw ELUTError("Incomplete file.");
+    if (!state.Complete)
+        throw IncompleteFile(state.Expected(), state.Stored);
 }

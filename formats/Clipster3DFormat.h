@@ -7,10 +7,10 @@
 // as attributes and the integer grid, blue index fastest, inside "values".
 class TClipster3DLutFormat : public TGenericLutFormat {
 public:
-    TClipster3DLutFormat() : TGenericLutFormat("Clipster 3D", true) {}
-    bool CanRead(const std::string& fileName) override;
-    void LoadFromFile(const std::string& fileName, TLUT& lut) override;
-    void SaveToFile(const std::string& fileName, const TLUT& lut, int Bits) override;
+    TClipster3DLutFormat();
+    bool CanRead(const std::string& fileName) const override;
+    void Read(std::string_view bytes, const std::string& name, TLUT& lut) const override;
+    std::string Write(const TLUT& lut, int Bits, const std::string& name) const override;
 
     // The name written into the start tag: characters that would end the
     // single-quoted attribute or split it at the attribute parse (quotes,

@@ -3,155 +3,152 @@
 #include <cmath>
 
 #include "CubeLines.h"
-
-namespace {
-
-const char* const kSignature = "# Converted by Quor LUT Converter";
-
-// The text after a keyword found at 1-based position `position`, skipping
-// `extra` further characters; empty when the line ends first.
-std::string TextAfter(const std::string& line, int position, std::size_t keywordLength,
-                      std::size_t extra = 0)
-{
-    std::size_t start = static_cast<std::size_t>(position - 1) + keywordLength + extra;
-    return start < line.size() ? Trim(std::string_view(line).substr(start)) : std::string();
-}
-
-// The comment text of a "#" line: what follows the first "#", trimmed.
-std::string CommentText(std::string_view line)
-{
-    std::string_view trimmed = TrimView(line);
-    return Trim(trimmed.substr(1));
-}
-
-} // namespace
+#include "FormatFiles.h"
+#include "FormatText.h"
 
 // ---------------------------------------------------------------------------
 // Cube 3D
 
-bool TCube3DLutFormat::CanRead(const std::string& fileName)
+TCube3DLutFormat::TCube3DLutFormat()
+    : TCube3DLutFormat({.Id = "cube-3d", .Name = "Cube 3D", .Extensions = {"cube"}}, true)
+{
+}
+
+OMBRANE_LUT_FORMAT(TCube3DLutFormat)
+
+bool TCube3DLutFormat::CanRead(const std::string& fileName) const
 {
     return HasKeywords(fileName, "LUT_3D_SIZE", "NUCODA_3D_CUBE,LUT_3D_VERSION");
 }
 
-void TCube3DLutFormat::SaveToFile(const std::string& fileName, const TLUT& lut, int Bits)
+std::string TCube3DLutFormat::Write(const TLUT& lut, int Bits, const std::string& name) const
 {
     (void)Bits;
+    (void)name;
     const int n = CheckedCubeSize(lut.CubeSize);
     TTextFile text;
     for (const std::string& comment : lut.Comments)
         text.Add("# " + comment);
-    text.Add(kSignature);
+    text.Add(std::string(kSignatureLine));
     text.Add("");
     text.Add("LUT_3D_SIZE " + std::to_string(n));
     AddFixedGridRedFastest(text, lut, false);
-    text.SaveToFile(fileName);
+    return text.Text();
 }
 
-void TCube3DLutFormat::LoadFromFile(const std::string& fileName, TLUT& lut)
+void TCube3DLutFormat::Read(std::string_view bytes, const std::string& name, TLUT& lut) const
 {
-    ShaperLength = -1;
-    UnsupportedRange.clear();
-    InData = false;
-    TGenericLutFormat::LoadFromFile(fileName, lut);
-    if (ShaperLength < 0)
+    TCubeState state;
+    ReadLines(bytes, name, lut, state);
+    FinishShaper(lut, state);
+}
+
+void TCube3DLutFormat::FinishShaper(TLUT& lut, const TCubeState& state) const
+{
+    if (state.ShaperLength < 0) {
+        // A cube alone: a range for a 1D table it does not hold is refused,
+        // its own range is baked into the table.
+        state.CurveDomain.CheckAbsent("1D table");
+        state.CubeDomain.Check();
+        if (!state.CubeDomain.IsUnit())
+            state.CubeDomain.BakeIntoCube(lut);
         return;
+    }
     // The cube is complete here, and the shaper lines come before it.
-    if (CurveIndex < ShaperLength)
-        throw ELUTError("Incomplete file.");
-    lut.CurveSize = ShaperLength;
+    if (state.CurveIndex < state.ShaperLength)
+        throw IncompleteFile(state.ShaperLength, state.CurveIndex);
+    lut.CurveSize = state.ShaperLength;
     lut.Kind = lkCurveThenCube;
 }
 
-void TCube3DLutFormat::ParseLine(const std::string& line, TLUT& lut)
+void TCube3DLutFormat::ParseLine(const std::string& line, TLUT& lut, TLutReadState& base) const
 {
+    auto& state = static_cast<TCubeState&>(base);
     const char first = FirstNonBlank(line);
     if (first == '\0')
         return;
-    if (Size == -1) {
-        ParseHeaderLine(line, lut);
+    if (state.Size == -1) {
+        ParseHeaderLine(line, lut, state);
         return;
     }
     double r, g, b;
-    if (first == '#' || Complete)
+    if (first == '#' || state.Complete)
         return;
     if (!ParseFloatTriple(line, r, g, b)) {
         // Keywords may still follow the size line until the data begins.
-        if (!InData && ReadsShaper)
-            ParseShaperKeyword(line);
+        if (!state.InData && ReadsShaper)
+            ParseShaperKeyword(line, state);
         return;
     }
-    if (!InData) {
-        InData = true;
-        CheckShaperHeader();
+    if (!state.InData) {
+        state.InData = true;
+        CheckShaperHeader(state);
     }
-    if (CurveIndex < ShaperLength) {
-        lut.Curve[CurveIndex++] = TRGBDouble{r, g, b};
+    if (state.CurveIndex < state.ShaperLength) {
+        lut.Curve[state.CurveIndex++] = TRGBDouble{r, g, b};
         return;
     }
-    StoreRedFastest(lut, r, g, b);
+    state.StoreRedFastest(lut, r, g, b);
 }
 
-void TCube3DLutFormat::ParseHeaderLine(const std::string& line, TLUT& lut)
+void TCube3DLutFormat::ParseHeaderLine(const std::string& line, TLUT& lut, TCubeState& state) const
 {
     if (FirstNonBlank(line) == '#') {
         lut.Comments.push_back(CommentText(line));
         return;
     }
     if (int p = ContainsText("LUT_3D_SIZE", line); p > 0)
-        SetSize(ParseInteger(TextAfter(line, p, 11)));
+        state.SetSize(ParseInteger(TextAfter(line, p, 11)));
     else if (ReadsShaper)
-        ParseShaperKeyword(line);
+        ParseShaperKeyword(line, state);
 }
 
-void TCube3DLutFormat::ParseShaperKeyword(std::string_view line)
+void TCube3DLutFormat::ParseShaperKeyword(std::string_view line, TCubeState& state) const
 {
     std::string rest = Trim(line);
     std::string keyword;
     NextToken(rest, keyword);
     keyword = UpperCase(keyword);
-    if (keyword == "LUT_1D_SIZE")
-        ShaperLength = CheckedCurveSize(ParseInteger(Trim(rest)));
-    else if (keyword == "LUT_1D_INPUT_RANGE" || keyword == "LUT_3D_INPUT_RANGE")
-        ParseInputRange(keyword, rest);
+    if (keyword == "LUT_1D_SIZE") {
+        state.ShaperLength = CheckedCurveSize(ParseInteger(Trim(rest)));
+        return;
+    }
+    if (!TInputDomain::IsKeyword(keyword))
+        return;
+    // Only the range 0..1 maps onto the LUT's domain when a shaper comes
+    // ahead of the cube; anything else (other values, a malformed range) is
+    // remembered and refused once the file turns out to carry a shaper.
+    TInputDomain& domain = keyword == "LUT_1D_INPUT_RANGE" ? state.CurveDomain : state.CubeDomain;
+    if (!domain.Take(keyword, rest) && state.UnsupportedRange.empty())
+        state.UnsupportedRange = keyword + " " + Trim(rest);
 }
 
-// Only the range 0 1 maps onto the LUT's domain; anything else (other
-// values, a malformed range) is remembered and refused once the file turns
-// out to carry a shaper.
-void TCube3DLutFormat::ParseInputRange(std::string_view keyword, std::string_view values)
+void TCube3DLutFormat::CheckShaperHeader(const TCubeState& state) const
 {
-    std::string rest = Trim(values);
-    std::string low, high;
-    NextToken(rest, low);
-    rest = Trim(rest);
-    NextToken(rest, high);
-    double lowValue = 0.0, highValue = 0.0;
-    const bool unit = TryParseFloat(Trim(low), lowValue) && TryParseFloat(Trim(high), highValue) &&
-                      Trim(rest).empty() && lowValue == 0.0 && highValue == 1.0;
-    if (!unit && UnsupportedRange.empty())
-        UnsupportedRange = std::string(keyword) + " " + Trim(values);
-}
-
-void TCube3DLutFormat::CheckShaperHeader() const
-{
-    if (ShaperLength > 0 && !UnsupportedRange.empty())
-        throw ELUTError("Unsupported input range \"" + UnsupportedRange +
+    if (state.ShaperLength > 0 && !state.UnsupportedRange.empty())
+        throw ELUTError("Unsupported input range \"" + state.UnsupportedRange +
                         "\": a cube with a 1D shaper can only be read with the input range 0 1.");
 }
 
 // ---------------------------------------------------------------------------
 // Cube 3D Truelight
 
-bool TCube3DTruelightLutFormat::CanRead(const std::string& fileName)
+TCube3DTruelightLutFormat::TCube3DTruelightLutFormat()
+    : TCube3DLutFormat({.Id = "cube-3d-truelight", .Name = "Cube 3D Truelight", .Extensions = {"cube"}}, false)
+{
+}
+
+OMBRANE_LUT_FORMAT(TCube3DTruelightLutFormat)
+
+bool TCube3DTruelightLutFormat::CanRead(const std::string& fileName) const
 {
     return HasKeywords(fileName, "iDims,oDims,width", "NUCODA_3D_CUBE");
 }
 
-void TCube3DTruelightLutFormat::SaveToFile(const std::string& fileName, const TLUT& lut,
-                                           int Bits)
+std::string TCube3DTruelightLutFormat::Write(const TLUT& lut, int Bits, const std::string& name) const
 {
     (void)Bits;
+    (void)name;
     const std::string n = std::to_string(CheckedCubeSize(lut.CubeSize));
     TTextFile text;
     text.Add("# Truelight Cube v2.0");
@@ -162,88 +159,97 @@ void TCube3DTruelightLutFormat::SaveToFile(const std::string& fileName, const TL
     text.Add("# Cube");
     AddFixedGridRedFastest(text, lut, false);
     text.Add("# end");
-    text.Add(kSignature);
-    text.SaveToFile(fileName);
+    text.Add(std::string(kSignatureLine));
+    return text.Text();
 }
 
-void TCube3DTruelightLutFormat::LoadFromFile(const std::string& fileName, TLUT& lut)
+void TCube3DTruelightLutFormat::Read(std::string_view bytes, const std::string& name, TLUT& lut) const
 {
-    InputLength = -1;
-    InInputTable = false;
-    HasInputTable = false;
-    TCube3DLutFormat::LoadFromFile(fileName, lut);
-    if (!HasInputTable)
+    TTruelightState state;
+    ReadLines(bytes, name, lut, state);
+    FinishShaper(lut, state);
+    if (!state.HasInputTable)
         return;
     // The input table must be complete too: its declared length, or at
     // least two entries when no length was given.
-    if ((InputLength > 0 && CurveIndex < InputLength) || CurveIndex < 2)
-        throw ELUTError("Incomplete file.");
-    lut.CurveSize = CurveIndex;
+    if ((state.InputLength > 0 && state.CurveIndex < state.InputLength) || state.CurveIndex < 2)
+        throw IncompleteFile(state.InputLength > 0 ? state.InputLength : 2, state.CurveIndex);
+    lut.CurveSize = state.CurveIndex;
     lut.Kind = lkCurveThenCube;
 }
 
-void TCube3DTruelightLutFormat::ParseLine(const std::string& line, TLUT& lut)
+void TCube3DTruelightLutFormat::ParseLine(const std::string& line, TLUT& lut, TLutReadState& base) const
 {
+    auto& state = static_cast<TTruelightState&>(base);
     const char first = FirstNonBlank(line);
     if (first == '#') {
-        ParseMarker(CommentText(line));
-        if (Size == -1)
-            ParseHeaderLine(line, lut);
+        ParseMarker(CommentText(line), state);
+        if (state.Size == -1)
+            ParseHeaderLine(line, lut, state);
         return;
     }
-    if (InInputTable)
-        ParseInputLine(line, lut);
+    if (state.InInputTable)
+        ParseInputLine(line, lut, state);
     else
-        TCube3DLutFormat::ParseLine(line, lut);
+        TCube3DLutFormat::ParseLine(line, lut, state);
 }
 
 // "# InputLUT" opens the input table, "# Cube" ends it; "# lutLength N"
 // gives its length.
-void TCube3DTruelightLutFormat::ParseMarker(std::string_view comment)
+void TCube3DTruelightLutFormat::ParseMarker(std::string_view comment, TTruelightState& state)
 {
     const std::string upper = UpperCase(comment);
     if (upper == "INPUTLUT") {
-        InInputTable = true;
-        HasInputTable = true;
+        state.InInputTable = true;
+        state.HasInputTable = true;
     } else if (upper == "CUBE") {
-        InInputTable = false;
-    } else if (upper.rfind("LUTLENGTH", 0) == 0 && InputLength == -1) {
-        InputLength = CheckedCurveSize(ParseInteger(Trim(comment.substr(9))));
+        state.InInputTable = false;
+    } else if (upper.rfind("LUTLENGTH", 0) == 0 && state.InputLength == -1) {
+        state.InputLength = CheckedCurveSize(ParseInteger(Trim(comment.substr(9))));
     }
 }
 
-void TCube3DTruelightLutFormat::ParseInputLine(const std::string& line, TLUT& lut)
+void TCube3DTruelightLutFormat::ParseInputLine(const std::string& line, TLUT& lut, TTruelightState& state)
 {
-    const std::int32_t capacity = InputLength > 0 ? InputLength : kMaxCurveSize;
+    const std::int32_t capacity = state.InputLength > 0 ? state.InputLength : kMaxCurveSize;
     double r, g, b;
-    if (Size < 2 || CurveIndex >= capacity || !ParseFloatTriple(line, r, g, b))
+    if (state.Size < 2 || state.CurveIndex >= capacity || !ParseFloatTriple(line, r, g, b))
         return;
-    const double scale = Size - 1;
-    lut.Curve[CurveIndex++] = TRGBDouble{r / scale, g / scale, b / scale};
+    const double scale = state.Size - 1;
+    lut.Curve[state.CurveIndex++] = TRGBDouble{r / scale, g / scale, b / scale};
 }
 
-void TCube3DTruelightLutFormat::ParseHeaderLine(const std::string& line, TLUT& lut)
+void TCube3DTruelightLutFormat::ParseHeaderLine(const std::string& line, TLUT& lut,
+                                                TCubeState& state) const
 {
     (void)lut;
     if (int p = ContainsText("# width", line); p > 0) {
-        std::string rest = TextAfter(line, p, 7);
+        std::string rest(TextAfter(line, p, 7));
         std::string head;
         SplitAt(" ", rest, head);
-        SetSize(ParseInteger(head));
+        state.SetSize(ParseInteger(head));
     }
 }
 
 // ---------------------------------------------------------------------------
 // FSI CFE
 
-bool TFSI_CFE_3DLutFormat::CanRead(const std::string& fileName)
+TFSI_CFE_3DLutFormat::TFSI_CFE_3DLutFormat()
+    : TCube3DLutFormat({.Id = "fsi-cfe-3d", .Name = "FSI CFE (Flanders Scientific) 3D", .Extensions = {"cfe"}}, true)
+{
+}
+
+OMBRANE_LUT_FORMAT(TFSI_CFE_3DLutFormat)
+
+bool TFSI_CFE_3DLutFormat::CanRead(const std::string& fileName) const
 {
     return HasKeywords(fileName, "LUT_3D_SIZE,LUT_3D_VERSION", "NUCODA_3D_CUBE");
 }
 
-void TFSI_CFE_3DLutFormat::SaveToFile(const std::string& fileName, const TLUT& lut, int Bits)
+std::string TFSI_CFE_3DLutFormat::Write(const TLUT& lut, int Bits, const std::string& name) const
 {
     (void)Bits;
+    (void)name;
     const int n = CheckedCubeSize(lut.CubeSize);
     TTextFile text;
     text.Add("LUT_3D_AUTHOR Quor LUT Converter");
@@ -252,26 +258,33 @@ void TFSI_CFE_3DLutFormat::SaveToFile(const std::string& fileName, const TLUT& l
     text.Add("LUT_3D_SIZE " + std::to_string(n));
     text.Add("");
     AddFixedGridRedFastest(text, lut, false);
-    text.SaveToFile(fileName);
+    return text.Text();
 }
 
 // ---------------------------------------------------------------------------
 // Nucoda 3D
 
-bool TNucoda3DLutFormat::CanRead(const std::string& fileName)
+TNucoda3DLutFormat::TNucoda3DLutFormat()
+    : TGenericLutFormat({.Id = "nucoda-3d", .Name = "Nucoda 3D", .Extensions = {"cms"}})
+{
+}
+
+OMBRANE_LUT_FORMAT(TNucoda3DLutFormat)
+
+bool TNucoda3DLutFormat::CanRead(const std::string& fileName) const
 {
     return HasKeywords(fileName, "NUCODA_3D_CUBE", "");
 }
 
-void TNucoda3DLutFormat::SaveToFile(const std::string& fileName, const TLUT& lut, int Bits)
+std::string TNucoda3DLutFormat::Write(const TLUT& lut, int Bits, const std::string& name) const
 {
     (void)Bits;
     const int n = CheckedCubeSize(lut.CubeSize);
-    const int shaper = CheckedCurveSize(ShaperLength);
+    const int shaper = kShaperLength;
     TTextFile text;
     text.Add("NUCODA_3D_CUBE 1");
     text.Add("");
-    text.Add("TITLE \"" + BaseNameWithoutExtension(fileName) + "\"");
+    text.Add("TITLE \"" + BaseNameWithoutExtension(name) + "\"");
     text.Add("");
     text.Add("LUT_1D_SIZE " + std::to_string(shaper));
     text.Add("LUT_3D_SIZE " + std::to_string(n));
@@ -282,93 +295,110 @@ void TNucoda3DLutFormat::SaveToFile(const std::string& fileName, const TLUT& lut
     }
     text.Add("");
     AddFixedGridRedFastest(text, lut, false);
-    text.SaveToFile(fileName);
+    return text.Text();
 }
 
-void TNucoda3DLutFormat::LoadFromFile(const std::string& fileName, TLUT& lut)
+std::int64_t TNucoda3DLutFormat::TNucodaState::Expected() const
 {
-    CurveLength = 0;
-    CubeType = 0;
-    HasCurve = false;
-    HasCube = false;
-    TGenericLutFormat::LoadFromFile(fileName, lut);
+    const std::int64_t n = HasCube && Size >= 2 ? Size : 0;
+    return (HasCurve ? CurveLength : 0) + n * n * n;
+}
+
+void TNucoda3DLutFormat::Read(std::string_view bytes, const std::string& name, TLUT& lut) const
+{
+    TNucodaState state;
+    ReadLines(bytes, name, lut, state);
 
     // Each section the file announces must be filled completely.
-    const bool curveFilled = HasCurve && CurveIndex == CurveLength;
-    const bool cubeFilled = HasCube && Size >= 2 && BIndex == Size;
+    const bool curveFilled = state.HasCurve && state.CurveIndex == state.CurveLength;
+    const bool cubeFilled = state.HasCube && state.Size >= 2 && state.BIndex == state.Size;
     if (curveFilled) {
         lut.Kind = lkCurve;
-        lut.CurveSize = CurveIndex;
+        lut.CurveSize = state.CurveIndex;
     }
     if (cubeFilled) {
-        lut.Kind = HasCurve ? lkCurveThenCube : lkCube;
-        lut.CubeSize = Size;
+        lut.Kind = state.HasCurve ? lkCurveThenCube : lkCube;
+        lut.CubeSize = state.Size;
     }
-    if ((HasCurve && !curveFilled) || (HasCube && !cubeFilled) || (!HasCurve && !HasCube))
-        throw ELUTError("Incomplete file.");
+    if ((state.HasCurve && !curveFilled) || (state.HasCube && !cubeFilled) ||
+        (!state.HasCurve && !state.HasCube))
+        throw IncompleteFile(state.Expected(), state.CurveIndex + state.Stored);
 }
 
-void TNucoda3DLutFormat::ParseLine(const std::string& line, TLUT& lut)
+void TNucoda3DLutFormat::ParseLine(const std::string& line, TLUT& lut, TLutReadState& base) const
 {
+    auto& state = static_cast<TNucodaState&>(base);
     const char first = FirstNonBlank(line);
     if (first == '\0' || first == '#')
         return;
     if (int p = ContainsText("NUCODA_3D_CUBE", line); p > 0) {
-        CubeType = ParseInteger(TextAfter(line, p, 14, 1));
+        state.CubeType = ParseInteger(TextAfter(line, p, 14, 1));
     } else if (int p1 = ContainsText("LUT_1D_SIZE", line); p1 > 0) {
-        CurveLength = CheckedCurveSize(ParseInteger(TextAfter(line, p1, 11)));
-        HasCurve = true;
+        state.CurveLength = CheckedCurveSize(ParseInteger(TextAfter(line, p1, 11)));
+        state.HasCurve = true;
     } else if (int p3 = ContainsText("LUT_3D_SIZE", line); p3 > 0) {
-        SetSize(ParseInteger(TextAfter(line, p3, 11)));
-        HasCube = true;
+        state.SetSize(ParseInteger(TextAfter(line, p3, 11)));
+        state.HasCube = true;
     } else {
-        ParseDataLine(line, lut);
+        ParseDataLine(line, lut, state);
     }
 }
 
-void TNucoda3DLutFormat::ParseDataLine(const std::string& line, TLUT& lut)
+// Data lines fill the shaper, then the cube red index fastest; the file
+// counts as read once a data line has been met (the sections are checked
+// after the loop).
+void TNucoda3DLutFormat::ParseDataLine(const std::string& line, TLUT& lut, TNucodaState& state)
 {
-    Complete = true;
+    state.Complete = true;
     double r, g, b;
     if (!ParseFloatTriple(line, r, g, b))
         return;
-    if (HasCurve && CurveIndex < CurveLength) {
-        const double divisor = CubeType == 1 ? 33.0 : 1.0;
-        lut.Curve[CurveIndex++] = TRGBDouble{r / divisor, g / divisor, b / divisor};
+    if (state.HasCurve && state.CurveIndex < state.CurveLength) {
+        const double divisor = state.CubeType == 1 ? 33.0 : 1.0;
+        lut.Curve[state.CurveIndex++] = TRGBDouble{r / divisor, g / divisor, b / divisor};
         return;
     }
-    if (!HasCube || Size < 2 || BIndex >= Size)
+    if (!state.HasCube || state.Size < 2 || state.BIndex >= state.Size)
         return;
-    lut.Cube[RIndex][GIndex][BIndex] = TRGBDouble{r, g, b};
-    if (++RIndex < Size)
+    lut.Cube[state.RIndex][state.GIndex][state.BIndex] = TRGBDouble{r, g, b};
+    ++state.Stored;
+    if (++state.RIndex < state.Size)
         return;
-    RIndex = 0;
-    if (++GIndex < Size)
+    state.RIndex = 0;
+    if (++state.GIndex < state.Size)
         return;
-    GIndex = 0;
-    ++BIndex;
+    state.GIndex = 0;
+    ++state.BIndex;
 }
 
 // ---------------------------------------------------------------------------
 // Codex 3D
 
-bool TCodex3DLutFormat::CanRead(const std::string& fileName)
+TCodex3DLutFormat::TCodex3DLutFormat()
+    : TGenericLutFormat({.Id = "codex-3d", .Name = "Codex 3D", .Extensions = {"txt"}, .MinBits = 1, .MaxBits = 32})
+{
+}
+
+OMBRANE_LUT_FORMAT(TCodex3DLutFormat)
+
+bool TCodex3DLutFormat::CanRead(const std::string& fileName) const
 {
     return HasKeywords(fileName, "Lut3D:", "");
 }
 
-void TCodex3DLutFormat::SaveToFile(const std::string& fileName, const TLUT& lut, int Bits)
+std::string TCodex3DLutFormat::Write(const TLUT& lut, int Bits, const std::string& name) const
 {
+    (void)name;
     const int n = CheckedCubeSize(lut.CubeSize);
     TTextFile text;
     text.Add("Lut3D: " + std::to_string(n));
     text.Add("");
     text.Add("R\tG\tB");
-    AddScaledGridBlueFastest(text, lut, Bits);
-    text.SaveToFile(fileName);
+    AddScaledGridBlueFastest(text, lut, Info().CheckedBits(Bits));
+    return text.Text();
 }
 
-void TCodex3DLutFormat::ParseLine(const std::string& line, TLUT& lut)
+void TCodex3DLutFormat::ParseLine(const std::string& line, TLUT& lut, TLutReadState& state) const
 {
     const char first = FirstNonBlank(line);
     if (first == '\0')
@@ -377,13 +407,13 @@ void TCodex3DLutFormat::ParseLine(const std::string& line, TLUT& lut)
         lut.Comments.push_back(CommentText(line));
         return;
     }
-    if (Size == -1) {
+    if (state.Size == -1) {
         if (int p = ContainsText("LUT3D:", line); p > 0)
-            SetSize(ParseInteger(TextAfter(line, p, 6)));
+            state.SetSize(ParseInteger(TextAfter(line, p, 6)));
     }
     double r, g, b;
-    if (Size == -1 || Complete)
+    if (state.Size == -1 || state.Complete)
         return;
-    if (ParseIntTriple(line, std::ldexp(1.0, ReadBits) - 1.0, false, r, g, b))
-        StoreBlueFastest(lut, r, g, b);
+    if (ParseIntTriple(line, std::ldexp(1.0, kReadBits) - 1.0, false, r, g, b))
+        state.StoreBlueFastest(lut, r, g, b);
 }

@@ -4,9 +4,14 @@
 #include <cmath>
 #include <cstdint>
 
+#include "FormatText.h"
 #include "LutFormat.h"
 
 namespace {
+
+// The deepest integers the 3D grid writers scale to (their formats' descriptions
+// say which depths each takes).
+constexpr int kMaxGridBits = 32;
 
 // Six decimals by integer rounding of value * 10^6 for 0 <= value < 1024.
 // The product is computed in double with an error below 1.2e-7; when its
@@ -67,7 +72,9 @@ void AddScaledGridBlueFastest(TTextFile& text, const TLUT& lut, int bits,
                               char separator, bool indexColumn)
 {
     const int n = CheckedCubeSize(lut.CubeSize);
-    bits = CheckedBits(bits);
+    if (bits < 1 || bits > kMaxGridBits)
+        throw ELUTError("Unsupported bit depth " + std::to_string(bits) + ": integer LUT files hold 1 to " +
+                        std::to_string(kMaxGridBits) + " bits.");
     text.Reserve(text.Count() + static_cast<std::size_t>(n) * n * n);
     std::string line;
     long index = 0;

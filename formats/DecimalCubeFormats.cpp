@@ -1,57 +1,73 @@
 #include "DecimalCubeFormats.h"
 
 #include "CubeLines.h"
+#include "FormatFiles.h"
+#include "FormatText.h"
 
 // ---------------------------------------------------------------------------
 // Colorfront OSD 3D
 
-bool TColorFrontOSD3DLutFormat::CanRead(const std::string& fileName)
+TColorFrontOSD3DLutFormat::TColorFrontOSD3DLutFormat()
+    : TBgrDecimalCubeFormat({.Id = "colorfront-osd-3d", .Name = "Colorfront OSD 3D", .Extensions = {"3dmesh"}})
+{
+}
+
+OMBRANE_LUT_FORMAT(TColorFrontOSD3DLutFormat)
+
+bool TColorFrontOSD3DLutFormat::CanRead(const std::string& fileName) const
 {
     return UpperCase(FileExtension(fileName)) == ".3DMESH";
 }
 
-void TColorFrontOSD3DLutFormat::SaveToFile(const std::string& fileName, const TLUT& lut,
-                                           int Bits)
+std::string TColorFrontOSD3DLutFormat::Write(const TLUT& lut, int Bits, const std::string& name) const
 {
     (void)Bits;
+    (void)name;
     TTextFile text;
     AddFixedGridRedFastest(text, lut, true);
-    text.SaveToFile(fileName);
+    return text.Text();
 }
 
-void TBgrDecimalCubeFormat::SizeFromDataLines()
+void TBgrDecimalCubeFormat::SizeFromDataLines(TLutReadState& state)
 {
     std::int64_t count = 0;
     double r, g, b;
-    if (TextFile != nullptr)
-        for (const std::string& line : *TextFile)
+    if (state.TextFile != nullptr)
+        for (const std::string& line : *state.TextFile)
             if (ParseFloatTriple(line, r, g, b))
                 ++count;
     if (count == 0)
-        throw ELUTError("Incomplete file.");
-    SetSizeFromCount(count);
+        throw IncompleteFile(8, 0);
+    state.SetSizeFromCount(count);
 }
 
-void TBgrDecimalCubeFormat::StoreBgrLine(const std::string& line, TLUT& lut)
+void TBgrDecimalCubeFormat::StoreBgrLine(const std::string& line, TLUT& lut, TLutReadState& state)
 {
     double blue, green, red;
-    if (FirstNonBlank(line) != '#' && !Complete && ParseFloatTriple(line, blue, green, red))
-        StoreRedFastest(lut, red, green, blue);
+    if (FirstNonBlank(line) != '#' && !state.Complete && ParseFloatTriple(line, blue, green, red))
+        state.StoreRedFastest(lut, red, green, blue);
 }
 
-void TColorFrontOSD3DLutFormat::ParseLine(const std::string& line, TLUT& lut)
+void TColorFrontOSD3DLutFormat::ParseLine(const std::string& line, TLUT& lut, TLutReadState& state) const
 {
     if (FirstNonBlank(line) == '\0')
         return;
-    if (Size == -1)
-        SizeFromDataLines();
-    StoreBgrLine(line, lut);
+    if (state.Size == -1)
+        SizeFromDataLines(state);
+    StoreBgrLine(line, lut, state);
 }
 
 // ---------------------------------------------------------------------------
 // DaVinci DAT
 
-bool TDavinciDat3DLutFormat::CanRead(const std::string& fileName)
+TDavinciDat3DLutFormat::TDavinciDat3DLutFormat()
+    : TBgrDecimalCubeFormat({.Id = "davinci-dat-3d", .Name = "Davinci DAT 3D", .Extensions = {"dat"}})
+{
+}
+
+OMBRANE_LUT_FORMAT(TDavinciDat3DLutFormat)
+
+bool TDavinciDat3DLutFormat::CanRead(const std::string& fileName) const
 {
     if (HasKeywords(fileName, "3DLUTSIZE", ""))
         return true;
@@ -66,7 +82,7 @@ bool TDavinciDat3DLutFormat::CanRead(const std::string& fileName)
     return false;
 }
 
-void TDavinciDat3DLutFormat::SaveToFile(const std::string& fileName, const TLUT& lut, int Bits)
+std::string TDavinciDat3DLutFormat::Write(const TLUT& lut, int Bits, const std::string&) const
 {
     (void)Bits;
     const int n = CheckedCubeSize(lut.CubeSize);
@@ -74,32 +90,34 @@ void TDavinciDat3DLutFormat::SaveToFile(const std::string& fileName, const TLUT&
     text.Add("3DLUTSIZE " + std::to_string(n));
     text.Add("");
     AddFixedGridRedFastest(text, lut, true);
-    text.SaveToFile(fileName);
+    return text.Text();
 }
 
-void TDavinciDat3DLutFormat::LoadFromFile(const std::string& fileName, TLUT& lut)
+void TDavinciDat3DLutFormat::Read(std::string_view bytes, const std::string& name, TLUT& lut) const
 {
-    HasSizeKeyword = HasKeywords(fileName, "3DLUTSIZE", "");
-    TGenericLutFormat::LoadFromFile(fileName, lut);
+    TDatState state;
+    state.HasSizeKeyword = TextHasKeywords(bytes, "3DLUTSIZE", "");
+    ReadLines(bytes, name, lut, state);
 }
 
-void TDavinciDat3DLutFormat::ParseLine(const std::string& line, TLUT& lut)
+void TDavinciDat3DLutFormat::ParseLine(const std::string& line, TLUT& lut, TLutReadState& base) const
 {
+    auto& state = static_cast<TDatState&>(base);
     const char first = FirstNonBlank(line);
     if (first == '\0' || first == '#')
         return;
-    if (Size == -1) {
-        if (!HasSizeKeyword) {
-            SizeFromDataLines();
+    if (state.Size == -1) {
+        if (!state.HasSizeKeyword) {
+            SizeFromDataLines(state);
         } else {
             if (int p = ContainsText("3DLUTSIZE", line); p > 0) {
                 const std::size_t start = static_cast<std::size_t>(p - 1) + 9 + 1;
-                SetSize(ParseInteger(start < line.size()
+                state.SetSize(ParseInteger(start < line.size()
                                          ? TrimView(std::string_view(line).substr(start))
                                          : std::string_view()));
             }
             return;
         }
     }
-    StoreBgrLine(line, lut);
+    StoreBgrLine(line, lut, state);
 }

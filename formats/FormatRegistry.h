@@ -1,6 +1,7 @@
 #pragma once
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "LutFormat.h"
@@ -19,7 +20,7 @@ struct TLutOutputProfile {
 };
 
 // The one instance of every LUT format, in fixed order; a format is known by
-// its index. Built on first use and freed at process exit.
+// its index and by its id. Built on first use and freed at process exit.
 const std::vector<std::unique_ptr<TLUTFormat>>& LutFormats();
 
 // The output profiles, in the order the export dialog lists them.
@@ -27,6 +28,15 @@ const std::vector<std::unique_ptr<TLutOutputProfile>>& LutOutputProfiles();
 
 // The format at the index, or nullptr when the index is outside the list.
 TLUTFormat* GetLutFormat(int index);
+
+// Every format index in the order detection tries them: list order, except
+// that a format naming another in DetectedBefore comes just before it.
+const std::vector<int>& LutDetectionOrder();
+
+// The index of the format with this id (TLutFormatInfo::Id), or -1.
+int LutFormatIndex(std::string_view id);
+// The format with this id, or nullptr.
+TLUTFormat* FindLutFormat(std::string_view id);
 
 // The profile at the index; EError for an index outside the list.
 TLutOutputProfile* GetLutOutputProfile(int index);

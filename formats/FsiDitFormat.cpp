@@ -3,7 +3,8 @@
 #include <cmath>
 #include <cstring>
 
-#include "AtomicFile.h"
+#include "FormatFiles.h"
+#include "FormatText.h"
 
 namespace {
 
@@ -39,16 +40,29 @@ std::uint32_t Channel(double value)
 
 } // namespace
 
-bool TFSI_DIT_3DLutFormat::CanRead(const std::string& fileName)
+TFSI_DIT_3DLutFormat::TFSI_DIT_3DLutFormat()
+    : TLUTFormat({.Id = "fsi-dit-3d",
+                  .Name = "FSI DIT (Flanders Scientific) 3D",
+                  .Extensions = {"dat"},
+                  .Sizes = TSizeRule::Fixed,
+                  .MinSize = kGridSize,
+                  .MaxSize = kGridSize})
+{
+}
+
+OMBRANE_LUT_FORMAT(TFSI_DIT_3DLutFormat)
+
+bool TFSI_DIT_3DLutFormat::CanRead(const std::string& fileName) const
 {
     const std::string head = ReadFileHead(fileName, kHeaderBytes);
     return head.size() >= 4 &&
            GetWord(reinterpret_cast<const unsigned char*>(head.data())) == kMagic;
 }
 
-void TFSI_DIT_3DLutFormat::SaveToFile(const std::string& fileName, const TLUT& lut, int Bits)
+std::string TFSI_DIT_3DLutFormat::Write(const TLUT& lut, int Bits, const std::string& name) const
 {
     (void)Bits;
+    (void)name;
     if (lut.CubeSize != kGridSize)
         throw ELUTError("The FSI DIT format holds a 64-point cube only, not " +
                         std::to_string(lut.CubeSize) + " points.");
@@ -73,14 +87,14 @@ void TFSI_DIT_3DLutFormat::SaveToFile(const std::string& fileName, const TLUT& l
     data[127] = 0;
     for (int i = 0; i < kHeaderBytes; ++i)
         data[127] = static_cast<unsigned char>(data[127] + data[i]);
-    WriteFileAtomically(fileName, bytes);
+    return bytes;
 }
 
-void TFSI_DIT_3DLutFormat::LoadFromFile(const std::string& fileName, TLUT& lut)
+void TFSI_DIT_3DLutFormat::Read(std::string_view bytes, const std::string& name, TLUT& lut) const
 {
-    const std::string bytes = ReadFileBytes(fileName);
+    (void)name;
     if (bytes.size() < kFileBytes)
-        throw ELUTError("Incomplete file.");
+        throw IncompleteFile(kWordCount, bytes.size() < kHeaderBytes ? 0 : (bytes.size() - kHeaderBytes) / 4);
     const auto* word = reinterpret_cast<const unsigned char*>(bytes.data()) + kHeaderBytes;
     for (int b = 0; b < kGridSize; ++b)
         for (int g = 0; g < kGridSize; ++g)

@@ -12,8 +12,8 @@ public:
     static constexpr std::uint32_t kMagic = 0x42340299;
     static constexpr double kFullScale = 1008.0;
 
-    TFSI_DIT_3DLutFormat() : TLUTFormat("FSI DIT (Flanders Scientific) 3D", true) {}
-    bool CanRead(const std::string& fileName) override;
-    void LoadFromFile(const std::string& fileName, TLUT& lut) override;
-    void SaveToFile(const std::string& fileName, const TLUT& lut, int Bits) override;
+    TFSI_DIT_3DLutFormat();
+    bool CanRead(const std::string& fileName) const override;
+    void Read(std::string_view bytes, const std::string& name, TLUT& lut) const override;
+    std::string Write(const TLUT& lut, int Bits, const std::string& name) const override;
 };

@@ -3,6 +3,8 @@
 #include <cmath>
 
 #include "CubeLines.h"
+#include "FormatFiles.h"
+#include "FormatText.h"
 
 namespace {
 
@@ -44,15 +46,22 @@ std::string Cubed(int n)
 // ---------------------------------------------------------------------------
 // Pandora
 
-bool TPandora3DLutFormat::CanRead(const std::string& fileName)
+TPandora3DLutFormat::TPandora3DLutFormat()
+    : TGenericLutFormat({.Id = "pandora-3d", .Name = "Pandora 3D, Technicolor", .Extensions = {"m3d", "mga"}, .MinBits = 1, .MaxBits = 32})
+{
+}
+
+OMBRANE_LUT_FORMAT(TPandora3DLutFormat)
+
+bool TPandora3DLutFormat::CanRead(const std::string& fileName) const
 {
     return HasKeywords(fileName, "channel 3d,format lut", "");
 }
 
-void TPandora3DLutFormat::SaveToFile(const std::string& fileName, const TLUT& lut, int Bits)
+std::string TPandora3DLutFormat::Write(const TLUT& lut, int Bits, const std::string&) const
 {
     const int n = CheckedCubeSize(lut.CubeSize);
-    const int bits = CheckedBits(Bits);
+    const int bits = Info().CheckedBits(Bits);
     TTextFile text;
     text.Add("#HEADER");
     text.Add("#type: 3D cube file");
@@ -68,39 +77,46 @@ void TPandora3DLutFormat::SaveToFile(const std::string& fileName, const TLUT& lu
     text.Add("");
     text.Add("values\tred\tgreen\tblue");
     AddScaledGridBlueFastest(text, lut, bits, '\t', true);
-    text.SaveToFile(fileName);
+    return text.Text();
 }
 
-void TPandora3DLutFormat::ParseLine(const std::string& line, TLUT& lut)
+void TPandora3DLutFormat::ParseLine(const std::string& line, TLUT& lut, TLutReadState& state) const
 {
     const char first = FirstNonBlank(line);
     if (first == '\0' || first == '#')
         return;
-    if (Size == -1 && StartsWith(line, "in ")) {
-        SetSizeFromCount(IntegerAfter(line, "in "));
+    if (state.Size == -1 && StartsWith(line, "in ")) {
+        state.SetSizeFromCount(IntegerAfter(line, "in "));
         return;
     }
-    if (Range == -1 && StartsWith(line, "out ")) {
-        Range = CheckedFullScale(IntegerAfter(line, "out ") - 1);
+    if (state.Range == -1 && StartsWith(line, "out ")) {
+        state.Range = CheckedFullScale(IntegerAfter(line, "out ") - 1);
         return;
     }
     double r, g, b;
-    if (Size != -1 && Range != -1 && !Complete && ParseIntTriple(line, Range, true, r, g, b))
-        StoreBlueFastest(lut, r, g, b);
+    if (state.Size != -1 && state.Range != -1 && !state.Complete && ParseIntTriple(line, state.Range, true, r, g, b))
+        state.StoreBlueFastest(lut, r, g, b);
 }
 
 // ---------------------------------------------------------------------------
 // Quantel 3D
 
-bool TQuantel3DLutFormat::CanRead(const std::string& fileName)
+TQuantel3DLutFormat::TQuantel3DLutFormat()
+    : TGenericLutFormat({.Id = "quantel-3d", .Name = "Quantel 3D", .Extensions = {"txt"}, .MinBits = 1, .MaxBits = 32})
+{
+}
+
+OMBRANE_LUT_FORMAT(TQuantel3DLutFormat)
+
+bool TQuantel3DLutFormat::CanRead(const std::string& fileName) const
 {
     return HasKeywords(fileName, "max value,vertices", "");
 }
 
-void TQuantel3DLutFormat::SaveToFile(const std::string& fileName, const TLUT& lut, int Bits)
+std::string TQuantel3DLutFormat::Write(const TLUT& lut, int Bits, const std::string&) const
 {
     const int n = CheckedCubeSize(lut.CubeSize);
-    const int bits = CheckedBits(Bits);
+    const int bits = Info().CheckedBits(Bits);
     TTextFile text;
     text.Add("max value " + std::to_string((std::int64_t(1) << bits) - 1));
     text.Add("vertices " + std::to_string(n));
@@ -110,58 +126,65 @@ void TQuantel3DLutFormat::SaveToFile(const std::string& fileName, const TLUT& lu
     text.Add("cube data");
     text.Add("R G B");
     AddScaledGridBlueFastest(text, lut, bits);
-    text.SaveToFile(fileName);
+    return text.Text();
 }
 
-void TQuantel3DLutFormat::ParseLine(const std::string& line, TLUT& lut)
+void TQuantel3DLutFormat::ParseLine(const std::string& line, TLUT& lut, TLutReadState& state) const
 {
     const char first = FirstNonBlank(line);
     if (first == '\0' || first == '#')
         return;
-    if (Size == -1 && StartsWith(line, "vertices")) {
-        SetSize(IntegerAfter(line, "vertices"));
+    if (state.Size == -1 && StartsWith(line, "vertices")) {
+        state.SetSize(IntegerAfter(line, "vertices"));
         return;
     }
-    if (Range == -1 && StartsWith(line, "max value")) {
-        Range = CheckedFullScale(IntegerAfter(line, "max value"));
+    if (state.Range == -1 && StartsWith(line, "max value")) {
+        state.Range = CheckedFullScale(IntegerAfter(line, "max value"));
         return;
     }
     double r, g, b;
-    if (Size != -1 && Range != -1 && !Complete && ParseIntTriple(line, Range, false, r, g, b))
-        StoreBlueFastest(lut, r, g, b);
+    if (state.Size != -1 && state.Range != -1 && !state.Complete && ParseIntTriple(line, state.Range, false, r, g, b))
+        state.StoreBlueFastest(lut, r, g, b);
 }
 
 // ---------------------------------------------------------------------------
 // Luther
 
-bool TLuther3DLutFormat::CanRead(const std::string& fileName)
+TLuther3DLutFormat::TLuther3DLutFormat()
+    : TGenericLutFormat({.Id = "luther-3d", .Name = "Luther 3D", .Extensions = {"txt"}, .MinBits = 1, .MaxBits = 32})
+{
+}
+
+OMBRANE_LUT_FORMAT(TLuther3DLutFormat)
+
+bool TLuther3DLutFormat::CanRead(const std::string& fileName) const
 {
     return HasKeywords(fileName, "channels: c3", "");
 }
 
-void TLuther3DLutFormat::SaveToFile(const std::string& fileName, const TLUT& lut, int Bits)
+std::string TLuther3DLutFormat::Write(const TLUT& lut, int Bits, const std::string&) const
 {
     const int n = CheckedCubeSize(lut.CubeSize);
     TTextFile text;
     text.Add("#channels: c3");
     text.Add("#elements = " + Cubed(n));
     AddScaledGridBlueFastest(text, lut, Bits);
-    text.SaveToFile(fileName);
+    return text.Text();
 }
 
-void TLuther3DLutFormat::ParseLine(const std::string& line, TLUT& lut)
+void TLuther3DLutFormat::ParseLine(const std::string& line, TLUT& lut, TLutReadState& state) const
 {
     const char first = FirstNonBlank(line);
     if (first == '\0')
         return;
-    if (Size == -1) {
+    if (state.Size == -1) {
         if (int p = ContainsText("elements =", line); p > 0) {
             const std::size_t start = static_cast<std::size_t>(p - 1) + 10;
-            SetSizeFromCount(ParseInteger(TrimView(std::string_view(line).substr(start))));
+            state.SetSizeFromCount(ParseInteger(TrimView(std::string_view(line).substr(start))));
             return;
         }
     }
     double r, g, b;
-    if (first != '#' && Size != -1 && !Complete && ParseIntTriple(line, 1023.0, false, r, g, b))
-        StoreBlueFastest(lut, r, g, b);
+    if (first != '#' && state.Size != -1 && !state.Complete && ParseIntTriple(line, 1023.0, false, r, g, b))
+        state.StoreBlueFastest(lut, r, g, b);
 }

@@ -9,31 +9,31 @@
 // tab-separated values; the header gives the point count and 2^bits.
 class TPandora3DLutFormat : public TGenericLutFormat {
 public:
-    TPandora3DLutFormat() : TGenericLutFormat("Pandora 3D, Technicolor", true) {}
-    bool CanRead(const std::string& fileName) override;
-    void SaveToFile(const std::string& fileName, const TLUT& lut, int Bits) override;
+    TPandora3DLutFormat();
+    bool CanRead(const std::string& fileName) const override;
+    std::string Write(const TLUT& lut, int Bits, const std::string& name) const override;
 
 protected:
-    void ParseLine(const std::string& line, TLUT& lut) override;
+    void ParseLine(const std::string& line, TLUT& lut, TLutReadState& state) const override;
 };
 
 class TQuantel3DLutFormat : public TGenericLutFormat {
 public:
-    TQuantel3DLutFormat() : TGenericLutFormat("Quantel 3D", true) {}
-    bool CanRead(const std::string& fileName) override;
-    void SaveToFile(const std::string& fileName, const TLUT& lut, int Bits) override;
+    TQuantel3DLutFormat();
+    bool CanRead(const std::string& fileName) const override;
+    std::string Write(const TLUT& lut, int Bits, const std::string& name) const override;
 
 protected:
-    void ParseLine(const std::string& line, TLUT& lut) override;
+    void ParseLine(const std::string& line, TLUT& lut, TLutReadState& state) const override;
 };
 
 // Luther: read at a fixed 10-bit full scale.
 class TLuther3DLutFormat : public TGenericLutFormat {
 public:
-    TLuther3DLutFormat() : TGenericLutFormat("Luther 3D", true) {}
-    bool CanRead(const std::string& fileName) override;
-    void SaveToFile(const std::string& fileName, const TLUT& lut, int Bits) override;
+    TLuther3DLutFormat();
+    bool CanRead(const std::string& fileName) const override;
+    std::string Write(const TLUT& lut, int Bits, const std::string& name) const override;
 
 protected:
-    void ParseLine(const std::string& line, TLUT& lut) override;
+    void ParseLine(const std::string& line, TLUT& lut, TLutReadState& state) const override;
 };

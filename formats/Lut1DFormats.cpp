@@ -3,18 +3,10 @@
 #include <charconv>
 #include <cmath>
 
+#include "FormatFiles.h"
+#include "FormatText.h"
+
 namespace {
-
-constexpr const char* kSignature = "# Converted by Quor LUT Converter";
-
-// The characters after the keyword (1-based position pos), skipping `skip`
-// more characters, trimmed.
-std::string_view TextAfter(std::string_view line, int pos, std::string_view keyword,
-                           std::size_t skip)
-{
-    const std::size_t start = static_cast<std::size_t>(pos - 1) + keyword.size() + skip;
-    return start < line.size() ? TrimView(line.substr(start)) : std::string_view();
-}
 
 std::string SixDecimals(const TRGBDouble& entry)
 {
@@ -40,32 +32,34 @@ std::string UnclampedScaled(double value, std::int64_t fullScale)
 
 // ------------------------------------------------------------ shared parts
 
-void TCurveLutFormat::StoreDeclared(TLUT& lut, double red, double green, double blue)
+void TCurveLutFormat::StoreDeclared(TLUT& lut, TLutReadState& state, double red, double green,
+                                    double blue)
 {
-    if (Complete || Size < 2 || Size > kMaxCurveSize)
+    if (state.Complete || state.Size < 2 || state.Size > kMaxCurveSize)
         return;
-    if (CurveIndex >= 0 && CurveIndex < Size)
-        lut.Curve[CurveIndex] = TRGBDouble{red, green, blue};
-    if (++CurveIndex >= Size)
-        Complete = true;
+    if (state.CurveIndex >= 0 && state.CurveIndex < state.Size) {
+        lut.Curve[state.CurveIndex] = TRGBDouble{red, green, blue};
+        ++state.Stored;
+    }
+    if (++state.CurveIndex >= state.Size)
+        state.Complete = true;
 }
 
-void TCurveLutFormat::StoreCounted(TLUT& lut, double red, double green, double blue)
+void TCurveLutFormat::StoreCounted(TLUT& lut, TLutReadState& state, double red, double green,
+                                   double blue)
 {
-    if (Size < 0)
-        Size = 0;
-    if (Size >= kMaxCurveSize)
-        CheckedCurveSize(static_cast<std::int64_t>(Size) + 1);
-    lut.Curve[Size] = TRGBDouble{red, green, blue};
-    ++Size;
+    if (state.Size < 0)
+        state.Size = 0;
+    if (state.Size >= kMaxCurveSize)
+        CheckedCurveSize(static_cast<std::int64_t>(state.Size) + 1);
+    lut.Curve[state.Size] = TRGBDouble{red, green, blue};
+    ++state.Size;
+    ++state.Stored;
 }
 
-std::int64_t FullScaleForBits(int bits)
+std::int64_t FullScaleForBits(const TLutFormatInfo& info, int bits)
 {
-    if (bits < 1 || bits > 31)
-        throw ELUTError("Unsupported bit depth " + std::to_string(bits) +
-                        ": integer LUT files hold 1 to 31 bits.");
-    return (std::int64_t{1} << bits) - 1;
+    return (std::int64_t{1} << info.CheckedBits(bits)) - 1;
 }
 
 void RaiseNoWriter(const std::string& formatName)
@@ -75,14 +69,32 @@ void RaiseNoWriter(const std::string& formatName)
 
 // ----------------------------------------------------------------- Cube 1D
 
+TCube1DLutFormat::TCube1DLutFormat()
+    : TCurveLutFormat({.Id = "cube-1d", .Name = "Cube 1D", .Extensions = {"cube"}, .Is3D = false, .MaxSize = kMaxCurveSize})
+{
+}
+
+OMBRANE_LUT_FORMAT(TCube1DLutFormat)
+
 // A file with a cube as well carries a 1D shaper ahead of it: Cube 3D's.
-bool TCube1DLutFormat::CanRead(const std::string& fileName)
+bool TCube1DLutFormat::CanRead(const std::string& fileName) const
 {
     return HasKeywords(fileName, "LUT_1D_SIZE", "NUCODA_3D_CUBE,LUT_3D_SIZE");
 }
 
-void TCube1DLutFormat::ParseLine(const std::string& line, TLUT& lut)
+void TCube1DLutFormat::Read(std::string_view bytes, const std::string& name, TLUT& lut) const
 {
+    TCube1DState state;
+    ReadLines(bytes, name, lut, state);
+    state.CubeDomain.CheckAbsent("cube");
+    state.CurveDomain.Check();
+    if (!state.CurveDomain.IsUnit())
+        state.CurveDomain.BakeIntoCurve(lut);
+}
+
+void TCube1DLutFormat::ParseLine(const std::string& line, TLUT& lut, TLutReadState& base) const
+{
+    auto& state = static_cast<TCube1DState&>(base);
     const std::string_view trimmed = TrimView(line);
     if (trimmed.empty())
         return;
@@ -92,66 +104,141 @@ void TCube1DLutFormat::ParseLine(const std::string& line, TLUT& lut)
     }
     static constexpr std::string_view kSizeKey = "LUT_1D_SIZE";
     if (const int pos = ContainsText(kSizeKey, line)) {
-        SetSize(ParseInteger(TextAfter(line, pos, kSizeKey, 0)));
+        state.SetSize(ParseInteger(TextAfter(line, pos, kSizeKey.size())));
         return;
     }
     double red, green, blue;
-    if (Size != -1 && !Complete && ParseFloatTriple(line, red, green, blue))
-        StoreDeclared(lut, red, green, blue);
+    if (state.Size != -1 && !state.Complete && ParseFloatTriple(line, red, green, blue)) {
+        StoreDeclared(lut, state, red, green, blue);
+        return;
+    }
+    std::string rest(trimmed);
+    std::string keyword;
+    NextToken(rest, keyword);
+    keyword = UpperCase(keyword);
+    if (TInputDomain::IsKeyword(keyword))
+        (keyword == "LUT_3D_INPUT_RANGE" ? state.CubeDomain : state.CurveDomain).Take(keyword, rest);
 }
 
-void TCube1DLutFormat::SaveToFile(const std::string& fileName, const TLUT& lut, int)
+std::string TCube1DLutFormat::Write(const TLUT& lut, int, const std::string&) const
 {
     const std::int32_t size = CheckedCurveSize(lut.CurveSize);
     TTextFile text;
     text.Reserve(static_cast<std::size_t>(size) + lut.Comments.size() + 3);
     for (const std::string& comment : lut.Comments)
         text.Add("# " + comment);
-    text.Add(kSignature);
+    text.Add(std::string(kSignatureLine));
     text.Add("");
     text.Add("LUT_1D_SIZE " + std::to_string(size));
     for (std::int32_t i = 0; i < size; ++i)
         text.Add(SixDecimals(lut.Curve[i]));
-    text.SaveToFile(fileName);
+    return text.Text();
 }
 
 // ---------------------------------------------------------------- Codex 1D
 
-bool TCodex1DLutFormat::CanRead(const std::string& fileName)
+TCodex1DLutFormat::TCodex1DLutFormat()
+    : TCurveLutFormat({.Id = "codex-1d",
+                       .Name = "Codex 1D, Scratch 1D",
+                       .Extensions = {"dat"},
+                       .Is3D = false,
+                       .Sizes = TSizeRule::TwoToTheBits,
+                       .MaxSize = kMaxCurveSize,
+                       .MinBits = 1,
+                       .MaxBits = 31})
 {
-    return HasKeywords(fileName, "LUT:", "");
 }
 
-void TCodex1DLutFormat::LoadFromFile(const std::string& fileName, TLUT& lut)
+OMBRANE_LUT_FORMAT(TCodex1DLutFormat)
+
+// A header line "LUT: <channels> <length> [<output depth>]" at the start
+// of a line; a markup document (CLF, CTF) is never one, whatever its
+// namespaces say, and neither is a "LUT:" line without numbers.
+bool TCodex1DLutFormat::CanRead(const std::string& fileName) const
 {
-    ChannelCount = 0;
-    CurrentChannel = 0;
-    TCurveLutFormat::LoadFromFile(fileName, lut);
+    const std::string head = ReadFileHead(fileName, 4096);
+    if (FirstNonBlank(head) == '<')
+        return false;
+    TTextFile lines;
+    lines.SetText(head);
+    for (const std::string& line : lines) {
+        const std::string_view trimmed = TrimView(line);
+        if (trimmed.size() < 4 || UpperCase(trimmed.substr(0, 4)) != "LUT:")
+            continue;
+        std::string rest(TrimView(trimmed.substr(4)));
+        std::string channels, length;
+        NextToken(rest, channels);
+        rest = Trim(rest);
+        NextToken(rest, length);
+        std::int32_t value = 0;
+        if (TryParseInt(Trim(channels), value) && TryParseInt(Trim(length), value))
+            return true;
+    }
+    return false;
 }
 
-void TCodex1DLutFormat::ParseLine(const std::string& line, TLUT& lut)
+std::int64_t TCodex1DLutFormat::TCodexState::Expected() const
 {
+    const std::int64_t size = Size < 0 ? 0 : Size;
+    return ChannelCount == 1 ? size : 3 * size;
+}
+
+void TCodex1DLutFormat::Read(std::string_view bytes, const std::string& name, TLUT& lut) const
+{
+    TCodexState state;
+    ReadLines(bytes, name, lut, state);
+}
+
+// "<channels> <length>" divides the values by the length minus one;
+// a third number, the output depth, divides them by the depth minus one.
+// An output depth with the suffix "f" announces half floats.
+void TCodex1DLutFormat::ParseHeader(std::string_view values, TCodexState& state)
+{
+    std::string rest(values);
+    std::string token;
+    NextToken(rest, token);
+    state.ChannelCount = ParseInteger(Trim(token));
+    rest = Trim(rest);
+    std::string length = rest;
+    std::string depth;
+    if (const std::size_t blank = rest.find_first_of(" \t"); blank != std::string::npos) {
+        length = rest.substr(0, blank);
+        depth = Trim(std::string_view(rest).substr(blank));
+    }
+    // At least two entries: without a depth the values are divided by the
+    // count minus one.
+    state.SetSize(ParseInteger(length));
+    state.FullScale = state.Size - 1;
+    if (!depth.empty()) {
+        if (depth.back() == 'f' || depth.back() == 'F')
+            throw ELUTError("Half-float output (\"" + depth +
+                            "\") is not supported: only integer Codex 1D tables can be read.");
+        const std::int32_t outputDepth = ParseInteger(depth);
+        if (outputDepth < 2)
+            throw ELUTError("Unsupported output depth " + std::to_string(outputDepth) + ".");
+        state.FullScale = outputDepth - 1;
+    }
+    state.Range = static_cast<std::int32_t>(state.FullScale);
+    state.CurrentChannel = 1;
+}
+
+void TCodex1DLutFormat::ParseLine(const std::string& line, TLUT& lut, TLutReadState& base) const
+{
+    auto& state = static_cast<TCodexState&>(base);
     const std::string_view trimmed = TrimView(line);
     if (trimmed.empty())
         return;
     if (trimmed.front() == '#') {
-        if (Size == -1)
+        if (state.Size == -1)
             lut.Comments.push_back(Trim(trimmed.substr(1)));
         return;
     }
     static constexpr std::string_view kKey = "LUT:";
     if (const int pos = ContainsText(kKey, line)) {
-        std::string rest(TextAfter(line, pos, kKey, 1));
-        std::string token;
-        NextToken(rest, token);
-        ChannelCount = ParseInteger(Trim(token));
-        // At least two entries: the values are divided by the count minus one.
-        SetSize(ParseInteger(Trim(rest)));
-        Range = Size - 1;
-        CurrentChannel = 1;
+        ParseHeader(TextAfter(line, pos, kKey.size(), 1), state);
         return;
     }
-    if (Size == -1 || Complete)
+    if (state.Size == -1 || state.Complete)
         return;
     std::int32_t level = 0;
     std::string_view number(line);
@@ -159,40 +246,41 @@ void TCodex1DLutFormat::ParseLine(const std::string& line, TLUT& lut)
         number.remove_prefix(1);
     if (!TryParseInt(number, level))
         return;
-    const double value = static_cast<double>(level) / (Size - 1);
-    if (ChannelCount == 1) {
-        StoreDeclared(lut, value, value, value);
+    const double value = static_cast<double>(level) / state.FullScale;
+    if (state.ChannelCount == 1) {
+        StoreDeclared(lut, state, value, value, value);
         return;
     }
     // A second "LUT:" line may have shortened the lists under way.
-    if (CurveIndex >= Size) {
-        CurveIndex = 0;
-        if (++CurrentChannel > 3) {
-            Complete = true;
+    if (state.CurveIndex >= state.Size) {
+        state.CurveIndex = 0;
+        if (++state.CurrentChannel > 3) {
+            state.Complete = true;
             return;
         }
     }
-    TRGBDouble& entry = lut.Curve[CurveIndex];
-    if (CurrentChannel == 1)
+    TRGBDouble& entry = lut.Curve[state.CurveIndex];
+    if (state.CurrentChannel == 1)
         entry.Red = value;
-    else if (CurrentChannel == 2)
+    else if (state.CurrentChannel == 2)
         entry.Green = value;
     else
         entry.Blue = value;
-    if (++CurveIndex < Size)
+    ++state.Stored;
+    if (++state.CurveIndex < state.Size)
         return;
-    CurveIndex = 0;
-    if (++CurrentChannel > 3)
-        Complete = true;
+    state.CurveIndex = 0;
+    if (++state.CurrentChannel > 3)
+        state.Complete = true;
 }
 
-void TCodex1DLutFormat::SaveToFile(const std::string& fileName, const TLUT& lut, int Bits)
+std::string TCodex1DLutFormat::Write(const TLUT& lut, int Bits, const std::string&) const
 {
     const std::int32_t size = CheckedCurveSize(lut.CurveSize);
-    const std::int64_t fullScale = FullScaleForBits(Bits);
+    const std::int64_t fullScale = FullScaleForBits(Info(), Bits);
     TTextFile text;
     text.Reserve(3 * static_cast<std::size_t>(size) + 4);
-    text.Add(kSignature);
+    text.Add(std::string(kSignatureLine));
     text.Add("");
     text.Add("LUT: 3 " + std::to_string(size));
     text.Add("");
@@ -202,33 +290,40 @@ void TCodex1DLutFormat::SaveToFile(const std::string& fileName, const TLUT& lut,
         text.Add(UnclampedScaled(lut.Curve[i].Green, fullScale));
     for (std::int32_t i = 0; i < size; ++i)
         text.Add(UnclampedScaled(lut.Curve[i].Blue, fullScale));
-    text.SaveToFile(fileName);
+    return text.Text();
 }
 
 // ------------------------------------------------- Filmlight Truelight 1D
 
-bool TFilmlight1DLutFormat::CanRead(const std::string& fileName)
+TFilmlight1DLutFormat::TFilmlight1DLutFormat()
+    : TCurveLutFormat({.Id = "filmlight-1d", .Name = "Filmlight Truelight 1D", .Extensions = {"cube"}, .Is3D = false, .MaxSize = kMaxCurveSize})
+{
+}
+
+OMBRANE_LUT_FORMAT(TFilmlight1DLutFormat)
+
+bool TFilmlight1DLutFormat::CanRead(const std::string& fileName) const
 {
     return HasKeywords(fileName, "iDims,lutLength", "");
 }
 
-void TFilmlight1DLutFormat::ParseLine(const std::string& line, TLUT& lut)
+void TFilmlight1DLutFormat::ParseLine(const std::string& line, TLUT& lut, TLutReadState& state) const
 {
     const std::string_view trimmed = TrimView(line);
     if (trimmed.empty())
         return;
     static constexpr std::string_view kKey = "lutLength";
-    if (Size == -1) {
+    if (state.Size == -1) {
         if (const int pos = ContainsText(kKey, line))
-            SetSize(ParseInteger(TextAfter(line, pos, kKey, 1)));
+            state.SetSize(ParseInteger(TextAfter(line, pos, kKey.size(), 1)));
         return;
     }
     double red, green, blue;
-    if (trimmed.front() != '#' && !Complete && ParseFloatTriple(line, red, green, blue))
-        StoreDeclared(lut, red, green, blue);
+    if (trimmed.front() != '#' && !state.Complete && ParseFloatTriple(line, red, green, blue))
+        StoreDeclared(lut, state, red, green, blue);
 }
 
-void TFilmlight1DLutFormat::SaveToFile(const std::string& fileName, const TLUT& lut, int)
+std::string TFilmlight1DLutFormat::Write(const TLUT& lut, int, const std::string&) const
 {
     const std::int32_t size = CheckedCurveSize(lut.CurveSize);
     TTextFile text;
@@ -241,49 +336,57 @@ void TFilmlight1DLutFormat::SaveToFile(const std::string& fileName, const TLUT& 
     for (std::int32_t i = 0; i < size; ++i)
         text.Add(SixDecimals(lut.Curve[i]));
     text.Add("# end");
-    text.Add(kSignature);
-    text.SaveToFile(fileName);
+    text.Add(std::string(kSignatureLine));
+    return text.Text();
 }
 
 // -------------------------------------------------------------- Quantel 1D
 
-bool TQuantel1DLutFormat::CanRead(const std::string& fileName)
+TQuantel1DLutFormat::TQuantel1DLutFormat()
+    : TCurveLutFormat({.Id = "quantel-1d", .Name = "Quantel 1D", .Extensions = {"txt"}, .Is3D = false,
+                       .MaxSize = kMaxCurveSize, .MinBits = 1, .MaxBits = 31})
+{
+}
+
+OMBRANE_LUT_FORMAT(TQuantel1DLutFormat)
+
+bool TQuantel1DLutFormat::CanRead(const std::string& fileName) const
 {
     return HasKeywords(fileName, "table type,gMax,gSize", "");
 }
 
-void TQuantel1DLutFormat::ParseLine(const std::string& line, TLUT& lut)
+void TQuantel1DLutFormat::ParseLine(const std::string& line, TLUT& lut, TLutReadState& state) const
 {
     const std::string_view trimmed = TrimView(line);
     if (trimmed.empty() || trimmed.front() == '#')
         return;
     static constexpr std::string_view kSizeKey = "gSize";
     static constexpr std::string_view kMaxKey = "gMax";
-    if (Size == -1) {
+    if (state.Size == -1) {
         if (const int pos = ContainsText(kSizeKey, line)) {
-            SetSize(ParseInteger(TextAfter(line, pos, kSizeKey, 1)));
+            state.SetSize(ParseInteger(TextAfter(line, pos, kSizeKey.size(), 1)));
             return;
         }
     }
-    if (Range == -1) {
+    if (state.Range == -1) {
         if (const int pos = ContainsText(kMaxKey, line)) {
-            const std::int32_t range = ParseInteger(TextAfter(line, pos, kMaxKey, 1));
+            const std::int32_t range = ParseInteger(TextAfter(line, pos, kMaxKey.size(), 1));
             // The full-scale value divides every entry.
             if (range <= 0)
                 throw ELUTError("Invalid maximum value " + std::to_string(range) + ".");
-            Range = range;
+            state.Range = range;
         }
         return;
     }
     double red, green, blue;
-    if (Size != -1 && !Complete && ParseIntTriple(line, Range, false, red, green, blue))
-        StoreDeclared(lut, red, green, blue);
+    if (state.Size != -1 && !state.Complete && ParseIntTriple(line, state.Range, false, red, green, blue))
+        StoreDeclared(lut, state, red, green, blue);
 }
 
-void TQuantel1DLutFormat::SaveToFile(const std::string& fileName, const TLUT& lut, int Bits)
+std::string TQuantel1DLutFormat::Write(const TLUT& lut, int Bits, const std::string&) const
 {
     const std::int32_t size = CheckedCurveSize(lut.CurveSize);
-    const std::int64_t fullScale = FullScaleForBits(Bits);
+    const std::int64_t fullScale = FullScaleForBits(Info(), Bits);
     TTextFile text;
     text.Reserve(static_cast<std::size_t>(size) + 7);
     text.Add("table type\t2");
@@ -298,17 +401,25 @@ void TQuantel1DLutFormat::SaveToFile(const std::string& fileName, const TLUT& lu
         text.Add(FormatScaled(Bits, entry.Red) + " " + FormatScaled(Bits, entry.Green) + " " +
                  FormatScaled(Bits, entry.Blue));
     }
-    text.SaveToFile(fileName);
+    return text.Text();
 }
 
 // --------------------------------------------------------------- Nucoda 1D
 
-bool TNucoda1DLutWriterFormat::CanRead(const std::string&)
+TNucoda1DLutWriterFormat::TNucoda1DLutWriterFormat()
+    : TCurveLutFormat({.Id = "nucoda-1d", .Name = "Nucoda 1D", .Extensions = {"cms"}, .Is3D = false, .Reads = false,
+                       .MaxSize = kMaxCurveSize})
+{
+}
+
+OMBRANE_LUT_FORMAT(TNucoda1DLutWriterFormat)
+
+bool TNucoda1DLutWriterFormat::CanRead(const std::string&) const
 {
     return false;
 }
 
-void TNucoda1DLutWriterFormat::SaveToFile(const std::string& fileName, const TLUT& lut, int)
+std::string TNucoda1DLutWriterFormat::Write(const TLUT& lut, int, const std::string& fileName) const
 {
     const std::int32_t size = CheckedCurveSize(lut.CurveSize);
     TTextFile text;
@@ -321,5 +432,5 @@ void TNucoda1DLutWriterFormat::SaveToFile(const std::string& fileName, const TLU
     text.Add("");
     for (std::int32_t i = 0; i < size; ++i)
         text.Add(SixDecimals(lut.Curve[i]));
-    text.SaveToFile(fileName);
+    return text.Text();
 }

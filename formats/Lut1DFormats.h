@@ -2,80 +2,98 @@
 #include <cstdint>
 #include <string>
 
+#include "InputDomain.h"
 #include "LutFormat.h"
 
 // Base of the 1D curve formats: Is3D false, and the bounded ways of storing
 // curve entries that every curve reader uses.
 class TCurveLutFormat : public TGenericLutFormat {
 protected:
-    explicit TCurveLutFormat(std::string name) : TGenericLutFormat(std::move(name), false) {}
+    explicit TCurveLutFormat(TLutFormatInfo info) : TGenericLutFormat(std::move(info)) {}
 
     // Declared length: stores the entry at CurveIndex while the table is not
     // full, then advances; Complete once CurveIndex reaches Size.
-    void StoreDeclared(TLUT& lut, double red, double green, double blue);
+    static void StoreDeclared(TLUT& lut, TLutReadState& state, double red, double green, double blue);
     // Counted length: Size is the number of entries so far. The first entry
     // past the curve's capacity raises ELUTError.
-    void StoreCounted(TLUT& lut, double red, double green, double blue);
+    static void StoreCounted(TLUT& lut, TLutReadState& state, double red, double green, double blue);
 };
 
-// Integer full scale 2^bits - 1 of the integer writers; ELUTError for a bit
-// depth outside 1..32.
-std::int64_t FullScaleForBits(int bits);
+// Integer full scale 2^bits - 1 of a bit depth the format's description
+// takes (ELUTError otherwise).
+std::int64_t FullScaleForBits(const TLutFormatInfo& info, int bits);
 
 // Raises ELUTError saying that the named format has no writer.
 [[noreturn]] void RaiseNoWriter(const std::string& formatName);
 
 // Formats whose file states the curve length in a header line.
 
+// A declared input range (LUT_1D_INPUT_RANGE, DOMAIN_MIN/MAX) is baked into
+// the curve.
 class TCube1DLutFormat : public TCurveLutFormat {
 public:
-    TCube1DLutFormat() : TCurveLutFormat("Cube 1D") {}
-    bool CanRead(const std::string& fileName) override;
-    void SaveToFile(const std::string& fileName, const TLUT& lut, int Bits) override;
+    TCube1DLutFormat();
+    bool CanRead(const std::string& fileName) const override;
+    void Read(std::string_view bytes, const std::string& name, TLUT& lut) const override;
+    std::string Write(const TLUT& lut, int Bits, const std::string& name) const override;
 
 protected:
-    void ParseLine(const std::string& line, TLUT& lut) override;
+    void ParseLine(const std::string& line, TLUT& lut, TLutReadState& state) const override;
+
+private:
+    struct TCube1DState : TLutReadState {
+        TCube1DState() : TLutReadState(false) {}
+        TInputDomain CurveDomain;  // DOMAIN_MIN/MAX, LUT_1D_INPUT_RANGE
+        TInputDomain CubeDomain;   // LUT_3D_INPUT_RANGE
+    };
 };
 
 // One list for all channels, or a red, a green and a blue list in turn.
 class TCodex1DLutFormat : public TCurveLutFormat {
 public:
-    TCodex1DLutFormat() : TCurveLutFormat("Codex 1D, Scratch 1D") {}
-    bool CanRead(const std::string& fileName) override;
-    void LoadFromFile(const std::string& fileName, TLUT& lut) override;
-    void SaveToFile(const std::string& fileName, const TLUT& lut, int Bits) override;
+    TCodex1DLutFormat();
+    bool CanRead(const std::string& fileName) const override;
+    void Read(std::string_view bytes, const std::string& name, TLUT& lut) const override;
+    std::string Write(const TLUT& lut, int Bits, const std::string& name) const override;
 
 protected:
-    void ParseLine(const std::string& line, TLUT& lut) override;
+    void ParseLine(const std::string& line, TLUT& lut, TLutReadState& state) const override;
 
-    std::int32_t ChannelCount = 0;
-    std::int32_t CurrentChannel = 0;
+private:
+    struct TCodexState : TLutReadState {
+        TCodexState() : TLutReadState(false) {}
+        std::int64_t Expected() const override;
+        std::int32_t ChannelCount = 0;
+        std::int32_t CurrentChannel = 0;
+        double FullScale = 0;  // the value of full output, as the header gives it
+    };
+    static void ParseHeader(std::string_view values, TCodexState& state);
 };
 
 class TFilmlight1DLutFormat : public TCurveLutFormat {
 public:
-    TFilmlight1DLutFormat() : TCurveLutFormat("Filmlight Truelight 1D") {}
-    bool CanRead(const std::string& fileName) override;
-    void SaveToFile(const std::string& fileName, const TLUT& lut, int Bits) override;
+    TFilmlight1DLutFormat();
+    bool CanRead(const std::string& fileName) const override;
+    std::string Write(const TLUT& lut, int Bits, const std::string& name) const override;
 
 protected:
-    void ParseLine(const std::string& line, TLUT& lut) override;
+    void ParseLine(const std::string& line, TLUT& lut, TLutReadState& state) const override;
 };
 
 class TQuantel1DLutFormat : public TCurveLutFormat {
 public:
-    TQuantel1DLutFormat() : TCurveLutFormat("Quantel 1D") {}
-    bool CanRead(const std::string& fileName) override;
-    void SaveToFile(const std::string& fileName, const TLUT& lut, int Bits) override;
+    TQuantel1DLutFormat();
+    bool CanRead(const std::string& fileName) const override;
+    std::string Write(const TLUT& lut, int Bits, const std::string& name) const override;
 
 protected:
-    void ParseLine(const std::string& line, TLUT& lut) override;
+    void ParseLine(const std::string& line, TLUT& lut, TLutReadState& state) const override;
 };
 
 // Writer only: CanRead answers false for every file.
 class TNucoda1DLutWriterFormat : public TCurveLutFormat {
 public:
-    TNucoda1DLutWriterFormat() : TCurveLutFormat("Nucoda 1D") {}
-    bool CanRead(const std::string& fileName) override;
-    void SaveToFile(const std::string& fileName, const TLUT& lut, int Bits) override;
+    TNucoda1DLutWriterFormat();
+    bool CanRead(const std::string& fileName) const override;
+    std::string Write(const TLUT& lut, int Bits, const std::string& name) const override;
 };

@@ -2,9 +2,10 @@
 
 #include <cmath>
 
-namespace {
+#include "FormatFiles.h"
+#include "FormatText.h"
 
-constexpr const char* kSignature = "# Converted by Quor LUT Converter";
+namespace {
 
 std::string ScaledTriple(int bits, const TRGBDouble& entry)
 {
@@ -33,11 +34,12 @@ bool ExtensionIs(const std::string& fileName, std::string_view upperExtension)
 
 // ----------------------------------------------------------- shared parts
 
-void TCountedCurveLutFormat::LoadFromFile(const std::string& fileName, TLUT& lut)
+void TCountedCurveLutFormat::Read(std::string_view bytes, const std::string& name, TLUT& lut) const
 {
-    TCurveLutFormat::LoadFromFile(fileName, lut);
+    TLutReadState state(false);
+    ReadLines(bytes, name, lut, state);
     // The driver left the LUT alone when fewer than two entries were read.
-    CheckedCurveSize(Size);
+    CheckedCurveSize(state.Size);
 }
 
 bool TCountedCurveLutFormat::IsSkipped(std::string_view line)
@@ -46,74 +48,90 @@ bool TCountedCurveLutFormat::IsSkipped(std::string_view line)
     return first == '\0' || first == '#';
 }
 
-void TCountedCurveLutFormat::TakeDataLine(TLUT& lut, bool parsed, double red, double green,
-                                          double blue)
+void TCountedCurveLutFormat::TakeDataLine(TLUT& lut, TLutReadState& state, bool parsed, double red,
+                                          double green, double blue)
 {
-    if (Size == -1)
-        Size = 0;
+    if (state.Size == -1)
+        state.Size = 0;
     if (parsed)
-        StoreCounted(lut, red, green, blue);
-    Complete = true;
+        StoreCounted(lut, state, red, green, blue);
+    state.Complete = true;
 }
 
 // ------------------------------------------------------ Autodesk Lustre 1D
 
-bool TLustre1DLutFormat::CanRead(const std::string& fileName)
+TLustre1DLutFormat::TLustre1DLutFormat()
+    : TCountedCurveLutFormat({.Id = "lustre-1d", .Name = "Autodesk Lustre 1D", .Extensions = {"lut"}, .Is3D = false,
+                              .MaxSize = kMaxCurveSize, .MinBits = 1, .MaxBits = 31})
+{
+}
+
+OMBRANE_LUT_FORMAT(TLustre1DLutFormat)
+
+bool TLustre1DLutFormat::CanRead(const std::string& fileName) const
 {
     return HasKeywords(fileName, "LUT16", "") || HasKeywords(fileName, "LUT12", "");
 }
 
-void TLustre1DLutFormat::ParseLine(const std::string& line, TLUT& lut)
+void TLustre1DLutFormat::ParseLine(const std::string& line, TLUT& lut, TLutReadState& state) const
 {
     if (IsSkipped(line))
         return;
-    if (Range == -1) {
+    if (state.Range == -1) {
         const std::string_view header = TrimView(line);
         if (header == "LUT16")
-            Range = 16;
+            state.Range = 16;
         else if (header == "LUT12")
-            Range = 12;
-        Size = 0;
+            state.Range = 12;
+        state.Size = 0;
         return;
     }
     double red = 0, green = 0, blue = 0;
-    const double fullScale = std::ldexp(1.0, Range) - 1.0;
+    const double fullScale = std::ldexp(1.0, state.Range) - 1.0;
     const bool parsed = ParseIntTriple(line, fullScale, true, red, green, blue);
-    TakeDataLine(lut, parsed, red, green, blue);
+    TakeDataLine(lut, state, parsed, red, green, blue);
 }
 
-void TLustre1DLutFormat::SaveToFile(const std::string& fileName, const TLUT& lut, int Bits)
+std::string TLustre1DLutFormat::Write(const TLUT& lut, int Bits, const std::string&) const
 {
     const std::int32_t size = CheckedCurveSize(lut.CurveSize);
-    FullScaleForBits(Bits);
+    FullScaleForBits(Info(), Bits);
     TTextFile text;
     text.Reserve(static_cast<std::size_t>(size) + 4);
     text.Add("LUT" + std::to_string(Bits));
     text.Add("");
-    text.Add(kSignature);
+    text.Add(std::string(kSignatureLine));
     text.Add("");
     for (std::int32_t i = 0; i < size; ++i)
         text.Add(std::to_string(i) + " " + ScaledTriple(Bits, lut.Curve[i]));
-    text.SaveToFile(fileName);
+    return text.Text();
 }
 
 // ------------------------------------------------------- Colorfront OSD 1D
 
-bool TColorFrontOSD1DLutFormat::CanRead(const std::string& fileName)
+TColorFrontOSD1DLutFormat::TColorFrontOSD1DLutFormat()
+    : TCountedCurveLutFormat({.Id = "colorfront-osd-1d", .Name = "Colorfront OSD 1D", .Extensions = {"1dlut"}, .Is3D = false,
+                              .MaxSize = kMaxCurveSize})
+{
+}
+
+OMBRANE_LUT_FORMAT(TColorFrontOSD1DLutFormat)
+
+bool TColorFrontOSD1DLutFormat::CanRead(const std::string& fileName) const
 {
     return ExtensionIs(fileName, ".1DLUT");
 }
 
-void TColorFrontOSD1DLutFormat::ParseLine(const std::string& line, TLUT& lut)
+void TColorFrontOSD1DLutFormat::ParseLine(const std::string& line, TLUT& lut, TLutReadState& state) const
 {
     if (IsSkipped(line))
         return;
     double red = 0, green = 0, blue = 0;
     const bool parsed = ParseFloatTriple(line, red, green, blue);
-    TakeDataLine(lut, parsed, red, green, blue);
+    TakeDataLine(lut, state, parsed, red, green, blue);
 }
 
-void TColorFrontOSD1DLutFormat::SaveToFile(const std::string& fileName, const TLUT& lut, int)
+std::string TColorFrontOSD1DLutFormat::Write(const TLUT& lut, int, const std::string&) const
 {
     const std::int32_t size = CheckedCurveSize(lut.CurveSize);
     TTextFile text;
@@ -123,27 +141,35 @@ void TColorFrontOSD1DLutFormat::SaveToFile(const std::string& fileName, const TL
         text.Add(FormatFixed(6, entry.Red) + " " + FormatFixed(6, entry.Green) + " " +
                  FormatFixed(6, entry.Blue));
     }
-    text.SaveToFile(fileName);
+    return text.Text();
 }
 
 // --------------------------------------------------------------- Fusion 1D
 
-bool TFusion1DLutFormat::CanRead(const std::string& fileName)
+TFusion1DLutFormat::TFusion1DLutFormat()
+    : TCountedCurveLutFormat({.Id = "fusion-1d", .Name = "Fusion 1D", .Extensions = {"alut"}, .Is3D = false,
+                              .MaxSize = kMaxCurveSize, .MinBits = 1, .MaxBits = 31})
+{
+}
+
+OMBRANE_LUT_FORMAT(TFusion1DLutFormat)
+
+bool TFusion1DLutFormat::CanRead(const std::string& fileName) const
 {
     return HasKeywords(fileName, "F5LT", "");
 }
 
-void TFusion1DLutFormat::ParseLine(const std::string& line, TLUT& lut)
+void TFusion1DLutFormat::ParseLine(const std::string& line, TLUT& lut, TLutReadState& state) const
 {
     if (IsSkipped(line))
         return;
-    if (Range == -1) {
+    if (state.Range == -1) {
         std::int32_t bits = 0;
         if (TryParseInt(TrimView(line), bits)) {
             // The bit depth gives the divisor 2^bits - 1 of every value.
-            FullScaleForBits(bits);
-            Range = bits;
-            Size = 0;
+            FullScaleForBits(Info(), bits);
+            state.Range = bits;
+            state.Size = 0;
         }
         return;
     }
@@ -155,15 +181,15 @@ void TFusion1DLutFormat::ParseLine(const std::string& line, TLUT& lut)
         const std::string_view token = channel < 2 ? CutTrimmed(rest) : TrimView(rest);
         parsed = TryParseInt(token, values[channel]);
     }
-    const double fullScale = std::ldexp(1.0, Range) - 1.0;
-    TakeDataLine(lut, parsed, values[0] / fullScale, values[1] / fullScale,
+    const double fullScale = std::ldexp(1.0, state.Range) - 1.0;
+    TakeDataLine(lut, state, parsed, values[0] / fullScale, values[1] / fullScale,
                  values[2] / fullScale);
 }
 
-void TFusion1DLutFormat::SaveToFile(const std::string& fileName, const TLUT& lut, int Bits)
+std::string TFusion1DLutFormat::Write(const TLUT& lut, int Bits, const std::string&) const
 {
     const std::int32_t size = CheckedCurveSize(lut.CurveSize);
-    FullScaleForBits(Bits);
+    FullScaleForBits(Info(), Bits);
     TTextFile text;
     text.Reserve(static_cast<std::size_t>(size) + 4);
     text.Add("F5LT");
@@ -177,17 +203,25 @@ void TFusion1DLutFormat::SaveToFile(const std::string& fileName, const TLUT& lut
                  FormatScaled(Bits, entry.Green) + " " + index + " " +
                  FormatScaled(Bits, entry.Blue));
     }
-    text.SaveToFile(fileName);
+    return text.Text();
 }
 
 // ---------------------------------------------------- Blackmagic HDLink 1D
 
-bool TBlackmagic1DLutFormat::CanRead(const std::string& fileName)
+TBlackmagic1DLutFormat::TBlackmagic1DLutFormat()
+    : TCountedCurveLutFormat({.Id = "blackmagic-1d", .Name = "Blackmagic HDLink 1D", .Extensions = {"txt"}, .Is3D = false,
+                              .MaxSize = kMaxCurveSize})
+{
+}
+
+OMBRANE_LUT_FORMAT(TBlackmagic1DLutFormat)
+
+bool TBlackmagic1DLutFormat::CanRead(const std::string& fileName) const
 {
     return HasKeywords(fileName, "HDLINK", "");
 }
 
-void TBlackmagic1DLutFormat::ParseLine(const std::string& line, TLUT& lut)
+void TBlackmagic1DLutFormat::ParseLine(const std::string& line, TLUT& lut, TLutReadState& state) const
 {
     if (IsSkipped(line))
         return;
@@ -196,10 +230,10 @@ void TBlackmagic1DLutFormat::ParseLine(const std::string& line, TLUT& lut)
         return;
     double red = 0, green = 0, blue = 0;
     const bool parsed = ParseFloatTriple(line, red, green, blue);
-    TakeDataLine(lut, parsed, red / 1000, green / 1000, blue / 1000);
+    TakeDataLine(lut, state, parsed, red / 1000, green / 1000, blue / 1000);
 }
 
-void TBlackmagic1DLutFormat::SaveToFile(const std::string& fileName, const TLUT& lut, int)
+std::string TBlackmagic1DLutFormat::Write(const TLUT& lut, int, const std::string&) const
 {
     const std::int32_t size = CheckedCurveSize(lut.CurveSize);
     TTextFile text;
@@ -210,30 +244,46 @@ void TBlackmagic1DLutFormat::SaveToFile(const std::string& fileName, const TLUT&
         text.Add(FormatFixed(2, entry.Red * 1000) + " " + FormatFixed(2, entry.Green * 1000) +
                  " " + FormatFixed(2, entry.Blue * 1000));
     }
-    text.SaveToFile(fileName);
+    return text.Text();
 }
 
 // ---------------------------------------------------- Cine-tal and Shake 1D
 
-bool TCinetal1DLutFormat::CanRead(const std::string&)
+TCinetal1DLutFormat::TCinetal1DLutFormat()
+    : TCountedCurveLutFormat({.Id = "cinetal-1d", .Name = "Cine-tal 1D", .Extensions = {"txt"}, .Is3D = false, .Reads = false,
+                              .MaxSize = kMaxCurveSize, .MinBits = 1, .MaxBits = 31})
+{
+}
+
+OMBRANE_LUT_FORMAT(TCinetal1DLutFormat)
+
+TShake1DLutFormat::TShake1DLutFormat()
+    : TCinetal1DLutFormat({.Id = "shake-1d", .Name = "Shake 1D", .Extensions = {"txt"}, .Is3D = false, .Reads = false,
+                           .MaxSize = kMaxCurveSize, .MinBits = 1, .MaxBits = 31})
+{
+}
+
+OMBRANE_LUT_FORMAT(TShake1DLutFormat)
+
+bool TCinetal1DLutFormat::CanRead(const std::string&) const
 {
     return false;
 }
 
-void TCinetal1DLutFormat::SaveToFile(const std::string& fileName, const TLUT& lut, int Bits)
+std::string TCinetal1DLutFormat::Write(const TLUT& lut, int Bits, const std::string&) const
 {
     const std::int32_t size = CheckedCurveSize(lut.CurveSize);
-    FullScaleForBits(Bits);
+    FullScaleForBits(Info(), Bits);
     TTextFile text;
     text.Reserve(static_cast<std::size_t>(size));
     for (std::int32_t i = 0; i < size; ++i)
         text.Add(ScaledTriple(Bits, lut.Curve[i]));
-    text.SaveToFile(fileName);
+    return text.Text();
 }
 
 // ---------------------------------------------- DaVinci Resolve ilut, olut
 
-void TDavinciLut1DLutFormat::ParseLine(const std::string& line, TLUT& lut)
+void TDavinciLut1DLutFormat::ParseLine(const std::string& line, TLUT& lut, TLutReadState& state) const
 {
     if (IsSkipped(line))
         return;
@@ -242,22 +292,38 @@ void TDavinciLut1DLutFormat::ParseLine(const std::string& line, TLUT& lut)
     bool parsed = true;
     for (int channel = 0; channel < 3 && parsed; ++channel)
         parsed = TryParseInt(CutTrimmed(rest), values[channel]);
-    TakeDataLine(lut, parsed, values[0] / fullScale_, values[1] / fullScale_,
+    TakeDataLine(lut, state, parsed, values[0] / fullScale_, values[1] / fullScale_,
                  values[2] / fullScale_);
 }
 
-void TDavinciLut1DLutFormat::SaveToFile(const std::string&, const TLUT&, int)
+std::string TDavinciLut1DLutFormat::Write(const TLUT&, int, const std::string&) const
 {
     RaiseNoWriter(Name);
 }
 
-bool TDavinciILut1DLutFormat::CanRead(const std::string& fileName)
+TDavinciILut1DLutFormat::TDavinciILut1DLutFormat()
+    : TDavinciLut1DLutFormat({.Id = "davinci-ilut-1d", .Name = "DaVinci Resolve ilut 1D", .Extensions = {"ilut"},
+                              .Is3D = false, .Writes = false, .MaxSize = kMaxCurveSize}, 16383.0)
+{
+}
+
+OMBRANE_LUT_FORMAT(TDavinciILut1DLutFormat)
+
+bool TDavinciILut1DLutFormat::CanRead(const std::string& fileName) const
 {
     return ExtensionIs(fileName, ".ILUT") &&
            UpperCase(ReadFileHead(fileName, 4096)).find("<IRIDASCRIPT>") == std::string::npos;
 }
 
-bool TDavinciOLut1DLutFormat::CanRead(const std::string& fileName)
+TDavinciOLut1DLutFormat::TDavinciOLut1DLutFormat()
+    : TDavinciLut1DLutFormat({.Id = "davinci-olut-1d", .Name = "DaVinci Resolve olut 1D", .Extensions = {"olut"},
+                              .Is3D = false, .Writes = false, .MaxSize = kMaxCurveSize}, 4095.0)
+{
+}
+
+OMBRANE_LUT_FORMAT(TDavinciOLut1DLutFormat)
+
+bool TDavinciOLut1DLutFormat::CanRead(const std::string& fileName) const
 {
     return ExtensionIs(fileName, ".OLUT");
 }

@@ -9,7 +9,7 @@
 class TCountedCurveLutFormat : public TCurveLutFormat {
 public:
     // The generic driver, then a table of fewer than two entries is refused.
-    void LoadFromFile(const std::string& fileName, TLUT& lut) override;
+    void Read(std::string_view bytes, const std::string& name, TLUT& lut) const override;
 
 protected:
     using TCurveLutFormat::TCurveLutFormat;
@@ -18,76 +18,77 @@ protected:
     static bool IsSkipped(std::string_view line);
     // One data line: a parsed entry is appended; every data line, parsed or
     // not, marks the table complete.
-    void TakeDataLine(TLUT& lut, bool parsed, double red, double green, double blue);
+    static void TakeDataLine(TLUT& lut, TLutReadState& state, bool parsed, double red, double green,
+                             double blue);
 };
 
 class TLustre1DLutFormat : public TCountedCurveLutFormat {
 public:
-    TLustre1DLutFormat() : TCountedCurveLutFormat("Autodesk Lustre 1D") {}
-    bool CanRead(const std::string& fileName) override;
-    void SaveToFile(const std::string& fileName, const TLUT& lut, int Bits) override;
+    TLustre1DLutFormat();
+    bool CanRead(const std::string& fileName) const override;
+    std::string Write(const TLUT& lut, int Bits, const std::string& name) const override;
 
 protected:
-    void ParseLine(const std::string& line, TLUT& lut) override;
+    void ParseLine(const std::string& line, TLUT& lut, TLutReadState& state) const override;
 };
 
 class TColorFrontOSD1DLutFormat : public TCountedCurveLutFormat {
 public:
-    TColorFrontOSD1DLutFormat() : TCountedCurveLutFormat("Colorfront OSD 1D") {}
-    bool CanRead(const std::string& fileName) override;
-    void SaveToFile(const std::string& fileName, const TLUT& lut, int Bits) override;
+    TColorFrontOSD1DLutFormat();
+    bool CanRead(const std::string& fileName) const override;
+    std::string Write(const TLUT& lut, int Bits, const std::string& name) const override;
 
 protected:
-    void ParseLine(const std::string& line, TLUT& lut) override;
+    void ParseLine(const std::string& line, TLUT& lut, TLutReadState& state) const override;
 };
 
 class TFusion1DLutFormat : public TCountedCurveLutFormat {
 public:
-    TFusion1DLutFormat() : TCountedCurveLutFormat("Fusion 1D") {}
-    bool CanRead(const std::string& fileName) override;
-    void SaveToFile(const std::string& fileName, const TLUT& lut, int Bits) override;
+    TFusion1DLutFormat();
+    bool CanRead(const std::string& fileName) const override;
+    std::string Write(const TLUT& lut, int Bits, const std::string& name) const override;
 
 protected:
-    void ParseLine(const std::string& line, TLUT& lut) override;
+    void ParseLine(const std::string& line, TLUT& lut, TLutReadState& state) const override;
 };
 
 class TBlackmagic1DLutFormat : public TCountedCurveLutFormat {
 public:
-    TBlackmagic1DLutFormat() : TCountedCurveLutFormat("Blackmagic HDLink 1D") {}
-    bool CanRead(const std::string& fileName) override;
-    void SaveToFile(const std::string& fileName, const TLUT& lut, int Bits) override;
+    TBlackmagic1DLutFormat();
+    bool CanRead(const std::string& fileName) const override;
+    std::string Write(const TLUT& lut, int Bits, const std::string& name) const override;
 
 protected:
-    void ParseLine(const std::string& line, TLUT& lut) override;
+    void ParseLine(const std::string& line, TLUT& lut, TLutReadState& state) const override;
 };
 
 // Writer only: integers at the bit depth, no header.
 class TCinetal1DLutFormat : public TCountedCurveLutFormat {
 public:
-    TCinetal1DLutFormat() : TCountedCurveLutFormat("Cine-tal 1D") {}
-    bool CanRead(const std::string& fileName) override;
-    void SaveToFile(const std::string& fileName, const TLUT& lut, int Bits) override;
+    TCinetal1DLutFormat();
+    bool CanRead(const std::string& fileName) const override;
+    std::string Write(const TLUT& lut, int Bits, const std::string& name) const override;
 
 protected:
-    TCinetal1DLutFormat(std::string name) : TCountedCurveLutFormat(std::move(name)) {}
+    explicit TCinetal1DLutFormat(TLutFormatInfo info) : TCountedCurveLutFormat(std::move(info)) {}
 };
 
 // Writes exactly as Cine-tal 1D; only its output profile differs.
 class TShake1DLutFormat : public TCinetal1DLutFormat {
 public:
-    TShake1DLutFormat() : TCinetal1DLutFormat("Shake 1D") {}
+    TShake1DLutFormat();
 };
 
 // Reader only: three integers per line at a fixed full scale.
 class TDavinciLut1DLutFormat : public TCountedCurveLutFormat {
 public:
     // No writer: raises ELUTError.
-    void SaveToFile(const std::string& fileName, const TLUT& lut, int Bits) override;
+    std::string Write(const TLUT& lut, int Bits, const std::string& name) const override;
 
 protected:
-    TDavinciLut1DLutFormat(std::string name, double fullScale)
-        : TCountedCurveLutFormat(std::move(name)), fullScale_(fullScale) {}
-    void ParseLine(const std::string& line, TLUT& lut) override;
+    TDavinciLut1DLutFormat(TLutFormatInfo info, double fullScale)
+        : TCountedCurveLutFormat(std::move(info)), fullScale_(fullScale) {}
+    void ParseLine(const std::string& line, TLUT& lut, TLutReadState& state) const override;
 
 private:
     double fullScale_;
@@ -96,13 +97,13 @@ private:
 // 14-bit input LUT.
 class TDavinciILut1DLutFormat : public TDavinciLut1DLutFormat {
 public:
-    TDavinciILut1DLutFormat() : TDavinciLut1DLutFormat("DaVinci Resolve ilut 1D", 16383.0) {}
-    bool CanRead(const std::string& fileName) override;
+    TDavinciILut1DLutFormat();
+    bool CanRead(const std::string& fileName) const override;
 };
 
 // 12-bit output LUT.
 class TDavinciOLut1DLutFormat : public TDavinciLut1DLutFormat {
 public:
-    TDavinciOLut1DLutFormat() : TDavinciLut1DLutFormat("DaVinci Resolve olut 1D", 4095.0) {}
-    bool CanRead(const std::string& fileName) override;
+    TDavinciOLut1DLutFormat();
+    bool CanRead(const std::string& fileName) const override;
 };

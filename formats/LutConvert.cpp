@@ -1,29 +1,16 @@
 #include "LutConvert.h"
 
+#include <algorithm>
 #include <charconv>
 #include <filesystem>
 #include <system_error>
 
 #include "Error.h"
 #include "FormatRegistry.h"
+#include "FormatText.h"
 #include "LutFormat.h"
 
 namespace {
-
-// Formats whose CanRead answers false for every file: they have writers only.
-constexpr std::string_view kWriteOnlyFormats[] = {"Nucoda 1D", "Cine-tal 1D", "Shake 1D"};
-
-// Autodesk Lustre 3D declares its grid as an exponent: 2^k + 1 points.
-constexpr std::string_view kLustre3DName = "Autodesk Lustre 3D";
-// The FSI DIT binary layout holds exactly 64 points per axis.
-constexpr std::string_view kFsiDitName = "FSI DIT (Flanders Scientific) 3D";
-constexpr int kFsiDitSize = 64;
-// Codex 1D writes values scaled to 2^bits - 1 and reads them divided by the
-// length minus one: only a length of 2^bits reads back as written.
-constexpr std::string_view kCodex1DName = "Codex 1D, Scratch 1D";
-constexpr int kMaxBits = 16;
-
-std::string Quoted(const std::string& text) { return "\"" + text + "\""; }
 
 char LowerAscii(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
 
@@ -45,14 +32,6 @@ std::string NamingFile(const std::string& fileName, const std::string& message)
         return message;
     return Quoted(fileName) + ": " + message;
 }
-
-bool IsPowerOfTwoPlusOne(int size)
-{
-    const int n = size - 1;
-    return n >= 1 && (n & (n - 1)) == 0;
-}
-
-int MaxSize(const TLUTFormat& format) { return format.Is3D ? kMaxCubeSize : kMaxCurveSize; }
 
 // The grid coordinate of point i of n, as the table conventions define it.
 double GridValue(int i, int n) { return static_cast<double>(i) / static_cast<double>(n - 1); }
@@ -106,10 +85,9 @@ void CheckUsableTables(const TLUT& source)
 
 int FindReaderFormat(const std::string& fileName)
 {
-    const auto& formats = LutFormats();
-    for (std::size_t i = 0; i < formats.size(); ++i)
-        if (formats[i]->CanRead(fileName))
-            return static_cast<int>(i);
+    for (const int index : LutDetectionOrder())
+        if (GetLutFormat(index)->CanRead(fileName))
+            return index;
     return -1;
 }
 
@@ -143,20 +121,13 @@ std::unique_ptr<TLUT> ReadLutFile(const std::string& fileName, int* formatIndex)
 bool FormatReads(int formatIndex)
 {
     const TLUTFormat* format = GetLutFormat(formatIndex);
-    if (!format)
-        return false;
-    for (std::string_view name : kWriteOnlyFormats)
-        if (format->Name == name)
-            return false;
-    return true;
+    return format && format->Info().Reads;
 }
 
 bool FormatWrites(int formatIndex)
 {
-    for (const auto& profile : LutOutputProfiles())
-        if (profile->FormatIndex == formatIndex)
-            return GetLutFormat(formatIndex) != nullptr;
-    return false;
+    const TLUTFormat* format = GetLutFormat(formatIndex);
+    return format && format->Info().Writes;
 }
 
 TLUTFormat& ProfileFormat(const TLutOutputProfile& profile)
@@ -203,41 +174,17 @@ const TLutOutputProfile* FindProfileForFile(const std::string& fileName, bool wa
 
 bool WriterTakesSize(const TLUTFormat& format, int size, int bits)
 {
-    if (size < 2 || size > MaxSize(format))
-        return false;
-    if (format.Is3D && format.Name == kLustre3DName)
-        return IsPowerOfTwoPlusOne(size);
-    if (const int only = WriterOnlySize(format, bits))
-        return size == only;
-    return true;
+    return format.Info().TakesSize(size, bits);
 }
 
 std::string WriterSizesText(const TLUTFormat& format, int bits)
 {
-    if (format.Is3D && format.Name == kLustre3DName) {
-        std::string text;
-        std::vector<int> sizes;
-        for (int size = 2; size <= kMaxCubeSize; size = 2 * size - 1)
-            sizes.push_back(size);
-        for (std::size_t i = 0; i < sizes.size(); ++i) {
-            if (i > 0)
-                text += (i + 1 == sizes.size()) ? " or " : ", ";
-            text += std::to_string(sizes[i]);
-        }
-        return text;
-    }
-    if (const int only = WriterOnlySize(format, bits))
-        return std::to_string(only);
-    return "2 to " + std::to_string(MaxSize(format));
+    return format.Info().SizesText(bits);
 }
 
 int WriterOnlySize(const TLUTFormat& format, int bits)
 {
-    if (format.Is3D && format.Name == kFsiDitName)
-        return kFsiDitSize;
-    if (!format.Is3D && format.Name == kCodex1DName && bits >= 1 && bits <= kMaxBits)
-        return 1 << bits;
-    return 0;
+    return format.Info().OnlySize(bits);
 }
 
 void BakeCube(const TLUT& source, int size, TLUT& target)
@@ -307,6 +254,21 @@ void PrepareForProfile(const TLUT& source, const TLutOutputProfile& profile, int
     if (format.Is3D) {
         const int cubeSize = TargetCubeSize(source, profile, format, size, bits);
         CheckWriterSize(format, profile, cubeSize, bits);
+        if (source.Kind == lkCurveThenCube && format.Info().KeepsCurveBeforeCube) {
+            // The cube at the size asked for, the curve as it stands.
+            CheckUsableTables(source);
+            auto cube = std::make_unique<TLUT>();
+            cube->Kind = lkCube;
+            cube->CubeSize = source.CubeSize;
+            for (int r = 0; r < source.CubeSize; ++r)
+                for (int g = 0; g < source.CubeSize; ++g)
+                    std::copy(source.Cube[r][g], source.Cube[r][g] + source.CubeSize, cube->Cube[r][g]);
+            BakeCube(*cube, cubeSize, target);
+            std::copy(source.Curve, source.Curve + source.CurveSize, target.Curve);
+            target.CurveSize = source.CurveSize;
+            target.Kind = lkCurveThenCube;
+            return;
+        }
         BakeCube(source, cubeSize, target);
     } else {
         if (source.Kind != lkCurve)

@@ -6,6 +6,7 @@
 
 #include "Error.h"
 #include "LUT.h"
+#include "FormatText.h"
 
 class TLUTFormat;
 struct TLutOutputProfile;
@@ -23,11 +24,8 @@ public:
     using EError::EError;
 };
 
-// The comment line every "#"-commenting writer adds of its own; a
-// conversion does not carry it over, so it never piles up.
-inline constexpr std::string_view kConverterSignature = "Converted by Quor LUT Converter";
 
-// Index of the first format in format-list order whose CanRead accepts the
+// Index of the first format in detection order (LutDetectionOrder) whose CanRead accepts the
 // file, or -1 when none does. A format whose detection fails on the file
 // (it cannot be opened, say) raises that error.
 int FindReaderFormat(const std::string& fileName);

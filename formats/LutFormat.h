@@ -5,17 +5,15 @@
 #include <string_view>
 #include <vector>
 
-#include "Error.h"
+#include "LutError.h"
 #include "LUT.h"
+#include "LutFormatInfo.h"
 #include "TextFile.h"
 
-// The error every LUT format raises for a file it cannot use.
-class ELUTError : public EError {
-public:
-    using EError::EError;
-};
 
 // A LUT file format: detection, reading into a TLUT and writing a TLUT.
+// A format object holds only its description: reading and writing keep
+// their state in locals, so one instance serves any number of threads.
 class TLUTFormat {
 public:
     virtual ~TLUTFormat() = default;
@@ -25,45 +23,65 @@ public:
     std::string Name;   // the format's own name (informational)
     bool Is3D = false;  // stores a cube (true) or a curve (false)
 
+    // What the format is and can do; Name and Is3D repeat two of its fields.
+    const TLutFormatInfo& Info() const { return info_; }
+
     // True when the file looks like this format. Never changes the file.
-    virtual bool CanRead(const std::string& fileName) = 0;
-    // Fills the cube or the curve, the size in use and Kind.
-    virtual void LoadFromFile(const std::string& fileName, TLUT& lut) = 0;
-    // Writes the LUT at its own size; Bits is the integer depth of formats
-    // that store integers and is ignored by decimal formats.
-    virtual void SaveToFile(const std::string& fileName, const TLUT& lut, int Bits) = 0;
+    virtual bool CanRead(const std::string& fileName) const = 0;
+    // Fills the cube or the curve, the size in use and Kind from the bytes of
+    // a file; name is the file's name, used in messages and by formats that
+    // look at the extension.
+    virtual void Read(std::string_view bytes, const std::string& name, TLUT& lut) const = 0;
+    // The bytes of the file for the LUT at its own size; Bits is the integer
+    // depth of formats that store integers and is ignored by decimal formats.
+    // name is the target file's name (some formats write it into the file).
+    virtual std::string Write(const TLUT& lut, int Bits, const std::string& name) const = 0;
+
+    // Read of the file's bytes (size limit and file errors of ReadFileBytes).
+    void LoadFromFile(const std::string& fileName, TLUT& lut) const;
+    // Write, then the bytes replace the file atomically.
+    void SaveToFile(const std::string& fileName, const TLUT& lut, int Bits) const;
 
 protected:
-    TLUTFormat(std::string name, bool is3D) : Name(std::move(name)), Is3D(is3D) {}
+    explicit TLUTFormat(TLutFormatInfo info)
+        : Name(info.Name), Is3D(info.Is3D), info_(std::move(info)) {}
+
+private:
+    TLutFormatInfo info_;
 };
 
-// A text format read line by line: owns the reading loop, the grid counters
-// and the completeness check; the concrete format supplies ParseLine.
-class TGenericLutFormat : public TLUTFormat {
-public:
-    void LoadFromFile(const std::string& fileName, TLUT& lut) override;
+// Defines the factory through which the format list (FormatRegistry.cpp)
+// creates the one instance of a format class; written once after the class.
+#define OMBRANE_LUT_FORMAT(FormatClass)                              \
+    std::unique_ptr<TLUTFormat> NewLutFormat_##FormatClass()         \
+    {                                                                \
+        return std::make_unique<FormatClass>();                      \
+    }
 
-protected:
-    using TLUTFormat::TLUTFormat;
-
-    // Called once with the whole file before the line loop.
-    virtual void ScanFile(const TTextFile& text) { (void)text; }
-    // Called for every line in file order, untrimmed.
-    virtual void ParseLine(const std::string& line, TLUT& lut) { (void)line; (void)lut; }
+// The state of one read by TGenericLutFormat: the grid counters, the size
+// found so far and the text being read. The driver creates it for each read
+// and hands it to every step; formats that need more derive from it.
+struct TLutReadState {
+    explicit TLutReadState(bool is3D) : Is3D(is3D) {}
+    virtual ~TLutReadState() = default;
 
     // Sets Size after checking it against the LUT's capacity (cube 2..101,
     // curve 2..100001 by Is3D); raises ELUTError naming the size otherwise.
     void SetSize(std::int64_t size);
+    // Size := cube root of count rounded to the nearest integer, checked as
+    // SetSize does (for readers that infer the grid from a line count).
+    void SetSizeFromCount(std::int64_t count);
     // Stores one grid point at [RIndex][GIndex][BIndex] and advances the
     // counters, red index fastest or blue index fastest. Does nothing when
     // the grid is complete or the size unknown.
     void StoreRedFastest(TLUT& lut, double red, double green, double blue);
     void StoreBlueFastest(TLUT& lut, double red, double green, double blue);
     bool CanStore() const;
-    // Size := cube root of count rounded to the nearest integer, checked as
-    // SetSize does (for readers that infer the grid from a line count).
-    void SetSizeFromCount(std::int64_t count);
+    // Grid points (cube) or values (curve) a complete table holds: Size^3
+    // or Size by default.
+    virtual std::int64_t Expected() const;
 
+    bool Is3D;
     std::int32_t RIndex = 0;
     std::int32_t GIndex = 0;
     std::int32_t BIndex = 0;
@@ -71,82 +89,56 @@ protected:
     std::int32_t Size = -1;
     std::int32_t Range = -1;
     bool Complete = false;
-    const TTextFile* TextFile = nullptr;  // valid only during LoadFromFile
+    std::int64_t Stored = 0;              // grid points or curve values stored
+    const TTextFile* TextFile = nullptr;  // the text being read
 };
 
+// "Incomplete file." followed by what was missing: "Expected N entries,
+// found M." (N and M as given), or, for no size (N of 0), that the file
+// gives none.
+ELUTError IncompleteFile(std::int64_t expected, std::int64_t found);
+
+// A text format read line by line: owns the reading loop and the
+// completeness check; the concrete format supplies ParseLine.
+class TGenericLutFormat : public TLUTFormat {
+public:
+    // The generic driver with a TLutReadState of its own.
+    void Read(std::string_view bytes, const std::string& name, TLUT& lut) const override;
+
+protected:
+    using TLUTFormat::TLUTFormat;
+
+    // The driver: splits the bytes into lines, calls ScanFile, then
+    // ParseLine for every line, sets Kind and the size, and raises
+    // "Incomplete file." unless state.Complete. An ELUTError a step raises
+    // gets the line number and the line's text (cut to 80 characters)
+    // after its message.
+    void ReadLines(std::string_view bytes, const std::string& name, TLUT& lut,
+                   TLutReadState& state) const;
+
+    // Called once with the whole file before the line loop.
+    virtual void ScanFile(const TTextFile& text, TLutReadState& state) const
+    {
+        (void)text;
+        (void)state;
+    }
+    // Called for every line in file order, untrimmed.
+    virtual void ParseLine(const std::string& line, TLUT& lut, TLutReadState& state) const
+    {
+        (void)line;
+        (void)lut;
+        (void)state;
+    }
+};
+
+// The message of an error raised at a line: "<message> Line <n>: "<text>"",
+// the text cut to 80 characters.
+std::string AtLine(const std::string& message, std::size_t lineNumber, std::string_view line);
+
 // ---------------------------------------------------------------------------
-// Helpers shared by the formats.
+// Table sizes.
 
 // Raises ELUTError naming the size unless it lies within 2..101 (cube) or
 // 2..100001 (curve); returns it otherwise.
 std::int32_t CheckedCubeSize(std::int64_t size);
 std::int32_t CheckedCurveSize(std::int64_t size);
-// Raises ELUTError naming the depth unless an integer format can write it
-// (1..32 bits); returns it otherwise.
-std::int32_t CheckedBits(int bits);
-
-// Keyword detection on the first 4096 bytes of the file, compared upper-cased.
-// Both lists are comma-separated; blanks and control characters separate
-// items too and a double quote opens a quoted item. False when an excluded
-// keyword occurs or a required one does not.
-bool HasKeywords(const std::string& fileName, std::string_view required,
-                 std::string_view excluded);
-
-// Splits a keyword list as HasKeywords does.
-std::vector<std::string> SplitKeywordList(std::string_view list);
-
-// The first count bytes of the file (fewer if the file is shorter). Raises
-// EError with the system's reason when the file cannot be opened.
-std::string ReadFileHead(const std::string& fileName, std::size_t count);
-
-// 1-based position of keyword in line, both compared with ASCII letters
-// upper-cased; 0 when absent.
-int ContainsText(std::string_view keyword, std::string_view line);
-
-// Cuts the first token (up to the first tab, blank or comma) off text; the
-// text loses the token and that one delimiter. Without a delimiter the token
-// is the whole text and the text becomes empty.
-void NextToken(std::string& text, std::string& token);
-
-// head := text before the first delimiter (all of it when absent); the text
-// loses the head and the delimiter.
-void SplitAt(std::string_view delimiter, std::string& text, std::string& head);
-
-// Three integers, each divided by fullScale. With skipFirst, one leading
-// token (an index column) is dropped first. A fourth token makes it fail.
-bool ParseIntTriple(std::string_view line, double fullScale, bool skipFirst,
-                    double& first, double& second, double& third);
-
-// Three decimal numbers ("." separator whatever the locale, optional sign
-// and exponent). Any conversion error gives false; nothing is raised.
-bool ParseFloatTriple(std::string_view line, double& first, double& second, double& third);
-
-// A normalised value clamped to 0..1 (NaN to 0), times 2^bits - 1, rounded
-// half to even, as a decimal integer.
-std::string FormatScaled(int bits, double value);
-
-// Fixed-point text with exactly `decimals` digits after ".", a leading "-"
-// for negative values and at most 15 significant digits.
-std::string FormatFixed(int decimals, double value);
-
-// Trimming as the formats use it: characters up to the blank (control
-// characters and blanks) are removed from both ends.
-std::string_view TrimView(std::string_view text);
-std::string Trim(std::string_view text);
-// The first character after leading blanks and control characters, or '\0'.
-char FirstNonBlank(std::string_view text);
-// ASCII upper-casing.
-std::string UpperCase(std::string_view text);
-
-// Lenient number conversions: false on anything but a complete number.
-// Integers accept an optional sign and must fit in 32 bits.
-bool TryParseInt(std::string_view text, std::int32_t& value);
-bool TryParseFloat(std::string_view text, double& value);
-// Strict integer conversion of header numbers: raises ELUTError
-// "'<text>' is not a valid integer value." on malformed text.
-std::int32_t ParseInteger(std::string_view text);
-
-// The file name without folder and without extension.
-std::string BaseNameWithoutExtension(const std::string& fileName);
-// The extension with its dot ("" when none), as written.
-std::string FileExtension(const std::string& fileName);

@@ -41,11 +41,15 @@ std::size_t CountTextLines(std::string_view text)
 
 void TTextFile::LoadFromFile(const std::string& fileName)
 {
-    const std::string bytes = ReadFileBytes(fileName);
-    const std::size_t count = CountTextLines(bytes);
+    SetText(ReadFileBytes(fileName), fileName);
+}
+
+void TTextFile::SetText(std::string_view text, const std::string& fileName)
+{
+    const std::size_t count = CountTextLines(text);
     if (count > kMaxTextLines)
         throw EError(TooManyLines("The file \"" + fileName + "\""));
-    SplitLines(bytes, count);
+    SplitLines(text, count);
 }
 
 void TTextFile::SetText(std::string_view text)

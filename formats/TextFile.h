@@ -39,6 +39,8 @@ public:
     // a terminator counts; a terminator at the very end adds no empty line;
     // a NUL byte ends the text. More than kMaxTextLines lines raise EError.
     void SetText(std::string_view text);
+    // The same for the text of the named file (named in the error).
+    void SetText(std::string_view text, const std::string& fileName);
     // Every line followed by LineBreak.
     std::string Text() const;
     // Writes Text() through WriteFileAtomically.

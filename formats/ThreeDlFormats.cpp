@@ -3,23 +3,14 @@
 #include <cmath>
 
 #include "CubeLines.h"
+#include "FormatFiles.h"
+#include "FormatText.h"
 
 namespace {
-
-const char* const kSignature = "# Converted by Quor LUT Converter";
 
 bool IsDigit(char c)
 {
     return c >= '0' && c <= '9';
-}
-
-// The text after a keyword found at 1-based position `position`, skipping
-// `extra` further characters, trimmed; empty when the line ends first.
-std::string TextAfter(const std::string& line, int position, std::size_t keywordLength,
-                      std::size_t extra = 0)
-{
-    std::size_t start = static_cast<std::size_t>(position - 1) + keywordLength + extra;
-    return start < line.size() ? Trim(std::string_view(line).substr(start)) : std::string();
 }
 
 // The 3dl input-range line: i * 1023 / (n - 1) rounded up, for i = 0 .. n-1.
@@ -61,36 +52,43 @@ std::int64_t CountIntegerPieces(std::string_view line)
 // ---------------------------------------------------------------------------
 // 3dl
 
-bool T3dlLutFormat::CanRead(const std::string& fileName)
+T3dlLutFormat::T3dlLutFormat()
+    : TGenericLutFormat({.Id = "3dl", .Name = "3DL", .Extensions = {"3dl", "dd3"}, .MinBits = 1, .MaxBits = 32})
+{
+}
+
+OMBRANE_LUT_FORMAT(T3dlLutFormat)
+
+bool T3dlLutFormat::CanRead(const std::string& fileName) const
 {
     return UpperCase(FileExtension(fileName)) == ".3DL";
 }
 
-void T3dlLutFormat::SaveToFile(const std::string& fileName, const TLUT& lut, int Bits)
+std::string T3dlLutFormat::Write(const TLUT& lut, int Bits, const std::string&) const
 {
     const int n = CheckedCubeSize(lut.CubeSize);
     TTextFile text;
     for (const std::string& comment : lut.Comments)
         text.Add("# " + comment);
-    text.Add(kSignature);
+    text.Add(std::string(kSignatureLine));
     text.Add(InputRangeLine(n));
     AddScaledGridBlueFastest(text, lut, Bits);
-    text.SaveToFile(fileName);
+    return text.Text();
 }
 
-void T3dlLutFormat::ScanFile(const TTextFile& text)
+void T3dlLutFormat::ScanFile(const TTextFile& text, TLutReadState& state) const
 {
     // Any value above 4095 means the file holds 16-bit numbers.
-    Range = 12;
+    state.Range = 12;
     double r, g, b;
     for (const std::string& line : text)
         if (ParseIntTriple(line, 4095.0, false, r, g, b) && (r > 1.0 || g > 1.0 || b > 1.0)) {
-            Range = 16;
+            state.Range = 16;
             return;
         }
 }
 
-void T3dlLutFormat::ParseLine(const std::string& line, TLUT& lut)
+void T3dlLutFormat::ParseLine(const std::string& line, TLUT& lut, TLutReadState& state) const
 {
     const char first = FirstNonBlank(line);
     if (first == '\0')
@@ -99,23 +97,36 @@ void T3dlLutFormat::ParseLine(const std::string& line, TLUT& lut)
         lut.Comments.push_back(Trim(TrimView(line).substr(1)));
         return;
     }
-    if (Size == -1) {
+    if (state.Size == -1) {
         if (IsDigit(first)) {
             const std::int64_t pieces = CountIntegerPieces(TrimView(line));
             if (pieces >= 0)
-                SetSize(pieces);
+                state.SetSize(pieces);
         }
         return;
     }
     double r, g, b;
-    if (!Complete && ParseIntTriple(line, std::ldexp(1.0, Range) - 1.0, false, r, g, b))
-        StoreBlueFastest(lut, r, g, b);
+    if (!state.Complete && ParseIntTriple(line, std::ldexp(1.0, state.Range) - 1.0, false, r, g, b))
+        state.StoreBlueFastest(lut, r, g, b);
 }
 
 // ---------------------------------------------------------------------------
 // Autodesk Lustre 3D
 
-bool TLustre3DLutFormat::CanRead(const std::string& fileName)
+TLustre3DLutFormat::TLustre3DLutFormat()
+    : TGenericLutFormat({.Id = "lustre-3d",
+                         .Name = "Autodesk Lustre 3D",
+                         .Extensions = {"lut"},
+                         .Sizes = TSizeRule::PowerOfTwoPlusOne,
+                         .MaxSize = 65,
+                         .MinBits = 1,
+                         .MaxBits = 32})
+{
+}
+
+OMBRANE_LUT_FORMAT(TLustre3DLutFormat)
+
+bool TLustre3DLutFormat::CanRead(const std::string& fileName) const
 {
     return HasKeywords(fileName, "3DMESH", "");
 }
@@ -129,44 +140,45 @@ int TLustre3DLutFormat::MeshExponent(int size)
                     "(17, 33, 65), not " + std::to_string(size) + " points.");
 }
 
-void TLustre3DLutFormat::SaveToFile(const std::string& fileName, const TLUT& lut, int Bits)
+std::string TLustre3DLutFormat::Write(const TLUT& lut, int Bits, const std::string&) const
 {
     const int exponent = MeshExponent(CheckedCubeSize(lut.CubeSize));
     TTextFile text;
     text.Add("");
-    text.Add(kSignature);
+    text.Add(std::string(kSignatureLine));
     text.Add("");
     text.Add("3DMESH");
-    text.Add("Mesh " + std::to_string(exponent) + " " + std::to_string(CheckedBits(Bits)));
+    text.Add("Mesh " + std::to_string(exponent) + " " + std::to_string(Info().CheckedBits(Bits)));
     text.Add("");
     AddScaledGridBlueFastest(text, lut, Bits);
     text.Add("");
     text.Add("LUT8");
     text.Add("gamma 1.0");
-    text.SaveToFile(fileName);
+    return text.Text();
 }
 
 // The generic driver gives this format the completeness check every other
 // format has: a grid that is not filled raises "Incomplete file.".
-void TLustre3DLutFormat::ParseLine(const std::string& line, TLUT& lut)
+void TLustre3DLutFormat::ParseLine(const std::string& line, TLUT& lut, TLutReadState& state) const
 {
     const char first = FirstNonBlank(line);
     if (first == '#' || first == '\0' || ContainsText("3DMESH", line) > 0)
         return;
     if (int p = ContainsText("Mesh", line); p > 0) {
-        ParseMeshLine(line, p);
+        ParseMeshLine(line, p, state);
         return;
     }
     double r, g, b;
-    if (Size != -1 && !Complete && ParseIntTriple(line, FullScale, false, r, g, b))
-        StoreBlueFastest(lut, r, g, b);
+    if (state.Size != -1 && !state.Complete &&
+        ParseIntTriple(line, std::ldexp(1.0, state.Range) - 1.0, false, r, g, b))
+        state.StoreBlueFastest(lut, r, g, b);
 }
 
-void TLustre3DLutFormat::ParseMeshLine(const std::string& line, int position)
+void TLustre3DLutFormat::ParseMeshLine(const std::string& line, int position, TLutReadState& state) const
 {
-    if (Size != -1)
+    if (state.Size != -1)
         return;  // the grid is declared once
-    std::string rest = TextAfter(line, position, 4, 1);
+    std::string rest(TextAfter(line, position, 4, 1));
     std::string head;
     SplitAt(" ", rest, head);
     const std::int32_t exponent = ParseInteger(head);
@@ -174,8 +186,7 @@ void TLustre3DLutFormat::ParseMeshLine(const std::string& line, int position)
     if (exponent < 0 || exponent > 30)
         throw ELUTError("Unsupported mesh exponent " + std::to_string(exponent) + ".");
     const std::int64_t size = (std::int64_t(1) << exponent) + 1;
-    CheckedBits(bits);
-    SetSize(size);
-    Range = bits;
-    FullScale = std::ldexp(1.0, bits) - 1.0;
+    Info().CheckedBits(bits);
+    state.SetSize(size);
+    state.Range = bits;
 }

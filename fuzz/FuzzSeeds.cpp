@@ -155,8 +155,23 @@ std::string Look(const std::string& size, const std::string& data)
            data + "</data>\n</lut>\n</look>\n";
 }
 
+const char* const kCdlCollection =
+    "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+    "<ColorCorrectionCollection xmlns=\"urn:ASC:CDL:v1.2\">\n"
+    "<ColorCorrection id=\"cc0001\">\n<SOPNode>\n<Slope>1.0 1.0 0.9</Slope>\n<Offset>-0.03 -0.02 0</Offset>\n"
+    "<Power>1.25 1 1</Power>\n</SOPNode>\n<SATNode><Saturation>1.7</Saturation></SATNode>\n</ColorCorrection>\n"
+    "<ColorCorrection id=\"cc0002\"><SatNode><Saturation>0.5</Saturation></SatNode></ColorCorrection>\n"
+    "</ColorCorrectionCollection>\n";
+
+const char* const kCdlDecisionList =
+    "<ColorDecisionList>\n<ColorDecision>\n<MediaRef ref=\"a.dpx\"/>\n<ColorCorrection id=\"a\">"
+    "<SOPNode><Slope>1.1 1 0.9</Slope><Offset>0 0 0</Offset><Power>1 1 1</Power></SOPNode>"
+    "</ColorCorrection>\n</ColorDecision>\n</ColorDecisionList>\n";
+
 void ReaderSeeds()
 {
+    AddLut(FormatIndexByName("ASC CDL collection"), "reader_ccc", kCdlCollection, ".ccc");
+    AddLut(FormatIndexByName("ASC CDL collection"), "reader_cdl_list", kCdlDecisionList, ".cdl");
     AddLut(FormatIndexByName("Adobe Speedgrade Look 3D"), "reader_look", Look("\"2\"", HexCube(2)), ".look");
     AddLut(FormatIndexByName("ASC CDL"), "reader_cdl", kCdl, ".cc");
     AddLut(FormatIndexByName("DaVinci Resolve ilut 1D"), "reader_ilut", "0 0 0\n8191 4000 8191\n16383 16383 16383\n",

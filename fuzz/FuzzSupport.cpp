@@ -81,7 +81,7 @@ const std::vector<std::string>& LutExtensions()
         for (const auto& profile : LutOutputProfiles())
             if (std::find(list.begin(), list.end(), "." + profile->Extension) == list.end())
                 list.push_back("." + profile->Extension);
-        for (const char* more : {".ilut", ".olut", ".look", ".cc", ".xml", ".CUBE", ".ILUT", ""})
+        for (const char* more : {".ilut", ".olut", ".look", ".cc", ".xml", ".CUBE", ".ILUT", "", ".ccc", ".cdl"})
             list.push_back(more);
         return list;
     }();

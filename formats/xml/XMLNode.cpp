@@ -6,6 +6,7 @@
 #include <iterator>
 
 #include "Error.h"
+#include "FormatText.h"
 #include "TextFile.h"
 
 namespace {
@@ -24,14 +25,6 @@ bool SameTextAscii(std::string_view a, std::string_view b) {
 }
 
 // Removes control characters and blanks from both ends.
-std::string_view TrimView(std::string_view s) {
-    std::size_t first = 0;
-    while (first < s.size() && static_cast<unsigned char>(s[first]) <= ' ') ++first;
-    std::size_t last = s.size();
-    while (last > first && static_cast<unsigned char>(s[last - 1]) <= ' ') --last;
-    return s.substr(first, last - first);
-}
-
 // Drops the front of the text up to and including position `count`.
 void DeleteFront(std::string_view& rest, std::size_t count) {
     rest.remove_prefix(count < rest.size() ? count : rest.size());

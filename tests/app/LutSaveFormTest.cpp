@@ -171,6 +171,10 @@ TEST_F(LutSaveFormTest, OffersTheCubeProfilesInListOrderAndStartsEmpty) {
         "PixelFarm PFClean 3D",
         "Quantel 3D",
         "Technicolor 3D mga",
+        "Hald CLUT",
+        "Academy/ASC CLF",
+        "Sony Imageworks spi3d",
+        "Cinespace 3D",
     };
     QComboBox* formats = Combo(form, "cbxOutFormat");
     EXPECT_EQ(Items(formats), expected);
@@ -196,7 +200,8 @@ TEST_F(LutSaveFormTest, OffersTheCubeProfilesInListOrderAndStartsEmpty) {
 
 TEST_F(LutSaveFormTest, SizeBoxOnlyForTheProfilesThatAllowIt) {
     TfrmSaveLut form(WarmLook());
-    const QStringList selectable = {"Cube 3D Davinci", "Nucoda 3D"};
+    const QStringList selectable = {"Cube 3D Davinci", "Nucoda 3D", "Hald CLUT", "Academy/ASC CLF",
+                                    "Sony Imageworks spi3d", "Cinespace 3D"};
     for (const QString& name : Items(Combo(form, "cbxOutFormat"))) {
         // Leave something typed in the size box to see that a change resets it.
         Combo(form, "cbxDimSize")->setEditText(QStringLiteral("17"));
@@ -204,7 +209,10 @@ TEST_F(LutSaveFormTest, SizeBoxOnlyForTheProfilesThatAllowIt) {
         QComboBox* size = Combo(form, "cbxDimSize");
         EXPECT_EQ(size->isEnabled(), selectable.contains(name)) << name.toStdString();
         EXPECT_EQ(size->currentText(), QStringLiteral("Default")) << name.toStdString();
-        if (size->isEnabled()) {
+        if (size->isEnabled() && name == "Hald CLUT") {
+            // A picture LUT's levels hold square sizes only.
+            EXPECT_EQ(Items(size), QStringList({"Default", "4", "9", "16", "25", "36", "49", "64", "81", "100"}));
+        } else if (size->isEnabled()) {
             EXPECT_EQ(Items(size), QStringList({"Default", "17", "32", "33", "64"})) << name.toStdString();
         }
         EXPECT_FALSE(Combo(form, "cbxBits")->isEnabled()) << name.toStdString();

@@ -69,7 +69,7 @@ TEST_F(CliTest, ProfilesListedInListOrder)
     const TCliRun run = Cli({"profiles"});
     ASSERT_EQ(run.Status, 0) << run.Err;
     const auto lines = Lines(run.Out);
-    ASSERT_EQ(lines.size(), 31u);
+    ASSERT_EQ(lines.size(), 37u);
     EXPECT_EQ(lines[0], "1\t3DL Scratch, Autodesk, Blackmagic, Cine-tal\t3dl\t17\t12\t3D");
     EXPECT_EQ(lines[7], "8\tCube 3D Davinci\tcube\t33\t0\t3D");
     EXPECT_EQ(lines[12], "13\tFSI DIT (Flanders Scientific) 3D\tdat\t64\t10\t3D");
@@ -77,6 +77,8 @@ TEST_F(CliTest, ProfilesListedInListOrder)
     EXPECT_EQ(lines[19], "20\tAutodesk Lustre 1D\tlut\t65536\t16\t1D");
     EXPECT_EQ(lines[29], "30\tS.two 1D\tswto.xml\t1024\t10\t1D");
     EXPECT_EQ(lines[30], "31\tShake 1D\ttxt\t65536\t16\t1D");
+    EXPECT_EQ(lines[31], "32\tHald CLUT\tpng\t64\t0\t3D");
+    EXPECT_EQ(lines[36], "37\tCinespace 1D\tcsp\t4096\t0\t1D");
     // Every line agrees with the registry the window uses.
     const auto& profiles = LutOutputProfiles();
     for (std::size_t i = 0; i < profiles.size(); ++i) {
@@ -93,7 +95,7 @@ TEST_F(CliTest, FormatsListedWithReadAndWriteAbility)
     const TCliRun run = Cli({"formats"});
     ASSERT_EQ(run.Status, 0) << run.Err;
     const auto lines = Lines(run.Out);
-    ASSERT_EQ(lines.size(), 31u);
+    ASSERT_EQ(lines.size(), 38u);
     EXPECT_EQ(lines[0], "0\tCube 3D Truelight\t3D\tread\twrite");
     EXPECT_EQ(lines[7], "7\tCube 1D\t1D\tread\twrite");
     EXPECT_EQ(lines[18], "18\tNucoda 1D\t1D\t-\twrite");
@@ -104,11 +106,13 @@ TEST_F(CliTest, FormatsListedWithReadAndWriteAbility)
     EXPECT_EQ(lines[26], "26\tAdobe Speedgrade Look 3D\t3D\tread\t-");
     EXPECT_EQ(lines[27], "27\tASC CDL\t3D\tread\t-");
     EXPECT_EQ(lines[30], "30\tFSI DIT (Flanders Scientific) 3D\t3D\tread\twrite");
+    EXPECT_EQ(lines[31], "31\tHald CLUT\t3D\tread\twrite");
+    EXPECT_EQ(lines[37], "37\tASC CDL collection\t3D\tread\t-");
     int readers = 0, writers = 0;
     for (const auto& line : lines) {
         readers += line.find("\tread\t") != std::string::npos;
         writers += line.size() > 6 && line.compare(line.size() - 6, 6, "\twrite") == 0;
     }
-    EXPECT_EQ(readers, 28);
-    EXPECT_EQ(writers, 27);
+    EXPECT_EQ(readers, 35);
+    EXPECT_EQ(writers, 33);
 }

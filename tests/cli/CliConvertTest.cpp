@@ -3,6 +3,7 @@
 #include <map>
 #include <memory>
 
+#include "CdlCollectionFormat.h"
 #include "CliHarness.h"
 #include "FormatRegistry.h"
 #include "ImageFile.h"
@@ -108,6 +109,18 @@ std::unique_ptr<TLUT> ReadWith(int formatIndex, const std::string& fileName)
     return lut;
 }
 
+// The grid size of a test cube in a format: the one size it holds, else
+// 17 or the size nearest to 17 that it takes.
+int SizeFor(const TLUTFormat& format)
+{
+    if (const int only = WriterOnlySize(format, 0))
+        return only;
+    for (int step = 0;; ++step)
+        for (const int size : {17 - step, 17 + step})
+            if (WriterTakesSize(format, size, 0))
+                return size;
+}
+
 } // namespace
 
 // Every reader and every writer through the executable: each readable
@@ -124,7 +137,7 @@ TEST_F(CliTest, ConvertReadsEvery3DFormatAndWritesEvery3DProfile)
         if (!FormatReads(index))
             continue;
         TLUTFormat& format = *GetLutFormat(index);
-        const int size = WriterOnlySize(format, 0) ? WriterOnlySize(format, 0) : 17;
+        const int size = SizeFor(format);
         const std::string input = Path("src" + std::to_string(index) + "." + profile->Extension);
         format.SaveToFile(input, *AffineCube(size), profile->DefaultBits);
         int readBy = -1;
@@ -138,20 +151,24 @@ TEST_F(CliTest, ConvertReadsEvery3DFormatAndWritesEvery3DProfile)
         EXPECT_LE(MaxCubeDifference(*written, *source), 1e-6) << format.Name;
         ++readers;
     }
-    EXPECT_EQ(readers, 15);
+    EXPECT_EQ(readers, 19);
 
     const std::string hubFile = Path("hub.cube");
     GetLutFormat(1)->SaveToFile(hubFile, *AffineCube(17), 0);
     const auto hubLut = ReadLutFile(hubFile);
     for (const auto& [index, profile] : writers) {
         const std::string output = Path("to" + std::to_string(index) + "." + profile->Extension);
-        const TCliRun run = Cli({"convert", hubFile, "-o", output, "--profile", std::to_string(ProfileNumber(profile))});
+        const TLUTFormat& format = *GetLutFormat(index);
+        std::vector<std::string> arguments = {"convert", hubFile, "-o", output, "--profile",
+                                              std::to_string(ProfileNumber(profile))};
+        if (!WriterTakesSize(format, 17, profile->DefaultBits) && !WriterOnlySize(format, 0))
+            arguments.insert(arguments.end(), {"--size", std::to_string(SizeFor(format))});
+        const TCliRun run = Cli(arguments);
         ASSERT_EQ(run.Status, 0) << profile->Name << ": " << run.Err;
         if (!FormatReads(index))
             continue;
         const auto written = ReadWith(index, output);
-        const TLUTFormat& format = *GetLutFormat(index);
-        EXPECT_EQ(written->CubeSize, WriterOnlySize(format, 0) ? WriterOnlySize(format, 0) : 17) << profile->Name;
+        EXPECT_EQ(written->CubeSize, SizeFor(format)) << profile->Name;
         EXPECT_LE(MaxCubeDifference(*written, *hubLut), Quantum(*profile, profile->DefaultBits) + 1e-9)
             << profile->Name;
     }
@@ -192,7 +209,7 @@ TEST_F(CliTest, ConvertReadsEvery1DFormatWritesEvery1DProfileAndBakesCurvesIntoC
         EXPECT_EQ(bakedLut->CubeSize, 17);  // "3DL Scratch, ..." holds 17 points
         EXPECT_LE(MaxCubeDifference(*bakedLut, *source), 1.0 / 4095 + 1e-9) << format.Name;
     }
-    EXPECT_EQ(readers, 9);
+    EXPECT_EQ(readers, 11);
 
     const std::string hubFile = Path("hub.cube");
     GetLutFormat(7)->SaveToFile(hubFile, *BentCurve(1024), 0);
@@ -359,4 +376,33 @@ TEST_F(CliTest, ApplyGradesWithTheLutFileAtFullSize)
     EXPECT_EQ(missing.Status, 1);
     EXPECT_TRUE(IsOneErrorLine(missing.Err)) << missing.Err;
     EXPECT_FALSE(std::filesystem::exists(Path("o.png")));
+}
+
+TEST_F(CliTest, ConvertTakesTheNamedCorrectionOfACdlCollection)
+{
+    const std::string collection = Path("grades.ccc");
+    WriteBytes(collection, "<ColorCorrectionCollection>\n"
+                           "<ColorCorrection id=\"first\"><SOPNode><Slope>1 1 0.9</Slope></SOPNode></ColorCorrection>\n"
+                           "<ColorCorrection id=\"warm\"><SOPNode><Slope>1.1 1 0.8</Slope><Offset>0.01 0 0</Offset>"
+                           "<Power>1 1 1.2</Power></SOPNode><SATNode><Saturation>0.8</Saturation></SATNode>"
+                           "</ColorCorrection>\n</ColorCorrectionCollection>\n");
+    for (const std::string id : {"", "warm"}) {
+        std::vector<std::string> arguments = {"convert", collection, "-o", Path("out.cube"), "--profile", "8"};
+        if (!id.empty())
+            arguments.insert(arguments.end(), {"--cc-id", id});
+        const TCliRun run = Cli(arguments);
+        ASSERT_EQ(run.Status, 0) << run.Err;
+        auto expected = std::make_unique<TLUT>();
+        BakeCdlCorrection(ChooseCdlCorrection(ReadBytes(collection), id), *expected);
+        const auto written = ReadWith(1, Path("out.cube"));
+        EXPECT_EQ(written->CubeSize, 33);
+        EXPECT_LE(MaxCubeDifference(*written, *expected), 0.5e-6) << id;
+    }
+    const TCliRun unknown = Cli({"convert", collection, "-o", Path("x.cube"), "--cc-id", "cold"});
+    EXPECT_EQ(unknown.Status, 1);
+    EXPECT_NE(unknown.Err.find("ids are \"first\", \"warm\""), std::string::npos) << unknown.Err;
+    const TCliRun notCollection = Cli({"convert", Path("out.cube"), "-o", Path("x.cube"), "--cc-id", "warm"});
+    EXPECT_EQ(notCollection.Status, 2);
+    EXPECT_NE(notCollection.Err.find("--cc-id needs an ASC CDL collection"), std::string::npos) << notCollection.Err;
+    EXPECT_FALSE(std::filesystem::exists(Path("x.cube")));
 }

@@ -1,4 +1,5 @@
 #include "CliHarness.h"
+#include "QtPictureCodec.h"
 
 #include <sys/wait.h>
 #include <unistd.h>
@@ -32,6 +33,8 @@ std::uint8_t Byte(double v)
 
 void CliTest::SetUp()
 {
+    // The tests read and write the executable's files in process too.
+    InstallPictureCodec(&QtPictureCodec());
     const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
     dir_ = std::filesystem::temp_directory_path() /
            ("ombrane-cli-" + std::string(info->test_suite_name()) + "-" + info->name() + "-" +

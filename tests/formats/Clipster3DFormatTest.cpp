@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
 #include "Clipster3DFormat.h"
+#include "FormatRegistry.h"
+#include "LutConvert.h"
 #include "FormatTestSupport.h"
 
 namespace {
@@ -72,10 +74,37 @@ TEST_F(Clipster3DFormatTest, BrokenFilesRaise)
     try {
         format.LoadFromFile(WriteRaw("s.txt", broken[0]), *lut);
     } catch (const ELUTError& e) {
-        EXPECT_STREQ(e.what(), "Incomplete file.");
+        EXPECT_EQ(std::string(e.what()).rfind("Incomplete file. ", 0), 0u) << e.what();
     }
     EXPECT_EQ(lut->CubeSize, 2);
     EXPECT_THROW(format.SaveToFile(PathOf("z.txt"), *IdentityCube(2), 0), ELUTError);
 }
 
 } // namespace
+
+namespace {
+
+// Only a document whose root element is LUT3D is this format: a process
+// list holding a LUT3D element, or a Houdini table, is read by no format.
+TEST_F(Clipster3DFormatTest, DetectionNeedsTheRootElement)
+{
+    TClipster3DLutFormat format;
+    EXPECT_TRUE(format.CanRead(WriteRaw("a.txt", "<?xml version='1.0'?>\n<!-- look -->\n<LUT3D N='2'>")));
+    EXPECT_TRUE(format.CanRead(WriteRaw("b.txt", "  <lut3d\n name='x'>")));
+    const std::string clf = WriteRaw("c.clf",
+        "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+        "<ProcessList compCLFversion=\"3\" id=\"1\" xmlns=\"urn:NATAS:ASC:LUT:v0.95\">\n"
+        "  <LUT3D id=\"a\" inBitDepth=\"32f\" outBitDepth=\"32f\">\n"
+        "    <Array dim=\"2 2 2 3\">\n0 0 0\n0 0 1\n0 1 0\n0 1 1\n1 0 0\n1 0 1\n1 1 0\n1 1 1\n</Array>\n"
+        "  </LUT3D>\n</ProcessList>\n");
+    EXPECT_FALSE(format.CanRead(clf));
+    EXPECT_FALSE(format.CanRead(WriteRaw("d.txt", "<LUT3DX N='2'>")));
+    // The process list goes to the CLF reader, which detection tries first.
+    EXPECT_EQ(FindReaderFormat(clf), LutFormatIndex("clf"));
+    const std::string houdini = WriteRaw("e.lut",
+        "Version\t\t3\nFormat\t\tany\nType\t\t3D\nFrom\t\t0.0 1.0\nTo\t\t0.0 1.0\nBlack\t\t0\n"
+        "White\t\t1\nLength\t\t2\nLUT:\n {\n 0 0 0\n 1 1 1\n}\n");
+    EXPECT_EQ(FindReaderFormat(houdini), -1);
+}
+
+}  // namespace

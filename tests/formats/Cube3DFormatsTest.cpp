@@ -84,7 +84,7 @@ TEST_F(Cube3DFormatsTest, CubeReaderHeaderRules)
         format.LoadFromFile(shortFile, *other);
         FAIL();
     } catch (const ELUTError& e) {
-        EXPECT_STREQ(e.what(), "Incomplete file.");
+        EXPECT_EQ(std::string(e.what()).rfind("Incomplete file. ", 0), 0u) << e.what();
     }
     EXPECT_EQ(other->CubeSize, 2);
     EXPECT_EQ(other->Kind, lkCube);
@@ -147,14 +147,15 @@ TEST_F(Cube3DFormatsTest, CubeShaperGoesToTheCurve)
     }
 
     // A reader reused after a shaped file reads a plain one as a plain cube,
-    // and a plain file's input range is read as before.
+    // and a plain file's input range is baked into its table (the inputs
+    // 0..1 read the first quarter of the file's 0..4).
     auto lut = std::make_unique<TLUT>();
     format.LoadFromFile(WriteRaw("plain.cube", "LUT_3D_INPUT_RANGE 0 4\nLUT_3D_SIZE 2\n"
                                                "0 0 0\n1 0 0\n0 1 0\n1 1 0\n0 0 1\n1 0 1\n0 1 1\n1 1 1\n"),
                         *lut);
     EXPECT_EQ(lut->Kind, lkCube);
-    EXPECT_EQ(lut->Cube[1][0][0].Red, 1.0);
-    EXPECT_EQ(lut->Cube[1][1][1].Blue, 1.0);
+    EXPECT_EQ(lut->Cube[1][0][0].Red, 0.25);
+    EXPECT_EQ(lut->Cube[1][1][1].Blue, 0.25);
 
     // The largest shaper the curve holds.
     std::string longest = "LUT_1D_SIZE 100001\nLUT_3D_SIZE 2\n";
@@ -209,6 +210,60 @@ TEST_F(Cube3DFormatsTest, CubeShaperRefusals)
     expectError(ShapedCube("LUT_1D_SIZE 4\nLUT_3D_SIZE 2\n"), "Incomplete file.");
     expectError("LUT_1D_SIZE 3\nLUT_3D_SIZE 2\n0 0 0\n0.5 0.5 0.5\n", "Incomplete file.");
     expectError("LUT_1D_SIZE 3\n0 0 0\n0.5 0.5 0.5\n1 1 1\n", "Incomplete file.");
+}
+
+TEST_F(Cube3DFormatsTest, DeclaredInputRangesAreBakedIntoTheTables)
+{
+    TCube3DLutFormat cube;
+    auto lut = std::make_unique<TLUT>();
+    // Three points per axis holding 0, 1 and 2: over the domain 0..2 the
+    // inputs 0, 0.5 and 1 read the file's grid a quarter of its way apart.
+    std::string data;
+    for (int b = 0; b < 3; ++b)
+        for (int g = 0; g < 3; ++g)
+            for (int r = 0; r < 3; ++r)
+                data += std::to_string(r) + " " + std::to_string(g) + " " + std::to_string(b) + "\n";
+    cube.LoadFromFile(WriteRaw("domain.cube", "LUT_3D_SIZE 3\nDOMAIN_MIN 0 0 0\nDOMAIN_MAX 2 2 2\n" + data), *lut);
+    ASSERT_EQ(lut->CubeSize, 3);
+    EXPECT_EQ(lut->Kind, lkCube);
+    EXPECT_DOUBLE_EQ(lut->Cube[1][0][0].Red, 0.5);
+    EXPECT_DOUBLE_EQ(lut->Cube[2][2][1].Green, 1.0);
+    EXPECT_DOUBLE_EQ(lut->Cube[2][2][1].Blue, 0.5);
+    // The same through LUT_3D_INPUT_RANGE.
+    const std::string range = "LUT_3D_SIZE 3\nLUT_3D_INPUT_RANGE 0 2\n" + data;
+    cube.LoadFromFile(WriteRaw("range.cube", range), *lut);
+    EXPECT_DOUBLE_EQ(lut->Cube[1][0][0].Red, 0.5);
+
+    // Ranges that do not read, empty ones, and one for a table the file
+    // does not hold are refused by name.
+    auto messageOf = [&](const std::string& header) {
+        try {
+            cube.LoadFromFile(WriteRaw("bad.cube", header + data), *lut);
+        } catch (const ELUTError& e) {
+            return std::string(e.what());
+        }
+        return std::string("(no error)");
+    };
+    EXPECT_NE(messageOf("LUT_3D_SIZE 3\nDOMAIN_MAX 2 2\n").find("\"DOMAIN_MAX 2 2\""), std::string::npos);
+    EXPECT_NE(messageOf("LUT_3D_SIZE 3\nDOMAIN_MIN 1 0 0\n").find("\"DOMAIN_MIN 1 0 0\""), std::string::npos);
+    EXPECT_NE(messageOf("LUT_3D_SIZE 3\nLUT_3D_INPUT_RANGE 0 x\n").find("LUT_3D_INPUT_RANGE 0 x"), std::string::npos);
+    EXPECT_NE(messageOf("LUT_3D_SIZE 3\nLUT_1D_INPUT_RANGE 0 2\n").find("LUT_1D_INPUT_RANGE 0 2"), std::string::npos);
+    // The identity declarations change nothing.
+    EXPECT_EQ(messageOf("LUT_3D_SIZE 3\nDOMAIN_MIN 0 0 0\nDOMAIN_MAX 1 1 1\nLUT_3D_INPUT_RANGE 0 1\n"), "(no error)");
+    EXPECT_EQ(lut->Cube[1][0][0].Red, 1.0);
+
+    // A curve's range is baked the same way, per channel.
+    TCube1DLutFormat curve;
+    curve.LoadFromFile(WriteRaw("c.cube", "LUT_1D_SIZE 3\nDOMAIN_MAX 2 1 4\n0 0 0\n1 1 1\n2 2 2\n"), *lut);
+    ASSERT_EQ(lut->CurveSize, 3);
+    EXPECT_DOUBLE_EQ(lut->Curve[1].Red, 0.5);
+    EXPECT_DOUBLE_EQ(lut->Curve[1].Green, 1.0);
+    EXPECT_DOUBLE_EQ(lut->Curve[2].Blue, 0.5);
+    curve.LoadFromFile(WriteRaw("d.cube", "LUT_1D_SIZE 3\nLUT_1D_INPUT_RANGE -1 1\n0 0 0\n1 1 1\n2 2 2\n"), *lut);
+    EXPECT_DOUBLE_EQ(lut->Curve[0].Red, 1.0);
+    EXPECT_DOUBLE_EQ(lut->Curve[1].Red, 1.5);
+    EXPECT_THROW(curve.LoadFromFile(WriteRaw("e.cube", "LUT_1D_SIZE 2\nLUT_3D_INPUT_RANGE 0 2\n0 0 0\n1 1 1\n"), *lut),
+                 ELUTError);
 }
 
 TEST_F(Cube3DFormatsTest, DetectionKeepsTheFamilyApart)
@@ -424,7 +479,7 @@ TEST_F(Cube3DFormatsTest, NucodaSectionsAndIncompleteFiles)
             format.LoadFromFile(WriteRaw("bad.cms", text), *lut);
             ADD_FAILURE() << text;
         } catch (const ELUTError& e) {
-            EXPECT_STREQ(e.what(), "Incomplete file.") << text;
+            EXPECT_EQ(std::string(e.what()).rfind("Incomplete file. ", 0), 0u) << e.what() << text;
         }
     }
     EXPECT_THROW(format.LoadFromFile(WriteRaw("big.cms", "NUCODA_3D_CUBE 1\nLUT_1D_SIZE 100002\n"), *lut),

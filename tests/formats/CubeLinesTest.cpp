@@ -6,6 +6,8 @@
 
 #include "CubeLines.h"
 #include "FormatTestSupport.h"
+#include "FormatFiles.h"
+#include "FormatText.h"
 #include "LutFormat.h"
 
 namespace {

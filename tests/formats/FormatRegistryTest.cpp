@@ -1,16 +1,25 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <typeinfo>
 
+#include "CdlCollectionFormat.h"
+#include "CinespaceFormat.h"
+#include "ClfFormat.h"
 #include "Clipster3DFormat.h"
 #include "Cube3DFormats.h"
 #include "DecimalCubeFormats.h"
 #include "FormatRegistry.h"
+#include "FormatTestSupport.h"
 #include "FsiDitFormat.h"
+#include "HaldClutFormat.h"
 #include "IntegerCubeFormats.h"
 #include "Lut1DFormats.h"
 #include "Lut1DPlainFormats.h"
+#include "LutConvert.h"
+#include "Spi1DFormat.h"
+#include "Spi3DFormat.h"
 #include "ThreeDlFormats.h"
 #include "XmlFormats.h"
 
@@ -54,6 +63,14 @@ const TFormatRow kFormatTable[] = {
     {typeid(TPFClean3D_Format), "PixelFarm PFClean 3D", true},
     {typeid(TFSI_CFE_3DLutFormat), "FSI CFE (Flanders Scientific) 3D", true},
     {typeid(TFSI_DIT_3DLutFormat), "FSI DIT (Flanders Scientific) 3D", true},
+    // Added after the first 31, which keep their numbers.
+    {typeid(THaldClutFormat), "Hald CLUT", true},
+    {typeid(TClfLutFormat), "Academy/ASC Common LUT Format", true},
+    {typeid(TSpi3DLutFormat), "Sony Imageworks spi3d", true},
+    {typeid(TSpi1DLutFormat), "Sony Imageworks spi1d", false},
+    {typeid(TCinespace3DLutFormat), "Cinespace 3D", true},
+    {typeid(TCinespace1DLutFormat), "Cinespace 1D", false},
+    {typeid(TCdlCollectionFormat), "ASC CDL collection", true},
 };
 
 const TLutOutputProfile kProfileTable[] = {
@@ -88,6 +105,13 @@ const TLutOutputProfile kProfileTable[] = {
     {"Quantel 1D", "txt", 16, 1024, 10, false, false},
     {"S.two 1D", "swto.xml", 17, 1024, 10, false, false},
     {"Shake 1D", "txt", 23, 65536, 16, false, false},
+    // Added after the first 31, which keep their numbers.
+    {"Hald CLUT", "png", 31, 64, 0, true, false},
+    {"Academy/ASC CLF", "clf", 32, 33, 0, true, false},
+    {"Sony Imageworks spi3d", "spi3d", 33, 33, 0, true, false},
+    {"Cinespace 3D", "csp", 35, 33, 0, true, false},
+    {"Sony Imageworks spi1d", "spi1d", 34, 4096, 0, true, false},
+    {"Cinespace 1D", "csp", 36, 4096, 0, true, false},
 };
 
 TEST(FormatRegistry, FormatListHoldsOneInstanceOfEachClassInOrder)
@@ -102,7 +126,7 @@ TEST(FormatRegistry, FormatListHoldsOneInstanceOfEachClassInOrder)
         EXPECT_EQ(GetLutFormat(static_cast<int>(i)), formats[i].get()) << i;
     }
     EXPECT_EQ(GetLutFormat(-1), nullptr);
-    EXPECT_EQ(GetLutFormat(31), nullptr);
+    EXPECT_EQ(GetLutFormat(static_cast<int>(std::size(kFormatTable))), nullptr);
     EXPECT_EQ(GetLutFormat(1000000), nullptr);
     // Built once: every call sees the same instances.
     EXPECT_EQ(&LutFormats(), &formats);
@@ -126,10 +150,10 @@ TEST(FormatRegistry, ProfileListMatchesTheTableRowByRow)
         EXPECT_EQ(GetLutOutputProfile(static_cast<int>(i)), profiles[i].get()) << i;
     }
     EXPECT_THROW(GetLutOutputProfile(-1), EError);
-    EXPECT_THROW(GetLutOutputProfile(31), EError);
+    EXPECT_THROW(GetLutOutputProfile(static_cast<int>(std::size(kProfileTable))), EError);
 }
 
-TEST(FormatRegistry, ExactlyTheFirstNineteenProfilesAreOfferedFor3D)
+TEST(FormatRegistry, TheNineteen3DProfilesAreOfferedFirstThenTheAddedOnes)
 {
     std::vector<std::string> offered;
     for (const auto& profile : LutOutputProfiles()) {
@@ -138,9 +162,11 @@ TEST(FormatRegistry, ExactlyTheFirstNineteenProfilesAreOfferedFor3D)
         if (format->Is3D)
             offered.push_back(profile->Name);
     }
-    ASSERT_EQ(offered.size(), 19u);
-    for (std::size_t i = 0; i < offered.size(); ++i)
+    ASSERT_EQ(offered.size(), 23u);
+    for (std::size_t i = 0; i < 19; ++i)
         EXPECT_EQ(offered[i], kProfileTable[i].Name);
+    EXPECT_EQ(std::vector<std::string>(offered.begin() + 19, offered.end()),
+              (std::vector<std::string>{"Hald CLUT", "Academy/ASC CLF", "Sony Imageworks spi3d", "Cinespace 3D"}));
     EXPECT_EQ(offered.front(), "3DL Scratch, Autodesk, Blackmagic, Cine-tal");
     // Formats 24 to 27 have no profile; every other format has one.
     for (int index = 0; index < 31; ++index) {
@@ -151,6 +177,101 @@ TEST(FormatRegistry, ExactlyTheFirstNineteenProfilesAreOfferedFor3D)
     }
     EXPECT_EQ(typeid(*GetLutFormat(GetLutOutputProfile(10)->FormatIndex)), typeid(T3dlLutFormat));
     EXPECT_EQ(typeid(*GetLutFormat(GetLutOutputProfile(18)->FormatIndex)), typeid(TPandora3DLutFormat));
+}
+
+TEST(FormatRegistry, DescriptionsAreConsistentWithTheListsAndTheProfiles)
+{
+    const auto& formats = LutFormats();
+    for (std::size_t i = 0; i < formats.size(); ++i) {
+        const TLutFormatInfo& info = formats[i]->Info();
+        SCOPED_TRACE(info.Name);
+        EXPECT_EQ(info.Name, formats[i]->Name);
+        EXPECT_EQ(info.Is3D, formats[i]->Is3D);
+        EXPECT_EQ(info.Id.find_first_not_of("abcdefghijklmnopqrstuvwxyz0123456789-"), std::string::npos);
+        EXPECT_EQ(LutFormatIndex(info.Id), static_cast<int>(i)) << "ids are unique";
+        EXPECT_EQ(FindLutFormat(info.Id), formats[i].get());
+        EXPECT_FALSE(info.Extensions.empty());
+        EXPECT_GE(info.MinSize, 2);
+        EXPECT_LE(info.MaxSize, info.Is3D ? kMaxCubeSize : kMaxCurveSize);
+        // A format writes exactly when an output profile cites it.
+        bool cited = false;
+        for (const auto& profile : LutOutputProfiles())
+            cited = cited || profile->FormatIndex == static_cast<int>(i);
+        EXPECT_EQ(info.Writes, cited);
+    }
+    EXPECT_EQ(LutFormatIndex("no-such-format"), -1);
+    EXPECT_EQ(FindLutFormat(""), nullptr);
+    // Every profile's defaults are sizes and depths its format holds.
+    for (const auto& profile : LutOutputProfiles()) {
+        const TLutFormatInfo& info = GetLutFormat(profile->FormatIndex)->Info();
+        EXPECT_TRUE(info.TakesSize(profile->DefaultSize, profile->DefaultBits)) << profile->Name;
+        if (info.StoresIntegers()) {
+            EXPECT_NO_THROW(info.CheckedBits(profile->DefaultBits)) << profile->Name;
+        }
+    }
+}
+
+class FormatDescriptionTest : public formattest::TScratchFolderTest {};
+
+// CLF files hold "<LUT3D", which the Clipster reader takes for its own, and
+// a .cdl decision list holds the elements the single-correction reader looks
+// for: detection tries the added readers first, and the older ones still
+// read their own files.
+TEST_F(FormatDescriptionTest, AddedReadersAreDetectedBeforeTheReadersThatWouldClaimTheirFiles)
+{
+    const auto& order = LutDetectionOrder();
+    ASSERT_EQ(order.size(), LutFormats().size());
+    const auto position = [&](const char* id) {
+        return std::find(order.begin(), order.end(), LutFormatIndex(id)) - order.begin();
+    };
+    EXPECT_EQ(position("clf") + 1, position("clipster-3d"));
+    EXPECT_EQ(position("asc-cdl-collection") + 1, position("asc-cdl"));
+    EXPECT_EQ(position("cube-3d-truelight"), 0);
+
+    auto cube = formattest::RandomCube(3, 5);
+    FindLutFormat("clf")->SaveToFile(PathOf("look.clf"), *cube, 0);
+    EXPECT_EQ(FindReaderFormat(PathOf("look.clf")), LutFormatIndex("clf"));
+    FindLutFormat("clipster-3d")->SaveToFile(PathOf("look.txt"), *cube, 16);
+    EXPECT_EQ(FindReaderFormat(PathOf("look.txt")), LutFormatIndex("clipster-3d"));
+    const std::string correction = "<ColorCorrection id=\"a\"><SOPNode><Slope>1 1 1</Slope><Offset>0 0 0</Offset>"
+                                   "<Power>1 1 1</Power></SOPNode></ColorCorrection>";
+    EXPECT_EQ(FindReaderFormat(WriteRaw("one.cc", correction)), LutFormatIndex("asc-cdl"));
+    EXPECT_EQ(FindReaderFormat(WriteRaw("list.cdl", "<ColorDecisionList><ColorDecision>" + correction +
+                                                        "</ColorDecision></ColorDecisionList>")),
+              LutFormatIndex("asc-cdl-collection"));
+    EXPECT_EQ(FindReaderFormat(WriteRaw("all.ccc", "<ColorCorrectionCollection>" + correction +
+                                                       "</ColorCorrectionCollection>")),
+              LutFormatIndex("asc-cdl-collection"));
+}
+
+// The description states what the writer and the detection really do: the
+// depths an integer writer refuses, the depth a decimal writer ignores, and
+// that a write-only format claims not even its own files.
+TEST_F(FormatDescriptionTest, WritersAndDetectionBehaveAsDescribed)
+{
+    for (const auto& format : LutFormats()) {
+        const TLutFormatInfo& info = format->Info();
+        if (!info.Writes)
+            continue;
+        SCOPED_TRACE(info.Name);
+        auto lut = formattest::IdentityCube(info.OnlySize(0) ? info.OnlySize(0) : 3);
+        lut->CurveSize = 4;
+        for (int i = 0; i < 4; ++i)
+            lut->Curve[i] = TRGBDouble{i / 3.0, i / 3.0, i / 3.0};
+        const std::string file = PathOf("out." + info.Extensions.front());
+        if (info.StoresIntegers()) {
+            EXPECT_THROW(format->SaveToFile(file, *lut, info.MinBits - 1), ELUTError);
+            EXPECT_THROW(format->SaveToFile(file, *lut, info.MaxBits + 1), ELUTError);
+            EXPECT_NO_THROW(format->SaveToFile(file, *lut, info.MaxBits));
+        } else {
+            format->SaveToFile(file, *lut, 0);
+            const std::string decimal = ReadRaw(file);
+            format->SaveToFile(file, *lut, 99);
+            EXPECT_EQ(ReadRaw(file), decimal);
+        }
+        format->SaveToFile(file, *lut, 12);  // Autodesk Lustre 1D detects 12 and 16 bits
+        EXPECT_EQ(format->CanRead(file), info.Reads);
+    }
 }
 
 TEST(FormatRegistry, AddedProfileIsAppended)

@@ -148,3 +148,13 @@ inline void ExpectCubeQuantised(const TLUT& expected, const TLUT& actual, double
 }
 
 } // namespace formattest
+
+namespace formattest {
+
+// For EXPECT_PRED2: the failure shows the whole text.
+inline bool Contains(const std::string& text, const std::string& part)
+{
+    return text.find(part) != std::string::npos;
+}
+
+} // namespace formattest

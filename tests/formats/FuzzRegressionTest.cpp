@@ -42,7 +42,7 @@ TEST_F(FuzzRegressionTest, EveryReaderRefusesAFileAboveTheLimitBeforeReadingIt)
     lut->Kind = lkIdentity;
     lut->CubeSize = 7;
     lut->CurveSize = 9;
-    ASSERT_EQ(LutFormats().size(), 31u);
+    ASSERT_GE(LutFormats().size(), 31u);
     for (const auto& format : LutFormats()) {
         SCOPED_TRACE(format->Name);
         const std::string message = LoadError(*format, file, *lut);

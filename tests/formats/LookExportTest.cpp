@@ -96,7 +96,7 @@ TEST(LookExport, RefusesSizesOutsideTheCubeAndCurveProfilesWithoutTouchingTheFil
         EXPECT_THROW(ExportLook(settings, cube, size, 0, kept), EError) << size;
     EXPECT_THROW(ExportLook(settings, ProfileNamed("Cube 1D"), 33, 0, kept), EError);
     TLutOutputProfile stale = cube;
-    stale.FormatIndex = 31;
+    stale.FormatIndex = static_cast<int>(LutFormats().size());
     EXPECT_THROW(ExportLook(settings, stale, 33, 0, kept), EError);
     EXPECT_EQ(ReadBytes(kept), "keep me");
     const std::string missing = folder.Path("no/folder/look.cube");

@@ -29,7 +29,7 @@ TEST(Cube1DFormat, ReadsCommentsSizeAndEntriesAndRefusesShortFiles)
 
     const std::string shortFile = folder.Write("b.cube", Lines({"LUT_1D_SIZE 2", "0.25 0.5 0.75"}));
     auto second = std::make_unique<TLUT>();
-    EXPECT_EQ(ErrorText([&] { format.LoadFromFile(shortFile, *second); }), "Incomplete file.");
+    EXPECT_EQ(ErrorText([&] { format.LoadFromFile(shortFile, *second); }).rfind("Incomplete file. ", 0), 0u);
     EXPECT_EQ(second->Kind, lkCurve);
     EXPECT_EQ(second->CurveSize, 2);
     EXPECT_EQ(second->Curve[0].Blue, 0.75);
@@ -109,9 +109,9 @@ TEST(Codex1DFormat, ReadsOneListOrThreeListsDividedByCountMinusOne)
     EXPECT_EQ(three->Curve[1].Blue, 6.0);
 
     const std::string shortFile = folder.Write("short.dat", Lines({"LUT: 3 2", "1", "2", "3"}));
-    EXPECT_EQ(ErrorText([&] { format.LoadFromFile(shortFile, *three); }), "Incomplete file.");
+    EXPECT_EQ(ErrorText([&] { format.LoadFromFile(shortFile, *three); }).rfind("Incomplete file. ", 0), 0u);
     const std::string noHeader = folder.Write("none.dat", Lines({"1", "2"}));
-    EXPECT_EQ(ErrorText([&] { format.LoadFromFile(noHeader, *three); }), "Incomplete file.");
+    EXPECT_EQ(ErrorText([&] { format.LoadFromFile(noHeader, *three); }).rfind("Incomplete file. ", 0), 0u);
 }
 
 TEST(Codex1DFormat, RefusesFewerThanTwoEntriesAndMalformedHeaders)
@@ -124,6 +124,50 @@ TEST(Codex1DFormat, RefusesFewerThanTwoEntriesAndMalformedHeaders)
         EXPECT_THROW(format.LoadFromFile(path, *lut), ELUTError) << header;
     }
     EXPECT_EQ(lut->CurveSize, 0);
+}
+
+TEST(Codex1DFormat, OutputDepthScalesTheValuesAndHalfFloatsAreRefused)
+{
+    TTempFolder folder;
+    TCodex1DLutFormat format;
+    auto lut = std::make_unique<TLUT>();
+    // A third header number is the output depth: values divide by it minus one.
+    format.LoadFromFile(folder.Write("depth.dat", Lines({"LUT: 1 3 4096", "0", "4095", "2048"})), *lut);
+    ASSERT_EQ(lut->CurveSize, 3);
+    EXPECT_EQ(lut->Curve[1].Red, 1.0);
+    EXPECT_EQ(lut->Curve[2].Green, 2048.0 / 4095.0);
+    format.LoadFromFile(folder.Write("same.dat", Lines({"LUT: 3 2 256", "0", "255", "0", "51", "255", "0"})), *lut);
+    EXPECT_EQ(lut->Curve[1].Red, 1.0);
+    EXPECT_EQ(lut->Curve[1].Green, 0.2);
+    EXPECT_EQ(lut->Curve[0].Blue, 1.0);
+    // The two-number header still divides by the length minus one.
+    format.LoadFromFile(folder.Write("two.dat", Lines({"LUT: 1 5", "0", "1", "2", "3", "4"})), *lut);
+    EXPECT_EQ(lut->Curve[2].Red, 0.5);
+
+    const std::string half = folder.Write("half.dat", Lines({"LUT: 3 2 65536f", "0", "1"}));
+    EXPECT_TRUE(format.CanRead(half));
+    const std::string message = ErrorText([&] { format.LoadFromFile(half, *lut); });
+    EXPECT_NE(message.find("Half-float output (\"65536f\") is not supported"), std::string::npos) << message;
+    EXPECT_NE(message.find("Line 1: \"LUT: 3 2 65536f\""), std::string::npos) << message;
+    for (const char* header : {"LUT: 1 3 1", "LUT: 1 3 x", "LUT: 1 3 4096 2"})
+        EXPECT_THROW(format.LoadFromFile(folder.Write("bad.dat", Lines({header, "0", "1", "1"})), *lut), ELUTError)
+            << header;
+}
+
+TEST(Codex1DFormat, DetectionNeedsAHeaderLineOutsideMarkup)
+{
+    TTempFolder folder;
+    TCodex1DLutFormat format;
+    EXPECT_TRUE(format.CanRead(folder.Write("a.dat", Lines({"# Codex", "", "  LUT: 3 1024", "0"}))));
+    EXPECT_TRUE(format.CanRead(folder.Write("b.dat", Lines({"lut: 1 16 4096"}))));
+    // The namespace of a process list, a Houdini table and a word inside a
+    // line are not its header.
+    EXPECT_FALSE(format.CanRead(folder.Write("c.clf", Lines({"<?xml version=\"1.0\"?>",
+        "<ProcessList xmlns=\"urn:NATAS:ASC:LUT:v0.95\" id=\"1\">", "LUT: 3 2", "</ProcessList>"}))));
+    EXPECT_FALSE(format.CanRead(folder.Write("d.lut", Lines({"Version\t\t3", "Format\t\tany", "Type\t\tC",
+        "From\t\t0.0 1.0", "To\t\t0 255", "Black\t\t0", "White\t\t255", "Length\t\t2", "LUT:",
+        "R { 0 255 }", "G { 0 255 }", "B { 0 255 }"}))));
+    EXPECT_FALSE(format.CanRead(folder.Write("e.txt", Lines({"Codex LUT: 3 2", "0"}))));
 }
 
 TEST(Codex1DFormat, WritesUnclampedIntegersAtTheBitDepth)
@@ -157,7 +201,7 @@ TEST(Filmlight1DFormat, ReadsAfterTheLengthAndWritesItsHeader)
     EXPECT_TRUE(lut->Comments.empty());
     const std::string noLength = folder.Write("b.cube", Lines({"# iDims 3", "0 0 0", "1 1 1"}));
     EXPECT_FALSE(format.CanRead(noLength));
-    EXPECT_EQ(ErrorText([&] { format.LoadFromFile(noLength, *lut); }), "Incomplete file.");
+    EXPECT_EQ(ErrorText([&] { format.LoadFromFile(noLength, *lut); }).rfind("Incomplete file. ", 0), 0u);
 
     auto curve = MakeCurve({{0, 0.5, 1}, {1, 1, 1}});
     const std::string out = folder.Path("out.cube");

@@ -136,7 +136,8 @@ TEST(LutConvert, FindsProfilesByNameNumberAndExtension)
     EXPECT_EQ(FindOutputProfile("1"), profiles[0].get());
     EXPECT_EQ(FindOutputProfile("31"), profiles[30].get());
     EXPECT_EQ(FindOutputProfile("0"), nullptr);
-    EXPECT_EQ(FindOutputProfile("32"), nullptr);
+    EXPECT_EQ(FindOutputProfile("32"), profiles[31].get());  // the first added after the 31
+    EXPECT_EQ(FindOutputProfile(std::to_string(profiles.size() + 1)), nullptr);
     EXPECT_EQ(FindOutputProfile("3x"), nullptr);
     EXPECT_EQ(FindOutputProfile(""), nullptr);
     EXPECT_EQ(FindOutputProfile("dolby dd3"), nullptr);  // names are exact
@@ -159,8 +160,8 @@ TEST(LutConvert, ReadAndWriteAbilitiesFollowTheFormats)
         readers += FormatReads(i);
         writers += FormatWrites(i);
     }
-    EXPECT_EQ(readers, 28);
-    EXPECT_EQ(writers, 27);
+    EXPECT_EQ(readers, 35);
+    EXPECT_EQ(writers, 33);
     EXPECT_FALSE(FormatReads(18));  // Nucoda 1D
     EXPECT_FALSE(FormatReads(22));  // Cine-tal 1D
     EXPECT_FALSE(FormatReads(23));  // Shake 1D
@@ -168,7 +169,8 @@ TEST(LutConvert, ReadAndWriteAbilitiesFollowTheFormats)
     EXPECT_FALSE(FormatWrites(27)); // ASC CDL
     EXPECT_TRUE(FormatReads(0) && FormatWrites(0));
     EXPECT_FALSE(FormatReads(-1));
-    EXPECT_FALSE(FormatWrites(31));
+    EXPECT_FALSE(FormatWrites(37)); // ASC CDL collection
+    EXPECT_FALSE(FormatWrites(static_cast<int>(LutFormats().size())));
 }
 
 TEST(LutConvert, WriterSizesOfRestrictedFormats)
@@ -396,12 +398,14 @@ TEST(LutConvert, RoundTripsBetweenEveryFormatPair)
                 const std::string pair = sourceFormat.Name + " -> " + targetProfile->Name;
                 // A target that holds one size resamples by itself; a large
                 // source, or one the target cannot hold, is resampled to 5
-                // points on request (keeps the test quick).
+                // points, or the next size it takes, on request (keeps the
+                // test quick).
                 const int bits = targetProfile->DefaultBits;
                 const int only = WriterOnlySize(targetFormat, bits);
                 int size = 0;
                 if (is3D && !only && (sourceSize > 17 || !WriterTakesSize(targetFormat, sourceSize, bits)))
-                    size = 5;
+                    for (size = 5; !WriterTakesSize(targetFormat, size, bits); ++size) {
+                    }
                 const std::string output =
                     folder / ("dst" + std::to_string(sourceIndex) + "-" + std::to_string(targetIndex) + "." +
                               targetProfile->Extension);
@@ -418,6 +422,39 @@ TEST(LutConvert, RoundTripsBetweenEveryFormatPair)
             }
         }
     }
-    // 15 3D formats and 9 1D formats both read and write.
-    EXPECT_EQ(pairs, 15 * 15 + 9 * 9);
+    // 19 3D formats and 11 1D formats both read and write.
+    EXPECT_EQ(pairs, 19 * 19 + 11 * 11);
+}
+
+// A format that keeps a curve before its cube (CLF) gets curve-then-cube
+// LUTs as they stand, the cube resampled alone when another size is asked;
+// other 3D formats get them baked.
+TEST(LutConvert, CurveBeforeCubeIsKeptWhereTheFormatHoldsIt)
+{
+    auto source = std::make_unique<TLUT>();
+    FillAffineCube(*source, 5);
+    source->Kind = lkCurveThenCube;
+    source->CurveSize = 3;
+    source->Curve[0] = {0.1, 0.0, 0.0};
+    source->Curve[1] = {0.3, 0.5, 0.9};
+    source->Curve[2] = {1.0, 0.7, 1.0};
+    auto target = std::make_unique<TLUT>();
+    PrepareForProfile(*source, Profile("Academy/ASC CLF"), 0, 0, *target);
+    EXPECT_EQ(target->Kind, lkCurveThenCube);
+    ASSERT_EQ(target->CurveSize, 3);
+    ExpectNear(target->Curve[1], source->Curve[1], 0.0);
+    ASSERT_EQ(target->CubeSize, 5);
+    ExpectNear(target->Cube[4][1][3], source->Cube[4][1][3], 0.0);
+
+    PrepareForProfile(*source, Profile("Academy/ASC CLF"), 9, 0, *target);
+    EXPECT_EQ(target->Kind, lkCurveThenCube);
+    ASSERT_EQ(target->CubeSize, 9);
+    ExpectNear(target->Cube[8][2][6], source->Cube[4][1][3], 1e-12);  // the cube alone, resampled
+    ExpectNear(target->Curve[2], source->Curve[2], 0.0);
+
+    PrepareForProfile(*source, Profile("Sony Imageworks spi3d"), 0, 0, *target);
+    EXPECT_EQ(target->Kind, lkCube);
+    TRGBDouble expected;
+    source->LookupNormalized({1.0, 0.25, 0.75}, expected);
+    ExpectNear(target->Cube[4][1][3], expected, 1e-12);
 }

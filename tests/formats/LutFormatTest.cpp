@@ -10,6 +10,8 @@
 #include <string>
 #include <unistd.h>
 
+#include "FormatFiles.h"
+#include "FormatText.h"
 #include "LutFormat.h"
 
 namespace {
@@ -42,28 +44,28 @@ protected:
 class TProbeFormat : public TGenericLutFormat {
 public:
     explicit TProbeFormat(bool blueFastest)
-        : TGenericLutFormat("probe", true), blueFastest_(blueFastest) {}
-    bool CanRead(const std::string&) override { return true; }
-    void SaveToFile(const std::string&, const TLUT&, int) override {}
+        : TGenericLutFormat({.Id = "probe", .Name = "probe", .Extensions = {"txt"}}), blueFastest_(blueFastest) {}
+    bool CanRead(const std::string&) const override { return true; }
+    std::string Write(const TLUT&, int, const std::string&) const override { return ""; }
 
-    bool SawTextFileDuringLoad = false;
-    const TTextFile* TextFileNow() const { return TextFile; }
+    // Every line saw the text being read (the state lives only during a read).
+    mutable bool SawTextFileDuringLoad = false;
 
 protected:
-    void ParseLine(const std::string& line, TLUT& lut) override
+    void ParseLine(const std::string& line, TLUT& lut, TLutReadState& state) const override
     {
-        SawTextFileDuringLoad = TextFile != nullptr;
+        SawTextFileDuringLoad = state.TextFile != nullptr;
         if (line.rfind("size ", 0) == 0) {
-            SetSize(ParseInteger(Trim(line.substr(5))));
+            state.SetSize(ParseInteger(Trim(line.substr(5))));
             return;
         }
         double r, g, b;
-        if (Size < 0 || !ParseFloatTriple(line, r, g, b))
+        if (state.Size < 0 || !ParseFloatTriple(line, r, g, b))
             return;
         if (blueFastest_)
-            StoreBlueFastest(lut, r, g, b);
+            state.StoreBlueFastest(lut, r, g, b);
         else
-            StoreRedFastest(lut, r, g, b);
+            state.StoreRedFastest(lut, r, g, b);
     }
 
 private:
@@ -93,7 +95,6 @@ TEST_F(LutFormatTest, DriverFillsTheGridInTheChosenOrder)
         EXPECT_EQ(v.Blue, k + 2);
     }
     EXPECT_TRUE(redFastest.SawTextFileDuringLoad);
-    EXPECT_EQ(redFastest.TextFileNow(), nullptr);
 
     TProbeFormat blueFastest(true);
     blueFastest.LoadFromFile(Write("blue.txt", ProbeFile(3, 27)), *lut);
@@ -116,17 +117,43 @@ TEST_F(LutFormatTest, DriverDropsSurplusAndReportsShortFiles)
         format.LoadFromFile(Write("short.txt", ProbeFile(2, 7)), *lut);
         FAIL() << "a short file must raise";
     } catch (const ELUTError& e) {
-        EXPECT_STREQ(e.what(), "Incomplete file.");
+        EXPECT_STREQ(e.what(), "Incomplete file. Expected 8 entries, found 7.");
     }
     EXPECT_EQ(lut->Kind, lkCube);
     EXPECT_EQ(lut->CubeSize, 2);
-    EXPECT_EQ(format.TextFileNow(), nullptr);
 
     // Without any size the LUT keeps its previous, usable size.
     lut->CubeSize = 17;
     EXPECT_THROW(format.LoadFromFile(Write("nosize.txt", "1 2 3\n"), *lut), ELUTError);
     EXPECT_EQ(lut->CubeSize, 17);
     EXPECT_THROW(format.LoadFromFile(Write("empty.txt", ""), *lut), ELUTError);
+}
+
+TEST_F(LutFormatTest, ErrorsNameTheLineAndItsText)
+{
+    auto lut = std::make_unique<TLUT>();
+    TProbeFormat format(false);
+    auto messageOf = [&](const std::string& text) {
+        try {
+            format.Read(text, "probe.txt", *lut);
+        } catch (const ELUTError& e) {
+            return std::string(e.what());
+        }
+        return std::string("(no error)");
+    };
+    // The message of the fault first, then where it is.
+    EXPECT_EQ(messageOf("# probe\n\nsize 1x\n"),
+              "'1x' is not a valid integer value. Line 3: \"size 1x\"");
+    // A long line is quoted with its first 80 characters.
+    const std::string longValue(200, '7');
+    EXPECT_EQ(messageOf("size " + longValue + "\n"),
+              "'" + longValue + "' is not a valid integer value. Line 1: \"size " +
+                  longValue.substr(0, 75) + "\"");
+    // CR LF and CR line ends count one line each.
+    EXPECT_NE(messageOf("a\r\nb\rsize 0\n").find("Line 3: \"size 0\""), std::string::npos);
+    // An incomplete table says how much was missing.
+    EXPECT_EQ(messageOf(ProbeFile(3, 20)), "Incomplete file. Expected 27 entries, found 20.");
+    EXPECT_EQ(messageOf("1 2 3\n"), "Incomplete file. The file gives no table size.");
 }
 
 TEST_F(LutFormatTest, SizesOutsideTheTablesAreRefused)

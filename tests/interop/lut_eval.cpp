@@ -4,7 +4,7 @@
 //
 //   lut_eval [--format INDEX] LUTFILE < points
 //
-// The file is read by the first format, in format-list order, whose CanRead
+// The file is read by the first format, in detection order, whose CanRead
 // accepts it, or by the format at INDEX. The first output line describes what
 // was read: "# format INDEX<TAB>NAME<TAB>kind K<TAB>cube N<TAB>curve M".
 // Every input line "r g b" (decimal numbers) gives one output line with the
@@ -21,16 +21,13 @@
 
 #include "FormatRegistry.h"
 #include "LUT.h"
+#include "LutConvert.h"
 #include "LutFormat.h"
+#ifdef LUT_EVAL_PICTURES
+#include "QtPictureCodec.h"
+#endif
 
 namespace {
-
-int FindReader(const std::string& fileName) {
-    const auto& formats = LutFormats();
-    for (std::size_t i = 0; i < formats.size(); ++i)
-        if (formats[i]->CanRead(fileName)) return static_cast<int>(i);
-    return -1;
-}
 
 bool ParseNumber(std::string_view& text, double& value) {
     while (!text.empty() && (text.front() == ' ' || text.front() == '\t' || text.front() == ','))
@@ -71,7 +68,7 @@ int Run(int argc, char** argv) {
         std::cerr << "usage: lut_eval [--format INDEX] LUTFILE < points\n";
         return 2;
     }
-    if (formatIndex < 0) formatIndex = FindReader(fileName);
+    if (formatIndex < 0) formatIndex = FindReaderFormat(fileName);
     if (formatIndex < 0) {
         std::cerr << "lut_eval: no format reads " << fileName << "\n";
         return 1;
@@ -108,6 +105,9 @@ int Run(int argc, char** argv) {
 }  // namespace
 
 int main(int argc, char** argv) {
+#ifdef LUT_EVAL_PICTURES
+    InstallPictureCodec(&QtPictureCodec());
+#endif
     try {
         return Run(argc, argv);
     } catch (const std::exception& e) {

@@ -1,6 +1,7 @@
 """Files that both OpenColorIO and we read but only others write: an
-Iridas/Speedgrade .look and an ASC CDL .cc correction. Both readers get the
-same file; their lookups are compared.
+Iridas/Speedgrade .look, an ASC CDL .cc correction, and .cube files that
+declare an input range other than 0..1. Both readers get the same file;
+their lookups are compared.
 
 The documents are written here from the published layouts of the two
 formats (hex-encoded little-endian 32-bit floats in a <look><LUT> element,
@@ -10,7 +11,7 @@ import random
 import struct
 
 from interop_support import (
-    FLOAT_SLACK, InteropCase, grid_points, main, max_difference, ocio_apply,
+    FLOAT_SLACK, OCIO, InteropCase, grid_points, main, max_difference, ocio_apply,
     ocio_file_processor, our_lookup, random_points, require_ocio,
 )
 
@@ -71,6 +72,19 @@ REC709 = (0.2126, 0.7152, 0.0722)
 CDL_SLACK = 2e-6
 
 
+def write_cube(path, size, table, header, one_d=False):
+    """A .cube text: the header lines, then table[(r, g, b)] red fastest
+    (or table[i] for a curve)."""
+    lines = list(header)
+    if one_d:
+        lines += ["%.10f %.10f %.10f" % table[i] for i in range(size)]
+    else:
+        lines += ["%.10f %.10f %.10f" % table[(r, g, b)]
+                  for b in range(size) for g in range(size) for r in range(size)]
+    with open(path, "w") as f:
+        f.write("\n".join(lines) + "\n")
+
+
 class SharedInputs(InteropCase):
 
     def setUp(self):
@@ -118,6 +132,36 @@ class SharedInputs(InteropCase):
         self.assertClose(peer, theirs, CDL_SLACK, "OpenColorIO's CDL with Rec. 709 luma", grid)
         worst, _ = max_difference(ours, peer)
         self.assertGreater(worst, 0.01)
+
+
+    def test_cube_input_ranges(self):
+        """A declared input range is honoured: our table over 0..1 gives at
+        its grid points what OpenColorIO gives for the file at those inputs
+        (both interpolate linearly between the file's points)."""
+        size = 5
+        rng = random.Random(5)
+        cube = {(r, g, b): (rng.random(), rng.random(), rng.random())
+                for r in range(size) for g in range(size) for b in range(size)}
+        curve = {i: (rng.random(), rng.random(), rng.random()) for i in range(size)}
+        cases = [
+            ("domain.cube", ["LUT_3D_SIZE 5", "DOMAIN_MIN 0 0 0", "DOMAIN_MAX 2 2 2"], False),
+            ("channels.cube", ["LUT_3D_SIZE 5", "DOMAIN_MIN 0.1 0 -0.5", "DOMAIN_MAX 0.9 2 1.5"], False),
+            ("range3d.cube", ["LUT_3D_SIZE 5", "LUT_3D_INPUT_RANGE 0.25 1.5"], False),
+            ("domain1d.cube", ["LUT_1D_SIZE 5", "DOMAIN_MIN 0 0 0", "DOMAIN_MAX 2 4 1"], True),
+            ("range1d.cube", ["LUT_1D_SIZE 5", "LUT_1D_INPUT_RANGE -0.5 2"], True),
+        ]
+        for name, header, one_d in cases:
+            with self.subTest(name):
+                path = self.path(name)
+                write_cube(path, size, curve if one_d else cube, header, one_d)
+                points = [(i / (size - 1),) * 3 for i in range(size)] if one_d else grid_points(size)
+                _, ours = our_lookup(path, points)
+                peer = ocio_apply(ocio_file_processor(path, OCIO.INTERP_LINEAR), points)
+                self.assertClose(ours, peer, FLOAT_SLACK, "our reading of " + name, points)
+        # Ignoring the range would read the file's own grid instead.
+        _, plain = our_lookup(self.path("domain.cube"), grid_points(size))
+        expected = [cube[p] for p in ((r, g, b) for r in range(size) for g in range(size) for b in range(size))]
+        self.assertGreater(max_difference(plain, expected)[0], 0.05)
 
 
 if __name__ == "__main__":

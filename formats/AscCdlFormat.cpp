@@ -1,0 +1,92 @@
+#include "AscCdlFormat.h"
+
+#include "FormatFiles.h"
+#include "FormatText.h"
+#include "Lut1DFormats.h"
+#include "XMLNode.h"
+
+namespace {
+
+// A strict decimal number with "." as the separator.
+float StrictFloat(std::string_view token)
+{
+    double value = 0.0;
+    if (!TryParseFloat(token, value))
+        throw ELUTError("'" + std::string(token) + "' is not a valid floating point value.");
+    return static_cast<float>(value);
+}
+
+// Slope, offset or power: three numbers cut from the element's text.
+void ReadSOPTriple(const TXMLNode& sop, const std::string& name, float& red, float& green,
+                   float& blue)
+{
+    std::string text = Trim(sop.NodeByName(name).Value.Text);
+    float* targets[3] = {&red, &green, &blue};
+    for (float* target : targets) {
+        std::string token;
+        text = Trim(text);
+        NextToken(text, token);
+        *target = StrictFloat(Trim(token));
+    }
+}
+
+} // namespace
+
+void ReadCDLFile(const std::string& fileName, TCDLData& data)
+{
+    ReadCDLText(ReadFileBytes(fileName), data);
+}
+
+void ReadCDLText(std::string_view text, TCDLData& data)
+{
+    TXMLNode root;
+    root.LoadFromText(text);
+    TCDLData result;
+    TXMLNode& cc = root.NodeByName("ColorCorrection");
+    result.Id = cc.Attributes.ByName("id").Text;
+    const TXMLNode& sop = cc.NodeByName("SOPNode");
+    ReadSOPTriple(sop, "Slope", result.Red.Slope, result.Green.Slope, result.Blue.Slope);
+    ReadSOPTriple(sop, "Offset", result.Red.Offset, result.Green.Offset, result.Blue.Offset);
+    ReadSOPTriple(sop, "Power", result.Red.Power, result.Green.Power, result.Blue.Power);
+    result.Saturation = 1.0f;
+    if (cc.HasNode("SATNode") && cc.NodeByName("SATNode").HasNode("Saturation"))
+        result.Saturation =
+            static_cast<float>(cc.NodeByName("SATNode").NodeByName("Saturation").Value.AsFloat());
+    data = std::move(result);
+}
+
+TASC_CDL_Format::TASC_CDL_Format()
+    : TGenericLutFormat({.Id = "asc-cdl", .Name = "ASC CDL", .Extensions = {"cc", "cdl"}, .Writes = false})
+{
+}
+
+OMBRANE_LUT_FORMAT(TASC_CDL_Format)
+
+bool TASC_CDL_Format::CanRead(const std::string& fileName) const
+{
+    return HasKeywords(fileName, "<ColorCorrection,<SOPNode>", "<ColorCorrectionCollection");
+}
+
+void TASC_CDL_Format::Read(std::string_view bytes, const std::string& name, TLUT& lut) const
+{
+    (void)name;
+    TCDLData data;
+    ReadCDLText(bytes, data);
+    lut.Comments.push_back("Name: " + data.Id);
+    constexpr int kSize = 33;
+    lut.Kind = lkCube;
+    lut.CubeSize = kSize;
+    for (int r = 0; r < kSize; ++r)
+        for (int g = 0; g < kSize; ++g)
+            for (int b = 0; b < kSize; ++b) {
+                float red, green, blue;
+                ApplyCDL(data, static_cast<float>(r) / 32.0f, static_cast<float>(g) / 32.0f,
+                         static_cast<float>(b) / 32.0f, red, green, blue);
+                lut.Cube[r][g][b] = TRGBDouble{red, green, blue};
+            }
+}
+
+std::string TASC_CDL_Format::Write(const TLUT&, int, const std::string&) const
+{
+    RaiseNoWriter(Name);
+}

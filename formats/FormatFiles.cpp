@@ -1,0 +1,124 @@
+#include "FormatFiles.h"
+
+#include <cerrno>
+#include <fcntl.h>
+#include <unistd.h>
+
+#include "AtomicFile.h"
+#include "FormatText.h"
+
+namespace {
+
+inline bool IsBlank(char c)
+{
+    return static_cast<unsigned char>(c) <= ' ';
+}
+
+} // namespace
+
+namespace {
+
+// Detection looks at this many bytes from the start of a file.
+constexpr std::size_t kDetectionBytes = 4096;
+
+} // namespace
+
+std::string ReadFileHead(const std::string& fileName, std::size_t count)
+{
+    int fd = open(fileName.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        RaiseFileError("Cannot open file", fileName, errno);
+    std::string head(count, '\0');
+    std::size_t filled = 0;
+    while (filled < count) {
+        ssize_t got = read(fd, head.data() + filled, count - filled);
+        if (got < 0) {
+            if (errno == EINTR)
+                continue;
+            int error = errno;
+            close(fd);
+            RaiseFileError("Cannot read file", fileName, error);
+        }
+        if (got == 0)
+            break;
+        filled += static_cast<std::size_t>(got);
+    }
+    close(fd);
+    head.resize(filled);
+    return head;
+}
+
+std::vector<std::string> SplitKeywordList(std::string_view list)
+{
+    std::vector<std::string> items;
+    std::size_t i = 0;
+    const std::size_t n = list.size();
+    auto skipBlanks = [&] { while (i < n && IsBlank(list[i])) ++i; };
+    skipBlanks();
+    while (i < n) {
+        std::string item;
+        if (list[i] == '"') {
+            ++i;
+            while (i < n) {
+                if (list[i] == '"') {
+                    if (i + 1 < n && list[i + 1] == '"') {
+                        item += '"';
+                        i += 2;
+                        continue;
+                    }
+                    ++i;
+                    break;
+                }
+                item += list[i++];
+            }
+        } else {
+            while (i < n && !IsBlank(list[i]) && list[i] != ',')
+                item += list[i++];
+        }
+        if (!item.empty())
+            items.push_back(std::move(item));
+        skipBlanks();
+        if (i < n && list[i] == ',') {
+            ++i;
+            skipBlanks();
+        }
+    }
+    return items;
+}
+
+bool HasKeywords(const std::string& fileName, std::string_view required,
+                 std::string_view excluded)
+{
+    return TextHasKeywords(ReadFileHead(fileName, kDetectionBytes), required, excluded);
+}
+
+bool TextHasKeywords(std::string_view text, std::string_view required, std::string_view excluded)
+{
+    const std::string head = UpperCase(text.substr(0, kDetectionBytes));
+    for (const std::string& keyword : SplitKeywordList(UpperCase(excluded)))
+        if (head.find(keyword) != std::string::npos)
+            return false;
+    for (const std::string& keyword : SplitKeywordList(UpperCase(required)))
+        if (head.find(keyword) == std::string::npos)
+            return false;
+    return true;
+}
+
+std::string BaseNameWithoutExtension(const std::string& fileName)
+{
+    std::size_t slash = fileName.find_last_of('/');
+    std::string name = slash == std::string::npos ? fileName : fileName.substr(slash + 1);
+    std::size_t dot = name.find_last_of('.');
+    if (dot != std::string::npos)
+        name.erase(dot);
+    return name;
+}
+
+std::string FileExtension(const std::string& fileName)
+{
+    std::size_t slash = fileName.find_last_of('/');
+    std::size_t dot = fileName.find_last_of('.');
+    if (dot == std::string::npos || (slash != std::string::npos && dot < slash))
+        return "";
+    return fileName.substr(dot);
+}

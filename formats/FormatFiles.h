@@ -1,0 +1,28 @@
+#pragma once
+// What the LUT formats read from and know about files by name: the head of a
+// file for detection, keyword detection, and the parts of a file name.
+#include <string>
+#include <string_view>
+#include <vector>
+
+// Keyword detection on the first 4096 bytes of the file, compared upper-cased.
+// Both lists are comma-separated; blanks and control characters separate
+// items too and a double quote opens a quoted item. False when an excluded
+// keyword occurs or a required one does not.
+bool HasKeywords(const std::string& fileName, std::string_view required,
+                 std::string_view excluded);
+
+// The same test on text already read (the first 4096 bytes of it count).
+bool TextHasKeywords(std::string_view text, std::string_view required, std::string_view excluded);
+
+// Splits a keyword list as HasKeywords does.
+std::vector<std::string> SplitKeywordList(std::string_view list);
+
+// The first count bytes of the file (fewer if the file is shorter). Raises
+// EError with the system's reason when the file cannot be opened.
+std::string ReadFileHead(const std::string& fileName, std::size_t count);
+
+// The file name without folder and without extension.
+std::string BaseNameWithoutExtension(const std::string& fileName);
+// The extension with its dot ("" when none), as written.
+std::string FileExtension(const std::string& fileName);

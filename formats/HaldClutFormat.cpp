@@ -1,0 +1,150 @@
+#include "HaldClutFormat.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+
+#include "AtomicFile.h"
+#include "FormatFiles.h"
+#include "FormatText.h"
+#include "TextFile.h"
+
+namespace {
+
+constexpr std::string_view kPngSignature = "\x89PNG\r\n\x1a\n";
+constexpr double kFullScale = 65535.0;
+
+// The level whose picture side (L³) is side, or 0 when side is no cube.
+int LevelOfSide(long long side)
+{
+    for (long long level = 1; level * level * level <= side; ++level)
+        if (level * level * level == side)
+            return static_cast<int>(level);
+    return 0;
+}
+
+void CheckPictureShape(long long width, long long height)
+{
+    const int level = width == height ? LevelOfSide(width) : 0;
+    if (level == 0)
+        throw ELUTError("A Hald CLUT picture is a square of L x L x L pixels a side; this one is " +
+                        std::to_string(width) + " x " + std::to_string(height) + ".");
+    if (level < kMinHaldLevel || level > kMaxHaldLevel)
+        throw ELUTError("The Hald CLUT level " + std::to_string(level) + " (a cube of " +
+                        std::to_string(static_cast<long long>(level) * level) +
+                        " points) is outside the levels 2 to 10 that are read.");
+}
+
+std::uint32_t BigEndian(std::string_view bytes, std::size_t at)
+{
+    std::uint32_t value = 0;
+    for (std::size_t i = 0; i < 4; ++i)
+        value = (value << 8) | static_cast<unsigned char>(bytes[at + i]);
+    return value;
+}
+
+std::uint16_t Scaled(double value)
+{
+    if (!(value > 0.0))
+        return 0;
+    if (value >= 1.0)
+        return 65535;
+    return static_cast<std::uint16_t>(std::lround(value * kFullScale));
+}
+
+}  // namespace
+
+int NearestHaldLevel(int size)
+{
+    int best = kMinHaldLevel;
+    for (int level = kMinHaldLevel; level <= kMaxHaldLevel; ++level)
+        if (std::abs(level * level - size) <= std::abs(best * best - size))
+            best = level;
+    return best;
+}
+
+void ReadHaldPicture(const TPicture48& picture, TLUT& lut)
+{
+    CheckPictureShape(picture.Width, picture.Height);
+    const int level = LevelOfSide(picture.Width);
+    const int size = level * level;
+    const std::size_t pixels = static_cast<std::size_t>(picture.Width) * picture.Height;
+    if (picture.Samples.size() != pixels * 3)
+        throw ELUTError("The Hald CLUT picture holds " + std::to_string(picture.Samples.size()) +
+                        " samples instead of " + std::to_string(pixels * 3) + ".");
+    const std::uint16_t* sample = picture.Samples.data();
+    for (int b = 0; b < size; ++b)
+        for (int g = 0; g < size; ++g)
+            for (int r = 0; r < size; ++r, sample += 3)
+                lut.Cube[r][g][b] = TRGBDouble{sample[0] / kFullScale, sample[1] / kFullScale,
+                                               sample[2] / kFullScale};
+    lut.CubeSize = size;
+    lut.Kind = lkCube;
+}
+
+TPicture48 MakeHaldPicture(const TLUT& lut)
+{
+    const bool cube = lut.Kind == lkCube || lut.Kind == lkCurveThenCube;
+    if (cube)
+        CheckedCubeSize(lut.CubeSize);
+    const int level = cube ? NearestHaldLevel(lut.CubeSize) : kDefaultHaldLevel;
+    const int size = level * level;
+    const bool asItStands = lut.Kind == lkCube && lut.CubeSize == size;
+    TPicture48 picture;
+    picture.Width = picture.Height = level * level * level;
+    picture.Samples.resize(static_cast<std::size_t>(picture.Width) * picture.Height * 3);
+    std::uint16_t* sample = picture.Samples.data();
+    const double last = size - 1;
+    for (int b = 0; b < size; ++b)
+        for (int g = 0; g < size; ++g)
+            for (int r = 0; r < size; ++r, sample += 3) {
+                TRGBDouble value;
+                if (asItStands)
+                    value = lut.Cube[r][g][b];
+                else
+                    lut.LookupNormalized(TRGBDouble{r / last, g / last, b / last}, value);
+                sample[0] = Scaled(value.Red);
+                sample[1] = Scaled(value.Green);
+                sample[2] = Scaled(value.Blue);
+            }
+    return picture;
+}
+
+bool IsPngSignature(std::string_view head) { return head.substr(0, kPngSignature.size()) == kPngSignature; }
+
+void ReadHaldPng(std::string_view bytes, TLUT& lut)
+{
+    if (!IsPngSignature(bytes) || bytes.size() < 24 || bytes.substr(12, 4) != "IHDR")
+        throw ELUTError("A Hald CLUT is a PNG picture; this file is none.");
+    CheckPictureShape(BigEndian(bytes, 16), BigEndian(bytes, 20));
+    TPicture48 picture;
+    PictureCodec().DecodePng(bytes, picture);
+    ReadHaldPicture(picture, lut);
+}
+
+std::string WriteHaldPng(const TLUT& lut) { return PictureCodec().EncodePng(MakeHaldPicture(lut)); }
+
+THaldClutFormat::THaldClutFormat()
+    : TLUTFormat({.Id = "hald-clut", .Name = "Hald CLUT", .Extensions = {"png"}, .Sizes = TSizeRule::Squares,
+                  .MinSize = kMinHaldLevel * kMinHaldLevel, .MaxSize = kMaxHaldLevel * kMaxHaldLevel})
+{
+}
+
+OMBRANE_LUT_FORMAT(THaldClutFormat)
+
+bool THaldClutFormat::CanRead(const std::string& fileName) const
+{
+    return IsPngSignature(ReadFileHead(fileName, kPngSignature.size()));
+}
+
+void THaldClutFormat::Read(std::string_view bytes, const std::string& name, TLUT& lut) const
+{
+    (void)name;
+    ReadHaldPng(bytes, lut);
+}
+
+std::string THaldClutFormat::Write(const TLUT& lut, int, const std::string& name) const
+{
+    (void)name;
+    return WriteHaldPng(lut);
+}

@@ -1,0 +1,107 @@
+#include "SpeedgradeLook3DFormat.h"
+
+#include <bit>
+#include <cmath>
+#include <cstdint>
+
+#include "FormatFiles.h"
+#include "FormatText.h"
+#include "Lut1DFormats.h"
+#include "XMLNode.h"
+
+namespace {
+
+int HexDigit(char c)
+{
+    if (c >= '0' && c <= '9')
+        return c - '0';
+    if (c >= 'a' && c <= 'f')
+        return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F')
+        return c - 'A' + 10;
+    return -1;
+}
+
+} // namespace
+
+bool ReadHexSingle(std::string_view text, std::size_t& position, float& value)
+{
+    std::uint32_t bits = 0;
+    int digits = 0;
+    while (digits < 8) {
+        if (position >= text.size())
+            return false;
+        const int digit = HexDigit(text[position++]);
+        if (digit < 0)
+            continue;
+        // Digit pairs are bytes, the first pair the least significant byte.
+        const int byte = digits / 2;
+        const int shift = byte * 8 + (digits % 2 == 0 ? 4 : 0);
+        bits |= static_cast<std::uint32_t>(digit) << shift;
+        ++digits;
+    }
+    value = std::bit_cast<float>(bits);
+    if (std::isnan(value))
+        value = 0.0f;
+    return true;
+}
+
+TSpeedgradeLook3DLutFormat::TSpeedgradeLook3DLutFormat()
+    : TGenericLutFormat({.Id = "speedgrade-look-3d", .Name = "Adobe Speedgrade Look 3D", .Extensions = {"look"}, .Writes = false})
+{
+}
+
+OMBRANE_LUT_FORMAT(TSpeedgradeLook3DLutFormat)
+
+bool TSpeedgradeLook3DLutFormat::CanRead(const std::string& fileName) const
+{
+    return HasKeywords(fileName, "<look>,<shaders", "");
+}
+
+void TSpeedgradeLook3DLutFormat::Read(std::string_view bytes, const std::string& name, TLUT& lut) const
+{
+    (void)name;
+    std::int32_t size = 0;
+    TXMLNode root;
+    root.LoadFromText(bytes);
+    std::string data;
+    if (root.HasNode("look") && root.NodeByName("look").HasNode("lut")) {
+        const TXMLNode& lutNode = root.NodeByName("look").NodeByName("lut");
+        std::string sizeText = lutNode.NodeByName("size").Value.Text;
+        if (!sizeText.empty() && sizeText.front() == '"')
+            sizeText = sizeText.size() >= 2 ? sizeText.substr(1, sizeText.size() - 2) : "";
+        size = ParseInteger(Trim(sizeText));
+        data = lutNode.NodeByName("data").Value.Text;
+    }
+    if (size == 0) {
+        lut.Kind = lkIdentity;
+        return;
+    }
+    CheckedCubeSize(size);
+
+    std::size_t position = 0;
+    int r = 0, g = 0, b = 0;
+    while (position + 1 < data.size() && b < size) {
+        float red, green, blue;
+        if (!ReadHexSingle(data, position, red) || !ReadHexSingle(data, position, green) ||
+            !ReadHexSingle(data, position, blue))
+            break;
+        lut.Cube[r][g][b] = TRGBDouble{red, green, blue};
+        if (++r < size)
+            continue;
+        r = 0;
+        if (++g < size)
+            continue;
+        g = 0;
+        ++b;
+    }
+    lut.Kind = lkCube;
+    lut.CubeSize = size;
+    if (b < size)
+        throw IncompleteFile(std::int64_t{size} * size * size, (std::int64_t{b} * size + g) * size + r);
+}
+
+std::string TSpeedgradeLook3DLutFormat::Write(const TLUT&, int, const std::string&) const
+{
+    RaiseNoWriter(Name);
+}

@@ -1,0 +1,153 @@
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+
+#include "ClfFormat.h"
+#include "FormatTestSupport.h"
+
+namespace {
+
+using formattest::Contains;
+
+std::string ErrorOf(const std::string& text)
+{
+    auto lut = std::make_unique<TLUT>();
+    try {
+        ReadClf(text, *lut);
+    } catch (const EError& error) {
+        return error.what();
+    }
+    return "(no error)";
+}
+
+std::string Document(const std::string& operators)
+{
+    return "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<!-- a \"quoted\" comment -->\n"
+           "<ProcessList id=\"x\" compCLFversion=\"3\">\n" + operators + "</ProcessList>\n";
+}
+
+// A 2-point LUT3D at a bit depth whose values are given in file order.
+std::string Lut3D(const std::string& outDepth, const std::string& values)
+{
+    return "<LUT3D inBitDepth=\"32f\" outBitDepth=\"" + outDepth + "\">\n<Array dim=\"2 2 2 3\">\n" + values +
+           "</Array>\n</LUT3D>\n";
+}
+
+std::string IdentityValues(double scale)
+{
+    std::string text;
+    for (int r = 0; r < 2; ++r)
+        for (int g = 0; g < 2; ++g)
+            for (int b = 0; b < 2; ++b)
+                text += std::to_string(r * scale) + " " + std::to_string(g * scale) + " " +
+                        std::to_string(b * scale) + "\n";
+    return text;
+}
+
+TEST(ClfFormatTest, CubeAndCurveThenCubeRoundTripWithNameAndComments)
+{
+    auto lut = formattest::RandomCube(7, 8);
+    lut->Comments = {"Shot <12> & \"look\""};
+    const std::string text = WriteClf(*lut, "dusk");
+    EXPECT_PRED2(Contains, text, "<Description>dusk</Description>\n    <Description>Shot &lt;12&gt; &amp; &quot;look&quot;");
+    EXPECT_PRED2(Contains, text, "<Array dim=\"7 7 7 3\">");
+    EXPECT_EQ(text.find("<LUT1D"), std::string::npos);
+    auto back = std::make_unique<TLUT>();
+    ReadClf(text, *back);
+    EXPECT_EQ(back->Kind, lkCube);
+    formattest::ExpectCubesNear(*lut, *back, 1e-8);
+    EXPECT_EQ(back->Comments, (std::vector<std::string>{"dusk", "Shot <12> & \"look\""}));
+
+    // The id follows the content: the same LUT gets the same id, another LUT another.
+    auto idOf = [](const std::string& document) {
+        const std::size_t at = document.find(" id=\"") + 5;
+        return document.substr(at, document.find('"', at) - at);
+    };
+    EXPECT_EQ(idOf(text), idOf(WriteClf(*lut, "dusk")));
+    EXPECT_NE(idOf(text), idOf(WriteClf(*lut, "dawn")));
+    EXPECT_EQ(idOf(text).size(), 36u);
+
+    lut->Kind = lkCurveThenCube;
+    lut->CurveSize = 3;
+    lut->Curve[0] = TRGBDouble{0.1, 0.0, 0.0};
+    lut->Curve[1] = TRGBDouble{0.2, 0.5, 0.6};
+    lut->Curve[2] = TRGBDouble{0.9, 1.0, 1.0};
+    const std::string both = WriteClf(*lut, "dusk");
+    ASSERT_LT(both.find("<LUT1D"), both.find("<LUT3D"));
+    ReadClf(both, *back);
+    EXPECT_EQ(back->Kind, lkCurveThenCube);
+    EXPECT_EQ(back->CurveSize, 3);
+    EXPECT_DOUBLE_EQ(back->Curve[1].Blue, 0.6);
+    formattest::ExpectCubesNear(*lut, *back, 1e-8);
+}
+
+TEST(ClfFormatTest, IntegerDepthsScaleAndSingleColumnCurvesFeedAllChannels)
+{
+    auto lut = std::make_unique<TLUT>();
+    ReadClf(Document(Lut3D("10i", IdentityValues(1023))), *lut);
+    EXPECT_DOUBLE_EQ(lut->Cube[1][0][1].Red, 1.0);
+    EXPECT_DOUBLE_EQ(lut->Cube[1][0][1].Green, 0.0);
+    EXPECT_DOUBLE_EQ(lut->Cube[1][0][1].Blue, 1.0);
+
+    ReadClf(Document("<LUT1D inBitDepth=\"12i\" outBitDepth=\"8i\">\n<Array dim=\"3 1\">0 51 255</Array></LUT1D>"),
+            *lut);
+    ASSERT_EQ(lut->Kind, lkCurve);
+    ASSERT_EQ(lut->CurveSize, 3);
+    EXPECT_DOUBLE_EQ(lut->Curve[1].Red, 0.2);
+    EXPECT_DOUBLE_EQ(lut->Curve[1].Blue, 0.2);
+}
+
+TEST(ClfFormatTest, OtherSequencesAreBakedInOrder)
+{
+    // A matrix that swaps red and blue and adds 0.25 to green, then a
+    // clamp to 0..0.5, then a cube: baked into a 33-point cube.
+    const std::string matrix = "<Matrix inBitDepth=\"32f\" outBitDepth=\"32f\"><Array dim=\"3 4 3\">"
+                               "0 0 1 0  0 1 0 0.25  1 0 0 0</Array></Matrix>\n";
+    const std::string range = "<Range inBitDepth=\"32f\" outBitDepth=\"32f\"><minInValue>0</minInValue>"
+                              "<maxInValue>0.5</maxInValue><minOutValue>0</minOutValue>"
+                              "<maxOutValue>0.5</maxOutValue></Range>\n";
+    auto lut = std::make_unique<TLUT>();
+    ReadClf(Document(matrix + range + Lut3D("32f", IdentityValues(1))), *lut);
+    ASSERT_EQ(lut->Kind, lkCube);
+    ASSERT_EQ(lut->CubeSize, 33);
+    const TRGBDouble& point = lut->Cube[32][8][4];  // (1, 0.25, 0.125)
+    EXPECT_NEAR(point.Red, 0.125, 1e-12);
+    EXPECT_NEAR(point.Green, 0.5, 1e-12);  // 0.25 + 0.25, at the clamp
+    EXPECT_NEAR(point.Blue, 0.5, 1e-12);   // 1 clamped
+
+    // Per-channel operators alone give a curve: a Range mapping 8-bit
+    // 16..235 onto 0..1, clamped.
+    ReadClf(Document("<Range inBitDepth=\"8i\" outBitDepth=\"32f\"><minInValue>16</minInValue>"
+                     "<maxInValue>235</maxInValue><minOutValue>0</minOutValue><maxOutValue>1</maxOutValue></Range>"),
+            *lut);
+    ASSERT_EQ(lut->Kind, lkCurve);
+    ASSERT_EQ(lut->CurveSize, 4096);
+    EXPECT_EQ(lut->Curve[0].Red, 0.0);
+    EXPECT_EQ(lut->Curve[4095].Red, 1.0);
+    const double x = 2000.0 / 4095.0;
+    EXPECT_NEAR(lut->Curve[2000].Green, (x * 255.0 - 16.0) / 219.0, 1e-12);
+}
+
+TEST(ClfFormatTest, UnknownOperatorsAndDamagedArraysAreRefused)
+{
+    EXPECT_PRED2(Contains, ErrorOf(Document("<Log inBitDepth=\"32f\" outBitDepth=\"32f\" style=\"log10\"/>")), "operator \"Log\" is not supported");
+    EXPECT_PRED2(Contains, ErrorOf(Document(Lut3D("32f", "0 0 0\n"))), "expects 24 values, found 3");
+    EXPECT_PRED2(Contains, ErrorOf(Document(Lut3D("11i", IdentityValues(1)))), "\"11i\"");
+    EXPECT_PRED2(Contains, ErrorOf(Document(Lut3D("32f", IdentityValues(1) + "x"))), "'x'");
+    EXPECT_PRED2(Contains, ErrorOf(Document("<LUT3D><Array dim=\"2 2 3 3\">1</Array></LUT3D>")), "\"N N N 3\"");
+    EXPECT_PRED2(Contains, ErrorOf(Document("<LUT3D><Array dim=\"102 102 102 3\">1</Array></LUT3D>")), "\"N N N 3\"");
+    EXPECT_PRED2(Contains, ErrorOf(Document("<LUT1D halfDomain=\"true\"><Array dim=\"2 1\">0 1</Array></LUT1D>")), "halfDomain");
+    EXPECT_PRED2(Contains, ErrorOf(Document("<Matrix><Array dim=\"2 2\">1 0 0 1</Array></Matrix>")), "3 3, 3 4");
+    EXPECT_PRED2(Contains, ErrorOf(Document("<Range><minInValue>0</minInValue></Range>")), "in pairs");
+    EXPECT_PRED2(Contains, ErrorOf(Document("<LUT3D></LUT3D>")), "holds no Array");
+    EXPECT_PRED2(Contains, ErrorOf("<lut><data/></lut>"), "no ProcessList");
+    std::string many;
+    for (int i = 0; i < 65; ++i)
+        many += "<Range><minInValue>0</minInValue><minOutValue>0</minOutValue></Range>";
+    EXPECT_PRED2(Contains, ErrorOf(Document(many)), "more than 64 operators");
+    EXPECT_TRUE(LooksLikeClf("<?xml?>\n<processlist id=\"1\">"));
+    EXPECT_FALSE(LooksLikeClf("<lut><LUT3D>"));
+}
+
+}  // namespace

@@ -1,0 +1,73 @@
+"""Hald CLUT pictures against ImageMagick.
+
+* A look exported with `ombrane-cli look --profile "Hald CLUT"` (16-bit PNG,
+  level 8: a 64-point cube on 512 x 512 pixels) grades pictures through
+  ImageMagick's `-hald-clut` within one code value of `ombrane-cli apply`
+  with the same file.
+* The identity Hald pictures ImageMagick makes (`hald:8`, at 8 and 16 bits)
+  read as the identity, within one step of their depth.
+"""
+import os
+import shutil
+import subprocess
+
+from interop_support import (
+    FLOAT_SLACK, InteropCase, cli, export_look, grid_points, main, make_test_pixels, our_lookup,
+    pixel_differences, random_points, read_bmp, run, write_bmp,
+)
+
+CONVERT = shutil.which("convert")
+
+
+def magick_available():
+    if CONVERT is None:
+        return False
+    done = subprocess.run([CONVERT, "-version"], capture_output=True, text=True)
+    return done.returncode == 0 and "ImageMagick" in done.stdout
+
+
+class HaldClutWithImageMagick(InteropCase):
+
+    def setUp(self):
+        super().setUp()
+        if not magick_available():
+            self.skipTest("ImageMagick's convert is not installed")
+
+    def test_imagemagick_grades_like_apply(self):
+        hald = export_look(self.reference_picture(), self.path("look.png"), "Hald CLUT")
+        info, _ = our_lookup(hald, [(0.5, 0.5, 0.5)])
+        self.assertEqual((info["kind"], info["cube"]), (1, 64), "the Hald picture read as %r" % info)
+        pictures = [self.reference_picture()]
+        pictures.append(self.path("colours.bmp"))
+        write_bmp(pictures[-1], *make_test_pixels(96, 64))
+        for picture in pictures:
+            with self.subTest(picture=os.path.basename(picture)):
+                ours = self.path("ours.bmp")
+                cli("apply", hald, picture, "-o", ours)
+                theirs = self.path("theirs.bmp")
+                run([CONVERT, picture, hald, "-hald-clut", "-type", "TrueColor", "BMP3:" + theirs])
+                _, _, our_pixels = read_bmp(ours)
+                _, _, their_pixels = read_bmp(theirs)
+                self.assertEqual(len(our_pixels), len(their_pixels))
+                histogram = pixel_differences(our_pixels, their_pixels)
+                print("%s: pixels by largest channel difference %r" % (os.path.basename(picture), histogram))
+                self.assertLessEqual(max(histogram), 1, "ImageMagick's grading against ours")
+
+    def test_identity_from_imagemagick_reads_as_identity(self):
+        for depth in (8, 16):
+            with self.subTest(depth=depth):
+                path = self.path("identity%d.png" % depth)
+                run([CONVERT, "hald:8", "-depth", str(depth), path])
+                points = grid_points(64)
+                info, values = our_lookup(path, points)
+                self.assertEqual((info["kind"], info["cube"]), (1, 64))
+                # ImageMagick rounds its 16-bit values down to 8 bits, so
+                # the 8-bit picture is up to one step off the identity.
+                bound = 1.0 / (2 ** depth - 1) + FLOAT_SLACK
+                self.assertClose(values, points, bound, "hald:8 at %d bits" % depth, points)
+                _, off_grid = our_lookup(path, random_points(300, seed=8))
+                self.assertClose(off_grid, random_points(300, seed=8), bound, "off the grid")
+
+
+if __name__ == "__main__":
+    main()
