@@ -93,9 +93,9 @@ std::string BaseName(const std::string& path) {
     return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
-void Row(const char* region, const char* what, double spec, double match, int pairs) {
-    std::printf("| %s | %s | %.4f | %.4f | %.2f | %d |\n", region, what, spec / pairs, match / pairs,
-                match > 0 ? spec / match : 0.0, pairs);
+void Row(const char* region, const char* what, double plain, double match, int pairs) {
+    std::printf("| %s | %s | %.4f | %.4f | %.2f | %d |\n", region, what, plain / pairs, match / pairs,
+                match > 0 ? plain / match : 0.0, pairs);
 }
 
 }  // namespace
@@ -138,12 +138,12 @@ int main(int argc, char** argv) {
                 }
                 ++pairs;
                 if (wholeMeanError[1] < wholeMeanError[0]) ++improved;
-                std::fprintf(stderr, "%-18s <- %-18s whole-picture mean error (|dU| + |dV|): spec %.4f, match %.4f\n",
+                std::fprintf(stderr, "%-18s <- %-18s whole-picture mean error (|dU| + |dV|): plain %.4f, match %.4f\n",
                              BaseName(files[ref]).c_str(), BaseName(files[frame]).c_str(), wholeMeanError[0],
                              wholeMeanError[1]);
             }
         }
-        std::printf("| region | measure | spec mode | match mode | spec / match | pairs |\n");
+        std::printf("| region | measure | plain mode | match mode | plain / match | pairs |\n");
         std::printf("|---|---|---:|---:|---:|---:|\n");
         for (int r : {3, 0, 1, 2}) {
             const TErrors& s = errors[0][r];

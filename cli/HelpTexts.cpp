@@ -25,6 +25,19 @@ namespace {
     "  --config FILE     an OpenColorIO config whose colour spaces SPACE may name\n"       \
     "                    (default: the OCIO environment variable)\n"
 
+#define BATCH_OPTIONS                                                                      \
+    "Many pictures at once: give several INPUTs (pictures, or folders for their\n"       \
+    "pictures) and -o FOLDER. Each output keeps its input's name and type.\n"            \
+    "  -j, --jobs N       pictures in parallel (default: all cores)\n"                    \
+    "  --format EXT       write every output as jpg, jpeg, bmp, png, tif, tiff, exr or dpx\n" \
+    "  -r, --recursive    take the pictures of sub-folders too\n"                         \
+    "  --force            replace outputs that exist (never an input)\n"                  \
+    "  -q, --quiet        no progress line, errors only\n"
+
+#define BATCH_FAILURES                                                                     \
+    "A picture that fails is reported and the others go on; the status is 1 when\n"     \
+    "any failed.\n"
+
 #define DEEP_TEXT                                                                          \
     "TIFF, 16-bit PNG, DPX and OpenEXR pictures (and HDR, Targa, PNM for reading) are\n"  \
     "graded at their own precision: the LUT is evaluated per pixel on values 0..1 and\n"  \
@@ -109,18 +122,11 @@ const std::string_view kGradeHelp =
     "  --match            \"Match Preview Colours\": match the look to IMAGE, measured\n"
     "                     as the window measures its preview\n"
     "\n"
-    "Many pictures at once: give several INPUTs (pictures, or folders for their\n"
-    "pictures) and -o FOLDER. Each output keeps its input's name and type.\n"
-    "  -j, --jobs N       pictures in parallel (default: all cores)\n"
-    "  --format EXT       write every output as jpg, jpeg, bmp, png, tif, tiff, exr or dpx\n"
-    "  -r, --recursive    take the pictures of sub-folders too\n"
-    "  --force            replace outputs that exist (never an input)\n"
-    "  -q, --quiet        no progress line, errors only\n"
+    BATCH_OPTIONS
     "  --match            match the look to each picture separately\n"
     "  --match-first      match the look to the first picture and grade all with it\n"
     "                     (one look for a whole shot, no flicker)\n"
-    "A picture that fails is reported and the others go on; the status is 1 when\n"
-    "any failed.\n"
+    BATCH_FAILURES
     "\n" GRADING_OPTIONS
     "\n" FOOTAGE_OPTIONS
     "\n"
@@ -157,15 +163,8 @@ const std::string_view kApplyHelp =
     "\n"
     "  -o, --output FILE  the picture to write\n"
     "\n"
-    "Many pictures at once: give several INPUTs (pictures, or folders for their\n"
-    "pictures) and -o FOLDER. Each output keeps its input's name and type.\n"
-    "  -j, --jobs N       pictures in parallel (default: all cores)\n"
-    "  --format EXT       write every output as jpg, jpeg, bmp, png, tif, tiff, exr or dpx\n"
-    "  -r, --recursive    take the pictures of sub-folders too\n"
-    "  --force            replace outputs that exist (never an input)\n"
-    "  -q, --quiet        no progress line, errors only\n"
-    "A picture that fails is reported and the others go on; the status is 1 when\n"
-    "any failed.\n";
+    BATCH_OPTIONS
+    BATCH_FAILURES;
 
 const std::string_view kLibraryHelp =
     "Usage: ombrane-cli library [--library DIR] list\n"

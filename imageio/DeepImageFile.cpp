@@ -76,21 +76,21 @@ std::string Failure(const std::string& fileName, std::string message) {
 
 // ---- reading -------------------------------------------------------------
 
-void CheckSpec(const ImageSpec& spec, const std::string& fileName) {
-    if (spec.deep || spec.depth > 1 || spec.nchannels < 1 || spec.nchannels > kMaxChannels)
+void CheckSpec(const ImageSpec& header, const std::string& fileName) {
+    if (header.deep || header.depth > 1 || header.nchannels < 1 || header.nchannels > kMaxChannels)
         throw EError(Failure(fileName, "not a flat picture of 1 to " + std::to_string(kMaxChannels) + " channels"));
-    const long long width = spec.width, height = spec.height;
+    const long long width = header.width, height = header.height;
     if (width <= 0 || height <= 0 || width > kMaxPictureSide || height > kMaxPictureSide ||
         width * height > kMaxPicturePixels)
         throw EError("The picture is too large (" + std::to_string(width) + " x " + std::to_string(height) +
                      " pixels)");
 }
 
-TPictureDepth DepthOf(const ImageSpec& spec, const std::string& format) {
+TPictureDepth DepthOf(const ImageSpec& header, const std::string& format) {
     TPictureDepth depth;
     depth.Format = format;
-    depth.Compression = spec.get_string_attribute("compression");
-    const TypeDesc type = spec.format;
+    depth.Compression = header.get_string_attribute("compression");
+    const TypeDesc type = header.format;
     if (type == TypeDesc::HALF) {
         depth.Kind = TSampleKind::Half;
         depth.Bits = 16;
@@ -100,7 +100,7 @@ TPictureDepth DepthOf(const ImageSpec& spec, const std::string& format) {
     } else {
         depth.Kind = TSampleKind::Integer;
         const int stored = static_cast<int>(type.size()) * 8;
-        depth.Bits = std::clamp(spec.get_int_attribute("oiio:BitsPerSample", stored), 1, stored);
+        depth.Bits = std::clamp(header.get_int_attribute("oiio:BitsPerSample", stored), 1, stored);
     }
     return depth;
 }
@@ -108,14 +108,14 @@ TPictureDepth DepthOf(const ImageSpec& spec, const std::string& format) {
 // The DPX reader fills what a file cut short lacks instead of failing, so
 // the file must hold at least the pixel data its header declares, counted at
 // the tightest packing (no padding) from the offset the header gives.
-void CheckDpxLength(OIIO::Filesystem::IOProxy& proxy, const ImageSpec& spec, const std::string& fileName) {
+void CheckDpxLength(OIIO::Filesystem::IOProxy& proxy, const ImageSpec& header, const std::string& fileName) {
     unsigned char head[8] = {};
     if (proxy.pread(head, sizeof head, 0) != sizeof head) throw EError(Failure(fileName, "no DPX header"));
     const bool bigEndian = head[0] == 'S';
     std::uint64_t offset = 0;
     for (int i = 0; i < 4; ++i) offset = (offset << 8) | head[bigEndian ? 4 + i : 7 - i];
-    const int bits = spec.get_int_attribute("oiio:BitsPerSample", static_cast<int>(spec.format.size()) * 8);
-    const std::uint64_t samples = static_cast<std::uint64_t>(spec.width) * spec.height * spec.nchannels;
+    const int bits = header.get_int_attribute("oiio:BitsPerSample", static_cast<int>(header.format.size()) * 8);
+    const std::uint64_t samples = static_cast<std::uint64_t>(header.width) * header.height * header.nchannels;
     if (proxy.size() < offset + samples * static_cast<std::uint64_t>(bits) / 8)
         throw EError(Failure(fileName, "the file ends before its pixels do"));
 }
@@ -126,25 +126,25 @@ struct TChannelMap {
     int Alpha;
 };
 
-TChannelMap ChannelsOf(const ImageSpec& spec) {
-    if (spec.nchannels >= 3) {
-        const int alpha = spec.alpha_channel >= 3 ? spec.alpha_channel : (spec.nchannels == 4 ? 3 : -1);
+TChannelMap ChannelsOf(const ImageSpec& header) {
+    if (header.nchannels >= 3) {
+        const int alpha = header.alpha_channel >= 3 ? header.alpha_channel : (header.nchannels == 4 ? 3 : -1);
         return {{0, 1, 2}, alpha};
     }
-    return {{0, 0, 0}, spec.nchannels == 2 ? 1 : -1};
+    return {{0, 0, 0}, header.nchannels == 2 ? 1 : -1};
 }
 
-void ReadPixels(ImageInput& input, const ImageSpec& spec, const std::string& fileName, TDeepImage& image) {
-    const TChannelMap map = ChannelsOf(spec);
+void ReadPixels(ImageInput& input, const ImageSpec& header, const std::string& fileName, TDeepImage& image) {
+    const TChannelMap map = ChannelsOf(header);
     auto fail = [&] { throw EError(Failure(fileName, input.geterror())); };
-    if (spec.nchannels == 3 || (map.Alpha < 0 && spec.nchannels > 3)) {
+    if (header.nchannels == 3 || (map.Alpha < 0 && header.nchannels > 3)) {
         // Red, green and blue straight into the rows.
         if (!input.read_image(0, 0, 0, 3, TypeDesc::FLOAT, image.Row(0))) fail();
         return;
     }
     const int last = std::max({map.Colour[2], map.Alpha}) + 1;
-    const std::size_t perRow = static_cast<std::size_t>(spec.width) * last;
-    std::vector<float> all(perRow * static_cast<std::size_t>(spec.height));
+    const std::size_t perRow = static_cast<std::size_t>(header.width) * last;
+    std::vector<float> all(perRow * static_cast<std::size_t>(header.height));
     if (!input.read_image(0, 0, 0, last, TypeDesc::FLOAT, all.data())) fail();
     for (int y = 0; y < image.Height(); ++y) {
         const float* p = all.data() + perRow * static_cast<std::size_t>(y);
@@ -167,13 +167,13 @@ TDeepImage Decode(OIIO::Filesystem::IOProxy& proxy, const std::string& format, c
     config.attribute("oiio:ioproxy", TypeDesc::PTR, &proxyAddress);
     auto input = ImageInput::create(format, false, &config, &proxy);
     if (!input) throw EError(Failure(fileName, OIIO::geterror()));
-    ImageSpec spec;
-    if (!input->open(fileName, spec, config)) throw EError(Failure(fileName, input->geterror()));
-    CheckSpec(spec, fileName);
-    if (format == "dpx") CheckDpxLength(proxy, spec, fileName);
-    TDeepImage image(spec.width, spec.height, ChannelsOf(spec).Alpha >= 0);
-    image.Depth = DepthOf(spec, format);
-    ReadPixels(*input, spec, fileName, image);
+    ImageSpec header;
+    if (!input->open(fileName, header, config)) throw EError(Failure(fileName, input->geterror()));
+    CheckSpec(header, fileName);
+    if (format == "dpx") CheckDpxLength(proxy, header, fileName);
+    TDeepImage image(header.width, header.height, ChannelsOf(header).Alpha >= 0);
+    image.Depth = DepthOf(header, format);
+    ReadPixels(*input, header, fileName, image);
     // Some readers note a short read without failing the call.
     if (input->has_error()) throw EError(Failure(fileName, input->geterror()));
     input->close();
@@ -217,16 +217,16 @@ TPictureDepth Writable(TPictureDepth depth) {
 
 ImageSpec SpecFor(const TDeepImage& image, const TPictureDepth& depth) {
     const int channels = image.HasAlpha() ? 4 : 3;
-    ImageSpec spec(image.Width(), image.Height(), channels, StorageType(depth));
-    spec.channelnames = {"R", "G", "B"};
+    ImageSpec header(image.Width(), image.Height(), channels, StorageType(depth));
+    header.channelnames = {"R", "G", "B"};
     if (image.HasAlpha()) {
-        spec.channelnames.push_back("A");
-        spec.alpha_channel = 3;
-        spec.attribute("oiio:UnassociatedAlpha", 1);
+        header.channelnames.push_back("A");
+        header.alpha_channel = 3;
+        header.attribute("oiio:UnassociatedAlpha", 1);
     }
-    if (depth.Kind == TSampleKind::Integer) spec.attribute("oiio:BitsPerSample", depth.Bits);
-    if (!depth.Compression.empty()) spec.attribute("compression", depth.Compression);
-    return spec;
+    if (depth.Kind == TSampleKind::Integer) header.attribute("oiio:BitsPerSample", depth.Bits);
+    if (!depth.Compression.empty()) header.attribute("compression", depth.Compression);
+    return header;
 }
 
 // The samples as the writer takes them: red, green, blue (and alpha)
