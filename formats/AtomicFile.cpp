@@ -10,6 +10,8 @@
 #include <fcntl.h>
 #include <functional>
 #include <mutex>
+#include <optional>
+#include <pthread.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -93,6 +95,26 @@ public:
 
 private:
     TTempSlot* slot_ = nullptr;
+};
+
+// Holds the cleanup signals back while a temporary file is created and
+// registered, so that no signal finds it created but not yet registered.
+class TCleanupSignalsHeld {
+public:
+    TCleanupSignalsHeld()
+    {
+        sigset_t held;
+        sigemptyset(&held);
+        for (const int signalNumber : kCleanupSignals)
+            sigaddset(&held, signalNumber);
+        pthread_sigmask(SIG_BLOCK, &held, &previous_);
+    }
+    ~TCleanupSignalsHeld() { pthread_sigmask(SIG_SETMASK, &previous_, nullptr); }
+    TCleanupSignalsHeld(const TCleanupSignalsHeld&) = delete;
+    TCleanupSignalsHeld& operator=(const TCleanupSignalsHeld&) = delete;
+
+private:
+    sigset_t previous_{};
 };
 
 // ---- the steps of a write -------------------------------------------------
@@ -243,10 +265,16 @@ bool WriteFile(const std::string& fileName, const std::function<int(int)>& conte
         RaiseFileError("Cannot create file", fileName, EISDIR);
     const int mode = replace ? CheckTarget(fileName) : -1;
     std::string tempName;
-    const int fd = CreateTemporary(target, tempName);
-    if (fd < 0)
-        RaiseFileError("Cannot create file", fileName, errno);
-    TTempRegistration registration(tempName);
+    std::optional<TTempRegistration> registration;
+    int fd = -1;
+    {
+        InstallCleanupHandlers();
+        const TCleanupSignalsHeld held;
+        fd = CreateTemporary(target, tempName);
+        if (fd < 0)
+            RaiseFileError("Cannot create file", fileName, errno);
+        registration.emplace(tempName);
+    }
     if (mode >= 0)
         (void)fchmod(fd, static_cast<mode_t>(mode));
 
