@@ -1,0 +1,65 @@
+#include "ModuleLoader.h"
+
+#include <climits>
+#include <cstdlib>
+#include <dlfcn.h>
+#include <mutex>
+#include <unistd.h>
+
+#include "Error.h"
+
+namespace {
+
+// The folder of the running program, or "" when the system does not say.
+std::string ProgramFolder()
+{
+    char path[PATH_MAX];
+    const ssize_t length = readlink("/proc/self/exe", path, sizeof path - 1);
+    if (length <= 0)
+        return std::string();
+    const std::string program(path, static_cast<std::size_t>(length));
+    return program.substr(0, program.rfind('/'));
+}
+
+bool IsWithin(const std::string& path, const char* folder)
+{
+    char real[PATH_MAX];
+    if (realpath(folder, real) == nullptr)
+        return false;
+    const std::string prefix = std::string(real) + "/";
+    return path.compare(0, prefix.size(), prefix) == 0;
+}
+
+// The module folder: beside the installed program, or in the build tree for
+// a program that runs from there. Never the current folder or a search path.
+std::string ModuleFolder()
+{
+    const std::string program = ProgramFolder();
+    if (!program.empty() && IsWithin(program + "/", OMBRANE_BUILD_DIR))
+        return OMBRANE_MODULE_BUILD_DIR;
+    return program + "/" + OMBRANE_MODULE_INSTALL_REL;
+}
+
+std::string LoaderReason()
+{
+    const char* reason = dlerror();
+    return reason ? reason : "no reason given";
+}
+
+} // namespace
+
+void* ModuleEntry(const std::string& moduleName, const char* entryName, const std::string& purpose)
+{
+    // dlerror keeps one message a thread; the lock keeps the load and its
+    // message together when two threads ask at once.
+    static std::mutex lock;
+    const std::lock_guard<std::mutex> held(lock);
+    const std::string path = ModuleFolder() + "/" + moduleName;
+    void* module = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
+    if (module == nullptr)
+        throw EError(purpose + " needs the module \"" + path + "\", which cannot be loaded: " + LoaderReason());
+    void* entry = dlsym(module, entryName);
+    if (entry == nullptr)
+        throw EError(purpose + " needs the module \"" + path + "\", which is damaged: " + LoaderReason());
+    return entry;
+}

@@ -1,0 +1,30 @@
+#pragma once
+#include <cstdio>
+#include <string>
+#include <string_view>
+
+#include "DeepImage.h"
+
+// The coding of pictures at more than 8 bits, done by OpenImageIO in the
+// module "ombrane-oiio.so". DeepImageFile.h is the interface the program
+// uses; this is the narrow road between it and the module.
+class TDeepCodec {
+public:
+    virtual ~TDeepCodec() = default;
+    // Decodes an open file, or bytes in memory; format is OpenImageIO's
+    // format name ("tiff", "openexr", ...), fileName names the picture in
+    // messages. EError for a picture that cannot be read.
+    virtual TDeepImage Decode(std::FILE* file, const std::string& format, const std::string& fileName) const = 0;
+    virtual TDeepImage Decode(std::string_view bytes, const std::string& format,
+                              const std::string& fileName) const = 0;
+    // The file's bytes of the picture at the storage `depth`, which the
+    // format can hold. EError when it cannot be encoded.
+    virtual std::string Encode(const TDeepImage& image, const TPictureDepth& depth) const = 0;
+};
+
+// The module's entry: a C function with this name returning the codec.
+inline constexpr const char* kDeepCodecEntry = "OmbraneDeepCodec";
+using TDeepCodecEntry = const TDeepCodec* (*)();
+
+// The codec, loading the module the first time. EError when it is missing.
+const TDeepCodec& DeepCodec();
