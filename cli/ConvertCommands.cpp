@@ -1,3 +1,6 @@
+#include <future>
+#include <memory>
+
 #include "Arguments.h"
 #include "BatchRunner.h"
 #include "CdlCollectionFormat.h"
@@ -104,8 +107,20 @@ int RunApply(const std::vector<std::string>& words)
     const std::string output = OutputFile(arguments);
     CheckGradedOutput(output);
 
-    const auto lut = ReadLutFile(arguments.Positionals()[0]);
-    CheckUsableTables(*lut);
-    GradePictureFile(arguments.Positionals()[1], output, *lut);
+    // The LUT is read on another thread while the picture's decoding begins
+    // (a large progressive JPEG spends most of its time before its first
+    // row). A LUT that fails is reported before anything the picture did.
+    const std::string lutFile = arguments.Positionals()[0];
+    const std::shared_future<std::unique_ptr<TLUT>> pending = std::async(std::launch::async, [lutFile] {
+        auto lut = ReadLutFile(lutFile);
+        CheckUsableTables(*lut);
+        return lut;
+    });
+    try {
+        GradePictureFile(arguments.Positionals()[1], output, [&]() -> const TLUT& { return *pending.get(); });
+    } catch (...) {
+        pending.get();
+        throw;
+    }
     return 0;
 }

@@ -27,13 +27,19 @@ bool IsJpegName(const std::string& fileName)
 void GradePictureFile(const std::string& input, const std::string& output, const TLUT& lut,
                       const TFootageConversion* footage)
 {
+    GradePictureFile(input, output, [&]() -> const TLUT& { return lut; }, footage);
+}
+
+void GradePictureFile(const std::string& input, const std::string& output, const std::function<const TLUT&()>& lut,
+                      const TFootageConversion* footage)
+{
     if (NeedsDeepGrading(input, output)) {
         if (footage != nullptr)
             throw EError("\"" + input + "\": --footage converts 8-bit pictures only");
-        GradeDeepPictureFile(lut, input, output);
+        GradeDeepPictureFile(lut(), input, output);
         return;
     }
-    const auto grade = [&](TImage& picture) { GradePicture(lut, picture, footage); };
+    const auto grade = [&](TImage& picture) { GradePicture(lut(), picture, footage); };
     if (IsJpegName(input) && IsJpegName(output)) {
         try {
             GradeJpegFile(input, output, grade);

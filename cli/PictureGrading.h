@@ -1,4 +1,5 @@
 #pragma once
+#include <functional>
 #include <string>
 
 class TFootageConversion;
@@ -14,4 +15,10 @@ class TLUT;
 // - the rest through the 24-bit picture.
 // With footage the picture is converted from it first (8-bit pictures only).
 void GradePictureFile(const std::string& input, const std::string& output, const TLUT& lut,
+                      const TFootageConversion* footage = nullptr);
+
+// As above, with the LUT given by lut() when grading begins, which may be
+// from two threads at once: the caller can read the LUT while the picture is
+// being decoded.
+void GradePictureFile(const std::string& input, const std::string& output, const std::function<const TLUT&()>& lut,
                       const TFootageConversion* footage = nullptr);

@@ -8,9 +8,10 @@
 namespace {
 constexpr int kMaxWorkers = 8;
 
+// Asked once: the system answers by reading a file each time.
 int WorkerCount() {
-    const unsigned n = std::thread::hardware_concurrency();
-    return std::clamp(static_cast<int>(n), 1, kMaxWorkers);
+    static const int count = std::clamp(static_cast<int>(std::thread::hardware_concurrency()), 1, kMaxWorkers);
+    return count;
 }
 }  // namespace
 

@@ -26,7 +26,6 @@ public:
 
 // The module's entry: a C function with this name returning the module.
 inline constexpr const char* kColourModuleEntry = "OmbraneColourModule";
-using TColourModuleEntry = const TColourModule* (*)();
 
 // The module, loaded the first time. EError when it is missing.
 const TColourModule& ColourModule();

@@ -1,4 +1,5 @@
 #pragma once
+#include <mutex>
 #include <string>
 
 // Code modules loaded on first use. The parts of the program that need large
@@ -12,3 +13,19 @@
 // loaded once; it stays loaded until the program ends. `purpose` says what the module is for in the
 // message of the EError raised when it cannot be loaded.
 void* ModuleEntry(const std::string& moduleName, const char* entryName, const std::string& purpose);
+
+// The object that a module's entry (a C function without arguments)
+// returns, the module loaded the first time; one object per interface T. A
+// failed load raises out of call_once, so that the next call tries again and
+// raises its own message.
+template <class T>
+const T& ModuleObject(const char* moduleName, const char* entryName, const char* purpose)
+{
+    static std::once_flag once;
+    static const T* object = nullptr;
+    std::call_once(once, [&] {
+        using TEntry = const T* (*)();
+        object = reinterpret_cast<TEntry>(ModuleEntry(moduleName, entryName, purpose))();
+    });
+    return *object;
+}

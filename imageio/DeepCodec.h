@@ -24,7 +24,6 @@ public:
 
 // The module's entry: a C function with this name returning the codec.
 inline constexpr const char* kDeepCodecEntry = "OmbraneDeepCodec";
-using TDeepCodecEntry = const TDeepCodec* (*)();
 
 // The codec, loading the module the first time. EError when it is missing.
 const TDeepCodec& DeepCodec();

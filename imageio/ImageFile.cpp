@@ -426,48 +426,59 @@ void SaveImageFile(const std::string& fileName, const TImage& image) {
 
 // ---- JPEG to JPEG in strips ------------------------------------------------
 // The picture is never held whole: this thread decodes strips of rows while a
-// second one grades and encodes them, so that grading and encoding hide behind
-// the decoding, which is the slowest stage. A few strips circulate between
-// the two; the encoder settings and rows are those of SaveJpegFile, so the
-// stream is the same as decoding, grading the whole picture and saving it.
+// second one encodes them, so that encoding hides behind the decoding, which
+// is the slowest stage. Each strip is graded by whichever side has time: the
+// decoding side grades a strip itself while the encoder still has strips
+// waiting, and leaves it to the encoder otherwise. (A progressive file is
+// decoded whole before its first row comes out; its rows then come quickly,
+// and both sides grade.) A few strips circulate between the two; the encoder
+// settings and rows are those of SaveJpegFile, so the stream is the same as
+// decoding, grading the whole picture and saving it.
 
 namespace {
 
 constexpr int kStripRows = 16;
 constexpr int kStripsInFlight = 4;
 
-// Strips passed from the decoding thread to the grading one and back.
+struct TStrip {
+    TStrip(int width, int height) : Image(width, height) {}
+    TImage Image;
+    bool Graded = false;
+};
+
+// Strips passed from the decoding thread to the encoding one and back.
 class TStripExchange {
 public:
     // A free strip, or nullptr once the other side has failed.
-    TImage* TakeFree() {
+    TStrip* TakeFree() {
         std::unique_lock lock(mutex_);
         changed_.wait(lock, [&] { return !free_.empty() || failed_; });
         if (failed_) return nullptr;
-        TImage* strip = free_.front();
+        TStrip* strip = free_.front();
         free_.pop_front();
         return strip;
     }
-    void GiveFree(TImage* strip) { Push(free_, strip); }
-    void GiveReady(TImage* strip) { Push(ready_, strip); }
-    // The next strip to grade, or nullptr at the end or after a failure.
-    TImage* TakeReady() {
+    void GiveFree(TStrip* strip) { Push(free_, strip); }
+    void GiveReady(TStrip* strip) { Push(ready_, strip); }
+    // The next strip to encode, or nullptr at the end or after a failure.
+    TStrip* TakeReady() {
         std::unique_lock lock(mutex_);
         changed_.wait(lock, [&] { return !ready_.empty() || ended_ || failed_; });
         if (failed_ || ready_.empty()) return nullptr;
-        TImage* strip = ready_.front();
+        TStrip* strip = ready_.front();
         ready_.pop_front();
         return strip;
     }
+    // True while strips wait for the encoder.
+    bool EncoderBusy() {
+        const std::lock_guard lock(mutex_);
+        return !ready_.empty();
+    }
     void End() { Set(ended_); }
     void Fail() { Set(failed_); }
-    bool Failed() {
-        const std::lock_guard lock(mutex_);
-        return failed_;
-    }
 
 private:
-    void Push(std::deque<TImage*>& queue, TImage* strip) {
+    void Push(std::deque<TStrip*>& queue, TStrip* strip) {
         {
             const std::lock_guard lock(mutex_);
             queue.push_back(strip);
@@ -484,7 +495,7 @@ private:
 
     std::mutex mutex_;
     std::condition_variable changed_;
-    std::deque<TImage*> free_, ready_;
+    std::deque<TStrip*> free_, ready_;
     bool ended_ = false;
     bool failed_ = false;
 };
@@ -502,40 +513,55 @@ std::FILE* OpenPictureFile(const std::string& fileName) {
     return file;
 }
 
-// The grading thread's side: grade each strip, then encode its rows.
-void GradeAndEncodeStrips(TStripExchange& exchange, TJpegEncoder& encoder,
-                          const std::function<void(TImage&)>& grade, std::string& failure) {
+// Grades a strip not yet graded; "" or the failure's message.
+std::string GradeStrip(const std::function<void(TImage&)>& grade, TStrip& strip) {
+    if (strip.Graded) return std::string();
     try {
-        while (TImage* strip = exchange.TakeReady()) {
-            grade(*strip);
-            if (!encoder.WriteStrip(*strip, strip->Height())) {
-                failure = JpegMessage(encoder.Errors.Code);
-                exchange.Fail();
-                return;
-            }
-            exchange.GiveFree(strip);
-        }
+        grade(strip.Image);
+        strip.Graded = true;
+        return std::string();
     } catch (const std::bad_alloc&) {
-        failure = "Not enough memory to grade the picture";
-        exchange.Fail();
+        return "Not enough memory to grade the picture";
     } catch (const std::exception& error) {
-        failure = error.what();
-        exchange.Fail();
+        return error.what();
     }
 }
 
-// Decodes every row into strips handed to the exchange; the last strip is
-// tail when rows are left over that fill no whole strip. Returns the
-// decoder's message on failure.
-std::string DecodeStrips(TJpegDecoder& decoder, TStripExchange& exchange, TImage& tail, int width, int height) {
+// The encoding thread's side: grade each strip where the decoding side did
+// not, then encode its rows.
+void EncodeStrips(TStripExchange& exchange, TJpegEncoder& encoder, const std::function<void(TImage&)>& grade,
+                  std::string& failure) {
+    while (TStrip* strip = exchange.TakeReady()) {
+        failure = GradeStrip(grade, *strip);
+        if (failure.empty() && !encoder.WriteStrip(strip->Image, strip->Image.Height()))
+            failure = JpegMessage(encoder.Errors.Code);
+        if (!failure.empty()) {
+            exchange.Fail();
+            return;
+        }
+        strip->Graded = false;
+        exchange.GiveFree(strip);
+    }
+}
+
+// Decodes every row into strips handed to the exchange, grading those the
+// encoder has no time for; the last strip is tail when rows are left over
+// that fill no whole strip. Returns the message of a failure here.
+std::string DecodeStrips(TJpegDecoder& decoder, TStripExchange& exchange, const std::function<void(TImage&)>& grade,
+                         TStrip& tail, int width, int height) {
     std::vector<unsigned char> rowBuffer(decoder.Cmyk ? static_cast<std::size_t>(width) * 4 : 0);
     for (int y = 0; y < height;) {
-        TImage* strip = height - y < kStripRows ? &tail : exchange.TakeFree();
-        if (strip == nullptr) return std::string();  // the grading side failed and says why
-        if (!decoder.ReadRows(strip->Row(0), strip->Height(), strip->Stride(), rowBuffer.data()))
+        TStrip* strip = height - y < kStripRows ? &tail : exchange.TakeFree();
+        if (strip == nullptr) return std::string();  // the encoding side failed and says why
+        TImage& rows = strip->Image;
+        if (!decoder.ReadRows(rows.Row(0), rows.Height(), rows.Stride(), rowBuffer.data()))
             return JpegMessage(decoder.Errors.Code);
+        if (exchange.EncoderBusy()) {
+            const std::string failure = GradeStrip(grade, *strip);
+            if (!failure.empty()) return failure;
+        }
         exchange.GiveReady(strip);
-        y += strip->Height();
+        y += rows.Height();
     }
     if (!decoder.Finish()) return JpegMessage(decoder.Errors.Code);
     exchange.End();
@@ -559,22 +585,22 @@ void GradeJpegFile(const std::string& input, const std::string& output,
             TJpegFileDestination destination(descriptor);
             TJpegEncoder encoder;
             if (!encoder.Begin(width, height, 100, &destination)) throw EError(JpegMessage(encoder.Errors.Code));
-            std::vector<TImage> strips;
+            std::deque<TStrip> strips;
             for (int i = 0; i < kStripsInFlight; ++i) strips.emplace_back(width, kStripRows);
-            TImage tail(width, height % kStripRows);
+            TStrip tail(width, height % kStripRows);
             TStripExchange exchange;
-            for (TImage& strip : strips) exchange.GiveFree(&strip);
+            for (TStrip& strip : strips) exchange.GiveFree(&strip);
 
-            std::string gradeFailure;
-            std::thread grader(GradeAndEncodeStrips, std::ref(exchange), std::ref(encoder), std::cref(grade),
-                               std::ref(gradeFailure));
-            const std::string decodeFailure = DecodeStrips(decoder, exchange, tail, width, height);
+            std::string encodeFailure;
+            std::thread encoding(EncodeStrips, std::ref(exchange), std::ref(encoder), std::cref(grade),
+                                 std::ref(encodeFailure));
+            const std::string decodeFailure = DecodeStrips(decoder, exchange, grade, tail, width, height);
             if (!decodeFailure.empty()) exchange.Fail();
-            grader.join();
+            encoding.join();
             if (!decodeFailure.empty()) throw EError(decodeFailure);
             // A failed write is reported by the file layer with its reason.
             if (destination.Error != 0) return destination.Error;
-            if (!gradeFailure.empty()) throw EError(gradeFailure);
+            if (!encodeFailure.empty()) throw EError(encodeFailure);
             return 0;
         });
     } catch (const std::bad_alloc&) {

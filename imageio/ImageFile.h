@@ -36,8 +36,9 @@ std::string EncodeJpeg(const TImage& image, int quality);
 void DecodeJpeg(std::string_view bytes, TImage& target);
 
 // Grades a JPEG file into a JPEG file at quality 100 in strips of rows,
-// without holding the whole picture: grade is called from another thread
-// with each strip (a short image of the picture's width) in order. The file
+// without holding the whole picture: grade is called once for each strip (a
+// short image of the picture's width), from one of two threads, and may run
+// on two strips at once. The file
 // written is the same as loading the picture, grading it whole and saving
 // it with SaveJpegFile when grade treats each row on its own.
 void GradeJpegFile(const std::string& input, const std::string& output,

@@ -376,6 +376,18 @@ TEST_F(CliTest, ApplyGradesWithTheLutFileAtFullSize)
     EXPECT_EQ(missing.Status, 1);
     EXPECT_TRUE(IsOneErrorLine(missing.Err)) << missing.Err;
     EXPECT_FALSE(std::filesystem::exists(Path("o.png")));
+
+    // The LUT is read while the picture is decoded; a damaged LUT is still
+    // the error reported, whatever the picture does, and nothing is written.
+    WriteBytes(Path("bad.cube"), "LUT_3D_SIZE 2\n0 0 0\n");
+    SaveJpegFile(Path("frame.jpg"), MakeTestPicture(64, 40, 2), 90);
+    for (const std::string picture : {Path("frame.jpg"), Path("gone.jpg")}) {
+        const TCliRun bad = Cli({"apply", Path("bad.cube"), picture, "-o", Path("o.jpg")});
+        EXPECT_EQ(bad.Status, 1);
+        EXPECT_NE(bad.Err.find("bad.cube"), std::string::npos) << bad.Err;
+        EXPECT_EQ(bad.Err.find(picture), std::string::npos) << bad.Err;
+        EXPECT_FALSE(std::filesystem::exists(Path("o.jpg")));
+    }
 }
 
 TEST_F(CliTest, ConvertTakesTheNamedCorrectionOfACdlCollection)
