@@ -2,10 +2,30 @@
 # modules/ of the build tree, and in lib/ombrane beside the installed
 # programs. The loader takes them from these two folders by their full
 # names and from nowhere else.
+#
+# With OMBRANE_LINKED_MODULES the modules' code is linked into the programs
+# instead, for builds that want one executable (the fuzz targets).
 include(GNUInstallDirs)
 set(OMBRANE_MODULE_BUILD_DIR ${CMAKE_BINARY_DIR}/modules)
 file(RELATIVE_PATH OMBRANE_MODULE_INSTALL_REL ${CMAKE_INSTALL_FULL_BINDIR} ${CMAKE_INSTALL_FULL_LIBDIR}/ombrane)
-function(ombrane_module target)
-  set_target_properties(${target} PROPERTIES PREFIX "" LIBRARY_OUTPUT_DIRECTORY ${OMBRANE_MODULE_BUILD_DIR})
-  install(TARGETS ${target} LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR}/ombrane)
+if(OMBRANE_LINKED_MODULES)
+  add_compile_definitions(OMBRANE_LINKED_MODULES)
+endif()
+
+# ombrane_module(NAME HOST SOURCES ... [COPIES ...] LIBS ...): the module NAME
+# (file NAME.so) of the static library HOST, built from SOURCES and its own
+# copies of the host's code it needs (COPIES), linking LIBS.
+function(ombrane_module name host)
+  cmake_parse_arguments(M "" "" "SOURCES;COPIES;LIBS" ${ARGN})
+  if(OMBRANE_LINKED_MODULES)
+    target_sources(${host} PRIVATE ${M_SOURCES})
+    target_link_libraries(${host} PRIVATE ${M_LIBS})
+    return()
+  endif()
+  add_library(${name} MODULE ${M_SOURCES} ${M_COPIES})
+  target_include_directories(${name} PRIVATE ${CMAKE_CURRENT_SOURCE_DIR} ${PROJECT_SOURCE_DIR}/engine)
+  target_link_libraries(${name} PRIVATE ${M_LIBS})
+  set_target_properties(${name} PROPERTIES PREFIX "" LIBRARY_OUTPUT_DIRECTORY ${OMBRANE_MODULE_BUILD_DIR})
+  install(TARGETS ${name} LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR}/ombrane)
+  add_dependencies(${host} ${name})
 endfunction()

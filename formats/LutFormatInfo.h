@@ -41,7 +41,7 @@ struct TLutFormatInfo {
     bool KeepsCurveBeforeCube = false;
     // The id of an earlier format whose detection would claim this format's
     // files too: detection tries this format just before that one.
-    std::string DetectedBefore;
+    std::string DetectedBefore{};
 
     // Bit depths up to this give Codex 1D its 2^bits rule.
     static constexpr int kMaxPowerBits = 16;

@@ -1,5 +1,17 @@
 #include "DeepCodec.h"
 
+#ifdef OMBRANE_LINKED_MODULES
+
+// The module's code is linked into this program.
+extern "C" const TDeepCodec* OmbraneDeepCodec();
+
+const TDeepCodec& DeepCodec()
+{
+    return *OmbraneDeepCodec();
+}
+
+#else
+
 #include "ModuleLoader.h"
 
 const TDeepCodec& DeepCodec()
@@ -7,3 +19,5 @@ const TDeepCodec& DeepCodec()
     return ModuleObject<TDeepCodec>("ombrane-oiio.so", kDeepCodecEntry,
                                     "Reading and writing pictures at more than 8 bits");
 }
+
+#endif

@@ -381,7 +381,7 @@ TEST_F(CliTest, ApplyGradesWithTheLutFileAtFullSize)
     // the error reported, whatever the picture does, and nothing is written.
     WriteBytes(Path("bad.cube"), "LUT_3D_SIZE 2\n0 0 0\n");
     SaveJpegFile(Path("frame.jpg"), MakeTestPicture(64, 40, 2), 90);
-    for (const std::string picture : {Path("frame.jpg"), Path("gone.jpg")}) {
+    for (const std::string& picture : {Path("frame.jpg"), Path("gone.jpg")}) {
         const TCliRun bad = Cli({"apply", Path("bad.cube"), picture, "-o", Path("o.jpg")});
         EXPECT_EQ(bad.Status, 1);
         EXPECT_NE(bad.Err.find("bad.cube"), std::string::npos) << bad.Err;
