@@ -119,14 +119,25 @@ void SplitAt(std::string_view delimiter, std::string& text, std::string& head)
 // ---------------------------------------------------------------------------
 // Numbers.
 
-bool TryParseInt(std::string_view text, std::int32_t& value)
+namespace {
+
+// Drops one leading '+', which from_chars does not take; false for an empty
+// number or a sign followed by another sign.
+bool DropPlusSign(std::string_view& text)
 {
     if (!text.empty() && text.front() == '+') {
         text.remove_prefix(1);
         if (!text.empty() && text.front() == '-')
             return false;
     }
-    if (text.empty())
+    return !text.empty();
+}
+
+} // namespace
+
+bool TryParseInt(std::string_view text, std::int32_t& value)
+{
+    if (!DropPlusSign(text))
         return false;
     const char* end = text.data() + text.size();
     auto [ptr, ec] = std::from_chars(text.data(), end, value);
@@ -135,12 +146,7 @@ bool TryParseInt(std::string_view text, std::int32_t& value)
 
 bool TryParseFloat(std::string_view text, double& value)
 {
-    if (!text.empty() && text.front() == '+') {
-        text.remove_prefix(1);
-        if (!text.empty() && text.front() == '-')
-            return false;
-    }
-    if (text.empty())
+    if (!DropPlusSign(text))
         return false;
     const char* end = text.data() + text.size();
     double parsed = 0.0;
