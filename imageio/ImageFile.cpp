@@ -95,6 +95,8 @@ struct TJpegDecoder {
     TJpegErrorManager Errors;
     bool Created = false;
     bool Cmyk = false;
+    bool Early = false;     // rows are read while the last scan comes in
+    bool LateScan = false;  // a scan came after the rows were read
 
     ~TJpegDecoder() {
         if (Created) jpeg_destroy_decompress(&Info);
@@ -128,6 +130,27 @@ struct TJpegDecoder {
         return true;
     }
 
+    // As Start, but a progressive file is read in buffered-image mode so
+    // that its rows come out while its last scan is still being read. Once a
+    // scan brings every coefficient of every component to full precision,
+    // each row of blocks is final as soon as that scan has passed it, and
+    // libjpeg reads the scan just far enough ahead of the rows asked for.
+    // Rows read so are those of Start unless a scan follows the one that
+    // completed the coefficients; Finish then sets LateScan.
+    bool StartEarly() {
+        if (setjmp(Errors.Jump)) return false;
+        Early = Info.progressive_mode != 0;
+        Info.buffered_image = Early ? TRUE : FALSE;
+        jpeg_start_decompress(&Info);
+        if (!Early) return true;
+        while (!CoefficientsComplete()) {
+            const int status = jpeg_consume_input(&Info);
+            if (status == JPEG_REACHED_EOI || status == JPEG_SUSPENDED) break;
+        }
+        jpeg_start_output(&Info, Info.input_scan_number);
+        return true;
+    }
+
     // Reads the next count scan lines to rows lying stride bytes apart;
     // CMYK lines go through rowBuffer.
     bool ReadRows(unsigned char* rows, int count, std::size_t stride, unsigned char* rowBuffer) {
@@ -143,7 +166,22 @@ struct TJpegDecoder {
 
     bool Finish() {
         if (setjmp(Errors.Jump)) return false;
+        if (Early) {
+            jpeg_finish_output(&Info);
+            while (!jpeg_input_complete(&Info))
+                if (jpeg_consume_input(&Info) == JPEG_SUSPENDED) break;
+            LateScan = Info.input_scan_number > Info.output_scan_number;
+        }
         jpeg_finish_decompress(&Info);
+        return true;
+    }
+
+    // True when the scans read so far (the current one included) leave no
+    // coefficient short of full precision.
+    bool CoefficientsComplete() const {
+        for (int component = 0; component < Info.num_components; ++component)
+            for (int k = 0; k < DCTSIZE2; ++k)
+                if (Info.coef_bits[component][k] != 0) return false;
         return true;
     }
 
@@ -429,9 +467,9 @@ void SaveImageFile(const std::string& fileName, const TImage& image) {
 // second one encodes them, so that encoding hides behind the decoding, which
 // is the slowest stage. Each strip is graded by whichever side has time: the
 // decoding side grades a strip itself while the encoder still has strips
-// waiting, and leaves it to the encoder otherwise. (A progressive file is
-// decoded whole before its first row comes out; its rows then come quickly,
-// and both sides grade.) A few strips circulate between the two; the encoder
+// waiting, and leaves it to the encoder otherwise. (A progressive file gives
+// its first row when its last scan begins; grading and encoding then hide
+// behind the reading of that scan.) A few strips circulate between the two; the encoder
 // settings and rows are those of SaveJpegFile, so the stream is the same as
 // decoding, grading the whole picture and saving it.
 
@@ -568,41 +606,55 @@ std::string DecodeStrips(TJpegDecoder& decoder, TStripExchange& exchange, const 
     return std::string();
 }
 
+// Raised when a progressive file has a scan after the one that completed its
+// coefficients: the rows already encoded may not be the file's final ones.
+struct ELateScan {};
+
+void GradeJpegFileOnce(const std::string& input, const std::string& output,
+                       const std::function<void(TImage&)>& grade, bool early) {
+    const std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(OpenPictureFile(input), std::fclose);
+    TJpegDecoder decoder;
+    if (!decoder.ReadHeader(file.get())) throw EError(JpegMessage(decoder.Errors.Code));
+    CheckPictureSize(decoder.Info.image_width, decoder.Info.image_height);
+    if (!(early ? decoder.StartEarly() : decoder.Start())) throw EError(JpegMessage(decoder.Errors.Code));
+    const int width = static_cast<int>(decoder.Info.output_width);
+    const int height = static_cast<int>(decoder.Info.output_height);
+
+    WriteFileAtomicallyFrom(output, [&](int descriptor) {
+        TJpegFileDestination destination(descriptor);
+        TJpegEncoder encoder;
+        if (!encoder.Begin(width, height, 100, &destination)) throw EError(JpegMessage(encoder.Errors.Code));
+        std::deque<TStrip> strips;
+        for (int i = 0; i < kStripsInFlight; ++i) strips.emplace_back(width, kStripRows);
+        TStrip tail(width, height % kStripRows);
+        TStripExchange exchange;
+        for (TStrip& strip : strips) exchange.GiveFree(&strip);
+
+        std::string encodeFailure;
+        std::thread encoding(EncodeStrips, std::ref(exchange), std::ref(encoder), std::cref(grade),
+                             std::ref(encodeFailure));
+        const std::string decodeFailure = DecodeStrips(decoder, exchange, grade, tail, width, height);
+        if (!decodeFailure.empty()) exchange.Fail();
+        encoding.join();
+        if (!decodeFailure.empty()) throw EError(decodeFailure);
+        // A failed write is reported by the file layer with its reason.
+        if (destination.Error != 0) return destination.Error;
+        if (!encodeFailure.empty()) throw EError(encodeFailure);
+        if (decoder.LateScan) throw ELateScan();
+        return 0;
+    });
+}
+
 }  // namespace
 
 void GradeJpegFile(const std::string& input, const std::string& output,
                    const std::function<void(TImage&)>& grade) {
     try {
-        const std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(OpenPictureFile(input), std::fclose);
-        TJpegDecoder decoder;
-        if (!decoder.ReadHeader(file.get())) throw EError(JpegMessage(decoder.Errors.Code));
-        CheckPictureSize(decoder.Info.image_width, decoder.Info.image_height);
-        if (!decoder.Start()) throw EError(JpegMessage(decoder.Errors.Code));
-        const int width = static_cast<int>(decoder.Info.output_width);
-        const int height = static_cast<int>(decoder.Info.output_height);
-
-        WriteFileAtomicallyFrom(output, [&](int descriptor) {
-            TJpegFileDestination destination(descriptor);
-            TJpegEncoder encoder;
-            if (!encoder.Begin(width, height, 100, &destination)) throw EError(JpegMessage(encoder.Errors.Code));
-            std::deque<TStrip> strips;
-            for (int i = 0; i < kStripsInFlight; ++i) strips.emplace_back(width, kStripRows);
-            TStrip tail(width, height % kStripRows);
-            TStripExchange exchange;
-            for (TStrip& strip : strips) exchange.GiveFree(&strip);
-
-            std::string encodeFailure;
-            std::thread encoding(EncodeStrips, std::ref(exchange), std::ref(encoder), std::cref(grade),
-                                 std::ref(encodeFailure));
-            const std::string decodeFailure = DecodeStrips(decoder, exchange, grade, tail, width, height);
-            if (!decodeFailure.empty()) exchange.Fail();
-            encoding.join();
-            if (!decodeFailure.empty()) throw EError(decodeFailure);
-            // A failed write is reported by the file layer with its reason.
-            if (destination.Error != 0) return destination.Error;
-            if (!encodeFailure.empty()) throw EError(encodeFailure);
-            return 0;
-        });
+        try {
+            GradeJpegFileOnce(input, output, grade, true);
+        } catch (const ELateScan&) {
+            GradeJpegFileOnce(input, output, grade, false);
+        }
     } catch (const std::bad_alloc&) {
         throw EError("Not enough memory to grade the picture \"" + input + "\"");
     }
