@@ -469,9 +469,9 @@ void SaveImageFile(const std::string& fileName, const TImage& image) {
 // decoding side grades a strip itself while the encoder still has strips
 // waiting, and leaves it to the encoder otherwise. (A progressive file gives
 // its first row when its last scan begins; grading and encoding then hide
-// behind the reading of that scan.) A few strips circulate between the two; the encoder
-// settings and rows are those of SaveJpegFile, so the stream is the same as
-// decoding, grading the whole picture and saving it.
+// behind the reading of that scan.) A few strips circulate between the two;
+// the encoder settings and rows are those of SaveJpegFile, so the stream is
+// the same as decoding, grading the whole picture and saving it.
 
 namespace {
 
