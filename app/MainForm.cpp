@@ -40,6 +40,7 @@
 #include "LutSaveForm.h"
 #include "NaturalOrder.h"
 #include "ProductInfo.h"
+#include "ReferenceList.h"
 #include "QtImage.h"
 #include "SourceMatch.h"
 #include "Thumbnail.h"
@@ -173,8 +174,9 @@ void TfrmMain::CreateComponents() {
     Splitter1_->setHandleWidth(3);
     Splitter1_->setChildrenCollapsible(false);
 
-    lvwRefs_ = new QListWidget(Splitter1_);
+    lvwRefs_ = new TReferenceList(Splitter1_);
     lvwRefs_->setObjectName("lvwRefs");
+    choice_ = std::make_unique<TReferenceChoice>(lvwRefs_, kFileNameRole);
     lvwRefs_->setViewMode(QListView::IconMode);
     lvwRefs_->setIconSize(QSize(kThumbnailSize, kThumbnailSize));
     lvwRefs_->setResizeMode(QListView::Adjust);
@@ -458,12 +460,7 @@ void TfrmMain::ConnectHandlers() {
     connect(miSaveGradedImage_, &QAction::triggered, this, guarded(&TfrmMain::miSaveGradedImageClick));
     connect(pmnPreview_, &QMenu::aboutToShow, this, guarded(&TfrmMain::pmnPreviewPopup));
 
-    // lvwRefsSelectItem: a selection regrades, a deselection does nothing.
-    connect(lvwRefs_, &QListWidget::itemSelectionChanged, this, [this] {
-        if (!SelectedItem()) return;
-        EndLutPreview();  // a reference's look takes over from a previewed LUT file
-        RunHandler([this] { Regrade(); });
-    });
+    connect(lvwRefs_, &QListWidget::itemSelectionChanged, this, guarded(&TfrmMain::lvwRefsSelectItem));
     connect(lvwRefs_, &QWidget::customContextMenuRequested, this,
             [this](const QPoint& at) { pmnRefs_->popup(lvwRefs_->viewport()->mapToGlobal(at)); });
     connect(Viewer_, &QWidget::customContextMenuRequested, this,
@@ -497,7 +494,7 @@ bool TfrmMain::eventFilter(QObject* watched, QEvent* event) {
 void TfrmMain::ViewerLayoutChanged() {
     // The grade comes back only where the viewer showed it before: a
     // reference is selected and the ungraded preview was not asked for.
-    if (Viewer_->HasImage() && ((LookBuilt_ && SelectedItem()) || previewLut_) && !sbnShowOriginal_->isChecked())
+    if (Viewer_->HasImage() && ((LookBuilt_ && !choice_->Empty()) || previewLut_) && !sbnShowOriginal_->isChecked())
         GradeDisplay();
 }
 
@@ -517,19 +514,22 @@ TScopeSource TfrmMain::ScopeSource() const {
         source.Picture.Right = &Viewer_->Display();
         source.Picture.Divider = static_cast<int>(Viewer_->SplitPosition() * Viewer_->Display().Width() + 0.5);
     }
-    if (LookBuilt_ && SelectedItem()) {
+    if (LookBuilt_ && !choice_->Empty()) {
         source.Reference = &ReferenceBitmap_;
         source.ReferenceStats = &lastSettings_.Stats;
     }
     return source;
 }
 
-QListWidgetItem* TfrmMain::SelectedItem() const {
+QListWidgetItem* TfrmMain::HighlightedItem() const {
     const QList<QListWidgetItem*> selected = lvwRefs_->selectedItems();
     return selected.isEmpty() ? nullptr : selected.first();
 }
 
-void TfrmMain::ClearSelection() { lvwRefs_->clearSelection(); }
+void TfrmMain::ClearSelection() {
+    choice_->Clear();
+    choice_->Show();
+}
 
 // ---- reference library --------------------------------------------------
 
@@ -540,13 +540,15 @@ void TfrmMain::ScanLibrary() {
         return;
     }
     TFlagGuard scanning(scanning_);
-    // The selected reference stays selected when it is still there.
-    const QString selected = SelectedItem() ? SelectedItem()->data(kFileNameRole).toString() : QString();
     QStringList failures;
     do {
         rescanWanted_ = false;
         failures.clear();
-        lvwRefs_->clear();
+        {
+            // Emptying the list for the scan is no choice of the user's.
+            const QSignalBlocker quiet(lvwRefs_);
+            lvwRefs_->clear();
+        }
         imlRefs_.clear();
         TUpdatesSuspended suspended(lvwRefs_);
         std::vector<std::string> names = library_.Files();
@@ -577,7 +579,13 @@ void TfrmMain::ScanLibrary() {
             lvwRefs_->addItem(item);
         }
     } while (rescanWanted_);
-    if (!selected.isEmpty()) SelectLibraryFile(selected);
+    // The chosen reference stays chosen when it is still there, and its look
+    // is built from the file as it is now; gone, nothing is chosen.
+    if (!choice_->Empty()) {
+        if (!choice_->Item()) choice_->Clear();
+        choice_->Show();
+        RunHandler([this] { Regrade(); });
+    }
     if (!failures.isEmpty())
         throw EError(ToStd("These files of the library could not be loaded:\n" + failures.join("\n")));
 }
@@ -633,7 +641,7 @@ void TfrmMain::AddOneToLibrary(const QString& file, bool& stop) {
 }
 
 void TfrmMain::miRenameImageClick() {
-    if (QListWidgetItem* item = SelectedItem()) lvwRefs_->editItem(item);
+    if (QListWidgetItem* item = choice_->Item()) lvwRefs_->editItem(item);
 }
 
 void TfrmMain::lvwRefsEdited(QListWidgetItem* item, const QString& caption) {
@@ -642,47 +650,51 @@ void TfrmMain::lvwRefsEdited(QListWidgetItem* item, const QString& caption) {
     const std::string newName = library_.Rename(oldName, ToStd(caption));
     item->setData(kFileNameRole, QString::fromStdString(newName));
     item->setText(caption);
+    choice_->Renamed(QString::fromStdString(oldName), QString::fromStdString(newName));
     // The new caption takes its place in name order once the editor has closed.
     QMetaObject::invokeMethod(this, [this] { SortLibraryList(); }, Qt::QueuedConnection);
 }
 
 void TfrmMain::SortLibraryList() {
-    QListWidgetItem* selected = SelectedItem();
-    std::vector<QListWidgetItem*> items;
-    while (lvwRefs_->count() > 0) items.push_back(lvwRefs_->takeItem(0));
-    std::stable_sort(items.begin(), items.end(), [](const QListWidgetItem* a, const QListWidgetItem* b) {
-        return NaturalLess(a->text(), b->text());
-    });
     {
-        // Taking the items out and back in is no new choice of the user's.
+        // Taking the items out and back in is no new choice of the user's,
+        // though the list moves its highlight to a neighbour of each item
+        // taken out.
         const QSignalBlocker quiet(lvwRefs_);
+        std::vector<QListWidgetItem*> items;
+        while (lvwRefs_->count() > 0) items.push_back(lvwRefs_->takeItem(0));
+        std::stable_sort(items.begin(), items.end(), [](const QListWidgetItem* a, const QListWidgetItem* b) {
+            return NaturalLess(a->text(), b->text());
+        });
         for (QListWidgetItem* item : items) lvwRefs_->addItem(item);
-        if (selected) selected->setSelected(true);
     }
-    if (selected) {
-        lvwRefs_->setCurrentItem(selected, QItemSelectionModel::NoUpdate);
-        lvwRefs_->scrollToItem(selected);
-    }
+    choice_->Show();
 }
 
-void TfrmMain::SelectLibraryFile(const QString& fileName) {
-    for (int i = 0; i < lvwRefs_->count(); ++i) {
-        QListWidgetItem* item = lvwRefs_->item(i);
-        if (item->data(kFileNameRole).toString() != fileName) continue;
-        item->setSelected(true);
-        lvwRefs_->setCurrentItem(item, QItemSelectionModel::NoUpdate);
-        lvwRefs_->scrollToItem(item);
-        return;
+void TfrmMain::lvwRefsSelectItem() {
+    QListWidgetItem* item = HighlightedItem();
+    if (!item) {
+        if (choice_->Empty()) return;
+        choice_->Clear();
+    } else {
+        choice_->Choose(choice_->FileOf(item));
+        EndLutPreview();  // a reference's look takes over from a previewed LUT file
     }
+    Regrade();
 }
 
 void TfrmMain::miDeleteImageClick() {
-    QListWidgetItem* item = SelectedItem();
+    QListWidgetItem* item = choice_->Item();
     if (!item || lvwRefs_->indexWidget(lvwRefs_->indexFromItem(item))) return;  // caption being edited
     const QString text = "Are you sure you want to remove the \"" + item->text() + "\" image from the library?";
     if (Dialogs().Ask(this, text, QMessageBox::Yes | QMessageBox::Cancel) != QMessageBox::Yes) return;
     library_.Remove(ToStd(item->data(kFileNameRole).toString()));
+    // The list may move the highlight to a neighbour, which is then chosen.
     delete item;
+    if (!choice_->Empty() && !choice_->Item()) {
+        choice_->Clear();
+        Regrade();
+    }
 }
 
 // ---- preview and grading ------------------------------------------------
@@ -748,7 +760,7 @@ void TfrmMain::cbxLevelsClick() {
 void TfrmMain::Regrade() {
     if (DefaultsGuard_) return;
     if (Viewer_->Display().Empty()) return;
-    if (!SelectedItem()) {
+    if (choice_->Empty()) {
         if (previewLut_) {
             GradeDisplay();
             sbnShowOriginal_->setChecked(false);
@@ -764,7 +776,7 @@ void TfrmMain::Regrade() {
 }
 
 void TfrmMain::BuildLook() {
-    QListWidgetItem* item = SelectedItem();
+    QListWidgetItem* item = choice_->Item();
     if (!item) return;
     const int index = item->data(kImageIndexRole).toInt();
     if (index < 0 || index >= static_cast<int>(imlRefs_.size())) return;
@@ -819,13 +831,13 @@ void TfrmMain::sbnShowOriginalClick() {
 }
 
 void TfrmMain::miSaveGradedImageClick() {
-    if (!SelectedItem() && !previewLut_) return;
+    if (choice_->Empty() && !previewLut_) return;
     if (PreviewBitmap_.Empty()) throw EError(ToStd(kPromptNoPreview));
     const QString file = Dialogs().SaveFile(this, "Save Graded Image", QString(),
                                             kSavePreviewFilter + OwnFormatFilter(PreviewFileName_), "jpeg");
     if (file.isEmpty()) return;
     TBusyCursor busy;
-    if (SaveGradedAtOwnDepth(*Lut_, PreviewFileName_, ToStd(file))) return;
+    if (SaveGradedAtOwnDepth(ActiveLut(), PreviewFileName_, ToStd(file))) return;
     TImage image;
     if (!PreviewFileName_.empty())
         LoadImageFile(PreviewFileName_, image);

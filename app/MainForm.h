@@ -9,6 +9,7 @@
 #include "Image.h"
 #include "LookControls.h"
 #include "LookTransfer.h"
+#include "ReferenceChoice.h"
 #include "ReferenceLibrary.h"
 #include "ScopesPanel.h"
 
@@ -50,6 +51,10 @@ public:
     // caption, or raises EError and leaves file and caption as they were.
     void lvwRefsEdited(QListWidgetItem* item, const QString& caption);
     void miDeleteImageClick();
+    // The highlight moved to an item: that reference is chosen. The user's
+    // clicks never take the highlight away; when the program does, nothing
+    // is chosen any more.
+    void lvwRefsSelectItem();
 
     // Preview and grading.
     void sbnOpenPreviewImageClick();
@@ -95,6 +100,8 @@ public:
     // The LUT file that grades the preview instead of the look, if any.
     const TLUT* PreviewLut() const { return previewLut_.get(); }
     const QString& PreviewLutName() const { return previewLutName_; }
+    // The library file of the chosen reference; empty when none is chosen.
+    const QString& ChosenReference() const { return choice_->File(); }
 
 protected:
     void showEvent(QShowEvent* event) override;
@@ -116,7 +123,9 @@ private:
     void GradeDisplay();
     // What the scopes show: the viewer's picture and the selected reference.
     TScopeSource ScopeSource() const;
-    QListWidgetItem* SelectedItem() const;
+    // The item the list highlights (the chosen one, save in the moment the
+    // user's click moves the highlight).
+    QListWidgetItem* HighlightedItem() const;
     void ClearSelection();
     void AddOneToLibrary(const QString& file, bool& stop);
     void AddToLibrary(const QStringList& files);
@@ -126,7 +135,6 @@ private:
     void EndLutPreview();
     void ShowLutPreviewTitle();
     void SortLibraryList();
-    void SelectLibraryFile(const QString& fileName);
     // The LUT the preview is graded with: a previewed LUT file, else the look.
     const TLUT& ActiveLut() const;
     // The positions of the grading controls as the grading road takes them.
@@ -142,6 +150,9 @@ private:
     TLookSettings lastSettings_;
     std::string PreviewFileName_;
     std::unique_ptr<TLUT> previewLut_;
+    // The reference whose look the viewer, the saved picture and the LUT
+    // export show; the list's highlight follows it.
+    std::unique_ptr<TReferenceChoice> choice_;
     QString previewLutName_;
     // Statistics of the preview for Match Preview Colours, measured once per preview.
     std::optional<TColorStats> frameStats_;

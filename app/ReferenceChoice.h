@@ -1,0 +1,36 @@
+#pragma once
+#include <QString>
+
+class QListWidget;
+class QListWidgetItem;
+
+// The reference the user chose in the library list, held by its library file
+// rather than by its row, so that sorting, renaming and rescanning the list
+// cannot swap it for another. The viewer, Save Graded Image and the look
+// export all read this one choice; the list's highlight only shows it.
+class TReferenceChoice {
+public:
+    // fileRole: the item data role that holds an item's library file.
+    TReferenceChoice(QListWidget* list, int fileRole) : list_(list), fileRole_(fileRole) {}
+
+    bool Empty() const { return file_.isEmpty(); }
+    const QString& File() const { return file_; }
+    void Choose(const QString& file) { file_ = file; }
+    void Clear() { file_.clear(); }
+    // A library file was renamed: a choice of it follows the new name.
+    void Renamed(const QString& from, const QString& to);
+
+    // The list item of the chosen file, or nullptr (nothing chosen, or the
+    // item is not in the list at the moment).
+    QListWidgetItem* Item() const;
+    // The file of an item of the list.
+    QString FileOf(const QListWidgetItem* item) const;
+    // Highlights the chosen item and nothing else, without the list's
+    // selection signal: showing the choice is no new choice.
+    void Show() const;
+
+private:
+    QListWidget* list_;
+    int fileRole_;
+    QString file_;
+};

@@ -1,0 +1,361 @@
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QComboBox>
+#include <QDir>
+#include <QFile>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPointer>
+#include <QProcess>
+#include <QPushButton>
+#include <QSlider>
+#include <QSplitter>
+#include <QSettings>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+#include <QToolButton>
+#include <algorithm>
+#include <cstring>
+#include <functional>
+#include <memory>
+
+#include "ColorSpace.h"
+#include "GradingRoad.h"
+#include "DeepImageFile.h"
+#include "FakeDialogs.h"
+#include "ImageFile.h"
+#include "ImageViewer.h"
+#include "LUT.h"
+#include "LookControls.h"
+#include "LookTransfer.h"
+#include "MainForm.h"
+#include "Thumbnail.h"
+
+// The reference the user chose, driven through the real list, keys and
+// dialogs: the viewer, Save Graded Image and Create 3D LUT all use that one.
+
+namespace {
+
+QByteArray ReadBytes(const QString& path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+// A full-range picture with a cast of its own, so that each reference gives
+// another look.
+TImage CastPicture(int red, int green, int blue) {
+    TImage image = ColourfulPicture(150, 100);
+    const int cast[3] = {blue, green, red};
+    for (int y = 0; y < image.Height(); ++y)
+        for (int x = 0; x < image.Width(); ++x)
+            for (int c = 0; c < 3; ++c) {
+                std::uint8_t& v = image.Row(y)[3 * x + c];
+                v = static_cast<std::uint8_t>(std::clamp(v + cast[c], 0, 255));
+            }
+    return image;
+}
+
+// Runs `act` on the next modal dialog that opens; closes it if `act` left it open.
+void OnNextModal(std::function<void(QWidget*)> act) {
+    auto* timer = new QTimer;
+    auto tries = std::make_shared<int>(0);
+    QObject::connect(timer, &QTimer::timeout, [timer, tries, act] {
+        QPointer<QWidget> modal = QApplication::activeModalWidget();
+        if (!modal && ++*tries < 500) return;
+        timer->stop();
+        timer->deleteLater();
+        if (!modal) return;
+        act(modal);
+        if (auto* dialog = qobject_cast<QDialog*>(modal.data()); dialog && dialog->isVisible()) dialog->reject();
+    });
+    timer->start(10);
+}
+
+// Answers the save dialog with the real file dialog, everything else like the fake.
+class TRealSaveDialog : public TFakeDialogs {
+public:
+    QString SaveFile(QWidget* parent, const QString& caption, const QString& folder, const QString& filter,
+                     const QString& extension) override {
+        return TDialogs::SaveFile(parent, caption, folder, filter, extension);
+    }
+};
+
+class MainFormChoiceTest : public ::testing::Test {
+protected:
+    QTemporaryDir dir;
+    TFakeDialogs dialogs;
+    std::unique_ptr<TfrmMain> window;
+    int exports = 0;
+
+    QString Lib() const { return dir.filePath("lib"); }
+    QString Picture(const QString& name) const { return dir.filePath("pictures/" + name); }
+    QListWidget* List() const { return window->lvwRefs(); }
+
+    void SetUp() override {
+        QDir().mkpath(Lib());
+        QDir().mkpath(dir.filePath("pictures"));
+        QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, dir.filePath("config"));
+    }
+    void TearDown() override { window.reset(); }
+
+    // Three references of clearly different looks, a frame opened, the window active.
+    void OpenFrame() {
+        SaveJpegFile((Lib() + "/Beach.jpeg").toStdString(), CastPicture(0, 30, 60));
+        SaveJpegFile((Lib() + "/Dune.jpeg").toStdString(), CastPicture(70, 20, -40));
+        SaveJpegFile((Lib() + "/Zinc.jpeg").toStdString(), CastPicture(-30, 50, 0));
+        SaveImageFile(Picture("frame.bmp").toStdString(), ColourfulPicture(640, 320));
+        window = std::make_unique<TfrmMain>(Lib().toStdString());
+        window->show();
+        window->activateWindow();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(window.get()));
+        dialogs.PicturesToOpen.push_back(Picture("frame.bmp"));
+        QTest::keyClick(window.get(), Qt::Key_O, Qt::ControlModifier);
+        ASSERT_EQ(window->PreviewFileName(), Picture("frame.bmp").toStdString());
+    }
+
+    QListWidgetItem* Item(const QString& caption) const {
+        const auto found = List()->findItems(caption, Qt::MatchExactly);
+        return found.isEmpty() ? nullptr : found.first();
+    }
+    QStringList Highlighted() const {
+        QStringList captions;
+        for (const QListWidgetItem* item : List()->selectedItems()) captions << item->text();
+        return captions;
+    }
+    void Click(const QPoint& at, Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
+        QTest::mouseClick(List()->viewport(), Qt::LeftButton, modifiers, at);
+        QApplication::processEvents();
+    }
+    void ClickItem(const QString& caption, Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
+        QListWidgetItem* item = Item(caption);
+        ASSERT_NE(item, nullptr) << caption.toStdString();
+        Click(List()->visualItemRect(item).center(), modifiers);
+    }
+
+    // The look of a library file, built as the engine builds it.
+    static std::unique_ptr<TLUT> LookOf(const QString& libraryFile, const TLookPositions& positions = {}) {
+        TImage picture;
+        LoadImageFile(libraryFile.toStdString(), picture);
+        TColorStats stats;
+        ComputeColorStats(MakeThumbnailCell(picture), stats);
+        const TLookSettings settings = MakeLookSettings(stats, positions);
+        auto lut = std::make_unique<TLUT>();
+        lut->Kind = lkCube;
+        lut->CubeSize = kLookCubeSize;
+        BuildLookCube(settings, settings.Factors, *lut);
+        return lut;
+    }
+
+    bool ViewerShows(const TLUT& lut) const {
+        TImage graded = window->Viewer()->Scaled().Clone();
+        lut.ApplyToImage(graded);
+        return window->Viewer()->Display().SamePixels(graded);
+    }
+
+    // Ctrl+E, the Davinci profile at its default size; the file written.
+    QString ExportByKeys() {
+        const QString file = dir.filePath(QString("export%1.cube").arg(++exports));
+        dialogs.FilesToSave = {file};
+        OnNextModal([](QWidget* modal) {
+            auto* formats = modal->findChild<QComboBox*>("cbxOutFormat");
+            if (!formats) return;
+            formats->setCurrentIndex(formats->findText("Cube 3D Davinci"));
+            QTest::mouseClick(modal->findChild<QPushButton*>("btnSetLUTFile"), Qt::LeftButton);
+            QTest::mouseClick(modal->findChild<QPushButton*>("btnSave"), Qt::LeftButton);
+        });
+        QTest::keyClick(window.get(), Qt::Key_E, Qt::ControlModifier);
+        EXPECT_TRUE(QTest::qWaitFor([&] { return QFileInfo::exists(file); }, 5000)) << "Ctrl+E wrote nothing";
+        // The offscreen platform gives the focus back to no window.
+        window->activateWindow();
+        EXPECT_TRUE(QTest::qWaitForWindowActive(window.get()));
+        return file;
+    }
+
+    // The same profile written by the command line from a library file.
+    QByteArray CliLook(const QString& libraryFile) {
+        const QString file = dir.filePath(QString("cli%1.cube").arg(++exports));
+        QProcess cli;
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert("XDG_CONFIG_HOME", dir.filePath("config"));
+        cli.setProcessEnvironment(environment);
+        cli.start(OMBRANE_CLI, {"look", libraryFile, "-o", file, "--profile", "Cube 3D Davinci"});
+        EXPECT_TRUE(cli.waitForFinished(60000));
+        EXPECT_EQ(cli.exitCode(), 0) << cli.readAllStandardError().toStdString();
+        const QByteArray bytes = ReadBytes(file);
+        EXPECT_FALSE(bytes.isEmpty());
+        return bytes;
+    }
+
+    // Viewer, Ctrl+K, Ctrl+S and Ctrl+E all give the look of one library file.
+    void ExpectEverythingUses(const QString& caption) {
+        SCOPED_TRACE(caption.toStdString());
+        EXPECT_EQ(Highlighted(), QStringList({caption}));
+        const QString libraryFile = Lib() + "/" + caption + ".jpeg";
+        const std::unique_ptr<TLUT> look = LookOf(libraryFile);
+        EXPECT_TRUE(ViewerShows(*look));
+
+        // The scopes panel shown and hidden, the splitter moved: the viewer
+        // re-fits its picture and grades it again.
+        for (int i = 0; i < 2; ++i) {
+            QTest::keyClick(window.get(), Qt::Key_K, Qt::ControlModifier);
+            QApplication::processEvents();
+            EXPECT_TRUE(ViewerShows(*look));
+            auto* splitter = window->findChild<QSplitter*>("Splitter1");
+            const QList<int> sizes = splitter->sizes();
+            const int width = window->Viewer()->Scaled().Width();
+            const int step = i == 0 ? 120 : -120;
+            splitter->setSizes({sizes[0] + step, sizes[1] - step});
+            QApplication::processEvents();
+            EXPECT_NE(window->Viewer()->Scaled().Width(), width);
+            EXPECT_TRUE(ViewerShows(*look));
+        }
+
+        const QString saved = dir.filePath("saved-" + caption + ".jpeg");
+        dialogs.FilesToSave = {saved};
+        QTest::keyClick(window.get(), Qt::Key_S, Qt::ControlModifier);
+        TImage expected;
+        LoadImageFile(Picture("frame.bmp").toStdString(), expected);
+        look->ApplyToImage(expected);
+        EXPECT_TRUE(ReadBytes(saved) == QByteArray::fromStdString(EncodeJpeg(expected, 100)));
+
+        EXPECT_EQ(ReadBytes(ExportByKeys()), CliLook(libraryFile));
+        EXPECT_TRUE(dialogs.Errors.isEmpty()) << dialogs.Errors.join("\n").toStdString();
+    }
+};
+
+}  // namespace
+
+TEST_F(MainFormChoiceTest, RenamedReferenceStaysTheOneGradedSavedAndExported) {
+    OpenFrame();
+    ClickItem("Dune");
+    ExpectEverythingUses("Dune");
+
+    // F2, a new name, Enter: the item moves to its place in name order.
+    const struct {
+        const char* From;
+        const char* To;
+        QStringList Order;
+    } renames[] = {{"Dune", "Amber", {"Amber", "Beach", "Zinc"}},
+                   {"Amber", "Yarrow", {"Beach", "Yarrow", "Zinc"}}};
+    for (const auto& rename : renames) {
+        List()->setFocus();
+        QTest::keyClick(List(), Qt::Key_F2);
+        auto* editor = List()->findChild<QLineEdit*>();
+        ASSERT_NE(editor, nullptr);
+        EXPECT_EQ(editor->text(), rename.From);
+        editor->selectAll();
+        QTest::keyClicks(editor, rename.To);
+        QTest::keyClick(editor, Qt::Key_Return);
+        QApplication::processEvents();
+        QApplication::processEvents();
+        QStringList order;
+        for (int i = 0; i < List()->count(); ++i) order << List()->item(i)->text();
+        EXPECT_EQ(order, rename.Order);
+        EXPECT_TRUE(QFileInfo::exists(Lib() + "/" + rename.To + ".jpeg"));
+        ExpectEverythingUses(rename.To);
+    }
+
+    // A slider moved after the renames still builds from the renamed file.
+    window->findChild<QSlider*>("tbrSaturation")->setValue(140);
+    TLookPositions positions;
+    positions.Saturation = 140;
+    const std::unique_ptr<TLUT> look = LookOf(Lib() + "/Yarrow.jpeg", positions);
+    EXPECT_TRUE(ViewerShows(*look));
+    for (int i = 0; i < kLookCubeSize; i += 8)
+        EXPECT_EQ(std::memcmp(window->Lut().Cube[i], look->Cube[i], sizeof(TLUT::TCubePlane)), 0) << i;
+}
+
+TEST_F(MainFormChoiceTest, ClicksBesideTheItemsKeepTheChoice) {
+    OpenFrame();
+    ClickItem("Zinc");
+    ExpectEverythingUses("Zinc");
+
+    // Empty space of the list, and Ctrl with a click on the chosen item.
+    const QPoint empty(List()->viewport()->width() - 5, List()->viewport()->height() - 5);
+    ASSERT_FALSE(List()->indexAt(empty).isValid());
+    Click(empty);
+    ExpectEverythingUses("Zinc");
+    ClickItem("Zinc", Qt::ControlModifier);
+    ExpectEverythingUses("Zinc");
+
+    // Another item is another choice, for everything at once.
+    ClickItem("Beach");
+    ExpectEverythingUses("Beach");
+
+    // Deleting the chosen reference leaves no look on screen that the
+    // highlight does not name.
+    dialogs.Answers.push_back(QMessageBox::Yes);
+    List()->setFocus();
+    QTest::keyClick(List(), Qt::Key_Delete, Qt::ControlModifier);
+    ASSERT_EQ(dialogs.Questions.size(), 1);
+    EXPECT_EQ(Item("Beach"), nullptr);
+    const QStringList left = Highlighted();
+    if (left.isEmpty()) {
+        EXPECT_TRUE(window->Viewer()->Display().SamePixels(window->Viewer()->Scaled()));
+        const int saves = dialogs.SaveDialogs;
+        QTest::keyClick(window.get(), Qt::Key_S, Qt::ControlModifier);
+        EXPECT_EQ(dialogs.SaveDialogs, saves);
+    } else {
+        ExpectEverythingUses(left.first());
+    }
+}
+
+TEST_F(MainFormChoiceTest, SaveDialogFilterGivesTheExtension) {
+    SaveJpegFile((Lib() + "/Dune.jpeg").toStdString(), CastPicture(70, 20, -40));
+    TDeepImage frame(400, 200, false);
+    for (int y = 0; y < frame.Height(); ++y)
+        for (int x = 0; x < frame.Width(); ++x) {
+            float* p = frame.Row(y) + 3 * x;
+            p[0] = static_cast<float>(x) / 399.0f;
+            p[1] = static_cast<float>(y) / 199.0f;
+            p[2] = 0.3f;
+        }
+    SaveDeepImageFile(Picture("g16.tif").toStdString(), frame, {"tiff", TSampleKind::Integer, 16, ""});
+    TRealSaveDialog real;
+    window = std::make_unique<TfrmMain>(Lib().toStdString());
+    window->show();
+    QApplication::processEvents();
+    real.PicturesToOpen.push_back(Picture("g16.tif"));
+    window->sbnOpenPreviewImageClick();
+    Item("Dune")->setSelected(true);
+
+    // A name typed without extension under each filter, as a user would.
+    const struct {
+        const char* Name;
+        int FilterKey;  // the key pressed on the filter box
+        const char* Written;
+        int Bits;
+    } cases[] = {{"g16noext", Qt::Key_End, "g16noext.tif", 16}, {"plain", Qt::Key_Home, "plain.jpeg", 8}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.Name);
+        const QString typed = dir.filePath(c.Name);
+        const int key = c.FilterKey;
+        OnNextModal([typed, key](QWidget* modal) {
+            auto* types = modal->findChild<QComboBox*>("fileTypeCombo");
+            auto* name = modal->findChild<QLineEdit*>("fileNameEdit");
+            if (!types || !name) return;
+            if (key == Qt::Key_Home) QTest::keyClick(types, Qt::Key_End);  // away and back
+            QTest::keyClick(types, static_cast<Qt::Key>(key));
+            name->setText(typed);
+            QTest::keyClick(name, Qt::Key_Return);
+        });
+        window->miSaveGradedImageClick();
+        const QString written = dir.filePath(c.Written);
+        ASSERT_TRUE(QFileInfo::exists(written)) << QDir(dir.path()).entryList(QDir::Files).join(" ").toStdString();
+        EXPECT_FALSE(QFileInfo::exists(typed));
+        if (c.Bits == 16) {
+            EXPECT_FALSE(QFileInfo::exists(typed + ".jpeg"));
+            EXPECT_EQ(LoadDeepImageFile(written.toStdString()).Depth.Bits, 16);
+        } else {
+            TImage saved;
+            LoadImageFile(written.toStdString(), saved);
+            EXPECT_EQ(saved.Width(), 400);
+            EXPECT_TRUE(ReadBytes(written).startsWith("\xff\xd8"));
+        }
+    }
+    EXPECT_TRUE(real.Errors.isEmpty()) << real.Errors.join("\n").toStdString();
+}
