@@ -19,11 +19,13 @@
 #include <QTimer>
 #include <QToolButton>
 #include <algorithm>
+#include <cmath>
 #include <cstring>
 #include <functional>
 #include <memory>
 
 #include "ColorSpace.h"
+#include "DeepGrade.h"
 #include "GradingRoad.h"
 #include "DeepImageFile.h"
 #include "FakeDialogs.h"
@@ -323,15 +325,23 @@ TEST_F(MainFormChoiceTest, SaveDialogFilterGivesTheExtension) {
     window->sbnOpenPreviewImageClick();
     Item("Dune")->setSelected(true);
 
-    // A name typed without extension under each filter, as a user would.
+    // A name typed without extension under each filter, as a user would;
+    // last with a LUT file previewed instead of the reference's look.
+    QFile swap(Picture("swap.cube"));
+    ASSERT_TRUE(swap.open(QIODevice::WriteOnly));
+    swap.write("LUT_3D_SIZE 2\n0 0 0\n0 0 1\n0 1 0\n0 1 1\n1 0 0\n1 0 1\n1 1 0\n1 1 1\n");
+    swap.close();
     const struct {
         const char* Name;
         int FilterKey;  // the key pressed on the filter box
         const char* Written;
-        int Bits;
-    } cases[] = {{"g16noext", Qt::Key_End, "g16noext.tif", 16}, {"plain", Qt::Key_Home, "plain.jpeg", 8}};
+        bool PreviewLut;
+    } cases[] = {{"g16noext", Qt::Key_End, "g16noext.tif", false},
+                 {"plain", Qt::Key_Home, "plain.jpeg", false},
+                 {"swapped", Qt::Key_End, "swapped.tif", true}};
     for (const auto& c : cases) {
         SCOPED_TRACE(c.Name);
+        if (c.PreviewLut) window->PreviewLutFile(Picture("swap.cube"));
         const QString typed = dir.filePath(c.Name);
         const int key = c.FilterKey;
         OnNextModal([typed, key](QWidget* modal) {
@@ -347,15 +357,25 @@ TEST_F(MainFormChoiceTest, SaveDialogFilterGivesTheExtension) {
         const QString written = dir.filePath(c.Written);
         ASSERT_TRUE(QFileInfo::exists(written)) << QDir(dir.path()).entryList(QDir::Files).join(" ").toStdString();
         EXPECT_FALSE(QFileInfo::exists(typed));
-        if (c.Bits == 16) {
-            EXPECT_FALSE(QFileInfo::exists(typed + ".jpeg"));
-            EXPECT_EQ(LoadDeepImageFile(written.toStdString()).Depth.Bits, 16);
-        } else {
+        if (!written.endsWith(".tif")) {
             TImage saved;
             LoadImageFile(written.toStdString(), saved);
             EXPECT_EQ(saved.Width(), 400);
             EXPECT_TRUE(ReadBytes(written).startsWith("\xff\xd8"));
+            continue;
         }
+        // The full-precision picture graded with what the viewer shows.
+        EXPECT_FALSE(QFileInfo::exists(typed + ".jpeg"));
+        const TDeepImage saved = LoadDeepImageFile(written.toStdString());
+        EXPECT_EQ(saved.Depth.Bits, 16);
+        TDeepImage expected = LoadDeepImageFile(Picture("g16.tif").toStdString());
+        GradeDeepImage(c.PreviewLut ? *window->PreviewLut() : *LookOf(Lib() + "/Dune.jpeg"), expected);
+        ASSERT_EQ(saved.Width(), expected.Width());
+        double worst = 0;
+        for (int y = 0; y < saved.Height(); ++y)
+            for (int i = 0; i < 3 * saved.Width(); ++i)
+                worst = std::max(worst, std::fabs(double(saved.Row(y)[i]) - expected.Row(y)[i]));
+        EXPECT_LE(worst, 0.5 / 65535 + 1e-7);
     }
     EXPECT_TRUE(real.Errors.isEmpty()) << real.Errors.join("\n").toStdString();
 }
