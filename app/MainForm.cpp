@@ -493,7 +493,7 @@ bool TfrmMain::eventFilter(QObject* watched, QEvent* event) {
 
 void TfrmMain::ViewerLayoutChanged() {
     // The grade comes back only where the viewer showed it before: a
-    // reference is selected and the ungraded preview was not asked for.
+    // reference is chosen and the ungraded preview was not asked for.
     if (Viewer_->HasImage() && ((LookBuilt_ && !choice_->Empty()) || previewLut_) && !sbnShowOriginal_->isChecked())
         GradeDisplay();
 }

@@ -11,7 +11,6 @@
 #include <QPointer>
 #include <QProcess>
 #include <QPushButton>
-#include <QSlider>
 #include <QSplitter>
 #include <QSettings>
 #include <QTemporaryDir>
@@ -20,7 +19,6 @@
 #include <QToolButton>
 #include <algorithm>
 #include <cmath>
-#include <cstring>
 #include <functional>
 #include <memory>
 
@@ -260,15 +258,6 @@ TEST_F(MainFormChoiceTest, RenamedReferenceStaysTheOneGradedSavedAndExported) {
         EXPECT_TRUE(QFileInfo::exists(Lib() + "/" + rename.To + ".jpeg"));
         ExpectEverythingUses(rename.To);
     }
-
-    // A slider moved after the renames still builds from the renamed file.
-    window->findChild<QSlider*>("tbrSaturation")->setValue(140);
-    TLookPositions positions;
-    positions.Saturation = 140;
-    const std::unique_ptr<TLUT> look = LookOf(Lib() + "/Yarrow.jpeg", positions);
-    EXPECT_TRUE(ViewerShows(*look));
-    for (int i = 0; i < kLookCubeSize; i += 8)
-        EXPECT_EQ(std::memcmp(window->Lut().Cube[i], look->Cube[i], sizeof(TLUT::TCubePlane)), 0) << i;
 }
 
 TEST_F(MainFormChoiceTest, ClicksBesideTheItemsKeepTheChoice) {
