@@ -93,6 +93,7 @@ int RunScopes(const std::vector<std::string>& words)
         return PrintHelp(kScopesHelp);
     arguments.ExpectPositionals(1, "the picture (PICTURE)");
     const std::string output = OutputFile(arguments);
+    InputFilesOf(arguments, {"reference", "lut"}).CheckOutput(output);
     CheckPictureOutput(output);
     const TScopeKind kind = ScopeKindFrom(arguments);
     const int width = arguments.IntValue("width", kMinScopeWidth, kMaxScopeWidth, kDefaultScopeWidth);

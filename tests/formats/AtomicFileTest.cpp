@@ -248,4 +248,60 @@ TEST_F(AtomicFileTest, ATerminatingSignalRemovesTheTemporaryFile)
     }
 }
 
+// A write that must not replace gives way to a file that appears while it
+// is written (another program's), and leaves nothing of its own.
+TEST_F(AtomicFileTest, NoReplacingWritesGiveWayToAFileWrittenMeanwhile)
+{
+    const std::string target = PathOf("frame.jpg");
+    const auto theirsAppears = [&](int fd) {
+        WriteFileAtomically(target, "theirs");
+        return WriteFully(fd, "mine");
+    };
+    {
+        const TNoReplacingWrites noReplacing;
+        EXPECT_THROW(WriteFileAtomicallyFrom(target, theirsAppears), EFileExists);
+        EXPECT_THROW(WriteFileAtomically(target, "mine"), EFileExists);
+        // Another thread's writes still replace.
+        std::thread([&] { WriteFileAtomically(PathOf("other"), "1"); WriteFileAtomically(PathOf("other"), "2"); }).join();
+    }
+    EXPECT_EQ(ReadRaw(target), "theirs");
+    EXPECT_EQ(ReadRaw(PathOf("other")), "2");
+    EXPECT_EQ(EntryCount(), 2u);
+    WriteFileAtomicallyFrom(target, theirsAppears);
+    EXPECT_EQ(ReadRaw(target), "mine");
+}
+
+// However many writes are in flight, a terminating signal removes every
+// temporary file.
+TEST_F(AtomicFileTest, ATerminatingSignalRemovesTheTemporaryFilesOfManyWrites)
+{
+    constexpr int kWrites = 80;
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        std::vector<std::thread> writers;
+        for (int i = 0; i < kWrites; ++i)
+            writers.emplace_back([this, i] {
+                WriteFileAtomicallyFrom(PathOf("f" + std::to_string(i)), [](int fd) {
+                    WriteFully(fd, "part");
+                    for (;;)
+                        pause();
+                    return 0;
+                });
+            });
+        for (std::thread& writer : writers)
+            writer.join();
+        _exit(0);
+    }
+    std::size_t seen = 0;
+    for (int i = 0; i < 200000 && seen < kWrites; ++i)
+        seen = EntryCount();
+    kill(child, SIGHUP);
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    EXPECT_EQ(seen, std::size_t(kWrites));
+    EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGHUP);
+    EXPECT_EQ(EntryCount(), 0u);
+}
+
 } // namespace
