@@ -129,15 +129,6 @@ void CheckFileOutput(const std::string& output)
     throw EUsageError("the output folder \"" + output + "\" does not exist");
 }
 
-TInputFiles InputFilesOf(const TArguments& arguments, const std::vector<std::string>& options)
-{
-    TInputFiles inputs(arguments.Positionals());
-    for (const std::string& option : options)
-        if (arguments.Has(option) && !arguments.Value(option).empty())
-            inputs.Add(arguments.Value(option));
-    return inputs;
-}
-
 TImage LoadPicture(const std::string& fileName)
 {
     std::error_code kindError;

@@ -3,7 +3,6 @@
 #include <vector>
 
 #include "Arguments.h"
-#include "InputFiles.h"
 #include "Image.h"
 #include "LookControls.h"
 #include "LookTransfer.h"
@@ -42,9 +41,6 @@ std::string LowerExtension(const std::string& fileName);
 // Refuses (EUsageError) a single output named as a folder (a trailing
 // slash): the folder is missing or not one, else the batch road takes it.
 void CheckFileOutput(const std::string& output);
-// The files the command line names for reading: the positionals and the
-// values of the given options.
-TInputFiles InputFilesOf(const TArguments& arguments, const std::vector<std::string>& options);
 
 // Loads a picture file; a loader's message that does not name the file
 // gets it in front, since a command may read two pictures.

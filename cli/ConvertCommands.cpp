@@ -9,6 +9,7 @@
 #include "DeepGrading.h"
 #include "FormatRegistry.h"
 #include "HelpTexts.h"
+#include "InputFiles.h"
 #include "PictureGrading.h"
 #include "ImageFile.h"
 #include "LutConvert.h"

@@ -52,3 +52,12 @@ void TInputFiles::CheckOutput(const std::string& output) const
     if (const std::string* input = Overwritten(output))
         throw EUsageError("the output \"" + output + "\" would overwrite the input \"" + *input + "\"");
 }
+
+TInputFiles InputFilesOf(const TArguments& arguments, const std::vector<std::string>& options)
+{
+    TInputFiles inputs(arguments.Positionals());
+    for (const std::string& option : options)
+        if (arguments.Has(option) && !arguments.Value(option).empty())
+            inputs.Add(arguments.Value(option));
+    return inputs;
+}

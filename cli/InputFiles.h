@@ -3,6 +3,8 @@
 #include <string>
 #include <vector>
 
+class TArguments;
+
 // The files a command reads, so that none of them is ever written: an
 // output is refused when it names one of them, compared by the path with
 // every link resolved and by the path with its folder resolved (the output
@@ -23,3 +25,7 @@ public:
 private:
     std::map<std::string, std::string> byPath_;
 };
+
+// The files the command line names for reading: the positionals and the
+// values of the given options.
+TInputFiles InputFilesOf(const TArguments& arguments, const std::vector<std::string>& options);

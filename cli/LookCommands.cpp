@@ -10,6 +10,7 @@
 #include "FormatRegistry.h"
 #include "GradingRoad.h"
 #include "HelpTexts.h"
+#include "InputFiles.h"
 #include "PictureGrading.h"
 #include "ImageFile.h"
 #include "LUT.h"

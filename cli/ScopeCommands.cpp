@@ -7,6 +7,7 @@
 #include "CommandSupport.h"
 #include "Commands.h"
 #include "HelpTexts.h"
+#include "InputFiles.h"
 #include "ImageFile.h"
 #include "LUT.h"
 #include "LutConvert.h"

@@ -6,6 +6,7 @@
 #include <csignal>
 #include <cstdio>
 #include <cstring>
+#include <ctime>
 #include <fcntl.h>
 #include <functional>
 #include <mutex>
@@ -47,10 +48,22 @@ std::atomic<int> gCreating{0};
 std::atomic<bool> gEnding{false};
 const int kCleanupSignals[] = {SIGINT, SIGTERM, SIGHUP};
 
+// Whether a second has passed since start (async-signal-safe).
+bool SecondPassed(const timespec& start)
+{
+    timespec now {};
+    clock_gettime(CLOCK_MONOTONIC, &now);
+    return now.tv_sec - start.tv_sec > 1 || (now.tv_sec - start.tv_sec == 1 && now.tv_nsec >= start.tv_nsec);
+}
+
 extern "C" void RemoveTemporariesAndEnd(int signalNumber)
 {
     gEnding.store(true);
-    while (gCreating.load() != 0) {
+    // A creator that waits for a lock the interrupted thread holds is given
+    // up on after a second.
+    timespec start {};
+    clock_gettime(CLOCK_MONOTONIC, &start);
+    while (gCreating.load() != 0 && !SecondPassed(start)) {
     }
     for (TTempSlot* slot = gTempSlots.load(); slot != nullptr; slot = slot->Next)
         if (slot->State.load() == 2)

@@ -271,37 +271,4 @@ TEST_F(AtomicFileTest, NoReplacingWritesGiveWayToAFileWrittenMeanwhile)
     EXPECT_EQ(ReadRaw(target), "mine");
 }
 
-// However many writes are in flight, a terminating signal removes every
-// temporary file.
-TEST_F(AtomicFileTest, ATerminatingSignalRemovesTheTemporaryFilesOfManyWrites)
-{
-    constexpr int kWrites = 80;
-    const pid_t child = fork();
-    ASSERT_GE(child, 0);
-    if (child == 0) {
-        std::vector<std::thread> writers;
-        for (int i = 0; i < kWrites; ++i)
-            writers.emplace_back([this, i] {
-                WriteFileAtomicallyFrom(PathOf("f" + std::to_string(i)), [](int fd) {
-                    WriteFully(fd, "part");
-                    for (;;)
-                        pause();
-                    return 0;
-                });
-            });
-        for (std::thread& writer : writers)
-            writer.join();
-        _exit(0);
-    }
-    std::size_t seen = 0;
-    for (int i = 0; i < 200000 && seen < kWrites; ++i)
-        seen = EntryCount();
-    kill(child, SIGHUP);
-    int status = 0;
-    ASSERT_EQ(waitpid(child, &status, 0), child);
-    EXPECT_EQ(seen, std::size_t(kWrites));
-    EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGHUP);
-    EXPECT_EQ(EntryCount(), 0u);
-}
-
 } // namespace
