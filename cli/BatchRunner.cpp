@@ -1,5 +1,6 @@
 #include "BatchRunner.h"
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -10,8 +11,12 @@
 #include <map>
 #include <mutex>
 #include <new>
+#include <optional>
+#include <set>
 #include <thread>
+#include <utility>
 
+#include "AtomicFile.h"
 #include "DeepImageFile.h"
 #include "Error.h"
 #include "ErrorStream.h"
@@ -51,29 +56,56 @@ bool IsFolder(const std::string& name)
     return fs::is_directory(name, error);
 }
 
-// A folder's picture files in name order; with recursive, those of its
-// sub-folders too. Hidden files (temporary files among them) are left out.
-void CollectFolder(const fs::path& folder, bool recursive, std::vector<fs::path>& pictures)
-{
-    std::vector<fs::path> found;
-    std::error_code error;
-    for (fs::directory_iterator it(folder, error), end; !error && it != end; it.increment(error)) {
-        const fs::path& path = it->path();
-        if (path.filename().string().front() == '.')
-            continue;
-        std::error_code kindError;
-        if (it->is_directory(kindError)) {
-            if (recursive)
-                CollectFolder(path, true, found);
-        } else if (IsPictureName(path)) {
-            found.push_back(path);
-        }
+// A walk over the input folders: each folder is taken once (by device and
+// inode), so that links back into the walk neither repeat pictures nor go
+// on without end; a folder that cannot be read is noted and the walk goes on.
+class TFolderWalk {
+public:
+    TFolderWalk(bool recursive, std::vector<std::string>& unreadFolders)
+        : recursive_(recursive), unreadFolders_(unreadFolders)
+    {
     }
-    if (error)
-        throw EError("Cannot read the folder \"" + folder.string() + "\": " + error.message());
-    std::sort(found.begin(), found.end());
-    pictures.insert(pictures.end(), found.begin(), found.end());
-}
+
+    // A folder's picture files in name order; with recursive, those of its
+    // sub-folders too. Hidden files (temporary files among them) are left out.
+    void Collect(const fs::path& folder, std::vector<fs::path>& pictures)
+    {
+        if (!FirstVisit(folder))
+            return;
+        std::vector<fs::path> found;
+        std::error_code error;
+        for (fs::directory_iterator it(folder, error), end; !error && it != end; it.increment(error)) {
+            const fs::path& path = it->path();
+            if (path.filename().string().front() == '.')
+                continue;
+            std::error_code kindError;
+            if (it->is_directory(kindError)) {
+                if (recursive_)
+                    Collect(path, found);
+            } else if (IsPictureName(path)) {
+                found.push_back(path);
+            }
+        }
+        if (error)
+            unreadFolders_.push_back("Cannot read the folder \"" + folder.string() + "\": " + error.message());
+        std::sort(found.begin(), found.end());
+        pictures.insert(pictures.end(), found.begin(), found.end());
+    }
+
+private:
+    bool FirstVisit(const fs::path& folder)
+    {
+        struct stat st {};
+        if (stat(folder.c_str(), &st) != 0 || visited_.emplace(st.st_dev, st.st_ino).second)
+            return true;
+        WriteToErrorStream("ombrane-cli: \"" + folder.string() + "\" leads to a folder taken already; left out\n");
+        return false;
+    }
+
+    bool recursive_;
+    std::vector<std::string>& unreadFolders_;
+    std::set<std::pair<dev_t, ino_t>> visited_;
+};
 
 std::string Canonical(const fs::path& path)
 {
@@ -116,7 +148,18 @@ public:
         Draw();
     }
 
-    std::size_t FailedCount() const { return failed_; }
+    // A folder among the inputs that could not be read: reported, not counted
+    // among the pictures.
+    void FolderFailed(const std::string& message)
+    {
+        const std::lock_guard lock(mutex_);
+        ++failedFolders_;
+        ClearLine();
+        WriteToErrorStream("ombrane-cli: " + message + "\n");
+        Draw();
+    }
+
+    bool AllWritten() const { return failed_ == 0 && failedFolders_ == 0; }
 
     void Finish()
     {
@@ -125,7 +168,10 @@ public:
         if (failed_ != 0)
             WriteToErrorStream("ombrane-cli: " + std::to_string(failed_) + " of " + std::to_string(total_) +
                                " pictures failed\n");
-        else if (showProgress_)
+        if (failedFolders_ != 0)
+            WriteToErrorStream("ombrane-cli: " + std::to_string(failedFolders_) +
+                               (failedFolders_ == 1 ? " folder" : " folders") + " could not be read\n");
+        if (failed_ == 0 && failedFolders_ == 0 && showProgress_)
             WriteToErrorStream(std::to_string(total_) + " pictures written in " + FormatSeconds(Elapsed()) + "\n");
     }
 
@@ -164,9 +210,28 @@ private:
     std::size_t total_;
     std::size_t done_ = 0;
     std::size_t failed_ = 0;
+    std::size_t failedFolders_ = 0;
     bool showProgress_;
     std::chrono::steady_clock::time_point start_;
 };
+
+// Whether a message names the file: the name stands on its own, not as a
+// part of a longer path (an output's path may hold the input's name).
+bool NamesFile(const std::string& message, const std::string& file)
+{
+    const auto bounds = [](char c) { return c == '"' || c == '\'' || c == ' ' || c == ':' || c == ','; };
+    for (auto at = message.find(file); at != std::string::npos; at = message.find(file, at + 1)) {
+        const std::size_t end = at + file.size();
+        if ((at == 0 || bounds(message[at - 1])) && (end == message.size() || bounds(message[end])))
+            return true;
+    }
+    return false;
+}
+
+std::string ExistsMessage(const TBatchItem& item)
+{
+    return "the output \"" + item.Output + "\" exists (--force replaces it)";
+}
 
 void RunOne(const TBatchItem& item, const TBatchSettings& settings,
             const std::function<void(const TBatchItem&)>& work, TBatchReporter& reporter)
@@ -174,16 +239,39 @@ void RunOne(const TBatchItem& item, const TBatchSettings& settings,
     try {
         std::error_code error;
         if (!settings.Force && fs::exists(fs::symlink_status(item.Output, error)))
-            throw EError("the output \"" + item.Output + "\" exists (--force replaces it)");
-        work(item);
+            throw EError(ExistsMessage(item));
+        // Another program may write the name between that check and the end
+        // of the write: without --force its file stays.
+        std::optional<TNoReplacingWrites> noReplacing;
+        if (!settings.Force)
+            noReplacing.emplace();
+        try {
+            work(item);
+        } catch (const EFileExists&) {
+            throw EError(ExistsMessage(item));
+        }
         reporter.Done();
     } catch (const std::bad_alloc&) {
         reporter.Failed(item.Input + ": out of memory");
     } catch (const std::exception& failure) {
         // Loader messages often name the file already.
         const std::string reason = failure.what();
-        reporter.Failed(reason.find(item.Input) == std::string::npos ? item.Input + ": " + reason : reason);
+        reporter.Failed(NamesFile(reason, item.Input) ? reason : item.Input + ": " + reason);
     }
+}
+
+// Refuses an output folder that cannot be one before anything is done.
+void CheckOutputFolder(const std::string& folder)
+{
+    std::error_code error;
+    const fs::file_status link = fs::symlink_status(folder, error);
+    if (fs::is_symlink(link) && !fs::exists(fs::status(folder, error)))
+        throw EError("Cannot create the folder \"" + folder + "\": it is a link to \"" +
+                     fs::read_symlink(folder, error).string() + "\", which does not exist");
+    if (fs::exists(folder, error) && !IsFolder(folder))
+        throw EUsageError("the output \"" + folder + "\" is not a folder");
+    if (!fs::exists(link) && IsPictureName(folder))
+        throw EUsageError("the output \"" + folder + "\" is a picture file name; many pictures need a folder (-o FOLDER)");
 }
 
 } // namespace
@@ -227,44 +315,43 @@ TBatchSettings BatchSettingsFrom(const TArguments& arguments)
     return settings;
 }
 
-std::vector<TBatchItem> PlanBatch(const std::vector<std::string>& inputs, const TBatchSettings& settings)
+TBatchPlan PlanBatch(const std::vector<std::string>& inputs, const TBatchSettings& settings, TInputFiles otherInputs)
 {
-    if (fs::exists(settings.Folder) && !IsFolder(settings.Folder))
-        throw EUsageError("the output \"" + settings.Folder + "\" is not a folder");
+    CheckOutputFolder(settings.Folder);
+    TBatchPlan plan;
     std::vector<fs::path> pictures;
     for (const std::string& input : inputs) {
         if (IsFolder(input))
-            CollectFolder(input, settings.Recursive, pictures);
+            TFolderWalk(settings.Recursive, plan.UnreadFolders).Collect(input, pictures);
         else
             pictures.emplace_back(input);
     }
+    if (pictures.empty() && !plan.UnreadFolders.empty())
+        throw EError(plan.UnreadFolders.front());
     if (pictures.empty())
         throw EUsageError("no picture among the inputs");
 
-    std::map<std::string, std::string> inputByCanonical;
+    TInputFiles& allInputs = otherInputs;
     for (const fs::path& picture : pictures)
-        inputByCanonical.emplace(Canonical(picture), picture.string());
+        allInputs.Add(picture.string());
     std::map<std::string, std::string> outputs;
-    std::vector<TBatchItem> items;
     for (const fs::path& picture : pictures) {
         fs::path name = picture.filename();
         if (!settings.Format.empty())
             name.replace_extension("." + settings.Format);
         TBatchItem item{picture.string(), (fs::path(settings.Folder) / name).string()};
-        const std::string canonical = Canonical(item.Output);
-        if (const auto input = inputByCanonical.find(canonical); input != inputByCanonical.end())
-            throw EUsageError("the output \"" + item.Output + "\" would overwrite the input \"" + input->second + "\"");
-        if (const auto [other, added] = outputs.emplace(canonical, item.Input); !added)
+        allInputs.CheckOutput(item.Output);
+        if (const auto [other, added] = outputs.emplace(Canonical(item.Output), item.Input); !added)
             throw EUsageError("\"" + other->second + "\" and \"" + item.Input + "\" would both be written to \"" +
                               item.Output + "\"");
-        items.push_back(std::move(item));
+        plan.Items.push_back(std::move(item));
     }
-    return items;
+    return plan;
 }
 
-int RunBatch(const std::vector<TBatchItem>& items, const TBatchSettings& settings,
-             const std::function<void(const TBatchItem&)>& work)
+int RunBatch(const TBatchPlan& plan, const TBatchSettings& settings, const std::function<void(const TBatchItem&)>& work)
 {
+    const std::vector<TBatchItem>& items = plan.Items;
     std::error_code error;
     fs::create_directories(settings.Folder, error);
     if (error)
@@ -272,6 +359,8 @@ int RunBatch(const std::vector<TBatchItem>& items, const TBatchSettings& setting
 
     const bool terminal = isatty(ErrorStreamDescriptor()) != 0;
     TBatchReporter reporter(items.size(), terminal && !settings.Quiet);
+    for (const std::string& message : plan.UnreadFolders)
+        reporter.FolderFailed(message);
     std::atomic<std::size_t> next{0};
     auto worker = [&] {
         for (std::size_t i = next++; i < items.size(); i = next++)
@@ -285,5 +374,5 @@ int RunBatch(const std::vector<TBatchItem>& items, const TBatchSettings& setting
     for (std::thread& thread : pool)
         thread.join();
     reporter.Finish();
-    return reporter.FailedCount() == 0 ? 0 : 1;
+    return reporter.AllWritten() ? 0 : 1;
 }

@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "Arguments.h"
+#include "InputFiles.h"
 
 // Grading many pictures in one call: the inputs (pictures and folders) are
 // turned into a plan of input/output pairs, checked as a whole before any
@@ -35,18 +36,26 @@ bool WantsBatch(const TArguments& arguments, std::size_t singlePictures);
 // bad values).
 TBatchSettings BatchSettingsFrom(const TArguments& arguments);
 
+struct TBatchPlan {
+    std::vector<TBatchItem> Items;
+    std::vector<std::string> UnreadFolders;  // a message for each folder that could not be read
+};
+
 // The pictures named by the inputs (a folder gives its picture files in
-// name order, its sub-folders too with Recursive) and their outputs. Refuses
-// (EUsageError) before anything is written: no picture among the inputs, an
-// unknown --format, an output that is one of the inputs, two inputs with the
-// same output.
-std::vector<TBatchItem> PlanBatch(const std::vector<std::string>& inputs, const TBatchSettings& settings);
+// name order, its sub-folders too with Recursive) and their outputs. A
+// folder reached again through a link is left out with a line saying so.
+// Refuses (EUsageError) before anything is written: an output that is no
+// folder (a file, a picture file name, a link to nothing), no picture among
+// the inputs, an output that is one of the inputs (the pictures or
+// otherInputs, the reference or LUT), two inputs with the same output.
+TBatchPlan PlanBatch(const std::vector<std::string>& inputs, const TBatchSettings& settings, TInputFiles otherInputs);
 
 // Runs work(item) for every item on settings.Jobs threads. An item whose
-// output exists is refused unless Force. Failures are reported one line
+// output exists is refused unless Force, also when it comes into being while
+// the item is written (the write then never replaces it). The folders that
+// could not be read are reported first. Failures are reported one line
 // each ("ombrane-cli: INPUT: reason") on the error stream; a progress line
 // is kept up to date when that stream is a terminal and not Quiet. Returns
-// the exit status: 0 when every picture was written, 1 otherwise (with a
-// summary line).
-int RunBatch(const std::vector<TBatchItem>& items, const TBatchSettings& settings,
-             const std::function<void(const TBatchItem&)>& work);
+// the exit status: 0 when every picture was written and every folder read,
+// 1 otherwise (with summary lines).
+int RunBatch(const TBatchPlan& plan, const TBatchSettings& settings, const std::function<void(const TBatchItem&)>& work);

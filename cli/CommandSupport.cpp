@@ -1,6 +1,7 @@
 #include "CommandSupport.h"
 
 #include <algorithm>
+#include <filesystem>
 
 #include "FootageLook.h"
 #include "FormatRegistry.h"
@@ -104,18 +105,37 @@ std::string OutputFile(const TArguments& arguments)
 
 void CheckPictureOutput(const std::string& fileName)
 {
+    static const char* const kKnown[] = {"jpg", "jpeg", "bmp", "png"};
+    if (std::find(std::begin(kKnown), std::end(kKnown), LowerExtension(fileName)) == std::end(kKnown))
+        throw EUsageError("cannot write pictures like \"" + fileName + "\": use .jpg, .jpeg, .bmp or .png");
+}
+
+std::string LowerExtension(const std::string& fileName)
+{
     const auto dot = fileName.find_last_of('.');
     const auto slash = fileName.find_last_of('/');
-    const std::string extension =
-        (dot == std::string::npos || (slash != std::string::npos && dot < slash)) ? std::string()
-                                                                                   : LowerAscii(fileName.substr(dot));
-    static const char* const kKnown[] = {".jpg", ".jpeg", ".bmp", ".png"};
-    if (std::find(std::begin(kKnown), std::end(kKnown), extension) == std::end(kKnown))
-        throw EUsageError("cannot write pictures like \"" + fileName + "\": use .jpg, .jpeg, .bmp or .png");
+    if (dot == std::string::npos || (slash != std::string::npos && dot < slash))
+        return std::string();
+    return LowerAscii(fileName.substr(dot + 1));
+}
+
+void CheckFileOutput(const std::string& output)
+{
+    if (!output.ends_with('/'))
+        return;
+    std::error_code error;
+    if (std::filesystem::exists(std::filesystem::symlink_status(output, error)))
+        throw EUsageError("the output \"" + output + "\" is not a folder");
+    throw EUsageError("the output folder \"" + output + "\" does not exist");
 }
 
 TImage LoadPicture(const std::string& fileName)
 {
+    std::error_code kindError;
+    if (std::filesystem::is_directory(fileName, kindError))
+        throw EError("\"" + fileName + "\" is a folder, not a picture");
+    if (LowerExtension(fileName).empty())
+        throw EError("\"" + fileName + "\" is not a picture file: its name has no extension to tell its type");
     TImage picture;
     try {
         LoadImageFile(fileName, picture);

@@ -9,6 +9,7 @@
 #include "DeepGrading.h"
 #include "FormatRegistry.h"
 #include "HelpTexts.h"
+#include "InputFiles.h"
 #include "PictureGrading.h"
 #include "ImageFile.h"
 #include "LutConvert.h"
@@ -53,6 +54,7 @@ int RunConvert(const std::vector<std::string>& words)
         return PrintHelp(kConvertHelp);
     arguments.ExpectPositionals(1, "the LUT file to convert (INPUT)");
     const std::string output = OutputFile(arguments);
+    InputFilesOf(arguments, {}).CheckOutput(output);
     const int size = arguments.IntValue("size", 2, kMaxCurveSize, 0);
 
     // Without --profile the choice depends on the input's kind, so the
@@ -84,10 +86,10 @@ int ApplyBatch(const TArguments& arguments)
     arguments.ExpectAtLeast(2, "the LUT file and the pictures (LUTFILE INPUT...)");
     const TBatchSettings settings = BatchSettingsFrom(arguments);
     const auto& positionals = arguments.Positionals();
-    const auto items = PlanBatch({positionals.begin() + 1, positionals.end()}, settings);
+    const auto plan = PlanBatch({positionals.begin() + 1, positionals.end()}, settings, TInputFiles({positionals[0]}));
     const auto lut = ReadLutFile(positionals[0]);
     CheckUsableTables(*lut);
-    return RunBatch(items, settings, [&](const TBatchItem& item) {
+    return RunBatch(plan, settings, [&](const TBatchItem& item) {
         GradePictureFile(item.Input, item.Output, *lut);
     });
 }
@@ -105,6 +107,8 @@ int RunApply(const std::vector<std::string>& words)
         return ApplyBatch(arguments);
     arguments.ExpectPositionals(2, "the LUT file and the picture (LUTFILE IMAGE)");
     const std::string output = OutputFile(arguments);
+    CheckFileOutput(output);
+    InputFilesOf(arguments, {}).CheckOutput(output);
     CheckGradedOutput(output);
 
     // The LUT is read on another thread while the picture's decoding begins

@@ -1,5 +1,7 @@
 #include "DeepGrading.h"
 
+#include <algorithm>
+
 #include "Arguments.h"
 #include "CommandSupport.h"
 #include "DeepGrade.h"
@@ -39,8 +41,13 @@ TDeepImage LoadDeep(const std::string& fileName)
 
 void CheckGradedOutput(const std::string& fileName)
 {
-    if (!IsDeepOutputName(fileName))
-        CheckPictureOutput(fileName);
+    const std::vector<std::string> known = WrittenPictureExtensions();
+    if (std::find(known.begin(), known.end(), LowerExtension(fileName)) != known.end())
+        return;
+    std::string offered;
+    for (std::size_t i = 0; i < known.size(); ++i)
+        offered += (i == 0 ? "." : i + 1 == known.size() ? " or ." : ", .") + known[i];
+    throw EUsageError("cannot write pictures like \"" + fileName + "\": use " + offered);
 }
 
 bool NeedsDeepGrading(const std::string& input, const std::string& output)

@@ -130,7 +130,10 @@ const std::string_view kGradeHelp =
     "\n" GRADING_OPTIONS
     "\n" FOOTAGE_OPTIONS
     "\n"
-    "With --footage IMAGE is converted to display before it is graded.\n";
+    "With --footage IMAGE is converted to display before it is graded. --footage takes\n"
+    "8-bit pictures (JPEG, BMP, 8-bit PNG) written as .jpg, .jpeg, .bmp or .png; it\n"
+    "refuses TIFF, 16-bit PNG, DPX and OpenEXR pictures and outputs written as .tif,\n"
+    ".tiff, .exr or .dpx.\n";
 
 const std::string_view kConvertHelp =
     "Usage: ombrane-cli convert INPUT -o OUTPUT [--profile P] [--size N] [--bits B]\n"

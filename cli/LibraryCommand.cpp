@@ -6,6 +6,7 @@
 #include "Arguments.h"
 #include "Commands.h"
 #include "HelpTexts.h"
+#include "InputFiles.h"
 #include "LibrarySettings.h"
 #include "ReferenceLibrary.h"
 
@@ -83,6 +84,9 @@ void CheckNoReplacement(const TReferenceLibrary& library, const std::vector<std:
 
 int Add(TReferenceLibrary& library, const std::vector<std::string>& files, bool force)
 {
+    const TInputFiles inputs(files);
+    for (const std::string& file : files)
+        inputs.CheckOutput(library.PathOf(library.NameForAdd(file)));
     if (!force)
         CheckNoReplacement(library, files);
     for (const std::string& file : files) {

@@ -10,6 +10,7 @@
 #include "FormatRegistry.h"
 #include "GradingRoad.h"
 #include "HelpTexts.h"
+#include "InputFiles.h"
 #include "PictureGrading.h"
 #include "ImageFile.h"
 #include "LUT.h"
@@ -35,14 +36,17 @@ int GradeBatch(const TArguments& arguments)
         throw EUsageError("--match and --match-first exclude each other");
     const TBatchSettings batch = BatchSettingsFrom(arguments);
     const auto& positionals = arguments.Positionals();
-    const auto items = PlanBatch({positionals.begin() + 1, positionals.end()}, batch);
+    TInputFiles otherInputs({positionals[0]});
+    if (arguments.Has("config") && !arguments.Value("config").empty())
+        otherInputs.Add(arguments.Value("config"));
+    const auto plan = PlanBatch({positionals.begin() + 1, positionals.end()}, batch, std::move(otherInputs));
     const auto footage = FootageFrom(arguments);
     TLookSettings settings = ReferenceLook(positionals[0], PositionsFrom(arguments));
     if (arguments.Switch("match-first"))
-        MatchToFrameFile(settings, items.front().Input, footage.get());
+        MatchToFrameFile(settings, plan.Items.front().Input, footage.get());
     const std::unique_ptr<TLUT> shared = MakeLookLut(settings);
     const bool eachMatched = arguments.Switch("match");
-    return RunBatch(items, batch, [&](const TBatchItem& item) {
+    return RunBatch(plan, batch, [&](const TBatchItem& item) {
         std::unique_ptr<TLUT> own;
         if (eachMatched) {
             TLookSettings matched = settings;
@@ -69,6 +73,7 @@ int RunLook(const std::vector<std::string>& words)
         return PrintHelp(kLookHelp);
     arguments.ExpectPositionals(1, "the reference picture (REFERENCE)");
     const std::string output = OutputFile(arguments);
+    InputFilesOf(arguments, {"match", "config"}).CheckOutput(output);
     const TLookPositions positions = PositionsFrom(arguments);
 
     const TLutOutputProfile& profile = ChooseProfile(arguments, output, true, true);
@@ -106,6 +111,8 @@ int RunGrade(const std::vector<std::string>& words)
         throw EUsageError("--match-first is for many pictures; use --match for one");
     arguments.ExpectPositionals(2, "the reference and the picture to grade (REFERENCE IMAGE)");
     const std::string output = OutputFile(arguments);
+    CheckFileOutput(output);
+    InputFilesOf(arguments, {"config"}).CheckOutput(output);
     CheckGradedOutput(output);
     const TLookPositions positions = PositionsFrom(arguments);
     const auto footage = FootageFrom(arguments);

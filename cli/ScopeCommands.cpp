@@ -7,6 +7,7 @@
 #include "CommandSupport.h"
 #include "Commands.h"
 #include "HelpTexts.h"
+#include "InputFiles.h"
 #include "ImageFile.h"
 #include "LUT.h"
 #include "LutConvert.h"
@@ -93,6 +94,7 @@ int RunScopes(const std::vector<std::string>& words)
         return PrintHelp(kScopesHelp);
     arguments.ExpectPositionals(1, "the picture (PICTURE)");
     const std::string output = OutputFile(arguments);
+    InputFilesOf(arguments, {"reference", "lut"}).CheckOutput(output);
     CheckPictureOutput(output);
     const TScopeKind kind = ScopeKindFrom(arguments);
     const int width = arguments.IntValue("width", kMinScopeWidth, kMaxScopeWidth, kDefaultScopeWidth);

@@ -1,6 +1,7 @@
 #include <QCoreApplication>
 
 #include <fcntl.h>
+#include <signal.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -111,6 +112,10 @@ int main(int argc, char* argv[])
     // The window's names: the settings and the per-user data folder are shared.
     QCoreApplication::setOrganizationName("tarnwerk");
     QCoreApplication::setApplicationName("Ombrane");
+
+    // A closed output or error pipe is a failed write, reported where it
+    // matters, and never ends the program (or a batch) half way.
+    signal(SIGPIPE, SIG_IGN);
 
     const std::vector<std::string> words(argv + 1, argv + argc);
     try {

@@ -1,12 +1,12 @@
 #include "AtomicFile.h"
 
-#include <array>
 #include <atomic>
 #include <cerrno>
 #include <climits>
 #include <csignal>
 #include <cstdio>
 #include <cstring>
+#include <ctime>
 #include <fcntl.h>
 #include <functional>
 #include <mutex>
@@ -28,23 +28,46 @@ constexpr std::string_view kTempMark = ".~ombrane-";
 constexpr std::string_view kTempEnd = ".tmp";
 
 // ---- removal of temporary files on a terminating signal -----------------
-// The temporary files being written are registered in fixed slots that the
-// signal handler reads without locks: it unlinks every armed one, then lets
-// the signal end the program as it would have without the handler.
+// The temporary files being written are registered in slots that the signal
+// handler reads without locks: it unlinks every armed one, then lets the
+// signal end the program as it would have without the handler. The slots
+// form a list that only grows (a slot is reused when free, never freed), so
+// there is one for every write in flight however many threads write.
 
 struct TTempSlot {
     std::atomic<int> State{0};  // 0 free, 1 being filled, 2 armed
     char Path[PATH_MAX]{};
+    TTempSlot* Next = nullptr;  // set before the slot joins the list
 };
 
-std::array<TTempSlot, 32> gTempSlots;
+std::atomic<TTempSlot*> gTempSlots{nullptr};
+// Threads between creating a temporary file and registering it, and whether
+// a terminating signal has come: the handler waits for the first to finish,
+// and none starts after the second.
+std::atomic<int> gCreating{0};
+std::atomic<bool> gEnding{false};
 const int kCleanupSignals[] = {SIGINT, SIGTERM, SIGHUP};
+
+// Whether a second has passed since start (async-signal-safe).
+bool SecondPassed(const timespec& start)
+{
+    timespec now {};
+    clock_gettime(CLOCK_MONOTONIC, &now);
+    return now.tv_sec - start.tv_sec > 1 || (now.tv_sec - start.tv_sec == 1 && now.tv_nsec >= start.tv_nsec);
+}
 
 extern "C" void RemoveTemporariesAndEnd(int signalNumber)
 {
-    for (TTempSlot& slot : gTempSlots)
-        if (slot.State.load() == 2)
-            unlink(slot.Path);
+    gEnding.store(true);
+    // A creator that waits for a lock the interrupted thread holds is given
+    // up on after a second.
+    timespec start {};
+    clock_gettime(CLOCK_MONOTONIC, &start);
+    while (gCreating.load() != 0 && !SecondPassed(start)) {
+    }
+    for (TTempSlot* slot = gTempSlots.load(); slot != nullptr; slot = slot->Next)
+        if (slot->State.load() == 2)
+            unlink(slot->Path);
     signal(signalNumber, SIG_DFL);
     raise(signalNumber);
 }
@@ -67,23 +90,33 @@ void InstallCleanupHandlers()
     });
 }
 
+// A free slot, taken (state 1); a new one joins the list when all are busy.
+TTempSlot& TakeSlot()
+{
+    for (TTempSlot* slot = gTempSlots.load(); slot != nullptr; slot = slot->Next) {
+        int expected = 0;
+        if (slot->State.compare_exchange_strong(expected, 1))
+            return *slot;
+    }
+    auto* slot = new TTempSlot;
+    slot->State.store(1);
+    slot->Next = gTempSlots.load();
+    while (!gTempSlots.compare_exchange_weak(slot->Next, slot)) {
+    }
+    return *slot;
+}
+
 // Registers a temporary file for removal on a signal for as long as it lives.
 class TTempRegistration {
 public:
     explicit TTempRegistration(const std::string& path)
     {
-        InstallCleanupHandlers();
         if (path.size() >= PATH_MAX)
             return;
-        for (TTempSlot& candidate : gTempSlots) {
-            int expected = 0;
-            if (candidate.State.compare_exchange_strong(expected, 1)) {
-                std::memcpy(candidate.Path, path.c_str(), path.size() + 1);
-                candidate.State.store(2);
-                slot_ = &candidate;
-                return;
-            }
-        }
+        TTempSlot& slot = TakeSlot();
+        std::memcpy(slot.Path, path.c_str(), path.size() + 1);
+        slot.State.store(2);
+        slot_ = &slot;
     }
     ~TTempRegistration()
     {
@@ -95,6 +128,15 @@ public:
 
 private:
     TTempSlot* slot_ = nullptr;
+};
+
+// Counts this thread among those creating a temporary file while it lives.
+class TCreating {
+public:
+    TCreating() { gCreating.fetch_add(1); }
+    ~TCreating() { gCreating.fetch_sub(1); }
+    TCreating(const TCreating&) = delete;
+    TCreating& operator=(const TCreating&) = delete;
 };
 
 // Holds the cleanup signals back while a temporary file is created and
@@ -268,8 +310,13 @@ void SyncFolder(const std::string& folder)
     close(fd);
 }
 
+// Set while a TNoReplacingWrites of this thread lives.
+thread_local bool tNoReplacing = false;
+
 bool WriteFile(const std::string& fileName, const std::function<int(int)>& content, bool replace)
 {
+    const bool mayRaiseExists = replace && tNoReplacing;
+    replace = replace && !tNoReplacing;
     if (fileName.empty())
         RaiseFileError("Cannot create file", fileName, ENOENT);
     const TTarget target = SplitTarget(fileName);
@@ -282,10 +329,19 @@ bool WriteFile(const std::string& fileName, const std::function<int(int)>& conte
     {
         InstallCleanupHandlers();
         const TCleanupSignalsHeld held;
+        const TCreating creating;
+        if (gEnding.load())
+            RaiseFileError("Cannot create file", fileName, EINTR);
         fd = CreateTemporary(target, tempName);
         if (fd < 0)
             RaiseFileError("Cannot create file", fileName, errno);
-        registration.emplace(tempName);
+        try {
+            registration.emplace(tempName);
+        } catch (...) {
+            close(fd);
+            unlink(tempName.c_str());
+            throw;
+        }
     }
     if (mode >= 0)
         (void)fchmod(fd, static_cast<mode_t>(mode));
@@ -301,6 +357,8 @@ bool WriteFile(const std::string& fileName, const std::function<int(int)>& conte
         error = Publish(tempName, fileName, replace);
     if (error != 0) {
         unlink(tempName.c_str());
+        if (error == EEXIST && mayRaiseExists)
+            throw EFileExists("Cannot write file \"" + fileName + "\": " + std::strerror(error));
         if (error == EEXIST && !replace)
             return false;
         RaiseFileError("Cannot write file", fileName, error);
@@ -310,6 +368,10 @@ bool WriteFile(const std::string& fileName, const std::function<int(int)>& conte
 }
 
 } // namespace
+
+TNoReplacingWrites::TNoReplacingWrites() : previous_(tNoReplacing) { tNoReplacing = true; }
+
+TNoReplacingWrites::~TNoReplacingWrites() { tNoReplacing = previous_; }
 
 void WriteFileAtomically(const std::string& fileName, std::string_view bytes)
 {

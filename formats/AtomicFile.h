@@ -3,6 +3,8 @@
 #include <string>
 #include <string_view>
 
+#include "Error.h"
+
 // Every output of the program (LUT files and pictures) is written here: to a
 // temporary file in the target's folder, flushed to the disk, and renamed
 // over the target only when complete. A failed write (full disk, read-only
@@ -15,7 +17,7 @@
 //   link points to is never written;
 // - an existing regular file passes its permission bits on to the new one.
 // On SIGINT, SIGTERM or SIGHUP during a write the temporary file is removed
-// before the program ends (after SIGKILL it stays; IsTemporaryFileName
+// (every one of every thread) before the program ends (after SIGKILL it stays; IsTemporaryFileName
 // recognises it). Every failure raises EError naming the file and the
 // system's reason.
 void WriteFileAtomically(const std::string& fileName, std::string_view bytes);
@@ -34,6 +36,29 @@ int WriteFully(int fd, std::string_view bytes);
 // the name exists at that moment (whatever was checked before), nothing is
 // written and the result is false.
 bool WriteNewFileAtomically(const std::string& fileName, std::string_view bytes);
+
+// Raised by a write that must not replace when its name exists at the final
+// step.
+class EFileExists : public EError {
+public:
+    using EError::EError;
+};
+
+// While an object of this class lives, the writes of its thread through
+// WriteFileAtomically and WriteFileAtomicallyFrom never replace anything:
+// when the name exists at the final step (whatever was checked before,
+// another program may have written it since), nothing is written and
+// EFileExists is raised.
+class TNoReplacingWrites {
+public:
+    TNoReplacingWrites();
+    ~TNoReplacingWrites();
+    TNoReplacingWrites(const TNoReplacingWrites&) = delete;
+    TNoReplacingWrites& operator=(const TNoReplacingWrites&) = delete;
+
+private:
+    bool previous_;
+};
 
 // True for the name (without folder) of a temporary file these functions
 // write: ".<target name, maybe shortened>.~ombrane-<pid>-<n>.tmp".

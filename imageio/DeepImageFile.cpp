@@ -108,6 +108,12 @@ bool IsDeepOutputName(const std::string& fileName) {
     return format != nullptr && std::string_view(format) != "jpeg" && std::string_view(format) != "bmp";
 }
 
+std::vector<std::string> WrittenPictureExtensions() {
+    std::vector<std::string> extensions;
+    for (const TFormatName& entry : kWrites) extensions.emplace_back(entry.Extension);
+    return extensions;
+}
+
 TDeepImage DecodeDeepImage(std::string_view bytes, const std::string& format, const std::string& fileName) {
     try {
         return DeepCodec().Decode(bytes, format, fileName);

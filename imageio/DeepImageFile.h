@@ -1,6 +1,7 @@
 #pragma once
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "DeepImage.h"
 
@@ -21,6 +22,9 @@ bool IsDeepPictureFile(const std::string& fileName);
 // The extension is one SaveDeepImageFile writes at more than 8 bits:
 // .tif, .tiff, .exr, .dpx, .png.
 bool IsDeepOutputName(const std::string& fileName);
+// The extensions (without the dot) pictures are written with, in the
+// writer's order.
+std::vector<std::string> WrittenPictureExtensions();
 
 TDeepImage LoadDeepImageFile(const std::string& fileName);
 // Decodes a file held in memory; format is the library's format name

@@ -248,4 +248,27 @@ TEST_F(AtomicFileTest, ATerminatingSignalRemovesTheTemporaryFile)
     }
 }
 
+// A write that must not replace gives way to a file that appears while it
+// is written (another program's), and leaves nothing of its own.
+TEST_F(AtomicFileTest, NoReplacingWritesGiveWayToAFileWrittenMeanwhile)
+{
+    const std::string target = PathOf("frame.jpg");
+    const auto theirsAppears = [&](int fd) {
+        WriteFileAtomically(target, "theirs");
+        return WriteFully(fd, "mine");
+    };
+    {
+        const TNoReplacingWrites noReplacing;
+        EXPECT_THROW(WriteFileAtomicallyFrom(target, theirsAppears), EFileExists);
+        EXPECT_THROW(WriteFileAtomically(target, "mine"), EFileExists);
+        // Another thread's writes still replace.
+        std::thread([&] { WriteFileAtomically(PathOf("other"), "1"); WriteFileAtomically(PathOf("other"), "2"); }).join();
+    }
+    EXPECT_EQ(ReadRaw(target), "theirs");
+    EXPECT_EQ(ReadRaw(PathOf("other")), "2");
+    EXPECT_EQ(EntryCount(), 2u);
+    WriteFileAtomicallyFrom(target, theirsAppears);
+    EXPECT_EQ(ReadRaw(target), "mine");
+}
+
 } // namespace
