@@ -202,7 +202,7 @@ TEST_F(CliGuardTest, BatchesIntoOneFolderNeverReplaceEachOther)
     close(errA);
     close(errB);
     int lost = 0;
-    for (const std::string& name : {"a.err", "b.err"}) {
+    for (const char* name : {"a.err", "b.err"}) {
         for (const std::string& line : Lines(ReadBytes(Path(name)))) {
             if (line.find(" pictures failed") != std::string::npos)
                 continue;
