@@ -23,10 +23,14 @@ constexpr int kGramEntries = kCorners * (kCorners + 1) / 2;
 constexpr double kSmoothnessUnit = 0.02;
 // A ridge so faint that it only settles what nothing else decides (a pair
 // of a single colour, say): it draws the grid towards its starting values.
-constexpr double kRidge = 1e-9;
+constexpr double kRidge = 1e-6;
 constexpr int kMinFitSize = 2;
 constexpr int kCoarsestSize = 5;
 constexpr int kRowsPerSlice = 16;
+// Grids up to this size are solved to the last digits: they are cheap, and
+// they carry the look into the colours no pixel shows.
+constexpr int kExactSolveSize = 17;
+constexpr int kMaxIterations = 2000;
 
 // What one cell of the grid gathers from the pixels whose BEFORE colour
 // falls in it: the Gram matrix of the eight corner weights (upper triangle,
@@ -74,6 +78,7 @@ public:
     int Size() const { return size_; }
     int Cells() const { return cells_; }
     const TCellSums& Cell(std::size_t index) const { return sums_[index]; }
+    TCellSums& MutableCell(std::size_t index) { return sums_[index]; }
     std::size_t CellCount() const { return sums_.size(); }
 
     void Add(const float* before, const float* after, double weight)
@@ -148,19 +153,117 @@ private:
     std::vector<TCellSums> sums_;
 };
 
+// The pixel pass gathers into single-precision cells first: their full
+// 8 x 8 Gram rows and the corner weights per channel add up four at a time.
+// A cell goes on into the double sums as soon as it holds kFlushCount
+// pixels, and at the end of the pass, so that no float sum grows long
+// enough to lose more than a few units of its last places.
+constexpr int kFlushCount = 1024;
+
+struct alignas(16) TFloatCell {
+    float Gram[kCorners * kCorners];
+    float Rhs[3][kCorners];
+    float Before[3];
+    float After[3];
+    int Count;
+};
+
+class TRowGatherer {
+public:
+    explicit TRowGatherer(TGridSums& sums)
+        : sums_(sums), size_(sums.Size()), cells_(sums.CellCount(), TFloatCell{}), touched_(sums.CellCount(), 0)
+    {
+    }
+
+    void Add(const float* before, const float* after)
+    {
+        const TAxisPlace r = PlaceOnAxis(before[0], size_);
+        const TAxisPlace g = PlaceOnAxis(before[1], size_);
+        const TAxisPlace b = PlaceOnAxis(before[2], size_);
+        const float wr[2] = {static_cast<float>(1.0 - r.Fraction), static_cast<float>(r.Fraction)};
+        const float wg[2] = {static_cast<float>(1.0 - g.Fraction), static_cast<float>(g.Fraction)};
+        const float wb[2] = {static_cast<float>(1.0 - b.Fraction), static_cast<float>(b.Fraction)};
+        alignas(16) float w[kCorners];
+        for (int c = 0; c < kCorners; ++c)
+            w[c] = wr[c >> 2] * wg[(c >> 1) & 1] * wb[c & 1];
+        const std::size_t index = CellIndex(r.Cell, g.Cell, b.Cell, size_ - 1);
+        TFloatCell& cell = cells_[index];
+        for (int i = 0; i < kCorners; ++i) {
+            float* row = cell.Gram + i * kCorners;
+            for (int j = 0; j < kCorners; ++j)
+                row[j] += w[i] * w[j];
+        }
+        for (int ch = 0; ch < 3; ++ch) {
+            const float target = CleanFloat(after[ch]);
+            for (int i = 0; i < kCorners; ++i)
+                cell.Rhs[ch][i] += target * w[i];
+            cell.Before[ch] += CleanFloat(before[ch]);
+            cell.After[ch] += target;
+        }
+        if (touched_[index] == 0) {
+            touched_[index] = 1;
+            list_.push_back(index);
+        }
+        if (++cell.Count >= kFlushCount)
+            Flush(index);
+    }
+
+    // Moves every gathered cell into the double sums.
+    void FlushAll()
+    {
+        for (const std::size_t index : list_) {
+            Flush(index);
+            touched_[index] = 0;
+        }
+        list_.clear();
+    }
+
+private:
+    static float CleanFloat(float v) { return std::isnan(v) ? 0.0f : std::clamp(v, 0.0f, 1.0f); }
+
+    void Flush(std::size_t index)
+    {
+        TFloatCell& from = cells_[index];
+        if (from.Count == 0)
+            return;
+        TCellSums& to = sums_.MutableCell(index);
+        int k = 0;
+        for (int i = 0; i < kCorners; ++i)
+            for (int j = i; j < kCorners; ++j)
+                to.Gram[k++] += from.Gram[i * kCorners + j];
+        for (int i = 0; i < kCorners; ++i)
+            for (int ch = 0; ch < 3; ++ch)
+                to.Rhs[i * 3 + ch] += from.Rhs[ch][i];
+        to.Count += from.Count;
+        for (int ch = 0; ch < 3; ++ch) {
+            to.Before[ch] += from.Before[ch];
+            to.After[ch] += from.After[ch];
+        }
+        from = TFloatCell{};
+    }
+
+    TGridSums& sums_;
+    int size_;
+    std::vector<TFloatCell> cells_;
+    std::vector<std::uint8_t> touched_;
+    std::vector<std::size_t> list_;
+};
+
 TGridSums AccumulatePair(const TPicturePair& pair, int size)
 {
     TGridSums total(size);
     std::mutex merging;
     ParallelFor(pair.Height, kRowsPerSlice, [&](int begin, int end) {
         TGridSums own(size);
+        TRowGatherer gatherer(own);
         std::vector<float> before(static_cast<std::size_t>(pair.Width) * 3);
         std::vector<float> after(before.size());
         for (int y = begin; y < end; ++y) {
             pair.Read(y, before.data(), after.data());
             for (int x = 0; x < pair.Width; ++x)
-                own.Add(&before[3 * x], &after[3 * x], 1.0);
+                gatherer.Add(&before[3 * x], &after[3 * x]);
         }
+        gatherer.FlushAll();
         const std::lock_guard lock(merging);
         total.Merge(own);
     });
@@ -207,6 +310,21 @@ TGrid Resampled(const TGrid& grid, int from, int to)
                 out.row(static_cast<Eigen::Index>(NodeIndex(r, g, b, to))) = value;
             }
     return out;
+}
+
+// The conjugate gradient from start, one channel after the other.
+template <typename TPreconditioner>
+TGrid Solved(const Eigen::SparseMatrix<double>& system, const TGrid& rhs, const TGrid& start, double tolerance)
+{
+    Eigen::ConjugateGradient<Eigen::SparseMatrix<double>, Eigen::Lower | Eigen::Upper, TPreconditioner> solver;
+    solver.setTolerance(tolerance);
+    solver.setMaxIterations(kMaxIterations);
+    solver.compute(system);
+    TGrid solution(rhs.rows(), 3);
+    for (int ch = 0; ch < 3; ++ch) {
+        solution.col(ch) = solver.solveWithGuess(rhs.col(ch), start.col(ch));
+    }
+    return solution;
 }
 
 // The normal equations of the fit: the pixels' Gram sums, the second
@@ -272,14 +390,9 @@ TGrid SolveGrid(const TGridSums& sums, double smoothness, const TGrid& start)
     system.setFromTriplets(entries.begin(), entries.end());
     entries = {};
 
-    Eigen::ConjugateGradient<Eigen::SparseMatrix<double>, Eigen::Lower | Eigen::Upper> solver;
-    solver.setTolerance(1e-7);
-    solver.setMaxIterations(std::max<int>(200, 4 * size * size));
-    solver.compute(system);
-    TGrid solution(nodes, 3);
-    for (int ch = 0; ch < 3; ++ch)
-        solution.col(ch) = solver.solveWithGuess(rhs.col(ch), start.col(ch));
-    return solution;
+    if (size <= kExactSolveSize)
+        return Solved<Eigen::IncompleteCholesky<double>>(system, rhs, start, 1e-10);
+    return Solved<Eigen::DiagonalPreconditioner<double>>(system, rhs, start, 1e-6);
 }
 
 // The fit on this grid, started from the fit on the next coarser one

@@ -67,4 +67,4 @@ struct TFitQuality {
 // With coverage, only the pixels whose BEFORE colour it covers are
 // measured; the others are counted in Outside.
 TFitQuality MeasureFit(const TPicturePair& pair, const TLUT& lut, const TFitCoverage* coverage = nullptr,
-                       std::int64_t maxPixels = 4'000'000);
+                       std::int64_t maxPixels = 500'000);
