@@ -395,14 +395,14 @@ TGrid SolveGrid(const TGridSums& sums, double smoothness, const TGrid& start)
     return Solved<Eigen::DiagonalPreconditioner<double>>(system, rhs, start, 1e-6);
 }
 
-// The fit on this grid, started from the fit on the next coarser one
-// (every other point), down to kCoarsestSize, which starts from the identity.
+// The fit on this grid, started from the fit on a grid of about half its
+// points, down to kCoarsestSize, which starts from the identity.
 TGrid SolveFromCoarse(const TGridSums& sums, double smoothness)
 {
     const int size = sums.Size();
     const int coarse = (size - 1) / 2 + 1;
     TGrid start;
-    if ((size - 1) % 2 == 0 && coarse >= kCoarsestSize)
+    if (coarse >= kCoarsestSize)
         start = Resampled(SolveFromCoarse(sums.Coarsened(coarse), smoothness), coarse, size);
     else
         start = IdentityGrid(size);
