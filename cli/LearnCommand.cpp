@@ -78,35 +78,24 @@ TLoadedPair LoadPair(const std::string& before, const std::string& after)
     return pair;
 }
 
-void EightBitRow(const TImage& image, int y, float* rgb)
-{
-    const std::uint8_t* p = image.Row(y);
-    for (int x = 0; x < image.Width(); ++x, p += 3) {
-        rgb[3 * x] = p[2] / 255.0f;
-        rgb[3 * x + 1] = p[1] / 255.0f;
-        rgb[3 * x + 2] = p[0] / 255.0f;
-    }
-}
-
 // The pair's rows as the fit reads them, BEFORE converted from the footage
 // when one is given.
 TPicturePair PairRows(const TLoadedPair& pair, const TFootageConversion* footage)
 {
-    TPicturePair rows;
-    rows.Width = pair.Deep ? pair.DeepBefore.Width() : pair.Before.Width();
-    rows.Height = pair.Deep ? pair.DeepBefore.Height() : pair.Before.Height();
-    const int width = rows.Width;
-    rows.Read = [&pair, footage, width](int y, float* before, float* after) {
-        if (pair.Deep) {
-            std::copy(pair.DeepBefore.Row(y), pair.DeepBefore.Row(y) + 3 * width, before);
-            std::copy(pair.DeepAfter.Row(y), pair.DeepAfter.Row(y) + 3 * width, after);
-        } else {
-            EightBitRow(pair.Before, y, before);
-            EightBitRow(pair.After, y, after);
-        }
-        if (footage != nullptr)
+    TPicturePair rows = PairOfImages(pair.Before, pair.After);
+    if (pair.Deep) {
+        rows.Width = pair.DeepBefore.Width();
+        rows.Height = pair.DeepBefore.Height();
+        rows.Read = [&pair](int y, float* before, float* after) {
+            std::copy(pair.DeepBefore.Row(y), pair.DeepBefore.Row(y) + 3 * pair.DeepBefore.Width(), before);
+            std::copy(pair.DeepAfter.Row(y), pair.DeepAfter.Row(y) + 3 * pair.DeepAfter.Width(), after);
+        };
+    }
+    if (footage != nullptr)
+        rows.Read = [read = rows.Read, footage, width = rows.Width](int y, float* before, float* after) {
+            read(y, before, after);
             footage->Convert(before, static_cast<std::size_t>(width));
-    };
+        };
     return rows;
 }
 
@@ -203,17 +192,12 @@ int RunLearn(const std::vector<std::string>& words)
 
     const TLoadedPair loaded = LoadPair(beforeFile, afterFile);
     const TPicturePair pair = PairRows(loaded, footage.get());
-    const TPairShift shift = MeasurePairShift(pair);
-    if (std::abs(shift.X) > 1 || std::abs(shift.Y) > 1)
-        throw EError("\"" + afterFile + "\" is shifted against \"" + beforeFile + "\" by " + std::to_string(shift.X) +
-                     ", " + std::to_string(shift.Y) +
-                     " pixels (across, down); a graded pair must show the frame in the same place");
+    const TLearnedLook learned =
+        LearnLook(pair, {std::min(size, kMaxFitSize), smoothness}, beforeFile, afterFile);
+    const TFitQuality& quality = learned.Quality;
+    const TFitCoverage& coverage = learned.Coverage;
 
-    TLUT learned;
-    const TFitCoverage coverage = FitLutToPair(pair, {std::min(size, kMaxFitSize), smoothness}, learned);
-    const TFitQuality quality = MeasureFit(pair, learned);
-
-    const std::unique_ptr<TLUT> lut = OutputLut(learned, size, footage.get());
+    const std::unique_ptr<TLUT> lut = OutputLut(*learned.Lut, size, footage.get());
     WriteConverted(*lut, output, profile, size, bits);
 
     std::printf("fit: mean ΔE2000 %s, 99th percentile %s\n", Fixed(quality.MeanDeltaE, 2).c_str(),

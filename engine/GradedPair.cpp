@@ -9,6 +9,7 @@
 #include "Error.h"
 #include "Image.h"
 #include "ImageResize.h"
+#include "LUT.h"
 #include "ResampleKernels.h"
 
 namespace {
@@ -245,4 +246,35 @@ TPairShift MeasurePairShift(const TPicturePair& pair)
             }
         }
     return best;
+}
+
+TPicturePair PairOfImages(const TImage& before, const TImage& after)
+{
+    auto row = [](const TImage& image, int y, float* rgb) {
+        const std::uint8_t* p = image.Row(y);
+        for (int x = 0; x < image.Width(); ++x, p += 3) {
+            rgb[3 * x] = p[2] / 255.0f;
+            rgb[3 * x + 1] = p[1] / 255.0f;
+            rgb[3 * x + 2] = p[0] / 255.0f;
+        }
+    };
+    return {before.Width(), before.Height(), [&before, &after, row](int y, float* b, float* a) {
+                row(before, y, b);
+                row(after, y, a);
+            }};
+}
+
+TLearnedLook LearnLook(const TPicturePair& pair, const TLutFitSettings& settings, const std::string& beforeName,
+                       const std::string& afterName)
+{
+    const TPairShift shift = MeasurePairShift(pair);
+    if (std::abs(shift.X) > 1 || std::abs(shift.Y) > 1)
+        throw EError("\"" + afterName + "\" is shifted against \"" + beforeName + "\" by " + std::to_string(shift.X) +
+                     ", " + std::to_string(shift.Y) +
+                     " pixels (across, down); a graded pair must show the frame in the same place");
+    TLearnedLook look;
+    look.Lut = std::make_unique<TLUT>();
+    look.Coverage = FitLutToPair(pair, settings, *look.Lut);
+    look.Quality = MeasureFit(pair, *look.Lut);
+    return look;
 }

@@ -1,10 +1,12 @@
 #pragma once
+#include <memory>
 #include <string>
 
 #include "LutFit.h"
 
 class TImage;
 class TDeepImage;
+class TLUT;
 
 // The checks a graded pair passes before a LUT is learned from it: the two
 // pictures show the same frame at one size, and in the same place.
@@ -26,3 +28,20 @@ struct TPairShift {
 };
 constexpr int kMaxMeasuredShift = 4;
 TPairShift MeasurePairShift(const TPicturePair& pair);
+
+// Two 24-bit pictures of one size as a pair; they must outlive it.
+TPicturePair PairOfImages(const TImage& before, const TImage& after);
+
+// A look learned from a pair, how closely it reproduces the pair, and
+// which colours the pair covers.
+struct TLearnedLook {
+    std::unique_ptr<TLUT> Lut;
+    TFitQuality Quality;
+    TFitCoverage Coverage;
+};
+
+// Learns the look of a pair of one size: refuses (EError, the names in the
+// message) a pair shifted by more than a pixel either way, then fits the
+// LUT and measures it on the pair.
+TLearnedLook LearnLook(const TPicturePair& pair, const TLutFitSettings& settings, const std::string& beforeName,
+                       const std::string& afterName);
