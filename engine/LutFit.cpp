@@ -4,7 +4,6 @@
 #include <Eigen/Sparse>
 
 #include <algorithm>
-#include <array>
 #include <cmath>
 #include <mutex>
 #include <string>
@@ -18,8 +17,9 @@ namespace {
 
 constexpr int kCorners = 8;
 constexpr int kGramEntries = kCorners * (kCorners + 1) / 2;
-// The smoothness weight is counted in pixels: at the default a grid point
-// is held by its neighbours about as strongly as by this many pixels.
+// The weight of the squared second differences at smoothness 1, in units of
+// one pixel's squared error: a grid point that no pixel reaches follows its
+// neighbours, one that pixels reach follows them.
 constexpr double kSmoothnessUnit = 0.02;
 // A ridge so faint that it only settles what nothing else decides (a pair
 // of a single colour, say): it draws the grid towards its starting values.
