@@ -226,8 +226,11 @@ void TfrmSaveLut::btnSaveClick() {
     const int bits = ChosenBits();
     {
         TBusyCursor busy;
-        ExportLook(settings_, *profile, size, bits, QFile::encodeName(edtLUTFile->text()).toStdString(),
-                   footage_);
+        const std::string file = QFile::encodeName(edtLUTFile->text()).toStdString();
+        if (learned_)
+            WriteConverted(*learned_, file, *profile, size, bits);
+        else
+            ExportLook(settings_, *profile, size, bits, file, footage_);
     }
     accept();
 }

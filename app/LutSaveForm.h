@@ -11,6 +11,7 @@ class QLabel;
 class QLineEdit;
 class QPushButton;
 struct TLutOutputProfile;
+class TLUT;
 
 // The folder of the last LUT file name chosen with the "..." button; shared
 // by every opening of the export dialog during one run, never saved.
@@ -33,6 +34,9 @@ public:
     // EError when the typed size is empty, not a number or outside 2..101.
     int ChosenSize() const;
     int ChosenBits() const;
+    // "Save" writes this LUT (a learned look), resampled to the chosen size,
+    // instead of building the look; the LUT must outlive the dialog.
+    void UseLearnedLut(const TLUT* lut) { learned_ = lut; }
 
     // Handlers, public so that tests can run them and see their errors.
     void cbxOutFormatChange();
@@ -51,6 +55,7 @@ private:
 
     TLookSettings settings_;
     const TFootageConversion* footage_ = nullptr;
+    const TLUT* learned_ = nullptr;
     QComboBox* cbxOutFormat = nullptr;
     QLineEdit* edtLUTFile = nullptr;
     QPushButton* btnSetLUTFile = nullptr;

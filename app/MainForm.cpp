@@ -37,6 +37,7 @@
 #include "ImageViewer.h"
 #include "LUT.h"
 #include "LutConvert.h"
+#include "LearnPairDialog.h"
 #include "LutSaveForm.h"
 #include "NaturalOrder.h"
 #include "ProductInfo.h"
@@ -399,6 +400,8 @@ void TfrmMain::CreateMenus() {
     miSaveGradedImage_->setObjectName("miSaveGradedImage");
     miPreviewLutFile_ = pmnPreview_->addAction("Preview LUT File...");
     miPreviewLutFile_->setObjectName("miPreviewLutFile");
+    pmnPreview_->addAction("Create Look from Graded Pair…", this, [this] { RunHandler([this] { miLearnPairClick(); }); })
+        ->setObjectName("miLearnPair");
     // The preview's items work from anywhere in the window by their short-cuts.
     const struct {
         QAction* Action;
@@ -886,8 +889,17 @@ void TfrmMain::PreviewLutFile(const QString& file) {
     TBusyCursor busy;
     std::unique_ptr<TLUT> lut = ReadLutFile(ToStd(file));
     CheckUsableTables(*lut);
+    PreviewLut(std::move(lut), QFileInfo(file).fileName());
+}
+
+void TfrmMain::miLearnPairClick() {
+    TfrmLearnPair dialog(this);
+    if (dialog.exec() == QDialog::Accepted && dialog.LearnedLut()) PreviewLut(dialog.TakeLearnedLut(), "learned look");
+}
+
+void TfrmMain::PreviewLut(std::unique_ptr<TLUT> lut, const QString& name) {
     previewLut_ = std::move(lut);
-    previewLutName_ = QFileInfo(file).fileName();
+    previewLutName_ = name;
     ClearSelection();
     ShowLutPreviewTitle();
     sbnShowOriginal_->setEnabled(true);

@@ -77,6 +77,10 @@ public:
     // Grades the preview with a LUT file instead of a reference's look;
     // selecting a reference returns to the look.
     void PreviewLutFile(const QString& file);
+    // "Create Look from Graded Pair…": the learned look is previewed as a
+    // LUT file is.
+    void miLearnPairClick();
+    void PreviewLut(std::unique_ptr<TLUT> lut, const QString& name);
     // Files dropped on the preview: the first picture opens as the preview,
     // the first LUT file is previewed; the rest is refused in one message.
     void DropOnPreview(const QStringList& files);

@@ -16,3 +16,4 @@ int RunLibrary(const std::vector<std::string>& words);
 int RunFootage(const std::vector<std::string>& words);
 int RunStats(const std::vector<std::string>& words);
 int RunScopes(const std::vector<std::string>& words);
+int RunLearn(const std::vector<std::string>& words);

@@ -70,6 +70,7 @@ const std::string_view kProgramHelp =
     "  footage    list the footage colour spaces\n"
     "  stats      print the colour statistics of a picture as the look measures them\n"
     "  scopes     draw the waveform, vectorscope and histogram of a picture\n"
+    "  learn      learn the LUT that turns a picture into its graded version\n"
     "\n"
     "'ombrane-cli COMMAND --help' describes a command.\n"
     "Exit status: 0 success, 1 failure, 2 a bad command line.\n";
@@ -106,6 +107,35 @@ const std::string_view kLookHelp =
     "\n"
     "With --footage the LUT takes that footage: each grid colour is converted to display\n"
     "and the look is taken there; a comment line names the footage the LUT expects.\n";
+
+const std::string_view kLearnHelp =
+    "Usage: ombrane-cli learn BEFORE AFTER -o OUTPUT [--profile P] [--size N] [--bits B]\n"
+    "                         [--smoothness W] [footage options]\n"
+    "\n"
+    "Learns the look that turns BEFORE into AFTER, the same frame before and after a\n"
+    "colour-only edit, and writes it as a 3D LUT file with an output profile. Every\n"
+    "pixel pair counts: the LUT reproduces the colours the pair shows, and grid points\n"
+    "far from them continue the look smoothly.\n"
+    "\n"
+    "The pictures must have the same size, or the same aspect ratio (the larger is then\n"
+    "reduced to the smaller with Lanczos3); pictures shifted against each other by more\n"
+    "than a pixel are refused. The fit is reported on standard output: the mean and\n"
+    "99th-percentile CIEDE2000 difference between AFTER and BEFORE through the LUT, and\n"
+    "the share of the grid's colour volume the pair covers. A warning says when more\n"
+    "than 5 % of the pixels are off by more than 5 (a vignette, a local mask, a crop).\n"
+    "\n"
+    "  -o, --output FILE  the LUT file to write (never one of the pictures)\n"
+    "  --profile P        the output profile by exact name or number (see 'profiles');\n"
+    "                     without it the first 3D profile whose extension ends OUTPUT\n"
+    "  --size N           grid size 2..101, only for profiles that let you choose it;\n"
+    "                     the fit takes at most 33 points, larger grids are resampled\n"
+    "  --bits B           bit depth 8, 10, 12, 14 or 16, only where the profile allows\n"
+    "  --smoothness W     how strongly neighbouring grid points hold together (default 1;\n"
+    "                     larger is smoother, smaller follows the pair more closely)\n"
+    "\n" FOOTAGE_OPTIONS
+    "\n"
+    "With --footage BEFORE is footage: its colours are converted to display before the\n"
+    "fit, the LUT takes that footage, and a comment line names it.\n";
 
 const std::string_view kGradeHelp =
     "Usage: ombrane-cli grade REFERENCE IMAGE -o OUTPUT [--match] [grading options]\n"

@@ -13,6 +13,7 @@ extern const std::string_view kLibraryHelp;
 extern const std::string_view kFootageHelp;
 extern const std::string_view kStatsHelp;
 extern const std::string_view kScopesHelp;
+extern const std::string_view kLearnHelp;
 
 // Prints a help text to standard output and returns the success status.
 int PrintHelp(std::string_view text);

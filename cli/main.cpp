@@ -34,6 +34,7 @@ constexpr TCommand kCommands[] = {
     {"convert", RunConvert},   {"apply", RunApply},     {"library", RunLibrary},
     {"footage", RunFootage},
     {"stats", RunStats},       {"scopes", RunScopes},
+    {"learn", RunLearn},
 };
 
 // While a command runs, the diagnostics that the picture libraries print

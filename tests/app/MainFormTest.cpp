@@ -204,7 +204,8 @@ TEST_F(MainFormTest, InitialStateByObjectName) {
     captions.clear();
     for (QAction* action : Find<QMenu>("pmnPreview")->actions()) captions << action->text();
     EXPECT_EQ(captions, (QStringList{"Open Preview Image...", "Paste Preview Image from Clipboard",
-                                     "Save Graded Image...", "Preview LUT File..."}));
+                                     "Save Graded Image...", "Preview LUT File...",
+                                     "Create Look from Graded Pair…"}));
 
     EXPECT_EQ(window->Lut().Kind, lkCube);
     EXPECT_EQ(window->Lut().CubeSize, 33);

@@ -1,0 +1,116 @@
+#include <gtest/gtest.h>
+
+#include <QAction>
+#include <QApplication>
+#include <QComboBox>
+#include <QLineEdit>
+#include <QMenu>
+#include <QSettings>
+#include <QTemporaryDir>
+#include <cmath>
+#include <memory>
+
+#include "Error.h"
+#include "FormatRegistry.h"
+#include "GradedPair.h"
+#include "ImageFile.h"
+#include "ImageResize.h"
+#include "LUT.h"
+#include "LearnPairDialog.h"
+#include "LutConvert.h"
+#include "LutSaveForm.h"
+#include "MainForm.h"
+
+namespace {
+
+// A photograph (Debian's mate-backgrounds) and the same through a warm,
+// contrasty look, saved as PNG.
+class LearnPairDialogTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(dir.isValid());
+        QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, dir.filePath("config"));
+        TImage photo;
+        LoadImageFile("/usr/share/backgrounds/mate/nature/Garden.jpg", photo);
+        before = FitImage(photo, 240, 240);
+        look.Kind = lkCube;
+        look.CubeSize = 17;
+        for (int r = 0; r < 17; ++r)
+            for (int g = 0; g < 17; ++g)
+                for (int b = 0; b < 17; ++b) {
+                    auto curve = [](double v) { return v * v * (3.0 - 2.0 * v); };
+                    look.Cube[r][g][b] = {curve(r / 16.0), curve(0.9 * g / 16.0 + 0.05), curve(0.8 * b / 16.0)};
+                }
+        after = before.Clone();
+        look.ApplyToImage(after);
+        SaveImageFile(Path("before.png"), before);
+        SaveImageFile(Path("after.png"), after);
+    }
+
+    std::string Path(const char* name) const { return dir.filePath(name).toStdString(); }
+    QString QPath(const char* name) const { return dir.filePath(name); }
+
+    QTemporaryDir dir;
+    TImage before;
+    TImage after;
+    TLUT look;
+};
+
+double MeanOf(const TLUT& lut, const TImage& before, const TImage& after)
+{
+    return MeasureFit(PairOfImages(before, after), lut).MeanDeltaE;
+}
+
+} // namespace
+
+TEST_F(LearnPairDialogTest, LearnsFromTwoSlotsAndExportsThroughTheProfiles)
+{
+    TfrmLearnPair dialog;
+    dialog.SetBefore(QPath("before.png"));
+    EXPECT_EQ(dialog.LearnedLut(), nullptr);
+    dialog.SetAfter(QPath("after.png"));
+    ASSERT_NE(dialog.LearnedLut(), nullptr);
+    EXPECT_TRUE(dialog.QualityText().startsWith("Fit: mean ΔE2000 ")) << dialog.QualityText().toStdString();
+    EXPECT_LT(MeanOf(*dialog.LearnedLut(), before, after), 0.5);
+
+    // Exported with a profile at its own size, the file holds the look.
+    TfrmSaveLut save(TLookSettings{});
+    save.UseLearnedLut(dialog.LearnedLut());
+    auto* formats = save.findChild<QComboBox*>("cbxOutFormat");
+    ASSERT_NE(formats, nullptr);
+    const int davinci = formats->findText("Cube 3D Davinci", Qt::MatchStartsWith);
+    ASSERT_GE(davinci, 0);
+    formats->setCurrentIndex(davinci);
+    save.cbxOutFormatChange();
+    save.findChild<QLineEdit*>("edtLUTFile")->setText(QPath("learned.cube"));
+    save.btnSaveClick();
+    const auto written = ReadLutFile(Path("learned.cube"));
+    EXPECT_EQ(written->CubeSize, 33);
+    EXPECT_LT(MeanOf(*written, before, after), 0.5);
+
+    // A shifted AFTER is refused and no look is left to preview.
+    TImage shifted(after.Width(), after.Height());
+    for (int y = 0; y < after.Height(); ++y)
+        std::copy_n(after.Row(std::max(0, y - 3)), 3 * after.Width(), shifted.Row(y));
+    SaveImageFile(Path("shifted.png"), shifted);
+    EXPECT_THROW(dialog.SetAfter(QPath("shifted.png")), EError);
+    EXPECT_EQ(dialog.LearnedLut(), nullptr);
+}
+
+TEST_F(LearnPairDialogTest, TheWindowPreviewsTheLearnedLook)
+{
+    QDir().mkpath(dir.filePath("lib"));
+    TfrmMain window(dir.filePath("lib").toStdString());
+    QAction* action = window.findChild<QAction*>("miLearnPair");
+    ASSERT_NE(action, nullptr);
+    EXPECT_EQ(action->text(), QString("Create Look from Graded Pair…"));
+
+    TfrmLearnPair dialog;
+    dialog.SetBefore(QPath("before.png"));
+    dialog.SetAfter(QPath("after.png"));
+    window.PreviewLut(dialog.TakeLearnedLut(), "learned look");
+    ASSERT_NE(window.PreviewLut(), nullptr);
+    EXPECT_LT(MeanOf(*window.PreviewLut(), before, after), 0.5);
+    EXPECT_TRUE(window.windowTitle().endsWith("LUT preview: learned look"));
+}
