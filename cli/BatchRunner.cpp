@@ -15,6 +15,7 @@
 #include "DeepImageFile.h"
 #include "Error.h"
 #include "ErrorStream.h"
+#include "PixelBudget.h"
 
 namespace fs = std::filesystem;
 
@@ -175,6 +176,7 @@ void RunOne(const TBatchItem& item, const TBatchSettings& settings,
         std::error_code error;
         if (!settings.Force && fs::exists(fs::symlink_status(item.Output, error)))
             throw EError("the output \"" + item.Output + "\" exists (--force replaces it)");
+        const TPixelJob job;  // the picture's memory stays reserved until it is written
         work(item);
         reporter.Done();
     } catch (const std::bad_alloc&) {
