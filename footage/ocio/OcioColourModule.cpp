@@ -76,6 +76,9 @@ std::unique_ptr<TFootageConversion> CameraLogChain(const TCameraLog& log) {
 // found, and the files it names that are not found.
 struct TLoadedConfig {
     OCIO::ConstConfigRcPtr Config;
+    // The active spaces in the config's order, copied once: the library
+    // looks a space up by name through the whole list.
+    OCIO::ConstColorSpaceSetRcPtr Active;
     std::string Path;
     std::vector<std::pair<std::string, std::string>> Files;  // found, as written
     std::vector<std::string> Missing;                        // as written
@@ -114,12 +117,15 @@ void NamedFiles(const OCIO::ConstTransformRcPtr& transform, std::vector<std::str
 
 // Every file a transform of the config names: those of the colour spaces,
 // looks, view transforms and named transforms, in both directions.
-std::vector<std::string> ConfigFiles(const OCIO::Config& config) {
+std::vector<std::string> ConfigFiles(const OCIO::Config& config, const OCIO::ConstColorSpaceSetRcPtr& active) {
     std::vector<std::string> files;
-    // The inactive spaces too: a copy with none inactive lists them all.
-    OCIO::ConfigRcPtr everyone = config.createEditableCopy();
-    everyone->setInactiveColorSpaces("");
-    const OCIO::ConstColorSpaceSetRcPtr spaces = everyone->getColorSpaces(nullptr);
+    OCIO::ConstColorSpaceSetRcPtr spaces = active;
+    if (config.getNumColorSpaces(OCIO::SEARCH_REFERENCE_SPACE_ALL, OCIO::COLORSPACE_INACTIVE) > 0) {
+        // The inactive spaces too: a copy with none inactive lists them all.
+        OCIO::ConfigRcPtr everyone = config.createEditableCopy();
+        everyone->setInactiveColorSpaces("");
+        spaces = everyone->getColorSpaces(nullptr);
+    }
     for (int i = 0; i < spaces->getNumColorSpaces(); ++i) {
         const OCIO::ConstColorSpaceRcPtr space = spaces->getColorSpaceByIndex(i);
         NamedFiles(space->getTransform(OCIO::COLORSPACE_DIR_TO_REFERENCE), files);
@@ -149,7 +155,7 @@ std::vector<std::string> ConfigFiles(const OCIO::Config& config) {
 // conversion needs it.
 void CheckNamedFiles(const TConfigSource& source, TLoadedConfig& loaded) {
     const OCIO::ConstContextRcPtr context = loaded.Config->getCurrentContext();
-    for (const std::string& written : ConfigFiles(*loaded.Config)) {
+    for (const std::string& written : ConfigFiles(*loaded.Config, loaded.Active)) {
         std::string found;
         try {
             found = context->resolveFileLocation(written.c_str());
@@ -177,6 +183,7 @@ TLoadedConfig LoadConfig(const TConfigSource& source) {
         config->setWorkingDir(FolderOf(source.Path).c_str());
         config->validate();
         loaded.Config = config;
+        loaded.Active = config->getColorSpaces(nullptr);
     } catch (const std::exception& error) {
         throw EError(NotLoading(source.Path, Reason(error.what(), loaded)));
     }
@@ -270,9 +277,7 @@ public:
     std::vector<std::string> UsableSpaces(const TConfigSource& source) const override {
         const TLoadedConfig loaded = LoadConfig(source);
         const TDefaultView view = DefaultViewOf(loaded);
-        // The spaces by index from one copy of the list: a look-up by name
-        // goes through the whole list.
-        const OCIO::ConstColorSpaceSetRcPtr spaces = loaded.Config->getColorSpaces(nullptr);
+        const OCIO::ConstColorSpaceSetRcPtr& spaces = loaded.Active;
         std::vector<std::string> names;
         for (int i = 0; i < spaces->getNumColorSpaces(); ++i) {
             const OCIO::ConstColorSpaceRcPtr space = spaces->getColorSpaceByIndex(i);
