@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cmath>
+#include <cstdint>
 #include <cstdio>
 #include <fcntl.h>
 #include <memory>
@@ -123,7 +124,7 @@ bool IsDeepPictureFile(const std::string& fileName) {
     unsigned char head[25] = {};
     int file = -1;
     try {
-        file = OpenRegularFile(fileName, kMaxPictureFileBytes);
+        file = OpenRegularFile(fileName, UINT64_MAX);
     } catch (const EError&) {
         return false;  // the loader that reads it says why
     }
@@ -145,7 +146,8 @@ TDeepImage DecodeDeepImage(std::string_view bytes, const std::string& format, co
 TDeepImage LoadDeepImageFile(const std::string& fileName) {
     const char* format = ReadFormatOf(fileName);
     if (!format) throw EError("Unknown picture file extension (." + LowerExtension(fileName) + ")");
-    const int fd = OpenRegularFile(fileName, kMaxPictureFileBytes);
+    // Read in pieces, not held whole: the file's size needs no limit here.
+    const int fd = OpenRegularFile(fileName, UINT64_MAX);
     std::unique_ptr<std::FILE, TFileCloser> file(fdopen(fd, "rb"));
     if (!file) {
         const int error = errno;
