@@ -90,7 +90,9 @@ struct TLoadedConfig {
 // expanded), and for a file not found only that.
 std::string Reason(const std::string& what, const TLoadedConfig& config) {
     std::string reason = what.substr(0, what.find('\n'));
-    while (!reason.empty() && (reason.back() == '\r' || reason.back() == ' ')) reason.pop_back();
+    // The messages built on it end with their own full stop.
+    while (!reason.empty() && (reason.back() == '\r' || reason.back() == ' ' || reason.back() == '.'))
+        reason.pop_back();
     for (const std::string& written : config.Missing)
         if (reason.find("'" + written + "'") != std::string::npos)
             return "the file \"" + written + "\" it names is not found";
