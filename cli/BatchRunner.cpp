@@ -20,6 +20,7 @@
 #include "DeepImageFile.h"
 #include "Error.h"
 #include "ErrorStream.h"
+#include "PixelBudget.h"
 
 namespace fs = std::filesystem;
 
@@ -245,6 +246,7 @@ void RunOne(const TBatchItem& item, const TBatchSettings& settings,
         std::optional<TNoReplacingWrites> noReplacing;
         if (!settings.Force)
             noReplacing.emplace();
+        const TPixelJob job;  // the picture's memory stays reserved until it is written
         try {
             work(item);
         } catch (const EFileExists&) {

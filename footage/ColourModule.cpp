@@ -3,10 +3,11 @@
 #ifdef OMBRANE_LINKED_MODULES
 
 // The module's code is linked into this program.
-extern "C" const TColourModule* OmbraneColourModule();
+extern "C" const TColourModule* OmbraneColourModule(int* interfaceVersion);
 
 const TColourModule& ColourModule() {
-    return *OmbraneColourModule();
+    int version = 0;
+    return *OmbraneColourModule(&version);
 }
 
 #else
@@ -14,7 +15,8 @@ const TColourModule& ColourModule() {
 #include "ModuleLoader.h"
 
 const TColourModule& ColourModule() {
-    return ModuleObject<TColourModule>("ombrane-ocio.so", kColourModuleEntry, "Converting footage colour spaces");
+    return ModuleObject<TColourModule>("ombrane-ocio.so", kColourModuleEntry, kColourModuleVersion,
+                                       "Converting footage colour spaces");
 }
 
 #endif

@@ -1,6 +1,7 @@
 #include "FileRead.h"
 
 #include <cerrno>
+#include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -32,14 +33,19 @@ std::string MiB(std::uint64_t bytes)
     throw EError("The file \"" + fileName + "\" is too large (more than " + MiB(maxBytes) + ").");
 }
 
+// O_NONBLOCK: opening a named pipe does not wait for a writer; it is
+// refused like every other file that is not a regular one. For a regular
+// file the flag changes nothing.
+int OpenWithoutWaiting(const std::string& fileName)
+{
+    return open(fileName.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
+}
+
 } // namespace
 
 int OpenRegularFile(const std::string& fileName, std::uint64_t maxBytes)
 {
-    // O_NONBLOCK: opening a named pipe does not wait for a writer; it is
-    // refused below like every other file that is not a regular one. For a
-    // regular file the flag changes nothing.
-    TFileHandle file(open(fileName.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY));
+    TFileHandle file(OpenWithoutWaiting(fileName));
     if (file.Get() < 0)
         RaiseFileError("Cannot open file", fileName, errno);
     struct stat st {};
@@ -89,4 +95,19 @@ std::string ReadFileBytes(const std::string& fileName, std::uint64_t maxBytes)
         RaiseTooLarge(fileName, maxBytes);
     bytes.resize(filled);
     return bytes;
+}
+
+std::string RegularFileProblem(const std::string& fileName, std::uint64_t maxBytes)
+{
+    const TFileHandle file(OpenWithoutWaiting(fileName));
+    struct stat st {};
+    if (file.Get() < 0 || fstat(file.Get(), &st) != 0)
+        return std::strerror(errno);
+    if (S_ISDIR(st.st_mode))
+        return std::strerror(EISDIR);
+    if (!S_ISREG(st.st_mode))
+        return "it is not a regular file";
+    if (static_cast<std::uint64_t>(st.st_size) > maxBytes)
+        return "it is too large (more than " + MiB(maxBytes) + ")";
+    return std::string();
 }

@@ -22,3 +22,9 @@ std::string ReadFileBytes(const std::string& fileName, std::uint64_t maxBytes = 
 // the checks and messages of ReadFileBytes; the caller closes the descriptor.
 // For readers that take a file in pieces.
 int OpenRegularFile(const std::string& fileName, std::uint64_t maxBytes);
+
+// Why the file could not be read by the functions above, without its name:
+// "" for a regular file of at most maxBytes; else "it is not a regular
+// file", "it is too large (more than N MiB)" or the system's reason. For
+// checking files another library will read, whose names may not be shown.
+std::string RegularFileProblem(const std::string& fileName, std::uint64_t maxBytes);

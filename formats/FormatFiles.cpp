@@ -1,10 +1,12 @@
 #include "FormatFiles.h"
 
 #include <cerrno>
+#include <cstdint>
 #include <fcntl.h>
 #include <unistd.h>
 
 #include "AtomicFile.h"
+#include "FileRead.h"
 #include "FormatText.h"
 
 namespace {
@@ -25,9 +27,9 @@ constexpr std::size_t kDetectionBytes = 4096;
 
 std::string ReadFileHead(const std::string& fileName, std::size_t count)
 {
-    int fd = open(fileName.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0)
-        RaiseFileError("Cannot open file", fileName, errno);
+    // Through the file layer: a named pipe is refused, not waited on. The
+    // size limit is the whole read's.
+    int fd = OpenRegularFile(fileName, UINT64_MAX);
     std::string head(count, '\0');
     std::size_t filled = 0;
     while (filled < count) {

@@ -3,7 +3,9 @@
 #include <climits>
 #include <cstdlib>
 #include <dlfcn.h>
+#include <fcntl.h>
 #include <mutex>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include "Error.h"
@@ -46,6 +48,20 @@ std::string LoaderReason()
     return reason ? reason : "no reason given";
 }
 
+// Why the module file cannot be loaded before the loader opens it, or "":
+// the loader's own open would wait for a writer on a named pipe. A file that
+// cannot be opened is left to the loader, which says why.
+std::string NotLoadable(const std::string& path)
+{
+    const int file = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
+    if (file < 0)
+        return std::string();
+    struct stat st {};
+    const bool regular = fstat(file, &st) == 0 && S_ISREG(st.st_mode);
+    close(file);
+    return regular ? std::string() : "it is not a regular file";
+}
+
 } // namespace
 
 void* ModuleEntry(const std::string& moduleName, const char* entryName, const std::string& purpose)
@@ -55,6 +71,8 @@ void* ModuleEntry(const std::string& moduleName, const char* entryName, const st
     static std::mutex lock;
     const std::lock_guard<std::mutex> held(lock);
     const std::string path = ModuleFolder() + "/" + moduleName;
+    if (const std::string reason = NotLoadable(path); !reason.empty())
+        throw EError(purpose + " needs the module \"" + path + "\", which cannot be loaded: " + reason);
     void* module = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
     if (module == nullptr)
         throw EError(purpose + " needs the module \"" + path + "\", which cannot be loaded: " + LoaderReason());
@@ -62,4 +80,19 @@ void* ModuleEntry(const std::string& moduleName, const char* entryName, const st
     if (entry == nullptr)
         throw EError(purpose + " needs the module \"" + path + "\", which is damaged: " + LoaderReason());
     return entry;
+}
+
+const void* ModuleInterface(const std::string& moduleName, const char* entryName, int interfaceVersion,
+                            const std::string& purpose)
+{
+    using TEntry = const void* (*)(int*);
+    const auto entry = reinterpret_cast<TEntry>(ModuleEntry(moduleName, entryName, purpose));
+    // An entry from before versions were given leaves the 0 in place.
+    int given = 0;
+    const void* object = entry(&given);
+    if (given != interfaceVersion)
+        throw EError(purpose + " needs the module \"" + ModuleFolder() + "/" + moduleName +
+                     "\", which is of another version (interface " + std::to_string(given) + ", not " +
+                     std::to_string(interfaceVersion) + ")");
+    return object;
 }

@@ -14,18 +14,23 @@
 // message of the EError raised when it cannot be loaded.
 void* ModuleEntry(const std::string& moduleName, const char* entryName, const std::string& purpose);
 
-// The object that a module's entry (a C function without arguments)
-// returns, the module loaded the first time; one object per interface T. A
-// failed load raises out of call_once, so that the next call tries again and
-// raises its own message.
+// The object that a module's entry returns, the module loaded the first
+// time; one object per interface T. The entry is a C function taking the
+// address of an int, where it puts the version of the interface its object
+// has, and returning the object; a module whose entry gives another version
+// than interfaceVersion (one built for another version of the program) is
+// refused before its object is used. A failed load raises out of call_once,
+// so that the next call tries again and raises its own message.
+const void* ModuleInterface(const std::string& moduleName, const char* entryName, int interfaceVersion,
+                            const std::string& purpose);
+
 template <class T>
-const T& ModuleObject(const char* moduleName, const char* entryName, const char* purpose)
+const T& ModuleObject(const char* moduleName, const char* entryName, int interfaceVersion, const char* purpose)
 {
     static std::once_flag once;
     static const T* object = nullptr;
     std::call_once(once, [&] {
-        using TEntry = const T* (*)();
-        object = reinterpret_cast<TEntry>(ModuleEntry(moduleName, entryName, purpose))();
+        object = static_cast<const T*>(ModuleInterface(moduleName, entryName, interfaceVersion, purpose));
     });
     return *object;
 }

@@ -3,11 +3,12 @@
 #ifdef OMBRANE_LINKED_MODULES
 
 // The module's code is linked into this program.
-extern "C" const TDeepCodec* OmbraneDeepCodec();
+extern "C" const TDeepCodec* OmbraneDeepCodec(int* interfaceVersion);
 
 const TDeepCodec& DeepCodec()
 {
-    return *OmbraneDeepCodec();
+    int version = 0;
+    return *OmbraneDeepCodec(&version);
 }
 
 #else
@@ -16,7 +17,7 @@ const TDeepCodec& DeepCodec()
 
 const TDeepCodec& DeepCodec()
 {
-    return ModuleObject<TDeepCodec>("ombrane-oiio.so", kDeepCodecEntry,
+    return ModuleObject<TDeepCodec>("ombrane-oiio.so", kDeepCodecEntry, kDeepCodecVersion,
                                     "Reading and writing pictures at more than 8 bits");
 }
 

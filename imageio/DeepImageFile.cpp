@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cmath>
+#include <cstdint>
 #include <cstdio>
 #include <fcntl.h>
 #include <memory>
@@ -15,7 +16,9 @@
 #include "DeepCodec.h"
 #include "DeepGrade.h"
 #include "Error.h"
+#include "FileRead.h"
 #include "ImageFile.h"
+#include "PixelBudget.h"
 
 namespace {
 
@@ -86,6 +89,30 @@ TPictureDepth Writable(TPictureDepth depth) {
     return depth;
 }
 
+// Decoding takes its memory from the program's pixel budget; the
+// reservation is kept while the picture's job goes on.
+class TBudgetGate final : public TPixelGate {
+public:
+    void Admit(std::uint64_t bytes) override { held_ = PicturePixelBudget().Reserve(bytes); }
+    ~TBudgetGate() override = default;
+    void KeepForJob() { ::KeepForJob(std::move(held_)); }
+
+private:
+    TPixelReservation held_;
+};
+
+template <class TSource>
+TDeepImage DecodeWithin(const TSource& source, const char* format, const std::string& fileName) {
+    TBudgetGate gate;
+    try {
+        TDeepImage image = DeepCodec().Decode(source, format, fileName, gate);
+        gate.KeepForJob();
+        return image;
+    } catch (const std::bad_alloc&) {
+        throw EError("Not enough memory to load the picture \"" + fileName + "\"");
+    }
+}
+
 }  // namespace
 
 bool IsDeepPictureName(const std::string& fileName) { return FormatOf(kDeepReads, fileName) != nullptr; }
@@ -95,12 +122,16 @@ bool IsDeepPictureFile(const std::string& fileName) {
     if (LowerExtension(fileName) != "png") return false;
     // Signature, IHDR length and name, width, height, then the bit depth.
     unsigned char head[25] = {};
-    std::FILE* file = std::fopen(fileName.c_str(), "rb");
-    if (!file) return false;
-    const std::size_t got = std::fread(head, 1, sizeof head, file);
-    std::fclose(file);
+    int file = -1;
+    try {
+        file = OpenRegularFile(fileName, UINT64_MAX);
+    } catch (const EError&) {
+        return false;  // the loader that reads it says why
+    }
+    const ssize_t got = read(file, head, sizeof head);
+    close(file);
     static const unsigned char kStart[] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1a, '\n', 0, 0, 0, 13, 'I', 'H', 'D', 'R'};
-    return got == sizeof head && std::equal(std::begin(kStart), std::end(kStart), head) && head[24] == 16;
+    return got == static_cast<ssize_t>(sizeof head) && std::equal(std::begin(kStart), std::end(kStart), head) && head[24] == 16;
 }
 
 bool IsDeepOutputName(const std::string& fileName) {
@@ -115,34 +146,22 @@ std::vector<std::string> WrittenPictureExtensions() {
 }
 
 TDeepImage DecodeDeepImage(std::string_view bytes, const std::string& format, const std::string& fileName) {
-    try {
-        return DeepCodec().Decode(bytes, format, fileName);
-    } catch (const std::bad_alloc&) {
-        throw EError("Not enough memory to load the picture \"" + fileName + "\"");
-    }
+    return DecodeWithin(bytes, format.c_str(), fileName);
 }
 
 TDeepImage LoadDeepImageFile(const std::string& fileName) {
     const char* format = ReadFormatOf(fileName);
     if (!format) throw EError("Unknown picture file extension (." + LowerExtension(fileName) + ")");
-    const int fd = open(fileName.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) RaiseFileError("Cannot open the file", fileName, errno);
-    struct stat st {};
-    if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-        close(fd);
-        throw EError("Cannot open the file \"" + fileName + "\": not a regular file");
-    }
+    // Read in pieces, not held whole: the file's size needs no limit here.
+    const int fd = OpenRegularFile(fileName, UINT64_MAX);
     std::unique_ptr<std::FILE, TFileCloser> file(fdopen(fd, "rb"));
     if (!file) {
         const int error = errno;
         close(fd);
-        RaiseFileError("Cannot open the file", fileName, error);
+        RaiseFileError("Cannot open file", fileName, error);
     }
-    try {
-        return DeepCodec().Decode(file.get(), format, fileName);
-    } catch (const std::bad_alloc&) {
-        throw EError("Not enough memory to load the picture \"" + fileName + "\"");
-    }
+    std::FILE* const stream = file.get();
+    return DecodeWithin(stream, format, fileName);
 }
 
 TPictureDepth OutputDepthFor(const std::string& fileName, const TPictureDepth& source) {

@@ -10,9 +10,14 @@
 // Targa and the portable any-maps. JPEG, BMP and 8-bit PNG go
 // through the 24-bit loaders of ImageFile.h as before.
 //
-// Reading takes regular files only, refuses a picture beyond the size limits
-// of ImageFile.h before decoding it and a damaged one with the library's
-// message (EError). Writing is atomic: the whole file is encoded in memory
+// Reading takes regular files only, through the file layer (FileRead.h). It
+// refuses before decoding a picture beyond the size limits of ImageFile.h,
+// one whose header declares more pixel data than the file can hold, and one
+// the program would write back with less than it holds: more parts than
+// one, channels other than grey or red, green and blue with alpha where the
+// file marks it. A damaged picture is refused with the first line of the
+// library's message (EError). Decoding takes its memory from the pixel
+// budget of PixelBudget.h. Writing is atomic: the whole file is encoded in memory
 // and then written to a temporary file that is renamed over the target.
 
 // The file name's extension (any case) is one that only this road reads.

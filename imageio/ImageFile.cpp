@@ -35,6 +35,7 @@
 #include "DeepImageFile.h"
 #include "Error.h"
 #include "FileRead.h"
+#include "PixelBudget.h"
 #include "QtImage.h"
 
 namespace {
@@ -86,7 +87,14 @@ void InstallErrorManager(TJpegErrorManager& manager) {
     manager.Public.emit_message = JpegEmitMessage;
 }
 
-std::string JpegMessage(int code) { return "JPEG error #" + std::to_string(code); }
+// What the numbers of a file that ends too early mean; the others keep
+// libjpeg's bare number.
+std::string JpegMessage(int code) {
+    const std::string number = "JPEG error #" + std::to_string(code);
+    if (code == JERR_INPUT_EMPTY || code == JERR_INPUT_EOF || code == JWRN_JPEG_EOF)
+        return number + ": the file ends before the picture data";
+    return number;
+}
 
 // Decodes in three stages so that memory for the picture is taken outside the
 // region that libjpeg may jump out of.
@@ -349,12 +357,15 @@ void LoadQtPicture(const std::string& fileName, const char* format, const std::s
     if (width <= 0 || height <= 0) throw EError(damaged);
     CheckPictureSize(width, height);
     if (std::string_view(format) == "bmp" && !BitmapDataComplete(bytes)) throw EError(damaged);
+    // Qt's picture at up to 4 bytes a pixel, then the program's at 3.
+    TPixelReservation pixels = PicturePixelBudget().Reserve(static_cast<std::uint64_t>(width) * height * 7);
     QImageReader::setAllocationLimit(static_cast<int>(kMaxPicturePixels * 4 / (1024 * 1024)) + 1);
     QImage picture;
     if (!reader.read(&picture) || picture.isNull()) {
         throw EError(damaged);
     }
     target = ImageFromQImage(picture);
+    KeepForJob(std::move(pixels));
 }
 
 [[noreturn]] void RaiseJpegError(const TJpegDecoder& decoder) { throw EError(JpegMessage(decoder.Errors.Code)); }
@@ -402,7 +413,10 @@ void DecodeJpegInto(std::string_view bytes, TImage& target) {
     std::vector<unsigned char> rowBuffer(decoder.Cmyk ? static_cast<std::size_t>(decoder.Info.output_width) * 4 : 0);
     const long long pixels = static_cast<long long>(decoder.Info.output_width) * decoder.Info.output_height;
     const bool plausible = static_cast<long long>(bytes.size()) * kPixelsPerPlausibleByte >= pixels;
+    // Decoding in bands holds the bands and the picture at the end.
+    TPixelReservation memory = PicturePixelBudget().Reserve(static_cast<std::uint64_t>(pixels) * (plausible ? 3 : 6));
     target = plausible ? DecodeAtOnce(decoder, rowBuffer.data()) : DecodeInBands(decoder, rowBuffer.data());
+    KeepForJob(std::move(memory));
 }
 
 }  // namespace

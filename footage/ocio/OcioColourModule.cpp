@@ -4,6 +4,9 @@
 // OpenColorIO, behind the TColourModule interface.
 
 #include <cmath>
+#include <sstream>
+#include <utility>
+#include <vector>
 #include <cstdlib>
 #include <exception>
 
@@ -65,25 +68,164 @@ std::unique_ptr<TFootageConversion> CameraLogChain(const TCameraLog& log) {
     return std::make_unique<TOcioFootage>(log.Label, OCIO::Config::CreateRaw()->getProcessor(group));
 }
 
-OCIO::ConstConfigRcPtr LoadConfig(const std::string& path) {
-    try {
-        OCIO::ConstConfigRcPtr config = OCIO::Config::CreateFromFile(path.c_str());
-        config->validate();
-        return config;
-    } catch (const std::exception& error) {
-        throw EError("The OpenColorIO config \"" + path + "\" does not load: " + error.what());
+// The library's reason as one line, without what it may quote of a file
+// (later lines) and with each file the config names as the config writes
+// it, not as found along its search path (where environment variables
+// would be expanded).
+// A loaded config with, for its messages, where each file it names was
+// found, and the files it names that are not found.
+struct TLoadedConfig {
+    OCIO::ConstConfigRcPtr Config;
+    // The active spaces in the config's order, copied once: the library
+    // looks a space up by name through the whole list.
+    OCIO::ConstColorSpaceSetRcPtr Active;
+    std::string Path;
+    std::vector<std::pair<std::string, std::string>> Files;  // found, as written
+    std::vector<std::string> Missing;                        // as written
+};
+
+// The library's reason as one line, without what it may quote of a file
+// (later lines), with each file the config names as the config writes it,
+// not as found along its search path (where environment variables would be
+// expanded), and for a file not found only that.
+std::string Reason(const std::string& what, const TLoadedConfig& config) {
+    std::string reason = what.substr(0, what.find('\n'));
+    // The messages built on it end with their own full stop.
+    while (!reason.empty() && (reason.back() == '\r' || reason.back() == ' ' || reason.back() == '.'))
+        reason.pop_back();
+    for (const std::string& written : config.Missing)
+        if (reason.find("'" + written + "'") != std::string::npos)
+            return "the file \"" + written + "\" it names is not found";
+    for (const auto& [found, written] : config.Files)
+        for (auto at = reason.find(found); !found.empty() && at != std::string::npos;
+             at = reason.find(found, at + written.size()))
+            reason.replace(at, found.size(), written);
+    return reason;
+}
+
+std::string NotLoading(const std::string& path, const std::string& reason) {
+    return "The OpenColorIO config \"" + path + "\" does not load: " + reason;
+}
+
+// The files of the FileTransforms in the transform and its groups.
+void NamedFiles(const OCIO::ConstTransformRcPtr& transform, std::vector<std::string>& files) {
+    if (!transform) return;
+    if (auto group = OCIO::DynamicPtrCast<const OCIO::GroupTransform>(transform)) {
+        for (int i = 0; i < group->getNumTransforms(); ++i) NamedFiles(group->getTransform(i), files);
+    } else if (auto file = OCIO::DynamicPtrCast<const OCIO::FileTransform>(transform)) {
+        if (file->getSrc()) files.push_back(file->getSrc());
     }
+}
+
+// Every file a transform of the config names: those of the colour spaces,
+// looks, view transforms and named transforms, in both directions.
+std::vector<std::string> ConfigFiles(const OCIO::Config& config, const OCIO::ConstColorSpaceSetRcPtr& active) {
+    std::vector<std::string> files;
+    OCIO::ConstColorSpaceSetRcPtr spaces = active;
+    if (config.getNumColorSpaces(OCIO::SEARCH_REFERENCE_SPACE_ALL, OCIO::COLORSPACE_INACTIVE) > 0) {
+        // The inactive spaces too: a copy with none inactive lists them all.
+        OCIO::ConfigRcPtr everyone = config.createEditableCopy();
+        everyone->setInactiveColorSpaces("");
+        spaces = everyone->getColorSpaces(nullptr);
+    }
+    for (int i = 0; i < spaces->getNumColorSpaces(); ++i) {
+        const OCIO::ConstColorSpaceRcPtr space = spaces->getColorSpaceByIndex(i);
+        NamedFiles(space->getTransform(OCIO::COLORSPACE_DIR_TO_REFERENCE), files);
+        NamedFiles(space->getTransform(OCIO::COLORSPACE_DIR_FROM_REFERENCE), files);
+    }
+    for (int i = 0; i < config.getNumLooks(); ++i) {
+        const OCIO::ConstLookRcPtr look = config.getLook(config.getLookNameByIndex(i));
+        NamedFiles(look->getTransform(), files);
+        NamedFiles(look->getInverseTransform(), files);
+    }
+    for (int i = 0; i < config.getNumViewTransforms(); ++i) {
+        const OCIO::ConstViewTransformRcPtr view = config.getViewTransform(config.getViewTransformNameByIndex(i));
+        NamedFiles(view->getTransform(OCIO::VIEWTRANSFORM_DIR_TO_REFERENCE), files);
+        NamedFiles(view->getTransform(OCIO::VIEWTRANSFORM_DIR_FROM_REFERENCE), files);
+    }
+    for (int i = 0; i < config.getNumNamedTransforms(OCIO::NAMEDTRANSFORM_ALL); ++i) {
+        const OCIO::ConstNamedTransformRcPtr named =
+            config.getNamedTransform(config.getNamedTransformNameByIndex(OCIO::NAMEDTRANSFORM_ALL, i));
+        NamedFiles(named->getTransform(OCIO::TRANSFORM_DIR_FORWARD), files);
+        NamedFiles(named->getTransform(OCIO::TRANSFORM_DIR_INVERSE), files);
+    }
+    return files;
+}
+
+// Each file the config names must pass the program's check before the
+// library reads it; one not found is left for the library to report when a
+// conversion needs it.
+void CheckNamedFiles(const TConfigSource& source, TLoadedConfig& loaded) {
+    const OCIO::ConstContextRcPtr context = loaded.Config->getCurrentContext();
+    for (const std::string& written : ConfigFiles(*loaded.Config, loaded.Active)) {
+        std::string found;
+        try {
+            found = context->resolveFileLocation(written.c_str());
+        } catch (const std::exception&) {
+            loaded.Missing.push_back(written);
+            continue;
+        }
+        if (const std::string problem = source.FileProblem(found); !problem.empty())
+            throw EError(NotLoading(source.Path, "the file \"" + written + "\" it names cannot be read: " + problem));
+        loaded.Files.emplace_back(found, written);
+    }
+}
+
+std::string FolderOf(const std::string& path) {
+    const auto slash = path.find_last_of('/');
+    return slash == std::string::npos ? std::string() : path.substr(0, slash == 0 ? 1 : slash);
+}
+
+TLoadedConfig LoadConfig(const TConfigSource& source) {
+    TLoadedConfig loaded;
+    loaded.Path = source.Path;
+    try {
+        std::istringstream text(source.Text);
+        OCIO::ConfigRcPtr config = OCIO::Config::CreateFromStream(text)->createEditableCopy();
+        config->setWorkingDir(FolderOf(source.Path).c_str());
+        config->validate();
+        loaded.Config = config;
+        loaded.Active = config->getColorSpaces(nullptr);
+    } catch (const std::exception& error) {
+        throw EError(NotLoading(source.Path, Reason(error.what(), loaded)));
+    }
+    CheckNamedFiles(source, loaded);
+    return loaded;
 }
 
 bool IsLinearEncoding(const std::string& encoding) {
     return encoding == "scene-linear" || encoding == "display-linear" || encoding == "data";
 }
 
+// The config's default display and view, and why its results are not
+// display colours ("" when they are), found once for all its spaces.
+struct TDefaultView {
+    const char* Display = nullptr;
+    const char* View = nullptr;
+    std::string Refusal;
+};
+
+TDefaultView DefaultViewOf(const TLoadedConfig& loaded) {
+    const OCIO::Config& config = *loaded.Config;
+    TDefaultView view;
+    view.Display = config.getDefaultDisplay();
+    view.View = view.Display ? config.getDefaultView(view.Display) : nullptr;
+    if (!view.Display || !*view.Display || !view.View || !*view.View) {
+        view.Refusal = "the config \"" + loaded.Path + "\" has no default display and view";
+        view.View = nullptr;
+        return view;
+    }
+    const char* outputName = config.getDisplayViewColorSpaceName(view.Display, view.View);
+    OCIO::ConstColorSpaceRcPtr output = outputName ? config.getColorSpace(outputName) : nullptr;
+    if (output && (output->isData() || IsLinearEncoding(output->getEncoding())))
+        view.Refusal = "the view \"" + std::string(view.View) + "\" of the display \"" + view.Display +
+                       "\" does not give 0..1 display colours";
+    return view;
+}
+
 // Why a config colour space cannot be footage for a LUT, or "" when it can:
-// a LUT takes 0..1 values, which linear and data spaces do not hold, and its
-// results must be display colours.
-std::string RefusalOf(const OCIO::Config& config, const OCIO::ColorSpace& space, const char* display,
-                      const char* view) {
+// a LUT takes 0..1 values, which linear and data spaces do not hold.
+std::string RefusalOf(const OCIO::ColorSpace& space) {
     const std::string name = space.getName();
     if (space.isData())
         return "the colour space \"" + name + "\" holds data, not colours";
@@ -94,11 +236,6 @@ std::string RefusalOf(const OCIO::Config& config, const OCIO::ColorSpace& space,
         return "the colour space \"" + name +
                "\" is linear: its values are not 0..1, and a LUT would need a shaper for it "
                "(scene-linear footage is not supported yet)";
-    const char* outputName = config.getDisplayViewColorSpaceName(display, view);
-    OCIO::ConstColorSpaceRcPtr output = outputName ? config.getColorSpace(outputName) : nullptr;
-    if (output && (output->isData() || IsLinearEncoding(output->getEncoding())))
-        return "the view \"" + std::string(view) + "\" of the display \"" + display +
-               "\" does not give 0..1 display colours";
     return "";
 }
 
@@ -110,25 +247,20 @@ std::string ConfigLabel(const std::string& name, const std::string& path, const 
 }
 
 // The conversion of one config colour space, or null with `refusal` set.
-std::unique_ptr<TFootageConversion> SpaceConversion(const OCIO::ConstConfigRcPtr& config,
-                                                     const std::string& path, const std::string& name,
-                                                     std::string& refusal) {
-    OCIO::ConstColorSpaceRcPtr space = config->getColorSpace(name.c_str());
-    const char* display = config->getDefaultDisplay();
-    const char* view = display ? config->getDefaultView(display) : nullptr;
-    if (!display || !*display || !view || !*view) {
-        refusal = "the config \"" + path + "\" has no default display and view";
-        return nullptr;
-    }
-    refusal = RefusalOf(*config, *space, display, view);
+std::unique_ptr<TFootageConversion> SpaceConversion(const TLoadedConfig& loaded, const TDefaultView& view,
+                                                     const OCIO::ColorSpace& space, std::string& refusal) {
+    refusal = view.View == nullptr ? view.Refusal : RefusalOf(space);
+    if (refusal.empty()) refusal = view.Refusal;
     if (!refusal.empty()) return nullptr;
+    const std::string name = space.getName();
     std::unique_ptr<TOcioFootage> footage;
     try {
         footage = std::make_unique<TOcioFootage>(
-            ConfigLabel(space->getName(), path, display, view),
-            config->getProcessor(space->getName(), display, view, OCIO::TRANSFORM_DIR_FORWARD));
+            ConfigLabel(name, loaded.Path, view.Display, view.View),
+            loaded.Config->getProcessor(name.c_str(), view.Display, view.View, OCIO::TRANSFORM_DIR_FORWARD));
     } catch (const std::exception& error) {
-        refusal = "the colour space \"" + name + "\" does not convert: " + error.what();
+        refusal = "the colour space \"" + name + "\" of \"" + loaded.Path + "\" does not convert: " +
+                  Reason(error.what(), loaded);
         return nullptr;
     }
     if (!footage->FiniteOnGrid()) {
@@ -144,25 +276,28 @@ public:
         return CameraLogChain(log);
     }
 
-    std::vector<std::string> UsableSpaces(const std::string& configPath) const override {
-        const OCIO::ConstConfigRcPtr config = LoadConfig(configPath);
+    std::vector<std::string> UsableSpaces(const TConfigSource& source) const override {
+        const TLoadedConfig loaded = LoadConfig(source);
+        const TDefaultView view = DefaultViewOf(loaded);
+        const OCIO::ConstColorSpaceSetRcPtr& spaces = loaded.Active;
         std::vector<std::string> names;
-        for (int i = 0; i < config->getNumColorSpaces(); ++i) {
-            const std::string name = config->getColorSpaceNameByIndex(i);
+        for (int i = 0; i < spaces->getNumColorSpaces(); ++i) {
+            const OCIO::ConstColorSpaceRcPtr space = spaces->getColorSpaceByIndex(i);
             std::string refusal;
-            if (SpaceConversion(config, configPath, name, refusal)) names.push_back(name);
+            if (SpaceConversion(loaded, view, *space, refusal)) names.push_back(space->getName());
         }
         return names;
     }
 
     std::unique_ptr<TFootageConversion> ConfigConversion(const std::string& name,
-                                                         const std::string& configPath) const override {
-        const OCIO::ConstConfigRcPtr config = LoadConfig(configPath);
-        if (!config->getColorSpace(name.c_str()))
+                                                         const TConfigSource& source) const override {
+        const TLoadedConfig loaded = LoadConfig(source);
+        const OCIO::ConstColorSpaceRcPtr space = loaded.Config->getColorSpace(name.c_str());
+        if (!space)
             throw EError("Unknown footage space \"" + name + "\": neither a camera log nor a colour space of \"" +
-                         configPath + "\".");
+                         source.Path + "\".");
         std::string refusal;
-        std::unique_ptr<TFootageConversion> footage = SpaceConversion(config, configPath, name, refusal);
+        std::unique_ptr<TFootageConversion> footage = SpaceConversion(loaded, DefaultViewOf(loaded), *space, refusal);
         if (!footage) throw EError("The footage space \"" + name + "\" cannot be used: " + refusal + ".");
         return footage;
     }
@@ -170,7 +305,8 @@ public:
 
 }  // namespace
 
-extern "C" const TColourModule* OmbraneColourModule() {
+extern "C" const TColourModule* OmbraneColourModule(int* interfaceVersion) {
     static const TOcioColourModule module;
+    *interfaceVersion = kColourModuleVersion;
     return &module;
 }

@@ -23,10 +23,20 @@ using OIIO::TypeDesc;
 // More channels than this are not a picture we grade.
 constexpr int kMaxChannels = 64;
 
-std::string Failure(const std::string& fileName, std::string message) {
-    while (!message.empty() && (message.back() == '\n' || message.back() == ' ')) message.pop_back();
-    if (message.empty()) message = "the picture library gave no reason";
-    return "The picture \"" + fileName + "\" cannot be read: " + message;
+// The library's reason as one line: its first (some readers add a line for
+// every row they failed to read).
+std::string FirstLine(std::string message) {
+    const auto end = message.find('\n');
+    if (end != std::string::npos) message.erase(end);
+    while (!message.empty() && (message.back() == '\r' || message.back() == ' ')) message.pop_back();
+    return message;
+}
+
+std::string Failure(const std::string& fileName, const std::string& message) {
+    std::string reason = FirstLine(message);
+    if (reason.empty()) reason = FirstLine(OIIO::geterror());
+    if (reason.empty()) reason = "the picture library gave no reason";
+    return "The picture \"" + fileName + "\" cannot be read: " + reason;
 }
 
 // ---- reading -------------------------------------------------------------
@@ -60,9 +70,22 @@ TPictureDepth DepthOf(const ImageSpec& header, const std::string& format) {
     return depth;
 }
 
+// The bytes of one row of DPX pixel data as the reader lays them out: 10
+// bits filled three to a 32-bit word, 12 bits filled one to 16 bits, 10 and
+// 12 bits packed in words, each row starting on a word; 8 and 16 bits as
+// bytes without padding.
+std::uint64_t DpxRowBytes(const ImageSpec& header, int bits) {
+    const std::uint64_t samples = static_cast<std::uint64_t>(header.width) * header.nchannels;
+    const bool filled = std::string(header.get_string_attribute("dpx:Packing")).rfind("Filled", 0) == 0;
+    if (bits == 10 && filled) return (samples + 2) / 3 * 4;
+    if (bits == 12 && filled) return samples * 2;
+    if (bits == 10 || bits == 12) return (samples * bits + 31) / 32 * 4;
+    return (samples * bits + 7) / 8;
+}
+
 // The DPX reader fills what a file cut short lacks instead of failing, so
-// the file must hold at least the pixel data its header declares, counted at
-// the tightest packing (no padding) from the offset the header gives.
+// the file must hold all the pixel data its header declares from the offset
+// the header gives.
 void CheckDpxLength(OIIO::Filesystem::IOProxy& proxy, const ImageSpec& header, const std::string& fileName) {
     unsigned char head[8] = {};
     if (proxy.pread(head, sizeof head, 0) != sizeof head) throw EError(Failure(fileName, "no DPX header"));
@@ -70,29 +93,85 @@ void CheckDpxLength(OIIO::Filesystem::IOProxy& proxy, const ImageSpec& header, c
     std::uint64_t offset = 0;
     for (int i = 0; i < 4; ++i) offset = (offset << 8) | head[bigEndian ? 4 + i : 7 - i];
     const int bits = header.get_int_attribute("oiio:BitsPerSample", static_cast<int>(header.format.size()) * 8);
-    const std::uint64_t samples = static_cast<std::uint64_t>(header.width) * header.height * header.nchannels;
-    if (proxy.size() < offset + samples * static_cast<std::uint64_t>(bits) / 8)
+    if (proxy.size() < offset + DpxRowBytes(header, bits) * static_cast<std::uint64_t>(header.height))
         throw EError(Failure(fileName, "the file ends before its pixels do"));
 }
 
-// Which file channels become red, green, blue and alpha (-1: none).
+// How many times smaller than its pixels a file of the format and
+// compression can be at most: 1 for data stored as it is, else a bound
+// above what the coding can reach (deflate about 1032, run lengths 128), and
+// a wide one for codings without a small bound (wavelets, lossy).
+std::uint64_t MaxCompression(const std::string& format, const std::string& compression) {
+    if (format == "pnm" || compression == "none" || (format == "targa" && compression.empty())) return 1;
+    if (compression == "rle" || compression == "packbits" || format == "hdr") return 256;
+    if (compression == "zip" || compression == "zips" || compression == "lzw" || compression == "deflate" ||
+        format == "png")
+        return 4096;
+    return 65536;
+}
+
+// A header that declares more pixels than the file can hold is refused
+// before anything is allocated for them.
+void CheckDeclaredSize(OIIO::Filesystem::IOProxy& proxy, const ImageSpec& header, const std::string& format,
+                       const std::string& fileName) {
+    const int bits = header.get_int_attribute("oiio:BitsPerSample", static_cast<int>(header.format.size()) * 8);
+    const std::uint64_t bytes = (static_cast<std::uint64_t>(header.width) * header.height * header.nchannels *
+                                     static_cast<std::uint64_t>(bits) + 7) / 8;
+    const std::uint64_t ratio = MaxCompression(format, header.get_string_attribute("compression"));
+    if (proxy.size() >= (bytes + ratio - 1) / ratio) return;
+    if (ratio == 1) throw EError(Failure(fileName, "the file ends before its pixels do"));
+    throw EError(Failure(fileName, "the file is too small for the " + std::to_string(header.width) + " x " +
+                                       std::to_string(header.height) + " pixels its header declares"));
+}
+
+// Which file channels become red, green, blue and alpha (-1: none). Alpha
+// is only the channel the file marks as such; the other channels are one
+// grey channel or red, green and blue.
 struct TChannelMap {
     int Colour[3];
     int Alpha;
 };
 
 TChannelMap ChannelsOf(const ImageSpec& header) {
-    if (header.nchannels >= 3) {
-        const int alpha = header.alpha_channel >= 3 ? header.alpha_channel : (header.nchannels == 4 ? 3 : -1);
-        return {{0, 1, 2}, alpha};
+    const int alpha = header.alpha_channel >= 0 && header.alpha_channel < header.nchannels ? header.alpha_channel : -1;
+    std::vector<int> colours;
+    for (int c = 0; c < header.nchannels; ++c)
+        if (c != alpha) colours.push_back(c);
+    if (colours.size() == 3) return {{colours[0], colours[1], colours[2]}, alpha};
+    const int grey = colours.empty() ? -1 : colours[0];
+    return {{grey, grey, grey}, alpha};
+}
+
+// Refuses a picture the program would write back with less than it holds:
+// channels other than colour and marked alpha, alpha alone, more parts.
+void CheckCarried(ImageInput& input, const ImageSpec& header, const std::string& fileName) {
+    if (input.seek_subimage(1, 0)) {
+        int parts = 2;
+        while (parts < 1000 && input.seek_subimage(parts, 0)) ++parts;
+        throw EError(Failure(fileName, "it holds " + std::to_string(parts) +
+                                           " parts (sub-pictures); only single-part pictures are carried"));
     }
-    return {{0, 0, 0}, header.nchannels == 2 ? 1 : -1};
+    input.geterror();  // the failed seek's message is no error of the picture
+    if (!input.seek_subimage(0, 0)) throw EError(Failure(fileName, input.geterror()));
+    const int alpha = ChannelsOf(header).Alpha;
+    const int colours = header.nchannels - (alpha >= 0 ? 1 : 0);
+    if (colours == 0) throw EError(Failure(fileName, "it holds alpha only, no colour"));
+    if (colours == 1 || colours == 3) return;
+    if (header.nchannels > 4)
+        throw EError(Failure(fileName, "it holds " + std::to_string(header.nchannels) +
+                                           " channels, of which only red, green, blue and alpha would be kept"));
+    std::string names;
+    int lost = 0;
+    for (int c = colours > 3 ? 3 : 1; c < header.nchannels; ++c)
+        if (c != alpha) names += std::string(lost++ ? ", " : "") + "\"" + std::string(header.channel_name(c)) + "\"";
+    throw EError(Failure(fileName, (lost > 1 ? "the channels " + names + " are" : "the channel " + names + " is") +
+                                       " neither colour nor alpha and would be lost"));
 }
 
 void ReadPixels(ImageInput& input, const ImageSpec& header, const std::string& fileName, TDeepImage& image) {
     const TChannelMap map = ChannelsOf(header);
     auto fail = [&] { throw EError(Failure(fileName, input.geterror())); };
-    if (header.nchannels == 3 || (map.Alpha < 0 && header.nchannels > 3)) {
+    if (header.nchannels == 3 && map.Alpha < 0) {
         // Red, green and blue straight into the rows.
         if (!input.read_image(0, 0, 0, 3, TypeDesc::FLOAT, image.Row(0))) fail();
         return;
@@ -112,7 +191,8 @@ void ReadPixels(ImageInput& input, const ImageSpec& header, const std::string& f
     }
 }
 
-TDeepImage Decode(OIIO::Filesystem::IOProxy& proxy, const std::string& format, const std::string& fileName) {
+TDeepImage Decode(OIIO::Filesystem::IOProxy& proxy, const std::string& format, const std::string& fileName,
+                  TPixelGate& gate) {
     ImageSpec config;
     // Colours as stored: alpha is carried, not multiplied in.
     config.attribute("oiio:UnassociatedAlpha", 1);
@@ -125,8 +205,16 @@ TDeepImage Decode(OIIO::Filesystem::IOProxy& proxy, const std::string& format, c
     ImageSpec header;
     if (!input->open(fileName, header, config)) throw EError(Failure(fileName, input->geterror()));
     CheckSpec(header, fileName);
-    if (format == "dpx") CheckDpxLength(proxy, header, fileName);
-    TDeepImage image(header.width, header.height, ChannelsOf(header).Alpha >= 0);
+    CheckCarried(*input, header, fileName);
+    if (format == "dpx")
+        CheckDpxLength(proxy, header, fileName);
+    else
+        CheckDeclaredSize(proxy, header, format, fileName);
+    const TChannelMap map = ChannelsOf(header);
+    const std::uint64_t pixels = static_cast<std::uint64_t>(header.width) * header.height;
+    const bool direct = header.nchannels == 3 && map.Alpha < 0;
+    gate.Admit(pixels * sizeof(float) * ((map.Alpha >= 0 ? 4 : 3) + (direct ? 0 : header.nchannels)));
+    TDeepImage image(header.width, header.height, map.Alpha >= 0);
     image.Depth = DepthOf(header, format);
     ReadPixels(*input, header, fileName, image);
     // Some readers note a short read without failing the call.
@@ -201,14 +289,15 @@ std::string Encode(const TDeepImage& image, const TPictureDepth& depth) {
 
 class TOiioDeepCodec final : public TDeepCodec {
 public:
-    TDeepImage Decode(std::FILE* file, const std::string& format, const std::string& fileName) const override {
+    TDeepImage Decode(std::FILE* file, const std::string& format, const std::string& fileName,
+                      TPixelGate& gate) const override {
         OIIO::Filesystem::IOFile proxy(file, OIIO::Filesystem::IOProxy::Read);
-        return ::Decode(proxy, format, fileName);
+        return ::Decode(proxy, format, fileName, gate);
     }
-    TDeepImage Decode(std::string_view bytes, const std::string& format,
-                      const std::string& fileName) const override {
+    TDeepImage Decode(std::string_view bytes, const std::string& format, const std::string& fileName,
+                      TPixelGate& gate) const override {
         OIIO::Filesystem::IOMemReader proxy(bytes.data(), bytes.size());
-        return ::Decode(proxy, format, fileName);
+        return ::Decode(proxy, format, fileName, gate);
     }
     std::string Encode(const TDeepImage& image, const TPictureDepth& depth) const override {
         return ::Encode(image, depth);
@@ -217,7 +306,8 @@ public:
 
 }  // namespace
 
-extern "C" const TDeepCodec* OmbraneDeepCodec() {
+extern "C" const TDeepCodec* OmbraneDeepCodec(int* interfaceVersion) {
     static const TOiioDeepCodec codec;
+    *interfaceVersion = kDeepCodecVersion;
     return &codec;
 }

@@ -121,4 +121,18 @@ TEST_F(CliTest, LookAndGradeWithFootageConvertFirstAndRefuseWhatCannotBeUsed)
     const TCliRun configOnly = Cli({"grade", reference, frame, "-o", Path("c.bmp"), "--config", "x.ocio"});
     EXPECT_EQ(configOnly.Status, 2);
     EXPECT_NE(configOnly.Err.find("--config needs --footage"), std::string::npos) << configOnly.Err;
+    // An empty space name is no name, not the display default.
+    for (const char* command : {"look", "grade"}) {
+        const std::string output = Path(std::string("empty.") + (command == std::string("look") ? "cube" : "bmp"));
+        std::vector<std::string> words = {command, reference};
+        if (command != std::string("look")) words.push_back(frame);
+        for (const std::string& word : {std::string("-o"), output, std::string("--footage"), std::string(),
+                                        std::string("--config"), Path("none.ocio")})
+            words.push_back(word);
+        const TCliRun empty = Cli(words);
+        EXPECT_EQ(empty.Status, 2) << command;
+        EXPECT_EQ(Lines(empty.Err).size(), 1u) << empty.Err;
+        EXPECT_NE(empty.Err.find("--footage needs a value"), std::string::npos) << empty.Err;
+        EXPECT_FALSE(std::filesystem::exists(output)) << command;
+    }
 }

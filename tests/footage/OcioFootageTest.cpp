@@ -1,9 +1,16 @@
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
 #include <string>
+#include <fcntl.h>
+#include <filesystem>
+#include <sys/stat.h>
+#include <thread>
+#include <unistd.h>
 
 #include "Error.h"
 #include "FootageCatalog.h"
@@ -146,4 +153,151 @@ TEST_F(OcioFootageTest, ConfigsThatDoNotLoadAreNamedInTheMessage) {
     EXPECT_EQ(FootageConfigPath("given.ocio"), "given.ocio");
     unsetenv("OCIO");
     EXPECT_EQ(FootageConfigPath(""), "");
+}
+
+namespace {
+
+// Opens the writing end of a named pipe whenever a reader waits on it and
+// closes it at once: a reader that blocked in its open then sees an empty
+// stream, so the test fails instead of hanging.
+class TPipeUnblocker {
+public:
+    explicit TPipeUnblocker(std::string pipe) : pipe_(std::move(pipe)), thread_([this] { Run(); }) {}
+    ~TPipeUnblocker() {
+        stop_ = true;
+        thread_.join();
+    }
+    int Unblocked() const { return unblocked_; }
+
+private:
+    void Run() {
+        while (!stop_) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(200));
+            const int fd = open(pipe_.c_str(), O_WRONLY | O_NONBLOCK);
+            if (fd >= 0) {
+                ++unblocked_;
+                close(fd);
+            }
+        }
+    }
+    std::string pipe_;
+    std::atomic<bool> stop_{false};
+    std::atomic<int> unblocked_{0};
+    std::thread thread_;
+};
+
+// kConfig with one more space converted by the LUT file `source`.
+std::string ConfigNaming(const std::string& source, const std::string& searchPath = ".") {
+    std::string config = kConfig;
+    config.insert(config.find("roles:"), "search_path: \"" + searchPath + "\"\n");
+    return config +
+           "  - !<ColorSpace>\n"
+           "    name: graded\n"
+           "    encoding: sdr-video\n"
+           "    to_scene_reference: !<GroupTransform>\n"
+           "      children:\n"
+           "        - !<FileTransform> {src: \"" + source + "\", interpolation: linear}\n"
+           "        - !<BuiltinTransform> {style: ACEScct_to_ACES2065-1}\n";
+}
+
+std::string SpacesMessage(const std::string& config) {
+    try {
+        FootageSpaces(config);
+    } catch (const EError& error) {
+        return error.what();
+    }
+    return "";
+}
+
+}  // namespace
+
+// The config and every file it names are read only when they are regular
+// files of a sane size: a named pipe is not waited on, a device is not read.
+TEST_F(OcioFootageTest, ConfigsAndTheFilesTheyNameAreReadOnlyWhenRegular) {
+    const std::string pipe = folder_ + "/pipe.ocio";
+    ASSERT_EQ(mkfifo(pipe.c_str(), 0600), 0);
+    files_.push_back(pipe);
+    {
+        const TPipeUnblocker unblocker(pipe);
+        for (const std::string& message : {MessageOf("cct", pipe), SpacesMessage(pipe)}) {
+            EXPECT_NE(message.find("\"" + pipe + "\""), std::string::npos) << message;
+            EXPECT_NE(message.find("not a regular file"), std::string::npos) << message;
+        }
+        EXPECT_EQ(unblocker.Unblocked(), 0);
+    }
+    // A config far larger than any real one is not parsed (sparse: no disk).
+    const std::string huge = folder_ + "/huge.ocio";
+    files_.push_back(huge);
+    ASSERT_EQ(truncate((Write("huge.ocio", kConfig), huge).c_str(), 300ll * 1024 * 1024), 0);
+    EXPECT_NE(MessageOf("cct", huge).find("too large"), std::string::npos) << MessageOf("cct", huge);
+
+    // LUT files named by the config: a pipe, a link to a device.
+    const std::string lutPipe = folder_ + "/pipe.cube";
+    ASSERT_EQ(mkfifo(lutPipe.c_str(), 0600), 0);
+    files_.push_back(lutPipe);
+    const std::string zero = folder_ + "/zero.cube";
+    std::filesystem::create_symlink("/dev/zero", zero);
+    files_.push_back(zero);
+    for (const std::string& source : {std::string("pipe.cube"), std::string("zero.cube")}) {
+        const std::string config = Write("names-" + source + ".ocio", ConfigNaming(source));
+        const TPipeUnblocker unblocker(lutPipe);
+        for (const std::string& message : {MessageOf("graded", config), SpacesMessage(config)}) {
+            EXPECT_NE(message.find("\"" + config + "\""), std::string::npos) << message;
+            EXPECT_NE(message.find(source), std::string::npos) << message;
+            EXPECT_NE(message.find("not a regular file"), std::string::npos) << message;
+        }
+        EXPECT_EQ(unblocker.Unblocked(), 0) << source;
+    }
+    // A regular LUT file named by the config is used.
+    Write("look.cube", "LUT_3D_SIZE 2\n0 0 0\n1 0 0\n0 1 0\n1 1 0\n0 0 1\n1 0 1\n0 1 1\n1 1 1\n");
+    const std::string good = Write("good.ocio", ConfigNaming("look.cube"));
+    EXPECT_NE(MakeFootageConversion("graded", good), nullptr);
+    EXPECT_EQ(FootageSpaces(good).back().Key, "graded");
+}
+
+// OpenColorIO's reasons come as one line naming the config, without the
+// lines of a file it tried to read or the values of environment variables.
+TEST_F(OcioFootageTest, LibraryReasonsAreOneLineWithoutFileContentsOrEnvironment) {
+    Write("secret.cube", "root:x:0:0:root:/root:/bin/bash\ndaemon:x:1:1:daemon:/usr/sbin\n");
+    setenv("OMBRANE_TEST_SECRET", "/hidden-place-4711", 1);
+    const std::string passwd = Write("passwd.ocio", ConfigNaming("secret.cube"));
+    const std::string missing = Write("missing.ocio", ConfigNaming("nowhere.cube", "$OMBRANE_TEST_SECRET:luts"));
+    const std::string broken = Write("broken.ocio", std::string(kConfig) + "  - !<ColorSpace> {name: [x\n  bad: :\n");
+    for (const std::string& config : {passwd, missing, broken}) {
+        // A space that does not convert is left out of the list; asked for,
+        // it is refused with the reason.
+        std::vector<std::string> messages = {MessageOf("graded", config)};
+        if (config == broken) messages.push_back(SpacesMessage(config));
+        else EXPECT_EQ(FootageSpaces(config).back().Key, "Rec709 video");
+        for (const std::string& message : messages) {
+            EXPECT_NE(message.find("\"" + config + "\""), std::string::npos) << message;
+            EXPECT_EQ(message.find('\n'), std::string::npos) << message;
+            EXPECT_EQ(message.find("root:x"), std::string::npos) << message;
+            EXPECT_EQ(message.find("daemon"), std::string::npos) << message;
+            EXPECT_EQ(message.find("hidden-place"), std::string::npos) << message;
+        }
+    }
+    EXPECT_NE(MessageOf("graded", missing).find("\"nowhere.cube\" it names is not found"), std::string::npos)
+        << MessageOf("graded", missing);
+    unsetenv("OMBRANE_TEST_SECRET");
+}
+
+// Many colour spaces are listed in the config's order, each usable one
+// once, the same as the spaces taken one at a time.
+TEST_F(OcioFootageTest, ManySpacesAreListedInTheConfigsOrder) {
+    std::string config = kConfig;
+    for (int i = 0; i < 1500; ++i)
+        config += "  - !<ColorSpace>\n    name: cct " + std::to_string(i) + (i % 3 == 0 ? "\n    encoding: scene-linear" : "") +
+                  "\n    to_scene_reference: !<BuiltinTransform> {style: ACEScct_to_ACES2065-1}\n";
+    const std::string path = Write("many.ocio", config);
+    const auto spaces = FootageSpaces(path);
+    std::vector<std::string> expected = {"cct", "Rec709 video"};
+    for (int i = 0; i < 1500; ++i)
+        if (i % 3 != 0) expected.push_back("cct " + std::to_string(i));
+    ASSERT_EQ(spaces.size(), 1 + CameraLogs().size() + expected.size());
+    for (std::size_t i = 0; i < expected.size(); ++i)
+        EXPECT_EQ(spaces[1 + CameraLogs().size() + i].Key, expected[i]);
+    for (const std::string& name : {std::string("cct 1"), std::string("cct 1499")})
+        EXPECT_EQ(MakeFootageConversion(name, path)->Label(), name + " (many.ocio: Rec709 / Video)");
+    EXPECT_NE(MessageOf("cct 3", path).find("is linear"), std::string::npos);
 }

@@ -1,12 +1,20 @@
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <chrono>
+#include <fcntl.h>
 #include <filesystem>
 #include <fstream>
 #include <string>
 #include <sys/stat.h>
+#include <thread>
+#include <unistd.h>
 
 #include "Error.h"
 #include "FileRead.h"
+#include "FormatFiles.h"
+#include "FormatRegistry.h"
+#include "LutFormat.h"
 
 namespace {
 
@@ -43,6 +51,50 @@ TEST(FileReadTest, OnlyRegularFilesWithinTheLimit)
     std::ofstream(file, std::ios::binary) << std::string(5000, 'b');
     EXPECT_EQ(ReadFileBytes(file, 5000), std::string(5000, 'b'));
     EXPECT_NE(Message(file, 4999).find("too large"), std::string::npos);
+    fs::remove_all(dir);
+}
+
+// Each LUT format's detection, the full read and the check for files
+// another library reads, on a named pipe: refused, never waiting for a
+// writer (a writer opened whenever a reader waits would end a hang).
+TEST(FileReadTest, NamedPipesAreNeverWaitedOn)
+{
+    char pattern[] = "/tmp/ombrane-pipe-XXXXXX";
+    ASSERT_NE(mkdtemp(pattern), nullptr);
+    const fs::path dir = pattern;
+    const std::string pipe = (dir / "look.cube").string();
+    ASSERT_EQ(mkfifo(pipe.c_str(), 0600), 0);
+    std::atomic<bool> stop{false};
+    std::atomic<int> unblocked{0};
+    std::thread unblocker([&] {
+        while (!stop) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(100));
+            const int fd = open(pipe.c_str(), O_WRONLY | O_NONBLOCK);
+            if (fd >= 0) {
+                ++unblocked;
+                close(fd);
+            }
+        }
+    });
+    for (const auto& format : LutFormats()) {
+        try {
+            format->CanRead(pipe);
+        } catch (const EError& e) {
+            EXPECT_NE(std::string(e.what()).find("not a regular file"), std::string::npos) << e.what();
+        }
+    }
+    EXPECT_EQ(Message(pipe), "Cannot read file \"" + pipe + "\": it is not a regular file.");
+    EXPECT_EQ(RegularFileProblem(pipe, kMaxLutFileBytes), "it is not a regular file");
+    stop = true;
+    unblocker.join();
+    EXPECT_EQ(unblocked.load(), 0) << "a reader waited for a writer";
+
+    const std::string file = (dir / "five.bin").string();
+    std::ofstream(file, std::ios::binary) << std::string(5000, 'b');
+    EXPECT_EQ(RegularFileProblem(file, 5000), "");
+    EXPECT_EQ(RegularFileProblem(file, 4999), "it is too large (more than 0 MiB)");
+    EXPECT_EQ(RegularFileProblem(dir.string(), 5000), "Is a directory");
+    EXPECT_EQ(RegularFileProblem((dir / "missing").string(), 5000), "No such file or directory");
     fs::remove_all(dir);
 }
 

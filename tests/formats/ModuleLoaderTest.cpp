@@ -1,6 +1,13 @@
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <chrono>
+#include <cstdio>
+#include <fcntl.h>
 #include <string>
+#include <sys/stat.h>
+#include <thread>
+#include <unistd.h>
 
 #include "Error.h"
 #include "ModuleLoader.h"
@@ -32,4 +39,62 @@ TEST(ModuleLoaderTest, MissingModulesAndEntriesAreReportedWithTheirPlace)
 #endif
 }
 
+template <class T>
+std::string ObjectMessage(const char* entry, int version)
+{
+    try {
+        ModuleObject<T>("ombrane-test-versions.so", entry, version, "Testing modules");
+    } catch (const EError& e) {
+        return e.what();
+    }
+    return "(no error)";
+}
+
 } // namespace
+
+#ifdef OMBRANE_TEST_MODULE_DIR
+// A module built for another interface (a stale install) is refused with its
+// file named, before anything of it is used; a named pipe in the module
+// folder is not waited on.
+TEST(ModuleLoaderTest, ModulesOfAnotherVersionAndPipesAreRefused)
+{
+    struct TUnversioned {};
+    struct TLater {};
+    struct TMatching {};
+    const std::string path = std::string(OMBRANE_TEST_MODULE_DIR) + "/ombrane-test-versions.so";
+    for (const std::string& message : {ObjectMessage<TUnversioned>("OmbraneUnversionedEntry", 7),
+                                       ObjectMessage<TLater>("OmbraneLaterEntry", 7)}) {
+        EXPECT_EQ(message.rfind("Testing modules needs the module \"" + path + "\", which is of another version", 0), 0u)
+            << message;
+        EXPECT_EQ(message.find('\n'), std::string::npos) << message;
+    }
+    EXPECT_EQ(*static_cast<const int*>(static_cast<const void*>(
+                  &ModuleObject<TMatching>("ombrane-test-versions.so", "OmbraneMatchingEntry", 7, "Testing modules"))),
+              3);
+
+    const std::string pipe = std::string(OMBRANE_TEST_MODULE_DIR) + "/ombrane-test-pipe.so";
+    std::remove(pipe.c_str());
+    ASSERT_EQ(mkfifo(pipe.c_str(), 0600), 0);
+    std::atomic<bool> stop{false};
+    std::atomic<int> unblocked{0};
+    // Opens the writing end whenever a reader waits, so that a loader that
+    // blocked fails the test instead of hanging it.
+    std::thread unblocker([&] {
+        while (!stop) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(200));
+            const int fd = open(pipe.c_str(), O_WRONLY | O_NONBLOCK);
+            if (fd >= 0) {
+                ++unblocked;
+                close(fd);
+            }
+        }
+    });
+    const std::string message = Message("ombrane-test-pipe.so", "Entry");
+    stop = true;
+    unblocker.join();
+    std::remove(pipe.c_str());
+    EXPECT_EQ(message, "Testing modules needs the module \"" + pipe + "\", which cannot be loaded: it is not a regular file")
+        << message;
+    EXPECT_EQ(unblocked.load(), 0);
+}
+#endif

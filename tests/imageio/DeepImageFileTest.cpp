@@ -149,10 +149,11 @@ TEST(DeepImageFileTest, HostileFilesAreRefusedBeforeDecoding) {
         EXPECT_NE(Message([&] { LoadDeepImageFile(file); }).find("cannot be read"), std::string::npos) << extension;
     }
 
-    // Regular files only; a missing file names the system's reason.
+    // Regular files only, through the file layer every picture is read
+    // through; a missing file names the system's reason.
     ASSERT_TRUE(QDir(dir.path()).mkdir("folder.tif"));
     EXPECT_EQ(Message([&] { LoadDeepImageFile(base + "/folder.tif"); }),
-              "Cannot open the file \"" + base + "/folder.tif\": not a regular file");
+              "Cannot read file \"" + base + "/folder.tif\": Is a directory");
     EXPECT_NE(Message([&] { LoadDeepImageFile(base + "/missing.exr"); }).find("No such file"), std::string::npos);
 }
 

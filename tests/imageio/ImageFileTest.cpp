@@ -209,7 +209,7 @@ TEST_F(ImageFileTest, FailuresCarryMessagesAndLeaveTheTargetAlone) {
     const QByteArray whole = ReadBytes(dir.filePath("whole.jpg"));
     WriteBytes(dir.filePath("half.jpg"), whole.left(whole.size() / 2));
     EXPECT_EQ(Message([&] { LoadImageFile(Path("half.jpg"), target); }),
-              "JPEG error #" + std::to_string(JWRN_JPEG_EOF));
+              "JPEG error #" + std::to_string(JWRN_JPEG_EOF) + ": the file ends before the picture data");
 
     QByteArray bitmap = Grey8BitBitmap(8, 8);
     WriteBytes(dir.filePath("short.bmp"), bitmap.left(40));
