@@ -62,9 +62,14 @@ bool TSingleInstance::Listen() {
     const QString name = ServerName();
     bool listening = server_->listen(name);
     if (!listening && server_->serverError() == QAbstractSocket::AddressInUseError) {
-        // Nobody answered there (the caller tried first): a stale socket.
-        QLocalServer::removeServer(name);
-        listening = server_->listen(name);
+        // A socket nobody listens on is what a program that ended without
+        // closing it leaves; one that takes connections is another window's.
+        QLocalSocket probe;
+        probe.connectToServer(name);
+        if (!probe.waitForConnected(1000)) {
+            QLocalServer::removeServer(name);
+            listening = server_->listen(name);
+        }
     }
     if (!listening) {
         errorText_ = server_->errorString();

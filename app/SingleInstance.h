@@ -25,10 +25,10 @@ public:
 
     // Hands a file to the running window; true when the window has taken it.
     // An empty file only asks the window to come forward.
-    bool SendToRunning(const QString& file, int timeoutMs = 5000) const;
+    bool SendToRunning(const QString& file, int timeoutMs = 10000) const;
     // Starts listening; false (with the reason in ErrorText) when the socket
-    // cannot be made. A socket left behind by a program that ended without
-    // closing it is replaced.
+    // cannot be made or another window listens on it. A socket left behind
+    // by a program that ended without closing it is replaced.
     bool Listen();
     const QString& ErrorText() const { return errorText_; }
 

@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <clocale>
 #include <cstdio>
 #include <cstdlib>
 #include <exception>
@@ -107,6 +108,9 @@ int main(int argc, char* argv[])
     if (std::getenv("QT_QPA_PLATFORM") == nullptr)
         setenv("QT_QPA_PLATFORM", "offscreen", 0);
     QCoreApplication application(argc, argv);
+    // The toolkit took the user's locale for the C library; numbers in
+    // files, messages and the libraries' own parsers keep the "." point.
+    std::setlocale(LC_NUMERIC, "C");
     InstallPictureCodec(&QtPictureCodec());
     // The window's names: the settings and the per-user data folder are shared.
     QCoreApplication::setOrganizationName("tarnwerk");

@@ -205,7 +205,7 @@ TEST_F(WindowStartTest, TheProgramListensAndLeftOverSocketsAndFloodsDoNotStopIt)
     const QByteArray block(16 * 1024, 'x');
     for (int i = 0; i < 8 && flood.state() == QLocalSocket::ConnectedState; ++i) {
         flood.write(block);
-        QTest::qWaitFor([&] { return flood.bytesToWrite() == 0 || flood.state() != QLocalSocket::ConnectedState; }, 5000);
+        (void)QTest::qWaitFor([&] { return flood.bytesToWrite() == 0 || flood.state() != QLocalSocket::ConnectedState; }, 5000);
     }
     EXPECT_TRUE(QTest::qWaitFor([&] { return flood.state() == QLocalSocket::UnconnectedState; }, 5000));
     EXPECT_EQ(handed.size(), 0);

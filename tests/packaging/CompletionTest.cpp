@@ -27,7 +27,7 @@ std::set<std::string> Set(const std::vector<std::string>& lines) { return {lines
 
 // The word as bash's printf %q quotes it.
 std::string Escaped(const std::string& word) {
-    return Shell("printf '%q' " + ShellQuoted(word)).Output;
+    return Shell("bash -c 'printf %q \"$0\"' " + ShellQuoted(word)).Output;
 }
 
 // A folder with a few files of each kind, where completions are asked.
@@ -101,21 +101,22 @@ TEST_F(CompletionTest, IsRegisteredAndOffersTheCommandsAndTheirOptions) {
         EXPECT_EQ(Shell(OMBRANE_CLI " " + command + " --help >/dev/null 2>&1").Status, 0) << command;
     EXPECT_EQ(Complete({"co"}), (std::vector<std::string>{"convert"}));
 
-    // Every option offered is accepted, with a value exactly when the
-    // completion expects one (a switch refuses "=1", an option with a value
-    // asks for it).
+    // Every option offered is one the command knows: with "=VALUE" when
+    // it takes a value, else as a switch. A short one is given a value
+    // that becomes an argument when it is a switch.
     std::set<std::string> valued;
     for (const std::string& command : commands) {
         const std::vector<std::string> options = Complete({command, "-"});
         EXPECT_FALSE(options.empty()) << command;
         for (const std::string& option : options) {
-            if (option == "--help") continue;
-            const bool takesValue = !Complete({command, option, ""}).empty() ||
-                                    Shell(OMBRANE_CLI " " + command + " " + option + "=1 --help >/dev/null 2>&1").Status == 0;
-            const std::string given = takesValue ? option + "=1" : option;
-            EXPECT_EQ(Shell(OMBRANE_CLI " " + command + " " + given + " --help >/dev/null 2>&1").Status, 0)
-                << command << ' ' << given;
-            if (option.size() > 2 && takesValue) valued.insert(option);
+            const std::string run = OMBRANE_CLI " " + command + " ";
+            if (option.size() == 2) {
+                EXPECT_EQ(Shell(run + option + " 1 --help >/dev/null 2>&1").Status, 0) << command << ' ' << option;
+            } else if (Shell(run + option + "=1 --help >/dev/null 2>&1").Status == 0) {
+                valued.insert(option);
+            } else {
+                EXPECT_EQ(Shell(run + option + " --help >/dev/null 2>&1").Status, 0) << command << ' ' << option;
+            }
         }
     }
     for (const char* option : {"--output", "--profile", "--bits", "--footage", "--config", "--scope", "--jobs", "--library"})

@@ -36,14 +36,25 @@ std::string Rendered(const std::string& page, std::string& warnings) {
     return result.Output;
 }
 
-// Every word of a help text appears in the page, in the same order.
-void ExpectHelpInPage(const std::string& help, const std::vector<std::string>& page, std::size_t& at,
-                      const std::string& what) {
+// Every word of a help text appears in the page, in the same order, from
+// `at` on. A program's own help is read in two parts: the page's name line
+// (its first sentence) stands before the synopsis (its usage).
+void ExpectWordsInPage(const std::string& help, const std::vector<std::string>& page, std::size_t& at,
+                       const std::string& what) {
     for (const std::string& word : Words(help)) {
         const auto found = std::find(page.begin() + static_cast<std::ptrdiff_t>(at), page.end(), word);
         ASSERT_NE(found, page.end()) << what << ": \"" << word << "\" missing or out of order";
         at = static_cast<std::size_t>(found - page.begin()) + 1;
     }
+}
+
+void ExpectHelpInPage(const std::string& help, const std::vector<std::string>& page, std::size_t& at,
+                      const std::string& what) {
+    const std::size_t body = help.find("\n\n");
+    ASSERT_NE(body, std::string::npos) << what;
+    std::size_t usage = 0;
+    ExpectWordsInPage(help.substr(0, body), page, usage, what + " usage");
+    ExpectWordsInPage(help.substr(body), page, at, what);
 }
 
 std::vector<std::string> CommandsOf(const std::string& help) {
@@ -77,7 +88,7 @@ TEST(ManPageTest, PagesRenderWithoutWarningsAndHoldEveryHelpText) {
     for (const std::string& command : commands) {
         const std::string help = Shell(OMBRANE_CLI " " + command + " --help").Output;
         ASSERT_EQ(help.rfind("Usage: ", 0), 0u) << command;
-        ExpectHelpInPage(help.substr(std::string("Usage: ").size()), cli, at, command);
+        ExpectWordsInPage(help.substr(std::string("Usage: ").size()), cli, at, command);
     }
 
     // The name line that whatis and apropos read.
