@@ -1,7 +1,6 @@
 #include <QIcon>
 #include <QStyleFactory>
 
-#include <clocale>
 #include <cstdio>
 
 #include "Application.h"
@@ -36,9 +35,6 @@ int main(int argc, char** argv) {
         return 0;
     }
     TOmbraneApplication app(argc, argv);
-    // The toolkit took the user's locale for the C library; numbers in
-    // files and the libraries' own parsers keep the "." point.
-    std::setlocale(LC_NUMERIC, "C");
     // The toolkit's own options (-platform, -style, ...) are gone now.
     const TWindowCommandLine line = ParseWindowCommandLine(QCoreApplication::arguments().mid(1));
     if (!line.Error.isEmpty()) {

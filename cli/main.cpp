@@ -108,9 +108,11 @@ int main(int argc, char* argv[])
     if (std::getenv("QT_QPA_PLATFORM") == nullptr)
         setenv("QT_QPA_PLATFORM", "offscreen", 0);
     QCoreApplication application(argc, argv);
-    // The toolkit took the user's locale for the C library; numbers in
-    // files, messages and the libraries' own parsers keep the "." point.
+    // The toolkit took the user's locale for the C library: numbers in
+    // files keep the "." point, and the reasons the system gives (strerror)
+    // are in English like the rest of every message.
     std::setlocale(LC_NUMERIC, "C");
+    std::setlocale(LC_MESSAGES, "C");
     InstallPictureCodec(&QtPictureCodec());
     // The window's names: the settings and the per-user data folder are shared.
     QCoreApplication::setOrganizationName("tarnwerk");
