@@ -1,11 +1,20 @@
 #include "Application.h"
 
 #include <QWidget>
+#include <clocale>
 #include <new>
 
 #include "Dialogs.h"
 
-TOmbraneApplication::TOmbraneApplication(int& argc, char** argv) : QApplication(argc, argv) {}
+TOmbraneApplication::TOmbraneApplication(int& argc, char** argv) : QApplication(argc, argv) {
+    // The toolkit has just taken the user's locale for the C library.
+    UseProgramLocale();
+}
+
+void UseProgramLocale() {
+    std::setlocale(LC_NUMERIC, "C");
+    std::setlocale(LC_MESSAGES, "C");
+}
 
 bool TOmbraneApplication::notify(QObject* receiver, QEvent* event) {
     try {

@@ -12,6 +12,13 @@ public:
     bool notify(QObject* receiver, QEvent* event) override;
 };
 
+// The C library's locale for numbers and system messages: "C", whatever
+// the user's. Numbers in files keep the "." point, and the reasons the
+// system gives (strerror) are in English like the rest of every message.
+// The application object calls it; a test program with a plain
+// QApplication calls it too.
+void UseProgramLocale();
+
 // Shows the message of an error that reached the top level.
 void ReportError(const std::exception& error);
 

@@ -1,22 +1,56 @@
 #include <QIcon>
 #include <QStyleFactory>
 
+#include <cstdio>
+
 #include "Application.h"
+#include "LibrarySettings.h"
 #include "MainForm.h"
 #include "ProductInfo.h"
-#include "LibrarySettings.h"
 #include "QtPictureCodec.h"
+#include "SingleInstance.h"
+#include "WindowCommandLine.h"
+#include "WindowStart.h"
+
+namespace {
+
+QStringList Words(int argc, char** argv) {
+    QStringList words;
+    for (int i = 1; i < argc; ++i) words << QString::fromLocal8Bit(argv[i]);
+    return words;
+}
+
+}  // namespace
 
 int main(int argc, char** argv) {
+    // The help and the version need no display: answered before the
+    // toolkit starts.
+    const TWindowCommandLine early = ParseWindowCommandLine(Words(argc, argv));
+    if (early.Help) {
+        std::fwrite(kWindowHelp.data(), 1, kWindowHelp.size(), stdout);
+        return 0;
+    }
+    if (early.Version) {
+        std::printf("ombrane %s\n", ProductInfo().Version.toUtf8().constData());
+        return 0;
+    }
     TOmbraneApplication app(argc, argv);
+    // The toolkit's own options (-platform, -style, ...) are gone now.
+    const TWindowCommandLine line = ParseWindowCommandLine(QCoreApplication::arguments().mid(1));
+    if (!line.Error.isEmpty()) {
+        std::fprintf(stderr, "ombrane: %s; see 'ombrane --help'\n", line.Error.toLocal8Bit().constData());
+        return 2;
+    }
     InstallPictureCodec(&QtPictureCodec());
     QCoreApplication::setOrganizationName("tarnwerk");
     QCoreApplication::setApplicationName("Ombrane");
     QApplication::setApplicationDisplayName(ProductInfo().ProductName);
+    QApplication::setDesktopFileName("ombrane");
     QApplication::setWindowIcon(QIcon(":/icons/ombrane.png"));
     std::string folder;
     RunHandler([&] { folder = ReadLibraryFolder(); });
-    TfrmMain window(folder);
-    window.showMaximized();
+    TSingleInstance instance;
+    const auto window = StartWindow(line.File, instance, folder);
+    if (!window) return 0;
     return app.exec();
 }

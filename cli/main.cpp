@@ -4,6 +4,7 @@
 #include <signal.h>
 #include <unistd.h>
 
+#include <clocale>
 #include <cstdio>
 #include <cstdlib>
 #include <exception>
@@ -109,6 +110,11 @@ int main(int argc, char* argv[])
     if (std::getenv("QT_QPA_PLATFORM") == nullptr)
         setenv("QT_QPA_PLATFORM", "offscreen", 0);
     QCoreApplication application(argc, argv);
+    // The toolkit took the user's locale for the C library: numbers in
+    // files keep the "." point, and the reasons the system gives (strerror)
+    // are in English like the rest of every message.
+    std::setlocale(LC_NUMERIC, "C");
+    std::setlocale(LC_MESSAGES, "C");
     InstallPictureCodec(&QtPictureCodec());
     // The window's names: the settings and the per-user data folder are shared.
     QCoreApplication::setOrganizationName("tarnwerk");

@@ -1,13 +1,19 @@
 # Modules loaded on first use (see formats/ModuleLoader.h) lie in the folder
 # modules/ of the build tree, and in lib/ombrane beside the installed
-# programs. The loader takes them from these two folders by their full
-# names and from nowhere else.
+# programs (lib/<multiarch>/ombrane where the system has multiarch folders,
+# as Debian keeps a package's private modules: no ldconfig is involved).
+# The loader takes them from these two folders by their full names and from
+# nowhere else.
 #
 # With OMBRANE_LINKED_MODULES the modules' code is linked into the programs
 # instead, for builds that want one executable (the fuzz targets).
 include(GNUInstallDirs)
 set(OMBRANE_MODULE_BUILD_DIR ${CMAKE_BINARY_DIR}/modules)
-file(RELATIVE_PATH OMBRANE_MODULE_INSTALL_REL ${CMAKE_INSTALL_FULL_BINDIR} ${CMAKE_INSTALL_FULL_LIBDIR}/ombrane)
+set(OMBRANE_MODULE_INSTALL_DIR ${CMAKE_INSTALL_LIBDIR}/ombrane)
+if(CMAKE_LIBRARY_ARCHITECTURE AND CMAKE_INSTALL_LIBDIR STREQUAL "lib")
+  set(OMBRANE_MODULE_INSTALL_DIR lib/${CMAKE_LIBRARY_ARCHITECTURE}/ombrane)
+endif()
+file(RELATIVE_PATH OMBRANE_MODULE_INSTALL_REL ${CMAKE_INSTALL_FULL_BINDIR} ${CMAKE_INSTALL_PREFIX}/${OMBRANE_MODULE_INSTALL_DIR})
 if(OMBRANE_LINKED_MODULES)
   add_compile_definitions(OMBRANE_LINKED_MODULES)
 endif()
@@ -26,6 +32,6 @@ function(ombrane_module name host)
   target_include_directories(${name} PRIVATE ${CMAKE_CURRENT_SOURCE_DIR} ${PROJECT_SOURCE_DIR}/engine)
   target_link_libraries(${name} PRIVATE ${M_LIBS})
   set_target_properties(${name} PROPERTIES PREFIX "" LIBRARY_OUTPUT_DIRECTORY ${OMBRANE_MODULE_BUILD_DIR})
-  install(TARGETS ${name} LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR}/ombrane)
+  install(TARGETS ${name} LIBRARY DESTINATION ${OMBRANE_MODULE_INSTALL_DIR})
   add_dependencies(${host} ${name})
 endfunction()

@@ -5,6 +5,8 @@
 #include <QTemporaryDir>
 #include <QStyleFactory>
 
+#include "Application.h"
+
 // The window tests need one QApplication for the whole run; the Fusion style
 // makes sizes and screenshots the same on every desktop.
 int main(int argc, char** argv) {
@@ -13,6 +15,7 @@ int main(int argc, char** argv) {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication::setStyle(QStyleFactory::create(QStringLiteral("Fusion")));
     QApplication app(argc, argv);
+    UseProgramLocale();
     // The windows keep choices in the settings: never in the user's own.
     const QTemporaryDir settings;
     QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, settings.path());

@@ -1,0 +1,39 @@
+#include "WindowCommandLine.h"
+
+const std::string_view kWindowHelp =
+    "Usage: ombrane [FILE]\n"
+    "\n"
+    "Quor Ombrane: gives a picture the colour look of a reference still and exports\n"
+    "that look as a 3D LUT file.\n"
+    "\n"
+    "FILE, a picture, opens as the preview; FILE, a LUT file, grades the preview as\n"
+    "a LUT preview. While the window is open, a later 'ombrane FILE' on the same\n"
+    "display hands FILE to it instead of opening a second window, and 'ombrane'\n"
+    "alone brings it forward.\n"
+    "\n"
+    "  -h, --help     print this help and exit\n"
+    "  --version      print the version and exit\n"
+    "\n"
+    "'ombrane-cli --help' describes the command-line program.\n"
+    "Exit status: 0 success, 2 a bad command line.\n";
+
+TWindowCommandLine ParseWindowCommandLine(const QStringList& words) {
+    TWindowCommandLine line;
+    bool options = true;
+    for (const QString& word : words) {
+        if (options && word == QLatin1String("--")) {
+            options = false;
+        } else if (options && (word == QLatin1String("--help") || word == QLatin1String("-h"))) {
+            line.Help = true;
+        } else if (options && word == QLatin1String("--version")) {
+            line.Version = true;
+        } else if (options && word.startsWith('-') && word != QLatin1String("-")) {
+            if (line.Error.isEmpty()) line.Error = QStringLiteral("unknown option \"%1\"").arg(word);
+        } else if (line.File.isEmpty()) {
+            line.File = word;
+        } else if (line.Error.isEmpty()) {
+            line.Error = QStringLiteral("one FILE at most (\"%1\" is a second)").arg(word);
+        }
+    }
+    return line;
+}
