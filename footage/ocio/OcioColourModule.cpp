@@ -5,6 +5,7 @@
 
 #include <cmath>
 #include <sstream>
+#include <string>
 #include <utility>
 #include <vector>
 #include <cstdlib>
@@ -176,9 +177,25 @@ std::string FolderOf(const std::string& path) {
     return slash == std::string::npos ? std::string() : path.substr(0, slash == 0 ? 1 : slash);
 }
 
+// OpenColorIO's parser compares each colour space it reads with every one
+// read before it, so the time to load a config grows with the square of
+// their number. Real configs hold a few hundred; one far beyond that is
+// refused from a linear count of its entries before the parser sees it.
+constexpr std::size_t kMaxColourSpaces = 4000;
+
+std::size_t ColourSpaceEntries(const std::string& text) {
+    std::size_t count = 0;
+    for (auto at = text.find("!<ColorSpace>"); at != std::string::npos; at = text.find("!<ColorSpace>", at + 1))
+        ++count;
+    return count;
+}
+
 TLoadedConfig LoadConfig(const TConfigSource& source) {
     TLoadedConfig loaded;
     loaded.Path = source.Path;
+    if (const std::size_t count = ColourSpaceEntries(source.Text); count > kMaxColourSpaces)
+        throw EError(NotLoading(source.Path, "it holds " + std::to_string(count) + " colour spaces, more than the " +
+                                                 std::to_string(kMaxColourSpaces) + " a config may hold"));
     try {
         std::istringstream text(source.Text);
         OCIO::ConfigRcPtr config = OCIO::Config::CreateFromStream(text)->createEditableCopy();

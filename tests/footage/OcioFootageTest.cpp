@@ -300,4 +300,13 @@ TEST_F(OcioFootageTest, ManySpacesAreListedInTheConfigsOrder) {
     for (const std::string& name : {std::string("cct 1"), std::string("cct 1499")})
         EXPECT_EQ(MakeFootageConversion(name, path)->Label(), name + " (many.ocio: Rec709 / Video)");
     EXPECT_NE(MessageOf("cct 3", path).find("is linear"), std::string::npos);
+
+    // Far more spaces than any real config: refused before the library's
+    // parser, whose time grows with the square of their number.
+    std::string huge = kConfig;
+    for (int i = 0; i < 20000; ++i) huge += "  - !<ColorSpace>\n    name: s" + std::to_string(i) + "\n";
+    const std::string hugePath = Write("huge.ocio", huge);
+    EXPECT_EQ(MessageOf("s1", hugePath), "The OpenColorIO config \"" + hugePath +
+                                             "\" does not load: it holds 20005 colour spaces, more than the 4000 a "
+                                             "config may hold");
 }
