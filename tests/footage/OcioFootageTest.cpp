@@ -15,6 +15,7 @@
 #include "Error.h"
 #include "FootageCatalog.h"
 #include "OcioFootage.h"
+#include "../support/PipeUnblocker.h"
 
 namespace {
 
@@ -156,35 +157,6 @@ TEST_F(OcioFootageTest, ConfigsThatDoNotLoadAreNamedInTheMessage) {
 }
 
 namespace {
-
-// Opens the writing end of a named pipe whenever a reader waits on it and
-// closes it at once: a reader that blocked in its open then sees an empty
-// stream, so the test fails instead of hanging.
-class TPipeUnblocker {
-public:
-    explicit TPipeUnblocker(std::string pipe) : pipe_(std::move(pipe)), thread_([this] { Run(); }) {}
-    ~TPipeUnblocker() {
-        stop_ = true;
-        thread_.join();
-    }
-    int Unblocked() const { return unblocked_; }
-
-private:
-    void Run() {
-        while (!stop_) {
-            std::this_thread::sleep_for(std::chrono::milliseconds(200));
-            const int fd = open(pipe_.c_str(), O_WRONLY | O_NONBLOCK);
-            if (fd >= 0) {
-                ++unblocked_;
-                close(fd);
-            }
-        }
-    }
-    std::string pipe_;
-    std::atomic<bool> stop_{false};
-    std::atomic<int> unblocked_{0};
-    std::thread thread_;
-};
 
 // kConfig with one more space converted by the LUT file `source`.
 std::string ConfigNaming(const std::string& source, const std::string& searchPath = ".") {

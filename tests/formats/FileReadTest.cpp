@@ -15,6 +15,7 @@
 #include "FormatFiles.h"
 #include "FormatRegistry.h"
 #include "LutFormat.h"
+#include "../support/PipeUnblocker.h"
 
 namespace {
 
@@ -64,18 +65,7 @@ TEST(FileReadTest, NamedPipesAreNeverWaitedOn)
     const fs::path dir = pattern;
     const std::string pipe = (dir / "look.cube").string();
     ASSERT_EQ(mkfifo(pipe.c_str(), 0600), 0);
-    std::atomic<bool> stop{false};
-    std::atomic<int> unblocked{0};
-    std::thread unblocker([&] {
-        while (!stop) {
-            std::this_thread::sleep_for(std::chrono::milliseconds(100));
-            const int fd = open(pipe.c_str(), O_WRONLY | O_NONBLOCK);
-            if (fd >= 0) {
-                ++unblocked;
-                close(fd);
-            }
-        }
-    });
+    TPipeUnblocker unblocker(pipe);
     for (const auto& format : LutFormats()) {
         try {
             format->CanRead(pipe);
@@ -85,9 +75,7 @@ TEST(FileReadTest, NamedPipesAreNeverWaitedOn)
     }
     EXPECT_EQ(Message(pipe), "Cannot read file \"" + pipe + "\": it is not a regular file.");
     EXPECT_EQ(RegularFileProblem(pipe, kMaxLutFileBytes), "it is not a regular file");
-    stop = true;
-    unblocker.join();
-    EXPECT_EQ(unblocked.load(), 0) << "a reader waited for a writer";
+    EXPECT_EQ(unblocker.Unblocked(), 0) << "a reader waited for a writer";
 
     const std::string file = (dir / "five.bin").string();
     std::ofstream(file, std::ios::binary) << std::string(5000, 'b');

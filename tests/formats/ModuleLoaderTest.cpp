@@ -11,6 +11,7 @@
 
 #include "Error.h"
 #include "ModuleLoader.h"
+#include "../support/PipeUnblocker.h"
 
 namespace {
 
@@ -75,26 +76,16 @@ TEST(ModuleLoaderTest, ModulesOfAnotherVersionAndPipesAreRefused)
     const std::string pipe = std::string(OMBRANE_TEST_MODULE_DIR) + "/ombrane-test-pipe.so";
     std::remove(pipe.c_str());
     ASSERT_EQ(mkfifo(pipe.c_str(), 0600), 0);
-    std::atomic<bool> stop{false};
-    std::atomic<int> unblocked{0};
-    // Opens the writing end whenever a reader waits, so that a loader that
-    // blocked fails the test instead of hanging it.
-    std::thread unblocker([&] {
-        while (!stop) {
-            std::this_thread::sleep_for(std::chrono::milliseconds(200));
-            const int fd = open(pipe.c_str(), O_WRONLY | O_NONBLOCK);
-            if (fd >= 0) {
-                ++unblocked;
-                close(fd);
-            }
-        }
-    });
-    const std::string message = Message("ombrane-test-pipe.so", "Entry");
-    stop = true;
-    unblocker.join();
+    int unblocked = 0;
+    std::string message;
+    {
+        const TPipeUnblocker unblocker(pipe);
+        message = Message("ombrane-test-pipe.so", "Entry");
+        unblocked = unblocker.Unblocked();
+    }
     std::remove(pipe.c_str());
     EXPECT_EQ(message, "Testing modules needs the module \"" + pipe + "\", which cannot be loaded: it is not a regular file")
         << message;
-    EXPECT_EQ(unblocked.load(), 0);
+    EXPECT_EQ(unblocked, 0);
 }
 #endif
