@@ -23,6 +23,9 @@ std::string EightBitFormat(const std::string& fileName)
     return extension == "jpg" || extension == "jpeg" ? "jpeg" : extension;
 }
 
+
+} // namespace
+
 TDeepImage LoadDeep(const std::string& fileName)
 {
     if (!IsDeepPictureFile(fileName))
@@ -36,8 +39,6 @@ TDeepImage LoadDeep(const std::string& fileName)
         throw EError("\"" + fileName + "\": " + message);
     }
 }
-
-} // namespace
 
 void CheckGradedOutput(const std::string& fileName)
 {

@@ -1,6 +1,7 @@
 #pragma once
 #include <string>
 
+class TDeepImage;
 class TLUT;
 
 // Grading of picture files for 'grade' and 'apply'.
@@ -18,3 +19,7 @@ bool NeedsDeepGrading(const std::string& input, const std::string& output);
 // TLUT::LookupNormalized and writes output at the input's own format and
 // depth, or the output extension's.
 void GradeDeepPictureFile(const TLUT& lut, const std::string& input, const std::string& output);
+
+// Loads a picture at its own depth; an 8-bit picture is widened. A loader's
+// message that does not name the file gets it in front.
+TDeepImage LoadDeep(const std::string& fileName);

@@ -8,6 +8,7 @@
 #include "CommandSupport.h"
 #include "Commands.h"
 #include "DeepGrade.h"
+#include "DeepGrading.h"
 #include "DeepImageFile.h"
 #include "ErrorStream.h"
 #include "FootageOptions.h"
@@ -48,27 +49,13 @@ struct TLoadedPair {
     bool Deep = false;
 };
 
-TDeepImage LoadDeepPicture(const std::string& fileName)
-{
-    if (!IsDeepPictureFile(fileName))
-        return DeepFromImage(LoadPicture(fileName), "png");
-    try {
-        return LoadDeepImageFile(fileName);
-    } catch (const EError& error) {
-        const std::string message = error.what();
-        if (message.find(fileName) != std::string::npos)
-            throw;
-        throw EError("\"" + fileName + "\": " + message);
-    }
-}
-
 TLoadedPair LoadPair(const std::string& before, const std::string& after)
 {
     TLoadedPair pair;
     pair.Deep = IsDeepPictureFile(before) || IsDeepPictureFile(after);
     if (pair.Deep) {
-        pair.DeepBefore = LoadDeepPicture(before);
-        pair.DeepAfter = LoadDeepPicture(after);
+        pair.DeepBefore = LoadDeep(before);
+        pair.DeepAfter = LoadDeep(after);
         MatchPairSizes(pair.DeepBefore, pair.DeepAfter, before, after);
     } else {
         pair.Before = LoadPicture(before);
