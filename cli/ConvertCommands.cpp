@@ -6,6 +6,7 @@
 #include "CdlCollectionFormat.h"
 #include "CommandSupport.h"
 #include "Commands.h"
+#include "InterpolationOption.h"
 #include "DeepGrading.h"
 #include "FormatRegistry.h"
 #include "HelpTexts.h"
@@ -34,6 +35,8 @@ std::unique_ptr<TLUT> ReadSource(const TArguments& arguments)
     auto lut = ReadLutFile(input, &index);
     if (!arguments.Has("cc-id"))
         return lut;
+    if (arguments.Value("cc-id").empty())
+        throw EUsageError("option --cc-id needs the id of a correction; an empty id names none");
     if (GetLutFormat(index)->Info().Id != "asc-cdl-collection")
         throw EUsageError("option --cc-id needs an ASC CDL collection (.ccc or .cdl); \"" + input + "\" is " +
                           GetLutFormat(index)->Info().Name);
@@ -89,6 +92,7 @@ int ApplyBatch(const TArguments& arguments)
     const auto plan = PlanBatch({positionals.begin() + 1, positionals.end()}, settings, TInputFiles({positionals[0]}));
     const auto lut = ReadLutFile(positionals[0]);
     CheckUsableTables(*lut);
+    UseInterpolationOption(arguments, *lut);
     return RunBatch(plan, settings, [&](const TBatchItem& item) {
         GradePictureFile(item.Input, item.Output, *lut);
     });
@@ -100,6 +104,7 @@ int RunApply(const std::vector<std::string>& words)
 {
     std::vector<TOptionSpec> options = BatchOptionSpecs();
     options.push_back({"output", true, 'o'});
+    options.push_back(InterpolationOptionSpec());
     const TArguments arguments(words, options);
     if (arguments.HelpAsked())
         return PrintHelp(kApplyHelp);
@@ -115,9 +120,10 @@ int RunApply(const std::vector<std::string>& words)
     // (a large progressive JPEG spends most of its time before its first
     // row). A LUT that fails is reported before anything the picture did.
     const std::string lutFile = arguments.Positionals()[0];
-    const std::shared_future<std::unique_ptr<TLUT>> pending = std::async(std::launch::async, [lutFile] {
+    const std::shared_future<std::unique_ptr<TLUT>> pending = std::async(std::launch::async, [lutFile, &arguments] {
         auto lut = ReadLutFile(lutFile);
         CheckUsableTables(*lut);
+        UseInterpolationOption(arguments, *lut);
         return lut;
     });
     try {

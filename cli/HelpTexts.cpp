@@ -4,6 +4,9 @@
 
 namespace {
 
+#define INTERPOLATION_OPTION \
+    "  --interpolation I  how cubes are looked up: trilinear (the default) or\n" \
+    "                     tetrahedral; a file that names its own keeps it\n"
 #define GRADING_OPTIONS                                                                    \
     "Grading options (slider positions, integers 0..200, default 100):\n"                  \
     "  --gain N          Color Gain\n"                                                     \
@@ -151,6 +154,7 @@ const std::string_view kGradeHelp =
     "  -o, --output FILE  the picture to write\n"
     "  --match            \"Match Preview Colours\": match the look to IMAGE, measured\n"
     "                     as the window measures its preview\n"
+    INTERPOLATION_OPTION
     "\n"
     BATCH_OPTIONS
     "  --match            match the look to each picture separately\n"
@@ -195,9 +199,14 @@ const std::string_view kApplyHelp =
     "\n" DEEP_TEXT
     "\n"
     "  -o, --output FILE  the picture to write\n"
+    INTERPOLATION_OPTION
     "\n"
     BATCH_OPTIONS
-    BATCH_FAILURES;
+    BATCH_FAILURES
+    "\n"
+    "A LUT file is applied as its maker meant it: a file that is a chain of steps (a\n"
+    "CLF with a matrix, a log or a CDL; a shaper or cube over another input range; a\n"
+    "Cinespace pre-LUT; a colour decision) is evaluated step by step at every pixel.\n";
 
 const std::string_view kLibraryHelp =
     "Usage: ombrane-cli library [--library DIR] list\n"

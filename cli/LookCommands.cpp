@@ -4,6 +4,7 @@
 #include "BatchRunner.h"
 #include "CommandSupport.h"
 #include "Commands.h"
+#include "InterpolationOption.h"
 #include "DeepGrading.h"
 #include "FootageLook.h"
 #include "FootageOptions.h"
@@ -45,6 +46,7 @@ int GradeBatch(const TArguments& arguments)
     if (arguments.Switch("match-first"))
         MatchToFrameFile(settings, plan.Items.front().Input, footage.get());
     const std::unique_ptr<TLUT> shared = MakeLookLut(settings);
+    UseInterpolationOption(arguments, *shared);
     const bool eachMatched = arguments.Switch("match");
     return RunBatch(plan, batch, [&](const TBatchItem& item) {
         std::unique_ptr<TLUT> own;
@@ -52,6 +54,7 @@ int GradeBatch(const TArguments& arguments)
             TLookSettings matched = settings;
             MatchToFrameFile(matched, item.Input, footage.get());
             own = MakeLookLut(matched);
+            UseInterpolationOption(arguments, *own);
         }
         const TLUT& look = own ? *own : *shared;
         GradePictureFile(item.Input, item.Output, look, footage.get());
@@ -100,7 +103,7 @@ int RunGrade(const std::vector<std::string>& words)
     std::vector<TOptionSpec> options = BatchOptionSpecs();
     for (TOptionSpec option : {TOptionSpec{"output", true, 'o'}, TOptionSpec{"footage", true},
                                TOptionSpec{"config", true}, TOptionSpec{"match", false},
-                               TOptionSpec{"match-first", false}})
+                               TOptionSpec{"match-first", false}, InterpolationOptionSpec()})
         options.push_back(std::move(option));
     const TArguments arguments(words, WithGrading(options));
     if (arguments.HelpAsked())
@@ -121,6 +124,7 @@ int RunGrade(const std::vector<std::string>& words)
     if (arguments.Switch("match"))
         MatchToFrameFile(settings, arguments.Positionals()[1], footage.get());
     const std::unique_ptr<TLUT> look = MakeLookLut(settings);
+    UseInterpolationOption(arguments, *look);
     GradePictureFile(arguments.Positionals()[1], output, *look, footage.get());
     return 0;
 }

@@ -5,6 +5,7 @@
 #include <vector>
 
 class TImage;
+class TLutChain;
 
 // Three 64-bit floats, red, green, blue, normalised 0..1.
 struct TRGBDouble {
@@ -47,6 +48,13 @@ public:
 
     TLutKind Kind = lkCurve;
     std::vector<std::string> Comments;
+
+    // A LUT read from a file that is a chain of operations (a matrix before
+    // a curve, a log function, an input domain, ...) keeps the chain here:
+    // every lookup and ApplyToImage then evaluate the chain exactly, and the
+    // tables hold the chain baked for the writers. Empty for a LUT that is
+    // its tables.
+    std::shared_ptr<const TLutChain> Chain;
 
 private:
     // The tables come zeroed from the system allocator (calloc): large

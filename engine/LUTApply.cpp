@@ -11,6 +11,7 @@
 #include "Image.h"
 #include "LUT.h"
 #include "LUTReference.h"
+#include "LutChain.h"
 #include "Parallel.h"
 
 // The blends below work on 4-lane vectors inside this file only.
@@ -74,6 +75,12 @@ void TLUT::InterpolateCurve(const TRGBDouble& in, TRGBDouble& out) const {
 }
 
 void TLUT::LookupNormalized(const TRGBDouble& in, TRGBDouble& out) const {
+    if (Chain) {
+        TRGBDouble colour = in;
+        Chain->Apply(colour);
+        out = colour;
+        return;
+    }
     switch (Kind) {
     case lkCurve:
         InterpolateCurve(in, out);
@@ -270,10 +277,33 @@ void ApplyCube(const TLUT& lut, TImage& image) {
         ForRows(image, [&](int y0, int y1) { CubeRows<false>(lut, *tables, image, y0, y1); });
 }
 
+// A chain is evaluated per pixel, as the reference lookup does.
+void ApplyChain(const TLUT& lut, TImage& image) {
+    ForRows(image, [&](int y0, int y1) {
+        for (int y = y0; y < y1; ++y) {
+            std::uint8_t* p = image.Row(y);
+            for (int x = 0; x < image.Width(); ++x, p += 3) {
+                TLutPixel in, out;
+                in.Red = p[2];
+                in.Green = p[1];
+                in.Blue = p[0];
+                lut.LookupPixel(in, out);
+                p[2] = static_cast<std::uint8_t>(out.Red);
+                p[1] = static_cast<std::uint8_t>(out.Green);
+                p[0] = static_cast<std::uint8_t>(out.Blue);
+            }
+        }
+    });
+}
+
 }  // namespace
 
 void TLUT::ApplyToImage(TImage& image) const {
     if (image.Empty()) return;
+    if (Chain) {
+        ApplyChain(*this, image);
+        return;
+    }
     switch (Kind) {
     case lkCurve:
         ApplyCurve(*this, image);

@@ -1,5 +1,7 @@
 #include "AscCdlFormat.h"
 
+#include "CdlMaths.h"
+
 #include "FormatFiles.h"
 #include "FormatText.h"
 #include "Lut1DFormats.h"
@@ -41,17 +43,21 @@ void ReadCDLText(std::string_view text, TCDLData& data)
 {
     TXMLNode root;
     root.LoadFromText(text);
+    root.RequireWholeDocument(false);
     TCDLData result;
     TXMLNode& cc = root.NodeByName("ColorCorrection");
     result.Id = cc.Attributes.ByName("id").Text;
-    const TXMLNode& sop = cc.NodeByName("SOPNode");
+    // Both spellings of the slope-offset-power node occur.
+    const TXMLNode& sop = !cc.HasNode("SOPNode") && cc.HasNode("ASC_SOP") ? cc.NodeByName("ASC_SOP")
+                                                                         : cc.NodeByName("SOPNode");
     ReadSOPTriple(sop, "Slope", result.Red.Slope, result.Green.Slope, result.Blue.Slope);
     ReadSOPTriple(sop, "Offset", result.Red.Offset, result.Green.Offset, result.Blue.Offset);
     ReadSOPTriple(sop, "Power", result.Red.Power, result.Green.Power, result.Blue.Power);
     result.Saturation = 1.0f;
-    if (cc.HasNode("SATNode") && cc.NodeByName("SATNode").HasNode("Saturation"))
+    const char* satName = cc.HasNode("SATNode") ? "SATNode" : "ASC_SAT";
+    if (cc.HasNode(satName) && cc.NodeByName(satName).HasNode("Saturation"))
         result.Saturation =
-            static_cast<float>(cc.NodeByName("SATNode").NodeByName("Saturation").Value.AsFloat());
+            static_cast<float>(cc.NodeByName(satName).NodeByName("Saturation").Value.AsFloat());
     data = std::move(result);
 }
 
@@ -64,7 +70,8 @@ OMBRANE_LUT_FORMAT(TASC_CDL_Format)
 
 bool TASC_CDL_Format::CanRead(const std::string& fileName) const
 {
-    return HasKeywords(fileName, "<ColorCorrection,<SOPNode>", "<ColorCorrectionCollection");
+    return HasKeywords(fileName, "<ColorCorrection,<SOPNode>", "<ColorCorrectionCollection") ||
+           HasKeywords(fileName, "<ColorCorrection,<ASC_SOP>", "<ColorCorrectionCollection");
 }
 
 void TASC_CDL_Format::Read(std::string_view bytes, const std::string& name, TLUT& lut) const
@@ -72,18 +79,8 @@ void TASC_CDL_Format::Read(std::string_view bytes, const std::string& name, TLUT
     (void)name;
     TCDLData data;
     ReadCDLText(bytes, data);
+    SetCdlFileLut(data, lut);
     lut.Comments.push_back("Name: " + data.Id);
-    constexpr int kSize = 33;
-    lut.Kind = lkCube;
-    lut.CubeSize = kSize;
-    for (int r = 0; r < kSize; ++r)
-        for (int g = 0; g < kSize; ++g)
-            for (int b = 0; b < kSize; ++b) {
-                float red, green, blue;
-                ApplyCDL(data, static_cast<float>(r) / 32.0f, static_cast<float>(g) / 32.0f,
-                         static_cast<float>(b) / 32.0f, red, green, blue);
-                lut.Cube[r][g][b] = TRGBDouble{red, green, blue};
-            }
 }
 
 std::string TASC_CDL_Format::Write(const TLUT&, int, const std::string&) const

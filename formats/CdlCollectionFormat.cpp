@@ -1,5 +1,7 @@
 #include "CdlCollectionFormat.h"
 
+#include "CdlMaths.h"
+
 #include "Lut1DFormats.h"
 #include "FormatFiles.h"
 #include "FormatText.h"
@@ -8,8 +10,6 @@
 #include "XMLNode.h"
 
 namespace {
-
-constexpr int kBakedSize = 33;
 
 const TXMLNode* Child(const TXMLNode& node, const std::string& name)
 {
@@ -42,13 +42,19 @@ TCDLData ReadCorrection(const TXMLNode& node)
     for (const auto& [name, value] : node.Attributes.Items)
         if (UpperCase(name) == "ID")
             data.Id = value->Text;
-    if (const TXMLNode* sop = Child(node, "SOPNode")) {
+    const TXMLNode* sop = Child(node, "SOPNode");
+    if (sop == nullptr)
+        sop = Child(node, "ASC_SOP");
+    if (sop != nullptr) {
         ReadTriple(*sop, "Slope", data.Id, &TCDLChannel::Slope, data);
         ReadTriple(*sop, "Offset", data.Id, &TCDLChannel::Offset, data);
         ReadTriple(*sop, "Power", data.Id, &TCDLChannel::Power, data);
     }
     // Both spellings of the saturation node occur; names compare without case.
-    if (const TXMLNode* sat = Child(node, "SATNode"))
+    const TXMLNode* sat = Child(node, "SATNode");
+    if (sat == nullptr)
+        sat = Child(node, "ASC_SAT");
+    if (sat != nullptr)
         if (const TXMLNode* saturation = Child(*sat, "Saturation")) {
             double value = 0.0;
             if (!TryParseFloat(TrimView(saturation->Value.Text), value))
@@ -76,6 +82,7 @@ std::vector<TCDLData> ReadCdlCorrections(std::string_view text)
 {
     TXMLNode root;
     root.LoadFromText(text);
+    root.RequireWholeDocument(true);
     std::vector<TCDLData> corrections;
     CollectCorrections(root, corrections);
     return corrections;
@@ -89,27 +96,24 @@ TCDLData ChooseCdlCorrection(std::string_view text, const std::string& id)
     if (id.empty())
         return corrections.front();
     std::string ids;
-    for (TCDLData& correction : corrections) {
-        if (correction.Id == id)
-            return std::move(correction);
+    const TCDLData* found = nullptr;
+    for (const TCDLData& correction : corrections) {
+        if (correction.Id == id) {
+            if (found != nullptr)
+                throw ELUTError("The collection holds more than one correction with the id \"" + id +
+                                "\"; the id does not say which.");
+            found = &correction;
+        }
         ids += (ids.empty() ? "\"" : ", \"") + correction.Id + "\"";
     }
+    if (found != nullptr)
+        return *found;
     throw ELUTError("The collection holds no correction with the id \"" + id + "\"; its ids are " + ids + ".");
 }
 
 void BakeCdlCorrection(const TCDLData& correction, TLUT& lut)
 {
-    const float last = static_cast<float>(kBakedSize - 1);
-    for (int r = 0; r < kBakedSize; ++r)
-        for (int g = 0; g < kBakedSize; ++g)
-            for (int b = 0; b < kBakedSize; ++b) {
-                float red, green, blue;
-                ApplyCDL(correction, static_cast<float>(r) / last, static_cast<float>(g) / last,
-                         static_cast<float>(b) / last, red, green, blue);
-                lut.Cube[r][g][b] = TRGBDouble{red, green, blue};
-            }
-    lut.CubeSize = kBakedSize;
-    lut.Kind = lkCube;
+    SetCdlFileLut(correction, lut);
     lut.Comments = {"Name: " + correction.Id};
 }
 

@@ -2,6 +2,9 @@
 
 #include <cmath>
 
+#include "CdlOperation.h"
+#include "LutError.h"
+
 namespace {
 
 float ApplySOP(const TCDLChannel& channel, float x)
@@ -25,4 +28,37 @@ void ApplyCDL(const TCDLData& data, float inRed, float inGreen, float inBlue,
     outRed = red * data.Saturation + grey;
     outGreen = green * data.Saturation + grey;
     outBlue = blue * data.Saturation + grey;
+}
+
+std::shared_ptr<const TLutChain> CdlFileChain(const TCDLData& data)
+{
+    const TCDLChannel* channels[3] = {&data.Red, &data.Green, &data.Blue};
+    TCdlOperation::TValues values;
+    for (int c = 0; c < 3; ++c) {
+        if (!(channels[c]->Power > 0))
+            throw ELUTError("The Power of the correction \"" + data.Id + "\" must be above 0.");
+        values.Slope[c] = channels[c]->Slope;
+        values.Offset[c] = channels[c]->Offset;
+        values.Power[c] = channels[c]->Power;
+    }
+    values.Saturation = data.Saturation;
+    auto chain = std::make_shared<TLutChain>();
+    chain->Append(std::make_unique<TCdlOperation>(TCdlStyle::FwdNoClamp, values));
+    return chain;
+}
+
+void SetCdlFileLut(const TCDLData& data, TLUT& lut)
+{
+    constexpr int kSize = 33;
+    auto chain = CdlFileChain(data);
+    for (int r = 0; r < kSize; ++r)
+        for (int g = 0; g < kSize; ++g)
+            for (int b = 0; b < kSize; ++b) {
+                TRGBDouble colour{r / 32.0, g / 32.0, b / 32.0};
+                chain->Apply(colour);
+                lut.Cube[r][g][b] = colour;
+            }
+    lut.CubeSize = kSize;
+    lut.Kind = lkCube;
+    lut.Chain = std::move(chain);
 }

@@ -1,5 +1,10 @@
 #pragma once
+#include <memory>
 #include <string>
+
+#include "LUT.h"
+
+class TLutChain;
 
 // One slope/offset/power colour correction with a saturation.
 struct TCDLChannel {
@@ -19,3 +24,13 @@ struct TCDLData {
 // saturation around the plain mean of the three channels.
 void ApplyCDL(const TCDLData& data, float inRed, float inGreen, float inBlue,
               float& outRed, float& outGreen, float& outBlue);
+
+// The correction as other programs read a colour decision file by default:
+// saturation around Rec. 709 luma, and values at or below zero passed
+// through the power unchanged, with no clamp. Raises ELUTError when a power
+// is not above 0.
+std::shared_ptr<const TLutChain> CdlFileChain(const TCDLData& data);
+
+// The LUT of a colour decision file: the chain, baked for the writers into
+// a cube of 33 points (the comments are the caller's).
+void SetCdlFileLut(const TCDLData& data, TLUT& lut);

@@ -1,12 +1,16 @@
 #include "CinespaceFormat.h"
 
 #include <algorithm>
+#include <cmath>
 #include <memory>
 #include <vector>
 
 #include "AtomicFile.h"
+#include "CubeOperation.h"
+#include "CurveOperation.h"
 #include "FormatFiles.h"
 #include "FormatText.h"
+#include "LutChain.h"
 #include "TextScanner.h"
 
 namespace {
@@ -16,14 +20,18 @@ constexpr std::string_view kMetadataBegin = "BEGIN METADATA";
 constexpr std::string_view kMetadataEnd = "END METADATA";
 
 // One channel of the pre-LUT: strictly rising inputs and their outputs.
+// Two points make a straight line; through more the pre-LUT is a cubic
+// spline whose slope at each inner point is that of the chord between its
+// neighbours, with a parabola in the first and last segments, the curve
+// other programs put through these points. Outside the inputs it holds
+// the end values.
 struct TPreLutChannel {
     std::vector<double> In;
     std::vector<double> Out;
 
-    // Piecewise linear, held at the end values outside the inputs.
     double Map(double x) const
     {
-        if (x <= In.front())
+        if (std::isnan(x) || x <= In.front())
             return Out.front();
         if (x >= In.back())
             return Out.back();
@@ -31,13 +39,65 @@ struct TPreLutChannel {
             static_cast<std::size_t>(std::upper_bound(In.begin(), In.end(), x) - In.begin());
         const std::size_t low = high - 1;
         const double t = (x - In[low]) / (In[high] - In[low]);
-        return Out[low] + (Out[high] - Out[low]) * t;
+        if (In.size() == 2)
+            return Out[low] + (Out[high] - Out[low]) * t;
+        return Segment(low, t);
     }
 
     // The identity on 0..1: every output equals its input and the inputs
     // span 0..1.
     bool IsIdentity() const { return In == Out && In.front() <= 0.0 && In.back() >= 1.0; }
+
+private:
+    // The spline in segment i at t (0..1 across the segment); the slopes are
+    // per segment width.
+    double Segment(std::size_t i, double t) const
+    {
+        const std::size_t last = In.size() - 2;
+        const double width = In[i + 1] - In[i];
+        const double f0 = Out[i], f1 = Out[i + 1];
+        if (i == 0) {
+            const double d1 = (Out[2] - f0) / (1.0 + (In[2] - In[1]) / width);
+            return f0 + t * ((-2 * f0 + 2 * f1 - d1) + t * (f0 - f1 + d1));
+        }
+        const double d0 = (f1 - Out[i - 1]) / (1.0 + (In[i] - In[i - 1]) / width);
+        if (i == last)
+            return f0 + t * (d0 + t * (-f0 + f1 - d0));
+        const double d1 = (Out[i + 2] - f0) / (1.0 + (In[i + 2] - In[i + 1]) / width);
+        return f0 + t * (d0 + t * ((-3 * f0 - 2 * d0 + 3 * f1 - d1) + t * (2 * f0 + d0 - 2 * f1 + d1)));
+    }
 };
+
+// The pre-LUT as the first operation of the file's chain.
+class TPreLutOperation : public TLutOperation {
+public:
+    explicit TPreLutOperation(const TPreLutChannel (&pre)[3]) : pre_{pre[0], pre[1], pre[2]} {}
+    void Apply(TRGBDouble& colour) const override
+    {
+        colour = TRGBDouble{pre_[0].Map(colour.Red), pre_[1].Map(colour.Green), pre_[2].Map(colour.Blue)};
+    }
+    bool PerChannel() const override { return true; }
+
+private:
+    TPreLutChannel pre_[3];
+};
+
+// The table just read as the chain's second operation.
+std::unique_ptr<TLutOperation> TableOperation(const TLUT& lut)
+{
+    if (lut.Kind == lkCube) {
+        auto table = std::make_unique<TLUT>();
+        const int n = lut.CubeSize;
+        for (int r = 0; r < n; ++r)
+            for (int g = 0; g < n; ++g)
+                std::copy(lut.Cube[r][g], lut.Cube[r][g] + n, table->Cube[r][g]);
+        table->CubeSize = n;
+        table->Kind = lkCube;
+        return std::make_unique<TCubeOperation>(std::move(table), TCubeInterpolation::Trilinear);
+    }
+    return std::make_unique<TCurveOperation>(std::vector<TRGBDouble>(lut.Curve, lut.Curve + lut.CurveSize),
+                                             TRGBDouble{0, 0, 0}, TRGBDouble{1, 1, 1});
+}
 
 std::vector<double> ReadNumberLine(TTextScanner& scanner, std::size_t count, const std::string& what)
 {
@@ -239,8 +299,13 @@ void ReadCinespace(std::string_view text, TLUT& lut)
         ReadCube(scanner, lut);
     else
         ReadCurve(scanner, lut);
-    if (!pre[0].IsIdentity() || !pre[1].IsIdentity() || !pre[2].IsIdentity())
+    if (!pre[0].IsIdentity() || !pre[1].IsIdentity() || !pre[2].IsIdentity()) {
+        auto chain = std::make_shared<TLutChain>();
+        chain->Append(std::make_unique<TPreLutOperation>(pre));
+        chain->Append(TableOperation(lut));
         BakePreLut(pre, lut);
+        lut.Chain = std::move(chain);
+    }
 }
 
 std::string WriteCinespace3D(const TLUT& lut)

@@ -84,6 +84,7 @@ void TClipster3DLutFormat::Read(std::string_view bytes, const std::string& name,
     TLutReadState state(true);
     TXMLNode root;
     root.LoadFromText(bytes);
+    root.RequireWholeDocument(false);
     TXMLNode& element = root.NodeByName("LUT3D");
     state.SetSize(element.Attributes.ByName("N").AsInteger());
     const std::int64_t bits = element.Attributes.ByName("BitDepth").AsInteger();

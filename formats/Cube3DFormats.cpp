@@ -1,5 +1,7 @@
 #include "Cube3DFormats.h"
 
+#include "LutChain.h"
+
 #include <cmath>
 
 #include "CubeLines.h"
@@ -50,8 +52,12 @@ void TCube3DLutFormat::FinishShaper(TLUT& lut, const TCubeState& state) const
         // its own range is baked into the table.
         state.CurveDomain.CheckAbsent("1D table");
         state.CubeDomain.Check();
-        if (!state.CubeDomain.IsUnit())
+        if (!state.CubeDomain.IsUnit()) {
+            auto chain = std::make_shared<TLutChain>();
+            chain->Append(state.CubeDomain.CubeOperation(lut));
             state.CubeDomain.BakeIntoCube(lut);
+            lut.Chain = std::move(chain);
+        }
         return;
     }
     // The cube is complete here, and the shaper lines come before it.
@@ -59,6 +65,16 @@ void TCube3DLutFormat::FinishShaper(TLUT& lut, const TCubeState& state) const
         throw IncompleteFile(state.ShaperLength, state.CurveIndex);
     lut.CurveSize = state.ShaperLength;
     lut.Kind = lkCurveThenCube;
+    // A shaper or cube over another range than 0..1: the chain follows the
+    // file, the tables hold it resampled over 0..1.
+    if (!state.CurveDomain.IsUnit() || !state.CubeDomain.IsUnit()) {
+        auto chain = std::make_shared<TLutChain>();
+        chain->Append(state.CurveDomain.CurveOperation(lut));
+        chain->Append(state.CubeDomain.CubeOperation(lut));
+        state.CurveDomain.BakeIntoCurve(lut);
+        state.CubeDomain.BakeIntoCube(lut);
+        lut.Chain = std::move(chain);
+    }
 }
 
 void TCube3DLutFormat::ParseLine(const std::string& line, TLUT& lut, TLutReadState& base) const
@@ -115,9 +131,8 @@ void TCube3DLutFormat::ParseShaperKeyword(std::string_view line, TCubeState& sta
     }
     if (!TInputDomain::IsKeyword(keyword))
         return;
-    // Only the range 0..1 maps onto the LUT's domain when a shaper comes
-    // ahead of the cube; anything else (other values, a malformed range) is
-    // remembered and refused once the file turns out to carry a shaper.
+    // A range other than 0..1 is remembered; once the file turns out to carry
+    // a shaper, a malformed or empty one is refused there.
     TInputDomain& domain = keyword == "LUT_1D_INPUT_RANGE" ? state.CurveDomain : state.CubeDomain;
     if (!domain.Take(keyword, rest) && state.UnsupportedRange.empty())
         state.UnsupportedRange = keyword + " " + Trim(rest);
@@ -125,9 +140,10 @@ void TCube3DLutFormat::ParseShaperKeyword(std::string_view line, TCubeState& sta
 
 void TCube3DLutFormat::CheckShaperHeader(const TCubeState& state) const
 {
-    if (state.ShaperLength > 0 && !state.UnsupportedRange.empty())
-        throw ELUTError("Unsupported input range \"" + state.UnsupportedRange +
-                        "\": a cube with a 1D shaper can only be read with the input range 0 1.");
+    if (state.ShaperLength > 0 && !state.UnsupportedRange.empty()) {
+        state.CurveDomain.Check();
+        state.CubeDomain.Check();
+    }
 }
 
 // ---------------------------------------------------------------------------

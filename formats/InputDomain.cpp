@@ -1,5 +1,10 @@
 #include "InputDomain.h"
 
+#include <algorithm>
+
+#include "CubeOperation.h"
+#include "CurveOperation.h"
+
 #include <cmath>
 #include <memory>
 
@@ -128,4 +133,24 @@ void TInputDomain::BakeIntoCurve(TLUT& lut) const
                             TablePosition(i, n, Low[2], High[2])};
         source->InterpolateCurve(in, lut.Curve[i]);
     }
+}
+
+std::unique_ptr<TLutOperation> TInputDomain::CubeOperation(const TLUT& lut) const
+{
+    const int n = CheckedCubeSize(lut.CubeSize);
+    auto table = std::make_unique<TLUT>();
+    table->Kind = lkCube;
+    table->CubeSize = n;
+    for (int r = 0; r < n; ++r)
+        for (int g = 0; g < n; ++g)
+            std::copy(lut.Cube[r][g], lut.Cube[r][g] + n, table->Cube[r][g]);
+    return std::make_unique<TCubeOperation>(std::move(table), TCubeInterpolation::Trilinear,
+                                            TRGBDouble{Low[0], Low[1], Low[2]}, TRGBDouble{High[0], High[1], High[2]});
+}
+
+std::unique_ptr<TLutOperation> TInputDomain::CurveOperation(const TLUT& lut) const
+{
+    const int n = CheckedCurveSize(lut.CurveSize);
+    return std::make_unique<TCurveOperation>(std::vector<TRGBDouble>(lut.Curve, lut.Curve + n),
+                                             TRGBDouble{Low[0], Low[1], Low[2]}, TRGBDouble{High[0], High[1], High[2]});
 }

@@ -2,7 +2,11 @@
 #include <string>
 #include <string_view>
 
+#include <memory>
+
 #include "LUT.h"
+
+class TLutOperation;
 
 // The input range a cube text declares for its table: table point 0 stands
 // for the input Low, the last point for High, per channel. The keywords
@@ -34,6 +38,11 @@ struct TInputDomain {
     // curve, as the LUT's own lookups do).
     void BakeIntoCube(TLUT& lut) const;
     void BakeIntoCurve(TLUT& lut) const;
+
+    // The table of the LUT (its cube, or its curve) over this range, as an
+    // operation of a chain that follows the file exactly.
+    std::unique_ptr<TLutOperation> CubeOperation(const TLUT& lut) const;
+    std::unique_ptr<TLutOperation> CurveOperation(const TLUT& lut) const;
 
     // The keywords as they are spelt (upper case).
     static bool IsKeyword(std::string_view keyword);

@@ -3,7 +3,10 @@
 #include <charconv>
 #include <cmath>
 
+#include "CurveOperation.h"
 #include "FormatFiles.h"
+#include "HalfFloat.h"
+#include "LutChain.h"
 #include "FormatText.h"
 
 namespace {
@@ -88,8 +91,12 @@ void TCube1DLutFormat::Read(std::string_view bytes, const std::string& name, TLU
     ReadLines(bytes, name, lut, state);
     state.CubeDomain.CheckAbsent("cube");
     state.CurveDomain.Check();
-    if (!state.CurveDomain.IsUnit())
+    if (!state.CurveDomain.IsUnit()) {
+        auto chain = std::make_shared<TLutChain>();
+        chain->Append(state.CurveDomain.CurveOperation(lut));
         state.CurveDomain.BakeIntoCurve(lut);
+        lut.Chain = std::move(chain);
+    }
 }
 
 void TCube1DLutFormat::ParseLine(const std::string& line, TLUT& lut, TLutReadState& base) const
@@ -183,10 +190,54 @@ std::int64_t TCodex1DLutFormat::TCodexState::Expected() const
     return ChannelCount == 1 ? size : 3 * size;
 }
 
+namespace {
+
+// The depths a Codex 1D file's name may give, as in "log12to16fp.lut": the
+// input before "to" ("16fp" or "16f": half floats), the output after it
+// (8, 10, 12, 16 bits or "16fp").
+void DepthsFromName(const std::string& fileName, double& outputFullScale, bool& halfInput)
+{
+    const std::string name = UpperCase(BaseNameWithoutExtension(fileName));
+    const std::size_t to = name.find("TO");
+    if (to == std::string::npos)
+        return;
+    const std::string_view before = std::string_view(name).substr(0, to);
+    halfInput = before.ends_with("16FP") || before.ends_with("16F");
+    const std::string_view after = std::string_view(name).substr(to + 2);
+    if (after.starts_with("16F"))
+        outputFullScale = -1;
+    else if (after.starts_with("16"))
+        outputFullScale = 65535;
+    else if (after.starts_with("12"))
+        outputFullScale = 4095;
+    else if (after.starts_with("10"))
+        outputFullScale = 1023;
+    else if (after.starts_with("8"))
+        outputFullScale = 255;
+}
+
+} // namespace
+
 void TCodex1DLutFormat::Read(std::string_view bytes, const std::string& name, TLUT& lut) const
 {
     TCodexState state;
+    DepthsFromName(name, state.NameFullScale, state.NameHalfInput);
     ReadLines(bytes, name, lut, state);
+    // A table of 65536 entries over half-float input is indexed by the
+    // input's half-float bit pattern; the chain follows it exactly and the
+    // curve holds it at evenly spread inputs for the writers.
+    if (lut.CurveSize == 65536 && (state.NameHalfInput || state.HalfOutput)) {
+        std::vector<TRGBDouble> entries(lut.Curve, lut.Curve + lut.CurveSize);
+        auto chain = std::make_shared<TLutChain>();
+        chain->Append(TCurveOperation::HalfDomain(std::move(entries)));
+        for (std::int32_t i = 0; i < lut.CurveSize; ++i) {
+            const double x = static_cast<double>(i) / (lut.CurveSize - 1);
+            TRGBDouble colour{x, x, x};
+            chain->Apply(colour);
+            lut.Curve[i] = colour;
+        }
+        lut.Chain = std::move(chain);
+    }
 }
 
 // "<channels> <length>" divides the values by the length minus one;
@@ -209,10 +260,15 @@ void TCodex1DLutFormat::ParseHeader(std::string_view values, TCodexState& state)
     // count minus one.
     state.SetSize(ParseInteger(length));
     state.FullScale = state.Size - 1;
-    if (!depth.empty()) {
-        if (depth.back() == 'f' || depth.back() == 'F')
-            throw ELUTError("Half-float output (\"" + depth +
-                            "\") is not supported: only integer Codex 1D tables can be read.");
+    if (depth.empty() && state.NameFullScale != 0) {
+        state.HalfOutput = state.NameFullScale < 0;
+        if (!state.HalfOutput)
+            state.FullScale = state.NameFullScale;
+    } else if (!depth.empty() && (depth.back() == 'f' || depth.back() == 'F')) {
+        if (depth.substr(0, depth.size() - 1) != "65536")
+            throw ELUTError("Unsupported output depth \"" + depth + "\": the float output depth is 65536f.");
+        state.HalfOutput = true;
+    } else if (!depth.empty()) {
         const std::int32_t outputDepth = ParseInteger(depth);
         if (outputDepth < 2)
             throw ELUTError("Unsupported output depth " + std::to_string(outputDepth) + ".");
@@ -246,7 +302,10 @@ void TCodex1DLutFormat::ParseLine(const std::string& line, TLUT& lut, TLutReadSt
         number.remove_prefix(1);
     if (!TryParseInt(number, level))
         return;
-    const double value = static_cast<double>(level) / state.FullScale;
+    if (state.HalfOutput && (level < 0 || level > 65535))
+        throw ELUTError("'" + std::to_string(level) + "' is not a half-float bit pattern.");
+    const double value = state.HalfOutput ? HalfToDouble(static_cast<std::uint16_t>(level))
+                                          : static_cast<double>(level) / state.FullScale;
     if (state.ChannelCount == 1) {
         StoreDeclared(lut, state, value, value, value);
         return;

@@ -66,6 +66,9 @@ private:
         std::int32_t ChannelCount = 0;
         std::int32_t CurrentChannel = 0;
         double FullScale = 0;  // the value of full output, as the header gives it
+        bool HalfOutput = false;   // values are half-float bit patterns
+        double NameFullScale = 0;  // full output as the file name gives it (-1: half floats; 0: none)
+        bool NameHalfInput = false;  // the file name gives half-float input ("16fpto...")
     };
     static void ParseHeader(std::string_view values, TCodexState& state);
 };

@@ -40,6 +40,7 @@ void TPFClean3D_Format::Read(std::string_view bytes, const std::string& name, TL
     (void)name;
     TXMLNode root;
     root.LoadFromText(bytes);
+    root.RequireWholeDocument(false);
     const TXMLNode& lutNode = root.NodeByName("lut");
     const std::int32_t size = NodeInteger(lutNode, "size");
     const std::int32_t maximum = NodeInteger(lutNode, "maximum");

@@ -64,6 +64,7 @@ void TSpeedgradeLook3DLutFormat::Read(std::string_view bytes, const std::string&
     std::int32_t size = 0;
     TXMLNode root;
     root.LoadFromText(bytes);
+    root.RequireWholeDocument(false);
     std::string data;
     if (root.HasNode("look") && root.NodeByName("look").HasNode("lut")) {
         const TXMLNode& lutNode = root.NodeByName("look").NodeByName("lut");

@@ -5,11 +5,17 @@
 #include <vector>
 
 #include "AtomicFile.h"
+#include "CurveOperation.h"
 #include "FormatFiles.h"
 #include "FormatText.h"
+#include "LutChain.h"
 #include "TextScanner.h"
 
 namespace {
+
+// Longer tables than the curve holds are read into the chain; this bounds
+// what a file may ask for (24 MB of entries).
+constexpr int kMaxSpi1DLength = 1 << 20;
 
 struct TSpi1DHeader {
     double From = 0.0;
@@ -44,7 +50,7 @@ TSpi1DHeader ReadHeader(TTextScanner& scanner)
         } else if (keyword == "LENGTH") {
             if (count != 2)
                 scanner.Fail("\"Length\" needs one number.");
-            header.Length = ScanInteger(scanner, tokens[1], 2, kMaxCurveSize, "The length");
+            header.Length = ScanInteger(scanner, tokens[1], 2, kMaxSpi1DLength, "The length");
         } else if (keyword == "COMPONENTS") {
             if (count != 2)
                 scanner.Fail("\"Components\" needs one number.");
@@ -70,8 +76,11 @@ std::vector<TRGBDouble> ReadEntries(TTextScanner& scanner, const TSpi1DHeader& h
     entries.reserve(static_cast<std::size_t>(header.Length));
     std::string_view line;
     for (;;) {
-        if (!scanner.NextFilledLine(line))
+        if (!scanner.NextFilledLine(line)) {
+            if (entries.size() == static_cast<std::size_t>(header.Length))
+                scanner.Fail("The file ends without the \"}\" that closes its entries.");
             scanner.FailIncomplete(static_cast<std::size_t>(header.Length), entries.size());
+        }
         std::string_view tokens[3];
         const std::size_t count = SplitTokens(line, tokens, 3);
         if (count == 1 && tokens[0] == "}")
@@ -108,19 +117,25 @@ void ReadSpi1D(std::string_view text, TLUT& lut)
 {
     TTextScanner scanner(text);
     const TSpi1DHeader header = ReadHeader(scanner);
-    const std::vector<TRGBDouble> entries = ReadEntries(scanner, header);
-    const int length = header.Length;
+    std::vector<TRGBDouble> entries = ReadEntries(scanner, header);
     const bool unitDomain = header.From == 0.0 && header.To == 1.0;
-    for (int i = 0; i < length; ++i) {
-        if (unitDomain) {
-            lut.Curve[i] = entries[static_cast<std::size_t>(i)];
-            continue;
+    const int length = std::min(header.Length, kMaxCurveSize);
+    if (unitDomain && header.Length <= kMaxCurveSize) {
+        std::copy(entries.begin(), entries.end(), lut.Curve);
+    } else {
+        // Another domain, or more entries than the curve holds: the chain
+        // follows the file, the curve holds it at evenly spread inputs.
+        for (int i = 0; i < length; ++i) {
+            const double x = static_cast<double>(i) / (length - 1);
+            const double position = (x - header.From) / (header.To - header.From);
+            lut.Curve[i] = TRGBDouble{Sample(entries, position, &TRGBDouble::Red),
+                                      Sample(entries, position, &TRGBDouble::Green),
+                                      Sample(entries, position, &TRGBDouble::Blue)};
         }
-        const double x = static_cast<double>(i) / (length - 1);
-        const double position = (x - header.From) / (header.To - header.From);
-        lut.Curve[i] = TRGBDouble{Sample(entries, position, &TRGBDouble::Red),
-                                  Sample(entries, position, &TRGBDouble::Green),
-                                  Sample(entries, position, &TRGBDouble::Blue)};
+        auto chain = std::make_shared<TLutChain>();
+        chain->Append(std::make_unique<TCurveOperation>(std::move(entries), TRGBDouble{header.From, header.From, header.From},
+                                                        TRGBDouble{header.To, header.To, header.To}));
+        lut.Chain = std::move(chain);
     }
     lut.CurveSize = length;
     lut.Kind = lkCurve;

@@ -41,6 +41,8 @@ void ReadSpi3D(std::string_view text, TLUT& lut)
     std::vector<bool> filled(points, false);
     std::size_t found = 0;
     while (scanner.NextFilledLine(line)) {
+        if (TrimView(line).starts_with('#'))
+            continue;  // a comment, as some writers put after the grid
         if (SplitTokens(line, tokens, 6) != 6)
             scanner.Fail("A grid line needs three indices and three values.");
         int index[3];

@@ -25,6 +25,7 @@ void TStwo1DLutFormat::Read(std::string_view bytes, const std::string& name, TLU
     (void)name;
     TXMLNode root;
     root.LoadFromText(bytes);
+    root.RequireWholeDocument(false);
     const TXMLNode& data = root.NodeByName("lut").NodeByName("data");
     const auto isElem = [](const TXMLNode& node) { return UpperCase(node.Name) == "ELEM"; };
     // The whole count is checked before the curve is touched.

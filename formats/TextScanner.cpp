@@ -98,7 +98,9 @@ int ScanInteger(const TTextScanner& scanner, std::string_view token, int low, in
 
 std::string FormatDecimal(double value)
 {
-    if (!std::isfinite(value) || value == 0.0)
+    // Nine digits are kept against full scale (1.0): a remainder of rounding
+    // such as 1.38777878e-17 is the 0 it stands for.
+    if (!std::isfinite(value) || std::fabs(value) < 0.5e-9)
         return "0";
     char buffer[32];
     const auto [end, error] =

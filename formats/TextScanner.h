@@ -49,5 +49,6 @@ int ScanInteger(const TTextScanner& scanner, std::string_view token, int low, in
 
 // A table value as the decimal formats of this family write it: up to nine
 // significant digits, "." as separator, an exponent only for very small or
-// large magnitudes; NaN and infinities are written as 0.
+// large magnitudes; NaN, infinities and magnitudes below 0.5e-9 (nine
+// digits against full scale) are written as 0.
 std::string FormatDecimal(double value);

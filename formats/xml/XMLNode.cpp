@@ -57,6 +57,11 @@ std::string UpperKey(std::string_view name) {
     return key;
 }
 
+template <typename TState>
+void NoteUnclosed(TState& state, const std::string& name) {
+    if (state.Unclosed.empty()) state.Unclosed = name.empty() ? std::string("?") : name;
+}
+
 [[noreturn]] void ThrowNotANumber(const std::string& text) {
     throw EError("'" + text + "' is not a valid floating point value");
 }
@@ -151,6 +156,19 @@ void TXMLNode::LoadFromText(std::string_view text) {
     std::string_view rest = text;
     TParseState state;
     while (!rest.empty()) AddChild().ParseElement(rest, 1, state);
+    UnclosedElement = std::move(state.Unclosed);
+    MismatchedClose = std::move(state.Mismatched);
+}
+
+void TXMLNode::RequireWholeDocument(bool namesMustMatch) const {
+    if (!UnclosedElement.empty())
+        throw EError("The XML document is damaged: it ends before its \"" + UnclosedElement +
+                     "\" element is closed.");
+    if (namesMustMatch && !MismatchedClose.empty()) {
+        const std::size_t slash = MismatchedClose.find('/');
+        throw EError("The XML document is damaged: the \"" + MismatchedClose.substr(0, slash) +
+                     "\" element is closed by \"</" + MismatchedClose.substr(slash + 1).substr(0, 80) + ">\".");
+    }
 }
 
 TXMLNode& TXMLNode::Child(int index) const {
@@ -180,11 +198,15 @@ bool TXMLNode::HasNode(const std::string& name) const {
 void TXMLNode::ParseElement(std::string_view& rest, int depth, TParseState& state) {
     if (depth > kMaxDepth) throw EError("The XML document is nested too deeply.");
     if (++state.Elements > kMaxElements) throw EError("The XML document holds too many elements.");
+    if (const std::size_t start = rest.find('<');
+        start != npos && rest.substr(start + 1, 3) == "!--" && rest.find("-->", start + 4) == npos)
+        NoteUnclosed(state, "!--");
     SkipComment(rest);
     const std::size_t open = rest.find('<');
     if (open != npos) DeleteFront(rest, open + 1);
 
     const std::size_t close = rest.find('>');
+    if (open != npos && close == npos) NoteUnclosed(state, std::string(rest.substr(0, rest.find(' '))));
     // p: 1-based position of the ">" or, without one, the text's length.
     const std::size_t p = close != npos ? close + 1 : rest.size();
     const bool isEmpty = (p >= 2 && (rest[p - 2] == '/' || rest[p - 2] == '?')) ||
@@ -202,7 +224,11 @@ void TXMLNode::ParseElement(std::string_view& rest, int depth, TParseState& stat
         const std::string_view attributes = TrimView(std::string_view(tag).substr(blank + 1));
         if (!attributes.empty()) ParseAttributes(attributes, state);
     }
-    if (!isEmpty) ParseContent(rest, depth, state);
+    if (isEmpty) return;
+    // Text after the last element is no element: it cannot be left open.
+    const std::string unclosedBefore = state.Unclosed;
+    ParseContent(rest, depth, state);
+    if (open == npos) state.Unclosed = unclosedBefore;
 }
 
 // Attributes are separated by single blanks; a quoted value holding a blank
@@ -238,19 +264,28 @@ void TXMLNode::ParseContent(std::string_view& rest, int depth, TParseState& stat
         const std::string_view before = rest.substr(0, p > 0 ? p - 1 : 0);
         if (!TrimView(before).empty()) Value.Text.append(before);
         DeleteFront(rest, before.size());
-        if (rest.empty() || rest.find('<') == npos) return;
+        if (rest.empty() || rest.find('<') == npos) {
+            NoteUnclosed(state, Name);
+            return;
+        }
         // From here the text starts with "<".
         if (rest.substr(1, 8) == "![CDATA[") {
             const std::size_t end = rest.find("]]>", 9);
+            if (end == npos) NoteUnclosed(state, Name);
             const std::size_t contentEnd = end != npos ? end : rest.size() - 1;
             Value.Text += ' ';
             if (contentEnd > 9) Value.Text.append(rest.substr(9, contentEnd - 9));
             DeleteFront(rest, end != npos ? end + 3 : rest.size());
         } else if (rest.substr(1, 3) == "!--") {
             const std::size_t end = rest.find("-->", 4);
+            if (end == npos) NoteUnclosed(state, Name);
             DeleteFront(rest, end != npos ? end + 3 : rest.size());
         } else if (rest.size() > 1 && rest[1] == '/') {
             const std::size_t end = rest.find('>');
+            if (end == npos) NoteUnclosed(state, Name);
+            const std::string_view closing = TrimView(rest.substr(2, end != npos ? end - 2 : npos));
+            if (state.Mismatched.empty() && end != npos && !SameTextAscii(closing, Name))
+                state.Mismatched = Name + "/" + std::string(closing);
             DeleteFront(rest, end != npos ? end + 1 : rest.size());
             return;
         } else {

@@ -85,6 +85,17 @@ public:
     void LoadFromStream(std::istream& stream);
     void LoadFromText(std::string_view text);
 
+    // What the last load found damaged, for readers that must tell a cut or
+    // corrupted document from a whole one (the tree is built all the same):
+    // the first element whose text ended before its closing tag (also for a
+    // tag, comment or CDATA section left open), and the first closing tag
+    // whose name differs from its element's, as "name/closing".
+    std::string UnclosedElement;
+    std::string MismatchedClose;
+    // Raises EError when the last load found the document cut short, and
+    // with namesMustMatch also when a closing tag names another element.
+    void RequireWholeDocument(bool namesMustMatch) const;
+
     int ChildCount() const { return static_cast<int>(Children.size()); }
     // Throws EError for an index out of range.
     TXMLNode& Child(int index) const;
@@ -98,6 +109,8 @@ private:
     struct TParseState {
         int Elements = 0;
         int Attributes = 0;
+        std::string Unclosed;
+        std::string Mismatched;
     };
     void ParseElement(std::string_view& rest, int depth, TParseState& state);
     void ParseAttributes(std::string_view text, TParseState& state);

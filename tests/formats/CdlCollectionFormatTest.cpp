@@ -4,6 +4,7 @@
 #include <string>
 
 #include "CdlCollectionFormat.h"
+#include "LutChain.h"
 #include "FormatTestSupport.h"
 
 namespace {
@@ -101,7 +102,7 @@ TEST(CdlCollectionFormatTest, BothDocumentKindsGiveTheirCorrectionsInOrder)
     EXPECT_FLOAT_EQ(decisions[1].Green.Slope, 0.7f);
 }
 
-TEST(CdlCollectionFormatTest, TheChosenCorrectionIsBakedThroughApplyCdl)
+TEST(CdlCollectionFormatTest, TheChosenCorrectionIsBakedAsFilesAreRead)
 {
     EXPECT_EQ(ChooseCdlCorrection(kCollection, "").Id, "cc0001");
     const TCDLData chosen = ChooseCdlCorrection(kCollection, "cc0003");
@@ -111,11 +112,12 @@ TEST(CdlCollectionFormatTest, TheChosenCorrectionIsBakedThroughApplyCdl)
     ASSERT_EQ(lut->Kind, lkCube);
     ASSERT_EQ(lut->CubeSize, 33);
     EXPECT_EQ(lut->Comments, std::vector<std::string>{"Name: cc0003"});
-    float r, g, b;
-    ApplyCDL(chosen, 8 / 32.0f, 16 / 32.0f, 30 / 32.0f, r, g, b);
-    EXPECT_EQ(lut->Cube[8][16][30].Red, static_cast<double>(r));
-    EXPECT_EQ(lut->Cube[8][16][30].Green, static_cast<double>(g));
-    EXPECT_EQ(lut->Cube[8][16][30].Blue, static_cast<double>(b));
+    // The table holds the file's own chain at its grid points.
+    ASSERT_TRUE(lut->Chain);
+    TRGBDouble atPoint{8 / 32.0, 16 / 32.0, 30 / 32.0};
+    lut->Chain->Apply(atPoint);
+    EXPECT_EQ(lut->Cube[8][16][30].Red, atPoint.Red);
+    EXPECT_EQ(lut->Cube[8][16][30].Blue, atPoint.Blue);
     // Saturation 0.5 around the mean: not the plain slope and power.
     EXPECT_GT(std::abs(lut->Cube[8][16][30].Red - std::pow(1.2 * 0.25, 0.8)), 0.01);
 
@@ -124,6 +126,20 @@ TEST(CdlCollectionFormatTest, TheChosenCorrectionIsBakedThroughApplyCdl)
     EXPECT_PRED2(Contains, ErrorOf("<ColorCorrectionCollection><ColorCorrection id=\"a\"><SOPNode><Slope>1 1</Slope>"
                       "</SOPNode></ColorCorrection></ColorCorrectionCollection>",
                       ""), "Slope of the correction \"a\" is not three numbers");
+}
+
+TEST(CdlCollectionFormatTest, CutCollectionsAndAmbiguousIdsAreRefused)
+{
+    // A collection cut anywhere inside its elements is damaged, not an identity.
+    const std::string whole(kCollection);
+    const std::size_t end = whole.rfind('>');
+    for (std::size_t cut = whole.find("<SOPNode>") + 1; cut < end; cut += 7)
+        EXPECT_THROW(ReadCdlCorrections(whole.substr(0, cut)), EError) << cut;
+    EXPECT_NO_THROW(ReadCdlCorrections(whole));
+
+    const std::string twice = "<ColorCorrectionCollection><ColorCorrection id=\"a\"/><ColorCorrection id=\"a\"/>"
+                              "</ColorCorrectionCollection>";
+    EXPECT_PRED2(Contains, ErrorOf(twice, "a"), "more than one correction with the id \"a\"");
 }
 
 }  // namespace

@@ -1,9 +1,11 @@
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <memory>
 #include <string>
 
 #include "ClfFormat.h"
+#include "LutChain.h"
 #include "FormatTestSupport.h"
 
 namespace {
@@ -131,7 +133,7 @@ TEST(ClfFormatTest, OtherSequencesAreBakedInOrder)
 
 TEST(ClfFormatTest, UnknownOperatorsAndDamagedArraysAreRefused)
 {
-    EXPECT_PRED2(Contains, ErrorOf(Document("<Log inBitDepth=\"32f\" outBitDepth=\"32f\" style=\"log10\"/>")), "operator \"Log\" is not supported");
+    EXPECT_PRED2(Contains, ErrorOf(Document("<Gamma inBitDepth=\"32f\" outBitDepth=\"32f\" style=\"basicFwd\"/>")), "operator \"Gamma\" is not supported");
     EXPECT_PRED2(Contains, ErrorOf(Document(Lut3D("32f", "0 0 0\n"))), "expects 24 values, found 3");
     EXPECT_PRED2(Contains, ErrorOf(Document(Lut3D("11i", IdentityValues(1)))), "\"11i\"");
     EXPECT_PRED2(Contains, ErrorOf(Document(Lut3D("32f", IdentityValues(1) + "x"))), "'x'");
@@ -144,10 +146,51 @@ TEST(ClfFormatTest, UnknownOperatorsAndDamagedArraysAreRefused)
     EXPECT_PRED2(Contains, ErrorOf("<lut><data/></lut>"), "no ProcessList");
     std::string many;
     for (int i = 0; i < 65; ++i)
-        many += "<Range><minInValue>0</minInValue><minOutValue>0</minOutValue></Range>";
+        many += "<Range inBitDepth=\"32f\" outBitDepth=\"32f\"><minInValue>0</minInValue><minOutValue>0</minOutValue></Range>";
     EXPECT_PRED2(Contains, ErrorOf(Document(many)), "more than 64 operators");
     EXPECT_TRUE(LooksLikeClf("<?xml?>\n<processlist id=\"1\">"));
     EXPECT_FALSE(LooksLikeClf("<lut><LUT3D>"));
+}
+
+TEST(ClfFormatTest, ChainsAreEvaluatedExactlyAndDocumentsCutShortAreRefused)
+{
+    // A range that clamps at its output bounds: the chain gives the bound
+    // itself where a baked curve would blend two entries.
+    const std::string range = Document(
+        "<Range inBitDepth=\"8i\" outBitDepth=\"32f\"><minInValue>16</minInValue><maxInValue>240</maxInValue>"
+        "<minOutValue>-0.5</minOutValue><maxOutValue>2</maxOutValue></Range>"
+        "<Log inBitDepth=\"32f\" outBitDepth=\"32f\" style=\"antiLog2\"/>");
+    auto lut = std::make_unique<TLUT>();
+    ReadClf(range, *lut);
+    ASSERT_TRUE(lut->Chain);
+    TRGBDouble out;
+    lut->LookupNormalized({0.0627, 0.5, 1.0}, out);
+    EXPECT_EQ(out.Red, std::exp2(-0.5));
+    EXPECT_NEAR(out.Green, std::exp2(-0.5 + (127.5 - 16) * 2.5 / 224), 1e-12);
+    EXPECT_EQ(out.Blue, 4.0);
+
+    // Every prefix of the document is refused; the whole reads.
+    for (std::size_t cut = 1; cut + 1 < range.size(); ++cut)
+        ASSERT_NE(ErrorOf(range.substr(0, cut)), "(no error)") << range.substr(0, cut);
+}
+
+TEST(ClfFormatTest, IllegalListsAreRefusedWithWhatIsWrong)
+{
+    const std::string matrix = "<Matrix inBitDepth=\"32f\" outBitDepth=\"16f\"><Array dim=\"3 3\">1 0 0 0 1 0 0 0 1</Array></Matrix>";
+    const std::string curve = "<LUT1D inBitDepth=\"32f\" outBitDepth=\"32f\"><Array dim=\"2 1\">0 1</Array></LUT1D>";
+    EXPECT_PRED2(Contains, ErrorOf(Document(matrix + curve)), "inBitDepth \"32f\" differs from the outBitDepth \"16f\"");
+    EXPECT_PRED2(Contains, ErrorOf(Document("<LUT1D outBitDepth=\"8i\"><Array dim=\"2 1\">0 1</Array></LUT1D>")), "has no inBitDepth");
+    EXPECT_PRED2(Contains, ErrorOf(Document("")), "holds no operator");
+    EXPECT_PRED2(Contains, ErrorOf(Document(curve).substr(0, Document(curve).size() - 16)), "ends before");
+    EXPECT_PRED2(Contains, ErrorOf("<ProcessList id=\"x\">" + curve + "</ProcessLst>"), "closed by \"</ProcessLst>\"");
+    EXPECT_PRED2(Contains, ErrorOf("<ProcessList id=\"x\" compCLFversion=\"3.2\">" + curve + "</ProcessList>"), "newer than 3.0");
+    EXPECT_PRED2(Contains, ErrorOf("<ProcessList compCLFversion=\"3\">" + curve + "</ProcessList>"), "no id");
+    EXPECT_PRED2(Contains, ErrorOf(Document("<Range inBitDepth=\"32f\" outBitDepth=\"32f\" style=\"noClamp\"><minInValue>0</minInValue><minOutValue>0</minOutValue></Range>")), "noClamp");
+    EXPECT_PRED2(Contains, ErrorOf(Document("<LUT1D inBitDepth=\"32f\" outBitDepth=\"32f\" halfDomain=\"false\"><Array dim=\"2 1\">0 1</Array></LUT1D>")), "only value it takes is \"true\"");
+    EXPECT_PRED2(Contains, ErrorOf(Document("<LUT1D inBitDepth=\"32f\" outBitDepth=\"32f\" hueAdjust=\"dw3\"><Array dim=\"2 1\">0 1</Array></LUT1D>")), "hueAdjust");
+    EXPECT_PRED2(Contains, ErrorOf(Document("<Exponent inBitDepth=\"32f\" outBitDepth=\"32f\" style=\"monCurveFwd\"><ExponentParams exponent=\"0.9\" offset=\"0\"/></Exponent>")), "exponent of 1 or more");
+    EXPECT_PRED2(Contains, ErrorOf(Document("<ASC_CDL inBitDepth=\"32f\" outBitDepth=\"32f\"><SOPNode><Slope>1 1 1</Slope><Offset>0 0 0</Offset><Power>1 0 1</Power></SOPNode></ASC_CDL>")), "above 0");
+    EXPECT_PRED2(Contains, ErrorOf(Document("<Array dim=\"2 1\">1</Array>")), "\"Array\"");
 }
 
 }  // namespace

@@ -144,11 +144,17 @@ TEST(Codex1DFormat, OutputDepthScalesTheValuesAndHalfFloatsAreRefused)
     format.LoadFromFile(folder.Write("two.dat", Lines({"LUT: 1 5", "0", "1", "2", "3", "4"})), *lut);
     EXPECT_EQ(lut->Curve[2].Red, 0.5);
 
-    const std::string half = folder.Write("half.dat", Lines({"LUT: 3 2 65536f", "0", "1"}));
+    // Half-float output: the values are half-float bit patterns (15360 is 1.0,
+    // 14336 is 0.5); a float depth other than 65536f is refused.
+    const std::string half = folder.Write("half.dat", Lines({"LUT: 1 3 65536f", "0", "14336", "15360"}));
     EXPECT_TRUE(format.CanRead(half));
-    const std::string message = ErrorText([&] { format.LoadFromFile(half, *lut); });
-    EXPECT_NE(message.find("Half-float output (\"65536f\") is not supported"), std::string::npos) << message;
-    EXPECT_NE(message.find("Line 1: \"LUT: 3 2 65536f\""), std::string::npos) << message;
+    format.LoadFromFile(half, *lut);
+    EXPECT_EQ(lut->Curve[1].Red, 0.5);
+    EXPECT_EQ(lut->Curve[2].Blue, 1.0);
+    const std::string message =
+        ErrorText([&] { format.LoadFromFile(folder.Write("f.dat", Lines({"LUT: 1 2 4096f", "0", "1"})), *lut); });
+    EXPECT_NE(message.find("65536f"), std::string::npos) << message;
+    EXPECT_NE(message.find("Line 1: \"LUT: 1 2 4096f\""), std::string::npos) << message;
     for (const char* header : {"LUT: 1 3 1", "LUT: 1 3 x", "LUT: 1 3 4096 2"})
         EXPECT_THROW(format.LoadFromFile(folder.Write("bad.dat", Lines({header, "0", "1", "1"})), *lut), ELUTError)
             << header;

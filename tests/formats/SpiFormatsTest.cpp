@@ -79,7 +79,8 @@ TEST(Spi1DFormatTest, DamagedFilesAreRefusedWithTheirPlace)
     EXPECT_PRED2(Contains, ErrorOf(ReadSpi1D, "Version 2\nLength 2\nComponents 1\n{\n0\n1\n}\n"), "version 1");
     EXPECT_PRED2(Contains, ErrorOf(ReadSpi1D, "Version 1\nLength 2\nComponents 2\n{\n0 0\n1 1\n}\n"), "Two components");
     EXPECT_PRED2(Contains, ErrorOf(ReadSpi1D, "Version 1\nFrom 1 0\nLength 2\nComponents 1\n{\n0\n1\n}\n"), "domain");
-    EXPECT_PRED2(Contains, ErrorOf(ReadSpi1D, "Version 1\nLength 100002\nComponents 1\n{\n"), "100001");
+    EXPECT_PRED2(Contains, ErrorOf(ReadSpi1D, "Version 1\nLength 1048577\nComponents 1\n{\n"), "1048576");
+    EXPECT_PRED2(Contains, ErrorOf(ReadSpi1D, head + "0 0 0\n0.5 0.5 0.5\n1 1 1\n"), "without the \"}\"");
     EXPECT_PRED2(Contains, ErrorOf(ReadSpi1D, "Version 1\nComponents 1\n{\n0\n1\n}\n"), "\"Length\" line is missing");
 }
 

@@ -1,0 +1,20 @@
+#include "LutChain.h"
+
+#include <algorithm>
+
+void TLutChain::Append(std::shared_ptr<const TLutOperation> operation)
+{
+    operations_.push_back(std::move(operation));
+}
+
+void TLutChain::Apply(TRGBDouble& colour) const
+{
+    for (const auto& operation : operations_)
+        operation->Apply(colour);
+}
+
+bool TLutChain::PerChannel() const
+{
+    return std::all_of(operations_.begin(), operations_.end(),
+                       [](const auto& operation) { return operation->PerChannel(); });
+}
