@@ -89,8 +89,9 @@ int ApplyBatch(const TArguments& arguments)
     const auto plan = PlanBatch({positionals.begin() + 1, positionals.end()}, settings, TInputFiles({positionals[0]}));
     const auto lut = ReadLutFile(positionals[0]);
     CheckUsableTables(*lut);
+    const TOutputProfileChoice outputProfile = OutputProfileFrom(arguments);
     return RunBatch(plan, settings, [&](const TBatchItem& item) {
-        GradePictureFile(item.Input, item.Output, *lut);
+        GradePictureFile(item.Input, item.Output, *lut, nullptr, outputProfile);
     });
 }
 
@@ -100,6 +101,7 @@ int RunApply(const std::vector<std::string>& words)
 {
     std::vector<TOptionSpec> options = BatchOptionSpecs();
     options.push_back({"output", true, 'o'});
+    options.push_back({"output-profile", true});
     const TArguments arguments(words, options);
     if (arguments.HelpAsked())
         return PrintHelp(kApplyHelp);
@@ -110,6 +112,7 @@ int RunApply(const std::vector<std::string>& words)
     CheckFileOutput(output);
     InputFilesOf(arguments, {}).CheckOutput(output);
     CheckGradedOutput(output);
+    const TOutputProfileChoice outputProfile = OutputProfileFrom(arguments);
 
     // The LUT is read on another thread while the picture's decoding begins
     // (a large progressive JPEG spends most of its time before its first
@@ -121,7 +124,8 @@ int RunApply(const std::vector<std::string>& words)
         return lut;
     });
     try {
-        GradePictureFile(arguments.Positionals()[1], output, [&]() -> const TLUT& { return *pending.get(); });
+        GradePictureFile(arguments.Positionals()[1], output, [&]() -> const TLUT& { return *pending.get(); }, nullptr,
+                         outputProfile);
     } catch (...) {
         pending.get();
         throw;

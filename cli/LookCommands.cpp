@@ -46,6 +46,7 @@ int GradeBatch(const TArguments& arguments)
         MatchToFrameFile(settings, plan.Items.front().Input, footage.get());
     const std::unique_ptr<TLUT> shared = MakeLookLut(settings);
     const bool eachMatched = arguments.Switch("match");
+    const TOutputProfileChoice outputProfile = OutputProfileFrom(arguments);
     return RunBatch(plan, batch, [&](const TBatchItem& item) {
         std::unique_ptr<TLUT> own;
         if (eachMatched) {
@@ -54,7 +55,7 @@ int GradeBatch(const TArguments& arguments)
             own = MakeLookLut(matched);
         }
         const TLUT& look = own ? *own : *shared;
-        GradePictureFile(item.Input, item.Output, look, footage.get());
+        GradePictureFile(item.Input, item.Output, look, footage.get(), outputProfile);
     });
 }
 
@@ -100,7 +101,7 @@ int RunGrade(const std::vector<std::string>& words)
     std::vector<TOptionSpec> options = BatchOptionSpecs();
     for (TOptionSpec option : {TOptionSpec{"output", true, 'o'}, TOptionSpec{"footage", true},
                                TOptionSpec{"config", true}, TOptionSpec{"match", false},
-                               TOptionSpec{"match-first", false}})
+                               TOptionSpec{"match-first", false}, TOptionSpec{"output-profile", true}})
         options.push_back(std::move(option));
     const TArguments arguments(words, WithGrading(options));
     if (arguments.HelpAsked())
@@ -121,6 +122,6 @@ int RunGrade(const std::vector<std::string>& words)
     if (arguments.Switch("match"))
         MatchToFrameFile(settings, arguments.Positionals()[1], footage.get());
     const std::unique_ptr<TLUT> look = MakeLookLut(settings);
-    GradePictureFile(arguments.Positionals()[1], output, *look, footage.get());
+    GradePictureFile(arguments.Positionals()[1], output, *look, footage.get(), OutputProfileFrom(arguments));
     return 0;
 }
