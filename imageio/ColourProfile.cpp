@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "Error.h"
+#include "Parallel.h"
 #include "FileRead.h"
 #include "IccProfile.h"
 
@@ -244,6 +245,9 @@ void TDisplayTransform::Apply(const unsigned char* source, unsigned char* target
 
 TImage TDisplayTransform::Apply(const TImage& image) const {
     TImage out(image.Width(), image.Height());
-    for (int y = 0; y < image.Height(); ++y) Apply(image.Row(y), out.Row(y), static_cast<std::size_t>(image.Width()));
+    // Rows are converted each on its own: the split does not change them.
+    ParallelFor(image.Height(), 64, [&](int begin, int end) {
+        for (int y = begin; y < end; ++y) Apply(image.Row(y), out.Row(y), static_cast<std::size_t>(image.Width()));
+    });
     return out;
 }
