@@ -1,0 +1,125 @@
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QComboBox>
+#include <QDir>
+#include <QListWidget>
+#include <QSettings>
+#include <QTemporaryDir>
+#include <QToolButton>
+#include <filesystem>
+#include <memory>
+
+#include "FakeDialogs.h"
+#include "ImageFile.h"
+#include "ImageViewer.h"
+#include "MainForm.h"
+#include "Scopes.h"
+
+// The window drawn through a display profile that swaps red and green: the
+// viewer and the library's thumbnails show the swap, the scopes measure the
+// signal.
+
+namespace {
+
+const std::string kSwapped = "/usr/share/color/icc/colord/SwappedRedAndGreen.icc";
+
+class DisplayProfileTest : public ::testing::Test {
+protected:
+    QTemporaryDir dir;
+    TFakeDialogs dialogs;
+    std::unique_ptr<TfrmMain> window;
+
+    void SetUp() override {
+        if (!std::filesystem::exists(kSwapped)) GTEST_SKIP() << "colord-data missing";
+        QDir().mkpath(dir.filePath("lib"));
+        QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, dir.filePath("settings"));
+        SetDialogs(&dialogs);
+    }
+    void TearDown() override {
+        window.reset();
+        SetDialogs(nullptr);
+    }
+    std::string Path(const char* name) const { return dir.filePath(name).toStdString(); }
+
+    // The viewer as painted, at the centre of its picture, and the signal there.
+    void Centre(QRgb& painted, const std::uint8_t*& signal) const {
+        TImageViewer* viewer = window->Viewer();
+        const QImage shown = viewer->grab().toImage();
+        const int x = viewer->Display().Width() / 2, y = viewer->Display().Height() / 2;
+        const qreal ratio = shown.devicePixelRatio();
+        painted = shown.pixel(static_cast<int>((viewer->OffsetX() + x) * ratio), static_cast<int>((viewer->OffsetY() + y) * ratio));
+        signal = viewer->Display().Row(y) + 3 * x;
+    }
+    std::vector<std::uint32_t> RedAndGreenHistograms() const {
+        std::vector<std::uint32_t> counts;
+        for (TScopeChannel channel : {scRed, scGreen})
+            for (int level = 0; level < kScopeLevels; ++level) counts.push_back(window->Scopes()->Data().Histogram(channel, level));
+        return counts;
+    }
+};
+
+TEST_F(DisplayProfileTest, ViewerAndThumbnailsSwapRedAndGreenTheScopesDoNot) {
+    // A strongly red and slightly green picture, so that the swap shows.
+    TImage picture(400, 200);
+    for (int y = 0; y < 200; ++y)
+        for (int x = 0; x < 400; ++x) {
+            std::uint8_t* p = picture.Row(y) + 3 * x;
+            p[0] = 40, p[1] = 70, p[2] = 210;
+        }
+    SaveImageFile(Path("frame.bmp"), picture);
+    SaveJpegFile(Path("lib/meadow.jpeg"), ColourfulPicture(150, 100));
+    window = std::make_unique<TfrmMain>(Path("lib"));
+    window->show();
+    window->Scopes()->show();
+    QApplication::processEvents();
+    dialogs.PicturesToOpen.push_back(QString::fromStdString(Path("frame.bmp")));
+    window->sbnOpenPreviewImageClick();
+    window->Scopes()->RefreshNow();
+    QApplication::processEvents();
+
+    auto* combo = window->findChild<QComboBox*>("cbxDisplayProfile");
+    ASSERT_NE(combo, nullptr);
+    EXPECT_EQ(combo->currentText(), "Screen");  // no X11 screen here: drawn as it is
+    QRgb painted;
+    const std::uint8_t* signal = nullptr;
+    Centre(painted, signal);
+    EXPECT_EQ(qRed(painted), signal[2]);
+    EXPECT_EQ(qGreen(painted), signal[1]);
+    const std::vector<std::uint32_t> before = RedAndGreenHistograms();
+    ASSERT_GT(window->Scopes()->Data().PixelCount(), 0u);
+    // Red and green differ, so a swap in the scopes would show.
+    ASSERT_NE(std::vector<std::uint32_t>(before.begin(), before.begin() + kScopeLevels),
+              std::vector<std::uint32_t>(before.begin() + kScopeLevels, before.end()));
+    const QImage iconBefore = window->lvwRefs()->item(0)->icon().pixmap(150, 150).toImage();
+
+    // "Profile File..." asks for the profile.
+    dialogs.FilesToOpen.push_back({QString::fromStdString(kSwapped)});
+    combo->setCurrentIndex(2);
+    QApplication::processEvents();
+    EXPECT_EQ(combo->currentText(), "SwappedRedAndGreen.icc");
+    window->Scopes()->RefreshNow();
+    Centre(painted, signal);
+    EXPECT_NEAR(qRed(painted), signal[1], 1);
+    EXPECT_NEAR(qGreen(painted), signal[2], 1);
+    EXPECT_NEAR(qBlue(painted), signal[0], 1);
+    EXPECT_EQ(RedAndGreenHistograms(), before);
+    const QImage iconAfter = window->lvwRefs()->item(0)->icon().pixmap(150, 150).toImage();
+    const QRgb a = iconBefore.pixel(75, 75), b = iconAfter.pixel(75, 75);
+    EXPECT_NEAR(qRed(b), qGreen(a), 1);
+    EXPECT_NEAR(qGreen(b), qRed(a), 1);
+
+    // The choice is kept; "None" draws the numbers again.
+    window.reset();
+    window = std::make_unique<TfrmMain>(Path("lib"));
+    combo = window->findChild<QComboBox*>("cbxDisplayProfile");
+    EXPECT_EQ(combo->currentText(), "SwappedRedAndGreen.icc");
+    EXPECT_FALSE(window->DisplayProfile().Transform().Empty());
+    combo->setCurrentIndex(1);
+    EXPECT_TRUE(window->DisplayProfile().Transform().Empty());
+    // A cancelled dialog leaves the choice as it was.
+    combo->setCurrentIndex(2);
+    EXPECT_EQ(combo->currentText(), "None");
+}
+
+}  // namespace
