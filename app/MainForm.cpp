@@ -850,12 +850,16 @@ void TfrmMain::miSaveGradedImageClick() {
     TBusyCursor busy;
     if (SaveGradedAtOwnDepth(ActiveLut(), PreviewFileName_, ToStd(file))) return;
     TImage image;
+    TColourProfile profile;  // a tagged preview is written back into its own space
     if (!PreviewFileName_.empty())
-        LoadImageFile(PreviewFileName_, image);
+        LoadImageFile(PreviewFileName_, image, profile);
     else
         image = PreviewBitmap_.Clone();
     GradePicture(ActiveLut(), image, footage_->Conversion());
-    SaveJpegFile(ToStd(file), image, 100);
+    if (profile.IsSrgb())
+        SaveJpegFile(ToStd(file), image, 100);
+    else
+        SaveImageFile(ToStd(file), image, profile);
 }
 
 void TfrmMain::sbnCreateLUTClick() { ShowSaveLutDialog(lastSettings_, this, footage_->Conversion()); }
