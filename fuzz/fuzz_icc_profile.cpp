@@ -1,6 +1,6 @@
 // The reading of colour profiles: the first input byte picks the road, the
 // rest is the data. 0: an ICC profile as LittleCMS opens it, and a usable
-// one converting a picture both ways; 1: a JPEG, PNG or TIFF file's profile
+// one converting a picture both ways; 1: a JPEG or PNG file's profile
 // as the picture loaders find it; 2: the data cut into APP2 segments of a
 // JPEG file, joined back. A failure must be an EError.
 #include <cstdint>

@@ -17,12 +17,6 @@ std::uint32_t BigEndian(std::string_view bytes, std::size_t at, int count) {
     return value;
 }
 
-std::uint32_t LittleEndian(std::string_view bytes, std::size_t at, int count) {
-    std::uint32_t value = 0;
-    for (int i = count - 1; i >= 0; --i) value = (value << 8) | static_cast<unsigned char>(bytes[at + static_cast<std::size_t>(i)]);
-    return value;
-}
-
 // ---- JPEG ----------------------------------------------------------------
 
 constexpr std::string_view kIccSignature("ICC_PROFILE\0", 12);
@@ -123,34 +117,6 @@ void PutBigEndian(std::string& out, std::uint32_t value) {
     for (int shift = 24; shift >= 0; shift -= 8) out.push_back(static_cast<char>((value >> shift) & 0xFF));
 }
 
-// ---- TIFF ----------------------------------------------------------------
-
-constexpr std::uint32_t kIccTag = 34675;
-
-std::string TiffProfile(std::string_view bytes) {
-    const bool little = bytes[0] == 'I';
-    auto read = [&](std::size_t at, int count) {
-        if (at + static_cast<std::size_t>(count) > bytes.size()) Damaged();
-        return little ? LittleEndian(bytes, at, count) : BigEndian(bytes, at, count);
-    };
-    if (read(2, 2) != 42) return std::string();  // BigTIFF and others: the decoder judges them
-    const std::size_t directory = read(4, 4);
-    if (directory + 2 > bytes.size()) return std::string();
-    const std::size_t entries = read(directory, 2);
-    for (std::size_t i = 0; i < entries; ++i) {
-        const std::size_t entry = directory + 2 + 12 * i;
-        if (entry + 12 > bytes.size()) break;
-        if (read(entry, 2) != kIccTag) continue;
-        const std::uint32_t type = read(entry + 2, 2);
-        const std::size_t count = read(entry + 4, 4);
-        if ((type != 1 && type != 7) || count == 0 || count > kMaxIccProfileBytes) Damaged();
-        const std::size_t offset = count <= 4 ? entry + 8 : read(entry + 8, 4);
-        if (offset > bytes.size() || count > bytes.size() - offset) Damaged();
-        return std::string(bytes.substr(offset, count));
-    }
-    return std::string();
-}
-
 }  // namespace
 
 bool IsCmykProfile(std::string_view icc) { return icc.size() >= 20 && icc.substr(16, 4) == "CMYK"; }
@@ -186,8 +152,6 @@ TEmbeddedProfile ReadEmbeddedProfile(std::string_view bytes) {
         profile.Icc = JoinJpegIccSegments(JpegApp2Payloads(bytes));
     else if (bytes.starts_with(kPngSignature))
         profile = PngProfile(bytes);
-    else if (bytes.size() >= 8 && (bytes.starts_with("II") || bytes.starts_with("MM")))
-        profile.Icc = TiffProfile(bytes);
     return profile;
 }
 

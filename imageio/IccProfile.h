@@ -5,14 +5,14 @@
 
 // The colour description a picture file carries, read from the file's bytes
 // without decoding the picture: the ICC profile of a JPEG file (APP2
-// "ICC_PROFILE" segments, one profile split over up to 255 of them), of a
-// PNG file (iCCP, or the sRGB chunk, or cHRM and gAMA) and of a TIFF file
-// (the ICC tag of the first directory). Only the containers are read here;
+// "ICC_PROFILE" segments, one profile split over up to 255 of them) and of a
+// PNG file (iCCP, or the sRGB chunk, or cHRM and gAMA). Pictures at their own
+// depth (TIFF, 16-bit PNG, ...) give theirs through the picture library
+// (TPictureDepth::IccProfile). Only the containers are read here;
 // TColourProfile (ColourProfile.h) judges the profile itself.
 //
 // Damaged containers of a profile (segments missing, repeated or numbered
-// beyond their count, an iCCP chunk that does not inflate, a tag beyond the
-// file's end) raise EError "the colour profile is damaged"; the caller puts
+// beyond their count, an iCCP chunk that does not inflate) raise EError "the colour profile is damaged"; the caller puts
 // the file's name in front.
 
 // A PNG file's colour chunks other than iCCP.
@@ -36,7 +36,7 @@ struct TEmbeddedProfile {
 // printer profiles stay well below it.
 constexpr std::size_t kMaxIccProfileBytes = 16u * 1024 * 1024;
 
-// The profile a JPEG, PNG or TIFF file's bytes carry, the container told by
+// The profile a JPEG or PNG file's bytes carry, the container told by
 // its signature; a file of another kind carries none.
 TEmbeddedProfile ReadEmbeddedProfile(std::string_view fileBytes);
 

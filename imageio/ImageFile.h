@@ -23,8 +23,8 @@ constexpr long long kMaxPicturePixels = 400LL * 1000 * 1000;
 // with any damage libjpeg warns about, or a bitmap with less pixel data than
 // its header declares, is refused.
 //
-// A picture whose file carries a colour profile other than sRGB (JPEG, PNG
-// and TIFF files, see IccProfile.h; the other deep formats through the
+// A picture whose file carries a colour profile other than sRGB (JPEG and
+// PNG files, see IccProfile.h; TIFF and the other deep formats through the
 // picture library) is converted to sRGB; a damaged or unusable profile is
 // refused naming the file. The second form gives the file's profile (sRGB
 // when it has none).
