@@ -202,3 +202,35 @@ TEST(ColourProfileTest, DisplayTransformIsLittleCmsOnEveryPixel) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(ColourProfileTest, StripGradingOfATaggedJpegIsTheWholePictureRoad) {
+    if (!std::filesystem::exists(kProfiles + "AdobeRGB1998.icc")) GTEST_SKIP() << "colord-data missing";
+    QTemporaryDir dir;
+    const auto path = [&](const char* name) { return dir.filePath(name).toStdString(); };
+    const TColourProfile adobe = TColourProfile::FromIccFile(kProfiles + "AdobeRGB1998.icc");
+    const TColourProfile prophoto = TColourProfile::FromIccFile(kProfiles + "ProPhotoRGB.icc");
+    SaveImageFile(path("tagged.jpg"), Colours(123, 77), adobe);
+    const auto invert = [](TImage& strip) {
+        for (int y = 0; y < strip.Height(); ++y)
+            for (int i = 0; i < 3 * strip.Width(); ++i) strip.Row(y)[i] = static_cast<std::uint8_t>(255 - strip.Row(y)[i]);
+    };
+    TImage whole;
+    TColourProfile source;
+    LoadImageFile(path("tagged.jpg"), whole, source);
+    EXPECT_EQ(source.Icc(), adobe.Icc());
+    invert(whole);
+    const std::pair<TOutputProfileChoice, TColourProfile> choices[] = {
+        {TOutputProfileChoice(), adobe},
+        {TOutputProfileChoice::Parse("srgb"), TColourProfile()},
+        {TOutputProfileChoice::Parse(kProfiles + "ProPhotoRGB.icc"), prophoto},
+    };
+    for (const auto& [choice, written] : choices) {
+        GradeJpegFile(path("tagged.jpg"), path("strips.jpg"), invert, choice);
+        SaveImageFile(path("whole.jpg"), whole, written);
+        EXPECT_EQ(ReadFileBytes(path("strips.jpg"), 1 << 24), ReadFileBytes(path("whole.jpg"), 1 << 24));
+    }
+}
+
+}  // namespace
