@@ -113,6 +113,10 @@ TColourProfile TColourProfile::FromEmbedded(const TEmbeddedProfile& embedded) {
     const TPngColourChunks& png = embedded.Png;
     static constexpr double kSrgbPrimaries[8] = {0.3127, 0.3290, 0.64, 0.33, 0.30, 0.60, 0.15, 0.06};
     const double* p = png.HasPrimaries ? png.Primaries : kSrgbPrimaries;
+    // Chromaticities lie inside the unit triangle, y above 0.
+    for (int i = 0; i < 8; i += 2)
+        if (!(p[i] >= 0 && p[i + 1] > 0 && p[i] + p[i + 1] <= 1)) throw EError("the colour profile is damaged");
+    if (png.HasGamma && !(png.Gamma >= 0.01 && png.Gamma <= 100)) throw EError("the colour profile is damaged");
     const cmsCIExyY white{p[0], p[1], 1.0};
     const cmsCIExyYTRIPLE primaries{{p[2], p[3], 1.0}, {p[4], p[5], 1.0}, {p[6], p[7], 1.0}};
     static constexpr cmsFloat64Number kSrgbCurve[5] = {2.4, 1.0 / 1.055, 0.055 / 1.055, 1.0 / 12.92, 0.04045};

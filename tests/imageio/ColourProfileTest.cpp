@@ -167,6 +167,12 @@ TEST(ColourProfileTest, PngGammaAndSrgbChunks) {
     std::fclose(out);
     EXPECT_EQ(Message([&] { LoadImageFile(badFile, loaded); }), "\"" + badFile + "\": the colour profile is damaged");
     EXPECT_TRUE(loaded.SamePixels(picture));  // a failed load leaves the target as it was
+    // So are chromaticities that are no colours (y of 0).
+    out = std::fopen(badFile.c_str(), "wb");
+    const std::string flat = WithPngChunk(plain, "cHRM", std::string(32, '\0'));
+    std::fwrite(flat.data(), 1, flat.size(), out);
+    std::fclose(out);
+    EXPECT_EQ(Message([&] { LoadImageFile(badFile, loaded); }), "\"" + badFile + "\": the colour profile is damaged");
 }
 
 TEST(ColourProfileTest, DisplayTransformIsLittleCmsOnEveryPixel) {
