@@ -864,7 +864,6 @@ void TfrmMain::miSaveGradedImageClick() {
 
 void TfrmMain::sbnCreateLUTClick() { ShowSaveLutDialog(lastSettings_, this, footage_->Conversion()); }
 
-// A new footage space: the preview is converted once here, then regraded.
 void TfrmMain::cbxDisplayProfileChange() {
     displayProfile_->Choose(this);
     ShowDisplayProfile();
@@ -881,6 +880,7 @@ void TfrmMain::ShowDisplayProfile() {
     }
 }
 
+// A new footage space: the preview is converted once here, then regraded.
 void TfrmMain::cbxFootageChange() {
     TBusyCursor busy;
     footage_->Choose(PreviewBitmap_);
