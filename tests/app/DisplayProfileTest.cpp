@@ -10,9 +10,11 @@
 #include <filesystem>
 #include <memory>
 
+#include "ColourProfile.h"
 #include "FakeDialogs.h"
 #include "ImageFile.h"
 #include "ImageViewer.h"
+#include "LUT.h"
 #include "MainForm.h"
 #include "Scopes.h"
 
@@ -91,6 +93,7 @@ TEST_F(DisplayProfileTest, ViewerAndThumbnailsSwapRedAndGreenTheScopesDoNot) {
     // Red and green differ, so a swap in the scopes would show.
     ASSERT_NE(std::vector<std::uint32_t>(before.begin(), before.begin() + kScopeLevels),
               std::vector<std::uint32_t>(before.begin() + kScopeLevels, before.end()));
+    ASSERT_EQ(window->lvwRefs()->count(), 1);
     const QImage iconBefore = window->lvwRefs()->item(0)->icon().pixmap(150, 150).toImage();
 
     // "Profile File..." asks for the profile.
@@ -120,6 +123,39 @@ TEST_F(DisplayProfileTest, ViewerAndThumbnailsSwapRedAndGreenTheScopesDoNot) {
     // A cancelled dialog leaves the choice as it was.
     combo->setCurrentIndex(2);
     EXPECT_EQ(combo->currentText(), "None");
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(DisplayProfileTest, SavingATaggedPreviewWritesItBackIntoItsSpace) {
+    const TColourProfile adobe = TColourProfile::FromIccFile("/usr/share/color/icc/colord/AdobeRGB1998.icc");
+    SaveJpegFile(Path("lib/meadow.jpeg"), ColourfulPicture(150, 100));
+    SaveImageFile(Path("tagged.jpg"), ColourfulPicture(300, 200), adobe);
+    window = std::make_unique<TfrmMain>(Path("lib"));
+    window->show();
+    QApplication::processEvents();
+    dialogs.PicturesToOpen.push_back(QString::fromStdString(Path("tagged.jpg")));
+    window->sbnOpenPreviewImageClick();
+    ASSERT_EQ(window->lvwRefs()->count(), 1);
+    window->lvwRefs()->item(0)->setSelected(true);
+    ASSERT_TRUE(window->LookBuilt());
+    dialogs.FilesToSave.push_back(QString::fromStdString(Path("graded.jpeg")));
+    window->miSaveGradedImageClick();
+
+    // The file carries Adobe RGB and reads, in sRGB, as the sRGB grade put
+    // through Adobe RGB and JPEG: what the command line's road writes.
+    TImage saved, expected;
+    TColourProfile profile;
+    LoadImageFile(Path("graded.jpeg"), saved, profile);
+    EXPECT_EQ(profile.Icc(), adobe.Icc());
+    LoadImageFile(Path("tagged.jpg"), expected);
+    window->Lut().ApplyToImage(expected);
+    SaveImageFile(Path("expected.jpg"), expected, adobe);
+    TImage reread;
+    LoadImageFile(Path("expected.jpg"), reread);
+    EXPECT_TRUE(saved.SamePixels(reread));
 }
 
 }  // namespace
