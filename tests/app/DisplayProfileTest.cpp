@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QGuiApplication>
 #include <QComboBox>
 #include <QDir>
 #include <QListWidget>
@@ -9,9 +10,11 @@
 #include <QToolButton>
 #include <filesystem>
 #include <memory>
+#include <xcb/xcb.h>
 
 #include "ColourProfile.h"
 #include "FakeDialogs.h"
+#include "FileRead.h"
 #include "ImageFile.h"
 #include "ImageViewer.h"
 #include "LUT.h"
@@ -156,6 +159,42 @@ TEST_F(DisplayProfileTest, SavingATaggedPreviewWritesItBackIntoItsSpace) {
     TImage reread;
     LoadImageFile(Path("expected.jpg"), reread);
     EXPECT_TRUE(saved.SamePixels(reread));
+}
+
+}  // namespace
+
+namespace {
+
+// Under an X server only (the ctest entry app_display_profile_x11 runs it
+// through xvfb-run): the profile a colour daemon puts on the root window.
+TEST(DisplayProfileScreenTest, TheRootWindowsProfileIsTaken) {
+    if (QGuiApplication::platformName() != "xcb") GTEST_SKIP() << "needs an X server";
+    auto* x11 = qGuiApp->nativeInterface<QNativeInterface::QX11Application>();
+    ASSERT_NE(x11, nullptr);
+    xcb_connection_t* connection = x11->connection();
+    const char name[] = "_ICC_PROFILE";
+    xcb_intern_atom_reply_t* atom =
+        xcb_intern_atom_reply(connection, xcb_intern_atom(connection, 0, sizeof name - 1, name), nullptr);
+    ASSERT_NE(atom, nullptr);
+    const xcb_window_t root = xcb_setup_roots_iterator(xcb_get_setup(connection)).data->root;
+    const std::string icc = ReadFileBytes(kSwapped, 1 << 24);
+    xcb_change_property(connection, XCB_PROP_MODE_REPLACE, root, atom->atom, XCB_ATOM_CARDINAL, 8,
+                        static_cast<std::uint32_t>(icc.size()), icc.data());
+    xcb_flush(connection);
+    EXPECT_EQ(TDisplayProfileChoice::ScreenProfile(), icc);
+
+    QTemporaryDir dir;
+    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, dir.filePath("settings"));
+    QDir().mkpath(dir.filePath("lib"));
+    {
+        TfrmMain window(dir.filePath("lib").toStdString());
+        EXPECT_EQ(window.findChild<QComboBox*>("cbxDisplayProfile")->currentText(), "Screen");
+        EXPECT_FALSE(window.DisplayProfile().Transform().Empty());
+    }
+    xcb_delete_property(connection, root, atom->atom);
+    xcb_flush(connection);
+    std::free(atom);
+    EXPECT_EQ(TDisplayProfileChoice::ScreenProfile(), "");
 }
 
 }  // namespace
