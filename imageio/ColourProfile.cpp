@@ -88,11 +88,13 @@ TColourProfile TColourProfile::FromIcc(const std::string& icc) {
     if (icc.size() < 128 || icc.size() > kMaxIccProfileBytes) throw EError("the colour profile is damaged");
     const THandle own = Profile(cmsOpenProfileFromMem(icc.data(), static_cast<cmsUInt32Number>(icc.size())));
     if (!own) throw EError("the colour profile is damaged");
-    const cmsColorSpaceSignature space = cmsGetColorSpace(own.get());
-    if (space != cmsSigRgbData && space != cmsSigGrayData) Unusable();
+    // The data colour space as the header holds it: LittleCMS hands any
+    // four bytes on as its enumeration, which cannot hold them all.
+    const std::string space = icc.substr(16, 4);
+    if (space != "RGB " && space != "GRAY") Unusable();
     auto state = std::make_shared<TState>();
     state->Icc = icc;
-    state->Grey = space == cmsSigGrayData;
+    state->Grey = space == "GRAY";
     const THandle srgb = Srgb();
     state->ToSrgb8 = MakeTransform(own, state->Grey ? kGreyOfBgr8 : TYPE_BGR_8, srgb, TYPE_BGR_8);
     if (!state->ToSrgb8) Unusable();
@@ -234,7 +236,7 @@ TDisplayTransform::TDisplayTransform(const TColourProfile& display) {
     if (display.IsSrgb()) return;
     InstallSilentErrors();
     const THandle own = Profile(cmsOpenProfileFromMem(display.Icc().data(), static_cast<cmsUInt32Number>(display.Icc().size())));
-    if (cmsGetColorSpace(own.get()) != cmsSigRgbData) throw EError("the colour profile is not an RGB profile");
+    if (display.Icc().substr(16, 4) != "RGB ") throw EError("the colour profile is not an RGB profile");
     transform_ = MakeTransform(Srgb(), TYPE_BGR_8, own, TYPE_BGR_8);
     if (!transform_) Unusable();
 }

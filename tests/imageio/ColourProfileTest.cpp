@@ -97,6 +97,17 @@ TEST(ColourProfileTest, JpegSegmentsJoinInAnyOrderAndDamageIsRefused) {
         EXPECT_EQ(Message([&] { JoinJpegIccSegments(views); }), "the colour profile is damaged");
     }
     EXPECT_EQ(Message([] { TColourProfile::FromIcc(std::string(200, 'x')); }), "the colour profile is damaged");
+    // A data colour space no picture has (a fuzz finding: read as LittleCMS's
+    // enumeration it was undefined behaviour), and a CMYK one, are not usable.
+    if (std::filesystem::exists(kProfiles + "sRGB.icc")) {
+        std::string icc = ReadFileBytes(kProfiles + "sRGB.icc", 1 << 24);
+        for (const char* space : {"\xFF\xFF\xFF\xFF", "CMYK"}) {
+            icc.replace(16, 4, space, 4);
+            const std::string message = Message([&] { TColourProfile::FromIcc(icc); });
+            EXPECT_TRUE(message == "the colour profile is not usable" || message == "the colour profile is damaged")
+                << message;
+        }
+    }
 }
 
 TEST(ColourProfileTest, AProfileOverSeveralSegmentsIsWrittenAndReadWhole) {
