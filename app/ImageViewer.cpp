@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "ColourProfile.h"
 #include "ImageResize.h"
 
 namespace {
@@ -72,11 +73,19 @@ int TImageViewer::ClientToImage(int position, int offset, double scale, int size
 int TImageViewer::ClientToImageX(int x) const { return ClientToImage(x, offsetX_, scaleX_, source_.Width()); }
 int TImageViewer::ClientToImageY(int y) const { return ClientToImage(y, offsetY_, scaleY_, source_.Height()); }
 
+void TImageViewer::SetDisplayTransform(const TDisplayTransform* transform) {
+    displayTransform_ = transform;
+    update();
+}
+
 void TImageViewer::paintEvent(QPaintEvent*) {
     QPainter painter(this);
     painter.fillRect(rect(), palette().color(QPalette::Window));
     if (hasImage_) {
-        if (!display_.Empty()) painter.drawImage(offsetX_, offsetY_, Wrap(display_));
+        const bool managed = displayTransform_ != nullptr && !displayTransform_->Empty();
+        TImage shown;
+        if (managed && !display_.Empty()) shown = displayTransform_->Apply(display_);
+        if (!display_.Empty()) painter.drawImage(offsetX_, offsetY_, Wrap(managed ? shown : display_));
         if (splitView_) PaintSplit(painter);
         if (selectionVisible_ && selectionDrawn_) {
             painter.setCompositionMode(QPainter::RasterOp_SourceXorDestination);
@@ -213,7 +222,12 @@ void TImageViewer::PaintSplit(QPainter& painter) const {
     const int x = DividerX();
     const int h = display_.Height();
     const int left = std::min(x - offsetX_, scaled_.Width());
-    if (left > 0) painter.drawImage(QPoint(offsetX_, offsetY_), Wrap(scaled_), QRect(0, 0, left, h));
+    if (left > 0) {
+        TImage shown;
+        const bool managed = displayTransform_ != nullptr && !displayTransform_->Empty();
+        if (managed) shown = displayTransform_->Apply(scaled_);
+        painter.drawImage(QPoint(offsetX_, offsetY_), Wrap(managed ? shown : scaled_), QRect(0, 0, left, h));
+    }
     painter.fillRect(QRect(x, offsetY_, 1, h), Qt::white);
     const QRect handle(x - kHandleWidth / 2, offsetY_ + (h - kHandleHeight) / 2, kHandleWidth, kHandleHeight);
     painter.setPen(QColor(64, 64, 64));

@@ -4,6 +4,8 @@
 
 #include "Image.h"
 
+class TDisplayTransform;
+
 // The preview control: fits the picture into its area less a 3-pixel margin
 // on each side, keeps a fitted ungraded copy (Scaled) and a fitted copy to
 // paint (Display) that the owner grades in place, and paints it centred.
@@ -46,6 +48,11 @@ public:
     int DividerX() const;
     bool MovingDivider() const { return movingDivider_; }
 
+    // The pictures are painted through the transform (the display's
+    // profile); Display and Scaled keep the signal. nullptr paints them as
+    // they are. The transform must outlive the control or be replaced.
+    void SetDisplayTransform(const TDisplayTransform* transform);
+
     // Called when SelectionVisible changes; optional.
     std::function<void(TImageViewer*)> OnSelectionChange;
 
@@ -83,4 +90,5 @@ private:
     bool splitView_ = false;
     double splitPosition_ = 0.5;
     bool movingDivider_ = false;
+    const TDisplayTransform* displayTransform_ = nullptr;
 };

@@ -147,6 +147,7 @@ TfrmMain::TfrmMain(const std::string& libraryFolder, QWidget* parent)
     Scopes_->Attach([this] { return ScopeSource(); });
     setWindowTitle(ProductInfo().ProductName);
     Viewer_->SetSplitPosition(UserSettings().value(kSplitPositionKey, 0.5).toDouble());
+    Viewer_->SetDisplayTransform(&displayProfile_->Transform());
     // The window sees every key press before its controls do.
     qApp->installEventFilter(this);
 }
@@ -340,7 +341,12 @@ QWidget* TfrmMain::CreateGeneralGroup() {
     grid->addWidget(cbxMatchPreview_, 4, 0, 1, 3);
     grid->addWidget(new QLabel("Footage", group), 5, 0);
     grid->addWidget(cbxFootage_, 5, 1, 1, 2);
-    grid->addWidget(sbnGeneralDefaults_, 6, 0, 1, 3, Qt::AlignRight);
+    auto* displayProfile = new QComboBox(group);
+    displayProfile->setObjectName("cbxDisplayProfile");
+    displayProfile_ = std::make_unique<TDisplayProfileChoice>(displayProfile);
+    grid->addWidget(new QLabel("Display profile", group), 6, 0);
+    grid->addWidget(displayProfile, 6, 1, 1, 2);
+    grid->addWidget(sbnGeneralDefaults_, 7, 0, 1, 3, Qt::AlignRight);
     return group;
 }
 
@@ -436,6 +442,8 @@ void TfrmMain::ConnectHandlers() {
     connect(cbxLevels_, &QCheckBox::toggled, this, guarded(&TfrmMain::cbxLevelsClick));
     connect(CheckBox1_, &QCheckBox::toggled, this, guarded(&TfrmMain::cbxLevelsClick));
     connect(cbxFootage_, &QComboBox::currentIndexChanged, this, guarded(&TfrmMain::cbxFootageChange));
+    connect(findChild<QComboBox*>("cbxDisplayProfile"), &QComboBox::currentIndexChanged, this,
+            guarded(&TfrmMain::cbxDisplayProfileChange));
     connect(tbrStrength_, &QSlider::valueChanged, this, guarded(&TfrmMain::cbxLevelsClick));
     connect(cbxMatchPreview_, &QCheckBox::toggled, this, guarded(&TfrmMain::cbxLevelsClick));
     connect(sbnSplitView_, &QToolButton::toggled, this, guarded(&TfrmMain::sbnSplitViewClick));
@@ -575,7 +583,7 @@ void TfrmMain::ScanLibrary() {
                 continue;
             }
             auto* item = new QListWidgetItem(QString::fromStdString(TReferenceLibrary::CaptionOf(name)));
-            item->setIcon(QIcon(QPixmap::fromImage(QImageFromImage(imlRefs_[index]))));
+            item->setIcon(QIcon(QPixmap::fromImage(QImageFromImage(displayProfile_->Transform().Apply(imlRefs_[index])))));
             item->setData(kFileNameRole, QString::fromStdString(name));
             item->setData(kImageIndexRole, index);
             item->setFlags(item->flags() | Qt::ItemIsEditable);
@@ -842,15 +850,35 @@ void TfrmMain::miSaveGradedImageClick() {
     TBusyCursor busy;
     if (SaveGradedAtOwnDepth(ActiveLut(), PreviewFileName_, ToStd(file))) return;
     TImage image;
+    TColourProfile profile;  // a tagged preview is written back into its own space
     if (!PreviewFileName_.empty())
-        LoadImageFile(PreviewFileName_, image);
+        LoadImageFile(PreviewFileName_, image, profile);
     else
         image = PreviewBitmap_.Clone();
     GradePicture(ActiveLut(), image, footage_->Conversion());
-    SaveJpegFile(ToStd(file), image, 100);
+    if (profile.IsSrgb())
+        SaveJpegFile(ToStd(file), image, 100);
+    else
+        SaveImageFile(ToStd(file), image, profile);
 }
 
 void TfrmMain::sbnCreateLUTClick() { ShowSaveLutDialog(lastSettings_, this, footage_->Conversion()); }
+
+void TfrmMain::cbxDisplayProfileChange() {
+    displayProfile_->Choose(this);
+    ShowDisplayProfile();
+}
+
+// The viewer and the library's thumbnails drawn through the display profile.
+void TfrmMain::ShowDisplayProfile() {
+    Viewer_->SetDisplayTransform(&displayProfile_->Transform());
+    for (int row = 0; row < lvwRefs_->count(); ++row) {
+        QListWidgetItem* item = lvwRefs_->item(row);
+        const int index = item->data(kImageIndexRole).toInt();
+        if (index >= 0 && index < static_cast<int>(imlRefs_.size()))
+            item->setIcon(QIcon(QPixmap::fromImage(QImageFromImage(displayProfile_->Transform().Apply(imlRefs_[index])))));
+    }
+}
 
 // A new footage space: the preview is converted once here, then regraded.
 void TfrmMain::cbxFootageChange() {

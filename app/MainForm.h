@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "DisplayProfileChoice.h"
 #include "FootageChoice.h"
 #include "Image.h"
 #include "LookControls.h"
@@ -67,6 +68,8 @@ public:
     void miSaveGradedImageClick();
     void sbnCreateLUTClick();
     void cbxFootageChange();
+    void cbxDisplayProfileChange();
+    void ShowDisplayProfile();
     void sbnAboutClick();
     void Regrade();
     void BuildLook();
@@ -99,6 +102,7 @@ public:
     const TLookSettings& LastSettings() const { return lastSettings_; }
     int BuildCount() const { return buildCount_; }
     const TFootageChoice& Footage() const { return *footage_; }
+    TDisplayProfileChoice& DisplayProfile() { return *displayProfile_; }
     const std::vector<TImage>& imlRefs() const { return imlRefs_; }
     QListWidget* lvwRefs() const { return lvwRefs_; }
     // The LUT file that grades the preview instead of the look, if any.
@@ -188,6 +192,7 @@ private:
     QPushButton* sbnDefaults_ = nullptr;
     QComboBox* cbxFootage_ = nullptr;
     std::unique_ptr<TFootageChoice> footage_;
+    std::unique_ptr<TDisplayProfileChoice> displayProfile_;
     // The ten saturation track bars and their labels, in the order Overall,
     // Yellow, Orange, Red, Violet, Blue, Green, Low, Middle, High.
     std::vector<QSlider*> saturationBars_;

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <filesystem>
 
+#include "ColourProfile.h"
 #include "FootageLook.h"
 #include "FormatRegistry.h"
 #include "GradingRoad.h"
@@ -131,6 +132,23 @@ void CheckFileOutput(const std::string& output)
 
 TImage LoadPicture(const std::string& fileName)
 {
+    TColourProfile profile;
+    return LoadPicture(fileName, profile);
+}
+
+TOutputProfileChoice OutputProfileFrom(const TArguments& arguments)
+{
+    if (!arguments.Has("output-profile"))
+        return TOutputProfileChoice();
+    const std::string value = arguments.Value("output-profile");
+    std::error_code error;
+    if (value != "srgb" && value != "source" && !std::filesystem::exists(value, error))
+        throw EUsageError("--output-profile takes srgb, source or a profile file, not \"" + value + "\"");
+    return TOutputProfileChoice::Parse(value);
+}
+
+TImage LoadPicture(const std::string& fileName, TColourProfile& profile)
+{
     std::error_code kindError;
     if (std::filesystem::is_directory(fileName, kindError))
         throw EError("\"" + fileName + "\" is a folder, not a picture");
@@ -138,7 +156,7 @@ TImage LoadPicture(const std::string& fileName)
         throw EError("\"" + fileName + "\" is not a picture file: its name has no extension to tell its type");
     TImage picture;
     try {
-        LoadImageFile(fileName, picture);
+        LoadImageFile(fileName, picture, profile);
     } catch (const std::exception& error) {
         const std::string message = error.what();
         if (message.find(fileName) != std::string::npos)

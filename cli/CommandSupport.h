@@ -7,7 +7,9 @@
 #include "LookControls.h"
 #include "LookTransfer.h"
 
+class TColourProfile;
 class TFootageConversion;
+struct TOutputProfileChoice;
 struct TLutOutputProfile;
 
 // Pieces several commands share: the grading options, the choice of an
@@ -45,6 +47,14 @@ void CheckFileOutput(const std::string& output);
 // Loads a picture file; a loader's message that does not name the file
 // gets it in front, since a command may read two pictures.
 TImage LoadPicture(const std::string& fileName);
+// The same, giving the colour profile of the file, from which the picture was
+// converted to sRGB.
+TImage LoadPicture(const std::string& fileName, TColourProfile& profile);
+
+// --output-profile srgb|source|FILE (source when absent); EUsageError for a
+// value that is neither a keyword nor an existing file, EError for a file
+// that is not a usable RGB profile.
+TOutputProfileChoice OutputProfileFrom(const TArguments& arguments);
 
 // The 150 x 150 thumbnail cell the window analyses for this reference: a
 // picture within 150 x 150 is taken as a library file; a larger one is

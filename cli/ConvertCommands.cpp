@@ -93,8 +93,9 @@ int ApplyBatch(const TArguments& arguments)
     const auto lut = ReadLutFile(positionals[0]);
     CheckUsableTables(*lut);
     UseInterpolationOption(arguments, *lut);
+    const TOutputProfileChoice outputProfile = OutputProfileFrom(arguments);
     return RunBatch(plan, settings, [&](const TBatchItem& item) {
-        GradePictureFile(item.Input, item.Output, *lut);
+        GradePictureFile(item.Input, item.Output, *lut, nullptr, outputProfile);
     });
 }
 
@@ -105,6 +106,7 @@ int RunApply(const std::vector<std::string>& words)
     std::vector<TOptionSpec> options = BatchOptionSpecs();
     options.push_back({"output", true, 'o'});
     options.push_back(InterpolationOptionSpec());
+    options.push_back({"output-profile", true});
     const TArguments arguments(words, options);
     if (arguments.HelpAsked())
         return PrintHelp(kApplyHelp);
@@ -115,6 +117,7 @@ int RunApply(const std::vector<std::string>& words)
     CheckFileOutput(output);
     InputFilesOf(arguments, {}).CheckOutput(output);
     CheckGradedOutput(output);
+    const TOutputProfileChoice outputProfile = OutputProfileFrom(arguments);
 
     // The LUT is read on another thread while the picture's decoding begins
     // (a large progressive JPEG spends most of its time before its first
@@ -127,7 +130,8 @@ int RunApply(const std::vector<std::string>& words)
         return lut;
     });
     try {
-        GradePictureFile(arguments.Positionals()[1], output, [&]() -> const TLUT& { return *pending.get(); });
+        GradePictureFile(arguments.Positionals()[1], output, [&]() -> const TLUT& { return *pending.get(); }, nullptr,
+                         outputProfile);
     } catch (...) {
         pending.get();
         throw;

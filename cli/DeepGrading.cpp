@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "Arguments.h"
+#include "ColourProfile.h"
 #include "CommandSupport.h"
 #include "DeepGrade.h"
 #include "DeepImageFile.h"
@@ -28,8 +29,12 @@ std::string EightBitFormat(const std::string& fileName)
 
 TDeepImage LoadDeep(const std::string& fileName)
 {
-    if (!IsDeepPictureFile(fileName))
-        return DeepFromImage(LoadPicture(fileName), EightBitFormat(fileName));
+    if (!IsDeepPictureFile(fileName)) {
+        TColourProfile profile;
+        TDeepImage picture = DeepFromImage(LoadPicture(fileName, profile), EightBitFormat(fileName));
+        picture.Depth.IccProfile = profile.Icc();
+        return picture;
+    }
     try {
         return LoadDeepImageFile(fileName);
     } catch (const EError& error) {
@@ -57,10 +62,12 @@ bool NeedsDeepGrading(const std::string& input, const std::string& output)
     return IsDeepPictureFile(input) || (IsDeepOutputName(output) && !eightBitPng);
 }
 
-void GradeDeepPictureFile(const TLUT& lut, const std::string& input, const std::string& output)
+void GradeDeepPictureFile(const TLUT& lut, const std::string& input, const std::string& output,
+                          const TOutputProfileChoice& choice)
 {
     TDeepImage picture = LoadDeep(input);
-    const TPictureDepth depth = OutputDepthFor(output, picture.Depth);
+    TPictureDepth depth = OutputDepthFor(output, picture.Depth);
+    depth.IccProfile = choice.IccFor(picture.Depth.IccProfile);
     GradeDeepImage(lut, picture);
     SaveDeepImageFile(output, picture, depth);
 }

@@ -3,6 +3,7 @@
 
 class TDeepImage;
 class TLUT;
+struct TOutputProfileChoice;
 
 // Grading of picture files for 'grade' and 'apply'.
 
@@ -18,7 +19,9 @@ bool NeedsDeepGrading(const std::string& input, const std::string& output);
 // Grades the picture input with the LUT at full precision through
 // TLUT::LookupNormalized and writes output at the input's own format and
 // depth, or the output extension's.
-void GradeDeepPictureFile(const TLUT& lut, const std::string& input, const std::string& output);
+// The picture is graded in sRGB and written in the space the choice gives.
+void GradeDeepPictureFile(const TLUT& lut, const std::string& input, const std::string& output,
+                          const TOutputProfileChoice& choice);
 
 // Loads a picture at its own depth; an 8-bit picture is widened. A loader's
 // message that does not name the file gets it in front.

@@ -41,6 +41,12 @@ namespace {
     "A picture that fails is reported and the others go on; the status is 1 when\n"     \
     "any failed.\n"
 
+#define OUTPUT_PROFILE_OPTION                                                              \
+    "  --output-profile P srgb, source (the default) or an ICC profile file: the colour\n"  \
+    "                     space OUTPUT is written in. A picture carrying a colour profile\n" \
+    "                     other than sRGB is graded in sRGB and written back into its\n"    \
+    "                     own space, that profile embedded\n"
+
 #define DEEP_TEXT                                                                          \
     "TIFF, 16-bit PNG, DPX and OpenEXR pictures (and HDR, Targa, PNM for reading) are\n"  \
     "graded at their own precision: the LUT is evaluated per pixel on values 0..1 and\n"  \
@@ -155,6 +161,7 @@ const std::string_view kGradeHelp =
     "  --match            \"Match Preview Colours\": match the look to IMAGE, measured\n"
     "                     as the window measures its preview\n"
     INTERPOLATION_OPTION
+    OUTPUT_PROFILE_OPTION
     "\n"
     BATCH_OPTIONS
     "  --match            match the look to each picture separately\n"
@@ -200,6 +207,7 @@ const std::string_view kApplyHelp =
     "\n"
     "  -o, --output FILE  the picture to write\n"
     INTERPOLATION_OPTION
+    OUTPUT_PROFILE_OPTION
     "\n"
     BATCH_OPTIONS
     BATCH_FAILURES

@@ -48,6 +48,7 @@ int GradeBatch(const TArguments& arguments)
     const std::unique_ptr<TLUT> shared = MakeLookLut(settings);
     UseInterpolationOption(arguments, *shared);
     const bool eachMatched = arguments.Switch("match");
+    const TOutputProfileChoice outputProfile = OutputProfileFrom(arguments);
     return RunBatch(plan, batch, [&](const TBatchItem& item) {
         std::unique_ptr<TLUT> own;
         if (eachMatched) {
@@ -57,7 +58,7 @@ int GradeBatch(const TArguments& arguments)
             UseInterpolationOption(arguments, *own);
         }
         const TLUT& look = own ? *own : *shared;
-        GradePictureFile(item.Input, item.Output, look, footage.get());
+        GradePictureFile(item.Input, item.Output, look, footage.get(), outputProfile);
     });
 }
 
@@ -103,7 +104,8 @@ int RunGrade(const std::vector<std::string>& words)
     std::vector<TOptionSpec> options = BatchOptionSpecs();
     for (TOptionSpec option : {TOptionSpec{"output", true, 'o'}, TOptionSpec{"footage", true},
                                TOptionSpec{"config", true}, TOptionSpec{"match", false},
-                               TOptionSpec{"match-first", false}, InterpolationOptionSpec()})
+                               TOptionSpec{"match-first", false}, TOptionSpec{"output-profile", true},
+                               InterpolationOptionSpec()})
         options.push_back(std::move(option));
     const TArguments arguments(words, WithGrading(options));
     if (arguments.HelpAsked())
@@ -125,6 +127,6 @@ int RunGrade(const std::vector<std::string>& words)
         MatchToFrameFile(settings, arguments.Positionals()[1], footage.get());
     const std::unique_ptr<TLUT> look = MakeLookLut(settings);
     UseInterpolationOption(arguments, *look);
-    GradePictureFile(arguments.Positionals()[1], output, *look, footage.get());
+    GradePictureFile(arguments.Positionals()[1], output, *look, footage.get(), OutputProfileFrom(arguments));
     return 0;
 }

@@ -25,24 +25,24 @@ bool IsJpegName(const std::string& fileName)
 } // namespace
 
 void GradePictureFile(const std::string& input, const std::string& output, const TLUT& lut,
-                      const TFootageConversion* footage)
+                      const TFootageConversion* footage, const TOutputProfileChoice& choice)
 {
-    GradePictureFile(input, output, [&]() -> const TLUT& { return lut; }, footage);
+    GradePictureFile(input, output, [&]() -> const TLUT& { return lut; }, footage, choice);
 }
 
 void GradePictureFile(const std::string& input, const std::string& output, const std::function<const TLUT&()>& lut,
-                      const TFootageConversion* footage)
+                      const TFootageConversion* footage, const TOutputProfileChoice& choice)
 {
     if (NeedsDeepGrading(input, output)) {
         if (footage != nullptr)
             throw EError("\"" + input + "\": --footage converts 8-bit pictures only");
-        GradeDeepPictureFile(lut(), input, output);
+        GradeDeepPictureFile(lut(), input, output, choice);
         return;
     }
     const auto grade = [&](TImage& picture) { GradePicture(lut(), picture, footage); };
     if (IsJpegName(input) && IsJpegName(output)) {
         try {
-            GradeJpegFile(input, output, grade);
+            GradeJpegFile(input, output, grade, choice);
         } catch (const std::exception& error) {
             // As LoadPicture does: a message that does not name the file gets it in front.
             const std::string message = error.what();
@@ -52,7 +52,8 @@ void GradePictureFile(const std::string& input, const std::string& output, const
         }
         return;
     }
-    TImage picture = LoadPicture(input);
+    TColourProfile source;
+    TImage picture = LoadPicture(input, source);
     grade(picture);
-    SaveImageFile(output, picture);
+    SaveImageFile(output, picture, choice.For(source));
 }

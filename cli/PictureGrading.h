@@ -2,6 +2,8 @@
 #include <functional>
 #include <string>
 
+#include "ColourProfile.h"
+
 class TFootageConversion;
 class TLUT;
 
@@ -14,11 +16,13 @@ class TLUT;
 //   the whole-picture road gives);
 // - the rest through the 24-bit picture.
 // With footage the picture is converted from it first (8-bit pictures only).
+// A picture in another colour space than sRGB is graded in sRGB and written
+// in the space the choice gives (by default its own), which it carries.
 void GradePictureFile(const std::string& input, const std::string& output, const TLUT& lut,
-                      const TFootageConversion* footage = nullptr);
+                      const TFootageConversion* footage = nullptr, const TOutputProfileChoice& choice = {});
 
 // As above, with the LUT given by lut() when grading begins, which may be
 // from two threads at once: the caller can read the LUT while the picture is
 // being decoded.
 void GradePictureFile(const std::string& input, const std::string& output, const std::function<const TLUT&()>& lut,
-                      const TFootageConversion* footage = nullptr);
+                      const TFootageConversion* footage = nullptr, const TOutputProfileChoice& choice = {});

@@ -20,6 +20,9 @@ struct TPictureDepth {
     // The file's compression as the library names it; empty for the
     // writer's default.
     std::string Compression;
+    // The ICC profile of the file's colour space; empty for sRGB. Pictures
+    // in memory are sRGB: it is converted from when read and into when written.
+    std::string IccProfile;
 
     bool operator==(const TPictureDepth&) const = default;
 };

@@ -36,7 +36,7 @@ public:
 // The module's entry: a C function with this name returning the codec and
 // putting this interface's version where its argument points.
 inline constexpr const char* kDeepCodecEntry = "OmbraneDeepCodec";
-inline constexpr int kDeepCodecVersion = 2;
+inline constexpr int kDeepCodecVersion = 3;
 
 // The codec, loading the module the first time. EError when it is missing.
 const TDeepCodec& DeepCodec();

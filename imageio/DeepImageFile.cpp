@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "AtomicFile.h"
+#include "ColourProfile.h"
 #include "DeepCodec.h"
 #include "DeepGrade.h"
 #include "Error.h"
@@ -68,7 +69,7 @@ struct TFileCloser {
 };
 
 // The depth a format can hold nearest to the one asked for.
-TPictureDepth Writable(TPictureDepth depth) {
+TPictureDepth WritableStorage(TPictureDepth depth) {
     const std::string& f = depth.Format;
     if (f == "jpeg" || f == "bmp") return {f, TSampleKind::Integer, 8, std::string()};
     if (f == "png") return {f, TSampleKind::Integer, depth.Kind == TSampleKind::Integer && depth.Bits <= 8 ? 8 : 16,
@@ -101,11 +102,19 @@ private:
     TPixelReservation held_;
 };
 
+// The same with the file's colour profile kept.
+TPictureDepth Writable(const TPictureDepth& depth) {
+    TPictureDepth writable = WritableStorage(depth);
+    writable.IccProfile = depth.IccProfile;
+    return writable;
+}
+
 template <class TSource>
 TDeepImage DecodeWithin(const TSource& source, const char* format, const std::string& fileName) {
     TBudgetGate gate;
     try {
         TDeepImage image = DeepCodec().Decode(source, format, fileName, gate);
+        DeepFileToSrgb(image, fileName);
         gate.KeepForJob();
         return image;
     } catch (const std::bad_alloc&) {
@@ -164,7 +173,9 @@ TDeepImage LoadDeepImageFile(const std::string& fileName) {
     return DecodeWithin(stream, format, fileName);
 }
 
-TPictureDepth OutputDepthFor(const std::string& fileName, const TPictureDepth& source) {
+namespace {
+
+TPictureDepth OutputStorageFor(const std::string& fileName, const TPictureDepth& source) {
     const char* format = FormatOf(kWrites, fileName);
     if (!format) throw EError("Unknown picture file extension (." + LowerExtension(fileName) + ")");
     if (source.Format == format) return Writable(source);
@@ -175,16 +186,30 @@ TPictureDepth OutputDepthFor(const std::string& fileName, const TPictureDepth& s
     return {name, TSampleKind::Integer, 8, std::string()};
 }
 
+}  // namespace
+
+TPictureDepth OutputDepthFor(const std::string& fileName, const TPictureDepth& source) {
+    TPictureDepth depth = OutputStorageFor(fileName, source);
+    depth.IccProfile = source.IccProfile;
+    return depth;
+}
+
 std::string EncodeDeepImage(const TDeepImage& image, const TPictureDepth& depth) {
     try {
-        return DeepCodec().Encode(image, Writable(depth));
+        if (depth.IccProfile.empty()) return DeepCodec().Encode(image, Writable(depth));
+        TDeepImage converted = image;
+        TColourProfile::FromIcc(depth.IccProfile).FromSrgb(converted);
+        return DeepCodec().Encode(converted, Writable(depth));
     } catch (const std::bad_alloc&) {
         throw EError("Not enough memory to encode the picture");
     }
 }
 
 void SaveDeepImageFile(const std::string& fileName, const TDeepImage& image, const TPictureDepth& depth) {
-    if (depth.Format == "jpeg" || depth.Format == "bmp") return SaveImageFile(fileName, DeepToImage(image));
+    if (depth.Format == "jpeg" || depth.Format == "bmp") {
+        const TColourProfile profile = depth.IccProfile.empty() ? TColourProfile() : TColourProfile::FromIcc(depth.IccProfile);
+        return SaveImageFile(fileName, DeepToImage(image), profile);
+    }
     const std::string bytes = EncodeDeepImage(image, depth);
     WriteFileAtomically(fileName, bytes);
 }

@@ -31,10 +31,12 @@
 
 #include "AtomicFile.h"
 #include "BitmapLayout.h"
+#include "ColourProfile.h"
 #include "DeepGrade.h"
 #include "DeepImageFile.h"
 #include "Error.h"
 #include "FileRead.h"
+#include "IccProfile.h"
 #include "PixelBudget.h"
 #include "QtImage.h"
 
@@ -126,6 +128,7 @@ struct TJpegDecoder {
                          static_cast<unsigned long>(bytes->size()));
         else
             jpeg_stdio_src(&Info, file);
+        jpeg_save_markers(&Info, JPEG_APP0 + 2, 0xFFFF);
         jpeg_read_header(&Info, TRUE);
         Cmyk = Info.jpeg_color_space == JCS_CMYK || Info.jpeg_color_space == JCS_YCCK;
         Info.out_color_space = Cmyk ? JCS_CMYK : JCS_EXT_BGR;
@@ -186,6 +189,15 @@ struct TJpegDecoder {
 
     // True when the scans read so far (the current one included) leave no
     // coefficient short of full precision.
+    // The ICC profile of the APP2 segments read with the header.
+    std::string IccProfile() const {
+        std::vector<std::string_view> payloads;
+        for (jpeg_saved_marker_ptr marker = Info.marker_list; marker != nullptr; marker = marker->next)
+            if (marker->marker == JPEG_APP0 + 2)
+                payloads.emplace_back(reinterpret_cast<const char*>(marker->data), marker->data_length);
+        return JoinJpegIccSegments(payloads);
+    }
+
     bool CoefficientsComplete() const {
         for (int component = 0; component < Info.num_components; ++component)
             for (int k = 0; k < DCTSIZE2; ++k)
@@ -251,6 +263,8 @@ struct TJpegEncoder {
     unsigned char* Initial = nullptr;
     unsigned char* Output = nullptr;
     unsigned long OutputSize = 0;
+    // The colour profile written after the header; none when empty.
+    std::string Icc;
 
     ~TJpegEncoder() {
         if (Created) jpeg_destroy_compress(&Info);
@@ -300,6 +314,8 @@ struct TJpegEncoder {
         jpeg_set_defaults(&Info);
         jpeg_set_quality(&Info, quality, TRUE);
         jpeg_start_compress(&Info, TRUE);
+        if (!Icc.empty())
+            jpeg_write_icc_profile(&Info, reinterpret_cast<const JOCTET*>(Icc.data()), static_cast<unsigned>(Icc.size()));
         return true;
     }
 
@@ -341,9 +357,7 @@ void CheckDeclaredPngSize(std::string_view head) {
 }
 
 // BMP and PNG through Qt's readers, the format forced by the extension.
-void LoadQtPicture(const std::string& fileName, const char* format, const std::string& damaged,
-                   TImage& target) {
-    const std::string bytes = ReadFileBytes(fileName, kMaxPictureFileBytes);
+void LoadQtPicture(const std::string& bytes, const char* format, const std::string& damaged, TImage& target) {
     if (std::string_view(format) == "png") CheckDeclaredPngSize(bytes);
     QByteArray data = QByteArray::fromRawData(bytes.data(), static_cast<qsizetype>(bytes.size()));
     QBuffer file(&data);
@@ -435,24 +449,60 @@ std::string EncodeJpeg(const TImage& image, int quality) {
     return std::string(reinterpret_cast<const char*>(encoder.Output), encoder.OutputSize);
 }
 
-void LoadImageFile(const std::string& fileName, TImage& target) {
-    const std::string extension = LowerExtension(fileName);
+namespace {
+
+// The profile the file's bytes carry, a damaged one refused naming the file.
+TColourProfile EmbeddedProfileOf(std::string_view bytes, const std::string& fileName) {
     try {
-        if (extension == "jpg" || extension == "jpeg") {
-            DecodeJpegInto(ReadFileBytes(fileName, kMaxPictureFileBytes), target);
-        } else if (extension == "bmp") {
-            LoadQtPicture(fileName, "bmp", "Bitmap image is not valid", target);
-        } else if (extension == "png") {
-            LoadQtPicture(fileName, "png", "PNG image is not valid", target);
-        } else if (IsDeepPictureName(fileName)) {
-            target = DeepToImage(LoadDeepImageFile(fileName));
-        } else {
-            throw EError("Unknown picture file extension (." +
-                         QFileInfo(ToQ(fileName)).suffix().toStdString() + ")");
-        }
+        const TEmbeddedProfile embedded = ReadEmbeddedProfile(bytes);
+        // A CMYK JPEG's profile describes its inks, which are taken as they are stored.
+        if (IsCmykProfile(embedded.Icc)) return TColourProfile();
+        return TColourProfile::FromEmbedded(embedded);
+    } catch (const EError& error) {
+        throw EError("\"" + fileName + "\": " + error.what());
+    }
+}
+
+TImage LoadInSrgb(const std::string& fileName, TColourProfile& profile) {
+    const std::string extension = LowerExtension(fileName);
+    TImage picture;
+    if (IsDeepPictureName(fileName)) {
+        TDeepImage deep = LoadDeepImageFile(fileName);
+        // Converted when read; the profile is built again for the caller.
+        if (!deep.Depth.IccProfile.empty()) profile = TColourProfile::FromIcc(deep.Depth.IccProfile);
+        return DeepToImage(deep);
+    }
+    if (extension != "jpg" && extension != "jpeg" && extension != "bmp" && extension != "png")
+        throw EError("Unknown picture file extension (." + QFileInfo(ToQ(fileName)).suffix().toStdString() + ")");
+    const std::string bytes = ReadFileBytes(fileName, kMaxPictureFileBytes);
+    if (extension == "bmp") {
+        LoadQtPicture(bytes, "bmp", "Bitmap image is not valid", picture);
+        return picture;
+    }
+    if (extension == "png")
+        LoadQtPicture(bytes, "png", "PNG image is not valid", picture);
+    else
+        DecodeJpegInto(bytes, picture);
+    profile = EmbeddedProfileOf(bytes, fileName);
+    profile.ToSrgb(picture);
+    return picture;
+}
+
+}  // namespace
+
+void LoadImageFile(const std::string& fileName, TImage& target, TColourProfile& profile) {
+    try {
+        TColourProfile own;
+        target = LoadInSrgb(fileName, own);
+        profile = own;
     } catch (const std::bad_alloc&) {
         throw EError("Not enough memory to load the picture \"" + fileName + "\"");
     }
+}
+
+void LoadImageFile(const std::string& fileName, TImage& target) {
+    TColourProfile profile;
+    LoadImageFile(fileName, target, profile);
 }
 
 void SaveJpegFile(const std::string& fileName, const TImage& image, int quality) {
@@ -461,19 +511,36 @@ void SaveJpegFile(const std::string& fileName, const TImage& image, int quality)
     WriteWholeFile(fileName, reinterpret_cast<const char*>(encoder.Output), encoder.OutputSize);
 }
 
-void SaveImageFile(const std::string& fileName, const TImage& image) {
+void SaveImageFile(const std::string& fileName, const TImage& image) { SaveImageFile(fileName, image, TColourProfile()); }
+
+void SaveImageFile(const std::string& fileName, const TImage& image, const TColourProfile& profile) {
     const std::string extension = LowerExtension(fileName);
-    if (extension == "jpg" || extension == "jpeg") return SaveJpegFile(fileName, image, 100);
-    if (extension != "bmp" && extension != "png")
+    if (extension != "jpg" && extension != "jpeg" && extension != "bmp" && extension != "png")
         throw EError("Unknown picture file extension (." + extension + ")");
     if (image.Empty()) throw EError("There is no picture to write");
+    // A bitmap holds no profile: it is written in sRGB.
+    const bool converted = !profile.IsSrgb() && extension != "bmp";
+    TImage own;
+    if (converted) {
+        own = image.Clone();
+        profile.FromSrgb(own);
+    }
+    const TImage& written = converted ? own : image;
+    if (extension == "jpg" || extension == "jpeg") {
+        TJpegEncoder encoder;
+        if (converted) encoder.Icc = profile.Icc();
+        EncodeInto(encoder, written, 100);
+        return WriteWholeFile(fileName, reinterpret_cast<const char*>(encoder.Output), encoder.OutputSize);
+    }
     QByteArray bytes;
     QBuffer buffer(&bytes);
     buffer.open(QIODevice::WriteOnly);
     QImageWriter writer(&buffer, extension.c_str());
-    if (!writer.write(QImageFromImage(image)))
+    if (!writer.write(QImageFromImage(written)))
         throw EError("Cannot encode the picture: " + writer.errorString().toStdString());
-    WriteWholeFile(fileName, bytes.constData(), static_cast<std::size_t>(bytes.size()));
+    if (!converted) return WriteWholeFile(fileName, bytes.constData(), static_cast<std::size_t>(bytes.size()));
+    WriteFileAtomically(fileName, PngWithProfile(std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size())),
+                                                 profile.Icc()));
 }
 
 // ---- JPEG to JPEG in strips ------------------------------------------------
@@ -625,7 +692,8 @@ std::string DecodeStrips(TJpegDecoder& decoder, TStripExchange& exchange, const 
 struct ELateScan {};
 
 void GradeJpegFileOnce(const std::string& input, const std::string& output,
-                       const std::function<void(TImage&)>& grade, bool early) {
+                       const std::function<void(TImage&)>& sRgbGrade, const TOutputProfileChoice& choice,
+                       bool early) {
     const std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(OpenPictureFile(input), std::fclose);
     TJpegDecoder decoder;
     if (!decoder.ReadHeader(file.get())) throw EError(JpegMessage(decoder.Errors.Code));
@@ -633,10 +701,25 @@ void GradeJpegFileOnce(const std::string& input, const std::string& output,
     if (!(early ? decoder.StartEarly() : decoder.Start())) throw EError(JpegMessage(decoder.Errors.Code));
     const int width = static_cast<int>(decoder.Info.output_width);
     const int height = static_cast<int>(decoder.Info.output_height);
+    TColourProfile source;
+    try {
+        const std::string icc = decoder.IccProfile();
+        if (!IsCmykProfile(icc) && !icc.empty()) source = TColourProfile::FromIcc(icc);
+    } catch (const EError& error) {
+        throw EError("\"" + input + "\": " + error.what());
+    }
+    const TColourProfile target = choice.For(source);
+    const bool managed = !source.IsSrgb() || !target.IsSrgb();
+    const std::function<void(TImage&)> grade = !managed ? sRgbGrade : [&](TImage& strip) {
+        source.ToSrgb(strip);
+        sRgbGrade(strip);
+        target.FromSrgb(strip);
+    };
 
     WriteFileAtomicallyFrom(output, [&](int descriptor) {
         TJpegFileDestination destination(descriptor);
         TJpegEncoder encoder;
+        encoder.Icc = target.Icc();
         if (!encoder.Begin(width, height, 100, &destination)) throw EError(JpegMessage(encoder.Errors.Code));
         std::deque<TStrip> strips;
         for (int i = 0; i < kStripsInFlight; ++i) strips.emplace_back(width, kStripRows);
@@ -663,11 +746,16 @@ void GradeJpegFileOnce(const std::string& input, const std::string& output,
 
 void GradeJpegFile(const std::string& input, const std::string& output,
                    const std::function<void(TImage&)>& grade) {
+    GradeJpegFile(input, output, grade, TOutputProfileChoice());
+}
+
+void GradeJpegFile(const std::string& input, const std::string& output,
+                   const std::function<void(TImage&)>& grade, const TOutputProfileChoice& choice) {
     try {
         try {
-            GradeJpegFileOnce(input, output, grade, true);
+            GradeJpegFileOnce(input, output, grade, choice, true);
         } catch (const ELateScan&) {
-            GradeJpegFileOnce(input, output, grade, false);
+            GradeJpegFileOnce(input, output, grade, choice, false);
         }
     } catch (const std::bad_alloc&) {
         throw EError("Not enough memory to grade the picture \"" + input + "\"");

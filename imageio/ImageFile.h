@@ -5,6 +5,9 @@
 
 #include "Image.h"
 
+class TColourProfile;
+struct TOutputProfileChoice;
+
 // Picture files. The type is chosen by the file name's extension, compared
 // without regard to case: ".jpg" and ".jpeg" through libjpeg, ".bmp" and
 // ".png" through Qt's readers. Every failure is raised as EError with a
@@ -19,7 +22,14 @@ constexpr long long kMaxPicturePixels = 400LL * 1000 * 1000;
 // ReadFileBytes (regular files only, at most kMaxPictureFileBytes). A JPEG
 // with any damage libjpeg warns about, or a bitmap with less pixel data than
 // its header declares, is refused.
+//
+// A picture whose file carries a colour profile other than sRGB (JPEG and
+// PNG files, see IccProfile.h; TIFF and the other deep formats through the
+// picture library) is converted to sRGB; a damaged or unusable profile is
+// refused naming the file. The second form gives the file's profile (sRGB
+// when it has none).
 void LoadImageFile(const std::string& fileName, TImage& target);
+void LoadImageFile(const std::string& fileName, TImage& target, TColourProfile& profile);
 
 // Writes the image as a baseline JPEG file through WriteFileAtomically, as
 // LUT files are written: the file is replaced only after a complete write,
@@ -29,6 +39,10 @@ void SaveJpegFile(const std::string& fileName, const TImage& image, int quality 
 // Writes by extension: ".jpg"/".jpeg" JPEG at quality 100, ".bmp" 24-bit
 // bitmap, ".png". Any other extension is refused. Atomic like SaveJpegFile.
 void SaveImageFile(const std::string& fileName, const TImage& image);
+// The same for an sRGB picture converted into the profile and written with it
+// embedded (JPEG and PNG; a bitmap is written in sRGB). An sRGB profile
+// writes what the form above writes.
+void SaveImageFile(const std::string& fileName, const TImage& image, const TColourProfile& profile);
 
 // JPEG in memory. Decoding delivers colour and greyscale sources as 24-bit
 // images; a damaged stream fails with "JPEG error #<libjpeg's error number>".
@@ -41,5 +55,10 @@ void DecodeJpeg(std::string_view bytes, TImage& target);
 // on two strips at once. The file
 // written is the same as loading the picture, grading it whole and saving
 // it with SaveJpegFile when grade treats each row on its own.
+// The strips are graded in sRGB: a picture in another colour space is
+// converted before grade and, after it, into the space the choice gives,
+// which the file written carries.
 void GradeJpegFile(const std::string& input, const std::string& output,
                    const std::function<void(TImage&)>& grade);
+void GradeJpegFile(const std::string& input, const std::string& output,
+                   const std::function<void(TImage&)>& grade, const TOutputProfileChoice& choice);

@@ -55,6 +55,8 @@ TPictureDepth DepthOf(const ImageSpec& header, const std::string& format) {
     TPictureDepth depth;
     depth.Format = format;
     depth.Compression = header.get_string_attribute("compression");
+    if (const OIIO::ParamValue* icc = header.find_attribute("ICCProfile"))
+        depth.IccProfile.assign(static_cast<const char*>(icc->data()), static_cast<std::size_t>(icc->datasize()));
     const TypeDesc type = header.format;
     if (type == TypeDesc::HALF) {
         depth.Kind = TSampleKind::Half;
@@ -242,6 +244,9 @@ ImageSpec SpecFor(const TDeepImage& image, const TPictureDepth& depth) {
     }
     if (depth.Kind == TSampleKind::Integer) header.attribute("oiio:BitsPerSample", depth.Bits);
     if (!depth.Compression.empty()) header.attribute("compression", depth.Compression);
+    if (!depth.IccProfile.empty())
+        header.attribute("ICCProfile", TypeDesc(TypeDesc::UINT8, static_cast<int>(depth.IccProfile.size())),
+                         depth.IccProfile.data());
     return header;
 }
 

@@ -1,0 +1,43 @@
+#pragma once
+#include <string>
+
+#include "ColourProfile.h"
+
+class QComboBox;
+class QWidget;
+
+// The "Display profile" choice of the main window: what the viewer, the
+// library thumbnails and the reference cells are drawn through. "Screen"
+// takes the profile a colour daemon puts on the X11 root window
+// (_ICC_PROFILE), nothing where there is none; "None" draws the numbers as
+// they are; "Profile File..." asks for an ICC file. The choice is kept in the
+// settings. The transform is built once per change of the profile; the
+// scopes never see it.
+class TDisplayProfileChoice {
+public:
+    // Fills the combo and takes the choice the settings hold; a remembered
+    // file that is no longer usable falls back to "Screen".
+    explicit TDisplayProfileChoice(QComboBox* combo);
+
+    // Takes the combo's current entry ("Profile File..." asks through
+    // Dialogs()). On an error or a cancelled dialog the combo goes back to
+    // the entry before; an error propagates as EError.
+    void Choose(QWidget* parent);
+    // Draws through the profile file, as choosing it does.
+    void UseFile(const std::string& fileName);
+
+    const TDisplayTransform& Transform() const { return transform_; }
+
+    // The X11 root window's _ICC_PROFILE, or empty (another platform, no
+    // property).
+    static std::string ScreenProfile();
+
+private:
+    void Apply(int entry, const std::string& file);
+    void Remember() const;
+
+    QComboBox* combo_;
+    int chosen_ = 0;
+    std::string file_;
+    TDisplayTransform transform_;
+};
