@@ -146,6 +146,7 @@ TfrmMain::TfrmMain(const std::string& libraryFolder, QWidget* parent)
     setMinimumSize(600, 750);
     Scopes_->Attach([this] { return ScopeSource(); });
     setWindowTitle(ProductInfo().ProductName);
+    footage_->ShowIn(statusBar());
     Viewer_->SetSplitPosition(UserSettings().value(kSplitPositionKey, 0.5).toDouble());
     // The window sees every key press before its controls do.
     qApp->installEventFilter(this);
@@ -840,7 +841,7 @@ void TfrmMain::miSaveGradedImageClick() {
                                             kSavePreviewFilter + OwnFormatFilter(PreviewFileName_), "jpeg");
     if (file.isEmpty()) return;
     TBusyCursor busy;
-    if (SaveGradedAtOwnDepth(ActiveLut(), PreviewFileName_, ToStd(file))) return;
+    if (SaveGradedAtOwnDepth(ActiveLut(), PreviewFileName_, ToStd(file), footage_->Conversion())) return;
     TImage image;
     if (!PreviewFileName_.empty())
         LoadImageFile(PreviewFileName_, image);

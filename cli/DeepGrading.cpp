@@ -7,6 +7,7 @@
 #include "DeepGrade.h"
 #include "DeepImageFile.h"
 #include "Error.h"
+#include "FootageLook.h"
 #include "ImageFile.h"
 #include "LUT.h"
 
@@ -57,10 +58,13 @@ bool NeedsDeepGrading(const std::string& input, const std::string& output)
     return IsDeepPictureFile(input) || (IsDeepOutputName(output) && !eightBitPng);
 }
 
-void GradeDeepPictureFile(const TLUT& lut, const std::string& input, const std::string& output)
+void GradeDeepPictureFile(const TLUT& lut, const std::string& input, const std::string& output,
+                          const TFootageConversion* footage)
 {
     TDeepImage picture = LoadDeep(input);
     const TPictureDepth depth = OutputDepthFor(output, picture.Depth);
+    if (footage != nullptr)
+        ConvertFootageDeep(*footage, picture);
     GradeDeepImage(lut, picture);
     SaveDeepImageFile(output, picture, depth);
 }

@@ -13,7 +13,8 @@ class TLUT;
 //   decoding and the picture is never held whole (the file is the same as
 //   the whole-picture road gives);
 // - the rest through the 24-bit picture.
-// With footage the picture is converted from it first (8-bit pictures only).
+// With footage the picture is converted from it first (in float on the
+// full-precision road).
 void GradePictureFile(const std::string& input, const std::string& output, const TLUT& lut,
                       const TFootageConversion* footage = nullptr);
 

@@ -13,4 +13,8 @@ public:
     // Converts `count` RGB triples (0..1) in place; every result lies in 0..1.
     // Safe to call from several threads at once on separate arrays.
     virtual void Convert(float* rgb, std::size_t count) const = 0;
+    // True for scene-linear footage: its values are not 0..1 (any
+    // non-negative value is a colour), so a LUT made for it needs a shaper
+    // before its cube. Convert takes such values as they are.
+    virtual bool SceneLinear() const { return false; }
 };
