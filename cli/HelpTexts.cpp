@@ -107,7 +107,7 @@ const std::string_view kLookHelp =
     "\n"
     "With --footage the LUT takes that footage: each grid colour is converted to display\n"
     "and the look is taken there; a comment line names the footage the LUT expects.\n"
-    "Scene-linear footage gets a shaper before the cube (log2, -8 to +8 stops around\n"
+    "Scene-linear footage gets a shaper before the cube (log2, -7 to +7 stops around\n"
     "0.18, named in a comment line): profiles Cube 3D Davinci, Academy/ASC CLF,\n"
     "Cinespace 3D, and Sony Imageworks spi3d (the shaper as an .spi1d beside it).\n";
 

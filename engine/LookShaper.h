@@ -13,8 +13,11 @@ class TLUT;
 // through the shaper its grid points lie evenly in stops, where footage
 // spends its detail. Values outside the range are clamped to its ends.
 struct TLookShaper {
-    double LowStops = -8.0;
-    double HighStops = 8.0;
+    // 14 stops: below 0.18 * 2^-7 the output transform gives less than one
+    // 8-bit code value, above 0.18 * 2^7 (23) it is within a few codes of
+    // white; a wider range only spreads the cube's points thinner.
+    double LowStops = -7.0;
+    double HighStops = 7.0;
     int Entries = 4096;  // of the 1D table that carries it in a LUT file
 
     double Low() const;

@@ -73,7 +73,7 @@ TEST_F(FootageWindowTest, ALogPreviewIsShownConvertedGradedSavedAndExportedForIt
     OpenWithPreview();
     ASSERT_NE(Footage(), nullptr);
     EXPECT_EQ(Footage()->currentText(), "Display (Rec.709 / sRGB)");
-    EXPECT_EQ(Footage()->count(), 9);
+    EXPECT_EQ(Footage()->count(), 14);  // display, 8 camera logs, 5 linear spaces
     EXPECT_EQ(window->Footage().Conversion(), nullptr);
     EXPECT_TRUE(window->Viewer()->Source().SamePixels(window->PreviewBitmap()));
 
@@ -137,8 +137,9 @@ TEST_F(FootageWindowTest, TheOcioConfigAddsItsSpacesOrSaysWhyItDoesNotLoad) {
                              "  - !<ColorSpace> {name: film log, encoding: log}\n";
     setenv("OCIO", config.c_str(), 1);
     OpenWithPreview();
-    EXPECT_EQ(Footage()->count(), 10);
-    EXPECT_EQ(Footage()->itemText(9), "film log");
+    EXPECT_EQ(Footage()->count(), 16);  // the config's linear space too
+    EXPECT_EQ(Footage()->itemText(14), "lin");
+    EXPECT_EQ(Footage()->itemText(15), "film log");
     EXPECT_TRUE(Footage()->toolTip().isEmpty());
     Choose("film log");
     ASSERT_NE(window->Footage().Conversion(), nullptr);
@@ -148,6 +149,6 @@ TEST_F(FootageWindowTest, TheOcioConfigAddsItsSpacesOrSaysWhyItDoesNotLoad) {
     window.reset();
     setenv("OCIO", PathOf("missing.ocio").c_str(), 1);
     OpenWithPreview();
-    EXPECT_EQ(Footage()->count(), 9);
+    EXPECT_EQ(Footage()->count(), 14);
     EXPECT_TRUE(Footage()->toolTip().contains("does not load")) << Footage()->toolTip().toStdString();
 }
