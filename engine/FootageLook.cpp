@@ -18,10 +18,10 @@ namespace {
 
 constexpr int kMinPointsPerThread = 4096;
 constexpr int kMinPixelsPerThread = 65536;
-// Pictures from this size on are converted colour by colour when at most
-// this share of their pixels are distinct colours.
-constexpr double kMinDistinctRoadPixels = 1 << 20;
-constexpr double kMaxDistinctShare = 0.5;
+// Pictures (or strips of one) from this size on are converted colour by
+// colour when at most this share of their pixels are colours not met before.
+constexpr double kMinMemoPixels = 1 << 16;
+constexpr double kMaxNewShare = 0.5;
 
 std::uint8_t ToByte(float v) {
     if (!(v >= 0.0f)) return 0;
@@ -61,8 +61,8 @@ void BuildFootageLookCube(const TLookSettings& settings, const TSaturationFactor
 }
 
 void ConvertFootageImage(const TFootageConversion& footage, TImage& image) {
-    if (static_cast<double>(image.Width()) * image.Height() >= kMinDistinctRoadPixels &&
-        ConvertDistinctColours(footage, image, kMaxDistinctShare, ToByte))
+    if (static_cast<double>(image.Width()) * image.Height() >= kMinMemoPixels &&
+        footage.Memo().Convert(footage, image, kMaxNewShare, ToByte))
         return;
     const int width = image.Width();
     const int minRows = std::max(1, kMinPixelsPerThread / std::max(1, width));
@@ -91,4 +91,9 @@ void ConvertFootageDeep(const TFootageConversion& footage, TDeepImage& image) {
     ParallelFor(image.Height(), minRows, [&](int y0, int y1) {
         for (int y = y0; y < y1; ++y) footage.Convert(image.Row(y), static_cast<std::size_t>(width));
     });
+}
+
+TColourMemo& TFootageConversion::Memo() const {
+    std::call_once(memoMade_, [this] { memo_ = std::make_shared<TColourMemo>(); });
+    return *memo_;
 }

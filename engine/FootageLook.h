@@ -17,8 +17,8 @@ void BuildFootageLookCube(const TLookSettings& settings, const TSaturationFactor
 
 // Converts every pixel of an 8-bit picture from footage to display colours,
 // rounding to the nearest code value. A large picture is converted colour
-// by colour (DistinctColours.h) when it holds few distinct colours; the
-// result is the same.
+// by colour through the conversion's memo (DistinctColours.h) when most of
+// its colours repeat or were met before; the result is the same.
 void ConvertFootageImage(const TFootageConversion& footage, TImage& image);
 
 // Converts every pixel of a picture at its own precision from footage to

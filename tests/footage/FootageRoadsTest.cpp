@@ -77,6 +77,15 @@ TEST(FootageRoadsTest, ColourByColourEqualsPixelByPixel) {
         const TImage expected = PixelByPixel(*footage, picture);
         EXPECT_TRUE(converted.SamePixels(expected)) << space;
         EXPECT_FALSE(converted.SamePixels(picture)) << space;
+        // Strips of a picture (as the JPEG road grades them), whose colours
+        // were partly met before, from the conversion's memo.
+        TImage strip(1200, 64);
+        for (int y = 0; y < strip.Height(); ++y)
+            for (int x = 0; x < strip.Width() * 3; ++x)
+                strip.Row(y)[x] = static_cast<std::uint8_t>(picture.Row(y + 100)[x] ^ ((x * y) % 3 == 0 ? 1 : 0));
+        TImage stripConverted = strip.Clone();
+        ConvertFootageImage(*footage, stripConverted);
+        EXPECT_TRUE(stripConverted.SamePixels(PixelByPixel(*footage, strip))) << space;
     }
     // Random colours (most pixels distinct) take the row road, same result.
     TImage noisy(1100, 1000);
