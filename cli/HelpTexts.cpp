@@ -163,10 +163,10 @@ const std::string_view kGradeHelp =
     "\n" GRADING_OPTIONS
     "\n" FOOTAGE_OPTIONS
     "\n"
-    "With --footage IMAGE is converted to display before it is graded. TIFF, 16-bit\n"
-    "PNG, DPX and OpenEXR pictures, and outputs written as .tif, .tiff, .exr or .dpx,\n"
-    "are converted and graded in float and written at their own depth (or the\n"
-    "extension's).\n";
+    "With --footage IMAGE is converted to display before it is graded: 8-bit pictures\n"
+    "written as .jpg, .jpeg, .bmp or .png in 8 bits; TIFF, 16-bit PNG, DPX and OpenEXR\n"
+    "pictures, and any picture written as .tif, .tiff, .exr or .dpx, in float, written\n"
+    "at their own depth (or the extension's).\n";
 
 const std::string_view kConvertHelp =
     "Usage: ombrane-cli convert INPUT -o OUTPUT [--profile P] [--size N] [--bits B]\n"
