@@ -13,8 +13,8 @@ class TImage;
 // The 8-bit results of one footage conversion found so far, one 32-bit
 // word per 24-bit colour (made on first use, 64 MB of address space of
 // which only the pages of colours met are touched). Safe to use from
-// several threads at once: a word is written whole, with the same value by
-// whoever computes it.
+// several threads at once: a word is written whole; a colour another call
+// is converting at that moment is converted on its own.
 class TColourMemo {
 public:
     TColourMemo();
@@ -35,5 +35,7 @@ private:
     struct TFreeDeleter {
         void operator()(std::uint32_t* table) const;
     };
-    std::unique_ptr<std::uint32_t[], TFreeDeleter> table_;  // 0, or 0x80000000 | red << 16 | green << 8 | blue
+    // 0 (not met), pending (being converted by one call), or
+    // 0x80000000 | red << 16 | green << 8 | blue.
+    std::unique_ptr<std::uint32_t[], TFreeDeleter> table_;
 };
