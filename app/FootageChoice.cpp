@@ -1,18 +1,22 @@
 #include "FootageChoice.h"
 
 #include <QComboBox>
+#include <QLabel>
 #include <QSettings>
 #include <QSignalBlocker>
+#include <QStatusBar>
 
 #include "Error.h"
 #include "FootageLook.h"
 
 namespace {
 
-std::string ConfiguredPath() {
-    const QSettings settings(QSettings::NativeFormat, QSettings::UserScope, "tarnwerk", "Ombrane");
-    return FootageConfigPath(settings.value("ocio-config").toString().toStdString());
-}
+// The settings key of the chosen footage space (its key in the list).
+const QString kFootageKey = "footage";
+
+QSettings UserSettings() { return QSettings(QSettings::NativeFormat, QSettings::UserScope, "tarnwerk", "Ombrane"); }
+
+std::string ConfiguredPath() { return FootageConfigPath(UserSettings().value("ocio-config").toString().toStdString()); }
 
 }  // namespace
 
@@ -27,6 +31,29 @@ TFootageChoice::TFootageChoice(QComboBox* combo) : combo_(combo), configPath_(Co
     const QSignalBlocker quiet(combo_);
     for (const TFootageSpaceEntry& space : spaces_) combo_->addItem(QString::fromStdString(space.Label));
     combo_->setCurrentIndex(0);
+    const std::string saved = UserSettings().value(kFootageKey).toString().toStdString();
+    for (int i = 1; i < static_cast<int>(spaces_.size()); ++i) {
+        if (spaces_[i].Key != saved) continue;
+        try {
+            conversion_ = MakeFootageConversion(saved, configError_.empty() ? configPath_ : "");
+            chosen_ = i;
+            combo_->setCurrentIndex(i);
+        } catch (const EError&) {
+            conversion_.reset();
+        }
+        break;
+    }
+}
+
+void TFootageChoice::ShowIn(QStatusBar* bar) {
+    status_ = new QLabel(bar);
+    status_->setObjectName("lblFootageStatus");
+    bar->addPermanentWidget(status_);
+    ShowChoice();
+}
+
+void TFootageChoice::ShowChoice() {
+    if (status_) status_->setText("Footage: " + QString::fromStdString(spaces_[chosen_].Label));
 }
 
 void TFootageChoice::Choose(const TImage& preview) {
@@ -40,6 +67,8 @@ void TFootageChoice::Choose(const TImage& preview) {
         throw;
     }
     chosen_ = index;
+    UserSettings().setValue(kFootageKey, QString::fromStdString(spaces_[index].Key));
+    ShowChoice();
     PreviewChanged(preview);
 }
 

@@ -8,6 +8,8 @@
 #include "OcioFootage.h"
 
 class QComboBox;
+class QLabel;
+class QStatusBar;
 
 // The "Footage" choice of the main window: the combo's entries, the
 // conversion of the chosen footage space and the preview converted with it.
@@ -19,11 +21,16 @@ public:
     // usable spaces of the user's config: the settings value "ocio-config",
     // else the OCIO environment variable. A config that does not load adds
     // nothing; its message is kept (ConfigError) and shown as the combo's tip.
+    // The space chosen last (settings value "footage", a key of the list) is
+    // chosen again; one that no longer converts leaves the display default.
     explicit TFootageChoice(QComboBox* combo);
 
-    // Takes the combo's current entry: makes its conversion and converts the
-    // preview. On an error the combo goes back to the entry before and the
-    // EError propagates.
+    // Shows the chosen space in the status bar ("Footage: LABEL") from now on.
+    void ShowIn(QStatusBar* bar);
+
+    // Takes the combo's current entry: makes its conversion, converts the
+    // preview and keeps the choice in the settings. On an error the combo
+    // goes back to the entry before and the EError propagates.
     void Choose(const TImage& preview);
     // A new preview picture: its converted copy is made now.
     void PreviewChanged(const TImage& preview);
@@ -38,7 +45,10 @@ public:
     const std::string& ConfigError() const { return configError_; }
 
 private:
+    void ShowChoice();
+
     QComboBox* combo_;
+    QLabel* status_ = nullptr;
     std::string configPath_;
     std::string configError_;
     std::vector<TFootageSpaceEntry> spaces_;

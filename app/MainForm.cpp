@@ -146,6 +146,7 @@ TfrmMain::TfrmMain(const std::string& libraryFolder, QWidget* parent)
     setMinimumSize(600, 750);
     Scopes_->Attach([this] { return ScopeSource(); });
     setWindowTitle(ProductInfo().ProductName);
+    footage_->ShowIn(statusBar());
     Viewer_->SetSplitPosition(UserSettings().value(kSplitPositionKey, 0.5).toDouble());
     Viewer_->SetDisplayTransform(&displayProfile_->Transform());
     // The window sees every key press before its controls do.
@@ -848,7 +849,7 @@ void TfrmMain::miSaveGradedImageClick() {
                                             kSavePreviewFilter + OwnFormatFilter(PreviewFileName_), "jpeg");
     if (file.isEmpty()) return;
     TBusyCursor busy;
-    if (SaveGradedAtOwnDepth(ActiveLut(), PreviewFileName_, ToStd(file))) return;
+    if (SaveGradedAtOwnDepth(ActiveLut(), PreviewFileName_, ToStd(file), footage_->Conversion())) return;
     TImage image;
     TColourProfile profile;  // a tagged preview is written back into its own space
     if (!PreviewFileName_.empty())

@@ -8,6 +8,7 @@
 #include "DeepGrade.h"
 #include "DeepImageFile.h"
 #include "Error.h"
+#include "FootageLook.h"
 #include "ImageFile.h"
 #include "LUT.h"
 
@@ -63,11 +64,13 @@ bool NeedsDeepGrading(const std::string& input, const std::string& output)
 }
 
 void GradeDeepPictureFile(const TLUT& lut, const std::string& input, const std::string& output,
-                          const TOutputProfileChoice& choice)
+                          const TFootageConversion* footage, const TOutputProfileChoice& choice)
 {
     TDeepImage picture = LoadDeep(input);
     TPictureDepth depth = OutputDepthFor(output, picture.Depth);
     depth.IccProfile = choice.IccFor(picture.Depth.IccProfile);
+    if (footage != nullptr)
+        ConvertFootageDeep(*footage, picture);
     GradeDeepImage(lut, picture);
     SaveDeepImageFile(output, picture, depth);
 }

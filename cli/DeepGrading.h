@@ -2,6 +2,7 @@
 #include <string>
 
 class TDeepImage;
+class TFootageConversion;
 class TLUT;
 struct TOutputProfileChoice;
 
@@ -18,10 +19,11 @@ bool NeedsDeepGrading(const std::string& input, const std::string& output);
 
 // Grades the picture input with the LUT at full precision through
 // TLUT::LookupNormalized and writes output at the input's own format and
-// depth, or the output extension's.
-// The picture is graded in sRGB and written in the space the choice gives.
+// depth, or the output extension's. With footage the picture is first
+// converted from it in float. The picture is graded in sRGB and written in
+// the space the choice gives.
 void GradeDeepPictureFile(const TLUT& lut, const std::string& input, const std::string& output,
-                          const TOutputProfileChoice& choice);
+                          const TFootageConversion* footage, const TOutputProfileChoice& choice);
 
 // Loads a picture at its own depth; an 8-bit picture is widened. A loader's
 // message that does not name the file gets it in front.

@@ -115,7 +115,10 @@ const std::string_view kLookHelp =
     "\n" FOOTAGE_OPTIONS
     "\n"
     "With --footage the LUT takes that footage: each grid colour is converted to display\n"
-    "and the look is taken there; a comment line names the footage the LUT expects.\n";
+    "and the look is taken there; a comment line names the footage the LUT expects.\n"
+    "Scene-linear footage gets a shaper before the cube (log2, -7 to +7 stops around\n"
+    "0.18, named in a comment line): profiles Cube 3D Davinci, Academy/ASC CLF,\n"
+    "Cinespace 3D, and Sony Imageworks spi3d (the shaper as an .spi1d beside it).\n";
 
 const std::string_view kLearnHelp =
     "Usage: ombrane-cli learn BEFORE AFTER -o OUTPUT [--profile P] [--size N] [--bits B]\n"
@@ -171,10 +174,10 @@ const std::string_view kGradeHelp =
     "\n" GRADING_OPTIONS
     "\n" FOOTAGE_OPTIONS
     "\n"
-    "With --footage IMAGE is converted to display before it is graded. --footage takes\n"
-    "8-bit pictures (JPEG, BMP, 8-bit PNG) written as .jpg, .jpeg, .bmp or .png; it\n"
-    "refuses TIFF, 16-bit PNG, DPX and OpenEXR pictures and outputs written as .tif,\n"
-    ".tiff, .exr or .dpx.\n";
+    "With --footage IMAGE is converted to display before it is graded: 8-bit pictures\n"
+    "written as .jpg, .jpeg, .bmp or .png in 8 bits; TIFF, 16-bit PNG, DPX and OpenEXR\n"
+    "pictures, and any picture written as .tif, .tiff, .exr or .dpx, in float, written\n"
+    "at their own depth (or the extension's).\n";
 
 const std::string_view kConvertHelp =
     "Usage: ombrane-cli convert INPUT -o OUTPUT [--profile P] [--size N] [--bits B]\n"
@@ -241,8 +244,8 @@ const std::string_view kFootageHelp =
     "the OCIO environment variable) the config's colour spaces follow, each converted\n"
     "to the config's default display and view.\n"
     "\n"
-    "A LUT takes values 0..1: linear and data colour spaces are left out, and\n"
-    "scene-linear footage (which would need a shaper) is not supported yet.\n";
+    "The scene-linear spaces follow the camera logs; a config's linear spaces are\n"
+    "listed too (its data spaces are left out). Their looks carry a shaper (see 'look').\n";
 
 const std::string_view kStatsHelp =
     "Usage: ombrane-cli stats PICTURE [--json] [--as-reference]\n"

@@ -176,6 +176,10 @@ int RunLearn(const std::vector<std::string>& words)
     }
     const double smoothness = SmoothnessFrom(arguments);
     const auto footage = FootageFrom(arguments);
+    if (footage != nullptr && footage->SceneLinear())
+        throw EError("The footage \"" + footage->Label() +
+                     "\" is scene-linear: 'learn' makes LUTs on 0..1 values and does not take it; "
+                     "use 'look' for a look with a shaper.");
 
     const TLoadedPair loaded = LoadPair(beforeFile, afterFile);
     const TPicturePair pair = PairRows(loaded, footage.get());

@@ -34,9 +34,7 @@ void GradePictureFile(const std::string& input, const std::string& output, const
                       const TFootageConversion* footage, const TOutputProfileChoice& choice)
 {
     if (NeedsDeepGrading(input, output)) {
-        if (footage != nullptr)
-            throw EError("\"" + input + "\": --footage converts 8-bit pictures only");
-        GradeDeepPictureFile(lut(), input, output, choice);
+        GradeDeepPictureFile(lut(), input, output, footage, choice);
         return;
     }
     const auto grade = [&](TImage& picture) { GradePicture(lut(), picture, footage); };

@@ -15,9 +15,10 @@ class TLUT;
 //   decoding and the picture is never held whole (the file is the same as
 //   the whole-picture road gives);
 // - the rest through the 24-bit picture.
-// With footage the picture is converted from it first (8-bit pictures only).
-// A picture in another colour space than sRGB is graded in sRGB and written
-// in the space the choice gives (by default its own), which it carries.
+// With footage the picture is converted from it first (in float on the
+// full-precision road). A picture in another colour space than sRGB is
+// graded in sRGB and written in the space the choice gives (by default its
+// own), which it carries.
 void GradePictureFile(const std::string& input, const std::string& output, const TLUT& lut,
                       const TFootageConversion* footage = nullptr, const TOutputProfileChoice& choice = {});
 

@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "DeepImage.h"
+#include "DistinctColours.h"
 #include "Error.h"
 #include "Image.h"
 #include "LUT.h"
@@ -16,6 +18,10 @@ namespace {
 
 constexpr int kMinPointsPerThread = 4096;
 constexpr int kMinPixelsPerThread = 65536;
+// Pictures (or strips of one) from this size on are converted colour by
+// colour when at most this share of their pixels are colours not met before.
+constexpr double kMinMemoPixels = 1 << 16;
+constexpr double kMaxNewShare = 0.5;
 
 std::uint8_t ToByte(float v) {
     if (!(v >= 0.0f)) return 0;
@@ -55,6 +61,9 @@ void BuildFootageLookCube(const TLookSettings& settings, const TSaturationFactor
 }
 
 void ConvertFootageImage(const TFootageConversion& footage, TImage& image) {
+    if (static_cast<double>(image.Width()) * image.Height() >= kMinMemoPixels &&
+        footage.Memo().Convert(footage, image, kMaxNewShare, ToByte))
+        return;
     const int width = image.Width();
     const int minRows = std::max(1, kMinPixelsPerThread / std::max(1, width));
     ParallelFor(image.Height(), minRows, [&](int y0, int y1) {
@@ -74,4 +83,17 @@ void ConvertFootageImage(const TFootageConversion& footage, TImage& image) {
             }
         }
     });
+}
+
+void ConvertFootageDeep(const TFootageConversion& footage, TDeepImage& image) {
+    const int width = image.Width();
+    const int minRows = std::max(1, kMinPixelsPerThread / std::max(1, width));
+    ParallelFor(image.Height(), minRows, [&](int y0, int y1) {
+        for (int y = y0; y < y1; ++y) footage.Convert(image.Row(y), static_cast<std::size_t>(width));
+    });
+}
+
+TColourMemo& TFootageConversion::Memo() const {
+    std::call_once(memoMade_, [this] { memo_ = std::make_shared<TColourMemo>(); });
+    return *memo_;
 }

@@ -2,6 +2,7 @@
 #include "FootageConversion.h"
 #include "LookTransfer.h"
 
+class TDeepImage;
 class TImage;
 class TLUT;
 
@@ -15,5 +16,12 @@ void BuildFootageLookCube(const TLookSettings& settings, const TSaturationFactor
                           const TFootageConversion& footage, TLUT& lut);
 
 // Converts every pixel of an 8-bit picture from footage to display colours,
-// rounding to the nearest code value.
+// rounding to the nearest code value. A large picture is converted colour
+// by colour through the conversion's memo (DistinctColours.h) when most of
+// its colours repeat or were met before; the result is the same.
 void ConvertFootageImage(const TFootageConversion& footage, TImage& image);
+
+// Converts every pixel of a picture at its own precision from footage to
+// display colours (0..1) in float, rows shared out over the worker threads.
+// Alpha stays as it is.
+void ConvertFootageDeep(const TFootageConversion& footage, TDeepImage& image);

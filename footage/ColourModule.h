@@ -25,8 +25,10 @@ public:
     virtual ~TColourModule() = default;
     // The built-in chain of a camera log.
     virtual std::unique_ptr<TFootageConversion> CameraLogConversion(const TCameraLog& log) const = 0;
+    // The built-in chain of a scene-linear space (SceneLinear() is true).
+    virtual std::unique_ptr<TFootageConversion> LinearConversion(const TLinearSpace& space) const = 0;
     // The colour spaces of the config that convert to its default display
-    // and view within 0..1, in the config's order. EError when the config
+    // and view within 0..1 (scene-linear ones too), in the config's order. EError when the config
     // does not load.
     virtual std::vector<std::string> UsableSpaces(const TConfigSource& config) const = 0;
     // The conversion of the config's colour space `name`. EError when the
@@ -38,7 +40,7 @@ public:
 // The module's entry: a C function with this name returning the module and
 // putting this interface's version where its argument points.
 inline constexpr const char* kColourModuleEntry = "OmbraneColourModule";
-inline constexpr int kColourModuleVersion = 2;
+inline constexpr int kColourModuleVersion = 3;
 
 // The module, loaded the first time. EError when it is missing.
 const TColourModule& ColourModule();

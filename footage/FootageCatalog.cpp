@@ -4,6 +4,7 @@ const char* const kDisplayFootageKey = "display";
 const char* const kDisplayFootageLabel = "Display (Rec.709 / sRGB)";
 const char* const kSdrVideoOutputBuiltin = "ACES-OUTPUT - ACES2065-1_to_CIE-XYZ-D65 - SDR-VIDEO_1.0";
 const char* const kRec709DisplayBuiltin = "DISPLAY - CIE-XYZ-D65_to_REC.1886-REC.709";
+const char* const kAcesToXyzBuiltin = "UTILITY - ACES-AP0_to_CIE-XYZ-D65_BFD";
 
 namespace {
 
@@ -33,6 +34,27 @@ const TCameraLog* FindCameraLog(const std::string& name) {
     const std::string key = LowerAscii(name);
     for (const TCameraLog& log : CameraLogs())
         if (key == log.Key || name == log.Label) return &log;
+    return nullptr;
+}
+
+const std::vector<TLinearSpace>& LinearSpaces() {
+    static constexpr double kRec709[] = {0.64, 0.33, 0.30, 0.60, 0.15, 0.06, 0.3127, 0.3290};
+    static constexpr double kRec2020[] = {0.708, 0.292, 0.170, 0.797, 0.131, 0.046, 0.3127, 0.3290};
+    static constexpr double kP3D65[] = {0.680, 0.320, 0.265, 0.690, 0.150, 0.060, 0.3127, 0.3290};
+    static const std::vector<TLinearSpace> spaces = {
+        {"aces2065-1", "ACES2065-1 (linear AP0)", nullptr, nullptr},
+        {"acescg", "ACEScg (linear AP1)", "ACEScg_to_ACES2065-1", nullptr},
+        {"linear-rec709", "Linear Rec.709 / sRGB", nullptr, kRec709},
+        {"linear-rec2020", "Linear Rec.2020", nullptr, kRec2020},
+        {"linear-p3d65", "Linear P3-D65", nullptr, kP3D65},
+    };
+    return spaces;
+}
+
+const TLinearSpace* FindLinearSpace(const std::string& name) {
+    const std::string key = LowerAscii(name);
+    for (const TLinearSpace& space : LinearSpaces())
+        if (key == space.Key || name == space.Label) return &space;
     return nullptr;
 }
 

@@ -11,6 +11,26 @@ struct TCameraLog {
     const char* Builtin;  // OpenColorIO's built-in transform to ACES2065-1
 };
 
+// The scene-linear spaces the program knows without a config, each
+// converted to ACES2065-1 by its built-in transform (none for ACES2065-1
+// itself) or, for RGB spaces of D65 white, through CIE XYZ from its
+// primaries, then as the camera logs are.
+struct TLinearSpace {
+    const char* Key;
+    const char* Label;
+    const char* Builtin;          // to ACES2065-1, or null
+    const double* Chromaticities; // red, green, blue, white x y pairs, or null
+};
+
+// The linear spaces in list order.
+const std::vector<TLinearSpace>& LinearSpaces();
+
+// The linear space whose key (ASCII case ignored) or label equals `name`, or null.
+const TLinearSpace* FindLinearSpace(const std::string& name);
+
+// The built-in transform from ACES2065-1 to CIE XYZ (D65) the RGB spaces go through backwards.
+extern const char* const kAcesToXyzBuiltin;
+
 // The default: the footage is already display-referred, nothing converts.
 extern const char* const kDisplayFootageKey;
 extern const char* const kDisplayFootageLabel;

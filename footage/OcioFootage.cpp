@@ -31,6 +31,7 @@ std::string FootageConfigPath(const std::string& configFile) {
 std::vector<TFootageSpaceEntry> FootageSpaces(const std::string& configPath) {
     std::vector<TFootageSpaceEntry> spaces = {{kDisplayFootageKey, kDisplayFootageLabel}};
     for (const TCameraLog& log : CameraLogs()) spaces.push_back({log.Key, log.Label});
+    for (const TLinearSpace& space : LinearSpaces()) spaces.push_back({space.Key, space.Label});
     if (configPath.empty()) return spaces;
     for (const std::string& name : ColourModule().UsableSpaces(ConfigSource(configPath))) spaces.push_back({name, name});
     return spaces;
@@ -40,6 +41,7 @@ std::unique_ptr<TFootageConversion> MakeFootageConversion(const std::string& nam
                                                           const std::string& configPath) {
     if (IsDisplayFootage(name)) return nullptr;
     if (const TCameraLog* log = FindCameraLog(name)) return ColourModule().CameraLogConversion(*log);
+    if (const TLinearSpace* space = FindLinearSpace(name)) return ColourModule().LinearConversion(*space);
     if (configPath.empty())
         throw EError("Unknown footage space \"" + name +
                      "\": name a camera log, or a colour space of an OpenColorIO config.");

@@ -4,6 +4,8 @@
 
 #include "GradingRoad.h"
 #include "LUT.h"
+#include "LookShaper.h"
+#include "ShapedLookExport.h"
 
 void ExportLook(const TLookSettings& settings, const TLutOutputProfile& profile, int size,
                 int bits, const std::string& fileName, const TFootageConversion* footage)
@@ -17,11 +19,21 @@ void ExportLook(const TLookSettings& settings, const TLutOutputProfile& profile,
     if (!format->Is3D)
         throw EError("The output profile \"" + profile.Name +
                      "\" writes a 1D curve; a look needs a 3D LUT format.");
+    const bool shaped = footage != nullptr && footage->SceneLinear();
+    if (shaped && !HoldsShaper(profile))
+        throw EError(ShaperRefusal(profile, footage->Label()));
     // A LUT of its own, so the caller's LUT keeps its size and contents.
-    const std::unique_ptr<TLUT> lut = MakeLookLut(settings, size, footage);
+    std::unique_ptr<TLUT> lut = std::make_unique<TLUT>();
+    if (shaped)
+        BuildShapedLookLut(settings, *footage, LinearFootageShaper(), size, *lut);
+    else
+        BuildLookLut(settings, *lut, size, footage);
     // A matched look belongs to its frame; the file says which.
     if (settings.MatchSource)
         lut->Comments.push_back("matched to " +
                                 (settings.MatchedTo.empty() ? std::string("a pasted picture") : settings.MatchedTo));
-    format->SaveToFile(fileName, *lut, bits);
+    if (shaped)
+        SaveShapedLook(profile, *lut, LinearFootageShaper(), fileName);
+    else
+        format->SaveToFile(fileName, *lut, bits);
 }

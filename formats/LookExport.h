@@ -10,6 +10,8 @@
 // profile's format at `bits`. EError for a size outside 2..101 or a profile whose
 // format stores no cube; the format's own errors propagate. With `footage`,
 // the cube holds the look of each grid colour converted from that footage,
-// and a comment line "input: LABEL" names the footage.
+// and a comment line "input: LABEL" names the footage. Scene-linear footage
+// is written with a shaper before the cube (ShapedLookExport.h); a profile
+// whose format holds none is refused with EError naming those that do.
 void ExportLook(const TLookSettings& settings, const TLutOutputProfile& profile, int size,
                 int bits, const std::string& fileName, const TFootageConversion* footage = nullptr);

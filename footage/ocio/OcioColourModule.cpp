@@ -24,10 +24,11 @@ constexpr int kCheckGrid = 5;  // grid points per axis of the finiteness check
 // A footage space converted by one CPU processor; results are clamped to 0..1.
 class TOcioFootage : public TFootageConversion {
 public:
-    TOcioFootage(std::string label, const OCIO::ConstProcessorRcPtr& processor)
-        : label_(std::move(label)), cpu_(processor->getDefaultCPUProcessor()) {}
+    TOcioFootage(std::string label, const OCIO::ConstProcessorRcPtr& processor, bool sceneLinear = false)
+        : label_(std::move(label)), cpu_(processor->getDefaultCPUProcessor()), sceneLinear_(sceneLinear) {}
 
     std::string Label() const override { return label_; }
+    bool SceneLinear() const override { return sceneLinear_; }
 
     void Convert(float* rgb, std::size_t count) const override {
         if (count == 0) return;
@@ -57,16 +58,71 @@ public:
 private:
     std::string label_;
     OCIO::ConstCPUProcessorRcPtr cpu_;
+    bool sceneLinear_;
 };
+
+void AppendBuiltin(OCIO::GroupTransform& group, const char* style,
+                   OCIO::TransformDirection direction = OCIO::TRANSFORM_DIR_FORWARD) {
+    auto step = OCIO::BuiltinTransform::Create();
+    step->setStyle(style);
+    step->setDirection(direction);
+    group.appendTransform(step);
+}
+
+// ACES2065-1 -> the SDR video output transform -> Rec.709 (BT.1886), as a processor.
+OCIO::ConstProcessorRcPtr ToDisplay(const OCIO::GroupTransformRcPtr& group) {
+    AppendBuiltin(*group, kSdrVideoOutputBuiltin);
+    AppendBuiltin(*group, kRec709DisplayBuiltin);
+    return OCIO::Config::CreateRaw()->getProcessor(group);
+}
 
 std::unique_ptr<TFootageConversion> CameraLogChain(const TCameraLog& log) {
     auto group = OCIO::GroupTransform::Create();
-    for (const char* style : {log.Builtin, kSdrVideoOutputBuiltin, kRec709DisplayBuiltin}) {
-        auto step = OCIO::BuiltinTransform::Create();
-        step->setStyle(style);
-        group->appendTransform(step);
+    AppendBuiltin(*group, log.Builtin);
+    return std::make_unique<TOcioFootage>(log.Label, ToDisplay(group));
+}
+
+// The matrix from linear RGB of the given chromaticities (red, green, blue,
+// white as x y pairs) to CIE XYZ, row-major 4 x 4.
+std::vector<double> RgbToXyz(const double* xy) {
+    double m[3][3];
+    for (int c = 0; c < 3; ++c) {
+        const double x = xy[2 * c], y = xy[2 * c + 1];
+        m[0][c] = x / y;
+        m[1][c] = 1.0;
+        m[2][c] = (1.0 - x - y) / y;
     }
-    return std::make_unique<TOcioFootage>(log.Label, OCIO::Config::CreateRaw()->getProcessor(group));
+    const double white[3] = {xy[6] / xy[7], 1.0, (1.0 - xy[6] - xy[7]) / xy[7]};
+    // Scales of the primaries: m * s = white, by Cramer's rule.
+    const auto det = [](const double a[3][3]) {
+        return a[0][0] * (a[1][1] * a[2][2] - a[1][2] * a[2][1]) - a[0][1] * (a[1][0] * a[2][2] - a[1][2] * a[2][0]) +
+               a[0][2] * (a[1][0] * a[2][1] - a[1][1] * a[2][0]);
+    };
+    const double d = det(m);
+    double scale[3];
+    for (int c = 0; c < 3; ++c) {
+        double a[3][3];
+        for (int r = 0; r < 3; ++r)
+            for (int k = 0; k < 3; ++k) a[r][k] = k == c ? white[r] : m[r][k];
+        scale[c] = det(a) / d;
+    }
+    std::vector<double> matrix(16, 0.0);
+    for (int r = 0; r < 3; ++r)
+        for (int c = 0; c < 3; ++c) matrix[4 * r + c] = m[r][c] * scale[c];
+    matrix[15] = 1.0;
+    return matrix;
+}
+
+std::unique_ptr<TFootageConversion> LinearChain(const TLinearSpace& space) {
+    auto group = OCIO::GroupTransform::Create();
+    if (space.Builtin) AppendBuiltin(*group, space.Builtin);
+    if (space.Chromaticities) {
+        auto matrix = OCIO::MatrixTransform::Create();
+        matrix->setMatrix(RgbToXyz(space.Chromaticities).data());
+        group->appendTransform(matrix);
+        AppendBuiltin(*group, kAcesToXyzBuiltin, OCIO::TRANSFORM_DIR_INVERSE);
+    }
+    return std::make_unique<TOcioFootage>(space.Label, ToDisplay(group), true);
 }
 
 // The library's reason as one line, without what it may quote of a file
@@ -214,6 +270,12 @@ bool IsLinearEncoding(const std::string& encoding) {
     return encoding == "scene-linear" || encoding == "display-linear" || encoding == "data";
 }
 
+// A colour space whose values are linear light (taken with a shaper).
+bool IsLinearSpace(const OCIO::ColorSpace& space) {
+    const std::string encoding = space.getEncoding();
+    return IsLinearEncoding(encoding) || (encoding.empty() && space.getAllocation() == OCIO::ALLOCATION_LG2);
+}
+
 // The config's default display and view, and why its results are not
 // display colours ("" when they are), found once for all its spaces.
 struct TDefaultView {
@@ -240,19 +302,11 @@ TDefaultView DefaultViewOf(const TLoadedConfig& loaded) {
     return view;
 }
 
-// Why a config colour space cannot be footage for a LUT, or "" when it can:
-// a LUT takes 0..1 values, which linear and data spaces do not hold.
+// Why a config colour space cannot be footage, or "" when it can. Linear
+// spaces can: their LUTs carry a shaper.
 std::string RefusalOf(const OCIO::ColorSpace& space) {
-    const std::string name = space.getName();
-    if (space.isData())
-        return "the colour space \"" + name + "\" holds data, not colours";
-    const std::string encoding = space.getEncoding();
-    bool linear = IsLinearEncoding(encoding);
-    if (encoding.empty() && space.getAllocation() == OCIO::ALLOCATION_LG2) linear = true;
-    if (linear)
-        return "the colour space \"" + name +
-               "\" is linear: its values are not 0..1, and a LUT would need a shaper for it "
-               "(scene-linear footage is not supported yet)";
+    if (space.isData() || space.getEncoding() == std::string("data"))
+        return "the colour space \"" + std::string(space.getName()) + "\" holds data, not colours";
     return "";
 }
 
@@ -274,7 +328,8 @@ std::unique_ptr<TFootageConversion> SpaceConversion(const TLoadedConfig& loaded,
     try {
         footage = std::make_unique<TOcioFootage>(
             ConfigLabel(name, loaded.Path, view.Display, view.View),
-            loaded.Config->getProcessor(name.c_str(), view.Display, view.View, OCIO::TRANSFORM_DIR_FORWARD));
+            loaded.Config->getProcessor(name.c_str(), view.Display, view.View, OCIO::TRANSFORM_DIR_FORWARD),
+            IsLinearSpace(space));
     } catch (const std::exception& error) {
         refusal = "the colour space \"" + name + "\" of \"" + loaded.Path + "\" does not convert: " +
                   Reason(error.what(), loaded);
@@ -291,6 +346,10 @@ class TOcioColourModule final : public TColourModule {
 public:
     std::unique_ptr<TFootageConversion> CameraLogConversion(const TCameraLog& log) const override {
         return CameraLogChain(log);
+    }
+
+    std::unique_ptr<TFootageConversion> LinearConversion(const TLinearSpace& space) const override {
+        return LinearChain(space);
     }
 
     std::vector<std::string> UsableSpaces(const TConfigSource& source) const override {

@@ -4,14 +4,20 @@
 #include <QComboBox>
 #include <QDir>
 #include <QFile>
+#include <QLabel>
+#include <QProcess>
+#include <QRegularExpression>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QSlider>
 #include <QTemporaryDir>
+#include <cmath>
 #include <cstdlib>
 #include <fstream>
 #include <memory>
 
+#include "DeepGrade.h"
+#include "DeepImageFile.h"
 #include "FakeDialogs.h"
 #include "FootageLook.h"
 #include "ImageFile.h"
@@ -73,7 +79,7 @@ TEST_F(FootageWindowTest, ALogPreviewIsShownConvertedGradedSavedAndExportedForIt
     OpenWithPreview();
     ASSERT_NE(Footage(), nullptr);
     EXPECT_EQ(Footage()->currentText(), "Display (Rec.709 / sRGB)");
-    EXPECT_EQ(Footage()->count(), 9);
+    EXPECT_EQ(Footage()->count(), 14);  // display, 8 camera logs, 5 linear spaces
     EXPECT_EQ(window->Footage().Conversion(), nullptr);
     EXPECT_TRUE(window->Viewer()->Source().SamePixels(window->PreviewBitmap()));
 
@@ -137,8 +143,9 @@ TEST_F(FootageWindowTest, TheOcioConfigAddsItsSpacesOrSaysWhyItDoesNotLoad) {
                              "  - !<ColorSpace> {name: film log, encoding: log}\n";
     setenv("OCIO", config.c_str(), 1);
     OpenWithPreview();
-    EXPECT_EQ(Footage()->count(), 10);
-    EXPECT_EQ(Footage()->itemText(9), "film log");
+    EXPECT_EQ(Footage()->count(), 16);  // the config's linear space too
+    EXPECT_EQ(Footage()->itemText(14), "lin");
+    EXPECT_EQ(Footage()->itemText(15), "film log");
     EXPECT_TRUE(Footage()->toolTip().isEmpty());
     Choose("film log");
     ASSERT_NE(window->Footage().Conversion(), nullptr);
@@ -148,6 +155,91 @@ TEST_F(FootageWindowTest, TheOcioConfigAddsItsSpacesOrSaysWhyItDoesNotLoad) {
     window.reset();
     setenv("OCIO", PathOf("missing.ocio").c_str(), 1);
     OpenWithPreview();
-    EXPECT_EQ(Footage()->count(), 9);
+    EXPECT_EQ(Footage()->count(), 14);
     EXPECT_TRUE(Footage()->toolTip().contains("does not load")) << Footage()->toolTip().toStdString();
+}
+
+namespace {
+
+// A 16-bit TIFF of log-like values: a smooth spread of colours over the
+// middle of the code range, every pixel its own colour.
+void SaveLogFrame(const std::string& path, int width, int height) {
+    TDeepImage frame(width, height, false);
+    frame.Depth = {"tiff", TSampleKind::Integer, 16, std::string()};
+    for (int y = 0; y < height; ++y) {
+        float* p = frame.Row(y);
+        for (int x = 0; x < width; ++x, p += 3) {
+            const float u = static_cast<float>(x) / (width - 1), v = static_cast<float>(y) / (height - 1);
+            p[0] = std::round((0.15f + 0.55f * u) * 65535.0f) / 65535.0f;
+            p[1] = std::round((0.2f + 0.45f * v) * 65535.0f) / 65535.0f;
+            p[2] = std::round((0.25f + 0.3f * u * v + 0.1f * (1 - v)) * 65535.0f) / 65535.0f;
+        }
+    }
+    SaveDeepImageFile(path, frame, frame.Depth);
+}
+
+QByteArray FileBytes(const QString& path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+// The bytes with the TIFF DateTime value ("YYYY:MM:DD HH:MM:SS", once) blanked.
+QByteArray WithoutStamp(QByteArray bytes) {
+    const QRegularExpression stamp("\\d{4}:\\d\\d:\\d\\d \\d\\d:\\d\\d:\\d\\d");
+    const QString text = QString::fromLatin1(bytes);
+    const QRegularExpressionMatch match = stamp.match(text);
+    EXPECT_TRUE(match.hasMatch());
+    EXPECT_FALSE(stamp.match(text, match.capturedEnd()).hasMatch());
+    if (match.hasMatch()) bytes.replace(match.capturedStart(), match.capturedLength(), QByteArray(19, '#'));
+    return bytes;
+}
+
+}  // namespace
+
+TEST_F(FootageWindowTest, ADeepLogPreviewSavesWhatTheCommandLineGradesAndTheChoiceIsKept) {
+    QDir().mkpath(dir.filePath("lib"));
+    SaveJpegFile(PathOf("lib/meadow.jpeg"), ColourfulPicture(150, 100));
+    SaveLogFrame(PathOf("log16.tif"), 320, 200);
+    window = std::make_unique<TfrmMain>(dir.filePath("lib").toStdString());
+    window->show();
+    QApplication::processEvents();
+    auto* status = window->findChild<QLabel*>("lblFootageStatus");
+    ASSERT_NE(status, nullptr);
+    EXPECT_EQ(status->text(), "Footage: Display (Rec.709 / sRGB)");
+    dialogs.PicturesToOpen.push_back(dir.filePath("log16.tif"));
+    window->sbnOpenPreviewImageClick();
+    Choose(kSlog3Cine);
+    EXPECT_EQ(status->text(), QString("Footage: ") + kSlog3Cine);
+    window->lvwRefs()->item(0)->setSelected(true);
+    QApplication::processEvents();
+
+    // Save Graded Image as .tif: the 16-bit picture converted in float, then graded.
+    const QString saved = dir.filePath("window.tif");
+    dialogs.FilesToSave.push_back(saved);
+    window->miSaveGradedImageClick();
+    QProcess grade;
+    grade.start(OMBRANE_CLI, {"grade", dir.filePath("lib/meadow.jpeg"), dir.filePath("log16.tif"), "-o",
+                              dir.filePath("cli.tif"), "--footage", "slog3-sgamut3cine"});
+    ASSERT_TRUE(grade.waitForFinished(60000));
+    ASSERT_EQ(grade.exitCode(), 0) << grade.readAllStandardError().toStdString();
+    const QByteArray fromWindow = FileBytes(saved);
+    ASSERT_FALSE(fromWindow.isEmpty());
+    // Byte for byte, but for the time of writing the TIFF writer stamps in.
+    EXPECT_TRUE(WithoutStamp(fromWindow) == WithoutStamp(FileBytes(dir.filePath("cli.tif"))));
+    // Still 16 bits, and not the look laid on the raw log values.
+    const TDeepImage graded = LoadDeepImageFile(saved.toStdString());
+    EXPECT_EQ(graded.Depth.Bits, 16);
+    TDeepImage raw = LoadDeepImageFile(PathOf("log16.tif"));
+    GradeDeepImage(window->Lut(), raw);
+    EXPECT_GT(std::fabs(raw.Row(100)[160 * 3 + 2] - graded.Row(100)[160 * 3 + 2]), 0.01f);
+
+    // The choice is kept: a new window starts with it and shows it.
+    window.reset();
+    window = std::make_unique<TfrmMain>(dir.filePath("lib").toStdString());
+    EXPECT_EQ(Footage()->currentText(), kSlog3Cine);
+    ASSERT_NE(window->Footage().Conversion(), nullptr);
+    EXPECT_EQ(window->findChild<QLabel*>("lblFootageStatus")->text(), QString("Footage: ") + kSlog3Cine);
+    Choose("Display (Rec.709 / sRGB)");
+    EXPECT_EQ(window->Footage().Conversion(), nullptr);
+    EXPECT_TRUE(dialogs.Errors.isEmpty()) << dialogs.Errors.join("\n").toStdString();
 }

@@ -47,7 +47,7 @@ TEST_F(CliTest, FootageListsTheSpacesAndRefusesConfigsThatDoNotLoad)
     const TCliRun plain = Cli({"footage"});
     ASSERT_EQ(plain.Status, 0) << plain.Err;
     const std::vector<std::string> lines = Lines(plain.Out);
-    ASSERT_EQ(lines.size(), 1 + CameraLogs().size());
+    ASSERT_EQ(lines.size(), 1 + CameraLogs().size() + LinearSpaces().size());
     EXPECT_EQ(lines[0], "display\tDisplay (Rec.709 / sRGB)");
     EXPECT_EQ(lines[3], "slog3-sgamut3cine\tSony S-Log3 / S-Gamut3.Cine");
 
@@ -63,7 +63,7 @@ TEST_F(CliTest, FootageListsTheSpacesAndRefusesConfigsThatDoNotLoad)
     for (const TCliRun& run : {Cli({"footage", "--config", config}), Cli({"footage"}, "OCIO=" + config)}) {
         ASSERT_EQ(run.Status, 0) << run.Err;
         const std::vector<std::string> withConfig = Lines(run.Out);
-        ASSERT_EQ(withConfig.size(), lines.size() + 1) << run.Out;
+        ASSERT_EQ(withConfig.size(), lines.size() + 2) << run.Out;  // "lin" is listed too
         EXPECT_EQ(withConfig.back(), "film log\tfilm log");
     }
 

@@ -112,11 +112,12 @@ TEST_F(OcioFootageTest, EveryCameraLogConvertsIntoRangeAndDisplayConvertsNothing
 TEST_F(OcioFootageTest, ConfigSpacesConvertToTheDefaultViewAndLinearOrDataAreRefused) {
     const std::string config = Write("config.ocio", kConfig);
     const auto spaces = FootageSpaces(config);
-    ASSERT_EQ(spaces.size(), 1 + CameraLogs().size() + 2);  // cct and the video space itself
+    // Every space but the data one: the linear ones take a shaper in their LUTs.
+    ASSERT_EQ(spaces.size(), 1 + CameraLogs().size() + LinearSpaces().size() + 4);
     EXPECT_EQ(spaces[0].Label, kDisplayFootageLabel);
-    EXPECT_EQ(spaces[spaces.size() - 2].Key, "cct");
+    EXPECT_EQ(spaces[spaces.size() - 3].Key, "cct");
     EXPECT_EQ(spaces.back().Key, "Rec709 video");
-    EXPECT_EQ(FootageSpaces("").size(), 1 + CameraLogs().size());
+    EXPECT_EQ(FootageSpaces("").size(), 1 + CameraLogs().size() + LinearSpaces().size());
 
     const auto cct = MakeFootageConversion("cct", config);
     const auto builtin = MakeFootageConversion("acescct", "");
@@ -129,10 +130,11 @@ TEST_F(OcioFootageTest, ConfigSpacesConvertToTheDefaultViewAndLinearOrDataAreRef
     for (int i = 0; i < 3 * 27; ++i) EXPECT_NEAR(a[i], b[i], 1e-6f) << i;
 
     for (const char* space : {"ACES2065-1", "logc lg2"}) {
-        const std::string message = MessageOf(space, config);
-        EXPECT_NE(message.find("is linear"), std::string::npos) << message;
-        EXPECT_NE(message.find("shaper"), std::string::npos) << message;
+        const auto linear = MakeFootageConversion(space, config);
+        ASSERT_NE(linear, nullptr) << space;
+        EXPECT_TRUE(linear->SceneLinear()) << space;
     }
+    EXPECT_FALSE(cct->SceneLinear());
     EXPECT_NE(MessageOf("raw", config).find("holds data"), std::string::npos);
     EXPECT_NE(MessageOf("nothing", config).find("neither a camera log nor a colour space"), std::string::npos);
     // A built-in key wins over the config.
@@ -263,15 +265,15 @@ TEST_F(OcioFootageTest, ManySpacesAreListedInTheConfigsOrder) {
                   "\n    to_scene_reference: !<BuiltinTransform> {style: ACEScct_to_ACES2065-1}\n";
     const std::string path = Write("many.ocio", config);
     const auto spaces = FootageSpaces(path);
-    std::vector<std::string> expected = {"cct", "Rec709 video"};
-    for (int i = 0; i < 1500; ++i)
-        if (i % 3 != 0) expected.push_back("cct " + std::to_string(i));
-    ASSERT_EQ(spaces.size(), 1 + CameraLogs().size() + expected.size());
+    std::vector<std::string> expected = {"ACES2065-1", "cct", "logc lg2", "Rec709 video"};
+    for (int i = 0; i < 1500; ++i) expected.push_back("cct " + std::to_string(i));
+    const std::size_t builtins = 1 + CameraLogs().size() + LinearSpaces().size();
+    ASSERT_EQ(spaces.size(), builtins + expected.size());
     for (std::size_t i = 0; i < expected.size(); ++i)
-        EXPECT_EQ(spaces[1 + CameraLogs().size() + i].Key, expected[i]);
+        EXPECT_EQ(spaces[builtins + i].Key, expected[i]);
     for (const std::string& name : {std::string("cct 1"), std::string("cct 1499")})
         EXPECT_EQ(MakeFootageConversion(name, path)->Label(), name + " (many.ocio: Rec709 / Video)");
-    EXPECT_NE(MessageOf("cct 3", path).find("is linear"), std::string::npos);
+    EXPECT_TRUE(MakeFootageConversion("cct 3", path)->SceneLinear());
 
     // Far more spaces than any real config: refused before the library's
     // parser, whose time grows with the square of their number.
