@@ -3,6 +3,8 @@
 #include <algorithm>
 
 #include "Arguments.h"
+#include "ClipCommands.h"
+#include "ClipFile.h"
 #include "CommandSupport.h"
 #include "DeepGrade.h"
 #include "DeepImageFile.h"
@@ -28,6 +30,8 @@ std::string EightBitFormat(const std::string& fileName)
 
 TDeepImage LoadDeep(const std::string& fileName)
 {
+    if (IsClipName(fileName))
+        return LoadClipDeep(fileName);
     if (!IsDeepPictureFile(fileName))
         return DeepFromImage(LoadPicture(fileName), EightBitFormat(fileName));
     try {
@@ -43,6 +47,8 @@ TDeepImage LoadDeep(const std::string& fileName)
 void CheckGradedOutput(const std::string& fileName)
 {
     const std::vector<std::string> known = WrittenPictureExtensions();
+    if (IsClipName(fileName))
+        return;
     if (std::find(known.begin(), known.end(), LowerExtension(fileName)) != known.end())
         return;
     std::string offered;
