@@ -152,9 +152,11 @@ bool TFfmpegClipReader::Decode()
 
 void TFfmpegClipReader::CheckComplete() const
 {
-    if (declaredCount_ && counter_ < info_.Frames)
+    // A count estimated from the duration may be one frame off.
+    const std::int64_t least = declaredCount_ ? info_.Frames : info_.Frames - 1;
+    if (counter_ < least)
         throw EError("\"" + input_.Name() + "\": the clip ends after " + std::to_string(counter_) + " of the " +
-                     std::to_string(info_.Frames) + " frames it declares; frame " + std::to_string(counter_) +
+                     std::to_string(info_.Frames) + (declaredCount_ ? " frames it declares" : " frames its duration gives") + "; frame " + std::to_string(counter_) +
                      " cannot be decoded");
 }
 
@@ -167,8 +169,12 @@ bool TFfmpegClipReader::Read(TDeepImage& image, std::int64_t& number)
         }
         const std::int64_t current = NumberOf(*frame_);
         counter_ = current + 1;
-        if ((frame_->flags & AV_FRAME_FLAG_CORRUPT) != 0 || frame_->decode_error_flags != 0)
-            throw EError("\"" + input_.Name() + "\": frame " + std::to_string(current) + " is damaged");
+        const bool logged = DecoderErrorCount() != errorsSeen_;
+        errorsSeen_ = DecoderErrorCount();
+        if ((frame_->flags & AV_FRAME_FLAG_CORRUPT) != 0 || frame_->decode_error_flags != 0 ||
+            (logged && current >= wanted_))
+            throw EError("\"" + input_.Name() + "\": frame " + std::to_string(current) +
+                         " is damaged: " + LibraryReason(AVERROR_INVALIDDATA));
         if (current < wanted_) {
             av_frame_unref(frame_);
             continue;

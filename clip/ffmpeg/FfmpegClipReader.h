@@ -38,6 +38,7 @@ private:
     std::int64_t counter_ = 0;   // the number of the next frame when timestamps are missing
     std::int64_t wanted_ = 0;    // frames before this one are passed over
     bool draining_ = false;
+    std::uint64_t errorsSeen_ = DecoderErrorCount();
 };
 
 // The stream's frame rate: its average, else its base rate, else 25.

@@ -1,6 +1,8 @@
 #include "FfmpegInput.h"
 
+#include <atomic>
 #include <cerrno>
+#include <cstring>
 #include <cstdarg>
 #include <cstdio>
 #include <mutex>
@@ -25,6 +27,8 @@ std::mutex& LogLock()
     return lock;
 }
 
+std::atomic<std::uint64_t> decoderErrors{0};
+
 std::string& LastLogged()
 {
     static std::string message;
@@ -35,17 +39,32 @@ void KeepErrors(void* avcl, int level, const char* format, va_list arguments)
 {
     if (level > AV_LOG_ERROR)
         return;
+    if (avcl != nullptr) {
+        const AVClass* kind = *static_cast<const AVClass* const*>(avcl);
+        if (kind != nullptr && std::strcmp(kind->class_name, "AVCodecContext") == 0)
+            ++decoderErrors;
+    }
+    // A message may come in pieces; the piece ending in a new line ends it.
+    static std::string pending;
     char line[512];
-    int prefix = 1;
+    int prefix = 0;
     av_log_format_line2(avcl, level, format, arguments, line, sizeof line, &prefix);
-    std::string message(line);
-    while (!message.empty() && (message.back() == '\n' || message.back() == ' '))
-        message.pop_back();
     const std::lock_guard<std::mutex> held(LogLock());
-    LastLogged() = message;
+    pending += line;
+    if (pending.empty() || pending.back() != '\n')
+        return;
+    while (!pending.empty() && (pending.back() == '\n' || pending.back() == ' '))
+        pending.pop_back();
+    LastLogged() = pending;
+    pending.clear();
 }
 
 } // namespace
+
+std::uint64_t DecoderErrorCount()
+{
+    return decoderErrors.load();
+}
 
 void QuietLibrary()
 {

@@ -12,6 +12,9 @@ extern "C" {
 // The library's reason for an error code, with the last error it logged
 // (its own words, which say more than the code) where there is one.
 std::string LibraryReason(int code);
+// How many errors the library's decoders have logged so far: some of them
+// (a slice's check sum that does not match) report damage only so.
+std::uint64_t DecoderErrorCount();
 // Makes the library quiet on stderr and keeps its last error message for
 // LibraryReason. Safe to call more than once.
 void QuietLibrary();
