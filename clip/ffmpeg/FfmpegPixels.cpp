@@ -111,6 +111,7 @@ void YuvFrameToImage(const AVFrame& frame, const AVPixFmtDescriptor& desc, const
     std::vector<std::uint16_t> luma(static_cast<std::size_t>(width));
     std::vector<std::uint16_t> cb(static_cast<std::size_t>(chromaWidth)), cr(cb.size());
     int loaded = -1;
+    const TCodeScale scale = coding.Scale();
     for (int y = 0; y < frame.height; ++y) {
         FetchRow(frame, desc, 0, y, width, luma.data());
         const int chromaRow = y >> desc.log2_chroma_h;
@@ -122,7 +123,7 @@ void YuvFrameToImage(const AVFrame& frame, const AVPixFmtDescriptor& desc, const
         float* row = image.Row(y);
         for (int x = 0; x < width; ++x) {
             const int cx = x >> desc.log2_chroma_w;
-            coding.ToRgb(luma[x], cb[cx], cr[cx], row + 3 * x);
+            coding.ToRgb(scale, luma[x], cb[cx], cr[cx], row + 3 * x);
         }
     }
 }
@@ -152,6 +153,7 @@ void ImageToYuvFrame(const TDeepImage& image, const AVPixFmtDescriptor& desc, co
     std::vector<std::uint16_t> luma(static_cast<std::size_t>(width));
     std::vector<std::uint16_t> cbCodes(static_cast<std::size_t>(chromaWidth)), crCodes(cbCodes.size());
     std::vector<double> cbSum(cbCodes.size()), crSum(cbCodes.size()), count(cbCodes.size());
+    const TCodeScale scale = coding.Scale();
     for (int chromaRow = 0; chromaRow < ChromaHeight(desc, frame.height); ++chromaRow) {
         std::fill(cbSum.begin(), cbSum.end(), 0.0);
         std::fill(crSum.begin(), crSum.end(), 0.0);
@@ -162,7 +164,7 @@ void ImageToYuvFrame(const TDeepImage& image, const AVPixFmtDescriptor& desc, co
             const float* row = image.Row(y);
             for (int x = 0; x < width; ++x) {
                 double codeY, codeCb, codeCr;
-                coding.ToCodes(row + 3 * x, codeY, codeCb, codeCr);
+                coding.ToCodes(scale, row + 3 * x, codeY, codeCb, codeCr);
                 luma[x] = static_cast<std::uint16_t>(coding.Quantise(codeY));
                 const int cx = x >> desc.log2_chroma_w;
                 cbSum[cx] += codeCb;
