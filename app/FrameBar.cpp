@@ -10,7 +10,7 @@
 #include <limits>
 
 #include "ClipFile.h"
-#include "DeepGrade.h"
+#include "ClipPicture.h"
 #include "Error.h"
 
 TFrameBar::TFrameBar(QWidget* parent) : QWidget(parent) {
@@ -47,7 +47,7 @@ const TClipInfo& TFrameBar::Info() const { return clip_->Info(); }
 
 TImage TFrameBar::Open(const std::string& fileName) {
     auto clip = std::make_unique<TClip>(fileName);
-    TImage first = DeepToImage(clip->Frame(0));
+    TImage first = ClipFrameToImage(clip->Frame(0));
     SetPlaying(false);
     clip_ = std::move(clip);
     current_ = 0;
@@ -82,7 +82,7 @@ void TFrameBar::ShowFrame(std::int64_t number) {
     number = std::clamp<std::int64_t>(number, 0, frames_ - 1);
     if (number == current_) return;
     try {
-        TImage frame = DeepToImage(clip_->Frame(number));
+        TImage frame = ClipFrameToImage(clip_->Frame(number));
         current_ = number;
         problem_->clear();
         ShowPosition();

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "ClipFile.h"
+#include "ClipPicture.h"
 #include "DeepGrade.h"
 #include "GradingRoad.h"
 #include "ImageResize.h"
@@ -28,7 +29,7 @@ double Milliseconds(TClock::time_point since)
 
 void ShowFrame(TClip& clip, std::int64_t number, const TLUT& look)
 {
-    TImage preview = FitImage(DeepToImage(clip.Frame(number)), 1000, 500);
+    TImage preview = FitImage(ClipFrameToImage(clip.Frame(number)), 1000, 500);
     GradePicture(look, preview);
 }
 

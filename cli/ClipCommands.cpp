@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include "ClipFile.h"
+#include "ClipPicture.h"
 #include "ClipRender.h"
 #include "CommandSupport.h"
 #include "DeepGrade.h"
@@ -124,7 +125,7 @@ TDeepImage LoadChosen(const std::string& fileName, const TFrameChoice& choice)
 void MatchToFrame(TLookSettings& settings, const TDeepImage& frame, const std::string& name,
                   const TFootageConversion* footage)
 {
-    TImage prepared = PrepareFrame(DeepToImage(frame));
+    TImage prepared = PrepareFrame(ClipFrameToImage(frame));
     if (footage != nullptr)
         ConvertFootageImage(*footage, prepared);
     MatchLookToFrame(settings, FrameStatistics(prepared), name);
@@ -155,7 +156,7 @@ void TakeClipOptions(const TArguments& arguments)
 
 TImage LoadClipPicture(const std::string& fileName)
 {
-    return DeepToImage(LoadClipDeep(fileName));
+    return ClipFrameToImage(LoadClipDeep(fileName));
 }
 
 TDeepImage LoadClipDeep(const std::string& fileName)
@@ -172,7 +173,7 @@ void GradeClipFile(const std::string& input, const std::string& output, const st
     }
     TDeepImage frame = LoadClipDeep(input);
     if (frame.Depth.Bits <= 8 && !NeedsDeepGrading("frame.jpg", output)) {
-        TImage picture = DeepToImage(frame);
+        TImage picture = ClipFrameToImage(frame);
         GradePicture(lut(), picture, footage);
         SaveImageFile(output, picture);
         return;

@@ -9,6 +9,7 @@
 
 #include "AtomicFile.h"
 #include "ClipFile.h"
+#include "ClipPicture.h"
 #include "DeepGrade.h"
 #include "Error.h"
 #include "GradingRoad.h"
@@ -126,7 +127,7 @@ void GradeClipFrame(const TLUT& lut, TDeepImage& frame, const TFootageConversion
         GradeDeepImage(lut, frame);
         return;
     }
-    TImage picture = DeepToImage(frame);
+    TImage picture = ClipFrameToImage(frame);
     GradePicture(lut, picture, footage);
     const TPictureDepth depth = frame.Depth;
     frame = DeepFromImage(picture, depth.Format);

@@ -11,6 +11,7 @@ extern "C" {
 #include <vector>
 
 #include "Error.h"
+#include "Parallel.h"
 
 namespace {
 
@@ -103,8 +104,11 @@ void RgbFrameToImage(const AVFrame& frame, const AVPixFmtDescriptor& desc, TDeep
     }
 }
 
-void YuvFrameToImage(const AVFrame& frame, const AVPixFmtDescriptor& desc, const TYCbCrCoding& coding,
-                     TDeepImage& image)
+// Rows a worker takes at the least.
+constexpr int kMinRowsPerSlice = 32;
+
+void YuvRowsToImage(const AVFrame& frame, const AVPixFmtDescriptor& desc, const TYCbCrCoding& coding, int begin,
+                    int end, TDeepImage& image)
 {
     const int width = frame.width;
     const int chromaWidth = ChromaWidth(desc, width);
@@ -112,7 +116,7 @@ void YuvFrameToImage(const AVFrame& frame, const AVPixFmtDescriptor& desc, const
     std::vector<std::uint16_t> cb(static_cast<std::size_t>(chromaWidth)), cr(cb.size());
     int loaded = -1;
     const TCodeScale scale = coding.Scale();
-    for (int y = 0; y < frame.height; ++y) {
+    for (int y = begin; y < end; ++y) {
         FetchRow(frame, desc, 0, y, width, luma.data());
         const int chromaRow = y >> desc.log2_chroma_h;
         if (chromaRow != loaded) {
@@ -126,6 +130,14 @@ void YuvFrameToImage(const AVFrame& frame, const AVPixFmtDescriptor& desc, const
             coding.ToRgb(scale, luma[x], cb[cx], cr[cx], row + 3 * x);
         }
     }
+}
+
+void YuvFrameToImage(const AVFrame& frame, const AVPixFmtDescriptor& desc, const TYCbCrCoding& coding,
+                     TDeepImage& image)
+{
+    ParallelFor(frame.height, kMinRowsPerSlice, [&](int begin, int end) {
+        YuvRowsToImage(frame, desc, coding, begin, end, image);
+    });
 }
 
 void ImageToRgbFrame(const TDeepImage& image, const AVPixFmtDescriptor& desc, AVFrame& frame)

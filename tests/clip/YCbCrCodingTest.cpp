@@ -4,6 +4,8 @@
 #include <random>
 
 #include "ClipFile.h"
+#include "ClipPicture.h"
+#include "DeepGrade.h"
 #include "Error.h"
 #include "YCbCrCoding.h"
 
@@ -77,6 +79,22 @@ TEST(FrameChoice, NumbersTimecodesAndSecondsAtTheClipsRate)
     EXPECT_TRUE(IsClipName("x.mxf"));
     EXPECT_FALSE(IsClipName("x.mov/frame.tif"));
     EXPECT_FALSE(IsClipName("x.jpg"));
+}
+
+// The clip road's 24-bit picture is DeepToImage's, value for value: values
+// outside 0..1, not-a-number, and the halves between two levels.
+TEST(ClipPicture, EqualsTheDeepRoadsPicture)
+{
+    TDeepImage frame(257, 40, false);
+    std::mt19937 random(7);
+    std::uniform_real_distribution<float> value(-0.2f, 1.2f);
+    for (int y = 0; y < frame.Height(); ++y)
+        for (int i = 0; i < 3 * frame.Width(); ++i)
+            frame.Row(y)[i] = y < 20 ? value(random) : static_cast<float>((i % 256 + 0.5) / 255.0);
+    frame.Row(0)[0] = std::nanf("");
+    frame.Row(0)[1] = 1.0f;
+    frame.Row(0)[2] = 0.0f;
+    EXPECT_TRUE(ClipFrameToImage(frame).SamePixels(DeepToImage(frame)));
 }
 
 } // namespace
