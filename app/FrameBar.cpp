@@ -45,6 +45,8 @@ TFrameBar::~TFrameBar() = default;
 
 const TClipInfo& TFrameBar::Info() const { return clip_->Info(); }
 
+TImage TFrameBar::CurrentPicture() { return ClipFrameToImage(clip_->Frame(current_)); }
+
 TImage TFrameBar::Open(const std::string& fileName) {
     auto clip = std::make_unique<TClip>(fileName);
     TImage first = ClipFrameToImage(clip->Frame(0));

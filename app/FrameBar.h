@@ -35,6 +35,8 @@ public:
     std::int64_t CurrentFrame() const { return current_; }
     std::int64_t FrameCount() const { return frames_; }
     const TClipInfo& Info() const;
+    // The frame shown, at the clip's full size. EError when it cannot be decoded.
+    TImage CurrentPicture();
 
     // Shows frame `number` (kept within the clip). A frame that cannot be
     // decoded leaves the picture as it was and says why in the bar.

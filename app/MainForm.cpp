@@ -874,7 +874,9 @@ void TfrmMain::miSaveGradedImageClick() {
     TBusyCursor busy;
     if (SaveGradedAtOwnDepth(ActiveLut(), PreviewFileName_, ToStd(file))) return;
     TImage image;
-    if (!PreviewFileName_.empty())
+    if (FrameBar_->HasClip())
+        image = FrameBar_->CurrentPicture();
+    else if (!PreviewFileName_.empty())
         LoadImageFile(PreviewFileName_, image);
     else
         image = PreviewBitmap_.Clone();

@@ -102,6 +102,14 @@ TEST_F(FrameBarTest, KeysStepThroughTheClipAndTheLookGradesEachFrame) {
     EXPECT_NE(window->LastSettings().SourceStats.Ranges[1].MeanU, atFour.SourceStats.Ranges[1].MeanU);
     EXPECT_TRUE(ShowsGraded(0));
 
+    // Save Graded Image writes the frame shown at full size.
+    dialogs.FilesToSave.push_back(dir.filePath("graded.jpg"));
+    window->miSaveGradedImageClick();
+    TImage saved;
+    LoadImageFile(dir.filePath("graded.jpg").toStdString(), saved);
+    EXPECT_EQ(saved.Width(), 320);
+    EXPECT_TRUE(dialogs.Errors.isEmpty());
+
     // A picture as the preview hides the bar.
     SaveImageFile(dir.filePath("still.png").toStdString(), ColourfulPicture(64, 48));
     dialogs.PicturesToOpen.push_back(dir.filePath("still.png"));
