@@ -114,7 +114,13 @@ bool TFrameBar::TakeKey(const QKeyEvent& key) {
         case Qt::Key_Right: ShowFrame(current_ + step); return true;
         case Qt::Key_Home: ShowFrame(0); return true;
         case Qt::Key_End: ShowFrame(frames_ - 1); return true;
-        case Qt::Key_Space: SetPlaying(!Playing()); return true;
+        case Qt::Key_Space:
+            if (Playing()) SetPlaying(false);
+            else Shuttle(1);
+            return true;
+        case Qt::Key_L: Shuttle(1); return true;
+        case Qt::Key_J: Shuttle(-1); return true;
+        case Qt::Key_K: SetPlaying(false); return true;
         default: return false;
     }
 }
@@ -131,16 +137,26 @@ bool TFrameBar::Playing() const { return player_->isActive(); }
 void TFrameBar::SetPlaying(bool playing) {
     if (!playing || !clip_) {
         player_->stop();
+        speed_ = 1;
         return;
     }
     const TClipInfo& info = clip_->Info();
-    player_->start(static_cast<int>(std::lround(1000.0 * info.RateDenominator / info.RateNumerator)));
+    player_->start(std::max(1, static_cast<int>(std::lround(1000.0 * info.RateDenominator / info.RateNumerator / speed_))));
+}
+
+void TFrameBar::Shuttle(int direction) {
+    if (!clip_) return;
+    const bool faster = Playing() && direction == direction_;
+    speed_ = faster ? std::min(speed_ * 2, 8) : 1;
+    direction_ = direction;
+    SetPlaying(true);
 }
 
 void TFrameBar::PlayNext() {
-    if (current_ + 1 >= frames_) {
+    const std::int64_t next = current_ + direction_;
+    if (next < 0 || next >= frames_) {
         SetPlaying(false);
         return;
     }
-    ShowFrame(current_ + 1);
+    ShowFrame(next);
 }

@@ -16,7 +16,8 @@ struct TClipInfo;
 // The bar under the viewer while a clip is the preview: a slider over the
 // clip's frames, the timecode and the frame number. Left and Right step one
 // frame, Shift with them one second, Home and End go to the ends; Space
-// plays the clip at its own rate and stops it. Each frame shown is handed
+// plays the clip at its own rate and stops it; L plays forward, J back,
+// each press again doubling the speed (up to 8 times), K stops. Each frame shown is handed
 // on by FrameShown as a 24-bit picture. Hidden while the preview is a
 // picture.
 class TFrameBar : public QWidget {
@@ -47,6 +48,9 @@ public:
     void WatchKeys(QWidget* widget);
     bool Playing() const;
     void SetPlaying(bool playing);
+    // Plays in the direction (1 forward, -1 back); again in the same
+    // direction doubles the speed.
+    void Shuttle(int direction);
 
 signals:
     void FrameShown(const TImage& frame);
@@ -68,4 +72,6 @@ private:
     std::int64_t current_ = -1;
     std::int64_t frames_ = 0;
     bool settingSlider_ = false;
+    int direction_ = 1;
+    int speed_ = 1;
 };

@@ -102,6 +102,20 @@ TEST_F(FrameBarTest, KeysStepThroughTheClipAndTheLookGradesEachFrame) {
     EXPECT_NE(window->LastSettings().SourceStats.Ranges[1].MeanU, atFour.SourceStats.Ranges[1].MeanU);
     EXPECT_TRUE(ShowsGraded(0));
 
+    // L plays forward, K stops, J plays back.
+    QTest::keyClick(window->Viewer(), Qt::Key_L);
+    EXPECT_TRUE(bar->Playing());
+    QTRY_VERIFY_WITH_TIMEOUT(bar->CurrentFrame() >= 2, 5000);
+    QTest::keyClick(window->Viewer(), Qt::Key_K);
+    EXPECT_FALSE(bar->Playing());
+    const std::int64_t stopped = bar->CurrentFrame();
+    QTest::keyClick(window->Viewer(), Qt::Key_J);
+    QTRY_VERIFY_WITH_TIMEOUT(bar->CurrentFrame() < stopped, 5000);
+    QTest::keyClick(window->Viewer(), Qt::Key_Space);
+    EXPECT_FALSE(bar->Playing());
+    QTest::keyClick(window->Viewer(), Qt::Key_Home);
+    EXPECT_TRUE(ShowsGraded(0));
+
     // Save Graded Image writes the frame shown at full size.
     dialogs.FilesToSave.push_back(dir.filePath("graded.jpg"));
     window->miSaveGradedImageClick();
