@@ -157,8 +157,9 @@ void ImageToRgbFrame(const TDeepImage& image, const AVPixFmtDescriptor& desc, AV
     }
 }
 
-void ImageToYuvFrame(const TDeepImage& image, const AVPixFmtDescriptor& desc, const TYCbCrCoding& coding,
-                     AVFrame& frame)
+// The chroma rows [begin, end) and the luma rows they cover.
+void ImageToYuvRows(const TDeepImage& image, const AVPixFmtDescriptor& desc, const TYCbCrCoding& coding, int begin,
+                    int end, AVFrame& frame)
 {
     const int width = frame.width;
     const int chromaWidth = ChromaWidth(desc, width);
@@ -166,7 +167,7 @@ void ImageToYuvFrame(const TDeepImage& image, const AVPixFmtDescriptor& desc, co
     std::vector<std::uint16_t> cbCodes(static_cast<std::size_t>(chromaWidth)), crCodes(cbCodes.size());
     std::vector<double> cbSum(cbCodes.size()), crSum(cbCodes.size()), count(cbCodes.size());
     const TCodeScale scale = coding.Scale();
-    for (int chromaRow = 0; chromaRow < ChromaHeight(desc, frame.height); ++chromaRow) {
+    for (int chromaRow = begin; chromaRow < end; ++chromaRow) {
         std::fill(cbSum.begin(), cbSum.end(), 0.0);
         std::fill(crSum.begin(), crSum.end(), 0.0);
         std::fill(count.begin(), count.end(), 0.0);
@@ -192,6 +193,16 @@ void ImageToYuvFrame(const TDeepImage& image, const AVPixFmtDescriptor& desc, co
         StoreRow(frame, desc, 1, chromaRow, chromaWidth, cbCodes.data());
         StoreRow(frame, desc, 2, chromaRow, chromaWidth, crCodes.data());
     }
+}
+
+void ImageToYuvFrame(const TDeepImage& image, const AVPixFmtDescriptor& desc, const TYCbCrCoding& coding,
+                     AVFrame& frame)
+{
+    // Each chroma row and the luma rows it covers are written on their own.
+    const int minRows = std::max(1, kMinRowsPerSlice >> desc.log2_chroma_h);
+    ParallelFor(ChromaHeight(desc, frame.height), minRows, [&](int begin, int end) {
+        ImageToYuvRows(image, desc, coding, begin, end, frame);
+    });
 }
 
 // Alpha, where the format has it, is opaque.
