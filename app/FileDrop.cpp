@@ -7,6 +7,7 @@
 #include <QUrl>
 #include <QWidget>
 
+#include "ClipFile.h"
 #include "DeepImageFile.h"
 #include "LutConvert.h"
 
@@ -15,7 +16,8 @@ namespace {
 bool IsPictureName(const QString& file) {
     static const QStringList kExtensions = {"jpg", "jpeg", "bmp", "png"};
     return kExtensions.contains(QFileInfo(file).suffix().toLower()) ||
-           IsDeepPictureName(QFile::encodeName(file).toStdString());
+           IsDeepPictureName(QFile::encodeName(file).toStdString()) ||
+           IsClipName(QFile::encodeName(file).toStdString());
 }
 
 bool IsLutFile(const QString& file) {

@@ -26,11 +26,13 @@
 
 #include "About.h"
 #include "Application.h"
+#include "ClipFile.h"
 #include "ColorSpace.h"
 #include "DeepPreviewSave.h"
 #include "Dialogs.h"
 #include "Error.h"
 #include "FileDrop.h"
+#include "FrameBar.h"
 #include "GradingRoad.h"
 #include "ImageFile.h"
 #include "ImageResize.h"
@@ -60,7 +62,7 @@ const QString kLibraryFilter = "Image Files|*.jpg;*.jpeg;*.bmp|All Files|*.*";
 const QString kPictureFilter =
     "All pictures|*.jpg;*.jpeg;*.bmp;*.png;*.tif;*.tiff;*.exr;*.dpx|JPEG Image File|*.jpg;*.jpeg|Bitmaps|*.bmp|"
     "PNG Image File|*.png|TIFF, OpenEXR, DPX|*.tif;*.tiff;*.exr;*.dpx;*.hdr;*.tga;*.ppm;*.pgm;*.pnm;*.pfm|"
-    "All Files|*.*";
+    "Clips|*.mov;*.mp4;*.mkv;*.mxf;*.avi|All Files|*.*";
 const QString kSavePreviewFilter = "Jpeg Files|*.jpg; *.jpeg|All Files|*.*";
 const QString kLutFileFilter = "All Files|*.*";
 // The settings key of the split view's divider position (a share of the picture's width).
@@ -211,7 +213,14 @@ void TfrmMain::CreateComponents() {
     Splitter1_->setStretchFactor(1, 0);
     Splitter1_->setSizes({300, 400});
 
-    body->addWidget(Splitter1_, 1);
+    // The frame bar of a clip lies under the viewer, the splitter's lower part.
+    auto* column = new QVBoxLayout;
+    column->setSpacing(0);
+    column->addWidget(Splitter1_, 1);
+    FrameBar_ = new TFrameBar(client);
+    FrameBar_->WatchKeys(Viewer_);
+    column->addWidget(FrameBar_);
+    body->addLayout(column, 1);
     body->addWidget(CreateRightPanel());
     outer->addLayout(body, 1);
     setCentralWidget(client);
@@ -457,6 +466,7 @@ void TfrmMain::ConnectHandlers() {
     connect(miPreviewLutFile_, &QAction::triggered, this, guarded(&TfrmMain::miPreviewLutFileClick));
     // A closed menu leaves paste to its short-cut, which checks the clipboard itself.
     connect(pmnPreview_, &QMenu::aboutToHide, this, [this] { miPaste_->setEnabled(true); });
+    connect(FrameBar_, &TFrameBar::FrameShown, this, [this](const TImage& frame) { ShowClipFrame(frame); });
     new TFileDropTarget(Viewer_, [this](const QStringList& files) {
         RunHandler([this, files] { DropOnPreview(files); });
     });
@@ -719,6 +729,13 @@ void TfrmMain::sbnOpenPreviewImageClick() {
 
 void TfrmMain::OpenPreviewFile(const QString& file) {
     TBusyCursor busy;
+    if (IsClipName(ToStd(file))) {
+        const TImage first = FrameBar_->Open(ToStd(file));
+        ClearSelection();
+        PreviewFileName_ = ToStd(file);
+        ShowClipFrame(first);
+        return;
+    }
     // The window changes only once the new picture has loaded.
     TImage loaded;
     LoadImageFile(ToStd(file), loaded);
@@ -727,9 +744,24 @@ void TfrmMain::OpenPreviewFile(const QString& file) {
     ClearSelection();
     PreviewFileName_ = ToStd(file);
     PreviewBitmap_ = std::move(fitted);
+    FrameBar_->Close();
     footage_->PreviewChanged(PreviewBitmap_);
     Viewer_->SetImage(footage_->Shown(PreviewBitmap_));
     PreviewChanged();
+}
+
+void TfrmMain::ShowClipFrame(const TImage& frame) {
+    PreviewBitmap_ = FitImage(frame, kPreviewBoxWidth, kPreviewBoxHeight);
+    footage_->PreviewChanged(PreviewBitmap_);
+    Viewer_->SetImage(footage_->Shown(PreviewBitmap_));
+    frameStats_.reset();
+    const bool graded = (LookBuilt_ && !choice_->Empty()) || previewLut_;
+    if (!choice_->Empty() && cbxMatchPreview_->isChecked())
+        Regrade();
+    else if (graded && !sbnShowOriginal_->isChecked())
+        GradeDisplay();
+    else
+        Scopes_->Refresh();
 }
 
 // A new preview: its statistics are measured afresh when matching asks for
@@ -852,7 +884,9 @@ void TfrmMain::miSaveGradedImageClick() {
     if (SaveGradedAtOwnDepth(ActiveLut(), PreviewFileName_, ToStd(file), footage_->Conversion())) return;
     TImage image;
     TColourProfile profile;  // a tagged preview is written back into its own space
-    if (!PreviewFileName_.empty())
+    if (FrameBar_->HasClip())
+        image = FrameBar_->CurrentPicture();
+    else if (!PreviewFileName_.empty())
         LoadImageFile(PreviewFileName_, image, profile);
     else
         image = PreviewBitmap_.Clone();

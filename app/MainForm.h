@@ -25,6 +25,7 @@ class QPushButton;
 class QSlider;
 class QSplitter;
 class QToolButton;
+class TFrameBar;
 class TImageViewer;
 class TLUT;
 
@@ -94,6 +95,7 @@ public:
     const std::string& LibraryFolder() const { return library_.Folder(); }
     TImageViewer* Viewer() const { return Viewer_; }
     TScopesPanel* Scopes() const { return Scopes_; }
+    TFrameBar* FrameBar() const { return FrameBar_; }
     const TImage& PreviewBitmap() const { return PreviewBitmap_; }
     const TImage& ReferenceBitmap() const { return ReferenceBitmap_; }
     const std::string& PreviewFileName() const { return PreviewFileName_; }
@@ -139,6 +141,9 @@ private:
     void AddToLibrary(const QStringList& files);
     void OpenPreviewFile(const QString& file);
     void PreviewChanged();
+    // The frame bar shows another frame of the clip: it becomes the preview
+    // and is graded as the look stands.
+    void ShowClipFrame(const TImage& frame);
     void MatchToPreview(TLookSettings& settings);
     void EndLutPreview();
     void ShowLutPreviewTitle();
@@ -173,6 +178,7 @@ private:
 
     TImageViewer* Viewer_ = nullptr;
     TScopesPanel* Scopes_ = nullptr;
+    TFrameBar* FrameBar_ = nullptr;
     QSplitter* Splitter1_ = nullptr;
     QListWidget* lvwRefs_ = nullptr;
     QToolButton* sbnOpenPreviewImage_ = nullptr;

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <filesystem>
 
+#include "ClipCommands.h"
+#include "ClipFile.h"
 #include "ColourProfile.h"
 #include "FootageLook.h"
 #include "FormatRegistry.h"
@@ -152,6 +154,8 @@ TImage LoadPicture(const std::string& fileName, TColourProfile& profile)
     std::error_code kindError;
     if (std::filesystem::is_directory(fileName, kindError))
         throw EError("\"" + fileName + "\" is a folder, not a picture");
+    if (IsClipName(fileName))
+        return LoadClipPicture(fileName);
     if (LowerExtension(fileName).empty())
         throw EError("\"" + fileName + "\" is not a picture file: its name has no extension to tell its type");
     TImage picture;

@@ -4,6 +4,7 @@
 #include "Arguments.h"
 #include "BatchRunner.h"
 #include "CdlCollectionFormat.h"
+#include "ClipCommands.h"
 #include "CommandSupport.h"
 #include "Commands.h"
 #include "InterpolationOption.h"
@@ -107,9 +108,12 @@ int RunApply(const std::vector<std::string>& words)
     options.push_back({"output", true, 'o'});
     options.push_back(InterpolationOptionSpec());
     options.push_back({"output-profile", true});
+    for (TOptionSpec option : RenderOptionSpecs())
+        options.push_back(std::move(option));
     const TArguments arguments(words, options);
     if (arguments.HelpAsked())
         return PrintHelp(kApplyHelp);
+    TakeClipOptions(arguments);
     if (WantsBatch(arguments, 1))
         return ApplyBatch(arguments);
     arguments.ExpectPositionals(2, "the LUT file and the picture (LUTFILE IMAGE)");

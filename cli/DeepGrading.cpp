@@ -3,6 +3,8 @@
 #include <algorithm>
 
 #include "Arguments.h"
+#include "ClipCommands.h"
+#include "ClipFile.h"
 #include "ColourProfile.h"
 #include "CommandSupport.h"
 #include "DeepGrade.h"
@@ -30,6 +32,8 @@ std::string EightBitFormat(const std::string& fileName)
 
 TDeepImage LoadDeep(const std::string& fileName)
 {
+    if (IsClipName(fileName))
+        return LoadClipDeep(fileName);
     if (!IsDeepPictureFile(fileName)) {
         TColourProfile profile;
         TDeepImage picture = DeepFromImage(LoadPicture(fileName, profile), EightBitFormat(fileName));
@@ -49,6 +53,8 @@ TDeepImage LoadDeep(const std::string& fileName)
 void CheckGradedOutput(const std::string& fileName)
 {
     const std::vector<std::string> known = WrittenPictureExtensions();
+    if (IsClipName(fileName))
+        return;
     if (std::find(known.begin(), known.end(), LowerExtension(fileName)) != known.end())
         return;
     std::string offered;

@@ -55,6 +55,27 @@ namespace {
     "display-referred: float values outside 0..1 are clamped into it. Any picture\n"    \
     "written as .tif, .tiff, .exr or .dpx is graded this way.\n"
 
+#define CLIP_TEXT                                                                          \
+    "A clip (.mov, .mp4, .mkv, .mxf, .avi: ProRes, DNxHD/HR, H.264, HEVC, FFV1, MJPEG,\n" \
+    "...) is taken wherever a picture is: --frame chooses its frame. 10- and 12-bit\n"  \
+    "frames are graded at float precision, 8-bit frames as 24-bit pictures; Y'CbCr is\n" \
+    "converted by the BT.601, BT.709 or BT.2020 formula its tags name (limited or full\n" \
+    "range; untagged HD as BT.709 limited).\n"                                          \
+    "  --frame F          the frame: a number from 0, a timecode HH:MM:SS:FF from the\n" \
+    "                     clip's start, or seconds like 2.5s (default: the first)\n"
+
+#define RENDER_TEXT                                                                        \
+    "With a clip as OUTPUT the whole clip is graded and written: each frame at its own\n" \
+    "depth, encoded as the input is (ProRes and DNxHD/HR in the same profile, FFV1,\n"   \
+    "H.264 at CRF 16, HEVC at CRF 18), with the same size, rate, pixel format and\n"     \
+    "colour tags; audio, timecode and chapters are copied. A progress line shows on a\n" \
+    "terminal. A frame that cannot be decoded fails the render and names the frame.\n"   \
+    "  --in F  --out F    render the frames from F (default the first) up to before\n" \
+    "                     --out's (default to the end); F as for --frame\n"              \
+    "  --codec NAME       the encoder by FFmpeg's name (prores_ks, dnxhd, ffv1,\n"      \
+    "                     libx264, libx265, ...)\n"                                      \
+    "  --crf N            the constant-rate factor of encoders that have one\n"
+
 #define REFERENCE_TEXT                                                                     \
     "REFERENCE is a JPEG, BMP or PNG picture. One within 150 x 150 pixels is taken as a\n" \
     "file of the reference library; a larger one is first reduced as adding it to the\n"  \
@@ -98,7 +119,7 @@ const std::string_view kFormatsHelp =
 
 const std::string_view kLookHelp =
     "Usage: ombrane-cli look REFERENCE -o OUTPUT [--profile P] [--size N] [--bits B]\n"
-    "                        [--match FRAME] [grading options]\n"
+    "                        [--match FRAME [--frame F]] [grading options]\n"
     "\n"
     "Builds the look of REFERENCE and writes it as a 3D LUT file with an output profile.\n"
     "\n" REFERENCE_TEXT
@@ -111,6 +132,7 @@ const std::string_view kLookHelp =
     "  --match FRAME      \"Match Preview Colours\": take FRAME's own colour cast and\n"
     "                     spread out first (FRAME measured as the window's preview,\n"
     "                     fitted into 1000 x 500); the LUT's comment names FRAME\n"
+    "\n" CLIP_TEXT
     "\n" GRADING_OPTIONS
     "\n" FOOTAGE_OPTIONS
     "\n"
@@ -151,6 +173,7 @@ const std::string_view kLearnHelp =
 
 const std::string_view kGradeHelp =
     "Usage: ombrane-cli grade REFERENCE IMAGE -o OUTPUT [--match] [grading options]\n"
+    "       ombrane-cli grade REFERENCE CLIP -o CLIP [--match | --match-first | --match-frame F]\n"
     "       ombrane-cli grade REFERENCE INPUT... -o FOLDER [--match | --match-first] [batch options]\n"
     "                         [grading options]\n"
     "\n"
@@ -165,6 +188,11 @@ const std::string_view kGradeHelp =
     "                     as the window measures its preview\n"
     INTERPOLATION_OPTION
     OUTPUT_PROFILE_OPTION
+    "\n" CLIP_TEXT
+    "\n" RENDER_TEXT
+    "  --match            match the look to each frame of the clip separately\n"
+    "  --match-first      match the look to the first frame rendered\n"
+    "  --match-frame F    match the look to frame F\n"
     "\n"
     BATCH_OPTIONS
     "  --match            match the look to each picture separately\n"
@@ -202,6 +230,7 @@ const std::string_view kConvertHelp =
 
 const std::string_view kApplyHelp =
     "Usage: ombrane-cli apply LUTFILE IMAGE -o OUTPUT\n"
+    "       ombrane-cli apply LUTFILE CLIP -o CLIP [--in F] [--out F] [--codec NAME] [--crf N]\n"
     "       ombrane-cli apply LUTFILE INPUT... -o FOLDER [batch options]\n"
     "\n"
     "Reads LUTFILE (any readable format) and applies it to IMAGE at full size.\n"
@@ -211,6 +240,8 @@ const std::string_view kApplyHelp =
     "  -o, --output FILE  the picture to write\n"
     INTERPOLATION_OPTION
     OUTPUT_PROFILE_OPTION
+    "\n" CLIP_TEXT
+    "\n" RENDER_TEXT
     "\n"
     BATCH_OPTIONS
     BATCH_FAILURES
@@ -248,7 +279,7 @@ const std::string_view kFootageHelp =
     "listed too (its data spaces are left out). Their looks carry a shaper (see 'look').\n";
 
 const std::string_view kStatsHelp =
-    "Usage: ombrane-cli stats PICTURE [--json] [--as-reference]\n"
+    "Usage: ombrane-cli stats PICTURE [--json] [--as-reference] [--frame F]\n"
     "\n"
     "Prints the chroma statistics of PICTURE in the three luma ranges, computed as the\n"
     "look computes them for a reference: low (Y < 0.33), middle (0.33 <= Y < 0.66) and\n"
@@ -263,11 +294,13 @@ const std::string_view kStatsHelp =
     "\n"
     "  --json          one JSON object: width, height and the three ranges\n"
     "  --as-reference  measure the 150 x 150 thumbnail cell the look would use for\n"
-    "                  PICTURE as a reference (see 'look --help')\n";
+    "                  PICTURE as a reference (see 'look --help')\n"
+    "  --frame F       the frame of a clip (see 'look --help')\n";
 
 const std::string_view kScopesHelp =
     "Usage: ombrane-cli scopes PICTURE -o OUTPUT [--reference REF] [--lut LUTFILE]\n"
     "                          [--scope waveform|vectorscope|histogram|all] [--width N]\n"
+    "                          [--frame F]\n"
     "\n"
     "Draws the scopes of PICTURE at its full size, as the window's Scopes panel shows\n"
     "them. OUTPUT by extension: .png, .bmp, or .jpg/.jpeg at quality 100.\n"
@@ -290,7 +323,8 @@ const std::string_view kScopesHelp =
     "                     range without pixels); REF is taken as 'look' takes it\n"
     "  --lut LUTFILE      grade the picture with a LUT file (any readable format) first\n"
     "  --scope S          which scope to draw (default all)\n"
-    "  --width N          width of the drawing in pixels, 64..4096 (default 512)\n";
+    "  --width N          width of the drawing in pixels, 64..4096 (default 512)\n"
+    "  --frame F          the frame of a clip (see 'look --help')\n";
 
 int PrintHelp(std::string_view text)
 {

@@ -2,6 +2,8 @@
 
 #include "Arguments.h"
 #include "BatchRunner.h"
+#include "ClipCommands.h"
+#include "ClipFile.h"
 #include "CommandSupport.h"
 #include "Commands.h"
 #include "InterpolationOption.h"
@@ -62,6 +64,26 @@ int GradeBatch(const TArguments& arguments)
     });
 }
 
+// grade REFERENCE CLIP -o CLIP: the graded clip, its look matched to each
+// frame (--match), to the first (--match-first) or to a chosen one
+// (--match-frame F).
+int GradeClip(const TArguments& arguments)
+{
+    const int matches = arguments.Switch("match") + arguments.Switch("match-first") + arguments.Has("match-frame");
+    if (matches > 1)
+        throw EUsageError("--match, --match-first and --match-frame exclude each other");
+    const std::string output = OutputFile(arguments);
+    InputFilesOf(arguments, {"config"}).CheckOutput(output);
+    const auto footage = FootageFrom(arguments);
+    const TLookSettings settings = ReferenceLook(arguments.Positionals()[0], PositionsFrom(arguments));
+    const TClipMatch match = arguments.Switch("match")         ? TClipMatch::EachFrame
+                             : arguments.Switch("match-first") ? TClipMatch::FirstFrame
+                             : arguments.Has("match-frame")    ? TClipMatch::ChosenFrame
+                                                               : TClipMatch::None;
+    RenderGradedClip(arguments.Positionals()[1], output, settings, match, footage.get());
+    return 0;
+}
+
 } // namespace
 
 int RunLook(const std::vector<std::string>& words)
@@ -72,9 +94,11 @@ int RunLook(const std::vector<std::string>& words)
                                                    {"bits", true},
                                                    {"footage", true},
                                                    {"config", true},
-                                                   {"match", true}}));
+                                                   {"match", true},
+                                                   {"frame", true}}));
     if (arguments.HelpAsked())
         return PrintHelp(kLookHelp);
+    TakeClipOptions(arguments);
     arguments.ExpectPositionals(1, "the reference picture (REFERENCE)");
     const std::string output = OutputFile(arguments);
     InputFilesOf(arguments, {"match", "config"}).CheckOutput(output);
@@ -105,11 +129,16 @@ int RunGrade(const std::vector<std::string>& words)
     for (TOptionSpec option : {TOptionSpec{"output", true, 'o'}, TOptionSpec{"footage", true},
                                TOptionSpec{"config", true}, TOptionSpec{"match", false},
                                TOptionSpec{"match-first", false}, TOptionSpec{"output-profile", true},
-                               InterpolationOptionSpec()})
+                               InterpolationOptionSpec(), TOptionSpec{"match-frame", true}})
+        options.push_back(std::move(option));
+    for (TOptionSpec option : RenderOptionSpecs())
         options.push_back(std::move(option));
     const TArguments arguments(words, WithGrading(options));
     if (arguments.HelpAsked())
         return PrintHelp(kGradeHelp);
+    TakeClipOptions(arguments);
+    if (arguments.Positionals().size() == 2 && arguments.Has("output") && IsClipName(arguments.Value("output")))
+        return GradeClip(arguments);
     if (WantsBatch(arguments, 1))
         return GradeBatch(arguments);
     if (arguments.Switch("match-first"))

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "ClipCommands.h"
+#include "ClipFile.h"
 #include "CommandSupport.h"
 #include "DeepGrading.h"
 #include "GradingRoad.h"
@@ -33,6 +35,10 @@ void GradePictureFile(const std::string& input, const std::string& output, const
 void GradePictureFile(const std::string& input, const std::string& output, const std::function<const TLUT&()>& lut,
                       const TFootageConversion* footage, const TOutputProfileChoice& choice)
 {
+    if (IsClipName(input) || IsClipName(output)) {
+        GradeClipFile(input, output, lut, footage);
+        return;
+    }
     if (NeedsDeepGrading(input, output)) {
         GradeDeepPictureFile(lut(), input, output, footage, choice);
         return;

@@ -4,6 +4,7 @@
 
 #include "Arguments.h"
 #include "ColorSpace.h"
+#include "ClipCommands.h"
 #include "CommandSupport.h"
 #include "Commands.h"
 #include "HelpTexts.h"
@@ -71,9 +72,10 @@ TScopeKind ScopeKindFrom(const TArguments& arguments)
 
 int RunStats(const std::vector<std::string>& words)
 {
-    const TArguments arguments(words, {{"json", false}, {"as-reference", false}});
+    const TArguments arguments(words, {{"json", false}, {"as-reference", false}, {"frame", true}});
     if (arguments.HelpAsked())
         return PrintHelp(kStatsHelp);
+    TakeClipOptions(arguments);
     arguments.ExpectPositionals(1, "the picture (PICTURE)");
     const std::string& file = arguments.Positionals()[0];
     const TImage measured = arguments.Switch("as-reference") ? ReferenceCell(file) : LoadPicture(file);
@@ -89,9 +91,10 @@ int RunStats(const std::vector<std::string>& words)
 int RunScopes(const std::vector<std::string>& words)
 {
     const TArguments arguments(words, {{"output", true, 'o'}, {"reference", true}, {"lut", true}, {"scope", true},
-                                       {"width", true}});
+                                       {"width", true}, {"frame", true}});
     if (arguments.HelpAsked())
         return PrintHelp(kScopesHelp);
+    TakeClipOptions(arguments);
     arguments.ExpectPositionals(1, "the picture (PICTURE)");
     const std::string output = OutputFile(arguments);
     InputFilesOf(arguments, {"reference", "lut"}).CheckOutput(output);

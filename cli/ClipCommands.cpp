@@ -1,0 +1,212 @@
+#include "ClipCommands.h"
+
+#include <chrono>
+#include <cstdio>
+#include <memory>
+#include <optional>
+#include <unistd.h>
+
+#include "ClipFile.h"
+#include "ClipPicture.h"
+#include "ClipRender.h"
+#include "CommandSupport.h"
+#include "DeepGrade.h"
+#include "DeepGrading.h"
+#include "DeepImageFile.h"
+#include "ErrorStream.h"
+#include "FootageLook.h"
+#include "GradingRoad.h"
+#include "ImageFile.h"
+#include "LUT.h"
+#include "SourceMatch.h"
+
+namespace {
+
+// The clip options of this run of the tool.
+struct TClipOptions {
+    TFrameChoice Frame;
+    std::optional<TFrameChoice> In, Out, MatchFrame;
+    std::string Codec;
+    int Crf = -1;
+};
+
+TClipOptions& Options()
+{
+    static TClipOptions options;
+    return options;
+}
+
+TFrameChoice Choice(const TArguments& arguments, const std::string& name)
+{
+    try {
+        return ParseFrameChoice(arguments.Value(name));
+    } catch (const EError& error) {
+        std::string message = error.what();
+        if (name != "frame")
+            message.replace(message.find("--frame"), 7, "--" + name);
+        throw EUsageError(message);
+    }
+}
+
+std::int64_t FrameOf(const TFrameChoice& choice, const TClipInfo& info)
+{
+    try {
+        return FrameNumberOf(choice, info);
+    } catch (const EError& error) {
+        throw EUsageError(error.what());
+    }
+}
+
+// "frame 12/240, 23.5 fps, 8 s left" on the user's terminal, over itself.
+class TProgressLine {
+public:
+    TProgressLine() : shown_(isatty(ErrorStreamDescriptor()) == 1), start_(std::chrono::steady_clock::now()) {}
+    ~TProgressLine()
+    {
+        if (shown_ && written_)
+            WriteToErrorStream("\n");
+    }
+    void operator()(std::int64_t done, std::int64_t total)
+    {
+        if (!shown_)
+            return;
+        const double seconds =
+            std::chrono::duration<double>(std::chrono::steady_clock::now() - start_).count();
+        const double rate = seconds > 0 ? done / seconds : 0;
+        char line[160];
+        if (total > 0 && rate > 0)
+            std::snprintf(line, sizeof line, "\rframe %lld/%lld, %.1f fps, %.0f s left   ", static_cast<long long>(done),
+                          static_cast<long long>(total), rate, std::max(0.0, (total - done) / rate));
+        else
+            std::snprintf(line, sizeof line, "\rframe %lld, %.1f fps   ", static_cast<long long>(done), rate);
+        WriteToErrorStream(line);
+        written_ = true;
+    }
+
+private:
+    bool shown_;
+    bool written_ = false;
+    std::chrono::steady_clock::time_point start_;
+};
+
+TClipRenderSettings RenderSettings(const std::string& input, const std::string& output)
+{
+    TClipRenderSettings settings;
+    settings.OutputName = output;
+    settings.Codec = Options().Codec;
+    settings.Crf = Options().Crf;
+    if (Options().In || Options().Out) {
+        TClip clip(input);
+        if (Options().In)
+            settings.In = FrameOf(*Options().In, clip.Info());
+        if (Options().Out)
+            settings.Out = FrameOf(*Options().Out, clip.Info());
+        if (settings.Out >= 0 && settings.Out <= settings.In)
+            throw EUsageError("--out must name a frame after --in");
+    }
+    return settings;
+}
+
+void Render(const std::string& input, const std::string& output, const TFrameGrader& grade)
+{
+    if (!IsClipName(input))
+        throw EUsageError("\"" + output + "\" is a clip; only a clip is rendered to one");
+    const TClipRenderSettings settings = RenderSettings(input, output);
+    TProgressLine progress;
+    RenderClip(input, settings, grade, [&](std::int64_t done, std::int64_t total) { progress(done, total); });
+}
+
+TDeepImage LoadChosen(const std::string& fileName, const TFrameChoice& choice)
+{
+    TClip clip(fileName);
+    return clip.Frame(FrameOf(choice, clip.Info()));
+}
+
+void MatchToFrame(TLookSettings& settings, const TDeepImage& frame, const std::string& name,
+                  const TFootageConversion* footage)
+{
+    TImage prepared = PrepareFrame(ClipFrameToImage(frame));
+    if (footage != nullptr)
+        ConvertFootageImage(*footage, prepared);
+    MatchLookToFrame(settings, FrameStatistics(prepared), name);
+}
+
+} // namespace
+
+std::vector<TOptionSpec> RenderOptionSpecs()
+{
+    return {{"frame", true}, {"in", true}, {"out", true}, {"codec", true}, {"crf", true}};
+}
+
+void TakeClipOptions(const TArguments& arguments)
+{
+    TClipOptions options;
+    if (arguments.Has("frame"))
+        options.Frame = Choice(arguments, "frame");
+    for (const auto& [name, field] : {std::pair{"in", &TClipOptions::In}, std::pair{"out", &TClipOptions::Out},
+                                      std::pair{"match-frame", &TClipOptions::MatchFrame}})
+        if (arguments.Has(name))
+            options.*field = Choice(arguments, name);
+    if (arguments.Has("codec"))
+        options.Codec = arguments.Value("codec");
+    if (arguments.Has("crf"))
+        options.Crf = arguments.IntValue("crf", 0, 63, -1);
+    Options() = std::move(options);
+}
+
+TImage LoadClipPicture(const std::string& fileName)
+{
+    return ClipFrameToImage(LoadClipDeep(fileName));
+}
+
+TDeepImage LoadClipDeep(const std::string& fileName)
+{
+    return LoadChosen(fileName, Options().Frame);
+}
+
+void GradeClipFile(const std::string& input, const std::string& output, const std::function<const TLUT&()>& lut,
+                   const TFootageConversion* footage)
+{
+    if (IsClipName(output)) {
+        Render(input, output, [&](TDeepImage& frame, std::int64_t) { GradeClipFrame(lut(), frame, footage); });
+        return;
+    }
+    TDeepImage frame = LoadClipDeep(input);
+    if (frame.Depth.Bits <= 8 && !NeedsDeepGrading("frame.jpg", output)) {
+        TImage picture = ClipFrameToImage(frame);
+        GradePicture(lut(), picture, footage);
+        SaveImageFile(output, picture);
+        return;
+    }
+    if (footage != nullptr)
+        throw EError("\"" + input + "\": --footage converts 8-bit frames only");
+    const TPictureDepth depth = OutputDepthFor(output, frame.Depth);
+    GradeDeepImage(lut(), frame);
+    SaveDeepImageFile(output, frame, depth);
+}
+
+void RenderGradedClip(const std::string& input, const std::string& output, const TLookSettings& settings,
+                      TClipMatch match, const TFootageConversion* footage)
+{
+    std::shared_ptr<TLUT> shared;
+    if (match != TClipMatch::EachFrame) {
+        TLookSettings matched = settings;
+        if (match != TClipMatch::None) {
+            TClip clip(input);
+            const std::int64_t number = match == TClipMatch::ChosenFrame ? FrameOf(*Options().MatchFrame, clip.Info())
+                                        : Options().In                   ? FrameOf(*Options().In, clip.Info())
+                                                                         : 0;
+            MatchToFrame(matched, clip.Frame(number), input, footage);
+        }
+        shared = MakeLookLut(matched);
+    }
+    Render(input, output, [&](TDeepImage& frame, std::int64_t) {
+        if (shared) {
+            GradeClipFrame(*shared, frame, footage);
+            return;
+        }
+        TLookSettings matched = settings;
+        MatchToFrame(matched, frame, input, footage);
+        GradeClipFrame(*MakeLookLut(matched), frame, footage);
+    });
+}

@@ -1,0 +1,82 @@
+#pragma once
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "DeepImage.h"
+
+// The decoding and encoding of clips, done by FFmpeg's libraries in the
+// module "ombrane-ffmpeg.so". ClipFile.h is the interface the program uses;
+// this is the narrow road between it and the module.
+
+// What a clip's video stream is.
+struct TClipInfo {
+    int Width = 0;
+    int Height = 0;
+    int Bits = 8;               // the depth of its samples
+    std::int64_t Frames = 0;    // as the container declares or estimates it; 0 when unknown
+    int RateNumerator = 25;     // frames a second as a fraction
+    int RateDenominator = 1;
+    std::string Codec;          // the library's name of the codec ("prores", "h264", ...)
+    std::string PixelFormat;    // the library's name of the pixel format
+    std::string Colour;         // the conversion taken, e.g. "BT.709 limited"
+    std::string StartTimecode;  // "HH:MM:SS:FF" when the file gives one, else ""
+};
+
+// The frames of one clip in order, from any frame on.
+class TClipReader {
+public:
+    virtual ~TClipReader() = default;
+    virtual const TClipInfo& Info() const = 0;
+    // Makes `frame` the next one Read gives (counted from 0 as the decoder
+    // gives them). EError when the clip cannot be read there.
+    virtual void Seek(std::int64_t frame) = 0;
+    // Puts the next frame in `image` (RGB at float precision, Depth.Bits the
+    // clip's depth) and its number in `number`; false after the last one.
+    // EError naming the file and the frame for a frame that cannot be decoded.
+    virtual bool Read(TDeepImage& image, std::int64_t& number) = 0;
+};
+
+// How a graded clip is written.
+struct TClipRenderSettings {
+    std::string OutputName;   // names the file in messages and chooses the container by its extension
+    std::string Codec;        // an encoder's name; "" for the input's codec family
+    int Crf = -1;             // for encoders with a constant-rate factor; -1 for the family's default
+    std::int64_t In = 0;      // the first frame written
+    std::int64_t Out = -1;    // the frame after the last written; -1 for the clip's end
+};
+
+// Writes a graded clip: the frames given to Write, encoded; every audio
+// stream, the timecode and the chapters of the source copied over the range.
+class TClipWriter {
+public:
+    virtual ~TClipWriter() = default;
+    // The frame of the source numbered `number`, graded.
+    virtual void Write(const TDeepImage& image, std::int64_t number) = 0;
+    // Flushes the encoder, copies the rest of the audio and ends the file.
+    virtual void Finish() = 0;
+};
+
+class TClipModule {
+public:
+    virtual ~TClipModule() = default;
+    // Opens a clip from an open regular file (which the reader reads with
+    // pread and never closes); fileName names it in messages. EError for a
+    // file that is no clip the library reads, or is damaged.
+    virtual std::unique_ptr<TClipReader> Open(int fd, const std::string& fileName) const = 0;
+    // A writer of the clip open in a second reader of the same file to the
+    // descriptor `out` (written from its start, seekable).
+    virtual std::unique_ptr<TClipWriter> CreateWriter(int sourceFd, const std::string& sourceName,
+                                                      const TClipRenderSettings& settings, int out) const = 0;
+    // The picture as the clip's pixel format and colour conversion store it
+    // and give it back: what a frame becomes once written and read again.
+    virtual TDeepImage StoredAndRead(const TDeepImage& image, int sourceFd, const std::string& sourceName) const = 0;
+};
+
+// The module's entry: a C function with this name returning the module and
+// putting this interface's version where its argument points.
+inline constexpr const char* kClipModuleEntry = "OmbraneClipModule";
+inline constexpr int kClipModuleVersion = 1;
+
+// The module, loaded the first time. EError when it is missing.
+const TClipModule& ClipModule();

@@ -1,0 +1,39 @@
+#include "ClipPicture.h"
+
+#include <cstdint>
+
+#include "Clamp01.h"
+#include "DeepGrade.h"
+#include "Parallel.h"
+
+namespace {
+
+constexpr int kMinRowsPerSlice = 16;
+
+inline std::uint8_t Level8(float value)
+{
+    return static_cast<std::uint8_t>(Clamp01(value) * 255.0 + 0.5);
+}
+
+} // namespace
+
+TImage ClipFrameToImage(const TDeepImage& frame)
+{
+    if (frame.HasAlpha())
+        return DeepToImage(frame);
+    TImage result(frame.Width(), frame.Height());
+    const int width = frame.Width();
+    ParallelFor(frame.Height(), kMinRowsPerSlice, [&](int begin, int end) {
+        for (int y = begin; y < end; ++y) {
+            const float* p = frame.Row(y);
+            std::uint8_t* q = result.Row(y);
+            // Stored blue, green, red.
+            for (int x = 0; x < width; ++x, p += 3, q += 3) {
+                q[0] = Level8(p[2]);
+                q[1] = Level8(p[1]);
+                q[2] = Level8(p[0]);
+            }
+        }
+    });
+    return result;
+}

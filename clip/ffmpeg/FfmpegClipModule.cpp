@@ -1,0 +1,55 @@
+// The module ombrane-ffmpeg.so: clips read and written by FFmpeg's libraries.
+#include "ClipModule.h"
+#include "Error.h"
+#include "FfmpegClipReader.h"
+#include "FfmpegClipWriter.h"
+
+namespace {
+
+class TFfmpegClipModule final : public TClipModule {
+public:
+    std::unique_ptr<TClipReader> Open(int fd, const std::string& fileName) const override
+    {
+        return std::make_unique<TFfmpegClipReader>(fd, fileName);
+    }
+
+    std::unique_ptr<TClipWriter> CreateWriter(int sourceFd, const std::string& sourceName,
+                                              const TClipRenderSettings& settings, int out) const override
+    {
+        return std::make_unique<TFfmpegClipWriter>(sourceFd, sourceName, settings, out);
+    }
+
+    TDeepImage StoredAndRead(const TDeepImage& image, int sourceFd, const std::string& sourceName) const override
+    {
+        const TFfmpegClipReader reader(sourceFd, sourceName);
+        AVFrame* frame = av_frame_alloc();
+        if (frame == nullptr)
+            throw EError("out of memory");
+        frame->format = reader.PixelFormat();
+        frame->width = image.Width();
+        frame->height = image.Height();
+        TDeepImage result;
+        try {
+            if (av_frame_get_buffer(frame, 0) < 0)
+                throw EError("out of memory");
+            TFrameConverter converter;
+            converter.ToFrame(image, reader.Coding(), *frame);
+            converter.ToImage(*frame, reader.Coding(), result);
+        } catch (...) {
+            av_frame_free(&frame);
+            throw;
+        }
+        av_frame_free(&frame);
+        result.Depth = image.Depth;
+        return result;
+    }
+};
+
+} // namespace
+
+extern "C" const TClipModule* OmbraneClipModule(int* interfaceVersion)
+{
+    static const TFfmpegClipModule module;
+    *interfaceVersion = kClipModuleVersion;
+    return &module;
+}

@@ -1,0 +1,45 @@
+#pragma once
+#include <memory>
+
+#include "ClipModule.h"
+#include "FfmpegInput.h"
+#include "FfmpegPixels.h"
+
+// The frames of a clip's first video stream, decoded by the library and
+// converted to RGB by the formulas of FfmpegPixels.h.
+class TFfmpegClipReader final : public TClipReader {
+public:
+    TFfmpegClipReader(int fd, const std::string& fileName);
+    ~TFfmpegClipReader() override;
+
+    const TClipInfo& Info() const override { return info_; }
+    void Seek(std::int64_t frame) override;
+    bool Read(TDeepImage& image, std::int64_t& number) override;
+
+    const TYCbCrCoding& Coding() const { return coding_; }
+    AVPixelFormat PixelFormat() const { return static_cast<AVPixelFormat>(input_.Video()->codecpar->format); }
+
+private:
+    // The next decoded frame in frame_, false at the end.
+    bool Decode();
+    std::int64_t NumberOf(const AVFrame& frame) const;
+    void Restart();
+    void CheckComplete() const;
+
+    TInputClip input_;
+    AVCodecContext* decoder_ = nullptr;
+    AVPacket* packet_ = nullptr;
+    AVFrame* frame_ = nullptr;
+    TFrameConverter converter_;
+    TClipInfo info_;
+    TYCbCrCoding coding_;
+    bool declaredCount_ = false;
+    std::int64_t firstPts_ = 0;
+    std::int64_t counter_ = 0;   // the number of the next frame when timestamps are missing
+    std::int64_t wanted_ = 0;    // frames before this one are passed over
+    bool draining_ = false;
+    std::uint64_t errorsSeen_ = DecoderErrorCount();
+};
+
+// The stream's frame rate: its average, else its base rate, else 25.
+AVRational RateOf(const AVStream& stream);

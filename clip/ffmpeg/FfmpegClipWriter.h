@@ -1,0 +1,60 @@
+#pragma once
+#include <vector>
+
+#include "ClipModule.h"
+#include "FfmpegInput.h"
+#include "FfmpegPixels.h"
+
+// Writes a graded clip: the video encoded in the source's codec family (or
+// the encoder asked for), with the source's frame size, rate, time base,
+// pixel format and colour tags; the audio streams' packets, the timecode and
+// the chapters copied from a demuxer of its own over the source.
+class TFfmpegClipWriter final : public TClipWriter {
+public:
+    TFfmpegClipWriter(int sourceFd, const std::string& sourceName, const TClipRenderSettings& settings, int out);
+    ~TFfmpegClipWriter() override;
+
+    void Write(const TDeepImage& image, std::int64_t number) override;
+    void Finish() override;
+
+private:
+    void OpenEncoder();
+    void AddVideoStream();
+    void AddAudioStreams();
+    void CopyChapters();
+    void WriteHeader();
+    // Writes the encoder's packets; with `flushing` the encoder is emptied.
+    void WritePackets();
+    // Copies the audio packets that start before `until` (AV_TIME_BASE units).
+    void CopyAudioUntil(std::int64_t until);
+    std::string ShiftedTimecode() const;
+
+    struct TSink {
+        int Fd = -1;
+    };
+    static int WriteBytes(void* opaque, std::uint8_t* buffer, int size);
+    static std::int64_t SeekSink(void* opaque, std::int64_t offset, int whence);
+
+    TInputClip source_;
+    TClipRenderSettings settings_;
+    std::string outputName_;
+    TSink sink_;
+    AVIOContext* io_ = nullptr;
+    AVFormatContext* out_ = nullptr;
+    const AVCodec* codec_ = nullptr;
+    AVCodecContext* encoder_ = nullptr;
+    AVStream* video_ = nullptr;
+    AVFrame* frame_ = nullptr;
+    AVPacket* packet_ = nullptr;
+    AVPacket* audio_ = nullptr;
+    bool audioHeld_ = false;
+    bool audioDone_ = false;
+    std::vector<int> streamMap_;  // output stream of each source stream, or -1
+    TFrameConverter converter_;
+    TYCbCrCoding coding_;
+    AVRational frameTime_{1, 25};
+    std::int64_t firstPts_ = 0;   // of the source's video stream
+    std::int64_t shift_ = 0;      // taken from every time stamp, in the video stream's time base
+    std::int64_t endTime_ = 0;    // AV_TIME_BASE units in the source's time; INT64_MAX for the clip's end
+    std::int64_t shiftTime_ = 0;  // shift_ in AV_TIME_BASE units
+};

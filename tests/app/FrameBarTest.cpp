@@ -1,0 +1,146 @@
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QDir>
+#include <QDropEvent>
+#include <QLabel>
+#include <QListWidget>
+#include <QMimeData>
+#include <QSettings>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QUrl>
+#include <memory>
+
+#include "../support/ClipMaking.h"
+#include "ClipFile.h"
+#include "DeepGrade.h"
+#include "FakeDialogs.h"
+#include "FrameBar.h"
+#include "GradingRoad.h"
+#include "ImageFile.h"
+#include "ImageViewer.h"
+#include "LUT.h"
+#include "MainForm.h"
+
+// A clip as the preview: the frame bar steps through it, the look grades
+// each frame, Match Preview Colours measures the frame shown.
+
+namespace {
+
+class FrameBarTest : public ::testing::Test {
+protected:
+    QTemporaryDir dir;
+    TFakeDialogs dialogs;
+    std::unique_ptr<TfrmMain> window;
+
+    void SetUp() override {
+        QDir().mkpath(dir.filePath("lib"));
+        QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, dir.filePath("config"));
+        SaveJpegFile(dir.filePath("lib/meadow.jpeg").toStdString(), ColourfulPicture(150, 100));
+        clip = dir.filePath("shot.mkv").toStdString();
+        ASSERT_TRUE(MakeClip(clip, 320, 180, 6, "-pix_fmt yuv444p10le -c:v ffv1"));
+        window = std::make_unique<TfrmMain>(dir.filePath("lib").toStdString());
+        window->show();
+        QApplication::processEvents();
+    }
+    void TearDown() override { window.reset(); }
+
+    TImage Frame(int number) const { return DeepToImage(LoadClipFrame(clip, ParseFrameChoice(std::to_string(number)))); }
+    void Select(const QString& caption) {
+        const auto found = window->lvwRefs()->findItems(caption, Qt::MatchExactly);
+        ASSERT_FALSE(found.isEmpty());
+        found.first()->setSelected(true);
+    }
+    QString Label(const char* name) const { return window->findChild<QLabel*>(name)->text(); }
+    // The preview is the frame, and the viewer shows it graded with the window's look.
+    bool ShowsGraded(int number) const {
+        TImage graded = window->Viewer()->Scaled().Clone();
+        GradePicture(window->Lut(), graded);
+        return window->PreviewBitmap().SamePixels(Frame(number)) && !graded.Empty() &&
+               window->Viewer()->Display().SamePixels(graded);
+    }
+
+    std::string clip;
+};
+
+TEST_F(FrameBarTest, KeysStepThroughTheClipAndTheLookGradesEachFrame) {
+    TFrameBar* bar = window->FrameBar();
+    EXPECT_FALSE(bar->isVisible());
+    dialogs.PicturesToOpen.push_back(QString::fromStdString(clip));
+    window->sbnOpenPreviewImageClick();
+    ASSERT_TRUE(bar->isVisible());
+    EXPECT_EQ(bar->CurrentFrame(), 0);
+    EXPECT_EQ(bar->FrameCount(), 6);
+    EXPECT_TRUE(window->PreviewBitmap().SamePixels(Frame(0)));
+    Select("meadow");
+    ASSERT_TRUE(window->LookBuilt());
+    EXPECT_TRUE(ShowsGraded(0));
+
+    QTest::keyClick(window->Viewer(), Qt::Key_Right);
+    EXPECT_EQ(bar->CurrentFrame(), 1);
+    EXPECT_TRUE(window->PreviewBitmap().SamePixels(Frame(1)));
+    EXPECT_TRUE(ShowsGraded(1));
+    QTest::keyClick(window->Viewer(), Qt::Key_Right, Qt::ShiftModifier);  // a second is 25 frames: the end
+    EXPECT_EQ(bar->CurrentFrame(), 5);
+    QTest::keyClick(window->Viewer(), Qt::Key_Home);
+    EXPECT_EQ(bar->CurrentFrame(), 0);
+    QTest::keyClick(window->Viewer(), Qt::Key_End);
+    QTest::keyClick(window->Viewer(), Qt::Key_Left);
+    EXPECT_EQ(bar->CurrentFrame(), 4);
+    EXPECT_TRUE(ShowsGraded(4));
+    EXPECT_EQ(Label("lblTimecode"), "00:00:00:04");
+    EXPECT_EQ(Label("lblFrameNumber"), "frame 4 / 6");
+
+    // Matching measures the frame shown: each step builds the look anew.
+    window->findChild<QCheckBox*>("cbxMatchPreview")->setChecked(true);
+    const TLookSettings atFour = window->LastSettings();
+    const int builds = window->BuildCount();
+    QTest::keyClick(window->Viewer(), Qt::Key_Home);
+    EXPECT_EQ(window->BuildCount(), builds + 1);
+    EXPECT_NE(window->LastSettings().SourceStats.Ranges[1].MeanU, atFour.SourceStats.Ranges[1].MeanU);
+    EXPECT_TRUE(ShowsGraded(0));
+
+    // L plays forward, K stops, J plays back.
+    QTest::keyClick(window->Viewer(), Qt::Key_L);
+    EXPECT_TRUE(bar->Playing());
+    QTRY_VERIFY_WITH_TIMEOUT(bar->CurrentFrame() >= 2, 5000);
+    QTest::keyClick(window->Viewer(), Qt::Key_K);
+    EXPECT_FALSE(bar->Playing());
+    const std::int64_t stopped = bar->CurrentFrame();
+    QTest::keyClick(window->Viewer(), Qt::Key_J);
+    QTRY_VERIFY_WITH_TIMEOUT(bar->CurrentFrame() < stopped, 5000);
+    QTest::keyClick(window->Viewer(), Qt::Key_Space);
+    EXPECT_FALSE(bar->Playing());
+    QTest::keyClick(window->Viewer(), Qt::Key_Home);
+    EXPECT_TRUE(ShowsGraded(0));
+
+    // Save Graded Image writes the frame shown at full size.
+    dialogs.FilesToSave.push_back(dir.filePath("graded.jpg"));
+    window->miSaveGradedImageClick();
+    TImage saved;
+    LoadImageFile(dir.filePath("graded.jpg").toStdString(), saved);
+    EXPECT_EQ(saved.Width(), 320);
+    EXPECT_TRUE(dialogs.Errors.isEmpty());
+
+    // A picture as the preview hides the bar.
+    SaveImageFile(dir.filePath("still.png").toStdString(), ColourfulPicture(64, 48));
+    dialogs.PicturesToOpen.push_back(dir.filePath("still.png"));
+    window->sbnOpenPreviewImageClick();
+    EXPECT_FALSE(bar->isVisible());
+    EXPECT_FALSE(bar->HasClip());
+
+    // A clip dropped on the viewer opens as the preview.
+    QMimeData data;
+    data.setUrls({QUrl::fromLocalFile(QString::fromStdString(clip))});
+    const QPoint at(window->Viewer()->width() / 2, window->Viewer()->height() / 2);
+    QDragEnterEvent enter(at, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(window->Viewer(), &enter);
+    QDropEvent drop(QPointF(at), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(window->Viewer(), &drop);
+    EXPECT_TRUE(bar->HasClip());
+    EXPECT_TRUE(dialogs.Errors.isEmpty()) << dialogs.Errors.join("\n").toStdString();
+}
+
+}  // namespace
