@@ -22,7 +22,7 @@ struct TPictureDepth {
     std::string Compression;
     // The ICC profile of the file's colour space; empty for sRGB. Pictures
     // in memory are sRGB: it is converted from when read and into when written.
-    std::string IccProfile;
+    std::string IccProfile{};
 
     bool operator==(const TPictureDepth&) const = default;
 };
