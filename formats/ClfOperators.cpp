@@ -168,7 +168,7 @@ std::unique_ptr<TLutOperation> ReadLut1D(TXMLNode& op)
         throw ELUTError("A LUT1D with halfDomain holds 65536 entries; this one holds " + std::to_string(length) + ".");
     // Values are at the output depth's scale, with rawHalfs as the bit
     // patterns of half floats; a half-domain table is indexed by the input
-    // at the input depth's scale.
+    // value itself, whatever the input depth says.
     const double scale = DepthScale(op, "outBitDepth");
     std::vector<TRGBDouble> entries(length);
     for (std::size_t i = 0; i < length; ++i) {
@@ -180,7 +180,7 @@ std::unique_ptr<TLutOperation> ReadLut1D(TXMLNode& op)
         entries[i] = TRGBDouble{v[0], v[1], v[2]};
     }
     if (halfDomain)
-        return TCurveOperation::HalfDomain(std::move(entries), DepthScale(op, "inBitDepth"));
+        return TCurveOperation::HalfDomain(std::move(entries));
     return std::make_unique<TCurveOperation>(std::move(entries), TRGBDouble{0, 0, 0}, TRGBDouble{1, 1, 1});
 }
 
