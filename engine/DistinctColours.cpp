@@ -14,20 +14,26 @@ constexpr std::size_t kColours = std::size_t(1) << 24;
 constexpr std::uint32_t kKnown = 0x80000000u;
 constexpr std::uint32_t kPending = 0x40000000u;  // being converted by one call
 constexpr int kMinRowsPerSlice = 8;
-constexpr int kMinColoursPerSlice = 4096;
 
 inline std::uint32_t KeyOf(const std::uint8_t* bgr) {
     return (static_cast<std::uint32_t>(bgr[2]) << 16) | (static_cast<std::uint32_t>(bgr[1]) << 8) | bgr[0];
 }
 
-inline std::uint32_t Load(std::uint32_t& word) { return std::atomic_ref<std::uint32_t>(word).load(std::memory_order_relaxed); }
+// The table is far larger than the caches and neighbouring pixels' colours
+// lie apart in it: the word of a pixel this far ahead is fetched early.
+constexpr int kPrefetchPixels = 16;
 
-// One colour converted on its own, packed as the memo keeps it.
-std::uint32_t Direct(const TFootageConversion& footage, const std::uint8_t* bgr, std::uint8_t (*toByte)(float)) {
-    float rgb[3] = {bgr[2] / 255.0f, bgr[1] / 255.0f, bgr[0] / 255.0f};
-    footage.Convert(rgb, 1);
-    return kKnown | (std::uint32_t(toByte(rgb[0])) << 16) | (std::uint32_t(toByte(rgb[1])) << 8) | toByte(rgb[2]);
+inline void Prefetch(const std::uint32_t* table, const std::uint8_t* row, int x, int width) {
+    if (x + kPrefetchPixels < width) __builtin_prefetch(table + KeyOf(row + 3 * (x + kPrefetchPixels)));
 }
+
+inline void Put(std::uint32_t value, std::uint8_t* bgr) {
+    bgr[2] = static_cast<std::uint8_t>(value >> 16);
+    bgr[1] = static_cast<std::uint8_t>(value >> 8);
+    bgr[0] = static_cast<std::uint8_t>(value);
+}
+
+inline std::uint32_t Load(std::uint32_t& word) { return std::atomic_ref<std::uint32_t>(word).load(std::memory_order_relaxed); }
 
 }  // namespace
 
@@ -42,61 +48,59 @@ TColourMemo::TColourMemo() {
 
 TColourMemo::~TColourMemo() = default;
 
-bool TColourMemo::Convert(const TFootageConversion& footage, TImage& image, double maxShare,
-                          std::uint8_t (*toByte)(float)) {
-    const int width = image.Width();
-    const double pixels = static_cast<double>(width) * image.Height();
-    std::uint32_t* table = table_.get();
-    // The colours not met before, each once: a word goes from 0 to pending
-    // for the call that meets it first, which converts it.
-    std::vector<std::uint32_t> unknown;
-    for (int y = 0; y < image.Height(); ++y) {
-        const std::uint8_t* p = image.Row(y);
-        for (int x = 0; x < width; ++x, p += 3) {
-            const std::uint32_t key = KeyOf(p);
-            if (Load(table[key]) != 0) continue;
-            std::uint32_t expected = 0;
-            if (std::atomic_ref<std::uint32_t>(table[key]).compare_exchange_strong(expected, kPending,
-                                                                                   std::memory_order_relaxed))
-                unknown.push_back(key);
-        }
-    }
-    if (unknown.size() > maxShare * pixels) {
-        for (const std::uint32_t key : unknown) {
-            std::uint32_t expected = kPending;
-            std::atomic_ref<std::uint32_t>(table[key]).compare_exchange_strong(expected, 0, std::memory_order_relaxed);
-        }
-        return false;
-    }
-    ParallelFor(static_cast<int>(unknown.size()), kMinColoursPerSlice, [&](int begin, int end) {
+void TColourMemo::Convert(const TFootageConversion& footage, TImage& image, std::uint8_t (*toByte)(float)) {
+    Map(image, [&](const std::uint32_t* keys, std::uint32_t* results, std::size_t count) {
         std::vector<float> rgb;
-        rgb.reserve(static_cast<std::size_t>(end - begin) * 3);
-        for (int i = begin; i < end; ++i) {
-            const std::uint32_t key = unknown[i];
-            rgb.push_back((key >> 16) / 255.0f);
-            rgb.push_back(((key >> 8) & 255) / 255.0f);
-            rgb.push_back((key & 255) / 255.0f);
+        rgb.reserve(count * 3);
+        for (std::size_t i = 0; i < count; ++i) {
+            rgb.push_back((keys[i] >> 16) / 255.0f);
+            rgb.push_back(((keys[i] >> 8) & 255) / 255.0f);
+            rgb.push_back((keys[i] & 255) / 255.0f);
         }
-        footage.Convert(rgb.data(), static_cast<std::size_t>(end - begin));
-        for (int i = begin; i < end; ++i) {
-            const float* c = rgb.data() + static_cast<std::size_t>(i - begin) * 3;
-            const std::uint32_t value = kKnown | (std::uint32_t(toByte(c[0])) << 16) |
-                                        (std::uint32_t(toByte(c[1])) << 8) | toByte(c[2]);
-            std::atomic_ref<std::uint32_t>(table[unknown[i]]).store(value, std::memory_order_relaxed);
+        footage.Convert(rgb.data(), count);
+        for (std::size_t i = 0; i < count; ++i) {
+            const float* c = rgb.data() + i * 3;
+            results[i] = (std::uint32_t(toByte(c[0])) << 16) | (std::uint32_t(toByte(c[1])) << 8) | toByte(c[2]);
         }
     });
-    // ParallelFor has joined its workers: every word stored above is seen here.
+}
+
+void TColourMemo::Map(TImage& image, const TBatch& batch) {
+    const int width = image.Width();
+    std::uint32_t* table = table_.get();
     ParallelFor(image.Height(), kMinRowsPerSlice, [&](int y0, int y1) {
+        // Pixels of a known colour are mapped at once; the others wait until
+        // the colours this slice met first (a word goes from 0 to pending for
+        // the slice that meets it first) are converted, in one batch.
+        std::vector<std::uint8_t*> waiting;
+        std::vector<std::uint32_t> unknown;
         for (int y = y0; y < y1; ++y) {
-            std::uint8_t* p = image.Row(y);  // blue, green, red
+            std::uint8_t* row = image.Row(y);  // blue, green, red
+            std::uint8_t* p = row;
             for (int x = 0; x < width; ++x, p += 3) {
-                std::uint32_t value = Load(table[KeyOf(p)]);
-                if (!(value & kKnown)) value = Direct(footage, p, toByte);  // pending in another call
-                p[2] = static_cast<std::uint8_t>(value >> 16);
-                p[1] = static_cast<std::uint8_t>(value >> 8);
-                p[0] = static_cast<std::uint8_t>(value);
+                Prefetch(table, row, x, width);
+                const std::uint32_t key = KeyOf(p);
+                const std::uint32_t value = Load(table[key]);
+                if (value & kKnown) {
+                    Put(value, p);
+                    continue;
+                }
+                waiting.push_back(p);
+                std::uint32_t expected = 0;
+                if (value == 0 && std::atomic_ref<std::uint32_t>(table[key]).compare_exchange_strong(
+                                      expected, kPending, std::memory_order_relaxed))
+                    unknown.push_back(key);
             }
         }
+        std::vector<std::uint32_t> results(unknown.size());
+        if (!unknown.empty()) batch(unknown.data(), results.data(), unknown.size());
+        for (std::size_t i = 0; i < unknown.size(); ++i)
+            std::atomic_ref<std::uint32_t>(table[unknown[i]]).store(kKnown | results[i], std::memory_order_relaxed);
+        for (std::uint8_t* p : waiting) {
+            const std::uint32_t key = KeyOf(p);
+            std::uint32_t value = Load(table[key]);
+            if (!(value & kKnown)) batch(&key, &value, 1);  // pending in another slice or call
+            Put(value, p);
+        }
     });
-    return true;
 }

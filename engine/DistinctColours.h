@@ -1,5 +1,7 @@
 #pragma once
+#include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <memory>
 
 #include "FootageConversion.h"
@@ -24,12 +26,16 @@ public:
 
     // Converts the picture in place as converting each pixel through
     // `footage.Convert` and rounding with `toByte` would: the colours not
-    // met before are converted once, in one batch over the worker threads,
-    // and kept. False, with the picture unchanged and nothing kept, when
-    // more than `maxShare` of its pixels are colours not met before (the
-    // per-pixel road is then as quick).
-    bool Convert(const TFootageConversion& footage, TImage& image, double maxShare,
-                 std::uint8_t (*toByte)(float));
+    // met before are converted once, in batches over the worker threads, and
+    // kept.
+    void Convert(const TFootageConversion& footage, TImage& image, std::uint8_t (*toByte)(float));
+
+    // The same for any per-colour function of an 8-bit picture: `batch` gets
+    // colours as keys (red << 16 | green << 8 | blue) and writes each one's
+    // 8-bit result packed the same way. It is called from several threads at
+    // once, on separate keys.
+    using TBatch = std::function<void(const std::uint32_t* keys, std::uint32_t* results, std::size_t count)>;
+    void Map(TImage& image, const TBatch& batch);
 
 private:
     struct TFreeDeleter {

@@ -19,9 +19,8 @@ namespace {
 constexpr int kMinPointsPerThread = 4096;
 constexpr int kMinPixelsPerThread = 65536;
 // Pictures (or strips of one) from this size on are converted colour by
-// colour when at most this share of their pixels are colours not met before.
+// colour; smaller ones would spend more on the memo's pages than they save.
 constexpr double kMinMemoPixels = 1 << 16;
-constexpr double kMaxNewShare = 0.5;
 
 std::uint8_t ToByte(float v) {
     if (!(v >= 0.0f)) return 0;
@@ -61,9 +60,10 @@ void BuildFootageLookCube(const TLookSettings& settings, const TSaturationFactor
 }
 
 void ConvertFootageImage(const TFootageConversion& footage, TImage& image) {
-    if (static_cast<double>(image.Width()) * image.Height() >= kMinMemoPixels &&
-        footage.Memo().Convert(footage, image, kMaxNewShare, ToByte))
+    if (static_cast<double>(image.Width()) * image.Height() >= kMinMemoPixels) {
+        footage.Memo().Convert(footage, image, ToByte);
         return;
+    }
     const int width = image.Width();
     const int minRows = std::max(1, kMinPixelsPerThread / std::max(1, width));
     ParallelFor(image.Height(), minRows, [&](int y0, int y1) {

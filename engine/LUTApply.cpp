@@ -8,6 +8,7 @@
 #include <memory>
 
 #include "Clamp01.h"
+#include "DistinctColours.h"
 #include "Image.h"
 #include "LUT.h"
 #include "LUTReference.h"
@@ -278,21 +279,42 @@ void ApplyCube(const TLUT& lut, TImage& image) {
 }
 
 // A chain is evaluated per pixel, as the reference lookup does.
-void ApplyChain(const TLUT& lut, TImage& image) {
+std::uint32_t ChainColour(const TLUT& lut, std::uint32_t key) {
+    TLutPixel in, out;
+    in.Red = static_cast<std::uint16_t>(key >> 16);
+    in.Green = static_cast<std::uint16_t>((key >> 8) & 255);
+    in.Blue = static_cast<std::uint16_t>(key & 255);
+    lut.LookupPixel(in, out);
+    return (std::uint32_t{out.Red} << 16) | (std::uint32_t{out.Green} << 8) | out.Blue;
+}
+
+void ApplyChainPerPixel(const TLUT& lut, TImage& image) {
     ForRows(image, [&](int y0, int y1) {
         for (int y = y0; y < y1; ++y) {
             std::uint8_t* p = image.Row(y);
             for (int x = 0; x < image.Width(); ++x, p += 3) {
-                TLutPixel in, out;
-                in.Red = p[2];
-                in.Green = p[1];
-                in.Blue = p[0];
-                lut.LookupPixel(in, out);
-                p[2] = static_cast<std::uint8_t>(out.Red);
-                p[1] = static_cast<std::uint8_t>(out.Green);
-                p[0] = static_cast<std::uint8_t>(out.Blue);
+                const std::uint32_t out = ChainColour(lut, (std::uint32_t{p[2]} << 16) | (std::uint32_t{p[1]} << 8) | p[0]);
+                p[2] = static_cast<std::uint8_t>(out >> 16);
+                p[1] = static_cast<std::uint8_t>(out >> 8);
+                p[0] = static_cast<std::uint8_t>(out);
             }
         }
+    });
+}
+
+// A chain costs far more per pixel than a table, and a photograph holds few
+// distinct colours among its millions of pixels (a few hundred thousand):
+// pictures, or strips of one, from this size on evaluate each colour once and
+// look the rest up in the chain's memo.
+constexpr double kMemoMinPixels = 1 << 16;
+
+void ApplyChain(const TLUT& lut, TImage& image) {
+    if (static_cast<double>(image.Width()) * image.Height() < kMemoMinPixels) {
+        ApplyChainPerPixel(lut, image);
+        return;
+    }
+    lut.Chain->Memo().Map(image, [&](const std::uint32_t* keys, std::uint32_t* results, std::size_t count) {
+        for (std::size_t i = 0; i < count; ++i) results[i] = ChainColour(lut, keys[i]);
     });
 }
 

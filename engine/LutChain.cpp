@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "DistinctColours.h"
+
 void TLutChain::Append(std::shared_ptr<const TLutOperation> operation)
 {
     operations_.push_back(std::move(operation));
@@ -17,4 +19,10 @@ bool TLutChain::PerChannel() const
 {
     return std::all_of(operations_.begin(), operations_.end(),
                        [](const auto& operation) { return operation->PerChannel(); });
+}
+
+TColourMemo& TLutChain::Memo() const
+{
+    std::call_once(memoMade_, [this] { memo_ = std::make_shared<TColourMemo>(); });
+    return *memo_;
 }

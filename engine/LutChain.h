@@ -1,9 +1,12 @@
 #pragma once
 #include <cstddef>
 #include <memory>
+#include <mutex>
 #include <vector>
 
 #include "LUT.h"
+
+class TColourMemo;
 
 // One step of a LUT read from a file: a matrix, a curve, a cube, a range, a
 // log or exponent function or a colour decision. Operations work on
@@ -29,6 +32,13 @@ public:
     // The operation shared, for a chain built from this one.
     std::shared_ptr<const TLutOperation> Share(std::size_t index) const { return operations_[index]; }
 
+    // The 8-bit results of this chain found so far (DistinctColours.h), made
+    // on first use: the strips of one picture and the pictures of a batch
+    // share them.
+    TColourMemo& Memo() const;
+
 private:
     std::vector<std::shared_ptr<const TLutOperation>> operations_;
+    mutable std::once_flag memoMade_;
+    mutable std::shared_ptr<TColourMemo> memo_;
 };

@@ -1,6 +1,7 @@
 // Writes the seed corpora: small files from the writers' own output, the
-// documents of the read-only formats and small pictures of the kinds the
-// loader reads. Usage: fuzz_seeds <corpus folder>. Each target's seeds go to
+// documents of the read-only formats, small pictures of the kinds the loader
+// reads and, given a second folder, the LUT files in it.
+// Usage: fuzz_seeds <corpus folder> [folder]. Each target's seeds go to
 // a sub-folder named after the target; existing files are replaced.
 #include <QBuffer>
 #include <QCoreApplication>
@@ -252,12 +253,36 @@ void PictureSeeds()
             Put("fuzz_picture", name, bytes);
 }
 
+// Other makers' files (the interop test data): each goes to the first format
+// that takes it, the bytes as they are.
+void ForeignSeeds(const fs::path& folder)
+{
+    const auto& formats = LutFormats();
+    for (const auto& entry : fs::directory_iterator(folder)) {
+        if (!entry.is_regular_file())
+            continue;
+        const std::string file = entry.path().string();
+        for (std::size_t i = 0; i < formats.size(); ++i) {
+            bool takes = false;
+            try {
+                takes = formats[i]->CanRead(file);
+            } catch (const EError&) {
+            }
+            if (!takes)
+                continue;
+            AddLut(static_cast<int>(i), "foreign_" + entry.path().filename().string(), ReadAll(entry.path()),
+                   entry.path().extension().string());
+            break;
+        }
+    }
+}
+
 }  // namespace
 
 int main(int argc, char** argv)
 {
-    if (argc != 2) {
-        std::fprintf(stderr, "usage: fuzz_seeds <corpus folder>\n");
+    if (argc != 2 && argc != 3) {
+        std::fprintf(stderr, "usage: fuzz_seeds <corpus folder> [folder of other makers' LUT files]\n");
         return 2;
     }
     QCoreApplication application(argc, argv);
@@ -269,6 +294,8 @@ int main(int argc, char** argv)
         ReaderSeeds();
         XmlSeeds();
         PictureSeeds();
+        if (argc == 3)
+            ForeignSeeds(argv[2]);
     } catch (const std::exception& e) {
         std::fprintf(stderr, "fuzz_seeds: %s\n", e.what());
         fs::remove_all(scratch);

@@ -8,6 +8,7 @@
 #include <exception>
 #include <filesystem>
 #include <fstream>
+#include <limits>
 #include <memory>
 #include <typeinfo>
 
@@ -124,6 +125,18 @@ void ExerciseLookups(const TLUT& lut)
             TRGBDouble out;
             lut.LookupNormalized(TRGBDouble{r, g, 1.0 - r}, out);
         }
+    // Float pictures and a chain's own steps give values outside 0..1: a
+    // log of a negative, an index from infinity or not a number must stay
+    // inside the tables.
+    const double nan = std::numeric_limits<double>::quiet_NaN();
+    const double inf = std::numeric_limits<double>::infinity();
+    static const double kWild[] = {-0.25, 1.75, 1e30, -1e30};
+    for (double v : kWild) {
+        TRGBDouble out;
+        lut.LookupNormalized(TRGBDouble{v, -v, 0.5}, out);
+    }
+    TRGBDouble out;
+    lut.LookupNormalized(TRGBDouble{nan, inf, -inf}, out);
 }
 
 void ReportForeignException(const char* what)

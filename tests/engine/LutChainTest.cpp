@@ -15,6 +15,7 @@
 #include "Image.h"
 #include "LogOperation.h"
 #include "LUT.h"
+#include "LUTReference.h"
 #include "LutChain.h"
 #include "MatrixOperation.h"
 
@@ -200,3 +201,35 @@ TEST(LutChain, ALutWithAChainGradesPicturesThroughItAndTakesTheChosenInterpolati
 }
 
 }  // namespace
+
+// Large pictures take each distinct colour through the chain once; the result
+// must be the per-pixel lookup's, whether the picture repeats its colours
+// (the memo is used) or hardly does (it is not).
+TEST(LutChain, LargePicturesGradeColourByColourAsPixelByPixel)
+{
+    auto lut = CubeOf(5, Bumpy);
+    const double m[3][3] = {{0.8, 0.15, 0.05}, {0.1, 0.85, 0.05}, {0, 0.2, 0.9}};
+    const double offset[3] = {0.01, -0.02, 0};
+    auto chain = std::make_shared<TLutChain>();
+    chain->Append(std::make_shared<TMatrixOperation>(m, offset));
+    chain->Append(std::make_shared<TCubeOperation>(CubeOf(5, Bumpy), TCubeInterpolation::Tetrahedral));
+    lut->Chain = chain;
+
+    std::mt19937 rng(7);
+    for (const int distinct : {20000, 1 << 24, 20000}) {
+        TImage picture(2048, 1040);
+        for (int y = 0; y < picture.Height(); ++y)
+            for (int x = 0; x < picture.Width(); ++x) {
+                const std::uint32_t colour = rng() % distinct * 2654435761u;
+                std::uint8_t* p = picture.Row(y) + 3 * x;
+                p[0] = colour & 255;
+                p[1] = (colour >> 8) & 255;
+                p[2] = (colour >> 16) & 255;
+            }
+        TImage fast = picture.Clone(), plain = picture.Clone();
+        lut->ApplyToImage(fast);
+        lutreference::ApplyToImage(*lut, plain);
+        EXPECT_TRUE(fast.SamePixels(plain)) << distinct << " colours";
+        EXPECT_FALSE(fast.SamePixels(picture));
+    }
+}
