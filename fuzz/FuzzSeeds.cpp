@@ -253,12 +253,12 @@ void PictureSeeds()
             Put("fuzz_picture", name, bytes);
 }
 
-// Other makers' files (the interop test data): each goes to the first format
+// Other makers' files (the interop test data, with its sub-folders): each goes to the first format
 // that takes it, the bytes as they are.
 void ForeignSeeds(const fs::path& folder)
 {
     const auto& formats = LutFormats();
-    for (const auto& entry : fs::directory_iterator(folder)) {
+    for (const auto& entry : fs::recursive_directory_iterator(folder)) {
         if (!entry.is_regular_file())
             continue;
         const std::string file = entry.path().string();
@@ -270,7 +270,9 @@ void ForeignSeeds(const fs::path& folder)
             }
             if (!takes)
                 continue;
-            AddLut(static_cast<int>(i), "foreign_" + entry.path().filename().string(), ReadAll(entry.path()),
+            std::string name = fs::relative(entry.path(), folder).string();
+            std::replace(name.begin(), name.end(), '/', '_');
+            AddLut(static_cast<int>(i), "foreign_" + name, ReadAll(entry.path()),
                    entry.path().extension().string());
             break;
         }
