@@ -13,6 +13,7 @@
 #include "HelpTexts.h"
 #include "InputFiles.h"
 #include "PictureGrading.h"
+#include "ShapedLookExport.h"
 #include "ImageFile.h"
 #include "LutConvert.h"
 #include "LutFormat.h"
@@ -74,6 +75,12 @@ int RunConvert(const std::vector<std::string>& words)
     const int bits = ChooseBits(arguments, profile);
 
     try {
+        // A chain written with a shaper to spi3d puts its spi1d beside the output.
+        if (PrepareShapedChain(*source, profile, size, bits) != nullptr) {
+            const std::string companion = ShaperCompanion(profile, output);
+            if (!companion.empty())
+                InputFilesOf(arguments, {}).CheckOutput(companion);
+        }
         WriteConverted(*source, output, profile, size, bits);
     } catch (const ESizeError& error) {
         throw EError(std::string(error.what()) + "; --size resamples the LUT to one of them");

@@ -5,10 +5,13 @@
 #include <filesystem>
 #include <system_error>
 
+#include "ChainShaper.h"
 #include "Error.h"
 #include "FormatRegistry.h"
 #include "FormatText.h"
+#include "LutChain.h"
 #include "LutFormat.h"
+#include "ShapedLookExport.h"
 
 namespace {
 
@@ -290,9 +293,28 @@ std::unique_ptr<TLUT> PrepareForProfile(const TLUT& source, const TLutOutputProf
     return target;
 }
 
+std::unique_ptr<TLUT> PrepareShapedChain(const TLUT& source, const TLutOutputProfile& profile, int size, int bits)
+{
+    if (!source.Chain || !HoldsShaper(profile))
+        return nullptr;
+    const TLUTFormat& format = ProfileFormat(profile);
+    bits = EffectiveBits(profile, bits);
+    const int cubeSize = TargetCubeSize(source, profile, format, size, bits);
+    CheckWriterSize(format, profile, cubeSize, bits);
+    auto target = std::make_unique<TLUT>();
+    if (!SplitChainAtShaper(*source.Chain, cubeSize, *target))
+        return nullptr;
+    target->Comments = CarriedComments(source);
+    return target;
+}
+
 void WriteConverted(const TLUT& source, const std::string& output, const TLutOutputProfile& profile, int size,
                     int bits)
 {
+    if (const auto shaped = PrepareShapedChain(source, profile, size, bits)) {
+        SaveCurveThenCube(profile, *shaped, output);
+        return;
+    }
     TLUTFormat& format = ProfileFormat(profile);
     const auto target = PrepareForProfile(source, profile, size, bits);
     format.SaveToFile(output, *target, EffectiveBits(profile, bits));

@@ -96,7 +96,15 @@ std::unique_ptr<TLUT> PrepareForProfile(const TLUT& source, const TLutOutputProf
 // for callers that convert many tables without a 27 MB allocation each.
 void PrepareForProfile(const TLUT& source, const TLutOutputProfile& profile, int size, int bits, TLUT& target);
 
+// For a LUT read as a chain and a profile whose format holds a 1D table
+// before its cube (HoldsShaper): the chain as a shaper curve then a cube at
+// the size asked for (SplitChainAtShaper), as SaveCurveThenCube writes it;
+// nullptr when the chain does not split so. A size the format cannot hold
+// raises ESizeError.
+std::unique_ptr<TLUT> PrepareShapedChain(const TLUT& source, const TLutOutputProfile& profile, int size, int bits);
+
 // Prepares source for the profile and writes it to output with the
-// profile's format at bits (0 = the profile's default).
+// profile's format at bits (0 = the profile's default); a chain that splits
+// at a shaper is written as PrepareShapedChain makes it.
 void WriteConverted(const TLUT& source, const std::string& output, const TLutOutputProfile& profile, int size,
                     int bits);

@@ -40,12 +40,21 @@ std::string CubeRowsRedFastest(const TLUT& lut) {
     return text;
 }
 
-std::string ShapedCube(const TLUT& lut, const TLookShaper& shaper) {
+// The input range of the curve: the shaper's linear range, or 0..1.
+struct TCurveRange {
+    double Low = 0.0;
+    double High = 1.0;
+    bool IsUnit() const { return Low == 0.0 && High == 1.0; }
+};
+
+TCurveRange RangeOf(const TLookShaper& shaper) { return {shaper.Low(), shaper.High()}; }
+
+std::string ShapedCube(const TLUT& lut, const TCurveRange& range) {
     std::string text;
     for (const std::string& comment : lut.Comments) text += "# " + comment + "\n";
     text += std::string(kSignatureLine) + "\n\n";
     text += "LUT_1D_SIZE " + std::to_string(lut.CurveSize) + "\n";
-    text += "LUT_1D_INPUT_RANGE " + Exact(shaper.Low()) + " " + Exact(shaper.High()) + "\n";
+    if (!range.IsUnit()) text += "LUT_1D_INPUT_RANGE " + Exact(range.Low) + " " + Exact(range.High) + "\n";
     text += "LUT_3D_SIZE " + std::to_string(lut.CubeSize) + "\n";
     for (int i = 0; i < lut.CurveSize; ++i) text += Triple(lut.Curve[i]);
     return text + CubeRowsRedFastest(lut);
@@ -65,15 +74,16 @@ std::string Escaped(std::string_view text) {
     return out;
 }
 
-std::string ShapedClf(const TLUT& lut, const TLookShaper& shaper, const std::string& name) {
+std::string ShapedClf(const TLUT& lut, const TCurveRange& range, const std::string& name) {
     std::string body = "    <Description>" + Escaped(name) + "</Description>\n";
     for (const std::string& comment : lut.Comments) body += "    <Description>" + Escaped(comment) + "</Description>\n";
-    body += "    <Range inBitDepth=\"32f\" outBitDepth=\"32f\">\n"
-            "        <minInValue>" + Exact(shaper.Low()) + "</minInValue>\n"
-            "        <maxInValue>" + Exact(shaper.High()) + "</maxInValue>\n"
-            "        <minOutValue>0</minOutValue>\n"
-            "        <maxOutValue>1</maxOutValue>\n"
-            "    </Range>\n";
+    if (!range.IsUnit())
+        body += "    <Range inBitDepth=\"32f\" outBitDepth=\"32f\">\n"
+                "        <minInValue>" + Exact(range.Low) + "</minInValue>\n"
+                "        <maxInValue>" + Exact(range.High) + "</maxInValue>\n"
+                "        <minOutValue>0</minOutValue>\n"
+                "        <maxOutValue>1</maxOutValue>\n"
+                "    </Range>\n";
     body += "    <LUT1D inBitDepth=\"32f\" outBitDepth=\"32f\" interpolation=\"linear\">\n"
             "        <Array dim=\"" + std::to_string(lut.CurveSize) + " 3\">\n";
     for (int i = 0; i < lut.CurveSize; ++i) body += Triple(lut.Curve[i]);
@@ -92,10 +102,19 @@ std::string ShapedClf(const TLUT& lut, const TLookShaper& shaper, const std::str
            "\" name=\"" + Escaped(name) + "\">\n" + body + "</ProcessList>\n";
 }
 
-std::string ShapedCinespace(const TLUT& lut, const TLookShaper& shaper) {
+std::string CinespaceHeader(const TLUT& lut) {
     std::string text = "CSPLUTV100\n3D\n\nBEGIN METADATA\n";
     for (const std::string& comment : lut.Comments) text += comment + "\n";
-    text += "END METADATA\n\n";
+    return text + "END METADATA\n\n";
+}
+
+std::string CinespaceCube(const TLUT& lut) {
+    const std::string n = std::to_string(lut.CubeSize);
+    return "\n" + n + " " + n + " " + n + "\n" + CubeRowsRedFastest(lut);
+}
+
+std::string ShapedCinespace(const TLUT& lut, const TLookShaper& shaper) {
+    std::string text = CinespaceHeader(lut);
     std::string inputs, outputs;
     for (int i = 0; i < kCinespacePoints; ++i) {
         const double code = static_cast<double>(i) / (kCinespacePoints - 1);
@@ -104,14 +123,38 @@ std::string ShapedCinespace(const TLUT& lut, const TLookShaper& shaper) {
     }
     for (int channel = 0; channel < 3; ++channel)
         text += std::to_string(kCinespacePoints) + "\n" + inputs + "\n" + outputs + "\n";
-    const std::string n = std::to_string(lut.CubeSize);
-    return text + "\n" + n + " " + n + " " + n + "\n" + CubeRowsRedFastest(lut);
+    return text + CinespaceCube(lut);
 }
 
-std::string ShaperSpi1D(const TLUT& lut, const TLookShaper& shaper) {
-    std::string text = "Version 1\nFrom " + Exact(shaper.Low()) + " " + Exact(shaper.High()) + "\nLength " +
-                       std::to_string(lut.CurveSize) + "\nComponents 1\n{\n";
-    for (int i = 0; i < lut.CurveSize; ++i) text += "    " + FormatDecimal(lut.Curve[i].Red) + "\n";
+// The curve itself as each channel's pre-LUT, its entries evenly over 0..1.
+std::string CurveCinespace(const TLUT& lut) {
+    std::string text = CinespaceHeader(lut);
+    std::string inputs;
+    for (int i = 0; i < lut.CurveSize; ++i)
+        inputs += (i ? " " : "") + FormatDecimal(static_cast<double>(i) / (lut.CurveSize - 1));
+    for (int channel = 0; channel < 3; ++channel) {
+        std::string outputs;
+        for (int i = 0; i < lut.CurveSize; ++i) {
+            const TRGBDouble& v = lut.Curve[i];
+            outputs += (i ? " " : "") + FormatDecimal(channel == 0 ? v.Red : channel == 1 ? v.Green : v.Blue);
+        }
+        text += std::to_string(lut.CurveSize) + "\n" + inputs + "\n" + outputs + "\n";
+    }
+    return text + CinespaceCube(lut);
+}
+
+std::string ShaperSpi1D(const TLUT& lut, const TCurveRange& range) {
+    bool grey = true;
+    for (int i = 0; i < lut.CurveSize && grey; ++i)
+        grey = lut.Curve[i].Green == lut.Curve[i].Red && lut.Curve[i].Blue == lut.Curve[i].Red;
+    std::string text = "Version 1\nFrom " + Exact(range.Low) + " " + Exact(range.High) + "\nLength " +
+                       std::to_string(lut.CurveSize) + "\nComponents " + (grey ? "1" : "3") + "\n{\n";
+    for (int i = 0; i < lut.CurveSize; ++i) {
+        const TRGBDouble& v = lut.Curve[i];
+        text += "    " + FormatDecimal(v.Red);
+        if (!grey) text += " " + FormatDecimal(v.Green) + " " + FormatDecimal(v.Blue);
+        text += "\n";
+    }
     return text + "}\n";
 }
 
@@ -156,15 +199,31 @@ std::string ShaperCompanion(const TLutOutputProfile& profile, const std::string&
 void SaveShapedLook(const TLutOutputProfile& profile, const TLUT& lut, const TLookShaper& shaper,
                     const std::string& fileName) {
     if (IsFormat(profile, "cube-3d")) {
-        WriteFileAtomically(fileName, ShapedCube(lut, shaper));
+        WriteFileAtomically(fileName, ShapedCube(lut, RangeOf(shaper)));
     } else if (IsFormat(profile, "clf")) {
-        WriteFileAtomically(fileName, ShapedClf(lut, shaper, fileName.substr(fileName.find_last_of('/') + 1)));
+        WriteFileAtomically(fileName, ShapedClf(lut, RangeOf(shaper), fileName.substr(fileName.find_last_of('/') + 1)));
     } else if (IsFormat(profile, "cinespace-3d")) {
         WriteFileAtomically(fileName, ShapedCinespace(lut, shaper));
     } else if (IsFormat(profile, "spi3d")) {
-        WriteFileAtomically(ShaperCompanion(profile, fileName), ShaperSpi1D(lut, shaper));
+        WriteFileAtomically(ShaperCompanion(profile, fileName), ShaperSpi1D(lut, RangeOf(shaper)));
         WriteFileAtomically(fileName, WriteSpi3D(lut));
     } else {
         throw EError(ShaperRefusal(profile, "this"));
+    }
+}
+
+void SaveCurveThenCube(const TLutOutputProfile& profile, const TLUT& lut, const std::string& fileName) {
+    const TCurveRange unit;
+    if (IsFormat(profile, "cube-3d")) {
+        WriteFileAtomically(fileName, ShapedCube(lut, unit));
+    } else if (IsFormat(profile, "clf")) {
+        WriteFileAtomically(fileName, ShapedClf(lut, unit, fileName.substr(fileName.find_last_of('/') + 1)));
+    } else if (IsFormat(profile, "cinespace-3d")) {
+        WriteFileAtomically(fileName, CurveCinespace(lut));
+    } else if (IsFormat(profile, "spi3d")) {
+        WriteFileAtomically(ShaperCompanion(profile, fileName), ShaperSpi1D(lut, unit));
+        WriteFileAtomically(fileName, WriteSpi3D(lut));
+    } else {
+        throw EError("The output profile \"" + profile.Name + "\" holds no 1D table before its cube.");
     }
 }

@@ -32,3 +32,9 @@ std::string ShaperCompanion(const TLutOutputProfile& profile, const std::string&
 // format that holds no shaper.
 void SaveShapedLook(const TLutOutputProfile& profile, const TLUT& lut, const TLookShaper& shaper,
                     const std::string& fileName);
+
+// Writes a LUT of a curve over 0..1 then a cube (lkCurveThenCube) in the
+// profile's format, one that HoldsShaper: the curve as the 1D table before
+// the cube (Cinespace: as each channel's pre-LUT; spi3d: as the spi1d beside
+// it, ShaperCompanion). EError for another format.
+void SaveCurveThenCube(const TLutOutputProfile& profile, const TLUT& lut, const std::string& fileName);
