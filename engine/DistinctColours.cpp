@@ -24,7 +24,14 @@ inline std::uint32_t KeyOf(const std::uint8_t* bgr) {
 constexpr int kPrefetchPixels = 16;
 
 inline void Prefetch(const std::uint32_t* table, const std::uint8_t* row, int x, int width) {
-    if (x + kPrefetchPixels < width) __builtin_prefetch(table + KeyOf(row + 3 * (x + kPrefetchPixels)));
+    if (x + kPrefetchPixels >= width) return;
+    const std::uint32_t* word = table + KeyOf(row + 3 * (x + kPrefetchPixels));
+#if defined(__x86_64__) || defined(__i386__)
+    // GCC drops __builtin_prefetch from this loop; the instruction is asked for itself.
+    asm volatile("prefetcht0 %0" : : "m"(*word));
+#else
+    __builtin_prefetch(word);
+#endif
 }
 
 inline void Put(std::uint32_t value, std::uint8_t* bgr) {
