@@ -3,6 +3,7 @@
 #include <lcms2.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cstdlib>
 #include <vector>
 
@@ -243,6 +244,8 @@ TDisplayTransform::TDisplayTransform(const TColourProfile& display) {
     if (!transform_) Unusable();
     std::shared_ptr<const TMatrixShaperTransform> matrixShaper = TMatrixShaperTransform::Build(srgb.get(), own.get());
     if (matrixShaper && matrixShaper->SameAs(transform_.get())) matrixShaper_ = std::move(matrixShaper);
+    static std::atomic<std::uint64_t> built = 0;
+    id_ = ++built;
 }
 
 void TDisplayTransform::Apply(const unsigned char* source, unsigned char* target, std::size_t count) const {

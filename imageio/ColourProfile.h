@@ -1,4 +1,5 @@
 #pragma once
+#include <cstdint>
 #include <memory>
 #include <string>
 
@@ -86,8 +87,12 @@ public:
     TImage Apply(const TImage& image) const;
     // True when the pixels go the matrix/TRC road.
     bool MatrixShaper() const { return matrixShaper_ != nullptr; }
+    // Different for every transform built (copies share it), 0 when empty:
+    // what a converted picture was converted with.
+    std::uint64_t Id() const { return id_; }
 
 private:
+    std::uint64_t id_ = 0;
     std::shared_ptr<void> transform_;
     std::shared_ptr<const TMatrixShaperTransform> matrixShaper_;
 };

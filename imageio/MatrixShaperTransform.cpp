@@ -1,6 +1,9 @@
 #include "MatrixShaperTransform.h"
 
 #include <lcms2.h>
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 #include <algorithm>
 #include <atomic>
@@ -96,18 +99,19 @@ std::unique_ptr<TMatrixShaperTransform> TMatrixShaperTransform::Build(void* srgb
     // The connection space holds XYZ scaled into 0..1 of its 16-bit
     // encoding: in on the way in, out on the way out.
     constexpr double kEncodable = 1.0 + 32767.0 / 32768.0;
-    std::unique_ptr<TMatrixShaperTransform> t(new TMatrixShaperTransform);
     for (int i = 0; i < 3; ++i)
         for (int j = 0; j < 3; ++j) {
             toXyz[i][j] *= 1.0 / kEncodable;
             fromXyz[i][j] *= kEncodable;
         }
+    std::int64_t matrix[3][3];
     for (int i = 0; i < 3; ++i)
         for (int j = 0; j < 3; ++j) {
             const double m = fromXyz[i][0] * toXyz[0][j] + fromXyz[i][1] * toXyz[1][j] + fromXyz[i][2] * toXyz[2][j];
             if (!(std::fabs(m) < 64.0)) return nullptr;
-            t->matrix_[i][j] = Fixed14(m);
+            matrix[i][j] = Fixed14(m);
         }
+    std::unique_ptr<TMatrixShaperTransform> t(new TMatrixShaperTransform);
     for (int c = 0; c < 3; ++c) {
         const auto* in = static_cast<const cmsToneCurve*>(cmsReadTag(srgbProfile, kCurves[c]));
         const auto* out = static_cast<const cmsToneCurve*>(cmsReadTag(displayProfile, kCurves[c]));
@@ -117,7 +121,13 @@ std::unique_ptr<TMatrixShaperTransform> TMatrixShaperTransform::Build(void* srgb
             // Beyond the fixed-point range nothing here agrees with
             // LittleCMS; there is no such curve in sRGB's profile.
             if (!(std::fabs(y) < 2.0f)) return nullptr;
-            t->toLinear_[c][i] = static_cast<std::int32_t>(Fixed14(y));
+            // Below 2^29 each, so that three terms and the rounding fit
+            // 32 bits whichever way they are added.
+            for (int k = 0; k < 3; ++k) {
+                const std::int64_t term = matrix[k][c] * Fixed14(y);
+                if (term <= -(std::int64_t{1} << 29) || term >= (std::int64_t{1} << 29)) return nullptr;
+                t->terms_[c][i][k] = static_cast<std::int32_t>(term);
+            }
         }
         const std::unique_ptr<cmsToneCurve, void (*)(cmsToneCurve*)> inverse(cmsReverseToneCurve(out), cmsFreeToneCurve);
         if (!inverse) return nullptr;
@@ -130,24 +140,38 @@ std::unique_ptr<TMatrixShaperTransform> TMatrixShaperTransform::Build(void* srgb
     return t;
 }
 
+#if defined(__SSE2__)
 void TMatrixShaperTransform::Apply(const unsigned char* source, unsigned char* target, std::size_t count) const {
-    const std::int32_t *linearR = toLinear_[0], *linearG = toLinear_[1], *linearB = toLinear_[2];
-    const std::uint8_t *displayR = toDisplay_[0], *displayG = toDisplay_[1], *displayB = toDisplay_[2];
-    const auto& m = matrix_;
-    auto index = [](std::int64_t sum) {
-        const std::int64_t l = (sum + 0x2000) >> 14;
+    const __m128i* red = reinterpret_cast<const __m128i*>(terms_[0]);
+    const __m128i* green = reinterpret_cast<const __m128i*>(terms_[1]);
+    const __m128i* blue = reinterpret_cast<const __m128i*>(terms_[2]);
+    const __m128i rounding = _mm_set1_epi32(0x2000), zero = _mm_setzero_si128(), top = _mm_set1_epi16(kLinearSteps);
+    for (std::size_t i = 0; i < count; ++i, source += 3, target += 3) {
+        __m128i sum = _mm_add_epi32(_mm_add_epi32(red[source[2]], green[source[1]]),
+                                    _mm_add_epi32(blue[source[0]], rounding));
+        sum = _mm_srai_epi32(sum, 14);
+        // To 16 bits with saturation, then into 0..16384.
+        const __m128i index = _mm_min_epi16(_mm_max_epi16(_mm_packs_epi32(sum, sum), zero), top);
+        target[2] = toDisplay_[0][_mm_extract_epi16(index, 0)];
+        target[1] = toDisplay_[1][_mm_extract_epi16(index, 1)];
+        target[0] = toDisplay_[2][_mm_extract_epi16(index, 2)];
+    }
+}
+#else
+void TMatrixShaperTransform::Apply(const unsigned char* source, unsigned char* target, std::size_t count) const {
+    auto index = [](std::int32_t sum) {
+        const std::int32_t l = (sum + 0x2000) >> 14;
         return l < 0 ? 0 : (l > kLinearSteps ? kLinearSteps : l);
     };
     for (std::size_t i = 0; i < count; ++i, source += 3, target += 3) {
-        const std::int64_t r = linearR[source[2]], g = linearG[source[1]], b = linearB[source[0]];
-        const auto red = index(m[0][0] * r + m[0][1] * g + m[0][2] * b);
-        const auto green = index(m[1][0] * r + m[1][1] * g + m[1][2] * b);
-        const auto blue = index(m[2][0] * r + m[2][1] * g + m[2][2] * b);
-        target[0] = displayB[blue];
-        target[1] = displayG[green];
-        target[2] = displayR[red];
+        const std::int32_t *r = terms_[0][source[2]], *g = terms_[1][source[1]], *b = terms_[2][source[0]];
+        const auto red = index(r[0] + g[0] + b[0]), green = index(r[1] + g[1] + b[1]), blue = index(r[2] + g[2] + b[2]);
+        target[0] = toDisplay_[2][blue];
+        target[1] = toDisplay_[1][green];
+        target[2] = toDisplay_[0][red];
     }
 }
+#endif
 
 bool TMatrixShaperTransform::SameAs(void* plainTransform) const {
     std::atomic<bool> same = true;
