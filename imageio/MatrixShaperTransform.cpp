@@ -121,10 +121,11 @@ std::unique_ptr<TMatrixShaperTransform> TMatrixShaperTransform::Build(void* srgb
             // Beyond the fixed-point range nothing here agrees with
             // LittleCMS; there is no such curve in sRGB's profile.
             if (!(std::fabs(y) < 2.0f)) return nullptr;
-            // Below 2^29 each, so that three terms and the rounding fit
-            // 32 bits whichever way they are added.
+            // Below 2^29 each, the rounding included, so that three terms
+            // add up within 32 bits.
             for (int k = 0; k < 3; ++k) {
-                const std::int64_t term = matrix[k][c] * Fixed14(y);
+                // The rounding of the sum rides on red's terms.
+                const std::int64_t term = matrix[k][c] * Fixed14(y) + (c == 0 ? 0x2000 : 0);
                 if (term <= -(std::int64_t{1} << 29) || term >= (std::int64_t{1} << 29)) return nullptr;
                 t->terms_[c][i][k] = static_cast<std::int32_t>(term);
             }
@@ -145,11 +146,9 @@ void TMatrixShaperTransform::Apply(const unsigned char* source, unsigned char* t
     const __m128i* red = reinterpret_cast<const __m128i*>(terms_[0]);
     const __m128i* green = reinterpret_cast<const __m128i*>(terms_[1]);
     const __m128i* blue = reinterpret_cast<const __m128i*>(terms_[2]);
-    const __m128i rounding = _mm_set1_epi32(0x2000), zero = _mm_setzero_si128(), top = _mm_set1_epi16(kLinearSteps);
+    const __m128i zero = _mm_setzero_si128(), top = _mm_set1_epi16(kLinearSteps);
     for (std::size_t i = 0; i < count; ++i, source += 3, target += 3) {
-        __m128i sum = _mm_add_epi32(_mm_add_epi32(red[source[2]], green[source[1]]),
-                                    _mm_add_epi32(blue[source[0]], rounding));
-        sum = _mm_srai_epi32(sum, 14);
+        const __m128i sum = _mm_srai_epi32(_mm_add_epi32(_mm_add_epi32(red[source[2]], green[source[1]]), blue[source[0]]), 14);
         // To 16 bits with saturation, then into 0..16384.
         const __m128i index = _mm_min_epi16(_mm_max_epi16(_mm_packs_epi32(sum, sum), zero), top);
         target[2] = toDisplay_[0][_mm_extract_epi16(index, 0)];
@@ -160,7 +159,7 @@ void TMatrixShaperTransform::Apply(const unsigned char* source, unsigned char* t
 #else
 void TMatrixShaperTransform::Apply(const unsigned char* source, unsigned char* target, std::size_t count) const {
     auto index = [](std::int32_t sum) {
-        const std::int32_t l = (sum + 0x2000) >> 14;
+        const std::int32_t l = sum >> 14;
         return l < 0 ? 0 : (l > kLinearSteps ? kLinearSteps : l);
     };
     for (std::size_t i = 0; i < count; ++i, source += 3, target += 3) {

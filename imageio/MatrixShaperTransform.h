@@ -38,8 +38,9 @@ private:
     static constexpr int kLinearSteps = 16384;  // 1.0 in 1.14 fixed point
     // For each input channel (red, green, blue) and code value, what it adds
     // to the display's red, green and blue before the rounding: the linear
-    // value times the matrix's column, in 1.14 times 1.14 fixed point. The
-    // fourth place pads the entry to 16 bytes.
+    // value times the matrix's column, in 1.14 times 1.14 fixed point; red's
+    // also carry the half that rounds the sum. The fourth place pads the
+    // entry to 16 bytes.
     alignas(16) std::int32_t terms_[3][256][4] = {};
     std::uint8_t toDisplay_[3][kLinearSteps + 1] = {};
 };
