@@ -356,6 +356,12 @@ QWidget* TfrmMain::CreateGeneralGroup() {
     displayProfile_ = std::make_unique<TDisplayProfileChoice>(displayProfile);
     grid->addWidget(new QLabel("Display profile", group), 6, 0);
     grid->addWidget(displayProfile, 6, 1, 1, 2);
+    // The combos' long entries would take the captions' room in the fixed
+    // panel: they take what the captions leave and show their entry cut.
+    for (QComboBox* combo : {cbxFootage_, displayProfile}) {
+        combo->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+        combo->setMinimumContentsLength(6);
+    }
     grid->addWidget(sbnGeneralDefaults_, 7, 0, 1, 3, Qt::AlignRight);
     return group;
 }
