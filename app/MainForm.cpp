@@ -535,12 +535,14 @@ void TfrmMain::GradeDisplay() {
 
 TScopeSource TfrmMain::ScopeSource() const {
     TScopeSource source;
-    source.Picture.Left = &Viewer_->Display();
+    // Read only: the viewer's painted copy stays as it is.
+    const TImageViewer& viewer = *Viewer_;
+    source.Picture.Left = &viewer.Display();
     // Split view: the ungraded side left of the divider, the graded one right.
-    if (Viewer_->SplitView() && !sbnShowOriginal_->isChecked() && !Viewer_->Scaled().Empty()) {
-        source.Picture.Left = &Viewer_->Scaled();
-        source.Picture.Right = &Viewer_->Display();
-        source.Picture.Divider = static_cast<int>(Viewer_->SplitPosition() * Viewer_->Display().Width() + 0.5);
+    if (viewer.SplitView() && !sbnShowOriginal_->isChecked() && !viewer.Scaled().Empty()) {
+        source.Picture.Left = &viewer.Scaled();
+        source.Picture.Right = &viewer.Display();
+        source.Picture.Divider = static_cast<int>(viewer.SplitPosition() * viewer.Display().Width() + 0.5);
     }
     if (LookBuilt_ && !choice_->Empty()) {
         source.Reference = &ReferenceBitmap_;
