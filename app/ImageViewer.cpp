@@ -33,7 +33,22 @@ void TImageViewer::SetImage(const TImage& image) {
     update();
 }
 
-void TImageViewer::RestoreDisplay() { display_ = scaled_.Clone(); }
+void TImageViewer::RestoreDisplay() {
+    display_ = scaled_.Clone();
+    shownDisplay_.Stale = true;
+}
+
+void TImageViewer::ShownStale() { shownDisplay_.Stale = shownScaled_.Stale = true; }
+
+const TImage& TImageViewer::Shown(const TImage& picture, TShown& shown) const {
+    if (displayTransform_ == nullptr || displayTransform_->Empty()) return picture;
+    if (shown.Stale || shown.Transform != displayTransform_->Id()) {
+        shown.Picture = displayTransform_->Apply(picture);
+        shown.Stale = false;
+        shown.Transform = displayTransform_->Id();
+    }
+    return shown.Picture;
+}
 
 void TImageViewer::HideSelection() {
     DrawSelection(true);
@@ -62,6 +77,7 @@ void TImageViewer::UpdateLayout() {
     offsetX_ = (w - fw) / 2;
     offsetY_ = (h - fh) / 2;
     display_ = scaled_.Clone();
+    ShownStale();
 }
 
 int TImageViewer::ClientToImage(int position, int offset, double scale, int size) const {
@@ -75,6 +91,7 @@ int TImageViewer::ClientToImageY(int y) const { return ClientToImage(y, offsetY_
 
 void TImageViewer::SetDisplayTransform(const TDisplayTransform* transform) {
     displayTransform_ = transform;
+    ShownStale();
     update();
 }
 
@@ -82,10 +99,7 @@ void TImageViewer::paintEvent(QPaintEvent*) {
     QPainter painter(this);
     painter.fillRect(rect(), palette().color(QPalette::Window));
     if (hasImage_) {
-        const bool managed = displayTransform_ != nullptr && !displayTransform_->Empty();
-        TImage shown;
-        if (managed && !display_.Empty()) shown = displayTransform_->Apply(display_);
-        if (!display_.Empty()) painter.drawImage(offsetX_, offsetY_, Wrap(managed ? shown : display_));
+        if (!display_.Empty()) painter.drawImage(offsetX_, offsetY_, Wrap(Shown(display_, shownDisplay_)));
         if (splitView_) PaintSplit(painter);
         if (selectionVisible_ && selectionDrawn_) {
             painter.setCompositionMode(QPainter::RasterOp_SourceXorDestination);
@@ -217,17 +231,12 @@ void TImageViewer::MoveDivider(int x) {
 
 // Left of the divider the ungraded copy covers the graded one; the divider
 // is a one-pixel line with a small handle in its middle.
-void TImageViewer::PaintSplit(QPainter& painter) const {
+void TImageViewer::PaintSplit(QPainter& painter) {
     if (display_.Empty() || scaled_.Empty()) return;
     const int x = DividerX();
     const int h = display_.Height();
     const int left = std::min(x - offsetX_, scaled_.Width());
-    if (left > 0) {
-        TImage shown;
-        const bool managed = displayTransform_ != nullptr && !displayTransform_->Empty();
-        if (managed) shown = displayTransform_->Apply(scaled_);
-        painter.drawImage(QPoint(offsetX_, offsetY_), Wrap(managed ? shown : scaled_), QRect(0, 0, left, h));
-    }
+    if (left > 0) painter.drawImage(QPoint(offsetX_, offsetY_), Wrap(Shown(scaled_, shownScaled_)), QRect(0, 0, left, h));
     painter.fillRect(QRect(x, offsetY_, 1, h), Qt::white);
     const QRect handle(x - kHandleWidth / 2, offsetY_ + (h - kHandleHeight) / 2, kHandleWidth, kHandleHeight);
     painter.setPen(QColor(64, 64, 64));

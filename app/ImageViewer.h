@@ -1,5 +1,6 @@
 #pragma once
 #include <QWidget>
+#include <cstdint>
 #include <functional>
 
 #include "Image.h"
@@ -24,7 +25,12 @@ public:
     int ClientToImageX(int x) const;
     int ClientToImageY(int y) const;
 
-    TImage& Display() { return display_; }
+    // Writing the display copy goes through here: the painted copy of it
+    // (through the display profile) is made again at the next paint.
+    TImage& Display() {
+        shownDisplay_.Stale = true;
+        return display_;
+    }
     const TImage& Display() const { return display_; }
     const TImage& Scaled() const { return scaled_; }
     const TImage& Source() const { return source_; }
@@ -50,7 +56,9 @@ public:
 
     // The pictures are painted through the transform (the display's
     // profile); Display and Scaled keep the signal. nullptr paints them as
-    // they are. The transform must outlive the control or be replaced.
+    // they are. The transform must outlive the control or be replaced. The
+    // converted copies are kept between paints (a rubber band or the divider
+    // moving converts nothing) until a picture or the transform changes.
     void SetDisplayTransform(const TDisplayTransform* transform);
 
     // Called when SelectionVisible changes; optional.
@@ -76,7 +84,16 @@ private:
     void SetSelectionVisible(bool visible);
     int ClientToImage(int position, int offset, double scale, int size) const;
     bool OnDividerHandle(QPoint p) const;
-    void PaintSplit(QPainter& painter) const;
+    void PaintSplit(QPainter& painter);
+    // A picture as painted: itself, or its copy through the display
+    // transform, converted again when out of date.
+    struct TShown {
+        TImage Picture;
+        bool Stale = true;
+        std::uint64_t Transform = 0;  // TDisplayTransform::Id of the copy
+    };
+    const TImage& Shown(const TImage& picture, TShown& shown) const;
+    void ShownStale();
     void MoveDivider(int x);
 
     TImage source_, scaled_, display_;
@@ -91,4 +108,5 @@ private:
     double splitPosition_ = 0.5;
     bool movingDivider_ = false;
     const TDisplayTransform* displayTransform_ = nullptr;
+    TShown shownDisplay_, shownScaled_;
 };

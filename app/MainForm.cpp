@@ -356,6 +356,12 @@ QWidget* TfrmMain::CreateGeneralGroup() {
     displayProfile_ = std::make_unique<TDisplayProfileChoice>(displayProfile);
     grid->addWidget(new QLabel("Display profile", group), 6, 0);
     grid->addWidget(displayProfile, 6, 1, 1, 2);
+    // The combos' long entries would take the captions' room in the fixed
+    // panel: they take what the captions leave and show their entry cut.
+    for (QComboBox* combo : {cbxFootage_, displayProfile}) {
+        combo->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+        combo->setMinimumContentsLength(6);
+    }
     grid->addWidget(sbnGeneralDefaults_, 7, 0, 1, 3, Qt::AlignRight);
     return group;
 }
@@ -529,12 +535,14 @@ void TfrmMain::GradeDisplay() {
 
 TScopeSource TfrmMain::ScopeSource() const {
     TScopeSource source;
-    source.Picture.Left = &Viewer_->Display();
+    // Read only: the viewer's painted copy stays as it is.
+    const TImageViewer& viewer = *Viewer_;
+    source.Picture.Left = &viewer.Display();
     // Split view: the ungraded side left of the divider, the graded one right.
-    if (Viewer_->SplitView() && !sbnShowOriginal_->isChecked() && !Viewer_->Scaled().Empty()) {
-        source.Picture.Left = &Viewer_->Scaled();
-        source.Picture.Right = &Viewer_->Display();
-        source.Picture.Divider = static_cast<int>(Viewer_->SplitPosition() * Viewer_->Display().Width() + 0.5);
+    if (viewer.SplitView() && !sbnShowOriginal_->isChecked() && !viewer.Scaled().Empty()) {
+        source.Picture.Left = &viewer.Scaled();
+        source.Picture.Right = &viewer.Display();
+        source.Picture.Divider = static_cast<int>(viewer.SplitPosition() * viewer.Display().Width() + 0.5);
     }
     if (LookBuilt_ && !choice_->Empty()) {
         source.Reference = &ReferenceBitmap_;

@@ -3,6 +3,7 @@
 #include <lcms2.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cstdlib>
 #include <vector>
 
@@ -10,6 +11,7 @@
 #include "Parallel.h"
 #include "FileRead.h"
 #include "IccProfile.h"
+#include "MatrixShaperTransform.h"
 
 namespace {
 
@@ -237,8 +239,13 @@ TDisplayTransform::TDisplayTransform(const TColourProfile& display) {
     InstallSilentErrors();
     const THandle own = Profile(cmsOpenProfileFromMem(display.Icc().data(), static_cast<cmsUInt32Number>(display.Icc().size())));
     if (display.Icc().substr(16, 4) != "RGB ") throw EError("the colour profile is not an RGB profile");
-    transform_ = MakeTransform(Srgb(), TYPE_BGR_8, own, TYPE_BGR_8);
+    const THandle srgb = Srgb();
+    transform_ = MakeTransform(srgb, TYPE_BGR_8, own, TYPE_BGR_8);
     if (!transform_) Unusable();
+    std::shared_ptr<const TMatrixShaperTransform> matrixShaper = TMatrixShaperTransform::Build(srgb.get(), own.get());
+    if (matrixShaper && matrixShaper->SameAs(transform_.get())) matrixShaper_ = std::move(matrixShaper);
+    static std::atomic<std::uint64_t> built = 0;
+    id_ = ++built;
 }
 
 void TDisplayTransform::Apply(const unsigned char* source, unsigned char* target, std::size_t count) const {
@@ -246,7 +253,10 @@ void TDisplayTransform::Apply(const unsigned char* source, unsigned char* target
         if (source != target) std::copy(source, source + count * 3, target);
         return;
     }
-    cmsDoTransform(transform_.get(), source, target, static_cast<cmsUInt32Number>(count));
+    if (matrixShaper_)
+        matrixShaper_->Apply(source, target, count);
+    else
+        cmsDoTransform(transform_.get(), source, target, static_cast<cmsUInt32Number>(count));
 }
 
 TImage TDisplayTransform::Apply(const TImage& image) const {

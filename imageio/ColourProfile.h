@@ -1,4 +1,5 @@
 #pragma once
+#include <cstdint>
 #include <memory>
 #include <string>
 
@@ -6,6 +7,7 @@
 #include "Image.h"
 
 struct TEmbeddedProfile;
+class TMatrixShaperTransform;
 
 // The colour space a picture's numbers are in, and the conversions between
 // it and sRGB (LittleCMS 2, relative colorimetric with black-point
@@ -69,6 +71,10 @@ struct TOutputProfileChoice {
 
 // A transform of 24-bit sRGB pixels into a display's profile, for drawing.
 // Without a profile (or with an sRGB one) it is empty and Apply copies.
+// A matrix/TRC display profile is drawn through TMatrixShaperTransform
+// where that gives LittleCMS's bytes for every colour (checked when the
+// transform is built, a few hundred milliseconds of both cores); any other
+// through LittleCMS. Either way every pixel is LittleCMS's.
 class TDisplayTransform {
 public:
     TDisplayTransform() = default;
@@ -79,7 +85,14 @@ public:
     // be the same.
     void Apply(const unsigned char* source, unsigned char* target, std::size_t count) const;
     TImage Apply(const TImage& image) const;
+    // True when the pixels go the matrix/TRC road.
+    bool MatrixShaper() const { return matrixShaper_ != nullptr; }
+    // Different for every transform built (copies share it), 0 when empty:
+    // what a converted picture was converted with.
+    std::uint64_t Id() const { return id_; }
 
 private:
+    std::uint64_t id_ = 0;
     std::shared_ptr<void> transform_;
+    std::shared_ptr<const TMatrixShaperTransform> matrixShaper_;
 };

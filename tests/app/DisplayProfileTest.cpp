@@ -4,6 +4,7 @@
 #include <QGuiApplication>
 #include <QComboBox>
 #include <QDir>
+#include <QLabel>
 #include <QListWidget>
 #include <QSettings>
 #include <QTemporaryDir>
@@ -131,6 +132,23 @@ TEST_F(DisplayProfileTest, ViewerAndThumbnailsSwapRedAndGreenTheScopesDoNot) {
 }  // namespace
 
 namespace {
+
+// The captions beside the combos are shown whole, whatever the entries hold.
+TEST_F(DisplayProfileTest, TheGeneralGroupsCaptionsFit) {
+    window = std::make_unique<TfrmMain>(Path("lib"));
+    window->show();
+    QApplication::processEvents();
+    dialogs.FilesToOpen.push_back({QString::fromStdString(kSwapped)});
+    window->findChild<QComboBox*>("cbxDisplayProfile")->setCurrentIndex(2);
+    QApplication::processEvents();
+    const QList<QLabel*> labels = window->findChild<QWidget*>("grpGeneral")->findChildren<QLabel*>();
+    int captions = 0;
+    for (const QLabel* label : labels) {
+        if (label->text() == "Display profile" || label->text() == "Footage") ++captions;
+        EXPECT_GE(label->width(), label->sizeHint().width()) << label->text().toStdString();
+    }
+    EXPECT_EQ(captions, 2);
+}
 
 TEST_F(DisplayProfileTest, SavingATaggedPreviewWritesItBackIntoItsSpace) {
     const TColourProfile adobe = TColourProfile::FromIccFile("/usr/share/color/icc/colord/AdobeRGB1998.icc");

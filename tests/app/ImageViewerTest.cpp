@@ -5,7 +5,11 @@
 #include <QMouseEvent>
 #include <QPixmap>
 #include <cmath>
+#include <cstring>
+#include <filesystem>
+#include <string>
 
+#include "ColourProfile.h"
 #include "FakeDialogs.h"
 #include "ImageViewer.h"
 
@@ -217,3 +221,59 @@ TEST_F(TViewerFixture, SplitViewPaintsBothCopiesAndTakesTheDividerOnlyNearIt) {
     shot = viewer.grab().toImage();
     EXPECT_EQ(shot.pixelColor(viewer.OffsetX() + 1, y), QColor(255, 0, 0));
 }
+
+namespace {
+
+// The picture's area of a shot against what should be painted there, from
+// column `from` on.
+bool PaintedAs(const QImage& shot, const TImageViewer& viewer, const TImage& expected, int from = 0) {
+    for (int y = 0; y < expected.Height(); ++y)
+        for (int x = from; x < expected.Width(); ++x) {
+            const std::uint8_t* p = expected.Row(y) + 3 * x;
+            if (shot.pixel(viewer.OffsetX() + x, viewer.OffsetY() + y) != qRgb(p[2], p[1], p[0])) return false;
+        }
+    return true;
+}
+
+TEST_F(TViewerFixture, ThePaintedCopyFollowsTheGradeAndTheDisplayTransform) {
+    const std::string profiles = "/usr/share/color/icc/colord/";
+    if (!std::filesystem::exists(profiles + "SwappedRedAndGreen.icc")) GTEST_SKIP() << "colord-data missing";
+    TDisplayTransform transform(TColourProfile::FromIccFile(profiles + "SwappedRedAndGreen.icc"));
+    Show(300, 200);
+    TImage picture(200, 120);
+    for (int y = 0; y < picture.Height(); ++y)
+        for (int i = 0; i < 3 * picture.Width(); ++i) picture.Row(y)[i] = static_cast<std::uint8_t>(i * 5 + y * 3);
+    viewer.SetImage(picture);
+    viewer.SetDisplayTransform(&transform);
+    // Reading marks nothing out of date: only writing the display copy does.
+    const TImageViewer& seen = viewer;
+    auto shot = [&] { return viewer.grab().toImage().convertToFormat(QImage::Format_RGB32); };
+    EXPECT_TRUE(PaintedAs(shot(), viewer, transform.Apply(seen.Display())));
+    // A grade written into the display copy is painted, converted again.
+    TImage& display = viewer.Display();
+    for (int y = 0; y < display.Height(); ++y)
+        for (int i = 0; i < 3 * display.Width(); ++i) display.Row(y)[i] = static_cast<std::uint8_t>(255 - display.Row(y)[i]);
+    viewer.update();
+    EXPECT_TRUE(PaintedAs(shot(), viewer, transform.Apply(seen.Display())));
+    // Another profile in the same place: the copy is made again.
+    transform = TDisplayTransform(TColourProfile::FromIccFile(profiles + "ProPhotoRGB.icc"));
+    const TImage proPhoto = transform.Apply(seen.Display());
+    EXPECT_TRUE(PaintedAs(shot(), viewer, proPhoto));
+    // The split view's left part is the ungraded copy through the profile.
+    viewer.SetSplitView(true);
+    viewer.SetSplitPosition(1.0);
+    const TImage scaled = transform.Apply(seen.Scaled());
+    TImage left(scaled.Width() - 4, scaled.Height());  // the divider's handle is left out
+    for (int y = 0; y < left.Height(); ++y) std::memcpy(left.Row(y), scaled.Row(y), 3 * left.Width());
+    EXPECT_TRUE(PaintedAs(shot(), viewer, left));
+    viewer.SetSplitView(false);
+    // A new size converts the new copy; no transform paints the signal.
+    viewer.resize(260, 180);
+    QApplication::processEvents();
+    EXPECT_TRUE(PaintedAs(shot(), viewer, transform.Apply(seen.Display())));
+    EXPECT_FALSE(PaintedAs(shot(), viewer, seen.Display()));
+    viewer.SetDisplayTransform(nullptr);
+    EXPECT_TRUE(PaintedAs(shot(), viewer, seen.Display()));
+}
+
+}  // namespace
