@@ -226,7 +226,11 @@ const std::string_view kConvertHelp =
     "The input keeps its size unless --size is given or the target format holds only\n"
     "one size. A 1D LUT written to a 3D profile, or a curve followed by a cube, is\n"
     "baked into a cube (a 1D LUT at the profile's default size); a 3D LUT cannot be\n"
-    "written to a 1D profile.\n";
+    "written to a 1D profile. A file read as a chain of operations (a CLF list, a\n"
+    "table over another input range, a pre-LUT) that starts with steps working on\n"
+    "each channel alone keeps those steps as a 1D table before the cube in the\n"
+    "formats that hold one: .cube, CLF, Cinespace 3D, and spi3d (its spi1d is\n"
+    "written beside it with the same name).\n";
 
 const std::string_view kApplyHelp =
     "Usage: ombrane-cli apply LUTFILE IMAGE -o OUTPUT\n"
