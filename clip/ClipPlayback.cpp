@@ -16,9 +16,10 @@ bool TClipPlayback::FrameDue(double seconds, TAheadFrame& frame, bool wait)
     const std::int64_t due = static_cast<std::int64_t>(std::floor(seconds / frameTime_ + 1e-9)) - 1;
     if (due <= lastIndex_)
         return false;
-    // Frames already late are not decoded at all: the thread goes on
-    // from the one due now.
-    ahead_.SkipTo(from_ + (due + 1) * step_);
+    // Frames already late are not decoded at all: the thread goes on from
+    // the one due now, or as many frames later as the last frame shown
+    // came whole frame times late, so that it comes in its time.
+    ahead_.SkipTo(from_ + (due + 1 + lead_) * step_);
     TAheadFrame newest;
     bool found = false;
     for (;;) {
@@ -40,6 +41,8 @@ bool TClipPlayback::FrameDue(double seconds, TAheadFrame& frame, bool wait)
         return false;
     const std::int64_t index = IndexOf(newest.Number);
     dropped_ += index - lastIndex_ - 1;
+    const double late = seconds - static_cast<double>(index + 1) * frameTime_;
+    lead_ = std::clamp<std::int64_t>(static_cast<std::int64_t>(late / frameTime_), 0, kMostLead);
     lastIndex_ = index;
     ++shown_;
     frame = std::move(newest);

@@ -8,8 +8,8 @@
 // as fast by taking every speed-th frame, the frames decoded ahead by
 // TFrameAhead. The frame after the start is due one frame time after it,
 // the next one frame time later, and so on. A frame whose successor is
-// already due by the time it is ready is never shown: it is dropped and
-// counted.
+// already due by the time it is ready is never shown, nor one the decoding
+// falls behind: it is dropped and counted.
 class TClipPlayback {
 public:
     TClipPlayback(const std::string& fileName, std::int64_t from, int direction, int speed, std::int64_t count,
@@ -44,4 +44,6 @@ private:
     std::int64_t lastIndex_ = -1;  // the place of the frame shown last
     std::int64_t shown_ = 0;
     std::int64_t dropped_ = 0;
+    std::int64_t lead_ = 0;        // frames the thread is sent ahead of the one due
+    static constexpr std::int64_t kMostLead = 8;
 };
