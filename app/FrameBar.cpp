@@ -57,6 +57,7 @@ TImage TFrameBar::Open(const std::string& fileName) {
     auto clip = std::make_unique<TClip>(fileName);
     TImage first = ClipFramePreview(clip->Frame(0), boxWidth_, boxHeight_);
     SetPlaying(false);
+    neighbour_.reset();
     clip_ = std::move(clip);
     fileName_ = fileName;
     played_ = 0;
@@ -77,6 +78,7 @@ TImage TFrameBar::Open(const std::string& fileName) {
 
 void TFrameBar::Close() {
     SetPlaying(false);
+    neighbour_.reset();
     clip_.reset();
     fileName_.clear();
     current_ = -1;
@@ -96,13 +98,40 @@ void TFrameBar::ShowFrame(std::int64_t number) {
     number = std::clamp<std::int64_t>(number, 0, frames_ - 1);
     if (number == current_) return;
     try {
-        Present(number, ClipFramePreview(clip_->Frame(number), boxWidth_, boxHeight_));
+        TImage picture = NeighbourPicture(number);
+        if (picture.Empty()) picture = ClipFramePreview(clip_->Frame(number), boxWidth_, boxHeight_);
+        const std::int64_t from = current_;
+        Present(number, picture);
+        DecodeNeighbour(from, number);
     } catch (const EError& error) {
         // The count was estimated too high: the clip ends before it.
         problem_->setText(QString::fromStdString(error.what()));
         SetPlaying(false);
         ShowPosition();
     }
+}
+
+TImage TFrameBar::NeighbourPicture(std::int64_t number) {
+    TAheadFrame frame;
+    if (neighbour_ && neighbourNumber_ == number && neighbour_->Wait(frame) && frame.Number == number)
+        return std::move(frame.Picture);
+    neighbour_.reset();
+    return TImage();
+}
+
+void TFrameBar::DecodeNeighbour(std::int64_t from, std::int64_t number) {
+    const std::int64_t direction = number - from;
+    if (direction != 1 && direction != -1) {
+        neighbour_.reset();
+        return;
+    }
+    neighbourNumber_ = number + direction;
+    // Held, the key keeps the thread decoding on in its direction.
+    if (neighbour_) return;
+    const int width = boxWidth_, height = boxHeight_;
+    neighbour_ = std::make_unique<TFrameAhead>(
+        fileName_, neighbourNumber_, direction, frames_, 1,
+        [width, height](const TDeepImage& frame) { return ClipFramePreview(frame, width, height); });
 }
 
 void TFrameBar::Present(std::int64_t number, const TImage& frame) {
@@ -160,6 +189,7 @@ void TFrameBar::StopPlayback() {
 
 void TFrameBar::SetPlaying(bool playing) {
     StopPlayback();
+    if (playing) neighbour_.reset();
     if (!playing || !clip_) {
         speed_ = 1;
         return;

@@ -13,6 +13,7 @@ class QSlider;
 class QTimer;
 class TClip;
 class TClipPlayback;
+class TFrameAhead;
 struct TClipInfo;
 
 // The bar under the viewer while a clip is the preview: a slider over the
@@ -22,7 +23,8 @@ struct TClipInfo;
 // each press again doubling the speed (up to 8 times, by showing every
 // second, fourth or eighth frame), K stops. While playing, the frames are
 // decoded ahead on another thread; a frame not ready in its time is
-// dropped and counted. Each frame shown is handed on by FrameShown as a
+// dropped and counted. After a step of one frame, the next one in that
+// direction is decoded ahead too, so the next step shows it at once. Each frame shown is handed on by FrameShown as a
 // 24-bit picture fitted into the preview box. Hidden while the preview is
 // a picture.
 class TFrameBar : public QWidget {
@@ -75,6 +77,11 @@ private:
     void StopPlayback();
     int FramesPerSecond() const;
     void Present(std::int64_t number, const TImage& frame);
+    // The frame decoded ahead when it is `number`, else an empty picture.
+    TImage NeighbourPicture(std::int64_t number);
+    // After a step of one frame, the next frame in its direction is decoded
+    // while the key is up.
+    void DecodeNeighbour(std::int64_t from, std::int64_t number);
 
     QSlider* slider_ = nullptr;
     QLabel* timecode_ = nullptr;
@@ -84,6 +91,8 @@ private:
     std::unique_ptr<TClip> clip_;
     std::string fileName_;
     std::unique_ptr<TClipPlayback> playback_;
+    std::unique_ptr<TFrameAhead> neighbour_;
+    std::int64_t neighbourNumber_ = -1;
     QElapsedTimer clock_;
     int boxWidth_ = 1000;
     int boxHeight_ = 500;

@@ -156,6 +156,17 @@ TEST_F(FrameBarTest, PlayingShowsOrCountsEveryFrameAndAKeyStopsIt) {
     window->sbnOpenPreviewImageClick();
     Select("meadow");
     ASSERT_TRUE(window->LookBuilt());
+    // Steps of one frame take the neighbour decoded ahead: the same frames.
+    for (const int number : {1, 2, 3})
+    {
+        QTest::keyClick(window->Viewer(), Qt::Key_Right);
+        EXPECT_TRUE(ShowsGraded(number)) << number;
+    }
+    for (const int number : {2, 1, 0})
+    {
+        QTest::keyClick(window->Viewer(), Qt::Key_Left);
+        EXPECT_TRUE(ShowsGraded(number)) << number;
+    }
     EXPECT_EQ(bar->PlayedFrames() + bar->DroppedFrames(), 0);
     QTest::keyClick(window->Viewer(), Qt::Key_Space);
     EXPECT_TRUE(bar->Playing());
