@@ -11,6 +11,7 @@
 
 #include "ClipFile.h"
 #include "ClipPicture.h"
+#include "ClipPlayback.h"
 #include "Error.h"
 
 TFrameBar::TFrameBar(QWidget* parent) : QWidget(parent) {
@@ -47,11 +48,20 @@ const TClipInfo& TFrameBar::Info() const { return clip_->Info(); }
 
 TImage TFrameBar::CurrentPicture() { return ClipFrameToImage(clip_->Frame(current_)); }
 
+void TFrameBar::SetPreviewBox(int width, int height) {
+    boxWidth_ = width;
+    boxHeight_ = height;
+}
+
 TImage TFrameBar::Open(const std::string& fileName) {
     auto clip = std::make_unique<TClip>(fileName);
-    TImage first = ClipFrameToImage(clip->Frame(0));
+    TImage first = ClipFramePreview(clip->Frame(0), boxWidth_, boxHeight_);
     SetPlaying(false);
+    neighbour_.reset();
     clip_ = std::move(clip);
+    fileName_ = fileName;
+    played_ = 0;
+    dropped_ = 0;
     current_ = 0;
     frames_ = std::max<std::int64_t>(1, clip_->Info().Frames);
     settingSlider_ = true;
@@ -68,7 +78,9 @@ TImage TFrameBar::Open(const std::string& fileName) {
 
 void TFrameBar::Close() {
     SetPlaying(false);
+    neighbour_.reset();
     clip_.reset();
+    fileName_.clear();
     current_ = -1;
     frames_ = 0;
     hide();
@@ -81,20 +93,52 @@ int TFrameBar::FramesPerSecond() const {
 
 void TFrameBar::ShowFrame(std::int64_t number) {
     if (!clip_) return;
+    // A frame chosen by hand ends playing.
+    if (Playing()) SetPlaying(false);
     number = std::clamp<std::int64_t>(number, 0, frames_ - 1);
     if (number == current_) return;
     try {
-        TImage frame = ClipFrameToImage(clip_->Frame(number));
-        current_ = number;
-        problem_->clear();
-        ShowPosition();
-        emit FrameShown(frame);
+        TImage picture = NeighbourPicture(number);
+        if (picture.Empty()) picture = ClipFramePreview(clip_->Frame(number), boxWidth_, boxHeight_);
+        const std::int64_t from = current_;
+        Present(number, picture);
+        DecodeNeighbour(from, number);
     } catch (const EError& error) {
         // The count was estimated too high: the clip ends before it.
         problem_->setText(QString::fromStdString(error.what()));
         SetPlaying(false);
         ShowPosition();
     }
+}
+
+TImage TFrameBar::NeighbourPicture(std::int64_t number) {
+    TAheadFrame frame;
+    if (neighbour_ && neighbourNumber_ == number && neighbour_->Wait(frame) && frame.Number == number)
+        return std::move(frame.Picture);
+    neighbour_.reset();
+    return TImage();
+}
+
+void TFrameBar::DecodeNeighbour(std::int64_t from, std::int64_t number) {
+    const std::int64_t direction = number - from;
+    if (direction != 1 && direction != -1) {
+        neighbour_.reset();
+        return;
+    }
+    neighbourNumber_ = number + direction;
+    // Held, the key keeps the thread decoding on in its direction.
+    if (neighbour_) return;
+    const int width = boxWidth_, height = boxHeight_;
+    neighbour_ = std::make_unique<TFrameAhead>(
+        fileName_, neighbourNumber_, direction, frames_, 1,
+        [width, height](const TDeepImage& frame) { return ClipFramePreview(frame, width, height); });
+}
+
+void TFrameBar::Present(std::int64_t number, const TImage& frame) {
+    current_ = number;
+    problem_->clear();
+    ShowPosition();
+    emit FrameShown(frame);
 }
 
 void TFrameBar::ShowPosition() {
@@ -132,16 +176,33 @@ bool TFrameBar::eventFilter(QObject* watched, QEvent* event) {
     return QWidget::eventFilter(watched, event);
 }
 
-bool TFrameBar::Playing() const { return player_->isActive(); }
+bool TFrameBar::Playing() const { return playback_ != nullptr; }
+
+void TFrameBar::StopPlayback() {
+    player_->stop();
+    if (playback_) {
+        played_ += playback_->Shown();
+        dropped_ += playback_->Dropped();
+    }
+    playback_.reset();
+}
 
 void TFrameBar::SetPlaying(bool playing) {
+    StopPlayback();
+    if (playing) neighbour_.reset();
     if (!playing || !clip_) {
-        player_->stop();
         speed_ = 1;
         return;
     }
     const TClipInfo& info = clip_->Info();
-    player_->start(std::max(1, static_cast<int>(std::lround(1000.0 * info.RateDenominator / info.RateNumerator / speed_))));
+    const double rate = double(info.RateNumerator) / info.RateDenominator;
+    const int width = boxWidth_, height = boxHeight_;
+    playback_ = std::make_unique<TClipPlayback>(
+        fileName_, current_, direction_, speed_, frames_, rate,
+        [width, height](const TDeepImage& frame) { return ClipFramePreview(frame, width, height); });
+    clock_.start();
+    // Looked at four times a frame, so a frame ready late is shown soon after.
+    player_->start(std::max(1, static_cast<int>(std::lround(250.0 / rate))));
 }
 
 void TFrameBar::Shuttle(int direction) {
@@ -153,10 +214,14 @@ void TFrameBar::Shuttle(int direction) {
 }
 
 void TFrameBar::PlayNext() {
-    const std::int64_t next = current_ + direction_;
-    if (next < 0 || next >= frames_) {
-        SetPlaying(false);
+    if (!playback_) return;
+    TAheadFrame frame;
+    if (playback_->FrameDue(clock_.nsecsElapsed() * 1e-9, frame)) {
+        Present(frame.Number, frame.Picture);
         return;
     }
-    ShowFrame(next);
+    if (!playback_->Finished()) return;
+    const std::string problem = playback_->Problem();
+    SetPlaying(false);
+    if (!problem.empty()) problem_->setText(QString::fromStdString(problem));
 }

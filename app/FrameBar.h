@@ -1,4 +1,5 @@
 #pragma once
+#include <QElapsedTimer>
 #include <QWidget>
 #include <cstdint>
 #include <memory>
@@ -11,22 +12,31 @@ class QLabel;
 class QSlider;
 class QTimer;
 class TClip;
+class TClipPlayback;
+class TFrameAhead;
 struct TClipInfo;
 
 // The bar under the viewer while a clip is the preview: a slider over the
 // clip's frames, the timecode and the frame number. Left and Right step one
 // frame, Shift with them one second, Home and End go to the ends; Space
 // plays the clip at its own rate and stops it; L plays forward, J back,
-// each press again doubling the speed (up to 8 times), K stops. Each frame shown is handed
-// on by FrameShown as a 24-bit picture. Hidden while the preview is a
-// picture.
+// each press again doubling the speed (up to 8 times, by showing every
+// second, fourth or eighth frame), K stops. While playing, the frames are
+// decoded ahead on another thread; a frame not ready in its time is
+// dropped and counted. After a step of one frame, the next one in that
+// direction is decoded ahead too, so the next step shows it at once. Each frame shown is handed on by FrameShown as a
+// 24-bit picture fitted into the preview box. Hidden while the preview is
+// a picture.
 class TFrameBar : public QWidget {
     Q_OBJECT
 public:
     explicit TFrameBar(QWidget* parent = nullptr);
     ~TFrameBar() override;
 
-    // Opens the clip at its first frame, which it returns; the bar appears.
+    // The box the frames shown are fitted into (1000 x 500 unless set).
+    void SetPreviewBox(int width, int height);
+    // Opens the clip at its first frame, which it returns (fitted into the
+    // preview box); the bar appears.
     // EError when it cannot be opened or its first frame decoded (the bar
     // keeps what it had).
     TImage Open(const std::string& fileName);
@@ -51,6 +61,9 @@ public:
     // Plays in the direction (1 forward, -1 back); again in the same
     // direction doubles the speed.
     void Shuttle(int direction);
+    // Frames shown and dropped while playing, counted since the clip opened.
+    std::int64_t PlayedFrames() const { return played_; }
+    std::int64_t DroppedFrames() const { return dropped_; }
 
 signals:
     void FrameShown(const TImage& frame);
@@ -61,7 +74,14 @@ protected:
 private:
     void ShowPosition();
     void PlayNext();
+    void StopPlayback();
     int FramesPerSecond() const;
+    void Present(std::int64_t number, const TImage& frame);
+    // The frame decoded ahead when it is `number`, else an empty picture.
+    TImage NeighbourPicture(std::int64_t number);
+    // After a step of one frame, the next frame in its direction is decoded
+    // while the key is up.
+    void DecodeNeighbour(std::int64_t from, std::int64_t number);
 
     QSlider* slider_ = nullptr;
     QLabel* timecode_ = nullptr;
@@ -69,6 +89,15 @@ private:
     QLabel* problem_ = nullptr;
     QTimer* player_ = nullptr;
     std::unique_ptr<TClip> clip_;
+    std::string fileName_;
+    std::unique_ptr<TClipPlayback> playback_;
+    std::unique_ptr<TFrameAhead> neighbour_;
+    std::int64_t neighbourNumber_ = -1;
+    QElapsedTimer clock_;
+    int boxWidth_ = 1000;
+    int boxHeight_ = 500;
+    std::int64_t played_ = 0;
+    std::int64_t dropped_ = 0;
     std::int64_t current_ = -1;
     std::int64_t frames_ = 0;
     bool settingSlider_ = false;

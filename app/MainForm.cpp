@@ -218,6 +218,7 @@ void TfrmMain::CreateComponents() {
     column->setSpacing(0);
     column->addWidget(Splitter1_, 1);
     FrameBar_ = new TFrameBar(client);
+    FrameBar_->SetPreviewBox(kPreviewBoxWidth, kPreviewBoxHeight);
     FrameBar_->WatchKeys(Viewer_);
     column->addWidget(FrameBar_);
     body->addLayout(column, 1);

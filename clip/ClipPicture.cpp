@@ -4,6 +4,7 @@
 
 #include "Clamp01.h"
 #include "DeepGrade.h"
+#include "ImageResize.h"
 #include "Parallel.h"
 
 namespace {
@@ -36,4 +37,9 @@ TImage ClipFrameToImage(const TDeepImage& frame)
         }
     });
     return result;
+}
+
+TImage ClipFramePreview(const TDeepImage& frame, int boxWidth, int boxHeight)
+{
+    return FitImage(ClipFrameToImage(frame), boxWidth, boxHeight);
 }

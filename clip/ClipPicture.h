@@ -8,3 +8,7 @@
 // truncates, which is exact here: a float times 255 plus a half needs fewer
 // bits than a double holds.
 TImage ClipFrameToImage(const TDeepImage& frame);
+
+// The frame as the window previews it: its 24-bit picture fitted into the
+// box with Lanczos3 (FitImage).
+TImage ClipFramePreview(const TDeepImage& frame, int boxWidth, int boxHeight);

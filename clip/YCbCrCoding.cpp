@@ -41,6 +41,23 @@ std::string TYCbCrCoding::Description() const
     return Name + (FullRange ? " full" : " limited");
 }
 
+TCodeTables::TCodeTables(const TYCbCrCoding& coding, int bits)
+    : kr_(coding.Kr), kb_(coding.Kb), greenShare_(1 - coding.Kr - coding.Kb)
+{
+    const TCodeScale s = coding.Scale();
+    const std::size_t codes = std::size_t{1} << std::max(bits, coding.Bits);
+    luma_.resize(codes);
+    red_.resize(codes);
+    blue_.resize(codes);
+    for (std::size_t code = 0; code < codes; ++code) {
+        const double c = static_cast<double>(code);
+        luma_[code] = (c - s.LumaOffset) / s.LumaScale;
+        const double diff = (c - s.ChromaOffset) / s.ChromaScale;
+        red_[code] = 2 * (1 - coding.Kr) * diff;
+        blue_[code] = 2 * (1 - coding.Kb) * diff;
+    }
+}
+
 TYCbCrCoding Bt601Coding(int bits, bool fullRange)
 {
     return Coding(0.299, 0.114, "BT.601", bits, fullRange);

@@ -1,5 +1,6 @@
 #pragma once
 #include <string>
+#include <vector>
 
 // The coding of R'G'B' as Y'CbCr code values, by the formulas of ITU-R
 // BT.601, BT.709 and BT.2020 (non-constant luminance):
@@ -35,6 +36,31 @@ struct TYCbCrCoding {
     int Quantise(double code) const;
     // "BT.709 limited", "BT.601 full", ...
     std::string Description() const;
+};
+
+// The decoding of one coding for whole frames: the terms of each code value
+// taken from tables made once, so a pixel costs one division instead of
+// four. Each term is the same expression evaluated in the same order as in
+// TYCbCrCoding::ToRgb, so the result is the same to the bit.
+class TCodeTables {
+public:
+    // Tables for codes 0..2^bits - 1 (at least the coding's own).
+    TCodeTables(const TYCbCrCoding& coding, int bits);
+    // As coding.ToRgb(y, cb, cr, rgb) for codes within the tables.
+    void ToRgb(int y, int cb, int cr, float rgb[3]) const
+    {
+        const double luma = luma_[y];
+        const double red = luma + red_[cr];
+        const double blue = luma + blue_[cb];
+        const double green = (luma - kr_ * red - kb_ * blue) / greenShare_;
+        rgb[0] = static_cast<float>(red);
+        rgb[1] = static_cast<float>(green);
+        rgb[2] = static_cast<float>(blue);
+    }
+
+private:
+    double kr_, kb_, greenShare_;
+    std::vector<double> luma_, red_, blue_;
 };
 
 // The matrices by their names in the clip's tags.

@@ -47,6 +47,14 @@ TFfmpegClipReader::TFfmpegClipReader(int fd, const std::string& fileName) : inpu
     avcodec_parameters_to_context(decoder_, &parameters);
     decoder_->pkt_timebase = stream.time_base;
     decoder_->thread_count = 0;
+    // Frames that stand alone are decoded a frame at a time over all cores:
+    // a frame comes as soon as it is decoded, and a seek decodes no frames
+    // in advance that a step back throws away. Frame threads (the library's
+    // choice) would hold back a frame a core.
+    const AVCodecDescriptor* descriptor = avcodec_descriptor_get(parameters.codec_id);
+    if (descriptor != nullptr && (descriptor->props & AV_CODEC_PROP_INTRA_ONLY) != 0 &&
+        (codec->capabilities & AV_CODEC_CAP_SLICE_THREADS) != 0)
+        decoder_->thread_type = FF_THREAD_SLICE;
     // A damaged frame is an error, never hidden.
     decoder_->err_recognition = AV_EF_CRCCHECK | AV_EF_EXPLODE;
     if (const int status = avcodec_open2(decoder_, codec, nullptr); status < 0)

@@ -107,7 +107,7 @@ void RgbFrameToImage(const AVFrame& frame, const AVPixFmtDescriptor& desc, TDeep
 // Rows a worker takes at the least.
 constexpr int kMinRowsPerSlice = 32;
 
-void YuvRowsToImage(const AVFrame& frame, const AVPixFmtDescriptor& desc, const TYCbCrCoding& coding, int begin,
+void YuvRowsToImage(const AVFrame& frame, const AVPixFmtDescriptor& desc, const TCodeTables& tables, int begin,
                     int end, TDeepImage& image)
 {
     const int width = frame.width;
@@ -115,7 +115,6 @@ void YuvRowsToImage(const AVFrame& frame, const AVPixFmtDescriptor& desc, const 
     std::vector<std::uint16_t> luma(static_cast<std::size_t>(width));
     std::vector<std::uint16_t> cb(static_cast<std::size_t>(chromaWidth)), cr(cb.size());
     int loaded = -1;
-    const TCodeScale scale = coding.Scale();
     for (int y = begin; y < end; ++y) {
         FetchRow(frame, desc, 0, y, width, luma.data());
         const int chromaRow = y >> desc.log2_chroma_h;
@@ -127,7 +126,7 @@ void YuvRowsToImage(const AVFrame& frame, const AVPixFmtDescriptor& desc, const 
         float* row = image.Row(y);
         for (int x = 0; x < width; ++x) {
             const int cx = x >> desc.log2_chroma_w;
-            coding.ToRgb(scale, luma[x], cb[cx], cr[cx], row + 3 * x);
+            tables.ToRgb(luma[x], cb[cx], cr[cx], row + 3 * x);
         }
     }
 }
@@ -135,8 +134,12 @@ void YuvRowsToImage(const AVFrame& frame, const AVPixFmtDescriptor& desc, const 
 void YuvFrameToImage(const AVFrame& frame, const AVPixFmtDescriptor& desc, const TYCbCrCoding& coding,
                      TDeepImage& image)
 {
+    int bits = 0;
+    for (int c = 0; c < 3; ++c)
+        bits = std::max(bits, desc.comp[c].depth);
+    const TCodeTables tables(coding, bits);
     ParallelFor(frame.height, kMinRowsPerSlice, [&](int begin, int end) {
-        YuvRowsToImage(frame, desc, coding, begin, end, image);
+        YuvRowsToImage(frame, desc, tables, begin, end, image);
     });
 }
 

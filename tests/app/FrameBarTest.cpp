@@ -109,10 +109,14 @@ TEST_F(FrameBarTest, KeysStepThroughTheClipAndTheLookGradesEachFrame) {
     QTest::keyClick(window->Viewer(), Qt::Key_K);
     EXPECT_FALSE(bar->Playing());
     const std::int64_t stopped = bar->CurrentFrame();
+    // Space stops playing (pressed while J surely plays: a play back may
+    // reach the start and end before a later key).
     QTest::keyClick(window->Viewer(), Qt::Key_J);
-    QTRY_VERIFY_WITH_TIMEOUT(bar->CurrentFrame() < stopped, 5000);
+    EXPECT_TRUE(bar->Playing());
     QTest::keyClick(window->Viewer(), Qt::Key_Space);
     EXPECT_FALSE(bar->Playing());
+    QTest::keyClick(window->Viewer(), Qt::Key_J);
+    QTRY_VERIFY_WITH_TIMEOUT(bar->CurrentFrame() < stopped, 5000);
     QTest::keyClick(window->Viewer(), Qt::Key_Home);
     EXPECT_TRUE(ShowsGraded(0));
 
@@ -141,6 +145,51 @@ TEST_F(FrameBarTest, KeysStepThroughTheClipAndTheLookGradesEachFrame) {
     QApplication::sendEvent(window->Viewer(), &drop);
     EXPECT_TRUE(bar->HasClip());
     EXPECT_TRUE(dialogs.Errors.isEmpty()) << dialogs.Errors.join("\n").toStdString();
+}
+
+// Space plays to the clip's end with the frames decoded ahead; every frame
+// after the start is either shown or counted as dropped, and the frame
+// shown last is graded like a stepped one. An arrow key stops playing.
+TEST_F(FrameBarTest, PlayingShowsOrCountsEveryFrameAndAKeyStopsIt) {
+    TFrameBar* bar = window->FrameBar();
+    dialogs.PicturesToOpen.push_back(QString::fromStdString(clip));
+    window->sbnOpenPreviewImageClick();
+    Select("meadow");
+    ASSERT_TRUE(window->LookBuilt());
+    // Steps of one frame take the neighbour decoded ahead: the same frames.
+    for (const int number : {1, 2, 3})
+    {
+        QTest::keyClick(window->Viewer(), Qt::Key_Right);
+        EXPECT_TRUE(ShowsGraded(number)) << number;
+    }
+    for (const int number : {2, 1, 0})
+    {
+        QTest::keyClick(window->Viewer(), Qt::Key_Left);
+        EXPECT_TRUE(ShowsGraded(number)) << number;
+    }
+    EXPECT_EQ(bar->PlayedFrames() + bar->DroppedFrames(), 0);
+    QTest::keyClick(window->Viewer(), Qt::Key_Space);
+    EXPECT_TRUE(bar->Playing());
+    QTRY_VERIFY_WITH_TIMEOUT(!bar->Playing(), 10000);
+    EXPECT_EQ(bar->CurrentFrame(), 5);
+    EXPECT_EQ(bar->PlayedFrames() + bar->DroppedFrames(), 5);
+    EXPECT_GE(bar->PlayedFrames(), 1);
+    EXPECT_TRUE(ShowsGraded(5));
+    EXPECT_EQ(Label("lblFrameNumber"), "frame 5 / 6");
+
+    QTest::keyClick(window->Viewer(), Qt::Key_J);
+    ASSERT_TRUE(bar->Playing());
+    QTest::keyClick(window->Viewer(), Qt::Key_Left);
+    EXPECT_FALSE(bar->Playing());
+    const std::int64_t at = bar->CurrentFrame();
+    EXPECT_LT(at, 5);
+    EXPECT_TRUE(ShowsGraded(static_cast<int>(at)));
+    // Played back to the start, J stops there.
+    QTest::keyClick(window->Viewer(), Qt::Key_J);
+    QTRY_VERIFY_WITH_TIMEOUT(!bar->Playing(), 10000);
+    EXPECT_EQ(bar->CurrentFrame(), 0);
+    // Five forward, from 5 to one after `at` back before the key, `at` back to the start.
+    EXPECT_EQ(bar->PlayedFrames() + bar->DroppedFrames(), 5 + (5 - (at + 1)) + at);
 }
 
 }  // namespace

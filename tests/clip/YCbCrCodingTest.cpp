@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstring>
 #include <random>
 
 #include "ClipFile.h"
@@ -95,6 +96,49 @@ TEST(ClipPicture, EqualsTheDeepRoadsPicture)
     frame.Row(0)[1] = 1.0f;
     frame.Row(0)[2] = 0.0f;
     EXPECT_TRUE(ClipFrameToImage(frame).SamePixels(DeepToImage(frame)));
+}
+
+} // namespace
+
+namespace {
+
+// The tables give every code triple the very floats of the formula, over
+// the whole code range (outside the legal one too), for every matrix, range
+// and depth.
+TEST(YCbCrCoding, TablesGiveTheFormulasFloatsToTheBit)
+{
+    std::mt19937 random(291);
+    for (int bits : {8, 10, 12, 16})
+        for (bool full : {false, true})
+            for (const TYCbCrCoding& coding : {Bt601Coding(bits, full), Bt709Coding(bits, full), Bt2020Coding(bits, full)}) {
+                const TCodeTables tables(coding, bits);
+                const int top = (1 << bits) - 1;
+                std::uniform_int_distribution<int> code(0, top);
+                int differing = 0;
+                const auto check = [&](int y, int cb, int cr) {
+                    float expected[3], got[3];
+                    coding.ToRgb(y, cb, cr, expected);
+                    tables.ToRgb(y, cb, cr, got);
+                    for (int c = 0; c < 3; ++c)
+                        differing += std::memcmp(&expected[c], &got[c], sizeof(float)) != 0;
+                };
+                for (int y = 0; y <= top; y += bits > 12 ? 7 : 1)
+                    check(y, code(random), code(random));
+                for (int c = 0; c <= top; c += bits > 12 ? 7 : 1)
+                    check(code(random), c, top - c);
+                for (int i = 0; i < 20000; ++i)
+                    check(code(random), code(random), code(random));
+                check(top, top, top);
+                check(0, 0, 0);
+                EXPECT_EQ(differing, 0) << coding.Description() << " " << bits << " bits";
+            }
+    // Tables wider than the coding's depth cover the wider codes.
+    const TYCbCrCoding coding = Bt709Coding(8, false);
+    const TCodeTables wide(coding, 10);
+    float expected[3], got[3];
+    coding.ToRgb(1000, 700, 300, expected);
+    wide.ToRgb(1000, 700, 300, got);
+    EXPECT_EQ(std::memcmp(expected, got, sizeof expected), 0);
 }
 
 } // namespace

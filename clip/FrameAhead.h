@@ -1,0 +1,67 @@
+#pragma once
+#include <condition_variable>
+#include <cstdint>
+#include <deque>
+#include <functional>
+#include <mutex>
+#include <string>
+#include <thread>
+
+#include "DeepImage.h"
+#include "Image.h"
+
+// A frame decoded ahead: its number in the clip and its picture.
+struct TAheadFrame {
+    std::int64_t Number = -1;
+    TImage Picture;
+};
+
+// Frames of a clip decoded ahead on a thread of their own while the caller
+// shows others: from `first` on, every `step` frames (negative backwards),
+// while the number stays within [0, count). Each is made into a picture by
+// `prepare` on that thread and waits in a queue of at most `depth` frames;
+// the thread rests while the queue is full. The clip is opened again on
+// that thread, so the caller's own clip keeps its place.
+class TFrameAhead {
+public:
+    using TPrepare = std::function<TImage(const TDeepImage&)>;
+
+    TFrameAhead(const std::string& fileName, std::int64_t first, std::int64_t step, std::int64_t count, int depth,
+                TPrepare prepare);
+    // Stops the thread and waits for it.
+    ~TFrameAhead();
+    TFrameAhead(const TFrameAhead&) = delete;
+    TFrameAhead& operator=(const TFrameAhead&) = delete;
+
+    // The next frame if it is ready; false otherwise, without waiting.
+    bool Take(TAheadFrame& frame);
+    // The next frame, waiting for it; false once no frame will come.
+    bool Wait(TAheadFrame& frame);
+    // Frames before `number` in the order of play are no longer wanted: the
+    // thread goes on from there if it is not past it yet (the queue keeps
+    // what it holds).
+    void SkipTo(std::int64_t number);
+    // The number of the next frame Take would give, or -1 when none is ready.
+    std::int64_t ReadyNumber() const;
+    // No frame will come any more (every frame given, or the clip failed).
+    bool Ended() const;
+    // Why the frames ended early ("" when they did not): the clip's message.
+    std::string Problem() const;
+
+private:
+    void Run(std::string fileName, std::int64_t first);
+    bool Push(TAheadFrame frame);
+
+    const std::int64_t step_;
+    const std::int64_t count_;
+    const std::size_t depth_;
+    TPrepare prepare_;
+    mutable std::mutex mutex_;
+    std::condition_variable changed_;
+    std::deque<TAheadFrame> frames_;
+    std::int64_t skipTo_;
+    bool stopping_ = false;
+    bool finished_ = false;
+    std::string problem_;
+    std::thread worker_;
+};
