@@ -67,8 +67,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         format.LoadFromFile(fileName, lut);
         loaded = true;
     });
-    if (!loaded)
+    // The file road also refuses a power of zero or below (or not a
+    // number), which the decoder passes on.
+    const bool powersUsable = cdl.Red.Power > 0 && cdl.Green.Power > 0 && cdl.Blue.Power > 0;
+    if (!loaded && powersUsable)
         fuzz::Fail("ASC CDL", "the format refused a file ReadCDLFile accepted");
+    if (loaded && !powersUsable)
+        fuzz::Fail("ASC CDL", "the format read a correction with a power of zero or below");
+    if (!loaded)
+        return 0;
     if (lut.Kind != lkCube || lut.CubeSize != 33)
         fuzz::Fail("ASC CDL", "the correction did not become a 33-point cube");
     fuzz::ExerciseLookups(lut);
