@@ -1,5 +1,6 @@
 #include "FootageGrading.h"
 
+#include <cstdint>
 #include <vector>
 
 #include "DistinctColours.h"
@@ -10,9 +11,10 @@
 
 namespace {
 
-// Pictures (or strips) from this size on are graded colour by colour: below
-// it the table's pages cost more than they save.
-constexpr double kMinMemoPixels = 1 << 16;
+// From this many pixels on (of a picture, or of the strips graded so far)
+// pictures are graded colour by colour: below it the table's pages cost
+// more than they save.
+constexpr std::int64_t kMinMemoPixels = 1 << 16;
 // Converting each distinct colour once is never slower than converting each
 // pixel, whatever share of the pixels are new colours.
 constexpr double kAnyNewShare = 1.0;
@@ -40,7 +42,8 @@ TFootageGrading::TFootageGrading(const TFootageConversion* footage) : footage_(f
 TFootageGrading::~TFootageGrading() = default;
 
 void TFootageGrading::Apply(const TLUT& look, TImage& picture) const {
-    const bool large = static_cast<double>(picture.Width()) * picture.Height() >= kMinMemoPixels;
+    const std::int64_t pixels = static_cast<std::int64_t>(picture.Width()) * picture.Height();
+    const bool large = pixelsSeen_.fetch_add(pixels, std::memory_order_relaxed) + pixels >= kMinMemoPixels;
     const TLUT* first = nullptr;
     const bool same = look_.compare_exchange_strong(first, &look) || first == &look;
     if (footage_ == nullptr || !large || !same) {

@@ -1,5 +1,6 @@
 #pragma once
 #include <atomic>
+#include <cstdint>
 #include <memory>
 #include <mutex>
 
@@ -10,7 +11,8 @@ class TLUT;
 
 // Grading the 8-bit pictures (or the strips of one picture) of one footage
 // with one look, as GradePicture(look, picture, footage) does, pixel for
-// pixel. A large picture is graded colour by colour: each colour is
+// pixel. A large picture (or the strips of one, once they add up to a
+// large one) is graded colour by colour: each colour is
 // converted from the footage, rounded, graded by the look and kept, so a
 // colour met again, in this or a later strip, costs one table read instead
 // of a conversion and a cube lookup. Safe to use from several threads at
@@ -28,6 +30,7 @@ public:
 private:
     const TFootageConversion* footage_;
     mutable std::atomic<const TLUT*> look_{nullptr};
+    mutable std::atomic<std::int64_t> pixelsSeen_{0};
     mutable std::once_flag memoMade_;
     mutable std::unique_ptr<TColourMemo> memo_;
 };

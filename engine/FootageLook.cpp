@@ -19,7 +19,8 @@ namespace {
 constexpr int kMinPointsPerThread = 4096;
 constexpr int kMinPixelsPerThread = 65536;
 // Pictures (or strips of one) from this size on are converted colour by
-// colour when at most this share of their pixels are colours not met before.
+// colour, each band of rows whose pixels are at most this share of colours
+// not met before.
 constexpr double kMinMemoPixels = 1 << 16;
 constexpr double kMaxNewShare = 0.5;
 

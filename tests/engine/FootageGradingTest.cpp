@@ -133,6 +133,17 @@ TEST(FootageGradingTest, GradesAsConvertingEachPixelThenTheLook) {
     for (std::size_t i = 0; i < strips.size(); ++i)
         EXPECT_TRUE(strips[i].SamePixels(Rows(expected, 100 * int(i), 100 * int(i) + 100))) << i;
 
+    // Narrow strips, each too small for the memo alone: the first ones go
+    // the plain road, the later ones the memo once they add up.
+    const TFootageGrading narrow(&footage);
+    footage.Colours = 0;
+    for (int y = 0; y < picture.Height(); y += 40) {
+        TImage strip = Rows(picture, y, y + 40);
+        narrow.Apply(*look, strip);
+        ASSERT_TRUE(strip.SamePixels(Rows(expected, y, y + 40))) << y;
+    }
+    EXPECT_LT(footage.Colours, std::size_t(picture.Width()) * picture.Height() / 2);
+
     // Without footage only the look.
     TImage plain = picture.Clone();
     TFootageGrading(nullptr).Apply(*look, plain);
