@@ -309,5 +309,17 @@ TEST_F(FootageWindowTest, ALinearExrPreviewIsConvertedInFloatAndSavesWhatTheComm
     ASSERT_FALSE(fromWindow.isEmpty());
     // Byte for byte, but for the time of writing the writer stamps in.
     EXPECT_TRUE(WithoutStamp(fromWindow) == WithoutStamp(FileBytes(dir.filePath("cli.exr"))));
+    // An 8-bit target takes the same road as the command line's.
+    const QString savedJpeg = dir.filePath("window.jpg");
+    dialogs.FilesToSave.push_back(savedJpeg);
+    window->miSaveGradedImageClick();
+    QProcess gradeJpeg;
+    gradeJpeg.start(OMBRANE_CLI, {"grade", dir.filePath("lib/meadow.jpeg"), dir.filePath("linear.exr"), "-o",
+                                  dir.filePath("cli.jpg"), "--footage", "acescg"});
+    ASSERT_TRUE(gradeJpeg.waitForFinished(60000));
+    ASSERT_EQ(gradeJpeg.exitCode(), 0) << gradeJpeg.readAllStandardError().toStdString();
+    const QByteArray jpegFromWindow = FileBytes(savedJpeg);
+    ASSERT_FALSE(jpegFromWindow.isEmpty());
+    EXPECT_TRUE(jpegFromWindow == FileBytes(dir.filePath("cli.jpg")));
     EXPECT_TRUE(dialogs.Errors.isEmpty()) << dialogs.Errors.join("\n").toStdString();
 }
