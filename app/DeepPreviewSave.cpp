@@ -10,6 +10,14 @@ namespace {
 bool IsDeepPreview(const std::string& previewFile) {
     return !previewFile.empty() && IsDeepPictureFile(previewFile);
 }
+
+// A target the picture codec writes, 8-bit ones (JPEG, BMP) included.
+bool IsWrittenName(const std::string& target) {
+    const QString extension = QFileInfo(QString::fromStdString(target)).suffix().toLower();
+    for (const std::string& written : WrittenPictureExtensions())
+        if (extension == QString::fromStdString(written)) return true;
+    return false;
+}
 }  // namespace
 
 QString OwnFormatFilter(const std::string& previewFile) {
@@ -20,7 +28,10 @@ QString OwnFormatFilter(const std::string& previewFile) {
 
 bool SaveGradedAtOwnDepth(const TLUT& lut, const std::string& previewFile, const std::string& target,
                           const TFootageConversion* footage) {
-    if (!IsDeepPreview(previewFile) || !IsDeepOutputName(target)) return false;
+    if (!IsDeepPreview(previewFile)) return false;
+    // With footage an 8-bit target too: the file's own values are converted
+    // in float, as the preview shows them and the command line grades them.
+    if (!IsDeepOutputName(target) && !(footage && IsWrittenName(target))) return false;
     TDeepImage picture = LoadDeepImageFile(previewFile);
     const TPictureDepth depth = OutputDepthFor(target, picture.Depth);
     if (footage) ConvertFootageDeep(*footage, picture);

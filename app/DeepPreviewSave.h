@@ -16,7 +16,7 @@ QString OwnFormatFilter(const std::string& previewFile);
 // written at more than 8 bits, grades the full-size file at full precision
 // and writes it at the preview's format and depth (or the extension's),
 // returning true. With footage the picture is converted from it in float
-// first, as the command line's grade does. False, with nothing done, for
-// the JPEG road.
+// first, as the command line's grade does, and so is it for an 8-bit
+// target (JPEG, BMP). False, with nothing done, for the JPEG road.
 bool SaveGradedAtOwnDepth(const TLUT& lut, const std::string& previewFile, const std::string& target,
                           const TFootageConversion* footage = nullptr);

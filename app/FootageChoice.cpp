@@ -6,8 +6,11 @@
 #include <QSignalBlocker>
 #include <QStatusBar>
 
+#include "DeepGrade.h"
+#include "DeepImageFile.h"
 #include "Error.h"
 #include "FootageLook.h"
+#include "ImageResize.h"
 
 namespace {
 
@@ -17,6 +20,19 @@ const QString kFootageKey = "footage";
 QSettings UserSettings() { return QSettings(QSettings::NativeFormat, QSettings::UserScope, "tarnwerk", "Ombrane"); }
 
 std::string ConfiguredPath() { return FootageConfigPath(UserSettings().value("ocio-config").toString().toStdString()); }
+
+// The deep picture converted in float at full size, then taken to 8 bits and
+// fitted to width x height as the preview was.
+TImage ConvertedDeepPreview(const TFootageConversion& conversion, const std::string& file, int width, int height) {
+    TDeepImage picture = LoadDeepImageFile(file);
+    ConvertFootageDeep(conversion, picture);
+    TImage full = DeepToImage(picture);
+    picture = TDeepImage();
+    if (full.Width() == width && full.Height() == height) return full;
+    TImage fitted;
+    ResizeImage(width, height, kLanczos3Filter, fitted, full, 0.0f);
+    return fitted;
+}
 
 }  // namespace
 
@@ -69,12 +85,21 @@ void TFootageChoice::Choose(const TImage& preview) {
     chosen_ = index;
     UserSettings().setValue(kFootageKey, QString::fromStdString(spaces_[index].Key));
     ShowChoice();
-    PreviewChanged(preview);
+    PreviewChanged(preview, previewFile_);
 }
 
-void TFootageChoice::PreviewChanged(const TImage& preview) {
+void TFootageChoice::PreviewChanged(const TImage& preview, const std::string& previewFile) {
+    previewFile_ = !previewFile.empty() && IsDeepPictureFile(previewFile) ? previewFile : std::string();
     converted_ = TImage();
     if (!conversion_ || preview.Empty()) return;
+    if (!previewFile_.empty()) {
+        try {
+            converted_ = ConvertedDeepPreview(*conversion_, previewFile_, preview.Width(), preview.Height());
+            return;
+        } catch (const EError&) {
+            // The file changed or went away since it was opened: the preview as it was read.
+        }
+    }
     converted_ = preview.Clone();
     ConvertFootageImage(*conversion_, converted_);
 }

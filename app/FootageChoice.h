@@ -32,8 +32,13 @@ public:
     // preview and keeps the choice in the settings. On an error the combo
     // goes back to the entry before and the EError propagates.
     void Choose(const TImage& preview);
-    // A new preview picture: its converted copy is made now.
-    void PreviewChanged(const TImage& preview);
+    // A new preview picture: its converted copy is made now. For a preview
+    // opened from a picture of more than 8 bits (`previewFile`), the copy is
+    // made from the file's own values converted in float, as the command
+    // line's grade converts them, and then fitted to the preview's size:
+    // linear values beyond 1 and the fine steps of the shadows reach the
+    // conversion as they are.
+    void PreviewChanged(const TImage& preview, const std::string& previewFile = std::string());
 
     // The picture the viewer shows for the preview: the preview itself for
     // display footage, else its converted copy.
@@ -54,5 +59,6 @@ private:
     std::vector<TFootageSpaceEntry> spaces_;
     int chosen_ = 0;
     std::unique_ptr<TFootageConversion> conversion_;
+    std::string previewFile_;  // the deep picture the preview shows, or ""
     TImage converted_;
 };

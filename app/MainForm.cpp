@@ -754,7 +754,7 @@ void TfrmMain::OpenPreviewFile(const QString& file) {
     PreviewFileName_ = ToStd(file);
     PreviewBitmap_ = std::move(fitted);
     FrameBar_->Close();
-    footage_->PreviewChanged(PreviewBitmap_);
+    footage_->PreviewChanged(PreviewBitmap_, PreviewFileName_);
     Viewer_->SetImage(footage_->Shown(PreviewBitmap_));
     PreviewChanged();
 }

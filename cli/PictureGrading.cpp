@@ -8,6 +8,7 @@
 #include "DeepGrading.h"
 #include "GradingRoad.h"
 #include "Error.h"
+#include "FootageGrading.h"
 #include "ImageFile.h"
 
 namespace {
@@ -43,7 +44,10 @@ void GradePictureFile(const std::string& input, const std::string& output, const
         GradeDeepPictureFile(lut(), input, output, footage, choice);
         return;
     }
-    const auto grade = [&](TImage& picture) { GradePicture(lut(), picture, footage); };
+    // One look for the whole picture: with footage its colours are graded
+    // once each, for every strip.
+    const TFootageGrading grading(footage);
+    const auto grade = [&](TImage& picture) { grading.Apply(lut(), picture); };
     if (IsJpegName(input) && IsJpegName(output)) {
         try {
             GradeJpegFile(input, output, grade, choice);

@@ -19,16 +19,18 @@ namespace {
 constexpr int kMinPointsPerThread = 4096;
 constexpr int kMinPixelsPerThread = 65536;
 // Pictures (or strips of one) from this size on are converted colour by
-// colour; smaller ones would spend more on the memo's pages than they save.
+// colour, each band of rows whose pixels are at most this share of colours
+// not met before.
 constexpr double kMinMemoPixels = 1 << 16;
+constexpr double kMaxNewShare = 0.5;
 
-std::uint8_t ToByte(float v) {
+}  // namespace
+
+std::uint8_t FootageCode(float v) {
     if (!(v >= 0.0f)) return 0;
     if (v >= 1.0f) return 255;
     return static_cast<std::uint8_t>(std::lround(v * 255.0f));
 }
-
-}  // namespace
 
 void BuildFootageLookCube(const TLookSettings& settings, const TSaturationFactors& factors,
                           const TFootageConversion& footage, TLUT& lut) {
@@ -61,7 +63,7 @@ void BuildFootageLookCube(const TLookSettings& settings, const TSaturationFactor
 
 void ConvertFootageImage(const TFootageConversion& footage, TImage& image) {
     if (static_cast<double>(image.Width()) * image.Height() >= kMinMemoPixels) {
-        footage.Memo().Convert(footage, image, ToByte);
+        footage.Memo().Convert(footage, image, kMaxNewShare, FootageCode);
         return;
     }
     const int width = image.Width();
@@ -77,9 +79,9 @@ void ConvertFootageImage(const TFootageConversion& footage, TImage& image) {
             }
             footage.Convert(row.data(), static_cast<std::size_t>(width));
             for (int x = 0; x < width; ++x) {
-                pixels[3 * x + 2] = ToByte(row[3 * x]);
-                pixels[3 * x + 1] = ToByte(row[3 * x + 1]);
-                pixels[3 * x] = ToByte(row[3 * x + 2]);
+                pixels[3 * x + 2] = FootageCode(row[3 * x]);
+                pixels[3 * x + 1] = FootageCode(row[3 * x + 1]);
+                pixels[3 * x] = FootageCode(row[3 * x + 2]);
             }
         }
     });

@@ -1,4 +1,6 @@
 #pragma once
+#include <cstdint>
+
 #include "FootageConversion.h"
 #include "LookTransfer.h"
 
@@ -14,6 +16,9 @@ class TLUT;
 // outside 2..101.
 void BuildFootageLookCube(const TLookSettings& settings, const TSaturationFactors& factors,
                           const TFootageConversion& footage, TLUT& lut);
+
+// The nearest 8-bit code of a converted value (0..1; not a number gives 0).
+std::uint8_t FootageCode(float v);
 
 // Converts every pixel of an 8-bit picture from footage to display colours,
 // rounding to the nearest code value. A large picture is converted colour

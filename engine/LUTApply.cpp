@@ -305,16 +305,18 @@ void ApplyChainPerPixel(const TLUT& lut, TImage& image) {
 // A chain costs far more per pixel than a table, and a photograph holds few
 // distinct colours among its millions of pixels (a few hundred thousand):
 // pictures, or strips of one, from this size on evaluate each colour once and
-// look the rest up in the chain's memo.
+// look the rest up in the chain's memo; a band of rows of mostly new colours
+// is evaluated pixel by pixel there.
 constexpr double kMemoMinPixels = 1 << 16;
+constexpr double kMemoMaxNewShare = 0.5;
 
 void ApplyChain(const TLUT& lut, TImage& image) {
     if (static_cast<double>(image.Width()) * image.Height() < kMemoMinPixels) {
         ApplyChainPerPixel(lut, image);
         return;
     }
-    lut.Chain->Memo().Map(image, [&](const std::uint32_t* keys, std::uint32_t* results, std::size_t count) {
-        for (std::size_t i = 0; i < count; ++i) results[i] = ChainColour(lut, keys[i]);
+    lut.Chain->Memo().Convert(image, kMemoMaxNewShare, [&](std::uint32_t* colours, std::size_t count) {
+        for (std::size_t i = 0; i < count; ++i) colours[i] = ChainColour(lut, colours[i]);
     });
 }
 

@@ -1,9 +1,11 @@
 #include <OpenImageIO/filesystem.h>
 #include <OpenImageIO/imageio.h>
+#include <OpenImageIO/thread.h>
 
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <thread>
 #include <vector>
 
 #include "DeepCodec.h"
@@ -311,8 +313,23 @@ public:
 
 }  // namespace
 
+// The library compresses and decompresses the strips of a zip TIFF on its
+// worker threads only when its pool has more than one worker, and it makes
+// one worker fewer than there are cores (the calling thread is counted as
+// one), so on two cores every strip would pass through one thread. The
+// strips are compressed alone and written in their order: the file is the
+// same byte for byte whichever thread compressed each.
+static void UseEveryCore() {
+    const int cores = static_cast<int>(std::thread::hardware_concurrency());
+    OIIO::thread_pool* pool = OIIO::default_thread_pool();
+    if (cores >= 2 && pool->size() < 2) pool->resize(2);
+}
+
 extern "C" const TDeepCodec* OmbraneDeepCodec(int* interfaceVersion) {
-    static const TOiioDeepCodec codec;
+    static const TOiioDeepCodec codec = [] {
+        UseEveryCore();
+        return TOiioDeepCodec();
+    }();
     *interfaceVersion = kDeepCodecVersion;
     return &codec;
 }
