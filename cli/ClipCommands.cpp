@@ -186,8 +186,14 @@ void GradeClipFile(const std::string& input, const std::string& output, const st
 }
 
 void RenderGradedClip(const std::string& input, const std::string& output, const TLookSettings& settings,
-                      TClipMatch match, const TFootageConversion* footage)
+                      TClipMatch match, const TFootageConversion* footage, const std::function<void(TLUT&)>& prepare)
 {
+    const auto makeLut = [&](const TLookSettings& look) {
+        std::unique_ptr<TLUT> lut = MakeLookLut(look);
+        if (prepare)
+            prepare(*lut);
+        return lut;
+    };
     std::shared_ptr<TLUT> shared;
     if (match != TClipMatch::EachFrame) {
         TLookSettings matched = settings;
@@ -198,7 +204,7 @@ void RenderGradedClip(const std::string& input, const std::string& output, const
                                                                          : 0;
             MatchToFrame(matched, clip.Frame(number), input, footage);
         }
-        shared = MakeLookLut(matched);
+        shared = makeLut(matched);
     }
     Render(input, output, [&](TDeepImage& frame, std::int64_t) {
         if (shared) {
@@ -207,6 +213,6 @@ void RenderGradedClip(const std::string& input, const std::string& output, const
         }
         TLookSettings matched = settings;
         MatchToFrame(matched, frame, input, footage);
-        GradeClipFrame(*MakeLookLut(matched), frame, footage);
+        GradeClipFrame(*makeLut(matched), frame, footage);
     });
 }

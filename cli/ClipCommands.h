@@ -33,6 +33,8 @@ void GradeClipFile(const std::string& input, const std::string& output, const st
 // How 'grade' matches the look of a rendered clip.
 enum class TClipMatch { None, EachFrame, FirstFrame, ChosenFrame };
 // 'grade REFERENCE CLIP -o CLIP': the look (settings) matched as asked,
-// built into a LUT and rendered.
+// built into a LUT, given to `prepare` (the interpolation chosen, say) and
+// rendered.
 void RenderGradedClip(const std::string& input, const std::string& output, const TLookSettings& settings,
-                      TClipMatch match, const TFootageConversion* footage = nullptr);
+                      TClipMatch match, const TFootageConversion* footage = nullptr,
+                      const std::function<void(TLUT&)>& prepare = {});

@@ -80,7 +80,8 @@ int GradeClip(const TArguments& arguments)
                              : arguments.Switch("match-first") ? TClipMatch::FirstFrame
                              : arguments.Has("match-frame")    ? TClipMatch::ChosenFrame
                                                                : TClipMatch::None;
-    RenderGradedClip(arguments.Positionals()[1], output, settings, match, footage.get());
+    RenderGradedClip(arguments.Positionals()[1], output, settings, match, footage.get(),
+                     [&](TLUT& lut) { UseInterpolationOption(arguments, lut); });
     return 0;
 }
 

@@ -13,6 +13,7 @@
 #include "ClipFile.h"
 #include "ClipModule.h"
 #include "ClipRender.h"
+#include "CubeInterpolation.h"
 #include "DeepGrade.h"
 #include "DeepImageFile.h"
 #include "ImageFile.h"
@@ -259,6 +260,26 @@ TEST_F(CliClipTest, GradeRendersWithTheLookMatchedToAFrame)
                 worst = std::max(worst, double(std::fabs(ours.Row(y)[i] - expected.Row(y)[i])));
     }
     EXPECT_LE(worst, 2.0 / 876);
+
+    // --interpolation reaches the render: its frames are the tetrahedral
+    // lookup's, which differ from the trilinear ones.
+    run = Cli({"grade", Path("ref.jpg"), clip, "--match-frame", "2", "--saturation", "150", "--interpolation",
+               "tetrahedral", "-o", Path("t.mkv")});
+    ASSERT_EQ(run.Status, 0) << run.Err;
+    UseCubeInterpolation(*matched, TCubeInterpolation::Tetrahedral);
+    TClip tetrahedral(Path("t.mkv"));
+    double worstTetrahedral = 0, apart = 0;
+    for (int n = 0; n < 4; ++n) {
+        const TDeepImage ours = tetrahedral.Frame(n), trilinear = graded.Frame(n);
+        const TDeepImage expected = GradedAndStored(*matched, source.Frame(n), clip);
+        for (int y = 0; y < ours.Height(); ++y)
+            for (int i = 0; i < 3 * ours.Width(); ++i) {
+                worstTetrahedral = std::max(worstTetrahedral, double(std::fabs(ours.Row(y)[i] - expected.Row(y)[i])));
+                apart = std::max(apart, double(std::fabs(ours.Row(y)[i] - trilinear.Row(y)[i])));
+            }
+    }
+    EXPECT_LE(worstTetrahedral, 2.0 / 876);
+    EXPECT_GT(apart, 0.0);
     run = Cli({"grade", Path("ref.jpg"), clip, "--match", "--match-first", "-o", Path("h.mkv")});
     EXPECT_EQ(run.Status, 2);
 }
