@@ -43,7 +43,7 @@ void TImageViewer::ShownStale() { shownDisplay_.Stale = shownScaled_.Stale = tru
 const TImage& TImageViewer::Shown(const TImage& picture, TShown& shown) const {
     if (displayTransform_ == nullptr || displayTransform_->Empty()) return picture;
     if (shown.Stale || shown.Transform != displayTransform_->Id()) {
-        shown.Picture = displayTransform_->Apply(picture);
+        displayTransform_->Apply(picture, shown.Picture);
         shown.Stale = false;
         shown.Transform = displayTransform_->Id();
     }

@@ -260,10 +260,16 @@ void TDisplayTransform::Apply(const unsigned char* source, unsigned char* target
 }
 
 TImage TDisplayTransform::Apply(const TImage& image) const {
-    TImage out(image.Width(), image.Height());
+    TImage out;
+    Apply(image, out);
+    return out;
+}
+
+void TDisplayTransform::Apply(const TImage& image, TImage& out) const {
+    if (&out != &image && (out.Width() != image.Width() || out.Height() != image.Height()))
+        out = TImage(image.Width(), image.Height());
     // Rows are converted each on its own: the split does not change them.
     ParallelFor(image.Height(), 64, [&](int begin, int end) {
         for (int y = begin; y < end; ++y) Apply(image.Row(y), out.Row(y), static_cast<std::size_t>(image.Width()));
     });
-    return out;
 }

@@ -85,6 +85,10 @@ public:
     // be the same.
     void Apply(const unsigned char* source, unsigned char* target, std::size_t count) const;
     TImage Apply(const TImage& image) const;
+    // The same into out, whose pixels are reused when it has the picture's
+    // size (a view converted at every regrade allocates nothing then); out
+    // may be the picture itself.
+    void Apply(const TImage& image, TImage& out) const;
     // True when the pixels go the matrix/TRC road.
     bool MatrixShaper() const { return matrixShaper_ != nullptr; }
     // Different for every transform built (copies share it), 0 when empty:
