@@ -204,6 +204,13 @@ TEST(ColourProfileTest, DisplayTransformIsLittleCmsOnEveryPixel) {
     cmsCloseProfile(target);
     cmsCloseProfile(srgb);
     EXPECT_TRUE(shown.SamePixels(expected));
+    // Into a kept copy (holding an older picture) and in place: the same.
+    TImage kept = picture.Clone(), inPlace = picture.Clone();
+    display.Apply(expected, kept);
+    display.Apply(picture, kept);
+    display.Apply(inPlace, inPlace);
+    EXPECT_TRUE(kept.SamePixels(expected));
+    EXPECT_TRUE(inPlace.SamePixels(expected));
     // Red and green trade places (blue first in memory).
     int largest = 0;
     for (int y = 0; y < picture.Height(); ++y)
