@@ -4,13 +4,13 @@
 #include <QSignalBlocker>
 
 void TReferenceChoice::Renamed(const QString& from, const QString& to) {
-    if (!file_.isEmpty() && file_ == from) file_ = to;
+    if (!Empty() && File() == from) Choose(to);
 }
 
 QListWidgetItem* TReferenceChoice::Item() const {
-    if (file_.isEmpty()) return nullptr;
+    if (Empty()) return nullptr;
     for (int i = 0; i < list_->count(); ++i)
-        if (FileOf(list_->item(i)) == file_) return list_->item(i);
+        if (FileOf(list_->item(i)) == File()) return list_->item(i);
     return nullptr;
 }
 

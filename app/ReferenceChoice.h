@@ -1,22 +1,26 @@
 #pragma once
 #include <QString>
 
+#include "GradingState.h"
+
 class QListWidget;
 class QListWidgetItem;
 
 // The reference the user chose in the library list, held by its library file
 // rather than by its row, so that sorting, renaming and rescanning the list
-// cannot swap it for another. The viewer, Save Graded Image and the look
-// export all read this one choice; the list's highlight only shows it.
+// cannot swap it for another. The choice is the grading state's reference,
+// which the viewer, Save Graded Image and the look export all read; the
+// list's highlight only shows it.
 class TReferenceChoice {
 public:
     // fileRole: the item data role that holds an item's library file.
-    TReferenceChoice(QListWidget* list, int fileRole) : list_(list), fileRole_(fileRole) {}
+    TReferenceChoice(QListWidget* list, int fileRole, TGradingState& state)
+        : list_(list), fileRole_(fileRole), state_(state) {}
 
-    bool Empty() const { return file_.isEmpty(); }
-    const QString& File() const { return file_; }
-    void Choose(const QString& file) { file_ = file; }
-    void Clear() { file_.clear(); }
+    bool Empty() const { return File().isEmpty(); }
+    const QString& File() const { return state_.Reference(); }
+    void Choose(const QString& file) { state_.SetReference(file); }
+    void Clear() { state_.SetReference(QString()); }
     // A library file was renamed: a choice of it follows the new name.
     void Renamed(const QString& from, const QString& to);
 
@@ -32,5 +36,5 @@ public:
 private:
     QListWidget* list_;
     int fileRole_;
-    QString file_;
+    TGradingState& state_;
 };

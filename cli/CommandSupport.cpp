@@ -17,19 +17,24 @@
 
 namespace {
 
-struct TSlider {
-    const char* Name;
-    int TLookPositions::*Field;
-};
+// The help lines' text starts in this column; an option too long to leave
+// two spaces before it puts its text on the next line.
+constexpr std::size_t kHelpColumn = 20;
 
-constexpr TSlider kSliders[] = {
-    {"gain", &TLookPositions::Gain},     {"saturation", &TLookPositions::Saturation},
-    {"yellow", &TLookPositions::Yellow}, {"orange", &TLookPositions::Orange},
-    {"red", &TLookPositions::Red},       {"violet", &TLookPositions::Violet},
-    {"blue", &TLookPositions::Blue},     {"green", &TLookPositions::Green},
-    {"low", &TLookPositions::Low},       {"middle", &TLookPositions::Middle},
-    {"high", &TLookPositions::High},
-};
+std::string HelpLine(const std::string& options, const std::string& text)
+{
+    std::string line = "  " + options;
+    if (line.size() + 2 <= kHelpColumn)
+        line.resize(kHelpColumn, ' ');
+    else
+        line += "\n" + std::string(kHelpColumn, ' ');
+    for (char c : text) {
+        line += c;
+        if (c == '\n')
+            line += std::string(kHelpColumn, ' ');
+    }
+    return line + "\n";
+}
 
 std::string LowerAscii(std::string text)
 {
@@ -44,23 +49,37 @@ std::string LowerAscii(std::string text)
 std::vector<TOptionSpec> GradingOptionSpecs()
 {
     std::vector<TOptionSpec> specs;
-    for (const TSlider& slider : kSliders)
-        specs.push_back({slider.Name, true});
-    specs.push_back({"strength", true});
-    specs.push_back({"basic-analysis", false});
-    specs.push_back({"compress-saturation", false});
+    for (const TLookControl& control : LookControls())
+        specs.push_back({control.Key, true});
+    for (const TLookSwitch& option : LookSwitches())
+        specs.push_back({option.Key, false});
     return specs;
 }
 
 TLookPositions PositionsFrom(const TArguments& arguments)
 {
     TLookPositions positions;
-    for (const TSlider& slider : kSliders)
-        positions.*slider.Field = arguments.IntValue(slider.Name, kTrackBarMin, kTrackBarMax, kTrackBarDefault);
-    positions.AdvancedAnalysis = !arguments.Switch("basic-analysis");
-    positions.CompressSaturation = arguments.Switch("compress-saturation");
-    positions.Strength = arguments.IntValue("strength", kStrengthMin, kStrengthMax, kStrengthDefault);
+    for (const TLookControl& control : LookControls())
+        positions.*control.Position = arguments.IntValue(control.Key, control.Min, control.Max, control.Default);
+    for (const TLookSwitch& option : LookSwitches())
+        positions.*option.Position = arguments.Switch(option.Key) ? option.OptionValue : !option.OptionValue;
     return positions;
+}
+
+std::string GradingOptionsHelp()
+{
+    std::string text;
+    std::string options;
+    for (const TLookControl& control : LookControls()) {
+        options += (options.empty() ? "--" : "  --") + std::string(control.Key) + " N";
+        if (!control.Help)
+            continue;
+        text += HelpLine(options, control.Help);
+        options.clear();
+    }
+    for (const TLookSwitch& option : LookSwitches())
+        text += HelpLine(std::string("--") + option.Key, option.Help);
+    return text;
 }
 
 const TLutOutputProfile& ChooseProfile(const TArguments& arguments, const std::string& output,

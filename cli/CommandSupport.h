@@ -16,11 +16,13 @@ struct TLutOutputProfile;
 // output profile and bit depth, and the road from a reference picture to
 // the look settings.
 
-// The eleven slider options, the look strength and the two switches.
+// An option for each slider and each switch of the look controls.
 std::vector<TOptionSpec> GradingOptionSpecs();
 // Slider positions from the grading options (100 and the window's switch
 // defaults where an option is absent).
 TLookPositions PositionsFrom(const TArguments& arguments);
+// The help lines of those options, in their order.
+std::string GradingOptionsHelp();
 
 // The profile given with --profile (name or number), or else the first one
 // whose extension ends the output file name: of the preferred kind first,

@@ -1,25 +1,18 @@
 #include "HelpTexts.h"
 
 #include <cstdio>
+#include <string>
+
+#include "CommandSupport.h"
 
 namespace {
 
 #define INTERPOLATION_OPTION \
     "  --interpolation I  how cubes are looked up: trilinear (the default) or\n" \
     "                     tetrahedral; a file that names its own keeps it\n"
-#define GRADING_OPTIONS                                                                    \
-    "Grading options (slider positions, integers 0..200, default 100):\n"                  \
-    "  --gain N          Color Gain\n"                                                     \
-    "  --saturation N    overall saturation\n"                                             \
-    "  --yellow N  --orange N  --red N  --violet N  --blue N  --green N\n"                 \
-    "                    saturation of the six hue families\n"                             \
-    "  --low N  --middle N  --high N\n"                                                    \
-    "                    saturation of low, middle and high tones\n"                       \
-    "  --strength N      Look Strength, 0..100 (default 100): 0 leaves colours as\n"      \
-    "                    they are, 50 goes half the way to the look\n"                   \
-    "  --basic-analysis  turn \"Advanced Color Analysis\" off\n"                           \
-    "  --compress-saturation\n"                                                            \
-    "                    turn \"Compress Saturation\" on\n"
+// Followed by the options' lines, made from the look-control table.
+#define GRADING_OPTIONS_TITLE \
+    "Grading options (slider positions, integers 0..200, default 100):\n"
 
 #define FOOTAGE_OPTIONS                                                                    \
     "Footage options:\n"                                                                   \
@@ -117,7 +110,7 @@ const std::string_view kFormatsHelp =
     "Lists the LUT file formats in list order, one a line, fields separated by tabs:\n"
     "index (from 0), name, 3D or 1D, 'read' or '-', 'write' or '-'.\n";
 
-const std::string_view kLookHelp =
+const std::string_view kLookHelpHead =
     "Usage: ombrane-cli look REFERENCE -o OUTPUT [--profile P] [--size N] [--bits B]\n"
     "                        [--match FRAME [--frame F]] [grading options]\n"
     "\n"
@@ -133,7 +126,8 @@ const std::string_view kLookHelp =
     "                     spread out first (FRAME measured as the window's preview,\n"
     "                     fitted into 1000 x 500); the LUT's comment names FRAME\n"
     "\n" CLIP_TEXT
-    "\n" GRADING_OPTIONS
+    "\n" GRADING_OPTIONS_TITLE;
+const std::string kLookHelpText = std::string(kLookHelpHead) + GradingOptionsHelp() +
     "\n" FOOTAGE_OPTIONS
     "\n"
     "With --footage the LUT takes that footage: each grid colour is converted to display\n"
@@ -141,6 +135,7 @@ const std::string_view kLookHelp =
     "Scene-linear footage gets a shaper before the cube (log2, -7 to +7 stops around\n"
     "0.18, named in a comment line): profiles Cube 3D Davinci, Academy/ASC CLF,\n"
     "Cinespace 3D, and Sony Imageworks spi3d (the shaper as an .spi1d beside it).\n";
+const std::string_view kLookHelp = kLookHelpText;
 
 const std::string_view kLearnHelp =
     "Usage: ombrane-cli learn BEFORE AFTER -o OUTPUT [--profile P] [--size N] [--bits B]\n"
@@ -171,7 +166,7 @@ const std::string_view kLearnHelp =
     "With --footage BEFORE is footage: its colours are converted to display before the\n"
     "fit, the LUT takes that footage, and a comment line names it.\n";
 
-const std::string_view kGradeHelp =
+const std::string_view kGradeHelpHead =
     "Usage: ombrane-cli grade REFERENCE IMAGE -o OUTPUT [--match] [grading options]\n"
     "       ombrane-cli grade REFERENCE CLIP -o CLIP [--match | --match-first | --match-frame F]\n"
     "       ombrane-cli grade REFERENCE INPUT... -o FOLDER [--match | --match-first] [batch options]\n"
@@ -199,13 +194,15 @@ const std::string_view kGradeHelp =
     "  --match-first      match the look to the first picture and grade all with it\n"
     "                     (one look for a whole shot, no flicker)\n"
     BATCH_FAILURES
-    "\n" GRADING_OPTIONS
+    "\n" GRADING_OPTIONS_TITLE;
+const std::string kGradeHelpText = std::string(kGradeHelpHead) + GradingOptionsHelp() +
     "\n" FOOTAGE_OPTIONS
     "\n"
     "With --footage IMAGE is converted to display before it is graded: 8-bit pictures\n"
     "written as .jpg, .jpeg, .bmp or .png in 8 bits; TIFF, 16-bit PNG, DPX and OpenEXR\n"
     "pictures, and any picture written as .tif, .tiff, .exr or .dpx, in float, written\n"
     "at their own depth (or the extension's).\n";
+const std::string_view kGradeHelp = kGradeHelpText;
 
 const std::string_view kConvertHelp =
     "Usage: ombrane-cli convert INPUT -o OUTPUT [--profile P] [--size N] [--bits B]\n"

@@ -1,5 +1,6 @@
 #include "CliHarness.h"
 #include "FormatRegistry.h"
+#include "LookControls.h"
 #include "LutFormat.h"
 
 TEST_F(CliTest, HelpForTheProgramAndEveryCommand)
@@ -115,4 +116,27 @@ TEST_F(CliTest, FormatsListedWithReadAndWriteAbility)
     }
     EXPECT_EQ(readers, 35);
     EXPECT_EQ(writers, 33);
+}
+
+// Each control of the look-control table is an option of look and grade,
+// with its line in their help and its range checked.
+TEST_F(CliTest, LookControlOptionsFollowTheTable)
+{
+    const std::string lookHelp = Cli({"look", "--help"}).Out;
+    const std::string gradeHelp = Cli({"grade", "--help"}).Out;
+    for (const TLookControl& control : LookControls()) {
+        const std::string option = std::string("--") + control.Key;
+        SCOPED_TRACE(option);
+        EXPECT_NE(lookHelp.find(option + " N"), std::string::npos);
+        EXPECT_NE(gradeHelp.find(option + " N"), std::string::npos);
+        const std::string above = std::to_string(control.Max + 1);
+        const TCliRun run = Cli({"look", "ref.bmp", "-o", "a.cube", option, above});
+        EXPECT_EQ(run.Status, 2) << run.Err;
+        EXPECT_NE(run.Err.find("option " + option + " needs an integer from " + std::to_string(control.Min) +
+                               " to " + std::to_string(control.Max) + ", not \"" + above + "\""),
+                  std::string::npos)
+            << run.Err;
+    }
+    for (const TLookSwitch& option : LookSwitches())
+        EXPECT_NE(lookHelp.find(std::string("--") + option.Key), std::string::npos) << option.Key;
 }

@@ -1,0 +1,98 @@
+#pragma once
+#include <QObject>
+#include <QString>
+#include <memory>
+#include <optional>
+#include <string>
+
+#include "Image.h"
+#include "LUT.h"
+#include "LookControls.h"
+#include "LookTransfer.h"
+
+class TFootageChoice;
+
+// What the window is grading: the preview picture, the chosen reference (by
+// its library file), a previewed LUT file, the footage space, the control
+// positions and the look built from them. The viewer shows, Ctrl+E exports
+// and Ctrl+S saves what this holds; the panels only change it.
+class TGradingState : public QObject {
+    Q_OBJECT
+public:
+    TGradingState();
+    ~TGradingState() override;
+
+    // The preview: the picture fitted into the preview box, and the file it
+    // came from (empty for a pasted picture).
+    const TImage& Preview() const { return preview_; }
+    const std::string& PreviewFile() const { return previewFile_; }
+    void SetPreview(TImage picture) { preview_ = std::move(picture); }
+    void SetPreviewFile(std::string file) { previewFile_ = std::move(file); }
+
+    // The chosen reference's library file; empty when none is chosen.
+    const QString& Reference() const { return reference_; }
+    void SetReference(const QString& file) { reference_ = file; }
+
+    // A LUT file that grades the preview instead of the look.
+    const TLUT* PreviewLut() const { return previewLut_.get(); }
+    const QString& PreviewLutName() const { return previewLutName_; }
+    void SetPreviewLut(std::unique_ptr<TLUT> lut, const QString& name);
+    // False when no LUT file was previewed.
+    bool EndPreviewLut();
+
+    // The footage space, as the look panel's choice holds it.
+    const TFootageChoice& Footage() const { return *footage_; }
+    TFootageChoice& Footage() { return *footage_; }
+    void SetFootage(TFootageChoice* footage) { footage_ = footage; }
+
+    // The grading controls. A change emits LookChanged, except while quiet.
+    const TLookPositions& Positions() const { return positions_; }
+    bool MatchPreview() const { return matchPreview_; }
+    void SetPosition(int TLookPositions::*position, int value);
+    void SetSwitch(bool TLookPositions::*position, bool value);
+    void SetMatchPreview(bool match);
+    void SetQuiet(bool quiet) { quiet_ = quiet; }
+    // The look changed as a whole (after quiet changes).
+    void Touch() { Changed(); }
+    bool Quiet() const { return quiet_; }
+
+    // The look of the chosen reference as last built.
+    const TLUT& Lut() const { return *lut_; }
+    TLUT& Lut() { return *lut_; }
+    const TImage& ReferenceCell() const { return referenceCell_; }
+    const TLookSettings& LastSettings() const { return lastSettings_; }
+    bool LookBuilt() const { return lookBuilt_; }
+    int BuildCount() const { return buildCount_; }
+    // Builds the look from a reference cell and the controls, matched to the
+    // preview when asked.
+    void BuildLook(const TImage& cell);
+    // Graded: a look of a chosen reference, or a previewed LUT file.
+    bool Graded() const { return (lookBuilt_ && !reference_.isEmpty()) || previewLut_; }
+    // The LUT the preview is graded with: a previewed LUT file, else the look.
+    const TLUT& ActiveLut() const { return previewLut_ ? *previewLut_ : *lut_; }
+    // The preview's statistics for Match Preview Colours are measured afresh.
+    void ForgetPreviewStats() { previewStats_.reset(); }
+
+signals:
+    void LookChanged();
+
+private:
+    void Changed();
+
+    TImage preview_;
+    std::string previewFile_;
+    QString reference_;
+    std::unique_ptr<TLUT> previewLut_;
+    QString previewLutName_;
+    TFootageChoice* footage_ = nullptr;
+    TLookPositions positions_;
+    bool matchPreview_ = false;
+    bool quiet_ = false;
+    std::unique_ptr<TLUT> lut_;
+    TImage referenceCell_;
+    TLookSettings lastSettings_;
+    bool lookBuilt_ = false;
+    int buildCount_ = 0;
+    // Statistics of the preview for Match Preview Colours, measured once per preview.
+    std::optional<TColorStats> previewStats_;
+};

@@ -1,0 +1,338 @@
+#include "LibraryPanel.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMenu>
+#include <QPixmap>
+#include <QStyledItemDelegate>
+#include <algorithm>
+
+#include "Application.h"
+#include "ColourProfile.h"
+#include "Dialogs.h"
+#include "Error.h"
+#include "FileDrop.h"
+#include "NaturalOrder.h"
+#include "QtImage.h"
+#include "ReferenceList.h"
+#include "Thumbnail.h"
+
+namespace {
+
+const QString kLibraryFilter = "Image Files|*.jpg;*.jpeg;*.bmp|All Files|*.*";
+
+std::string ToStd(const QString& text) { return text.toStdString(); }
+
+// Sets a flag for the lifetime of the object.
+class TFlagGuard {
+public:
+    explicit TFlagGuard(bool& flag) : flag_(flag) { flag_ = true; }
+    ~TFlagGuard() { flag_ = false; }
+    TFlagGuard(const TFlagGuard&) = delete;
+    TFlagGuard& operator=(const TFlagGuard&) = delete;
+
+private:
+    bool& flag_;
+};
+
+// Suspends a widget's repainting for the lifetime of the object.
+class TUpdatesSuspended {
+public:
+    explicit TUpdatesSuspended(QWidget* widget) : widget_(widget) { widget_->setUpdatesEnabled(false); }
+    ~TUpdatesSuspended() { widget_->setUpdatesEnabled(true); }
+    TUpdatesSuspended(const TUpdatesSuspended&) = delete;
+    TUpdatesSuspended& operator=(const TUpdatesSuspended&) = delete;
+
+private:
+    QWidget* widget_;
+};
+
+// Hands a caption typed in the list to the panel, which renames the file
+// first; the caption changes only when the rename succeeded.
+class TCaptionDelegate : public QStyledItemDelegate {
+public:
+    // ownerAlive turns false when the panel starts to go; an editor still
+    // open then commits nothing.
+    TCaptionDelegate(TLibraryPanel* owner, std::shared_ptr<const bool> ownerAlive, QListWidget* list)
+        : QStyledItemDelegate(list), owner_(owner), ownerAlive_(std::move(ownerAlive)), list_(list) {}
+
+    void setModelData(QWidget* editor, QAbstractItemModel*, const QModelIndex& index) const override {
+        if (!*ownerAlive_) return;
+        auto* edit = qobject_cast<QLineEdit*>(editor);
+        QListWidgetItem* item = list_->item(index.row());
+        if (!edit || !item) return;
+        try {
+            owner_->Edited(item, edit->text());
+        } catch (const std::exception& error) {
+            // Shown once the editor has closed.
+            const QString message = QString::fromStdString(error.what());
+            QMetaObject::invokeMethod(
+                owner_, [message] { ReportError(EError(ToStd(message))); }, Qt::QueuedConnection);
+        }
+    }
+
+private:
+    TLibraryPanel* owner_;
+    std::shared_ptr<const bool> ownerAlive_;
+    QListWidget* list_;
+};
+
+}  // namespace
+
+TLibraryPanel::TLibraryPanel(const std::string& folder, TGradingState& state, QWidget* window, QWidget* listParent,
+                             std::function<void()> regrade)
+    : library_(folder), window_(window), regrade_(std::move(regrade)) {
+    CreateList(listParent);
+    choice_ = std::make_unique<TReferenceChoice>(lvwRefs_, kFileNameRole, state);
+}
+
+TLibraryPanel::~TLibraryPanel() { *alive_ = false; }
+
+void TLibraryPanel::CreateList(QWidget* parent) {
+    lvwRefs_ = new TReferenceList(parent);
+    lvwRefs_->setObjectName("lvwRefs");
+    lvwRefs_->setViewMode(QListView::IconMode);
+    lvwRefs_->setIconSize(QSize(kThumbnailSize, kThumbnailSize));
+    lvwRefs_->setResizeMode(QListView::Adjust);
+    lvwRefs_->setMovement(QListView::Static);
+    lvwRefs_->setWrapping(true);
+    lvwRefs_->setWordWrap(true);
+    lvwRefs_->setSpacing(4);
+    lvwRefs_->setSelectionMode(QAbstractItemView::SingleSelection);
+    lvwRefs_->setEditTriggers(QAbstractItemView::SelectedClicked | QAbstractItemView::EditKeyPressed);
+    lvwRefs_->setItemDelegate(new TCaptionDelegate(this, alive_, lvwRefs_));
+    lvwRefs_->setContextMenuPolicy(Qt::CustomContextMenu);
+    lvwRefs_->setMinimumHeight(60);
+    // The hint of the list is not shown as a tool tip.
+    lvwRefs_->setAccessibleDescription("Library of reference images");
+    // The selection stays highlighted when the list loses the focus.
+    QPalette palette = lvwRefs_->palette();
+    palette.setColor(QPalette::Inactive, QPalette::Highlight, palette.color(QPalette::Active, QPalette::Highlight));
+    palette.setColor(QPalette::Inactive, QPalette::HighlightedText,
+                     palette.color(QPalette::Active, QPalette::HighlightedText));
+    lvwRefs_->setPalette(palette);
+}
+
+void TLibraryPanel::CreateMenu() {
+    pmnRefs_ = new QMenu(window_);
+    pmnRefs_->setObjectName("pmnRefs");
+    miAddImagesToLibrary_ = pmnRefs_->addAction("Add Images To Library...");
+    miAddImagesToLibrary_->setObjectName("miAddImagesToLibrary");
+    miRenameImage_ = pmnRefs_->addAction("Rename Image");
+    miRenameImage_->setObjectName("miRenameImage");
+    miRenameImage_->setShortcut(QKeySequence(Qt::Key_F2));
+    miDeleteImage_ = pmnRefs_->addAction("Delete Image");
+    miDeleteImage_->setObjectName("miDeleteImage");
+    miDeleteImage_->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Delete));
+    // The short-cuts work while the list has the keyboard focus.
+    for (QAction* action : {miRenameImage_, miDeleteImage_}) {
+        action->setShortcutContext(Qt::WidgetShortcut);
+        lvwRefs_->addAction(action);
+    }
+    auto guarded = [this](void (TLibraryPanel::*handler)()) {
+        return [this, handler] { RunHandler([this, handler] { (this->*handler)(); }); };
+    };
+    connect(miAddImagesToLibrary_, &QAction::triggered, this, guarded(&TLibraryPanel::AddClick));
+    connect(miRenameImage_, &QAction::triggered, this, guarded(&TLibraryPanel::RenameClick));
+    connect(miDeleteImage_, &QAction::triggered, this, guarded(&TLibraryPanel::DeleteClick));
+    connect(lvwRefs_, &QWidget::customContextMenuRequested, this,
+            [this](const QPoint& at) { pmnRefs_->popup(lvwRefs_->viewport()->mapToGlobal(at)); });
+    new TFileDropTarget(lvwRefs_->viewport(), [this](const QStringList& files) {
+        RunHandler([this, files] { Drop(files); });
+    });
+}
+
+// ---- library files ------------------------------------------------------
+
+void TLibraryPanel::ScanLibrary() {
+    // Events run between files; a scan asked for meanwhile restarts this one.
+    if (scanning_) {
+        rescanWanted_ = true;
+        return;
+    }
+    TFlagGuard scanning(scanning_);
+    QStringList failures;
+    do {
+        rescanWanted_ = false;
+        failures.clear();
+        {
+            // Emptying the list for the scan is no choice of the user's.
+            const QSignalBlocker quiet(lvwRefs_);
+            lvwRefs_->clear();
+        }
+        imlRefs_.clear();
+        TUpdatesSuspended suspended(lvwRefs_);
+        std::vector<std::string> names = library_.Files();
+        // Name order, whatever order the file system enumerates in.
+        std::sort(names.begin(), names.end(), [](const std::string& a, const std::string& b) {
+            const QString captionA = QString::fromStdString(TReferenceLibrary::CaptionOf(a));
+            const QString captionB = QString::fromStdString(TReferenceLibrary::CaptionOf(b));
+            if (NaturalLess(captionA, captionB)) return true;
+            if (NaturalLess(captionB, captionA)) return false;
+            return NaturalLess(QString::fromStdString(a), QString::fromStdString(b));
+        });
+        for (const std::string& name : names) {
+            QCoreApplication::processEvents();
+            if (rescanWanted_) break;
+            int index = -1;
+            try {
+                index = MakeThumbnail(name);
+            } catch (const std::exception& error) {
+                // An unreadable file is left out; the scan goes on.
+                failures << QString::fromStdString(name) + ": " + QString::fromStdString(error.what());
+                continue;
+            }
+            auto* item = new QListWidgetItem(QString::fromStdString(TReferenceLibrary::CaptionOf(name)));
+            item->setIcon(Thumbnail(index));
+            item->setData(kFileNameRole, QString::fromStdString(name));
+            item->setData(kImageIndexRole, index);
+            item->setFlags(item->flags() | Qt::ItemIsEditable);
+            lvwRefs_->addItem(item);
+        }
+    } while (rescanWanted_);
+    // The chosen reference stays chosen when it is still there, and its look
+    // is built from the file as it is now; gone, nothing is chosen.
+    if (!choice_->Empty()) {
+        if (!choice_->Item()) choice_->Clear();
+        choice_->Show();
+        RunHandler(regrade_);
+    }
+    if (!failures.isEmpty())
+        throw EError(ToStd("These files of the library could not be loaded:\n" + failures.join("\n")));
+}
+
+int TLibraryPanel::MakeThumbnail(const std::string& fileName) {
+    imlRefs_.push_back(library_.LoadCell(fileName));
+    return static_cast<int>(imlRefs_.size()) - 1;
+}
+
+void TLibraryPanel::AddClick() {
+    const QStringList files = Dialogs().OpenFiles(window_, "Add Images To Library", kLibraryFilter);
+    if (files.isEmpty()) return;
+    AddToLibrary(files);
+}
+
+void TLibraryPanel::AddToLibrary(const QStringList& files) {
+    try {
+        TBusyCursor busy;
+        bool stop = false;
+        for (const QString& file : files) {
+            AddOneToLibrary(file, stop);
+            if (stop) break;
+        }
+    } catch (...) {
+        // What was written before the failure is shown at once.
+        RunHandler([this] { ScanLibrary(); });
+        throw;
+    }
+    ScanLibrary();
+}
+
+void TLibraryPanel::AddOneToLibrary(const QString& file, bool& stop) {
+    const std::string name = library_.NameForAdd(ToStd(file));
+    if (library_.Contains(name)) {
+        QApplication::setOverrideCursor(Qt::ArrowCursor);
+        const auto answer = Dialogs().Ask(
+            window_,
+            "A library image named \"" + QString::fromStdString(TReferenceLibrary::CaptionOf(name)) +
+                "\" already exists. Replace it?",
+            QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
+        QApplication::restoreOverrideCursor();
+        if (answer == QMessageBox::No) return;
+        if (answer != QMessageBox::Yes) {
+            stop = true;
+            return;
+        }
+        library_.Add(ToStd(file), true);
+        return;
+    }
+    // Not asked, so not allowed to replace: a file of that name that comes
+    // into being meanwhile is kept.
+    library_.Add(ToStd(file), false);
+}
+
+void TLibraryPanel::RenameClick() {
+    if (QListWidgetItem* item = choice_->Item()) lvwRefs_->editItem(item);
+}
+
+void TLibraryPanel::Edited(QListWidgetItem* item, const QString& caption) {
+    const std::string oldName = ToStd(item->data(kFileNameRole).toString());
+    if (caption == item->text()) return;
+    const std::string newName = library_.Rename(oldName, ToStd(caption));
+    item->setData(kFileNameRole, QString::fromStdString(newName));
+    item->setText(caption);
+    choice_->Renamed(QString::fromStdString(oldName), QString::fromStdString(newName));
+    // The new caption takes its place in name order once the editor has closed.
+    QMetaObject::invokeMethod(this, [this] { SortList(); }, Qt::QueuedConnection);
+}
+
+void TLibraryPanel::SortList() {
+    {
+        // Taking the items out and back in is no new choice of the user's,
+        // though the list moves its highlight to a neighbour of each item
+        // taken out.
+        const QSignalBlocker quiet(lvwRefs_);
+        std::vector<QListWidgetItem*> items;
+        while (lvwRefs_->count() > 0) items.push_back(lvwRefs_->takeItem(0));
+        std::stable_sort(items.begin(), items.end(), [](const QListWidgetItem* a, const QListWidgetItem* b) {
+            return NaturalLess(a->text(), b->text());
+        });
+        for (QListWidgetItem* item : items) lvwRefs_->addItem(item);
+    }
+    choice_->Show();
+}
+
+void TLibraryPanel::DeleteClick() {
+    QListWidgetItem* item = choice_->Item();
+    if (!item || lvwRefs_->indexWidget(lvwRefs_->indexFromItem(item))) return;  // caption being edited
+    const QString text = "Are you sure you want to remove the \"" + item->text() + "\" image from the library?";
+    if (Dialogs().Ask(window_, text, QMessageBox::Yes | QMessageBox::Cancel) != QMessageBox::Yes) return;
+    library_.Remove(ToStd(item->data(kFileNameRole).toString()));
+    // The list may move the highlight to a neighbour, which is then chosen.
+    delete item;
+    if (!choice_->Empty() && !choice_->Item()) {
+        choice_->Clear();
+        regrade_();
+    }
+}
+
+QListWidgetItem* TLibraryPanel::HighlightedItem() const {
+    const QList<QListWidgetItem*> selected = lvwRefs_->selectedItems();
+    return selected.isEmpty() ? nullptr : selected.first();
+}
+
+void TLibraryPanel::ClearSelection() {
+    choice_->Clear();
+    choice_->Show();
+}
+
+void TLibraryPanel::Drop(const QStringList& files) {
+    const TDroppedFiles dropped = SortDroppedFiles(files);
+    if (!dropped.Pictures.isEmpty()) AddToLibrary(dropped.Pictures);
+    const QStringList refused = dropped.Luts + dropped.Others;
+    if (!refused.isEmpty())
+        throw EError(ToStd(RefusedFilesMessage(
+            "Only pictures can be added to the library. These files were not added:", refused)));
+}
+
+const TImage* TLibraryPanel::ChosenCell() const {
+    QListWidgetItem* item = choice_->Item();
+    if (!item) return nullptr;
+    const int index = item->data(kImageIndexRole).toInt();
+    if (index < 0 || index >= static_cast<int>(imlRefs_.size())) return nullptr;
+    return &imlRefs_[index];
+}
+
+QIcon TLibraryPanel::Thumbnail(int index) const {
+    return QIcon(QPixmap::fromImage(QImageFromImage(display_->Apply(imlRefs_[index]))));
+}
+
+void TLibraryPanel::ShowThumbnails() {
+    for (int row = 0; row < lvwRefs_->count(); ++row) {
+        QListWidgetItem* item = lvwRefs_->item(row);
+        const int index = item->data(kImageIndexRole).toInt();
+        if (index >= 0 && index < static_cast<int>(imlRefs_.size())) item->setIcon(Thumbnail(index));
+    }
+}

@@ -1,0 +1,329 @@
+#include "PreviewPanel.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QClipboard>
+#include <QFileInfo>
+#include <QMainWindow>
+#include <QMenu>
+#include <QMimeData>
+#include <QSettings>
+#include <QToolButton>
+
+#include "Application.h"
+#include "ClipFile.h"
+#include "ColourProfile.h"
+#include "DeepPreviewSave.h"
+#include "Dialogs.h"
+#include "Error.h"
+#include "FileDrop.h"
+#include "FootageChoice.h"
+#include "FrameBar.h"
+#include "GradingRoad.h"
+#include "GradingState.h"
+#include "ImageFile.h"
+#include "ImageResize.h"
+#include "ImageViewer.h"
+#include "LUT.h"
+#include "LearnPairDialog.h"
+#include "LutConvert.h"
+#include "ProductInfo.h"
+#include "QtImage.h"
+
+namespace {
+
+constexpr int kPreviewBoxWidth = 1000;
+constexpr int kPreviewBoxHeight = 500;
+
+const QString kPromptNoPreview = "Please open a preview image.";
+const QString kPictureFilter =
+    "All pictures|*.jpg;*.jpeg;*.bmp;*.png;*.tif;*.tiff;*.exr;*.dpx|JPEG Image File|*.jpg;*.jpeg|Bitmaps|*.bmp|"
+    "PNG Image File|*.png|TIFF, OpenEXR, DPX|*.tif;*.tiff;*.exr;*.dpx;*.hdr;*.tga;*.ppm;*.pgm;*.pnm;*.pfm|"
+    "Clips|*.mov;*.mp4;*.mkv;*.mxf;*.avi|All Files|*.*";
+const QString kSavePreviewFilter = "Jpeg Files|*.jpg; *.jpeg|All Files|*.*";
+const QString kLutFileFilter = "All Files|*.*";
+// The settings key of the split view's divider position (a share of the picture's width).
+const QString kSplitPositionKey = "splitPosition";
+
+QSettings UserSettings() { return QSettings(QSettings::NativeFormat, QSettings::UserScope, "tarnwerk", "Ombrane"); }
+
+std::string ToStd(const QString& text) { return text.toStdString(); }
+
+}  // namespace
+
+TPreviewPanel::TPreviewPanel(TGradingState& state, QMainWindow* window, QWidget* viewerParent,
+                             QWidget* frameBarParent, TScopesPanel* scopes, QToolButton* showOriginal,
+                             QToolButton* splitView, std::function<void()> clearSelection,
+                             std::function<void()> regrade)
+    : state_(state),
+      window_(window),
+      scopes_(scopes),
+      sbnShowOriginal_(showOriginal),
+      sbnSplitView_(splitView),
+      clearSelection_(std::move(clearSelection)),
+      regrade_(std::move(regrade)) {
+    Viewer_ = new TImageViewer(viewerParent);
+    Viewer_->setObjectName("Viewer");
+    Viewer_->setMinimumHeight(60);
+    Viewer_->setContextMenuPolicy(Qt::CustomContextMenu);
+    FrameBar_ = new TFrameBar(frameBarParent);
+    FrameBar_->SetPreviewBox(kPreviewBoxWidth, kPreviewBoxHeight);
+    FrameBar_->WatchKeys(Viewer_);
+}
+
+TPreviewPanel::~TPreviewPanel() = default;
+
+void TPreviewPanel::RestoreSplitPosition() {
+    Viewer_->SetSplitPosition(UserSettings().value(kSplitPositionKey, 0.5).toDouble());
+}
+
+void TPreviewPanel::CreateMenu() {
+    pmnPreview_ = new QMenu(window_);
+    pmnPreview_->setObjectName("pmnPreview");
+    miOpenPreviewImage_ = pmnPreview_->addAction("Open Preview Image...");
+    miOpenPreviewImage_->setObjectName("miOpenPreviewImage");
+    miPaste_ = pmnPreview_->addAction("Paste Preview Image from Clipboard");
+    miPaste_->setObjectName("miPaste");
+    miSaveGradedImage_ = pmnPreview_->addAction("Save Graded Image...");
+    miSaveGradedImage_->setObjectName("miSaveGradedImage");
+    miPreviewLutFile_ = pmnPreview_->addAction("Preview LUT File...");
+    miPreviewLutFile_->setObjectName("miPreviewLutFile");
+    pmnPreview_->addAction("Create Look from Graded Pair…", this, [this] { RunHandler([this] { LearnPairClick(); }); })
+        ->setObjectName("miLearnPair");
+    // The preview's items work from anywhere in the window by their short-cuts.
+    const struct {
+        QAction* Action;
+        QKeySequence Keys;
+    } shortcuts[] = {{miOpenPreviewImage_, QKeySequence(Qt::CTRL | Qt::Key_O)},
+                     {miPaste_, QKeySequence(Qt::CTRL | Qt::Key_V)},
+                     {miSaveGradedImage_, QKeySequence(Qt::CTRL | Qt::Key_S)},
+                     {miPreviewLutFile_, QKeySequence(Qt::CTRL | Qt::Key_L)}};
+    for (const auto& item : shortcuts) {
+        item.Action->setShortcut(item.Keys);
+        item.Action->setToolTip(item.Action->text().remove("...") + " (" +
+                                item.Keys.toString(QKeySequence::NativeText) + ")");
+        window_->addAction(item.Action);
+    }
+    pmnPreview_->setToolTipsVisible(true);
+}
+
+void TPreviewPanel::Connect() {
+    auto guarded = [this](void (TPreviewPanel::*handler)()) {
+        return [this, handler] { RunHandler([this, handler] { (this->*handler)(); }); };
+    };
+    connect(sbnShowOriginal_, &QToolButton::clicked, this, guarded(&TPreviewPanel::ShowOriginalClick));
+    connect(sbnSplitView_, &QToolButton::toggled, this, guarded(&TPreviewPanel::SplitViewClick));
+    connect(sbnShowOriginal_, &QToolButton::toggled, this, guarded(&TPreviewPanel::SplitViewClick));
+    connect(Viewer_, &TImageViewer::SplitPositionChanged, this, [this](double share) {
+        UserSettings().setValue(kSplitPositionKey, share);
+        scopes_->Refresh();
+    });
+    connect(miPreviewLutFile_, &QAction::triggered, this, guarded(&TPreviewPanel::PreviewLutFileClick));
+    // A closed menu leaves paste to its short-cut, which checks the clipboard itself.
+    connect(pmnPreview_, &QMenu::aboutToHide, this, [this] { miPaste_->setEnabled(true); });
+    connect(FrameBar_, &TFrameBar::FrameShown, this, [this](const TImage& frame) { ShowClipFrame(frame); });
+    new TFileDropTarget(Viewer_, [this](const QStringList& files) { RunHandler([this, files] { Drop(files); }); });
+    connect(miOpenPreviewImage_, &QAction::triggered, this, guarded(&TPreviewPanel::OpenClick));
+    connect(miPaste_, &QAction::triggered, this, guarded(&TPreviewPanel::PasteClick));
+    connect(miSaveGradedImage_, &QAction::triggered, this, guarded(&TPreviewPanel::SaveGradedClick));
+    connect(pmnPreview_, &QMenu::aboutToShow, this, guarded(&TPreviewPanel::MenuPopup));
+    connect(Viewer_, &QWidget::customContextMenuRequested, this,
+            [this](const QPoint& at) { pmnPreview_->popup(Viewer_->mapToGlobal(at)); });
+    // The viewer re-fits its picture whenever the window or the splitter
+    // changes its size.
+    connect(Viewer_, &TImageViewer::LayoutChanged, this, guarded(&TPreviewPanel::ViewerLayoutChanged));
+    connect(Viewer_, &TImageViewer::LayoutChanged, scopes_, &TScopesPanel::Refresh);
+}
+
+// ---- the preview ---------------------------------------------------------
+
+void TPreviewPanel::OpenClick() {
+    const QString file = Dialogs().OpenPicture(window_, "Open Preview Image", kPictureFilter);
+    if (file.isEmpty()) return;
+    OpenPreviewFile(file);
+}
+
+void TPreviewPanel::OpenPreviewFile(const QString& file) {
+    TBusyCursor busy;
+    if (IsClipName(ToStd(file))) {
+        const TImage first = FrameBar_->Open(ToStd(file));
+        clearSelection_();
+        state_.SetPreviewFile(ToStd(file));
+        ShowClipFrame(first);
+        return;
+    }
+    // The window changes only once the new picture has loaded.
+    TImage loaded;
+    LoadImageFile(ToStd(file), loaded);
+    TImage fitted = FitImage(loaded, kPreviewBoxWidth, kPreviewBoxHeight);
+    loaded = TImage();
+    clearSelection_();
+    state_.SetPreviewFile(ToStd(file));
+    state_.SetPreview(std::move(fitted));
+    FrameBar_->Close();
+    state_.Footage().PreviewChanged(state_.Preview(), state_.PreviewFile());
+    Viewer_->SetImage(state_.Footage().Shown(state_.Preview()));
+    PreviewChanged();
+}
+
+void TPreviewPanel::ShowClipFrame(const TImage& frame) {
+    state_.SetPreview(FitImage(frame, kPreviewBoxWidth, kPreviewBoxHeight));
+    state_.Footage().PreviewChanged(state_.Preview());
+    Viewer_->SetImage(state_.Footage().Shown(state_.Preview()));
+    state_.ForgetPreviewStats();
+    const bool graded = state_.Graded();
+    if (!state_.Reference().isEmpty() && state_.MatchPreview())
+        regrade_();
+    else if (graded && !sbnShowOriginal_->isChecked())
+        GradeDisplay();
+    else
+        scopes_->Refresh();
+}
+
+// A new preview: its statistics are measured afresh when matching asks for
+// them, and a previewed LUT file grades it at once.
+void TPreviewPanel::PreviewChanged() {
+    state_.ForgetPreviewStats();
+    if (state_.PreviewLut()) {
+        GradeDisplay();
+        sbnShowOriginal_->setChecked(false);
+    }
+    scopes_->Refresh();
+}
+
+void TPreviewPanel::PasteClick() {
+    const QImage picture = QGuiApplication::clipboard()->image();
+    if (picture.isNull()) return;
+    Viewer_->HideSelection();
+    clearSelection_();
+    state_.SetPreviewFile(std::string());
+    TBusyCursor busy;
+    state_.SetPreview(ImageFromQImage(picture));
+    state_.Footage().PreviewChanged(state_.Preview());
+    Viewer_->SetImage(state_.Footage().Shown(state_.Preview()));
+    PreviewChanged();
+}
+
+void TPreviewPanel::MenuPopup() {
+    const QMimeData* data = QGuiApplication::clipboard()->mimeData();
+    miPaste_->setEnabled(data && data->hasImage());
+}
+
+void TPreviewPanel::ShowOriginalClick() {
+    if (!Viewer_->HasImage()) return;
+    if (sbnShowOriginal_->isChecked()) {
+        Viewer_->RestoreDisplay();
+        Viewer_->update();
+        scopes_->Refresh();
+    } else {
+        GradeDisplay();
+    }
+}
+
+void TPreviewPanel::SaveGradedClick() {
+    if (state_.Reference().isEmpty() && !state_.PreviewLut()) return;
+    if (state_.Preview().Empty()) throw EError(ToStd(kPromptNoPreview));
+    const QString file = Dialogs().SaveFile(window_, "Save Graded Image", QString(),
+                                            kSavePreviewFilter + OwnFormatFilter(state_.PreviewFile()), "jpeg");
+    if (file.isEmpty()) return;
+    TBusyCursor busy;
+    if (SaveGradedAtOwnDepth(state_.ActiveLut(), state_.PreviewFile(), ToStd(file), state_.Footage().Conversion())) return;
+    TImage image;
+    TColourProfile profile;  // a tagged preview is written back into its own space
+    if (FrameBar_->HasClip())
+        image = FrameBar_->CurrentPicture();
+    else if (!state_.PreviewFile().empty())
+        LoadImageFile(state_.PreviewFile(), image, profile);
+    else
+        image = state_.Preview().Clone();
+    GradePicture(state_.ActiveLut(), image, state_.Footage().Conversion());
+    if (profile.IsSrgb())
+        SaveJpegFile(ToStd(file), image, 100);
+    else
+        SaveImageFile(ToStd(file), image, profile);
+}
+
+// Show Original shows the whole ungraded picture, so the divider waits
+// while it is down.
+void TPreviewPanel::SplitViewClick() {
+    Viewer_->SetSplitView(sbnSplitView_->isChecked() && !sbnShowOriginal_->isChecked());
+    scopes_->Refresh();
+}
+
+void TPreviewPanel::PreviewLutFileClick() {
+    const QString file = Dialogs().OpenPicture(window_, "Preview LUT File", kLutFileFilter);
+    if (!file.isEmpty()) PreviewLutFile(file);
+}
+
+void TPreviewPanel::PreviewLutFile(const QString& file) {
+    TBusyCursor busy;
+    std::unique_ptr<TLUT> lut = ReadLutFile(ToStd(file));
+    CheckUsableTables(*lut);
+    PreviewLut(std::move(lut), QFileInfo(file).fileName());
+}
+
+void TPreviewPanel::LearnPairClick() {
+    TfrmLearnPair dialog(window_);
+    if (dialog.exec() == QDialog::Accepted && dialog.LearnedLut()) PreviewLut(dialog.TakeLearnedLut(), "learned look");
+}
+
+void TPreviewPanel::PreviewLut(std::unique_ptr<TLUT> lut, const QString& name) {
+    state_.SetPreviewLut(std::move(lut), name);
+    clearSelection_();
+    ShowLutPreviewTitle();
+    sbnShowOriginal_->setEnabled(true);
+    if (!Viewer_->HasImage()) return;
+    GradeDisplay();
+    sbnShowOriginal_->setChecked(false);
+}
+
+void TPreviewPanel::EndLutPreview() {
+    if (state_.EndPreviewLut()) ShowLutPreviewTitle();
+}
+
+void TPreviewPanel::ShowLutPreviewTitle() {
+    const QString product = ProductInfo().ProductName;
+    window_->setWindowTitle(state_.PreviewLut() ? product + " - LUT preview: " + state_.PreviewLutName() : product);
+}
+
+void TPreviewPanel::Drop(const QStringList& files) {
+    const TDroppedFiles dropped = SortDroppedFiles(files);
+    if (!dropped.Pictures.isEmpty()) OpenPreviewFile(dropped.Pictures.first());
+    if (!dropped.Luts.isEmpty()) PreviewLutFile(dropped.Luts.first());
+    if (!dropped.Others.isEmpty())
+        throw EError(ToStd(RefusedFilesMessage(
+            "Only pictures and LUT files can be dropped on the preview. These files were not used:",
+            dropped.Others)));
+}
+
+void TPreviewPanel::ViewerLayoutChanged() {
+    // The grade comes back only where the viewer showed it before: a
+    // reference is chosen and the ungraded preview was not asked for.
+    if (Viewer_->HasImage() && state_.Graded() && !sbnShowOriginal_->isChecked())
+        GradeDisplay();
+}
+
+void TPreviewPanel::GradeDisplay() {
+    Viewer_->RestoreDisplay();
+    GradePicture(state_.ActiveLut(), Viewer_->Display());
+    Viewer_->update();
+    scopes_->Refresh();
+}
+
+TScopeSource TPreviewPanel::ScopeSource() const {
+    TScopeSource source;
+    // Read only: the viewer's painted copy stays as it is.
+    const TImageViewer& viewer = *Viewer_;
+    source.Picture.Left = &viewer.Display();
+    // Split view: the ungraded side left of the divider, the graded one right.
+    if (viewer.SplitView() && !sbnShowOriginal_->isChecked() && !viewer.Scaled().Empty()) {
+        source.Picture.Left = &viewer.Scaled();
+        source.Picture.Right = &viewer.Display();
+        source.Picture.Divider = static_cast<int>(viewer.SplitPosition() * viewer.Display().Width() + 0.5);
+    }
+    if (state_.LookBuilt() && !state_.Reference().isEmpty()) {
+        source.Reference = &state_.ReferenceCell();
+        source.ReferenceStats = &state_.LastSettings().Stats;
+    }
+    return source;
+}
