@@ -42,6 +42,7 @@
 #include "LearnPairDialog.h"
 #include "LutSaveForm.h"
 #include "NaturalOrder.h"
+#include "PictureFormats.h"
 #include "ProductInfo.h"
 #include "ReferenceList.h"
 #include "QtImage.h"
@@ -58,11 +59,11 @@ constexpr int kPreviewBoxHeight = 500;
 constexpr int kHintTime = 5000;
 
 const QString kPromptNoPreview = "Please open a preview image.";
-const QString kLibraryFilter = "Image Files|*.jpg;*.jpeg;*.bmp|All Files|*.*";
+const QString kLibraryFilter = QString::fromStdString("Image Files|" + PicturePatterns(TPictureRole::Reference)) +
+                               "|All Files|*.*";
 const QString kPictureFilter =
-    "All pictures|*.jpg;*.jpeg;*.bmp;*.png;*.tif;*.tiff;*.exr;*.dpx|JPEG Image File|*.jpg;*.jpeg|Bitmaps|*.bmp|"
-    "PNG Image File|*.png|TIFF, OpenEXR, DPX|*.tif;*.tiff;*.exr;*.dpx;*.hdr;*.tga;*.ppm;*.pgm;*.pnm;*.pfm|"
-    "Clips|*.mov;*.mp4;*.mkv;*.mxf;*.avi|All Files|*.*";
+    QString::fromStdString("All pictures|" + PicturePatterns(TPictureRole::Written) + "|" + PictureTypeFilters()) +
+    "|Clips|*.mov;*.mp4;*.mkv;*.mxf;*.avi|All Files|*.*";
 const QString kSavePreviewFilter = "Jpeg Files|*.jpg; *.jpeg|All Files|*.*";
 const QString kLutFileFilter = "All Files|*.*";
 // The settings key of the split view's divider position (a share of the picture's width).
