@@ -5,6 +5,7 @@
 #include "DeepGrade.h"
 #include "DeepImageFile.h"
 #include "FootageLook.h"
+#include "PictureFormats.h"
 
 namespace {
 bool IsDeepPreview(const std::string& previewFile) {
@@ -12,12 +13,7 @@ bool IsDeepPreview(const std::string& previewFile) {
 }
 
 // A target the picture codec writes, 8-bit ones (JPEG, BMP) included.
-bool IsWrittenName(const std::string& target) {
-    const QString extension = QFileInfo(QString::fromStdString(target)).suffix().toLower();
-    for (const std::string& written : WrittenPictureExtensions())
-        if (extension == QString::fromStdString(written)) return true;
-    return false;
-}
+bool IsWrittenName(const std::string& target) { return IsPictureName(target, TPictureRole::Written); }
 }  // namespace
 
 QString OwnFormatFilter(const std::string& previewFile) {

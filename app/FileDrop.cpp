@@ -8,16 +8,14 @@
 #include <QWidget>
 
 #include "ClipFile.h"
-#include "DeepImageFile.h"
 #include "LutConvert.h"
+#include "PictureFormats.h"
 
 namespace {
 
 bool IsPictureName(const QString& file) {
-    static const QStringList kExtensions = {"jpg", "jpeg", "bmp", "png"};
-    return kExtensions.contains(QFileInfo(file).suffix().toLower()) ||
-           IsDeepPictureName(QFile::encodeName(file).toStdString()) ||
-           IsClipName(QFile::encodeName(file).toStdString());
+    const std::string name = QFile::encodeName(file).toStdString();
+    return ::IsPictureName(name, TPictureRole::Read) || IsClipName(name);
 }
 
 bool IsLutFile(const QString& file) {

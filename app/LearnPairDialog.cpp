@@ -17,6 +17,7 @@
 #include "ImageResize.h"
 #include "LUT.h"
 #include "LutSaveForm.h"
+#include "PictureFormats.h"
 #include "QtImage.h"
 
 namespace {
@@ -26,7 +27,8 @@ constexpr int kThumbnailHeight = 125;
 constexpr int kLearnedSize = 33;
 constexpr double kWarnShareAbove5 = 0.05;
 
-const QString kPairPictureFilter = "Image Files|*.jpg;*.jpeg;*.bmp;*.png|All Files|*.*";
+const QString kPairPictureFilter =
+    QString::fromStdString("Image Files|" + PicturePatterns(TPictureRole::EightBitRead)) + "|All Files|*.*";
 
 std::string ToStd(const QString& text) { return QFile::encodeName(text).toStdString(); }
 

@@ -15,13 +15,15 @@
 #include "Error.h"
 #include "FileDrop.h"
 #include "NaturalOrder.h"
+#include "PictureFormats.h"
 #include "QtImage.h"
 #include "ReferenceList.h"
 #include "Thumbnail.h"
 
 namespace {
 
-const QString kLibraryFilter = "Image Files|*.jpg;*.jpeg;*.bmp|All Files|*.*";
+const QString kLibraryFilter = QString::fromStdString("Image Files|" + PicturePatterns(TPictureRole::Reference)) +
+                               "|All Files|*.*";
 
 std::string ToStd(const QString& text) { return text.toStdString(); }
 

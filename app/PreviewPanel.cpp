@@ -27,6 +27,7 @@
 #include "LUT.h"
 #include "LearnPairDialog.h"
 #include "LutConvert.h"
+#include "PictureFormats.h"
 #include "ProductInfo.h"
 #include "QtImage.h"
 
@@ -37,9 +38,8 @@ constexpr int kPreviewBoxHeight = 500;
 
 const QString kPromptNoPreview = "Please open a preview image.";
 const QString kPictureFilter =
-    "All pictures|*.jpg;*.jpeg;*.bmp;*.png;*.tif;*.tiff;*.exr;*.dpx|JPEG Image File|*.jpg;*.jpeg|Bitmaps|*.bmp|"
-    "PNG Image File|*.png|TIFF, OpenEXR, DPX|*.tif;*.tiff;*.exr;*.dpx;*.hdr;*.tga;*.ppm;*.pgm;*.pnm;*.pfm|"
-    "Clips|*.mov;*.mp4;*.mkv;*.mxf;*.avi|All Files|*.*";
+    QString::fromStdString("All pictures|" + PicturePatterns(TPictureRole::Written) + "|" + PictureTypeFilters()) +
+    "|Clips|*.mov;*.mp4;*.mkv;*.mxf;*.avi|All Files|*.*";
 const QString kSavePreviewFilter = "Jpeg Files|*.jpg; *.jpeg|All Files|*.*";
 const QString kLutFileFilter = "All Files|*.*";
 // The settings key of the split view's divider position (a share of the picture's width).

@@ -20,35 +20,20 @@
 #include "DeepImageFile.h"
 #include "Error.h"
 #include "ErrorStream.h"
+#include "PictureFormats.h"
 #include "PixelBudget.h"
 
 namespace fs = std::filesystem;
 
 namespace {
 
-// The picture types an output may take; a folder is searched for these and
-// for every other type the full-precision road reads.
-const std::vector<std::string>& PictureExtensions()
-{
-    static const std::vector<std::string> known = {"jpg", "jpeg", "bmp", "png", "tif", "tiff", "exr", "dpx"};
-    return known;
-}
-
-std::string LowerExtension(const fs::path& path)
-{
-    std::string extension = path.extension().string();
-    if (!extension.empty())
-        extension.erase(0, 1);
-    std::transform(extension.begin(), extension.end(), extension.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    return extension;
-}
-
+// A folder is searched for the picture types the program reads. A name
+// that is only a dot and an 8-bit type's extension (".jpg") is a hidden
+// file without a type, as std::filesystem sees it; the deep road's types are
+// taken by the last dot alone.
 bool IsPictureName(const fs::path& path)
 {
-    const auto& known = PictureExtensions();
-    return std::find(known.begin(), known.end(), LowerExtension(path)) != known.end() ||
-           IsDeepPictureName(path.string());
+    return ::IsPictureName(path.extension().string(), TPictureRole::Read) || IsDeepPictureName(path.string());
 }
 
 bool IsFolder(const std::string& name)
@@ -307,12 +292,11 @@ TBatchSettings BatchSettingsFrom(const TArguments& arguments)
     settings.Recursive = arguments.Switch("recursive");
     if (arguments.Has("format")) {
         settings.Format = arguments.Value("format");
-        std::transform(settings.Format.begin(), settings.Format.end(), settings.Format.begin(),
-                       [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-        const auto& known = PictureExtensions();
+        settings.Format = LowerAscii(settings.Format);
+        const std::vector<std::string> known = PictureExtensions(TPictureRole::Written);
         if (std::find(known.begin(), known.end(), settings.Format) == known.end())
             throw EUsageError("unknown picture format \"" + arguments.Value("format") +
-                              "\": use jpg, jpeg, bmp, png, tif, tiff, exr or dpx");
+                              "\": use " + ListOfExtensions(known, ""));
     }
     return settings;
 }

@@ -11,6 +11,7 @@
 #include "GradingRoad.h"
 #include "ImageFile.h"
 #include "LutConvert.h"
+#include "PictureFormats.h"
 #include "ReferenceLibrary.h"
 #include "SourceMatch.h"
 #include "Thumbnail.h"
@@ -34,14 +35,6 @@ std::string HelpLine(const std::string& options, const std::string& text)
             line += std::string(kHelpColumn, ' ');
     }
     return line + "\n";
-}
-
-std::string LowerAscii(std::string text)
-{
-    for (char& c : text)
-        if (c >= 'A' && c <= 'Z')
-            c = static_cast<char>(c - 'A' + 'a');
-    return text;
 }
 
 } // namespace
@@ -127,18 +120,9 @@ std::string OutputFile(const TArguments& arguments)
 
 void CheckPictureOutput(const std::string& fileName)
 {
-    static const char* const kKnown[] = {"jpg", "jpeg", "bmp", "png"};
-    if (std::find(std::begin(kKnown), std::end(kKnown), LowerExtension(fileName)) == std::end(kKnown))
-        throw EUsageError("cannot write pictures like \"" + fileName + "\": use .jpg, .jpeg, .bmp or .png");
-}
-
-std::string LowerExtension(const std::string& fileName)
-{
-    const auto dot = fileName.find_last_of('.');
-    const auto slash = fileName.find_last_of('/');
-    if (dot == std::string::npos || (slash != std::string::npos && dot < slash))
-        return std::string();
-    return LowerAscii(fileName.substr(dot + 1));
+    if (!IsPictureName(fileName, TPictureRole::EightBitWritten))
+        throw EUsageError("cannot write pictures like \"" + fileName + "\": use " +
+                          ListOfExtensions(PictureExtensions(TPictureRole::EightBitWritten), "."));
 }
 
 void CheckFileOutput(const std::string& output)

@@ -39,9 +39,6 @@ std::string OutputFile(const TArguments& arguments);
 // Refuses (EUsageError) an output picture whose extension is not one the
 // picture writer knows, before any work is done.
 void CheckPictureOutput(const std::string& fileName);
-// The extension after the last dot of the file name (not of a folder),
-// lower case, without the dot; empty when there is none.
-std::string LowerExtension(const std::string& fileName);
 // Refuses (EUsageError) a single output named as a folder (a trailing
 // slash): the folder is missing or not one, else the batch road takes it.
 void CheckFileOutput(const std::string& output);

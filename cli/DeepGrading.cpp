@@ -13,18 +13,15 @@
 #include "FootageLook.h"
 #include "ImageFile.h"
 #include "LUT.h"
+#include "PictureFormats.h"
 
 namespace {
 
 // The library's format name of an 8-bit picture file, for its depth record.
 std::string EightBitFormat(const std::string& fileName)
 {
-    const auto dot = fileName.find_last_of('.');
-    std::string extension = dot == std::string::npos ? std::string() : fileName.substr(dot + 1);
-    for (char& c : extension)
-        if (c >= 'A' && c <= 'Z')
-            c = static_cast<char>(c - 'A' + 'a');
-    return extension == "jpg" || extension == "jpeg" ? "jpeg" : extension;
+    const TPictureFormat* format = FindPictureFormat(fileName);
+    return format != nullptr ? format->Library : LowerExtension(fileName);
 }
 
 

@@ -4,6 +4,7 @@
 #include <string>
 
 #include "CommandSupport.h"
+#include "PictureFormats.h"
 
 namespace {
 
@@ -25,7 +26,7 @@ namespace {
     "Many pictures at once: give several INPUTs (pictures, or folders for their\n"       \
     "pictures) and -o FOLDER. Each output keeps its input's name and type.\n"            \
     "  -j, --jobs N       pictures in parallel (default: all cores)\n"                    \
-    "  --format EXT       write every output as jpg, jpeg, bmp, png, tif, tiff, exr or dpx\n" \
+    "  --format EXT       write every output as {written}\n" \
     "  -r, --recursive    take the pictures of sub-folders too\n"                         \
     "  --force            replace outputs that exist (never an input)\n"                  \
     "  -q, --quiet        no progress line, errors only\n"
@@ -46,7 +47,7 @@ namespace {
     "the output keeps the input's format and depth, or takes the extension's: .tif,\n"   \
     ".tiff 16-bit, .exr half float, .dpx 10-bit, .png 16-bit, .jpg 8-bit. The look is\n" \
     "display-referred: float values outside 0..1 are clamped into it. Any picture\n"    \
-    "written as .tif, .tiff, .exr or .dpx is graded this way.\n"
+    "written as {deep-only} is graded this way.\n"
 
 #define CLIP_TEXT                                                                          \
     "A clip (.mov, .mp4, .mkv, .mxf, .avi: ProRes, DNxHD/HR, H.264, HEVC, FFV1, MJPEG,\n" \
@@ -199,8 +200,8 @@ const std::string kGradeHelpText = std::string(kGradeHelpHead) + GradingOptionsH
     "\n" FOOTAGE_OPTIONS
     "\n"
     "With --footage IMAGE is converted to display before it is graded: 8-bit pictures\n"
-    "written as .jpg, .jpeg, .bmp or .png in 8 bits; TIFF, 16-bit PNG, DPX and OpenEXR\n"
-    "pictures, and any picture written as .tif, .tiff, .exr or .dpx, in float, written\n"
+    "written as {eight-bit-written} in 8 bits; TIFF, 16-bit PNG, DPX and OpenEXR\n"
+    "pictures, and any picture written as {deep-only}, in float, written\n"
     "at their own depth (or the extension's).\n";
 const std::string_view kGradeHelp = kGradeHelpText;
 
@@ -327,8 +328,37 @@ const std::string_view kScopesHelp =
     "  --width N          width of the drawing in pixels, 64..4096 (default 512)\n"
     "  --frame F          the frame of a clip (see 'look --help')\n";
 
+namespace {
+
+struct TPictureList {
+    std::string_view Field;
+    TPictureRole Role;
+    const char* Prefix;
+};
+
+// The lists of picture types the texts name, filled in from the table.
+constexpr TPictureList kPictureLists[] = {
+    {"{written}", TPictureRole::Written, ""},
+    {"{deep-only}", TPictureRole::DeepOnly, "."},
+    {"{eight-bit-written}", TPictureRole::EightBitWritten, "."},
+};
+
+std::string WithPictureLists(std::string_view text)
+{
+    std::string filled(text);
+    for (const TPictureList& list : kPictureLists) {
+        const std::string types = ListOfExtensions(PictureExtensions(list.Role), list.Prefix);
+        for (std::size_t at = filled.find(list.Field); at != std::string::npos; at = filled.find(list.Field, at))
+            filled.replace(at, list.Field.size(), types);
+    }
+    return filled;
+}
+
+} // namespace
+
 int PrintHelp(std::string_view text)
 {
-    std::fwrite(text.data(), 1, text.size(), stdout);
+    const std::string filled = WithPictureLists(text);
+    std::fwrite(filled.data(), 1, filled.size(), stdout);
     return 0;
 }

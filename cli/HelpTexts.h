@@ -15,5 +15,7 @@ extern const std::string_view kStatsHelp;
 extern const std::string_view kScopesHelp;
 extern const std::string_view kLearnHelp;
 
-// Prints a help text to standard output and returns the success status.
+// Prints a help text to standard output, its lists of picture types ({written},
+// {deep-only}, {eight-bit-written}) filled in from the picture-format table,
+// and returns the success status.
 int PrintHelp(std::string_view text);

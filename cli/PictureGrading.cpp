@@ -10,19 +10,15 @@
 #include "Error.h"
 #include "FootageGrading.h"
 #include "ImageFile.h"
+#include "JpegStripGrading.h"
+#include "PictureFormats.h"
 
 namespace {
 
 bool IsJpegName(const std::string& fileName)
 {
-    const auto dot = fileName.find_last_of('.');
-    const auto slash = fileName.find_last_of('/');
-    if (dot == std::string::npos || (slash != std::string::npos && dot < slash))
-        return false;
-    std::string extension = fileName.substr(dot + 1);
-    std::transform(extension.begin(), extension.end(), extension.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    return extension == "jpg" || extension == "jpeg";
+    const TPictureFormat* format = FindPictureFormat(fileName);
+    return format != nullptr && std::string_view(format->Library) == "jpeg";
 }
 
 } // namespace

@@ -13,6 +13,7 @@
 #include "FuzzSupport.h"
 #include "Image.h"
 #include "ImageFile.h"
+#include "JpegStripGrading.h"
 
 namespace {
 

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <fcntl.h>
+#include <initializer_list>
 #include <memory>
 #include <new>
 #include <sys/stat.h>
@@ -18,49 +19,22 @@
 #include "DeepGrade.h"
 #include "Error.h"
 #include "FileRead.h"
-#include "ImageFile.h"
+#include "PictureFormats.h"
+#include "EightBitPictureFile.h"
 #include "PixelBudget.h"
 
 namespace {
 
-struct TFormatName {
-    const char* Extension;
-    const char* Format;
-};
-
-// The extensions read only through this road, with their formats.
-constexpr TFormatName kDeepReads[] = {
-    {"tif", "tiff"}, {"tiff", "tiff"}, {"exr", "openexr"}, {"dpx", "dpx"},   {"hdr", "hdr"},
-    {"tga", "targa"}, {"ppm", "pnm"},  {"pgm", "pnm"},     {"pnm", "pnm"},   {"pfm", "pnm"},
-};
-
-// The extensions written, with their formats.
-constexpr TFormatName kWrites[] = {
-    {"tif", "tiff"}, {"tiff", "tiff"}, {"exr", "openexr"}, {"dpx", "dpx"},
-    {"png", "png"},  {"jpg", "jpeg"},  {"jpeg", "jpeg"},   {"bmp", "bmp"},
-};
-
-std::string LowerExtension(const std::string& fileName) {
-    const auto dot = fileName.find_last_of('.');
-    const auto slash = fileName.find_last_of('/');
-    if (dot == std::string::npos || (slash != std::string::npos && dot < slash)) return std::string();
-    std::string extension = fileName.substr(dot + 1);
-    for (char& c : extension)
-        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-    return extension;
+// The library's format name of a type with the given depth rules, or nullptr.
+const char* LibraryFormatOf(const std::string& fileName, std::initializer_list<TDepthRule> rules) {
+    const TPictureFormat* format = FindPictureFormat(fileName);
+    if (format == nullptr || std::find(rules.begin(), rules.end(), format->Depth) == rules.end()) return nullptr;
+    return format->Library;
 }
 
-template <std::size_t N>
-const char* FormatOf(const TFormatName (&table)[N], const std::string& fileName) {
-    const std::string extension = LowerExtension(fileName);
-    for (const TFormatName& entry : table)
-        if (extension == entry.Extension) return entry.Format;
-    return nullptr;
-}
-
+// The types the deep road reads, by their names alone or by their header.
 const char* ReadFormatOf(const std::string& fileName) {
-    if (const char* format = FormatOf(kDeepReads, fileName)) return format;
-    return LowerExtension(fileName) == "png" ? "png" : nullptr;
+    return LibraryFormatOf(fileName, {TDepthRule::Deep, TDepthRule::DeepReadOnly, TDepthRule::EightOrDeep});
 }
 
 // Closes the file when it goes.
@@ -124,11 +98,13 @@ TDeepImage DecodeWithin(const TSource& source, const char* format, const std::st
 
 }  // namespace
 
-bool IsDeepPictureName(const std::string& fileName) { return FormatOf(kDeepReads, fileName) != nullptr; }
+bool IsDeepPictureName(const std::string& fileName) {
+    return LibraryFormatOf(fileName, {TDepthRule::Deep, TDepthRule::DeepReadOnly}) != nullptr;
+}
 
 bool IsDeepPictureFile(const std::string& fileName) {
     if (IsDeepPictureName(fileName)) return true;
-    if (LowerExtension(fileName) != "png") return false;
+    if (LibraryFormatOf(fileName, {TDepthRule::EightOrDeep}) == nullptr) return false;
     // Signature, IHDR length and name, width, height, then the bit depth.
     unsigned char head[25] = {};
     int file = -1;
@@ -143,14 +119,19 @@ bool IsDeepPictureFile(const std::string& fileName) {
     return got == static_cast<ssize_t>(sizeof head) && std::equal(std::begin(kStart), std::end(kStart), head) && head[24] == 16;
 }
 
-bool IsDeepOutputName(const std::string& fileName) {
-    const char* format = FormatOf(kWrites, fileName);
-    return format != nullptr && std::string_view(format) != "jpeg" && std::string_view(format) != "bmp";
-}
+bool IsDeepOutputName(const std::string& fileName) { return IsPictureName(fileName, TPictureRole::WrittenDeep); }
 
 std::vector<std::string> WrittenPictureExtensions() {
+    std::vector<const TPictureFormat*> written;
+    for (const TPictureFormat& format : PictureFormats())
+        if (format.WriterPlace > 0) written.push_back(&format);
+    std::sort(written.begin(), written.end(),
+              [](const TPictureFormat* a, const TPictureFormat* b) { return a->WriterPlace < b->WriterPlace; });
     std::vector<std::string> extensions;
-    for (const TFormatName& entry : kWrites) extensions.emplace_back(entry.Extension);
+    for (const TPictureFormat* format : written) {
+        const std::vector<std::string> own = PictureExtensionsOf(*format);
+        extensions.insert(extensions.end(), own.begin(), own.end());
+    }
     return extensions;
 }
 
@@ -176,14 +157,11 @@ TDeepImage LoadDeepImageFile(const std::string& fileName) {
 namespace {
 
 TPictureDepth OutputStorageFor(const std::string& fileName, const TPictureDepth& source) {
-    const char* format = FormatOf(kWrites, fileName);
-    if (!format) throw EError("Unknown picture file extension (." + LowerExtension(fileName) + ")");
-    if (source.Format == format) return Writable(source);
-    const std::string name = format;
-    if (name == "openexr") return {name, TSampleKind::Half, 16, std::string()};
-    if (name == "dpx") return {name, TSampleKind::Integer, 10, std::string()};
-    if (name == "tiff" || name == "png") return {name, TSampleKind::Integer, 16, std::string()};
-    return {name, TSampleKind::Integer, 8, std::string()};
+    const TPictureFormat* format = FindPictureFormat(fileName);
+    if (format == nullptr || !HasRole(*format, TPictureRole::Written))
+        throw EError("Unknown picture file extension (." + LowerExtension(fileName) + ")");
+    if (source.Format == format->Library) return Writable(source);
+    return {format->Library, format->DefaultKind, format->DefaultBits, std::string()};
 }
 
 }  // namespace
@@ -208,7 +186,7 @@ std::string EncodeDeepImage(const TDeepImage& image, const TPictureDepth& depth)
 void SaveDeepImageFile(const std::string& fileName, const TDeepImage& image, const TPictureDepth& depth) {
     if (depth.Format == "jpeg" || depth.Format == "bmp") {
         const TColourProfile profile = depth.IccProfile.empty() ? TColourProfile() : TColourProfile::FromIcc(depth.IccProfile);
-        return SaveImageFile(fileName, DeepToImage(image), profile);
+        return SaveEightBitPicture(fileName, DeepToImage(image), profile);
     }
     const std::string bytes = EncodeDeepImage(image, depth);
     WriteFileAtomically(fileName, bytes);

@@ -11,7 +11,7 @@
 // through the 24-bit loaders of ImageFile.h as before.
 //
 // Reading takes regular files only, through the file layer (FileRead.h). It
-// refuses before decoding a picture beyond the size limits of ImageFile.h,
+// refuses before decoding a picture beyond the size limits of PictureSize.h,
 // one whose header declares more pixel data than the file can hold, and one
 // the program would write back with less than it holds: more parts than
 // one, channels other than grey or red, green and blue with alpha where the

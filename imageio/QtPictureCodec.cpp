@@ -8,7 +8,7 @@
 #include <cstring>
 
 #include "Error.h"
-#include "ImageFile.h"
+#include "PictureSize.h"
 
 namespace {
 

@@ -14,6 +14,7 @@
 #include "FileRead.h"
 #include "IccProfile.h"
 #include "ImageFile.h"
+#include "JpegStripGrading.h"
 
 // Colour profiles read from pictures' containers, converted through
 // LittleCMS and written back; the display transform.

@@ -21,6 +21,7 @@
 #include "DeepImageFile.h"
 #include "Error.h"
 #include "ImageFile.h"
+#include "JpegStripGrading.h"
 #include "PixelBudget.h"
 #include "../support/PipeUnblocker.h"
 

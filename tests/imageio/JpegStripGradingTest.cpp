@@ -14,6 +14,7 @@
 
 #include "Error.h"
 #include "ImageFile.h"
+#include "JpegStripGrading.h"
 
 namespace {
 

@@ -1,0 +1,45 @@
+#include "EightBitPictureFile.h"
+
+#include "AtomicFile.h"
+#include "ColourProfile.h"
+#include "Error.h"
+#include "FileRead.h"
+#include "IccProfile.h"
+
+namespace {
+
+// The profile the file's bytes carry, a damaged one refused naming the file.
+TColourProfile EmbeddedProfileOf(std::string_view bytes, const std::string& fileName) {
+    try {
+        const TEmbeddedProfile embedded = ReadEmbeddedProfile(bytes);
+        // A CMYK JPEG's profile describes its inks, which are taken as they are stored.
+        if (IsCmykProfile(embedded.Icc)) return TColourProfile();
+        return TColourProfile::FromEmbedded(embedded);
+    } catch (const EError& error) {
+        throw EError("\"" + fileName + "\": " + error.what());
+    }
+}
+
+}  // namespace
+
+TImage LoadEightBitPicture(const std::string& fileName, const TEightBitCoding& coding, TColourProfile& profile) {
+    const std::string bytes = ReadFileBytes(fileName, kMaxPictureFileBytes);
+    TImage picture;
+    coding.Decode(bytes, picture);
+    if (!coding.Profiled) return picture;
+    profile = EmbeddedProfileOf(bytes, fileName);
+    profile.ToSrgb(picture);
+    return picture;
+}
+
+void SaveEightBitPicture(const std::string& fileName, const TImage& image, const TColourProfile& profile) {
+    const TPictureFormat* format = FindPictureFormat(fileName);
+    if (format == nullptr || !HasRole(*format, TPictureRole::EightBitWritten))
+        throw EError("Unknown picture file extension (." + LowerExtension(fileName) + ")");
+    if (image.Empty()) throw EError("There is no picture to write");
+    const TEightBitCoding& coding = *format->EightBit;
+    if (profile.IsSrgb() || !coding.Profiled) return WriteFileAtomically(fileName, coding.Encode(image, std::string()));
+    TImage converted = image.Clone();
+    profile.FromSrgb(converted);
+    WriteFileAtomically(fileName, coding.Encode(converted, profile.Icc()));
+}
