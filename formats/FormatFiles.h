@@ -18,10 +18,6 @@ bool TextHasKeywords(std::string_view text, std::string_view required, std::stri
 // Splits a keyword list as HasKeywords does.
 std::vector<std::string> SplitKeywordList(std::string_view list);
 
-// The first count bytes of the file (fewer if the file is shorter). Raises
-// EError with the system's reason when the file cannot be opened.
-std::string ReadFileHead(const std::string& fileName, std::size_t count);
-
 // The file name without folder and without extension.
 std::string BaseNameWithoutExtension(const std::string& fileName);
 // The extension with its dot ("" when none), as written.

@@ -110,6 +110,19 @@ TPicture48 MakeHaldPicture(const TLUT& lut)
     return picture;
 }
 
+namespace {
+
+// The installed picture codec; ELUTError when none is.
+const TPictureCodec& PictureCodec()
+{
+    const TPictureCodec* codec = InstalledPictureCodec();
+    if (codec == nullptr)
+        throw ELUTError("No picture codec is installed: LUTs stored as pictures cannot be read or written.");
+    return *codec;
+}
+
+}  // namespace
+
 bool IsPngSignature(std::string_view head) { return head.substr(0, kPngSignature.size()) == kPngSignature; }
 
 void ReadHaldPng(std::string_view bytes, TLUT& lut)
