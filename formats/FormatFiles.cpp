@@ -19,6 +19,11 @@ constexpr std::size_t kDetectionBytes = 4096;
 
 } // namespace
 
+std::string ReadDetectionHead(const std::string& fileName)
+{
+    return ReadFileHead(fileName, kDetectionHeadBytes);
+}
+
 std::vector<std::string> SplitKeywordList(std::string_view list)
 {
     std::vector<std::string> items;

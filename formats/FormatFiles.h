@@ -5,6 +5,14 @@
 #include <string_view>
 #include <vector>
 
+// Detection reads at most this many bytes from the start of a file, once,
+// and gives them to every format; each looks at as many as it needs.
+constexpr std::size_t kDetectionHeadBytes = 64 * 1024;
+
+// The head detection looks at: the first kDetectionHeadBytes bytes of the
+// file. What is not a regular file is refused (EError naming the file).
+std::string ReadDetectionHead(const std::string& fileName);
+
 // Keyword detection on the first 4096 bytes of the file, compared upper-cased.
 // Both lists are comma-separated; blanks and control characters separate
 // items too and a double quote opens a quoted item. False when an excluded
