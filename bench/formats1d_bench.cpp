@@ -10,9 +10,9 @@
 #include "FormatRegistry.h"
 #include "LookExport.h"
 #include "Lut1DFormats.h"
-#include "Lut1DPlainFormats.h"
 #include "XMLNode.h"
-#include "XmlFormats.h"
+#include "AscCdlFormat.h"
+#include "SpeedgradeLook3DFormat.h"
 
 namespace {
 
@@ -33,10 +33,9 @@ std::unique_ptr<TLUT> Ramp(int size)
     return lut;
 }
 
-template <typename TFormat>
-void WriteThenRead(benchmark::State& state, int size, int bits, bool read, const char* name)
+void WriteThenRead(const char* formatId, benchmark::State& state, int size, int bits, bool read, const char* name)
 {
-    TFormat format;
+    const TLUTFormat& format = *FindLutFormat(formatId);
     auto lut = Ramp(size);
     auto back = std::make_unique<TLUT>();
     const std::string path = TempPath(name);
@@ -50,19 +49,19 @@ void WriteThenRead(benchmark::State& state, int size, int bits, bool read, const
 
 void BM_Lustre1DWriteRead65536(benchmark::State& state)
 {
-    WriteThenRead<TLustre1DLutFormat>(state, 65536, 16, true, "lustre.lut");
+    WriteThenRead("lustre-1d", state, 65536, 16, true, "lustre.lut");
 }
 BENCHMARK(BM_Lustre1DWriteRead65536)->Unit(benchmark::kMillisecond);
 
 void BM_Cube1DWriteRead4096(benchmark::State& state)
 {
-    WriteThenRead<TCube1DLutFormat>(state, 4096, 0, true, "cube1d.cube");
+    WriteThenRead("cube-1d", state, 4096, 0, true, "cube1d.cube");
 }
 BENCHMARK(BM_Cube1DWriteRead4096)->Unit(benchmark::kMillisecond);
 
 void BM_Stwo1DWriteRead1024(benchmark::State& state)
 {
-    WriteThenRead<TStwo1DLutFormat>(state, 1024, 10, true, "stwo.swto.xml");
+    WriteThenRead("stwo-1d", state, 1024, 10, true, "stwo.swto.xml");
 }
 BENCHMARK(BM_Stwo1DWriteRead1024)->Unit(benchmark::kMillisecond);
 
@@ -84,7 +83,7 @@ BENCHMARK(BM_XmlParse100001Elements)->Unit(benchmark::kMillisecond);
 
 void BM_PFCleanWriteRead33(benchmark::State& state)
 {
-    TPFClean3D_Format format;
+    const TLUTFormat& format = *FindLutFormat("pfclean-3d");
     auto lut = std::make_unique<TLUT>();
     lut->Kind = lkCube;
     lut->CubeSize = 33;
@@ -112,7 +111,7 @@ void BM_AscCdlToCube(benchmark::State& state)
                    file);
         std::fclose(file);
     }
-    TASC_CDL_Format format;
+    const TLUTFormat& format = *FindLutFormat("asc-cdl");
     auto lut = std::make_unique<TLUT>();
     for (auto _ : state) {
         lut->Comments.clear();

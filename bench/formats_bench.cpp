@@ -8,9 +8,7 @@
 #include <string>
 #include <unistd.h>
 
-#include "Cube3DFormats.h"
-#include "FsiDitFormat.h"
-#include "ThreeDlFormats.h"
+#include "FormatRegistry.h"
 
 namespace {
 
@@ -36,7 +34,7 @@ std::string BenchFile(const char* name)
 void BM_Cube3DWrite64(benchmark::State& state)
 {
     auto lut = MakeCube(64);
-    TCube3DLutFormat format;
+    const TLUTFormat& format = *FindLutFormat("cube-3d");
     const std::string file = BenchFile("write.cube");
     for (auto _ : state)
         format.SaveToFile(file, *lut, 0);
@@ -47,7 +45,7 @@ BENCHMARK(BM_Cube3DWrite64)->Unit(benchmark::kMillisecond);
 void BM_Cube3DRead64(benchmark::State& state)
 {
     auto lut = MakeCube(64);
-    TCube3DLutFormat format;
+    const TLUTFormat& format = *FindLutFormat("cube-3d");
     const std::string file = BenchFile("read.cube");
     format.SaveToFile(file, *lut, 0);
     auto target = std::make_unique<TLUT>();
@@ -60,7 +58,7 @@ BENCHMARK(BM_Cube3DRead64)->Unit(benchmark::kMillisecond);
 void BM_FsiDitWrite64(benchmark::State& state)
 {
     auto lut = MakeCube(64);
-    TFSI_DIT_3DLutFormat format;
+    const TLUTFormat& format = *FindLutFormat("fsi-dit-3d");
     const std::string file = BenchFile("write.dat");
     for (auto _ : state)
         format.SaveToFile(file, *lut, 10);
@@ -71,7 +69,7 @@ BENCHMARK(BM_FsiDitWrite64)->Unit(benchmark::kMillisecond);
 void BM_3dlWrite64(benchmark::State& state)
 {
     auto lut = MakeCube(64);
-    T3dlLutFormat format;
+    const TLUTFormat& format = *FindLutFormat("3dl");
     const std::string file = BenchFile("write.3dl");
     for (auto _ : state)
         format.SaveToFile(file, *lut, 12);

@@ -1,4 +1,4 @@
-# Modules loaded on first use (see formats/ModuleLoader.h) lie in the folder
+# Modules loaded on first use (see fileio/ModuleLoader.h) lie in the folder
 # modules/ of the build tree, and in lib/ombrane beside the installed
 # programs (lib/<multiarch>/ombrane where the system has multiarch folders,
 # as Debian keeps a package's private modules: no ldconfig is involved).

@@ -9,6 +9,20 @@
 
 namespace {
 
+// One ColorCorrection document turned into a 33-point cube. Read only.
+class TASC_CDL_Format : public TGenericLutFormat {
+public:
+    TASC_CDL_Format();
+    bool CanRead(std::string_view head, const std::string& fileName) const override;
+    void Read(std::string_view bytes, const std::string& name, TLUT& lut) const override;
+    // No writer: raises ELUTError.
+    std::string Write(const TLUT& lut, int Bits, const std::string& name) const override;
+};
+
+}  // namespace
+
+namespace {
+
 // A strict decimal number with "." as the separator.
 float StrictFloat(std::string_view token)
 {
@@ -68,10 +82,10 @@ TASC_CDL_Format::TASC_CDL_Format()
 
 OMBRANE_LUT_FORMAT(TASC_CDL_Format)
 
-bool TASC_CDL_Format::CanRead(const std::string& fileName) const
+bool TASC_CDL_Format::CanRead(std::string_view head, const std::string&) const
 {
-    return HasKeywords(fileName, "<ColorCorrection,<SOPNode>", "<ColorCorrectionCollection") ||
-           HasKeywords(fileName, "<ColorCorrection,<ASC_SOP>", "<ColorCorrectionCollection");
+    return TextHasKeywords(head, "<ColorCorrection,<SOPNode>", "<ColorCorrectionCollection") ||
+           TextHasKeywords(head, "<ColorCorrection,<ASC_SOP>", "<ColorCorrectionCollection");
 }
 
 void TASC_CDL_Format::Read(std::string_view bytes, const std::string& name, TLUT& lut) const

@@ -11,6 +11,18 @@
 
 namespace {
 
+class TCdlCollectionFormat : public TLUTFormat {
+public:
+    TCdlCollectionFormat();
+    bool CanRead(std::string_view head, const std::string& fileName) const override;
+    void Read(std::string_view bytes, const std::string& name, TLUT& lut) const override;
+    std::string Write(const TLUT& lut, int Bits, const std::string& name) const override;
+};
+
+}  // namespace
+
+namespace {
+
 const TXMLNode* Child(const TXMLNode& node, const std::string& name)
 {
     return node.HasNode(name) ? &node.NodeByName(name) : nullptr;
@@ -125,10 +137,10 @@ TCdlCollectionFormat::TCdlCollectionFormat()
 
 OMBRANE_LUT_FORMAT(TCdlCollectionFormat)
 
-bool TCdlCollectionFormat::CanRead(const std::string& fileName) const
+bool TCdlCollectionFormat::CanRead(std::string_view head, const std::string&) const
 {
-    return HasKeywords(fileName, "<ColorCorrectionCollection", "") ||
-           HasKeywords(fileName, "<ColorDecisionList", "");
+    return TextHasKeywords(head, "<ColorCorrectionCollection", "") ||
+           TextHasKeywords(head, "<ColorDecisionList", "");
 }
 
 void TCdlCollectionFormat::Read(std::string_view bytes, const std::string& name, TLUT& lut) const

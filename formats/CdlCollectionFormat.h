@@ -21,13 +21,5 @@ TCDLData ChooseCdlCorrection(std::string_view text, const std::string& id);
 // The correction as a 33-point cube, with the comment "Name: <id>".
 void BakeCdlCorrection(const TCDLData& correction, TLUT& lut);
 
-class TCdlCollectionFormat : public TLUTFormat {
-public:
-    TCdlCollectionFormat();
-    bool CanRead(const std::string& fileName) const override;
-    void Read(std::string_view bytes, const std::string& name, TLUT& lut) const override;
-    std::string Write(const TLUT& lut, int Bits, const std::string& name) const override;
-};
-
 // Reads the correction with this id (the first when empty) of a collection file.
 void LoadCdlCollectionFile(const std::string& fileName, const std::string& id, TLUT& lut);

@@ -15,6 +15,27 @@
 
 namespace {
 
+// The 3D and the 1D kind, told apart by the type line.
+class TCinespace3DLutFormat : public TLUTFormat {
+public:
+    TCinespace3DLutFormat();
+    bool CanRead(std::string_view head, const std::string& fileName) const override;
+    void Read(std::string_view bytes, const std::string& name, TLUT& lut) const override;
+    std::string Write(const TLUT& lut, int Bits, const std::string& name) const override;
+};
+
+class TCinespace1DLutFormat : public TLUTFormat {
+public:
+    TCinespace1DLutFormat();
+    bool CanRead(std::string_view head, const std::string& fileName) const override;
+    void Read(std::string_view bytes, const std::string& name, TLUT& lut) const override;
+    std::string Write(const TLUT& lut, int Bits, const std::string& name) const override;
+};
+
+}  // namespace
+
+namespace {
+
 constexpr std::string_view kSignature = "CSPLUTV100";
 constexpr std::string_view kMetadataBegin = "BEGIN METADATA";
 constexpr std::string_view kMetadataEnd = "END METADATA";
@@ -267,10 +288,9 @@ void AppendEntry(std::string& text, const TRGBDouble& entry)
 }
 
 // The type line ("1D" or "3D") of a file whose first line is the signature.
-std::string FileType(const std::string& fileName)
+std::string FileType(std::string_view fileHead)
 {
-    const std::string head = ReadFileHead(fileName, 256);
-    TTextScanner scanner(head);
+    TTextScanner scanner(fileHead.substr(0, 256));
     std::string_view line;
     if (!scanner.NextFilledLine(line) || TrimView(line) != kSignature || !scanner.NextFilledLine(line))
         return "";
@@ -337,7 +357,7 @@ TCinespace3DLutFormat::TCinespace3DLutFormat()
 
 OMBRANE_LUT_FORMAT(TCinespace3DLutFormat)
 
-bool TCinespace3DLutFormat::CanRead(const std::string& fileName) const { return FileType(fileName) == "3D"; }
+bool TCinespace3DLutFormat::CanRead(std::string_view head, const std::string&) const { return FileType(head) == "3D"; }
 
 void TCinespace3DLutFormat::Read(std::string_view bytes, const std::string& name, TLUT& lut) const
 {
@@ -359,7 +379,7 @@ TCinespace1DLutFormat::TCinespace1DLutFormat()
 
 OMBRANE_LUT_FORMAT(TCinespace1DLutFormat)
 
-bool TCinespace1DLutFormat::CanRead(const std::string& fileName) const { return FileType(fileName) == "1D"; }
+bool TCinespace1DLutFormat::CanRead(std::string_view head, const std::string&) const { return FileType(head) == "1D"; }
 
 void TCinespace1DLutFormat::Read(std::string_view bytes, const std::string& name, TLUT& lut) const
 {

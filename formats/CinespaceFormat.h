@@ -18,20 +18,3 @@ void ReadCinespace(std::string_view text, TLUT& lut);
 // comment lines as metadata.
 std::string WriteCinespace3D(const TLUT& lut);
 std::string WriteCinespace1D(const TLUT& lut);
-
-// The 3D and the 1D kind, told apart by the type line.
-class TCinespace3DLutFormat : public TLUTFormat {
-public:
-    TCinespace3DLutFormat();
-    bool CanRead(const std::string& fileName) const override;
-    void Read(std::string_view bytes, const std::string& name, TLUT& lut) const override;
-    std::string Write(const TLUT& lut, int Bits, const std::string& name) const override;
-};
-
-class TCinespace1DLutFormat : public TLUTFormat {
-public:
-    TCinespace1DLutFormat();
-    bool CanRead(const std::string& fileName) const override;
-    void Read(std::string_view bytes, const std::string& name, TLUT& lut) const override;
-    std::string Write(const TLUT& lut, int Bits, const std::string& name) const override;
-};

@@ -21,6 +21,18 @@
 
 namespace {
 
+class TClfLutFormat : public TLUTFormat {
+public:
+    TClfLutFormat();
+    bool CanRead(std::string_view head, const std::string& fileName) const override;
+    void Read(std::string_view bytes, const std::string& name, TLUT& lut) const override;
+    std::string Write(const TLUT& lut, int Bits, const std::string& name) const override;
+};
+
+}  // namespace
+
+namespace {
+
 // A baked chain of operators gets at least this many points per axis, or
 // entries when it works on each channel alone.
 constexpr int kMinBakedCubeSize = 33;
@@ -388,9 +400,9 @@ TClfLutFormat::TClfLutFormat()
 
 OMBRANE_LUT_FORMAT(TClfLutFormat)
 
-bool TClfLutFormat::CanRead(const std::string& fileName) const
+bool TClfLutFormat::CanRead(std::string_view head, const std::string&) const
 {
-    return LooksLikeClf(ReadFileHead(fileName, 4096));
+    return LooksLikeClf(head.substr(0, 4096));
 }
 
 void TClfLutFormat::Read(std::string_view bytes, const std::string& name, TLUT& lut) const

@@ -24,11 +24,3 @@ std::string WriteClf(const TLUT& lut, const std::string& name);
 
 // The CLF ProcessList inside an XML text; false for every other text.
 bool LooksLikeClf(std::string_view head);
-
-class TClfLutFormat : public TLUTFormat {
-public:
-    TClfLutFormat();
-    bool CanRead(const std::string& fileName) const override;
-    void Read(std::string_view bytes, const std::string& name, TLUT& lut) const override;
-    std::string Write(const TLUT& lut, int Bits, const std::string& name) const override;
-};

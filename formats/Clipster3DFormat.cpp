@@ -1,4 +1,5 @@
-#include "Clipster3DFormat.h"
+#include <string>
+#include "LutFormat.h"
 
 #include <cmath>
 
@@ -6,6 +7,25 @@
 #include "FormatFiles.h"
 #include "FormatText.h"
 #include "XMLNode.h"
+
+namespace {
+
+// An XML-like text: a LUT3D element with the name, grid size and bit depth
+// as attributes and the integer grid, blue index fastest, inside "values".
+class TClipster3DLutFormat : public TGenericLutFormat {
+public:
+    TClipster3DLutFormat();
+    bool CanRead(std::string_view head, const std::string& fileName) const override;
+    void Read(std::string_view bytes, const std::string& name, TLUT& lut) const override;
+    std::string Write(const TLUT& lut, int Bits, const std::string& name) const override;
+
+    // The name written into the start tag: characters that would end the
+    // single-quoted attribute or split it at the attribute parse (quotes,
+    // blanks and control characters, "<", ">", "&") become "_".
+    static std::string SafeName(const std::string& name);
+};
+
+}  // namespace
 
 TClipster3DLutFormat::TClipster3DLutFormat()
     : TGenericLutFormat({.Id = "clipster-3d", .Name = "Clipster 3D", .Extensions = {"txt"}, .MinBits = 1, .MaxBits = 32})
@@ -43,10 +63,9 @@ std::string_view FromRootElement(std::string_view text)
 
 // The root element is LUT3D; a document that merely holds such an element
 // (a CLF or CTF process list) is not this format.
-bool TClipster3DLutFormat::CanRead(const std::string& fileName) const
+bool TClipster3DLutFormat::CanRead(std::string_view head, const std::string&) const
 {
-    const std::string head = ReadFileHead(fileName, 4096);
-    const std::string_view root = FromRootElement(head);
+    const std::string_view root = FromRootElement(head.substr(0, 4096));
     static constexpr std::string_view kRoot = "<LUT3D";
     if (root.size() <= kRoot.size() || UpperCase(root.substr(0, kRoot.size())) != kRoot)
         return false;

@@ -1,8 +1,55 @@
-#include "DecimalCubeFormats.h"
-
+#include <string>
+#include "LutFormat.h"
 #include "CubeLines.h"
 #include "FormatFiles.h"
 #include "FormatText.h"
+
+namespace {
+
+// The reading steps both formats share.
+class TBgrDecimalCubeFormat : public TGenericLutFormat {
+protected:
+    using TGenericLutFormat::TGenericLutFormat;
+    // Size from the number of lines ParseFloatTriple accepts in the file.
+    static void SizeFromDataLines(TLutReadState& state);
+    // Stores a data line read as blue, green, red (skips "#" lines).
+    static void StoreBgrLine(const std::string& line, TLUT& lut, TLutReadState& state);
+};
+
+// Decimal cube formats that write each point as blue, green, red with the
+// red index fastest.
+
+// Colorfront OSD 3D: data lines only; the reader infers the grid from the
+// number of data lines.
+class TColorFrontOSD3DLutFormat : public TBgrDecimalCubeFormat {
+public:
+    TColorFrontOSD3DLutFormat();
+    bool CanRead(std::string_view head, const std::string& fileName) const override;
+    std::string Write(const TLUT& lut, int Bits, const std::string& name) const override;
+
+protected:
+    void ParseLine(const std::string& line, TLUT& lut, TLutReadState& state) const override;
+};
+
+// DaVinci DAT: an optional "3DLUTSIZE" line, then the Colorfront data lines.
+class TDavinciDat3DLutFormat : public TBgrDecimalCubeFormat {
+public:
+    TDavinciDat3DLutFormat();
+    bool CanRead(std::string_view head, const std::string& fileName) const override;
+    void Read(std::string_view bytes, const std::string& name, TLUT& lut) const override;
+    std::string Write(const TLUT& lut, int Bits, const std::string& name) const override;
+
+protected:
+    void ParseLine(const std::string& line, TLUT& lut, TLutReadState& state) const override;
+
+private:
+    struct TDatState : TLutReadState {
+        TDatState() : TLutReadState(true) {}
+        bool HasSizeKeyword = false;  // "3DLUTSIZE" in the first 4096 bytes
+    };
+};
+
+}  // namespace
 
 // ---------------------------------------------------------------------------
 // Colorfront OSD 3D
@@ -14,7 +61,7 @@ TColorFrontOSD3DLutFormat::TColorFrontOSD3DLutFormat()
 
 OMBRANE_LUT_FORMAT(TColorFrontOSD3DLutFormat)
 
-bool TColorFrontOSD3DLutFormat::CanRead(const std::string& fileName) const
+bool TColorFrontOSD3DLutFormat::CanRead(std::string_view, const std::string& fileName) const
 {
     return UpperCase(FileExtension(fileName)) == ".3DMESH";
 }
@@ -67,16 +114,16 @@ TDavinciDat3DLutFormat::TDavinciDat3DLutFormat()
 
 OMBRANE_LUT_FORMAT(TDavinciDat3DLutFormat)
 
-bool TDavinciDat3DLutFormat::CanRead(const std::string& fileName) const
+bool TDavinciDat3DLutFormat::CanRead(std::string_view head, const std::string& fileName) const
 {
-    if (HasKeywords(fileName, "3DLUTSIZE", ""))
+    if (TextHasKeywords(head, "3DLUTSIZE", ""))
         return true;
     if (UpperCase(FileExtension(fileName)) != ".DAT")
         return false;
-    TTextFile head;
-    head.SetText(ReadFileHead(fileName, 4096));
+    TTextFile lines;
+    lines.SetText(head.substr(0, 4096));
     double r, g, b;
-    for (const std::string& line : head)
+    for (const std::string& line : lines)
         if (ParseFloatTriple(line, r, g, b))
             return true;
     return false;

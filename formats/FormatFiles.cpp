@@ -1,11 +1,5 @@
 #include "FormatFiles.h"
 
-#include <cerrno>
-#include <cstdint>
-#include <fcntl.h>
-#include <unistd.h>
-
-#include "AtomicFile.h"
 #include "FileRead.h"
 #include "FormatText.h"
 
@@ -25,29 +19,9 @@ constexpr std::size_t kDetectionBytes = 4096;
 
 } // namespace
 
-std::string ReadFileHead(const std::string& fileName, std::size_t count)
+std::string ReadDetectionHead(const std::string& fileName)
 {
-    // Through the file layer: a named pipe is refused, not waited on. The
-    // size limit is the whole read's.
-    int fd = OpenRegularFile(fileName, UINT64_MAX);
-    std::string head(count, '\0');
-    std::size_t filled = 0;
-    while (filled < count) {
-        ssize_t got = read(fd, head.data() + filled, count - filled);
-        if (got < 0) {
-            if (errno == EINTR)
-                continue;
-            int error = errno;
-            close(fd);
-            RaiseFileError("Cannot read file", fileName, error);
-        }
-        if (got == 0)
-            break;
-        filled += static_cast<std::size_t>(got);
-    }
-    close(fd);
-    head.resize(filled);
-    return head;
+    return ReadFileHead(fileName, kDetectionHeadBytes);
 }
 
 std::vector<std::string> SplitKeywordList(std::string_view list)

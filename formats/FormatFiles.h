@@ -5,6 +5,14 @@
 #include <string_view>
 #include <vector>
 
+// Detection reads at most this many bytes from the start of a file, once,
+// and gives them to every format; each looks at as many as it needs.
+constexpr std::size_t kDetectionHeadBytes = 64 * 1024;
+
+// The head detection looks at: the first kDetectionHeadBytes bytes of the
+// file. What is not a regular file is refused (EError naming the file).
+std::string ReadDetectionHead(const std::string& fileName);
+
 // Keyword detection on the first 4096 bytes of the file, compared upper-cased.
 // Both lists are comma-separated; blanks and control characters separate
 // items too and a double quote opens a quoted item. False when an excluded
@@ -17,10 +25,6 @@ bool TextHasKeywords(std::string_view text, std::string_view required, std::stri
 
 // Splits a keyword list as HasKeywords does.
 std::vector<std::string> SplitKeywordList(std::string_view list);
-
-// The first count bytes of the file (fewer if the file is shorter). Raises
-// EError with the system's reason when the file cannot be opened.
-std::string ReadFileHead(const std::string& fileName, std::size_t count);
 
 // The file name without folder and without extension.
 std::string BaseNameWithoutExtension(const std::string& fileName);

@@ -1,7 +1,8 @@
 // The format list and the output-profile list.
 //
-// Adding a format: write its class in a file of its own (a header only when
-// other code needs the class), give its constructor the format's description
+// Adding a format: write its class in a file of its own, inside an anonymous
+// namespace (a header only for what other parts of the program call), give
+// its constructor the format's description
 // (TLutFormatInfo: id, name, extensions, 1D/3D, read/write, sizes, bit
 // depths) and end the file with OMBRANE_LUT_FORMAT(TTheClass). Then append
 // one line X(TTheClass) to OMBRANE_LUT_FORMAT_LIST below: always at the end,

@@ -1,10 +1,30 @@
-#include "FsiDitFormat.h"
+#include <string>
+#include "LutFormat.h"
 
 #include <cmath>
 #include <cstring>
 
 #include "FormatFiles.h"
 #include "FormatText.h"
+
+namespace {
+
+// A binary 64-point cube: a 128-byte header and one little-endian 32-bit word
+// per grid point (10 bits per channel, full scale 1008), red index fastest.
+class TFSI_DIT_3DLutFormat : public TLUTFormat {
+public:
+    static constexpr int kGridSize = 64;
+    static constexpr int kHeaderBytes = 128;
+    static constexpr std::uint32_t kMagic = 0x42340299;
+    static constexpr double kFullScale = 1008.0;
+
+    TFSI_DIT_3DLutFormat();
+    bool CanRead(std::string_view head, const std::string& fileName) const override;
+    void Read(std::string_view bytes, const std::string& name, TLUT& lut) const override;
+    std::string Write(const TLUT& lut, int Bits, const std::string& name) const override;
+};
+
+}  // namespace
 
 namespace {
 
@@ -52,9 +72,9 @@ TFSI_DIT_3DLutFormat::TFSI_DIT_3DLutFormat()
 
 OMBRANE_LUT_FORMAT(TFSI_DIT_3DLutFormat)
 
-bool TFSI_DIT_3DLutFormat::CanRead(const std::string& fileName) const
+bool TFSI_DIT_3DLutFormat::CanRead(std::string_view fileHead, const std::string&) const
 {
-    const std::string head = ReadFileHead(fileName, kHeaderBytes);
+    const std::string_view head = fileHead.substr(0, kHeaderBytes);
     return head.size() >= 4 &&
            GetWord(reinterpret_cast<const unsigned char*>(head.data())) == kMagic;
 }

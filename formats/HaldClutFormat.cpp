@@ -11,6 +11,18 @@
 
 namespace {
 
+class THaldClutFormat : public TLUTFormat {
+public:
+    THaldClutFormat();
+    bool CanRead(std::string_view head, const std::string& fileName) const override;
+    void Read(std::string_view bytes, const std::string& name, TLUT& lut) const override;
+    std::string Write(const TLUT& lut, int Bits, const std::string& name) const override;
+};
+
+}  // namespace
+
+namespace {
+
 constexpr std::string_view kPngSignature = "\x89PNG\r\n\x1a\n";
 constexpr double kFullScale = 65535.0;
 
@@ -110,6 +122,19 @@ TPicture48 MakeHaldPicture(const TLUT& lut)
     return picture;
 }
 
+namespace {
+
+// The installed picture codec; ELUTError when none is.
+const TPictureCodec& PictureCodec()
+{
+    const TPictureCodec* codec = InstalledPictureCodec();
+    if (codec == nullptr)
+        throw ELUTError("No picture codec is installed: LUTs stored as pictures cannot be read or written.");
+    return *codec;
+}
+
+}  // namespace
+
 bool IsPngSignature(std::string_view head) { return head.substr(0, kPngSignature.size()) == kPngSignature; }
 
 void ReadHaldPng(std::string_view bytes, TLUT& lut)
@@ -132,9 +157,9 @@ THaldClutFormat::THaldClutFormat()
 
 OMBRANE_LUT_FORMAT(THaldClutFormat)
 
-bool THaldClutFormat::CanRead(const std::string& fileName) const
+bool THaldClutFormat::CanRead(std::string_view head, const std::string&) const
 {
-    return IsPngSignature(ReadFileHead(fileName, kPngSignature.size()));
+    return IsPngSignature(head.substr(0, kPngSignature.size()));
 }
 
 void THaldClutFormat::Read(std::string_view bytes, const std::string& name, TLUT& lut) const

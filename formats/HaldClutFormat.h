@@ -33,11 +33,3 @@ bool IsPngSignature(std::string_view head);
 // file's header declares is checked before the picture is decoded.
 void ReadHaldPng(std::string_view bytes, TLUT& lut);
 std::string WriteHaldPng(const TLUT& lut);
-
-class THaldClutFormat : public TLUTFormat {
-public:
-    THaldClutFormat();
-    bool CanRead(const std::string& fileName) const override;
-    void Read(std::string_view bytes, const std::string& name, TLUT& lut) const override;
-    std::string Write(const TLUT& lut, int Bits, const std::string& name) const override;
-};

@@ -1,10 +1,48 @@
-#include "IntegerCubeFormats.h"
+#include <string>
+#include "LutFormat.h"
 
 #include <cmath>
 
 #include "CubeLines.h"
 #include "FormatFiles.h"
 #include "FormatText.h"
+
+namespace {
+
+// Pandora (also Apple m3d and Technicolor mga): an index column and
+// tab-separated values; the header gives the point count and 2^bits.
+class TPandora3DLutFormat : public TGenericLutFormat {
+public:
+    TPandora3DLutFormat();
+    bool CanRead(std::string_view head, const std::string& fileName) const override;
+    std::string Write(const TLUT& lut, int Bits, const std::string& name) const override;
+
+protected:
+    void ParseLine(const std::string& line, TLUT& lut, TLutReadState& state) const override;
+};
+
+class TQuantel3DLutFormat : public TGenericLutFormat {
+public:
+    TQuantel3DLutFormat();
+    bool CanRead(std::string_view head, const std::string& fileName) const override;
+    std::string Write(const TLUT& lut, int Bits, const std::string& name) const override;
+
+protected:
+    void ParseLine(const std::string& line, TLUT& lut, TLutReadState& state) const override;
+};
+
+// Luther: read at a fixed 10-bit full scale.
+class TLuther3DLutFormat : public TGenericLutFormat {
+public:
+    TLuther3DLutFormat();
+    bool CanRead(std::string_view head, const std::string& fileName) const override;
+    std::string Write(const TLUT& lut, int Bits, const std::string& name) const override;
+
+protected:
+    void ParseLine(const std::string& line, TLUT& lut, TLutReadState& state) const override;
+};
+
+}  // namespace
 
 namespace {
 
@@ -53,9 +91,9 @@ TPandora3DLutFormat::TPandora3DLutFormat()
 
 OMBRANE_LUT_FORMAT(TPandora3DLutFormat)
 
-bool TPandora3DLutFormat::CanRead(const std::string& fileName) const
+bool TPandora3DLutFormat::CanRead(std::string_view head, const std::string&) const
 {
-    return HasKeywords(fileName, "channel 3d,format lut", "");
+    return TextHasKeywords(head, "channel 3d,format lut", "");
 }
 
 std::string TPandora3DLutFormat::Write(const TLUT& lut, int Bits, const std::string&) const
@@ -108,9 +146,9 @@ TQuantel3DLutFormat::TQuantel3DLutFormat()
 
 OMBRANE_LUT_FORMAT(TQuantel3DLutFormat)
 
-bool TQuantel3DLutFormat::CanRead(const std::string& fileName) const
+bool TQuantel3DLutFormat::CanRead(std::string_view head, const std::string&) const
 {
-    return HasKeywords(fileName, "max value,vertices", "");
+    return TextHasKeywords(head, "max value,vertices", "");
 }
 
 std::string TQuantel3DLutFormat::Write(const TLUT& lut, int Bits, const std::string&) const
@@ -157,9 +195,9 @@ TLuther3DLutFormat::TLuther3DLutFormat()
 
 OMBRANE_LUT_FORMAT(TLuther3DLutFormat)
 
-bool TLuther3DLutFormat::CanRead(const std::string& fileName) const
+bool TLuther3DLutFormat::CanRead(std::string_view head, const std::string&) const
 {
-    return HasKeywords(fileName, "channels: c3", "");
+    return TextHasKeywords(head, "channels: c3", "");
 }
 
 std::string TLuther3DLutFormat::Write(const TLUT& lut, int Bits, const std::string&) const

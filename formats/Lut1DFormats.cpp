@@ -11,6 +11,83 @@
 
 namespace {
 
+// A declared input range (LUT_1D_INPUT_RANGE, DOMAIN_MIN/MAX) is baked into
+// the curve.
+class TCube1DLutFormat : public TCurveLutFormat {
+public:
+    TCube1DLutFormat();
+    bool CanRead(std::string_view head, const std::string& fileName) const override;
+    void Read(std::string_view bytes, const std::string& name, TLUT& lut) const override;
+    std::string Write(const TLUT& lut, int Bits, const std::string& name) const override;
+
+protected:
+    void ParseLine(const std::string& line, TLUT& lut, TLutReadState& state) const override;
+
+private:
+    struct TCube1DState : TLutReadState {
+        TCube1DState() : TLutReadState(false) {}
+        TInputDomain CurveDomain;  // DOMAIN_MIN/MAX, LUT_1D_INPUT_RANGE
+        TInputDomain CubeDomain;   // LUT_3D_INPUT_RANGE
+    };
+};
+
+// One list for all channels, or a red, a green and a blue list in turn.
+class TCodex1DLutFormat : public TCurveLutFormat {
+public:
+    TCodex1DLutFormat();
+    bool CanRead(std::string_view head, const std::string& fileName) const override;
+    void Read(std::string_view bytes, const std::string& name, TLUT& lut) const override;
+    std::string Write(const TLUT& lut, int Bits, const std::string& name) const override;
+
+protected:
+    void ParseLine(const std::string& line, TLUT& lut, TLutReadState& state) const override;
+
+private:
+    struct TCodexState : TLutReadState {
+        TCodexState() : TLutReadState(false) {}
+        std::int64_t Expected() const override;
+        std::int32_t ChannelCount = 0;
+        std::int32_t CurrentChannel = 0;
+        double FullScale = 0;  // the value of full output, as the header gives it
+        bool HalfOutput = false;   // values are half-float bit patterns
+        double NameFullScale = 0;  // full output as the file name gives it (-1: half floats; 0: none)
+        bool NameHalfInput = false;  // the file name gives half-float input ("16fpto...")
+    };
+    static void ParseHeader(std::string_view values, TCodexState& state);
+};
+
+class TFilmlight1DLutFormat : public TCurveLutFormat {
+public:
+    TFilmlight1DLutFormat();
+    bool CanRead(std::string_view head, const std::string& fileName) const override;
+    std::string Write(const TLUT& lut, int Bits, const std::string& name) const override;
+
+protected:
+    void ParseLine(const std::string& line, TLUT& lut, TLutReadState& state) const override;
+};
+
+class TQuantel1DLutFormat : public TCurveLutFormat {
+public:
+    TQuantel1DLutFormat();
+    bool CanRead(std::string_view head, const std::string& fileName) const override;
+    std::string Write(const TLUT& lut, int Bits, const std::string& name) const override;
+
+protected:
+    void ParseLine(const std::string& line, TLUT& lut, TLutReadState& state) const override;
+};
+
+// Writer only: CanRead answers false for every file.
+class TNucoda1DLutWriterFormat : public TCurveLutFormat {
+public:
+    TNucoda1DLutWriterFormat();
+    bool CanRead(std::string_view head, const std::string& fileName) const override;
+    std::string Write(const TLUT& lut, int Bits, const std::string& name) const override;
+};
+
+}  // namespace
+
+namespace {
+
 std::string SixDecimals(const TRGBDouble& entry)
 {
     return FormatFixed(6, entry.Red) + " " + FormatFixed(6, entry.Green) + " " +
@@ -80,9 +157,9 @@ TCube1DLutFormat::TCube1DLutFormat()
 OMBRANE_LUT_FORMAT(TCube1DLutFormat)
 
 // A file with a cube as well carries a 1D shaper ahead of it: Cube 3D's.
-bool TCube1DLutFormat::CanRead(const std::string& fileName) const
+bool TCube1DLutFormat::CanRead(std::string_view head, const std::string&) const
 {
-    return HasKeywords(fileName, "LUT_1D_SIZE", "NUCODA_3D_CUBE,LUT_3D_SIZE");
+    return TextHasKeywords(head, "LUT_1D_SIZE", "NUCODA_3D_CUBE,LUT_3D_SIZE");
 }
 
 void TCube1DLutFormat::Read(std::string_view bytes, const std::string& name, TLUT& lut) const
@@ -161,9 +238,9 @@ OMBRANE_LUT_FORMAT(TCodex1DLutFormat)
 // A header line "LUT: <channels> <length> [<output depth>]" at the start
 // of a line; a markup document (CLF, CTF) is never one, whatever its
 // namespaces say, and neither is a "LUT:" line without numbers.
-bool TCodex1DLutFormat::CanRead(const std::string& fileName) const
+bool TCodex1DLutFormat::CanRead(std::string_view fileHead, const std::string&) const
 {
-    const std::string head = ReadFileHead(fileName, 4096);
+    const std::string_view head = fileHead.substr(0, 4096);
     if (FirstNonBlank(head) == '<')
         return false;
     TTextFile lines;
@@ -361,9 +438,9 @@ TFilmlight1DLutFormat::TFilmlight1DLutFormat()
 
 OMBRANE_LUT_FORMAT(TFilmlight1DLutFormat)
 
-bool TFilmlight1DLutFormat::CanRead(const std::string& fileName) const
+bool TFilmlight1DLutFormat::CanRead(std::string_view head, const std::string&) const
 {
-    return HasKeywords(fileName, "iDims,lutLength", "");
+    return TextHasKeywords(head, "iDims,lutLength", "");
 }
 
 void TFilmlight1DLutFormat::ParseLine(const std::string& line, TLUT& lut, TLutReadState& state) const
@@ -409,9 +486,9 @@ TQuantel1DLutFormat::TQuantel1DLutFormat()
 
 OMBRANE_LUT_FORMAT(TQuantel1DLutFormat)
 
-bool TQuantel1DLutFormat::CanRead(const std::string& fileName) const
+bool TQuantel1DLutFormat::CanRead(std::string_view head, const std::string&) const
 {
-    return HasKeywords(fileName, "table type,gMax,gSize", "");
+    return TextHasKeywords(head, "table type,gMax,gSize", "");
 }
 
 void TQuantel1DLutFormat::ParseLine(const std::string& line, TLUT& lut, TLutReadState& state) const
@@ -473,7 +550,7 @@ TNucoda1DLutWriterFormat::TNucoda1DLutWriterFormat()
 
 OMBRANE_LUT_FORMAT(TNucoda1DLutWriterFormat)
 
-bool TNucoda1DLutWriterFormat::CanRead(const std::string&) const
+bool TNucoda1DLutWriterFormat::CanRead(std::string_view, const std::string&) const
 {
     return false;
 }

@@ -1,9 +1,119 @@
-#include "Lut1DPlainFormats.h"
+#include <string>
+#include "Lut1DFormats.h"
 
 #include <cmath>
 
 #include "FormatFiles.h"
 #include "FormatText.h"
+
+namespace {
+
+// 1D formats whose files carry no entry count: the readers count the data
+// lines. Size is the number of entries stored so far (-1 before the first
+// data line or header) and the index of the next entry.
+class TCountedCurveLutFormat : public TCurveLutFormat {
+public:
+    // The generic driver, then a table of fewer than two entries is refused.
+    void Read(std::string_view bytes, const std::string& name, TLUT& lut) const override;
+
+protected:
+    using TCurveLutFormat::TCurveLutFormat;
+
+    // Blank lines and "#" lines are not data.
+    static bool IsSkipped(std::string_view line);
+    // One data line: a parsed entry is appended; every data line, parsed or
+    // not, marks the table complete.
+    static void TakeDataLine(TLUT& lut, TLutReadState& state, bool parsed, double red, double green,
+                             double blue);
+};
+
+class TLustre1DLutFormat : public TCountedCurveLutFormat {
+public:
+    TLustre1DLutFormat();
+    bool CanRead(std::string_view head, const std::string& fileName) const override;
+    std::string Write(const TLUT& lut, int Bits, const std::string& name) const override;
+
+protected:
+    void ParseLine(const std::string& line, TLUT& lut, TLutReadState& state) const override;
+};
+
+class TColorFrontOSD1DLutFormat : public TCountedCurveLutFormat {
+public:
+    TColorFrontOSD1DLutFormat();
+    bool CanRead(std::string_view head, const std::string& fileName) const override;
+    std::string Write(const TLUT& lut, int Bits, const std::string& name) const override;
+
+protected:
+    void ParseLine(const std::string& line, TLUT& lut, TLutReadState& state) const override;
+};
+
+class TFusion1DLutFormat : public TCountedCurveLutFormat {
+public:
+    TFusion1DLutFormat();
+    bool CanRead(std::string_view head, const std::string& fileName) const override;
+    std::string Write(const TLUT& lut, int Bits, const std::string& name) const override;
+
+protected:
+    void ParseLine(const std::string& line, TLUT& lut, TLutReadState& state) const override;
+};
+
+class TBlackmagic1DLutFormat : public TCountedCurveLutFormat {
+public:
+    TBlackmagic1DLutFormat();
+    bool CanRead(std::string_view head, const std::string& fileName) const override;
+    std::string Write(const TLUT& lut, int Bits, const std::string& name) const override;
+
+protected:
+    void ParseLine(const std::string& line, TLUT& lut, TLutReadState& state) const override;
+};
+
+// Writer only: integers at the bit depth, no header.
+class TCinetal1DLutFormat : public TCountedCurveLutFormat {
+public:
+    TCinetal1DLutFormat();
+    bool CanRead(std::string_view head, const std::string& fileName) const override;
+    std::string Write(const TLUT& lut, int Bits, const std::string& name) const override;
+
+protected:
+    explicit TCinetal1DLutFormat(TLutFormatInfo info) : TCountedCurveLutFormat(std::move(info)) {}
+};
+
+// Writes exactly as Cine-tal 1D; only its output profile differs.
+class TShake1DLutFormat : public TCinetal1DLutFormat {
+public:
+    TShake1DLutFormat();
+};
+
+// Reader only: three integers per line at a fixed full scale.
+class TDavinciLut1DLutFormat : public TCountedCurveLutFormat {
+public:
+    // No writer: raises ELUTError.
+    std::string Write(const TLUT& lut, int Bits, const std::string& name) const override;
+
+protected:
+    TDavinciLut1DLutFormat(TLutFormatInfo info, double fullScale)
+        : TCountedCurveLutFormat(std::move(info)), fullScale_(fullScale) {}
+    void ParseLine(const std::string& line, TLUT& lut, TLutReadState& state) const override;
+
+private:
+    double fullScale_;
+};
+
+// 14-bit input LUT.
+class TDavinciILut1DLutFormat : public TDavinciLut1DLutFormat {
+public:
+    TDavinciILut1DLutFormat();
+    bool CanRead(std::string_view head, const std::string& fileName) const override;
+};
+
+// 12-bit output LUT.
+class TDavinciOLut1DLutFormat : public TDavinciLut1DLutFormat {
+public:
+    TDavinciOLut1DLutFormat();
+    bool CanRead(std::string_view head, const std::string& fileName) const override;
+};
+
+}  // namespace
 
 namespace {
 
@@ -68,9 +178,9 @@ TLustre1DLutFormat::TLustre1DLutFormat()
 
 OMBRANE_LUT_FORMAT(TLustre1DLutFormat)
 
-bool TLustre1DLutFormat::CanRead(const std::string& fileName) const
+bool TLustre1DLutFormat::CanRead(std::string_view head, const std::string&) const
 {
-    return HasKeywords(fileName, "LUT16", "") || HasKeywords(fileName, "LUT12", "");
+    return TextHasKeywords(head, "LUT16", "") || TextHasKeywords(head, "LUT12", "");
 }
 
 void TLustre1DLutFormat::ParseLine(const std::string& line, TLUT& lut, TLutReadState& state) const
@@ -117,7 +227,7 @@ TColorFrontOSD1DLutFormat::TColorFrontOSD1DLutFormat()
 
 OMBRANE_LUT_FORMAT(TColorFrontOSD1DLutFormat)
 
-bool TColorFrontOSD1DLutFormat::CanRead(const std::string& fileName) const
+bool TColorFrontOSD1DLutFormat::CanRead(std::string_view, const std::string& fileName) const
 {
     return ExtensionIs(fileName, ".1DLUT");
 }
@@ -154,9 +264,9 @@ TFusion1DLutFormat::TFusion1DLutFormat()
 
 OMBRANE_LUT_FORMAT(TFusion1DLutFormat)
 
-bool TFusion1DLutFormat::CanRead(const std::string& fileName) const
+bool TFusion1DLutFormat::CanRead(std::string_view head, const std::string&) const
 {
-    return HasKeywords(fileName, "F5LT", "");
+    return TextHasKeywords(head, "F5LT", "");
 }
 
 void TFusion1DLutFormat::ParseLine(const std::string& line, TLUT& lut, TLutReadState& state) const
@@ -216,9 +326,9 @@ TBlackmagic1DLutFormat::TBlackmagic1DLutFormat()
 
 OMBRANE_LUT_FORMAT(TBlackmagic1DLutFormat)
 
-bool TBlackmagic1DLutFormat::CanRead(const std::string& fileName) const
+bool TBlackmagic1DLutFormat::CanRead(std::string_view head, const std::string&) const
 {
-    return HasKeywords(fileName, "HDLINK", "");
+    return TextHasKeywords(head, "HDLINK", "");
 }
 
 void TBlackmagic1DLutFormat::ParseLine(const std::string& line, TLUT& lut, TLutReadState& state) const
@@ -265,7 +375,7 @@ TShake1DLutFormat::TShake1DLutFormat()
 
 OMBRANE_LUT_FORMAT(TShake1DLutFormat)
 
-bool TCinetal1DLutFormat::CanRead(const std::string&) const
+bool TCinetal1DLutFormat::CanRead(std::string_view, const std::string&) const
 {
     return false;
 }
@@ -309,10 +419,10 @@ TDavinciILut1DLutFormat::TDavinciILut1DLutFormat()
 
 OMBRANE_LUT_FORMAT(TDavinciILut1DLutFormat)
 
-bool TDavinciILut1DLutFormat::CanRead(const std::string& fileName) const
+bool TDavinciILut1DLutFormat::CanRead(std::string_view head, const std::string& fileName) const
 {
     return ExtensionIs(fileName, ".ILUT") &&
-           UpperCase(ReadFileHead(fileName, 4096)).find("<IRIDASCRIPT>") == std::string::npos;
+           UpperCase(head.substr(0, 4096)).find("<IRIDASCRIPT>") == std::string::npos;
 }
 
 TDavinciOLut1DLutFormat::TDavinciOLut1DLutFormat()
@@ -323,7 +433,7 @@ TDavinciOLut1DLutFormat::TDavinciOLut1DLutFormat()
 
 OMBRANE_LUT_FORMAT(TDavinciOLut1DLutFormat)
 
-bool TDavinciOLut1DLutFormat::CanRead(const std::string& fileName) const
+bool TDavinciOLut1DLutFormat::CanRead(std::string_view, const std::string& fileName) const
 {
     return ExtensionIs(fileName, ".OLUT");
 }

@@ -7,6 +7,7 @@
 
 #include "ChainShaper.h"
 #include "Error.h"
+#include "FormatFiles.h"
 #include "FormatRegistry.h"
 #include "FormatText.h"
 #include "LutChain.h"
@@ -88,8 +89,9 @@ void CheckUsableTables(const TLUT& source)
 
 int FindReaderFormat(const std::string& fileName)
 {
+    const std::string head = ReadDetectionHead(fileName);
     for (const int index : LutDetectionOrder())
-        if (GetLutFormat(index)->CanRead(fileName))
+        if (GetLutFormat(index)->CanRead(head, fileName))
             return index;
     return -1;
 }

@@ -26,8 +26,8 @@ public:
 
 
 // Index of the first format in detection order (LutDetectionOrder) whose CanRead accepts the
-// file, or -1 when none does. A format whose detection fails on the file
-// (it cannot be opened, say) raises that error.
+// file, or -1 when none does. The head of the file is read once for all
+// formats; a file that cannot be read raises that error.
 int FindReaderFormat(const std::string& fileName);
 
 // Reads a LUT file with the first format that accepts it. A missing file or

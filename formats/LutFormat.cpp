@@ -4,10 +4,17 @@
 #include <cmath>
 
 #include "AtomicFile.h"
+#include "FileRead.h"
+#include "FormatFiles.h"
 #include "FormatText.h"
 
 // ---------------------------------------------------------------------------
 // Files.
+
+bool TLUTFormat::CanRead(const std::string& fileName) const
+{
+    return CanRead(ReadDetectionHead(fileName), fileName);
+}
 
 void TLUTFormat::LoadFromFile(const std::string& fileName, TLUT& lut) const
 {

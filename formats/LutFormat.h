@@ -26,8 +26,13 @@ public:
     // What the format is and can do; Name and Is3D repeat two of its fields.
     const TLutFormatInfo& Info() const { return info_; }
 
-    // True when the file looks like this format. Never changes the file.
-    virtual bool CanRead(const std::string& fileName) const = 0;
+    // True when the file looks like this format, judged from its head (the
+    // first kDetectionHeadBytes bytes, all of a shorter file) and its name.
+    // Detection reads the head once and asks every format; no format opens
+    // the file itself.
+    virtual bool CanRead(std::string_view head, const std::string& fileName) const = 0;
+    // CanRead on the head of the named file (EError when it cannot be read).
+    bool CanRead(const std::string& fileName) const;
     // Fills the cube or the curve, the size in use and Kind from the bytes of
     // a file; name is the file's name, used in messages and by formats that
     // look at the extension.

@@ -1,4 +1,5 @@
-#include "PFClean3DFormat.h"
+#include <string>
+#include "LutFormat.h"
 
 #include <cstdint>
 #include <limits>
@@ -7,6 +8,20 @@
 #include "FormatText.h"
 #include "Lut1DFormats.h"
 #include "XMLNode.h"
+
+namespace {
+
+// An XML document holding a cube of integers in blue-fastest order with its
+// full-scale maximum.
+class TPFClean3D_Format : public TGenericLutFormat {
+public:
+    TPFClean3D_Format();
+    bool CanRead(std::string_view head, const std::string& fileName) const override;
+    void Read(std::string_view bytes, const std::string& name, TLUT& lut) const override;
+    std::string Write(const TLUT& lut, int Bits, const std::string& name) const override;
+};
+
+}  // namespace
 
 namespace {
 
@@ -30,9 +45,9 @@ TPFClean3D_Format::TPFClean3D_Format()
 
 OMBRANE_LUT_FORMAT(TPFClean3D_Format)
 
-bool TPFClean3D_Format::CanRead(const std::string& fileName) const
+bool TPFClean3D_Format::CanRead(std::string_view head, const std::string&) const
 {
-    return HasKeywords(fileName, "<lut,<maximum>,<cube>", "");
+    return TextHasKeywords(head, "<lut,<maximum>,<cube>", "");
 }
 
 void TPFClean3D_Format::Read(std::string_view bytes, const std::string& name, TLUT& lut) const

@@ -11,6 +11,21 @@
 
 namespace {
 
+// A look document whose lut element holds a size and a cube of hex-coded
+// floats in red-fastest order. Read only.
+class TSpeedgradeLook3DLutFormat : public TGenericLutFormat {
+public:
+    TSpeedgradeLook3DLutFormat();
+    bool CanRead(std::string_view head, const std::string& fileName) const override;
+    void Read(std::string_view bytes, const std::string& name, TLUT& lut) const override;
+    // No writer: raises ELUTError.
+    std::string Write(const TLUT& lut, int Bits, const std::string& name) const override;
+};
+
+}  // namespace
+
+namespace {
+
 int HexDigit(char c)
 {
     if (c >= '0' && c <= '9')
@@ -53,9 +68,9 @@ TSpeedgradeLook3DLutFormat::TSpeedgradeLook3DLutFormat()
 
 OMBRANE_LUT_FORMAT(TSpeedgradeLook3DLutFormat)
 
-bool TSpeedgradeLook3DLutFormat::CanRead(const std::string& fileName) const
+bool TSpeedgradeLook3DLutFormat::CanRead(std::string_view head, const std::string&) const
 {
-    return HasKeywords(fileName, "<look>,<shaders", "");
+    return TextHasKeywords(head, "<look>,<shaders", "");
 }
 
 void TSpeedgradeLook3DLutFormat::Read(std::string_view bytes, const std::string& name, TLUT& lut) const

@@ -13,6 +13,18 @@
 
 namespace {
 
+class TSpi1DLutFormat : public TLUTFormat {
+public:
+    TSpi1DLutFormat();
+    bool CanRead(std::string_view head, const std::string& fileName) const override;
+    void Read(std::string_view bytes, const std::string& name, TLUT& lut) const override;
+    std::string Write(const TLUT& lut, int Bits, const std::string& name) const override;
+};
+
+}  // namespace
+
+namespace {
+
 // Longer tables than the curve holds are read into the chain; this bounds
 // what a file may ask for (24 MB of entries).
 constexpr int kMaxSpi1DLength = 1 << 20;
@@ -163,9 +175,9 @@ TSpi1DLutFormat::TSpi1DLutFormat()
 
 OMBRANE_LUT_FORMAT(TSpi1DLutFormat)
 
-bool TSpi1DLutFormat::CanRead(const std::string& fileName) const
+bool TSpi1DLutFormat::CanRead(std::string_view fileHead, const std::string&) const
 {
-    const std::string head = UpperCase(ReadFileHead(fileName, 4096));
+    const std::string head = UpperCase(fileHead.substr(0, 4096));
     return head.find("VERSION") != std::string::npos && head.find("LENGTH") != std::string::npos &&
            head.find("COMPONENTS") != std::string::npos && head.find('{') != std::string::npos;
 }

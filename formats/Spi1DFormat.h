@@ -13,11 +13,3 @@
 void ReadSpi1D(std::string_view text, TLUT& lut);
 // The text of the LUT's curve (three components, domain 0..1).
 std::string WriteSpi1D(const TLUT& lut);
-
-class TSpi1DLutFormat : public TLUTFormat {
-public:
-    TSpi1DLutFormat();
-    bool CanRead(const std::string& fileName) const override;
-    void Read(std::string_view bytes, const std::string& name, TLUT& lut) const override;
-    std::string Write(const TLUT& lut, int Bits, const std::string& name) const override;
-};

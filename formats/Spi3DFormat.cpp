@@ -9,6 +9,18 @@
 
 namespace {
 
+class TSpi3DLutFormat : public TLUTFormat {
+public:
+    TSpi3DLutFormat();
+    bool CanRead(std::string_view head, const std::string& fileName) const override;
+    void Read(std::string_view bytes, const std::string& name, TLUT& lut) const override;
+    std::string Write(const TLUT& lut, int Bits, const std::string& name) const override;
+};
+
+}  // namespace
+
+namespace {
+
 int ReadGridSize(TTextScanner& scanner)
 {
     const std::string_view line = scanner.ExpectLine("The grid size line");
@@ -88,9 +100,9 @@ TSpi3DLutFormat::TSpi3DLutFormat()
 
 OMBRANE_LUT_FORMAT(TSpi3DLutFormat)
 
-bool TSpi3DLutFormat::CanRead(const std::string& fileName) const
+bool TSpi3DLutFormat::CanRead(std::string_view head, const std::string&) const
 {
-    return UpperCase(TrimView(ReadFileHead(fileName, 64)).substr(0, 6)) == "SPILUT";
+    return UpperCase(TrimView(head.substr(0, 64)).substr(0, 6)) == "SPILUT";
 }
 
 void TSpi3DLutFormat::Read(std::string_view bytes, const std::string& name, TLUT& lut) const

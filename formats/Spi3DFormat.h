@@ -12,11 +12,3 @@
 void ReadSpi3D(std::string_view text, TLUT& lut);
 // The text of the LUT's cube, blue index fastest.
 std::string WriteSpi3D(const TLUT& lut);
-
-class TSpi3DLutFormat : public TLUTFormat {
-public:
-    TSpi3DLutFormat();
-    bool CanRead(const std::string& fileName) const override;
-    void Read(std::string_view bytes, const std::string& name, TLUT& lut) const override;
-    std::string Write(const TLUT& lut, int Bits, const std::string& name) const override;
-};

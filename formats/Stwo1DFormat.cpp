@@ -1,4 +1,5 @@
-#include "Stwo1DFormat.h"
+#include <string>
+#include "LutFormat.h"
 
 #include <cmath>
 
@@ -6,6 +7,23 @@
 #include "FormatText.h"
 #include "Lut1DFormats.h"
 #include "XMLNode.h"
+
+namespace {
+
+// A 1D curve as an XML document: <lut><data><elem r= g= b=/>... with
+// integer values; read at 10 bits, written at the bit depth asked for.
+class TStwo1DLutFormat : public TGenericLutFormat {
+public:
+    // The bit depth the reader assumes.
+    static constexpr int kReadBits = 10;
+
+    TStwo1DLutFormat();
+    bool CanRead(std::string_view head, const std::string& fileName) const override;
+    void Read(std::string_view bytes, const std::string& name, TLUT& lut) const override;
+    std::string Write(const TLUT& lut, int Bits, const std::string& name) const override;
+};
+
+}  // namespace
 
 TStwo1DLutFormat::TStwo1DLutFormat()
     : TGenericLutFormat({.Id = "stwo-1d", .Name = "S.two 1D", .Extensions = {"swto.xml"}, .Is3D = false,
@@ -15,9 +33,9 @@ TStwo1DLutFormat::TStwo1DLutFormat()
 
 OMBRANE_LUT_FORMAT(TStwo1DLutFormat)
 
-bool TStwo1DLutFormat::CanRead(const std::string& fileName) const
+bool TStwo1DLutFormat::CanRead(std::string_view head, const std::string&) const
 {
-    return HasKeywords(fileName, "<lut,<data>,<elem", "");
+    return TextHasKeywords(head, "<lut,<data>,<elem", "");
 }
 
 void TStwo1DLutFormat::Read(std::string_view bytes, const std::string& name, TLUT& lut) const

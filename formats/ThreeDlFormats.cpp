@@ -1,10 +1,46 @@
-#include "ThreeDlFormats.h"
+#include <string>
+#include "LutFormat.h"
 
 #include <cmath>
 
 #include "CubeLines.h"
 #include "FormatFiles.h"
 #include "FormatText.h"
+
+namespace {
+
+// 3dl: an input-range line, then integers at a bit depth, blue index fastest.
+class T3dlLutFormat : public TGenericLutFormat {
+public:
+    T3dlLutFormat();
+    bool CanRead(std::string_view head, const std::string& fileName) const override;
+    std::string Write(const TLUT& lut, int Bits, const std::string& name) const override;
+
+protected:
+    void ScanFile(const TTextFile& text, TLutReadState& state) const override;
+    void ParseLine(const std::string& line, TLUT& lut, TLutReadState& state) const override;
+};
+
+// Autodesk Lustre 3D: the 3dl grid under a "3DMESH" header whose mesh line
+// declares the grid as an exponent ("Mesh 5 12": 2^5 + 1 points, 12 bits).
+class TLustre3DLutFormat : public TGenericLutFormat {
+public:
+    TLustre3DLutFormat();
+    bool CanRead(std::string_view head, const std::string& fileName) const override;
+    std::string Write(const TLUT& lut, int Bits, const std::string& name) const override;
+
+    // The k with 2^k + 1 == size; raises ELUTError for any other size.
+    static int MeshExponent(int size);
+
+protected:
+    void ParseLine(const std::string& line, TLUT& lut, TLutReadState& state) const override;
+
+private:
+    // The mesh line: Size from the exponent, Range the bit depth.
+    void ParseMeshLine(const std::string& line, int position, TLutReadState& state) const;
+};
+
+}  // namespace
 
 namespace {
 
@@ -59,7 +95,7 @@ T3dlLutFormat::T3dlLutFormat()
 
 OMBRANE_LUT_FORMAT(T3dlLutFormat)
 
-bool T3dlLutFormat::CanRead(const std::string& fileName) const
+bool T3dlLutFormat::CanRead(std::string_view, const std::string& fileName) const
 {
     return UpperCase(FileExtension(fileName)) == ".3DL";
 }
@@ -126,9 +162,9 @@ TLustre3DLutFormat::TLustre3DLutFormat()
 
 OMBRANE_LUT_FORMAT(TLustre3DLutFormat)
 
-bool TLustre3DLutFormat::CanRead(const std::string& fileName) const
+bool TLustre3DLutFormat::CanRead(std::string_view head, const std::string&) const
 {
-    return HasKeywords(fileName, "3DMESH", "");
+    return TextHasKeywords(head, "3DMESH", "");
 }
 
 int TLustre3DLutFormat::MeshExponent(int size)

@@ -97,7 +97,7 @@ void WriterSeeds(const fs::path& scratch)
     const auto& formats = LutFormats();
     auto lut = std::make_unique<TLUT>();
     for (std::size_t i = 0; i < formats.size(); ++i) {
-        TLUTFormat& format = *formats[i];
+        const TLUTFormat& format = *formats[i];
         const std::string extension = ExtensionOf(static_cast<int>(i));
         const fs::path file = scratch / ("seed" + extension);
         bool written = false;

@@ -89,10 +89,10 @@ const std::vector<std::string>& LutExtensions()
     return extensions;
 }
 
-const std::vector<TLUTFormat*>& Formats()
+const std::vector<const TLUTFormat*>& Formats()
 {
-    static const std::vector<TLUTFormat*> formats = [] {
-        std::vector<TLUTFormat*> list;
+    static const std::vector<const TLUTFormat*> formats = [] {
+        std::vector<const TLUTFormat*> list;
         for (const auto& format : LutFormats())
             list.push_back(format.get());
         return list;

@@ -27,7 +27,7 @@ TLUT& SharedLut();
 const std::vector<std::string>& LutExtensions();
 
 // Every LUT format the program knows, in registry order.
-const std::vector<TLUTFormat*>& Formats();
+const std::vector<const TLUTFormat*>& Formats();
 
 // Aborts when a size lies outside the LUT's tables: whatever a reader did,
 // succeeded or not, it must leave CubeSize in 0..101 and CurveSize in

@@ -11,7 +11,9 @@
 
 #include "FuzzSupport.h"
 #include "LUT.h"
-#include "XmlFormats.h"
+#include "AscCdlFormat.h"
+#include "FormatRegistry.h"
+#include "SpeedgradeLook3DFormat.h"
 
 namespace {
 
@@ -61,7 +63,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     TLUT& lut = fuzz::SharedLut();
     lut.Comments.clear();
-    static TASC_CDL_Format format;
+    static const TLUTFormat& format = *FindLutFormat("asc-cdl");
     bool loaded = false;
     fuzz::ExpectOnlyEError("ASC CDL", [&] {
         format.LoadFromFile(fileName, lut);

@@ -27,7 +27,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::string& extension = extensions[data[0] % extensions.size()];
     const std::string_view bytes(reinterpret_cast<const char*>(data + 1), size - 1);
     const std::string fileName = fuzz::WriteScratchFile(bytes, extension);
-    for (TLUTFormat* format : fuzz::Formats())
+    for (const TLUTFormat* format : fuzz::Formats())
         fuzz::ExpectOnlyEError(format->Name.c_str(), [&] { (void)format->CanRead(fileName); });
     if (ReadBack(fileName) != bytes)
         fuzz::Fail("CanRead", "detection changed the file");

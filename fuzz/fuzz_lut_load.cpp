@@ -30,7 +30,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (size < 1)
         return 0;
     const auto& formats = fuzz::Formats();
-    TLUTFormat& format = *formats[data[0] % formats.size()];
+    const TLUTFormat& format = *formats[data[0] % formats.size()];
     const int bits = 8 + (data[0] / formats.size()) % 9;  // 8..16 from the spare bits
     const std::string fileName = fuzz::WriteScratchFile(data + 1, size - 1, ".lut");
 

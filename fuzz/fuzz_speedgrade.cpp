@@ -10,7 +10,9 @@
 
 #include "FuzzSupport.h"
 #include "LUT.h"
-#include "XmlFormats.h"
+#include "AscCdlFormat.h"
+#include "FormatRegistry.h"
+#include "SpeedgradeLook3DFormat.h"
 
 namespace {
 
@@ -59,7 +61,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     TLUT& lut = fuzz::SharedLut();
     lut.Kind = lkCube;
     lut.CubeSize = 0;
-    static TSpeedgradeLook3DLutFormat format;
+    static const TLUTFormat& format = *FindLutFormat("speedgrade-look-3d");
     bool loaded = false;
     fuzz::ExpectOnlyEError("Speedgrade look", [&] {
         format.LoadFromFile(fileName, lut);

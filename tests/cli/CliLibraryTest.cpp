@@ -6,7 +6,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include "../formats/SmallFileSystem.h"
+#include "../support/SmallFileSystem.h"
 #include "CliHarness.h"
 #include "ImageFile.h"
 #include "ReferenceLibrary.h"

@@ -27,7 +27,7 @@ class AddedFormatsHostileInputTest : public formattest::TScratchFolderTest {
 protected:
     // A valid file of the format, as its writer (or, for the read-only
     // collection, a document) gives it.
-    std::string ValidFile(TLUTFormat& format)
+    std::string ValidFile(const TLUTFormat& format)
     {
         if (!format.Info().Writes)
             return kCollection;
@@ -44,7 +44,7 @@ protected:
 
     // Reading either succeeds with usable tables or raises EError; the
     // sizes stay inside the tables whatever happened.
-    void Probe(TLUTFormat& format, const std::string& bytes, const std::string& what)
+    void Probe(const TLUTFormat& format, const std::string& bytes, const std::string& what)
     {
         SCOPED_TRACE(format.Name + ": " + what);
         const std::string file = WriteRaw("probe." + format.Info().Extensions.front(), bytes);
@@ -68,7 +68,7 @@ TEST_F(AddedFormatsHostileInputTest, CutsAndChangedBytesNeverCrash)
 {
     std::mt19937 random(31);
     for (const char* id : kAddedReaders) {
-        TLUTFormat& format = *FindLutFormat(id);
+        const TLUTFormat& format = *FindLutFormat(id);
         const std::string bytes = ValidFile(format);
         auto lut = std::make_unique<TLUT>();
         ASSERT_NO_THROW(format.LoadFromFile(WriteRaw("whole", bytes), *lut)) << id;

@@ -1,6 +1,5 @@
 #include <gtest/gtest.h>
 
-#include "Clipster3DFormat.h"
 #include "FormatRegistry.h"
 #include "LutConvert.h"
 #include "FormatTestSupport.h"
@@ -14,7 +13,7 @@ class Clipster3DFormatTest : public formattest::TScratchFolderTest {};
 
 TEST_F(Clipster3DFormatTest, WriterLayout)
 {
-    TClipster3DLutFormat format;
+    const TLUTFormat& format = *FindLutFormat("clipster-3d");
     auto lut = IdentityCube(17);
     const std::string file = PathOf("look.txt");
     format.SaveToFile(file, *lut, 16);
@@ -31,7 +30,7 @@ TEST_F(Clipster3DFormatTest, WriterLayout)
 
 TEST_F(Clipster3DFormatTest, RoundTripKeepsTheName)
 {
-    TClipster3DLutFormat format;
+    const TLUTFormat& format = *FindLutFormat("clipster-3d");
     for (int size : {2, 17}) {
         auto written = RandomCube(size, 900 + size);
         const std::string file = PathOf("grade " + std::to_string(size) + ".txt");
@@ -52,12 +51,14 @@ TEST_F(Clipster3DFormatTest, RoundTripKeepsTheName)
     format.LoadFromFile(awkward, *read);
     EXPECT_EQ(read->Comments, (std::vector<std::string>{"Name: it_s__a___b__c"}));
     EXPECT_EQ(read->CubeSize, 2);
-    EXPECT_EQ(TClipster3DLutFormat::SafeName("plain-name_1"), "plain-name_1");
+    const std::string plain = PathOf("plain-name_1.txt");
+    format.SaveToFile(plain, *lut, 10);
+    EXPECT_EQ(ReadLines(plain)[0], "<LUT3D name='plain-name_1' N='2' BitDepth='10'>");
 }
 
 TEST_F(Clipster3DFormatTest, BrokenFilesRaise)
 {
-    TClipster3DLutFormat format;
+    const TLUTFormat& format = *FindLutFormat("clipster-3d");
     auto lut = std::make_unique<TLUT>();
     const char* broken[] = {
         "<LUT3D name='x' N='2' BitDepth='8'><values>0 0 0\n1 1 1\n</values></LUT3D>",
@@ -88,7 +89,7 @@ namespace {
 // list holding a LUT3D element, or a Houdini table, is read by no format.
 TEST_F(Clipster3DFormatTest, DetectionNeedsTheRootElement)
 {
-    TClipster3DLutFormat format;
+    const TLUTFormat& format = *FindLutFormat("clipster-3d");
     EXPECT_TRUE(format.CanRead(WriteRaw("a.txt", "<?xml version='1.0'?>\n<!-- look -->\n<LUT3D N='2'>")));
     EXPECT_TRUE(format.CanRead(WriteRaw("b.txt", "  <lut3d\n name='x'>")));
     const std::string clf = WriteRaw("c.clf",

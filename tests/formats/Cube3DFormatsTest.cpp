@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "Cube3DFormats.h"
+#include "FormatRegistry.h"
 #include "Lut1DFormats.h"
 #include "FormatTestSupport.h"
 
@@ -18,7 +18,7 @@ TEST_F(Cube3DFormatsTest, CubeWriterLayout)
 {
     auto lut = IdentityCube(2);
     lut->Comments = {"first", "second"};
-    TCube3DLutFormat format;
+    const TLUTFormat& format = *FindLutFormat("cube-3d");
     const std::string file = PathOf("look.cube");
     format.SaveToFile(file, *lut, 12);
     const auto lines = ReadLines(file);
@@ -46,7 +46,7 @@ TEST_F(Cube3DFormatsTest, CubeWriterLayout)
 
 TEST_F(Cube3DFormatsTest, CubeRoundTrip)
 {
-    TCube3DLutFormat format;
+    const TLUTFormat& format = *FindLutFormat("cube-3d");
     for (int size : {2, 17}) {
         auto written = RandomCube(size, size);
         written->Comments = {"graded look", "second line"};
@@ -69,7 +69,7 @@ TEST_F(Cube3DFormatsTest, CubeReaderHeaderRules)
         "lut_3d_size 2\r\n# after the size\r\n\r\n"
         "0 0 0\r\n1 0 0\r\n0 1 0\r\n1 1 0\r\n0 0 1\r\n1 0 1\r\n0 1 1\r\n1 1 0.75\r\n");
     auto lut = std::make_unique<TLUT>();
-    TCube3DLutFormat format;
+    const TLUTFormat& format = *FindLutFormat("cube-3d");
     format.LoadFromFile(file, *lut);
     EXPECT_EQ(lut->CubeSize, 2);
     EXPECT_EQ(lut->Comments, (std::vector<std::string>{"a comment"}));
@@ -113,7 +113,7 @@ std::string ShapedCube(const std::string& header)
 
 TEST_F(Cube3DFormatsTest, CubeShaperGoesToTheCurve)
 {
-    TCube3DLutFormat format;
+    const TLUTFormat& format = *FindLutFormat("cube-3d");
     const std::string headers[] = {
         "# shaped\nLUT_1D_SIZE 3\nLUT_1D_INPUT_RANGE 0.000000 1.000000\nLUT_3D_SIZE 2\n",
         // Keywords between the size line and the data, any letter case.
@@ -174,7 +174,7 @@ TEST_F(Cube3DFormatsTest, CubeShaperGoesToTheCurve)
     // Truelight files keep their own input table and know no shaper keyword.
     std::string truelight = "# Truelight Cube v2.0\n# iDims 3\n# oDims 3\n# width 2 2 2\n"
                             "LUT_1D_SIZE 3\n# Cube\n";
-    TCube3DTruelightLutFormat truelightFormat;
+    const TLUTFormat& truelightFormat = *FindLutFormat("cube-3d-truelight");
     truelightFormat.LoadFromFile(WriteRaw("t.cube", ShapedCube(truelight)), *lut);
     EXPECT_EQ(lut->Kind, lkCube);
     EXPECT_EQ(lut->Cube[1][0][0].Red, 0.25);
@@ -182,7 +182,7 @@ TEST_F(Cube3DFormatsTest, CubeShaperGoesToTheCurve)
 
 TEST_F(Cube3DFormatsTest, CubeShaperRefusals)
 {
-    TCube3DLutFormat format;
+    const TLUTFormat& format = *FindLutFormat("cube-3d");
     auto lut = std::make_unique<TLUT>();
     auto expectError = [&](const std::string& text, const std::string& part) {
         try {
@@ -210,7 +210,7 @@ TEST_F(Cube3DFormatsTest, CubeShaperRefusals)
 
 TEST_F(Cube3DFormatsTest, DeclaredInputRangesAreBakedIntoTheTables)
 {
-    TCube3DLutFormat cube;
+    const TLUTFormat& cube = *FindLutFormat("cube-3d");
     auto lut = std::make_unique<TLUT>();
     // Three points per axis holding 0, 1 and 2: over the domain 0..2 the
     // inputs 0, 0.5 and 1 read the file's grid a quarter of its way apart.
@@ -249,7 +249,7 @@ TEST_F(Cube3DFormatsTest, DeclaredInputRangesAreBakedIntoTheTables)
     EXPECT_EQ(lut->Cube[1][0][0].Red, 1.0);
 
     // A curve's range is baked the same way, per channel.
-    TCube1DLutFormat curve;
+    const TLUTFormat& curve = *FindLutFormat("cube-1d");
     curve.LoadFromFile(WriteRaw("c.cube", "LUT_1D_SIZE 3\nDOMAIN_MAX 2 1 4\n0 0 0\n1 1 1\n2 2 2\n"), *lut);
     ASSERT_EQ(lut->CurveSize, 3);
     EXPECT_DOUBLE_EQ(lut->Curve[1].Red, 0.5);
@@ -264,11 +264,11 @@ TEST_F(Cube3DFormatsTest, DeclaredInputRangesAreBakedIntoTheTables)
 
 TEST_F(Cube3DFormatsTest, DetectionKeepsTheFamilyApart)
 {
-    TCube3DLutFormat cube;
-    TCube3DTruelightLutFormat truelight;
-    TFSI_CFE_3DLutFormat cfe;
-    TNucoda3DLutFormat nucoda;
-    TCodex3DLutFormat codex;
+    const TLUTFormat& cube = *FindLutFormat("cube-3d");
+    const TLUTFormat& truelight = *FindLutFormat("cube-3d-truelight");
+    const TLUTFormat& cfe = *FindLutFormat("fsi-cfe-3d");
+    const TLUTFormat& nucoda = *FindLutFormat("nucoda-3d");
+    const TLUTFormat& codex = *FindLutFormat("codex-3d");
     auto lut = IdentityCube(2);
     const std::string cubeFile = PathOf("a.cube");
     const std::string truelightFile = PathOf("b.cube");
@@ -300,7 +300,7 @@ TEST_F(Cube3DFormatsTest, DetectionKeepsTheFamilyApart)
     EXPECT_THROW(cube.CanRead(PathOf("missing.cube")), EError);
 
     // A cube with a 1D shaper is Cube 3D's; a 1D-only cube is Cube 1D's.
-    TCube1DLutFormat cube1D;
+    const TLUTFormat& cube1D = *FindLutFormat("cube-1d");
     const std::string shaped = WriteRaw("shaped.cube", ShapedCube("LUT_1D_SIZE 3\nLUT_3D_SIZE 2\n"));
     const std::string curve = WriteRaw("curve.cube", "LUT_1D_SIZE 2\n0 0 0\n1 1 1\n");
     EXPECT_TRUE(cube.CanRead(shaped));
@@ -314,7 +314,7 @@ TEST_F(Cube3DFormatsTest, DetectionKeepsTheFamilyApart)
 
 TEST_F(Cube3DFormatsTest, TruelightLayoutAndRoundTrip)
 {
-    TCube3DTruelightLutFormat format;
+    const TLUTFormat& format = *FindLutFormat("cube-3d-truelight");
     auto lut = IdentityCube(17);
     lut->Comments = {"not written"};
     const std::string file = PathOf("t.cube");
@@ -354,7 +354,7 @@ TEST_F(Cube3DFormatsTest, TruelightInputTableGoesToTheCurve)
         text += std::to_string(k / 32.0) + " 0.5 0.25\n";
     text += "# end\n";
     auto lut = std::make_unique<TLUT>();
-    TCube3DTruelightLutFormat format;
+    const TLUTFormat& format = *FindLutFormat("cube-3d-truelight");
     format.LoadFromFile(WriteRaw("in.cube", text), *lut);
     EXPECT_EQ(lut->Kind, lkCurveThenCube);
     EXPECT_EQ(lut->CubeSize, 3);
@@ -387,7 +387,7 @@ TEST_F(Cube3DFormatsTest, TruelightInputTableGoesToTheCurve)
 
 TEST_F(Cube3DFormatsTest, FsiCfeLayoutAndRoundTrip)
 {
-    TFSI_CFE_3DLutFormat format;
+    const TLUTFormat& format = *FindLutFormat("fsi-cfe-3d");
     auto lut = IdentityCube(17);
     lut->Comments = {"not written"};
     const std::string file = PathOf("look.cfe");
@@ -414,7 +414,7 @@ TEST_F(Cube3DFormatsTest, FsiCfeLayoutAndRoundTrip)
 
 TEST_F(Cube3DFormatsTest, NucodaLayoutAndRoundTrip)
 {
-    TNucoda3DLutFormat format;
+    const TLUTFormat& format = *FindLutFormat("nucoda-3d");
     auto lut = IdentityCube(2);
     const std::string file = PathOf("look.cms");
     format.SaveToFile(file, *lut, 0);
@@ -450,7 +450,7 @@ TEST_F(Cube3DFormatsTest, NucodaLayoutAndRoundTrip)
 
 TEST_F(Cube3DFormatsTest, NucodaSectionsAndIncompleteFiles)
 {
-    TNucoda3DLutFormat format;
+    const TLUTFormat& format = *FindLutFormat("nucoda-3d");
     auto lut = std::make_unique<TLUT>();
     std::string cubeOnly = "NUCODA_3D_CUBE 2\nLUT_3D_SIZE 2\n";
     for (int k = 0; k < 8; ++k)
@@ -486,7 +486,7 @@ TEST_F(Cube3DFormatsTest, NucodaSectionsAndIncompleteFiles)
 
 TEST_F(Cube3DFormatsTest, CodexLayoutAndRoundTrip)
 {
-    TCodex3DLutFormat format;
+    const TLUTFormat& format = *FindLutFormat("codex-3d");
     auto lut = IdentityCube(17);
     const std::string file = PathOf("codex.txt");
     format.SaveToFile(file, *lut, 12);
@@ -521,16 +521,16 @@ TEST_F(Cube3DFormatsTest, CodexLayoutAndRoundTrip)
 
 TEST_F(Cube3DFormatsTest, WritersRefuseSizesOutsideTheTable)
 {
-    TCube3DLutFormat cube;
-    TCube3DTruelightLutFormat truelight;
-    TFSI_CFE_3DLutFormat cfe;
-    TNucoda3DLutFormat nucoda;
-    TCodex3DLutFormat codex;
-    TLUTFormat* formats[] = {&cube, &truelight, &cfe, &nucoda, &codex};
+    const TLUTFormat& cube = *FindLutFormat("cube-3d");
+    const TLUTFormat& truelight = *FindLutFormat("cube-3d-truelight");
+    const TLUTFormat& cfe = *FindLutFormat("fsi-cfe-3d");
+    const TLUTFormat& nucoda = *FindLutFormat("nucoda-3d");
+    const TLUTFormat& codex = *FindLutFormat("codex-3d");
+    const TLUTFormat* formats[] = {&cube, &truelight, &cfe, &nucoda, &codex};
     auto lut = IdentityCube(2);
     for (int size : {0, 1, 102, -1}) {
         lut->CubeSize = size;
-        for (TLUTFormat* format : formats) {
+        for (const TLUTFormat* format : formats) {
             const std::string file = PathOf("refused");
             EXPECT_THROW(format->SaveToFile(file, *lut, 12), ELUTError) << format->Name << size;
             EXPECT_FALSE(std::filesystem::exists(file)) << format->Name;

@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "DecimalCubeFormats.h"
+#include "FormatRegistry.h"
 #include "FormatTestSupport.h"
 
 namespace {
@@ -14,7 +14,7 @@ constexpr double kSixDecimals = 0.5e-6 + 1e-12;
 
 TEST_F(DecimalCubeFormatsTest, ColorfrontLayoutAndRoundTrip)
 {
-    TColorFrontOSD3DLutFormat format;
+    const TLUTFormat& format = *FindLutFormat("colorfront-osd-3d");
     auto lut = IdentityCube(17);
     lut->Comments = {"not written"};
     const std::string file = PathOf("look.3dmesh");
@@ -35,13 +35,14 @@ TEST_F(DecimalCubeFormatsTest, ColorfrontLayoutAndRoundTrip)
         EXPECT_EQ(read->Kind, lkCube);
         formattest::ExpectCubesNear(*written, *read, kSixDecimals);
     }
-    EXPECT_TRUE(format.CanRead(PathOf("x.3DMesh")));
-    EXPECT_FALSE(format.CanRead(PathOf("x.3dl")));
+    // The name alone decides: any head, even none.
+    EXPECT_TRUE(format.CanRead("", PathOf("x.3DMesh")));
+    EXPECT_FALSE(format.CanRead("0 0 0\n", PathOf("x.3dl")));
 }
 
 TEST_F(DecimalCubeFormatsTest, ColorfrontInfersTheSizeFromTheLineCount)
 {
-    TColorFrontOSD3DLutFormat format;
+    const TLUTFormat& format = *FindLutFormat("colorfront-osd-3d");
     auto lut = std::make_unique<TLUT>();
     std::string text = "# header\n";
     for (int k = 0; k < 8; ++k)
@@ -61,7 +62,7 @@ TEST_F(DecimalCubeFormatsTest, ColorfrontInfersTheSizeFromTheLineCount)
 
 TEST_F(DecimalCubeFormatsTest, DavinciLayoutAndRoundTrip)
 {
-    TDavinciDat3DLutFormat format;
+    const TLUTFormat& format = *FindLutFormat("davinci-dat-3d");
     auto lut = IdentityCube(17);
     const std::string file = PathOf("look.dat");
     format.SaveToFile(file, *lut, 0);
@@ -85,7 +86,7 @@ TEST_F(DecimalCubeFormatsTest, DavinciLayoutAndRoundTrip)
 
 TEST_F(DecimalCubeFormatsTest, DavinciWithoutKeywordAndDetection)
 {
-    TDavinciDat3DLutFormat format;
+    const TLUTFormat& format = *FindLutFormat("davinci-dat-3d");
     std::string text;
     for (int k = 0; k < 35937; ++k)
         text += "0 0 " + std::to_string(k % 33) + "\n";

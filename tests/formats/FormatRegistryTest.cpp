@@ -7,70 +7,64 @@
 #include "CdlCollectionFormat.h"
 #include "CinespaceFormat.h"
 #include "ClfFormat.h"
-#include "Clipster3DFormat.h"
-#include "Cube3DFormats.h"
-#include "DecimalCubeFormats.h"
 #include "FormatRegistry.h"
 #include "FormatTestSupport.h"
-#include "FsiDitFormat.h"
 #include "HaldClutFormat.h"
-#include "IntegerCubeFormats.h"
 #include "Lut1DFormats.h"
-#include "Lut1DPlainFormats.h"
 #include "LutConvert.h"
 #include "Spi1DFormat.h"
 #include "Spi3DFormat.h"
-#include "ThreeDlFormats.h"
-#include "XmlFormats.h"
+#include "AscCdlFormat.h"
+#include "SpeedgradeLook3DFormat.h"
 
 namespace {
 
 struct TFormatRow {
-    const std::type_info& Class;
+    const char* Id;
     const char* Name;
     bool Is3D;
 };
 
 const TFormatRow kFormatTable[] = {
-    {typeid(TCube3DTruelightLutFormat), "Cube 3D Truelight", true},
-    {typeid(TCube3DLutFormat), "Cube 3D", true},
-    {typeid(TLustre3DLutFormat), "Autodesk Lustre 3D", true},
-    {typeid(TPandora3DLutFormat), "Pandora 3D, Technicolor", true},
-    {typeid(T3dlLutFormat), "3DL", true},
-    {typeid(TNucoda3DLutFormat), "Nucoda 3D", true},
-    {typeid(TCodex3DLutFormat), "Codex 3D", true},
-    {typeid(TCube1DLutFormat), "Cube 1D", false},
-    {typeid(TClipster3DLutFormat), "Clipster 3D", true},
-    {typeid(TLuther3DLutFormat), "Luther 3D", true},
-    {typeid(TColorFrontOSD3DLutFormat), "Colorfront OSD 3D", true},
-    {typeid(TDavinciDat3DLutFormat), "Davinci DAT 3D", true},
-    {typeid(TQuantel3DLutFormat), "Quantel 3D", true},
-    {typeid(TCodex1DLutFormat), "Codex 1D, Scratch 1D", false},
-    {typeid(TLustre1DLutFormat), "Autodesk Lustre 1D", false},
-    {typeid(TFilmlight1DLutFormat), "Filmlight Truelight 1D", false},
-    {typeid(TQuantel1DLutFormat), "Quantel 1D", false},
-    {typeid(TStwo1DLutFormat), "S.two 1D", false},
-    {typeid(TNucoda1DLutWriterFormat), "Nucoda 1D", false},
-    {typeid(TColorFrontOSD1DLutFormat), "Colorfront OSD 1D", false},
-    {typeid(TFusion1DLutFormat), "Fusion 1D", false},
-    {typeid(TBlackmagic1DLutFormat), "Blackmagic HDLink 1D", false},
-    {typeid(TCinetal1DLutFormat), "Cine-tal 1D", false},
-    {typeid(TShake1DLutFormat), "Shake 1D", false},
-    {typeid(TDavinciILut1DLutFormat), "DaVinci Resolve ilut 1D", false},
-    {typeid(TDavinciOLut1DLutFormat), "DaVinci Resolve olut 1D", false},
-    {typeid(TSpeedgradeLook3DLutFormat), "Adobe Speedgrade Look 3D", true},
-    {typeid(TASC_CDL_Format), "ASC CDL", true},
-    {typeid(TPFClean3D_Format), "PixelFarm PFClean 3D", true},
-    {typeid(TFSI_CFE_3DLutFormat), "FSI CFE (Flanders Scientific) 3D", true},
-    {typeid(TFSI_DIT_3DLutFormat), "FSI DIT (Flanders Scientific) 3D", true},
+    {"cube-3d-truelight", "Cube 3D Truelight", true},
+    {"cube-3d", "Cube 3D", true},
+    {"lustre-3d", "Autodesk Lustre 3D", true},
+    {"pandora-3d", "Pandora 3D, Technicolor", true},
+    {"3dl", "3DL", true},
+    {"nucoda-3d", "Nucoda 3D", true},
+    {"codex-3d", "Codex 3D", true},
+    {"cube-1d", "Cube 1D", false},
+    {"clipster-3d", "Clipster 3D", true},
+    {"luther-3d", "Luther 3D", true},
+    {"colorfront-osd-3d", "Colorfront OSD 3D", true},
+    {"davinci-dat-3d", "Davinci DAT 3D", true},
+    {"quantel-3d", "Quantel 3D", true},
+    {"codex-1d", "Codex 1D, Scratch 1D", false},
+    {"lustre-1d", "Autodesk Lustre 1D", false},
+    {"filmlight-1d", "Filmlight Truelight 1D", false},
+    {"quantel-1d", "Quantel 1D", false},
+    {"stwo-1d", "S.two 1D", false},
+    {"nucoda-1d", "Nucoda 1D", false},
+    {"colorfront-osd-1d", "Colorfront OSD 1D", false},
+    {"fusion-1d", "Fusion 1D", false},
+    {"blackmagic-1d", "Blackmagic HDLink 1D", false},
+    {"cinetal-1d", "Cine-tal 1D", false},
+    {"shake-1d", "Shake 1D", false},
+    {"davinci-ilut-1d", "DaVinci Resolve ilut 1D", false},
+    {"davinci-olut-1d", "DaVinci Resolve olut 1D", false},
+    {"speedgrade-look-3d", "Adobe Speedgrade Look 3D", true},
+    {"asc-cdl", "ASC CDL", true},
+    {"pfclean-3d", "PixelFarm PFClean 3D", true},
+    {"fsi-cfe-3d", "FSI CFE (Flanders Scientific) 3D", true},
+    {"fsi-dit-3d", "FSI DIT (Flanders Scientific) 3D", true},
     // Added after the first 31, which keep their numbers.
-    {typeid(THaldClutFormat), "Hald CLUT", true},
-    {typeid(TClfLutFormat), "Academy/ASC Common LUT Format", true},
-    {typeid(TSpi3DLutFormat), "Sony Imageworks spi3d", true},
-    {typeid(TSpi1DLutFormat), "Sony Imageworks spi1d", false},
-    {typeid(TCinespace3DLutFormat), "Cinespace 3D", true},
-    {typeid(TCinespace1DLutFormat), "Cinespace 1D", false},
-    {typeid(TCdlCollectionFormat), "ASC CDL collection", true},
+    {"hald-clut", "Hald CLUT", true},
+    {"clf", "Academy/ASC Common LUT Format", true},
+    {"spi3d", "Sony Imageworks spi3d", true},
+    {"spi1d", "Sony Imageworks spi1d", false},
+    {"cinespace-3d", "Cinespace 3D", true},
+    {"cinespace-1d", "Cinespace 1D", false},
+    {"asc-cdl-collection", "ASC CDL collection", true},
 };
 
 const TLutOutputProfile kProfileTable[] = {
@@ -120,7 +114,7 @@ TEST(FormatRegistry, FormatListHoldsOneInstanceOfEachClassInOrder)
     ASSERT_EQ(formats.size(), std::size(kFormatTable));
     for (std::size_t i = 0; i < formats.size(); ++i) {
         const TLUTFormat& format = *formats[i];
-        EXPECT_EQ(typeid(format), kFormatTable[i].Class) << i;
+        EXPECT_EQ(format.Info().Id, kFormatTable[i].Id) << i;
         EXPECT_EQ(format.Name, kFormatTable[i].Name) << i;
         EXPECT_EQ(format.Is3D, kFormatTable[i].Is3D) << i;
         EXPECT_EQ(GetLutFormat(static_cast<int>(i)), formats[i].get()) << i;
@@ -175,8 +169,8 @@ TEST(FormatRegistry, TheNineteen3DProfilesAreOfferedFirstThenTheAddedOnes)
             used = used || profile->FormatIndex == index;
         EXPECT_EQ(used, index < 24 || index > 27) << index;
     }
-    EXPECT_EQ(typeid(*GetLutFormat(GetLutOutputProfile(10)->FormatIndex)), typeid(T3dlLutFormat));
-    EXPECT_EQ(typeid(*GetLutFormat(GetLutOutputProfile(18)->FormatIndex)), typeid(TPandora3DLutFormat));
+    EXPECT_EQ(GetLutFormat(GetLutOutputProfile(10)->FormatIndex)->Info().Id, "3dl");
+    EXPECT_EQ(GetLutFormat(GetLutOutputProfile(18)->FormatIndex)->Info().Id, "pandora-3d");
 }
 
 TEST(FormatRegistry, DescriptionsAreConsistentWithTheListsAndTheProfiles)

@@ -3,7 +3,7 @@
 #include <cstdint>
 
 #include "FormatTestSupport.h"
-#include "FsiDitFormat.h"
+#include "FormatRegistry.h"
 
 namespace {
 
@@ -21,7 +21,7 @@ std::uint32_t WordAt(const std::string& bytes, std::size_t offset)
 
 TEST_F(FsiDitFormatTest, WriterLayout)
 {
-    TFSI_DIT_3DLutFormat format;
+    const TLUTFormat& format = *FindLutFormat("fsi-dit-3d");
     auto lut = IdentityCube(64);
     const std::string file = PathOf("look.dat");
     format.SaveToFile(file, *lut, 10);
@@ -52,7 +52,7 @@ TEST_F(FsiDitFormatTest, WriterLayout)
 
 TEST_F(FsiDitFormatTest, RoundTripDetectionAndClamping)
 {
-    TFSI_DIT_3DLutFormat format;
+    const TLUTFormat& format = *FindLutFormat("fsi-dit-3d");
     auto written = RandomCube(64, 5);
     written->Cube[0][0][0] = TRGBDouble{1.5, -0.25, 0.5};
     written->Cube[1][0][0] = TRGBDouble{std::nan(""), 2.0, 1.0};
@@ -78,7 +78,7 @@ TEST_F(FsiDitFormatTest, RoundTripDetectionAndClamping)
 
 TEST_F(FsiDitFormatTest, RefusesOtherSizesAndShortFiles)
 {
-    TFSI_DIT_3DLutFormat format;
+    const TLUTFormat& format = *FindLutFormat("fsi-dit-3d");
     for (int size : {2, 17, 33, 65}) {
         auto lut = IdentityCube(size);
         EXPECT_THROW(format.SaveToFile(PathOf("x.dat"), *lut, 10), ELUTError) << size;

@@ -9,7 +9,6 @@
 
 #include "FormatRegistry.h"
 #include "FormatTestSupport.h"
-#include "IntegerCubeFormats.h"
 #include "LUT.h"
 #include "LutFormat.h"
 #include "TextFile.h"
@@ -20,7 +19,7 @@ namespace {
 class FuzzRegressionTest : public formattest::TScratchFolderTest {
 protected:
     // The error a load raised, or "(no error)".
-    static std::string LoadError(TLUTFormat& format, const std::string& file, TLUT& lut)
+    static std::string LoadError(const TLUTFormat& format, const std::string& file, TLUT& lut)
     {
         try {
             format.LoadFromFile(file, lut);
@@ -68,7 +67,7 @@ TEST_F(FuzzRegressionTest, PandoraHeaderWithoutItsNumberIsAConversionError)
     // "in " and "out " with nothing after them: the header reader cut the
     // prefix off the trimmed line, past its end, and an out_of_range error
     // escaped instead of the format's own error.
-    TPandora3DLutFormat format;
+    const TLUTFormat& format = *FindLutFormat("pandora-3d");
     auto lut = std::make_unique<TLUT>();
     for (const std::string header : {"in ", "  in   ", "in 8\nout ", "in 8\n\tout  \t"}) {
         SCOPED_TRACE(header);

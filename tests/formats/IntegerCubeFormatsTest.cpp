@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "FormatTestSupport.h"
-#include "IntegerCubeFormats.h"
+#include "FormatRegistry.h"
 
 namespace {
 
@@ -12,7 +12,7 @@ class IntegerCubeFormatsTest : public formattest::TScratchFolderTest {};
 
 TEST_F(IntegerCubeFormatsTest, PandoraLayout)
 {
-    TPandora3DLutFormat format;
+    const TLUTFormat& format = *FindLutFormat("pandora-3d");
     auto lut = IdentityCube(17);
     lut->Comments = {"not written"};
     const std::string file = PathOf("look.m3d");
@@ -32,7 +32,7 @@ TEST_F(IntegerCubeFormatsTest, PandoraLayout)
 
 TEST_F(IntegerCubeFormatsTest, PandoraRoundTripAndHeaderRules)
 {
-    TPandora3DLutFormat format;
+    const TLUTFormat& format = *FindLutFormat("pandora-3d");
     for (int size : {2, 17})
         for (int bits : {16, 12}) {
             auto written = RandomCube(size, 400 + size + bits);
@@ -61,7 +61,7 @@ TEST_F(IntegerCubeFormatsTest, PandoraRoundTripAndHeaderRules)
 
 TEST_F(IntegerCubeFormatsTest, QuantelLayoutAndRoundTrip)
 {
-    TQuantel3DLutFormat format;
+    const TLUTFormat& format = *FindLutFormat("quantel-3d");
     auto lut = IdentityCube(17);
     const std::string file = PathOf("look.txt");
     format.SaveToFile(file, *lut, 12);
@@ -94,7 +94,7 @@ TEST_F(IntegerCubeFormatsTest, QuantelLayoutAndRoundTrip)
 
 TEST_F(IntegerCubeFormatsTest, LutherLayoutAndRoundTrip)
 {
-    TLuther3DLutFormat format;
+    const TLUTFormat& format = *FindLutFormat("luther-3d");
     auto lut = IdentityCube(33);
     const std::string file = PathOf("look.txt");
     format.SaveToFile(file, *lut, 10);

@@ -107,7 +107,7 @@ TEST(LookExport, DosedAndMatchedLooksAtTheWritersPrecision)
 {
     TTempFolder folder;
     const TLutOutputProfile& fusion = ProfileNamed("3DL Fusion");
-    TLUTFormat* format = GetLutFormat(fusion.FormatIndex);
+    const TLUTFormat* format = GetLutFormat(fusion.FormatIndex);
     std::unique_ptr<TLUT> read[3];
     const double strengths[3] = {1.0, 0.0, 0.5};
     TLookSettings settings = SampleSettings();

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include "FormatRegistry.h"
 #include "Lut1DFormats.h"
 #include "Lut1DTestSupport.h"
 
@@ -10,7 +11,7 @@ namespace {
 TEST(Cube1DFormat, ReadsCommentsSizeAndEntriesAndRefusesShortFiles)
 {
     TTempFolder folder;
-    TCube1DLutFormat format;
+    const TLUTFormat& format = *FindLutFormat("cube-1d");
     EXPECT_FALSE(format.Is3D);
     EXPECT_EQ(format.Name, "Cube 1D");
     const std::string path = folder.Write(
@@ -43,7 +44,7 @@ TEST(Cube1DFormat, ReadsCommentsSizeAndEntriesAndRefusesShortFiles)
 TEST(Cube1DFormat, RefusesSizesOutsideTheCurveAndMalformedHeaders)
 {
     TTempFolder folder;
-    TCube1DLutFormat format;
+    const TLUTFormat& format = *FindLutFormat("cube-1d");
     auto lut = std::make_unique<TLUT>();
     for (const char* header : {"LUT_1D_SIZE 100002", "LUT_1D_SIZE 1", "LUT_1D_SIZE -5",
                                "LUT_1D_SIZE abc", "LUT_1D_SIZE", "LUT_1D_SIZE 99999999999"}) {
@@ -64,7 +65,7 @@ TEST(Cube1DFormat, RefusesSizesOutsideTheCurveAndMalformedHeaders)
 TEST(Cube1DFormat, WritesTheLiteralLayout)
 {
     TTempFolder folder;
-    TCube1DLutFormat format;
+    const TLUTFormat& format = *FindLutFormat("cube-1d");
     auto lut = MakeCurve({{0, 0, 0}, {1, 0.5, 0.25}});
     lut->Comments = {"A", "B"};
     const std::string path = folder.Path("out.cube");
@@ -82,7 +83,7 @@ TEST(Cube1DFormat, WritesTheLiteralLayout)
 TEST(Codex1DFormat, ReadsOneListOrThreeListsDividedByCountMinusOne)
 {
     TTempFolder folder;
-    TCodex1DLutFormat format;
+    const TLUTFormat& format = *FindLutFormat("codex-1d");
     EXPECT_EQ(format.Name, "Codex 1D, Scratch 1D");
     auto lut = std::make_unique<TLUT>();
     const std::string one =
@@ -117,7 +118,7 @@ TEST(Codex1DFormat, ReadsOneListOrThreeListsDividedByCountMinusOne)
 TEST(Codex1DFormat, RefusesFewerThanTwoEntriesAndMalformedHeaders)
 {
     TTempFolder folder;
-    TCodex1DLutFormat format;
+    const TLUTFormat& format = *FindLutFormat("codex-1d");
     auto lut = std::make_unique<TLUT>();
     for (const char* header : {"LUT: 1 1", "LUT: 1 0", "LUT: 3", "LUT: 3 100002", "LUT: x 4"}) {
         const std::string path = folder.Write("bad.dat", Lines({header, "0", "1"}));
@@ -129,7 +130,7 @@ TEST(Codex1DFormat, RefusesFewerThanTwoEntriesAndMalformedHeaders)
 TEST(Codex1DFormat, OutputDepthScalesTheValuesAndHalfFloatsAreRefused)
 {
     TTempFolder folder;
-    TCodex1DLutFormat format;
+    const TLUTFormat& format = *FindLutFormat("codex-1d");
     auto lut = std::make_unique<TLUT>();
     // A third header number is the output depth: values divide by it minus one.
     format.LoadFromFile(folder.Write("depth.dat", Lines({"LUT: 1 3 4096", "0", "4095", "2048"})), *lut);
@@ -163,7 +164,7 @@ TEST(Codex1DFormat, OutputDepthScalesTheValuesAndHalfFloatsAreRefused)
 TEST(Codex1DFormat, DetectionNeedsAHeaderLineOutsideMarkup)
 {
     TTempFolder folder;
-    TCodex1DLutFormat format;
+    const TLUTFormat& format = *FindLutFormat("codex-1d");
     EXPECT_TRUE(format.CanRead(folder.Write("a.dat", Lines({"# Codex", "", "  LUT: 3 1024", "0"}))));
     EXPECT_TRUE(format.CanRead(folder.Write("b.dat", Lines({"lut: 1 16 4096"}))));
     // The namespace of a process list, a Houdini table and a word inside a
@@ -179,7 +180,7 @@ TEST(Codex1DFormat, DetectionNeedsAHeaderLineOutsideMarkup)
 TEST(Codex1DFormat, WritesUnclampedIntegersAtTheBitDepth)
 {
     TTempFolder folder;
-    TCodex1DLutFormat format;
+    const TLUTFormat& format = *FindLutFormat("codex-1d");
     auto lut = MakeCurve({{0, 0, 0}, {1, 0.5, 1.2}});
     lut->Comments = {"not written"};
     const std::string path = folder.Path("out.dat");
@@ -195,7 +196,7 @@ TEST(Codex1DFormat, WritesUnclampedIntegersAtTheBitDepth)
 TEST(Filmlight1DFormat, ReadsAfterTheLengthAndWritesItsHeader)
 {
     TTempFolder folder;
-    TFilmlight1DLutFormat format;
+    const TLUTFormat& format = *FindLutFormat("filmlight-1d");
     const std::string path = folder.Write(
         "a.cube", Lines({"# Truelight Cube v2.0", "# lutLength 4", "# iDims     3", "", "# InputLUT",
                          "0 0 0", "0.25 0.5 0.75", "0.5 0.5 0.5", "1 1 1", "# end"}));
@@ -221,7 +222,7 @@ TEST(Filmlight1DFormat, ReadsAfterTheLengthAndWritesItsHeader)
 TEST(Quantel1DFormat, ReadsAfterBothHeadersAndRefusesAZeroMaximum)
 {
     TTempFolder folder;
-    TQuantel1DLutFormat format;
+    const TLUTFormat& format = *FindLutFormat("quantel-1d");
     const std::string path = folder.Write(
         "a.txt", Lines({"table type\t2", "5 5 5", "gSize\t2", "gMax\t1023", "gamma", "r\tg\tb",
                         "1023 0 512", "0 0 0"}));
@@ -249,7 +250,7 @@ TEST(Quantel1DFormat, ReadsAfterBothHeadersAndRefusesAZeroMaximum)
 TEST(Nucoda1DWriter, WritesTitleAndSizeAndNeverReads)
 {
     TTempFolder folder;
-    TNucoda1DLutWriterFormat format;
+    const TLUTFormat& format = *FindLutFormat("nucoda-1d");
     auto curve = MakeCurve({{0, 0, 0}, {1, 0.5, 0}});
     const std::string out = folder.Path("film.cms");
     format.SaveToFile(out, *curve, 0);
@@ -257,7 +258,7 @@ TEST(Nucoda1DWriter, WritesTitleAndSizeAndNeverReads)
                                      "", "0.000000 0.000000 0.000000",
                                      "1.000000 0.500000 0.000000"}));
     EXPECT_FALSE(format.CanRead(out));
-    EXPECT_FALSE(format.CanRead(folder.Path("missing.cms")));
+    EXPECT_FALSE(format.CanRead("NUCODA_3D_CUBE\nLUT_1D_SIZE 2\n", folder.Path("missing.cms")));
 }
 
 // Every format that reads and writes gets back what it wrote. Values are
@@ -272,9 +273,9 @@ TEST(DeclaredLength1DFormats, RoundTrips)
     for (int i = 0; i < kSize; ++i)
         curve->Curve[i] = {i / 1023.0, (1023 - i) / 1023.0, ((i * 7) % 1024) / 1023.0};
 
-    TQuantel1DLutFormat quantel;
-    TCodex1DLutFormat codex;
-    for (TLUTFormat* format : std::initializer_list<TLUTFormat*>{&quantel, &codex}) {
+    const TLUTFormat& quantel = *FindLutFormat("quantel-1d");
+    const TLUTFormat& codex = *FindLutFormat("codex-1d");
+    for (const TLUTFormat* format : std::initializer_list<const TLUTFormat*>{&quantel, &codex}) {
         const std::string path = folder.Path("round.txt");
         format->SaveToFile(path, *curve, 10);
         EXPECT_TRUE(format->CanRead(path));
@@ -295,9 +296,9 @@ TEST(DeclaredLength1DFormats, RoundTrips)
     decimal->Curve[1] = {0.333333, 0.666667, 1.0};
     decimal->Curve[2] = {1.0, 1.0, 0.000001};
     decimal->Comments = {"look one"};
-    TCube1DLutFormat cube;
-    TFilmlight1DLutFormat filmlight;
-    for (TLUTFormat* format : std::initializer_list<TLUTFormat*>{&cube, &filmlight}) {
+    const TLUTFormat& cube = *FindLutFormat("cube-1d");
+    const TLUTFormat& filmlight = *FindLutFormat("filmlight-1d");
+    for (const TLUTFormat* format : std::initializer_list<const TLUTFormat*>{&cube, &filmlight}) {
         const std::string path = folder.Path("round.cube");
         format->SaveToFile(path, *decimal, 0);
         EXPECT_TRUE(format->CanRead(path));
@@ -319,15 +320,15 @@ TEST(DeclaredLength1DFormats, RoundTrips)
 TEST(DeclaredLength1DFormats, WritersRefuseUnusableTablesAndReportFileErrors)
 {
     TTempFolder folder;
-    TCube1DLutFormat cube;
-    TCodex1DLutFormat codex;
-    TFilmlight1DLutFormat filmlight;
-    TQuantel1DLutFormat quantel;
-    TNucoda1DLutWriterFormat nucoda;
+    const TLUTFormat& cube = *FindLutFormat("cube-1d");
+    const TLUTFormat& codex = *FindLutFormat("codex-1d");
+    const TLUTFormat& filmlight = *FindLutFormat("filmlight-1d");
+    const TLUTFormat& quantel = *FindLutFormat("quantel-1d");
+    const TLUTFormat& nucoda = *FindLutFormat("nucoda-1d");
     auto empty = std::make_unique<TLUT>();
     auto curve = MakeCurve({{0, 0, 0}, {1, 1, 1}});
-    for (TLUTFormat* format :
-         std::initializer_list<TLUTFormat*>{&cube, &codex, &filmlight, &quantel, &nucoda}) {
+    for (const TLUTFormat* format :
+         std::initializer_list<const TLUTFormat*>{&cube, &codex, &filmlight, &quantel, &nucoda}) {
         const std::string path = folder.Path("never.txt");
         EXPECT_THROW(format->SaveToFile(path, *empty, 10), ELUTError) << format->Name;
         EXPECT_FALSE(std::filesystem::exists(path)) << format->Name;
@@ -348,10 +349,10 @@ TEST(DeclaredLength1DFormats, WritersRefuseUnusableTablesAndReportFileErrors)
 TEST(DeclaredLength1DFormats, HostileInputIsRefusedCleanly)
 {
     TTempFolder folder;
-    TCube1DLutFormat cube;
-    TCodex1DLutFormat codex;
-    TFilmlight1DLutFormat filmlight;
-    TQuantel1DLutFormat quantel;
+    const TLUTFormat& cube = *FindLutFormat("cube-1d");
+    const TLUTFormat& codex = *FindLutFormat("codex-1d");
+    const TLUTFormat& filmlight = *FindLutFormat("filmlight-1d");
+    const TLUTFormat& quantel = *FindLutFormat("quantel-1d");
     ExpectHostileInputRefusedCleanly(cube, folder, "h.cube",
                                      Lines({"# c", "LUT_1D_SIZE 3", "0 0 0", "0.5 0.5 0.5", "1 1 1"}));
     ExpectHostileInputRefusedCleanly(codex, folder, "h.dat",

@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "Lut1DPlainFormats.h"
+#include "FormatRegistry.h"
 #include "Lut1DTestSupport.h"
 
 using namespace lut1dtest;
@@ -10,7 +10,7 @@ namespace {
 TEST(Lustre1DFormat, ReadsTwelveAndSixteenBitFilesOnly)
 {
     TTempFolder folder;
-    TLustre1DLutFormat format;
+    const TLUTFormat& format = *FindLutFormat("lustre-1d");
     EXPECT_EQ(format.Name, "Autodesk Lustre 1D");
     EXPECT_FALSE(format.Is3D);
     const std::string path =
@@ -39,7 +39,7 @@ TEST(Lustre1DFormat, ReadsTwelveAndSixteenBitFilesOnly)
 TEST(Lustre1DFormat, WritesTheLiteralLayoutClampedAndRounded)
 {
     TTempFolder folder;
-    TLustre1DLutFormat format;
+    const TLUTFormat& format = *FindLutFormat("lustre-1d");
     auto curve = MakeCurve({{0, 0, 0}, {1, 0.5, 2}});
     curve->Comments = {"not written"};
     const std::string path = folder.Path("out.lut");
@@ -51,13 +51,13 @@ TEST(Lustre1DFormat, WritesTheLiteralLayoutClampedAndRounded)
 TEST(ColorFrontOSD1DFormat, DetectsByExtensionAndCountsLines)
 {
     TTempFolder folder;
-    TColorFrontOSD1DLutFormat format;
+    const TLUTFormat& format = *FindLutFormat("colorfront-osd-1d");
     const std::string content = Lines({"# c", "0 0 0", "", "0.5 0.25 1", "bad line"});
     const std::string path = folder.Write("look.1DLut", content);
     const std::string other = folder.Write("look.txt", content);
     EXPECT_TRUE(format.CanRead(path));
     EXPECT_FALSE(format.CanRead(other));
-    EXPECT_TRUE(format.CanRead(folder.Path("absent.1dlut")));
+    EXPECT_TRUE(format.CanRead("", folder.Path("absent.1dlut")));  // the name alone decides
     auto lut = std::make_unique<TLUT>();
     format.LoadFromFile(path, *lut);
     ASSERT_EQ(lut->CurveSize, 2);
@@ -71,7 +71,7 @@ TEST(ColorFrontOSD1DFormat, DetectsByExtensionAndCountsLines)
 TEST(Fusion1DFormat, ReadsTheBitDepthHeaderAndIndexedValues)
 {
     TTempFolder folder;
-    TFusion1DLutFormat format;
+    const TLUTFormat& format = *FindLutFormat("fusion-1d");
     const std::string path =
         folder.Write("a.alut", Lines({"F5LT", "", "10", "", "0 0 0 0 0 0", "1 1023 1 512 1 0"}));
     EXPECT_TRUE(format.CanRead(path));
@@ -98,7 +98,7 @@ TEST(Fusion1DFormat, ReadsTheBitDepthHeaderAndIndexedValues)
 TEST(Blackmagic1DFormat, ReadsThousandthsAndSkipsLinesNotStartingWithADigit)
 {
     TTempFolder folder;
-    TBlackmagic1DLutFormat format;
+    const TLUTFormat& format = *FindLutFormat("blackmagic-1d");
     const std::string path = folder.Write(
         "a.txt", Lines({"R\tG\tB - HDLINK GAMMA TABLE", "-5 0 0", "1000.00 500.00 0.00", "0 0 250"}));
     EXPECT_TRUE(format.CanRead(path));
@@ -118,8 +118,8 @@ TEST(Blackmagic1DFormat, ReadsThousandthsAndSkipsLinesNotStartingWithADigit)
 TEST(CinetalAndShake1DFormats, WriteIntegersWithoutHeaderAndNeverRead)
 {
     TTempFolder folder;
-    TCinetal1DLutFormat cinetal;
-    TShake1DLutFormat shake;
+    const TLUTFormat& cinetal = *FindLutFormat("cinetal-1d");
+    const TLUTFormat& shake = *FindLutFormat("shake-1d");
     EXPECT_EQ(cinetal.Name, "Cine-tal 1D");
     EXPECT_EQ(shake.Name, "Shake 1D");
     auto curve = MakeCurve({{0, 0.5, 1}, {2, -1, 0.25}});
@@ -135,8 +135,8 @@ TEST(CinetalAndShake1DFormats, WriteIntegersWithoutHeaderAndNeverRead)
 TEST(DavinciLut1DFormats, ReadFixedScalesAndDetectByExtension)
 {
     TTempFolder folder;
-    TDavinciILut1DLutFormat ilut;
-    TDavinciOLut1DLutFormat olut;
+    const TLUTFormat& ilut = *FindLutFormat("davinci-ilut-1d");
+    const TLUTFormat& olut = *FindLutFormat("davinci-olut-1d");
     const std::string content = Lines({"16383 0 8192", "16383 0 8192 7", "0,4095,  1"});
     const std::string in = folder.Write("x.ilut", content);
     EXPECT_TRUE(ilut.CanRead(in));
@@ -167,7 +167,7 @@ TEST(DavinciLut1DFormats, ReadFixedScalesAndDetectByExtension)
 TEST(CountedLength1DFormats, RefuseFewerThanTwoEntriesAndTheFirstEntryPastCapacity)
 {
     TTempFolder folder;
-    TColorFrontOSD1DLutFormat format;
+    const TLUTFormat& format = *FindLutFormat("colorfront-osd-1d");
     auto lut = MakeCurve({{0, 0, 0}, {1, 1, 1}});
     const std::string none = folder.Write("a.1dlut", Lines({"# only a comment"}));
     EXPECT_EQ(ErrorText([&] { format.LoadFromFile(none, *lut); }).rfind("Incomplete file. ", 0), 0u);
@@ -199,9 +199,9 @@ TEST(CountedLength1DFormats, RoundTrips)
     for (int i = 0; i < kSize; ++i)
         curve->Curve[i] = {i / 65535.0, (65535 - i * 16) / 65535.0, ((i * 37) % 65536) / 65535.0};
 
-    TLustre1DLutFormat lustre;
-    TFusion1DLutFormat fusion;
-    for (TLUTFormat* format : std::initializer_list<TLUTFormat*>{&lustre, &fusion}) {
+    const TLUTFormat& lustre = *FindLutFormat("lustre-1d");
+    const TLUTFormat& fusion = *FindLutFormat("fusion-1d");
+    for (const TLUTFormat* format : std::initializer_list<const TLUTFormat*>{&lustre, &fusion}) {
         const std::string path = folder.Path("round.lut");
         format->SaveToFile(path, *curve, 16);
         EXPECT_TRUE(format->CanRead(path)) << format->Name;
@@ -222,7 +222,7 @@ TEST(CountedLength1DFormats, RoundTrips)
     EXPECT_EQ(back->Curve[0].Blue, 2048 / 4095.0);
 
     auto decimal = MakeCurve({{0.125, -0.5, 2.0}, {0.333333, 0.666667, 1.0}});
-    TColorFrontOSD1DLutFormat colorfront;
+    const TLUTFormat& colorfront = *FindLutFormat("colorfront-osd-1d");
     colorfront.SaveToFile(folder.Path("r.1dlut"), *decimal, 0);
     colorfront.LoadFromFile(folder.Path("r.1dlut"), *back);
     ASSERT_EQ(back->CurveSize, 2);
@@ -231,7 +231,7 @@ TEST(CountedLength1DFormats, RoundTrips)
 
     // HDLink keeps two decimals of thousandths.
     auto hdlink = MakeCurve({{0.12345, 0.5, 1}, {0, 0.99999, 0.25}});
-    TBlackmagic1DLutFormat blackmagic;
+    const TLUTFormat& blackmagic = *FindLutFormat("blackmagic-1d");
     blackmagic.SaveToFile(folder.Path("r.txt"), *hdlink, 0);
     blackmagic.LoadFromFile(folder.Path("r.txt"), *back);
     ASSERT_EQ(back->CurveSize, 2);
@@ -243,14 +243,14 @@ TEST(CountedLength1DFormats, RoundTrips)
 TEST(CountedLength1DFormats, WritersRefuseUnusableTablesAndHostileInputIsRefusedCleanly)
 {
     TTempFolder folder;
-    TLustre1DLutFormat lustre;
-    TColorFrontOSD1DLutFormat colorfront;
-    TFusion1DLutFormat fusion;
-    TBlackmagic1DLutFormat blackmagic;
-    TCinetal1DLutFormat cinetal;
-    TShake1DLutFormat shake;
+    const TLUTFormat& lustre = *FindLutFormat("lustre-1d");
+    const TLUTFormat& colorfront = *FindLutFormat("colorfront-osd-1d");
+    const TLUTFormat& fusion = *FindLutFormat("fusion-1d");
+    const TLUTFormat& blackmagic = *FindLutFormat("blackmagic-1d");
+    const TLUTFormat& cinetal = *FindLutFormat("cinetal-1d");
+    const TLUTFormat& shake = *FindLutFormat("shake-1d");
     auto empty = std::make_unique<TLUT>();
-    for (TLUTFormat* format : std::initializer_list<TLUTFormat*>{&lustre, &colorfront, &fusion,
+    for (const TLUTFormat* format : std::initializer_list<const TLUTFormat*>{&lustre, &colorfront, &fusion,
                                                                  &blackmagic, &cinetal, &shake}) {
         const std::string path = folder.Path("never.txt");
         EXPECT_THROW(format->SaveToFile(path, *empty, 16), ELUTError) << format->Name;
@@ -260,7 +260,7 @@ TEST(CountedLength1DFormats, WritersRefuseUnusableTablesAndHostileInputIsRefused
     EXPECT_THROW(lustre.SaveToFile(folder.Path("x.lut"), *curve, 0), ELUTError);
     EXPECT_THROW(fusion.SaveToFile(folder.Path("x.alut"), *curve, 99), ELUTError);
 
-    TDavinciILut1DLutFormat ilut;
+    const TLUTFormat& ilut = *FindLutFormat("davinci-ilut-1d");
     ExpectHostileInputRefusedCleanly(lustre, folder, "h.lut", Lines({"LUT16", "0 0 0 0", "1 65535 1 1", "2 3 4 5"}));
     ExpectHostileInputRefusedCleanly(colorfront, folder, "h.1dlut", Lines({"0 0 0", "0.5 1e-3 1", "1 1 1"}));
     ExpectHostileInputRefusedCleanly(fusion, folder, "h.alut", Lines({"F5LT", "16", "0 0 0 0 0 0", "1 9 1 9 1 9"}));

@@ -83,7 +83,7 @@ inline std::string ErrorText(const std::function<void()>& action)
 // Loads damaged variants of a valid file (every prefix length on a stride,
 // and single bytes replaced): each load either succeeds with a size inside
 // the tables or raises EError; nothing else may happen.
-inline void ExpectHostileInputRefusedCleanly(TLUTFormat& format, const TTempFolder& folder,
+inline void ExpectHostileInputRefusedCleanly(const TLUTFormat& format, const TTempFolder& folder,
                                              const std::string& name, const std::string& valid)
 {
     const std::string path = folder.Path(name);

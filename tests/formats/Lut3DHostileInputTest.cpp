@@ -5,18 +5,13 @@
 #include <random>
 #include <vector>
 
-#include "Clipster3DFormat.h"
-#include "Cube3DFormats.h"
-#include "DecimalCubeFormats.h"
+#include "FormatRegistry.h"
 #include "FormatTestSupport.h"
-#include "FsiDitFormat.h"
-#include "IntegerCubeFormats.h"
-#include "ThreeDlFormats.h"
 
 namespace {
 
 struct TFormatCase {
-    std::unique_ptr<TLUTFormat> Format;
+    const TLUTFormat* Format;
     std::string Extension;
     int Bits;
 };
@@ -24,20 +19,20 @@ struct TFormatCase {
 std::vector<TFormatCase> AllFormats()
 {
     std::vector<TFormatCase> cases;
-    cases.push_back({std::make_unique<TCube3DLutFormat>(), ".cube", 0});
-    cases.push_back({std::make_unique<TCube3DTruelightLutFormat>(), ".cube", 0});
-    cases.push_back({std::make_unique<TFSI_CFE_3DLutFormat>(), ".cfe", 0});
-    cases.push_back({std::make_unique<TNucoda3DLutFormat>(), ".cms", 0});
-    cases.push_back({std::make_unique<TCodex3DLutFormat>(), ".txt", 12});
-    cases.push_back({std::make_unique<TFSI_DIT_3DLutFormat>(), ".dat", 10});
-    cases.push_back({std::make_unique<T3dlLutFormat>(), ".3dl", 12});
-    cases.push_back({std::make_unique<TLustre3DLutFormat>(), ".lut", 12});
-    cases.push_back({std::make_unique<TPandora3DLutFormat>(), ".m3d", 16});
-    cases.push_back({std::make_unique<TQuantel3DLutFormat>(), ".txt", 12});
-    cases.push_back({std::make_unique<TLuther3DLutFormat>(), ".txt", 10});
-    cases.push_back({std::make_unique<TClipster3DLutFormat>(), ".txt", 16});
-    cases.push_back({std::make_unique<TColorFrontOSD3DLutFormat>(), ".3dmesh", 0});
-    cases.push_back({std::make_unique<TDavinciDat3DLutFormat>(), ".dat", 0});
+    cases.push_back({FindLutFormat("cube-3d"), ".cube", 0});
+    cases.push_back({FindLutFormat("cube-3d-truelight"), ".cube", 0});
+    cases.push_back({FindLutFormat("fsi-cfe-3d"), ".cfe", 0});
+    cases.push_back({FindLutFormat("nucoda-3d"), ".cms", 0});
+    cases.push_back({FindLutFormat("codex-3d"), ".txt", 12});
+    cases.push_back({FindLutFormat("fsi-dit-3d"), ".dat", 10});
+    cases.push_back({FindLutFormat("3dl"), ".3dl", 12});
+    cases.push_back({FindLutFormat("lustre-3d"), ".lut", 12});
+    cases.push_back({FindLutFormat("pandora-3d"), ".m3d", 16});
+    cases.push_back({FindLutFormat("quantel-3d"), ".txt", 12});
+    cases.push_back({FindLutFormat("luther-3d"), ".txt", 10});
+    cases.push_back({FindLutFormat("clipster-3d"), ".txt", 16});
+    cases.push_back({FindLutFormat("colorfront-osd-3d"), ".3dmesh", 0});
+    cases.push_back({FindLutFormat("davinci-dat-3d"), ".dat", 0});
     return cases;
 }
 
@@ -45,7 +40,7 @@ class Lut3DHostileInputTest : public formattest::TScratchFolderTest {
 protected:
     // Detection and reading either succeed or raise EError; the LUT's sizes
     // stay inside its tables whatever happened.
-    void Probe(TLUTFormat& format, const std::string& file, const std::string& what)
+    void Probe(const TLUTFormat& format, const std::string& file, const std::string& what)
     {
         SCOPED_TRACE(format.Name + ": " + what);
         try {
@@ -69,7 +64,7 @@ TEST_F(Lut3DHostileInputTest, TruncatedFilesNeverCrash)
     auto cube = formattest::RandomCube(2, 11);
     auto big = formattest::RandomCube(64, 12);
     for (auto& c : AllFormats()) {
-        const bool dit = dynamic_cast<TFSI_DIT_3DLutFormat*>(c.Format.get()) != nullptr;
+        const bool dit = c.Format->Info().Id == "fsi-dit-3d";
         const std::string file = PathOf("valid" + c.Extension);
         c.Format->SaveToFile(file, dit ? *big : *cube, c.Bits);
         const std::string bytes = ReadRaw(file);

@@ -378,7 +378,7 @@ TEST(LutConvert, RoundTripsBetweenEveryFormatPair)
         for (const auto& [sourceIndex, sourceProfile] : writers) {
             if (!FormatReads(sourceIndex))
                 continue;
-            TLUTFormat& sourceFormat = *GetLutFormat(sourceIndex);
+            const TLUTFormat& sourceFormat = *GetLutFormat(sourceIndex);
             auto original = std::make_unique<TLUT>();
             if (is3D)
                 FillAffineCube(*original, WriterOnlySize(sourceFormat, 0) ? WriterOnlySize(sourceFormat, 0) : 5);

@@ -45,7 +45,7 @@ class TProbeFormat : public TGenericLutFormat {
 public:
     explicit TProbeFormat(bool blueFastest)
         : TGenericLutFormat({.Id = "probe", .Name = "probe", .Extensions = {"txt"}}), blueFastest_(blueFastest) {}
-    bool CanRead(const std::string&) const override { return true; }
+    bool CanRead(std::string_view, const std::string&) const override { return true; }
     std::string Write(const TLUT&, int, const std::string&) const override { return ""; }
 
     // Every line saw the text being read (the state lives only during a read).

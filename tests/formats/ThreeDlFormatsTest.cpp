@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "FormatTestSupport.h"
-#include "ThreeDlFormats.h"
+#include "FormatRegistry.h"
 
 namespace {
 
@@ -12,7 +12,7 @@ class ThreeDlFormatsTest : public formattest::TScratchFolderTest {};
 
 TEST_F(ThreeDlFormatsTest, WriterLayout)
 {
-    T3dlLutFormat format;
+    const TLUTFormat& format = *FindLutFormat("3dl");
     auto lut = IdentityCube(17);
     lut->Comments = {"look one"};
     const std::string file = PathOf("look.3dl");
@@ -36,7 +36,7 @@ TEST_F(ThreeDlFormatsTest, WriterLayout)
 
 TEST_F(ThreeDlFormatsTest, RoundTripAndBitDepthScan)
 {
-    T3dlLutFormat format;
+    const TLUTFormat& format = *FindLutFormat("3dl");
     for (int size : {2, 17}) {
         auto written = RandomCube(size, 200 + size);
         written->Comments = {"c"};
@@ -68,13 +68,13 @@ TEST_F(ThreeDlFormatsTest, RoundTripAndBitDepthScan)
 
 TEST_F(ThreeDlFormatsTest, DetectionAndHeaderRules)
 {
-    T3dlLutFormat format;
+    const TLUTFormat& format = *FindLutFormat("3dl");
     auto lut = IdentityCube(2);
     format.SaveToFile(PathOf("look.3DL"), *lut, 12);
     format.SaveToFile(PathOf("look.txt"), *lut, 12);
-    EXPECT_TRUE(format.CanRead(PathOf("look.3DL")));
-    EXPECT_TRUE(format.CanRead(PathOf("x.3dl")));  // extension only, no file needed
-    EXPECT_FALSE(format.CanRead(PathOf("look.txt")));
+    EXPECT_TRUE(format.CanRead("", PathOf("look.3DL")));
+    EXPECT_TRUE(format.CanRead("", PathOf("x.3dl")));  // extension only, whatever the head
+    EXPECT_FALSE(format.CanRead("0 64 128\n", PathOf("look.txt")));
 
     // A range line with a non-integer piece gives no size; 102 pieces are refused.
     auto read = std::make_unique<TLUT>();
@@ -93,7 +93,7 @@ TEST_F(ThreeDlFormatsTest, DetectionAndHeaderRules)
 
 TEST_F(ThreeDlFormatsTest, LustreLayoutDeclaresTheMatchingMesh)
 {
-    TLustre3DLutFormat format;
+    const TLUTFormat& format = *FindLutFormat("lustre-3d");
     auto lut = IdentityCube(33);
     lut->Comments = {"not written"};
     const std::string file = PathOf("look.lut");
@@ -128,7 +128,7 @@ TEST_F(ThreeDlFormatsTest, LustreLayoutDeclaresTheMatchingMesh)
 
 TEST_F(ThreeDlFormatsTest, LustreRoundTripAndIncompleteFiles)
 {
-    TLustre3DLutFormat format;
+    const TLUTFormat& format = *FindLutFormat("lustre-3d");
     for (int size : {2, 17}) {
         auto written = RandomCube(size, 300 + size);
         const std::string file = PathOf("rt.lut");

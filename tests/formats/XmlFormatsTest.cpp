@@ -4,7 +4,9 @@
 #include <cstring>
 
 #include "Lut1DTestSupport.h"
-#include "XmlFormats.h"
+#include "AscCdlFormat.h"
+#include "FormatRegistry.h"
+#include "SpeedgradeLook3DFormat.h"
 
 using namespace lut1dtest;
 
@@ -39,7 +41,7 @@ std::string CdlDocument(const std::string& sop, const std::string& sat = "")
 TEST(Stwo1DFormat, ReadsElemChildrenInAnyCaseDividedBy1023)
 {
     TTempFolder folder;
-    TStwo1DLutFormat format;
+    const TLUTFormat& format = *FindLutFormat("stwo-1d");
     EXPECT_EQ(format.Name, "S.two 1D");
     EXPECT_FALSE(format.Is3D);
     const std::string path = folder.Write(
@@ -68,7 +70,7 @@ TEST(Stwo1DFormat, ReadsElemChildrenInAnyCaseDividedBy1023)
 TEST(Stwo1DFormat, RefusesCountsOutsideTheCurveBeforeStoring)
 {
     TTempFolder folder;
-    TStwo1DLutFormat format;
+    const TLUTFormat& format = *FindLutFormat("stwo-1d");
     auto lut = MakeCurve({{0.25, 0.25, 0.25}, {0.75, 0.75, 0.75}});
     const std::string one = folder.Write("one.xml", "<lut><data><elem r=\"1023\" g=\"0\" b=\"0\"/></data></lut>");
     EXPECT_THROW(format.LoadFromFile(one, *lut), ELUTError);
@@ -86,7 +88,7 @@ TEST(Stwo1DFormat, RefusesCountsOutsideTheCurveBeforeStoring)
 TEST(Stwo1DFormat, WritesTheLiteralLayoutAndRoundTripsAtTenBits)
 {
     TTempFolder folder;
-    TStwo1DLutFormat format;
+    const TLUTFormat& format = *FindLutFormat("stwo-1d");
     auto curve = MakeCurve({{0, 0, 0}, {1, 1, 1}});
     const std::string path = folder.Path("look.swto.xml");
     format.SaveToFile(path, *curve, 10);
@@ -145,7 +147,7 @@ TEST(SpeedgradeLook, ReadHexSingleDecodesLittleEndianAndSkipsSeparators)
 TEST(SpeedgradeLook, ReadsTheCubeInRedFastestOrder)
 {
     TTempFolder folder;
-    TSpeedgradeLook3DLutFormat format;
+    const TLUTFormat& format = *FindLutFormat("speedgrade-look-3d");
     EXPECT_TRUE(format.Is3D);
     std::string data;
     for (int i = 0; i < 8; ++i)
@@ -176,7 +178,7 @@ TEST(SpeedgradeLook, ReadsTheCubeInRedFastestOrder)
 TEST(SpeedgradeLook, SizeZeroOrNoLutIsIdentityAndShortOrHostileDataIsRefused)
 {
     TTempFolder folder;
-    TSpeedgradeLook3DLutFormat format;
+    const TLUTFormat& format = *FindLutFormat("speedgrade-look-3d");
     auto lut = std::make_unique<TLUT>();
     lut->Kind = lkCube;
     lut->CubeSize = 17;
@@ -216,7 +218,7 @@ TEST(SpeedgradeLook, SizeZeroOrNoLutIsIdentityAndShortOrHostileDataIsRefused)
 TEST(AscCdl, IdentityCorrectionGivesAnIdentityCubeAndItsName)
 {
     TTempFolder folder;
-    TASC_CDL_Format format;
+    const TLUTFormat& format = *FindLutFormat("asc-cdl");
     EXPECT_TRUE(format.Is3D);
     const std::string path = folder.Write(
         "a.cc", CdlDocument("<Slope>1 1 1</Slope><Offset>0 0 0</Offset><Power>1.0 1.0 1.0</Power>"));
@@ -257,7 +259,7 @@ TEST(AscCdl, ApplyUsesTheUnweightedMeanWhileFilesReadWithRec709Luma)
     EXPECT_NEAR(b, 0.25f, 1e-6);
 
     TTempFolder folder;
-    TASC_CDL_Format format;
+    const TLUTFormat& format = *FindLutFormat("asc-cdl");
     const std::string path = folder.Write(
         "grey.cc", CdlDocument("<Slope>2 0.5 1</Slope><Offset>0 0 0.1</Offset><Power>1 1 1</Power>",
                                "<SATNode><Saturation>0</Saturation></SATNode>"));
@@ -300,7 +302,7 @@ TEST(AscCdl, ApplyUsesTheUnweightedMeanWhileFilesReadWithRec709Luma)
 TEST(AscCdl, MissingElementsAndBadNumbersRaiseBeforeTouchingTheLut)
 {
     TTempFolder folder;
-    TASC_CDL_Format format;
+    const TLUTFormat& format = *FindLutFormat("asc-cdl");
     auto lut = std::make_unique<TLUT>();
     const std::string noPower =
         folder.Write("a.cc", CdlDocument("<Slope>1 1 1</Slope><Offset>0 0 0</Offset>"));
@@ -324,7 +326,7 @@ TEST(AscCdl, MissingElementsAndBadNumbersRaiseBeforeTouchingTheLut)
 TEST(PFClean3DFormat, ReadsBlueFastestAtItsMaximum)
 {
     TTempFolder folder;
-    TPFClean3D_Format format;
+    const TLUTFormat& format = *FindLutFormat("pfclean-3d");
     std::vector<std::string> lines = {"<?xml version=\"1.0\"?>", "<lut type=\"ascii\">", "<maximum>1023</maximum>",
                                       "<size>2</size>", "<cube>", "1023 0 512", "", "bad line", "0 1023 0"};
     for (int i = 0; i < 6; ++i)
@@ -363,7 +365,7 @@ TEST(PFClean3DFormat, ReadsBlueFastestAtItsMaximum)
 TEST(PFClean3DFormat, RefusesUnusableSizesAndMaximums)
 {
     TTempFolder folder;
-    TPFClean3D_Format format;
+    const TLUTFormat& format = *FindLutFormat("pfclean-3d");
     auto lut = std::make_unique<TLUT>();
     const auto document = [](const std::string& max, const std::string& size) {
         return "<lut><maximum>" + max + "</maximum><size>" + size + "</size><cube>\n1 1 1\n</cube></lut>";
@@ -383,7 +385,7 @@ TEST(PFClean3DFormat, RefusesUnusableSizesAndMaximums)
 TEST(PFClean3DFormat, WritesSixteenPointsAtEightBitsAndRoundTrips)
 {
     TTempFolder folder;
-    TPFClean3D_Format format;
+    const TLUTFormat& format = *FindLutFormat("pfclean-3d");
     constexpr int kSize = 16;
     auto cube = std::make_unique<TLUT>();
     cube->Kind = lkCube;

@@ -7,7 +7,7 @@
 #include <functional>
 #include <sys/stat.h>
 
-#include "../formats/SmallFileSystem.h"
+#include "../support/SmallFileSystem.h"
 #include "AtomicFile.h"
 #include "Error.h"
 #include "ImageFile.h"

@@ -111,3 +111,28 @@ std::string RegularFileProblem(const std::string& fileName, std::uint64_t maxByt
         return "it is too large (more than " + MiB(maxBytes) + ")";
     return std::string();
 }
+
+std::string ReadFileHead(const std::string& fileName, std::size_t count)
+{
+    // A named pipe is refused, not waited on. The size limit is the whole
+    // read's.
+    int fd = OpenRegularFile(fileName, UINT64_MAX);
+    std::string head(count, '\0');
+    std::size_t filled = 0;
+    while (filled < count) {
+        ssize_t got = read(fd, head.data() + filled, count - filled);
+        if (got < 0) {
+            if (errno == EINTR)
+                continue;
+            int error = errno;
+            close(fd);
+            RaiseFileError("Cannot read file", fileName, error);
+        }
+        if (got == 0)
+            break;
+        filled += static_cast<std::size_t>(got);
+    }
+    close(fd);
+    head.resize(filled);
+    return head;
+}

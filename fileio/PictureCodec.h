@@ -4,10 +4,11 @@
 #include <string_view>
 #include <vector>
 
-// The picture coding that LUT formats stored as pictures need. The formats
-// library knows no picture library: a front end installs the program's
-// codec (imageio's, built on Qt) at start-up, before any LUT is read or
-// written. Without one, such formats refuse to read or write with a message.
+// The picture coding that LUT formats stored as pictures need. Neither the
+// file layer nor the formats library knows a picture library: a front end
+// installs the program's codec (imageio's, built on Qt) at start-up, before
+// any LUT is read or written. Without one, such formats refuse to read or
+// write with a message.
 
 // A picture of 16-bit samples, rows from the top, red, green and blue of
 // each pixel side by side.
@@ -31,5 +32,5 @@ public:
 // Sets the codec the formats use and returns the one it replaces; the codec
 // must live until the process ends. Called once at start-up.
 const TPictureCodec* InstallPictureCodec(const TPictureCodec* codec);
-// The installed codec; ELUTError when none is.
-const TPictureCodec& PictureCodec();
+// The installed codec, or nullptr when none is.
+const TPictureCodec* InstalledPictureCodec();

@@ -18,6 +18,11 @@ constexpr std::uint64_t kMaxPictureFileBytes = 1024ull * 1024 * 1024;
 // reading.
 std::string ReadFileBytes(const std::string& fileName, std::uint64_t maxBytes = kMaxLutFileBytes);
 
+// The first count bytes of the file (fewer if the file is shorter). Refuses
+// what is not a regular file as ReadFileBytes does, whatever its size;
+// raises EError with the system's reason when the file cannot be opened.
+std::string ReadFileHead(const std::string& fileName, std::size_t count);
+
 // Opens a regular file of at most maxBytes (declared size) for reading, with
 // the checks and messages of ReadFileBytes; the caller closes the descriptor.
 // For readers that take a file in pieces.

@@ -15,7 +15,7 @@
 
 #include "AtomicFile.h"
 #include "Error.h"
-#include "SmallFileSystem.h"
+#include "../support/SmallFileSystem.h"
 
 namespace {
 
