@@ -3,9 +3,11 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <cstdio>
 #include <string>
 #include <vector>
 
+#include "DeepColourMemo.h"
 #include "DeepImage.h"
 #include "DistinctColours.h"
 #include "Error.h"
@@ -23,6 +25,8 @@ constexpr int kMinPixelsPerThread = 65536;
 // not met before.
 constexpr double kMinMemoPixels = 1 << 16;
 constexpr double kMaxNewShare = 0.5;
+// Colours a worker keeps of a picture at its own precision: about 40 MB.
+constexpr std::size_t kMaxKeptDeepColours = 1 << 20;
 
 }  // namespace
 
@@ -90,7 +94,14 @@ void ConvertFootageImage(const TFootageConversion& footage, TImage& image) {
 void ConvertFootageDeep(const TFootageConversion& footage, TDeepImage& image) {
     const int width = image.Width();
     const int minRows = std::max(1, kMinPixelsPerThread / std::max(1, width));
+    const bool large = static_cast<double>(width) * image.Height() >= kMinMemoPixels;
     ParallelFor(image.Height(), minRows, [&](int y0, int y1) {
+        if (large) {
+            TDeepColourMemo memo(footage, kMaxKeptDeepColours);
+            memo.Convert(image, y0, y1, kMaxNewShare);
+            if (FILE* f = fopen("/tmp/tiffw/debug.txt", "a")) { fprintf(f, "DEBUG rows %d-%d converted %zu\n", y0, y1, memo.Converted()); fclose(f); }
+            return;
+        }
         for (int y = y0; y < y1; ++y) footage.Convert(image.Row(y), static_cast<std::size_t>(width));
     });
 }

@@ -28,5 +28,6 @@ void ConvertFootageImage(const TFootageConversion& footage, TImage& image);
 
 // Converts every pixel of a picture at its own precision from footage to
 // display colours (0..1) in float, rows shared out over the worker threads.
-// Alpha stays as it is.
+// A large picture is converted colour by colour (DeepColourMemo.h) where its
+// colours repeat; the result is the same. Alpha stays as it is.
 void ConvertFootageDeep(const TFootageConversion& footage, TDeepImage& image);

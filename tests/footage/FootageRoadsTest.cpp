@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -101,6 +102,33 @@ TEST(FootageRoadsTest, ColourByColourEqualsPixelByPixel) {
     TImage converted = noisy.Clone();
     ConvertFootageImage(*footage, converted);
     EXPECT_TRUE(converted.SamePixels(PixelByPixel(*footage, noisy)));
+}
+
+// A large deep picture goes colour by colour where its colours repeat (a
+// frame made from 8-bit material, here in 16-bit codes) and pixel by pixel
+// where they do not (noise rows); every pixel is bit for bit what the
+// library's processor gives for it on a row of its own.
+TEST(FootageRoadsTest, DeepColourByColourEqualsRowByRow) {
+    TDeepImage picture(1000, 400, false);
+    std::uint32_t state = 7;
+    for (int y = 0; y < picture.Height(); ++y) {
+        float* p = picture.Row(y);
+        for (int x = 0; x < picture.Width() * 3; ++x) {
+            state = state * 1664525u + 1013904223u;
+            const int code = y >= 300 ? static_cast<int>(state >> 16) : ((x / 3) / 4 * 37 + (y / 3) * 11 + x % 3 * 50) % 256 * 257;
+            p[x] = static_cast<float>(code / 65535.0) * (y >= 200 && y < 250 ? 3.0f : 1.0f);
+        }
+    }
+    for (const char* space : {"slog3-sgamut3cine", "acescg"}) {
+        const auto footage = MakeFootageConversion(space, "");
+        TDeepImage converted = picture;
+        ConvertFootageDeep(*footage, converted);
+        TDeepImage expected = picture;
+        for (int y = 0; y < expected.Height(); ++y) footage->Convert(expected.Row(y), 1000);
+        for (int y = 0; y < expected.Height(); ++y)
+            ASSERT_EQ(std::memcmp(converted.Row(y), expected.Row(y), 1000 * 3 * sizeof(float)), 0) << space << " " << y;
+        EXPECT_NE(std::memcmp(converted.Row(10), picture.Row(10), 1000 * 3 * sizeof(float)), 0) << space;
+    }
 }
 
 // Deep pictures are converted in float without rounding, values beyond 1

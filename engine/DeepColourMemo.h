@@ -1,0 +1,54 @@
+#pragma once
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+#include "FootageConversion.h"
+
+class TDeepImage;
+
+// Converting pictures at their own precision colour by colour. A frame made
+// from 8-bit material, or one of 10-bit codes, holds far fewer distinct
+// colours than pixels, and a footage conversion costs far more per colour
+// than finding the colour in a table; a camera's noisy 16-bit frame holds
+// nearly as many colours as pixels and is converted pixel by pixel.
+//
+// A memo belongs to one thread: each worker converting a part of a picture
+// keeps its own. A colour is its three samples' bits, so the result of each
+// pixel is exactly what `footage.Convert` gives for it.
+class TDeepColourMemo {
+public:
+    // `maxKept` bounds the colours kept (and so the memory: about 40 bytes
+    // each); past it, colours not met are converted without being kept.
+    TDeepColourMemo(const TFootageConversion& footage, std::size_t maxKept);
+
+    // Converts rows [y0, y1) of the picture in place as `footage.Convert`
+    // on each pixel would. It goes through bands of rows: the colours of a
+    // band not met before are converted once, in one batch, and kept. Once
+    // more than `maxShare` of the pixels seen (over a few bands, in this and
+    // earlier calls) were colours not met before, the rest is converted row
+    // by row and nothing more is looked up.
+    void Convert(TDeepImage& image, int y0, int y1, double maxShare);
+
+    // How many colours (or pixels) went through the conversion so far (to
+    // show the road taken; the results do not depend on it).
+    std::size_t Converted() const { return converted_; }
+
+private:
+    struct TSlot {
+        std::uint32_t Key[3];
+        std::uint32_t Entry;  // 0: empty; else 1 + index of the result
+    };
+
+    void ConvertBand(TDeepImage& image, int y0, int y1);
+    TSlot& Find(const std::uint32_t* key);
+    void Reserve(std::size_t entries);
+    void ConvertDirect(const std::vector<float*>& pixels);
+
+    const TFootageConversion& footage_;
+    std::size_t maxKept_;
+    std::vector<TSlot> slots_;   // a power of two, at most half full
+    std::vector<float> results_;  // three floats an entry
+    std::size_t converted_ = 0;
+    std::size_t seen_ = 0;  // pixels
+};
