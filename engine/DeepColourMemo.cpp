@@ -2,7 +2,10 @@
 
 #include <algorithm>
 #include <bit>
+#include <cstdlib>
 #include <cstring>
+#include <new>
+#include <sys/mman.h>
 
 #include "DeepImage.h"
 
@@ -13,7 +16,9 @@ constexpr std::size_t kBandPixels = 1 << 16;
 // Pixels seen before the share of new colours is judged.
 constexpr std::size_t kJudgedPixels = 4 * kBandPixels;
 constexpr std::size_t kFirstSlots = 1 << 16;
-constexpr int kAhead = 8;  // pixels between a slot's prefetch and its use
+constexpr std::size_t kLargePage = std::size_t(2) << 20;
+constexpr int kAhead = 16;  // pixels between a slot's prefetch and its use
+constexpr std::uint32_t kEmpty = 0, kKnown = 1, kFresh = 2;
 
 inline std::size_t HashOf(const std::uint32_t* key) {
     std::uint64_t h = key[0] * 0x9E3779B97F4A7C15ull;
@@ -27,6 +32,8 @@ inline bool SameKey(const std::uint32_t* a, const std::uint32_t* b) {
 }
 
 }  // namespace
+
+void TDeepColourMemo::TFree::operator()(TSlot* slots) const { std::free(slots); }
 
 TDeepColourMemo::TDeepColourMemo(const TFootageConversion& footage, std::size_t maxKept)
     : footage_(footage), maxKept_(maxKept) {}
@@ -49,21 +56,32 @@ void TDeepColourMemo::Convert(TDeepImage& image, int y0, int y1, double maxShare
 }
 
 TDeepColourMemo::TSlot& TDeepColourMemo::Find(const std::uint32_t* key) {
-    const std::size_t mask = slots_.size() - 1;
+    const std::size_t mask = slotCount_ - 1;
     for (std::size_t i = HashOf(key) & mask;; i = (i + 1) & mask) {
         TSlot& slot = slots_[i];
-        if (slot.Entry == 0 || SameKey(slot.Key, key)) return slot;
+        if (slot.State == kEmpty || SameKey(slot.Key, key)) return slot;
     }
 }
 
-// Room for `entries` colours with the table at most half full.
+// Room for `entries` colours with the table at most half full. The slots
+// are read at random: the table asks for large pages, where the system
+// gives them, so that a slot costs no walk through the page tables.
 void TDeepColourMemo::Reserve(std::size_t entries) {
     const std::size_t wanted = std::max(kFirstSlots, std::bit_ceil(2 * entries));
-    if (slots_.size() >= wanted) return;
-    std::vector<TSlot> old(wanted, TSlot{{0, 0, 0}, 0});
+    if (slotCount_ >= wanted) return;
+    const std::size_t bytes = (wanted * sizeof(TSlot) + kLargePage - 1) / kLargePage * kLargePage;
+    void* memory = std::aligned_alloc(kLargePage, bytes);
+    if (memory == nullptr) throw std::bad_alloc();
+#ifdef MADV_HUGEPAGE
+    madvise(memory, bytes, MADV_HUGEPAGE);
+#endif
+    std::memset(memory, 0, bytes);  // every slot empty
+    std::unique_ptr<TSlot[], TFree> old(static_cast<TSlot*>(memory));
     old.swap(slots_);
-    for (const TSlot& slot : old)
-        if (slot.Entry != 0) Find(slot.Key) = slot;
+    const std::size_t oldCount = slotCount_;
+    slotCount_ = wanted;
+    for (std::size_t i = 0; i < oldCount; ++i)
+        if (old[i].State != kEmpty) Find(old[i].Key) = old[i];
 }
 
 void TDeepColourMemo::ConvertDirect(const std::vector<float*>& pixels) {
@@ -77,14 +95,14 @@ void TDeepColourMemo::ConvertDirect(const std::vector<float*>& pixels) {
 void TDeepColourMemo::ConvertBand(TDeepImage& image, int y0, int y1) {
     const std::size_t width = static_cast<std::size_t>(image.Width());
     const std::size_t pixels = width * static_cast<std::size_t>(y1 - y0);
-    const std::size_t known = results_.size() / 3;
     // Colours are kept while the band's new ones all fit under the bound.
-    const bool keeping = known + pixels <= maxKept_;
-    Reserve(keeping ? known + pixels : known);
-    const std::size_t mask = slots_.size() - 1;
-    std::vector<float*> waiting;           // pixels whose colour is not known before this band
-    std::vector<std::uint32_t> waitingOn;  // and the entry each waits on (0: none, convert alone)
-    std::vector<float> fresh;              // those colours
+    const bool keeping = kept_ + pixels <= maxKept_;
+    Reserve(keeping ? kept_ + pixels : kept_);
+    const std::size_t mask = slotCount_ - 1;
+    std::vector<float*> waiting;    // pixels whose colour is not known before this band
+    std::vector<TSlot*> waitingOn;  // and the slot of each (empty: convert it alone)
+    std::vector<TSlot*> added;      // the slots of the band's new colours
+    std::vector<float> fresh;       // those colours
     for (int y = y0; y < y1; ++y) {
         float* row = image.Row(y);
         TSlot* last = nullptr;  // neighbours often share a colour
@@ -98,17 +116,18 @@ void TDeepColourMemo::ConvertBand(TDeepImage& image, int y0, int y1) {
             std::uint32_t key[3];
             std::memcpy(key, p, sizeof key);
             TSlot* slot = last != nullptr && SameKey(last->Key, key) ? last : &Find(key);
-            if (slot->Entry == 0 && keeping) {
+            if (slot->State == kEmpty && keeping) {
                 std::memcpy(slot->Key, key, sizeof key);
-                slot->Entry = static_cast<std::uint32_t>(known + fresh.size() / 3 + 1);
+                slot->State = kFresh;
+                added.push_back(slot);
                 fresh.insert(fresh.end(), p, p + 3);
             }
-            if (slot->Entry != 0) last = slot;
-            if (slot->Entry != 0 && slot->Entry <= known) {
-                std::memcpy(p, &results_[3 * (slot->Entry - 1)], 3 * sizeof(float));
+            if (slot->State != kEmpty) last = slot;
+            if (slot->State == kKnown) {
+                std::memcpy(p, slot->Result, sizeof slot->Result);
             } else {
                 waiting.push_back(p);
-                waitingOn.push_back(slot->Entry);
+                waitingOn.push_back(slot);
             }
         }
     }
@@ -116,10 +135,13 @@ void TDeepColourMemo::ConvertBand(TDeepImage& image, int y0, int y1) {
         ConvertDirect(waiting);
         return;
     }
-    const std::size_t fresher = fresh.size() / 3;
-    footage_.Convert(fresh.data(), fresher);
-    converted_ += fresher;
-    results_.insert(results_.end(), fresh.begin(), fresh.end());
+    footage_.Convert(fresh.data(), added.size());
+    converted_ += added.size();
+    kept_ += added.size();
+    for (std::size_t i = 0; i < added.size(); ++i) {
+        std::memcpy(added[i]->Result, &fresh[3 * i], sizeof added[i]->Result);
+        added[i]->State = kKnown;
+    }
     for (std::size_t i = 0; i < waiting.size(); ++i)
-        std::memcpy(waiting[i], &results_[3 * (waitingOn[i] - 1)], 3 * sizeof(float));
+        std::memcpy(waiting[i], waitingOn[i]->Result, sizeof waitingOn[i]->Result);
 }

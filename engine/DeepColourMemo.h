@@ -1,6 +1,7 @@
 #pragma once
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 #include "FootageConversion.h"
@@ -18,8 +19,9 @@ class TDeepImage;
 // pixel is exactly what `footage.Convert` gives for it.
 class TDeepColourMemo {
 public:
-    // `maxKept` bounds the colours kept (and so the memory: about 40 bytes
-    // each); past it, colours not met are converted without being kept.
+    // `maxKept` bounds the colours kept, and so the memory (a table of 64
+    // bytes a colour at most); past it, colours not met are converted
+    // without being kept.
     TDeepColourMemo(const TFootageConversion& footage, std::size_t maxKept);
 
     // Converts rows [y0, y1) of the picture in place as `footage.Convert`
@@ -35,9 +37,11 @@ public:
     std::size_t Converted() const { return converted_; }
 
 private:
-    struct TSlot {
+    // A colour's bits and its result, in one half of a cache line.
+    struct alignas(32) TSlot {
         std::uint32_t Key[3];
-        std::uint32_t Entry;  // 0: empty; else 1 + index of the result
+        std::uint32_t State;  // empty, known (Result holds it), or met first in this band
+        float Result[3];
     };
 
     void ConvertBand(TDeepImage& image, int y0, int y1);
@@ -47,8 +51,12 @@ private:
 
     const TFootageConversion& footage_;
     std::size_t maxKept_;
-    std::vector<TSlot> slots_;   // a power of two, at most half full
-    std::vector<float> results_;  // three floats an entry
+    struct TFree {
+        void operator()(TSlot* slots) const;
+    };
+    std::unique_ptr<TSlot[], TFree> slots_;
+    std::size_t slotCount_ = 0;  // a power of two, at most half of them used
+    std::size_t kept_ = 0;
     std::size_t converted_ = 0;
     std::size_t seen_ = 0;  // pixels
 };

@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
-#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -25,8 +24,9 @@ constexpr int kMinPixelsPerThread = 65536;
 // not met before.
 constexpr double kMinMemoPixels = 1 << 16;
 constexpr double kMaxNewShare = 0.5;
-// Colours a worker keeps of a picture at its own precision: about 40 MB.
-constexpr std::size_t kMaxKeptDeepColours = 1 << 20;
+// Colours a worker keeps of a picture at its own precision: a table of at
+// most 32 MB.
+constexpr std::size_t kMaxKeptDeepColours = 1 << 19;
 
 }  // namespace
 
@@ -99,7 +99,6 @@ void ConvertFootageDeep(const TFootageConversion& footage, TDeepImage& image) {
         if (large) {
             TDeepColourMemo memo(footage, kMaxKeptDeepColours);
             memo.Convert(image, y0, y1, kMaxNewShare);
-            if (FILE* f = fopen("/tmp/tiffw/debug.txt", "a")) { fprintf(f, "DEBUG rows %d-%d converted %zu\n", y0, y1, memo.Converted()); fclose(f); }
             return;
         }
         for (int y = y0; y < y1; ++y) footage.Convert(image.Row(y), static_cast<std::size_t>(width));

@@ -115,7 +115,8 @@ TEST(FootageRoadsTest, DeepColourByColourEqualsRowByRow) {
         float* p = picture.Row(y);
         for (int x = 0; x < picture.Width() * 3; ++x) {
             state = state * 1664525u + 1013904223u;
-            const int code = y >= 300 ? static_cast<int>(state >> 16) : ((x / 3) / 4 * 37 + (y / 3) * 11 + x % 3 * 50) % 256 * 257;
+            const int code = y >= 300 ? static_cast<int>(state >> 16)
+                                      : ((x / 3) / 4 * 37 + (y / 3) * 11 + x % 3 * 50) % 256 * 257;
             p[x] = static_cast<float>(code / 65535.0) * (y >= 200 && y < 250 ? 3.0f : 1.0f);
         }
     }
@@ -126,7 +127,8 @@ TEST(FootageRoadsTest, DeepColourByColourEqualsRowByRow) {
         TDeepImage expected = picture;
         for (int y = 0; y < expected.Height(); ++y) footage->Convert(expected.Row(y), 1000);
         for (int y = 0; y < expected.Height(); ++y)
-            ASSERT_EQ(std::memcmp(converted.Row(y), expected.Row(y), 1000 * 3 * sizeof(float)), 0) << space << " " << y;
+            ASSERT_EQ(std::memcmp(converted.Row(y), expected.Row(y), 1000 * 3 * sizeof(float)), 0)
+                << space << " " << y;
         EXPECT_NE(std::memcmp(converted.Row(10), picture.Row(10), 1000 * 3 * sizeof(float)), 0) << space;
     }
 }
