@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <new>
+#include <utility>
 #include <sys/mman.h>
 
 #include "DeepImage.h"
@@ -35,8 +36,8 @@ inline bool SameKey(const std::uint32_t* a, const std::uint32_t* b) {
 
 void TDeepColourMemo::TFree::operator()(TSlot* slots) const { std::free(slots); }
 
-TDeepColourMemo::TDeepColourMemo(const TFootageConversion& footage, std::size_t maxKept)
-    : footage_(footage), maxKept_(maxKept) {}
+TDeepColourMemo::TDeepColourMemo(TDeepResults results, std::size_t maxKept)
+    : results_(std::move(results)), maxKept_(maxKept) {}
 
 void TDeepColourMemo::Convert(TDeepImage& image, int y0, int y1, double maxShare) {
     const std::size_t width = static_cast<std::size_t>(image.Width());
@@ -44,7 +45,7 @@ void TDeepColourMemo::Convert(TDeepImage& image, int y0, int y1, double maxShare
     for (int y = y0; y < y1; y += bandRows) {
         if (seen_ >= kJudgedPixels && static_cast<double>(converted_) > maxShare * static_cast<double>(seen_)) {
             // Colours seldom repeat here: the rest row by row, nothing looked up.
-            for (int row = y; row < y1; ++row) footage_.Convert(image.Row(row), width);
+            for (int row = y; row < y1; ++row) results_(image.Row(row), width);
             converted_ += width * static_cast<std::size_t>(y1 - y);
             seen_ += width * static_cast<std::size_t>(y1 - y);
             return;
@@ -87,7 +88,7 @@ void TDeepColourMemo::Reserve(std::size_t entries) {
 void TDeepColourMemo::ConvertDirect(const std::vector<float*>& pixels) {
     std::vector<float> rgb(pixels.size() * 3);
     for (std::size_t i = 0; i < pixels.size(); ++i) std::memcpy(&rgb[3 * i], pixels[i], 3 * sizeof(float));
-    footage_.Convert(rgb.data(), pixels.size());
+    results_(rgb.data(), pixels.size());
     converted_ += pixels.size();
     for (std::size_t i = 0; i < pixels.size(); ++i) std::memcpy(pixels[i], &rgb[3 * i], 3 * sizeof(float));
 }
@@ -135,7 +136,7 @@ void TDeepColourMemo::ConvertBand(TDeepImage& image, int y0, int y1) {
         ConvertDirect(waiting);
         return;
     }
-    footage_.Convert(fresh.data(), added.size());
+    results_(fresh.data(), added.size());
     converted_ += added.size();
     kept_ += added.size();
     for (std::size_t i = 0; i < added.size(); ++i) {

@@ -1,12 +1,15 @@
 #pragma once
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <vector>
 
-#include "FootageConversion.h"
-
 class TDeepImage;
+
+// What a conversion makes of `count` RGB triples, in place. A triple's
+// result must not depend on the others.
+using TDeepResults = std::function<void(float* rgb, std::size_t count)>;
 
 // Converting pictures at their own precision colour by colour. A frame made
 // from 8-bit material, or one of 10-bit codes, holds far fewer distinct
@@ -16,16 +19,16 @@ class TDeepImage;
 //
 // A memo belongs to one thread: each worker converting a part of a picture
 // keeps its own. A colour is its three samples' bits, so the result of each
-// pixel is exactly what `footage.Convert` gives for it.
+// pixel is exactly what `results` gives for it.
 class TDeepColourMemo {
 public:
     // `maxKept` bounds the colours kept, and so the memory (a table of 64
     // bytes a colour at most); past it, colours not met are converted
     // without being kept.
-    TDeepColourMemo(const TFootageConversion& footage, std::size_t maxKept);
+    TDeepColourMemo(TDeepResults results, std::size_t maxKept);
 
-    // Converts rows [y0, y1) of the picture in place as `footage.Convert`
-    // on each pixel would. It goes through bands of rows: the colours of a
+    // Converts rows [y0, y1) of the picture in place as `results` on each
+    // pixel would. It goes through bands of rows: the colours of a
     // band not met before are converted once, in one batch, and kept. Once
     // more than `maxShare` of the pixels seen (over a few bands, in this and
     // earlier calls) were colours not met before, the rest is converted row
@@ -49,7 +52,7 @@ private:
     void Reserve(std::size_t entries);
     void ConvertDirect(const std::vector<float*>& pixels);
 
-    const TFootageConversion& footage_;
+    TDeepResults results_;
     std::size_t maxKept_;
     struct TFree {
         void operator()(TSlot* slots) const;

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "DeepColourMemo.h"
+#include "DeepGrade.h"
 #include "DeepImage.h"
 #include "DistinctColours.h"
 #include "Error.h"
@@ -91,17 +92,22 @@ void ConvertFootageImage(const TFootageConversion& footage, TImage& image) {
     });
 }
 
-void ConvertFootageDeep(const TFootageConversion& footage, TDeepImage& image) {
+void ConvertFootageDeep(const TFootageConversion& footage, TDeepImage& image, const TLUT* look) {
+    const auto results = [&footage, look](float* rgb, std::size_t count) {
+        footage.Convert(rgb, count);
+        if (look != nullptr)
+            for (std::size_t i = 0; i < count; ++i) GradeDeepPixel(*look, rgb + 3 * i);
+    };
     const int width = image.Width();
     const int minRows = std::max(1, kMinPixelsPerThread / std::max(1, width));
     const bool large = static_cast<double>(width) * image.Height() >= kMinMemoPixels;
     ParallelFor(image.Height(), minRows, [&](int y0, int y1) {
         if (large) {
-            TDeepColourMemo memo(footage, kMaxKeptDeepColours);
+            TDeepColourMemo memo(results, kMaxKeptDeepColours);
             memo.Convert(image, y0, y1, kMaxNewShare);
             return;
         }
-        for (int y = y0; y < y1; ++y) footage.Convert(image.Row(y), static_cast<std::size_t>(width));
+        for (int y = y0; y < y1; ++y) results(image.Row(y), static_cast<std::size_t>(width));
     });
 }
 

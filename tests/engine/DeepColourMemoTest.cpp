@@ -7,6 +7,7 @@
 
 #include "DeepColourMemo.h"
 #include "DeepImage.h"
+#include "FootageConversion.h"
 
 namespace {
 
@@ -54,6 +55,10 @@ TDeepImage PixelByPixel(const TFootageConversion& footage, TDeepImage picture) {
     return picture;
 }
 
+TDeepResults ResultsOf(const TFootageConversion& footage) {
+    return [&footage](float* rgb, std::size_t count) { footage.Convert(rgb, count); };
+}
+
 bool SameBits(const TDeepImage& a, const TDeepImage& b) {
     for (int y = 0; y < a.Height(); ++y)
         if (std::memcmp(a.Row(y), b.Row(y), sizeof(float) * 3 * a.Width()) != 0) return false;
@@ -72,7 +77,7 @@ TEST(DeepColourMemo, GivesEachPixelItsOwnConversion) {
     const TDeepImage fewExpected = PixelByPixel(footage, few);
     TDeepImage converted = few;
     footage.colours = 0;
-    TDeepColourMemo memo(footage, 1 << 20);
+    TDeepColourMemo memo(ResultsOf(footage), 1 << 20);
     memo.Convert(converted, 0, 300, 0.5);
     EXPECT_TRUE(SameBits(converted, fewExpected));
     // Each colour once.
@@ -84,7 +89,7 @@ TEST(DeepColourMemo, GivesEachPixelItsOwnConversion) {
     const TDeepImage noisy = FewColoursAndNoise(0, 1200);
     TDeepImage noise = noisy;
     footage.colours = 0;
-    TDeepColourMemo fresh(footage, 1 << 20);
+    TDeepColourMemo fresh(ResultsOf(footage), 1 << 20);
     fresh.Convert(noise, 0, 1200, 0.5);
     EXPECT_EQ(fresh.Converted(), 4 * pixels);
     EXPECT_EQ(footage.colours.load(), 4 * pixels);
@@ -93,20 +98,20 @@ TEST(DeepColourMemo, GivesEachPixelItsOwnConversion) {
     const TDeepImage picture = FewColoursAndNoise(150);
     const TDeepImage expected = PixelByPixel(footage, picture);
     TDeepImage mixed = picture;
-    TDeepColourMemo both(footage, 1 << 20);
+    TDeepColourMemo both(ResultsOf(footage), 1 << 20);
     both.Convert(mixed, 0, 300, 0.5);
     EXPECT_TRUE(SameBits(mixed, expected));
 
     // A bound below the colours of one band: nothing kept, every pixel alone.
     TDeepImage unkept = picture;
-    TDeepColourMemo small(footage, 1000);
+    TDeepColourMemo small(ResultsOf(footage), 1000);
     small.Convert(unkept, 0, 300, 0.5);
     EXPECT_TRUE(SameBits(unkept, expected));
     EXPECT_EQ(small.Converted(), pixels);
 
     // Parts of the picture in turn, as a worker takes its rows.
     TDeepImage parts = picture;
-    TDeepColourMemo shared(footage, 1 << 20);
+    TDeepColourMemo shared(ResultsOf(footage), 1 << 20);
     shared.Convert(parts, 0, 111, 0.5);
     shared.Convert(parts, 111, 300, 0.5);
     EXPECT_TRUE(SameBits(parts, expected));
