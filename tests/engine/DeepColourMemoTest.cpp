@@ -97,11 +97,6 @@ TEST(DeepColourMemo, GivesEachPixelItsOwnConversion) {
 
     const TDeepImage picture = FewColoursAndNoise(150);
     const TDeepImage expected = PixelByPixel(footage, picture);
-    TDeepImage mixed = picture;
-    TDeepColourMemo both(ResultsOf(footage), 1 << 20);
-    both.Convert(mixed, 0, 300, 0.5);
-    EXPECT_TRUE(SameBits(mixed, expected));
-
     // A bound below the colours of one band: nothing kept, every pixel alone.
     TDeepImage unkept = picture;
     TDeepColourMemo small(ResultsOf(footage), 1000);
