@@ -22,9 +22,9 @@ using TDeepResults = std::function<void(float* rgb, std::size_t count)>;
 // pixel is exactly what `results` gives for it.
 class TDeepColourMemo {
 public:
-    // `maxKept` bounds the colours kept, and so the memory (a table of 64
-    // bytes a colour at most); past it, colours not met are converted
-    // without being kept.
+    // `maxKept` bounds the colours kept, and so the memory (a table of 32
+    // bytes a slot, twice to four times as many slots as colours); past it,
+    // colours not met are converted without being kept.
     TDeepColourMemo(TDeepResults results, std::size_t maxKept);
 
     // Converts rows [y0, y1) of the picture in place as `results` on each
