@@ -73,7 +73,8 @@ void GradeDeepPictureFile(const TLUT& lut, const std::string& input, const std::
     TPictureDepth depth = OutputDepthFor(output, picture.Depth);
     depth.IccProfile = choice.IccFor(picture.Depth.IccProfile);
     if (footage != nullptr)
-        ConvertFootageDeep(*footage, picture);
-    GradeDeepImage(lut, picture);
+        ConvertFootageDeep(*footage, picture, &lut);
+    else
+        GradeDeepImage(lut, picture);
     SaveDeepImageFile(output, picture, depth);
 }

@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "DeepColourMemo.h"
+#include "DeepGrade.h"
 #include "DeepImage.h"
 #include "DistinctColours.h"
 #include "Error.h"
@@ -23,6 +25,9 @@ constexpr int kMinPixelsPerThread = 65536;
 // not met before.
 constexpr double kMinMemoPixels = 1 << 16;
 constexpr double kMaxNewShare = 0.5;
+// Colours a worker keeps of a picture at its own precision: a table of at
+// most 32 MB.
+constexpr std::size_t kMaxKeptDeepColours = 1 << 19;
 
 }  // namespace
 
@@ -87,11 +92,22 @@ void ConvertFootageImage(const TFootageConversion& footage, TImage& image) {
     });
 }
 
-void ConvertFootageDeep(const TFootageConversion& footage, TDeepImage& image) {
+void ConvertFootageDeep(const TFootageConversion& footage, TDeepImage& image, const TLUT* look) {
+    const auto results = [&footage, look](float* rgb, std::size_t count) {
+        footage.Convert(rgb, count);
+        if (look != nullptr)
+            for (std::size_t i = 0; i < count; ++i) GradeDeepPixel(*look, rgb + 3 * i);
+    };
     const int width = image.Width();
     const int minRows = std::max(1, kMinPixelsPerThread / std::max(1, width));
+    const bool large = static_cast<double>(width) * image.Height() >= kMinMemoPixels;
     ParallelFor(image.Height(), minRows, [&](int y0, int y1) {
-        for (int y = y0; y < y1; ++y) footage.Convert(image.Row(y), static_cast<std::size_t>(width));
+        if (large) {
+            TDeepColourMemo memo(results, kMaxKeptDeepColours);
+            memo.Convert(image, y0, y1, kMaxNewShare);
+            return;
+        }
+        for (int y = y0; y < y1; ++y) results(image.Row(y), static_cast<std::size_t>(width));
     });
 }
 

@@ -27,6 +27,9 @@ std::uint8_t FootageCode(float v);
 void ConvertFootageImage(const TFootageConversion& footage, TImage& image);
 
 // Converts every pixel of a picture at its own precision from footage to
-// display colours (0..1) in float, rows shared out over the worker threads.
-// Alpha stays as it is.
-void ConvertFootageDeep(const TFootageConversion& footage, TDeepImage& image);
+// display colours (0..1) in float, rows shared out over the worker threads,
+// and with a look grades each as GradeDeepPixel does (as GradeDeepImage
+// after the conversion would). A large picture is converted colour by
+// colour (DeepColourMemo.h) where its colours repeat; the result is the
+// same. Alpha stays as it is.
+void ConvertFootageDeep(const TFootageConversion& footage, TDeepImage& image, const TLUT* look = nullptr);

@@ -2,11 +2,13 @@
 
 #include <cmath>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <string>
 
+#include "DeepGrade.h"
 #include "DeepImage.h"
 #include "Error.h"
 #include "FootageCatalog.h"
@@ -101,6 +103,52 @@ TEST(FootageRoadsTest, ColourByColourEqualsPixelByPixel) {
     TImage converted = noisy.Clone();
     ConvertFootageImage(*footage, converted);
     EXPECT_TRUE(converted.SamePixels(PixelByPixel(*footage, noisy)));
+}
+
+// A large deep picture goes colour by colour where its colours repeat (a
+// frame made from 8-bit material, here in 16-bit codes) and pixel by pixel
+// where they do not (noise rows); every pixel is bit for bit what the
+// library's processor gives for it on a row of its own, and with a look
+// graded in, what grading the converted picture gives.
+TEST(FootageRoadsTest, DeepColourByColourEqualsRowByRow) {
+    TDeepImage picture(1000, 400, false);
+    std::uint32_t state = 7;
+    for (int y = 0; y < picture.Height(); ++y) {
+        float* p = picture.Row(y);
+        for (int x = 0; x < picture.Width() * 3; ++x) {
+            state = state * 1664525u + 1013904223u;
+            const int code = y >= 300 ? static_cast<int>(state >> 16)
+                                      : ((x / 3) / 4 * 37 + (y / 3) * 11 + x % 3 * 50) % 256 * 257;
+            p[x] = static_cast<float>(code / 65535.0) * (y >= 200 && y < 250 ? 3.0f : 1.0f);
+        }
+    }
+    // A look that bends and mixes the channels.
+    TLUT look;
+    look.Kind = lkCube;
+    look.CubeSize = 9;
+    for (int i = 0; i < 9; ++i)
+        for (int j = 0; j < 9; ++j)
+            for (int k = 0; k < 9; ++k)
+                look.Cube[i][j][k] = {std::sqrt(i / 8.0), (j + k) / 16.0, (k / 8.0) * (k / 8.0)};
+    for (const char* space : {"slog3-sgamut3cine", "acescg"}) {
+        const auto footage = MakeFootageConversion(space, "");
+        TDeepImage converted = picture;
+        ConvertFootageDeep(*footage, converted);
+        TDeepImage expected = picture;
+        for (int y = 0; y < expected.Height(); ++y) footage->Convert(expected.Row(y), 1000);
+        for (int y = 0; y < expected.Height(); ++y)
+            ASSERT_EQ(std::memcmp(converted.Row(y), expected.Row(y), 1000 * 3 * sizeof(float)), 0)
+                << space << " " << y;
+        EXPECT_NE(std::memcmp(converted.Row(10), picture.Row(10), 1000 * 3 * sizeof(float)), 0) << space;
+        // With the look graded in, as grading the converted picture gives it.
+        TDeepImage graded = picture;
+        ConvertFootageDeep(*footage, graded, &look);
+        GradeDeepImage(look, expected);
+        for (int y = 0; y < expected.Height(); ++y)
+            ASSERT_EQ(std::memcmp(graded.Row(y), expected.Row(y), 1000 * 3 * sizeof(float)), 0)
+                << space << " " << y;
+        EXPECT_NE(std::memcmp(graded.Row(10), converted.Row(10), 1000 * 3 * sizeof(float)), 0) << space;
+    }
 }
 
 // Deep pictures are converted in float without rounding, values beyond 1
