@@ -1,7 +1,7 @@
 #pragma once
 #include <QDialog>
 
-#include "ProductInfo.h"
+#include "app/ProductInfo.h"
 
 class QFrame;
 class QLabel;

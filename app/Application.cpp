@@ -1,10 +1,10 @@
-#include "Application.h"
+#include "app/Application.h"
 
 #include <QWidget>
 #include <clocale>
 #include <new>
 
-#include "Dialogs.h"
+#include "app/Dialogs.h"
 
 TOmbraneApplication::TOmbraneApplication(int& argc, char** argv) : QApplication(argc, argv) {
     // The toolkit has just taken the user's locale for the C library.

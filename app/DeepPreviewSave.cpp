@@ -1,11 +1,11 @@
-#include "DeepPreviewSave.h"
+#include "app/DeepPreviewSave.h"
 
 #include <QFileInfo>
 
-#include "DeepGrade.h"
-#include "DeepImageFile.h"
-#include "FootageLook.h"
-#include "PictureFormats.h"
+#include "engine/DeepGrade.h"
+#include "imageio/DeepImageFile.h"
+#include "engine/FootageLook.h"
+#include "imageio/PictureFormats.h"
 
 namespace {
 bool IsDeepPreview(const std::string& previewFile) {

@@ -1,4 +1,4 @@
-#include "Dialogs.h"
+#include "app/Dialogs.h"
 
 #include <QApplication>
 #include <QFileDialog>

@@ -1,4 +1,4 @@
-#include "DisplayProfileChoice.h"
+#include "app/DisplayProfileChoice.h"
 
 #include <QComboBox>
 #include <QFileInfo>
@@ -9,9 +9,9 @@
 #include <cstdlib>
 #include <memory>
 
-#include "Dialogs.h"
-#include "Error.h"
-#include "IccProfile.h"
+#include "app/Dialogs.h"
+#include "engine/Error.h"
+#include "imageio/IccProfile.h"
 
 namespace {
 

@@ -1,7 +1,7 @@
 #pragma once
 #include <string>
 
-#include "ColourProfile.h"
+#include "imageio/ColourProfile.h"
 
 class QComboBox;
 class QWidget;

@@ -1,4 +1,4 @@
-#include "FileDrop.h"
+#include "app/FileDrop.h"
 
 #include <QDragEnterEvent>
 #include <QDropEvent>
@@ -7,9 +7,9 @@
 #include <QUrl>
 #include <QWidget>
 
-#include "ClipFile.h"
-#include "LutConvert.h"
-#include "PictureFormats.h"
+#include "clip/ClipFile.h"
+#include "formats/LutConvert.h"
+#include "imageio/PictureFormats.h"
 
 namespace {
 

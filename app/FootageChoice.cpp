@@ -1,4 +1,4 @@
-#include "FootageChoice.h"
+#include "app/FootageChoice.h"
 
 #include <QComboBox>
 #include <QLabel>
@@ -6,11 +6,11 @@
 #include <QSignalBlocker>
 #include <QStatusBar>
 
-#include "DeepGrade.h"
-#include "DeepImageFile.h"
-#include "Error.h"
-#include "FootageLook.h"
-#include "ImageResize.h"
+#include "engine/DeepGrade.h"
+#include "imageio/DeepImageFile.h"
+#include "engine/Error.h"
+#include "engine/FootageLook.h"
+#include "engine/ImageResize.h"
 
 namespace {
 

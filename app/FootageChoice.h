@@ -3,9 +3,9 @@
 #include <string>
 #include <vector>
 
-#include "FootageConversion.h"
-#include "Image.h"
-#include "OcioFootage.h"
+#include "engine/FootageConversion.h"
+#include "engine/Image.h"
+#include "footage/OcioFootage.h"
 
 class QComboBox;
 class QLabel;

@@ -1,4 +1,4 @@
-#include "FrameBar.h"
+#include "app/FrameBar.h"
 
 #include <QHBoxLayout>
 #include <QKeyEvent>
@@ -9,10 +9,10 @@
 #include <cmath>
 #include <limits>
 
-#include "ClipFile.h"
-#include "ClipPicture.h"
-#include "ClipPlayback.h"
-#include "Error.h"
+#include "clip/ClipFile.h"
+#include "clip/ClipPicture.h"
+#include "clip/ClipPlayback.h"
+#include "engine/Error.h"
 
 TFrameBar::TFrameBar(QWidget* parent) : QWidget(parent) {
     setObjectName("FrameBar");

@@ -5,7 +5,7 @@
 #include <memory>
 #include <string>
 
-#include "Image.h"
+#include "engine/Image.h"
 
 class QKeyEvent;
 class QLabel;

@@ -1,8 +1,8 @@
-#include "GradingState.h"
+#include "app/GradingState.h"
 
-#include "FootageChoice.h"
-#include "GradingRoad.h"
-#include "SourceMatch.h"
+#include "app/FootageChoice.h"
+#include "engine/GradingRoad.h"
+#include "engine/SourceMatch.h"
 
 TGradingState::TGradingState() : lut_(std::make_unique<TLUT>()) {
     lut_->Kind = lkCube;

@@ -5,10 +5,10 @@
 #include <optional>
 #include <string>
 
-#include "Image.h"
-#include "LUT.h"
-#include "LookControls.h"
-#include "LookTransfer.h"
+#include "engine/Image.h"
+#include "engine/LUT.h"
+#include "engine/LookControls.h"
+#include "engine/LookTransfer.h"
 
 class TFootageChoice;
 

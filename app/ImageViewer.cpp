@@ -1,12 +1,12 @@
-#include "ImageViewer.h"
+#include "app/ImageViewer.h"
 
 #include <QMouseEvent>
 #include <QPainter>
 #include <algorithm>
 #include <cmath>
 
-#include "ColourProfile.h"
-#include "ImageResize.h"
+#include "imageio/ColourProfile.h"
+#include "engine/ImageResize.h"
 
 namespace {
 // How far from the divider (in control pixels) a press takes hold of it.

@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <functional>
 
-#include "Image.h"
+#include "engine/Image.h"
 
 class TDisplayTransform;
 

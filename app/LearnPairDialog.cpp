@@ -1,4 +1,4 @@
-#include "LearnPairDialog.h"
+#include "app/LearnPairDialog.h"
 
 #include <QFileInfo>
 #include <QGroupBox>
@@ -8,17 +8,17 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-#include "Application.h"
-#include "Dialogs.h"
-#include "Error.h"
-#include "FileDrop.h"
-#include "GradedPair.h"
-#include "ImageFile.h"
-#include "ImageResize.h"
-#include "LUT.h"
-#include "LutSaveForm.h"
-#include "PictureFormats.h"
-#include "QtImage.h"
+#include "app/Application.h"
+#include "app/Dialogs.h"
+#include "engine/Error.h"
+#include "app/FileDrop.h"
+#include "engine/GradedPair.h"
+#include "imageio/ImageFile.h"
+#include "engine/ImageResize.h"
+#include "engine/LUT.h"
+#include "app/LutSaveForm.h"
+#include "imageio/PictureFormats.h"
+#include "imageio/QtImage.h"
 
 namespace {
 

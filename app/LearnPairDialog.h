@@ -3,7 +3,7 @@
 #include <QString>
 #include <memory>
 
-#include "Image.h"
+#include "engine/Image.h"
 
 class QLabel;
 class QPushButton;

@@ -1,4 +1,4 @@
-#include "LibraryPanel.h"
+#include "app/LibraryPanel.h"
 
 #include <QAction>
 #include <QApplication>
@@ -9,16 +9,16 @@
 #include <QStyledItemDelegate>
 #include <algorithm>
 
-#include "Application.h"
-#include "ColourProfile.h"
-#include "Dialogs.h"
-#include "Error.h"
-#include "FileDrop.h"
-#include "NaturalOrder.h"
-#include "PictureFormats.h"
-#include "QtImage.h"
-#include "ReferenceList.h"
-#include "Thumbnail.h"
+#include "app/Application.h"
+#include "imageio/ColourProfile.h"
+#include "app/Dialogs.h"
+#include "engine/Error.h"
+#include "app/FileDrop.h"
+#include "app/NaturalOrder.h"
+#include "imageio/PictureFormats.h"
+#include "imageio/QtImage.h"
+#include "app/ReferenceList.h"
+#include "engine/Thumbnail.h"
 
 namespace {
 

@@ -7,9 +7,9 @@
 #include <string>
 #include <vector>
 
-#include "Image.h"
-#include "ReferenceChoice.h"
-#include "ReferenceLibrary.h"
+#include "engine/Image.h"
+#include "app/ReferenceChoice.h"
+#include "library/ReferenceLibrary.h"
 
 class QAction;
 class QListWidget;

@@ -1,4 +1,4 @@
-#include "LookPanel.h"
+#include "app/LookPanel.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -10,7 +10,7 @@
 #include <QVBoxLayout>
 #include <algorithm>
 
-#include "GradingState.h"
+#include "app/GradingState.h"
 
 namespace {
 

@@ -4,9 +4,9 @@
 #include <utility>
 #include <vector>
 
-#include "DisplayProfileChoice.h"
-#include "FootageChoice.h"
-#include "LookControls.h"
+#include "app/DisplayProfileChoice.h"
+#include "app/FootageChoice.h"
+#include "engine/LookControls.h"
 
 class QCheckBox;
 class QComboBox;

@@ -1,4 +1,4 @@
-#include "LutSaveForm.h"
+#include "app/LutSaveForm.h"
 
 #include <QComboBox>
 #include <QFile>
@@ -10,13 +10,13 @@
 #include <QRegularExpressionValidator>
 #include <QSignalBlocker>
 
-#include "Application.h"
-#include "Dialogs.h"
-#include "Error.h"
-#include "FormatRegistry.h"
-#include "LUT.h"
-#include "LookExport.h"
-#include "LutConvert.h"
+#include "app/Application.h"
+#include "app/Dialogs.h"
+#include "engine/Error.h"
+#include "formats/FormatRegistry.h"
+#include "engine/LUT.h"
+#include "formats/LookExport.h"
+#include "formats/LutConvert.h"
 
 QString LastLutFolder;
 

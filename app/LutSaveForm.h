@@ -2,8 +2,8 @@
 #include <QDialog>
 #include <QString>
 
-#include "FootageConversion.h"
-#include "LookTransfer.h"
+#include "engine/FootageConversion.h"
+#include "engine/LookTransfer.h"
 
 class QComboBox;
 class QKeyEvent;

@@ -1,4 +1,4 @@
-#include "MainForm.h"
+#include "app/MainForm.h"
 
 #include <QApplication>
 #include <QComboBox>
@@ -11,12 +11,12 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 
-#include "About.h"
-#include "Application.h"
-#include "FrameBar.h"
-#include "ImageViewer.h"
-#include "LutSaveForm.h"
-#include "ProductInfo.h"
+#include "app/About.h"
+#include "app/Application.h"
+#include "app/FrameBar.h"
+#include "app/ImageViewer.h"
+#include "app/LutSaveForm.h"
+#include "app/ProductInfo.h"
 
 // The icons live in a static library; their registration must be asked for.
 static void InitResources() { Q_INIT_RESOURCE(ombrane); }

@@ -4,17 +4,17 @@
 #include <string>
 #include <vector>
 
-#include "DisplayProfileChoice.h"
-#include "FootageChoice.h"
-#include "GradingState.h"
-#include "Image.h"
-#include "LibraryPanel.h"
-#include "LookControls.h"
-#include "LookPanel.h"
-#include "LookTransfer.h"
-#include "PreviewPanel.h"
-#include "ReferenceLibrary.h"
-#include "ScopesPanel.h"
+#include "app/DisplayProfileChoice.h"
+#include "app/FootageChoice.h"
+#include "app/GradingState.h"
+#include "engine/Image.h"
+#include "app/LibraryPanel.h"
+#include "engine/LookControls.h"
+#include "app/LookPanel.h"
+#include "engine/LookTransfer.h"
+#include "app/PreviewPanel.h"
+#include "library/ReferenceLibrary.h"
+#include "app/ScopesPanel.h"
 
 class QListWidget;
 class QListWidgetItem;

@@ -1,4 +1,4 @@
-#include "NaturalOrder.h"
+#include "app/NaturalOrder.h"
 
 namespace {
 

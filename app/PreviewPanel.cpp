@@ -1,4 +1,4 @@
-#include "PreviewPanel.h"
+#include "app/PreviewPanel.h"
 
 #include <QAction>
 #include <QApplication>
@@ -10,26 +10,26 @@
 #include <QSettings>
 #include <QToolButton>
 
-#include "Application.h"
-#include "ClipFile.h"
-#include "ColourProfile.h"
-#include "DeepPreviewSave.h"
-#include "Dialogs.h"
-#include "Error.h"
-#include "FileDrop.h"
-#include "FootageChoice.h"
-#include "FrameBar.h"
-#include "GradingRoad.h"
-#include "GradingState.h"
-#include "ImageFile.h"
-#include "ImageResize.h"
-#include "ImageViewer.h"
-#include "LUT.h"
-#include "LearnPairDialog.h"
-#include "LutConvert.h"
-#include "PictureFormats.h"
-#include "ProductInfo.h"
-#include "QtImage.h"
+#include "app/Application.h"
+#include "clip/ClipFile.h"
+#include "imageio/ColourProfile.h"
+#include "app/DeepPreviewSave.h"
+#include "app/Dialogs.h"
+#include "engine/Error.h"
+#include "app/FileDrop.h"
+#include "app/FootageChoice.h"
+#include "app/FrameBar.h"
+#include "engine/GradingRoad.h"
+#include "app/GradingState.h"
+#include "imageio/ImageFile.h"
+#include "engine/ImageResize.h"
+#include "app/ImageViewer.h"
+#include "engine/LUT.h"
+#include "app/LearnPairDialog.h"
+#include "formats/LutConvert.h"
+#include "imageio/PictureFormats.h"
+#include "app/ProductInfo.h"
+#include "imageio/QtImage.h"
 
 namespace {
 

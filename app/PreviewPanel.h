@@ -4,7 +4,7 @@
 #include <functional>
 #include <memory>
 
-#include "ScopesPanel.h"
+#include "app/ScopesPanel.h"
 
 class QAction;
 class QMainWindow;

@@ -1,4 +1,4 @@
-#include "ReferenceChoice.h"
+#include "app/ReferenceChoice.h"
 
 #include <QListWidget>
 #include <QSignalBlocker>

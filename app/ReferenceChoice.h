@@ -1,7 +1,7 @@
 #pragma once
 #include <QString>
 
-#include "GradingState.h"
+#include "app/GradingState.h"
 
 class QListWidget;
 class QListWidgetItem;

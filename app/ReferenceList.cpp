@@ -1,4 +1,4 @@
-#include "ReferenceList.h"
+#include "app/ReferenceList.h"
 
 // The user's clicks and keys only move the highlight to an item, never take
 // it away: an empty place (no item) and a deselecting click do nothing.

@@ -1,4 +1,4 @@
-#include "ScopeView.h"
+#include "app/ScopeView.h"
 
 #include <QPainter>
 

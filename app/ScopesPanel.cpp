@@ -1,4 +1,4 @@
-#include "ScopesPanel.h"
+#include "app/ScopesPanel.h"
 
 #include <QAction>
 #include <QCheckBox>
@@ -12,8 +12,8 @@
 #include <QVBoxLayout>
 #include <algorithm>
 
-#include "Image.h"
-#include "ScopeView.h"
+#include "engine/Image.h"
+#include "app/ScopeView.h"
 
 namespace {
 

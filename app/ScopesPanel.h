@@ -3,9 +3,9 @@
 #include <QImage>
 #include <functional>
 
-#include "ColorSpace.h"
-#include "ScopeDrawing.h"
-#include "Scopes.h"
+#include "engine/ColorSpace.h"
+#include "scopeview/ScopeDrawing.h"
+#include "engine/Scopes.h"
 
 class QCheckBox;
 class QComboBox;

@@ -1,4 +1,4 @@
-#include "WindowCommandLine.h"
+#include "app/WindowCommandLine.h"
 
 const std::string_view kWindowHelp =
     "Usage: ombrane [FILE]\n"

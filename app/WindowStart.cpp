@@ -1,12 +1,12 @@
-#include "WindowStart.h"
+#include "app/WindowStart.h"
 
 #include <QFileInfo>
 
-#include "Application.h"
-#include "Error.h"
-#include "FileDrop.h"
-#include "MainForm.h"
-#include "SingleInstance.h"
+#include "app/Application.h"
+#include "engine/Error.h"
+#include "app/FileDrop.h"
+#include "app/MainForm.h"
+#include "app/SingleInstance.h"
 
 void OpenStartFile(TfrmMain& window, const QString& file) {
     const TDroppedFiles sorted = SortDroppedFiles({file});

@@ -3,14 +3,14 @@
 
 #include <cstdio>
 
-#include "Application.h"
-#include "LibrarySettings.h"
-#include "MainForm.h"
-#include "ProductInfo.h"
-#include "QtPictureCodec.h"
-#include "SingleInstance.h"
-#include "WindowCommandLine.h"
-#include "WindowStart.h"
+#include "app/Application.h"
+#include "library/LibrarySettings.h"
+#include "app/MainForm.h"
+#include "app/ProductInfo.h"
+#include "imageio/QtPictureCodec.h"
+#include "app/SingleInstance.h"
+#include "app/WindowCommandLine.h"
+#include "app/WindowStart.h"
 
 namespace {
 

@@ -21,12 +21,12 @@
 #include <thread>
 #include <vector>
 
-#include "ClipFile.h"
-#include "ClipPicture.h"
-#include "ClipPlayback.h"
-#include "GradingRoad.h"
-#include "LUT.h"
-#include "LutConvert.h"
+#include "clip/ClipFile.h"
+#include "clip/ClipPicture.h"
+#include "clip/ClipPlayback.h"
+#include "engine/GradingRoad.h"
+#include "engine/LUT.h"
+#include "formats/LutConvert.h"
 
 namespace {
 

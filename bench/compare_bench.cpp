@@ -21,17 +21,17 @@
 #include <string>
 #include <unistd.h>
 
-#include "ColorSpace.h"
-#include "FormatRegistry.h"
-#include "GradingRoad.h"
-#include "Image.h"
-#include "ImageFile.h"
-#include "ImageResize.h"
-#include "LUT.h"
-#include "LookControls.h"
-#include "LookTransfer.h"
-#include "ReferenceLibrary.h"
-#include "Thumbnail.h"
+#include "engine/ColorSpace.h"
+#include "formats/FormatRegistry.h"
+#include "engine/GradingRoad.h"
+#include "engine/Image.h"
+#include "imageio/ImageFile.h"
+#include "engine/ImageResize.h"
+#include "engine/LUT.h"
+#include "engine/LookControls.h"
+#include "engine/LookTransfer.h"
+#include "library/ReferenceLibrary.h"
+#include "engine/Thumbnail.h"
 
 namespace {
 

@@ -15,11 +15,11 @@
 #include <filesystem>
 #include <string>
 
-#include "ColourProfile.h"
-#include "Image.h"
-#include "ImageFile.h"
-#include "ImageResize.h"
-#include "Parallel.h"
+#include "imageio/ColourProfile.h"
+#include "engine/Image.h"
+#include "imageio/ImageFile.h"
+#include "engine/ImageResize.h"
+#include "engine/Parallel.h"
 
 namespace {
 

@@ -3,14 +3,14 @@
 #include <memory>
 #include <random>
 
-#include "ColorSpace.h"
-#include "GradingRoad.h"
-#include "Image.h"
-#include "ImageResize.h"
-#include "LUT.h"
-#include "LUTReference.h"
-#include "LookControls.h"
-#include "LookTransfer.h"
+#include "engine/ColorSpace.h"
+#include "engine/GradingRoad.h"
+#include "engine/Image.h"
+#include "engine/ImageResize.h"
+#include "engine/LUT.h"
+#include "engine/LUTReference.h"
+#include "engine/LookControls.h"
+#include "engine/LookTransfer.h"
 
 namespace {
 

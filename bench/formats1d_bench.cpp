@@ -7,12 +7,12 @@
 #include <string>
 #include <unistd.h>
 
-#include "FormatRegistry.h"
-#include "LookExport.h"
-#include "Lut1DFormats.h"
-#include "XMLNode.h"
-#include "AscCdlFormat.h"
-#include "SpeedgradeLook3DFormat.h"
+#include "formats/FormatRegistry.h"
+#include "formats/LookExport.h"
+#include "formats/Lut1DFormats.h"
+#include "formats/xml/XMLNode.h"
+#include "formats/AscCdlFormat.h"
+#include "formats/SpeedgradeLook3DFormat.h"
 
 namespace {
 

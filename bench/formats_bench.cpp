@@ -8,7 +8,7 @@
 #include <string>
 #include <unistd.h>
 
-#include "FormatRegistry.h"
+#include "formats/FormatRegistry.h"
 
 namespace {
 

@@ -25,8 +25,8 @@
 #include <string>
 #include <vector>
 
-#include "ColourDifference.h"
-#include "KnownLooks.h"
+#include "engine/ColourDifference.h"
+#include "tests/cli/KnownLooks.h"
 
 namespace {
 

@@ -24,14 +24,14 @@
 #include <string>
 #include <vector>
 
-#include "ColorSpace.h"
-#include "GradingRoad.h"
-#include "Image.h"
-#include "ImageFile.h"
-#include "LUT.h"
-#include "ReferenceLibrary.h"
-#include "SourceMatch.h"
-#include "Thumbnail.h"
+#include "engine/ColorSpace.h"
+#include "engine/GradingRoad.h"
+#include "engine/Image.h"
+#include "imageio/ImageFile.h"
+#include "engine/LUT.h"
+#include "library/ReferenceLibrary.h"
+#include "engine/SourceMatch.h"
+#include "engine/Thumbnail.h"
 
 namespace {
 

@@ -6,11 +6,11 @@
 
 #include <memory>
 
-#include "GradingRoad.h"
-#include "Image.h"
-#include "ImageResize.h"
-#include "LUT.h"
-#include "Thumbnail.h"
+#include "engine/GradingRoad.h"
+#include "engine/Image.h"
+#include "engine/ImageResize.h"
+#include "engine/LUT.h"
+#include "engine/Thumbnail.h"
 
 namespace {
 

@@ -7,15 +7,15 @@
 
 #include <memory>
 
-#include "ColorSpace.h"
-#include "Image.h"
-#include "ImageResize.h"
-#include "LUT.h"
-#include "LookControls.h"
-#include "LookTransfer.h"
-#include "ScopeDrawing.h"
-#include "Scopes.h"
-#include "Thumbnail.h"
+#include "engine/ColorSpace.h"
+#include "engine/Image.h"
+#include "engine/ImageResize.h"
+#include "engine/LUT.h"
+#include "engine/LookControls.h"
+#include "engine/LookTransfer.h"
+#include "scopeview/ScopeDrawing.h"
+#include "engine/Scopes.h"
+#include "engine/Thumbnail.h"
 
 namespace {
 

@@ -16,7 +16,7 @@
 #include <QTemporaryDir>
 #include <cstdio>
 
-#include "MainForm.h"
+#include "app/MainForm.h"
 
 int main(int argc, char** argv) {
     if (argc != 3) {

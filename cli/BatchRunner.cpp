@@ -1,4 +1,4 @@
-#include "BatchRunner.h"
+#include "cli/BatchRunner.h"
 
 #include <sys/stat.h>
 #include <unistd.h>
@@ -16,12 +16,12 @@
 #include <thread>
 #include <utility>
 
-#include "AtomicFile.h"
-#include "DeepImageFile.h"
-#include "Error.h"
-#include "ErrorStream.h"
-#include "PictureFormats.h"
-#include "PixelBudget.h"
+#include "fileio/AtomicFile.h"
+#include "imageio/DeepImageFile.h"
+#include "engine/Error.h"
+#include "cli/ErrorStream.h"
+#include "imageio/PictureFormats.h"
+#include "imageio/PixelBudget.h"
 
 namespace fs = std::filesystem;
 

@@ -3,8 +3,8 @@
 #include <string>
 #include <vector>
 
-#include "Arguments.h"
-#include "InputFiles.h"
+#include "cli/Arguments.h"
+#include "cli/InputFiles.h"
 
 // Grading many pictures in one call: the inputs (pictures and folders) are
 // turned into a plan of input/output pairs, checked as a whole before any

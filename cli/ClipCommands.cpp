@@ -1,4 +1,4 @@
-#include "ClipCommands.h"
+#include "cli/ClipCommands.h"
 
 #include <chrono>
 #include <cstdio>
@@ -6,19 +6,19 @@
 #include <optional>
 #include <unistd.h>
 
-#include "ClipFile.h"
-#include "ClipPicture.h"
-#include "ClipRender.h"
-#include "CommandSupport.h"
-#include "DeepGrade.h"
-#include "DeepGrading.h"
-#include "DeepImageFile.h"
-#include "ErrorStream.h"
-#include "FootageLook.h"
-#include "GradingRoad.h"
-#include "ImageFile.h"
-#include "LUT.h"
-#include "SourceMatch.h"
+#include "clip/ClipFile.h"
+#include "clip/ClipPicture.h"
+#include "clip/ClipRender.h"
+#include "cli/CommandSupport.h"
+#include "engine/DeepGrade.h"
+#include "cli/DeepGrading.h"
+#include "imageio/DeepImageFile.h"
+#include "cli/ErrorStream.h"
+#include "engine/FootageLook.h"
+#include "engine/GradingRoad.h"
+#include "imageio/ImageFile.h"
+#include "engine/LUT.h"
+#include "engine/SourceMatch.h"
 
 namespace {
 

@@ -3,10 +3,10 @@
 #include <string>
 #include <vector>
 
-#include "Arguments.h"
-#include "DeepImage.h"
-#include "Image.h"
-#include "LookTransfer.h"
+#include "cli/Arguments.h"
+#include "engine/DeepImage.h"
+#include "engine/Image.h"
+#include "engine/LookTransfer.h"
 
 class TFootageConversion;
 class TLUT;

@@ -1,20 +1,20 @@
-#include "CommandSupport.h"
+#include "cli/CommandSupport.h"
 
 #include <algorithm>
 #include <filesystem>
 
-#include "ClipCommands.h"
-#include "ClipFile.h"
-#include "ColourProfile.h"
-#include "FootageLook.h"
-#include "FormatRegistry.h"
-#include "GradingRoad.h"
-#include "ImageFile.h"
-#include "LutConvert.h"
-#include "PictureFormats.h"
-#include "ReferenceLibrary.h"
-#include "SourceMatch.h"
-#include "Thumbnail.h"
+#include "cli/ClipCommands.h"
+#include "clip/ClipFile.h"
+#include "imageio/ColourProfile.h"
+#include "engine/FootageLook.h"
+#include "formats/FormatRegistry.h"
+#include "engine/GradingRoad.h"
+#include "imageio/ImageFile.h"
+#include "formats/LutConvert.h"
+#include "imageio/PictureFormats.h"
+#include "library/ReferenceLibrary.h"
+#include "engine/SourceMatch.h"
+#include "engine/Thumbnail.h"
 
 namespace {
 

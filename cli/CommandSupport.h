@@ -2,10 +2,10 @@
 #include <string>
 #include <vector>
 
-#include "Arguments.h"
-#include "Image.h"
-#include "LookControls.h"
-#include "LookTransfer.h"
+#include "cli/Arguments.h"
+#include "engine/Image.h"
+#include "engine/LookControls.h"
+#include "engine/LookTransfer.h"
 
 class TColourProfile;
 class TFootageConversion;

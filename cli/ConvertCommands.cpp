@@ -1,22 +1,22 @@
 #include <future>
 #include <memory>
 
-#include "Arguments.h"
-#include "BatchRunner.h"
-#include "CdlCollectionFormat.h"
-#include "ClipCommands.h"
-#include "CommandSupport.h"
-#include "Commands.h"
-#include "InterpolationOption.h"
-#include "DeepGrading.h"
-#include "FormatRegistry.h"
-#include "HelpTexts.h"
-#include "InputFiles.h"
-#include "PictureGrading.h"
-#include "ShapedLookExport.h"
-#include "ImageFile.h"
-#include "LutConvert.h"
-#include "LutFormat.h"
+#include "cli/Arguments.h"
+#include "cli/BatchRunner.h"
+#include "formats/CdlCollectionFormat.h"
+#include "cli/ClipCommands.h"
+#include "cli/CommandSupport.h"
+#include "cli/Commands.h"
+#include "cli/InterpolationOption.h"
+#include "cli/DeepGrading.h"
+#include "formats/FormatRegistry.h"
+#include "cli/HelpTexts.h"
+#include "cli/InputFiles.h"
+#include "cli/PictureGrading.h"
+#include "formats/ShapedLookExport.h"
+#include "imageio/ImageFile.h"
+#include "formats/LutConvert.h"
+#include "formats/LutFormat.h"
 
 namespace {
 

@@ -1,19 +1,19 @@
-#include "DeepGrading.h"
+#include "cli/DeepGrading.h"
 
 #include <algorithm>
 
-#include "Arguments.h"
-#include "ClipCommands.h"
-#include "ClipFile.h"
-#include "ColourProfile.h"
-#include "CommandSupport.h"
-#include "DeepGrade.h"
-#include "DeepImageFile.h"
-#include "Error.h"
-#include "FootageLook.h"
-#include "ImageFile.h"
-#include "LUT.h"
-#include "PictureFormats.h"
+#include "cli/Arguments.h"
+#include "cli/ClipCommands.h"
+#include "clip/ClipFile.h"
+#include "imageio/ColourProfile.h"
+#include "cli/CommandSupport.h"
+#include "engine/DeepGrade.h"
+#include "imageio/DeepImageFile.h"
+#include "engine/Error.h"
+#include "engine/FootageLook.h"
+#include "imageio/ImageFile.h"
+#include "engine/LUT.h"
+#include "imageio/PictureFormats.h"
 
 namespace {
 

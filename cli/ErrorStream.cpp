@@ -1,4 +1,4 @@
-#include "ErrorStream.h"
+#include "cli/ErrorStream.h"
 
 #include <unistd.h>
 

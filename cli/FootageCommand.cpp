@@ -1,9 +1,9 @@
 #include <iostream>
 
-#include "Arguments.h"
-#include "Commands.h"
-#include "HelpTexts.h"
-#include "OcioFootage.h"
+#include "cli/Arguments.h"
+#include "cli/Commands.h"
+#include "cli/HelpTexts.h"
+#include "footage/OcioFootage.h"
 
 int RunFootage(const std::vector<std::string>& words)
 {

@@ -1,6 +1,6 @@
-#include "FootageOptions.h"
+#include "cli/FootageOptions.h"
 
-#include "OcioFootage.h"
+#include "footage/OcioFootage.h"
 
 std::unique_ptr<TFootageConversion> FootageFrom(const TArguments& arguments)
 {

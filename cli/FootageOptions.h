@@ -2,8 +2,8 @@
 #include <memory>
 #include <vector>
 
-#include "Arguments.h"
-#include "FootageConversion.h"
+#include "cli/Arguments.h"
+#include "engine/FootageConversion.h"
 
 // The conversion that the footage options of `look` and `grade`
 // (--footage SPACE, --config FILE) name: null for the display default (no

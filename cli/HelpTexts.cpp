@@ -1,10 +1,10 @@
-#include "HelpTexts.h"
+#include "cli/HelpTexts.h"
 
 #include <cstdio>
 #include <string>
 
-#include "CommandSupport.h"
-#include "PictureFormats.h"
+#include "cli/CommandSupport.h"
+#include "imageio/PictureFormats.h"
 
 namespace {
 

@@ -1,8 +1,8 @@
-#include "InputFiles.h"
+#include "cli/InputFiles.h"
 
 #include <filesystem>
 
-#include "Arguments.h"
+#include "cli/Arguments.h"
 
 namespace fs = std::filesystem;
 

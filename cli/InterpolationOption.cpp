@@ -1,7 +1,7 @@
-#include "InterpolationOption.h"
+#include "cli/InterpolationOption.h"
 
-#include "CubeInterpolation.h"
-#include "Error.h"
+#include "engine/CubeInterpolation.h"
+#include "engine/Error.h"
 
 TOptionSpec InterpolationOptionSpec()
 {

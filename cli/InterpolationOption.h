@@ -1,5 +1,5 @@
 #pragma once
-#include "Arguments.h"
+#include "cli/Arguments.h"
 
 class TLUT;
 

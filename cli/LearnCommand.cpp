@@ -4,20 +4,20 @@
 #include <memory>
 #include <optional>
 
-#include "Arguments.h"
-#include "CommandSupport.h"
-#include "Commands.h"
-#include "DeepGrade.h"
-#include "DeepGrading.h"
-#include "DeepImageFile.h"
-#include "ErrorStream.h"
-#include "FootageOptions.h"
-#include "FormatRegistry.h"
-#include "GradedPair.h"
-#include "HelpTexts.h"
-#include "LUT.h"
-#include "LutConvert.h"
-#include "LutFit.h"
+#include "cli/Arguments.h"
+#include "cli/CommandSupport.h"
+#include "cli/Commands.h"
+#include "engine/DeepGrade.h"
+#include "cli/DeepGrading.h"
+#include "imageio/DeepImageFile.h"
+#include "cli/ErrorStream.h"
+#include "cli/FootageOptions.h"
+#include "formats/FormatRegistry.h"
+#include "engine/GradedPair.h"
+#include "cli/HelpTexts.h"
+#include "engine/LUT.h"
+#include "formats/LutConvert.h"
+#include "engine/LutFit.h"
 
 // learn BEFORE AFTER -o LUT: the LUT that turns a frame into its graded
 // version, fitted to every pixel of the pair (LutFit.h).

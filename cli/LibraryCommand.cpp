@@ -3,12 +3,12 @@
 #include <set>
 #include <system_error>
 
-#include "Arguments.h"
-#include "Commands.h"
-#include "HelpTexts.h"
-#include "InputFiles.h"
-#include "LibrarySettings.h"
-#include "ReferenceLibrary.h"
+#include "cli/Arguments.h"
+#include "cli/Commands.h"
+#include "cli/HelpTexts.h"
+#include "cli/InputFiles.h"
+#include "library/LibrarySettings.h"
+#include "library/ReferenceLibrary.h"
 
 namespace {
 

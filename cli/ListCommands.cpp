@@ -1,11 +1,11 @@
 #include <iostream>
 
-#include "Arguments.h"
-#include "Commands.h"
-#include "FormatRegistry.h"
-#include "HelpTexts.h"
-#include "LutConvert.h"
-#include "LutFormat.h"
+#include "cli/Arguments.h"
+#include "cli/Commands.h"
+#include "formats/FormatRegistry.h"
+#include "cli/HelpTexts.h"
+#include "formats/LutConvert.h"
+#include "formats/LutFormat.h"
 
 namespace {
 

@@ -1,17 +1,17 @@
-#include "PictureGrading.h"
+#include "cli/PictureGrading.h"
 
 #include <algorithm>
 
-#include "ClipCommands.h"
-#include "ClipFile.h"
-#include "CommandSupport.h"
-#include "DeepGrading.h"
-#include "GradingRoad.h"
-#include "Error.h"
-#include "FootageGrading.h"
-#include "ImageFile.h"
-#include "JpegStripGrading.h"
-#include "PictureFormats.h"
+#include "cli/ClipCommands.h"
+#include "clip/ClipFile.h"
+#include "cli/CommandSupport.h"
+#include "cli/DeepGrading.h"
+#include "engine/GradingRoad.h"
+#include "engine/Error.h"
+#include "engine/FootageGrading.h"
+#include "imageio/ImageFile.h"
+#include "imageio/JpegStripGrading.h"
+#include "imageio/PictureFormats.h"
 
 namespace {
 

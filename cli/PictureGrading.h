@@ -2,7 +2,7 @@
 #include <functional>
 #include <string>
 
-#include "ColourProfile.h"
+#include "imageio/ColourProfile.h"
 
 class TFootageConversion;
 class TLUT;

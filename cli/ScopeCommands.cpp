@@ -2,19 +2,19 @@
 #include <iostream>
 #include <string>
 
-#include "Arguments.h"
-#include "ColorSpace.h"
-#include "ClipCommands.h"
-#include "CommandSupport.h"
-#include "Commands.h"
-#include "HelpTexts.h"
-#include "InputFiles.h"
-#include "ImageFile.h"
-#include "LUT.h"
-#include "LutConvert.h"
-#include "QtImage.h"
-#include "ScopeDrawing.h"
-#include "Scopes.h"
+#include "cli/Arguments.h"
+#include "engine/ColorSpace.h"
+#include "cli/ClipCommands.h"
+#include "cli/CommandSupport.h"
+#include "cli/Commands.h"
+#include "cli/HelpTexts.h"
+#include "cli/InputFiles.h"
+#include "imageio/ImageFile.h"
+#include "engine/LUT.h"
+#include "formats/LutConvert.h"
+#include "imageio/QtImage.h"
+#include "scopeview/ScopeDrawing.h"
+#include "engine/Scopes.h"
 
 namespace {
 

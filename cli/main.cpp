@@ -14,11 +14,11 @@
 #include <string_view>
 #include <vector>
 
-#include "Arguments.h"
-#include "Commands.h"
-#include "ErrorStream.h"
-#include "HelpTexts.h"
-#include "QtPictureCodec.h"
+#include "cli/Arguments.h"
+#include "cli/Commands.h"
+#include "cli/ErrorStream.h"
+#include "cli/HelpTexts.h"
+#include "imageio/QtPictureCodec.h"
 
 namespace {
 

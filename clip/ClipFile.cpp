@@ -1,12 +1,12 @@
-#include "ClipFile.h"
+#include "clip/ClipFile.h"
 
 #include <cmath>
 #include <cstdio>
 #include <limits>
 #include <unistd.h>
 
-#include "Error.h"
-#include "FileRead.h"
+#include "engine/Error.h"
+#include "fileio/FileRead.h"
 
 namespace {
 

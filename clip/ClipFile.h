@@ -4,8 +4,8 @@
 #include <string>
 #include <vector>
 
-#include "ClipModule.h"
-#include "DeepImage.h"
+#include "clip/ClipModule.h"
+#include "engine/DeepImage.h"
 
 // Clips (ProRes, DNxHD/HR, H.264, HEVC, FFV1, MJPEG, ... in .mov, .mp4,
 // .mkv, .mxf or .avi files) read through the module of ClipModule.h, which

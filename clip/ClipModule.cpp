@@ -1,4 +1,4 @@
-#include "ClipModule.h"
+#include "clip/ClipModule.h"
 
 #ifdef OMBRANE_LINKED_MODULES
 
@@ -13,7 +13,7 @@ const TClipModule& ClipModule()
 
 #else
 
-#include "ModuleLoader.h"
+#include "fileio/ModuleLoader.h"
 
 const TClipModule& ClipModule()
 {

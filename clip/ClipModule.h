@@ -3,7 +3,7 @@
 #include <memory>
 #include <string>
 
-#include "DeepImage.h"
+#include "engine/DeepImage.h"
 
 // The decoding and encoding of clips, done by FFmpeg's libraries in the
 // module "ombrane-ffmpeg.so". ClipFile.h is the interface the program uses;

@@ -1,11 +1,11 @@
-#include "ClipPicture.h"
+#include "clip/ClipPicture.h"
 
 #include <cstdint>
 
-#include "Clamp01.h"
-#include "DeepGrade.h"
-#include "ImageResize.h"
-#include "Parallel.h"
+#include "engine/Clamp01.h"
+#include "engine/DeepGrade.h"
+#include "engine/ImageResize.h"
+#include "engine/Parallel.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "ClipPlayback.h"
+#include "clip/ClipPlayback.h"
 
 #include <algorithm>
 #include <cmath>

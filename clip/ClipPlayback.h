@@ -2,7 +2,7 @@
 #include <cstdint>
 #include <string>
 
-#include "FrameAhead.h"
+#include "clip/FrameAhead.h"
 
 // A clip played at its rate from a frame on, forward or back, `speed` times
 // as fast by taking every speed-th frame, the frames decoded ahead by

@@ -1,4 +1,4 @@
-#include "ClipRender.h"
+#include "clip/ClipRender.h"
 
 #include <condition_variable>
 #include <deque>
@@ -7,12 +7,12 @@
 #include <optional>
 #include <thread>
 
-#include "AtomicFile.h"
-#include "ClipFile.h"
-#include "ClipPicture.h"
-#include "DeepGrade.h"
-#include "Error.h"
-#include "GradingRoad.h"
+#include "fileio/AtomicFile.h"
+#include "clip/ClipFile.h"
+#include "clip/ClipPicture.h"
+#include "engine/DeepGrade.h"
+#include "engine/Error.h"
+#include "engine/GradingRoad.h"
 
 namespace {
 

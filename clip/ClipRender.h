@@ -3,7 +3,7 @@
 #include <functional>
 #include <string>
 
-#include "ClipModule.h"
+#include "clip/ClipModule.h"
 
 class TFootageConversion;
 class TLUT;

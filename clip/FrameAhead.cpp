@@ -1,10 +1,10 @@
-#include "FrameAhead.h"
+#include "clip/FrameAhead.h"
 
 #include <algorithm>
 #include <exception>
 
-#include "ClipFile.h"
-#include "Error.h"
+#include "clip/ClipFile.h"
+#include "engine/Error.h"
 
 TFrameAhead::TFrameAhead(const std::string& fileName, std::int64_t first, std::int64_t step, std::int64_t count,
                          int depth, TPrepare prepare)

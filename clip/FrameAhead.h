@@ -7,8 +7,8 @@
 #include <string>
 #include <thread>
 
-#include "DeepImage.h"
-#include "Image.h"
+#include "engine/DeepImage.h"
+#include "engine/Image.h"
 
 // A frame decoded ahead: its number in the clip and its picture.
 struct TAheadFrame {

@@ -1,4 +1,4 @@
-#include "YCbCrCoding.h"
+#include "clip/YCbCrCoding.h"
 
 #include <algorithm>
 #include <cmath>

@@ -1,4 +1,4 @@
-#include "CdlOperation.h"
+#include "engine/CdlOperation.h"
 
 #include <algorithm>
 #include <cmath>

@@ -1,5 +1,5 @@
 #pragma once
-#include "LutChain.h"
+#include "engine/LutChain.h"
 
 // An ASC colour decision (slope, offset, power per channel, then saturation
 // around Rec. 709 luma), forward or reversed, with the clamps of the ASC's

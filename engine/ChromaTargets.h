@@ -1,5 +1,5 @@
 #pragma once
-#include "ColorSpace.h"
+#include "engine/ColorSpace.h"
 
 // Mean U, spread of U, mean V, spread of V of a picture for one colour.
 struct TChromaTarget {

@@ -1,11 +1,11 @@
-#include "ColorSpace.h"
+#include "engine/ColorSpace.h"
 
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
 
-#include "Error.h"
-#include "Image.h"
+#include "engine/Error.h"
+#include "engine/Image.h"
 
 namespace {
 

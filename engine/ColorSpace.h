@@ -2,7 +2,7 @@
 #include <cmath>
 #include <cstdint>
 
-#include "Error.h"
+#include "engine/Error.h"
 
 class TImage;
 

@@ -1,4 +1,4 @@
-#include "ColourDifference.h"
+#include "engine/ColourDifference.h"
 
 #include <cmath>
 #include <numbers>

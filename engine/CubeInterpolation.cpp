@@ -1,9 +1,9 @@
-#include "CubeInterpolation.h"
+#include "engine/CubeInterpolation.h"
 
 #include <algorithm>
 #include <string>
 
-#include "CurveOperation.h"
+#include "engine/CurveOperation.h"
 
 namespace {
 

@@ -1,7 +1,7 @@
 #pragma once
 #include <string>
 
-#include "CubeOperation.h"
+#include "engine/CubeOperation.h"
 
 // The interpolation a user chooses for the cubes of a LUT: trilinear (what
 // the LUT's own lookup does) or tetrahedral. Cubes of files that state

@@ -1,8 +1,8 @@
-#include "CubeOperation.h"
+#include "engine/CubeOperation.h"
 
 #include <algorithm>
 
-#include "Clamp01.h"
+#include "engine/Clamp01.h"
 
 TCubeOperation::TCubeOperation(std::shared_ptr<const TLUT> table, TCubeInterpolation interpolation,
                                const TRGBDouble& domainMin, const TRGBDouble& domainMax)

@@ -1,7 +1,7 @@
 #pragma once
 #include <memory>
 
-#include "LutChain.h"
+#include "engine/LutChain.h"
 
 enum class TCubeInterpolation { Trilinear, Tetrahedral };
 

@@ -1,10 +1,10 @@
-#include "CurveOperation.h"
+#include "engine/CurveOperation.h"
 
 #include <algorithm>
 #include <cmath>
 
-#include "Clamp01.h"
-#include "HalfFloat.h"
+#include "engine/Clamp01.h"
+#include "engine/HalfFloat.h"
 
 namespace {
 

@@ -1,7 +1,7 @@
 #pragma once
 #include <vector>
 
-#include "LutChain.h"
+#include "engine/LutChain.h"
 
 // A 1D table per channel, linearly interpolated. Entries are spread evenly
 // over the input domain [DomainMin, DomainMax] (per channel; inputs outside

@@ -1,4 +1,4 @@
-#include "DeepColourMemo.h"
+#include "engine/DeepColourMemo.h"
 
 #include <algorithm>
 #include <bit>
@@ -8,7 +8,7 @@
 #include <utility>
 #include <sys/mman.h>
 
-#include "DeepImage.h"
+#include "engine/DeepImage.h"
 
 namespace {
 

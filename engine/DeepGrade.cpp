@@ -1,9 +1,9 @@
-#include "DeepGrade.h"
+#include "engine/DeepGrade.h"
 
 #include <cmath>
 
-#include "LUT.h"
-#include "Parallel.h"
+#include "engine/LUT.h"
+#include "engine/Parallel.h"
 
 namespace {
 

@@ -1,6 +1,6 @@
 #pragma once
-#include "DeepImage.h"
-#include "Image.h"
+#include "engine/DeepImage.h"
+#include "engine/Image.h"
 
 class TLUT;
 

@@ -1,6 +1,6 @@
-#include "DeepImage.h"
+#include "engine/DeepImage.h"
 
-#include "Error.h"
+#include "engine/Error.h"
 
 namespace {
 constexpr int kMaxSide = 1 << 20;

@@ -1,4 +1,4 @@
-#include "DistinctColours.h"
+#include "engine/DistinctColours.h"
 
 #include <algorithm>
 #include <atomic>
@@ -6,8 +6,8 @@
 #include <new>
 #include <vector>
 
-#include "Image.h"
-#include "Parallel.h"
+#include "engine/Image.h"
+#include "engine/Parallel.h"
 
 namespace {
 

@@ -4,7 +4,7 @@
 #include <functional>
 #include <memory>
 
-#include "FootageConversion.h"
+#include "engine/FootageConversion.h"
 
 class TImage;
 

@@ -1,4 +1,4 @@
-#include "ExponentOperation.h"
+#include "engine/ExponentOperation.h"
 
 #include <algorithm>
 #include <cmath>

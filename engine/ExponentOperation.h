@@ -1,7 +1,7 @@
 #pragma once
 #include <array>
 
-#include "LutChain.h"
+#include "engine/LutChain.h"
 
 // The power functions of the Common LUT Format's Exponent element: a plain
 // power (negative inputs to 0, mirrored, or passed through) and the

@@ -1,13 +1,13 @@
-#include "FootageGrading.h"
+#include "engine/FootageGrading.h"
 
 #include <cstdint>
 #include <vector>
 
-#include "DistinctColours.h"
-#include "FootageLook.h"
-#include "GradingRoad.h"
-#include "Image.h"
-#include "LUT.h"
+#include "engine/DistinctColours.h"
+#include "engine/FootageLook.h"
+#include "engine/GradingRoad.h"
+#include "engine/Image.h"
+#include "engine/LUT.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "FootageLook.h"
+#include "engine/FootageLook.h"
 
 #include <algorithm>
 #include <cmath>
@@ -6,15 +6,15 @@
 #include <string>
 #include <vector>
 
-#include "DeepColourMemo.h"
-#include "DeepGrade.h"
-#include "DeepImage.h"
-#include "DistinctColours.h"
-#include "Error.h"
-#include "Image.h"
-#include "LUT.h"
-#include "LookStrength.h"
-#include "Parallel.h"
+#include "engine/DeepColourMemo.h"
+#include "engine/DeepGrade.h"
+#include "engine/DeepImage.h"
+#include "engine/DistinctColours.h"
+#include "engine/Error.h"
+#include "engine/Image.h"
+#include "engine/LUT.h"
+#include "engine/LookStrength.h"
+#include "engine/Parallel.h"
 
 namespace {
 

@@ -1,8 +1,8 @@
 #pragma once
 #include <cstdint>
 
-#include "FootageConversion.h"
-#include "LookTransfer.h"
+#include "engine/FootageConversion.h"
+#include "engine/LookTransfer.h"
 
 class TDeepImage;
 class TImage;

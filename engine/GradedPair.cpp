@@ -1,16 +1,16 @@
-#include "GradedPair.h"
+#include "engine/GradedPair.h"
 
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <vector>
 
-#include "DeepImage.h"
-#include "Error.h"
-#include "Image.h"
-#include "ImageResize.h"
-#include "LUT.h"
-#include "ResampleKernels.h"
+#include "engine/DeepImage.h"
+#include "engine/Error.h"
+#include "engine/Image.h"
+#include "engine/ImageResize.h"
+#include "engine/LUT.h"
+#include "engine/ResampleKernels.h"
 
 namespace {
 

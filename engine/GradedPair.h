@@ -2,7 +2,7 @@
 #include <memory>
 #include <string>
 
-#include "LutFit.h"
+#include "engine/LutFit.h"
 
 class TImage;
 class TDeepImage;

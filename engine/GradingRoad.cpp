@@ -1,9 +1,9 @@
-#include "GradingRoad.h"
+#include "engine/GradingRoad.h"
 
-#include "ColorSpace.h"
-#include "FootageLook.h"
-#include "Image.h"
-#include "LUT.h"
+#include "engine/ColorSpace.h"
+#include "engine/FootageLook.h"
+#include "engine/Image.h"
+#include "engine/LUT.h"
 
 TLookSettings LookFromReference(const TImage& referenceCell, const TLookPositions& positions) {
     TColorStats stats{};

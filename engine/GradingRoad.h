@@ -1,8 +1,8 @@
 #pragma once
 #include <memory>
 
-#include "LookControls.h"
-#include "LookTransfer.h"
+#include "engine/LookControls.h"
+#include "engine/LookTransfer.h"
 
 class TFootageConversion;
 class TImage;

@@ -1,4 +1,4 @@
-#include "HalfFloat.h"
+#include "engine/HalfFloat.h"
 
 #include <cmath>
 #include <limits>

@@ -1,9 +1,9 @@
-#include "Image.h"
+#include "engine/Image.h"
 
 #include <cstring>
 #include <utility>
 
-#include "Error.h"
+#include "engine/Error.h"
 
 namespace {
 constexpr int kMaxSide = 1 << 20;

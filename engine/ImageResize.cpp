@@ -1,15 +1,15 @@
 // Separable resampling of 24-bit images with integer weights, and fitting an
 // image into a box.
-#include "ImageResize.h"
+#include "engine/ImageResize.h"
 
 #include <algorithm>
 #include <cmath>
 #include <string>
 
-#include "Error.h"
-#include "Image.h"
-#include "ResizeReference.h"
-#include "StretchSse2.h"
+#include "engine/Error.h"
+#include "engine/Image.h"
+#include "engine/ResizeReference.h"
+#include "engine/StretchSse2.h"
 
 void FitToBox(int sourceWidth, int sourceHeight, int boxWidth, int boxHeight, int& width,
               int& height) {

@@ -1,4 +1,4 @@
-#include "LUT.h"
+#include "engine/LUT.h"
 
 #include <cstdlib>
 #include <new>

@@ -7,13 +7,13 @@
 #include <functional>
 #include <memory>
 
-#include "Clamp01.h"
-#include "DistinctColours.h"
-#include "Image.h"
-#include "LUT.h"
-#include "LUTReference.h"
-#include "LutChain.h"
-#include "Parallel.h"
+#include "engine/Clamp01.h"
+#include "engine/DistinctColours.h"
+#include "engine/Image.h"
+#include "engine/LUT.h"
+#include "engine/LUTReference.h"
+#include "engine/LutChain.h"
+#include "engine/Parallel.h"
 
 // The blends below work on 4-lane vectors inside this file only.
 #pragma GCC diagnostic ignored "-Wpsabi"

@@ -1,4 +1,4 @@
-#include "LogOperation.h"
+#include "engine/LogOperation.h"
 
 #include <algorithm>
 #include <cmath>

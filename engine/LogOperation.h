@@ -1,7 +1,7 @@
 #pragma once
 #include <array>
 
-#include "LutChain.h"
+#include "engine/LutChain.h"
 
 // The logarithmic functions of the Common LUT Format's Log element.
 enum class TLogStyle { Log10, Log2, AntiLog10, AntiLog2, LinToLog, LogToLin, CameraLinToLog, CameraLogToLin };

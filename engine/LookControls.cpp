@@ -1,8 +1,8 @@
-#include "LookControls.h"
+#include "engine/LookControls.h"
 
 #include <string>
 
-#include "Error.h"
+#include "engine/Error.h"
 
 namespace {
 

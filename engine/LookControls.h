@@ -1,8 +1,8 @@
 #pragma once
 #include <span>
 
-#include "LookStrength.h"
-#include "LookTransfer.h"
+#include "engine/LookStrength.h"
+#include "engine/LookTransfer.h"
 
 constexpr int kTrackBarMin = 0;
 constexpr int kTrackBarMax = 200;

@@ -1,11 +1,11 @@
-#include "LookShaper.h"
+#include "engine/LookShaper.h"
 
 #include <cmath>
 #include <cstdio>
 #include <vector>
 
-#include "FootageLook.h"
-#include "LUT.h"
+#include "engine/FootageLook.h"
+#include "engine/LUT.h"
 
 namespace {
 

@@ -2,8 +2,8 @@
 #include <memory>
 #include <string>
 
-#include "FootageConversion.h"
-#include "LookTransfer.h"
+#include "engine/FootageConversion.h"
+#include "engine/LookTransfer.h"
 
 class TLUT;
 

@@ -1,11 +1,11 @@
-#include "LookStrength.h"
+#include "engine/LookStrength.h"
 
 #include <algorithm>
 #include <string>
 
-#include "Error.h"
-#include "LUT.h"
-#include "Parallel.h"
+#include "engine/Error.h"
+#include "engine/LUT.h"
+#include "engine/Parallel.h"
 
 namespace {
 

@@ -1,15 +1,15 @@
-#include "LookTransfer.h"
+#include "engine/LookTransfer.h"
 
 #include <algorithm>
 #include <string>
 
-#include "ChromaTargets.h"
-#include "Clamp01.h"
-#include "Error.h"
-#include "LUT.h"
-#include "LookStrength.h"
-#include "Parallel.h"
-#include "SourceMatch.h"
+#include "engine/ChromaTargets.h"
+#include "engine/Clamp01.h"
+#include "engine/Error.h"
+#include "engine/LUT.h"
+#include "engine/LookStrength.h"
+#include "engine/Parallel.h"
+#include "engine/SourceMatch.h"
 
 namespace {
 

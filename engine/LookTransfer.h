@@ -1,8 +1,8 @@
 #pragma once
 #include <string>
 
-#include "ColorSpace.h"
-#include "LUT.h"
+#include "engine/ColorSpace.h"
+#include "engine/LUT.h"
 
 class TLUT;
 

@@ -1,8 +1,8 @@
-#include "LutChain.h"
+#include "engine/LutChain.h"
 
 #include <algorithm>
 
-#include "DistinctColours.h"
+#include "engine/DistinctColours.h"
 
 void TLutChain::Append(std::shared_ptr<const TLutOperation> operation)
 {

@@ -4,7 +4,7 @@
 #include <mutex>
 #include <vector>
 
-#include "LUT.h"
+#include "engine/LUT.h"
 
 class TColourMemo;
 

@@ -1,4 +1,4 @@
-#include "LutFit.h"
+#include "engine/LutFit.h"
 
 #include <Eigen/IterativeLinearSolvers>
 #include <Eigen/Sparse>
@@ -8,10 +8,10 @@
 #include <mutex>
 #include <string>
 
-#include "ColourDifference.h"
-#include "Error.h"
-#include "LUT.h"
-#include "Parallel.h"
+#include "engine/ColourDifference.h"
+#include "engine/Error.h"
+#include "engine/LUT.h"
+#include "engine/Parallel.h"
 
 namespace {
 

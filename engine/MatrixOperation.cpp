@@ -1,4 +1,4 @@
-#include "MatrixOperation.h"
+#include "engine/MatrixOperation.h"
 
 #include <algorithm>
 

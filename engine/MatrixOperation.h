@@ -1,5 +1,5 @@
 #pragma once
-#include "LutChain.h"
+#include "engine/LutChain.h"
 
 // out = M * in + offset, on the three colour channels.
 class TMatrixOperation : public TLutOperation {

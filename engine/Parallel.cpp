@@ -1,4 +1,4 @@
-#include "Parallel.h"
+#include "engine/Parallel.h"
 
 #include <algorithm>
 #include <exception>

@@ -1,4 +1,4 @@
-#include "RangeOperation.h"
+#include "engine/RangeOperation.h"
 
 #include <algorithm>
 

@@ -1,5 +1,5 @@
 #pragma once
-#include "LutChain.h"
+#include "engine/LutChain.h"
 
 // Scales and offsets from the input bounds to the output bounds, clamping
 // to the output bounds unless told not to; with only the minimum pair (or

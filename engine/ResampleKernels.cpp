@@ -1,11 +1,11 @@
 // The resampling kernels and their taps. Kernel arithmetic is in 32-bit
 // floats; weights are integers in units of 1/256.
-#include "ResampleKernels.h"
+#include "engine/ResampleKernels.h"
 
 #include <algorithm>
 #include <cmath>
 
-#include "Image.h"
+#include "engine/Image.h"
 
 namespace {
 

@@ -1,12 +1,12 @@
 // The two resampling passes exactly as they are defined: every destination
 // pixel is the weighted sum of its taps divided by the sum of the weights.
-#include "ResizeReference.h"
+#include "engine/ResizeReference.h"
 
 #include <algorithm>
 #include <cstdint>
 #include <vector>
 
-#include "Image.h"
+#include "engine/Image.h"
 
 namespace {
 

@@ -1,10 +1,10 @@
-#include "Scopes.h"
+#include "engine/Scopes.h"
 
 #include <algorithm>
 #include <cmath>
 
-#include "ColorSpace.h"
-#include "Image.h"
+#include "engine/ColorSpace.h"
+#include "engine/Image.h"
 
 namespace {
 

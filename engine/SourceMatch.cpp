@@ -1,6 +1,6 @@
-#include "SourceMatch.h"
+#include "engine/SourceMatch.h"
 
-#include "ImageResize.h"
+#include "engine/ImageResize.h"
 
 TImage PrepareFrame(const TImage& picture) { return FitImage(picture, kFrameBoxWidth, kFrameBoxHeight); }
 

@@ -1,9 +1,9 @@
 #pragma once
 #include <string>
 
-#include "ChromaTargets.h"
-#include "Image.h"
-#include "LookTransfer.h"
+#include "engine/ChromaTargets.h"
+#include "engine/Image.h"
+#include "engine/LookTransfer.h"
 
 // Matching a look to the frame it will grade. Without it every source colour
 // counts as coming from a neutral picture, so a frame's own cast stays under

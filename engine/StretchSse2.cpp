@@ -4,15 +4,15 @@
 // plain multiply-adds over contiguous memory. All sums are exact 32-bit
 // integer sums of the same products, hence the same bytes as the
 // column-by-column passes.
-#include "StretchSse2.h"
+#include "engine/StretchSse2.h"
 
 #include <algorithm>
 #include <cstdint>
 #include <limits>
 #include <vector>
 
-#include "Image.h"
-#include "Parallel.h"
+#include "engine/Image.h"
+#include "engine/Parallel.h"
 
 #if defined(__SSE2__)
 #include <emmintrin.h>

@@ -1,5 +1,5 @@
 #pragma once
-#include "ResampleKernels.h"
+#include "engine/ResampleKernels.h"
 
 class TImage;
 

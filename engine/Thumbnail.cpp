@@ -1,9 +1,9 @@
-#include "Thumbnail.h"
+#include "engine/Thumbnail.h"
 
 #include <algorithm>
 #include <cstring>
 
-#include "Image.h"
+#include "engine/Image.h"
 
 TImage MakeThumbnailCell(const TImage& picture) {
     TImage cell(kThumbnailSize, kThumbnailSize);

@@ -1,4 +1,4 @@
-#include "AtomicFile.h"
+#include "fileio/AtomicFile.h"
 
 #include <atomic>
 #include <cerrno>
@@ -15,7 +15,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "Error.h"
+#include "engine/Error.h"
 
 void RaiseFileError(const char* action, const std::string& fileName, int errnum)
 {

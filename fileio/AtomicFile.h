@@ -3,7 +3,7 @@
 #include <string>
 #include <string_view>
 
-#include "Error.h"
+#include "engine/Error.h"
 
 // Every output of the program (LUT files and pictures) is written here: to a
 // temporary file in the target's folder, flushed to the disk, and renamed

@@ -1,4 +1,4 @@
-#include "FileRead.h"
+#include "fileio/FileRead.h"
 
 #include <cerrno>
 #include <cstring>
@@ -6,8 +6,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "AtomicFile.h"
-#include "Error.h"
+#include "fileio/AtomicFile.h"
+#include "engine/Error.h"
 
 namespace {
 

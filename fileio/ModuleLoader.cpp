@@ -1,4 +1,4 @@
-#include "ModuleLoader.h"
+#include "fileio/ModuleLoader.h"
 
 #include <climits>
 #include <cstdlib>
@@ -8,7 +8,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "Error.h"
+#include "engine/Error.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "PictureCodec.h"
+#include "fileio/PictureCodec.h"
 
 #include <atomic>
 

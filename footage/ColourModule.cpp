@@ -1,4 +1,4 @@
-#include "ColourModule.h"
+#include "footage/ColourModule.h"
 
 #ifdef OMBRANE_LINKED_MODULES
 
@@ -12,7 +12,7 @@ const TColourModule& ColourModule() {
 
 #else
 
-#include "ModuleLoader.h"
+#include "fileio/ModuleLoader.h"
 
 const TColourModule& ColourModule() {
     return ModuleObject<TColourModule>("ombrane-ocio.so", kColourModuleEntry, kColourModuleVersion,

@@ -4,8 +4,8 @@
 #include <string>
 #include <vector>
 
-#include "FootageCatalog.h"
-#include "FootageConversion.h"
+#include "footage/FootageCatalog.h"
+#include "engine/FootageConversion.h"
 
 // The colour-management work of the footage spaces, done by OpenColorIO in
 // the module "ombrane-ocio.so". OcioFootage.h is the interface the program

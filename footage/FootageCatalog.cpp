@@ -1,4 +1,4 @@
-#include "FootageCatalog.h"
+#include "footage/FootageCatalog.h"
 
 const char* const kDisplayFootageKey = "display";
 const char* const kDisplayFootageLabel = "Display (Rec.709 / sRGB)";

@@ -1,11 +1,11 @@
-#include "OcioFootage.h"
+#include "footage/OcioFootage.h"
 
 #include <cstdlib>
 
-#include "ColourModule.h"
-#include "Error.h"
-#include "FileRead.h"
-#include "FootageCatalog.h"
+#include "footage/ColourModule.h"
+#include "engine/Error.h"
+#include "fileio/FileRead.h"
+#include "footage/FootageCatalog.h"
 
 namespace {
 

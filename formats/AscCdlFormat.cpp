@@ -1,11 +1,11 @@
-#include "AscCdlFormat.h"
+#include "formats/AscCdlFormat.h"
 
-#include "CdlMaths.h"
+#include "formats/CdlMaths.h"
 
-#include "FormatFiles.h"
-#include "FormatText.h"
-#include "Lut1DFormats.h"
-#include "XMLNode.h"
+#include "formats/FormatFiles.h"
+#include "formats/FormatText.h"
+#include "formats/Lut1DFormats.h"
+#include "formats/xml/XMLNode.h"
 
 namespace {
 

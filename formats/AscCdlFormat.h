@@ -2,8 +2,8 @@
 #include <string>
 #include <string_view>
 
-#include "CdlMaths.h"
-#include "LutFormat.h"
+#include "formats/CdlMaths.h"
+#include "formats/LutFormat.h"
 
 // Parses one ColorCorrection document. Missing elements raise EError
 // 'The "name" node is not found'; bad numbers raise ELUTError.

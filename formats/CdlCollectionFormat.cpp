@@ -1,13 +1,13 @@
-#include "CdlCollectionFormat.h"
+#include "formats/CdlCollectionFormat.h"
 
-#include "CdlMaths.h"
+#include "formats/CdlMaths.h"
 
-#include "Lut1DFormats.h"
-#include "FormatFiles.h"
-#include "FormatText.h"
-#include "TextFile.h"
-#include "TextScanner.h"
-#include "XMLNode.h"
+#include "formats/Lut1DFormats.h"
+#include "formats/FormatFiles.h"
+#include "formats/FormatText.h"
+#include "formats/TextFile.h"
+#include "formats/TextScanner.h"
+#include "formats/xml/XMLNode.h"
 
 namespace {
 

@@ -1,9 +1,9 @@
-#include "CdlMaths.h"
+#include "formats/CdlMaths.h"
 
 #include <cmath>
 
-#include "CdlOperation.h"
-#include "LutError.h"
+#include "engine/CdlOperation.h"
+#include "formats/LutError.h"
 
 namespace {
 

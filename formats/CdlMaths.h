@@ -2,7 +2,7 @@
 #include <memory>
 #include <string>
 
-#include "LUT.h"
+#include "engine/LUT.h"
 
 class TLutChain;
 

@@ -1,11 +1,11 @@
-#include "ChainShaper.h"
+#include "formats/ChainShaper.h"
 
 #include <cmath>
 #include <cstddef>
 #include <vector>
 
-#include "LUT.h"
-#include "LutChain.h"
+#include "engine/LUT.h"
+#include "engine/LutChain.h"
 
 namespace {
 

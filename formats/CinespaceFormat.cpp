@@ -1,17 +1,17 @@
-#include "CinespaceFormat.h"
+#include "formats/CinespaceFormat.h"
 
 #include <algorithm>
 #include <cmath>
 #include <memory>
 #include <vector>
 
-#include "AtomicFile.h"
-#include "CubeOperation.h"
-#include "CurveOperation.h"
-#include "FormatFiles.h"
-#include "FormatText.h"
-#include "LutChain.h"
-#include "TextScanner.h"
+#include "fileio/AtomicFile.h"
+#include "engine/CubeOperation.h"
+#include "engine/CurveOperation.h"
+#include "formats/FormatFiles.h"
+#include "formats/FormatText.h"
+#include "engine/LutChain.h"
+#include "formats/TextScanner.h"
 
 namespace {
 

@@ -2,7 +2,7 @@
 #include <string>
 #include <string_view>
 
-#include "LutFormat.h"
+#include "formats/LutFormat.h"
 
 // Cinespace: "CSPLUTV100", "1D" or "3D", an optional metadata block
 // (BEGIN METADATA ... END METADATA, read as comment lines), a pre-LUT of

@@ -1,4 +1,4 @@
-#include "ClfFormat.h"
+#include "formats/ClfFormat.h"
 
 #include <algorithm>
 #include <array>
@@ -9,15 +9,15 @@
 #include <memory>
 #include <vector>
 
-#include "AtomicFile.h"
-#include "ClfOperators.h"
-#include "CubeOperation.h"
-#include "CurveOperation.h"
-#include "LutChain.h"
-#include "FormatFiles.h"
-#include "FormatText.h"
-#include "TextScanner.h"
-#include "XMLNode.h"
+#include "fileio/AtomicFile.h"
+#include "formats/ClfOperators.h"
+#include "engine/CubeOperation.h"
+#include "engine/CurveOperation.h"
+#include "engine/LutChain.h"
+#include "formats/FormatFiles.h"
+#include "formats/FormatText.h"
+#include "formats/TextScanner.h"
+#include "formats/xml/XMLNode.h"
 
 namespace {
 

@@ -2,7 +2,7 @@
 #include <string>
 #include <string_view>
 
-#include "LutFormat.h"
+#include "formats/LutFormat.h"
 
 // The Academy/ASC Common LUT Format: an XML ProcessList of operators.
 //

@@ -1,4 +1,4 @@
-#include "ClfOperators.h"
+#include "formats/ClfOperators.h"
 
 #include <algorithm>
 #include <array>
@@ -6,18 +6,18 @@
 #include <limits>
 #include <vector>
 
-#include "CdlOperation.h"
-#include "CubeOperation.h"
-#include "CurveOperation.h"
-#include "ExponentOperation.h"
-#include "FormatText.h"
-#include "HalfFloat.h"
-#include "LogOperation.h"
-#include "LutError.h"
-#include "MatrixOperation.h"
-#include "RangeOperation.h"
-#include "TextScanner.h"
-#include "XMLNode.h"
+#include "engine/CdlOperation.h"
+#include "engine/CubeOperation.h"
+#include "engine/CurveOperation.h"
+#include "engine/ExponentOperation.h"
+#include "formats/FormatText.h"
+#include "engine/HalfFloat.h"
+#include "engine/LogOperation.h"
+#include "formats/LutError.h"
+#include "engine/MatrixOperation.h"
+#include "engine/RangeOperation.h"
+#include "formats/TextScanner.h"
+#include "formats/xml/XMLNode.h"
 
 std::string ClfAttribute(TXMLNode& node, const std::string& name)
 {

@@ -4,7 +4,7 @@
 #include <memory>
 #include <string>
 
-#include "LutChain.h"
+#include "engine/LutChain.h"
 
 class TXMLNode;
 

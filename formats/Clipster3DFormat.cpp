@@ -1,12 +1,12 @@
 #include <string>
-#include "LutFormat.h"
+#include "formats/LutFormat.h"
 
 #include <cmath>
 
-#include "CubeLines.h"
-#include "FormatFiles.h"
-#include "FormatText.h"
-#include "XMLNode.h"
+#include "formats/CubeLines.h"
+#include "formats/FormatFiles.h"
+#include "formats/FormatText.h"
+#include "formats/xml/XMLNode.h"
 
 namespace {
 

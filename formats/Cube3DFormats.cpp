@@ -1,15 +1,15 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
-#include "InputDomain.h"
-#include "LutFormat.h"
-#include "LutChain.h"
+#include "formats/InputDomain.h"
+#include "formats/LutFormat.h"
+#include "engine/LutChain.h"
 
 #include <cmath>
 
-#include "CubeLines.h"
-#include "FormatFiles.h"
-#include "FormatText.h"
+#include "formats/CubeLines.h"
+#include "formats/FormatFiles.h"
+#include "formats/FormatText.h"
 
 namespace {
 

@@ -1,11 +1,11 @@
-#include "CubeLines.h"
+#include "formats/CubeLines.h"
 
 #include <charconv>
 #include <cmath>
 #include <cstdint>
 
-#include "FormatText.h"
-#include "LutFormat.h"
+#include "formats/FormatText.h"
+#include "formats/LutFormat.h"
 
 namespace {
 

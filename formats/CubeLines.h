@@ -1,8 +1,8 @@
 #pragma once
 #include <string>
 
-#include "LUT.h"
-#include "TextFile.h"
+#include "engine/LUT.h"
+#include "formats/TextFile.h"
 
 // The grid lines shared by the 3D text writers. Each checks the LUT's
 // CubeSize (2..101) and raises ELUTError for anything else.

@@ -1,8 +1,8 @@
 #include <string>
-#include "LutFormat.h"
-#include "CubeLines.h"
-#include "FormatFiles.h"
-#include "FormatText.h"
+#include "formats/LutFormat.h"
+#include "formats/CubeLines.h"
+#include "formats/FormatFiles.h"
+#include "formats/FormatText.h"
 
 namespace {
 

@@ -1,7 +1,7 @@
-#include "FormatFiles.h"
+#include "formats/FormatFiles.h"
 
-#include "FileRead.h"
-#include "FormatText.h"
+#include "fileio/FileRead.h"
+#include "formats/FormatText.h"
 
 namespace {
 

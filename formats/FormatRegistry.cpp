@@ -9,7 +9,7 @@
 // since callers and users' scripts know a format by its index. Output
 // profiles that write the format cite its id in AddProfiles. Its test file
 // goes to tests/formats; the registry tests need no change.
-#include "FormatRegistry.h"
+#include "formats/FormatRegistry.h"
 
 #include <stdexcept>
 

@@ -4,7 +4,7 @@
 #include <string_view>
 #include <vector>
 
-#include "LutFormat.h"
+#include "formats/LutFormat.h"
 
 // One export choice: a format reached by index, with the user-facing name,
 // the file extension (without the leading dot) and the default grid size and

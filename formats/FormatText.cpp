@@ -1,4 +1,4 @@
-#include "FormatText.h"
+#include "formats/FormatText.h"
 
 #include <charconv>
 #include <cmath>

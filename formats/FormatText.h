@@ -7,7 +7,7 @@
 #include <string>
 #include <string_view>
 
-#include "LutError.h"
+#include "formats/LutError.h"
 
 // The comment every "#"-commenting writer adds of its own, and the line it
 // writes it as.

@@ -1,11 +1,11 @@
 #include <string>
-#include "LutFormat.h"
+#include "formats/LutFormat.h"
 
 #include <cmath>
 #include <cstring>
 
-#include "FormatFiles.h"
-#include "FormatText.h"
+#include "formats/FormatFiles.h"
+#include "formats/FormatText.h"
 
 namespace {
 

@@ -1,13 +1,13 @@
-#include "HaldClutFormat.h"
+#include "formats/HaldClutFormat.h"
 
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
 
-#include "AtomicFile.h"
-#include "FormatFiles.h"
-#include "FormatText.h"
-#include "TextFile.h"
+#include "fileio/AtomicFile.h"
+#include "formats/FormatFiles.h"
+#include "formats/FormatText.h"
+#include "formats/TextFile.h"
 
 namespace {
 

@@ -1,15 +1,15 @@
-#include "InputDomain.h"
+#include "formats/InputDomain.h"
 
 #include <algorithm>
 
-#include "CubeOperation.h"
-#include "CurveOperation.h"
+#include "engine/CubeOperation.h"
+#include "engine/CurveOperation.h"
 
 #include <cmath>
 #include <memory>
 
-#include "FormatText.h"
-#include "LutFormat.h"
+#include "formats/FormatText.h"
+#include "formats/LutFormat.h"
 
 namespace {
 

@@ -4,7 +4,7 @@
 
 #include <memory>
 
-#include "LUT.h"
+#include "engine/LUT.h"
 
 class TLutOperation;
 

@@ -1,11 +1,11 @@
-#include "LookExport.h"
+#include "formats/LookExport.h"
 
 #include <memory>
 
-#include "GradingRoad.h"
-#include "LUT.h"
-#include "LookShaper.h"
-#include "ShapedLookExport.h"
+#include "engine/GradingRoad.h"
+#include "engine/LUT.h"
+#include "engine/LookShaper.h"
+#include "formats/ShapedLookExport.h"
 
 void ExportLook(const TLookSettings& settings, const TLutOutputProfile& profile, int size,
                 int bits, const std::string& fileName, const TFootageConversion* footage)

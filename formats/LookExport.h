@@ -1,9 +1,9 @@
 #pragma once
 #include <string>
 
-#include "FootageConversion.h"
-#include "FormatRegistry.h"
-#include "LookTransfer.h"
+#include "engine/FootageConversion.h"
+#include "formats/FormatRegistry.h"
+#include "engine/LookTransfer.h"
 
 // The export end of the grading road (GradingRoad.h): builds the look at
 // `size` points per axis in a LUT of its own and writes it with the

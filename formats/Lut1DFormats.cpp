@@ -1,13 +1,13 @@
-#include "Lut1DFormats.h"
+#include "formats/Lut1DFormats.h"
 
 #include <charconv>
 #include <cmath>
 
-#include "CurveOperation.h"
-#include "FormatFiles.h"
-#include "HalfFloat.h"
-#include "LutChain.h"
-#include "FormatText.h"
+#include "engine/CurveOperation.h"
+#include "formats/FormatFiles.h"
+#include "engine/HalfFloat.h"
+#include "engine/LutChain.h"
+#include "formats/FormatText.h"
 
 namespace {
 

@@ -2,8 +2,8 @@
 #include <cstdint>
 #include <string>
 
-#include "InputDomain.h"
-#include "LutFormat.h"
+#include "formats/InputDomain.h"
+#include "formats/LutFormat.h"
 
 // Base of the 1D curve formats: Is3D false, and the bounded ways of storing
 // curve entries that every curve reader uses.

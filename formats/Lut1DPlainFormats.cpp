@@ -1,10 +1,10 @@
 #include <string>
-#include "Lut1DFormats.h"
+#include "formats/Lut1DFormats.h"
 
 #include <cmath>
 
-#include "FormatFiles.h"
-#include "FormatText.h"
+#include "formats/FormatFiles.h"
+#include "formats/FormatText.h"
 
 namespace {
 

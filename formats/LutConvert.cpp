@@ -1,18 +1,18 @@
-#include "LutConvert.h"
+#include "formats/LutConvert.h"
 
 #include <algorithm>
 #include <charconv>
 #include <filesystem>
 #include <system_error>
 
-#include "ChainShaper.h"
-#include "Error.h"
-#include "FormatFiles.h"
-#include "FormatRegistry.h"
-#include "FormatText.h"
-#include "LutChain.h"
-#include "LutFormat.h"
-#include "ShapedLookExport.h"
+#include "formats/ChainShaper.h"
+#include "engine/Error.h"
+#include "formats/FormatFiles.h"
+#include "formats/FormatRegistry.h"
+#include "formats/FormatText.h"
+#include "engine/LutChain.h"
+#include "formats/LutFormat.h"
+#include "formats/ShapedLookExport.h"
 
 namespace {
 

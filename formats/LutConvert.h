@@ -4,9 +4,9 @@
 #include <string_view>
 #include <vector>
 
-#include "Error.h"
-#include "LUT.h"
-#include "FormatText.h"
+#include "engine/Error.h"
+#include "engine/LUT.h"
+#include "formats/FormatText.h"
 
 class TLUTFormat;
 struct TLutOutputProfile;

@@ -1,12 +1,12 @@
-#include "LutFormat.h"
+#include "formats/LutFormat.h"
 
 #include <cerrno>
 #include <cmath>
 
-#include "AtomicFile.h"
-#include "FileRead.h"
-#include "FormatFiles.h"
-#include "FormatText.h"
+#include "fileio/AtomicFile.h"
+#include "fileio/FileRead.h"
+#include "formats/FormatFiles.h"
+#include "formats/FormatText.h"
 
 // ---------------------------------------------------------------------------
 // Files.

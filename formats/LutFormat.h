@@ -5,10 +5,10 @@
 #include <string_view>
 #include <vector>
 
-#include "LutError.h"
-#include "LUT.h"
-#include "LutFormatInfo.h"
-#include "TextFile.h"
+#include "formats/LutError.h"
+#include "engine/LUT.h"
+#include "formats/LutFormatInfo.h"
+#include "formats/TextFile.h"
 
 
 // A LUT file format: detection, reading into a TLUT and writing a TLUT.

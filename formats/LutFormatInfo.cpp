@@ -1,6 +1,6 @@
-#include "LutFormatInfo.h"
+#include "formats/LutFormatInfo.h"
 
-#include "LutFormat.h"
+#include "formats/LutFormat.h"
 
 namespace {
 

@@ -3,7 +3,7 @@
 #include <string>
 #include <vector>
 
-#include "LUT.h"
+#include "engine/LUT.h"
 
 // Which table sizes a format's writer holds.
 enum class TSizeRule {

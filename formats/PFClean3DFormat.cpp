@@ -1,13 +1,13 @@
 #include <string>
-#include "LutFormat.h"
+#include "formats/LutFormat.h"
 
 #include <cstdint>
 #include <limits>
 
-#include "FormatFiles.h"
-#include "FormatText.h"
-#include "Lut1DFormats.h"
-#include "XMLNode.h"
+#include "formats/FormatFiles.h"
+#include "formats/FormatText.h"
+#include "formats/Lut1DFormats.h"
+#include "formats/xml/XMLNode.h"
 
 namespace {
 

@@ -1,18 +1,18 @@
-#include "ShapedLookExport.h"
+#include "formats/ShapedLookExport.h"
 
 #include <cstdio>
 #include <functional>
 #include <string_view>
 #include <vector>
 
-#include "AtomicFile.h"
-#include "Error.h"
-#include "FormatRegistry.h"
-#include "FormatText.h"
-#include "LUT.h"
-#include "LutFormat.h"
-#include "Spi3DFormat.h"
-#include "TextScanner.h"
+#include "fileio/AtomicFile.h"
+#include "engine/Error.h"
+#include "formats/FormatRegistry.h"
+#include "formats/FormatText.h"
+#include "engine/LUT.h"
+#include "formats/LutFormat.h"
+#include "formats/Spi3DFormat.h"
+#include "formats/TextScanner.h"
 
 namespace {
 

@@ -1,7 +1,7 @@
 #pragma once
 #include <string>
 
-#include "LookShaper.h"
+#include "engine/LookShaper.h"
 
 class TLUT;
 struct TLutOutputProfile;

@@ -1,13 +1,13 @@
-#include "SpeedgradeLook3DFormat.h"
+#include "formats/SpeedgradeLook3DFormat.h"
 
 #include <bit>
 #include <cmath>
 #include <cstdint>
 
-#include "FormatFiles.h"
-#include "FormatText.h"
-#include "Lut1DFormats.h"
-#include "XMLNode.h"
+#include "formats/FormatFiles.h"
+#include "formats/FormatText.h"
+#include "formats/Lut1DFormats.h"
+#include "formats/xml/XMLNode.h"
 
 namespace {
 

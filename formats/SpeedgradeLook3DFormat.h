@@ -3,7 +3,7 @@
 #include <string>
 #include <string_view>
 
-#include "LutFormat.h"
+#include "formats/LutFormat.h"
 
 // Reads one little-endian IEEE single written as eight hex digits, starting
 // at the 0-based position and skipping every non-hex character; the position

@@ -1,15 +1,15 @@
-#include "Spi1DFormat.h"
+#include "formats/Spi1DFormat.h"
 
 #include <algorithm>
 #include <cmath>
 #include <vector>
 
-#include "AtomicFile.h"
-#include "CurveOperation.h"
-#include "FormatFiles.h"
-#include "FormatText.h"
-#include "LutChain.h"
-#include "TextScanner.h"
+#include "fileio/AtomicFile.h"
+#include "engine/CurveOperation.h"
+#include "formats/FormatFiles.h"
+#include "formats/FormatText.h"
+#include "engine/LutChain.h"
+#include "formats/TextScanner.h"
 
 namespace {
 

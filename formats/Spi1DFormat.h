@@ -2,7 +2,7 @@
 #include <string>
 #include <string_view>
 
-#include "LutFormat.h"
+#include "formats/LutFormat.h"
 
 // Sony Imageworks 1D: a "Version 1" header with "From", "Length" and
 // "Components" lines, then the entries between "{" and "}", one per line

@@ -1,11 +1,11 @@
-#include "Spi3DFormat.h"
+#include "formats/Spi3DFormat.h"
 
 #include <vector>
 
-#include "AtomicFile.h"
-#include "FormatFiles.h"
-#include "FormatText.h"
-#include "TextScanner.h"
+#include "fileio/AtomicFile.h"
+#include "formats/FormatFiles.h"
+#include "formats/FormatText.h"
+#include "formats/TextScanner.h"
 
 namespace {
 

@@ -2,7 +2,7 @@
 #include <string>
 #include <string_view>
 
-#include "LutFormat.h"
+#include "formats/LutFormat.h"
 
 // Sony Imageworks 3D: "SPILUT 1.0", the channel counts "3 3", the grid
 // sizes, then one line per grid point: red, green and blue index followed by

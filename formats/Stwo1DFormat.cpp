@@ -1,12 +1,12 @@
 #include <string>
-#include "LutFormat.h"
+#include "formats/LutFormat.h"
 
 #include <cmath>
 
-#include "FormatFiles.h"
-#include "FormatText.h"
-#include "Lut1DFormats.h"
-#include "XMLNode.h"
+#include "formats/FormatFiles.h"
+#include "formats/FormatText.h"
+#include "formats/Lut1DFormats.h"
+#include "formats/xml/XMLNode.h"
 
 namespace {
 

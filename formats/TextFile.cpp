@@ -1,8 +1,8 @@
-#include "TextFile.h"
+#include "formats/TextFile.h"
 
-#include "AtomicFile.h"
-#include "FileRead.h"
-#include "Error.h"
+#include "fileio/AtomicFile.h"
+#include "fileio/FileRead.h"
+#include "engine/Error.h"
 
 namespace {
 

@@ -5,7 +5,7 @@
 #include <string_view>
 #include <vector>
 
-#include "FileRead.h"
+#include "fileio/FileRead.h"
 
 // Texts with more lines than this are refused before the line list is built:
 // every line costs a string object whatever its length, so a file of nothing

@@ -1,4 +1,4 @@
-#include "TextScanner.h"
+#include "formats/TextScanner.h"
 
 #include <charconv>
 #include <cmath>

@@ -3,9 +3,9 @@
 #include <string>
 #include <string_view>
 
-#include "LutFormat.h"
-#include "FormatFiles.h"
-#include "FormatText.h"
+#include "formats/LutFormat.h"
+#include "formats/FormatFiles.h"
+#include "formats/FormatText.h"
 
 // Reading a text LUT line by line and token by token while keeping the line
 // number, so that a refusal says where the file went wrong. All state is in

@@ -18,11 +18,11 @@
 #include <iterator>
 #include <string>
 
-#include "FormatRegistry.h"
-#include "FuzzSupport.h"
-#include "ImageFile.h"
-#include "LUT.h"
-#include "LutFormat.h"
+#include "formats/FormatRegistry.h"
+#include "fuzz/FuzzSupport.h"
+#include "imageio/ImageFile.h"
+#include "engine/LUT.h"
+#include "formats/LutFormat.h"
 
 namespace fs = std::filesystem;
 

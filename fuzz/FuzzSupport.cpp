@@ -1,4 +1,4 @@
-#include "FuzzSupport.h"
+#include "fuzz/FuzzSupport.h"
 
 #include <unistd.h>
 
@@ -12,10 +12,10 @@
 #include <memory>
 #include <typeinfo>
 
-#include "LUT.h"
-#include "LutFormat.h"
+#include "engine/LUT.h"
+#include "formats/LutFormat.h"
 
-#include "FormatRegistry.h"
+#include "formats/FormatRegistry.h"
 
 namespace fs = std::filesystem;
 

@@ -6,9 +6,9 @@
 #include <string>
 #include <string_view>
 
-#include "DeepImageFile.h"
-#include "FuzzSupport.h"
-#include "ImageFile.h"
+#include "imageio/DeepImageFile.h"
+#include "fuzz/FuzzSupport.h"
+#include "imageio/ImageFile.h"
 
 namespace {
 const char* const kFormats[] = {"tiff", "png", "dpx", "openexr", "hdr", "targa", "pnm"};

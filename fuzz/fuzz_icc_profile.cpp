@@ -8,9 +8,9 @@
 #include <string_view>
 #include <vector>
 
-#include "ColourProfile.h"
-#include "FuzzSupport.h"
-#include "IccProfile.h"
+#include "imageio/ColourProfile.h"
+#include "fuzz/FuzzSupport.h"
+#include "imageio/IccProfile.h"
 
 namespace {
 

@@ -6,8 +6,8 @@
 #include <iterator>
 #include <string>
 
-#include "FuzzSupport.h"
-#include "LutFormat.h"
+#include "fuzz/FuzzSupport.h"
+#include "formats/LutFormat.h"
 
 namespace {
 

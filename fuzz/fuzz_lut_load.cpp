@@ -5,9 +5,9 @@
 #include <cstdint>
 #include <string>
 
-#include "FuzzSupport.h"
-#include "LUT.h"
-#include "LutFormat.h"
+#include "fuzz/FuzzSupport.h"
+#include "engine/LUT.h"
+#include "formats/LutFormat.h"
 
 namespace {
 

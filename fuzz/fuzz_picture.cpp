@@ -10,10 +10,10 @@
 #include <sstream>
 #include <string>
 
-#include "FuzzSupport.h"
-#include "Image.h"
-#include "ImageFile.h"
-#include "JpegStripGrading.h"
+#include "fuzz/FuzzSupport.h"
+#include "engine/Image.h"
+#include "imageio/ImageFile.h"
+#include "imageio/JpegStripGrading.h"
 
 namespace {
 

@@ -8,11 +8,11 @@
 #include <string>
 #include <string_view>
 
-#include "FuzzSupport.h"
-#include "LUT.h"
-#include "AscCdlFormat.h"
-#include "FormatRegistry.h"
-#include "SpeedgradeLook3DFormat.h"
+#include "fuzz/FuzzSupport.h"
+#include "engine/LUT.h"
+#include "formats/AscCdlFormat.h"
+#include "formats/FormatRegistry.h"
+#include "formats/SpeedgradeLook3DFormat.h"
 
 namespace {
 

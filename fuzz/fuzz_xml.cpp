@@ -7,8 +7,8 @@
 #include <string>
 #include <string_view>
 
-#include "FuzzSupport.h"
-#include "XMLNode.h"
+#include "fuzz/FuzzSupport.h"
+#include "formats/xml/XMLNode.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "BitmapLayout.h"
+#include "imageio/BitmapLayout.h"
 
 #include <cstdint>
 #include <cstdlib>

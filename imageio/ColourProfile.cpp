@@ -1,4 +1,4 @@
-#include "ColourProfile.h"
+#include "imageio/ColourProfile.h"
 
 #include <lcms2.h>
 
@@ -7,11 +7,11 @@
 #include <cstdlib>
 #include <vector>
 
-#include "Error.h"
-#include "Parallel.h"
-#include "FileRead.h"
-#include "IccProfile.h"
-#include "MatrixShaperTransform.h"
+#include "engine/Error.h"
+#include "engine/Parallel.h"
+#include "fileio/FileRead.h"
+#include "imageio/IccProfile.h"
+#include "imageio/MatrixShaperTransform.h"
 
 namespace {
 

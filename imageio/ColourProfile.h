@@ -3,8 +3,8 @@
 #include <memory>
 #include <string>
 
-#include "DeepImage.h"
-#include "Image.h"
+#include "engine/DeepImage.h"
+#include "engine/Image.h"
 
 struct TEmbeddedProfile;
 class TMatrixShaperTransform;

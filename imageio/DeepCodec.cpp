@@ -1,4 +1,4 @@
-#include "DeepCodec.h"
+#include "imageio/DeepCodec.h"
 
 #ifdef OMBRANE_LINKED_MODULES
 
@@ -13,7 +13,7 @@ const TDeepCodec& DeepCodec()
 
 #else
 
-#include "ModuleLoader.h"
+#include "fileio/ModuleLoader.h"
 
 const TDeepCodec& DeepCodec()
 {

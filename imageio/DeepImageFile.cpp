@@ -1,4 +1,4 @@
-#include "DeepImageFile.h"
+#include "imageio/DeepImageFile.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -13,15 +13,15 @@
 #include <unistd.h>
 #include <vector>
 
-#include "AtomicFile.h"
-#include "ColourProfile.h"
-#include "DeepCodec.h"
-#include "DeepGrade.h"
-#include "Error.h"
-#include "FileRead.h"
-#include "PictureFormats.h"
-#include "EightBitPictureFile.h"
-#include "PixelBudget.h"
+#include "fileio/AtomicFile.h"
+#include "imageio/ColourProfile.h"
+#include "imageio/DeepCodec.h"
+#include "engine/DeepGrade.h"
+#include "engine/Error.h"
+#include "fileio/FileRead.h"
+#include "imageio/PictureFormats.h"
+#include "imageio/EightBitPictureFile.h"
+#include "imageio/PixelBudget.h"
 
 namespace {
 

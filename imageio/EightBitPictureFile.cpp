@@ -1,10 +1,10 @@
-#include "EightBitPictureFile.h"
+#include "imageio/EightBitPictureFile.h"
 
-#include "AtomicFile.h"
-#include "ColourProfile.h"
-#include "Error.h"
-#include "FileRead.h"
-#include "IccProfile.h"
+#include "fileio/AtomicFile.h"
+#include "imageio/ColourProfile.h"
+#include "engine/Error.h"
+#include "fileio/FileRead.h"
+#include "imageio/IccProfile.h"
 
 namespace {
 

@@ -1,8 +1,8 @@
 #pragma once
 #include <string>
 
-#include "Image.h"
-#include "PictureFormats.h"
+#include "engine/Image.h"
+#include "imageio/PictureFormats.h"
 
 class TColourProfile;
 

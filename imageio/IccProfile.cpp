@@ -1,11 +1,11 @@
-#include "IccProfile.h"
+#include "imageio/IccProfile.h"
 
 #include <zlib.h>
 
 #include <array>
 #include <cstdint>
 
-#include "Error.h"
+#include "engine/Error.h"
 
 namespace {
 

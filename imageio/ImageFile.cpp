@@ -1,13 +1,13 @@
-#include "ImageFile.h"
+#include "imageio/ImageFile.h"
 
 #include <new>
 
-#include "ColourProfile.h"
-#include "DeepGrade.h"
-#include "DeepImageFile.h"
-#include "EightBitPictureFile.h"
-#include "Error.h"
-#include "PictureFormats.h"
+#include "imageio/ColourProfile.h"
+#include "engine/DeepGrade.h"
+#include "imageio/DeepImageFile.h"
+#include "imageio/EightBitPictureFile.h"
+#include "engine/Error.h"
+#include "imageio/PictureFormats.h"
 
 namespace {
 

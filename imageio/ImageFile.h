@@ -1,9 +1,9 @@
 #pragma once
 #include <string>
 
-#include "Image.h"
-#include "JpegCodec.h"
-#include "PictureSize.h"
+#include "engine/Image.h"
+#include "imageio/JpegCodec.h"
+#include "imageio/PictureSize.h"
 
 class TColourProfile;
 

@@ -1,4 +1,4 @@
-#include "JpegCodec.h"
+#include "imageio/JpegCodec.h"
 
 #include <algorithm>
 #include <cstdint>
@@ -6,11 +6,11 @@
 #include <new>
 #include <vector>
 
-#include "AtomicFile.h"
-#include "Error.h"
-#include "JpegStreams.h"
-#include "PictureSize.h"
-#include "PixelBudget.h"
+#include "fileio/AtomicFile.h"
+#include "engine/Error.h"
+#include "imageio/JpegStreams.h"
+#include "imageio/PictureSize.h"
+#include "imageio/PixelBudget.h"
 
 namespace {
 

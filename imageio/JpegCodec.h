@@ -2,7 +2,7 @@
 #include <string>
 #include <string_view>
 
-#include "Image.h"
+#include "engine/Image.h"
 
 // JPEG through libjpeg, whole pictures in memory.
 

@@ -1,8 +1,8 @@
-#include "JpegStreams.h"
+#include "imageio/JpegStreams.h"
 
 #include <jerror.h>
 
-#include "Error.h"
+#include "engine/Error.h"
 
 namespace {
 

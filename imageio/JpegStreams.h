@@ -11,9 +11,9 @@
 #include <jpeglib.h>
 #include <jerror.h>
 
-#include "AtomicFile.h"
-#include "IccProfile.h"
-#include "Image.h"
+#include "fileio/AtomicFile.h"
+#include "imageio/IccProfile.h"
+#include "engine/Image.h"
 
 // libjpeg's decoder and encoder as the JPEG codec and the strip grading
 // drive them.

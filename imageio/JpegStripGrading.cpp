@@ -1,4 +1,4 @@
-#include "JpegStripGrading.h"
+#include "imageio/JpegStripGrading.h"
 
 #include <fcntl.h>
 #include <unistd.h>
@@ -13,13 +13,13 @@
 #include <thread>
 #include <vector>
 
-#include "AtomicFile.h"
-#include "ColourProfile.h"
-#include "Error.h"
-#include "FileRead.h"
-#include "IccProfile.h"
-#include "JpegStreams.h"
-#include "PictureSize.h"
+#include "fileio/AtomicFile.h"
+#include "imageio/ColourProfile.h"
+#include "engine/Error.h"
+#include "fileio/FileRead.h"
+#include "imageio/IccProfile.h"
+#include "imageio/JpegStreams.h"
+#include "imageio/PictureSize.h"
 
 // JPEG to JPEG in strips.
 // The picture is never held whole: this thread decodes strips of rows while a

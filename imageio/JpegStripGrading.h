@@ -2,7 +2,7 @@
 #include <functional>
 #include <string>
 
-#include "Image.h"
+#include "engine/Image.h"
 
 struct TOutputProfileChoice;
 

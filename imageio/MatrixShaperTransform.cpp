@@ -1,4 +1,4 @@
-#include "MatrixShaperTransform.h"
+#include "imageio/MatrixShaperTransform.h"
 
 #include <lcms2.h>
 #if defined(__SSE2__)
@@ -11,7 +11,7 @@
 #include <cmath>
 #include <vector>
 
-#include "Parallel.h"
+#include "engine/Parallel.h"
 
 namespace {
 

@@ -1,7 +1,7 @@
-#include "PictureFormats.h"
+#include "imageio/PictureFormats.h"
 
-#include "JpegCodec.h"
-#include "QtPictureFile.h"
+#include "imageio/JpegCodec.h"
+#include "imageio/QtPictureFile.h"
 
 namespace {
 

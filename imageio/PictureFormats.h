@@ -4,8 +4,8 @@
 #include <string_view>
 #include <vector>
 
-#include "DeepImage.h"
-#include "Image.h"
+#include "engine/DeepImage.h"
+#include "engine/Image.h"
 
 // The picture file types, each described once: its extensions, how it is
 // read and written, and where it is offered. The loaders, the dialogs, the

@@ -1,8 +1,8 @@
-#include "PictureSize.h"
+#include "imageio/PictureSize.h"
 
 #include <string>
 
-#include "Error.h"
+#include "engine/Error.h"
 
 void CheckPictureSize(long long width, long long height) {
     if (width <= 0 || height <= 0 || width > kMaxPictureSide || height > kMaxPictureSide ||

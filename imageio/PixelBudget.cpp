@@ -1,4 +1,4 @@
-#include "PixelBudget.h"
+#include "imageio/PixelBudget.h"
 
 #include <unistd.h>
 

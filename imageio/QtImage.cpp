@@ -1,9 +1,9 @@
-#include "QtImage.h"
+#include "imageio/QtImage.h"
 
 #include <QPainter>
 #include <cstring>
 
-#include "Error.h"
+#include "engine/Error.h"
 
 namespace {
 QImage Opaque(const QImage& picture) {

@@ -1,4 +1,4 @@
-#include "QtPictureCodec.h"
+#include "imageio/QtPictureCodec.h"
 
 #include <QBuffer>
 #include <QByteArray>
@@ -7,8 +7,8 @@
 #include <QImageWriter>
 #include <cstring>
 
-#include "Error.h"
-#include "PictureSize.h"
+#include "engine/Error.h"
+#include "imageio/PictureSize.h"
 
 namespace {
 

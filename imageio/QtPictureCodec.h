@@ -1,5 +1,5 @@
 #pragma once
-#include "PictureCodec.h"
+#include "fileio/PictureCodec.h"
 
 // The program's picture codec for the LUT formats stored as pictures, on
 // Qt's PNG reader and writer. Both front ends install it at start-up:

@@ -1,4 +1,4 @@
-#include "QtPictureFile.h"
+#include "imageio/QtPictureFile.h"
 
 #include <QBuffer>
 #include <QByteArray>
@@ -9,12 +9,12 @@
 #include <cstdlib>
 #include <string_view>
 
-#include "BitmapLayout.h"
-#include "Error.h"
-#include "IccProfile.h"
-#include "PictureSize.h"
-#include "PixelBudget.h"
-#include "QtImage.h"
+#include "imageio/BitmapLayout.h"
+#include "engine/Error.h"
+#include "imageio/IccProfile.h"
+#include "imageio/PictureSize.h"
+#include "imageio/PixelBudget.h"
+#include "imageio/QtImage.h"
 
 namespace {
 

@@ -1,7 +1,7 @@
 #pragma once
 #include <string>
 
-#include "Image.h"
+#include "engine/Image.h"
 
 // BMP and PNG pictures through Qt's readers and writers, the format forced
 // by the file's type rather than guessed from its bytes. A picture whose

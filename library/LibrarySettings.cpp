@@ -1,4 +1,4 @@
-#include "LibrarySettings.h"
+#include "library/LibrarySettings.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -7,7 +7,7 @@
 #include <QStandardPaths>
 #include <filesystem>
 
-#include "Error.h"
+#include "engine/Error.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "ReferenceLibrary.h"
+#include "library/ReferenceLibrary.h"
 
 #include <cerrno>
 #include <cstring>
@@ -7,10 +7,10 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "AtomicFile.h"
-#include "ImageFile.h"
-#include "ImageResize.h"
-#include "Thumbnail.h"
+#include "fileio/AtomicFile.h"
+#include "imageio/ImageFile.h"
+#include "engine/ImageResize.h"
+#include "engine/Thumbnail.h"
 
 namespace {
 

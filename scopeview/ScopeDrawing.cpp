@@ -1,4 +1,4 @@
-#include "ScopeDrawing.h"
+#include "scopeview/ScopeDrawing.h"
 
 #include <QPainter>
 #include <QPainterPath>

@@ -2,8 +2,8 @@
 #include <QImage>
 #include <QSize>
 
-#include "ColorSpace.h"
-#include "Scopes.h"
+#include "engine/ColorSpace.h"
+#include "engine/Scopes.h"
 
 // Which scopes a drawing shows; All stacks waveform, vectorscope and
 // histogram from top to bottom.

@@ -1,8 +1,8 @@
 // The module ombrane-ffmpeg.so: clips read and written by FFmpeg's libraries.
-#include "ClipModule.h"
-#include "Error.h"
-#include "FfmpegClipReader.h"
-#include "FfmpegClipWriter.h"
+#include "clip/ClipModule.h"
+#include "engine/Error.h"
+#include "clip/ffmpeg/FfmpegClipReader.h"
+#include "clip/ffmpeg/FfmpegClipWriter.h"
 
 namespace {
 

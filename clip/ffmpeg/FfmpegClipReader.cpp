@@ -1,11 +1,11 @@
-#include "FfmpegClipReader.h"
+#include "clip/ffmpeg/FfmpegClipReader.h"
 
 extern "C" {
 #include <libavutil/pixdesc.h>
 #include <libavutil/timecode.h>
 }
 
-#include "Error.h"
+#include "engine/Error.h"
 
 namespace {
 

@@ -1,9 +1,9 @@
 #pragma once
 #include <memory>
 
-#include "ClipModule.h"
-#include "FfmpegInput.h"
-#include "FfmpegPixels.h"
+#include "clip/ClipModule.h"
+#include "clip/ffmpeg/FfmpegInput.h"
+#include "clip/ffmpeg/FfmpegPixels.h"
 
 // The frames of a clip's first video stream, decoded by the library and
 // converted to RGB by the formulas of FfmpegPixels.h.

@@ -1,4 +1,4 @@
-#include "FfmpegClipWriter.h"
+#include "clip/ffmpeg/FfmpegClipWriter.h"
 
 extern "C" {
 #include <libavutil/mem.h>
@@ -11,8 +11,8 @@ extern "C" {
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "Error.h"
-#include "FfmpegClipReader.h"
+#include "engine/Error.h"
+#include "clip/ffmpeg/FfmpegClipReader.h"
 
 namespace {
 

@@ -1,9 +1,9 @@
 #pragma once
 #include <vector>
 
-#include "ClipModule.h"
-#include "FfmpegInput.h"
-#include "FfmpegPixels.h"
+#include "clip/ClipModule.h"
+#include "clip/ffmpeg/FfmpegInput.h"
+#include "clip/ffmpeg/FfmpegPixels.h"
 
 // Writes a graded clip: the video encoded in the source's codec family (or
 // the encoder asked for), with the source's frame size, rate, time base,

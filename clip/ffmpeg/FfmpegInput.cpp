@@ -1,4 +1,4 @@
-#include "FfmpegInput.h"
+#include "clip/ffmpeg/FfmpegInput.h"
 
 #include <atomic>
 #include <cerrno>
@@ -15,7 +15,7 @@ extern "C" {
 #include <libavutil/mem.h>
 }
 
-#include "Error.h"
+#include "engine/Error.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "FfmpegPixels.h"
+#include "clip/ffmpeg/FfmpegPixels.h"
 
 extern "C" {
 #include <libavutil/pixdesc.h>
@@ -10,8 +10,8 @@ extern "C" {
 #include <cstring>
 #include <vector>
 
-#include "Error.h"
-#include "Parallel.h"
+#include "engine/Error.h"
+#include "engine/Parallel.h"
 
 namespace {
 

@@ -11,9 +11,9 @@
 #include <cstdlib>
 #include <exception>
 
-#include "ColourModule.h"
-#include "Error.h"
-#include "FootageCatalog.h"
+#include "footage/ColourModule.h"
+#include "engine/Error.h"
+#include "footage/FootageCatalog.h"
 
 namespace OCIO = OCIO_NAMESPACE;
 

@@ -1,13 +1,13 @@
-#include "XMLNode.h"
+#include "formats/xml/XMLNode.h"
 
 #include <charconv>
 #include <cmath>
 #include <istream>
 #include <iterator>
 
-#include "Error.h"
-#include "FormatText.h"
-#include "TextFile.h"
+#include "engine/Error.h"
+#include "formats/FormatText.h"
+#include "formats/TextFile.h"
 
 namespace {
 

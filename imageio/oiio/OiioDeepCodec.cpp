@@ -8,9 +8,9 @@
 #include <thread>
 #include <vector>
 
-#include "DeepCodec.h"
-#include "Error.h"
-#include "ImageFile.h"
+#include "imageio/DeepCodec.h"
+#include "engine/Error.h"
+#include "imageio/ImageFile.h"
 
 // The module "ombrane-oiio.so": pictures at more than 8 bits decoded and
 // encoded by OpenImageIO, behind the TDeepCodec interface.

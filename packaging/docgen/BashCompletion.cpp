@@ -1,4 +1,4 @@
-#include "BashCompletion.h"
+#include "packaging/docgen/BashCompletion.h"
 
 #include <algorithm>
 #include <cctype>

@@ -2,7 +2,7 @@
 #include <string>
 #include <vector>
 
-#include "HelpText.h"
+#include "packaging/docgen/HelpText.h"
 
 // The bash completion of a program with commands, written from the help
 // texts: the commands, each command's options with what their values take,

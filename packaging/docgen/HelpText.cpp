@@ -1,4 +1,4 @@
-#include "HelpText.h"
+#include "packaging/docgen/HelpText.h"
 
 #include <algorithm>
 #include <cctype>

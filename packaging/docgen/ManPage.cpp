@@ -1,4 +1,4 @@
-#include "ManPage.h"
+#include "packaging/docgen/ManPage.h"
 
 #include <algorithm>
 #include <cctype>

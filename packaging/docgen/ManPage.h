@@ -2,7 +2,7 @@
 #include <string>
 #include <vector>
 
-#include "HelpText.h"
+#include "packaging/docgen/HelpText.h"
 
 // A manual page in section 1 written from help texts: the program's own
 // help gives the name line, the synopsis and the description; each command

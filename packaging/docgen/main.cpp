@@ -12,9 +12,9 @@
 #include <string>
 #include <vector>
 
-#include "BashCompletion.h"
-#include "HelpText.h"
-#include "ManPage.h"
+#include "packaging/docgen/BashCompletion.h"
+#include "packaging/docgen/HelpText.h"
+#include "packaging/docgen/ManPage.h"
 
 namespace {
 

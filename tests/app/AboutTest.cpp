@@ -15,8 +15,8 @@
 #include <QTimer>
 #include <QUrl>
 
-#include "About.h"
-#include "ProductInfo.h"
+#include "app/About.h"
+#include "app/ProductInfo.h"
 
 namespace {
 

@@ -13,14 +13,14 @@
 #include <memory>
 #include <xcb/xcb.h>
 
-#include "ColourProfile.h"
-#include "FakeDialogs.h"
-#include "FileRead.h"
-#include "ImageFile.h"
-#include "ImageViewer.h"
-#include "LUT.h"
-#include "MainForm.h"
-#include "Scopes.h"
+#include "imageio/ColourProfile.h"
+#include "tests/app/FakeDialogs.h"
+#include "fileio/FileRead.h"
+#include "imageio/ImageFile.h"
+#include "app/ImageViewer.h"
+#include "engine/LUT.h"
+#include "app/MainForm.h"
+#include "engine/Scopes.h"
 
 // The window drawn through a display profile that swaps red and green: the
 // viewer and the library's thumbnails show the swap, the scopes measure the

@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <deque>
 
-#include "Dialogs.h"
-#include "Image.h"
+#include "app/Dialogs.h"
+#include "engine/Image.h"
 
 // Answers the standard dialogs from queues prepared by a test and records
 // what was asked and every error shown. Installed for its lifetime.

@@ -16,15 +16,15 @@
 #include <fstream>
 #include <memory>
 
-#include "DeepGrade.h"
-#include "DeepImageFile.h"
-#include "FakeDialogs.h"
-#include "FootageLook.h"
-#include "ImageFile.h"
-#include "ImageViewer.h"
-#include "LUT.h"
-#include "LutSaveForm.h"
-#include "MainForm.h"
+#include "engine/DeepGrade.h"
+#include "imageio/DeepImageFile.h"
+#include "tests/app/FakeDialogs.h"
+#include "engine/FootageLook.h"
+#include "imageio/ImageFile.h"
+#include "app/ImageViewer.h"
+#include "engine/LUT.h"
+#include "app/LutSaveForm.h"
+#include "app/MainForm.h"
 
 namespace {
 

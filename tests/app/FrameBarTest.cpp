@@ -13,16 +13,16 @@
 #include <QUrl>
 #include <memory>
 
-#include "../support/ClipMaking.h"
-#include "ClipFile.h"
-#include "DeepGrade.h"
-#include "FakeDialogs.h"
-#include "FrameBar.h"
-#include "GradingRoad.h"
-#include "ImageFile.h"
-#include "ImageViewer.h"
-#include "LUT.h"
-#include "MainForm.h"
+#include "tests/support/ClipMaking.h"
+#include "clip/ClipFile.h"
+#include "engine/DeepGrade.h"
+#include "tests/app/FakeDialogs.h"
+#include "app/FrameBar.h"
+#include "engine/GradingRoad.h"
+#include "imageio/ImageFile.h"
+#include "app/ImageViewer.h"
+#include "engine/LUT.h"
+#include "app/MainForm.h"
 
 // A clip as the preview: the frame bar steps through it, the look grades
 // each frame, Match Preview Colours measures the frame shown.

@@ -9,9 +9,9 @@
 #include <filesystem>
 #include <string>
 
-#include "ColourProfile.h"
-#include "FakeDialogs.h"
-#include "ImageViewer.h"
+#include "imageio/ColourProfile.h"
+#include "tests/app/FakeDialogs.h"
+#include "app/ImageViewer.h"
 
 namespace {
 

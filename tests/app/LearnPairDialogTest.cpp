@@ -10,16 +10,16 @@
 #include <cmath>
 #include <memory>
 
-#include "Error.h"
-#include "FormatRegistry.h"
-#include "GradedPair.h"
-#include "ImageFile.h"
-#include "ImageResize.h"
-#include "LUT.h"
-#include "LearnPairDialog.h"
-#include "LutConvert.h"
-#include "LutSaveForm.h"
-#include "MainForm.h"
+#include "engine/Error.h"
+#include "formats/FormatRegistry.h"
+#include "engine/GradedPair.h"
+#include "imageio/ImageFile.h"
+#include "engine/ImageResize.h"
+#include "engine/LUT.h"
+#include "app/LearnPairDialog.h"
+#include "formats/LutConvert.h"
+#include "app/LutSaveForm.h"
+#include "app/MainForm.h"
 
 namespace {
 

@@ -7,9 +7,9 @@
 #include <QSignalSpy>
 #include <QSlider>
 
-#include "GradingState.h"
-#include "LookControls.h"
-#include "LookPanel.h"
+#include "app/GradingState.h"
+#include "engine/LookControls.h"
+#include "app/LookPanel.h"
 
 namespace {
 

@@ -12,16 +12,16 @@
 #include <cmath>
 #include <memory>
 
-#include "ColorSpace.h"
-#include "Dialogs.h"
-#include "Error.h"
-#include "FormatRegistry.h"
-#include "Image.h"
-#include "LUT.h"
-#include "LookControls.h"
-#include "LookTransfer.h"
-#include "LutFormat.h"
-#include "LutSaveForm.h"
+#include "engine/ColorSpace.h"
+#include "app/Dialogs.h"
+#include "engine/Error.h"
+#include "formats/FormatRegistry.h"
+#include "engine/Image.h"
+#include "engine/LUT.h"
+#include "engine/LookControls.h"
+#include "engine/LookTransfer.h"
+#include "formats/LutFormat.h"
+#include "app/LutSaveForm.h"
 
 namespace {
 

@@ -22,18 +22,18 @@
 #include <functional>
 #include <memory>
 
-#include "ColorSpace.h"
-#include "DeepGrade.h"
-#include "GradingRoad.h"
-#include "DeepImageFile.h"
-#include "FakeDialogs.h"
-#include "ImageFile.h"
-#include "ImageViewer.h"
-#include "LUT.h"
-#include "LookControls.h"
-#include "LookTransfer.h"
-#include "MainForm.h"
-#include "Thumbnail.h"
+#include "engine/ColorSpace.h"
+#include "engine/DeepGrade.h"
+#include "engine/GradingRoad.h"
+#include "imageio/DeepImageFile.h"
+#include "tests/app/FakeDialogs.h"
+#include "imageio/ImageFile.h"
+#include "app/ImageViewer.h"
+#include "engine/LUT.h"
+#include "engine/LookControls.h"
+#include "engine/LookTransfer.h"
+#include "app/MainForm.h"
+#include "engine/Thumbnail.h"
 
 // The reference the user chose, driven through the real list, keys and
 // dialogs: the viewer, Save Graded Image and Create 3D LUT all use that one.

@@ -19,16 +19,16 @@
 #include <QUrl>
 #include <memory>
 
-#include "FakeDialogs.h"
-#include "FormatRegistry.h"
-#include "GradingRoad.h"
-#include "ImageFile.h"
-#include "ImageViewer.h"
-#include "LUT.h"
-#include "LookExport.h"
-#include "LutConvert.h"
-#include "MainForm.h"
-#include "NaturalOrder.h"
+#include "tests/app/FakeDialogs.h"
+#include "formats/FormatRegistry.h"
+#include "engine/GradingRoad.h"
+#include "imageio/ImageFile.h"
+#include "app/ImageViewer.h"
+#include "engine/LUT.h"
+#include "formats/LookExport.h"
+#include "formats/LutConvert.h"
+#include "app/MainForm.h"
+#include "app/NaturalOrder.h"
 
 // Look Strength, Match Preview Colours, LUT preview, dropped files,
 // short-cuts and the order of the reference list, in the main window.

@@ -20,20 +20,20 @@
 #include <QToolButton>
 #include <memory>
 
-#include "Application.h"
-#include "ColorSpace.h"
-#include "DeepGrade.h"
-#include "DeepImageFile.h"
-#include "Error.h"
-#include "FakeDialogs.h"
-#include "ImageFile.h"
-#include "ImageResize.h"
-#include "ImageViewer.h"
-#include "LUT.h"
-#include "LookControls.h"
-#include "LookTransfer.h"
-#include "MainForm.h"
-#include "Thumbnail.h"
+#include "app/Application.h"
+#include "engine/ColorSpace.h"
+#include "engine/DeepGrade.h"
+#include "imageio/DeepImageFile.h"
+#include "engine/Error.h"
+#include "tests/app/FakeDialogs.h"
+#include "imageio/ImageFile.h"
+#include "engine/ImageResize.h"
+#include "app/ImageViewer.h"
+#include "engine/LUT.h"
+#include "engine/LookControls.h"
+#include "engine/LookTransfer.h"
+#include "app/MainForm.h"
+#include "engine/Thumbnail.h"
 
 namespace {
 

@@ -13,11 +13,11 @@
 #include <QToolButton>
 #include <memory>
 
-#include "FakeDialogs.h"
-#include "ImageFile.h"
-#include "ImageViewer.h"
-#include "MainForm.h"
-#include "ScopesPanel.h"
+#include "tests/app/FakeDialogs.h"
+#include "imageio/ImageFile.h"
+#include "app/ImageViewer.h"
+#include "app/MainForm.h"
+#include "app/ScopesPanel.h"
 
 namespace {
 

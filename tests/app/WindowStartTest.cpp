@@ -11,11 +11,11 @@
 #include <QTemporaryDir>
 #include <QTest>
 
-#include "FakeDialogs.h"
-#include "MainForm.h"
-#include "SingleInstance.h"
-#include "WindowCommandLine.h"
-#include "WindowStart.h"
+#include "tests/app/FakeDialogs.h"
+#include "app/MainForm.h"
+#include "app/SingleInstance.h"
+#include "app/WindowCommandLine.h"
+#include "app/WindowStart.h"
 
 namespace {
 

@@ -5,7 +5,7 @@
 #include <QTemporaryDir>
 #include <QStyleFactory>
 
-#include "Application.h"
+#include "app/Application.h"
 
 // The window tests need one QApplication for the whole run; the Fusion style
 // makes sizes and screenshots the same on every desktop.

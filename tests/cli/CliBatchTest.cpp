@@ -1,7 +1,7 @@
 #include <filesystem>
 
-#include "CliHarness.h"
-#include "ImageFile.h"
+#include "tests/cli/CliHarness.h"
+#include "imageio/ImageFile.h"
 
 namespace fs = std::filesystem;
 

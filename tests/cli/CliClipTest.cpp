@@ -7,18 +7,18 @@
 #include <fstream>
 #include <regex>
 
-#include "../support/ClipMaking.h"
-#include "AtomicFile.h"
-#include "CliHarness.h"
-#include "ClipFile.h"
-#include "ClipModule.h"
-#include "ClipRender.h"
-#include "CubeInterpolation.h"
-#include "DeepGrade.h"
-#include "DeepImageFile.h"
-#include "ImageFile.h"
-#include "LUT.h"
-#include "LutConvert.h"
+#include "tests/support/ClipMaking.h"
+#include "fileio/AtomicFile.h"
+#include "tests/cli/CliHarness.h"
+#include "clip/ClipFile.h"
+#include "clip/ClipModule.h"
+#include "clip/ClipRender.h"
+#include "engine/CubeInterpolation.h"
+#include "engine/DeepGrade.h"
+#include "imageio/DeepImageFile.h"
+#include "imageio/ImageFile.h"
+#include "engine/LUT.h"
+#include "formats/LutConvert.h"
 
 namespace {
 

@@ -2,9 +2,9 @@
 #include <filesystem>
 #include <sstream>
 
-#include "CliHarness.h"
-#include "ColourProfile.h"
-#include "ImageFile.h"
+#include "tests/cli/CliHarness.h"
+#include "imageio/ColourProfile.h"
+#include "imageio/ImageFile.h"
 
 // Pictures carrying colour profiles, made by LittleCMS's own tools and
 // ImageMagick from a photograph: measured in sRGB, graded in sRGB and

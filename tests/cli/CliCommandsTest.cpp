@@ -1,7 +1,7 @@
-#include "CliHarness.h"
-#include "FormatRegistry.h"
-#include "LookControls.h"
-#include "LutFormat.h"
+#include "tests/cli/CliHarness.h"
+#include "formats/FormatRegistry.h"
+#include "engine/LookControls.h"
+#include "formats/LutFormat.h"
 
 TEST_F(CliTest, HelpForTheProgramAndEveryCommand)
 {

@@ -3,13 +3,13 @@
 #include <map>
 #include <memory>
 
-#include "CdlCollectionFormat.h"
-#include "CliHarness.h"
-#include "FormatRegistry.h"
-#include "ImageFile.h"
-#include "LUT.h"
-#include "LutConvert.h"
-#include "LutFormat.h"
+#include "formats/CdlCollectionFormat.h"
+#include "tests/cli/CliHarness.h"
+#include "formats/FormatRegistry.h"
+#include "imageio/ImageFile.h"
+#include "engine/LUT.h"
+#include "formats/LutConvert.h"
+#include "formats/LutFormat.h"
 
 namespace {
 

@@ -3,12 +3,12 @@
 #include <memory>
 #include <set>
 
-#include "CliHarness.h"
-#include "DeepGrade.h"
-#include "DeepImageFile.h"
-#include "ImageFile.h"
-#include "LUT.h"
-#include "LutConvert.h"
+#include "tests/cli/CliHarness.h"
+#include "engine/DeepGrade.h"
+#include "imageio/DeepImageFile.h"
+#include "imageio/ImageFile.h"
+#include "engine/LUT.h"
+#include "formats/LutConvert.h"
 
 namespace {
 

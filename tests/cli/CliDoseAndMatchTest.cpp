@@ -3,8 +3,8 @@
 #include <filesystem>
 #include <memory>
 
-#include "CliHarness.h"
-#include "ImageFile.h"
+#include "tests/cli/CliHarness.h"
+#include "imageio/ImageFile.h"
 
 // --strength on look and grade, --match on look and grade.
 

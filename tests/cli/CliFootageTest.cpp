@@ -2,18 +2,18 @@
 #include <fstream>
 #include <memory>
 
-#include "CliHarness.h"
-#include "ColorSpace.h"
-#include "FootageCatalog.h"
-#include "FootageLook.h"
-#include "FormatRegistry.h"
-#include "ImageFile.h"
-#include "LUT.h"
-#include "LookControls.h"
-#include "LookExport.h"
-#include "LutConvert.h"
-#include "OcioFootage.h"
-#include "ReferenceLibrary.h"
+#include "tests/cli/CliHarness.h"
+#include "engine/ColorSpace.h"
+#include "footage/FootageCatalog.h"
+#include "engine/FootageLook.h"
+#include "formats/FormatRegistry.h"
+#include "imageio/ImageFile.h"
+#include "engine/LUT.h"
+#include "engine/LookControls.h"
+#include "formats/LookExport.h"
+#include "formats/LutConvert.h"
+#include "footage/OcioFootage.h"
+#include "library/ReferenceLibrary.h"
 
 namespace {
 

@@ -14,9 +14,9 @@
 #include <filesystem>
 #include <thread>
 
-#include "AtomicFile.h"
-#include "CliHarness.h"
-#include "ImageFile.h"
+#include "fileio/AtomicFile.h"
+#include "tests/cli/CliHarness.h"
+#include "imageio/ImageFile.h"
 
 namespace fs = std::filesystem;
 

@@ -1,5 +1,5 @@
-#include "CliHarness.h"
-#include "QtPictureCodec.h"
+#include "tests/cli/CliHarness.h"
+#include "imageio/QtPictureCodec.h"
 
 #include <sys/wait.h>
 #include <unistd.h>

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "Image.h"
+#include "engine/Image.h"
 
 // What one run of the executable gave.
 struct TCliRun {

@@ -2,11 +2,11 @@
 #include <filesystem>
 #include <string>
 
-#include "CliHarness.h"
-#include "DeepGrade.h"
-#include "DeepImageFile.h"
-#include "KnownLooks.h"
-#include "LutConvert.h"
+#include "tests/cli/CliHarness.h"
+#include "engine/DeepGrade.h"
+#include "imageio/DeepImageFile.h"
+#include "tests/cli/KnownLooks.h"
+#include "formats/LutConvert.h"
 
 namespace {
 

@@ -6,10 +6,10 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include "../support/SmallFileSystem.h"
-#include "CliHarness.h"
-#include "ImageFile.h"
-#include "ReferenceLibrary.h"
+#include "tests/support/SmallFileSystem.h"
+#include "tests/cli/CliHarness.h"
+#include "imageio/ImageFile.h"
+#include "library/ReferenceLibrary.h"
 
 namespace {
 

@@ -3,14 +3,14 @@
 #include <filesystem>
 #include <string>
 
-#include "CliHarness.h"
-#include "DeepGrade.h"
-#include "DeepImageFile.h"
-#include "FootageLook.h"
-#include "ImageFile.h"
-#include "LUT.h"
-#include "LutConvert.h"
-#include "OcioFootage.h"
+#include "tests/cli/CliHarness.h"
+#include "engine/DeepGrade.h"
+#include "imageio/DeepImageFile.h"
+#include "engine/FootageLook.h"
+#include "imageio/ImageFile.h"
+#include "engine/LUT.h"
+#include "formats/LutConvert.h"
+#include "footage/OcioFootage.h"
 
 // Linear footage on the command line: a float EXR graded with --footage
 // keeps its depth and equals the conversion then the 33-point look; a look

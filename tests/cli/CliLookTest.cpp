@@ -1,15 +1,15 @@
 #include <filesystem>
 #include <memory>
 
-#include "CliHarness.h"
-#include "ColorSpace.h"
-#include "FormatRegistry.h"
-#include "ImageFile.h"
-#include "LUT.h"
-#include "LookControls.h"
-#include "LookExport.h"
-#include "LookTransfer.h"
-#include "ReferenceLibrary.h"
+#include "tests/cli/CliHarness.h"
+#include "engine/ColorSpace.h"
+#include "formats/FormatRegistry.h"
+#include "imageio/ImageFile.h"
+#include "engine/LUT.h"
+#include "engine/LookControls.h"
+#include "formats/LookExport.h"
+#include "engine/LookTransfer.h"
+#include "library/ReferenceLibrary.h"
 
 namespace {
 

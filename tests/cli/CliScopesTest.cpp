@@ -1,16 +1,16 @@
 #include <cstdlib>
 #include <sstream>
 
-#include "CliHarness.h"
-#include "ColorSpace.h"
-#include "ImageFile.h"
-#include "LUT.h"
-#include "LutConvert.h"
-#include "QtImage.h"
-#include "ReferenceLibrary.h"
-#include "ScopeDrawing.h"
-#include "Scopes.h"
-#include "Thumbnail.h"
+#include "tests/cli/CliHarness.h"
+#include "engine/ColorSpace.h"
+#include "imageio/ImageFile.h"
+#include "engine/LUT.h"
+#include "formats/LutConvert.h"
+#include "imageio/QtImage.h"
+#include "library/ReferenceLibrary.h"
+#include "scopeview/ScopeDrawing.h"
+#include "engine/Scopes.h"
+#include "engine/Thumbnail.h"
 
 namespace {
 

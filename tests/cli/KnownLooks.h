@@ -6,14 +6,14 @@
 #include <string>
 #include <vector>
 
-#include "ColorSpace.h"
-#include "GradingRoad.h"
-#include "Image.h"
-#include "ImageFile.h"
-#include "ImageResize.h"
-#include "LUT.h"
-#include "LutFit.h"
-#include "Thumbnail.h"
+#include "engine/ColorSpace.h"
+#include "engine/GradingRoad.h"
+#include "engine/Image.h"
+#include "imageio/ImageFile.h"
+#include "engine/ImageResize.h"
+#include "engine/LUT.h"
+#include "engine/LutFit.h"
+#include "engine/Thumbnail.h"
 
 // Known looks to learn from graded pairs, and the photographs they grade
 // (Debian's mate-backgrounds). Shared by the tests and bench/.

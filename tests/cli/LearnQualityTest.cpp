@@ -3,7 +3,7 @@
 #include <filesystem>
 #include <unistd.h>
 
-#include "KnownLooks.h"
+#include "tests/cli/KnownLooks.h"
 
 // Looks learned from pairs made of photographs and known LUTs: the learned
 // LUT reproduces the pair and grades another photograph as the known LUT

@@ -9,9 +9,9 @@
 #include <filesystem>
 #include <fstream>
 
-#include "../support/ClipMaking.h"
-#include "ClipFile.h"
-#include "Error.h"
+#include "tests/support/ClipMaking.h"
+#include "clip/ClipFile.h"
+#include "engine/Error.h"
 
 namespace {
 

@@ -7,11 +7,11 @@
 #include <thread>
 #include <vector>
 
-#include "../support/ClipMaking.h"
-#include "ClipFile.h"
-#include "ClipPicture.h"
-#include "ClipPlayback.h"
-#include "FrameAhead.h"
+#include "tests/support/ClipMaking.h"
+#include "clip/ClipFile.h"
+#include "clip/ClipPicture.h"
+#include "clip/ClipPlayback.h"
+#include "clip/FrameAhead.h"
 
 // Frames decoded ahead for playing, and the frames of a clip read in order
 // against the same frames reached by seeking.

@@ -4,11 +4,11 @@
 #include <cstring>
 #include <random>
 
-#include "ClipFile.h"
-#include "ClipPicture.h"
-#include "DeepGrade.h"
-#include "Error.h"
-#include "YCbCrCoding.h"
+#include "clip/ClipFile.h"
+#include "clip/ClipPicture.h"
+#include "engine/DeepGrade.h"
+#include "engine/Error.h"
+#include "clip/YCbCrCoding.h"
 
 namespace {
 

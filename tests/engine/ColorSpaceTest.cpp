@@ -2,9 +2,9 @@
 
 #include <cmath>
 
-#include "ColorSpace.h"
-#include "Error.h"
-#include "TestImages.h"
+#include "engine/ColorSpace.h"
+#include "engine/Error.h"
+#include "tests/engine/TestImages.h"
 
 namespace {
 

@@ -5,9 +5,9 @@
 #include <cstring>
 #include <limits>
 
-#include "DeepColourMemo.h"
-#include "DeepImage.h"
-#include "FootageConversion.h"
+#include "engine/DeepColourMemo.h"
+#include "engine/DeepImage.h"
+#include "engine/FootageConversion.h"
 
 namespace {
 

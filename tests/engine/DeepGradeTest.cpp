@@ -5,10 +5,10 @@
 #include <memory>
 #include <set>
 
-#include "DeepGrade.h"
-#include "LUT.h"
-#include "LookControls.h"
-#include "TestImages.h"
+#include "engine/DeepGrade.h"
+#include "engine/LUT.h"
+#include "engine/LookControls.h"
+#include "tests/engine/TestImages.h"
 
 namespace {
 

@@ -6,13 +6,13 @@
 #include <thread>
 #include <vector>
 
-#include "FootageGrading.h"
-#include "FootageLook.h"
-#include "GradingRoad.h"
-#include "Image.h"
-#include "LUT.h"
-#include "LookTransfer.h"
-#include "TestImages.h"
+#include "engine/FootageGrading.h"
+#include "engine/FootageLook.h"
+#include "engine/GradingRoad.h"
+#include "engine/Image.h"
+#include "engine/LUT.h"
+#include "engine/LookTransfer.h"
+#include "tests/engine/TestImages.h"
 
 namespace {
 

@@ -3,11 +3,11 @@
 #include <cstring>
 #include <memory>
 
-#include "Error.h"
-#include "FootageLook.h"
-#include "LUT.h"
-#include "LookTransfer.h"
-#include "TestImages.h"
+#include "engine/Error.h"
+#include "engine/FootageLook.h"
+#include "engine/LUT.h"
+#include "engine/LookTransfer.h"
+#include "tests/engine/TestImages.h"
 
 namespace {
 

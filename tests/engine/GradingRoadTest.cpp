@@ -2,10 +2,10 @@
 
 #include <memory>
 
-#include "Error.h"
-#include "GradingRoad.h"
-#include "LUT.h"
-#include "TestImages.h"
+#include "engine/Error.h"
+#include "engine/GradingRoad.h"
+#include "engine/LUT.h"
+#include "tests/engine/TestImages.h"
 
 namespace {
 

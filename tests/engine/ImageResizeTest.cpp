@@ -2,11 +2,11 @@
 
 #include <string>
 
-#include "Error.h"
-#include "ImageResize.h"
-#include "ResizeReference.h"
-#include "TestImages.h"
-#include "Thumbnail.h"
+#include "engine/Error.h"
+#include "engine/ImageResize.h"
+#include "engine/ResizeReference.h"
+#include "tests/engine/TestImages.h"
+#include "engine/Thumbnail.h"
 
 namespace {
 

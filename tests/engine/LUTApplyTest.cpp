@@ -4,9 +4,9 @@
 #include <memory>
 #include <random>
 
-#include "LUT.h"
-#include "LUTReference.h"
-#include "TestImages.h"
+#include "engine/LUT.h"
+#include "engine/LUTReference.h"
+#include "tests/engine/TestImages.h"
 
 namespace {
 

@@ -2,7 +2,7 @@
 
 #include <memory>
 
-#include "LUT.h"
+#include "engine/LUT.h"
 
 TEST(LUTTest, FreshLutIsEmptyAndUsesTheWideStride) {
     auto lut = std::make_unique<TLUT>();

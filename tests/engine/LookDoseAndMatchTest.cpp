@@ -5,15 +5,15 @@
 #include <memory>
 #include <random>
 
-#include "ColorSpace.h"
-#include "Error.h"
-#include "Image.h"
-#include "LUT.h"
-#include "LookControls.h"
-#include "LookStrength.h"
-#include "LookTransfer.h"
-#include "SourceMatch.h"
-#include "TestImages.h"
+#include "engine/ColorSpace.h"
+#include "engine/Error.h"
+#include "engine/Image.h"
+#include "engine/LUT.h"
+#include "engine/LookControls.h"
+#include "engine/LookStrength.h"
+#include "engine/LookTransfer.h"
+#include "engine/SourceMatch.h"
+#include "tests/engine/TestImages.h"
 
 namespace {
 

@@ -3,11 +3,11 @@
 #include <cmath>
 #include <memory>
 
-#include "ColorSpace.h"
-#include "Error.h"
-#include "LUT.h"
-#include "LookControls.h"
-#include "LookTransfer.h"
+#include "engine/ColorSpace.h"
+#include "engine/Error.h"
+#include "engine/LUT.h"
+#include "engine/LookControls.h"
+#include "engine/LookTransfer.h"
 
 namespace {
 

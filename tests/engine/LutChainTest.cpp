@@ -6,18 +6,18 @@
 #include <random>
 #include <vector>
 
-#include "CdlOperation.h"
-#include "CubeInterpolation.h"
-#include "CubeOperation.h"
-#include "CurveOperation.h"
-#include "ExponentOperation.h"
-#include "HalfFloat.h"
-#include "Image.h"
-#include "LogOperation.h"
-#include "LUT.h"
-#include "LUTReference.h"
-#include "LutChain.h"
-#include "MatrixOperation.h"
+#include "engine/CdlOperation.h"
+#include "engine/CubeInterpolation.h"
+#include "engine/CubeOperation.h"
+#include "engine/CurveOperation.h"
+#include "engine/ExponentOperation.h"
+#include "engine/HalfFloat.h"
+#include "engine/Image.h"
+#include "engine/LogOperation.h"
+#include "engine/LUT.h"
+#include "engine/LUTReference.h"
+#include "engine/LutChain.h"
+#include "engine/MatrixOperation.h"
 
 namespace {
 

@@ -5,13 +5,13 @@
 #include <random>
 #include <vector>
 
-#include "ColourDifference.h"
-#include "DeepImage.h"
-#include "Error.h"
-#include "GradedPair.h"
-#include "Image.h"
-#include "LUT.h"
-#include "LutFit.h"
+#include "engine/ColourDifference.h"
+#include "engine/DeepImage.h"
+#include "engine/Error.h"
+#include "engine/GradedPair.h"
+#include "engine/Image.h"
+#include "engine/LUT.h"
+#include "engine/LutFit.h"
 
 namespace {
 

@@ -4,7 +4,7 @@
 #include <stdexcept>
 #include <vector>
 
-#include "Parallel.h"
+#include "engine/Parallel.h"
 
 TEST(ParallelTest, EveryItemOnceAndErrorsReachTheCaller) {
     for (int count : {0, 1, 2, 7, 1000}) {

@@ -3,9 +3,9 @@
 #include <cstdint>
 #include <vector>
 
-#include "ColorSpace.h"
-#include "Scopes.h"
-#include "TestImages.h"
+#include "engine/ColorSpace.h"
+#include "engine/Scopes.h"
+#include "tests/engine/TestImages.h"
 
 namespace {
 

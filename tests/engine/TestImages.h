@@ -2,7 +2,7 @@
 #include <cstdint>
 #include <random>
 
-#include "Image.h"
+#include "engine/Image.h"
 
 // Small helpers for building test pictures.
 

@@ -13,9 +13,9 @@
 #include <atomic>
 #include <unistd.h>
 
-#include "AtomicFile.h"
-#include "Error.h"
-#include "../support/SmallFileSystem.h"
+#include "fileio/AtomicFile.h"
+#include "engine/Error.h"
+#include "tests/support/SmallFileSystem.h"
 
 namespace {
 

@@ -10,9 +10,9 @@
 #include <thread>
 #include <unistd.h>
 
-#include "Error.h"
-#include "FileRead.h"
-#include "../support/PipeUnblocker.h"
+#include "engine/Error.h"
+#include "fileio/FileRead.h"
+#include "tests/support/PipeUnblocker.h"
 
 namespace {
 

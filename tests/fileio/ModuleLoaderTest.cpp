@@ -9,9 +9,9 @@
 #include <thread>
 #include <unistd.h>
 
-#include "Error.h"
-#include "ModuleLoader.h"
-#include "../support/PipeUnblocker.h"
+#include "engine/Error.h"
+#include "fileio/ModuleLoader.h"
+#include "tests/support/PipeUnblocker.h"
 
 namespace {
 

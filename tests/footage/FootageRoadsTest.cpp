@@ -8,18 +8,18 @@
 #include <sstream>
 #include <string>
 
-#include "DeepGrade.h"
-#include "DeepImage.h"
-#include "Error.h"
-#include "FootageCatalog.h"
-#include "FootageLook.h"
-#include "FormatRegistry.h"
-#include "Image.h"
-#include "LUT.h"
-#include "LookExport.h"
-#include "LookShaper.h"
-#include "LutConvert.h"
-#include "OcioFootage.h"
+#include "engine/DeepGrade.h"
+#include "engine/DeepImage.h"
+#include "engine/Error.h"
+#include "footage/FootageCatalog.h"
+#include "engine/FootageLook.h"
+#include "formats/FormatRegistry.h"
+#include "engine/Image.h"
+#include "engine/LUT.h"
+#include "formats/LookExport.h"
+#include "engine/LookShaper.h"
+#include "formats/LutConvert.h"
+#include "footage/OcioFootage.h"
 
 namespace {
 

@@ -12,10 +12,10 @@
 #include <thread>
 #include <unistd.h>
 
-#include "Error.h"
-#include "FootageCatalog.h"
-#include "OcioFootage.h"
-#include "../support/PipeUnblocker.h"
+#include "engine/Error.h"
+#include "footage/FootageCatalog.h"
+#include "footage/OcioFootage.h"
+#include "tests/support/PipeUnblocker.h"
 
 namespace {
 

@@ -8,9 +8,9 @@
 #include <string>
 #include <vector>
 
-#include "FormatRegistry.h"
-#include "FormatTestSupport.h"
-#include "LutConvert.h"
+#include "formats/FormatRegistry.h"
+#include "tests/formats/FormatTestSupport.h"
+#include "formats/LutConvert.h"
 
 namespace {
 

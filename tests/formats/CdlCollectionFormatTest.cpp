@@ -3,9 +3,9 @@
 #include <memory>
 #include <string>
 
-#include "CdlCollectionFormat.h"
-#include "LutChain.h"
-#include "FormatTestSupport.h"
+#include "formats/CdlCollectionFormat.h"
+#include "engine/LutChain.h"
+#include "tests/formats/FormatTestSupport.h"
 
 namespace {
 

@@ -3,8 +3,8 @@
 #include <memory>
 #include <string>
 
-#include "CinespaceFormat.h"
-#include "FormatTestSupport.h"
+#include "formats/CinespaceFormat.h"
+#include "tests/formats/FormatTestSupport.h"
 
 namespace {
 

@@ -4,9 +4,9 @@
 #include <memory>
 #include <string>
 
-#include "ClfFormat.h"
-#include "LutChain.h"
-#include "FormatTestSupport.h"
+#include "formats/ClfFormat.h"
+#include "engine/LutChain.h"
+#include "tests/formats/FormatTestSupport.h"
 
 namespace {
 

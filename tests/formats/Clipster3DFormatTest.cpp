@@ -1,8 +1,8 @@
 #include <gtest/gtest.h>
 
-#include "FormatRegistry.h"
-#include "LutConvert.h"
-#include "FormatTestSupport.h"
+#include "formats/FormatRegistry.h"
+#include "formats/LutConvert.h"
+#include "tests/formats/FormatTestSupport.h"
 
 namespace {
 

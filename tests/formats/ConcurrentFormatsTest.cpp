@@ -9,9 +9,9 @@
 #include <thread>
 #include <vector>
 
-#include "FormatRegistry.h"
-#include "FormatTestSupport.h"
-#include "LutFormat.h"
+#include "formats/FormatRegistry.h"
+#include "tests/formats/FormatTestSupport.h"
+#include "formats/LutFormat.h"
 
 namespace {
 

@@ -1,8 +1,8 @@
 #include <gtest/gtest.h>
 
-#include "FormatRegistry.h"
-#include "Lut1DFormats.h"
-#include "FormatTestSupport.h"
+#include "formats/FormatRegistry.h"
+#include "formats/Lut1DFormats.h"
+#include "tests/formats/FormatTestSupport.h"
 
 namespace {
 

@@ -4,11 +4,11 @@
 #include <limits>
 #include <random>
 
-#include "CubeLines.h"
-#include "FormatTestSupport.h"
-#include "FormatFiles.h"
-#include "FormatText.h"
-#include "LutFormat.h"
+#include "formats/CubeLines.h"
+#include "tests/formats/FormatTestSupport.h"
+#include "formats/FormatFiles.h"
+#include "formats/FormatText.h"
+#include "formats/LutFormat.h"
 
 namespace {
 

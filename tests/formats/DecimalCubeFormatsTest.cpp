@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
-#include "FormatRegistry.h"
-#include "FormatTestSupport.h"
+#include "formats/FormatRegistry.h"
+#include "tests/formats/FormatTestSupport.h"
 
 namespace {
 

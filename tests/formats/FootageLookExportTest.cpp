@@ -3,9 +3,9 @@
 #include <algorithm>
 #include <cmath>
 
-#include "FootageLook.h"
-#include "LookExport.h"
-#include "Lut1DTestSupport.h"
+#include "engine/FootageLook.h"
+#include "formats/LookExport.h"
+#include "tests/formats/Lut1DTestSupport.h"
 
 using namespace lut1dtest;
 

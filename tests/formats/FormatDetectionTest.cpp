@@ -5,15 +5,15 @@
 #include <string>
 #include <sys/stat.h>
 
-#include "Error.h"
-#include "FileRead.h"
-#include "FormatFiles.h"
-#include "FormatRegistry.h"
-#include "FormatTestSupport.h"
-#include "LutConvert.h"
-#include "LutFormat.h"
-#include "PictureCodec.h"
-#include "../support/PipeUnblocker.h"
+#include "engine/Error.h"
+#include "fileio/FileRead.h"
+#include "formats/FormatFiles.h"
+#include "formats/FormatRegistry.h"
+#include "tests/formats/FormatTestSupport.h"
+#include "formats/LutConvert.h"
+#include "formats/LutFormat.h"
+#include "fileio/PictureCodec.h"
+#include "tests/support/PipeUnblocker.h"
 
 namespace {
 

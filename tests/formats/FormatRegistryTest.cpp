@@ -4,18 +4,18 @@
 #include <cstdlib>
 #include <typeinfo>
 
-#include "CdlCollectionFormat.h"
-#include "CinespaceFormat.h"
-#include "ClfFormat.h"
-#include "FormatRegistry.h"
-#include "FormatTestSupport.h"
-#include "HaldClutFormat.h"
-#include "Lut1DFormats.h"
-#include "LutConvert.h"
-#include "Spi1DFormat.h"
-#include "Spi3DFormat.h"
-#include "AscCdlFormat.h"
-#include "SpeedgradeLook3DFormat.h"
+#include "formats/CdlCollectionFormat.h"
+#include "formats/CinespaceFormat.h"
+#include "formats/ClfFormat.h"
+#include "formats/FormatRegistry.h"
+#include "tests/formats/FormatTestSupport.h"
+#include "formats/HaldClutFormat.h"
+#include "formats/Lut1DFormats.h"
+#include "formats/LutConvert.h"
+#include "formats/Spi1DFormat.h"
+#include "formats/Spi3DFormat.h"
+#include "formats/AscCdlFormat.h"
+#include "formats/SpeedgradeLook3DFormat.h"
 
 namespace {
 

@@ -14,7 +14,7 @@
 #include <unistd.h>
 #include <vector>
 
-#include "LUT.h"
+#include "engine/LUT.h"
 
 namespace formattest {
 

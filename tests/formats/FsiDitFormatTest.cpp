@@ -2,8 +2,8 @@
 
 #include <cstdint>
 
-#include "FormatTestSupport.h"
-#include "FormatRegistry.h"
+#include "tests/formats/FormatTestSupport.h"
+#include "formats/FormatRegistry.h"
 
 namespace {
 

@@ -7,12 +7,12 @@
 #include <memory>
 #include <string>
 
-#include "FormatRegistry.h"
-#include "FormatTestSupport.h"
-#include "LUT.h"
-#include "LutFormat.h"
-#include "TextFile.h"
-#include "XMLNode.h"
+#include "formats/FormatRegistry.h"
+#include "tests/formats/FormatTestSupport.h"
+#include "engine/LUT.h"
+#include "formats/LutFormat.h"
+#include "formats/TextFile.h"
+#include "formats/xml/XMLNode.h"
 
 namespace {
 

@@ -3,8 +3,8 @@
 #include <memory>
 #include <string>
 
-#include "FormatTestSupport.h"
-#include "HaldClutFormat.h"
+#include "tests/formats/FormatTestSupport.h"
+#include "formats/HaldClutFormat.h"
 
 namespace {
 

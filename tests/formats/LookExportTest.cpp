@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <cmath>
 
-#include "LookExport.h"
-#include "Lut1DTestSupport.h"
+#include "formats/LookExport.h"
+#include "tests/formats/Lut1DTestSupport.h"
 
 using namespace lut1dtest;
 

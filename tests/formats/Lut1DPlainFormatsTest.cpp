@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
-#include "FormatRegistry.h"
-#include "Lut1DTestSupport.h"
+#include "formats/FormatRegistry.h"
+#include "tests/formats/Lut1DTestSupport.h"
 
 using namespace lut1dtest;
 

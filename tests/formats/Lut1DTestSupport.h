@@ -11,8 +11,8 @@
 #include <string>
 #include <vector>
 
-#include "LUT.h"
-#include "LutFormat.h"
+#include "engine/LUT.h"
+#include "formats/LutFormat.h"
 
 namespace lut1dtest {
 

@@ -5,8 +5,8 @@
 #include <random>
 #include <vector>
 
-#include "FormatRegistry.h"
-#include "FormatTestSupport.h"
+#include "formats/FormatRegistry.h"
+#include "tests/formats/FormatTestSupport.h"
 
 namespace {
 

@@ -8,11 +8,11 @@
 #include <memory>
 #include <string>
 
-#include "Error.h"
-#include "FormatRegistry.h"
-#include "LUT.h"
-#include "LutConvert.h"
-#include "LutFormat.h"
+#include "engine/Error.h"
+#include "formats/FormatRegistry.h"
+#include "engine/LUT.h"
+#include "formats/LutConvert.h"
+#include "formats/LutFormat.h"
 
 namespace {
 

@@ -10,9 +10,9 @@
 #include <string>
 #include <unistd.h>
 
-#include "FormatFiles.h"
-#include "FormatText.h"
-#include "LutFormat.h"
+#include "formats/FormatFiles.h"
+#include "formats/FormatText.h"
+#include "formats/LutFormat.h"
 
 namespace {
 

@@ -6,9 +6,9 @@
 #include <string>
 #include <vector>
 
-#include "FormatTestSupport.h"
-#include "Spi1DFormat.h"
-#include "Spi3DFormat.h"
+#include "tests/formats/FormatTestSupport.h"
+#include "formats/Spi1DFormat.h"
+#include "formats/Spi3DFormat.h"
 
 namespace {
 

@@ -7,8 +7,8 @@
 #include <string>
 #include <unistd.h>
 
-#include "Error.h"
-#include "TextFile.h"
+#include "engine/Error.h"
+#include "formats/TextFile.h"
 
 namespace {
 

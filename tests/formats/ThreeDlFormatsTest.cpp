@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
-#include "FormatTestSupport.h"
-#include "FormatRegistry.h"
+#include "tests/formats/FormatTestSupport.h"
+#include "formats/FormatRegistry.h"
 
 namespace {
 

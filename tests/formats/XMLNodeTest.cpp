@@ -6,8 +6,8 @@
 #include <sstream>
 #include <string>
 
-#include "Error.h"
-#include "XMLNode.h"
+#include "engine/Error.h"
+#include "formats/xml/XMLNode.h"
 
 namespace {
 

@@ -3,10 +3,10 @@
 #include <cmath>
 #include <cstring>
 
-#include "Lut1DTestSupport.h"
-#include "AscCdlFormat.h"
-#include "FormatRegistry.h"
-#include "SpeedgradeLook3DFormat.h"
+#include "tests/formats/Lut1DTestSupport.h"
+#include "formats/AscCdlFormat.h"
+#include "formats/FormatRegistry.h"
+#include "formats/SpeedgradeLook3DFormat.h"
 
 using namespace lut1dtest;
 

@@ -9,12 +9,12 @@
 #include <string>
 #include <vector>
 
-#include "ColourProfile.h"
-#include "Error.h"
-#include "FileRead.h"
-#include "IccProfile.h"
-#include "ImageFile.h"
-#include "JpegStripGrading.h"
+#include "imageio/ColourProfile.h"
+#include "engine/Error.h"
+#include "fileio/FileRead.h"
+#include "imageio/IccProfile.h"
+#include "imageio/ImageFile.h"
+#include "imageio/JpegStripGrading.h"
 
 // Colour profiles read from pictures' containers, converted through
 // LittleCMS and written back; the display transform.

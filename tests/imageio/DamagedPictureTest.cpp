@@ -13,8 +13,8 @@
 
 #include <jpeglib.h>
 
-#include "Error.h"
-#include "ImageFile.h"
+#include "engine/Error.h"
+#include "imageio/ImageFile.h"
 
 // Damaged pictures are never taken as whole: a JPEG whose data is short or
 // corrupt and a bitmap with fewer pixel bytes than its header declares are

@@ -7,10 +7,10 @@
 #include <sstream>
 #include <string>
 
-#include "DeepGrade.h"
-#include "DeepImageFile.h"
-#include "Error.h"
-#include "ImageFile.h"
+#include "engine/DeepGrade.h"
+#include "imageio/DeepImageFile.h"
+#include "engine/Error.h"
+#include "imageio/ImageFile.h"
 
 namespace {
 

@@ -11,8 +11,8 @@
 #include <functional>
 #include <string>
 
-#include "Error.h"
-#include "ImageFile.h"
+#include "engine/Error.h"
+#include "imageio/ImageFile.h"
 
 namespace {
 

@@ -18,12 +18,12 @@
 #include <jpeglib.h>
 #include <jerror.h>
 
-#include "DeepImageFile.h"
-#include "Error.h"
-#include "ImageFile.h"
-#include "JpegStripGrading.h"
-#include "PixelBudget.h"
-#include "../support/PipeUnblocker.h"
+#include "imageio/DeepImageFile.h"
+#include "engine/Error.h"
+#include "imageio/ImageFile.h"
+#include "imageio/JpegStripGrading.h"
+#include "imageio/PixelBudget.h"
+#include "tests/support/PipeUnblocker.h"
 
 // Pictures made to hurt: named pipes where pictures are expected, headers
 // that declare far more pixels than the file holds, cut DPX files, channels

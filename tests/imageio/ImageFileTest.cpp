@@ -12,8 +12,8 @@
 #include <jpeglib.h>
 #include <jerror.h>
 
-#include "Error.h"
-#include "ImageFile.h"
+#include "engine/Error.h"
+#include "imageio/ImageFile.h"
 
 namespace {
 

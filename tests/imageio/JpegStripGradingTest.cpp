@@ -12,9 +12,9 @@
 
 #include <jpeglib.h>
 
-#include "Error.h"
-#include "ImageFile.h"
-#include "JpegStripGrading.h"
+#include "engine/Error.h"
+#include "imageio/ImageFile.h"
+#include "imageio/JpegStripGrading.h"
 
 namespace {
 

@@ -6,8 +6,8 @@
 #include <memory>
 #include <string>
 
-#include "ColourProfile.h"
-#include "MatrixShaperTransform.h"
+#include "imageio/ColourProfile.h"
+#include "imageio/MatrixShaperTransform.h"
 
 // The display transform's matrix/TRC road against LittleCMS's own transform,
 // which stays the reference: the same bytes for every colour, or the road is

@@ -11,10 +11,10 @@
 #include <set>
 #include <string>
 
-#include "DeepGrade.h"
-#include "DeepImageFile.h"
-#include "ImageFile.h"
-#include "PictureFormats.h"
+#include "engine/DeepGrade.h"
+#include "imageio/DeepImageFile.h"
+#include "imageio/ImageFile.h"
+#include "imageio/PictureFormats.h"
 
 namespace {
 

@@ -7,10 +7,10 @@
 #include <functional>
 #include <sys/stat.h>
 
-#include "../support/SmallFileSystem.h"
-#include "AtomicFile.h"
-#include "Error.h"
-#include "ImageFile.h"
+#include "tests/support/SmallFileSystem.h"
+#include "fileio/AtomicFile.h"
+#include "engine/Error.h"
+#include "imageio/ImageFile.h"
 
 // Pictures are written as LUT files are: completely or not at all, with the
 // same rules for protected files and links and the same messages.

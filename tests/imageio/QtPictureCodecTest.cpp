@@ -5,9 +5,9 @@
 #include <memory>
 #include <random>
 
-#include "Error.h"
-#include "HaldClutFormat.h"
-#include "QtPictureCodec.h"
+#include "engine/Error.h"
+#include "formats/HaldClutFormat.h"
+#include "imageio/QtPictureCodec.h"
 
 namespace {
 

@@ -19,9 +19,9 @@
 #include <system_error>
 #include <vector>
 
-#include "Arguments.h"
-#include "CommandSupport.h"
-#include "LookTransfer.h"
+#include "cli/Arguments.h"
+#include "cli/CommandSupport.h"
+#include "engine/LookTransfer.h"
 
 namespace {
 

@@ -19,12 +19,12 @@
 #include <string_view>
 #include <system_error>
 
-#include "FormatRegistry.h"
-#include "LUT.h"
-#include "LutConvert.h"
-#include "LutFormat.h"
+#include "formats/FormatRegistry.h"
+#include "engine/LUT.h"
+#include "formats/LutConvert.h"
+#include "formats/LutFormat.h"
 #ifdef LUT_EVAL_PICTURES
-#include "QtPictureCodec.h"
+#include "imageio/QtPictureCodec.h"
 #endif
 
 namespace {

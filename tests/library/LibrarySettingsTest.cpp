@@ -6,8 +6,8 @@
 #include <QSettings>
 #include <QTemporaryDir>
 
-#include "Error.h"
-#include "LibrarySettings.h"
+#include "engine/Error.h"
+#include "library/LibrarySettings.h"
 
 namespace {
 

@@ -11,10 +11,10 @@
 #include <thread>
 #include <vector>
 
-#include "Error.h"
-#include "ImageFile.h"
-#include "ImageResize.h"
-#include "ReferenceLibrary.h"
+#include "engine/Error.h"
+#include "imageio/ImageFile.h"
+#include "engine/ImageResize.h"
+#include "library/ReferenceLibrary.h"
 
 namespace {
 

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "Shell.h"
+#include "tests/packaging/Shell.h"
 
 namespace fs = std::filesystem;
 

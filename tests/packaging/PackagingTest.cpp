@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "Shell.h"
+#include "tests/packaging/Shell.h"
 
 namespace {
 

@@ -3,9 +3,9 @@
 #include <QDir>
 #include <cmath>
 
-#include "ColorSpace.h"
-#include "Image.h"
-#include "ScopeDrawing.h"
+#include "engine/ColorSpace.h"
+#include "engine/Image.h"
+#include "scopeview/ScopeDrawing.h"
 
 namespace {
 
