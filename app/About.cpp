@@ -59,8 +59,7 @@ void TAboutForm::MakeLink(QLabel* label) {
 
 void TAboutForm::CreateComponents() {
     setWindowTitle(QStringLiteral("About"));
-    setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowCloseButtonHint |
-                   Qt::MSWindowsFixedSizeDialogHint);
+    setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint);
     setFixedSize(kClientWidth, kClientHeight);
     setFont(QFont(QStringLiteral("Arial"), 9));
 
@@ -133,8 +132,7 @@ void TAboutForm::FitProductName() {
     lblProduct->setFont(font);
     lblProduct->adjustSize();
     auto fits = [this] {
-        return lblProduct->width() <= kProductNameMaxWidth &&
-               lblProduct->height() <= kProductNameMaxHeight;
+        return lblProduct->width() <= kProductNameMaxWidth && lblProduct->height() <= kProductNameMaxHeight;
     };
     int points = static_cast<int>(std::lround(kProductNameStartPixels * 72.0 / logicalDpiY()));
     while (!fits() && points > kSmallestPoints) {
@@ -171,8 +169,7 @@ void TAboutForm::lblSiteClick() { OpenAddress(info_.WebSite); }
 void TAboutForm::lblMailClick() { OpenAddress(info_.ContactsPage); }
 
 bool TAboutForm::eventFilter(QObject* watched, QEvent* event) {
-    if (event->type() == QEvent::MouseButtonRelease &&
-        static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton) {
+    if (event->type() == QEvent::MouseButtonRelease && static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton) {
         if (watched == lblSite) {
             lblSiteClick();
             return true;

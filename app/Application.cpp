@@ -31,8 +31,8 @@ void ReportError(const std::exception& error) {
     // A busy cursor must not stay over the message box.
     while (QApplication::overrideCursor()) QApplication::restoreOverrideCursor();
     const bool outOfMemory = dynamic_cast<const std::bad_alloc*>(&error) != nullptr;
-    const QString text = outOfMemory ? QString("Not enough memory for this operation.")
-                                     : QString::fromStdString(error.what());
+    const QString text =
+        outOfMemory ? QString("Not enough memory for this operation.") : QString::fromStdString(error.what());
     Dialogs().ShowError(QApplication::activeWindow(), text);
 }
 

@@ -3,14 +3,12 @@
 #include <QFileInfo>
 
 #include "engine/DeepGrade.h"
-#include "imageio/DeepImageFile.h"
 #include "engine/FootageLook.h"
+#include "imageio/DeepImageFile.h"
 #include "imageio/PictureFormats.h"
 
 namespace {
-bool IsDeepPreview(const std::string& previewFile) {
-    return !previewFile.empty() && IsDeepPictureFile(previewFile);
-}
+bool IsDeepPreview(const std::string& previewFile) { return !previewFile.empty() && IsDeepPictureFile(previewFile); }
 
 // A target the picture codec writes, 8-bit ones (JPEG, BMP) included.
 bool IsWrittenName(const std::string& target) { return IsPictureName(target, TPictureRole::Written); }

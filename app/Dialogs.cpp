@@ -46,8 +46,8 @@ QString TDialogs::OpenPicture(QWidget* parent, const QString& caption, const QSt
     return QFileDialog::getOpenFileName(parent, caption, QString(), ToQtFilter(filter));
 }
 
-QString TDialogs::SaveFile(QWidget* parent, const QString& caption, const QString& startFolder,
-                           const QString& filter, const QString& defaultExtension) {
+QString TDialogs::SaveFile(QWidget* parent, const QString& caption, const QString& startFolder, const QString& filter,
+                           const QString& defaultExtension) {
     QFileDialog dialog(parent, caption, startFolder, ToQtFilter(filter));
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     // The chosen filter gives the extension of a name typed without one.
@@ -60,8 +60,7 @@ QString TDialogs::SaveFile(QWidget* parent, const QString& caption, const QStrin
     return dialog.selectedFiles().first();
 }
 
-QMessageBox::StandardButton TDialogs::Ask(QWidget* parent, const QString& text,
-                                          QMessageBox::StandardButtons buttons) {
+QMessageBox::StandardButton TDialogs::Ask(QWidget* parent, const QString& text, QMessageBox::StandardButtons buttons) {
     return QMessageBox::question(parent, QApplication::applicationDisplayName(), text, buttons);
 }
 

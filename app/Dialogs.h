@@ -16,11 +16,10 @@ public:
     virtual QString OpenPicture(QWidget* parent, const QString& caption, const QString& filter);
     // Save-file dialog with a start folder, one filter and a default extension
     // (without dot); asks before overwriting. Empty when cancelled.
-    virtual QString SaveFile(QWidget* parent, const QString& caption, const QString& startFolder,
-                             const QString& filter, const QString& defaultExtension);
+    virtual QString SaveFile(QWidget* parent, const QString& caption, const QString& startFolder, const QString& filter,
+                             const QString& defaultExtension);
     // Confirmation box; returns the button pressed.
-    virtual QMessageBox::StandardButton Ask(QWidget* parent, const QString& text,
-                                            QMessageBox::StandardButtons buttons);
+    virtual QMessageBox::StandardButton Ask(QWidget* parent, const QString& text, QMessageBox::StandardButtons buttons);
     // Error message box.
     virtual void ShowError(QWidget* parent, const QString& text);
 };

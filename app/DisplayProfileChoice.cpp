@@ -1,10 +1,10 @@
 #include "app/DisplayProfileChoice.h"
 
+#include <xcb/xcb.h>
 #include <QComboBox>
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QSettings>
-#include <xcb/xcb.h>
 
 #include <cstdlib>
 #include <memory>
@@ -94,7 +94,7 @@ void TDisplayProfileChoice::Apply(int entry, const std::string& file) {
 }
 
 void TDisplayProfileChoice::Remember() const {
-    UserSettings().setValue(kSettingsKey, chosen_ == kNone ? QString("none")
+    UserSettings().setValue(kSettingsKey, chosen_ == kNone   ? QString("none")
                                           : chosen_ == kFile ? QString::fromStdString(file_)
                                                              : QString());
 }
@@ -118,5 +118,6 @@ std::string TDisplayProfileChoice::ScreenProfile() {
     if (!property || property->format != 8) return std::string();
     const int length = xcb_get_property_value_length(property.get());
     if (length <= 0) return std::string();
-    return std::string(static_cast<const char*>(xcb_get_property_value(property.get())), static_cast<std::size_t>(length));
+    return std::string(static_cast<const char*>(xcb_get_property_value(property.get())),
+                       static_cast<std::size_t>(length));
 }

@@ -7,10 +7,10 @@
 #include <QStatusBar>
 
 #include "engine/DeepGrade.h"
-#include "imageio/DeepImageFile.h"
 #include "engine/Error.h"
 #include "engine/FootageLook.h"
 #include "engine/ImageResize.h"
+#include "imageio/DeepImageFile.h"
 
 namespace {
 

@@ -154,18 +154,35 @@ bool TFrameBar::TakeKey(const QKeyEvent& key) {
     const bool shift = key.modifiers() & Qt::ShiftModifier;
     const std::int64_t step = shift ? FramesPerSecond() : 1;
     switch (key.key()) {
-        case Qt::Key_Left: ShowFrame(current_ - step); return true;
-        case Qt::Key_Right: ShowFrame(current_ + step); return true;
-        case Qt::Key_Home: ShowFrame(0); return true;
-        case Qt::Key_End: ShowFrame(frames_ - 1); return true;
-        case Qt::Key_Space:
-            if (Playing()) SetPlaying(false);
-            else Shuttle(1);
+        case Qt::Key_Left:
+            ShowFrame(current_ - step);
             return true;
-        case Qt::Key_L: Shuttle(1); return true;
-        case Qt::Key_J: Shuttle(-1); return true;
-        case Qt::Key_K: SetPlaying(false); return true;
-        default: return false;
+        case Qt::Key_Right:
+            ShowFrame(current_ + step);
+            return true;
+        case Qt::Key_Home:
+            ShowFrame(0);
+            return true;
+        case Qt::Key_End:
+            ShowFrame(frames_ - 1);
+            return true;
+        case Qt::Key_Space:
+            if (Playing())
+                SetPlaying(false);
+            else
+                Shuttle(1);
+            return true;
+        case Qt::Key_L:
+            Shuttle(1);
+            return true;
+        case Qt::Key_J:
+            Shuttle(-1);
+            return true;
+        case Qt::Key_K:
+            SetPlaying(false);
+            return true;
+        default:
+            return false;
     }
 }
 

@@ -5,8 +5,8 @@
 #include <algorithm>
 #include <cmath>
 
-#include "imageio/ColourProfile.h"
 #include "engine/ImageResize.h"
+#include "imageio/ColourProfile.h"
 
 namespace {
 // How far from the divider (in control pixels) a press takes hold of it.
@@ -220,8 +220,7 @@ int TImageViewer::DividerX() const {
 
 bool TImageViewer::OnDividerHandle(QPoint p) const {
     if (!splitView_ || display_.Empty()) return false;
-    return std::abs(p.x() - DividerX()) <= kDividerGrip && p.y() >= offsetY_ &&
-           p.y() < offsetY_ + display_.Height();
+    return std::abs(p.x() - DividerX()) <= kDividerGrip && p.y() >= offsetY_ && p.y() < offsetY_ + display_.Height();
 }
 
 void TImageViewer::MoveDivider(int x) {
@@ -236,7 +235,8 @@ void TImageViewer::PaintSplit(QPainter& painter) {
     const int x = DividerX();
     const int h = display_.Height();
     const int left = std::min(x - offsetX_, scaled_.Width());
-    if (left > 0) painter.drawImage(QPoint(offsetX_, offsetY_), Wrap(Shown(scaled_, shownScaled_)), QRect(0, 0, left, h));
+    if (left > 0)
+        painter.drawImage(QPoint(offsetX_, offsetY_), Wrap(Shown(scaled_, shownScaled_)), QRect(0, 0, left, h));
     painter.fillRect(QRect(x, offsetY_, 1, h), Qt::white);
     const QRect handle(x - kHandleWidth / 2, offsetY_ + (h - kHandleHeight) / 2, kHandleWidth, kHandleHeight);
     painter.setPen(QColor(64, 64, 64));

@@ -10,13 +10,13 @@
 
 #include "app/Application.h"
 #include "app/Dialogs.h"
-#include "engine/Error.h"
 #include "app/FileDrop.h"
+#include "app/LutSaveForm.h"
+#include "engine/Error.h"
 #include "engine/GradedPair.h"
-#include "imageio/ImageFile.h"
 #include "engine/ImageResize.h"
 #include "engine/LUT.h"
-#include "app/LutSaveForm.h"
+#include "imageio/ImageFile.h"
 #include "imageio/PictureFormats.h"
 #include "imageio/QtImage.h"
 
@@ -32,10 +32,9 @@ const QString kPairPictureFilter =
 
 std::string ToStd(const QString& text) { return QFile::encodeName(text).toStdString(); }
 
-} // namespace
+}  // namespace
 
-TfrmLearnPair::TfrmLearnPair(QWidget* parent) : QDialog(parent)
-{
+TfrmLearnPair::TfrmLearnPair(QWidget* parent) : QDialog(parent) {
     setObjectName("frmLearnPair");
     setWindowTitle("Create Look from Graded Pair");
     auto* pictures = new QHBoxLayout;
@@ -69,8 +68,7 @@ TfrmLearnPair::TfrmLearnPair(QWidget* parent) : QDialog(parent)
 
 TfrmLearnPair::~TfrmLearnPair() = default;
 
-QWidget* TfrmLearnPair::MakeSlot(TSlot& slot, const QString& caption, void (TfrmLearnPair::*set)(const QString&))
-{
+QWidget* TfrmLearnPair::MakeSlot(TSlot& slot, const QString& caption, void (TfrmLearnPair::*set)(const QString&)) {
     auto* box = new QGroupBox(caption, this);
     slot.Thumbnail = new QLabel("Drop a picture here", box);
     slot.Thumbnail->setFixedSize(kThumbnailWidth, kThumbnailHeight);
@@ -81,14 +79,12 @@ QWidget* TfrmLearnPair::MakeSlot(TSlot& slot, const QString& caption, void (Tfrm
     connect(choose, &QPushButton::clicked, this, [this, set, caption] {
         RunHandler([this, set, caption] {
             const QString file = Dialogs().OpenPicture(this, caption, kPairPictureFilter);
-            if (!file.isEmpty())
-                (this->*set)(file);
+            if (!file.isEmpty()) (this->*set)(file);
         });
     });
     new TFileDropTarget(slot.Thumbnail, [this, set](const QStringList& files) {
         RunHandler([this, set, &files] {
-            if (!files.isEmpty())
-                (this->*set)(files.first());
+            if (!files.isEmpty()) (this->*set)(files.first());
         });
     });
     auto* row = new QHBoxLayout;
@@ -103,8 +99,7 @@ QWidget* TfrmLearnPair::MakeSlot(TSlot& slot, const QString& caption, void (Tfrm
 void TfrmLearnPair::SetBefore(const QString& file) { Fill(before_, file); }
 void TfrmLearnPair::SetAfter(const QString& file) { Fill(after_, file); }
 
-void TfrmLearnPair::Fill(TSlot& slot, const QString& file)
-{
+void TfrmLearnPair::Fill(TSlot& slot, const QString& file) {
     learned_.reset();
     UpdateButtons();
     TImage picture;
@@ -117,34 +112,32 @@ void TfrmLearnPair::Fill(TSlot& slot, const QString& file)
     slot.Name->setText(QFileInfo(file).fileName());
     slot.Thumbnail->setPixmap(
         QPixmap::fromImage(QImageFromImage(FitImage(slot.Picture, kThumbnailWidth, kThumbnailHeight))));
-    if (!before_.Picture.Empty() && !after_.Picture.Empty())
-        Learn();
+    if (!before_.Picture.Empty() && !after_.Picture.Empty()) Learn();
 }
 
-void TfrmLearnPair::Learn()
-{
+void TfrmLearnPair::Learn() {
     TBusyCursor busy;
     lblQuality_->setText("The pair is no graded frame.");
     TImage before = before_.Picture.Clone();
     TImage after = after_.Picture.Clone();
     MatchPairSizes(before, after, ToStd(before_.File), ToStd(after_.File));
-    TLearnedLook look = LearnLook(PairOfImages(before, after), {kLearnedSize, kDefaultSmoothness},
-                                  ToStd(before_.File), ToStd(after_.File));
+    TLearnedLook look = LearnLook(PairOfImages(before, after), {kLearnedSize, kDefaultSmoothness}, ToStd(before_.File),
+                                  ToStd(after_.File));
     QString text = QString("Fit: mean ΔE2000 %1, 99th percentile %2; the pair covers %3 % of the colour volume.")
                        .arg(look.Quality.MeanDeltaE, 0, 'f', 2)
                        .arg(look.Quality.Percentile99, 0, 'f', 2)
                        .arg(100.0 * look.Coverage.Share(), 0, 'f', 1);
     if (look.Quality.ShareAbove5 > kWarnShareAbove5)
-        text += QString("\n%1 % of the pixels are off by more than ΔE 5: the pair may not be a global colour "
-                        "change (a vignette, a local mask, a crop).")
+        text += QString(
+                    "\n%1 % of the pixels are off by more than ΔE 5: the pair may not be a global colour "
+                    "change (a vignette, a local mask, a crop).")
                     .arg(100.0 * look.Quality.ShareAbove5, 0, 'f', 1);
     lblQuality_->setText(text);
     learned_ = std::move(look.Lut);
     UpdateButtons();
 }
 
-void TfrmLearnPair::UpdateButtons()
-{
+void TfrmLearnPair::UpdateButtons() {
     btnPreview_->setEnabled(learned_ != nullptr);
     btnExport_->setEnabled(learned_ != nullptr);
 }
@@ -153,16 +146,12 @@ QString TfrmLearnPair::QualityText() const { return lblQuality_->text(); }
 
 std::unique_ptr<TLUT> TfrmLearnPair::TakeLearnedLut() { return std::move(learned_); }
 
-void TfrmLearnPair::btnPreviewClick()
-{
-    if (learned_)
-        accept();
+void TfrmLearnPair::btnPreviewClick() {
+    if (learned_) accept();
 }
 
-void TfrmLearnPair::btnExportClick()
-{
-    if (!learned_)
-        return;
+void TfrmLearnPair::btnExportClick() {
+    if (!learned_) return;
     TfrmSaveLut dialog(TLookSettings{}, this);
     dialog.UseLearnedLut(learned_.get());
     dialog.exec();

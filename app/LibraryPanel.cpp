@@ -10,20 +10,20 @@
 #include <algorithm>
 
 #include "app/Application.h"
-#include "imageio/ColourProfile.h"
 #include "app/Dialogs.h"
-#include "engine/Error.h"
 #include "app/FileDrop.h"
 #include "app/NaturalOrder.h"
+#include "app/ReferenceList.h"
+#include "engine/Error.h"
+#include "engine/Thumbnail.h"
+#include "imageio/ColourProfile.h"
 #include "imageio/PictureFormats.h"
 #include "imageio/QtImage.h"
-#include "app/ReferenceList.h"
-#include "engine/Thumbnail.h"
 
 namespace {
 
-const QString kLibraryFilter = QString::fromStdString("Image Files|" + PicturePatterns(TPictureRole::Reference)) +
-                               "|All Files|*.*";
+const QString kLibraryFilter =
+    QString::fromStdString("Image Files|" + PicturePatterns(TPictureRole::Reference)) + "|All Files|*.*";
 
 std::string ToStd(const QString& text) { return text.toStdString(); }
 
@@ -141,9 +141,8 @@ void TLibraryPanel::CreateMenu() {
     connect(miDeleteImage_, &QAction::triggered, this, guarded(&TLibraryPanel::DeleteClick));
     connect(lvwRefs_, &QWidget::customContextMenuRequested, this,
             [this](const QPoint& at) { pmnRefs_->popup(lvwRefs_->viewport()->mapToGlobal(at)); });
-    new TFileDropTarget(lvwRefs_->viewport(), [this](const QStringList& files) {
-        RunHandler([this, files] { Drop(files); });
-    });
+    new TFileDropTarget(lvwRefs_->viewport(),
+                        [this](const QStringList& files) { RunHandler([this, files] { Drop(files); }); });
 }
 
 // ---- library files ------------------------------------------------------
@@ -236,11 +235,11 @@ void TLibraryPanel::AddOneToLibrary(const QString& file, bool& stop) {
     const std::string name = library_.NameForAdd(ToStd(file));
     if (library_.Contains(name)) {
         QApplication::setOverrideCursor(Qt::ArrowCursor);
-        const auto answer = Dialogs().Ask(
-            window_,
-            "A library image named \"" + QString::fromStdString(TReferenceLibrary::CaptionOf(name)) +
-                "\" already exists. Replace it?",
-            QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
+        const auto answer =
+            Dialogs().Ask(window_,
+                          "A library image named \"" + QString::fromStdString(TReferenceLibrary::CaptionOf(name)) +
+                              "\" already exists. Replace it?",
+                          QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
         QApplication::restoreOverrideCursor();
         if (answer == QMessageBox::No) return;
         if (answer != QMessageBox::Yes) {
@@ -267,7 +266,8 @@ void TLibraryPanel::Edited(QListWidgetItem* item, const QString& caption) {
     item->setText(caption);
     choice_->Renamed(QString::fromStdString(oldName), QString::fromStdString(newName));
     // The new caption takes its place in name order once the editor has closed.
-    QMetaObject::invokeMethod(this, [this] { SortList(); }, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(
+        this, [this] { SortList(); }, Qt::QueuedConnection);
 }
 
 void TLibraryPanel::SortList() {
@@ -315,8 +315,8 @@ void TLibraryPanel::Drop(const QStringList& files) {
     if (!dropped.Pictures.isEmpty()) AddToLibrary(dropped.Pictures);
     const QStringList refused = dropped.Luts + dropped.Others;
     if (!refused.isEmpty())
-        throw EError(ToStd(RefusedFilesMessage(
-            "Only pictures can be added to the library. These files were not added:", refused)));
+        throw EError(ToStd(
+            RefusedFilesMessage("Only pictures can be added to the library. These files were not added:", refused)));
 }
 
 const TImage* TLibraryPanel::ChosenCell() const {

@@ -1,14 +1,14 @@
 #pragma once
-#include <QObject>
 #include <QIcon>
+#include <QObject>
 #include <QStringList>
 #include <functional>
 #include <memory>
 #include <string>
 #include <vector>
 
-#include "engine/Image.h"
 #include "app/ReferenceChoice.h"
+#include "engine/Image.h"
 #include "library/ReferenceLibrary.h"
 
 class QAction;

@@ -80,9 +80,8 @@ void TLookPanel::AddRow(QGridLayout* grid, const TLookControl& control) {
     label->setObjectName(control.Label);
     label->setMinimumWidth(34);
     label->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-    const int row = static_cast<int>(std::count_if(rows_.begin(), rows_.end(), [&](const TRow& r) {
-        return r.Control->Group == control.Group;
-    }));
+    const int row = static_cast<int>(
+        std::count_if(rows_.begin(), rows_.end(), [&](const TRow& r) { return r.Control->Group == control.Group; }));
     grid->addWidget(caption, row, 0);
     grid->addWidget(bar, row, 1);
     grid->addWidget(label, row, 2);

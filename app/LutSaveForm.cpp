@@ -13,8 +13,8 @@
 #include "app/Application.h"
 #include "app/Dialogs.h"
 #include "engine/Error.h"
-#include "formats/FormatRegistry.h"
 #include "engine/LUT.h"
+#include "formats/FormatRegistry.h"
 #include "formats/LookExport.h"
 #include "formats/LutConvert.h"
 
@@ -87,8 +87,7 @@ QLabel* TfrmSaveLut::AddRowLabel(const char* name, const QString& caption, int t
 
 void TfrmSaveLut::CreateComponents() {
     setWindowTitle(QStringLiteral("Save LUT file"));
-    setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowCloseButtonHint |
-                   Qt::MSWindowsFixedSizeDialogHint);
+    setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint);
     setFixedSize(kClientWidth, kClientHeight);
     const int controlWidth = kClientWidth - kControlLeft - kLabelLeft;
 
@@ -123,8 +122,8 @@ void TfrmSaveLut::CreateComponents() {
     cbxDimSize->setCompleter(nullptr);  // "3" must stay 3, not become 32
     cbxDimSize->addItems(kCubeSizes);
     // The key filter keeps typing to digits; this keeps pasted text to them too.
-    cbxDimSize->setValidator(new QRegularExpressionValidator(
-        QRegularExpression(QStringLiteral("Default|[0-9]{0,5}")), cbxDimSize));
+    cbxDimSize->setValidator(
+        new QRegularExpressionValidator(QRegularExpression(QStringLiteral("Default|[0-9]{0,5}")), cbxDimSize));
     cbxDimSize->setCurrentText(kDefault);
     cbxDimSize->setEnabled(false);
 
@@ -145,7 +144,8 @@ void TfrmSaveLut::CreateComponents() {
     btnCancel->setGeometry(kClientWidth - kLabelLeft - 84, 200, 84, 28);
     btnCancel->setAutoDefault(false);
 
-    connect(cbxOutFormat, &QComboBox::currentIndexChanged, this, [this] { RunHandler([this] { cbxOutFormatChange(); }); });
+    connect(cbxOutFormat, &QComboBox::currentIndexChanged, this,
+            [this] { RunHandler([this] { cbxOutFormatChange(); }); });
     connect(btnSetLUTFile, &QPushButton::clicked, this, [this] { RunHandler([this] { btnSetLUTFileClick(); }); });
     connect(btnSave, &QPushButton::clicked, this, [this] { RunHandler([this] { btnSaveClick(); }); });
     connect(btnCancel, &QPushButton::clicked, this, &QDialog::reject);
@@ -192,7 +192,8 @@ void TfrmSaveLut::btnSetLUTFileClick() {
     if (!profile) return;
     const QString extension = FromStd(profile->Extension);
     const QString filter = FromStd(profile->Name) + QStringLiteral("|*.") + extension;
-    const QString fileName = Dialogs().SaveFile(this, QStringLiteral("Save LUT file"), LastLutFolder, filter, extension);
+    const QString fileName =
+        Dialogs().SaveFile(this, QStringLiteral("Save LUT file"), LastLutFolder, filter, extension);
     if (fileName.isEmpty()) return;
     edtLUTFile->setText(fileName);
     LastLutFolder = QFileInfo(fileName).absolutePath();

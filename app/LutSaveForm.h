@@ -66,5 +66,4 @@ private:
 };
 
 // Shows the export dialog modally for the look built from these settings.
-void ShowSaveLutDialog(const TLookSettings& settings, QWidget* parent,
-                       const TFootageConversion* footage = nullptr);
+void ShowSaveLutDialog(const TLookSettings& settings, QWidget* parent, const TFootageConversion* footage = nullptr);

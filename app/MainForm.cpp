@@ -123,14 +123,14 @@ QWidget* TfrmMain::CreateToolStrip() {
         row->addWidget(button);
         return button;
     };
-    sbnOpenPreviewImage_ = makeButton("sbnOpenPreviewImage", ButtonIcon(":/icons/open.png"),
-                                      "Open Preview Image", "Open a preview image (Ctrl+O)");
+    sbnOpenPreviewImage_ = makeButton("sbnOpenPreviewImage", ButtonIcon(":/icons/open.png"), "Open Preview Image",
+                                      "Open a preview image (Ctrl+O)");
     sbnCreateLUT_ = makeButton("sbnCreateLUT", ButtonIcon(":/icons/lut.png", ":/icons/lut_disabled.png"),
                                "Create 3D LUT", "Create the 3D LUT file (Ctrl+E)");
     sbnCreateLUT_->setEnabled(false);
     sbnCreateLUT_->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_E));
-    sbnAddToLib_ = makeButton("sbnAddToLib", ButtonIcon(":/icons/add.png"), QString(),
-                              "Add reference images to the library");
+    sbnAddToLib_ =
+        makeButton("sbnAddToLib", ButtonIcon(":/icons/add.png"), QString(), "Add reference images to the library");
     sbnShowOriginal_ = makeButton("sbnShowOriginal", ButtonIcon(":/icons/original.png"), QString(),
                                   "Show the ungraded preview image (\\)");
     sbnShowOriginal_->setCheckable(true);
@@ -231,9 +231,7 @@ void TfrmMain::BuildLook() {
     sbnShowOriginal_->setEnabled(true);
 }
 
-void TfrmMain::sbnCreateLUTClick() {
-    ShowSaveLutDialog(state_->LastSettings(), this, state_->Footage().Conversion());
-}
+void TfrmMain::sbnCreateLUTClick() { ShowSaveLutDialog(state_->LastSettings(), this, state_->Footage().Conversion()); }
 
 void TfrmMain::cbxDisplayProfileChange() {
     look_->DisplayProfile().Choose(this);

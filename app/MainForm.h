@@ -7,14 +7,14 @@
 #include "app/DisplayProfileChoice.h"
 #include "app/FootageChoice.h"
 #include "app/GradingState.h"
-#include "engine/Image.h"
 #include "app/LibraryPanel.h"
-#include "engine/LookControls.h"
 #include "app/LookPanel.h"
-#include "engine/LookTransfer.h"
 #include "app/PreviewPanel.h"
-#include "library/ReferenceLibrary.h"
 #include "app/ScopesPanel.h"
+#include "engine/Image.h"
+#include "engine/LookControls.h"
+#include "engine/LookTransfer.h"
+#include "library/ReferenceLibrary.h"
 
 class QListWidget;
 class QListWidgetItem;

@@ -11,24 +11,24 @@
 #include <QToolButton>
 
 #include "app/Application.h"
-#include "clip/ClipFile.h"
-#include "imageio/ColourProfile.h"
 #include "app/DeepPreviewSave.h"
 #include "app/Dialogs.h"
-#include "engine/Error.h"
 #include "app/FileDrop.h"
 #include "app/FootageChoice.h"
 #include "app/FrameBar.h"
-#include "engine/GradingRoad.h"
 #include "app/GradingState.h"
-#include "imageio/ImageFile.h"
-#include "engine/ImageResize.h"
 #include "app/ImageViewer.h"
-#include "engine/LUT.h"
 #include "app/LearnPairDialog.h"
-#include "formats/LutConvert.h"
-#include "imageio/PictureFormats.h"
 #include "app/ProductInfo.h"
+#include "clip/ClipFile.h"
+#include "engine/Error.h"
+#include "engine/GradingRoad.h"
+#include "engine/ImageResize.h"
+#include "engine/LUT.h"
+#include "formats/LutConvert.h"
+#include "imageio/ColourProfile.h"
+#include "imageio/ImageFile.h"
+#include "imageio/PictureFormats.h"
 #include "imageio/QtImage.h"
 
 namespace {
@@ -51,10 +51,9 @@ std::string ToStd(const QString& text) { return text.toStdString(); }
 
 }  // namespace
 
-TPreviewPanel::TPreviewPanel(TGradingState& state, QMainWindow* window, QWidget* viewerParent,
-                             QWidget* frameBarParent, TScopesPanel* scopes, QToolButton* showOriginal,
-                             QToolButton* splitView, std::function<void()> clearSelection,
-                             std::function<void()> regrade)
+TPreviewPanel::TPreviewPanel(TGradingState& state, QMainWindow* window, QWidget* viewerParent, QWidget* frameBarParent,
+                             TScopesPanel* scopes, QToolButton* showOriginal, QToolButton* splitView,
+                             std::function<void()> clearSelection, std::function<void()> regrade)
     : state_(state),
       window_(window),
       scopes_(scopes),
@@ -227,7 +226,8 @@ void TPreviewPanel::SaveGradedClick() {
                                             kSavePreviewFilter + OwnFormatFilter(state_.PreviewFile()), "jpeg");
     if (file.isEmpty()) return;
     TBusyCursor busy;
-    if (SaveGradedAtOwnDepth(state_.ActiveLut(), state_.PreviewFile(), ToStd(file), state_.Footage().Conversion())) return;
+    if (SaveGradedAtOwnDepth(state_.ActiveLut(), state_.PreviewFile(), ToStd(file), state_.Footage().Conversion()))
+        return;
     TImage image;
     TColourProfile profile;  // a tagged preview is written back into its own space
     if (FrameBar_->HasClip())
@@ -292,15 +292,13 @@ void TPreviewPanel::Drop(const QStringList& files) {
     if (!dropped.Luts.isEmpty()) PreviewLutFile(dropped.Luts.first());
     if (!dropped.Others.isEmpty())
         throw EError(ToStd(RefusedFilesMessage(
-            "Only pictures and LUT files can be dropped on the preview. These files were not used:",
-            dropped.Others)));
+            "Only pictures and LUT files can be dropped on the preview. These files were not used:", dropped.Others)));
 }
 
 void TPreviewPanel::ViewerLayoutChanged() {
     // The grade comes back only where the viewer showed it before: a
     // reference is chosen and the ungraded preview was not asked for.
-    if (Viewer_->HasImage() && state_.Graded() && !sbnShowOriginal_->isChecked())
-        GradeDisplay();
+    if (Viewer_->HasImage() && state_.Graded() && !sbnShowOriginal_->isChecked()) GradeDisplay();
 }
 
 void TPreviewPanel::GradeDisplay() {

@@ -12,8 +12,8 @@
 #include <QVBoxLayout>
 #include <algorithm>
 
-#include "engine/Image.h"
 #include "app/ScopeView.h"
+#include "engine/Image.h"
 
 namespace {
 
@@ -137,7 +137,8 @@ QToolButton* TScopesPanel::MakeToolButton(QWidget* parent) {
 TScopeKind TScopesPanel::Kind() const { return kKinds[std::max(cbxScope_->currentIndex(), 0)]; }
 
 void TScopesPanel::SetKind(TScopeKind kind) {
-    cbxScope_->setCurrentIndex(static_cast<int>(std::find(std::begin(kKinds), std::end(kKinds), kind) - std::begin(kKinds)));
+    cbxScope_->setCurrentIndex(
+        static_cast<int>(std::find(std::begin(kKinds), std::end(kKinds), kind) - std::begin(kKinds)));
 }
 
 bool TScopesPanel::Parade() const { return cbxParade_->isChecked(); }

@@ -4,8 +4,8 @@
 #include <functional>
 
 #include "engine/ColorSpace.h"
-#include "scopeview/ScopeDrawing.h"
 #include "engine/Scopes.h"
+#include "scopeview/ScopeDrawing.h"
 
 class QCheckBox;
 class QComboBox;

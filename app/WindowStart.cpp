@@ -3,10 +3,10 @@
 #include <QFileInfo>
 
 #include "app/Application.h"
-#include "engine/Error.h"
 #include "app/FileDrop.h"
 #include "app/MainForm.h"
 #include "app/SingleInstance.h"
+#include "engine/Error.h"
 
 void OpenStartFile(TfrmMain& window, const QString& file) {
     const TDroppedFiles sorted = SortDroppedFiles({file});

@@ -19,5 +19,4 @@ void TakeHandedFile(TfrmMain& window, const QString& file);
 // this user runs on this display, it gets the file and null is returned;
 // otherwise the window is made, listens for later starts, is shown and
 // opens the file.
-std::unique_ptr<TfrmMain> StartWindow(const QString& file, TSingleInstance& instance,
-                                      const std::string& libraryFolder);
+std::unique_ptr<TfrmMain> StartWindow(const QString& file, TSingleInstance& instance, const std::string& libraryFolder);

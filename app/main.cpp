@@ -4,13 +4,13 @@
 #include <cstdio>
 
 #include "app/Application.h"
-#include "library/LibrarySettings.h"
 #include "app/MainForm.h"
 #include "app/ProductInfo.h"
-#include "imageio/QtPictureCodec.h"
 #include "app/SingleInstance.h"
 #include "app/WindowCommandLine.h"
 #include "app/WindowStart.h"
+#include "imageio/QtPictureCodec.h"
+#include "library/LibrarySettings.h"
 
 namespace {
 

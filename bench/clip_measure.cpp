@@ -33,26 +33,19 @@ namespace {
 using TClock = std::chrono::steady_clock;
 constexpr int kBoxWidth = 1000, kBoxHeight = 500;
 
-double Milliseconds(TClock::time_point since)
-{
+double Milliseconds(TClock::time_point since) {
     return std::chrono::duration<double, std::milli>(TClock::now() - since).count();
 }
 
-TImage Preview(const TDeepImage& frame)
-{
-    return ClipFramePreview(frame, kBoxWidth, kBoxHeight);
-}
+TImage Preview(const TDeepImage& frame) { return ClipFramePreview(frame, kBoxWidth, kBoxHeight); }
 
-void ShowFrame(TClip& clip, std::int64_t number, const TLUT& look)
-{
+void ShowFrame(TClip& clip, std::int64_t number, const TLUT& look) {
     TImage preview = Preview(clip.Frame(number));
     GradePicture(look, preview);
 }
 
-void Report(const char* what, std::vector<double> times)
-{
-    if (times.empty())
-        return;
+void Report(const char* what, std::vector<double> times) {
+    if (times.empty()) return;
     std::sort(times.begin(), times.end());
     const auto at = [&](double share) { return times[std::min(times.size() - 1, std::size_t(share * times.size()))]; };
     std::printf("%-26s median %6.1f ms   p95 %6.1f ms   worst %6.1f ms   (%zu steps)\n", what, at(0.5), at(0.95),
@@ -60,8 +53,7 @@ void Report(const char* what, std::vector<double> times)
 }
 
 // Steps back to back, as a program stepping as fast as it can.
-void StepBackToBack(TClip& clip, int steps, const TLUT& look)
-{
+void StepBackToBack(TClip& clip, int steps, const TLUT& look) {
     std::vector<double> forward, back;
     for (int n = 1; n <= steps; ++n) {
         const auto start = TClock::now();
@@ -79,8 +71,7 @@ void StepBackToBack(TClip& clip, int steps, const TLUT& look)
 
 // Steps one a key repeat apart, the neighbour in the direction of the last
 // step decoded ahead in between, as the frame bar does.
-void StepPaced(const std::string& file, std::int64_t count, int steps, const TLUT& look)
-{
+void StepPaced(const std::string& file, std::int64_t count, int steps, const TLUT& look) {
     constexpr auto kRepeat = std::chrono::milliseconds(40);
     for (const int direction : {1, -1}) {
         std::vector<double> times;
@@ -90,8 +81,7 @@ void StepPaced(const std::string& file, std::int64_t count, int steps, const TLU
             std::this_thread::sleep_for(kRepeat);
             const auto start = TClock::now();
             TAheadFrame frame;
-            if (!ahead->Wait(frame))
-                break;
+            if (!ahead->Wait(frame)) break;
             GradePicture(look, frame.Picture);
             number = frame.Number;
             times.push_back(Milliseconds(start));
@@ -101,8 +91,7 @@ void StepPaced(const std::string& file, std::int64_t count, int steps, const TLU
 }
 
 // Where a step's time goes, frame by frame forward.
-void Breakdown(TClip& clip, int steps, const TLUT& look)
-{
+void Breakdown(TClip& clip, int steps, const TLUT& look) {
     std::vector<double> decode, picture, grade;
     const std::clock_t cpuStart = std::clock();
     for (int n = 0; n < steps; ++n) {
@@ -125,8 +114,7 @@ void Breakdown(TClip& clip, int steps, const TLUT& look)
 }
 
 // Plays the clip at its rate, grading each frame shown on this thread.
-void Play(const std::string& file, const TClipInfo& info, double seconds, const TLUT& look)
-{
+void Play(const std::string& file, const TClipInfo& info, double seconds, const TLUT& look) {
     const double rate = double(info.RateNumerator) / info.RateDenominator;
     const std::int64_t count = std::min<std::int64_t>(info.Frames, std::int64_t(seconds * rate) + 1);
     const auto start = TClock::now();
@@ -148,10 +136,9 @@ void Play(const std::string& file, const TClipInfo& info, double seconds, const 
     Report("  shown after its time", late);
 }
 
-} // namespace
+}  // namespace
 
-int main(int argc, char** argv)
-{
+int main(int argc, char** argv) {
     if (argc < 3) {
         std::fprintf(stderr, "usage: clip_measure CLIP LUTFILE [STEPS] [PLAY_SECONDS]\n");
         return 2;
@@ -170,7 +157,6 @@ int main(int argc, char** argv)
     Breakdown(clip, std::min<std::int64_t>(steps, count), *look);
     const double budget = 1000.0 * clip.Info().RateDenominator / clip.Info().RateNumerator;
     std::printf("%-26s %6.1f ms a frame at the clip's rate\n", "playback budget", budget);
-    if (seconds > 0)
-        Play(argv[1], clip.Info(), seconds, *look);
+    if (seconds > 0) Play(argv[1], clip.Info(), seconds, *look);
     return 0;
 }

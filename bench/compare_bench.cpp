@@ -12,6 +12,7 @@
 // otherwise it builds the 33-point look of the reference itself.
 #include <benchmark/benchmark.h>
 
+#include <unistd.h>
 #include <cstdio>
 #include <cstring>
 #include <fstream>
@@ -19,19 +20,18 @@
 #include <memory>
 #include <stdexcept>
 #include <string>
-#include <unistd.h>
 
 #include "engine/ColorSpace.h"
-#include "formats/FormatRegistry.h"
 #include "engine/GradingRoad.h"
 #include "engine/Image.h"
-#include "imageio/ImageFile.h"
 #include "engine/ImageResize.h"
 #include "engine/LUT.h"
 #include "engine/LookControls.h"
 #include "engine/LookTransfer.h"
-#include "library/ReferenceLibrary.h"
 #include "engine/Thumbnail.h"
+#include "formats/FormatRegistry.h"
+#include "imageio/ImageFile.h"
+#include "library/ReferenceLibrary.h"
 
 namespace {
 

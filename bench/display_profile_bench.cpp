@@ -15,11 +15,11 @@
 #include <filesystem>
 #include <string>
 
-#include "imageio/ColourProfile.h"
 #include "engine/Image.h"
-#include "imageio/ImageFile.h"
 #include "engine/ImageResize.h"
 #include "engine/Parallel.h"
+#include "imageio/ColourProfile.h"
+#include "imageio/ImageFile.h"
 
 namespace {
 
@@ -88,7 +88,12 @@ void BM_DisplayTransformLittleCms(benchmark::State& state) {
     cmsCloseProfile(own);
     cmsCloseProfile(srgb);
 }
-BENCHMARK(BM_DisplayTransformLittleCms)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->UseRealTime()->MeasureProcessCPUTime();
+BENCHMARK(BM_DisplayTransformLittleCms)
+    ->Arg(0)
+    ->Arg(1)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime()
+    ->MeasureProcessCPUTime();
 
 void BM_DisplayTransformBuilt(benchmark::State& state) {
     const TColourProfile profile = TColourProfile::FromIccFile(kDisplay);

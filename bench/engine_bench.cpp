@@ -85,16 +85,30 @@ void ApplyBenchmark(benchmark::State& state, bool plain, bool smooth) {
             lut->ApplyToImage(image);
         benchmark::DoNotOptimize(image.Row(0));
     }
-    state.counters["ns_per_pixel"] = benchmark::Counter(
-        static_cast<double>(w) * h * state.iterations() * 1e-9, benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
+    state.counters["ns_per_pixel"] = benchmark::Counter(static_cast<double>(w) * h * state.iterations() * 1e-9,
+                                                        benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
 }
 
 void BM_ApplyToImage(benchmark::State& state) { ApplyBenchmark(state, false, false); }
 void BM_ApplyToImageSmooth(benchmark::State& state) { ApplyBenchmark(state, false, true); }
 void BM_ApplyToImagePlain(benchmark::State& state) { ApplyBenchmark(state, true, false); }
-BENCHMARK(BM_ApplyToImage)->Args({250, 250})->Args({1000, 500})->Args({5640, 3172})->Unit(benchmark::kMillisecond)->MeasureProcessCPUTime()->UseRealTime();
-BENCHMARK(BM_ApplyToImageSmooth)->Args({1000, 500})->Unit(benchmark::kMillisecond)->MeasureProcessCPUTime()->UseRealTime();
-BENCHMARK(BM_ApplyToImagePlain)->Args({1000, 500})->Unit(benchmark::kMillisecond)->MeasureProcessCPUTime()->UseRealTime();
+BENCHMARK(BM_ApplyToImage)
+    ->Args({250, 250})
+    ->Args({1000, 500})
+    ->Args({5640, 3172})
+    ->Unit(benchmark::kMillisecond)
+    ->MeasureProcessCPUTime()
+    ->UseRealTime();
+BENCHMARK(BM_ApplyToImageSmooth)
+    ->Args({1000, 500})
+    ->Unit(benchmark::kMillisecond)
+    ->MeasureProcessCPUTime()
+    ->UseRealTime();
+BENCHMARK(BM_ApplyToImagePlain)
+    ->Args({1000, 500})
+    ->Unit(benchmark::kMillisecond)
+    ->MeasureProcessCPUTime()
+    ->UseRealTime();
 
 // One regrade as the window does it on a control change: rebuild the 33-point
 // look, then grade a fresh copy of the 1000 x 500 display image.

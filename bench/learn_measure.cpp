@@ -30,23 +30,20 @@
 
 namespace {
 
-double CpuSeconds()
-{
+double CpuSeconds() {
     rusage usage{};
     getrusage(RUSAGE_SELF, &usage);
     return usage.ru_utime.tv_sec + usage.ru_stime.tv_sec + 1e-6 * (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec);
 }
 
-std::string LoadAverage()
-{
+std::string LoadAverage() {
     std::ifstream file("/proc/loadavg");
     std::string one;
     file >> one;
     return one;
 }
 
-void MeasureSpeed(int runs)
-{
+void MeasureSpeed(int runs) {
     TImage photo;
     LoadImageFile("/usr/share/backgrounds/mate/abstract/Elephants_5640x3172.jpg", photo);
     TImage before;
@@ -76,15 +73,15 @@ void MeasureSpeed(int runs)
         std::sort(v.begin(), v.end());
         return v[v.size() / 2];
     };
-    std::printf("\n24.0 MP pair into 33 points: fit %.2f s best / %.2f s median, report %.2f / %.2f s, "
-                "CPU %.2f / %.2f s\n\n",
-                best(fitWall), median(fitWall), best(reportWall), median(reportWall), best(cpu), median(cpu));
+    std::printf(
+        "\n24.0 MP pair into 33 points: fit %.2f s best / %.2f s median, report %.2f / %.2f s, "
+        "CPU %.2f / %.2f s\n\n",
+        best(fitWall), median(fitWall), best(reportWall), median(reportWall), best(cpu), median(cpu));
 }
 
 // Nearest-grid-point averaging: each grid point the mean AFTER of the
 // pixels whose BEFORE is nearest to it; the identity where there are none.
-void NearestAverage(const TImage& before, const TImage& after, int size, TLUT& lut)
-{
+void NearestAverage(const TImage& before, const TImage& after, int size, TLUT& lut) {
     const std::size_t nodes = static_cast<std::size_t>(size) * size * size;
     std::vector<double> sums(nodes * 3, 0.0);
     std::vector<double> counts(nodes, 0.0);
@@ -97,8 +94,7 @@ void NearestAverage(const TImage& before, const TImage& after, int size, TLUT& l
             for (int c = 0; c < 3; ++c)
                 node = node * size + static_cast<std::size_t>(std::lround(b[3 * x + c] * (size - 1)));
             counts[node] += 1.0;
-            for (int c = 0; c < 3; ++c)
-                sums[node * 3 + c] += a[3 * x + c];
+            for (int c = 0; c < 3; ++c) sums[node * 3 + c] += a[3 * x + c];
         }
     }
     lut.Kind = lkCube;
@@ -108,9 +104,9 @@ void NearestAverage(const TImage& before, const TImage& after, int size, TLUT& l
             for (int bl = 0; bl < size; ++bl) {
                 const std::size_t node = (static_cast<std::size_t>(r) * size + g) * size + bl;
                 const double n = counts[node];
-                lut.Cube[r][g][bl] = n > 0 ? TRGBDouble{sums[node * 3] / n, sums[node * 3 + 1] / n, sums[node * 3 + 2] / n}
-                                           : TRGBDouble{double(r) / (size - 1), double(g) / (size - 1),
-                                                        double(bl) / (size - 1)};
+                lut.Cube[r][g][bl] =
+                    n > 0 ? TRGBDouble{sums[node * 3] / n, sums[node * 3 + 1] / n, sums[node * 3 + 2] / n}
+                          : TRGBDouble{double(r) / (size - 1), double(g) / (size - 1), double(bl) / (size - 1)};
             }
 }
 
@@ -120,8 +116,7 @@ struct TLookCase {
     bool LogFootage;
 };
 
-void MeasureQuality()
-{
+void MeasureQuality() {
     std::vector<TLookCase> looks;
     looks.push_back({"library look (reference Dune.jpg)", LibraryLook("Dune.jpg"), false});
     looks.push_back({"S-curve with hue twist", SCurveHueTwist(), false});
@@ -130,8 +125,9 @@ void MeasureQuality()
     const std::vector<std::string> heldOut = {"LadyBird.jpg", "Aqua.jpg", "YellowFlower.jpg", "TwoWings.jpg"};
     constexpr int kBox = 1000;
 
-    std::printf("| look | pair: ours mean / p99 | pair: nearest mean | held-out: ours mean | held-out: nearest mean "
-                "| ratio | held-out pixels covered |\n|---|---|---|---|---|---|---|\n");
+    std::printf(
+        "| look | pair: ours mean / p99 | pair: nearest mean | held-out: ours mean | held-out: nearest mean "
+        "| ratio | held-out pixels covered |\n|---|---|---|---|---|---|---|\n");
     for (const TLookCase& look : looks) {
         const TImage photo = LoadPhoto("Garden.jpg", kBox);
         const TImage before = look.LogFootage ? AsLogFootage(photo) : photo.Clone();
@@ -163,10 +159,9 @@ void MeasureQuality()
     }
 }
 
-} // namespace
+}  // namespace
 
-int main(int argc, char* argv[])
-{
+int main(int argc, char* argv[]) {
     const int runs = argc > 1 ? std::max(1, std::atoi(argv[1])) : 3;
     const bool speedOnly = argc > 2 && std::string(argv[2]) == "--speed-only";
     try {

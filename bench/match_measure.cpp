@@ -27,11 +27,11 @@
 #include "engine/ColorSpace.h"
 #include "engine/GradingRoad.h"
 #include "engine/Image.h"
-#include "imageio/ImageFile.h"
 #include "engine/LUT.h"
-#include "library/ReferenceLibrary.h"
 #include "engine/SourceMatch.h"
 #include "engine/Thumbnail.h"
+#include "imageio/ImageFile.h"
+#include "library/ReferenceLibrary.h"
 
 namespace {
 

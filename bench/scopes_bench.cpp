@@ -13,9 +13,9 @@
 #include "engine/LUT.h"
 #include "engine/LookControls.h"
 #include "engine/LookTransfer.h"
-#include "scopeview/ScopeDrawing.h"
 #include "engine/Scopes.h"
 #include "engine/Thumbnail.h"
+#include "scopeview/ScopeDrawing.h"
 
 namespace {
 
@@ -71,7 +71,11 @@ void BM_RegradeWithScopes(benchmark::State& state) {
         benchmark::DoNotOptimize(drawing.constBits());
     }
 }
-BENCHMARK(BM_RegradeWithScopes)->Args({1000, 562})->Unit(benchmark::kMillisecond)->MeasureProcessCPUTime()->UseRealTime();
+BENCHMARK(BM_RegradeWithScopes)
+    ->Args({1000, 562})
+    ->Unit(benchmark::kMillisecond)
+    ->MeasureProcessCPUTime()
+    ->UseRealTime();
 
 // The parts on their own: measuring the display, and drawing.
 void BM_ScopeMeasure(benchmark::State& state) {
@@ -92,8 +96,8 @@ void BM_ScopeDraw(benchmark::State& state) {
     TColorStats stats;
     ComputeColorStats(cell, stats);
     for (auto _ : state) {
-        const QImage drawing = DrawScopes(data, TScopeKind::All, static_cast<int>(state.range(0)), false,
-                                          TScopeReference{&cloud, &stats});
+        const QImage drawing =
+            DrawScopes(data, TScopeKind::All, static_cast<int>(state.range(0)), false, TScopeReference{&cloud, &stats});
         benchmark::DoNotOptimize(drawing.constBits());
     }
 }

@@ -58,4 +58,5 @@ TBatchPlan PlanBatch(const std::vector<std::string>& inputs, const TBatchSetting
 // is kept up to date when that stream is a terminal and not Quiet. Returns
 // the exit status: 0 when every picture was written and every folder read,
 // 1 otherwise (with summary lines).
-int RunBatch(const TBatchPlan& plan, const TBatchSettings& settings, const std::function<void(const TBatchItem&)>& work);
+int RunBatch(const TBatchPlan& plan, const TBatchSettings& settings,
+             const std::function<void(const TBatchItem&)>& work);

@@ -1,24 +1,24 @@
 #include "cli/ClipCommands.h"
 
+#include <unistd.h>
 #include <chrono>
 #include <cstdio>
 #include <memory>
 #include <optional>
-#include <unistd.h>
 
+#include "cli/CommandSupport.h"
+#include "cli/DeepGrading.h"
+#include "cli/ErrorStream.h"
 #include "clip/ClipFile.h"
 #include "clip/ClipPicture.h"
 #include "clip/ClipRender.h"
-#include "cli/CommandSupport.h"
 #include "engine/DeepGrade.h"
-#include "cli/DeepGrading.h"
-#include "imageio/DeepImageFile.h"
-#include "cli/ErrorStream.h"
 #include "engine/FootageLook.h"
 #include "engine/GradingRoad.h"
-#include "imageio/ImageFile.h"
 #include "engine/LUT.h"
 #include "engine/SourceMatch.h"
+#include "imageio/DeepImageFile.h"
+#include "imageio/ImageFile.h"
 
 namespace {
 
@@ -30,26 +30,22 @@ struct TClipOptions {
     int Crf = -1;
 };
 
-TClipOptions& Options()
-{
+TClipOptions& Options() {
     static TClipOptions options;
     return options;
 }
 
-TFrameChoice Choice(const TArguments& arguments, const std::string& name)
-{
+TFrameChoice Choice(const TArguments& arguments, const std::string& name) {
     try {
         return ParseFrameChoice(arguments.Value(name));
     } catch (const EError& error) {
         std::string message = error.what();
-        if (name != "frame")
-            message.replace(message.find("--frame"), 7, "--" + name);
+        if (name != "frame") message.replace(message.find("--frame"), 7, "--" + name);
         throw EUsageError(message);
     }
 }
 
-std::int64_t FrameOf(const TFrameChoice& choice, const TClipInfo& info)
-{
+std::int64_t FrameOf(const TFrameChoice& choice, const TClipInfo& info) {
     try {
         return FrameNumberOf(choice, info);
     } catch (const EError& error) {
@@ -61,22 +57,18 @@ std::int64_t FrameOf(const TFrameChoice& choice, const TClipInfo& info)
 class TProgressLine {
 public:
     TProgressLine() : shown_(isatty(ErrorStreamDescriptor()) == 1), start_(std::chrono::steady_clock::now()) {}
-    ~TProgressLine()
-    {
-        if (shown_ && written_)
-            WriteToErrorStream("\n");
+    ~TProgressLine() {
+        if (shown_ && written_) WriteToErrorStream("\n");
     }
-    void operator()(std::int64_t done, std::int64_t total)
-    {
-        if (!shown_)
-            return;
-        const double seconds =
-            std::chrono::duration<double>(std::chrono::steady_clock::now() - start_).count();
+    void operator()(std::int64_t done, std::int64_t total) {
+        if (!shown_) return;
+        const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start_).count();
         const double rate = seconds > 0 ? done / seconds : 0;
         char line[160];
         if (total > 0 && rate > 0)
-            std::snprintf(line, sizeof line, "\rframe %lld/%lld, %.1f fps, %.0f s left   ", static_cast<long long>(done),
-                          static_cast<long long>(total), rate, std::max(0.0, (total - done) / rate));
+            std::snprintf(line, sizeof line, "\rframe %lld/%lld, %.1f fps, %.0f s left   ",
+                          static_cast<long long>(done), static_cast<long long>(total), rate,
+                          std::max(0.0, (total - done) / rate));
         else
             std::snprintf(line, sizeof line, "\rframe %lld, %.1f fps   ", static_cast<long long>(done), rate);
         WriteToErrorStream(line);
@@ -89,84 +81,62 @@ private:
     std::chrono::steady_clock::time_point start_;
 };
 
-TClipRenderSettings RenderSettings(const std::string& input, const std::string& output)
-{
+TClipRenderSettings RenderSettings(const std::string& input, const std::string& output) {
     TClipRenderSettings settings;
     settings.OutputName = output;
     settings.Codec = Options().Codec;
     settings.Crf = Options().Crf;
     if (Options().In || Options().Out) {
         TClip clip(input);
-        if (Options().In)
-            settings.In = FrameOf(*Options().In, clip.Info());
-        if (Options().Out)
-            settings.Out = FrameOf(*Options().Out, clip.Info());
-        if (settings.Out >= 0 && settings.Out <= settings.In)
-            throw EUsageError("--out must name a frame after --in");
+        if (Options().In) settings.In = FrameOf(*Options().In, clip.Info());
+        if (Options().Out) settings.Out = FrameOf(*Options().Out, clip.Info());
+        if (settings.Out >= 0 && settings.Out <= settings.In) throw EUsageError("--out must name a frame after --in");
     }
     return settings;
 }
 
-void Render(const std::string& input, const std::string& output, const TFrameGrader& grade)
-{
-    if (!IsClipName(input))
-        throw EUsageError("\"" + output + "\" is a clip; only a clip is rendered to one");
+void Render(const std::string& input, const std::string& output, const TFrameGrader& grade) {
+    if (!IsClipName(input)) throw EUsageError("\"" + output + "\" is a clip; only a clip is rendered to one");
     const TClipRenderSettings settings = RenderSettings(input, output);
     TProgressLine progress;
     RenderClip(input, settings, grade, [&](std::int64_t done, std::int64_t total) { progress(done, total); });
 }
 
-TDeepImage LoadChosen(const std::string& fileName, const TFrameChoice& choice)
-{
+TDeepImage LoadChosen(const std::string& fileName, const TFrameChoice& choice) {
     TClip clip(fileName);
     return clip.Frame(FrameOf(choice, clip.Info()));
 }
 
 void MatchToFrame(TLookSettings& settings, const TDeepImage& frame, const std::string& name,
-                  const TFootageConversion* footage)
-{
+                  const TFootageConversion* footage) {
     TImage prepared = PrepareFrame(ClipFrameToImage(frame));
-    if (footage != nullptr)
-        ConvertFootageImage(*footage, prepared);
+    if (footage != nullptr) ConvertFootageImage(*footage, prepared);
     MatchLookToFrame(settings, FrameStatistics(prepared), name);
 }
 
-} // namespace
+}  // namespace
 
-std::vector<TOptionSpec> RenderOptionSpecs()
-{
+std::vector<TOptionSpec> RenderOptionSpecs() {
     return {{"frame", true}, {"in", true}, {"out", true}, {"codec", true}, {"crf", true}};
 }
 
-void TakeClipOptions(const TArguments& arguments)
-{
+void TakeClipOptions(const TArguments& arguments) {
     TClipOptions options;
-    if (arguments.Has("frame"))
-        options.Frame = Choice(arguments, "frame");
+    if (arguments.Has("frame")) options.Frame = Choice(arguments, "frame");
     for (const auto& [name, field] : {std::pair{"in", &TClipOptions::In}, std::pair{"out", &TClipOptions::Out},
                                       std::pair{"match-frame", &TClipOptions::MatchFrame}})
-        if (arguments.Has(name))
-            options.*field = Choice(arguments, name);
-    if (arguments.Has("codec"))
-        options.Codec = arguments.Value("codec");
-    if (arguments.Has("crf"))
-        options.Crf = arguments.IntValue("crf", 0, 63, -1);
+        if (arguments.Has(name)) options.*field = Choice(arguments, name);
+    if (arguments.Has("codec")) options.Codec = arguments.Value("codec");
+    if (arguments.Has("crf")) options.Crf = arguments.IntValue("crf", 0, 63, -1);
     Options() = std::move(options);
 }
 
-TImage LoadClipPicture(const std::string& fileName)
-{
-    return ClipFrameToImage(LoadClipDeep(fileName));
-}
+TImage LoadClipPicture(const std::string& fileName) { return ClipFrameToImage(LoadClipDeep(fileName)); }
 
-TDeepImage LoadClipDeep(const std::string& fileName)
-{
-    return LoadChosen(fileName, Options().Frame);
-}
+TDeepImage LoadClipDeep(const std::string& fileName) { return LoadChosen(fileName, Options().Frame); }
 
 void GradeClipFile(const std::string& input, const std::string& output, const std::function<const TLUT&()>& lut,
-                   const TFootageConversion* footage)
-{
+                   const TFootageConversion* footage) {
     if (IsClipName(output)) {
         Render(input, output, [&](TDeepImage& frame, std::int64_t) { GradeClipFrame(lut(), frame, footage); });
         return;
@@ -178,20 +148,17 @@ void GradeClipFile(const std::string& input, const std::string& output, const st
         SaveImageFile(output, picture);
         return;
     }
-    if (footage != nullptr)
-        throw EError("\"" + input + "\": --footage converts 8-bit frames only");
+    if (footage != nullptr) throw EError("\"" + input + "\": --footage converts 8-bit frames only");
     const TPictureDepth depth = OutputDepthFor(output, frame.Depth);
     GradeDeepImage(lut(), frame);
     SaveDeepImageFile(output, frame, depth);
 }
 
 void RenderGradedClip(const std::string& input, const std::string& output, const TLookSettings& settings,
-                      TClipMatch match, const TFootageConversion* footage, const std::function<void(TLUT&)>& prepare)
-{
+                      TClipMatch match, const TFootageConversion* footage, const std::function<void(TLUT&)>& prepare) {
     const auto makeLut = [&](const TLookSettings& look) {
         std::unique_ptr<TLUT> lut = MakeLookLut(look);
-        if (prepare)
-            prepare(*lut);
+        if (prepare) prepare(*lut);
         return lut;
     };
     std::shared_ptr<TLUT> shared;

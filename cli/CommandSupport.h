@@ -27,8 +27,8 @@ std::string GradingOptionsHelp();
 // The profile given with --profile (name or number), or else the first one
 // whose extension ends the output file name: of the preferred kind first,
 // then, unless onlyPreferred, of the other kind. EUsageError when none fits.
-const TLutOutputProfile& ChooseProfile(const TArguments& arguments, const std::string& output,
-                                       bool prefer3D, bool onlyPreferred);
+const TLutOutputProfile& ChooseProfile(const TArguments& arguments, const std::string& output, bool prefer3D,
+                                       bool onlyPreferred);
 // --bits where the profile lets the user choose it, else its default.
 // EUsageError for a value other than 8, 10, 12, 14, 16 or a profile that
 // fixes its bit depth.

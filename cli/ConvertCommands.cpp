@@ -3,26 +3,25 @@
 
 #include "cli/Arguments.h"
 #include "cli/BatchRunner.h"
-#include "formats/CdlCollectionFormat.h"
 #include "cli/ClipCommands.h"
 #include "cli/CommandSupport.h"
 #include "cli/Commands.h"
-#include "cli/InterpolationOption.h"
 #include "cli/DeepGrading.h"
-#include "formats/FormatRegistry.h"
 #include "cli/HelpTexts.h"
 #include "cli/InputFiles.h"
+#include "cli/InterpolationOption.h"
 #include "cli/PictureGrading.h"
-#include "formats/ShapedLookExport.h"
-#include "imageio/ImageFile.h"
+#include "formats/CdlCollectionFormat.h"
+#include "formats/FormatRegistry.h"
 #include "formats/LutConvert.h"
 #include "formats/LutFormat.h"
+#include "formats/ShapedLookExport.h"
+#include "imageio/ImageFile.h"
 
 namespace {
 
 // A 3D profile holds at most 101 points per axis; a curve may be longer.
-void CheckSizeFor(const TLutOutputProfile& profile, int size)
-{
+void CheckSizeFor(const TLutOutputProfile& profile, int size) {
     if (size > kMaxCubeSize && ProfileIs3D(profile))
         throw EUsageError("option --size needs an integer from 2 to 101 for the 3D profile \"" + profile.Name +
                           "\", not " + std::to_string(size));
@@ -30,13 +29,11 @@ void CheckSizeFor(const TLutOutputProfile& profile, int size)
 
 // The input's LUT; with --cc-id, the correction of that id of a CDL
 // collection (the collection reader alone takes the option).
-std::unique_ptr<TLUT> ReadSource(const TArguments& arguments)
-{
+std::unique_ptr<TLUT> ReadSource(const TArguments& arguments) {
     const std::string& input = arguments.Positionals()[0];
     int index = -1;
     auto lut = ReadLutFile(input, &index);
-    if (!arguments.Has("cc-id"))
-        return lut;
+    if (!arguments.Has("cc-id")) return lut;
     if (arguments.Value("cc-id").empty())
         throw EUsageError("option --cc-id needs the id of a correction; an empty id names none");
     if (GetLutFormat(index)->Info().Id != "asc-cdl-collection")
@@ -50,13 +47,12 @@ std::unique_ptr<TLUT> ReadSource(const TArguments& arguments)
     return lut;
 }
 
-} // namespace
+}  // namespace
 
-int RunConvert(const std::vector<std::string>& words)
-{
-    const TArguments arguments(words, {{"output", true, 'o'}, {"profile", true}, {"size", true}, {"bits", true}, {"cc-id", true}});
-    if (arguments.HelpAsked())
-        return PrintHelp(kConvertHelp);
+int RunConvert(const std::vector<std::string>& words) {
+    const TArguments arguments(
+        words, {{"output", true, 'o'}, {"profile", true}, {"size", true}, {"bits", true}, {"cc-id", true}});
+    if (arguments.HelpAsked()) return PrintHelp(kConvertHelp);
     arguments.ExpectPositionals(1, "the LUT file to convert (INPUT)");
     const std::string output = OutputFile(arguments);
     InputFilesOf(arguments, {}).CheckOutput(output);
@@ -78,8 +74,7 @@ int RunConvert(const std::vector<std::string>& words)
         // A chain written with a shaper to spi3d puts its spi1d beside the output.
         if (PrepareShapedChain(*source, profile, size, bits) != nullptr) {
             const std::string companion = ShaperCompanion(profile, output);
-            if (!companion.empty())
-                InputFilesOf(arguments, {}).CheckOutput(companion);
+            if (!companion.empty()) InputFilesOf(arguments, {}).CheckOutput(companion);
         }
         WriteConverted(*source, output, profile, size, bits);
     } catch (const ESizeError& error) {
@@ -92,8 +87,7 @@ namespace {
 
 // apply LUTFILE INPUT... -o FOLDER: the LUT is read once and shared by the
 // workers (lookups only read it).
-int ApplyBatch(const TArguments& arguments)
-{
+int ApplyBatch(const TArguments& arguments) {
     arguments.ExpectAtLeast(2, "the LUT file and the pictures (LUTFILE INPUT...)");
     const TBatchSettings settings = BatchSettingsFrom(arguments);
     const auto& positionals = arguments.Positionals();
@@ -107,22 +101,18 @@ int ApplyBatch(const TArguments& arguments)
     });
 }
 
-} // namespace
+}  // namespace
 
-int RunApply(const std::vector<std::string>& words)
-{
+int RunApply(const std::vector<std::string>& words) {
     std::vector<TOptionSpec> options = BatchOptionSpecs();
     options.push_back({"output", true, 'o'});
     options.push_back(InterpolationOptionSpec());
     options.push_back({"output-profile", true});
-    for (TOptionSpec option : RenderOptionSpecs())
-        options.push_back(std::move(option));
+    for (TOptionSpec option : RenderOptionSpecs()) options.push_back(std::move(option));
     const TArguments arguments(words, options);
-    if (arguments.HelpAsked())
-        return PrintHelp(kApplyHelp);
+    if (arguments.HelpAsked()) return PrintHelp(kApplyHelp);
     TakeClipOptions(arguments);
-    if (WantsBatch(arguments, 1))
-        return ApplyBatch(arguments);
+    if (WantsBatch(arguments, 1)) return ApplyBatch(arguments);
     arguments.ExpectPositionals(2, "the LUT file and the picture (LUTFILE IMAGE)");
     const std::string output = OutputFile(arguments);
     CheckFileOutput(output);
@@ -141,8 +131,9 @@ int RunApply(const std::vector<std::string>& words)
         return lut;
     });
     try {
-        GradePictureFile(arguments.Positionals()[1], output, [&]() -> const TLUT& { return *pending.get(); }, nullptr,
-                         outputProfile);
+        GradePictureFile(
+            arguments.Positionals()[1], output, [&]() -> const TLUT& { return *pending.get(); }, nullptr,
+            outputProfile);
     } catch (...) {
         pending.get();
         throw;

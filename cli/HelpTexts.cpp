@@ -8,75 +8,74 @@
 
 namespace {
 
-#define INTERPOLATION_OPTION \
+#define INTERPOLATION_OPTION                                                     \
     "  --interpolation I  how cubes are looked up: trilinear (the default) or\n" \
     "                     tetrahedral; a file that names its own keeps it\n"
 // Followed by the options' lines, made from the look-control table.
-#define GRADING_OPTIONS_TITLE \
-    "Grading options (slider positions, integers 0..200, default 100):\n"
+#define GRADING_OPTIONS_TITLE "Grading options (slider positions, integers 0..200, default 100):\n"
 
-#define FOOTAGE_OPTIONS                                                                    \
-    "Footage options:\n"                                                                   \
+#define FOOTAGE_OPTIONS                                                                      \
+    "Footage options:\n"                                                                     \
     "  --footage SPACE   the colour space of the footage (see 'footage'), by key or name;\n" \
-    "                    default display: pictures as they are shown\n"                    \
-    "  --config FILE     an OpenColorIO config whose colour spaces SPACE may name\n"       \
+    "                    default display: pictures as they are shown\n"                      \
+    "  --config FILE     an OpenColorIO config whose colour spaces SPACE may name\n"         \
     "                    (default: the OCIO environment variable)\n"
 
-#define BATCH_OPTIONS                                                                      \
-    "Many pictures at once: give several INPUTs (pictures, or folders for their\n"       \
-    "pictures) and -o FOLDER. Each output keeps its input's name and type.\n"            \
-    "  -j, --jobs N       pictures in parallel (default: all cores)\n"                    \
-    "  --format EXT       write every output as {written}\n" \
-    "  -r, --recursive    take the pictures of sub-folders too\n"                         \
-    "  --force            replace outputs that exist (never an input)\n"                  \
+#define BATCH_OPTIONS                                                              \
+    "Many pictures at once: give several INPUTs (pictures, or folders for their\n" \
+    "pictures) and -o FOLDER. Each output keeps its input's name and type.\n"      \
+    "  -j, --jobs N       pictures in parallel (default: all cores)\n"             \
+    "  --format EXT       write every output as {written}\n"                       \
+    "  -r, --recursive    take the pictures of sub-folders too\n"                  \
+    "  --force            replace outputs that exist (never an input)\n"           \
     "  -q, --quiet        no progress line, errors only\n"
 
-#define BATCH_FAILURES                                                                     \
-    "A picture that fails is reported and the others go on; the status is 1 when\n"     \
+#define BATCH_FAILURES                                                              \
+    "A picture that fails is reported and the others go on; the status is 1 when\n" \
     "any failed.\n"
 
-#define OUTPUT_PROFILE_OPTION                                                              \
-    "  --output-profile P srgb, source (the default) or an ICC profile file: the colour\n"  \
+#define OUTPUT_PROFILE_OPTION                                                                \
+    "  --output-profile P srgb, source (the default) or an ICC profile file: the colour\n"   \
     "                     space OUTPUT is written in. A picture carrying a colour profile\n" \
-    "                     other than sRGB is graded in sRGB and written back into its\n"    \
+    "                     other than sRGB is graded in sRGB and written back into its\n"     \
     "                     own space, that profile embedded\n"
 
-#define DEEP_TEXT                                                                          \
-    "TIFF, 16-bit PNG, DPX and OpenEXR pictures (and HDR, Targa, PNM for reading) are\n"  \
-    "graded at their own precision: the LUT is evaluated per pixel on values 0..1 and\n"  \
+#define DEEP_TEXT                                                                        \
+    "TIFF, 16-bit PNG, DPX and OpenEXR pictures (and HDR, Targa, PNM for reading) are\n" \
+    "graded at their own precision: the LUT is evaluated per pixel on values 0..1 and\n" \
     "the output keeps the input's format and depth, or takes the extension's: .tif,\n"   \
     ".tiff 16-bit, .exr half float, .dpx 10-bit, .png 16-bit, .jpg 8-bit. The look is\n" \
-    "display-referred: float values outside 0..1 are clamped into it. Any picture\n"    \
+    "display-referred: float values outside 0..1 are clamped into it. Any picture\n"     \
     "written as {deep-only} is graded this way.\n"
 
-#define CLIP_TEXT                                                                          \
+#define CLIP_TEXT                                                                         \
     "A clip (.mov, .mp4, .mkv, .mxf, .avi: ProRes, DNxHD/HR, H.264, HEVC, FFV1, MJPEG,\n" \
-    "...) is taken wherever a picture is: --frame chooses its frame. 10- and 12-bit\n"  \
-    "frames are graded at float precision, 8-bit frames as 24-bit pictures; Y'CbCr is\n" \
+    "...) is taken wherever a picture is: --frame chooses its frame. 10- and 12-bit\n"    \
+    "frames are graded at float precision, 8-bit frames as 24-bit pictures; Y'CbCr is\n"  \
     "converted by the BT.601, BT.709 or BT.2020 formula its tags name (limited or full\n" \
-    "range; untagged HD as BT.709 limited).\n"                                          \
-    "  --frame F          the frame: a number from 0, a timecode HH:MM:SS:FF from the\n" \
+    "range; untagged HD as BT.709 limited).\n"                                            \
+    "  --frame F          the frame: a number from 0, a timecode HH:MM:SS:FF from the\n"  \
     "                     clip's start, or seconds like 2.5s (default: the first)\n"
 
-#define RENDER_TEXT                                                                        \
+#define RENDER_TEXT                                                                       \
     "With a clip as OUTPUT the whole clip is graded and written: each frame at its own\n" \
-    "depth, encoded as the input is (ProRes and DNxHD/HR in the same profile, FFV1,\n"   \
-    "H.264 at CRF 16, HEVC at CRF 18), with the same size, rate, pixel format and\n"     \
-    "colour tags; audio, timecode and chapters are copied. A progress line shows on a\n" \
-    "terminal. A frame that cannot be decoded fails the render and names the frame.\n"   \
-    "  --in F  --out F    render the frames from F (default the first) up to before\n" \
-    "                     --out's (default to the end); F as for --frame\n"              \
-    "  --codec NAME       the encoder by FFmpeg's name (prores_ks, dnxhd, ffv1,\n"      \
-    "                     libx264, libx265, ...)\n"                                      \
+    "depth, encoded as the input is (ProRes and DNxHD/HR in the same profile, FFV1,\n"    \
+    "H.264 at CRF 16, HEVC at CRF 18), with the same size, rate, pixel format and\n"      \
+    "colour tags; audio, timecode and chapters are copied. A progress line shows on a\n"  \
+    "terminal. A frame that cannot be decoded fails the render and names the frame.\n"    \
+    "  --in F  --out F    render the frames from F (default the first) up to before\n"    \
+    "                     --out's (default to the end); F as for --frame\n"               \
+    "  --codec NAME       the encoder by FFmpeg's name (prores_ks, dnxhd, ffv1,\n"        \
+    "                     libx264, libx265, ...)\n"                                       \
     "  --crf N            the constant-rate factor of encoders that have one\n"
 
 #define REFERENCE_TEXT                                                                     \
     "REFERENCE is a JPEG, BMP or PNG picture. One within 150 x 150 pixels is taken as a\n" \
-    "file of the reference library; a larger one is first reduced as adding it to the\n"  \
+    "file of the reference library; a larger one is first reduced as adding it to the\n"   \
     "library does. Its 150 x 150 thumbnail cell is analysed, exactly as the window does\n" \
     "for the selected reference.\n"
 
-} // namespace
+}  // namespace
 
 const std::string_view kProgramHelp =
     "Usage: ombrane-cli COMMAND [ARGUMENTS]\n"
@@ -126,9 +125,9 @@ const std::string_view kLookHelpHead =
     "  --match FRAME      \"Match Preview Colours\": take FRAME's own colour cast and\n"
     "                     spread out first (FRAME measured as the window's preview,\n"
     "                     fitted into 1000 x 500); the LUT's comment names FRAME\n"
-    "\n" CLIP_TEXT
-    "\n" GRADING_OPTIONS_TITLE;
-const std::string kLookHelpText = std::string(kLookHelpHead) + GradingOptionsHelp() +
+    "\n" CLIP_TEXT "\n" GRADING_OPTIONS_TITLE;
+const std::string kLookHelpText =
+    std::string(kLookHelpHead) + GradingOptionsHelp() +
     "\n" FOOTAGE_OPTIONS
     "\n"
     "With --footage the LUT takes that footage: each grid colour is converted to display\n"
@@ -176,33 +175,26 @@ const std::string_view kGradeHelpHead =
     "Grades IMAGE at its full size with the 33-point look of REFERENCE, as \"Save Graded\n"
     "Image\" does. OUTPUT by extension: .jpg or .jpeg JPEG at quality 100, .bmp 24-bit\n"
     "bitmap, .png PNG.\n"
-    "\n" DEEP_TEXT
-    "\n" REFERENCE_TEXT
+    "\n" DEEP_TEXT "\n" REFERENCE_TEXT
     "\n"
     "  -o, --output FILE  the picture to write\n"
     "  --match            \"Match Preview Colours\": match the look to IMAGE, measured\n"
-    "                     as the window measures its preview\n"
-    INTERPOLATION_OPTION
-    OUTPUT_PROFILE_OPTION
-    "\n" CLIP_TEXT
-    "\n" RENDER_TEXT
+    "                     as the window measures its preview\n" INTERPOLATION_OPTION OUTPUT_PROFILE_OPTION
+    "\n" CLIP_TEXT "\n" RENDER_TEXT
     "  --match            match the look to each frame of the clip separately\n"
     "  --match-first      match the look to the first frame rendered\n"
     "  --match-frame F    match the look to frame F\n"
-    "\n"
-    BATCH_OPTIONS
+    "\n" BATCH_OPTIONS
     "  --match            match the look to each picture separately\n"
     "  --match-first      match the look to the first picture and grade all with it\n"
-    "                     (one look for a whole shot, no flicker)\n"
-    BATCH_FAILURES
-    "\n" GRADING_OPTIONS_TITLE;
+    "                     (one look for a whole shot, no flicker)\n" BATCH_FAILURES "\n" GRADING_OPTIONS_TITLE;
 const std::string kGradeHelpText = std::string(kGradeHelpHead) + GradingOptionsHelp() +
-    "\n" FOOTAGE_OPTIONS
-    "\n"
-    "With --footage IMAGE is converted to display before it is graded: 8-bit pictures\n"
-    "written as {eight-bit-written} in 8 bits; TIFF, 16-bit PNG, DPX and OpenEXR\n"
-    "pictures, and any picture written as {deep-only}, in float, written\n"
-    "at their own depth (or the extension's).\n";
+                                   "\n" FOOTAGE_OPTIONS
+                                   "\n"
+                                   "With --footage IMAGE is converted to display before it is graded: 8-bit pictures\n"
+                                   "written as {eight-bit-written} in 8 bits; TIFF, 16-bit PNG, DPX and OpenEXR\n"
+                                   "pictures, and any picture written as {deep-only}, in float, written\n"
+                                   "at their own depth (or the extension's).\n";
 const std::string_view kGradeHelp = kGradeHelpText;
 
 const std::string_view kConvertHelp =
@@ -239,14 +231,8 @@ const std::string_view kApplyHelp =
     "OUTPUT by extension: .jpg or .jpeg JPEG at quality 100, .bmp 24-bit bitmap, .png.\n"
     "\n" DEEP_TEXT
     "\n"
-    "  -o, --output FILE  the picture to write\n"
-    INTERPOLATION_OPTION
-    OUTPUT_PROFILE_OPTION
-    "\n" CLIP_TEXT
-    "\n" RENDER_TEXT
-    "\n"
-    BATCH_OPTIONS
-    BATCH_FAILURES
+    "  -o, --output FILE  the picture to write\n" INTERPOLATION_OPTION OUTPUT_PROFILE_OPTION "\n" CLIP_TEXT
+    "\n" RENDER_TEXT "\n" BATCH_OPTIONS BATCH_FAILURES
     "\n"
     "A LUT file is applied as its maker meant it: a file that is a chain of steps (a\n"
     "CLF with a matrix, a log or a CDL; a shaper or cube over another input range; a\n"
@@ -343,8 +329,7 @@ constexpr TPictureList kPictureLists[] = {
     {"{eight-bit-written}", TPictureRole::EightBitWritten, "."},
 };
 
-std::string WithPictureLists(std::string_view text)
-{
+std::string WithPictureLists(std::string_view text) {
     std::string filled(text);
     for (const TPictureList& list : kPictureLists) {
         const std::string types = ListOfExtensions(PictureExtensions(list.Role), list.Prefix);
@@ -354,10 +339,9 @@ std::string WithPictureLists(std::string_view text)
     return filled;
 }
 
-} // namespace
+}  // namespace
 
-int PrintHelp(std::string_view text)
-{
+int PrintHelp(std::string_view text) {
     const std::string filled = WithPictureLists(text);
     std::fwrite(filled.data(), 1, filled.size(), stdout);
     return 0;

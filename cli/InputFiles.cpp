@@ -10,8 +10,7 @@ namespace {
 
 // The path with its folder resolved and with every link resolved (the
 // missing tail of either kept as written).
-std::vector<std::string> ResolvedForms(const std::string& file)
-{
+std::vector<std::string> ResolvedForms(const std::string& file) {
     std::error_code error;
     const fs::path absolute = fs::absolute(file, error);
     std::vector<std::string> forms;
@@ -25,39 +24,30 @@ std::vector<std::string> ResolvedForms(const std::string& file)
     return forms;
 }
 
-} // namespace
+}  // namespace
 
-TInputFiles::TInputFiles(const std::vector<std::string>& files)
-{
-    for (const std::string& file : files)
-        Add(file);
+TInputFiles::TInputFiles(const std::vector<std::string>& files) {
+    for (const std::string& file : files) Add(file);
 }
 
-void TInputFiles::Add(const std::string& file)
-{
-    for (std::string& form : ResolvedForms(file))
-        byPath_.emplace(std::move(form), file);
+void TInputFiles::Add(const std::string& file) {
+    for (std::string& form : ResolvedForms(file)) byPath_.emplace(std::move(form), file);
 }
 
-const std::string* TInputFiles::Overwritten(const std::string& output) const
-{
+const std::string* TInputFiles::Overwritten(const std::string& output) const {
     for (const std::string& form : ResolvedForms(output))
-        if (const auto found = byPath_.find(form); found != byPath_.end())
-            return &found->second;
+        if (const auto found = byPath_.find(form); found != byPath_.end()) return &found->second;
     return nullptr;
 }
 
-void TInputFiles::CheckOutput(const std::string& output) const
-{
+void TInputFiles::CheckOutput(const std::string& output) const {
     if (const std::string* input = Overwritten(output))
         throw EUsageError("the output \"" + output + "\" would overwrite the input \"" + *input + "\"");
 }
 
-TInputFiles InputFilesOf(const TArguments& arguments, const std::vector<std::string>& options)
-{
+TInputFiles InputFilesOf(const TArguments& arguments, const std::vector<std::string>& options) {
     TInputFiles inputs(arguments.Positionals());
     for (const std::string& option : options)
-        if (arguments.Has(option) && !arguments.Value(option).empty())
-            inputs.Add(arguments.Value(option));
+        if (arguments.Has(option) && !arguments.Value(option).empty()) inputs.Add(arguments.Value(option));
     return inputs;
 }

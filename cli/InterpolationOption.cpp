@@ -3,15 +3,10 @@
 #include "engine/CubeInterpolation.h"
 #include "engine/Error.h"
 
-TOptionSpec InterpolationOptionSpec()
-{
-    return {"interpolation", true};
-}
+TOptionSpec InterpolationOptionSpec() { return {"interpolation", true}; }
 
-void UseInterpolationOption(const TArguments& arguments, TLUT& lut)
-{
-    if (!arguments.Has("interpolation"))
-        return;
+void UseInterpolationOption(const TArguments& arguments, TLUT& lut) {
+    if (!arguments.Has("interpolation")) return;
     TCubeInterpolation interpolation = TCubeInterpolation::Trilinear;
     if (!CubeInterpolationFromName(arguments.Value("interpolation"), interpolation))
         throw EUsageError("--interpolation takes trilinear or tetrahedral, not \"" + arguments.Value("interpolation") +

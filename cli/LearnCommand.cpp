@@ -7,17 +7,17 @@
 #include "cli/Arguments.h"
 #include "cli/CommandSupport.h"
 #include "cli/Commands.h"
-#include "engine/DeepGrade.h"
 #include "cli/DeepGrading.h"
-#include "imageio/DeepImageFile.h"
 #include "cli/ErrorStream.h"
 #include "cli/FootageOptions.h"
-#include "formats/FormatRegistry.h"
-#include "engine/GradedPair.h"
 #include "cli/HelpTexts.h"
+#include "engine/DeepGrade.h"
+#include "engine/GradedPair.h"
 #include "engine/LUT.h"
-#include "formats/LutConvert.h"
 #include "engine/LutFit.h"
+#include "formats/FormatRegistry.h"
+#include "formats/LutConvert.h"
+#include "imageio/DeepImageFile.h"
 
 // learn BEFORE AFTER -o LUT: the LUT that turns a frame into its graded
 // version, fitted to every pixel of the pair (LutFit.h).
@@ -28,15 +28,13 @@ constexpr double kWarnShareAbove5 = 0.05;
 
 // Refuses an output that names one of the inputs (the same file by any
 // path, or the same name when it does not exist yet).
-void CheckOutputIsNoInput(const std::string& output, const std::vector<std::string>& inputs)
-{
+void CheckOutputIsNoInput(const std::string& output, const std::vector<std::string>& inputs) {
     namespace fs = std::filesystem;
     for (const std::string& input : inputs) {
         std::error_code error;
         const bool same = fs::equivalent(output, input, error) ||
                           fs::weakly_canonical(output, error) == fs::weakly_canonical(input, error);
-        if (same)
-            throw EUsageError("the output \"" + output + "\" is one of the inputs");
+        if (same) throw EUsageError("the output \"" + output + "\" is one of the inputs");
     }
 }
 
@@ -49,8 +47,7 @@ struct TLoadedPair {
     bool Deep = false;
 };
 
-TLoadedPair LoadPair(const std::string& before, const std::string& after)
-{
+TLoadedPair LoadPair(const std::string& before, const std::string& after) {
     TLoadedPair pair;
     pair.Deep = IsDeepPictureFile(before) || IsDeepPictureFile(after);
     if (pair.Deep) {
@@ -67,8 +64,7 @@ TLoadedPair LoadPair(const std::string& before, const std::string& after)
 
 // The pair's rows as the fit reads them, BEFORE converted from the footage
 // when one is given.
-TPicturePair PairRows(const TLoadedPair& pair, const TFootageConversion* footage)
-{
+TPicturePair PairRows(const TLoadedPair& pair, const TFootageConversion* footage) {
     TPicturePair rows = PairOfImages(pair.Before, pair.After);
     if (pair.Deep) {
         rows.Width = pair.DeepBefore.Width();
@@ -89,8 +85,7 @@ TPicturePair PairRows(const TLoadedPair& pair, const TFootageConversion* footage
 // The learned look at the output's grid size: the footage's grid colours
 // converted to display and looked up in the look; without footage the
 // fitted cube itself, resampled when the output asks for more points.
-std::unique_ptr<TLUT> OutputLut(const TLUT& learned, int size, const TFootageConversion* footage)
-{
+std::unique_ptr<TLUT> OutputLut(const TLUT& learned, int size, const TFootageConversion* footage) {
     auto lut = std::make_unique<TLUT>();
     if (footage == nullptr) {
         BakeCube(learned, size, *lut);
@@ -117,17 +112,14 @@ std::unique_ptr<TLUT> OutputLut(const TLUT& learned, int size, const TFootageCon
     return lut;
 }
 
-std::string Fixed(double value, int decimals)
-{
+std::string Fixed(double value, int decimals) {
     char text[64];
     std::snprintf(text, sizeof text, "%.*f", decimals, value);
     return text;
 }
 
-double SmoothnessFrom(const TArguments& arguments)
-{
-    if (!arguments.Has("smoothness"))
-        return kDefaultSmoothness;
+double SmoothnessFrom(const TArguments& arguments) {
+    if (!arguments.Has("smoothness")) return kDefaultSmoothness;
     const std::string& text = arguments.Value("smoothness");
     std::size_t used = 0;
     double value = 0.0;
@@ -141,10 +133,9 @@ double SmoothnessFrom(const TArguments& arguments)
     return value;
 }
 
-} // namespace
+}  // namespace
 
-int RunLearn(const std::vector<std::string>& words)
-{
+int RunLearn(const std::vector<std::string>& words) {
     const TArguments arguments(words, {{"output", true, 'o'},
                                        {"profile", true},
                                        {"size", true},
@@ -152,8 +143,7 @@ int RunLearn(const std::vector<std::string>& words)
                                        {"footage", true},
                                        {"config", true},
                                        {"smoothness", true}});
-    if (arguments.HelpAsked())
-        return PrintHelp(kLearnHelp);
+    if (arguments.HelpAsked()) return PrintHelp(kLearnHelp);
     arguments.ExpectPositionals(2, "the picture before and after grading (BEFORE AFTER)");
     const std::string& beforeFile = arguments.Positionals()[0];
     const std::string& afterFile = arguments.Positionals()[1];
@@ -183,8 +173,7 @@ int RunLearn(const std::vector<std::string>& words)
 
     const TLoadedPair loaded = LoadPair(beforeFile, afterFile);
     const TPicturePair pair = PairRows(loaded, footage.get());
-    const TLearnedLook learned =
-        LearnLook(pair, {std::min(size, kMaxFitSize), smoothness}, beforeFile, afterFile);
+    const TLearnedLook learned = LearnLook(pair, {std::min(size, kMaxFitSize), smoothness}, beforeFile, afterFile);
     const TFitQuality& quality = learned.Quality;
     const TFitCoverage& coverage = learned.Coverage;
 

@@ -3,50 +3,45 @@
 #include "cli/Arguments.h"
 #include "cli/BatchRunner.h"
 #include "cli/ClipCommands.h"
-#include "clip/ClipFile.h"
 #include "cli/CommandSupport.h"
 #include "cli/Commands.h"
-#include "cli/InterpolationOption.h"
 #include "cli/DeepGrading.h"
-#include "engine/FootageLook.h"
 #include "cli/FootageOptions.h"
-#include "formats/FormatRegistry.h"
-#include "engine/GradingRoad.h"
 #include "cli/HelpTexts.h"
 #include "cli/InputFiles.h"
+#include "cli/InterpolationOption.h"
 #include "cli/PictureGrading.h"
-#include "imageio/ImageFile.h"
+#include "clip/ClipFile.h"
+#include "engine/FootageLook.h"
+#include "engine/GradingRoad.h"
 #include "engine/LUT.h"
+#include "formats/FormatRegistry.h"
 #include "formats/LookExport.h"
 #include "formats/LutConvert.h"
+#include "imageio/ImageFile.h"
 
 namespace {
 
-std::vector<TOptionSpec> WithGrading(std::vector<TOptionSpec> specs)
-{
-    for (TOptionSpec& option : GradingOptionSpecs())
-        specs.push_back(std::move(option));
+std::vector<TOptionSpec> WithGrading(std::vector<TOptionSpec> specs) {
+    for (TOptionSpec& option : GradingOptionSpecs()) specs.push_back(std::move(option));
     return specs;
 }
 
 // grade REFERENCE INPUT... -o FOLDER: the look is built once and shared by
 // the workers (lookups only read it); with --match each frame gets a look
 // matched to it, with --match-first all take the look matched to the first.
-int GradeBatch(const TArguments& arguments)
-{
+int GradeBatch(const TArguments& arguments) {
     arguments.ExpectAtLeast(2, "the reference and the pictures (REFERENCE INPUT...)");
     if (arguments.Switch("match") && arguments.Switch("match-first"))
         throw EUsageError("--match and --match-first exclude each other");
     const TBatchSettings batch = BatchSettingsFrom(arguments);
     const auto& positionals = arguments.Positionals();
     TInputFiles otherInputs({positionals[0]});
-    if (arguments.Has("config") && !arguments.Value("config").empty())
-        otherInputs.Add(arguments.Value("config"));
+    if (arguments.Has("config") && !arguments.Value("config").empty()) otherInputs.Add(arguments.Value("config"));
     const auto plan = PlanBatch({positionals.begin() + 1, positionals.end()}, batch, std::move(otherInputs));
     const auto footage = FootageFrom(arguments);
     TLookSettings settings = ReferenceLook(positionals[0], PositionsFrom(arguments));
-    if (arguments.Switch("match-first"))
-        MatchToFrameFile(settings, plan.Items.front().Input, footage.get());
+    if (arguments.Switch("match-first")) MatchToFrameFile(settings, plan.Items.front().Input, footage.get());
     const std::unique_ptr<TLUT> shared = MakeLookLut(settings);
     UseInterpolationOption(arguments, *shared);
     const bool eachMatched = arguments.Switch("match");
@@ -67,11 +62,9 @@ int GradeBatch(const TArguments& arguments)
 // grade REFERENCE CLIP -o CLIP: the graded clip, its look matched to each
 // frame (--match), to the first (--match-first) or to a chosen one
 // (--match-frame F).
-int GradeClip(const TArguments& arguments)
-{
+int GradeClip(const TArguments& arguments) {
     const int matches = arguments.Switch("match") + arguments.Switch("match-first") + arguments.Has("match-frame");
-    if (matches > 1)
-        throw EUsageError("--match, --match-first and --match-frame exclude each other");
+    if (matches > 1) throw EUsageError("--match, --match-first and --match-frame exclude each other");
     const std::string output = OutputFile(arguments);
     InputFilesOf(arguments, {"config"}).CheckOutput(output);
     const auto footage = FootageFrom(arguments);
@@ -85,10 +78,9 @@ int GradeClip(const TArguments& arguments)
     return 0;
 }
 
-} // namespace
+}  // namespace
 
-int RunLook(const std::vector<std::string>& words)
-{
+int RunLook(const std::vector<std::string>& words) {
     const TArguments arguments(words, WithGrading({{"output", true, 'o'},
                                                    {"profile", true},
                                                    {"size", true},
@@ -97,8 +89,7 @@ int RunLook(const std::vector<std::string>& words)
                                                    {"config", true},
                                                    {"match", true},
                                                    {"frame", true}}));
-    if (arguments.HelpAsked())
-        return PrintHelp(kLookHelp);
+    if (arguments.HelpAsked()) return PrintHelp(kLookHelp);
     TakeClipOptions(arguments);
     arguments.ExpectPositionals(1, "the reference picture (REFERENCE)");
     const std::string output = OutputFile(arguments);
@@ -118,32 +109,26 @@ int RunLook(const std::vector<std::string>& words)
     const auto footage = FootageFrom(arguments);
 
     TLookSettings settings = ReferenceLook(arguments.Positionals()[0], positions);
-    if (arguments.Has("match"))
-        MatchToFrameFile(settings, arguments.Value("match"), footage.get());
+    if (arguments.Has("match")) MatchToFrameFile(settings, arguments.Value("match"), footage.get());
     ExportLook(settings, profile, size, bits, output, footage.get());
     return 0;
 }
 
-int RunGrade(const std::vector<std::string>& words)
-{
+int RunGrade(const std::vector<std::string>& words) {
     std::vector<TOptionSpec> options = BatchOptionSpecs();
-    for (TOptionSpec option : {TOptionSpec{"output", true, 'o'}, TOptionSpec{"footage", true},
-                               TOptionSpec{"config", true}, TOptionSpec{"match", false},
-                               TOptionSpec{"match-first", false}, TOptionSpec{"output-profile", true},
-                               InterpolationOptionSpec(), TOptionSpec{"match-frame", true}})
+    for (TOptionSpec option :
+         {TOptionSpec{"output", true, 'o'}, TOptionSpec{"footage", true}, TOptionSpec{"config", true},
+          TOptionSpec{"match", false}, TOptionSpec{"match-first", false}, TOptionSpec{"output-profile", true},
+          InterpolationOptionSpec(), TOptionSpec{"match-frame", true}})
         options.push_back(std::move(option));
-    for (TOptionSpec option : RenderOptionSpecs())
-        options.push_back(std::move(option));
+    for (TOptionSpec option : RenderOptionSpecs()) options.push_back(std::move(option));
     const TArguments arguments(words, WithGrading(options));
-    if (arguments.HelpAsked())
-        return PrintHelp(kGradeHelp);
+    if (arguments.HelpAsked()) return PrintHelp(kGradeHelp);
     TakeClipOptions(arguments);
     if (arguments.Positionals().size() == 2 && arguments.Has("output") && IsClipName(arguments.Value("output")))
         return GradeClip(arguments);
-    if (WantsBatch(arguments, 1))
-        return GradeBatch(arguments);
-    if (arguments.Switch("match-first"))
-        throw EUsageError("--match-first is for many pictures; use --match for one");
+    if (WantsBatch(arguments, 1)) return GradeBatch(arguments);
+    if (arguments.Switch("match-first")) throw EUsageError("--match-first is for many pictures; use --match for one");
     arguments.ExpectPositionals(2, "the reference and the picture to grade (REFERENCE IMAGE)");
     const std::string output = OutputFile(arguments);
     CheckFileOutput(output);
@@ -153,8 +138,7 @@ int RunGrade(const std::vector<std::string>& words)
     const auto footage = FootageFrom(arguments);
 
     TLookSettings settings = ReferenceLook(arguments.Positionals()[0], positions);
-    if (arguments.Switch("match"))
-        MatchToFrameFile(settings, arguments.Positionals()[1], footage.get());
+    if (arguments.Switch("match")) MatchToFrameFile(settings, arguments.Positionals()[1], footage.get());
     const std::unique_ptr<TLUT> look = MakeLookLut(settings);
     UseInterpolationOption(arguments, *look);
     GradePictureFile(arguments.Positionals()[1], output, *look, footage.get(), OutputProfileFrom(arguments));

@@ -3,35 +3,33 @@
 #include <algorithm>
 
 #include "cli/ClipCommands.h"
-#include "clip/ClipFile.h"
 #include "cli/CommandSupport.h"
 #include "cli/DeepGrading.h"
-#include "engine/GradingRoad.h"
+#include "clip/ClipFile.h"
 #include "engine/Error.h"
 #include "engine/FootageGrading.h"
+#include "engine/GradingRoad.h"
 #include "imageio/ImageFile.h"
 #include "imageio/JpegStripGrading.h"
 #include "imageio/PictureFormats.h"
 
 namespace {
 
-bool IsJpegName(const std::string& fileName)
-{
+bool IsJpegName(const std::string& fileName) {
     const TPictureFormat* format = FindPictureFormat(fileName);
     return format != nullptr && std::string_view(format->Library) == "jpeg";
 }
 
-} // namespace
+}  // namespace
 
 void GradePictureFile(const std::string& input, const std::string& output, const TLUT& lut,
-                      const TFootageConversion* footage, const TOutputProfileChoice& choice)
-{
-    GradePictureFile(input, output, [&]() -> const TLUT& { return lut; }, footage, choice);
+                      const TFootageConversion* footage, const TOutputProfileChoice& choice) {
+    GradePictureFile(
+        input, output, [&]() -> const TLUT& { return lut; }, footage, choice);
 }
 
 void GradePictureFile(const std::string& input, const std::string& output, const std::function<const TLUT&()>& lut,
-                      const TFootageConversion* footage, const TOutputProfileChoice& choice)
-{
+                      const TFootageConversion* footage, const TOutputProfileChoice& choice) {
     if (IsClipName(input) || IsClipName(output)) {
         GradeClipFile(input, output, lut, footage);
         return;
@@ -50,8 +48,7 @@ void GradePictureFile(const std::string& input, const std::string& output, const
         } catch (const std::exception& error) {
             // As LoadPicture does: a message that does not name the file gets it in front.
             const std::string message = error.what();
-            if (message.find(input) != std::string::npos || message.find(output) != std::string::npos)
-                throw;
+            if (message.find(input) != std::string::npos || message.find(output) != std::string::npos) throw;
             throw EError("\"" + input + "\": " + message);
         }
         return;

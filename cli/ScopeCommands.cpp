@@ -3,18 +3,18 @@
 #include <string>
 
 #include "cli/Arguments.h"
-#include "engine/ColorSpace.h"
 #include "cli/ClipCommands.h"
 #include "cli/CommandSupport.h"
 #include "cli/Commands.h"
 #include "cli/HelpTexts.h"
 #include "cli/InputFiles.h"
-#include "imageio/ImageFile.h"
+#include "engine/ColorSpace.h"
 #include "engine/LUT.h"
+#include "engine/Scopes.h"
 #include "formats/LutConvert.h"
+#include "imageio/ImageFile.h"
 #include "imageio/QtImage.h"
 #include "scopeview/ScopeDrawing.h"
-#include "engine/Scopes.h"
 
 namespace {
 
@@ -24,15 +24,13 @@ constexpr int kMaxScopeWidth = 4096;
 const char* const kRangeNames[3] = {"low", "middle", "high"};
 
 // The shortest decimal form that reads back as the same double.
-std::string Number(double value)
-{
+std::string Number(double value) {
     char text[64];
     const auto result = std::to_chars(text, text + sizeof text, value);
     return std::string(text, result.ptr);
 }
 
-void PrintStatsTable(const TColorStats& stats)
-{
+void PrintStatsTable(const TColorStats& stats) {
     for (int r = 0; r < 3; ++r) {
         const TRangeStats& range = stats.Ranges[r];
         std::cout << kRangeNames[r] << '\t' << stats.PixelCounts[r] << '\t' << Number(range.MeanU) << '\t'
@@ -40,8 +38,7 @@ void PrintStatsTable(const TColorStats& stats)
     }
 }
 
-void PrintStatsJson(const TColorStats& stats, const TImage& measured)
-{
+void PrintStatsJson(const TColorStats& stats, const TImage& measured) {
     std::cout << "{\"width\": " << measured.Width() << ", \"height\": " << measured.Height() << ", \"ranges\": [";
     for (int r = 0; r < 3; ++r) {
         const TRangeStats& range = stats.Ranges[r];
@@ -52,29 +49,21 @@ void PrintStatsJson(const TColorStats& stats, const TImage& measured)
     std::cout << "]}\n";
 }
 
-TScopeKind ScopeKindFrom(const TArguments& arguments)
-{
-    if (!arguments.Has("scope"))
-        return TScopeKind::All;
+TScopeKind ScopeKindFrom(const TArguments& arguments) {
+    if (!arguments.Has("scope")) return TScopeKind::All;
     const std::string& name = arguments.Value("scope");
-    if (name == "all")
-        return TScopeKind::All;
-    if (name == "waveform")
-        return TScopeKind::Waveform;
-    if (name == "vectorscope")
-        return TScopeKind::Vectorscope;
-    if (name == "histogram")
-        return TScopeKind::Histogram;
+    if (name == "all") return TScopeKind::All;
+    if (name == "waveform") return TScopeKind::Waveform;
+    if (name == "vectorscope") return TScopeKind::Vectorscope;
+    if (name == "histogram") return TScopeKind::Histogram;
     throw EUsageError("option --scope needs waveform, vectorscope, histogram or all, not \"" + name + "\"");
 }
 
-} // namespace
+}  // namespace
 
-int RunStats(const std::vector<std::string>& words)
-{
+int RunStats(const std::vector<std::string>& words) {
     const TArguments arguments(words, {{"json", false}, {"as-reference", false}, {"frame", true}});
-    if (arguments.HelpAsked())
-        return PrintHelp(kStatsHelp);
+    if (arguments.HelpAsked()) return PrintHelp(kStatsHelp);
     TakeClipOptions(arguments);
     arguments.ExpectPositionals(1, "the picture (PICTURE)");
     const std::string& file = arguments.Positionals()[0];
@@ -88,12 +77,11 @@ int RunStats(const std::vector<std::string>& words)
     return 0;
 }
 
-int RunScopes(const std::vector<std::string>& words)
-{
-    const TArguments arguments(words, {{"output", true, 'o'}, {"reference", true}, {"lut", true}, {"scope", true},
-                                       {"width", true}, {"frame", true}});
-    if (arguments.HelpAsked())
-        return PrintHelp(kScopesHelp);
+int RunScopes(const std::vector<std::string>& words) {
+    const TArguments arguments(
+        words,
+        {{"output", true, 'o'}, {"reference", true}, {"lut", true}, {"scope", true}, {"width", true}, {"frame", true}});
+    if (arguments.HelpAsked()) return PrintHelp(kScopesHelp);
     TakeClipOptions(arguments);
     arguments.ExpectPositionals(1, "the picture (PICTURE)");
     const std::string output = OutputFile(arguments);

@@ -32,10 +32,8 @@ struct TCommand {
 
 constexpr TCommand kCommands[] = {
     {"profiles", RunProfiles}, {"formats", RunFormats}, {"look", RunLook},       {"grade", RunGrade},
-    {"convert", RunConvert},   {"apply", RunApply},     {"library", RunLibrary},
-    {"footage", RunFootage},
-    {"stats", RunStats},       {"scopes", RunScopes},
-    {"learn", RunLearn},
+    {"convert", RunConvert},   {"apply", RunApply},     {"library", RunLibrary}, {"footage", RunFootage},
+    {"stats", RunStats},       {"scopes", RunScopes},   {"learn", RunLearn},
 };
 
 // While a command runs, the diagnostics that the picture libraries print
@@ -44,20 +42,15 @@ constexpr TCommand kCommands[] = {
 // one line below. Standard output is untouched.
 class TQuietStderr {
 public:
-    TQuietStderr()
-    {
+    TQuietStderr() {
         std::fflush(stderr);
         saved_ = dup(STDERR_FILENO);
         const int sink = open("/dev/null", O_WRONLY | O_CLOEXEC);
-        if (saved_ >= 0 && sink >= 0)
-            dup2(sink, STDERR_FILENO);
-        if (saved_ >= 0)
-            SetErrorStreamDescriptor(saved_);
-        if (sink >= 0)
-            close(sink);
+        if (saved_ >= 0 && sink >= 0) dup2(sink, STDERR_FILENO);
+        if (saved_ >= 0) SetErrorStreamDescriptor(saved_);
+        if (sink >= 0) close(sink);
     }
-    ~TQuietStderr()
-    {
+    ~TQuietStderr() {
         std::fflush(stderr);
         SetErrorStreamDescriptor(STDERR_FILENO);
         if (saved_ >= 0) {
@@ -72,43 +65,34 @@ private:
     int saved_ = -1;
 };
 
-void Report(const std::string& message)
-{
+void Report(const std::string& message) {
     std::cout.flush();
     std::cerr << "ombrane-cli: " << message << std::endl;
 }
 
 // The help to point at after a usage error: the command's own when the
 // command is known, else the program's.
-std::string HelpHint(const std::vector<std::string>& words)
-{
+std::string HelpHint(const std::vector<std::string>& words) {
     for (const TCommand& command : kCommands)
-        if (!words.empty() && command.Name == words[0])
-            return "see 'ombrane-cli " + words[0] + " --help'";
+        if (!words.empty() && command.Name == words[0]) return "see 'ombrane-cli " + words[0] + " --help'";
     return "see 'ombrane-cli --help'";
 }
 
-int Dispatch(const std::vector<std::string>& words)
-{
-    if (words.empty())
-        throw EUsageError("missing command");
+int Dispatch(const std::vector<std::string>& words) {
+    if (words.empty()) throw EUsageError("missing command");
     const std::string& name = words[0];
-    if (name == "--help" || name == "-h" || name == "help")
-        return PrintHelp(kProgramHelp);
+    if (name == "--help" || name == "-h" || name == "help") return PrintHelp(kProgramHelp);
     for (const TCommand& command : kCommands)
-        if (command.Name == name)
-            return command.Run(std::vector<std::string>(words.begin() + 1, words.end()));
+        if (command.Name == name) return command.Run(std::vector<std::string>(words.begin() + 1, words.end()));
     throw EUsageError("unknown command \"" + name + "\"");
 }
 
-} // namespace
+}  // namespace
 
-int main(int argc, char* argv[])
-{
+int main(int argc, char* argv[]) {
     // Qt's picture readers and the settings store want an application
     // object; no window is ever shown, so no display is needed.
-    if (std::getenv("QT_QPA_PLATFORM") == nullptr)
-        setenv("QT_QPA_PLATFORM", "offscreen", 0);
+    if (std::getenv("QT_QPA_PLATFORM") == nullptr) setenv("QT_QPA_PLATFORM", "offscreen", 0);
     QCoreApplication application(argc, argv);
     // The toolkit took the user's locale for the C library: numbers in
     // files keep the "." point, and the reasons the system gives (strerror)

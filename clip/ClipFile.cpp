@@ -1,67 +1,53 @@
 #include "clip/ClipFile.h"
 
+#include <unistd.h>
 #include <cmath>
 #include <cstdio>
 #include <limits>
-#include <unistd.h>
 
 #include "engine/Error.h"
 #include "fileio/FileRead.h"
 
 namespace {
 
-std::string Lower(std::string text)
-{
+std::string Lower(std::string text) {
     for (char& c : text)
-        if (c >= 'A' && c <= 'Z')
-            c = static_cast<char>(c - 'A' + 'a');
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
     return text;
 }
 
-double RateOf(const TClipInfo& info)
-{
-    return static_cast<double>(info.RateNumerator) / info.RateDenominator;
-}
+double RateOf(const TClipInfo& info) { return static_cast<double>(info.RateNumerator) / info.RateDenominator; }
 
-bool AllDigits(const std::string& text)
-{
-    if (text.empty() || text.size() > 15)
-        return false;
+bool AllDigits(const std::string& text) {
+    if (text.empty() || text.size() > 15) return false;
     for (char c : text)
-        if (c < '0' || c > '9')
-            return false;
+        if (c < '0' || c > '9') return false;
     return true;
 }
 
-[[noreturn]] void BadChoice(const std::string& text)
-{
+[[noreturn]] void BadChoice(const std::string& text) {
     throw EError("option --frame needs a frame number, a timecode HH:MM:SS:FF or seconds like 2.5s, not \"" + text +
                  "\"");
 }
 
-} // namespace
+}  // namespace
 
-const std::vector<std::string>& ClipExtensions()
-{
+const std::vector<std::string>& ClipExtensions() {
     static const std::vector<std::string> extensions = {"mov", "mp4", "mkv", "mxf", "avi"};
     return extensions;
 }
 
-bool IsClipName(const std::string& fileName)
-{
+bool IsClipName(const std::string& fileName) {
     const auto dot = fileName.find_last_of('.');
     const auto slash = fileName.find_last_of('/');
-    if (dot == std::string::npos || (slash != std::string::npos && dot < slash))
-        return false;
+    if (dot == std::string::npos || (slash != std::string::npos && dot < slash)) return false;
     const std::string extension = Lower(fileName.substr(dot + 1));
     for (const std::string& known : ClipExtensions())
-        if (extension == known)
-            return true;
+        if (extension == known) return true;
     return false;
 }
 
-TFrameChoice ParseFrameChoice(const std::string& text)
-{
+TFrameChoice ParseFrameChoice(const std::string& text) {
     TFrameChoice choice;
     choice.Text = text;
     if (AllDigits(text)) {
@@ -73,8 +59,7 @@ TFrameChoice ParseFrameChoice(const std::string& text)
         char* end = nullptr;
         const double seconds = std::strtod(number.c_str(), &end);
         const bool plain = number.find_first_not_of("0123456789.") == std::string::npos;
-        if (!plain || end != number.c_str() + number.size() || !(seconds >= 0) || seconds > 1e7)
-            BadChoice(text);
+        if (!plain || end != number.c_str() + number.size() || !(seconds >= 0) || seconds > 1e7) BadChoice(text);
         choice.Kind = TFrameChoice::TKind::Seconds;
         choice.Time = seconds;
         return choice;
@@ -83,16 +68,13 @@ TFrameChoice ParseFrameChoice(const std::string& text)
     std::size_t start = 0;
     for (int i = 0; i < 4; ++i) {
         const std::size_t colon = text.find(':', start);
-        if ((colon == std::string::npos) != (i == 3))
-            BadChoice(text);
+        if ((colon == std::string::npos) != (i == 3)) BadChoice(text);
         const std::string part = text.substr(start, colon == std::string::npos ? std::string::npos : colon - start);
-        if (!AllDigits(part) || part.size() > 2)
-            BadChoice(text);
+        if (!AllDigits(part) || part.size() > 2) BadChoice(text);
         parts[i] = std::stoi(part);
         start = colon + 1;
     }
-    if (parts[1] > 59 || parts[2] > 59)
-        BadChoice(text);
+    if (parts[1] > 59 || parts[2] > 59) BadChoice(text);
     choice.Kind = TFrameChoice::TKind::Timecode;
     choice.Hours = parts[0];
     choice.Minutes = parts[1];
@@ -101,27 +83,25 @@ TFrameChoice ParseFrameChoice(const std::string& text)
     return choice;
 }
 
-std::int64_t FrameNumberOf(const TFrameChoice& choice, const TClipInfo& info)
-{
+std::int64_t FrameNumberOf(const TFrameChoice& choice, const TClipInfo& info) {
     switch (choice.Kind) {
-    case TFrameChoice::TKind::Number:
-        return choice.Number;
-    case TFrameChoice::TKind::Seconds:
-        return std::llround(choice.Time * RateOf(info));
-    case TFrameChoice::TKind::Timecode: {
-        const double seconds = (choice.Hours * 60.0 + choice.Minutes) * 60.0 + choice.Seconds;
-        const std::int64_t perSecond = static_cast<std::int64_t>(std::ceil(RateOf(info) - 1e-9));
-        if (choice.Frames >= perSecond)
-            throw EError("the timecode " + choice.Text + " counts more frames than the clip's " +
-                         std::to_string(perSecond) + " a second");
-        return std::llround((seconds + choice.Frames / RateOf(info)) * RateOf(info));
-    }
+        case TFrameChoice::TKind::Number:
+            return choice.Number;
+        case TFrameChoice::TKind::Seconds:
+            return std::llround(choice.Time * RateOf(info));
+        case TFrameChoice::TKind::Timecode: {
+            const double seconds = (choice.Hours * 60.0 + choice.Minutes) * 60.0 + choice.Seconds;
+            const std::int64_t perSecond = static_cast<std::int64_t>(std::ceil(RateOf(info) - 1e-9));
+            if (choice.Frames >= perSecond)
+                throw EError("the timecode " + choice.Text + " counts more frames than the clip's " +
+                             std::to_string(perSecond) + " a second");
+            return std::llround((seconds + choice.Frames / RateOf(info)) * RateOf(info));
+        }
     }
     return 0;
 }
 
-std::string FrameTimecode(std::int64_t number, const TClipInfo& info)
-{
+std::string FrameTimecode(std::int64_t number, const TClipInfo& info) {
     const std::int64_t perSecond = std::max<std::int64_t>(1, static_cast<std::int64_t>(std::ceil(RateOf(info) - 1e-9)));
     const std::int64_t frames = number % perSecond;
     const std::int64_t seconds = number / perSecond;
@@ -132,8 +112,7 @@ std::string FrameTimecode(std::int64_t number, const TClipInfo& info)
     return text;
 }
 
-TClip::TClip(const std::string& fileName) : name_(fileName)
-{
+TClip::TClip(const std::string& fileName) : name_(fileName) {
     fd_ = OpenRegularFile(fileName, std::numeric_limits<std::uint64_t>::max());
     try {
         reader_ = ClipModule().Open(fd_, fileName);
@@ -144,31 +123,25 @@ TClip::TClip(const std::string& fileName) : name_(fileName)
     next_ = 0;
 }
 
-TClip::~TClip()
-{
+TClip::~TClip() {
     reader_.reset();
     close(fd_);
 }
 
-void TClip::Seek(std::int64_t number)
-{
-    if (number == next_)
-        return;
+void TClip::Seek(std::int64_t number) {
+    if (number == next_) return;
     reader_->Seek(number);
     next_ = number;
 }
 
-bool TClip::Next(TDeepImage& image, std::int64_t& number)
-{
+bool TClip::Next(TDeepImage& image, std::int64_t& number) {
     const bool got = reader_->Read(image, number);
     next_ = got ? number + 1 : -1;
     return got;
 }
 
-TDeepImage TClip::Frame(std::int64_t number)
-{
-    if (number < 0)
-        throw EError("\"" + name_ + "\" has no frame " + std::to_string(number));
+TDeepImage TClip::Frame(std::int64_t number) {
+    if (number < 0) throw EError("\"" + name_ + "\" has no frame " + std::to_string(number));
     Seek(number);
     TDeepImage image;
     std::int64_t got = -1;
@@ -180,8 +153,7 @@ TDeepImage TClip::Frame(std::int64_t number)
     return image;
 }
 
-TDeepImage LoadClipFrame(const std::string& fileName, const TFrameChoice& choice)
-{
+TDeepImage LoadClipFrame(const std::string& fileName, const TFrameChoice& choice) {
     TClip clip(fileName);
     const std::int64_t number = FrameNumberOf(choice, clip.Info());
     return clip.Frame(number);

@@ -5,8 +5,7 @@
 // The module's code is linked into this program.
 extern "C" const TClipModule* OmbraneClipModule(int* interfaceVersion);
 
-const TClipModule& ClipModule()
-{
+const TClipModule& ClipModule() {
     int version = 0;
     return *OmbraneClipModule(&version);
 }
@@ -15,8 +14,7 @@ const TClipModule& ClipModule()
 
 #include "fileio/ModuleLoader.h"
 
-const TClipModule& ClipModule()
-{
+const TClipModule& ClipModule() {
     return ModuleObject<TClipModule>("ombrane-ffmpeg.so", kClipModuleEntry, kClipModuleVersion,
                                      "Reading and writing clips");
 }

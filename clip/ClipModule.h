@@ -13,9 +13,9 @@
 struct TClipInfo {
     int Width = 0;
     int Height = 0;
-    int Bits = 8;               // the depth of its samples
-    std::int64_t Frames = 0;    // as the container declares or estimates it; 0 when unknown
-    int RateNumerator = 25;     // frames a second as a fraction
+    int Bits = 8;             // the depth of its samples
+    std::int64_t Frames = 0;  // as the container declares or estimates it; 0 when unknown
+    int RateNumerator = 25;   // frames a second as a fraction
     int RateDenominator = 1;
     std::string Codec;          // the library's name of the codec ("prores", "h264", ...)
     std::string PixelFormat;    // the library's name of the pixel format
@@ -39,11 +39,11 @@ public:
 
 // How a graded clip is written.
 struct TClipRenderSettings {
-    std::string OutputName;   // names the file in messages and chooses the container by its extension
-    std::string Codec;        // an encoder's name; "" for the input's codec family
-    int Crf = -1;             // for encoders with a constant-rate factor; -1 for the family's default
-    std::int64_t In = 0;      // the first frame written
-    std::int64_t Out = -1;    // the frame after the last written; -1 for the clip's end
+    std::string OutputName;  // names the file in messages and chooses the container by its extension
+    std::string Codec;       // an encoder's name; "" for the input's codec family
+    int Crf = -1;            // for encoders with a constant-rate factor; -1 for the family's default
+    std::int64_t In = 0;     // the first frame written
+    std::int64_t Out = -1;   // the frame after the last written; -1 for the clip's end
 };
 
 // Writes a graded clip: the frames given to Write, encoded; every audio

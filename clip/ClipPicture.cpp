@@ -11,17 +11,12 @@ namespace {
 
 constexpr int kMinRowsPerSlice = 16;
 
-inline std::uint8_t Level8(float value)
-{
-    return static_cast<std::uint8_t>(Clamp01(value) * 255.0 + 0.5);
-}
+inline std::uint8_t Level8(float value) { return static_cast<std::uint8_t>(Clamp01(value) * 255.0 + 0.5); }
 
-} // namespace
+}  // namespace
 
-TImage ClipFrameToImage(const TDeepImage& frame)
-{
-    if (frame.HasAlpha())
-        return DeepToImage(frame);
+TImage ClipFrameToImage(const TDeepImage& frame) {
+    if (frame.HasAlpha()) return DeepToImage(frame);
     TImage result(frame.Width(), frame.Height());
     const int width = frame.Width();
     ParallelFor(frame.Height(), kMinRowsPerSlice, [&](int begin, int end) {
@@ -39,7 +34,6 @@ TImage ClipFrameToImage(const TDeepImage& frame)
     return result;
 }
 
-TImage ClipFramePreview(const TDeepImage& frame, int boxWidth, int boxHeight)
-{
+TImage ClipFramePreview(const TDeepImage& frame, int boxWidth, int boxHeight) {
     return FitImage(ClipFrameToImage(frame), boxWidth, boxHeight);
 }

@@ -5,17 +5,14 @@
 
 TClipPlayback::TClipPlayback(const std::string& fileName, std::int64_t from, int direction, int speed,
                              std::int64_t count, double framesPerSecond, TFrameAhead::TPrepare prepare, int depth)
-    : from_(from), step_(static_cast<std::int64_t>(direction < 0 ? -1 : 1) * std::max(1, speed)),
+    : from_(from),
+      step_(static_cast<std::int64_t>(direction < 0 ? -1 : 1) * std::max(1, speed)),
       frameTime_(1.0 / (framesPerSecond > 0 ? framesPerSecond : 25.0)),
-      ahead_(fileName, from + step_, step_, count, depth, std::move(prepare))
-{
-}
+      ahead_(fileName, from + step_, step_, count, depth, std::move(prepare)) {}
 
-bool TClipPlayback::FrameDue(double seconds, TAheadFrame& frame, bool wait)
-{
+bool TClipPlayback::FrameDue(double seconds, TAheadFrame& frame, bool wait) {
     const std::int64_t due = static_cast<std::int64_t>(std::floor(seconds / frameTime_ + 1e-9)) - 1;
-    if (due <= lastIndex_)
-        return false;
+    if (due <= lastIndex_) return false;
     // Frames already late are not decoded at all: the thread goes on from
     // the one due now, or as many frames later as the last frame shown
     // came whole frame times late, so that it comes in its time.
@@ -25,20 +22,16 @@ bool TClipPlayback::FrameDue(double seconds, TAheadFrame& frame, bool wait)
     for (;;) {
         if (!hasPending_) {
             hasPending_ = wait ? ahead_.Wait(pending_) : ahead_.Take(pending_);
-            if (!hasPending_)
-                break;
+            if (!hasPending_) break;
         }
         const std::int64_t index = IndexOf(pending_.Number);
-        if (index > due)
-            break;
+        if (index > due) break;
         newest = std::move(pending_);
         hasPending_ = false;
         found = true;
-        if (index == due)
-            break;
+        if (index == due) break;
     }
-    if (!found)
-        return false;
+    if (!found) return false;
     const std::int64_t index = IndexOf(newest.Number);
     dropped_ += index - lastIndex_ - 1;
     const double late = seconds - static_cast<double>(index + 1) * frameTime_;
@@ -49,7 +42,4 @@ bool TClipPlayback::FrameDue(double seconds, TAheadFrame& frame, bool wait)
     return true;
 }
 
-bool TClipPlayback::Finished() const
-{
-    return !hasPending_ && ahead_.Ended();
-}
+bool TClipPlayback::Finished() const { return !hasPending_ && ahead_.Ended(); }

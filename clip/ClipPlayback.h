@@ -39,11 +39,11 @@ private:
     const std::int64_t step_;
     const double frameTime_;
     TFrameAhead ahead_;
-    TAheadFrame pending_;          // taken from the queue, not due yet
+    TAheadFrame pending_;  // taken from the queue, not due yet
     bool hasPending_ = false;
     std::int64_t lastIndex_ = -1;  // the place of the frame shown last
     std::int64_t shown_ = 0;
     std::int64_t dropped_ = 0;
-    std::int64_t lead_ = 0;        // frames the thread is sent ahead of the one due
+    std::int64_t lead_ = 0;  // frames the thread is sent ahead of the one due
     static constexpr std::int64_t kMostLead = 8;
 };

@@ -7,12 +7,12 @@
 #include <optional>
 #include <thread>
 
-#include "fileio/AtomicFile.h"
 #include "clip/ClipFile.h"
 #include "clip/ClipPicture.h"
 #include "engine/DeepGrade.h"
 #include "engine/Error.h"
 #include "engine/GradingRoad.h"
+#include "fileio/AtomicFile.h"
 
 namespace {
 
@@ -27,36 +27,30 @@ struct TNumberedFrame {
 // A queue of at most kFramesInFlight frames; Stop ends every wait.
 class TFrameQueue {
 public:
-    bool Push(TNumberedFrame frame)
-    {
+    bool Push(TNumberedFrame frame) {
         std::unique_lock<std::mutex> lock(mutex_);
         changed_.wait(lock, [&] { return stopped_ || frames_.size() < kFramesInFlight; });
-        if (stopped_)
-            return false;
+        if (stopped_) return false;
         frames_.push_back(std::move(frame));
         changed_.notify_all();
         return true;
     }
     // The next frame; nothing once the queue is closed and empty, or stopped.
-    std::optional<TNumberedFrame> Pop()
-    {
+    std::optional<TNumberedFrame> Pop() {
         std::unique_lock<std::mutex> lock(mutex_);
         changed_.wait(lock, [&] { return stopped_ || closed_ || !frames_.empty(); });
-        if (stopped_ || frames_.empty())
-            return std::nullopt;
+        if (stopped_ || frames_.empty()) return std::nullopt;
         TNumberedFrame frame = std::move(frames_.front());
         frames_.pop_front();
         changed_.notify_all();
         return frame;
     }
-    void Close()
-    {
+    void Close() {
         const std::lock_guard<std::mutex> lock(mutex_);
         closed_ = true;
         changed_.notify_all();
     }
-    void Stop()
-    {
+    void Stop() {
         const std::lock_guard<std::mutex> lock(mutex_);
         stopped_ = true;
         changed_.notify_all();
@@ -74,20 +68,16 @@ private:
 class TFailure {
 public:
     TFailure(TFrameQueue& decoded, TFrameQueue& graded) : decoded_(decoded), graded_(graded) {}
-    void Keep(std::exception_ptr error)
-    {
+    void Keep(std::exception_ptr error) {
         {
             const std::lock_guard<std::mutex> lock(mutex_);
-            if (!error_)
-                error_ = error;
+            if (!error_) error_ = error;
         }
         decoded_.Stop();
         graded_.Stop();
     }
-    void Rethrow()
-    {
-        if (error_)
-            std::rethrow_exception(error_);
+    void Rethrow() {
+        if (error_) std::rethrow_exception(error_);
     }
 
 private:
@@ -97,8 +87,7 @@ private:
     TFrameQueue& graded_;
 };
 
-void Decode(TClip& clip, const TClipRenderSettings& settings, TFrameQueue& decoded)
-{
+void Decode(TClip& clip, const TClipRenderSettings& settings, TFrameQueue& decoded) {
     clip.Seek(settings.In);
     std::int64_t expected = settings.In;
     while (settings.Out < 0 || expected < settings.Out) {
@@ -112,18 +101,15 @@ void Decode(TClip& clip, const TClipRenderSettings& settings, TFrameQueue& decod
             break;
         }
         expected = frame.Number + 1;
-        if (!decoded.Push(std::move(frame)))
-            return;
+        if (!decoded.Push(std::move(frame))) return;
     }
 }
 
-} // namespace
+}  // namespace
 
-void GradeClipFrame(const TLUT& lut, TDeepImage& frame, const TFootageConversion* footage)
-{
+void GradeClipFrame(const TLUT& lut, TDeepImage& frame, const TFootageConversion* footage) {
     if (frame.Depth.Bits > 8) {
-        if (footage != nullptr)
-            throw EError("--footage converts 8-bit frames only");
+        if (footage != nullptr) throw EError("--footage converts 8-bit frames only");
         GradeDeepImage(lut, frame);
         return;
     }
@@ -135,8 +121,7 @@ void GradeClipFrame(const TLUT& lut, TDeepImage& frame, const TFootageConversion
 }
 
 void RenderClip(const std::string& input, const TClipRenderSettings& settings, const TFrameGrader& grade,
-                const TRenderProgress& progress)
-{
+                const TRenderProgress& progress) {
     TClip clip(input);
     const std::int64_t end = settings.Out >= 0 ? settings.Out : clip.Info().Frames;
     const std::int64_t total = end > settings.In ? end - settings.In : 0;
@@ -159,8 +144,7 @@ void RenderClip(const std::string& input, const TClipRenderSettings& settings, c
             try {
                 while (auto frame = decoded.Pop()) {
                     grade(frame->Image, frame->Number);
-                    if (!graded.Push(std::move(*frame)))
-                        break;
+                    if (!graded.Push(std::move(*frame))) break;
                 }
                 graded.Close();
             } catch (...) {
@@ -171,8 +155,7 @@ void RenderClip(const std::string& input, const TClipRenderSettings& settings, c
             std::int64_t done = 0;
             while (auto frame = graded.Pop()) {
                 writer->Write(frame->Image, frame->Number);
-                if (progress)
-                    progress(++done, total);
+                if (progress) progress(++done, total);
             }
         } catch (...) {
             failure.Keep(std::current_exception());

@@ -8,14 +8,15 @@
 
 TFrameAhead::TFrameAhead(const std::string& fileName, std::int64_t first, std::int64_t step, std::int64_t count,
                          int depth, TPrepare prepare)
-    : step_(step == 0 ? 1 : step), count_(count), depth_(static_cast<std::size_t>(std::max(1, depth))),
-      prepare_(std::move(prepare)), skipTo_(first)
-{
+    : step_(step == 0 ? 1 : step),
+      count_(count),
+      depth_(static_cast<std::size_t>(std::max(1, depth))),
+      prepare_(std::move(prepare)),
+      skipTo_(first) {
     worker_ = std::thread([this, fileName, first] { Run(fileName, first); });
 }
 
-TFrameAhead::~TFrameAhead()
-{
+TFrameAhead::~TFrameAhead() {
     {
         std::lock_guard<std::mutex> lock(mutex_);
         stopping_ = true;
@@ -24,19 +25,16 @@ TFrameAhead::~TFrameAhead()
     worker_.join();
 }
 
-bool TFrameAhead::Push(TAheadFrame frame)
-{
+bool TFrameAhead::Push(TAheadFrame frame) {
     std::unique_lock<std::mutex> lock(mutex_);
     changed_.wait(lock, [&] { return stopping_ || frames_.size() < depth_; });
-    if (stopping_)
-        return false;
+    if (stopping_) return false;
     frames_.push_back(std::move(frame));
     changed_.notify_all();
     return true;
 }
 
-void TFrameAhead::Run(std::string fileName, std::int64_t first)
-{
+void TFrameAhead::Run(std::string fileName, std::int64_t first) {
     std::string problem;
     try {
         TClip clip(fileName);
@@ -46,24 +44,18 @@ void TFrameAhead::Run(std::string fileName, std::int64_t first)
         for (std::int64_t number = first; number >= 0 && number < count_; number += step_) {
             {
                 std::lock_guard<std::mutex> lock(mutex_);
-                if (stopping_)
-                    break;
+                if (stopping_) break;
                 const std::int64_t skip = std::min((skipTo_ - number) / step_, (last - number) / step_);
-                if (skip > 0)
-                    number += skip * step_;
+                if (skip > 0) number += skip * step_;
             }
-            if (number < 0 || number >= count_)
-                break;
+            if (number < 0 || number >= count_) break;
             // Forward one by one the decoder goes on from where it is;
             // any other step goes to each frame.
             std::int64_t got = -1;
             clip.Seek(number);
-            if (!clip.Next(image, got))
-                break;  // the count was estimated too high: the clip ends here
-            if (got != number)
-                throw EError("\"" + fileName + "\" has no frame " + std::to_string(number));
-            if (!Push(TAheadFrame{number, prepare_(image)}))
-                break;
+            if (!clip.Next(image, got)) break;  // the count was estimated too high: the clip ends here
+            if (got != number) throw EError("\"" + fileName + "\" has no frame " + std::to_string(number));
+            if (!Push(TAheadFrame{number, prepare_(image)})) break;
         }
     } catch (const std::exception& error) {
         problem = error.what();
@@ -74,49 +66,41 @@ void TFrameAhead::Run(std::string fileName, std::int64_t first)
     changed_.notify_all();
 }
 
-void TFrameAhead::SkipTo(std::int64_t number)
-{
+void TFrameAhead::SkipTo(std::int64_t number) {
     std::lock_guard<std::mutex> lock(mutex_);
     skipTo_ = number;
 }
 
-bool TFrameAhead::Take(TAheadFrame& frame)
-{
+bool TFrameAhead::Take(TAheadFrame& frame) {
     std::lock_guard<std::mutex> lock(mutex_);
-    if (frames_.empty())
-        return false;
+    if (frames_.empty()) return false;
     frame = std::move(frames_.front());
     frames_.pop_front();
     changed_.notify_all();
     return true;
 }
 
-bool TFrameAhead::Wait(TAheadFrame& frame)
-{
+bool TFrameAhead::Wait(TAheadFrame& frame) {
     std::unique_lock<std::mutex> lock(mutex_);
     changed_.wait(lock, [&] { return finished_ || !frames_.empty(); });
-    if (frames_.empty())
-        return false;
+    if (frames_.empty()) return false;
     frame = std::move(frames_.front());
     frames_.pop_front();
     changed_.notify_all();
     return true;
 }
 
-std::int64_t TFrameAhead::ReadyNumber() const
-{
+std::int64_t TFrameAhead::ReadyNumber() const {
     std::lock_guard<std::mutex> lock(mutex_);
     return frames_.empty() ? -1 : frames_.front().Number;
 }
 
-bool TFrameAhead::Ended() const
-{
+bool TFrameAhead::Ended() const {
     std::lock_guard<std::mutex> lock(mutex_);
     return finished_ && frames_.empty();
 }
 
-std::string TFrameAhead::Problem() const
-{
+std::string TFrameAhead::Problem() const {
     std::lock_guard<std::mutex> lock(mutex_);
     return problem_;
 }

@@ -5,8 +5,7 @@
 
 namespace {
 
-TYCbCrCoding Coding(double kr, double kb, const char* name, int bits, bool fullRange)
-{
+TYCbCrCoding Coding(double kr, double kb, const char* name, int bits, bool fullRange) {
     TYCbCrCoding coding;
     coding.Kr = kr;
     coding.Kb = kb;
@@ -16,10 +15,9 @@ TYCbCrCoding Coding(double kr, double kb, const char* name, int bits, bool fullR
     return coding;
 }
 
-} // namespace
+}  // namespace
 
-TCodeScale TYCbCrCoding::Scale() const
-{
+TCodeScale TYCbCrCoding::Scale() const {
     const double step = std::ldexp(1.0, Bits - 8);
     if (FullRange) {
         const double top = std::ldexp(1.0, Bits) - 1;
@@ -28,22 +26,16 @@ TCodeScale TYCbCrCoding::Scale() const
     return {16 * step, 219 * step, 128 * step, 224 * step};
 }
 
-int TYCbCrCoding::Quantise(double code) const
-{
+int TYCbCrCoding::Quantise(double code) const {
     const double top = std::ldexp(1.0, Bits) - 1;
-    if (!(code > 0))
-        return 0;
+    if (!(code > 0)) return 0;
     return static_cast<int>(std::lround(std::min(code, top)));
 }
 
-std::string TYCbCrCoding::Description() const
-{
-    return Name + (FullRange ? " full" : " limited");
-}
+std::string TYCbCrCoding::Description() const { return Name + (FullRange ? " full" : " limited"); }
 
 TCodeTables::TCodeTables(const TYCbCrCoding& coding, int bits)
-    : kr_(coding.Kr), kb_(coding.Kb), greenShare_(1 - coding.Kr - coding.Kb)
-{
+    : kr_(coding.Kr), kb_(coding.Kb), greenShare_(1 - coding.Kr - coding.Kb) {
     const TCodeScale s = coding.Scale();
     const std::size_t codes = std::size_t{1} << std::max(bits, coding.Bits);
     luma_.resize(codes);
@@ -58,17 +50,8 @@ TCodeTables::TCodeTables(const TYCbCrCoding& coding, int bits)
     }
 }
 
-TYCbCrCoding Bt601Coding(int bits, bool fullRange)
-{
-    return Coding(0.299, 0.114, "BT.601", bits, fullRange);
-}
+TYCbCrCoding Bt601Coding(int bits, bool fullRange) { return Coding(0.299, 0.114, "BT.601", bits, fullRange); }
 
-TYCbCrCoding Bt709Coding(int bits, bool fullRange)
-{
-    return Coding(0.2126, 0.0722, "BT.709", bits, fullRange);
-}
+TYCbCrCoding Bt709Coding(int bits, bool fullRange) { return Coding(0.2126, 0.0722, "BT.709", bits, fullRange); }
 
-TYCbCrCoding Bt2020Coding(int bits, bool fullRange)
-{
-    return Coding(0.2627, 0.0593, "BT.2020", bits, fullRange);
-}
+TYCbCrCoding Bt2020Coding(int bits, bool fullRange) { return Coding(0.2627, 0.0593, "BT.2020", bits, fullRange); }

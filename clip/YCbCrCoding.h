@@ -47,8 +47,7 @@ public:
     // Tables for codes 0..2^bits - 1 (at least the coding's own).
     TCodeTables(const TYCbCrCoding& coding, int bits);
     // As coding.ToRgb(y, cb, cr, rgb) for codes within the tables.
-    void ToRgb(int y, int cb, int cr, float rgb[3]) const
-    {
+    void ToRgb(int y, int cb, int cr, float rgb[3]) const {
         const double luma = luma_[y];
         const double red = luma + red_[cr];
         const double blue = luma + blue_[cb];
@@ -68,8 +67,7 @@ TYCbCrCoding Bt601Coding(int bits, bool fullRange);
 TYCbCrCoding Bt709Coding(int bits, bool fullRange);
 TYCbCrCoding Bt2020Coding(int bits, bool fullRange);
 
-void TYCbCrCoding::ToRgb(const TCodeScale& s, double y, double cb, double cr, float rgb[3]) const
-{
+void TYCbCrCoding::ToRgb(const TCodeScale& s, double y, double cb, double cr, float rgb[3]) const {
     const double luma = (y - s.LumaOffset) / s.LumaScale;
     const double blueDiff = (cb - s.ChromaOffset) / s.ChromaScale;
     const double redDiff = (cr - s.ChromaOffset) / s.ChromaScale;
@@ -81,8 +79,7 @@ void TYCbCrCoding::ToRgb(const TCodeScale& s, double y, double cb, double cr, fl
     rgb[2] = static_cast<float>(blue);
 }
 
-void TYCbCrCoding::ToCodes(const TCodeScale& s, const float rgb[3], double& y, double& cb, double& cr) const
-{
+void TYCbCrCoding::ToCodes(const TCodeScale& s, const float rgb[3], double& y, double& cb, double& cr) const {
     const double red = rgb[0], green = rgb[1], blue = rgb[2];
     const double luma = Kr * red + (1 - Kr - Kb) * green + Kb * blue;
     y = s.LumaOffset + s.LumaScale * luma;

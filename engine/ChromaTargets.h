@@ -29,8 +29,8 @@ public:
 
 private:
     static TChromaTarget Blend(const TRangeStats& a, const TRangeStats& b, double t) {
-        return {(1.0 - t) * a.MeanU + t * b.MeanU, (1.0 - t) * a.DevU + t * b.DevU,
-                (1.0 - t) * a.MeanV + t * b.MeanV, (1.0 - t) * a.DevV + t * b.DevV};
+        return {(1.0 - t) * a.MeanU + t * b.MeanU, (1.0 - t) * a.DevU + t * b.DevU, (1.0 - t) * a.MeanV + t * b.MeanV,
+                (1.0 - t) * a.DevV + t * b.DevV};
     }
 
     TColorStats stats_;

@@ -22,7 +22,8 @@ inline double FloatMod(double x, double y) {
     const double a = std::fabs(x);
     const double q = a / y;
     // Truncation through a 64-bit integer where the quotient fits, as trunc would.
-    const double t = std::fabs(q) < 9007199254740992.0 ? static_cast<double>(static_cast<std::int64_t>(q)) : std::trunc(q);
+    const double t =
+        std::fabs(q) < 9007199254740992.0 ? static_cast<double>(static_cast<std::int64_t>(q)) : std::trunc(q);
     return a - y * t;
 }
 
@@ -68,17 +69,29 @@ inline void HSLToRGB(double H, double S, double L, double& R, double& G, double&
     const double m = L - C / 2.0;
 
     if (H < 60.0) {
-        R = C; G = X; B = 0.0;
+        R = C;
+        G = X;
+        B = 0.0;
     } else if (H < 120.0) {
-        R = X; G = C; B = 0.0;
+        R = X;
+        G = C;
+        B = 0.0;
     } else if (H < 180.0) {
-        R = 0.0; G = C; B = X;
+        R = 0.0;
+        G = C;
+        B = X;
     } else if (H < 240.0) {
-        R = 0.0; G = X; B = C;
+        R = 0.0;
+        G = X;
+        B = C;
     } else if (H < 300.0) {
-        R = X; G = 0.0; B = C;
+        R = X;
+        G = 0.0;
+        B = C;
     } else {
-        R = C; G = 0.0; B = X;
+        R = C;
+        G = 0.0;
+        B = X;
     }
     R = R + m;
     G = G + m;
@@ -96,8 +109,6 @@ inline void YUVToRGB(double Y, double U, double V, double& R, double& G, double&
     G = Y - 0.39465 * U - 0.5806 * V;
     B = Y + 2.03211 * U;
 }
-
-
 
 // Chroma statistics of one luma range.
 struct TRangeStats {

@@ -7,14 +7,10 @@ namespace {
 
 constexpr double kPi = std::numbers::pi;
 
-double SrgbToLinear(double v)
-{
-    return v <= 0.04045 ? v / 12.92 : std::pow((v + 0.055) / 1.055, 2.4);
-}
+double SrgbToLinear(double v) { return v <= 0.04045 ? v / 12.92 : std::pow((v + 0.055) / 1.055, 2.4); }
 
 // The CIELAB companding of a ratio to the white.
-double LabF(double t)
-{
+double LabF(double t) {
     constexpr double kEpsilon = 216.0 / 24389.0;
     constexpr double kKappa = 24389.0 / 27.0;
     return t > kEpsilon ? std::cbrt(t) : (kKappa * t + 16.0) / 116.0;
@@ -24,18 +20,15 @@ double Degrees(double radians) { return radians * 180.0 / kPi; }
 double Radians(double degrees) { return degrees * kPi / 180.0; }
 
 // The hue angle in degrees, 0..360; 0 for a neutral.
-double HueAngle(double b, double a)
-{
-    if (a == 0.0 && b == 0.0)
-        return 0.0;
+double HueAngle(double b, double a) {
+    if (a == 0.0 && b == 0.0) return 0.0;
     const double h = Degrees(std::atan2(b, a));
     return h < 0.0 ? h + 360.0 : h;
 }
 
-} // namespace
+}  // namespace
 
-TLab SrgbToLab(double red, double green, double blue)
-{
+TLab SrgbToLab(double red, double green, double blue) {
     const double r = SrgbToLinear(red);
     const double g = SrgbToLinear(green);
     const double b = SrgbToLinear(blue);
@@ -49,8 +42,7 @@ TLab SrgbToLab(double red, double green, double blue)
     return {116.0 * fy - 16.0, 500.0 * (fx - fy), 200.0 * (fy - fz)};
 }
 
-double DeltaE2000(const TLab& first, const TLab& second)
-{
+double DeltaE2000(const TLab& first, const TLab& second) {
     const double c1 = std::hypot(first.A, first.B);
     const double c2 = std::hypot(second.A, second.B);
     const double meanC = (c1 + c2) / 2.0;

@@ -8,8 +8,7 @@
 namespace {
 
 // The LUT's own tables as a chain: its curve, then its cube.
-std::shared_ptr<TLutChain> TablesAsChain(const TLUT& lut)
-{
+std::shared_ptr<TLutChain> TablesAsChain(const TLUT& lut) {
     auto chain = std::make_shared<TLutChain>();
     if (lut.Kind == lkCurveThenCube)
         chain->Append(std::make_shared<TCurveOperation>(std::vector<TRGBDouble>(lut.Curve, lut.Curve + lut.CurveSize),
@@ -17,8 +16,7 @@ std::shared_ptr<TLutChain> TablesAsChain(const TLUT& lut)
     auto table = std::make_shared<TLUT>();
     const int n = std::clamp(lut.CubeSize, 2, kMaxCubeSize);
     for (int r = 0; r < n; ++r)
-        for (int g = 0; g < n; ++g)
-            std::copy(lut.Cube[r][g], lut.Cube[r][g] + n, table->Cube[r][g]);
+        for (int g = 0; g < n; ++g) std::copy(lut.Cube[r][g], lut.Cube[r][g] + n, table->Cube[r][g]);
     table->CubeSize = n;
     table->Kind = lkCube;
     chain->Append(std::make_shared<TCubeOperation>(std::move(table), TCubeInterpolation::Trilinear));
@@ -27,14 +25,11 @@ std::shared_ptr<TLutChain> TablesAsChain(const TLUT& lut)
 
 }  // namespace
 
-void UseCubeInterpolation(TLUT& lut, TCubeInterpolation interpolation)
-{
-    if (interpolation == TCubeInterpolation::Trilinear && !lut.Chain)
-        return;  // the tables' own lookup
+void UseCubeInterpolation(TLUT& lut, TCubeInterpolation interpolation) {
+    if (interpolation == TCubeInterpolation::Trilinear && !lut.Chain) return;  // the tables' own lookup
     std::shared_ptr<const TLutChain> source = lut.Chain;
     if (!source) {
-        if (lut.Kind != lkCube && lut.Kind != lkCurveThenCube)
-            return;
+        if (lut.Kind != lkCube && lut.Kind != lkCurveThenCube) return;
         source = TablesAsChain(lut);
     }
     auto chain = std::make_shared<TLutChain>();
@@ -48,8 +43,7 @@ void UseCubeInterpolation(TLUT& lut, TCubeInterpolation interpolation)
     lut.Chain = std::move(chain);
 }
 
-bool CubeInterpolationFromName(const std::string& name, TCubeInterpolation& interpolation)
-{
+bool CubeInterpolationFromName(const std::string& name, TCubeInterpolation& interpolation) {
     if (name == "trilinear")
         interpolation = TCubeInterpolation::Trilinear;
     else if (name == "tetrahedral")

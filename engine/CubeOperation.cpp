@@ -6,25 +6,20 @@
 
 TCubeOperation::TCubeOperation(std::shared_ptr<const TLUT> table, TCubeInterpolation interpolation,
                                const TRGBDouble& domainMin, const TRGBDouble& domainMax)
-    : table_(std::move(table)), interpolation_(interpolation), min_(domainMin), max_(domainMax)
-{
-}
+    : table_(std::move(table)), interpolation_(interpolation), min_(domainMin), max_(domainMax) {}
 
-std::unique_ptr<TCubeOperation> TCubeOperation::WithInterpolation(TCubeInterpolation interpolation) const
-{
+std::unique_ptr<TCubeOperation> TCubeOperation::WithInterpolation(TCubeInterpolation interpolation) const {
     auto copy = std::make_unique<TCubeOperation>(table_, interpolation, min_, max_);
     copy->InterpolationNamedByFile = InterpolationNamedByFile;
     return copy;
 }
 
-bool TCubeOperation::IsPlain() const
-{
+bool TCubeOperation::IsPlain() const {
     return interpolation_ == TCubeInterpolation::Trilinear && min_.Red == 0 && min_.Green == 0 && min_.Blue == 0 &&
            max_.Red == 1 && max_.Green == 1 && max_.Blue == 1;
 }
 
-void TCubeOperation::Apply(TRGBDouble& colour) const
-{
+void TCubeOperation::Apply(TRGBDouble& colour) const {
     const TRGBDouble in{(colour.Red - min_.Red) / (max_.Red - min_.Red),
                         (colour.Green - min_.Green) / (max_.Green - min_.Green),
                         (colour.Blue - min_.Blue) / (max_.Blue - min_.Blue)};
@@ -36,8 +31,7 @@ void TCubeOperation::Apply(TRGBDouble& colour) const
 
 // The cell is cut into six tetrahedra along its main diagonal; the one that
 // holds the point is chosen by the order of the three fractions.
-void TCubeOperation::Tetrahedral(const TRGBDouble& in, TRGBDouble& out) const
-{
+void TCubeOperation::Tetrahedral(const TRGBDouble& in, TRGBDouble& out) const {
     const int last = std::clamp(table_->CubeSize - 1, 1, kMaxCubeSize - 1);
     struct TAxis {
         int Index, Next;

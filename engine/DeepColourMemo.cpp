@@ -1,12 +1,12 @@
 #include "engine/DeepColourMemo.h"
 
+#include <sys/mman.h>
 #include <algorithm>
 #include <bit>
 #include <cstdlib>
 #include <cstring>
 #include <new>
 #include <utility>
-#include <sys/mman.h>
 
 #include "engine/DeepImage.h"
 

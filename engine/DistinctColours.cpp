@@ -13,7 +13,7 @@ namespace {
 
 constexpr std::size_t kColours = std::size_t(1) << 24;
 constexpr std::uint32_t kKnown = 0x80000000u;
-constexpr std::uint32_t kPending = 0x40000000u;  // being converted by one call
+constexpr std::uint32_t kPending = 0x40000000u;   // being converted by one call
 constexpr std::uint32_t kNoColour = 0xFFFFFFFFu;  // no 24-bit colour has this key
 // Pixels of a band: the places of its waiting pixels are kept at most.
 constexpr int kBandPixels = 1 << 18;
@@ -31,7 +31,9 @@ inline void Store(std::uint32_t value, std::uint8_t* bgr) {
     bgr[0] = static_cast<std::uint8_t>(value);
 }
 
-inline std::uint32_t Load(std::uint32_t& word) { return std::atomic_ref<std::uint32_t>(word).load(std::memory_order_relaxed); }
+inline std::uint32_t Load(std::uint32_t& word) {
+    return std::atomic_ref<std::uint32_t>(word).load(std::memory_order_relaxed);
+}
 
 // One colour converted on its own, packed as the memo keeps it.
 std::uint32_t Direct(const TColourResults& results, std::uint32_t key) {
@@ -83,8 +85,8 @@ void TColourMemo::ConvertBand(TImage& image, int y0, int y1, double maxShare, co
             if (key != previous) {
                 previous = key;
                 value = Load(table[key]);
-                if (value == 0 && std::atomic_ref<std::uint32_t>(table[key]).compare_exchange_strong(
-                                      value, kPending, std::memory_order_relaxed))
+                if (value == 0 && std::atomic_ref<std::uint32_t>(table[key])
+                                      .compare_exchange_strong(value, kPending, std::memory_order_relaxed))
                     unknown.push_back(key);  // value stays 0: this pixel waits
             }
             if (value & kKnown)

@@ -8,8 +8,16 @@
 // monitor curve, a power with a straight segment near black, each forward
 // or reversed.
 enum class TExponentStyle {
-    BasicFwd, BasicRev, BasicMirrorFwd, BasicMirrorRev, BasicPassThruFwd, BasicPassThruRev,
-    MonCurveFwd, MonCurveRev, MonCurveMirrorFwd, MonCurveMirrorRev
+    BasicFwd,
+    BasicRev,
+    BasicMirrorFwd,
+    BasicMirrorRev,
+    BasicPassThruFwd,
+    BasicPassThruRev,
+    MonCurveFwd,
+    MonCurveRev,
+    MonCurveMirrorFwd,
+    MonCurveMirrorRev
 };
 
 class TExponentOperation : public TLutOperation {

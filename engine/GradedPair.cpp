@@ -14,16 +14,12 @@
 
 namespace {
 
-std::string SizeText(int width, int height)
-{
-    return std::to_string(width) + " x " + std::to_string(height);
-}
+std::string SizeText(int width, int height) { return std::to_string(width) + " x " + std::to_string(height); }
 
 // Whether a picture of the larger size reduces to the smaller one without
 // changing its shape: each side of the smaller within a pixel of the
 // larger's side scaled by the other side's ratio.
-bool SameAspect(int largeWidth, int largeHeight, int smallWidth, int smallHeight)
-{
+bool SameAspect(int largeWidth, int largeHeight, int smallWidth, int smallHeight) {
     const double byWidth = static_cast<double>(largeHeight) * smallWidth / largeWidth;
     const double byHeight = static_cast<double>(largeWidth) * smallHeight / largeHeight;
     return std::fabs(byWidth - smallHeight) <= 1.0 && std::fabs(byHeight - smallWidth) <= 1.0;
@@ -31,13 +27,11 @@ bool SameAspect(int largeWidth, int largeHeight, int smallWidth, int smallHeight
 
 // Which picture to reduce: 0 none, 1 before, 2 after. Raises for a pair
 // that cannot be brought to one size.
-int PictureToReduce(int beforeWidth, int beforeHeight, int afterWidth, int afterHeight,
-                    const std::string& beforeName, const std::string& afterName)
-{
-    if (beforeWidth == afterWidth && beforeHeight == afterHeight)
-        return 0;
-    const bool beforeLarger = static_cast<long long>(beforeWidth) * beforeHeight >
-                              static_cast<long long>(afterWidth) * afterHeight;
+int PictureToReduce(int beforeWidth, int beforeHeight, int afterWidth, int afterHeight, const std::string& beforeName,
+                    const std::string& afterName) {
+    if (beforeWidth == afterWidth && beforeHeight == afterHeight) return 0;
+    const bool beforeLarger =
+        static_cast<long long>(beforeWidth) * beforeHeight > static_cast<long long>(afterWidth) * afterHeight;
     const bool fits = beforeLarger ? beforeWidth >= afterWidth && beforeHeight >= afterHeight &&
                                          SameAspect(beforeWidth, beforeHeight, afterWidth, afterHeight)
                                    : afterWidth >= beforeWidth && afterHeight >= beforeHeight &&
@@ -52,8 +46,7 @@ int PictureToReduce(int beforeWidth, int beforeHeight, int afterWidth, int after
 // The separable Lanczos3 reduction of the 24-bit road, on float samples:
 // the same taps (corner pixels onto corner pixels), applied across and then
 // down.
-TDeepImage ReduceDeep(const TDeepImage& source, int width, int height)
-{
+TDeepImage ReduceDeep(const TDeepImage& source, int width, int height) {
     const TResizeFilter& filter = kResizeFilters[kLanczos3Filter];
     auto scale = [](int from, int to) {
         return (from == 1 || to == 1) ? static_cast<float>(to) / from : static_cast<float>(to - 1) / (from - 1);
@@ -71,8 +64,7 @@ TDeepImage ReduceDeep(const TDeepImage& source, int width, int height)
             float sum[3] = {0.0f, 0.0f, 0.0f};
             for (int t = 0; t < across[x].Count; ++t) {
                 const TContributorEntry& tap = across[x].Entries[t];
-                for (int c = 0; c < 3; ++c)
-                    sum[c] += static_cast<float>(tap.Weight) / 256.0f * in[3 * tap.Pixel + c];
+                for (int c = 0; c < 3; ++c) sum[c] += static_cast<float>(tap.Weight) / 256.0f * in[3 * tap.Pixel + c];
             }
             std::copy(sum, sum + 3, out + 3 * x);
         }
@@ -86,8 +78,7 @@ TDeepImage ReduceDeep(const TDeepImage& source, int width, int height)
             const TContributorEntry& tap = down[y].Entries[t];
             const float* in = &wide[static_cast<std::size_t>(tap.Pixel) * width * 3];
             const float weight = static_cast<float>(tap.Weight) / 256.0f;
-            for (int i = 0; i < 3 * width; ++i)
-                out[i] += weight * in[i];
+            for (int i = 0; i < 3 * width; ++i) out[i] += weight * in[i];
         }
     }
     return reduced;
@@ -104,23 +95,20 @@ struct TWindow {
 
 constexpr int kWindowSide = 256;
 
-std::vector<TWindow> SpreadWindows(int width, int height)
-{
+std::vector<TWindow> SpreadWindows(int width, int height) {
     const int margin = kMaxMeasuredShift + 1;
     const int innerWidth = width - 2 * margin;
     const int innerHeight = height - 2 * margin;
-    if (innerWidth < 8 || innerHeight < 8)
-        return {};
+    if (innerWidth < 8 || innerHeight < 8) return {};
     const int side = kWindowSide;
-    if (innerWidth <= 3 * side && innerHeight <= 3 * side)
-        return {{margin, margin, innerWidth, innerHeight}};
+    if (innerWidth <= 3 * side && innerHeight <= 3 * side) return {{margin, margin, innerWidth, innerHeight}};
     std::vector<TWindow> windows;
     const int w = std::min(side, innerWidth);
     const int h = std::min(side, innerHeight);
     for (int j = 0; j < 3; ++j)
         for (int i = 0; i < 3; ++i)
-            windows.push_back({margin + (innerWidth - w) * (2 * i + 1) / 6, margin + (innerHeight - h) * (2 * j + 1) / 6,
-                               w, h});
+            windows.push_back(
+                {margin + (innerWidth - w) * (2 * i + 1) / 6, margin + (innerHeight - h) * (2 * j + 1) / 6, w, h});
     return windows;
 }
 
@@ -133,8 +121,7 @@ struct TEdgeWindows {
     std::vector<float> After;
 };
 
-TEdgeWindows EdgesAround(const TPicturePair& pair, const TWindow& window)
-{
+TEdgeWindows EdgesAround(const TPicturePair& pair, const TWindow& window) {
     const int margin = kMaxMeasuredShift + 1;
     const int left = window.Left - margin;
     const int top = window.Top - margin;
@@ -173,10 +160,8 @@ TEdgeWindows EdgesAround(const TPicturePair& pair, const TWindow& window)
 struct TCorrelation {
     double Sa = 0, Sb = 0, Saa = 0, Sbb = 0, Sab = 0, N = 0;
 
-    double Value() const
-    {
-        if (N == 0)
-            return 0.0;
+    double Value() const {
+        if (N == 0) return 0.0;
         const double cov = Sab - Sa * Sb / N;
         const double va = Saa - Sa * Sa / N;
         const double vb = Sbb - Sb * Sb / N;
@@ -184,10 +169,9 @@ struct TCorrelation {
     }
 };
 
-} // namespace
+}  // namespace
 
-void MatchPairSizes(TImage& before, TImage& after, const std::string& beforeName, const std::string& afterName)
-{
+void MatchPairSizes(TImage& before, TImage& after, const std::string& beforeName, const std::string& afterName) {
     const int which =
         PictureToReduce(before.Width(), before.Height(), after.Width(), after.Height(), beforeName, afterName);
     if (which == 1) {
@@ -202,8 +186,7 @@ void MatchPairSizes(TImage& before, TImage& after, const std::string& beforeName
 }
 
 void MatchPairSizes(TDeepImage& before, TDeepImage& after, const std::string& beforeName,
-                    const std::string& afterName)
-{
+                    const std::string& afterName) {
     const int which =
         PictureToReduce(before.Width(), before.Height(), after.Width(), after.Height(), beforeName, afterName);
     if (which == 1)
@@ -212,8 +195,7 @@ void MatchPairSizes(TDeepImage& before, TDeepImage& after, const std::string& be
         after = ReduceDeep(after, before.Width(), before.Height());
 }
 
-TPairShift MeasurePairShift(const TPicturePair& pair)
-{
+TPairShift MeasurePairShift(const TPicturePair& pair) {
     constexpr int kSpan = 2 * kMaxMeasuredShift + 1;
     std::vector<TCorrelation> sums(kSpan * kSpan);
     const int margin = kMaxMeasuredShift + 1;
@@ -248,8 +230,7 @@ TPairShift MeasurePairShift(const TPicturePair& pair)
     return best;
 }
 
-TPicturePair PairOfImages(const TImage& before, const TImage& after)
-{
+TPicturePair PairOfImages(const TImage& before, const TImage& after) {
     auto row = [](const TImage& image, int y, float* rgb) {
         const std::uint8_t* p = image.Row(y);
         for (int x = 0; x < image.Width(); ++x, p += 3) {
@@ -265,8 +246,7 @@ TPicturePair PairOfImages(const TImage& before, const TImage& after)
 }
 
 TLearnedLook LearnLook(const TPicturePair& pair, const TLutFitSettings& settings, const std::string& beforeName,
-                       const std::string& afterName)
-{
+                       const std::string& afterName) {
     const TPairShift shift = MeasurePairShift(pair);
     if (std::abs(shift.X) > 1 || std::abs(shift.Y) > 1)
         throw EError("\"" + afterName + "\" is shifted against \"" + beforeName + "\" by " + std::to_string(shift.X) +

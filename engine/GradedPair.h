@@ -16,8 +16,7 @@ class TLUT;
 // down) gets the larger picture reduced to the smaller's size with
 // Lanczos3. Any other pair raises EError giving both sizes.
 void MatchPairSizes(TImage& before, TImage& after, const std::string& beforeName, const std::string& afterName);
-void MatchPairSizes(TDeepImage& before, TDeepImage& after, const std::string& beforeName,
-                    const std::string& afterName);
+void MatchPairSizes(TDeepImage& before, TDeepImage& after, const std::string& beforeName, const std::string& afterName);
 
 // The whole-pixel shift (within kMaxMeasuredShift each way) of AFTER
 // against BEFORE at which the edges of their lumas agree best, measured on

@@ -11,11 +11,10 @@
 #include "engine/ResizeReference.h"
 #include "engine/StretchSse2.h"
 
-void FitToBox(int sourceWidth, int sourceHeight, int boxWidth, int boxHeight, int& width,
-              int& height) {
+void FitToBox(int sourceWidth, int sourceHeight, int boxWidth, int boxHeight, int& width, int& height) {
     if (sourceWidth <= 0 || sourceHeight <= 0)
-        throw EError("Cannot fit an image of " + std::to_string(sourceWidth) + " x " +
-                     std::to_string(sourceHeight) + " pixels: it has no pixels.");
+        throw EError("Cannot fit an image of " + std::to_string(sourceWidth) + " x " + std::to_string(sourceHeight) +
+                     " pixels: it has no pixels.");
     if (boxWidth <= 0 || boxHeight <= 0)
         throw EError("Cannot fit an image into a box of " + std::to_string(boxWidth) + " x " +
                      std::to_string(boxHeight) + " pixels.");
@@ -31,15 +30,12 @@ void FitToBox(int sourceWidth, int sourceHeight, int boxWidth, int boxHeight, in
     height = std::max(1, RoundHalfEven(static_cast<float>(sourceHeight) * s));
 }
 
-void ResizeImage(int width, int height, int filter, TImage& dest, const TImage& source,
-                 float support) {
-    if (filter < 0 || filter >= kFilterCount)
-        throw EError("Unknown resampling filter " + std::to_string(filter) + ".");
+void ResizeImage(int width, int height, int filter, TImage& dest, const TImage& source, float support) {
+    if (filter < 0 || filter >= kFilterCount) throw EError("Unknown resampling filter " + std::to_string(filter) + ".");
     if (width < 0 || height < 0)
-        throw EError("Cannot resize an image to " + std::to_string(width) + " x " +
-                     std::to_string(height) + " pixels.");
-    if (source.Empty() && width > 0 && height > 0)
-        throw EError("Cannot resize an image that has no pixels.");
+        throw EError("Cannot resize an image to " + std::to_string(width) + " x " + std::to_string(height) +
+                     " pixels.");
+    if (source.Empty() && width > 0 && height > 0) throw EError("Cannot resize an image that has no pixels.");
     const TResizeFilter& f = kResizeFilters[filter];
     if (&dest == &source) {  // resizing in place: keep the pixels until they are read
         const TImage copy = source.Clone();
@@ -64,6 +60,5 @@ void StretchImage(TFilterFunction filter, const TImage& source, TImage& dest, fl
     const TStretchScales s = StretchScales(source, dest);
     const TContributors columns = MakeContributors(filter, support, s.X, dest.Width(), source.Width());
     const TContributors rows = MakeContributors(filter, support, s.Y, dest.Height(), source.Height());
-    if (!StretchFast(columns, rows, source, dest))
-        resizereference::StretchImage(filter, source, dest, support);
+    if (!StretchFast(columns, rows, source, dest)) resizereference::StretchImage(filter, source, dest, support);
 }

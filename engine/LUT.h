@@ -29,8 +29,8 @@ struct TLutPixel {
     std::uint8_t Depth = 8;
 };
 
-constexpr int kMaxCubeSize = 101;     // grid points per cube axis
-constexpr int kMaxCurveSize = 100001; // curve entries
+constexpr int kMaxCubeSize = 101;      // grid points per cube axis
+constexpr int kMaxCurveSize = 100001;  // curve entries
 
 // The colour look-up table: a 101 x 101 x 101 cube indexed [red][green][blue]
 // (blue fastest, the full 101-wide stride kept whatever CubeSize is) and a

@@ -45,9 +45,7 @@ inline int LastIndex(std::int32_t size, int capacity) {
 
 inline double Lerp(double a, double b, double f) { return (1.0 - f) * a + f * b; }
 
-inline double ChannelOf(const TRGBDouble& c, int ch) {
-    return ch == 0 ? c.Red : ch == 1 ? c.Green : c.Blue;
-}
+inline double ChannelOf(const TRGBDouble& c, int ch) { return ch == 0 ? c.Red : ch == 1 ? c.Green : c.Blue; }
 
 }  // namespace
 
@@ -56,10 +54,14 @@ void TLUT::InterpolateCube(const TRGBDouble& in, TRGBDouble& out) const {
     const TAxisPos r = AxisPos(in.Red, last), g = AxisPos(in.Green, last), b = AxisPos(in.Blue, last);
     double res[3];
     for (int c = 0; c < 3; ++c) {
-        const double x00 = Lerp(ChannelOf(Cube[r.Index][g.Index][b.Index], c), ChannelOf(Cube[r.Index][g.Index][b.Next], c), b.Frac);
-        const double x01 = Lerp(ChannelOf(Cube[r.Index][g.Next][b.Index], c), ChannelOf(Cube[r.Index][g.Next][b.Next], c), b.Frac);
-        const double x10 = Lerp(ChannelOf(Cube[r.Next][g.Index][b.Index], c), ChannelOf(Cube[r.Next][g.Index][b.Next], c), b.Frac);
-        const double x11 = Lerp(ChannelOf(Cube[r.Next][g.Next][b.Index], c), ChannelOf(Cube[r.Next][g.Next][b.Next], c), b.Frac);
+        const double x00 =
+            Lerp(ChannelOf(Cube[r.Index][g.Index][b.Index], c), ChannelOf(Cube[r.Index][g.Index][b.Next], c), b.Frac);
+        const double x01 =
+            Lerp(ChannelOf(Cube[r.Index][g.Next][b.Index], c), ChannelOf(Cube[r.Index][g.Next][b.Next], c), b.Frac);
+        const double x10 =
+            Lerp(ChannelOf(Cube[r.Next][g.Index][b.Index], c), ChannelOf(Cube[r.Next][g.Index][b.Next], c), b.Frac);
+        const double x11 =
+            Lerp(ChannelOf(Cube[r.Next][g.Next][b.Index], c), ChannelOf(Cube[r.Next][g.Next][b.Next], c), b.Frac);
         const double y0 = Lerp(x00, x01, g.Frac);
         const double y1 = Lerp(x10, x11, g.Frac);
         res[c] = Lerp(y0, y1, r.Frac);
@@ -70,8 +72,7 @@ void TLUT::InterpolateCube(const TRGBDouble& in, TRGBDouble& out) const {
 void TLUT::InterpolateCurve(const TRGBDouble& in, TRGBDouble& out) const {
     const int last = LastIndex(CurveSize, kMaxCurveSize);
     const TAxisPos r = AxisPos(in.Red, last), g = AxisPos(in.Green, last), b = AxisPos(in.Blue, last);
-    out = {Lerp(Curve[r.Index].Red, Curve[r.Next].Red, r.Frac),
-           Lerp(Curve[g.Index].Green, Curve[g.Next].Green, g.Frac),
+    out = {Lerp(Curve[r.Index].Red, Curve[r.Next].Red, r.Frac), Lerp(Curve[g.Index].Green, Curve[g.Next].Green, g.Frac),
            Lerp(Curve[b.Index].Blue, Curve[b.Next].Blue, b.Frac)};
 }
 
@@ -83,21 +84,21 @@ void TLUT::LookupNormalized(const TRGBDouble& in, TRGBDouble& out) const {
         return;
     }
     switch (Kind) {
-    case lkCurve:
-        InterpolateCurve(in, out);
-        return;
-    case lkCube:
-        InterpolateCube(in, out);
-        return;
-    case lkCurveThenCube: {
-        TRGBDouble mid;
-        InterpolateCurve(in, mid);
-        InterpolateCube(mid, out);
-        return;
-    }
-    default:  // lkIdentity
-        out = in;
-        return;
+        case lkCurve:
+            InterpolateCurve(in, out);
+            return;
+        case lkCube:
+            InterpolateCube(in, out);
+            return;
+        case lkCurveThenCube: {
+            TRGBDouble mid;
+            InterpolateCurve(in, mid);
+            InterpolateCube(mid, out);
+            return;
+        }
+        default:  // lkIdentity
+            out = in;
+            return;
     }
 }
 
@@ -213,8 +214,8 @@ inline void StoreBytes(TVec4 v, std::uint8_t* p) {
 }
 
 template <bool kWide>
-__attribute__((target_clones("avx2", "default")))
-void CubeRows(const TLUT& lut, const TApplyTables& t, TImage& image, int y0, int y1) {
+__attribute__((target_clones("avx2", "default"))) void CubeRows(const TLUT& lut, const TApplyTables& t, TImage& image,
+                                                                int y0, int y1) {
     const double* cube = &lut.Cube[0][0][0].Red;
     const TAxisTable &ar = t.Axis[0], &ag = t.Axis[1], &ab = t.Axis[2];
     for (int y = y0; y < y1; ++y) {
@@ -293,7 +294,8 @@ void ApplyChainPerPixel(const TLUT& lut, TImage& image) {
         for (int y = y0; y < y1; ++y) {
             std::uint8_t* p = image.Row(y);
             for (int x = 0; x < image.Width(); ++x, p += 3) {
-                const std::uint32_t out = ChainColour(lut, (std::uint32_t{p[2]} << 16) | (std::uint32_t{p[1]} << 8) | p[0]);
+                const std::uint32_t out =
+                    ChainColour(lut, (std::uint32_t{p[2]} << 16) | (std::uint32_t{p[1]} << 8) | p[0]);
                 p[2] = static_cast<std::uint8_t>(out >> 16);
                 p[1] = static_cast<std::uint8_t>(out >> 8);
                 p[0] = static_cast<std::uint8_t>(out);
@@ -329,15 +331,15 @@ void TLUT::ApplyToImage(TImage& image) const {
         return;
     }
     switch (Kind) {
-    case lkCurve:
-        ApplyCurve(*this, image);
-        return;
-    case lkCube:
-    case lkCurveThenCube:
-        ApplyCube(*this, image);
-        return;
-    default:
-        // The identity maps every 8-bit value to itself: 255 * (v / 255) rounds back to v.
-        return;
+        case lkCurve:
+            ApplyCurve(*this, image);
+            return;
+        case lkCube:
+        case lkCurveThenCube:
+            ApplyCube(*this, image);
+            return;
+        default:
+            // The identity maps every 8-bit value to itself: 255 * (v / 255) rounds back to v.
+            return;
     }
 }

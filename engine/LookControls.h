@@ -39,7 +39,7 @@ struct TLookControl {
     const char* Caption;  // the caption of the window's row
     const char* Name;     // the control as messages name it
     TLookGroup Group;
-    const char* Bar;      // object names of the track bar and its percent label
+    const char* Bar;  // object names of the track bar and its percent label
     const char* Label;
     // The help line of the option; nullptr when the option shares the help
     // line of the next one. A '\n' continues the text on an indented line.

@@ -15,8 +15,7 @@ constexpr double kMidGrey = 0.18;
 // back into linear values before the footage's own conversion.
 class TShapedFootage : public TFootageConversion {
 public:
-    TShapedFootage(const TFootageConversion& footage, const TLookShaper& shaper)
-        : footage_(footage), shaper_(shaper) {}
+    TShapedFootage(const TFootageConversion& footage, const TLookShaper& shaper) : footage_(footage), shaper_(shaper) {}
     std::string Label() const override { return footage_.Label(); }
     void Convert(float* rgb, std::size_t count) const override {
         for (std::size_t i = 0; i < count * 3; ++i) rgb[i] = static_cast<float>(shaper_.FromShaper(rgb[i]));
@@ -59,8 +58,8 @@ const TLookShaper& LinearFootageShaper() {
     return shaper;
 }
 
-void BuildShapedLookLut(const TLookSettings& settings, const TFootageConversion& footage,
-                        const TLookShaper& shaper, int size, TLUT& lut) {
+void BuildShapedLookLut(const TLookSettings& settings, const TFootageConversion& footage, const TLookShaper& shaper,
+                        int size, TLUT& lut) {
     lut.CubeSize = size;
     BuildFootageLookCube(settings, settings.Factors, TShapedFootage(footage, shaper), lut);
     const double step = (shaper.High() - shaper.Low()) / (shaper.Entries - 1);

@@ -37,5 +37,5 @@ const TLookShaper& LinearFootageShaper();
 // the shaper takes to the grid colour, look(F(FromShaper(x))), dosed by the
 // look strength as BuildFootageLookCube does. Comments name the footage
 // and the shaper. EError for a size outside 2..101.
-void BuildShapedLookLut(const TLookSettings& settings, const TFootageConversion& footage,
-                        const TLookShaper& shaper, int size, TLUT& lut);
+void BuildShapedLookLut(const TLookSettings& settings, const TFootageConversion& footage, const TLookShaper& shaper,
+                        int size, TLUT& lut);

@@ -53,8 +53,8 @@ struct TTransferTargets {
     bool Matched;
 };
 
-TRGBDouble LookAt(const TLookSettings& settings, const TSaturationFactors& factors,
-                  const TTransferTargets& targets, double R, double G, double B) {
+TRGBDouble LookAt(const TLookSettings& settings, const TSaturationFactors& factors, const TTransferTargets& targets,
+                  double R, double G, double B) {
     if (settings.CompressSaturation) CompressSaturation(R, G, B);
     double Y, U, V;
     RGBToYUV(R, G, B, Y, U, V);
@@ -70,8 +70,8 @@ TRGBDouble LookAt(const TLookSettings& settings, const TSaturationFactors& facto
     return {Clamp01(R), Clamp01(G), Clamp01(B)};
 }
 
-TRGBDouble GridPoint(const TLookSettings& settings, const TSaturationFactors& factors,
-                     const TTransferTargets& targets, int n, int i, int j, int k) {
+TRGBDouble GridPoint(const TLookSettings& settings, const TSaturationFactors& factors, const TTransferTargets& targets,
+                     int n, int i, int j, int k) {
     const double last = n - 1;
     return LookAt(settings, factors, targets, i / last, j / last, k / last);
 }
@@ -85,8 +85,7 @@ void AdjustSaturation(const TSaturationFactors& factors, double& R, double& G, d
     RGBToHSL(R, G, B, H, S, L);
     S = S * factors.Overall;
     S = S * HueFactor(factors, H);
-    if (factors.Low != 1.0f || factors.Middle != 1.0f || factors.High != 1.0f)
-        S = S * ToneFactor(factors, L);
+    if (factors.Low != 1.0f || factors.Middle != 1.0f || factors.High != 1.0f) S = S * ToneFactor(factors, L);
     HSLToRGB(H, S, L, R, G, B);
 }
 
@@ -106,7 +105,6 @@ void BuildLookCube(const TLookSettings& settings, const TSaturationFactors& fact
     ApplyLookStrength(settings.Strength, lut);
 }
 
-TRGBDouble LookColour(const TLookSettings& settings, const TSaturationFactors& factors,
-                      const TRGBDouble& colour) {
+TRGBDouble LookColour(const TLookSettings& settings, const TSaturationFactors& factors, const TRGBDouble& colour) {
     return LookAt(settings, factors, TTransferTargets(settings), colour.Red, colour.Green, colour.Blue);
 }

@@ -24,10 +24,10 @@ struct TSaturationFactors {
 
 // Everything a look is built from.
 struct TLookSettings {
-    TColorStats Stats;               // statistics of the reference image
-    double Gain = 0.05;              // chroma gain divisor; 0 switches the transfer off
-    bool AdvancedAnalysis = true;    // blend the ranges by luma, else their plain average
-    bool CompressSaturation = false; // compress saturation above 0.4 before the transfer
+    TColorStats Stats;                // statistics of the reference image
+    double Gain = 0.05;               // chroma gain divisor; 0 switches the transfer off
+    bool AdvancedAnalysis = true;     // blend the ranges by luma, else their plain average
+    bool CompressSaturation = false;  // compress saturation above 0.4 before the transfer
     TSaturationFactors Factors;
     // Look Strength 0..1: each entry moves from its grid colour toward the
     // look by this share (ApplyLookStrength); 1 is the look as built.
@@ -53,8 +53,7 @@ void BuildLookCube(const TLookSettings& settings, const TSaturationFactors& fact
 // The look at one colour (channels 0..1): exactly what BuildLookCube stores
 // at a grid point of that colour before the look strength doses it, so a
 // cube can be filled at other points.
-TRGBDouble LookColour(const TLookSettings& settings, const TSaturationFactors& factors,
-                      const TRGBDouble& colour);
+TRGBDouble LookColour(const TLookSettings& settings, const TSaturationFactors& factors, const TRGBDouble& colour);
 
 // The saturation stage of one colour (in place).
 void AdjustSaturation(const TSaturationFactors& factors, double& R, double& G, double& B);

@@ -50,30 +50,21 @@ struct TAxisPlace {
     double Fraction;
 };
 
-TAxisPlace PlaceOnAxis(float value, int size)
-{
+TAxisPlace PlaceOnAxis(float value, int size) {
     double v = std::isnan(value) ? 0.0 : std::clamp(static_cast<double>(value), 0.0, 1.0);
     v *= size - 1;
     const int cell = std::min(static_cast<int>(v), size - 2);
     return {cell, v - cell};
 }
 
-std::size_t CellIndex(int r, int g, int b, int cells)
-{
-    return (static_cast<std::size_t>(r) * cells + g) * cells + b;
-}
+std::size_t CellIndex(int r, int g, int b, int cells) { return (static_cast<std::size_t>(r) * cells + g) * cells + b; }
 
-std::size_t NodeIndex(int r, int g, int b, int size)
-{
-    return (static_cast<std::size_t>(r) * size + g) * size + b;
-}
+std::size_t NodeIndex(int r, int g, int b, int size) { return (static_cast<std::size_t>(r) * size + g) * size + b; }
 
 class TGridSums {
 public:
     explicit TGridSums(int size)
-        : size_(size), cells_(size - 1), sums_(static_cast<std::size_t>(cells_) * cells_ * cells_, TCellSums{})
-    {
-    }
+        : size_(size), cells_(size - 1), sums_(static_cast<std::size_t>(cells_) * cells_ * cells_, TCellSums{}) {}
 
     int Size() const { return size_; }
     int Cells() const { return cells_; }
@@ -81,8 +72,7 @@ public:
     TCellSums& MutableCell(std::size_t index) { return sums_[index]; }
     std::size_t CellCount() const { return sums_.size(); }
 
-    void Add(const float* before, const float* after, double weight)
-    {
+    void Add(const float* before, const float* after, double weight) {
         const TAxisPlace r = PlaceOnAxis(before[0], size_);
         const TAxisPlace g = PlaceOnAxis(before[1], size_);
         const TAxisPlace b = PlaceOnAxis(before[2], size_);
@@ -90,17 +80,14 @@ public:
         const double wr[2] = {1.0 - r.Fraction, r.Fraction};
         const double wg[2] = {1.0 - g.Fraction, g.Fraction};
         const double wb[2] = {1.0 - b.Fraction, b.Fraction};
-        for (int c = 0; c < kCorners; ++c)
-            w[c] = wr[c >> 2] * wg[(c >> 1) & 1] * wb[c & 1];
+        for (int c = 0; c < kCorners; ++c) w[c] = wr[c >> 2] * wg[(c >> 1) & 1] * wb[c & 1];
         const double target[3] = {Clean(after[0]), Clean(after[1]), Clean(after[2])};
         TCellSums& cell = sums_[CellIndex(r.Cell, g.Cell, b.Cell, cells_)];
         int k = 0;
         for (int i = 0; i < kCorners; ++i) {
             const double wi = weight * w[i];
-            for (int j = i; j < kCorners; ++j)
-                cell.Gram[k++] += wi * w[j];
-            for (int ch = 0; ch < 3; ++ch)
-                cell.Rhs[i * 3 + ch] += wi * target[ch];
+            for (int j = i; j < kCorners; ++j) cell.Gram[k++] += wi * w[j];
+            for (int ch = 0; ch < 3; ++ch) cell.Rhs[i * 3 + ch] += wi * target[ch];
         }
         cell.Count += weight;
         for (int ch = 0; ch < 3; ++ch) {
@@ -109,15 +96,12 @@ public:
         }
     }
 
-    void Merge(const TGridSums& other)
-    {
+    void Merge(const TGridSums& other) {
         for (std::size_t i = 0; i < sums_.size(); ++i) {
             TCellSums& to = sums_[i];
             const TCellSums& from = other.sums_[i];
-            for (int k = 0; k < kGramEntries; ++k)
-                to.Gram[k] += from.Gram[k];
-            for (int k = 0; k < kCorners * 3; ++k)
-                to.Rhs[k] += from.Rhs[k];
+            for (int k = 0; k < kGramEntries; ++k) to.Gram[k] += from.Gram[k];
+            for (int k = 0; k < kCorners * 3; ++k) to.Rhs[k] += from.Rhs[k];
             to.Count += from.Count;
             for (int ch = 0; ch < 3; ++ch) {
                 to.Before[ch] += from.Before[ch];
@@ -128,12 +112,10 @@ public:
 
     // Each covered cell as one sample at its pixels' mean colours, weighed
     // by their count, on a grid of another size.
-    TGridSums Coarsened(int size) const
-    {
+    TGridSums Coarsened(int size) const {
         TGridSums coarse(size);
         for (const TCellSums& cell : sums_) {
-            if (cell.Count <= 0.0)
-                continue;
+            if (cell.Count <= 0.0) continue;
             float before[3];
             float after[3];
             for (int ch = 0; ch < 3; ++ch) {
@@ -171,12 +153,9 @@ struct alignas(16) TFloatCell {
 class TRowGatherer {
 public:
     explicit TRowGatherer(TGridSums& sums)
-        : sums_(sums), size_(sums.Size()), cells_(sums.CellCount(), TFloatCell{}), touched_(sums.CellCount(), 0)
-    {
-    }
+        : sums_(sums), size_(sums.Size()), cells_(sums.CellCount(), TFloatCell{}), touched_(sums.CellCount(), 0) {}
 
-    void Add(const float* before, const float* after)
-    {
+    void Add(const float* before, const float* after) {
         const TAxisPlace r = PlaceOnAxis(before[0], size_);
         const TAxisPlace g = PlaceOnAxis(before[1], size_);
         const TAxisPlace b = PlaceOnAxis(before[2], size_);
@@ -184,19 +163,16 @@ public:
         const float wg[2] = {static_cast<float>(1.0 - g.Fraction), static_cast<float>(g.Fraction)};
         const float wb[2] = {static_cast<float>(1.0 - b.Fraction), static_cast<float>(b.Fraction)};
         alignas(16) float w[kCorners];
-        for (int c = 0; c < kCorners; ++c)
-            w[c] = wr[c >> 2] * wg[(c >> 1) & 1] * wb[c & 1];
+        for (int c = 0; c < kCorners; ++c) w[c] = wr[c >> 2] * wg[(c >> 1) & 1] * wb[c & 1];
         const std::size_t index = CellIndex(r.Cell, g.Cell, b.Cell, size_ - 1);
         TFloatCell& cell = cells_[index];
         for (int i = 0; i < kCorners; ++i) {
             float* row = cell.Gram + i * kCorners;
-            for (int j = 0; j < kCorners; ++j)
-                row[j] += w[i] * w[j];
+            for (int j = 0; j < kCorners; ++j) row[j] += w[i] * w[j];
         }
         for (int ch = 0; ch < 3; ++ch) {
             const float target = CleanFloat(after[ch]);
-            for (int i = 0; i < kCorners; ++i)
-                cell.Rhs[ch][i] += target * w[i];
+            for (int i = 0; i < kCorners; ++i) cell.Rhs[ch][i] += target * w[i];
             cell.Before[ch] += CleanFloat(before[ch]);
             cell.After[ch] += target;
         }
@@ -204,13 +180,11 @@ public:
             touched_[index] = 1;
             list_.push_back(index);
         }
-        if (++cell.Count >= kFlushCount)
-            Flush(index);
+        if (++cell.Count >= kFlushCount) Flush(index);
     }
 
     // Moves every gathered cell into the double sums.
-    void FlushAll()
-    {
+    void FlushAll() {
         for (const std::size_t index : list_) {
             Flush(index);
             touched_[index] = 0;
@@ -221,19 +195,15 @@ public:
 private:
     static float CleanFloat(float v) { return std::isnan(v) ? 0.0f : std::clamp(v, 0.0f, 1.0f); }
 
-    void Flush(std::size_t index)
-    {
+    void Flush(std::size_t index) {
         TFloatCell& from = cells_[index];
-        if (from.Count == 0)
-            return;
+        if (from.Count == 0) return;
         TCellSums& to = sums_.MutableCell(index);
         int k = 0;
         for (int i = 0; i < kCorners; ++i)
-            for (int j = i; j < kCorners; ++j)
-                to.Gram[k++] += from.Gram[i * kCorners + j];
+            for (int j = i; j < kCorners; ++j) to.Gram[k++] += from.Gram[i * kCorners + j];
         for (int i = 0; i < kCorners; ++i)
-            for (int ch = 0; ch < 3; ++ch)
-                to.Rhs[i * 3 + ch] += from.Rhs[ch][i];
+            for (int ch = 0; ch < 3; ++ch) to.Rhs[i * 3 + ch] += from.Rhs[ch][i];
         to.Count += from.Count;
         for (int ch = 0; ch < 3; ++ch) {
             to.Before[ch] += from.Before[ch];
@@ -249,8 +219,7 @@ private:
     std::vector<std::size_t> list_;
 };
 
-TGridSums AccumulatePair(const TPicturePair& pair, int size)
-{
+TGridSums AccumulatePair(const TPicturePair& pair, int size) {
     TGridSums total(size);
     std::mutex merging;
     ParallelFor(pair.Height, kRowsPerSlice, [&](int begin, int end) {
@@ -260,8 +229,7 @@ TGridSums AccumulatePair(const TPicturePair& pair, int size)
         std::vector<float> after(before.size());
         for (int y = begin; y < end; ++y) {
             pair.Read(y, before.data(), after.data());
-            for (int x = 0; x < pair.Width; ++x)
-                gatherer.Add(&before[3 * x], &after[3 * x]);
+            for (int x = 0; x < pair.Width; ++x) gatherer.Add(&before[3 * x], &after[3 * x]);
         }
         gatherer.FlushAll();
         const std::lock_guard lock(merging);
@@ -272,8 +240,7 @@ TGridSums AccumulatePair(const TPicturePair& pair, int size)
 
 using TGrid = Eigen::MatrixXd;  // one row per grid point, red, green, blue
 
-TGrid IdentityGrid(int size)
-{
+TGrid IdentityGrid(int size) {
     TGrid grid(static_cast<Eigen::Index>(size) * size * size, 3);
     for (int r = 0; r < size; ++r)
         for (int g = 0; g < size; ++g)
@@ -287,8 +254,7 @@ TGrid IdentityGrid(int size)
 }
 
 // The grid of another size sampled from this one by trilinear interpolation.
-TGrid Resampled(const TGrid& grid, int from, int to)
-{
+TGrid Resampled(const TGrid& grid, int from, int to) {
     TGrid out(static_cast<Eigen::Index>(to) * to * to, 3);
     for (int r = 0; r < to; ++r)
         for (int g = 0; g < to; ++g)
@@ -314,8 +280,7 @@ TGrid Resampled(const TGrid& grid, int from, int to)
 
 // The conjugate gradient from start, one channel after the other.
 template <typename TPreconditioner>
-TGrid Solved(const Eigen::SparseMatrix<double>& system, const TGrid& rhs, const TGrid& start, double tolerance)
-{
+TGrid Solved(const Eigen::SparseMatrix<double>& system, const TGrid& rhs, const TGrid& start, double tolerance) {
     Eigen::ConjugateGradient<Eigen::SparseMatrix<double>, Eigen::Lower | Eigen::Upper, TPreconditioner> solver;
     solver.setTolerance(tolerance);
     solver.setMaxIterations(kMaxIterations);
@@ -330,8 +295,7 @@ TGrid Solved(const Eigen::SparseMatrix<double>& system, const TGrid& rhs, const 
 // The normal equations of the fit: the pixels' Gram sums, the second
 // differences along each axis at the smoothness weight, and the ridge
 // towards start.
-TGrid SolveGrid(const TGridSums& sums, double smoothness, const TGrid& start)
-{
+TGrid SolveGrid(const TGridSums& sums, double smoothness, const TGrid& start) {
     const int size = sums.Size();
     const int cells = sums.Cells();
     const auto nodes = static_cast<Eigen::Index>(size) * size * size;
@@ -343,21 +307,18 @@ TGrid SolveGrid(const TGridSums& sums, double smoothness, const TGrid& start)
         for (int g = 0; g < cells; ++g)
             for (int b = 0; b < cells; ++b) {
                 const TCellSums& cell = sums.Cell(CellIndex(r, g, b, cells));
-                if (cell.Count <= 0.0)
-                    continue;
+                if (cell.Count <= 0.0) continue;
                 Eigen::Index corner[kCorners];
                 for (int c = 0; c < kCorners; ++c)
-                    corner[c] = static_cast<Eigen::Index>(
-                        NodeIndex(r + (c >> 2), g + ((c >> 1) & 1), b + (c & 1), size));
+                    corner[c] =
+                        static_cast<Eigen::Index>(NodeIndex(r + (c >> 2), g + ((c >> 1) & 1), b + (c & 1), size));
                 int k = 0;
                 for (int i = 0; i < kCorners; ++i) {
                     for (int j = i; j < kCorners; ++j, ++k) {
                         entries.emplace_back(corner[i], corner[j], cell.Gram[k]);
-                        if (j != i)
-                            entries.emplace_back(corner[j], corner[i], cell.Gram[k]);
+                        if (j != i) entries.emplace_back(corner[j], corner[i], cell.Gram[k]);
                     }
-                    for (int ch = 0; ch < 3; ++ch)
-                        rhs(corner[i], ch) += cell.Rhs[i * 3 + ch];
+                    for (int ch = 0; ch < 3; ++ch) rhs(corner[i], ch) += cell.Rhs[i * 3 + ch];
                 }
             }
 
@@ -368,8 +329,7 @@ TGrid SolveGrid(const TGridSums& sums, double smoothness, const TGrid& start)
             for (int g = 0; g < size; ++g)
                 for (int b = 0; b < size; ++b) {
                     int at[3] = {r, g, b};
-                    if (at[axis] < 1 || at[axis] > size - 2)
-                        continue;
+                    if (at[axis] < 1 || at[axis] > size - 2) continue;
                     Eigen::Index triple[3];
                     for (int t = 0; t < 3; ++t) {
                         int p[3] = {r, g, b};
@@ -382,23 +342,20 @@ TGrid SolveGrid(const TGridSums& sums, double smoothness, const TGrid& start)
                 }
 
     const double ridge = kRidge * std::max(lambda, 1.0);
-    for (Eigen::Index n = 0; n < nodes; ++n)
-        entries.emplace_back(n, n, ridge);
+    for (Eigen::Index n = 0; n < nodes; ++n) entries.emplace_back(n, n, ridge);
     rhs += ridge * start;
 
     Eigen::SparseMatrix<double> system(nodes, nodes);
     system.setFromTriplets(entries.begin(), entries.end());
     entries = {};
 
-    if (size <= kExactSolveSize)
-        return Solved<Eigen::IncompleteCholesky<double>>(system, rhs, start, 1e-10);
+    if (size <= kExactSolveSize) return Solved<Eigen::IncompleteCholesky<double>>(system, rhs, start, 1e-10);
     return Solved<Eigen::DiagonalPreconditioner<double>>(system, rhs, start, 1e-6);
 }
 
 // The fit on this grid, started from the fit on a grid of about half its
 // points, down to kCoarsestSize, which starts from the identity.
-TGrid SolveFromCoarse(const TGridSums& sums, double smoothness)
-{
+TGrid SolveFromCoarse(const TGridSums& sums, double smoothness) {
     const int size = sums.Size();
     const int coarse = (size - 1) / 2 + 1;
     TGrid start;
@@ -409,34 +366,28 @@ TGrid SolveFromCoarse(const TGridSums& sums, double smoothness)
     return SolveGrid(sums, smoothness, start);
 }
 
-} // namespace
+}  // namespace
 
-double TFitCoverage::Share() const
-{
-    if (Cells.empty())
-        return 0.0;
+double TFitCoverage::Share() const {
+    if (Cells.empty()) return 0.0;
     const auto covered = std::count_if(Cells.begin(), Cells.end(), [](std::uint8_t c) { return c != 0; });
     return static_cast<double>(covered) / static_cast<double>(Cells.size());
 }
 
-bool TFitCoverage::Covers(const float* rgb) const
-{
-    if (Size < kMinFitSize)
-        return false;
+bool TFitCoverage::Covers(const float* rgb) const {
+    if (Size < kMinFitSize) return false;
     const int cells = Size - 1;
     return Cells[CellIndex(PlaceOnAxis(rgb[0], Size).Cell, PlaceOnAxis(rgb[1], Size).Cell,
                            PlaceOnAxis(rgb[2], Size).Cell, cells)] != 0;
 }
 
-TFitCoverage FitLutToPair(const TPicturePair& pair, const TLutFitSettings& settings, TLUT& lut)
-{
+TFitCoverage FitLutToPair(const TPicturePair& pair, const TLutFitSettings& settings, TLUT& lut) {
     if (settings.Size < kMinFitSize || settings.Size > kMaxFitSize)
-        throw EError("A learned LUT has from " + std::to_string(kMinFitSize) + " to " +
-                     std::to_string(kMaxFitSize) + " grid points per axis.");
+        throw EError("A learned LUT has from " + std::to_string(kMinFitSize) + " to " + std::to_string(kMaxFitSize) +
+                     " grid points per axis.");
     if (!(settings.Smoothness > 0.0) || !std::isfinite(settings.Smoothness))
         throw EError("The smoothness must be a positive number.");
-    if (pair.Width <= 0 || pair.Height <= 0)
-        throw EError("The pictures of the pair are empty.");
+    if (pair.Width <= 0 || pair.Height <= 0) throw EError("The pictures of the pair are empty.");
 
     const int size = settings.Size;
     const TGridSums sums = AccumulatePair(pair, size);
@@ -455,8 +406,7 @@ TFitCoverage FitLutToPair(const TPicturePair& pair, const TLutFitSettings& setti
     TFitCoverage coverage;
     coverage.Size = size;
     coverage.Cells.resize(sums.CellCount());
-    for (std::size_t i = 0; i < sums.CellCount(); ++i)
-        coverage.Cells[i] = sums.Cell(i).Count > 0.0 ? 1 : 0;
+    for (std::size_t i = 0; i < sums.CellCount(); ++i) coverage.Cells[i] = sums.Cell(i).Count > 0.0 ? 1 : 0;
     return coverage;
 }
 
@@ -472,20 +422,16 @@ struct TDeltaTally {
     std::int64_t Above5 = 0;
     std::int64_t Outside = 0;
 
-    void Add(double delta)
-    {
+    void Add(double delta) {
         const double bin = std::floor(delta / kHistogramStep);
         Bins[static_cast<std::size_t>(std::clamp(bin, 0.0, static_cast<double>(kHistogramBins - 1)))] += 1;
         Sum += delta;
         ++Count;
-        if (delta > 5.0)
-            ++Above5;
+        if (delta > 5.0) ++Above5;
     }
 
-    void Merge(const TDeltaTally& other)
-    {
-        for (int i = 0; i < kHistogramBins; ++i)
-            Bins[i] += other.Bins[i];
+    void Merge(const TDeltaTally& other) {
+        for (int i = 0; i < kHistogramBins; ++i) Bins[i] += other.Bins[i];
         Sum += other.Sum;
         Count += other.Count;
         Above5 += other.Above5;
@@ -493,27 +439,24 @@ struct TDeltaTally {
     }
 
     // The upper edge of the bin in which the share is reached.
-    double Percentile(double share) const
-    {
+    double Percentile(double share) const {
         const double wanted = share * static_cast<double>(Count);
         std::int64_t seen = 0;
         for (int i = 0; i < kHistogramBins; ++i) {
             seen += Bins[i];
-            if (static_cast<double>(seen) >= wanted)
-                return (i + 1) * kHistogramStep;
+            if (static_cast<double>(seen) >= wanted) return (i + 1) * kHistogramStep;
         }
         return kHistogramBins * kHistogramStep;
     }
 };
 
-} // namespace
+}  // namespace
 
-TFitQuality MeasureFit(const TPicturePair& pair, const TLUT& lut, const TFitCoverage* coverage, std::int64_t maxPixels)
-{
+TFitQuality MeasureFit(const TPicturePair& pair, const TLUT& lut, const TFitCoverage* coverage,
+                       std::int64_t maxPixels) {
     const std::int64_t pixels = static_cast<std::int64_t>(pair.Width) * pair.Height;
     int step = 1;
-    while (pixels / (static_cast<std::int64_t>(step) * step) > std::max<std::int64_t>(maxPixels, 1))
-        ++step;
+    while (pixels / (static_cast<std::int64_t>(step) * step) > std::max<std::int64_t>(maxPixels, 1)) ++step;
     const int rows = (pair.Height - step / 2 + step - 1) / step;
 
     TDeltaTally total;

@@ -27,11 +27,11 @@ struct TPicturePair {
     std::function<void(int y, float* before, float* after)> Read;
 };
 
-constexpr int kMaxFitSize = 33;               // grid points per axis the fit solves for
-constexpr double kDefaultSmoothness = 1.0;    // the weight of the smoothness term
+constexpr int kMaxFitSize = 33;             // grid points per axis the fit solves for
+constexpr double kDefaultSmoothness = 1.0;  // the weight of the smoothness term
 
 struct TLutFitSettings {
-    int Size = 33;                        // 2..kMaxFitSize
+    int Size = 33;                           // 2..kMaxFitSize
     double Smoothness = kDefaultSmoothness;  // > 0
 };
 
@@ -57,9 +57,9 @@ TFitCoverage FitLutToPair(const TPicturePair& pair, const TLutFitSettings& setti
 struct TFitQuality {
     double MeanDeltaE = 0.0;
     double Percentile99 = 0.0;
-    double ShareAbove5 = 0.0;     // the share of the measured pixels off by more than 5
-    std::int64_t Measured = 0;    // pixels measured
-    std::int64_t Outside = 0;     // pixels left out as outside the coverage
+    double ShareAbove5 = 0.0;   // the share of the measured pixels off by more than 5
+    std::int64_t Measured = 0;  // pixels measured
+    std::int64_t Outside = 0;   // pixels left out as outside the coverage
 };
 
 // Measures every pixel when the pair has at most maxPixels, else the

@@ -85,14 +85,12 @@ int TapWeight(TFilterFunction filter, float scale, float centre, int j) {
 }  // namespace
 
 const TResizeFilter kResizeFilters[kFilterCount] = {
-    {"Box", BoxFilter, 0.5f},           {"Triangle", TriangleFilter, 1.0f},
-    {"Hermite", HermiteFilter, 1.0f},   {"Bell", BellFilter, 1.5f},
-    {"B-spline", BSplineFilter, 2.0f},  {"Lanczos3", Lanczos3Filter, 3.0f},
+    {"Box", BoxFilter, 0.5f},           {"Triangle", TriangleFilter, 1.0f}, {"Hermite", HermiteFilter, 1.0f},
+    {"Bell", BellFilter, 1.5f},         {"B-spline", BSplineFilter, 2.0f},  {"Lanczos3", Lanczos3Filter, 3.0f},
     {"Mitchell", MitchellFilter, 2.0f},
 };
 
-TContributors MakeContributors(TFilterFunction filter, float support, float scale, int destLength,
-                               int sourceLength) {
+TContributors MakeContributors(TFilterFunction filter, float support, float scale, int destLength, int sourceLength) {
     TContributors lists(static_cast<std::size_t>(std::max(0, destLength)));
     const float radius = scale >= 1.0f ? support : support / scale;
     for (int i = 0; i < destLength; ++i) {

@@ -45,8 +45,7 @@ using TContributors = std::vector<TContributorList>;
 // past the end) and then kept inside the source however far they reached.
 // A list whose weights all round to 0 (extreme reductions) gets the nearest
 // source pixel with full weight.
-TContributors MakeContributors(TFilterFunction filter, float support, float scale, int destLength,
-                               int sourceLength);
+TContributors MakeContributors(TFilterFunction filter, float support, float scale, int destLength, int sourceLength);
 
 // The scales destination / source of a stretch from source to dest: corner
 // pixels map onto corner pixels.

@@ -23,8 +23,7 @@ std::uint8_t Evaluate(const TContributorList& list, const int* values) {
 
 }  // namespace
 
-void resizereference::StretchImage(TFilterFunction filter, const TImage& source, TImage& dest,
-                                   float support) {
+void resizereference::StretchImage(TFilterFunction filter, const TImage& source, TImage& dest, float support) {
     if (source.Empty() || dest.Empty()) return;
     const int sw = source.Width(), sh = source.Height(), dw = dest.Width(), dh = dest.Height();
     const TStretchScales s = StretchScales(source, dest);

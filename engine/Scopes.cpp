@@ -53,8 +53,7 @@ void TScopeData::Measure(const TScopeInput& input, int rowStep) {
 
     if (static_cast<int>(columnOf_.size()) < width) columnOf_.resize(static_cast<std::size_t>(width));
     for (int x = 0; x < width; ++x)
-        columnOf_[static_cast<std::size_t>(x)] =
-            static_cast<int>(static_cast<std::int64_t>(x) * columns_ / width);
+        columnOf_[static_cast<std::size_t>(x)] = static_cast<int>(static_cast<std::int64_t>(x) * columns_ / width);
 
     const int step = std::max(rowStep, 1);
     for (int y = 0; y < left->Height(); y += step)

@@ -91,9 +91,12 @@ void HorizontalRows(const TDenseTaps& taps, const TImage& source, TImage& work, 
             __m128i a0 = _mm_setzero_si128(), a1 = a0, a2 = a0;
             for (int k = 0; k < taps.Length[i]; k += kLanes) {
                 const __m128i wv = _mm_loadu_si128(reinterpret_cast<const __m128i*>(w + k));
-                a0 = _mm_add_epi32(a0, _mm_madd_epi16(wv, _mm_loadu_si128(reinterpret_cast<const __m128i*>(ch[0] + start + k))));
-                a1 = _mm_add_epi32(a1, _mm_madd_epi16(wv, _mm_loadu_si128(reinterpret_cast<const __m128i*>(ch[1] + start + k))));
-                a2 = _mm_add_epi32(a2, _mm_madd_epi16(wv, _mm_loadu_si128(reinterpret_cast<const __m128i*>(ch[2] + start + k))));
+                a0 = _mm_add_epi32(
+                    a0, _mm_madd_epi16(wv, _mm_loadu_si128(reinterpret_cast<const __m128i*>(ch[0] + start + k))));
+                a1 = _mm_add_epi32(
+                    a1, _mm_madd_epi16(wv, _mm_loadu_si128(reinterpret_cast<const __m128i*>(ch[1] + start + k))));
+                a2 = _mm_add_epi32(
+                    a2, _mm_madd_epi16(wv, _mm_loadu_si128(reinterpret_cast<const __m128i*>(ch[2] + start + k))));
             }
             const int total = taps.Total[i];
             out[3 * i] = Finish(HorizontalSum(a0), total);
@@ -104,11 +107,10 @@ void HorizontalRows(const TDenseTaps& taps, const TImage& source, TImage& work, 
 }
 
 // Adds wa * rowA + wb * rowB to the 32-bit sums, 16 bytes at a time.
-void AddRowPair(const std::uint8_t* ra, const std::uint8_t* rb, int wa, int wb, std::int32_t* acc,
-                int bytes) {
+void AddRowPair(const std::uint8_t* ra, const std::uint8_t* rb, int wa, int wb, std::int32_t* acc, int bytes) {
     const __m128i zero = _mm_setzero_si128();
-    const __m128i w = _mm_set1_epi32(static_cast<int>((static_cast<std::uint32_t>(wb) << 16) |
-                                                      (static_cast<std::uint32_t>(wa) & 0xFFFFu)));
+    const __m128i w = _mm_set1_epi32(
+        static_cast<int>((static_cast<std::uint32_t>(wb) << 16) | (static_cast<std::uint32_t>(wa) & 0xFFFFu)));
     int x = 0;
     for (; x + 16 <= bytes; x += 16) {
         const __m128i va = _mm_loadu_si128(reinterpret_cast<const __m128i*>(ra + x));
@@ -117,9 +119,12 @@ void AddRowPair(const std::uint8_t* ra, const std::uint8_t* rb, int wa, int wb, 
         const __m128i blo = _mm_unpacklo_epi8(vb, zero), bhi = _mm_unpackhi_epi8(vb, zero);
         __m128i* dst = reinterpret_cast<__m128i*>(acc + x);
         _mm_storeu_si128(dst, _mm_add_epi32(_mm_loadu_si128(dst), _mm_madd_epi16(_mm_unpacklo_epi16(alo, blo), w)));
-        _mm_storeu_si128(dst + 1, _mm_add_epi32(_mm_loadu_si128(dst + 1), _mm_madd_epi16(_mm_unpackhi_epi16(alo, blo), w)));
-        _mm_storeu_si128(dst + 2, _mm_add_epi32(_mm_loadu_si128(dst + 2), _mm_madd_epi16(_mm_unpacklo_epi16(ahi, bhi), w)));
-        _mm_storeu_si128(dst + 3, _mm_add_epi32(_mm_loadu_si128(dst + 3), _mm_madd_epi16(_mm_unpackhi_epi16(ahi, bhi), w)));
+        _mm_storeu_si128(dst + 1,
+                         _mm_add_epi32(_mm_loadu_si128(dst + 1), _mm_madd_epi16(_mm_unpackhi_epi16(alo, blo), w)));
+        _mm_storeu_si128(dst + 2,
+                         _mm_add_epi32(_mm_loadu_si128(dst + 2), _mm_madd_epi16(_mm_unpacklo_epi16(ahi, bhi), w)));
+        _mm_storeu_si128(dst + 3,
+                         _mm_add_epi32(_mm_loadu_si128(dst + 3), _mm_madd_epi16(_mm_unpackhi_epi16(ahi, bhi), w)));
     }
     for (; x < bytes; ++x) acc[x] += wa * ra[x] + wb * rb[x];
 }
@@ -151,8 +156,7 @@ int MinRowsPerThread(int rowWidth) { return std::max(1, kMinOutputsPerThread / s
 
 }  // namespace
 
-bool StretchFast(const TContributors& columns, const TContributors& rows, const TImage& source,
-                 TImage& dest) {
+bool StretchFast(const TContributors& columns, const TContributors& rows, const TImage& source, TImage& dest) {
     TDenseTaps h, v;
     if (!MakeDense(columns, h) || !MakeDense(rows, v)) return false;
     TImage work(dest.Width(), source.Height());

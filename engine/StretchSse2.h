@@ -8,5 +8,4 @@ class TImage;
 // the bytes the same as the column-by-column passes. Returns false (and
 // leaves dest alone) when a weight does not fit the 16-bit form or the
 // processor has no SSE2.
-bool StretchFast(const TContributors& columns, const TContributors& rows, const TImage& source,
-                 TImage& dest);
+bool StretchFast(const TContributors& columns, const TContributors& rows, const TImage& source, TImage& dest);

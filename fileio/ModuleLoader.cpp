@@ -1,49 +1,42 @@
 #include "fileio/ModuleLoader.h"
 
-#include <climits>
-#include <cstdlib>
 #include <dlfcn.h>
 #include <fcntl.h>
-#include <mutex>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <climits>
+#include <cstdlib>
+#include <mutex>
 
 #include "engine/Error.h"
 
 namespace {
 
 // The folder of the running program, or "" when the system does not say.
-std::string ProgramFolder()
-{
+std::string ProgramFolder() {
     char path[PATH_MAX];
     const ssize_t length = readlink("/proc/self/exe", path, sizeof path - 1);
-    if (length <= 0)
-        return std::string();
+    if (length <= 0) return std::string();
     const std::string program(path, static_cast<std::size_t>(length));
     return program.substr(0, program.rfind('/'));
 }
 
-bool IsWithin(const std::string& path, const char* folder)
-{
+bool IsWithin(const std::string& path, const char* folder) {
     char real[PATH_MAX];
-    if (realpath(folder, real) == nullptr)
-        return false;
+    if (realpath(folder, real) == nullptr) return false;
     const std::string prefix = std::string(real) + "/";
     return path.compare(0, prefix.size(), prefix) == 0;
 }
 
 // The module folder: beside the installed program, or in the build tree for
 // a program that runs from there. Never the current folder or a search path.
-std::string ModuleFolder()
-{
+std::string ModuleFolder() {
     const std::string program = ProgramFolder();
-    if (!program.empty() && IsWithin(program + "/", OMBRANE_BUILD_DIR))
-        return OMBRANE_MODULE_BUILD_DIR;
+    if (!program.empty() && IsWithin(program + "/", OMBRANE_BUILD_DIR)) return OMBRANE_MODULE_BUILD_DIR;
     return program + "/" + OMBRANE_MODULE_INSTALL_REL;
 }
 
-std::string LoaderReason()
-{
+std::string LoaderReason() {
     const char* reason = dlerror();
     return reason ? reason : "no reason given";
 }
@@ -51,21 +44,18 @@ std::string LoaderReason()
 // Why the module file cannot be loaded before the loader opens it, or "":
 // the loader's own open would wait for a writer on a named pipe. A file that
 // cannot be opened is left to the loader, which says why.
-std::string NotLoadable(const std::string& path)
-{
+std::string NotLoadable(const std::string& path) {
     const int file = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
-    if (file < 0)
-        return std::string();
+    if (file < 0) return std::string();
     struct stat st {};
     const bool regular = fstat(file, &st) == 0 && S_ISREG(st.st_mode);
     close(file);
     return regular ? std::string() : "it is not a regular file";
 }
 
-} // namespace
+}  // namespace
 
-void* ModuleEntry(const std::string& moduleName, const char* entryName, const std::string& purpose)
-{
+void* ModuleEntry(const std::string& moduleName, const char* entryName, const std::string& purpose) {
     // dlerror keeps one message a thread; the lock keeps the load and its
     // message together when two threads ask at once.
     static std::mutex lock;
@@ -83,8 +73,7 @@ void* ModuleEntry(const std::string& moduleName, const char* entryName, const st
 }
 
 const void* ModuleInterface(const std::string& moduleName, const char* entryName, int interfaceVersion,
-                            const std::string& purpose)
-{
+                            const std::string& purpose) {
     using TEntry = const void* (*)(int*);
     const auto entry = reinterpret_cast<TEntry>(ModuleEntry(moduleName, entryName, purpose));
     // An entry from before versions were given leaves the 0 in place.

@@ -25,8 +25,7 @@ const void* ModuleInterface(const std::string& moduleName, const char* entryName
                             const std::string& purpose);
 
 template <class T>
-const T& ModuleObject(const char* moduleName, const char* entryName, int interfaceVersion, const char* purpose)
-{
+const T& ModuleObject(const char* moduleName, const char* entryName, int interfaceVersion, const char* purpose) {
     static std::once_flag once;
     static const T* object = nullptr;
     std::call_once(once, [&] {

@@ -4,8 +4,8 @@
 #include <string>
 #include <vector>
 
-#include "footage/FootageCatalog.h"
 #include "engine/FootageConversion.h"
+#include "footage/FootageCatalog.h"
 
 // The colour-management work of the footage spaces, done by OpenColorIO in
 // the module "ombrane-ocio.so". OcioFootage.h is the interface the program

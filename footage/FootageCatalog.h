@@ -18,8 +18,8 @@ struct TCameraLog {
 struct TLinearSpace {
     const char* Key;
     const char* Label;
-    const char* Builtin;          // to ACES2065-1, or null
-    const double* Chromaticities; // red, green, blue, white x y pairs, or null
+    const char* Builtin;           // to ACES2065-1, or null
+    const double* Chromaticities;  // red, green, blue, white x y pairs, or null
 };
 
 // The linear spaces in list order.

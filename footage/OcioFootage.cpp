@@ -2,9 +2,9 @@
 
 #include <cstdlib>
 
-#include "footage/ColourModule.h"
 #include "engine/Error.h"
 #include "fileio/FileRead.h"
+#include "footage/ColourModule.h"
 #include "footage/FootageCatalog.h"
 
 namespace {
@@ -33,12 +33,12 @@ std::vector<TFootageSpaceEntry> FootageSpaces(const std::string& configPath) {
     for (const TCameraLog& log : CameraLogs()) spaces.push_back({log.Key, log.Label});
     for (const TLinearSpace& space : LinearSpaces()) spaces.push_back({space.Key, space.Label});
     if (configPath.empty()) return spaces;
-    for (const std::string& name : ColourModule().UsableSpaces(ConfigSource(configPath))) spaces.push_back({name, name});
+    for (const std::string& name : ColourModule().UsableSpaces(ConfigSource(configPath)))
+        spaces.push_back({name, name});
     return spaces;
 }
 
-std::unique_ptr<TFootageConversion> MakeFootageConversion(const std::string& name,
-                                                          const std::string& configPath) {
+std::unique_ptr<TFootageConversion> MakeFootageConversion(const std::string& name, const std::string& configPath) {
     if (IsDisplayFootage(name)) return nullptr;
     if (const TCameraLog* log = FindCameraLog(name)) return ColourModule().CameraLogConversion(*log);
     if (const TLinearSpace* space = FindLinearSpace(name)) return ColourModule().LinearConversion(*space);

@@ -28,5 +28,4 @@ std::vector<TFootageSpaceEntry> FootageSpaces(const std::string& configPath);
 // chain; or a colour space of the config at `configPath`. EError for an
 // unknown space, a config that does not load, a data space or a config whose
 // display results are not 0..1.
-std::unique_ptr<TFootageConversion> MakeFootageConversion(const std::string& name,
-                                                          const std::string& configPath);
+std::unique_ptr<TFootageConversion> MakeFootageConversion(const std::string& name, const std::string& configPath);

@@ -24,8 +24,7 @@ public:
 namespace {
 
 // A strict decimal number with "." as the separator.
-float StrictFloat(std::string_view token)
-{
+float StrictFloat(std::string_view token) {
     double value = 0.0;
     if (!TryParseFloat(token, value))
         throw ELUTError("'" + std::string(token) + "' is not a valid floating point value.");
@@ -33,9 +32,7 @@ float StrictFloat(std::string_view token)
 }
 
 // Slope, offset or power: three numbers cut from the element's text.
-void ReadSOPTriple(const TXMLNode& sop, const std::string& name, float& red, float& green,
-                   float& blue)
-{
+void ReadSOPTriple(const TXMLNode& sop, const std::string& name, float& red, float& green, float& blue) {
     std::string text = Trim(sop.NodeByName(name).Value.Text);
     float* targets[3] = {&red, &green, &blue};
     for (float* target : targets) {
@@ -46,15 +43,11 @@ void ReadSOPTriple(const TXMLNode& sop, const std::string& name, float& red, flo
     }
 }
 
-} // namespace
+}  // namespace
 
-void ReadCDLFile(const std::string& fileName, TCDLData& data)
-{
-    ReadCDLText(ReadFileBytes(fileName), data);
-}
+void ReadCDLFile(const std::string& fileName, TCDLData& data) { ReadCDLText(ReadFileBytes(fileName), data); }
 
-void ReadCDLText(std::string_view text, TCDLData& data)
-{
+void ReadCDLText(std::string_view text, TCDLData& data) {
     TXMLNode root;
     root.LoadFromText(text);
     root.RequireWholeDocument(false);
@@ -62,34 +55,29 @@ void ReadCDLText(std::string_view text, TCDLData& data)
     TXMLNode& cc = root.NodeByName("ColorCorrection");
     result.Id = cc.Attributes.ByName("id").Text;
     // Both spellings of the slope-offset-power node occur.
-    const TXMLNode& sop = !cc.HasNode("SOPNode") && cc.HasNode("ASC_SOP") ? cc.NodeByName("ASC_SOP")
-                                                                         : cc.NodeByName("SOPNode");
+    const TXMLNode& sop =
+        !cc.HasNode("SOPNode") && cc.HasNode("ASC_SOP") ? cc.NodeByName("ASC_SOP") : cc.NodeByName("SOPNode");
     ReadSOPTriple(sop, "Slope", result.Red.Slope, result.Green.Slope, result.Blue.Slope);
     ReadSOPTriple(sop, "Offset", result.Red.Offset, result.Green.Offset, result.Blue.Offset);
     ReadSOPTriple(sop, "Power", result.Red.Power, result.Green.Power, result.Blue.Power);
     result.Saturation = 1.0f;
     const char* satName = cc.HasNode("SATNode") ? "SATNode" : "ASC_SAT";
     if (cc.HasNode(satName) && cc.NodeByName(satName).HasNode("Saturation"))
-        result.Saturation =
-            static_cast<float>(cc.NodeByName(satName).NodeByName("Saturation").Value.AsFloat());
+        result.Saturation = static_cast<float>(cc.NodeByName(satName).NodeByName("Saturation").Value.AsFloat());
     data = std::move(result);
 }
 
 TASC_CDL_Format::TASC_CDL_Format()
-    : TGenericLutFormat({.Id = "asc-cdl", .Name = "ASC CDL", .Extensions = {"cc", "cdl"}, .Writes = false})
-{
-}
+    : TGenericLutFormat({.Id = "asc-cdl", .Name = "ASC CDL", .Extensions = {"cc", "cdl"}, .Writes = false}) {}
 
 OMBRANE_LUT_FORMAT(TASC_CDL_Format)
 
-bool TASC_CDL_Format::CanRead(std::string_view head, const std::string&) const
-{
+bool TASC_CDL_Format::CanRead(std::string_view head, const std::string&) const {
     return TextHasKeywords(head, "<ColorCorrection,<SOPNode>", "<ColorCorrectionCollection") ||
            TextHasKeywords(head, "<ColorCorrection,<ASC_SOP>", "<ColorCorrectionCollection");
 }
 
-void TASC_CDL_Format::Read(std::string_view bytes, const std::string& name, TLUT& lut) const
-{
+void TASC_CDL_Format::Read(std::string_view bytes, const std::string& name, TLUT& lut) const {
     (void)name;
     TCDLData data;
     ReadCDLText(bytes, data);
@@ -97,7 +85,4 @@ void TASC_CDL_Format::Read(std::string_view bytes, const std::string& name, TLUT
     lut.Comments.push_back("Name: " + data.Id);
 }
 
-std::string TASC_CDL_Format::Write(const TLUT&, int, const std::string&) const
-{
-    RaiseNoWriter(Name);
-}
+std::string TASC_CDL_Format::Write(const TLUT&, int, const std::string&) const { RaiseNoWriter(Name); }

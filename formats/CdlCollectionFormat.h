@@ -3,8 +3,8 @@
 #include <string_view>
 #include <vector>
 
-#include "formats/LutFormat.h"
 #include "formats/CdlMaths.h"
+#include "formats/LutFormat.h"
 
 // ASC CDL collections: a ColorCorrectionCollection (.ccc) or a
 // ColorDecisionList (.cdl) holding several ColorCorrection elements. One

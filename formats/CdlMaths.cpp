@@ -7,17 +7,15 @@
 
 namespace {
 
-float ApplySOP(const TCDLChannel& channel, float x)
-{
+float ApplySOP(const TCDLChannel& channel, float x) {
     const float v = x * channel.Slope + channel.Offset;
     return v > 0.0f ? std::pow(v, channel.Power) : 0.0f;
 }
 
-} // namespace
+}  // namespace
 
-void ApplyCDL(const TCDLData& data, float inRed, float inGreen, float inBlue,
-              float& outRed, float& outGreen, float& outBlue)
-{
+void ApplyCDL(const TCDLData& data, float inRed, float inGreen, float inBlue, float& outRed, float& outGreen,
+              float& outBlue) {
     const float red = ApplySOP(data.Red, inRed);
     const float green = ApplySOP(data.Green, inGreen);
     const float blue = ApplySOP(data.Blue, inBlue);
@@ -30,8 +28,7 @@ void ApplyCDL(const TCDLData& data, float inRed, float inGreen, float inBlue,
     outBlue = blue * data.Saturation + grey;
 }
 
-std::shared_ptr<const TLutChain> CdlFileChain(const TCDLData& data)
-{
+std::shared_ptr<const TLutChain> CdlFileChain(const TCDLData& data) {
     const TCDLChannel* channels[3] = {&data.Red, &data.Green, &data.Blue};
     TCdlOperation::TValues values;
     for (int c = 0; c < 3; ++c) {
@@ -47,8 +44,7 @@ std::shared_ptr<const TLutChain> CdlFileChain(const TCDLData& data)
     return chain;
 }
 
-void SetCdlFileLut(const TCDLData& data, TLUT& lut)
-{
+void SetCdlFileLut(const TCDLData& data, TLUT& lut) {
     constexpr int kSize = 33;
     auto chain = CdlFileChain(data);
     for (int r = 0; r < kSize; ++r)

@@ -22,8 +22,8 @@ struct TCDLData {
 // Maps one colour through the correction, in 32-bit float arithmetic: slope,
 // offset and power per channel (0 for a result of 0 or below), then the
 // saturation around the plain mean of the three channels.
-void ApplyCDL(const TCDLData& data, float inRed, float inGreen, float inBlue,
-              float& outRed, float& outGreen, float& outBlue);
+void ApplyCDL(const TCDLData& data, float inRed, float inGreen, float inBlue, float& outRed, float& outGreen,
+              float& outBlue);
 
 // The correction as other programs read a colour decision file by default:
 // saturation around Rec. 709 luma, and values at or below zero passed

@@ -5,12 +5,12 @@
 #include <memory>
 #include <vector>
 
-#include "fileio/AtomicFile.h"
 #include "engine/CubeOperation.h"
 #include "engine/CurveOperation.h"
+#include "engine/LutChain.h"
+#include "fileio/AtomicFile.h"
 #include "formats/FormatFiles.h"
 #include "formats/FormatText.h"
-#include "engine/LutChain.h"
 #include "formats/TextScanner.h"
 
 namespace {
@@ -50,18 +50,13 @@ struct TPreLutChannel {
     std::vector<double> In;
     std::vector<double> Out;
 
-    double Map(double x) const
-    {
-        if (std::isnan(x) || x <= In.front())
-            return Out.front();
-        if (x >= In.back())
-            return Out.back();
-        const std::size_t high =
-            static_cast<std::size_t>(std::upper_bound(In.begin(), In.end(), x) - In.begin());
+    double Map(double x) const {
+        if (std::isnan(x) || x <= In.front()) return Out.front();
+        if (x >= In.back()) return Out.back();
+        const std::size_t high = static_cast<std::size_t>(std::upper_bound(In.begin(), In.end(), x) - In.begin());
         const std::size_t low = high - 1;
         const double t = (x - In[low]) / (In[high] - In[low]);
-        if (In.size() == 2)
-            return Out[low] + (Out[high] - Out[low]) * t;
+        if (In.size() == 2) return Out[low] + (Out[high] - Out[low]) * t;
         return Segment(low, t);
     }
 
@@ -72,8 +67,7 @@ struct TPreLutChannel {
 private:
     // The spline in segment i at t (0..1 across the segment); the slopes are
     // per segment width.
-    double Segment(std::size_t i, double t) const
-    {
+    double Segment(std::size_t i, double t) const {
         const std::size_t last = In.size() - 2;
         const double width = In[i + 1] - In[i];
         const double f0 = Out[i], f1 = Out[i + 1];
@@ -82,8 +76,7 @@ private:
             return f0 + t * ((-2 * f0 + 2 * f1 - d1) + t * (f0 - f1 + d1));
         }
         const double d0 = (f1 - Out[i - 1]) / (1.0 + (In[i] - In[i - 1]) / width);
-        if (i == last)
-            return f0 + t * (d0 + t * (-f0 + f1 - d0));
+        if (i == last) return f0 + t * (d0 + t * (-f0 + f1 - d0));
         const double d1 = (Out[i + 2] - f0) / (1.0 + (In[i + 2] - In[i + 1]) / width);
         return f0 + t * (d0 + t * ((-3 * f0 - 2 * d0 + 3 * f1 - d1) + t * (2 * f0 + d0 - 2 * f1 + d1)));
     }
@@ -93,8 +86,7 @@ private:
 class TPreLutOperation : public TLutOperation {
 public:
     explicit TPreLutOperation(const TPreLutChannel (&pre)[3]) : pre_{pre[0], pre[1], pre[2]} {}
-    void Apply(TRGBDouble& colour) const override
-    {
+    void Apply(TRGBDouble& colour) const override {
         colour = TRGBDouble{pre_[0].Map(colour.Red), pre_[1].Map(colour.Green), pre_[2].Map(colour.Blue)};
     }
     bool PerChannel() const override { return true; }
@@ -104,14 +96,12 @@ private:
 };
 
 // The table just read as the chain's second operation.
-std::unique_ptr<TLutOperation> TableOperation(const TLUT& lut)
-{
+std::unique_ptr<TLutOperation> TableOperation(const TLUT& lut) {
     if (lut.Kind == lkCube) {
         auto table = std::make_unique<TLUT>();
         const int n = lut.CubeSize;
         for (int r = 0; r < n; ++r)
-            for (int g = 0; g < n; ++g)
-                std::copy(lut.Cube[r][g], lut.Cube[r][g] + n, table->Cube[r][g]);
+            for (int g = 0; g < n; ++g) std::copy(lut.Cube[r][g], lut.Cube[r][g] + n, table->Cube[r][g]);
         table->CubeSize = n;
         table->Kind = lkCube;
         return std::make_unique<TCubeOperation>(std::move(table), TCubeInterpolation::Trilinear);
@@ -120,43 +110,36 @@ std::unique_ptr<TLutOperation> TableOperation(const TLUT& lut)
                                              TRGBDouble{0, 0, 0}, TRGBDouble{1, 1, 1});
 }
 
-std::vector<double> ReadNumberLine(TTextScanner& scanner, std::size_t count, const std::string& what)
-{
+std::vector<double> ReadNumberLine(TTextScanner& scanner, std::size_t count, const std::string& what) {
     const std::string_view line = scanner.ExpectLine(what);
     std::vector<double> values;
     values.reserve(count);
     std::size_t i = 0;
     while (i < line.size()) {
-        while (i < line.size() && static_cast<unsigned char>(line[i]) <= ' ')
-            ++i;
+        while (i < line.size() && static_cast<unsigned char>(line[i]) <= ' ') ++i;
         const std::size_t start = i;
-        while (i < line.size() && static_cast<unsigned char>(line[i]) > ' ')
-            ++i;
+        while (i < line.size() && static_cast<unsigned char>(line[i]) > ' ') ++i;
         if (i > start) {
-            if (values.size() == count)
-                scanner.Fail(what + " holds more than " + std::to_string(count) + " numbers.");
+            if (values.size() == count) scanner.Fail(what + " holds more than " + std::to_string(count) + " numbers.");
             values.push_back(ScanNumber(scanner, line.substr(start, i - start)));
         }
     }
     if (values.size() != count)
-        scanner.Fail(what + " holds " + std::to_string(values.size()) + " numbers instead of " +
-                     std::to_string(count) + ".");
+        scanner.Fail(what + " holds " + std::to_string(values.size()) + " numbers instead of " + std::to_string(count) +
+                     ".");
     return values;
 }
 
 // A channel of the pre-LUT whose point count line is countLine.
-TPreLutChannel ReadPreLutChannel(TTextScanner& scanner, const char* channel, std::string_view countLine)
-{
+TPreLutChannel ReadPreLutChannel(TTextScanner& scanner, const char* channel, std::string_view countLine) {
     const std::string what = std::string("The ") + channel + " pre-LUT";
     std::string_view tokens[2];
-    if (SplitTokens(countLine, tokens, 2) != 1)
-        scanner.Fail(what + " point count is one number.");
+    if (SplitTokens(countLine, tokens, 2) != 1) scanner.Fail(what + " point count is one number.");
     const int count = ScanInteger(scanner, tokens[0], 2, kMaxCurveSize, what + " point count");
     TPreLutChannel result;
     result.In = ReadNumberLine(scanner, static_cast<std::size_t>(count), what + " input line");
     for (std::size_t i = 1; i < result.In.size(); ++i)
-        if (!(result.In[i] > result.In[i - 1]))
-            scanner.Fail(what + " inputs do not rise.");
+        if (!(result.In[i] > result.In[i - 1])) scanner.Fail(what + " inputs do not rise.");
     result.Out = ReadNumberLine(scanner, static_cast<std::size_t>(count), what + " output line");
     return result;
 }
@@ -164,49 +147,37 @@ TPreLutChannel ReadPreLutChannel(TTextScanner& scanner, const char* channel, std
 // The metadata block's lines as comments, or nothing when the next filled
 // line opens no block; returns the first filled line after it (the red
 // pre-LUT's point count).
-std::string_view ReadMetadata(TTextScanner& scanner, TLUT& lut)
-{
+std::string_view ReadMetadata(TTextScanner& scanner, TLUT& lut) {
     std::string_view line = scanner.ExpectLine("The pre-LUT");
-    if (TrimView(line) != kMetadataBegin)
-        return line;
+    if (TrimView(line) != kMetadataBegin) return line;
     for (;;) {
         if (!scanner.NextLine(line))
             throw ELUTError("Incomplete file: \"" + std::string(kMetadataEnd) + "\" is missing.");
-        if (TrimView(line) == kMetadataEnd)
-            break;
-        if (!TrimView(line).empty())
-            lut.Comments.emplace_back(TrimView(line));
+        if (TrimView(line) == kMetadataEnd) break;
+        if (!TrimView(line).empty()) lut.Comments.emplace_back(TrimView(line));
     }
     return scanner.ExpectLine("The pre-LUT");
 }
 
-TRGBDouble ReadTriple(TTextScanner& scanner, std::size_t expected, std::size_t found)
-{
+TRGBDouble ReadTriple(TTextScanner& scanner, std::size_t expected, std::size_t found) {
     std::string_view line;
-    if (!scanner.NextFilledLine(line))
-        scanner.FailIncomplete(expected, found);
+    if (!scanner.NextFilledLine(line)) scanner.FailIncomplete(expected, found);
     std::string_view tokens[3];
-    if (SplitTokens(line, tokens, 3) != 3)
-        scanner.Fail("An entry needs three numbers.");
-    return TRGBDouble{ScanNumber(scanner, tokens[0]), ScanNumber(scanner, tokens[1]),
-                      ScanNumber(scanner, tokens[2])};
+    if (SplitTokens(line, tokens, 3) != 3) scanner.Fail("An entry needs three numbers.");
+    return TRGBDouble{ScanNumber(scanner, tokens[0]), ScanNumber(scanner, tokens[1]), ScanNumber(scanner, tokens[2])};
 }
 
-void ExpectEnd(TTextScanner& scanner)
-{
+void ExpectEnd(TTextScanner& scanner) {
     std::string_view line;
-    if (scanner.NextFilledLine(line))
-        scanner.Fail("Text after the last entry.");
+    if (scanner.NextFilledLine(line)) scanner.Fail("Text after the last entry.");
 }
 
-void ReadCube(TTextScanner& scanner, TLUT& lut)
-{
+void ReadCube(TTextScanner& scanner, TLUT& lut) {
     std::string_view tokens[3];
     if (SplitTokens(scanner.ExpectLine("The grid size line"), tokens, 3) != 3)
         scanner.Fail("The grid size line needs three numbers.");
     int sizes[3];
-    for (int i = 0; i < 3; ++i)
-        sizes[i] = ScanInteger(scanner, tokens[i], 2, kMaxCubeSize, "The grid size");
+    for (int i = 0; i < 3; ++i) sizes[i] = ScanInteger(scanner, tokens[i], 2, kMaxCubeSize, "The grid size");
     if (sizes[1] != sizes[0] || sizes[2] != sizes[0])
         scanner.Fail("Only grids of equal sizes on the three axes are supported.");
     const int size = sizes[0];
@@ -214,15 +185,13 @@ void ReadCube(TTextScanner& scanner, TLUT& lut)
     std::size_t found = 0;
     for (int b = 0; b < size; ++b)
         for (int g = 0; g < size; ++g)
-            for (int r = 0; r < size; ++r)
-                lut.Cube[r][g][b] = ReadTriple(scanner, points, found++);
+            for (int r = 0; r < size; ++r) lut.Cube[r][g][b] = ReadTriple(scanner, points, found++);
     ExpectEnd(scanner);
     lut.CubeSize = size;
     lut.Kind = lkCube;
 }
 
-void ReadCurve(TTextScanner& scanner, TLUT& lut)
-{
+void ReadCurve(TTextScanner& scanner, TLUT& lut) {
     std::string_view tokens[2];
     if (SplitTokens(scanner.ExpectLine("The length line"), tokens, 2) != 1)
         scanner.Fail("The length line is one number.");
@@ -238,8 +207,7 @@ double GridValue(int i, int n) { return static_cast<double>(i) / (n - 1); }
 
 // Bakes the pre-LUT into the table just read: every grid point or entry
 // becomes the table's lookup at the pre-LUT's output.
-void BakePreLut(const TPreLutChannel (&pre)[3], TLUT& lut)
-{
+void BakePreLut(const TPreLutChannel (&pre)[3], TLUT& lut) {
     auto table = std::make_unique<TLUT>();
     table->Kind = lut.Kind;
     if (lut.Kind == lkCube) {
@@ -247,8 +215,7 @@ void BakePreLut(const TPreLutChannel (&pre)[3], TLUT& lut)
         table->CubeSize = n;
         for (int r = 0; r < n; ++r)
             for (int g = 0; g < n; ++g)
-                for (int b = 0; b < n; ++b)
-                    table->Cube[r][g][b] = lut.Cube[r][g][b];
+                for (int b = 0; b < n; ++b) table->Cube[r][g][b] = lut.Cube[r][g][b];
         for (int r = 0; r < n; ++r)
             for (int g = 0; g < n; ++g)
                 for (int b = 0; b < n; ++b) {
@@ -267,8 +234,7 @@ void BakePreLut(const TPreLutChannel (&pre)[3], TLUT& lut)
     }
 }
 
-std::string Header(const TLUT& lut, const char* type)
-{
+std::string Header(const TLUT& lut, const char* type) {
     std::string text = std::string(kSignature) + "\n" + type + "\n\n" + std::string(kMetadataBegin) + "\n";
     for (const std::string& comment : lut.Comments) {
         const std::string_view line = TrimView(comment);
@@ -276,37 +242,30 @@ std::string Header(const TLUT& lut, const char* type)
             text += std::string(line) + "\n";
     }
     text += std::string(kMetadataEnd) + "\n\n";
-    for (int channel = 0; channel < 3; ++channel)
-        text += "2\n0.0 1.0\n0.0 1.0\n";
+    for (int channel = 0; channel < 3; ++channel) text += "2\n0.0 1.0\n0.0 1.0\n";
     return text + "\n";
 }
 
-void AppendEntry(std::string& text, const TRGBDouble& entry)
-{
-    text += FormatDecimal(entry.Red) + " " + FormatDecimal(entry.Green) + " " +
-            FormatDecimal(entry.Blue) + "\n";
+void AppendEntry(std::string& text, const TRGBDouble& entry) {
+    text += FormatDecimal(entry.Red) + " " + FormatDecimal(entry.Green) + " " + FormatDecimal(entry.Blue) + "\n";
 }
 
 // The type line ("1D" or "3D") of a file whose first line is the signature.
-std::string FileType(std::string_view fileHead)
-{
+std::string FileType(std::string_view fileHead) {
     TTextScanner scanner(fileHead.substr(0, 256));
     std::string_view line;
-    if (!scanner.NextFilledLine(line) || TrimView(line) != kSignature || !scanner.NextFilledLine(line))
-        return "";
+    if (!scanner.NextFilledLine(line) || TrimView(line) != kSignature || !scanner.NextFilledLine(line)) return "";
     return UpperCase(TrimView(line));
 }
 
 }  // namespace
 
-void ReadCinespace(std::string_view text, TLUT& lut)
-{
+void ReadCinespace(std::string_view text, TLUT& lut) {
     TTextScanner scanner(text);
     if (TrimView(scanner.ExpectLine("The signature line")) != kSignature)
         scanner.Fail("A Cinespace file starts with \"" + std::string(kSignature) + "\".");
     const std::string type = UpperCase(TrimView(scanner.ExpectLine("The type line")));
-    if (type != "1D" && type != "3D")
-        scanner.Fail("The type line is \"1D\" or \"3D\".");
+    if (type != "1D" && type != "3D") scanner.Fail("The type line is \"1D\" or \"3D\".");
     lut.Comments.clear();
     std::string_view line = ReadMetadata(scanner, lut);
 
@@ -328,67 +287,58 @@ void ReadCinespace(std::string_view text, TLUT& lut)
     }
 }
 
-std::string WriteCinespace3D(const TLUT& lut)
-{
+std::string WriteCinespace3D(const TLUT& lut) {
     const std::int32_t size = CheckedCubeSize(lut.CubeSize);
     const std::string n = std::to_string(size);
     std::string text = Header(lut, "3D") + n + " " + n + " " + n + "\n";
     text.reserve(text.size() + static_cast<std::size_t>(size) * size * size * 32);
     for (int b = 0; b < size; ++b)
         for (int g = 0; g < size; ++g)
-            for (int r = 0; r < size; ++r)
-                AppendEntry(text, lut.Cube[r][g][b]);
+            for (int r = 0; r < size; ++r) AppendEntry(text, lut.Cube[r][g][b]);
     return text;
 }
 
-std::string WriteCinespace1D(const TLUT& lut)
-{
+std::string WriteCinespace1D(const TLUT& lut) {
     const std::int32_t length = CheckedCurveSize(lut.CurveSize);
     std::string text = Header(lut, "1D") + std::to_string(length) + "\n";
-    for (std::int32_t i = 0; i < length; ++i)
-        AppendEntry(text, lut.Curve[i]);
+    for (std::int32_t i = 0; i < length; ++i) AppendEntry(text, lut.Curve[i]);
     return text;
 }
 
 TCinespace3DLutFormat::TCinespace3DLutFormat()
-    : TLUTFormat({.Id = "cinespace-3d", .Name = "Cinespace 3D", .Extensions = {"csp"}})
-{
-}
+    : TLUTFormat({.Id = "cinespace-3d", .Name = "Cinespace 3D", .Extensions = {"csp"}}) {}
 
 OMBRANE_LUT_FORMAT(TCinespace3DLutFormat)
 
 bool TCinespace3DLutFormat::CanRead(std::string_view head, const std::string&) const { return FileType(head) == "3D"; }
 
-void TCinespace3DLutFormat::Read(std::string_view bytes, const std::string& name, TLUT& lut) const
-{
+void TCinespace3DLutFormat::Read(std::string_view bytes, const std::string& name, TLUT& lut) const {
     (void)name;
     ReadCinespace(bytes, lut);
 }
 
-std::string TCinespace3DLutFormat::Write(const TLUT& lut, int, const std::string& name) const
-{
+std::string TCinespace3DLutFormat::Write(const TLUT& lut, int, const std::string& name) const {
     (void)name;
     return WriteCinespace3D(lut);
 }
 
 TCinespace1DLutFormat::TCinespace1DLutFormat()
-    : TLUTFormat({.Id = "cinespace-1d", .Name = "Cinespace 1D", .Extensions = {"csp"}, .Is3D = false,
-                  .MaxSize = kMaxCurveSize})
-{
-}
+    : TLUTFormat({.Id = "cinespace-1d",
+                  .Name = "Cinespace 1D",
+                  .Extensions = {"csp"},
+                  .Is3D = false,
+                  .MaxSize = kMaxCurveSize}) {}
 
 OMBRANE_LUT_FORMAT(TCinespace1DLutFormat)
 
 bool TCinespace1DLutFormat::CanRead(std::string_view head, const std::string&) const { return FileType(head) == "1D"; }
 
-void TCinespace1DLutFormat::Read(std::string_view bytes, const std::string& name, TLUT& lut) const
-{
+void TCinespace1DLutFormat::Read(std::string_view bytes, const std::string& name, TLUT& lut) const {
     (void)name;
     ReadCinespace(bytes, lut);
 }
 
-std::string TCinespace1DLutFormat::Write(const TLUT& lut, int, const std::string& name) const
-{
+std::string TCinespace1DLutFormat::Write(const TLUT& lut, int, const std::string& name) const {
     (void)name;
     return WriteCinespace1D(lut);
 }

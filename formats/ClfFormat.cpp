@@ -9,11 +9,11 @@
 #include <memory>
 #include <vector>
 
-#include "fileio/AtomicFile.h"
-#include "formats/ClfOperators.h"
 #include "engine/CubeOperation.h"
 #include "engine/CurveOperation.h"
 #include "engine/LutChain.h"
+#include "fileio/AtomicFile.h"
+#include "formats/ClfOperators.h"
 #include "formats/FormatFiles.h"
 #include "formats/FormatText.h"
 #include "formats/TextScanner.h"
@@ -44,8 +44,7 @@ constexpr std::size_t kMaxOperators = 64;
 
 // The text with the blanks inside quoted attribute values replaced by
 // kClfQuotedBlank; comments, CDATA sections and content stay as they are.
-std::string ProtectQuotedBlanks(std::string_view text)
-{
+std::string ProtectQuotedBlanks(std::string_view text) {
     std::string result(text);
     std::size_t i = 0;
     while (i < result.size()) {
@@ -74,8 +73,7 @@ std::string ProtectQuotedBlanks(std::string_view text)
 }
 
 // The five predefined entities; anything else stays as written.
-std::string DecodeEntities(std::string_view text)
-{
+std::string DecodeEntities(std::string_view text) {
     static constexpr std::pair<std::string_view, char> kEntities[] = {
         {"&lt;", '<'}, {"&gt;", '>'}, {"&quot;", '"'}, {"&apos;", '\''}, {"&amp;", '&'}};
     std::string result;
@@ -90,23 +88,32 @@ std::string DecodeEntities(std::string_view text)
                     replaced = true;
                     break;
                 }
-        if (!replaced)
-            result += text[i++];
+        if (!replaced) result += text[i++];
     }
     return result;
 }
 
-std::string EncodeEntities(std::string_view text)
-{
+std::string EncodeEntities(std::string_view text) {
     std::string result;
     for (const char c : text) {
         switch (c) {
-        case '<': result += "&lt;"; break;
-        case '>': result += "&gt;"; break;
-        case '&': result += "&amp;"; break;
-        case '"': result += "&quot;"; break;
-        case '\'': result += "&apos;"; break;
-        default: result += static_cast<unsigned char>(c) < ' ' ? ' ' : c;
+            case '<':
+                result += "&lt;";
+                break;
+            case '>':
+                result += "&gt;";
+                break;
+            case '&':
+                result += "&amp;";
+                break;
+            case '"':
+                result += "&quot;";
+                break;
+            case '\'':
+                result += "&apos;";
+                break;
+            default:
+                result += static_cast<unsigned char>(c) < ' ' ? ' ' : c;
         }
     }
     return result;
@@ -116,8 +123,7 @@ std::string EncodeEntities(std::string_view text)
 // of the SMPTE standard (its namespace, its "ST2136-1:YEAR" version and its
 // Id in the urn:uuid form). Gives the stated compCLFversion, 0 for none
 // (the SMPTE edition counts as 3).
-double CheckVersion(TXMLNode& list)
-{
+double CheckVersion(TXMLNode& list) {
     static constexpr std::string_view kSmpteNamespace = "http://www.smpte-ra.org/ns/2136-1/";
     static constexpr std::string_view kSmpteVersion = "ST2136-1:";
     const std::string space = ClfAttribute(list, "xmlns");
@@ -138,7 +144,8 @@ double CheckVersion(TXMLNode& list)
         if (!TryParseFloat(number, value) || !(value > 0))
             throw ELUTError("The ProcessList's version \"" + older.substr(0, 40) + "\" is not a version number.");
         if (value > 2.0)
-            throw ELUTError("The ProcessList's version " + older.substr(0, 40) + " is newer than 2.0, the newest read.");
+            throw ELUTError("The ProcessList's version " + older.substr(0, 40) +
+                            " is newer than 2.0, the newest read.");
     }
     const std::string version = ClfAttribute(list, "compCLFversion");
     double number = 0.0;
@@ -171,8 +178,7 @@ double CheckVersion(TXMLNode& list)
 
 // Every operator states its input and output depths, and each one's input
 // depth is the output depth of the one before it.
-void CheckBitDepths(TXMLNode& op, std::string& previousOut)
-{
+void CheckBitDepths(TXMLNode& op, std::string& previousOut) {
     const std::string in = ClfAttribute(op, "inBitDepth");
     const std::string out = ClfAttribute(op, "outBitDepth");
     if (in.empty() || out.empty())
@@ -184,26 +190,22 @@ void CheckBitDepths(TXMLNode& op, std::string& previousOut)
     previousOut = out;
 }
 
-bool IsMetadata(const std::string& name)
-{
+bool IsMetadata(const std::string& name) {
     const std::string upper = UpperCase(name);
-    return upper == "DESCRIPTION" || upper == "INPUTDESCRIPTOR" || upper == "OUTPUTDESCRIPTOR" ||
-           upper == "INFO" || upper == "ID";
+    return upper == "DESCRIPTION" || upper == "INPUTDESCRIPTOR" || upper == "OUTPUTDESCRIPTOR" || upper == "INFO" ||
+           upper == "ID";
 }
 
-TXMLNode& FindProcessList(const TXMLNode& root)
-{
+TXMLNode& FindProcessList(const TXMLNode& root) {
     for (const auto& child : root.Children)
-        if (UpperCase(child->Name) == "PROCESSLIST")
-            return *child;
+        if (UpperCase(child->Name) == "PROCESSLIST") return *child;
     throw ELUTError("The document holds no ProcessList.");
 }
 
 // The chain baked into the tables that the formats write: a curve when
 // every operation works on each channel alone, else a cube, each at least as
 // fine as the finest table in the chain.
-void BakeChain(const TLutChain& chain, TLUT& lut)
-{
+void BakeChain(const TLutChain& chain, TLUT& lut) {
     if (chain.PerChannel()) {
         std::size_t length = kMinBakedCurveSize;
         for (std::size_t i = 0; i < chain.Size(); ++i)
@@ -237,37 +239,31 @@ void BakeChain(const TLutChain& chain, TLUT& lut)
 }
 
 // A plain curve over 0..1 that fits the LUT's own curve table.
-const TCurveOperation* PlainCurve(const TLutOperation& operation)
-{
+const TCurveOperation* PlainCurve(const TLutOperation& operation) {
     const auto* curve = dynamic_cast<const TCurveOperation*>(&operation);
     return curve != nullptr && curve->IsPlain() && curve->Entries().size() <= kMaxCurveSize ? curve : nullptr;
 }
 
 // A trilinear cube over 0..1.
-const TCubeOperation* PlainCube(const TLutOperation& operation)
-{
+const TCubeOperation* PlainCube(const TLutOperation& operation) {
     const auto* cube = dynamic_cast<const TCubeOperation*>(&operation);
     return cube != nullptr && cube->IsPlain() ? cube : nullptr;
 }
 
-void CopyCurve(const TCurveOperation& from, TLUT& to)
-{
+void CopyCurve(const TCurveOperation& from, TLUT& to) {
     std::copy(from.Entries().begin(), from.Entries().end(), to.Curve);
     to.CurveSize = static_cast<std::int32_t>(from.Entries().size());
 }
 
-void CopyCube(const TLUT& from, TLUT& to)
-{
+void CopyCube(const TLUT& from, TLUT& to) {
     const int n = from.CubeSize;
     for (int r = 0; r < n; ++r)
-        for (int g = 0; g < n; ++g)
-            std::copy(from.Cube[r][g], from.Cube[r][g] + n, to.Cube[r][g]);
+        for (int g = 0; g < n; ++g) std::copy(from.Cube[r][g], from.Cube[r][g] + n, to.Cube[r][g]);
     to.CubeSize = n;
 }
 
 // 64-bit FNV-1a, for an id that follows the file's content.
-std::uint64_t Fnv1a(std::string_view text, std::uint64_t hash)
-{
+std::uint64_t Fnv1a(std::string_view text, std::uint64_t hash) {
     for (const char c : text) {
         hash ^= static_cast<unsigned char>(c);
         hash *= 0x100000001b3ull;
@@ -275,62 +271,54 @@ std::uint64_t Fnv1a(std::string_view text, std::uint64_t hash)
     return hash;
 }
 
-std::string Hex(std::uint64_t value, int digits)
-{
+std::string Hex(std::uint64_t value, int digits) {
     static constexpr char kDigits[] = "0123456789abcdef";
     std::string text(static_cast<std::size_t>(digits), '0');
-    for (int i = digits - 1; i >= 0; --i, value >>= 4)
-        text[static_cast<std::size_t>(i)] = kDigits[value & 15];
+    for (int i = digits - 1; i >= 0; --i, value >>= 4) text[static_cast<std::size_t>(i)] = kDigits[value & 15];
     return text;
 }
 
 // A UUID-shaped id derived from the document's body.
-std::string ContentId(std::string_view body)
-{
+std::string ContentId(std::string_view body) {
     const std::uint64_t high = Fnv1a(body, 0xcbf29ce484222325ull);
     const std::uint64_t low = Fnv1a(body, 0x84222325cbf29ce4ull);
     return Hex(high >> 32, 8) + "-" + Hex((high >> 16) & 0xffff, 4) + "-" + Hex(high & 0xffff, 4) + "-" +
            Hex(low >> 48, 4) + "-" + Hex(low & 0xffffffffffffull, 12);
 }
 
-void AppendTriple(std::string& text, const TRGBDouble& v)
-{
+void AppendTriple(std::string& text, const TRGBDouble& v) {
     text += FormatDecimal(v.Red) + " " + FormatDecimal(v.Green) + " " + FormatDecimal(v.Blue) + "\n";
 }
 
-std::string CurveOperator(const TLUT& lut)
-{
+std::string CurveOperator(const TLUT& lut) {
     const std::int32_t length = CheckedCurveSize(lut.CurveSize);
-    std::string text = "    <LUT1D inBitDepth=\"32f\" outBitDepth=\"32f\" interpolation=\"linear\">\n"
-                       "        <Array dim=\"" + std::to_string(length) + " 3\">\n";
-    for (std::int32_t i = 0; i < length; ++i)
-        AppendTriple(text, lut.Curve[i]);
+    std::string text =
+        "    <LUT1D inBitDepth=\"32f\" outBitDepth=\"32f\" interpolation=\"linear\">\n"
+        "        <Array dim=\"" +
+        std::to_string(length) + " 3\">\n";
+    for (std::int32_t i = 0; i < length; ++i) AppendTriple(text, lut.Curve[i]);
     return text + "        </Array>\n    </LUT1D>\n";
 }
 
-std::string CubeOperator(const TLUT& lut)
-{
+std::string CubeOperator(const TLUT& lut) {
     const std::int32_t size = CheckedCubeSize(lut.CubeSize);
     const std::string n = std::to_string(size);
-    std::string text = "    <LUT3D inBitDepth=\"32f\" outBitDepth=\"32f\" interpolation=\"trilinear\">\n"
-                       "        <Array dim=\"" + n + " " + n + " " + n + " 3\">\n";
+    std::string text =
+        "    <LUT3D inBitDepth=\"32f\" outBitDepth=\"32f\" interpolation=\"trilinear\">\n"
+        "        <Array dim=\"" +
+        n + " " + n + " " + n + " 3\">\n";
     text.reserve(text.size() + static_cast<std::size_t>(size) * size * size * 32);
     for (int r = 0; r < size; ++r)
         for (int g = 0; g < size; ++g)
-            for (int b = 0; b < size; ++b)
-                AppendTriple(text, lut.Cube[r][g][b]);
+            for (int b = 0; b < size; ++b) AppendTriple(text, lut.Cube[r][g][b]);
     return text + "        </Array>\n    </LUT3D>\n";
 }
 
 }  // namespace
 
-bool LooksLikeClf(std::string_view head)
-{
-    return UpperCase(head).find("<PROCESSLIST") != std::string::npos;
-}
+bool LooksLikeClf(std::string_view head) { return UpperCase(head).find("<PROCESSLIST") != std::string::npos; }
 
-void ReadClf(std::string_view text, TLUT& lut)
-{
+void ReadClf(std::string_view text, TLUT& lut) {
     TXMLNode root;
     root.LoadFromText(ProtectQuotedBlanks(text));
     root.RequireWholeDocument(true);
@@ -340,8 +328,7 @@ void ReadClf(std::string_view text, TLUT& lut)
     auto chain = std::make_shared<TLutChain>();
     std::string previousDepth;
     for (const auto& child : list.Children) {
-        if (child->Name.empty() || child->Name[0] == '!' || child->Name[0] == '?')
-            continue;
+        if (child->Name.empty() || child->Name[0] == '!' || child->Name[0] == '?') continue;
         if (IsMetadata(child->Name)) {
             if (UpperCase(child->Name) == "DESCRIPTION")
                 comments.push_back(DecodeEntities(TrimView(child->Value.Text)));
@@ -353,8 +340,7 @@ void ReadClf(std::string_view text, TLUT& lut)
         CheckBitDepths(*child, previousDepth);
         chain->Append(std::move(operation));
     }
-    if (chain->Size() == 0)
-        throw ELUTError("The ProcessList holds no operator.");
+    if (chain->Size() == 0) throw ELUTError("The ProcessList holds no operator.");
 
     // A lone cube, a lone curve, or a curve then a cube are the LUT's own
     // tables; any other chain is kept and baked for the writers.
@@ -377,41 +363,36 @@ void ReadClf(std::string_view text, TLUT& lut)
     lut.Comments = std::move(comments);
 }
 
-std::string WriteClf(const TLUT& lut, const std::string& name)
-{
+std::string WriteClf(const TLUT& lut, const std::string& name) {
     std::string body;
     body += "    <Description>" + EncodeEntities(name) + "</Description>\n";
     for (const std::string& comment : lut.Comments)
         body += "    <Description>" + EncodeEntities(TrimView(comment)) + "</Description>\n";
-    if (lut.Kind == lkCurve || lut.Kind == lkCurveThenCube)
-        body += CurveOperator(lut);
-    if (lut.Kind != lkCurve)
-        body += CubeOperator(lut);
+    if (lut.Kind == lkCurve || lut.Kind == lkCurveThenCube) body += CurveOperator(lut);
+    if (lut.Kind != lkCurve) body += CubeOperator(lut);
     return "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
-           "<ProcessList compCLFversion=\"3\" id=\"" + ContentId(body) + "\" name=\"" +
-           EncodeEntities(name) + "\">\n" + body + "</ProcessList>\n";
+           "<ProcessList compCLFversion=\"3\" id=\"" +
+           ContentId(body) + "\" name=\"" + EncodeEntities(name) + "\">\n" + body + "</ProcessList>\n";
 }
 
 TClfLutFormat::TClfLutFormat()
-    : TLUTFormat({.Id = "clf", .Name = "Academy/ASC Common LUT Format", .Extensions = {"clf"},
-                  .KeepsCurveBeforeCube = true, .DetectedBefore = "clipster-3d"})
-{
-}
+    : TLUTFormat({.Id = "clf",
+                  .Name = "Academy/ASC Common LUT Format",
+                  .Extensions = {"clf"},
+                  .KeepsCurveBeforeCube = true,
+                  .DetectedBefore = "clipster-3d"}) {}
 
 OMBRANE_LUT_FORMAT(TClfLutFormat)
 
-bool TClfLutFormat::CanRead(std::string_view head, const std::string&) const
-{
+bool TClfLutFormat::CanRead(std::string_view head, const std::string&) const {
     return LooksLikeClf(head.substr(0, 4096));
 }
 
-void TClfLutFormat::Read(std::string_view bytes, const std::string& name, TLUT& lut) const
-{
+void TClfLutFormat::Read(std::string_view bytes, const std::string& name, TLUT& lut) const {
     (void)name;
     ReadClf(bytes, lut);
 }
 
-std::string TClfLutFormat::Write(const TLUT& lut, int, const std::string& name) const
-{
+std::string TClfLutFormat::Write(const TLUT& lut, int, const std::string& name) const {
     return WriteClf(lut, BaseNameWithoutExtension(name));
 }

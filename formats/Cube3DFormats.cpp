@@ -1,9 +1,9 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include "engine/LutChain.h"
 #include "formats/InputDomain.h"
 #include "formats/LutFormat.h"
-#include "engine/LutChain.h"
 
 #include <cmath>
 
@@ -135,25 +135,20 @@ public:
 // Cube 3D
 
 TCube3DLutFormat::TCube3DLutFormat()
-    : TCube3DLutFormat({.Id = "cube-3d", .Name = "Cube 3D", .Extensions = {"cube"}}, true)
-{
-}
+    : TCube3DLutFormat({.Id = "cube-3d", .Name = "Cube 3D", .Extensions = {"cube"}}, true) {}
 
 OMBRANE_LUT_FORMAT(TCube3DLutFormat)
 
-bool TCube3DLutFormat::CanRead(std::string_view head, const std::string&) const
-{
+bool TCube3DLutFormat::CanRead(std::string_view head, const std::string&) const {
     return TextHasKeywords(head, "LUT_3D_SIZE", "NUCODA_3D_CUBE,LUT_3D_VERSION");
 }
 
-std::string TCube3DLutFormat::Write(const TLUT& lut, int Bits, const std::string& name) const
-{
+std::string TCube3DLutFormat::Write(const TLUT& lut, int Bits, const std::string& name) const {
     (void)Bits;
     (void)name;
     const int n = CheckedCubeSize(lut.CubeSize);
     TTextFile text;
-    for (const std::string& comment : lut.Comments)
-        text.Add("# " + comment);
+    for (const std::string& comment : lut.Comments) text.Add("# " + comment);
     text.Add(std::string(kSignatureLine));
     text.Add("");
     text.Add("LUT_3D_SIZE " + std::to_string(n));
@@ -161,15 +156,13 @@ std::string TCube3DLutFormat::Write(const TLUT& lut, int Bits, const std::string
     return text.Text();
 }
 
-void TCube3DLutFormat::Read(std::string_view bytes, const std::string& name, TLUT& lut) const
-{
+void TCube3DLutFormat::Read(std::string_view bytes, const std::string& name, TLUT& lut) const {
     TCubeState state;
     ReadLines(bytes, name, lut, state);
     FinishShaper(lut, state);
 }
 
-void TCube3DLutFormat::FinishShaper(TLUT& lut, const TCubeState& state) const
-{
+void TCube3DLutFormat::FinishShaper(TLUT& lut, const TCubeState& state) const {
     if (state.ShaperLength < 0) {
         // A cube alone: a range for a 1D table it does not hold is refused,
         // its own range is baked into the table.
@@ -184,8 +177,7 @@ void TCube3DLutFormat::FinishShaper(TLUT& lut, const TCubeState& state) const
         return;
     }
     // The cube is complete here, and the shaper lines come before it.
-    if (state.CurveIndex < state.ShaperLength)
-        throw IncompleteFile(state.ShaperLength, state.CurveIndex);
+    if (state.CurveIndex < state.ShaperLength) throw IncompleteFile(state.ShaperLength, state.CurveIndex);
     lut.CurveSize = state.ShaperLength;
     lut.Kind = lkCurveThenCube;
     // A shaper or cube over another range than 0..1: the chain follows the
@@ -200,23 +192,19 @@ void TCube3DLutFormat::FinishShaper(TLUT& lut, const TCubeState& state) const
     }
 }
 
-void TCube3DLutFormat::ParseLine(const std::string& line, TLUT& lut, TLutReadState& base) const
-{
+void TCube3DLutFormat::ParseLine(const std::string& line, TLUT& lut, TLutReadState& base) const {
     auto& state = static_cast<TCubeState&>(base);
     const char first = FirstNonBlank(line);
-    if (first == '\0')
-        return;
+    if (first == '\0') return;
     if (state.Size == -1) {
         ParseHeaderLine(line, lut, state);
         return;
     }
     double r, g, b;
-    if (first == '#' || state.Complete)
-        return;
+    if (first == '#' || state.Complete) return;
     if (!ParseFloatTriple(line, r, g, b)) {
         // Keywords may still follow the size line until the data begins.
-        if (!state.InData && ReadsShaper)
-            ParseShaperKeyword(line, state);
+        if (!state.InData && ReadsShaper) ParseShaperKeyword(line, state);
         return;
     }
     if (!state.InData) {
@@ -230,8 +218,7 @@ void TCube3DLutFormat::ParseLine(const std::string& line, TLUT& lut, TLutReadSta
     state.StoreRedFastest(lut, r, g, b);
 }
 
-void TCube3DLutFormat::ParseHeaderLine(const std::string& line, TLUT& lut, TCubeState& state) const
-{
+void TCube3DLutFormat::ParseHeaderLine(const std::string& line, TLUT& lut, TCubeState& state) const {
     if (FirstNonBlank(line) == '#') {
         lut.Comments.push_back(CommentText(line));
         return;
@@ -242,8 +229,7 @@ void TCube3DLutFormat::ParseHeaderLine(const std::string& line, TLUT& lut, TCube
         ParseShaperKeyword(line, state);
 }
 
-void TCube3DLutFormat::ParseShaperKeyword(std::string_view line, TCubeState& state) const
-{
+void TCube3DLutFormat::ParseShaperKeyword(std::string_view line, TCubeState& state) const {
     std::string rest = Trim(line);
     std::string keyword;
     NextToken(rest, keyword);
@@ -252,8 +238,7 @@ void TCube3DLutFormat::ParseShaperKeyword(std::string_view line, TCubeState& sta
         state.ShaperLength = CheckedCurveSize(ParseInteger(Trim(rest)));
         return;
     }
-    if (!TInputDomain::IsKeyword(keyword))
-        return;
+    if (!TInputDomain::IsKeyword(keyword)) return;
     // A range other than 0..1 is remembered; once the file turns out to carry
     // a shaper, a malformed or empty one is refused there.
     TInputDomain& domain = keyword == "LUT_1D_INPUT_RANGE" ? state.CurveDomain : state.CubeDomain;
@@ -261,8 +246,7 @@ void TCube3DLutFormat::ParseShaperKeyword(std::string_view line, TCubeState& sta
         state.UnsupportedRange = keyword + " " + Trim(rest);
 }
 
-void TCube3DLutFormat::CheckShaperHeader(const TCubeState& state) const
-{
+void TCube3DLutFormat::CheckShaperHeader(const TCubeState& state) const {
     if (state.ShaperLength > 0 && !state.UnsupportedRange.empty()) {
         state.CurveDomain.Check();
         state.CubeDomain.Check();
@@ -273,19 +257,15 @@ void TCube3DLutFormat::CheckShaperHeader(const TCubeState& state) const
 // Cube 3D Truelight
 
 TCube3DTruelightLutFormat::TCube3DTruelightLutFormat()
-    : TCube3DLutFormat({.Id = "cube-3d-truelight", .Name = "Cube 3D Truelight", .Extensions = {"cube"}}, false)
-{
-}
+    : TCube3DLutFormat({.Id = "cube-3d-truelight", .Name = "Cube 3D Truelight", .Extensions = {"cube"}}, false) {}
 
 OMBRANE_LUT_FORMAT(TCube3DTruelightLutFormat)
 
-bool TCube3DTruelightLutFormat::CanRead(std::string_view head, const std::string&) const
-{
+bool TCube3DTruelightLutFormat::CanRead(std::string_view head, const std::string&) const {
     return TextHasKeywords(head, "iDims,oDims,width", "NUCODA_3D_CUBE");
 }
 
-std::string TCube3DTruelightLutFormat::Write(const TLUT& lut, int Bits, const std::string& name) const
-{
+std::string TCube3DTruelightLutFormat::Write(const TLUT& lut, int Bits, const std::string& name) const {
     (void)Bits;
     (void)name;
     const std::string n = std::to_string(CheckedCubeSize(lut.CubeSize));
@@ -302,13 +282,11 @@ std::string TCube3DTruelightLutFormat::Write(const TLUT& lut, int Bits, const st
     return text.Text();
 }
 
-void TCube3DTruelightLutFormat::Read(std::string_view bytes, const std::string& name, TLUT& lut) const
-{
+void TCube3DTruelightLutFormat::Read(std::string_view bytes, const std::string& name, TLUT& lut) const {
     TTruelightState state;
     ReadLines(bytes, name, lut, state);
     FinishShaper(lut, state);
-    if (!state.HasInputTable)
-        return;
+    if (!state.HasInputTable) return;
     // The input table must be complete too: its declared length, or at
     // least two entries when no length was given.
     if ((state.InputLength > 0 && state.CurveIndex < state.InputLength) || state.CurveIndex < 2)
@@ -317,14 +295,12 @@ void TCube3DTruelightLutFormat::Read(std::string_view bytes, const std::string& 
     lut.Kind = lkCurveThenCube;
 }
 
-void TCube3DTruelightLutFormat::ParseLine(const std::string& line, TLUT& lut, TLutReadState& base) const
-{
+void TCube3DTruelightLutFormat::ParseLine(const std::string& line, TLUT& lut, TLutReadState& base) const {
     auto& state = static_cast<TTruelightState&>(base);
     const char first = FirstNonBlank(line);
     if (first == '#') {
         ParseMarker(CommentText(line), state);
-        if (state.Size == -1)
-            ParseHeaderLine(line, lut, state);
+        if (state.Size == -1) ParseHeaderLine(line, lut, state);
         return;
     }
     if (state.InInputTable)
@@ -335,8 +311,7 @@ void TCube3DTruelightLutFormat::ParseLine(const std::string& line, TLUT& lut, TL
 
 // "# InputLUT" opens the input table, "# Cube" ends it; "# lutLength N"
 // gives its length.
-void TCube3DTruelightLutFormat::ParseMarker(std::string_view comment, TTruelightState& state)
-{
+void TCube3DTruelightLutFormat::ParseMarker(std::string_view comment, TTruelightState& state) {
     const std::string upper = UpperCase(comment);
     if (upper == "INPUTLUT") {
         state.InInputTable = true;
@@ -348,19 +323,15 @@ void TCube3DTruelightLutFormat::ParseMarker(std::string_view comment, TTruelight
     }
 }
 
-void TCube3DTruelightLutFormat::ParseInputLine(const std::string& line, TLUT& lut, TTruelightState& state)
-{
+void TCube3DTruelightLutFormat::ParseInputLine(const std::string& line, TLUT& lut, TTruelightState& state) {
     const std::int32_t capacity = state.InputLength > 0 ? state.InputLength : kMaxCurveSize;
     double r, g, b;
-    if (state.Size < 2 || state.CurveIndex >= capacity || !ParseFloatTriple(line, r, g, b))
-        return;
+    if (state.Size < 2 || state.CurveIndex >= capacity || !ParseFloatTriple(line, r, g, b)) return;
     const double scale = state.Size - 1;
     lut.Curve[state.CurveIndex++] = TRGBDouble{r / scale, g / scale, b / scale};
 }
 
-void TCube3DTruelightLutFormat::ParseHeaderLine(const std::string& line, TLUT& lut,
-                                                TCubeState& state) const
-{
+void TCube3DTruelightLutFormat::ParseHeaderLine(const std::string& line, TLUT& lut, TCubeState& state) const {
     (void)lut;
     if (int p = ContainsText("# width", line); p > 0) {
         std::string rest(TextAfter(line, p, 7));
@@ -374,19 +345,15 @@ void TCube3DTruelightLutFormat::ParseHeaderLine(const std::string& line, TLUT& l
 // FSI CFE
 
 TFSI_CFE_3DLutFormat::TFSI_CFE_3DLutFormat()
-    : TCube3DLutFormat({.Id = "fsi-cfe-3d", .Name = "FSI CFE (Flanders Scientific) 3D", .Extensions = {"cfe"}}, true)
-{
-}
+    : TCube3DLutFormat({.Id = "fsi-cfe-3d", .Name = "FSI CFE (Flanders Scientific) 3D", .Extensions = {"cfe"}}, true) {}
 
 OMBRANE_LUT_FORMAT(TFSI_CFE_3DLutFormat)
 
-bool TFSI_CFE_3DLutFormat::CanRead(std::string_view head, const std::string&) const
-{
+bool TFSI_CFE_3DLutFormat::CanRead(std::string_view head, const std::string&) const {
     return TextHasKeywords(head, "LUT_3D_SIZE,LUT_3D_VERSION", "NUCODA_3D_CUBE");
 }
 
-std::string TFSI_CFE_3DLutFormat::Write(const TLUT& lut, int Bits, const std::string& name) const
-{
+std::string TFSI_CFE_3DLutFormat::Write(const TLUT& lut, int Bits, const std::string& name) const {
     (void)Bits;
     (void)name;
     const int n = CheckedCubeSize(lut.CubeSize);
@@ -404,19 +371,15 @@ std::string TFSI_CFE_3DLutFormat::Write(const TLUT& lut, int Bits, const std::st
 // Nucoda 3D
 
 TNucoda3DLutFormat::TNucoda3DLutFormat()
-    : TGenericLutFormat({.Id = "nucoda-3d", .Name = "Nucoda 3D", .Extensions = {"cms"}})
-{
-}
+    : TGenericLutFormat({.Id = "nucoda-3d", .Name = "Nucoda 3D", .Extensions = {"cms"}}) {}
 
 OMBRANE_LUT_FORMAT(TNucoda3DLutFormat)
 
-bool TNucoda3DLutFormat::CanRead(std::string_view head, const std::string&) const
-{
+bool TNucoda3DLutFormat::CanRead(std::string_view head, const std::string&) const {
     return TextHasKeywords(head, "NUCODA_3D_CUBE", "");
 }
 
-std::string TNucoda3DLutFormat::Write(const TLUT& lut, int Bits, const std::string& name) const
-{
+std::string TNucoda3DLutFormat::Write(const TLUT& lut, int Bits, const std::string& name) const {
     (void)Bits;
     const int n = CheckedCubeSize(lut.CubeSize);
     const int shaper = kShaperLength;
@@ -437,14 +400,12 @@ std::string TNucoda3DLutFormat::Write(const TLUT& lut, int Bits, const std::stri
     return text.Text();
 }
 
-std::int64_t TNucoda3DLutFormat::TNucodaState::Expected() const
-{
+std::int64_t TNucoda3DLutFormat::TNucodaState::Expected() const {
     const std::int64_t n = HasCube && Size >= 2 ? Size : 0;
     return (HasCurve ? CurveLength : 0) + n * n * n;
 }
 
-void TNucoda3DLutFormat::Read(std::string_view bytes, const std::string& name, TLUT& lut) const
-{
+void TNucoda3DLutFormat::Read(std::string_view bytes, const std::string& name, TLUT& lut) const {
     TNucodaState state;
     ReadLines(bytes, name, lut, state);
 
@@ -459,17 +420,14 @@ void TNucoda3DLutFormat::Read(std::string_view bytes, const std::string& name, T
         lut.Kind = state.HasCurve ? lkCurveThenCube : lkCube;
         lut.CubeSize = state.Size;
     }
-    if ((state.HasCurve && !curveFilled) || (state.HasCube && !cubeFilled) ||
-        (!state.HasCurve && !state.HasCube))
+    if ((state.HasCurve && !curveFilled) || (state.HasCube && !cubeFilled) || (!state.HasCurve && !state.HasCube))
         throw IncompleteFile(state.Expected(), state.CurveIndex + state.Stored);
 }
 
-void TNucoda3DLutFormat::ParseLine(const std::string& line, TLUT& lut, TLutReadState& base) const
-{
+void TNucoda3DLutFormat::ParseLine(const std::string& line, TLUT& lut, TLutReadState& base) const {
     auto& state = static_cast<TNucodaState&>(base);
     const char first = FirstNonBlank(line);
-    if (first == '\0' || first == '#')
-        return;
+    if (first == '\0' || first == '#') return;
     if (int p = ContainsText("NUCODA_3D_CUBE", line); p > 0) {
         state.CubeType = ParseInteger(TextAfter(line, p, 14, 1));
     } else if (int p1 = ContainsText("LUT_1D_SIZE", line); p1 > 0) {
@@ -486,26 +444,21 @@ void TNucoda3DLutFormat::ParseLine(const std::string& line, TLUT& lut, TLutReadS
 // Data lines fill the shaper, then the cube red index fastest; the file
 // counts as read once a data line has been met (the sections are checked
 // after the loop).
-void TNucoda3DLutFormat::ParseDataLine(const std::string& line, TLUT& lut, TNucodaState& state)
-{
+void TNucoda3DLutFormat::ParseDataLine(const std::string& line, TLUT& lut, TNucodaState& state) {
     state.Complete = true;
     double r, g, b;
-    if (!ParseFloatTriple(line, r, g, b))
-        return;
+    if (!ParseFloatTriple(line, r, g, b)) return;
     if (state.HasCurve && state.CurveIndex < state.CurveLength) {
         const double divisor = state.CubeType == 1 ? 33.0 : 1.0;
         lut.Curve[state.CurveIndex++] = TRGBDouble{r / divisor, g / divisor, b / divisor};
         return;
     }
-    if (!state.HasCube || state.Size < 2 || state.BIndex >= state.Size)
-        return;
+    if (!state.HasCube || state.Size < 2 || state.BIndex >= state.Size) return;
     lut.Cube[state.RIndex][state.GIndex][state.BIndex] = TRGBDouble{r, g, b};
     ++state.Stored;
-    if (++state.RIndex < state.Size)
-        return;
+    if (++state.RIndex < state.Size) return;
     state.RIndex = 0;
-    if (++state.GIndex < state.Size)
-        return;
+    if (++state.GIndex < state.Size) return;
     state.GIndex = 0;
     ++state.BIndex;
 }
@@ -514,19 +467,15 @@ void TNucoda3DLutFormat::ParseDataLine(const std::string& line, TLUT& lut, TNuco
 // Codex 3D
 
 TCodex3DLutFormat::TCodex3DLutFormat()
-    : TGenericLutFormat({.Id = "codex-3d", .Name = "Codex 3D", .Extensions = {"txt"}, .MinBits = 1, .MaxBits = 32})
-{
-}
+    : TGenericLutFormat({.Id = "codex-3d", .Name = "Codex 3D", .Extensions = {"txt"}, .MinBits = 1, .MaxBits = 32}) {}
 
 OMBRANE_LUT_FORMAT(TCodex3DLutFormat)
 
-bool TCodex3DLutFormat::CanRead(std::string_view head, const std::string&) const
-{
+bool TCodex3DLutFormat::CanRead(std::string_view head, const std::string&) const {
     return TextHasKeywords(head, "Lut3D:", "");
 }
 
-std::string TCodex3DLutFormat::Write(const TLUT& lut, int Bits, const std::string& name) const
-{
+std::string TCodex3DLutFormat::Write(const TLUT& lut, int Bits, const std::string& name) const {
     (void)name;
     const int n = CheckedCubeSize(lut.CubeSize);
     TTextFile text;
@@ -537,22 +486,17 @@ std::string TCodex3DLutFormat::Write(const TLUT& lut, int Bits, const std::strin
     return text.Text();
 }
 
-void TCodex3DLutFormat::ParseLine(const std::string& line, TLUT& lut, TLutReadState& state) const
-{
+void TCodex3DLutFormat::ParseLine(const std::string& line, TLUT& lut, TLutReadState& state) const {
     const char first = FirstNonBlank(line);
-    if (first == '\0')
-        return;
+    if (first == '\0') return;
     if (first == '#') {
         lut.Comments.push_back(CommentText(line));
         return;
     }
     if (state.Size == -1) {
-        if (int p = ContainsText("LUT3D:", line); p > 0)
-            state.SetSize(ParseInteger(TextAfter(line, p, 6)));
+        if (int p = ContainsText("LUT3D:", line); p > 0) state.SetSize(ParseInteger(TextAfter(line, p, 6)));
     }
     double r, g, b;
-    if (state.Size == -1 || state.Complete)
-        return;
-    if (ParseIntTriple(line, std::ldexp(1.0, kReadBits) - 1.0, false, r, g, b))
-        state.StoreBlueFastest(lut, r, g, b);
+    if (state.Size == -1 || state.Complete) return;
+    if (ParseIntTriple(line, std::ldexp(1.0, kReadBits) - 1.0, false, r, g, b)) state.StoreBlueFastest(lut, r, g, b);
 }

@@ -19,14 +19,11 @@ constexpr int kMaxGridBits = 32;
 // the same integer, so the digits are those of the exact conversion. Near a
 // half (and for every other value) it returns false and the caller takes
 // the general conversion.
-bool TryAppendFixed6Fast(std::string& out, double value)
-{
-    if (!(value >= 0.0 && value < 1024.0))
-        return false;
+bool TryAppendFixed6Fast(std::string& out, double value) {
+    if (!(value >= 0.0 && value < 1024.0)) return false;
     const double scaled = value * 1e6;
     const double fraction = scaled - std::floor(scaled);
-    if (std::fabs(fraction - 0.5) <= 1e-6)
-        return false;
+    if (std::fabs(fraction - 0.5) <= 1e-6) return false;
     const auto units = static_cast<std::uint64_t>(std::nearbyint(scaled));
     char buffer[32];
     auto result = std::to_chars(buffer, buffer + 20, units / 1000000);
@@ -41,16 +38,13 @@ bool TryAppendFixed6Fast(std::string& out, double value)
     return true;
 }
 
-} // namespace
+}  // namespace
 
-void AppendFixed6(std::string& out, double value)
-{
-    if (!TryAppendFixed6Fast(out, value))
-        out += FormatFixed(6, value);
+void AppendFixed6(std::string& out, double value) {
+    if (!TryAppendFixed6Fast(out, value)) out += FormatFixed(6, value);
 }
 
-void AddFixedGridRedFastest(TTextFile& text, const TLUT& lut, bool blueFirst)
-{
+void AddFixedGridRedFastest(TTextFile& text, const TLUT& lut, bool blueFirst) {
     const int n = CheckedCubeSize(lut.CubeSize);
     text.Reserve(text.Count() + static_cast<std::size_t>(n) * n * n);
     std::string line;
@@ -68,9 +62,7 @@ void AddFixedGridRedFastest(TTextFile& text, const TLUT& lut, bool blueFirst)
             }
 }
 
-void AddScaledGridBlueFastest(TTextFile& text, const TLUT& lut, int bits,
-                              char separator, bool indexColumn)
-{
+void AddScaledGridBlueFastest(TTextFile& text, const TLUT& lut, int bits, char separator, bool indexColumn) {
     const int n = CheckedCubeSize(lut.CubeSize);
     if (bits < 1 || bits > kMaxGridBits)
         throw ELUTError("Unsupported bit depth " + std::to_string(bits) + ": integer LUT files hold 1 to " +

@@ -15,8 +15,8 @@ void AddFixedGridRedFastest(TTextFile& text, const TLUT& lut, bool blueFirst);
 // Blue index fastest (red outermost): three FormatScaled values at bits
 // separated by `separator`; with indexColumn each line starts with a running
 // index from 0 and the separator.
-void AddScaledGridBlueFastest(TTextFile& text, const TLUT& lut, int bits,
-                              char separator = ' ', bool indexColumn = false);
+void AddScaledGridBlueFastest(TTextFile& text, const TLUT& lut, int bits, char separator = ' ',
+                              bool indexColumn = false);
 
 // One value of 6-decimal fixed notation; the same text as FormatFixed(6, v).
 void AppendFixed6(std::string& out, double value);

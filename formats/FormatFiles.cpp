@@ -5,31 +5,26 @@
 
 namespace {
 
-inline bool IsBlank(char c)
-{
-    return static_cast<unsigned char>(c) <= ' ';
-}
+inline bool IsBlank(char c) { return static_cast<unsigned char>(c) <= ' '; }
 
-} // namespace
+}  // namespace
 
 namespace {
 
 // Detection looks at this many bytes from the start of a file.
 constexpr std::size_t kDetectionBytes = 4096;
 
-} // namespace
+}  // namespace
 
-std::string ReadDetectionHead(const std::string& fileName)
-{
-    return ReadFileHead(fileName, kDetectionHeadBytes);
-}
+std::string ReadDetectionHead(const std::string& fileName) { return ReadFileHead(fileName, kDetectionHeadBytes); }
 
-std::vector<std::string> SplitKeywordList(std::string_view list)
-{
+std::vector<std::string> SplitKeywordList(std::string_view list) {
     std::vector<std::string> items;
     std::size_t i = 0;
     const std::size_t n = list.size();
-    auto skipBlanks = [&] { while (i < n && IsBlank(list[i])) ++i; };
+    auto skipBlanks = [&] {
+        while (i < n && IsBlank(list[i])) ++i;
+    };
     skipBlanks();
     while (i < n) {
         std::string item;
@@ -48,11 +43,9 @@ std::vector<std::string> SplitKeywordList(std::string_view list)
                 item += list[i++];
             }
         } else {
-            while (i < n && !IsBlank(list[i]) && list[i] != ',')
-                item += list[i++];
+            while (i < n && !IsBlank(list[i]) && list[i] != ',') item += list[i++];
         }
-        if (!item.empty())
-            items.push_back(std::move(item));
+        if (!item.empty()) items.push_back(std::move(item));
         skipBlanks();
         if (i < n && list[i] == ',') {
             ++i;
@@ -62,39 +55,30 @@ std::vector<std::string> SplitKeywordList(std::string_view list)
     return items;
 }
 
-bool HasKeywords(const std::string& fileName, std::string_view required,
-                 std::string_view excluded)
-{
+bool HasKeywords(const std::string& fileName, std::string_view required, std::string_view excluded) {
     return TextHasKeywords(ReadFileHead(fileName, kDetectionBytes), required, excluded);
 }
 
-bool TextHasKeywords(std::string_view text, std::string_view required, std::string_view excluded)
-{
+bool TextHasKeywords(std::string_view text, std::string_view required, std::string_view excluded) {
     const std::string head = UpperCase(text.substr(0, kDetectionBytes));
     for (const std::string& keyword : SplitKeywordList(UpperCase(excluded)))
-        if (head.find(keyword) != std::string::npos)
-            return false;
+        if (head.find(keyword) != std::string::npos) return false;
     for (const std::string& keyword : SplitKeywordList(UpperCase(required)))
-        if (head.find(keyword) == std::string::npos)
-            return false;
+        if (head.find(keyword) == std::string::npos) return false;
     return true;
 }
 
-std::string BaseNameWithoutExtension(const std::string& fileName)
-{
+std::string BaseNameWithoutExtension(const std::string& fileName) {
     std::size_t slash = fileName.find_last_of('/');
     std::string name = slash == std::string::npos ? fileName : fileName.substr(slash + 1);
     std::size_t dot = name.find_last_of('.');
-    if (dot != std::string::npos)
-        name.erase(dot);
+    if (dot != std::string::npos) name.erase(dot);
     return name;
 }
 
-std::string FileExtension(const std::string& fileName)
-{
+std::string FileExtension(const std::string& fileName) {
     std::size_t slash = fileName.find_last_of('/');
     std::size_t dot = fileName.find_last_of('.');
-    if (dot == std::string::npos || (slash != std::string::npos && dot < slash))
-        return "";
+    if (dot == std::string::npos || (slash != std::string::npos && dot < slash)) return "";
     return fileName.substr(dot);
 }

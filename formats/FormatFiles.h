@@ -17,8 +17,7 @@ std::string ReadDetectionHead(const std::string& fileName);
 // Both lists are comma-separated; blanks and control characters separate
 // items too and a double quote opens a quoted item. False when an excluded
 // keyword occurs or a required one does not.
-bool HasKeywords(const std::string& fileName, std::string_view required,
-                 std::string_view excluded);
+bool HasKeywords(const std::string& fileName, std::string_view required, std::string_view excluded);
 
 // The same test on text already read (the first 4096 bytes of it count).
 bool TextHasKeywords(std::string_view text, std::string_view required, std::string_view excluded);

@@ -14,44 +14,44 @@
 #include <stdexcept>
 
 // Every format class, in format-list order (index 0 first).
-#define OMBRANE_LUT_FORMAT_LIST(X)   \
-    X(TCube3DTruelightLutFormat)     \
-    X(TCube3DLutFormat)              \
-    X(TLustre3DLutFormat)            \
-    X(TPandora3DLutFormat)           \
-    X(T3dlLutFormat)                 \
-    X(TNucoda3DLutFormat)            \
-    X(TCodex3DLutFormat)             \
-    X(TCube1DLutFormat)              \
-    X(TClipster3DLutFormat)          \
-    X(TLuther3DLutFormat)            \
-    X(TColorFrontOSD3DLutFormat)     \
-    X(TDavinciDat3DLutFormat)        \
-    X(TQuantel3DLutFormat)           \
-    X(TCodex1DLutFormat)             \
-    X(TLustre1DLutFormat)            \
-    X(TFilmlight1DLutFormat)         \
-    X(TQuantel1DLutFormat)           \
-    X(TStwo1DLutFormat)              \
-    X(TNucoda1DLutWriterFormat)      \
-    X(TColorFrontOSD1DLutFormat)     \
-    X(TFusion1DLutFormat)            \
-    X(TBlackmagic1DLutFormat)        \
-    X(TCinetal1DLutFormat)           \
-    X(TShake1DLutFormat)             \
-    X(TDavinciILut1DLutFormat)       \
-    X(TDavinciOLut1DLutFormat)       \
-    X(TSpeedgradeLook3DLutFormat)    \
-    X(TASC_CDL_Format)               \
-    X(TPFClean3D_Format)             \
-    X(TFSI_CFE_3DLutFormat)          \
-    X(TFSI_DIT_3DLutFormat)          \
-    X(THaldClutFormat)               \
-    X(TClfLutFormat)                 \
-    X(TSpi3DLutFormat)               \
-    X(TSpi1DLutFormat)               \
-    X(TCinespace3DLutFormat)         \
-    X(TCinespace1DLutFormat)         \
+#define OMBRANE_LUT_FORMAT_LIST(X) \
+    X(TCube3DTruelightLutFormat)   \
+    X(TCube3DLutFormat)            \
+    X(TLustre3DLutFormat)          \
+    X(TPandora3DLutFormat)         \
+    X(T3dlLutFormat)               \
+    X(TNucoda3DLutFormat)          \
+    X(TCodex3DLutFormat)           \
+    X(TCube1DLutFormat)            \
+    X(TClipster3DLutFormat)        \
+    X(TLuther3DLutFormat)          \
+    X(TColorFrontOSD3DLutFormat)   \
+    X(TDavinciDat3DLutFormat)      \
+    X(TQuantel3DLutFormat)         \
+    X(TCodex1DLutFormat)           \
+    X(TLustre1DLutFormat)          \
+    X(TFilmlight1DLutFormat)       \
+    X(TQuantel1DLutFormat)         \
+    X(TStwo1DLutFormat)            \
+    X(TNucoda1DLutWriterFormat)    \
+    X(TColorFrontOSD1DLutFormat)   \
+    X(TFusion1DLutFormat)          \
+    X(TBlackmagic1DLutFormat)      \
+    X(TCinetal1DLutFormat)         \
+    X(TShake1DLutFormat)           \
+    X(TDavinciILut1DLutFormat)     \
+    X(TDavinciOLut1DLutFormat)     \
+    X(TSpeedgradeLook3DLutFormat)  \
+    X(TASC_CDL_Format)             \
+    X(TPFClean3D_Format)           \
+    X(TFSI_CFE_3DLutFormat)        \
+    X(TFSI_DIT_3DLutFormat)        \
+    X(THaldClutFormat)             \
+    X(TClfLutFormat)               \
+    X(TSpi3DLutFormat)             \
+    X(TSpi1DLutFormat)             \
+    X(TCinespace3DLutFormat)       \
+    X(TCinespace1DLutFormat)       \
     X(TCdlCollectionFormat)
 
 // The factories OMBRANE_LUT_FORMAT defines in each format's file.
@@ -64,8 +64,7 @@ namespace {
 // Both lists, filled once and owned until the process ends.
 class TFormatRegistry {
 public:
-    TFormatRegistry()
-    {
+    TFormatRegistry() {
 #define OMBRANE_ADD_LUT_FORMAT(FormatClass) Formats.push_back(NewLutFormat_##FormatClass());
         OMBRANE_LUT_FORMAT_LIST(OMBRANE_ADD_LUT_FORMAT)
 #undef OMBRANE_ADD_LUT_FORMAT
@@ -78,39 +77,32 @@ public:
     std::vector<int> DetectionOrder;
 
 private:
-    void OrderDetection()
-    {
+    void OrderDetection() {
         const auto detectedBefore = [this](std::size_t i) { return Formats[i]->Info().DetectedBefore; };
         for (std::size_t i = 0; i < Formats.size(); ++i) {
-            if (!detectedBefore(i).empty())
-                continue;
+            if (!detectedBefore(i).empty()) continue;
             for (std::size_t j = 0; j < Formats.size(); ++j)
-                if (detectedBefore(j) == Formats[i]->Info().Id)
-                    DetectionOrder.push_back(static_cast<int>(j));
+                if (detectedBefore(j) == Formats[i]->Info().Id) DetectionOrder.push_back(static_cast<int>(j));
             DetectionOrder.push_back(static_cast<int>(i));
         }
         if (DetectionOrder.size() != Formats.size())
             throw std::logic_error("A format is detected before an unknown format or one detected early itself");
     }
 
-    int IndexOf(const char* formatId) const
-    {
+    int IndexOf(const char* formatId) const {
         for (std::size_t i = 0; i < Formats.size(); ++i)
-            if (Formats[i]->Info().Id == formatId)
-                return static_cast<int>(i);
+            if (Formats[i]->Info().Id == formatId) return static_cast<int>(i);
         throw std::logic_error(std::string("An output profile cites the unknown format ") + formatId);
     }
 
     void Profile(const char* name, const char* extension, const char* formatId, int size, int bits,
-                 bool sizeSelectable = false, bool bitsSelectable = false)
-    {
-        Profiles.push_back(std::make_unique<TLutOutputProfile>(TLutOutputProfile{
-            name, extension, IndexOf(formatId), size, bits, sizeSelectable, bitsSelectable}));
+                 bool sizeSelectable = false, bool bitsSelectable = false) {
+        Profiles.push_back(std::make_unique<TLutOutputProfile>(
+            TLutOutputProfile{name, extension, IndexOf(formatId), size, bits, sizeSelectable, bitsSelectable}));
     }
 
     // In the order the export dialog lists them; append new profiles at the end.
-    void AddProfiles()
-    {
+    void AddProfiles() {
         Profile("3DL Scratch, Autodesk, Blackmagic, Cine-tal", "3dl", "3dl", 17, 12);
         Profile("3DL Fusion", "3dl", "3dl", 33, 12);
         Profile("Autodesk Lustre 3D", "lut", "lustre-3d", 33, 12);
@@ -151,65 +143,45 @@ private:
     }
 };
 
-TFormatRegistry& Registry()
-{
+TFormatRegistry& Registry() {
     static TFormatRegistry registry;
     return registry;
 }
 
 }  // namespace
 
-const std::vector<std::unique_ptr<TLUTFormat>>& LutFormats()
-{
-    return Registry().Formats;
-}
+const std::vector<std::unique_ptr<TLUTFormat>>& LutFormats() { return Registry().Formats; }
 
-const std::vector<std::unique_ptr<TLutOutputProfile>>& LutOutputProfiles()
-{
-    return Registry().Profiles;
-}
+const std::vector<std::unique_ptr<TLutOutputProfile>>& LutOutputProfiles() { return Registry().Profiles; }
 
-int LutFormatIndex(std::string_view id)
-{
+int LutFormatIndex(std::string_view id) {
     const auto& formats = LutFormats();
     for (std::size_t i = 0; i < formats.size(); ++i)
-        if (formats[i]->Info().Id == id)
-            return static_cast<int>(i);
+        if (formats[i]->Info().Id == id) return static_cast<int>(i);
     return -1;
 }
 
-TLUTFormat* FindLutFormat(std::string_view id)
-{
-    return GetLutFormat(LutFormatIndex(id));
-}
+TLUTFormat* FindLutFormat(std::string_view id) { return GetLutFormat(LutFormatIndex(id)); }
 
-const std::vector<int>& LutDetectionOrder()
-{
-    return Registry().DetectionOrder;
-}
+const std::vector<int>& LutDetectionOrder() { return Registry().DetectionOrder; }
 
-TLUTFormat* GetLutFormat(int index)
-{
+TLUTFormat* GetLutFormat(int index) {
     const auto& formats = LutFormats();
-    if (index < 0 || static_cast<std::size_t>(index) >= formats.size())
-        return nullptr;
+    if (index < 0 || static_cast<std::size_t>(index) >= formats.size()) return nullptr;
     return formats[static_cast<std::size_t>(index)].get();
 }
 
-TLutOutputProfile* GetLutOutputProfile(int index)
-{
+TLutOutputProfile* GetLutOutputProfile(int index) {
     const auto& profiles = LutOutputProfiles();
     if (index < 0 || static_cast<std::size_t>(index) >= profiles.size())
         throw EError("List index out of bounds (" + std::to_string(index) + ")");
     return profiles[static_cast<std::size_t>(index)].get();
 }
 
-TLutOutputProfile* AddLutOutputProfile(const std::string& name, const std::string& extension,
-                                       int formatIndex, int defaultSize, int defaultBits,
-                                       bool sizeSelectable, bool bitsSelectable)
-{
+TLutOutputProfile* AddLutOutputProfile(const std::string& name, const std::string& extension, int formatIndex,
+                                       int defaultSize, int defaultBits, bool sizeSelectable, bool bitsSelectable) {
     auto& profiles = Registry().Profiles;
-    profiles.push_back(std::make_unique<TLutOutputProfile>(TLutOutputProfile{
-        name, extension, formatIndex, defaultSize, defaultBits, sizeSelectable, bitsSelectable}));
+    profiles.push_back(std::make_unique<TLutOutputProfile>(
+        TLutOutputProfile{name, extension, formatIndex, defaultSize, defaultBits, sizeSelectable, bitsSelectable}));
     return profiles.back().get();
 }

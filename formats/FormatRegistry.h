@@ -42,6 +42,5 @@ TLUTFormat* FindLutFormat(std::string_view id);
 TLutOutputProfile* GetLutOutputProfile(int index);
 
 // Appends a profile to the profile list and returns it.
-TLutOutputProfile* AddLutOutputProfile(const std::string& name, const std::string& extension,
-                                       int formatIndex, int defaultSize, int defaultBits,
-                                       bool sizeSelectable, bool bitsSelectable);
+TLutOutputProfile* AddLutOutputProfile(const std::string& name, const std::string& extension, int formatIndex,
+                                       int defaultSize, int defaultBits, bool sizeSelectable, bool bitsSelectable);

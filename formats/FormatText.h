@@ -17,8 +17,7 @@ inline constexpr std::string_view kSignatureLine = "# Converted by Quor LUT Conv
 // The text after a keyword found at 1-based position `position` (as
 // ContainsText gives it), skipping `extra` further characters, trimmed;
 // empty when the line ends first.
-std::string_view TextAfter(std::string_view line, int position, std::size_t keywordLength,
-                           std::size_t extra = 0);
+std::string_view TextAfter(std::string_view line, int position, std::size_t keywordLength, std::size_t extra = 0);
 
 // The comment text of a "#" line: what follows the first "#", trimmed.
 std::string CommentText(std::string_view line);
@@ -38,8 +37,8 @@ void SplitAt(std::string_view delimiter, std::string& text, std::string& head);
 
 // Three integers, each divided by fullScale. With skipFirst, one leading
 // token (an index column) is dropped first. A fourth token makes it fail.
-bool ParseIntTriple(std::string_view line, double fullScale, bool skipFirst,
-                    double& first, double& second, double& third);
+bool ParseIntTriple(std::string_view line, double fullScale, bool skipFirst, double& first, double& second,
+                    double& third);
 
 // Three decimal numbers ("." separator whatever the locale, optional sign
 // and exponent). Any conversion error gives false; nothing is raised.
@@ -56,14 +55,11 @@ std::string FormatFixed(int decimals, double value);
 // Trimming as the formats use it: characters up to the blank (control
 // characters and blanks) are removed from both ends.
 // (Inline: the readers and the XML parser call it for every line and token.)
-inline std::string_view TrimView(std::string_view text)
-{
+inline std::string_view TrimView(std::string_view text) {
     std::size_t first = 0;
     std::size_t last = text.size();
-    while (first < last && static_cast<unsigned char>(text[first]) <= ' ')
-        ++first;
-    while (last > first && static_cast<unsigned char>(text[last - 1]) <= ' ')
-        --last;
+    while (first < last && static_cast<unsigned char>(text[first]) <= ' ') ++first;
+    while (last > first && static_cast<unsigned char>(text[last - 1]) <= ' ') --last;
     return text.substr(first, last - first);
 }
 std::string Trim(std::string_view text);

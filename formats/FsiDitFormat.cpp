@@ -29,28 +29,23 @@ public:
 namespace {
 
 constexpr std::size_t kWordCount =
-    std::size_t(TFSI_DIT_3DLutFormat::kGridSize) * TFSI_DIT_3DLutFormat::kGridSize *
-    TFSI_DIT_3DLutFormat::kGridSize;
+    std::size_t(TFSI_DIT_3DLutFormat::kGridSize) * TFSI_DIT_3DLutFormat::kGridSize * TFSI_DIT_3DLutFormat::kGridSize;
 constexpr std::size_t kFileBytes = TFSI_DIT_3DLutFormat::kHeaderBytes + 4 * kWordCount;
 
-void PutWord(unsigned char* at, std::uint32_t value)
-{
+void PutWord(unsigned char* at, std::uint32_t value) {
     at[0] = static_cast<unsigned char>(value);
     at[1] = static_cast<unsigned char>(value >> 8);
     at[2] = static_cast<unsigned char>(value >> 16);
     at[3] = static_cast<unsigned char>(value >> 24);
 }
 
-std::uint32_t GetWord(const unsigned char* at)
-{
-    return std::uint32_t(at[0]) | std::uint32_t(at[1]) << 8 | std::uint32_t(at[2]) << 16 |
-           std::uint32_t(at[3]) << 24;
+std::uint32_t GetWord(const unsigned char* at) {
+    return std::uint32_t(at[0]) | std::uint32_t(at[1]) << 8 | std::uint32_t(at[2]) << 16 | std::uint32_t(at[3]) << 24;
 }
 
 // One channel: clamped to 0..1 (NaN to 0) so it cannot spill into the bits
 // of its neighbour, then scaled to 1008 and rounded half to even.
-std::uint32_t Channel(double value)
-{
+std::uint32_t Channel(double value) {
     if (!(value > 0.0))
         value = 0.0;
     else if (value > 1.0)
@@ -58,7 +53,7 @@ std::uint32_t Channel(double value)
     return static_cast<std::uint32_t>(std::nearbyint(value * TFSI_DIT_3DLutFormat::kFullScale));
 }
 
-} // namespace
+}  // namespace
 
 TFSI_DIT_3DLutFormat::TFSI_DIT_3DLutFormat()
     : TLUTFormat({.Id = "fsi-dit-3d",
@@ -66,26 +61,21 @@ TFSI_DIT_3DLutFormat::TFSI_DIT_3DLutFormat()
                   .Extensions = {"dat"},
                   .Sizes = TSizeRule::Fixed,
                   .MinSize = kGridSize,
-                  .MaxSize = kGridSize})
-{
-}
+                  .MaxSize = kGridSize}) {}
 
 OMBRANE_LUT_FORMAT(TFSI_DIT_3DLutFormat)
 
-bool TFSI_DIT_3DLutFormat::CanRead(std::string_view fileHead, const std::string&) const
-{
+bool TFSI_DIT_3DLutFormat::CanRead(std::string_view fileHead, const std::string&) const {
     const std::string_view head = fileHead.substr(0, kHeaderBytes);
-    return head.size() >= 4 &&
-           GetWord(reinterpret_cast<const unsigned char*>(head.data())) == kMagic;
+    return head.size() >= 4 && GetWord(reinterpret_cast<const unsigned char*>(head.data())) == kMagic;
 }
 
-std::string TFSI_DIT_3DLutFormat::Write(const TLUT& lut, int Bits, const std::string& name) const
-{
+std::string TFSI_DIT_3DLutFormat::Write(const TLUT& lut, int Bits, const std::string& name) const {
     (void)Bits;
     (void)name;
     if (lut.CubeSize != kGridSize)
-        throw ELUTError("The FSI DIT format holds a 64-point cube only, not " +
-                        std::to_string(lut.CubeSize) + " points.");
+        throw ELUTError("The FSI DIT format holds a 64-point cube only, not " + std::to_string(lut.CubeSize) +
+                        " points.");
     std::string bytes(kFileBytes, '\0');
     auto* data = reinterpret_cast<unsigned char*>(bytes.data());
     PutWord(data, kMagic);
@@ -105,13 +95,11 @@ std::string TFSI_DIT_3DLutFormat::Write(const TLUT& lut, int Bits, const std::st
     PutWord(data + 40, checksum);
     // Byte 127 accumulates every header byte in turn, itself included.
     data[127] = 0;
-    for (int i = 0; i < kHeaderBytes; ++i)
-        data[127] = static_cast<unsigned char>(data[127] + data[i]);
+    for (int i = 0; i < kHeaderBytes; ++i) data[127] = static_cast<unsigned char>(data[127] + data[i]);
     return bytes;
 }
 
-void TFSI_DIT_3DLutFormat::Read(std::string_view bytes, const std::string& name, TLUT& lut) const
-{
+void TFSI_DIT_3DLutFormat::Read(std::string_view bytes, const std::string& name, TLUT& lut) const {
     (void)name;
     if (bytes.size() < kFileBytes)
         throw IncompleteFile(kWordCount, bytes.size() < kHeaderBytes ? 0 : (bytes.size() - kHeaderBytes) / 4);
@@ -120,8 +108,7 @@ void TFSI_DIT_3DLutFormat::Read(std::string_view bytes, const std::string& name,
         for (int g = 0; g < kGridSize; ++g)
             for (int r = 0; r < kGridSize; ++r, word += 4) {
                 const std::uint32_t w = GetWord(word);
-                lut.Cube[r][g][b] = TRGBDouble{(w & 0x3FF) / kFullScale,
-                                               (w >> 10 & 0x3FF) / kFullScale,
+                lut.Cube[r][g][b] = TRGBDouble{(w & 0x3FF) / kFullScale, (w >> 10 & 0x3FF) / kFullScale,
                                                (w >> 20 & 0x3FF) / kFullScale};
             }
     lut.CubeSize = kGridSize;

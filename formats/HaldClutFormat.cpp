@@ -27,16 +27,13 @@ constexpr std::string_view kPngSignature = "\x89PNG\r\n\x1a\n";
 constexpr double kFullScale = 65535.0;
 
 // The level whose picture side (L³) is side, or 0 when side is no cube.
-int LevelOfSide(long long side)
-{
+int LevelOfSide(long long side) {
     for (long long level = 1; level * level * level <= side; ++level)
-        if (level * level * level == side)
-            return static_cast<int>(level);
+        if (level * level * level == side) return static_cast<int>(level);
     return 0;
 }
 
-void CheckPictureShape(long long width, long long height)
-{
+void CheckPictureShape(long long width, long long height) {
     const int level = width == height ? LevelOfSide(width) : 0;
     if (level == 0)
         throw ELUTError("A Hald CLUT picture is a square of L x L x L pixels a side; this one is " +
@@ -47,36 +44,28 @@ void CheckPictureShape(long long width, long long height)
                         " points) is outside the levels 2 to 10 that are read.");
 }
 
-std::uint32_t BigEndian(std::string_view bytes, std::size_t at)
-{
+std::uint32_t BigEndian(std::string_view bytes, std::size_t at) {
     std::uint32_t value = 0;
-    for (std::size_t i = 0; i < 4; ++i)
-        value = (value << 8) | static_cast<unsigned char>(bytes[at + i]);
+    for (std::size_t i = 0; i < 4; ++i) value = (value << 8) | static_cast<unsigned char>(bytes[at + i]);
     return value;
 }
 
-std::uint16_t Scaled(double value)
-{
-    if (!(value > 0.0))
-        return 0;
-    if (value >= 1.0)
-        return 65535;
+std::uint16_t Scaled(double value) {
+    if (!(value > 0.0)) return 0;
+    if (value >= 1.0) return 65535;
     return static_cast<std::uint16_t>(std::lround(value * kFullScale));
 }
 
 }  // namespace
 
-int NearestHaldLevel(int size)
-{
+int NearestHaldLevel(int size) {
     int best = kMinHaldLevel;
     for (int level = kMinHaldLevel; level <= kMaxHaldLevel; ++level)
-        if (std::abs(level * level - size) <= std::abs(best * best - size))
-            best = level;
+        if (std::abs(level * level - size) <= std::abs(best * best - size)) best = level;
     return best;
 }
 
-void ReadHaldPicture(const TPicture48& picture, TLUT& lut)
-{
+void ReadHaldPicture(const TPicture48& picture, TLUT& lut) {
     CheckPictureShape(picture.Width, picture.Height);
     const int level = LevelOfSide(picture.Width);
     const int size = level * level;
@@ -88,17 +77,14 @@ void ReadHaldPicture(const TPicture48& picture, TLUT& lut)
     for (int b = 0; b < size; ++b)
         for (int g = 0; g < size; ++g)
             for (int r = 0; r < size; ++r, sample += 3)
-                lut.Cube[r][g][b] = TRGBDouble{sample[0] / kFullScale, sample[1] / kFullScale,
-                                               sample[2] / kFullScale};
+                lut.Cube[r][g][b] = TRGBDouble{sample[0] / kFullScale, sample[1] / kFullScale, sample[2] / kFullScale};
     lut.CubeSize = size;
     lut.Kind = lkCube;
 }
 
-TPicture48 MakeHaldPicture(const TLUT& lut)
-{
+TPicture48 MakeHaldPicture(const TLUT& lut) {
     const bool cube = lut.Kind == lkCube || lut.Kind == lkCurveThenCube;
-    if (cube)
-        CheckedCubeSize(lut.CubeSize);
+    if (cube) CheckedCubeSize(lut.CubeSize);
     const int level = cube ? NearestHaldLevel(lut.CubeSize) : kDefaultHaldLevel;
     const int size = level * level;
     const bool asItStands = lut.Kind == lkCube && lut.CubeSize == size;
@@ -125,8 +111,7 @@ TPicture48 MakeHaldPicture(const TLUT& lut)
 namespace {
 
 // The installed picture codec; ELUTError when none is.
-const TPictureCodec& PictureCodec()
-{
+const TPictureCodec& PictureCodec() {
     const TPictureCodec* codec = InstalledPictureCodec();
     if (codec == nullptr)
         throw ELUTError("No picture codec is installed: LUTs stored as pictures cannot be read or written.");
@@ -137,8 +122,7 @@ const TPictureCodec& PictureCodec()
 
 bool IsPngSignature(std::string_view head) { return head.substr(0, kPngSignature.size()) == kPngSignature; }
 
-void ReadHaldPng(std::string_view bytes, TLUT& lut)
-{
+void ReadHaldPng(std::string_view bytes, TLUT& lut) {
     if (!IsPngSignature(bytes) || bytes.size() < 24 || bytes.substr(12, 4) != "IHDR")
         throw ELUTError("A Hald CLUT is a PNG picture; this file is none.");
     CheckPictureShape(BigEndian(bytes, 16), BigEndian(bytes, 20));
@@ -150,26 +134,25 @@ void ReadHaldPng(std::string_view bytes, TLUT& lut)
 std::string WriteHaldPng(const TLUT& lut) { return PictureCodec().EncodePng(MakeHaldPicture(lut)); }
 
 THaldClutFormat::THaldClutFormat()
-    : TLUTFormat({.Id = "hald-clut", .Name = "Hald CLUT", .Extensions = {"png"}, .Sizes = TSizeRule::Squares,
-                  .MinSize = kMinHaldLevel * kMinHaldLevel, .MaxSize = kMaxHaldLevel * kMaxHaldLevel})
-{
-}
+    : TLUTFormat({.Id = "hald-clut",
+                  .Name = "Hald CLUT",
+                  .Extensions = {"png"},
+                  .Sizes = TSizeRule::Squares,
+                  .MinSize = kMinHaldLevel * kMinHaldLevel,
+                  .MaxSize = kMaxHaldLevel * kMaxHaldLevel}) {}
 
 OMBRANE_LUT_FORMAT(THaldClutFormat)
 
-bool THaldClutFormat::CanRead(std::string_view head, const std::string&) const
-{
+bool THaldClutFormat::CanRead(std::string_view head, const std::string&) const {
     return IsPngSignature(head.substr(0, kPngSignature.size()));
 }
 
-void THaldClutFormat::Read(std::string_view bytes, const std::string& name, TLUT& lut) const
-{
+void THaldClutFormat::Read(std::string_view bytes, const std::string& name, TLUT& lut) const {
     (void)name;
     ReadHaldPng(bytes, lut);
 }
 
-std::string THaldClutFormat::Write(const TLUT& lut, int, const std::string& name) const
-{
+std::string THaldClutFormat::Write(const TLUT& lut, int, const std::string& name) const {
     (void)name;
     return WriteHaldPng(lut);
 }

@@ -2,8 +2,8 @@
 #include <string>
 #include <string_view>
 
-#include "formats/LutFormat.h"
 #include "fileio/PictureCodec.h"
+#include "formats/LutFormat.h"
 
 // Hald CLUT: a PNG picture holding a cube of L² points per axis for the
 // level L, on a square of L³ x L³ pixels, read row by row from the top with

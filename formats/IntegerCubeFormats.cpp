@@ -47,57 +47,48 @@ protected:
 namespace {
 
 // The line without leading blanks starts with `prefix` (case-sensitive).
-bool StartsWith(std::string_view line, std::string_view prefix)
-{
+bool StartsWith(std::string_view line, std::string_view prefix) {
     std::size_t i = 0;
-    while (i < line.size() && static_cast<unsigned char>(line[i]) <= ' ')
-        ++i;
+    while (i < line.size() && static_cast<unsigned char>(line[i]) <= ' ') ++i;
     return line.substr(i).substr(0, prefix.size()) == prefix;
 }
 
 // The integer after the prefix of such a line. A line that ends with the
 // prefix's trailing blank ("in ") holds no number: the strict conversion
 // refuses the empty text.
-std::int64_t IntegerAfter(std::string_view line, std::string_view prefix)
-{
+std::int64_t IntegerAfter(std::string_view line, std::string_view prefix) {
     const std::string_view trimmed = TrimView(line);
-    const std::string_view rest =
-        trimmed.size() > prefix.size() ? trimmed.substr(prefix.size()) : std::string_view();
+    const std::string_view rest = trimmed.size() > prefix.size() ? trimmed.substr(prefix.size()) : std::string_view();
     return ParseInteger(TrimView(rest));
 }
 
 // A full-scale value read from a header must be usable as a divisor.
-std::int32_t CheckedFullScale(std::int64_t value)
-{
-    if (value < 1)
-        throw ELUTError("Unsupported full-scale value " + std::to_string(value) + ".");
+std::int32_t CheckedFullScale(std::int64_t value) {
+    if (value < 1) throw ELUTError("Unsupported full-scale value " + std::to_string(value) + ".");
     return static_cast<std::int32_t>(value);
 }
 
-std::string Cubed(int n)
-{
-    return std::to_string(std::int64_t(n) * n * n);
-}
+std::string Cubed(int n) { return std::to_string(std::int64_t(n) * n * n); }
 
-} // namespace
+}  // namespace
 
 // ---------------------------------------------------------------------------
 // Pandora
 
 TPandora3DLutFormat::TPandora3DLutFormat()
-    : TGenericLutFormat({.Id = "pandora-3d", .Name = "Pandora 3D, Technicolor", .Extensions = {"m3d", "mga"}, .MinBits = 1, .MaxBits = 32})
-{
-}
+    : TGenericLutFormat({.Id = "pandora-3d",
+                         .Name = "Pandora 3D, Technicolor",
+                         .Extensions = {"m3d", "mga"},
+                         .MinBits = 1,
+                         .MaxBits = 32}) {}
 
 OMBRANE_LUT_FORMAT(TPandora3DLutFormat)
 
-bool TPandora3DLutFormat::CanRead(std::string_view head, const std::string&) const
-{
+bool TPandora3DLutFormat::CanRead(std::string_view head, const std::string&) const {
     return TextHasKeywords(head, "channel 3d,format lut", "");
 }
 
-std::string TPandora3DLutFormat::Write(const TLUT& lut, int Bits, const std::string&) const
-{
+std::string TPandora3DLutFormat::Write(const TLUT& lut, int Bits, const std::string&) const {
     const int n = CheckedCubeSize(lut.CubeSize);
     const int bits = Info().CheckedBits(Bits);
     TTextFile text;
@@ -118,11 +109,9 @@ std::string TPandora3DLutFormat::Write(const TLUT& lut, int Bits, const std::str
     return text.Text();
 }
 
-void TPandora3DLutFormat::ParseLine(const std::string& line, TLUT& lut, TLutReadState& state) const
-{
+void TPandora3DLutFormat::ParseLine(const std::string& line, TLUT& lut, TLutReadState& state) const {
     const char first = FirstNonBlank(line);
-    if (first == '\0' || first == '#')
-        return;
+    if (first == '\0' || first == '#') return;
     if (state.Size == -1 && StartsWith(line, "in ")) {
         state.SetSizeFromCount(IntegerAfter(line, "in "));
         return;
@@ -140,19 +129,16 @@ void TPandora3DLutFormat::ParseLine(const std::string& line, TLUT& lut, TLutRead
 // Quantel 3D
 
 TQuantel3DLutFormat::TQuantel3DLutFormat()
-    : TGenericLutFormat({.Id = "quantel-3d", .Name = "Quantel 3D", .Extensions = {"txt"}, .MinBits = 1, .MaxBits = 32})
-{
-}
+    : TGenericLutFormat(
+          {.Id = "quantel-3d", .Name = "Quantel 3D", .Extensions = {"txt"}, .MinBits = 1, .MaxBits = 32}) {}
 
 OMBRANE_LUT_FORMAT(TQuantel3DLutFormat)
 
-bool TQuantel3DLutFormat::CanRead(std::string_view head, const std::string&) const
-{
+bool TQuantel3DLutFormat::CanRead(std::string_view head, const std::string&) const {
     return TextHasKeywords(head, "max value,vertices", "");
 }
 
-std::string TQuantel3DLutFormat::Write(const TLUT& lut, int Bits, const std::string&) const
-{
+std::string TQuantel3DLutFormat::Write(const TLUT& lut, int Bits, const std::string&) const {
     const int n = CheckedCubeSize(lut.CubeSize);
     const int bits = Info().CheckedBits(Bits);
     TTextFile text;
@@ -167,11 +153,9 @@ std::string TQuantel3DLutFormat::Write(const TLUT& lut, int Bits, const std::str
     return text.Text();
 }
 
-void TQuantel3DLutFormat::ParseLine(const std::string& line, TLUT& lut, TLutReadState& state) const
-{
+void TQuantel3DLutFormat::ParseLine(const std::string& line, TLUT& lut, TLutReadState& state) const {
     const char first = FirstNonBlank(line);
-    if (first == '\0' || first == '#')
-        return;
+    if (first == '\0' || first == '#') return;
     if (state.Size == -1 && StartsWith(line, "vertices")) {
         state.SetSize(IntegerAfter(line, "vertices"));
         return;
@@ -189,19 +173,15 @@ void TQuantel3DLutFormat::ParseLine(const std::string& line, TLUT& lut, TLutRead
 // Luther
 
 TLuther3DLutFormat::TLuther3DLutFormat()
-    : TGenericLutFormat({.Id = "luther-3d", .Name = "Luther 3D", .Extensions = {"txt"}, .MinBits = 1, .MaxBits = 32})
-{
-}
+    : TGenericLutFormat({.Id = "luther-3d", .Name = "Luther 3D", .Extensions = {"txt"}, .MinBits = 1, .MaxBits = 32}) {}
 
 OMBRANE_LUT_FORMAT(TLuther3DLutFormat)
 
-bool TLuther3DLutFormat::CanRead(std::string_view head, const std::string&) const
-{
+bool TLuther3DLutFormat::CanRead(std::string_view head, const std::string&) const {
     return TextHasKeywords(head, "channels: c3", "");
 }
 
-std::string TLuther3DLutFormat::Write(const TLUT& lut, int Bits, const std::string&) const
-{
+std::string TLuther3DLutFormat::Write(const TLUT& lut, int Bits, const std::string&) const {
     const int n = CheckedCubeSize(lut.CubeSize);
     TTextFile text;
     text.Add("#channels: c3");
@@ -210,11 +190,9 @@ std::string TLuther3DLutFormat::Write(const TLUT& lut, int Bits, const std::stri
     return text.Text();
 }
 
-void TLuther3DLutFormat::ParseLine(const std::string& line, TLUT& lut, TLutReadState& state) const
-{
+void TLuther3DLutFormat::ParseLine(const std::string& line, TLUT& lut, TLutReadState& state) const {
     const char first = FirstNonBlank(line);
-    if (first == '\0')
-        return;
+    if (first == '\0') return;
     if (state.Size == -1) {
         if (int p = ContainsText("elements =", line); p > 0) {
             const std::size_t start = static_cast<std::size_t>(p - 1) + 10;

@@ -2,8 +2,8 @@
 #include <string>
 
 #include "engine/FootageConversion.h"
-#include "formats/FormatRegistry.h"
 #include "engine/LookTransfer.h"
+#include "formats/FormatRegistry.h"
 
 // The export end of the grading road (GradingRoad.h): builds the look at
 // `size` points per axis in a LUT of its own and writes it with the
@@ -13,5 +13,5 @@
 // and a comment line "input: LABEL" names the footage. Scene-linear footage
 // is written with a shaper before the cube (ShapedLookExport.h); a profile
 // whose format holds none is refused with EError naming those that do.
-void ExportLook(const TLookSettings& settings, const TLutOutputProfile& profile, int size,
-                int bits, const std::string& fileName, const TFootageConversion* footage = nullptr);
+void ExportLook(const TLookSettings& settings, const TLutOutputProfile& profile, int size, int bits,
+                const std::string& fileName, const TFootageConversion* footage = nullptr);

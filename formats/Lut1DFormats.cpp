@@ -4,9 +4,9 @@
 #include <cmath>
 
 #include "engine/CurveOperation.h"
-#include "formats/FormatFiles.h"
 #include "engine/HalfFloat.h"
 #include "engine/LutChain.h"
+#include "formats/FormatFiles.h"
 #include "formats/FormatText.h"
 
 namespace {
@@ -48,9 +48,9 @@ private:
         std::int64_t Expected() const override;
         std::int32_t ChannelCount = 0;
         std::int32_t CurrentChannel = 0;
-        double FullScale = 0;  // the value of full output, as the header gives it
-        bool HalfOutput = false;   // values are half-float bit patterns
-        double NameFullScale = 0;  // full output as the file name gives it (-1: half floats; 0: none)
+        double FullScale = 0;        // the value of full output, as the header gives it
+        bool HalfOutput = false;     // values are half-float bit patterns
+        double NameFullScale = 0;    // full output as the file name gives it (-1: half floats; 0: none)
         bool NameHalfInput = false;  // the file name gives half-float input ("16fpto...")
     };
     static void ParseHeader(std::string_view values, TCodexState& state);
@@ -88,23 +88,18 @@ public:
 
 namespace {
 
-std::string SixDecimals(const TRGBDouble& entry)
-{
-    return FormatFixed(6, entry.Red) + " " + FormatFixed(6, entry.Green) + " " +
-           FormatFixed(6, entry.Blue);
+std::string SixDecimals(const TRGBDouble& entry) {
+    return FormatFixed(6, entry.Red) + " " + FormatFixed(6, entry.Green) + " " + FormatFixed(6, entry.Blue);
 }
 
 // Rounds value x fullScale half to even without clamping; a value that is not
 // a number writes 0.
-std::string UnclampedScaled(double value, std::int64_t fullScale)
-{
+std::string UnclampedScaled(double value, std::int64_t fullScale) {
     double scaled = std::nearbyint(value * static_cast<double>(fullScale));
-    if (std::isnan(scaled))
-        scaled = 0.0;
+    if (std::isnan(scaled)) scaled = 0.0;
     scaled += 0.0;  // -0 becomes 0
     char buffer[400];
-    const auto result = std::to_chars(buffer, buffer + sizeof buffer, scaled,
-                                      std::chars_format::fixed, 0);
+    const auto result = std::to_chars(buffer, buffer + sizeof buffer, scaled, std::chars_format::fixed, 0);
     return std::string(buffer, result.ptr);
 }
 
@@ -112,58 +107,45 @@ std::string UnclampedScaled(double value, std::int64_t fullScale)
 
 // ------------------------------------------------------------ shared parts
 
-void TCurveLutFormat::StoreDeclared(TLUT& lut, TLutReadState& state, double red, double green,
-                                    double blue)
-{
-    if (state.Complete || state.Size < 2 || state.Size > kMaxCurveSize)
-        return;
+void TCurveLutFormat::StoreDeclared(TLUT& lut, TLutReadState& state, double red, double green, double blue) {
+    if (state.Complete || state.Size < 2 || state.Size > kMaxCurveSize) return;
     if (state.CurveIndex >= 0 && state.CurveIndex < state.Size) {
         lut.Curve[state.CurveIndex] = TRGBDouble{red, green, blue};
         ++state.Stored;
     }
-    if (++state.CurveIndex >= state.Size)
-        state.Complete = true;
+    if (++state.CurveIndex >= state.Size) state.Complete = true;
 }
 
-void TCurveLutFormat::StoreCounted(TLUT& lut, TLutReadState& state, double red, double green,
-                                   double blue)
-{
-    if (state.Size < 0)
-        state.Size = 0;
-    if (state.Size >= kMaxCurveSize)
-        CheckedCurveSize(static_cast<std::int64_t>(state.Size) + 1);
+void TCurveLutFormat::StoreCounted(TLUT& lut, TLutReadState& state, double red, double green, double blue) {
+    if (state.Size < 0) state.Size = 0;
+    if (state.Size >= kMaxCurveSize) CheckedCurveSize(static_cast<std::int64_t>(state.Size) + 1);
     lut.Curve[state.Size] = TRGBDouble{red, green, blue};
     ++state.Size;
     ++state.Stored;
 }
 
-std::int64_t FullScaleForBits(const TLutFormatInfo& info, int bits)
-{
+std::int64_t FullScaleForBits(const TLutFormatInfo& info, int bits) {
     return (std::int64_t{1} << info.CheckedBits(bits)) - 1;
 }
 
-void RaiseNoWriter(const std::string& formatName)
-{
+void RaiseNoWriter(const std::string& formatName) {
     throw ELUTError("The format \"" + formatName + "\" cannot be written.");
 }
 
 // ----------------------------------------------------------------- Cube 1D
 
 TCube1DLutFormat::TCube1DLutFormat()
-    : TCurveLutFormat({.Id = "cube-1d", .Name = "Cube 1D", .Extensions = {"cube"}, .Is3D = false, .MaxSize = kMaxCurveSize})
-{
-}
+    : TCurveLutFormat(
+          {.Id = "cube-1d", .Name = "Cube 1D", .Extensions = {"cube"}, .Is3D = false, .MaxSize = kMaxCurveSize}) {}
 
 OMBRANE_LUT_FORMAT(TCube1DLutFormat)
 
 // A file with a cube as well carries a 1D shaper ahead of it: Cube 3D's.
-bool TCube1DLutFormat::CanRead(std::string_view head, const std::string&) const
-{
+bool TCube1DLutFormat::CanRead(std::string_view head, const std::string&) const {
     return TextHasKeywords(head, "LUT_1D_SIZE", "NUCODA_3D_CUBE,LUT_3D_SIZE");
 }
 
-void TCube1DLutFormat::Read(std::string_view bytes, const std::string& name, TLUT& lut) const
-{
+void TCube1DLutFormat::Read(std::string_view bytes, const std::string& name, TLUT& lut) const {
     TCube1DState state;
     ReadLines(bytes, name, lut, state);
     state.CubeDomain.CheckAbsent("cube");
@@ -176,12 +158,10 @@ void TCube1DLutFormat::Read(std::string_view bytes, const std::string& name, TLU
     }
 }
 
-void TCube1DLutFormat::ParseLine(const std::string& line, TLUT& lut, TLutReadState& base) const
-{
+void TCube1DLutFormat::ParseLine(const std::string& line, TLUT& lut, TLutReadState& base) const {
     auto& state = static_cast<TCube1DState&>(base);
     const std::string_view trimmed = TrimView(line);
-    if (trimmed.empty())
-        return;
+    if (trimmed.empty()) return;
     if (trimmed.front() == '#') {
         lut.Comments.push_back(Trim(trimmed.substr(1)));
         return;
@@ -204,18 +184,15 @@ void TCube1DLutFormat::ParseLine(const std::string& line, TLUT& lut, TLutReadSta
         (keyword == "LUT_3D_INPUT_RANGE" ? state.CubeDomain : state.CurveDomain).Take(keyword, rest);
 }
 
-std::string TCube1DLutFormat::Write(const TLUT& lut, int, const std::string&) const
-{
+std::string TCube1DLutFormat::Write(const TLUT& lut, int, const std::string&) const {
     const std::int32_t size = CheckedCurveSize(lut.CurveSize);
     TTextFile text;
     text.Reserve(static_cast<std::size_t>(size) + lut.Comments.size() + 3);
-    for (const std::string& comment : lut.Comments)
-        text.Add("# " + comment);
+    for (const std::string& comment : lut.Comments) text.Add("# " + comment);
     text.Add(std::string(kSignatureLine));
     text.Add("");
     text.Add("LUT_1D_SIZE " + std::to_string(size));
-    for (std::int32_t i = 0; i < size; ++i)
-        text.Add(SixDecimals(lut.Curve[i]));
+    for (std::int32_t i = 0; i < size; ++i) text.Add(SixDecimals(lut.Curve[i]));
     return text.Text();
 }
 
@@ -229,40 +206,33 @@ TCodex1DLutFormat::TCodex1DLutFormat()
                        .Sizes = TSizeRule::TwoToTheBits,
                        .MaxSize = kMaxCurveSize,
                        .MinBits = 1,
-                       .MaxBits = 31})
-{
-}
+                       .MaxBits = 31}) {}
 
 OMBRANE_LUT_FORMAT(TCodex1DLutFormat)
 
 // A header line "LUT: <channels> <length> [<output depth>]" at the start
 // of a line; a markup document (CLF, CTF) is never one, whatever its
 // namespaces say, and neither is a "LUT:" line without numbers.
-bool TCodex1DLutFormat::CanRead(std::string_view fileHead, const std::string&) const
-{
+bool TCodex1DLutFormat::CanRead(std::string_view fileHead, const std::string&) const {
     const std::string_view head = fileHead.substr(0, 4096);
-    if (FirstNonBlank(head) == '<')
-        return false;
+    if (FirstNonBlank(head) == '<') return false;
     TTextFile lines;
     lines.SetText(head);
     for (const std::string& line : lines) {
         const std::string_view trimmed = TrimView(line);
-        if (trimmed.size() < 4 || UpperCase(trimmed.substr(0, 4)) != "LUT:")
-            continue;
+        if (trimmed.size() < 4 || UpperCase(trimmed.substr(0, 4)) != "LUT:") continue;
         std::string rest(TrimView(trimmed.substr(4)));
         std::string channels, length;
         NextToken(rest, channels);
         rest = Trim(rest);
         NextToken(rest, length);
         std::int32_t value = 0;
-        if (TryParseInt(Trim(channels), value) && TryParseInt(Trim(length), value))
-            return true;
+        if (TryParseInt(Trim(channels), value) && TryParseInt(Trim(length), value)) return true;
     }
     return false;
 }
 
-std::int64_t TCodex1DLutFormat::TCodexState::Expected() const
-{
+std::int64_t TCodex1DLutFormat::TCodexState::Expected() const {
     const std::int64_t size = Size < 0 ? 0 : Size;
     return ChannelCount == 1 ? size : 3 * size;
 }
@@ -272,12 +242,10 @@ namespace {
 // The depths a Codex 1D file's name may give, as in "log12to16fp.lut": the
 // input before "to" ("16fp" or "16f": half floats), the output after it
 // (8, 10, 12, 16 bits or "16fp").
-void DepthsFromName(const std::string& fileName, double& outputFullScale, bool& halfInput)
-{
+void DepthsFromName(const std::string& fileName, double& outputFullScale, bool& halfInput) {
     const std::string name = UpperCase(BaseNameWithoutExtension(fileName));
     const std::size_t to = name.find("TO");
-    if (to == std::string::npos)
-        return;
+    if (to == std::string::npos) return;
     const std::string_view before = std::string_view(name).substr(0, to);
     halfInput = before.ends_with("16FP") || before.ends_with("16F");
     const std::string_view after = std::string_view(name).substr(to + 2);
@@ -293,10 +261,9 @@ void DepthsFromName(const std::string& fileName, double& outputFullScale, bool& 
         outputFullScale = 255;
 }
 
-} // namespace
+}  // namespace
 
-void TCodex1DLutFormat::Read(std::string_view bytes, const std::string& name, TLUT& lut) const
-{
+void TCodex1DLutFormat::Read(std::string_view bytes, const std::string& name, TLUT& lut) const {
     TCodexState state;
     DepthsFromName(name, state.NameFullScale, state.NameHalfInput);
     ReadLines(bytes, name, lut, state);
@@ -320,8 +287,7 @@ void TCodex1DLutFormat::Read(std::string_view bytes, const std::string& name, TL
 // "<channels> <length>" divides the values by the length minus one;
 // a third number, the output depth, divides them by the depth minus one.
 // An output depth with the suffix "f" announces half floats.
-void TCodex1DLutFormat::ParseHeader(std::string_view values, TCodexState& state)
-{
+void TCodex1DLutFormat::ParseHeader(std::string_view values, TCodexState& state) {
     std::string rest(values);
     std::string token;
     NextToken(rest, token);
@@ -339,31 +305,26 @@ void TCodex1DLutFormat::ParseHeader(std::string_view values, TCodexState& state)
     state.FullScale = state.Size - 1;
     if (depth.empty() && state.NameFullScale != 0) {
         state.HalfOutput = state.NameFullScale < 0;
-        if (!state.HalfOutput)
-            state.FullScale = state.NameFullScale;
+        if (!state.HalfOutput) state.FullScale = state.NameFullScale;
     } else if (!depth.empty() && (depth.back() == 'f' || depth.back() == 'F')) {
         if (depth.substr(0, depth.size() - 1) != "65536")
             throw ELUTError("Unsupported output depth \"" + depth + "\": the float output depth is 65536f.");
         state.HalfOutput = true;
     } else if (!depth.empty()) {
         const std::int32_t outputDepth = ParseInteger(depth);
-        if (outputDepth < 2)
-            throw ELUTError("Unsupported output depth " + std::to_string(outputDepth) + ".");
+        if (outputDepth < 2) throw ELUTError("Unsupported output depth " + std::to_string(outputDepth) + ".");
         state.FullScale = outputDepth - 1;
     }
     state.Range = static_cast<std::int32_t>(state.FullScale);
     state.CurrentChannel = 1;
 }
 
-void TCodex1DLutFormat::ParseLine(const std::string& line, TLUT& lut, TLutReadState& base) const
-{
+void TCodex1DLutFormat::ParseLine(const std::string& line, TLUT& lut, TLutReadState& base) const {
     auto& state = static_cast<TCodexState&>(base);
     const std::string_view trimmed = TrimView(line);
-    if (trimmed.empty())
-        return;
+    if (trimmed.empty()) return;
     if (trimmed.front() == '#') {
-        if (state.Size == -1)
-            lut.Comments.push_back(Trim(trimmed.substr(1)));
+        if (state.Size == -1) lut.Comments.push_back(Trim(trimmed.substr(1)));
         return;
     }
     static constexpr std::string_view kKey = "LUT:";
@@ -371,14 +332,11 @@ void TCodex1DLutFormat::ParseLine(const std::string& line, TLUT& lut, TLutReadSt
         ParseHeader(TextAfter(line, pos, kKey.size(), 1), state);
         return;
     }
-    if (state.Size == -1 || state.Complete)
-        return;
+    if (state.Size == -1 || state.Complete) return;
     std::int32_t level = 0;
     std::string_view number(line);
-    while (!number.empty() && static_cast<unsigned char>(number.front()) <= ' ')
-        number.remove_prefix(1);
-    if (!TryParseInt(number, level))
-        return;
+    while (!number.empty() && static_cast<unsigned char>(number.front()) <= ' ') number.remove_prefix(1);
+    if (!TryParseInt(number, level)) return;
     if (state.HalfOutput && (level < 0 || level > 65535))
         throw ELUTError("'" + std::to_string(level) + "' is not a half-float bit pattern.");
     const double value = state.HalfOutput ? HalfToDouble(static_cast<std::uint16_t>(level))
@@ -403,15 +361,12 @@ void TCodex1DLutFormat::ParseLine(const std::string& line, TLUT& lut, TLutReadSt
     else
         entry.Blue = value;
     ++state.Stored;
-    if (++state.CurveIndex < state.Size)
-        return;
+    if (++state.CurveIndex < state.Size) return;
     state.CurveIndex = 0;
-    if (++state.CurrentChannel > 3)
-        state.Complete = true;
+    if (++state.CurrentChannel > 3) state.Complete = true;
 }
 
-std::string TCodex1DLutFormat::Write(const TLUT& lut, int Bits, const std::string&) const
-{
+std::string TCodex1DLutFormat::Write(const TLUT& lut, int Bits, const std::string&) const {
     const std::int32_t size = CheckedCurveSize(lut.CurveSize);
     const std::int64_t fullScale = FullScaleForBits(Info(), Bits);
     TTextFile text;
@@ -420,38 +375,33 @@ std::string TCodex1DLutFormat::Write(const TLUT& lut, int Bits, const std::strin
     text.Add("");
     text.Add("LUT: 3 " + std::to_string(size));
     text.Add("");
-    for (std::int32_t i = 0; i < size; ++i)
-        text.Add(UnclampedScaled(lut.Curve[i].Red, fullScale));
-    for (std::int32_t i = 0; i < size; ++i)
-        text.Add(UnclampedScaled(lut.Curve[i].Green, fullScale));
-    for (std::int32_t i = 0; i < size; ++i)
-        text.Add(UnclampedScaled(lut.Curve[i].Blue, fullScale));
+    for (std::int32_t i = 0; i < size; ++i) text.Add(UnclampedScaled(lut.Curve[i].Red, fullScale));
+    for (std::int32_t i = 0; i < size; ++i) text.Add(UnclampedScaled(lut.Curve[i].Green, fullScale));
+    for (std::int32_t i = 0; i < size; ++i) text.Add(UnclampedScaled(lut.Curve[i].Blue, fullScale));
     return text.Text();
 }
 
 // ------------------------------------------------- Filmlight Truelight 1D
 
 TFilmlight1DLutFormat::TFilmlight1DLutFormat()
-    : TCurveLutFormat({.Id = "filmlight-1d", .Name = "Filmlight Truelight 1D", .Extensions = {"cube"}, .Is3D = false, .MaxSize = kMaxCurveSize})
-{
-}
+    : TCurveLutFormat({.Id = "filmlight-1d",
+                       .Name = "Filmlight Truelight 1D",
+                       .Extensions = {"cube"},
+                       .Is3D = false,
+                       .MaxSize = kMaxCurveSize}) {}
 
 OMBRANE_LUT_FORMAT(TFilmlight1DLutFormat)
 
-bool TFilmlight1DLutFormat::CanRead(std::string_view head, const std::string&) const
-{
+bool TFilmlight1DLutFormat::CanRead(std::string_view head, const std::string&) const {
     return TextHasKeywords(head, "iDims,lutLength", "");
 }
 
-void TFilmlight1DLutFormat::ParseLine(const std::string& line, TLUT& lut, TLutReadState& state) const
-{
+void TFilmlight1DLutFormat::ParseLine(const std::string& line, TLUT& lut, TLutReadState& state) const {
     const std::string_view trimmed = TrimView(line);
-    if (trimmed.empty())
-        return;
+    if (trimmed.empty()) return;
     static constexpr std::string_view kKey = "lutLength";
     if (state.Size == -1) {
-        if (const int pos = ContainsText(kKey, line))
-            state.SetSize(ParseInteger(TextAfter(line, pos, kKey.size(), 1)));
+        if (const int pos = ContainsText(kKey, line)) state.SetSize(ParseInteger(TextAfter(line, pos, kKey.size(), 1)));
         return;
     }
     double red, green, blue;
@@ -459,8 +409,7 @@ void TFilmlight1DLutFormat::ParseLine(const std::string& line, TLUT& lut, TLutRe
         StoreDeclared(lut, state, red, green, blue);
 }
 
-std::string TFilmlight1DLutFormat::Write(const TLUT& lut, int, const std::string&) const
-{
+std::string TFilmlight1DLutFormat::Write(const TLUT& lut, int, const std::string&) const {
     const std::int32_t size = CheckedCurveSize(lut.CurveSize);
     TTextFile text;
     text.Reserve(static_cast<std::size_t>(size) + 7);
@@ -469,8 +418,7 @@ std::string TFilmlight1DLutFormat::Write(const TLUT& lut, int, const std::string
     text.Add("# iDims     3");
     text.Add("");
     text.Add("# InputLUT");
-    for (std::int32_t i = 0; i < size; ++i)
-        text.Add(SixDecimals(lut.Curve[i]));
+    for (std::int32_t i = 0; i < size; ++i) text.Add(SixDecimals(lut.Curve[i]));
     text.Add("# end");
     text.Add(std::string(kSignatureLine));
     return text.Text();
@@ -479,23 +427,23 @@ std::string TFilmlight1DLutFormat::Write(const TLUT& lut, int, const std::string
 // -------------------------------------------------------------- Quantel 1D
 
 TQuantel1DLutFormat::TQuantel1DLutFormat()
-    : TCurveLutFormat({.Id = "quantel-1d", .Name = "Quantel 1D", .Extensions = {"txt"}, .Is3D = false,
-                       .MaxSize = kMaxCurveSize, .MinBits = 1, .MaxBits = 31})
-{
-}
+    : TCurveLutFormat({.Id = "quantel-1d",
+                       .Name = "Quantel 1D",
+                       .Extensions = {"txt"},
+                       .Is3D = false,
+                       .MaxSize = kMaxCurveSize,
+                       .MinBits = 1,
+                       .MaxBits = 31}) {}
 
 OMBRANE_LUT_FORMAT(TQuantel1DLutFormat)
 
-bool TQuantel1DLutFormat::CanRead(std::string_view head, const std::string&) const
-{
+bool TQuantel1DLutFormat::CanRead(std::string_view head, const std::string&) const {
     return TextHasKeywords(head, "table type,gMax,gSize", "");
 }
 
-void TQuantel1DLutFormat::ParseLine(const std::string& line, TLUT& lut, TLutReadState& state) const
-{
+void TQuantel1DLutFormat::ParseLine(const std::string& line, TLUT& lut, TLutReadState& state) const {
     const std::string_view trimmed = TrimView(line);
-    if (trimmed.empty() || trimmed.front() == '#')
-        return;
+    if (trimmed.empty() || trimmed.front() == '#') return;
     static constexpr std::string_view kSizeKey = "gSize";
     static constexpr std::string_view kMaxKey = "gMax";
     if (state.Size == -1) {
@@ -508,8 +456,7 @@ void TQuantel1DLutFormat::ParseLine(const std::string& line, TLUT& lut, TLutRead
         if (const int pos = ContainsText(kMaxKey, line)) {
             const std::int32_t range = ParseInteger(TextAfter(line, pos, kMaxKey.size(), 1));
             // The full-scale value divides every entry.
-            if (range <= 0)
-                throw ELUTError("Invalid maximum value " + std::to_string(range) + ".");
+            if (range <= 0) throw ELUTError("Invalid maximum value " + std::to_string(range) + ".");
             state.Range = range;
         }
         return;
@@ -519,8 +466,7 @@ void TQuantel1DLutFormat::ParseLine(const std::string& line, TLUT& lut, TLutRead
         StoreDeclared(lut, state, red, green, blue);
 }
 
-std::string TQuantel1DLutFormat::Write(const TLUT& lut, int Bits, const std::string&) const
-{
+std::string TQuantel1DLutFormat::Write(const TLUT& lut, int Bits, const std::string&) const {
     const std::int32_t size = CheckedCurveSize(lut.CurveSize);
     const std::int64_t fullScale = FullScaleForBits(Info(), Bits);
     TTextFile text;
@@ -543,20 +489,18 @@ std::string TQuantel1DLutFormat::Write(const TLUT& lut, int Bits, const std::str
 // --------------------------------------------------------------- Nucoda 1D
 
 TNucoda1DLutWriterFormat::TNucoda1DLutWriterFormat()
-    : TCurveLutFormat({.Id = "nucoda-1d", .Name = "Nucoda 1D", .Extensions = {"cms"}, .Is3D = false, .Reads = false,
-                       .MaxSize = kMaxCurveSize})
-{
-}
+    : TCurveLutFormat({.Id = "nucoda-1d",
+                       .Name = "Nucoda 1D",
+                       .Extensions = {"cms"},
+                       .Is3D = false,
+                       .Reads = false,
+                       .MaxSize = kMaxCurveSize}) {}
 
 OMBRANE_LUT_FORMAT(TNucoda1DLutWriterFormat)
 
-bool TNucoda1DLutWriterFormat::CanRead(std::string_view, const std::string&) const
-{
-    return false;
-}
+bool TNucoda1DLutWriterFormat::CanRead(std::string_view, const std::string&) const { return false; }
 
-std::string TNucoda1DLutWriterFormat::Write(const TLUT& lut, int, const std::string& fileName) const
-{
+std::string TNucoda1DLutWriterFormat::Write(const TLUT& lut, int, const std::string& fileName) const {
     const std::int32_t size = CheckedCurveSize(lut.CurveSize);
     TTextFile text;
     text.Reserve(static_cast<std::size_t>(size) + 6);
@@ -566,7 +510,6 @@ std::string TNucoda1DLutWriterFormat::Write(const TLUT& lut, int, const std::str
     text.Add("");
     text.Add("LUT_1D_SIZE " + std::to_string(size));
     text.Add("");
-    for (std::int32_t i = 0; i < size; ++i)
-        text.Add(SixDecimals(lut.Curve[i]));
+    for (std::int32_t i = 0; i < size; ++i) text.Add(SixDecimals(lut.Curve[i]));
     return text.Text();
 }

@@ -24,7 +24,6 @@ public:
     using EError::EError;
 };
 
-
 // Index of the first format in detection order (LutDetectionOrder) whose CanRead accepts the
 // file, or -1 when none does. The head of the file is read once for all
 // formats; a file that cannot be read raises that error.
@@ -90,8 +89,7 @@ std::vector<std::string> CarriedComments(const TLUT& source);
 // a format that holds only one size gets that one unless another is asked
 // for. size 0 means "not asked for", bits 0 the profile's default.
 // A size the format cannot hold raises ESizeError saying which it takes.
-std::unique_ptr<TLUT> PrepareForProfile(const TLUT& source, const TLutOutputProfile& profile, int size,
-                                        int bits);
+std::unique_ptr<TLUT> PrepareForProfile(const TLUT& source, const TLutOutputProfile& profile, int size, int bits);
 // The same into a LUT the caller owns (a distinct object from source),
 // for callers that convert many tables without a 27 MB allocation each.
 void PrepareForProfile(const TLUT& source, const TLutOutputProfile& profile, int size, int bits, TLUT& target);

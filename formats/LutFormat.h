@@ -5,11 +5,10 @@
 #include <string_view>
 #include <vector>
 
-#include "formats/LutError.h"
 #include "engine/LUT.h"
+#include "formats/LutError.h"
 #include "formats/LutFormatInfo.h"
 #include "formats/TextFile.h"
-
 
 // A LUT file format: detection, reading into a TLUT and writing a TLUT.
 // A format object holds only its description: reading and writing keep
@@ -48,8 +47,7 @@ public:
     void SaveToFile(const std::string& fileName, const TLUT& lut, int Bits) const;
 
 protected:
-    explicit TLUTFormat(TLutFormatInfo info)
-        : Name(info.Name), Is3D(info.Is3D), info_(std::move(info)) {}
+    explicit TLUTFormat(TLutFormatInfo info) : Name(info.Name), Is3D(info.Is3D), info_(std::move(info)) {}
 
 private:
     TLutFormatInfo info_;
@@ -57,11 +55,8 @@ private:
 
 // Defines the factory through which the format list (FormatRegistry.cpp)
 // creates the one instance of a format class; written once after the class.
-#define OMBRANE_LUT_FORMAT(FormatClass)                              \
-    std::unique_ptr<TLUTFormat> NewLutFormat_##FormatClass()         \
-    {                                                                \
-        return std::make_unique<FormatClass>();                      \
-    }
+#define OMBRANE_LUT_FORMAT(FormatClass) \
+    std::unique_ptr<TLUTFormat> NewLutFormat_##FormatClass() { return std::make_unique<FormatClass>(); }
 
 // The state of one read by TGenericLutFormat: the grid counters, the size
 // found so far and the text being read. The driver creates it for each read
@@ -118,18 +113,15 @@ protected:
     // "Incomplete file." unless state.Complete. An ELUTError a step raises
     // gets the line number and the line's text (cut to 80 characters)
     // after its message.
-    void ReadLines(std::string_view bytes, const std::string& name, TLUT& lut,
-                   TLutReadState& state) const;
+    void ReadLines(std::string_view bytes, const std::string& name, TLUT& lut, TLutReadState& state) const;
 
     // Called once with the whole file before the line loop.
-    virtual void ScanFile(const TTextFile& text, TLutReadState& state) const
-    {
+    virtual void ScanFile(const TTextFile& text, TLutReadState& state) const {
         (void)text;
         (void)state;
     }
     // Called for every line in file order, untrimmed.
-    virtual void ParseLine(const std::string& line, TLUT& lut, TLutReadState& state) const
-    {
+    virtual void ParseLine(const std::string& line, TLUT& lut, TLutReadState& state) const {
         (void)line;
         (void)lut;
         (void)state;

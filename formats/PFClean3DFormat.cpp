@@ -26,32 +26,26 @@ public:
 namespace {
 
 // A full-scale value or size read from an element, as a 32-bit integer.
-std::int32_t NodeInteger(const TXMLNode& parent, const std::string& name)
-{
+std::int32_t NodeInteger(const TXMLNode& parent, const std::string& name) {
     const std::int64_t value = parent.NodeByName(name).Value.AsInteger();
-    if (value < std::numeric_limits<std::int32_t>::min() ||
-        value > std::numeric_limits<std::int32_t>::max())
-        throw ELUTError("The \"" + name + "\" value " + std::to_string(value) +
-                        " is out of range.");
+    if (value < std::numeric_limits<std::int32_t>::min() || value > std::numeric_limits<std::int32_t>::max())
+        throw ELUTError("The \"" + name + "\" value " + std::to_string(value) + " is out of range.");
     return static_cast<std::int32_t>(value);
 }
 
-} // namespace
+}  // namespace
 
 TPFClean3D_Format::TPFClean3D_Format()
-    : TGenericLutFormat({.Id = "pfclean-3d", .Name = "PixelFarm PFClean 3D", .Extensions = {"pfl"}, .MinBits = 1, .MaxBits = 31})
-{
-}
+    : TGenericLutFormat(
+          {.Id = "pfclean-3d", .Name = "PixelFarm PFClean 3D", .Extensions = {"pfl"}, .MinBits = 1, .MaxBits = 31}) {}
 
 OMBRANE_LUT_FORMAT(TPFClean3D_Format)
 
-bool TPFClean3D_Format::CanRead(std::string_view head, const std::string&) const
-{
+bool TPFClean3D_Format::CanRead(std::string_view head, const std::string&) const {
     return TextHasKeywords(head, "<lut,<maximum>,<cube>", "");
 }
 
-void TPFClean3D_Format::Read(std::string_view bytes, const std::string& name, TLUT& lut) const
-{
+void TPFClean3D_Format::Read(std::string_view bytes, const std::string& name, TLUT& lut) const {
     (void)name;
     TXMLNode root;
     root.LoadFromText(bytes);
@@ -62,8 +56,7 @@ void TPFClean3D_Format::Read(std::string_view bytes, const std::string& name, TL
     const std::string& cube = lutNode.NodeByName("cube").Value.Text;
     const std::int32_t n = CheckedCubeSize(size);
     // The maximum divides every value.
-    if (maximum <= 0)
-        throw ELUTError("Invalid maximum value " + std::to_string(maximum) + ".");
+    if (maximum <= 0) throw ELUTError("Invalid maximum value " + std::to_string(maximum) + ".");
 
     // Lines end at CR, LF or CR LF (the empty line between CR and LF is
     // blank and skipped); a NUL ends the text. Taken one by one, so a huge
@@ -75,28 +68,22 @@ void TPFClean3D_Format::Read(std::string_view bytes, const std::string& name, TL
         const std::size_t end = text.find_first_of("\r\n");
         const std::string_view line = text.substr(0, end);
         text.remove_prefix(end == std::string_view::npos ? text.size() : end + 1);
-        if (TrimView(line).empty())
-            continue;
+        if (TrimView(line).empty()) continue;
         double red, green, blue;
-        if (!ParseIntTriple(line, maximum, false, red, green, blue))
-            continue;
+        if (!ParseIntTriple(line, maximum, false, red, green, blue)) continue;
         lut.Cube[r][g][b] = TRGBDouble{red, green, blue};
-        if (++b < n)
-            continue;
+        if (++b < n) continue;
         b = 0;
-        if (++g < n)
-            continue;
+        if (++g < n) continue;
         g = 0;
         ++r;
     }
     lut.Kind = lkCube;
     lut.CubeSize = n;
-    if (r < n)
-        throw IncompleteFile(std::int64_t{n} * n * n, (std::int64_t{r} * n + g) * n + b);
+    if (r < n) throw IncompleteFile(std::int64_t{n} * n * n, (std::int64_t{r} * n + g) * n + b);
 }
 
-std::string TPFClean3D_Format::Write(const TLUT& lut, int Bits, const std::string&) const
-{
+std::string TPFClean3D_Format::Write(const TLUT& lut, int Bits, const std::string&) const {
     const std::int32_t size = CheckedCubeSize(lut.CubeSize);
     const std::int64_t fullScale = FullScaleForBits(Info(), Bits);
     TTextFile text;
@@ -110,8 +97,8 @@ std::string TPFClean3D_Format::Write(const TLUT& lut, int Bits, const std::strin
         for (int g = 0; g < size; ++g)
             for (int b = 0; b < size; ++b) {
                 const TRGBDouble& entry = lut.Cube[r][g][b];
-                text.Add(FormatScaled(Bits, entry.Red) + " " + FormatScaled(Bits, entry.Green) +
-                         " " + FormatScaled(Bits, entry.Blue));
+                text.Add(FormatScaled(Bits, entry.Red) + " " + FormatScaled(Bits, entry.Green) + " " +
+                         FormatScaled(Bits, entry.Blue));
             }
     text.Add("</cube>");
     text.Add("</lut>");

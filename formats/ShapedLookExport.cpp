@@ -5,11 +5,11 @@
 #include <string_view>
 #include <vector>
 
-#include "fileio/AtomicFile.h"
 #include "engine/Error.h"
+#include "engine/LUT.h"
+#include "fileio/AtomicFile.h"
 #include "formats/FormatRegistry.h"
 #include "formats/FormatText.h"
-#include "engine/LUT.h"
 #include "formats/LutFormat.h"
 #include "formats/Spi3DFormat.h"
 #include "formats/TextScanner.h"
@@ -64,11 +64,20 @@ std::string Escaped(std::string_view text) {
     std::string out;
     for (const char c : text) {
         switch (c) {
-            case '&': out += "&amp;"; break;
-            case '<': out += "&lt;"; break;
-            case '>': out += "&gt;"; break;
-            case '"': out += "&quot;"; break;
-            default: out += c;
+            case '&':
+                out += "&amp;";
+                break;
+            case '<':
+                out += "&lt;";
+                break;
+            case '>':
+                out += "&gt;";
+                break;
+            case '"':
+                out += "&quot;";
+                break;
+            default:
+                out += c;
         }
     }
     return out;
@@ -78,20 +87,29 @@ std::string ShapedClf(const TLUT& lut, const TCurveRange& range, const std::stri
     std::string body = "    <Description>" + Escaped(name) + "</Description>\n";
     for (const std::string& comment : lut.Comments) body += "    <Description>" + Escaped(comment) + "</Description>\n";
     if (!range.IsUnit())
-        body += "    <Range inBitDepth=\"32f\" outBitDepth=\"32f\">\n"
-                "        <minInValue>" + Exact(range.Low) + "</minInValue>\n"
-                "        <maxInValue>" + Exact(range.High) + "</maxInValue>\n"
-                "        <minOutValue>0</minOutValue>\n"
-                "        <maxOutValue>1</maxOutValue>\n"
-                "    </Range>\n";
-    body += "    <LUT1D inBitDepth=\"32f\" outBitDepth=\"32f\" interpolation=\"linear\">\n"
-            "        <Array dim=\"" + std::to_string(lut.CurveSize) + " 3\">\n";
+        body +=
+            "    <Range inBitDepth=\"32f\" outBitDepth=\"32f\">\n"
+            "        <minInValue>" +
+            Exact(range.Low) +
+            "</minInValue>\n"
+            "        <maxInValue>" +
+            Exact(range.High) +
+            "</maxInValue>\n"
+            "        <minOutValue>0</minOutValue>\n"
+            "        <maxOutValue>1</maxOutValue>\n"
+            "    </Range>\n";
+    body +=
+        "    <LUT1D inBitDepth=\"32f\" outBitDepth=\"32f\" interpolation=\"linear\">\n"
+        "        <Array dim=\"" +
+        std::to_string(lut.CurveSize) + " 3\">\n";
     for (int i = 0; i < lut.CurveSize; ++i) body += Triple(lut.Curve[i]);
     body += "        </Array>\n    </LUT1D>\n";
     const int n = CheckedCubeSize(lut.CubeSize);
     const std::string size = std::to_string(n);
-    body += "    <LUT3D inBitDepth=\"32f\" outBitDepth=\"32f\" interpolation=\"trilinear\">\n"
-            "        <Array dim=\"" + size + " " + size + " " + size + " 3\">\n";
+    body +=
+        "    <LUT3D inBitDepth=\"32f\" outBitDepth=\"32f\" interpolation=\"trilinear\">\n"
+        "        <Array dim=\"" +
+        size + " " + size + " " + size + " 3\">\n";
     for (int r = 0; r < n; ++r)
         for (int g = 0; g < n; ++g)
             for (int b = 0; b < n; ++b) body += Triple(lut.Cube[r][g][b]);
@@ -184,8 +202,10 @@ std::string ShaperRefusal(const TLutOutputProfile& profile, const std::string& f
     std::string offered;
     for (std::size_t i = 0; i < names.size(); ++i)
         offered += (i == 0 ? "" : i + 1 == names.size() ? " or " : ", ") + names[i];
-    return "The footage \"" + footage + "\" is scene-linear: its look needs a shaper before the cube, which the "
-           "output profile \"" + profile.Name + "\" cannot hold; use " + offered + ".";
+    return "The footage \"" + footage +
+           "\" is scene-linear: its look needs a shaper before the cube, which the "
+           "output profile \"" +
+           profile.Name + "\" cannot hold; use " + offered + ".";
 }
 
 std::string ShaperCompanion(const TLutOutputProfile& profile, const std::string& fileName) {

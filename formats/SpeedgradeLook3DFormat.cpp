@@ -26,29 +26,22 @@ public:
 
 namespace {
 
-int HexDigit(char c)
-{
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
+int HexDigit(char c) {
+    if (c >= '0' && c <= '9') return c - '0';
+    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
     return -1;
 }
 
-} // namespace
+}  // namespace
 
-bool ReadHexSingle(std::string_view text, std::size_t& position, float& value)
-{
+bool ReadHexSingle(std::string_view text, std::size_t& position, float& value) {
     std::uint32_t bits = 0;
     int digits = 0;
     while (digits < 8) {
-        if (position >= text.size())
-            return false;
+        if (position >= text.size()) return false;
         const int digit = HexDigit(text[position++]);
-        if (digit < 0)
-            continue;
+        if (digit < 0) continue;
         // Digit pairs are bytes, the first pair the least significant byte.
         const int byte = digits / 2;
         const int shift = byte * 8 + (digits % 2 == 0 ? 4 : 0);
@@ -56,25 +49,21 @@ bool ReadHexSingle(std::string_view text, std::size_t& position, float& value)
         ++digits;
     }
     value = std::bit_cast<float>(bits);
-    if (std::isnan(value))
-        value = 0.0f;
+    if (std::isnan(value)) value = 0.0f;
     return true;
 }
 
 TSpeedgradeLook3DLutFormat::TSpeedgradeLook3DLutFormat()
-    : TGenericLutFormat({.Id = "speedgrade-look-3d", .Name = "Adobe Speedgrade Look 3D", .Extensions = {"look"}, .Writes = false})
-{
-}
+    : TGenericLutFormat(
+          {.Id = "speedgrade-look-3d", .Name = "Adobe Speedgrade Look 3D", .Extensions = {"look"}, .Writes = false}) {}
 
 OMBRANE_LUT_FORMAT(TSpeedgradeLook3DLutFormat)
 
-bool TSpeedgradeLook3DLutFormat::CanRead(std::string_view head, const std::string&) const
-{
+bool TSpeedgradeLook3DLutFormat::CanRead(std::string_view head, const std::string&) const {
     return TextHasKeywords(head, "<look>,<shaders", "");
 }
 
-void TSpeedgradeLook3DLutFormat::Read(std::string_view bytes, const std::string& name, TLUT& lut) const
-{
+void TSpeedgradeLook3DLutFormat::Read(std::string_view bytes, const std::string& name, TLUT& lut) const {
     (void)name;
     std::int32_t size = 0;
     TXMLNode root;
@@ -103,21 +92,15 @@ void TSpeedgradeLook3DLutFormat::Read(std::string_view bytes, const std::string&
             !ReadHexSingle(data, position, blue))
             break;
         lut.Cube[r][g][b] = TRGBDouble{red, green, blue};
-        if (++r < size)
-            continue;
+        if (++r < size) continue;
         r = 0;
-        if (++g < size)
-            continue;
+        if (++g < size) continue;
         g = 0;
         ++b;
     }
     lut.Kind = lkCube;
     lut.CubeSize = size;
-    if (b < size)
-        throw IncompleteFile(std::int64_t{size} * size * size, (std::int64_t{b} * size + g) * size + r);
+    if (b < size) throw IncompleteFile(std::int64_t{size} * size * size, (std::int64_t{b} * size + g) * size + r);
 }
 
-std::string TSpeedgradeLook3DLutFormat::Write(const TLUT&, int, const std::string&) const
-{
-    RaiseNoWriter(Name);
-}
+std::string TSpeedgradeLook3DLutFormat::Write(const TLUT&, int, const std::string&) const { RaiseNoWriter(Name); }

@@ -4,11 +4,11 @@
 #include <cmath>
 #include <vector>
 
-#include "fileio/AtomicFile.h"
 #include "engine/CurveOperation.h"
+#include "engine/LutChain.h"
+#include "fileio/AtomicFile.h"
 #include "formats/FormatFiles.h"
 #include "formats/FormatText.h"
-#include "engine/LutChain.h"
 #include "formats/TextScanner.h"
 
 namespace {
@@ -37,8 +37,7 @@ struct TSpi1DHeader {
 };
 
 // The header lines up to and including "{".
-TSpi1DHeader ReadHeader(TTextScanner& scanner)
-{
+TSpi1DHeader ReadHeader(TTextScanner& scanner) {
     TSpi1DHeader header;
     bool versionSeen = false;
     for (;;) {
@@ -46,26 +45,20 @@ TSpi1DHeader ReadHeader(TTextScanner& scanner)
         std::string_view tokens[4];
         const std::size_t count = SplitTokens(line, tokens, 4);
         const std::string keyword = UpperCase(tokens[0]);
-        if (keyword == "{")
-            break;
+        if (keyword == "{") break;
         if (keyword == "VERSION") {
-            if (count != 2 || tokens[1] != "1")
-                scanner.Fail("Only spi1d version 1 is known.");
+            if (count != 2 || tokens[1] != "1") scanner.Fail("Only spi1d version 1 is known.");
             versionSeen = true;
         } else if (keyword == "FROM") {
-            if (count != 3)
-                scanner.Fail("\"From\" needs two numbers.");
+            if (count != 3) scanner.Fail("\"From\" needs two numbers.");
             header.From = ScanNumber(scanner, tokens[1]);
             header.To = ScanNumber(scanner, tokens[2]);
-            if (!(header.To > header.From))
-                scanner.Fail("The \"From\" domain is empty.");
+            if (!(header.To > header.From)) scanner.Fail("The \"From\" domain is empty.");
         } else if (keyword == "LENGTH") {
-            if (count != 2)
-                scanner.Fail("\"Length\" needs one number.");
+            if (count != 2) scanner.Fail("\"Length\" needs one number.");
             header.Length = ScanInteger(scanner, tokens[1], 2, kMaxSpi1DLength, "The length");
         } else if (keyword == "COMPONENTS") {
-            if (count != 2)
-                scanner.Fail("\"Components\" needs one number.");
+            if (count != 2) scanner.Fail("\"Components\" needs one number.");
             header.Components = ScanInteger(scanner, tokens[1], 1, 3, "The component count");
             if (header.Components == 2)
                 scanner.Fail("Two components are not supported; spi1d files hold one or three.");
@@ -73,17 +66,13 @@ TSpi1DHeader ReadHeader(TTextScanner& scanner)
             scanner.Fail("Unknown spi1d header line.");
         }
     }
-    if (!versionSeen)
-        scanner.Fail("The \"Version 1\" line is missing before \"{\".");
-    if (header.Length < 0)
-        scanner.Fail("The \"Length\" line is missing before \"{\".");
-    if (header.Components < 0)
-        scanner.Fail("The \"Components\" line is missing before \"{\".");
+    if (!versionSeen) scanner.Fail("The \"Version 1\" line is missing before \"{\".");
+    if (header.Length < 0) scanner.Fail("The \"Length\" line is missing before \"{\".");
+    if (header.Components < 0) scanner.Fail("The \"Components\" line is missing before \"{\".");
     return header;
 }
 
-std::vector<TRGBDouble> ReadEntries(TTextScanner& scanner, const TSpi1DHeader& header)
-{
+std::vector<TRGBDouble> ReadEntries(TTextScanner& scanner, const TSpi1DHeader& header) {
     std::vector<TRGBDouble> entries;
     entries.reserve(static_cast<std::size_t>(header.Length));
     std::string_view line;
@@ -95,8 +84,7 @@ std::vector<TRGBDouble> ReadEntries(TTextScanner& scanner, const TSpi1DHeader& h
         }
         std::string_view tokens[3];
         const std::size_t count = SplitTokens(line, tokens, 3);
-        if (count == 1 && tokens[0] == "}")
-            break;
+        if (count == 1 && tokens[0] == "}") break;
         if (count != static_cast<std::size_t>(header.Components))
             scanner.Fail("An entry needs " + std::to_string(header.Components) + " number" +
                          (header.Components == 1 ? "" : "s") + ".");
@@ -114,8 +102,7 @@ std::vector<TRGBDouble> ReadEntries(TTextScanner& scanner, const TSpi1DHeader& h
 }
 
 // The entries interpolated at x of the domain From..To, clamped to its ends.
-double Sample(const std::vector<TRGBDouble>& entries, double position, double TRGBDouble::*channel)
-{
+double Sample(const std::vector<TRGBDouble>& entries, double position, double TRGBDouble::*channel) {
     const double last = static_cast<double>(entries.size() - 1);
     position = std::clamp(position * last, 0.0, last);
     const std::size_t low = std::min(static_cast<std::size_t>(position), entries.size() - 2);
@@ -125,8 +112,7 @@ double Sample(const std::vector<TRGBDouble>& entries, double position, double TR
 
 }  // namespace
 
-void ReadSpi1D(std::string_view text, TLUT& lut)
-{
+void ReadSpi1D(std::string_view text, TLUT& lut) {
     TTextScanner scanner(text);
     const TSpi1DHeader header = ReadHeader(scanner);
     std::vector<TRGBDouble> entries = ReadEntries(scanner, header);
@@ -140,12 +126,13 @@ void ReadSpi1D(std::string_view text, TLUT& lut)
         for (int i = 0; i < length; ++i) {
             const double x = static_cast<double>(i) / (length - 1);
             const double position = (x - header.From) / (header.To - header.From);
-            lut.Curve[i] = TRGBDouble{Sample(entries, position, &TRGBDouble::Red),
-                                      Sample(entries, position, &TRGBDouble::Green),
-                                      Sample(entries, position, &TRGBDouble::Blue)};
+            lut.Curve[i] =
+                TRGBDouble{Sample(entries, position, &TRGBDouble::Red), Sample(entries, position, &TRGBDouble::Green),
+                           Sample(entries, position, &TRGBDouble::Blue)};
         }
         auto chain = std::make_shared<TLutChain>();
-        chain->Append(std::make_unique<TCurveOperation>(std::move(entries), TRGBDouble{header.From, header.From, header.From},
+        chain->Append(std::make_unique<TCurveOperation>(std::move(entries),
+                                                        TRGBDouble{header.From, header.From, header.From},
                                                         TRGBDouble{header.To, header.To, header.To}));
         lut.Chain = std::move(chain);
     }
@@ -153,43 +140,39 @@ void ReadSpi1D(std::string_view text, TLUT& lut)
     lut.Kind = lkCurve;
 }
 
-std::string WriteSpi1D(const TLUT& lut)
-{
+std::string WriteSpi1D(const TLUT& lut) {
     const std::int32_t length = CheckedCurveSize(lut.CurveSize);
-    std::string text = "Version 1\nFrom 0.0 1.0\nLength " + std::to_string(length) +
-                       "\nComponents 3\n{\n";
+    std::string text = "Version 1\nFrom 0.0 1.0\nLength " + std::to_string(length) + "\nComponents 3\n{\n";
     for (std::int32_t i = 0; i < length; ++i) {
         const TRGBDouble& entry = lut.Curve[i];
-        text += "    " + FormatDecimal(entry.Red) + " " + FormatDecimal(entry.Green) + " " +
-                FormatDecimal(entry.Blue) + "\n";
+        text += "    " + FormatDecimal(entry.Red) + " " + FormatDecimal(entry.Green) + " " + FormatDecimal(entry.Blue) +
+                "\n";
     }
     text += "}\n";
     return text;
 }
 
 TSpi1DLutFormat::TSpi1DLutFormat()
-    : TLUTFormat({.Id = "spi1d", .Name = "Sony Imageworks spi1d", .Extensions = {"spi1d"}, .Is3D = false,
-                  .MaxSize = kMaxCurveSize})
-{
-}
+    : TLUTFormat({.Id = "spi1d",
+                  .Name = "Sony Imageworks spi1d",
+                  .Extensions = {"spi1d"},
+                  .Is3D = false,
+                  .MaxSize = kMaxCurveSize}) {}
 
 OMBRANE_LUT_FORMAT(TSpi1DLutFormat)
 
-bool TSpi1DLutFormat::CanRead(std::string_view fileHead, const std::string&) const
-{
+bool TSpi1DLutFormat::CanRead(std::string_view fileHead, const std::string&) const {
     const std::string head = UpperCase(fileHead.substr(0, 4096));
     return head.find("VERSION") != std::string::npos && head.find("LENGTH") != std::string::npos &&
            head.find("COMPONENTS") != std::string::npos && head.find('{') != std::string::npos;
 }
 
-void TSpi1DLutFormat::Read(std::string_view bytes, const std::string& name, TLUT& lut) const
-{
+void TSpi1DLutFormat::Read(std::string_view bytes, const std::string& name, TLUT& lut) const {
     (void)name;
     ReadSpi1D(bytes, lut);
 }
 
-std::string TSpi1DLutFormat::Write(const TLUT& lut, int, const std::string& name) const
-{
+std::string TSpi1DLutFormat::Write(const TLUT& lut, int, const std::string& name) const {
     (void)name;
     return WriteSpi1D(lut);
 }

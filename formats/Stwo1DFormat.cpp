@@ -26,20 +26,21 @@ public:
 }  // namespace
 
 TStwo1DLutFormat::TStwo1DLutFormat()
-    : TGenericLutFormat({.Id = "stwo-1d", .Name = "S.two 1D", .Extensions = {"swto.xml"}, .Is3D = false,
-                         .MaxSize = kMaxCurveSize, .MinBits = 1, .MaxBits = 31})
-{
-}
+    : TGenericLutFormat({.Id = "stwo-1d",
+                         .Name = "S.two 1D",
+                         .Extensions = {"swto.xml"},
+                         .Is3D = false,
+                         .MaxSize = kMaxCurveSize,
+                         .MinBits = 1,
+                         .MaxBits = 31}) {}
 
 OMBRANE_LUT_FORMAT(TStwo1DLutFormat)
 
-bool TStwo1DLutFormat::CanRead(std::string_view head, const std::string&) const
-{
+bool TStwo1DLutFormat::CanRead(std::string_view head, const std::string&) const {
     return TextHasKeywords(head, "<lut,<data>,<elem", "");
 }
 
-void TStwo1DLutFormat::Read(std::string_view bytes, const std::string& name, TLUT& lut) const
-{
+void TStwo1DLutFormat::Read(std::string_view bytes, const std::string& name, TLUT& lut) const {
     (void)name;
     TXMLNode root;
     root.LoadFromText(bytes);
@@ -48,14 +49,12 @@ void TStwo1DLutFormat::Read(std::string_view bytes, const std::string& name, TLU
     const auto isElem = [](const TXMLNode& node) { return UpperCase(node.Name) == "ELEM"; };
     // The whole count is checked before the curve is touched.
     std::int64_t count = 0;
-    for (const auto& child : data.Children)
-        count += isElem(*child) ? 1 : 0;
+    for (const auto& child : data.Children) count += isElem(*child) ? 1 : 0;
     CheckedCurveSize(count);
     const double fullScale = std::ldexp(1.0, kReadBits) - 1.0;
     std::int32_t size = 0;
     for (const auto& child : data.Children) {
-        if (!isElem(*child))
-            continue;
+        if (!isElem(*child)) continue;
         TXMLAttributes& attributes = child->Attributes;
         const double red = attributes.ByName("r").AsFloat();
         const double green = attributes.ByName("g").AsFloat();
@@ -67,8 +66,7 @@ void TStwo1DLutFormat::Read(std::string_view bytes, const std::string& name, TLU
     lut.CurveSize = size;
 }
 
-std::string TStwo1DLutFormat::Write(const TLUT& lut, int Bits, const std::string& fileName) const
-{
+std::string TStwo1DLutFormat::Write(const TLUT& lut, int Bits, const std::string& fileName) const {
     const std::int32_t size = CheckedCurveSize(lut.CurveSize);
     FullScaleForBits(Info(), Bits);
     TTextFile text;
@@ -78,9 +76,8 @@ std::string TStwo1DLutFormat::Write(const TLUT& lut, int Bits, const std::string
     text.Add("<data>");
     for (std::int32_t i = 0; i < size; ++i) {
         const TRGBDouble& entry = lut.Curve[i];
-        text.Add("<elem r=\"" + FormatScaled(Bits, entry.Red) + "\" g=\"" +
-                 FormatScaled(Bits, entry.Green) + "\" b=\"" + FormatScaled(Bits, entry.Blue) +
-                 "\"/>");
+        text.Add("<elem r=\"" + FormatScaled(Bits, entry.Red) + "\" g=\"" + FormatScaled(Bits, entry.Green) +
+                 "\" b=\"" + FormatScaled(Bits, entry.Blue) + "\"/>");
     }
     text.Add("</data>");
     text.Add("</lut>");

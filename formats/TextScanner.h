@@ -3,9 +3,9 @@
 #include <string>
 #include <string_view>
 
-#include "formats/LutFormat.h"
 #include "formats/FormatFiles.h"
 #include "formats/FormatText.h"
+#include "formats/LutFormat.h"
 
 // Reading a text LUT line by line and token by token while keeping the line
 // number, so that a refusal says where the file went wrong. All state is in
@@ -44,8 +44,7 @@ std::size_t SplitTokens(std::string_view line, std::string_view* tokens, std::si
 // A decimal number of a token, or the scanner's refusal naming the token.
 double ScanNumber(const TTextScanner& scanner, std::string_view token);
 // An integer from low to high of a token, or the scanner's refusal.
-int ScanInteger(const TTextScanner& scanner, std::string_view token, int low, int high,
-                const std::string& what);
+int ScanInteger(const TTextScanner& scanner, std::string_view token, int low, int high, const std::string& what);
 
 // A table value as the decimal formats of this family write it: up to nine
 // significant digits, "." as separator, an exponent only for very small or

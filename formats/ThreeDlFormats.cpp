@@ -44,18 +44,13 @@ private:
 
 namespace {
 
-bool IsDigit(char c)
-{
-    return c >= '0' && c <= '9';
-}
+bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 
 // The 3dl input-range line: i * 1023 / (n - 1) rounded up, for i = 0 .. n-1.
-std::string InputRangeLine(int n)
-{
+std::string InputRangeLine(int n) {
     std::string line;
     for (int i = 0; i < n; ++i) {
-        if (i > 0)
-            line += ' ';
+        if (i > 0) line += ' ';
         line += std::to_string((i * 1023 + (n - 2)) / (n - 1));
     }
     return line;
@@ -63,57 +58,46 @@ std::string InputRangeLine(int n)
 
 // Number of blank- or tab-separated pieces when every piece is an integer,
 // else -1.
-std::int64_t CountIntegerPieces(std::string_view line)
-{
+std::int64_t CountIntegerPieces(std::string_view line) {
     std::int64_t count = 0;
     std::size_t i = 0;
     while (i < line.size()) {
-        while (i < line.size() && (line[i] == ' ' || line[i] == '\t'))
-            ++i;
+        while (i < line.size() && (line[i] == ' ' || line[i] == '\t')) ++i;
         std::size_t start = i;
-        while (i < line.size() && line[i] != ' ' && line[i] != '\t')
-            ++i;
-        if (i == start)
-            break;
+        while (i < line.size() && line[i] != ' ' && line[i] != '\t') ++i;
+        if (i == start) break;
         std::int32_t value;
-        if (!TryParseInt(line.substr(start, i - start), value))
-            return -1;
+        if (!TryParseInt(line.substr(start, i - start), value)) return -1;
         ++count;
     }
     return count;
 }
 
-} // namespace
+}  // namespace
 
 // ---------------------------------------------------------------------------
 // 3dl
 
 T3dlLutFormat::T3dlLutFormat()
-    : TGenericLutFormat({.Id = "3dl", .Name = "3DL", .Extensions = {"3dl", "dd3"}, .MinBits = 1, .MaxBits = 32})
-{
-}
+    : TGenericLutFormat({.Id = "3dl", .Name = "3DL", .Extensions = {"3dl", "dd3"}, .MinBits = 1, .MaxBits = 32}) {}
 
 OMBRANE_LUT_FORMAT(T3dlLutFormat)
 
-bool T3dlLutFormat::CanRead(std::string_view, const std::string& fileName) const
-{
+bool T3dlLutFormat::CanRead(std::string_view, const std::string& fileName) const {
     return UpperCase(FileExtension(fileName)) == ".3DL";
 }
 
-std::string T3dlLutFormat::Write(const TLUT& lut, int Bits, const std::string&) const
-{
+std::string T3dlLutFormat::Write(const TLUT& lut, int Bits, const std::string&) const {
     const int n = CheckedCubeSize(lut.CubeSize);
     TTextFile text;
-    for (const std::string& comment : lut.Comments)
-        text.Add("# " + comment);
+    for (const std::string& comment : lut.Comments) text.Add("# " + comment);
     text.Add(std::string(kSignatureLine));
     text.Add(InputRangeLine(n));
     AddScaledGridBlueFastest(text, lut, Bits);
     return text.Text();
 }
 
-void T3dlLutFormat::ScanFile(const TTextFile& text, TLutReadState& state) const
-{
+void T3dlLutFormat::ScanFile(const TTextFile& text, TLutReadState& state) const {
     // Any value above 4095 means the file holds 16-bit numbers.
     state.Range = 12;
     double r, g, b;
@@ -124,11 +108,9 @@ void T3dlLutFormat::ScanFile(const TTextFile& text, TLutReadState& state) const
         }
 }
 
-void T3dlLutFormat::ParseLine(const std::string& line, TLUT& lut, TLutReadState& state) const
-{
+void T3dlLutFormat::ParseLine(const std::string& line, TLUT& lut, TLutReadState& state) const {
     const char first = FirstNonBlank(line);
-    if (first == '\0')
-        return;
+    if (first == '\0') return;
     if (first == '#') {
         lut.Comments.push_back(Trim(TrimView(line).substr(1)));
         return;
@@ -136,8 +118,7 @@ void T3dlLutFormat::ParseLine(const std::string& line, TLUT& lut, TLutReadState&
     if (state.Size == -1) {
         if (IsDigit(first)) {
             const std::int64_t pieces = CountIntegerPieces(TrimView(line));
-            if (pieces >= 0)
-                state.SetSize(pieces);
+            if (pieces >= 0) state.SetSize(pieces);
         }
         return;
     }
@@ -156,28 +137,24 @@ TLustre3DLutFormat::TLustre3DLutFormat()
                          .Sizes = TSizeRule::PowerOfTwoPlusOne,
                          .MaxSize = 65,
                          .MinBits = 1,
-                         .MaxBits = 32})
-{
-}
+                         .MaxBits = 32}) {}
 
 OMBRANE_LUT_FORMAT(TLustre3DLutFormat)
 
-bool TLustre3DLutFormat::CanRead(std::string_view head, const std::string&) const
-{
+bool TLustre3DLutFormat::CanRead(std::string_view head, const std::string&) const {
     return TextHasKeywords(head, "3DMESH", "");
 }
 
-int TLustre3DLutFormat::MeshExponent(int size)
-{
+int TLustre3DLutFormat::MeshExponent(int size) {
     for (int k = 0; k < 7; ++k)
-        if ((1 << k) + 1 == size)
-            return k;
-    throw ELUTError("The Autodesk Lustre 3D format holds grids of 2^k + 1 points only "
-                    "(17, 33, 65), not " + std::to_string(size) + " points.");
+        if ((1 << k) + 1 == size) return k;
+    throw ELUTError(
+        "The Autodesk Lustre 3D format holds grids of 2^k + 1 points only "
+        "(17, 33, 65), not " +
+        std::to_string(size) + " points.");
 }
 
-std::string TLustre3DLutFormat::Write(const TLUT& lut, int Bits, const std::string&) const
-{
+std::string TLustre3DLutFormat::Write(const TLUT& lut, int Bits, const std::string&) const {
     const int exponent = MeshExponent(CheckedCubeSize(lut.CubeSize));
     TTextFile text;
     text.Add("");
@@ -195,32 +172,26 @@ std::string TLustre3DLutFormat::Write(const TLUT& lut, int Bits, const std::stri
 
 // The generic driver gives this format the completeness check every other
 // format has: a grid that is not filled raises "Incomplete file.".
-void TLustre3DLutFormat::ParseLine(const std::string& line, TLUT& lut, TLutReadState& state) const
-{
+void TLustre3DLutFormat::ParseLine(const std::string& line, TLUT& lut, TLutReadState& state) const {
     const char first = FirstNonBlank(line);
-    if (first == '#' || first == '\0' || ContainsText("3DMESH", line) > 0)
-        return;
+    if (first == '#' || first == '\0' || ContainsText("3DMESH", line) > 0) return;
     if (int p = ContainsText("Mesh", line); p > 0) {
         ParseMeshLine(line, p, state);
         return;
     }
     double r, g, b;
-    if (state.Size != -1 && !state.Complete &&
-        ParseIntTriple(line, std::ldexp(1.0, state.Range) - 1.0, false, r, g, b))
+    if (state.Size != -1 && !state.Complete && ParseIntTriple(line, std::ldexp(1.0, state.Range) - 1.0, false, r, g, b))
         state.StoreBlueFastest(lut, r, g, b);
 }
 
-void TLustre3DLutFormat::ParseMeshLine(const std::string& line, int position, TLutReadState& state) const
-{
-    if (state.Size != -1)
-        return;  // the grid is declared once
+void TLustre3DLutFormat::ParseMeshLine(const std::string& line, int position, TLutReadState& state) const {
+    if (state.Size != -1) return;  // the grid is declared once
     std::string rest(TextAfter(line, position, 4, 1));
     std::string head;
     SplitAt(" ", rest, head);
     const std::int32_t exponent = ParseInteger(head);
     const std::int32_t bits = ParseInteger(Trim(rest));
-    if (exponent < 0 || exponent > 30)
-        throw ELUTError("Unsupported mesh exponent " + std::to_string(exponent) + ".");
+    if (exponent < 0 || exponent > 30) throw ELUTError("Unsupported mesh exponent " + std::to_string(exponent) + ".");
     const std::int64_t size = (std::int64_t(1) << exponent) + 1;
     Info().CheckedBits(bits);
     state.SetSize(size);

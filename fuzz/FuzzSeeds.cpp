@@ -18,11 +18,11 @@
 #include <iterator>
 #include <string>
 
+#include "engine/LUT.h"
 #include "formats/FormatRegistry.h"
+#include "formats/LutFormat.h"
 #include "fuzz/FuzzSupport.h"
 #include "imageio/ImageFile.h"
-#include "engine/LUT.h"
-#include "formats/LutFormat.h"
 
 namespace fs = std::filesystem;
 
@@ -33,16 +33,14 @@ constexpr std::size_t kMaxSeedBytes = 6000;
 
 fs::path gRoot;
 
-void Put(const std::string& target, const std::string& name, std::string_view bytes)
-{
+void Put(const std::string& target, const std::string& name, std::string_view bytes) {
     const fs::path folder = gRoot / target;
     fs::create_directories(folder);
     std::ofstream out(folder / name, std::ios::binary | std::ios::trunc);
     out.write(bytes.data(), static_cast<std::streamsize>(std::min(bytes.size(), kMaxSeedBytes)));
 }
 
-std::string ReadAll(const fs::path& path)
-{
+std::string ReadAll(const fs::path& path) {
     std::ifstream in(path, std::ios::binary);
     return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
@@ -50,8 +48,7 @@ std::string ReadAll(const fs::path& path)
 std::string Byte(int value) { return std::string(1, static_cast<char>(value)); }
 
 // A cube and a curve with uneven values, so that writers produce varied numbers.
-void FillLut(TLUT& lut, int cubeSize, int curveSize)
-{
+void FillLut(TLUT& lut, int cubeSize, int curveSize) {
     lut.CubeSize = cubeSize;
     for (int r = 0; r < cubeSize; ++r)
         for (int g = 0; g < cubeSize; ++g)
@@ -67,33 +64,27 @@ void FillLut(TLUT& lut, int cubeSize, int curveSize)
     lut.Comments = {"fuzz seed"};
 }
 
-std::string ExtensionIndexFor(const std::string& extension)
-{
+std::string ExtensionIndexFor(const std::string& extension) {
     const auto& list = fuzz::LutExtensions();
     for (std::size_t i = 0; i < list.size(); ++i)
-        if (list[i] == extension)
-            return Byte(static_cast<int>(i));
+        if (list[i] == extension) return Byte(static_cast<int>(i));
     return Byte(static_cast<int>(list.size() - 1));
 }
 
 // The extension the first profile of this format uses, else ".lut".
-std::string ExtensionOf(int formatIndex)
-{
+std::string ExtensionOf(int formatIndex) {
     for (const auto& profile : LutOutputProfiles())
-        if (profile->FormatIndex == formatIndex)
-            return "." + profile->Extension;
+        if (profile->FormatIndex == formatIndex) return "." + profile->Extension;
     return ".lut";
 }
 
-void AddLut(int formatIndex, const std::string& name, std::string_view file, const std::string& extension)
-{
+void AddLut(int formatIndex, const std::string& name, std::string_view file, const std::string& extension) {
     Put("fuzz_lut_load", name, Byte(formatIndex) + std::string(file));
     Put("fuzz_lut_canread", name, ExtensionIndexFor(extension) + std::string(file));
 }
 
 // One file per writing format: the smallest grid it takes of a few.
-void WriterSeeds(const fs::path& scratch)
-{
+void WriterSeeds(const fs::path& scratch) {
     const auto& formats = LutFormats();
     auto lut = std::make_unique<TLUT>();
     for (std::size_t i = 0; i < formats.size(); ++i) {
@@ -108,23 +99,19 @@ void WriterSeeds(const fs::path& scratch)
                 format.SaveToFile(file.string(), *lut, 10);
                 written = true;
                 break;
-            } catch (const EError&) {
-            }
+            } catch (const EError&) {}
         }
-        if (!written)
-            continue;
+        if (!written) continue;
         char name[32];
         std::snprintf(name, sizeof name, "writer_%02zu", i);
         AddLut(static_cast<int>(i), name, ReadAll(file), extension);
     }
 }
 
-int FormatIndexByName(const std::string& name)
-{
+int FormatIndexByName(const std::string& name) {
     const auto& formats = LutFormats();
     for (std::size_t i = 0; i < formats.size(); ++i)
-        if (formats[i]->Name == name)
-            return static_cast<int>(i);
+        if (formats[i]->Name == name) return static_cast<int>(i);
     std::fprintf(stderr, "no format named %s\n", name.c_str());
     std::exit(1);
 }
@@ -138,22 +125,19 @@ const char* const kCdl =
     "</ColorCorrection>\n";
 
 // Eight little-endian singles per line: 0, 0.5 and 1 in turn.
-std::string HexCube(int size)
-{
+std::string HexCube(int size) {
     static const char* const kValues[] = {"00000000", "0000003f", "0000803f"};
     std::string text;
     for (int i = 0; i < size * size * size; ++i) {
-        for (int c = 0; c < 3; ++c)
-            text += std::string(kValues[(i + c) % 3]) + (c < 2 ? " " : "");
+        for (int c = 0; c < 3; ++c) text += std::string(kValues[(i + c) % 3]) + (c < 2 ? " " : "");
         text += "\n";
     }
     return text;
 }
 
-std::string Look(const std::string& size, const std::string& data)
-{
-    return "<?xml version=\"1.0\"?>\n<look>\n<shaders/>\n<lut>\n<size>" + size + "</size>\n<data>" +
-           data + "</data>\n</lut>\n</look>\n";
+std::string Look(const std::string& size, const std::string& data) {
+    return "<?xml version=\"1.0\"?>\n<look>\n<shaders/>\n<lut>\n<size>" + size + "</size>\n<data>" + data +
+           "</data>\n</lut>\n</look>\n";
 }
 
 const char* const kCdlCollection =
@@ -169,8 +153,7 @@ const char* const kCdlDecisionList =
     "<SOPNode><Slope>1.1 1 0.9</Slope><Offset>0 0 0</Offset><Power>1 1 1</Power></SOPNode>"
     "</ColorCorrection>\n</ColorDecision>\n</ColorDecisionList>\n";
 
-void ReaderSeeds()
-{
+void ReaderSeeds() {
     AddLut(FormatIndexByName("ASC CDL collection"), "reader_ccc", kCdlCollection, ".ccc");
     AddLut(FormatIndexByName("ASC CDL collection"), "reader_cdl_list", kCdlDecisionList, ".cdl");
     AddLut(FormatIndexByName("Adobe Speedgrade Look 3D"), "reader_look", Look("\"2\"", HexCube(2)), ".look");
@@ -189,32 +172,28 @@ void ReaderSeeds()
     Put("fuzz_speedgrade", "upper_split", Byte(2) + "0000 803F\r\n00,00,00,3f 7f800000 ffffffff");
 }
 
-void XmlSeeds()
-{
+void XmlSeeds() {
     const char* const documents[][2] = {
-        {"lut", "<?xml version=\"1.0\"?>\n<lut name=\"look\"><data><elem r=\"1023\" g=\"0\" b=\"512\"/></data></lut>\n"},
+        {"lut",
+         "<?xml version=\"1.0\"?>\n<lut name=\"look\"><data><elem r=\"1023\" g=\"0\" b=\"512\"/></data></lut>\n"},
         {"text", "<a><size> 17 </size><b>x<![CDATA[y]]>z</b><c><![CDATA[y]]></c>\n  \n</a>"},
         {"comments", "<!-- one --><!-- two --><lut><!-- inner --></lut>"},
         {"broken_tag", "<elem r=\"1\"\r\ng='2'  name=\"my lut\"/><x a=0,5 b=\"1,234.5\">1e3</x>"},
         {"doctype", "\xEF\xBB\xBF<!DOCTYPE lut><?xml version=\"1.0\"?><LUT><Data></DATA></lut>"},
         {"cdl", kCdl},
     };
-    for (const auto& document : documents)
-        Put("fuzz_xml", document[0], document[1]);
+    for (const auto& document : documents) Put("fuzz_xml", document[0], document[1]);
     Put("fuzz_xml", "look", Look("2", HexCube(2)));
 }
 
-QImage Pattern(QImage::Format format)
-{
+QImage Pattern(QImage::Format format) {
     QImage image(9, 6, QImage::Format_RGB32);
     for (int y = 0; y < image.height(); ++y)
-        for (int x = 0; x < image.width(); ++x)
-            image.setPixel(x, y, qRgb(28 * x, 40 * y, 255 - 20 * x - 10 * y));
+        for (int x = 0; x < image.width(); ++x) image.setPixel(x, y, qRgb(28 * x, 40 * y, 255 - 20 * x - 10 * y));
     return image.convertToFormat(format);
 }
 
-std::string Encode(const QImage& image, const char* format, bool progressive = false)
-{
+std::string Encode(const QImage& image, const char* format, bool progressive = false) {
     QByteArray bytes;
     QBuffer buffer(&bytes);
     buffer.open(QIODevice::WriteOnly);
@@ -229,12 +208,10 @@ std::string Encode(const QImage& image, const char* format, bool progressive = f
 }
 
 // The first byte picks the extension: 0 .jpg, 1 .bmp, 2 .png.
-void PictureSeeds()
-{
+void PictureSeeds() {
     TImage picture(9, 6);
     for (int y = 0; y < picture.Height(); ++y)
-        for (int i = 0; i < picture.Width() * 3; ++i)
-            picture.Row(y)[i] = static_cast<unsigned char>(37 * i + 71 * y);
+        for (int i = 0; i < picture.Width() * 3; ++i) picture.Row(y)[i] = static_cast<unsigned char>(37 * i + 71 * y);
     Put("fuzz_picture", "ours.jpg", Byte(0) + EncodeJpeg(picture, 100));
     const std::pair<const char*, std::string> pictures[] = {
         {"grey.jpg", Byte(0) + Encode(Pattern(QImage::Format_Grayscale8), "jpg")},
@@ -249,31 +226,25 @@ void PictureSeeds()
         {"indexed.png", Byte(2) + Encode(Pattern(QImage::Format_Indexed8), "png")},
     };
     for (const auto& [name, bytes] : pictures)
-        if (bytes.size() > 1)
-            Put("fuzz_picture", name, bytes);
+        if (bytes.size() > 1) Put("fuzz_picture", name, bytes);
 }
 
 // Other makers' files (the interop test data, with its sub-folders): each goes to the first format
 // that takes it, the bytes as they are.
-void ForeignSeeds(const fs::path& folder)
-{
+void ForeignSeeds(const fs::path& folder) {
     const auto& formats = LutFormats();
     for (const auto& entry : fs::recursive_directory_iterator(folder)) {
-        if (!entry.is_regular_file())
-            continue;
+        if (!entry.is_regular_file()) continue;
         const std::string file = entry.path().string();
         for (std::size_t i = 0; i < formats.size(); ++i) {
             bool takes = false;
             try {
                 takes = formats[i]->CanRead(file);
-            } catch (const EError&) {
-            }
-            if (!takes)
-                continue;
+            } catch (const EError&) {}
+            if (!takes) continue;
             std::string name = fs::relative(entry.path(), folder).string();
             std::replace(name.begin(), name.end(), '/', '_');
-            AddLut(static_cast<int>(i), "foreign_" + name, ReadAll(entry.path()),
-                   entry.path().extension().string());
+            AddLut(static_cast<int>(i), "foreign_" + name, ReadAll(entry.path()), entry.path().extension().string());
             break;
         }
     }
@@ -281,8 +252,7 @@ void ForeignSeeds(const fs::path& folder)
 
 }  // namespace
 
-int main(int argc, char** argv)
-{
+int main(int argc, char** argv) {
     if (argc != 2 && argc != 3) {
         std::fprintf(stderr, "usage: fuzz_seeds <corpus folder> [folder of other makers' LUT files]\n");
         return 2;
@@ -296,8 +266,7 @@ int main(int argc, char** argv)
         ReaderSeeds();
         XmlSeeds();
         PictureSeeds();
-        if (argc == 3)
-            ForeignSeeds(argv[2]);
+        if (argc == 3) ForeignSeeds(argv[2]);
     } catch (const std::exception& e) {
         std::fprintf(stderr, "fuzz_seeds: %s\n", e.what());
         fs::remove_all(scratch);

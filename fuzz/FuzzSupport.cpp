@@ -25,8 +25,7 @@ namespace {
 
 class TScratchFolder {
 public:
-    TScratchFolder()
-    {
+    TScratchFolder() {
         const char* base = std::getenv("TMPDIR");
         std::string pattern = std::string(base && *base ? base : "/tmp") + "/ombrane-fuzz-XXXXXX";
         if (!mkdtemp(pattern.data())) {
@@ -35,24 +34,21 @@ public:
         }
         Path = pattern;
     }
-    ~TScratchFolder()
-    {
+    ~TScratchFolder() {
         std::error_code ignored;
         fs::remove_all(Path, ignored);
     }
     fs::path Path;
 };
 
-TScratchFolder& Scratch()
-{
+TScratchFolder& Scratch() {
     static TScratchFolder folder;
     return folder;
 }
 
 }  // namespace
 
-std::string WriteScratchFile(std::string_view bytes, const std::string& extension)
-{
+std::string WriteScratchFile(std::string_view bytes, const std::string& extension) {
     const std::string name = (Scratch().Path / ("input" + extension)).string();
     std::ofstream out(name, std::ios::binary | std::ios::trunc);
     out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
@@ -64,19 +60,16 @@ std::string WriteScratchFile(std::string_view bytes, const std::string& extensio
     return name;
 }
 
-std::string WriteScratchFile(const std::uint8_t* data, std::size_t size, const std::string& extension)
-{
+std::string WriteScratchFile(const std::uint8_t* data, std::size_t size, const std::string& extension) {
     return WriteScratchFile(std::string_view(reinterpret_cast<const char*>(data), size), extension);
 }
 
-TLUT& SharedLut()
-{
+TLUT& SharedLut() {
     static const std::unique_ptr<TLUT> lut = std::make_unique<TLUT>();
     return *lut;
 }
 
-const std::vector<std::string>& LutExtensions()
-{
+const std::vector<std::string>& LutExtensions() {
     static const std::vector<std::string> extensions = [] {
         std::vector<std::string> list;
         for (const auto& profile : LutOutputProfiles())
@@ -89,36 +82,30 @@ const std::vector<std::string>& LutExtensions()
     return extensions;
 }
 
-const std::vector<const TLUTFormat*>& Formats()
-{
+const std::vector<const TLUTFormat*>& Formats() {
     static const std::vector<const TLUTFormat*> formats = [] {
         std::vector<const TLUTFormat*> list;
-        for (const auto& format : LutFormats())
-            list.push_back(format.get());
+        for (const auto& format : LutFormats()) list.push_back(format.get());
         return list;
     }();
     return formats;
 }
 
-void Fail(const char* where, const std::string& message)
-{
+void Fail(const char* where, const std::string& message) {
     std::fprintf(stderr, "\n*** %s: %s\n", where, message.c_str());
     std::fflush(stderr);
     std::abort();
 }
 
-void CheckLutSizes(const TLUT& lut, const char* where)
-{
+void CheckLutSizes(const TLUT& lut, const char* where) {
     if (lut.CubeSize < 0 || lut.CubeSize > kMaxCubeSize)
         Fail(where, "CubeSize " + std::to_string(lut.CubeSize) + " lies outside the cube");
     if (lut.CurveSize < 0 || lut.CurveSize > kMaxCurveSize)
         Fail(where, "CurveSize " + std::to_string(lut.CurveSize) + " lies outside the curve");
-    if (lut.Kind > lkIdentity)
-        Fail(where, "Kind " + std::to_string(static_cast<int>(lut.Kind)) + " is not a kind");
+    if (lut.Kind > lkIdentity) Fail(where, "Kind " + std::to_string(static_cast<int>(lut.Kind)) + " is not a kind");
 }
 
-void ExerciseLookups(const TLUT& lut)
-{
+void ExerciseLookups(const TLUT& lut) {
     static const double kPoints[] = {0.0, 0.3, 0.5, 1.0};
     for (double r : kPoints)
         for (double g : kPoints) {
@@ -139,8 +126,7 @@ void ExerciseLookups(const TLUT& lut)
     lut.LookupNormalized(TRGBDouble{nan, inf, -inf}, out);
 }
 
-void ReportForeignException(const char* what)
-{
+void ReportForeignException(const char* what) {
     std::string message;
     try {
         throw;

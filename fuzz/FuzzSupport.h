@@ -53,8 +53,7 @@ void ReportForeignException(const char* what);
 #include "engine/Error.h"
 
 template <class F>
-void fuzz::ExpectOnlyEError(const char* what, F&& call)
-{
+void fuzz::ExpectOnlyEError(const char* what, F&& call) {
     try {
         call();
     } catch (const EError&) {

@@ -6,37 +6,32 @@
 #include <string>
 #include <string_view>
 
-#include "imageio/DeepImageFile.h"
 #include "fuzz/FuzzSupport.h"
+#include "imageio/DeepImageFile.h"
 #include "imageio/ImageFile.h"
 
 namespace {
 const char* const kFormats[] = {"tiff", "png", "dpx", "openexr", "hdr", "targa", "pnm"};
 }  // namespace
 
-extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
-{
-    if (size < 1)
-        return 0;
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    if (size < 1) return 0;
     const std::string format = kFormats[data[0] % std::size(kFormats)];
     const std::string_view bytes(reinterpret_cast<const char*>(data + 1), size - 1);
     TDeepImage image;
     fuzz::ExpectOnlyEError("DecodeDeepImage", [&] { image = DecodeDeepImage(bytes, format, "fuzz." + format); });
-    if (image.Empty())
-        return 0;
+    if (image.Empty()) return 0;
     const long long width = image.Width(), height = image.Height();
     if (width > kMaxPictureSide || height > kMaxPictureSide || width * height > kMaxPicturePixels)
-        fuzz::Fail("DecodeDeepImage", "a picture of " + std::to_string(width) + " x " + std::to_string(height) +
-                                          " pixels was decoded");
+        fuzz::Fail("DecodeDeepImage",
+                   "a picture of " + std::to_string(width) + " x " + std::to_string(height) + " pixels was decoded");
     // Touch every value: rows the storage does not hold show up under
     // AddressSanitizer.
     float sum = 0;
     for (int y = 0; y < image.Height(); ++y) {
-        for (long long i = 0; i < width * 3; ++i)
-            sum += image.Row(y)[i];
+        for (long long i = 0; i < width * 3; ++i) sum += image.Row(y)[i];
         if (image.HasAlpha())
-            for (long long x = 0; x < width; ++x)
-                sum += image.AlphaRow(y)[x];
+            for (long long x = 0; x < width; ++x) sum += image.AlphaRow(y)[x];
     }
     (void)sum;
     return 0;

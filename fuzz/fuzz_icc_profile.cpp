@@ -8,18 +8,16 @@
 #include <string_view>
 #include <vector>
 
-#include "imageio/ColourProfile.h"
 #include "fuzz/FuzzSupport.h"
+#include "imageio/ColourProfile.h"
 #include "imageio/IccProfile.h"
 
 namespace {
 
-void Convert(const TColourProfile& profile)
-{
+void Convert(const TColourProfile& profile) {
     TImage picture(7, 3);
     for (int y = 0; y < picture.Height(); ++y)
-        for (int i = 0; i < picture.Width() * 3; ++i)
-            picture.Row(y)[i] = static_cast<std::uint8_t>(41 * i + 97 * y);
+        for (int i = 0; i < picture.Width() * 3; ++i) picture.Row(y)[i] = static_cast<std::uint8_t>(41 * i + 97 * y);
     profile.ToSrgb(picture);
     profile.FromSrgb(picture);
     TDeepImage deep(5, 2, false);
@@ -29,8 +27,7 @@ void Convert(const TColourProfile& profile)
 
 // Pieces of the data as APP2 payloads: the byte before each piece gives its
 // length, the next its number and count.
-std::vector<std::string_view> Segments(std::string_view data)
-{
+std::vector<std::string_view> Segments(std::string_view data) {
     std::vector<std::string_view> segments;
     while (!data.empty() && segments.size() < 300) {
         const std::size_t length = std::min<std::size_t>(static_cast<unsigned char>(data[0]), data.size() - 1);
@@ -42,27 +39,26 @@ std::vector<std::string_view> Segments(std::string_view data)
 
 }  // namespace
 
-extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
-{
-    if (size < 1)
-        return 0;
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    if (size < 1) return 0;
     const std::string_view bytes(reinterpret_cast<const char*>(data + 1), size - 1);
     switch (data[0] % 3) {
-    case 0:
-        fuzz::ExpectOnlyEError("TColourProfile::FromIcc", [&] { Convert(TColourProfile::FromIcc(std::string(bytes))); });
-        break;
-    case 1:
-        fuzz::ExpectOnlyEError("ReadEmbeddedProfile",
-                               [&] { Convert(TColourProfile::FromEmbedded(ReadEmbeddedProfile(bytes))); });
-        break;
-    default: {
-        // Payloads that start with the ICC signature, so that the joining is reached.
-        std::vector<std::string> payloads;
-        for (std::string_view piece : Segments(bytes))
-            payloads.push_back(std::string("ICC_PROFILE\0", 12) + std::string(piece));
-        std::vector<std::string_view> views(payloads.begin(), payloads.end());
-        fuzz::ExpectOnlyEError("JoinJpegIccSegments", [&] { JoinJpegIccSegments(views); });
-    }
+        case 0:
+            fuzz::ExpectOnlyEError("TColourProfile::FromIcc",
+                                   [&] { Convert(TColourProfile::FromIcc(std::string(bytes))); });
+            break;
+        case 1:
+            fuzz::ExpectOnlyEError("ReadEmbeddedProfile",
+                                   [&] { Convert(TColourProfile::FromEmbedded(ReadEmbeddedProfile(bytes))); });
+            break;
+        default: {
+            // Payloads that start with the ICC signature, so that the joining is reached.
+            std::vector<std::string> payloads;
+            for (std::string_view piece : Segments(bytes))
+                payloads.push_back(std::string("ICC_PROFILE\0", 12) + std::string(piece));
+            std::vector<std::string_view> views(payloads.begin(), payloads.end());
+            fuzz::ExpectOnlyEError("JoinJpegIccSegments", [&] { JoinJpegIccSegments(views); });
+        }
     }
     return 0;
 }

@@ -10,8 +10,8 @@
 #include <sstream>
 #include <string>
 
-#include "fuzz/FuzzSupport.h"
 #include "engine/Image.h"
+#include "fuzz/FuzzSupport.h"
 #include "imageio/ImageFile.h"
 #include "imageio/JpegStripGrading.h"
 
@@ -19,27 +19,22 @@ namespace {
 
 const char* const kExtensions[] = {".jpg", ".bmp", ".png", ".JPEG"};
 
-const TImage& Marker()
-{
+const TImage& Marker() {
     static const TImage marker = [] {
         TImage image(3, 2);
         for (int y = 0; y < image.Height(); ++y)
-            for (int i = 0; i < image.Width() * 3; ++i)
-                image.Row(y)[i] = static_cast<unsigned char>(40 * y + i);
+            for (int i = 0; i < image.Width() * 3; ++i) image.Row(y)[i] = static_cast<unsigned char>(40 * y + i);
         return image;
     }();
     return marker;
 }
 
-void Invert(TImage& image)
-{
+void Invert(TImage& image) {
     for (int y = 0; y < image.Height(); ++y)
-        for (int i = 0; i < image.Width() * 3; ++i)
-            image.Row(y)[i] = static_cast<unsigned char>(255 - image.Row(y)[i]);
+        for (int i = 0; i < image.Width() * 3; ++i) image.Row(y)[i] = static_cast<unsigned char>(255 - image.Row(y)[i]);
 }
 
-std::string ReadBack(const std::string& fileName)
-{
+std::string ReadBack(const std::string& fileName) {
     std::ifstream in(fileName, std::ios::binary);
     std::ostringstream bytes;
     bytes << in.rdbuf();
@@ -47,8 +42,7 @@ std::string ReadBack(const std::string& fileName)
 }
 
 // The strip road against the whole-picture road on the same file.
-void CheckStripRoad(const std::string& fileName, TImage* loaded)
-{
+void CheckStripRoad(const std::string& fileName, TImage* loaded) {
     const std::string strips = fileName + ".strips.jpg";
     std::remove(strips.c_str());
     bool graded = false;
@@ -58,8 +52,7 @@ void CheckStripRoad(const std::string& fileName, TImage* loaded)
     });
     if (graded != (loaded != nullptr))
         fuzz::Fail("GradeJpegFile", graded ? "graded a file the loader refuses" : "refused a file the loader reads");
-    if (!graded)
-        return;
+    if (!graded) return;
     const std::string whole = fileName + ".whole.jpg";
     Invert(*loaded);
     SaveJpegFile(whole, *loaded);
@@ -69,10 +62,8 @@ void CheckStripRoad(const std::string& fileName, TImage* loaded)
 
 }  // namespace
 
-extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
-{
-    if (size < 1)
-        return 0;
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    if (size < 1) return 0;
     const std::string extension = kExtensions[data[0] % std::size(kExtensions)];
     const std::string fileName = fuzz::WriteScratchFile(data + 1, size - 1, extension);
 
@@ -84,27 +75,22 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     });
     const bool jpeg = extension == ".jpg" || extension == ".JPEG";
     if (!loaded) {
-        if (!target.SamePixels(Marker()))
-            fuzz::Fail("LoadImageFile", "a failed load changed the target");
-        if (jpeg)
-            CheckStripRoad(fileName, nullptr);
+        if (!target.SamePixels(Marker())) fuzz::Fail("LoadImageFile", "a failed load changed the target");
+        if (jpeg) CheckStripRoad(fileName, nullptr);
         return 0;
     }
     const long long width = target.Width(), height = target.Height();
     if (width <= 0 || height <= 0 || width > kMaxPictureSide || height > kMaxPictureSide ||
         width * height > kMaxPicturePixels)
-        fuzz::Fail("LoadImageFile", "a picture of " + std::to_string(width) + " x " +
-                                        std::to_string(height) + " pixels was loaded");
-    if (static_cast<long long>(target.Stride()) < width * 3)
-        fuzz::Fail("LoadImageFile", "rows shorter than the width");
+        fuzz::Fail("LoadImageFile",
+                   "a picture of " + std::to_string(width) + " x " + std::to_string(height) + " pixels was loaded");
+    if (static_cast<long long>(target.Stride()) < width * 3) fuzz::Fail("LoadImageFile", "rows shorter than the width");
     // Read every pixel byte: rows that the image's storage does not really
     // hold show up under AddressSanitizer.
     unsigned sum = 0;
     for (int y = 0; y < target.Height(); ++y)
-        for (long long i = 0; i < width * 3; ++i)
-            sum += target.Row(y)[i];
+        for (long long i = 0; i < width * 3; ++i) sum += target.Row(y)[i];
     (void)sum;
-    if (jpeg)
-        CheckStripRoad(fileName, &target);
+    if (jpeg) CheckStripRoad(fileName, &target);
     return 0;
 }

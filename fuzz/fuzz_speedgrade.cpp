@@ -8,55 +8,46 @@
 #include <string>
 #include <string_view>
 
-#include "fuzz/FuzzSupport.h"
 #include "engine/LUT.h"
 #include "formats/AscCdlFormat.h"
 #include "formats/FormatRegistry.h"
 #include "formats/SpeedgradeLook3DFormat.h"
+#include "fuzz/FuzzSupport.h"
 
 namespace {
 
-void DecodeAll(std::string_view text)
-{
+void DecodeAll(std::string_view text) {
     std::size_t position = 0;
     for (;;) {
         const std::size_t before = position;
         float value = 0.0f;
         const bool more = ReadHexSingle(text, position, value);
-        if (position > text.size())
-            fuzz::Fail("ReadHexSingle", "the position ran past the text");
+        if (position > text.size()) fuzz::Fail("ReadHexSingle", "the position ran past the text");
         if (!more) {
             if (position != text.size())
                 fuzz::Fail("ReadHexSingle", "a failed read did not end at the end of the text");
             return;
         }
-        if (position < before + 8)
-            fuzz::Fail("ReadHexSingle", "eight digits took fewer than eight characters");
-        if (std::isnan(value))
-            fuzz::Fail("ReadHexSingle", "a NaN was passed on");
+        if (position < before + 8) fuzz::Fail("ReadHexSingle", "eight digits took fewer than eight characters");
+        if (std::isnan(value)) fuzz::Fail("ReadHexSingle", "a NaN was passed on");
     }
 }
 
-std::string SizeText(std::uint8_t choice)
-{
+std::string SizeText(std::uint8_t choice) {
     static const char* const kOdd[] = {"0", "1", "-1", "101", "102", "2147483648", "\"3\"", "\"", "x", ""};
-    if (choice < 16)
-        return std::to_string(choice);
+    if (choice < 16) return std::to_string(choice);
     return kOdd[choice % std::size(kOdd)];
 }
 
 }  // namespace
 
-extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
-{
-    if (size < 1)
-        return 0;
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    if (size < 1) return 0;
     const std::string_view rest(reinterpret_cast<const char*>(data + 1), size - 1);
     DecodeAll(rest);
 
-    const std::string document = "<?xml version=\"1.0\"?>\n<look>\n<shaders/>\n<lut>\n<size>" +
-                                 SizeText(data[0]) + "</size>\n<data>" + std::string(rest) +
-                                 "</data>\n</lut>\n</look>\n";
+    const std::string document = "<?xml version=\"1.0\"?>\n<look>\n<shaders/>\n<lut>\n<size>" + SizeText(data[0]) +
+                                 "</size>\n<data>" + std::string(rest) + "</data>\n</lut>\n</look>\n";
     const std::string fileName = fuzz::WriteScratchFile(document, ".look");
     TLUT& lut = fuzz::SharedLut();
     lut.Kind = lkCube;
@@ -68,7 +59,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         loaded = true;
     });
     fuzz::CheckLutSizes(lut, "Speedgrade look");
-    if (loaded)
-        fuzz::ExerciseLookups(lut);
+    if (loaded) fuzz::ExerciseLookups(lut);
     return 0;
 }

@@ -29,9 +29,15 @@ void InstallSilentErrors() {
     (void)installed;
 }
 
-THandle Profile(cmsHPROFILE profile) { return THandle(profile, [](void* p) { if (p) cmsCloseProfile(p); }); }
+THandle Profile(cmsHPROFILE profile) {
+    return THandle(profile, [](void* p) {
+        if (p) cmsCloseProfile(p);
+    });
+}
 THandle Transform(cmsHTRANSFORM transform) {
-    return THandle(transform, [](void* t) { if (t) cmsDeleteTransform(t); });
+    return THandle(transform, [](void* t) {
+        if (t) cmsDeleteTransform(t);
+    });
 }
 
 constexpr cmsUInt32Number kIntent = INTENT_RELATIVE_COLORIMETRIC;
@@ -73,9 +79,9 @@ bool NearIdentity(const THandle& toSrgb8) {
     std::vector<unsigned char> grid, converted;
     for (int b = 0; b <= 255; b += 15)
         for (int g = 0; g <= 255; g += 15)
-            for (int r = 0; r <= 255; r += 15) grid.insert(grid.end(), {static_cast<unsigned char>(b),
-                                                                         static_cast<unsigned char>(g),
-                                                                         static_cast<unsigned char>(r)});
+            for (int r = 0; r <= 255; r += 15)
+                grid.insert(grid.end(), {static_cast<unsigned char>(b), static_cast<unsigned char>(g),
+                                         static_cast<unsigned char>(r)});
     converted.resize(grid.size());
     cmsDoTransform(toSrgb8.get(), grid.data(), converted.data(), static_cast<cmsUInt32Number>(grid.size() / 3));
     for (std::size_t i = 0; i < grid.size(); ++i)
@@ -124,8 +130,8 @@ TColourProfile TColourProfile::FromEmbedded(const TEmbeddedProfile& embedded) {
     const cmsCIExyY white{p[0], p[1], 1.0};
     const cmsCIExyYTRIPLE primaries{{p[2], p[3], 1.0}, {p[4], p[5], 1.0}, {p[6], p[7], 1.0}};
     static constexpr cmsFloat64Number kSrgbCurve[5] = {2.4, 1.0 / 1.055, 0.055 / 1.055, 1.0 / 12.92, 0.04045};
-    cmsToneCurve* curve = png.HasGamma ? cmsBuildGamma(nullptr, 1.0 / png.Gamma)
-                                       : cmsBuildParametricToneCurve(nullptr, 4, kSrgbCurve);
+    cmsToneCurve* curve =
+        png.HasGamma ? cmsBuildGamma(nullptr, 1.0 / png.Gamma) : cmsBuildParametricToneCurve(nullptr, 4, kSrgbCurve);
     if (curve == nullptr) throw EError("the colour profile is damaged");
     cmsToneCurve* curves[3] = {curve, curve, curve};
     const THandle built = Profile(cmsCreateRGBProfile(&white, &primaries, curves));
@@ -157,9 +163,11 @@ void TColourProfile::ToSrgb(TImage& image) const {
     for (int y = 0; y < image.Height(); ++y) {
         if (state_->Grey) {
             std::vector<unsigned char> row(image.Row(y), image.Row(y) + image.Width() * 3);
-            cmsDoTransform(state_->ToSrgb8.get(), row.data(), image.Row(y), static_cast<cmsUInt32Number>(image.Width()));
+            cmsDoTransform(state_->ToSrgb8.get(), row.data(), image.Row(y),
+                           static_cast<cmsUInt32Number>(image.Width()));
         } else {
-            cmsDoTransform(state_->ToSrgb8.get(), image.Row(y), image.Row(y), static_cast<cmsUInt32Number>(image.Width()));
+            cmsDoTransform(state_->ToSrgb8.get(), image.Row(y), image.Row(y),
+                           static_cast<cmsUInt32Number>(image.Width()));
         }
     }
 }
@@ -167,7 +175,8 @@ void TColourProfile::ToSrgb(TImage& image) const {
 void TColourProfile::FromSrgb(TImage& image) const {
     if (!state_) return;
     for (int y = 0; y < image.Height(); ++y) {
-        cmsDoTransform(state_->FromSrgb8.get(), image.Row(y), image.Row(y), static_cast<cmsUInt32Number>(image.Width()));
+        cmsDoTransform(state_->FromSrgb8.get(), image.Row(y), image.Row(y),
+                       static_cast<cmsUInt32Number>(image.Width()));
         if (state_->Grey) SpreadGrey(image.Row(y), static_cast<std::size_t>(image.Width()));
     }
 }
@@ -177,7 +186,8 @@ void TColourProfile::ToSrgb(TDeepImage& image) const {
     std::vector<float> row;
     for (int y = 0; y < image.Height(); ++y) {
         row.assign(image.Row(y), image.Row(y) + static_cast<std::size_t>(image.Width()) * 3);
-        cmsDoTransform(state_->ToSrgbFloat.get(), row.data(), image.Row(y), static_cast<cmsUInt32Number>(image.Width()));
+        cmsDoTransform(state_->ToSrgbFloat.get(), row.data(), image.Row(y),
+                       static_cast<cmsUInt32Number>(image.Width()));
     }
 }
 
@@ -186,7 +196,8 @@ void TColourProfile::FromSrgb(TDeepImage& image) const {
     std::vector<float> row;
     for (int y = 0; y < image.Height(); ++y) {
         row.assign(image.Row(y), image.Row(y) + static_cast<std::size_t>(image.Width()) * 3);
-        cmsDoTransform(state_->FromSrgbFloat.get(), row.data(), image.Row(y), static_cast<cmsUInt32Number>(image.Width()));
+        cmsDoTransform(state_->FromSrgbFloat.get(), row.data(), image.Row(y),
+                       static_cast<cmsUInt32Number>(image.Width()));
         if (state_->Grey) SpreadGrey(image.Row(y), static_cast<std::size_t>(image.Width()));
     }
 }
@@ -218,18 +229,24 @@ TOutputProfileChoice TOutputProfileChoice::Parse(const std::string& value) {
 
 TColourProfile TOutputProfileChoice::For(const TColourProfile& source) const {
     switch (Kind) {
-        case TKind::Source: return source;
-        case TKind::Srgb: return TColourProfile();
-        case TKind::File: return File;
+        case TKind::Source:
+            return source;
+        case TKind::Srgb:
+            return TColourProfile();
+        case TKind::File:
+            return File;
     }
     return source;
 }
 
 std::string TOutputProfileChoice::IccFor(const std::string& sourceIcc) const {
     switch (Kind) {
-        case TKind::Source: return sourceIcc;
-        case TKind::Srgb: return std::string();
-        case TKind::File: return File.Icc();
+        case TKind::Source:
+            return sourceIcc;
+        case TKind::Srgb:
+            return std::string();
+        case TKind::File:
+            return File.Icc();
     }
     return sourceIcc;
 }
@@ -237,7 +254,8 @@ std::string TOutputProfileChoice::IccFor(const std::string& sourceIcc) const {
 TDisplayTransform::TDisplayTransform(const TColourProfile& display) {
     if (display.IsSrgb()) return;
     InstallSilentErrors();
-    const THandle own = Profile(cmsOpenProfileFromMem(display.Icc().data(), static_cast<cmsUInt32Number>(display.Icc().size())));
+    const THandle own =
+        Profile(cmsOpenProfileFromMem(display.Icc().data(), static_cast<cmsUInt32Number>(display.Icc().size())));
     if (display.Icc().substr(16, 4) != "RGB ") throw EError("the colour profile is not an RGB profile");
     const THandle srgb = Srgb();
     transform_ = MakeTransform(srgb, TYPE_BGR_8, own, TYPE_BGR_8);

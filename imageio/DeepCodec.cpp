@@ -5,8 +5,7 @@
 // The module's code is linked into this program.
 extern "C" const TDeepCodec* OmbraneDeepCodec(int* interfaceVersion);
 
-const TDeepCodec& DeepCodec()
-{
+const TDeepCodec& DeepCodec() {
     int version = 0;
     return *OmbraneDeepCodec(&version);
 }
@@ -15,8 +14,7 @@ const TDeepCodec& DeepCodec()
 
 #include "fileio/ModuleLoader.h"
 
-const TDeepCodec& DeepCodec()
-{
+const TDeepCodec& DeepCodec() {
     return ModuleObject<TDeepCodec>("ombrane-oiio.so", kDeepCodecEntry, kDeepCodecVersion,
                                     "Reading and writing pictures at more than 8 bits");
 }

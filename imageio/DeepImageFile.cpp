@@ -1,26 +1,26 @@
 #include "imageio/DeepImageFile.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 #include <algorithm>
 #include <cerrno>
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
-#include <fcntl.h>
 #include <initializer_list>
 #include <memory>
 #include <new>
-#include <sys/stat.h>
-#include <unistd.h>
 #include <vector>
 
-#include "fileio/AtomicFile.h"
-#include "imageio/ColourProfile.h"
-#include "imageio/DeepCodec.h"
 #include "engine/DeepGrade.h"
 #include "engine/Error.h"
+#include "fileio/AtomicFile.h"
 #include "fileio/FileRead.h"
-#include "imageio/PictureFormats.h"
+#include "imageio/ColourProfile.h"
+#include "imageio/DeepCodec.h"
 #include "imageio/EightBitPictureFile.h"
+#include "imageio/PictureFormats.h"
 #include "imageio/PixelBudget.h"
 
 namespace {
@@ -46,8 +46,9 @@ struct TFileCloser {
 TPictureDepth WritableStorage(TPictureDepth depth) {
     const std::string& f = depth.Format;
     if (f == "jpeg" || f == "bmp") return {f, TSampleKind::Integer, 8, std::string()};
-    if (f == "png") return {f, TSampleKind::Integer, depth.Kind == TSampleKind::Integer && depth.Bits <= 8 ? 8 : 16,
-                            depth.Compression};
+    if (f == "png")
+        return {f, TSampleKind::Integer, depth.Kind == TSampleKind::Integer && depth.Bits <= 8 ? 8 : 16,
+                depth.Compression};
     if (f == "openexr") {
         if (depth.Kind == TSampleKind::Integer) depth = {f, TSampleKind::Half, 16, depth.Compression};
         return depth;
@@ -115,8 +116,10 @@ bool IsDeepPictureFile(const std::string& fileName) {
     }
     const ssize_t got = read(file, head, sizeof head);
     close(file);
-    static const unsigned char kStart[] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1a, '\n', 0, 0, 0, 13, 'I', 'H', 'D', 'R'};
-    return got == static_cast<ssize_t>(sizeof head) && std::equal(std::begin(kStart), std::end(kStart), head) && head[24] == 16;
+    static const unsigned char kStart[] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1a, '\n',
+                                           0,    0,   0,   13,  'I',  'H',  'D',  'R'};
+    return got == static_cast<ssize_t>(sizeof head) && std::equal(std::begin(kStart), std::end(kStart), head) &&
+           head[24] == 16;
 }
 
 bool IsDeepOutputName(const std::string& fileName) { return IsPictureName(fileName, TPictureRole::WrittenDeep); }
@@ -185,7 +188,8 @@ std::string EncodeDeepImage(const TDeepImage& image, const TPictureDepth& depth)
 
 void SaveDeepImageFile(const std::string& fileName, const TDeepImage& image, const TPictureDepth& depth) {
     if (depth.Format == "jpeg" || depth.Format == "bmp") {
-        const TColourProfile profile = depth.IccProfile.empty() ? TColourProfile() : TColourProfile::FromIcc(depth.IccProfile);
+        const TColourProfile profile =
+            depth.IccProfile.empty() ? TColourProfile() : TColourProfile::FromIcc(depth.IccProfile);
         return SaveEightBitPicture(fileName, DeepToImage(image), profile);
     }
     const std::string bytes = EncodeDeepImage(image, depth);

@@ -1,9 +1,9 @@
 #include "imageio/EightBitPictureFile.h"
 
-#include "fileio/AtomicFile.h"
-#include "imageio/ColourProfile.h"
 #include "engine/Error.h"
+#include "fileio/AtomicFile.h"
 #include "fileio/FileRead.h"
+#include "imageio/ColourProfile.h"
 #include "imageio/IccProfile.h"
 
 namespace {

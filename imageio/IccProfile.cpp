@@ -13,7 +13,8 @@ namespace {
 
 std::uint32_t BigEndian(std::string_view bytes, std::size_t at, int count) {
     std::uint32_t value = 0;
-    for (int i = 0; i < count; ++i) value = (value << 8) | static_cast<unsigned char>(bytes[at + static_cast<std::size_t>(i)]);
+    for (int i = 0; i < count; ++i)
+        value = (value << 8) | static_cast<unsigned char>(bytes[at + static_cast<std::size_t>(i)]);
     return value;
 }
 
@@ -99,7 +100,8 @@ TEmbeddedProfile PngProfile(std::string_view bytes) {
             profile.Png.Gamma = gamma / 100000.0;
         } else if (type == "cHRM" && length == 32) {
             profile.Png.HasPrimaries = true;
-            for (int i = 0; i < 8; ++i) profile.Png.Primaries[i] = BigEndian(data, 4 * static_cast<std::size_t>(i), 4) / 100000.0;
+            for (int i = 0; i < 8; ++i)
+                profile.Png.Primaries[i] = BigEndian(data, 4 * static_cast<std::size_t>(i), 4) / 100000.0;
         }
         at += 12 + length;
     }

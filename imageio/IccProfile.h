@@ -17,8 +17,8 @@
 
 // A PNG file's colour chunks other than iCCP.
 struct TPngColourChunks {
-    bool Srgb = false;          // an sRGB chunk
-    bool HasGamma = false;      // gAMA: the encoding exponent
+    bool Srgb = false;      // an sRGB chunk
+    bool HasGamma = false;  // gAMA: the encoding exponent
     double Gamma = 0.0;
     bool HasPrimaries = false;  // cHRM: white, red, green, blue as x, y
     double Primaries[8] = {};

@@ -2,11 +2,11 @@
 
 #include <new>
 
-#include "imageio/ColourProfile.h"
 #include "engine/DeepGrade.h"
+#include "engine/Error.h"
+#include "imageio/ColourProfile.h"
 #include "imageio/DeepImageFile.h"
 #include "imageio/EightBitPictureFile.h"
-#include "engine/Error.h"
 #include "imageio/PictureFormats.h"
 
 namespace {
@@ -41,7 +41,9 @@ void LoadImageFile(const std::string& fileName, TImage& target) {
     LoadImageFile(fileName, target, profile);
 }
 
-void SaveImageFile(const std::string& fileName, const TImage& image) { SaveImageFile(fileName, image, TColourProfile()); }
+void SaveImageFile(const std::string& fileName, const TImage& image) {
+    SaveImageFile(fileName, image, TColourProfile());
+}
 
 void SaveImageFile(const std::string& fileName, const TImage& image, const TColourProfile& profile) {
     SaveEightBitPicture(fileName, image, profile);

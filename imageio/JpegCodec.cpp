@@ -6,8 +6,8 @@
 #include <new>
 #include <vector>
 
-#include "fileio/AtomicFile.h"
 #include "engine/Error.h"
+#include "fileio/AtomicFile.h"
 #include "imageio/JpegStreams.h"
 #include "imageio/PictureSize.h"
 #include "imageio/PixelBudget.h"

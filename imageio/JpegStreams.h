@@ -8,12 +8,12 @@
 #include <vector>
 
 // jpeglib.h needs size_t and FILE declared first.
-#include <jpeglib.h>
 #include <jerror.h>
+#include <jpeglib.h>
 
+#include "engine/Image.h"
 #include "fileio/AtomicFile.h"
 #include "imageio/IccProfile.h"
-#include "engine/Image.h"
 
 // libjpeg's decoder and encoder as the JPEG codec and the strip grading
 // drive them.
@@ -252,7 +252,8 @@ struct TJpegEncoder {
         jpeg_set_quality(&Info, quality, TRUE);
         jpeg_start_compress(&Info, TRUE);
         if (!Icc.empty())
-            jpeg_write_icc_profile(&Info, reinterpret_cast<const JOCTET*>(Icc.data()), static_cast<unsigned>(Icc.size()));
+            jpeg_write_icc_profile(&Info, reinterpret_cast<const JOCTET*>(Icc.data()),
+                                   static_cast<unsigned>(Icc.size()));
         return true;
     }
 

@@ -13,10 +13,10 @@
 #include <thread>
 #include <vector>
 
-#include "fileio/AtomicFile.h"
-#include "imageio/ColourProfile.h"
 #include "engine/Error.h"
+#include "fileio/AtomicFile.h"
 #include "fileio/FileRead.h"
+#include "imageio/ColourProfile.h"
 #include "imageio/IccProfile.h"
 #include "imageio/JpegStreams.h"
 #include "imageio/PictureSize.h"
@@ -170,8 +170,7 @@ std::string DecodeStrips(TJpegDecoder& decoder, TStripExchange& exchange, const 
 struct ELateScan {};
 
 void GradeJpegFileOnce(const std::string& input, const std::string& output,
-                       const std::function<void(TImage&)>& sRgbGrade, const TOutputProfileChoice& choice,
-                       bool early) {
+                       const std::function<void(TImage&)>& sRgbGrade, const TOutputProfileChoice& choice, bool early) {
     const std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(OpenPictureFile(input), std::fclose);
     TJpegDecoder decoder;
     if (!decoder.ReadHeader(file.get())) throw EError(JpegMessage(decoder.Errors.Code));
@@ -222,13 +221,12 @@ void GradeJpegFileOnce(const std::string& input, const std::string& output,
 
 }  // namespace
 
-void GradeJpegFile(const std::string& input, const std::string& output,
-                   const std::function<void(TImage&)>& grade) {
+void GradeJpegFile(const std::string& input, const std::string& output, const std::function<void(TImage&)>& grade) {
     GradeJpegFile(input, output, grade, TOutputProfileChoice());
 }
 
-void GradeJpegFile(const std::string& input, const std::string& output,
-                   const std::function<void(TImage&)>& grade, const TOutputProfileChoice& choice) {
+void GradeJpegFile(const std::string& input, const std::string& output, const std::function<void(TImage&)>& grade,
+                   const TOutputProfileChoice& choice) {
     try {
         try {
             GradeJpegFileOnce(input, output, grade, choice, true);

@@ -15,7 +15,6 @@ struct TOutputProfileChoice;
 // The strips are graded in sRGB: a picture in another colour space is
 // converted before grade and, after it, into the space the choice gives,
 // which the file written carries.
-void GradeJpegFile(const std::string& input, const std::string& output,
-                   const std::function<void(TImage&)>& grade);
-void GradeJpegFile(const std::string& input, const std::string& output,
-                   const std::function<void(TImage&)>& grade, const TOutputProfileChoice& choice);
+void GradeJpegFile(const std::string& input, const std::string& output, const std::function<void(TImage&)>& grade);
+void GradeJpegFile(const std::string& input, const std::string& output, const std::function<void(TImage&)>& grade,
+                   const TOutputProfileChoice& choice);

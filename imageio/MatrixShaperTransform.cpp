@@ -130,7 +130,8 @@ std::unique_ptr<TMatrixShaperTransform> TMatrixShaperTransform::Build(void* srgb
                 t->terms_[c][i][k] = static_cast<std::int32_t>(term);
             }
         }
-        const std::unique_ptr<cmsToneCurve, void (*)(cmsToneCurve*)> inverse(cmsReverseToneCurve(out), cmsFreeToneCurve);
+        const std::unique_ptr<cmsToneCurve, void (*)(cmsToneCurve*)> inverse(cmsReverseToneCurve(out),
+                                                                             cmsFreeToneCurve);
         if (!inverse) return nullptr;
         for (int i = 0; i <= kLinearSteps; ++i) {
             float v = cmsEvalToneCurveFloat(inverse.get(), static_cast<float>(i / 16384.0));
@@ -148,7 +149,8 @@ void TMatrixShaperTransform::Apply(const unsigned char* source, unsigned char* t
     const __m128i* blue = reinterpret_cast<const __m128i*>(terms_[2]);
     const __m128i zero = _mm_setzero_si128(), top = _mm_set1_epi16(kLinearSteps);
     for (std::size_t i = 0; i < count; ++i, source += 3, target += 3) {
-        const __m128i sum = _mm_srai_epi32(_mm_add_epi32(_mm_add_epi32(red[source[2]], green[source[1]]), blue[source[0]]), 14);
+        const __m128i sum =
+            _mm_srai_epi32(_mm_add_epi32(_mm_add_epi32(red[source[2]], green[source[1]]), blue[source[0]]), 14);
         // To 16 bits with saturation, then into 0..16384.
         const __m128i index = _mm_min_epi16(_mm_max_epi16(_mm_packs_epi32(sum, sum), zero), top);
         target[2] = toDisplay_[0][_mm_extract_epi16(index, 0)];

@@ -81,13 +81,20 @@ const TPictureFormat* FindPictureFormat(std::string_view fileName) {
 
 bool HasRole(const TPictureFormat& format, TPictureRole role) {
     switch (role) {
-        case TPictureRole::Read: return true;
-        case TPictureRole::Written: return format.WriterPlace > 0;
-        case TPictureRole::WrittenDeep: return format.Depth == EightOrDeep || format.Depth == Deep;
-        case TPictureRole::DeepOnly: return format.Depth == Deep;
-        case TPictureRole::EightBitRead: return format.EightBit != nullptr;
-        case TPictureRole::EightBitWritten: return format.EightBit != nullptr && format.EightBit->Encode != nullptr;
-        case TPictureRole::Reference: return format.Reference;
+        case TPictureRole::Read:
+            return true;
+        case TPictureRole::Written:
+            return format.WriterPlace > 0;
+        case TPictureRole::WrittenDeep:
+            return format.Depth == EightOrDeep || format.Depth == Deep;
+        case TPictureRole::DeepOnly:
+            return format.Depth == Deep;
+        case TPictureRole::EightBitRead:
+            return format.EightBit != nullptr;
+        case TPictureRole::EightBitWritten:
+            return format.EightBit != nullptr && format.EightBit->Encode != nullptr;
+        case TPictureRole::Reference:
+            return format.Reference;
     }
     return false;
 }

@@ -7,6 +7,6 @@
 void CheckPictureSize(long long width, long long height) {
     if (width <= 0 || height <= 0 || width > kMaxPictureSide || height > kMaxPictureSide ||
         width * height > kMaxPicturePixels)
-        throw EError("The picture is too large (" + std::to_string(width) + " x " +
-                     std::to_string(height) + " pixels)");
+        throw EError("The picture is too large (" + std::to_string(width) + " x " + std::to_string(height) +
+                     " pixels)");
 }

@@ -51,8 +51,8 @@ void TPixelBudget::GiveBack(std::uint64_t bytes, std::thread::id owner) {
 TPixelBudget& PicturePixelBudget() {
     static TPixelBudget budget([] {
         const long pages = sysconf(_SC_PHYS_PAGES), pageSize = sysconf(_SC_PAGESIZE);
-        const std::uint64_t memory = pages > 0 && pageSize > 0 ? static_cast<std::uint64_t>(pages) * pageSize
-                                                               : 8ull * 1024 * 1024 * 1024;
+        const std::uint64_t memory =
+            pages > 0 && pageSize > 0 ? static_cast<std::uint64_t>(pages) * pageSize : 8ull * 1024 * 1024 * 1024;
         return memory / 2;
     }());
     return budget;

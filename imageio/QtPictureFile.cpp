@@ -9,8 +9,8 @@
 #include <cstdlib>
 #include <string_view>
 
-#include "imageio/BitmapLayout.h"
 #include "engine/Error.h"
+#include "imageio/BitmapLayout.h"
 #include "imageio/IccProfile.h"
 #include "imageio/PictureSize.h"
 #include "imageio/PixelBudget.h"

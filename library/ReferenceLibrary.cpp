@@ -1,16 +1,16 @@
 #include "library/ReferenceLibrary.h"
 
-#include <cerrno>
-#include <cstring>
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <cerrno>
+#include <cstring>
 
-#include "fileio/AtomicFile.h"
-#include "imageio/ImageFile.h"
 #include "engine/ImageResize.h"
 #include "engine/Thumbnail.h"
+#include "fileio/AtomicFile.h"
+#include "imageio/ImageFile.h"
 
 namespace {
 
@@ -44,10 +44,13 @@ bool IsFolderEntry(int folderFd, const dirent& entry) {
 class TFolderHandle {
 public:
     explicit TFolderHandle(DIR* dir) : dir_(dir) {}
-    ~TFolderHandle() { if (dir_) closedir(dir_); }
+    ~TFolderHandle() {
+        if (dir_) closedir(dir_);
+    }
     TFolderHandle(const TFolderHandle&) = delete;
     TFolderHandle& operator=(const TFolderHandle&) = delete;
     DIR* Get() const { return dir_; }
+
 private:
     DIR* dir_;
 };
@@ -112,8 +115,7 @@ void TReferenceLibrary::RequireFile(const std::string& fileName) const {
         throw EError("A library picture is named by its caption, not by a path: " + Quoted(fileName) + ".");
     struct stat st {};
     const bool folderEntry = stat(PathOf(fileName).c_str(), &st) == 0 && S_ISDIR(st.st_mode);
-    if (!Contains(fileName) || folderEntry)
-        throw EError("The library holds no picture " + Quoted(fileName) + ".");
+    if (!Contains(fileName) || folderEntry) throw EError("The library holds no picture " + Quoted(fileName) + ".");
 }
 
 void TReferenceLibrary::Add(const std::string& sourceFile, bool replace) {
@@ -139,8 +141,7 @@ std::string TReferenceLibrary::Rename(const std::string& fileName, const std::st
     if (newName == fileName) return fileName;
     // Taken: the file itself, or another reference shown under that caption.
     bool taken = Contains(newName);
-    for (const std::string& other : Files())
-        taken = taken || (other != fileName && CaptionOf(other) == newCaption);
+    for (const std::string& other : Files()) taken = taken || (other != fileName && CaptionOf(other) == newCaption);
     // The rename itself never replaces either: a name taken meanwhile by
     // another program or window is refused just the same.
     if (taken || !RenameWithoutReplacing(PathOf(fileName), PathOf(newName)))

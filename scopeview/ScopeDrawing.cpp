@@ -15,9 +15,9 @@ const QColor kBackground(18, 18, 18);
 const QColor kFrame(70, 70, 70);
 const QColor kGraticule(110, 110, 110);
 const QColor kRangeBorder(220, 170, 60);
-constexpr int kGap = 4;               // between the stacked scopes of All
+constexpr int kGap = 4;  // between the stacked scopes of All
 constexpr int kMinWidth = 16;
-constexpr double kFaintest = 0.25;    // intensity of a single count
+constexpr double kFaintest = 0.25;  // intensity of a single count
 // Hue of the skin-tone line in the U/V plane: the I axis, 123 degrees from +U.
 constexpr double kSkinToneDegrees = 123.0;
 // The hue families of the saturation controls, by hue.
@@ -31,7 +31,9 @@ constexpr double kRangeLuma[] = {0.165, 0.495, 0.83};
 class TRamp {
 public:
     TRamp(const QColor& colour, std::uint32_t peak)
-        : red_(colour.red()), green_(colour.green()), blue_(colour.blue()),
+        : red_(colour.red()),
+          green_(colour.green()),
+          blue_(colour.blue()),
           scale_(peak > 1 ? 1.0 / std::log(static_cast<double>(peak)) : 0.0) {
         table_[0] = qRgb(0, 0, 0);
         for (std::uint32_t count = 1; count < kTabled; ++count) table_[count] = Compute(count);
@@ -74,7 +76,9 @@ void DrawFrame(QPainter& painter, QSize size) {
 
 // Vertical position of a value 0..1 in a waveform of the given height, on
 // the level the value falls in.
-double WaveformY(double value, int height) { return (kScopeLevels - 0.5 - value * (kScopeLevels - 1)) * height / kScopeLevels; }
+double WaveformY(double value, int height) {
+    return (kScopeLevels - 0.5 - value * (kScopeLevels - 1)) * height / kScopeLevels;
+}
 
 std::uint32_t WaveformPeak(const TScopeData& data, TScopeChannel first, TScopeChannel last) {
     std::uint32_t peak = 0;
@@ -99,8 +103,7 @@ QImage WaveformCells(const TScopeData& data, bool parade) {
         for (int l = 0; l < kScopeLevels; ++l) {
             auto* line = reinterpret_cast<QRgb*>(cells.scanLine(kScopeLevels - 1 - l)) + s * columns;
             for (int column = 0; column < data.Columns(); ++column)
-                if (const std::uint32_t count = data.Waveform(channel, column, l))
-                    line[column] = ramp(count);
+                if (const std::uint32_t count = data.Waveform(channel, column, l)) line[column] = ramp(count);
         }
     }
     return cells;
@@ -262,9 +265,12 @@ QSize ScopesSize(TScopeKind kind, int width) {
     const int w = std::max(width, kMinWidth);
     switch (kind) {
         case TScopeKind::Waveform:
-        case TScopeKind::Histogram: return QSize(w, w / 2);
-        case TScopeKind::Vectorscope: return QSize(w, w);
-        case TScopeKind::All: break;
+        case TScopeKind::Histogram:
+            return QSize(w, w / 2);
+        case TScopeKind::Vectorscope:
+            return QSize(w, w);
+        case TScopeKind::All:
+            break;
     }
     return QSize(w, w / 2 + kGap + w + kGap + w / 2);
 }
@@ -286,10 +292,14 @@ QImage DrawScopes(const TScopeData& data, TScopeKind kind, int width, bool parad
     const QSize size = ScopesSize(kind, width);
     const int w = size.width();
     switch (kind) {
-        case TScopeKind::Waveform: return DrawWaveform(data, size, parade);
-        case TScopeKind::Vectorscope: return DrawVectorscope(data, w, reference);
-        case TScopeKind::Histogram: return DrawHistogram(data, size);
-        case TScopeKind::All: break;
+        case TScopeKind::Waveform:
+            return DrawWaveform(data, size, parade);
+        case TScopeKind::Vectorscope:
+            return DrawVectorscope(data, w, reference);
+        case TScopeKind::Histogram:
+            return DrawHistogram(data, size);
+        case TScopeKind::All:
+            break;
     }
     QImage image(size, QImage::Format_RGB32);
     image.fill(Qt::black);

@@ -1,37 +1,32 @@
 // The module ombrane-ffmpeg.so: clips read and written by FFmpeg's libraries.
 #include "clip/ClipModule.h"
-#include "engine/Error.h"
 #include "clip/ffmpeg/FfmpegClipReader.h"
 #include "clip/ffmpeg/FfmpegClipWriter.h"
+#include "engine/Error.h"
 
 namespace {
 
 class TFfmpegClipModule final : public TClipModule {
 public:
-    std::unique_ptr<TClipReader> Open(int fd, const std::string& fileName) const override
-    {
+    std::unique_ptr<TClipReader> Open(int fd, const std::string& fileName) const override {
         return std::make_unique<TFfmpegClipReader>(fd, fileName);
     }
 
     std::unique_ptr<TClipWriter> CreateWriter(int sourceFd, const std::string& sourceName,
-                                              const TClipRenderSettings& settings, int out) const override
-    {
+                                              const TClipRenderSettings& settings, int out) const override {
         return std::make_unique<TFfmpegClipWriter>(sourceFd, sourceName, settings, out);
     }
 
-    TDeepImage StoredAndRead(const TDeepImage& image, int sourceFd, const std::string& sourceName) const override
-    {
+    TDeepImage StoredAndRead(const TDeepImage& image, int sourceFd, const std::string& sourceName) const override {
         const TFfmpegClipReader reader(sourceFd, sourceName);
         AVFrame* frame = av_frame_alloc();
-        if (frame == nullptr)
-            throw EError("out of memory");
+        if (frame == nullptr) throw EError("out of memory");
         frame->format = reader.PixelFormat();
         frame->width = image.Width();
         frame->height = image.Height();
         TDeepImage result;
         try {
-            if (av_frame_get_buffer(frame, 0) < 0)
-                throw EError("out of memory");
+            if (av_frame_get_buffer(frame, 0) < 0) throw EError("out of memory");
             TFrameConverter converter;
             converter.ToFrame(image, reader.Coding(), *frame);
             converter.ToImage(*frame, reader.Coding(), result);
@@ -45,10 +40,9 @@ public:
     }
 };
 
-} // namespace
+}  // namespace
 
-extern "C" const TClipModule* OmbraneClipModule(int* interfaceVersion)
-{
+extern "C" const TClipModule* OmbraneClipModule(int* interfaceVersion) {
     static const TFfmpegClipModule module;
     *interfaceVersion = kClipModuleVersion;
     return &module;

@@ -14,20 +14,15 @@ namespace {
 constexpr int kMaxSide = 30000;
 constexpr long long kMaxPixels = 400LL * 1000 * 1000;
 
-} // namespace
+}  // namespace
 
-AVRational RateOf(const AVStream& stream)
-{
-    if (stream.avg_frame_rate.num > 0 && stream.avg_frame_rate.den > 0)
-        return stream.avg_frame_rate;
-    if (stream.r_frame_rate.num > 0 && stream.r_frame_rate.den > 0)
-        return stream.r_frame_rate;
+AVRational RateOf(const AVStream& stream) {
+    if (stream.avg_frame_rate.num > 0 && stream.avg_frame_rate.den > 0) return stream.avg_frame_rate;
+    if (stream.r_frame_rate.num > 0 && stream.r_frame_rate.den > 0) return stream.r_frame_rate;
     return AVRational{25, 1};
 }
 
-
-TFfmpegClipReader::TFfmpegClipReader(int fd, const std::string& fileName) : input_(fd, fileName)
-{
+TFfmpegClipReader::TFfmpegClipReader(int fd, const std::string& fileName) : input_(fd, fileName) {
     AVStream& stream = *input_.Video();
     const AVCodecParameters& parameters = *stream.codecpar;
     const AVCodec* codec = avcodec_find_decoder(parameters.codec_id);
@@ -60,8 +55,7 @@ TFfmpegClipReader::TFfmpegClipReader(int fd, const std::string& fileName) : inpu
     if (const int status = avcodec_open2(decoder_, codec, nullptr); status < 0)
         RaiseClipError(fileName, "its video stream cannot be decoded", status);
     for (unsigned i = 0; i < input_.Format()->nb_streams; ++i)
-        if (static_cast<int>(i) != input_.VideoIndex())
-            input_.Format()->streams[i]->discard = AVDISCARD_ALL;
+        if (static_cast<int>(i) != input_.VideoIndex()) input_.Format()->streams[i]->discard = AVDISCARD_ALL;
 
     const auto format = static_cast<AVPixelFormat>(parameters.format);
     coding_ = CodingOf(format, parameters.color_space, parameters.color_range, parameters.height);
@@ -85,55 +79,43 @@ TFfmpegClipReader::TFfmpegClipReader(int fd, const std::string& fileName) : inpu
     firstPts_ = stream.start_time != AV_NOPTS_VALUE ? stream.start_time : 0;
 }
 
-TFfmpegClipReader::~TFfmpegClipReader()
-{
+TFfmpegClipReader::~TFfmpegClipReader() {
     av_frame_free(&frame_);
     av_packet_free(&packet_);
     avcodec_free_context(&decoder_);
 }
 
-std::int64_t TFfmpegClipReader::NumberOf(const AVFrame& frame) const
-{
+std::int64_t TFfmpegClipReader::NumberOf(const AVFrame& frame) const {
     const std::int64_t pts = frame.best_effort_timestamp;
-    if (pts == AV_NOPTS_VALUE)
-        return counter_;
+    if (pts == AV_NOPTS_VALUE) return counter_;
     const AVRational frameTime = av_inv_q(RateOf(*input_.Video()));
     return av_rescale_q_rnd(pts - firstPts_, input_.Video()->time_base, frameTime,
                             static_cast<AVRounding>(AV_ROUND_NEAR_INF | AV_ROUND_PASS_MINMAX));
 }
 
-void TFfmpegClipReader::Restart()
-{
+void TFfmpegClipReader::Restart() {
     avcodec_flush_buffers(decoder_);
     draining_ = false;
     counter_ = 0;
 }
 
-void TFfmpegClipReader::Seek(std::int64_t frame)
-{
-    if (frame < 0)
-        frame = 0;
+void TFfmpegClipReader::Seek(std::int64_t frame) {
+    if (frame < 0) frame = 0;
     const AVStream& stream = *input_.Video();
     const std::int64_t target = firstPts_ + av_rescale_q(frame, av_inv_q(RateOf(stream)), stream.time_base);
     int status = av_seek_frame(input_.Format(), input_.VideoIndex(), target, AVSEEK_FLAG_BACKWARD);
-    if (status < 0)
-        status = av_seek_frame(input_.Format(), input_.VideoIndex(), firstPts_, AVSEEK_FLAG_BACKWARD);
-    if (status < 0)
-        status = avformat_seek_file(input_.Format(), -1, INT64_MIN, 0, 0, AVSEEK_FLAG_BYTE);
-    if (status < 0)
-        RaiseClipError(input_.Name(), "cannot go to frame " + std::to_string(frame), status);
+    if (status < 0) status = av_seek_frame(input_.Format(), input_.VideoIndex(), firstPts_, AVSEEK_FLAG_BACKWARD);
+    if (status < 0) status = avformat_seek_file(input_.Format(), -1, INT64_MIN, 0, 0, AVSEEK_FLAG_BYTE);
+    if (status < 0) RaiseClipError(input_.Name(), "cannot go to frame " + std::to_string(frame), status);
     Restart();
     wanted_ = frame;
 }
 
-bool TFfmpegClipReader::Decode()
-{
+bool TFfmpegClipReader::Decode() {
     for (;;) {
         const int received = avcodec_receive_frame(decoder_, frame_);
-        if (received == 0)
-            return true;
-        if (received == AVERROR_EOF)
-            return false;
+        if (received == 0) return true;
+        if (received == AVERROR_EOF) return false;
         if (received != AVERROR(EAGAIN))
             RaiseClipError(input_.Name(), "frame " + std::to_string(counter_) + " cannot be decoded", received);
         if (draining_) {
@@ -158,18 +140,17 @@ bool TFfmpegClipReader::Decode()
     }
 }
 
-void TFfmpegClipReader::CheckComplete() const
-{
+void TFfmpegClipReader::CheckComplete() const {
     // A count estimated from the duration may be one frame off.
     const std::int64_t least = declaredCount_ ? info_.Frames : info_.Frames - 1;
     if (counter_ < least)
         throw EError("\"" + input_.Name() + "\": the clip ends after " + std::to_string(counter_) + " of the " +
-                     std::to_string(info_.Frames) + (declaredCount_ ? " frames it declares" : " frames its duration gives") + "; frame " + std::to_string(counter_) +
-                     " cannot be decoded");
+                     std::to_string(info_.Frames) +
+                     (declaredCount_ ? " frames it declares" : " frames its duration gives") + "; frame " +
+                     std::to_string(counter_) + " cannot be decoded");
 }
 
-bool TFfmpegClipReader::Read(TDeepImage& image, std::int64_t& number)
-{
+bool TFfmpegClipReader::Read(TDeepImage& image, std::int64_t& number) {
     for (;;) {
         if (!Decode()) {
             CheckComplete();

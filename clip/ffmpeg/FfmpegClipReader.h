@@ -35,8 +35,8 @@ private:
     TYCbCrCoding coding_;
     bool declaredCount_ = false;
     std::int64_t firstPts_ = 0;
-    std::int64_t counter_ = 0;   // the number of the next frame when timestamps are missing
-    std::int64_t wanted_ = 0;    // frames before this one are passed over
+    std::int64_t counter_ = 0;  // the number of the next frame when timestamps are missing
+    std::int64_t wanted_ = 0;   // frames before this one are passed over
     bool draining_ = false;
     std::uint64_t errorsSeen_ = DecoderErrorCount();
 };

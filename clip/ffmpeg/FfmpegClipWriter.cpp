@@ -7,12 +7,12 @@ extern "C" {
 #include <libavutil/timecode.h>
 }
 
-#include <cerrno>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <cerrno>
 
-#include "engine/Error.h"
 #include "clip/ffmpeg/FfmpegClipReader.h"
+#include "engine/Error.h"
 
 namespace {
 
@@ -32,45 +32,35 @@ constexpr TFamily kFamilies[] = {
     {AV_CODEC_ID_HEVC, "libx265", 18, false},
 };
 
-const TFamily* FamilyOf(AVCodecID codec)
-{
+const TFamily* FamilyOf(AVCodecID codec) {
     for (const TFamily& family : kFamilies)
-        if (family.Source == codec)
-            return &family;
+        if (family.Source == codec) return &family;
     return nullptr;
 }
 
-AVPixelFormat ChooseFormat(const AVCodec& codec, AVPixelFormat source)
-{
-    if (codec.pix_fmts == nullptr)
-        return source;
+AVPixelFormat ChooseFormat(const AVCodec& codec, AVPixelFormat source) {
+    if (codec.pix_fmts == nullptr) return source;
     for (const AVPixelFormat* format = codec.pix_fmts; *format != AV_PIX_FMT_NONE; ++format)
-        if (*format == source)
-            return source;
+        if (*format == source) return source;
     return avcodec_find_best_pix_fmt_of_list(codec.pix_fmts, source, 0, nullptr);
 }
 
-} // namespace
+}  // namespace
 
-int TFfmpegClipWriter::WriteBytes(void* opaque, std::uint8_t* buffer, int size)
-{
+int TFfmpegClipWriter::WriteBytes(void* opaque, std::uint8_t* buffer, int size) {
     const int fd = static_cast<TSink*>(opaque)->Fd;
     int done = 0;
     while (done < size) {
         const ssize_t written = write(fd, buffer + done, static_cast<std::size_t>(size - done));
-        if (written < 0 && errno == EINTR)
-            continue;
-        if (written < 0)
-            return AVERROR(errno);
-        if (written == 0)
-            return AVERROR(ENOSPC);
+        if (written < 0 && errno == EINTR) continue;
+        if (written < 0) return AVERROR(errno);
+        if (written == 0) return AVERROR(ENOSPC);
         done += static_cast<int>(written);
     }
     return size;
 }
 
-std::int64_t TFfmpegClipWriter::SeekSink(void* opaque, std::int64_t offset, int whence)
-{
+std::int64_t TFfmpegClipWriter::SeekSink(void* opaque, std::int64_t offset, int whence) {
     const int fd = static_cast<TSink*>(opaque)->Fd;
     whence &= ~AVSEEK_FORCE;
     if (whence == AVSEEK_SIZE) {
@@ -81,13 +71,11 @@ std::int64_t TFfmpegClipWriter::SeekSink(void* opaque, std::int64_t offset, int 
     return position < 0 ? AVERROR(errno) : position;
 }
 
-TFfmpegClipWriter::TFfmpegClipWriter(int sourceFd, const std::string& sourceName,
-                                     const TClipRenderSettings& settings, int out)
-    : source_(sourceFd, sourceName), settings_(settings), outputName_(settings.OutputName)
-{
+TFfmpegClipWriter::TFfmpegClipWriter(int sourceFd, const std::string& sourceName, const TClipRenderSettings& settings,
+                                     int out)
+    : source_(sourceFd, sourceName), settings_(settings), outputName_(settings.OutputName) {
     const AVOutputFormat* container = av_guess_format(nullptr, outputName_.c_str(), nullptr);
-    if (container == nullptr)
-        throw EError("\"" + outputName_ + "\": no container is known for its extension");
+    if (container == nullptr) throw EError("\"" + outputName_ + "\": no container is known for its extension");
     if (avformat_alloc_output_context2(&out_, container, nullptr, nullptr) < 0 || out_ == nullptr)
         throw EError("\"" + outputName_ + "\": out of memory");
     sink_.Fd = out;
@@ -97,8 +85,7 @@ TFfmpegClipWriter::TFfmpegClipWriter(int sourceFd, const std::string& sourceName
     packet_ = av_packet_alloc();
     audio_ = av_packet_alloc();
     if (io_ == nullptr || frame_ == nullptr || packet_ == nullptr || audio_ == nullptr) {
-        if (io_ == nullptr)
-            av_free(buffer);
+        if (io_ == nullptr) av_free(buffer);
         throw EError("\"" + outputName_ + "\": out of memory");
     }
     out_->pb = io_;
@@ -109,10 +96,9 @@ TFfmpegClipWriter::TFfmpegClipWriter(int sourceFd, const std::string& sourceName
     firstPts_ = video.start_time != AV_NOPTS_VALUE ? video.start_time : 0;
     shift_ = settings_.In > 0 ? firstPts_ + av_rescale_q(settings_.In, frameTime_, video.time_base) : 0;
     shiftTime_ = av_rescale_q(shift_, video.time_base, AV_TIME_BASE_Q);
-    endTime_ = settings_.Out >= 0
-                   ? av_rescale_q(firstPts_ + av_rescale_q(settings_.Out, frameTime_, video.time_base),
-                                  video.time_base, AV_TIME_BASE_Q)
-                   : INT64_MAX;
+    endTime_ = settings_.Out >= 0 ? av_rescale_q(firstPts_ + av_rescale_q(settings_.Out, frameTime_, video.time_base),
+                                                 video.time_base, AV_TIME_BASE_Q)
+                                  : INT64_MAX;
     OpenEncoder();
     AddVideoStream();
     AddAudioStreams();
@@ -120,8 +106,7 @@ TFfmpegClipWriter::TFfmpegClipWriter(int sourceFd, const std::string& sourceName
     WriteHeader();
 }
 
-TFfmpegClipWriter::~TFfmpegClipWriter()
-{
+TFfmpegClipWriter::~TFfmpegClipWriter() {
     av_packet_free(&audio_);
     av_packet_free(&packet_);
     av_frame_free(&frame_);
@@ -133,8 +118,7 @@ TFfmpegClipWriter::~TFfmpegClipWriter()
     }
 }
 
-void TFfmpegClipWriter::OpenEncoder()
-{
+void TFfmpegClipWriter::OpenEncoder() {
     const AVCodecParameters& source = *source_.Video()->codecpar;
     const TFamily* family = settings_.Codec.empty() ? FamilyOf(source.codec_id) : nullptr;
     if (!settings_.Codec.empty())
@@ -144,13 +128,11 @@ void TFfmpegClipWriter::OpenEncoder()
     else
         codec_ = avcodec_find_encoder(source.codec_id);
     if (codec_ == nullptr || codec_->type != AVMEDIA_TYPE_VIDEO)
-        throw EError(settings_.Codec.empty()
-                         ? "\"" + source_.Name() + "\": no encoder writes its codec " +
-                               avcodec_get_name(source.codec_id) + "; choose one with --codec"
-                         : "no video encoder is called \"" + settings_.Codec + "\"");
+        throw EError(settings_.Codec.empty() ? "\"" + source_.Name() + "\": no encoder writes its codec " +
+                                                   avcodec_get_name(source.codec_id) + "; choose one with --codec"
+                                             : "no video encoder is called \"" + settings_.Codec + "\"");
     encoder_ = avcodec_alloc_context3(codec_);
-    if (encoder_ == nullptr)
-        throw EError("\"" + outputName_ + "\": out of memory");
+    if (encoder_ == nullptr) throw EError("\"" + outputName_ + "\": out of memory");
     const AVStream& video = *source_.Video();
     const auto sourceFormat = static_cast<AVPixelFormat>(source.format);
     encoder_->pix_fmt = ChooseFormat(*codec_, sourceFormat);
@@ -166,20 +148,17 @@ void TFfmpegClipWriter::OpenEncoder()
     encoder_->chroma_sample_location = source.chroma_location;
     encoder_->field_order = source.field_order;
     encoder_->thread_count = 0;
-    if (out_->oformat->flags & AVFMT_GLOBALHEADER)
-        encoder_->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
+    if (out_->oformat->flags & AVFMT_GLOBALHEADER) encoder_->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
 
     AVDictionary* options = nullptr;
     if (family != nullptr && family->SameProfile && source.profile >= 0)
         av_dict_set_int(&options, "profile", source.profile, 0);
-    if (family != nullptr && family->Source == AV_CODEC_ID_DNXHD)
-        encoder_->bit_rate = source.bit_rate;
+    if (family != nullptr && family->Source == AV_CODEC_ID_DNXHD) encoder_->bit_rate = source.bit_rate;
     if (codec_->id == AV_CODEC_ID_FFV1) {
         av_dict_set(&options, "level", "3", 0);
         av_dict_set(&options, "slicecrc", "1", 0);
     }
-    if (codec_->id == AV_CODEC_ID_HEVC)
-        av_dict_set(&options, "x265-params", "log-level=error", 0);
+    if (codec_->id == AV_CODEC_ID_HEVC) av_dict_set(&options, "x265-params", "log-level=error", 0);
     const int crf = settings_.Crf >= 0 ? settings_.Crf : family != nullptr ? family->Crf : -1;
     if (crf >= 0) {
         if (encoder_->priv_data == nullptr || av_opt_find(encoder_->priv_data, "crf", nullptr, 0, 0) == nullptr)
@@ -193,8 +172,7 @@ void TFfmpegClipWriter::OpenEncoder()
     coding_ = CodingOf(encoder_->pix_fmt, source.color_space, source.color_range, source.height);
 }
 
-void TFfmpegClipWriter::AddVideoStream()
-{
+void TFfmpegClipWriter::AddVideoStream() {
     const AVStream& source = *source_.Video();
     video_ = avformat_new_stream(out_, nullptr);
     if (video_ == nullptr || avcodec_parameters_from_context(video_->codecpar, encoder_) < 0)
@@ -213,20 +191,16 @@ void TFfmpegClipWriter::AddVideoStream()
     }
 }
 
-std::string TFfmpegClipWriter::ShiftedTimecode() const
-{
+std::string TFfmpegClipWriter::ShiftedTimecode() const {
     const std::string start = source_.Timecode();
-    if (start.empty() || settings_.In <= 0)
-        return start;
+    if (start.empty() || settings_.In <= 0) return start;
     AVTimecode timecode{};
-    if (av_timecode_init_from_string(&timecode, RateOf(*source_.Video()), start.c_str(), nullptr) < 0)
-        return start;
+    if (av_timecode_init_from_string(&timecode, RateOf(*source_.Video()), start.c_str(), nullptr) < 0) return start;
     char text[AV_TIMECODE_STR_SIZE];
     return av_timecode_make_string(&timecode, text, static_cast<int>(settings_.In));
 }
 
-void TFfmpegClipWriter::AddAudioStreams()
-{
+void TFfmpegClipWriter::AddAudioStreams() {
     AVFormatContext& format = *source_.Format();
     streamMap_.assign(format.nb_streams, -1);
     for (unsigned i = 0; i < format.nb_streams; ++i) {
@@ -246,18 +220,16 @@ void TFfmpegClipWriter::AddAudioStreams()
     }
 }
 
-void TFfmpegClipWriter::CopyChapters()
-{
+void TFfmpegClipWriter::CopyChapters() {
     const AVFormatContext& format = *source_.Format();
     for (unsigned i = 0; i < format.nb_chapters; ++i) {
         const AVChapter& in = *format.chapters[i];
         const std::int64_t shift = av_rescale_q(shiftTime_, AV_TIME_BASE_Q, in.time_base);
-        const std::int64_t end = endTime_ == INT64_MAX ? INT64_MAX : av_rescale_q(endTime_, AV_TIME_BASE_Q, in.time_base);
-        if (in.end <= shift || in.start >= end)
-            continue;
+        const std::int64_t end =
+            endTime_ == INT64_MAX ? INT64_MAX : av_rescale_q(endTime_, AV_TIME_BASE_Q, in.time_base);
+        if (in.end <= shift || in.start >= end) continue;
         auto* chapter = static_cast<AVChapter*>(av_mallocz(sizeof(AVChapter)));
-        if (chapter == nullptr)
-            throw EError("\"" + outputName_ + "\": out of memory");
+        if (chapter == nullptr) throw EError("\"" + outputName_ + "\": out of memory");
         chapter->id = in.id;
         chapter->time_base = in.time_base;
         chapter->start = std::max<std::int64_t>(in.start - shift, 0);
@@ -265,28 +237,23 @@ void TFfmpegClipWriter::CopyChapters()
         av_dict_copy(&chapter->metadata, in.metadata, 0);
         int count = static_cast<int>(out_->nb_chapters);
         av_dynarray_add(&out_->chapters, &count, chapter);
-        if (out_->chapters == nullptr)
-            throw EError("\"" + outputName_ + "\": out of memory");
+        if (out_->chapters == nullptr) throw EError("\"" + outputName_ + "\": out of memory");
         out_->nb_chapters = static_cast<unsigned>(count);
     }
 }
 
-void TFfmpegClipWriter::WriteHeader()
-{
+void TFfmpegClipWriter::WriteHeader() {
     const int status = avformat_write_header(out_, nullptr);
-    if (status < 0)
-        RaiseClipError(outputName_, "the clip cannot be written", status);
+    if (status < 0) RaiseClipError(outputName_, "the clip cannot be written", status);
 }
 
-void TFfmpegClipWriter::Write(const TDeepImage& image, std::int64_t number)
-{
+void TFfmpegClipWriter::Write(const TDeepImage& image, std::int64_t number) {
     if (av_frame_make_writable(frame_) < 0 || frame_->data[0] == nullptr) {
         av_frame_unref(frame_);
         frame_->format = encoder_->pix_fmt;
         frame_->width = encoder_->width;
         frame_->height = encoder_->height;
-        if (av_frame_get_buffer(frame_, 0) < 0)
-            throw EError("\"" + outputName_ + "\": out of memory");
+        if (av_frame_get_buffer(frame_, 0) < 0) throw EError("\"" + outputName_ + "\": out of memory");
     }
     converter_.ToFrame(image, coding_, *frame_);
     const AVStream& source = *source_.Video();
@@ -296,32 +263,25 @@ void TFfmpegClipWriter::Write(const TDeepImage& image, std::int64_t number)
     frame_->color_primaries = encoder_->color_primaries;
     frame_->color_trc = encoder_->color_trc;
     const int status = avcodec_send_frame(encoder_, frame_);
-    if (status < 0)
-        RaiseClipError(outputName_, "frame " + std::to_string(number) + " cannot be encoded", status);
+    if (status < 0) RaiseClipError(outputName_, "frame " + std::to_string(number) + " cannot be encoded", status);
     WritePackets();
 }
 
-void TFfmpegClipWriter::WritePackets()
-{
+void TFfmpegClipWriter::WritePackets() {
     for (;;) {
         const int status = avcodec_receive_packet(encoder_, packet_);
-        if (status == AVERROR(EAGAIN) || status == AVERROR_EOF)
-            return;
-        if (status < 0)
-            RaiseClipError(outputName_, "the encoder failed", status);
+        if (status == AVERROR(EAGAIN) || status == AVERROR_EOF) return;
+        if (status < 0) RaiseClipError(outputName_, "the encoder failed", status);
         packet_->stream_index = video_->index;
         av_packet_rescale_ts(packet_, encoder_->time_base, video_->time_base);
         const std::int64_t time = packet_->dts != AV_NOPTS_VALUE ? packet_->dts : packet_->pts;
-        if (time != AV_NOPTS_VALUE)
-            CopyAudioUntil(av_rescale_q(time, video_->time_base, AV_TIME_BASE_Q) + shiftTime_);
+        if (time != AV_NOPTS_VALUE) CopyAudioUntil(av_rescale_q(time, video_->time_base, AV_TIME_BASE_Q) + shiftTime_);
         const int written = av_interleaved_write_frame(out_, packet_);
-        if (written < 0)
-            RaiseClipError(outputName_, "the clip cannot be written", written);
+        if (written < 0) RaiseClipError(outputName_, "the clip cannot be written", written);
     }
 }
 
-void TFfmpegClipWriter::CopyAudioUntil(std::int64_t until)
-{
+void TFfmpegClipWriter::CopyAudioUntil(std::int64_t until) {
     while (!audioDone_) {
         if (!audioHeld_) {
             const int status = av_read_frame(source_.Format(), audio_);
@@ -329,8 +289,7 @@ void TFfmpegClipWriter::CopyAudioUntil(std::int64_t until)
                 audioDone_ = true;
                 return;
             }
-            if (status < 0)
-                RaiseClipError(source_.Name(), "its audio cannot be read", status);
+            if (status < 0) RaiseClipError(source_.Name(), "its audio cannot be read", status);
             if (streamMap_[audio_->stream_index] < 0) {
                 av_packet_unref(audio_);
                 continue;
@@ -340,39 +299,31 @@ void TFfmpegClipWriter::CopyAudioUntil(std::int64_t until)
         const AVStream& in = *source_.Format()->streams[audio_->stream_index];
         const std::int64_t stamp = audio_->pts != AV_NOPTS_VALUE ? audio_->pts : audio_->dts;
         const std::int64_t time = stamp == AV_NOPTS_VALUE ? 0 : av_rescale_q(stamp, in.time_base, AV_TIME_BASE_Q);
-        if (time >= until)
-            return;
+        if (time >= until) return;
         audioHeld_ = false;
         if (time < shiftTime_ || time >= endTime_) {
             av_packet_unref(audio_);
             continue;
         }
         const std::int64_t shift = av_rescale_q(shiftTime_, AV_TIME_BASE_Q, in.time_base);
-        if (audio_->pts != AV_NOPTS_VALUE)
-            audio_->pts -= shift;
-        if (audio_->dts != AV_NOPTS_VALUE)
-            audio_->dts -= shift;
+        if (audio_->pts != AV_NOPTS_VALUE) audio_->pts -= shift;
+        if (audio_->dts != AV_NOPTS_VALUE) audio_->dts -= shift;
         AVStream& copy = *out_->streams[streamMap_[audio_->stream_index]];
         audio_->stream_index = copy.index;
         av_packet_rescale_ts(audio_, in.time_base, copy.time_base);
         audio_->pos = -1;
         const int written = av_interleaved_write_frame(out_, audio_);
-        if (written < 0)
-            RaiseClipError(outputName_, "the clip's audio cannot be written", written);
+        if (written < 0) RaiseClipError(outputName_, "the clip's audio cannot be written", written);
     }
 }
 
-void TFfmpegClipWriter::Finish()
-{
+void TFfmpegClipWriter::Finish() {
     const int status = avcodec_send_frame(encoder_, nullptr);
-    if (status < 0)
-        RaiseClipError(outputName_, "the encoder failed", status);
+    if (status < 0) RaiseClipError(outputName_, "the encoder failed", status);
     WritePackets();
     CopyAudioUntil(endTime_);
     const int ended = av_write_trailer(out_);
-    if (ended < 0)
-        RaiseClipError(outputName_, "the clip cannot be written", ended);
+    if (ended < 0) RaiseClipError(outputName_, "the clip cannot be written", ended);
     avio_flush(io_);
-    if (io_->error < 0)
-        RaiseClipError(outputName_, "the clip cannot be written", io_->error);
+    if (io_->error < 0) RaiseClipError(outputName_, "the clip cannot be written", io_->error);
 }

@@ -1,13 +1,13 @@
 #include "clip/ffmpeg/FfmpegInput.h"
 
-#include <atomic>
-#include <cerrno>
-#include <cstring>
-#include <cstdarg>
-#include <cstdio>
-#include <mutex>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <atomic>
+#include <cerrno>
+#include <cstdarg>
+#include <cstdio>
+#include <cstring>
+#include <mutex>
 
 extern "C" {
 #include <libavutil/error.h>
@@ -21,28 +21,23 @@ namespace {
 
 constexpr int kIoBufferSize = 1 << 16;
 
-std::mutex& LogLock()
-{
+std::mutex& LogLock() {
     static std::mutex lock;
     return lock;
 }
 
 std::atomic<std::uint64_t> decoderErrors{0};
 
-std::string& LastLogged()
-{
+std::string& LastLogged() {
     static std::string message;
     return message;
 }
 
-void KeepErrors(void* avcl, int level, const char* format, va_list arguments)
-{
-    if (level > AV_LOG_ERROR)
-        return;
+void KeepErrors(void* avcl, int level, const char* format, va_list arguments) {
+    if (level > AV_LOG_ERROR) return;
     if (avcl != nullptr) {
         const AVClass* kind = *static_cast<const AVClass* const*>(avcl);
-        if (kind != nullptr && std::strcmp(kind->class_name, "AVCodecContext") == 0)
-            ++decoderErrors;
+        if (kind != nullptr && std::strcmp(kind->class_name, "AVCodecContext") == 0) ++decoderErrors;
     }
     // A message may come in pieces; the piece ending in a new line ends it.
     static std::string pending;
@@ -51,29 +46,22 @@ void KeepErrors(void* avcl, int level, const char* format, va_list arguments)
     av_log_format_line2(avcl, level, format, arguments, line, sizeof line, &prefix);
     const std::lock_guard<std::mutex> held(LogLock());
     pending += line;
-    if (pending.empty() || pending.back() != '\n')
-        return;
-    while (!pending.empty() && (pending.back() == '\n' || pending.back() == ' '))
-        pending.pop_back();
+    if (pending.empty() || pending.back() != '\n') return;
+    while (!pending.empty() && (pending.back() == '\n' || pending.back() == ' ')) pending.pop_back();
     LastLogged() = pending;
     pending.clear();
 }
 
-} // namespace
+}  // namespace
 
-std::uint64_t DecoderErrorCount()
-{
-    return decoderErrors.load();
-}
+std::uint64_t DecoderErrorCount() { return decoderErrors.load(); }
 
-void QuietLibrary()
-{
+void QuietLibrary() {
     static std::once_flag once;
     std::call_once(once, [] { av_log_set_callback(KeepErrors); });
 }
 
-std::string LibraryReason(int code)
-{
+std::string LibraryReason(int code) {
     char text[AV_ERROR_MAX_STRING_SIZE] = {};
     av_strerror(code, text, sizeof text);
     std::string reason = text;
@@ -85,32 +73,25 @@ std::string LibraryReason(int code)
     return reason;
 }
 
-void RaiseClipError(const std::string& fileName, const std::string& what, int code)
-{
+void RaiseClipError(const std::string& fileName, const std::string& what, int code) {
     throw EError("\"" + fileName + "\": " + what + ": " + LibraryReason(code));
 }
 
-int TInputClip::ReadPacket(void* opaque, std::uint8_t* buffer, int size)
-{
+int TInputClip::ReadPacket(void* opaque, std::uint8_t* buffer, int size) {
     auto* source = static_cast<TSource*>(opaque);
     ssize_t got;
-    do
-        got = pread(source->Fd, buffer, static_cast<std::size_t>(size), source->Offset);
+    do got = pread(source->Fd, buffer, static_cast<std::size_t>(size), source->Offset);
     while (got < 0 && errno == EINTR);
-    if (got < 0)
-        return AVERROR(errno);
-    if (got == 0)
-        return AVERROR_EOF;
+    if (got < 0) return AVERROR(errno);
+    if (got == 0) return AVERROR_EOF;
     source->Offset += got;
     return static_cast<int>(got);
 }
 
-std::int64_t TInputClip::Seek(void* opaque, std::int64_t offset, int whence)
-{
+std::int64_t TInputClip::Seek(void* opaque, std::int64_t offset, int whence) {
     auto* source = static_cast<TSource*>(opaque);
     whence &= ~AVSEEK_FORCE;
-    if (whence == AVSEEK_SIZE)
-        return source->Size;
+    if (whence == AVSEEK_SIZE) return source->Size;
     std::int64_t position = offset;
     if (whence == SEEK_CUR)
         position += source->Offset;
@@ -118,25 +99,21 @@ std::int64_t TInputClip::Seek(void* opaque, std::int64_t offset, int whence)
         position += source->Size;
     else if (whence != SEEK_SET)
         return AVERROR(EINVAL);
-    if (position < 0)
-        return AVERROR(EINVAL);
+    if (position < 0) return AVERROR(EINVAL);
     source->Offset = position;
     return position;
 }
 
-TInputClip::TInputClip(int fd, const std::string& fileName) : name_(fileName)
-{
+TInputClip::TInputClip(int fd, const std::string& fileName) : name_(fileName) {
     QuietLibrary();
     struct stat st {};
-    if (fstat(fd, &st) != 0)
-        throw EError("\"" + fileName + "\" cannot be read");
+    if (fstat(fd, &st) != 0) throw EError("\"" + fileName + "\" cannot be read");
     source_ = {fd, 0, static_cast<std::int64_t>(st.st_size)};
     auto* buffer = static_cast<unsigned char*>(av_malloc(kIoBufferSize));
     io_ = buffer ? avio_alloc_context(buffer, kIoBufferSize, 0, &source_, ReadPacket, nullptr, Seek) : nullptr;
     format_ = avformat_alloc_context();
     if (io_ == nullptr || format_ == nullptr) {
-        if (io_ == nullptr)
-            av_free(buffer);
+        if (io_ == nullptr) av_free(buffer);
         Close();
         throw EError("\"" + fileName + "\": out of memory");
     }
@@ -166,26 +143,19 @@ TInputClip::TInputClip(int fd, const std::string& fileName) : name_(fileName)
     }
 }
 
-TInputClip::~TInputClip()
-{
-    Close();
-}
+TInputClip::~TInputClip() { Close(); }
 
-void TInputClip::Close()
-{
-    if (format_ != nullptr)
-        avformat_close_input(&format_);
+void TInputClip::Close() {
+    if (format_ != nullptr) avformat_close_input(&format_);
     if (io_ != nullptr) {
         av_freep(&io_->buffer);
         avio_context_free(&io_);
     }
 }
 
-std::string TInputClip::Timecode() const
-{
+std::string TInputClip::Timecode() const {
     const AVDictionaryEntry* entry = av_dict_get(Video()->metadata, "timecode", nullptr, 0);
-    if (entry == nullptr)
-        entry = av_dict_get(format_->metadata, "timecode", nullptr, 0);
+    if (entry == nullptr) entry = av_dict_get(format_->metadata, "timecode", nullptr, 0);
     for (unsigned i = 0; i < format_->nb_streams && entry == nullptr; ++i)
         entry = av_dict_get(format_->streams[i]->metadata, "timecode", nullptr, 0);
     return entry ? entry->value : "";

@@ -19,78 +19,62 @@ constexpr int kUnreadFlags = AV_PIX_FMT_FLAG_PAL | AV_PIX_FMT_FLAG_BITSTREAM | A
                              AV_PIX_FMT_FLAG_BAYER | AV_PIX_FMT_FLAG_FLOAT;
 constexpr int kSwsFlags = SWS_POINT | SWS_ACCURATE_RND | SWS_FULL_CHR_H_INT | SWS_FULL_CHR_H_INP | SWS_BITEXACT;
 
-const AVPixFmtDescriptor& Describe(AVPixelFormat format)
-{
+const AVPixFmtDescriptor& Describe(AVPixelFormat format) {
     const AVPixFmtDescriptor* desc = av_pix_fmt_desc_get(format);
-    if (desc == nullptr)
-        throw EError("unknown pixel format");
+    if (desc == nullptr) throw EError("unknown pixel format");
     return *desc;
 }
 
 // Read and written by the formulas here, component by component.
-bool IsDirect(AVPixelFormat format)
-{
+bool IsDirect(AVPixelFormat format) {
     const AVPixFmtDescriptor& desc = Describe(format);
-    if ((desc.flags & kUnreadFlags) != 0 || desc.nb_components < 3)
-        return false;
-    if (format == AV_PIX_FMT_XYZ12LE || format == AV_PIX_FMT_XYZ12BE)
-        return false;
+    if ((desc.flags & kUnreadFlags) != 0 || desc.nb_components < 3) return false;
+    if (format == AV_PIX_FMT_XYZ12LE || format == AV_PIX_FMT_XYZ12BE) return false;
     for (int c = 0; c < desc.nb_components; ++c)
-        if (desc.comp[c].depth > 16)
-            return false;
+        if (desc.comp[c].depth > 16) return false;
     return true;
 }
 
 // A component laid out as plain samples of its own plane, in the machine's order.
-bool IsPlainPlane(const AVPixFmtDescriptor& desc, int c)
-{
+bool IsPlainPlane(const AVPixFmtDescriptor& desc, int c) {
     const AVComponentDescriptor& comp = desc.comp[c];
     const int bytes = comp.depth > 8 ? 2 : 1;
     return (desc.flags & AV_PIX_FMT_FLAG_PLANAR) && !(desc.flags & AV_PIX_FMT_FLAG_BE) && comp.step == bytes &&
            comp.offset == 0 && comp.shift == 0;
 }
 
-void FetchRow(const AVFrame& frame, const AVPixFmtDescriptor& desc, int c, int y, int width, std::uint16_t* out)
-{
+void FetchRow(const AVFrame& frame, const AVPixFmtDescriptor& desc, int c, int y, int width, std::uint16_t* out) {
     if (IsPlainPlane(desc, c)) {
-        const std::uint8_t* row = frame.data[desc.comp[c].plane] + static_cast<std::ptrdiff_t>(y) * frame.linesize[desc.comp[c].plane];
+        const std::uint8_t* row =
+            frame.data[desc.comp[c].plane] + static_cast<std::ptrdiff_t>(y) * frame.linesize[desc.comp[c].plane];
         if (desc.comp[c].depth > 8)
             std::memcpy(out, row, static_cast<std::size_t>(width) * 2);
         else
-            for (int x = 0; x < width; ++x)
-                out[x] = row[x];
+            for (int x = 0; x < width; ++x) out[x] = row[x];
         return;
     }
     const std::uint8_t* data[4] = {frame.data[0], frame.data[1], frame.data[2], frame.data[3]};
     av_read_image_line2(out, data, frame.linesize, &desc, 0, y, c, width, 0, 2);
 }
 
-void StoreRow(AVFrame& frame, const AVPixFmtDescriptor& desc, int c, int y, int width, const std::uint16_t* in)
-{
+void StoreRow(AVFrame& frame, const AVPixFmtDescriptor& desc, int c, int y, int width, const std::uint16_t* in) {
     if (IsPlainPlane(desc, c)) {
-        std::uint8_t* row = frame.data[desc.comp[c].plane] + static_cast<std::ptrdiff_t>(y) * frame.linesize[desc.comp[c].plane];
+        std::uint8_t* row =
+            frame.data[desc.comp[c].plane] + static_cast<std::ptrdiff_t>(y) * frame.linesize[desc.comp[c].plane];
         if (desc.comp[c].depth > 8)
             std::memcpy(row, in, static_cast<std::size_t>(width) * 2);
         else
-            for (int x = 0; x < width; ++x)
-                row[x] = static_cast<std::uint8_t>(in[x]);
+            for (int x = 0; x < width; ++x) row[x] = static_cast<std::uint8_t>(in[x]);
         return;
     }
     av_write_image_line2(in, frame.data, frame.linesize, &desc, 0, y, c, width, 2);
 }
 
-int ChromaWidth(const AVPixFmtDescriptor& desc, int width)
-{
-    return -((-width) >> desc.log2_chroma_w);
-}
+int ChromaWidth(const AVPixFmtDescriptor& desc, int width) { return -((-width) >> desc.log2_chroma_w); }
 
-int ChromaHeight(const AVPixFmtDescriptor& desc, int height)
-{
-    return -((-height) >> desc.log2_chroma_h);
-}
+int ChromaHeight(const AVPixFmtDescriptor& desc, int height) { return -((-height) >> desc.log2_chroma_h); }
 
-void RgbFrameToImage(const AVFrame& frame, const AVPixFmtDescriptor& desc, TDeepImage& image)
-{
+void RgbFrameToImage(const AVFrame& frame, const AVPixFmtDescriptor& desc, TDeepImage& image) {
     const int width = frame.width;
     std::vector<std::uint16_t> samples(static_cast<std::size_t>(width));
     for (int c = 0; c < 3; ++c) {
@@ -98,8 +82,7 @@ void RgbFrameToImage(const AVFrame& frame, const AVPixFmtDescriptor& desc, TDeep
         for (int y = 0; y < frame.height; ++y) {
             FetchRow(frame, desc, c, y, width, samples.data());
             float* row = image.Row(y);
-            for (int x = 0; x < width; ++x)
-                row[3 * x + c] = static_cast<float>(samples[x] / top);
+            for (int x = 0; x < width; ++x) row[3 * x + c] = static_cast<float>(samples[x] / top);
         }
     }
 }
@@ -107,9 +90,8 @@ void RgbFrameToImage(const AVFrame& frame, const AVPixFmtDescriptor& desc, TDeep
 // Rows a worker takes at the least.
 constexpr int kMinRowsPerSlice = 32;
 
-void YuvRowsToImage(const AVFrame& frame, const AVPixFmtDescriptor& desc, const TCodeTables& tables, int begin,
-                    int end, TDeepImage& image)
-{
+void YuvRowsToImage(const AVFrame& frame, const AVPixFmtDescriptor& desc, const TCodeTables& tables, int begin, int end,
+                    TDeepImage& image) {
     const int width = frame.width;
     const int chromaWidth = ChromaWidth(desc, width);
     std::vector<std::uint16_t> luma(static_cast<std::size_t>(width));
@@ -132,19 +114,15 @@ void YuvRowsToImage(const AVFrame& frame, const AVPixFmtDescriptor& desc, const 
 }
 
 void YuvFrameToImage(const AVFrame& frame, const AVPixFmtDescriptor& desc, const TYCbCrCoding& coding,
-                     TDeepImage& image)
-{
+                     TDeepImage& image) {
     int bits = 0;
-    for (int c = 0; c < 3; ++c)
-        bits = std::max(bits, desc.comp[c].depth);
+    for (int c = 0; c < 3; ++c) bits = std::max(bits, desc.comp[c].depth);
     const TCodeTables tables(coding, bits);
-    ParallelFor(frame.height, kMinRowsPerSlice, [&](int begin, int end) {
-        YuvRowsToImage(frame, desc, tables, begin, end, image);
-    });
+    ParallelFor(frame.height, kMinRowsPerSlice,
+                [&](int begin, int end) { YuvRowsToImage(frame, desc, tables, begin, end, image); });
 }
 
-void ImageToRgbFrame(const TDeepImage& image, const AVPixFmtDescriptor& desc, AVFrame& frame)
-{
+void ImageToRgbFrame(const TDeepImage& image, const AVPixFmtDescriptor& desc, AVFrame& frame) {
     const int width = frame.width;
     std::vector<std::uint16_t> samples(static_cast<std::size_t>(width));
     for (int c = 0; c < 3; ++c) {
@@ -162,8 +140,7 @@ void ImageToRgbFrame(const TDeepImage& image, const AVPixFmtDescriptor& desc, AV
 
 // The chroma rows [begin, end) and the luma rows they cover.
 void ImageToYuvRows(const TDeepImage& image, const AVPixFmtDescriptor& desc, const TYCbCrCoding& coding, int begin,
-                    int end, AVFrame& frame)
-{
+                    int end, AVFrame& frame) {
     const int width = frame.width;
     const int chromaWidth = ChromaWidth(desc, width);
     std::vector<std::uint16_t> luma(static_cast<std::size_t>(width));
@@ -199,25 +176,20 @@ void ImageToYuvRows(const TDeepImage& image, const AVPixFmtDescriptor& desc, con
 }
 
 void ImageToYuvFrame(const TDeepImage& image, const AVPixFmtDescriptor& desc, const TYCbCrCoding& coding,
-                     AVFrame& frame)
-{
+                     AVFrame& frame) {
     // Each chroma row and the luma rows it covers are written on their own.
     const int minRows = std::max(1, kMinRowsPerSlice >> desc.log2_chroma_h);
-    ParallelFor(ChromaHeight(desc, frame.height), minRows, [&](int begin, int end) {
-        ImageToYuvRows(image, desc, coding, begin, end, frame);
-    });
+    ParallelFor(ChromaHeight(desc, frame.height), minRows,
+                [&](int begin, int end) { ImageToYuvRows(image, desc, coding, begin, end, frame); });
 }
 
 // Alpha, where the format has it, is opaque.
-void FillAlpha(const AVPixFmtDescriptor& desc, AVFrame& frame)
-{
-    if (!(desc.flags & AV_PIX_FMT_FLAG_ALPHA) || desc.nb_components < 4)
-        return;
+void FillAlpha(const AVPixFmtDescriptor& desc, AVFrame& frame) {
+    if (!(desc.flags & AV_PIX_FMT_FLAG_ALPHA) || desc.nb_components < 4) return;
     const int c = desc.nb_components - 1;
     std::vector<std::uint16_t> opaque(static_cast<std::size_t>(frame.width),
                                       static_cast<std::uint16_t>((1 << desc.comp[c].depth) - 1));
-    for (int y = 0; y < frame.height; ++y)
-        StoreRow(frame, desc, c, y, frame.width, opaque.data());
+    for (int y = 0; y < frame.height; ++y) StoreRow(frame, desc, c, y, frame.width, opaque.data());
 }
 
 struct TFrameHolder {
@@ -225,56 +197,47 @@ struct TFrameHolder {
     ~TFrameHolder() { av_frame_free(&Frame); }
 };
 
-void AllocateFrame(AVFrame& frame, AVPixelFormat format, int width, int height)
-{
+void AllocateFrame(AVFrame& frame, AVPixelFormat format, int width, int height) {
     frame.format = format;
     frame.width = width;
     frame.height = height;
-    if (av_frame_get_buffer(&frame, 0) < 0)
-        throw EError("out of memory for a frame");
+    if (av_frame_get_buffer(&frame, 0) < 0) throw EError("out of memory for a frame");
 }
 
-} // namespace
+}  // namespace
 
-int FormatBits(AVPixelFormat format)
-{
-    return Describe(format).comp[0].depth;
-}
+int FormatBits(AVPixelFormat format) { return Describe(format).comp[0].depth; }
 
-bool IsRgbFormat(AVPixelFormat format)
-{
+bool IsRgbFormat(AVPixelFormat format) {
     return (Describe(format).flags & AV_PIX_FMT_FLAG_RGB) != 0 || !IsDirect(format);
 }
 
-TYCbCrCoding CodingOf(AVPixelFormat format, AVColorSpace space, AVColorRange range, int height)
-{
+TYCbCrCoding CodingOf(AVPixelFormat format, AVColorSpace space, AVColorRange range, int height) {
     const int bits = FormatBits(format);
     const bool jpegFormat = format == AV_PIX_FMT_YUVJ420P || format == AV_PIX_FMT_YUVJ422P ||
                             format == AV_PIX_FMT_YUVJ444P || format == AV_PIX_FMT_YUVJ440P ||
                             format == AV_PIX_FMT_YUVJ411P;
     const bool full = range == AVCOL_RANGE_JPEG || (range == AVCOL_RANGE_UNSPECIFIED && jpegFormat);
     switch (space) {
-    case AVCOL_SPC_BT709:
-        return Bt709Coding(bits, full);
-    case AVCOL_SPC_BT470BG:
-    case AVCOL_SPC_SMPTE170M:
-        return Bt601Coding(bits, full);
-    case AVCOL_SPC_BT2020_NCL:
-    case AVCOL_SPC_BT2020_CL:
-        return Bt2020Coding(bits, full);
-    default:
-        return height > 576 ? Bt709Coding(bits, full) : Bt601Coding(bits, full);
+        case AVCOL_SPC_BT709:
+            return Bt709Coding(bits, full);
+        case AVCOL_SPC_BT470BG:
+        case AVCOL_SPC_SMPTE170M:
+            return Bt601Coding(bits, full);
+        case AVCOL_SPC_BT2020_NCL:
+        case AVCOL_SPC_BT2020_CL:
+            return Bt2020Coding(bits, full);
+        default:
+            return height > 576 ? Bt709Coding(bits, full) : Bt601Coding(bits, full);
     }
 }
 
-TFrameConverter::~TFrameConverter()
-{
+TFrameConverter::~TFrameConverter() {
     sws_freeContext(reader_);
     sws_freeContext(writer_);
 }
 
-void TFrameConverter::ToImage(const AVFrame& frame, const TYCbCrCoding& coding, TDeepImage& image)
-{
+void TFrameConverter::ToImage(const AVFrame& frame, const TYCbCrCoding& coding, TDeepImage& image) {
     if (image.Width() != frame.width || image.Height() != frame.height || image.HasAlpha() || image.Row(0) == nullptr)
         image = TDeepImage(frame.width, frame.height, false);
     const auto format = static_cast<AVPixelFormat>(frame.format);
@@ -296,8 +259,7 @@ void TFrameConverter::ToImage(const AVFrame& frame, const TYCbCrCoding& coding, 
     RgbFrameToImage(*rgb.Frame, Describe(AV_PIX_FMT_GBRP16), image);
 }
 
-void TFrameConverter::ToFrame(const TDeepImage& image, const TYCbCrCoding& coding, AVFrame& frame)
-{
+void TFrameConverter::ToFrame(const TDeepImage& image, const TYCbCrCoding& coding, AVFrame& frame) {
     const auto format = static_cast<AVPixelFormat>(frame.format);
     if (IsDirect(format)) {
         const AVPixFmtDescriptor& desc = Describe(format);

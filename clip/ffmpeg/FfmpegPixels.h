@@ -5,8 +5,8 @@ extern "C" {
 }
 struct SwsContext;
 
-#include "engine/DeepImage.h"
 #include "clip/YCbCrCoding.h"
+#include "engine/DeepImage.h"
 
 // The conversion between the library's frames and RGB pictures. Y'CbCr
 // formats are converted by TYCbCrCoding's formulas; subsampled chroma is

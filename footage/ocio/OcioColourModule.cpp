@@ -4,15 +4,15 @@
 // OpenColorIO, behind the TColourModule interface.
 
 #include <cmath>
+#include <cstdlib>
+#include <exception>
 #include <sstream>
 #include <string>
 #include <utility>
 #include <vector>
-#include <cstdlib>
-#include <exception>
 
-#include "footage/ColourModule.h"
 #include "engine/Error.h"
+#include "footage/ColourModule.h"
 #include "footage/FootageCatalog.h"
 
 namespace OCIO = OCIO_NAMESPACE;
@@ -310,8 +310,7 @@ std::string RefusalOf(const OCIO::ColorSpace& space) {
     return "";
 }
 
-std::string ConfigLabel(const std::string& name, const std::string& path, const char* display,
-                        const char* view) {
+std::string ConfigLabel(const std::string& name, const std::string& path, const char* display, const char* view) {
     const auto slash = path.find_last_of('/');
     const std::string file = slash == std::string::npos ? path : path.substr(slash + 1);
     return name + " (" + file + ": " + display + " / " + view + ")";
@@ -319,7 +318,7 @@ std::string ConfigLabel(const std::string& name, const std::string& path, const 
 
 // The conversion of one config colour space, or null with `refusal` set.
 std::unique_ptr<TFootageConversion> SpaceConversion(const TLoadedConfig& loaded, const TDefaultView& view,
-                                                     const OCIO::ColorSpace& space, std::string& refusal) {
+                                                    const OCIO::ColorSpace& space, std::string& refusal) {
     refusal = view.View == nullptr ? view.Refusal : RefusalOf(space);
     if (refusal.empty()) refusal = view.Refusal;
     if (!refusal.empty()) return nullptr;
@@ -331,8 +330,8 @@ std::unique_ptr<TFootageConversion> SpaceConversion(const TLoadedConfig& loaded,
             loaded.Config->getProcessor(name.c_str(), view.Display, view.View, OCIO::TRANSFORM_DIR_FORWARD),
             IsLinearSpace(space));
     } catch (const std::exception& error) {
-        refusal = "the colour space \"" + name + "\" of \"" + loaded.Path + "\" does not convert: " +
-                  Reason(error.what(), loaded);
+        refusal = "the colour space \"" + name + "\" of \"" + loaded.Path +
+                  "\" does not convert: " + Reason(error.what(), loaded);
         return nullptr;
     }
     if (!footage->FiniteOnGrid()) {

@@ -13,9 +13,7 @@ namespace {
 
 constexpr std::size_t npos = std::string_view::npos;
 
-char UpperAscii(char c) {
-    return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
-}
+char UpperAscii(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c; }
 
 bool SameTextAscii(std::string_view a, std::string_view b) {
     if (a.size() != b.size()) return false;
@@ -119,8 +117,7 @@ TXMLValue& TXMLAttributes::ByName(const std::string& name) {
     } else {
         if (index_.size() != Items.size()) RebuildIndex();
         const auto found = index_.find(UpperKey(name));
-        if (found != index_.end() && found->second < Items.size() &&
-            SameTextAscii(Items[found->second].first, name))
+        if (found != index_.end() && found->second < Items.size() && SameTextAscii(Items[found->second].first, name))
             return *Items[found->second].second;
     }
     Items.emplace_back(name, std::make_unique<TXMLValue>());
@@ -141,9 +138,7 @@ TXMLNode& TXMLNode::AddChild() {
     return *Children.back();
 }
 
-void TXMLNode::LoadFromFile(const std::string& fileName) {
-    LoadFromText(ReadFileBytes(fileName));
-}
+void TXMLNode::LoadFromFile(const std::string& fileName) { LoadFromText(ReadFileBytes(fileName)); }
 
 void TXMLNode::LoadFromStream(std::istream& stream) {
     Clear();
@@ -162,8 +157,7 @@ void TXMLNode::LoadFromText(std::string_view text) {
 
 void TXMLNode::RequireWholeDocument(bool namesMustMatch) const {
     if (!UnclosedElement.empty())
-        throw EError("The XML document is damaged: it ends before its \"" + UnclosedElement +
-                     "\" element is closed.");
+        throw EError("The XML document is damaged: it ends before its \"" + UnclosedElement + "\" element is closed.");
     if (namesMustMatch && !MismatchedClose.empty()) {
         const std::size_t slash = MismatchedClose.find('/');
         throw EError("The XML document is damaged: the \"" + MismatchedClose.substr(0, slash) +
@@ -189,9 +183,7 @@ TXMLNode& TXMLNode::NodeByName(const std::string& name) const {
     return const_cast<TXMLNode&>(*child);
 }
 
-bool TXMLNode::HasNode(const std::string& name) const {
-    return FindChild(name) != nullptr;
-}
+bool TXMLNode::HasNode(const std::string& name) const { return FindChild(name) != nullptr; }
 
 // Parses one element from the front of the text into this node. Tags
 // ending in "/" or "?", and tags starting with "!", have no content.
@@ -209,8 +201,7 @@ void TXMLNode::ParseElement(std::string_view& rest, int depth, TParseState& stat
     if (open != npos && close == npos) NoteUnclosed(state, std::string(rest.substr(0, rest.find(' '))));
     // p: 1-based position of the ">" or, without one, the text's length.
     const std::size_t p = close != npos ? close + 1 : rest.size();
-    const bool isEmpty = (p >= 2 && (rest[p - 2] == '/' || rest[p - 2] == '?')) ||
-                         (!rest.empty() && rest[0] == '!');
+    const bool isEmpty = (p >= 2 && (rest[p - 2] == '/' || rest[p - 2] == '?')) || (!rest.empty() && rest[0] == '!');
     std::string tag(rest.substr(0, p > 0 ? p - 1 : 0));
     DeleteFront(rest, p);
     if (isEmpty && !tag.empty()) tag.pop_back();
@@ -235,8 +226,7 @@ void TXMLNode::ParseElement(std::string_view& rest, int depth, TParseState& stat
 // is split there (the reader stays that simple on purpose).
 void TXMLNode::ParseAttributes(std::string_view text, TParseState& state) {
     while (!text.empty()) {
-        if (++state.Attributes > kMaxAttributes)
-            throw EError("The XML document holds too many attributes.");
+        if (++state.Attributes > kMaxAttributes) throw EError("The XML document holds too many attributes.");
         const std::size_t blank = text.find(' ');
         const std::string_view piece = text.substr(0, blank);
         DeleteFront(text, blank == npos ? text.size() : blank + 1);

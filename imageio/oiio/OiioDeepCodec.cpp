@@ -8,8 +8,8 @@
 #include <thread>
 #include <vector>
 
-#include "imageio/DeepCodec.h"
 #include "engine/Error.h"
+#include "imageio/DeepCodec.h"
 #include "imageio/ImageFile.h"
 
 // The module "ombrane-oiio.so": pictures at more than 8 bits decoded and
@@ -120,7 +120,9 @@ void CheckDeclaredSize(OIIO::Filesystem::IOProxy& proxy, const ImageSpec& header
                        const std::string& fileName) {
     const int bits = header.get_int_attribute("oiio:BitsPerSample", static_cast<int>(header.format.size()) * 8);
     const std::uint64_t bytes = (static_cast<std::uint64_t>(header.width) * header.height * header.nchannels *
-                                     static_cast<std::uint64_t>(bits) + 7) / 8;
+                                     static_cast<std::uint64_t>(bits) +
+                                 7) /
+                                8;
     const std::uint64_t ratio = MaxCompression(format, header.get_string_attribute("compression"));
     if (proxy.size() >= (bytes + ratio - 1) / ratio) return;
     if (ratio == 1) throw EError(Failure(fileName, "the file ends before its pixels do"));

@@ -73,9 +73,8 @@ std::string TBashCompletion::Kind(const std::string& command, const std::string&
                                   const std::string& option) const {
     std::string name = placeholder;
     if (name.size() > 3 && name.compare(name.size() - 3, 3, "...") == 0) name.resize(name.size() - 3);
-    const auto& options = std::find_if(commands_.begin(), commands_.end(), [&](const TCommand& c) {
-                              return c.Name == command;
-                          })->Options;
+    const auto& options =
+        std::find_if(commands_.begin(), commands_.end(), [&](const TCommand& c) { return c.Name == command; })->Options;
     // A command that writes LUT files chooses a profile; its other files
     // are LUT files as well, unless they are references.
     const bool writesLuts = HasOption(options, "--profile");
@@ -100,7 +99,8 @@ void TBashCompletion::AddCommand(const std::string& name, const THelpText& help)
     for (const std::string& usage : help.Usages) {
         std::vector<std::string> kinds;
         for (const std::string& argument : Arguments(usage, added.Options)) {
-            const bool literal = std::none_of(argument.begin(), argument.end(), [](char c) { return std::isupper(static_cast<unsigned char>(c)); });
+            const bool literal = std::none_of(argument.begin(), argument.end(),
+                                              [](char c) { return std::isupper(static_cast<unsigned char>(c)); });
             const bool repeated = argument.size() > 3 && argument.compare(argument.size() - 3, 3, "...") == 0;
             kinds.push_back(literal ? "=" + argument : Kind(name, argument, {}) + (repeated ? "..." : ""));
         }
@@ -175,8 +175,10 @@ _ombrane_kind()
 {
     local list config library
     case $1 in
-        picture) _filedir ')bash" << ("@(" + Join(pictureExtensions_, "|") + ")'") << R"bash( ;;
-        lut) _filedir ')bash" << ("@(" + Join(lutExtensions_, "|") + ")'") << R"bash( ;;
+        picture) _filedir ')bash"
+        << ("@(" + Join(pictureExtensions_, "|") + ")'") << R"bash( ;;
+        lut) _filedir ')bash"
+        << ("@(" + Join(lutExtensions_, "|") + ")'") << R"bash( ;;
         ocio) _filedir ocio ;;
         dir) _filedir -d ;;
         profile)

@@ -56,11 +56,12 @@ std::vector<std::string> Words(const std::string& text) {
 }
 
 bool IsPlaceholder(const std::string& word) {
-    const bool letter = std::any_of(word.begin(), word.end(), [](char c) { return std::isalpha(static_cast<unsigned char>(c)); });
-    return letter && (std::all_of(word.begin(), word.end(), [](char c) {
-                                 return (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '.';
-                             }) ||
-                             word.find('|') != std::string::npos);
+    const bool letter =
+        std::any_of(word.begin(), word.end(), [](char c) { return std::isalpha(static_cast<unsigned char>(c)); });
+    return letter &&
+           (std::all_of(word.begin(), word.end(),
+                        [](char c) { return (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '.'; }) ||
+            word.find('|') != std::string::npos);
 }
 
 std::vector<std::string> Split(const std::string& text, char separator) {

@@ -25,7 +25,8 @@ std::string Term(const std::string& term) {
             comma = ",";
             word.pop_back();
         }
-        const bool placeholder = std::none_of(word.begin(), word.end(), [](char c) { return std::islower(static_cast<unsigned char>(c)); });
+        const bool placeholder =
+            std::none_of(word.begin(), word.end(), [](char c) { return std::islower(static_cast<unsigned char>(c)); });
         const bool option = word[0] == '-';
         out += (placeholder && !option ? "\\fI" : "\\fB") + RoffText(word) + "\\fR" + comma;
     }
@@ -52,18 +53,18 @@ void Blocks(std::ostringstream& out, const std::vector<THelpBlock>& blocks, std:
     for (std::size_t i = skip; i < blocks.size(); ++i) {
         const THelpBlock& block = blocks[i];
         switch (block.Kind) {
-        case THelpBlock::TKind::Text:
-            Paragraph(out, block.Lines);
-            break;
-        case THelpBlock::TKind::Heading:
-            out << ".PP\n\\fB" << RoffText(block.Lines.front()) << "\\fR\n";
-            break;
-        case THelpBlock::TKind::Entries:
-            for (const THelpEntry& entry : block.Entries) {
-                out << ".TP\n" << Term(entry.Term) << '\n';
-                if (!entry.Description.empty()) out << RoffText(entry.Description) << '\n';
-            }
-            break;
+            case THelpBlock::TKind::Text:
+                Paragraph(out, block.Lines);
+                break;
+            case THelpBlock::TKind::Heading:
+                out << ".PP\n\\fB" << RoffText(block.Lines.front()) << "\\fR\n";
+                break;
+            case THelpBlock::TKind::Entries:
+                for (const THelpEntry& entry : block.Entries) {
+                    out << ".TP\n" << Term(entry.Term) << '\n';
+                    if (!entry.Description.empty()) out << RoffText(entry.Description) << '\n';
+                }
+                break;
         }
     }
 }
@@ -90,7 +91,8 @@ std::string RoffText(const std::string& text) {
     return out;
 }
 
-TManPage::TManPage(std::string program, std::string version) : program_(std::move(program)), version_(std::move(version)) {}
+TManPage::TManPage(std::string program, std::string version)
+    : program_(std::move(program)), version_(std::move(version)) {}
 
 void TManPage::SetProgramHelp(const THelpText& help) { help_ = help; }
 
@@ -123,7 +125,8 @@ std::string TManPage::Roff() const {
         for (std::size_t i = 0; i < seeAlso_.size(); ++i) {
             const std::string& page = seeAlso_[i];
             const std::size_t open = page.find('(');
-            out << ".BR " << RoffText(page.substr(0, open)) << ' ' << page.substr(open) << (i + 1 < seeAlso_.size() ? "," : "") << '\n';
+            out << ".BR " << RoffText(page.substr(0, open)) << ' ' << page.substr(open)
+                << (i + 1 < seeAlso_.size() ? "," : "") << '\n';
         }
     }
     return out.str();

@@ -117,8 +117,10 @@ int Completion(const std::string& program, const std::string& mimeXml, const std
 int main(int argc, char** argv) {
     const std::vector<std::string> arguments(argv + 1, argv + argc);
     try {
-        if (arguments.size() == 5 && arguments[0] == "man") return Man(arguments[1], arguments[2], arguments[3], arguments[4]);
-        if (arguments.size() == 4 && arguments[0] == "completion") return Completion(arguments[1], arguments[2], arguments[3]);
+        if (arguments.size() == 5 && arguments[0] == "man")
+            return Man(arguments[1], arguments[2], arguments[3], arguments[4]);
+        if (arguments.size() == 4 && arguments[0] == "completion")
+            return Completion(arguments[1], arguments[2], arguments[3]);
         std::cerr << "usage: ombrane-docs man PROGRAM VERSION SEE-ALSO OUTPUT\n"
                      "       ombrane-docs completion PROGRAM MIME-XML OUTPUT\n";
         return 2;

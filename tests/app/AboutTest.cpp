@@ -8,8 +8,8 @@
 #include <QFrame>
 #include <QIcon>
 #include <QImage>
-#include <QPixmap>
 #include <QLabel>
+#include <QPixmap>
 #include <QPushButton>
 #include <QTest>
 #include <QTimer>
@@ -51,9 +51,7 @@ T* Child(QWidget& form, const char* name) {
 }
 
 // The program's icon as installed, from the sources' packaging folder.
-QString ProductIconFile(int size) {
-    return QStringLiteral(PACKAGING_DIR "/icons/%1x%1/ombrane.png").arg(size);
-}
+QString ProductIconFile(int size) { return QStringLiteral(PACKAGING_DIR "/icons/%1x%1/ombrane.png").arg(size); }
 
 TProductInfo InfoNamed(const QString& name) {
     TProductInfo info = ProductInfo();

@@ -1,9 +1,10 @@
 #include <gtest/gtest.h>
 
+#include <xcb/xcb.h>
 #include <QApplication>
-#include <QGuiApplication>
 #include <QComboBox>
 #include <QDir>
+#include <QGuiApplication>
 #include <QLabel>
 #include <QListWidget>
 #include <QSettings>
@@ -11,16 +12,15 @@
 #include <QToolButton>
 #include <filesystem>
 #include <memory>
-#include <xcb/xcb.h>
 
-#include "imageio/ColourProfile.h"
-#include "tests/app/FakeDialogs.h"
-#include "fileio/FileRead.h"
-#include "imageio/ImageFile.h"
 #include "app/ImageViewer.h"
-#include "engine/LUT.h"
 #include "app/MainForm.h"
+#include "engine/LUT.h"
 #include "engine/Scopes.h"
+#include "fileio/FileRead.h"
+#include "imageio/ColourProfile.h"
+#include "imageio/ImageFile.h"
+#include "tests/app/FakeDialogs.h"
 
 // The window drawn through a display profile that swaps red and green: the
 // viewer and the library's thumbnails show the swap, the scopes measure the
@@ -54,13 +54,15 @@ protected:
         const QImage shown = viewer->grab().toImage();
         const int x = viewer->Display().Width() / 2, y = viewer->Display().Height() / 2;
         const qreal ratio = shown.devicePixelRatio();
-        painted = shown.pixel(static_cast<int>((viewer->OffsetX() + x) * ratio), static_cast<int>((viewer->OffsetY() + y) * ratio));
+        painted = shown.pixel(static_cast<int>((viewer->OffsetX() + x) * ratio),
+                              static_cast<int>((viewer->OffsetY() + y) * ratio));
         signal = viewer->Display().Row(y) + 3 * x;
     }
     std::vector<std::uint32_t> RedAndGreenHistograms() const {
         std::vector<std::uint32_t> counts;
         for (TScopeChannel channel : {scRed, scGreen})
-            for (int level = 0; level < kScopeLevels; ++level) counts.push_back(window->Scopes()->Data().Histogram(channel, level));
+            for (int level = 0; level < kScopeLevels; ++level)
+                counts.push_back(window->Scopes()->Data().Histogram(channel, level));
         return counts;
     }
 };

@@ -5,10 +5,10 @@
 #include <QDir>
 #include <QFile>
 #include <QLabel>
-#include <QProcess>
-#include <QRegularExpression>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QProcess>
+#include <QRegularExpression>
 #include <QSlider>
 #include <QTemporaryDir>
 #include <cmath>
@@ -16,15 +16,15 @@
 #include <fstream>
 #include <memory>
 
-#include "engine/DeepGrade.h"
-#include "imageio/DeepImageFile.h"
-#include "tests/app/FakeDialogs.h"
-#include "engine/FootageLook.h"
-#include "imageio/ImageFile.h"
 #include "app/ImageViewer.h"
-#include "engine/LUT.h"
 #include "app/LutSaveForm.h"
 #include "app/MainForm.h"
+#include "engine/DeepGrade.h"
+#include "engine/FootageLook.h"
+#include "engine/LUT.h"
+#include "imageio/DeepImageFile.h"
+#include "imageio/ImageFile.h"
+#include "tests/app/FakeDialogs.h"
 
 namespace {
 

@@ -13,16 +13,16 @@
 #include <QUrl>
 #include <memory>
 
-#include "tests/support/ClipMaking.h"
+#include "app/FrameBar.h"
+#include "app/ImageViewer.h"
+#include "app/MainForm.h"
 #include "clip/ClipFile.h"
 #include "engine/DeepGrade.h"
-#include "tests/app/FakeDialogs.h"
-#include "app/FrameBar.h"
 #include "engine/GradingRoad.h"
-#include "imageio/ImageFile.h"
-#include "app/ImageViewer.h"
 #include "engine/LUT.h"
-#include "app/MainForm.h"
+#include "imageio/ImageFile.h"
+#include "tests/app/FakeDialogs.h"
+#include "tests/support/ClipMaking.h"
 
 // A clip as the preview: the frame bar steps through it, the look grades
 // each frame, Match Preview Colours measures the frame shown.
@@ -47,7 +47,9 @@ protected:
     }
     void TearDown() override { window.reset(); }
 
-    TImage Frame(int number) const { return DeepToImage(LoadClipFrame(clip, ParseFrameChoice(std::to_string(number)))); }
+    TImage Frame(int number) const {
+        return DeepToImage(LoadClipFrame(clip, ParseFrameChoice(std::to_string(number))));
+    }
     void Select(const QString& caption) {
         const auto found = window->lvwRefs()->findItems(caption, Qt::MatchExactly);
         ASSERT_FALSE(found.isEmpty());
@@ -157,13 +159,11 @@ TEST_F(FrameBarTest, PlayingShowsOrCountsEveryFrameAndAKeyStopsIt) {
     Select("meadow");
     ASSERT_TRUE(window->LookBuilt());
     // Steps of one frame take the neighbour decoded ahead: the same frames.
-    for (const int number : {1, 2, 3})
-    {
+    for (const int number : {1, 2, 3}) {
         QTest::keyClick(window->Viewer(), Qt::Key_Right);
         EXPECT_TRUE(ShowsGraded(number)) << number;
     }
-    for (const int number : {2, 1, 0})
-    {
+    for (const int number : {2, 1, 0}) {
         QTest::keyClick(window->Viewer(), Qt::Key_Left);
         EXPECT_TRUE(ShowsGraded(number)) << number;
     }

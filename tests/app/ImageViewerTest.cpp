@@ -9,9 +9,9 @@
 #include <filesystem>
 #include <string>
 
+#include "app/ImageViewer.h"
 #include "imageio/ColourProfile.h"
 #include "tests/app/FakeDialogs.h"
-#include "app/ImageViewer.h"
 
 namespace {
 
@@ -252,7 +252,8 @@ TEST_F(TViewerFixture, ThePaintedCopyFollowsTheGradeAndTheDisplayTransform) {
     // A grade written into the display copy is painted, converted again.
     TImage& display = viewer.Display();
     for (int y = 0; y < display.Height(); ++y)
-        for (int i = 0; i < 3 * display.Width(); ++i) display.Row(y)[i] = static_cast<std::uint8_t>(255 - display.Row(y)[i]);
+        for (int i = 0; i < 3 * display.Width(); ++i)
+            display.Row(y)[i] = static_cast<std::uint8_t>(255 - display.Row(y)[i]);
     viewer.update();
     EXPECT_TRUE(PaintedAs(shot(), viewer, transform.Apply(seen.Display())));
     // Another profile in the same place: the copy is made again.

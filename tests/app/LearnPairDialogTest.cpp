@@ -10,16 +10,16 @@
 #include <cmath>
 #include <memory>
 
-#include "engine/Error.h"
-#include "formats/FormatRegistry.h"
-#include "engine/GradedPair.h"
-#include "imageio/ImageFile.h"
-#include "engine/ImageResize.h"
-#include "engine/LUT.h"
 #include "app/LearnPairDialog.h"
-#include "formats/LutConvert.h"
 #include "app/LutSaveForm.h"
 #include "app/MainForm.h"
+#include "engine/Error.h"
+#include "engine/GradedPair.h"
+#include "engine/ImageResize.h"
+#include "engine/LUT.h"
+#include "formats/FormatRegistry.h"
+#include "formats/LutConvert.h"
+#include "imageio/ImageFile.h"
 
 namespace {
 
@@ -27,8 +27,7 @@ namespace {
 // contrasty look, saved as PNG.
 class LearnPairDialogTest : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
+    void SetUp() override {
         ASSERT_TRUE(dir.isValid());
         QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, dir.filePath("config"));
         TImage photo;
@@ -57,15 +56,13 @@ protected:
     TLUT look;
 };
 
-double MeanOf(const TLUT& lut, const TImage& before, const TImage& after)
-{
+double MeanOf(const TLUT& lut, const TImage& before, const TImage& after) {
     return MeasureFit(PairOfImages(before, after), lut).MeanDeltaE;
 }
 
-} // namespace
+}  // namespace
 
-TEST_F(LearnPairDialogTest, LearnsFromTwoSlotsAndExportsThroughTheProfiles)
-{
+TEST_F(LearnPairDialogTest, LearnsFromTwoSlotsAndExportsThroughTheProfiles) {
     TfrmLearnPair dialog;
     dialog.SetBefore(QPath("before.png"));
     EXPECT_EQ(dialog.LearnedLut(), nullptr);
@@ -98,8 +95,7 @@ TEST_F(LearnPairDialogTest, LearnsFromTwoSlotsAndExportsThroughTheProfiles)
     EXPECT_EQ(dialog.LearnedLut(), nullptr);
 }
 
-TEST_F(LearnPairDialogTest, TheWindowPreviewsTheLearnedLook)
-{
+TEST_F(LearnPairDialogTest, TheWindowPreviewsTheLearnedLook) {
     QDir().mkpath(dir.filePath("lib"));
     TfrmMain window(dir.filePath("lib").toStdString());
     QAction* action = window.findChild<QAction*>("miLearnPair");

@@ -8,14 +8,12 @@
 #include <QSlider>
 
 #include "app/GradingState.h"
-#include "engine/LookControls.h"
 #include "app/LookPanel.h"
+#include "engine/LookControls.h"
 
 namespace {
 
-QSlider* Bar(const TLookPanel& panel, const TLookControl& control) {
-    return panel.findChild<QSlider*>(control.Bar);
-}
+QSlider* Bar(const TLookPanel& panel, const TLookControl& control) { return panel.findChild<QSlider*>(control.Bar); }
 
 }  // namespace
 
@@ -78,8 +76,7 @@ TEST(LookPanelTest, DefaultsButtonsRestoreTheirGroups) {
     EXPECT_EQ(changes.count(), 1);
     for (const TLookControl& control : LookControls()) {
         const bool saturation = control.Group == TLookGroup::Saturation;
-        EXPECT_EQ(state.Positions().*control.Position, saturation ? control.Default : control.Min + 1)
-            << control.Key;
+        EXPECT_EQ(state.Positions().*control.Position, saturation ? control.Default : control.Min + 1) << control.Key;
     }
 
     changes.clear();

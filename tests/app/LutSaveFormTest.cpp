@@ -12,16 +12,16 @@
 #include <cmath>
 #include <memory>
 
-#include "engine/ColorSpace.h"
 #include "app/Dialogs.h"
+#include "app/LutSaveForm.h"
+#include "engine/ColorSpace.h"
 #include "engine/Error.h"
-#include "formats/FormatRegistry.h"
 #include "engine/Image.h"
 #include "engine/LUT.h"
 #include "engine/LookControls.h"
 #include "engine/LookTransfer.h"
+#include "formats/FormatRegistry.h"
 #include "formats/LutFormat.h"
-#include "app/LutSaveForm.h"
 
 namespace {
 
@@ -124,8 +124,8 @@ double LargestDifference(const TLUT& a, const TLUT& b) {
             for (int bl = 0; bl < n; ++bl) {
                 const TRGBDouble& x = a.Cube[r][g][bl];
                 const TRGBDouble& y = b.Cube[r][g][bl];
-                largest = std::max({largest, std::abs(x.Red - y.Red), std::abs(x.Green - y.Green),
-                                    std::abs(x.Blue - y.Blue)});
+                largest = std::max(
+                    {largest, std::abs(x.Red - y.Red), std::abs(x.Green - y.Green), std::abs(x.Blue - y.Blue)});
             }
     return largest;
 }
@@ -190,8 +190,7 @@ TEST_F(LutSaveFormTest, OffersTheCubeProfilesInListOrderAndStartsEmpty) {
     EXPECT_FALSE(Combo(form, "cbxDimSize")->isEnabled());
     EXPECT_EQ(Combo(form, "cbxDimSize")->currentText(), QStringLiteral("Default"));
     EXPECT_FALSE(Combo(form, "cbxBits")->isEnabled());
-    EXPECT_EQ(Items(Combo(form, "cbxBits")),
-              QStringList({"Default", "8 bit", "10 bit", "12 bit", "14 bit", "16 bit"}));
+    EXPECT_EQ(Items(Combo(form, "cbxBits")), QStringList({"Default", "8 bit", "10 bit", "12 bit", "14 bit", "16 bit"}));
     EXPECT_EQ(Combo(form, "cbxBits")->currentText(), QStringLiteral("Default"));
     EXPECT_FALSE(Button(form, "btnSave")->isEnabled());
     EXPECT_TRUE(Button(form, "btnSave")->isDefault());
@@ -200,7 +199,7 @@ TEST_F(LutSaveFormTest, OffersTheCubeProfilesInListOrderAndStartsEmpty) {
 
 TEST_F(LutSaveFormTest, SizeBoxOnlyForTheProfilesThatAllowIt) {
     TfrmSaveLut form(WarmLook());
-    const QStringList selectable = {"Cube 3D Davinci", "Nucoda 3D", "Hald CLUT", "Academy/ASC CLF",
+    const QStringList selectable = {"Cube 3D Davinci",       "Nucoda 3D",   "Hald CLUT", "Academy/ASC CLF",
                                     "Sony Imageworks spi3d", "Cinespace 3D"};
     for (const QString& name : Items(Combo(form, "cbxOutFormat"))) {
         // Leave something typed in the size box to see that a change resets it.

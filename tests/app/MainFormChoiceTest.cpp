@@ -11,8 +11,8 @@
 #include <QPointer>
 #include <QProcess>
 #include <QPushButton>
-#include <QSplitter>
 #include <QSettings>
+#include <QSplitter>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
@@ -22,18 +22,18 @@
 #include <functional>
 #include <memory>
 
+#include "app/ImageViewer.h"
+#include "app/MainForm.h"
 #include "engine/ColorSpace.h"
 #include "engine/DeepGrade.h"
 #include "engine/GradingRoad.h"
-#include "imageio/DeepImageFile.h"
-#include "tests/app/FakeDialogs.h"
-#include "imageio/ImageFile.h"
-#include "app/ImageViewer.h"
 #include "engine/LUT.h"
 #include "engine/LookControls.h"
 #include "engine/LookTransfer.h"
-#include "app/MainForm.h"
 #include "engine/Thumbnail.h"
+#include "imageio/DeepImageFile.h"
+#include "imageio/ImageFile.h"
+#include "tests/app/FakeDialogs.h"
 
 // The reference the user chose, driven through the real list, keys and
 // dialogs: the viewer, Save Graded Image and Create 3D LUT all use that one.
@@ -239,8 +239,7 @@ TEST_F(MainFormChoiceTest, RenamedReferenceStaysTheOneGradedSavedAndExported) {
         const char* From;
         const char* To;
         QStringList Order;
-    } renames[] = {{"Dune", "Amber", {"Amber", "Beach", "Zinc"}},
-                   {"Amber", "Yarrow", {"Beach", "Yarrow", "Zinc"}}};
+    } renames[] = {{"Dune", "Amber", {"Amber", "Beach", "Zinc"}}, {"Amber", "Yarrow", {"Beach", "Yarrow", "Zinc"}}};
     for (const auto& rename : renames) {
         List()->setFocus();
         QTest::keyClick(List(), Qt::Key_F2);

@@ -19,16 +19,16 @@
 #include <QUrl>
 #include <memory>
 
-#include "tests/app/FakeDialogs.h"
-#include "formats/FormatRegistry.h"
-#include "engine/GradingRoad.h"
-#include "imageio/ImageFile.h"
 #include "app/ImageViewer.h"
-#include "engine/LUT.h"
-#include "formats/LookExport.h"
-#include "formats/LutConvert.h"
 #include "app/MainForm.h"
 #include "app/NaturalOrder.h"
+#include "engine/GradingRoad.h"
+#include "engine/LUT.h"
+#include "formats/FormatRegistry.h"
+#include "formats/LookExport.h"
+#include "formats/LutConvert.h"
+#include "imageio/ImageFile.h"
+#include "tests/app/FakeDialogs.h"
 
 // Look Strength, Match Preview Colours, LUT preview, dropped files,
 // short-cuts and the order of the reference list, in the main window.
@@ -47,8 +47,8 @@ void WriteSwapCube(const QString& path) {
     file.write("LUT_3D_SIZE 2\n");
     for (int b = 0; b < 2; ++b)
         for (int g = 0; g < 2; ++g)
-            for (int r = 0; r < 2; ++r) file.write(QByteArray::number(b) + " " + QByteArray::number(g) + " " +
-                                                   QByteArray::number(r) + "\n");
+            for (int r = 0; r < 2; ++r)
+                file.write(QByteArray::number(b) + " " + QByteArray::number(g) + " " + QByteArray::number(r) + "\n");
 }
 
 void Drop(QWidget* target, const QStringList& files) {
@@ -111,7 +111,8 @@ protected:
         TImage image = ColourfulPicture(w, h);
         // A warm cast over the whole frame.
         for (int y = 0; y < h; ++y)
-            for (int x = 0; x < w; ++x) image.Row(y)[3 * x + 2] = static_cast<std::uint8_t>(std::min(255, image.Row(y)[3 * x + 2] + 40));
+            for (int x = 0; x < w; ++x)
+                image.Row(y)[3 * x + 2] = static_cast<std::uint8_t>(std::min(255, image.Row(y)[3 * x + 2] + 40));
         return image;
     }
     template <typename T>
@@ -192,8 +193,8 @@ TEST_F(MainFormLookTest, MatchedLutsOfTheWindowAndTheCommandLineAreTheSameBytes)
     ASSERT_NE(davinci, nullptr);
     const QString ours = dir.filePath("window.cube"), theirs = dir.filePath("cli.cube");
     ExportLook(window->LastSettings(), *davinci, 33, 0, ours.toStdString());
-    Cli({"look", Lib() + "/meadow.jpeg", "-o", theirs, "--profile", "Cube 3D Davinci", "--strength", "60",
-         "--match", Picture("frame.bmp")});
+    Cli({"look", Lib() + "/meadow.jpeg", "-o", theirs, "--profile", "Cube 3D Davinci", "--strength", "60", "--match",
+         Picture("frame.bmp")});
     const QByteArray bytes = ReadBytes(ours);
     EXPECT_TRUE(bytes.startsWith("# matched to frame.bmp\n"));
     EXPECT_EQ(bytes, ReadBytes(theirs));

@@ -21,23 +21,23 @@
 #include <memory>
 
 #include "app/Application.h"
+#include "app/ImageViewer.h"
+#include "app/MainForm.h"
 #include "engine/ColorSpace.h"
 #include "engine/DeepGrade.h"
-#include "imageio/DeepImageFile.h"
 #include "engine/Error.h"
-#include "tests/app/FakeDialogs.h"
-#include "imageio/ImageFile.h"
 #include "engine/ImageResize.h"
-#include "app/ImageViewer.h"
 #include "engine/LUT.h"
 #include "engine/LookControls.h"
 #include "engine/LookTransfer.h"
-#include "app/MainForm.h"
 #include "engine/Thumbnail.h"
+#include "imageio/DeepImageFile.h"
+#include "imageio/ImageFile.h"
+#include "tests/app/FakeDialogs.h"
 
 namespace {
 
-const char* const kSaturationBars[] = {"tbrSaturation", "tbrYellow", "tbrOrange", "tbrRed", "tbrViolet",
+const char* const kSaturationBars[] = {"tbrSaturation", "tbrYellow", "tbrOrange", "tbrRed",    "tbrViolet",
                                        "tbrBlue",       "tbrGreen",  "tbrLow",    "tbrMiddle", "tbrHi"};
 const char* const kPercentLabels[] = {"lblColorGain", "lblSatOverall", "lblSatYellow", "lblSatOrange",
                                       "lblSatRed",    "lblSatViolet",  "lblSatBlue",   "lblSatGreen",
@@ -204,8 +204,7 @@ TEST_F(MainFormTest, InitialStateByObjectName) {
     captions.clear();
     for (QAction* action : Find<QMenu>("pmnPreview")->actions()) captions << action->text();
     EXPECT_EQ(captions, (QStringList{"Open Preview Image...", "Paste Preview Image from Clipboard",
-                                     "Save Graded Image...", "Preview LUT File...",
-                                     "Create Look from Graded Pair…"}));
+                                     "Save Graded Image...", "Preview LUT File...", "Create Look from Graded Pair…"}));
 
     EXPECT_EQ(window->Lut().Kind, lkCube);
     EXPECT_EQ(window->Lut().CubeSize, 33);
@@ -282,8 +281,8 @@ TEST_F(MainFormTest, AddingFitsStoresAndAsksBeforeReplacing) {
     Open();
     SaveImageFile(PicturePath("wide.bmp"), ColourfulPicture(300, 100));
     SaveImageFile(PicturePath("tall.png"), ColourfulPicture(50, 400));
-    dialogs.FilesToOpen.push_back({QString::fromStdString(PicturePath("wide.bmp")),
-                                   QString::fromStdString(PicturePath("tall.png"))});
+    dialogs.FilesToOpen.push_back(
+        {QString::fromStdString(PicturePath("wide.bmp")), QString::fromStdString(PicturePath("tall.png"))});
     window->sbnAddToLibClick();
     EXPECT_TRUE(dialogs.Questions.isEmpty());
     TImage stored;
@@ -320,8 +319,8 @@ TEST_F(MainFormTest, AddingFitsStoresAndAsksBeforeReplacing) {
     EXPECT_EQ(dialogs.Questions.first(), "A library image named \"wide\" already exists. Replace it?");
     EXPECT_EQ(ReadBytes(Lib() + "/wide.jpeg"), before);
 
-    dialogs.FilesToOpen.push_back({QString::fromStdString(PicturePath("wide.png")),
-                                   QString::fromStdString(PicturePath("new.bmp"))});
+    dialogs.FilesToOpen.push_back(
+        {QString::fromStdString(PicturePath("wide.png")), QString::fromStdString(PicturePath("new.bmp"))});
     dialogs.Answers.push_back(QMessageBox::Cancel);
     window->sbnAddToLibClick();
     EXPECT_EQ(ReadBytes(Lib() + "/wide.jpeg"), before);
@@ -339,8 +338,8 @@ TEST_F(MainFormTest, AddingFitsStoresAndAsksBeforeReplacing) {
     QFile bad(Pictures() + "/bad.jpg");
     ASSERT_TRUE(bad.open(QIODevice::WriteOnly));
     bad.close();
-    dialogs.FilesToOpen.push_back({QString::fromStdString(PicturePath("new.bmp")),
-                                   QString::fromStdString(PicturePath("bad.jpg"))});
+    dialogs.FilesToOpen.push_back(
+        {QString::fromStdString(PicturePath("new.bmp")), QString::fromStdString(PicturePath("bad.jpg"))});
     EXPECT_THROW(window->sbnAddToLibClick(), EError);
     EXPECT_NE(ItemCaptioned("new"), nullptr);
     EXPECT_EQ(QApplication::overrideCursor(), nullptr);

@@ -5,10 +5,10 @@
 #include <QTemporaryDir>
 #include <memory>
 
-#include "tests/app/FakeDialogs.h"
 #include "app/FileDrop.h"
 #include "app/MainForm.h"
 #include "imageio/PictureFormats.h"
+#include "tests/app/FakeDialogs.h"
 
 // The picture types the window offers, taken from the table of picture
 // formats: the open dialogs' filters and the drop target.

@@ -13,11 +13,11 @@
 #include <QToolButton>
 #include <memory>
 
-#include "tests/app/FakeDialogs.h"
-#include "imageio/ImageFile.h"
 #include "app/ImageViewer.h"
 #include "app/MainForm.h"
 #include "app/ScopesPanel.h"
+#include "imageio/ImageFile.h"
+#include "tests/app/FakeDialogs.h"
 
 namespace {
 

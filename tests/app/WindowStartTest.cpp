@@ -11,11 +11,11 @@
 #include <QTemporaryDir>
 #include <QTest>
 
-#include "tests/app/FakeDialogs.h"
 #include "app/MainForm.h"
 #include "app/SingleInstance.h"
 #include "app/WindowCommandLine.h"
 #include "app/WindowStart.h"
+#include "tests/app/FakeDialogs.h"
 
 namespace {
 
@@ -51,7 +51,8 @@ protected:
         out.write("LUT_3D_SIZE 2\n");
         for (int b = 0; b < 2; ++b)
             for (int g = 0; g < 2; ++g)
-                for (int r = 0; r < 2; ++r) out.write(QByteArray::number(b) + " " + QByteArray::number(g) + " " + QByteArray::number(r) + "\n");
+                for (int r = 0; r < 2; ++r)
+                    out.write(QByteArray::number(b) + " " + QByteArray::number(g) + " " + QByteArray::number(r) + "\n");
         return file;
     }
 
@@ -205,7 +206,8 @@ TEST_F(WindowStartTest, TheProgramListensAndLeftOverSocketsAndFloodsDoNotStopIt)
     const QByteArray block(16 * 1024, 'x');
     for (int i = 0; i < 8 && flood.state() == QLocalSocket::ConnectedState; ++i) {
         flood.write(block);
-        (void)QTest::qWaitFor([&] { return flood.bytesToWrite() == 0 || flood.state() != QLocalSocket::ConnectedState; }, 5000);
+        (void)QTest::qWaitFor(
+            [&] { return flood.bytesToWrite() == 0 || flood.state() != QLocalSocket::ConnectedState; }, 5000);
     }
     EXPECT_TRUE(QTest::qWaitFor([&] { return flood.state() == QLocalSocket::UnconnectedState; }, 5000));
     EXPECT_EQ(handed.size(), 0);
@@ -234,5 +236,6 @@ TEST_F(WindowStartTest, HelpNeedsNoDisplayAndABadCommandLineEndsWithStatus2) {
     program.start();
     ASSERT_TRUE(program.waitForFinished(30000));
     EXPECT_EQ(program.exitCode(), 2);
-    EXPECT_EQ(program.readAllStandardError().toStdString(), "ombrane: unknown option \"--bogus\"; see 'ombrane --help'\n");
+    EXPECT_EQ(program.readAllStandardError().toStdString(),
+              "ombrane: unknown option \"--bogus\"; see 'ombrane --help'\n");
 }

@@ -2,8 +2,8 @@
 
 #include <QApplication>
 #include <QSettings>
-#include <QTemporaryDir>
 #include <QStyleFactory>
+#include <QTemporaryDir>
 
 #include "app/Application.h"
 

@@ -1,7 +1,7 @@
 #include <filesystem>
 
-#include "tests/cli/CliHarness.h"
 #include "imageio/ImageFile.h"
+#include "tests/cli/CliHarness.h"
 
 namespace fs = std::filesystem;
 
@@ -10,8 +10,7 @@ namespace {
 class CliBatchTest : public CliTest {
 protected:
     // Three good pictures of different types in a folder, and a reference.
-    void SetUp() override
-    {
+    void SetUp() override {
         CliTest::SetUp();
         fs::create_directories(Path("in/sub"));
         SaveImageFile(Path("in/a.jpg"), MakeTestPicture(120, 80, 1));
@@ -21,8 +20,7 @@ protected:
     }
 };
 
-TEST_F(CliBatchTest, OutputsEqualSingleCallsWhateverTheJobCount)
-{
+TEST_F(CliBatchTest, OutputsEqualSingleCallsWhateverTheJobCount) {
     ASSERT_EQ(Cli({"grade", Path("ref.jpg"), Path("in"), "-r", "-o", Path("out1"), "-j", "1"}).Status, 0);
     ASSERT_EQ(Cli({"grade", Path("ref.jpg"), Path("in"), "-r", "-o", Path("out4"), "-j", "4"}).Status, 0);
     for (const std::string name : {"a.jpg", "b.png", "c.bmp"}) {
@@ -42,8 +40,7 @@ TEST_F(CliBatchTest, OutputsEqualSingleCallsWhateverTheJobCount)
     EXPECT_EQ(ReadBytes(Path("png/a.png")), ReadBytes(Path("single.png")));
 }
 
-TEST_F(CliBatchTest, ADamagedPictureIsReportedAndTheOthersGoOn)
-{
+TEST_F(CliBatchTest, ADamagedPictureIsReportedAndTheOthersGoOn) {
     WriteBytes(Path("in/broken.jpg"), ReadBytes(Path("in/a.jpg")).substr(0, 300));
     const TCliRun run = Cli({"apply", Path("ref.jpg"), Path("in"), "-o", Path("out")});
     // The reference is not a LUT: that fails the whole command before any work.
@@ -62,11 +59,11 @@ TEST_F(CliBatchTest, ADamagedPictureIsReportedAndTheOthersGoOn)
     EXPECT_FALSE(fs::exists(Path("out/broken.jpg")));
 }
 
-TEST_F(CliBatchTest, InputsAreNeverOverwrittenAndOutputsOnlyWithForce)
-{
+TEST_F(CliBatchTest, InputsAreNeverOverwrittenAndOutputsOnlyWithForce) {
     const std::string before = ReadBytes(Path("in/a.jpg"));
     // An output equal to an input is refused before anything runs.
-    const TCliRun same = Cli({"grade", Path("ref.jpg"), Path("in/a.jpg"), Path("in/b.png"), "-o", Path("in"), "--force"});
+    const TCliRun same =
+        Cli({"grade", Path("ref.jpg"), Path("in/a.jpg"), Path("in/b.png"), "-o", Path("in"), "--force"});
     EXPECT_EQ(same.Status, 2);
     EXPECT_TRUE(IsOneErrorLine(same.Err)) << same.Err;
     EXPECT_EQ(ReadBytes(Path("in/a.jpg")), before);
@@ -87,12 +84,11 @@ TEST_F(CliBatchTest, InputsAreNeverOverwrittenAndOutputsOnlyWithForce)
     EXPECT_EQ(Cli({"grade", Path("ref.jpg"), Path("in"), "-o", Path("out"), "--format", "gif"}).Status, 2);
 }
 
-} // namespace
+}  // namespace
 
 namespace {
 
-TEST_F(CliBatchTest, MatchGradesEachFrameAsAloneAndMatchFirstKeepsOneLook)
-{
+TEST_F(CliBatchTest, MatchGradesEachFrameAsAloneAndMatchFirstKeepsOneLook) {
     ASSERT_EQ(Cli({"grade", Path("ref.jpg"), Path("in"), "-o", Path("each"), "--match"}).Status, 0);
     ASSERT_EQ(Cli({"grade", Path("ref.jpg"), Path("in"), "-o", Path("first"), "--match-first"}).Status, 0);
     ASSERT_EQ(Cli({"grade", Path("ref.jpg"), Path("in/a.jpg"), "-o", Path("a.jpg"), "--match"}).Status, 0);
@@ -105,4 +101,4 @@ TEST_F(CliBatchTest, MatchGradesEachFrameAsAloneAndMatchFirstKeepsOneLook)
     EXPECT_EQ(Cli({"grade", Path("ref.jpg"), Path("in"), "-o", Path("x"), "--match", "--match-first"}).Status, 2);
 }
 
-} // namespace
+}  // namespace

@@ -7,34 +7,33 @@
 #include <fstream>
 #include <regex>
 
-#include "tests/support/ClipMaking.h"
-#include "fileio/AtomicFile.h"
-#include "tests/cli/CliHarness.h"
 #include "clip/ClipFile.h"
 #include "clip/ClipModule.h"
 #include "clip/ClipRender.h"
 #include "engine/CubeInterpolation.h"
 #include "engine/DeepGrade.h"
+#include "engine/LUT.h"
+#include "fileio/AtomicFile.h"
+#include "formats/LutConvert.h"
 #include "imageio/DeepImageFile.h"
 #include "imageio/ImageFile.h"
-#include "engine/LUT.h"
-#include "formats/LutConvert.h"
+#include "tests/cli/CliHarness.h"
+#include "tests/support/ClipMaking.h"
 
 namespace {
 
 // The photograph's colours converted to BT.709 limited range and tagged so.
 const std::string kBt709 =
-    ",scale=out_color_matrix=bt709:out_range=tv,setparams=colorspace=bt709:range=tv:color_primaries=bt709:color_trc=bt709";
+    ",scale=out_color_matrix=bt709:out_range=tv,setparams=colorspace=bt709:range=tv:color_primaries=bt709:color_trc="
+    "bt709";
 
-std::string Probe(const std::string& file, const std::string& entries)
-{
+std::string Probe(const std::string& file, const std::string& entries) {
     return RunCommand("ffprobe -v error -show_entries " + entries + " -of default=noprint_wrappers=1 '" + file + "'");
 }
 
 // What a frame of the source becomes when graded and written to a clip
 // of the source's pixel format.
-TDeepImage GradedAndStored(const TLUT& lut, TDeepImage frame, const std::string& source)
-{
+TDeepImage GradedAndStored(const TLUT& lut, TDeepImage frame, const std::string& source) {
     GradeClipFrame(lut, frame);
     const int fd = open(source.c_str(), O_RDONLY | O_CLOEXEC);
     TDeepImage stored = ClipModule().StoredAndRead(frame, fd, source);
@@ -42,8 +41,7 @@ TDeepImage GradedAndStored(const TLUT& lut, TDeepImage frame, const std::string&
     return stored;
 }
 
-int DifferingSamples16(const TDeepImage& a, const TDeepImage& b)
-{
+int DifferingSamples16(const TDeepImage& a, const TDeepImage& b) {
     EXPECT_EQ(a.Width(), b.Width());
     EXPECT_EQ(a.Height(), b.Height());
     int differing = 0;
@@ -55,24 +53,21 @@ int DifferingSamples16(const TDeepImage& a, const TDeepImage& b)
 }
 
 // The average PSNR (Y'CbCr) of two clips, by ffmpeg's psnr filter.
-double Psnr(const std::string& a, const std::string& b)
-{
+double Psnr(const std::string& a, const std::string& b) {
     const std::string log =
         RunCommand("ffmpeg -nostdin -i '" + a + "' -i '" + b + "' -lavfi '[0:v][1:v]psnr' -f null - 2>&1");
     std::smatch match;
-    if (!std::regex_search(log, match, std::regex("average:([0-9.inf]+)")))
-        return 0;
+    if (!std::regex_search(log, match, std::regex("average:([0-9.inf]+)"))) return 0;
     return match[1] == "inf" ? 1000 : std::stod(match[1]);
 }
 
 class CliClipTest : public CliTest {
 protected:
-    void SetUp() override
-    {
+    void SetUp() override {
         CliTest::SetUp();
         SaveImageFile(Path("ref.jpg"), MakeTestPicture(200, 150, 5));
-        const TCliRun look =
-            Cli({"look", Path("ref.jpg"), "--profile", "8", "--saturation", "160", "--gain", "80", "-o", Path("look.cube")});
+        const TCliRun look = Cli({"look", Path("ref.jpg"), "--profile", "8", "--saturation", "160", "--gain", "80",
+                                  "-o", Path("look.cube")});
         ASSERT_EQ(look.Status, 0) << look.Err;
         lut_ = ReadLutFile(Path("look.cube"));
     }
@@ -82,8 +77,7 @@ protected:
 // FFV1 10-bit 4:4:4 with PCM audio and chapters: every frame of the render
 // is the graded frame exactly, the audio packets are the source's, and the
 // stream keeps its size, rate, time base, pixel format and colour tags.
-TEST_F(CliClipTest, LosslessRenderIsExactAndCopiesAudioAndChapters)
-{
+TEST_F(CliClipTest, LosslessRenderIsExactAndCopiesAudioAndChapters) {
     std::ofstream(Path("chapters.txt")) << ";FFMETADATA1\n[CHAPTER]\nTIMEBASE=1/1000\nSTART=0\nEND=80\ntitle=first\n"
                                            "[CHAPTER]\nTIMEBASE=1/1000\nSTART=80\nEND=200\ntitle=second\n";
     const std::string clip = Path("shot.mkv");
@@ -113,8 +107,7 @@ TEST_F(CliClipTest, LosslessRenderIsExactAndCopiesAudioAndChapters)
 
 // ProRes 422 HQ and H.264 renders against ffmpeg's own grading with the
 // same LUT (trilinear) and the same encoder settings.
-TEST_F(CliClipTest, LossyRendersMatchFfmpegsLut3d)
-{
+TEST_F(CliClipTest, LossyRendersMatchFfmpegsLut3d) {
     struct TCase {
         const char* Name;
         std::string Encoding;
@@ -133,8 +126,7 @@ TEST_F(CliClipTest, LossyRendersMatchFfmpegsLut3d)
         const std::string theirs = Path(std::string("theirs-") + c.Name);
         int status = -1;
         RunCommand("ffmpeg -nostdin -v error -i '" + clip + "' -vf \"lut3d=file='" + Path("look.cube") +
-                       "':interp=trilinear,scale=out_color_matrix=bt709\" " + c.Encoding + " '" + theirs +
-                       "' 2>&1",
+                       "':interp=trilinear,scale=out_color_matrix=bt709\" " + c.Encoding + " '" + theirs + "' 2>&1",
                    &status);
         ASSERT_EQ(status, 0);
         const std::string entries = "stream=codec_name,profile,pix_fmt,width,height,r_frame_rate";
@@ -147,11 +139,10 @@ TEST_F(CliClipTest, LossyRendersMatchFfmpegsLut3d)
 
 // --in and --out cut the range; the timecode moves with it. A frame that
 // cannot be decoded fails the render naming it, and the old file stays.
-TEST_F(CliClipTest, RangesTimecodesAndFailedRenders)
-{
+TEST_F(CliClipTest, RangesTimecodesAndFailedRenders) {
     const std::string clip = Path("tc.mov");
-    ASSERT_TRUE(MakeClip(clip, 64, 48, 6, "-pix_fmt yuv444p10le -c:v ffv1 -slicecrc 1 -timecode 01:00:00:00",
-                         "", kBt709));
+    ASSERT_TRUE(
+        MakeClip(clip, 64, 48, 6, "-pix_fmt yuv444p10le -c:v ffv1 -slicecrc 1 -timecode 01:00:00:00", "", kBt709));
     TCliRun run = Cli({"apply", Path("look.cube"), clip, "--in", "2", "--out", "00:00:00:04", "-o", Path("cut.mov")});
     ASSERT_EQ(run.Status, 0) << run.Err;
     TClip source(clip), cut(Path("cut.mov"));
@@ -172,7 +163,7 @@ TEST_F(CliClipTest, RangesTimecodesAndFailedRenders)
     run = Cli({"apply", Path("look.cube"), damaged, "-o", Path("out.avi")});
     EXPECT_EQ(run.Status, 1);
     EXPECT_TRUE(IsOneErrorLine(run.Err)) << run.Err;
-    EXPECT_TRUE(std::regex_search(run.Err, std::regex("damaged.avi\": frame [1-7] ")) ) << run.Err;
+    EXPECT_TRUE(std::regex_search(run.Err, std::regex("damaged.avi\": frame [1-7] "))) << run.Err;
     EXPECT_EQ(ReadBytes(Path("out.avi")), "the old file");
     for (const auto& entry : std::filesystem::directory_iterator(Dir()))
         EXPECT_FALSE(IsTemporaryFileName(entry.path().filename().string())) << entry.path();
@@ -186,21 +177,20 @@ TEST_F(CliClipTest, RangesTimecodesAndFailedRenders)
 // --frame N is the frame ffmpeg decodes as N, graded within one 10-bit
 // step; the commands that measure a picture measure that frame, and a
 // command on pictures never loads the clip libraries.
-TEST_F(CliClipTest, FrameOptionTakesTheDecodersFrame)
-{
+TEST_F(CliClipTest, FrameOptionTakesTheDecodersFrame) {
     const std::string clip = Path("shot.mkv");
     ASSERT_TRUE(MakeClip(clip, 64, 48, 6, "-pix_fmt yuv444p10le -c:v ffv1", "", kBt709));
     TCliRun run = Cli({"apply", Path("look.cube"), clip, "--frame", "0.16s", "-o", Path("f4.tif")});
     ASSERT_EQ(run.Status, 0) << run.Err;
     const TDeepImage ours = LoadDeepImageFile(Path("f4.tif"));
-    const std::string raw = RunCommand("ffmpeg -nostdin -v error -i '" + clip +
-                                       "' -vf \"select=eq(n\\,4)\" -vsync 0 -frames:v 1 -f rawvideo -pix_fmt yuv444p10le -");
+    const std::string raw =
+        RunCommand("ffmpeg -nostdin -v error -i '" + clip +
+                   "' -vf \"select=eq(n\\,4)\" -vsync 0 -frames:v 1 -f rawvideo -pix_fmt yuv444p10le -");
     ASSERT_EQ(raw.size(), 64u * 48 * 3 * 2);
     double worst = 0;
     for (int i = 0; i < 64 * 48; ++i) {
         std::uint16_t code[3];
-        for (int p = 0; p < 3; ++p)
-            std::memcpy(&code[p], raw.data() + (p * 64 * 48 + i) * 2, 2);
+        for (int p = 0; p < 3; ++p) std::memcpy(&code[p], raw.data() + (p * 64 * 48 + i) * 2, 2);
         const double y = (code[0] / 4.0 - 16) / 219, cb = (code[1] / 4.0 - 128) / 224, cr = (code[2] / 4.0 - 128) / 224;
         const double r = y + 1.5748 * cr, g = y - 0.187324 * cb - 0.468124 * cr, b = y + 1.8556 * cb;
         TRGBDouble graded;
@@ -224,14 +214,14 @@ TEST_F(CliClipTest, FrameOptionTakesTheDecodersFrame)
     EXPECT_TRUE(matchedClip.substr(matchedClip.find('\n')) == matchedPicture.substr(matchedPicture.find('\n')));
     run = Cli({"scopes", clip, "--frame", "4", "-o", Path("a.png")});
     ASSERT_EQ(run.Status, 0) << run.Err;
-    EXPECT_EQ(ReadBytes(Path("a.png")), (Cli({"scopes", Path("f4.png"), "-o", Path("b.png")}), ReadBytes(Path("b.png"))));
+    EXPECT_EQ(ReadBytes(Path("a.png")),
+              (Cli({"scopes", Path("f4.png"), "-o", Path("b.png")}), ReadBytes(Path("b.png"))));
 
     run = Cli({"stats", Path("f4.png")}, "LD_DEBUG=files LD_DEBUG_OUTPUT=" + Path("loads"));
     ASSERT_EQ(run.Status, 0);
     std::string loads;
     for (const auto& entry : std::filesystem::directory_iterator(Dir()))
-        if (entry.path().filename().string().starts_with("loads"))
-            loads += ReadBytes(entry.path().string());
+        if (entry.path().filename().string().starts_with("loads")) loads += ReadBytes(entry.path().string());
     EXPECT_NE(loads.find("libQt6Core"), std::string::npos);
     EXPECT_EQ(loads.find("libavcodec"), std::string::npos);
     EXPECT_EQ(loads.find("ombrane-ffmpeg"), std::string::npos);
@@ -240,14 +230,14 @@ TEST_F(CliClipTest, FrameOptionTakesTheDecodersFrame)
 // 'grade' renders a clip with the look matched to a chosen frame: the same
 // frames as applying the look that 'look --match' exports for that frame
 // at the largest grid (within the rounding of the exported file).
-TEST_F(CliClipTest, GradeRendersWithTheLookMatchedToAFrame)
-{
+TEST_F(CliClipTest, GradeRendersWithTheLookMatchedToAFrame) {
     const std::string clip = Path("shot.mkv");
     ASSERT_TRUE(MakeClip(clip, 64, 48, 4, "-pix_fmt yuv444p10le -c:v ffv1", "", kBt709));
-    TCliRun run = Cli({"grade", Path("ref.jpg"), clip, "--match-frame", "2", "--saturation", "150", "-o", Path("g.mkv")});
+    TCliRun run =
+        Cli({"grade", Path("ref.jpg"), clip, "--match-frame", "2", "--saturation", "150", "-o", Path("g.mkv")});
     ASSERT_EQ(run.Status, 0) << run.Err;
-    run = Cli({"look", Path("ref.jpg"), "--match", clip, "--frame", "2", "--saturation", "150", "--profile", "8",
-               "-o", Path("m.cube")});
+    run = Cli({"look", Path("ref.jpg"), "--match", clip, "--frame", "2", "--saturation", "150", "--profile", "8", "-o",
+               Path("m.cube")});
     ASSERT_EQ(run.Status, 0) << run.Err;
     const auto matched = ReadLutFile(Path("m.cube"));
     TClip source(clip), graded(Path("g.mkv"));
@@ -284,4 +274,4 @@ TEST_F(CliClipTest, GradeRendersWithTheLookMatchedToAFrame)
     EXPECT_EQ(run.Status, 2);
 }
 
-} // namespace
+}  // namespace

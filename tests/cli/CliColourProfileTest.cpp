@@ -2,9 +2,9 @@
 #include <filesystem>
 #include <sstream>
 
-#include "tests/cli/CliHarness.h"
 #include "imageio/ColourProfile.h"
 #include "imageio/ImageFile.h"
+#include "tests/cli/CliHarness.h"
 
 // Pictures carrying colour profiles, made by LittleCMS's own tools and
 // ImageMagick from a photograph: measured in sRGB, graded in sRGB and
@@ -78,13 +78,12 @@ protected:
     std::string TaggedTiff(const std::string& profile, int bits) {
         const std::string out = Path(profile + std::to_string(bits) + ".tif");
         EXPECT_TRUE(Shell("tificc -t1 -b -e -w" + std::to_string(bits) + " -o" + kProfiles + profile + ".icc " +
-                        Path("photo.tif") + " " + out));
+                          Path("photo.tif") + " " + out));
         return out;
     }
 };
 
-TEST_F(CliColourProfileTest, TaggedCopiesMeasureAsTheOriginalAndConvertAsLittleCmsDoes)
-{
+TEST_F(CliColourProfileTest, TaggedCopiesMeasureAsTheOriginalAndConvertAsLittleCmsDoes) {
     const std::vector<double> original = StatsNumbers(Cli({"stats", Path("photo.tif")}).Out);
     ASSERT_EQ(original.size(), 12u);
     for (const std::string profile : {"AdobeRGB1998", "ProPhotoRGB"}) {
@@ -92,8 +91,9 @@ TEST_F(CliColourProfileTest, TaggedCopiesMeasureAsTheOriginalAndConvertAsLittleC
         // Copies converted by ImageMagick (LittleCMS inside): at 16 bits they
         // hold the colours exactly enough to measure as the original; at 8
         // bits their quantisation moves the figures by up to about 1.5e-3.
-        const std::string convert = "convert " + Path("photo.tif") + " -intent relative -black-point-compensation -profile " +
-                                    kProfiles + "sRGB.icc -profile " + kProfiles + profile + ".icc -depth ";
+        const std::string convert = "convert " + Path("photo.tif") +
+                                    " -intent relative -black-point-compensation -profile " + kProfiles +
+                                    "sRGB.icc -profile " + kProfiles + profile + ".icc -depth ";
         ASSERT_TRUE(Shell(convert + "16 " + Path("copy16.tif")));
         ASSERT_TRUE(Shell(convert + "8 " + Path("copy8.png")));
         EXPECT_LT(LargestDifference(StatsNumbers(Cli({"stats", Path("copy16.tif")}).Out), original), 1e-3);
@@ -106,14 +106,14 @@ TEST_F(CliColourProfileTest, TaggedCopiesMeasureAsTheOriginalAndConvertAsLittleC
         ASSERT_TRUE(Shell("convert " + eight + " " + Path("tagged.png")));
         EXPECT_LE(LargestPixelDifference(Loaded(Path("tagged.png")), Loaded(Path("back.tif"))), 1);
         // A JPEG of the whole photograph written by jpgicc measures as the original.
-        ASSERT_TRUE(Shell("jpgicc -t1 -b -q100 -e -o" + kProfiles + profile + ".icc " + kPhotograph + " " + Path("t.jpg")));
+        ASSERT_TRUE(
+            Shell("jpgicc -t1 -b -q100 -e -o" + kProfiles + profile + ".icc " + kPhotograph + " " + Path("t.jpg")));
         const std::vector<double> whole = StatsNumbers(Cli({"stats", kPhotograph}).Out);
         EXPECT_LT(LargestDifference(StatsNumbers(Cli({"stats", Path("t.jpg")}).Out), whole), 1e-3);
     }
 }
 
-TEST_F(CliColourProfileTest, GradedTaggedPicturesKeepTheirSpace)
-{
+TEST_F(CliColourProfileTest, GradedTaggedPicturesKeepTheirSpace) {
     const std::string adobe = TaggedTiff("AdobeRGB1998", 8);
     ASSERT_TRUE(Shell("convert " + adobe + " " + Path("adobe.png")));
     ASSERT_TRUE(Shell("convert " + adobe + " -quality 100 " + Path("adobe.jpg")));
@@ -129,7 +129,8 @@ TEST_F(CliColourProfileTest, GradedTaggedPicturesKeepTheirSpace)
         ASSERT_EQ(run.Status, 0) << run.Err;
         // The output carries the source's profile, as ImageMagick reads it.
         ASSERT_TRUE(Shell("identify -verbose " + Path(output) + " > " + Path("id.txt") + " 2>&1; true"));
-        EXPECT_NE(ReadBytes(Path("id.txt")).find("icc:description: Compatible with Adobe RGB (1998)"), std::string::npos);
+        EXPECT_NE(ReadBytes(Path("id.txt")).find("icc:description: Compatible with Adobe RGB (1998)"),
+                  std::string::npos);
         if (output == "out.jpg") continue;
         // Made sRGB by LittleCMS, it is the picture graded in sRGB but for the
         // 8-bit quantisation in Adobe RGB, which a dark saturated colour
@@ -139,31 +140,37 @@ TEST_F(CliColourProfileTest, GradedTaggedPicturesKeepTheirSpace)
 
     // --output-profile srgb writes the sRGB grade itself, without a profile.
     ASSERT_EQ(Cli({"apply", Path("look.cube"), Path("adobe.png"), "-o", Path("plain.png"), "--output-profile", "srgb"})
-                  .Status, 0);
+                  .Status,
+              0);
     EXPECT_EQ(LargestPixelDifference(Loaded(Path("plain.png")), gradedSrgb), 0);
     EXPECT_EQ(ReadBytes(Path("plain.png")).find("iCCP"), std::string::npos);
     // A profile file puts an untagged picture into that space.
     ASSERT_EQ(Cli({"apply", Path("look.cube"), Path("srgb.png"), "-o", Path("pro.png"), "--output-profile",
-                   kProfiles + "ProPhotoRGB.icc"}).Status, 0);
+                   kProfiles + "ProPhotoRGB.icc"})
+                  .Status,
+              0);
     EXPECT_NE(ReadBytes(Path("pro.png")).find("iCCP"), std::string::npos);
     EXPECT_LE(LargestPixelDifference(Loaded(Path("pro.png")), gradedSrgb), 6);
-    const TCliRun wrong = Cli({"apply", Path("look.cube"), Path("srgb.png"), "-o", Path("x.png"), "--output-profile", "p3"});
+    const TCliRun wrong =
+        Cli({"apply", Path("look.cube"), Path("srgb.png"), "-o", Path("x.png"), "--output-profile", "p3"});
     EXPECT_NE(wrong.Status, 0);
     EXPECT_TRUE(IsOneErrorLine(wrong.Err)) << wrong.Err;
 }
 
-TEST_F(CliColourProfileTest, SrgbTaggedAndDamagedProfiles)
-{
+TEST_F(CliColourProfileTest, SrgbTaggedAndDamagedProfiles) {
     // An sRGB-tagged JPEG grades to the very bytes its untagged twin gives.
     ASSERT_TRUE(Shell("jpgicc -q100 -e -o" + kProfiles + "sRGB.icc " + kPhotograph + " " + Path("tagged.jpg")));
     std::string bytes = ReadBytes(Path("tagged.jpg"));
     const std::size_t app2 = bytes.find("\xFF\xE2");
     ASSERT_NE(app2, std::string::npos);
-    const std::size_t length = (static_cast<unsigned char>(bytes[app2 + 2]) << 8) | static_cast<unsigned char>(bytes[app2 + 3]);
+    const std::size_t length =
+        (static_cast<unsigned char>(bytes[app2 + 2]) << 8) | static_cast<unsigned char>(bytes[app2 + 3]);
     WriteBytes(Path("untagged.jpg"), bytes.substr(0, app2) + bytes.substr(app2 + 2 + length));
     for (const char* name : {"tagged", "untagged"})
-        ASSERT_EQ(Cli({"apply", Path("look.cube"), Path(std::string(name) + ".jpg"), "-o", Path(std::string(name) + "-out.jpg")})
-                      .Status, 0);
+        ASSERT_EQ(Cli({"apply", Path("look.cube"), Path(std::string(name) + ".jpg"), "-o",
+                       Path(std::string(name) + "-out.jpg")})
+                      .Status,
+                  0);
     EXPECT_EQ(ReadBytes(Path("tagged-out.jpg")), ReadBytes(Path("untagged-out.jpg")));
 
     // A profile whose header is broken is refused, naming the file.
@@ -178,7 +185,8 @@ TEST_F(CliColourProfileTest, SrgbTaggedAndDamagedProfiles)
         const TCliRun run = Cli(command);
         EXPECT_NE(run.Status, 0);
         EXPECT_TRUE(IsOneErrorLine(run.Err)) << run.Err;
-        EXPECT_NE(run.Err.find(Path("damaged.jpg") + "\": the colour profile is damaged"), std::string::npos) << run.Err;
+        EXPECT_NE(run.Err.find(Path("damaged.jpg") + "\": the colour profile is damaged"), std::string::npos)
+            << run.Err;
     }
     EXPECT_FALSE(std::filesystem::exists(Path("d.jpg")));
 }

@@ -1,10 +1,9 @@
-#include "tests/cli/CliHarness.h"
-#include "formats/FormatRegistry.h"
 #include "engine/LookControls.h"
+#include "formats/FormatRegistry.h"
 #include "formats/LutFormat.h"
+#include "tests/cli/CliHarness.h"
 
-TEST_F(CliTest, HelpForTheProgramAndEveryCommand)
-{
+TEST_F(CliTest, HelpForTheProgramAndEveryCommand) {
     const TCliRun program = Cli({"--help"});
     EXPECT_EQ(program.Status, 0);
     EXPECT_EQ(program.Out.rfind("Usage: ombrane-cli COMMAND", 0), 0u) << program.Out;
@@ -20,30 +19,29 @@ TEST_F(CliTest, HelpForTheProgramAndEveryCommand)
         EXPECT_EQ(helpLater.Out, help.Out);
     }
     const TCliRun look = Cli({"look", "--help"});
-    for (const char* option : {"--gain", "--saturation", "--yellow", "--orange", "--red", "--violet", "--blue",
-                               "--green", "--low", "--middle", "--high", "--basic-analysis",
-                               "--compress-saturation", "--profile", "--size", "--bits"})
+    for (const char* option :
+         {"--gain", "--saturation", "--yellow", "--orange", "--red", "--violet", "--blue", "--green", "--low",
+          "--middle", "--high", "--basic-analysis", "--compress-saturation", "--profile", "--size", "--bits"})
         EXPECT_NE(look.Out.find(option), std::string::npos) << option;
 }
 
-TEST_F(CliTest, UsageErrorsExitTwoWithOneLine)
-{
+TEST_F(CliTest, UsageErrorsExitTwoWithOneLine) {
     const std::vector<std::vector<std::string>> bad = {
         {},
         {"frobnicate"},
         {"profiles", "extra"},
         {"formats", "--bogus"},
         {"look"},
-        {"look", "ref.bmp"},                                   // no -o
-        {"look", "ref.bmp", "-o"},                             // -o without value
+        {"look", "ref.bmp"},        // no -o
+        {"look", "ref.bmp", "-o"},  // -o without value
         {"look", "ref.bmp", "-o", "a.cube", "--gain", "201"},
         {"look", "ref.bmp", "-o", "a.cube", "--gain", "-1"},
         {"look", "ref.bmp", "-o", "a.cube", "--red", "abc"},
         {"look", "ref.bmp", "-o", "a.cube", "--low", "1.5"},
         {"look", "ref.bmp", "-o", "a.cube", "--low=50", "--low=60"},
         {"look", "ref.bmp", "-o", "a.cube", "--basic-analysis=1"},
-        {"grade", "ref.bmp", "-o", "out.bmp"},                 // IMAGE missing
-        {"grade", "ref.bmp", "img.bmp", "-o", "out.webp"},     // unknown picture type
+        {"grade", "ref.bmp", "-o", "out.bmp"},              // IMAGE missing
+        {"grade", "ref.bmp", "img.bmp", "-o", "out.webp"},  // unknown picture type
         {"apply", "a.cube", "img.bmp", "-o", "out.gif"},
         {"convert", "a.cube"},
         {"convert", "a.cube", "-o", "b.cube", "--size", "1"},
@@ -56,8 +54,7 @@ TEST_F(CliTest, UsageErrorsExitTwoWithOneLine)
     for (const auto& arguments : bad) {
         const TCliRun run = Cli(arguments);
         std::string shown;
-        for (const auto& a : arguments)
-            shown += a + " ";
+        for (const auto& a : arguments) shown += a + " ";
         EXPECT_EQ(run.Status, 2) << shown << run.Err;
         EXPECT_TRUE(IsOneErrorLine(run.Err)) << shown << run.Err;
         EXPECT_NE(run.Err.find("--help"), std::string::npos) << run.Err;
@@ -65,8 +62,7 @@ TEST_F(CliTest, UsageErrorsExitTwoWithOneLine)
     }
 }
 
-TEST_F(CliTest, ProfilesListedInListOrder)
-{
+TEST_F(CliTest, ProfilesListedInListOrder) {
     const TCliRun run = Cli({"profiles"});
     ASSERT_EQ(run.Status, 0) << run.Err;
     const auto lines = Lines(run.Out);
@@ -91,8 +87,7 @@ TEST_F(CliTest, ProfilesListedInListOrder)
     }
 }
 
-TEST_F(CliTest, FormatsListedWithReadAndWriteAbility)
-{
+TEST_F(CliTest, FormatsListedWithReadAndWriteAbility) {
     const TCliRun run = Cli({"formats"});
     ASSERT_EQ(run.Status, 0) << run.Err;
     const auto lines = Lines(run.Out);
@@ -120,8 +115,7 @@ TEST_F(CliTest, FormatsListedWithReadAndWriteAbility)
 
 // Each control of the look-control table is an option of look and grade,
 // with its line in their help and its range checked.
-TEST_F(CliTest, LookControlOptionsFollowTheTable)
-{
+TEST_F(CliTest, LookControlOptionsFollowTheTable) {
     const std::string lookHelp = Cli({"look", "--help"}).Out;
     const std::string gradeHelp = Cli({"grade", "--help"}).Out;
     for (const TLookControl& control : LookControls()) {
@@ -132,8 +126,8 @@ TEST_F(CliTest, LookControlOptionsFollowTheTable)
         const std::string above = std::to_string(control.Max + 1);
         const TCliRun run = Cli({"look", "ref.bmp", "-o", "a.cube", option, above});
         EXPECT_EQ(run.Status, 2) << run.Err;
-        EXPECT_NE(run.Err.find("option " + option + " needs an integer from " + std::to_string(control.Min) +
-                               " to " + std::to_string(control.Max) + ", not \"" + above + "\""),
+        EXPECT_NE(run.Err.find("option " + option + " needs an integer from " + std::to_string(control.Min) + " to " +
+                               std::to_string(control.Max) + ", not \"" + above + "\""),
                   std::string::npos)
             << run.Err;
     }

@@ -3,25 +3,23 @@
 #include <map>
 #include <memory>
 
-#include "formats/CdlCollectionFormat.h"
-#include "tests/cli/CliHarness.h"
-#include "formats/FormatRegistry.h"
-#include "imageio/ImageFile.h"
 #include "engine/LUT.h"
+#include "formats/CdlCollectionFormat.h"
+#include "formats/FormatRegistry.h"
 #include "formats/LutConvert.h"
 #include "formats/LutFormat.h"
+#include "imageio/ImageFile.h"
+#include "tests/cli/CliHarness.h"
 
 namespace {
 
 // An affine colour map inside (0, 1): interpolation reproduces it, so
 // resampling must too, and every channel differs from the others.
-TRGBDouble Affine(double r, double g, double b)
-{
+TRGBDouble Affine(double r, double g, double b) {
     return {0.1 + 0.5 * r + 0.2 * g + 0.1 * b, 0.05 + 0.3 * r + 0.6 * g, 0.9 - 0.4 * b - 0.3 * r};
 }
 
-std::unique_ptr<TLUT> AffineCube(int size)
-{
+std::unique_ptr<TLUT> AffineCube(int size) {
     auto lut = std::make_unique<TLUT>();
     lut->Kind = lkCube;
     lut->CubeSize = size;
@@ -32,8 +30,7 @@ std::unique_ptr<TLUT> AffineCube(int size)
     return lut;
 }
 
-std::unique_ptr<TLUT> BentCurve(int size)
-{
+std::unique_ptr<TLUT> BentCurve(int size) {
     auto lut = std::make_unique<TLUT>();
     lut->Kind = lkCurve;
     lut->CurveSize = size;
@@ -45,8 +42,7 @@ std::unique_ptr<TLUT> BentCurve(int size)
 }
 
 // The first profile that writes each format, by format index.
-std::map<int, const TLutOutputProfile*> WritingProfiles(bool want3D)
-{
+std::map<int, const TLutOutputProfile*> WritingProfiles(bool want3D) {
     std::map<int, const TLutOutputProfile*> profiles;
     for (const auto& profile : LutOutputProfiles())
         if (GetLutFormat(profile->FormatIndex)->Is3D == want3D && !profiles.count(profile->FormatIndex))
@@ -54,25 +50,20 @@ std::map<int, const TLutOutputProfile*> WritingProfiles(bool want3D)
     return profiles;
 }
 
-int ProfileNumber(const TLutOutputProfile* wanted)
-{
+int ProfileNumber(const TLutOutputProfile* wanted) {
     const auto& profiles = LutOutputProfiles();
     for (std::size_t i = 0; i < profiles.size(); ++i)
-        if (profiles[i].get() == wanted)
-            return static_cast<int>(i) + 1;
+        if (profiles[i].get() == wanted) return static_cast<int>(i) + 1;
     return 0;
 }
 
 // The largest difference one value may show after the target stored it.
-double Quantum(const TLutOutputProfile& profile, int bits)
-{
-    if (GetLutFormat(profile.FormatIndex)->Name == "FSI DIT (Flanders Scientific) 3D")
-        return 1.0 / 1008;
+double Quantum(const TLutOutputProfile& profile, int bits) {
+    if (GetLutFormat(profile.FormatIndex)->Name == "FSI DIT (Flanders Scientific) 3D") return 1.0 / 1008;
     return bits > 0 ? 1.0 / ((1 << bits) - 1) : 1e-5;
 }
 
-double MaxCubeDifference(const TLUT& written, const TLUT& source)
-{
+double MaxCubeDifference(const TLUT& written, const TLUT& source) {
     const int n = written.CubeSize;
     double worst = 0;
     for (int r = 0; r < n; ++r)
@@ -87,8 +78,7 @@ double MaxCubeDifference(const TLUT& written, const TLUT& source)
     return worst;
 }
 
-double MaxCurveDifference(const TLUT& written, const TLUT& source)
-{
+double MaxCurveDifference(const TLUT& written, const TLUT& source) {
     double worst = 0;
     for (int i = 0; i < written.CurveSize; ++i) {
         const double x = i / double(written.CurveSize - 1);
@@ -102,8 +92,7 @@ double MaxCurveDifference(const TLUT& written, const TLUT& source)
 }
 
 // Reads a file with the given format, bypassing detection.
-std::unique_ptr<TLUT> ReadWith(int formatIndex, const std::string& fileName)
-{
+std::unique_ptr<TLUT> ReadWith(int formatIndex, const std::string& fileName) {
     auto lut = std::make_unique<TLUT>();
     GetLutFormat(formatIndex)->LoadFromFile(fileName, *lut);
     return lut;
@@ -111,31 +100,26 @@ std::unique_ptr<TLUT> ReadWith(int formatIndex, const std::string& fileName)
 
 // The grid size of a test cube in a format: the one size it holds, else
 // 17 or the size nearest to 17 that it takes.
-int SizeFor(const TLUTFormat& format)
-{
-    if (const int only = WriterOnlySize(format, 0))
-        return only;
+int SizeFor(const TLUTFormat& format) {
+    if (const int only = WriterOnlySize(format, 0)) return only;
     for (int step = 0;; ++step)
         for (const int size : {17 - step, 17 + step})
-            if (WriterTakesSize(format, size, 0))
-                return size;
+            if (WriterTakesSize(format, size, 0)) return size;
 }
 
-} // namespace
+}  // namespace
 
 // Every reader and every writer through the executable: each readable
 // format converted into a Cube file, and a Cube file converted into each
 // writable format. (Every pair of formats is converted in the formats
 // tests through the same conversion code, without a process per pair.)
-TEST_F(CliTest, ConvertReadsEvery3DFormatAndWritesEvery3DProfile)
-{
+TEST_F(CliTest, ConvertReadsEvery3DFormatAndWritesEvery3DProfile) {
     const auto writers = WritingProfiles(true);
     const TLutOutputProfile* hub = LutOutputProfiles()[6].get();  // "Cube 3D Iridas, Nuke, AfterEffects"
     ASSERT_EQ(hub->Name, "Cube 3D Iridas, Nuke, AfterEffects");
     int readers = 0;
     for (const auto& [index, profile] : writers) {
-        if (!FormatReads(index))
-            continue;
+        if (!FormatReads(index)) continue;
         TLUTFormat& format = *GetLutFormat(index);
         const int size = SizeFor(format);
         const std::string input = Path("src" + std::to_string(index) + "." + profile->Extension);
@@ -159,14 +143,13 @@ TEST_F(CliTest, ConvertReadsEvery3DFormatAndWritesEvery3DProfile)
     for (const auto& [index, profile] : writers) {
         const std::string output = Path("to" + std::to_string(index) + "." + profile->Extension);
         const TLUTFormat& format = *GetLutFormat(index);
-        std::vector<std::string> arguments = {"convert", hubFile, "-o", output, "--profile",
-                                              std::to_string(ProfileNumber(profile))};
+        std::vector<std::string> arguments = {"convert", hubFile,     "-o",
+                                              output,    "--profile", std::to_string(ProfileNumber(profile))};
         if (!WriterTakesSize(format, 17, profile->DefaultBits) && !WriterOnlySize(format, 0))
             arguments.insert(arguments.end(), {"--size", std::to_string(SizeFor(format))});
         const TCliRun run = Cli(arguments);
         ASSERT_EQ(run.Status, 0) << profile->Name << ": " << run.Err;
-        if (!FormatReads(index))
-            continue;
+        if (!FormatReads(index)) continue;
         const auto written = ReadWith(index, output);
         EXPECT_EQ(written->CubeSize, SizeFor(format)) << profile->Name;
         EXPECT_LE(MaxCubeDifference(*written, *hubLut), Quantum(*profile, profile->DefaultBits) + 1e-9)
@@ -174,15 +157,13 @@ TEST_F(CliTest, ConvertReadsEvery3DFormatAndWritesEvery3DProfile)
     }
 }
 
-TEST_F(CliTest, ConvertReadsEvery1DFormatWritesEvery1DProfileAndBakesCurvesIntoCubes)
-{
+TEST_F(CliTest, ConvertReadsEvery1DFormatWritesEvery1DProfileAndBakesCurvesIntoCubes) {
     const auto writers = WritingProfiles(false);
     const TLutOutputProfile* hub = LutOutputProfiles()[24].get();
     ASSERT_EQ(hub->Name, "Cube 1D");
     int readers = 0;
     for (const auto& [index, profile] : writers) {
-        if (!FormatReads(index))
-            continue;
+        if (!FormatReads(index)) continue;
         TLUTFormat& format = *GetLutFormat(index);
         const std::string input = Path("src" + std::to_string(index) + "." + profile->Extension);
         format.SaveToFile(input, *BentCurve(1024), profile->DefaultBits);
@@ -216,11 +197,11 @@ TEST_F(CliTest, ConvertReadsEvery1DFormatWritesEvery1DProfileAndBakesCurvesIntoC
     const auto hubLut = ReadLutFile(hubFile);
     for (const auto& [index, profile] : writers) {
         const std::string output = Path("to" + std::to_string(index) + "." + profile->Extension);
-        const TCliRun run = Cli({"convert", hubFile, "-o", output, "--profile", std::to_string(ProfileNumber(profile))});
+        const TCliRun run =
+            Cli({"convert", hubFile, "-o", output, "--profile", std::to_string(ProfileNumber(profile))});
         ASSERT_EQ(run.Status, 0) << profile->Name << ": " << run.Err;
         ASSERT_GT(std::filesystem::file_size(output), 1024u) << profile->Name;
-        if (!FormatReads(index))
-            continue;
+        if (!FormatReads(index)) continue;
         const auto written = ReadWith(index, output);
         EXPECT_EQ(written->CurveSize, 1024) << profile->Name;
         EXPECT_LE(MaxCurveDifference(*written, *hubLut), Quantum(*profile, profile->DefaultBits) + 1e-9)
@@ -228,8 +209,7 @@ TEST_F(CliTest, ConvertReadsEvery1DFormatWritesEvery1DProfileAndBakesCurvesIntoC
     }
 }
 
-TEST_F(CliTest, ConvertBakesCurveThenCubeAndKeepsCommentsWithoutPilingSignatures)
-{
+TEST_F(CliTest, ConvertBakesCurveThenCubeAndKeepsCommentsWithoutPilingSignatures) {
     // A Nucoda file with a bending 1D table ahead of a 2-point cube.
     std::string text = "NUCODA_3D_CUBE 2\n\nLUT_1D_SIZE 3\nLUT_3D_SIZE 2\n\n0 0 0\n0.25 0.5 0.9\n1 1 1\n\n";
     for (int b = 0; b < 2; ++b)
@@ -270,16 +250,14 @@ TEST_F(CliTest, ConvertBakesCurveThenCubeAndKeepsCommentsWithoutPilingSignatures
     const std::string final = ReadBytes(Path("c3.cube"));
     auto count = [&](const std::string& needle) {
         int n = 0;
-        for (std::size_t at = final.find(needle); at != std::string::npos; at = final.find(needle, at + 1))
-            ++n;
+        for (std::size_t at = final.find(needle); at != std::string::npos; at = final.find(needle, at + 1)) ++n;
         return n;
     };
     EXPECT_EQ(count("# Grade for reel 4\n"), 1) << final.substr(0, 200);
     EXPECT_EQ(count("Converted by Quor LUT Converter"), 1) << final.substr(0, 200);
 }
 
-TEST_F(CliTest, ConvertSizesBitsAndRefusals)
-{
+TEST_F(CliTest, ConvertSizesBitsAndRefusals) {
     GetLutFormat(1)->SaveToFile(Path("a32.cube"), *AffineCube(32), 0);
     GetLutFormat(1)->SaveToFile(Path("a17.cube"), *AffineCube(17), 0);
 
@@ -317,7 +295,8 @@ TEST_F(CliTest, ConvertSizesBitsAndRefusals)
     const auto codex = ReadWith(13, Path("codex.dat"));
     EXPECT_EQ(codex->CurveSize, 1024);
     EXPECT_LE(MaxCurveDifference(*codex, *curve), 1.0 / 1023 + 1e-9);
-    const TCliRun codexSize = Cli({"convert", Path("curve.cube"), "-o", Path("c2.dat"), "--profile", "23", "--size", "256"});
+    const TCliRun codexSize =
+        Cli({"convert", Path("curve.cube"), "-o", Path("c2.dat"), "--profile", "23", "--size", "256"});
     EXPECT_EQ(codexSize.Status, 1);
     EXPECT_NE(codexSize.Err.find("1024"), std::string::npos) << codexSize.Err;
     const TCliRun bits = Cli({"convert", Path("a17.cube"), "-o", Path("x.cube"), "--bits", "12"});
@@ -348,8 +327,7 @@ TEST_F(CliTest, ConvertSizesBitsAndRefusals)
     }
 }
 
-TEST_F(CliTest, ApplyGradesWithTheLutFileAtFullSize)
-{
+TEST_F(CliTest, ApplyGradesWithTheLutFileAtFullSize) {
     const std::string image = Path("frame.bmp");
     SaveImageFile(image, MakeTestPicture(257, 143, 5));
     auto cube = AffineCube(17);
@@ -390,18 +368,17 @@ TEST_F(CliTest, ApplyGradesWithTheLutFileAtFullSize)
     }
 }
 
-TEST_F(CliTest, ConvertTakesTheNamedCorrectionOfACdlCollection)
-{
+TEST_F(CliTest, ConvertTakesTheNamedCorrectionOfACdlCollection) {
     const std::string collection = Path("grades.ccc");
-    WriteBytes(collection, "<ColorCorrectionCollection>\n"
-                           "<ColorCorrection id=\"first\"><SOPNode><Slope>1 1 0.9</Slope></SOPNode></ColorCorrection>\n"
-                           "<ColorCorrection id=\"warm\"><SOPNode><Slope>1.1 1 0.8</Slope><Offset>0.01 0 0</Offset>"
-                           "<Power>1 1 1.2</Power></SOPNode><SATNode><Saturation>0.8</Saturation></SATNode>"
-                           "</ColorCorrection>\n</ColorCorrectionCollection>\n");
+    WriteBytes(collection,
+               "<ColorCorrectionCollection>\n"
+               "<ColorCorrection id=\"first\"><SOPNode><Slope>1 1 0.9</Slope></SOPNode></ColorCorrection>\n"
+               "<ColorCorrection id=\"warm\"><SOPNode><Slope>1.1 1 0.8</Slope><Offset>0.01 0 0</Offset>"
+               "<Power>1 1 1.2</Power></SOPNode><SATNode><Saturation>0.8</Saturation></SATNode>"
+               "</ColorCorrection>\n</ColorCorrectionCollection>\n");
     for (const std::string id : {"", "warm"}) {
         std::vector<std::string> arguments = {"convert", collection, "-o", Path("out.cube"), "--profile", "8"};
-        if (!id.empty())
-            arguments.insert(arguments.end(), {"--cc-id", id});
+        if (!id.empty()) arguments.insert(arguments.end(), {"--cc-id", id});
         const TCliRun run = Cli(arguments);
         ASSERT_EQ(run.Status, 0) << run.Err;
         auto expected = std::make_unique<TLUT>();

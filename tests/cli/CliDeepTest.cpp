@@ -3,18 +3,17 @@
 #include <memory>
 #include <set>
 
-#include "tests/cli/CliHarness.h"
 #include "engine/DeepGrade.h"
-#include "imageio/DeepImageFile.h"
-#include "imageio/ImageFile.h"
 #include "engine/LUT.h"
 #include "formats/LutConvert.h"
+#include "imageio/DeepImageFile.h"
+#include "imageio/ImageFile.h"
+#include "tests/cli/CliHarness.h"
 
 namespace {
 
 // A smooth picture across most of the colour cube.
-TDeepImage Gradient(int width, int height, TPictureDepth depth)
-{
+TDeepImage Gradient(int width, int height, TPictureDepth depth) {
     TDeepImage image(width, height, false);
     image.Depth = std::move(depth);
     for (int y = 0; y < height; ++y)
@@ -28,8 +27,7 @@ TDeepImage Gradient(int width, int height, TPictureDepth depth)
 }
 
 // The LUT evaluated directly on the picture's values.
-TDeepImage Expected(const TLUT& lut, const TDeepImage& source)
-{
+TDeepImage Expected(const TLUT& lut, const TDeepImage& source) {
     TDeepImage out = Gradient(source.Width(), source.Height(), source.Depth);
     for (int y = 0; y < source.Height(); ++y)
         for (int x = 0; x < 3 * source.Width(); x += 3) {
@@ -44,21 +42,18 @@ TDeepImage Expected(const TLUT& lut, const TDeepImage& source)
     return out;
 }
 
-double MaxDifference(const TDeepImage& a, const TDeepImage& b)
-{
+double MaxDifference(const TDeepImage& a, const TDeepImage& b) {
     EXPECT_EQ(a.Width(), b.Width());
     EXPECT_EQ(a.Height(), b.Height());
     double worst = 0;
     for (int y = 0; y < a.Height(); ++y)
-        for (int i = 0; i < 3 * a.Width(); ++i)
-            worst = std::max(worst, std::fabs(double(a.Row(y)[i]) - b.Row(y)[i]));
+        for (int i = 0; i < 3 * a.Width(); ++i) worst = std::max(worst, std::fabs(double(a.Row(y)[i]) - b.Row(y)[i]));
     return worst;
 }
 
-} // namespace
+}  // namespace
 
-TEST_F(CliTest, DeepPicturesAreGradedAtTheirOwnPrecision)
-{
+TEST_F(CliTest, DeepPicturesAreGradedAtTheirOwnPrecision) {
     const std::string reference = Path("ref.jpg");
     SaveImageFile(reference, MakeTestPicture(200, 150, 3));
     ASSERT_EQ(Cli({"look", reference, "--profile", "8", "--saturation", "150", "-o", Path("look.cube")}).Status, 0);

@@ -3,13 +3,12 @@
 #include <filesystem>
 #include <memory>
 
-#include "tests/cli/CliHarness.h"
 #include "imageio/ImageFile.h"
+#include "tests/cli/CliHarness.h"
 
 // --strength on look and grade, --match on look and grade.
 
-TEST_F(CliTest, StrengthDosesTheLookAndRefusesValuesOutside)
-{
+TEST_F(CliTest, StrengthDosesTheLookAndRefusesValuesOutside) {
     const std::string reference = Path("ref.bmp");
     SaveImageFile(reference, MakeTestPicture(140, 100, 3));
     ASSERT_EQ(Cli({"look", reference, "-o", Path("plain.cube")}).Status, 0);
@@ -47,8 +46,7 @@ TEST_F(CliTest, StrengthDosesTheLookAndRefusesValuesOutside)
     EXPECT_FALSE(std::filesystem::exists(Path("bad.cube")));
 }
 
-TEST_F(CliTest, MatchMeasuresTheFrameAsTheWindowsPreviewAndNamesIt)
-{
+TEST_F(CliTest, MatchMeasuresTheFrameAsTheWindowsPreviewAndNamesIt) {
     const std::string reference = Path("ref.bmp");
     SaveImageFile(reference, MakeTestPicture(140, 100, 5));
     const std::string frame = Path("wide frame.png");

@@ -2,24 +2,23 @@
 #include <fstream>
 #include <memory>
 
-#include "tests/cli/CliHarness.h"
 #include "engine/ColorSpace.h"
-#include "footage/FootageCatalog.h"
 #include "engine/FootageLook.h"
-#include "formats/FormatRegistry.h"
-#include "imageio/ImageFile.h"
 #include "engine/LUT.h"
 #include "engine/LookControls.h"
+#include "footage/FootageCatalog.h"
+#include "footage/OcioFootage.h"
+#include "formats/FormatRegistry.h"
 #include "formats/LookExport.h"
 #include "formats/LutConvert.h"
-#include "footage/OcioFootage.h"
+#include "imageio/ImageFile.h"
 #include "library/ReferenceLibrary.h"
+#include "tests/cli/CliHarness.h"
 
 namespace {
 
 // The look the window builds for a reference added to its library.
-TLookSettings LibraryLook(const std::string& folder, const std::string& reference)
-{
+TLookSettings LibraryLook(const std::string& folder, const std::string& reference) {
     std::filesystem::create_directories(folder);
     TReferenceLibrary library(folder);
     library.Add(reference);
@@ -34,16 +33,14 @@ TLookSettings LibraryLook(const std::string& folder, const std::string& referenc
 
 const std::vector<std::string> kLookOptions = {"--gain", "130", "--blue", "60"};
 
-std::vector<std::string> Join(std::vector<std::string> a, const std::vector<std::string>& b)
-{
+std::vector<std::string> Join(std::vector<std::string> a, const std::vector<std::string>& b) {
     a.insert(a.end(), b.begin(), b.end());
     return a;
 }
 
-} // namespace
+}  // namespace
 
-TEST_F(CliTest, FootageListsTheSpacesAndRefusesConfigsThatDoNotLoad)
-{
+TEST_F(CliTest, FootageListsTheSpacesAndRefusesConfigsThatDoNotLoad) {
     const TCliRun plain = Cli({"footage"});
     ASSERT_EQ(plain.Status, 0) << plain.Err;
     const std::vector<std::string> lines = Lines(plain.Out);
@@ -74,8 +71,7 @@ TEST_F(CliTest, FootageListsTheSpacesAndRefusesConfigsThatDoNotLoad)
     EXPECT_EQ(Cli({"footage", "extra"}).Status, 2);
 }
 
-TEST_F(CliTest, LookAndGradeWithFootageConvertFirstAndRefuseWhatCannotBeUsed)
-{
+TEST_F(CliTest, LookAndGradeWithFootageConvertFirstAndRefuseWhatCannotBeUsed) {
     const std::string reference = Path("ref.png");
     SaveImageFile(reference, MakeTestPicture(300, 200, 5));
     const std::string frame = Path("frame.bmp");
@@ -86,8 +82,8 @@ TEST_F(CliTest, LookAndGradeWithFootageConvertFirstAndRefuseWhatCannotBeUsed)
     // look: the same file as the export with the footage conversion.
     const TLutOutputProfile& profile = *FindOutputProfile("Cube 3D Davinci");
     ExportLook(settings, profile, profile.DefaultSize, profile.DefaultBits, Path("want.cube"), footage.get());
-    const TCliRun look = Cli(Join({"look", reference, "-o", Path("got.cube"), "--profile",
-                                   profile.Name, "--footage", "Sony S-Log3 / S-Gamut3.Cine"},
+    const TCliRun look = Cli(Join({"look", reference, "-o", Path("got.cube"), "--profile", profile.Name, "--footage",
+                                   "Sony S-Log3 / S-Gamut3.Cine"},
                                   kLookOptions));
     ASSERT_EQ(look.Status, 0) << look.Err;
     const std::string got = ReadBytes(Path("got.cube"));
@@ -103,9 +99,8 @@ TEST_F(CliTest, LookAndGradeWithFootageConvertFirstAndRefuseWhatCannotBeUsed)
     lut->CubeSize = 33;
     BuildLookCube(settings, settings.Factors, *lut);
     lut->ApplyToImage(expected);
-    const TCliRun grade = Cli(Join({"grade", reference, frame, "-o", Path("out.bmp"), "--footage",
-                                    "slog3-sgamut3cine"},
-                                   kLookOptions));
+    const TCliRun grade =
+        Cli(Join({"grade", reference, frame, "-o", Path("out.bmp"), "--footage", "slog3-sgamut3cine"}, kLookOptions));
     ASSERT_EQ(grade.Status, 0) << grade.Err;
     TImage graded, plain;
     LoadImageFile(Path("out.bmp"), graded);

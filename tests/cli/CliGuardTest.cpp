@@ -15,8 +15,8 @@
 #include <thread>
 
 #include "fileio/AtomicFile.h"
-#include "tests/cli/CliHarness.h"
 #include "imageio/ImageFile.h"
+#include "tests/cli/CliHarness.h"
 
 namespace fs = std::filesystem;
 
@@ -24,8 +24,7 @@ namespace {
 
 class CliGuardTest : public CliTest {
 protected:
-    void SetUp() override
-    {
+    void SetUp() override {
         CliTest::SetUp();
         SaveImageFile(Path("ref.jpg"), MakeTestPicture(150, 100, 4));
         SaveImageFile(Path("x.jpg"), MakeTestPicture(120, 80, 1));
@@ -35,18 +34,15 @@ protected:
     // Starts ombrane-cli in the background with its standard output and error
     // on the given descriptors and the signals at their default actions.
     // withoutOverride: even as root, file permissions hold for it.
-    pid_t Spawn(const std::vector<std::string>& arguments, int out, int err, bool withoutOverride = false)
-    {
+    pid_t Spawn(const std::vector<std::string>& arguments, int out, int err, bool withoutOverride = false) {
         std::vector<std::string> words = {OMBRANE_CLI};
         words.insert(words.end(), arguments.begin(), arguments.end());
         const std::string home = Path("home");
         const pid_t child = fork();
-        if (child != 0)
-            return child;
+        if (child != 0) return child;
         dup2(out, STDOUT_FILENO);
         dup2(err, STDERR_FILENO);
-        for (const int signalNumber : {SIGPIPE, SIGINT, SIGTERM, SIGHUP})
-            std::signal(signalNumber, SIG_DFL);
+        for (const int signalNumber : {SIGPIPE, SIGINT, SIGTERM, SIGHUP}) std::signal(signalNumber, SIG_DFL);
         sigset_t none;
         sigemptyset(&none);
         sigprocmask(SIG_SETMASK, &none, nullptr);
@@ -58,16 +54,14 @@ protected:
         setenv("XDG_CONFIG_HOME", (home + "/config").c_str(), 1);
         setenv("XDG_DATA_HOME", (home + "/data").c_str(), 1);
         std::vector<char*> argv;
-        for (std::string& word : words)
-            argv.push_back(word.data());
+        for (std::string& word : words) argv.push_back(word.data());
         argv.push_back(nullptr);
         execv(argv[0], argv.data());
         _exit(127);
     }
 
     // The raw wait status; the run is killed (and -1 returned) after seconds.
-    static int WaitFor(pid_t child, int seconds)
-    {
+    static int WaitFor(pid_t child, int seconds) {
         const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
         int status = 0;
         while (waitpid(child, &status, WNOHANG) == 0) {
@@ -82,8 +76,7 @@ protected:
     }
 
     // Runs with standard output and error in files, within seconds.
-    TCliRun RunWithin(const std::vector<std::string>& arguments, int seconds, bool withoutOverride = false)
-    {
+    TCliRun RunWithin(const std::vector<std::string>& arguments, int seconds, bool withoutOverride = false) {
         const int out = Create("spawn.out");
         const int err = Create("spawn.err");
         const int status = WaitFor(Spawn(arguments, out, err, withoutOverride), seconds);
@@ -96,14 +89,12 @@ protected:
         return run;
     }
 
-    int Create(const std::string& name) const
-    {
+    int Create(const std::string& name) const {
         return open(Path(name).c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
     }
 
     // The temporary files in a folder.
-    static int TemporaryCount(const std::string& folder)
-    {
+    static int TemporaryCount(const std::string& folder) {
         int count = 0;
         std::error_code error;
         for (fs::directory_iterator it(folder, error), end; !error && it != end; it.increment(error))
@@ -112,8 +103,7 @@ protected:
     }
 
     // Fills folder with count links to target, named p000.jpg, p001.jpg, ...
-    void LinkPictures(const std::string& folder, const std::string& target, int count)
-    {
+    void LinkPictures(const std::string& folder, const std::string& target, int count) {
         fs::create_directories(Path(folder));
         for (int i = 0; i < count; ++i) {
             char name[16];
@@ -127,14 +117,14 @@ protected:
 // output that is one of its inputs: the picture, the reference, the LUT, a
 // --match frame, a --config file, a picture to add; compared after links
 // and with the output's folder resolved.
-TEST_F(CliGuardTest, OutputsThatAreInputsAreRefusedByEveryCommand)
-{
+TEST_F(CliGuardTest, OutputsThatAreInputsAreRefusedByEveryCommand) {
     fs::create_directories(Path("in"));
     fs::create_directories(Path("out"));
     fs::copy_file(Path("ref.jpg"), Path("out/ref.jpg"));
     fs::copy_file(Path("x.jpg"), Path("in/ref.jpg"));
-    ASSERT_EQ(Cli({"convert", Path("look.cube"), "-o", Path("look.png"), "--profile", "Hald CLUT", "--size", "16"}).Status,
-              0);
+    ASSERT_EQ(
+        Cli({"convert", Path("look.cube"), "-o", Path("look.png"), "--profile", "Hald CLUT", "--size", "16"}).Status,
+        0);
     fs::copy_file(Path("look.png"), Path("out/look.png"));
     fs::copy_file(Path("x.jpg"), Path("in/look.png.jpg"));
     SaveImageFile(Path("in/look.png"), MakeTestPicture(64, 48, 5));
@@ -168,8 +158,7 @@ TEST_F(CliGuardTest, OutputsThatAreInputsAreRefusedByEveryCommand)
     };
     for (const TCase& test : cases) {
         std::string line;
-        for (const std::string& word : test.Arguments)
-            line += word + " ";
+        for (const std::string& word : test.Arguments) line += word + " ";
         const std::string before = ReadBytes(Path(test.Kept));
         ASSERT_FALSE(before.empty()) << line;
         const TCliRun run = Cli(test.Arguments);
@@ -187,8 +176,7 @@ TEST_F(CliGuardTest, OutputsThatAreInputsAreRefusedByEveryCommand)
 
 // Two batches into one folder at once: every output is published by exactly
 // one of them; the other reports it as existing, naming the input.
-TEST_F(CliGuardTest, BatchesIntoOneFolderNeverReplaceEachOther)
-{
+TEST_F(CliGuardTest, BatchesIntoOneFolderNeverReplaceEachOther) {
     SaveImageFile(Path("src.jpg"), MakeTestPicture(600, 400, 2));
     constexpr int kCount = 200;
     LinkPictures("in", Path("src.jpg"), kCount);
@@ -204,8 +192,7 @@ TEST_F(CliGuardTest, BatchesIntoOneFolderNeverReplaceEachOther)
     int lost = 0;
     for (const char* name : {"a.err", "b.err"}) {
         for (const std::string& line : Lines(ReadBytes(Path(name)))) {
-            if (line.find(" pictures failed") != std::string::npos)
-                continue;
+            if (line.find(" pictures failed") != std::string::npos) continue;
             EXPECT_EQ(line.rfind("ombrane-cli: " + Path("in/p"), 0), 0u) << line;
             EXPECT_NE(line.find("exists (--force replaces it)"), std::string::npos) << line;
             ++lost;
@@ -222,8 +209,7 @@ TEST_F(CliGuardTest, BatchesIntoOneFolderNeverReplaceEachOther)
 
 // -r takes each folder once: links back into the walk are left out with a
 // line naming them; an unreadable folder is one failure and the rest goes on.
-TEST_F(CliGuardTest, RecursiveWalkTakesEachFolderOnceAndGoesOnPastAnUnreadableOne)
-{
+TEST_F(CliGuardTest, RecursiveWalkTakesEachFolderOnceAndGoesOnPastAnUnreadableOne) {
     fs::create_directories(Path("in/sub"));
     fs::copy_file(Path("x.jpg"), Path("in/a.jpg"));
     fs::copy_file(Path("x.jpg"), Path("in/sub/b.jpg"));
@@ -266,8 +252,7 @@ TEST_F(CliGuardTest, RecursiveWalkTakesEachFolderOnceAndGoesOnPastAnUnreadableOn
 
 // A terminating signal removes every temporary file however many writes
 // are in flight; a closed error or output pipe never kills the program.
-TEST_F(CliGuardTest, SignalsAndClosedPipesLeaveNoTemporaryFile)
-{
+TEST_F(CliGuardTest, SignalsAndClosedPipesLeaveNoTemporaryFile) {
     SaveImageFile(Path("big.jpg"), MakeTestPicture(2400, 1600, 3));
     LinkPictures("many", Path("big.jpg"), 64);
     for (const int signalNumber : {SIGTERM, SIGINT, SIGHUP}) {
@@ -294,9 +279,8 @@ TEST_F(CliGuardTest, SignalsAndClosedPipesLeaveNoTemporaryFile)
     ASSERT_EQ(pipe2(pipeEnds, O_CLOEXEC), 0);
     close(pipeEnds[0]);
     const int null = open("/dev/null", O_WRONLY | O_CLOEXEC);
-    const int batch = WaitFor(Spawn({"apply", Path("look.cube"), Path("in"), "-o", Path("out"), "-j", "2"}, null,
-                                    pipeEnds[1]),
-                              60);
+    const int batch =
+        WaitFor(Spawn({"apply", Path("look.cube"), Path("in"), "-o", Path("out"), "-j", "2"}, null, pipeEnds[1]), 60);
     EXPECT_TRUE(WIFEXITED(batch) && WEXITSTATUS(batch) == 1) << batch;
     EXPECT_TRUE(fs::exists(Path("out/a.jpg")));
     EXPECT_TRUE(fs::exists(Path("out/c.jpg")));
@@ -312,8 +296,7 @@ TEST_F(CliGuardTest, SignalsAndClosedPipesLeaveNoTemporaryFile)
 }
 
 // Messages that name the file and say what would work.
-TEST_F(CliGuardTest, MessagesNameTheFileAndWhatWouldWork)
-{
+TEST_F(CliGuardTest, MessagesNameTheFileAndWhatWouldWork) {
     fs::create_directories(Path("in"));
     for (const std::string& file : {Path("in"), std::string("/dev/null")}) {
         const TCliRun run = Cli({"stats", file});
@@ -329,7 +312,8 @@ TEST_F(CliGuardTest, MessagesNameTheFileAndWhatWouldWork)
     EXPECT_TRUE(IsOneErrorLine(gif.Err)) << gif.Err;
     for (const std::string extension : {"jpg", "jpeg", "bmp", "png", "tif", "tiff", "exr", "dpx"}) {
         bool offered = false;
-        for (auto at = gif.Err.find("." + extension); at != std::string::npos; at = gif.Err.find("." + extension, at + 1))
+        for (auto at = gif.Err.find("." + extension); at != std::string::npos;
+             at = gif.Err.find("." + extension, at + 1))
             offered = offered || !std::isalnum(static_cast<unsigned char>(gif.Err[at + 1 + extension.size()]));
         EXPECT_TRUE(offered) << extension << gif.Err;
         EXPECT_EQ(Cli({"apply", Path("look.cube"), Path("x.jpg"), "-o", Path("x-out." + extension)}).Status, 0)
@@ -378,4 +362,4 @@ TEST_F(CliGuardTest, MessagesNameTheFileAndWhatWouldWork)
     EXPECT_NE(footage.find(".exr"), std::string::npos) << footage;
 }
 
-} // namespace
+}  // namespace

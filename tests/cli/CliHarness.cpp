@@ -11,8 +11,7 @@
 
 namespace {
 
-std::string ShellQuoted(const std::string& text)
-{
+std::string ShellQuoted(const std::string& text) {
     std::string quoted = "'";
     for (char c : text) {
         if (c == '\'')
@@ -23,36 +22,31 @@ std::string ShellQuoted(const std::string& text)
     return quoted + "'";
 }
 
-std::uint8_t Byte(double v)
-{
+std::uint8_t Byte(double v) {
     const double clamped = v < 0 ? 0 : (v > 1 ? 1 : v);
     return static_cast<std::uint8_t>(std::lround(clamped * 255.0));
 }
 
-} // namespace
+}  // namespace
 
-void CliTest::SetUp()
-{
+void CliTest::SetUp() {
     // The tests read and write the executable's files in process too.
     InstallPictureCodec(&QtPictureCodec());
     const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-    dir_ = std::filesystem::temp_directory_path() /
-           ("ombrane-cli-" + std::string(info->test_suite_name()) + "-" + info->name() + "-" +
-            std::to_string(getpid()));
+    dir_ = std::filesystem::temp_directory_path() / ("ombrane-cli-" + std::string(info->test_suite_name()) + "-" +
+                                                     info->name() + "-" + std::to_string(getpid()));
     std::filesystem::remove_all(dir_);
     std::filesystem::create_directories(dir_ / "home");
 }
 
 void CliTest::TearDown() { std::filesystem::remove_all(dir_); }
 
-TCliRun CliTest::Cli(const std::vector<std::string>& arguments, const std::string& environment)
-{
+TCliRun CliTest::Cli(const std::vector<std::string>& arguments, const std::string& environment) {
     const std::string home = (dir_ / "home").string();
     std::string command = "env HOME=" + ShellQuoted(home) + " XDG_CONFIG_HOME=" + ShellQuoted(home + "/config") +
                           " XDG_DATA_HOME=" + ShellQuoted(home + "/data") + " " + environment + " " +
                           ShellQuoted(OMBRANE_CLI);
-    for (const std::string& argument : arguments)
-        command += " " + ShellQuoted(argument);
+    for (const std::string& argument : arguments) command += " " + ShellQuoted(argument);
     const std::string out = (dir_ / "stdout.txt").string();
     const std::string err = (dir_ / "stderr.txt").string();
     command += " >" + ShellQuoted(out) + " 2>" + ShellQuoted(err);
@@ -64,8 +58,7 @@ TCliRun CliTest::Cli(const std::vector<std::string>& arguments, const std::strin
     return run;
 }
 
-TImage MakeTestPicture(int width, int height, int seed)
-{
+TImage MakeTestPicture(int width, int height, int seed) {
     TImage image(width, height);
     for (int y = 0; y < height; ++y) {
         std::uint8_t* row = image.Row(y);
@@ -79,12 +72,33 @@ TImage MakeTestPicture(int width, int height, int seed)
                          t = value * (1 - saturation * (1 - f));
             double r = value, g = t, b = p;
             switch (sector) {
-            case 1: r = q; g = value; b = p; break;
-            case 2: r = p; g = value; b = t; break;
-            case 3: r = p; g = q; b = value; break;
-            case 4: r = t; g = p; b = value; break;
-            case 5: r = value; g = p; b = q; break;
-            default: break;
+                case 1:
+                    r = q;
+                    g = value;
+                    b = p;
+                    break;
+                case 2:
+                    r = p;
+                    g = value;
+                    b = t;
+                    break;
+                case 3:
+                    r = p;
+                    g = q;
+                    b = value;
+                    break;
+                case 4:
+                    r = t;
+                    g = p;
+                    b = value;
+                    break;
+                case 5:
+                    r = value;
+                    g = p;
+                    b = q;
+                    break;
+                default:
+                    break;
             }
             row[3 * x] = Byte(b);
             row[3 * x + 1] = Byte(g);
@@ -94,31 +108,26 @@ TImage MakeTestPicture(int width, int height, int seed)
     return image;
 }
 
-std::string ReadBytes(const std::string& fileName)
-{
+std::string ReadBytes(const std::string& fileName) {
     std::ifstream in(fileName, std::ios::binary);
     std::ostringstream bytes;
     bytes << in.rdbuf();
     return bytes.str();
 }
 
-void WriteBytes(const std::string& fileName, const std::string& bytes)
-{
+void WriteBytes(const std::string& fileName, const std::string& bytes) {
     std::ofstream out(fileName, std::ios::binary);
     out << bytes;
 }
 
-std::vector<std::string> Lines(const std::string& text)
-{
+std::vector<std::string> Lines(const std::string& text) {
     std::vector<std::string> lines;
     std::istringstream in(text);
-    for (std::string line; std::getline(in, line);)
-        lines.push_back(line);
+    for (std::string line; std::getline(in, line);) lines.push_back(line);
     return lines;
 }
 
-bool IsOneErrorLine(const std::string& text)
-{
+bool IsOneErrorLine(const std::string& text) {
     return text.rfind("ombrane-cli: ", 0) == 0 && text.size() > 14 && text.back() == '\n' &&
            text.find('\n') == text.size() - 1;
 }

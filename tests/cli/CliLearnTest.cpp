@@ -2,11 +2,11 @@
 #include <filesystem>
 #include <string>
 
-#include "tests/cli/CliHarness.h"
 #include "engine/DeepGrade.h"
-#include "imageio/DeepImageFile.h"
-#include "tests/cli/KnownLooks.h"
 #include "formats/LutConvert.h"
+#include "imageio/DeepImageFile.h"
+#include "tests/cli/CliHarness.h"
+#include "tests/cli/KnownLooks.h"
 
 namespace {
 
@@ -14,8 +14,7 @@ class CliLearnTest : public CliTest {
 protected:
     // BEFORE: a photograph fitted into 320 x 320; AFTER: it through the
     // S-curve with a hue twist. Both as PNG.
-    void SetUp() override
-    {
+    void SetUp() override {
         CliTest::SetUp();
         before_ = LoadPhoto("Garden.jpg", 320);
         look_ = SCurveHueTwist();
@@ -25,8 +24,7 @@ protected:
     }
 
     // The learned LUT file applied to BEFORE, measured against AFTER.
-    TFitQuality Reproduction(const std::string& lutFile) const
-    {
+    TFitQuality Reproduction(const std::string& lutFile) const {
         const auto lut = ReadLutFile(lutFile);
         return MeasureFit(PairOf(before_, after_), *lut);
     }
@@ -37,17 +35,15 @@ protected:
 };
 
 // The mean and 99th percentile of the report's first line.
-bool ParseReport(const std::string& out, double& mean, double& p99)
-{
+bool ParseReport(const std::string& out, double& mean, double& p99) {
     return std::sscanf(out.c_str(), "fit: mean ΔE2000 %lf, 99th percentile %lf", &mean, &p99) == 2;
 }
 
-} // namespace
+}  // namespace
 
-TEST_F(CliLearnTest, LearnsTheLookAndWritesItThroughTheProfiles)
-{
-    const TCliRun run = Cli({"learn", Path("before.png"), Path("after.png"), "-o", Path("look.cube"), "--profile",
-                             "Cube 3D Davinci"});
+TEST_F(CliLearnTest, LearnsTheLookAndWritesItThroughTheProfiles) {
+    const TCliRun run =
+        Cli({"learn", Path("before.png"), Path("after.png"), "-o", Path("look.cube"), "--profile", "Cube 3D Davinci"});
     ASSERT_EQ(run.Status, 0) << run.Err;
     EXPECT_EQ(run.Err, "");
     const auto lines = Lines(run.Out);
@@ -92,8 +88,7 @@ TEST_F(CliLearnTest, LearnsTheLookAndWritesItThroughTheProfiles)
     EXPECT_LT(Reproduction(Path("large.cube")).MeanDeltaE, 1.0);
 }
 
-TEST_F(CliLearnTest, DeepPairsAreLearnedAtTheirPrecision)
-{
+TEST_F(CliLearnTest, DeepPairsAreLearnedAtTheirPrecision) {
     TDeepImage deepBefore = DeepFromImage(before_, "tiff");
     TDeepImage deepAfter = DeepFromImage(before_, "tiff");
     GradeDeepImage(*look_, deepAfter);
@@ -108,8 +103,7 @@ TEST_F(CliLearnTest, DeepPairsAreLearnedAtTheirPrecision)
     EXPECT_LT(Reproduction(Path("deep.cube")).MeanDeltaE, 0.5);
 }
 
-TEST_F(CliLearnTest, RefusesPairsThatAreNotOneFrame)
-{
+TEST_F(CliLearnTest, RefusesPairsThatAreNotOneFrame) {
     // AFTER moved 3 pixels to the right.
     TImage shifted(after_.Width(), after_.Height());
     for (int y = 0; y < after_.Height(); ++y)
@@ -146,8 +140,7 @@ TEST_F(CliLearnTest, RefusesPairsThatAreNotOneFrame)
     EXPECT_TRUE(IsOneErrorLine(smooth.Err)) << smooth.Err;
 }
 
-TEST_F(CliLearnTest, WarnsWhenThePairIsNoGlobalColourChange)
-{
+TEST_F(CliLearnTest, WarnsWhenThePairIsNoGlobalColourChange) {
     // A strong vignette on AFTER: no LUT can make it.
     TImage vignetted = after_.Clone();
     const double cx = vignetted.Width() / 2.0, cy = vignetted.Height() / 2.0;
@@ -163,8 +156,8 @@ TEST_F(CliLearnTest, WarnsWhenThePairIsNoGlobalColourChange)
     const TCliRun run = Cli({"learn", Path("before.png"), Path("vignette.png"), "-o", Path("v.cube")});
     ASSERT_EQ(run.Status, 0) << run.Err;
     double share = 0;
-    ASSERT_EQ(std::sscanf(run.Err.c_str(), "ombrane-cli: warning: %lf %% of the pixels are off by more than ΔE 5", &share),
-              1)
+    ASSERT_EQ(
+        std::sscanf(run.Err.c_str(), "ombrane-cli: warning: %lf %% of the pixels are off by more than ΔE 5", &share), 1)
         << run.Err;
     EXPECT_GT(share, 5.0);
     EXPECT_TRUE(std::filesystem::exists(Path("v.cube")));

@@ -1,28 +1,26 @@
-#include <algorithm>
 #include <fcntl.h>
-#include <filesystem>
 #include <grp.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#include <algorithm>
+#include <filesystem>
 
-#include "tests/support/SmallFileSystem.h"
-#include "tests/cli/CliHarness.h"
 #include "imageio/ImageFile.h"
 #include "library/ReferenceLibrary.h"
+#include "tests/cli/CliHarness.h"
+#include "tests/support/SmallFileSystem.h"
 
 namespace {
 
-std::vector<std::string> Sorted(std::vector<std::string> names)
-{
+std::vector<std::string> Sorted(std::vector<std::string> names) {
     std::sort(names.begin(), names.end());
     return names;
 }
 
-} // namespace
+}  // namespace
 
-TEST_F(CliTest, LibraryAddListRenameDeleteAsTheWindowDoes)
-{
+TEST_F(CliTest, LibraryAddListRenameDeleteAsTheWindowDoes) {
     const std::string lib = Path("refs");
     SaveImageFile(Path("holiday.png"), MakeTestPicture(300, 100, 1));
     SaveImageFile(Path("sunset.bmp"), MakeTestPicture(90, 60, 2));
@@ -105,8 +103,7 @@ TEST_F(CliTest, LibraryAddListRenameDeleteAsTheWindowDoes)
     EXPECT_FALSE(std::filesystem::exists(Path("nowhere")));
 }
 
-TEST_F(CliTest, LibraryWithoutFolderUsesTheSettingsAsTheWindow)
-{
+TEST_F(CliTest, LibraryWithoutFolderUsesTheSettingsAsTheWindow) {
     const std::string lib = Path("configured");
     std::filesystem::create_directories(lib);
     std::filesystem::create_directories(Path("home/config/tarnwerk"));
@@ -121,49 +118,42 @@ namespace {
 
 // Starts ombrane-cli with the arguments, its output discarded and its errors
 // written to errFile; as another user when uid is not -1.
-pid_t Spawn(const std::vector<std::string>& arguments, const std::string& errFile, uid_t uid = uid_t(-1))
-{
+pid_t Spawn(const std::vector<std::string>& arguments, const std::string& errFile, uid_t uid = uid_t(-1)) {
     std::vector<std::string> words{OMBRANE_CLI};
     words.insert(words.end(), arguments.begin(), arguments.end());
     const pid_t child = fork();
-    if (child != 0)
-        return child;
+    if (child != 0) return child;
     std::vector<char*> argv;
-    for (std::string& word : words)
-        argv.push_back(word.data());
+    for (std::string& word : words) argv.push_back(word.data());
     argv.push_back(nullptr);
     const int out = open("/dev/null", O_WRONLY);
     const int err = open(errFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    if (out < 0 || err < 0 || dup2(out, 1) < 0 || dup2(err, 2) < 0)
-        _exit(99);
-    if (uid != uid_t(-1) && (setgroups(0, nullptr) != 0 || setgid(uid) != 0 || setuid(uid) != 0))
-        _exit(98);
+    if (out < 0 || err < 0 || dup2(out, 1) < 0 || dup2(err, 2) < 0) _exit(99);
+    if (uid != uid_t(-1) && (setgroups(0, nullptr) != 0 || setgid(uid) != 0 || setuid(uid) != 0)) _exit(98);
     execv(argv[0], argv.data());
     _exit(97);
 }
 
-int Wait(pid_t child)
-{
+int Wait(pid_t child) {
     int status = 0;
-    if (waitpid(child, &status, 0) != child)
-        return -1;
+    if (waitpid(child, &status, 0) != child) return -1;
     return WIFEXITED(status) ? WEXITSTATUS(status) : 1000 + status;
 }
 
-} // namespace
+}  // namespace
 
 // Library commands take names of library pictures, never paths: nothing
 // outside the library folder is deleted or moved in.
-TEST_F(CliTest, LibraryNamesArePicturesNotPaths)
-{
+TEST_F(CliTest, LibraryNamesArePicturesNotPaths) {
     const std::string lib = Path("refs");
     SaveImageFile(Path("photo.jpg"), MakeTestPicture(60, 40, 1));
     WriteBytes(Path("notes.txt"), "my notes");
     ASSERT_EQ(Cli({"library", "--library", lib, "add", Path("photo.jpg")}).Status, 0);
     const std::string photo = ReadBytes(Path("photo.jpg"));
-    for (const std::vector<std::string>& command :
-         {std::vector<std::string>{"delete", Path("photo.jpg")}, {"delete", "../photo.jpg"},
-          {"rename", "../notes.txt", "moved"}, {"rename", Path("notes.txt"), "moved"}}) {
+    for (const std::vector<std::string>& command : {std::vector<std::string>{"delete", Path("photo.jpg")},
+                                                    {"delete", "../photo.jpg"},
+                                                    {"rename", "../notes.txt", "moved"},
+                                                    {"rename", Path("notes.txt"), "moved"}}) {
         std::vector<std::string> words{"library", "--library", lib};
         words.insert(words.end(), command.begin(), command.end());
         const TCliRun run = Cli(words);
@@ -187,8 +177,7 @@ TEST_F(CliTest, LibraryNamesArePicturesNotPaths)
 
 // Two commands at once onto one name: two renames to one caption, two adds
 // of one name without --force. Exactly one wins, no picture is lost.
-TEST_F(CliTest, RacingLibraryCommandsNeverReplace)
-{
+TEST_F(CliTest, RacingLibraryCommandsNeverReplace) {
     const std::string lib = Path("refs");
     std::filesystem::create_directories(Path("one"));
     std::filesystem::create_directories(Path("two"));
@@ -214,8 +203,7 @@ TEST_F(CliTest, RacingLibraryCommandsNeverReplace)
 
 // A library folder that cannot be read says why (exit 1); a settings value
 // naming a regular file is refused as --library is.
-TEST_F(CliTest, LibraryFolderProblemsAreReported)
-{
+TEST_F(CliTest, LibraryFolderProblemsAreReported) {
     const std::string lib = Path("closed");
     std::filesystem::create_directories(lib);
     SaveJpegFile(lib + "/hidden.jpeg", MakeTestPicture(20, 20));
@@ -227,7 +215,8 @@ TEST_F(CliTest, LibraryFolderProblemsAreReported)
         ASSERT_EQ(chmod(Dir().c_str(), 0755), 0);
     else
         ASSERT_EQ(chmod(lib.c_str(), 0), 0);
-    const pid_t child = Spawn({"library", "--library", lib, "list"}, Path("err.txt"), geteuid() == 0 ? nobody : uid_t(-1));
+    const pid_t child =
+        Spawn({"library", "--library", lib, "list"}, Path("err.txt"), geteuid() == 0 ? nobody : uid_t(-1));
     EXPECT_EQ(Wait(child), 1);
     EXPECT_EQ(ReadBytes(Path("err.txt")).find("Permission denied") != std::string::npos, true)
         << ReadBytes(Path("err.txt"));
@@ -246,11 +235,9 @@ TEST_F(CliTest, LibraryFolderProblemsAreReported)
 
 // On a full disk, a picture written by "library add --force" and by "apply"
 // fails with the system's reason and leaves the old file as it was.
-TEST_F(CliTest, PictureWritesOnAFullDiskKeepTheOldFiles)
-{
+TEST_F(CliTest, PictureWritesOnAFullDiskKeepTheOldFiles) {
     TSmallFileSystem disk("size=256k");
-    if (!disk.Mounted())
-        GTEST_SKIP() << "mounting a small file system is not allowed here";
+    if (!disk.Mounted()) GTEST_SKIP() << "mounting a small file system is not allowed here";
     const std::string lib = disk.PathOf("lib");
     std::filesystem::create_directories(lib);
     SaveImageFile(Path("small.png"), MakeTestPicture(8, 8, 1));
@@ -262,7 +249,8 @@ TEST_F(CliTest, PictureWritesOnAFullDiskKeepTheOldFiles)
     const std::string libraryBefore = ReadBytes(lib + "/small.jpeg");
     const std::string outBefore = ReadBytes(disk.PathOf("out.bmp"));
     // Fill the disk up to the last few kilobytes.
-    WriteBytes(disk.PathOf("filler"), std::string(256 * 1024 - 16 * 1024 - libraryBefore.size() - outBefore.size(), 'f'));
+    WriteBytes(disk.PathOf("filler"),
+               std::string(256 * 1024 - 16 * 1024 - libraryBefore.size() - outBefore.size(), 'f'));
 
     const TCliRun add = Cli({"library", "--library", lib, "add", "--force", Path("large/small.png")});
     EXPECT_EQ(add.Status, 1);

@@ -3,21 +3,20 @@
 #include <filesystem>
 #include <string>
 
-#include "tests/cli/CliHarness.h"
 #include "engine/DeepGrade.h"
-#include "imageio/DeepImageFile.h"
 #include "engine/FootageLook.h"
-#include "imageio/ImageFile.h"
 #include "engine/LUT.h"
-#include "formats/LutConvert.h"
 #include "footage/OcioFootage.h"
+#include "formats/LutConvert.h"
+#include "imageio/DeepImageFile.h"
+#include "imageio/ImageFile.h"
+#include "tests/cli/CliHarness.h"
 
 // Linear footage on the command line: a float EXR graded with --footage
 // keeps its depth and equals the conversion then the 33-point look; a look
 // export takes a shaper where the format holds one and is refused (nothing
 // written) where it does not; learn refuses linear footage.
-TEST_F(CliTest, LinearFootageGradesDeepPicturesAndItsLooksNeedAShaper)
-{
+TEST_F(CliTest, LinearFootageGradesDeepPicturesAndItsLooksNeedAShaper) {
     const std::string reference = Path("ref.png");
     SaveImageFile(reference, MakeTestPicture(200, 150, 5));
     TDeepImage frame(64, 32, false);

@@ -1,39 +1,35 @@
 #include <filesystem>
 #include <memory>
 
-#include "tests/cli/CliHarness.h"
 #include "engine/ColorSpace.h"
-#include "formats/FormatRegistry.h"
-#include "imageio/ImageFile.h"
 #include "engine/LUT.h"
 #include "engine/LookControls.h"
-#include "formats/LookExport.h"
 #include "engine/LookTransfer.h"
+#include "formats/FormatRegistry.h"
+#include "formats/LookExport.h"
+#include "imageio/ImageFile.h"
 #include "library/ReferenceLibrary.h"
+#include "tests/cli/CliHarness.h"
 
 namespace {
 
 // The window's road for a reference that sits in its library folder:
 // the file's thumbnail cell, its statistics, the slider positions.
 TLookSettings WindowSettings(const TReferenceLibrary& library, const std::string& fileName,
-                             const TLookPositions& positions)
-{
+                             const TLookPositions& positions) {
     const TImage cell = library.LoadCell(fileName);
     TColorStats stats{};
     ComputeColorStats(cell, stats);
     return MakeLookSettings(stats, positions);
 }
 
-const TLutOutputProfile& ProfileNamed(const std::string& name)
-{
+const TLutOutputProfile& ProfileNamed(const std::string& name) {
     for (const auto& profile : LutOutputProfiles())
-        if (profile->Name == name)
-            return *profile;
+        if (profile->Name == name) return *profile;
     throw std::runtime_error("no profile " + name);
 }
 
-TLookPositions Tweaked()
-{
+TLookPositions Tweaked() {
     TLookPositions positions;
     positions.Gain = 140;
     positions.Saturation = 120;
@@ -51,21 +47,37 @@ TLookPositions Tweaked()
     return positions;
 }
 
-const std::vector<std::string> kTweakedOptions = {
-    "--gain", "140", "--saturation", "120", "--yellow", "0", "--orange", "180", "--red", "90",
-    "--violet", "200", "--blue", "60", "--green", "110", "--low", "70", "--middle", "130",
-    "--basic-analysis", "--compress-saturation"};
+const std::vector<std::string> kTweakedOptions = {"--gain",
+                                                  "140",
+                                                  "--saturation",
+                                                  "120",
+                                                  "--yellow",
+                                                  "0",
+                                                  "--orange",
+                                                  "180",
+                                                  "--red",
+                                                  "90",
+                                                  "--violet",
+                                                  "200",
+                                                  "--blue",
+                                                  "60",
+                                                  "--green",
+                                                  "110",
+                                                  "--low",
+                                                  "70",
+                                                  "--middle",
+                                                  "130",
+                                                  "--basic-analysis",
+                                                  "--compress-saturation"};
 
-std::vector<std::string> Join(std::vector<std::string> a, const std::vector<std::string>& b)
-{
+std::vector<std::string> Join(std::vector<std::string> a, const std::vector<std::string>& b) {
     a.insert(a.end(), b.begin(), b.end());
     return a;
 }
 
-} // namespace
+}  // namespace
 
-TEST_F(CliTest, LookOfALargeReferenceEqualsTheWindowsExportAfterAddingIt)
-{
+TEST_F(CliTest, LookOfALargeReferenceEqualsTheWindowsExportAfterAddingIt) {
     const std::string reference = Path("beach.png");
     SaveImageFile(reference, MakeTestPicture(320, 200, 1));
     std::filesystem::create_directories(Path("lib"));
@@ -87,8 +99,8 @@ TEST_F(CliTest, LookOfALargeReferenceEqualsTheWindowsExportAfterAddingIt)
     const std::vector<TCase> cases = {
         {{}, TLookPositions{}, "Cube 3D Iridas, Nuke, AfterEffects", 32, 0, "a.cube"},
         {kTweakedOptions, Tweaked(), "Cube 3D Iridas, Nuke, AfterEffects", 32, 0, "b.CUBE"},
-        {Join({"--profile", "Cube 3D Davinci", "--size", "17"}, kTweakedOptions), Tweaked(), "Cube 3D Davinci",
-         17, 0, "c.cube"},
+        {Join({"--profile", "Cube 3D Davinci", "--size", "17"}, kTweakedOptions), Tweaked(), "Cube 3D Davinci", 17, 0,
+         "c.cube"},
         {Join({"--profile", "11"}, kTweakedOptions), Tweaked(), "Dolby DD3", 17, 12, "d.dd3"},
         {{"--profile", "Nucoda 3D", "--size", "5"}, TLookPositions{}, "Nucoda 3D", 5, 0, "e.cms"},
         {{}, TLookPositions{}, "Autodesk Lustre 3D", 33, 12, "f.lut"},
@@ -111,8 +123,7 @@ TEST_F(CliTest, LookOfALargeReferenceEqualsTheWindowsExportAfterAddingIt)
     EXPECT_NE(ReadBytes(Path("a.cube")), ReadBytes(Path("b.CUBE")));
 }
 
-TEST_F(CliTest, LookOfASmallReferenceTakesItAsALibraryFile)
-{
+TEST_F(CliTest, LookOfASmallReferenceTakesItAsALibraryFile) {
     // A 120 x 90 BMP lies within 150 x 150: it is analysed as it stands,
     // exactly as the window analyses such a file put into its folder.
     const std::string reference = Path("small.bmp");
@@ -123,20 +134,19 @@ TEST_F(CliTest, LookOfASmallReferenceTakesItAsALibraryFile)
 
     const TCliRun run = Cli(Join({"look", reference, "-o", Path("s.3dl")}, kTweakedOptions));
     ASSERT_EQ(run.Status, 0) << run.Err;
-    ExportLook(WindowSettings(library, "small.bmp", Tweaked()), ProfileNamed("3DL Scratch, Autodesk, Blackmagic, Cine-tal"),
-               17, 12, Path("expected.3dl"));
+    ExportLook(WindowSettings(library, "small.bmp", Tweaked()),
+               ProfileNamed("3DL Scratch, Autodesk, Blackmagic, Cine-tal"), 17, 12, Path("expected.3dl"));
     EXPECT_TRUE(ReadBytes(Path("s.3dl")) == ReadBytes(Path("expected.3dl")));
 
     // Reducing it like a larger picture would give another look: the two
     // roads are told apart.
     library.Add(reference);  // small.jpeg: JPEG-encoded copy
-    ExportLook(WindowSettings(library, "small.jpeg", Tweaked()), ProfileNamed("3DL Scratch, Autodesk, Blackmagic, Cine-tal"),
-               17, 12, Path("reduced.3dl"));
+    ExportLook(WindowSettings(library, "small.jpeg", Tweaked()),
+               ProfileNamed("3DL Scratch, Autodesk, Blackmagic, Cine-tal"), 17, 12, Path("reduced.3dl"));
     EXPECT_NE(ReadBytes(Path("reduced.3dl")), ReadBytes(Path("s.3dl")));
 }
 
-TEST_F(CliTest, LookRefusesBadChoicesWithoutWriting)
-{
+TEST_F(CliTest, LookRefusesBadChoicesWithoutWriting) {
     const std::string reference = Path("ref.bmp");
     SaveImageFile(reference, MakeTestPicture(100, 80));
     const std::string existing = Path("keep.cube");
@@ -148,12 +158,12 @@ TEST_F(CliTest, LookRefusesBadChoicesWithoutWriting)
         std::string InMessage;
     };
     const std::vector<TCase> cases = {
-        {{"--size", "17"}, 2, "Cube 3D Iridas, Nuke, AfterEffects"},          // size fixed by the profile
+        {{"--size", "17"}, 2, "Cube 3D Iridas, Nuke, AfterEffects"},  // size fixed by the profile
         {{"--profile", "Cube 3D Davinci", "--size", "102"}, 2, "--size"},
         {{"--profile", "Cube 3D Davinci", "--size", "1"}, 2, "--size"},
-        {{"--bits", "10"}, 2, "Cube 3D Iridas, Nuke, AfterEffects"},          // no 3D profile picks bits
+        {{"--bits", "10"}, 2, "Cube 3D Iridas, Nuke, AfterEffects"},  // no 3D profile picks bits
         {{"--profile", "Cube 3D Davinci", "--bits", "9"}, 2, "--bits"},
-        {{"--profile", "Cube 1D"}, 2, "Cube 1D"},                              // a look is 3D
+        {{"--profile", "Cube 1D"}, 2, "Cube 1D"},  // a look is 3D
         {{"--profile", "Quor"}, 2, "Quor"},
     };
     for (const TCase& c : cases) {
@@ -183,13 +193,11 @@ TEST_F(CliTest, LookRefusesBadChoicesWithoutWriting)
 
     // The leftovers of a failed write: nothing but the files made above.
     int files = 0;
-    for (const auto& entry : std::filesystem::directory_iterator(Dir()))
-        files += entry.is_regular_file();
+    for (const auto& entry : std::filesystem::directory_iterator(Dir())) files += entry.is_regular_file();
     EXPECT_EQ(files, 5);  // ref.bmp, keep.cube, junk.png, stdout.txt, stderr.txt
 }
 
-TEST_F(CliTest, GradeEqualsApplyingTheWindowsLookAtFullSize)
-{
+TEST_F(CliTest, GradeEqualsApplyingTheWindowsLookAtFullSize) {
     const std::string reference = Path("ref.jpg");
     SaveImageFile(reference, MakeTestPicture(400, 300, 3));
     const std::string image = Path("frame.png");

@@ -1,21 +1,20 @@
 #include <cstdlib>
 #include <sstream>
 
-#include "tests/cli/CliHarness.h"
 #include "engine/ColorSpace.h"
-#include "imageio/ImageFile.h"
 #include "engine/LUT.h"
+#include "engine/Scopes.h"
+#include "engine/Thumbnail.h"
 #include "formats/LutConvert.h"
+#include "imageio/ImageFile.h"
 #include "imageio/QtImage.h"
 #include "library/ReferenceLibrary.h"
 #include "scopeview/ScopeDrawing.h"
-#include "engine/Scopes.h"
-#include "engine/Thumbnail.h"
+#include "tests/cli/CliHarness.h"
 
 namespace {
 
-void SetPixel(TImage& image, int x, int r, int g, int b)
-{
+void SetPixel(TImage& image, int x, int r, int g, int b) {
     std::uint8_t* p = image.Row(0) + 3 * x;
     p[0] = static_cast<std::uint8_t>(b);
     p[1] = static_cast<std::uint8_t>(g);
@@ -29,8 +28,7 @@ struct TPrinted {
     double Numbers[4] = {0, 0, 0, 0};  // MeanU, DevU, MeanV, DevV
 };
 
-std::vector<TPrinted> ReadTable(const std::string& out)
-{
+std::vector<TPrinted> ReadTable(const std::string& out) {
     std::vector<TPrinted> rows;
     for (const std::string& line : Lines(out)) {
         std::istringstream fields(line);
@@ -48,8 +46,7 @@ std::vector<TPrinted> ReadTable(const std::string& out)
     return rows;
 }
 
-void ExpectPrinted(const std::vector<TPrinted>& rows, const TColorStats& stats)
-{
+void ExpectPrinted(const std::vector<TPrinted>& rows, const TColorStats& stats) {
     ASSERT_EQ(rows.size(), 3u);
     const char* names[] = {"low", "middle", "high"};
     for (int r = 0; r < 3; ++r) {
@@ -64,10 +61,9 @@ void ExpectPrinted(const std::vector<TPrinted>& rows, const TColorStats& stats)
     }
 }
 
-} // namespace
+}  // namespace
 
-TEST_F(CliTest, StatsOfFourPixelsAndOfReferenceCells)
-{
+TEST_F(CliTest, StatsOfFourPixelsAndOfReferenceCells) {
     // Pure red, pure blue, grey 128 and white.
     TImage four(4, 1);
     SetPixel(four, 0, 255, 0, 0);
@@ -90,15 +86,16 @@ TEST_F(CliTest, StatsOfFourPixelsAndOfReferenceCells)
     EXPECT_NEAR(rows[1].Numbers[0], 0.000005, 1e-7);
     EXPECT_NEAR(rows[2].Numbers[0], 0.00001, 1e-7);
     for (int r = 1; r < 3; ++r)
-        for (int i = 1; i < 4; ++i)
-            EXPECT_NEAR(rows[r].Numbers[i], 0.0, 1e-12);
+        for (int i = 1; i < 4; ++i) EXPECT_NEAR(rows[r].Numbers[i], 0.0, 1e-12);
     TColorStats stats{};
     ComputeColorStats(four, stats);
     ExpectPrinted(rows, stats);
 
     const TCliRun json = Cli({"stats", "--json", Path("four.png")});
     ASSERT_EQ(json.Status, 0) << json.Err;
-    EXPECT_EQ(json.Out.rfind("{\"width\": 4, \"height\": 1, \"ranges\": [{\"range\": \"low\", \"pixels\": 2, \"mean_u\": ", 0), 0u)
+    EXPECT_EQ(json.Out.rfind(
+                  "{\"width\": 4, \"height\": 1, \"ranges\": [{\"range\": \"low\", \"pixels\": 2, \"mean_u\": ", 0),
+              0u)
         << json.Out;
     EXPECT_NE(json.Out.find("\"dev_v\": " + Lines(run.Out)[0].substr(Lines(run.Out)[0].rfind('\t') + 1) + "}"),
               std::string::npos);
@@ -124,8 +121,7 @@ TEST_F(CliTest, StatsOfFourPixelsAndOfReferenceCells)
     EXPECT_TRUE(IsOneErrorLine(missing.Err)) << missing.Err;
 }
 
-TEST_F(CliTest, ScopesDrawsThePictureGradedAndTheReference)
-{
+TEST_F(CliTest, ScopesDrawsThePictureGradedAndTheReference) {
     const TImage picture = MakeTestPicture(320, 180, 1);
     const TImage referencePicture = MakeTestPicture(120, 90, 2);
     SaveImageFile(Path("picture.png"), picture);
@@ -154,7 +150,9 @@ TEST_F(CliTest, ScopesDrawsThePictureGradedAndTheReference)
     EXPECT_TRUE(written.SamePixels(expected));
 
     // One scope, another width; the default width.
-    ASSERT_EQ(Cli({"scopes", Path("picture.png"), "-o", Path("wave.bmp"), "--scope", "waveform", "--width", "200"}).Status, 0);
+    ASSERT_EQ(
+        Cli({"scopes", Path("picture.png"), "-o", Path("wave.bmp"), "--scope", "waveform", "--width", "200"}).Status,
+        0);
     LoadImageFile(Path("wave.bmp"), written);
     EXPECT_EQ(written.Width(), 200);
     EXPECT_EQ(written.Height(), 100);

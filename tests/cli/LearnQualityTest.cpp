@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
-#include <filesystem>
 #include <unistd.h>
+#include <filesystem>
 
 #include "tests/cli/KnownLooks.h"
 
@@ -17,8 +17,7 @@ struct TKnownLook {
     bool LogFootage;  // BEFORE is the photograph as log footage
 };
 
-std::vector<TKnownLook> KnownLooks()
-{
+std::vector<TKnownLook> KnownLooks() {
     std::vector<TKnownLook> looks;
     looks.push_back({"library look", LibraryLook("Dune.jpg"), false});
     looks.push_back({"S-curve with hue twist", SCurveHueTwist(), false});
@@ -29,16 +28,14 @@ std::vector<TKnownLook> KnownLooks()
 
 constexpr int kPhotoBox = 400;
 
-TImage Before(const std::string& photo, bool logFootage)
-{
+TImage Before(const std::string& photo, bool logFootage) {
     const TImage picture = LoadPhoto(photo, kPhotoBox);
     return logFootage ? AsLogFootage(picture) : picture.Clone();
 }
 
-} // namespace
+}  // namespace
 
-TEST(LearnQualityTest, KnownLooksAreLearnedFromPhotographs)
-{
+TEST(LearnQualityTest, KnownLooksAreLearnedFromPhotographs) {
     const TImage garden = LoadPhoto("Garden.jpg", kPhotoBox);
     for (const TKnownLook& look : KnownLooks()) {
         SCOPED_TRACE(look.Name);
@@ -57,15 +54,14 @@ TEST(LearnQualityTest, KnownLooksAreLearnedFromPhotographs)
         EXPECT_LT(held.MeanDeltaE, 1.5);
         EXPECT_GT(held.Measured, (held.Measured + held.Outside) / 5);
         std::printf("%-24s pair mean %.3f p99 %.3f | held-out mean %.3f over %lld covered pixels, %lld outside\n",
-                    look.Name, own.MeanDeltaE, own.Percentile99, held.MeanDeltaE,
-                    static_cast<long long>(held.Measured), static_cast<long long>(held.Outside));
+                    look.Name, own.MeanDeltaE, own.Percentile99, held.MeanDeltaE, static_cast<long long>(held.Measured),
+                    static_cast<long long>(held.Outside));
     }
 }
 
-TEST(LearnQualityTest, JpegCompressedAfterStillGivesTheLook)
-{
-    const std::string file = (std::filesystem::temp_directory_path() /
-                              ("ombrane-learn-" + std::to_string(getpid()) + ".jpg")).string();
+TEST(LearnQualityTest, JpegCompressedAfterStillGivesTheLook) {
+    const std::string file =
+        (std::filesystem::temp_directory_path() / ("ombrane-learn-" + std::to_string(getpid()) + ".jpg")).string();
     for (const TKnownLook& look : KnownLooks()) {
         SCOPED_TRACE(look.Name);
         const TImage before = Before("Garden.jpg", look.LogFootage);
@@ -76,8 +72,7 @@ TEST(LearnQualityTest, JpegCompressedAfterStillGivesTheLook)
         FitLutToPair(PairOf(before, after), {33, kDefaultSmoothness}, learned);
         const TFitQuality quality = MeasureFit(PairOf(before, after), learned);
         EXPECT_LT(quality.MeanDeltaE, 1.0);
-        std::printf("%-24s JPEG q90 AFTER: mean %.3f p99 %.3f\n", look.Name, quality.MeanDeltaE,
-                    quality.Percentile99);
+        std::printf("%-24s JPEG q90 AFTER: mean %.3f p99 %.3f\n", look.Name, quality.MeanDeltaE, quality.Percentile99);
     }
     std::filesystem::remove(file);
 }

@@ -9,19 +9,18 @@
 #include <filesystem>
 #include <fstream>
 
-#include "tests/support/ClipMaking.h"
 #include "clip/ClipFile.h"
 #include "engine/Error.h"
+#include "tests/support/ClipMaking.h"
 
 namespace {
 
 class ClipDecodeTest : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
-        dir_ = std::filesystem::temp_directory_path() /
-               ("ombrane-clip-" + std::to_string(getpid()) + "-" +
-                ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    void SetUp() override {
+        dir_ =
+            std::filesystem::temp_directory_path() / ("ombrane-clip-" + std::to_string(getpid()) + "-" +
+                                                      ::testing::UnitTest::GetInstance()->current_test_info()->name());
         std::filesystem::create_directories(dir_);
     }
     void TearDown() override { std::filesystem::remove_all(dir_); }
@@ -31,17 +30,15 @@ protected:
 };
 
 // Frame `number` as ffmpeg's decoder gives it, in the stream's own planes.
-std::vector<std::uint8_t> FfmpegFrame(const std::string& file, int number, const std::string& pixelFormat)
-{
-    const std::string raw = RunCommand("ffmpeg -nostdin -v error -i '" + file + "' -vf \"select=eq(n\\," +
-                                       std::to_string(number) + ")\" -vsync 0 -frames:v 1 -f rawvideo -pix_fmt " +
-                                       pixelFormat + " -");
+std::vector<std::uint8_t> FfmpegFrame(const std::string& file, int number, const std::string& pixelFormat) {
+    const std::string raw =
+        RunCommand("ffmpeg -nostdin -v error -i '" + file + "' -vf \"select=eq(n\\," + std::to_string(number) +
+                   ")\" -vsync 0 -frames:v 1 -f rawvideo -pix_fmt " + pixelFormat + " -");
     return std::vector<std::uint8_t>(raw.begin(), raw.end());
 }
 
 // R'G'B' from BT.709 limited codes, by the standard's rounded coefficients.
-void Bt709Limited(double y, double cb, double cr, double scale, double rgb[3])
-{
+void Bt709Limited(double y, double cb, double cr, double scale, double rgb[3]) {
     const double luma = (y / scale - 16) / 219, blue = (cb / scale - 128) / 224, red = (cr / scale - 128) / 224;
     rgb[0] = luma + 1.5748 * red;
     rgb[1] = luma - 0.187324 * blue - 0.468124 * red;
@@ -50,8 +47,7 @@ void Bt709Limited(double y, double cb, double cr, double scale, double rgb[3])
 
 // A 10-bit 4:4:4 clip: each frame chosen by number, timecode or seconds is
 // the frame ffmpeg decodes as that number, converted by the BT.709 formula.
-TEST_F(ClipDecodeTest, FramesAreTheDecodersFramesConvertedByTheirTags)
-{
+TEST_F(ClipDecodeTest, FramesAreTheDecodersFramesConvertedByTheirTags) {
     const std::string file = Path("shot.mkv");
     ASSERT_TRUE(MakeClip(file, 64, 48, 6, "-pix_fmt yuv444p10le -color_range tv -colorspace bt709 -c:v ffv1"));
     TClip clip(file);
@@ -73,8 +69,7 @@ TEST_F(ClipDecodeTest, FramesAreTheDecodersFramesConvertedByTheirTags)
         for (int i = 0; i < 64 * 48; ++i) {
             double rgb[3];
             Bt709Limited(sample(0, i), sample(1, i), sample(2, i), 4, rgb);
-            for (int c = 0; c < 3; ++c)
-                worst = std::max(worst, std::fabs(rgb[c] - ours.Row(i / 64)[3 * (i % 64) + c]));
+            for (int c = 0; c < 3; ++c) worst = std::max(worst, std::fabs(rgb[c] - ours.Row(i / 64)[3 * (i % 64) + c]));
         }
     }
     EXPECT_LT(worst, 1e-5);
@@ -95,11 +90,9 @@ TEST_F(ClipDecodeTest, FramesAreTheDecodersFramesConvertedByTheirTags)
 
 // An untagged 8-bit HD clip of H.264 is read as BT.709 limited, its 4:2:0
 // chroma repeated over the four pixels it covers.
-TEST_F(ClipDecodeTest, UntaggedHdIsBt709Limited)
-{
+TEST_F(ClipDecodeTest, UntaggedHdIsBt709Limited) {
     const std::string file = Path("untagged.mp4");
-    ASSERT_TRUE(MakeClip(file, 1280, 720, 2,
-                         "-pix_fmt yuv420p -c:v libx264 -preset ultrafast", "",
+    ASSERT_TRUE(MakeClip(file, 1280, 720, 2, "-pix_fmt yuv420p -c:v libx264 -preset ultrafast", "",
                          ",setparams=range=unknown:colorspace=unknown:color_primaries=unknown:color_trc=unknown"));
     TClip clip(file);
     EXPECT_EQ(clip.Info().Colour, "BT.709 limited");
@@ -113,14 +106,12 @@ TEST_F(ClipDecodeTest, UntaggedHdIsBt709Limited)
             const std::size_t chroma = 1280 * 720 + (y / 2) * 640 + x / 2;
             double rgb[3];
             Bt709Limited(raw[y * 1280 + x], raw[chroma], raw[chroma + 640 * 360], 1, rgb);
-            for (int c = 0; c < 3; ++c)
-                worst = std::max(worst, std::fabs(rgb[c] - ours.Row(y)[3 * x + c]));
+            for (int c = 0; c < 3; ++c) worst = std::max(worst, std::fabs(rgb[c] - ours.Row(y)[3 * x + c]));
         }
     EXPECT_LT(worst, 1e-5);
 }
 
-std::string MessageOf(const std::function<void()>& action)
-{
+std::string MessageOf(const std::function<void()>& action) {
     try {
         action();
     } catch (const EError& error) {
@@ -129,19 +120,16 @@ std::string MessageOf(const std::function<void()>& action)
     return "(no error)";
 }
 
-void ReadAll(const std::string& file)
-{
+void ReadAll(const std::string& file) {
     TClip clip(file);
     TDeepImage frame;
     std::int64_t number;
-    while (clip.Next(frame, number)) {
-    }
+    while (clip.Next(frame, number)) {}
 }
 
 // A file that is no clip, one cut short, one with a damaged frame and a
 // named pipe are refused with a message naming the file.
-TEST_F(ClipDecodeTest, DamagedClipsAreRefusedNamingTheFile)
-{
+TEST_F(ClipDecodeTest, DamagedClipsAreRefusedNamingTheFile) {
     const std::string text = Path("notes.mov");
     std::ofstream(text) << "not a clip at all\n";
     EXPECT_NE(MessageOf([&] { TClip clip(text); }).find("\"" + text + "\""), std::string::npos);
@@ -176,4 +164,4 @@ TEST_F(ClipDecodeTest, DamagedClipsAreRefusedNamingTheFile)
     EXPECT_NE(MessageOf([&] { TClip clip(pipe); }).find("not a regular file"), std::string::npos);
 }
 
-} // namespace
+}  // namespace

@@ -7,11 +7,11 @@
 #include <thread>
 #include <vector>
 
-#include "tests/support/ClipMaking.h"
 #include "clip/ClipFile.h"
 #include "clip/ClipPicture.h"
 #include "clip/ClipPlayback.h"
 #include "clip/FrameAhead.h"
+#include "tests/support/ClipMaking.h"
 
 // Frames decoded ahead for playing, and the frames of a clip read in order
 // against the same frames reached by seeking.
@@ -20,11 +20,10 @@ namespace {
 
 class FrameAheadTest : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
-        dir_ = std::filesystem::temp_directory_path() /
-               ("ombrane-ahead-" + std::to_string(getpid()) + "-" +
-                ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    void SetUp() override {
+        dir_ =
+            std::filesystem::temp_directory_path() / ("ombrane-ahead-" + std::to_string(getpid()) + "-" +
+                                                      ::testing::UnitTest::GetInstance()->current_test_info()->name());
         std::filesystem::create_directories(dir_);
     }
     void TearDown() override { std::filesystem::remove_all(dir_); }
@@ -33,20 +32,16 @@ protected:
     std::filesystem::path dir_;
 };
 
-bool SameSamples(const TDeepImage& a, const TDeepImage& b)
-{
-    if (a.Width() != b.Width() || a.Height() != b.Height() || a.HasAlpha() != b.HasAlpha())
-        return false;
+bool SameSamples(const TDeepImage& a, const TDeepImage& b) {
+    if (a.Width() != b.Width() || a.Height() != b.Height() || a.HasAlpha() != b.HasAlpha()) return false;
     for (int y = 0; y < a.Height(); ++y)
         for (int x = 0; x < a.Width() * 3; ++x)
-            if (a.Row(y)[x] != b.Row(y)[x])
-                return false;
+            if (a.Row(y)[x] != b.Row(y)[x]) return false;
     return true;
 }
 
 // Each frame reached by a seek of a clip opened afresh.
-std::vector<TDeepImage> SeekEach(const std::string& file, int frames)
-{
+std::vector<TDeepImage> SeekEach(const std::string& file, int frames) {
     std::vector<TDeepImage> result;
     for (int n = frames - 1; n >= 0; --n) {
         TClip clip(file);
@@ -55,16 +50,12 @@ std::vector<TDeepImage> SeekEach(const std::string& file, int frames)
     return result;
 }
 
-TImage Preview(const TDeepImage& frame)
-{
-    return ClipFramePreview(frame, 100, 50);
-}
+TImage Preview(const TDeepImage& frame) { return ClipFramePreview(frame, 100, 50); }
 
 // Stepping forward decodes on from where the decoder is; stepping back and
 // jumping seek. Whichever way, every frame is the one a seek gives, in an
 // intra-frame clip and in one whose frames depend on others.
-TEST_F(FrameAheadTest, FramesInOrderEqualFramesSoughtOneByOne)
-{
+TEST_F(FrameAheadTest, FramesInOrderEqualFramesSoughtOneByOne) {
     const std::string intra = Path("intra.mkv"), inter = Path("inter.mp4");
     ASSERT_TRUE(MakeClip(intra, 96, 64, 9, "-pix_fmt yuv422p10le -c:v ffv1"));
     ASSERT_TRUE(MakeClip(inter, 96, 64, 9, "-pix_fmt yuv420p -c:v libx264 -g 4 -bf 2 -crf 20"));
@@ -103,8 +94,7 @@ TEST_F(FrameAheadTest, FramesInOrderEqualFramesSoughtOneByOne)
 
 // The thread decodes no more than the queue holds, stops when dropped
 // half-way, and names the file when it cannot be read.
-TEST_F(FrameAheadTest, QueueIsBoundedAndFailuresAreReported)
-{
+TEST_F(FrameAheadTest, QueueIsBoundedAndFailuresAreReported) {
     const std::string file = Path("shot.mkv");
     ASSERT_TRUE(MakeClip(file, 64, 48, 12, "-pix_fmt yuv444p -c:v ffv1"));
     {
@@ -115,8 +105,7 @@ TEST_F(FrameAheadTest, QueueIsBoundedAndFailuresAreReported)
         // Time enough for the thread to fill the queue: it stops at three.
         std::this_thread::sleep_for(std::chrono::milliseconds(300));
         int ready = 0;
-        while (ahead.Take(frame))
-            ++ready;
+        while (ahead.Take(frame)) ++ready;
         EXPECT_EQ(ready, 3);
         EXPECT_EQ(frame.Number, 3);
         EXPECT_FALSE(ahead.Ended());
@@ -126,8 +115,7 @@ TEST_F(FrameAheadTest, QueueIsBoundedAndFailuresAreReported)
         TFrameAhead ahead(file, 10, 1, 20, 3, Preview);
         TAheadFrame frame;
         std::vector<std::int64_t> numbers;
-        while (ahead.Wait(frame))
-            numbers.push_back(frame.Number);
+        while (ahead.Wait(frame)) numbers.push_back(frame.Number);
         EXPECT_EQ(numbers, (std::vector<std::int64_t>{10, 11}));
         EXPECT_EQ(ahead.Problem(), "");
     }
@@ -145,8 +133,7 @@ TEST_F(FrameAheadTest, QueueIsBoundedAndFailuresAreReported)
 
 // Playing: the frame due at each moment is the newest one ready; a frame
 // passed over is counted as dropped; shuttling takes every n-th frame.
-TEST_F(FrameAheadTest, PlaybackShowsTheFrameDueAndCountsTheOnesPassedOver)
-{
+TEST_F(FrameAheadTest, PlaybackShowsTheFrameDueAndCountsTheOnesPassedOver) {
     const std::string file = Path("shot.mkv");
     ASSERT_TRUE(MakeClip(file, 64, 48, 12, "-pix_fmt yuv444p -c:v ffv1"));
     const std::vector<TDeepImage> sought = SeekEach(file, 12);
@@ -178,11 +165,10 @@ TEST_F(FrameAheadTest, PlaybackShowsTheFrameDueAndCountsTheOnesPassedOver)
     TClipPlayback back(file, 11, -1, 4, 12, 25, Preview);
     std::vector<std::int64_t> numbers;
     for (int tick = 1; !back.Finished() && tick < 10; ++tick)
-        if (back.FrameDue(tick * 0.04 + 0.001, frame, true))
-            numbers.push_back(frame.Number);
+        if (back.FrameDue(tick * 0.04 + 0.001, frame, true)) numbers.push_back(frame.Number);
     EXPECT_EQ(numbers, (std::vector<std::int64_t>{7, 3}));
     EXPECT_EQ(back.Dropped(), 0);
     EXPECT_TRUE(back.Finished());
 }
 
-} // namespace
+}  // namespace

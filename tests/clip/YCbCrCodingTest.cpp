@@ -6,21 +6,21 @@
 
 #include "clip/ClipFile.h"
 #include "clip/ClipPicture.h"
+#include "clip/YCbCrCoding.h"
 #include "engine/DeepGrade.h"
 #include "engine/Error.h"
-#include "clip/YCbCrCoding.h"
 
 namespace {
 
 // Every code triple the coding can give back is kept exactly through RGB
 // and back, for every matrix, range and depth; the reference colours sit
 // where the standards put them.
-TEST(YCbCrCoding, DecodingIsTheExactInverseOfEncoding)
-{
+TEST(YCbCrCoding, DecodingIsTheExactInverseOfEncoding) {
     std::mt19937 random(29);
     for (int bits : {8, 10, 12})
         for (bool full : {false, true})
-            for (const TYCbCrCoding& coding : {Bt601Coding(bits, full), Bt709Coding(bits, full), Bt2020Coding(bits, full)}) {
+            for (const TYCbCrCoding& coding :
+                 {Bt601Coding(bits, full), Bt709Coding(bits, full), Bt2020Coding(bits, full)}) {
                 const int top = (1 << bits) - 1;
                 std::uniform_int_distribution<int> luma(full ? 0 : 16 << (bits - 8), full ? top : 235 << (bits - 8));
                 std::uniform_int_distribution<int> chroma(full ? 1 : 16 << (bits - 8), full ? top : 240 << (bits - 8));
@@ -37,7 +37,8 @@ TEST(YCbCrCoding, DecodingIsTheExactInverseOfEncoding)
                 // Black and white; pure red has the matrix's own luma.
                 float rgb[3];
                 const double step = std::ldexp(1.0, bits - 8);
-                coding.ToRgb(full ? top : 235 * step, full ? (top + 1) / 2 : 128 * step, full ? (top + 1) / 2 : 128 * step, rgb);
+                coding.ToRgb(full ? top : 235 * step, full ? (top + 1) / 2 : 128 * step,
+                             full ? (top + 1) / 2 : 128 * step, rgb);
                 EXPECT_NEAR(rgb[0], 1.0, 1e-6);
                 EXPECT_NEAR(rgb[1], 1.0, 1e-6);
                 EXPECT_NEAR(rgb[2], 1.0, 1e-6);
@@ -55,8 +56,7 @@ TEST(YCbCrCoding, DecodingIsTheExactInverseOfEncoding)
     EXPECT_EQ(Bt709Coding(8, false).Quantise(-3), 0);
 }
 
-TEST(FrameChoice, NumbersTimecodesAndSecondsAtTheClipsRate)
-{
+TEST(FrameChoice, NumbersTimecodesAndSecondsAtTheClipsRate) {
     TClipInfo info;
     info.RateNumerator = 25;
     EXPECT_EQ(FrameNumberOf(ParseFrameChoice("120"), info), 120);
@@ -84,8 +84,7 @@ TEST(FrameChoice, NumbersTimecodesAndSecondsAtTheClipsRate)
 
 // The clip road's 24-bit picture is DeepToImage's, value for value: values
 // outside 0..1, not-a-number, and the halves between two levels.
-TEST(ClipPicture, EqualsTheDeepRoadsPicture)
-{
+TEST(ClipPicture, EqualsTheDeepRoadsPicture) {
     TDeepImage frame(257, 40, false);
     std::mt19937 random(7);
     std::uniform_real_distribution<float> value(-0.2f, 1.2f);
@@ -98,19 +97,19 @@ TEST(ClipPicture, EqualsTheDeepRoadsPicture)
     EXPECT_TRUE(ClipFrameToImage(frame).SamePixels(DeepToImage(frame)));
 }
 
-} // namespace
+}  // namespace
 
 namespace {
 
 // The tables give every code triple the very floats of the formula, over
 // the whole code range (outside the legal one too), for every matrix, range
 // and depth.
-TEST(YCbCrCoding, TablesGiveTheFormulasFloatsToTheBit)
-{
+TEST(YCbCrCoding, TablesGiveTheFormulasFloatsToTheBit) {
     std::mt19937 random(291);
     for (int bits : {8, 10, 12, 16})
         for (bool full : {false, true})
-            for (const TYCbCrCoding& coding : {Bt601Coding(bits, full), Bt709Coding(bits, full), Bt2020Coding(bits, full)}) {
+            for (const TYCbCrCoding& coding :
+                 {Bt601Coding(bits, full), Bt709Coding(bits, full), Bt2020Coding(bits, full)}) {
                 const TCodeTables tables(coding, bits);
                 const int top = (1 << bits) - 1;
                 std::uniform_int_distribution<int> code(0, top);
@@ -119,15 +118,11 @@ TEST(YCbCrCoding, TablesGiveTheFormulasFloatsToTheBit)
                     float expected[3], got[3];
                     coding.ToRgb(y, cb, cr, expected);
                     tables.ToRgb(y, cb, cr, got);
-                    for (int c = 0; c < 3; ++c)
-                        differing += std::memcmp(&expected[c], &got[c], sizeof(float)) != 0;
+                    for (int c = 0; c < 3; ++c) differing += std::memcmp(&expected[c], &got[c], sizeof(float)) != 0;
                 };
-                for (int y = 0; y <= top; y += bits > 12 ? 7 : 1)
-                    check(y, code(random), code(random));
-                for (int c = 0; c <= top; c += bits > 12 ? 7 : 1)
-                    check(code(random), c, top - c);
-                for (int i = 0; i < 20000; ++i)
-                    check(code(random), code(random), code(random));
+                for (int y = 0; y <= top; y += bits > 12 ? 7 : 1) check(y, code(random), code(random));
+                for (int c = 0; c <= top; c += bits > 12 ? 7 : 1) check(code(random), c, top - c);
+                for (int i = 0; i < 20000; ++i) check(code(random), code(random), code(random));
                 check(top, top, top);
                 check(0, 0, 0);
                 EXPECT_EQ(differing, 0) << coding.Description() << " " << bits << " bits";
@@ -141,4 +136,4 @@ TEST(YCbCrCoding, TablesGiveTheFormulasFloatsToTheBit)
     EXPECT_EQ(std::memcmp(expected, got, sizeof expected), 0);
 }
 
-} // namespace
+}  // namespace

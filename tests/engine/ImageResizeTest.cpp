@@ -5,8 +5,8 @@
 #include "engine/Error.h"
 #include "engine/ImageResize.h"
 #include "engine/ResizeReference.h"
-#include "tests/engine/TestImages.h"
 #include "engine/Thumbnail.h"
+#include "tests/engine/TestImages.h"
 
 namespace {
 
@@ -27,8 +27,8 @@ void ExpectSameAsPlainStretch(const TImage& source, int width, int height, int f
     const TResizeFilter& f = kResizeFilters[filter];
     StretchImage(f.Function, source, fast, support);
     resizereference::StretchImage(f.Function, source, plain, support);
-    EXPECT_TRUE(fast.SamePixels(plain)) << f.Name << " " << source.Width() << " x " << source.Height()
-                                        << " -> " << width << " x " << height << " support " << support;
+    EXPECT_TRUE(fast.SamePixels(plain)) << f.Name << " " << source.Width() << " x " << source.Height() << " -> "
+                                        << width << " x " << height << " support " << support;
 }
 
 }  // namespace
@@ -93,9 +93,9 @@ TEST(ImageResizeTest, SameSizeUniformAndClampedResults) {
     EXPECT_TRUE(Resized(picture, 37, 23, kLanczos3Filter).SamePixels(picture));
 
     // A uniform picture stays that colour at every size, with every filter.
-    const int sizes[][4] = {{9, 7, 1, 1}, {9, 7, 1, 5}, {9, 7, 6, 1}, {1, 1, 5, 4}, {2, 2, 1, 1},
-                            {2, 1, 7, 3}, {1, 6, 2, 2}, {2, 2, 2, 2}, {40, 3, 2, 40},
-                            {1200, 2, 1, 1}, {3, 700, 2, 1}, {2000, 1, 3, 1}};
+    const int sizes[][4] = {{9, 7, 1, 1},   {9, 7, 1, 5},    {9, 7, 6, 1},   {1, 1, 5, 4},
+                            {2, 2, 1, 1},   {2, 1, 7, 3},    {1, 6, 2, 2},   {2, 2, 2, 2},
+                            {40, 3, 2, 40}, {1200, 2, 1, 1}, {3, 700, 2, 1}, {2000, 1, 3, 1}};
     for (int filter = 0; filter < kFilterCount; ++filter)
         for (const auto& s : sizes) {
             TImage uniform(s[0], s[1]);

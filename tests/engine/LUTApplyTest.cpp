@@ -16,8 +16,7 @@ std::unique_ptr<TLUT> IdentityCube(int n) {
     lut->CubeSize = n;
     for (int r = 0; r < n; ++r)
         for (int g = 0; g < n; ++g)
-            for (int b = 0; b < n; ++b)
-                lut->Cube[r][g][b] = {r / double(n - 1), g / double(n - 1), b / double(n - 1)};
+            for (int b = 0; b < n; ++b) lut->Cube[r][g][b] = {r / double(n - 1), g / double(n - 1), b / double(n - 1)};
     return lut;
 }
 
@@ -53,9 +52,8 @@ void ExpectSameAsPlainLookup(const TLUT& lut, const TImage& image) {
     TImage fast = image.Clone(), plain = image.Clone();
     lut.ApplyToImage(fast);
     lutreference::ApplyToImage(lut, plain);
-    ASSERT_TRUE(fast.SamePixels(plain)) << "kind " << int(lut.Kind) << " cube " << lut.CubeSize
-                                        << " curve " << lut.CurveSize << " image " << image.Width()
-                                        << " x " << image.Height();
+    ASSERT_TRUE(fast.SamePixels(plain)) << "kind " << int(lut.Kind) << " cube " << lut.CubeSize << " curve "
+                                        << lut.CurveSize << " image " << image.Width() << " x " << image.Height();
 }
 
 }  // namespace
@@ -108,9 +106,9 @@ TEST(LUTApplyTest, LookupsAtTheEdgesRoundAndClamp) {
     in.Green = 64;
     in.Blue = 9;
     lut->LookupPixel(in, px);
-    EXPECT_EQ(px.Red, 128);   // 255 * 0.5 = 127.5 goes to the even neighbour
-    EXPECT_EQ(px.Green, 127); // 255 * 0.498 = 126.99
-    EXPECT_EQ(px.Blue, 64);   // 63.75
+    EXPECT_EQ(px.Red, 128);    // 255 * 0.5 = 127.5 goes to the even neighbour
+    EXPECT_EQ(px.Green, 127);  // 255 * 0.498 = 126.99
+    EXPECT_EQ(px.Blue, 64);    // 63.75
     in = {255, 0, 0, 8};
     lut->LookupPixel(in, px);
     EXPECT_EQ(px.Red, 230);   // round(229.5) = 230

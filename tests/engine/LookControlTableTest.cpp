@@ -49,11 +49,13 @@ TEST(LookControlTableTest, EachControlOwnsItsPositionAndFactor) {
         }
     }
     EXPECT_EQ(factors, 10);  // the ten saturation factors, each set by one control
-    EXPECT_EQ(MakeLookSettings(TColorStats(), [] {
-                  TLookPositions p;
-                  p.Strength = 40;
-                  return p;
-              }()).Strength,
+    EXPECT_EQ(MakeLookSettings(TColorStats(),
+                               [] {
+                                   TLookPositions p;
+                                   p.Strength = 40;
+                                   return p;
+                               }())
+                  .Strength,
               0.4);
 
     for (const TLookSwitch& option : LookSwitches()) {

@@ -60,8 +60,8 @@ void MeanChroma(const TImage& image, double& u, double& v) {
     for (int y = 0; y < image.Height(); ++y)
         for (int x = 0; x < image.Width(); ++x) {
             double Y, U, V;
-            RGBToYUV(Channel(image, x, y, 2) / 255.0, Channel(image, x, y, 1) / 255.0,
-                     Channel(image, x, y, 0) / 255.0, Y, U, V);
+            RGBToYUV(Channel(image, x, y, 2) / 255.0, Channel(image, x, y, 1) / 255.0, Channel(image, x, y, 0) / 255.0,
+                     Y, U, V);
             u += U;
             v += V;
         }

@@ -74,8 +74,8 @@ TEST(LookTransferTest, GainAndOverallSwitches) {
         for (int j = 0; j < 33; ++j)
             for (int k = 0; k < 33; ++k) {
                 const TRGBDouble& c = lut->Cube[i][j][k];
-                worst = std::max({worst, std::fabs(c.Red - i / 32.0), std::fabs(c.Green - j / 32.0),
-                                  std::fabs(c.Blue - k / 32.0)});
+                worst = std::max(
+                    {worst, std::fabs(c.Red - i / 32.0), std::fabs(c.Green - j / 32.0), std::fabs(c.Blue - k / 32.0)});
             }
     EXPECT_LT(worst, 1e-4);
     EXPECT_GT(worst, 0.0);
@@ -132,8 +132,7 @@ TEST(LookTransferTest, AnalysisModesAndRangeBlending) {
     EXPECT_EQ(lb->Cube[0][0][0].Red, ll->Cube[0][0][0].Red);
     EXPECT_EQ(lb->Cube[0][0][0].Blue, ll->Cube[0][0][0].Blue);
     EXPECT_NE(ll->Cube[0][0][0].Blue, lh->Cube[0][0][0].Blue);
-    ExpectColour(lb->Cube[2][2][2], lh->Cube[2][2][2].Red, lh->Cube[2][2][2].Green,
-                 lh->Cube[2][2][2].Blue, 1e-9);
+    ExpectColour(lb->Cube[2][2][2], lh->Cube[2][2][2].Red, lh->Cube[2][2][2].Green, lh->Cube[2][2][2].Blue, 1e-9);
     EXPECT_GT(std::fabs(ll->Cube[2][2][2].Blue - lh->Cube[2][2][2].Blue), 0.01);
 }
 

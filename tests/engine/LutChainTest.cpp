@@ -13,23 +13,21 @@
 #include "engine/ExponentOperation.h"
 #include "engine/HalfFloat.h"
 #include "engine/Image.h"
-#include "engine/LogOperation.h"
 #include "engine/LUT.h"
 #include "engine/LUTReference.h"
+#include "engine/LogOperation.h"
 #include "engine/LutChain.h"
 #include "engine/MatrixOperation.h"
 
 namespace {
 
 // An affine map, which every interpolation inside a cube reproduces exactly.
-TRGBDouble Affine(const TRGBDouble& c)
-{
+TRGBDouble Affine(const TRGBDouble& c) {
     return {0.2 + 0.5 * c.Red - 0.1 * c.Green + 0.3 * c.Blue, -0.1 + 0.9 * c.Green + 0.25 * c.Red,
             0.05 + 0.7 * c.Blue - 0.2 * c.Red + 0.1 * c.Green};
 }
 
-std::unique_ptr<TLUT> CubeOf(int n, TRGBDouble (*map)(const TRGBDouble&))
-{
+std::unique_ptr<TLUT> CubeOf(int n, TRGBDouble (*map)(const TRGBDouble&)) {
     auto lut = std::make_unique<TLUT>();
     for (int r = 0; r < n; ++r)
         for (int g = 0; g < n; ++g)
@@ -40,19 +38,16 @@ std::unique_ptr<TLUT> CubeOf(int n, TRGBDouble (*map)(const TRGBDouble&))
     return lut;
 }
 
-TRGBDouble Through(const TLutOperation& op, TRGBDouble c)
-{
+TRGBDouble Through(const TLutOperation& op, TRGBDouble c) {
     op.Apply(c);
     return c;
 }
 
-TRGBDouble Bumpy(const TRGBDouble& c)
-{
+TRGBDouble Bumpy(const TRGBDouble& c) {
     return {std::sin(5 * c.Red) * c.Blue, c.Green * c.Green, std::cos(3 * c.Blue + c.Red)};
 }
 
-TEST(LutChain, TetrahedralCubesAreExactOnAffineMapsAndOnTheGrid)
-{
+TEST(LutChain, TetrahedralCubesAreExactOnAffineMapsAndOnTheGrid) {
     const TCubeOperation tetra(CubeOf(5, Affine), TCubeInterpolation::Tetrahedral);
     const TCubeOperation bumpyTetra(CubeOf(5, Bumpy), TCubeInterpolation::Tetrahedral);
     const TCubeOperation bumpyTri(CubeOf(5, Bumpy), TCubeInterpolation::Trilinear);
@@ -80,8 +75,7 @@ TEST(LutChain, TetrahedralCubesAreExactOnAffineMapsAndOnTheGrid)
     EXPECT_GT(largest, 1e-3);
 }
 
-TEST(LutChain, HalfDomainCurvesFollowEveryHalfAndInterpolateBetweenThem)
-{
+TEST(LutChain, HalfDomainCurvesFollowEveryHalfAndInterpolateBetweenThem) {
     // A table that holds each half's own value is the identity on the halves'
     // range, between the halves too; with an input scale it scales.
     std::vector<TRGBDouble> identity(65536);
@@ -102,8 +96,7 @@ TEST(LutChain, HalfDomainCurvesFollowEveryHalfAndInterpolateBetweenThem)
     EXPECT_EQ(HalfTowardZero(1e9), 0x7bff);
 }
 
-TEST(LutChain, LogAndExponentStylesInvertEachOtherAndJoinAtTheirBreaks)
-{
+TEST(LutChain, LogAndExponentStylesInvertEachOtherAndJoinAtTheirBreaks) {
     TLogOperation::TParams log;
     log.Base = 10, log.LogSideSlope = 0.25, log.LogSideOffset = 0.6, log.LinSideSlope = 1.1, log.LinSideOffset = 0.01;
     log.LinSideBreak = 0.005;
@@ -128,8 +121,7 @@ TEST(LutChain, LogAndExponentStylesInvertEachOtherAndJoinAtTheirBreaks)
     EXPECT_NEAR(Through(monFwd, {monBreak - step, 0, 0}).Red, Through(monFwd, {monBreak + step, 0, 0}).Red, 1e-8);
 }
 
-TEST(LutChain, ColourDecisionsReverseAndClampByStyle)
-{
+TEST(LutChain, ColourDecisionsReverseAndClampByStyle) {
     TCdlOperation::TValues v;
     v.Slope[0] = 1.2, v.Offset[1] = -0.05, v.Power[2] = 0.8, v.Saturation = 1.3;
     const TCdlOperation fwd(TCdlStyle::FwdNoClamp, v), rev(TCdlStyle::RevNoClamp, v);
@@ -146,8 +138,7 @@ TEST(LutChain, ColourDecisionsReverseAndClampByStyle)
     EXPECT_LE(Through(clamped, {1.0, 1.0, 1.0}).Red, 1.0);
 }
 
-TEST(LutChain, ALutWithAChainGradesPicturesThroughItAndTakesTheChosenInterpolation)
-{
+TEST(LutChain, ALutWithAChainGradesPicturesThroughItAndTakesTheChosenInterpolation) {
     auto lut = CubeOf(3, Bumpy);
     const auto plain = CubeOf(3, Bumpy);
     const double m[3][3] = {{0.9, 0.1, 0}, {0, 1, 0}, {0.05, 0, 0.95}};
@@ -162,8 +153,7 @@ TEST(LutChain, ALutWithAChainGradesPicturesThroughItAndTakesTheChosenInterpolati
         for (int x = 0; x < picture.Width() * 3; ++x)
             picture.Row(y)[x] = static_cast<std::uint8_t>((x * 7 + y * 31) % 256);
     TImage graded(37, 5);
-    for (int y = 0; y < 5; ++y)
-        std::copy(picture.Row(y), picture.Row(y) + 37 * 3, graded.Row(y));
+    for (int y = 0; y < 5; ++y) std::copy(picture.Row(y), picture.Row(y) + 37 * 3, graded.Row(y));
     lut->ApplyToImage(graded);
     for (int y = 0; y < 5; ++y)
         for (int x = 0; x < 37; ++x) {
@@ -178,8 +168,7 @@ TEST(LutChain, ALutWithAChainGradesPicturesThroughItAndTakesTheChosenInterpolati
     // names its interpolation keeps it.
     TLUT tables;
     for (int r = 0; r < 3; ++r)
-        for (int g = 0; g < 3; ++g)
-            std::copy(plain->Cube[r][g], plain->Cube[r][g] + 3, tables.Cube[r][g]);
+        for (int g = 0; g < 3; ++g) std::copy(plain->Cube[r][g], plain->Cube[r][g] + 3, tables.Cube[r][g]);
     tables.CubeSize = 3;
     tables.Kind = lkCube;
     UseCubeInterpolation(tables, TCubeInterpolation::Tetrahedral);
@@ -205,8 +194,7 @@ TEST(LutChain, ALutWithAChainGradesPicturesThroughItAndTakesTheChosenInterpolati
 // Large pictures take each distinct colour through the chain once; the result
 // must be the per-pixel lookup's, whether the picture repeats its colours
 // (the memo is used) or hardly does (it is not).
-TEST(LutChain, LargePicturesGradeColourByColourAsPixelByPixel)
-{
+TEST(LutChain, LargePicturesGradeColourByColourAsPixelByPixel) {
     auto lut = CubeOf(5, Bumpy);
     const double m[3][3] = {{0.8, 0.15, 0.05}, {0.1, 0.85, 0.05}, {0, 0.2, 0.9}};
     const double offset[3] = {0.01, -0.02, 0};

@@ -25,8 +25,7 @@ struct TGeneratedPair {
     std::vector<float> Before;
     std::vector<float> After;
 
-    TPicturePair View() const
-    {
+    TPicturePair View() const {
         return {Width, Height, [this](int y, float* before, float* after) {
                     const std::size_t row = static_cast<std::size_t>(y) * Width * 3;
                     std::copy(Before.begin() + row, Before.begin() + row + Width * 3, before);
@@ -35,15 +34,13 @@ struct TGeneratedPair {
     }
 };
 
-TGeneratedPair MakePair(int width, int height, float low, float high, const TGrade& grade, unsigned seed = 1)
-{
+TGeneratedPair MakePair(int width, int height, float low, float high, const TGrade& grade, unsigned seed = 1) {
     TGeneratedPair pair{width, height, std::vector<float>(static_cast<std::size_t>(width) * height * 3),
                         std::vector<float>(static_cast<std::size_t>(width) * height * 3)};
     std::mt19937 rng(seed);
     std::uniform_real_distribution<float> value(low, high);
     for (std::size_t i = 0; i < pair.Before.size(); i += 3) {
-        for (int c = 0; c < 3; ++c)
-            pair.Before[i + c] = value(rng);
+        for (int c = 0; c < 3; ++c) pair.Before[i + c] = value(rng);
         grade(&pair.Before[i], &pair.After[i]);
     }
     return pair;
@@ -51,32 +48,26 @@ TGeneratedPair MakePair(int width, int height, float low, float high, const TGra
 
 // A smooth, clearly non-linear grade: an S-curve per channel with a twist
 // of red into blue.
-void SCurveTwist(const float* in, float* out)
-{
-    for (int c = 0; c < 3; ++c)
-        out[c] = in[c] * in[c] * (3.0f - 2.0f * in[c]);
+void SCurveTwist(const float* in, float* out) {
+    for (int c = 0; c < 3; ++c) out[c] = in[c] * in[c] * (3.0f - 2.0f * in[c]);
     out[2] = 0.8f * out[2] + 0.2f * out[0];
 }
 
-void Affine(const float* in, float* out)
-{
-    for (int c = 0; c < 3; ++c)
-        out[c] = 0.1f + 0.8f * in[c];
+void Affine(const float* in, float* out) {
+    for (int c = 0; c < 3; ++c) out[c] = 0.1f + 0.8f * in[c];
 }
 
-TRGBDouble Lookup(const TLUT& lut, double r, double g, double b)
-{
+TRGBDouble Lookup(const TLUT& lut, double r, double g, double b) {
     TRGBDouble out;
     lut.LookupNormalized({r, g, b}, out);
     return out;
 }
 
-} // namespace
+}  // namespace
 
 // Published CIEDE2000 test pairs (the reference data set of the formula's
 // implementation notes) and the sRGB corners in CIELAB.
-TEST(ColourDifferenceTest, MatchesPublishedPairsAndLabCorners)
-{
+TEST(ColourDifferenceTest, MatchesPublishedPairsAndLabCorners) {
     struct TCase {
         TLab First, Second;
         double Expected;
@@ -108,8 +99,7 @@ TEST(ColourDifferenceTest, MatchesPublishedPairsAndLabCorners)
     EXPECT_NEAR(SrgbToLab(0.0, 0.0, 0.0).L, 0.0, 1e-9);
 }
 
-TEST(LutFitTest, ReproducesASmoothGradeAndContinuesBeyondThePair)
-{
+TEST(LutFitTest, ReproducesASmoothGradeAndContinuesBeyondThePair) {
     // A grade the grid can hold exactly is learned exactly.
     const TGeneratedPair full = MakePair(200, 150, 0.0f, 1.0f, Affine);
     TLUT lut;
@@ -148,8 +138,7 @@ TEST(LutFitTest, ReproducesASmoothGradeAndContinuesBeyondThePair)
     EXPECT_GT(coveredOnly.Outside, 200 * 150 / 2);
 }
 
-TEST(LutFitTest, SmoothnessWeightsTheGridAgainstThePixels)
-{
+TEST(LutFitTest, SmoothnessWeightsTheGridAgainstThePixels) {
     // A single-colour pair: the one colour is reproduced at any weight,
     // and the rest of the grid is decided (no NaN) by the smoothness.
     const TGeneratedPair flat = MakePair(40, 30, 0.4f, 0.4f, [](const float*, float* out) {
@@ -164,8 +153,7 @@ TEST(LutFitTest, SmoothnessWeightsTheGridAgainstThePixels)
     EXPECT_NEAR(at.Green, 0.2, 1e-3);
     EXPECT_NEAR(at.Blue, 0.1, 1e-3);
     EXPECT_NEAR(one.Share(), 1.0 / 512.0, 1e-12);
-    for (int r = 0; r < 9; ++r)
-        EXPECT_TRUE(std::isfinite(lut.Cube[r][r][8 - r].Red));
+    for (int r = 0; r < 9; ++r) EXPECT_TRUE(std::isfinite(lut.Cube[r][r][8 - r].Red));
 
     // A very stiff grid bends less than the pixels ask: its error on a
     // curved grade is larger than at the default.
@@ -177,8 +165,7 @@ TEST(LutFitTest, SmoothnessWeightsTheGridAgainstThePixels)
     EXPECT_GT(stiff, 2.0 * loose);
 }
 
-TEST(LutFitTest, RefusesBadSettingsAndSamplesLargePairs)
-{
+TEST(LutFitTest, RefusesBadSettingsAndSamplesLargePairs) {
     const TGeneratedPair pair = MakePair(64, 64, 0.0f, 1.0f, Affine);
     TLUT lut;
     EXPECT_THROW(FitLutToPair(pair.View(), {1, 1.0}, lut), EError);
@@ -194,8 +181,7 @@ TEST(LutFitTest, RefusesBadSettingsAndSamplesLargePairs)
     EXPECT_LT(sampled.MeanDeltaE, 0.05);
 }
 
-TEST(GradedPairTest, FindsShiftsOfMoreThanAPixel)
-{
+TEST(GradedPairTest, FindsShiftsOfMoreThanAPixel) {
     // A textured frame: value noise on a 5-pixel lattice, bilinearly
     // interpolated, as photographs have edges at many places.
     const int width = 300, height = 200;
@@ -210,7 +196,8 @@ TEST(GradedPairTest, FindsShiftsOfMoreThanAPixel)
         return (1 - fy) * ((1 - fx) * lattice(i, j, c) + fx * lattice(i + 1, j, c)) +
                fy * ((1 - fx) * lattice(i, j + 1, c) + fx * lattice(i + 1, j + 1, c));
     };
-    for (const auto& [dx, dy] : {std::pair{0, 0}, std::pair{3, 0}, std::pair{0, -2}, std::pair{1, 1}, std::pair{-3, 3}}) {
+    for (const auto& [dx, dy] :
+         {std::pair{0, 0}, std::pair{3, 0}, std::pair{0, -2}, std::pair{1, 1}, std::pair{-3, 3}}) {
         TPicturePair pair{width, height, [&, dx = dx, dy = dy](int y, float* before, float* after) {
                               for (int x = 0; x < width; ++x)
                                   for (int c = 0; c < 3; ++c) {
@@ -226,13 +213,11 @@ TEST(GradedPairTest, FindsShiftsOfMoreThanAPixel)
     }
 }
 
-TEST(GradedPairTest, BringsPairsOfOneShapeToOneSize)
-{
+TEST(GradedPairTest, BringsPairsOfOneShapeToOneSize) {
     TImage before(200, 100);
     TImage after(100, 50);
     for (int y = 0; y < 100; ++y)
-        for (int x = 0; x < 600; ++x)
-            before.Row(y)[x] = static_cast<std::uint8_t>((x + y) & 0xff);
+        for (int x = 0; x < 600; ++x) before.Row(y)[x] = static_cast<std::uint8_t>((x + y) & 0xff);
     MatchPairSizes(before, after, "b.png", "a.png");
     EXPECT_EQ(before.Width(), 100);
     EXPECT_EQ(before.Height(), 50);
@@ -242,8 +227,7 @@ TEST(GradedPairTest, BringsPairsOfOneShapeToOneSize)
     // that grey through the reduction.
     TDeepImage deepBefore(64, 36, false);
     TDeepImage deepAfter(128, 72, false);
-    for (int y = 0; y < 72; ++y)
-        std::fill(deepAfter.Row(y), deepAfter.Row(y) + 128 * 3, 0.25f);
+    for (int y = 0; y < 72; ++y) std::fill(deepAfter.Row(y), deepAfter.Row(y) + 128 * 3, 0.25f);
     MatchPairSizes(deepBefore, deepAfter, "b.exr", "a.exr");
     ASSERT_EQ(deepAfter.Width(), 64);
     ASSERT_EQ(deepAfter.Height(), 36);
@@ -256,8 +240,9 @@ TEST(GradedPairTest, BringsPairsOfOneShapeToOneSize)
         MatchPairSizes(square, wide, "b.png", "a.png");
         FAIL() << "a square and a wide picture were taken as one frame";
     } catch (const EError& error) {
-        EXPECT_STREQ(error.what(), "The pictures of a graded pair must show the same frame: \"b.png\" is 100 x 100 "
-                                   "pixels, \"a.png\" is 160 x 90 pixels.");
+        EXPECT_STREQ(error.what(),
+                     "The pictures of a graded pair must show the same frame: \"b.png\" is 100 x 100 "
+                     "pixels, \"a.png\" is 160 x 90 pixels.");
     }
     // A picture larger one way and smaller the other is no reduction either.
     TImage tall(90, 200);

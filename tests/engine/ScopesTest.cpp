@@ -57,7 +57,8 @@ TEST(ScopesTest, OneColourPutsAllItsMassAtItsOwnPlaces) {
         EXPECT_EQ(data.Histogram(scRed, c.R), n);
         EXPECT_EQ(data.Histogram(scGreen, c.G), n);
         EXPECT_EQ(data.Histogram(scBlue, c.B), n);
-        for (int column = 0; column < data.Columns(); ++column) EXPECT_EQ(data.Waveform(scLuma, column, ScopeLevel(Y)), 23u);
+        for (int column = 0; column < data.Columns(); ++column)
+            EXPECT_EQ(data.Waveform(scLuma, column, ScopeLevel(Y)), 23u);
     }
     // Grey sits in the centre cell; the grid's edges take what lies beyond.
     EXPECT_EQ(ChromaCell(0.0), kVectorscopeCells / 2);
@@ -122,7 +123,8 @@ TEST(ScopesTest, CountsSumToThePixelsMeasured) {
         }
     for (int c = 0; c < kScopeChannels; ++c)
         for (int l = 0; l < kScopeLevels; ++l)
-            ASSERT_EQ(data.Histogram(static_cast<TScopeChannel>(c), l), histogram[c * kScopeLevels + l]) << c << " " << l;
+            ASSERT_EQ(data.Histogram(static_cast<TScopeChannel>(c), l), histogram[c * kScopeLevels + l])
+                << c << " " << l;
     for (int v = 0; v < kVectorscopeCells; ++v)
         for (int u = 0; u < kVectorscopeCells; ++u) ASSERT_EQ(data.Vectorscope(u, v), grid[v * kVectorscopeCells + u]);
 

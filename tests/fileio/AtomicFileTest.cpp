@@ -1,20 +1,20 @@
 #include <gtest/gtest.h>
 
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+#include <atomic>
 #include <csignal>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <string>
-#include <sys/resource.h>
-#include <sys/stat.h>
-#include <sys/wait.h>
 #include <thread>
 #include <vector>
-#include <atomic>
-#include <unistd.h>
 
-#include "fileio/AtomicFile.h"
 #include "engine/Error.h"
+#include "fileio/AtomicFile.h"
 #include "tests/support/SmallFileSystem.h"
 
 namespace {
@@ -23,8 +23,7 @@ namespace fs = std::filesystem;
 
 class AtomicFileTest : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
+    void SetUp() override {
         char pattern[] = "/tmp/ombrane-atomic-XXXXXX";
         ASSERT_NE(mkdtemp(pattern), nullptr);
         dir_ = pattern;
@@ -32,15 +31,12 @@ protected:
     void TearDown() override { fs::remove_all(dir_); }
 
     std::string PathOf(const std::string& name) const { return (dir_ / name).string(); }
-    std::string ReadRaw(const std::string& path) const
-    {
+    std::string ReadRaw(const std::string& path) const {
         std::ifstream in(path, std::ios::binary);
         return std::string(std::istreambuf_iterator<char>(in), {});
     }
-    std::size_t EntryCount() const
-    {
-        return static_cast<std::size_t>(
-            std::distance(fs::directory_iterator(dir_), fs::directory_iterator()));
+    std::size_t EntryCount() const {
+        return static_cast<std::size_t>(std::distance(fs::directory_iterator(dir_), fs::directory_iterator()));
     }
 
     fs::path dir_;
@@ -50,26 +46,24 @@ protected:
 // part way like on a full disk; restores the limit when it goes.
 class TFileSizeLimit {
 public:
-    explicit TFileSizeLimit(rlim_t bytes)
-    {
+    explicit TFileSizeLimit(rlim_t bytes) {
         getrlimit(RLIMIT_FSIZE, &saved_);
         oldHandler_ = std::signal(SIGXFSZ, SIG_IGN);
         rlimit limit = saved_;
         limit.rlim_cur = bytes;
         setrlimit(RLIMIT_FSIZE, &limit);
     }
-    ~TFileSizeLimit()
-    {
+    ~TFileSizeLimit() {
         setrlimit(RLIMIT_FSIZE, &saved_);
         std::signal(SIGXFSZ, oldHandler_);
     }
+
 private:
     rlimit saved_{};
     void (*oldHandler_)(int) = nullptr;
 };
 
-TEST_F(AtomicFileTest, WritesAndReplacesWithoutLeavingTemporaries)
-{
+TEST_F(AtomicFileTest, WritesAndReplacesWithoutLeavingTemporaries) {
     const std::string target = PathOf("lut.cube");
     WriteFileAtomically(target, "first version\n");
     EXPECT_EQ(ReadRaw(target), "first version\n");
@@ -80,8 +74,7 @@ TEST_F(AtomicFileTest, WritesAndReplacesWithoutLeavingTemporaries)
     EXPECT_EQ(EntryCount(), 1u);
 }
 
-TEST_F(AtomicFileTest, KeepsThePermissionsOfAnExistingFile)
-{
+TEST_F(AtomicFileTest, KeepsThePermissionsOfAnExistingFile) {
     const std::string target = PathOf("lut.3dl");
     WriteFileAtomically(target, "x");
     ASSERT_EQ(chmod(target.c_str(), 0640), 0);
@@ -91,8 +84,7 @@ TEST_F(AtomicFileTest, KeepsThePermissionsOfAnExistingFile)
     EXPECT_EQ(st.st_mode & 07777, 0640u);
 }
 
-TEST_F(AtomicFileTest, AFailedWriteKeepsTheOldFileAndNamesTheReason)
-{
+TEST_F(AtomicFileTest, AFailedWriteKeepsTheOldFileAndNamesTheReason) {
     const std::string target = PathOf("keep.cube");
     WriteFileAtomically(target, "precious contents\n");
     const std::string big(1 << 20, 'x');
@@ -109,8 +101,7 @@ TEST_F(AtomicFileTest, AFailedWriteKeepsTheOldFileAndNamesTheReason)
     EXPECT_EQ(EntryCount(), 1u);
 }
 
-TEST_F(AtomicFileTest, AMissingFolderRaisesTheSystemReason)
-{
+TEST_F(AtomicFileTest, AMissingFolderRaisesTheSystemReason) {
     const std::string target = PathOf("no-such-folder/lut.cube");
     try {
         WriteFileAtomically(target, "x");
@@ -125,8 +116,7 @@ TEST_F(AtomicFileTest, AMissingFolderRaisesTheSystemReason)
 // The rules for what is at the target: a write-protected file is refused,
 // a symbolic link (dangling or not) is replaced itself as mv does, never
 // written through.
-TEST_F(AtomicFileTest, ProtectedFilesAndSymbolicLinks)
-{
+TEST_F(AtomicFileTest, ProtectedFilesAndSymbolicLinks) {
     const std::string locked = PathOf("locked.cube");
     WriteFileAtomically(locked, "old");
     ASSERT_EQ(chmod(locked.c_str(), 0444), 0);
@@ -158,11 +148,9 @@ TEST_F(AtomicFileTest, ProtectedFilesAndSymbolicLinks)
 // A real full disk: the write fails naming the file and the system's reason,
 // the old file stays and no temporary file is left, for a replacing write
 // and for one that must not replace alike.
-TEST_F(AtomicFileTest, AFullDiskKeepsTheOldFile)
-{
+TEST_F(AtomicFileTest, AFullDiskKeepsTheOldFile) {
     TSmallFileSystem disk;
-    if (!disk.Mounted())
-        GTEST_SKIP() << "mounting a small file system is not allowed here";
+    if (!disk.Mounted()) GTEST_SKIP() << "mounting a small file system is not allowed here";
     const std::string target = disk.PathOf("keep.cube");
     WriteFileAtomically(target, std::string(20000, 'o'));
     const std::string big(200000, 'n');
@@ -185,8 +173,7 @@ TEST_F(AtomicFileTest, AFullDiskKeepsTheOldFile)
 
 // Names near the system's limit: the temporary name is shortened, the
 // target keeps its name; a temporary name is recognisable as one.
-TEST_F(AtomicFileTest, LongNamesAndTemporaryNames)
-{
+TEST_F(AtomicFileTest, LongNamesAndTemporaryNames) {
     for (const std::size_t length : {243u, 250u, 255u}) {
         const std::string name = std::string(length - 5, 'l') + ".cube";
         WriteFileAtomically(PathOf(name), "x");
@@ -199,15 +186,13 @@ TEST_F(AtomicFileTest, LongNamesAndTemporaryNames)
 
 // Exclusive writes and renames: of several at once onto one name exactly
 // one wins, and no file is lost.
-TEST_F(AtomicFileTest, WritesAndRenamesThatMustNotReplace)
-{
+TEST_F(AtomicFileTest, WritesAndRenamesThatMustNotReplace) {
     const std::string target = PathOf("one.jpeg");
     std::atomic<int> winners{0};
     std::vector<std::thread> writers;
     for (int i = 0; i < 4; ++i)
         writers.emplace_back([&, i] { winners += WriteNewFileAtomically(target, std::string(100000, char('a' + i))); });
-    for (std::thread& writer : writers)
-        writer.join();
+    for (std::thread& writer : writers) writer.join();
     EXPECT_EQ(winners.load(), 1);
     EXPECT_EQ(EntryCount(), 1u);
 
@@ -222,15 +207,13 @@ TEST_F(AtomicFileTest, WritesAndRenamesThatMustNotReplace)
 
 // SIGTERM or SIGINT during a write removes the temporary file before the
 // program ends by that signal.
-TEST_F(AtomicFileTest, ATerminatingSignalRemovesTheTemporaryFile)
-{
+TEST_F(AtomicFileTest, ATerminatingSignalRemovesTheTemporaryFile) {
     for (const int signalNumber : {SIGTERM, SIGINT}) {
         const std::string big(std::size_t(16) << 20, 'x');
         const pid_t child = fork();
         ASSERT_GE(child, 0);
         if (child == 0) {
-            for (;;)
-                WriteFileAtomically(PathOf("big.cube"), big);
+            for (;;) WriteFileAtomically(PathOf("big.cube"), big);
         }
         // Wait until a temporary file exists, then interrupt the writer.
         bool seen = false;
@@ -250,8 +233,7 @@ TEST_F(AtomicFileTest, ATerminatingSignalRemovesTheTemporaryFile)
 
 // A write that must not replace gives way to a file that appears while it
 // is written (another program's), and leaves nothing of its own.
-TEST_F(AtomicFileTest, NoReplacingWritesGiveWayToAFileWrittenMeanwhile)
-{
+TEST_F(AtomicFileTest, NoReplacingWritesGiveWayToAFileWrittenMeanwhile) {
     const std::string target = PathOf("frame.jpg");
     const auto theirsAppears = [&](int fd) {
         WriteFileAtomically(target, "theirs");
@@ -262,7 +244,10 @@ TEST_F(AtomicFileTest, NoReplacingWritesGiveWayToAFileWrittenMeanwhile)
         EXPECT_THROW(WriteFileAtomicallyFrom(target, theirsAppears), EFileExists);
         EXPECT_THROW(WriteFileAtomically(target, "mine"), EFileExists);
         // Another thread's writes still replace.
-        std::thread([&] { WriteFileAtomically(PathOf("other"), "1"); WriteFileAtomically(PathOf("other"), "2"); }).join();
+        std::thread([&] {
+            WriteFileAtomically(PathOf("other"), "1");
+            WriteFileAtomically(PathOf("other"), "2");
+        }).join();
     }
     EXPECT_EQ(ReadRaw(target), "theirs");
     EXPECT_EQ(ReadRaw(PathOf("other")), "2");
@@ -271,4 +256,4 @@ TEST_F(AtomicFileTest, NoReplacingWritesGiveWayToAFileWrittenMeanwhile)
     EXPECT_EQ(ReadRaw(target), "mine");
 }
 
-} // namespace
+}  // namespace

@@ -1,14 +1,14 @@
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 #include <atomic>
 #include <chrono>
-#include <fcntl.h>
 #include <filesystem>
 #include <fstream>
 #include <string>
-#include <sys/stat.h>
 #include <thread>
-#include <unistd.h>
 
 #include "engine/Error.h"
 #include "fileio/FileRead.h"
@@ -18,8 +18,7 @@ namespace {
 
 namespace fs = std::filesystem;
 
-std::string Message(const std::string& fileName, std::uint64_t limit = kMaxLutFileBytes)
-{
+std::string Message(const std::string& fileName, std::uint64_t limit = kMaxLutFileBytes) {
     try {
         ReadFileBytes(fileName, limit);
     } catch (const EError& e) {
@@ -31,8 +30,7 @@ std::string Message(const std::string& fileName, std::uint64_t limit = kMaxLutFi
 // Only regular files are read: a named pipe (which would wait for a writer)
 // and a device (which would deliver without end) are refused at once, also
 // behind a link; the limit counts what a file holds.
-TEST(FileReadTest, OnlyRegularFilesWithinTheLimit)
-{
+TEST(FileReadTest, OnlyRegularFilesWithinTheLimit) {
     char pattern[] = "/tmp/ombrane-read-XXXXXX";
     ASSERT_NE(mkdtemp(pattern), nullptr);
     const fs::path dir = pattern;
@@ -55,8 +53,7 @@ TEST(FileReadTest, OnlyRegularFilesWithinTheLimit)
 // The head read, the full read and the check for files another library
 // reads, on a named pipe: refused, never waiting for a writer (a writer
 // opened whenever a reader waits would end a hang).
-TEST(FileReadTest, NamedPipesAreNeverWaitedOn)
-{
+TEST(FileReadTest, NamedPipesAreNeverWaitedOn) {
     char pattern[] = "/tmp/ombrane-pipe-XXXXXX";
     ASSERT_NE(mkdtemp(pattern), nullptr);
     const fs::path dir = pattern;
@@ -82,4 +79,4 @@ TEST(FileReadTest, NamedPipesAreNeverWaitedOn)
     fs::remove_all(dir);
 }
 
-} // namespace
+}  // namespace

@@ -1,13 +1,13 @@
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 #include <atomic>
 #include <chrono>
 #include <cstdio>
-#include <fcntl.h>
 #include <string>
-#include <sys/stat.h>
 #include <thread>
-#include <unistd.h>
 
 #include "engine/Error.h"
 #include "fileio/ModuleLoader.h"
@@ -15,8 +15,7 @@
 
 namespace {
 
-std::string Message(const std::string& module, const char* entry)
-{
+std::string Message(const std::string& module, const char* entry) {
     try {
         ModuleEntry(module, entry, "Testing modules");
     } catch (const EError& e) {
@@ -28,8 +27,7 @@ std::string Message(const std::string& module, const char* entry)
 // A missing module or entry is an error that says what needed it and which
 // file; a module is only ever taken from the module folder, never from the
 // current folder.
-TEST(ModuleLoaderTest, MissingModulesAndEntriesAreReportedWithTheirPlace)
-{
+TEST(ModuleLoaderTest, MissingModulesAndEntriesAreReportedWithTheirPlace) {
     const std::string missing = Message("ombrane-none.so", "Entry");
     EXPECT_EQ(missing.rfind("Testing modules needs the module \"", 0), 0u) << missing;
     EXPECT_NE(missing.find("/ombrane-none.so\", which cannot be loaded: "), std::string::npos) << missing;
@@ -41,8 +39,7 @@ TEST(ModuleLoaderTest, MissingModulesAndEntriesAreReportedWithTheirPlace)
 }
 
 template <class T>
-std::string ObjectMessage(const char* entry, int version)
-{
+std::string ObjectMessage(const char* entry, int version) {
     try {
         ModuleObject<T>("ombrane-test-versions.so", entry, version, "Testing modules");
     } catch (const EError& e) {
@@ -51,21 +48,21 @@ std::string ObjectMessage(const char* entry, int version)
     return "(no error)";
 }
 
-} // namespace
+}  // namespace
 
 #ifdef OMBRANE_TEST_MODULE_DIR
 // A module built for another interface (a stale install) is refused with its
 // file named, before anything of it is used; a named pipe in the module
 // folder is not waited on.
-TEST(ModuleLoaderTest, ModulesOfAnotherVersionAndPipesAreRefused)
-{
+TEST(ModuleLoaderTest, ModulesOfAnotherVersionAndPipesAreRefused) {
     struct TUnversioned {};
     struct TLater {};
     struct TMatching {};
     const std::string path = std::string(OMBRANE_TEST_MODULE_DIR) + "/ombrane-test-versions.so";
-    for (const std::string& message : {ObjectMessage<TUnversioned>("OmbraneUnversionedEntry", 7),
-                                       ObjectMessage<TLater>("OmbraneLaterEntry", 7)}) {
-        EXPECT_EQ(message.rfind("Testing modules needs the module \"" + path + "\", which is of another version", 0), 0u)
+    for (const std::string& message :
+         {ObjectMessage<TUnversioned>("OmbraneUnversionedEntry", 7), ObjectMessage<TLater>("OmbraneLaterEntry", 7)}) {
+        EXPECT_EQ(message.rfind("Testing modules needs the module \"" + path + "\", which is of another version", 0),
+                  0u)
             << message;
         EXPECT_EQ(message.find('\n'), std::string::npos) << message;
     }
@@ -84,7 +81,8 @@ TEST(ModuleLoaderTest, ModulesOfAnotherVersionAndPipesAreRefused)
         unblocked = unblocker.Unblocked();
     }
     std::remove(pipe.c_str());
-    EXPECT_EQ(message, "Testing modules needs the module \"" + pipe + "\", which cannot be loaded: it is not a regular file")
+    EXPECT_EQ(message,
+              "Testing modules needs the module \"" + pipe + "\", which cannot be loaded: it is not a regular file")
         << message;
     EXPECT_EQ(unblocked, 0);
 }

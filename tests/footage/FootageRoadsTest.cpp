@@ -11,15 +11,15 @@
 #include "engine/DeepGrade.h"
 #include "engine/DeepImage.h"
 #include "engine/Error.h"
-#include "footage/FootageCatalog.h"
 #include "engine/FootageLook.h"
-#include "formats/FormatRegistry.h"
 #include "engine/Image.h"
 #include "engine/LUT.h"
-#include "formats/LookExport.h"
 #include "engine/LookShaper.h"
-#include "formats/LutConvert.h"
+#include "footage/FootageCatalog.h"
 #include "footage/OcioFootage.h"
+#include "formats/FormatRegistry.h"
+#include "formats/LookExport.h"
+#include "formats/LutConvert.h"
 
 namespace {
 
@@ -117,8 +117,8 @@ TEST(FootageRoadsTest, DeepColourByColourEqualsRowByRow) {
         float* p = picture.Row(y);
         for (int x = 0; x < picture.Width() * 3; ++x) {
             state = state * 1664525u + 1013904223u;
-            const int code = y >= 300 ? static_cast<int>(state >> 16)
-                                      : ((x / 3) / 4 * 37 + (y / 3) * 11 + x % 3 * 50) % 256 * 257;
+            const int code =
+                y >= 300 ? static_cast<int>(state >> 16) : ((x / 3) / 4 * 37 + (y / 3) * 11 + x % 3 * 50) % 256 * 257;
             p[x] = static_cast<float>(code / 65535.0) * (y >= 200 && y < 250 ? 3.0f : 1.0f);
         }
     }
@@ -137,16 +137,14 @@ TEST(FootageRoadsTest, DeepColourByColourEqualsRowByRow) {
         TDeepImage expected = picture;
         for (int y = 0; y < expected.Height(); ++y) footage->Convert(expected.Row(y), 1000);
         for (int y = 0; y < expected.Height(); ++y)
-            ASSERT_EQ(std::memcmp(converted.Row(y), expected.Row(y), 1000 * 3 * sizeof(float)), 0)
-                << space << " " << y;
+            ASSERT_EQ(std::memcmp(converted.Row(y), expected.Row(y), 1000 * 3 * sizeof(float)), 0) << space << " " << y;
         EXPECT_NE(std::memcmp(converted.Row(10), picture.Row(10), 1000 * 3 * sizeof(float)), 0) << space;
         // With the look graded in, as grading the converted picture gives it.
         TDeepImage graded = picture;
         ConvertFootageDeep(*footage, graded, &look);
         GradeDeepImage(look, expected);
         for (int y = 0; y < expected.Height(); ++y)
-            ASSERT_EQ(std::memcmp(graded.Row(y), expected.Row(y), 1000 * 3 * sizeof(float)), 0)
-                << space << " " << y;
+            ASSERT_EQ(std::memcmp(graded.Row(y), expected.Row(y), 1000 * 3 * sizeof(float)), 0) << space << " " << y;
         EXPECT_NE(std::memcmp(graded.Row(10), converted.Row(10), 1000 * 3 * sizeof(float)), 0) << space;
     }
 }
@@ -228,8 +226,7 @@ TEST(FootageRoadsTest, LinearLooksCarryTheShaperOrAreRefused) {
     ExportLook(settings, Profile("Cube 3D Davinci"), 17, 0, cube, footage.get());
     const std::string text = Read(cube);
     EXPECT_NE(text.find("# input: ACEScg (linear AP1)\n# shaper: log2, -7 to +7 stops"), std::string::npos);
-    EXPECT_NE(text.find("\nLUT_1D_SIZE 4096\nLUT_1D_INPUT_RANGE 0.00140625 23.04\nLUT_3D_SIZE 17\n"),
-              std::string::npos)
+    EXPECT_NE(text.find("\nLUT_1D_SIZE 4096\nLUT_1D_INPUT_RANGE 0.00140625 23.04\nLUT_3D_SIZE 17\n"), std::string::npos)
         << text.substr(0, 400);
     const std::string spi3d = made + "/look.spi3d";
     ExportLook(settings, Profile("Sony Imageworks spi3d"), 17, 0, spi3d, footage.get());
@@ -241,7 +238,7 @@ TEST(FootageRoadsTest, LinearLooksCarryTheShaperOrAreRefused) {
         if (profile->Name != "Cube 3D Davinci" && profile->Extension == "3dl") {
             try {
                 tried = true;
-            ExportLook(settings, *profile, 17, profile->DefaultBits, refused, footage.get());
+                ExportLook(settings, *profile, 17, profile->DefaultBits, refused, footage.get());
                 ADD_FAILURE() << profile->Name << " took a linear look";
             } catch (const EError& error) {
                 const std::string message = error.what();

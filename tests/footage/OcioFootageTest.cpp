@@ -1,16 +1,16 @@
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 #include <atomic>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <string>
-#include <fcntl.h>
-#include <filesystem>
-#include <sys/stat.h>
 #include <thread>
-#include <unistd.h>
 
 #include "engine/Error.h"
 #include "footage/FootageCatalog.h"
@@ -99,8 +99,8 @@ TEST_F(OcioFootageTest, EveryCameraLogConvertsIntoRangeAndDisplayConvertsNothing
             EXPECT_GE(v, 0.0f) << log.Key;
             EXPECT_LE(v, 1.0f) << log.Key;
         }
-        EXPECT_LT(rgb[0], 0.1f) << log.Key;  // log black stays dark
-        EXPECT_GT(rgb[3], 0.15f) << log.Key; // the middle of the code range is no shadow
+        EXPECT_LT(rgb[0], 0.1f) << log.Key;             // log black stays dark
+        EXPECT_GT(rgb[3], 0.15f) << log.Key;            // the middle of the code range is no shadow
         EXPECT_NEAR(rgb[3], rgb[4], 0.02f) << log.Key;  // grey stays grey
         EXPECT_NEAR(rgb[4], rgb[5], 0.02f) << log.Key;
         EXPECT_GT(rgb[9], rgb[10]) << log.Key;  // red stays reddest in red
@@ -147,8 +147,7 @@ TEST_F(OcioFootageTest, ConfigsThatDoNotLoadAreNamedInTheMessage) {
     const std::string badRole = Write("role.ocio", std::string(kConfig) + "  - !<ColorSpace> {name: cct}\n");
     for (const std::string& path : {missing, broken, badRole}) {
         const std::string message = MessageOf("cct", path);
-        EXPECT_NE(message.find("The OpenColorIO config \"" + path + "\" does not load"), std::string::npos)
-            << message;
+        EXPECT_NE(message.find("The OpenColorIO config \"" + path + "\" does not load"), std::string::npos) << message;
         EXPECT_THROW(FootageSpaces(path), EError) << path;
     }
     setenv("OCIO", "/from/environment.ocio", 1);
@@ -170,7 +169,9 @@ std::string ConfigNaming(const std::string& source, const std::string& searchPat
            "    encoding: sdr-video\n"
            "    to_scene_reference: !<GroupTransform>\n"
            "      children:\n"
-           "        - !<FileTransform> {src: \"" + source + "\", interpolation: linear}\n"
+           "        - !<FileTransform> {src: \"" +
+           source +
+           "\", interpolation: linear}\n"
            "        - !<BuiltinTransform> {style: ACEScct_to_ACES2065-1}\n";
 }
 
@@ -241,8 +242,10 @@ TEST_F(OcioFootageTest, LibraryReasonsAreOneLineWithoutFileContentsOrEnvironment
         // A space that does not convert is left out of the list; asked for,
         // it is refused with the reason.
         std::vector<std::string> messages = {MessageOf("graded", config)};
-        if (config == broken) messages.push_back(SpacesMessage(config));
-        else EXPECT_EQ(FootageSpaces(config).back().Key, "Rec709 video");
+        if (config == broken)
+            messages.push_back(SpacesMessage(config));
+        else
+            EXPECT_EQ(FootageSpaces(config).back().Key, "Rec709 video");
         for (const std::string& message : messages) {
             EXPECT_NE(message.find("\"" + config + "\""), std::string::npos) << message;
             EXPECT_EQ(message.find('\n'), std::string::npos) << message;
@@ -261,7 +264,8 @@ TEST_F(OcioFootageTest, LibraryReasonsAreOneLineWithoutFileContentsOrEnvironment
 TEST_F(OcioFootageTest, ManySpacesAreListedInTheConfigsOrder) {
     std::string config = kConfig;
     for (int i = 0; i < 1500; ++i)
-        config += "  - !<ColorSpace>\n    name: cct " + std::to_string(i) + (i % 3 == 0 ? "\n    encoding: scene-linear" : "") +
+        config += "  - !<ColorSpace>\n    name: cct " + std::to_string(i) +
+                  (i % 3 == 0 ? "\n    encoding: scene-linear" : "") +
                   "\n    to_scene_reference: !<BuiltinTransform> {style: ACEScct_to_ACES2065-1}\n";
     const std::string path = Write("many.ocio", config);
     const auto spaces = FootageSpaces(path);
@@ -269,8 +273,7 @@ TEST_F(OcioFootageTest, ManySpacesAreListedInTheConfigsOrder) {
     for (int i = 0; i < 1500; ++i) expected.push_back("cct " + std::to_string(i));
     const std::size_t builtins = 1 + CameraLogs().size() + LinearSpaces().size();
     ASSERT_EQ(spaces.size(), builtins + expected.size());
-    for (std::size_t i = 0; i < expected.size(); ++i)
-        EXPECT_EQ(spaces[builtins + i].Key, expected[i]);
+    for (std::size_t i = 0; i < expected.size(); ++i) EXPECT_EQ(spaces[builtins + i].Key, expected[i]);
     for (const std::string& name : {std::string("cct 1"), std::string("cct 1499")})
         EXPECT_EQ(MakeFootageConversion(name, path)->Label(), name + " (many.ocio: Rec709 / Video)");
     EXPECT_TRUE(MakeFootageConversion("cct 3", path)->SceneLinear());

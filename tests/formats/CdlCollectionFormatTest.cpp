@@ -3,8 +3,8 @@
 #include <memory>
 #include <string>
 
-#include "formats/CdlCollectionFormat.h"
 #include "engine/LutChain.h"
+#include "formats/CdlCollectionFormat.h"
 #include "tests/formats/FormatTestSupport.h"
 
 namespace {
@@ -72,8 +72,7 @@ const std::string kDecisionList = R"(<?xml version="1.0" encoding="UTF-8"?>
 </ColorDecisionList>
 )";
 
-std::string ErrorOf(const std::string& text, const std::string& id)
-{
+std::string ErrorOf(const std::string& text, const std::string& id) {
     try {
         ChooseCdlCorrection(text, id);
     } catch (const EError& error) {
@@ -82,8 +81,7 @@ std::string ErrorOf(const std::string& text, const std::string& id)
     return "(no error)";
 }
 
-TEST(CdlCollectionFormatTest, BothDocumentKindsGiveTheirCorrectionsInOrder)
-{
+TEST(CdlCollectionFormatTest, BothDocumentKindsGiveTheirCorrectionsInOrder) {
     const std::vector<TCDLData> corrections = ReadCdlCorrections(kCollection);
     ASSERT_EQ(corrections.size(), 4u);
     EXPECT_EQ(corrections[0].Id, "cc0001");
@@ -102,8 +100,7 @@ TEST(CdlCollectionFormatTest, BothDocumentKindsGiveTheirCorrectionsInOrder)
     EXPECT_FLOAT_EQ(decisions[1].Green.Slope, 0.7f);
 }
 
-TEST(CdlCollectionFormatTest, TheChosenCorrectionIsBakedAsFilesAreRead)
-{
+TEST(CdlCollectionFormatTest, TheChosenCorrectionIsBakedAsFilesAreRead) {
     EXPECT_EQ(ChooseCdlCorrection(kCollection, "").Id, "cc0001");
     const TCDLData chosen = ChooseCdlCorrection(kCollection, "cc0003");
     EXPECT_EQ(chosen.Id, "cc0003");
@@ -123,13 +120,14 @@ TEST(CdlCollectionFormatTest, TheChosenCorrectionIsBakedAsFilesAreRead)
 
     EXPECT_PRED2(Contains, ErrorOf(kDecisionList, "cc0009"), "ids are \"cc0001\", \"cc0002\"");
     EXPECT_PRED2(Contains, ErrorOf("<ColorCorrectionCollection/>", ""), "holds no ColorCorrection");
-    EXPECT_PRED2(Contains, ErrorOf("<ColorCorrectionCollection><ColorCorrection id=\"a\"><SOPNode><Slope>1 1</Slope>"
-                      "</SOPNode></ColorCorrection></ColorCorrectionCollection>",
-                      ""), "Slope of the correction \"a\" is not three numbers");
+    EXPECT_PRED2(Contains,
+                 ErrorOf("<ColorCorrectionCollection><ColorCorrection id=\"a\"><SOPNode><Slope>1 1</Slope>"
+                         "</SOPNode></ColorCorrection></ColorCorrectionCollection>",
+                         ""),
+                 "Slope of the correction \"a\" is not three numbers");
 }
 
-TEST(CdlCollectionFormatTest, CutCollectionsAndAmbiguousIdsAreRefused)
-{
+TEST(CdlCollectionFormatTest, CutCollectionsAndAmbiguousIdsAreRefused) {
     // A collection cut anywhere inside its elements is damaged, not an identity.
     const std::string whole(kCollection);
     const std::size_t end = whole.rfind('>');
@@ -137,8 +135,9 @@ TEST(CdlCollectionFormatTest, CutCollectionsAndAmbiguousIdsAreRefused)
         EXPECT_THROW(ReadCdlCorrections(whole.substr(0, cut)), EError) << cut;
     EXPECT_NO_THROW(ReadCdlCorrections(whole));
 
-    const std::string twice = "<ColorCorrectionCollection><ColorCorrection id=\"a\"/><ColorCorrection id=\"a\"/>"
-                              "</ColorCorrectionCollection>";
+    const std::string twice =
+        "<ColorCorrectionCollection><ColorCorrection id=\"a\"/><ColorCorrection id=\"a\"/>"
+        "</ColorCorrectionCollection>";
     EXPECT_PRED2(Contains, ErrorOf(twice, "a"), "more than one correction with the id \"a\"");
 }
 

@@ -10,8 +10,7 @@ namespace {
 
 using formattest::Contains;
 
-std::string ErrorOf(const std::string& text)
-{
+std::string ErrorOf(const std::string& text) {
     auto lut = std::make_unique<TLUT>();
     try {
         ReadCinespace(text, *lut);
@@ -23,8 +22,7 @@ std::string ErrorOf(const std::string& text)
 
 const std::string kIdentityPreLut = "2\n0.0 1.0\n0.0 1.0\n2\n0.0 1.0\n0.0 1.0\n2\n0.0 1.0\n0.0 1.0\n\n";
 
-TEST(CinespaceFormatTest, CubeAndCurveRoundTripWithTheirComments)
-{
+TEST(CinespaceFormatTest, CubeAndCurveRoundTripWithTheirComments) {
     auto cube = formattest::RandomCube(6, 4);
     cube->Comments = {"graded for the trailer", "END METADATA", "second line"};
     const std::string text = WriteCinespace3D(*cube);
@@ -39,17 +37,14 @@ TEST(CinespaceFormatTest, CubeAndCurveRoundTripWithTheirComments)
     auto curve = std::make_unique<TLUT>();
     curve->Kind = lkCurve;
     curve->CurveSize = 17;
-    for (int i = 0; i < 17; ++i)
-        curve->Curve[i] = TRGBDouble{i / 16.0, (i / 16.0) * (i / 16.0), 1.0 - i / 16.0};
+    for (int i = 0; i < 17; ++i) curve->Curve[i] = TRGBDouble{i / 16.0, (i / 16.0) * (i / 16.0), 1.0 - i / 16.0};
     ReadCinespace(WriteCinespace1D(*curve), *back);
     ASSERT_EQ(back->Kind, lkCurve);
     ASSERT_EQ(back->CurveSize, 17);
-    for (int i = 0; i < 17; ++i)
-        EXPECT_NEAR(back->Curve[i].Green, curve->Curve[i].Green, 1e-9);
+    for (int i = 0; i < 17; ++i) EXPECT_NEAR(back->Curve[i].Green, curve->Curve[i].Green, 1e-9);
 }
 
-TEST(CinespaceFormatTest, APreLutOtherThanTheIdentityIsBakedIntoTheTable)
-{
+TEST(CinespaceFormatTest, APreLutOtherThanTheIdentityIsBakedIntoTheTable) {
     // A 3-point identity cube behind a red pre-LUT that squares its input:
     // the grid point red 0.5 looks the cube up at 0.25.
     std::string text = "CSPLUTV100\n3D\n\n3\n0 0.5 1\n0 0.25 1\n2\n0 1\n0 1\n2\n0 1\n0 1\n\n3 3 3\n";
@@ -67,21 +62,20 @@ TEST(CinespaceFormatTest, APreLutOtherThanTheIdentityIsBakedIntoTheTable)
 
     // A 1D table behind a pre-LUT that reads only its upper half (input 0
     // maps to 0.5), held at the ends beyond the pre-LUT's inputs.
-    ReadCinespace("CSPLUTV100\n1D\n\n2\n0 1\n0.5 1\n2\n-1 2\n-1 2\n2\n0.5 1\n0 1\n\n3\n0 0 0\n0.5 0.5 0.5\n1 1 1\n", *lut);
+    ReadCinespace("CSPLUTV100\n1D\n\n2\n0 1\n0.5 1\n2\n-1 2\n-1 2\n2\n0.5 1\n0 1\n\n3\n0 0 0\n0.5 0.5 0.5\n1 1 1\n",
+                  *lut);
     ASSERT_EQ(lut->Kind, lkCurve);
     EXPECT_DOUBLE_EQ(lut->Curve[0].Red, 0.5);
     EXPECT_DOUBLE_EQ(lut->Curve[1].Red, 0.75);
     EXPECT_DOUBLE_EQ(lut->Curve[1].Green, 0.5);  // identity on 0..1: untouched
-    EXPECT_DOUBLE_EQ(lut->Curve[0].Blue, 0.0);    // below its first input 0.5
+    EXPECT_DOUBLE_EQ(lut->Curve[0].Blue, 0.0);   // below its first input 0.5
     EXPECT_DOUBLE_EQ(lut->Curve[1].Blue, 0.0);
 }
 
-TEST(CinespaceFormatTest, DamagedFilesAreRefusedWithTheirPlace)
-{
+TEST(CinespaceFormatTest, DamagedFilesAreRefusedWithTheirPlace) {
     const std::string head = "CSPLUTV100\n3D\n\n" + kIdentityPreLut + "2 2 2\n";
     std::string body;
-    for (int i = 0; i < 7; ++i)
-        body += "0.5 0.5 0.5\n";
+    for (int i = 0; i < 7; ++i) body += "0.5 0.5 0.5\n";
     EXPECT_PRED2(Contains, ErrorOf(head + body), "expected 8 entries, found 7");
     EXPECT_EQ(ErrorOf(head + body + "1 1 1\n"), "(no error)");
     EXPECT_PRED2(Contains, ErrorOf(head + body + "1 1 1\n1 1 1\n"), "Text after the last entry");

@@ -4,16 +4,15 @@
 #include <memory>
 #include <string>
 
-#include "formats/ClfFormat.h"
 #include "engine/LutChain.h"
+#include "formats/ClfFormat.h"
 #include "tests/formats/FormatTestSupport.h"
 
 namespace {
 
 using formattest::Contains;
 
-std::string ErrorOf(const std::string& text)
-{
+std::string ErrorOf(const std::string& text) {
     auto lut = std::make_unique<TLUT>();
     try {
         ReadClf(text, *lut);
@@ -23,36 +22,34 @@ std::string ErrorOf(const std::string& text)
     return "(no error)";
 }
 
-std::string Document(const std::string& operators)
-{
+std::string Document(const std::string& operators) {
     return "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<!-- a \"quoted\" comment -->\n"
-           "<ProcessList id=\"x\" compCLFversion=\"3\">\n" + operators + "</ProcessList>\n";
+           "<ProcessList id=\"x\" compCLFversion=\"3\">\n" +
+           operators + "</ProcessList>\n";
 }
 
 // A 2-point LUT3D at a bit depth whose values are given in file order.
-std::string Lut3D(const std::string& outDepth, const std::string& values)
-{
+std::string Lut3D(const std::string& outDepth, const std::string& values) {
     return "<LUT3D inBitDepth=\"32f\" outBitDepth=\"" + outDepth + "\">\n<Array dim=\"2 2 2 3\">\n" + values +
            "</Array>\n</LUT3D>\n";
 }
 
-std::string IdentityValues(double scale)
-{
+std::string IdentityValues(double scale) {
     std::string text;
     for (int r = 0; r < 2; ++r)
         for (int g = 0; g < 2; ++g)
             for (int b = 0; b < 2; ++b)
-                text += std::to_string(r * scale) + " " + std::to_string(g * scale) + " " +
-                        std::to_string(b * scale) + "\n";
+                text += std::to_string(r * scale) + " " + std::to_string(g * scale) + " " + std::to_string(b * scale) +
+                        "\n";
     return text;
 }
 
-TEST(ClfFormatTest, CubeAndCurveThenCubeRoundTripWithNameAndComments)
-{
+TEST(ClfFormatTest, CubeAndCurveThenCubeRoundTripWithNameAndComments) {
     auto lut = formattest::RandomCube(7, 8);
     lut->Comments = {"Shot <12> & \"look\""};
     const std::string text = WriteClf(*lut, "dusk");
-    EXPECT_PRED2(Contains, text, "<Description>dusk</Description>\n    <Description>Shot &lt;12&gt; &amp; &quot;look&quot;");
+    EXPECT_PRED2(Contains, text,
+                 "<Description>dusk</Description>\n    <Description>Shot &lt;12&gt; &amp; &quot;look&quot;");
     EXPECT_PRED2(Contains, text, "<Array dim=\"7 7 7 3\">");
     EXPECT_EQ(text.find("<LUT1D"), std::string::npos);
     auto back = std::make_unique<TLUT>();
@@ -84,8 +81,7 @@ TEST(ClfFormatTest, CubeAndCurveThenCubeRoundTripWithNameAndComments)
     formattest::ExpectCubesNear(*lut, *back, 1e-8);
 }
 
-TEST(ClfFormatTest, IntegerDepthsScaleAndSingleColumnCurvesFeedAllChannels)
-{
+TEST(ClfFormatTest, IntegerDepthsScaleAndSingleColumnCurvesFeedAllChannels) {
     auto lut = std::make_unique<TLUT>();
     ReadClf(Document(Lut3D("10i", IdentityValues(1023))), *lut);
     EXPECT_DOUBLE_EQ(lut->Cube[1][0][1].Red, 1.0);
@@ -100,15 +96,16 @@ TEST(ClfFormatTest, IntegerDepthsScaleAndSingleColumnCurvesFeedAllChannels)
     EXPECT_DOUBLE_EQ(lut->Curve[1].Blue, 0.2);
 }
 
-TEST(ClfFormatTest, OtherSequencesAreBakedInOrder)
-{
+TEST(ClfFormatTest, OtherSequencesAreBakedInOrder) {
     // A matrix that swaps red and blue and adds 0.25 to green, then a
     // clamp to 0..0.5, then a cube: baked into a 33-point cube.
-    const std::string matrix = "<Matrix inBitDepth=\"32f\" outBitDepth=\"32f\"><Array dim=\"3 4 3\">"
-                               "0 0 1 0  0 1 0 0.25  1 0 0 0</Array></Matrix>\n";
-    const std::string range = "<Range inBitDepth=\"32f\" outBitDepth=\"32f\"><minInValue>0</minInValue>"
-                              "<maxInValue>0.5</maxInValue><minOutValue>0</minOutValue>"
-                              "<maxOutValue>0.5</maxOutValue></Range>\n";
+    const std::string matrix =
+        "<Matrix inBitDepth=\"32f\" outBitDepth=\"32f\"><Array dim=\"3 4 3\">"
+        "0 0 1 0  0 1 0 0.25  1 0 0 0</Array></Matrix>\n";
+    const std::string range =
+        "<Range inBitDepth=\"32f\" outBitDepth=\"32f\"><minInValue>0</minInValue>"
+        "<maxInValue>0.5</maxInValue><minOutValue>0</minOutValue>"
+        "<maxOutValue>0.5</maxOutValue></Range>\n";
     auto lut = std::make_unique<TLUT>();
     ReadClf(Document(matrix + range + Lut3D("32f", IdentityValues(1))), *lut);
     ASSERT_EQ(lut->Kind, lkCube);
@@ -131,29 +128,31 @@ TEST(ClfFormatTest, OtherSequencesAreBakedInOrder)
     EXPECT_NEAR(lut->Curve[2000].Green, (x * 255.0 - 16.0) / 219.0, 1e-12);
 }
 
-TEST(ClfFormatTest, UnknownOperatorsAndDamagedArraysAreRefused)
-{
-    EXPECT_PRED2(Contains, ErrorOf(Document("<Gamma inBitDepth=\"32f\" outBitDepth=\"32f\" style=\"basicFwd\"/>")), "operator \"Gamma\" is not supported");
+TEST(ClfFormatTest, UnknownOperatorsAndDamagedArraysAreRefused) {
+    EXPECT_PRED2(Contains, ErrorOf(Document("<Gamma inBitDepth=\"32f\" outBitDepth=\"32f\" style=\"basicFwd\"/>")),
+                 "operator \"Gamma\" is not supported");
     EXPECT_PRED2(Contains, ErrorOf(Document(Lut3D("32f", "0 0 0\n"))), "expects 24 values, found 3");
     EXPECT_PRED2(Contains, ErrorOf(Document(Lut3D("11i", IdentityValues(1)))), "\"11i\"");
     EXPECT_PRED2(Contains, ErrorOf(Document(Lut3D("32f", IdentityValues(1) + "x"))), "'x'");
     EXPECT_PRED2(Contains, ErrorOf(Document("<LUT3D><Array dim=\"2 2 3 3\">1</Array></LUT3D>")), "\"N N N 3\"");
     EXPECT_PRED2(Contains, ErrorOf(Document("<LUT3D><Array dim=\"102 102 102 3\">1</Array></LUT3D>")), "\"N N N 3\"");
-    EXPECT_PRED2(Contains, ErrorOf(Document("<LUT1D halfDomain=\"true\"><Array dim=\"2 1\">0 1</Array></LUT1D>")), "halfDomain");
+    EXPECT_PRED2(Contains, ErrorOf(Document("<LUT1D halfDomain=\"true\"><Array dim=\"2 1\">0 1</Array></LUT1D>")),
+                 "halfDomain");
     EXPECT_PRED2(Contains, ErrorOf(Document("<Matrix><Array dim=\"2 2\">1 0 0 1</Array></Matrix>")), "3 3, 3 4");
     EXPECT_PRED2(Contains, ErrorOf(Document("<Range><minInValue>0</minInValue></Range>")), "in pairs");
     EXPECT_PRED2(Contains, ErrorOf(Document("<LUT3D></LUT3D>")), "holds no Array");
     EXPECT_PRED2(Contains, ErrorOf("<lut><data/></lut>"), "no ProcessList");
     std::string many;
     for (int i = 0; i < 65; ++i)
-        many += "<Range inBitDepth=\"32f\" outBitDepth=\"32f\"><minInValue>0</minInValue><minOutValue>0</minOutValue></Range>";
+        many +=
+            "<Range inBitDepth=\"32f\" "
+            "outBitDepth=\"32f\"><minInValue>0</minInValue><minOutValue>0</minOutValue></Range>";
     EXPECT_PRED2(Contains, ErrorOf(Document(many)), "more than 64 operators");
     EXPECT_TRUE(LooksLikeClf("<?xml?>\n<processlist id=\"1\">"));
     EXPECT_FALSE(LooksLikeClf("<lut><LUT3D>"));
 }
 
-TEST(ClfFormatTest, ChainsAreEvaluatedExactlyAndDocumentsCutShortAreRefused)
-{
+TEST(ClfFormatTest, ChainsAreEvaluatedExactlyAndDocumentsCutShortAreRefused) {
     // A range that clamps at its output bounds: the chain gives the bound
     // itself where a baked curve would blend two entries.
     const std::string range = Document(
@@ -174,22 +173,41 @@ TEST(ClfFormatTest, ChainsAreEvaluatedExactlyAndDocumentsCutShortAreRefused)
         ASSERT_NE(ErrorOf(range.substr(0, cut)), "(no error)") << range.substr(0, cut);
 }
 
-TEST(ClfFormatTest, IllegalListsAreRefusedWithWhatIsWrong)
-{
-    const std::string matrix = "<Matrix inBitDepth=\"32f\" outBitDepth=\"16f\"><Array dim=\"3 3\">1 0 0 0 1 0 0 0 1</Array></Matrix>";
+TEST(ClfFormatTest, IllegalListsAreRefusedWithWhatIsWrong) {
+    const std::string matrix =
+        "<Matrix inBitDepth=\"32f\" outBitDepth=\"16f\"><Array dim=\"3 3\">1 0 0 0 1 0 0 0 1</Array></Matrix>";
     const std::string curve = "<LUT1D inBitDepth=\"32f\" outBitDepth=\"32f\"><Array dim=\"2 1\">0 1</Array></LUT1D>";
-    EXPECT_PRED2(Contains, ErrorOf(Document(matrix + curve)), "inBitDepth \"32f\" differs from the outBitDepth \"16f\"");
-    EXPECT_PRED2(Contains, ErrorOf(Document("<LUT1D outBitDepth=\"8i\"><Array dim=\"2 1\">0 1</Array></LUT1D>")), "has no inBitDepth");
+    EXPECT_PRED2(Contains, ErrorOf(Document(matrix + curve)),
+                 "inBitDepth \"32f\" differs from the outBitDepth \"16f\"");
+    EXPECT_PRED2(Contains, ErrorOf(Document("<LUT1D outBitDepth=\"8i\"><Array dim=\"2 1\">0 1</Array></LUT1D>")),
+                 "has no inBitDepth");
     EXPECT_PRED2(Contains, ErrorOf(Document("")), "holds no operator");
     EXPECT_PRED2(Contains, ErrorOf(Document(curve).substr(0, Document(curve).size() - 16)), "ends before");
     EXPECT_PRED2(Contains, ErrorOf("<ProcessList id=\"x\">" + curve + "</ProcessLst>"), "closed by \"</ProcessLst>\"");
-    EXPECT_PRED2(Contains, ErrorOf("<ProcessList id=\"x\" compCLFversion=\"3.2\">" + curve + "</ProcessList>"), "newer than 3.0");
+    EXPECT_PRED2(Contains, ErrorOf("<ProcessList id=\"x\" compCLFversion=\"3.2\">" + curve + "</ProcessList>"),
+                 "newer than 3.0");
     EXPECT_PRED2(Contains, ErrorOf("<ProcessList compCLFversion=\"3\">" + curve + "</ProcessList>"), "no id");
-    EXPECT_PRED2(Contains, ErrorOf(Document("<Range inBitDepth=\"32f\" outBitDepth=\"32f\" style=\"noClamp\"><minInValue>0</minInValue><minOutValue>0</minOutValue></Range>")), "noClamp");
-    EXPECT_PRED2(Contains, ErrorOf(Document("<LUT1D inBitDepth=\"32f\" outBitDepth=\"32f\" halfDomain=\"false\"><Array dim=\"2 1\">0 1</Array></LUT1D>")), "only value it takes is \"true\"");
-    EXPECT_PRED2(Contains, ErrorOf(Document("<LUT1D inBitDepth=\"32f\" outBitDepth=\"32f\" hueAdjust=\"dw3\"><Array dim=\"2 1\">0 1</Array></LUT1D>")), "hueAdjust");
-    EXPECT_PRED2(Contains, ErrorOf(Document("<Exponent inBitDepth=\"32f\" outBitDepth=\"32f\" style=\"monCurveFwd\"><ExponentParams exponent=\"0.9\" offset=\"0\"/></Exponent>")), "exponent of 1 or more");
-    EXPECT_PRED2(Contains, ErrorOf(Document("<ASC_CDL inBitDepth=\"32f\" outBitDepth=\"32f\"><SOPNode><Slope>1 1 1</Slope><Offset>0 0 0</Offset><Power>1 0 1</Power></SOPNode></ASC_CDL>")), "above 0");
+    EXPECT_PRED2(Contains,
+                 ErrorOf(Document("<Range inBitDepth=\"32f\" outBitDepth=\"32f\" "
+                                  "style=\"noClamp\"><minInValue>0</minInValue><minOutValue>0</minOutValue></Range>")),
+                 "noClamp");
+    EXPECT_PRED2(Contains,
+                 ErrorOf(Document("<LUT1D inBitDepth=\"32f\" outBitDepth=\"32f\" halfDomain=\"false\"><Array dim=\"2 "
+                                  "1\">0 1</Array></LUT1D>")),
+                 "only value it takes is \"true\"");
+    EXPECT_PRED2(
+        Contains,
+        ErrorOf(Document(
+            "<LUT1D inBitDepth=\"32f\" outBitDepth=\"32f\" hueAdjust=\"dw3\"><Array dim=\"2 1\">0 1</Array></LUT1D>")),
+        "hueAdjust");
+    EXPECT_PRED2(Contains,
+                 ErrorOf(Document("<Exponent inBitDepth=\"32f\" outBitDepth=\"32f\" "
+                                  "style=\"monCurveFwd\"><ExponentParams exponent=\"0.9\" offset=\"0\"/></Exponent>")),
+                 "exponent of 1 or more");
+    EXPECT_PRED2(Contains,
+                 ErrorOf(Document("<ASC_CDL inBitDepth=\"32f\" outBitDepth=\"32f\"><SOPNode><Slope>1 1 "
+                                  "1</Slope><Offset>0 0 0</Offset><Power>1 0 1</Power></SOPNode></ASC_CDL>")),
+                 "above 0");
     EXPECT_PRED2(Contains, ErrorOf(Document("<Array dim=\"2 1\">1</Array>")), "\"Array\"");
 }
 

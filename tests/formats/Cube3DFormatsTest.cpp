@@ -14,8 +14,7 @@ class Cube3DFormatsTest : public formattest::TScratchFolderTest {};
 // Half a unit of the sixth decimal, plus room for the binary conversion.
 constexpr double kSixDecimals = 0.5e-6 + 1e-12;
 
-TEST_F(Cube3DFormatsTest, CubeWriterLayout)
-{
+TEST_F(Cube3DFormatsTest, CubeWriterLayout) {
     auto lut = IdentityCube(2);
     lut->Comments = {"first", "second"};
     const TLUTFormat& format = *FindLutFormat("cube-3d");
@@ -44,8 +43,7 @@ TEST_F(Cube3DFormatsTest, CubeWriterLayout)
     EXPECT_EQ(oddLines.back(), "0.250000 0.123456 -0.500000");
 }
 
-TEST_F(Cube3DFormatsTest, CubeRoundTrip)
-{
+TEST_F(Cube3DFormatsTest, CubeRoundTrip) {
     const TLUTFormat& format = *FindLutFormat("cube-3d");
     for (int size : {2, 17}) {
         auto written = RandomCube(size, size);
@@ -56,18 +54,16 @@ TEST_F(Cube3DFormatsTest, CubeRoundTrip)
         format.LoadFromFile(file, *read);
         EXPECT_EQ(read->Kind, lkCube);
         formattest::ExpectCubesNear(*written, *read, kSixDecimals);
-        EXPECT_EQ(read->Comments, (std::vector<std::string>{
-                                      "graded look", "second line", "Converted by Quor LUT Converter"}));
+        EXPECT_EQ(read->Comments,
+                  (std::vector<std::string>{"graded look", "second line", "Converted by Quor LUT Converter"}));
     }
 }
 
-TEST_F(Cube3DFormatsTest, CubeReaderHeaderRules)
-{
-    const std::string file = WriteRaw(
-        "other.cube",
-        "TITLE \"x\"\r\n#  a comment  \r\n0.5 0.5 0.5\r\nDOMAIN_MIN 0 0 0\r\n"
-        "lut_3d_size 2\r\n# after the size\r\n\r\n"
-        "0 0 0\r\n1 0 0\r\n0 1 0\r\n1 1 0\r\n0 0 1\r\n1 0 1\r\n0 1 1\r\n1 1 0.75\r\n");
+TEST_F(Cube3DFormatsTest, CubeReaderHeaderRules) {
+    const std::string file = WriteRaw("other.cube",
+                                      "TITLE \"x\"\r\n#  a comment  \r\n0.5 0.5 0.5\r\nDOMAIN_MIN 0 0 0\r\n"
+                                      "lut_3d_size 2\r\n# after the size\r\n\r\n"
+                                      "0 0 0\r\n1 0 0\r\n0 1 0\r\n1 1 0\r\n0 0 1\r\n1 0 1\r\n0 1 1\r\n1 1 0.75\r\n");
     auto lut = std::make_unique<TLUT>();
     const TLUTFormat& format = *FindLutFormat("cube-3d");
     format.LoadFromFile(file, *lut);
@@ -104,15 +100,13 @@ TEST_F(Cube3DFormatsTest, CubeReaderHeaderRules)
 
 // A shaped cube file: the 1D table's lines ahead of an identity 2-point
 // cube, red fastest; `header` holds the keyword lines.
-std::string ShapedCube(const std::string& header)
-{
+std::string ShapedCube(const std::string& header) {
     return header +
            "0 0 0\n0.25 0.5 0.75\n1 1 1\n"
            "0 0 0\n1 0 0\n0 1 0\n1 1 0\n0 0 1\n1 0 1\n0 1 1\n1 1 0.5\n";
 }
 
-TEST_F(Cube3DFormatsTest, CubeShaperGoesToTheCurve)
-{
+TEST_F(Cube3DFormatsTest, CubeShaperGoesToTheCurve) {
     const TLUTFormat& format = *FindLutFormat("cube-3d");
     const std::string headers[] = {
         "# shaped\nLUT_1D_SIZE 3\nLUT_1D_INPUT_RANGE 0.000000 1.000000\nLUT_3D_SIZE 2\n",
@@ -150,8 +144,9 @@ TEST_F(Cube3DFormatsTest, CubeShaperGoesToTheCurve)
     // and a plain file's input range is baked into its table (the inputs
     // 0..1 read the first quarter of the file's 0..4).
     auto lut = std::make_unique<TLUT>();
-    format.LoadFromFile(WriteRaw("plain.cube", "LUT_3D_INPUT_RANGE 0 4\nLUT_3D_SIZE 2\n"
-                                               "0 0 0\n1 0 0\n0 1 0\n1 1 0\n0 0 1\n1 0 1\n0 1 1\n1 1 1\n"),
+    format.LoadFromFile(WriteRaw("plain.cube",
+                                 "LUT_3D_INPUT_RANGE 0 4\nLUT_3D_SIZE 2\n"
+                                 "0 0 0\n1 0 0\n0 1 0\n1 1 0\n0 0 1\n1 0 1\n0 1 1\n1 1 1\n"),
                         *lut);
     EXPECT_EQ(lut->Kind, lkCube);
     EXPECT_EQ(lut->Cube[1][0][0].Red, 0.25);
@@ -159,8 +154,7 @@ TEST_F(Cube3DFormatsTest, CubeShaperGoesToTheCurve)
 
     // The largest shaper the curve holds.
     std::string longest = "LUT_1D_SIZE 100001\nLUT_3D_SIZE 2\n";
-    for (int i = 0; i < 100001; ++i)
-        longest += "0.5 0.5 0.5\n";
+    for (int i = 0; i < 100001; ++i) longest += "0.5 0.5 0.5\n";
     format.LoadFromFile(WriteRaw("longest.cube", ShapedCube(longest)), *lut);
     EXPECT_EQ(lut->CurveSize, 100001);
     EXPECT_EQ(lut->Curve[100000].Red, 0.5);
@@ -172,16 +166,16 @@ TEST_F(Cube3DFormatsTest, CubeShaperGoesToTheCurve)
     EXPECT_EQ(lut->Cube[1][1][1].Green, 0.0);
 
     // Truelight files keep their own input table and know no shaper keyword.
-    std::string truelight = "# Truelight Cube v2.0\n# iDims 3\n# oDims 3\n# width 2 2 2\n"
-                            "LUT_1D_SIZE 3\n# Cube\n";
+    std::string truelight =
+        "# Truelight Cube v2.0\n# iDims 3\n# oDims 3\n# width 2 2 2\n"
+        "LUT_1D_SIZE 3\n# Cube\n";
     const TLUTFormat& truelightFormat = *FindLutFormat("cube-3d-truelight");
     truelightFormat.LoadFromFile(WriteRaw("t.cube", ShapedCube(truelight)), *lut);
     EXPECT_EQ(lut->Kind, lkCube);
     EXPECT_EQ(lut->Cube[1][0][0].Red, 0.25);
 }
 
-TEST_F(Cube3DFormatsTest, CubeShaperRefusals)
-{
+TEST_F(Cube3DFormatsTest, CubeShaperRefusals) {
     const TLUTFormat& format = *FindLutFormat("cube-3d");
     auto lut = std::make_unique<TLUT>();
     auto expectError = [&](const std::string& text, const std::string& part) {
@@ -193,10 +187,8 @@ TEST_F(Cube3DFormatsTest, CubeShaperRefusals)
         }
     };
     // Malformed input ranges, in either section.
-    expectError(ShapedCube("LUT_3D_SIZE 2\nLUT_1D_SIZE 3\nLUT_1D_INPUT_RANGE 0\n"),
-                "LUT_1D_INPUT_RANGE 0");
-    expectError(ShapedCube("LUT_1D_SIZE 3\nLUT_3D_SIZE 2\nLUT_1D_INPUT_RANGE 0 1 2\n"),
-                "input range");
+    expectError(ShapedCube("LUT_3D_SIZE 2\nLUT_1D_SIZE 3\nLUT_1D_INPUT_RANGE 0\n"), "LUT_1D_INPUT_RANGE 0");
+    expectError(ShapedCube("LUT_1D_SIZE 3\nLUT_3D_SIZE 2\nLUT_1D_INPUT_RANGE 0 1 2\n"), "input range");
     // Shaper sizes outside the curve's capacity, and malformed ones.
     expectError(ShapedCube("LUT_1D_SIZE 1\nLUT_3D_SIZE 2\n"), "1D LUT size 1");
     expectError(ShapedCube("LUT_1D_SIZE 100002\nLUT_3D_SIZE 2\n"), "100002");
@@ -208,8 +200,7 @@ TEST_F(Cube3DFormatsTest, CubeShaperRefusals)
     expectError("LUT_1D_SIZE 3\n0 0 0\n0.5 0.5 0.5\n1 1 1\n", "Incomplete file.");
 }
 
-TEST_F(Cube3DFormatsTest, DeclaredInputRangesAreBakedIntoTheTables)
-{
+TEST_F(Cube3DFormatsTest, DeclaredInputRangesAreBakedIntoTheTables) {
     const TLUTFormat& cube = *FindLutFormat("cube-3d");
     auto lut = std::make_unique<TLUT>();
     // Three points per axis holding 0, 1 and 2: over the domain 0..2 the
@@ -262,8 +253,7 @@ TEST_F(Cube3DFormatsTest, DeclaredInputRangesAreBakedIntoTheTables)
                  ELUTError);
 }
 
-TEST_F(Cube3DFormatsTest, DetectionKeepsTheFamilyApart)
-{
+TEST_F(Cube3DFormatsTest, DetectionKeepsTheFamilyApart) {
     const TLUTFormat& cube = *FindLutFormat("cube-3d");
     const TLUTFormat& truelight = *FindLutFormat("cube-3d-truelight");
     const TLUTFormat& cfe = *FindLutFormat("fsi-cfe-3d");
@@ -312,8 +302,7 @@ TEST_F(Cube3DFormatsTest, DetectionKeepsTheFamilyApart)
     EXPECT_FALSE(nucoda.CanRead(shaped));
 }
 
-TEST_F(Cube3DFormatsTest, TruelightLayoutAndRoundTrip)
-{
+TEST_F(Cube3DFormatsTest, TruelightLayoutAndRoundTrip) {
     const TLUTFormat& format = *FindLutFormat("cube-3d-truelight");
     auto lut = IdentityCube(17);
     lut->Comments = {"not written"};
@@ -344,14 +333,12 @@ TEST_F(Cube3DFormatsTest, TruelightLayoutAndRoundTrip)
     }
 }
 
-TEST_F(Cube3DFormatsTest, TruelightInputTableGoesToTheCurve)
-{
+TEST_F(Cube3DFormatsTest, TruelightInputTableGoesToTheCurve) {
     std::string text =
         "# Truelight Cube v2.0\n# lutLength 3\n# iDims     3\n# oDims     3\n"
         "# width     3 3 3\n\n# InputLUT\n 0.000000 0.000000 0.000000\n"
         " 1.000000 0.500000 1.500000\n 2.000000 2.000000 2.000000\n\n# Cube\n";
-    for (int k = 0; k < 27; ++k)
-        text += std::to_string(k / 32.0) + " 0.5 0.25\n";
+    for (int k = 0; k < 27; ++k) text += std::to_string(k / 32.0) + " 0.5 0.25\n";
     text += "# end\n";
     auto lut = std::make_unique<TLUT>();
     const TLUTFormat& format = *FindLutFormat("cube-3d-truelight");
@@ -385,8 +372,7 @@ TEST_F(Cube3DFormatsTest, TruelightInputTableGoesToTheCurve)
     EXPECT_THROW(format.LoadFromFile(WriteRaw("huge.cube", hugeLength), *lut), ELUTError);
 }
 
-TEST_F(Cube3DFormatsTest, FsiCfeLayoutAndRoundTrip)
-{
+TEST_F(Cube3DFormatsTest, FsiCfeLayoutAndRoundTrip) {
     const TLUTFormat& format = *FindLutFormat("fsi-cfe-3d");
     auto lut = IdentityCube(17);
     lut->Comments = {"not written"};
@@ -412,8 +398,7 @@ TEST_F(Cube3DFormatsTest, FsiCfeLayoutAndRoundTrip)
     }
 }
 
-TEST_F(Cube3DFormatsTest, NucodaLayoutAndRoundTrip)
-{
+TEST_F(Cube3DFormatsTest, NucodaLayoutAndRoundTrip) {
     const TLUTFormat& format = *FindLutFormat("nucoda-3d");
     auto lut = IdentityCube(2);
     const std::string file = PathOf("look.cms");
@@ -448,13 +433,11 @@ TEST_F(Cube3DFormatsTest, NucodaLayoutAndRoundTrip)
     }
 }
 
-TEST_F(Cube3DFormatsTest, NucodaSectionsAndIncompleteFiles)
-{
+TEST_F(Cube3DFormatsTest, NucodaSectionsAndIncompleteFiles) {
     const TLUTFormat& format = *FindLutFormat("nucoda-3d");
     auto lut = std::make_unique<TLUT>();
     std::string cubeOnly = "NUCODA_3D_CUBE 2\nLUT_3D_SIZE 2\n";
-    for (int k = 0; k < 8; ++k)
-        cubeOnly += std::to_string(k) + " 0 0\n";
+    for (int k = 0; k < 8; ++k) cubeOnly += std::to_string(k) + " 0 0\n";
     format.LoadFromFile(WriteRaw("cube.cms", cubeOnly), *lut);
     EXPECT_EQ(lut->Kind, lkCube);
     EXPECT_EQ(lut->Cube[1][1][1].Red, 7.0);
@@ -478,14 +461,11 @@ TEST_F(Cube3DFormatsTest, NucodaSectionsAndIncompleteFiles)
             EXPECT_EQ(std::string(e.what()).rfind("Incomplete file. ", 0), 0u) << e.what() << text;
         }
     }
-    EXPECT_THROW(format.LoadFromFile(WriteRaw("big.cms", "NUCODA_3D_CUBE 1\nLUT_1D_SIZE 100002\n"), *lut),
-                 ELUTError);
-    EXPECT_THROW(format.LoadFromFile(WriteRaw("big3.cms", "NUCODA_3D_CUBE 1\nLUT_3D_SIZE 102\n"), *lut),
-                 ELUTError);
+    EXPECT_THROW(format.LoadFromFile(WriteRaw("big.cms", "NUCODA_3D_CUBE 1\nLUT_1D_SIZE 100002\n"), *lut), ELUTError);
+    EXPECT_THROW(format.LoadFromFile(WriteRaw("big3.cms", "NUCODA_3D_CUBE 1\nLUT_3D_SIZE 102\n"), *lut), ELUTError);
 }
 
-TEST_F(Cube3DFormatsTest, CodexLayoutAndRoundTrip)
-{
+TEST_F(Cube3DFormatsTest, CodexLayoutAndRoundTrip) {
     const TLUTFormat& format = *FindLutFormat("codex-3d");
     auto lut = IdentityCube(17);
     const std::string file = PathOf("codex.txt");
@@ -510,8 +490,8 @@ TEST_F(Cube3DFormatsTest, CodexLayoutAndRoundTrip)
     }
 
     auto commented = std::make_unique<TLUT>();
-    format.LoadFromFile(WriteRaw("c.txt", "# top\nLUT3D: 2\n0 0 0\n# middle\n" + std::string(
-                                              "1 1 1\n2 2 2\n3 3 3\n4 4 4\n5 5 5\n6 6 6\n4095 0 1\n")),
+    format.LoadFromFile(WriteRaw("c.txt", "# top\nLUT3D: 2\n0 0 0\n# middle\n" +
+                                              std::string("1 1 1\n2 2 2\n3 3 3\n4 4 4\n5 5 5\n6 6 6\n4095 0 1\n")),
                         *commented);
     EXPECT_EQ(commented->Comments, (std::vector<std::string>{"top", "middle"}));
     EXPECT_EQ(commented->Cube[0][0][1].Red, 1 / 4095.0);
@@ -519,8 +499,7 @@ TEST_F(Cube3DFormatsTest, CodexLayoutAndRoundTrip)
     EXPECT_THROW(format.SaveToFile(file, *lut, 0), ELUTError);
 }
 
-TEST_F(Cube3DFormatsTest, WritersRefuseSizesOutsideTheTable)
-{
+TEST_F(Cube3DFormatsTest, WritersRefuseSizesOutsideTheTable) {
     const TLUTFormat& cube = *FindLutFormat("cube-3d");
     const TLUTFormat& truelight = *FindLutFormat("cube-3d-truelight");
     const TLUTFormat& cfe = *FindLutFormat("fsi-cfe-3d");
@@ -538,4 +517,4 @@ TEST_F(Cube3DFormatsTest, WritersRefuseSizesOutsideTheTable)
     }
 }
 
-} // namespace
+}  // namespace

@@ -5,28 +5,40 @@
 #include <random>
 
 #include "formats/CubeLines.h"
-#include "tests/formats/FormatTestSupport.h"
 #include "formats/FormatFiles.h"
 #include "formats/FormatText.h"
 #include "formats/LutFormat.h"
+#include "tests/formats/FormatTestSupport.h"
 
 namespace {
 
 // The fast 6-decimal path must give exactly the text of FormatFixed.
-TEST(CubeLines, AppendFixed6MatchesFormatFixed)
-{
-    std::vector<double> values = {0.0, -0.0, 1.0, 0.5, -0.5, 1e-7, -1e-7, -4.9e-7, -5.1e-7,
-                                  0.0000005, 0.0000015, 999999999.9999996, 1e9, -1e9, 1e15,
-                                  123456789.123456789, std::numeric_limits<double>::infinity(),
-                                  std::nan(""), std::numeric_limits<double>::denorm_min()};
+TEST(CubeLines, AppendFixed6MatchesFormatFixed) {
+    std::vector<double> values = {0.0,
+                                  -0.0,
+                                  1.0,
+                                  0.5,
+                                  -0.5,
+                                  1e-7,
+                                  -1e-7,
+                                  -4.9e-7,
+                                  -5.1e-7,
+                                  0.0000005,
+                                  0.0000015,
+                                  999999999.9999996,
+                                  1e9,
+                                  -1e9,
+                                  1e15,
+                                  123456789.123456789,
+                                  std::numeric_limits<double>::infinity(),
+                                  std::nan(""),
+                                  std::numeric_limits<double>::denorm_min()};
     std::mt19937_64 random(3);
     std::uniform_real_distribution<double> unit(-2.0, 2.0);
     for (int i = 0; i < 50000; ++i) {
         double v = unit(random);
-        if (i % 4 == 1)
-            v = std::nearbyint(v * 2e6) / 2e6;  // halves of the last decimal
-        if (i % 4 == 2)
-            v = std::ldexp(v, static_cast<int>(random() % 80) - 40);
+        if (i % 4 == 1) v = std::nearbyint(v * 2e6) / 2e6;  // halves of the last decimal
+        if (i % 4 == 2) v = std::ldexp(v, static_cast<int>(random() % 80) - 40);
         values.push_back(v);
     }
     for (double v : values) {
@@ -36,8 +48,7 @@ TEST(CubeLines, AppendFixed6MatchesFormatFixed)
     }
 }
 
-TEST(CubeLines, GridOrdersAndSeparators)
-{
+TEST(CubeLines, GridOrdersAndSeparators) {
     auto lut = formattest::IdentityCube(2);
     lut->Cube[1][0][0] = TRGBDouble{0.25, 0.5, 0.75};
     TTextFile redFastest;
@@ -64,4 +75,4 @@ TEST(CubeLines, GridOrdersAndSeparators)
     EXPECT_THROW(AddFixedGridRedFastest(refused, *lut, false), ELUTError);
 }
 
-} // namespace
+}  // namespace

@@ -12,8 +12,7 @@ class DecimalCubeFormatsTest : public formattest::TScratchFolderTest {};
 
 constexpr double kSixDecimals = 0.5e-6 + 1e-12;
 
-TEST_F(DecimalCubeFormatsTest, ColorfrontLayoutAndRoundTrip)
-{
+TEST_F(DecimalCubeFormatsTest, ColorfrontLayoutAndRoundTrip) {
     const TLUTFormat& format = *FindLutFormat("colorfront-osd-3d");
     auto lut = IdentityCube(17);
     lut->Comments = {"not written"};
@@ -40,13 +39,11 @@ TEST_F(DecimalCubeFormatsTest, ColorfrontLayoutAndRoundTrip)
     EXPECT_FALSE(format.CanRead("0 0 0\n", PathOf("x.3dl")));
 }
 
-TEST_F(DecimalCubeFormatsTest, ColorfrontInfersTheSizeFromTheLineCount)
-{
+TEST_F(DecimalCubeFormatsTest, ColorfrontInfersTheSizeFromTheLineCount) {
     const TLUTFormat& format = *FindLutFormat("colorfront-osd-3d");
     auto lut = std::make_unique<TLUT>();
     std::string text = "# header\n";
-    for (int k = 0; k < 8; ++k)
-        text += "0.5 0.25 " + std::to_string(k) + "\n";
+    for (int k = 0; k < 8; ++k) text += "0.5 0.25 " + std::to_string(k) + "\n";
     format.LoadFromFile(WriteRaw("a.3dmesh", text), *lut);
     EXPECT_EQ(lut->CubeSize, 2);
     EXPECT_EQ(lut->Cube[1][0][0].Red, 1.0);  // third value is red
@@ -60,8 +57,7 @@ TEST_F(DecimalCubeFormatsTest, ColorfrontInfersTheSizeFromTheLineCount)
     EXPECT_THROW(format.LoadFromFile(WriteRaw("d.3dmesh", "1 2 3\n"), *lut), ELUTError);
 }
 
-TEST_F(DecimalCubeFormatsTest, DavinciLayoutAndRoundTrip)
-{
+TEST_F(DecimalCubeFormatsTest, DavinciLayoutAndRoundTrip) {
     const TLUTFormat& format = *FindLutFormat("davinci-dat-3d");
     auto lut = IdentityCube(17);
     const std::string file = PathOf("look.dat");
@@ -84,12 +80,10 @@ TEST_F(DecimalCubeFormatsTest, DavinciLayoutAndRoundTrip)
     }
 }
 
-TEST_F(DecimalCubeFormatsTest, DavinciWithoutKeywordAndDetection)
-{
+TEST_F(DecimalCubeFormatsTest, DavinciWithoutKeywordAndDetection) {
     const TLUTFormat& format = *FindLutFormat("davinci-dat-3d");
     std::string text;
-    for (int k = 0; k < 35937; ++k)
-        text += "0 0 " + std::to_string(k % 33) + "\n";
+    for (int k = 0; k < 35937; ++k) text += "0 0 " + std::to_string(k % 33) + "\n";
     const std::string file = WriteRaw("plain.dat", text);
     EXPECT_TRUE(format.CanRead(file));
     EXPECT_FALSE(format.CanRead(WriteRaw("plain.txt", text.substr(0, 100))));
@@ -105,4 +99,4 @@ TEST_F(DecimalCubeFormatsTest, DavinciWithoutKeywordAndDetection)
     EXPECT_THROW(format.LoadFromFile(WriteRaw("bad.dat", "3DLUTSIZE two\n"), *lut), EError);
 }
 
-} // namespace
+}  // namespace

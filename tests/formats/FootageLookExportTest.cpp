@@ -52,8 +52,8 @@ TEST(FootageLookExport, TheCubeIsTheLookOfTheConvertedColoursAndTheCommentNamesT
             for (int b = 0; b < 9; ++b) {
                 const TRGBDouble& x = read->Cube[r][g][b];
                 const TRGBDouble& y = want->Cube[r][g][b];
-                largest = std::max({largest, std::fabs(x.Red - y.Red), std::fabs(x.Green - y.Green),
-                                    std::fabs(x.Blue - y.Blue)});
+                largest = std::max(
+                    {largest, std::fabs(x.Red - y.Red), std::fabs(x.Green - y.Green), std::fabs(x.Blue - y.Blue)});
             }
     EXPECT_LE(largest, 5.000001e-7);
     // The inversion shows: black footage is the look of white.

@@ -1,18 +1,18 @@
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
 #include <algorithm>
 #include <memory>
 #include <string>
-#include <sys/stat.h>
 
 #include "engine/Error.h"
 #include "fileio/FileRead.h"
+#include "fileio/PictureCodec.h"
 #include "formats/FormatFiles.h"
 #include "formats/FormatRegistry.h"
-#include "tests/formats/FormatTestSupport.h"
 #include "formats/LutConvert.h"
 #include "formats/LutFormat.h"
-#include "fileio/PictureCodec.h"
+#include "tests/formats/FormatTestSupport.h"
 #include "tests/support/PipeUnblocker.h"
 
 namespace {
@@ -24,13 +24,11 @@ class FormatDetectionTest : public formattest::TScratchFolderTest {};
 // the whole file would: the file every output profile writes (curves of
 // 65536 entries and cubes far beyond the head among them) is claimed by the
 // same format whether the formats see the head or all of the file's bytes.
-TEST_F(FormatDetectionTest, TheBoundedHeadDecidesAsTheWholeFile)
-{
+TEST_F(FormatDetectionTest, TheBoundedHeadDecidesAsTheWholeFile) {
     int beyondTheHead = 0;
     for (const auto& profile : LutOutputProfiles()) {
         const TLUTFormat& format = *GetLutFormat(profile->FormatIndex);
-        if (format.Info().Id == "hald-clut" && InstalledPictureCodec() == nullptr)
-            continue;
+        if (format.Info().Id == "hald-clut" && InstalledPictureCodec() == nullptr) continue;
         SCOPED_TRACE(profile->Name);
         auto lut = std::make_unique<TLUT>();
         const int size = profile->DefaultSize;
@@ -40,7 +38,8 @@ TEST_F(FormatDetectionTest, TheBoundedHeadDecidesAsTheWholeFile)
             for (int r = 0; r < size; ++r)
                 for (int g = 0; g < size; ++g)
                     for (int b = 0; b < size; ++b)
-                        lut->Cube[r][g][b] = TRGBDouble{r / (size - 1.0), g / (size - 1.0), (b * b) / ((size - 1.0) * (size - 1.0))};
+                        lut->Cube[r][g][b] =
+                            TRGBDouble{r / (size - 1.0), g / (size - 1.0), (b * b) / ((size - 1.0) * (size - 1.0))};
         } else {
             lut->Kind = lkCurve;
             lut->CurveSize = size;
@@ -65,8 +64,7 @@ TEST_F(FormatDetectionTest, TheBoundedHeadDecidesAsTheWholeFile)
         const int detected = FindReaderFormat(file);
         EXPECT_EQ(detected, byWholeFile);
         // 3DL is known by its extension: its writer's ".dd3" files are not.
-        if (format.Info().Reads && profile->Extension != "dd3")
-            EXPECT_GE(detected, 0);
+        if (format.Info().Reads && profile->Extension != "dd3") EXPECT_GE(detected, 0);
     }
     EXPECT_GT(beyondTheHead, 10);  // the bound was reached, not only short files seen
 }
@@ -75,8 +73,7 @@ TEST_F(FormatDetectionTest, TheBoundedHeadDecidesAsTheWholeFile)
 // refused with the file layer's message, never waiting for a writer (a
 // writer opened whenever a reader waits would end a hang). A missing file
 // is named the same way.
-TEST_F(FormatDetectionTest, OnlyRegularFilesAreDetected)
-{
+TEST_F(FormatDetectionTest, OnlyRegularFilesAreDetected) {
     const std::string pipe = PathOf("look.cube");
     ASSERT_EQ(mkfifo(pipe.c_str(), 0600), 0);
     TPipeUnblocker unblocker(pipe);

@@ -4,18 +4,18 @@
 #include <cstdlib>
 #include <typeinfo>
 
+#include "formats/AscCdlFormat.h"
 #include "formats/CdlCollectionFormat.h"
 #include "formats/CinespaceFormat.h"
 #include "formats/ClfFormat.h"
 #include "formats/FormatRegistry.h"
-#include "tests/formats/FormatTestSupport.h"
 #include "formats/HaldClutFormat.h"
 #include "formats/Lut1DFormats.h"
 #include "formats/LutConvert.h"
+#include "formats/SpeedgradeLook3DFormat.h"
 #include "formats/Spi1DFormat.h"
 #include "formats/Spi3DFormat.h"
-#include "formats/AscCdlFormat.h"
-#include "formats/SpeedgradeLook3DFormat.h"
+#include "tests/formats/FormatTestSupport.h"
 
 namespace {
 
@@ -108,8 +108,7 @@ const TLutOutputProfile kProfileTable[] = {
     {"Cinespace 1D", "csp", 36, 4096, 0, true, false},
 };
 
-TEST(FormatRegistry, FormatListHoldsOneInstanceOfEachClassInOrder)
-{
+TEST(FormatRegistry, FormatListHoldsOneInstanceOfEachClassInOrder) {
     const auto& formats = LutFormats();
     ASSERT_EQ(formats.size(), std::size(kFormatTable));
     for (std::size_t i = 0; i < formats.size(); ++i) {
@@ -127,8 +126,7 @@ TEST(FormatRegistry, FormatListHoldsOneInstanceOfEachClassInOrder)
     EXPECT_EQ(GetLutFormat(4), LutFormats()[4].get());
 }
 
-TEST(FormatRegistry, ProfileListMatchesTheTableRowByRow)
-{
+TEST(FormatRegistry, ProfileListMatchesTheTableRowByRow) {
     const auto& profiles = LutOutputProfiles();
     ASSERT_EQ(profiles.size(), std::size(kProfileTable));
     for (std::size_t i = 0; i < profiles.size(); ++i) {
@@ -147,34 +145,29 @@ TEST(FormatRegistry, ProfileListMatchesTheTableRowByRow)
     EXPECT_THROW(GetLutOutputProfile(static_cast<int>(std::size(kProfileTable))), EError);
 }
 
-TEST(FormatRegistry, TheNineteen3DProfilesAreOfferedFirstThenTheAddedOnes)
-{
+TEST(FormatRegistry, TheNineteen3DProfilesAreOfferedFirstThenTheAddedOnes) {
     std::vector<std::string> offered;
     for (const auto& profile : LutOutputProfiles()) {
         const TLUTFormat* format = GetLutFormat(profile->FormatIndex);
         ASSERT_NE(format, nullptr) << profile->Name;
-        if (format->Is3D)
-            offered.push_back(profile->Name);
+        if (format->Is3D) offered.push_back(profile->Name);
     }
     ASSERT_EQ(offered.size(), 23u);
-    for (std::size_t i = 0; i < 19; ++i)
-        EXPECT_EQ(offered[i], kProfileTable[i].Name);
+    for (std::size_t i = 0; i < 19; ++i) EXPECT_EQ(offered[i], kProfileTable[i].Name);
     EXPECT_EQ(std::vector<std::string>(offered.begin() + 19, offered.end()),
               (std::vector<std::string>{"Hald CLUT", "Academy/ASC CLF", "Sony Imageworks spi3d", "Cinespace 3D"}));
     EXPECT_EQ(offered.front(), "3DL Scratch, Autodesk, Blackmagic, Cine-tal");
     // Formats 24 to 27 have no profile; every other format has one.
     for (int index = 0; index < 31; ++index) {
         bool used = false;
-        for (const auto& profile : LutOutputProfiles())
-            used = used || profile->FormatIndex == index;
+        for (const auto& profile : LutOutputProfiles()) used = used || profile->FormatIndex == index;
         EXPECT_EQ(used, index < 24 || index > 27) << index;
     }
     EXPECT_EQ(GetLutFormat(GetLutOutputProfile(10)->FormatIndex)->Info().Id, "3dl");
     EXPECT_EQ(GetLutFormat(GetLutOutputProfile(18)->FormatIndex)->Info().Id, "pandora-3d");
 }
 
-TEST(FormatRegistry, DescriptionsAreConsistentWithTheListsAndTheProfiles)
-{
+TEST(FormatRegistry, DescriptionsAreConsistentWithTheListsAndTheProfiles) {
     const auto& formats = LutFormats();
     for (std::size_t i = 0; i < formats.size(); ++i) {
         const TLutFormatInfo& info = formats[i]->Info();
@@ -189,8 +182,7 @@ TEST(FormatRegistry, DescriptionsAreConsistentWithTheListsAndTheProfiles)
         EXPECT_LE(info.MaxSize, info.Is3D ? kMaxCubeSize : kMaxCurveSize);
         // A format writes exactly when an output profile cites it.
         bool cited = false;
-        for (const auto& profile : LutOutputProfiles())
-            cited = cited || profile->FormatIndex == static_cast<int>(i);
+        for (const auto& profile : LutOutputProfiles()) cited = cited || profile->FormatIndex == static_cast<int>(i);
         EXPECT_EQ(info.Writes, cited);
     }
     EXPECT_EQ(LutFormatIndex("no-such-format"), -1);
@@ -211,8 +203,7 @@ class FormatDescriptionTest : public formattest::TScratchFolderTest {};
 // a .cdl decision list holds the elements the single-correction reader looks
 // for: detection tries the added readers first, and the older ones still
 // read their own files.
-TEST_F(FormatDescriptionTest, AddedReadersAreDetectedBeforeTheReadersThatWouldClaimTheirFiles)
-{
+TEST_F(FormatDescriptionTest, AddedReadersAreDetectedBeforeTheReadersThatWouldClaimTheirFiles) {
     const auto& order = LutDetectionOrder();
     ASSERT_EQ(order.size(), LutFormats().size());
     const auto position = [&](const char* id) {
@@ -227,31 +218,29 @@ TEST_F(FormatDescriptionTest, AddedReadersAreDetectedBeforeTheReadersThatWouldCl
     EXPECT_EQ(FindReaderFormat(PathOf("look.clf")), LutFormatIndex("clf"));
     FindLutFormat("clipster-3d")->SaveToFile(PathOf("look.txt"), *cube, 16);
     EXPECT_EQ(FindReaderFormat(PathOf("look.txt")), LutFormatIndex("clipster-3d"));
-    const std::string correction = "<ColorCorrection id=\"a\"><SOPNode><Slope>1 1 1</Slope><Offset>0 0 0</Offset>"
-                                   "<Power>1 1 1</Power></SOPNode></ColorCorrection>";
+    const std::string correction =
+        "<ColorCorrection id=\"a\"><SOPNode><Slope>1 1 1</Slope><Offset>0 0 0</Offset>"
+        "<Power>1 1 1</Power></SOPNode></ColorCorrection>";
     EXPECT_EQ(FindReaderFormat(WriteRaw("one.cc", correction)), LutFormatIndex("asc-cdl"));
     EXPECT_EQ(FindReaderFormat(WriteRaw("list.cdl", "<ColorDecisionList><ColorDecision>" + correction +
                                                         "</ColorDecision></ColorDecisionList>")),
               LutFormatIndex("asc-cdl-collection"));
-    EXPECT_EQ(FindReaderFormat(WriteRaw("all.ccc", "<ColorCorrectionCollection>" + correction +
-                                                       "</ColorCorrectionCollection>")),
+    EXPECT_EQ(FindReaderFormat(
+                  WriteRaw("all.ccc", "<ColorCorrectionCollection>" + correction + "</ColorCorrectionCollection>")),
               LutFormatIndex("asc-cdl-collection"));
 }
 
 // The description states what the writer and the detection really do: the
 // depths an integer writer refuses, the depth a decimal writer ignores, and
 // that a write-only format claims not even its own files.
-TEST_F(FormatDescriptionTest, WritersAndDetectionBehaveAsDescribed)
-{
+TEST_F(FormatDescriptionTest, WritersAndDetectionBehaveAsDescribed) {
     for (const auto& format : LutFormats()) {
         const TLutFormatInfo& info = format->Info();
-        if (!info.Writes)
-            continue;
+        if (!info.Writes) continue;
         SCOPED_TRACE(info.Name);
         auto lut = formattest::IdentityCube(info.OnlySize(0) ? info.OnlySize(0) : 3);
         lut->CurveSize = 4;
-        for (int i = 0; i < 4; ++i)
-            lut->Curve[i] = TRGBDouble{i / 3.0, i / 3.0, i / 3.0};
+        for (int i = 0; i < 4; ++i) lut->Curve[i] = TRGBDouble{i / 3.0, i / 3.0, i / 3.0};
         const std::string file = PathOf("out." + info.Extensions.front());
         if (info.StoresIntegers()) {
             EXPECT_THROW(format->SaveToFile(file, *lut, info.MinBits - 1), ELUTError);
@@ -268,19 +257,16 @@ TEST_F(FormatDescriptionTest, WritersAndDetectionBehaveAsDescribed)
     }
 }
 
-TEST(FormatRegistry, AddedProfileIsAppended)
-{
+TEST(FormatRegistry, AddedProfileIsAppended) {
     // Run in a child process so the shared list stays as it is for the
     // other tests.
     EXPECT_EXIT(
         {
             const std::size_t before = LutOutputProfiles().size();
             TLutOutputProfile* added = AddLutOutputProfile("Extra", "ext", 7, 256, 0, true, false);
-            const bool ok = LutOutputProfiles().size() == before + 1 &&
-                            LutOutputProfiles().back().get() == added &&
-                            GetLutOutputProfile(static_cast<int>(before)) == added &&
-                            added->Name == "Extra" && added->Extension == "ext" &&
-                            added->FormatIndex == 7 && added->DefaultSize == 256 &&
+            const bool ok = LutOutputProfiles().size() == before + 1 && LutOutputProfiles().back().get() == added &&
+                            GetLutOutputProfile(static_cast<int>(before)) == added && added->Name == "Extra" &&
+                            added->Extension == "ext" && added->FormatIndex == 7 && added->DefaultSize == 256 &&
                             added->DefaultBits == 0 && added->SizeSelectable && !added->BitsSelectable &&
                             LutOutputProfiles()[0]->Name == kProfileTable[0].Name;
             std::exit(ok ? 0 : 1);

@@ -2,8 +2,8 @@
 
 #include <cstdint>
 
-#include "tests/formats/FormatTestSupport.h"
 #include "formats/FormatRegistry.h"
+#include "tests/formats/FormatTestSupport.h"
 
 namespace {
 
@@ -12,15 +12,12 @@ using formattest::RandomCube;
 
 class FsiDitFormatTest : public formattest::TScratchFolderTest {};
 
-std::uint32_t WordAt(const std::string& bytes, std::size_t offset)
-{
+std::uint32_t WordAt(const std::string& bytes, std::size_t offset) {
     const auto* p = reinterpret_cast<const unsigned char*>(bytes.data()) + offset;
-    return std::uint32_t(p[0]) | std::uint32_t(p[1]) << 8 | std::uint32_t(p[2]) << 16 |
-           std::uint32_t(p[3]) << 24;
+    return std::uint32_t(p[0]) | std::uint32_t(p[1]) << 8 | std::uint32_t(p[2]) << 16 | std::uint32_t(p[3]) << 24;
 }
 
-TEST_F(FsiDitFormatTest, WriterLayout)
-{
+TEST_F(FsiDitFormatTest, WriterLayout) {
     const TLUTFormat& format = *FindLutFormat("fsi-dit-3d");
     auto lut = IdentityCube(64);
     const std::string file = PathOf("look.dat");
@@ -41,17 +38,14 @@ TEST_F(FsiDitFormatTest, WriterLayout)
     EXPECT_EQ(WordAt(bytes, bytes.size() - 4), 0x3F0FC3F0u);
 
     std::uint32_t dataSum = 0;
-    for (std::size_t i = 128; i < bytes.size(); ++i)
-        dataSum += static_cast<unsigned char>(bytes[i]);
+    for (std::size_t i = 128; i < bytes.size(); ++i) dataSum += static_cast<unsigned char>(bytes[i]);
     EXPECT_EQ(WordAt(bytes, 40), dataSum);
     unsigned headerSum = 0;
-    for (std::size_t i = 0; i < 127; ++i)
-        headerSum += static_cast<unsigned char>(bytes[i]);
+    for (std::size_t i = 0; i < 127; ++i) headerSum += static_cast<unsigned char>(bytes[i]);
     EXPECT_EQ(static_cast<unsigned char>(bytes[127]), (2 * headerSum) % 256);
 }
 
-TEST_F(FsiDitFormatTest, RoundTripDetectionAndClamping)
-{
+TEST_F(FsiDitFormatTest, RoundTripDetectionAndClamping) {
     const TLUTFormat& format = *FindLutFormat("fsi-dit-3d");
     auto written = RandomCube(64, 5);
     written->Cube[0][0][0] = TRGBDouble{1.5, -0.25, 0.5};
@@ -76,8 +70,7 @@ TEST_F(FsiDitFormatTest, RoundTripDetectionAndClamping)
     EXPECT_THROW(format.CanRead(PathOf("missing.dat")), EError);
 }
 
-TEST_F(FsiDitFormatTest, RefusesOtherSizesAndShortFiles)
-{
+TEST_F(FsiDitFormatTest, RefusesOtherSizesAndShortFiles) {
     const TLUTFormat& format = *FindLutFormat("fsi-dit-3d");
     for (int size : {2, 17, 33, 65}) {
         auto lut = IdentityCube(size);
@@ -104,4 +97,4 @@ TEST_F(FsiDitFormatTest, RefusesOtherSizesAndShortFiles)
     EXPECT_EQ(lut->Cube[63][63][63].Blue, 1.0);
 }
 
-} // namespace
+}  // namespace

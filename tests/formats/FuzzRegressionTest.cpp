@@ -7,20 +7,19 @@
 #include <memory>
 #include <string>
 
-#include "formats/FormatRegistry.h"
-#include "tests/formats/FormatTestSupport.h"
 #include "engine/LUT.h"
+#include "formats/FormatRegistry.h"
 #include "formats/LutFormat.h"
 #include "formats/TextFile.h"
 #include "formats/xml/XMLNode.h"
+#include "tests/formats/FormatTestSupport.h"
 
 namespace {
 
 class FuzzRegressionTest : public formattest::TScratchFolderTest {
 protected:
     // The error a load raised, or "(no error)".
-    static std::string LoadError(const TLUTFormat& format, const std::string& file, TLUT& lut)
-    {
+    static std::string LoadError(const TLUTFormat& format, const std::string& file, TLUT& lut) {
         try {
             format.LoadFromFile(file, lut);
         } catch (const EError& e) {
@@ -30,8 +29,7 @@ protected:
     }
 };
 
-TEST_F(FuzzRegressionTest, EveryReaderRefusesAFileAboveTheLimitBeforeReadingIt)
-{
+TEST_F(FuzzRegressionTest, EveryReaderRefusesAFileAboveTheLimitBeforeReadingIt) {
     // A sparse file one byte over the limit costs no disk space.
     const std::string file = PathOf("huge.lut");
     { std::ofstream out(file); }
@@ -62,8 +60,7 @@ TEST_F(FuzzRegressionTest, EveryReaderRefusesAFileAboveTheLimitBeforeReadingIt)
     }
 }
 
-TEST_F(FuzzRegressionTest, PandoraHeaderWithoutItsNumberIsAConversionError)
-{
+TEST_F(FuzzRegressionTest, PandoraHeaderWithoutItsNumberIsAConversionError) {
     // "in " and "out " with nothing after them: the header reader cut the
     // prefix off the trimmed line, past its end, and an out_of_range error
     // escaped instead of the format's own error.
@@ -85,4 +82,4 @@ TEST_F(FuzzRegressionTest, PandoraHeaderWithoutItsNumberIsAConversionError)
     EXPECT_THROW(format.LoadFromFile(file, *lut), ELUTError);
 }
 
-} // namespace
+}  // namespace

@@ -3,8 +3,8 @@
 #include <memory>
 #include <string>
 
-#include "tests/formats/FormatTestSupport.h"
 #include "formats/HaldClutFormat.h"
+#include "tests/formats/FormatTestSupport.h"
 
 namespace {
 
@@ -12,32 +12,27 @@ namespace {
 // through the installed codec can be followed without a picture library.
 class TRawCodec : public TPictureCodec {
 public:
-    void DecodePng(std::string_view bytes, TPicture48& picture) const override
-    {
+    void DecodePng(std::string_view bytes, TPicture48& picture) const override {
         picture = Stored;
         ++Decoded;
         (void)bytes;
     }
-    std::string EncodePng(const TPicture48& picture) const override
-    {
+    std::string EncodePng(const TPicture48& picture) const override {
         Stored = picture;
         return Header(picture.Width, picture.Height);
     }
-    static std::string Header(std::uint32_t width, std::uint32_t height)
-    {
+    static std::string Header(std::uint32_t width, std::uint32_t height) {
         std::string bytes = "\x89PNG\r\n\x1a\n";
         bytes += std::string("\0\0\0\x0dIHDR", 8);
         for (const std::uint32_t value : {width, height})
-            for (int shift = 24; shift >= 0; shift -= 8)
-                bytes += static_cast<char>((value >> shift) & 0xff);
+            for (int shift = 24; shift >= 0; shift -= 8) bytes += static_cast<char>((value >> shift) & 0xff);
         return bytes;
     }
     mutable TPicture48 Stored;
     mutable int Decoded = 0;
 };
 
-std::string ErrorOf(const TPicture48& picture)
-{
+std::string ErrorOf(const TPicture48& picture) {
     auto lut = std::make_unique<TLUT>();
     try {
         ReadHaldPicture(picture, *lut);
@@ -47,16 +42,14 @@ std::string ErrorOf(const TPicture48& picture)
     return "(no error)";
 }
 
-TEST(HaldClutFormatTest, PicturesHoldTheCubeRedFastestRowByRow)
-{
+TEST(HaldClutFormatTest, PicturesHoldTheCubeRedFastestRowByRow) {
     // Level 2: an 8 x 8 picture of a 4-point cube.
     TPicture48 picture;
     picture.Width = picture.Height = 8;
     for (int b = 0; b < 4; ++b)
         for (int g = 0; g < 4; ++g)
             for (int r = 0; r < 4; ++r)
-                for (int v : {r, g, b})
-                    picture.Samples.push_back(static_cast<std::uint16_t>(v * 21845));
+                for (int v : {r, g, b}) picture.Samples.push_back(static_cast<std::uint16_t>(v * 21845));
     auto lut = std::make_unique<TLUT>();
     ReadHaldPicture(picture, *lut);
     ASSERT_EQ(lut->CubeSize, 4);
@@ -70,8 +63,7 @@ TEST(HaldClutFormatTest, PicturesHoldTheCubeRedFastestRowByRow)
     formattest::ExpectCubeQuantised(*cube, *lut, 65535.0);
 }
 
-TEST(HaldClutFormatTest, OtherSizesAreLookedUpAtTheNearestLevel)
-{
+TEST(HaldClutFormatTest, OtherSizesAreLookedUpAtTheNearestLevel) {
     EXPECT_EQ(NearestHaldLevel(2), 2);
     EXPECT_EQ(NearestHaldLevel(17), 4);
     EXPECT_EQ(NearestHaldLevel(33), 6);
@@ -86,8 +78,7 @@ TEST(HaldClutFormatTest, OtherSizesAreLookedUpAtTheNearestLevel)
     formattest::ExpectCubesNear(*formattest::IdentityCube(36), *lut, 0.5 / 65535.0 + 1e-12);
 }
 
-TEST(HaldClutFormatTest, PicturesOfOtherShapesOrLevelsAreRefusedByName)
-{
+TEST(HaldClutFormatTest, PicturesOfOtherShapesOrLevelsAreRefusedByName) {
     TPicture48 picture;
     picture.Width = 9;
     picture.Height = 8;

@@ -10,8 +10,7 @@ using namespace lut1dtest;
 
 namespace {
 
-TLookSettings SampleSettings()
-{
+TLookSettings SampleSettings() {
     TLookSettings settings;
     const double means[3][2] = {{0.04, -0.03}, {-0.02, 0.05}, {0.01, 0.02}};
     for (int i = 0; i < 3; ++i) {
@@ -26,16 +25,13 @@ TLookSettings SampleSettings()
     return settings;
 }
 
-const TLutOutputProfile& ProfileNamed(const std::string& name)
-{
+const TLutOutputProfile& ProfileNamed(const std::string& name) {
     for (const auto& profile : LutOutputProfiles())
-        if (profile->Name == name)
-            return *profile;
+        if (profile->Name == name) return *profile;
     throw std::runtime_error("no profile " + name);
 }
 
-std::unique_ptr<TLUT> ReferenceCube(const TLookSettings& settings, int size)
-{
+std::unique_ptr<TLUT> ReferenceCube(const TLookSettings& settings, int size) {
     auto lut = std::make_unique<TLUT>();
     lut->Kind = lkCube;
     lut->CubeSize = size;
@@ -43,8 +39,7 @@ std::unique_ptr<TLUT> ReferenceCube(const TLookSettings& settings, int size)
     return lut;
 }
 
-TEST(LookExport, WritesTheLookCubeAtTheChosenSizeWithTheProfilesFormat)
-{
+TEST(LookExport, WritesTheLookCubeAtTheChosenSizeWithTheProfilesFormat) {
     TTempFolder folder;
     const TLookSettings settings = SampleSettings();
     const TLutOutputProfile& cube = ProfileNamed("Cube 3D Davinci");
@@ -62,8 +57,8 @@ TEST(LookExport, WritesTheLookCubeAtTheChosenSizeWithTheProfilesFormat)
             for (int b = 0; b < 5; ++b) {
                 const TRGBDouble& got = read->Cube[r][g][b];
                 const TRGBDouble& want = expected->Cube[r][g][b];
-                largest = std::max({largest, std::fabs(got.Red - want.Red),
-                                    std::fabs(got.Green - want.Green), std::fabs(got.Blue - want.Blue)});
+                largest = std::max({largest, std::fabs(got.Red - want.Red), std::fabs(got.Green - want.Green),
+                                    std::fabs(got.Blue - want.Blue)});
             }
     EXPECT_LE(largest, 5.000001e-7);
     // The look is not an identity: the test would not notice a blank cube otherwise.
@@ -86,14 +81,12 @@ TEST(LookExport, WritesTheLookCubeAtTheChosenSizeWithTheProfilesFormat)
             }
 }
 
-TEST(LookExport, RefusesSizesOutsideTheCubeAndCurveProfilesWithoutTouchingTheFile)
-{
+TEST(LookExport, RefusesSizesOutsideTheCubeAndCurveProfilesWithoutTouchingTheFile) {
     TTempFolder folder;
     const TLookSettings settings = SampleSettings();
     const TLutOutputProfile& cube = ProfileNamed("Cube 3D Davinci");
     const std::string kept = folder.Write("kept.cube", "keep me");
-    for (int size : {1, 0, -5, 102, 1000})
-        EXPECT_THROW(ExportLook(settings, cube, size, 0, kept), EError) << size;
+    for (int size : {1, 0, -5, 102, 1000}) EXPECT_THROW(ExportLook(settings, cube, size, 0, kept), EError) << size;
     EXPECT_THROW(ExportLook(settings, ProfileNamed("Cube 1D"), 33, 0, kept), EError);
     TLutOutputProfile stale = cube;
     stale.FormatIndex = static_cast<int>(LutFormats().size());
@@ -103,8 +96,7 @@ TEST(LookExport, RefusesSizesOutsideTheCubeAndCurveProfilesWithoutTouchingTheFil
     EXPECT_NE(ErrorText([&] { ExportLook(settings, cube, 2, 0, missing); }).find(missing), std::string::npos);
 }
 
-TEST(LookExport, DosedAndMatchedLooksAtTheWritersPrecision)
-{
+TEST(LookExport, DosedAndMatchedLooksAtTheWritersPrecision) {
     TTempFolder folder;
     const TLutOutputProfile& fusion = ProfileNamed("3DL Fusion");
     const TLUTFormat* format = GetLutFormat(fusion.FormatIndex);

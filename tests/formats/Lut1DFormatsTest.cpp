@@ -8,14 +8,13 @@ using namespace lut1dtest;
 
 namespace {
 
-TEST(Cube1DFormat, ReadsCommentsSizeAndEntriesAndRefusesShortFiles)
-{
+TEST(Cube1DFormat, ReadsCommentsSizeAndEntriesAndRefusesShortFiles) {
     TTempFolder folder;
     const TLUTFormat& format = *FindLutFormat("cube-1d");
     EXPECT_FALSE(format.Is3D);
     EXPECT_EQ(format.Name, "Cube 1D");
-    const std::string path = folder.Write(
-        "a.cube", Lines({"# my look", "TITLE \"x\"", "LUT_1D_SIZE 2", "0 0 0", "1 1 1", "0.5 0.5 0.5"}));
+    const std::string path =
+        folder.Write("a.cube", Lines({"# my look", "TITLE \"x\"", "LUT_1D_SIZE 2", "0 0 0", "1 1 1", "0.5 0.5 0.5"}));
     EXPECT_TRUE(format.CanRead(path));
     auto lut = std::make_unique<TLUT>();
     format.LoadFromFile(path, *lut);
@@ -35,19 +34,17 @@ TEST(Cube1DFormat, ReadsCommentsSizeAndEntriesAndRefusesShortFiles)
     EXPECT_EQ(second->CurveSize, 2);
     EXPECT_EQ(second->Curve[0].Blue, 0.75);
 
-    const std::string nucoda =
-        folder.Write("c.cube", Lines({"NUCODA_3D_CUBE 2", "LUT_1D_SIZE 2", "0 0 0", "1 1 1"}));
+    const std::string nucoda = folder.Write("c.cube", Lines({"NUCODA_3D_CUBE 2", "LUT_1D_SIZE 2", "0 0 0", "1 1 1"}));
     EXPECT_FALSE(format.CanRead(nucoda));
     EXPECT_THROW(format.CanRead(folder.Path("missing.cube")), EError);
 }
 
-TEST(Cube1DFormat, RefusesSizesOutsideTheCurveAndMalformedHeaders)
-{
+TEST(Cube1DFormat, RefusesSizesOutsideTheCurveAndMalformedHeaders) {
     TTempFolder folder;
     const TLUTFormat& format = *FindLutFormat("cube-1d");
     auto lut = std::make_unique<TLUT>();
-    for (const char* header : {"LUT_1D_SIZE 100002", "LUT_1D_SIZE 1", "LUT_1D_SIZE -5",
-                               "LUT_1D_SIZE abc", "LUT_1D_SIZE", "LUT_1D_SIZE 99999999999"}) {
+    for (const char* header : {"LUT_1D_SIZE 100002", "LUT_1D_SIZE 1", "LUT_1D_SIZE -5", "LUT_1D_SIZE abc",
+                               "LUT_1D_SIZE", "LUT_1D_SIZE 99999999999"}) {
         const std::string path = folder.Write("bad.cube", Lines({header, "0 0 0", "1 1 1"}));
         EXPECT_THROW(format.LoadFromFile(path, *lut), ELUTError) << header;
         EXPECT_EQ(lut->CurveSize, 0) << header;
@@ -55,39 +52,33 @@ TEST(Cube1DFormat, RefusesSizesOutsideTheCurveAndMalformedHeaders)
     // A second, smaller size line while entries are being read stops the
     // reading instead of running past the table.
     const std::string path = folder.Write(
-        "twice.cube", Lines({"LUT_1D_SIZE 4", "0 0 0", "0.1 0.1 0.1", "0.2 0.2 0.2", "LUT_1D_SIZE 2",
-                             "0.3 0.3 0.3"}));
+        "twice.cube", Lines({"LUT_1D_SIZE 4", "0 0 0", "0.1 0.1 0.1", "0.2 0.2 0.2", "LUT_1D_SIZE 2", "0.3 0.3 0.3"}));
     format.LoadFromFile(path, *lut);
     EXPECT_EQ(lut->CurveSize, 2);
     EXPECT_EQ(lut->Curve[3].Red, 0.0);
 }
 
-TEST(Cube1DFormat, WritesTheLiteralLayout)
-{
+TEST(Cube1DFormat, WritesTheLiteralLayout) {
     TTempFolder folder;
     const TLUTFormat& format = *FindLutFormat("cube-1d");
     auto lut = MakeCurve({{0, 0, 0}, {1, 0.5, 0.25}});
     lut->Comments = {"A", "B"};
     const std::string path = folder.Path("out.cube");
     format.SaveToFile(path, *lut, 0);
-    EXPECT_EQ(ReadBytes(path), Lines({"# A", "# B", "# Converted by Quor LUT Converter", "",
-                                      "LUT_1D_SIZE 2", "0.000000 0.000000 0.000000",
-                                      "1.000000 0.500000 0.250000"}));
+    EXPECT_EQ(ReadBytes(path), Lines({"# A", "# B", "# Converted by Quor LUT Converter", "", "LUT_1D_SIZE 2",
+                                      "0.000000 0.000000 0.000000", "1.000000 0.500000 0.250000"}));
     // Not clamped.
     auto wide = MakeCurve({{-0.5, 0, 0}, {1.25, 2, 3}});
     format.SaveToFile(path, *wide, 0);
-    EXPECT_NE(ReadBytes(path).find("-0.500000 0.000000 0.000000\n1.250000 2.000000 3.000000\n"),
-              std::string::npos);
+    EXPECT_NE(ReadBytes(path).find("-0.500000 0.000000 0.000000\n1.250000 2.000000 3.000000\n"), std::string::npos);
 }
 
-TEST(Codex1DFormat, ReadsOneListOrThreeListsDividedByCountMinusOne)
-{
+TEST(Codex1DFormat, ReadsOneListOrThreeListsDividedByCountMinusOne) {
     TTempFolder folder;
     const TLUTFormat& format = *FindLutFormat("codex-1d");
     EXPECT_EQ(format.Name, "Codex 1D, Scratch 1D");
     auto lut = std::make_unique<TLUT>();
-    const std::string one =
-        folder.Write("one.dat", Lines({"# first", "LUT: 1 3", "# later", "0", "  1", "2"}));
+    const std::string one = folder.Write("one.dat", Lines({"# first", "LUT: 1 3", "# later", "0", "  1", "2"}));
     EXPECT_TRUE(format.CanRead(one));
     format.LoadFromFile(one, *lut);
     ASSERT_EQ(lut->CurveSize, 3);
@@ -115,8 +106,7 @@ TEST(Codex1DFormat, ReadsOneListOrThreeListsDividedByCountMinusOne)
     EXPECT_EQ(ErrorText([&] { format.LoadFromFile(noHeader, *three); }).rfind("Incomplete file. ", 0), 0u);
 }
 
-TEST(Codex1DFormat, RefusesFewerThanTwoEntriesAndMalformedHeaders)
-{
+TEST(Codex1DFormat, RefusesFewerThanTwoEntriesAndMalformedHeaders) {
     TTempFolder folder;
     const TLUTFormat& format = *FindLutFormat("codex-1d");
     auto lut = std::make_unique<TLUT>();
@@ -127,8 +117,7 @@ TEST(Codex1DFormat, RefusesFewerThanTwoEntriesAndMalformedHeaders)
     EXPECT_EQ(lut->CurveSize, 0);
 }
 
-TEST(Codex1DFormat, OutputDepthScalesTheValuesAndHalfFloatsAreRefused)
-{
+TEST(Codex1DFormat, OutputDepthScalesTheValuesAndHalfFloatsAreRefused) {
     TTempFolder folder;
     const TLUTFormat& format = *FindLutFormat("codex-1d");
     auto lut = std::make_unique<TLUT>();
@@ -152,8 +141,9 @@ TEST(Codex1DFormat, OutputDepthScalesTheValuesAndHalfFloatsAreRefused)
     format.LoadFromFile(half, *lut);
     EXPECT_EQ(lut->Curve[1].Red, 0.5);
     EXPECT_EQ(lut->Curve[2].Blue, 1.0);
-    const std::string message =
-        ErrorText([&] { format.LoadFromFile(folder.Write("f.dat", Lines({"LUT: 1 2 4096f", "0", "1"})), *lut); });
+    const std::string message = ErrorText([&] {
+        format.LoadFromFile(folder.Write("f.dat", Lines({"LUT: 1 2 4096f", "0", "1"})), *lut);
+    });
     EXPECT_NE(message.find("65536f"), std::string::npos) << message;
     EXPECT_NE(message.find("Line 1: \"LUT: 1 2 4096f\""), std::string::npos) << message;
     for (const char* header : {"LUT: 1 3 1", "LUT: 1 3 x", "LUT: 1 3 4096 2"})
@@ -161,45 +151,43 @@ TEST(Codex1DFormat, OutputDepthScalesTheValuesAndHalfFloatsAreRefused)
             << header;
 }
 
-TEST(Codex1DFormat, DetectionNeedsAHeaderLineOutsideMarkup)
-{
+TEST(Codex1DFormat, DetectionNeedsAHeaderLineOutsideMarkup) {
     TTempFolder folder;
     const TLUTFormat& format = *FindLutFormat("codex-1d");
     EXPECT_TRUE(format.CanRead(folder.Write("a.dat", Lines({"# Codex", "", "  LUT: 3 1024", "0"}))));
     EXPECT_TRUE(format.CanRead(folder.Write("b.dat", Lines({"lut: 1 16 4096"}))));
     // The namespace of a process list, a Houdini table and a word inside a
     // line are not its header.
-    EXPECT_FALSE(format.CanRead(folder.Write("c.clf", Lines({"<?xml version=\"1.0\"?>",
-        "<ProcessList xmlns=\"urn:NATAS:ASC:LUT:v0.95\" id=\"1\">", "LUT: 3 2", "</ProcessList>"}))));
-    EXPECT_FALSE(format.CanRead(folder.Write("d.lut", Lines({"Version\t\t3", "Format\t\tany", "Type\t\tC",
-        "From\t\t0.0 1.0", "To\t\t0 255", "Black\t\t0", "White\t\t255", "Length\t\t2", "LUT:",
-        "R { 0 255 }", "G { 0 255 }", "B { 0 255 }"}))));
+    EXPECT_FALSE(format.CanRead(folder.Write(
+        "c.clf", Lines({"<?xml version=\"1.0\"?>", "<ProcessList xmlns=\"urn:NATAS:ASC:LUT:v0.95\" id=\"1\">",
+                        "LUT: 3 2", "</ProcessList>"}))));
+    EXPECT_FALSE(format.CanRead(folder.Write(
+        "d.lut", Lines({"Version\t\t3", "Format\t\tany", "Type\t\tC", "From\t\t0.0 1.0", "To\t\t0 255", "Black\t\t0",
+                        "White\t\t255", "Length\t\t2", "LUT:", "R { 0 255 }", "G { 0 255 }", "B { 0 255 }"}))));
     EXPECT_FALSE(format.CanRead(folder.Write("e.txt", Lines({"Codex LUT: 3 2", "0"}))));
 }
 
-TEST(Codex1DFormat, WritesUnclampedIntegersAtTheBitDepth)
-{
+TEST(Codex1DFormat, WritesUnclampedIntegersAtTheBitDepth) {
     TTempFolder folder;
     const TLUTFormat& format = *FindLutFormat("codex-1d");
     auto lut = MakeCurve({{0, 0, 0}, {1, 0.5, 1.2}});
     lut->Comments = {"not written"};
     const std::string path = folder.Path("out.dat");
     format.SaveToFile(path, *lut, 10);
-    EXPECT_EQ(ReadBytes(path), Lines({"# Converted by Quor LUT Converter", "", "LUT: 3 2", "", "0",
-                                      "1023", "0", "512", "0", "1228"}));
+    EXPECT_EQ(ReadBytes(path),
+              Lines({"# Converted by Quor LUT Converter", "", "LUT: 3 2", "", "0", "1023", "0", "512", "0", "1228"}));
     auto negative = MakeCurve({{-0.0001, -1, 0}, {0, 0, 0}});
     format.SaveToFile(path, *negative, 8);
-    EXPECT_EQ(ReadBytes(path), Lines({"# Converted by Quor LUT Converter", "", "LUT: 3 2", "", "0",
-                                      "0", "-255", "0", "0", "0"}));
+    EXPECT_EQ(ReadBytes(path),
+              Lines({"# Converted by Quor LUT Converter", "", "LUT: 3 2", "", "0", "0", "-255", "0", "0", "0"}));
 }
 
-TEST(Filmlight1DFormat, ReadsAfterTheLengthAndWritesItsHeader)
-{
+TEST(Filmlight1DFormat, ReadsAfterTheLengthAndWritesItsHeader) {
     TTempFolder folder;
     const TLUTFormat& format = *FindLutFormat("filmlight-1d");
-    const std::string path = folder.Write(
-        "a.cube", Lines({"# Truelight Cube v2.0", "# lutLength 4", "# iDims     3", "", "# InputLUT",
-                         "0 0 0", "0.25 0.5 0.75", "0.5 0.5 0.5", "1 1 1", "# end"}));
+    const std::string path =
+        folder.Write("a.cube", Lines({"# Truelight Cube v2.0", "# lutLength 4", "# iDims     3", "", "# InputLUT",
+                                      "0 0 0", "0.25 0.5 0.75", "0.5 0.5 0.5", "1 1 1", "# end"}));
     EXPECT_TRUE(format.CanRead(path));
     auto lut = std::make_unique<TLUT>();
     format.LoadFromFile(path, *lut);
@@ -213,19 +201,16 @@ TEST(Filmlight1DFormat, ReadsAfterTheLengthAndWritesItsHeader)
     auto curve = MakeCurve({{0, 0.5, 1}, {1, 1, 1}});
     const std::string out = folder.Path("out.cube");
     format.SaveToFile(out, *curve, 0);
-    EXPECT_EQ(ReadBytes(out), Lines({"# Truelight Cube v2.0", "# lutLength 2", "# iDims     3", "",
-                                     "# InputLUT", "0.000000 0.500000 1.000000",
-                                     "1.000000 1.000000 1.000000", "# end",
+    EXPECT_EQ(ReadBytes(out), Lines({"# Truelight Cube v2.0", "# lutLength 2", "# iDims     3", "", "# InputLUT",
+                                     "0.000000 0.500000 1.000000", "1.000000 1.000000 1.000000", "# end",
                                      "# Converted by Quor LUT Converter"}));
 }
 
-TEST(Quantel1DFormat, ReadsAfterBothHeadersAndRefusesAZeroMaximum)
-{
+TEST(Quantel1DFormat, ReadsAfterBothHeadersAndRefusesAZeroMaximum) {
     TTempFolder folder;
     const TLUTFormat& format = *FindLutFormat("quantel-1d");
-    const std::string path = folder.Write(
-        "a.txt", Lines({"table type\t2", "5 5 5", "gSize\t2", "gMax\t1023", "gamma", "r\tg\tb",
-                        "1023 0 512", "0 0 0"}));
+    const std::string path = folder.Write("a.txt", Lines({"table type\t2", "5 5 5", "gSize\t2", "gMax\t1023", "gamma",
+                                                          "r\tg\tb", "1023 0 512", "0 0 0"}));
     EXPECT_TRUE(format.CanRead(path));
     auto lut = std::make_unique<TLUT>();
     format.LoadFromFile(path, *lut);
@@ -243,35 +228,31 @@ TEST(Quantel1DFormat, ReadsAfterBothHeadersAndRefusesAZeroMaximum)
     auto curve = MakeCurve({{1.5, 0.5, -1}, {0, 0, 1}});
     const std::string out = folder.Path("out.txt");
     format.SaveToFile(out, *curve, 12);
-    EXPECT_EQ(ReadBytes(out), Lines({"table type\t2", "", "gMax\t4095", "gSize\t2", "", "gamma",
-                                     "r\tg\tb", "4095 2048 0", "0 0 4095"}));
+    EXPECT_EQ(ReadBytes(out), Lines({"table type\t2", "", "gMax\t4095", "gSize\t2", "", "gamma", "r\tg\tb",
+                                     "4095 2048 0", "0 0 4095"}));
 }
 
-TEST(Nucoda1DWriter, WritesTitleAndSizeAndNeverReads)
-{
+TEST(Nucoda1DWriter, WritesTitleAndSizeAndNeverReads) {
     TTempFolder folder;
     const TLUTFormat& format = *FindLutFormat("nucoda-1d");
     auto curve = MakeCurve({{0, 0, 0}, {1, 0.5, 0}});
     const std::string out = folder.Path("film.cms");
     format.SaveToFile(out, *curve, 0);
-    EXPECT_EQ(ReadBytes(out), Lines({"NUCODA_3D_CUBE 2", "", "TITLE \"film\"", "", "LUT_1D_SIZE 2",
-                                     "", "0.000000 0.000000 0.000000",
-                                     "1.000000 0.500000 0.000000"}));
+    EXPECT_EQ(ReadBytes(out), Lines({"NUCODA_3D_CUBE 2", "", "TITLE \"film\"", "", "LUT_1D_SIZE 2", "",
+                                     "0.000000 0.000000 0.000000", "1.000000 0.500000 0.000000"}));
     EXPECT_FALSE(format.CanRead(out));
     EXPECT_FALSE(format.CanRead("NUCODA_3D_CUBE\nLUT_1D_SIZE 2\n", folder.Path("missing.cms")));
 }
 
 // Every format that reads and writes gets back what it wrote. Values are
 // chosen on each format's own grid so the comparison can be exact.
-TEST(DeclaredLength1DFormats, RoundTrips)
-{
+TEST(DeclaredLength1DFormats, RoundTrips) {
     TTempFolder folder;
     constexpr int kSize = 1024;
     auto curve = std::make_unique<TLUT>();
     curve->Kind = lkCurve;
     curve->CurveSize = kSize;
-    for (int i = 0; i < kSize; ++i)
-        curve->Curve[i] = {i / 1023.0, (1023 - i) / 1023.0, ((i * 7) % 1024) / 1023.0};
+    for (int i = 0; i < kSize; ++i) curve->Curve[i] = {i / 1023.0, (1023 - i) / 1023.0, ((i * 7) % 1024) / 1023.0};
 
     const TLUTFormat& quantel = *FindLutFormat("quantel-1d");
     const TLUTFormat& codex = *FindLutFormat("codex-1d");
@@ -317,8 +298,7 @@ TEST(DeclaredLength1DFormats, RoundTrips)
     EXPECT_EQ(back->Comments, (std::vector<std::string>{"look one", "Converted by Quor LUT Converter"}));
 }
 
-TEST(DeclaredLength1DFormats, WritersRefuseUnusableTablesAndReportFileErrors)
-{
+TEST(DeclaredLength1DFormats, WritersRefuseUnusableTablesAndReportFileErrors) {
     TTempFolder folder;
     const TLUTFormat& cube = *FindLutFormat("cube-1d");
     const TLUTFormat& codex = *FindLutFormat("codex-1d");
@@ -346,8 +326,7 @@ TEST(DeclaredLength1DFormats, WritersRefuseUnusableTablesAndReportFileErrors)
     EXPECT_THROW(codex.SaveToFile(folder.Path("q.txt"), *curve, 40), ELUTError);
 }
 
-TEST(DeclaredLength1DFormats, HostileInputIsRefusedCleanly)
-{
+TEST(DeclaredLength1DFormats, HostileInputIsRefusedCleanly) {
     TTempFolder folder;
     const TLUTFormat& cube = *FindLutFormat("cube-1d");
     const TLUTFormat& codex = *FindLutFormat("codex-1d");
@@ -363,8 +342,7 @@ TEST(DeclaredLength1DFormats, HostileInputIsRefusedCleanly)
                                      Lines({"table type\t2", "gMax\t1023", "gSize\t3", "0 0 0", "1 1 1", "5 5 5"}));
     // The full table is accepted, one entry more is not.
     std::string full = "LUT_1D_SIZE 100001\n";
-    for (int i = 0; i < kMaxCurveSize; ++i)
-        full += "0 0.5 1\n";
+    for (int i = 0; i < kMaxCurveSize; ++i) full += "0 0.5 1\n";
     const std::string path = folder.Write("full.cube", full);
     auto lut = std::make_unique<TLUT>();
     cube.LoadFromFile(path, *lut);

@@ -7,8 +7,7 @@ using namespace lut1dtest;
 
 namespace {
 
-TEST(Lustre1DFormat, ReadsTwelveAndSixteenBitFilesOnly)
-{
+TEST(Lustre1DFormat, ReadsTwelveAndSixteenBitFilesOnly) {
     TTempFolder folder;
     const TLUTFormat& format = *FindLutFormat("lustre-1d");
     EXPECT_EQ(format.Name, "Autodesk Lustre 1D");
@@ -36,20 +35,18 @@ TEST(Lustre1DFormat, ReadsTwelveAndSixteenBitFilesOnly)
     EXPECT_EQ(ErrorText([&] { format.LoadFromFile(ten, *lut); }).rfind("Incomplete file. ", 0), 0u);
 }
 
-TEST(Lustre1DFormat, WritesTheLiteralLayoutClampedAndRounded)
-{
+TEST(Lustre1DFormat, WritesTheLiteralLayoutClampedAndRounded) {
     TTempFolder folder;
     const TLUTFormat& format = *FindLutFormat("lustre-1d");
     auto curve = MakeCurve({{0, 0, 0}, {1, 0.5, 2}});
     curve->Comments = {"not written"};
     const std::string path = folder.Path("out.lut");
     format.SaveToFile(path, *curve, 16);
-    EXPECT_EQ(ReadBytes(path), Lines({"LUT16", "", "# Converted by Quor LUT Converter", "",
-                                      "0 0 0 0", "1 65535 32768 65535"}));
+    EXPECT_EQ(ReadBytes(path),
+              Lines({"LUT16", "", "# Converted by Quor LUT Converter", "", "0 0 0 0", "1 65535 32768 65535"}));
 }
 
-TEST(ColorFrontOSD1DFormat, DetectsByExtensionAndCountsLines)
-{
+TEST(ColorFrontOSD1DFormat, DetectsByExtensionAndCountsLines) {
     TTempFolder folder;
     const TLUTFormat& format = *FindLutFormat("colorfront-osd-1d");
     const std::string content = Lines({"# c", "0 0 0", "", "0.5 0.25 1", "bad line"});
@@ -68,12 +65,10 @@ TEST(ColorFrontOSD1DFormat, DetectsByExtensionAndCountsLines)
     EXPECT_EQ(ReadBytes(path), Lines({"0.000000 0.500000 1.000000", "1.500000 -0.250000 0.000000"}));
 }
 
-TEST(Fusion1DFormat, ReadsTheBitDepthHeaderAndIndexedValues)
-{
+TEST(Fusion1DFormat, ReadsTheBitDepthHeaderAndIndexedValues) {
     TTempFolder folder;
     const TLUTFormat& format = *FindLutFormat("fusion-1d");
-    const std::string path =
-        folder.Write("a.alut", Lines({"F5LT", "", "10", "", "0 0 0 0 0 0", "1 1023 1 512 1 0"}));
+    const std::string path = folder.Write("a.alut", Lines({"F5LT", "", "10", "", "0 0 0 0 0 0", "1 1023 1 512 1 0"}));
     EXPECT_TRUE(format.CanRead(path));
     auto lut = std::make_unique<TLUT>();
     format.LoadFromFile(path, *lut);
@@ -91,16 +86,14 @@ TEST(Fusion1DFormat, ReadsTheBitDepthHeaderAndIndexedValues)
     auto curve = MakeCurve({{0, 0, 0}, {0, 0, 0}, {1, 0, 0.5}});
     const std::string out = folder.Path("out.alut");
     format.SaveToFile(out, *curve, 16);
-    EXPECT_EQ(ReadBytes(out), Lines({"F5LT", "", "16", "", "0 0 0 0 0 0", "1 0 1 0 1 0",
-                                     "2 65535 2 0 2 32768"}));
+    EXPECT_EQ(ReadBytes(out), Lines({"F5LT", "", "16", "", "0 0 0 0 0 0", "1 0 1 0 1 0", "2 65535 2 0 2 32768"}));
 }
 
-TEST(Blackmagic1DFormat, ReadsThousandthsAndSkipsLinesNotStartingWithADigit)
-{
+TEST(Blackmagic1DFormat, ReadsThousandthsAndSkipsLinesNotStartingWithADigit) {
     TTempFolder folder;
     const TLUTFormat& format = *FindLutFormat("blackmagic-1d");
-    const std::string path = folder.Write(
-        "a.txt", Lines({"R\tG\tB - HDLINK GAMMA TABLE", "-5 0 0", "1000.00 500.00 0.00", "0 0 250"}));
+    const std::string path =
+        folder.Write("a.txt", Lines({"R\tG\tB - HDLINK GAMMA TABLE", "-5 0 0", "1000.00 500.00 0.00", "0 0 250"}));
     EXPECT_TRUE(format.CanRead(path));
     auto lut = std::make_unique<TLUT>();
     format.LoadFromFile(path, *lut);
@@ -111,12 +104,10 @@ TEST(Blackmagic1DFormat, ReadsThousandthsAndSkipsLinesNotStartingWithADigit)
 
     auto curve = MakeCurve({{1, 0.5, 0}, {1.25, -0.001, 0.0005}});
     format.SaveToFile(path, *curve, 16);
-    EXPECT_EQ(ReadBytes(path),
-              Lines({"R\tG\tB - HDLINK GAMMA TABLE", "1000.00 500.00 0.00", "1250.00 -1.00 0.50"}));
+    EXPECT_EQ(ReadBytes(path), Lines({"R\tG\tB - HDLINK GAMMA TABLE", "1000.00 500.00 0.00", "1250.00 -1.00 0.50"}));
 }
 
-TEST(CinetalAndShake1DFormats, WriteIntegersWithoutHeaderAndNeverRead)
-{
+TEST(CinetalAndShake1DFormats, WriteIntegersWithoutHeaderAndNeverRead) {
     TTempFolder folder;
     const TLUTFormat& cinetal = *FindLutFormat("cinetal-1d");
     const TLUTFormat& shake = *FindLutFormat("shake-1d");
@@ -132,8 +123,7 @@ TEST(CinetalAndShake1DFormats, WriteIntegersWithoutHeaderAndNeverRead)
     EXPECT_FALSE(shake.CanRead(path));
 }
 
-TEST(DavinciLut1DFormats, ReadFixedScalesAndDetectByExtension)
-{
+TEST(DavinciLut1DFormats, ReadFixedScalesAndDetectByExtension) {
     TTempFolder folder;
     const TLUTFormat& ilut = *FindLutFormat("davinci-ilut-1d");
     const TLUTFormat& olut = *FindLutFormat("davinci-olut-1d");
@@ -164,8 +154,7 @@ TEST(DavinciLut1DFormats, ReadFixedScalesAndDetectByExtension)
     EXPECT_FALSE(std::filesystem::exists(target));
 }
 
-TEST(CountedLength1DFormats, RefuseFewerThanTwoEntriesAndTheFirstEntryPastCapacity)
-{
+TEST(CountedLength1DFormats, RefuseFewerThanTwoEntriesAndTheFirstEntryPastCapacity) {
     TTempFolder folder;
     const TLUTFormat& format = *FindLutFormat("colorfront-osd-1d");
     auto lut = MakeCurve({{0, 0, 0}, {1, 1, 1}});
@@ -180,8 +169,7 @@ TEST(CountedLength1DFormats, RefuseFewerThanTwoEntriesAndTheFirstEntryPastCapaci
     EXPECT_EQ(lut->Curve[1].Red, 1.0);
 
     std::string full;
-    for (int i = 0; i < kMaxCurveSize; ++i)
-        full += "0.25 0.5 1\n";
+    for (int i = 0; i < kMaxCurveSize; ++i) full += "0.25 0.5 1\n";
     const std::string fits = folder.Write("full.1dlut", full);
     format.LoadFromFile(fits, *lut);
     EXPECT_EQ(lut->CurveSize, kMaxCurveSize);
@@ -189,8 +177,7 @@ TEST(CountedLength1DFormats, RefuseFewerThanTwoEntriesAndTheFirstEntryPastCapaci
     EXPECT_THROW(format.LoadFromFile(tooLong, *lut), ELUTError);
 }
 
-TEST(CountedLength1DFormats, RoundTrips)
-{
+TEST(CountedLength1DFormats, RoundTrips) {
     TTempFolder folder;
     constexpr int kSize = 4096;
     auto curve = std::make_unique<TLUT>();
@@ -240,8 +227,7 @@ TEST(CountedLength1DFormats, RoundTrips)
     EXPECT_EQ(back->Curve[1].Blue, 0.25);
 }
 
-TEST(CountedLength1DFormats, WritersRefuseUnusableTablesAndHostileInputIsRefusedCleanly)
-{
+TEST(CountedLength1DFormats, WritersRefuseUnusableTablesAndHostileInputIsRefusedCleanly) {
     TTempFolder folder;
     const TLUTFormat& lustre = *FindLutFormat("lustre-1d");
     const TLUTFormat& colorfront = *FindLutFormat("colorfront-osd-1d");
@@ -250,8 +236,8 @@ TEST(CountedLength1DFormats, WritersRefuseUnusableTablesAndHostileInputIsRefused
     const TLUTFormat& cinetal = *FindLutFormat("cinetal-1d");
     const TLUTFormat& shake = *FindLutFormat("shake-1d");
     auto empty = std::make_unique<TLUT>();
-    for (const TLUTFormat* format : std::initializer_list<const TLUTFormat*>{&lustre, &colorfront, &fusion,
-                                                                 &blackmagic, &cinetal, &shake}) {
+    for (const TLUTFormat* format :
+         std::initializer_list<const TLUTFormat*>{&lustre, &colorfront, &fusion, &blackmagic, &cinetal, &shake}) {
         const std::string path = folder.Path("never.txt");
         EXPECT_THROW(format->SaveToFile(path, *empty, 16), ELUTError) << format->Name;
         EXPECT_FALSE(std::filesystem::exists(path)) << format->Name;

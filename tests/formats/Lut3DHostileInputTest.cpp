@@ -16,8 +16,7 @@ struct TFormatCase {
     int Bits;
 };
 
-std::vector<TFormatCase> AllFormats()
-{
+std::vector<TFormatCase> AllFormats() {
     std::vector<TFormatCase> cases;
     cases.push_back({FindLutFormat("cube-3d"), ".cube", 0});
     cases.push_back({FindLutFormat("cube-3d-truelight"), ".cube", 0});
@@ -40,18 +39,15 @@ class Lut3DHostileInputTest : public formattest::TScratchFolderTest {
 protected:
     // Detection and reading either succeed or raise EError; the LUT's sizes
     // stay inside its tables whatever happened.
-    void Probe(const TLUTFormat& format, const std::string& file, const std::string& what)
-    {
+    void Probe(const TLUTFormat& format, const std::string& file, const std::string& what) {
         SCOPED_TRACE(format.Name + ": " + what);
         try {
             (void)format.CanRead(file);
-        } catch (const EError&) {
-        }
+        } catch (const EError&) {}
         auto lut = std::make_unique<TLUT>();
         try {
             format.LoadFromFile(file, *lut);
-        } catch (const EError&) {
-        }
+        } catch (const EError&) {}
         EXPECT_GE(lut->CubeSize, 0);
         EXPECT_LE(lut->CubeSize, kMaxCubeSize);
         EXPECT_GE(lut->CurveSize, 0);
@@ -59,8 +55,7 @@ protected:
     }
 };
 
-TEST_F(Lut3DHostileInputTest, TruncatedFilesNeverCrash)
-{
+TEST_F(Lut3DHostileInputTest, TruncatedFilesNeverCrash) {
     auto cube = formattest::RandomCube(2, 11);
     auto big = formattest::RandomCube(64, 12);
     for (auto& c : AllFormats()) {
@@ -73,8 +68,7 @@ TEST_F(Lut3DHostileInputTest, TruncatedFilesNeverCrash)
         auto lut = std::make_unique<TLUT>();
         EXPECT_NO_THROW(c.Format->LoadFromFile(file, *lut)) << c.Format->Name;
         std::vector<std::size_t> cuts;
-        for (std::size_t cut = 0; cut < bytes.size() && cut < 400; cut += 7)
-            cuts.push_back(cut);
+        for (std::size_t cut = 0; cut < bytes.size() && cut < 400; cut += 7) cuts.push_back(cut);
         cuts.push_back(bytes.size() - 1);
         cuts.push_back(bytes.size() / 2);
         for (std::size_t cut : cuts) {
@@ -84,8 +78,7 @@ TEST_F(Lut3DHostileInputTest, TruncatedFilesNeverCrash)
     }
 }
 
-TEST_F(Lut3DHostileInputTest, NoiseAndHostileHeadersNeverCrash)
-{
+TEST_F(Lut3DHostileInputTest, NoiseAndHostileHeadersNeverCrash) {
     std::vector<std::pair<std::string, std::string>> inputs = {
         {"empty", ""},
         {"blank lines", "\n\n\r\n   \n"},
@@ -117,13 +110,11 @@ TEST_F(Lut3DHostileInputTest, NoiseAndHostileHeadersNeverCrash)
     std::mt19937 random(99);
     for (int i = 0; i < 20; ++i) {
         std::string noise(static_cast<std::size_t>(random() % 5000), '\0');
-        for (char& ch : noise)
-            ch = static_cast<char>(random());
+        for (char& ch : noise) ch = static_cast<char>(random());
         inputs.emplace_back("noise " + std::to_string(i), noise);
     }
     for (auto& c : AllFormats())
-        for (const auto& [name, bytes] : inputs)
-            Probe(*c.Format, WriteRaw("hostile" + c.Extension, bytes), name);
+        for (const auto& [name, bytes] : inputs) Probe(*c.Format, WriteRaw("hostile" + c.Extension, bytes), name);
 }
 
-} // namespace
+}  // namespace

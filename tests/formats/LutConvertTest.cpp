@@ -9,8 +9,8 @@
 #include <string>
 
 #include "engine/Error.h"
-#include "formats/FormatRegistry.h"
 #include "engine/LUT.h"
+#include "formats/FormatRegistry.h"
 #include "formats/LutConvert.h"
 #include "formats/LutFormat.h"
 
@@ -19,13 +19,11 @@ namespace {
 // An affine colour map that stays inside (0, 1): trilinear and linear
 // interpolation reproduce it exactly, so a resampled table must equal it
 // at every new grid point.
-TRGBDouble Affine(double r, double g, double b)
-{
+TRGBDouble Affine(double r, double g, double b) {
     return {0.1 + 0.5 * r + 0.2 * g + 0.1 * b, 0.05 + 0.3 * r + 0.6 * g, 0.9 - 0.4 * b - 0.3 * r};
 }
 
-void FillAffineCube(TLUT& lut, int size)
-{
+void FillAffineCube(TLUT& lut, int size) {
     lut.Kind = lkCube;
     lut.CubeSize = size;
     for (int r = 0; r < size; ++r)
@@ -35,8 +33,7 @@ void FillAffineCube(TLUT& lut, int size)
 }
 
 // A curve that bends each channel differently.
-void FillCurve(TLUT& lut, int size)
-{
+void FillCurve(TLUT& lut, int size) {
     lut.Kind = lkCurve;
     lut.CurveSize = size;
     for (int i = 0; i < size; ++i) {
@@ -45,24 +42,20 @@ void FillCurve(TLUT& lut, int size)
     }
 }
 
-const TLutOutputProfile& Profile(const std::string& name)
-{
+const TLutOutputProfile& Profile(const std::string& name) {
     const TLutOutputProfile* profile = FindOutputProfile(name);
-    if (!profile)
-        throw std::runtime_error("no profile " + name);
+    if (!profile) throw std::runtime_error("no profile " + name);
     return *profile;
 }
 
-void ExpectNear(const TRGBDouble& a, const TRGBDouble& b, double tolerance)
-{
+void ExpectNear(const TRGBDouble& a, const TRGBDouble& b, double tolerance) {
     EXPECT_NEAR(a.Red, b.Red, tolerance);
     EXPECT_NEAR(a.Green, b.Green, tolerance);
     EXPECT_NEAR(a.Blue, b.Blue, tolerance);
 }
 
 // The first profile that writes each format, by format index.
-std::map<int, const TLutOutputProfile*> WritingProfiles(bool want3D)
-{
+std::map<int, const TLutOutputProfile*> WritingProfiles(bool want3D) {
     std::map<int, const TLutOutputProfile*> profiles;
     for (const auto& profile : LutOutputProfiles())
         if (GetLutFormat(profile->FormatIndex)->Is3D == want3D && !profiles.count(profile->FormatIndex))
@@ -71,17 +64,14 @@ std::map<int, const TLutOutputProfile*> WritingProfiles(bool want3D)
 }
 
 // The largest difference one stored value may show in the target format.
-double Quantum(const TLutOutputProfile& profile)
-{
-    if (GetLutFormat(profile.FormatIndex)->Name == "FSI DIT (Flanders Scientific) 3D")
-        return 1.0 / 1008;
+double Quantum(const TLutOutputProfile& profile) {
+    if (GetLutFormat(profile.FormatIndex)->Name == "FSI DIT (Flanders Scientific) 3D") return 1.0 / 1008;
     return profile.DefaultBits > 0 ? 1.0 / ((1 << profile.DefaultBits) - 1) : 1e-5;
 }
 
 // Largest difference between a written table and the source's own lookup
 // at the written table's grid points.
-double MaxDifference(const TLUT& written, const TLUT& source)
-{
+double MaxDifference(const TLUT& written, const TLUT& source) {
     double worst = 0;
     auto take = [&](const TRGBDouble& got, const TRGBDouble& expected) {
         worst = std::max({worst, std::fabs(got.Red - expected.Red), std::fabs(got.Green - expected.Green),
@@ -108,9 +98,7 @@ double MaxDifference(const TLUT& written, const TLUT& source)
 
 class TScratchFolder {
 public:
-    TScratchFolder()
-        : path_(std::filesystem::temp_directory_path() / ("lutconvert-" + std::to_string(getpid())))
-    {
+    TScratchFolder() : path_(std::filesystem::temp_directory_path() / ("lutconvert-" + std::to_string(getpid()))) {
         std::filesystem::remove_all(path_);
         std::filesystem::create_directories(path_);
     }
@@ -121,15 +109,13 @@ private:
     std::filesystem::path path_;
 };
 
-bool SameBits(const TRGBDouble& a, const TRGBDouble& b)
-{
+bool SameBits(const TRGBDouble& a, const TRGBDouble& b) {
     return a.Red == b.Red && a.Green == b.Green && a.Blue == b.Blue;
 }
 
-} // namespace
+}  // namespace
 
-TEST(LutConvert, FindsProfilesByNameNumberAndExtension)
-{
+TEST(LutConvert, FindsProfilesByNameNumberAndExtension) {
     const auto& profiles = LutOutputProfiles();
     ASSERT_GE(profiles.size(), 31u);
     EXPECT_EQ(FindOutputProfile("Dolby DD3"), profiles[10].get());
@@ -143,18 +129,17 @@ TEST(LutConvert, FindsProfilesByNameNumberAndExtension)
     EXPECT_EQ(FindOutputProfile("dolby dd3"), nullptr);  // names are exact
 
     // The first profile of the kind in list order, extension without case.
-    EXPECT_EQ(FindProfileForFile("/x/look.CUBE", true), profiles[6].get());   // Cube 3D Iridas
-    EXPECT_EQ(FindProfileForFile("look.cube", false), profiles[24].get());    // Cube 1D
-    EXPECT_EQ(FindProfileForFile("look.lut", true), profiles[2].get());       // Lustre 3D
-    EXPECT_EQ(FindProfileForFile("look.lut", false), profiles[19].get());     // Lustre 1D
-    EXPECT_EQ(FindProfileForFile("a.swto.xml", false), profiles[29].get());   // S.two
+    EXPECT_EQ(FindProfileForFile("/x/look.CUBE", true), profiles[6].get());  // Cube 3D Iridas
+    EXPECT_EQ(FindProfileForFile("look.cube", false), profiles[24].get());   // Cube 1D
+    EXPECT_EQ(FindProfileForFile("look.lut", true), profiles[2].get());      // Lustre 3D
+    EXPECT_EQ(FindProfileForFile("look.lut", false), profiles[19].get());    // Lustre 1D
+    EXPECT_EQ(FindProfileForFile("a.swto.xml", false), profiles[29].get());  // S.two
     EXPECT_EQ(FindProfileForFile("a.xml", false), nullptr);
-    EXPECT_EQ(FindProfileForFile("cube", true), nullptr);                     // no dot
-    EXPECT_EQ(FindProfileForFile("look.dat", true), profiles[9].get());       // DaVinci DAT before FSI DIT
+    EXPECT_EQ(FindProfileForFile("cube", true), nullptr);                // no dot
+    EXPECT_EQ(FindProfileForFile("look.dat", true), profiles[9].get());  // DaVinci DAT before FSI DIT
 }
 
-TEST(LutConvert, ReadAndWriteAbilitiesFollowTheFormats)
-{
+TEST(LutConvert, ReadAndWriteAbilitiesFollowTheFormats) {
     int readers = 0, writers = 0;
     for (int i = 0; i < static_cast<int>(LutFormats().size()); ++i) {
         readers += FormatReads(i);
@@ -162,27 +147,24 @@ TEST(LutConvert, ReadAndWriteAbilitiesFollowTheFormats)
     }
     EXPECT_EQ(readers, 35);
     EXPECT_EQ(writers, 33);
-    EXPECT_FALSE(FormatReads(18));  // Nucoda 1D
-    EXPECT_FALSE(FormatReads(22));  // Cine-tal 1D
-    EXPECT_FALSE(FormatReads(23));  // Shake 1D
-    EXPECT_FALSE(FormatWrites(24)); // DaVinci ilut
-    EXPECT_FALSE(FormatWrites(27)); // ASC CDL
+    EXPECT_FALSE(FormatReads(18));   // Nucoda 1D
+    EXPECT_FALSE(FormatReads(22));   // Cine-tal 1D
+    EXPECT_FALSE(FormatReads(23));   // Shake 1D
+    EXPECT_FALSE(FormatWrites(24));  // DaVinci ilut
+    EXPECT_FALSE(FormatWrites(27));  // ASC CDL
     EXPECT_TRUE(FormatReads(0) && FormatWrites(0));
     EXPECT_FALSE(FormatReads(-1));
-    EXPECT_FALSE(FormatWrites(37)); // ASC CDL collection
+    EXPECT_FALSE(FormatWrites(37));  // ASC CDL collection
     EXPECT_FALSE(FormatWrites(static_cast<int>(LutFormats().size())));
 }
 
-TEST(LutConvert, WriterSizesOfRestrictedFormats)
-{
+TEST(LutConvert, WriterSizesOfRestrictedFormats) {
     const TLUTFormat& lustre = ProfileFormat(Profile("Autodesk Lustre 3D"));
     const TLUTFormat& dit = ProfileFormat(Profile("FSI DIT (Flanders Scientific) 3D"));
     const TLUTFormat& cube = ProfileFormat(Profile("Cube 3D Davinci"));
     const TLUTFormat& curve = ProfileFormat(Profile("Cube 1D"));
-    for (int size : {2, 3, 5, 9, 17, 33, 65})
-        EXPECT_TRUE(WriterTakesSize(lustre, size, 0)) << size;
-    for (int size : {1, 4, 16, 32, 64, 101, 129})
-        EXPECT_FALSE(WriterTakesSize(lustre, size, 0)) << size;
+    for (int size : {2, 3, 5, 9, 17, 33, 65}) EXPECT_TRUE(WriterTakesSize(lustre, size, 0)) << size;
+    for (int size : {1, 4, 16, 32, 64, 101, 129}) EXPECT_FALSE(WriterTakesSize(lustre, size, 0)) << size;
     EXPECT_EQ(WriterSizesText(lustre, 0), "2, 3, 5, 9, 17, 33 or 65");
     EXPECT_EQ(WriterOnlySize(dit, 0), 64);
     EXPECT_TRUE(WriterTakesSize(dit, 64, 0));
@@ -203,8 +185,7 @@ TEST(LutConvert, WriterSizesOfRestrictedFormats)
     EXPECT_EQ(WriterSizesText(codex, 10), "1024");
 }
 
-TEST(LutConvert, BakeCopiesEqualSizesAndResamplesWithTheSourceLookup)
-{
+TEST(LutConvert, BakeCopiesEqualSizesAndResamplesWithTheSourceLookup) {
     auto source = std::make_unique<TLUT>();
     FillAffineCube(*source, 17);
     // Give one point a value off the affine map: a copy keeps it bit for bit.
@@ -217,8 +198,7 @@ TEST(LutConvert, BakeCopiesEqualSizesAndResamplesWithTheSourceLookup)
     bool identical = true;
     for (int r = 0; r < 17; ++r)
         for (int g = 0; g < 17; ++g)
-            for (int b = 0; b < 17; ++b)
-                identical = identical && SameBits(same->Cube[r][g][b], source->Cube[r][g][b]);
+            for (int b = 0; b < 17; ++b) identical = identical && SameBits(same->Cube[r][g][b], source->Cube[r][g][b]);
     EXPECT_TRUE(identical);
 
     // Resampling an affine table to other sizes gives the affine map.
@@ -239,8 +219,7 @@ TEST(LutConvert, BakeCopiesEqualSizesAndResamplesWithTheSourceLookup)
     EXPECT_THROW(BakeCube(*source, 102, *bad), EError);
 }
 
-TEST(LutConvert, BakesCurvesAndCurveThenCubeAtTheGridPoints)
-{
+TEST(LutConvert, BakesCurvesAndCurveThenCubeAtTheGridPoints) {
     auto source = std::make_unique<TLUT>();
     FillCurve(*source, 1024);
     auto baked = std::make_unique<TLUT>();
@@ -272,8 +251,7 @@ TEST(LutConvert, BakesCurvesAndCurveThenCubeAtTheGridPoints)
         }
 }
 
-TEST(LutConvert, ResamplesCurvesWithTheirOwnInterpolation)
-{
+TEST(LutConvert, ResamplesCurvesWithTheirOwnInterpolation) {
     auto source = std::make_unique<TLUT>();
     source->Kind = lkCurve;
     source->CurveSize = 3;
@@ -298,8 +276,7 @@ TEST(LutConvert, ResamplesCurvesWithTheirOwnInterpolation)
     EXPECT_THROW(ResampleCurve(*source, 5, *target), EError);
 }
 
-TEST(LutConvert, CarriesCommentsButNotTheSignature)
-{
+TEST(LutConvert, CarriesCommentsButNotTheSignature) {
     auto source = std::make_unique<TLUT>();
     source->Comments = {"Scene 12", "Converted by Quor LUT Converter", "  Converted by Quor LUT Converter ",
                         "Converted by Quor LUT Converter 2", ""};
@@ -310,8 +287,7 @@ TEST(LutConvert, CarriesCommentsButNotTheSignature)
     EXPECT_EQ(carried[2], "");
 }
 
-TEST(LutConvert, PreparesTablesForProfiles)
-{
+TEST(LutConvert, PreparesTablesForProfiles) {
     auto cube = std::make_unique<TLUT>();
     FillAffineCube(*cube, 17);
     cube->Comments = {"keep", std::string(kConverterSignature)};
@@ -366,8 +342,7 @@ TEST(LutConvert, PreparesTablesForProfiles)
 // Every readable format converted into every writable format of its kind,
 // read back with the target format: the values are the source's own lookup
 // at the target's grid points, within what the target can store.
-TEST(LutConvert, RoundTripsBetweenEveryFormatPair)
-{
+TEST(LutConvert, RoundTripsBetweenEveryFormatPair) {
     const TScratchFolder folder;
     // Two tables reused for every pair: each TLUT is a 27 MB allocation.
     const auto converted = std::make_unique<TLUT>();
@@ -376,8 +351,7 @@ TEST(LutConvert, RoundTripsBetweenEveryFormatPair)
     for (const bool is3D : {true, false}) {
         const auto writers = WritingProfiles(is3D);
         for (const auto& [sourceIndex, sourceProfile] : writers) {
-            if (!FormatReads(sourceIndex))
-                continue;
+            if (!FormatReads(sourceIndex)) continue;
             const TLUTFormat& sourceFormat = *GetLutFormat(sourceIndex);
             auto original = std::make_unique<TLUT>();
             if (is3D)
@@ -404,15 +378,12 @@ TEST(LutConvert, RoundTripsBetweenEveryFormatPair)
                 const int only = WriterOnlySize(targetFormat, bits);
                 int size = 0;
                 if (is3D && !only && (sourceSize > 17 || !WriterTakesSize(targetFormat, sourceSize, bits)))
-                    for (size = 5; !WriterTakesSize(targetFormat, size, bits); ++size) {
-                    }
-                const std::string output =
-                    folder / ("dst" + std::to_string(sourceIndex) + "-" + std::to_string(targetIndex) + "." +
-                              targetProfile->Extension);
+                    for (size = 5; !WriterTakesSize(targetFormat, size, bits); ++size) {}
+                const std::string output = folder / ("dst" + std::to_string(sourceIndex) + "-" +
+                                                     std::to_string(targetIndex) + "." + targetProfile->Extension);
                 ASSERT_NO_THROW(PrepareForProfile(*source, *targetProfile, size, 0, *converted)) << pair;
                 GetLutFormat(targetIndex)->SaveToFile(output, *converted, bits);
-                if (!FormatReads(targetIndex))
-                    continue;
+                if (!FormatReads(targetIndex)) continue;
                 GetLutFormat(targetIndex)->LoadFromFile(output, *written);
                 const int expectedSize = only ? only : (size ? size : sourceSize);
                 EXPECT_EQ(is3D ? written->CubeSize : written->CurveSize, expectedSize) << pair;
@@ -429,8 +400,7 @@ TEST(LutConvert, RoundTripsBetweenEveryFormatPair)
 // A format that keeps a curve before its cube (CLF) gets curve-then-cube
 // LUTs as they stand, the cube resampled alone when another size is asked;
 // other 3D formats get them baked.
-TEST(LutConvert, CurveBeforeCubeIsKeptWhereTheFormatHoldsIt)
-{
+TEST(LutConvert, CurveBeforeCubeIsKeptWhereTheFormatHoldsIt) {
     auto source = std::make_unique<TLUT>();
     FillAffineCube(*source, 5);
     source->Kind = lkCurveThenCube;

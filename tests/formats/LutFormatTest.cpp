@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <unistd.h>
 #include <clocale>
 #include <cmath>
 #include <cstdio>
@@ -8,7 +9,6 @@
 #include <memory>
 #include <random>
 #include <string>
-#include <unistd.h>
 
 #include "formats/FormatFiles.h"
 #include "formats/FormatText.h"
@@ -20,16 +20,14 @@ namespace fs = std::filesystem;
 
 class LutFormatTest : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
+    void SetUp() override {
         char pattern[] = "/tmp/ombrane-lutformat-XXXXXX";
         ASSERT_NE(mkdtemp(pattern), nullptr);
         dir_ = pattern;
     }
     void TearDown() override { fs::remove_all(dir_); }
 
-    std::string Write(const std::string& name, const std::string& bytes) const
-    {
+    std::string Write(const std::string& name, const std::string& bytes) const {
         std::string path = (dir_ / name).string();
         std::ofstream out(path, std::ios::binary);
         out << bytes;
@@ -52,16 +50,14 @@ public:
     mutable bool SawTextFileDuringLoad = false;
 
 protected:
-    void ParseLine(const std::string& line, TLUT& lut, TLutReadState& state) const override
-    {
+    void ParseLine(const std::string& line, TLUT& lut, TLutReadState& state) const override {
         SawTextFileDuringLoad = state.TextFile != nullptr;
         if (line.rfind("size ", 0) == 0) {
             state.SetSize(ParseInteger(Trim(line.substr(5))));
             return;
         }
         double r, g, b;
-        if (state.Size < 0 || !ParseFloatTriple(line, r, g, b))
-            return;
+        if (state.Size < 0 || !ParseFloatTriple(line, r, g, b)) return;
         if (blueFastest_)
             state.StoreBlueFastest(lut, r, g, b);
         else
@@ -72,16 +68,14 @@ private:
     bool blueFastest_;
 };
 
-std::string ProbeFile(int size, int lines)
-{
+std::string ProbeFile(int size, int lines) {
     std::string text = "size " + std::to_string(size) + "\n";
     for (int i = 0; i < lines; ++i)
         text += std::to_string(i) + " " + std::to_string(i + 1) + " " + std::to_string(i + 2) + "\n";
     return text;
 }
 
-TEST_F(LutFormatTest, DriverFillsTheGridInTheChosenOrder)
-{
+TEST_F(LutFormatTest, DriverFillsTheGridInTheChosenOrder) {
     auto lut = std::make_unique<TLUT>();
     TProbeFormat redFastest(false);
     redFastest.LoadFromFile(Write("red.txt", ProbeFile(2, 8)), *lut);
@@ -99,12 +93,10 @@ TEST_F(LutFormatTest, DriverFillsTheGridInTheChosenOrder)
     TProbeFormat blueFastest(true);
     blueFastest.LoadFromFile(Write("blue.txt", ProbeFile(3, 27)), *lut);
     EXPECT_EQ(lut->CubeSize, 3);
-    for (int k = 0; k < 27; ++k)
-        EXPECT_EQ(lut->Cube[k / 9][k / 3 % 3][k % 3].Red, k);
+    for (int k = 0; k < 27; ++k) EXPECT_EQ(lut->Cube[k / 9][k / 3 % 3][k % 3].Red, k);
 }
 
-TEST_F(LutFormatTest, DriverDropsSurplusAndReportsShortFiles)
-{
+TEST_F(LutFormatTest, DriverDropsSurplusAndReportsShortFiles) {
     auto lut = std::make_unique<TLUT>();
     TProbeFormat format(false);
     format.LoadFromFile(Write("long.txt", ProbeFile(2, 9)), *lut);
@@ -129,8 +121,7 @@ TEST_F(LutFormatTest, DriverDropsSurplusAndReportsShortFiles)
     EXPECT_THROW(format.LoadFromFile(Write("empty.txt", ""), *lut), ELUTError);
 }
 
-TEST_F(LutFormatTest, ErrorsNameTheLineAndItsText)
-{
+TEST_F(LutFormatTest, ErrorsNameTheLineAndItsText) {
     auto lut = std::make_unique<TLUT>();
     TProbeFormat format(false);
     auto messageOf = [&](const std::string& text) {
@@ -142,13 +133,11 @@ TEST_F(LutFormatTest, ErrorsNameTheLineAndItsText)
         return std::string("(no error)");
     };
     // The message of the fault first, then where it is.
-    EXPECT_EQ(messageOf("# probe\n\nsize 1x\n"),
-              "'1x' is not a valid integer value. Line 3: \"size 1x\"");
+    EXPECT_EQ(messageOf("# probe\n\nsize 1x\n"), "'1x' is not a valid integer value. Line 3: \"size 1x\"");
     // A long line is quoted with its first 80 characters.
     const std::string longValue(200, '7');
     EXPECT_EQ(messageOf("size " + longValue + "\n"),
-              "'" + longValue + "' is not a valid integer value. Line 1: \"size " +
-                  longValue.substr(0, 75) + "\"");
+              "'" + longValue + "' is not a valid integer value. Line 1: \"size " + longValue.substr(0, 75) + "\"");
     // CR LF and CR line ends count one line each.
     EXPECT_NE(messageOf("a\r\nb\rsize 0\n").find("Line 3: \"size 0\""), std::string::npos);
     // An incomplete table says how much was missing.
@@ -156,8 +145,7 @@ TEST_F(LutFormatTest, ErrorsNameTheLineAndItsText)
     EXPECT_EQ(messageOf("1 2 3\n"), "Incomplete file. The file gives no table size.");
 }
 
-TEST_F(LutFormatTest, SizesOutsideTheTablesAreRefused)
-{
+TEST_F(LutFormatTest, SizesOutsideTheTablesAreRefused) {
     auto lut = std::make_unique<TLUT>();
     TProbeFormat format(false);
     for (int size : {102, 1, 0, -5, 2000000}) {
@@ -175,8 +163,7 @@ TEST_F(LutFormatTest, SizesOutsideTheTablesAreRefused)
     EXPECT_THROW(CheckedCubeSize(1), ELUTError);
 }
 
-TEST_F(LutFormatTest, KeywordDetection)
-{
+TEST_F(LutFormatTest, KeywordDetection) {
     const std::string lines = Write("lines.txt", "# x\nChannel 3D\nFORMAT lut\n");
     const std::string words = Write("words.txt", "the lut has a format, the channel is 3d");
     const std::string partial = Write("partial.txt", "channel 3d only\n");
@@ -199,18 +186,15 @@ TEST_F(LutFormatTest, KeywordDetection)
 
     EXPECT_EQ(SplitKeywordList("NUCODA_3D_CUBE,LUT_3D_VERSION"),
               (std::vector<std::string>{"NUCODA_3D_CUBE", "LUT_3D_VERSION"}));
-    EXPECT_EQ(SplitKeywordList("channel 3d,format lut"),
-              (std::vector<std::string>{"channel", "3d", "format", "lut"}));
-    EXPECT_EQ(SplitKeywordList(" \"max value\" , vertices"),
-              (std::vector<std::string>{"max value", "vertices"}));
+    EXPECT_EQ(SplitKeywordList("channel 3d,format lut"), (std::vector<std::string>{"channel", "3d", "format", "lut"}));
+    EXPECT_EQ(SplitKeywordList(" \"max value\" , vertices"), (std::vector<std::string>{"max value", "vertices"}));
     EXPECT_TRUE(SplitKeywordList("").empty());
 
     EXPECT_EQ(ReadFileHead(late, 4096).size(), 4096u);
     EXPECT_EQ(ReadFileHead(partial, 4096), "channel 3d only\n");
 }
 
-TEST(LutTextHelpers, ContainsTextNextTokenSplitAt)
-{
+TEST(LutTextHelpers, ContainsTextNextTokenSplitAt) {
     EXPECT_EQ(ContainsText("LUT_3D_SIZE", "lut_3d_size 33"), 1);
     EXPECT_EQ(ContainsText("mesh", "  Mesh 5 12"), 3);
     EXPECT_EQ(ContainsText("mesh", "3DMES"), 0);
@@ -257,8 +241,7 @@ TEST(LutTextHelpers, ContainsTextNextTokenSplitAt)
     EXPECT_EQ(FileExtension("/a.b/look"), "");
 }
 
-TEST(LutNumberHelpers, ParseIntTriple)
-{
+TEST(LutNumberHelpers, ParseIntTriple) {
     double a = -1, b = -1, c = -1;
     EXPECT_TRUE(ParseIntTriple("  4095 2048 0 ", 4095, false, a, b, c));
     EXPECT_EQ(a, 1.0);
@@ -281,8 +264,7 @@ TEST(LutNumberHelpers, ParseIntTriple)
     EXPECT_FALSE(ParseIntTriple("1 2 99999999999", 1, false, a, b, c));
 }
 
-TEST(LutNumberHelpers, ParseFloatTriple)
-{
+TEST(LutNumberHelpers, ParseFloatTriple) {
     double a = -1, b = -1, c = -1;
     EXPECT_TRUE(ParseFloatTriple("0.5 1e-3 -2", a, b, c));
     EXPECT_EQ(a, 0.5);
@@ -300,8 +282,7 @@ TEST(LutNumberHelpers, ParseFloatTriple)
     EXPECT_FALSE(ParseFloatTriple("LUT_3D_SIZE 33", a, b, c));
 }
 
-TEST(LutNumberHelpers, FormatScaled)
-{
+TEST(LutNumberHelpers, FormatScaled) {
     EXPECT_EQ(FormatScaled(12, 1.0), "4095");
     EXPECT_EQ(FormatScaled(12, 0.5), "2048");  // 2047.5 to even
     EXPECT_EQ(FormatScaled(10, 1.0), "1023");
@@ -313,8 +294,7 @@ TEST(LutNumberHelpers, FormatScaled)
     EXPECT_EQ(FormatScaled(8, 2.5 / 255.0), "2");
 }
 
-TEST(LutNumberHelpers, FormatFixedIsCorrectlyRoundedAndLocaleFree)
-{
+TEST(LutNumberHelpers, FormatFixedIsCorrectlyRoundedAndLocaleFree) {
     EXPECT_EQ(FormatFixed(6, 0.5), "0.500000");
     EXPECT_EQ(FormatFixed(6, 1.0), "1.000000");
     EXPECT_EQ(FormatFixed(6, 0.0), "0.000000");
@@ -337,11 +317,10 @@ TEST(LutNumberHelpers, FormatFixedIsCorrectlyRoundedAndLocaleFree)
             value = std::nearbyint(value * 2e6) / 2e6;
         std::snprintf(reference, sizeof reference, "%.6f", value);
         std::string expected = reference;
-        if (expected == "-0.000000")
-            expected = "0.000000";
+        if (expected == "-0.000000") expected = "0.000000";
         ASSERT_EQ(FormatFixed(6, value), expected) << value;
     }
     std::setlocale(LC_NUMERIC, savedLocale.c_str());
 }
 
-} // namespace
+}  // namespace

@@ -6,16 +6,15 @@
 #include <string>
 #include <vector>
 
-#include "tests/formats/FormatTestSupport.h"
 #include "formats/Spi1DFormat.h"
 #include "formats/Spi3DFormat.h"
+#include "tests/formats/FormatTestSupport.h"
 
 namespace {
 
 using formattest::Contains;
 
-std::string ErrorOf(void (*read)(std::string_view, TLUT&), const std::string& text)
-{
+std::string ErrorOf(void (*read)(std::string_view, TLUT&), const std::string& text) {
     auto lut = std::make_unique<TLUT>();
     try {
         read(text, *lut);
@@ -25,15 +24,13 @@ std::string ErrorOf(void (*read)(std::string_view, TLUT&), const std::string& te
     return "(no error)";
 }
 
-TEST(Spi1DFormatTest, CurveRoundTripsAndOneComponentAppliesToAllChannels)
-{
+TEST(Spi1DFormatTest, CurveRoundTripsAndOneComponentAppliesToAllChannels) {
     auto lut = std::make_unique<TLUT>();
     std::mt19937 random(3);
     std::uniform_real_distribution<double> unit(-0.5, 1.5);
     lut->Kind = lkCurve;
     lut->CurveSize = 1000;
-    for (int i = 0; i < 1000; ++i)
-        lut->Curve[i] = TRGBDouble{unit(random), unit(random), unit(random)};
+    for (int i = 0; i < 1000; ++i) lut->Curve[i] = TRGBDouble{unit(random), unit(random), unit(random)};
     const std::string text = WriteSpi1D(*lut);
     EXPECT_EQ(text.substr(0, 50), "Version 1\nFrom 0.0 1.0\nLength 1000\nComponents 3\n{\n");
 
@@ -53,8 +50,7 @@ TEST(Spi1DFormatTest, CurveRoundTripsAndOneComponentAppliesToAllChannels)
     EXPECT_EQ(back->Curve[1].Blue, 0.75);
 }
 
-TEST(Spi1DFormatTest, AnotherDomainIsResampledOntoZeroToOne)
-{
+TEST(Spi1DFormatTest, AnotherDomainIsResampledOntoZeroToOne) {
     // Domain 0..2 over three entries 0, 1, 4: the input 0.5 sits a quarter
     // into the domain, halfway between the first two entries.
     auto lut = std::make_unique<TLUT>();
@@ -69,8 +65,7 @@ TEST(Spi1DFormatTest, AnotherDomainIsResampledOntoZeroToOne)
     EXPECT_DOUBLE_EQ(lut->Curve[1].Red, 0.4);
 }
 
-TEST(Spi1DFormatTest, DamagedFilesAreRefusedWithTheirPlace)
-{
+TEST(Spi1DFormatTest, DamagedFilesAreRefusedWithTheirPlace) {
     const std::string head = "Version 1\nFrom 0.0 1.0\nLength 3\nComponents 3\n{\n";
     EXPECT_PRED2(Contains, ErrorOf(ReadSpi1D, head + "0 0 0\n1 1 1\n}\n"), "expected 3 entries, found 2");
     EXPECT_PRED2(Contains, ErrorOf(ReadSpi1D, head + "0 0 0\n0.5 x 0.5\n1 1 1\n}\n"), "'x' is not a number. (line 7");
@@ -84,8 +79,7 @@ TEST(Spi1DFormatTest, DamagedFilesAreRefusedWithTheirPlace)
     EXPECT_PRED2(Contains, ErrorOf(ReadSpi1D, "Version 1\nComponents 1\n{\n0\n1\n}\n"), "\"Length\" line is missing");
 }
 
-TEST(Spi3DFormatTest, CubeRoundTripsAndLinesMayComeInAnyOrder)
-{
+TEST(Spi3DFormatTest, CubeRoundTripsAndLinesMayComeInAnyOrder) {
     auto lut = formattest::RandomCube(5, 21);
     const std::string text = WriteSpi3D(*lut);
     EXPECT_EQ(text.substr(0, 22), "SPILUT 1.0\n3 3\n5 5 5\n0");
@@ -103,15 +97,13 @@ TEST(Spi3DFormatTest, CubeRoundTripsAndLinesMayComeInAnyOrder)
     }
     std::shuffle(lines.begin() + 3, lines.end(), std::mt19937(5));
     std::string shuffled;
-    for (const std::string& line : lines)
-        shuffled += line + "\n";
+    for (const std::string& line : lines) shuffled += line + "\n";
     auto again = std::make_unique<TLUT>();
     ReadSpi3D(shuffled, *again);
     formattest::ExpectCubesNear(*back, *again, 0.0);
 }
 
-TEST(Spi3DFormatTest, MissingRepeatedOrStrayPointsAreRefused)
-{
+TEST(Spi3DFormatTest, MissingRepeatedOrStrayPointsAreRefused) {
     const std::string head = "SPILUT 1.0\n3 3\n2 2 2\n";
     std::string points;
     for (int r = 0; r < 2; ++r)

@@ -1,11 +1,11 @@
 #include <gtest/gtest.h>
 
+#include <unistd.h>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <string>
-#include <unistd.h>
 
 #include "engine/Error.h"
 #include "formats/TextFile.h"
@@ -16,8 +16,7 @@ namespace fs = std::filesystem;
 
 class TextFileTest : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
+    void SetUp() override {
         char pattern[] = "/tmp/ombrane-textfile-XXXXXX";
         ASSERT_NE(mkdtemp(pattern), nullptr);
         dir_ = pattern;
@@ -26,13 +25,11 @@ protected:
 
     std::string PathOf(const std::string& name) const { return (dir_ / name).string(); }
 
-    void WriteRaw(const std::string& name, const std::string& bytes) const
-    {
+    void WriteRaw(const std::string& name, const std::string& bytes) const {
         std::ofstream out(PathOf(name), std::ios::binary);
         out << bytes;
     }
-    std::string ReadRaw(const std::string& name) const
-    {
+    std::string ReadRaw(const std::string& name) const {
         std::ifstream in(PathOf(name), std::ios::binary);
         return std::string(std::istreambuf_iterator<char>(in), {});
     }
@@ -40,8 +37,7 @@ protected:
     fs::path dir_;
 };
 
-TEST_F(TextFileTest, SavesEveryLineWithASingleLineFeed)
-{
+TEST_F(TextFileTest, SavesEveryLineWithASingleLineFeed) {
     TTextFile text;
     text.Add("a");
     text.Add("");
@@ -60,8 +56,7 @@ TEST_F(TextFileTest, SavesEveryLineWithASingleLineFeed)
     EXPECT_EQ(ReadRaw("old.txt"), std::string("a\n\nb\n"));
 }
 
-TEST_F(TextFileTest, SplitsAtCrLfAndCrLf)
-{
+TEST_F(TextFileTest, SplitsAtCrLfAndCrLf) {
     WriteRaw("lf.txt", "one\ntwo\n\nfour");
     WriteRaw("crlf.txt", "one\r\ntwo\r\n\r\nfour\r\n");
     WriteRaw("cr.txt", "one\rtwo\r\rfour\r");
@@ -87,8 +82,7 @@ TEST_F(TextFileTest, SplitsAtCrLfAndCrLf)
     EXPECT_EQ(text.Lines(), (std::vector<std::string>{"a", "", "b"}));
 }
 
-TEST_F(TextFileTest, LoadErrorsNameTheFileAndKeepTheLines)
-{
+TEST_F(TextFileTest, LoadErrorsNameTheFileAndKeepTheLines) {
     TTextFile text;
     text.Add("kept");
     try {
@@ -103,8 +97,7 @@ TEST_F(TextFileTest, LoadErrorsNameTheFileAndKeepTheLines)
     EXPECT_THROW(text.LoadFromFile(dir_.string()), EError);
 }
 
-TEST_F(TextFileTest, RefusesHugeFilesBeforeReading)
-{
+TEST_F(TextFileTest, RefusesHugeFilesBeforeReading) {
     // A sparse file just over the limit costs no disk space.
     const std::string name = PathOf("huge.txt");
     { std::ofstream out(name); }
@@ -114,11 +107,20 @@ TEST_F(TextFileTest, RefusesHugeFilesBeforeReading)
     EXPECT_THROW(ReadFileBytes(name), EError);
 }
 
-TEST_F(TextFileTest, CountTextLinesAgreesWithTheSplit)
-{
+TEST_F(TextFileTest, CountTextLinesAgreesWithTheSplit) {
     const std::string texts[] = {
-        "", "\n", "a", "a\n", "a\n\n", "\r\n\r\n", "\n\r", "a\rb\r\nc\n\rd",
-        "x\r", std::string("x\ny\0z\nw", 7), std::string("\0\n\n", 3), "one\r\ntwo\r\n\r\nfour",
+        "",
+        "\n",
+        "a",
+        "a\n",
+        "a\n\n",
+        "\r\n\r\n",
+        "\n\r",
+        "a\rb\r\nc\n\rd",
+        "x\r",
+        std::string("x\ny\0z\nw", 7),
+        std::string("\0\n\n", 3),
+        "one\r\ntwo\r\n\r\nfour",
     };
     for (const std::string& t : texts) {
         TTextFile text;
@@ -127,14 +129,12 @@ TEST_F(TextFileTest, CountTextLinesAgreesWithTheSplit)
     }
     // Counted independently of the split: every CR LF pair is one break.
     std::string mixed;
-    for (int i = 0; i < 1000; ++i)
-        mixed += (i % 3 == 0) ? "a\r\n" : (i % 3 == 1) ? "\r" : "bb\n";
+    for (int i = 0; i < 1000; ++i) mixed += (i % 3 == 0) ? "a\r\n" : (i % 3 == 1) ? "\r" : "bb\n";
     EXPECT_EQ(CountTextLines(mixed), 1000u);
     EXPECT_EQ(CountTextLines(mixed + "tail"), 1001u);
 }
 
-TEST_F(TextFileTest, RefusesTextsWithTooManyLines)
-{
+TEST_F(TextFileTest, RefusesTextsWithTooManyLines) {
     // Line breaks alone: the cheapest way to ask for a huge line list.
     const std::string atLimit(kMaxTextLines, '\n');
     EXPECT_EQ(CountTextLines(atLimit), kMaxTextLines);
@@ -150,8 +150,7 @@ TEST_F(TextFileTest, RefusesTextsWithTooManyLines)
         FAIL() << "a file over the line limit must be refused";
     } catch (const EError& e) {
         EXPECT_NE(std::string(e.what()).find("breaks.txt"), std::string::npos) << e.what();
-        EXPECT_NE(std::string(e.what()).find(std::to_string(kMaxTextLines)), std::string::npos)
-            << e.what();
+        EXPECT_NE(std::string(e.what()).find(std::to_string(kMaxTextLines)), std::string::npos) << e.what();
     }
     EXPECT_EQ(text.Lines(), (std::vector<std::string>{"kept"}));
     EXPECT_THROW(text.SetText(atLimit + "x"), EError);
@@ -165,13 +164,11 @@ TEST_F(TextFileTest, RefusesTextsWithTooManyLines)
     EXPECT_EQ(text[100000], "end");
 }
 
-TEST_F(TextFileTest, ReadFileBytesReturnsTheExactBytes)
-{
+TEST_F(TextFileTest, ReadFileBytesReturnsTheExactBytes) {
     std::string bytes;
-    for (int i = 0; i < 10000; ++i)
-        bytes += static_cast<char>(i * 7);
+    for (int i = 0; i < 10000; ++i) bytes += static_cast<char>(i * 7);
     WriteRaw("bin", bytes);
     EXPECT_EQ(ReadFileBytes(PathOf("bin")), bytes);
 }
 
-} // namespace
+}  // namespace

@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
-#include "tests/formats/FormatTestSupport.h"
 #include "formats/FormatRegistry.h"
+#include "tests/formats/FormatTestSupport.h"
 
 namespace {
 
@@ -10,8 +10,7 @@ using formattest::RandomCube;
 
 class ThreeDlFormatsTest : public formattest::TScratchFolderTest {};
 
-TEST_F(ThreeDlFormatsTest, WriterLayout)
-{
+TEST_F(ThreeDlFormatsTest, WriterLayout) {
     const TLUTFormat& format = *FindLutFormat("3dl");
     auto lut = IdentityCube(17);
     lut->Comments = {"look one"};
@@ -29,13 +28,11 @@ TEST_F(ThreeDlFormatsTest, WriterLayout)
     auto big = IdentityCube(33);
     format.SaveToFile(file, *big, 12);
     const std::string range = ReadLines(file)[1];
-    EXPECT_EQ(range.rfind("0 32 64 96 128 160 192 224 256 288 320 352 384 416 448 480 512 ", 0), 0u)
-        << range;
+    EXPECT_EQ(range.rfind("0 32 64 96 128 160 192 224 256 288 320 352 384 416 448 480 512 ", 0), 0u) << range;
     EXPECT_EQ(range.substr(range.size() - 9), " 992 1023");
 }
 
-TEST_F(ThreeDlFormatsTest, RoundTripAndBitDepthScan)
-{
+TEST_F(ThreeDlFormatsTest, RoundTripAndBitDepthScan) {
     const TLUTFormat& format = *FindLutFormat("3dl");
     for (int size : {2, 17}) {
         auto written = RandomCube(size, 200 + size);
@@ -56,8 +53,7 @@ TEST_F(ThreeDlFormatsTest, RoundTripAndBitDepthScan)
 
     // All values at most 4095: 12 bits; one 4096 switches every line to 16.
     std::string text = "0 1023\n";
-    for (int k = 0; k < 7; ++k)
-        text += "4095 0 0\n";
+    for (int k = 0; k < 7; ++k) text += "4095 0 0\n";
     auto lut = std::make_unique<TLUT>();
     format.LoadFromFile(WriteRaw("a.3dl", text + "4095 4095 4095\n"), *lut);
     EXPECT_EQ(lut->Cube[0][0][0].Red, 1.0);
@@ -66,8 +62,7 @@ TEST_F(ThreeDlFormatsTest, RoundTripAndBitDepthScan)
     EXPECT_EQ(lut->Cube[1][1][1].Red, 4096 / 65535.0);
 }
 
-TEST_F(ThreeDlFormatsTest, DetectionAndHeaderRules)
-{
+TEST_F(ThreeDlFormatsTest, DetectionAndHeaderRules) {
     const TLUTFormat& format = *FindLutFormat("3dl");
     auto lut = IdentityCube(2);
     format.SaveToFile(PathOf("look.3DL"), *lut, 12);
@@ -80,8 +75,7 @@ TEST_F(ThreeDlFormatsTest, DetectionAndHeaderRules)
     auto read = std::make_unique<TLUT>();
     EXPECT_THROW(format.LoadFromFile(WriteRaw("c.3dl", "0 1x 1023\n0 0 0\n"), *read), ELUTError);
     std::string wide;
-    for (int i = 0; i < 102; ++i)
-        wide += std::to_string(i) + " ";
+    for (int i = 0; i < 102; ++i) wide += std::to_string(i) + " ";
     try {
         format.LoadFromFile(WriteRaw("d.3dl", wide + "\n"), *read);
         FAIL();
@@ -91,8 +85,7 @@ TEST_F(ThreeDlFormatsTest, DetectionAndHeaderRules)
     EXPECT_THROW(format.SaveToFile(PathOf("e.3dl"), *lut, 0), ELUTError);
 }
 
-TEST_F(ThreeDlFormatsTest, LustreLayoutDeclaresTheMatchingMesh)
-{
+TEST_F(ThreeDlFormatsTest, LustreLayoutDeclaresTheMatchingMesh) {
     const TLUTFormat& format = *FindLutFormat("lustre-3d");
     auto lut = IdentityCube(33);
     lut->Comments = {"not written"};
@@ -126,8 +119,7 @@ TEST_F(ThreeDlFormatsTest, LustreLayoutDeclaresTheMatchingMesh)
     EXPECT_FALSE(std::filesystem::exists(PathOf("refused.lut")));
 }
 
-TEST_F(ThreeDlFormatsTest, LustreRoundTripAndIncompleteFiles)
-{
+TEST_F(ThreeDlFormatsTest, LustreRoundTripAndIncompleteFiles) {
     const TLUTFormat& format = *FindLutFormat("lustre-3d");
     for (int size : {2, 17}) {
         auto written = RandomCube(size, 300 + size);
@@ -153,10 +145,9 @@ TEST_F(ThreeDlFormatsTest, LustreRoundTripAndIncompleteFiles)
     EXPECT_THROW(format.LoadFromFile(WriteRaw("nomesh.lut", "3DMESH\n1 2 3\n"), *lut), ELUTError);
     EXPECT_EQ(lut->CubeSize, 17);
     for (const char* mesh : {"Mesh 7 12", "Mesh -1 12", "Mesh 40 12", "Mesh 4 0", "Mesh 4 99", "Mesh x 12"})
-        EXPECT_THROW(format.LoadFromFile(WriteRaw("bad.lut", std::string("3DMESH\n") + mesh + "\n"), *lut),
-                     EError)
+        EXPECT_THROW(format.LoadFromFile(WriteRaw("bad.lut", std::string("3DMESH\n") + mesh + "\n"), *lut), EError)
             << mesh;
     EXPECT_FALSE(format.CanRead(WriteRaw("other.txt", "Mesh 5 12\n")));
 }
 
-} // namespace
+}  // namespace

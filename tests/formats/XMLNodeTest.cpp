@@ -1,8 +1,8 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <functional>
 #include <fstream>
+#include <functional>
 #include <sstream>
 #include <string>
 
@@ -22,8 +22,9 @@ std::string ErrorOf(const std::function<void()>& action) {
 
 TEST(XMLNode, SmallLutDocumentGivesDeclarationElementAndTrailingNode) {
     TXMLNode root;
-    root.LoadFromText("<?xml version=\"1.0\"?>\n"
-                      "<lut name=\"look\"><data><elem r=\"1023\" g=\"0\" b=\"512\"/></data></lut>\n");
+    root.LoadFromText(
+        "<?xml version=\"1.0\"?>\n"
+        "<lut name=\"look\"><data><elem r=\"1023\" g=\"0\" b=\"512\"/></data></lut>\n");
     ASSERT_EQ(root.ChildCount(), 3);
     EXPECT_EQ(root.Name, "");
     EXPECT_EQ(root.Child(0).Name, "?xml");
@@ -77,8 +78,7 @@ TEST(XMLNode, LookupsCompareNamesCaseInsensitivelyAndReportMissingNodes) {
     EXPECT_FALSE(root.HasNode("data"));
     // Direct children only.
     EXPECT_FALSE(root.HasNode("cube"));
-    EXPECT_EQ(ErrorOf([&] { root.NodeByName("lut").NodeByName("size"); }),
-              "The \"size\" node is not found");
+    EXPECT_EQ(ErrorOf([&] { root.NodeByName("lut").NodeByName("size"); }), "The \"size\" node is not found");
     EXPECT_EQ(ErrorOf([&] { root.NodeByName("cube"); }), "The \"cube\" node is not found");
     EXPECT_THROW(root.Child(1), EError);
     EXPECT_THROW(root.Child(-1), EError);
@@ -204,10 +204,27 @@ TEST(XMLNode, LoadingAgainClearsTheTreeAndFileErrorsAreReported) {
 }
 
 TEST(XMLNode, MalformedMarkupAlwaysEndsWithATree) {
-    const char* documents[] = {
-        "", "<", ">", "<<<>>>", "<a", "<a>", "<a><b><c>", "</a>", "<a></b>text",
-        "<![CDATA[", "<a><![CDATA[x", "<a><!--", "<!--", "<a b=\"/>", "<a =x/>", "text only",
-        "<a>\"'</a>", "<?", "<!", "<a><b/></a></a></a>", "<a><!-- -- --></a>"};
+    const char* documents[] = {"",
+                               "<",
+                               ">",
+                               "<<<>>>",
+                               "<a",
+                               "<a>",
+                               "<a><b><c>",
+                               "</a>",
+                               "<a></b>text",
+                               "<![CDATA[",
+                               "<a><![CDATA[x",
+                               "<a><!--",
+                               "<!--",
+                               "<a b=\"/>",
+                               "<a =x/>",
+                               "text only",
+                               "<a>\"'</a>",
+                               "<?",
+                               "<!",
+                               "<a><b/></a></a></a>",
+                               "<a><!-- -- --></a>"};
     for (const char* text : documents) {
         TXMLNode root;
         EXPECT_NO_THROW(root.LoadFromText(text)) << text;

@@ -3,18 +3,17 @@
 #include <cmath>
 #include <cstring>
 
-#include "tests/formats/Lut1DTestSupport.h"
 #include "formats/AscCdlFormat.h"
 #include "formats/FormatRegistry.h"
 #include "formats/SpeedgradeLook3DFormat.h"
+#include "tests/formats/Lut1DTestSupport.h"
 
 using namespace lut1dtest;
 
 namespace {
 
 // Eight hex digits of a single-precision value, least significant byte first.
-std::string HexOf(float value)
-{
+std::string HexOf(float value) {
     unsigned char bytes[4];
     std::memcpy(bytes, &value, 4);
     static const char digits[] = "0123456789abcdef";
@@ -26,29 +25,25 @@ std::string HexOf(float value)
     return text;
 }
 
-std::string SpeedgradeLook(const std::string& size, const std::string& data)
-{
+std::string SpeedgradeLook(const std::string& size, const std::string& data) {
     return Lines({"<?xml version=\"1.0\"?>", "<look>", "<shaders><shader/></shaders>", "<lut>",
                   "<size>" + size + "</size>", "<data>" + data + "</data>", "</lut>", "</look>"});
 }
 
-std::string CdlDocument(const std::string& sop, const std::string& sat = "")
-{
-    return Lines({"<?xml version=\"1.0\" encoding=\"UTF-8\"?>", "<ColorCorrection id=\"shot_7\">",
-                  "<SOPNode>", sop, "</SOPNode>", sat, "</ColorCorrection>"});
+std::string CdlDocument(const std::string& sop, const std::string& sat = "") {
+    return Lines({"<?xml version=\"1.0\" encoding=\"UTF-8\"?>", "<ColorCorrection id=\"shot_7\">", "<SOPNode>", sop,
+                  "</SOPNode>", sat, "</ColorCorrection>"});
 }
 
-TEST(Stwo1DFormat, ReadsElemChildrenInAnyCaseDividedBy1023)
-{
+TEST(Stwo1DFormat, ReadsElemChildrenInAnyCaseDividedBy1023) {
     TTempFolder folder;
     const TLUTFormat& format = *FindLutFormat("stwo-1d");
     EXPECT_EQ(format.Name, "S.two 1D");
     EXPECT_FALSE(format.Is3D);
     const std::string path = folder.Write(
         "a.swto.xml",
-        Lines({"<?xml version=\"1.0\"?>", "<lut name=\"look\">", "<data>",
-               "<elem r=\"1023\" g=\"0\" b=\"512\"/>", "<note r=\"5\"/>", "<ELEM r=\"0\" g=\"1023\"/>",
-               "</data>", "</lut>"}));
+        Lines({"<?xml version=\"1.0\"?>", "<lut name=\"look\">", "<data>", "<elem r=\"1023\" g=\"0\" b=\"512\"/>",
+               "<note r=\"5\"/>", "<ELEM r=\"0\" g=\"1023\"/>", "</data>", "</lut>"}));
     EXPECT_TRUE(format.CanRead(path));
     auto lut = std::make_unique<TLUT>();
     format.LoadFromFile(path, *lut);
@@ -62,21 +57,19 @@ TEST(Stwo1DFormat, ReadsElemChildrenInAnyCaseDividedBy1023)
 
     const std::string noData = folder.Write("b.xml", "<lut><elem r=\"1\"/></lut>");
     EXPECT_EQ(ErrorText([&] { format.LoadFromFile(noData, *lut); }), "The \"data\" node is not found");
-    const std::string badNumber = folder.Write(
-        "c.xml", "<lut><data><elem r=\"x\" g=\"0\" b=\"0\"/><elem r=\"1\" g=\"1\" b=\"1\"/></data></lut>");
+    const std::string badNumber =
+        folder.Write("c.xml", "<lut><data><elem r=\"x\" g=\"0\" b=\"0\"/><elem r=\"1\" g=\"1\" b=\"1\"/></data></lut>");
     EXPECT_THROW(format.LoadFromFile(badNumber, *lut), EError);
 }
 
-TEST(Stwo1DFormat, RefusesCountsOutsideTheCurveBeforeStoring)
-{
+TEST(Stwo1DFormat, RefusesCountsOutsideTheCurveBeforeStoring) {
     TTempFolder folder;
     const TLUTFormat& format = *FindLutFormat("stwo-1d");
     auto lut = MakeCurve({{0.25, 0.25, 0.25}, {0.75, 0.75, 0.75}});
     const std::string one = folder.Write("one.xml", "<lut><data><elem r=\"1023\" g=\"0\" b=\"0\"/></data></lut>");
     EXPECT_THROW(format.LoadFromFile(one, *lut), ELUTError);
     std::string many = "<lut><data>\n";
-    for (int i = 0; i <= kMaxCurveSize; ++i)
-        many += "<elem r=\"1\" g=\"2\" b=\"3\"/>\n";
+    for (int i = 0; i <= kMaxCurveSize; ++i) many += "<elem r=\"1\" g=\"2\" b=\"3\"/>\n";
     many += "</data></lut>\n";
     const std::string tooMany = folder.Write("many.xml", many);
     EXPECT_THROW(format.LoadFromFile(tooMany, *lut), ELUTError);
@@ -85,16 +78,15 @@ TEST(Stwo1DFormat, RefusesCountsOutsideTheCurveBeforeStoring)
     EXPECT_EQ(lut->Curve[5].Red, 0.0);
 }
 
-TEST(Stwo1DFormat, WritesTheLiteralLayoutAndRoundTripsAtTenBits)
-{
+TEST(Stwo1DFormat, WritesTheLiteralLayoutAndRoundTripsAtTenBits) {
     TTempFolder folder;
     const TLUTFormat& format = *FindLutFormat("stwo-1d");
     auto curve = MakeCurve({{0, 0, 0}, {1, 1, 1}});
     const std::string path = folder.Path("look.swto.xml");
     format.SaveToFile(path, *curve, 10);
-    EXPECT_EQ(ReadBytes(path), Lines({"<?xml version=\"1.0\"?>", "<lut name=\"look.swto\">", "<data>",
-                                      "<elem r=\"0\" g=\"0\" b=\"0\"/>",
-                                      "<elem r=\"1023\" g=\"1023\" b=\"1023\"/>", "</data>", "</lut>"}));
+    EXPECT_EQ(ReadBytes(path),
+              Lines({"<?xml version=\"1.0\"?>", "<lut name=\"look.swto\">", "<data>", "<elem r=\"0\" g=\"0\" b=\"0\"/>",
+                     "<elem r=\"1023\" g=\"1023\" b=\"1023\"/>", "</data>", "</lut>"}));
     auto values = MakeCurve({{1.0, 0.0, 0.5}, {-1, 2, 0.25}});
     format.SaveToFile(path, *values, 10);
     EXPECT_NE(ReadBytes(path).find("<elem r=\"1023\" g=\"0\" b=\"512\"/>\n<elem r=\"0\" g=\"1023\" b=\"256\"/>"),
@@ -103,8 +95,7 @@ TEST(Stwo1DFormat, WritesTheLiteralLayoutAndRoundTripsAtTenBits)
     constexpr int kSize = 1024;
     auto ramp = std::make_unique<TLUT>();
     ramp->CurveSize = kSize;
-    for (int i = 0; i < kSize; ++i)
-        ramp->Curve[i] = {i / 1023.0, (1023 - i) / 1023.0, ((i * 5) % 1024) / 1023.0};
+    for (int i = 0; i < kSize; ++i) ramp->Curve[i] = {i / 1023.0, (1023 - i) / 1023.0, ((i * 5) % 1024) / 1023.0};
     format.SaveToFile(path, *ramp, 10);
     EXPECT_TRUE(format.CanRead(path));
     auto back = std::make_unique<TLUT>();
@@ -117,8 +108,7 @@ TEST(Stwo1DFormat, WritesTheLiteralLayoutAndRoundTripsAtTenBits)
     }
 }
 
-TEST(SpeedgradeLook, ReadHexSingleDecodesLittleEndianAndSkipsSeparators)
-{
+TEST(SpeedgradeLook, ReadHexSingleDecodesLittleEndianAndSkipsSeparators) {
     std::size_t position = 0;
     float value = -1;
     ASSERT_TRUE(ReadHexSingle("0000803f", position, value));
@@ -144,14 +134,12 @@ TEST(SpeedgradeLook, ReadHexSingleDecodesLittleEndianAndSkipsSeparators)
     EXPECT_FALSE(ReadHexSingle("0000803f", position, value));
 }
 
-TEST(SpeedgradeLook, ReadsTheCubeInRedFastestOrder)
-{
+TEST(SpeedgradeLook, ReadsTheCubeInRedFastestOrder) {
     TTempFolder folder;
     const TLUTFormat& format = *FindLutFormat("speedgrade-look-3d");
     EXPECT_TRUE(format.Is3D);
     std::string data;
-    for (int i = 0; i < 8; ++i)
-        data += HexOf(i / 8.0f) + " " + HexOf(0.5f) + "\n" + HexOf(-1.0f) + " ";
+    for (int i = 0; i < 8; ++i) data += HexOf(i / 8.0f) + " " + HexOf(0.5f) + "\n" + HexOf(-1.0f) + " ";
     const std::string path = folder.Write("a.look", SpeedgradeLook("\"2\"", "\n" + data));
     EXPECT_TRUE(format.CanRead(path));
     auto lut = std::make_unique<TLUT>();
@@ -168,15 +156,13 @@ TEST(SpeedgradeLook, ReadsTheCubeInRedFastestOrder)
 
     // Upper-case digits decode the same.
     std::string upper = data;
-    for (char& c : upper)
-        c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    for (char& c : upper) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
     auto second = std::make_unique<TLUT>();
     format.LoadFromFile(folder.Write("b.look", SpeedgradeLook("2", upper)), *second);
     EXPECT_EQ(second->Cube[1][1][1].Red, 7 / 8.0);
 }
 
-TEST(SpeedgradeLook, SizeZeroOrNoLutIsIdentityAndShortOrHostileDataIsRefused)
-{
+TEST(SpeedgradeLook, SizeZeroOrNoLutIsIdentityAndShortOrHostileDataIsRefused) {
     TTempFolder folder;
     const TLUTFormat& format = *FindLutFormat("speedgrade-look-3d");
     auto lut = std::make_unique<TLUT>();
@@ -193,35 +179,34 @@ TEST(SpeedgradeLook, SizeZeroOrNoLutIsIdentityAndShortOrHostileDataIsRefused)
     EXPECT_EQ(ErrorText([&] { format.LoadFromFile(folder.Write("s.look", "<look><lut><data/></lut></look>"), *lut); }),
               "The \"size\" node is not found");
     for (const char* size : {"102", "1", "-3", "2.5", "x"})
-        EXPECT_THROW(format.LoadFromFile(folder.Write("bad.look", SpeedgradeLook(size, "")), *lut), ELUTError)
-            << size;
+        EXPECT_THROW(format.LoadFromFile(folder.Write("bad.look", SpeedgradeLook(size, "")), *lut), ELUTError) << size;
 
     // Seven full triples and part of the eighth: the reading stops at the end
     // of the text and the load reports the missing entries.
     std::string data;
-    for (int i = 0; i < 7; ++i)
-        data += HexOf(0.25f) + HexOf(0.25f) + HexOf(0.25f);
+    for (int i = 0; i < 7; ++i) data += HexOf(0.25f) + HexOf(0.25f) + HexOf(0.25f);
     data += HexOf(0.75f) + HexOf(0.75f) + "0000";
     auto shortLut = std::make_unique<TLUT>();
-    EXPECT_EQ(ErrorText([&] { format.LoadFromFile(folder.Write("short.look", SpeedgradeLook("2", data)), *shortLut); }).rfind("Incomplete file. ", 0), 0u);
+    EXPECT_EQ(ErrorText([&] {
+                  format.LoadFromFile(folder.Write("short.look", SpeedgradeLook("2", data)), *shortLut);
+              }).rfind("Incomplete file. ", 0),
+              0u);
     EXPECT_EQ(shortLut->Cube[1][1][1].Red, 0.0);
     EXPECT_EQ(shortLut->Cube[0][1][1].Red, 0.25);
 
     std::string full;
-    for (int i = 0; i < 8 * 3; ++i)
-        full += HexOf(0.5f);
+    for (int i = 0; i < 8 * 3; ++i) full += HexOf(0.5f);
     ExpectHostileInputRefusedCleanly(format, folder, "h.look", SpeedgradeLook("2", full));
     EXPECT_THROW(format.SaveToFile(folder.Path("w.look"), *lut, 0), ELUTError);
     EXPECT_FALSE(std::filesystem::exists(folder.Path("w.look")));
 }
 
-TEST(AscCdl, IdentityCorrectionGivesAnIdentityCubeAndItsName)
-{
+TEST(AscCdl, IdentityCorrectionGivesAnIdentityCubeAndItsName) {
     TTempFolder folder;
     const TLUTFormat& format = *FindLutFormat("asc-cdl");
     EXPECT_TRUE(format.Is3D);
-    const std::string path = folder.Write(
-        "a.cc", CdlDocument("<Slope>1 1 1</Slope><Offset>0 0 0</Offset><Power>1.0 1.0 1.0</Power>"));
+    const std::string path =
+        folder.Write("a.cc", CdlDocument("<Slope>1 1 1</Slope><Offset>0 0 0</Offset><Power>1.0 1.0 1.0</Power>"));
     EXPECT_TRUE(format.CanRead(path));
     auto lut = std::make_unique<TLUT>();
     lut->Comments = {"earlier"};
@@ -240,15 +225,15 @@ TEST(AscCdl, IdentityCorrectionGivesAnIdentityCubeAndItsName)
                 EXPECT_NEAR(lut->Cube[r][g][b].Blue, b / 32.0, 1e-6);
             }
 
-    const std::string collection = folder.Write(
-        "b.ccc", "<ColorCorrectionCollection><ColorCorrection><SOPNode><Slope>1 1 1</Slope>"
-                 "</SOPNode></ColorCorrection></ColorCorrectionCollection>");
+    const std::string collection =
+        folder.Write("b.ccc",
+                     "<ColorCorrectionCollection><ColorCorrection><SOPNode><Slope>1 1 1</Slope>"
+                     "</SOPNode></ColorCorrection></ColorCorrectionCollection>");
     EXPECT_FALSE(format.CanRead(collection));
     EXPECT_THROW(format.SaveToFile(folder.Path("w.cc"), *lut, 0), ELUTError);
 }
 
-TEST(AscCdl, ApplyUsesTheUnweightedMeanWhileFilesReadWithRec709Luma)
-{
+TEST(AscCdl, ApplyUsesTheUnweightedMeanWhileFilesReadWithRec709Luma) {
     TCDLData data;
     data.Red = data.Green = data.Blue = TCDLChannel{1.0f, -0.1f, 2.0f};
     data.Saturation = 1.0f;
@@ -260,9 +245,9 @@ TEST(AscCdl, ApplyUsesTheUnweightedMeanWhileFilesReadWithRec709Luma)
 
     TTempFolder folder;
     const TLUTFormat& format = *FindLutFormat("asc-cdl");
-    const std::string path = folder.Write(
-        "grey.cc", CdlDocument("<Slope>2 0.5 1</Slope><Offset>0 0 0.1</Offset><Power>1 1 1</Power>",
-                               "<SATNode><Saturation>0</Saturation></SATNode>"));
+    const std::string path =
+        folder.Write("grey.cc", CdlDocument("<Slope>2 0.5 1</Slope><Offset>0 0 0.1</Offset><Power>1 1 1</Power>",
+                                            "<SATNode><Saturation>0</Saturation></SATNode>"));
     TCDLData grey;
     ReadCDLFile(path, grey);
     EXPECT_EQ(grey.Id, "shot_7");
@@ -292,20 +277,18 @@ TEST(AscCdl, ApplyUsesTheUnweightedMeanWhileFilesReadWithRec709Luma)
     EXPECT_NEAR(r, (0.9 + 0.4) / 2, 1e-6);
     EXPECT_NEAR(g, (0.3 + 0.4) / 2, 1e-6);
     EXPECT_NEAR(b, 0.2, 1e-6);
-    const std::string comma = folder.Write(
-        "c.cc", CdlDocument("<Slope>1 1 1</Slope><Offset>0 0 0</Offset><Power>1 1 1</Power>",
-                            "<SATNode><Saturation> 0,5 </Saturation></SATNode>"));
+    const std::string comma =
+        folder.Write("c.cc", CdlDocument("<Slope>1 1 1</Slope><Offset>0 0 0</Offset><Power>1 1 1</Power>",
+                                         "<SATNode><Saturation> 0,5 </Saturation></SATNode>"));
     ReadCDLFile(comma, grey);
     EXPECT_EQ(grey.Saturation, 0.5f);
 }
 
-TEST(AscCdl, MissingElementsAndBadNumbersRaiseBeforeTouchingTheLut)
-{
+TEST(AscCdl, MissingElementsAndBadNumbersRaiseBeforeTouchingTheLut) {
     TTempFolder folder;
     const TLUTFormat& format = *FindLutFormat("asc-cdl");
     auto lut = std::make_unique<TLUT>();
-    const std::string noPower =
-        folder.Write("a.cc", CdlDocument("<Slope>1 1 1</Slope><Offset>0 0 0</Offset>"));
+    const std::string noPower = folder.Write("a.cc", CdlDocument("<Slope>1 1 1</Slope><Offset>0 0 0</Offset>"));
     EXPECT_EQ(ErrorText([&] { format.LoadFromFile(noPower, *lut); }), "The \"Power\" node is not found");
     for (const char* sop : {"<Slope>1 1</Slope><Offset>0 0 0</Offset><Power>1 1 1</Power>",
                             "<Slope>1 1 x</Slope><Offset>0 0 0</Offset><Power>1 1 1</Power>",
@@ -313,24 +296,29 @@ TEST(AscCdl, MissingElementsAndBadNumbersRaiseBeforeTouchingTheLut)
         const std::string path = folder.Write("b.cc", CdlDocument(sop));
         EXPECT_THROW(format.LoadFromFile(path, *lut), EError) << sop;
     }
-    const std::string badSat = folder.Write(
-        "d.cc", CdlDocument("<Slope>1 1 1</Slope><Offset>0 0 0</Offset><Power>1 1 1</Power>",
-                            "<SATNode><Saturation>lots</Saturation></SATNode>"));
+    const std::string badSat =
+        folder.Write("d.cc", CdlDocument("<Slope>1 1 1</Slope><Offset>0 0 0</Offset><Power>1 1 1</Power>",
+                                         "<SATNode><Saturation>lots</Saturation></SATNode>"));
     EXPECT_THROW(format.LoadFromFile(badSat, *lut), EError);
     EXPECT_TRUE(lut->Comments.empty());
     EXPECT_EQ(lut->CubeSize, 0);
-    ExpectHostileInputRefusedCleanly(
-        format, folder, "h.cc", CdlDocument("<Slope>1 1 1</Slope><Offset>0 0 0</Offset><Power>1 1 1</Power>"));
+    ExpectHostileInputRefusedCleanly(format, folder, "h.cc",
+                                     CdlDocument("<Slope>1 1 1</Slope><Offset>0 0 0</Offset><Power>1 1 1</Power>"));
 }
 
-TEST(PFClean3DFormat, ReadsBlueFastestAtItsMaximum)
-{
+TEST(PFClean3DFormat, ReadsBlueFastestAtItsMaximum) {
     TTempFolder folder;
     const TLUTFormat& format = *FindLutFormat("pfclean-3d");
-    std::vector<std::string> lines = {"<?xml version=\"1.0\"?>", "<lut type=\"ascii\">", "<maximum>1023</maximum>",
-                                      "<size>2</size>", "<cube>", "1023 0 512", "", "bad line", "0 1023 0"};
-    for (int i = 0; i < 6; ++i)
-        lines.push_back("0 0 0");
+    std::vector<std::string> lines = {"<?xml version=\"1.0\"?>",
+                                      "<lut type=\"ascii\">",
+                                      "<maximum>1023</maximum>",
+                                      "<size>2</size>",
+                                      "<cube>",
+                                      "1023 0 512",
+                                      "",
+                                      "bad line",
+                                      "0 1023 0"};
+    for (int i = 0; i < 6; ++i) lines.push_back("0 0 0");
     lines.push_back("</cube>");
     lines.push_back("</lut>");
     const std::string path = folder.Write("a.pfl", Lines(lines));
@@ -347,8 +335,7 @@ TEST(PFClean3DFormat, ReadsBlueFastestAtItsMaximum)
     // CR LF and lone CR end lines as well.
     for (const char* lineEnd : {"\r\n", "\r"}) {
         std::string text;
-        for (const std::string& line : lines)
-            text += line + lineEnd;
+        for (const std::string& line : lines) text += line + lineEnd;
         auto other = std::make_unique<TLUT>();
         format.LoadFromFile(folder.Write("crlf.pfl", text), *other);
         EXPECT_EQ(other->Cube[0][0][0].Blue, 512.0 / 1023.0);
@@ -359,11 +346,13 @@ TEST(PFClean3DFormat, ReadsBlueFastestAtItsMaximum)
     // One line short.
     lines.erase(lines.end() - 3);
     auto shortLut = std::make_unique<TLUT>();
-    EXPECT_EQ(ErrorText([&] { format.LoadFromFile(folder.Write("b.pfl", Lines(lines)), *shortLut); }).rfind("Incomplete file. ", 0), 0u);
+    EXPECT_EQ(ErrorText([&] {
+                  format.LoadFromFile(folder.Write("b.pfl", Lines(lines)), *shortLut);
+              }).rfind("Incomplete file. ", 0),
+              0u);
 }
 
-TEST(PFClean3DFormat, RefusesUnusableSizesAndMaximums)
-{
+TEST(PFClean3DFormat, RefusesUnusableSizesAndMaximums) {
     TTempFolder folder;
     const TLUTFormat& format = *FindLutFormat("pfclean-3d");
     auto lut = std::make_unique<TLUT>();
@@ -382,8 +371,7 @@ TEST(PFClean3DFormat, RefusesUnusableSizesAndMaximums)
     EXPECT_EQ(lut->CubeSize, 0);
 }
 
-TEST(PFClean3DFormat, WritesSixteenPointsAtEightBitsAndRoundTrips)
-{
+TEST(PFClean3DFormat, WritesSixteenPointsAtEightBitsAndRoundTrips) {
     TTempFolder folder;
     const TLUTFormat& format = *FindLutFormat("pfclean-3d");
     constexpr int kSize = 16;
@@ -392,8 +380,7 @@ TEST(PFClean3DFormat, WritesSixteenPointsAtEightBitsAndRoundTrips)
     cube->CubeSize = kSize;
     for (int r = 0; r < kSize; ++r)
         for (int g = 0; g < kSize; ++g)
-            for (int b = 0; b < kSize; ++b)
-                cube->Cube[r][g][b] = {r / 15.0, g / 15.0, b / 15.0};
+            for (int b = 0; b < kSize; ++b) cube->Cube[r][g][b] = {r / 15.0, g / 15.0, b / 15.0};
     cube->Cube[15][15][14] = {1.5, -0.5, 0.5};
     const std::string path = folder.Path("look.pfl");
     format.SaveToFile(path, *cube, 8);
@@ -442,8 +429,7 @@ TEST(PFClean3DFormat, WritesSixteenPointsAtEightBitsAndRoundTrips)
     EXPECT_NE(ErrorText([&] { format.SaveToFile(missing, *cube, 8); }).find(missing), std::string::npos);
 
     std::string small = "<lut><maximum>255</maximum><size>2</size><cube>\n";
-    for (int i = 0; i < 8; ++i)
-        small += "255 0 12\n";
+    for (int i = 0; i < 8; ++i) small += "255 0 12\n";
     small += "</cube></lut>\n";
     ExpectHostileInputRefusedCleanly(format, folder, "h.pfl", small);
 }

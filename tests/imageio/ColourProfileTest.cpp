@@ -1,17 +1,17 @@
 #include <gtest/gtest.h>
 
-#include <QTemporaryDir>
 #include <lcms2.h>
 #include <zlib.h>
+#include <QTemporaryDir>
 
 #include <cstdlib>
 #include <filesystem>
 #include <string>
 #include <vector>
 
-#include "imageio/ColourProfile.h"
 #include "engine/Error.h"
 #include "fileio/FileRead.h"
+#include "imageio/ColourProfile.h"
 #include "imageio/IccProfile.h"
 #include "imageio/ImageFile.h"
 #include "imageio/JpegStripGrading.h"
@@ -46,7 +46,8 @@ TImage Colours(int width, int height) {
 int LargestDifference(const TImage& a, const TImage& b) {
     int largest = 0;
     for (int y = 0; y < a.Height(); ++y)
-        for (int i = 0; i < 3 * a.Width(); ++i) largest = std::max(largest, std::abs(int(a.Row(y)[i]) - int(b.Row(y)[i])));
+        for (int i = 0; i < 3 * a.Width(); ++i)
+            largest = std::max(largest, std::abs(int(a.Row(y)[i]) - int(b.Row(y)[i])));
     return largest;
 }
 
@@ -86,12 +87,12 @@ TEST(ColourProfileTest, JpegSegmentsJoinInAnyOrderAndDamageIsRefused) {
     EXPECT_EQ(JoinJpegIccSegments({Payload(2, 3, "BB"), "Exif-other", Payload(1, 3, "A"), Payload(3, 3, "C")}), "ABBC");
     EXPECT_EQ(JoinJpegIccSegments({"not a profile"}), "");
     const std::vector<std::vector<std::string>> damaged = {
-        {Payload(1, 2, "A")},                        // a segment missing
-        {Payload(1, 2, "A"), Payload(1, 2, "A")},    // one twice
-        {Payload(1, 2, "A"), Payload(3, 2, "C")},    // numbered beyond the count
-        {Payload(1, 1, "A"), Payload(2, 2, "B")},    // counts that disagree
+        {Payload(1, 2, "A")},                      // a segment missing
+        {Payload(1, 2, "A"), Payload(1, 2, "A")},  // one twice
+        {Payload(1, 2, "A"), Payload(3, 2, "C")},  // numbered beyond the count
+        {Payload(1, 1, "A"), Payload(2, 2, "B")},  // counts that disagree
         {Payload(0, 0, "")},
-        {std::string("ICC_PROFILE\0\1", 13)},        // cut short
+        {std::string("ICC_PROFILE\0\1", 13)},  // cut short
     };
     for (const auto& payloads : damaged) {
         const std::vector<std::string_view> views(payloads.begin(), payloads.end());
@@ -196,7 +197,8 @@ TEST(ColourProfileTest, DisplayTransformIsLittleCmsOnEveryPixel) {
     const TImage shown = display.Apply(picture);
     // The plain transform, the whole picture at once.
     cmsHPROFILE srgb = cmsCreate_sRGBProfile();
-    cmsHPROFILE target = cmsOpenProfileFromMem(swapped.Icc().data(), static_cast<cmsUInt32Number>(swapped.Icc().size()));
+    cmsHPROFILE target =
+        cmsOpenProfileFromMem(swapped.Icc().data(), static_cast<cmsUInt32Number>(swapped.Icc().size()));
     cmsHTRANSFORM plain = cmsCreateTransform(srgb, TYPE_BGR_8, target, TYPE_BGR_8, INTENT_RELATIVE_COLORIMETRIC,
                                              cmsFLAGS_BLACKPOINTCOMPENSATION);
     TImage expected(picture.Width(), picture.Height());
@@ -239,7 +241,8 @@ TEST(ColourProfileTest, StripGradingOfATaggedJpegIsTheWholePictureRoad) {
     SaveImageFile(path("tagged.jpg"), Colours(123, 77), adobe);
     const auto invert = [](TImage& strip) {
         for (int y = 0; y < strip.Height(); ++y)
-            for (int i = 0; i < 3 * strip.Width(); ++i) strip.Row(y)[i] = static_cast<std::uint8_t>(255 - strip.Row(y)[i]);
+            for (int i = 0; i < 3 * strip.Width(); ++i)
+                strip.Row(y)[i] = static_cast<std::uint8_t>(255 - strip.Row(y)[i]);
     };
     TImage whole;
     TColourProfile source;

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
 #include <QBuffer>
 #include <QByteArray>
 #include <QFile>
@@ -8,7 +9,6 @@
 #include <QtEndian>
 #include <filesystem>
 #include <functional>
-#include <sys/stat.h>
 #include <vector>
 
 #include <jpeglib.h>
@@ -110,8 +110,8 @@ TEST_F(DamagedPictureTest, BitmapsShorterThanTheirHeaderSays) {
         QImage::Format Format;
         int Bits;
     };
-    for (const TKind kind : {TKind{QImage::Format_RGB888, 24}, TKind{QImage::Format_Indexed8, 8},
-                             TKind{QImage::Format_Mono, 1}}) {
+    for (const TKind kind :
+         {TKind{QImage::Format_RGB888, 24}, TKind{QImage::Format_Indexed8, 8}, TKind{QImage::Format_Mono, 1}}) {
         const QByteArray whole = QtBitmap(kind.Format, 37, 23);
         ASSERT_EQ(qFromLittleEndian<std::uint16_t>(whole.constData() + 28), kind.Bits);
         const int pixels = static_cast<int>(qFromLittleEndian<std::uint32_t>(whole.constData() + 10));
@@ -163,7 +163,8 @@ TPlainJpeg StripedGreyJpeg(int width, int height) {
     TPlainJpeg result;
     std::vector<std::uint8_t> rows(static_cast<std::size_t>(width) * height);
     for (int y = 0; y < height; ++y)
-        std::fill_n(rows.begin() + static_cast<std::ptrdiff_t>(y) * width, width, static_cast<std::uint8_t>(y / 16 * 9));
+        std::fill_n(rows.begin() + static_cast<std::ptrdiff_t>(y) * width, width,
+                    static_cast<std::uint8_t>(y / 16 * 9));
     jpeg_compress_struct info;
     jpeg_error_mgr errors;
     info.err = jpeg_std_error(&errors);

@@ -8,8 +8,8 @@
 #include <string>
 
 #include "engine/DeepGrade.h"
-#include "imageio/DeepImageFile.h"
 #include "engine/Error.h"
+#include "imageio/DeepImageFile.h"
 #include "imageio/ImageFile.h"
 
 namespace {
@@ -57,7 +57,8 @@ double MaxDifference(const TDeepImage& a, const TDeepImage& b) {
     double worst = 0;
     for (int y = 0; y < a.Height(); ++y)
         for (int x = 0; x < a.Width(); ++x) {
-            for (int c = 0; c < 3; ++c) worst = std::max(worst, std::fabs(double(a.Row(y)[3 * x + c]) - b.Row(y)[3 * x + c]));
+            for (int c = 0; c < 3; ++c)
+                worst = std::max(worst, std::fabs(double(a.Row(y)[3 * x + c]) - b.Row(y)[3 * x + c]));
             if (a.HasAlpha()) worst = std::max(worst, std::fabs(double(a.AlphaRow(y)[x]) - b.AlphaRow(y)[x]));
         }
     return worst;
@@ -164,21 +165,23 @@ TEST(DeepImageFileTest, FailedWriteKeepsTheOldFile) {
     EXPECT_THROW(SaveDeepImageFile(file, TDeepImage(), {"tiff", TSampleKind::Integer, 16, ""}), EError);
     EXPECT_EQ(ReadBytes(file), "old");
     const std::string missing = dir.path().toStdString() + "/no/such/folder/x.exr";
-    EXPECT_NE(Message([&] { SaveDeepImageFile(missing, Ramp(4, 4, false), {"openexr", TSampleKind::Half, 16, ""}); })
-                  .find(missing),
+    EXPECT_NE(Message([&] {
+                  SaveDeepImageFile(missing, Ramp(4, 4, false), {"openexr", TSampleKind::Half, 16, ""});
+              }).find(missing),
               std::string::npos);
 }
 
 TEST(DeepImageFileTest, MemoryRoundTripReadsOnlyTheBytes) {
     // The name only labels messages: no file of that name exists.
     const TDeepImage image = Ramp(40, 6, true);
-    for (const TPictureDepth& depth : {TPictureDepth{"tiff", TSampleKind::Float, 32, ""},
-                                       TPictureDepth{"openexr", TSampleKind::Float, 32, ""}}) {
+    for (const TPictureDepth& depth :
+         {TPictureDepth{"tiff", TSampleKind::Float, 32, ""}, TPictureDepth{"openexr", TSampleKind::Float, 32, ""}}) {
         const std::string bytes = EncodeDeepImage(image, depth);
         const TDeepImage back = DecodeDeepImage(bytes, depth.Format, "/no/such/file");
         EXPECT_EQ(MaxDifference(image, back), 0.0) << depth.Format;
-        EXPECT_NE(Message([&] { DecodeDeepImage(bytes.substr(0, bytes.size() / 2), depth.Format, "/no/such/file"); })
-                      .find("cannot be read"),
+        EXPECT_NE(Message([&] {
+                      DecodeDeepImage(bytes.substr(0, bytes.size() / 2), depth.Format, "/no/such/file");
+                  }).find("cannot be read"),
                   std::string::npos)
             << depth.Format;
     }

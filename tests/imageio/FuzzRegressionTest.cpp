@@ -16,8 +16,7 @@
 
 namespace {
 
-std::string Message(const std::function<void()>& action)
-{
+std::string Message(const std::function<void()>& action) {
     try {
         action();
     } catch (const EError& error) {
@@ -26,34 +25,29 @@ std::string Message(const std::function<void()>& action)
     return "(no error)";
 }
 
-std::uint32_t Crc32(const QByteArray& bytes)
-{
+std::uint32_t Crc32(const QByteArray& bytes) {
     std::uint32_t crc = 0xFFFFFFFFu;
     for (char c : bytes) {
         crc ^= static_cast<std::uint8_t>(c);
-        for (int bit = 0; bit < 8; ++bit)
-            crc = (crc >> 1) ^ (0xEDB88320u & (0u - (crc & 1u)));
+        for (int bit = 0; bit < 8; ++bit) crc = (crc >> 1) ^ (0xEDB88320u & (0u - (crc & 1u)));
     }
     return ~crc;
 }
 
-QByteArray BigEndian32(std::uint32_t value)
-{
+QByteArray BigEndian32(std::uint32_t value) {
     QByteArray bytes(4, '\0');
     qToBigEndian(value, bytes.data());
     return bytes;
 }
 
-QByteArray Chunk(const char* type, const QByteArray& data)
-{
+QByteArray Chunk(const char* type, const QByteArray& data) {
     const QByteArray typed = QByteArray(type) + data;
     return BigEndian32(static_cast<std::uint32_t>(data.size())) + typed + BigEndian32(Crc32(typed));
 }
 
 // A complete 8-bit RGB PNG of the given size, every pixel black, built by
 // hand so that the declared size can be anything.
-QByteArray BlackPng(std::uint32_t width, std::uint32_t height, bool withPixels = true)
-{
+QByteArray BlackPng(std::uint32_t width, std::uint32_t height, bool withPixels = true) {
     QByteArray header = BigEndian32(width) + BigEndian32(height);
     header += QByteArray("\x08\x02\x00\x00\x00", 5);  // 8 bits, RGB, no interlace
     QByteArray png("\x89PNG\r\n\x1a\n", 8);
@@ -69,8 +63,7 @@ QByteArray BlackPng(std::uint32_t width, std::uint32_t height, bool withPixels =
 }
 
 // A JPEG of our own encoder with the frame header's size replaced.
-QByteArray JpegDeclaring(int width, int height)
-{
+QByteArray JpegDeclaring(int width, int height) {
     TImage picture(16, 8);
     QByteArray jpeg = QByteArray::fromStdString(EncodeJpeg(picture, 90));
     const int sof = jpeg.indexOf("\xFF\xC0");
@@ -82,8 +75,7 @@ QByteArray JpegDeclaring(int width, int height)
 
 // A 24-bit bitmap header for width x height; a negative height marks rows
 // stored top row first. Pixel rows follow when given.
-QByteArray Bitmap24(int width, int height, const QByteArray& rows = {})
-{
+QByteArray Bitmap24(int width, int height, const QByteArray& rows = {}) {
     QByteArray bitmap(54, '\0');
     bitmap[0] = 'B';
     bitmap[1] = 'M';
@@ -102,8 +94,7 @@ class ImageFuzzRegressionTest : public ::testing::Test {
 protected:
     QTemporaryDir dir;
 
-    std::string Write(const char* name, const QByteArray& bytes)
-    {
+    std::string Write(const char* name, const QByteArray& bytes) {
         const std::string path = dir.filePath(name).toStdString();
         QFile file(dir.filePath(name));
         EXPECT_TRUE(file.open(QIODevice::WriteOnly));
@@ -114,8 +105,7 @@ protected:
 
 }  // namespace
 
-TEST_F(ImageFuzzRegressionTest, PngSizeLimitsHoldAtTheirEdges)
-{
+TEST_F(ImageFuzzRegressionTest, PngSizeLimitsHoldAtTheirEdges) {
     // The largest side allowed loads.
     TImage target;
     LoadImageFile(Write("edge.png", BlackPng(kMaxPictureSide, 2)), target);
@@ -128,16 +118,15 @@ TEST_F(ImageFuzzRegressionTest, PngSizeLimitsHoldAtTheirEdges)
     // file need not even hold pixel data.
     TImage kept(2, 2);
     for (const auto& [name, png] : {std::pair{"wide.png", BlackPng(kMaxPictureSide + 1, 1, false)},
-                                   std::pair{"tall.png", BlackPng(1, kMaxPictureSide + 1, false)},
-                                   std::pair{"area.png", BlackPng(20001, 20000, false)}}) {
+                                    std::pair{"tall.png", BlackPng(1, kMaxPictureSide + 1, false)},
+                                    std::pair{"area.png", BlackPng(20001, 20000, false)}}) {
         const std::string message = Message([&] { LoadImageFile(Write(name, png), kept); });
         EXPECT_NE(message.find("too large"), std::string::npos) << name << ": " << message;
     }
     EXPECT_EQ(kept.Width(), 2);
 }
 
-TEST_F(ImageFuzzRegressionTest, JpegSideLimits)
-{
+TEST_F(ImageFuzzRegressionTest, JpegSideLimits) {
     TImage kept(2, 2);
     // 30001 x 8 and 8 x 30001: within the pixel count, one side too long.
     for (const auto& [width, height] : {std::pair{kMaxPictureSide + 1, 8}, std::pair{8, kMaxPictureSide + 1}}) {
@@ -150,14 +139,12 @@ TEST_F(ImageFuzzRegressionTest, JpegSideLimits)
     EXPECT_EQ(kept.Width(), 2);
 }
 
-TEST_F(ImageFuzzRegressionTest, TopDownBitmapsLoadAndObeyTheLimits)
-{
+TEST_F(ImageFuzzRegressionTest, TopDownBitmapsLoadAndObeyTheLimits) {
     // 3 x 2, stored top row first: B,G,R bytes 10.. on the top row, 100.. on
     // the bottom one, each row padded to 12 bytes.
     QByteArray rows;
     for (int y = 0; y < 2; ++y) {
-        for (int i = 0; i < 9; ++i)
-            rows += static_cast<char>((y == 0 ? 10 : 100) + i);
+        for (int i = 0; i < 9; ++i) rows += static_cast<char>((y == 0 ? 10 : 100) + i);
         rows += QByteArray(3, '\0');
     }
     TImage target;

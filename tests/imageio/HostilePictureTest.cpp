@@ -1,25 +1,25 @@
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 #include <QTemporaryDir>
 #include <atomic>
 #include <chrono>
 #include <cstdlib>
-#include <fcntl.h>
 #include <filesystem>
 #include <fstream>
 #include <functional>
 #include <sstream>
 #include <string>
-#include <sys/stat.h>
 #include <thread>
-#include <unistd.h>
 #include <vector>
 
-#include <jpeglib.h>
 #include <jerror.h>
+#include <jpeglib.h>
 
-#include "imageio/DeepImageFile.h"
 #include "engine/Error.h"
+#include "imageio/DeepImageFile.h"
 #include "imageio/ImageFile.h"
 #include "imageio/JpegStripGrading.h"
 #include "imageio/PixelBudget.h"
@@ -58,15 +58,19 @@ bool OneLine(const std::string& message) { return message.find('\n') == std::str
 std::string GreyTiff(std::uint32_t width, std::uint32_t height, std::uint16_t compression, std::size_t data) {
     std::string bytes = std::string("II*\0", 4);
     auto put16 = [&](std::uint16_t v) { bytes += static_cast<char>(v & 0xff), bytes += static_cast<char>(v >> 8); };
-    auto put32 = [&](std::uint32_t v) { put16(static_cast<std::uint16_t>(v & 0xffff)), put16(static_cast<std::uint16_t>(v >> 16)); };
+    auto put32 = [&](std::uint32_t v) {
+        put16(static_cast<std::uint16_t>(v & 0xffff)), put16(static_cast<std::uint16_t>(v >> 16));
+    };
     put32(8);
     const std::uint16_t count = 9;
     const std::uint32_t pixels = 8 + 2 + count * 12 + 4;
     put16(count);
     auto entry = [&](std::uint16_t tag, std::uint16_t type, std::uint32_t value) {
         put16(tag), put16(type), put32(1);
-        if (type == 3) put16(static_cast<std::uint16_t>(value)), put16(0);
-        else put32(value);
+        if (type == 3)
+            put16(static_cast<std::uint16_t>(value)), put16(0);
+        else
+            put32(value);
     };
     entry(256, 4, width);
     entry(257, 4, height);
@@ -84,7 +88,9 @@ std::string GreyTiff(std::uint32_t width, std::uint32_t height, std::uint16_t co
 
 class HostilePictureTest : public ::testing::Test {
 protected:
-    std::string Path(const std::string& name) const { return dir_.filePath(QString::fromStdString(name)).toStdString(); }
+    std::string Path(const std::string& name) const {
+        return dir_.filePath(QString::fromStdString(name)).toStdString();
+    }
     // Runs oiiotool with the arguments; false when it is not installed.
     bool Oiiotool(const std::string& arguments) {
         return std::system(("oiiotool " + arguments + " >/dev/null 2>&1").c_str()) == 0;
@@ -224,8 +230,7 @@ TEST_F(HostilePictureTest, JpegFilesThatEndTooEarlySaySo) {
               "JPEG error #" + std::to_string(JWRN_JPEG_EOF) + ends);
     // The strip road reads from the file itself and says the same.
     for (const char* name : {"empty.jpg", "cut.jpg"}) {
-        const std::string message =
-            Message([&] { GradeJpegFile(Path(name), Path("out.jpg"), [](TImage&) {}); });
+        const std::string message = Message([&] { GradeJpegFile(Path(name), Path("out.jpg"), [](TImage&) {}); });
         EXPECT_NE(message.find(ends), std::string::npos) << name << ": " << message;
     }
     // Other damage keeps libjpeg's number alone.

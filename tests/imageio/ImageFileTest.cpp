@@ -9,8 +9,8 @@
 #include <string>
 #include <vector>
 
-#include <jpeglib.h>
 #include <jerror.h>
+#include <jpeglib.h>
 
 #include "engine/Error.h"
 #include "imageio/ImageFile.h"
@@ -197,8 +197,7 @@ TEST_F(ImageFileTest, FailuresCarryMessagesAndLeaveTheTargetAlone) {
     EXPECT_EQ(Message([&] { LoadImageFile(Path("notes.txt"), target); }), "Unknown picture file extension (.txt)");
 
     WriteBytes(dir.filePath("text.jpg"), "this is not a picture");
-    EXPECT_EQ(Message([&] { LoadImageFile(Path("text.jpg"), target); }),
-              "JPEG error #" + std::to_string(JERR_NO_SOI));
+    EXPECT_EQ(Message([&] { LoadImageFile(Path("text.jpg"), target); }), "JPEG error #" + std::to_string(JERR_NO_SOI));
 
     // A real JPEG cut off inside its header.
     SaveJpegFile(Path("whole.jpg"), Pattern(50, 50), 100);

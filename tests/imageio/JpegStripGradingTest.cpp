@@ -65,9 +65,7 @@ std::string ReadAll(const std::string& name) {
     return text.str();
 }
 
-void WriteAll(const std::string& name, const std::string& bytes) {
-    std::ofstream(name, std::ios::binary) << bytes;
-}
+void WriteAll(const std::string& name, const std::string& bytes) { std::ofstream(name, std::ios::binary) << bytes; }
 
 // A grade that depends on each pixel alone, as a LUT does.
 void Grade(TImage& image) {
@@ -83,11 +81,15 @@ TEST(JpegStripGrading, GivesTheFileOfTheWholePictureRoad) {
     const std::string in = dir.filePath("in.jpg").toStdString();
     const std::string whole = dir.filePath("whole.jpg").toStdString();
     const std::string strips = dir.filePath("strips.jpg").toStdString();
-    struct Case { int Width, Height; J_COLOR_SPACE Space; int Components; bool Progressive; };
+    struct Case {
+        int Width, Height;
+        J_COLOR_SPACE Space;
+        int Components;
+        bool Progressive;
+    };
     // Heights below, at and across the strip height; every kind of source.
-    const Case cases[] = {{37, 5, JCS_RGB, 3, false},   {64, 16, JCS_RGB, 3, true},
-                          {100, 77, JCS_RGB, 3, false}, {90, 161, JCS_RGB, 3, true},
-                          {45, 33, JCS_GRAYSCALE, 1, true}, {40, 50, JCS_CMYK, 4, false}};
+    const Case cases[] = {{37, 5, JCS_RGB, 3, false},  {64, 16, JCS_RGB, 3, true},       {100, 77, JCS_RGB, 3, false},
+                          {90, 161, JCS_RGB, 3, true}, {45, 33, JCS_GRAYSCALE, 1, true}, {40, 50, JCS_CMYK, 4, false}};
     for (const Case& c : cases) {
         WriteAll(in, MakeJpeg(c.Width, c.Height, c.Space, c.Components, c.Progressive));
         TImage picture;
@@ -112,8 +114,7 @@ std::string WithSecondScanRepeated(const std::string& stream) {
         if (!scan) continue;
         // Entropy-coded data runs to the next marker other than a stuffed
         // zero or a restart marker.
-        while (pos + 1 < stream.size() &&
-               !(byte(pos) == 0xFF && byte(pos + 1) != 0 && (byte(pos + 1) & 0xF8) != 0xD0))
+        while (pos + 1 < stream.size() && !(byte(pos) == 0xFF && byte(pos + 1) != 0 && (byte(pos + 1) & 0xF8) != 0xD0))
             ++pos;
         scanEnds.push_back(pos);
     }

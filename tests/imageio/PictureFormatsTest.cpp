@@ -4,12 +4,12 @@
 #include <QTemporaryDir>
 #include <algorithm>
 #include <cctype>
-#include <vector>
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
 #include <set>
 #include <string>
+#include <vector>
 
 #include "engine/DeepGrade.h"
 #include "imageio/DeepImageFile.h"
@@ -31,8 +31,8 @@ std::vector<std::string> OiioInfo(const std::vector<std::string>& files) {
     while (pipe && std::fgets(line, sizeof line, pipe.get())) lines.emplace_back(line);
     std::vector<std::string> infos;
     for (const std::string& file : files) {
-        const auto found = std::find_if(lines.begin(), lines.end(),
-                                        [&](const std::string& l) { return l.starts_with(file + " "); });
+        const auto found =
+            std::find_if(lines.begin(), lines.end(), [&](const std::string& l) { return l.starts_with(file + " "); });
         infos.push_back(found == lines.end() ? std::string() : *found);
     }
     return infos;
@@ -94,7 +94,8 @@ TEST(PictureFormatsTest, EveryTypeReadIsReadFromOtherMakersFiles) {
     for (std::size_t i = 0; i < extensions.size(); ++i) {
         const std::string& file = files[i];
         const std::string extension = file.substr(file.rfind('.') + 1);
-        const bool written = QFileInfo(QString::fromStdString(file)).size() > 0 || Shell(pattern + " -o '" + file + "'") ||
+        const bool written = QFileInfo(QString::fromStdString(file)).size() > 0 ||
+                             Shell(pattern + " -o '" + file + "'") ||
                              Shell("convert -size 5x3 'xc:rgb(204,102,51)' '" + file + "'");
         ASSERT_TRUE(written) << file;
         TImage picture;
@@ -122,7 +123,8 @@ TEST(PictureFormatsTest, EveryWrittenTypeIsWrittenInItsOwnFormat) {
     std::vector<std::string> files;
     for (const std::string& extension : written) {
         files.push_back(dir.path().toStdString() + "/written." + extension);
-        ASSERT_NO_THROW(SaveDeepImageFile(files.back(), deep, OutputDepthFor(files.back(), deep.Depth))) << files.back();
+        ASSERT_NO_THROW(SaveDeepImageFile(files.back(), deep, OutputDepthFor(files.back(), deep.Depth)))
+            << files.back();
     }
     const std::vector<std::string> infos = OiioInfo(files);
     for (std::size_t i = 0; i < files.size(); ++i) {

@@ -1,16 +1,16 @@
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
 #include <filesystem>
 #include <functional>
-#include <sys/stat.h>
 
-#include "tests/support/SmallFileSystem.h"
-#include "fileio/AtomicFile.h"
 #include "engine/Error.h"
+#include "fileio/AtomicFile.h"
 #include "imageio/ImageFile.h"
+#include "tests/support/SmallFileSystem.h"
 
 // Pictures are written as LUT files are: completely or not at all, with the
 // same rules for protected files and links and the same messages.

@@ -11,8 +11,7 @@
 
 namespace {
 
-TPicture48 RandomPicture(int width, int height)
-{
+TPicture48 RandomPicture(int width, int height) {
     TPicture48 picture;
     picture.Width = width;
     picture.Height = height;
@@ -22,8 +21,7 @@ TPicture48 RandomPicture(int width, int height)
     return picture;
 }
 
-TEST(QtPictureCodecTest, SixteenBitPicturesRoundTripExactly)
-{
+TEST(QtPictureCodecTest, SixteenBitPicturesRoundTripExactly) {
     const TPicture48 picture = RandomPicture(27, 27);
     const std::string bytes = QtPictureCodec().EncodePng(picture);
     ASSERT_GT(bytes.size(), 33u);
@@ -36,12 +34,10 @@ TEST(QtPictureCodecTest, SixteenBitPicturesRoundTripExactly)
     EXPECT_EQ(back.Samples, picture.Samples);
 }
 
-TEST(QtPictureCodecTest, EightBitPicturesWidenAndDamagedOnesAreRefused)
-{
+TEST(QtPictureCodecTest, EightBitPicturesWidenAndDamagedOnesAreRefused) {
     QImage image(8, 8, QImage::Format_RGB888);
     for (int y = 0; y < 8; ++y)
-        for (int x = 0; x < 8; ++x)
-            image.setPixel(x, y, qRgb(x * 30, y * 30, 255 - x));
+        for (int x = 0; x < 8; ++x) image.setPixel(x, y, qRgb(x * 30, y * 30, 255 - x));
     QByteArray bytes;
     QBuffer buffer(&bytes);
     buffer.open(QIODevice::WriteOnly);
@@ -62,8 +58,7 @@ TEST(QtPictureCodecTest, EightBitPicturesWidenAndDamagedOnesAreRefused)
     std::mt19937 random(4);
     for (int r = 0; r < 16; ++r)
         for (int g = 0; g < 16; ++g)
-            for (int b = 0; b < 16; ++b)
-                lut->Cube[r][g][b] = TRGBDouble{(random() % 1000) / 999.0, g / 15.0, b / 15.0};
+            for (int b = 0; b < 16; ++b) lut->Cube[r][g][b] = TRGBDouble{(random() % 1000) / 999.0, g / 15.0, b / 15.0};
     InstallPictureCodec(&QtPictureCodec());
     const std::string hald = WriteHaldPng(*lut);
     for (const std::size_t cut : {hald.size() / 3, hald.size() / 2, hald.size() - 20, hald.size() - 1}) {

@@ -19,8 +19,8 @@
 #include <string_view>
 #include <system_error>
 
-#include "formats/FormatRegistry.h"
 #include "engine/LUT.h"
+#include "formats/FormatRegistry.h"
 #include "formats/LutConvert.h"
 #include "formats/LutFormat.h"
 #ifdef LUT_EVAL_PICTURES
@@ -30,8 +30,7 @@
 namespace {
 
 bool ParseNumber(std::string_view& text, double& value) {
-    while (!text.empty() && (text.front() == ' ' || text.front() == '\t' || text.front() == ','))
-        text.remove_prefix(1);
+    while (!text.empty() && (text.front() == ' ' || text.front() == '\t' || text.front() == ',')) text.remove_prefix(1);
     auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
     if (ec != std::errc()) return false;
     text.remove_prefix(static_cast<std::size_t>(end - text.data()));

@@ -5,15 +5,15 @@
 #include <QFileInfo>
 #include <QTemporaryDir>
 #include <algorithm>
-#include <cstdlib>
 #include <atomic>
+#include <cstdlib>
 #include <functional>
 #include <thread>
 #include <vector>
 
 #include "engine/Error.h"
-#include "imageio/ImageFile.h"
 #include "engine/ImageResize.h"
+#include "imageio/ImageFile.h"
 #include "library/ReferenceLibrary.h"
 
 namespace {
@@ -104,8 +104,7 @@ TEST_F(ReferenceLibraryTest, AddStoresAFittedJpegAndCellsCentreIt) {
     ASSERT_EQ(cell.Height(), 150);
     for (int y = 0; y < 50; ++y) EXPECT_TRUE(IsWhiteRow(cell, y)) << y;
     for (int y = 100; y < 150; ++y) EXPECT_TRUE(IsWhiteRow(cell, y)) << y;
-    for (int y = 50; y < 100; ++y)
-        EXPECT_EQ(std::memcmp(cell.Row(y), stored.Row(y - 50), 150 * 3), 0) << y;
+    for (int y = 50; y < 100; ++y) EXPECT_EQ(std::memcmp(cell.Row(y), stored.Row(y - 50), 150 * 3), 0) << y;
 
     // A picture larger than the cell put there by hand shows its centre.
     const TImage big = Gradient(400, 400);
@@ -220,8 +219,8 @@ TEST_F(ReferenceLibraryTest, ListingNamingAndUnreadableFolders) {
     ASSERT_TRUE(QFile::link(loop, loop));
     std::string message;
     EXPECT_TRUE(Throws([&] { TReferenceLibrary(loop.toStdString()).Files(); }, &message));
-    EXPECT_EQ(message, "Cannot read the library folder \"" + loop.toStdString() +
-                           "\": Too many levels of symbolic links");
+    EXPECT_EQ(message,
+              "Cannot read the library folder \"" + loop.toStdString() + "\": Too many levels of symbolic links");
     EXPECT_TRUE(TReferenceLibrary(dir.filePath("missing").toStdString()).Files().empty());
 }
 

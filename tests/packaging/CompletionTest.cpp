@@ -26,9 +26,7 @@ std::vector<std::string> Lines(const std::string& text) {
 std::set<std::string> Set(const std::vector<std::string>& lines) { return {lines.begin(), lines.end()}; }
 
 // The word as bash's printf %q quotes it.
-std::string Escaped(const std::string& word) {
-    return Shell("bash -c 'printf %q \"$0\"' " + ShellQuoted(word)).Output;
-}
+std::string Escaped(const std::string& word) { return Shell("bash -c 'printf %q \"$0\"' " + ShellQuoted(word)).Output; }
 
 // A folder with a few files of each kind, where completions are asked.
 class CompletionTest : public ::testing::Test {
@@ -89,9 +87,9 @@ protected:
 }  // namespace
 
 TEST_F(CompletionTest, IsRegisteredAndOffersTheCommandsAndTheirOptions) {
-    const TShellResult registered = Shell(
-        "bash -c 'source /usr/share/bash-completion/bash_completion; source " GENERATED_DIR
-        "/completion/ombrane-cli; complete -p ombrane-cli'");
+    const TShellResult registered =
+        Shell("bash -c 'source /usr/share/bash-completion/bash_completion; source " GENERATED_DIR
+              "/completion/ombrane-cli; complete -p ombrane-cli'");
     EXPECT_EQ(registered.Output, "complete -F _ombrane_cli ombrane-cli\n");
 
     // Every command offered is one the program runs.
@@ -119,7 +117,8 @@ TEST_F(CompletionTest, IsRegisteredAndOffersTheCommandsAndTheirOptions) {
             }
         }
     }
-    for (const char* option : {"--output", "--profile", "--bits", "--footage", "--config", "--scope", "--jobs", "--library"})
+    for (const char* option :
+         {"--output", "--profile", "--bits", "--footage", "--config", "--scope", "--jobs", "--library"})
         EXPECT_EQ(valued.count(option), 1u) << option;
 
     // A switch takes no value: after it come the arguments again.
@@ -148,14 +147,17 @@ TEST_F(CompletionTest, OffersProfilesFootageSpacesLibraryFilesAndFilesByArgument
 
     // Files by what each argument takes; folders always. A Hald CLUT is
     // a LUT in a .png file.
-    EXPECT_EQ(Set(Complete({"convert", ""})), (std::set<std::string>{"look.cube", "grade.3dl", "cdl.ccc", "Frame.PNG", "sub"}));
+    EXPECT_EQ(Set(Complete({"convert", ""})),
+              (std::set<std::string>{"look.cube", "grade.3dl", "cdl.ccc", "Frame.PNG", "sub"}));
     EXPECT_EQ(Set(Complete({"look", ""})), (std::set<std::string>{"shot.jpg", "Frame.PNG", "sub"}));
     EXPECT_EQ(Set(Complete({"look", "shot.jpg", "-o", ""})),
               (std::set<std::string>{"look.cube", "grade.3dl", "cdl.ccc", "Frame.PNG", "sub"}));
-    EXPECT_EQ(Set(Complete({"apply", ""})), (std::set<std::string>{"look.cube", "grade.3dl", "cdl.ccc", "Frame.PNG", "sub"}));
+    EXPECT_EQ(Set(Complete({"apply", ""})),
+              (std::set<std::string>{"look.cube", "grade.3dl", "cdl.ccc", "Frame.PNG", "sub"}));
     EXPECT_EQ(Set(Complete({"apply", "look.cube", ""})), (std::set<std::string>{"shot.jpg", "Frame.PNG", "sub"}));
     // Many pictures: the last argument repeats.
-    EXPECT_EQ(Set(Complete({"grade", "shot.jpg", "a.jpg", "b.jpg", ""})), (std::set<std::string>{"shot.jpg", "Frame.PNG", "sub"}));
+    EXPECT_EQ(Set(Complete({"grade", "shot.jpg", "a.jpg", "b.jpg", ""})),
+              (std::set<std::string>{"shot.jpg", "Frame.PNG", "sub"}));
     EXPECT_TRUE(Complete({"stats", "shot.jpg", ""}).empty());
     EXPECT_EQ(Set(Complete({"look", "--config", ""})), (std::set<std::string>{"sub"}));
 
@@ -163,5 +165,6 @@ TEST_F(CompletionTest, OffersProfilesFootageSpacesLibraryFilesAndFilesByArgument
     EXPECT_EQ(Complete({"library", ""}), (std::vector<std::string>{"list", "add", "rename", "delete"}));
     EXPECT_EQ(Complete({"library", "--library", "sub/lib", "delete", ""}), (std::vector<std::string>{"Sunset.jpeg"}));
     EXPECT_TRUE(Complete({"library", "--library", "sub/lib", "list", ""}).empty());
-    EXPECT_EQ(Set(Complete({"library", "add", "--force", ""})), (std::set<std::string>{"shot.jpg", "Frame.PNG", "sub"}));
+    EXPECT_EQ(Set(Complete({"library", "add", "--force", ""})),
+              (std::set<std::string>{"shot.jpg", "Frame.PNG", "sub"}));
 }

@@ -62,9 +62,12 @@ std::vector<std::string> CommandsOf(const std::string& help) {
     std::istringstream in(help);
     bool listing = false;
     for (std::string line; std::getline(in, line);) {
-        if (line == "Commands:") listing = true;
-        else if (line.empty()) listing = false;
-        else if (listing) commands.push_back(Words(line).front());
+        if (line == "Commands:")
+            listing = true;
+        else if (line.empty())
+            listing = false;
+        else if (listing)
+            commands.push_back(Words(line).front());
     }
     return commands;
 }
@@ -76,7 +79,8 @@ TEST(ManPageTest, PagesRenderWithoutWarningsAndHoldEveryHelpText) {
     const std::vector<std::string> window = Words(Rendered(GENERATED_DIR "/ombrane.1.gz", warnings));
     EXPECT_EQ(warnings, "");
     std::size_t at = 0;
-    ExpectHelpInPage(Shell(OMBRANE_WINDOW " --help").Output.substr(std::string("Usage: ").size()), window, at, "ombrane");
+    ExpectHelpInPage(Shell(OMBRANE_WINDOW " --help").Output.substr(std::string("Usage: ").size()), window, at,
+                     "ombrane");
 
     const std::vector<std::string> cli = Words(Rendered(GENERATED_DIR "/ombrane-cli.1.gz", warnings));
     EXPECT_EQ(warnings, "");
@@ -104,8 +108,8 @@ TEST(DesktopFilesTest, DesktopEntryMetainfoAndFileTypesAreValidAndAgree) {
     const TShellResult entry = Shell("desktop-file-validate " + ShellQuoted(desktop) + " 2>&1");
     EXPECT_EQ(entry.Status, 0);
     EXPECT_EQ(entry.Output, "");
-    const TShellResult metainfo =
-        Shell("appstreamcli validate --pedantic --no-net --no-color " PACKAGING_DIR "/org.example.ombrane.metainfo.xml 2>&1");
+    const TShellResult metainfo = Shell("appstreamcli validate --pedantic --no-net --no-color " PACKAGING_DIR
+                                        "/org.example.ombrane.metainfo.xml 2>&1");
     EXPECT_EQ(metainfo.Status, 0) << metainfo.Output;
     EXPECT_EQ(metainfo.Output.find("I:"), std::string::npos) << metainfo.Output;
     EXPECT_EQ(metainfo.Output.find("P:"), std::string::npos) << metainfo.Output;
@@ -122,8 +126,12 @@ TEST(DesktopFilesTest, DesktopEntryMetainfoAndFileTypesAreValidAndAgree) {
     // Each LUT type the package registers is opened by the program, and each
     // is found by its extension once the database is built with it.
     const std::string database = std::string(GENERATED_DIR) + "/mime-test";
-    ASSERT_EQ(Shell("rm -rf " + database + " && mkdir -p " + database + "/packages && cp /usr/share/mime/packages/freedesktop.org.xml " +
-                    PACKAGING_DIR "/quor-ombrane.xml " + database + "/packages/ && update-mime-database " + database + " 2>&1").Status, 0);
+    ASSERT_EQ(
+        Shell("rm -rf " + database + " && mkdir -p " + database +
+              "/packages && cp /usr/share/mime/packages/freedesktop.org.xml " + PACKAGING_DIR "/quor-ombrane.xml " +
+              database + "/packages/ && update-mime-database " + database + " 2>&1")
+            .Status,
+        0);
     const std::string xml = Read(PACKAGING_DIR "/quor-ombrane.xml");
     const std::regex type("<mime-type type=\"([^\"]+)\">[^]*?<glob pattern=\"\\*\\.([a-z0-9]+)\"/>");
     std::set<std::string> extensions;

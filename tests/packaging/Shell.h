@@ -1,7 +1,7 @@
 #pragma once
+#include <sys/wait.h>
 #include <cstdio>
 #include <string>
-#include <sys/wait.h>
 
 // What a shell command printed on standard output and its exit status;
 // standard error goes where the command line sends it.

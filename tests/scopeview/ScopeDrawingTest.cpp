@@ -24,10 +24,12 @@ TImage Filled(int width, int height, int r, int g, int b) {
 // Whether a pixel is the colour at half or more of its brightness.
 bool Shows(QRgb pixel, const QColor& colour) {
     const int strongest = std::max({colour.red(), colour.green(), colour.blue()});
-    const int channel = strongest == colour.red() ? qRed(pixel) : strongest == colour.green() ? qGreen(pixel) : qBlue(pixel);
+    const int channel = strongest == colour.red()     ? qRed(pixel)
+                        : strongest == colour.green() ? qGreen(pixel)
+                                                      : qBlue(pixel);
     const double k = static_cast<double>(channel) / strongest;
-    return k >= 0.5 && std::abs(qRed(pixel) - k * colour.red()) <= 12 && std::abs(qGreen(pixel) - k * colour.green()) <= 12 &&
-           std::abs(qBlue(pixel) - k * colour.blue()) <= 12;
+    return k >= 0.5 && std::abs(qRed(pixel) - k * colour.red()) <= 12 &&
+           std::abs(qGreen(pixel) - k * colour.green()) <= 12 && std::abs(qBlue(pixel) - k * colour.blue()) <= 12;
 }
 
 // The pixels of a drawing that show a colour and do not in the drawing
@@ -103,7 +105,8 @@ TEST(ScopeDrawingTest, GreyRampWaveformClimbsFromBottomLeftToTopRight) {
 }
 
 TEST(ScopeDrawingTest, LayoutFitsItsBox) {
-    for (const TScopeKind kind : {TScopeKind::All, TScopeKind::Waveform, TScopeKind::Vectorscope, TScopeKind::Histogram}) {
+    for (const TScopeKind kind :
+         {TScopeKind::All, TScopeKind::Waveform, TScopeKind::Vectorscope, TScopeKind::Histogram}) {
         const QSize box(300, 500);
         const int width = ScopesWidthFor(kind, box);
         const QSize size = ScopesSize(kind, width);
