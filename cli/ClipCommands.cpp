@@ -22,37 +22,6 @@
 
 namespace {
 
-// The clip options of this run of the tool.
-struct TClipOptions {
-    TFrameChoice Frame;
-    std::optional<TFrameChoice> In, Out, MatchFrame;
-    std::string Codec;
-    int Crf = -1;
-};
-
-TClipOptions& Options() {
-    static TClipOptions options;
-    return options;
-}
-
-TFrameChoice Choice(const TArguments& arguments, const std::string& name) {
-    try {
-        return ParseFrameChoice(arguments.Value(name));
-    } catch (const EError& error) {
-        std::string message = error.what();
-        if (name != "frame") message.replace(message.find("--frame"), 7, "--" + name);
-        throw EUsageError(message);
-    }
-}
-
-std::int64_t FrameOf(const TFrameChoice& choice, const TClipInfo& info) {
-    try {
-        return FrameNumberOf(choice, info);
-    } catch (const EError& error) {
-        throw EUsageError(error.what());
-    }
-}
-
 // "frame 12/240, 23.5 fps, 8 s left" on the user's terminal, over itself.
 class TProgressLine {
 public:
@@ -84,12 +53,12 @@ private:
 TClipRenderSettings RenderSettings(const std::string& input, const std::string& output) {
     TClipRenderSettings settings;
     settings.OutputName = output;
-    settings.Codec = Options().Codec;
-    settings.Crf = Options().Crf;
-    if (Options().In || Options().Out) {
+    settings.Codec = ClipOptions().Codec;
+    settings.Crf = ClipOptions().Crf;
+    if (ClipOptions().In || ClipOptions().Out) {
         TClip clip(input);
-        if (Options().In) settings.In = FrameOf(*Options().In, clip.Info());
-        if (Options().Out) settings.Out = FrameOf(*Options().Out, clip.Info());
+        if (ClipOptions().In) settings.In = ClipFrameNumber(*ClipOptions().In, clip.Info());
+        if (ClipOptions().Out) settings.Out = ClipFrameNumber(*ClipOptions().Out, clip.Info());
         if (settings.Out >= 0 && settings.Out <= settings.In) throw EUsageError("--out must name a frame after --in");
     }
     return settings;
@@ -102,11 +71,6 @@ void Render(const std::string& input, const std::string& output, const TFrameGra
     RenderClip(input, settings, grade, [&](std::int64_t done, std::int64_t total) { progress(done, total); });
 }
 
-TDeepImage LoadChosen(const std::string& fileName, const TFrameChoice& choice) {
-    TClip clip(fileName);
-    return clip.Frame(FrameOf(choice, clip.Info()));
-}
-
 void MatchToFrame(TLookSettings& settings, const TDeepImage& frame, const std::string& name,
                   const TFootageConversion* footage) {
     TImage prepared = PrepareFrame(ClipFrameToImage(frame));
@@ -115,25 +79,6 @@ void MatchToFrame(TLookSettings& settings, const TDeepImage& frame, const std::s
 }
 
 }  // namespace
-
-std::vector<TOptionSpec> RenderOptionSpecs() {
-    return {{"frame", true}, {"in", true}, {"out", true}, {"codec", true}, {"crf", true}};
-}
-
-void TakeClipOptions(const TArguments& arguments) {
-    TClipOptions options;
-    if (arguments.Has("frame")) options.Frame = Choice(arguments, "frame");
-    for (const auto& [name, field] : {std::pair{"in", &TClipOptions::In}, std::pair{"out", &TClipOptions::Out},
-                                      std::pair{"match-frame", &TClipOptions::MatchFrame}})
-        if (arguments.Has(name)) options.*field = Choice(arguments, name);
-    if (arguments.Has("codec")) options.Codec = arguments.Value("codec");
-    if (arguments.Has("crf")) options.Crf = arguments.IntValue("crf", 0, 63, -1);
-    Options() = std::move(options);
-}
-
-TImage LoadClipPicture(const std::string& fileName) { return ClipFrameToImage(LoadClipDeep(fileName)); }
-
-TDeepImage LoadClipDeep(const std::string& fileName) { return LoadChosen(fileName, Options().Frame); }
 
 void GradeClipFile(const std::string& input, const std::string& output, const std::function<const TLUT&()>& lut,
                    const TFootageConversion* footage) {
@@ -166,9 +111,10 @@ void RenderGradedClip(const std::string& input, const std::string& output, const
         TLookSettings matched = settings;
         if (match != TClipMatch::None) {
             TClip clip(input);
-            const std::int64_t number = match == TClipMatch::ChosenFrame ? FrameOf(*Options().MatchFrame, clip.Info())
-                                        : Options().In                   ? FrameOf(*Options().In, clip.Info())
-                                                                         : 0;
+            const std::int64_t number = match == TClipMatch::ChosenFrame
+                                            ? ClipFrameNumber(*ClipOptions().MatchFrame, clip.Info())
+                                        : ClipOptions().In ? ClipFrameNumber(*ClipOptions().In, clip.Info())
+                                                           : 0;
             MatchToFrame(matched, clip.Frame(number), input, footage);
         }
         shared = makeLut(matched);

@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "cli/Arguments.h"
+#include "cli/ClipOptions.h"
 #include "engine/DeepImage.h"
 #include "engine/Image.h"
 #include "engine/LookTransfer.h"
@@ -11,19 +12,9 @@
 class TFootageConversion;
 class TLUT;
 
-// Clips on the command line: wherever a command takes a picture it takes a
-// clip, whose frame --frame chooses (a number, HH:MM:SS:FF or seconds like
-// 2.5s; the first frame by default); 'apply' and 'grade' with a clip as
-// output render the graded clip (--in, --out, --codec, --crf).
-
-// --frame and the render's options, for 'apply' and 'grade'.
-std::vector<TOptionSpec> RenderOptionSpecs();
-// Takes the clip options of this run. EUsageError for a bad value.
-void TakeClipOptions(const TArguments& arguments);
-
-// The chosen frame of a clip as a 24-bit picture, and at its own depth.
-TImage LoadClipPicture(const std::string& fileName);
-TDeepImage LoadClipDeep(const std::string& fileName);
+// Clips on the command line: 'apply' and 'grade' with a clip as output
+// render the graded clip (--in, --out, --codec, --crf); a clip taken as a
+// picture gives the frame --frame chooses (cli/ClipOptions).
 
 // Grades a clip with a LUT: to a clip output, the rendered clip; to a
 // picture, the chosen frame. EUsageError for a clip output of a picture.

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <filesystem>
 
-#include "cli/ClipCommands.h"
+#include "cli/ClipOptions.h"
 #include "clip/ClipFile.h"
 #include "engine/FootageLook.h"
 #include "engine/GradingRoad.h"

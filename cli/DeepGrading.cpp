@@ -3,7 +3,7 @@
 #include <algorithm>
 
 #include "cli/Arguments.h"
-#include "cli/ClipCommands.h"
+#include "cli/ClipOptions.h"
 #include "cli/CommandSupport.h"
 #include "clip/ClipFile.h"
 #include "engine/DeepGrade.h"

@@ -37,3 +37,30 @@ private:
     bool advanced_;
     TChromaTarget average_{};
 };
+
+// Below this spread a frame's chroma cannot be divided out; such a colour
+// is transferred as from a neutral source.
+constexpr double kMinSourceSpread = 1e-6;
+
+// The Gain whose chroma scale is 1: Color Gain 100 (Gain = 5 / position,
+// so position / 100 = kUnityGain / Gain).
+constexpr double kUnityGain = 0.05;
+
+// The chroma step of the look for one colour. gain 0 leaves chroma as it
+// is. Without a source (nullptr): U := (su / gain) U + mu, V likewise.
+// With the frame's statistics for this colour:
+// U := (su / ssu) (kUnityGain / gain) (U - smu) + mu, V likewise; where
+// either source spread is below kMinSourceSpread the colour takes the form
+// without a source.
+inline void TransferChroma(const TChromaTarget& target, const TChromaTarget* source, double gain, double& U,
+                           double& V) {
+    if (!(gain > 0.0)) return;
+    if (source && source->DevU >= kMinSourceSpread && source->DevV >= kMinSourceSpread) {
+        const double scale = kUnityGain / gain;
+        U = (target.DevU / source->DevU) * scale * (U - source->MeanU) + target.MeanU;
+        V = (target.DevV / source->DevV) * scale * (V - source->MeanV) + target.MeanV;
+        return;
+    }
+    U = (target.DevU / gain) * U + target.MeanU;
+    V = (target.DevV / gain) * V + target.MeanV;
+}

@@ -9,7 +9,6 @@
 #include "engine/LUT.h"
 #include "engine/LookStrength.h"
 #include "engine/Parallel.h"
-#include "engine/SourceMatch.h"
 
 namespace {
 

@@ -1,6 +1,6 @@
 #include "formats/LutFormatInfo.h"
 
-#include "formats/LutFormat.h"
+#include "formats/LutError.h"
 
 namespace {
 
