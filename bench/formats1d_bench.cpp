@@ -11,7 +11,6 @@
 #include "formats/FormatRegistry.h"
 #include "formats/LookExport.h"
 #include "formats/Lut1DFormats.h"
-#include "formats/SpeedgradeLook3DFormat.h"
 #include "formats/xml/XMLNode.h"
 
 namespace {

@@ -1,6 +1,3 @@
-#include "formats/SpeedgradeLook3DFormat.h"
-
-#include <bit>
 #include <cmath>
 #include <cstdint>
 
@@ -23,35 +20,6 @@ public:
 };
 
 }  // namespace
-
-namespace {
-
-int HexDigit(char c) {
-    if (c >= '0' && c <= '9') return c - '0';
-    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-    return -1;
-}
-
-}  // namespace
-
-bool ReadHexSingle(std::string_view text, std::size_t& position, float& value) {
-    std::uint32_t bits = 0;
-    int digits = 0;
-    while (digits < 8) {
-        if (position >= text.size()) return false;
-        const int digit = HexDigit(text[position++]);
-        if (digit < 0) continue;
-        // Digit pairs are bytes, the first pair the least significant byte.
-        const int byte = digits / 2;
-        const int shift = byte * 8 + (digits % 2 == 0 ? 4 : 0);
-        bits |= static_cast<std::uint32_t>(digit) << shift;
-        ++digits;
-    }
-    value = std::bit_cast<float>(bits);
-    if (std::isnan(value)) value = 0.0f;
-    return true;
-}
 
 TSpeedgradeLook3DLutFormat::TSpeedgradeLook3DLutFormat()
     : TGenericLutFormat(

@@ -12,7 +12,6 @@
 #include "engine/LUT.h"
 #include "formats/AscCdlFormat.h"
 #include "formats/FormatRegistry.h"
-#include "formats/SpeedgradeLook3DFormat.h"
 #include "fuzz/FuzzSupport.h"
 
 namespace {

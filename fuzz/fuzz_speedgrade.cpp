@@ -11,7 +11,7 @@
 #include "engine/LUT.h"
 #include "formats/AscCdlFormat.h"
 #include "formats/FormatRegistry.h"
-#include "formats/SpeedgradeLook3DFormat.h"
+#include "formats/FormatText.h"
 #include "fuzz/FuzzSupport.h"
 
 namespace {

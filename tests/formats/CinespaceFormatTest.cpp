@@ -3,10 +3,21 @@
 #include <memory>
 #include <string>
 
-#include "formats/CinespaceFormat.h"
+#include "formats/FormatRegistry.h"
+#include "formats/LutFormat.h"
 #include "tests/formats/FormatTestSupport.h"
 
 namespace {
+
+// The Cinespace formats as the program finds them: a file whose type line
+// says "1D" goes to the 1D format, every other text to the 3D one, whose
+// reader names what is wrong.
+void ReadCinespace(std::string_view text, TLUT& lut) {
+    const char* id = FindLutFormat("cinespace-1d")->CanRead(text, "test.csp") ? "cinespace-1d" : "cinespace-3d";
+    FindLutFormat(id)->Read(text, "test.csp", lut);
+}
+std::string WriteCinespace3D(const TLUT& lut) { return FindLutFormat("cinespace-3d")->Write(lut, 0, "test.csp"); }
+std::string WriteCinespace1D(const TLUT& lut) { return FindLutFormat("cinespace-1d")->Write(lut, 0, "test.csp"); }
 
 using formattest::Contains;
 

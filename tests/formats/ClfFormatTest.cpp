@@ -5,10 +5,18 @@
 #include <string>
 
 #include "engine/LutChain.h"
-#include "formats/ClfFormat.h"
+#include "formats/FormatRegistry.h"
+#include "formats/LutFormat.h"
 #include "tests/formats/FormatTestSupport.h"
 
 namespace {
+
+void ReadClf(std::string_view text, TLUT& lut) { FindLutFormat("clf")->Read(text, "test.clf", lut); }
+// The file's base name is the ProcessList's name.
+std::string WriteClf(const TLUT& lut, const std::string& name) {
+    return FindLutFormat("clf")->Write(lut, 0, "/tmp/" + name + ".clf");
+}
+bool LooksLikeClf(std::string_view head) { return FindLutFormat("clf")->CanRead(head, "test.xml"); }
 
 using formattest::Contains;
 

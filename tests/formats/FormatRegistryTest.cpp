@@ -6,14 +6,9 @@
 
 #include "formats/AscCdlFormat.h"
 #include "formats/CdlCollectionFormat.h"
-#include "formats/CinespaceFormat.h"
-#include "formats/ClfFormat.h"
 #include "formats/FormatRegistry.h"
-#include "formats/HaldClutFormat.h"
 #include "formats/Lut1DFormats.h"
 #include "formats/LutConvert.h"
-#include "formats/SpeedgradeLook3DFormat.h"
-#include "formats/Spi1DFormat.h"
 #include "formats/Spi3DFormat.h"
 #include "tests/formats/FormatTestSupport.h"
 

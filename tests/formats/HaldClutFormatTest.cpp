@@ -3,7 +3,9 @@
 #include <memory>
 #include <string>
 
-#include "formats/HaldClutFormat.h"
+#include "fileio/PictureCodec.h"
+#include "formats/FormatRegistry.h"
+#include "formats/LutFormat.h"
 #include "tests/formats/FormatTestSupport.h"
 
 namespace {
@@ -32,10 +34,41 @@ public:
     mutable int Decoded = 0;
 };
 
+// The Hald CLUT format read and written through the raw codec: a picture in,
+// a cube out, and back.
+class THaldRoad {
+public:
+    THaldRoad() : program_(InstallPictureCodec(&codec_)), format_(*FindLutFormat("hald-clut")) {}
+    ~THaldRoad() { InstallPictureCodec(program_); }
+    THaldRoad(const THaldRoad&) = delete;
+    THaldRoad& operator=(const THaldRoad&) = delete;
+
+    void Read(const TPicture48& picture, TLUT& lut) {
+        codec_.Stored = picture;
+        format_.Read(TRawCodec::Header(picture.Width, picture.Height), "hald.png", lut);
+    }
+    TPicture48 Write(const TLUT& lut) {
+        format_.Write(lut, 16, "hald.png");
+        return codec_.Stored;
+    }
+    // The level of the picture written for a cube of this size.
+    int LevelWritten(int size) {
+        const int side = Write(*formattest::IdentityCube(size)).Width;
+        int level = 1;
+        while (level * level * level < side) ++level;
+        return level;
+    }
+
+private:
+    TRawCodec codec_;
+    const TPictureCodec* program_;
+    const TLUTFormat& format_;
+};
+
 std::string ErrorOf(const TPicture48& picture) {
     auto lut = std::make_unique<TLUT>();
     try {
-        ReadHaldPicture(picture, *lut);
+        THaldRoad().Read(picture, *lut);
     } catch (const ELUTError& error) {
         return error.what();
     }
@@ -50,30 +83,32 @@ TEST(HaldClutFormatTest, PicturesHoldTheCubeRedFastestRowByRow) {
         for (int g = 0; g < 4; ++g)
             for (int r = 0; r < 4; ++r)
                 for (int v : {r, g, b}) picture.Samples.push_back(static_cast<std::uint16_t>(v * 21845));
+    THaldRoad hald;
     auto lut = std::make_unique<TLUT>();
-    ReadHaldPicture(picture, *lut);
+    hald.Read(picture, *lut);
     ASSERT_EQ(lut->CubeSize, 4);
     formattest::ExpectCubesNear(*formattest::IdentityCube(4), *lut, 1e-15);
 
     // Written and read back: 16-bit quantisation, sizes that are squares kept.
     auto cube = formattest::RandomCube(16, 2);
-    const TPicture48 written = MakeHaldPicture(*cube);
+    const TPicture48 written = hald.Write(*cube);
     EXPECT_EQ(written.Width, 64);
-    ReadHaldPicture(written, *lut);
+    hald.Read(written, *lut);
     formattest::ExpectCubeQuantised(*cube, *lut, 65535.0);
 }
 
 TEST(HaldClutFormatTest, OtherSizesAreLookedUpAtTheNearestLevel) {
-    EXPECT_EQ(NearestHaldLevel(2), 2);
-    EXPECT_EQ(NearestHaldLevel(17), 4);
-    EXPECT_EQ(NearestHaldLevel(33), 6);
-    EXPECT_EQ(NearestHaldLevel(64), 8);
-    EXPECT_EQ(NearestHaldLevel(101), 10);
+    THaldRoad hald;
+    EXPECT_EQ(hald.LevelWritten(2), 2);
+    EXPECT_EQ(hald.LevelWritten(17), 4);
+    EXPECT_EQ(hald.LevelWritten(33), 6);
+    EXPECT_EQ(hald.LevelWritten(64), 8);
+    EXPECT_EQ(hald.LevelWritten(101), 10);
     auto identity = formattest::IdentityCube(33);
-    const TPicture48 picture = MakeHaldPicture(*identity);
+    const TPicture48 picture = hald.Write(*identity);
     EXPECT_EQ(picture.Width, 216);
     auto lut = std::make_unique<TLUT>();
-    ReadHaldPicture(picture, *lut);
+    hald.Read(picture, *lut);
     ASSERT_EQ(lut->CubeSize, 36);
     formattest::ExpectCubesNear(*formattest::IdentityCube(36), *lut, 0.5 / 65535.0 + 1e-12);
 }
@@ -90,25 +125,26 @@ TEST(HaldClutFormatTest, PicturesOfOtherShapesOrLevelsAreRefusedByName) {
     EXPECT_NE(ErrorOf(picture).find("holds 10 samples instead of 2187"), std::string::npos);
 
     // The declared size is checked before anything is decoded.
+    const TLUTFormat& format = *FindLutFormat("hald-clut");
     TRawCodec codec;
     const TPictureCodec* program = InstallPictureCodec(&codec);
     auto lut = std::make_unique<TLUT>();
     try {
-        ReadHaldPng(TRawCodec::Header(1331, 1331), *lut);
+        format.Read(TRawCodec::Header(1331, 1331), "hald.png", *lut);
         ADD_FAILURE() << "level 11 was read";
     } catch (const ELUTError& error) {
         EXPECT_NE(std::string(error.what()).find("level 11 (a cube of 121 points)"), std::string::npos);
     }
     EXPECT_EQ(codec.Decoded, 0);
-    EXPECT_THROW(ReadHaldPng("GIF89a", *lut), ELUTError);
+    EXPECT_THROW(format.Read("GIF89a", "hald.png", *lut), ELUTError);
 
     auto cube = formattest::RandomCube(9, 3);
-    ReadHaldPng(WriteHaldPng(*cube), *lut);
+    format.Read(format.Write(*cube, 16, "hald.png"), "hald.png", *lut);
     EXPECT_EQ(codec.Decoded, 1);
     formattest::ExpectCubeQuantised(*cube, *lut, 65535.0);
 
     InstallPictureCodec(nullptr);
-    EXPECT_THROW(WriteHaldPng(*cube), ELUTError);
+    EXPECT_THROW(format.Write(*cube, 16, "hald.png"), ELUTError);
     InstallPictureCodec(program);
 }
 

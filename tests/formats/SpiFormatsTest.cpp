@@ -6,11 +6,15 @@
 #include <string>
 #include <vector>
 
-#include "formats/Spi1DFormat.h"
+#include "formats/FormatRegistry.h"
+#include "formats/LutFormat.h"
 #include "formats/Spi3DFormat.h"
 #include "tests/formats/FormatTestSupport.h"
 
 namespace {
+
+void ReadSpi1D(std::string_view text, TLUT& lut) { FindLutFormat("spi1d")->Read(text, "test.spi1d", lut); }
+std::string WriteSpi1D(const TLUT& lut) { return FindLutFormat("spi1d")->Write(lut, 0, "test.spi1d"); }
 
 using formattest::Contains;
 

@@ -5,7 +5,7 @@
 
 #include "formats/AscCdlFormat.h"
 #include "formats/FormatRegistry.h"
-#include "formats/SpeedgradeLook3DFormat.h"
+#include "formats/FormatText.h"
 #include "tests/formats/Lut1DTestSupport.h"
 
 using namespace lut1dtest;

@@ -6,7 +6,8 @@
 #include <random>
 
 #include "engine/Error.h"
-#include "formats/HaldClutFormat.h"
+#include "formats/FormatRegistry.h"
+#include "formats/LutFormat.h"
 #include "imageio/QtPictureCodec.h"
 
 namespace {
@@ -60,15 +61,16 @@ TEST(QtPictureCodecTest, EightBitPicturesWidenAndDamagedOnesAreRefused) {
         for (int g = 0; g < 16; ++g)
             for (int b = 0; b < 16; ++b) lut->Cube[r][g][b] = TRGBDouble{(random() % 1000) / 999.0, g / 15.0, b / 15.0};
     InstallPictureCodec(&QtPictureCodec());
-    const std::string hald = WriteHaldPng(*lut);
+    const TLUTFormat& format = *FindLutFormat("hald-clut");
+    const std::string hald = format.Write(*lut, 16, "hald.png");
     for (const std::size_t cut : {hald.size() / 3, hald.size() / 2, hald.size() - 20, hald.size() - 1}) {
         SCOPED_TRACE(cut);
-        EXPECT_THROW(ReadHaldPng(hald.substr(0, cut), *lut), EError);
+        EXPECT_THROW(format.Read(hald.substr(0, cut), "hald.png", *lut), EError);
     }
     std::string flipped = hald;
     flipped[hald.size() / 2] ^= 0x55;
-    EXPECT_THROW(ReadHaldPng(flipped, *lut), EError);
-    ReadHaldPng(hald, *lut);
+    EXPECT_THROW(format.Read(flipped, "hald.png", *lut), EError);
+    format.Read(hald, "hald.png", *lut);
     EXPECT_EQ(lut->CubeSize, 16);
 }
 
