@@ -6,7 +6,6 @@
 #include <memory>
 #include <optional>
 
-#include "cli/CommandSupport.h"
 #include "cli/DeepGrading.h"
 #include "cli/ErrorStream.h"
 #include "clip/ClipFile.h"

@@ -4,7 +4,7 @@
 
 #include "cli/Arguments.h"
 #include "cli/ClipOptions.h"
-#include "cli/CommandSupport.h"
+#include "cli/PictureInput.h"
 #include "clip/ClipFile.h"
 #include "engine/DeepGrade.h"
 #include "engine/Error.h"

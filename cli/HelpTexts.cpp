@@ -3,7 +3,7 @@
 #include <cstdio>
 #include <string>
 
-#include "cli/CommandSupport.h"
+#include "cli/GradingOptions.h"
 #include "imageio/PictureFormats.h"
 
 namespace {

@@ -5,12 +5,13 @@
 #include <optional>
 
 #include "cli/Arguments.h"
-#include "cli/CommandSupport.h"
 #include "cli/Commands.h"
 #include "cli/DeepGrading.h"
 #include "cli/ErrorStream.h"
 #include "cli/FootageOptions.h"
 #include "cli/HelpTexts.h"
+#include "cli/OutputChoice.h"
+#include "cli/PictureInput.h"
 #include "engine/DeepGrade.h"
 #include "engine/GradedPair.h"
 #include "engine/LUT.h"

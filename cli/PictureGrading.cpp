@@ -3,8 +3,8 @@
 #include <algorithm>
 
 #include "cli/ClipCommands.h"
-#include "cli/CommandSupport.h"
 #include "cli/DeepGrading.h"
+#include "cli/PictureInput.h"
 #include "clip/ClipFile.h"
 #include "engine/Error.h"
 #include "engine/FootageGrading.h"

@@ -4,10 +4,11 @@
 
 #include "cli/Arguments.h"
 #include "cli/ClipCommands.h"
-#include "cli/CommandSupport.h"
 #include "cli/Commands.h"
 #include "cli/HelpTexts.h"
 #include "cli/InputFiles.h"
+#include "cli/OutputChoice.h"
+#include "cli/PictureInput.h"
 #include "engine/ColorSpace.h"
 #include "engine/LUT.h"
 #include "engine/Scopes.h"

@@ -20,7 +20,8 @@
 #include <vector>
 
 #include "cli/Arguments.h"
-#include "cli/CommandSupport.h"
+#include "cli/GradingOptions.h"
+#include "cli/PictureInput.h"
 #include "engine/LookTransfer.h"
 
 namespace {

@@ -1,0 +1,55 @@
+#include "cli/PictureInput.h"
+
+#include <exception>
+#include <filesystem>
+
+#include "cli/ClipOptions.h"
+#include "clip/ClipFile.h"
+#include "engine/FootageLook.h"
+#include "engine/GradingRoad.h"
+#include "engine/SourceMatch.h"
+#include "engine/Thumbnail.h"
+#include "imageio/ColourProfile.h"
+#include "imageio/ImageFile.h"
+#include "imageio/PictureFormats.h"
+#include "library/ReferenceLibrary.h"
+
+TImage LoadPicture(const std::string& fileName) {
+    TColourProfile profile;
+    return LoadPicture(fileName, profile);
+}
+
+TImage LoadPicture(const std::string& fileName, TColourProfile& profile) {
+    std::error_code kindError;
+    if (std::filesystem::is_directory(fileName, kindError))
+        throw EError("\"" + fileName + "\" is a folder, not a picture");
+    if (IsClipName(fileName)) return LoadClipPicture(fileName);
+    if (LowerExtension(fileName).empty())
+        throw EError("\"" + fileName + "\" is not a picture file: its name has no extension to tell its type");
+    TImage picture;
+    try {
+        LoadImageFile(fileName, picture, profile);
+    } catch (const std::exception& error) {
+        const std::string message = error.what();
+        if (message.find(fileName) != std::string::npos) throw;
+        throw EError("\"" + fileName + "\": " + message);
+    }
+    return picture;
+}
+
+TImage ReferenceCell(const std::string& fileName) {
+    TImage picture = LoadPicture(fileName);
+    if (picture.Width() > kThumbnailSize || picture.Height() > kThumbnailSize) picture = ReduceLikeLibrary(picture);
+    return MakeThumbnailCell(picture);
+}
+
+TLookSettings ReferenceLook(const std::string& fileName, const TLookPositions& positions) {
+    return LookFromReference(ReferenceCell(fileName), positions);
+}
+
+void MatchToFrameFile(TLookSettings& settings, const std::string& frameFile, const TFootageConversion* footage) {
+    // Fitted first, then converted, as the window converts its preview.
+    TImage frame = PrepareFrame(LoadPicture(frameFile));
+    if (footage != nullptr) ConvertFootageImage(*footage, frame);
+    MatchLookToFrame(settings, FrameStatistics(frame), frameFile);
+}
