@@ -198,17 +198,14 @@ protected:
         const std::unique_ptr<TLUT> look = LookOf(libraryFile);
         EXPECT_TRUE(ViewerShows(*look));
 
-        // The scopes panel shown and hidden, the splitter moved: the viewer
-        // re-fits its picture and grades it again.
+        // The scopes panel shown and hidden, the window made wider and
+        // narrower: the viewer re-fits its picture and grades it again.
         for (int i = 0; i < 2; ++i) {
             QTest::keyClick(window.get(), Qt::Key_K, Qt::ControlModifier);
             QApplication::processEvents();
             EXPECT_TRUE(ViewerShows(*look));
-            auto* splitter = window->findChild<QSplitter*>("Splitter1");
-            const QList<int> sizes = splitter->sizes();
             const int width = window->Viewer()->Scaled().Width();
-            const int step = i == 0 ? 120 : -120;
-            splitter->setSizes({sizes[0] + step, sizes[1] - step});
+            window->resize(window->width() + (i == 0 ? 120 : -120), window->height());
             QApplication::processEvents();
             EXPECT_NE(window->Viewer()->Scaled().Width(), width);
             EXPECT_TRUE(ViewerShows(*look));
