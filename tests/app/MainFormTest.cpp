@@ -15,7 +15,6 @@
 #include <QMimeData>
 #include <QPushButton>
 #include <QSlider>
-#include <QSplitter>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QToolButton>
