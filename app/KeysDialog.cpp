@@ -3,6 +3,7 @@
 #include <QAction>
 #include <QDialogButtonBox>
 #include <QHeaderView>
+#include <QLabel>
 #include <QKeySequence>
 #include <QTableWidget>
 #include <QVBoxLayout>
@@ -28,6 +29,12 @@ TKeysDialog::TKeysDialog(const QList<QAction*>& actions, QWidget* parent) : QDia
     setObjectName("frmKeys");
     setWindowTitle("Keys");
     auto* column = new QVBoxLayout(this);
+    auto* note = new QLabel("A new preview (opened, pasted, dropped or a new clip) is graded at once with the "
+                            "look as it stands: the chosen reference or the previewed LUT file stays.",
+                            this);
+    note->setObjectName("lblKeysNote");
+    note->setWordWrap(true);
+    column->addWidget(note);
     table_ = new QTableWidget(0, 2, this);
     table_->setObjectName("tblKeys");
     table_->setHorizontalHeaderLabels({"Action", "Keys"});

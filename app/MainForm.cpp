@@ -363,10 +363,32 @@ void TfrmMain::ApplyLibraryLayout() {
     else if (strip)
         list->setFixedHeight(library_->StripExtent(false));
     actLibraryGrid_->setChecked(!strip);
+    SetTabOrder();
     if (!strip && shown_) {
         const int extent = UserSettings().value(kLibraryExtentKey, kLibraryGridExtent).toInt();
         resizeDocks({libraryDock_}, {std::max(extent, 60)}, left ? Qt::Horizontal : Qt::Vertical);
     }
+}
+
+void TfrmMain::SetTabOrder() {
+    // Each panel keeps its own order inside; the panels go left to right,
+    // then top to bottom.
+    auto chainOf = [](QWidget* panel) {
+        QList<QWidget*> widgets;
+        if (panel->focusPolicy() & Qt::TabFocus) widgets << panel;
+        for (QWidget* widget = panel->nextInFocusChain(); widget != panel; widget = widget->nextInFocusChain())
+            if (panel->isAncestorOf(widget) && (widget->focusPolicy() & Qt::TabFocus) && !widgets.contains(widget))
+                widgets << widget;
+        return widgets;
+    };
+    QList<QWidget*> panels = {Viewer(), FrameBar(), look_, Scopes_};
+    if (dockWidgetArea(libraryDock_) == Qt::LeftDockWidgetArea)
+        panels.prepend(library_->List());
+    else
+        panels.append(library_->List());
+    QList<QWidget*> order;
+    for (QWidget* panel : panels) order << chainOf(panel);
+    for (int i = 1; i < order.size(); ++i) QWidget::setTabOrder(order[i - 1], order[i]);
 }
 
 void TfrmMain::FitToScreen() {

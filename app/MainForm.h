@@ -147,6 +147,8 @@ private:
     void ConnectHandlers();
     void RestoreLayout();
     void ApplyLibraryLayout();
+    // Tab goes through the panels in the order they stand on screen.
+    void SetTabOrder();
     // Opening the scopes never makes the window larger than the screen.
     void FitToScreen();
     void MoveDivider(double by);

@@ -5,6 +5,7 @@
 #include <QClipboard>
 #include <QDir>
 #include <QDockWidget>
+#include <QLabel>
 #include <QListWidget>
 #include <QMap>
 #include <QMenu>
@@ -67,6 +68,18 @@ protected:
         ASSERT_EQ(found.size(), 1);
         found.first()->setSelected(true);
     }
+    // The place of a widget in the window's tab order, counted from the menu bar.
+    int TabIndex(QWidget* target) const {
+        EXPECT_NE(target, nullptr);
+        QWidget* start = window->menuBar();
+        int index = 0;
+        for (QWidget* widget = start->nextInFocusChain(); widget != start; widget = widget->nextInFocusChain()) {
+            if (widget == target) return index;
+            if (widget->focusPolicy() & Qt::TabFocus) ++index;
+        }
+        ADD_FAILURE() << "not in the focus chain";
+        return -1;
+    }
     QAction* Action(const char* name) const {
         auto* action = window->findChild<QAction*>(name);
         EXPECT_NE(action, nullptr) << name;
@@ -100,6 +113,14 @@ TEST_F(MainFormLayoutTest, LibraryPanelLayoutAndSizeAreRememberedAcrossWindows) 
     EXPECT_TRUE(Action("actLibraryGrid")->isChecked());
     EXPECT_TRUE(window->lvwRefs()->isWrapping());
     EXPECT_EQ(window->size(), QSize(900, 640));
+
+    // Tab follows the panels on screen: the library docked left comes first.
+    EXPECT_LT(TabIndex(window->lvwRefs()), TabIndex(window->findChild<QWidget*>("tbrColorGain")));
+    window->SetLibraryArea(Qt::BottomDockWidgetArea);
+    EXPECT_GT(TabIndex(window->lvwRefs()), TabIndex(window->findChild<QWidget*>("tbrColorGain")));
+    EXPECT_GT(TabIndex(window->lvwRefs()), TabIndex(window->findChild<QWidget*>("cbxScope")));
+    EXPECT_LT(TabIndex(window->findChild<QWidget*>("tbrHi")), TabIndex(window->findChild<QWidget*>("cbxScope")));
+    window->SetLibraryArea(Qt::LeftDockWidgetArea);
 
     // A strip docked left is one column; the panel closed stays closed.
     Action("actLibraryGrid")->trigger();
@@ -250,5 +271,6 @@ TEST_F(MainFormLayoutTest, MenusHoldTheActionsWithUniqueKeysThatWork) {
     EXPECT_EQ(rows.value("Rename Image"), "F2");
     EXPECT_TRUE(rows.contains("Clip: play or stop"));
     EXPECT_EQ(keys->Table()->rowCount(), listed.size() + 5);
+    EXPECT_TRUE(keys->findChild<QLabel*>("lblKeysNote")->text().contains("graded at once"));
     keys->close();
 }
