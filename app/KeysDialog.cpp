@@ -3,8 +3,8 @@
 #include <QAction>
 #include <QDialogButtonBox>
 #include <QHeaderView>
-#include <QLabel>
 #include <QKeySequence>
+#include <QLabel>
 #include <QTableWidget>
 #include <QVBoxLayout>
 
@@ -29,9 +29,10 @@ TKeysDialog::TKeysDialog(const QList<QAction*>& actions, QWidget* parent) : QDia
     setObjectName("frmKeys");
     setWindowTitle("Keys");
     auto* column = new QVBoxLayout(this);
-    auto* note = new QLabel("A new preview (opened, pasted, dropped or a new clip) is graded at once with the "
-                            "look as it stands: the chosen reference or the previewed LUT file stays.",
-                            this);
+    auto* note = new QLabel(
+        "A new preview (opened, pasted, dropped or a new clip) is graded at once with the "
+        "look as it stands: the chosen reference or the previewed LUT file stays.",
+        this);
     note->setObjectName("lblKeysNote");
     note->setWordWrap(true);
     column->addWidget(note);
