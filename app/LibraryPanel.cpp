@@ -6,6 +6,7 @@
 #include <QListWidget>
 #include <QMenu>
 #include <QPixmap>
+#include <QStyle>
 #include <QStyledItemDelegate>
 #include <algorithm>
 
@@ -103,7 +104,9 @@ void TLibraryPanel::CreateList(QWidget* parent) {
     lvwRefs_->setWordWrap(true);
     lvwRefs_->setSpacing(4);
     lvwRefs_->setSelectionMode(QAbstractItemView::SingleSelection);
-    lvwRefs_->setEditTriggers(QAbstractItemView::SelectedClicked | QAbstractItemView::EditKeyPressed);
+    // A caption is edited on F2 or the menu only: a click on the chosen
+    // item again chooses it, it never starts a rename.
+    lvwRefs_->setEditTriggers(QAbstractItemView::EditKeyPressed);
     lvwRefs_->setItemDelegate(new TCaptionDelegate(this, alive_, lvwRefs_));
     lvwRefs_->setContextMenuPolicy(Qt::CustomContextMenu);
     lvwRefs_->setMinimumHeight(60);
@@ -122,17 +125,20 @@ void TLibraryPanel::CreateMenu() {
     pmnRefs_->setObjectName("pmnRefs");
     miAddImagesToLibrary_ = pmnRefs_->addAction("Add Images To Library...");
     miAddImagesToLibrary_->setObjectName("miAddImagesToLibrary");
+    miAddImagesToLibrary_->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_I));
     miRenameImage_ = pmnRefs_->addAction("Rename Image");
     miRenameImage_->setObjectName("miRenameImage");
     miRenameImage_->setShortcut(QKeySequence(Qt::Key_F2));
     miDeleteImage_ = pmnRefs_->addAction("Delete Image");
     miDeleteImage_->setObjectName("miDeleteImage");
     miDeleteImage_->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Delete));
-    // The short-cuts work while the list has the keyboard focus.
-    for (QAction* action : {miRenameImage_, miDeleteImage_}) {
-        action->setShortcutContext(Qt::WidgetShortcut);
-        lvwRefs_->addAction(action);
-    }
+    // Deleting works while the list has the keyboard focus (never while a
+    // caption is being edited: Ctrl+Del then edits the text); adding and
+    // renaming the chosen reference work from anywhere in the window.
+    miDeleteImage_->setShortcutContext(Qt::WidgetShortcut);
+    miRenameImage_->setShortcutContext(Qt::WindowShortcut);
+    miAddImagesToLibrary_->setShortcutContext(Qt::WindowShortcut);
+    for (QAction* action : {miAddImagesToLibrary_, miRenameImage_, miDeleteImage_}) lvwRefs_->addAction(action);
     auto guarded = [this](void (TLibraryPanel::*handler)()) {
         return [this, handler] { RunHandler([this, handler] { (this->*handler)(); }); };
     };
@@ -329,6 +335,24 @@ const TImage* TLibraryPanel::ChosenCell() const {
 
 QIcon TLibraryPanel::Thumbnail(int index) const {
     return QIcon(QPixmap::fromImage(QImageFromImage(display_->Apply(imlRefs_[index]))));
+}
+
+void TLibraryPanel::SetStrip(bool strip, bool vertical) {
+    strip_ = strip;
+    lvwRefs_->setWrapping(!strip);
+    lvwRefs_->setFlow(strip && vertical ? QListView::TopToBottom : QListView::LeftToRight);
+    lvwRefs_->setHorizontalScrollBarPolicy(strip && !vertical ? Qt::ScrollBarAsNeeded : Qt::ScrollBarAlwaysOff);
+    lvwRefs_->setVerticalScrollBarPolicy(strip && !vertical ? Qt::ScrollBarAlwaysOff : Qt::ScrollBarAsNeeded);
+    // The list forgets where it laid the items out for the other flow.
+    lvwRefs_->doItemsLayout();
+}
+
+int TLibraryPanel::StripExtent(bool vertical) const {
+    // A thumbnail, two lines of caption under it in a row, the spacing
+    // around it, a scroll bar and the frame.
+    const int scrollBar = lvwRefs_->style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, lvwRefs_);
+    const int captions = vertical ? 0 : 2 * lvwRefs_->fontMetrics().height();
+    return kThumbnailSize + captions + 4 * lvwRefs_->spacing() + scrollBar + 2 * lvwRefs_->frameWidth() + 8;
 }
 
 void TLibraryPanel::ShowThumbnails() {

@@ -55,6 +55,15 @@ public:
     // scan), and drawn again when it changed.
     void SetDisplay(const TDisplayTransform* display) { display_ = display; }
     void ShowThumbnails();
+    // The list as one row (or, docked at a side, one column) of thumbnails,
+    // or as a grid that wraps them; vertical gives the column.
+    void SetStrip(bool strip, bool vertical);
+    bool Strip() const { return strip_; }
+    // The height of a row of thumbnails, or the width of a column.
+    int StripExtent(bool vertical) const;
+    QAction* AddAction() const { return miAddImagesToLibrary_; }
+    QAction* RenameAction() const { return miRenameImage_; }
+    QAction* DeleteAction() const { return miDeleteImage_; }
 
     // The item the list highlights (the chosen one, save in the moment the
     // user's click moves the highlight).
@@ -86,6 +95,7 @@ private:
     std::function<void()> regrade_;
     bool scanning_ = false;
     bool rescanWanted_ = false;
+    bool strip_ = false;
     QListWidget* lvwRefs_ = nullptr;
     std::unique_ptr<TReferenceChoice> choice_;
     QMenu* pmnRefs_ = nullptr;

@@ -1,13 +1,22 @@
 #include "app/MainForm.h"
 
 #include <QApplication>
+#include <QCloseEvent>
 #include <QComboBox>
+#include <QDockWidget>
+#include <QFileInfo>
 #include <QFrame>
 #include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QListWidget>
-#include <QSplitter>
+#include <QPushButton>
+#include <QScreen>
+#include <QScrollArea>
+#include <QScrollBar>
+#include <QSettings>
 #include <QStatusBar>
+#include <QStyle>
+#include <QToolBar>
 #include <QToolButton>
 #include <QVBoxLayout>
 
@@ -15,8 +24,11 @@
 #include "app/Application.h"
 #include "app/FrameBar.h"
 #include "app/ImageViewer.h"
+#include "app/KeysDialog.h"
 #include "app/LutSaveForm.h"
+#include "app/MenuBar.h"
 #include "app/ProductInfo.h"
+#include "app/StatusLine.h"
 
 // The icons live in a static library; their registration must be asked for.
 static void InitResources() { Q_INIT_RESOURCE(ombrane); }
@@ -24,6 +36,18 @@ static void InitResources() { Q_INIT_RESOURCE(ombrane); }
 namespace {
 
 constexpr int kHintTime = 5000;
+// The library panel's default extent in a grid, and the divider's step.
+constexpr int kLibraryGridExtent = 300;
+constexpr double kDividerStep = 0.05;
+
+// The settings keys of the layout.
+const QString kGeometryKey = "layout/geometry";
+const QString kLibraryAreaKey = "layout/libraryArea";
+const QString kLibraryShownKey = "layout/libraryShown";
+const QString kLibraryGridKey = "layout/libraryGrid";
+const QString kLibraryExtentKey = "layout/libraryExtent";
+
+QSettings UserSettings() { return QSettings(QSettings::NativeFormat, QSettings::UserScope, "tarnwerk", "Ombrane"); }
 
 QIcon ButtonIcon(const QString& normal, const QString& disabled = QString()) {
     QIcon icon(normal);
@@ -40,14 +64,18 @@ TfrmMain::TfrmMain(const std::string& libraryFolder, QWidget* parent) : QMainWin
     CreateComponents(libraryFolder);
     library_->CreateMenu();
     preview_->CreateMenu();
+    CreateMenus();
     ConnectHandlers();
     resize(870, 762);
-    setMinimumSize(600, 750);
+    setMinimumSize(kMinimumWidth, kMinimumHeight);
     Scopes_->Attach([this] { return preview_->ScopeSource(); });
-    setWindowTitle(ProductInfo().ProductName);
+    statusLine_ = new TStatusLine(statusBar());
+    statusBar()->addPermanentWidget(statusLine_, 1);
     look_->Footage().ShowIn(statusBar());
+    ShowState();
     preview_->RestoreSplitPosition();
     Viewer()->SetDisplayTransform(&look_->DisplayProfile().Transform());
+    RestoreLayout();
     // The window sees every key press before its controls do.
     qApp->installEventFilter(this);
 }
@@ -57,49 +85,72 @@ TfrmMain::~TfrmMain() { qApp->removeEventFilter(this); }
 // ---- layout -------------------------------------------------------------
 
 void TfrmMain::CreateComponents(const std::string& libraryFolder) {
+    // The tool strip spans the window above the panels.
+    auto* tools = new QToolBar("Tools", this);
+    tools->setObjectName("tlbTools");
+    tools->setMovable(false);
+    tools->setFloatable(false);
+    tools->setContextMenuPolicy(Qt::PreventContextMenu);
+    tools->toggleViewAction()->setVisible(false);
+    tools->layout()->setContentsMargins(0, 0, 0, 0);
+    tools->addWidget(CreateToolStrip());
+    addToolBar(Qt::TopToolBarArea, tools);
+
     auto* client = new QWidget(this);
     client->setObjectName("pnlClient");
-    auto* outer = new QVBoxLayout(client);
-    outer->setContentsMargins(0, 0, 0, 0);
-    outer->setSpacing(0);
-    outer->addWidget(CreateToolStrip());
-
-    auto* body = new QHBoxLayout;
+    auto* body = new QHBoxLayout(client);
     body->setContentsMargins(0, 0, 0, 0);
     body->setSpacing(0);
 
-    Splitter1_ = new QSplitter(Qt::Vertical, client);
-    Splitter1_->setObjectName("Splitter1");
-    Splitter1_->setHandleWidth(3);
-    Splitter1_->setChildrenCollapsible(false);
-
-    library_ = std::make_unique<TLibraryPanel>(libraryFolder, *state_, this, Splitter1_, [this] { Regrade(); });
+    libraryDock_ = CreateLibraryDock();
+    library_ = std::make_unique<TLibraryPanel>(libraryFolder, *state_, this, libraryDock_, [this] { Regrade(); });
+    libraryDock_->setWidget(library_->List());
     preview_ = std::make_unique<TPreviewPanel>(
-        *state_, this, Splitter1_, client, Scopes_, sbnShowOriginal_, sbnSplitView_,
-        [this] { library_->ClearSelection(); }, [this] { Regrade(); });
-    Splitter1_->addWidget(library_->List());
-    Splitter1_->addWidget(Viewer());
-    Splitter1_->setStretchFactor(0, 1);
-    Splitter1_->setStretchFactor(1, 0);
-    Splitter1_->setSizes({300, 400});
+        *state_, this, client, client, Scopes_, sbnShowOriginal_, sbnSplitView_, [this] { library_->ClearSelection(); },
+        [this] { Regrade(); });
 
-    // The frame bar of a clip lies under the viewer, the splitter's lower part.
+    // The viewer takes the space; the frame bar of a clip lies under it.
     auto* column = new QVBoxLayout;
     column->setSpacing(0);
-    column->addWidget(Splitter1_, 1);
+    column->addWidget(Viewer(), 1);
     column->addWidget(FrameBar());
     body->addLayout(column, 1);
     look_ = new TLookPanel(*state_, this);
     library_->SetDisplay(&look_->DisplayProfile().Transform());
-    body->addWidget(look_);
-    outer->addLayout(body, 1);
+    body->addWidget(CreateLookArea());
     setCentralWidget(client);
+    // The scopes take the window's full height at the right.
+    setCorner(Qt::BottomRightCorner, Qt::RightDockWidgetArea);
+    setCorner(Qt::TopRightCorner, Qt::RightDockWidgetArea);
+    addDockWidget(Qt::BottomDockWidgetArea, libraryDock_);
+}
+
+QDockWidget* TfrmMain::CreateLibraryDock() {
+    auto* dock = new QDockWidget("Library", this);
+    dock->setObjectName("dckLibrary");
+    dock->setAllowedAreas(Qt::LeftDockWidgetArea | Qt::BottomDockWidgetArea);
+    dock->setFeatures(QDockWidget::DockWidgetClosable | QDockWidget::DockWidgetMovable);
+    return dock;
+}
+
+// The look panel scrolls when the window is lower than the panel.
+QWidget* TfrmMain::CreateLookArea() {
+    auto* area = new QScrollArea(this);
+    area->setObjectName("scrLook");
+    area->setFrameShape(QFrame::NoFrame);
+    area->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    area->setWidgetResizable(true);
+    area->setWidget(look_);
+    const int scrollBar = area->style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, area);
+    area->setFixedWidth(look_->width() + scrollBar);
+    return area;
 }
 
 QWidget* TfrmMain::CreateToolStrip() {
     auto* strip = new QWidget(this);
     strip->setObjectName("pnlTools");
     strip->setFixedHeight(34);
+    strip->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
     auto* column = new QVBoxLayout(strip);
     column->setContentsMargins(0, 0, 0, 0);
     column->setSpacing(0);
@@ -128,14 +179,12 @@ QWidget* TfrmMain::CreateToolStrip() {
     sbnCreateLUT_ = makeButton("sbnCreateLUT", ButtonIcon(":/icons/lut.png", ":/icons/lut_disabled.png"),
                                "Create 3D LUT", "Create the 3D LUT file (Ctrl+E)");
     sbnCreateLUT_->setEnabled(false);
-    sbnCreateLUT_->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_E));
     sbnAddToLib_ =
         makeButton("sbnAddToLib", ButtonIcon(":/icons/add.png"), QString(), "Add reference images to the library");
     sbnShowOriginal_ = makeButton("sbnShowOriginal", ButtonIcon(":/icons/original.png"), QString(),
                                   "Show the ungraded preview image (\\)");
     sbnShowOriginal_->setCheckable(true);
     sbnShowOriginal_->setEnabled(false);
-    sbnShowOriginal_->setShortcut(QKeySequence(Qt::Key_Backslash));
     sbnSplitView_ = makeButton("sbnSplitView", ButtonIcon(":/icons/split.png"), "Split View",
                                "Show the ungraded preview left and the graded preview right of a divider");
     sbnSplitView_->setCheckable(true);
@@ -155,13 +204,75 @@ QWidget* TfrmMain::CreateToolStrip() {
     return strip;
 }
 
+// The menu bar holds every action of the window with its short-cut; the
+// tool strip's and the look panel's buttons get actions that click them.
+void TfrmMain::CreateMenus() {
+    auto* createLut = MakeButtonAction(sbnCreateLUT_, "Create 3D LUT...", QKeySequence(Qt::CTRL | Qt::Key_E));
+    auto* showOriginal = MakeButtonAction(sbnShowOriginal_, "Show Original", QKeySequence(Qt::Key_Backslash));
+    auto* splitView = MakeButtonAction(sbnSplitView_, "Split View", QKeySequence(Qt::CTRL | Qt::Key_Backslash));
+    auto* about = MakeButtonAction(sbnAbout_, "About...", QKeySequence(Qt::CTRL | Qt::Key_F1));
+    auto* defaults = MakeButtonAction(findChild<QPushButton*>("sbnDefaults"), "Saturation Defaults", QKeySequence());
+    auto* generalDefaults =
+        MakeButtonAction(findChild<QPushButton*>("sbnGeneralDefaults"), "General Defaults", QKeySequence());
+    connect(sbnAddToLib_, &QToolButton::clicked, library_->AddAction(), &QAction::trigger);
+
+    auto* dividerLeft = new QAction("Move Divider Left", this);
+    dividerLeft->setObjectName("actDividerLeft");
+    dividerLeft->setShortcut(QKeySequence(Qt::ALT | Qt::Key_Left));
+    connect(dividerLeft, &QAction::triggered, this, [this] { MoveDivider(-kDividerStep); });
+    auto* dividerRight = new QAction("Move Divider Right", this);
+    dividerRight->setObjectName("actDividerRight");
+    dividerRight->setShortcut(QKeySequence(Qt::ALT | Qt::Key_Right));
+    connect(dividerRight, &QAction::triggered, this, [this] { MoveDivider(kDividerStep); });
+
+    QAction* showLibrary = libraryDock_->toggleViewAction();
+    showLibrary->setObjectName("actLibrary");
+    showLibrary->setText("Show Library");
+    showLibrary->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_B));
+    connect(showLibrary, &QAction::triggered, this, [this] { SaveLayout(); });
+    actLibraryGrid_ = new QAction("Library as Grid", this);
+    actLibraryGrid_->setObjectName("actLibraryGrid");
+    actLibraryGrid_->setCheckable(true);
+    actLibraryGrid_->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_G));
+    connect(actLibraryGrid_, &QAction::triggered, this, [this](bool grid) {
+        SetLibraryStrip(!grid);
+        SaveLayout();
+    });
+
+    auto* keys = new QAction("Keys...", this);
+    keys->setObjectName("actKeys");
+    keys->setShortcut(QKeySequence(Qt::Key_F1));
+    connect(keys, &QAction::triggered, this, [this] { RunHandler([this] { ShowKeys(); }); });
+    auto* quit = new QAction("Quit", this);
+    quit->setObjectName("actQuit");
+    quit->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
+    connect(quit, &QAction::triggered, this, &QWidget::close);
+
+    QAction* learnPair = NamedAction("miLearnPair");
+    learnPair->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_L));
+
+    TMenuActions menus;
+    menus.File = {
+        NamedAction("miOpenPreviewImage"), NamedAction("miSaveGradedImage"), nullptr, createLut, nullptr, quit};
+    menus.Edit = {NamedAction("miPaste")};
+    // Undo, redo and the snapshots of the look join the Edit and Look menus here.
+    menus.View = {showOriginal, splitView, dividerLeft, dividerRight, nullptr, Scopes_->toggleViewAction()};
+    // The viewer's actions (zoom, fit, full screen) join the View menu here.
+    menus.Look = {NamedAction("miPreviewLutFile"), learnPair, nullptr, generalDefaults, defaults};
+    menus.Library = {library_->AddAction(), library_->RenameAction(), library_->DeleteAction(), nullptr,
+                     showLibrary,           actLibraryGrid_};
+    menus.Help = {keys, about};
+    BuildMenuBar(*this, menus);
+}
+
+QAction* TfrmMain::NamedAction(const char* name) const { return findChild<QAction*>(name); }
+
 void TfrmMain::ConnectHandlers() {
     auto guarded = [this](void (TfrmMain::*handler)()) {
         return [this, handler] { RunHandler([this, handler] { (this->*handler)(); }); };
     };
     connect(sbnOpenPreviewImage_, &QToolButton::clicked, this, guarded(&TfrmMain::sbnOpenPreviewImageClick));
     connect(sbnCreateLUT_, &QToolButton::clicked, this, guarded(&TfrmMain::sbnCreateLUTClick));
-    connect(sbnAddToLib_, &QToolButton::clicked, this, guarded(&TfrmMain::sbnAddToLibClick));
     connect(sbnAbout_, &QToolButton::clicked, this, guarded(&TfrmMain::sbnAboutClick));
     connect(state_.get(), &TGradingState::LookChanged, this, guarded(&TfrmMain::cbxLevelsClick));
     connect(look_->FootageCombo(), &QComboBox::currentIndexChanged, this, guarded(&TfrmMain::cbxFootageChange));
@@ -169,6 +280,15 @@ void TfrmMain::ConnectHandlers() {
             guarded(&TfrmMain::cbxDisplayProfileChange));
     preview_->Connect();
     connect(library_->List(), &QListWidget::itemSelectionChanged, this, guarded(&TfrmMain::lvwRefsSelectItem));
+
+    // The title and the status line follow the frame, the look and the bypass.
+    connect(preview_.get(), &TPreviewPanel::FrameChanged, this, &TfrmMain::FrameChanged);
+    connect(preview_.get(), &TPreviewPanel::LutPreviewChanged, this, &TfrmMain::ShowState);
+    connect(state_.get(), &TGradingState::LookChanged, this, &TfrmMain::ShowState);
+    connect(library_->List(), &QListWidget::itemSelectionChanged, this, &TfrmMain::ShowState);
+    connect(sbnShowOriginal_, &QToolButton::toggled, this, &TfrmMain::ShowState);
+    connect(Scopes_->toggleViewAction(), &QAction::toggled, this, &TfrmMain::FitToScreen);
+    connect(Scopes_, &QDockWidget::topLevelChanged, this, &TfrmMain::FitToScreen);
 }
 
 // ---- window events ------------------------------------------------------
@@ -177,10 +297,150 @@ void TfrmMain::showEvent(QShowEvent* event) {
     QMainWindow::showEvent(event);
     if (shown_) return;
     shown_ = true;
-    // The viewer starts 400 px high; the list takes the rest.
-    const int total = Splitter1_->height() - Splitter1_->handleWidth();
-    Splitter1_->setSizes({std::max(total - 400, 60), 400});
+    if (!LibraryStrip()) {
+        const bool left = dockWidgetArea(libraryDock_) == Qt::LeftDockWidgetArea;
+        const int extent = UserSettings().value(kLibraryExtentKey, kLibraryGridExtent).toInt();
+        resizeDocks({libraryDock_}, {std::max(extent, 60)}, left ? Qt::Horizontal : Qt::Vertical);
+    }
     RunHandler([this] { ScanLibrary(); });
+}
+
+void TfrmMain::closeEvent(QCloseEvent* event) {
+    SaveLayout();
+    QMainWindow::closeEvent(event);
+}
+
+// ---- layout -------------------------------------------------------------
+
+void TfrmMain::RestoreLayout() {
+    const QSettings settings = UserSettings();
+    const QByteArray geometry = settings.value(kGeometryKey).toByteArray();
+    if (!geometry.isEmpty()) restoreGeometry(geometry);
+    const bool left = settings.value(kLibraryAreaKey).toString() == "left";
+    addDockWidget(left ? Qt::LeftDockWidgetArea : Qt::BottomDockWidgetArea, libraryDock_);
+    libraryDock_->setVisible(settings.value(kLibraryShownKey, true).toBool());
+    library_->SetStrip(!settings.value(kLibraryGridKey, false).toBool(), left);
+    ApplyLibraryLayout();
+    // From now on the user moves the panel.
+    connect(libraryDock_, &QDockWidget::dockLocationChanged, this, [this] {
+        ApplyLibraryLayout();
+        SaveLayout();
+    });
+}
+
+void TfrmMain::SaveLayout() const {
+    QSettings settings = UserSettings();
+    settings.setValue(kGeometryKey, saveGeometry());
+    const bool left = dockWidgetArea(libraryDock_) == Qt::LeftDockWidgetArea;
+    settings.setValue(kLibraryAreaKey, left ? "left" : "bottom");
+    settings.setValue(kLibraryShownKey, !libraryDock_->isHidden());
+    settings.setValue(kLibraryGridKey, !LibraryStrip());
+    if (!LibraryStrip() && libraryDock_->isVisible())
+        settings.setValue(kLibraryExtentKey, left ? libraryDock_->width() : libraryDock_->height());
+}
+
+void TfrmMain::SetLibraryStrip(bool strip) {
+    library_->SetStrip(strip, dockWidgetArea(libraryDock_) == Qt::LeftDockWidgetArea);
+    ApplyLibraryLayout();
+}
+
+void TfrmMain::SetLibraryArea(Qt::DockWidgetArea area) {
+    addDockWidget(area, libraryDock_);
+    ApplyLibraryLayout();
+}
+
+// A strip is one row of thumbnails high (one column wide when docked
+// left); a grid is as large as the user makes it.
+void TfrmMain::ApplyLibraryLayout() {
+    const bool left = dockWidgetArea(libraryDock_) == Qt::LeftDockWidgetArea;
+    const bool strip = library_->Strip();
+    library_->SetStrip(strip, left);
+    QListWidget* list = library_->List();
+    list->setMinimumSize(60, 60);
+    list->setMaximumSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
+    if (strip && left)
+        list->setFixedWidth(library_->StripExtent(true));
+    else if (strip)
+        list->setFixedHeight(library_->StripExtent(false));
+    actLibraryGrid_->setChecked(!strip);
+    SetTabOrder();
+    if (!strip && shown_) {
+        const int extent = UserSettings().value(kLibraryExtentKey, kLibraryGridExtent).toInt();
+        resizeDocks({libraryDock_}, {std::max(extent, 60)}, left ? Qt::Horizontal : Qt::Vertical);
+    }
+}
+
+void TfrmMain::SetTabOrder() {
+    // Each panel keeps its own order inside; the panels go left to right,
+    // then top to bottom.
+    auto chainOf = [](QWidget* panel) {
+        QList<QWidget*> widgets;
+        if (panel->focusPolicy() & Qt::TabFocus) widgets << panel;
+        for (QWidget* widget = panel->nextInFocusChain(); widget != panel; widget = widget->nextInFocusChain())
+            if (panel->isAncestorOf(widget) && (widget->focusPolicy() & Qt::TabFocus) && !widgets.contains(widget))
+                widgets << widget;
+        return widgets;
+    };
+    QList<QWidget*> panels = {Viewer(), FrameBar(), look_, Scopes_};
+    if (dockWidgetArea(libraryDock_) == Qt::LeftDockWidgetArea)
+        panels.prepend(library_->List());
+    else
+        panels.append(library_->List());
+    QList<QWidget*> order;
+    for (QWidget* panel : panels) order << chainOf(panel);
+    for (int i = 1; i < order.size(); ++i) QWidget::setTabOrder(order[i - 1], order[i]);
+}
+
+void TfrmMain::FitToScreen() {
+    if (windowState() & (Qt::WindowMaximized | Qt::WindowFullScreen)) return;
+    const QScreen* shownOn = screen();
+    if (!shownOn) return;
+    const QRect available = shownOn->availableGeometry();
+    const QSize frame = isVisible() ? frameGeometry().size() - geometry().size() : QSize();
+    const int width = std::max(std::min(this->width(), available.width() - frame.width()), minimumWidth());
+    const int height = std::max(std::min(this->height(), available.height() - frame.height()), minimumHeight());
+    if (width != this->width() || height != this->height()) resize(width, height);
+    // A window grown past the screen's right or bottom edge moves back in.
+    QRect placed = frameGeometry();
+    if (placed.right() > available.right()) placed.moveRight(available.right());
+    if (placed.bottom() > available.bottom()) placed.moveBottom(available.bottom());
+    if (placed.left() < available.left()) placed.moveLeft(available.left());
+    if (placed.top() < available.top()) placed.moveTop(available.top());
+    if (placed.topLeft() != frameGeometry().topLeft()) move(placed.topLeft());
+}
+
+void TfrmMain::MoveDivider(double by) {
+    TImageViewer* viewer = Viewer();
+    if (!viewer->SplitView()) return;
+    viewer->SetSplitPosition(viewer->SplitPosition() + by);
+    // As a drag of the divider: kept in the settings, the scopes follow.
+    emit viewer->SplitPositionChanged(viewer->SplitPosition());
+}
+
+// ---- state in view --------------------------------------------------------
+
+void TfrmMain::FrameChanged(const QString& file, QSize size) {
+    frameName_ = file.isEmpty() ? QStringLiteral("pasted picture") : QFileInfo(file).fileName();
+    statusLine_->SetFrame(QFileInfo(file).fileName(), size);
+    ShowState();
+}
+
+void TfrmMain::ShowState() {
+    const QString product = ProductInfo().ProductName;
+    setWindowTitle(frameName_.isEmpty() ? product : frameName_ + QString(" ") + QChar(0x2014) + " " + product);
+    const QString& reference = state_->Reference();
+    statusLine_->SetLook(
+        reference.isEmpty() ? QString() : QString::fromStdString(TReferenceLibrary::CaptionOf(reference.toStdString())),
+        state_->PreviewLut() ? state_->PreviewLutName() : QString());
+    statusLine_->SetStrength(state_->Positions().Strength);
+    statusLine_->SetBypass(sbnShowOriginal_->isChecked());
+}
+
+void TfrmMain::ShowKeys() {
+    if (!keys_) keys_ = new TKeysDialog(WindowActions(*this), this);
+    keys_->Fill(WindowActions(*this));
+    keys_->show();
+    keys_->raise();
 }
 
 bool TfrmMain::eventFilter(QObject* watched, QEvent* event) {

@@ -1,5 +1,6 @@
 #pragma once
 #include <QMainWindow>
+#include <QSize>
 #include <memory>
 #include <string>
 #include <vector>
@@ -16,18 +17,23 @@
 #include "engine/LookTransfer.h"
 #include "library/ReferenceLibrary.h"
 
+class QAction;
+class QDockWidget;
 class QListWidget;
 class QListWidgetItem;
-class QSplitter;
 class QToolButton;
+class TKeysDialog;
+class TStatusLine;
 class TFrameBar;
 class TImageViewer;
 class TLUT;
 
-// The main window: the toolbar strip, the look panel on the right, the
-// reference library list above the preview viewer. It lays the panels out
-// and wires them over the one grading state, which holds the LUT, the
-// preview picture and the reference cell for the whole run.
+// The main window: the menu bar, the tool strip, the preview viewer in the
+// middle taking the space, the look panel on its right, the reference
+// library in a panel (a strip or a grid, docked left or below, or closed)
+// and the status line. It lays the panels out and wires them over the one
+// grading state, which holds the LUT, the preview picture and the reference
+// cell for the whole run. The layout is kept in the settings.
 class TfrmMain : public QMainWindow {
     Q_OBJECT
 public:
@@ -35,6 +41,9 @@ public:
     // index of its cell in imlRefs.
     static constexpr int kFileNameRole = TLibraryPanel::kFileNameRole;
     static constexpr int kImageIndexRole = TLibraryPanel::kImageIndexRole;
+    // The smallest window: it fits a 1366 x 768 screen with the scopes open.
+    static constexpr int kMinimumWidth = 600;
+    static constexpr int kMinimumHeight = 520;
 
     explicit TfrmMain(const std::string& libraryFolder, QWidget* parent = nullptr);
     ~TfrmMain() override;
@@ -69,6 +78,8 @@ public:
     void cbxDisplayProfileChange();
     void ShowDisplayProfile();
     void sbnAboutClick();
+    // F1: the keys of every action.
+    void ShowKeys();
     void Regrade();
     void BuildLook();
 
@@ -111,14 +122,40 @@ public:
     // The library file of the chosen reference; empty when none is chosen.
     const QString& ChosenReference() const { return state_->Reference(); }
 
+    // Layout: the library panel, shown as a strip (one row, or one column
+    // when docked left) or as a grid.
+    QDockWidget* LibraryDock() const { return libraryDock_; }
+    bool LibraryStrip() const { return library_->Strip(); }
+    void SetLibraryStrip(bool strip);
+    void SetLibraryArea(Qt::DockWidgetArea area);
+    // Writes the layout (library panel and window geometry) to the settings.
+    void SaveLayout() const;
+    TStatusLine* StatusLine() const { return statusLine_; }
+    TKeysDialog* KeysDialog() const { return keys_; }
+
 protected:
     void showEvent(QShowEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void CreateComponents(const std::string& libraryFolder);
     QWidget* CreateToolStrip();
+    QDockWidget* CreateLibraryDock();
+    QWidget* CreateLookArea();
+    void CreateMenus();
     void ConnectHandlers();
+    void RestoreLayout();
+    void ApplyLibraryLayout();
+    // Tab goes through the panels in the order they stand on screen.
+    void SetTabOrder();
+    // Opening the scopes never makes the window larger than the screen.
+    void FitToScreen();
+    void MoveDivider(double by);
+    // The title and the status line show the frame and the look.
+    void FrameChanged(const QString& file, QSize size);
+    void ShowState();
+    QAction* NamedAction(const char* name) const;
 
     std::unique_ptr<TGradingState> state_ = std::make_unique<TGradingState>();
     std::unique_ptr<TLibraryPanel> library_;
@@ -127,7 +164,11 @@ private:
     bool shown_ = false;
 
     TScopesPanel* Scopes_ = nullptr;
-    QSplitter* Splitter1_ = nullptr;
+    QDockWidget* libraryDock_ = nullptr;
+    QAction* actLibraryGrid_ = nullptr;
+    TStatusLine* statusLine_ = nullptr;
+    TKeysDialog* keys_ = nullptr;
+    QString frameName_;  // the file name of the frame shown, or "pasted picture"
     QToolButton* sbnOpenPreviewImage_ = nullptr;
     QToolButton* sbnCreateLUT_ = nullptr;
     QToolButton* sbnAddToLib_ = nullptr;

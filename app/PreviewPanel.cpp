@@ -19,7 +19,6 @@
 #include "app/GradingState.h"
 #include "app/ImageViewer.h"
 #include "app/LearnPairDialog.h"
-#include "app/ProductInfo.h"
 #include "clip/ClipFile.h"
 #include "engine/Error.h"
 #include "engine/GradingRoad.h"
@@ -146,18 +145,20 @@ void TPreviewPanel::OpenPreviewFile(const QString& file) {
     TBusyCursor busy;
     if (IsClipName(ToStd(file))) {
         const TImage first = FrameBar_->Open(ToStd(file));
-        clearSelection_();
         state_.SetPreviewFile(ToStd(file));
+        emit FrameChanged(file, QSize(first.Width(), first.Height()));
         ShowClipFrame(first);
+        PreviewChanged();  // a new clip shows the look at once
         return;
     }
     // The window changes only once the new picture has loaded.
     TImage loaded;
     LoadImageFile(ToStd(file), loaded);
     TImage fitted = FitImage(loaded, kPreviewBoxWidth, kPreviewBoxHeight);
+    const QSize size(loaded.Width(), loaded.Height());
     loaded = TImage();
-    clearSelection_();
     state_.SetPreviewFile(ToStd(file));
+    emit FrameChanged(file, size);
     state_.SetPreview(std::move(fitted));
     FrameBar_->Close();
     state_.Footage().PreviewChanged(state_.Preview(), state_.PreviewFile());
@@ -180,13 +181,12 @@ void TPreviewPanel::ShowClipFrame(const TImage& frame) {
 }
 
 // A new preview: its statistics are measured afresh when matching asks for
-// them, and a previewed LUT file grades it at once.
+// them, and the look as it stands (the chosen reference or a previewed LUT
+// file) grades it at once.
 void TPreviewPanel::PreviewChanged() {
     state_.ForgetPreviewStats();
-    if (state_.PreviewLut()) {
-        GradeDisplay();
-        sbnShowOriginal_->setChecked(false);
-    }
+    // The look may not be built yet when the reference was chosen before any preview.
+    if (!state_.Reference().isEmpty() || state_.PreviewLut()) regrade_();
     scopes_->Refresh();
 }
 
@@ -194,8 +194,8 @@ void TPreviewPanel::PasteClick() {
     const QImage picture = QGuiApplication::clipboard()->image();
     if (picture.isNull()) return;
     Viewer_->HideSelection();
-    clearSelection_();
     state_.SetPreviewFile(std::string());
+    emit FrameChanged(QString(), picture.size());
     TBusyCursor busy;
     state_.SetPreview(ImageFromQImage(picture));
     state_.Footage().PreviewChanged(state_.Preview());
@@ -270,7 +270,7 @@ void TPreviewPanel::LearnPairClick() {
 void TPreviewPanel::PreviewLut(std::unique_ptr<TLUT> lut, const QString& name) {
     state_.SetPreviewLut(std::move(lut), name);
     clearSelection_();
-    ShowLutPreviewTitle();
+    emit LutPreviewChanged();
     sbnShowOriginal_->setEnabled(true);
     if (!Viewer_->HasImage()) return;
     GradeDisplay();
@@ -278,12 +278,7 @@ void TPreviewPanel::PreviewLut(std::unique_ptr<TLUT> lut, const QString& name) {
 }
 
 void TPreviewPanel::EndLutPreview() {
-    if (state_.EndPreviewLut()) ShowLutPreviewTitle();
-}
-
-void TPreviewPanel::ShowLutPreviewTitle() {
-    const QString product = ProductInfo().ProductName;
-    window_->setWindowTitle(state_.PreviewLut() ? product + " - LUT preview: " + state_.PreviewLutName() : product);
+    if (state_.EndPreviewLut()) emit LutPreviewChanged();
 }
 
 void TPreviewPanel::Drop(const QStringList& files) {

@@ -1,5 +1,6 @@
 #pragma once
 #include <QObject>
+#include <QSize>
 #include <QStringList>
 #include <functional>
 #include <memory>
@@ -24,9 +25,9 @@ class TPreviewPanel : public QObject {
     Q_OBJECT
 public:
     // The viewer goes into viewerParent and the frame bar into
-    // frameBarParent; window is the parent of the menu and the dialogs and
-    // shows the LUT preview in its title. clearSelection takes the choice of
-    // a reference away; regrade builds the look and grades the viewer.
+    // frameBarParent; window is the parent of the menu and the dialogs.
+    // clearSelection takes the choice of a reference away; regrade builds
+    // the look and grades the viewer.
     TPreviewPanel(TGradingState& state, QMainWindow* window, QWidget* viewerParent, QWidget* frameBarParent,
                   TScopesPanel* scopes, QToolButton* showOriginal, QToolButton* splitView,
                   std::function<void()> clearSelection, std::function<void()> regrade);
@@ -65,6 +66,13 @@ public:
     TImageViewer* Viewer() const { return Viewer_; }
     TFrameBar* FrameBar() const { return FrameBar_; }
 
+signals:
+    // A new frame was opened, pasted or dropped: its file (empty when
+    // pasted) and its size before it was fitted into the preview box.
+    void FrameChanged(const QString& file, QSize size);
+    // A LUT file's preview began or ended.
+    void LutPreviewChanged();
+
 private:
     // The frame bar shows another frame of the clip: it becomes the preview
     // and is graded as the look stands.
@@ -73,7 +81,6 @@ private:
     // The window or the splitter changed the viewer's size: bring the grade
     // back after the viewer re-fitted its picture.
     void ViewerLayoutChanged();
-    void ShowLutPreviewTitle();
 
     TGradingState& state_;
     QMainWindow* window_;

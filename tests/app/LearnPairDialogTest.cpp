@@ -13,6 +13,7 @@
 #include "app/LearnPairDialog.h"
 #include "app/LutSaveForm.h"
 #include "app/MainForm.h"
+#include "app/StatusLine.h"
 #include "engine/Error.h"
 #include "engine/GradedPair.h"
 #include "engine/ImageResize.h"
@@ -108,5 +109,5 @@ TEST_F(LearnPairDialogTest, TheWindowPreviewsTheLearnedLook) {
     window.PreviewLut(dialog.TakeLearnedLut(), "learned look");
     ASSERT_NE(window.PreviewLut(), nullptr);
     EXPECT_LT(MeanOf(*window.PreviewLut(), before, after), 0.5);
-    EXPECT_TRUE(window.windowTitle().endsWith("LUT preview: learned look"));
+    EXPECT_TRUE(window.StatusLine()->Text().contains("LUT preview: learned look"));
 }

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QClipboard>
 #include <QComboBox>
 #include <QDir>
 #include <QFile>
@@ -12,7 +13,6 @@
 #include <QProcess>
 #include <QPushButton>
 #include <QSettings>
-#include <QSplitter>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
@@ -198,17 +198,14 @@ protected:
         const std::unique_ptr<TLUT> look = LookOf(libraryFile);
         EXPECT_TRUE(ViewerShows(*look));
 
-        // The scopes panel shown and hidden, the splitter moved: the viewer
-        // re-fits its picture and grades it again.
+        // The scopes panel shown and hidden, the window made wider and
+        // narrower: the viewer re-fits its picture and grades it again.
         for (int i = 0; i < 2; ++i) {
             QTest::keyClick(window.get(), Qt::Key_K, Qt::ControlModifier);
             QApplication::processEvents();
             EXPECT_TRUE(ViewerShows(*look));
-            auto* splitter = window->findChild<QSplitter*>("Splitter1");
-            const QList<int> sizes = splitter->sizes();
             const int width = window->Viewer()->Scaled().Width();
-            const int step = i == 0 ? 120 : -120;
-            splitter->setSizes({sizes[0] + step, sizes[1] - step});
+            window->resize(window->width() + (i == 0 ? 120 : -120), window->height());
             QApplication::processEvents();
             EXPECT_NE(window->Viewer()->Scaled().Width(), width);
             EXPECT_TRUE(ViewerShows(*look));
@@ -366,4 +363,68 @@ TEST_F(MainFormChoiceTest, SaveDialogFilterGivesTheExtension) {
         EXPECT_LE(worst, 0.5 / 65535 + 1e-7);
     }
     EXPECT_TRUE(real.Errors.isEmpty()) << real.Errors.join("\n").toStdString();
+}
+
+// A new frame is graded at once with the chosen reference's look, and the
+// exported LUT is the same as for the frame before (Match Preview Colours off).
+TEST_F(MainFormChoiceTest, TheLookCarriesOverToANewFrame) {
+    OpenFrame();
+    ClickItem("Dune");
+    const QByteArray first = ReadBytes(ExportByKeys());
+    ASSERT_FALSE(first.isEmpty());
+
+    SaveImageFile(Picture("second.bmp").toStdString(), CastPicture(-20, 10, 40));
+    dialogs.PicturesToOpen.push_back(Picture("second.bmp"));
+    QTest::keyClick(window.get(), Qt::Key_O, Qt::ControlModifier);
+    ASSERT_EQ(window->PreviewFileName(), Picture("second.bmp").toStdString());
+    EXPECT_EQ(Highlighted(), QStringList({"Dune"}));
+    const std::unique_ptr<TLUT> look = LookOf(Lib() + "/Dune.jpeg");
+    EXPECT_TRUE(ViewerShows(*look));
+    EXPECT_FALSE(window->Viewer()->Display().SamePixels(window->Viewer()->Scaled()));
+    EXPECT_EQ(ReadBytes(ExportByKeys()), first);
+
+    // Show Original down, then a pasted frame: graded at once as well.
+    QTest::keyClick(window.get(), Qt::Key_Backslash);
+    ASSERT_TRUE(window->findChild<QToolButton*>("sbnShowOriginal")->isChecked());
+    QImage pasted(320, 200, QImage::Format_RGB32);
+    pasted.fill(QColor(180, 90, 60));
+    QGuiApplication::clipboard()->setImage(pasted);
+    QTest::keyClick(window.get(), Qt::Key_V, Qt::ControlModifier);
+    QGuiApplication::clipboard()->clear();
+    EXPECT_TRUE(window->PreviewFileName().empty());
+    EXPECT_FALSE(window->findChild<QToolButton*>("sbnShowOriginal")->isChecked());
+    EXPECT_TRUE(ViewerShows(*look));
+    EXPECT_EQ(ReadBytes(ExportByKeys()), first);
+    EXPECT_TRUE(dialogs.Errors.isEmpty()) << dialogs.Errors.join("\n").toStdString();
+}
+
+// A rename starts on F2 (or the menu) only; clicking the chosen item again
+// does not start one. Ctrl+Del in the caption editor edits the text and
+// deletes no picture.
+TEST_F(MainFormChoiceTest, RenameStartsOnlyOnF2AndCtrlDelEditsTheCaption) {
+    OpenFrame();
+    ClickItem("Zinc");
+    QTest::qWait(QApplication::doubleClickInterval() + 50);
+    ClickItem("Zinc");
+    QTest::qWait(QApplication::doubleClickInterval() + 100);
+    QApplication::processEvents();
+    EXPECT_EQ(List()->findChild<QLineEdit*>(), nullptr);
+
+    List()->setFocus();
+    QTest::keyClick(List(), Qt::Key_F2);
+    auto* editor = List()->findChild<QLineEdit*>();
+    ASSERT_NE(editor, nullptr);
+    editor->setText("Zinc white");
+    editor->setCursorPosition(5);
+    QTest::keyClick(editor, Qt::Key_Delete, Qt::ControlModifier);
+    EXPECT_EQ(editor->text(), "Zinc ");
+    EXPECT_TRUE(dialogs.Questions.isEmpty());
+    QTest::keyClick(editor, Qt::Key_Escape);
+    QApplication::processEvents();
+    EXPECT_TRUE(QFileInfo::exists(Lib() + "/Zinc.jpeg"));
+    EXPECT_NE(Item("Zinc"), nullptr);
+
+    // The menu's Rename Image starts it as well.
+    window->findChild<QAction*>("miRenameImage")->trigger();
+    EXPECT_NE(List()->findChild<QLineEdit*>(), nullptr);
 }

@@ -4,6 +4,7 @@
 #include <QCheckBox>
 #include <QClipboard>
 #include <QDir>
+#include <QDockWidget>
 #include <QFile>
 #include <QFileInfo>
 #include <QKeyEvent>
@@ -14,7 +15,6 @@
 #include <QMimeData>
 #include <QPushButton>
 #include <QSlider>
-#include <QSplitter>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QToolButton>
@@ -142,7 +142,7 @@ protected:
 TEST_F(MainFormTest, InitialStateByObjectName) {
     Open();
     EXPECT_EQ(window->windowTitle(), "Quor Ombrane");
-    EXPECT_EQ(window->minimumSize(), QSize(600, 750));
+    EXPECT_EQ(window->minimumSize(), QSize(TfrmMain::kMinimumWidth, TfrmMain::kMinimumHeight));
 
     auto* open = Find<QToolButton>("sbnOpenPreviewImage");
     EXPECT_EQ(open->text(), "Open Preview Image");
@@ -185,12 +185,14 @@ TEST_F(MainFormTest, InitialStateByObjectName) {
     EXPECT_EQ(Find<QPushButton>("sbnGeneralDefaults")->text(), "Defaults");
     EXPECT_EQ(Find<QWidget>("pnlRight")->width(), 230);
 
-    auto* splitter = Find<QSplitter>("Splitter1");
-    EXPECT_EQ(splitter->orientation(), Qt::Vertical);
-    EXPECT_EQ(splitter->handleWidth(), 3);
-    EXPECT_EQ(splitter->widget(0), window->lvwRefs());
-    EXPECT_EQ(splitter->widget(1), window->Viewer());
-    EXPECT_EQ(window->Viewer()->height(), 400);
+    // The library is a strip of thumbnails under the viewer, which takes the space.
+    auto* library = Find<QDockWidget>("dckLibrary");
+    EXPECT_EQ(library->widget(), window->lvwRefs());
+    EXPECT_EQ(window->dockWidgetArea(library), Qt::BottomDockWidgetArea);
+    EXPECT_TRUE(window->LibraryStrip());
+    EXPECT_GT(window->Viewer()->height(), window->lvwRefs()->height())
+        << window->Viewer()->height() << " " << window->lvwRefs()->height() << " " << window->height();
+    EXPECT_GE(window->Viewer()->height(), 60);
     EXPECT_FALSE(window->Viewer()->HasImage());
     EXPECT_EQ(window->lvwRefs()->count(), 0);
     EXPECT_EQ(window->lvwRefs()->objectName(), "lvwRefs");
@@ -411,7 +413,7 @@ TEST_F(MainFormTest, RenameAndDeleteAddressTheRealFile) {
     EXPECT_EQ(window->lvwRefs()->count(), 1);
 }
 
-TEST_F(MainFormTest, OpeningFitsThePreviewAndClearsTheSelection) {
+TEST_F(MainFormTest, OpeningFitsThePreviewAndKeepsTheLook) {
     SaveJpegFile(LibPath("meadow.jpeg"), ColourfulPicture(150, 100));
     SaveImageFile(PicturePath("wide.bmp"), ColourfulPicture(4000, 1000));
     SaveImageFile(PicturePath("small.bmp"), ColourfulPicture(800, 400));
@@ -428,9 +430,14 @@ TEST_F(MainFormTest, OpeningFitsThePreviewAndClearsTheSelection) {
     EXPECT_TRUE(window->LookBuilt());
     dialogs.PicturesToOpen.push_back(QString::fromStdString(PicturePath("small.bmp")));
     window->sbnOpenPreviewImageClick();
-    EXPECT_TRUE(window->lvwRefs()->selectedItems().isEmpty());
+    // The chosen reference stays and grades the new preview at once.
+    ASSERT_EQ(window->lvwRefs()->selectedItems().size(), 1);
+    EXPECT_EQ(window->lvwRefs()->selectedItems().first()->text(), "meadow");
     EXPECT_TRUE(window->PreviewBitmap().SamePixels(ColourfulPicture(800, 400)));
-    EXPECT_TRUE(window->Viewer()->Display().SamePixels(window->Viewer()->Scaled()));
+    TImage graded = window->Viewer()->Scaled().Clone();
+    window->Lut().ApplyToImage(graded);
+    EXPECT_TRUE(window->Viewer()->Display().SamePixels(graded));
+    EXPECT_FALSE(graded.SamePixels(window->Viewer()->Scaled()));
     // The buttons stay enabled once a look was built.
     EXPECT_TRUE(Find<QToolButton>("sbnCreateLUT")->isEnabled());
     EXPECT_TRUE(Find<QToolButton>("sbnShowOriginal")->isEnabled());
@@ -559,11 +566,11 @@ TEST_F(MainFormTest, ShowOriginalAndResizeKeepTheGradeRight) {
     window->Lut().ApplyToImage(expected);
     EXPECT_TRUE(window->Viewer()->Display().SamePixels(expected));
 
-    // Dragging the splitter does the same.
-    auto* splitter = Find<QSplitter>("Splitter1");
-    const QList<int> sizes = splitter->sizes();
-    splitter->setSizes({sizes[0] + 100, sizes[1] - 100});
+    // Closing the library panel, which gives the viewer its height, does the same.
+    const int viewerHeight = window->Viewer()->height();
+    window->LibraryDock()->hide();
     QApplication::processEvents();
+    EXPECT_GT(window->Viewer()->height(), viewerHeight);
     expected = window->Viewer()->Scaled().Clone();
     window->Lut().ApplyToImage(expected);
     EXPECT_TRUE(window->Viewer()->Display().SamePixels(expected));
@@ -599,9 +606,8 @@ TEST_F(MainFormTest, SavingGradesTheFullResolutionFile) {
     dialogs.PicturesToOpen.push_back(QString::fromStdString(PicturePath("large.jpg")));
     window->sbnOpenPreviewImageClick();
     EXPECT_EQ(window->PreviewBitmap().Width(), 750);
-    // Opening cleared the selection: saving does nothing until a reference is chosen.
-    window->miSaveGradedImageClick();
-    EXPECT_EQ(dialogs.SaveDialogs, 0);
+    // Opening keeps the chosen reference: the new picture is graded at once.
+    EXPECT_EQ(window->ChosenReference().toStdString(), "meadow.jpeg");
 
     Select("meadow");
     Bar("tbrSaturation")->setValue(140);
@@ -699,7 +705,12 @@ TEST_F(MainFormTest, PastingKeepsTheFullSize) {
     EXPECT_EQ(window->PreviewBitmap().Height(), 1200);
     EXPECT_TRUE(window->PreviewBitmap().SamePixels(FlatPicture(1800, 1200, 40, 120, 200)));
     EXPECT_TRUE(window->PreviewFileName().empty());
-    EXPECT_TRUE(window->lvwRefs()->selectedItems().isEmpty());
+    // The reference stays chosen and grades the pasted picture.
+    ASSERT_EQ(window->lvwRefs()->selectedItems().size(), 1);
+    EXPECT_EQ(window->lvwRefs()->selectedItems().first()->text(), "meadow");
+    TImage pastedGraded = window->Viewer()->Scaled().Clone();
+    window->Lut().ApplyToImage(pastedGraded);
+    EXPECT_TRUE(window->Viewer()->Display().SamePixels(pastedGraded));
 
     // Saved at the pasted size.
     Select("meadow");

@@ -6,6 +6,7 @@
 #include <QComboBox>
 #include <QDir>
 #include <QListWidget>
+#include <QScreen>
 #include <QSettings>
 #include <QSlider>
 #include <QTemporaryDir>
@@ -80,8 +81,9 @@ TEST_F(ScopesPanelTest, CtrlKAndTheButtonToggleThePanelAndTheSettingsKeepIt) {
     ASSERT_NE(button, nullptr);
     EXPECT_EQ(button->text(), "Scopes");
     EXPECT_TRUE(panel->isHidden());
-    EXPECT_EQ(window->minimumSize(), QSize(600, 750));
+    EXPECT_EQ(window->minimumSize(), QSize(TfrmMain::kMinimumWidth, TfrmMain::kMinimumHeight));
     const int width = window->width();
+    const int available = window->screen()->availableGeometry().width();
 
     window->activateWindow();
     ASSERT_TRUE(QTest::qWaitForWindowActive(window.get()));
@@ -89,10 +91,12 @@ TEST_F(ScopesPanelTest, CtrlKAndTheButtonToggleThePanelAndTheSettingsKeepIt) {
     QApplication::processEvents();
     EXPECT_TRUE(panel->isVisible());
     EXPECT_TRUE(button->isChecked());
-    // The window grows by the panel instead of squeezing the preview side.
-    EXPECT_EQ(window->minimumWidth(), 600 + TScopesPanel::kPanelWidth);
-    EXPECT_GE(window->width(), width + TScopesPanel::kPanelWidth);
-    EXPECT_GE(window->centralWidget()->width(), width);
+    // The window grows by the panel instead of squeezing the preview side,
+    // but never beyond the screen.
+    EXPECT_EQ(window->minimumWidth(), TfrmMain::kMinimumWidth + TScopesPanel::kPanelWidth);
+    EXPECT_EQ(window->width(),
+              std::max(window->minimumWidth(), std::min(width + TScopesPanel::kPanelWidth, available)));
+    EXPECT_GE(window->centralWidget()->width(), window->centralWidget()->minimumSizeHint().width());
     window->findChild<QComboBox*>("cbxScope")->setCurrentIndex(2);
     EXPECT_EQ(panel->Kind(), TScopeKind::Vectorscope);
 
@@ -103,7 +107,7 @@ TEST_F(ScopesPanelTest, CtrlKAndTheButtonToggleThePanelAndTheSettingsKeepIt) {
     EXPECT_EQ(window->Scopes()->Kind(), TScopeKind::Vectorscope);
     window->findChild<QToolButton*>("sbnScopes")->click();
     EXPECT_TRUE(window->Scopes()->isHidden());
-    EXPECT_EQ(window->minimumSize(), QSize(600, 750));
+    EXPECT_EQ(window->minimumSize(), QSize(TfrmMain::kMinimumWidth, TfrmMain::kMinimumHeight));
     window.reset();
     Open();
     EXPECT_TRUE(window->Scopes()->isHidden());

@@ -13,6 +13,7 @@
 
 #include "app/MainForm.h"
 #include "app/SingleInstance.h"
+#include "app/StatusLine.h"
 #include "app/WindowCommandLine.h"
 #include "app/WindowStart.h"
 #include "tests/app/FakeDialogs.h"
@@ -134,7 +135,7 @@ TEST_F(WindowStartTest, OpensAPictureAsThePreviewAndALutAsLutPreview) {
         ASSERT_NE(window, nullptr);
         ASSERT_NE(window->PreviewLut(), nullptr);
         EXPECT_EQ(window->PreviewLutName(), "swap.cube");
-        EXPECT_TRUE(window->windowTitle().endsWith("LUT preview: swap.cube"));
+        EXPECT_TRUE(window->StatusLine()->Text().contains("LUT preview: swap.cube"));
     }
     EXPECT_TRUE(dialogs.Errors.isEmpty()) << dialogs.Errors.join("\n").toStdString();
     // A file that is no picture or LUT, and one that is missing: the window

@@ -1,0 +1,77 @@
+#include "app/StatusLine.h"
+
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QStringList>
+
+namespace {
+
+const QString kSeparator = QStringLiteral("   |   ");
+
+}  // namespace
+
+TStatusLine::TStatusLine(QWidget* parent) : QWidget(parent) {
+    setObjectName("pnlStatusLine");
+    auto* row = new QHBoxLayout(this);
+    row->setContentsMargins(4, 0, 4, 0);
+    label_ = new QLabel(this);
+    label_->setObjectName("lblStatusLine");
+    // A long file name never widens the window: the line is cut instead,
+    // and its tool tip holds the whole text.
+    label_->setMinimumWidth(0);
+    label_->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+    row->addWidget(label_);
+    setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Preferred);
+    Show();
+}
+
+void TStatusLine::SetFrame(const QString& fileName, QSize size) {
+    hasFrame_ = true;
+    frame_ = fileName;
+    frameSize_ = size;
+    Show();
+}
+
+void TStatusLine::SetLook(const QString& reference, const QString& lut) {
+    reference_ = reference;
+    lut_ = lut;
+    Show();
+}
+
+void TStatusLine::SetStrength(int percent) {
+    strength_ = percent;
+    Show();
+}
+
+void TStatusLine::SetBypass(bool bypass) {
+    bypass_ = bypass;
+    Show();
+}
+
+void TStatusLine::SetZoom(int percent) {
+    zoom_ = percent;
+    Show();
+}
+
+QString TStatusLine::Text() const { return label_->text(); }
+
+void TStatusLine::Show() {
+    QStringList parts;
+    if (hasFrame_) {
+        const QString name = frame_.isEmpty() ? QStringLiteral("pasted picture") : frame_;
+        parts << QStringLiteral("%1 %2 x %3").arg(name).arg(frameSize_.width()).arg(frameSize_.height());
+    } else {
+        parts << QStringLiteral("no frame");
+    }
+    if (!lut_.isEmpty())
+        parts << QStringLiteral("LUT preview: ") + lut_;
+    else if (!reference_.isEmpty())
+        parts << QStringLiteral("reference: ") + reference_;
+    else
+        parts << QStringLiteral("no reference");
+    parts << QStringLiteral("strength %1%").arg(strength_);
+    if (bypass_) parts << QStringLiteral("bypass");
+    if (zoom_ > 0) parts << QStringLiteral("zoom %1%").arg(zoom_);
+    label_->setText(parts.join(kSeparator));
+    label_->setToolTip(label_->text());
+}

@@ -1,0 +1,44 @@
+#pragma once
+#include <QSize>
+#include <QString>
+#include <QWidget>
+
+class QLabel;
+
+// The window's permanent status line: what the viewer shows and how it is
+// graded. The frame's file name and size ("pasted picture" for a picture
+// from the clipboard), the chosen reference or the previewed LUT file, the
+// look's strength, "bypass" while the ungraded picture is shown, and the
+// viewer's zoom once the viewer reports one. The footage space is shown by
+// the footage choice's own label beside it.
+class TStatusLine : public QWidget {
+    Q_OBJECT
+public:
+    explicit TStatusLine(QWidget* parent);
+
+    // A new frame: its file name (empty for a pasted picture) and its size
+    // in pixels before it was fitted for the preview.
+    void SetFrame(const QString& fileName, QSize size);
+    // What grades the frame: a reference's caption, or a previewed LUT
+    // file's name; both empty when nothing does.
+    void SetLook(const QString& reference, const QString& lut);
+    void SetStrength(int percent);
+    void SetBypass(bool bypass);
+    // The viewer's zoom in percent; 0 or less hides it (fitted).
+    void SetZoom(int percent);
+
+    QString Text() const;
+
+private:
+    void Show();
+
+    QLabel* label_;
+    QString frame_;
+    QSize frameSize_;
+    bool hasFrame_ = false;
+    QString reference_;
+    QString lut_;
+    int strength_ = 100;
+    bool bypass_ = false;
+    int zoom_ = 0;
+};

@@ -1,0 +1,276 @@
+#include <gtest/gtest.h>
+
+#include <QAction>
+#include <QApplication>
+#include <QClipboard>
+#include <QDir>
+#include <QDockWidget>
+#include <QLabel>
+#include <QListWidget>
+#include <QMap>
+#include <QMenu>
+#include <QMenuBar>
+#include <QScreen>
+#include <QSettings>
+#include <QSlider>
+#include <QTableWidget>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QToolButton>
+#include <memory>
+
+#include "app/ImageViewer.h"
+#include "app/KeysDialog.h"
+#include "app/MainForm.h"
+#include "app/MenuBar.h"
+#include "app/StatusLine.h"
+#include "imageio/ImageFile.h"
+#include "tests/app/FakeDialogs.h"
+
+// The window's layout (library panel, size, fit on a small screen), the state
+// it shows (status line, title) and its menus and keys.
+
+namespace {
+
+const QChar kDash(0x2014);
+
+class MainFormLayoutTest : public ::testing::Test {
+protected:
+    QTemporaryDir dir;
+    TFakeDialogs dialogs;
+    std::unique_ptr<TfrmMain> window;
+
+    QString Lib() const { return dir.filePath("lib"); }
+    QString Picture(const QString& name) const { return dir.filePath("pictures/" + name); }
+
+    void SetUp() override {
+        QDir().mkpath(Lib());
+        QDir().mkpath(dir.filePath("pictures"));
+        // The layout this test keeps never reaches the other tests.
+        QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, dir.filePath("config"));
+        SaveJpegFile((Lib() + "/meadow.jpeg").toStdString(), ColourfulPicture(150, 100));
+        SaveImageFile(Picture("shot01.bmp").toStdString(), ColourfulPicture(1600, 900));
+    }
+    void TearDown() override { window.reset(); }
+
+    void Open() {
+        window = std::make_unique<TfrmMain>(Lib().toStdString());
+        window->show();
+        window->activateWindow();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(window.get()));
+    }
+    void Key(int key, Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
+        QTest::keyClick(window.get(), static_cast<Qt::Key>(key), modifiers);
+        QApplication::processEvents();
+    }
+    void SelectMeadow() {
+        const auto found = window->lvwRefs()->findItems("meadow", Qt::MatchExactly);
+        ASSERT_EQ(found.size(), 1);
+        found.first()->setSelected(true);
+    }
+    // The place of a widget in the window's tab order, counted from the menu bar.
+    int TabIndex(QWidget* target) const {
+        EXPECT_NE(target, nullptr);
+        QWidget* start = window->menuBar();
+        int index = 0;
+        for (QWidget* widget = start->nextInFocusChain(); widget != start; widget = widget->nextInFocusChain()) {
+            if (widget == target) return index;
+            if (widget->focusPolicy() & Qt::TabFocus) ++index;
+        }
+        ADD_FAILURE() << "not in the focus chain";
+        return -1;
+    }
+    QAction* Action(const char* name) const {
+        auto* action = window->findChild<QAction*>(name);
+        EXPECT_NE(action, nullptr) << name;
+        return action;
+    }
+};
+
+}  // namespace
+
+TEST_F(MainFormLayoutTest, LibraryPanelLayoutAndSizeAreRememberedAcrossWindows) {
+    Open();
+    QDockWidget* library = window->LibraryDock();
+    EXPECT_EQ(window->dockWidgetArea(library), Qt::BottomDockWidgetArea);
+    EXPECT_TRUE(window->LibraryStrip());
+    // A strip is one row of thumbnails.
+    EXPECT_FALSE(window->lvwRefs()->isWrapping());
+    EXPECT_EQ(window->lvwRefs()->flow(), QListView::LeftToRight);
+
+    // Docked left as a grid, the window resized, then closed by the user.
+    window->SetLibraryArea(Qt::LeftDockWidgetArea);
+    Action("actLibraryGrid")->trigger();
+    EXPECT_FALSE(window->LibraryStrip());
+    EXPECT_TRUE(window->lvwRefs()->isWrapping());
+    window->resize(900, 640);
+    QApplication::processEvents();
+    window->close();
+
+    Open();
+    EXPECT_EQ(window->dockWidgetArea(window->LibraryDock()), Qt::LeftDockWidgetArea);
+    EXPECT_FALSE(window->LibraryStrip());
+    EXPECT_TRUE(Action("actLibraryGrid")->isChecked());
+    EXPECT_TRUE(window->lvwRefs()->isWrapping());
+    EXPECT_EQ(window->size(), QSize(900, 640));
+
+    // Tab follows the panels on screen: the library docked left comes first.
+    EXPECT_LT(TabIndex(window->lvwRefs()), TabIndex(window->findChild<QWidget*>("tbrColorGain")));
+    window->SetLibraryArea(Qt::BottomDockWidgetArea);
+    EXPECT_GT(TabIndex(window->lvwRefs()), TabIndex(window->findChild<QWidget*>("tbrColorGain")));
+    EXPECT_GT(TabIndex(window->lvwRefs()), TabIndex(window->findChild<QWidget*>("cbxScope")));
+    EXPECT_LT(TabIndex(window->findChild<QWidget*>("tbrHi")), TabIndex(window->findChild<QWidget*>("cbxScope")));
+    window->SetLibraryArea(Qt::LeftDockWidgetArea);
+
+    // A strip docked left is one column; the panel closed stays closed.
+    Action("actLibraryGrid")->trigger();
+    EXPECT_TRUE(window->LibraryStrip());
+    EXPECT_EQ(window->lvwRefs()->flow(), QListView::TopToBottom);
+    EXPECT_FALSE(window->lvwRefs()->isWrapping());
+    Key(Qt::Key_B, Qt::ControlModifier | Qt::ShiftModifier);
+    EXPECT_TRUE(window->LibraryDock()->isHidden());
+    window.reset();
+
+    Open();
+    EXPECT_TRUE(window->LibraryDock()->isHidden());
+    EXPECT_TRUE(window->LibraryStrip());
+    EXPECT_EQ(window->dockWidgetArea(window->LibraryDock()), Qt::LeftDockWidgetArea);
+    Action("actLibrary")->trigger();
+    EXPECT_TRUE(window->LibraryDock()->isVisible());
+}
+
+TEST_F(MainFormLayoutTest, FitsASmallLaptopScreenWithTheScopesOpen) {
+    Open();
+    Key(Qt::Key_K, Qt::ControlModifier);
+    ASSERT_TRUE(window->Scopes()->isVisible());
+    // 1366 x 768 less a title bar and a panel of the desktop.
+    const QSize laptop(1366 - 16, 768 - 80);
+    EXPECT_LE(window->minimumWidth(), laptop.width());
+    EXPECT_LE(window->minimumHeight(), laptop.height());
+    EXPECT_LE(window->minimumSizeHint().width(), laptop.width());
+    EXPECT_LE(window->minimumSizeHint().height(), laptop.height());
+    // The look panel scrolls instead of making the window taller.
+    EXPECT_LE(window->centralWidget()->minimumSizeHint().height(), laptop.height());
+
+    // Opening the scopes never makes the window larger than the screen.
+    Key(Qt::Key_K, Qt::ControlModifier);
+    ASSERT_TRUE(window->Scopes()->isHidden());
+    const QRect available = window->screen()->availableGeometry();
+    window->resize(available.width() - 20, 560);
+    QApplication::processEvents();
+    Key(Qt::Key_K, Qt::ControlModifier);
+    ASSERT_TRUE(window->Scopes()->isVisible());
+    EXPECT_LE(window->width(), std::max(available.width(), window->minimumWidth()));
+    if (window->minimumWidth() <= available.width()) {
+        EXPECT_LE(window->frameGeometry().right(), available.right());
+        EXPECT_GE(window->frameGeometry().left(), available.left());
+    }
+}
+
+TEST_F(MainFormLayoutTest, StatusLineAndTitleNameTheFrameAndTheLook) {
+    Open();
+    EXPECT_EQ(window->windowTitle(), "Quor Ombrane");
+    EXPECT_TRUE(window->StatusLine()->Text().startsWith("no frame"));
+
+    dialogs.PicturesToOpen.push_back(Picture("shot01.bmp"));
+    Key(Qt::Key_O, Qt::ControlModifier);
+    EXPECT_EQ(window->windowTitle(), QString("shot01.bmp ") + kDash + " Quor Ombrane");
+    QString text = window->StatusLine()->Text();
+    EXPECT_TRUE(text.startsWith("shot01.bmp 1600 x 900")) << text.toStdString();
+    EXPECT_TRUE(text.contains("no reference")) << text.toStdString();
+
+    SelectMeadow();
+    window->findChild<QSlider*>("tbrStrength")->setValue(60);
+    text = window->StatusLine()->Text();
+    EXPECT_TRUE(text.contains("reference: meadow")) << text.toStdString();
+    EXPECT_TRUE(text.contains("strength 60%")) << text.toStdString();
+    EXPECT_FALSE(text.contains("bypass"));
+
+    Key(Qt::Key_Backslash);
+    ASSERT_TRUE(window->findChild<QToolButton*>("sbnShowOriginal")->isChecked());
+    EXPECT_TRUE(window->StatusLine()->Text().endsWith("bypass")) << window->StatusLine()->Text().toStdString();
+    Key(Qt::Key_Backslash);
+    EXPECT_FALSE(window->StatusLine()->Text().contains("bypass"));
+
+    window->StatusLine()->SetZoom(200);
+    EXPECT_TRUE(window->StatusLine()->Text().endsWith("zoom 200%"));
+
+    QImage picture(64, 32, QImage::Format_RGB32);
+    picture.fill(Qt::darkCyan);
+    QGuiApplication::clipboard()->setImage(picture);
+    Key(Qt::Key_V, Qt::ControlModifier);
+    QGuiApplication::clipboard()->clear();
+    EXPECT_EQ(window->windowTitle(), QString("pasted picture ") + kDash + " Quor Ombrane");
+    EXPECT_TRUE(window->StatusLine()->Text().startsWith("pasted picture 64 x 32"));
+    // The title names the product once, also while a LUT file is previewed.
+    EXPECT_EQ(window->windowTitle().count("Quor Ombrane"), 1);
+}
+
+TEST_F(MainFormLayoutTest, MenusHoldTheActionsWithUniqueKeysThatWork) {
+    Open();
+    dialogs.PicturesToOpen.push_back(Picture("shot01.bmp"));
+    Key(Qt::Key_O, Qt::ControlModifier);
+    ASSERT_EQ(window->PreviewFileName(), Picture("shot01.bmp").toStdString());
+
+    QStringList titles;
+    for (QAction* entry : window->menuBar()->actions()) titles << entry->text();
+    EXPECT_EQ(titles, QStringList({"&File", "&Edit", "&View", "L&ook", "L&ibrary", "&Help"}));
+
+    // No key stands for two actions: Qt would do nothing on either.
+    QMap<QString, QString> owners;
+    for (QAction* action : window->findChildren<QAction*>()) {
+        for (const QKeySequence& keys : action->shortcuts()) {
+            const QString name = keys.toString(QKeySequence::PortableText);
+            EXPECT_FALSE(owners.contains(name))
+                << name.toStdString() << ": " << owners[name].toStdString() << " and " << action->text().toStdString();
+            owners[name] = action->text();
+        }
+    }
+    for (const char* keys : {"Ctrl+O", "Ctrl+V", "Ctrl+S", "Ctrl+L", "Ctrl+E", "\\", "Ctrl+\\", "Alt+Left", "Alt+Right",
+                             "Ctrl+K", "Ctrl+I", "F2", "Ctrl+Del", "F1", "Ctrl+F1"})
+        EXPECT_TRUE(owners.contains(keys)) << keys;
+    // Every action of the menus is listed, with its keys.
+    const QList<QAction*> listed = WindowActions(*window);
+    for (const char* name : {"miOpenPreviewImage", "miPaste", "miSaveGradedImage", "miPreviewLutFile", "miLearnPair",
+                             "miAddImagesToLibrary", "miRenameImage", "miDeleteImage", "actScopes",
+                             "sbnCreateLUTAction", "sbnShowOriginalAction", "sbnSplitViewAction", "sbnAboutAction",
+                             "sbnDefaultsAction", "sbnGeneralDefaultsAction", "actKeys"})
+        EXPECT_TRUE(listed.contains(Action(name))) << name;
+
+    // The keys reach their actions from the window.
+    SelectMeadow();
+    Key(Qt::Key_Backslash, Qt::ControlModifier);
+    EXPECT_TRUE(window->findChild<QToolButton*>("sbnSplitView")->isChecked());
+    EXPECT_TRUE(window->Viewer()->SplitView());
+    const double divider = window->Viewer()->SplitPosition();
+    Key(Qt::Key_Right, Qt::AltModifier);
+    EXPECT_NEAR(window->Viewer()->SplitPosition(), divider + 0.05, 1e-9);
+    Key(Qt::Key_Left, Qt::AltModifier);
+    Key(Qt::Key_Left, Qt::AltModifier);
+    EXPECT_NEAR(window->Viewer()->SplitPosition(), divider - 0.05, 1e-9);
+    Key(Qt::Key_Backslash, Qt::ControlModifier);
+    EXPECT_FALSE(window->Viewer()->SplitView());
+
+    dialogs.FilesToOpen.push_back(QStringList());
+    Key(Qt::Key_I, Qt::ControlModifier);
+    EXPECT_TRUE(dialogs.FilesToOpen.empty());  // the add dialog was asked
+
+    Key(Qt::Key_G, Qt::ControlModifier | Qt::ShiftModifier);
+    EXPECT_FALSE(window->LibraryStrip());
+
+    // F1: the keys window lists every action from the actions themselves.
+    Key(Qt::Key_F1);
+    TKeysDialog* keys = window->KeysDialog();
+    ASSERT_NE(keys, nullptr);
+    EXPECT_TRUE(keys->isVisible());
+    QMap<QString, QString> rows;
+    for (int row = 0; row < keys->Table()->rowCount(); ++row)
+        rows[keys->Table()->item(row, 0)->text()] = keys->Table()->item(row, 1)->text();
+    EXPECT_EQ(rows.value("Open Preview Image"), QKeySequence(Qt::CTRL | Qt::Key_O).toString(QKeySequence::NativeText));
+    EXPECT_EQ(rows.value("Create 3D LUT"), QKeySequence(Qt::CTRL | Qt::Key_E).toString(QKeySequence::NativeText));
+    EXPECT_EQ(rows.value("Rename Image"), "F2");
+    EXPECT_TRUE(rows.contains("Clip: play or stop"));
+    EXPECT_EQ(keys->Table()->rowCount(), listed.size() + 5);
+    EXPECT_TRUE(keys->findChild<QLabel*>("lblKeysNote")->text().contains("graded at once"));
+    keys->close();
+}
