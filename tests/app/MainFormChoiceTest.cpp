@@ -321,23 +321,23 @@ TEST_F(MainFormChoiceTest, SaveDialogFilterGivesTheExtension) {
     swap.close();
     const struct {
         const char* Name;
-        int FilterKey;  // the key pressed on the filter box
+        int FilterKeys[2];  // the keys pressed on the filter box: the frame's own format first, then JPEG
         const char* Written;
         bool PreviewLut;
-    } cases[] = {{"g16noext", Qt::Key_End, "g16noext.tif", false},
-                 {"plain", Qt::Key_Home, "plain.jpeg", false},
-                 {"swapped", Qt::Key_End, "swapped.tif", true}};
+    } cases[] = {{"g16noext", {Qt::Key_End, Qt::Key_Home}, "g16noext.tif", false},
+                 {"plain", {Qt::Key_Home, Qt::Key_Down}, "plain.jpeg", false},
+                 {"swapped", {Qt::Key_End, Qt::Key_Home}, "swapped.tif", true}};
     for (const auto& c : cases) {
         SCOPED_TRACE(c.Name);
         if (c.PreviewLut) window->PreviewLutFile(Picture("swap.cube"));
         const QString typed = dir.filePath(c.Name);
-        const int key = c.FilterKey;
-        OnNextModal([typed, key](QWidget* modal) {
+        const int first = c.FilterKeys[0], second = c.FilterKeys[1];
+        OnNextModal([typed, first, second](QWidget* modal) {
             auto* types = modal->findChild<QComboBox*>("fileTypeCombo");
             auto* name = modal->findChild<QLineEdit*>("fileNameEdit");
             if (!types || !name) return;
-            if (key == Qt::Key_Home) QTest::keyClick(types, Qt::Key_End);  // away and back
-            QTest::keyClick(types, static_cast<Qt::Key>(key));
+            QTest::keyClick(types, static_cast<Qt::Key>(first));  // away and back
+            QTest::keyClick(types, static_cast<Qt::Key>(second));
             name->setText(typed);
             QTest::keyClick(name, Qt::Key_Return);
         });
