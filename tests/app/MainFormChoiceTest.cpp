@@ -199,7 +199,10 @@ protected:
         EXPECT_TRUE(ViewerShows(*look));
 
         // The scopes panel shown and hidden, the splitter moved: the viewer
-        // re-fits its picture and grades it again.
+        // re-fits its picture and grades it again. The panel grows the
+        // window only as far as the screen goes, so the window is made
+        // wide enough for the splitter to move with the panel open.
+        window->resize(std::max(window->width(), 1400), window->height());
         for (int i = 0; i < 2; ++i) {
             QTest::keyClick(window.get(), Qt::Key_K, Qt::ControlModifier);
             QApplication::processEvents();
