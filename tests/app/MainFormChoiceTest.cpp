@@ -335,16 +335,22 @@ TEST_F(MainFormChoiceTest, SaveDialogFilterGivesTheExtension) {
         if (c.PreviewLut) window->PreviewLutFile(Picture("swap.cube"));
         const QString typed = dir.filePath(c.Name);
         const int first = c.FilterKeys[0], second = c.FilterKeys[1];
-        OnNextModal([typed, first, second](QWidget* modal) {
+        QString suggested, chosenFilter;
+        OnNextModal([typed, first, second, &suggested, &chosenFilter](QWidget* modal) {
             auto* types = modal->findChild<QComboBox*>("fileTypeCombo");
             auto* name = modal->findChild<QLineEdit*>("fileNameEdit");
             if (!types || !name) return;
+            suggested = name->text();
+            chosenFilter = types->currentText();
             QTest::keyClick(types, static_cast<Qt::Key>(first));  // away and back
             QTest::keyClick(types, static_cast<Qt::Key>(second));
             name->setText(typed);
             QTest::keyClick(name, Qt::Key_Return);
         });
         window->miSaveGradedImageClick();
+        // The dialog opens on the frame's own format with a name suggested.
+        EXPECT_TRUE(chosenFilter.startsWith("the preview's own format and depth")) << chosenFilter.toStdString();
+        EXPECT_EQ(suggested, c.PreviewLut ? "g16 - swap.tif" : "g16 - Dune.tif");
         const QString written = dir.filePath(c.Written);
         ASSERT_TRUE(QFileInfo::exists(written)) << QDir(dir.path()).entryList(QDir::Files).join(" ").toStdString();
         EXPECT_FALSE(QFileInfo::exists(typed));
