@@ -1,6 +1,9 @@
 #include "app/DeepPreviewSave.h"
 
 #include <QFileInfo>
+#include <QStringList>
+
+#include "app/Dialogs.h"
 
 #include "engine/DeepGrade.h"
 #include "engine/FootageLook.h"
@@ -18,6 +21,21 @@ QString OwnFormatFilter(const std::string& previewFile) {
     if (!IsDeepPreview(previewFile)) return QString();
     const QString extension = QFileInfo(QString::fromStdString(previewFile)).suffix();
     return "|the preview's own format and depth|*." + extension;
+}
+
+TGradedSaveOffer GradedSaveOffer(const std::string& previewFile, const QString& otherFilter,
+                                 const QString& otherExtension) {
+    const QString own = OwnFormatFilter(previewFile);
+    if (own.isEmpty()) return {otherFilter, otherExtension};
+    return {own.mid(1) + '|' + otherFilter, QFileInfo(QString::fromStdString(previewFile)).suffix()};
+}
+
+QString GradedPictureName(const std::string& previewFile, const QString& lookName, const QString& extension) {
+    QStringList parts;
+    if (!previewFile.empty()) parts << QFileInfo(QString::fromStdString(previewFile)).completeBaseName();
+    if (!lookName.isEmpty()) parts << lookName;
+    if (parts.isEmpty()) parts << "graded";
+    return SafeFileName(parts.join(" - ")) + '.' + extension;
 }
 
 bool SaveGradedAtOwnDepth(const TLUT& lut, const std::string& previewFile, const std::string& target,

@@ -12,11 +12,27 @@ class TLUT;
 // depth|*.<ext>", or an empty text for any other preview.
 QString OwnFormatFilter(const std::string& previewFile);
 
+// What the save dialog offers for the preview: for such a picture its own
+// format first (the filter chosen at the start) and its extension for the
+// suggested name, then the other filter; for any other preview the other
+// filter and extension.
+struct TGradedSaveOffer {
+    QString Filter;
+    QString NameExtension;
+};
+TGradedSaveOffer GradedSaveOffer(const std::string& previewFile, const QString& otherFilter,
+                                 const QString& otherExtension);
+
 // When the preview file is such a picture and target's extension is one
 // written at more than 8 bits, grades the full-size file at full precision
 // and writes it at the preview's format and depth (or the extension's),
 // returning true. With footage the picture is converted from it in float
 // first, as the command line's grade does, and so is it for an 8-bit
 // target (JPEG, BMP). False, with nothing done, for the JPEG road.
+// The name the save dialog suggests for the graded picture:
+// "PREVIEW - LOOK.ext" (either part left out when it is empty, "graded"
+// when both are), safe for a file name.
+QString GradedPictureName(const std::string& previewFile, const QString& lookName, const QString& extension);
+
 bool SaveGradedAtOwnDepth(const TLUT& lut, const std::string& previewFile, const std::string& target,
                           const TFootageConversion* footage = nullptr);

@@ -1,11 +1,33 @@
 #include "app/Dialogs.h"
 
 #include <QApplication>
+#include <QDir>
 #include <QFileDialog>
+#include <QFileInfo>
+#include <QMainWindow>
+#include <QSettings>
+#include <QStandardPaths>
+#include <QStatusBar>
 
 namespace {
 TDialogs gRealDialogs;
 TDialogs* gDialogs = &gRealDialogs;
+
+constexpr int kSavedMessageTime = 8000;
+
+QSettings UserSettings() { return QSettings(QSettings::NativeFormat, QSettings::UserScope, "tarnwerk", "Ombrane"); }
+
+// The settings key of each kind's folder, in the order of TFileKind.
+constexpr const char* kFolderKeys[] = {"folders/preview-picture", "folders/reference",      "folders/lut-preview",
+                                       "folders/lut-export",      "folders/graded-picture", "folders/learn-pair"};
+
+QString FolderKey(TFileKind kind) { return QString::fromLatin1(kFolderKeys[static_cast<int>(kind)]); }
+
+bool Usable(const QString& folder, bool save) {
+    if (folder.isEmpty()) return false;
+    const QFileInfo info(folder);
+    return info.isDir() && info.isReadable() && (!save || info.isWritable());
+}
 
 // Converts a filter of the form "Name|*.a;*.b|Other|*.*" into Qt's form
 // "Name (*.a *.b);;Other (*.*)". A filter already in Qt's form is kept.
@@ -38,12 +60,14 @@ QString ExtensionFor(const QString& filter, const QString& defaultExtension) {
 }
 }  // namespace
 
-QStringList TDialogs::OpenFiles(QWidget* parent, const QString& caption, const QString& filter) {
-    return QFileDialog::getOpenFileNames(parent, caption, QString(), ToQtFilter(filter));
+QStringList TDialogs::OpenFiles(QWidget* parent, const QString& caption, const QString& filter,
+                                const QString& startFolder) {
+    return QFileDialog::getOpenFileNames(parent, caption, startFolder, ToQtFilter(filter));
 }
 
-QString TDialogs::OpenPicture(QWidget* parent, const QString& caption, const QString& filter) {
-    return QFileDialog::getOpenFileName(parent, caption, QString(), ToQtFilter(filter));
+QString TDialogs::OpenPicture(QWidget* parent, const QString& caption, const QString& filter,
+                              const QString& startFolder) {
+    return QFileDialog::getOpenFileName(parent, caption, startFolder, ToQtFilter(filter));
 }
 
 QString TDialogs::SaveFile(QWidget* parent, const QString& caption, const QString& startFolder, const QString& filter,
@@ -71,3 +95,55 @@ void TDialogs::ShowError(QWidget* parent, const QString& text) {
 TDialogs& Dialogs() { return *gDialogs; }
 
 void SetDialogs(TDialogs* dialogs) { gDialogs = dialogs ? dialogs : &gRealDialogs; }
+
+QString StartFolder(TFileKind kind, bool save) {
+    const QString last = UserSettings().value(FolderKey(kind)).toString();
+    if (Usable(last, save)) return QDir::cleanPath(last);
+    const QString pictures = QStandardPaths::writableLocation(QStandardPaths::PicturesLocation);
+    if (Usable(pictures, save)) return QDir::cleanPath(pictures);
+    return QDir::homePath();
+}
+
+void RememberFolder(TFileKind kind, const QString& chosenFile) {
+    if (chosenFile.isEmpty()) return;
+    UserSettings().setValue(FolderKey(kind), QFileInfo(chosenFile).absolutePath());
+}
+
+QStringList OpenFilesOfKind(TFileKind kind, QWidget* parent, const QString& caption, const QString& filter) {
+    const QStringList files = Dialogs().OpenFiles(parent, caption, filter, StartFolder(kind, false));
+    if (!files.isEmpty()) RememberFolder(kind, files.first());
+    return files;
+}
+
+QString OpenFileOfKind(TFileKind kind, QWidget* parent, const QString& caption, const QString& filter) {
+    const QString file = Dialogs().OpenPicture(parent, caption, filter, StartFolder(kind, false));
+    RememberFolder(kind, file);
+    return file;
+}
+
+QString SaveFileOfKind(TFileKind kind, QWidget* parent, const QString& caption, const QString& suggestedName,
+                       const QString& filter, const QString& defaultExtension) {
+    const QString folder = StartFolder(kind, true);
+    const QString start = suggestedName.isEmpty() ? folder : QDir(folder).filePath(suggestedName);
+    const QString file = Dialogs().SaveFile(parent, caption, start, filter, defaultExtension);
+    RememberFolder(kind, file);
+    return file;
+}
+
+QString SafeFileName(const QString& name) {
+    QString safe = name;
+    for (QChar& c : safe)
+        if (c.unicode() < 0x20 || QStringLiteral("/\\:*?\"<>|").contains(c)) c = '-';
+    return safe.trimmed();
+}
+
+QString SavedMessage(const QString& file) { return "Saved " + QDir::toNativeSeparators(file); }
+
+void ShowSaved(QWidget* widget, const QString& file) {
+    // A dialog's own window is no main window: its owner's is asked.
+    for (QWidget* owner = widget; owner; owner = owner->parentWidget())
+        if (auto* window = qobject_cast<QMainWindow*>(owner)) {
+            window->statusBar()->showMessage(SavedMessage(file), kSavedMessageTime);
+            return;
+        }
+}

@@ -78,7 +78,7 @@ QWidget* TfrmLearnPair::MakeSlot(TSlot& slot, const QString& caption, void (Tfrm
     auto* choose = new QPushButton("...", box);
     connect(choose, &QPushButton::clicked, this, [this, set, caption] {
         RunHandler([this, set, caption] {
-            const QString file = Dialogs().OpenPicture(this, caption, kPairPictureFilter);
+            const QString file = OpenFileOfKind(TFileKind::LearnPair, this, caption, kPairPictureFilter);
             if (!file.isEmpty()) (this->*set)(file);
         });
     });
@@ -154,5 +154,6 @@ void TfrmLearnPair::btnExportClick() {
     if (!learned_) return;
     TfrmSaveLut dialog(TLookSettings{}, this);
     dialog.UseLearnedLut(learned_.get());
+    dialog.SetLookName(QStringLiteral("learned look"));
     dialog.exec();
 }

@@ -13,6 +13,7 @@
 #include "app/Application.h"
 #include "app/Dialogs.h"
 #include "app/FileDrop.h"
+#include "app/FileFilters.h"
 #include "app/NaturalOrder.h"
 #include "app/ReferenceList.h"
 #include "engine/Error.h"
@@ -22,9 +23,6 @@
 #include "imageio/QtImage.h"
 
 namespace {
-
-const QString kLibraryFilter =
-    QString::fromStdString("Image Files|" + PicturePatterns(TPictureRole::Reference)) + "|All Files|*.*";
 
 std::string ToStd(const QString& text) { return text.toStdString(); }
 
@@ -216,7 +214,8 @@ int TLibraryPanel::MakeThumbnail(const std::string& fileName) {
 }
 
 void TLibraryPanel::AddClick() {
-    const QStringList files = Dialogs().OpenFiles(window_, "Add Images To Library", kLibraryFilter);
+    const QStringList files =
+        OpenFilesOfKind(TFileKind::Reference, window_, "Add Images To Library", ReferencePictureFilter());
     if (files.isEmpty()) return;
     AddToLibrary(files);
 }

@@ -8,17 +8,18 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRegularExpressionValidator>
+#include <QSettings>
 #include <QSignalBlocker>
 
 #include "app/Application.h"
 #include "app/Dialogs.h"
+#include "app/GradingState.h"
 #include "engine/Error.h"
 #include "engine/LUT.h"
 #include "formats/FormatRegistry.h"
 #include "formats/LookExport.h"
 #include "formats/LutConvert.h"
-
-QString LastLutFolder;
+#include "library/ReferenceLibrary.h"
 
 namespace {
 constexpr int kClientWidth = 496;
@@ -39,7 +40,12 @@ struct TBitsItem {
 constexpr TBitsItem kBitsItems[] = {{"Default", 0}, {"8 bit", 8},   {"10 bit", 10},
                                     {"12 bit", 12}, {"14 bit", 14}, {"16 bit", 16}};
 
+// The settings key of the output profile last saved with.
+const QString kProfileKey = QStringLiteral("lut-export/profile");
+
 QString FromStd(const std::string& text) { return QString::fromStdString(text); }
+
+QSettings UserSettings() { return QSettings(QSettings::NativeFormat, QSettings::UserScope, "tarnwerk", "Ombrane"); }
 
 // The file name with its last extension replaced (or one added when it has
 // none); the folder and the base name stay.
@@ -163,6 +169,12 @@ void TfrmSaveLut::FormCreate() {
         if (ProfileIs3D(*profiles[i])) cbxOutFormat->addItem(FromStd(profiles[i]->Name), static_cast<int>(i));
     cbxOutFormat->setCurrentIndex(-1);
     cbxBits->setCurrentIndex(0);
+    // The profile saved with last time is chosen again.
+    const int remembered = cbxOutFormat->findText(UserSettings().value(kProfileKey).toString());
+    if (remembered >= 0) {
+        cbxOutFormat->setCurrentIndex(remembered);
+        cbxOutFormatChange();
+    }
 }
 
 const TLutOutputProfile* TfrmSaveLut::SelectedProfile() const {
@@ -192,11 +204,10 @@ void TfrmSaveLut::btnSetLUTFileClick() {
     if (!profile) return;
     const QString extension = FromStd(profile->Extension);
     const QString filter = FromStd(profile->Name) + QStringLiteral("|*.") + extension;
-    const QString fileName =
-        Dialogs().SaveFile(this, QStringLiteral("Save LUT file"), LastLutFolder, filter, extension);
+    const QString fileName = SaveFileOfKind(TFileKind::LutExport, this, QStringLiteral("Save LUT file"),
+                                            SuggestedLutName(lookName_, *profile), filter, extension);
     if (fileName.isEmpty()) return;
     edtLUTFile->setText(fileName);
-    LastLutFolder = QFileInfo(fileName).absolutePath();
     btnSave->setEnabled(true);
 }
 
@@ -233,6 +244,8 @@ void TfrmSaveLut::btnSaveClick() {
         else
             ExportLook(settings_, *profile, size, bits, file, footage_);
     }
+    UserSettings().setValue(kProfileKey, FromStd(profile->Name));
+    ShowSaved(parentWidget(), edtLUTFile->text());
     accept();
 }
 
@@ -265,7 +278,21 @@ bool TfrmSaveLut::eventFilter(QObject* watched, QEvent* event) {
     return QDialog::eventFilter(watched, event);
 }
 
-void ShowSaveLutDialog(const TLookSettings& settings, QWidget* parent, const TFootageConversion* footage) {
+void ShowSaveLutDialog(const TLookSettings& settings, QWidget* parent, const TFootageConversion* footage,
+                       const QString& lookName) {
     TfrmSaveLut dialog(settings, parent, footage);
+    dialog.SetLookName(lookName);
     dialog.exec();
+}
+
+QString LookName(const TGradingState& state) {
+    if (!state.Reference().isEmpty())
+        return FromStd(TReferenceLibrary::CaptionOf(QFileInfo(state.Reference()).fileName().toStdString()));
+    if (state.PreviewLut()) return QFileInfo(state.PreviewLutName()).completeBaseName();
+    return QString();
+}
+
+QString SuggestedLutName(const QString& lookName, const TLutOutputProfile& profile) {
+    const QString name = lookName.isEmpty() ? FromStd(profile.Name) : lookName + " - " + FromStd(profile.Name);
+    return SafeFileName(name) + '.' + FromStd(profile.Extension);
 }

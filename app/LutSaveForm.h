@@ -13,9 +13,14 @@ class QPushButton;
 struct TLutOutputProfile;
 class TLUT;
 
-// The folder of the last LUT file name chosen with the "..." button; shared
-// by every opening of the export dialog during one run, never saved.
-extern QString LastLutFolder;
+class TGradingState;
+
+// The name of the look an export is named after: the chosen reference's
+// caption, else the previewed LUT's name; empty for neither.
+QString LookName(const TGradingState& state);
+// The file name the "..." button suggests: "LOOK - PROFILE.ext", or
+// "PROFILE.ext" without a look name, safe for a file name.
+QString SuggestedLutName(const QString& lookName, const TLutOutputProfile& profile);
 
 // The LUT export dialog: the user picks an output profile, a file and, where
 // the profile allows, a grid size and a bit depth; "Save" builds the look at
@@ -37,6 +42,8 @@ public:
     // "Save" writes this LUT (a learned look), resampled to the chosen size,
     // instead of building the look; the LUT must outlive the dialog.
     void UseLearnedLut(const TLUT* lut) { learned_ = lut; }
+    // The look's name in the suggested file name.
+    void SetLookName(const QString& name) { lookName_ = name; }
 
     // Handlers, public so that tests can run them and see their errors.
     void cbxOutFormatChange();
@@ -56,6 +63,7 @@ private:
     TLookSettings settings_;
     const TFootageConversion* footage_ = nullptr;
     const TLUT* learned_ = nullptr;
+    QString lookName_;
     QComboBox* cbxOutFormat = nullptr;
     QLineEdit* edtLUTFile = nullptr;
     QPushButton* btnSetLUTFile = nullptr;
@@ -65,5 +73,7 @@ private:
     QPushButton* btnCancel = nullptr;
 };
 
-// Shows the export dialog modally for the look built from these settings.
-void ShowSaveLutDialog(const TLookSettings& settings, QWidget* parent, const TFootageConversion* footage = nullptr);
+// Shows the export dialog modally for the look built from these settings,
+// named lookName in the suggested file name.
+void ShowSaveLutDialog(const TLookSettings& settings, QWidget* parent, const TFootageConversion* footage = nullptr,
+                       const QString& lookName = QString());

@@ -491,7 +491,9 @@ void TfrmMain::BuildLook() {
     sbnShowOriginal_->setEnabled(true);
 }
 
-void TfrmMain::sbnCreateLUTClick() { ShowSaveLutDialog(state_->LastSettings(), this, state_->Footage().Conversion()); }
+void TfrmMain::sbnCreateLUTClick() {
+    ShowSaveLutDialog(state_->LastSettings(), this, state_->Footage().Conversion(), LookName(*state_));
+}
 
 void TfrmMain::cbxDisplayProfileChange() {
     look_->DisplayProfile().Choose(this);

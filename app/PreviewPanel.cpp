@@ -14,11 +14,14 @@
 #include "app/DeepPreviewSave.h"
 #include "app/Dialogs.h"
 #include "app/FileDrop.h"
+#include "app/FileFilters.h"
 #include "app/FootageChoice.h"
 #include "app/FrameBar.h"
 #include "app/GradingState.h"
 #include "app/ImageViewer.h"
 #include "app/LearnPairDialog.h"
+#include "app/LutSaveForm.h"
+#include "app/ProductInfo.h"
 #include "clip/ClipFile.h"
 #include "engine/Error.h"
 #include "engine/GradingRoad.h"
@@ -40,7 +43,6 @@ const QString kPictureFilter =
     QString::fromStdString("All pictures|" + PicturePatterns(TPictureRole::Written) + "|" + PictureTypeFilters()) +
     "|Clips|*.mov;*.mp4;*.mkv;*.mxf;*.avi|All Files|*.*";
 const QString kSavePreviewFilter = "Jpeg Files|*.jpg; *.jpeg|All Files|*.*";
-const QString kLutFileFilter = "All Files|*.*";
 // The settings key of the split view's divider position (a share of the picture's width).
 const QString kSplitPositionKey = "splitPosition";
 
@@ -136,7 +138,7 @@ void TPreviewPanel::Connect() {
 // ---- the preview ---------------------------------------------------------
 
 void TPreviewPanel::OpenClick() {
-    const QString file = Dialogs().OpenPicture(window_, "Open Preview Image", kPictureFilter);
+    const QString file = OpenFileOfKind(TFileKind::PreviewPicture, window_, "Open Preview Image", kPictureFilter);
     if (file.isEmpty()) return;
     OpenPreviewFile(file);
 }
@@ -222,9 +224,16 @@ void TPreviewPanel::ShowOriginalClick() {
 void TPreviewPanel::SaveGradedClick() {
     if (state_.Reference().isEmpty() && !state_.PreviewLut()) return;
     if (state_.Preview().Empty()) throw EError(ToStd(kPromptNoPreview));
-    const QString file = Dialogs().SaveFile(window_, "Save Graded Image", QString(),
-                                            kSavePreviewFilter + OwnFormatFilter(state_.PreviewFile()), "jpeg");
+    const TGradedSaveOffer offer = GradedSaveOffer(state_.PreviewFile(), kSavePreviewFilter, "jpeg");
+    const QString file = SaveFileOfKind(TFileKind::GradedPicture, window_, "Save Graded Image",
+                                        GradedPictureName(state_.PreviewFile(), LookName(state_), offer.NameExtension),
+                                        offer.Filter, "jpeg");
     if (file.isEmpty()) return;
+    SaveGradedTo(file);
+    ShowSaved(window_, file);
+}
+
+void TPreviewPanel::SaveGradedTo(const QString& file) {
     TBusyCursor busy;
     if (SaveGradedAtOwnDepth(state_.ActiveLut(), state_.PreviewFile(), ToStd(file), state_.Footage().Conversion()))
         return;
@@ -251,7 +260,7 @@ void TPreviewPanel::SplitViewClick() {
 }
 
 void TPreviewPanel::PreviewLutFileClick() {
-    const QString file = Dialogs().OpenPicture(window_, "Preview LUT File", kLutFileFilter);
+    const QString file = OpenFileOfKind(TFileKind::LutPreview, window_, "Preview LUT File", LutFileFilter());
     if (!file.isEmpty()) PreviewLutFile(file);
 }
 

@@ -47,6 +47,8 @@ public:
     void ShowOriginalClick();
     // Saves the preview's full picture graded as the viewer shows it.
     void SaveGradedClick();
+    // Grades the frame at full size and writes it to the file.
+    void SaveGradedTo(const QString& file);
     void SplitViewClick();
     void PreviewLutFileClick();
     // Grades the preview with a LUT file instead of a reference's look;

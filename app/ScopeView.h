@@ -10,6 +10,8 @@ class TScopeView : public QWidget {
 public:
     explicit TScopeView(QWidget* parent = nullptr);
     void SetDrawing(const QImage& drawing);
+    // Room for the scopes stacked in a panel of the preferred width.
+    QSize sizeHint() const override { return QSize(330, 640); }
 
     std::function<void()> OnResize;
 

@@ -3,9 +3,12 @@
 #include <QAction>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QGuiApplication>
 #include <QHBoxLayout>
+#include <QLabel>
 #include <QMainWindow>
 #include <QPainter>
+#include <QScreen>
 #include <QSettings>
 #include <QTimer>
 #include <QToolButton>
@@ -14,6 +17,7 @@
 
 #include "app/ScopeView.h"
 #include "engine/Image.h"
+#include "scopeview/ScopeBox.h"
 
 namespace {
 
@@ -38,13 +42,51 @@ QIcon ScopesIcon() {
     return QIcon(pixmap);
 }
 
+bool IsWhite(const std::uint8_t* p) { return p[0] == 255 && p[1] == 255 && p[2] == 255; }
+
+bool WhiteRow(const TImage& image, int y, int left, int right) {
+    for (int x = left; x < right; ++x)
+        if (!IsWhite(image.Row(y) + 3 * x)) return false;
+    return true;
+}
+
+bool WhiteColumn(const TImage& image, int x, int top, int bottom) {
+    for (int y = top; y < bottom; ++y)
+        if (!IsWhite(image.Row(y) + 3 * x)) return false;
+    return true;
+}
+
+// What the reference's marks on the vectorscope mean.
+QString LegendText() {
+    const auto swatch = [](const QColor& colour, const char* sign) {
+        return QStringLiteral("<span style=\"color:%1\">%2</span>").arg(colour.name(), QString::fromUtf8(sign));
+    };
+    return swatch(kScopeReferenceColour, "\u25a0") + " reference colours &nbsp; " +
+           swatch(kScopeReferenceColour, "\u25cb") +
+           " its shadows, midtones, highlights: dot (dark, grey, light) at the mean, ellipse the spread; "
+           "dashed where the range has no pixels &nbsp; " +
+           swatch(kScopeSkinColour, "\u2015") + " skin tone &nbsp; boxes: 75 % colour bars";
+}
+
 }  // namespace
+
+TImage PictureOfCell(const TImage& cell) {
+    int top = 0, bottom = cell.Height(), left = 0, right = cell.Width();
+    while (top < bottom && WhiteRow(cell, top, left, right)) ++top;
+    while (bottom > top && WhiteRow(cell, bottom - 1, left, right)) --bottom;
+    while (left < right && WhiteColumn(cell, left, top, bottom)) ++left;
+    while (right > left && WhiteColumn(cell, right - 1, top, bottom)) --right;
+    if (top >= bottom || left >= right) return cell.Clone();
+    TImage picture(right - left, bottom - top);
+    for (int y = top; y < bottom; ++y) std::copy_n(cell.Row(y) + 3 * left, 3 * (right - left), picture.Row(y - top));
+    return picture;
+}
 
 TScopesPanel::TScopesPanel(QMainWindow* window) : QDockWidget("Scopes", window) {
     setObjectName("dckScopes");
     setAllowedAreas(Qt::LeftDockWidgetArea | Qt::RightDockWidgetArea);
     setFeatures(QDockWidget::DockWidgetClosable | QDockWidget::DockWidgetMovable | QDockWidget::DockWidgetFloatable);
-    setMinimumWidth(kPanelWidth);
+    setMinimumWidth(kMinimumPanelWidth);
     setWidget(CreateControls());
     hide();
 
@@ -89,13 +131,20 @@ QWidget* TScopesPanel::CreateControls() {
     view_ = new TScopeView(body);
     view_->setObjectName("scpView");
     view_->setToolTip(
-        "Waveform: luma per column, dashed lines at 0.33 and 0.66.\n"
+        "Waveform: luma per column from 0 to 100 % (code values on the right), dashed lines at 0.33 and 0.66.\n"
         "Vectorscope: the picture in green; the selected reference in orange, with a dot\n"
         "(dark, grey, light) and an ellipse for the mean and spread of each luma range;\n"
-        "squares mark red, orange, yellow, green, blue and violet, the line the skin tone.\n"
-        "Histogram: red, green, blue and luma.");
+        "boxes mark the 75 % colour bars red, magenta, blue, cyan, green and yellow,\n"
+        "rings 25 to 100 % of full chroma, the line the skin tone.\n"
+        "Histogram: red, green, blue and luma over the code values.");
     view_->OnResize = [this] { Redraw(); };
     column->addWidget(view_, 1);
+    legend_ = new QLabel(LegendText(), body);
+    legend_->setObjectName("lblScopeLegend");
+    legend_->setWordWrap(true);
+    legend_->setTextFormat(Qt::RichText);
+    legend_->hide();
+    column->addWidget(legend_);
 
     connect(cbxScope_, &QComboBox::currentIndexChanged, this, [this] {
         // The parade is a form of the waveform.
@@ -155,22 +204,28 @@ void TScopesPanel::RefreshNow() {
     const TImage* picture = source.Picture.Left;
     const int rows = picture ? picture->Height() : 0;
     data_.Measure(source.Picture, (rows + kMeasuredRows - 1) / kMeasuredRows);
-    hasReference_ = source.Reference != nullptr && source.ReferenceStats != nullptr;
+    hasReference_ = source.Reference != nullptr && source.ReferenceStats != nullptr && !source.Reference->Empty();
     if (hasReference_) {
-        cloud_.Measure(*source.Reference);
-        referenceStats_ = *source.ReferenceStats;
+        // The cell's white padding is no colour of the reference.
+        const TImage picture = PictureOfCell(*source.Reference);
+        cloud_.Measure(picture);
+        ComputeColorStats(picture, referenceStats_);
     }
     ++measureCount_;
     Redraw();
 }
 
 void TScopesPanel::Redraw() {
+    ShowLegend();
     const QSize box = view_->size();
     if (box.isEmpty()) return;
     const TScopeReference reference = hasReference_ ? TScopeReference{&cloud_, &referenceStats_} : TScopeReference{};
-    const TScopeKind kind = Kind();
-    drawing_ = DrawScopes(data_, kind, ScopesWidthFor(kind, box), Parade(), reference);
+    drawing_ = DrawScopesInBox(data_, Kind(), box, Parade(), reference);
     view_->SetDrawing(drawing_);
+}
+
+void TScopesPanel::ShowLegend() {
+    legend_->setVisible(hasReference_ && (Kind() == TScopeKind::All || Kind() == TScopeKind::Vectorscope));
 }
 
 void TScopesPanel::showEvent(QShowEvent* event) {
@@ -196,12 +251,19 @@ void TScopesPanel::FitWindow(bool shown) {
     auto* window = qobject_cast<QMainWindow*>(parentWidget());
     if (!window) return;
     const bool sized = (window->windowState() & (Qt::WindowMaximized | Qt::WindowFullScreen)) == 0;
-    if (shown && grownBy_ == 0) {
-        grownBy_ = kPanelWidth;
+    if (shown && !grown_) {
+        // The window grows by the panel only as far as the screen has room.
+        grown_ = true;
+        const QScreen* screen = window->screen() ? window->screen() : QGuiApplication::primaryScreen();
+        const int frame = window->frameGeometry().width() - window->width();
+        const int widest = screen ? screen->availableGeometry().width() - frame : window->width() + kPanelWidth;
         baseMinimumWidth_ = window->minimumWidth();
-        window->setMinimumWidth(baseMinimumWidth_ + grownBy_);
-        if (sized) window->resize(window->width() + grownBy_, window->height());
-    } else if (!shown && grownBy_ != 0) {
+        window->setMinimumWidth(std::max(std::min(baseMinimumWidth_ + kPanelWidth, widest), baseMinimumWidth_));
+        const int width = std::max(std::min(window->width() + kPanelWidth, widest), window->width());
+        grownBy_ = sized ? width - window->width() : 0;
+        if (sized) window->resize(width, window->height());
+    } else if (!shown && grown_) {
+        grown_ = false;
         window->setMinimumWidth(baseMinimumWidth_);
         if (sized) window->resize(std::max(window->width() - grownBy_, baseMinimumWidth_), window->height());
         grownBy_ = 0;

@@ -9,6 +9,7 @@
 
 class QCheckBox;
 class QComboBox;
+class QLabel;
 class QTimer;
 class QToolButton;
 class TImage;
@@ -24,17 +25,24 @@ struct TScopeSource {
     const TColorStats* ReferenceStats = nullptr;
 };
 
+// The picture inside a reference's thumbnail cell: the cell without the
+// white rows and columns it is padded with (the whole cell when it is all
+// white).
+TImage PictureOfCell(const TImage& cell);
+
 // The "Scopes" panel: a dock beside the window's controls with the
 // waveform (or RGB parade), the vectorscope and the histogram of the
-// picture on screen, one of them or all at once. Shown and hidden by its
-// toggle action (tool bar button, Ctrl+K); its visibility, scope and
-// parade choice are kept in the settings. While it is shown, the window's
-// minimum width grows by the panel's width, so the preview side keeps the
-// window's own minimum size.
+// picture on screen, one of them or all at once, filling the panel with
+// labelled scales. Shown and hidden by its toggle action (tool bar button,
+// Ctrl+K); its visibility, scope and parade choice are kept in the
+// settings. While it is shown, the window grows by the panel's width as far
+// as the screen has room, so the preview side keeps its size.
 class TScopesPanel : public QDockWidget {
     Q_OBJECT
 public:
+    // The width the panel asks for, and the least it can be made.
     static constexpr int kPanelWidth = 340;
+    static constexpr int kMinimumPanelWidth = 220;
     // Rows measured per picture at most; taller pictures are measured on
     // every n-th row.
     static constexpr int kMeasuredRows = 600;
@@ -60,6 +68,12 @@ public:
     const TScopeData& Data() const { return data_; }
     const QImage& Drawing() const { return drawing_; }
     bool HasReference() const { return hasReference_; }
+    // The reference's statistics the vectorscope shows: those of the picture
+    // in its cell, without the padding.
+    const TColorStats& ShownReferenceStats() const { return referenceStats_; }
+    // The legend of the reference's marks, shown with the vectorscope while
+    // a reference is selected.
+    const QLabel* Legend() const { return legend_; }
     int MeasureCount() const { return measureCount_; }
 
 protected:
@@ -70,6 +84,7 @@ protected:
 private:
     QWidget* CreateControls();
     void Redraw();
+    void ShowLegend();
     void SaveSettings() const;
     void FitWindow(bool shown);
 
@@ -80,11 +95,13 @@ private:
     bool stale_ = true;
     bool restoring_ = false;
     int measureCount_ = 0;
+    bool grown_ = false;
     int grownBy_ = 0;
     int baseMinimumWidth_ = 0;
     QImage drawing_;
     QComboBox* cbxScope_ = nullptr;
     QCheckBox* cbxParade_ = nullptr;
+    QLabel* legend_ = nullptr;
     TScopeView* view_ = nullptr;
     QTimer* pending_ = nullptr;
 };

@@ -125,19 +125,52 @@ void DrawHueFamilies(QPainter& painter, int side) {
     }
 }
 
-void DrawVectorscopeGraticule(QPainter& painter, int side) {
+// The colour targets of the 75 % bars, each a box in its colour.
+void DrawColourTargets(QPainter& painter, int side) {
+    painter.setBrush(Qt::NoBrush);
+    for (const TColourTarget& target : ColourTargets()) {
+        painter.setPen(QPen(target.Colour, 1.5));
+        painter.drawRect(ColourTargetBox(target, side));
+    }
+}
+
+// Rings at 25, 50, 75 and 100 % of full chroma, labelled where they cross
+// the lower right diagonal.
+void DrawPercentRings(QPainter& painter, int side) {
+    const QPointF centre = VectorscopePoint(0.0, 0.0, side);
+    const double full = FullChromaRadius() / (2.0 * kChromaExtent) * side;
+    const double label = std::clamp(side / 45.0, 5.0, 8.0);
+    for (const int percent : {25, 50, 75, 100}) {
+        const double r = full * percent / 100.0;
+        painter.setPen(QPen(kGraticule, 1, Qt::DotLine));
+        painter.setBrush(Qt::NoBrush);
+        painter.drawEllipse(centre, r, r);
+        if (r < 3 * label) continue;
+        painter.setPen(QPen(kGraticule, 1));
+        const QPointF at = centre + QPointF(r, r) / std::sqrt(2.0);
+        DrawLabel(painter, at + QPointF(2, 1), QString::number(percent) + '%', label);
+    }
+}
+
+void DrawVectorscopeGraticule(QPainter& painter, int side, TVectorscopeMarks marks) {
     const QPointF centre = VectorscopePoint(0.0, 0.0, side);
     painter.setPen(QPen(kGraticule, 1, Qt::DotLine));
     painter.drawLine(VectorscopePoint(-kChromaExtent, 0.0, side), VectorscopePoint(kChromaExtent, 0.0, side));
     painter.drawLine(VectorscopePoint(0.0, -kChromaExtent, side), VectorscopePoint(0.0, kChromaExtent, side));
-    for (const double radius : {0.2, 0.4, 0.6}) {
-        const double r = radius / (2.0 * kChromaExtent) * side;
-        painter.drawEllipse(centre, r, r);
-    }
+    if (marks == TVectorscopeMarks::HueFamilies)
+        for (const double radius : {0.2, 0.4, 0.6}) {
+            const double r = radius / (2.0 * kChromaExtent) * side;
+            painter.drawEllipse(centre, r, r);
+        }
+    else
+        DrawPercentRings(painter, side);
     const double skin = kSkinToneDegrees * M_PI / 180.0;
     painter.setPen(QPen(kScopeSkinColour, 1.5));
     painter.drawLine(centre, VectorscopePoint(kChromaExtent * std::cos(skin), kChromaExtent * std::sin(skin), side));
-    DrawHueFamilies(painter, side);
+    if (marks == TVectorscopeMarks::HueFamilies)
+        DrawHueFamilies(painter, side);
+    else
+        DrawColourTargets(painter, side);
 }
 
 void DrawReferenceStats(QPainter& painter, int side, const TColorStats& stats) {
@@ -215,12 +248,18 @@ QImage DrawWaveform(const TScopeData& data, QSize size, bool parade) {
     return image;
 }
 
-QImage DrawVectorscope(const TScopeData& data, int side, const TScopeReference& reference) {
+QRectF ColourTargetBox(const TColourTarget& target, int side) {
+    const QPointF at = VectorscopePoint(target.U, target.V, side);
+    const double half = std::max(3.0, side / 36.0);
+    return QRectF(at.x() - half, at.y() - half, 2 * half, 2 * half);
+}
+
+QImage DrawVectorscope(const TScopeData& data, int side, const TScopeReference& reference, TVectorscopeMarks marks) {
     const QSize size(side, side);
     QImage image = ToSize(VectorscopeCells(data, reference.Cloud), size);
     QPainter painter(&image);
     painter.setRenderHint(QPainter::Antialiasing);
-    DrawVectorscopeGraticule(painter, side);
+    DrawVectorscopeGraticule(painter, side, marks);
     if (reference.Stats) DrawReferenceStats(painter, side, *reference.Stats);
     painter.setRenderHint(QPainter::Antialiasing, false);
     DrawFrame(painter, size);

@@ -4,6 +4,7 @@
 
 #include "engine/ColorSpace.h"
 #include "engine/Scopes.h"
+#include "scopeview/ScopeScales.h"
 
 // Which scopes a drawing shows; All stacks waveform, vectorscope and
 // histogram from top to bottom.
@@ -36,9 +37,16 @@ int ScopesWidthFor(TScopeKind kind, QSize box);
 // the luma range borders 0.33 and 0.66; parade: red, green and blue side by
 // side instead.
 QImage DrawWaveform(const TScopeData& data, QSize size, bool parade);
-// Vectorscope: U to the right, V upwards, the directions of the six hue
-// families of the saturation controls, the skin-tone line, and the reference.
-QImage DrawVectorscope(const TScopeData& data, int side, const TScopeReference& reference);
+// What marks the vectorscope's directions: the six hue families of the
+// saturation controls with chroma rings at 0.2, 0.4 and 0.6, or the 75 %
+// colour bars' targets with rings at 25, 50, 75 and 100 % of full chroma.
+enum class TVectorscopeMarks { HueFamilies, ColourTargets };
+// Vectorscope: U to the right, V upwards, the marks, the skin-tone line, and
+// the reference.
+QImage DrawVectorscope(const TScopeData& data, int side, const TScopeReference& reference,
+                       TVectorscopeMarks marks = TVectorscopeMarks::HueFamilies);
+// The box a colour target is drawn as in a vectorscope of the given side.
+QRectF ColourTargetBox(const TColourTarget& target, int side);
 // Histogram: red, green, blue and luma over the 256 levels.
 QImage DrawHistogram(const TScopeData& data, QSize size);
 

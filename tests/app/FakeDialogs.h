@@ -22,14 +22,21 @@ public:
     QStringList Errors;
     int SaveDialogs = 0;
     QString LastSaveFilter;
+    // Where the last dialog started (for a save: the suggested file).
+    QString LastStart;
 
-    QStringList OpenFiles(QWidget*, const QString&, const QString&) override {
+    QStringList OpenFiles(QWidget*, const QString&, const QString&, const QString& startFolder) override {
+        LastStart = startFolder;
         return Take(FilesToOpen, QStringList());
     }
-    QString OpenPicture(QWidget*, const QString&, const QString&) override { return Take(PicturesToOpen, QString()); }
-    QString SaveFile(QWidget*, const QString&, const QString&, const QString& filter, const QString&) override {
+    QString OpenPicture(QWidget*, const QString&, const QString&, const QString& startFolder) override {
+        LastStart = startFolder;
+        return Take(PicturesToOpen, QString());
+    }
+    QString SaveFile(QWidget*, const QString&, const QString& start, const QString& filter, const QString&) override {
         ++SaveDialogs;
         LastSaveFilter = filter;
+        LastStart = start;
         return Take(FilesToSave, QString());
     }
     QMessageBox::StandardButton Ask(QWidget*, const QString& text, QMessageBox::StandardButtons) override {

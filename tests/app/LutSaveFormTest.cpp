@@ -5,7 +5,10 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QLineEdit>
+#include <QMainWindow>
 #include <QPushButton>
+#include <QSettings>
+#include <QStatusBar>
 #include <QTemporaryDir>
 #include <QTest>
 #include <algorithm>
@@ -48,7 +51,10 @@ class LutSaveFormTest : public ::testing::Test {
 protected:
     void SetUp() override {
         SetDialogs(&dialogs);
-        LastLutFolder.clear();
+        // No folder or profile remembered from an earlier test.
+        QSettings settings(QSettings::NativeFormat, QSettings::UserScope, "tarnwerk", "Ombrane");
+        settings.remove("folders");
+        settings.remove("lut-export");
         ASSERT_TRUE(folder.isValid());
     }
     void TearDown() override { SetDialogs(nullptr); }
@@ -263,19 +269,22 @@ TEST_F(LutSaveFormTest, SizeBoxTakesUpToFiveDigitsAndDeleteClearsDefault) {
 
 TEST_F(LutSaveFormTest, FileButtonUsesTheProfileAndRemembersTheFolder) {
     const QString chosen = InFolder(QStringLiteral("look.cube"));
+    const QString fresh = StartFolder(TFileKind::LutExport, true);
     {
         TfrmSaveLut form(WarmLook());
         ChooseProfile(form, QStringLiteral("Cube 3D Iridas, Nuke, AfterEffects"));
         dialogs.Answers << chosen;
         QTest::mouseClick(Button(form, "btnSetLUTFile"), Qt::LeftButton);
         ASSERT_EQ(dialogs.SaveCalls.size(), 1);
-        EXPECT_EQ(dialogs.SaveCalls[0].StartFolder, QString());
+        // Nothing chosen before: the user's pictures (or home), with the
+        // profile's name suggested.
+        EXPECT_EQ(dialogs.SaveCalls[0].StartFolder, QDir(fresh).filePath("Cube 3D Iridas, Nuke, AfterEffects.cube"));
         EXPECT_EQ(dialogs.SaveCalls[0].Filter, QStringLiteral("Cube 3D Iridas, Nuke, AfterEffects|*.cube"));
         EXPECT_EQ(dialogs.SaveCalls[0].DefaultExtension, QStringLiteral("cube"));
         EXPECT_EQ(FileEdit(form)->text(), chosen);
         EXPECT_TRUE(Button(form, "btnSave")->isEnabled());
-        EXPECT_EQ(LastLutFolder, QFileInfo(chosen).absolutePath());
-        EXPECT_FALSE(LastLutFolder.endsWith('/'));
+        EXPECT_EQ(StartFolder(TFileKind::LutExport, true), QFileInfo(chosen).absolutePath());
+        EXPECT_FALSE(StartFolder(TFileKind::LutExport, true).endsWith('/'));
 
         // A new profile keeps folder and name with its own extension.
         ChooseProfile(form, QStringLiteral("3DL Fusion"));
@@ -298,7 +307,7 @@ TEST_F(LutSaveFormTest, FileButtonUsesTheProfileAndRemembersTheFolder) {
     ChooseProfile(again, QStringLiteral("Nucoda 3D"));
     QTest::mouseClick(Button(again, "btnSetLUTFile"), Qt::LeftButton);
     ASSERT_EQ(dialogs.SaveCalls.size(), 3);
-    EXPECT_EQ(dialogs.SaveCalls[2].StartFolder, QFileInfo(chosen).absolutePath());
+    EXPECT_EQ(dialogs.SaveCalls[2].StartFolder, InFolder("Nucoda 3D.cms"));
     EXPECT_EQ(dialogs.SaveCalls[2].Filter, QStringLiteral("Nucoda 3D|*.cms"));
 }
 
@@ -407,4 +416,47 @@ TEST_F(LutSaveFormTest, WriterErrorKeepsTheDialogOpen) {
     EXPECT_THROW(form.btnSaveClick(), EError);
     EXPECT_NE(form.result(), QDialog::Accepted);
     EXPECT_FALSE(QFileInfo::exists(target));
+}
+
+TEST_F(LutSaveFormTest, SuggestsLookAndProfileRemembersTheProfileAndReportsTheSave) {
+    QMainWindow window;
+    {
+        TfrmSaveLut form(WarmLook(), &window);
+        form.SetLookName(QStringLiteral("Meadow: dusk/late"));
+        ChooseProfile(form, QStringLiteral("Cube 3D Davinci"));
+        dialogs.Answers << InFolder(QStringLiteral("chosen.cube"));
+        form.btnSetLUTFileClick();
+        ASSERT_EQ(dialogs.SaveCalls.size(), 1);
+        // Characters no file name holds become "-".
+        EXPECT_EQ(QFileInfo(dialogs.SaveCalls[0].StartFolder).fileName(),
+                  QStringLiteral("Meadow- dusk-late - Cube 3D Davinci.cube"));
+        form.btnSaveClick();
+        EXPECT_EQ(form.result(), QDialog::Accepted);
+        ASSERT_TRUE(QFileInfo::exists(InFolder(QStringLiteral("chosen.cube"))));
+        EXPECT_TRUE(window.statusBar()->currentMessage().contains(
+            QDir::toNativeSeparators(InFolder(QStringLiteral("chosen.cube")))));
+    }
+    // The next opening starts with the profile saved with, ready to choose a
+    // file in the folder used.
+    TfrmSaveLut again(WarmLook(), &window);
+    ASSERT_NE(again.SelectedProfile(), nullptr);
+    EXPECT_EQ(again.SelectedProfile()->Name, "Cube 3D Davinci");
+    EXPECT_TRUE(Button(again, "btnSetLUTFile")->isEnabled());
+    EXPECT_FALSE(Button(again, "btnSave")->isEnabled());
+    again.SetLookName(QStringLiteral("Meadow"));
+    again.btnSetLUTFileClick();
+    ASSERT_EQ(dialogs.SaveCalls.size(), 2);
+    EXPECT_EQ(dialogs.SaveCalls[1].StartFolder, InFolder(QStringLiteral("Meadow - Cube 3D Davinci.cube")));
+
+    // A cancelled dialog neither remembers its profile nor reports a save.
+    window.statusBar()->clearMessage();
+    {
+        TfrmSaveLut cancelled(WarmLook(), &window);
+        ChooseProfile(cancelled, QStringLiteral("Nucoda 3D"));
+        cancelled.reject();
+    }
+    EXPECT_TRUE(window.statusBar()->currentMessage().isEmpty());
+    TfrmSaveLut third(WarmLook(), &window);
+    ASSERT_NE(third.SelectedProfile(), nullptr);
+    EXPECT_EQ(third.SelectedProfile()->Name, "Cube 3D Davinci");
 }

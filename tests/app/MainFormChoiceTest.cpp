@@ -318,27 +318,33 @@ TEST_F(MainFormChoiceTest, SaveDialogFilterGivesTheExtension) {
     swap.close();
     const struct {
         const char* Name;
-        int FilterKey;  // the key pressed on the filter box
+        int FilterKeys[2];  // the keys pressed on the filter box: the frame's own format first, then JPEG
         const char* Written;
         bool PreviewLut;
-    } cases[] = {{"g16noext", Qt::Key_End, "g16noext.tif", false},
-                 {"plain", Qt::Key_Home, "plain.jpeg", false},
-                 {"swapped", Qt::Key_End, "swapped.tif", true}};
+    } cases[] = {{"g16noext", {Qt::Key_End, Qt::Key_Home}, "g16noext.tif", false},
+                 {"plain", {Qt::Key_Home, Qt::Key_Down}, "plain.jpeg", false},
+                 {"swapped", {Qt::Key_End, Qt::Key_Home}, "swapped.tif", true}};
     for (const auto& c : cases) {
         SCOPED_TRACE(c.Name);
         if (c.PreviewLut) window->PreviewLutFile(Picture("swap.cube"));
         const QString typed = dir.filePath(c.Name);
-        const int key = c.FilterKey;
-        OnNextModal([typed, key](QWidget* modal) {
+        const int first = c.FilterKeys[0], second = c.FilterKeys[1];
+        QString suggested, chosenFilter;
+        OnNextModal([typed, first, second, &suggested, &chosenFilter](QWidget* modal) {
             auto* types = modal->findChild<QComboBox*>("fileTypeCombo");
             auto* name = modal->findChild<QLineEdit*>("fileNameEdit");
             if (!types || !name) return;
-            if (key == Qt::Key_Home) QTest::keyClick(types, Qt::Key_End);  // away and back
-            QTest::keyClick(types, static_cast<Qt::Key>(key));
+            suggested = name->text();
+            chosenFilter = types->currentText();
+            QTest::keyClick(types, static_cast<Qt::Key>(first));  // away and back
+            QTest::keyClick(types, static_cast<Qt::Key>(second));
             name->setText(typed);
             QTest::keyClick(name, Qt::Key_Return);
         });
         window->miSaveGradedImageClick();
+        // The dialog opens on the frame's own format with a name suggested.
+        EXPECT_TRUE(chosenFilter.startsWith("the preview's own format and depth")) << chosenFilter.toStdString();
+        EXPECT_EQ(suggested, c.PreviewLut ? "g16 - swap.tif" : "g16 - Dune.tif");
         const QString written = dir.filePath(c.Written);
         ASSERT_TRUE(QFileInfo::exists(written)) << QDir(dir.path()).entryList(QDir::Files).join(" ").toStdString();
         EXPECT_FALSE(QFileInfo::exists(typed));

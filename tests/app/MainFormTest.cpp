@@ -15,6 +15,8 @@
 #include <QMimeData>
 #include <QPushButton>
 #include <QSlider>
+#include <QSplitter>
+#include <QStatusBar>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QToolButton>
@@ -662,8 +664,11 @@ TEST_F(MainFormTest, DeepPreviewSavesAtItsOwnDepth) {
     const QString target = dir.filePath("graded.tif");
     dialogs.FilesToSave.push_back(target);
     window->miSaveGradedImageClick();
-    EXPECT_TRUE(dialogs.LastSaveFilter.startsWith("Jpeg Files|"));
-    EXPECT_TRUE(dialogs.LastSaveFilter.endsWith("|the preview's own format and depth|*.tif"));
+    // The dialog offers the frame's own format first and suggests the
+    // frame's and the look's names with its extension.
+    EXPECT_TRUE(dialogs.LastSaveFilter.startsWith("the preview's own format and depth|*.tif|Jpeg Files|"));
+    EXPECT_EQ(QFileInfo(dialogs.LastStart).fileName(), "frame - meadow.tif");
+    EXPECT_TRUE(window->statusBar()->currentMessage().contains(QDir::toNativeSeparators(target)));
     TDeepImage expected = LoadDeepImageFile(tiff);
     GradeDeepImage(*ExpectedLut(LibPath("meadow.jpeg"), TLookPositions{}), expected);
     const TDeepImage saved = LoadDeepImageFile(target.toStdString());

@@ -7,6 +7,7 @@
 
 #include "app/FileDrop.h"
 #include "app/MainForm.h"
+#include "formats/FormatRegistry.h"
 #include "imageio/PictureFormats.h"
 #include "tests/app/FakeDialogs.h"
 
@@ -17,13 +18,14 @@ namespace {
 class TFilterDialogs : public TFakeDialogs {
 public:
     QStringList Filters;
-    QStringList OpenFiles(QWidget* parent, const QString& caption, const QString& filter) override {
+    QStringList OpenFiles(QWidget* parent, const QString& caption, const QString& filter,
+                          const QString& start) override {
         Filters << filter;
-        return TFakeDialogs::OpenFiles(parent, caption, filter);
+        return TFakeDialogs::OpenFiles(parent, caption, filter, start);
     }
-    QString OpenPicture(QWidget* parent, const QString& caption, const QString& filter) override {
+    QString OpenPicture(QWidget* parent, const QString& caption, const QString& filter, const QString& start) override {
         Filters << filter;
-        return TFakeDialogs::OpenPicture(parent, caption, filter);
+        return TFakeDialogs::OpenPicture(parent, caption, filter, start);
     }
 };
 
@@ -37,8 +39,41 @@ TEST(PictureTypesTest, DialogFiltersAndDropsOfferEveryTypeTheLoadersRead) {
     auto window = std::make_unique<TfrmMain>(dir.filePath("lib").toStdString());
     window->sbnAddToLibClick();
     window->sbnOpenPreviewImageClick();
-    ASSERT_EQ(dialogs.Filters.size(), 2);
-    EXPECT_EQ(dialogs.Filters[0], "Image Files|*.jpg;*.jpeg;*.bmp|All Files|*.*");
+    window->miPreviewLutFileClick();
+    ASSERT_EQ(dialogs.Filters.size(), 3);
+
+    // Adding references: every type read, together and under its own label.
+    const QStringList references = dialogs.Filters[0].split('|');
+    ASSERT_GE(references.size(), 6);
+    EXPECT_EQ(references.front(), "Image Files");
+    EXPECT_EQ(references.mid(references.size() - 2), QStringList({"All Files", "*.*"}));
+    const QStringList everyReference = references[1].split(';');
+    QStringList labelledReferences;
+    for (int i = 3; i + 2 < references.size(); i += 2) labelledReferences << references[i].split(';');
+    EXPECT_TRUE(everyReference.contains("*.png"));
+    for (const std::string& extension : PictureExtensions(TPictureRole::Read)) {
+        const QString pattern = "*." + QString::fromStdString(extension);
+        EXPECT_EQ(everyReference.count(pattern), 1) << extension;
+        EXPECT_EQ(labelledReferences.count(pattern), 1) << extension;
+    }
+
+    // Previewing a LUT: the extensions of every format read, then every file.
+    const QStringList luts = dialogs.Filters[2].split('|');
+    ASSERT_EQ(luts.size(), 4);
+    EXPECT_EQ(luts.mid(2), QStringList({"All Files", "*.*"}));
+    QStringList lutPatterns = luts[1].split(';');
+    EXPECT_TRUE(lutPatterns.contains("*.cube"));
+    EXPECT_TRUE(lutPatterns.contains("*.png"));  // a picture LUT
+    int readers = 0;
+    for (const auto& format : LutFormats()) {
+        if (!format->Info().Reads) continue;
+        ++readers;
+        for (const std::string& extension : format->Info().Extensions)
+            EXPECT_TRUE(lutPatterns.contains("*." + QString::fromStdString(LowerAscii(extension))))
+                << format->Info().Id << " " << extension;
+    }
+    EXPECT_GT(readers, 10);
+    EXPECT_EQ(lutPatterns.removeDuplicates(), 0);
 
     const QStringList preview = dialogs.Filters[1].split('|');
     ASSERT_GE(preview.size(), 4);

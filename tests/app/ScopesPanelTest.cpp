@@ -5,6 +5,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDir>
+#include <QLabel>
 #include <QListWidget>
 #include <QScreen>
 #include <QSettings>
@@ -12,6 +13,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QToolButton>
+#include <cmath>
 #include <memory>
 
 #include "app/ImageViewer.h"
@@ -93,10 +95,12 @@ TEST_F(ScopesPanelTest, CtrlKAndTheButtonToggleThePanelAndTheSettingsKeepIt) {
     EXPECT_TRUE(button->isChecked());
     // The window grows by the panel instead of squeezing the preview side,
     // but never beyond the screen.
-    EXPECT_EQ(window->minimumWidth(), TfrmMain::kMinimumWidth + TScopesPanel::kPanelWidth);
-    EXPECT_EQ(window->width(),
-              std::max(window->minimumWidth(), std::min(width + TScopesPanel::kPanelWidth, available)));
+    const int frame = window->frameGeometry().width() - window->width();
+    const int widest = window->screen()->availableGeometry().width() - frame;
+    EXPECT_EQ(window->minimumWidth(), std::min(TfrmMain::kMinimumWidth + TScopesPanel::kPanelWidth, widest));
+    EXPECT_EQ(window->width(), std::min(width + TScopesPanel::kPanelWidth, widest));
     EXPECT_GE(window->centralWidget()->width(), window->centralWidget()->minimumSizeHint().width());
+    EXPECT_GE(panel->width(), TScopesPanel::kMinimumPanelWidth);
     window->findChild<QComboBox*>("cbxScope")->setCurrentIndex(2);
     EXPECT_EQ(panel->Kind(), TScopeKind::Vectorscope);
 
@@ -189,4 +193,75 @@ TEST_F(ScopesPanelTest, SplitViewInputMeasuresBothSides) {
     leftOnly.Measure(cut);
     EXPECT_EQ(window->Scopes()->Data().Histogram(scRed, 0), leftOnly.Histogram(scRed, 0) + 200u * 200u);
     EXPECT_EQ(window->Scopes()->Data().PixelCount(), 300u * 200u);
+}
+
+TEST_F(ScopesPanelTest, ReferenceOverlayLeavesOutTheCellPaddingAndIsExplained) {
+    // A reference of one saturated red, centred on the white of its cell.
+    TImage cell(150, 150);
+    for (int y = 0; y < 150; ++y)
+        for (int x = 0; x < 150; ++x) {
+            std::uint8_t* p = cell.Row(y) + 3 * x;
+            const bool inside = y >= 30 && y < 120;
+            p[0] = inside ? 30 : 255;
+            p[1] = inside ? 40 : 255;
+            p[2] = inside ? 210 : 255;
+        }
+    const TImage picture = PictureOfCell(cell);
+    EXPECT_EQ(picture.Width(), 150);
+    EXPECT_EQ(picture.Height(), 90);
+    EXPECT_TRUE(PictureOfCell(FlatPicture(20, 10, 255, 255, 255)).SamePixels(FlatPicture(20, 10, 255, 255, 255)));
+    // Counted with its padding, the cell has neutral highlights.
+    TColorStats padded;
+    ComputeColorStats(cell, padded);
+    ASSERT_GT(padded.PixelCounts[2], 0);
+    ASSERT_LT(std::hypot(padded.Ranges[2].MeanU, padded.Ranges[2].MeanV), 0.01);
+
+    Open();
+    TScopesPanel* panel = window->Scopes();
+    window->findChild<QToolButton*>("sbnScopes")->click();
+    TImage frame = ColourfulPicture(200, 100);
+    panel->Attach([&] { return TScopeSource{TScopeInput{&frame}, &cell, &padded}; });
+    panel->SetKind(TScopeKind::All);
+    panel->RefreshNow();
+    ASSERT_TRUE(panel->HasReference());
+    // Shown without the padding: no highlights, and no range near neutral.
+    const TColorStats& shown = panel->ShownReferenceStats();
+    EXPECT_EQ(shown.PixelCounts[2], 0);
+    for (const TRangeStats& range : shown.Ranges) EXPECT_GT(std::hypot(range.MeanU, range.MeanV), 0.2);
+    // The legend goes with the vectorscope while a reference is there.
+    EXPECT_TRUE(panel->Legend()->isVisibleTo(panel));
+    EXPECT_FALSE(panel->Legend()->text().isEmpty());
+    panel->SetKind(TScopeKind::Histogram);
+    EXPECT_FALSE(panel->Legend()->isVisibleTo(panel));
+    panel->SetKind(TScopeKind::Vectorscope);
+    EXPECT_TRUE(panel->Legend()->isVisibleTo(panel));
+    panel->Attach([&] { return TScopeSource{TScopeInput{&frame}, nullptr, nullptr}; });
+    panel->RefreshNow();
+    EXPECT_FALSE(panel->Legend()->isVisibleTo(panel));
+}
+
+TEST_F(ScopesPanelTest, EachScopeFillsThePanelAndFollowsItsSize) {
+    SaveImageFile(Path("frame.bmp"), ColourfulPicture(400, 200));
+    Open();
+    TScopesPanel* panel = window->Scopes();
+    window->findChild<QToolButton*>("sbnScopes")->click();
+    dialogs.PicturesToOpen.push_back(QString::fromStdString(Path("frame.bmp")));
+    window->sbnOpenPreviewImageClick();
+    QApplication::processEvents();
+    const QWidget* view = panel->findChild<QWidget*>("scpView");
+    ASSERT_NE(view, nullptr);
+    for (const TScopeKind kind :
+         {TScopeKind::Waveform, TScopeKind::Vectorscope, TScopeKind::Histogram, TScopeKind::All}) {
+        panel->SetKind(kind);
+        QApplication::processEvents();
+        // The drawing is the view's size: no bands around a scope of fixed shape.
+        EXPECT_EQ(panel->Drawing().size(), view->size()) << static_cast<int>(kind);
+    }
+    // Made wider with the dock, the scopes are drawn anew at the new size.
+    const int before = view->width();
+    window->resize(window->width() + 200, window->height());
+    window->resizeDocks({panel}, {before + 150}, Qt::Horizontal);
+    QApplication::processEvents();
+    EXPECT_GT(view->width(), before);
+    EXPECT_EQ(panel->Drawing().size(), view->size());
 }

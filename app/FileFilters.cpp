@@ -1,0 +1,24 @@
+#include "app/FileFilters.h"
+
+#include <QStringList>
+
+#include "formats/FormatRegistry.h"
+#include "imageio/PictureFormats.h"
+
+QString ReferencePictureFilter() {
+    return QString::fromStdString("Image Files|" + PicturePatterns(TPictureRole::Read) + "|" + PictureTypeFilters()) +
+           "|All Files|*.*";
+}
+
+QString LutFileFilter() {
+    QStringList patterns;
+    for (const auto& format : LutFormats()) {
+        const TLutFormatInfo& info = format->Info();
+        if (!info.Reads) continue;
+        for (const std::string& extension : info.Extensions) {
+            const QString pattern = "*." + QString::fromStdString(LowerAscii(extension));
+            if (!patterns.contains(pattern)) patterns << pattern;
+        }
+    }
+    return "LUT Files|" + patterns.join(';') + "|All Files|*.*";
+}
