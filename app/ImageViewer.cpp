@@ -5,6 +5,7 @@
 #include <QWheelEvent>
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 
 #include "imageio/ColourProfile.h"
 
@@ -41,8 +42,15 @@ void TImageViewer::SetImage(const TImage& image, QSize frameSize) {
     ZoomMoved();
 }
 
+// Every regrade starts here: the copy goes into the display's own memory
+// when it has the size, so no new picture is allocated and touched.
 void TImageViewer::RestoreDisplay() {
-    display_ = source_.Clone();
+    if (!display_.Empty() && display_.Width() == source_.Width() && display_.Height() == source_.Height()) {
+        for (int y = 0; y < source_.Height(); ++y)
+            std::memcpy(display_.Row(y), source_.Row(y), 3 * static_cast<std::size_t>(source_.Width()));
+    } else {
+        display_ = source_.Clone();
+    }
     shownDisplay_.Stale = true;
 }
 
