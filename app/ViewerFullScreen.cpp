@@ -3,6 +3,8 @@
 #include <QAction>
 #include <QBoxLayout>
 #include <QEvent>
+#include <QPalette>
+#include <QScreen>
 #include <QSplitter>
 #include <QWidget>
 
@@ -30,12 +32,18 @@ void TViewerFullScreen::Enter() {
         auto* layout = new QVBoxLayout(host_);
         layout->setContentsMargins(0, 0, 0, 0);
         host_->addActions(actions_);
+        // A dark surround, as on a grading monitor.
+        QPalette dark = host_->palette();
+        dark.setColor(QPalette::Window, QColor(24, 24, 24));
+        host_->setPalette(dark);
         host_->installEventFilter(this);
     }
     host_->setWindowTitle(viewer_->window()->windowTitle());
     on_ = true;
     host_->layout()->addWidget(viewer_);
     viewer_->show();
+    // The whole screen also where no window manager takes the full-screen state.
+    host_->setGeometry(viewer_->window()->screen()->geometry());
     host_->showFullScreen();
     host_->activateWindow();
     if (OnChange) OnChange(true);

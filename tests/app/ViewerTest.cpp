@@ -430,6 +430,7 @@ TEST_F(TPanelFixture, FullScreenAndZoomKeysAreTheWindowsActions) {
     EXPECT_EQ(splitter->indexOf(&Viewer()), 1);
     EXPECT_EQ(splitter->sizes(), sizes);
     EXPECT_FALSE(Action("miFullScreen")->isChecked());
+    EXPECT_EQ(Viewer().palette().color(QPalette::Window), window.palette().color(QPalette::Window));
     // Outside full screen Esc is left to the window.
     EXPECT_FALSE(Action("miFullScreen")->shortcuts().contains(QKeySequence(Qt::Key_Escape)));
     // F11 twice comes back too, with no copy made for the way back.
