@@ -18,9 +18,19 @@ constexpr int kHandleHeight = 28;
 // One notch of a mouse wheel.
 constexpr int kWheelNotch = 120;
 
-QImage Wrap(const TImage& image) {
-    return QImage(image.Row(0), image.Width(), image.Height(), static_cast<qsizetype>(image.Stride()),
-                  QImage::Format_BGR888);
+// The Id of no display transform.
+constexpr std::uint64_t kNoTransform = ~std::uint64_t{0};
+
+// A 24-bit picture as the 32-bit pixels the screen's surface holds, so that
+// painting it 1:1 is a plain copy.
+void ToScreenPixels(const TImage& image, QImage& out) {
+    if (out.width() != image.Width() || out.height() != image.Height() || out.format() != QImage::Format_RGB32)
+        out = QImage(image.Width(), image.Height(), QImage::Format_RGB32);
+    for (int y = 0; y < image.Height(); ++y) {
+        const std::uint8_t* p = image.Row(y);
+        auto* q = reinterpret_cast<QRgb*>(out.scanLine(y));
+        for (int x = 0; x < image.Width(); ++x, p += 3) q[x] = 0xFF000000u | p[2] << 16 | p[1] << 8 | p[0];
+    }
 }
 }  // namespace
 
@@ -56,14 +66,19 @@ void TImageViewer::RestoreDisplay() {
 
 void TImageViewer::ShownStale() { shownDisplay_.Stale = shownComparison_.Stale = true; }
 
-const TImage& TImageViewer::Shown(const TImage& picture, TShown& shown) const {
-    if (displayTransform_ == nullptr || displayTransform_->Empty()) return picture;
-    if (shown.Stale || shown.Transform != displayTransform_->Id()) {
-        displayTransform_->Apply(picture, shown.Picture);
+// Made once per change of the picture, not per paint: a 24-bit picture
+// would be converted by the painter each time it is drawn.
+const QImage& TImageViewer::Shown(const TImage& picture, TShown& shown) const {
+    const bool transform = displayTransform_ != nullptr && !displayTransform_->Empty();
+    const std::uint64_t id = transform ? displayTransform_->Id() : kNoTransform;
+    if (shown.Stale || shown.Transform != id || shown.Painted.width() != picture.Width() ||
+        shown.Painted.height() != picture.Height()) {
+        if (transform) displayTransform_->Apply(picture, shown.Picture);
+        ToScreenPixels(transform ? shown.Picture : picture, shown.Painted);
         shown.Stale = false;
-        shown.Transform = displayTransform_->Id();
+        shown.Transform = id;
     }
-    return shown.Picture;
+    return shown.Painted;
 }
 
 void TImageViewer::HideSelection() {
@@ -172,11 +187,11 @@ void TImageViewer::SetDisplayTransform(const TDisplayTransform* transform) {
 
 // A picture on the picture's place: pixel for pixel at fit, smoothed when
 // shrunk, as sharp squares when enlarged.
-void TImageViewer::PaintPicture(QPainter& painter, const TImage& picture) const {
+void TImageViewer::PaintPicture(QPainter& painter, const QImage& picture) const {
     const QRectF target = PictureRect();
-    const bool shrunk = target.width() * Ratio() < picture.Width() - 0.5;
+    const bool shrunk = target.width() * Ratio() < picture.width() - 0.5;
     painter.setRenderHint(QPainter::SmoothPixmapTransform, shrunk);
-    painter.drawImage(target, Wrap(picture), QRectF(0, 0, picture.Width(), picture.Height()));
+    painter.drawImage(target, picture, QRectF(0, 0, picture.width(), picture.height()));
 }
 
 void TImageViewer::paintEvent(QPaintEvent*) {

@@ -1,4 +1,5 @@
 #pragma once
+#include <QImage>
 #include <QWidget>
 #include <cstdint>
 #include <functional>
@@ -131,16 +132,17 @@ private:
     void SetSelectionVisible(bool visible);
     int ClientToImage(double position, double offset, int size) const;
     bool OnDividerHandle(QPoint p) const;
-    void PaintPicture(QPainter& painter, const TImage& picture) const;
+    void PaintPicture(QPainter& painter, const QImage& picture) const;
     void PaintSplit(QPainter& painter);
-    // A picture as painted: itself, or its copy through the display
-    // transform, converted again when out of date.
+    // A picture as painted: itself or its copy through the display
+    // transform, in the screen's 32-bit pixels, made again when out of date.
     struct TShown {
         TImage Picture;
+        QImage Painted;
         bool Stale = true;
         std::uint64_t Transform = 0;  // TDisplayTransform::Id of the copy
     };
-    const TImage& Shown(const TImage& picture, TShown& shown) const;
+    const QImage& Shown(const TImage& picture, TShown& shown) const;
     void ShownStale();
     void MoveDivider(int x);
 
