@@ -108,6 +108,23 @@ const TImage& TFootageChoice::Shown(const TImage& preview) const {
     return conversion_ && !preview.Empty() ? converted_ : preview;
 }
 
+TImage TFootageChoice::ShownCopy(const TImage& full, int width, int height) const {
+    if (conversion_ && !previewFile_.empty()) {
+        try {
+            return ConvertedDeepPreview(*conversion_, previewFile_, width, height);
+        } catch (const EError&) {
+            // The file changed or went away since it was opened: the picture as it was read.
+        }
+    }
+    TImage copy;
+    if (full.Width() == width && full.Height() == height)
+        copy = full.Clone();
+    else
+        ResizeImage(width, height, kLanczos3Filter, copy, full, 0.0f);
+    Convert(copy);
+    return copy;
+}
+
 void TFootageChoice::Convert(TImage& picture) const {
     if (conversion_) ConvertFootageImage(*conversion_, picture);
 }

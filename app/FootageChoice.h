@@ -43,6 +43,9 @@ public:
     // The picture the viewer shows for the preview: the preview itself for
     // display footage, else its converted copy.
     const TImage& Shown(const TImage& preview) const;
+    // The viewer's copy of the preview's full picture at a size, converted as
+    // Shown is: a deep preview from its file in float, else resampled first.
+    TImage ShownCopy(const TImage& full, int width, int height) const;
     // Converts a full picture in place (nothing for display footage).
     void Convert(TImage& picture) const;
     // Null for display footage.

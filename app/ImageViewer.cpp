@@ -2,10 +2,11 @@
 
 #include <QMouseEvent>
 #include <QPainter>
+#include <QWheelEvent>
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 
-#include "engine/ImageResize.h"
 #include "imageio/ColourProfile.h"
 
 namespace {
@@ -14,40 +15,70 @@ constexpr int kDividerGrip = 4;
 // The handle in the divider's middle.
 constexpr int kHandleWidth = 7;
 constexpr int kHandleHeight = 28;
+// One notch of a mouse wheel.
+constexpr int kWheelNotch = 120;
 
-QImage Wrap(const TImage& image) {
-    return QImage(image.Row(0), image.Width(), image.Height(), static_cast<qsizetype>(image.Stride()),
-                  QImage::Format_BGR888);
+// The Id of no display transform.
+constexpr std::uint64_t kNoTransform = ~std::uint64_t{0};
+
+// A 24-bit picture as the 32-bit pixels the screen's surface holds, so that
+// painting it 1:1 is a plain copy.
+void ToScreenPixels(const TImage& image, QImage& out) {
+    if (out.width() != image.Width() || out.height() != image.Height() || out.format() != QImage::Format_RGB32)
+        out = QImage(image.Width(), image.Height(), QImage::Format_RGB32);
+    for (int y = 0; y < image.Height(); ++y) {
+        const std::uint8_t* p = image.Row(y);
+        auto* q = reinterpret_cast<QRgb*>(out.scanLine(y));
+        for (int x = 0; x < image.Width(); ++x, p += 3) q[x] = 0xFF000000u | p[2] << 16 | p[1] << 8 | p[0];
+    }
 }
 }  // namespace
 
 TImageViewer::TImageViewer(QWidget* parent) : QWidget(parent) {
     setFocusPolicy(Qt::NoFocus);
     setAttribute(Qt::WA_OpaquePaintEvent);
+    setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
 }
 
-void TImageViewer::SetImage(const TImage& image) {
+void TImageViewer::SetImage(const TImage& image, QSize frameSize) {
     source_ = image.Clone();
+    display_ = source_.Clone();
+    comparison_ = TImage();
     hasImage_ = true;
-    UpdateLayout();
-    update();
+    if (frameSize.isEmpty()) frameSize = QSize(image.Width(), image.Height());
+    SyncView();
+    zoom_.SetFrame(frameSize);
+    ShownStale();
+    ZoomMoved();
 }
 
+// Every regrade starts here: the copy goes into the display's own memory
+// when it has the size, so no new picture is allocated and touched.
 void TImageViewer::RestoreDisplay() {
-    display_ = scaled_.Clone();
+    if (!display_.Empty() && display_.Width() == source_.Width() && display_.Height() == source_.Height()) {
+        for (int y = 0; y < source_.Height(); ++y)
+            std::memcpy(display_.Row(y), source_.Row(y), 3 * static_cast<std::size_t>(source_.Width()));
+    } else {
+        display_ = source_.Clone();
+    }
     shownDisplay_.Stale = true;
 }
 
-void TImageViewer::ShownStale() { shownDisplay_.Stale = shownScaled_.Stale = true; }
+void TImageViewer::ShownStale() { shownDisplay_.Stale = shownComparison_.Stale = true; }
 
-const TImage& TImageViewer::Shown(const TImage& picture, TShown& shown) const {
-    if (displayTransform_ == nullptr || displayTransform_->Empty()) return picture;
-    if (shown.Stale || shown.Transform != displayTransform_->Id()) {
-        displayTransform_->Apply(picture, shown.Picture);
+// Made once per change of the picture, not per paint: a 24-bit picture
+// would be converted by the painter each time it is drawn.
+const QImage& TImageViewer::Shown(const TImage& picture, TShown& shown) const {
+    const bool transform = displayTransform_ != nullptr && !displayTransform_->Empty();
+    const std::uint64_t id = transform ? displayTransform_->Id() : kNoTransform;
+    if (shown.Stale || shown.Transform != id || shown.Painted.width() != picture.Width() ||
+        shown.Painted.height() != picture.Height()) {
+        if (transform) displayTransform_->Apply(picture, shown.Picture);
+        ToScreenPixels(transform ? shown.Picture : picture, shown.Painted);
         shown.Stale = false;
-        shown.Transform = displayTransform_->Id();
+        shown.Transform = id;
     }
-    return shown.Picture;
+    return shown.Painted;
 }
 
 void TImageViewer::HideSelection() {
@@ -55,39 +86,96 @@ void TImageViewer::HideSelection() {
     SetSelectionVisible(false);
 }
 
-void TImageViewer::UpdateLayout() {
-    const int w = width(), h = height();
-    if (w == 0 || h == 0) return;
-    int fw = 0, fh = 0;
-    // With no picture there is nothing to fit (fitting an empty image is an error).
-    if (!source_.Empty()) FitToBox(source_.Width(), source_.Height(), w, h, fw, fh);
-    fw -= 2 * Margin;
-    fh -= 2 * Margin;
-    // A control too small for the margin shows nothing rather than a
-    // negative-sized picture.
-    if (fw < 2 || fh < 2 || source_.Empty()) {
-        fw = std::max(fw, 0);
-        fh = std::max(fh, 0);
-        scaled_ = TImage();
-    } else {
-        ResizeImage(fw, fh, 5, scaled_, source_, 0);
-    }
-    scaleX_ = source_.Width() > 0 ? static_cast<double>(fw) / source_.Width() : 0.0;
-    scaleY_ = source_.Height() > 0 ? static_cast<double>(fh) / source_.Height() : 0.0;
-    offsetX_ = (w - fw) / 2;
-    offsetY_ = (h - fh) / 2;
-    display_ = scaled_.Clone();
-    ShownStale();
+// ---- geometry -----------------------------------------------------------
+
+double TImageViewer::Ratio() const { return devicePixelRatioF(); }
+
+QSize TImageViewer::PhysicalSize() const {
+    const double ratio = Ratio();
+    return QSize(static_cast<int>(std::lround(width() * ratio)), static_cast<int>(std::lround(height() * ratio)));
 }
 
-int TImageViewer::ClientToImage(int position, int offset, double scale, int size) const {
+// The zoom works in physical pixels; the screen's ratio can change with the
+// screen, so the view is brought up to date before it is used.
+void TImageViewer::SyncView() const {
+    const QSize view = PhysicalSize();
+    const int margin = static_cast<int>(std::lround(Margin * Ratio()));
+    if (view != zoom_.View()) zoom_.SetView(view, margin);
+}
+
+QSize TImageViewer::FitSizeFor(QSize frame) const {
+    TViewerZoom fit;
+    fit.SetView(PhysicalSize(), static_cast<int>(std::lround(Margin * Ratio())));
+    fit.SetFrame(frame);
+    return fit.FitSize();
+}
+
+QRectF TImageViewer::PictureRect() const {
+    SyncView();
+    const QRectF physical = zoom_.Picture();
+    const double ratio = Ratio();
+    return QRectF(physical.topLeft() / ratio, physical.size() / ratio);
+}
+
+QRect TImageViewer::VisiblePicture() const { return PictureRect().toAlignedRect() & rect(); }
+
+double TImageViewer::ScaleX() const {
+    if (!hasImage_ || zoom_.Frame().isEmpty()) return 0.0;
+    return PictureRect().width() / zoom_.Frame().width();
+}
+
+int TImageViewer::OffsetX() const { return static_cast<int>(std::floor(PictureRect().left())); }
+int TImageViewer::OffsetY() const { return static_cast<int>(std::floor(PictureRect().top())); }
+
+int TImageViewer::ClientToImage(double position, double offset, int size) const {
+    const double scale = ScaleX();
     if (!hasImage_ || scale <= 0.0) return -1;
     const double c = std::nearbyint((position - offset) / scale);
     return c < size ? static_cast<int>(c) : -1;
 }
 
-int TImageViewer::ClientToImageX(int x) const { return ClientToImage(x, offsetX_, scaleX_, source_.Width()); }
-int TImageViewer::ClientToImageY(int y) const { return ClientToImage(y, offsetY_, scaleY_, source_.Height()); }
+int TImageViewer::ClientToImageX(int x) const { return ClientToImage(x, PictureRect().left(), zoom_.Frame().width()); }
+int TImageViewer::ClientToImageY(int y) const { return ClientToImage(y, PictureRect().top(), zoom_.Frame().height()); }
+
+// ---- zoom -----------------------------------------------------------------
+
+void TImageViewer::FitToView() {
+    zoom_.SetFit();
+    ZoomMoved();
+}
+
+void TImageViewer::ZoomTo100() { ZoomAt(1.0 / Ratio(), rect().center()); }
+
+void TImageViewer::ZoomIn() {
+    SyncView();
+    zoom_.StepIn(QPointF(rect().center()) * Ratio());
+    ZoomMoved();
+}
+
+void TImageViewer::ZoomOut() {
+    SyncView();
+    zoom_.StepOut(QPointF(rect().center()) * Ratio());
+    ZoomMoved();
+}
+
+// `scale` is in control pixels per frame pixel.
+void TImageViewer::ZoomAt(double scale, QPointF at) {
+    SyncView();
+    zoom_.SetScale(scale * Ratio(), at * Ratio());
+    ZoomMoved();
+}
+
+// The rubber band and the divider's handle are placed on the control, so a
+// picture moved under them takes the band away.
+void TImageViewer::ZoomMoved() {
+    HideSelection();
+    update();
+    emit ViewChanged();
+    const int percent = zoom_.Percent();
+    if (percent == lastPercent_) return;
+    lastPercent_ = percent;
+    emit ZoomChanged(percent);
+}
 
 void TImageViewer::SetDisplayTransform(const TDisplayTransform* transform) {
     displayTransform_ = transform;
@@ -95,11 +183,22 @@ void TImageViewer::SetDisplayTransform(const TDisplayTransform* transform) {
     update();
 }
 
+// ---- painting ---------------------------------------------------------------
+
+// A picture on the picture's place: pixel for pixel at fit, smoothed when
+// shrunk, as sharp squares when enlarged.
+void TImageViewer::PaintPicture(QPainter& painter, const QImage& picture) const {
+    const QRectF target = PictureRect();
+    const bool shrunk = target.width() * Ratio() < picture.width() - 0.5;
+    painter.setRenderHint(QPainter::SmoothPixmapTransform, shrunk);
+    painter.drawImage(target, picture, QRectF(0, 0, picture.width(), picture.height()));
+}
+
 void TImageViewer::paintEvent(QPaintEvent*) {
     QPainter painter(this);
     painter.fillRect(rect(), palette().color(QPalette::Window));
     if (hasImage_) {
-        if (!display_.Empty()) painter.drawImage(offsetX_, offsetY_, Wrap(Shown(display_, shownDisplay_)));
+        if (!display_.Empty()) PaintPicture(painter, Shown(display_, shownDisplay_));
         if (splitView_) PaintSplit(painter);
         if (selectionVisible_ && selectionDrawn_) {
             painter.setCompositionMode(QPainter::RasterOp_SourceXorDestination);
@@ -122,26 +221,38 @@ void TImageViewer::paintEvent(QPaintEvent*) {
 
 void TImageViewer::resizeEvent(QResizeEvent* event) {
     QWidget::resizeEvent(event);
+    SyncView();
     if (!hasImage_) return;
-    UpdateLayout();
     HideSelection();
-    emit LayoutChanged();
+    emit ViewResized();
+    ZoomMoved();
 }
+
+// ---- mouse ------------------------------------------------------------------
 
 void TImageViewer::mousePressEvent(QMouseEvent* event) {
     QWidget::mousePressEvent(event);
-    if (event->button() != Qt::LeftButton) return;
     const QPoint p = event->position().toPoint();
-    if (OnDividerHandle(p)) {
+    const bool left = event->button() == Qt::LeftButton;
+    if (left && OnDividerHandle(p)) {
         movingDivider_ = true;
         return;
     }
+    // A picture larger than the view is moved by the left or the middle button.
+    if ((left || event->button() == Qt::MiddleButton) && hasImage_ && zoom_.Pannable()) {
+        panning_ = true;
+        panFrom_ = event->position();
+        setCursor(Qt::ClosedHandCursor);
+        return;
+    }
+    if (!left) return;
     DrawSelection(true);
     SetSelectionVisible(false);
+    const QRect picture = VisiblePicture();
     selLeft_ = p.x();
     selTop_ = p.y();
-    if (ClientToImageX(p.x()) < 0) selLeft_ = offsetX_;
-    if (ClientToImageY(p.y()) < 0) selTop_ = offsetY_;
+    if (ClientToImageX(p.x()) < 0) selLeft_ = picture.left();
+    if (ClientToImageY(p.y()) < 0) selTop_ = picture.top();
     dragging_ = true;
 }
 
@@ -149,6 +260,13 @@ void TImageViewer::mouseMoveEvent(QMouseEvent* event) {
     QWidget::mouseMoveEvent(event);
     if (movingDivider_) {
         MoveDivider(event->position().toPoint().x());
+        return;
+    }
+    if (panning_) {
+        zoom_.Pan((event->position() - panFrom_) * Ratio());
+        panFrom_ = event->position();
+        update();
+        emit ViewChanged();
         return;
     }
     if (splitView_) {
@@ -159,11 +277,12 @@ void TImageViewer::mouseMoveEvent(QMouseEvent* event) {
     }
     if (event->buttons() != Qt::LeftButton || event->modifiers() != Qt::NoModifier || !dragging_) return;
     const QPoint p = event->position().toPoint();
+    const QRect picture = VisiblePicture();
     DrawSelection(true);
     selRight_ = p.x();
     selBottom_ = p.y();
-    if (ClientToImageX(p.x()) < 0) selRight_ = offsetX_ + display_.Width() - 1;
-    if (ClientToImageY(p.y()) < 0) selBottom_ = offsetY_ + display_.Height() - 1;
+    if (ClientToImageX(p.x()) < 0) selRight_ = picture.right();
+    if (ClientToImageY(p.y()) < 0) selBottom_ = picture.bottom();
     DrawSelection(false);
     SetSelectionVisible(true);
 }
@@ -177,8 +296,26 @@ void TImageViewer::mouseReleaseEvent(QMouseEvent* event) {
         emit SplitPositionChanged(splitPosition_);
         return;
     }
+    if (panning_) {
+        panning_ = false;
+        unsetCursor();
+        return;
+    }
     if (event->button() == Qt::LeftButton) dragging_ = false;
     if (selLeft_ == selRight_ || selTop_ == selBottom_) HideSelection();
+}
+
+// Each notch of the wheel is one level of the ladder, around the cursor.
+void TImageViewer::wheelEvent(QWheelEvent* event) {
+    if (!hasImage_) return QWidget::wheelEvent(event);
+    wheelDelta_ += event->angleDelta().y();
+    SyncView();
+    const QPointF at = event->position() * Ratio();
+    bool moved = false;
+    for (; wheelDelta_ >= kWheelNotch; wheelDelta_ -= kWheelNotch, moved = true) zoom_.StepIn(at);
+    for (; wheelDelta_ <= -kWheelNotch; wheelDelta_ += kWheelNotch, moved = true) zoom_.StepOut(at);
+    if (moved) ZoomMoved();
+    event->accept();
 }
 
 // The rectangle is painted in XOR mode by paintEvent whenever it is drawn;
@@ -214,31 +351,56 @@ void TImageViewer::SetSplitPosition(double share) {
     update();
 }
 
+void TImageViewer::SetComparison(const TImage& picture) {
+    comparison_ = picture.Clone();
+    shownComparison_.Stale = true;
+    update();
+}
+
+void TImageViewer::ClearComparison() { SetComparison(TImage()); }
+
+// The divider divides the part of the picture on screen, so that it stays
+// in reach at any zoom.
 int TImageViewer::DividerX() const {
-    return offsetX_ + static_cast<int>(std::lround(splitPosition_ * display_.Width()));
+    const QRect picture = VisiblePicture();
+    return picture.left() + static_cast<int>(std::lround(splitPosition_ * picture.width()));
+}
+
+int TImageViewer::DividerColumn() const {
+    const QRectF picture = PictureRect();
+    if (display_.Empty() || picture.width() <= 0) return 0;
+    const double column = (DividerX() - picture.left()) / picture.width() * display_.Width();
+    return std::clamp(static_cast<int>(std::lround(column)), 0, display_.Width());
 }
 
 bool TImageViewer::OnDividerHandle(QPoint p) const {
     if (!splitView_ || display_.Empty()) return false;
-    return std::abs(p.x() - DividerX()) <= kDividerGrip && p.y() >= offsetY_ && p.y() < offsetY_ + display_.Height();
+    const QRect picture = VisiblePicture();
+    return std::abs(p.x() - DividerX()) <= kDividerGrip && p.y() >= picture.top() && p.y() <= picture.bottom();
 }
 
 void TImageViewer::MoveDivider(int x) {
-    if (display_.Empty()) return;
-    SetSplitPosition(static_cast<double>(x - offsetX_) / display_.Width());
+    const QRect picture = VisiblePicture();
+    if (display_.Empty() || picture.width() <= 0) return;
+    SetSplitPosition(static_cast<double>(x - picture.left()) / picture.width());
 }
 
-// Left of the divider the ungraded copy covers the graded one; the divider
+// Left of the divider the comparison covers the graded picture; the divider
 // is a one-pixel line with a small handle in its middle.
 void TImageViewer::PaintSplit(QPainter& painter) {
-    if (display_.Empty() || scaled_.Empty()) return;
+    const TImage& comparison = Comparison();
+    const QRect picture = VisiblePicture();
+    if (display_.Empty() || comparison.Empty() || picture.isEmpty()) return;
     const int x = DividerX();
-    const int h = display_.Height();
-    const int left = std::min(x - offsetX_, scaled_.Width());
-    if (left > 0)
-        painter.drawImage(QPoint(offsetX_, offsetY_), Wrap(Shown(scaled_, shownScaled_)), QRect(0, 0, left, h));
-    painter.fillRect(QRect(x, offsetY_, 1, h), Qt::white);
-    const QRect handle(x - kHandleWidth / 2, offsetY_ + (h - kHandleHeight) / 2, kHandleWidth, kHandleHeight);
+    const int h = picture.height();
+    if (x > picture.left()) {
+        painter.save();
+        painter.setClipRect(QRect(picture.left(), picture.top(), x - picture.left(), h));
+        PaintPicture(painter, Shown(comparison, shownComparison_));
+        painter.restore();
+    }
+    painter.fillRect(QRect(x, picture.top(), 1, h), Qt::white);
+    const QRect handle(x - kHandleWidth / 2, picture.top() + (h - kHandleHeight) / 2, kHandleWidth, kHandleHeight);
     painter.setPen(QColor(64, 64, 64));
     painter.setBrush(Qt::white);
     painter.drawRect(handle.adjusted(0, 0, -1, -1));

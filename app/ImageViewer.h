@@ -1,17 +1,23 @@
 #pragma once
+#include <QImage>
 #include <QWidget>
 #include <cstdint>
 #include <functional>
 
+#include "app/ViewerZoom.h"
 #include "engine/Image.h"
 
 class TDisplayTransform;
 
-// The preview control: fits the picture into its area less a 3-pixel margin
-// on each side, keeps a fitted ungraded copy (Scaled) and a fitted copy to
-// paint (Display) that the owner grades in place, and paints it centred.
-// A left-button drag shows a dotted rubber band over the picture. Without a
-// picture it shows a one-line prompt. It never takes the keyboard focus.
+// The preview control. The owner gives it a working copy of the frame (an
+// ungraded picture made for the control's size, Scaled) and grades a copy
+// of it to paint (Display) in place. The picture is fitted into the area
+// less a 3-pixel margin on each side (never enlarged) or zoomed 10..800 %
+// of the frame's own pixels with the wheel (around the cursor) and the
+// zoom calls, and panned by dragging when it is larger than the area. It is
+// drawn on the screen's physical pixels. A left-button drag over a picture
+// that fits shows a dotted rubber band. Without a picture it shows a
+// one-line prompt. It never takes the keyboard focus.
 class TImageViewer : public QWidget {
     Q_OBJECT
 public:
@@ -19,9 +25,12 @@ public:
 
     static constexpr int Margin = 3;
 
-    void SetImage(const TImage& image);
+    // The working copy of a frame of frameSize pixels (its own size when
+    // empty); the display copy starts ungraded and a comparison is dropped.
+    void SetImage(const TImage& image, QSize frameSize = QSize());
     void RestoreDisplay();
     void HideSelection();
+    // The frame pixel under a control column / row; -1 beyond the far edge.
     int ClientToImageX(int x) const;
     int ClientToImageY(int y) const;
 
@@ -32,42 +41,78 @@ public:
         return display_;
     }
     const TImage& Display() const { return display_; }
-    const TImage& Scaled() const { return scaled_; }
+    // The ungraded working copy (Source and Scaled are the same picture).
+    const TImage& Scaled() const { return source_; }
     const TImage& Source() const { return source_; }
+    QSize FrameSize() const { return zoom_.Frame(); }
     bool HasImage() const { return hasImage_; }
-    double ScaleX() const { return scaleX_; }
-    double ScaleY() const { return scaleY_; }
-    int OffsetX() const { return offsetX_; }
-    int OffsetY() const { return offsetY_; }
+
+    // Where the picture is painted, in control pixels, and how large a frame
+    // pixel is there.
+    QRectF PictureRect() const;
+    // The picture's part inside the control.
+    QRect VisiblePicture() const;
+    double ScaleX() const;
+    double ScaleY() const { return ScaleX(); }
+    int OffsetX() const;
+    int OffsetY() const;
+    // The size in physical pixels that a frame of this size takes at fit:
+    // the size its working copy is made at.
+    QSize FitSizeFor(QSize frame) const;
+    QSize PhysicalSize() const;
+
+    // Zoom: fit (the default), 100 % (a frame pixel on a screen pixel), the
+    // ladder's next level in or out around the middle, or a scale around a
+    // control point.
+    void FitToView();
+    void ZoomTo100();
+    void ZoomIn();
+    void ZoomOut();
+    void ZoomAt(double scale, QPointF at);
+    bool Fit() const { return zoom_.Fit(); }
+    int ZoomPercent() const { return zoom_.Percent(); }
+    bool Pannable() const { return zoom_.Pannable(); }
+
     bool SelectionVisible() const { return selectionVisible_; }
     bool SelectionDrawn() const { return selectionDrawn_; }
     QRect SelectionCorners() const { return QRect(QPoint(selLeft_, selTop_), QPoint(selRight_, selBottom_)); }
 
-    // Split view: the ungraded picture (Scaled) left and the graded one
-    // (Display) right of a vertical divider that the user drags. Its
-    // position is a share of the picture's width, 0..1.
+    // Split view: the comparison left and the graded picture (Display) right
+    // of a vertical divider that the user drags. Its position is a share of
+    // the picture's width on screen, 0..1.
     void SetSplitView(bool on);
     bool SplitView() const { return splitView_; }
     void SetSplitPosition(double share);
     double SplitPosition() const { return splitPosition_; }
-    // The control column the divider is drawn in.
+    // The control column the divider is drawn in, and the column of the
+    // working copy under it.
     int DividerX() const;
+    int DividerColumn() const;
     bool MovingDivider() const { return movingDivider_; }
+    // What the split view compares with: by default the ungraded working
+    // copy; another picture of the working copy's size (another grade of it)
+    // until ClearComparison or the next SetImage.
+    void SetComparison(const TImage& picture);
+    void ClearComparison();
+    const TImage& Comparison() const { return comparison_.Empty() ? source_ : comparison_; }
 
     // The pictures are painted through the transform (the display's
     // profile); Display and Scaled keep the signal. nullptr paints them as
     // they are. The transform must outlive the control or be replaced. The
-    // converted copies are kept between paints (a rubber band or the divider
-    // moving converts nothing) until a picture or the transform changes.
+    // converted copies are kept between paints (a rubber band, the divider,
+    // a zoom or a pan converts nothing) until a picture or the transform
+    // changes.
     void SetDisplayTransform(const TDisplayTransform* transform);
 
     // Called when SelectionVisible changes; optional.
     std::function<void(TImageViewer*)> OnSelectionChange;
 
 signals:
-    // The control re-fitted its picture to a new size; the display copy is
-    // ungraded now.
-    void LayoutChanged();
+    // The control's size changed: the owner may give a larger working copy.
+    void ViewResized();
+    // The picture moved on screen: zoomed, panned or resized.
+    void ViewChanged();
+    void ZoomChanged(int percent);
     // The user let go of the divider at this share of the picture's width.
     void SplitPositionChanged(double share);
 
@@ -77,29 +122,37 @@ protected:
     void mousePressEvent(QMouseEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
+    void wheelEvent(QWheelEvent* event) override;
 
 private:
-    void UpdateLayout();
+    double Ratio() const;
+    void SyncView() const;
+    void ZoomMoved();
     void DrawSelection(bool erase);
     void SetSelectionVisible(bool visible);
-    int ClientToImage(int position, int offset, double scale, int size) const;
+    int ClientToImage(double position, double offset, int size) const;
     bool OnDividerHandle(QPoint p) const;
+    void PaintPicture(QPainter& painter, const QImage& picture) const;
     void PaintSplit(QPainter& painter);
-    // A picture as painted: itself, or its copy through the display
-    // transform, converted again when out of date.
+    // A picture as painted: itself or its copy through the display
+    // transform, in the screen's 32-bit pixels, made again when out of date.
     struct TShown {
         TImage Picture;
+        QImage Painted;
         bool Stale = true;
         std::uint64_t Transform = 0;  // TDisplayTransform::Id of the copy
     };
-    const TImage& Shown(const TImage& picture, TShown& shown) const;
+    const QImage& Shown(const TImage& picture, TShown& shown) const;
     void ShownStale();
     void MoveDivider(int x);
 
-    TImage source_, scaled_, display_;
+    TImage source_, display_, comparison_;
     bool hasImage_ = false;
-    double scaleX_ = 0.0, scaleY_ = 0.0;
-    int offsetX_ = 0, offsetY_ = 0;
+    mutable TViewerZoom zoom_;
+    int lastPercent_ = 0;
+    int wheelDelta_ = 0;
+    bool panning_ = false;
+    QPointF panFrom_;
     int selLeft_ = 0, selTop_ = 0, selRight_ = 0, selBottom_ = 0;
     bool selectionVisible_ = false;
     bool selectionDrawn_ = false;
@@ -108,5 +161,5 @@ private:
     double splitPosition_ = 0.5;
     bool movingDivider_ = false;
     const TDisplayTransform* displayTransform_ = nullptr;
-    TShown shownDisplay_, shownScaled_;
+    TShown shownDisplay_, shownComparison_;
 };

@@ -473,7 +473,7 @@ void TfrmMain::Regrade() {
             preview_->GradeDisplay();
             sbnShowOriginal_->setChecked(false);
         } else {
-            Viewer()->SetImage(state_->Footage().Shown(state_->Preview()));
+            preview_->ShowUngraded();
         }
         Scopes_->Refresh();
         return;
@@ -512,7 +512,7 @@ void TfrmMain::cbxFootageChange() {
     look_->Footage().Choose(state_->Preview());
     state_->ForgetPreviewStats();  // matching measures the converted frame
     if (state_->Preview().Empty()) return;
-    Viewer()->SetImage(look_->Footage().Shown(state_->Preview()));
+    preview_->FootageChanged();
     Regrade();
 }
 

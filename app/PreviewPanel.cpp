@@ -8,6 +8,7 @@
 #include <QMenu>
 #include <QMimeData>
 #include <QSettings>
+#include <QTimer>
 #include <QToolButton>
 
 #include "app/Application.h"
@@ -22,6 +23,7 @@
 #include "app/LearnPairDialog.h"
 #include "app/LutSaveForm.h"
 #include "app/ProductInfo.h"
+#include "app/ViewerFullScreen.h"
 #include "clip/ClipFile.h"
 #include "engine/Error.h"
 #include "engine/GradingRoad.h"
@@ -45,6 +47,9 @@ const QString kPictureFilter =
 const QString kSavePreviewFilter = "Jpeg Files|*.jpg; *.jpeg|All Files|*.*";
 // The settings key of the split view's divider position (a share of the picture's width).
 const QString kSplitPositionKey = "splitPosition";
+// How long the viewer's size stays put before a larger working copy is made
+// (a window dragged larger makes one copy, not one per step).
+constexpr int kGrowDelay = 150;
 
 QSettings UserSettings() { return QSettings(QSettings::NativeFormat, QSettings::UserScope, "tarnwerk", "Ombrane"); }
 
@@ -69,6 +74,10 @@ TPreviewPanel::TPreviewPanel(TGradingState& state, QMainWindow* window, QWidget*
     FrameBar_ = new TFrameBar(frameBarParent);
     FrameBar_->SetPreviewBox(kPreviewBoxWidth, kPreviewBoxHeight);
     FrameBar_->WatchKeys(Viewer_);
+    growTimer_ = new QTimer(this);
+    growTimer_->setSingleShot(true);
+    growTimer_->setInterval(kGrowDelay);
+    CreateViewActions();
 }
 
 TPreviewPanel::~TPreviewPanel() = default;
@@ -129,11 +138,64 @@ void TPreviewPanel::Connect() {
     connect(pmnPreview_, &QMenu::aboutToShow, this, guarded(&TPreviewPanel::MenuPopup));
     connect(Viewer_, &QWidget::customContextMenuRequested, this,
             [this](const QPoint& at) { pmnPreview_->popup(Viewer_->mapToGlobal(at)); });
-    // The viewer re-fits its picture whenever the window or the splitter
-    // changes its size.
-    connect(Viewer_, &TImageViewer::LayoutChanged, this, guarded(&TPreviewPanel::ViewerLayoutChanged));
-    connect(Viewer_, &TImageViewer::LayoutChanged, scopes_, &TScopesPanel::Refresh);
+    // A viewer grown beyond its working copy gets a larger one once its
+    // size settles.
+    connect(Viewer_, &TImageViewer::ViewResized, growTimer_, qOverload<>(&QTimer::start));
+    connect(growTimer_, &QTimer::timeout, this, guarded(&TPreviewPanel::GrowWorkingCopy));
+    // The split's divider moves over the working copy with a zoom or a pan.
+    connect(Viewer_, &TImageViewer::ViewChanged, this, [this] {
+        if (Viewer_->SplitView()) scopes_->Refresh();
+    });
 }
+
+// ---- the view's actions ----------------------------------------------------
+
+void TPreviewPanel::CreateViewActions() {
+    const struct {
+        const char* Name;
+        const char* Text;
+        QList<QKeySequence> Keys;
+        void (TImageViewer::*Zoom)();
+    } table[] = {
+        {"miFullScreen", "Full Screen", {QKeySequence(Qt::Key_F11)}, nullptr},
+        {"miZoomFit", "Fit", {QKeySequence(Qt::CTRL | Qt::Key_0)}, &TImageViewer::FitToView},
+        {"miZoom100", "100 %", {QKeySequence(Qt::CTRL | Qt::ALT | Qt::Key_0)}, &TImageViewer::ZoomTo100},
+        {"miZoomIn",
+         "Zoom In",
+         {QKeySequence(Qt::CTRL | Qt::Key_Plus), QKeySequence(Qt::CTRL | Qt::Key_Equal)},
+         &TImageViewer::ZoomIn},
+        {"miZoomOut", "Zoom Out", {QKeySequence(Qt::CTRL | Qt::Key_Minus)}, &TImageViewer::ZoomOut},
+    };
+    for (const auto& item : table) {
+        auto* action = new QAction(item.Text, window_);
+        action->setObjectName(item.Name);
+        action->setShortcuts(item.Keys);
+        if (item.Zoom) connect(action, &QAction::triggered, Viewer_, item.Zoom);
+        window_->addAction(action);
+        viewActions_.push_back(action);
+    }
+    miFullScreen_ = viewActions_.front();
+    miFullScreen_->setCheckable(true);
+    fullScreen_ = new TViewerFullScreen(Viewer_, viewActions_);
+    // Esc leaves full screen; outside it the key stays the window's.
+    fullScreen_->OnChange = [this](bool on) {
+        const QSignalBlocker quiet(miFullScreen_);
+        miFullScreen_->setChecked(on);
+        QList<QKeySequence> keys{QKeySequence(Qt::Key_F11)};
+        if (on) keys.push_back(QKeySequence(Qt::Key_Escape));
+        miFullScreen_->setShortcuts(keys);
+    };
+    connect(miFullScreen_, &QAction::triggered, this, [this] {
+        if (fullScreen_->On())
+            fullScreen_->Leave();
+        else
+            fullScreen_->Enter();
+    });
+}
+
+QList<QAction*> TPreviewPanel::ViewActions() const { return viewActions_; }
+
+bool TPreviewPanel::FullScreen() const { return fullScreen_->On(); }
 
 // ---- the preview ---------------------------------------------------------
 
@@ -158,20 +220,19 @@ void TPreviewPanel::OpenPreviewFile(const QString& file) {
     LoadImageFile(ToStd(file), loaded);
     TImage fitted = FitImage(loaded, kPreviewBoxWidth, kPreviewBoxHeight);
     const QSize size(loaded.Width(), loaded.Height());
-    loaded = TImage();
     state_.SetPreviewFile(ToStd(file));
     emit FrameChanged(file, size);
     state_.SetPreview(std::move(fitted));
     FrameBar_->Close();
     state_.Footage().PreviewChanged(state_.Preview(), state_.PreviewFile());
-    Viewer_->SetImage(state_.Footage().Shown(state_.Preview()));
+    ShowFrame(std::move(loaded));
     PreviewChanged();
 }
 
 void TPreviewPanel::ShowClipFrame(const TImage& frame) {
     state_.SetPreview(FitImage(frame, kPreviewBoxWidth, kPreviewBoxHeight));
     state_.Footage().PreviewChanged(state_.Preview());
-    Viewer_->SetImage(state_.Footage().Shown(state_.Preview()));
+    ShowFrame(frame.Clone());
     state_.ForgetPreviewStats();
     const bool graded = state_.Graded();
     if (!state_.Reference().isEmpty() && state_.MatchPreview())
@@ -201,7 +262,7 @@ void TPreviewPanel::PasteClick() {
     TBusyCursor busy;
     state_.SetPreview(ImageFromQImage(picture));
     state_.Footage().PreviewChanged(state_.Preview());
-    Viewer_->SetImage(state_.Footage().Shown(state_.Preview()));
+    ShowFrame(state_.Preview().Clone());
     PreviewChanged();
 }
 
@@ -299,6 +360,70 @@ void TPreviewPanel::Drop(const QStringList& files) {
             "Only pictures and LUT files can be dropped on the preview. These files were not used:", dropped.Others)));
 }
 
+// ---- the working copy ----------------------------------------------------------
+
+TViewerWorkingCopy::TMaker TPreviewPanel::CopyMaker() const {
+    return [this](const TImage& full, QSize size) {
+        return state_.Footage().ShownCopy(full, size.width(), size.height());
+    };
+}
+
+void TPreviewPanel::ShowFrame(TImage full) {
+    growTimer_->stop();
+    working_.SetFrame(std::move(full));
+    QSize wanted = Viewer_->FitSizeFor(working_.FrameSize());
+    // A viewer not laid out yet: the preview's size until it is.
+    if (wanted.isEmpty()) {
+        int width = 0, height = 0;
+        FitToBox(working_.Frame().Width(), working_.Frame().Height(), kPreviewBoxWidth, kPreviewBoxHeight, width,
+                 height);
+        wanted = QSize(width, height);
+    }
+    working_.Update(wanted, CopyMaker());
+    ShowWorkingCopy();
+}
+
+void TPreviewPanel::ShowWorkingCopy() {
+    Viewer_->SetImage(working_.Copy(), working_.FrameSize());
+    GradeComparison();
+}
+
+void TPreviewPanel::GrowWorkingCopy() {
+    growTimer_->stop();
+    if (working_.Empty() || !Viewer_->HasImage()) return;
+    if (!working_.Update(Viewer_->FitSizeFor(working_.FrameSize()), CopyMaker())) return;
+    TBusyCursor busy;
+    ShowWorkingCopy();
+    ViewerLayoutChanged();
+    scopes_->Refresh();
+}
+
+void TPreviewPanel::FootageChanged() {
+    working_.Remake(CopyMaker());
+    if (!working_.Copy().Empty()) ShowWorkingCopy();
+}
+
+void TPreviewPanel::SetComparisonLut(const TLUT* lut) {
+    comparisonLut_ = lut;
+    GradeComparison();
+    scopes_->Refresh();
+}
+
+void TPreviewPanel::GradeComparison() {
+    if (!comparisonLut_ || !Viewer_->HasImage()) {
+        Viewer_->ClearComparison();
+        return;
+    }
+    TImage graded = Viewer_->Scaled().Clone();
+    GradePicture(*comparisonLut_, graded);
+    Viewer_->SetComparison(graded);
+}
+
+void TPreviewPanel::ShowUngraded() {
+    Viewer_->RestoreDisplay();
+    Viewer_->update();
+}
+
 void TPreviewPanel::ViewerLayoutChanged() {
     // The grade comes back only where the viewer showed it before: a
     // reference is chosen and the ungraded preview was not asked for.
@@ -317,11 +442,11 @@ TScopeSource TPreviewPanel::ScopeSource() const {
     // Read only: the viewer's painted copy stays as it is.
     const TImageViewer& viewer = *Viewer_;
     source.Picture.Left = &viewer.Display();
-    // Split view: the ungraded side left of the divider, the graded one right.
-    if (viewer.SplitView() && !sbnShowOriginal_->isChecked() && !viewer.Scaled().Empty()) {
-        source.Picture.Left = &viewer.Scaled();
+    // Split view: the comparison left of the divider, the graded side right.
+    if (viewer.SplitView() && !sbnShowOriginal_->isChecked() && !viewer.Comparison().Empty()) {
+        source.Picture.Left = &viewer.Comparison();
         source.Picture.Right = &viewer.Display();
-        source.Picture.Divider = static_cast<int>(viewer.SplitPosition() * viewer.Display().Width() + 0.5);
+        source.Picture.Divider = viewer.DividerColumn();
     }
     if (state_.LookBuilt() && !state_.Reference().isEmpty()) {
         source.Reference = &state_.ReferenceCell();

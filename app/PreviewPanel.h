@@ -6,10 +6,12 @@
 #include <memory>
 
 #include "app/ScopesPanel.h"
+#include "app/ViewerWorkingCopy.h"
 
 class QAction;
 class QMainWindow;
 class QMenu;
+class QTimer;
 class QToolButton;
 class QWidget;
 class TFrameBar;
@@ -17,10 +19,13 @@ class TGradingState;
 class TImage;
 class TImageViewer;
 class TLUT;
+class TViewerFullScreen;
 
 // The viewer side of the window: the preview (opened, pasted, dropped, or a
 // frame of a clip), its grade from the grading state, the split view, Show
 // Original, the LUT preview, Save Graded Image and the menu pmnPreview.
+// The viewer grades a working copy of the frame made at its own size, while
+// the state's preview stays the picture every result is made from.
 class TPreviewPanel : public QObject {
     Q_OBJECT
 public:
@@ -62,6 +67,23 @@ public:
     void Drop(const QStringList& files);
     // The viewer's picture graded with the state's active LUT.
     void GradeDisplay();
+    // The viewer's picture ungraded.
+    void ShowUngraded();
+    // A new footage space: the working copy is made again, converted from it.
+    void FootageChanged();
+    // The other side of the split view graded with this LUT (null: the
+    // ungraded working copy). The LUT must outlive its use here.
+    void SetComparisonLut(const TLUT* lut);
+    // The viewer's actions: full screen (F11, Esc leaves), fit (Ctrl+0),
+    // 100 % (Ctrl+Alt+0), zoom in (Ctrl++) and out (Ctrl+-). They are in
+    // the window, so their keys work without a menu.
+    QList<QAction*> ViewActions() const;
+    bool FullScreen() const;
+    // The full picture of the frame shown and its working copy.
+    const TViewerWorkingCopy& WorkingCopy() const { return working_; }
+    // A working copy for the viewer's size now, if it grew beyond the copy
+    // (otherwise done a moment after the viewer's size settles).
+    void GrowWorkingCopy();
     // What the scopes show: the viewer's picture and the chosen reference.
     TScopeSource ScopeSource() const;
 
@@ -80,9 +102,16 @@ private:
     // and is graded as the look stands.
     void ShowClipFrame(const TImage& frame);
     void PreviewChanged();
-    // The window or the splitter changed the viewer's size: bring the grade
-    // back after the viewer re-fitted its picture.
+    // A new working copy in the viewer: graded as the viewer showed the
+    // frame before.
     void ViewerLayoutChanged();
+    void CreateViewActions();
+    // A new frame: its full picture is kept and the viewer's working copy
+    // is made from it.
+    void ShowFrame(TImage full);
+    void ShowWorkingCopy();
+    void GradeComparison();
+    TViewerWorkingCopy::TMaker CopyMaker() const;
 
     TGradingState& state_;
     QMainWindow* window_;
@@ -98,4 +127,10 @@ private:
     QAction* miPaste_ = nullptr;
     QAction* miSaveGradedImage_ = nullptr;
     QAction* miPreviewLutFile_ = nullptr;
+    TViewerWorkingCopy working_;
+    QTimer* growTimer_ = nullptr;
+    const TLUT* comparisonLut_ = nullptr;
+    QList<QAction*> viewActions_;
+    QAction* miFullScreen_ = nullptr;
+    TViewerFullScreen* fullScreen_ = nullptr;
 };

@@ -52,33 +52,39 @@ TEST_F(TViewerFixture, FitsWithAMarginAndCentres) {
     Show(1200, 400);
     ASSERT_EQ(viewer.size(), QSize(1200, 400));
     viewer.SetImage(ColourfulPicture(1000, 500));
-    EXPECT_EQ(viewer.Display().Width(), 794);
-    EXPECT_EQ(viewer.Display().Height(), 394);
-    EXPECT_EQ(viewer.OffsetX(), 203);
-    EXPECT_EQ(viewer.OffsetY(), 3);
-    EXPECT_DOUBLE_EQ(viewer.ScaleX(), 0.794);
-    EXPECT_DOUBLE_EQ(viewer.ScaleY(), 0.788);
+    // The picture given is the one graded and painted; the control scales it.
+    EXPECT_EQ(viewer.Display().Width(), 1000);
     EXPECT_TRUE(viewer.Display().SamePixels(viewer.Scaled()));
-    EXPECT_EQ(viewer.Source().Width(), 1000);
+    EXPECT_EQ(viewer.FrameSize(), QSize(1000, 500));
+    EXPECT_TRUE(viewer.Fit());
 
-    // Client to image: the offset maps to 0, the far edge is outside.
-    EXPECT_EQ(viewer.ClientToImageX(203), 0);
-    EXPECT_EQ(viewer.ClientToImageX(600), static_cast<int>(std::nearbyint(397 / 0.794)));
-    EXPECT_EQ(viewer.ClientToImageX(203 + 794), -1);
-    EXPECT_LT(viewer.ClientToImageX(100), 0);
-    EXPECT_EQ(viewer.ClientToImageY(3 + 197), static_cast<int>(std::nearbyint(197 / 0.788)));
+    // Fitted: inside the margin, touching it on the tight side, its shape
+    // kept, centred.
+    const QRectF picture = viewer.PictureRect();
+    EXPECT_TRUE(QRectF(viewer.rect()).adjusted(3, 3, -3, -3).contains(picture));
+    EXPECT_EQ(picture.height(), 400 - 2 * TImageViewer::Margin);
+    EXPECT_NEAR(picture.width() / picture.height(), 2.0, 0.01);
+    EXPECT_NEAR(picture.left(), 1200 - picture.right(), 1.0);
+    EXPECT_EQ(viewer.FitSizeFor(QSize(1000, 500)), picture.size().toSize());
+    EXPECT_DOUBLE_EQ(viewer.ScaleX(), picture.width() / 1000);
+
+    // Client to frame pixels: the left edge maps to 0, the far edge is outside.
+    EXPECT_EQ(viewer.ClientToImageX(viewer.OffsetX()), 0);
+    EXPECT_NEAR(viewer.ClientToImageX(600), 500, 1);
+    EXPECT_EQ(viewer.ClientToImageX(static_cast<int>(picture.right()) + 1), -1);
+    EXPECT_LT(viewer.ClientToImageX(viewer.OffsetX() - 20), 0);
+    EXPECT_NEAR(viewer.ClientToImageY(200), 250, 1);
     EXPECT_EQ(viewer.ClientToImageY(399), -1);
 
-    // A small picture is not enlarged but still loses the margin.
+    // A small picture is not enlarged.
     viewer.SetImage(ColourfulPicture(200, 100));
-    EXPECT_EQ(viewer.Display().Width(), 194);
-    EXPECT_EQ(viewer.Display().Height(), 94);
-    EXPECT_EQ(viewer.OffsetX(), (1200 - 194) / 2);
-    EXPECT_EQ(viewer.OffsetY(), (400 - 94) / 2);
+    EXPECT_EQ(viewer.PictureRect().size(), QSizeF(200, 100));
+    EXPECT_EQ(viewer.ZoomPercent(), 100);
 
-    // The painted picture sits at the offset.
+    // The painted picture sits where the control says it is.
     const QImage shot = viewer.grab().toImage().convertToFormat(QImage::Format_RGB32);
-    EXPECT_EQ(InkBox(shot), QRect(503, 153, 194, 94));
+    EXPECT_EQ(InkBox(shot), viewer.PictureRect().toRect());
+    EXPECT_NEAR(InkBox(shot).center().x(), 600, 1);
 }
 
 TEST_F(TViewerFixture, PromptIsCentredWithoutAPicture) {
@@ -149,18 +155,20 @@ TEST_F(TViewerFixture, RubberBandRules) {
     Press(&viewer, {20, 1});
     Move(&viewer, {1190, 399});
     Move(&viewer, {1195, 398});
-    EXPECT_EQ(viewer.SelectionCorners(), QRect(QPoint(203, 3), QPoint(203 + 794 - 1, 3 + 394 - 1)));
+    const QRect picture = viewer.PictureRect().toRect();
+    EXPECT_EQ(viewer.SelectionCorners(), QRect(picture.topLeft(), picture.bottomRight()));
     Release(&viewer, {1195, 398});
     EXPECT_TRUE(viewer.SelectionVisible());
 
-    // A resize removes the band and leaves the display ungraded.
+    // A resize removes the band, fits the picture again and keeps the
+    // owner's grade of it.
     viewer.Display().Row(0)[0] ^= 0xFF;
+    const TImage graded = viewer.Display().Clone();
     viewer.resize(1000, 380);
     QApplication::processEvents();
     EXPECT_FALSE(viewer.SelectionVisible());
-    EXPECT_TRUE(viewer.Display().SamePixels(viewer.Scaled()));
-    EXPECT_EQ(viewer.Display().Width(), 760 - 6);  // 1000 x 500 fitted into 1000 x 380
-    EXPECT_EQ(viewer.Display().Height(), 380 - 6);
+    EXPECT_TRUE(viewer.Display().SamePixels(graded));
+    EXPECT_EQ(viewer.PictureRect().height(), 380 - 2 * TImageViewer::Margin);
 
     // HideSelection removes a visible band.
     Press(&viewer, {300, 100});

@@ -199,15 +199,19 @@ protected:
         EXPECT_TRUE(ViewerShows(*look));
 
         // The scopes panel shown and hidden, the window made wider and
-        // narrower: the viewer re-fits its picture and grades it again.
+        // narrower: the viewer re-fits its picture (a larger working copy
+        // once the size settles) and grades it again.
         for (int i = 0; i < 2; ++i) {
             QTest::keyClick(window.get(), Qt::Key_K, Qt::ControlModifier);
             QApplication::processEvents();
             EXPECT_TRUE(ViewerShows(*look));
-            const int width = window->Viewer()->Scaled().Width();
+            TImageViewer* viewer = window->Viewer();
+            const QSizeF shown = viewer->PictureRect().size();
             window->resize(window->width() + (i == 0 ? 120 : -120), window->height());
             QApplication::processEvents();
-            EXPECT_NE(window->Viewer()->Scaled().Width(), width);
+            EXPECT_NE(viewer->PictureRect().size(), shown);
+            QTest::qWaitFor([&] { return viewer->Scaled().Width() >= viewer->PictureRect().width(); });
+            EXPECT_GE(viewer->Scaled().Width(), viewer->PictureRect().width());
             EXPECT_TRUE(ViewerShows(*look));
         }
 

@@ -559,9 +559,11 @@ TEST_F(MainFormTest, ShowOriginalAndResizeKeepTheGradeRight) {
     EXPECT_FALSE(original->isChecked());
     EXPECT_FALSE(window->Viewer()->Display().SamePixels(window->Viewer()->Scaled()));
 
-    // Resizing the window re-fits the viewer and brings the grade back.
+    // Growing the window gives the viewer a larger working copy once the
+    // size settles, and brings the grade back on it.
     window->resize(1100, 900);
     QApplication::processEvents();
+    EXPECT_TRUE(QTest::qWaitFor([&] { return window->Viewer()->Scaled().Width() != graded.Width(); }));
     const TImage& scaled = window->Viewer()->Scaled();
     EXPECT_NE(scaled.Width(), graded.Width());
     TImage expected = scaled.Clone();
