@@ -256,8 +256,8 @@ void TfrmMain::CreateMenus() {
         NamedAction("miOpenPreviewImage"), NamedAction("miSaveGradedImage"), nullptr, createLut, nullptr, quit};
     menus.Edit = {NamedAction("miPaste")};
     // Undo, redo and the snapshots of the look join the Edit and Look menus here.
-    menus.View = {showOriginal, splitView, dividerLeft, dividerRight, nullptr, Scopes_->toggleViewAction()};
-    // The viewer's actions (zoom, fit, full screen) join the View menu here.
+    menus.View = {showOriginal, splitView, dividerLeft, dividerRight, nullptr, Scopes_->toggleViewAction(), nullptr};
+    menus.View += preview_->ViewActions();
     menus.Look = {NamedAction("miPreviewLutFile"), learnPair, nullptr, generalDefaults, defaults};
     menus.Library = {library_->AddAction(), library_->RenameAction(), library_->DeleteAction(), nullptr,
                      showLibrary,           actLibraryGrid_};
@@ -287,6 +287,7 @@ void TfrmMain::ConnectHandlers() {
     connect(state_.get(), &TGradingState::LookChanged, this, &TfrmMain::ShowState);
     connect(library_->List(), &QListWidget::itemSelectionChanged, this, &TfrmMain::ShowState);
     connect(sbnShowOriginal_, &QToolButton::toggled, this, &TfrmMain::ShowState);
+    connect(preview_->Viewer(), &TImageViewer::ZoomChanged, statusLine_, &TStatusLine::SetZoom);
     connect(Scopes_->toggleViewAction(), &QAction::toggled, this, &TfrmMain::FitToScreen);
     connect(Scopes_, &QDockWidget::topLevelChanged, this, &TfrmMain::FitToScreen);
 }
