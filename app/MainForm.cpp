@@ -71,6 +71,7 @@ TfrmMain::TfrmMain(const std::string& libraryFolder, QWidget* parent) : QMainWin
     Scopes_->Attach([this] { return preview_->ScopeSource(); });
     statusLine_ = new TStatusLine(statusBar());
     statusBar()->addPermanentWidget(statusLine_, 1);
+    connect(Viewer(), &TImageViewer::ZoomChanged, statusLine_, &TStatusLine::SetZoom);
     look_->Footage().ShowIn(statusBar());
     ShowState();
     preview_->RestoreSplitPosition();
@@ -287,7 +288,6 @@ void TfrmMain::ConnectHandlers() {
     connect(state_.get(), &TGradingState::LookChanged, this, &TfrmMain::ShowState);
     connect(library_->List(), &QListWidget::itemSelectionChanged, this, &TfrmMain::ShowState);
     connect(sbnShowOriginal_, &QToolButton::toggled, this, &TfrmMain::ShowState);
-    connect(preview_->Viewer(), &TImageViewer::ZoomChanged, statusLine_, &TStatusLine::SetZoom);
     connect(Scopes_->toggleViewAction(), &QAction::toggled, this, &TfrmMain::FitToScreen);
     connect(Scopes_, &QDockWidget::topLevelChanged, this, &TfrmMain::FitToScreen);
 }
