@@ -45,6 +45,8 @@ public:
     const TImage& Shown(const TImage& preview) const;
     // Converts a full picture in place (nothing for display footage).
     void Convert(TImage& picture) const;
+    // The entry of the combo the conversion was made for.
+    int Chosen() const { return chosen_; }
     // Null for display footage.
     const TFootageConversion* Conversion() const { return conversion_.get(); }
     const std::string& ConfigError() const { return configError_; }

@@ -91,6 +91,15 @@ void TfrmMain::CreateComponents(const std::string& libraryFolder) {
     body->addLayout(column, 1);
     look_ = new TLookPanel(*state_, this);
     library_->SetDisplay(&look_->DisplayProfile().Transform());
+    // Undo and snapshots restore the choice in the list and build their
+    // LUTs from the library's cells.
+    look_->SetLibrary(
+        [this] {
+            if (!library_->Choice().Item()) library_->Choice().Clear();
+            library_->Choice().Show();
+            preview_->ShowTitle();
+        },
+        [this](const QString& file) { return library_->CellOf(file); });
     body->addWidget(look_);
     outer->addLayout(body, 1);
     setCentralWidget(client);

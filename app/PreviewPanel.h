@@ -54,6 +54,8 @@ public:
     void LearnPairClick();
     void PreviewLut(std::unique_ptr<TLUT> lut, const QString& name);
     void EndLutPreview();
+    // The title names the previewed LUT file, if any.
+    void ShowTitle() { ShowLutPreviewTitle(); }
     // Files dropped on the preview: the first picture opens as the preview,
     // the first LUT file is previewed; the rest is refused in one message.
     void Drop(const QStringList& files);

@@ -1,0 +1,38 @@
+#include "app/LookHistory.h"
+
+void TLookHistory::Record(const TLook& look, TClock::time_point now) {
+    if (SameLook(look, current_)) return;
+    const int control = OnlyControlChanged(current_, look);
+    const bool merges = control >= 0 && control == runControl_ && (dragging_ || now - last_ <= kMergeTime);
+    if (!merges) {
+        undo_.push_back(current_);
+        if (static_cast<int>(undo_.size()) > kMaxSteps) undo_.erase(undo_.begin());
+    }
+    redo_.clear();
+    current_ = look;
+    runControl_ = control;
+    last_ = now;
+}
+
+void TLookHistory::SetDragging(bool dragging) {
+    dragging_ = dragging;
+    if (!dragging) EndStep();
+}
+
+const TLook& TLookHistory::Undo() {
+    EndStep();
+    if (undo_.empty()) return current_;
+    redo_.push_back(std::move(current_));
+    current_ = std::move(undo_.back());
+    undo_.pop_back();
+    return current_;
+}
+
+const TLook& TLookHistory::Redo() {
+    EndStep();
+    if (redo_.empty()) return current_;
+    undo_.push_back(std::move(current_));
+    current_ = std::move(redo_.back());
+    redo_.pop_back();
+    return current_;
+}
