@@ -59,8 +59,8 @@ TLookPanel::TLookPanel(TGradingState& state, QWidget* parent) : QWidget(parent),
     column->addStretch(1);
     state_.SetFootage(footage_.get());
     // Wide enough for every caption and the combos' entries in this font.
-    const int margins = minimumSizeHint().width() - std::max(cbxFootage_->minimumSizeHint().width(),
-                                                             cbxDisplayProfile_->minimumSizeHint().width());
+    const int margins = minimumSizeHint().width() -
+                        std::max(cbxFootage_->minimumSizeHint().width(), cbxDisplayProfile_->minimumSizeHint().width());
     for (QComboBox* combo : {cbxFootage_, cbxDisplayProfile_})
         combo->setMinimumWidth(std::min(combo->minimumSizeHint().width(), kPanelMaxWidth - margins));
     setFixedWidth(std::clamp(minimumSizeHint().width(), kPanelWidth, kPanelMaxWidth));
@@ -156,8 +156,7 @@ void TLookPanel::AddGeneralChoices(QGridLayout* grid) {
     footage_ = std::make_unique<TFootageChoice>(cbxFootage_);
     cbxDisplayProfile_ = addCombo("Display profile", "cbxDisplayProfile");
     displayProfile_ = std::make_unique<TDisplayProfileChoice>(cbxDisplayProfile_);
-    for (QComboBox* combo : {cbxFootage_, cbxDisplayProfile_})
-        combo->setSizeAdjustPolicy(QComboBox::AdjustToContents);
+    for (QComboBox* combo : {cbxFootage_, cbxDisplayProfile_}) combo->setSizeAdjustPolicy(QComboBox::AdjustToContents);
     sbnGeneralDefaults_ = new QPushButton("Defaults", group);
     sbnGeneralDefaults_->setObjectName("sbnGeneralDefaults");
     grid->addWidget(sbnGeneralDefaults_, row, 0, 1, 3, Qt::AlignRight);
@@ -218,8 +217,9 @@ void TLookPanel::CreateActions() {
                   [this, slot] { StoreSnapshot(slot); });
         actRecall_[slot] = AddAction("Recall Snapshot " + name, qPrintable("miRecallSnapshot" + name),
                                      QKeySequence(digit), [this, slot] { RecallSnapshot(slot); });
-        actCompare_[slot] = AddAction("Compare with Snapshot " + name, qPrintable("miCompareSnapshot" + name),
-                                      QKeySequence(Qt::ALT | digit), [this, slot] { snapshots_->ToggleComparison(slot); });
+        actCompare_[slot] =
+            AddAction("Compare with Snapshot " + name, qPrintable("miCompareSnapshot" + name),
+                      QKeySequence(Qt::ALT | digit), [this, slot] { snapshots_->ToggleComparison(slot); });
         actCompare_[slot]->setCheckable(true);
     }
     connect(snapshots_.get(), &TSnapshots::ComparisonChanged, this, &TLookPanel::UpdateActions);
@@ -243,7 +243,8 @@ void TLookPanel::LookEdited() {
     recordPending_ = true;
     // Changes made in one go (a reference chosen and a LUT preview ended,
     // a Defaults button) are one step.
-    QMetaObject::invokeMethod(this, [this] { RecordLook(); }, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(
+        this, [this] { RecordLook(); }, Qt::QueuedConnection);
 }
 
 void TLookPanel::RecordLook() {
@@ -387,8 +388,8 @@ void TLookPanel::OpenEditor(const TRow& row) {
     edtPosition_->setParent(row.Label->parentWidget());
     // Over the label and reaching left into the bar, wide enough for a value.
     const QFontMetrics metrics(edtPosition_->font());
-    const int width = std::max(row.Label->width(), metrics.horizontalAdvance(QStringLiteral("-0000%")) +
-                                                       edtPosition_->sizeHint().width() / 4);
+    const int width = std::max(
+        row.Label->width(), metrics.horizontalAdvance(QStringLiteral("-0000%")) + edtPosition_->sizeHint().width() / 4);
     const QRect at = row.Label->geometry();
     edtPosition_->setGeometry(at.right() + 1 - width, at.top(), width, at.height());
     edtPosition_->setText(QString::number(row.Bar->value()));
