@@ -15,8 +15,9 @@ void TLookHistory::Record(const TLook& look, TClock::time_point now) {
 }
 
 void TLookHistory::SetDragging(bool dragging) {
+    // A drag is a step of its own, apart from the changes before and after.
     dragging_ = dragging;
-    if (!dragging) EndStep();
+    EndStep();
 }
 
 const TLook& TLookHistory::Undo() {
