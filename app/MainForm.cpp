@@ -42,7 +42,8 @@ TfrmMain::TfrmMain(const std::string& libraryFolder, QWidget* parent) : QMainWin
     preview_->CreateMenu();
     ConnectHandlers();
     resize(870, 762);
-    setMinimumSize(600, 750);
+    // No narrower than the tool strip's and the panels' texts need.
+    setMinimumSize(std::max(600, minimumSizeHint().width()), 750);
     Scopes_->Attach([this] { return preview_->ScopeSource(); });
     setWindowTitle(ProductInfo().ProductName);
     look_->Footage().ShowIn(statusBar());

@@ -1,5 +1,6 @@
 #include "app/ScopesPanel.h"
 
+#include <QStyle>
 #include <QAction>
 #include <QCheckBox>
 #include <QComboBox>
@@ -197,8 +198,10 @@ void TScopesPanel::FitWindow(bool shown) {
     if (!window) return;
     const bool sized = (window->windowState() & (Qt::WindowMaximized | Qt::WindowFullScreen)) == 0;
     if (shown && grownBy_ == 0) {
-        grownBy_ = kPanelWidth;
         baseMinimumWidth_ = window->minimumWidth();
+        // The panel with its frame and the dock's separator.
+        grownBy_ = std::max<int>(kPanelWidth, minimumSizeHint().width()) +
+                   window->style()->pixelMetric(QStyle::PM_DockWidgetSeparatorExtent, nullptr, window);
         window->setMinimumWidth(baseMinimumWidth_ + grownBy_);
         if (sized) window->resize(window->width() + grownBy_, window->height());
     } else if (!shown && grownBy_ != 0) {
