@@ -1,6 +1,5 @@
 #include "app/ScopesPanel.h"
 
-#include <QStyle>
 #include <QAction>
 #include <QCheckBox>
 #include <QComboBox>
@@ -8,6 +7,7 @@
 #include <QMainWindow>
 #include <QPainter>
 #include <QSettings>
+#include <QStyle>
 #include <QTimer>
 #include <QToolButton>
 #include <QVBoxLayout>
