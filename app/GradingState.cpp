@@ -16,6 +16,11 @@ void TGradingState::SetReference(const QString& file) {
     emit LookEdited();
 }
 
+void TGradingState::RenameReference(const QString& from, const QString& to) {
+    emit ReferenceRenamed(from, to);
+    if (!reference_.isEmpty() && reference_ == from) SetReference(to);
+}
+
 void TGradingState::SetPreviewLut(std::shared_ptr<const TLUT> lut, const QString& name) {
     previewLut_ = std::move(lut);
     previewLutName_ = name;

@@ -33,6 +33,9 @@ public:
     // The chosen reference's library file; empty when none is chosen.
     const QString& Reference() const { return reference_; }
     void SetReference(const QString& file);
+    // A library file was renamed: a choice of it follows the new name, and
+    // so do the looks kept elsewhere (ReferenceRenamed).
+    void RenameReference(const QString& from, const QString& to);
 
     // A LUT file that grades the preview instead of the look.
     const TLUT* PreviewLut() const { return previewLut_.get(); }
@@ -88,6 +91,7 @@ signals:
     // Any part of the look changed: controls (quiet or not), reference,
     // previewed LUT, footage space.
     void LookEdited();
+    void ReferenceRenamed(const QString& from, const QString& to);
 
 private:
     void Changed();

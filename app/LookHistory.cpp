@@ -14,6 +14,15 @@ void TLookHistory::Record(const TLook& look, TClock::time_point now) {
     last_ = now;
 }
 
+void TLookHistory::RenameReference(const QString& from, const QString& to) {
+    auto rename = [&](TLook& look) {
+        if (look.Reference == from) look.Reference = to;
+    };
+    rename(current_);
+    for (TLook& look : undo_) rename(look);
+    for (TLook& look : redo_) rename(look);
+}
+
 void TLookHistory::SetDragging(bool dragging) {
     // A drag is a step of its own, apart from the changes before and after.
     dragging_ = dragging;

@@ -31,6 +31,8 @@ public:
     const TLook& Undo();
     const TLook& Redo();
     const TLook& Current() const { return current_; }
+    // A library file was renamed: every step that chose it follows.
+    void RenameReference(const QString& from, const QString& to);
     int UndoCount() const { return static_cast<int>(undo_.size()); }
 
 private:

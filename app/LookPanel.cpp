@@ -179,6 +179,10 @@ void TLookPanel::ConnectControls() {
         });
     }
     connect(&state_, &TGradingState::LookEdited, this, &TLookPanel::LookEdited);
+    connect(&state_, &TGradingState::ReferenceRenamed, this, [this](const QString& from, const QString& to) {
+        history_->RenameReference(from, to);
+        snapshots_->RenameReference(from, to);
+    });
     connect(cbxFootage_, &QComboBox::currentIndexChanged, this, [this] { state_.FootageChosen(); });
     for (const auto& [option, box] : switches_)
         connect(box, &QCheckBox::toggled, this,

@@ -12,6 +12,11 @@ void TSnapshots::Store(int slot, const TLook& look) {
     if (slot == comparison_) emit ComparisonChanged();
 }
 
+void TSnapshots::RenameReference(const QString& from, const QString& to) {
+    for (std::optional<TLook>& look : slots_)
+        if (look && look->Reference == from) look->Reference = to;
+}
+
 std::shared_ptr<const TLUT> TSnapshots::SnapshotLut(int slot) const {
     if (!Has(slot)) return nullptr;
     const TLook& look = *slots_[slot];

@@ -25,6 +25,8 @@ public:
     static QString Name(int slot) { return QString(QChar('A' + slot)); }
 
     void Store(int slot, const TLook& look);
+    // A library file was renamed: a kept look that chose it follows.
+    void RenameReference(const QString& from, const QString& to);
     bool Has(int slot) const { return Valid(slot) && slots_[slot].has_value(); }
     // The kept look; Has(slot) must hold.
     const TLook& Look(int slot) const { return *slots_[slot]; }

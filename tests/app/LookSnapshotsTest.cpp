@@ -208,6 +208,29 @@ TEST_F(LookSnapshotsTest, SnapshotsRecallTheSameLut) {
     EXPECT_EQ(Export(), other);
 }
 
+// A reference renamed in the list stays the one undo and the snapshots
+// choose, under its new name; the renaming itself is no step.
+TEST_F(LookSnapshotsTest, RenamedReferencesFollowInUndoAndSnapshots) {
+    const QByteArray meadow = Export();
+    Panel()->StoreSnapshot(0);
+    Select("dusk");
+    const int steps = Panel()->History().UndoCount();
+    window->lvwRefsEdited(window->lvwRefs()->findItems("meadow", Qt::MatchExactly).first(), "field");
+    QApplication::processEvents();
+    EXPECT_EQ(Panel()->History().UndoCount(), steps);
+    ASSERT_TRUE(QFile::exists(Lib() + "/field.jpeg"));
+    EXPECT_NE(Panel()->Snapshots().SnapshotLut(0), nullptr);
+
+    Panel()->Undo();
+    EXPECT_EQ(SelectedCaption(), "field");
+    EXPECT_TRUE(window->ChosenReference().endsWith("field.jpeg"));
+    EXPECT_EQ(Export(), meadow);
+    Select("dusk");
+    Panel()->RecallSnapshot(0);
+    EXPECT_EQ(SelectedCaption(), "field");
+    EXPECT_EQ(Export(), meadow);
+}
+
 // A previewed LUT file is a look as a reference is: undo returns to the
 // reference's look, redo to the very LUT object previewed before.
 TEST_F(LookSnapshotsTest, UndoOfAPreviewedLut) {
