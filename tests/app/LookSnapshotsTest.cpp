@@ -3,11 +3,13 @@
 #include <QAction>
 #include <QApplication>
 #include <QCheckBox>
+#include <QComboBox>
 #include <QDir>
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QPushButton>
 #include <QSettings>
 #include <QSlider>
 #include <QTemporaryDir>
@@ -151,8 +153,9 @@ TEST_F(LookSnapshotsTest, UndoAndRedoRestoreTheSameLutBytes) {
     EXPECT_FALSE(Panel()->History().CanRedo());
 }
 
-// One drag of a slider is one step, whatever it passed through.
-TEST_F(LookSnapshotsTest, ADragIsOneStep) {
+// One drag of a slider is one step, whatever it passed through; so is a
+// click of General's Defaults, whatever it puts back.
+TEST_F(LookSnapshotsTest, ADragAndADefaultsClickAreOneStepEach) {
     QSlider* gain = Bar("tbrColorGain");
     const QByteArray start = Export();
     gain->setSliderDown(true);
@@ -167,6 +170,39 @@ TEST_F(LookSnapshotsTest, ADragIsOneStep) {
     EXPECT_EQ(gain->value(), 100);
     EXPECT_EQ(Export(), start);
     EXPECT_EQ(Panel()->History().UndoCount(), steps - 1);
+
+    gain->setValue(150);
+    QApplication::processEvents();
+    Bar("tbrStrength")->setValue(40);
+    QApplication::processEvents();
+    Find<QCheckBox>("cbxLevels")->setChecked(false);
+    QApplication::processEvents();
+    const QByteArray changed = Export();
+    Find<QPushButton>("sbnGeneralDefaults")->click();
+    QApplication::processEvents();
+    EXPECT_EQ(Export(), start);
+    Panel()->Undo();
+    EXPECT_EQ(gain->value(), 150);
+    EXPECT_EQ(Bar("tbrStrength")->value(), 40);
+    EXPECT_FALSE(Find<QCheckBox>("cbxLevels")->isChecked());
+    EXPECT_EQ(Export(), changed);
+}
+
+// A new footage space is a step; undo converts the preview back.
+TEST_F(LookSnapshotsTest, FootageSpaceIsAStep) {
+    QComboBox* footage = Find<QComboBox>("cbxFootage");
+    ASSERT_GT(footage->count(), 1);
+    const TImage shown = window->Viewer()->Scaled().Clone();
+    footage->setCurrentIndex(1);
+    QApplication::processEvents();
+    EXPECT_EQ(window->Footage().Chosen(), 1);
+    EXPECT_FALSE(window->Viewer()->Scaled().SamePixels(shown));
+    Panel()->Undo();
+    EXPECT_EQ(footage->currentIndex(), 0);
+    EXPECT_EQ(window->Footage().Chosen(), 0);
+    EXPECT_TRUE(window->Viewer()->Scaled().SamePixels(shown));
+    Panel()->Redo();
+    EXPECT_EQ(window->Footage().Chosen(), 1);
 }
 
 // Ctrl+1 keeps the look as A; after changes, 1 brings it back with the same
