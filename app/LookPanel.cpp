@@ -7,14 +7,13 @@
 #include <QGroupBox>
 #include <QKeyEvent>
 #include <QLabel>
-#include <QLineEdit>
 #include <QPushButton>
-#include <QRegularExpressionValidator>
 #include <QSlider>
 #include <QVBoxLayout>
 #include <algorithm>
 
 #include "app/GradingState.h"
+#include "app/PositionEditor.h"
 
 namespace {
 
@@ -65,6 +64,7 @@ TLookPanel::TLookPanel(TGradingState& state, QWidget* parent) : QWidget(parent),
         combo->setMinimumWidth(std::min(combo->minimumSizeHint().width(), kPanelMaxWidth - margins));
     setFixedWidth(std::clamp(minimumSizeHint().width(), kPanelWidth, kPanelMaxWidth));
     history_ = std::make_unique<TLookHistory>(state_.CurrentLook());
+    positionEditor_ = new TPositionEditor(this);
     snapshots_ = std::make_unique<TSnapshots>(state_);
     ConnectControls();
     CreateActions();
@@ -288,7 +288,7 @@ void TLookPanel::RecallSnapshot(int slot) {
 }
 
 void TLookPanel::Restore(const TLook& look) {
-    if (edtPosition_) CloseEditor(false);
+    positionEditor_->Close(false);
     {
         TQuietState quiet(state_);
         for (const TRow& row : rows_) row.Bar->setValue(look.Positions.*row.Control->Position);
@@ -343,11 +343,6 @@ void TLookPanel::UpdateEnabled() {
 // ---- keys, double-clicks and typed values ---------------------------------
 
 bool TLookPanel::eventFilter(QObject* watched, QEvent* event) {
-    if (watched == edtPosition_ && event->type() == QEvent::KeyPress &&
-        static_cast<QKeyEvent*>(event)->key() == Qt::Key_Escape) {
-        CloseEditor(false);
-        return true;
-    }
     for (const TRow& row : rows_) {
         if (watched == row.Bar && row.Bar->isEnabled()) {
             if (event->type() == QEvent::MouseButtonDblClick) {
@@ -357,7 +352,7 @@ bool TLookPanel::eventFilter(QObject* watched, QEvent* event) {
             if (event->type() == QEvent::KeyPress) return BarKey(row, *static_cast<QKeyEvent*>(event));
         }
         if (watched == row.Label && event->type() == QEvent::MouseButtonDblClick && row.Bar->isEnabled()) {
-            OpenEditor(row);
+            positionEditor_->Open(row.Bar, row.Label);
             return true;
         }
     }
@@ -366,7 +361,7 @@ bool TLookPanel::eventFilter(QObject* watched, QEvent* event) {
 
 bool TLookPanel::BarKey(const TRow& row, const QKeyEvent& key) {
     if (key.key() == Qt::Key_Return || key.key() == Qt::Key_Enter) {
-        OpenEditor(row);
+        positionEditor_->Open(row.Bar, row.Label);
         return true;
     }
     if (!(key.modifiers() & Qt::ShiftModifier)) return false;
@@ -376,44 +371,6 @@ bool TLookPanel::BarKey(const TRow& row, const QKeyEvent& key) {
     if (sign == 0) return false;
     row.Bar->setValue(row.Bar->value() + sign * kShiftStep);
     return true;
-}
-
-void TLookPanel::OpenEditor(const TRow& row) {
-    if (!edtPosition_) {
-        edtPosition_ = new QLineEdit(this);
-        edtPosition_->setObjectName("edtPosition");
-        edtPosition_->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-        edtPosition_->setValidator(
-            new QRegularExpressionValidator(QRegularExpression(R"(\s*-?\d{0,6}\s*%?\s*)"), edtPosition_));
-        edtPosition_->installEventFilter(this);
-        connect(edtPosition_, &QLineEdit::editingFinished, this, [this] { CloseEditor(true); });
-    }
-    editedRow_ = static_cast<int>(&row - rows_.data());
-    edtPosition_->setParent(row.Label->parentWidget());
-    // Over the label and reaching left into the bar, wide enough for a value.
-    const QFontMetrics metrics(edtPosition_->font());
-    const int width = std::max(
-        row.Label->width(), metrics.horizontalAdvance(QStringLiteral("-0000%")) + edtPosition_->sizeHint().width() / 4);
-    const QRect at = row.Label->geometry();
-    edtPosition_->setGeometry(at.right() + 1 - width, at.top(), width, at.height());
-    edtPosition_->setText(QString::number(row.Bar->value()));
-    edtPosition_->selectAll();
-    edtPosition_->show();
-    edtPosition_->raise();
-    edtPosition_->setFocus();
-}
-
-// Takes the typed value (clamped to the slider's range) or leaves the
-// slider as it was, and gives the focus back to the slider.
-void TLookPanel::CloseEditor(bool take) {
-    if (editedRow_ < 0) return;
-    const TRow row = rows_[editedRow_];
-    editedRow_ = -1;
-    bool number = false;
-    const int typed = edtPosition_->text().remove('%').trimmed().toInt(&number);
-    edtPosition_->hide();
-    row.Bar->setFocus();
-    if (take && number) row.Bar->setValue(std::clamp(typed, row.Bar->minimum(), row.Bar->maximum()));
 }
 
 void TLookPanel::SetTabOrder() {

@@ -14,7 +14,6 @@
 
 class QAction;
 class QCheckBox;
-class QLineEdit;
 class QComboBox;
 class QGridLayout;
 class QKeyEvent;
@@ -23,6 +22,7 @@ class QLabel;
 class QPushButton;
 class QSlider;
 class TGradingState;
+class TPositionEditor;
 
 // The right panel: the "General" and "Saturation" groups with a track bar
 // row for each look control of the table, the switches, Match Preview
@@ -97,8 +97,6 @@ private:
     void UpdateEnabled();
     void UpdateActions();
     bool BarKey(const TRow& row, const QKeyEvent& key);
-    void OpenEditor(const TRow& row);
-    void CloseEditor(bool take);
 
     TGradingState& state_;
     std::unique_ptr<TLookHistory> history_;
@@ -110,8 +108,7 @@ private:
     QAction* actRedo_ = nullptr;
     QAction* actRecall_[TSnapshots::kSlots] = {};
     QAction* actCompare_[TSnapshots::kSlots] = {};
-    QLineEdit* edtPosition_ = nullptr;
-    int editedRow_ = -1;
+    TPositionEditor* positionEditor_ = nullptr;
     std::vector<QWidget*> tabOrder_;
     std::vector<TRow> rows_;
     std::vector<std::pair<const TLookSwitch*, QCheckBox*>> switches_;
