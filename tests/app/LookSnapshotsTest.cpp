@@ -130,7 +130,9 @@ TEST_F(LookSnapshotsTest, UndoAndRedoRestoreTheSameLutBytes) {
     const QByteArray dusk = Export();
     ASSERT_NE(dusk, changed);
 
-    Key(Qt::Key_Z, Qt::ControlModifier);  // back to meadow, shown in the list
+    const int builds = window->BuildCount();
+    Key(Qt::Key_Z, Qt::ControlModifier);          // back to meadow, shown in the list
+    EXPECT_EQ(window->BuildCount(), builds + 1);  // the look is built once
     EXPECT_EQ(SelectedCaption(), "meadow");
     EXPECT_TRUE(window->ChosenReference().endsWith("meadow.jpeg"));
     EXPECT_EQ(Export(), changed);
@@ -207,8 +209,9 @@ TEST_F(LookSnapshotsTest, FootageSpaceIsAStep) {
 
 // Ctrl+1 keeps the look as A; after changes, 1 brings it back with the same
 // bytes, as one step undo takes back. A's LUT for the split view is the one
-// the look had; Alt+1 compares with it and Alt+1 again stops comparing.
+// the matched look had; Alt+1 compares with it and Alt+1 again stops comparing.
 TEST_F(LookSnapshotsTest, SnapshotsRecallTheSameLut) {
+    Find<QCheckBox>("cbxMatchPreview")->setChecked(true);
     Bar("tbrStrength")->setValue(70);
     QApplication::processEvents();
     const QByteArray kept = Export();
@@ -236,6 +239,7 @@ TEST_F(LookSnapshotsTest, SnapshotsRecallTheSameLut) {
 
     Key(Qt::Key_1);
     EXPECT_EQ(SelectedCaption(), "meadow");
+    EXPECT_TRUE(Find<QCheckBox>("cbxMatchPreview")->isChecked());
     EXPECT_EQ(Bar("tbrStrength")->value(), 70);
     EXPECT_EQ(Bar("tbrRed")->value(), 100);
     EXPECT_EQ(Export(), kept);
