@@ -58,10 +58,10 @@ TLookPanel::TLookPanel(TGradingState& state, QWidget* parent) : QWidget(parent),
     column->addStretch(1);
     state_.SetFootage(footage_.get());
     // Wide enough for every caption and the combos' entries in this font.
-    const int margins = minimumSizeHint().width() -
-                        std::max(cbxFootage_->minimumSizeHint().width(), cbxDisplayProfile_->minimumSizeHint().width());
+    const int margins =
+        minimumSizeHint().width() - std::max(cbxFootage_->minimumWidth(), cbxDisplayProfile_->minimumWidth());
     for (QComboBox* combo : {cbxFootage_, cbxDisplayProfile_})
-        combo->setMinimumWidth(std::min(combo->minimumSizeHint().width(), kPanelMaxWidth - margins));
+        combo->setMinimumWidth(std::min(combo->minimumWidth(), kPanelMaxWidth - margins));
     setFixedWidth(std::clamp(minimumSizeHint().width(), kPanelWidth, kPanelMaxWidth));
     history_ = std::make_unique<TLookHistory>(state_.CurrentLook());
     positionEditor_ = new TPositionEditor(this);
@@ -156,7 +156,15 @@ void TLookPanel::AddGeneralChoices(QGridLayout* grid) {
     footage_ = std::make_unique<TFootageChoice>(cbxFootage_);
     cbxDisplayProfile_ = addCombo("Display profile", "cbxDisplayProfile");
     displayProfile_ = std::make_unique<TDisplayProfileChoice>(cbxDisplayProfile_);
-    for (QComboBox* combo : {cbxFootage_, cbxDisplayProfile_}) combo->setSizeAdjustPolicy(QComboBox::AdjustToContents);
+    // Measured once: a combo adjusting to its contents later would resize
+    // itself past the layout.
+    for (QComboBox* combo : {cbxFootage_, cbxDisplayProfile_}) {
+        combo->setSizeAdjustPolicy(QComboBox::AdjustToContents);
+        const int longest = combo->minimumSizeHint().width();
+        combo->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+        combo->setMinimumContentsLength(0);
+        combo->setMinimumWidth(longest);
+    }
     sbnGeneralDefaults_ = new QPushButton("Defaults", group);
     sbnGeneralDefaults_->setObjectName("sbnGeneralDefaults");
     grid->addWidget(sbnGeneralDefaults_, row, 0, 1, 3, Qt::AlignRight);
