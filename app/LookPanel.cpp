@@ -50,7 +50,6 @@ private:
 
 TLookPanel::TLookPanel(TGradingState& state, QWidget* parent) : QWidget(parent), state_(state) {
     setObjectName("pnlRight");
-    setFixedWidth(kPanelWidth);
     auto* column = new QVBoxLayout(this);
     column->setContentsMargins(4, 4, 4, 4);
     column->addWidget(CreateGroup(TLookGroup::General, "General", "grpGeneral"));
