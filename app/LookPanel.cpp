@@ -9,6 +9,7 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QSlider>
+#include <QStyleOptionComboBox>
 #include <QVBoxLayout>
 #include <algorithm>
 
@@ -30,6 +31,21 @@ const char* const kMatchHint = "Take the preview's own color cast and spread out
 const char* const kLutPreviewHint = "A LUT file grades the preview: choose a reference to grade with the look";
 
 QString Percent(int position) { return QString::number(position) + "%"; }
+
+// The width a combo needs to show its longest entry whole.
+int ComboWidth(const QComboBox& combo) {
+    const QFontMetrics metrics = combo.fontMetrics();
+    int text = 0;
+    for (int i = 0; i < combo.count(); ++i) {
+        const int icon = combo.itemIcon(i).isNull() ? 0 : combo.iconSize().width() + 4;
+        text = std::max(text, metrics.horizontalAdvance(combo.itemText(i)) + icon);
+    }
+    QStyleOptionComboBox option;
+    option.initFrom(&combo);
+    option.editable = combo.isEditable();
+    option.frame = combo.hasFrame();
+    return combo.style()->sizeFromContents(QStyle::CT_ComboBox, &option, QSize(text, metrics.height()), &combo).width();
+}
 
 bool IsStrength(const TLookControl& control) { return control.Position == &TLookPositions::Strength; }
 
@@ -56,12 +72,10 @@ TLookPanel::TLookPanel(TGradingState& state, QWidget* parent) : QWidget(parent),
     column->addWidget(CreateGroup(TLookGroup::Saturation, "Saturation", "grpSaturation"));
     column->addStretch(1);
     state_.SetFootage(footage_.get());
-    // Wide enough for every caption and the combos' entries in this font.
-    const int margins =
-        minimumSizeHint().width() - std::max(cbxFootage_->minimumWidth(), cbxDisplayProfile_->minimumWidth());
+    FitWidth();
+    // A display profile file chosen adds its name.
     for (QComboBox* combo : {cbxFootage_, cbxDisplayProfile_})
-        combo->setMinimumWidth(std::min(combo->minimumWidth(), kPanelMaxWidth - margins));
-    setFixedWidth(std::clamp(minimumSizeHint().width(), kPanelWidth, kPanelMaxWidth));
+        connect(combo->model(), &QAbstractItemModel::rowsInserted, this, &TLookPanel::FitWidth);
     history_ = std::make_unique<TLookHistory>(state_.CurrentLook());
     positionEditor_ = new TPositionEditor(this);
     snapshots_ = std::make_unique<TSnapshots>(state_);
@@ -155,19 +169,36 @@ void TLookPanel::AddGeneralChoices(QGridLayout* grid) {
     footage_ = std::make_unique<TFootageChoice>(cbxFootage_);
     cbxDisplayProfile_ = addCombo("Display profile", "cbxDisplayProfile");
     displayProfile_ = std::make_unique<TDisplayProfileChoice>(cbxDisplayProfile_);
-    // Measured once: a combo adjusting to its contents later would resize
-    // itself past the layout.
-    for (QComboBox* combo : {cbxFootage_, cbxDisplayProfile_}) {
-        combo->setSizeAdjustPolicy(QComboBox::AdjustToContents);
-        const int longest = combo->minimumSizeHint().width();
-        combo->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
-        combo->setMinimumContentsLength(0);
-        combo->setMinimumWidth(longest);
-    }
     sbnGeneralDefaults_ = new QPushButton("Defaults", group);
     sbnGeneralDefaults_->setObjectName("sbnGeneralDefaults");
     grid->addWidget(sbnGeneralDefaults_, row, 0, 1, 3, Qt::AlignRight);
     tabOrder_.push_back(sbnGeneralDefaults_);
+}
+
+// The panel as wide as its captions and the combos' longest entries need in
+// this font. The combos are measured here rather than adjusting to their
+// contents themselves, which would resize them past the layout.
+// The General group and the panel measure their contents afresh.
+void TLookPanel::Relayout() {
+    QWidget* group = cbxFootage_->parentWidget();
+    group->layout()->invalidate();
+    group->updateGeometry();
+    layout()->invalidate();
+}
+
+void TLookPanel::FitWidth() {
+    int longest = 0;
+    for (QComboBox* combo : {cbxFootage_, cbxDisplayProfile_}) {
+        combo->setMinimumWidth(0);
+        longest = std::max(longest, ComboWidth(*combo));
+    }
+    Relayout();
+    const int margins = minimumSizeHint().width() -
+                        std::max(cbxFootage_->minimumSizeHint().width(), cbxDisplayProfile_->minimumSizeHint().width());
+    for (QComboBox* combo : {cbxFootage_, cbxDisplayProfile_})
+        combo->setMinimumWidth(std::min(longest, kPanelMaxWidth - margins));
+    Relayout();
+    setFixedWidth(std::clamp(minimumSizeHint().width(), kPanelWidth, kPanelMaxWidth));
 }
 
 void TLookPanel::ConnectControls() {

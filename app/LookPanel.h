@@ -87,6 +87,8 @@ private:
     void AddRow(QGridLayout* grid, const TLookControl& control);
     void AddGeneralChoices(QGridLayout* grid);
     void ConnectControls();
+    void FitWidth();
+    void Relayout();
     void CreateActions();
     QAction* AddAction(const QString& text, const char* name, const QKeySequence& keys, std::function<void()> run);
     void SetTabOrder();

@@ -259,6 +259,28 @@ TEST(LookPanelTest, ResetStepsAndTypedValues) {
     EXPECT_TRUE(bar->hasFocus());
 }
 
+// The panel is as wide as the combos' longest entries need; a display
+// profile file's name added later widens it.
+TEST(LookPanelTest, CombosShowTheirEntriesWhole) {
+    TGradingState state;
+    TLookPanel panel(state, nullptr);
+    panel.show();
+    QApplication::processEvents();
+    for (QComboBox* combo : {panel.FootageCombo(), panel.DisplayProfileCombo()})
+        for (int i = 0; i < combo->count(); ++i)
+            EXPECT_GT(combo->width(), combo->fontMetrics().horizontalAdvance(combo->itemText(i)))
+                << combo->itemText(i).toStdString();
+    const int width = panel.width();
+    QComboBox* display = panel.DisplayProfileCombo();
+    const QString name = QString("A calibrated display profile ") + QString(12, 'W') + ".icc";
+    display->addItem(name);
+    display->setCurrentIndex(display->count() - 1);
+    QApplication::processEvents();
+    EXPECT_GT(panel.width(), width);
+    EXPECT_GT(display->width(), display->fontMetrics().horizontalAdvance(name));
+    EXPECT_EQ(panel.FootageCombo()->width(), display->width());
+}
+
 // Tab runs through the panel as it is laid out: the General bars, the
 // switches, Match Preview Colours, the two combos, General's Defaults,
 // then the Saturation bars and their Defaults.
