@@ -48,6 +48,8 @@ public:
     TImage ShownCopy(const TImage& full, int width, int height) const;
     // Converts a full picture in place (nothing for display footage).
     void Convert(TImage& picture) const;
+    // The entry of the combo the conversion was made for.
+    int Chosen() const { return chosen_; }
     // Null for display footage.
     const TFootageConversion* Conversion() const { return conversion_.get(); }
     const std::string& ConfigError() const { return configError_; }

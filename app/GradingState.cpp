@@ -11,16 +11,39 @@ TGradingState::TGradingState() : lut_(std::make_unique<TLUT>()) {
 
 TGradingState::~TGradingState() = default;
 
-void TGradingState::SetPreviewLut(std::unique_ptr<TLUT> lut, const QString& name) {
+void TGradingState::SetReference(const QString& file) {
+    reference_ = file;
+    emit LookEdited();
+}
+
+void TGradingState::RenameReference(const QString& from, const QString& to) {
+    emit ReferenceRenamed(from, to);
+    if (!reference_.isEmpty() && reference_ == from) SetReference(to);
+}
+
+void TGradingState::SetPreviewLut(std::shared_ptr<const TLUT> lut, const QString& name) {
     previewLut_ = std::move(lut);
     previewLutName_ = name;
+    emit LookEdited();
 }
 
 bool TGradingState::EndPreviewLut() {
     if (!previewLut_) return false;
     previewLut_.reset();
     previewLutName_.clear();
+    emit LookEdited();
     return true;
+}
+
+TLook TGradingState::CurrentLook() const {
+    TLook look;
+    look.Reference = reference_;
+    look.Lut = previewLut_;
+    look.LutName = previewLutName_;
+    look.Positions = positions_;
+    look.Footage = footage_ ? footage_->Chosen() : 0;
+    look.Match = matchPreview_;
+    return look;
 }
 
 void TGradingState::SetPosition(int TLookPositions::*position, int value) {
@@ -39,16 +62,31 @@ void TGradingState::SetMatchPreview(bool match) {
 }
 
 void TGradingState::Changed() {
+    emit LookEdited();
     if (!quiet_) emit LookChanged();
+}
+
+TLookSettings TGradingState::Settings(const TImage& cell, const TLookPositions& positions, bool match) const {
+    TLookSettings settings = LookFromReference(cell, positions);
+    if (match && !preview_.Empty()) {
+        if (!previewStats_) previewStats_ = FrameStatistics(footage_->Shown(preview_));
+        MatchLookToFrame(settings, *previewStats_, previewFile_);
+    }
+    return settings;
+}
+
+std::shared_ptr<const TLUT> TGradingState::LookLut(const TImage& cell, const TLookPositions& positions,
+                                                   bool match) const {
+    auto lut = std::make_shared<TLUT>();
+    lut->Kind = lkCube;
+    lut->CubeSize = kLookCubeSize;
+    BuildLookLut(Settings(cell, positions, match), *lut);
+    return lut;
 }
 
 void TGradingState::BuildLook(const TImage& cell) {
     referenceCell_ = cell.Clone();
-    TLookSettings settings = LookFromReference(referenceCell_, positions_);
-    if (matchPreview_ && !preview_.Empty()) {
-        if (!previewStats_) previewStats_ = FrameStatistics(footage_->Shown(preview_));
-        MatchLookToFrame(settings, *previewStats_, previewFile_);
-    }
+    const TLookSettings settings = Settings(referenceCell_, positions_, matchPreview_);
     BuildLookLut(settings, *lut_);
     lastSettings_ = settings;
     ++buildCount_;

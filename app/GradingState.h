@@ -5,6 +5,7 @@
 #include <optional>
 #include <string>
 
+#include "app/Look.h"
 #include "engine/Image.h"
 #include "engine/LUT.h"
 #include "engine/LookControls.h"
@@ -31,12 +32,15 @@ public:
 
     // The chosen reference's library file; empty when none is chosen.
     const QString& Reference() const { return reference_; }
-    void SetReference(const QString& file) { reference_ = file; }
+    void SetReference(const QString& file);
+    // A library file was renamed: a choice of it follows the new name, and
+    // so do the looks kept elsewhere (ReferenceRenamed).
+    void RenameReference(const QString& from, const QString& to);
 
     // A LUT file that grades the preview instead of the look.
     const TLUT* PreviewLut() const { return previewLut_.get(); }
     const QString& PreviewLutName() const { return previewLutName_; }
-    void SetPreviewLut(std::unique_ptr<TLUT> lut, const QString& name);
+    void SetPreviewLut(std::shared_ptr<const TLUT> lut, const QString& name);
     // False when no LUT file was previewed.
     bool EndPreviewLut();
 
@@ -55,6 +59,11 @@ public:
     // The look changed as a whole (after quiet changes).
     void Touch() { Changed(); }
     bool Quiet() const { return quiet_; }
+    // Another footage space was chosen.
+    void FootageChosen() { emit LookEdited(); }
+
+    // The look the window grades with now, as undo and snapshots keep it.
+    TLook CurrentLook() const;
 
     // The look of the chosen reference as last built.
     const TLUT& Lut() const { return *lut_; }
@@ -66,6 +75,10 @@ public:
     // Builds the look from a reference cell and the controls, matched to the
     // preview when asked.
     void BuildLook(const TImage& cell);
+    // A look's LUT built as BuildLook builds it, from a reference cell and
+    // positions, matched to the current preview when asked; the state's
+    // own look stays as it is.
+    std::shared_ptr<const TLUT> LookLut(const TImage& cell, const TLookPositions& positions, bool match) const;
     // Graded: a look of a chosen reference, or a previewed LUT file.
     bool Graded() const { return (lookBuilt_ && !reference_.isEmpty()) || previewLut_; }
     // The LUT the preview is graded with: a previewed LUT file, else the look.
@@ -75,14 +88,19 @@ public:
 
 signals:
     void LookChanged();
+    // Any part of the look changed: controls (quiet or not), reference,
+    // previewed LUT, footage space.
+    void LookEdited();
+    void ReferenceRenamed(const QString& from, const QString& to);
 
 private:
     void Changed();
+    TLookSettings Settings(const TImage& cell, const TLookPositions& positions, bool match) const;
 
     TImage preview_;
     std::string previewFile_;
     QString reference_;
-    std::unique_ptr<TLUT> previewLut_;
+    std::shared_ptr<const TLUT> previewLut_;
     QString previewLutName_;
     TFootageChoice* footage_ = nullptr;
     TLookPositions positions_;
@@ -94,5 +112,5 @@ private:
     bool lookBuilt_ = false;
     int buildCount_ = 0;
     // Statistics of the preview for Match Preview Colours, measured once per preview.
-    std::optional<TColorStats> previewStats_;
+    mutable std::optional<TColorStats> previewStats_;
 };

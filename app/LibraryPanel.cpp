@@ -332,6 +332,15 @@ const TImage* TLibraryPanel::ChosenCell() const {
     return &imlRefs_[index];
 }
 
+const TImage* TLibraryPanel::CellOf(const QString& file) const {
+    for (int row = 0; row < lvwRefs_->count() && !file.isEmpty(); ++row) {
+        if (choice_->FileOf(lvwRefs_->item(row)) != file) continue;
+        const int index = lvwRefs_->item(row)->data(kImageIndexRole).toInt();
+        return index >= 0 && index < static_cast<int>(imlRefs_.size()) ? &imlRefs_[index] : nullptr;
+    }
+    return nullptr;
+}
+
 QIcon TLibraryPanel::Thumbnail(int index) const {
     return QIcon(QPixmap::fromImage(QImageFromImage(display_->Apply(imlRefs_[index]))));
 }

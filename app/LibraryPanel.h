@@ -73,6 +73,8 @@ public:
     TReferenceChoice& Choice() { return *choice_; }
     // The cell of the chosen reference, or nullptr.
     const TImage* ChosenCell() const;
+    // The cell of a library file in the list, or nullptr.
+    const TImage* CellOf(const QString& file) const;
 
     QListWidget* List() const { return lvwRefs_; }
     QMenu* Menu() const { return pmnRefs_; }

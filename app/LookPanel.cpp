@@ -1,24 +1,53 @@
 #include "app/LookPanel.h"
 
+#include <QAction>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QGridLayout>
 #include <QGroupBox>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QPushButton>
 #include <QSlider>
+#include <QStyleOptionComboBox>
 #include <QVBoxLayout>
 #include <algorithm>
 
 #include "app/GradingState.h"
+#include "app/PositionEditor.h"
 
 namespace {
 
 constexpr int kPanelWidth = 230;
+// A footage space or display profile of the user's own with a very long
+// name may not widen the panel beyond this; its entry is then shown cut.
+constexpr int kPanelMaxWidth = 2 * kPanelWidth;
 constexpr int kHintTime = 5000;
 constexpr int kPageStep = 10;
+constexpr int kShiftStep = 10;
+
+const char* const kNoStrengthHint = "Look Strength is 0 %: the look leaves the picture as it is";
+const char* const kMatchHint = "Take the preview's own color cast and spread out before the reference's go in";
+const char* const kLutPreviewHint = "A LUT file grades the preview: choose a reference to grade with the look";
 
 QString Percent(int position) { return QString::number(position) + "%"; }
+
+// The width a combo needs to show its longest entry whole.
+int ComboWidth(const QComboBox& combo) {
+    const QFontMetrics metrics = combo.fontMetrics();
+    int text = 0;
+    for (int i = 0; i < combo.count(); ++i) {
+        const int icon = combo.itemIcon(i).isNull() ? 0 : combo.iconSize().width() + 4;
+        text = std::max(text, metrics.horizontalAdvance(combo.itemText(i)) + icon);
+    }
+    QStyleOptionComboBox option;
+    option.initFrom(&combo);
+    option.editable = combo.isEditable();
+    option.frame = combo.hasFrame();
+    return combo.style()->sizeFromContents(QStyle::CT_ComboBox, &option, QSize(text, metrics.height()), &combo).width();
+}
+
+bool IsStrength(const TLookControl& control) { return control.Position == &TLookPositions::Strength; }
 
 // The look changes once at the end of the object's lifetime, not with each
 // control moved meanwhile.
@@ -37,17 +66,31 @@ private:
 
 TLookPanel::TLookPanel(TGradingState& state, QWidget* parent) : QWidget(parent), state_(state) {
     setObjectName("pnlRight");
-    setFixedWidth(kPanelWidth);
     auto* column = new QVBoxLayout(this);
     column->setContentsMargins(4, 4, 4, 4);
     column->addWidget(CreateGroup(TLookGroup::General, "General", "grpGeneral"));
     column->addWidget(CreateGroup(TLookGroup::Saturation, "Saturation", "grpSaturation"));
     column->addStretch(1);
     state_.SetFootage(footage_.get());
+    FitWidth();
+    // A display profile file chosen adds its name.
+    for (QComboBox* combo : {cbxFootage_, cbxDisplayProfile_})
+        connect(combo->model(), &QAbstractItemModel::rowsInserted, this, &TLookPanel::FitWidth);
+    history_ = std::make_unique<TLookHistory>(state_.CurrentLook());
+    positionEditor_ = new TPositionEditor(this);
+    snapshots_ = std::make_unique<TSnapshots>(state_);
     ConnectControls();
+    CreateActions();
+    SetTabOrder();
+    UpdateEnabled();
 }
 
 TLookPanel::~TLookPanel() = default;
+
+void TLookPanel::SetLibrary(std::function<void()> showChoice, std::function<const TImage*(const QString&)> cellOf) {
+    showChoice_ = std::move(showChoice);
+    snapshots_->SetCellOf(std::move(cellOf));
+}
 
 QWidget* TLookPanel::CreateGroup(TLookGroup group, const QString& title, const char* name) {
     auto* box = new QGroupBox(title, this);
@@ -62,6 +105,7 @@ QWidget* TLookPanel::CreateGroup(TLookGroup group, const QString& title, const c
         sbnDefaults_ = new QPushButton("Defaults", box);
         sbnDefaults_->setObjectName("sbnDefaults");
         grid->addWidget(sbnDefaults_, grid->rowCount(), 0, 1, 3, Qt::AlignRight);
+        tabOrder_.push_back(sbnDefaults_);
     }
     return box;
 }
@@ -78,8 +122,15 @@ void TLookPanel::AddRow(QGridLayout* grid, const TLookControl& control) {
     bar->setPageStep(kPageStep);
     auto* label = new QLabel(Percent(control.Default), parent);
     label->setObjectName(control.Label);
-    label->setMinimumWidth(34);
+    const QFontMetrics metrics(label->font());
+    label->setMinimumWidth(
+        std::max(metrics.horizontalAdvance(Percent(control.Min)), metrics.horizontalAdvance(Percent(control.Max))) +
+        2 * label->margin());
     label->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    label->setToolTip("Double-click to type a value");
+    bar->installEventFilter(this);
+    label->installEventFilter(this);
+    tabOrder_.push_back(bar);
     const int row = static_cast<int>(
         std::count_if(rows_.begin(), rows_.end(), [&](const TRow& r) { return r.Control->Group == control.Group; }));
     grid->addWidget(caption, row, 0);
@@ -98,39 +149,79 @@ void TLookPanel::AddGeneralChoices(QGridLayout* grid) {
         box->setToolTip(hint);
         box->setToolTipDuration(kHintTime);
         grid->addWidget(box, row++, 0, 1, 3);
+        tabOrder_.push_back(box);
         return box;
     };
     for (const TLookSwitch& option : LookSwitches())
         switches_.emplace_back(&option, addBox(option.Caption, option.Box, option.Hint, !option.OptionValue));
-    cbxMatchPreview_ = addBox("Match Preview Colours", "cbxMatchPreview",
-                              "Take the preview's own color cast and spread out before the reference's go in", false);
+    cbxMatchPreview_ = addBox("Match Preview Colours", "cbxMatchPreview", kMatchHint, false);
+    // Each combo on a row of its own under its caption, as wide as its
+    // longest entry: no entry is shown cut.
+    auto addCombo = [&](const char* caption, const char* name) {
+        auto* combo = new QComboBox(group);
+        combo->setObjectName(name);
+        grid->addWidget(new QLabel(caption, group), row++, 0, 1, 3);
+        grid->addWidget(combo, row++, 0, 1, 3);
+        tabOrder_.push_back(combo);
+        return combo;
+    };
+    cbxFootage_ = addCombo("Footage", "cbxFootage");
+    footage_ = std::make_unique<TFootageChoice>(cbxFootage_);
+    cbxDisplayProfile_ = addCombo("Display profile", "cbxDisplayProfile");
+    displayProfile_ = std::make_unique<TDisplayProfileChoice>(cbxDisplayProfile_);
     sbnGeneralDefaults_ = new QPushButton("Defaults", group);
     sbnGeneralDefaults_->setObjectName("sbnGeneralDefaults");
-    cbxFootage_ = new QComboBox(group);
-    cbxFootage_->setObjectName("cbxFootage");
-    footage_ = std::make_unique<TFootageChoice>(cbxFootage_);
-    grid->addWidget(new QLabel("Footage", group), row, 0);
-    grid->addWidget(cbxFootage_, row++, 1, 1, 2);
-    cbxDisplayProfile_ = new QComboBox(group);
-    cbxDisplayProfile_->setObjectName("cbxDisplayProfile");
-    displayProfile_ = std::make_unique<TDisplayProfileChoice>(cbxDisplayProfile_);
-    grid->addWidget(new QLabel("Display profile", group), row, 0);
-    grid->addWidget(cbxDisplayProfile_, row, 1, 1, 2);
-    // The combos' long entries would take the captions' room in the fixed
-    // panel: they take what the captions leave and show their entry cut.
+    grid->addWidget(sbnGeneralDefaults_, row, 0, 1, 3, Qt::AlignRight);
+    tabOrder_.push_back(sbnGeneralDefaults_);
+}
+
+// The panel as wide as its captions and the combos' longest entries need in
+// this font. The combos are measured here rather than adjusting to their
+// contents themselves, which would resize them past the layout.
+// The General group and the panel measure their contents afresh.
+void TLookPanel::Relayout() {
+    QWidget* group = cbxFootage_->parentWidget();
+    group->layout()->invalidate();
+    group->updateGeometry();
+    layout()->invalidate();
+}
+
+void TLookPanel::FitWidth() {
+    int longest = 0;
     for (QComboBox* combo : {cbxFootage_, cbxDisplayProfile_}) {
-        combo->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
-        combo->setMinimumContentsLength(6);
+        combo->setMinimumWidth(0);
+        longest = std::max(longest, ComboWidth(*combo));
     }
-    grid->addWidget(sbnGeneralDefaults_, row + 1, 0, 1, 3, Qt::AlignRight);
+    Relayout();
+    const int margins = minimumSizeHint().width() -
+                        std::max(cbxFootage_->minimumSizeHint().width(), cbxDisplayProfile_->minimumSizeHint().width());
+    for (QComboBox* combo : {cbxFootage_, cbxDisplayProfile_})
+        combo->setMinimumWidth(std::min(longest, kPanelMaxWidth - margins));
+    Relayout();
+    setFixedWidth(std::clamp(minimumSizeHint().width(), kPanelWidth, kPanelMaxWidth));
 }
 
 void TLookPanel::ConnectControls() {
-    for (const TRow& row : rows_)
+    for (const TRow& row : rows_) {
         connect(row.Bar, &QSlider::valueChanged, this, [this, row](int position) {
             row.Label->setText(Percent(position));
             state_.SetPosition(row.Control->Position, position);
         });
+        connect(row.Bar, &QSlider::sliderPressed, this, [this] {
+            RecordLook();
+            history_->SetDragging(true);
+        });
+        connect(row.Bar, &QSlider::sliderReleased, this, [this] {
+            RecordLook();
+            history_->SetDragging(false);
+        });
+    }
+    connect(&state_, &TGradingState::LookEdited, this, &TLookPanel::LookEdited);
+    connect(&state_, &TGradingState::ReferenceRenamed, this, [this](const QString& from, const QString& to) {
+        history_->RenameReference(from, to);
+        snapshots_->RenameReference(from, to);
+    });
+    connect(cbxFootage_, &QComboBox::currentIndexChanged, this, [this] { state_.FootageChosen(); });
     for (const auto& [option, box] : switches_)
         connect(box, &QCheckBox::toggled, this,
                 [this, option](bool checked) { state_.SetSwitch(option->Position, checked); });
@@ -154,4 +245,172 @@ void TLookPanel::sbnGeneralDefaultsClick() {
         if (row.Control->Group == TLookGroup::General) row.Bar->setValue(row.Control->Default);
     for (const auto& [option, box] : switches_)
         if (option->GeneralDefaults) box->setChecked(!option->OptionValue);
+}
+
+// ---- undo and snapshots ---------------------------------------------------
+
+void TLookPanel::CreateActions() {
+    actUndo_ = AddAction("Undo", "miUndo", QKeySequence(Qt::CTRL | Qt::Key_Z), [this] { Undo(); });
+    actRedo_ = AddAction("Redo", "miRedo", QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z), [this] { Redo(); });
+    for (int slot = 0; slot < TSnapshots::kSlots; ++slot) {
+        const QString name = TSnapshots::Name(slot);
+        const auto digit = static_cast<Qt::Key>(Qt::Key_1 + slot);
+        AddAction("Store Snapshot " + name, qPrintable("miStoreSnapshot" + name), QKeySequence(Qt::CTRL | digit),
+                  [this, slot] { StoreSnapshot(slot); });
+        actRecall_[slot] = AddAction("Recall Snapshot " + name, qPrintable("miRecallSnapshot" + name),
+                                     QKeySequence(digit), [this, slot] { RecallSnapshot(slot); });
+        actCompare_[slot] =
+            AddAction("Compare with Snapshot " + name, qPrintable("miCompareSnapshot" + name),
+                      QKeySequence(Qt::ALT | digit), [this, slot] { snapshots_->ToggleComparison(slot); });
+        actCompare_[slot]->setCheckable(true);
+    }
+    connect(snapshots_.get(), &TSnapshots::ComparisonChanged, this, &TLookPanel::UpdateActions);
+    UpdateActions();
+}
+
+QAction* TLookPanel::AddAction(const QString& text, const char* name, const QKeySequence& keys,
+                               std::function<void()> run) {
+    auto* action = new QAction(text, this);
+    action->setObjectName(name);
+    action->setShortcut(keys);
+    connect(action, &QAction::triggered, this, [run = std::move(run)] { run(); });
+    addAction(action);
+    actions_.push_back(action);
+    return action;
+}
+
+void TLookPanel::LookEdited() {
+    UpdateEnabled();
+    if (recordPending_) return;
+    recordPending_ = true;
+    // Changes made in one go (a reference chosen and a LUT preview ended,
+    // a Defaults button) are one step.
+    QMetaObject::invokeMethod(
+        this, [this] { RecordLook(); }, Qt::QueuedConnection);
+}
+
+void TLookPanel::RecordLook() {
+    recordPending_ = false;
+    history_->Record(state_.CurrentLook(), TLookHistory::TClock::now());
+    UpdateActions();
+}
+
+void TLookPanel::Undo() {
+    RecordLook();
+    if (!history_->CanUndo()) return;
+    Restore(history_->Undo());
+    UpdateActions();
+}
+
+void TLookPanel::Redo() {
+    RecordLook();
+    if (!history_->CanRedo()) return;
+    Restore(history_->Redo());
+    UpdateActions();
+}
+
+void TLookPanel::StoreSnapshot(int slot) {
+    RecordLook();
+    snapshots_->Store(slot, state_.CurrentLook());
+    UpdateActions();
+}
+
+void TLookPanel::RecallSnapshot(int slot) {
+    RecordLook();
+    if (!snapshots_->Has(slot)) return;
+    const TLook look = snapshots_->Look(slot);
+    history_->EndStep();
+    Restore(look);
+    RecordLook();
+    history_->EndStep();
+}
+
+void TLookPanel::Restore(const TLook& look) {
+    positionEditor_->Close(false);
+    {
+        TQuietState quiet(state_);
+        for (const TRow& row : rows_) row.Bar->setValue(look.Positions.*row.Control->Position);
+        for (const auto& [option, box] : switches_) box->setChecked(look.Positions.*option->Position);
+        cbxMatchPreview_->setChecked(look.Match);
+        if (look.Lut)
+            state_.SetPreviewLut(look.Lut, look.LutName);
+        else
+            state_.EndPreviewLut();
+        state_.SetReference(look.Reference);
+    }
+    if (showChoice_) showChoice_();
+    // A new footage space converts the preview and regrades; else the look
+    // is built once here.
+    if (look.Footage != cbxFootage_->currentIndex() && look.Footage < cbxFootage_->count())
+        cbxFootage_->setCurrentIndex(look.Footage);
+    else
+        state_.Touch();
+}
+
+void TLookPanel::UpdateActions() {
+    actUndo_->setEnabled(history_->CanUndo() || recordPending_);
+    actRedo_->setEnabled(history_->CanRedo());
+    for (int slot = 0; slot < TSnapshots::kSlots; ++slot) {
+        actRecall_[slot]->setEnabled(snapshots_->Has(slot));
+        actCompare_[slot]->setEnabled(snapshots_->Has(slot));
+        actCompare_[slot]->setChecked(snapshots_->Comparison() == slot);
+    }
+}
+
+// ---- controls that cannot act --------------------------------------------
+
+void TLookPanel::UpdateEnabled() {
+    const bool lutPreview = state_.PreviewLut() != nullptr;
+    const bool noStrength = state_.Positions().Strength == 0;
+    auto why = [&](bool strengthScales) -> QString {
+        if (lutPreview) return kLutPreviewHint;
+        if (strengthScales && noStrength) return kNoStrengthHint;
+        return QString();
+    };
+    auto set = [](QWidget* widget, const QString& reason, const QString& hint) {
+        widget->setEnabled(reason.isEmpty());
+        widget->setToolTip(reason.isEmpty() ? hint : reason);
+    };
+    for (const TRow& row : rows_) set(row.Bar, why(!IsStrength(*row.Control)), QString());
+    for (const auto& [option, box] : switches_) set(box, why(true), option->Hint);
+    set(cbxMatchPreview_, why(true), kMatchHint);
+    set(sbnDefaults_, why(true), QString());
+    set(sbnGeneralDefaults_, why(false), QString());
+}
+
+// ---- keys, double-clicks and typed values ---------------------------------
+
+bool TLookPanel::eventFilter(QObject* watched, QEvent* event) {
+    for (const TRow& row : rows_) {
+        if (watched == row.Bar && row.Bar->isEnabled()) {
+            if (event->type() == QEvent::MouseButtonDblClick) {
+                row.Bar->setValue(row.Control->Default);
+                return true;
+            }
+            if (event->type() == QEvent::KeyPress) return BarKey(row, *static_cast<QKeyEvent*>(event));
+        }
+        if (watched == row.Label && event->type() == QEvent::MouseButtonDblClick && row.Bar->isEnabled()) {
+            positionEditor_->Open(row.Bar, row.Label);
+            return true;
+        }
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+bool TLookPanel::BarKey(const TRow& row, const QKeyEvent& key) {
+    if (key.key() == Qt::Key_Return || key.key() == Qt::Key_Enter) {
+        positionEditor_->Open(row.Bar, row.Label);
+        return true;
+    }
+    if (!(key.modifiers() & Qt::ShiftModifier)) return false;
+    int sign = 0;
+    if (key.key() == Qt::Key_Right || key.key() == Qt::Key_Up) sign = 1;
+    if (key.key() == Qt::Key_Left || key.key() == Qt::Key_Down) sign = -1;
+    if (sign == 0) return false;
+    row.Bar->setValue(row.Bar->value() + sign * kShiftStep);
+    return true;
+}
+
+void TLookPanel::SetTabOrder() {
+    for (size_t i = 1; i < tabOrder_.size(); ++i) setTabOrder(tabOrder_[i - 1], tabOrder_[i]);
 }

@@ -1,30 +1,66 @@
 #pragma once
+#include <QList>
 #include <QWidget>
+#include <functional>
 #include <memory>
 #include <utility>
 #include <vector>
 
 #include "app/DisplayProfileChoice.h"
 #include "app/FootageChoice.h"
+#include "app/LookHistory.h"
+#include "app/Snapshots.h"
 #include "engine/LookControls.h"
 
+class QAction;
 class QCheckBox;
 class QComboBox;
 class QGridLayout;
+class QKeyEvent;
+class QKeySequence;
 class QLabel;
 class QPushButton;
 class QSlider;
 class TGradingState;
+class TPositionEditor;
 
 // The right panel: the "General" and "Saturation" groups with a track bar
 // row for each look control of the table, the switches, Match Preview
 // Colours, the footage and display-profile choices and the two "Defaults"
-// buttons. Every change of a control goes into the grading state.
+// buttons. Every change of a control goes into the grading state. The panel
+// keeps the look's undo history and the snapshots A..D, with their actions.
+//
+// Each slider: a double-click resets it to its default; arrows step 1,
+// Shift+arrows 10, Page Up/Down 10; a double-click on its percent label, or
+// Enter on the slider, opens the label for typing a number (clamped to the
+// slider's range; anything but a number leaves the slider as it was).
+// Controls that cannot act (at Look Strength 0, or while a LUT file is
+// previewed) are disabled, their tool tip saying why.
 class TLookPanel : public QWidget {
     Q_OBJECT
 public:
     TLookPanel(TGradingState& state, QWidget* parent);
     ~TLookPanel() override;
+
+    // The library's part in restoring a look: showChoice highlights the
+    // state's chosen reference in the list (or clears a choice the library
+    // no longer holds) and shows the LUT preview's title; cellOf gives the
+    // cell of a library file for the snapshots' LUTs.
+    void SetLibrary(std::function<void()> showChoice, std::function<const TImage*(const QString&)> cellOf);
+
+    // Undo, Redo, Store Snapshot A..D (Ctrl+1..4), Recall Snapshot A..D
+    // (1..4), Compare with Snapshot A..D (Alt+1..4). The panel holds them,
+    // so their shortcuts work in its window without a menu.
+    QList<QAction*> LookActions() const { return actions_; }
+    void Undo();
+    void Redo();
+    void StoreSnapshot(int slot);
+    void RecallSnapshot(int slot);
+    TSnapshots& Snapshots() { return *snapshots_; }
+    const TLookHistory& History() const { return *history_; }
+    // Takes the look the state holds now into the history (done on its
+    // own once the current event is handled).
+    void RecordLook();
 
     TFootageChoice& Footage() { return *footage_; }
     TDisplayProfileChoice& DisplayProfile() { return *displayProfile_; }
@@ -38,6 +74,9 @@ public:
     // back to their defaults, each change on its own.
     void sbnGeneralDefaultsClick();
 
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
 private:
     struct TRow {
         const TLookControl* Control;
@@ -48,8 +87,31 @@ private:
     void AddRow(QGridLayout* grid, const TLookControl& control);
     void AddGeneralChoices(QGridLayout* grid);
     void ConnectControls();
+    void FitWidth();
+    void Relayout();
+    void CreateActions();
+    QAction* AddAction(const QString& text, const char* name, const QKeySequence& keys, std::function<void()> run);
+    void SetTabOrder();
+    // Puts the controls, the reference and the previewed LUT of a look in
+    // place quietly, then regrades once.
+    void Restore(const TLook& look);
+    void LookEdited();
+    void UpdateEnabled();
+    void UpdateActions();
+    bool BarKey(const TRow& row, const QKeyEvent& key);
 
     TGradingState& state_;
+    std::unique_ptr<TLookHistory> history_;
+    std::unique_ptr<TSnapshots> snapshots_;
+    std::function<void()> showChoice_;
+    bool recordPending_ = false;
+    QList<QAction*> actions_;
+    QAction* actUndo_ = nullptr;
+    QAction* actRedo_ = nullptr;
+    QAction* actRecall_[TSnapshots::kSlots] = {};
+    QAction* actCompare_[TSnapshots::kSlots] = {};
+    TPositionEditor* positionEditor_ = nullptr;
+    std::vector<QWidget*> tabOrder_;
     std::vector<TRow> rows_;
     std::vector<std::pair<const TLookSwitch*, QCheckBox*>> switches_;
     QCheckBox* cbxMatchPreview_ = nullptr;

@@ -67,7 +67,8 @@ TfrmMain::TfrmMain(const std::string& libraryFolder, QWidget* parent) : QMainWin
     CreateMenus();
     ConnectHandlers();
     resize(870, 762);
-    setMinimumSize(kMinimumWidth, kMinimumHeight);
+    // No narrower than the tool strip's and the panels' texts need.
+    setMinimumSize(std::max(kMinimumWidth, minimumSizeHint().width()), kMinimumHeight);
     Scopes_->Attach([this] { return preview_->ScopeSource(); });
     statusLine_ = new TStatusLine(statusBar());
     statusBar()->addPermanentWidget(statusLine_, 1);
@@ -118,6 +119,15 @@ void TfrmMain::CreateComponents(const std::string& libraryFolder) {
     body->addLayout(column, 1);
     look_ = new TLookPanel(*state_, this);
     library_->SetDisplay(&look_->DisplayProfile().Transform());
+    // Undo and snapshots restore the choice in the list and build their
+    // LUTs from the library's cells.
+    look_->SetLibrary(
+        [this] {
+            if (!library_->Choice().Item()) library_->Choice().Clear();
+            library_->Choice().Show();
+            ShowState();
+        },
+        [this](const QString& file) { return library_->CellOf(file); });
     body->addWidget(CreateLookArea());
     setCentralWidget(client);
     // The scopes take the window's full height at the right.

@@ -3,9 +3,7 @@
 #include <QListWidget>
 #include <QSignalBlocker>
 
-void TReferenceChoice::Renamed(const QString& from, const QString& to) {
-    if (!Empty() && File() == from) Choose(to);
-}
+void TReferenceChoice::Renamed(const QString& from, const QString& to) { state_.RenameReference(from, to); }
 
 QListWidgetItem* TReferenceChoice::Item() const {
     if (Empty()) return nullptr;

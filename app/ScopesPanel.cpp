@@ -10,6 +10,7 @@
 #include <QPainter>
 #include <QScreen>
 #include <QSettings>
+#include <QStyle>
 #include <QTimer>
 #include <QToolButton>
 #include <QVBoxLayout>
@@ -252,14 +253,17 @@ void TScopesPanel::FitWindow(bool shown) {
     if (!window) return;
     const bool sized = (window->windowState() & (Qt::WindowMaximized | Qt::WindowFullScreen)) == 0;
     if (shown && !grown_) {
-        // The window grows by the panel only as far as the screen has room.
+        // The window grows by the panel, with its frame and the dock's
+        // separator, only as far as the screen has room.
         grown_ = true;
         const QScreen* screen = window->screen() ? window->screen() : QGuiApplication::primaryScreen();
         const int frame = window->frameGeometry().width() - window->width();
-        const int widest = screen ? screen->availableGeometry().width() - frame : window->width() + kPanelWidth;
+        const int panel = std::max<int>(kPanelWidth, minimumSizeHint().width()) +
+                          window->style()->pixelMetric(QStyle::PM_DockWidgetSeparatorExtent, nullptr, window);
+        const int widest = screen ? screen->availableGeometry().width() - frame : window->width() + panel;
         baseMinimumWidth_ = window->minimumWidth();
-        window->setMinimumWidth(std::max(std::min(baseMinimumWidth_ + kPanelWidth, widest), baseMinimumWidth_));
-        const int width = std::max(std::min(window->width() + kPanelWidth, widest), window->width());
+        window->setMinimumWidth(std::max(std::min(baseMinimumWidth_ + panel, widest), baseMinimumWidth_));
+        const int width = std::max(std::min(window->width() + panel, widest), window->width());
         grownBy_ = sized ? width - window->width() : 0;
         if (sized) window->resize(width, window->height());
     } else if (!shown && grown_) {

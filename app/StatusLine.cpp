@@ -16,8 +16,8 @@ TStatusLine::TStatusLine(QWidget* parent) : QWidget(parent) {
     row->setContentsMargins(4, 0, 4, 0);
     label_ = new QLabel(this);
     label_->setObjectName("lblStatusLine");
-    // A long file name never widens the window: the line is cut instead,
-    // and its tool tip holds the whole text.
+    // A long file name never widens the window: the line is elided in the
+    // middle instead, and its tool tip holds the whole text.
     label_->setMinimumWidth(0);
     label_->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
     row->addWidget(label_);
@@ -53,7 +53,16 @@ void TStatusLine::SetZoom(int percent) {
     Show();
 }
 
-QString TStatusLine::Text() const { return label_->text(); }
+QString TStatusLine::Text() const { return text_; }
+
+void TStatusLine::resizeEvent(QResizeEvent* event) {
+    QWidget::resizeEvent(event);
+    Fit();
+}
+
+void TStatusLine::Fit() {
+    label_->setText(label_->fontMetrics().elidedText(text_, Qt::ElideMiddle, label_->contentsRect().width()));
+}
 
 void TStatusLine::Show() {
     QStringList parts;
@@ -72,6 +81,7 @@ void TStatusLine::Show() {
     parts << QStringLiteral("strength %1%").arg(strength_);
     if (bypass_) parts << QStringLiteral("bypass");
     if (zoom_ > 0) parts << QStringLiteral("zoom %1%").arg(zoom_);
-    label_->setText(parts.join(kSeparator));
-    label_->setToolTip(label_->text());
+    text_ = parts.join(kSeparator);
+    label_->setToolTip(text_);
+    Fit();
 }

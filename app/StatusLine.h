@@ -27,12 +27,19 @@ public:
     // The viewer's zoom in percent; 0 or less hides it (fitted).
     void SetZoom(int percent);
 
+    // The whole line, as the tool tip holds it.
     QString Text() const;
+
+protected:
+    void resizeEvent(QResizeEvent* event) override;
 
 private:
     void Show();
+    // The line elided in the middle where the window is too narrow for it.
+    void Fit();
 
     QLabel* label_;
+    QString text_;
     QString frame_;
     QSize frameSize_;
     bool hasFrame_ = false;

@@ -1,13 +1,18 @@
 #include <gtest/gtest.h>
 
+#include <QApplication>
 #include <QCheckBox>
+#include <QComboBox>
 #include <QGroupBox>
 #include <QLabel>
+#include <QLineEdit>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QSlider>
+#include <QTest>
 
 #include "app/GradingState.h"
+#include "app/LookHistory.h"
 #include "app/LookPanel.h"
 #include "engine/LookControls.h"
 
@@ -105,4 +110,199 @@ TEST(LookPanelTest, StateGradesWithPreviewedLutOrLook) {
     EXPECT_FALSE(state.EndPreviewLut());
     EXPECT_EQ(&state.ActiveLut(), &state.Lut());
     EXPECT_TRUE(state.PreviewLutName().isEmpty());
+}
+
+namespace {
+
+TLook LookWith(int TLookPositions::*position, int value) {
+    TLook look;
+    look.Positions.*position = value;
+    return look;
+}
+
+}  // namespace
+
+// Changes of one control merge while they follow each other within the
+// merge time or while the slider is held; another control, a pause, the
+// slider's release or EndStep start a new step. A new change drops redo.
+TEST(LookHistoryTest, StepsAndMerging) {
+    using namespace std::chrono_literals;
+    TLookHistory history{TLook()};
+    const auto t0 = TLookHistory::TClock::time_point{} + 1h;
+    history.Record(LookWith(&TLookPositions::Gain, 101), t0);
+    history.Record(LookWith(&TLookPositions::Gain, 102), t0 + 300ms);
+    history.Record(LookWith(&TLookPositions::Gain, 103), t0 + 600ms);
+    EXPECT_EQ(history.UndoCount(), 1);  // a run of key presses
+    history.Record(LookWith(&TLookPositions::Gain, 110), t0 + 2s);
+    EXPECT_EQ(history.UndoCount(), 2);  // after a pause
+    history.SetDragging(true);
+    history.Record(LookWith(&TLookPositions::Gain, 120), t0 + 10s);
+    history.Record(LookWith(&TLookPositions::Gain, 130), t0 + 20s);
+    history.SetDragging(false);
+    EXPECT_EQ(history.UndoCount(), 3);  // one drag, however slow
+    history.Record(LookWith(&TLookPositions::Gain, 131), t0 + 20s);
+    EXPECT_EQ(history.UndoCount(), 4);  // the release ended the drag's step
+    TLook other = LookWith(&TLookPositions::Gain, 131);
+    other.Positions.Red = 50;
+    history.Record(other, t0 + 20s);
+    EXPECT_EQ(history.UndoCount(), 5);  // another control
+    history.Record(other, t0 + 21s);
+    EXPECT_EQ(history.UndoCount(), 5);  // the same look is no step
+    other.Reference = "a.png";
+    history.Record(other, t0 + 21s);
+    EXPECT_EQ(history.UndoCount(), 6);
+
+    EXPECT_TRUE(history.Undo().Reference.isEmpty());
+    EXPECT_EQ(history.Undo().Positions.Red, kTrackBarDefault);
+    EXPECT_EQ(history.Undo().Positions.Gain, 130);
+    EXPECT_EQ(history.Undo().Positions.Gain, 110);
+    EXPECT_EQ(history.Redo().Positions.Gain, 130);
+    EXPECT_TRUE(history.CanRedo());
+    history.Record(LookWith(&TLookPositions::Blue, 10), t0 + 30s);
+    EXPECT_FALSE(history.CanRedo());
+    while (history.CanUndo()) history.Undo();
+    EXPECT_TRUE(SameLook(history.Current(), TLook()));
+}
+
+// At Look Strength 0 every control the strength doses is disabled and says
+// why; in LUT preview every look control is; the footage stays.
+TEST(LookPanelTest, ControlsThatCannotActAreDisabled) {
+    TGradingState state;
+    TLookPanel panel(state, nullptr);
+    auto* strength = panel.findChild<QSlider*>("tbrStrength");
+    auto* saturation = panel.findChild<QSlider*>("tbrSaturation");
+    auto* match = panel.findChild<QCheckBox*>("cbxMatchPreview");
+    auto* defaults = panel.findChild<QPushButton*>("sbnDefaults");
+    auto* generalDefaults = panel.findChild<QPushButton*>("sbnGeneralDefaults");
+    const QString matchHint = match->toolTip();
+    for (QWidget* widget : std::initializer_list<QWidget*>{strength, saturation, match, defaults, generalDefaults})
+        EXPECT_TRUE(widget->isEnabled()) << widget->objectName().toStdString();
+
+    strength->setValue(0);
+    for (const TLookControl& control : LookControls()) {
+        auto* bar = panel.findChild<QSlider*>(control.Bar);
+        EXPECT_EQ(bar->isEnabled(), bar == strength) << control.Key;
+        if (bar != strength) EXPECT_TRUE(bar->toolTip().contains("Strength is 0")) << control.Key;
+    }
+    for (const TLookSwitch& option : LookSwitches())
+        EXPECT_FALSE(panel.findChild<QCheckBox*>(option.Box)->isEnabled()) << option.Key;
+    EXPECT_FALSE(match->isEnabled());
+    EXPECT_TRUE(match->toolTip().contains("Strength is 0"));
+    EXPECT_FALSE(defaults->isEnabled());
+    EXPECT_TRUE(generalDefaults->isEnabled());  // it brings the strength back
+
+    strength->setValue(1);
+    EXPECT_TRUE(saturation->isEnabled());
+    EXPECT_EQ(match->toolTip(), matchHint);
+    state.SetPreviewLut(std::make_shared<TLUT>(), "a.cube");
+    for (QWidget* widget : std::initializer_list<QWidget*>{strength, saturation, match, defaults, generalDefaults}) {
+        EXPECT_FALSE(widget->isEnabled()) << widget->objectName().toStdString();
+        EXPECT_TRUE(widget->toolTip().contains("LUT file")) << widget->objectName().toStdString();
+    }
+    EXPECT_TRUE(panel.FootageCombo()->isEnabled());
+    state.EndPreviewLut();
+    EXPECT_TRUE(strength->isEnabled());
+    EXPECT_TRUE(saturation->toolTip().isEmpty());
+}
+
+// Double-click resets a slider; arrows step 1, Shift+arrows and pages 10;
+// the percent label takes a typed value, clamped to the range; a value that
+// is no number, or Esc, leaves the slider as it was.
+TEST(LookPanelTest, ResetStepsAndTypedValues) {
+    TGradingState state;
+    TLookPanel panel(state, nullptr);
+    panel.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&panel));
+    auto* bar = panel.findChild<QSlider*>("tbrYellow");
+    auto* label = panel.findChild<QLabel*>("lblSatYellow");
+    bar->setValue(37);
+    QTest::mouseDClick(bar, Qt::LeftButton);
+    EXPECT_EQ(bar->value(), 100);
+    EXPECT_EQ(state.Positions().Yellow, 100);
+
+    bar->setFocus();
+    QTest::keyClick(bar, Qt::Key_Right);
+    EXPECT_EQ(bar->value(), 101);
+    QTest::keyClick(bar, Qt::Key_Right, Qt::ShiftModifier);
+    EXPECT_EQ(bar->value(), 111);
+    QTest::keyClick(bar, Qt::Key_Left, Qt::ShiftModifier);
+    QTest::keyClick(bar, Qt::Key_Left);
+    EXPECT_EQ(bar->value(), 100);
+    QTest::keyClick(bar, Qt::Key_PageUp);
+    EXPECT_EQ(bar->value(), 110);
+
+    auto type = [&](const QString& text, Qt::Key end) {
+        auto* editor = panel.findChild<QLineEdit*>("edtPosition");
+        ASSERT_NE(editor, nullptr);
+        ASSERT_TRUE(editor->isVisible());
+        editor->selectAll();
+        QTest::keyClicks(editor, text);
+        QTest::keyClick(editor, end);
+        EXPECT_FALSE(editor->isVisible());
+    };
+    QTest::mouseDClick(label, Qt::LeftButton);
+    type("150", Qt::Key_Return);
+    EXPECT_EQ(bar->value(), 150);
+    EXPECT_EQ(label->text(), "150%");
+    QTest::keyClick(bar, Qt::Key_Return);  // Enter on the slider opens the editor too
+    type("999", Qt::Key_Return);
+    EXPECT_EQ(bar->value(), 200);
+    QTest::mouseDClick(label, Qt::LeftButton);
+    type("-5%", Qt::Key_Enter);
+    EXPECT_EQ(bar->value(), 0);
+    QTest::mouseDClick(label, Qt::LeftButton);
+    type("abc", Qt::Key_Return);  // refused: letters cannot be typed, nothing is taken
+    EXPECT_EQ(bar->value(), 0);
+    QTest::mouseDClick(label, Qt::LeftButton);
+    type("77", Qt::Key_Escape);
+    EXPECT_EQ(bar->value(), 0);
+    EXPECT_TRUE(bar->hasFocus());
+}
+
+// The panel is as wide as the combos' longest entries need; a display
+// profile file's name added later widens it.
+TEST(LookPanelTest, CombosShowTheirEntriesWhole) {
+    TGradingState state;
+    TLookPanel panel(state, nullptr);
+    panel.show();
+    QApplication::processEvents();
+    for (QComboBox* combo : {panel.FootageCombo(), panel.DisplayProfileCombo()})
+        for (int i = 0; i < combo->count(); ++i)
+            EXPECT_GT(combo->width(), combo->fontMetrics().horizontalAdvance(combo->itemText(i)))
+                << combo->itemText(i).toStdString();
+    const int width = panel.width();
+    QComboBox* display = panel.DisplayProfileCombo();
+    const QString name = QString("A calibrated display profile ") + QString(12, 'W') + ".icc";
+    display->addItem(name);
+    display->setCurrentIndex(display->count() - 1);
+    QApplication::processEvents();
+    EXPECT_GT(panel.width(), width);
+    EXPECT_GT(display->width(), display->fontMetrics().horizontalAdvance(name));
+    EXPECT_EQ(panel.FootageCombo()->width(), display->width());
+}
+
+// Tab runs through the panel as it is laid out: the General bars, the
+// switches, Match Preview Colours, the two combos, General's Defaults,
+// then the Saturation bars and their Defaults.
+TEST(LookPanelTest, TabOrderFollowsTheLayout) {
+    TGradingState state;
+    TLookPanel panel(state, nullptr);
+    std::vector<QString> expected;
+    for (const TLookControl& control : LookControls())
+        if (control.Group == TLookGroup::General) expected.push_back(control.Bar);
+    for (const TLookSwitch& option : LookSwitches()) expected.push_back(option.Box);
+    for (const char* name : {"cbxMatchPreview", "cbxFootage", "cbxDisplayProfile", "sbnGeneralDefaults"})
+        expected.push_back(name);
+    for (const TLookControl& control : LookControls())
+        if (control.Group == TLookGroup::Saturation) expected.push_back(control.Bar);
+    expected.push_back("sbnDefaults");
+
+    std::vector<QString> order;
+    QWidget* widget = panel.findChild<QWidget*>(expected.front());
+    for (size_t i = 0; i < expected.size() && widget; ++i) {
+        order.push_back(widget->objectName());
+        do widget = widget->nextInFocusChain();
+        while (widget != &panel && !(widget->focusPolicy() & Qt::TabFocus));
+    }
+    EXPECT_EQ(order, expected);
 }
