@@ -28,6 +28,7 @@
 #include "app/LutSaveForm.h"
 #include "app/MenuBar.h"
 #include "app/ProductInfo.h"
+#include "app/Snapshots.h"
 #include "app/StatusLine.h"
 
 // The icons live in a static library; their registration must be asked for.
@@ -265,11 +266,16 @@ void TfrmMain::CreateMenus() {
     TMenuActions menus;
     menus.File = {
         NamedAction("miOpenPreviewImage"), NamedAction("miSaveGradedImage"), nullptr, createLut, nullptr, quit};
-    menus.Edit = {NamedAction("miPaste")};
-    // Undo, redo and the snapshots of the look join the Edit and Look menus here.
+    const QList<QAction*> look = look_->LookActions();
+    menus.Edit = {look.value(0), look.value(1), nullptr, NamedAction("miPaste")};
     menus.View = {showOriginal, splitView, dividerLeft, dividerRight, nullptr, Scopes_->toggleViewAction(), nullptr};
     menus.View += preview_->ViewActions();
     menus.Look = {NamedAction("miPreviewLutFile"), learnPair, nullptr, generalDefaults, defaults};
+    // The snapshots: store, recall and compare, slot by slot.
+    for (qsizetype i = 2; i < look.size(); ++i) {
+        if ((i - 2) % 3 == 0) menus.Look += nullptr;
+        menus.Look += look[i];
+    }
     menus.Library = {library_->AddAction(), library_->RenameAction(), library_->DeleteAction(), nullptr,
                      showLibrary,           actLibraryGrid_};
     menus.Help = {keys, about};
@@ -299,6 +305,11 @@ void TfrmMain::ConnectHandlers() {
     connect(library_->List(), &QListWidget::itemSelectionChanged, this, &TfrmMain::ShowState);
     connect(sbnShowOriginal_, &QToolButton::toggled, this, &TfrmMain::ShowState);
     connect(Scopes_->toggleViewAction(), &QAction::toggled, this, &TfrmMain::FitToScreen);
+
+    // Split view compares with the snapshot chosen for it; a look that
+    // matches its preview is built again once a new frame is in.
+    connect(&look_->Snapshots(), &TSnapshots::ComparisonChanged, this, &TfrmMain::CompareWithSnapshot);
+    connect(preview_.get(), &TPreviewPanel::FrameChanged, this, &TfrmMain::CompareWithSnapshot, Qt::QueuedConnection);
     connect(Scopes_, &QDockWidget::topLevelChanged, this, &TfrmMain::FitToScreen);
 }
 
@@ -434,6 +445,13 @@ void TfrmMain::FrameChanged(const QString& file, QSize size) {
     frameName_ = file.isEmpty() ? QStringLiteral("pasted picture") : QFileInfo(file).fileName();
     statusLine_->SetFrame(QFileInfo(file).fileName(), size);
     ShowState();
+}
+
+void TfrmMain::CompareWithSnapshot() {
+    TSnapshots& snapshots = look_->Snapshots();
+    comparisonLut_ = snapshots.SnapshotLut(snapshots.Comparison());
+    preview_->SetComparisonLut(comparisonLut_.get());
+    if (comparisonLut_ && !Viewer()->SplitView()) sbnSplitView_->click();
 }
 
 void TfrmMain::ShowState() {

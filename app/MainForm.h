@@ -155,6 +155,8 @@ private:
     // The title and the status line show the frame and the look.
     void FrameChanged(const QString& file, QSize size);
     void ShowState();
+    // The viewer's split view against the snapshot chosen for comparison.
+    void CompareWithSnapshot();
     QAction* NamedAction(const char* name) const;
 
     std::unique_ptr<TGradingState> state_ = std::make_unique<TGradingState>();
@@ -167,6 +169,7 @@ private:
     QDockWidget* libraryDock_ = nullptr;
     QAction* actLibraryGrid_ = nullptr;
     TStatusLine* statusLine_ = nullptr;
+    std::shared_ptr<const TLUT> comparisonLut_;
     TKeysDialog* keys_ = nullptr;
     QString frameName_;  // the file name of the frame shown, or "pasted picture"
     QToolButton* sbnOpenPreviewImage_ = nullptr;

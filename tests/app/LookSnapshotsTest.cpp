@@ -20,6 +20,7 @@
 #include "app/ImageViewer.h"
 #include "app/MainForm.h"
 #include "app/StatusLine.h"
+#include "engine/GradingRoad.h"
 #include "engine/LUT.h"
 #include "formats/FormatRegistry.h"
 #include "formats/LookExport.h"
@@ -329,4 +330,29 @@ TEST_F(LookSnapshotsTest, DigitsInTextFieldsAreNotRecalls) {
     window->Viewer()->setFocus();
     Key(Qt::Key_1);
     EXPECT_EQ(Bar("tbrStrength")->value(), 60);
+}
+
+// Compare with Snapshot A: the split view opens with the working copy graded
+// by the kept look on its other side, against the current look; ending the
+// comparison gives the ungraded copy back.
+TEST_F(LookSnapshotsTest, SplitViewComparesWithTheChosenSnapshot) {
+    Key(Qt::Key_1, Qt::ControlModifier);
+    std::shared_ptr<const TLUT> kept = Panel()->Snapshots().SnapshotLut(0);
+    ASSERT_NE(kept, nullptr);
+    Select("dusk");
+    TImageViewer* viewer = window->Viewer();
+    ASSERT_FALSE(viewer->SplitView());
+
+    Key(Qt::Key_1, Qt::AltModifier);
+    EXPECT_TRUE(viewer->SplitView());
+    TImage expected = viewer->Scaled().Clone();
+    GradePicture(*kept, expected);
+    EXPECT_TRUE(viewer->Comparison().SamePixels(expected));
+    TImage current = viewer->Scaled().Clone();
+    GradePicture(window->Lut(), current);
+    EXPECT_TRUE(viewer->Display().SamePixels(current));
+    EXPECT_FALSE(viewer->Comparison().SamePixels(viewer->Display()));
+
+    Key(Qt::Key_1, Qt::AltModifier);
+    EXPECT_TRUE(viewer->Comparison().SamePixels(viewer->Scaled()));
 }
