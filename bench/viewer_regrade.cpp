@@ -131,6 +131,10 @@ int main(int argc, char** argv) {
         for (bool open : {true, false}) {
             scopes->setVisible(open);
             QApplication::processEvents();
+            // Closing the scopes gives their room back: the viewer is sized again.
+            if (!SizeViewer(window, size))
+                std::printf("(the viewer came to %d x %d)\n", viewer->width(), viewer->height());
+            Settle(100);
             const int before = scopes->MeasureCount();
             TPaintCount viewerPaints, scopesPaints;
             viewer->installEventFilter(&viewerPaints);
