@@ -108,16 +108,20 @@ void TfrmMain::CreateComponents(const std::string& libraryFolder) {
     libraryDock_ = CreateLibraryDock();
     library_ = std::make_unique<TLibraryPanel>(libraryFolder, *state_, this, libraryDock_, [this] { Regrade(); });
     libraryDock_->setWidget(library_->List());
-    preview_ = std::make_unique<TPreviewPanel>(
-        *state_, this, client, client, Scopes_, sbnShowOriginal_, sbnSplitView_, [this] { library_->ClearSelection(); },
-        [this] { Regrade(); });
-
     // The viewer takes the space; the frame bar of a clip lies under it.
-    auto* column = new QVBoxLayout;
+    // Both have a panel of their own, to which full screen gives the viewer
+    // back.
+    auto* viewerPanel = new QWidget(client);
+    viewerPanel->setObjectName("pnlViewer");
+    preview_ = std::make_unique<TPreviewPanel>(
+        *state_, this, viewerPanel, viewerPanel, Scopes_, sbnShowOriginal_, sbnSplitView_,
+        [this] { library_->ClearSelection(); }, [this] { Regrade(); });
+    auto* column = new QVBoxLayout(viewerPanel);
+    column->setContentsMargins(0, 0, 0, 0);
     column->setSpacing(0);
     column->addWidget(Viewer(), 1);
     column->addWidget(FrameBar());
-    body->addLayout(column, 1);
+    body->addWidget(viewerPanel, 1);
     look_ = new TLookPanel(*state_, this);
     library_->SetDisplay(&look_->DisplayProfile().Transform());
     // Undo and snapshots restore the choice in the list and build their

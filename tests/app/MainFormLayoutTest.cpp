@@ -274,3 +274,24 @@ TEST_F(MainFormLayoutTest, MenusHoldTheActionsWithUniqueKeysThatWork) {
     EXPECT_TRUE(keys->findChild<QLabel*>("lblKeysNote")->text().contains("graded at once"));
     keys->close();
 }
+
+// Full screen and back: the viewer returns to its place left of the look
+// panel, at the size it had.
+TEST_F(MainFormLayoutTest, FullScreenGivesTheViewerBackWhereItWas) {
+    Open();
+    TImageViewer* viewer = window->Viewer();
+    QWidget* parent = viewer->parentWidget();
+    const QRect place = viewer->geometry();
+    auto* look = window->findChild<QWidget*>("pnlRight");
+    ASSERT_NE(look, nullptr);
+    EXPECT_LT(viewer->mapTo(window.get(), QPoint(0, 0)).x(), look->mapTo(window.get(), QPoint(0, 0)).x());
+
+    Action("miFullScreen")->trigger();
+    QApplication::processEvents();
+    EXPECT_NE(viewer->window(), window.get());
+    Action("miFullScreen")->trigger();
+    QApplication::processEvents();
+    EXPECT_EQ(viewer->parentWidget(), parent);
+    EXPECT_EQ(viewer->geometry(), place);
+    EXPECT_LT(viewer->mapTo(window.get(), QPoint(0, 0)).x(), look->mapTo(window.get(), QPoint(0, 0)).x());
+}
