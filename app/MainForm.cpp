@@ -25,36 +25,26 @@
 #include "app/FrameBar.h"
 #include "app/ImageViewer.h"
 #include "app/KeysDialog.h"
+#include "app/LibraryDock.h"
 #include "app/LutSaveForm.h"
 #include "app/MenuBar.h"
 #include "app/ProductInfo.h"
+#include "app/ScreenFit.h"
 #include "app/Snapshots.h"
 #include "app/StatusLine.h"
+#include "app/TabOrder.h"
+#include "app/ToolStrip.h"
 
 // The icons live in a static library; their registration must be asked for.
 static void InitResources() { Q_INIT_RESOURCE(ombrane); }
 
 namespace {
 
-constexpr int kHintTime = 5000;
-// The library panel's default extent in a grid, and the divider's step.
-constexpr int kLibraryGridExtent = 300;
+// The divider's step and the settings key of the window's place.
 constexpr double kDividerStep = 0.05;
-
-// The settings keys of the layout.
 const QString kGeometryKey = "layout/geometry";
-const QString kLibraryAreaKey = "layout/libraryArea";
-const QString kLibraryShownKey = "layout/libraryShown";
-const QString kLibraryGridKey = "layout/libraryGrid";
-const QString kLibraryExtentKey = "layout/libraryExtent";
 
 QSettings UserSettings() { return QSettings(QSettings::NativeFormat, QSettings::UserScope, "tarnwerk", "Ombrane"); }
-
-QIcon ButtonIcon(const QString& normal, const QString& disabled = QString()) {
-    QIcon icon(normal);
-    if (!disabled.isEmpty()) icon.addFile(disabled, QSize(), QIcon::Disabled);
-    return icon;
-}
 
 }  // namespace
 
@@ -96,7 +86,14 @@ void TfrmMain::CreateComponents(const std::string& libraryFolder) {
     tools->setContextMenuPolicy(Qt::PreventContextMenu);
     tools->toggleViewAction()->setVisible(false);
     tools->layout()->setContentsMargins(0, 0, 0, 0);
-    tools->addWidget(CreateToolStrip());
+    const TToolStrip strip = CreateToolStrip(this, *Scopes_);
+    sbnOpenPreviewImage_ = strip.OpenPreviewImage;
+    sbnCreateLUT_ = strip.CreateLUT;
+    sbnAddToLib_ = strip.AddToLib;
+    sbnShowOriginal_ = strip.ShowOriginal;
+    sbnSplitView_ = strip.SplitView;
+    sbnAbout_ = strip.About;
+    tools->addWidget(strip.Strip);
     addToolBar(Qt::TopToolBarArea, tools);
 
     auto* client = new QWidget(this);
@@ -105,9 +102,11 @@ void TfrmMain::CreateComponents(const std::string& libraryFolder) {
     body->setContentsMargins(0, 0, 0, 0);
     body->setSpacing(0);
 
-    libraryDock_ = CreateLibraryDock();
-    library_ = std::make_unique<TLibraryPanel>(libraryFolder, *state_, this, libraryDock_, [this] { Regrade(); });
-    libraryDock_->setWidget(library_->List());
+    libraryDock_ = new TLibraryDock(*this);
+    library_ =
+        std::make_unique<TLibraryPanel>(libraryFolder, *state_, this, libraryDock_->Dock(), [this] { Regrade(); });
+    libraryDock_->SetPanel(library_.get());
+    libraryDock_->OnLayoutChanged = [this] { SetTabOrder(); };
     // The viewer takes the space; the frame bar of a clip lies under it.
     // Both have a panel of their own, to which full screen gives the viewer
     // back.
@@ -138,15 +137,7 @@ void TfrmMain::CreateComponents(const std::string& libraryFolder) {
     // The scopes take the window's full height at the right.
     setCorner(Qt::BottomRightCorner, Qt::RightDockWidgetArea);
     setCorner(Qt::TopRightCorner, Qt::RightDockWidgetArea);
-    addDockWidget(Qt::BottomDockWidgetArea, libraryDock_);
-}
-
-QDockWidget* TfrmMain::CreateLibraryDock() {
-    auto* dock = new QDockWidget("Library", this);
-    dock->setObjectName("dckLibrary");
-    dock->setAllowedAreas(Qt::LeftDockWidgetArea | Qt::BottomDockWidgetArea);
-    dock->setFeatures(QDockWidget::DockWidgetClosable | QDockWidget::DockWidgetMovable);
-    return dock;
+    addDockWidget(Qt::BottomDockWidgetArea, libraryDock_->Dock());
 }
 
 // The look panel scrolls when the window is lower than the panel.
@@ -160,64 +151,6 @@ QWidget* TfrmMain::CreateLookArea() {
     const int scrollBar = area->style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, area);
     area->setFixedWidth(look_->width() + scrollBar);
     return area;
-}
-
-QWidget* TfrmMain::CreateToolStrip() {
-    auto* strip = new QWidget(this);
-    strip->setObjectName("pnlTools");
-    strip->setFixedHeight(34);
-    strip->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
-    auto* column = new QVBoxLayout(strip);
-    column->setContentsMargins(0, 0, 0, 0);
-    column->setSpacing(0);
-    auto* row = new QHBoxLayout;
-    row->setContentsMargins(4, 1, 4, 1);
-    row->setSpacing(2);
-
-    auto makeButton = [&](const char* name, const QIcon& icon, const QString& caption, const QString& hint) {
-        auto* button = new QToolButton(strip);
-        button->setObjectName(name);
-        button->setAutoRaise(true);
-        button->setFocusPolicy(Qt::NoFocus);  // flat buttons never take the focus
-        button->setIcon(icon);
-        button->setIconSize(QSize(24, 24));
-        button->setToolTip(hint);
-        button->setToolTipDuration(kHintTime);
-        if (!caption.isEmpty()) {
-            button->setText(caption);
-            button->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
-        }
-        row->addWidget(button);
-        return button;
-    };
-    sbnOpenPreviewImage_ = makeButton("sbnOpenPreviewImage", ButtonIcon(":/icons/open.png"), "Open Preview Image",
-                                      "Open a preview image (Ctrl+O)");
-    sbnCreateLUT_ = makeButton("sbnCreateLUT", ButtonIcon(":/icons/lut.png", ":/icons/lut_disabled.png"),
-                               "Create 3D LUT", "Create the 3D LUT file (Ctrl+E)");
-    sbnCreateLUT_->setEnabled(false);
-    sbnAddToLib_ =
-        makeButton("sbnAddToLib", ButtonIcon(":/icons/add.png"), QString(), "Add reference images to the library");
-    sbnShowOriginal_ = makeButton("sbnShowOriginal", ButtonIcon(":/icons/original.png"), QString(),
-                                  "Show the ungraded preview image (\\)");
-    sbnShowOriginal_->setCheckable(true);
-    sbnShowOriginal_->setEnabled(false);
-    sbnSplitView_ = makeButton("sbnSplitView", ButtonIcon(":/icons/split.png"), "Split View",
-                               "Show the ungraded preview left and the graded preview right of a divider");
-    sbnSplitView_->setCheckable(true);
-    row->addWidget(Scopes_->MakeToolButton(strip));
-    row->addStretch(1);
-    sbnAbout_ = makeButton("sbnAbout", ButtonIcon(":/icons/about.png"), QString(), "About");
-
-    auto* line = new QFrame(strip);
-    line->setObjectName("bvlTools");
-    line->setFixedHeight(1);
-    line->setAutoFillBackground(true);
-    QPalette silver = line->palette();
-    silver.setColor(QPalette::Window, QColor(192, 192, 192));
-    line->setPalette(silver);
-    column->addLayout(row, 1);
-    column->addWidget(line);
-    return strip;
 }
 
 // The menu bar holds every action of the window with its short-cut; the
@@ -240,20 +173,6 @@ void TfrmMain::CreateMenus() {
     dividerRight->setObjectName("actDividerRight");
     dividerRight->setShortcut(QKeySequence(Qt::ALT | Qt::Key_Right));
     connect(dividerRight, &QAction::triggered, this, [this] { MoveDivider(kDividerStep); });
-
-    QAction* showLibrary = libraryDock_->toggleViewAction();
-    showLibrary->setObjectName("actLibrary");
-    showLibrary->setText("Show Library");
-    showLibrary->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_B));
-    connect(showLibrary, &QAction::triggered, this, [this] { SaveLayout(); });
-    actLibraryGrid_ = new QAction("Library as Grid", this);
-    actLibraryGrid_->setObjectName("actLibraryGrid");
-    actLibraryGrid_->setCheckable(true);
-    actLibraryGrid_->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_G));
-    connect(actLibraryGrid_, &QAction::triggered, this, [this](bool grid) {
-        SetLibraryStrip(!grid);
-        SaveLayout();
-    });
 
     auto* keys = new QAction("Keys...", this);
     keys->setObjectName("actKeys");
@@ -280,8 +199,8 @@ void TfrmMain::CreateMenus() {
         if ((i - 2) % 3 == 0) menus.Look += nullptr;
         menus.Look += look[i];
     }
-    menus.Library = {library_->AddAction(), library_->RenameAction(), library_->DeleteAction(), nullptr,
-                     showLibrary,           actLibraryGrid_};
+    menus.Library = {library_->AddAction(),      library_->RenameAction(),  library_->DeleteAction(), nullptr,
+                     libraryDock_->ShowAction(), libraryDock_->GridAction()};
     menus.Help = {keys, about};
     BuildMenuBar(*this, menus);
 }
@@ -323,11 +242,7 @@ void TfrmMain::showEvent(QShowEvent* event) {
     QMainWindow::showEvent(event);
     if (shown_) return;
     shown_ = true;
-    if (!LibraryStrip()) {
-        const bool left = dockWidgetArea(libraryDock_) == Qt::LeftDockWidgetArea;
-        const int extent = UserSettings().value(kLibraryExtentKey, kLibraryGridExtent).toInt();
-        resizeDocks({libraryDock_}, {std::max(extent, 60)}, left ? Qt::Horizontal : Qt::Vertical);
-    }
+    libraryDock_->WindowShown();
     RunHandler([this] { ScanLibrary(); });
 }
 
@@ -339,101 +254,26 @@ void TfrmMain::closeEvent(QCloseEvent* event) {
 // ---- layout -------------------------------------------------------------
 
 void TfrmMain::RestoreLayout() {
-    const QSettings settings = UserSettings();
-    const QByteArray geometry = settings.value(kGeometryKey).toByteArray();
+    const QByteArray geometry = UserSettings().value(kGeometryKey).toByteArray();
     if (!geometry.isEmpty()) restoreGeometry(geometry);
-    const bool left = settings.value(kLibraryAreaKey).toString() == "left";
-    addDockWidget(left ? Qt::LeftDockWidgetArea : Qt::BottomDockWidgetArea, libraryDock_);
-    libraryDock_->setVisible(settings.value(kLibraryShownKey, true).toBool());
-    library_->SetStrip(!settings.value(kLibraryGridKey, false).toBool(), left);
-    ApplyLibraryLayout();
-    // From now on the user moves the panel.
-    connect(libraryDock_, &QDockWidget::dockLocationChanged, this, [this] {
-        ApplyLibraryLayout();
-        SaveLayout();
-    });
+    libraryDock_->Restore();
 }
 
 void TfrmMain::SaveLayout() const {
-    QSettings settings = UserSettings();
-    settings.setValue(kGeometryKey, saveGeometry());
-    const bool left = dockWidgetArea(libraryDock_) == Qt::LeftDockWidgetArea;
-    settings.setValue(kLibraryAreaKey, left ? "left" : "bottom");
-    settings.setValue(kLibraryShownKey, !libraryDock_->isHidden());
-    settings.setValue(kLibraryGridKey, !LibraryStrip());
-    if (!LibraryStrip() && libraryDock_->isVisible())
-        settings.setValue(kLibraryExtentKey, left ? libraryDock_->width() : libraryDock_->height());
-}
-
-void TfrmMain::SetLibraryStrip(bool strip) {
-    library_->SetStrip(strip, dockWidgetArea(libraryDock_) == Qt::LeftDockWidgetArea);
-    ApplyLibraryLayout();
-}
-
-void TfrmMain::SetLibraryArea(Qt::DockWidgetArea area) {
-    addDockWidget(area, libraryDock_);
-    ApplyLibraryLayout();
-}
-
-// A strip is one row of thumbnails high (one column wide when docked
-// left); a grid is as large as the user makes it.
-void TfrmMain::ApplyLibraryLayout() {
-    const bool left = dockWidgetArea(libraryDock_) == Qt::LeftDockWidgetArea;
-    const bool strip = library_->Strip();
-    library_->SetStrip(strip, left);
-    QListWidget* list = library_->List();
-    list->setMinimumSize(60, 60);
-    list->setMaximumSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
-    if (strip && left)
-        list->setFixedWidth(library_->StripExtent(true));
-    else if (strip)
-        list->setFixedHeight(library_->StripExtent(false));
-    actLibraryGrid_->setChecked(!strip);
-    SetTabOrder();
-    if (!strip && shown_) {
-        const int extent = UserSettings().value(kLibraryExtentKey, kLibraryGridExtent).toInt();
-        resizeDocks({libraryDock_}, {std::max(extent, 60)}, left ? Qt::Horizontal : Qt::Vertical);
-    }
+    UserSettings().setValue(kGeometryKey, saveGeometry());
+    libraryDock_->Save();
 }
 
 void TfrmMain::SetTabOrder() {
-    // Each panel keeps its own order inside; the panels go left to right,
-    // then top to bottom.
-    auto chainOf = [](QWidget* panel) {
-        QList<QWidget*> widgets;
-        if (panel->focusPolicy() & Qt::TabFocus) widgets << panel;
-        for (QWidget* widget = panel->nextInFocusChain(); widget != panel; widget = widget->nextInFocusChain())
-            if (panel->isAncestorOf(widget) && (widget->focusPolicy() & Qt::TabFocus) && !widgets.contains(widget))
-                widgets << widget;
-        return widgets;
-    };
     QList<QWidget*> panels = {Viewer(), FrameBar(), look_, Scopes_};
-    if (dockWidgetArea(libraryDock_) == Qt::LeftDockWidgetArea)
+    if (libraryDock_->Left())
         panels.prepend(library_->List());
     else
         panels.append(library_->List());
-    QList<QWidget*> order;
-    for (QWidget* panel : panels) order << chainOf(panel);
-    for (int i = 1; i < order.size(); ++i) QWidget::setTabOrder(order[i - 1], order[i]);
+    ChainTabOrder(panels);
 }
 
-void TfrmMain::FitToScreen() {
-    if (windowState() & (Qt::WindowMaximized | Qt::WindowFullScreen)) return;
-    const QScreen* shownOn = screen();
-    if (!shownOn) return;
-    const QRect available = shownOn->availableGeometry();
-    const QSize frame = isVisible() ? frameGeometry().size() - geometry().size() : QSize();
-    const int width = std::max(std::min(this->width(), available.width() - frame.width()), minimumWidth());
-    const int height = std::max(std::min(this->height(), available.height() - frame.height()), minimumHeight());
-    if (width != this->width() || height != this->height()) resize(width, height);
-    // A window grown past the screen's right or bottom edge moves back in.
-    QRect placed = frameGeometry();
-    if (placed.right() > available.right()) placed.moveRight(available.right());
-    if (placed.bottom() > available.bottom()) placed.moveBottom(available.bottom());
-    if (placed.left() < available.left()) placed.moveLeft(available.left());
-    if (placed.top() < available.top()) placed.moveTop(available.top());
-    if (placed.topLeft() != frameGeometry().topLeft()) move(placed.topLeft());
-}
+void TfrmMain::FitToScreen() { FitWindowToScreen(*this); }
 
 void TfrmMain::MoveDivider(double by) {
     TImageViewer* viewer = Viewer();

@@ -8,6 +8,7 @@
 #include "app/DisplayProfileChoice.h"
 #include "app/FootageChoice.h"
 #include "app/GradingState.h"
+#include "app/LibraryDock.h"
 #include "app/LibraryPanel.h"
 #include "app/LookPanel.h"
 #include "app/PreviewPanel.h"
@@ -124,10 +125,10 @@ public:
 
     // Layout: the library panel, shown as a strip (one row, or one column
     // when docked left) or as a grid.
-    QDockWidget* LibraryDock() const { return libraryDock_; }
+    QDockWidget* LibraryDock() const { return libraryDock_->Dock(); }
     bool LibraryStrip() const { return library_->Strip(); }
-    void SetLibraryStrip(bool strip);
-    void SetLibraryArea(Qt::DockWidgetArea area);
+    void SetLibraryStrip(bool strip) { libraryDock_->SetStrip(strip); }
+    void SetLibraryArea(Qt::DockWidgetArea area) { libraryDock_->SetArea(area); }
     // Writes the layout (library panel and window geometry) to the settings.
     void SaveLayout() const;
     TStatusLine* StatusLine() const { return statusLine_; }
@@ -140,13 +141,10 @@ protected:
 
 private:
     void CreateComponents(const std::string& libraryFolder);
-    QWidget* CreateToolStrip();
-    QDockWidget* CreateLibraryDock();
     QWidget* CreateLookArea();
     void CreateMenus();
     void ConnectHandlers();
     void RestoreLayout();
-    void ApplyLibraryLayout();
     // Tab goes through the panels in the order they stand on screen.
     void SetTabOrder();
     // Opening the scopes never makes the window larger than the screen.
@@ -166,8 +164,7 @@ private:
     bool shown_ = false;
 
     TScopesPanel* Scopes_ = nullptr;
-    QDockWidget* libraryDock_ = nullptr;
-    QAction* actLibraryGrid_ = nullptr;
+    TLibraryDock* libraryDock_ = nullptr;
     TStatusLine* statusLine_ = nullptr;
     std::shared_ptr<const TLUT> comparisonLut_;
     TKeysDialog* keys_ = nullptr;
