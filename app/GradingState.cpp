@@ -67,12 +67,20 @@ void TGradingState::Changed() {
 }
 
 TLookSettings TGradingState::Settings(const TImage& cell, const TLookPositions& positions, bool match) const {
-    TLookSettings settings = LookFromReference(cell, positions);
+    TLookSettings settings = MakeLookSettings(CellStats(cell), positions);
     if (match && !preview_.Empty()) {
         if (!previewStats_) previewStats_ = FrameStatistics(footage_->Shown(preview_));
         MatchLookToFrame(settings, *previewStats_, previewFile_);
     }
     return settings;
+}
+
+const TColorStats& TGradingState::CellStats(const TImage& cell) const {
+    if (statsCell_.Empty() || !cell.SamePixels(statsCell_)) {
+        ComputeColorStats(cell, cellStats_);
+        statsCell_ = cell.Clone();
+    }
+    return cellStats_;
 }
 
 std::shared_ptr<const TLUT> TGradingState::LookLut(const TImage& cell, const TLookPositions& positions,

@@ -96,6 +96,9 @@ signals:
 private:
     void Changed();
     TLookSettings Settings(const TImage& cell, const TLookPositions& positions, bool match) const;
+    // The statistics of a reference's cell, measured again only for a cell
+    // of other pixels (a slider's move keeps the reference).
+    const TColorStats& CellStats(const TImage& cell) const;
 
     TImage preview_;
     std::string previewFile_;
@@ -113,4 +116,6 @@ private:
     int buildCount_ = 0;
     // Statistics of the preview for Match Preview Colours, measured once per preview.
     mutable std::optional<TColorStats> previewStats_;
+    mutable TImage statsCell_;
+    mutable TColorStats cellStats_{};
 };

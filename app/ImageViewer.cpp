@@ -7,6 +7,7 @@
 #include <cmath>
 #include <cstring>
 
+#include "engine/Parallel.h"
 #include "imageio/ColourProfile.h"
 
 namespace {
@@ -26,11 +27,17 @@ constexpr std::uint64_t kNoTransform = ~std::uint64_t{0};
 void ToScreenPixels(const TImage& image, QImage& out) {
     if (out.width() != image.Width() || out.height() != image.Height() || out.format() != QImage::Format_RGB32)
         out = QImage(image.Width(), image.Height(), QImage::Format_RGB32);
-    for (int y = 0; y < image.Height(); ++y) {
-        const std::uint8_t* p = image.Row(y);
-        auto* q = reinterpret_cast<QRgb*>(out.scanLine(y));
-        for (int x = 0; x < image.Width(); ++x, p += 3) q[x] = 0xFF000000u | p[2] << 16 | p[1] << 8 | p[0];
-    }
+    // Rows apart on the worker threads: the view's whole picture changes with every regrade.
+    uchar* bits = out.bits();  // detached here, not on the workers
+    const qsizetype stride = out.bytesPerLine();
+    const int minRows = std::max(1, (1 << 16) / std::max(image.Width(), 1));
+    ParallelFor(image.Height(), minRows, [&](int y0, int y1) {
+        for (int y = y0; y < y1; ++y) {
+            const std::uint8_t* p = image.Row(y);
+            auto* q = reinterpret_cast<QRgb*>(bits + y * stride);
+            for (int x = 0; x < image.Width(); ++x, p += 3) q[x] = 0xFF000000u | p[2] << 16 | p[1] << 8 | p[0];
+        }
+    });
 }
 }  // namespace
 
@@ -108,6 +115,15 @@ QSize TImageViewer::FitSizeFor(QSize frame) const {
     fit.SetView(PhysicalSize(), static_cast<int>(std::lround(Margin * Ratio())));
     fit.SetFrame(frame);
     return fit.FitSize();
+}
+
+QSize TImageViewer::CopySizeFor(QSize frame) const {
+    const QSize fit = FitSizeFor(frame);
+    if (zoom_.Fit() || frame.isEmpty()) return fit;
+    const double scale = zoom_.Scale();
+    const QSize zoomed(static_cast<int>(std::ceil(frame.width() * scale)),
+                       static_cast<int>(std::ceil(frame.height() * scale)));
+    return zoomed.expandedTo(fit);
 }
 
 QRectF TImageViewer::PictureRect() const {

@@ -59,6 +59,11 @@ public:
     // The size in physical pixels that a frame of this size takes at fit:
     // the size its working copy is made at.
     QSize FitSizeFor(QSize frame) const;
+    // The size in physical pixels that a working copy of a frame of this
+    // size needs to show the view as it stands: its fit size at fit, and
+    // the frame at the zoom's scale when zoomed in further (so that 100 %
+    // shows the frame's own pixels).
+    QSize CopySizeFor(QSize frame) const;
     QSize PhysicalSize() const;
 
     // Zoom: fit (the default), 100 % (a frame pixel on a screen pixel), the

@@ -141,6 +141,7 @@ void TPreviewPanel::Connect() {
     // A viewer grown beyond its working copy gets a larger one once its
     // size settles.
     connect(Viewer_, &TImageViewer::ViewResized, growTimer_, qOverload<>(&QTimer::start));
+    connect(Viewer_, &TImageViewer::ZoomChanged, growTimer_, qOverload<>(&QTimer::start));
     connect(growTimer_, &QTimer::timeout, this, guarded(&TPreviewPanel::GrowWorkingCopy));
     // The split's divider moves over the working copy with a zoom or a pan.
     connect(Viewer_, &TImageViewer::ViewChanged, this, [this] {
@@ -371,7 +372,7 @@ TViewerWorkingCopy::TMaker TPreviewPanel::CopyMaker() const {
 void TPreviewPanel::ShowFrame(TImage full) {
     growTimer_->stop();
     working_.SetFrame(std::move(full));
-    QSize wanted = Viewer_->FitSizeFor(working_.FrameSize());
+    QSize wanted = Viewer_->CopySizeFor(working_.FrameSize());
     // A viewer not laid out yet: the preview's size until it is.
     if (wanted.isEmpty()) {
         int width = 0, height = 0;
@@ -391,7 +392,8 @@ void TPreviewPanel::ShowWorkingCopy() {
 void TPreviewPanel::GrowWorkingCopy() {
     growTimer_->stop();
     if (working_.Empty() || !Viewer_->HasImage()) return;
-    if (!working_.Update(Viewer_->FitSizeFor(working_.FrameSize()), CopyMaker())) return;
+    const QSize wanted = Viewer_->CopySizeFor(working_.FrameSize());
+    if (!working_.Update(wanted, CopyMaker()) && !(Viewer_->Fit() && working_.Shrink(wanted, CopyMaker()))) return;
     TBusyCursor busy;
     ShowWorkingCopy();
     ViewerLayoutChanged();

@@ -81,8 +81,9 @@ public:
     bool FullScreen() const;
     // The full picture of the frame shown and its working copy.
     const TViewerWorkingCopy& WorkingCopy() const { return working_; }
-    // A working copy for the viewer's size now, if it grew beyond the copy
-    // (otherwise done a moment after the viewer's size settles).
+    // A working copy for the viewer's size and zoom now, if they need more
+    // pixels than the copy has, or fewer by far at fit (otherwise done a
+    // moment after the viewer's size or zoom settles).
     void GrowWorkingCopy();
     // What the scopes show: the viewer's picture and the chosen reference.
     TScopeSource ScopeSource() const;

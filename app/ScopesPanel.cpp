@@ -204,16 +204,20 @@ void TScopesPanel::RefreshNow() {
     const TScopeSource source = source_ ? source_() : TScopeSource{};
     const TImage* picture = source.Picture.Left;
     const int rows = picture ? picture->Height() : 0;
-    data_.Measure(source.Picture, (rows + kMeasuredRows - 1) / kMeasuredRows);
+    data_.Measure(source.Picture, (rows + kMeasuredRows - 1) / kMeasuredRows, kMeasuredColumns);
     hasReference_ = source.Reference != nullptr && source.ReferenceStats != nullptr && !source.Reference->Empty();
-    if (hasReference_) {
-        // The cell's white padding is no colour of the reference.
-        const TImage picture = PictureOfCell(*source.Reference);
-        cloud_.Measure(picture);
-        ComputeColorStats(picture, referenceStats_);
-    }
+    if (hasReference_) MeasureReference(*source.Reference);
     ++measureCount_;
     Redraw();
+}
+
+void TScopesPanel::MeasureReference(const TImage& cell) {
+    if (cell.SamePixels(measuredCell_)) return;
+    // The cell's white padding is no colour of the reference.
+    const TImage picture = PictureOfCell(cell);
+    cloud_.Measure(picture);
+    ComputeColorStats(picture, referenceStats_);
+    measuredCell_ = cell.Clone();
 }
 
 void TScopesPanel::Redraw() {

@@ -4,6 +4,7 @@
 #include <functional>
 
 #include "engine/ColorSpace.h"
+#include "engine/Image.h"
 #include "engine/Scopes.h"
 #include "scopeview/ScopeDrawing.h"
 
@@ -12,7 +13,6 @@ class QComboBox;
 class QLabel;
 class QTimer;
 class QToolButton;
-class TImage;
 class TScopeView;
 
 // What the scopes show: the picture on screen (the graded preview, the
@@ -44,8 +44,11 @@ public:
     static constexpr int kPanelWidth = 340;
     static constexpr int kMinimumPanelWidth = 220;
     // Rows measured per picture at most; taller pictures are measured on
-    // every n-th row.
+    // every n-th row. Of a wider picture than the waveform's columns one
+    // picture column per waveform column is measured, so a regrade of a
+    // large view costs the scopes no more than a small one.
     static constexpr int kMeasuredRows = 600;
+    static constexpr int kMeasuredColumns = kScopeMaxColumns;
 
     explicit TScopesPanel(QMainWindow* window);
 
@@ -89,7 +92,12 @@ private:
     void FitWindow(bool shown);
 
     std::function<TScopeSource()> source_;
+    // The reference's cell as last measured: a regrade of the same
+    // reference measures it no more.
+    void MeasureReference(const TImage& cell);
+
     TScopeData data_, cloud_;
+    TImage measuredCell_;
     TColorStats referenceStats_{};
     bool hasReference_ = false;
     bool stale_ = true;

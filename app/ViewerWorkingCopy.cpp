@@ -21,6 +21,15 @@ bool TViewerWorkingCopy::Update(QSize wanted, const TMaker& maker) {
     return true;
 }
 
+bool TViewerWorkingCopy::Shrink(QSize wanted, const TMaker& maker) {
+    if (frame_.Empty() || copy_.Empty()) return false;
+    const QSize size(std::clamp(wanted.width(), 1, frame_.Width()), std::clamp(wanted.height(), 1, frame_.Height()));
+    const double pixels = static_cast<double>(size.width()) * size.height();
+    if (static_cast<double>(copy_.Width()) * copy_.Height() <= 2 * pixels) return false;
+    Make(size, maker);
+    return true;
+}
+
 void TViewerWorkingCopy::Remake(const TMaker& maker) {
     if (!copy_.Empty()) Make(QSize(copy_.Width(), copy_.Height()), maker);
 }

@@ -7,8 +7,9 @@
 // The picture the viewer grades: a copy of the frame's full picture made
 // once per frame at the size the viewer shows it (up to the frame's own
 // size), so that regrades work on no more pixels than the screen shows and
-// the view stays sharp at any window size. A view that grows beyond the
-// copy gets a bigger one; a smaller view keeps it.
+// the view stays sharp at any window size and zoom. A view that grows
+// beyond the copy gets a bigger one; a smaller view keeps it, unless the
+// copy is far larger than the view needs.
 class TViewerWorkingCopy {
 public:
     // Makes a copy at a size from the full picture (the footage conversion
@@ -27,6 +28,10 @@ public:
     // is none yet for this frame or when `wanted` is larger than it (never
     // beyond the frame's size). True when a copy was made.
     bool Update(QSize wanted, const TMaker& maker = {});
+    // Makes the copy again at `wanted` when it holds more than twice the
+    // pixels that size needs (a view back at fit after a zoom to the
+    // frame's pixels regrades no more than it shows). True when made.
+    bool Shrink(QSize wanted, const TMaker& maker = {});
     // Makes the copy again at its size (the footage changed).
     void Remake(const TMaker& maker = {});
     const TImage& Copy() const { return copy_; }

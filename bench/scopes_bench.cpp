@@ -88,6 +88,23 @@ void BM_ScopeMeasure(benchmark::State& state) {
 }
 BENCHMARK(BM_ScopeMeasure)->Unit(benchmark::kMillisecond)->MeasureProcessCPUTime()->UseRealTime();
 
+// As the window measures a view of this size: at most 600 rows, one column
+// per waveform column.
+void BM_ScopeMeasureView(benchmark::State& state) {
+    const TImage display = Picture(static_cast<int>(state.range(0)), static_cast<int>(state.range(1)));
+    TScopeData data;
+    for (auto _ : state) {
+        data.Measure(TScopeInput{&display, nullptr, 0}, (display.Height() + 599) / 600, kScopeMaxColumns);
+        benchmark::DoNotOptimize(data.PixelCount());
+    }
+}
+BENCHMARK(BM_ScopeMeasureView)
+    ->Args({988, 556})
+    ->Args({1909, 1074})
+    ->Unit(benchmark::kMillisecond)
+    ->MeasureProcessCPUTime()
+    ->UseRealTime();
+
 void BM_ScopeDraw(benchmark::State& state) {
     TScopeData data, cloud;
     data.Measure(Picture(1000, 562));

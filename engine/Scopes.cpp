@@ -2,9 +2,11 @@
 
 #include <algorithm>
 #include <cmath>
+#include <mutex>
 
 #include "engine/ColorSpace.h"
 #include "engine/Image.h"
+#include "engine/Parallel.h"
 
 namespace {
 
@@ -16,6 +18,13 @@ struct TUnitTable {
     }
 };
 const TUnitTable kUnit;
+
+
+// Waveform columns measured together down the picture: their counts of the
+// four channels (4 KB a column) fit a core's cache.
+constexpr int kBandColumns = 48;
+// Pictures of fewer samples than this per thread are measured on one.
+constexpr std::size_t kMinSamplesPerThread = 1 << 16;
 
 }  // namespace
 
@@ -41,7 +50,7 @@ TScopeData::TScopeData() { Reset(0); }
 
 void TScopeData::Measure(const TImage& picture, int rowStep) { Measure(TScopeInput{&picture, nullptr, 0}, rowStep); }
 
-void TScopeData::Measure(const TScopeInput& input, int rowStep) {
+void TScopeData::Measure(const TScopeInput& input, int rowStep, int sampledColumns) {
     const TImage* left = input.Left;
     const bool empty = left == nullptr || left->Empty();
     const int width = empty ? 0 : left->Width();
@@ -51,14 +60,55 @@ void TScopeData::Measure(const TScopeInput& input, int rowStep) {
     const bool split = right != nullptr && right->Width() == width && right->Height() == left->Height();
     const int divider = split ? std::clamp(input.Divider, 0, width) : width;
 
-    if (static_cast<int>(columnOf_.size()) < width) columnOf_.resize(static_cast<std::size_t>(width));
-    for (int x = 0; x < width; ++x)
-        columnOf_[static_cast<std::size_t>(x)] = static_cast<int>(static_cast<std::int64_t>(x) * columns_ / width);
-
+    Sample(width, sampledColumns);
+    // Band by band of waveform columns down the picture: the counts of a
+    // band's columns stay in the cache while its rows are measured, and
+    // bands on different threads never count into the same column. Each
+    // thread counts its own vectorscope, added up at the end.
     const int step = std::max(rowStep, 1);
-    for (int y = 0; y < left->Height(); y += step)
-        MeasureRow(left->Row(y), split ? right->Row(y) : nullptr, width, divider);
+    const int rows = (left->Height() + step - 1) / step;
+    const int bands = static_cast<int>(bandStart_.size()) - 1;
+    const std::size_t samples = sampleX_.size();
+    const int minBands = std::max<int>(1, static_cast<int>(kMinSamplesPerThread / (samples / bands * rows + 1)));
+    std::mutex adding;
+    ParallelFor(bands, minBands, [&](int b0, int b1) {
+        const bool alone = b0 == 0 && b1 == bands;
+        std::vector<std::uint32_t> own(alone ? 0 : vectorscope_.size(), 0);
+        std::uint32_t* vectorscope = alone ? vectorscope_.data() : own.data();
+        for (int b = b0; b < b1; ++b)
+            for (int y = 0; y < left->Height(); y += step)
+                MeasureRow(left->Row(y), split ? right->Row(y) : nullptr, divider, bandStart_[b], bandStart_[b + 1],
+                           vectorscope);
+        if (alone) return;
+        const std::lock_guard<std::mutex> lock(adding);
+        for (std::size_t cell = 0; cell < own.size(); ++cell) vectorscope_[cell] += own[cell];
+    });
+    pixels_ = static_cast<std::uint64_t>(samples) * static_cast<std::uint64_t>(rows);
     SumHistogram();
+}
+
+void TScopeData::Sample(int width, int sampledColumns) {
+    const bool every = sampledColumns <= 0 || sampledColumns >= width;
+    const int count = every ? width : sampledColumns;
+    sampleX_.resize(static_cast<std::size_t>(count));
+    sampleColumn_.resize(static_cast<std::size_t>(count));
+    for (int i = 0; i < count; ++i) {
+        const std::size_t at = static_cast<std::size_t>(i);
+        if (every) {
+            sampleX_[at] = i;
+            sampleColumn_[at] = static_cast<int>(static_cast<std::int64_t>(i) * columns_ / width);
+        } else {
+            sampleX_[at] = static_cast<int>((2 * static_cast<std::int64_t>(i) + 1) * width / (2 * count));
+            sampleColumn_[at] = static_cast<int>(static_cast<std::int64_t>(i) * columns_ / count);
+        }
+    }
+    // Where each band of kBandColumns waveform columns begins among the samples.
+    bandStart_.clear();
+    for (int i = 0; i < count; ++i)
+        if (i == 0 || sampleColumn_[static_cast<std::size_t>(i)] / kBandColumns !=
+                          sampleColumn_[static_cast<std::size_t>(i) - 1] / kBandColumns)
+            bandStart_.push_back(static_cast<std::size_t>(i));
+    bandStart_.push_back(static_cast<std::size_t>(count));
 }
 
 // The histogram is the waveform summed over its columns.
@@ -79,24 +129,25 @@ void TScopeData::Reset(int columns) {
     histogram_.assign(static_cast<std::size_t>(kScopeChannels) * kScopeLevels, 0);
 }
 
-void TScopeData::MeasureRow(const std::uint8_t* left, const std::uint8_t* right, int width, int divider) {
+void TScopeData::MeasureRow(const std::uint8_t* left, const std::uint8_t* right, int divider, std::size_t first,
+                            std::size_t last, std::uint32_t* vectorscope) {
     const std::size_t plane = static_cast<std::size_t>(columns_) * kScopeLevels;
     std::uint32_t* const luma = waveform_.data();
     std::uint32_t* const red = luma + plane;
     std::uint32_t* const green = red + plane;
     std::uint32_t* const blue = green + plane;
-    for (int x = 0; x < width; ++x) {
+    for (std::size_t i = first; i < last; ++i) {
+        const int x = sampleX_[i];
         const std::uint8_t* p = (x < divider ? left : right) + 3 * static_cast<std::size_t>(x);
         const int b = p[0], g = p[1], r = p[2];
         double Y, U, V;
         RGBToYUV(kUnit.Value[r], kUnit.Value[g], kUnit.Value[b], Y, U, V);
         const int level = ScopeLevel(Y);
-        const std::size_t column = static_cast<std::size_t>(columnOf_[static_cast<std::size_t>(x)]) * kScopeLevels;
+        const std::size_t column = static_cast<std::size_t>(sampleColumn_[i]) * kScopeLevels;
         ++luma[column + level];
         ++red[column + r];
         ++green[column + g];
         ++blue[column + b];
-        ++vectorscope_[static_cast<std::size_t>(ChromaCell(V)) * kVectorscopeCells + ChromaCell(U)];
+        ++vectorscope[static_cast<std::size_t>(ChromaCell(V)) * kVectorscopeCells + ChromaCell(U)];
     }
-    pixels_ += static_cast<std::uint64_t>(width);
 }

@@ -50,8 +50,13 @@ public:
 
     // Measures every pixel of the input (nothing for a missing or empty
     // Left). With rowStep above 1 only every rowStep-th row from row 0 on is
-    // measured: a fixed, deterministic subsample.
-    void Measure(const TScopeInput& input, int rowStep = 1);
+    // measured, and with sampledColumns between 1 and the width only that
+    // many columns spread evenly over it (column i of them at the middle of
+    // its share, (i + 0.5) * width / sampledColumns, counted in waveform
+    // column i * Columns() / sampledColumns): a fixed, deterministic
+    // subsample, even across the waveform when sampledColumns is a
+    // multiple of Columns().
+    void Measure(const TScopeInput& input, int rowStep = 1, int sampledColumns = 0);
     void Measure(const TImage& picture, int rowStep = 1);
 
     int Columns() const { return columns_; }
@@ -72,12 +77,17 @@ public:
 private:
     void Reset(int columns);
     void SumHistogram();
-    void MeasureRow(const std::uint8_t* left, const std::uint8_t* right, int width, int divider);
+    void Sample(int width, int sampledColumns);
+    // The samples first..last-1 of a row, their chroma into vectorscope.
+    void MeasureRow(const std::uint8_t* left, const std::uint8_t* right, int divider, std::size_t first,
+                    std::size_t last, std::uint32_t* vectorscope);
 
     int columns_ = 0;
     std::uint64_t pixels_ = 0;
     std::vector<std::uint32_t> waveform_;     // [channel][column][level]
     std::vector<std::uint32_t> vectorscope_;  // [vCell][uCell]
     std::vector<std::uint32_t> histogram_;    // [channel][level]
-    std::vector<int> columnOf_;               // waveform column of each picture column
+    std::vector<int> sampleX_;                // the picture columns measured
+    std::vector<int> sampleColumn_;           // and their waveform columns
+    std::vector<std::size_t> bandStart_;      // the first sample of each band, and the end
 };

@@ -4,6 +4,8 @@
 #include <algorithm>
 #include <cmath>
 
+#include "engine/Parallel.h"
+
 namespace {
 
 const QColor kGround(12, 12, 12);
@@ -99,16 +101,27 @@ QImage DrawScopesInBox(const TScopeData& data, TScopeKind kind, QSize box, bool 
     const TScopeBoxLayout layout = ScopeBoxLayout(kind, box);
     QImage image(box.expandedTo(QSize(kSmallest, kSmallest)), QImage::Format_RGB32);
     image.fill(kGround);
+    // The scopes are drawn side by side on the worker threads (each into a
+    // picture of its own), then put into the box.
+    QImage parts[3];
+    ParallelFor(3, 1, [&](int first, int last) {
+        for (int part = first; part < last; ++part) {
+            if (part == 0 && !layout.Waveform.isEmpty())
+                parts[0] = DrawWaveform(data, layout.Waveform.size(), parade);
+            if (part == 1 && !layout.Vectorscope.isEmpty())
+                parts[1] = DrawVectorscope(data, layout.Vectorscope.width(), reference,
+                                           TVectorscopeMarks::ColourTargets);
+            if (part == 2 && !layout.Histogram.isEmpty()) parts[2] = DrawHistogram(data, layout.Histogram.size());
+        }
+    });
     QPainter painter(&image);
     if (!layout.Waveform.isEmpty()) {
-        painter.drawImage(layout.Waveform.topLeft(), DrawWaveform(data, layout.Waveform.size(), parade));
+        painter.drawImage(layout.Waveform.topLeft(), parts[0]);
         DrawWaveformScale(painter, layout.Waveform, codeMax);
     }
-    if (!layout.Vectorscope.isEmpty())
-        painter.drawImage(layout.Vectorscope.topLeft(), DrawVectorscope(data, layout.Vectorscope.width(), reference,
-                                                                        TVectorscopeMarks::ColourTargets));
+    if (!layout.Vectorscope.isEmpty()) painter.drawImage(layout.Vectorscope.topLeft(), parts[1]);
     if (!layout.Histogram.isEmpty()) {
-        painter.drawImage(layout.Histogram.topLeft(), DrawHistogram(data, layout.Histogram.size()));
+        painter.drawImage(layout.Histogram.topLeft(), parts[2]);
         DrawHistogramScale(painter, layout.Histogram, codeMax);
     }
     return image;

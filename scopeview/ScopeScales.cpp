@@ -9,34 +9,36 @@
 namespace {
 
 constexpr double kBarLevel = 0.75;
-constexpr double kFigureWidth = 0.55;  // of the height
-constexpr double kFigureGap = 0.25;
+// The figures are 5 x 7 dots on a grid of whole pixels, a blank column
+// between two: at the small sizes of the scales a drawn line blurs, while
+// whole dots stay apart ("191" never reads as "8 1"). Each row is five bits,
+// the leftmost dot the highest.
+constexpr int kDotColumns = 5;
+constexpr int kDotRows = 7;
+constexpr int kAdvance = kDotColumns + 1;
 
-// The seven segments of a figure: top, top right, bottom right, bottom,
-// bottom left, top left, middle; bit i stands for segment i.
-constexpr unsigned char kDigitSegments[] = {0x3f, 0x06, 0x5b, 0x4f, 0x66, 0x6d, 0x7d, 0x07, 0x7f, 0x6f};
+struct TGlyph {
+    char Character;
+    unsigned char Rows[kDotRows];
+};
 
-void DrawSegments(QPainter& painter, QPointF at, double height, unsigned char segments) {
-    const double w = kFigureWidth * height, h = height, m = height / 2;
-    const QLineF lines[] = {
-        {at.x(), at.y(), at.x() + w, at.y()},              // top
-        {at.x() + w, at.y(), at.x() + w, at.y() + m},      // top right
-        {at.x() + w, at.y() + m, at.x() + w, at.y() + h},  // bottom right
-        {at.x(), at.y() + h, at.x() + w, at.y() + h},      // bottom
-        {at.x(), at.y() + m, at.x(), at.y() + h},          // bottom left
-        {at.x(), at.y(), at.x(), at.y() + m},              // top left
-        {at.x(), at.y() + m, at.x() + w, at.y() + m},      // middle
-    };
-    for (int i = 0; i < 7; ++i)
-        if (segments & (1u << i)) painter.drawLine(lines[i]);
+constexpr TGlyph kGlyphs[] = {
+    {'0', {0x0e, 0x11, 0x13, 0x15, 0x19, 0x11, 0x0e}}, {'1', {0x04, 0x0c, 0x04, 0x04, 0x04, 0x04, 0x0e}},
+    {'2', {0x0e, 0x11, 0x01, 0x02, 0x04, 0x08, 0x1f}}, {'3', {0x1f, 0x02, 0x04, 0x02, 0x01, 0x11, 0x0e}},
+    {'4', {0x02, 0x06, 0x0a, 0x12, 0x1f, 0x02, 0x02}}, {'5', {0x1f, 0x10, 0x1e, 0x01, 0x01, 0x11, 0x0e}},
+    {'6', {0x06, 0x08, 0x10, 0x1e, 0x11, 0x11, 0x0e}}, {'7', {0x1f, 0x01, 0x02, 0x04, 0x08, 0x08, 0x08}},
+    {'8', {0x0e, 0x11, 0x11, 0x0e, 0x11, 0x11, 0x0e}}, {'9', {0x0e, 0x11, 0x11, 0x0f, 0x01, 0x02, 0x0c}},
+    {'%', {0x18, 0x19, 0x02, 0x04, 0x08, 0x13, 0x03}}, {'-', {0x00, 0x00, 0x00, 0x1f, 0x00, 0x00, 0x00}},
+};
+
+const TGlyph* GlyphOf(QChar c) {
+    for (const TGlyph& glyph : kGlyphs)
+        if (c == QLatin1Char(glyph.Character)) return &glyph;
+    return nullptr;
 }
 
-void DrawPercent(QPainter& painter, QPointF at, double height) {
-    const double w = kFigureWidth * height, dot = height * 0.22;
-    painter.drawLine(QPointF(at.x(), at.y() + height), QPointF(at.x() + w, at.y()));
-    painter.drawRect(QRectF(at.x(), at.y(), dot, dot));
-    painter.drawRect(QRectF(at.x() + w - dot, at.y() + height - dot, dot, dot));
-}
+// Screen pixels per dot for a label about `height` pixels high.
+int DotSize(double height) { return std::max(1, static_cast<int>(std::lround(height / kDotRows))); }
 
 }  // namespace
 
@@ -75,21 +77,24 @@ double FullChromaRadius() {
 
 double LabelWidth(const QString& text, double height) {
     if (text.isEmpty()) return 0;
-    return text.size() * (kFigureWidth + kFigureGap) * height - kFigureGap * height;
+    return static_cast<double>(DotSize(height) * (static_cast<int>(text.size()) * kAdvance - 1));
 }
 
 void DrawLabel(QPainter& painter, QPointF topLeft, const QString& text, double height) {
-    QPointF at = topLeft;
+    const int dot = DotSize(height);
+    // Whole pixels, so that every dot covers its pixels fully.
+    const int top = static_cast<int>(std::lround(topLeft.y()) + std::lround((height - dot * kDotRows) / 2));
+    int left = static_cast<int>(std::lround(topLeft.x()));
     painter.save();
-    painter.setBrush(Qt::NoBrush);
+    painter.setRenderHint(QPainter::Antialiasing, false);
+    const QColor ink = painter.pen().color();
     for (const QChar c : text) {
-        if (c.isDigit())
-            DrawSegments(painter, at, height, kDigitSegments[c.digitValue()]);
-        else if (c == '%')
-            DrawPercent(painter, at, height);
-        else if (c == '-')
-            DrawSegments(painter, at, height, 0x40);
-        at.rx() += (kFigureWidth + kFigureGap) * height;
+        if (const TGlyph* glyph = GlyphOf(c))
+            for (int row = 0; row < kDotRows; ++row)
+                for (int column = 0; column < kDotColumns; ++column)
+                    if (glyph->Rows[row] & (0x10 >> column))
+                        painter.fillRect(left + column * dot, top + row * dot, dot, dot, ink);
+        left += kAdvance * dot;
     }
     painter.restore();
 }

@@ -9,8 +9,9 @@ class QPainter;
 
 // The scales of the window's scopes: the marks of the level scales, the
 // percent rings and colour targets of the vectorscope, and the small figures
-// that label them. The figures are drawn with lines, not with a font, so a
-// drawing is the same on every machine and needs no GUI application.
+// that label them. The figures are drawn as dots of a small built-in face,
+// not with a font, so a drawing is the same on every machine and needs no
+// GUI application.
 
 // One mark of a level scale: the share of full scale (0..1) and its labels.
 struct TScaleMark {
@@ -37,6 +38,7 @@ double FullChromaRadius();
 
 // The size of a figure label drawn at the given height.
 double LabelWidth(const QString& text, double height);
-// Draws a label of digits, "%" and "-" with lines of the painter's pen,
-// height pixels high, its top-left corner at topLeft.
+// Draws a label of digits, "%" and "-" in the colour of the painter's pen,
+// about height pixels high (whole pixels per dot, at least one: 7 pixels at
+// the small sizes), its top-left corner at topLeft.
 void DrawLabel(QPainter& painter, QPointF topLeft, const QString& text, double height);

@@ -44,7 +44,9 @@ bool SameScopes(const TScopeData& a, const TScopeData& b) {
 // The scopes of what the viewer shows, measured apart from the panel.
 TScopeData Expected(const TImage& shown) {
     TScopeData data;
-    data.Measure(shown, (shown.Height() + TScopesPanel::kMeasuredRows - 1) / TScopesPanel::kMeasuredRows);
+    data.Measure(TScopeInput{&shown, nullptr, 0},
+                 (shown.Height() + TScopesPanel::kMeasuredRows - 1) / TScopesPanel::kMeasuredRows,
+                 TScopesPanel::kMeasuredColumns);
     return data;
 }
 

@@ -112,6 +112,11 @@ TEST(ViewerWorkingCopyTest, MadeOnceGrownOnlyAndNeverBeyondTheFrame) {
     EXPECT_TRUE(working.Update(QSize(1600, 800)));
     EXPECT_TRUE(working.Copy().SamePixels(working.Frame()));
     EXPECT_FALSE(working.Update(QSize(3000, 1500)));
+    // Back to a far smaller view: a copy of that size; a little smaller keeps it.
+    EXPECT_FALSE(working.Shrink(QSize(500, 250)));
+    EXPECT_TRUE(working.Shrink(QSize(300, 150)));
+    EXPECT_EQ(working.Copy().Width(), 300);
+    EXPECT_TRUE(working.Update(QSize(600, 300)));
     // A maker (the footage's conversion) makes it; Remake keeps the size.
     int made = 0;
     auto maker = [&](const TImage& full, QSize size) {
@@ -349,10 +354,25 @@ TEST_F(TPanelFixture, WorkingCopyIsMadeOncePerOpenAtTheViewersSizeAndGradedAsExp
     EXPECT_TRUE(Viewer().Display().SamePixels(expected));
     EXPECT_TRUE(state.Preview().SamePixels(FitImage(full, 1000, 500)));
 
+    // 100 % shows the frame's own pixels, graded; back at fit the copy is
+    // the fit size again.
+    Viewer().ZoomTo100();
+    Settle();
+    EXPECT_EQ(working.Copies(), 3);
+    EXPECT_TRUE(Viewer().Scaled().SamePixels(full));
+    expected = full.Clone();
+    GradePicture(state.ActiveLut(), expected);
+    EXPECT_TRUE(Viewer().Display().SamePixels(expected));
+    EXPECT_EQ(Viewer().ZoomPercent(), 100);
+    Viewer().FitToView();
+    Settle();
+    EXPECT_EQ(working.Copies(), 4);
+    EXPECT_EQ(QSize(working.Copy().Width(), working.Copy().Height()), larger);
+
     // A frame that fits the preview box: the view grades the very preview.
     const TImage small = ColourfulPicture(400, 200);
     panel->OpenPreviewFile(Save("small.png", small));
-    EXPECT_EQ(working.Copies(), 3);
+    EXPECT_EQ(working.Copies(), 5);
     EXPECT_TRUE(Viewer().Scaled().SamePixels(state.Preview()));
     expected = state.Preview().Clone();
     GradePicture(state.ActiveLut(), expected);

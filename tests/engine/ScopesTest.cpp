@@ -148,3 +148,34 @@ TEST(ScopesTest, CountsSumToThePixelsMeasured) {
     EXPECT_EQ(data.PixelCount(), 0u);
     EXPECT_EQ(data.Columns(), 0);
 }
+
+// A wide view measured on one column per waveform column: each waveform
+// column gets the same count, taken at the middle of its share of the
+// picture, and the split view's sides still come from their own pictures.
+TEST(ScopesTest, SampledColumnsFillEveryWaveformColumnEvenly) {
+    TImage striped(1536, 40), white(1536, 40);
+    for (int y = 0; y < 40; ++y)
+        for (int x = 0; x < 1536; ++x) {
+            std::uint8_t* p = striped.Row(y) + 3 * x;
+            p[0] = p[1] = p[2] = x % 3 == 1 ? 200 : 0;  // the middle column of each three
+            std::uint8_t* q = white.Row(y) + 3 * x;
+            q[0] = q[1] = q[2] = 255;
+        }
+    TScopeData data;
+    data.Measure(TScopeInput{&striped, nullptr, 0}, 2, kScopeMaxColumns);
+    ASSERT_EQ(data.Columns(), kScopeMaxColumns);
+    EXPECT_EQ(data.PixelCount(), 20u * kScopeMaxColumns);
+    EXPECT_EQ(data.Histogram(scRed, 200), data.PixelCount());
+    for (int column = 0; column < data.Columns(); ++column) ASSERT_EQ(data.Waveform(scRed, column, 200), 20u);
+    // The divider at 768: samples left of it from the stripes, from it on white.
+    data.Measure(TScopeInput{&striped, &white, 768}, 1, kScopeMaxColumns);
+    EXPECT_EQ(data.Histogram(scRed, 200), 40u * 256);
+    EXPECT_EQ(data.Histogram(scRed, 255), 40u * 256);
+    // Every column (the default, or as many samples as columns) is the plain measurement.
+    TScopeData every, asMany;
+    every.Measure(striped);
+    asMany.Measure(TScopeInput{&striped, nullptr, 0}, 1, 1536);
+    EXPECT_EQ(every.PixelCount(), 1536u * 40);
+    for (int column = 0; column < every.Columns(); ++column)
+        ASSERT_EQ(every.Waveform(scRed, column, 0), asMany.Waveform(scRed, column, 0));
+}

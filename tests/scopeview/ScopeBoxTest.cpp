@@ -151,6 +151,25 @@ TEST(ScopeBoxTest, ScalesAreLabelledBesideTheWaveformAndUnderTheHistogram) {
     EXPECT_NE(a, b);
     EXPECT_GT(Inked(a, QRect(0, 0, 60, 12), qRgb(0, 0, 0)), 20);
     EXPECT_EQ(Inked(a, QRect(static_cast<int>(LabelWidth("100%", 9)) + 3, 0, 60, 12), qRgb(0, 0, 0)), 0);
+    // At the scales' smallest size every figure stands apart: "191" is
+    // three inked runs of columns with blank columns between them.
+    for (const char* text : {"191", "100"}) {
+        QImage label(30, 10, QImage::Format_RGB32);
+        label.fill(Qt::black);
+        QPainter painter(&label);
+        painter.setRenderHint(QPainter::Antialiasing);
+        painter.setPen(Qt::white);
+        DrawLabel(painter, QPointF(1.4, 1.3), text, 7);
+        painter.end();
+        int runs = 0;
+        bool inRun = false;
+        for (int x = 0; x < label.width(); ++x) {
+            const bool inked = Inked(label, QRect(x, 0, 1, label.height()), qRgb(0, 0, 0)) > 0;
+            runs += inked && !inRun;
+            inRun = inked;
+        }
+        EXPECT_EQ(runs, 3) << text;
+    }
     QDir().mkpath(SCREENSHOT_DIR);
     EXPECT_TRUE(drawing.save(QString(SCREENSHOT_DIR) + "/scopes_box_test.png"));
 }
