@@ -43,6 +43,11 @@ namespace {
 // The divider's step and the settings key of the window's place.
 constexpr double kDividerStep = 0.05;
 const QString kGeometryKey = "layout/geometry";
+// The tool tip of Create 3D LUT while a LUT file is previewed, and the
+// property that keeps its own.
+const QString kCreateLutWaits =
+    "A previewed LUT file is shown as it is: choose a reference to create a 3D LUT of its look";
+constexpr const char* kPlainHint = "plainHint";
 
 QSettings UserSettings() { return QSettings(QSettings::NativeFormat, QSettings::UserScope, "tarnwerk", "Ombrane"); }
 
@@ -89,6 +94,7 @@ void TfrmMain::CreateComponents(const std::string& libraryFolder) {
     const TToolStrip strip = CreateToolStrip(this, *Scopes_);
     sbnOpenPreviewImage_ = strip.OpenPreviewImage;
     sbnCreateLUT_ = strip.CreateLUT;
+    sbnCreateLUT_->setProperty(kPlainHint, sbnCreateLUT_->toolTip());
     sbnAddToLib_ = strip.AddToLib;
     sbnShowOriginal_ = strip.ShowOriginal;
     sbnSplitView_ = strip.SplitView;
@@ -306,6 +312,11 @@ void TfrmMain::ShowState() {
         reference.isEmpty() ? QString() : QString::fromStdString(TReferenceLibrary::CaptionOf(reference.toStdString())),
         state_->PreviewLut() ? state_->PreviewLutName() : QString());
     statusLine_->SetStrength(state_->Positions().Strength);
+    // A previewed LUT file is shown as it is: Create 3D LUT, which makes a
+    // file of a reference's look, waits until a reference is chosen again.
+    const bool lutShown = state_->PreviewLut() != nullptr;
+    sbnCreateLUT_->setEnabled(state_->LookBuilt() && !lutShown);
+    sbnCreateLUT_->setToolTip(lutShown ? kCreateLutWaits : sbnCreateLUT_->property(kPlainHint).toString());
     statusLine_->SetBypass(sbnShowOriginal_->isChecked());
 }
 

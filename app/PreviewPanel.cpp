@@ -185,6 +185,8 @@ void TPreviewPanel::CreateViewActions() {
         QList<QKeySequence> keys{QKeySequence(Qt::Key_F11)};
         if (on) keys.push_back(QKeySequence(Qt::Key_Escape));
         miFullScreen_->setShortcuts(keys);
+        // The full-screen window takes the keys: the clip's keys work there too.
+        if (on) FrameBar_->WatchKeys(Viewer_->window());
     };
     connect(miFullScreen_, &QAction::triggered, this, [this] {
         if (fullScreen_->On())

@@ -94,6 +94,16 @@ TEST_F(FrameBarTest, KeysStepThroughTheClipAndTheLookGradesEachFrame) {
     EXPECT_TRUE(ShowsGraded(4));
     EXPECT_EQ(Label("lblTimecode"), "00:00:00:04");
     EXPECT_EQ(Label("lblFrameNumber"), "frame 4 / 6");
+    // In full screen the keys reach the frame bar from the viewer's own window.
+    QAction* fullScreen = window->findChild<QAction*>("miFullScreen");
+    ASSERT_NE(fullScreen, nullptr);
+    fullScreen->trigger();
+    ASSERT_NE(window->Viewer()->window(), window.get());
+    QTest::keyClick(window->Viewer()->window(), Qt::Key_Right);
+    EXPECT_EQ(bar->CurrentFrame(), 5);
+    QTest::keyClick(window->Viewer()->window(), Qt::Key_Left);
+    fullScreen->trigger();
+    EXPECT_EQ(window->Viewer()->window(), window.get());
 
     // Matching measures the frame shown: each step builds the look anew.
     window->findChild<QCheckBox*>("cbxMatchPreview")->setChecked(true);

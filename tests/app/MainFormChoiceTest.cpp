@@ -372,6 +372,14 @@ TEST_F(MainFormChoiceTest, SaveDialogFilterGivesTheExtension) {
                 worst = std::max(worst, std::fabs(double(saved.Row(y)[i]) - expected.Row(y)[i]));
         EXPECT_LE(worst, 0.5 / 65535 + 1e-7);
     }
+    // Create 3D LUT makes a file of a reference's look: it waits while a
+    // LUT file is previewed, so it never exports a look other than the one shown.
+    auto* createLut = window->findChild<QToolButton*>("sbnCreateLUT");
+    ASSERT_NE(createLut, nullptr);
+    EXPECT_FALSE(createLut->isEnabled());
+    EXPECT_FALSE(createLut->toolTip().isEmpty());
+    Item("Dune")->setSelected(true);
+    EXPECT_TRUE(createLut->isEnabled());
     EXPECT_TRUE(real.Errors.isEmpty()) << real.Errors.join("\n").toStdString();
 }
 
