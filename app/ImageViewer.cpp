@@ -7,6 +7,7 @@
 #include <cmath>
 #include <cstring>
 
+#include "engine/LUT.h"
 #include "engine/Parallel.h"
 #include "imageio/ColourProfile.h"
 
@@ -68,6 +69,11 @@ void TImageViewer::RestoreDisplay() {
     } else {
         display_ = source_.Clone();
     }
+    shownDisplay_.Stale = true;
+}
+
+void TImageViewer::GradeDisplay(const TLUT& lut) {
+    lut.ApplyToImage(source_, display_);
     shownDisplay_.Stale = true;
 }
 

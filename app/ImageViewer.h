@@ -8,6 +8,7 @@
 #include "engine/Image.h"
 
 class TDisplayTransform;
+class TLUT;
 
 // The preview control. The owner gives it a working copy of the frame (an
 // ungraded picture made for the control's size, Scaled) and grades a copy
@@ -29,6 +30,9 @@ public:
     // empty); the display copy starts ungraded and a comparison is dropped.
     void SetImage(const TImage& image, QSize frameSize = QSize());
     void RestoreDisplay();
+    // The display copy made the working copy graded with the LUT: what
+    // RestoreDisplay and grading Display in place give, without the copy.
+    void GradeDisplay(const TLUT& lut);
     void HideSelection();
     // The frame pixel under a control column / row; -1 beyond the far edge.
     int ClientToImageX(int x) const;

@@ -435,8 +435,7 @@ void TPreviewPanel::ViewerLayoutChanged() {
 }
 
 void TPreviewPanel::GradeDisplay() {
-    Viewer_->RestoreDisplay();
-    GradePicture(state_.ActiveLut(), Viewer_->Display());
+    Viewer_->GradeDisplay(state_.ActiveLut());
     Viewer_->update();
     scopes_->Refresh();
 }

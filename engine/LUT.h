@@ -82,4 +82,7 @@ public:
     void LookupPixel(const TLutPixel& in, TLutPixel& out) const;
     // Grades a 24-bit image in place (8-bit in, 8-bit out).
     void ApplyToImage(TImage& image) const;
+    // Grades source into out (made source's size when it is not): the
+    // pixels of a copy of source graded in place, without the copy.
+    void ApplyToImage(const TImage& source, TImage& out) const;
 };

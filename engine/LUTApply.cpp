@@ -213,14 +213,16 @@ inline void StoreBytes(TVec4 v, std::uint8_t* p) {
     p[0] = static_cast<std::uint8_t>(q[2]);
 }
 
+// Grades the rows of source into out (the same picture when in place).
 template <bool kWide>
-__attribute__((target_clones("avx2", "default"))) void CubeRows(const TLUT& lut, const TApplyTables& t, TImage& image,
-                                                                int y0, int y1) {
+__attribute__((target_clones("avx2", "default"))) void CubeRows(const TLUT& lut, const TApplyTables& t,
+                                                                const TImage& source, TImage& out, int y0, int y1) {
     const double* cube = &lut.Cube[0][0][0].Red;
     const TAxisTable &ar = t.Axis[0], &ag = t.Axis[1], &ab = t.Axis[2];
     for (int y = y0; y < y1; ++y) {
-        std::uint8_t* p = image.Row(y);
-        for (int x = 0; x < image.Width(); ++x, p += 3) {
+        const std::uint8_t* p = source.Row(y);
+        std::uint8_t* q = out.Row(y);
+        for (int x = 0; x < source.Width(); ++x, p += 3, q += 3) {
             const int vb = p[0], vg = p[1], vr = p[2];
             const double* c000 = cube + ar.Offset[vr] + ag.Offset[vg] + ab.Offset[vb];
             const int sr = ar.Step[vr], sg = ag.Step[vg], sb = ab.Step[vb];
@@ -232,7 +234,7 @@ __attribute__((target_clones("avx2", "default"))) void CubeRows(const TLUT& lut,
             const double fg = ag.Frac[vg], gg = ag.OneMinusFrac[vg];
             const TVec4 y0v = Blend(x00, x01, gg, fg);
             const TVec4 y1v = Blend(x10, x11, gg, fg);
-            StoreBytes(Blend(y0v, y1v, ar.OneMinusFrac[vr], ar.Frac[vr]), p);
+            StoreBytes(Blend(y0v, y1v, ar.OneMinusFrac[vr], ar.Frac[vr]), q);
         }
     }
 }
@@ -270,13 +272,13 @@ void ApplyCurve(const TLUT& lut, TImage& image) {
     ForRows(image, [&](int y0, int y1) { CurveRows(table, image, y0, y1); });
 }
 
-void ApplyCube(const TLUT& lut, TImage& image) {
+void ApplyCube(const TLUT& lut, const TImage& source, TImage& out) {
     auto tables = std::make_unique<TApplyTables>();
     FillCubeTables(lut, *tables);
     if (LastIndex(lut.CubeSize, kMaxCubeSize) < kMaxCubeSize - 1)
-        ForRows(image, [&](int y0, int y1) { CubeRows<true>(lut, *tables, image, y0, y1); });
+        ForRows(source, [&](int y0, int y1) { CubeRows<true>(lut, *tables, source, out, y0, y1); });
     else
-        ForRows(image, [&](int y0, int y1) { CubeRows<false>(lut, *tables, image, y0, y1); });
+        ForRows(source, [&](int y0, int y1) { CubeRows<false>(lut, *tables, source, out, y0, y1); });
 }
 
 // A chain is evaluated per pixel, as the reference lookup does.
@@ -336,10 +338,25 @@ void TLUT::ApplyToImage(TImage& image) const {
             return;
         case lkCube:
         case lkCurveThenCube:
-            ApplyCube(*this, image);
+            ApplyCube(*this, image, image);
             return;
         default:
             // The identity maps every 8-bit value to itself: 255 * (v / 255) rounds back to v.
             return;
     }
+}
+
+void TLUT::ApplyToImage(const TImage& source, TImage& out) const {
+    if (&source == &out) {
+        ApplyToImage(out);
+        return;
+    }
+    if (out.Width() != source.Width() || out.Height() != source.Height()) out = TImage(source.Width(), source.Height());
+    if (!Chain && (Kind == lkCube || Kind == lkCurveThenCube) && !source.Empty()) {
+        ApplyCube(*this, source, out);
+        return;
+    }
+    for (int y = 0; y < source.Height(); ++y)
+        std::memcpy(out.Row(y), source.Row(y), 3 * static_cast<std::size_t>(source.Width()));
+    ApplyToImage(out);
 }

@@ -54,6 +54,10 @@ void ExpectSameAsPlainLookup(const TLUT& lut, const TImage& image) {
     lutreference::ApplyToImage(lut, plain);
     ASSERT_TRUE(fast.SamePixels(plain)) << "kind " << int(lut.Kind) << " cube " << lut.CubeSize << " curve "
                                         << lut.CurveSize << " image " << image.Width() << " x " << image.Height();
+    // Graded from the picture into another: the same pixels.
+    TImage into(1, 1);
+    lut.ApplyToImage(image, into);
+    ASSERT_TRUE(into.SamePixels(plain)) << "into, kind " << int(lut.Kind);
 }
 
 }  // namespace
