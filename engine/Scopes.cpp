@@ -19,7 +19,6 @@ struct TUnitTable {
 };
 const TUnitTable kUnit;
 
-
 // Waveform columns measured together down the picture: their counts of the
 // four channels (4 KB a column) fit a core's cache.
 constexpr int kBandColumns = 48;
@@ -61,30 +60,35 @@ void TScopeData::Measure(const TScopeInput& input, int rowStep, int sampledColum
     const int divider = split ? std::clamp(input.Divider, 0, width) : width;
 
     Sample(width, sampledColumns);
-    // Band by band of waveform columns down the picture: the counts of a
-    // band's columns stay in the cache while its rows are measured, and
-    // bands on different threads never count into the same column. Each
-    // thread counts its own vectorscope, added up at the end.
     const int step = std::max(rowStep, 1);
-    const int rows = (left->Height() + step - 1) / step;
+    MeasureBands(*left, split ? right : nullptr, divider, step);
+    pixels_ =
+        static_cast<std::uint64_t>(sampleX_.size()) * static_cast<std::uint64_t>((left->Height() + step - 1) / step);
+    SumHistogram();
+}
+
+// Band by band of waveform columns down the picture: the counts of a band's
+// columns stay in the cache while its rows are measured, and bands on
+// different threads never count into the same column. Each thread counts
+// its own vectorscope, added up at the end.
+void TScopeData::MeasureBands(const TImage& left, const TImage* right, int divider, int step) {
+    const int rows = (left.Height() + step - 1) / step;
     const int bands = static_cast<int>(bandStart_.size()) - 1;
-    const std::size_t samples = sampleX_.size();
-    const int minBands = std::max<int>(1, static_cast<int>(kMinSamplesPerThread / (samples / bands * rows + 1)));
+    const std::size_t perBand = sampleX_.size() / static_cast<std::size_t>(bands) * static_cast<std::size_t>(rows);
+    const int minBands = static_cast<int>(std::max<std::size_t>(1, kMinSamplesPerThread / (perBand + 1)));
     std::mutex adding;
     ParallelFor(bands, minBands, [&](int b0, int b1) {
         const bool alone = b0 == 0 && b1 == bands;
         std::vector<std::uint32_t> own(alone ? 0 : vectorscope_.size(), 0);
         std::uint32_t* vectorscope = alone ? vectorscope_.data() : own.data();
         for (int b = b0; b < b1; ++b)
-            for (int y = 0; y < left->Height(); y += step)
-                MeasureRow(left->Row(y), split ? right->Row(y) : nullptr, divider, bandStart_[b], bandStart_[b + 1],
+            for (int y = 0; y < left.Height(); y += step)
+                MeasureRow(left.Row(y), right ? right->Row(y) : nullptr, divider, bandStart_[b], bandStart_[b + 1],
                            vectorscope);
         if (alone) return;
         const std::lock_guard<std::mutex> lock(adding);
         for (std::size_t cell = 0; cell < own.size(); ++cell) vectorscope_[cell] += own[cell];
     });
-    pixels_ = static_cast<std::uint64_t>(samples) * static_cast<std::uint64_t>(rows);
-    SumHistogram();
 }
 
 void TScopeData::Sample(int width, int sampledColumns) {

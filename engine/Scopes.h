@@ -42,7 +42,8 @@ struct TScopeInput {
 // pixel counts of luma (Y of RGBToYUV) and of the three channels (the RGB
 // parade), the U/V grid of the vectorscope, and the histograms of luma and
 // of the channels. The buffers are kept between measurements: measuring
-// again a picture of no greater width allocates nothing.
+// again a picture of no greater width allocates nothing but, when it is
+// shared among threads, each helping thread's own vectorscope.
 class TScopeData {
 public:
     // Empty scopes: no columns, every count 0.
@@ -78,6 +79,7 @@ private:
     void Reset(int columns);
     void SumHistogram();
     void Sample(int width, int sampledColumns);
+    void MeasureBands(const TImage& left, const TImage* right, int divider, int step);
     // The samples first..last-1 of a row, their chroma into vectorscope.
     void MeasureRow(const std::uint8_t* left, const std::uint8_t* right, int divider, std::size_t first,
                     std::size_t last, std::uint32_t* vectorscope);

@@ -106,11 +106,10 @@ QImage DrawScopesInBox(const TScopeData& data, TScopeKind kind, QSize box, bool 
     QImage parts[3];
     ParallelFor(3, 1, [&](int first, int last) {
         for (int part = first; part < last; ++part) {
-            if (part == 0 && !layout.Waveform.isEmpty())
-                parts[0] = DrawWaveform(data, layout.Waveform.size(), parade);
+            if (part == 0 && !layout.Waveform.isEmpty()) parts[0] = DrawWaveform(data, layout.Waveform.size(), parade);
             if (part == 1 && !layout.Vectorscope.isEmpty())
-                parts[1] = DrawVectorscope(data, layout.Vectorscope.width(), reference,
-                                           TVectorscopeMarks::ColourTargets);
+                parts[1] =
+                    DrawVectorscope(data, layout.Vectorscope.width(), reference, TVectorscopeMarks::ColourTargets);
             if (part == 2 && !layout.Histogram.isEmpty()) parts[2] = DrawHistogram(data, layout.Histogram.size());
         }
     });
