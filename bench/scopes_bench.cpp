@@ -15,6 +15,7 @@
 #include "engine/LookTransfer.h"
 #include "engine/Scopes.h"
 #include "engine/Thumbnail.h"
+#include "scopeview/ScopeBox.h"
 #include "scopeview/ScopeDrawing.h"
 
 namespace {
@@ -119,6 +120,23 @@ void BM_ScopeDraw(benchmark::State& state) {
     }
 }
 BENCHMARK(BM_ScopeDraw)->Arg(kPanelDrawingWidth)->Unit(benchmark::kMillisecond)->MeasureProcessCPUTime()->UseRealTime();
+
+// The window's drawing: all three scopes with their scales in a box of the
+// dock's size at 1920 x 1080 (arguments: the box's width and height).
+void BM_ScopeBoxDraw(benchmark::State& state) {
+    TScopeData data, cloud;
+    data.Measure(Picture(1000, 562));
+    const TImage cell = MakeThumbnailCell(FitImage(Picture(600, 400), kThumbnailSize, kThumbnailSize));
+    cloud.Measure(cell);
+    TColorStats stats;
+    ComputeColorStats(cell, stats);
+    const QSize box(static_cast<int>(state.range(0)), static_cast<int>(state.range(1)));
+    for (auto _ : state) {
+        const QImage drawing = DrawScopesInBox(data, TScopeKind::All, box, false, TScopeReference{&cloud, &stats});
+        benchmark::DoNotOptimize(drawing.constBits());
+    }
+}
+BENCHMARK(BM_ScopeBoxDraw)->Args({330, 910})->Unit(benchmark::kMillisecond)->MeasureProcessCPUTime()->UseRealTime();
 
 }  // namespace
 
