@@ -240,6 +240,9 @@ void TfrmMain::ConnectHandlers() {
     connect(&look_->Snapshots(), &TSnapshots::ComparisonChanged, this, &TfrmMain::CompareWithSnapshot);
     connect(preview_.get(), &TPreviewPanel::FrameChanged, this, &TfrmMain::CompareWithSnapshot, Qt::QueuedConnection);
     connect(Scopes_, &QDockWidget::topLevelChanged, this, &TfrmMain::FitToScreen);
+    // Split view and Show Original decide whether the comparison is on screen.
+    for (QToolButton* button : {sbnSplitView_, sbnShowOriginal_})
+        connect(button, &QToolButton::toggled, this, &TfrmMain::ShowComparison);
 }
 
 // ---- window events ------------------------------------------------------
@@ -302,6 +305,13 @@ void TfrmMain::CompareWithSnapshot() {
     comparisonLut_ = snapshots.SnapshotLut(snapshots.Comparison());
     preview_->SetComparisonLut(comparisonLut_.get());
     if (comparisonLut_ && !Viewer()->SplitView()) sbnSplitView_->click();
+    ShowComparison();
+}
+
+void TfrmMain::ShowComparison() {
+    const int slot = look_->Snapshots().Comparison();
+    const bool compared = comparisonLut_ && Viewer()->SplitView();
+    statusLine_->SetComparison(compared ? TSnapshots::Name(slot) : QString());
 }
 
 void TfrmMain::ShowState() {

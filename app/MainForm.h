@@ -155,6 +155,8 @@ private:
     void ShowState();
     // The viewer's split view against the snapshot chosen for comparison.
     void CompareWithSnapshot();
+    // The status line names the snapshot compared with while it is on screen.
+    void ShowComparison();
     QAction* NamedAction(const char* name) const;
 
     std::unique_ptr<TGradingState> state_ = std::make_unique<TGradingState>();

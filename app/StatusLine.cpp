@@ -48,6 +48,11 @@ void TStatusLine::SetBypass(bool bypass) {
     Show();
 }
 
+void TStatusLine::SetComparison(const QString& snapshot) {
+    comparison_ = snapshot;
+    Show();
+}
+
 void TStatusLine::SetZoom(int percent) {
     zoom_ = percent;
     Show();
@@ -80,6 +85,7 @@ void TStatusLine::Show() {
         parts << QStringLiteral("no reference");
     parts << QStringLiteral("strength %1%").arg(strength_);
     if (bypass_) parts << QStringLiteral("bypass");
+    if (!comparison_.isEmpty()) parts << QStringLiteral("split against snapshot ") + comparison_;
     if (zoom_ > 0) parts << QStringLiteral("zoom %1%").arg(zoom_);
     text_ = parts.join(kSeparator);
     label_->setToolTip(text_);

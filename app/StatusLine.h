@@ -8,8 +8,9 @@ class QLabel;
 // The window's permanent status line: what the viewer shows and how it is
 // graded. The frame's file name and size ("pasted picture" for a picture
 // from the clipboard), the chosen reference or the previewed LUT file, the
-// look's strength, "bypass" while the ungraded picture is shown, and the
-// viewer's zoom once the viewer reports one. The footage space is shown by
+// look's strength, "bypass" while the ungraded picture is shown, the
+// snapshot the split view compares with, and the viewer's zoom once the
+// viewer reports one. The footage space is shown by
 // the footage choice's own label beside it.
 class TStatusLine : public QWidget {
     Q_OBJECT
@@ -24,6 +25,9 @@ public:
     void SetLook(const QString& reference, const QString& lut);
     void SetStrength(int percent);
     void SetBypass(bool bypass);
+    // The snapshot the split view shows left of the divider ("A" .. "D");
+    // empty while it shows the original or no split.
+    void SetComparison(const QString& snapshot);
     // The viewer's zoom in percent; 0 or less hides it (fitted).
     void SetZoom(int percent);
 
@@ -47,5 +51,6 @@ private:
     QString lut_;
     int strength_ = 100;
     bool bypass_ = false;
+    QString comparison_;
     int zoom_ = 0;
 };

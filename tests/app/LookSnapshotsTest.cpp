@@ -14,6 +14,7 @@
 #include <QSlider>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QToolButton>
 #include <cstring>
 #include <memory>
 
@@ -352,7 +353,14 @@ TEST_F(LookSnapshotsTest, SplitViewComparesWithTheChosenSnapshot) {
     GradePicture(window->Lut(), current);
     EXPECT_TRUE(viewer->Display().SamePixels(current));
     EXPECT_FALSE(viewer->Comparison().SamePixels(viewer->Display()));
+    // The status line says what the left side is, while it is on screen.
+    EXPECT_TRUE(window->StatusLine()->Text().contains("split against snapshot A"));
+    window->findChild<QToolButton*>("sbnSplitView")->click();
+    EXPECT_FALSE(window->StatusLine()->Text().contains("snapshot"));
+    window->findChild<QToolButton*>("sbnSplitView")->click();
+    EXPECT_TRUE(window->StatusLine()->Text().contains("split against snapshot A"));
 
     Key(Qt::Key_1, Qt::AltModifier);
     EXPECT_TRUE(viewer->Comparison().SamePixels(viewer->Scaled()));
+    EXPECT_FALSE(window->StatusLine()->Text().contains("snapshot"));
 }
