@@ -106,16 +106,25 @@ BENCHMARK(BM_ScopeMeasureView)
     ->MeasureProcessCPUTime()
     ->UseRealTime();
 
+// What the drawings show: the scopes of a 1000 x 562 picture and a
+// reference's cell with its statistics.
+struct TDrawn {
+    TScopeData Data, Cloud;
+    TColorStats Stats{};
+    TDrawn() {
+        Data.Measure(Picture(1000, 562));
+        const TImage cell = MakeThumbnailCell(FitImage(Picture(600, 400), kThumbnailSize, kThumbnailSize));
+        Cloud.Measure(cell);
+        ComputeColorStats(cell, Stats);
+    }
+    TScopeReference Reference() const { return TScopeReference{&Cloud, &Stats}; }
+};
+
 void BM_ScopeDraw(benchmark::State& state) {
-    TScopeData data, cloud;
-    data.Measure(Picture(1000, 562));
-    const TImage cell = MakeThumbnailCell(FitImage(Picture(600, 400), kThumbnailSize, kThumbnailSize));
-    cloud.Measure(cell);
-    TColorStats stats;
-    ComputeColorStats(cell, stats);
+    const TDrawn drawn;
     for (auto _ : state) {
         const QImage drawing =
-            DrawScopes(data, TScopeKind::All, static_cast<int>(state.range(0)), false, TScopeReference{&cloud, &stats});
+            DrawScopes(drawn.Data, TScopeKind::All, static_cast<int>(state.range(0)), false, drawn.Reference());
         benchmark::DoNotOptimize(drawing.constBits());
     }
 }
@@ -124,15 +133,10 @@ BENCHMARK(BM_ScopeDraw)->Arg(kPanelDrawingWidth)->Unit(benchmark::kMillisecond)-
 // The window's drawing: all three scopes with their scales in a box of the
 // dock's size at 1920 x 1080 (arguments: the box's width and height).
 void BM_ScopeBoxDraw(benchmark::State& state) {
-    TScopeData data, cloud;
-    data.Measure(Picture(1000, 562));
-    const TImage cell = MakeThumbnailCell(FitImage(Picture(600, 400), kThumbnailSize, kThumbnailSize));
-    cloud.Measure(cell);
-    TColorStats stats;
-    ComputeColorStats(cell, stats);
+    const TDrawn drawn;
     const QSize box(static_cast<int>(state.range(0)), static_cast<int>(state.range(1)));
     for (auto _ : state) {
-        const QImage drawing = DrawScopesInBox(data, TScopeKind::All, box, false, TScopeReference{&cloud, &stats});
+        const QImage drawing = DrawScopesInBox(drawn.Data, TScopeKind::All, box, false, drawn.Reference());
         benchmark::DoNotOptimize(drawing.constBits());
     }
 }
