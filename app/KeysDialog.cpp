@@ -13,7 +13,7 @@
 namespace {
 
 // The frame bar takes these keys while a clip is open, wherever the focus
-// is in the window save in a text field.
+// is in the window, except in a text field.
 const struct {
     const char* What;
     const char* Keys;
