@@ -1,9 +1,15 @@
 #include "app/FrameBar.h"
 
+#include <QAbstractSpinBox>
+#include <QApplication>
+#include <QDockWidget>
 #include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
 #include <QSlider>
+#include <QTextEdit>
 #include <QTimer>
 #include <algorithm>
 #include <cmath>
@@ -13,6 +19,24 @@
 #include "clip/ClipPicture.h"
 #include "clip/ClipPlayback.h"
 #include "engine/Error.h"
+
+namespace {
+
+// A widget that takes the frame keys for typing.
+bool IsTextField(const QObject* widget) {
+    return qobject_cast<const QLineEdit*>(widget) || qobject_cast<const QAbstractSpinBox*>(widget) ||
+           qobject_cast<const QTextEdit*>(widget) || qobject_cast<const QPlainTextEdit*>(widget);
+}
+
+// The window a widget's keys belong to: a panel undocked into a window of
+// its own still belongs to the main window it came from.
+const QWidget* KeyWindow(const QWidget* widget) {
+    const QWidget* window = widget->window();
+    if (qobject_cast<const QDockWidget*>(window) && window->parentWidget()) return window->parentWidget()->window();
+    return window;
+}
+
+}  // namespace
 
 TFrameBar::TFrameBar(QWidget* parent) : QWidget(parent) {
     setObjectName("FrameBar");
@@ -38,11 +62,10 @@ TFrameBar::TFrameBar(QWidget* parent) : QWidget(parent) {
     connect(slider_, &QSlider::valueChanged, this, [this](int value) {
         if (!settingSlider_) ShowFrame(value);
     });
-    slider_->installEventFilter(this);
     hide();
 }
 
-TFrameBar::~TFrameBar() = default;
+TFrameBar::~TFrameBar() { qApp->removeEventFilter(this); }
 
 const TClipInfo& TFrameBar::Info() const { return clip_->Info(); }
 
@@ -73,6 +96,8 @@ TImage TFrameBar::Open(const std::string& fileName) {
     ShowPosition();
     show();
     slider_->setFocus();
+    // The frame keys are the bar's wherever the focus is.
+    qApp->installEventFilter(this);
     return first;
 }
 
@@ -83,6 +108,7 @@ void TFrameBar::Close() {
     fileName_.clear();
     current_ = -1;
     frames_ = 0;
+    qApp->removeEventFilter(this);
     hide();
 }
 
@@ -150,7 +176,7 @@ void TFrameBar::ShowPosition() {
 }
 
 bool TFrameBar::TakeKey(const QKeyEvent& key) {
-    if (!clip_) return false;
+    if (!clip_ || (key.modifiers() & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier))) return false;
     const bool shift = key.modifiers() & Qt::ShiftModifier;
     const std::int64_t step = shift ? FramesPerSecond() : 1;
     switch (key.key()) {
@@ -186,10 +212,26 @@ bool TFrameBar::TakeKey(const QKeyEvent& key) {
     }
 }
 
-void TFrameBar::WatchKeys(QWidget* widget) { widget->installEventFilter(this); }
+void TFrameBar::WatchKeys(QWidget* widget) {
+    if (!watched_.contains(widget)) watched_.push_back(widget);
+}
 
+bool TFrameBar::KeyIsOurs(QObject* receiver) const {
+    if (!receiver->isWidgetType() || IsTextField(QApplication::focusWidget())) return false;
+    const QWidget* window = KeyWindow(static_cast<QWidget*>(receiver));
+    if (window == this->window()) return true;
+    for (const QPointer<QWidget>& widget : watched_)
+        if (widget && KeyWindow(widget) == window) return true;
+    return false;
+}
+
+// Installed on the application while a clip is open: every key press passes
+// here before its widget sees it.
 bool TFrameBar::eventFilter(QObject* watched, QEvent* event) {
-    if (event->type() == QEvent::KeyPress && TakeKey(*static_cast<QKeyEvent*>(event))) return true;
+    if (event->type() == QEvent::KeyPress && KeyIsOurs(watched) && TakeKey(*static_cast<QKeyEvent*>(event))) {
+        event->accept();
+        return true;
+    }
     return QWidget::eventFilter(watched, event);
 }
 

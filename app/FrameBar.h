@@ -1,5 +1,7 @@
 #pragma once
 #include <QElapsedTimer>
+#include <QList>
+#include <QPointer>
 #include <QWidget>
 #include <cstdint>
 #include <memory>
@@ -27,6 +29,11 @@ struct TClipInfo;
 // direction is decoded ahead too, so the next step shows it at once. Each frame shown is handed on by FrameShown as a
 // 24-bit picture fitted into the preview box. Hidden while the preview is
 // a picture.
+//
+// While a clip is open these keys are the bar's wherever the focus is in
+// its window (or in a window it watches), so that a key meant for the clip
+// never moves a slider or picks another reference; only a text field keeps
+// them for its text.
 class TFrameBar : public QWidget {
     Q_OBJECT
 public:
@@ -52,9 +59,9 @@ public:
     // Shows frame `number` (kept within the clip). A frame that cannot be
     // decoded leaves the picture as it was and says why in the bar.
     void ShowFrame(std::int64_t number);
-    // The frame keys, also for keys the viewer gets. True when taken.
+    // The frame keys (without Ctrl, Alt or Meta). True when taken.
     bool TakeKey(const QKeyEvent& key);
-    // Takes the frame keys of another widget (the viewer) too.
+    // Takes the frame keys of another window too (the full-screen viewer's).
     void WatchKeys(QWidget* widget);
     bool Playing() const;
     void SetPlaying(bool playing);
@@ -72,6 +79,9 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    // The key press goes to a widget of a window the bar serves, and the
+    // focus is not in a text field.
+    bool KeyIsOurs(QObject* receiver) const;
     void ShowPosition();
     void PlayNext();
     void StopPlayback();
@@ -88,6 +98,7 @@ private:
     QLabel* number_ = nullptr;
     QLabel* problem_ = nullptr;
     QTimer* player_ = nullptr;
+    QList<QPointer<QWidget>> watched_;
     std::unique_ptr<TClip> clip_;
     std::string fileName_;
     std::unique_ptr<TClipPlayback> playback_;

@@ -17,8 +17,9 @@ void TGradingState::SetReference(const QString& file) {
 }
 
 void TGradingState::RenameReference(const QString& from, const QString& to) {
-    emit ReferenceRenamed(from, to);
+    // The choice follows first, so that whoever hears of the rename sees it.
     if (!reference_.isEmpty() && reference_ == from) SetReference(to);
+    emit ReferenceRenamed(from, to);
 }
 
 void TGradingState::SetPreviewLut(std::shared_ptr<const TLUT> lut, const QString& name) {

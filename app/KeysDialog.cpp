@@ -12,8 +12,8 @@
 
 namespace {
 
-// The frame bar takes these keys while the viewer has the focus and a clip
-// is open.
+// The frame bar takes these keys while a clip is open, wherever the focus
+// is in the window, except in a text field.
 const struct {
     const char* What;
     const char* Keys;

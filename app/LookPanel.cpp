@@ -1,8 +1,11 @@
 #include "app/LookPanel.h"
 
+#include <QAbstractScrollArea>
+#include <QAbstractSpinBox>
 #include <QAction>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QCoreApplication>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QKeyEvent>
@@ -11,6 +14,7 @@
 #include <QSlider>
 #include <QStyleOptionComboBox>
 #include <QVBoxLayout>
+#include <QWheelEvent>
 #include <algorithm>
 
 #include "app/GradingState.h"
@@ -49,6 +53,12 @@ int ComboWidth(const QComboBox& combo) {
 
 bool IsStrength(const TLookControl& control) { return control.Position == &TLookPositions::Strength; }
 
+// A control whose value the mouse wheel changes.
+bool TurnsByWheel(const QObject* widget) {
+    return qobject_cast<const QAbstractSlider*>(widget) || qobject_cast<const QComboBox*>(widget) ||
+           qobject_cast<const QAbstractSpinBox*>(widget);
+}
+
 // The look changes once at the end of the object's lifetime, not with each
 // control moved meanwhile.
 class TQuietState {
@@ -83,6 +93,7 @@ TLookPanel::TLookPanel(TGradingState& state, QWidget* parent) : QWidget(parent),
     CreateActions();
     SetTabOrder();
     UpdateEnabled();
+    GuardWheel();
 }
 
 TLookPanel::~TLookPanel() = default;
@@ -381,6 +392,12 @@ void TLookPanel::UpdateEnabled() {
 // ---- keys, double-clicks and typed values ---------------------------------
 
 bool TLookPanel::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::Wheel && TurnsByWheel(watched) && !static_cast<QWidget*>(watched)->hasFocus()) {
+        if (ScrollByWheel(*static_cast<QWheelEvent*>(event))) return true;
+        // Passed on to the widgets around the control.
+        event->ignore();
+        return true;
+    }
     for (const TRow& row : rows_) {
         if (watched == row.Bar && row.Bar->isEnabled()) {
             if (event->type() == QEvent::MouseButtonDblClick) {
@@ -408,6 +425,28 @@ bool TLookPanel::BarKey(const TRow& row, const QKeyEvent& key) {
     if (key.key() == Qt::Key_Left || key.key() == Qt::Key_Down) sign = -1;
     if (sign == 0) return false;
     row.Bar->setValue(row.Bar->value() + sign * kShiftStep);
+    return true;
+}
+
+// ---- the mouse wheel -------------------------------------------------------
+
+void TLookPanel::GuardWheel() {
+    for (QWidget* widget : findChildren<QWidget*>()) {
+        if (!TurnsByWheel(widget)) continue;
+        widget->setFocusPolicy(Qt::StrongFocus);
+        widget->installEventFilter(this);
+    }
+}
+
+bool TLookPanel::ScrollByWheel(const QWheelEvent& wheel) {
+    QAbstractScrollArea* area = nullptr;
+    for (QWidget* widget = parentWidget(); widget && !area; widget = widget->parentWidget())
+        area = qobject_cast<QAbstractScrollArea*>(widget);
+    if (!area) return false;
+    QWidget* viewport = area->viewport();
+    QWheelEvent scroll(viewport->mapFromGlobal(wheel.globalPosition()), wheel.globalPosition(), wheel.pixelDelta(),
+                       wheel.angleDelta(), wheel.buttons(), wheel.modifiers(), wheel.phase(), wheel.inverted());
+    QCoreApplication::sendEvent(viewport, &scroll);
     return true;
 }
 

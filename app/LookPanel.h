@@ -21,6 +21,7 @@ class QKeySequence;
 class QLabel;
 class QPushButton;
 class QSlider;
+class QWheelEvent;
 class TGradingState;
 class TPositionEditor;
 
@@ -35,7 +36,9 @@ class TPositionEditor;
 // Enter on the slider, opens the label for typing a number (clamped to the
 // slider's range; anything but a number leaves the slider as it was).
 // Controls that cannot act (at Look Strength 0, or while a LUT file is
-// previewed) are disabled, their tool tip saying why.
+// previewed) are disabled, their tool tip saying why. The mouse wheel
+// scrolls the panel; a slider, combo or spin box changes by the wheel only
+// while it has the focus, and the wheel never gives it the focus.
 class TLookPanel : public QWidget {
     Q_OBJECT
 public:
@@ -99,6 +102,12 @@ private:
     void UpdateEnabled();
     void UpdateActions();
     bool BarKey(const TRow& row, const QKeyEvent& key);
+    // The panel's sliders, combos and spin boxes take the focus by click
+    // or Tab only, and their wheel events pass here first.
+    void GuardWheel();
+    // A wheel over a control without the focus scrolls the area the panel
+    // lies in. False when the panel lies in none.
+    bool ScrollByWheel(const QWheelEvent& wheel);
 
     TGradingState& state_;
     std::unique_ptr<TLookHistory> history_;

@@ -231,6 +231,7 @@ void TfrmMain::ConnectHandlers() {
     connect(preview_.get(), &TPreviewPanel::FrameChanged, this, &TfrmMain::FrameChanged);
     connect(preview_.get(), &TPreviewPanel::LutPreviewChanged, this, &TfrmMain::ShowState);
     connect(state_.get(), &TGradingState::LookChanged, this, &TfrmMain::ShowState);
+    connect(state_.get(), &TGradingState::ReferenceRenamed, this, &TfrmMain::ShowState);
     connect(library_->List(), &QListWidget::itemSelectionChanged, this, &TfrmMain::ShowState);
     connect(sbnShowOriginal_, &QToolButton::toggled, this, &TfrmMain::ShowState);
     connect(Scopes_->toggleViewAction(), &QAction::toggled, this, &TfrmMain::FitToScreen);
@@ -302,9 +303,16 @@ void TfrmMain::FrameChanged(const QString& file, QSize size) {
 
 void TfrmMain::CompareWithSnapshot() {
     TSnapshots& snapshots = look_->Snapshots();
+    const bool comparing = snapshots.Comparison() >= 0;
+    // Ending the comparison gives the split view back as it was before.
+    if (comparing && !splitBeforeComparison_) splitBeforeComparison_ = sbnSplitView_->isChecked();
     comparisonLut_ = snapshots.SnapshotLut(snapshots.Comparison());
     preview_->SetComparisonLut(comparisonLut_.get());
-    if (comparisonLut_ && !Viewer()->SplitView()) sbnSplitView_->click();
+    if (comparisonLut_ && !sbnSplitView_->isChecked()) sbnSplitView_->click();
+    if (!comparing && splitBeforeComparison_) {
+        if (sbnSplitView_->isChecked() != *splitBeforeComparison_) sbnSplitView_->click();
+        splitBeforeComparison_.reset();
+    }
     ShowComparison();
 }
 

@@ -2,6 +2,7 @@
 #include <QMainWindow>
 #include <QSize>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -169,6 +170,8 @@ private:
     TLibraryDock* libraryDock_ = nullptr;
     TStatusLine* statusLine_ = nullptr;
     std::shared_ptr<const TLUT> comparisonLut_;
+    // Whether the split view was on before a snapshot comparison began.
+    std::optional<bool> splitBeforeComparison_;
     TKeysDialog* keys_ = nullptr;
     QString frameName_;  // the file name of the frame shown, or "pasted picture"
     QToolButton* sbnOpenPreviewImage_ = nullptr;

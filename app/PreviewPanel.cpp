@@ -222,13 +222,19 @@ void TPreviewPanel::OpenPreviewFile(const QString& file) {
     TImage loaded;
     LoadImageFile(ToStd(file), loaded);
     TImage fitted = FitImage(loaded, kPreviewBoxWidth, kPreviewBoxHeight);
-    const QSize size(loaded.Width(), loaded.Height());
-    state_.SetPreviewFile(ToStd(file));
-    emit FrameChanged(file, size);
-    state_.SetPreview(std::move(fitted));
+    ShowNewPicture(file, std::move(fitted), std::move(loaded));
+}
+
+// Every picture that becomes the preview (opened, dropped, handed over or
+// pasted) comes here: a clip open until now ends, so that scrubbing, the
+// title and Save Graded Image all go by the new picture.
+void TPreviewPanel::ShowNewPicture(const QString& file, TImage preview, TImage full) {
     FrameBar_->Close();
+    state_.SetPreviewFile(ToStd(file));
+    emit FrameChanged(file, QSize(full.Width(), full.Height()));
+    state_.SetPreview(std::move(preview));
     state_.Footage().PreviewChanged(state_.Preview(), state_.PreviewFile());
-    ShowFrame(std::move(loaded));
+    ShowFrame(std::move(full));
     PreviewChanged();
 }
 
@@ -260,13 +266,10 @@ void TPreviewPanel::PasteClick() {
     const QImage picture = QGuiApplication::clipboard()->image();
     if (picture.isNull()) return;
     Viewer_->HideSelection();
-    state_.SetPreviewFile(std::string());
-    emit FrameChanged(QString(), picture.size());
     TBusyCursor busy;
-    state_.SetPreview(ImageFromQImage(picture));
-    state_.Footage().PreviewChanged(state_.Preview());
-    ShowFrame(state_.Preview().Clone());
-    PreviewChanged();
+    TImage pasted = ImageFromQImage(picture);
+    TImage full = pasted.Clone();
+    ShowNewPicture(QString(), std::move(pasted), std::move(full));
 }
 
 void TPreviewPanel::MenuPopup() {

@@ -102,6 +102,9 @@ private:
     // The frame bar shows another frame of the clip: it becomes the preview
     // and is graded as the look stands.
     void ShowClipFrame(const TImage& frame);
+    // A picture becomes the preview: its file (empty when pasted), the
+    // picture fitted into the preview box and at full size.
+    void ShowNewPicture(const QString& file, TImage preview, TImage full);
     void PreviewChanged();
     // A new working copy in the viewer: graded as the viewer showed the
     // frame before.

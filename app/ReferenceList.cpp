@@ -8,3 +8,5 @@ QItemSelectionModel::SelectionFlags TReferenceList::selectionCommand(const QMode
     if (!index.isValid() || !command.testFlag(QItemSelectionModel::Select)) return QItemSelectionModel::NoUpdate;
     return command;
 }
+
+void TReferenceList::keyboardSearch(const QString&) {}

@@ -2,25 +2,34 @@
 
 #include <QApplication>
 #include <QCheckBox>
+#include <QClipboard>
 #include <QDir>
 #include <QDropEvent>
+#include <QFileInfo>
 #include <QLabel>
+#include <QLineEdit>
 #include <QListWidget>
 #include <QMimeData>
 #include <QSettings>
+#include <QSlider>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QUrl>
+#include <algorithm>
+#include <cstdlib>
+#include <functional>
 #include <memory>
 
 #include "app/FrameBar.h"
 #include "app/ImageViewer.h"
 #include "app/MainForm.h"
+#include "app/StatusLine.h"
 #include "clip/ClipFile.h"
 #include "engine/DeepGrade.h"
 #include "engine/GradingRoad.h"
 #include "engine/LUT.h"
 #include "imageio/ImageFile.h"
+#include "imageio/QtImage.h"
 #include "tests/app/FakeDialogs.h"
 #include "tests/support/ClipMaking.h"
 
@@ -56,6 +65,31 @@ protected:
         found.first()->setSelected(true);
     }
     QString Label(const char* name) const { return window->findChild<QLabel*>(name)->text(); }
+    void OpenClip() {
+        dialogs.PicturesToOpen.push_back(QString::fromStdString(clip));
+        window->sbnOpenPreviewImageClick();
+        ASSERT_TRUE(window->FrameBar()->HasClip());
+    }
+    // A key as the user types it: to the widget with the focus.
+    void Key(int key, Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
+        QWidget* target = QApplication::focusWidget() ? QApplication::focusWidget() : window.get();
+        QTest::keyClick(target, static_cast<Qt::Key>(key), modifiers);
+        QApplication::processEvents();
+    }
+    void ClickReference(const QString& caption) {
+        QListWidget* list = window->lvwRefs();
+        const auto found = list->findItems(caption, Qt::MatchExactly);
+        ASSERT_FALSE(found.isEmpty());
+        list->scrollToItem(found.first());
+        QTest::mouseClick(list->viewport(), Qt::LeftButton, Qt::NoModifier,
+                          list->visualItemRect(found.first()).center());
+        QApplication::processEvents();
+    }
+    void ClickPicture() {
+        QTest::mouseClick(window->Viewer(), Qt::LeftButton, Qt::NoModifier, window->Viewer()->rect().center());
+        QApplication::processEvents();
+    }
+    QString Chosen() const { return QFileInfo(window->ChosenReference()).completeBaseName(); }
     // The preview is the frame, and the viewer shows it graded with the window's look.
     bool ShowsGraded(int number) const {
         TImage graded = window->Viewer()->Scaled().Clone();
@@ -200,6 +234,159 @@ TEST_F(FrameBarTest, PlayingShowsOrCountsEveryFrameAndAKeyStopsIt) {
     EXPECT_EQ(bar->CurrentFrame(), 0);
     // Five forward, from 5 to one after `at` back before the key, `at` back to the start.
     EXPECT_EQ(bar->PlayedFrames() + bar->DroppedFrames(), 5 + (5 - (at + 1)) + at);
+}
+
+// The largest difference of one channel between two pictures of one size.
+int LargestDifference(const TImage& a, const TImage& b) {
+    int largest = 0;
+    for (int y = 0; y < a.Height(); ++y)
+        for (int i = 0; i < 3 * a.Width(); ++i) largest = std::max(largest, std::abs(a.Row(y)[i] - b.Row(y)[i]));
+    return largest;
+}
+
+// While a clip is open, J, K, L, Space, the arrows, Home and End are the
+// clip's wherever the focus is: a reference clicked in the library, then the
+// picture clicked, L plays and Right steps, and the reference stays chosen;
+// a focused slider of the look panel does not move. A text field keeps the
+// keys for its text.
+TEST_F(FrameBarTest, FrameKeysAreTheClipsWhereverTheFocusIs) {
+    for (const char* name : {"lagoon", "pine"})
+        SaveJpegFile(dir.filePath(QString("lib/%1.jpeg").arg(name)).toStdString(), ColourfulPicture(120, 90));
+    window->ScanLibrary();
+    window->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(window.get()));
+    TFrameBar* bar = window->FrameBar();
+    OpenClip();
+    ClickReference("meadow");
+    ASSERT_EQ(Chosen(), "meadow");
+    ASSERT_EQ(QApplication::focusWidget(), window->lvwRefs());
+    ClickPicture();
+
+    Key(Qt::Key_L);
+    EXPECT_EQ(Chosen(), "meadow");  // no type-ahead to "lagoon"
+    EXPECT_TRUE(bar->Playing());
+    Key(Qt::Key_K);
+    EXPECT_FALSE(bar->Playing());
+    Key(Qt::Key_Home);
+    EXPECT_EQ(bar->CurrentFrame(), 0);
+    Key(Qt::Key_Right);
+    EXPECT_EQ(Chosen(), "meadow");  // not the next reference, "pine"
+    EXPECT_EQ(bar->CurrentFrame(), 1);
+    EXPECT_TRUE(ShowsGraded(1));
+
+    // A slider of the look panel with the focus.
+    QSlider* overall = window->findChild<QSlider*>("tbrSaturation");
+    overall->setFocus(Qt::TabFocusReason);
+    Key(Qt::Key_Right);
+    EXPECT_EQ(bar->CurrentFrame(), 2);
+    EXPECT_EQ(overall->value(), 100);
+
+    // A value typed for a slider: Home and End move in the text.
+    QTest::mouseDClick(window->findChild<QLabel*>("lblSatOverall"), Qt::LeftButton);
+    auto* typed = window->findChild<QLineEdit*>("edtPosition");
+    ASSERT_NE(typed, nullptr);
+    ASSERT_TRUE(typed->hasFocus());
+    Key(Qt::Key_Home);
+    Key(Qt::Key_5);
+    Key(Qt::Key_End);
+    Key(Qt::Key_Left);
+    EXPECT_EQ(bar->CurrentFrame(), 2);
+    EXPECT_EQ(typed->text(), "5100");
+    Key(Qt::Key_Escape);
+    // A caption being renamed takes letters and Space.
+    window->lvwRefs()->setFocus(Qt::MouseFocusReason);
+    Key(Qt::Key_F2);
+    auto* caption = qobject_cast<QLineEdit*>(QApplication::focusWidget());
+    ASSERT_NE(caption, nullptr);
+    Key(Qt::Key_End);
+    Key(Qt::Key_Space);
+    Key(Qt::Key_L);
+    EXPECT_EQ(caption->text(), "meadow l");
+    EXPECT_FALSE(bar->Playing());
+    EXPECT_EQ(bar->CurrentFrame(), 2);
+    Key(Qt::Key_Escape);
+    EXPECT_EQ(Chosen(), "meadow");
+
+    // Without a clip the list's arrows choose as before, and letters never do.
+    SaveImageFile(dir.filePath("still.png").toStdString(), ColourfulPicture(64, 48));
+    dialogs.PicturesToOpen.push_back(dir.filePath("still.png"));
+    window->sbnOpenPreviewImageClick();
+    ASSERT_FALSE(bar->HasClip());
+    ClickReference("meadow");
+    Key(Qt::Key_L);
+    EXPECT_EQ(Chosen(), "meadow");
+    Key(Qt::Key_Right);
+    EXPECT_EQ(Chosen(), "pine");
+    EXPECT_TRUE(dialogs.Errors.isEmpty()) << dialogs.Errors.join("\n").toStdString();
+}
+
+// A new preview of any kind ends the clip: pasted, opened or dropped while
+// a clip is open, the frame bar hides, the frame keys no longer scrub, and
+// Save Graded Image (Ctrl+S) writes the new picture graded.
+TEST_F(FrameBarTest, ANewPreviewEndsTheClip) {
+    window->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(window.get()));
+    TFrameBar* bar = window->FrameBar();
+    const TImage still = ColourfulPicture(200, 100);
+    const QString stillFile = dir.filePath("still.png");
+    SaveImageFile(stillFile.toStdString(), still);
+    auto drop = [&] {
+        QMimeData data;
+        data.setUrls({QUrl::fromLocalFile(stillFile)});
+        const QPoint at(window->Viewer()->width() / 2, window->Viewer()->height() / 2);
+        QDragEnterEvent enter(at, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(window->Viewer(), &enter);
+        QDropEvent dropped(QPointF(at), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(window->Viewer(), &dropped);
+    };
+    const struct {
+        const char* Kind;
+        std::function<void()> Make;
+        QString Name;
+    } previews[] = {
+        {"paste",
+         [&] {
+             QGuiApplication::clipboard()->setImage(QImageFromImage(still));
+             Key(Qt::Key_V, Qt::ControlModifier);
+             QGuiApplication::clipboard()->clear();
+         },
+         "pasted picture"},
+        {"open",
+         [&] {
+             dialogs.PicturesToOpen.push_back(stillFile);
+             Key(Qt::Key_O, Qt::ControlModifier);
+         },
+         "still.png"},
+        {"drop", drop, "still.png"},
+    };
+    for (const auto& preview : previews) {
+        SCOPED_TRACE(preview.Kind);
+        OpenClip();
+        Select("meadow");
+        Key(Qt::Key_End);
+        ASSERT_EQ(bar->CurrentFrame(), 5);
+        preview.Make();
+        EXPECT_FALSE(bar->HasClip());
+        EXPECT_FALSE(bar->isVisible());
+        EXPECT_TRUE(window->PreviewBitmap().SamePixels(still));
+        EXPECT_TRUE(window->windowTitle().startsWith(preview.Name));
+        EXPECT_TRUE(window->StatusLine()->Text().startsWith(preview.Name + " 200 x 100"))
+            << window->StatusLine()->Text().toStdString();
+        Key(Qt::Key_Home);
+        EXPECT_TRUE(window->PreviewBitmap().SamePixels(still));
+
+        const QString saved = dir.filePath(QString("graded-%1.jpg").arg(preview.Kind));
+        dialogs.FilesToSave.push_back(saved);
+        Key(Qt::Key_S, Qt::ControlModifier);
+        TImage written;
+        LoadImageFile(saved.toStdString(), written);
+        ASSERT_EQ(written.Width(), 200);
+        ASSERT_EQ(written.Height(), 100);
+        TImage expected = still.Clone();
+        GradePicture(window->Lut(), expected);
+        EXPECT_LE(LargestDifference(written, expected), 3);  // JPEG at quality 100
+    }
+    EXPECT_TRUE(dialogs.Errors.isEmpty()) << dialogs.Errors.join("\n").toStdString();
 }
 
 }  // namespace

@@ -364,3 +364,32 @@ TEST_F(LookSnapshotsTest, SplitViewComparesWithTheChosenSnapshot) {
     EXPECT_TRUE(viewer->Comparison().SamePixels(viewer->Scaled()));
     EXPECT_FALSE(window->StatusLine()->Text().contains("snapshot"));
 }
+
+// Compare with Snapshot A (Alt+1) turned off again gives the viewer back as
+// it was before: the split view it turned on goes off, one that was on
+// already stays on.
+TEST_F(LookSnapshotsTest, EndingAComparisonRestoresTheSplitView) {
+    Key(Qt::Key_1, Qt::ControlModifier);
+    Select("dusk");
+    TImageViewer* viewer = window->Viewer();
+    auto* split = Find<QToolButton>("sbnSplitView");
+    ASSERT_FALSE(split->isChecked());
+
+    Key(Qt::Key_1, Qt::AltModifier);
+    ASSERT_TRUE(viewer->SplitView());
+    Key(Qt::Key_1, Qt::AltModifier);
+    EXPECT_EQ(Panel()->Snapshots().Comparison(), -1);
+    EXPECT_FALSE(split->isChecked());
+    EXPECT_FALSE(viewer->SplitView());
+
+    // A plain split before the comparison stays after it.
+    Key(Qt::Key_Backslash, Qt::ControlModifier);
+    ASSERT_TRUE(viewer->SplitView());
+    Key(Qt::Key_1, Qt::AltModifier);
+    EXPECT_TRUE(viewer->SplitView());
+    Key(Qt::Key_1, Qt::AltModifier);
+    EXPECT_TRUE(split->isChecked());
+    EXPECT_TRUE(viewer->SplitView());
+    EXPECT_TRUE(viewer->Comparison().SamePixels(viewer->Scaled()));
+    EXPECT_FALSE(window->StatusLine()->Text().contains("snapshot"));
+}

@@ -1,22 +1,30 @@
 #include <gtest/gtest.h>
 
+#include <QtTest/qtestspontaneevent.h>
 #include <QAction>
 #include <QApplication>
 #include <QClipboard>
+#include <QComboBox>
 #include <QDir>
 #include <QDockWidget>
+#include <QFileInfo>
 #include <QLabel>
+#include <QLineEdit>
 #include <QListWidget>
 #include <QMap>
 #include <QMenu>
 #include <QMenuBar>
 #include <QScreen>
+#include <QScrollArea>
+#include <QScrollBar>
 #include <QSettings>
 #include <QSlider>
 #include <QTableWidget>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QToolButton>
+#include <QWheelEvent>
+#include <cstdlib>
 #include <memory>
 
 #include "app/ImageViewer.h"
@@ -33,6 +41,20 @@
 namespace {
 
 const QChar kDash(0x2014);
+
+// Notches of a mouse wheel over a widget, delivered as the window system
+// delivers them (the focus follows the widgets' focus policies, and an
+// event a widget leaves goes on to the widgets around it).
+void WheelNotches(QWidget* widget, int notches) {
+    const QPoint at = widget->rect().center();
+    for (int i = 0; i < std::abs(notches); ++i) {
+        QWheelEvent wheel(QPointF(at), QPointF(widget->mapToGlobal(at)), QPoint(), QPoint(0, notches > 0 ? 120 : -120),
+                          Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
+        QSpontaneKeyEvent::setSpontaneous(&wheel);
+        QApplication::instance()->notify(widget, &wheel);
+        QApplication::processEvents();
+    }
+}
 
 class MainFormLayoutTest : public ::testing::Test {
 protected:
@@ -294,4 +316,79 @@ TEST_F(MainFormLayoutTest, FullScreenGivesTheViewerBackWhereItWas) {
     EXPECT_EQ(viewer->parentWidget(), parent);
     EXPECT_EQ(viewer->geometry(), place);
     EXPECT_LT(viewer->mapTo(window.get(), QPoint(0, 0)).x(), look->mapTo(window.get(), QPoint(0, 0)).x());
+}
+
+// The mouse wheel over the look panel, in a window of a small laptop's
+// screen: over a slider, a combo or a check box without the focus it
+// scrolls the panel and changes nothing, and no control takes the focus;
+// a slider with the focus moves by the wheel.
+TEST_F(MainFormLayoutTest, WheelScrollsTheLookPanelAndMovesOnlyAFocusedSlider) {
+    Open();
+    window->resize(1366 - 16, 768 - 80);
+    QApplication::processEvents();
+    auto* area = window->findChild<QScrollArea*>("scrLook");
+    ASSERT_NE(area, nullptr);
+    QScrollBar* scroll = area->verticalScrollBar();
+    ASSERT_GT(scroll->maximum(), 0) << "the panel fits: nothing to scroll";
+    const QList<QSlider*> sliders = area->findChildren<QSlider*>();
+    const QList<QComboBox*> combos = area->findChildren<QComboBox*>();
+    ASSERT_FALSE(sliders.isEmpty());
+    ASSERT_EQ(combos.size(), 2);
+    auto positions = [&] {
+        QList<int> values;
+        for (QSlider* slider : sliders) values << slider->value();
+        for (QComboBox* combo : combos) values << combo->currentIndex();
+        return values;
+    };
+    const QList<int> before = positions();
+    for (QWidget* control :
+         QList<QWidget*>(sliders.begin(), sliders.end()) + QList<QWidget*>(combos.begin(), combos.end()))
+        EXPECT_EQ(control->focusPolicy(), Qt::StrongFocus) << control->objectName().toStdString();
+
+    QSlider* middle = window->findChild<QSlider*>("tbrMiddle");
+    area->ensureWidgetVisible(middle);
+    scroll->setValue(scroll->value() - scroll->singleStep() * 8);
+    QApplication::processEvents();
+    const int top = scroll->value();
+    WheelNotches(middle, -4);
+    EXPECT_GT(scroll->value(), top);
+    EXPECT_EQ(positions(), before);
+    EXPECT_FALSE(middle->hasFocus());
+    const int scrolled = scroll->value();
+    WheelNotches(combos.first(), 2);
+    EXPECT_LT(scroll->value(), scrolled);
+    EXPECT_EQ(positions(), before);
+    EXPECT_FALSE(combos.first()->hasFocus());
+
+    // The slider a click or Tab gave the focus to moves by the wheel.
+    middle->setFocus(Qt::TabFocusReason);
+    const int focused = scroll->value();
+    WheelNotches(middle, -4);
+    EXPECT_LT(middle->value(), 100);
+    EXPECT_EQ(scroll->value(), focused);
+    EXPECT_EQ(window->findChild<QLabel*>("lblSatMid")->text(), QString::number(middle->value()) + "%");
+}
+
+// The status line names the chosen reference by its new caption once it
+// is renamed in the list.
+TEST_F(MainFormLayoutTest, StatusLineFollowsARenameOfTheChosenReference) {
+    Open();
+    dialogs.PicturesToOpen.push_back(Picture("shot01.bmp"));
+    Key(Qt::Key_O, Qt::ControlModifier);
+    QListWidget* list = window->lvwRefs();
+    const auto found = list->findItems("meadow", Qt::MatchExactly);
+    ASSERT_EQ(found.size(), 1);
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, Qt::NoModifier, list->visualItemRect(found.first()).center());
+    ASSERT_TRUE(window->StatusLine()->Text().contains("reference: meadow   |"));
+    QTest::keyClick(list, Qt::Key_F2);
+    QApplication::processEvents();
+    auto* editor = qobject_cast<QLineEdit*>(QApplication::focusWidget());
+    ASSERT_NE(editor, nullptr);
+    QTest::keyClick(editor, Qt::Key_End);
+    QTest::keyClicks(editor, " warm");
+    QTest::keyClick(editor, Qt::Key_Return);
+    QApplication::processEvents();
+    ASSERT_TRUE(QFileInfo::exists(Lib() + "/meadow warm.jpeg"));
+    const QString text = window->StatusLine()->Text();
+    EXPECT_TRUE(text.contains("reference: meadow warm   |")) << text.toStdString();
 }
