@@ -10,6 +10,7 @@
 
 #include "engine/Error.h"
 #include "imageio/DeepCodec.h"
+#include "imageio/IccProfile.h"
 #include "imageio/ImageFile.h"
 
 // The module "ombrane-oiio.so": pictures at more than 8 bits decoded and
@@ -174,6 +175,13 @@ void CheckCarried(ImageInput& input, const ImageSpec& header, const std::string&
                                        " neither colour nor alpha and would be lost"));
 }
 
+// A profile of other pixels than the file's (a grey one on colour) is
+// refused, as the readers of 8-bit pictures refuse it.
+void CheckProfileFits(const std::string& icc, const TChannelMap& map, const std::string& fileName) {
+    const TPixelColours pixels = map.Colour[0] == map.Colour[1] ? TPixelColours::Grey : TPixelColours::Rgb;
+    if (ProfileContradicts(icc, pixels)) throw EError("\"" + fileName + "\": " + kUnusableProfile);
+}
+
 void ReadPixels(ImageInput& input, const ImageSpec& header, const std::string& fileName, TDeepImage& image) {
     const TChannelMap map = ChannelsOf(header);
     auto fail = [&] { throw EError(Failure(fileName, input.geterror())); };
@@ -217,11 +225,13 @@ TDeepImage Decode(OIIO::Filesystem::IOProxy& proxy, const std::string& format, c
     else
         CheckDeclaredSize(proxy, header, format, fileName);
     const TChannelMap map = ChannelsOf(header);
+    const TPictureDepth depth = DepthOf(header, format);
+    CheckProfileFits(depth.IccProfile, map, fileName);
     const std::uint64_t pixels = static_cast<std::uint64_t>(header.width) * header.height;
     const bool direct = header.nchannels == 3 && map.Alpha < 0;
     gate.Admit(pixels * sizeof(float) * ((map.Alpha >= 0 ? 4 : 3) + (direct ? 0 : header.nchannels)));
     TDeepImage image(header.width, header.height, map.Alpha >= 0);
-    image.Depth = DepthOf(header, format);
+    image.Depth = depth;
     ReadPixels(*input, header, fileName, image);
     // Some readers note a short read without failing the call.
     if (input->has_error()) throw EError(Failure(fileName, input->geterror()));

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <lcms2.h>
 #include <xcb/xcb.h>
 #include <QApplication>
 #include <QComboBox>
@@ -29,6 +30,19 @@
 namespace {
 
 const std::string kSwapped = "/usr/share/color/icc/colord/SwappedRedAndGreen.icc";
+
+// A valid grey profile: no display is drawn through one.
+std::string GreyProfile() {
+    cmsToneCurve* curve = cmsBuildGamma(nullptr, 2.2);
+    cmsHPROFILE profile = cmsCreateGrayProfile(cmsD50_xyY(), curve);
+    cmsUInt32Number size = 0;
+    cmsSaveProfileToMem(profile, nullptr, &size);
+    std::string bytes(size, '\0');
+    cmsSaveProfileToMem(profile, bytes.data(), &size);
+    cmsCloseProfile(profile);
+    cmsFreeToneCurve(curve);
+    return bytes;
+}
 
 class DisplayProfileTest : public ::testing::Test {
 protected:
@@ -185,6 +199,42 @@ TEST_F(DisplayProfileTest, SavingATaggedPreviewWritesItBackIntoItsSpace) {
 
 namespace {
 
+// An unusable display profile is told once, naming the file, and the pictures
+// are drawn as they are.
+TEST_F(DisplayProfileTest, AGreyProfileIsToldOnceAndNothingIsDrawnThroughIt) {
+    const std::string grey = Path("grey.icc");
+    std::FILE* out = std::fopen(grey.c_str(), "wb");
+    const std::string bytes = GreyProfile();
+    std::fwrite(bytes.data(), 1, bytes.size(), out);
+    std::fclose(out);
+    const std::string expected = "\"" + grey + "\": the colour profile is not an RGB profile";
+    // Chosen in the dialog: refused, the choice stays.
+    window = std::make_unique<TfrmMain>(Path("lib"));
+    auto* combo = window->findChild<QComboBox*>("cbxDisplayProfile");
+    combo->setCurrentIndex(1);
+    dialogs.FilesToOpen.push_back({QString::fromStdString(grey)});
+    combo->setCurrentIndex(2);
+    QApplication::processEvents();
+    EXPECT_EQ(combo->currentText(), "None");
+    EXPECT_EQ(dialogs.Errors, QStringList{QString::fromStdString(expected)});
+    // Remembered from an earlier run: told once when the window is up.
+    window.reset();
+    dialogs.Errors.clear();
+    QSettings(QSettings::NativeFormat, QSettings::UserScope, "tarnwerk", "Ombrane")
+        .setValue("display-profile", QString::fromStdString(grey));
+    window = std::make_unique<TfrmMain>(Path("lib"));
+    window->show();
+    QApplication::processEvents();
+    QApplication::processEvents();
+    EXPECT_EQ(dialogs.Errors, QStringList{QString::fromStdString(expected)});
+    EXPECT_EQ(window->findChild<QComboBox*>("cbxDisplayProfile")->currentText(), "Screen");
+    EXPECT_TRUE(window->DisplayProfile().Transform().Empty());
+}
+
+}  // namespace
+
+namespace {
+
 // Under an X server only (the ctest entry app_display_profile_x11 runs it
 // through xvfb-run): the profile a colour daemon puts on the root window.
 TEST(DisplayProfileScreenTest, TheRootWindowsProfileIsTaken) {
@@ -210,6 +260,26 @@ TEST(DisplayProfileScreenTest, TheRootWindowsProfileIsTaken) {
         TfrmMain window(dir.filePath("lib").toStdString());
         EXPECT_EQ(window.findChild<QComboBox*>("cbxDisplayProfile")->currentText(), "Screen");
         EXPECT_FALSE(window.DisplayProfile().Transform().Empty());
+    }
+    // A grey profile there is told once; the window starts and draws the
+    // pictures as they are.
+    const std::string grey = GreyProfile();
+    xcb_change_property(connection, XCB_PROP_MODE_REPLACE, root, atom->atom, XCB_ATOM_CARDINAL, 8,
+                        static_cast<std::uint32_t>(grey.size()), grey.data());
+    xcb_flush(connection);
+    {
+        TFakeDialogs dialogs;
+        std::unique_ptr<TfrmMain> window;
+        EXPECT_NO_THROW(window = std::make_unique<TfrmMain>(dir.filePath("lib").toStdString()));
+        if (window) {
+            window->show();
+            QApplication::processEvents();
+            QApplication::processEvents();
+            EXPECT_EQ(dialogs.Errors,
+                      QStringList{"The screen's display profile: the colour profile is not an RGB profile"});
+            EXPECT_EQ(window->findChild<QComboBox*>("cbxDisplayProfile")->currentText(), "Screen");
+            EXPECT_TRUE(window->DisplayProfile().Transform().Empty());
+        }
     }
     xcb_delete_property(connection, root, atom->atom);
     xcb_flush(connection);
