@@ -180,7 +180,7 @@ void GradeJpegFileOnce(const std::string& input, const std::string& output,
     const int height = static_cast<int>(decoder.Info.output_height);
     TColourProfile source;
     try {
-        source = TColourProfile::FromEmbedded({.Icc = decoder.IccProfile(), .Pixels = decoder.Pixels()});
+        source = TColourProfile::FromEmbedded({.Icc = decoder.IccProfile(), .Png = {}, .Pixels = decoder.Pixels()});
     } catch (const EError& error) {
         throw EError("\"" + input + "\": " + error.what());
     }

@@ -216,7 +216,7 @@ TEST_F(DisplayProfileTest, AGreyProfileIsToldOnceAndNothingIsDrawnThroughIt) {
     combo->setCurrentIndex(2);
     QApplication::processEvents();
     EXPECT_EQ(combo->currentText(), "None");
-    EXPECT_EQ(dialogs.Errors, QStringList{QString::fromStdString(expected)});
+    EXPECT_EQ(dialogs.Errors.join("\n").toStdString(), expected);
     // Remembered from an earlier run: told once when the window is up.
     window.reset();
     dialogs.Errors.clear();
@@ -226,7 +226,7 @@ TEST_F(DisplayProfileTest, AGreyProfileIsToldOnceAndNothingIsDrawnThroughIt) {
     window->show();
     QApplication::processEvents();
     QApplication::processEvents();
-    EXPECT_EQ(dialogs.Errors, QStringList{QString::fromStdString(expected)});
+    EXPECT_EQ(dialogs.Errors.join("\n").toStdString(), expected);
     EXPECT_EQ(window->findChild<QComboBox*>("cbxDisplayProfile")->currentText(), "Screen");
     EXPECT_TRUE(window->DisplayProfile().Transform().Empty());
 }
@@ -275,8 +275,8 @@ TEST(DisplayProfileScreenTest, TheRootWindowsProfileIsTaken) {
             window->show();
             QApplication::processEvents();
             QApplication::processEvents();
-            EXPECT_EQ(dialogs.Errors,
-                      QStringList{"The screen's display profile: the colour profile is not an RGB profile"});
+            EXPECT_EQ(dialogs.Errors.join("\n").toStdString(),
+                      "The screen's display profile: the colour profile is not an RGB profile");
             EXPECT_EQ(window->findChild<QComboBox*>("cbxDisplayProfile")->currentText(), "Screen");
             EXPECT_TRUE(window->DisplayProfile().Transform().Empty());
         }

@@ -188,7 +188,8 @@ TEST_F(PictureProfileTest, AGreyPictureTakesItsGreyProfileAndOutputsDoNot) {
     // The deep road drops it alike.
     TDeepImage deep(8, 4, false);
     deep.Depth = {"tiff", TSampleKind::Integer, 16, std::string(), grey};
-    EXPECT_EQ(EncodeDeepImage(deep, deep.Depth), EncodeDeepImage(deep, {"tiff", TSampleKind::Integer, 16}));
+    EXPECT_EQ(EncodeDeepImage(deep, deep.Depth),
+              EncodeDeepImage(deep, {"tiff", TSampleKind::Integer, 16, std::string(), std::string()}));
 }
 
 // ---- PNG files that describe sRGB by gAMA and cHRM -------------------------
