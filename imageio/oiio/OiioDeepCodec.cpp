@@ -5,10 +5,12 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <cstdio>
 #include <thread>
 #include <vector>
 
 #include "engine/Error.h"
+#include "imageio/ColourProfile.h"
 #include "imageio/DeepCodec.h"
 #include "imageio/IccProfile.h"
 #include "imageio/ImageFile.h"
@@ -247,6 +249,16 @@ TypeDesc StorageType(const TPictureDepth& depth) {
     return depth.Bits <= 8 ? TypeDesc::UINT8 : TypeDesc::UINT16;
 }
 
+// The TIFF and OpenEXR writers note the time of writing (DateTime,
+// capDate) unless told a time: the fixed date of the profiles the program
+// builds keeps a picture written twice the same bytes.
+std::string FixedDateTime() {
+    char text[32];
+    std::snprintf(text, sizeof text, "%04d:%02d:%02d %02d:%02d:%02d", kBuiltProfileDate.Year, kBuiltProfileDate.Month,
+                  kBuiltProfileDate.Day, kBuiltProfileDate.Hour, kBuiltProfileDate.Minute, kBuiltProfileDate.Second);
+    return text;
+}
+
 ImageSpec SpecFor(const TDeepImage& image, const TPictureDepth& depth) {
     const int channels = image.HasAlpha() ? 4 : 3;
     ImageSpec header(image.Width(), image.Height(), channels, StorageType(depth));
@@ -258,6 +270,7 @@ ImageSpec SpecFor(const TDeepImage& image, const TPictureDepth& depth) {
     }
     if (depth.Kind == TSampleKind::Integer) header.attribute("oiio:BitsPerSample", depth.Bits);
     if (!depth.Compression.empty()) header.attribute("compression", depth.Compression);
+    if (depth.Format == "tiff" || depth.Format == "openexr") header.attribute("DateTime", FixedDateTime());
     if (!depth.IccProfile.empty())
         header.attribute("ICCProfile", TypeDesc(TypeDesc::UINT8, static_cast<int>(depth.IccProfile.size())),
                          depth.IccProfile.data());

@@ -287,6 +287,19 @@ TEST_F(PictureProfileTest, ABuiltProfileCarriesAFixedDateAndWritesAlike) {
     EXPECT_EQ(again.Icc(), profile.Icc());
 }
 
+// The TIFF and OpenEXR writers would note the time of writing; the file
+// says the fixed date instead, as the picture library reads it.
+TEST_F(PictureProfileTest, DeepOutputsCarryAFixedDate) {
+    TDeepImage deep(16, 8, false);
+    for (const char* name : {"fixed.tif", "fixed.exr"}) {
+        SaveDeepImageFile(Path(name), deep, OutputDepthFor(Path(name), deep.Depth));
+        EXPECT_EQ(std::system(
+                      ("oiiotool --info -v " + Path(name) + " | grep -q 'DateTime: \"2000:01:01 00:00:00\"'").c_str()),
+                  0)
+            << name;
+    }
+}
+
 // ---- profiles beyond the size read ---------------------------------------------
 
 TEST_F(PictureProfileTest, AProfileLargerThanReadIsSaidToBe) {
