@@ -1,6 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <lcms2.h>
 #include <xcb/xcb.h>
 #include <QApplication>
 #include <QComboBox>
@@ -22,6 +21,7 @@
 #include "imageio/ColourProfile.h"
 #include "imageio/ImageFile.h"
 #include "tests/app/FakeDialogs.h"
+#include "tests/imageio/GreyProfile.h"
 
 // The window drawn through a display profile that swaps red and green: the
 // viewer and the library's thumbnails show the swap, the scopes measure the
@@ -30,19 +30,6 @@
 namespace {
 
 const std::string kSwapped = "/usr/share/color/icc/colord/SwappedRedAndGreen.icc";
-
-// A valid grey profile: no display is drawn through one.
-std::string GreyProfile() {
-    cmsToneCurve* curve = cmsBuildGamma(nullptr, 2.2);
-    cmsHPROFILE profile = cmsCreateGrayProfile(cmsD50_xyY(), curve);
-    cmsUInt32Number size = 0;
-    cmsSaveProfileToMem(profile, nullptr, &size);
-    std::string bytes(size, '\0');
-    cmsSaveProfileToMem(profile, bytes.data(), &size);
-    cmsCloseProfile(profile);
-    cmsFreeToneCurve(curve);
-    return bytes;
-}
 
 class DisplayProfileTest : public ::testing::Test {
 protected:
@@ -204,7 +191,7 @@ namespace {
 TEST_F(DisplayProfileTest, AGreyProfileIsToldOnceAndNothingIsDrawnThroughIt) {
     const std::string grey = Path("grey.icc");
     std::FILE* out = std::fopen(grey.c_str(), "wb");
-    const std::string bytes = GreyProfile();
+    const std::string bytes = GreyIccProfile();
     std::fwrite(bytes.data(), 1, bytes.size(), out);
     std::fclose(out);
     const std::string expected = "\"" + grey + "\": the colour profile is not an RGB profile";
@@ -263,7 +250,7 @@ TEST(DisplayProfileScreenTest, TheRootWindowsProfileIsTaken) {
     }
     // A grey profile there is told once; the window starts and draws the
     // pictures as they are.
-    const std::string grey = GreyProfile();
+    const std::string grey = GreyIccProfile();
     xcb_change_property(connection, XCB_PROP_MODE_REPLACE, root, atom->atom, XCB_ATOM_CARDINAL, 8,
                         static_cast<std::uint32_t>(grey.size()), grey.data());
     xcb_flush(connection);

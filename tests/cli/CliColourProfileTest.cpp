@@ -2,12 +2,11 @@
 #include <filesystem>
 #include <sstream>
 
-#include <lcms2.h>
-
 #include "imageio/ColourProfile.h"
 #include "imageio/ImageFile.h"
 #include "imageio/JpegCodec.h"
 #include "tests/cli/CliHarness.h"
+#include "tests/imageio/GreyProfile.h"
 
 // Pictures carrying colour profiles, made by LittleCMS's own tools and
 // ImageMagick from a photograph: measured in sRGB, graded in sRGB and
@@ -216,15 +215,7 @@ TEST_F(CliColourProfileTest, ImageMagicksPngOfAJpegGradesAsTheJpeg) {
 
 // A grey profile in an RGB JPEG is refused, naming the file; nothing is written.
 TEST_F(CliColourProfileTest, AGreyProfileInAnRgbPictureIsRefused) {
-    cmsToneCurve* curve = cmsBuildGamma(nullptr, 2.2);
-    cmsHPROFILE grey = cmsCreateGrayProfile(cmsD50_xyY(), curve);
-    cmsUInt32Number size = 0;
-    cmsSaveProfileToMem(grey, nullptr, &size);
-    std::string icc(size, '\0');
-    cmsSaveProfileToMem(grey, icc.data(), &size);
-    cmsCloseProfile(grey);
-    cmsFreeToneCurve(curve);
-    WriteBytes(Path("tagged.jpg"), EncodeJpegPicture(Loaded(kPhotograph), icc));
+    WriteBytes(Path("tagged.jpg"), EncodeJpegPicture(Loaded(kPhotograph), GreyIccProfile()));
     for (const std::vector<std::string>& command :
          {std::vector<std::string>{"stats", Path("tagged.jpg")},
           std::vector<std::string>{"apply", Path("look.cube"), Path("tagged.jpg"), "-o", Path("out.jpg")}}) {
