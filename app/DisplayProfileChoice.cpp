@@ -5,6 +5,7 @@
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QSettings>
+#include <QTimer>
 
 #include <cstdlib>
 #include <memory>
@@ -22,13 +23,21 @@ constexpr const char* kSettingsKey = "display-profile";
 
 QSettings UserSettings() { return QSettings(QSettings::NativeFormat, QSettings::UserScope, "tarnwerk", "Ombrane"); }
 
-TColourProfile ScreenColourProfile() {
-    const std::string icc = TDisplayProfileChoice::ScreenProfile();
-    if (icc.empty()) return TColourProfile();
+TDisplayTransform ScreenTransform() {
     try {
-        return TColourProfile::FromIcc(icc);
-    } catch (const EError&) {
-        return TColourProfile();  // a daemon's damaged property: drawn as without one
+        const std::string icc = TDisplayProfileChoice::ScreenProfile();
+        return icc.empty() ? TDisplayTransform() : TDisplayTransform(TColourProfile::FromIcc(icc));
+    } catch (const EError& error) {
+        throw EError(std::string("The screen's display profile: ") + error.what());
+    }
+}
+
+TDisplayTransform FileTransform(const std::string& file) {
+    const TColourProfile profile = TColourProfile::FromIccFile(file);  // its messages name the file
+    try {
+        return TDisplayTransform(profile);
+    } catch (const EError& error) {
+        throw EError("\"" + file + "\": " + error.what());
     }
 }
 
@@ -38,16 +47,16 @@ TDisplayProfileChoice::TDisplayProfileChoice(QComboBox* combo) : combo_(combo) {
     combo_->addItems({"Screen", "None", "Profile File..."});
     combo_->setToolTip("The colour profile of the monitor the pictures are drawn through");
     const QString saved = UserSettings().value(kSettingsKey).toString();
-    try {
-        if (saved == "none")
-            Apply(kNone, std::string());
-        else if (!saved.isEmpty())
-            Apply(kFile, saved.toStdString());
-        else
-            Apply(kScreen, std::string());
-    } catch (const EError&) {
-        Apply(kScreen, std::string());
-    }
+    const int entry = saved == "none" ? kNone : saved.isEmpty() ? kScreen : kFile;
+    const std::string problem = TryApply(entry, entry == kFile ? saved.toStdString() : std::string());
+    if (problem.empty()) return;
+    // A remembered file no longer usable gives way to the screen's profile,
+    // an unusable screen profile to none; the first problem is told once the
+    // window is up.
+    if (entry == kScreen || !TryApply(kScreen, std::string()).empty())
+        Show(kScreen, std::string(), TDisplayTransform());
+    QTimer::singleShot(0, combo_,
+                       [combo, text = QString::fromStdString(problem)] { Dialogs().ShowError(combo->window(), text); });
 }
 
 void TDisplayProfileChoice::Choose(QWidget* parent) {
@@ -78,9 +87,21 @@ void TDisplayProfileChoice::UseFile(const std::string& fileName) {
 }
 
 void TDisplayProfileChoice::Apply(int entry, const std::string& file) {
-    TDisplayTransform transform;
-    if (entry == kScreen) transform = TDisplayTransform(ScreenColourProfile());
-    if (entry == kFile) transform = TDisplayTransform(TColourProfile::FromIccFile(file));
+    if (entry == kScreen) return Show(entry, file, ScreenTransform());
+    if (entry == kFile) return Show(entry, file, FileTransform(file));
+    Show(entry, file, TDisplayTransform());
+}
+
+std::string TDisplayProfileChoice::TryApply(int entry, const std::string& file) {
+    try {
+        Apply(entry, file);
+    } catch (const EError& error) {
+        return error.what();
+    }
+    return std::string();
+}
+
+void TDisplayProfileChoice::Show(int entry, const std::string& file, TDisplayTransform transform) {
     transform_ = std::move(transform);
     chosen_ = entry;
     if (entry == kFile) {
@@ -116,6 +137,7 @@ std::string TDisplayProfileChoice::ScreenProfile() {
                                nullptr),
         std::free);
     if (!property || property->format != 8) return std::string();
+    if (property->bytes_after > 0) RaiseProfileTooLarge();
     const int length = xcb_get_property_value_length(property.get());
     if (length <= 0) return std::string();
     return std::string(static_cast<const char*>(xcb_get_property_value(property.get())),

@@ -16,12 +16,15 @@ class QWidget;
 class TDisplayProfileChoice {
 public:
     // Fills the combo and takes the choice the settings hold; a remembered
-    // file that is no longer usable falls back to "Screen".
+    // file that is no longer usable falls back to "Screen", an unusable
+    // screen profile to drawing without a profile, and the problem is shown
+    // once through Dialogs() when the event loop runs.
     explicit TDisplayProfileChoice(QComboBox* combo);
 
     // Takes the combo's current entry ("Profile File..." asks through
     // Dialogs()). On an error or a cancelled dialog the combo goes back to
-    // the entry before; an error propagates as EError.
+    // the entry before; an error propagates as EError naming the file (or
+    // the screen).
     void Choose(QWidget* parent);
     // Draws through the profile file, as choosing it does.
     void UseFile(const std::string& fileName);
@@ -29,11 +32,14 @@ public:
     const TDisplayTransform& Transform() const { return transform_; }
 
     // The X11 root window's _ICC_PROFILE, or empty (another platform, no
-    // property).
+    // property); EError for one larger than kMaxIccProfileBytes.
     static std::string ScreenProfile();
 
 private:
     void Apply(int entry, const std::string& file);
+    // Apply's message, empty when it succeeded.
+    std::string TryApply(int entry, const std::string& file);
+    void Show(int entry, const std::string& file, TDisplayTransform transform);
     void Remember() const;
 
     QComboBox* combo_;

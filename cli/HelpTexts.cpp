@@ -38,7 +38,8 @@ namespace {
     "  --output-profile P srgb, source (the default) or an ICC profile file: the colour\n"   \
     "                     space OUTPUT is written in. A picture carrying a colour profile\n" \
     "                     other than sRGB is graded in sRGB and written back into its\n"     \
-    "                     own space, that profile embedded\n"
+    "                     own space, that profile embedded (a grey profile's in sRGB:\n"     \
+    "                     the output holds colour)\n"
 
 #define DEEP_TEXT                                                                        \
     "TIFF, 16-bit PNG, DPX and OpenEXR pictures (and HDR, Targa, PNM for reading) are\n" \

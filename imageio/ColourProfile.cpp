@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cmath>
 #include <cstdlib>
 #include <vector>
 
@@ -69,9 +70,49 @@ struct TColourProfile::TState {
 
 namespace {
 
-[[noreturn]] void Unusable() { throw EError("the colour profile is not usable"); }
+[[noreturn]] void Unusable() { throw EError(kUnusableProfile); }
 
 THandle Srgb() { return Profile(cmsCreate_sRGBProfile()); }
+
+// White, red, green and blue as x, y: sRGB's, which are Rec. 709's.
+constexpr double kSrgbPrimaries[8] = {0.3127, 0.3290, 0.64, 0.33, 0.30, 0.60, 0.15, 0.06};
+
+// PNG's fixed-point unit: a chunk's numbers are 100000 times the value.
+long PngUnits(double value) { return std::lround(value * 100000); }
+
+// True when the chunks describe sRGB as libpng takes them (png.c,
+// png_colorspace_set_sRGB): each cHRM value within 100 units (0.001) of
+// sRGB's, and the gAMA value within PNG_GAMMA_THRESHOLD_FIXED (5 %) of
+// PNG_GAMMA_sRGB_INVERSE (45455), the ratio rounded to the unit as
+// png_muldiv rounds it (png_colorspace_check_gamma, png_gamma_significant).
+// Many programs write sRGB pictures so, without the sRGB chunk.
+bool DescribesSrgb(const TPngColourChunks& png) {
+    if (png.HasPrimaries)
+        for (int i = 0; i < 8; ++i)
+            if (std::labs(PngUnits(png.Primaries[i]) - PngUnits(kSrgbPrimaries[i])) > 100) return false;
+    if (!png.HasGamma) return true;
+    const long ratio = std::lround(PngUnits(png.Gamma) * 100000.0 / 45455);
+    return ratio >= 95000 && ratio <= 105000;
+}
+
+// The built profile's bytes, dated kBuiltProfileDate: LittleCMS would write
+// the time of writing, and pictures written with the profile would differ
+// from one run to the next.
+std::string SavedProfile(const THandle& built) {
+    cmsUInt32Number size = 0;
+    if (!built || !cmsSaveProfileToMem(built.get(), nullptr, &size) || size < 128)
+        throw EError("the colour profile is damaged");
+    std::string icc(size, '\0');
+    if (!cmsSaveProfileToMem(built.get(), icc.data(), &size)) throw EError("the colour profile is damaged");
+    // The header's date and time: six big-endian 16-bit numbers from byte 24.
+    const std::uint16_t date[6] = {kBuiltProfileDate.Year, kBuiltProfileDate.Month,  kBuiltProfileDate.Day,
+                                   kBuiltProfileDate.Hour, kBuiltProfileDate.Minute, kBuiltProfileDate.Second};
+    for (int i = 0; i < 6; ++i) {
+        icc[24 + 2 * i] = static_cast<char>(date[i] >> 8);
+        icc[25 + 2 * i] = static_cast<char>(date[i] & 0xFF);
+    }
+    return icc;
+}
 
 // True when the transform leaves every sRGB value of a grid within one code
 // value of itself.
@@ -93,7 +134,8 @@ bool NearIdentity(const THandle& toSrgb8) {
 
 TColourProfile TColourProfile::FromIcc(const std::string& icc) {
     InstallSilentErrors();
-    if (icc.size() < 128 || icc.size() > kMaxIccProfileBytes) throw EError("the colour profile is damaged");
+    if (icc.size() > kMaxIccProfileBytes) RaiseProfileTooLarge();
+    if (icc.size() < 128) throw EError("the colour profile is damaged");
     const THandle own = Profile(cmsOpenProfileFromMem(icc.data(), static_cast<cmsUInt32Number>(icc.size())));
     if (!own) throw EError("the colour profile is damaged");
     // The data colour space as the header holds it: LittleCMS hands any
@@ -117,11 +159,10 @@ TColourProfile TColourProfile::FromIcc(const std::string& icc) {
 }
 
 TColourProfile TColourProfile::FromEmbedded(const TEmbeddedProfile& embedded) {
-    if (!embedded.Icc.empty()) return FromIcc(embedded.Icc);
-    if (embedded.Untagged()) return TColourProfile();
+    if (!embedded.Icc.empty()) return FromPictureIcc(embedded.Icc, embedded.Pixels);
+    if (embedded.Untagged() || DescribesSrgb(embedded.Png)) return TColourProfile();
     InstallSilentErrors();
     const TPngColourChunks& png = embedded.Png;
-    static constexpr double kSrgbPrimaries[8] = {0.3127, 0.3290, 0.64, 0.33, 0.30, 0.60, 0.15, 0.06};
     const double* p = png.HasPrimaries ? png.Primaries : kSrgbPrimaries;
     // Chromaticities lie inside the unit triangle, y above 0.
     for (int i = 0; i < 8; i += 2)
@@ -136,12 +177,15 @@ TColourProfile TColourProfile::FromEmbedded(const TEmbeddedProfile& embedded) {
     cmsToneCurve* curves[3] = {curve, curve, curve};
     const THandle built = Profile(cmsCreateRGBProfile(&white, &primaries, curves));
     cmsFreeToneCurve(curve);
-    cmsUInt32Number size = 0;
-    if (!built || !cmsSaveProfileToMem(built.get(), nullptr, &size) || size == 0)
-        throw EError("the colour profile is damaged");
-    std::string icc(size, '\0');
-    if (!cmsSaveProfileToMem(built.get(), icc.data(), &size)) throw EError("the colour profile is damaged");
-    return FromIcc(icc);
+    return FromIcc(SavedProfile(built));
+}
+
+TColourProfile TColourProfile::FromPictureIcc(const std::string& icc, TPixelColours pixels) {
+    // A CMYK picture's profile describes its inks, which are taken as they are stored.
+    if (pixels == TPixelColours::Cmyk && IccColourSpace(icc) == "CMYK") return TColourProfile();
+    TColourProfile profile = FromIcc(icc);
+    if (ProfileContradicts(icc, pixels)) Unusable();
+    return profile;
 }
 
 TColourProfile TColourProfile::FromIccFile(const std::string& fileName) {
@@ -152,6 +196,8 @@ TColourProfile TColourProfile::FromIccFile(const std::string& fileName) {
         throw EError("\"" + fileName + "\": " + error.what());
     }
 }
+
+bool TColourProfile::IsGrey() const { return state_ && state_->Grey; }
 
 const std::string& TColourProfile::Icc() const {
     static const std::string none;
@@ -224,6 +270,7 @@ TOutputProfileChoice TOutputProfileChoice::Parse(const std::string& value) {
     }
     choice.Kind = TKind::File;
     choice.File = TColourProfile::FromIccFile(value);
+    if (choice.File.IsGrey()) throw EError("\"" + value + "\": the colour profile is not an RGB profile");
     return choice;
 }
 
@@ -256,7 +303,7 @@ TDisplayTransform::TDisplayTransform(const TColourProfile& display) {
     InstallSilentErrors();
     const THandle own =
         Profile(cmsOpenProfileFromMem(display.Icc().data(), static_cast<cmsUInt32Number>(display.Icc().size())));
-    if (display.Icc().substr(16, 4) != "RGB ") throw EError("the colour profile is not an RGB profile");
+    if (IccColourSpace(display.Icc()) != "RGB ") throw EError("the colour profile is not an RGB profile");
     const THandle srgb = Srgb();
     transform_ = MakeTransform(srgb, TYPE_BGR_8, own, TYPE_BGR_8);
     if (!transform_) Unusable();

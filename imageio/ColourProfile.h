@@ -7,7 +7,16 @@
 #include "engine/Image.h"
 
 struct TEmbeddedProfile;
+enum class TPixelColours;
 class TMatrixShaperTransform;
+
+// The creation date written into the header of every profile the program
+// builds (from a PNG file's chromaticities and gamma), so that a picture
+// written with it has the same bytes whenever it is written.
+struct TProfileDate {
+    std::uint16_t Year, Month, Day, Hour, Minute, Second;
+};
+inline constexpr TProfileDate kBuiltProfileDate{2000, 1, 1, 0, 0, 0};
 
 // The colour space a picture's numbers are in, and the conversions between
 // it and sRGB (LittleCMS 2, relative colorimetric with black-point
@@ -24,16 +33,24 @@ class TColourProfile {
 public:
     TColourProfile() = default;
 
-    // An RGB or grey ICC profile; EError "the colour profile is damaged" or
-    // "... is not usable" (the caller names the file).
+    // An RGB or grey ICC profile; EError "the colour profile is damaged",
+    // "... is not usable" or "... is too large (more than 16 MiB)" (the
+    // caller names the file).
     static TColourProfile FromIcc(const std::string& icc);
     // A picture file's description (IccProfile.h): its ICC profile, or a
-    // profile built from PNG chromaticities and gamma.
+    // profile built from PNG chromaticities and gamma (none when they are
+    // sRGB's, within libpng's tolerance). A CMYK picture's CMYK profile
+    // gives sRGB (its inks are taken as stored); a profile that contradicts
+    // the pixels (ProfileContradicts) is not usable.
     static TColourProfile FromEmbedded(const TEmbeddedProfile& embedded);
     // An .icc/.icm file; EError naming the file.
     static TColourProfile FromIccFile(const std::string& fileName);
 
     bool IsSrgb() const { return state_ == nullptr; }
+    bool IsGrey() const;
+    // The profile a picture of red, green and blue is written with: this
+    // one, or sRGB for a grey profile, which cannot describe such pixels.
+    TColourProfile ForColourPixels() const { return IsGrey() ? TColourProfile() : *this; }
     // The profile's bytes, as written into pictures; empty for sRGB.
     const std::string& Icc() const;
 
@@ -47,6 +64,8 @@ public:
     struct TState;
 
 private:
+    static TColourProfile FromPictureIcc(const std::string& icc, TPixelColours pixels);
+
     std::shared_ptr<const TState> state_;
 };
 
@@ -62,7 +81,7 @@ struct TOutputProfileChoice {
     TColourProfile File;
 
     // "srgb", "source" or the name of an ICC file; EError for a file that
-    // is not a usable profile.
+    // is not a usable profile or is a grey one (outputs are colour pictures).
     static TOutputProfileChoice Parse(const std::string& value);
     TColourProfile For(const TColourProfile& source) const;
     // The same for the ICC bytes of a source's profile (empty for sRGB).

@@ -18,6 +18,7 @@
 #include "fileio/AtomicFile.h"
 #include "fileio/FileRead.h"
 #include "imageio/ColourProfile.h"
+#include "imageio/IccProfile.h"
 #include "imageio/DeepCodec.h"
 #include "imageio/EightBitPictureFile.h"
 #include "imageio/PictureFormats.h"
@@ -177,10 +178,13 @@ TPictureDepth OutputDepthFor(const std::string& fileName, const TPictureDepth& s
 
 std::string EncodeDeepImage(const TDeepImage& image, const TPictureDepth& depth) {
     try {
-        if (depth.IccProfile.empty()) return DeepCodec().Encode(image, Writable(depth));
+        TPictureDepth written = Writable(depth);
+        // The pixels written are red, green and blue: a grey profile cannot describe them.
+        if (IccColourSpace(written.IccProfile) == "GRAY") written.IccProfile.clear();
+        if (written.IccProfile.empty()) return DeepCodec().Encode(image, written);
         TDeepImage converted = image;
-        TColourProfile::FromIcc(depth.IccProfile).FromSrgb(converted);
-        return DeepCodec().Encode(converted, Writable(depth));
+        TColourProfile::FromIcc(written.IccProfile).FromSrgb(converted);
+        return DeepCodec().Encode(converted, written);
     } catch (const std::bad_alloc&) {
         throw EError("Not enough memory to encode the picture");
     }

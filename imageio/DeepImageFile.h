@@ -44,7 +44,9 @@ TDeepImage DecodeDeepImage(std::string_view bytes, const std::string& format, co
 TPictureDepth OutputDepthFor(const std::string& fileName, const TPictureDepth& source);
 
 // Writes the picture with the given storage (JPEG at quality 100 and BMP
-// through the 24-bit writers, alpha laid on white there).
+// through the 24-bit writers, alpha laid on white there). The storage's
+// profile is embedded and the pixels converted into it, but a grey profile,
+// which cannot describe the red, green and blue written, is left out.
 void SaveDeepImageFile(const std::string& fileName, const TDeepImage& image, const TPictureDepth& depth);
 // The file's bytes, for formats written through OpenImageIO.
 std::string EncodeDeepImage(const TDeepImage& image, const TPictureDepth& depth);

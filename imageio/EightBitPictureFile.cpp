@@ -11,10 +11,7 @@ namespace {
 // The profile the file's bytes carry, a damaged one refused naming the file.
 TColourProfile EmbeddedProfileOf(std::string_view bytes, const std::string& fileName) {
     try {
-        const TEmbeddedProfile embedded = ReadEmbeddedProfile(bytes);
-        // A CMYK JPEG's profile describes its inks, which are taken as they are stored.
-        if (IsCmykProfile(embedded.Icc)) return TColourProfile();
-        return TColourProfile::FromEmbedded(embedded);
+        return TColourProfile::FromEmbedded(ReadEmbeddedProfile(bytes));
     } catch (const EError& error) {
         throw EError("\"" + fileName + "\": " + error.what());
     }
@@ -38,8 +35,9 @@ void SaveEightBitPicture(const std::string& fileName, const TImage& image, const
         throw EError("Unknown picture file extension (." + LowerExtension(fileName) + ")");
     if (image.Empty()) throw EError("There is no picture to write");
     const TEightBitCoding& coding = *format->EightBit;
-    if (profile.IsSrgb() || !coding.Profiled) return WriteFileAtomically(fileName, coding.Encode(image, std::string()));
+    const TColourProfile written = profile.ForColourPixels();
+    if (written.IsSrgb() || !coding.Profiled) return WriteFileAtomically(fileName, coding.Encode(image, std::string()));
     TImage converted = image.Clone();
-    profile.FromSrgb(converted);
-    WriteFileAtomically(fileName, coding.Encode(converted, profile.Icc()));
+    written.FromSrgb(converted);
+    WriteFileAtomically(fileName, coding.Encode(converted, written.Icc()));
 }

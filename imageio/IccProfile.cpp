@@ -22,9 +22,27 @@ std::uint32_t BigEndian(std::string_view bytes, std::size_t at, int count) {
 
 constexpr std::string_view kIccSignature("ICC_PROFILE\0", 12);
 
-// The APP2 payloads of the segments before the first scan.
-std::vector<std::string_view> JpegApp2Payloads(std::string_view bytes) {
-    std::vector<std::string_view> payloads;
+// The headers before the first scan that tell about colour: the APP2
+// payloads and the frame header's number of components.
+struct TJpegHeaders {
+    std::vector<std::string_view> App2;
+    TPixelColours Pixels = TPixelColours::Unknown;
+};
+
+// A start-of-frame marker: SOF0 to SOF15 but for DHT, JPG and DAC.
+bool IsFrameMarker(unsigned char marker) {
+    return marker >= 0xC0 && marker <= 0xCF && marker != 0xC4 && marker != 0xC8 && marker != 0xCC;
+}
+
+TPixelColours JpegPixels(std::size_t components) {
+    if (components == 1) return TPixelColours::Grey;
+    if (components == 3) return TPixelColours::Rgb;
+    if (components == 4) return TPixelColours::Cmyk;
+    return TPixelColours::Unknown;
+}
+
+TJpegHeaders JpegColourHeaders(std::string_view bytes) {
+    TJpegHeaders headers;
     std::size_t at = 2;
     while (at + 4 <= bytes.size()) {
         if (static_cast<unsigned char>(bytes[at]) != 0xFF) break;
@@ -36,10 +54,12 @@ std::vector<std::string_view> JpegApp2Payloads(std::string_view bytes) {
         if (marker == 0xDA || marker == 0xD9) break;  // the scan or the end: no more headers
         const std::size_t length = BigEndian(bytes, at + 2, 2);
         if (length < 2 || at + 2 + length > bytes.size()) break;  // the decoder tells about damage
-        if (marker == 0xE2) payloads.push_back(bytes.substr(at + 4, length - 2));
+        if (marker == 0xE2) headers.App2.push_back(bytes.substr(at + 4, length - 2));
+        // Precision, height and width come before the number of components.
+        if (IsFrameMarker(marker) && length >= 8) headers.Pixels = JpegPixels(BigEndian(bytes, at + 9, 1));
         at += 2 + length;
     }
-    return payloads;
+    return headers;
 }
 
 // ---- PNG -----------------------------------------------------------------
@@ -59,7 +79,10 @@ std::string Inflate(std::string_view compressed) {
         stream.avail_out = static_cast<uInt>(buffer.size());
         status = inflate(&stream, Z_NO_FLUSH);
         out.append(reinterpret_cast<const char*>(buffer.data()), buffer.size() - stream.avail_out);
-        if (out.size() > kMaxIccProfileBytes) status = Z_MEM_ERROR;
+        if (out.size() > kMaxIccProfileBytes) {
+            inflateEnd(&stream);
+            RaiseProfileTooLarge();
+        }
         if (status == Z_BUF_ERROR && stream.avail_in == 0) break;
     }
     inflateEnd(&stream);
@@ -86,7 +109,11 @@ TEmbeddedProfile PngProfile(std::string_view bytes) {
         if (length > bytes.size() - at - 12) break;  // the decoder tells about damage
         const std::string_view data = bytes.substr(at + 8, length);
         if (type == "IDAT" || type == "IEND") break;
-        if (type == "iCCP") {
+        if (type == "IHDR" && length == 13) {
+            // Colour types 0 and 4 are grey (with alpha); 2, 3 and 6 colour.
+            const unsigned char colourType = static_cast<unsigned char>(data[9]);
+            profile.Pixels = colourType == 0 || colourType == 4 ? TPixelColours::Grey : TPixelColours::Rgb;
+        } else if (type == "iCCP") {
             const std::size_t name = data.find('\0');
             if (name == std::string_view::npos || name + 2 > data.size() || data[name + 1] != 0) Damaged();
             profile.Icc = Inflate(data.substr(name + 2));
@@ -121,7 +148,10 @@ void PutBigEndian(std::string& out, std::uint32_t value) {
 
 }  // namespace
 
-bool IsCmykProfile(std::string_view icc) { return icc.size() >= 20 && icc.substr(16, 4) == "CMYK"; }
+void RaiseProfileTooLarge() {
+    throw EError("the colour profile is too large (more than " + std::to_string(kMaxIccProfileBytes / (1024 * 1024)) +
+                 " MiB)");
+}
 
 std::string JoinJpegIccSegments(const std::vector<std::string_view>& app2Payloads) {
     std::vector<std::string_view> parts;
@@ -150,10 +180,13 @@ std::string JoinJpegIccSegments(const std::vector<std::string_view>& app2Payload
 
 TEmbeddedProfile ReadEmbeddedProfile(std::string_view bytes) {
     TEmbeddedProfile profile;
-    if (bytes.size() >= 4 && bytes.starts_with("\xFF\xD8"))
-        profile.Icc = JoinJpegIccSegments(JpegApp2Payloads(bytes));
-    else if (bytes.starts_with(kPngSignature))
+    if (bytes.size() >= 4 && bytes.starts_with("\xFF\xD8")) {
+        const TJpegHeaders headers = JpegColourHeaders(bytes);
+        profile.Icc = JoinJpegIccSegments(headers.App2);
+        profile.Pixels = headers.Pixels;
+    } else if (bytes.starts_with(kPngSignature)) {
         profile = PngProfile(bytes);
+    }
     return profile;
 }
 

@@ -15,6 +15,10 @@
 // beyond their count, an iCCP chunk that does not inflate) raise EError "the colour profile is damaged"; the caller puts
 // the file's name in front.
 
+// What a picture's pixels hold, which the data colour space of its profile
+// must agree with.
+enum class TPixelColours { Unknown, Grey, Rgb, Cmyk };
+
 // A PNG file's colour chunks other than iCCP.
 struct TPngColourChunks {
     bool Srgb = false;      // an sRGB chunk
@@ -27,6 +31,8 @@ struct TPngColourChunks {
 struct TEmbeddedProfile {
     std::string Icc;  // the ICC profile's bytes; empty when the file has none
     TPngColourChunks Png;
+    // From the JPEG frame header's component count or the PNG colour type.
+    TPixelColours Pixels = TPixelColours::Unknown;
 
     // Nothing but sRGB or no description at all.
     bool Untagged() const { return Icc.empty() && !Png.HasGamma && !Png.HasPrimaries; }
@@ -36,12 +42,43 @@ struct TEmbeddedProfile {
 // printer profiles stay well below it.
 constexpr std::size_t kMaxIccProfileBytes = 16u * 1024 * 1024;
 
-// The profile a JPEG or PNG file's bytes carry, the container told by
-// its signature; a file of another kind carries none.
-TEmbeddedProfile ReadEmbeddedProfile(std::string_view fileBytes);
+// Raises EError "the colour profile is too large (more than 16 MiB)".
+[[noreturn]] void RaiseProfileTooLarge();
 
-// True for a profile whose data colour space is CMYK.
-bool IsCmykProfile(std::string_view icc);
+// The message of a profile the program cannot use for a picture.
+inline constexpr const char* kUnusableProfile = "the colour profile is not usable";
+
+// The data colour space an ICC profile's header names ("RGB ", "GRAY",
+// "CMYK", ...); empty for bytes too short to hold it.
+inline std::string_view IccColourSpace(std::string_view icc) {
+    return icc.size() >= 20 ? icc.substr(16, 4) : std::string_view();
+}
+
+// True when the profile describes pixels of another kind than the picture's:
+// a grey or CMYK profile on colour pixels, a CMYK one on grey pixels, a grey
+// or RGB one on CMYK pixels. Grey pixels may carry an RGB profile: they are
+// taken as equal red, green and blue in its space. A colour space the program
+// does not know is left to the profile's own reading to refuse.
+inline bool ProfileContradicts(std::string_view icc, TPixelColours pixels) {
+    const std::string_view space = IccColourSpace(icc);
+    switch (pixels) {
+        case TPixelColours::Rgb:
+            return space == "GRAY" || space == "CMYK";
+        case TPixelColours::Grey:
+            return space == "CMYK";
+        case TPixelColours::Cmyk:
+            return space == "GRAY" || space == "RGB ";
+        case TPixelColours::Unknown:
+            break;
+    }
+    return false;
+}
+
+// The profile a JPEG or PNG file's bytes carry, the container told by
+// its signature, with what the file's pixels hold; a file of another kind
+// carries none. An iCCP chunk that inflates beyond kMaxIccProfileBytes
+// raises RaiseProfileTooLarge's EError.
+TEmbeddedProfile ReadEmbeddedProfile(std::string_view fileBytes);
 
 // Joins the payloads of a JPEG file's APP2 segments (each after its marker
 // and length) into one ICC profile; segments other than ICC_PROFILE ones are

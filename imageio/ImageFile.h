@@ -24,8 +24,9 @@ class TColourProfile;
 //
 // A picture whose file carries a colour profile other than sRGB (JPEG and
 // PNG files, see IccProfile.h; TIFF and the other deep formats through the
-// picture library) is converted to sRGB; a damaged or unusable profile is
-// refused naming the file. The second form gives the file's profile (sRGB
+// picture library) is converted to sRGB; a damaged or unusable profile, or
+// one of other pixels than the file's (ProfileContradicts), is refused
+// naming the file. The second form gives the file's profile (sRGB
 // when it has none).
 void LoadImageFile(const std::string& fileName, TImage& target);
 void LoadImageFile(const std::string& fileName, TImage& target, TColourProfile& profile);
@@ -34,6 +35,6 @@ void LoadImageFile(const std::string& fileName, TImage& target, TColourProfile& 
 // bitmap, ".png". Any other extension is refused. Atomic like SaveJpegFile.
 void SaveImageFile(const std::string& fileName, const TImage& image);
 // The same for an sRGB picture converted into the profile and written with it
-// embedded (JPEG and PNG; a bitmap is written in sRGB). An sRGB profile
-// writes what the form above writes.
+// embedded (JPEG and PNG; a bitmap is written in sRGB). An sRGB or a grey
+// profile writes what the form above writes.
 void SaveImageFile(const std::string& fileName, const TImage& image, const TColourProfile& profile);

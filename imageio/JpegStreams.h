@@ -126,6 +126,12 @@ struct TJpegDecoder {
 
     // True when the scans read so far (the current one included) leave no
     // coefficient short of full precision.
+    // What the pixels hold, by the frame header's components.
+    TPixelColours Pixels() const {
+        if (Info.num_components == 1) return TPixelColours::Grey;
+        return Cmyk ? TPixelColours::Cmyk : TPixelColours::Rgb;
+    }
+
     // The ICC profile of the APP2 segments read with the header.
     std::string IccProfile() const {
         std::vector<std::string_view> payloads;

@@ -180,12 +180,11 @@ void GradeJpegFileOnce(const std::string& input, const std::string& output,
     const int height = static_cast<int>(decoder.Info.output_height);
     TColourProfile source;
     try {
-        const std::string icc = decoder.IccProfile();
-        if (!IsCmykProfile(icc) && !icc.empty()) source = TColourProfile::FromIcc(icc);
+        source = TColourProfile::FromEmbedded({.Icc = decoder.IccProfile(), .Png = {}, .Pixels = decoder.Pixels()});
     } catch (const EError& error) {
         throw EError("\"" + input + "\": " + error.what());
     }
-    const TColourProfile target = choice.For(source);
+    const TColourProfile target = choice.For(source).ForColourPixels();
     const bool managed = !source.IsSrgb() || !target.IsSrgb();
     const std::function<void(TImage&)> grade = !managed ? sRgbGrade : [&](TImage& strip) {
         source.ToSrgb(strip);

@@ -5,11 +5,14 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <cstdio>
 #include <thread>
 #include <vector>
 
 #include "engine/Error.h"
+#include "imageio/ColourProfile.h"
 #include "imageio/DeepCodec.h"
+#include "imageio/IccProfile.h"
 #include "imageio/ImageFile.h"
 
 // The module "ombrane-oiio.so": pictures at more than 8 bits decoded and
@@ -174,6 +177,13 @@ void CheckCarried(ImageInput& input, const ImageSpec& header, const std::string&
                                        " neither colour nor alpha and would be lost"));
 }
 
+// A profile of other pixels than the file's (a grey one on colour) is
+// refused, as the readers of 8-bit pictures refuse it.
+void CheckProfileFits(const std::string& icc, const TChannelMap& map, const std::string& fileName) {
+    const TPixelColours pixels = map.Colour[0] == map.Colour[1] ? TPixelColours::Grey : TPixelColours::Rgb;
+    if (ProfileContradicts(icc, pixels)) throw EError("\"" + fileName + "\": " + kUnusableProfile);
+}
+
 void ReadPixels(ImageInput& input, const ImageSpec& header, const std::string& fileName, TDeepImage& image) {
     const TChannelMap map = ChannelsOf(header);
     auto fail = [&] { throw EError(Failure(fileName, input.geterror())); };
@@ -217,11 +227,13 @@ TDeepImage Decode(OIIO::Filesystem::IOProxy& proxy, const std::string& format, c
     else
         CheckDeclaredSize(proxy, header, format, fileName);
     const TChannelMap map = ChannelsOf(header);
+    const TPictureDepth depth = DepthOf(header, format);
+    CheckProfileFits(depth.IccProfile, map, fileName);
     const std::uint64_t pixels = static_cast<std::uint64_t>(header.width) * header.height;
     const bool direct = header.nchannels == 3 && map.Alpha < 0;
     gate.Admit(pixels * sizeof(float) * ((map.Alpha >= 0 ? 4 : 3) + (direct ? 0 : header.nchannels)));
     TDeepImage image(header.width, header.height, map.Alpha >= 0);
-    image.Depth = DepthOf(header, format);
+    image.Depth = depth;
     ReadPixels(*input, header, fileName, image);
     // Some readers note a short read without failing the call.
     if (input->has_error()) throw EError(Failure(fileName, input->geterror()));
@@ -237,6 +249,16 @@ TypeDesc StorageType(const TPictureDepth& depth) {
     return depth.Bits <= 8 ? TypeDesc::UINT8 : TypeDesc::UINT16;
 }
 
+// The TIFF and OpenEXR writers note the time of writing (DateTime,
+// capDate) unless told a time: the fixed date of the profiles the program
+// builds keeps a picture written twice the same bytes.
+std::string FixedDateTime() {
+    char text[32];
+    std::snprintf(text, sizeof text, "%04d:%02d:%02d %02d:%02d:%02d", kBuiltProfileDate.Year, kBuiltProfileDate.Month,
+                  kBuiltProfileDate.Day, kBuiltProfileDate.Hour, kBuiltProfileDate.Minute, kBuiltProfileDate.Second);
+    return text;
+}
+
 ImageSpec SpecFor(const TDeepImage& image, const TPictureDepth& depth) {
     const int channels = image.HasAlpha() ? 4 : 3;
     ImageSpec header(image.Width(), image.Height(), channels, StorageType(depth));
@@ -248,6 +270,7 @@ ImageSpec SpecFor(const TDeepImage& image, const TPictureDepth& depth) {
     }
     if (depth.Kind == TSampleKind::Integer) header.attribute("oiio:BitsPerSample", depth.Bits);
     if (!depth.Compression.empty()) header.attribute("compression", depth.Compression);
+    if (depth.Format == "tiff" || depth.Format == "openexr") header.attribute("DateTime", FixedDateTime());
     if (!depth.IccProfile.empty())
         header.attribute("ICCProfile", TypeDesc(TypeDesc::UINT8, static_cast<int>(depth.IccProfile.size())),
                          depth.IccProfile.data());

@@ -21,6 +21,7 @@
 #include "imageio/ColourProfile.h"
 #include "imageio/ImageFile.h"
 #include "tests/app/FakeDialogs.h"
+#include "tests/imageio/GreyProfile.h"
 
 // The window drawn through a display profile that swaps red and green: the
 // viewer and the library's thumbnails show the swap, the scopes measure the
@@ -185,6 +186,42 @@ TEST_F(DisplayProfileTest, SavingATaggedPreviewWritesItBackIntoItsSpace) {
 
 namespace {
 
+// An unusable display profile is told once, naming the file, and the pictures
+// are drawn as they are.
+TEST_F(DisplayProfileTest, AGreyProfileIsToldOnceAndNothingIsDrawnThroughIt) {
+    const std::string grey = Path("grey.icc");
+    std::FILE* out = std::fopen(grey.c_str(), "wb");
+    const std::string bytes = GreyIccProfile();
+    std::fwrite(bytes.data(), 1, bytes.size(), out);
+    std::fclose(out);
+    const std::string expected = "\"" + grey + "\": the colour profile is not an RGB profile";
+    // Chosen in the dialog: refused, the choice stays.
+    window = std::make_unique<TfrmMain>(Path("lib"));
+    auto* combo = window->findChild<QComboBox*>("cbxDisplayProfile");
+    combo->setCurrentIndex(1);
+    dialogs.FilesToOpen.push_back({QString::fromStdString(grey)});
+    combo->setCurrentIndex(2);
+    QApplication::processEvents();
+    EXPECT_EQ(combo->currentText(), "None");
+    EXPECT_EQ(dialogs.Errors.join("\n").toStdString(), expected);
+    // Remembered from an earlier run: told once when the window is up.
+    window.reset();
+    dialogs.Errors.clear();
+    QSettings(QSettings::NativeFormat, QSettings::UserScope, "tarnwerk", "Ombrane")
+        .setValue("display-profile", QString::fromStdString(grey));
+    window = std::make_unique<TfrmMain>(Path("lib"));
+    window->show();
+    QApplication::processEvents();
+    QApplication::processEvents();
+    EXPECT_EQ(dialogs.Errors.join("\n").toStdString(), expected);
+    EXPECT_EQ(window->findChild<QComboBox*>("cbxDisplayProfile")->currentText(), "Screen");
+    EXPECT_TRUE(window->DisplayProfile().Transform().Empty());
+}
+
+}  // namespace
+
+namespace {
+
 // Under an X server only (the ctest entry app_display_profile_x11 runs it
 // through xvfb-run): the profile a colour daemon puts on the root window.
 TEST(DisplayProfileScreenTest, TheRootWindowsProfileIsTaken) {
@@ -210,6 +247,26 @@ TEST(DisplayProfileScreenTest, TheRootWindowsProfileIsTaken) {
         TfrmMain window(dir.filePath("lib").toStdString());
         EXPECT_EQ(window.findChild<QComboBox*>("cbxDisplayProfile")->currentText(), "Screen");
         EXPECT_FALSE(window.DisplayProfile().Transform().Empty());
+    }
+    // A grey profile there is told once; the window starts and draws the
+    // pictures as they are.
+    const std::string grey = GreyIccProfile();
+    xcb_change_property(connection, XCB_PROP_MODE_REPLACE, root, atom->atom, XCB_ATOM_CARDINAL, 8,
+                        static_cast<std::uint32_t>(grey.size()), grey.data());
+    xcb_flush(connection);
+    {
+        TFakeDialogs dialogs;
+        std::unique_ptr<TfrmMain> window;
+        EXPECT_NO_THROW(window = std::make_unique<TfrmMain>(dir.filePath("lib").toStdString()));
+        if (window) {
+            window->show();
+            QApplication::processEvents();
+            QApplication::processEvents();
+            EXPECT_EQ(dialogs.Errors.join("\n").toStdString(),
+                      "The screen's display profile: the colour profile is not an RGB profile");
+            EXPECT_EQ(window->findChild<QComboBox*>("cbxDisplayProfile")->currentText(), "Screen");
+            EXPECT_TRUE(window->DisplayProfile().Transform().Empty());
+        }
     }
     xcb_delete_property(connection, root, atom->atom);
     xcb_flush(connection);

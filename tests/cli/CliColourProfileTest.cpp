@@ -4,7 +4,9 @@
 
 #include "imageio/ColourProfile.h"
 #include "imageio/ImageFile.h"
+#include "imageio/JpegCodec.h"
 #include "tests/cli/CliHarness.h"
+#include "tests/imageio/GreyProfile.h"
 
 // Pictures carrying colour profiles, made by LittleCMS's own tools and
 // ImageMagick from a photograph: measured in sRGB, graded in sRGB and
@@ -189,6 +191,41 @@ TEST_F(CliColourProfileTest, SrgbTaggedAndDamagedProfiles) {
             << run.Err;
     }
     EXPECT_FALSE(std::filesystem::exists(Path("d.jpg")));
+}
+
+// ImageMagick writes an sRGB picture as PNG with gAMA and cHRM but no sRGB
+// chunk: it measures and grades as the JPEG it came from, and the output
+// gains no profile.
+TEST_F(CliColourProfileTest, ImageMagicksPngOfAJpegGradesAsTheJpeg) {
+    ASSERT_TRUE(Shell("convert " + kPhotograph + " -resize 600x -strip -quality 95 " + Path("photo.jpg")));
+    ASSERT_TRUE(Shell("convert " + Path("photo.jpg") + " " + Path("photo.png")));
+    ASSERT_TRUE(Shell("identify -verbose " + Path("photo.png") + " > " + Path("id.txt") + " 2>&1; true"));
+    const std::string described = ReadBytes(Path("id.txt"));
+    ASSERT_NE(described.find("png:gAMA"), std::string::npos);
+    ASSERT_NE(described.find("png:cHRM"), std::string::npos);
+    const std::string png = ReadBytes(Path("photo.png"));
+    ASSERT_EQ(png.find("sRGB"), std::string::npos);
+    ASSERT_EQ(png.find("iCCP"), std::string::npos);
+    EXPECT_EQ(Cli({"stats", Path("photo.png")}).Out, Cli({"stats", Path("photo.jpg")}).Out);
+    for (const std::string input : {"photo.jpg", "photo.png"})
+        ASSERT_EQ(Cli({"apply", Path("look.cube"), Path(input), "-o", Path(input + ".out.png")}).Status, 0);
+    EXPECT_EQ(ReadBytes(Path("photo.png.out.png")), ReadBytes(Path("photo.jpg.out.png")));
+    EXPECT_EQ(ReadBytes(Path("photo.png.out.png")).find("iCCP"), std::string::npos);
+}
+
+// A grey profile in an RGB JPEG is refused, naming the file; nothing is written.
+TEST_F(CliColourProfileTest, AGreyProfileInAnRgbPictureIsRefused) {
+    WriteBytes(Path("tagged.jpg"), EncodeJpegPicture(Loaded(kPhotograph), GreyIccProfile()));
+    for (const std::vector<std::string>& command :
+         {std::vector<std::string>{"stats", Path("tagged.jpg")},
+          std::vector<std::string>{"apply", Path("look.cube"), Path("tagged.jpg"), "-o", Path("out.jpg")}}) {
+        const TCliRun run = Cli(command);
+        EXPECT_NE(run.Status, 0);
+        EXPECT_TRUE(IsOneErrorLine(run.Err)) << run.Err;
+        EXPECT_NE(run.Err.find(Path("tagged.jpg") + "\": the colour profile is not usable"), std::string::npos)
+            << run.Err;
+    }
+    EXPECT_FALSE(std::filesystem::exists(Path("out.jpg")));
 }
 
 }  // namespace
