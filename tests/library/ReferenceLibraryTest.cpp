@@ -53,8 +53,25 @@ bool IsWhiteRow(const TImage& image, int y) {
 class ReferenceLibraryTest : public ::testing::Test {
 protected:
     QTemporaryDir dir;
+    QByteArray savedHome, savedData;
     QString Folder() const { return dir.filePath("lib"); }
-    void SetUp() override { QDir().mkpath(Folder()); }
+    QString Trash() const { return dir.filePath("home/data/Trash"); }
+    // Removed files go to the trash of a home of the test's own.
+    void SetUp() override {
+        QDir().mkpath(Folder());
+        QDir().mkpath(dir.filePath("home"));
+        savedHome = qgetenv("HOME");
+        savedData = qgetenv("XDG_DATA_HOME");
+        qputenv("HOME", dir.filePath("home").toLocal8Bit());
+        qputenv("XDG_DATA_HOME", dir.filePath("home/data").toLocal8Bit());
+    }
+    void TearDown() override {
+        qputenv("HOME", savedHome);
+        if (savedData.isNull())
+            qunsetenv("XDG_DATA_HOME");
+        else
+            qputenv("XDG_DATA_HOME", savedData);
+    }
     TReferenceLibrary Library() const { return TReferenceLibrary(Folder().toStdString()); }
 };
 
@@ -151,6 +168,34 @@ TEST_F(ReferenceLibraryTest, RenameAndRemoveAddressTheRealFileAndRefuseSafely) {
     EXPECT_TRUE(Throws([&] { library.Remove("newname.jpg"); }, &message));
     EXPECT_NE(message.find("newname.jpg"), std::string::npos);
     EXPECT_EQ(ReadBytes(Folder() + "/taken.jpg"), taken);
+}
+
+// Remove moves to the trash and Restore brings the file back, never over
+// a file that took the name meanwhile.
+TEST_F(ReferenceLibraryTest, RemoveGoesToTheTrashAndRestoreNeverReplaces) {
+    TReferenceLibrary library = Library();
+    SaveJpegFile(library.PathOf("sunset.jpeg"), Gradient(20, 20));
+    const QByteArray sunset = ReadBytes(Folder() + "/sunset.jpeg");
+    const std::string trashed = library.Remove("sunset.jpeg");
+    EXPECT_EQ(QString::fromStdString(trashed), Trash() + "/files/sunset.jpeg");
+    EXPECT_EQ(ReadBytes(Trash() + "/files/sunset.jpeg"), sunset);
+    EXPECT_FALSE(library.Contains("sunset.jpeg"));
+
+    SaveJpegFile(library.PathOf("sunset.jpeg"), Gradient(30, 10));
+    const QByteArray newer = ReadBytes(Folder() + "/sunset.jpeg");
+    std::string message;
+    EXPECT_TRUE(Throws([&] { library.Restore("sunset.jpeg", trashed); }, &message));
+    EXPECT_EQ(message, "A library image named \"sunset\" already exists.");
+    EXPECT_EQ(ReadBytes(Folder() + "/sunset.jpeg"), newer);
+    EXPECT_EQ(ReadBytes(Trash() + "/files/sunset.jpeg"), sunset);
+
+    EXPECT_TRUE(Throws([&] { library.Restore("../sunset.jpeg", trashed); }));
+    QFile::remove(Folder() + "/sunset.jpeg");
+    library.Restore("sunset.jpeg", trashed);
+    EXPECT_EQ(ReadBytes(Folder() + "/sunset.jpeg"), sunset);
+    EXPECT_FALSE(QFileInfo::exists(Trash() + "/info/sunset.jpeg.trashinfo"));
+    EXPECT_TRUE(Throws([&] { library.Restore("sunset.jpeg", trashed); }, &message));
+    EXPECT_EQ(message, "The trash no longer holds \"sunset.jpeg\".");
 }
 
 namespace {
