@@ -4,7 +4,9 @@
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <QDir>
 #include <QFile>
+#include <QStandardPaths>
 #include <QString>
 #include <cerrno>
 #include <cstring>
@@ -18,6 +20,19 @@
 namespace {
 
 std::string Quoted(const std::string& text) { return "\"" + text + "\""; }
+
+// The home trash, $XDG_DATA_HOME/Trash, made (only its owner may enter it)
+// where it is missing. Qt would otherwise take the working folder as the
+// trash when it cannot make it.
+void RequireHomeTrash(const std::string& fileName) {
+    const QString data = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation);
+    const std::string trash = (data + "/Trash").toStdString();
+    if (!data.isEmpty() && QDir().mkpath(data)) mkdir(trash.c_str(), 0700);
+    struct stat st {};
+    if (data.isEmpty() || stat(trash.c_str(), &st) != 0 || !S_ISDIR(st.st_mode) || access(trash.c_str(), W_OK) != 0)
+        throw EError("Cannot move " + Quoted(fileName) + " to the trash: the trash folder \"" + trash +
+                     "\" cannot be made or written");
+}
 
 bool IsControl(char c) { return static_cast<unsigned char>(c) < 32 || c == 127; }
 
@@ -160,6 +175,7 @@ std::string TReferenceLibrary::Remove(const std::string& fileName) {
         if (unlink(path.c_str()) != 0) throw EError("Cannot delete " + Quoted(fileName) + ": " + std::strerror(errno));
         return std::string();
     }
+    RequireHomeTrash(fileName);
     // Qt writes the trash's record (info/NAME.trashinfo) before it moves the
     // file, and never copies it to a trash on another disk.
     QFile file(QString::fromStdString(path));

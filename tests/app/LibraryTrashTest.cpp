@@ -18,6 +18,7 @@
 #include "imageio/ImageFile.h"
 #include "tests/app/FakeDialogs.h"
 #include "tests/app/SavedFiles.h"
+#include "tests/support/TemporaryHome.h"
 
 // Deleting the chosen reference: its file goes to the desktop's trash, the
 // status line names the reference that grades now, and Undo brings file
@@ -37,20 +38,15 @@ TImage CastPicture(double red) {
 class LibraryTrashTest : public ::testing::Test {
 protected:
     QTemporaryDir dir;
+    // The trash of a home of the test's own, never the user's.
+    TTemporaryHome home{dir.path()};
     TFakeDialogs dialogs;
     std::unique_ptr<TfrmMain> window;
-    QByteArray savedHome, savedData;
 
     QString Lib() const { return dir.filePath("lib"); }
     QString Trash() const { return dir.filePath("data/Trash"); }
 
     void SetUp() override {
-        // The trash of a home of the test's own, never the user's.
-        savedHome = qgetenv("HOME");
-        savedData = qgetenv("XDG_DATA_HOME");
-        QDir().mkpath(dir.filePath("home"));
-        qputenv("HOME", dir.filePath("home").toLocal8Bit());
-        qputenv("XDG_DATA_HOME", dir.filePath("data").toLocal8Bit());
         QDir().mkpath(Lib());
         QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, dir.filePath("config"));
         SaveJpegFile((Lib() + "/amber.jpeg").toStdString(), CastPicture(1.0));
@@ -63,19 +59,13 @@ protected:
         dialogs.PicturesToOpen.push_back(dir.filePath("frame.bmp"));
         window->sbnOpenPreviewImageClick();
     }
-    void TearDown() override {
-        window.reset();
-        qputenv("HOME", savedHome);
-        if (savedData.isNull())
-            qunsetenv("XDG_DATA_HOME");
-        else
-            qputenv("XDG_DATA_HOME", savedData);
-    }
+    void TearDown() override { window.reset(); }
 
     void Select(const QString& caption) {
         const auto found = window->lvwRefs()->findItems(caption, Qt::MatchExactly);
         ASSERT_FALSE(found.isEmpty()) << caption.toStdString();
-        found.first()->setSelected(true);
+        // As a click does: the item becomes the current one too.
+        window->lvwRefs()->setCurrentItem(found.first());
         QApplication::processEvents();
     }
     void Delete() {

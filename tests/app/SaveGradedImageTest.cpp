@@ -5,6 +5,7 @@
 #include <QClipboard>
 #include <QDir>
 #include <QFileInfo>
+#include <QListWidget>
 #include <QProcess>
 #include <QSettings>
 #include <QSlider>
@@ -98,7 +99,7 @@ TEST_F(SaveGradedImageTest, TheExtensionChoosesTheWriterAsOnTheCommandLine) {
         const char* Start;  // the file's first bytes
     } cases[] = {{"window.png", "PNG 8", "\x89PNG"},
                  {"window.tif", "TIFF 16", "II*"},
-                 {"window.bmp", "BMP 8", "BM"},
+                 {"window.bmp", "BMP3 8", "BM"},
                  {"window.jpg", "JPEG 8", "\xff\xd8\xff"}};
     for (const auto& c : cases) {
         SCOPED_TRACE(c.Name);

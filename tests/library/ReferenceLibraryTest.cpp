@@ -15,6 +15,7 @@
 #include "engine/ImageResize.h"
 #include "imageio/ImageFile.h"
 #include "library/ReferenceLibrary.h"
+#include "tests/support/TemporaryHome.h"
 
 namespace {
 
@@ -53,25 +54,11 @@ bool IsWhiteRow(const TImage& image, int y) {
 class ReferenceLibraryTest : public ::testing::Test {
 protected:
     QTemporaryDir dir;
-    QByteArray savedHome, savedData;
-    QString Folder() const { return dir.filePath("lib"); }
-    QString Trash() const { return dir.filePath("home/data/Trash"); }
     // Removed files go to the trash of a home of the test's own.
-    void SetUp() override {
-        QDir().mkpath(Folder());
-        QDir().mkpath(dir.filePath("home"));
-        savedHome = qgetenv("HOME");
-        savedData = qgetenv("XDG_DATA_HOME");
-        qputenv("HOME", dir.filePath("home").toLocal8Bit());
-        qputenv("XDG_DATA_HOME", dir.filePath("home/data").toLocal8Bit());
-    }
-    void TearDown() override {
-        qputenv("HOME", savedHome);
-        if (savedData.isNull())
-            qunsetenv("XDG_DATA_HOME");
-        else
-            qputenv("XDG_DATA_HOME", savedData);
-    }
+    TTemporaryHome home{dir.path()};
+    QString Folder() const { return dir.filePath("lib"); }
+    QString Trash() const { return dir.filePath("data/Trash"); }
+    void SetUp() override { QDir().mkpath(Folder()); }
     TReferenceLibrary Library() const { return TReferenceLibrary(Folder().toStdString()); }
 };
 
