@@ -145,7 +145,7 @@ void TfrmMain::CreateComponents(const std::string& libraryFolder) {
     look_->SetDeletion(
         [this](const QString& file) {
             library_->RestoreDeleted(file);
-            statusBar()->showMessage(TLibraryPanel::RestoredMessage(file), kDeletionMessageTime);
+            ShowMessage(TLibraryPanel::RestoredMessage(file));
         },
         [this](const QString& file) { library_->DeleteAgain(file); });
     body->addWidget(CreateLookArea());
@@ -244,7 +244,10 @@ void TfrmMain::ConnectHandlers() {
     connect(library_.get(), &TLibraryPanel::DeletingReference, look_, &TLookPanel::RecordLook);
     connect(library_.get(), &TLibraryPanel::ReferenceDeleted, this, [this](const QString& file, const QString& now) {
         look_->RecordDeletion(file);
-        statusBar()->showMessage(TLibraryPanel::DeletedMessage(file, now), kDeletionMessageTime);
+        ShowMessage(TLibraryPanel::DeletedMessage(file, now));
+    });
+    connect(statusBar(), &QStatusBar::messageChanged, this, [this](const QString& message) {
+        if (message.isEmpty()) statusLine_->show();
     });
 
     // The title and the status line follow the frame, the look and the bypass.
@@ -348,6 +351,13 @@ void TfrmMain::ShowState() {
     sbnCreateLUT_->setEnabled(state_->LookBuilt() && !lutShown);
     sbnCreateLUT_->setToolTip(lutShown ? kCreateLutWaits : sbnCreateLUT_->property(kPlainHint).toString());
     statusLine_->SetBypass(sbnShowOriginal_->isChecked());
+}
+
+void TfrmMain::ShowMessage(const QString& text) {
+    // The status line takes the bar's width, where the message would be
+    // drawn: it steps aside until the message is gone.
+    statusLine_->hide();
+    statusBar()->showMessage(text, kDeletionMessageTime);
 }
 
 void TfrmMain::ShowKeys() {

@@ -115,6 +115,11 @@ TEST_F(LibraryTrashTest, DeletedReferenceGoesToTheTrashAndUndoBringsItBack) {
     EXPECT_TRUE(message.contains("\"birch\"")) << message.toStdString();
     EXPECT_TRUE(message.contains("now graded with \"" + now + "\"")) << message.toStdString();
     EXPECT_TRUE(StatusText().contains(now)) << StatusText().toStdString();
+    // The status line, which takes the bar's width, steps aside while the
+    // message is shown.
+    EXPECT_FALSE(window->StatusLine()->isVisible());
+    window->statusBar()->clearMessage();
+    EXPECT_TRUE(window->StatusLine()->isVisible());
     const QByteArray nowCube = Cube();
     EXPECT_NE(nowCube, birchCube);
 
