@@ -4,17 +4,27 @@
 #include <QStringList>
 
 #include "app/Dialogs.h"
-
+#include "app/FileFilters.h"
 #include "engine/DeepGrade.h"
+#include "engine/Error.h"
 #include "engine/FootageLook.h"
+#include "engine/GradingRoad.h"
+#include "imageio/ColourProfile.h"
 #include "imageio/DeepImageFile.h"
+#include "imageio/ImageFile.h"
 #include "imageio/PictureFormats.h"
 
 namespace {
+
+// Clip frames deeper than this are offered the 16-bit types.
+constexpr int kEightBits = 8;
+const QString kDeepClipFilter = "the clip frame at 16 bits|*.tif;*.tiff;*.png";
+
 bool IsDeepPreview(const std::string& previewFile) { return !previewFile.empty() && IsDeepPictureFile(previewFile); }
 
 // A target the picture codec writes, 8-bit ones (JPEG, BMP) included.
 bool IsWrittenName(const std::string& target) { return IsPictureName(target, TPictureRole::Written); }
+
 }  // namespace
 
 QString OwnFormatFilter(const std::string& previewFile) {
@@ -23,11 +33,12 @@ QString OwnFormatFilter(const std::string& previewFile) {
     return "|the preview's own format and depth|*." + extension;
 }
 
-TGradedSaveOffer GradedSaveOffer(const std::string& previewFile, const QString& otherFilter,
-                                 const QString& otherExtension) {
+TGradedSaveOffer GradedSaveOffer(const std::string& previewFile, int clipBits) {
+    const QString written = GradedPictureFilter();
+    if (clipBits > kEightBits) return {kDeepClipFilter + '|' + written, "tif"};
     const QString own = OwnFormatFilter(previewFile);
-    if (own.isEmpty()) return {otherFilter, otherExtension};
-    return {own.mid(1) + '|' + otherFilter, QFileInfo(QString::fromStdString(previewFile)).suffix()};
+    if (own.isEmpty()) return {written, "jpeg"};
+    return {own.mid(1) + '|' + written, QFileInfo(QString::fromStdString(previewFile)).suffix()};
 }
 
 QString GradedPictureName(const std::string& previewFile, const QString& lookName, const QString& extension) {
@@ -36,6 +47,12 @@ QString GradedPictureName(const std::string& previewFile, const QString& lookNam
     if (!lookName.isEmpty()) parts << lookName;
     if (parts.isEmpty()) parts << "graded";
     return SafeFileName(parts.join(" - ")) + '.' + extension;
+}
+
+void CheckGradedTarget(const std::string& target) {
+    if (IsWrittenName(target)) return;
+    throw EError("Cannot write pictures like \"" + target + "\": use " +
+                 ListOfExtensions(PictureExtensions(TPictureRole::Written), ".") + ".");
 }
 
 bool SaveGradedAtOwnDepth(const TLUT& lut, const std::string& previewFile, const std::string& target,
@@ -49,5 +66,15 @@ bool SaveGradedAtOwnDepth(const TLUT& lut, const std::string& previewFile, const
     if (footage) ConvertFootageDeep(*footage, picture);
     GradeDeepImage(lut, picture);
     SaveDeepImageFile(target, picture, depth);
+    return true;
+}
+
+bool SaveDeepPreviewAtEightBits(const TLUT& lut, const std::string& previewFile, const std::string& target) {
+    if (!IsDeepPreview(previewFile)) return false;
+    TImage image;
+    TColourProfile profile;  // a tagged preview is written back into its own space
+    LoadImageFile(previewFile, image, profile);
+    GradePicture(lut, image);
+    SaveImageFile(target, image, profile);
     return true;
 }

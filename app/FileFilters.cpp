@@ -10,6 +10,11 @@ QString ReferencePictureFilter() {
            "|All Files|*.*";
 }
 
+QString GradedPictureFilter() {
+    return "Jpeg Files|*.jpg; *.jpeg|" + QString::fromStdString(PictureTypeFilters(TPictureRole::Written, "jpeg")) +
+           "|All Files|*.*";
+}
+
 QString LutFileFilter() {
     QStringList patterns;
     for (const auto& format : LutFormats()) {

@@ -1,12 +1,15 @@
 #pragma once
 #include <QString>
 
-// The open dialogs' filters that list what the program reads, built from the
-// tables of picture and LUT formats ("Name|*.a;*.b|Other|*.*").
+// The dialogs' filters that list what the program reads or writes, built
+// from the tables of picture and LUT formats ("Name|*.a;*.b|Other|*.*").
 
 // Adding references: every picture type read, together and by type, then
 // every file.
 QString ReferencePictureFilter();
+// Saving a graded picture: JPEG first (the default), then every other
+// picture type written, then every file.
+QString GradedPictureFilter();
 // Previewing a LUT file: the extensions of every LUT format read, then every
 // file.
 QString LutFileFilter();

@@ -205,6 +205,16 @@ void TImageViewer::SetDisplayTransform(const TDisplayTransform* transform) {
     update();
 }
 
+void TImageViewer::SetDarkSurround(bool dark) {
+    darkSurround_ = dark;
+    update();
+}
+
+QColor TImageViewer::SurroundColour() const {
+    return darkSurround_ ? QColor(kDarkSurroundGrey, kDarkSurroundGrey, kDarkSurroundGrey)
+                         : palette().color(QPalette::Window);
+}
+
 // ---- painting ---------------------------------------------------------------
 
 // A picture on the picture's place: pixel for pixel at fit, smoothed when
@@ -218,7 +228,7 @@ void TImageViewer::PaintPicture(QPainter& painter, const QImage& picture) const 
 
 void TImageViewer::paintEvent(QPaintEvent*) {
     QPainter painter(this);
-    painter.fillRect(rect(), palette().color(QPalette::Window));
+    painter.fillRect(rect(), SurroundColour());
     if (hasImage_) {
         if (!display_.Empty()) PaintPicture(painter, Shown(display_, shownDisplay_));
         if (splitView_) PaintSplit(painter);

@@ -25,6 +25,8 @@ public:
     explicit TImageViewer(QWidget* parent = nullptr);
 
     static constexpr int Margin = 3;
+    // The grey of the dark surround: a neutral 20 % of the signal.
+    static constexpr int kDarkSurroundGrey = 51;
 
     // The working copy of a frame of frameSize pixels (its own size when
     // empty); the display copy starts ungraded and a comparison is dropped.
@@ -113,6 +115,13 @@ public:
     // changes.
     void SetDisplayTransform(const TDisplayTransform* transform);
 
+    // The surround of the picture (and of the prompt): the window's own
+    // colour, or with dark on the neutral dark grey colourists judge
+    // colour against. The same in full screen.
+    void SetDarkSurround(bool dark);
+    bool DarkSurround() const { return darkSurround_; }
+    QColor SurroundColour() const;
+
     // Called when SelectionVisible changes; optional.
     std::function<void(TImageViewer*)> OnSelectionChange;
 
@@ -170,5 +179,6 @@ private:
     double splitPosition_ = 0.5;
     bool movingDivider_ = false;
     const TDisplayTransform* displayTransform_ = nullptr;
+    bool darkSurround_ = false;
     TShown shownDisplay_, shownComparison_;
 };

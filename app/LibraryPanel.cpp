@@ -189,12 +189,7 @@ void TLibraryPanel::ScanLibrary() {
                 failures << QString::fromStdString(name) + ": " + QString::fromStdString(error.what());
                 continue;
             }
-            auto* item = new QListWidgetItem(QString::fromStdString(TReferenceLibrary::CaptionOf(name)));
-            item->setIcon(Thumbnail(index));
-            item->setData(kFileNameRole, QString::fromStdString(name));
-            item->setData(kImageIndexRole, index);
-            item->setFlags(item->flags() | Qt::ItemIsEditable);
-            lvwRefs_->addItem(item);
+            lvwRefs_->addItem(NewItem(name, index));
         }
     } while (rescanWanted_);
     // The chosen reference stays chosen when it is still there, and its look
@@ -206,6 +201,15 @@ void TLibraryPanel::ScanLibrary() {
     }
     if (!failures.isEmpty())
         throw EError(ToStd("These files of the library could not be loaded:\n" + failures.join("\n")));
+}
+
+QListWidgetItem* TLibraryPanel::NewItem(const std::string& name, int index) const {
+    auto* item = new QListWidgetItem(QString::fromStdString(TReferenceLibrary::CaptionOf(name)));
+    item->setIcon(Thumbnail(index));
+    item->setData(kFileNameRole, QString::fromStdString(name));
+    item->setData(kImageIndexRole, index);
+    item->setFlags(item->flags() | Qt::ItemIsEditable);
+    return item;
 }
 
 int TLibraryPanel::MakeThumbnail(const std::string& fileName) {
@@ -296,13 +300,58 @@ void TLibraryPanel::DeleteClick() {
     if (!item || lvwRefs_->indexWidget(lvwRefs_->indexFromItem(item))) return;  // caption being edited
     const QString text = "Are you sure you want to remove the \"" + item->text() + "\" image from the library?";
     if (Dialogs().Ask(window_, text, QMessageBox::Yes | QMessageBox::Cancel) != QMessageBox::Yes) return;
-    library_.Remove(ToStd(item->data(kFileNameRole).toString()));
+    const QString file = choice_->FileOf(item);
+    emit DeletingReference(file);
+    Trash(file);
     // The list may move the highlight to a neighbour, which is then chosen.
     delete item;
     if (!choice_->Empty() && !choice_->Item()) {
         choice_->Clear();
         regrade_();
     }
+    emit ReferenceDeleted(file, choice_->File());
+}
+
+QString TLibraryPanel::DeletedMessage(const QString& file, const QString& now) {
+    auto caption = [](const QString& name) {
+        return "\"" + QString::fromStdString(TReferenceLibrary::CaptionOf(ToStd(name))) + "\"";
+    };
+    const QString moved = "Moved " + caption(file) + " to the trash (Undo brings it back); ";
+    return moved + (now.isEmpty() ? QString("no reference grades the frame now") : "now graded with " + caption(now));
+}
+
+QString TLibraryPanel::RestoredMessage(const QString& file) {
+    return "Brought \"" + QString::fromStdString(TReferenceLibrary::CaptionOf(ToStd(file))) + "\" back from the trash";
+}
+
+void TLibraryPanel::Trash(const QString& file) {
+    const std::string name = ToStd(file);
+    const std::string trashed = library_.Remove(name);
+    if (!trashed.empty()) trashed_.emplace_back(name, trashed);
+}
+
+void TLibraryPanel::RestoreDeleted(const QString& file) {
+    const std::string name = ToStd(file);
+    const auto found =
+        std::find_if(trashed_.rbegin(), trashed_.rend(),
+                     [&](const std::pair<std::string, std::string>& entry) { return entry.first == name; });
+    if (found == trashed_.rend())
+        throw EError("The library image \"" + TReferenceLibrary::CaptionOf(name) + "\" cannot be brought back.");
+    library_.Restore(name, found->second);
+    trashed_.erase(std::next(found).base());
+    {
+        // Coming back chooses nothing; the look restored does.
+        const QSignalBlocker quiet(lvwRefs_);
+        lvwRefs_->addItem(NewItem(name, MakeThumbnail(name)));
+    }
+    SortList();
+}
+
+void TLibraryPanel::DeleteAgain(const QString& file) {
+    Trash(file);
+    const QSignalBlocker quiet(lvwRefs_);
+    for (int row = lvwRefs_->count() - 1; row >= 0; --row)
+        if (choice_->FileOf(lvwRefs_->item(row)) == file) delete lvwRefs_->takeItem(row);
 }
 
 QListWidgetItem* TLibraryPanel::HighlightedItem() const {

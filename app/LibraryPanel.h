@@ -5,6 +5,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "app/ReferenceChoice.h"
@@ -48,7 +49,20 @@ public:
     // A caption typed in the list: renames the item's file and shows the new
     // caption, or raises EError and leaves file and caption as they were.
     void Edited(QListWidgetItem* item, const QString& caption);
+    // Moves the chosen reference's file to the trash after asking; the list
+    // may then choose a neighbour. DeletingReference comes before,
+    // ReferenceDeleted after.
     void DeleteClick();
+    // Undo and Redo of a deletion: the file comes back from the trash to
+    // its place in the list (nothing is chosen by that), or goes to the
+    // trash again without another reference being chosen.
+    void RestoreDeleted(const QString& file);
+    void DeleteAgain(const QString& file);
+    // What the status line says after a deletion: the file moved to the
+    // trash and the reference that grades now (or that none does); and
+    // after it was brought back.
+    static QString DeletedMessage(const QString& file, const QString& now);
+    static QString RestoredMessage(const QString& file);
     // Files dropped on the list: pictures join the library.
     void Drop(const QStringList& files);
     // The thumbnails are drawn through this transform (before the first
@@ -81,8 +95,18 @@ public:
     const std::string& Folder() const { return library_.Folder(); }
     const std::vector<TImage>& Cells() const { return imlRefs_; }
 
+signals:
+    // The chosen reference's file is about to go to the trash.
+    void DeletingReference(const QString& file);
+    // It went; `now` is the reference chosen in its place (empty: none).
+    void ReferenceDeleted(const QString& file, const QString& now);
+
 private:
     void CreateList(QWidget* parent);
+    // A list item for a library file whose cell is imlRefs_[index].
+    QListWidgetItem* NewItem(const std::string& name, int index) const;
+    // Moves a library file to the trash, remembering where it went.
+    void Trash(const QString& file);
 
     void AddOneToLibrary(const QString& file, bool& stop);
     void SortList();
@@ -104,4 +128,7 @@ private:
     QAction* miAddImagesToLibrary_ = nullptr;
     QAction* miRenameImage_ = nullptr;
     QAction* miDeleteImage_ = nullptr;
+    // Library files moved to the trash by this window, with where they went
+    // there, latest last.
+    std::vector<std::pair<std::string, std::string>> trashed_;
 };

@@ -1,17 +1,37 @@
 #include "app/LookHistory.h"
 
+void TLookHistory::Push(std::vector<TStep>& steps, TStep step) {
+    steps.push_back(std::move(step));
+    if (static_cast<int>(steps.size()) > kMaxSteps) steps.erase(steps.begin());
+}
+
 void TLookHistory::Record(const TLook& look, TClock::time_point now) {
     if (SameLook(look, current_)) return;
     const int control = OnlyControlChanged(current_, look);
     const bool merges = control >= 0 && control == runControl_ && (dragging_ || now - last_ <= kMergeTime);
-    if (!merges) {
-        undo_.push_back(current_);
-        if (static_cast<int>(undo_.size()) > kMaxSteps) undo_.erase(undo_.begin());
-    }
+    if (!merges) Push(undo_, {current_, QString()});
     redo_.clear();
     current_ = look;
     runControl_ = control;
     last_ = now;
+}
+
+void TLookHistory::RecordDeletion(const QString& file, const TLook& look, TClock::time_point now) {
+    Push(undo_, {current_, file});
+    redo_.clear();
+    current_ = look;
+    runControl_ = -1;
+    last_ = now;
+}
+
+const QString& TLookHistory::UndoDeletes() const {
+    static const QString none;
+    return undo_.empty() ? none : undo_.back().Deleted;
+}
+
+const QString& TLookHistory::RedoDeletes() const {
+    static const QString none;
+    return redo_.empty() ? none : redo_.back().Deleted;
 }
 
 void TLookHistory::RenameReference(const QString& from, const QString& to) {
@@ -19,8 +39,11 @@ void TLookHistory::RenameReference(const QString& from, const QString& to) {
         if (look.Reference == from) look.Reference = to;
     };
     rename(current_);
-    for (TLook& look : undo_) rename(look);
-    for (TLook& look : redo_) rename(look);
+    for (std::vector<TStep>* steps : {&undo_, &redo_})
+        for (TStep& step : *steps) {
+            rename(step.Look);
+            if (step.Deleted == from) step.Deleted = to;
+        }
 }
 
 void TLookHistory::SetDragging(bool dragging) {
@@ -32,17 +55,19 @@ void TLookHistory::SetDragging(bool dragging) {
 const TLook& TLookHistory::Undo() {
     EndStep();
     if (undo_.empty()) return current_;
-    redo_.push_back(std::move(current_));
-    current_ = std::move(undo_.back());
+    TStep step = std::move(undo_.back());
     undo_.pop_back();
+    redo_.push_back({std::move(current_), step.Deleted});
+    current_ = std::move(step.Look);
     return current_;
 }
 
 const TLook& TLookHistory::Redo() {
     EndStep();
     if (redo_.empty()) return current_;
-    undo_.push_back(std::move(current_));
-    current_ = std::move(redo_.back());
+    TStep step = std::move(redo_.back());
     redo_.pop_back();
+    undo_.push_back({std::move(current_), step.Deleted});
+    current_ = std::move(step.Look);
     return current_;
 }

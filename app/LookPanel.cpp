@@ -17,6 +17,7 @@
 #include <QWheelEvent>
 #include <algorithm>
 
+#include "app/Application.h"
 #include "app/GradingState.h"
 #include "app/PositionEditor.h"
 
@@ -35,6 +36,27 @@ const char* const kMatchHint = "Take the preview's own color cast and spread out
 const char* const kLutPreviewHint = "A LUT file grades the preview: choose a reference to grade with the look";
 
 QString Percent(int position) { return QString::number(position) + "%"; }
+
+// What "Defaults" of the General group resets and what it leaves, from the
+// table of controls: "Sets Color Gain to 100%, Look Strength to 100% and
+// turns Advanced Color Analysis on; Compress Saturation and Match Preview
+// Colours keep their state".
+QString GeneralDefaultsHint() {
+    QStringList reset, kept;
+    for (const TLookControl& control : LookControls())
+        if (control.Group == TLookGroup::General) reset << QString(control.Caption) + " to " + Percent(control.Default);
+    for (const TLookSwitch& option : LookSwitches()) {
+        if (!option.GeneralDefaults)
+            kept << option.Caption;
+        else
+            reset << QString("turns ") + option.Caption + (option.OptionValue ? " off" : " on");
+    }
+    kept << "Match Preview Colours";
+    auto list = [](const QStringList& items) {
+        return items.size() < 2 ? items.join("") : items.mid(0, items.size() - 1).join(", ") + " and " + items.last();
+    };
+    return "Sets " + list(reset) + "; " + list(kept) + " keep their state";
+}
 
 // The width a combo needs to show its longest entry whole.
 int ComboWidth(const QComboBox& combo) {
@@ -101,6 +123,11 @@ TLookPanel::~TLookPanel() = default;
 void TLookPanel::SetLibrary(std::function<void()> showChoice, std::function<const TImage*(const QString&)> cellOf) {
     showChoice_ = std::move(showChoice);
     snapshots_->SetCellOf(std::move(cellOf));
+}
+
+void TLookPanel::SetDeletion(std::function<void(const QString&)> restore, std::function<void(const QString&)> remove) {
+    restoreDeleted_ = std::move(restore);
+    deleteAgain_ = std::move(remove);
 }
 
 QWidget* TLookPanel::CreateGroup(TLookGroup group, const QString& title, const char* name) {
@@ -261,8 +288,11 @@ void TLookPanel::sbnGeneralDefaultsClick() {
 // ---- undo and snapshots ---------------------------------------------------
 
 void TLookPanel::CreateActions() {
-    actUndo_ = AddAction("Undo", "miUndo", QKeySequence(Qt::CTRL | Qt::Key_Z), [this] { Undo(); });
-    actRedo_ = AddAction("Redo", "miRedo", QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z), [this] { Redo(); });
+    // Undoing a deletion moves a file, which may fail.
+    actUndo_ =
+        AddAction("Undo", "miUndo", QKeySequence(Qt::CTRL | Qt::Key_Z), [this] { RunHandler([this] { Undo(); }); });
+    actRedo_ = AddAction("Redo", "miRedo", QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z),
+                         [this] { RunHandler([this] { Redo(); }); });
     for (int slot = 0; slot < TSnapshots::kSlots; ++slot) {
         const QString name = TSnapshots::Name(slot);
         const auto digit = static_cast<Qt::Key>(Qt::Key_1 + slot);
@@ -306,9 +336,19 @@ void TLookPanel::RecordLook() {
     UpdateActions();
 }
 
+void TLookPanel::RecordDeletion(const QString& file) {
+    recordPending_ = false;
+    history_->RecordDeletion(file, state_.CurrentLook(), TLookHistory::TClock::now());
+    UpdateActions();
+}
+
+// A step that deleted a library file: the file comes back before the look
+// that chose it (or goes again before the look after it); a failure leaves
+// the history where it was.
 void TLookPanel::Undo() {
     RecordLook();
     if (!history_->CanUndo()) return;
+    if (!history_->UndoDeletes().isEmpty() && restoreDeleted_) restoreDeleted_(history_->UndoDeletes());
     Restore(history_->Undo());
     UpdateActions();
 }
@@ -316,6 +356,7 @@ void TLookPanel::Undo() {
 void TLookPanel::Redo() {
     RecordLook();
     if (!history_->CanRedo()) return;
+    if (!history_->RedoDeletes().isEmpty() && deleteAgain_) deleteAgain_(history_->RedoDeletes());
     Restore(history_->Redo());
     UpdateActions();
 }
@@ -386,7 +427,7 @@ void TLookPanel::UpdateEnabled() {
     for (const auto& [option, box] : switches_) set(box, why(true), option->Hint);
     set(cbxMatchPreview_, why(true), kMatchHint);
     set(sbnDefaults_, why(true), QString());
-    set(sbnGeneralDefaults_, why(false), QString());
+    set(sbnGeneralDefaults_, why(false), GeneralDefaultsHint());
 }
 
 // ---- keys, double-clicks and typed values ---------------------------------

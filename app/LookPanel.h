@@ -50,6 +50,9 @@ public:
     // no longer holds) and shows the LUT preview's title; cellOf gives the
     // cell of a library file for the snapshots' LUTs.
     void SetLibrary(std::function<void()> showChoice, std::function<const TImage*(const QString&)> cellOf);
+    // The library's part in undoing the deletion of a reference: restore
+    // brings a deleted library file back, remove deletes it again.
+    void SetDeletion(std::function<void(const QString&)> restore, std::function<void(const QString&)> remove);
 
     // Undo, Redo, Store Snapshot A..D (Ctrl+1..4), Recall Snapshot A..D
     // (1..4), Compare with Snapshot A..D (Alt+1..4). The panel holds them,
@@ -64,6 +67,10 @@ public:
     // Takes the look the state holds now into the history (done on its
     // own once the current event is handled).
     void RecordLook();
+    // The chosen reference's library file was deleted and the look the
+    // state holds now took its place: one step, which Undo takes back with
+    // the file.
+    void RecordDeletion(const QString& file);
 
     TFootageChoice& Footage() { return *footage_; }
     TDisplayProfileChoice& DisplayProfile() { return *displayProfile_; }
@@ -113,6 +120,7 @@ private:
     std::unique_ptr<TLookHistory> history_;
     std::unique_ptr<TSnapshots> snapshots_;
     std::function<void()> showChoice_;
+    std::function<void(const QString&)> restoreDeleted_, deleteAgain_;
     bool recordPending_ = false;
     QList<QAction*> actions_;
     QAction* actUndo_ = nullptr;

@@ -43,11 +43,15 @@ namespace {
 // The divider's step and the settings key of the window's place.
 constexpr double kDividerStep = 0.05;
 const QString kGeometryKey = "layout/geometry";
+// The settings key of View > Dark Surround.
+const QString kDarkSurroundKey = "view/darkSurround";
 // The tool tip of Create 3D LUT while a LUT file is previewed, and the
 // property that keeps its own.
 const QString kCreateLutWaits =
     "A previewed LUT file is shown as it is: choose a reference to create a 3D LUT of its look";
 constexpr const char* kPlainHint = "plainHint";
+// How long the status line shows what a deletion or its undo did.
+constexpr int kDeletionMessageTime = 10000;
 
 QSettings UserSettings() { return QSettings(QSettings::NativeFormat, QSettings::UserScope, "tarnwerk", "Ombrane"); }
 
@@ -138,6 +142,12 @@ void TfrmMain::CreateComponents(const std::string& libraryFolder) {
             ShowState();
         },
         [this](const QString& file) { return library_->CellOf(file); });
+    look_->SetDeletion(
+        [this](const QString& file) {
+            library_->RestoreDeleted(file);
+            ShowMessage(TLibraryPanel::RestoredMessage(file));
+        },
+        [this](const QString& file) { library_->DeleteAgain(file); });
     body->addWidget(CreateLookArea());
     setCentralWidget(client);
     // The scopes take the window's full height at the right.
@@ -199,6 +209,9 @@ void TfrmMain::CreateMenus() {
     menus.Edit = {look.value(0), look.value(1), nullptr, NamedAction("miPaste")};
     menus.View = {showOriginal, splitView, dividerLeft, dividerRight, nullptr, Scopes_->toggleViewAction(), nullptr};
     menus.View += preview_->ViewActions();
+    menus.View += nullptr;
+    menus.View += MakeRememberedToggle(this, "Dark Surround", "actDarkSurround", kDarkSurroundKey,
+                                       [this](bool dark) { Viewer()->SetDarkSurround(dark); });
     menus.Look = {NamedAction("miPreviewLutFile"), learnPair, nullptr, generalDefaults, defaults};
     // The snapshots: store, recall and compare, slot by slot.
     for (qsizetype i = 2; i < look.size(); ++i) {
@@ -226,6 +239,16 @@ void TfrmMain::ConnectHandlers() {
             guarded(&TfrmMain::cbxDisplayProfileChange));
     preview_->Connect();
     connect(library_->List(), &QListWidget::itemSelectionChanged, this, guarded(&TfrmMain::lvwRefsSelectItem));
+    // A deleted reference is one step of the look's history; the status
+    // line says what grades now.
+    connect(library_.get(), &TLibraryPanel::DeletingReference, look_, &TLookPanel::RecordLook);
+    connect(library_.get(), &TLibraryPanel::ReferenceDeleted, this, [this](const QString& file, const QString& now) {
+        look_->RecordDeletion(file);
+        ShowMessage(TLibraryPanel::DeletedMessage(file, now));
+    });
+    connect(statusBar(), &QStatusBar::messageChanged, this, [this](const QString& message) {
+        if (message.isEmpty()) statusLine_->show();
+    });
 
     // The title and the status line follow the frame, the look and the bypass.
     connect(preview_.get(), &TPreviewPanel::FrameChanged, this, &TfrmMain::FrameChanged);
@@ -336,6 +359,13 @@ void TfrmMain::ShowState() {
     sbnCreateLUT_->setEnabled(state_->LookBuilt() && !lutShown);
     sbnCreateLUT_->setToolTip(lutShown ? kCreateLutWaits : sbnCreateLUT_->property(kPlainHint).toString());
     statusLine_->SetBypass(sbnShowOriginal_->isChecked());
+}
+
+void TfrmMain::ShowMessage(const QString& text) {
+    // The status line takes the bar's width, where the message would be
+    // drawn: it steps aside until the message is gone.
+    statusLine_->hide();
+    statusBar()->showMessage(text, kDeletionMessageTime);
 }
 
 void TfrmMain::ShowKeys() {

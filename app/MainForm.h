@@ -154,6 +154,8 @@ private:
     // The title and the status line show the frame and the look.
     void FrameChanged(const QString& file, QSize size);
     void ShowState();
+    // A message in the status bar for a while, in place of the status line.
+    void ShowMessage(const QString& text);
     // The viewer's split view against the snapshot chosen for comparison.
     void CompareWithSnapshot();
     // The status line names the snapshot compared with while it is on screen.

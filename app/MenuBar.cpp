@@ -5,6 +5,7 @@
 #include <QMainWindow>
 #include <QMenu>
 #include <QMenuBar>
+#include <QSettings>
 
 namespace {
 
@@ -43,6 +44,8 @@ void AddMenu(QMainWindow& window, const QString& title, const char* name, const 
     }
 }
 
+QSettings UserSettings() { return QSettings(QSettings::NativeFormat, QSettings::UserScope, "tarnwerk", "Ombrane"); }
+
 void CollectMenu(const QMenu& menu, QList<QAction*>& into) {
     for (QAction* action : menu.actions()) {
         if (action->isSeparator()) continue;
@@ -72,6 +75,20 @@ QAction* MakeButtonAction(QAbstractButton* button, const QString& text, const QK
     new TButtonFollower(button, action);
     // A click of a disabled button does nothing, as with the mouse.
     QObject::connect(action, &QAction::triggered, button, [button] { button->click(); });
+    return action;
+}
+
+QAction* MakeRememberedToggle(QObject* parent, const QString& text, const char* name, const QString& key,
+                              const std::function<void(bool)>& apply) {
+    auto* action = new QAction(text, parent);
+    action->setObjectName(name);
+    action->setCheckable(true);
+    action->setChecked(UserSettings().value(key, false).toBool());
+    apply(action->isChecked());
+    QObject::connect(action, &QAction::toggled, action, [key, apply](bool on) {
+        UserSettings().setValue(key, on);
+        apply(on);
+    });
     return action;
 }
 

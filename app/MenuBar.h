@@ -3,6 +3,7 @@
 #include <QKeySequence>
 #include <QList>
 #include <QString>
+#include <functional>
 
 class QAbstractButton;
 class QMainWindow;
@@ -28,6 +29,12 @@ void BuildMenuBar(QMainWindow& window, const TMenuActions& actions);
 // or panel button, enabled and checked as the button is. The button keeps
 // its own handlers; the action only clicks it.
 QAction* MakeButtonAction(QAbstractButton* button, const QString& text, const QKeySequence& keys = QKeySequence());
+
+// A checkable action kept in the user's settings under key (unchecked when
+// the settings hold nothing); apply gets its state at once and at every
+// change.
+QAction* MakeRememberedToggle(QObject* parent, const QString& text, const char* name, const QString& key,
+                              const std::function<void(bool)>& apply);
 
 // Every action of the window's menu bar (separators and sub-menus left out)
 // followed by the window's other actions that have a short-cut.

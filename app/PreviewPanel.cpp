@@ -31,6 +31,7 @@
 #include "engine/LUT.h"
 #include "formats/LutConvert.h"
 #include "imageio/ColourProfile.h"
+#include "imageio/GradedPictureFile.h"
 #include "imageio/ImageFile.h"
 #include "imageio/PictureFormats.h"
 #include "imageio/QtImage.h"
@@ -44,7 +45,6 @@ const QString kPromptNoPreview = "Please open a preview image.";
 const QString kPictureFilter =
     QString::fromStdString("All pictures|" + PicturePatterns(TPictureRole::Written) + "|" + PictureTypeFilters()) +
     "|Clips|*.mov;*.mp4;*.mkv;*.mxf;*.avi|All Files|*.*";
-const QString kSavePreviewFilter = "Jpeg Files|*.jpg; *.jpeg|All Files|*.*";
 // The settings key of the split view's divider position (a share of the picture's width).
 const QString kSplitPositionKey = "splitPosition";
 // How long the viewer's size stays put before a larger working copy is made
@@ -95,6 +95,8 @@ void TPreviewPanel::CreateMenu() {
     miPaste_->setObjectName("miPaste");
     miSaveGradedImage_ = pmnPreview_->addAction("Save Graded Image...");
     miSaveGradedImage_->setObjectName("miSaveGradedImage");
+    // Nothing to save until a frame is shown.
+    miSaveGradedImage_->setEnabled(Viewer_->HasImage());
     miPreviewLutFile_ = pmnPreview_->addAction("Preview LUT File...");
     miPreviewLutFile_->setObjectName("miPreviewLutFile");
     pmnPreview_->addAction("Create Look from Graded Pair…", this, [this] { RunHandler([this] { LearnPairClick(); }); })
@@ -291,7 +293,8 @@ void TPreviewPanel::ShowOriginalClick() {
 void TPreviewPanel::SaveGradedClick() {
     if (state_.Reference().isEmpty() && !state_.PreviewLut()) return;
     if (state_.Preview().Empty()) throw EError(ToStd(kPromptNoPreview));
-    const TGradedSaveOffer offer = GradedSaveOffer(state_.PreviewFile(), kSavePreviewFilter, "jpeg");
+    const TGradedSaveOffer offer =
+        GradedSaveOffer(state_.PreviewFile(), FrameBar_->HasClip() ? FrameBar_->Info().Bits : 0);
     const QString file = SaveFileOfKind(TFileKind::GradedPicture, window_, "Save Graded Image",
                                         GradedPictureName(state_.PreviewFile(), LookName(state_), offer.NameExtension),
                                         offer.Filter, "jpeg");
@@ -300,23 +303,27 @@ void TPreviewPanel::SaveGradedClick() {
     ShowSaved(window_, file);
 }
 
+// The file's type is its extension's. A frame of a file is graded as the
+// command line's 'grade' and 'apply' grade that file, a clip's frame as
+// they grade the frame --frame chooses.
 void TPreviewPanel::SaveGradedTo(const QString& file) {
     TBusyCursor busy;
-    if (SaveGradedAtOwnDepth(state_.ActiveLut(), state_.PreviewFile(), ToStd(file), state_.Footage().Conversion()))
-        return;
-    TImage image;
-    TColourProfile profile;  // a tagged preview is written back into its own space
-    if (FrameBar_->HasClip())
-        image = FrameBar_->CurrentPicture();
-    else if (!state_.PreviewFile().empty())
-        LoadImageFile(state_.PreviewFile(), image, profile);
-    else
-        image = state_.Preview().Clone();
-    GradePicture(state_.ActiveLut(), image, state_.Footage().Conversion());
-    if (profile.IsSrgb())
-        SaveJpegFile(ToStd(file), image, 100);
-    else
-        SaveImageFile(ToStd(file), image, profile);
+    const std::string target = ToStd(file);
+    CheckGradedTarget(target);
+    const TLUT& lut = state_.ActiveLut();
+    const TFootageConversion* footage = state_.Footage().Conversion();
+    const std::string& preview = state_.PreviewFile();
+    if (SaveGradedAtOwnDepth(lut, preview, target, footage)) return;
+    if (FrameBar_->HasClip()) {
+        TFrameChoice frame;
+        frame.Number = FrameBar_->CurrentFrame();
+        frame.Text = std::to_string(frame.Number);
+        GradeClipFrameInto(target, LoadClipFrame(preview, frame), preview, lut, footage);
+    } else if (preview.empty()) {
+        GradePictureInto(target, state_.Preview().Clone(), std::string(), lut, footage);
+    } else if (!SaveDeepPreviewAtEightBits(lut, preview, target)) {
+        GradePictureToFile(preview, target, lut, footage);
+    }
 }
 
 // Show Original shows the whole ungraded picture, so the divider waits
@@ -391,6 +398,7 @@ void TPreviewPanel::ShowFrame(TImage full) {
 
 void TPreviewPanel::ShowWorkingCopy() {
     Viewer_->SetImage(working_.Copy(), working_.FrameSize());
+    if (miSaveGradedImage_) miSaveGradedImage_->setEnabled(true);
     GradeComparison();
 }
 

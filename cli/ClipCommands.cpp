@@ -6,7 +6,6 @@
 #include <memory>
 #include <optional>
 
-#include "cli/DeepGrading.h"
 #include "cli/ErrorStream.h"
 #include "clip/ClipFile.h"
 #include "clip/ClipPicture.h"
@@ -17,6 +16,7 @@
 #include "engine/LUT.h"
 #include "engine/SourceMatch.h"
 #include "imageio/DeepImageFile.h"
+#include "imageio/GradedPictureFile.h"
 #include "imageio/ImageFile.h"
 
 namespace {
@@ -86,16 +86,9 @@ void GradeClipFile(const std::string& input, const std::string& output, const st
         return;
     }
     TDeepImage frame = LoadClipDeep(input);
-    if (frame.Depth.Bits <= 8 && !NeedsDeepGrading("frame.jpg", output)) {
-        TImage picture = ClipFrameToImage(frame);
-        GradePicture(lut(), picture, footage);
-        SaveImageFile(output, picture);
-        return;
-    }
-    if (footage != nullptr) throw EError("\"" + input + "\": --footage converts 8-bit frames only");
-    const TPictureDepth depth = OutputDepthFor(output, frame.Depth);
-    GradeDeepImage(lut(), frame);
-    SaveDeepImageFile(output, frame, depth);
+    if (footage != nullptr && !ClipFrameTakesFootage(frame, output))
+        throw EError("\"" + input + "\": --footage converts 8-bit frames only");
+    GradeClipFrameInto(output, std::move(frame), input, lut(), footage);
 }
 
 void RenderGradedClip(const std::string& input, const std::string& output, const TLookSettings& settings,

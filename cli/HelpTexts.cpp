@@ -252,7 +252,8 @@ const std::string_view kLibraryHelp =
     "           an existing file of that name is replaced only with --force\n"
     "  rename   gives the file OLD (a file name or a caption) the caption NEW,\n"
     "           keeping its extension, and prints the new file name\n"
-    "  delete   removes the file NAME (a file name or a caption)\n";
+    "  delete   moves the file NAME (a file name or a caption) to the desktop's\n"
+    "           trash, from where it can be put back\n";
 
 const std::string_view kFootageHelp =
     "Usage: ombrane-cli footage [--config FILE]\n"

@@ -10,6 +10,7 @@
 #include "engine/SourceMatch.h"
 #include "engine/Thumbnail.h"
 #include "imageio/ColourProfile.h"
+#include "imageio/GradedPictureFile.h"
 #include "imageio/ImageFile.h"
 #include "imageio/PictureFormats.h"
 #include "library/ReferenceLibrary.h"
@@ -21,20 +22,8 @@ TImage LoadPicture(const std::string& fileName) {
 
 TImage LoadPicture(const std::string& fileName, TColourProfile& profile) {
     std::error_code kindError;
-    if (std::filesystem::is_directory(fileName, kindError))
-        throw EError("\"" + fileName + "\" is a folder, not a picture");
-    if (IsClipName(fileName)) return LoadClipPicture(fileName);
-    if (LowerExtension(fileName).empty())
-        throw EError("\"" + fileName + "\" is not a picture file: its name has no extension to tell its type");
-    TImage picture;
-    try {
-        LoadImageFile(fileName, picture, profile);
-    } catch (const std::exception& error) {
-        const std::string message = error.what();
-        if (message.find(fileName) != std::string::npos) throw;
-        throw EError("\"" + fileName + "\": " + message);
-    }
-    return picture;
+    if (IsClipName(fileName) && !std::filesystem::is_directory(fileName, kindError)) return LoadClipPicture(fileName);
+    return LoadNamedPicture(fileName, profile);
 }
 
 TImage ReferenceCell(const std::string& fileName) {

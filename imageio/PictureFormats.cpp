@@ -124,14 +124,19 @@ std::string ListOfExtensions(const std::vector<std::string>& extensions, std::st
 
 std::string PicturePatterns(TPictureRole role) { return Patterns(PictureExtensions(role)); }
 
-std::string PictureTypeFilters() {
+std::string PictureTypeFilters() { return PictureTypeFilters(TPictureRole::Read); }
+
+std::string PictureTypeFilters(TPictureRole role, std::string_view except) {
     std::string filters;
     const std::span<const TPictureFormat> formats = kFormats;
     for (std::size_t i = 0; i < formats.size();) {
         const std::string_view label = formats[i].DialogLabel;
         std::vector<std::string> extensions;
         for (; i < formats.size() && formats[i].DialogLabel == label; ++i)
-            for (std::string& extension : PictureExtensionsOf(formats[i])) extensions.push_back(std::move(extension));
+            if (HasRole(formats[i], role) && formats[i].Library != except)
+                for (std::string& extension : PictureExtensionsOf(formats[i]))
+                    extensions.push_back(std::move(extension));
+        if (extensions.empty()) continue;
         if (!filters.empty()) filters += '|';
         filters += std::string(label) + '|' + Patterns(extensions);
     }

@@ -99,3 +99,6 @@ std::string ListOfExtensions(const std::vector<std::string>& extensions, std::st
 std::string PicturePatterns(TPictureRole role);
 // A filter for each dialog label: "JPEG Image File|*.jpg;*.jpeg|Bitmaps|*.bmp|...".
 std::string PictureTypeFilters();
+// The same for the types with the role, the types of the library format
+// `except` ("jpeg", ...) left out.
+std::string PictureTypeFilters(TPictureRole role, std::string_view except = {});

@@ -18,6 +18,9 @@
 
 namespace {
 
+// 100 dots an inch, what Qt records without a screen.
+constexpr int kDotsPerMetre = 3937;
+
 // The size a PNG file declares in its header, read without libpng, whose
 // reader may stop at a later chunk before it reports the size. Nothing is
 // checked when the file does not start like a PNG file.
@@ -57,12 +60,21 @@ void LoadQtPicture(const std::string& bytes, const char* format, const std::stri
     KeepForJob(std::move(pixels));
 }
 
+// The resolution the file records is fixed, not the screen's (which Qt
+// takes by default where there is one): the window writes the bytes the
+// command line writes, on any display.
+QImage WithFixedResolution(QImage picture) {
+    picture.setDotsPerMeterX(kDotsPerMetre);
+    picture.setDotsPerMeterY(kDotsPerMetre);
+    return picture;
+}
+
 std::string EncodeQtPicture(const TImage& image, const char* format) {
     QByteArray bytes;
     QBuffer buffer(&bytes);
     buffer.open(QIODevice::WriteOnly);
     QImageWriter writer(&buffer, format);
-    if (!writer.write(QImageFromImage(image)))
+    if (!writer.write(WithFixedResolution(QImageFromImage(image))))
         throw EError("Cannot encode the picture: " + writer.errorString().toStdString());
     return std::string(bytes.constData(), static_cast<std::size_t>(bytes.size()));
 }

@@ -4,8 +4,13 @@
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <QDir>
+#include <QFile>
+#include <QStandardPaths>
+#include <QString>
 #include <cerrno>
 #include <cstring>
+#include <filesystem>
 
 #include "engine/ImageResize.h"
 #include "engine/Thumbnail.h"
@@ -15,6 +20,19 @@
 namespace {
 
 std::string Quoted(const std::string& text) { return "\"" + text + "\""; }
+
+// The home trash, $XDG_DATA_HOME/Trash, made (only its owner may enter it)
+// where it is missing. Qt would otherwise take the working folder as the
+// trash when it cannot make it.
+void RequireHomeTrash(const std::string& fileName) {
+    const QString data = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation);
+    const std::string trash = (data + "/Trash").toStdString();
+    if (!data.isEmpty() && QDir().mkpath(data)) mkdir(trash.c_str(), 0700);
+    struct stat st {};
+    if (data.isEmpty() || stat(trash.c_str(), &st) != 0 || !S_ISDIR(st.st_mode) || access(trash.c_str(), W_OK) != 0)
+        throw EError("Cannot move " + Quoted(fileName) + " to the trash: the trash folder \"" + trash +
+                     "\" cannot be made or written");
+}
 
 bool IsControl(char c) { return static_cast<unsigned char>(c) < 32 || c == 127; }
 
@@ -149,10 +167,37 @@ std::string TReferenceLibrary::Rename(const std::string& fileName, const std::st
     return newName;
 }
 
-void TReferenceLibrary::Remove(const std::string& fileName) {
+std::string TReferenceLibrary::Remove(const std::string& fileName) {
     RequireFile(fileName);
-    if (unlink(PathOf(fileName).c_str()) != 0)
-        throw EError("Cannot delete " + Quoted(fileName) + ": " + std::strerror(errno));
+    const std::string path = PathOf(fileName);
+    struct stat st {};
+    if (stat(path.c_str(), &st) != 0) {
+        if (unlink(path.c_str()) != 0) throw EError("Cannot delete " + Quoted(fileName) + ": " + std::strerror(errno));
+        return std::string();
+    }
+    RequireHomeTrash(fileName);
+    // Qt writes the trash's record (info/NAME.trashinfo) before it moves the
+    // file, and never copies it to a trash on another disk.
+    QFile file(QString::fromStdString(path));
+    if (!file.moveToTrash())
+        throw EError("Cannot move " + Quoted(fileName) + " to the trash: " + file.errorString().toStdString());
+    return file.fileName().toStdString();
+}
+
+void TReferenceLibrary::Restore(const std::string& fileName, const std::string& trashedFile) {
+    RequireFolder();
+    if (!IsPlainName(fileName))
+        throw EError("A library picture is named by its caption, not by a path: " + Quoted(fileName) + ".");
+    struct stat st {};
+    if (trashedFile.empty() || lstat(trashedFile.c_str(), &st) != 0)
+        throw EError("The trash no longer holds " + Quoted(fileName) + ".");
+    if (!RenameWithoutReplacing(trashedFile, PathOf(fileName)))
+        throw EError("A library image named " + Quoted(CaptionOf(fileName)) + " already exists.");
+    const std::filesystem::path inTrash(trashedFile);
+    if (inTrash.parent_path().filename() != "files") return;
+    std::error_code ignored;  // a record left behind only lists a file that is gone
+    std::filesystem::remove(inTrash.parent_path().parent_path() / "info" / (inTrash.filename().string() + ".trashinfo"),
+                            ignored);
 }
 
 TImage TReferenceLibrary::LoadCell(const std::string& fileName) const {

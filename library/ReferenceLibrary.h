@@ -55,9 +55,19 @@ public:
     // Returns the new file name.
     std::string Rename(const std::string& fileName, const std::string& newCaption);
 
-    // Deletes a library file (a link is removed, never what it points to);
-    // a refusal carries the system's reason.
-    void Remove(const std::string& fileName);
+    // Moves a library file to the desktop's trash and returns where it lies
+    // there, so that Restore can bring it back. The trash is the freedesktop
+    // one: $XDG_DATA_HOME/Trash (files/ and info/NAME.trashinfo with the
+    // file's place and the time), or the trash of the file's own disk where
+    // that is not the home folder's; a name taken there gets another. A link
+    // is moved, never what it points to; a dangling link, which keeps
+    // nothing, is removed (and an empty text returned). A refusal carries
+    // the system's reason.
+    std::string Remove(const std::string& fileName);
+    // Puts a file that Remove moved to the trash back as fileName, and drops
+    // its record from the trash. Never replaces: EError when the name is
+    // taken again, or the file is no longer in the trash.
+    void Restore(const std::string& fileName, const std::string& trashedFile);
 
     // The file's 150 x 150 thumbnail cell (picture centred unscaled on white).
     TImage LoadCell(const std::string& fileName) const;

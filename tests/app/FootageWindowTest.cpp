@@ -26,6 +26,7 @@
 #include "imageio/DeepImageFile.h"
 #include "imageio/ImageFile.h"
 #include "tests/app/FakeDialogs.h"
+#include "tests/app/SavedFiles.h"
 
 namespace {
 
@@ -188,22 +189,6 @@ void SaveLogFrame(const std::string& path, int width, int height) {
         }
     }
     SaveDeepImageFile(path, frame, frame.Depth);
-}
-
-QByteArray FileBytes(const QString& path) {
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-// The bytes with the TIFF DateTime value ("YYYY:MM:DD HH:MM:SS", once) blanked.
-QByteArray WithoutStamp(QByteArray bytes) {
-    const QRegularExpression stamp("\\d{4}:\\d\\d:\\d\\d \\d\\d:\\d\\d:\\d\\d");
-    const QString text = QString::fromLatin1(bytes);
-    const QRegularExpressionMatch match = stamp.match(text);
-    EXPECT_TRUE(match.hasMatch());
-    EXPECT_FALSE(stamp.match(text, match.capturedEnd()).hasMatch());
-    if (match.hasMatch()) bytes.replace(match.capturedStart(), match.capturedLength(), QByteArray(19, '#'));
-    return bytes;
 }
 
 }  // namespace

@@ -34,6 +34,7 @@
 #include "imageio/DeepImageFile.h"
 #include "imageio/ImageFile.h"
 #include "tests/app/FakeDialogs.h"
+#include "tests/support/TemporaryHome.h"
 
 // The reference the user chose, driven through the real list, keys and
 // dialogs: the viewer, Save Graded Image and Create 3D LUT all use that one.
@@ -87,6 +88,8 @@ public:
 class MainFormChoiceTest : public ::testing::Test {
 protected:
     QTemporaryDir dir;
+    // Deleted references go to a trash of the test's own.
+    TTemporaryHome home{dir.path()};
     TFakeDialogs dialogs;
     std::unique_ptr<TfrmMain> window;
     int exports = 0;

@@ -36,6 +36,7 @@
 #include "imageio/DeepImageFile.h"
 #include "imageio/ImageFile.h"
 #include "tests/app/FakeDialogs.h"
+#include "tests/support/TemporaryHome.h"
 
 namespace {
 
@@ -67,6 +68,8 @@ private:
 class MainFormTest : public ::testing::Test {
 protected:
     QTemporaryDir dir;
+    // Deleted references go to a trash of the test's own.
+    TTemporaryHome home{dir.path()};
     TFakeDialogs dialogs;
     std::unique_ptr<TfrmMain> window;
 

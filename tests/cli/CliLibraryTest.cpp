@@ -77,9 +77,14 @@ TEST_F(CliTest, LibraryAddListRenameDeleteAsTheWindowDoes) {
     ASSERT_EQ(Cli({"library", "--library", lib, "rename", "hand", "byhand"}).Status, 0);
     EXPECT_TRUE(std::filesystem::exists(lib + "/byhand.bmp"));
 
-    // delete by caption; a missing name is an error.
+    // delete by caption moves the file to the user's trash, as the window
+    // does; a missing name is an error.
+    const std::string dusk = ReadBytes(lib + "/dusk.jpeg");
     ASSERT_EQ(Cli({"library", "--library", lib, "delete", "dusk"}).Status, 0);
     EXPECT_FALSE(std::filesystem::exists(lib + "/dusk.jpeg"));
+    EXPECT_EQ(ReadBytes(Path("home/data/Trash/files/dusk.jpeg")), dusk);
+    EXPECT_NE(ReadBytes(Path("home/data/Trash/info/dusk.jpeg.trashinfo")).find("\nPath=" + lib + "/dusk.jpeg\n"),
+              std::string::npos);
     const TCliRun gone = Cli({"library", "--library", lib, "delete", "dusk"});
     EXPECT_EQ(gone.Status, 1);
     EXPECT_TRUE(IsOneErrorLine(gone.Err)) << gone.Err;

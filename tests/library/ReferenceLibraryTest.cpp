@@ -15,6 +15,7 @@
 #include "engine/ImageResize.h"
 #include "imageio/ImageFile.h"
 #include "library/ReferenceLibrary.h"
+#include "tests/support/TemporaryHome.h"
 
 namespace {
 
@@ -53,7 +54,10 @@ bool IsWhiteRow(const TImage& image, int y) {
 class ReferenceLibraryTest : public ::testing::Test {
 protected:
     QTemporaryDir dir;
+    // Removed files go to the trash of a home of the test's own.
+    TTemporaryHome home{dir.path()};
     QString Folder() const { return dir.filePath("lib"); }
+    QString Trash() const { return dir.filePath("data/Trash"); }
     void SetUp() override { QDir().mkpath(Folder()); }
     TReferenceLibrary Library() const { return TReferenceLibrary(Folder().toStdString()); }
 };
@@ -151,6 +155,34 @@ TEST_F(ReferenceLibraryTest, RenameAndRemoveAddressTheRealFileAndRefuseSafely) {
     EXPECT_TRUE(Throws([&] { library.Remove("newname.jpg"); }, &message));
     EXPECT_NE(message.find("newname.jpg"), std::string::npos);
     EXPECT_EQ(ReadBytes(Folder() + "/taken.jpg"), taken);
+}
+
+// Remove moves to the trash and Restore brings the file back, never over
+// a file that took the name meanwhile.
+TEST_F(ReferenceLibraryTest, RemoveGoesToTheTrashAndRestoreNeverReplaces) {
+    TReferenceLibrary library = Library();
+    SaveJpegFile(library.PathOf("sunset.jpeg"), Gradient(20, 20));
+    const QByteArray sunset = ReadBytes(Folder() + "/sunset.jpeg");
+    const std::string trashed = library.Remove("sunset.jpeg");
+    EXPECT_EQ(QString::fromStdString(trashed), Trash() + "/files/sunset.jpeg");
+    EXPECT_EQ(ReadBytes(Trash() + "/files/sunset.jpeg"), sunset);
+    EXPECT_FALSE(library.Contains("sunset.jpeg"));
+
+    SaveJpegFile(library.PathOf("sunset.jpeg"), Gradient(30, 10));
+    const QByteArray newer = ReadBytes(Folder() + "/sunset.jpeg");
+    std::string message;
+    EXPECT_TRUE(Throws([&] { library.Restore("sunset.jpeg", trashed); }, &message));
+    EXPECT_EQ(message, "A library image named \"sunset\" already exists.");
+    EXPECT_EQ(ReadBytes(Folder() + "/sunset.jpeg"), newer);
+    EXPECT_EQ(ReadBytes(Trash() + "/files/sunset.jpeg"), sunset);
+
+    EXPECT_TRUE(Throws([&] { library.Restore("../sunset.jpeg", trashed); }));
+    QFile::remove(Folder() + "/sunset.jpeg");
+    library.Restore("sunset.jpeg", trashed);
+    EXPECT_EQ(ReadBytes(Folder() + "/sunset.jpeg"), sunset);
+    EXPECT_FALSE(QFileInfo::exists(Trash() + "/info/sunset.jpeg.trashinfo"));
+    EXPECT_TRUE(Throws([&] { library.Restore("sunset.jpeg", trashed); }, &message));
+    EXPECT_EQ(message, "The trash no longer holds \"sunset.jpeg\".");
 }
 
 namespace {
