@@ -28,6 +28,7 @@
 #include "formats/LutConvert.h"
 #include "imageio/DeepImageFile.h"
 #include "imageio/ImageFile.h"
+#include "tests/app/NextModal.h"
 
 namespace {
 
@@ -66,22 +67,6 @@ protected:
 
 double MeanOf(const TLUT& lut, const TImage& before, const TImage& after) {
     return MeasureFit(PairOfImages(before, after), lut).MeanDeltaE;
-}
-
-// Runs `act` on the next modal dialog that opens; closes it if `act` left it open.
-void OnNextModal(std::function<void(QWidget*)> act) {
-    auto* timer = new QTimer;
-    auto tries = std::make_shared<int>(0);
-    QObject::connect(timer, &QTimer::timeout, [timer, tries, act] {
-        QPointer<QWidget> modal = QApplication::activeModalWidget();
-        if (!modal && ++*tries < 500) return;
-        timer->stop();
-        timer->deleteLater();
-        if (!modal) return;
-        act(modal);
-        if (auto* dialog = qobject_cast<QDialog*>(modal.data()); dialog && dialog->isVisible()) dialog->reject();
-    });
-    timer->start(10);
 }
 
 // "Export LUT..." of the dialog, answered as a user would: the profile, a
@@ -221,7 +206,8 @@ TEST_F(LearnPairDialogTest, ThePairStaysForTheNextOpening) {
     OnNextModal([&](QWidget* modal) {
         auto* dialog = qobject_cast<TfrmLearnPair*>(modal);
         ASSERT_NE(dialog, nullptr);
-        held = dialog->LearnedLut() != nullptr && dialog->QualityText().startsWith("Fit: mean ΔE2000 ");
+        held = dialog->BeforeFile() == QPath("before.png") && dialog->AfterFile() == QPath("after.png") &&
+               dialog->LearnedLut() != nullptr && dialog->QualityText().startsWith("Fit: mean ΔE2000 ");
         dialog->btnPreviewClick();
     });
     action->trigger();
