@@ -277,8 +277,9 @@ TEST_F(CliClipTest, GradeRendersWithTheLookMatchedToAFrame) {
 }  // namespace
 
 // Failures while a clip is graded and written name the file, as every other
-// message does: frames of a pixel format no converter writes, and footage
-// on frames of more than 8 bits. Nothing is left behind.
+// message does: frames of a pixel format no converter writes, an encoder
+// without a constant-rate factor, and footage on frames of more than 8
+// bits. Nothing is left behind.
 TEST_F(CliClipTest, FailuresWhileRenderingNameTheClip) {
     const std::string palette = Path("palette.mkv");
     ASSERT_TRUE(MakeClip(palette, 64, 48, 3, "-pix_fmt pal8 -c:v png"));
@@ -292,6 +293,12 @@ TEST_F(CliClipTest, FailuresWhileRenderingNameTheClip) {
 
     const std::string deep = Path("deep.mkv");
     ASSERT_TRUE(MakeClip(deep, 64, 48, 3, "-pix_fmt yuv444p10le -c:v ffv1"));
+    run = Cli({"apply", Path("look.cube"), deep, "-o", Path("crf.mkv"), "--crf", "20"});
+    EXPECT_EQ(run.Status, 1);
+    EXPECT_NE(run.Err.find("\"" + Path("crf.mkv") + "\": the encoder ffv1 takes no constant-rate factor"),
+              std::string::npos)
+        << run.Err;
+    EXPECT_FALSE(std::filesystem::exists(Path("crf.mkv")));
     for (const char* output : {"graded.mkv", "graded.tif"}) {
         run = Cli({"grade", Path("ref.jpg"), deep, "-o", Path(output), "--footage", "slog3-sgamut3cine"});
         EXPECT_EQ(run.Status, 1);
