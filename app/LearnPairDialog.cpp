@@ -7,16 +7,19 @@
 #include <QPixmap>
 #include <QPushButton>
 #include <QVBoxLayout>
+#include <algorithm>
 
 #include "app/Application.h"
 #include "app/Dialogs.h"
 #include "app/FileDrop.h"
 #include "app/LutSaveForm.h"
 #include "engine/Error.h"
-#include "engine/GradedPair.h"
+#include "engine/GradingRoad.h"
 #include "engine/ImageResize.h"
 #include "engine/LUT.h"
+#include "formats/LutConvert.h"
 #include "imageio/ImageFile.h"
+#include "imageio/PairLearning.h"
 #include "imageio/PictureFormats.h"
 #include "imageio/QtImage.h"
 
@@ -24,7 +27,6 @@ namespace {
 
 constexpr int kThumbnailWidth = 200;
 constexpr int kThumbnailHeight = 125;
-constexpr int kLearnedSize = 33;
 constexpr double kWarnShareAbove5 = 0.05;
 
 const QString kPairPictureFilter =
@@ -101,6 +103,7 @@ void TfrmLearnPair::SetAfter(const QString& file) { Fill(after_, file); }
 
 void TfrmLearnPair::Fill(TSlot& slot, const QString& file) {
     learned_.reset();
+    exported_.reset();
     UpdateButtons();
     TImage picture;
     {
@@ -108,21 +111,20 @@ void TfrmLearnPair::Fill(TSlot& slot, const QString& file) {
         LoadImageFile(ToStd(file), picture);
     }
     slot.File = file;
-    slot.Picture = std::move(picture);
     slot.Name->setText(QFileInfo(file).fileName());
     slot.Thumbnail->setPixmap(
-        QPixmap::fromImage(QImageFromImage(FitImage(slot.Picture, kThumbnailWidth, kThumbnailHeight))));
-    if (!before_.Picture.Empty() && !after_.Picture.Empty()) Learn();
+        QPixmap::fromImage(QImageFromImage(FitImage(picture, kThumbnailWidth, kThumbnailHeight))));
+    if (!before_.File.isEmpty() && !after_.File.isEmpty()) Learn();
+}
+
+TLearnedLook TfrmLearnPair::LearnAt(int size) const {
+    TBusyCursor busy;
+    return LearnLookFromFiles(ToStd(before_.File), ToStd(after_.File), {size, kDefaultSmoothness});
 }
 
 void TfrmLearnPair::Learn() {
-    TBusyCursor busy;
     lblQuality_->setText("The pair is no graded frame.");
-    TImage before = before_.Picture.Clone();
-    TImage after = after_.Picture.Clone();
-    MatchPairSizes(before, after, ToStd(before_.File), ToStd(after_.File));
-    TLearnedLook look = LearnLook(PairOfImages(before, after), {kLearnedSize, kDefaultSmoothness}, ToStd(before_.File),
-                                  ToStd(after_.File));
+    TLearnedLook look = LearnAt(kLookCubeSize);
     QString text = QString("Fit: mean ΔE2000 %1, 99th percentile %2; the pair covers %3 % of the colour volume.")
                        .arg(look.Quality.MeanDeltaE, 0, 'f', 2)
                        .arg(look.Quality.Percentile99, 0, 'f', 2)
@@ -144,7 +146,21 @@ void TfrmLearnPair::UpdateButtons() {
 
 QString TfrmLearnPair::QualityText() const { return lblQuality_->text(); }
 
-std::unique_ptr<TLUT> TfrmLearnPair::TakeLearnedLut() { return std::move(learned_); }
+std::unique_ptr<TLUT> TfrmLearnPair::CopyLearnedLut() const {
+    if (!learned_) return nullptr;
+    auto copy = std::make_unique<TLUT>();
+    BakeCube(*learned_, learned_->CubeSize, *copy);
+    return copy;
+}
+
+// The fit takes at most kMaxFitSize points: every larger size is written
+// from the look already learned, a smaller one is learned at its size.
+const TLUT& TfrmLearnPair::LearnedForSize(int size) {
+    if (!learned_) throw EError("No look is learned.");
+    if (std::min(size, kMaxFitSize) == learned_->CubeSize) return *learned_;
+    exported_ = LearnAt(size).Lut;
+    return *exported_;
+}
 
 void TfrmLearnPair::btnPreviewClick() {
     if (learned_) accept();
@@ -153,7 +169,7 @@ void TfrmLearnPair::btnPreviewClick() {
 void TfrmLearnPair::btnExportClick() {
     if (!learned_) return;
     TfrmSaveLut dialog(TLookSettings{}, this);
-    dialog.UseLearnedLut(learned_.get());
+    dialog.UseLearnedLut([this](int size) -> const TLUT& { return LearnedForSize(size); });
     dialog.SetLookName(QStringLiteral("learned look"));
     dialog.exec();
 }

@@ -240,7 +240,7 @@ void TfrmSaveLut::btnSaveClick() {
         TBusyCursor busy;
         const std::string file = QFile::encodeName(edtLUTFile->text()).toStdString();
         if (learned_)
-            WriteConverted(*learned_, file, *profile, size, bits);
+            WriteConverted(learned_(size), file, *profile, size, bits);
         else
             ExportLook(settings_, *profile, size, bits, file, footage_);
     }

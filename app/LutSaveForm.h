@@ -1,6 +1,7 @@
 #pragma once
 #include <QDialog>
 #include <QString>
+#include <functional>
 
 #include "engine/FootageConversion.h"
 #include "engine/LookTransfer.h"
@@ -39,9 +40,15 @@ public:
     // EError when the typed size is empty, not a number or outside 2..101.
     int ChosenSize() const;
     int ChosenBits() const;
-    // "Save" writes this LUT (a learned look), resampled to the chosen size,
-    // instead of building the look; the LUT must outlive the dialog.
-    void UseLearnedLut(const TLUT* lut) { learned_ = lut; }
+    // "Save" writes a learned look instead of building one: the LUT that
+    // `learned` gives for the chosen size, resampled to it. The LUT must
+    // outlive the writing.
+    using TLearnedForSize = std::function<const TLUT&(int size)>;
+    void UseLearnedLut(TLearnedForSize learned) { learned_ = std::move(learned); }
+    // The same LUT whatever the size; it must outlive the dialog.
+    void UseLearnedLut(const TLUT* lut) {
+        learned_ = [lut](int) -> const TLUT& { return *lut; };
+    }
     // The look's name in the suggested file name.
     void SetLookName(const QString& name) { lookName_ = name; }
 
@@ -62,7 +69,7 @@ private:
 
     TLookSettings settings_;
     const TFootageConversion* footage_ = nullptr;
-    const TLUT* learned_ = nullptr;
+    TLearnedForSize learned_;
     QString lookName_;
     QComboBox* cbxOutFormat = nullptr;
     QLineEdit* edtLUTFile = nullptr;

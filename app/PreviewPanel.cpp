@@ -345,9 +345,12 @@ void TPreviewPanel::PreviewLutFile(const QString& file) {
     PreviewLut(std::move(lut), QFileInfo(file).fileName());
 }
 
+// One dialog for the window's life: after a preview it opens again with the
+// same pair until another picture is chosen.
 void TPreviewPanel::LearnPairClick() {
-    TfrmLearnPair dialog(window_);
-    if (dialog.exec() == QDialog::Accepted && dialog.LearnedLut()) PreviewLut(dialog.TakeLearnedLut(), "learned look");
+    if (learnPair_ == nullptr) learnPair_ = new TfrmLearnPair(window_);
+    if (learnPair_->exec() == QDialog::Accepted && learnPair_->LearnedLut())
+        PreviewLut(learnPair_->CopyLearnedLut(), "learned look");
 }
 
 void TPreviewPanel::PreviewLut(std::unique_ptr<TLUT> lut, const QString& name) {

@@ -15,6 +15,7 @@ class QTimer;
 class QToolButton;
 class QWidget;
 class TFrameBar;
+class TfrmLearnPair;
 class TGradingState;
 class TImage;
 class TImageViewer;
@@ -137,4 +138,5 @@ private:
     QList<QAction*> viewActions_;
     QAction* miFullScreen_ = nullptr;
     TViewerFullScreen* fullScreen_ = nullptr;
+    TfrmLearnPair* learnPair_ = nullptr;  // made on first use, kept with its pair
 };

@@ -105,6 +105,15 @@ void Decode(TClip& clip, const TClipRenderSettings& settings, TFrameQueue& decod
     }
 }
 
+// The grader's failure being handled; a message that does not name the
+// clip gets the clip's name in front, as the render reads one file and
+// writes another.
+std::exception_ptr NamingTheClip(const EError& error, const std::string& input) {
+    const std::string message = error.what();
+    if (message.find(input) != std::string::npos) return std::current_exception();
+    return std::make_exception_ptr(EError("\"" + input + "\": " + message));
+}
+
 }  // namespace
 
 void GradeClipFrame(const TLUT& lut, TDeepImage& frame, const TFootageConversion* footage) {
@@ -147,6 +156,8 @@ void RenderClip(const std::string& input, const TClipRenderSettings& settings, c
                     if (!graded.Push(std::move(*frame))) break;
                 }
                 graded.Close();
+            } catch (const EError& error) {
+                failure.Keep(NamingTheClip(error, input));
             } catch (...) {
                 failure.Keep(std::current_exception());
             }

@@ -169,6 +169,18 @@ struct TCorrelation {
     }
 };
 
+// Whether edges that agree this well at a shift say that AFTER lies there
+// rather than in place. Frames moved by a pixel or more agree at their
+// shift by 0.2 and more better than in place; smooth gradients, whose edges
+// change slowly across the frame, agree about as well at every shift
+// (within 0.02) or hardly anywhere, and are taken as in place.
+constexpr double kMinShiftedCorrelation = 0.25;
+constexpr double kMinShiftGain = 0.1;
+
+bool ClearlyBetter(double shifted, double inPlace) {
+    return shifted >= kMinShiftedCorrelation && shifted >= inPlace + kMinShiftGain;
+}
+
 }  // namespace
 
 void MatchPairSizes(TImage& before, TImage& after, const std::string& beforeName, const std::string& afterName) {
@@ -218,7 +230,8 @@ TPairShift MeasurePairShift(const TPicturePair& pair) {
             }
     }
     TPairShift best;
-    double bestValue = sums[kMaxMeasuredShift * kSpan + kMaxMeasuredShift].Value();
+    const double inPlace = sums[kMaxMeasuredShift * kSpan + kMaxMeasuredShift].Value();
+    double bestValue = inPlace;
     for (int dy = -kMaxMeasuredShift; dy <= kMaxMeasuredShift; ++dy)
         for (int dx = -kMaxMeasuredShift; dx <= kMaxMeasuredShift; ++dx) {
             const double value = sums[(dy + kMaxMeasuredShift) * kSpan + dx + kMaxMeasuredShift].Value();
@@ -227,7 +240,7 @@ TPairShift MeasurePairShift(const TPicturePair& pair) {
                 best = {dx, dy};
             }
         }
-    return best;
+    return ClearlyBetter(bestValue, inPlace) ? best : TPairShift{};
 }
 
 TPicturePair PairOfImages(const TImage& before, const TImage& after) {

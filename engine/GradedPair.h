@@ -20,7 +20,9 @@ void MatchPairSizes(TDeepImage& before, TDeepImage& after, const std::string& be
 
 // The whole-pixel shift (within kMaxMeasuredShift each way) of AFTER
 // against BEFORE at which the edges of their lumas agree best, measured on
-// up to nine well-spread windows of the frame.
+// up to nine well-spread windows of the frame; no shift unless the edges
+// agree there well and clearly better than in place (a smooth gradient
+// agrees about equally at every shift).
 struct TPairShift {
     int X = 0;
     int Y = 0;

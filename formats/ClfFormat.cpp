@@ -27,7 +27,10 @@
 // LUT1D followed by a LUT3D as curve then cube; every other sequence is
 // baked, operator after operator, into a curve (when every operator works
 // on each channel alone) or into a cube of at least 33 points. Any other
-// operator is refused by name. Integer bit depths scale the values as the
+// operator is refused by name. An element the format does not know, between
+// the operators, is refused in a Common LUT Format document (a .clf file or
+// a list with a compCLFversion), whose standard asks for that, and skipped
+// in the older colour transform files (.ctf), as their own reader skips it. Integer bit depths scale the values as the
 // format defines; each Description becomes a comment line.
 //
 // Writing gives a ProcessList with a content-derived id, the file's base
@@ -35,7 +38,7 @@
 // curve-then-cube (or curve-only) LUT and a LUT3D with blue fastest, all at
 // bit depth "32f" with linear and trilinear interpolation.
 
-void ReadClf(std::string_view text, TLUT& lut);
+void ReadClf(std::string_view text, const std::string& name, TLUT& lut);
 std::string WriteClf(const TLUT& lut, const std::string& name);
 
 // The CLF ProcessList inside an XML text; false for every other text.
@@ -218,6 +221,19 @@ bool IsMetadata(const std::string& name) {
            upper == "ID";
 }
 
+// An element that a colour transform file may hold between its operators
+// and that is skipped: none of the format's names and no bit depths (which
+// would make it an operator of a later version, refused by name).
+bool IsSkippedElement(TXMLNode& element) {
+    return !IsClfElementName(element.Name) && ClfAttribute(element, "inBitDepth").empty() &&
+           ClfAttribute(element, "outBitDepth").empty();
+}
+
+// A Common LUT Format document by its extension or its version attribute.
+bool IsStrictClf(TXMLNode& list, const std::string& name) {
+    return UpperCase(FileExtension(name)) == ".CLF" || !ClfAttribute(list, "compCLFversion").empty();
+}
+
 TXMLNode& FindProcessList(const TXMLNode& root) {
     for (const auto& child : root.Children)
         if (UpperCase(child->Name) == "PROCESSLIST") return *child;
@@ -340,12 +356,13 @@ std::string CubeOperator(const TLUT& lut) {
 
 bool LooksLikeClf(std::string_view head) { return UpperCase(head).find("<PROCESSLIST") != std::string::npos; }
 
-void ReadClf(std::string_view text, TLUT& lut) {
+void ReadClf(std::string_view text, const std::string& name, TLUT& lut) {
     TXMLNode root;
     root.LoadFromText(ProtectQuotedBlanks(text));
     root.RequireWholeDocument(true);
     TXMLNode& list = FindProcessList(root);
     const double version = CheckVersion(list);
+    const bool strict = IsStrictClf(list, name);
     std::vector<std::string> comments;
     auto chain = std::make_shared<TLutChain>();
     std::string previousDepth;
@@ -356,6 +373,7 @@ void ReadClf(std::string_view text, TLUT& lut) {
                 comments.push_back(DecodeEntities(TrimView(child->Value.Text)));
             continue;
         }
+        if (!strict && IsSkippedElement(*child)) continue;
         if (chain->Size() == kMaxOperators)
             throw ELUTError("The ProcessList holds more than " + std::to_string(kMaxOperators) + " operators.");
         auto operation = ReadClfOperator(*child, version);
@@ -411,8 +429,7 @@ bool TClfLutFormat::CanRead(std::string_view head, const std::string&) const {
 }
 
 void TClfLutFormat::Read(std::string_view bytes, const std::string& name, TLUT& lut) const {
-    (void)name;
-    ReadClf(bytes, lut);
+    ReadClf(bytes, name, lut);
 }
 
 std::string TClfLutFormat::Write(const TLUT& lut, int, const std::string& name) const {

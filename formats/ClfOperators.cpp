@@ -439,6 +439,18 @@ std::unique_ptr<TLutOperation> ReadCdl(TXMLNode& op, double version) {
 
 }  // namespace
 
+bool IsClfElementName(const std::string& name) {
+    static const char* const kNames[] = {
+        "LUT1D", "LUT3D", "RANGE", "MATRIX", "LOG", "EXPONENT", "ASC_CDL", "ACES", "EXPOSURECONTRAST", "FIXEDFUNCTION",
+        "FUNCTION", "GAMMA", "GRADINGPRIMARY", "GRADINGRGBCURVE", "GRADINGHUECURVE", "GRADINGTONE", "INVERSELUT1D",
+        "INVERSELUT3D", "REFERENCE",
+        // The parts of the operators read.
+        "ARRAY", "INDEXMAP", "MININVALUE", "MAXINVALUE", "MINOUTVALUE", "MAXOUTVALUE", "LOGPARAMS", "EXPONENTPARAMS",
+        "SOPNODE", "SATNODE", "SLOPE", "OFFSET", "POWER", "SATURATION"};
+    const std::string upper = UpperCase(name);
+    return std::any_of(std::begin(kNames), std::end(kNames), [&](const char* known) { return upper == known; });
+}
+
 std::unique_ptr<TLutOperation> ReadClfOperator(TXMLNode& element, double version) {
     const std::string name = UpperCase(element.Name);
     if (name == "LUT1D") return ReadLut1D(element);

@@ -202,7 +202,7 @@ void TCube3DLutFormat::ParseLine(const std::string& line, TLUT& lut, TLutReadSta
     }
     double r, g, b;
     if (first == '#' || state.Complete) return;
-    if (!ParseFloatTriple(line, r, g, b)) {
+    if (!ParseDataTriple(line, r, g, b)) {
         // Keywords may still follow the size line until the data begins.
         if (!state.InData && ReadsShaper) ParseShaperKeyword(line, state);
         return;
@@ -326,7 +326,7 @@ void TCube3DTruelightLutFormat::ParseMarker(std::string_view comment, TTruelight
 void TCube3DTruelightLutFormat::ParseInputLine(const std::string& line, TLUT& lut, TTruelightState& state) {
     const std::int32_t capacity = state.InputLength > 0 ? state.InputLength : kMaxCurveSize;
     double r, g, b;
-    if (state.Size < 2 || state.CurveIndex >= capacity || !ParseFloatTriple(line, r, g, b)) return;
+    if (state.Size < 2 || state.CurveIndex >= capacity || !ParseDataTriple(line, r, g, b)) return;
     const double scale = state.Size - 1;
     lut.Curve[state.CurveIndex++] = TRGBDouble{r / scale, g / scale, b / scale};
 }
@@ -447,7 +447,7 @@ void TNucoda3DLutFormat::ParseLine(const std::string& line, TLUT& lut, TLutReadS
 void TNucoda3DLutFormat::ParseDataLine(const std::string& line, TLUT& lut, TNucodaState& state) {
     state.Complete = true;
     double r, g, b;
-    if (!ParseFloatTriple(line, r, g, b)) return;
+    if (!ParseDataTriple(line, r, g, b)) return;
     if (state.HasCurve && state.CurveIndex < state.CurveLength) {
         const double divisor = state.CubeType == 1 ? 33.0 : 1.0;
         lut.Curve[state.CurveIndex++] = TRGBDouble{r / divisor, g / divisor, b / divisor};

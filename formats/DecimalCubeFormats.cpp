@@ -10,7 +10,8 @@ namespace {
 class TBgrDecimalCubeFormat : public TGenericLutFormat {
 protected:
     using TGenericLutFormat::TGenericLutFormat;
-    // Size from the number of lines ParseFloatTriple accepts in the file.
+    // Size from the number of lines of three numbers in the file (finite or not:
+    // a value that is not a number is reported at its line).
     static void SizeFromDataLines(TLutReadState& state);
     // Stores a data line read as blue, green, red (skips "#" lines).
     static void StoreBgrLine(const std::string& line, TLUT& lut, TLutReadState& state);
@@ -76,14 +77,14 @@ void TBgrDecimalCubeFormat::SizeFromDataLines(TLutReadState& state) {
     double r, g, b;
     if (state.TextFile != nullptr)
         for (const std::string& line : *state.TextFile)
-            if (ParseFloatTriple(line, r, g, b)) ++count;
+            if (ParseFloatTriple(line, r, g, b) || !NonFiniteInTriple(line).empty()) ++count;
     if (count == 0) throw IncompleteFile(8, 0);
     state.SetSizeFromCount(count);
 }
 
 void TBgrDecimalCubeFormat::StoreBgrLine(const std::string& line, TLUT& lut, TLutReadState& state) {
     double blue, green, red;
-    if (FirstNonBlank(line) != '#' && !state.Complete && ParseFloatTriple(line, blue, green, red))
+    if (FirstNonBlank(line) != '#' && !state.Complete && ParseDataTriple(line, blue, green, red))
         state.StoreRedFastest(lut, red, green, blue);
 }
 

@@ -150,6 +150,43 @@ bool ParseFloatTriple(std::string_view line, double& first, double& second, doub
     return true;
 }
 
+namespace {
+
+// A token from_chars reads whole as a number that is not finite, or as a
+// decimal beyond the range of double.
+bool IsNonFiniteNumber(std::string_view token) {
+    if (!DropPlusSign(token)) return false;
+    const char* end = token.data() + token.size();
+    double parsed = 0.0;
+    const auto [ptr, ec] = std::from_chars(token.data(), end, parsed, std::chars_format::general);
+    if (ptr != end) return false;
+    return ec == std::errc::result_out_of_range || (ec == std::errc() && !std::isfinite(parsed));
+}
+
+}  // namespace
+
+std::string_view NonFiniteInTriple(std::string_view line) {
+    std::string_view tokens[3];
+    if (!SplitTriple(line, false, tokens)) return {};
+    std::string_view found;
+    for (const std::string_view token : tokens) {
+        double value = 0.0;
+        if (IsNonFiniteNumber(token)) {
+            if (found.empty()) found = token;
+        } else if (!TryParseFloat(token, value)) {
+            return {};
+        }
+    }
+    return found;
+}
+
+bool ParseDataTriple(std::string_view line, double& first, double& second, double& third) {
+    if (ParseFloatTriple(line, first, second, third)) return true;
+    const std::string_view token = NonFiniteInTriple(line);
+    if (!token.empty()) throw ELUTError("'" + std::string(token.substr(0, 40)) + "' is not a number.");
+    return false;
+}
+
 std::string FormatScaled(int bits, double value) {
     // Depths beyond 53 bits cannot be represented exactly; they never occur
     // (formats use 8 to 16), the clamp only keeps the arithmetic defined.

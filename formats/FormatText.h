@@ -44,6 +44,14 @@ bool ParseIntTriple(std::string_view line, double fullScale, bool skipFirst, dou
 // and exponent). Any conversion error gives false; nothing is raised.
 bool ParseFloatTriple(std::string_view line, double& first, double& second, double& third);
 
+// The first token of a line of three numbers that is a number but not a
+// finite one ("nan", "inf", "-Infinity", "1e999"); empty for any other line.
+std::string_view NonFiniteInTriple(std::string_view line);
+// ParseFloatTriple for the data lines of a table: a line of three numbers
+// of which one is not finite raises ELUTError "'nan' is not a number." (the
+// reading driver adds the line) instead of being passed over.
+bool ParseDataTriple(std::string_view line, double& first, double& second, double& third);
+
 // A normalised value clamped to 0..1 (NaN to 0), times 2^bits - 1, rounded
 // half to even, as a decimal integer.
 std::string FormatScaled(int bits, double value);

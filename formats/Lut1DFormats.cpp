@@ -172,7 +172,7 @@ void TCube1DLutFormat::ParseLine(const std::string& line, TLUT& lut, TLutReadSta
         return;
     }
     double red, green, blue;
-    if (state.Size != -1 && !state.Complete && ParseFloatTriple(line, red, green, blue)) {
+    if (state.Size != -1 && !state.Complete && ParseDataTriple(line, red, green, blue)) {
         StoreDeclared(lut, state, red, green, blue);
         return;
     }
@@ -405,7 +405,7 @@ void TFilmlight1DLutFormat::ParseLine(const std::string& line, TLUT& lut, TLutRe
         return;
     }
     double red, green, blue;
-    if (trimmed.front() != '#' && !state.Complete && ParseFloatTriple(line, red, green, blue))
+    if (trimmed.front() != '#' && !state.Complete && ParseDataTriple(line, red, green, blue))
         StoreDeclared(lut, state, red, green, blue);
 }
 

@@ -222,7 +222,7 @@ bool TColorFrontOSD1DLutFormat::CanRead(std::string_view, const std::string& fil
 void TColorFrontOSD1DLutFormat::ParseLine(const std::string& line, TLUT& lut, TLutReadState& state) const {
     if (IsSkipped(line)) return;
     double red = 0, green = 0, blue = 0;
-    const bool parsed = ParseFloatTriple(line, red, green, blue);
+    const bool parsed = ParseDataTriple(line, red, green, blue);
     TakeDataLine(lut, state, parsed, red, green, blue);
 }
 
@@ -316,7 +316,7 @@ void TBlackmagic1DLutFormat::ParseLine(const std::string& line, TLUT& lut, TLutR
     const char first = FirstNonBlank(line);
     if (first < '0' || first > '9') return;
     double red = 0, green = 0, blue = 0;
-    const bool parsed = ParseFloatTriple(line, red, green, blue);
+    const bool parsed = ParseDataTriple(line, red, green, blue);
     TakeDataLine(lut, state, parsed, red / 1000, green / 1000, blue / 1000);
 }
 

@@ -162,7 +162,8 @@ void TFfmpegClipWriter::OpenEncoder() {
     const int crf = settings_.Crf >= 0 ? settings_.Crf : family != nullptr ? family->Crf : -1;
     if (crf >= 0) {
         if (encoder_->priv_data == nullptr || av_opt_find(encoder_->priv_data, "crf", nullptr, 0, 0) == nullptr)
-            throw EError(std::string("the encoder ") + codec_->name + " takes no constant-rate factor (--crf)");
+            throw EError("\"" + outputName_ + "\": the encoder " + codec_->name +
+                         " takes no constant-rate factor (--crf)");
         av_dict_set_int(&options, "crf", crf, 0);
     }
     const int status = avcodec_open2(encoder_, codec_, &options);
@@ -255,7 +256,11 @@ void TFfmpegClipWriter::Write(const TDeepImage& image, std::int64_t number) {
         frame_->height = encoder_->height;
         if (av_frame_get_buffer(frame_, 0) < 0) throw EError("\"" + outputName_ + "\": out of memory");
     }
-    converter_.ToFrame(image, coding_, *frame_);
+    try {
+        converter_.ToFrame(image, coding_, *frame_);
+    } catch (const EError& error) {
+        throw EError("\"" + outputName_ + "\": " + error.what());
+    }
     const AVStream& source = *source_.Video();
     frame_->pts = firstPts_ + av_rescale_q(number, frameTime_, source.time_base) - shift_;
     frame_->color_range = encoder_->color_range;

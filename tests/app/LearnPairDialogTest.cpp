@@ -3,24 +3,32 @@
 #include <QAction>
 #include <QApplication>
 #include <QComboBox>
+#include <QFile>
 #include <QLineEdit>
 #include <QMenu>
+#include <QPointer>
+#include <QProcess>
 #include <QSettings>
 #include <QTemporaryDir>
+#include <QTimer>
 #include <cmath>
+#include <functional>
 #include <memory>
 
 #include "app/LearnPairDialog.h"
 #include "app/LutSaveForm.h"
 #include "app/MainForm.h"
 #include "app/StatusLine.h"
+#include "engine/DeepGrade.h"
 #include "engine/Error.h"
 #include "engine/GradedPair.h"
 #include "engine/ImageResize.h"
 #include "engine/LUT.h"
 #include "formats/FormatRegistry.h"
 #include "formats/LutConvert.h"
+#include "imageio/DeepImageFile.h"
 #include "imageio/ImageFile.h"
+#include "tests/app/NextModal.h"
 
 namespace {
 
@@ -59,6 +67,27 @@ protected:
 
 double MeanOf(const TLUT& lut, const TImage& before, const TImage& after) {
     return MeasureFit(PairOfImages(before, after), lut).MeanDeltaE;
+}
+
+// "Export LUT..." of the dialog, answered as a user would: the profile, a
+// grid size and the file typed into the export dialog, then "Save".
+void ExportThroughDialog(TfrmLearnPair& dialog, const QString& profile, int size, const QString& file) {
+    OnNextModal([&](QWidget* modal) {
+        auto* save = qobject_cast<TfrmSaveLut*>(modal);
+        ASSERT_NE(save, nullptr);
+        auto* formats = save->findChild<QComboBox*>("cbxOutFormat");
+        formats->setCurrentIndex(formats->findText(profile, Qt::MatchStartsWith));
+        save->cbxOutFormatChange();
+        save->findChild<QComboBox*>("cbxDimSize")->setCurrentText(QString::number(size));
+        save->findChild<QLineEdit*>("edtLUTFile")->setText(file);
+        save->btnSaveClick();
+    });
+    dialog.btnExportClick();
+}
+
+QByteArray FileBytes(const QString& path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
 }  // namespace
@@ -106,8 +135,83 @@ TEST_F(LearnPairDialogTest, TheWindowPreviewsTheLearnedLook) {
     TfrmLearnPair dialog;
     dialog.SetBefore(QPath("before.png"));
     dialog.SetAfter(QPath("after.png"));
-    window.PreviewLut(dialog.TakeLearnedLut(), "learned look");
+    window.PreviewLut(dialog.CopyLearnedLut(), "learned look");
     ASSERT_NE(window.PreviewLut(), nullptr);
     EXPECT_LT(MeanOf(*window.PreviewLut(), before, after), 0.5);
     EXPECT_TRUE(window.StatusLine()->Text().contains("LUT preview: learned look"));
+}
+
+// The window and the command line learn on one road: the same pair and
+// settings give the same file byte for byte, at the fit's own size, at a
+// smaller size, and from pictures of more than 8 bits.
+TEST_F(LearnPairDialogTest, WindowAndCommandLineWriteTheSameLut) {
+    TDeepImage deepAfter = DeepFromImage(before, "tiff");
+    GradeDeepImage(look, deepAfter);
+    const TPictureDepth sixteen{"tiff", TSampleKind::Integer, 16, ""};
+    SaveDeepImageFile(Path("before16.tif"), DeepFromImage(before, "tiff"), sixteen);
+    SaveDeepImageFile(Path("after16.tif"), deepAfter, sixteen);
+
+    struct TCase {
+        const char* Before;
+        const char* After;
+        int Size;
+    };
+    for (const TCase& pair : {TCase{"before.png", "after.png", 33}, TCase{"before.png", "after.png", 17},
+                              TCase{"before16.tif", "after16.tif", 33}}) {
+        SCOPED_TRACE(std::string(pair.After) + " at " + std::to_string(pair.Size));
+        TfrmLearnPair dialog;
+        dialog.SetBefore(QPath(pair.Before));
+        dialog.SetAfter(QPath(pair.After));
+        ASSERT_NE(dialog.LearnedLut(), nullptr);
+        const QString windowFile = QPath("window.cube");
+        QFile::remove(windowFile);
+        ExportThroughDialog(dialog, "Cube 3D Davinci", pair.Size, windowFile);
+
+        const QString cliFile = QPath("cli.cube");
+        QProcess cli;
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert("XDG_CONFIG_HOME", dir.filePath("config"));
+        cli.setProcessEnvironment(environment);
+        cli.start(OMBRANE_CLI, {"learn", QPath(pair.Before), QPath(pair.After), "-o", cliFile, "--profile",
+                                "Cube 3D Davinci", "--size", QString::number(pair.Size)});
+        ASSERT_TRUE(cli.waitForFinished(60000));
+        ASSERT_EQ(cli.exitCode(), 0) << cli.readAllStandardError().toStdString();
+
+        const QByteArray written = FileBytes(windowFile);
+        ASSERT_FALSE(written.isEmpty());
+        EXPECT_TRUE(written == FileBytes(cliFile));
+        EXPECT_EQ(ReadLutFile(windowFile.toStdString())->CubeSize, pair.Size);
+    }
+}
+
+// "Preview" closes the dialog; opened again from the window it still holds
+// the pair and its look, and previews it again.
+TEST_F(LearnPairDialogTest, ThePairStaysForTheNextOpening) {
+    QDir().mkpath(dir.filePath("lib"));
+    TfrmMain window(dir.filePath("lib").toStdString());
+    QAction* action = window.findChild<QAction*>("miLearnPair");
+    ASSERT_NE(action, nullptr);
+    OnNextModal([&](QWidget* modal) {
+        auto* dialog = qobject_cast<TfrmLearnPair*>(modal);
+        ASSERT_NE(dialog, nullptr);
+        dialog->SetBefore(QPath("before.png"));
+        dialog->SetAfter(QPath("after.png"));
+        dialog->btnPreviewClick();
+    });
+    action->trigger();
+    ASSERT_NE(window.PreviewLut(), nullptr);
+    EXPECT_LT(MeanOf(*window.PreviewLut(), before, after), 0.5);
+
+    bool held = false;
+    OnNextModal([&](QWidget* modal) {
+        auto* dialog = qobject_cast<TfrmLearnPair*>(modal);
+        ASSERT_NE(dialog, nullptr);
+        held = dialog->BeforeFile() == QPath("before.png") && dialog->AfterFile() == QPath("after.png") &&
+               dialog->LearnedLut() != nullptr && dialog->QualityText().startsWith("Fit: mean ΔE2000 ");
+        dialog->btnPreviewClick();
+    });
+    action->trigger();
+    EXPECT_TRUE(held);
+    ASSERT_NE(window.PreviewLut(), nullptr);
+    EXPECT_LT(MeanOf(*window.PreviewLut(), before, after), 0.5);
 }

@@ -34,6 +34,7 @@
 #include "imageio/DeepImageFile.h"
 #include "imageio/ImageFile.h"
 #include "tests/app/FakeDialogs.h"
+#include "tests/app/NextModal.h"
 #include "tests/support/TemporaryHome.h"
 
 // The reference the user chose, driven through the real list, keys and
@@ -58,22 +59,6 @@ TImage CastPicture(int red, int green, int blue) {
                 v = static_cast<std::uint8_t>(std::clamp(v + cast[c], 0, 255));
             }
     return image;
-}
-
-// Runs `act` on the next modal dialog that opens; closes it if `act` left it open.
-void OnNextModal(std::function<void(QWidget*)> act) {
-    auto* timer = new QTimer;
-    auto tries = std::make_shared<int>(0);
-    QObject::connect(timer, &QTimer::timeout, [timer, tries, act] {
-        QPointer<QWidget> modal = QApplication::activeModalWidget();
-        if (!modal && ++*tries < 500) return;
-        timer->stop();
-        timer->deleteLater();
-        if (!modal) return;
-        act(modal);
-        if (auto* dialog = qobject_cast<QDialog*>(modal.data()); dialog && dialog->isVisible()) dialog->reject();
-    });
-    timer->start(10);
 }
 
 // Answers the save dialog with the real file dialog, everything else like the fake.

@@ -275,3 +275,37 @@ TEST_F(CliClipTest, GradeRendersWithTheLookMatchedToAFrame) {
 }
 
 }  // namespace
+
+// Failures while a clip is graded and written name the file, as every other
+// message does: frames of a pixel format no converter writes, an encoder
+// without a constant-rate factor, and footage on frames of more than 8
+// bits. Nothing is left behind.
+TEST_F(CliClipTest, FailuresWhileRenderingNameTheClip) {
+    const std::string palette = Path("palette.mkv");
+    ASSERT_TRUE(MakeClip(palette, 64, 48, 3, "-pix_fmt pal8 -c:v png"));
+    TCliRun run = Cli({"apply", Path("look.cube"), palette, "-o", Path("out.mkv")});
+    EXPECT_EQ(run.Status, 1);
+    EXPECT_TRUE(IsOneErrorLine(run.Err)) << run.Err;
+    EXPECT_NE(run.Err.find("\"" + Path("out.mkv") + "\": frames in the pixel format pal8 cannot be written"),
+              std::string::npos)
+        << run.Err;
+    EXPECT_FALSE(std::filesystem::exists(Path("out.mkv")));
+
+    const std::string deep = Path("deep.mkv");
+    ASSERT_TRUE(MakeClip(deep, 64, 48, 3, "-pix_fmt yuv444p10le -c:v ffv1"));
+    run = Cli({"apply", Path("look.cube"), deep, "-o", Path("crf.mkv"), "--crf", "20"});
+    EXPECT_EQ(run.Status, 1);
+    EXPECT_NE(run.Err.find("\"" + Path("crf.mkv") + "\": the encoder ffv1 takes no constant-rate factor"),
+              std::string::npos)
+        << run.Err;
+    EXPECT_FALSE(std::filesystem::exists(Path("crf.mkv")));
+    for (const char* output : {"graded.mkv", "graded.tif"}) {
+        run = Cli({"grade", Path("ref.jpg"), deep, "-o", Path(output), "--footage", "slog3-sgamut3cine"});
+        EXPECT_EQ(run.Status, 1);
+        EXPECT_TRUE(IsOneErrorLine(run.Err)) << run.Err;
+        EXPECT_NE(run.Err.find("\"" + deep + "\": --footage converts 8-bit frames only"), std::string::npos) << run.Err;
+        EXPECT_FALSE(std::filesystem::exists(Path(output)));
+    }
+    for (const auto& entry : std::filesystem::directory_iterator(Dir()))
+        EXPECT_FALSE(IsTemporaryFileName(entry.path().filename().string())) << entry.path();
+}

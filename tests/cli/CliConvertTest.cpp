@@ -327,6 +327,20 @@ TEST_F(CliTest, ConvertSizesBitsAndRefusals) {
     }
 }
 
+// A cube full of "nan" is refused by its first such value, naming the file
+// and the line, and nothing is written.
+TEST_F(CliTest, ConvertNamesAValueThatIsNotANumberWithItsFileAndLine) {
+    std::string text = "# a look\nLUT_3D_SIZE 2\n";
+    for (int i = 0; i < 8; ++i) text += "nan nan nan\n";
+    WriteBytes(Path("nan.cube"), text);
+    const TCliRun run = Cli({"convert", Path("nan.cube"), "-o", Path("out.cube")});
+    EXPECT_EQ(run.Status, 1);
+    EXPECT_TRUE(IsOneErrorLine(run.Err)) << run.Err;
+    EXPECT_NE(run.Err.find(Path("nan.cube")), std::string::npos) << run.Err;
+    EXPECT_NE(run.Err.find("'nan' is not a number. Line 3: \"nan nan nan\""), std::string::npos) << run.Err;
+    EXPECT_FALSE(std::filesystem::exists(Path("out.cube")));
+}
+
 TEST_F(CliTest, ApplyGradesWithTheLutFileAtFullSize) {
     const std::string image = Path("frame.bmp");
     SaveImageFile(image, MakeTestPicture(257, 143, 5));

@@ -1,5 +1,6 @@
 #include <cstdio>
 #include <filesystem>
+#include <limits>
 #include <string>
 
 #include "engine/DeepGrade.h"
@@ -161,4 +162,64 @@ TEST_F(CliLearnTest, WarnsWhenThePairIsNoGlobalColourChange) {
         << run.Err;
     EXPECT_GT(share, 5.0);
     EXPECT_TRUE(std::filesystem::exists(Path("v.cube")));
+}
+
+// Float pictures may hold NaN and infinities: such a pair is refused with
+// the file and the count of those values, not learned into a LUT whose fit
+// reads "-nan" nor called shifted.
+TEST_F(CliLearnTest, ValuesThatAreNotFiniteNumbersAreRefusedWithTheirCount) {
+    const TPictureDepth floats{"openexr", TSampleKind::Float, 32, ""};
+    TDeepImage deepAfter = DeepFromImage(before_, "openexr");
+    GradeDeepImage(*look_, deepAfter);
+    SaveDeepImageFile(Path("before.exr"), DeepFromImage(before_, "openexr"), floats);
+    SaveDeepImageFile(Path("after.exr"), deepAfter, floats);
+    ASSERT_EQ(Cli({"learn", Path("before.exr"), Path("after.exr"), "-o", Path("fine.cube")}).Status, 0);
+
+    const float infinity = std::numeric_limits<float>::infinity();
+    const float nan = std::numeric_limits<float>::quiet_NaN();
+    struct TCase {
+        const char* Name;
+        float Value;
+        int Count;
+        const char* Holds;
+    };
+    for (const TCase& bad : {TCase{"inf.exr", infinity, 12, "\" holds 12 values that are not finite numbers"},
+                             TCase{"minf.exr", -infinity, 1, "\" holds 1 value that is not a finite number"},
+                             TCase{"nan.exr", nan, 12, "\" holds 12 values that are not finite numbers"}}) {
+        TDeepImage damaged = deepAfter;
+        for (int i = 0; i < bad.Count; ++i) damaged.Row(40 + 7 * i)[3 * (30 + 11 * i) + i % 3] = bad.Value;
+        SaveDeepImageFile(Path(bad.Name), damaged, floats);
+        const TCliRun run = Cli({"learn", Path("before.exr"), Path(bad.Name), "-o", Path("bad.cube")});
+        EXPECT_EQ(run.Status, 1) << bad.Name;
+        EXPECT_TRUE(IsOneErrorLine(run.Err)) << run.Err;
+        EXPECT_NE(run.Err.find("\"" + Path(bad.Name) + bad.Holds), std::string::npos) << run.Err;
+        EXPECT_EQ(run.Out, "");
+        EXPECT_FALSE(std::filesystem::exists(Path("bad.cube")));
+    }
+    // BEFORE is checked as well.
+    const TCliRun run = Cli({"learn", Path("nan.exr"), Path("after.exr"), "-o", Path("bad.cube")});
+    EXPECT_EQ(run.Status, 1);
+    EXPECT_NE(run.Err.find("\"" + Path("nan.exr") + "\" holds 12 values"), std::string::npos) << run.Err;
+}
+
+// A smooth float gradient whose colours a curve changes keeps its place:
+// it is learned, not refused as shifted.
+TEST_F(CliLearnTest, AGradientWithChangedColoursIsNoShiftedPair) {
+    TDeepImage gradient(320, 200, false);
+    TDeepImage curved(320, 200, false);
+    for (int y = 0; y < gradient.Height(); ++y)
+        for (int x = 0; x < gradient.Width(); ++x) {
+            float* p = gradient.Row(y) + 3 * x;
+            const float t = (static_cast<float>(x) / 319 + static_cast<float>(y) / 199) / 2;
+            p[0] = t, p[1] = t * t, p[2] = 1 - t;
+            for (int c = 0; c < 3; ++c) curved.Row(y)[3 * x + c] = p[c] * p[c] * (3 - 2 * p[c]);
+        }
+    const TPictureDepth floats{"openexr", TSampleKind::Float, 32, ""};
+    SaveDeepImageFile(Path("gradient.exr"), gradient, floats);
+    SaveDeepImageFile(Path("curved.exr"), curved, floats);
+    const TCliRun run = Cli({"learn", Path("gradient.exr"), Path("curved.exr"), "-o", Path("gradient.cube")});
+    ASSERT_EQ(run.Status, 0) << run.Err;
+    double mean = 0, p99 = 0;
+    ASSERT_TRUE(ParseReport(run.Out, mean, p99)) << run.Out;
+    EXPECT_LT(mean, 0.5);
 }

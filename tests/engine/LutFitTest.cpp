@@ -213,6 +213,36 @@ TEST(GradedPairTest, FindsShiftsOfMoreThanAPixel) {
     }
 }
 
+TEST(GradedPairTest, SmoothGradientsWithChangedColoursStayInPlace) {
+    // Float gradients (no quantisation to give their edges texture), AFTER
+    // through a smooth S-curve or a power: their edges change slowly across
+    // the frame and agree about as well at any shift.
+    auto sCurve = [](float v) { return v * v * (3.0f - 2.0f * v); };
+    auto power = [](float v) { return std::pow(v, 0.6f); };
+    auto diagonal = [](float u, float v, float* p) {
+        const float t = (u + v) / 2;
+        p[0] = t, p[1] = t * t, p[2] = 1 - t;
+    };
+    auto across = [](float u, float, float* p) { p[0] = u, p[1] = 0.5f * u + 0.2f, p[2] = 0.8f - 0.6f * u; };
+    const std::function<float(float)> curves[] = {sCurve, power};
+    const std::function<void(float, float, float*)> gradients[] = {diagonal, across};
+    for (int width : {320, 1000})
+        for (const auto& gradient : gradients)
+            for (const auto& curve : curves) {
+                const int height = width * 5 / 8;
+                TPicturePair pair{width, height, [&](int y, float* before, float* after) {
+                                      for (int x = 0; x < width; ++x) {
+                                          gradient(static_cast<float>(x) / (width - 1),
+                                                   static_cast<float>(y) / (height - 1), before + 3 * x);
+                                          for (int c = 0; c < 3; ++c) after[3 * x + c] = curve(before[3 * x + c]);
+                                      }
+                                  }};
+                const TPairShift shift = MeasurePairShift(pair);
+                EXPECT_EQ(shift.X, 0) << width;
+                EXPECT_EQ(shift.Y, 0) << width;
+            }
+}
+
 TEST(GradedPairTest, BringsPairsOfOneShapeToOneSize) {
     TImage before(200, 100);
     TImage after(100, 50);

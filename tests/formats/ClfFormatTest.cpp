@@ -219,4 +219,45 @@ TEST(ClfFormatTest, IllegalListsAreRefusedWithWhatIsWrong) {
     EXPECT_PRED2(Contains, ErrorOf(Document("<Array dim=\"2 1\">1</Array>")), "\"Array\"");
 }
 
+// A colour transform file (.ctf) may hold elements the format does not
+// know between its operators: they are skipped. A Common LUT Format
+// document refuses them by name, as its standard asks; operators that are
+// not read, and anything with bit depths, stay refused in both.
+TEST(ClfFormatTest, UnknownElementsBetweenOperatorsAreSkippedInTransformFiles) {
+    auto errorIn = [](const std::string& text, const std::string& name) {
+        auto lut = std::make_unique<TLUT>();
+        try {
+            FindLutFormat("clf")->Read(text, name, *lut);
+        } catch (const EError& error) {
+            return std::string(error.what());
+        }
+        return std::string("(no error)");
+    };
+    auto transform = [](const std::string& elements) {
+        return "<?xml version=\"1.0\"?>\n<ProcessList id=\"x\" version=\"1.3\">\n" + elements + "</ProcessList>\n";
+    };
+    const std::string curve =
+        "<LUT1D inBitDepth=\"32f\" outBitDepth=\"32f\"><Array dim=\"2 1\">0.25 0.75</Array></LUT1D>\n";
+    const std::string unknown = "<Ignore>\nThis is a \"difficult\" but legal file.\n</Ignore>\n" + curve +
+                                "<just_ignore/>\n<Notes><just_ignore>text</just_ignore></Notes>\n";
+    auto lut = std::make_unique<TLUT>();
+    FindLutFormat("clf")->Read(transform(unknown), "look.ctf", *lut);
+    ASSERT_EQ(lut->Kind, lkCurve);
+    ASSERT_EQ(lut->CurveSize, 2);
+    EXPECT_DOUBLE_EQ(lut->Curve[0].Green, 0.25);
+    EXPECT_DOUBLE_EQ(lut->Curve[1].Blue, 0.75);
+
+    EXPECT_PRED2(Contains, errorIn(transform(unknown), "look.clf"), "operator \"Ignore\" is not supported");
+    EXPECT_PRED2(Contains, errorIn(Document(unknown), "look.ctf"), "operator \"Ignore\" is not supported");
+    EXPECT_PRED2(Contains,
+                 errorIn(transform("<Ignore/>" + curve +
+                                   "<FixedFunction inBitDepth=\"32f\" outBitDepth=\"32f\" style=\"RedMod03Fwd\"/>"),
+                         "look.ctf"),
+                 "operator \"FixedFunction\" is not supported");
+    EXPECT_PRED2(Contains, errorIn(transform(curve + "<Swirl inBitDepth=\"32f\" outBitDepth=\"32f\"/>"), "look.ctf"),
+                 "operator \"Swirl\" is not supported");
+    EXPECT_PRED2(Contains, errorIn(transform(curve + "<Array dim=\"2 1\">1</Array>"), "look.ctf"), "\"Array\"");
+    EXPECT_PRED2(Contains, errorIn(transform("<Ignore/><just_ignore/>"), "look.ctf"), "holds no operator");
+}
+
 }  // namespace

@@ -517,4 +517,35 @@ TEST_F(Cube3DFormatsTest, WritersRefuseSizesOutsideTheTable) {
     }
 }
 
+// A value that is not a number (NaN, an infinity, a decimal beyond the range
+// of double) in a data line is reported with its line by every reader of
+// decimal triples, not passed over until the table comes out short.
+TEST_F(Cube3DFormatsTest, ValuesThatAreNotNumbersAreReportedAtTheirLine) {
+    auto errorOf = [](const char* id, const std::string& text, const char* name) {
+        auto lut = std::make_unique<TLUT>();
+        try {
+            FindLutFormat(id)->Read(text, name, *lut);
+        } catch (const ELUTError& error) {
+            return std::string(error.what());
+        }
+        return std::string("(no error)");
+    };
+    std::string nans;
+    for (int i = 0; i < 8; ++i) nans += "nan nan nan\n";
+    EXPECT_EQ(errorOf("cube-3d", "LUT_3D_SIZE 2\n" + nans, "nan.cube"),
+              "'nan' is not a number. Line 2: \"nan nan nan\"");
+    EXPECT_EQ(errorOf("cube-3d", "TITLE \"x\"\nLUT_3D_SIZE 2\n0 0 0\n1 0 0\n0 -INF 0\n", "inf.cube"),
+              "'-INF' is not a number. Line 5: \"0 -INF 0\"");
+    EXPECT_EQ(errorOf("cube-3d", "LUT_3D_SIZE 2\n0 0 1e999\n", "big.cube"),
+              "'1e999' is not a number. Line 2: \"0 0 1e999\"");
+    EXPECT_EQ(errorOf("cube-1d", "LUT_1D_SIZE 2\n0 0 0\n1 NaN 1\n", "curve.cube"),
+              "'NaN' is not a number. Line 3: \"1 NaN 1\"");
+    EXPECT_EQ(errorOf("davinci-dat-3d", nans, "nan.dat"), "'nan' is not a number. Line 1: \"nan nan nan\"");
+    EXPECT_EQ(errorOf("nucoda-3d", "NUCODA_3D_CUBE 2\nLUT_3D_SIZE 2\n\n" + nans, "nan.cms"),
+              "'nan' is not a number. Line 4: \"nan nan nan\"");
+    // Lines that are no triple of numbers are still passed over.
+    EXPECT_EQ(errorOf("cube-3d", "LUT_3D_SIZE 2\nDOMAIN_MIN 0 0 0\nnan x 0\n", "x.cube"),
+              "Incomplete file. Expected 8 entries, found 0.");
+}
+
 }  // namespace

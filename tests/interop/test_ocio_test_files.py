@@ -72,6 +72,31 @@ class OcioTestFiles(support.InteropCase):
         self.assertEqual(problems, [])
         self.assertGreater(counts.get("match", 0), 60)
 
+    def test_cdl_pairs_are_read_as_written(self):
+        """cdl_various.ctf chains every ASC_CDL style forward and then
+        reversed, at changing bit depths. The depths scale nothing around a
+        CDL (its values are always normalised): OpenColorIO with every
+        optimisation but one gives our values. That one, the dropping of a
+        CDL followed by its inverse, is no identity here (the clamps cut the
+        red offset of -0.02 at black), so OpenColorIO's default processor
+        gives 0.02 where the written chain gives 0.048 at black."""
+        support.require_ocio(self)
+        ocio = support.OCIO
+        path = os.path.join(HERE, "ocio-files", "cdl_various.ctf")
+        pts = ocio_files.points()
+        ours, head = ocio_files.our_values(support.LUT_EVAL, path, pts)
+        self.assertIsNotNone(ours, head)
+        processor = ocio.Config.CreateRaw().getProcessor(ocio.FileTransform(src=path))
+        flags = ocio.OPTIMIZATION_ALL & ~ocio.OPTIMIZATION_PAIR_IDENTITY_CDL
+        cpu = processor.getOptimizedCPUProcessor(ocio.BIT_DEPTH_F32, ocio.BIT_DEPTH_F32,
+                                                 ocio.OptimizationFlags(flags))
+        theirs = [cpu.applyRGB(list(p)) for p in pts]
+        worst = max(abs(a - b) for o, t in zip(ours, theirs) for a, b in zip(o, t))
+        self.assertLess(worst, 1e-5)
+        black = processor.getDefaultCPUProcessor().applyRGB([0.0, 0.0, 0.0])
+        self.assertAlmostEqual(black[0], 0.02, places=6)
+        self.assertAlmostEqual(ours[pts.index((0.0, 0.0, 0.0))][0], 0.048265, places=5)
+
 
 if __name__ == "__main__":
     support.main()
