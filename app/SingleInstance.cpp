@@ -6,8 +6,10 @@
 #include <QGuiApplication>
 #include <QLocalServer>
 #include <QLocalSocket>
-#include <QStandardPaths>
+#include <QPointer>
 
+#include <sys/socket.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
@@ -15,6 +17,8 @@ namespace {
 // A path is far shorter; a sender of more is not one of ours.
 constexpr qsizetype kMaxMessage = 64 * 1024;
 constexpr char kTaken = '1';
+// How long a later start waits for the window to open the file it took.
+constexpr int kOpenTimeoutMs = 120000;
 
 // The display the window opens on, as a name fit for a file.
 QString DisplayKey() {
@@ -26,6 +30,44 @@ QString DisplayKey() {
     return key.isEmpty() ? QStringLiteral("none") : key;
 }
 
+// A folder itself (no link), owned by this user, that no one else may enter
+// or write.
+bool IsPrivateFolder(const QString& folder) {
+    struct stat st {};
+    return !folder.isEmpty() && lstat(QFile::encodeName(folder).constData(), &st) == 0 && S_ISDIR(st.st_mode) &&
+           st.st_uid == getuid() && (st.st_mode & 077) == 0;
+}
+
+// The runtime folder when it is private, else this user's own folder in the
+// temporary folder, made private when missing; empty when neither is.
+QString PrivateFolder() {
+    const QString runtime = qEnvironmentVariable("XDG_RUNTIME_DIR");
+    if (IsPrivateFolder(runtime)) return runtime;
+    const QString own = QDir(QDir::tempPath()).filePath(QStringLiteral("ombrane-%1").arg(getuid()));
+    (void)mkdir(QFile::encodeName(own).constData(), 0700);  // one that exists is checked below
+    return IsPrivateFolder(own) ? own : QString();
+}
+
+// Whether the other end of a connected local socket runs as this user.
+bool PeerIsThisUser(const QLocalSocket& socket) {
+    ucred peer{};
+    socklen_t size = sizeof peer;
+    const int fd = static_cast<int>(socket.socketDescriptor());
+    return fd >= 0 && getsockopt(fd, SOL_SOCKET, SO_PEERCRED, &peer, &size) == 0 && peer.uid == getuid();
+}
+
+// Reads up to the zero byte that ends the window's answer; false when none
+// comes in time.
+bool ReadAnswer(QLocalSocket& socket, QByteArray& answer, int timeoutMs) {
+    while (!answer.contains('\0')) {
+        if (socket.bytesAvailable() == 0 && !socket.waitForReadyRead(timeoutMs)) return false;
+        answer += socket.readAll();
+        if (answer.size() > kMaxMessage) return false;
+    }
+    answer.truncate(answer.indexOf('\0'));
+    return true;
+}
+
 }  // namespace
 
 TSingleInstance::TSingleInstance(QObject* parent) : QObject(parent) {}
@@ -35,16 +77,18 @@ TSingleInstance::~TSingleInstance() {
 }
 
 QString TSingleInstance::ServerName() {
-    QString folder = QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
-    if (folder.isEmpty()) folder = QDir::tempPath();
+    const QString folder = PrivateFolder();
+    if (folder.isEmpty()) return QString();
     const QString name = QStringLiteral("ombrane-%1-%2.socket").arg(getuid()).arg(DisplayKey());
     return QDir(folder).filePath(name);
 }
 
-bool TSingleInstance::SendToRunning(const QString& file, int timeoutMs) const {
+bool TSingleInstance::SendToRunning(const QString& file, int timeoutMs, QString* error) const {
+    const QString name = ServerName();
+    if (name.isEmpty()) return false;
     QLocalSocket socket;
-    socket.connectToServer(ServerName());
-    if (!socket.waitForConnected(timeoutMs)) return false;
+    socket.connectToServer(name);
+    if (!socket.waitForConnected(timeoutMs) || !PeerIsThisUser(socket)) return false;
     QByteArray message = file.isEmpty() ? QByteArray() : QFile::encodeName(QFileInfo(file).absoluteFilePath());
     message.append('\0');
     socket.write(message);
@@ -53,13 +97,22 @@ bool TSingleInstance::SendToRunning(const QString& file, int timeoutMs) const {
     // does not keep this start waiting for ever.
     while (socket.bytesAvailable() == 0)
         if (!socket.waitForReadyRead(timeoutMs)) return false;
-    return socket.read(1) == QByteArray(1, kTaken);
+    if (socket.read(1) != QByteArray(1, kTaken)) return false;
+    // Then why the window could not open the file, if it could not; the
+    // file is the window's now, whether or not that comes.
+    QByteArray answer;
+    if (ReadAnswer(socket, answer, kOpenTimeoutMs) && error) *error = QString::fromUtf8(answer);
+    return true;
 }
 
 bool TSingleInstance::Listen() {
     server_ = new QLocalServer(this);
     server_->setSocketOptions(QLocalServer::UserAccessOption);
     const QString name = ServerName();
+    if (name.isEmpty()) {
+        errorText_ = QStringLiteral("no folder of this user alone holds the socket");
+        return false;
+    }
     bool listening = server_->listen(name);
     if (!listening && server_->serverError() == QAbstractSocket::AddressInUseError) {
         // A socket nobody listens on is what a program that ended without
@@ -82,6 +135,10 @@ bool TSingleInstance::Listen() {
 void TSingleInstance::Accept() {
     while (QLocalSocket* socket = server_->nextPendingConnection()) {
         connect(socket, &QLocalSocket::disconnected, socket, &QObject::deleteLater);
+        if (!PeerIsThisUser(*socket)) {
+            socket->abort();
+            continue;
+        }
         connect(socket, &QLocalSocket::readyRead, this, [this, socket] { Read(socket); });
         if (socket->bytesAvailable() > 0) Read(socket);
     }
@@ -98,8 +155,15 @@ void TSingleInstance::Read(QLocalSocket* socket) {
         return;
     }
     socket->setProperty("message", QByteArray());
+    disconnect(socket, &QLocalSocket::readyRead, this, nullptr);
     socket->write(QByteArray(1, kTaken));
     socket->flush();
+    const QString file = QFile::decodeName(message.left(end));
+    emit FileReceived(file);
+    const QPointer<QLocalSocket> guarded(socket);
+    const QString error = opener_ ? opener_(file) : QString();
+    if (guarded.isNull()) return;
+    socket->write(error.toUtf8().replace('\0', ' ') + QByteArray(1, '\0'));
+    socket->flush();
     socket->disconnectFromServer();
-    emit FileReceived(QFile::decodeName(message.left(end)));
 }

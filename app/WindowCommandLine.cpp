@@ -19,7 +19,8 @@ const std::string_view kWindowHelp =
     "  --version      print the version and exit\n"
     "\n"
     "'ombrane-cli --help' describes the command-line program.\n"
-    "Exit status: 0 success, 2 a bad command line.\n";
+    "Exit status: 0 success, 1 the running window could not open FILE handed to it,\n"
+    "2 a bad command line.\n";
 
 TWindowCommandLine ParseWindowCommandLine(const QStringList& words) {
     TWindowCommandLine line;

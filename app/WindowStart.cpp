@@ -1,9 +1,12 @@
 #include "app/WindowStart.h"
 
 #include <QFileInfo>
+#include <QPointer>
+#include <new>
 
 #include "app/Application.h"
 #include "app/FileDrop.h"
+#include "app/HandedErrors.h"
 #include "app/MainForm.h"
 #include "app/SingleInstance.h"
 #include "engine/Error.h"
@@ -18,23 +21,36 @@ void OpenStartFile(TfrmMain& window, const QString& file) {
     window.DropOnPreview({file});
 }
 
-void TakeHandedFile(TfrmMain& window, const QString& file) {
+QString TakeHandedFile(TfrmMain& window, const QString& file, THandedErrors& errors) {
     if (window.isMinimized()) window.showMaximized();
     window.raise();
     window.activateWindow();
-    if (!file.isEmpty()) RunHandler([&] { OpenStartFile(window, file); });
+    if (file.isEmpty()) return QString();
+    QString message;
+    try {
+        OpenStartFile(window, file);
+        return QString();
+    } catch (const std::bad_alloc&) {
+        message = QStringLiteral("Not enough memory for this operation.");
+    } catch (const std::exception& error) {
+        message = QString::fromStdString(error.what());
+    }
+    errors.Add(message);
+    return message;
 }
 
-std::unique_ptr<TfrmMain> StartWindow(const QString& file, TSingleInstance& instance,
-                                      const std::string& libraryFolder) {
-    if (instance.SendToRunning(file)) return nullptr;
+std::unique_ptr<TfrmMain> StartWindow(const QString& file, TSingleInstance& instance, const std::string& libraryFolder,
+                                      QString* handOverError) {
+    if (instance.SendToRunning(file, 10000, handOverError)) return nullptr;
     // Without the socket this window still works; only later starts open
     // windows of their own.
     instance.Listen();
     auto window = std::make_unique<TfrmMain>(libraryFolder);
-    TfrmMain* shown = window.get();
-    QObject::connect(&instance, &TSingleInstance::FileReceived, shown,
-                     [shown](const QString& handed) { TakeHandedFile(*shown, handed); });
+    const QPointer<TfrmMain> shown(window.get());
+    const QPointer<THandedErrors> errors(new THandedErrors(shown));
+    instance.SetOpener([shown, errors](const QString& handed) {
+        return shown && errors ? TakeHandedFile(*shown, handed, *errors) : QString();
+    });
     window->showMaximized();
     if (!file.isEmpty()) RunHandler([&] { OpenStartFile(*window, file); });
     return window;

@@ -11,6 +11,7 @@
 #include "app/WindowStart.h"
 #include "imageio/QtPictureCodec.h"
 #include "library/LibrarySettings.h"
+#include "library/UserSettingsFiles.h"
 
 namespace {
 
@@ -47,10 +48,20 @@ int main(int argc, char** argv) {
     QApplication::setApplicationDisplayName(ProductInfo().ProductName);
     QApplication::setDesktopFileName("ombrane");
     QApplication::setWindowIcon(QIcon(":/icons/ombrane.png"));
+    // Settings that cannot be read must not keep the window from starting:
+    // it starts with the defaults and leaves that file alone.
+    if (const std::string problem = UserSettingsProblem(); !problem.empty()) {
+        std::fprintf(stderr, "ombrane: warning: %s The default settings apply.\n", problem.c_str());
+        SetUserSettingsAside();
+    }
     std::string folder;
     RunHandler([&] { folder = ReadLibraryFolder(); });
     TSingleInstance instance;
-    const auto window = StartWindow(line.File, instance, folder);
-    if (!window) return 0;
-    return app.exec();
+    QString handOverError;
+    const auto window = StartWindow(line.File, instance, folder, &handOverError);
+    if (window) return app.exec();
+    // The running window took the file; it says too when it could not open it.
+    if (handOverError.isEmpty()) return 0;
+    std::fprintf(stderr, "ombrane: %s\n", handOverError.toLocal8Bit().constData());
+    return 1;
 }

@@ -229,11 +229,46 @@ int WriteAndClose(int fd, const std::function<int(int)>& content) {
     return error;
 }
 
-// Refuses a write-protected target before anything is written. Returns the
-// permission bits an existing regular file passes on, or -1.
+[[noreturn]] void RaiseNotRegular(const std::string& fileName) {
+    throw EError("Cannot write file \"" + fileName + "\": it is not a regular file.");
+}
+
+// Whether the name is in /proc or a chain of links from it passes through
+// /proc (/dev/stdout, /dev/fd/1): such a name stands for a descriptor of the
+// running program, never for a file to replace.
+bool LeadsIntoProc(std::string name) {
+    for (int hop = 0; hop < 40; ++hop) {
+        if (name.starts_with("/proc/")) return true;
+        char target[PATH_MAX];
+        const ssize_t length = readlink(name.c_str(), target, sizeof target);
+        if (length <= 0 || length >= static_cast<ssize_t>(sizeof target)) return false;
+        std::string next(target, static_cast<std::size_t>(length));
+        const std::size_t slash = name.rfind('/');
+        if (next.front() != '/' && slash != std::string::npos) next = name.substr(0, slash + 1) + next;
+        name = next;
+    }
+    return false;
+}
+
+// Refuses a device, a named pipe or a socket at the target, also behind a
+// link: renaming over it would put a file in its place. A link to a regular
+// file, a dangling one and a folder are left to the write as before.
+void CheckTargetKind(const std::string& fileName, const struct stat& link) {
+    struct stat st {};
+    if (S_ISLNK(link.st_mode) && stat(fileName.c_str(), &st) != 0) return;
+    if (!S_ISLNK(link.st_mode)) st = link;
+    if (!S_ISREG(st.st_mode) && !S_ISDIR(st.st_mode)) RaiseNotRegular(fileName);
+    if (S_ISLNK(link.st_mode) && LeadsIntoProc(fileName)) RaiseNotRegular(fileName);
+}
+
+// Refuses a write-protected target, and one that is not a file to replace,
+// before anything is written. Returns the permission bits an existing
+// regular file passes on, or -1.
 int CheckTarget(const std::string& fileName) {
     struct stat st {};
-    if (lstat(fileName.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return -1;
+    if (lstat(fileName.c_str(), &st) != 0) return -1;
+    CheckTargetKind(fileName, st);
+    if (!S_ISREG(st.st_mode)) return -1;
     if ((st.st_mode & 0222) == 0 || access(fileName.c_str(), W_OK) != 0)
         RaiseFileError("Cannot write file", fileName, EACCES);
     return static_cast<int>(st.st_mode & 07777);

@@ -8,6 +8,7 @@
 #include <filesystem>
 
 #include "engine/Error.h"
+#include "library/UserSettingsFiles.h"
 
 namespace {
 
@@ -61,6 +62,7 @@ std::string ResolveLibraryFolder(const std::string& configured, const std::strin
 }
 
 std::string ReadLibraryFolder() {
+    if (const std::string problem = UserSettingsProblem(); !problem.empty()) throw EError(problem);
     const QSettings settings(QSettings::NativeFormat, QSettings::UserScope, "tarnwerk", "Ombrane");
     const std::string configured = settings.value("lib").toString().toStdString();
     return ResolveLibraryFolder(configured, ProgramFolder().toStdString(), UserDataFolder().toStdString());

@@ -8,7 +8,8 @@
 // data folder's "lib" (an installed program never writes into the folder of
 // programs). The default folder is created when missing; a folder named in
 // the setting is used as it is, a missing one is not created. The setting is
-// never written.
+// never written. EError naming the settings file when it cannot be read (a
+// named pipe, a device).
 std::string ReadLibraryFolder();
 
 // The choice behind ReadLibraryFolder with its three inputs given.

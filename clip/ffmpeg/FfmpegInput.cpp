@@ -10,6 +10,8 @@
 #include <mutex>
 
 extern "C" {
+#include <libavutil/avstring.h>
+#include <libavutil/dict.h>
 #include <libavutil/error.h>
 #include <libavutil/log.h>
 #include <libavutil/mem.h>
@@ -20,6 +22,20 @@ extern "C" {
 namespace {
 
 constexpr int kIoBufferSize = 1 << 16;
+
+// The demuxers a clip is read with: those of the containers clips come in
+// (.mov, .mp4, .mkv, .mxf, .avi). Any other format the library knows may
+// name further files or network addresses to open (playlists, manifests,
+// session descriptions), so a file found to be one is refused unread.
+constexpr const char* kClipDemuxers = "mov,mp4,m4a,3gp,3g2,mj2,matroska,webm,mxf,avi";
+
+bool IsClipDemuxer(const AVInputFormat* format) {
+    return format != nullptr && av_match_list(format->name, kClipDemuxers, ',') > 0;
+}
+
+// A clip is read from its own descriptor alone: whatever else a demuxer
+// would open (a file a reference names, an address) is refused.
+int RefuseNestedOpen(AVFormatContext*, AVIOContext**, const char*, int, AVDictionary**) { return AVERROR(EPERM); }
 
 std::mutex& LogLock() {
     static std::mutex lock;
@@ -119,14 +135,9 @@ TInputClip::TInputClip(int fd, const std::string& fileName) : name_(fileName) {
     }
     format_->pb = io_;
     format_->flags |= AVFMT_FLAG_CUSTOM_IO;
-    int status = avformat_open_input(&format_, nullptr, nullptr, nullptr);
-    if (status < 0) {
-        format_ = nullptr;  // freed by the library on failure
-        const std::string reason = LibraryReason(status);
-        Close();
-        throw EError("\"" + fileName + "\" is not a clip that can be read: " + reason);
-    }
-    status = avformat_find_stream_info(format_, nullptr);
+    format_->io_open = RefuseNestedOpen;
+    Open(ChooseDemuxer());
+    const int status = avformat_find_stream_info(format_, nullptr);
     if (status < 0) {
         const std::string reason = LibraryReason(status);
         Close();
@@ -140,6 +151,35 @@ TInputClip::TInputClip(int fd, const std::string& fileName) : name_(fileName) {
     if (video_ < 0) {
         Close();
         throw EError("\"" + fileName + "\" holds no video stream");
+    }
+}
+
+const AVInputFormat* TInputClip::ChooseDemuxer() {
+    const AVInputFormat* demuxer = nullptr;
+    const int status = av_probe_input_buffer2(io_, &demuxer, nullptr, nullptr, 0, 0);
+    if (status < 0) {
+        const std::string reason = LibraryReason(status);
+        Close();
+        throw EError("\"" + name_ + "\" is not a clip that can be read: " + reason);
+    }
+    if (!IsClipDemuxer(demuxer)) {
+        Close();
+        throw EError("\"" + name_ + "\" is not a clip that can be read: it is no MOV, MP4, Matroska, MXF or AVI file");
+    }
+    return demuxer;
+}
+
+void TInputClip::Open(const AVInputFormat* demuxer) {
+    AVDictionary* options = nullptr;
+    av_dict_set(&options, "format_whitelist", kClipDemuxers, 0);
+    av_dict_set(&options, "protocol_whitelist", "file", 0);
+    const int status = avformat_open_input(&format_, nullptr, demuxer, &options);
+    av_dict_free(&options);
+    if (status < 0) {
+        format_ = nullptr;  // freed by the library on failure
+        const std::string reason = LibraryReason(status);
+        Close();
+        throw EError("\"" + name_ + "\" is not a clip that can be read: " + reason);
     }
 }
 

@@ -20,8 +20,9 @@ std::uint64_t DecoderErrorCount();
 void QuietLibrary();
 
 // A demuxer reading an open file with pread, so that any number of them can
-// read one descriptor; the file is never closed here. EError naming the file
-// when the library cannot make a clip of it.
+// read one descriptor; the file is never closed here. Only the demuxers of
+// the clip containers read it, and nothing besides it is ever opened. EError
+// naming the file when the library cannot make a clip of it.
 class TInputClip {
 public:
     TInputClip(int fd, const std::string& fileName);
@@ -44,6 +45,10 @@ private:
         std::int64_t Offset = 0;
         std::int64_t Size = 0;
     };
+    // The demuxer the file's content asks for, when it is one of the
+    // containers clips come in; else EError naming the file.
+    const AVInputFormat* ChooseDemuxer();
+    void Open(const AVInputFormat* demuxer);
     void Close();
     static int ReadPacket(void* opaque, std::uint8_t* buffer, int size);
     static std::int64_t Seek(void* opaque, std::int64_t offset, int whence);

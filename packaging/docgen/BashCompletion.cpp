@@ -146,12 +146,47 @@ std::string TBashCompletion::Script() const {
     for (const TCommand& command : commands_) names.push_back(command.Name);
     out << "# bash completion for " << program_ << "                -*- shell-script -*-\n"
         << "# Written at build time from the program's help texts.\n\n";
-    out << R"bash(# Offers the lines of $1 that begin with the current word, quoted for the
+    out << R"bash(# The word $1 as the shell would pass it, worked out without running
+# anything: quotes and backslashes are taken away and a leading ~ is the
+# home folder, while $ and ` stay as they are (nothing on the line is ever
+# run by completing it).
+_ombrane_dequote()
+{
+    local word=$1 out= quote= c i
+    if [[ $word == "~" || $word == "~/"* ]]; then
+        word=$HOME${word:1}
+    fi
+    for ((i = 0; i < ${#word}; i++)); do
+        c=${word:i:1}
+        if [[ $quote == "'" ]]; then
+            if [[ $c == "'" ]]; then quote=; else out+=$c; fi
+        elif [[ $quote == '"' ]]; then
+            if [[ $c == '"' ]]; then
+                quote=
+            elif [[ $c == '\' && ${word:i+1:1} == [\"\\\$\`] ]]; then
+                out+=${word:i+1:1}
+                ((i++))
+            else
+                out+=$c
+            fi
+        elif [[ $c == "'" || $c == '"' ]]; then
+            quote=$c
+        elif [[ $c == '\' ]]; then
+            out+=${word:i+1:1}
+            ((i++))
+        else
+            out+=$c
+        fi
+    done
+    printf '%s' "$out"
+}
+
+# Offers the lines of $1 that begin with the current word, quoted for the
 # shell (profile names hold spaces).
 _ombrane_choose()
 {
     local typed word
-    typed=$(dequote "$cur")
+    typed=$(_ombrane_dequote "$cur")
     COMPREPLY=()
     while IFS= read -r word; do
         [[ -n $word && $word == "$typed"* ]] && COMPREPLY+=("$(printf '%q' "$word")")
@@ -164,7 +199,7 @@ _ombrane_given()
     local i
     for ((i = 1; i < cword; i++)); do
         if [[ ${words[i]} == "$1" ]]; then
-            dequote "${words[i + 1]}"
+            _ombrane_dequote "${words[i + 1]}"
             return
         fi
     done

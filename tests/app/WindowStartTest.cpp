@@ -5,11 +5,22 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QImage>
+#include <QLocalServer>
 #include <QLocalSocket>
 #include <QProcess>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
+
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
+#include <sys/wait.h>
+#include <unistd.h>
+#include <algorithm>
+#include <cstring>
+#include <memory>
+#include <vector>
 
 #include "app/MainForm.h"
 #include "app/SingleInstance.h"
@@ -71,12 +82,17 @@ protected:
         environment.insert("XDG_DATA_HOME", dir.filePath("home/.local/share"));
         environment.insert("QT_QPA_PLATFORM", "offscreen");
         program.setProcessEnvironment(environment);
+        // Its library is the test's own, never the build tree's.
+        QDir().mkpath(dir.filePath("home/.config/tarnwerk"));
+        QFile settings(dir.filePath("home/.config/tarnwerk/Ombrane.conf"));
+        if (!settings.exists() && settings.open(QIODevice::WriteOnly))
+            settings.write("[General]\nlib=" + QFile::encodeName(dir.filePath("lib")) + "\n");
         program.setProgram(OMBRANE_WINDOW);
         program.setArguments(arguments);
     }
     // Runs `ombrane ARGUMENTS` while this process's events go on, so that a
     // window of this test can answer it.
-    int Run(const QStringList& arguments, const QString& folder = QString()) const {
+    int Run(const QStringList& arguments, const QString& folder = QString(), QByteArray* errors = nullptr) const {
         QProcess program;
         Prepare(program, arguments);
         if (!folder.isEmpty()) program.setWorkingDirectory(folder);
@@ -89,6 +105,7 @@ protected:
             ADD_FAILURE() << "ombrane " << arguments.join(' ').toStdString() << " did not end";
             return -1;
         }
+        if (errors) *errors = program.readAllStandardError();
         return program.exitStatus() == QProcess::NormalExit ? program.exitCode() : -1;
     }
 };
@@ -239,4 +256,218 @@ TEST_F(WindowStartTest, HelpNeedsNoDisplayAndABadCommandLineEndsWithStatus2) {
     EXPECT_EQ(program.exitCode(), 2);
     EXPECT_EQ(program.readAllStandardError().toStdString(),
               "ombrane: unknown option \"--bogus\"; see 'ombrane --help'\n");
+}
+
+namespace {
+
+// Error boxes that, like real message boxes, handle the program's events
+// while they are open; records how many were open at once at most.
+class TModalErrorBoxes : public TFakeDialogs {
+public:
+    int Open = 0;
+    int MostOpen = 0;
+
+    void ShowError(QWidget* parent, const QString& text) override {
+        TFakeDialogs::ShowError(parent, text);
+        MostOpen = std::max(MostOpen, ++Open);
+        for (int i = 0; i < 20; ++i) QCoreApplication::processEvents();
+        --Open;
+    }
+    // How many files the boxes reported, counting each summary's number.
+    int FilesReported() const {
+        int files = 0;
+        for (const QString& error : Errors) {
+            const QString count = error.section(' ', 0, 0);
+            files += error.contains(" files could not be opened:") ? count.toInt() : 1;
+        }
+        return files;
+    }
+};
+
+}  // namespace
+
+// A later start whose file the window cannot open says why on its error
+// stream, naming the file, and ends with status 1; the window shows it too.
+TEST_F(WindowStartTest, ASecondStartSaysWhenTheWindowCannotOpenItsFile) {
+    TSingleInstance instance;
+    const auto window = Start(QString(), instance);
+    ASSERT_NE(window, nullptr);
+    const QString gone = dir.filePath("gone.png");
+    QByteArray errors;
+    EXPECT_EQ(Run({gone}, QString(), &errors), 1);
+    EXPECT_TRUE(errors.startsWith("ombrane: ")) << errors.toStdString();
+    EXPECT_TRUE(errors.contains("\"" + QFile::encodeName(gone) + "\": No such file or directory\n"))
+        << errors.toStdString();
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !dialogs.Errors.isEmpty(); }, 10000));
+    ASSERT_EQ(dialogs.Errors.size(), 1);
+    EXPECT_TRUE(dialogs.Errors[0].contains("\"" + gone + "\"")) << dialogs.Errors[0].toStdString();
+    // What is neither a picture nor a LUT file, the same.
+    const QString text = dir.filePath("notes.txt");
+    QFile(text).open(QIODevice::WriteOnly);
+    EXPECT_EQ(Run({text}, QString(), &errors), 1);
+    EXPECT_TRUE(errors.contains("ombrane: " + QFile::encodeName(text) + ": is neither a picture nor a LUT file\n"))
+        << errors.toStdString();
+
+    EXPECT_EQ(Run({Picture("fine.png", qRgb(1, 2, 3))}, QString(), &errors), 0);
+    EXPECT_TRUE(errors.isEmpty()) << errors.toStdString();
+    EXPECT_EQ(window->PreviewFileName(), dir.filePath("fine.png").toStdString());
+}
+
+// Many files handed over at once that cannot be opened: their errors never
+// open one message box inside another, every one is reported, and every
+// sender hears why its file was not opened.
+TEST_F(WindowStartTest, ManyFilesThatCannotBeOpenedAreReportedWithoutNestingBoxes) {
+    TSingleInstance instance;
+    const auto window = Start(QString(), instance);
+    ASSERT_NE(window, nullptr);
+    TModalErrorBoxes boxes;
+    // In waves that the socket's queue of connections holds, each sent
+    // whole before the window reads any of it.
+    constexpr int kWave = 20;
+    constexpr int kSenders = 15 * kWave;
+    const auto missing = [&](int i) {
+        return QFile::encodeName(dir.filePath(QStringLiteral("missing-%1.png").arg(i)));
+    };
+    std::vector<std::unique_ptr<QLocalSocket>> senders;
+    std::vector<QByteArray> answers(kSenders);
+    const auto answered = [&](int end) {
+        bool all = true;
+        for (int i = 0; i < end; ++i) {
+            if (senders[i]->bytesAvailable() > 0) answers[i] += senders[i]->readAll();
+            all = all && (answers[i].count('\0') == 1 || senders[i]->state() == QLocalSocket::UnconnectedState);
+        }
+        return all;
+    };
+    for (int wave = 0; wave < kSenders; wave += kWave) {
+        for (int i = wave; i < wave + kWave; ++i) {
+            senders.push_back(std::make_unique<QLocalSocket>());
+            senders.back()->connectToServer(TSingleInstance::ServerName());
+            ASSERT_TRUE(senders.back()->waitForConnected(10000)) << i;
+            senders.back()->write(missing(i) + '\0');
+            ASSERT_TRUE(senders.back()->waitForBytesWritten(10000)) << i;
+        }
+        EXPECT_TRUE(QTest::qWaitFor([&] { return answered(wave + kWave); }, 60000)) << wave;
+    }
+    EXPECT_TRUE(QTest::qWaitFor([&] { return boxes.FilesReported() == kSenders; }, 60000)) << boxes.FilesReported();
+    EXPECT_EQ(boxes.MostOpen, 1);
+    EXPECT_LT(boxes.Errors.size(), kSenders);
+    for (int i = 0; i < kSenders; i += 37) {
+        EXPECT_EQ(answers[i].count('\0'), 1) << i;
+        EXPECT_TRUE(answers[i].startsWith("1")) << i;
+        EXPECT_TRUE(answers[i].contains("\"" + missing(i) + "\"")) << answers[i].toStdString();
+    }
+    EXPECT_TRUE(window->isVisible());
+}
+
+// Without a runtime folder the socket lies in a folder the program makes for
+// this user alone in the temporary folder. Where that folder is another's
+// or open to others, no socket is used: each start opens its own window.
+TEST_F(WindowStartTest, TheSocketLiesOnlyInAFolderOfThisUserAlone) {
+    const QByteArray savedTemp = qgetenv("TMPDIR");
+    qunsetenv("XDG_RUNTIME_DIR");
+    const QString temp = dir.filePath("tmp");
+    QDir().mkpath(temp);
+    ASSERT_EQ(chmod(QFile::encodeName(temp).constData(), 01777), 0);
+    qputenv("TMPDIR", QFile::encodeName(temp));
+    const QString own = temp + QStringLiteral("/ombrane-%1").arg(getuid());
+    const QString name = TSingleInstance::ServerName();
+    EXPECT_EQ(QFileInfo(name).absolutePath(), own);
+    struct stat st {};
+    ASSERT_EQ(lstat(QFile::encodeName(own).constData(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0700u);
+    EXPECT_EQ(st.st_uid, getuid());
+
+    // A folder of that name that others may enter: a socket planted in it
+    // is never handed a file.
+    ASSERT_EQ(chmod(QFile::encodeName(own).constData(), 0777), 0);
+    EXPECT_TRUE(TSingleInstance::ServerName().isEmpty());
+    QLocalServer planted;
+    planted.setSocketOptions(QLocalServer::WorldAccessOption);
+    ASSERT_TRUE(planted.listen(name));
+    {
+        TSingleInstance instance;
+        const auto window = Start(Picture("mine.png", qRgb(5, 6, 7)), instance);
+        EXPECT_NE(window, nullptr);
+        EXPECT_FALSE(instance.Listen());
+    }
+    QApplication::processEvents();
+    EXPECT_FALSE(planted.hasPendingConnections());
+    qputenv("TMPDIR", savedTemp);
+    if (savedTemp.isEmpty()) qunsetenv("TMPDIR");
+}
+
+// A socket in the runtime folder whose listener runs as another user is
+// never handed the file.
+TEST_F(WindowStartTest, AFileIsHandedOnlyToAWindowOfThisUser) {
+    if (geteuid() != 0) GTEST_SKIP() << "starting a listener as another user needs root";
+    const QByteArray socketName = QFile::encodeName(TSingleInstance::ServerName());
+    int ready[2];
+    ASSERT_EQ(pipe(ready), 0);
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        // Listens as "nobody"; ends with 3 when it is sent anything.
+        const int listener = socket(AF_UNIX, SOCK_STREAM, 0);
+        sockaddr_un address{};
+        address.sun_family = AF_UNIX;
+        std::strncpy(address.sun_path, socketName.constData(), sizeof address.sun_path - 1);
+        if (bind(listener, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 || setgid(65534) != 0 ||
+            setuid(65534) != 0 || listen(listener, 4) != 0)
+            _exit(2);
+        (void)!write(ready[1], "r", 1);
+        const int peer = accept(listener, nullptr, nullptr);
+        char byte = 0;
+        _exit(peer >= 0 && read(peer, &byte, 1) > 0 ? 3 : 0);
+    }
+    char byte = 0;
+    ASSERT_EQ(read(ready[0], &byte, 1), 1);
+    close(ready[0]);
+    close(ready[1]);
+    TSingleInstance instance;
+    EXPECT_FALSE(instance.SendToRunning(Picture("mine.png", qRgb(5, 6, 7)), 5000));
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 0);
+}
+
+// Settings that are a named pipe keep the window neither from starting nor
+// from listening; it says why it starts with the defaults and leaves the
+// pipe as it is. (A copy of the program runs, outside the build tree, so
+// that the default library is the test's.)
+TEST_F(WindowStartTest, SettingsThatAreAPipeDoNotStopTheWindow) {
+    const QString program = dir.filePath("ombrane");
+    ASSERT_TRUE(QFile::copy(OMBRANE_WINDOW, program));
+    QDir().mkpath(dir.filePath("home/.config/tarnwerk"));
+    const QString pipe = dir.filePath("home/.config/tarnwerk/Ombrane.conf");
+    ASSERT_EQ(mkfifo(QFile::encodeName(pipe).constData(), 0600), 0);
+    QProcess first;
+    Prepare(first, {Picture("first.png", qRgb(1, 2, 3))});
+    first.setProgram(program);
+    first.start();
+    ASSERT_TRUE(first.waitForStarted());
+    EXPECT_TRUE(QTest::qWaitFor([&] { return QFileInfo::exists(TSingleInstance::ServerName()); }, 30000));
+    first.kill();
+    first.waitForFinished();
+    EXPECT_TRUE(first.readAllStandardError().contains("ombrane: warning: Cannot read file \"" +
+                                                      QFile::encodeName(pipe) +
+                                                      "\": it is not a regular file. The default settings apply.\n"));
+    struct stat st {};
+    ASSERT_EQ(lstat(QFile::encodeName(pipe).constData(), &st), 0);
+    EXPECT_TRUE(S_ISFIFO(st.st_mode));
+}
+
+// A window the tests start from the build tree keeps its library where the
+// test's settings say, never beside the program.
+TEST_F(WindowStartTest, StartedWindowsLeaveTheBuildTreesLibraryAlone) {
+    const QString besideProgram = QFileInfo(OMBRANE_WINDOW).dir().filePath("lib");
+    if (QFileInfo::exists(besideProgram)) GTEST_SKIP() << besideProgram.toStdString() << " exists already";
+    QProcess first;
+    Prepare(first, {});
+    first.start();
+    ASSERT_TRUE(first.waitForStarted());
+    EXPECT_TRUE(QTest::qWaitFor([&] { return QFileInfo::exists(TSingleInstance::ServerName()); }, 30000));
+    first.kill();
+    first.waitForFinished();
+    EXPECT_FALSE(QFileInfo::exists(besideProgram));
 }

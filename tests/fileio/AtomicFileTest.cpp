@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -143,6 +144,44 @@ TEST_F(AtomicFileTest, ProtectedFilesAndSymbolicLinks) {
     WriteFileAtomically(dangling, "x");
     EXPECT_FALSE(fs::is_symlink(dangling));
     EXPECT_FALSE(fs::exists(PathOf("elsewhere/target.cube")));
+}
+
+// What is no file to replace is refused, and stays: a named pipe, a link to
+// one, a link to a device, a link into /proc (as /dev/stdout is) even when
+// the descriptor behind it is a regular file. The content is never asked
+// for. A link to a regular file is still replaced itself (above).
+TEST_F(AtomicFileTest, TargetsThatAreNotRegularFilesAreRefused) {
+    const std::string pipe = PathOf("pipe.mov");
+    ASSERT_EQ(mkfifo(pipe.c_str(), 0600), 0);
+    fs::create_symlink(pipe, PathOf("to-pipe.cube"));
+    fs::create_symlink("/dev/null", PathOf("null.cube"));
+    const std::string behind = PathOf("behind.txt");
+    WriteFileAtomically(behind, "kept");
+    const int fd = open(behind.c_str(), O_RDONLY | O_CLOEXEC);
+    ASSERT_GE(fd, 0);
+    fs::create_symlink("/proc/self/fd/" + std::to_string(fd), PathOf("stdout"));
+    fs::create_symlink("stdout", PathOf("to-stdout.cube"));
+    bool asked = false;
+    const auto content = [&](int out) {
+        asked = true;
+        return WriteFully(out, "new");
+    };
+    for (const char* name : {"pipe.mov", "to-pipe.cube", "null.cube", "stdout", "to-stdout.cube"}) {
+        try {
+            WriteFileAtomicallyFrom(PathOf(name), content);
+            ADD_FAILURE() << name << " was written";
+        } catch (const EError& e) {
+            EXPECT_EQ(std::string(e.what()), "Cannot write file \"" + PathOf(name) + "\": it is not a regular file.");
+        }
+        EXPECT_THROW(WriteFileAtomically(PathOf(name), "new"), EError) << name;
+    }
+    close(fd);
+    EXPECT_FALSE(asked);
+    EXPECT_TRUE(fs::is_fifo(pipe));
+    for (const char* link : {"to-pipe.cube", "null.cube", "stdout", "to-stdout.cube"})
+        EXPECT_TRUE(fs::is_symlink(PathOf(link))) << link;
+    EXPECT_EQ(ReadRaw(behind), "kept");
+    EXPECT_EQ(EntryCount(), 6u);
 }
 
 // A real full disk: the write fails naming the file and the system's reason,

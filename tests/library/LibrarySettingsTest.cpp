@@ -6,8 +6,12 @@
 #include <QSettings>
 #include <QTemporaryDir>
 
+#include <sys/stat.h>
+#include <filesystem>
+
 #include "engine/Error.h"
 #include "library/LibrarySettings.h"
+#include "library/UserSettingsFiles.h"
 
 namespace {
 
@@ -67,6 +71,9 @@ TEST_F(LibrarySettingsTest, AConfiguredFileIsNotAFolder) {
 
 TEST_F(LibrarySettingsTest, SettingsAreReadNeverWritten) {
     QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, dir.filePath("config"));
+    // The default folder is made in the test's own data folder.
+    const QByteArray savedData = qgetenv("XDG_DATA_HOME");
+    qputenv("XDG_DATA_HOME", QFile::encodeName(dir.filePath("data")));
     {
         QSettings settings(QSettings::NativeFormat, QSettings::UserScope, "tarnwerk", "Ombrane");
         settings.remove("lib");
@@ -75,6 +82,8 @@ TEST_F(LibrarySettingsTest, SettingsAreReadNeverWritten) {
     const QString first = QString::fromStdString(ReadLibraryFolder());
     EXPECT_TRUE(first.endsWith("lib"));
     EXPECT_TRUE(QFileInfo(first).isDir());
+    EXPECT_TRUE(first.startsWith(dir.path() + "/")) << first.toStdString();
+    qputenv("XDG_DATA_HOME", savedData);
     {
         QSettings settings(QSettings::NativeFormat, QSettings::UserScope, "tarnwerk", "Ombrane");
         EXPECT_FALSE(settings.contains("lib"));
@@ -82,6 +91,50 @@ TEST_F(LibrarySettingsTest, SettingsAreReadNeverWritten) {
     }
     EXPECT_EQ(QString::fromStdString(ReadLibraryFolder()), dir.filePath("missing"));
     EXPECT_FALSE(QFileInfo::exists(dir.filePath("missing")));
+}
+
+// The settings files are checked before they are read: a named pipe, a
+// folder or a file larger than any settings file is named with the reason;
+// missing and regular ones pass. ReadLibraryFolder refuses at once rather
+// than wait on the pipe.
+TEST_F(LibrarySettingsTest, SettingsFilesThatCannotBeReadAreNamed) {
+    const std::string folder = Path("config");
+    QDir().mkpath(dir.filePath("config/tarnwerk"));
+    EXPECT_EQ(SettingsFilesProblem(folder), "");
+    Touch("config/tarnwerk/Ombrane.conf");
+    Touch("config/tarnwerk.conf");
+    EXPECT_EQ(SettingsFilesProblem(folder), "");
+
+    const std::string own = folder + "/tarnwerk/Ombrane.conf";
+    const std::string organisation = folder + "/tarnwerk.conf";
+    QFile::remove(QString::fromStdString(organisation));
+    ASSERT_EQ(mkfifo(organisation.c_str(), 0600), 0);
+    EXPECT_EQ(SettingsFilesProblem(folder), "Cannot read file \"" + organisation + "\": it is not a regular file.");
+    QFile::remove(QString::fromStdString(organisation));
+    std::filesystem::resize_file(own, 17ull << 20);
+    EXPECT_EQ(SettingsFilesProblem(folder), "Cannot read file \"" + own + "\": it is too large (more than 16 MiB).");
+    QFile::remove(QString::fromStdString(own));
+    QDir().mkpath(QString::fromStdString(own));
+    EXPECT_EQ(SettingsFilesProblem(folder), "Cannot read file \"" + own + "\": Is a directory.");
+    QDir().rmdir(QString::fromStdString(own));
+
+    ASSERT_EQ(mkfifo(own.c_str(), 0600), 0);
+    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, dir.filePath("config"));
+    EXPECT_EQ(UserSettingsProblem(), "Cannot read file \"" + own + "\": it is not a regular file.");
+    try {
+        ReadLibraryFolder();
+        ADD_FAILURE() << "settings that are a pipe were read";
+    } catch (const EError& error) {
+        EXPECT_EQ(std::string(error.what()), "Cannot read file \"" + own + "\": it is not a regular file.");
+    }
+    // Set aside, the settings are the defaults and the pipe is left alone.
+    SetUserSettingsAside();
+    EXPECT_EQ(UserSettingsProblem(), "");
+    QSettings(QSettings::NativeFormat, QSettings::UserScope, "tarnwerk", "Ombrane").setValue("lib", "x");
+    EXPECT_EQ(QSettings(QSettings::NativeFormat, QSettings::UserScope, "tarnwerk", "Ombrane").value("lib"), "x");
+    struct stat st {};
+    ASSERT_EQ(lstat(own.c_str(), &st), 0);
+    EXPECT_TRUE(S_ISFIFO(st.st_mode));
 }
 
 }  // namespace

@@ -59,6 +59,7 @@ protected:
         script << "source /usr/share/bash-completion/bash_completion\n"
                << "source " << ShellQuoted(GENERATED_DIR "/completion/ombrane-cli") << "\n"
                << "cd " << ShellQuoted(dir.string()) << "\n"
+               << "HOME=" << ShellQuoted(dir.string()) << "\n"
                << "COMP_WORDS=(" << array << ")\n"
                << "COMP_CWORD=" << words.size() - 1 << "\n"
                << "COMP_LINE=" << ShellQuoted(line) << "\n"
@@ -167,4 +168,28 @@ TEST_F(CompletionTest, OffersProfilesFootageSpacesLibraryFilesAndFilesByArgument
     EXPECT_TRUE(Complete({"library", "--library", "sub/lib", "list", ""}).empty());
     EXPECT_EQ(Set(Complete({"library", "add", "--force", ""})),
               (std::set<std::string>{"shot.jpg", "Frame.PNG", "sub"}));
+}
+
+// Completing never runs what the line holds: a command substitution in an
+// option's value is passed to the program as it is written. Quoted and
+// escaped names and a leading ~ are still understood.
+TEST_F(CompletionTest, RunsNothingTheLineHoldsAndUnderstandsQuotes) {
+    const std::vector<std::vector<std::string>> lines = {
+        {"look", "x.jpg", "--config", "\"$(touch PWNED).ocio\"", "--footage", ""},
+        {"look", "x.jpg", "--config", "`touch PWNED`.ocio", "--footage", ""},
+        {"library", "--library", "\"$(touch PWNED)\"", "rename", ""},
+        {"library", "--library", "$(touch PWNED)", "delete", "\"$(touch PWNED)"},
+    };
+    for (const std::vector<std::string>& line : lines) {
+        EXPECT_TRUE(Complete(line).empty()) << line[3];
+        EXPECT_FALSE(fs::exists(dir / "PWNED")) << line[3];
+        fs::remove(dir / "PWNED");
+    }
+
+    fs::create_directories(dir / "my lib");
+    std::ofstream(dir / "my lib" / "Dawn.jpeg") << "x\n";
+    for (const char* library : {"'my lib'", "\"my lib\"", "my\\ lib", "'my'\\ \"lib\"", "~/my\\ lib"})
+        EXPECT_EQ(Complete({"library", "--library", library, "delete", ""}), (std::vector<std::string>{"Dawn.jpeg"}))
+            << library;
+    EXPECT_EQ(Complete({"library", "--library", "my\\ lib", "delete", "'Da"}), (std::vector<std::string>{"Dawn.jpeg"}));
 }
