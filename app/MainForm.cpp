@@ -82,7 +82,12 @@ TfrmMain::TfrmMain(const std::string& libraryFolder, QWidget* parent) : QMainWin
     qApp->installEventFilter(this);
 }
 
-TfrmMain::~TfrmMain() { qApp->removeEventFilter(this); }
+// The docks hide while QWidget's destructor runs, after this class's part is
+// gone: the scopes' toggle must no longer reach FitToScreen by then.
+TfrmMain::~TfrmMain() {
+    qApp->removeEventFilter(this);
+    disconnect(Scopes_->toggleViewAction(), nullptr, this, nullptr);
+}
 
 // ---- layout -------------------------------------------------------------
 
