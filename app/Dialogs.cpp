@@ -18,8 +18,9 @@ constexpr int kSavedMessageTime = 8000;
 QSettings UserSettings() { return QSettings(QSettings::NativeFormat, QSettings::UserScope, "tarnwerk", "Ombrane"); }
 
 // The settings key of each kind's folder, in the order of TFileKind.
-constexpr const char* kFolderKeys[] = {"folders/preview-picture", "folders/reference",      "folders/lut-preview",
-                                       "folders/lut-export",      "folders/graded-picture", "folders/learn-pair"};
+constexpr const char* kFolderKeys[] = {
+    "folders/preview-picture", "folders/reference",  "folders/lut-preview", "folders/lut-export",
+    "folders/graded-picture",  "folders/learn-pair", "folders/look"};
 
 QString FolderKey(TFileKind kind) { return QString::fromLatin1(kFolderKeys[static_cast<int>(kind)]); }
 

@@ -35,7 +35,7 @@ void SetDialogs(TDialogs* dialogs);
 
 // The kinds of file the dialogs ask for. Each kind starts in the folder last
 // used for it, kept in the settings across runs.
-enum class TFileKind { PreviewPicture, Reference, LutPreview, LutExport, GradedPicture, LearnPair };
+enum class TFileKind { PreviewPicture, Reference, LutPreview, LutExport, GradedPicture, LearnPair, Look };
 
 // The folder a dialog for this kind starts in: the last one used for it
 // while it is still there (and, for a save, can be written), else the

@@ -9,6 +9,7 @@
 
 #include "clip/ClipFile.h"
 #include "formats/LutConvert.h"
+#include "grading/LookDocument.h"
 #include "imageio/PictureFormats.h"
 
 namespace {
@@ -42,6 +43,8 @@ TDroppedFiles SortDroppedFiles(const QStringList& files) {
     for (const QString& file : files) {
         if (IsPictureName(file))
             sorted.Pictures << file;
+        else if (IsLookDocumentName(QFile::encodeName(file).toStdString()))
+            sorted.Looks << file;
         else if (IsLutFile(file))
             sorted.Luts << file;
         else

@@ -6,10 +6,12 @@
 class QWidget;
 
 // The files dropped on the window, sorted by what the window can do with
-// them: pictures (by the picture loader's extensions), LUT files (any file
-// a LUT format of the library recognises) and the rest.
+// them: pictures (by the picture loader's extensions), look documents (by
+// their extension), LUT files (any file a LUT format of the library
+// recognises) and the rest.
 struct TDroppedFiles {
     QStringList Pictures;
+    QStringList Looks;
     QStringList Luts;
     QStringList Others;
 };

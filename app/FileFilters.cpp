@@ -3,12 +3,15 @@
 #include <QStringList>
 
 #include "formats/FormatRegistry.h"
+#include "grading/LookDocument.h"
 #include "imageio/PictureFormats.h"
 
 QString ReferencePictureFilter() {
     return QString::fromStdString("Image Files|" + PicturePatterns(TPictureRole::Read) + "|" + PictureTypeFilters()) +
-           "|All Files|*.*";
+           "|" + LookDocumentFilter() + "|All Files|*.*";
 }
+
+QString LookDocumentFilter() { return "Look Documents|*" + QString::fromLatin1(kLookDocumentExtension); }
 
 QString GradedPictureFilter() {
     return "Jpeg Files|*.jpg; *.jpeg|" + QString::fromStdString(PictureTypeFilters(TPictureRole::Written, "jpeg")) +

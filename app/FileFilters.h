@@ -4,9 +4,11 @@
 // The dialogs' filters that list what the program reads or writes, built
 // from the tables of picture and LUT formats ("Name|*.a;*.b|Other|*.*").
 
-// Adding references: every picture type read, together and by type, then
-// every file.
+// Adding references: every picture type read, together and by type, look
+// documents, then every file.
 QString ReferencePictureFilter();
+// Saving and opening look documents.
+QString LookDocumentFilter();
 // Saving a graded picture: JPEG first (the default), then every other
 // picture type written, then every file.
 QString GradedPictureFilter();

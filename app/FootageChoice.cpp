@@ -128,3 +128,14 @@ TImage TFootageChoice::ShownCopy(const TImage& full, int width, int height) cons
 void TFootageChoice::Convert(TImage& picture) const {
     if (conversion_) ConvertFootageImage(*conversion_, picture);
 }
+
+std::string TFootageChoice::KeyOf(int entry) const {
+    return entry > 0 && entry < static_cast<int>(spaces_.size()) ? spaces_[entry].Key : std::string();
+}
+
+int TFootageChoice::EntryOf(const std::string& key) const {
+    if (key.empty()) return 0;
+    for (int i = 0; i < static_cast<int>(spaces_.size()); ++i)
+        if (spaces_[i].Key == key) return i;
+    return -1;
+}

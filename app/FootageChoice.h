@@ -50,6 +50,12 @@ public:
     void Convert(TImage& picture) const;
     // The entry of the combo the conversion was made for.
     int Chosen() const { return chosen_; }
+    // The key of an entry (empty for the display default and for an entry
+    // out of range), the entry of a key (-1 when no entry has it), and the
+    // config the entries of a config come from ("" for none).
+    std::string KeyOf(int entry) const;
+    int EntryOf(const std::string& key) const;
+    std::string ConfigFile() const { return configError_.empty() ? configPath_ : std::string(); }
     // Null for display footage.
     const TFootageConversion* Conversion() const { return conversion_.get(); }
     const std::string& ConfigError() const { return configError_; }

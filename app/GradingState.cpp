@@ -69,11 +69,14 @@ void TGradingState::Changed() {
 
 TLookSettings TGradingState::Settings(const TImage& cell, const TLookPositions& positions, bool match) const {
     TLookSettings settings = MakeLookSettings(CellStats(cell), positions);
-    if (match && !preview_.Empty()) {
-        if (!previewStats_) previewStats_ = FrameStatistics(footage_->Shown(preview_));
-        MatchLookToFrame(settings, *previewStats_, previewFile_);
-    }
+    if (match && !preview_.Empty()) MatchLookToFrame(settings, *MatchStats(), previewFile_);
     return settings;
+}
+
+std::optional<TColorStats> TGradingState::MatchStats() const {
+    if (preview_.Empty()) return std::nullopt;
+    if (!previewStats_) previewStats_ = FrameStatistics(footage_->Shown(preview_));
+    return previewStats_;
 }
 
 const TColorStats& TGradingState::CellStats(const TImage& cell) const {

@@ -85,6 +85,9 @@ public:
     const TLUT& ActiveLut() const { return previewLut_ ? *previewLut_ : *lut_; }
     // The preview's statistics for Match Preview Colours are measured afresh.
     void ForgetPreviewStats() { previewStats_.reset(); }
+    // The statistics Match Preview Colours matches the look to: the shown
+    // preview's, measured once per preview; nothing without a preview.
+    std::optional<TColorStats> MatchStats() const;
 
 signals:
     void LookChanged();

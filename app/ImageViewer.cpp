@@ -168,6 +168,8 @@ void TImageViewer::FitToView() {
 
 void TImageViewer::ZoomTo100() { ZoomAt(1.0 / Ratio(), rect().center()); }
 
+void TImageViewer::ZoomToPercent(int percent) { ZoomAt(percent / 100.0 / Ratio(), rect().center()); }
+
 void TImageViewer::ZoomIn() {
     SyncView();
     zoom_.StepIn(QPointF(rect().center()) * Ratio());

@@ -77,6 +77,8 @@ public:
     // control point.
     void FitToView();
     void ZoomTo100();
+    // A zoom of `percent` as ZoomPercent reports it, around the middle.
+    void ZoomToPercent(int percent);
     void ZoomIn();
     void ZoomOut();
     void ZoomAt(double scale, QPointF at);

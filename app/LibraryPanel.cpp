@@ -5,6 +5,7 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMenu>
+#include <QPainter>
 #include <QPixmap>
 #include <QStyle>
 #include <QStyledItemDelegate>
@@ -12,12 +13,14 @@
 
 #include "app/Application.h"
 #include "app/Dialogs.h"
+#include "app/DocumentCells.h"
 #include "app/FileDrop.h"
 #include "app/FileFilters.h"
 #include "app/NaturalOrder.h"
 #include "app/ReferenceList.h"
 #include "engine/Error.h"
 #include "engine/Thumbnail.h"
+#include "grading/LookDocument.h"
 #include "imageio/ColourProfile.h"
 #include "imageio/PictureFormats.h"
 #include "imageio/QtImage.h"
@@ -79,6 +82,19 @@ private:
     std::shared_ptr<const bool> ownerAlive_;
     QListWidget* list_;
 };
+
+// The mark of a look document's entry: a folded corner at the top right,
+// dark with a light edge, so that it shows on light and dark cells alike.
+void DrawLookBadge(QImage& picture) {
+    const int size = picture.width() / 5;
+    const int right = picture.width() - 1;
+    QPainter painter(&picture);
+    painter.setRenderHint(QPainter::Antialiasing);
+    const QPolygon corner({QPoint(right - size, 0), QPoint(right, 0), QPoint(right, size)});
+    painter.setPen(QPen(QColor(255, 255, 255), 2));
+    painter.setBrush(QColor(40, 40, 48));
+    painter.drawPolygon(corner);
+}
 
 }  // namespace
 
@@ -195,7 +211,7 @@ void TLibraryPanel::ScanLibrary() {
     // The chosen reference stays chosen when it is still there, and its look
     // is built from the file as it is now; gone, nothing is chosen.
     if (!choice_->Empty()) {
-        if (!choice_->Item()) choice_->Clear();
+        if (!choice_->Item() && !TDocumentCells::IsDocumentReference(choice_->File())) choice_->Clear();
         choice_->Show();
         RunHandler(regrade_);
     }
@@ -205,8 +221,8 @@ void TLibraryPanel::ScanLibrary() {
 
 QListWidgetItem* TLibraryPanel::NewItem(const std::string& name, int index) const {
     auto* item = new QListWidgetItem(QString::fromStdString(TReferenceLibrary::CaptionOf(name)));
-    item->setIcon(Thumbnail(index));
     item->setData(kFileNameRole, QString::fromStdString(name));
+    item->setIcon(Thumbnail(index, IsLookDocumentName(name)));
     item->setData(kImageIndexRole, index);
     item->setFlags(item->flags() | Qt::ItemIsEditable);
     return item;
@@ -264,7 +280,13 @@ void TLibraryPanel::AddOneToLibrary(const QString& file, bool& stop) {
 }
 
 void TLibraryPanel::RenameClick() {
-    if (QListWidgetItem* item = choice_->Item()) lvwRefs_->editItem(item);
+    if (QListWidgetItem* item = ActedItem()) lvwRefs_->editItem(item);
+}
+
+QListWidgetItem* TLibraryPanel::ActedItem() const {
+    QListWidgetItem* highlighted = HighlightedItem();
+    if (highlighted && IsLookDocumentName(ToStd(choice_->FileOf(highlighted)))) return highlighted;
+    return choice_->Item();
 }
 
 void TLibraryPanel::Edited(QListWidgetItem* item, const QString& caption) {
@@ -296,11 +318,18 @@ void TLibraryPanel::SortList() {
 }
 
 void TLibraryPanel::DeleteClick() {
-    QListWidgetItem* item = choice_->Item();
+    QListWidgetItem* item = ActedItem();
     if (!item || lvwRefs_->indexWidget(lvwRefs_->indexFromItem(item))) return;  // caption being edited
     const QString text = "Are you sure you want to remove the \"" + item->text() + "\" image from the library?";
     if (Dialogs().Ask(window_, text, QMessageBox::Yes | QMessageBox::Cancel) != QMessageBox::Yes) return;
     const QString file = choice_->FileOf(item);
+    if (IsLookDocumentName(ToStd(file))) {
+        // A look document grades nothing by being in the list: it goes alone.
+        Trash(file);
+        const QSignalBlocker quiet(lvwRefs_);
+        delete item;
+        return;
+    }
     emit DeletingReference(file);
     Trash(file);
     // The list may move the highlight to a neighbour, which is then chosen.
@@ -366,11 +395,11 @@ void TLibraryPanel::ClearSelection() {
 
 void TLibraryPanel::Drop(const QStringList& files) {
     const TDroppedFiles dropped = SortDroppedFiles(files);
-    if (!dropped.Pictures.isEmpty()) AddToLibrary(dropped.Pictures);
+    if (!dropped.Pictures.isEmpty() || !dropped.Looks.isEmpty()) AddToLibrary(dropped.Pictures + dropped.Looks);
     const QStringList refused = dropped.Luts + dropped.Others;
     if (!refused.isEmpty())
-        throw EError(ToStd(
-            RefusedFilesMessage("Only pictures can be added to the library. These files were not added:", refused)));
+        throw EError(ToStd(RefusedFilesMessage(
+            "Only pictures and look documents can be added to the library. These files were not added:", refused)));
 }
 
 const TImage* TLibraryPanel::ChosenCell() const {
@@ -390,8 +419,10 @@ const TImage* TLibraryPanel::CellOf(const QString& file) const {
     return nullptr;
 }
 
-QIcon TLibraryPanel::Thumbnail(int index) const {
-    return QIcon(QPixmap::fromImage(QImageFromImage(display_->Apply(imlRefs_[index]))));
+QIcon TLibraryPanel::Thumbnail(int index, bool look) const {
+    QImage picture = QImageFromImage(display_->Apply(imlRefs_[index]));
+    if (look) DrawLookBadge(picture);
+    return QIcon(QPixmap::fromImage(picture));
 }
 
 void TLibraryPanel::SetStrip(bool strip, bool vertical) {
@@ -416,6 +447,7 @@ void TLibraryPanel::ShowThumbnails() {
     for (int row = 0; row < lvwRefs_->count(); ++row) {
         QListWidgetItem* item = lvwRefs_->item(row);
         const int index = item->data(kImageIndexRole).toInt();
-        if (index >= 0 && index < static_cast<int>(imlRefs_.size())) item->setIcon(Thumbnail(index));
+        if (index >= 0 && index < static_cast<int>(imlRefs_.size()))
+            item->setIcon(Thumbnail(index, IsLookDocumentName(ToStd(choice_->FileOf(item)))));
     }
 }

@@ -63,7 +63,7 @@ public:
     // after it was brought back.
     static QString DeletedMessage(const QString& file, const QString& now);
     static QString RestoredMessage(const QString& file);
-    // Files dropped on the list: pictures join the library.
+    // Files dropped on the list: pictures and look documents join the library.
     void Drop(const QStringList& files);
     // The thumbnails are drawn through this transform (before the first
     // scan), and drawn again when it changed.
@@ -80,8 +80,11 @@ public:
     QAction* DeleteAction() const { return miDeleteImage_; }
 
     // The item the list highlights (the chosen one, save in the moment the
-    // user's click moves the highlight).
+    // user's click moves the highlight, or a look document's entry just opened).
     QListWidgetItem* HighlightedItem() const;
+    // The item Rename and Delete act on: a highlighted look document's
+    // entry, else the chosen reference's.
+    QListWidgetItem* ActedItem() const;
     // Nothing is chosen any more, and the list shows it.
     void ClearSelection();
     TReferenceChoice& Choice() { return *choice_; }
@@ -110,7 +113,8 @@ private:
 
     void AddOneToLibrary(const QString& file, bool& stop);
     void SortList();
-    QIcon Thumbnail(int index) const;
+    // The thumbnail of cell `index`, marked as a look document's.
+    QIcon Thumbnail(int index, bool look) const;
 
     // False from the start of the destructor on (see the caption editor).
     std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);

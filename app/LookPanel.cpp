@@ -377,6 +377,23 @@ void TLookPanel::RecallSnapshot(int slot) {
     history_->EndStep();
 }
 
+void TLookPanel::RestoreDocument(const TLook& look,
+                                 const std::array<std::optional<TLook>, TSnapshots::kSlots>& snapshots) {
+    RecordLook();
+    for (int slot = 0; slot < TSnapshots::kSlots; ++slot) snapshots_->Replace(slot, snapshots[slot]);
+    history_->EndStep();
+    Restore(look);
+    RecordLook();
+    history_->EndStep();
+}
+
+std::array<std::optional<TLook>, TSnapshots::kSlots> TLookPanel::SnapshotLooks() const {
+    std::array<std::optional<TLook>, TSnapshots::kSlots> looks;
+    for (int slot = 0; slot < TSnapshots::kSlots; ++slot)
+        if (snapshots_->Has(slot)) looks[slot] = snapshots_->Look(slot);
+    return looks;
+}
+
 void TLookPanel::Restore(const TLook& look) {
     positionEditor_->Close(false);
     {

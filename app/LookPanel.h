@@ -1,8 +1,10 @@
 #pragma once
 #include <QList>
 #include <QWidget>
+#include <array>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <utility>
 #include <vector>
 
@@ -62,6 +64,12 @@ public:
     void Redo();
     void StoreSnapshot(int slot);
     void RecallSnapshot(int slot);
+    // A look opened from a document: the look and the four snapshots take
+    // the place of the ones held, as one step (Undo goes back to the look
+    // before; the snapshots stay the document's).
+    void RestoreDocument(const TLook& look, const std::array<std::optional<TLook>, TSnapshots::kSlots>& snapshots);
+    // The looks kept in the snapshots, empty slots as nothing.
+    std::array<std::optional<TLook>, TSnapshots::kSlots> SnapshotLooks() const;
     TSnapshots& Snapshots() { return *snapshots_; }
     const TLookHistory& History() const { return *history_; }
     // Takes the look the state holds now into the history (done on its

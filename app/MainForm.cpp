@@ -9,6 +9,7 @@
 #include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QListWidget>
+#include <QMenu>
 #include <QPushButton>
 #include <QScreen>
 #include <QScrollArea>
@@ -26,6 +27,8 @@
 #include "app/ImageViewer.h"
 #include "app/KeysDialog.h"
 #include "app/LibraryDock.h"
+#include "app/LookFiles.h"
+#include "app/LookSession.h"
 #include "app/LutSaveForm.h"
 #include "app/MenuBar.h"
 #include "app/ProductInfo.h"
@@ -137,16 +140,19 @@ void TfrmMain::CreateComponents(const std::string& libraryFolder) {
     column->addWidget(FrameBar());
     body->addWidget(viewerPanel, 1);
     look_ = new TLookPanel(*state_, this);
+    lookFiles_ = new TLookFiles(*state_, *look_, *library_, this);
+    preview_->SetLookOpener([this](const QString& file) { OpenLook(file); });
     library_->SetDisplay(&look_->DisplayProfile().Transform());
     // Undo and snapshots restore the choice in the list and build their
-    // LUTs from the library's cells.
+    // LUTs from the library's cells (or an opened look document's).
     look_->SetLibrary(
         [this] {
-            if (!library_->Choice().Item()) library_->Choice().Clear();
+            if (!library_->Choice().Item() && !TDocumentCells::IsDocumentReference(library_->Choice().File()))
+                library_->Choice().Clear();
             library_->Choice().Show();
             ShowState();
         },
-        [this](const QString& file) { return library_->CellOf(file); });
+        [this](const QString& file) { return lookFiles_->CellOf(file); });
     look_->SetDeletion(
         [this](const QString& file) {
             library_->RestoreDeleted(file);
@@ -207,9 +213,26 @@ void TfrmMain::CreateMenus() {
     QAction* learnPair = NamedAction("miLearnPair");
     learnPair->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_L));
 
+    auto* openLook = new QAction(QString("Open Look") + QChar(0x2026), this);
+    openLook->setObjectName("miOpenLook");
+    openLook->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_O));
+    connect(openLook, &QAction::triggered, this, [this] { RunHandler([this] { lookFiles_->OpenClick(); }); });
+    auto* saveLook = new QAction(QString("Save Look") + QChar(0x2026), this);
+    saveLook->setObjectName("miSaveLook");
+    saveLook->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_S));
+    connect(saveLook, &QAction::triggered, this, [this] { RunHandler([this] { lookFiles_->SaveClick(); }); });
+
     TMenuActions menus;
-    menus.File = {
-        NamedAction("miOpenPreviewImage"), NamedAction("miSaveGradedImage"), nullptr, createLut, nullptr, quit};
+    menus.File = {NamedAction("miOpenPreviewImage"),
+                  NamedAction("miSaveGradedImage"),
+                  nullptr,
+                  openLook,
+                  saveLook,
+                  lookFiles_->RecentMenu()->menuAction(),
+                  nullptr,
+                  createLut,
+                  nullptr,
+                  quit};
     const QList<QAction*> look = look_->LookActions();
     menus.Edit = {look.value(0), look.value(1), nullptr, NamedAction("miPaste")};
     menus.View = {showOriginal, splitView, dividerLeft, dividerRight, nullptr, Scopes_->toggleViewAction(), nullptr};
@@ -286,6 +309,7 @@ void TfrmMain::showEvent(QShowEvent* event) {
 
 void TfrmMain::closeEvent(QCloseEvent* event) {
     SaveLayout();
+    if (session_) session_->Keep(QFile::decodeName(state_->PreviewFile().c_str()));
     QMainWindow::closeEvent(event);
 }
 
@@ -353,10 +377,8 @@ void TfrmMain::ShowComparison() {
 void TfrmMain::ShowState() {
     const QString product = ProductInfo().ProductName;
     setWindowTitle(frameName_.isEmpty() ? product : frameName_ + QString(" ") + QChar(0x2014) + " " + product);
-    const QString& reference = state_->Reference();
-    statusLine_->SetLook(
-        reference.isEmpty() ? QString() : QString::fromStdString(TReferenceLibrary::CaptionOf(reference.toStdString())),
-        state_->PreviewLut() ? state_->PreviewLutName() : QString());
+    statusLine_->SetLook(TLookFiles::Caption(state_->Reference()),
+                         state_->PreviewLut() ? state_->PreviewLutName() : QString());
     statusLine_->SetStrength(state_->Positions().Strength);
     // A previewed LUT file is shown as it is: Create 3D LUT, which makes a
     // file of a reference's look, waits until a reference is chosen again.
@@ -396,6 +418,18 @@ void TfrmMain::lvwRefsSelectItem() {
     if (!item) {
         if (choice.Empty()) return;
         choice.Clear();
+    } else if (IsLookDocumentName(QFile::encodeName(choice.FileOf(item)).toStdString())) {
+        // A look document of the library opens as Open Look opens it, and
+        // stays highlighted for Rename and Delete.
+        const QString file = choice.FileOf(item);
+        OpenLook(QFile::decodeName(
+            TReferenceLibrary(LibraryFolder()).PathOf(QFile::encodeName(file).toStdString()).c_str()));
+        for (int row = 0; row < lvwRefs()->count(); ++row) {
+            if (choice.FileOf(lvwRefs()->item(row)) != file) continue;
+            const QSignalBlocker quiet(lvwRefs());
+            lvwRefs()->setCurrentItem(lvwRefs()->item(row), QItemSelectionModel::ClearAndSelect);
+        }
+        return;
     } else {
         choice.Choose(choice.FileOf(item));
         preview_->EndLutPreview();  // a reference's look takes over from a previewed LUT file
@@ -421,7 +455,7 @@ void TfrmMain::Regrade() {
 }
 
 void TfrmMain::BuildLook() {
-    const TImage* cell = library_->ChosenCell();
+    const TImage* cell = lookFiles_->CellOf(state_->Reference());
     if (!cell) return;
     state_->BuildLook(*cell);
     sbnCreateLUT_->setEnabled(true);
@@ -454,3 +488,34 @@ void TfrmMain::cbxFootageChange() {
 }
 
 void TfrmMain::sbnAboutClick() { ShowAboutBox(ProductInfo(), this); }
+
+// ---- look documents and the session ----------------------------------------
+
+void TfrmMain::OpenLook(const QString& file) { lookFiles_->Open(file); }
+
+void TfrmMain::SaveLook(const QString& file) { lookFiles_->Save(file); }
+
+void TfrmMain::RestoreSession(bool pictureGiven) {
+    session_ = new TLookSession(*lookFiles_, *Viewer(), this);
+    session_->SetFrameFile([this] { return QFile::decodeName(state_->PreviewFile().c_str()); });
+    const QString frame = pictureGiven ? QString() : TLookSession::LastFrame();
+    QString problem;
+    try {
+        if (!frame.isEmpty()) preview_->OpenPreviewFile(frame);
+    } catch (const std::exception& error) {
+        problem = QString::fromStdString(error.what());
+    }
+    const QString lookProblem = session_->RestoreLook();
+    if (problem.isEmpty()) problem = lookProblem;
+    if (!problem.isEmpty()) ShowMessage(problem);
+    // From now on every change is kept, once the changes rest.
+    auto changed = [this] { session_->Changed(); };
+    connect(state_.get(), &TGradingState::LookEdited, session_, changed);
+    connect(&look_->Snapshots(), &TSnapshots::StoredChanged, session_, changed);
+    connect(preview_.get(), &TPreviewPanel::FrameChanged, session_, changed);
+    connect(Viewer(), &TImageViewer::ZoomChanged, session_, changed);
+}
+
+void TfrmMain::RestoreZoom() {
+    if (session_) session_->RestoreZoom();
+}

@@ -25,6 +25,8 @@ class QListWidget;
 class QListWidgetItem;
 class QToolButton;
 class TKeysDialog;
+class TLookFiles;
+class TLookSession;
 class TStatusLine;
 class TFrameBar;
 class TImageViewer;
@@ -101,6 +103,17 @@ public:
     // Files dropped on the reference list: pictures join the library.
     void DropOnLibrary(const QStringList& files) { library_->Drop(files); }
 
+    // Look documents: File > Save Look…, Open Look… and Recent Looks.
+    TLookFiles& LookFiles() const { return *lookFiles_; }
+    void OpenLook(const QString& file);
+    void SaveLook(const QString& file);
+    // The session: the last one's frame (unless a picture was named at the
+    // start), look, snapshots and zoom come back, and from now on the
+    // session is kept for the next start.
+    void RestoreSession(bool pictureGiven);
+    void RestoreZoom();
+    TLookSession* Session() const { return session_; }
+
     // State, for the owner and for tests.
     const TGradingState& State() const { return *state_; }
     const std::string& LibraryFolder() const { return library_->Folder(); }
@@ -166,6 +179,8 @@ private:
     std::unique_ptr<TLibraryPanel> library_;
     std::unique_ptr<TPreviewPanel> preview_;
     TLookPanel* look_ = nullptr;
+    TLookFiles* lookFiles_ = nullptr;
+    TLookSession* session_ = nullptr;
     bool shown_ = false;
 
     TScopesPanel* Scopes_ = nullptr;

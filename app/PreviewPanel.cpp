@@ -370,6 +370,7 @@ void TPreviewPanel::EndLutPreview() {
 void TPreviewPanel::Drop(const QStringList& files) {
     const TDroppedFiles dropped = SortDroppedFiles(files);
     if (!dropped.Pictures.isEmpty()) OpenPreviewFile(dropped.Pictures.first());
+    if (!dropped.Looks.isEmpty() && openLook_) openLook_(dropped.Looks.first());
     if (!dropped.Luts.isEmpty()) PreviewLutFile(dropped.Luts.first());
     if (!dropped.Others.isEmpty())
         throw EError(ToStd(RefusedFilesMessage(

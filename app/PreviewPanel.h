@@ -64,8 +64,10 @@ public:
     void PreviewLut(std::unique_ptr<TLUT> lut, const QString& name);
     void EndLutPreview();
     // Files dropped on the preview: the first picture opens as the preview,
-    // the first LUT file is previewed; the rest is refused in one message.
+    // the first look document opens (through SetLookOpener), the first LUT
+    // file is previewed; the rest is refused in one message.
     void Drop(const QStringList& files);
+    void SetLookOpener(std::function<void(const QString&)> open) { openLook_ = std::move(open); }
     // The viewer's picture graded with the state's active LUT.
     void GradeDisplay();
     // The viewer's picture ungraded.
@@ -125,6 +127,7 @@ private:
     QToolButton* sbnSplitView_;
     std::function<void()> clearSelection_;
     std::function<void()> regrade_;
+    std::function<void(const QString&)> openLook_;
     TImageViewer* Viewer_ = nullptr;
     TFrameBar* FrameBar_ = nullptr;
     QMenu* pmnPreview_ = nullptr;

@@ -12,6 +12,14 @@ void TSnapshots::Store(int slot, const TLook& look) {
     if (slot == comparison_) emit ComparisonChanged();
 }
 
+void TSnapshots::Replace(int slot, const std::optional<TLook>& look) {
+    if (look) return Store(slot, *look);
+    if (!Has(slot)) return;
+    slots_[slot].reset();
+    emit StoredChanged();
+    if (slot == comparison_) SetComparison(-1);
+}
+
 void TSnapshots::RenameReference(const QString& from, const QString& to) {
     for (std::optional<TLook>& look : slots_)
         if (look && look->Reference == from) look->Reference = to;

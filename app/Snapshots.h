@@ -25,6 +25,9 @@ public:
     static QString Name(int slot) { return QString(QChar('A' + slot)); }
 
     void Store(int slot, const TLook& look);
+    // Keeps the look in the slot, or empties the slot (ending a comparison
+    // with it).
+    void Replace(int slot, const std::optional<TLook>& look);
     // A library file was renamed: a kept look that chose it follows.
     void RenameReference(const QString& from, const QString& to);
     bool Has(int slot) const { return Valid(slot) && slots_[slot].has_value(); }

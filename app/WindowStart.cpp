@@ -13,7 +13,7 @@
 
 void OpenStartFile(TfrmMain& window, const QString& file) {
     const TDroppedFiles sorted = SortDroppedFiles({file});
-    if (sorted.Pictures.isEmpty() && sorted.Luts.isEmpty()) {
+    if (sorted.Pictures.isEmpty() && sorted.Looks.isEmpty() && sorted.Luts.isEmpty()) {
         const QString reason = QFileInfo(file).isFile() ? QStringLiteral("is neither a picture nor a LUT file")
                                                         : QStringLiteral("does not exist or is no file");
         throw EError(QFile::encodeName(file).toStdString() + ": " + reason.toStdString());
@@ -52,6 +52,10 @@ std::unique_ptr<TfrmMain> StartWindow(const QString& file, TSingleInstance& inst
         return shown && errors ? TakeHandedFile(*shown, handed, *errors) : QString();
     });
     window->showMaximized();
+    // The last session comes back first; a picture named at the start
+    // takes the place of its frame.
+    window->RestoreSession(!SortDroppedFiles({file}).Pictures.isEmpty());
     if (!file.isEmpty()) RunHandler([&] { OpenStartFile(*window, file); });
+    window->RestoreZoom();
     return window;
 }

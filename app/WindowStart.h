@@ -8,7 +8,8 @@ class THandedErrors;
 class TSingleInstance;
 
 // Opens a file named on the command line or handed over by a later start:
-// a picture as the preview, a LUT file as a LUT preview. Raises EError for
+// a picture as the preview, a look document's look, a LUT file as a LUT
+// preview. Raises EError for
 // a file that is neither.
 void OpenStartFile(TfrmMain& window, const QString& file);
 
@@ -21,6 +22,7 @@ QString TakeHandedFile(TfrmMain& window, const QString& file, THandedErrors& err
 // this user runs on this display, it gets the file and null is returned,
 // with why that window could not open the file in handOverError (when
 // given; empty when it opened it); otherwise the window is made, listens
-// for later starts, is shown and opens the file.
+// for later starts, is shown, restores the last session (its frame only
+// when the file is no picture) and opens the file.
 std::unique_ptr<TfrmMain> StartWindow(const QString& file, TSingleInstance& instance, const std::string& libraryFolder,
                                       QString* handOverError = nullptr);

@@ -15,6 +15,8 @@
 #include "engine/ImageResize.h"
 #include "engine/Thumbnail.h"
 #include "fileio/AtomicFile.h"
+#include "fileio/FileRead.h"
+#include "grading/LookDocument.h"
 #include "imageio/ImageFile.h"
 
 namespace {
@@ -73,6 +75,24 @@ private:
     DIR* dir_;
 };
 
+// A picture as the library keeps it: fitted into 150 x 150, JPEG quality 100.
+std::string LibraryJpeg(const std::string& sourceFile) {
+    TImage picture;
+    LoadImageFile(sourceFile, picture);
+    const TImage reduced = FitImage(picture, kThumbnailSize, kThumbnailSize);
+    picture = TImage();
+    return EncodeJpeg(reduced, 100);
+}
+
+// A look document is kept as it is, once it reads: read once, so that what
+// is checked is what is kept.
+std::string LookDocumentBytes(const std::string& sourceFile) {
+    constexpr std::uint64_t kMaxBytes = std::uint64_t{64} << 20;
+    const std::string text = ReadFileBytes(sourceFile, kMaxBytes);
+    LookDocumentFromText(text, sourceFile);
+    return text;
+}
+
 }  // namespace
 
 TReferenceLibrary::TReferenceLibrary(std::string folder) : folder_(std::move(folder)) {}
@@ -115,7 +135,7 @@ std::string TReferenceLibrary::NameForAdd(const std::string& sourceFile) const {
     std::string caption = CaptionOf(slash == std::string::npos ? sourceFile : sourceFile.substr(slash + 1));
     for (char& c : caption)
         if (IsControl(c)) c = '_';
-    return caption + ".jpeg";
+    return caption + (IsLookDocumentName(sourceFile) ? kLookDocumentExtension : ".jpeg");
 }
 
 bool TReferenceLibrary::Contains(const std::string& fileName) const {
@@ -138,12 +158,8 @@ void TReferenceLibrary::RequireFile(const std::string& fileName) const {
 
 void TReferenceLibrary::Add(const std::string& sourceFile, bool replace) {
     RequireFolder();
-    TImage picture;
-    LoadImageFile(sourceFile, picture);
-    const TImage reduced = FitImage(picture, kThumbnailSize, kThumbnailSize);
-    picture = TImage();
     const std::string name = NameForAdd(sourceFile);
-    const std::string bytes = EncodeJpeg(reduced, 100);
+    const std::string bytes = IsLookDocumentName(sourceFile) ? LookDocumentBytes(sourceFile) : LibraryJpeg(sourceFile);
     if (replace) {
         WriteFileAtomically(PathOf(name), bytes);
     } else if (!WriteNewFileAtomically(PathOf(name), bytes)) {
@@ -202,6 +218,8 @@ void TReferenceLibrary::Restore(const std::string& fileName, const std::string& 
 
 TImage TReferenceLibrary::LoadCell(const std::string& fileName) const {
     RequireFile(fileName);
+    // A look document's cell is its reference's (white for a look without one).
+    if (IsLookDocumentName(fileName)) return MakeThumbnailCell(LoadLookDocument(PathOf(fileName)).Look.ReferenceCell);
     TImage picture;
     LoadImageFile(PathOf(fileName), picture);
     return MakeThumbnailCell(picture);

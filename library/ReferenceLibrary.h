@@ -14,7 +14,7 @@ public:
 
 // The files of the reference library folder: one picture per reference,
 // written by the program as JPEG of at most 150 x 150 pixels with the
-// extension ".jpeg". Every operation names a file of the folder by its name
+// extension ".jpeg", and look documents (".olook"), kept as they are. Every operation names a file of the folder by its name
 // alone (never a path) and touches nothing outside the folder. Every failure
 // is raised as EError with a message.
 class TReferenceLibrary {
@@ -33,15 +33,16 @@ public:
 
     // The caption shown for a file: its name without the last extension.
     static std::string CaptionOf(const std::string& fileName);
-    // The library name a picture gets when added: its stem plus ".jpeg",
-    // with control characters replaced by '_'.
+    // The library name a picture gets when added: its stem plus ".jpeg"
+    // (".olook" for a look document), with control characters replaced by '_'.
     std::string NameForAdd(const std::string& sourceFile) const;
     // True when fileName is a name (not a path) taken in the folder, by a
     // file or by a link, dangling or not.
     bool Contains(const std::string& fileName) const;
 
     // Loads the picture, fits it into 150 x 150 (Lanczos3, never enlarged)
-    // and stores it as JPEG quality 100 under NameForAdd. With replace, an
+    // and stores it as JPEG quality 100 under NameForAdd; a look document is
+    // read (EError naming it when it does not) and stored byte for byte. With replace, an
     // existing file (or link) of that name is replaced; without, a name
     // taken when the file is put in place raises ELibraryNameTaken and
     // nothing is written.
@@ -69,7 +70,8 @@ public:
     // taken again, or the file is no longer in the trash.
     void Restore(const std::string& fileName, const std::string& trashedFile);
 
-    // The file's 150 x 150 thumbnail cell (picture centred unscaled on white).
+    // The file's 150 x 150 thumbnail cell (picture centred unscaled on white);
+    // for a look document, the cell of its look's reference.
     TImage LoadCell(const std::string& fileName) const;
 
 private:

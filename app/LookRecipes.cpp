@@ -1,0 +1,74 @@
+#include "app/LookRecipes.h"
+
+#include <QCryptographicHash>
+#include <QFile>
+#include <QFileInfo>
+
+#include "app/FootageChoice.h"
+#include "app/GradingState.h"
+#include "engine/Error.h"
+
+namespace {
+
+void SetReference(TLookRecipe& recipe, const QString& reference, const TReferenceSource& references) {
+    if (reference.isEmpty()) return;
+    const TImage* cell = references.CellOf ? references.CellOf(reference) : nullptr;
+    if (!cell) throw EError("The look's reference \"" + reference.toStdString() + "\" is no longer in the library.");
+    recipe.ReferenceName = QFileInfo(reference).fileName().toStdString();
+    recipe.ReferenceHash = references.HashOf ? references.HashOf(reference) : std::string();
+    recipe.ReferenceCell = cell->Clone();
+}
+
+void SetMatch(TLookRecipe& recipe, const TGradingState& state) {
+    const std::optional<TColorStats> stats = state.MatchStats();
+    // Without a frame the look grades unmatched, in the window as in the document.
+    if (!stats) return;
+    recipe.Match = true;
+    recipe.MatchStats = *stats;
+    recipe.MatchedTo = QFileInfo(QString::fromStdString(state.PreviewFile())).fileName().toStdString();
+}
+
+}  // namespace
+
+TLookRecipe RecipeOfLook(const TLook& look, const TGradingState& state, const TReferenceSource& references) {
+    TLookRecipe recipe;
+    SetReference(recipe, look.Reference, references);
+    recipe.Positions = look.Positions;
+    if (look.Match) SetMatch(recipe, state);
+    recipe.Footage = state.Footage().KeyOf(look.Footage);
+    if (!recipe.Footage.empty()) recipe.FootageConfig = state.Footage().ConfigFile();
+    recipe.Lut = look.Lut;
+    if (look.Lut) recipe.LutName = look.LutName.toStdString();
+    return recipe;
+}
+
+TLookDocument DocumentOfLooks(const TLook& current, const TSnapshotLooks& snapshots, const TGradingState& state,
+                              const TReferenceSource& references) {
+    TLookDocument document;
+    document.Look = RecipeOfLook(current, state, references);
+    for (std::size_t slot = 0; slot < snapshots.size(); ++slot)
+        if (snapshots[slot]) document.Snapshots[slot] = RecipeOfLook(*snapshots[slot], state, references);
+    return document;
+}
+
+TLook LookOfRecipe(const TLookRecipe& recipe, const TFootageChoice& footage,
+                   const std::function<QString(const TLookRecipe&)>& reference) {
+    TLook look;
+    look.Footage = footage.EntryOf(recipe.Footage);
+    if (look.Footage < 0)
+        throw EError("The look's footage space \"" + recipe.Footage + "\" is not offered by this window.");
+    if (recipe.HasReference()) look.Reference = reference(recipe);
+    look.Lut = recipe.Lut;
+    if (recipe.Lut) look.LutName = QString::fromStdString(recipe.LutName);
+    look.Positions = recipe.Positions;
+    look.Match = recipe.Match;
+    return look;
+}
+
+std::string FileSha256(const std::string& fileName) {
+    QFile file(QFile::decodeName(fileName.c_str()));
+    if (!file.open(QIODevice::ReadOnly)) return std::string();
+    QCryptographicHash hash(QCryptographicHash::Sha256);
+    if (!hash.addData(&file)) return std::string();
+    return hash.result().toHex().toStdString();
+}
