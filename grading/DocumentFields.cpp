@@ -27,6 +27,12 @@ const char* TypeName(const QJsonValue& value) {
     }
 }
 
+// A number as a message shows it: whole numbers in full.
+std::string Shown(double value) {
+    if (value == std::floor(value) && std::fabs(value) < 1e15) return std::to_string(static_cast<long long>(value));
+    return ExactDoubleText(value);
+}
+
 std::string Wrong(const QJsonValue& value, const char* wanted) {
     return std::string("is ") + TypeName(value) + ", not " + wanted;
 }
@@ -88,8 +94,8 @@ int TDocumentFields::Integer(const char* key, int min, int max) const {
     if (!value.isDouble()) Fail(key, Wrong(value, "a number"));
     const double number = value.toDouble();
     if (!(number >= min && number <= max))
-        Fail(key, ExactDoubleText(number) + " is outside " + std::to_string(min) + ".." + std::to_string(max));
-    if (number != std::floor(number)) Fail(key, ExactDoubleText(number) + " is not a whole number");
+        Fail(key, Shown(number) + " is outside " + std::to_string(min) + ".." + std::to_string(max));
+    if (number != std::floor(number)) Fail(key, Shown(number) + " is not a whole number");
     return static_cast<int>(number);
 }
 

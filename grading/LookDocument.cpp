@@ -122,6 +122,23 @@ QJsonObject SnapshotsJson(const TLookDocument& document) {
 
 }  // namespace
 
+TLookRecipe TLookRecipe::Clone() const {
+    TLookRecipe copy;
+    copy.ReferenceName = ReferenceName;
+    copy.ReferenceHash = ReferenceHash;
+    copy.ReferenceCell = ReferenceCell.Clone();
+    copy.Positions = Positions;
+    copy.Match = Match;
+    copy.MatchStats = MatchStats;
+    copy.MatchedTo = MatchedTo;
+    copy.Footage = Footage;
+    copy.FootageConfig = FootageConfig;
+    copy.Interpolation = Interpolation;
+    copy.Lut = Lut;
+    copy.LutName = LutName;
+    return copy;
+}
+
 std::string LookDocumentText(const TLookDocument& document) {
     const QJsonObject root{{"format", kFormat},
                            {"version", kLookDocumentVersion},

@@ -61,6 +61,8 @@ struct TLookRecipe {
     std::string LutName;
 
     bool HasReference() const { return !ReferenceCell.Empty(); }
+    // A copy (the cell's pixels are copied only on request, as TImage's are).
+    TLookRecipe Clone() const;
 };
 
 struct TLookDocument {

@@ -75,7 +75,7 @@ inline TLookRecipe SampleRecipe(unsigned seed) {
     recipe.Match = true;
     recipe.MatchStats = SampleStats(seed);
     recipe.MatchedTo = "frame 0042.png";
-    recipe.Footage = "slog3";
+    recipe.Footage = "slog3-sgamut3";
     recipe.FootageConfig = "/tmp/a config.ocio";
     recipe.Interpolation = "tetrahedral";
     return recipe;
