@@ -11,6 +11,7 @@
 
 #include "engine/CubeOperation.h"
 #include "engine/CurveOperation.h"
+#include "engine/Error.h"
 #include "engine/LutChain.h"
 #include "fileio/AtomicFile.h"
 #include "formats/ClfOperators.h"
@@ -38,11 +39,7 @@
 // curve-then-cube (or curve-only) LUT and a LUT3D with blue fastest, all at
 // bit depth "32f" with linear and trilinear interpolation.
 
-void ReadClf(std::string_view text, const std::string& name, TLUT& lut);
-std::string WriteClf(const TLUT& lut, const std::string& name);
-
-// The CLF ProcessList inside an XML text; false for every other text.
-bool LooksLikeClf(std::string_view head);
+#include "formats/ClfFormat.h"
 
 namespace {
 
@@ -324,21 +321,30 @@ std::string ContentId(std::string_view body) {
            Hex(low >> 48, 4) + "-" + Hex(low & 0xffffffffffffull, 12);
 }
 
-void AppendTriple(std::string& text, const TRGBDouble& v) {
-    text += FormatDecimal(v.Red) + " " + FormatDecimal(v.Green) + " " + FormatDecimal(v.Blue) + "\n";
+// A value with the fewest digits that read back as exactly that double.
+std::string ExactDecimal(double value) {
+    char buffer[32];
+    const auto [end, error] = std::to_chars(buffer, buffer + sizeof buffer, value);
+    (void)error;
+    return std::string(buffer, end);
 }
 
-std::string CurveOperator(const TLUT& lut) {
+void AppendTriple(std::string& text, const TRGBDouble& v, bool exact) {
+    const auto format = exact ? ExactDecimal : FormatDecimal;
+    text += format(v.Red) + " " + format(v.Green) + " " + format(v.Blue) + "\n";
+}
+
+std::string CurveOperator(const TLUT& lut, bool exact) {
     const std::int32_t length = CheckedCurveSize(lut.CurveSize);
     std::string text =
         "    <LUT1D inBitDepth=\"32f\" outBitDepth=\"32f\" interpolation=\"linear\">\n"
         "        <Array dim=\"" +
         std::to_string(length) + " 3\">\n";
-    for (std::int32_t i = 0; i < length; ++i) AppendTriple(text, lut.Curve[i]);
+    for (std::int32_t i = 0; i < length; ++i) AppendTriple(text, lut.Curve[i], exact);
     return text + "        </Array>\n    </LUT1D>\n";
 }
 
-std::string CubeOperator(const TLUT& lut) {
+std::string CubeOperator(const TLUT& lut, bool exact) {
     const std::int32_t size = CheckedCubeSize(lut.CubeSize);
     const std::string n = std::to_string(size);
     std::string text =
@@ -348,7 +354,7 @@ std::string CubeOperator(const TLUT& lut) {
     text.reserve(text.size() + static_cast<std::size_t>(size) * size * size * 32);
     for (int r = 0; r < size; ++r)
         for (int g = 0; g < size; ++g)
-            for (int b = 0; b < size; ++b) AppendTriple(text, lut.Cube[r][g][b]);
+            for (int b = 0; b < size; ++b) AppendTriple(text, lut.Cube[r][g][b], exact);
     return text + "        </Array>\n    </LUT3D>\n";
 }
 
@@ -403,16 +409,33 @@ void ReadClf(std::string_view text, const std::string& name, TLUT& lut) {
     lut.Comments = std::move(comments);
 }
 
-std::string WriteClf(const TLUT& lut, const std::string& name) {
+namespace {
+
+// The comments as Descriptions, then the tables' operators.
+std::string ClfBody(const TLUT& lut, bool exact) {
     std::string body;
-    body += "    <Description>" + EncodeEntities(name) + "</Description>\n";
     for (const std::string& comment : lut.Comments)
         body += "    <Description>" + EncodeEntities(TrimView(comment)) + "</Description>\n";
-    if (lut.Kind == lkCurve || lut.Kind == lkCurveThenCube) body += CurveOperator(lut);
-    if (lut.Kind != lkCurve) body += CubeOperator(lut);
+    if (lut.Kind == lkCurve || lut.Kind == lkCurveThenCube) body += CurveOperator(lut, exact);
+    if (lut.Kind != lkCurve) body += CubeOperator(lut, exact);
+    return body;
+}
+
+std::string ProcessList(const std::string& body, const std::string& name) {
     return "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
            "<ProcessList compCLFversion=\"3\" id=\"" +
            ContentId(body) + "\" name=\"" + EncodeEntities(name) + "\">\n" + body + "</ProcessList>\n";
+}
+
+}  // namespace
+
+std::string WriteClf(const TLUT& lut, const std::string& name) {
+    return ProcessList("    <Description>" + EncodeEntities(name) + "</Description>\n" + ClfBody(lut, false), name);
+}
+
+std::string WriteExactClf(const TLUT& lut) {
+    if (lut.Chain) throw EError("A chain of operations cannot be written exactly as tables.");
+    return ProcessList(ClfBody(lut, true), "");
 }
 
 TClfLutFormat::TClfLutFormat()

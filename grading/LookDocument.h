@@ -1,5 +1,6 @@
 #pragma once
 #include <array>
+#include <cstdint>
 #include <memory>
 #include <optional>
 #include <string>
@@ -23,6 +24,9 @@ class TLUT;
 constexpr int kLookDocumentVersion = 1;
 extern const char* const kLookDocumentExtension;  // ".olook"
 extern const char* const kLookDocumentMimeType;   // "application/x-ombrane-look"
+// The largest document read: room for a kept 101-point cube in exact
+// decimals (see EmbeddedLut.h) and four snapshots of small looks.
+constexpr std::uint64_t kMaxLookDocumentBytes = 128ull * 1024 * 1024;
 
 // One look: the current one, or one kept in a snapshot slot.
 struct TLookRecipe {
@@ -57,6 +61,8 @@ struct TLookRecipe {
     std::string LutName;
 
     bool HasReference() const { return !ReferenceCell.Empty(); }
+    // A copy (the cell's pixels are copied only on request, as TImage's are).
+    TLookRecipe Clone() const;
 };
 
 struct TLookDocument {
@@ -81,3 +87,10 @@ TLookDocument LoadLookDocument(const std::string& fileName);
 
 // True for a name ending in ".olook" (ASCII case ignored).
 bool IsLookDocumentName(const std::string& fileName);
+
+// This program's version, as a document it writes records it.
+std::string LookProgramVersion();
+// Now in UTC as ISO 8601 ("2026-12-09T20:15:00Z"); with SOURCE_DATE_EPOCH
+// set (seconds since 1970), that moment instead, so that a build or a test
+// can write byte-identical documents.
+std::string LookDocumentDate();

@@ -1,0 +1,30 @@
+#include "grading/EmbeddedLut.h"
+
+#include <algorithm>
+
+#include "engine/Error.h"
+#include "engine/LUT.h"
+#include "formats/ClfFormat.h"
+
+std::string KeptLutText(const TLUT& lut) { return WriteExactClf(lut); }
+
+std::shared_ptr<const TLUT> KeptLutFromText(const std::string& text) {
+    if (text.size() > kMaxKeptLutBytes)
+        throw EError("the LUT is larger than " + std::to_string(kMaxKeptLutBytes / (1024 * 1024)) + " MiB");
+    auto lut = std::make_shared<TLUT>();
+    ReadClf(text, "", *lut);
+    return lut;
+}
+
+std::unique_ptr<TLUT> CopyLutTables(const TLUT& lut) {
+    auto copy = std::make_unique<TLUT>();
+    copy->Kind = lut.Kind;
+    copy->Comments = lut.Comments;
+    copy->CurveSize = lut.CurveSize;
+    copy->CubeSize = lut.CubeSize;
+    std::copy(lut.Curve, lut.Curve + std::clamp(lut.CurveSize, 0, kMaxCurveSize), copy->Curve);
+    const int n = std::clamp(lut.CubeSize, 0, kMaxCubeSize);
+    for (int r = 0; r < n; ++r)
+        for (int g = 0; g < n; ++g) std::copy(lut.Cube[r][g], lut.Cube[r][g] + n, copy->Cube[r][g]);
+    return copy;
+}
