@@ -1,6 +1,5 @@
 #include "app/LookFiles.h"
 
-#include <QDateTime>
 #include <QFile>
 #include <QFileInfo>
 #include <QListWidget>
@@ -15,8 +14,8 @@
 #include "app/LibraryPanel.h"
 #include "app/LookPanel.h"
 #include "app/LutSaveForm.h"
-#include "app/ProductInfo.h"
 #include "engine/Error.h"
+#include "grading/ReferenceHash.h"
 #include "library/ReferenceLibrary.h"
 
 namespace {
@@ -27,6 +26,15 @@ const QString kRecentKey = "looks/recent";
 QSettings UserSettings() { return QSettings(QSettings::NativeFormat, QSettings::UserScope, "tarnwerk", "Ombrane"); }
 
 std::string ToStd(const QString& text) { return QFile::encodeName(text).toStdString(); }
+
+// The hash of a library file; empty when it cannot be read (gone meanwhile).
+std::string LibraryFileHash(const std::string& folder, const QString& file) {
+    try {
+        return ReferenceFileHash(TReferenceLibrary(folder).PathOf(ToStd(file)));
+    } catch (const std::exception&) {
+        return std::string();
+    }
+}
 
 }  // namespace
 
@@ -55,15 +63,15 @@ TReferenceSource TLookFiles::Sources() const {
     sources.CellOf = [this](const QString& reference) { return CellOf(reference); };
     sources.HashOf = [this](const QString& reference) {
         if (TDocumentCells::IsDocumentReference(reference)) return cells_.HashOf(reference);
-        return FileSha256(TReferenceLibrary(library_.Folder()).PathOf(ToStd(reference)));
+        return LibraryFileHash(library_.Folder(), reference);
     };
     return sources;
 }
 
 TLookDocument TLookFiles::Document() const {
     TLookDocument document = DocumentOfLooks(state_.CurrentLook(), look_.SnapshotLooks(), state_, Sources());
-    document.ProgramVersion = ProductInfo().Version.toStdString();
-    document.Date = QDateTime::currentDateTimeUtc().toString(Qt::ISODate).toStdString();
+    document.ProgramVersion = LookProgramVersion();
+    document.Date = LookDocumentDate();
     return document;
 }
 
@@ -95,11 +103,10 @@ void TLookFiles::Apply(const TLookDocument& document) {
 }
 
 QString TLookFiles::ReferenceOf(const TLookRecipe& recipe) {
-    const TReferenceLibrary library(library_.Folder());
     QListWidget* list = library_.List();
     for (int row = 0; row < list->count() && !recipe.ReferenceHash.empty(); ++row) {
         const QString file = library_.Choice().FileOf(list->item(row));
-        if (!IsLookDocumentName(ToStd(file)) && FileSha256(library.PathOf(ToStd(file))) == recipe.ReferenceHash)
+        if (!IsLookDocumentName(ToStd(file)) && LibraryFileHash(library_.Folder(), file) == recipe.ReferenceHash)
             return file;
     }
     const QString name = QString::fromStdString(recipe.ReferenceName);

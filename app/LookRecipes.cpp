@@ -1,7 +1,5 @@
 #include "app/LookRecipes.h"
 
-#include <QCryptographicHash>
-#include <QFile>
 #include <QFileInfo>
 
 #include "app/FootageChoice.h"
@@ -63,12 +61,4 @@ TLook LookOfRecipe(const TLookRecipe& recipe, const TFootageChoice& footage,
     look.Positions = recipe.Positions;
     look.Match = recipe.Match;
     return look;
-}
-
-std::string FileSha256(const std::string& fileName) {
-    QFile file(QFile::decodeName(fileName.c_str()));
-    if (!file.open(QIODevice::ReadOnly)) return std::string();
-    QCryptographicHash hash(QCryptographicHash::Sha256);
-    if (!hash.addData(&file)) return std::string();
-    return hash.result().toHex().toStdString();
 }

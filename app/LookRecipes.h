@@ -39,6 +39,3 @@ TLookDocument DocumentOfLooks(const TLook& current, const TSnapshotLooks& snapsh
 // EError for a footage space this window does not offer.
 TLook LookOfRecipe(const TLookRecipe& recipe, const TFootageChoice& footage,
                    const std::function<QString(const TLookRecipe&)>& reference);
-
-// The SHA-256 of a file's bytes in lower-case hex; empty when it cannot be read.
-std::string FileSha256(const std::string& fileName);

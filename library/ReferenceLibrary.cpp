@@ -87,8 +87,7 @@ std::string LibraryJpeg(const std::string& sourceFile) {
 // A look document is kept as it is, once it reads: read once, so that what
 // is checked is what is kept.
 std::string LookDocumentBytes(const std::string& sourceFile) {
-    constexpr std::uint64_t kMaxBytes = std::uint64_t{64} << 20;
-    const std::string text = ReadFileBytes(sourceFile, kMaxBytes);
+    const std::string text = ReadFileBytes(sourceFile, kMaxLookDocumentBytes);
     LookDocumentFromText(text, sourceFile);
     return text;
 }

@@ -37,16 +37,22 @@ class WindowStartTest : public ::testing::Test {
 protected:
     QTemporaryDir dir;
     QByteArray savedRuntime = qgetenv("XDG_RUNTIME_DIR");
+    QByteArray savedState = qgetenv("XDG_STATE_HOME");
     TFakeDialogs dialogs;
 
     void SetUp() override {
         qputenv("XDG_RUNTIME_DIR", dir.filePath("run").toLocal8Bit());
+        // The session each start restores is the test's own.
+        qputenv("XDG_STATE_HOME", dir.filePath("state").toLocal8Bit());
         QDir().mkpath(dir.filePath("run"));
         QFile::setPermissions(dir.filePath("run"), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
         QDir().mkpath(dir.filePath("home"));
         QDir().mkpath(dir.filePath("lib"));
     }
-    void TearDown() override { qputenv("XDG_RUNTIME_DIR", savedRuntime); }
+    void TearDown() override {
+        qputenv("XDG_RUNTIME_DIR", savedRuntime);
+        qputenv("XDG_STATE_HOME", savedState);
+    }
 
     QString Picture(const QString& name, QRgb colour) const {
         QImage image(64, 32, QImage::Format_RGB32);

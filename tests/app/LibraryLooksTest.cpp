@@ -1,0 +1,134 @@
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QDir>
+#include <QFile>
+#include <QListWidget>
+#include <QSettings>
+#include <QSlider>
+#include <QTemporaryDir>
+#include <memory>
+
+#include "app/MainForm.h"
+#include "grading/LookDocument.h"
+#include "imageio/ImageFile.h"
+#include "tests/app/FakeDialogs.h"
+#include "tests/app/SavedFiles.h"
+
+// Look documents in the library: added or dropped they are kept as they
+// are, listed with their reference's cell and a mark, and choosing one opens
+// its look; they are renamed and deleted as pictures are.
+
+namespace {
+
+class LibraryLooksTest : public ::testing::Test {
+protected:
+    QTemporaryDir dir;
+    TFakeDialogs dialogs;
+    std::unique_ptr<TfrmMain> window;
+
+    QString Path(const QString& name) const { return dir.filePath(name); }
+
+    void SetUp() override {
+        QDir().mkpath(Path("lib"));
+        QDir().mkpath(Path("looks"));
+        QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, Path("config"));
+        SaveJpegFile(Path("lib/meadow.jpeg").toStdString(), ColourfulPicture(150, 100));
+        SaveImageFile(Path("frame.bmp").toStdString(), ColourfulPicture(640, 320));
+        window = std::make_unique<TfrmMain>(Path("lib").toStdString());
+        window->show();
+        QApplication::processEvents();
+        dialogs.PicturesToOpen.push_back(Path("frame.bmp"));
+        window->sbnOpenPreviewImageClick();
+    }
+    void TearDown() override { window.reset(); }
+
+    QListWidgetItem* Item(const QString& caption) const {
+        const auto found = window->lvwRefs()->findItems(caption, Qt::MatchExactly);
+        return found.isEmpty() ? nullptr : found.first();
+    }
+    QSlider* Saturation() const { return window->findChild<QSlider*>("tbrSaturation"); }
+    // A look of meadow with the saturation at 150, saved outside the library.
+    QString WarmLook() {
+        Item("meadow")->setSelected(true);
+        Saturation()->setValue(150);
+        window->SaveLook(Path("looks/warm.olook"));
+        window->lvwRefs()->clearSelection();
+        Saturation()->setValue(100);
+        QApplication::processEvents();
+        return Path("looks/warm.olook");
+    }
+    static QImage Icon(const QListWidgetItem* item) { return item->icon().pixmap(150, 150).toImage(); }
+};
+
+}  // namespace
+
+TEST_F(LibraryLooksTest, ADroppedLookIsKeptAsItIsAndListedWithItsCellMarked) {
+    const QString look = WarmLook();
+    window->DropOnLibrary({look});
+    EXPECT_TRUE(dialogs.Errors.isEmpty()) << dialogs.Errors.join("\n").toStdString();
+    EXPECT_EQ(FileBytes(Path("lib/warm.olook")), FileBytes(look));
+
+    QListWidgetItem* warm = Item("warm");
+    QListWidgetItem* meadow = Item("meadow");
+    ASSERT_NE(warm, nullptr);
+    ASSERT_NE(meadow, nullptr);
+    const auto& cells = window->imlRefs();
+    const TImage& warmCell = cells.at(warm->data(TfrmMain::kImageIndexRole).toInt());
+    const TImage& meadowCell = cells.at(meadow->data(TfrmMain::kImageIndexRole).toInt());
+    EXPECT_TRUE(warmCell.SamePixels(meadowCell));
+    // The same cell, but the look's entry carries a dark corner where the
+    // picture's is white (the meadow sits in the cell's middle rows).
+    const QImage warmIcon = Icon(warm), meadowIcon = Icon(meadow);
+    ASSERT_FALSE(warmIcon.isNull());
+    const QPoint corner(warmIcon.width() - 4, 2);
+    EXPECT_GT(qGray(meadowIcon.pixel(corner)), 200);
+    EXPECT_LT(qGray(warmIcon.pixel(corner)), 100);
+    // Away from the corner the two icons are alike.
+    const QPoint middle(warmIcon.width() / 2, warmIcon.height() / 2);
+    EXPECT_EQ(warmIcon.pixel(middle), meadowIcon.pixel(middle));
+}
+
+TEST_F(LibraryLooksTest, ChoosingTheEntryOpensTheLookAndItRenamesAndDeletesAsAPicture) {
+    dialogs.FilesToOpen.push_back({WarmLook()});
+    window->sbnAddToLibClick();
+    ASSERT_TRUE(QFileInfo(Path("lib/warm.olook")).isFile());
+
+    Item("warm")->setSelected(true);
+    QApplication::processEvents();
+    EXPECT_TRUE(dialogs.Errors.isEmpty()) << dialogs.Errors.join("\n").toStdString();
+    EXPECT_EQ(Saturation()->value(), 150);
+    EXPECT_EQ(window->ChosenReference(), "meadow.jpeg");
+    // The entry stays highlighted, so that Rename and Delete act on it.
+    ASSERT_EQ(window->lvwRefs()->selectedItems().size(), 1);
+    EXPECT_EQ(window->lvwRefs()->selectedItems().first()->text(), "warm");
+
+    window->lvwRefsEdited(Item("warm"), "cool");
+    EXPECT_TRUE(QFileInfo(Path("lib/cool.olook")).isFile());
+    EXPECT_FALSE(QFileInfo::exists(Path("lib/warm.olook")));
+
+    Item("cool")->setSelected(true);
+    QApplication::processEvents();
+    dialogs.Answers.push_back(QMessageBox::Yes);
+    window->miDeleteImageClick();
+    EXPECT_FALSE(QFileInfo::exists(Path("lib/cool.olook")));
+    EXPECT_EQ(Item("cool"), nullptr);
+    // The reference the look chose is still there and still grades.
+    EXPECT_TRUE(QFileInfo(Path("lib/meadow.jpeg")).isFile());
+    EXPECT_EQ(window->ChosenReference(), "meadow.jpeg");
+}
+
+TEST_F(LibraryLooksTest, ADamagedLookIsNotAdded) {
+    QFile damaged(Path("looks/broken.olook"));
+    ASSERT_TRUE(damaged.open(QIODevice::WriteOnly));
+    damaged.write("{\"format\": \"something else\"}");
+    damaged.close();
+    try {
+        window->DropOnLibrary({Path("looks/broken.olook")});
+        ADD_FAILURE() << "a damaged look document was added";
+    } catch (const std::exception& error) {
+        EXPECT_NE(std::string(error.what()).find("broken.olook"), std::string::npos) << error.what();
+    }
+    EXPECT_FALSE(QFileInfo::exists(Path("lib/broken.olook")));
+    EXPECT_EQ(Item("broken"), nullptr);
+}

@@ -1,0 +1,271 @@
+#include <gtest/gtest.h>
+
+#include <QAction>
+#include <QApplication>
+#include <QCheckBox>
+#include <QDir>
+#include <QFile>
+#include <QListWidget>
+#include <QMenu>
+#include <QSettings>
+#include <QSlider>
+#include <QStatusBar>
+#include <QTemporaryDir>
+#include <memory>
+#include <vector>
+
+#include "app/DocumentCells.h"
+#include "app/LookFiles.h"
+#include "app/LookPanel.h"
+#include "app/MainForm.h"
+#include "app/MenuBar.h"
+#include "app/StatusLine.h"
+#include "app/WindowStart.h"
+#include "engine/LUT.h"
+#include "grading/LookDocument.h"
+#include "grading/ReferenceHash.h"
+#include "imageio/ImageFile.h"
+#include "tests/app/FakeDialogs.h"
+#include "tests/app/SavedFiles.h"
+
+// Save Look, Open Look and Recent Looks of the File menu: the grade comes
+// back as it was, as one undo step, with the reference from the library
+// when it holds the file and from the document when it does not.
+
+namespace {
+
+// The cube's values, size first, for comparing looks built at different times.
+std::vector<double> CubeValues(const TLUT& lut) {
+    std::vector<double> values{static_cast<double>(lut.Kind), static_cast<double>(lut.CubeSize)};
+    for (int r = 0; r < lut.CubeSize; ++r)
+        for (int g = 0; g < lut.CubeSize; ++g)
+            for (int b = 0; b < lut.CubeSize; ++b) {
+                const TRGBDouble& c = lut.Cube[r][g][b];
+                values.insert(values.end(), {c.Red, c.Green, c.Blue});
+            }
+    return values;
+}
+
+class LookDocumentWindowTest : public ::testing::Test {
+protected:
+    QTemporaryDir dir;
+    TFakeDialogs dialogs;
+    std::unique_ptr<TfrmMain> window;
+
+    QString Path(const QString& name) const { return dir.filePath(name); }
+
+    void SetUp() override {
+        QDir().mkpath(Path("lib"));
+        QDir().mkpath(Path("other"));
+        QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, Path("config"));
+        SaveJpegFile(Path("lib/meadow.jpeg").toStdString(), ColourfulPicture(150, 100));
+        SaveJpegFile(Path("lib/dusk.jpeg").toStdString(), FlatPicture(120, 90, 140, 60, 30));
+        SaveImageFile(Path("frame.bmp").toStdString(), ColourfulPicture(640, 320));
+    }
+    void TearDown() override { window.reset(); }
+
+    void Open(const QString& library = QString()) {
+        window = std::make_unique<TfrmMain>((library.isEmpty() ? Path("lib") : library).toStdString());
+        window->show();
+        QApplication::processEvents();
+        dialogs.PicturesToOpen.push_back(Path("frame.bmp"));
+        window->sbnOpenPreviewImageClick();
+    }
+    void Select(const QString& caption) {
+        const auto found = window->lvwRefs()->findItems(caption, Qt::MatchExactly);
+        ASSERT_FALSE(found.isEmpty()) << caption.toStdString();
+        found.first()->setSelected(true);
+        QApplication::processEvents();
+    }
+    QSlider* Bar(const char* name) const { return window->findChild<QSlider*>(name); }
+    QCheckBox* MatchBox() const { return window->findChild<QCheckBox*>("cbxMatchPreview"); }
+    QAction* Action(const char* name) const { return window->findChild<QAction*>(name); }
+    TLookPanel& Panel() const { return *window->findChild<TLookPanel*>(); }
+    // A graded look with every part moved, and snapshot A kept.
+    void Grade() {
+        Select("meadow");
+        Bar("tbrSaturation")->setValue(140);
+        Bar("tbrStrength")->setValue(60);
+        MatchBox()->setChecked(true);
+        Panel().StoreSnapshot(0);
+        Bar("tbrRed")->setValue(170);
+        QApplication::processEvents();
+    }
+    QString SaveThroughMenu(const QString& name) {
+        dialogs.FilesToSave.push_back(Path(name));
+        Action("miSaveLook")->trigger();
+        QApplication::processEvents();
+        return Path(name);
+    }
+    void OpenThroughMenu(const QString& file) {
+        dialogs.PicturesToOpen.push_back(file);
+        Action("miOpenLook")->trigger();
+        QApplication::processEvents();
+    }
+    QString Status() const { return window->StatusLine()->Text(); }
+};
+
+}  // namespace
+
+TEST_F(LookDocumentWindowTest, OpenLookRestoresTheGradeAsOneUndoStep) {
+    Open();
+    Grade();
+    const std::vector<double> saved = CubeValues(window->Lut());
+    const QString file = SaveThroughMenu("grade.olook");
+    ASSERT_TRUE(QFileInfo(file).isFile());
+    EXPECT_EQ(dialogs.LastSaveFilter, "Look Documents|*.olook");
+    EXPECT_EQ(QFileInfo(dialogs.LastStart).fileName(), "meadow.olook");
+
+    // Another grade, then the document again.
+    Select("dusk");
+    Bar("tbrSaturation")->setValue(60);
+    Bar("tbrRed")->setValue(100);
+    MatchBox()->setChecked(false);
+    Panel().StoreSnapshot(0);
+    Panel().StoreSnapshot(1);
+    QApplication::processEvents();
+    ASSERT_NE(CubeValues(window->Lut()), saved);
+
+    OpenThroughMenu(file);
+    EXPECT_TRUE(dialogs.Errors.isEmpty()) << dialogs.Errors.join("\n").toStdString();
+    EXPECT_EQ(window->ChosenReference(), "meadow.jpeg");
+    EXPECT_EQ(Bar("tbrSaturation")->value(), 140);
+    EXPECT_EQ(Bar("tbrStrength")->value(), 60);
+    EXPECT_EQ(Bar("tbrRed")->value(), 170);
+    EXPECT_TRUE(MatchBox()->isChecked());
+    EXPECT_EQ(CubeValues(window->Lut()), saved);
+    EXPECT_EQ(Status().contains("reference: meadow"), true) << Status().toStdString();
+    EXPECT_FALSE(Status().contains("(from the look)"));
+    // The snapshots are the document's: A as it was kept, B empty.
+    ASSERT_TRUE(Panel().Snapshots().Has(0));
+    EXPECT_EQ(Panel().Snapshots().Look(0).Positions.Red, 100);
+    EXPECT_EQ(Panel().Snapshots().Look(0).Positions.Saturation, 140);
+    EXPECT_FALSE(Panel().Snapshots().Has(1));
+
+    // One Undo goes back to the look before the document.
+    Panel().Undo();
+    QApplication::processEvents();
+    EXPECT_EQ(window->ChosenReference(), "dusk.jpeg");
+    EXPECT_EQ(Bar("tbrSaturation")->value(), 60);
+    EXPECT_EQ(Bar("tbrRed")->value(), 100);
+    EXPECT_FALSE(MatchBox()->isChecked());
+}
+
+TEST_F(LookDocumentWindowTest, AReferenceTheLibraryLacksIsBuiltFromTheDocument) {
+    Open();
+    Grade();
+    const std::vector<double> made = CubeValues(window->Lut());
+    const QString file = SaveThroughMenu("grade.olook");
+    window.reset();
+
+    // A library without the reference: the document's cell grades.
+    Open(Path("other"));
+    OpenThroughMenu(file);
+    EXPECT_TRUE(dialogs.Errors.isEmpty()) << dialogs.Errors.join("\n").toStdString();
+    EXPECT_TRUE(TDocumentCells::IsDocumentReference(window->ChosenReference()));
+    EXPECT_TRUE(Status().contains("reference: meadow (from the look)")) << Status().toStdString();
+    EXPECT_EQ(CubeValues(window->Lut()), made);
+    EXPECT_TRUE(window->lvwRefs()->selectedItems().isEmpty());
+    // Saved again, the look still names its reference and its hash.
+    const TLookDocument again = LoadLookDocument(SaveThroughMenu("again.olook").toStdString());
+    EXPECT_EQ(again.Look.ReferenceName, "meadow.jpeg");
+    EXPECT_EQ(again.Look.ReferenceHash, ReferenceFileHash(Path("lib/meadow.jpeg").toStdString()));
+    window.reset();
+
+    // The same file under another name is found by its content.
+    ASSERT_TRUE(QFile::copy(Path("lib/meadow.jpeg"), Path("other/renamed.jpeg")));
+    Open(Path("other"));
+    OpenThroughMenu(file);
+    EXPECT_EQ(window->ChosenReference(), "renamed.jpeg");
+    EXPECT_TRUE(Status().contains("reference: renamed")) << Status().toStdString();
+    window.reset();
+
+    // Another file under the reference's name is not taken for it.
+    SaveJpegFile(Path("other/meadow.jpeg").toStdString(), FlatPicture(150, 100, 10, 200, 10));
+    QFile::remove(Path("other/renamed.jpeg"));
+    Open(Path("other"));
+    OpenThroughMenu(file);
+    EXPECT_TRUE(TDocumentCells::IsDocumentReference(window->ChosenReference()));
+    EXPECT_EQ(CubeValues(window->Lut()), made);
+}
+
+TEST_F(LookDocumentWindowTest, RecentLooksKeepTheLastEightAndForgetAFileThatIsGone) {
+    Open();
+    Select("meadow");
+    for (int i = 0; i < 9; ++i) window->SaveLook(Path(QString("look%1.olook").arg(i)));
+    const QStringList recent = TLookFiles::Recent();
+    ASSERT_EQ(recent.size(), 8);
+    EXPECT_EQ(recent.first(), Path("look8.olook"));
+    EXPECT_EQ(recent.last(), Path("look1.olook"));
+
+    QMenu* menu = window->LookFiles().RecentMenu();
+    emit menu->aboutToShow();
+    ASSERT_EQ(menu->actions().size(), 8);
+    EXPECT_EQ(menu->actions().first()->text(), "look8.olook");
+
+    // A file that went away: chosen, it is taken off with a message.
+    ASSERT_TRUE(QFile::remove(Path("look5.olook")));
+    for (QAction* action : menu->actions())
+        if (action->text() == "look5.olook") action->trigger();
+    ASSERT_EQ(dialogs.Errors.size(), 1);
+    EXPECT_TRUE(dialogs.Errors.first().contains("look5.olook")) << dialogs.Errors.first().toStdString();
+    EXPECT_EQ(TLookFiles::Recent().size(), 7);
+    EXPECT_FALSE(TLookFiles::Recent().contains(Path("look5.olook")));
+
+    // Opening one puts it first.
+    Bar("tbrSaturation")->setValue(30);
+    for (QAction* action : menu->actions())
+        if (action->text() == "look2.olook") action->trigger();
+    EXPECT_EQ(TLookFiles::Recent().first(), Path("look2.olook"));
+    EXPECT_EQ(Bar("tbrSaturation")->value(), 100);
+}
+
+TEST_F(LookDocumentWindowTest, TheMenuKeysAreTheirOwnAndListed) {
+    Open();
+    const QList<QAction*> actions = WindowActions(*window);
+    for (const char* name : {"miSaveLook", "miOpenLook"}) {
+        QAction* action = Action(name);
+        ASSERT_NE(action, nullptr) << name;
+        EXPECT_TRUE(actions.contains(action)) << name;
+        for (QAction* other : actions)
+            if (other != action)
+                EXPECT_NE(other->shortcut(), action->shortcut()) << PlainActionText(*other).toStdString();
+    }
+    EXPECT_EQ(Action("miSaveLook")->shortcut(), QKeySequence("Ctrl+Shift+S"));
+    EXPECT_EQ(Action("miOpenLook")->shortcut(), QKeySequence("Ctrl+Shift+O"));
+    EXPECT_EQ(PlainActionText(*Action("miSaveLook")), "Save Look");
+    // The file menu holds Recent Looks.
+    auto* fileMenu = window->findChild<QMenu*>("mnuFile");
+    ASSERT_NE(fileMenu, nullptr);
+    EXPECT_TRUE(fileMenu->actions().contains(window->LookFiles().RecentMenu()->menuAction()));
+}
+
+TEST_F(LookDocumentWindowTest, ALookDroppedOrNamedAtTheStartOpens) {
+    Open();
+    Select("meadow");
+    Bar("tbrSaturation")->setValue(150);
+    const QString file = Path("dropped.olook");
+    window->SaveLook(file);
+    Bar("tbrSaturation")->setValue(100);
+
+    window->DropOnPreview({file});
+    EXPECT_EQ(Bar("tbrSaturation")->value(), 150);
+
+    Bar("tbrSaturation")->setValue(100);
+    OpenStartFile(*window, file);
+    EXPECT_EQ(Bar("tbrSaturation")->value(), 150);
+
+    // A damaged document leaves the look as it is and names the file.
+    QFile damaged(Path("damaged.olook"));
+    ASSERT_TRUE(damaged.open(QIODevice::WriteOnly));
+    damaged.write("{\"format\": \"ombrane-look\", ");
+    damaged.close();
+    Bar("tbrSaturation")->setValue(90);
+    try {
+        window->OpenLook(Path("damaged.olook"));
+        ADD_FAILURE() << "a damaged document was opened";
+    } catch (const std::exception& error) {
+        EXPECT_NE(std::string(error.what()).find("damaged.olook"), std::string::npos) << error.what();
+    }
+    EXPECT_EQ(Bar("tbrSaturation")->value(), 90);
+}
