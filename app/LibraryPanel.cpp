@@ -302,6 +302,9 @@ void TLibraryPanel::Edited(QListWidgetItem* item, const QString& caption) {
 }
 
 void TLibraryPanel::SortList() {
+    // A look document's entry highlighted (just renamed) stays so.
+    QListWidgetItem* look = ActedItem();
+    if (look && look == choice_->Item()) look = nullptr;
     {
         // Taking the items out and back in is no new choice of the user's,
         // though the list moves its highlight to a neighbour of each item
@@ -315,6 +318,12 @@ void TLibraryPanel::SortList() {
         for (QListWidgetItem* item : items) lvwRefs_->addItem(item);
     }
     choice_->Show();
+    if (look) ShowItem(look);
+}
+
+void TLibraryPanel::ShowItem(QListWidgetItem* item) {
+    const QSignalBlocker quiet(lvwRefs_);
+    lvwRefs_->setCurrentItem(item, QItemSelectionModel::ClearAndSelect);
 }
 
 void TLibraryPanel::DeleteClick() {

@@ -85,6 +85,8 @@ public:
     // The item Rename and Delete act on: a highlighted look document's
     // entry, else the chosen reference's.
     QListWidgetItem* ActedItem() const;
+    // Highlights the item alone, which chooses nothing.
+    void ShowItem(QListWidgetItem* item);
     // Nothing is chosen any more, and the list shows it.
     void ClearSelection();
     TReferenceChoice& Choice() { return *choice_; }

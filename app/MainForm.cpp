@@ -424,11 +424,8 @@ void TfrmMain::lvwRefsSelectItem() {
         const QString file = choice.FileOf(item);
         OpenLook(QFile::decodeName(
             TReferenceLibrary(LibraryFolder()).PathOf(QFile::encodeName(file).toStdString()).c_str()));
-        for (int row = 0; row < lvwRefs()->count(); ++row) {
-            if (choice.FileOf(lvwRefs()->item(row)) != file) continue;
-            const QSignalBlocker quiet(lvwRefs());
-            lvwRefs()->setCurrentItem(lvwRefs()->item(row), QItemSelectionModel::ClearAndSelect);
-        }
+        for (int row = 0; row < lvwRefs()->count(); ++row)
+            if (choice.FileOf(lvwRefs()->item(row)) == file) library_->ShowItem(lvwRefs()->item(row));
         return;
     } else {
         choice.Choose(choice.FileOf(item));

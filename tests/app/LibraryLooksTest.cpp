@@ -94,7 +94,8 @@ TEST_F(LibraryLooksTest, ChoosingTheEntryOpensTheLookAndItRenamesAndDeletesAsAPi
     window->sbnAddToLibClick();
     ASSERT_TRUE(QFileInfo(Path("lib/warm.olook")).isFile());
 
-    Item("warm")->setSelected(true);
+    // Chosen as a click chooses: the highlight moves to it alone.
+    window->lvwRefs()->setCurrentItem(Item("warm"));
     QApplication::processEvents();
     EXPECT_TRUE(dialogs.Errors.isEmpty()) << dialogs.Errors.join("\n").toStdString();
     EXPECT_EQ(Saturation()->value(), 150);
@@ -104,11 +105,17 @@ TEST_F(LibraryLooksTest, ChoosingTheEntryOpensTheLookAndItRenamesAndDeletesAsAPi
     EXPECT_EQ(window->lvwRefs()->selectedItems().first()->text(), "warm");
 
     window->lvwRefsEdited(Item("warm"), "cool");
+    QApplication::processEvents();
     EXPECT_TRUE(QFileInfo(Path("lib/cool.olook")).isFile());
+    // Sorted into its place, the renamed entry is still the one highlighted.
+    ASSERT_EQ(window->lvwRefs()->selectedItems().size(), 1);
+    EXPECT_EQ(window->lvwRefs()->selectedItems().first()->text(), "cool");
     EXPECT_FALSE(QFileInfo::exists(Path("lib/warm.olook")));
 
-    Item("cool")->setSelected(true);
+    window->lvwRefs()->setCurrentItem(Item("cool"));
     QApplication::processEvents();
+    ASSERT_EQ(window->lvwRefs()->selectedItems().size(), 1);
+    EXPECT_EQ(window->lvwRefs()->selectedItems().first()->text(), "cool");
     dialogs.Answers.push_back(QMessageBox::Yes);
     window->miDeleteImageClick();
     EXPECT_FALSE(QFileInfo::exists(Path("lib/cool.olook")));

@@ -30,6 +30,7 @@
 namespace {
 
 constexpr const char* kSlog3Cine = "Sony S-Log3 / S-Gamut3.Cine";
+constexpr const char* kProfile = "Cube 3D Davinci";
 
 class LookExactnessTest : public ::testing::Test {
 protected:
@@ -74,10 +75,15 @@ protected:
         window->miSaveGradedImageClick();
         return FileBytes(Path(name));
     }
-    // Create 3D LUT with the dialog's own choices; the profile's name.
+    // Create 3D LUT for a profile, at its default size and depth.
     std::string WindowLut(const QString& name, QByteArray& bytes) {
         TfrmSaveLut form(window->LastSettings(), window.get(), window->Footage().Conversion());
+        auto* formats = form.findChild<QComboBox*>("cbxOutFormat");
+        formats->setCurrentIndex(formats->findText(kProfile));
+        form.cbxOutFormatChange();
         form.findChild<QLineEdit*>("edtLUTFile")->setText(Path(name));
+        EXPECT_NE(form.SelectedProfile(), nullptr);
+        if (!form.SelectedProfile()) return std::string();
         const std::string profile = form.SelectedProfile()->Name;
         form.btnSaveClick();
         bytes = FileBytes(Path(name));
@@ -169,15 +175,16 @@ TEST_F(LookExactnessTest, EachSnapshotGradesAndExportsAsInTheWindow) {
     Bar("tbrStrength")->setValue(30);
     Panel().StoreSnapshot(3);
     Bar("tbrStrength")->setValue(100);
-    const TLookDocument document = LoadLookDocument(SaveLook("all.olook").toStdString());
+    const std::string all = SaveLook("all.olook").toStdString();
 
     for (int slot = 0; slot < 4; ++slot) {
         const QString name = QString("snapshot%1").arg(slot);
         SCOPED_TRACE(name.toStdString());
-        ASSERT_TRUE(document.Snapshots[slot].has_value());
         // The snapshot's recipe alone, as the command line takes a look.
+        TLookDocument document = LoadLookDocument(all);
+        ASSERT_TRUE(document.Snapshots[slot].has_value());
         TLookDocument alone;
-        alone.Look = *document.Snapshots[slot];
+        alone.Look = std::move(*document.Snapshots[slot]);
         SaveLookDocument(alone, Path(name + ".olook").toStdString());
 
         Panel().RecallSnapshot(slot);

@@ -3,6 +3,7 @@
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
+#include <string>
 
 #include "engine/Error.h"
 #include "engine/Thumbnail.h"
@@ -37,6 +38,7 @@ protected:
         TLookDocument document;
         if (withReference) {
             document.Look.ReferenceName = "dune.jpeg";
+            document.Look.ReferenceHash = std::string(64, 'a');
             document.Look.ReferenceCell = VariedCell();
         }
         document.Look.Positions.Saturation = 160;
