@@ -78,7 +78,7 @@ TLookDocument TLookFiles::Document() const {
 void TLookFiles::Save(const QString& file) {
     SaveLookDocument(Document(), ToStd(file));
     Remember(file);
-    FillRecent();
+    recentMenu_->menuAction()->setEnabled(true);
     emit Opened(file);
 }
 
@@ -86,7 +86,7 @@ void TLookFiles::Open(const QString& file) {
     const TLookDocument document = LoadLookDocument(ToStd(file));
     Apply(document);
     Remember(file);
-    FillRecent();
+    recentMenu_->menuAction()->setEnabled(true);
     emit Opened(file);
 }
 
@@ -156,8 +156,10 @@ void TLookFiles::Forget(const QString& file) {
 
 void TLookFiles::OpenRecent(const QString& file) {
     if (!QFileInfo(file).isFile()) {
+        // The menu is filled afresh when it opens next: the entry chosen
+        // is still being handled here.
         Forget(file);
-        FillRecent();
+        recentMenu_->menuAction()->setEnabled(!Recent().isEmpty());
         throw EError("\"" + ToStd(file) + "\" is no longer there; it was taken off Recent Looks.");
     }
     Open(file);
@@ -171,5 +173,5 @@ void TLookFiles::FillRecent() {
         action->setToolTip(file);
         connect(action, &QAction::triggered, this, [this, file] { RunHandler([this, file] { OpenRecent(file); }); });
     }
-    recentMenu_->setEnabled(!recent.isEmpty());
+    recentMenu_->menuAction()->setEnabled(!recent.isEmpty());
 }

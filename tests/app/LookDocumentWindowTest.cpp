@@ -11,6 +11,7 @@
 #include <QSlider>
 #include <QStatusBar>
 #include <QTemporaryDir>
+#include <algorithm>
 #include <memory>
 #include <vector>
 
@@ -103,6 +104,17 @@ protected:
         QApplication::processEvents();
     }
     QString Status() const { return window->StatusLine()->Text(); }
+    // Opens Recent Looks and chooses the entry, as the menu does.
+    void ChooseRecent(const QString& text) {
+        QMenu* menu = window->LookFiles().RecentMenu();
+        emit menu->aboutToShow();
+        const QList<QAction*> entries = menu->actions();
+        const auto found =
+            std::find_if(entries.begin(), entries.end(), [&](const QAction* a) { return a->text() == text; });
+        ASSERT_NE(found, entries.end()) << text.toStdString();
+        (*found)->trigger();
+        QApplication::processEvents();
+    }
 };
 
 }  // namespace
@@ -205,17 +217,16 @@ TEST_F(LookDocumentWindowTest, RecentLooksKeepTheLastEightAndForgetAFileThatIsGo
 
     // A file that went away: chosen, it is taken off with a message.
     ASSERT_TRUE(QFile::remove(Path("look5.olook")));
-    for (QAction* action : menu->actions())
-        if (action->text() == "look5.olook") action->trigger();
+    ChooseRecent("look5.olook");
     ASSERT_EQ(dialogs.Errors.size(), 1);
     EXPECT_TRUE(dialogs.Errors.first().contains("look5.olook")) << dialogs.Errors.first().toStdString();
     EXPECT_EQ(TLookFiles::Recent().size(), 7);
+    EXPECT_TRUE(menu->menuAction()->isEnabled());
     EXPECT_FALSE(TLookFiles::Recent().contains(Path("look5.olook")));
 
     // Opening one puts it first.
     Bar("tbrSaturation")->setValue(30);
-    for (QAction* action : menu->actions())
-        if (action->text() == "look2.olook") action->trigger();
+    ChooseRecent("look2.olook");
     EXPECT_EQ(TLookFiles::Recent().first(), Path("look2.olook"));
     EXPECT_EQ(Bar("tbrSaturation")->value(), 100);
 }

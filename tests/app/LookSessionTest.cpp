@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QCheckBox>
+#include <QComboBox>
 #include <QDir>
 #include <QFile>
 #include <QLineEdit>
@@ -10,6 +11,7 @@
 #include <QSlider>
 #include <QStatusBar>
 #include <QTemporaryDir>
+#include <QTest>
 #include <memory>
 
 #include "app/ImageViewer.h"
@@ -62,10 +64,24 @@ protected:
         QApplication::processEvents();
         return window;
     }
+    // The viewer's working copy grows to the zoom's size once the zoom rests.
+    static void WaitForWorkingCopy(TfrmMain& window) {
+        const QSize wanted = window.Viewer()->CopySizeFor(QSize(640, 320));
+        const bool grown = QTest::qWaitFor(
+            [&] {
+                return window.Viewer()->Display().Width() >= wanted.width() &&
+                       window.Viewer()->Display().Height() >= wanted.height();
+            },
+            20000);
+        EXPECT_TRUE(grown);
+    }
     static QSlider* Bar(TfrmMain& window, const char* name) { return window.findChild<QSlider*>(name); }
     static TLookPanel& Panel(TfrmMain& window) { return *window.findChild<TLookPanel*>(); }
     QByteArray ExportedLut(TfrmMain& window, const QString& name) const {
         TfrmSaveLut form(window.LastSettings(), &window, window.Footage().Conversion());
+        auto* formats = form.findChild<QComboBox*>("cbxOutFormat");
+        formats->setCurrentIndex(formats->findText("Cube 3D Davinci"));
+        form.cbxOutFormatChange();
         form.findChild<QLineEdit*>("edtLUTFile")->setText(Path(name));
         form.btnSaveClick();
         return FileBytes(Path(name));
@@ -87,6 +103,7 @@ TEST_F(LookSessionTest, TheFrameTheLookTheSnapshotsAndTheZoomComeBackAfterAResta
     window->Viewer()->ZoomTo100();
     QApplication::processEvents();
     ASSERT_FALSE(window->Viewer()->Fit());
+    WaitForWorkingCopy(*window);
 
     const TImage shown = window->Viewer()->Display().Clone();
     const QByteArray lut = ExportedLut(*window, "before.cube");
@@ -110,6 +127,9 @@ TEST_F(LookSessionTest, TheFrameTheLookTheSnapshotsAndTheZoomComeBackAfterAResta
     EXPECT_FALSE(Panel(*window).Snapshots().Has(0));
     EXPECT_FALSE(window->Viewer()->Fit());
     EXPECT_EQ(window->Viewer()->ZoomPercent(), 100);
+    WaitForWorkingCopy(*window);
+    EXPECT_EQ(window->Viewer()->Display().Width(), shown.Width());
+    EXPECT_EQ(window->Viewer()->Display().Height(), shown.Height());
     EXPECT_TRUE(window->Viewer()->Display().SamePixels(shown));
     EXPECT_EQ(ExportedLut(*window, "after.cube"), lut);
 
