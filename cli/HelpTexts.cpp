@@ -188,7 +188,7 @@ const std::string_view kGradeHelpHead =
     "       ombrane-cli grade REFERENCE CLIP -o CLIP [--match | --match-first | --match-frame F]\n"
     "       ombrane-cli grade REFERENCE INPUT... -o FOLDER [--match | --match-first] [batch options]\n"
     "                         [grading options]\n"
-    "       ombrane-cli grade --look FILE.olook IMAGE|CLIP|INPUT... -o OUTPUT [the same options]\n"
+    "       ombrane-cli grade --look FILE.olook INPUT... -o OUTPUT [the same options]\n"
     "\n"
     "Grades IMAGE at its full size with the 33-point look of REFERENCE, as \"Save Graded\n"
     "Image\" does. OUTPUT by extension: .jpg or .jpeg JPEG at quality 100, .bmp 24-bit\n"
