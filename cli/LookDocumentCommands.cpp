@@ -1,12 +1,7 @@
 #include "cli/LookDocumentCommands.h"
 
-#include <QJsonDocument>
-#include <QJsonObject>
-#include <cstdio>
 #include <filesystem>
 
-#include "cli/Commands.h"
-#include "cli/HelpTexts.h"
 #include "cli/GradingOptions.h"
 #include "cli/InputFiles.h"
 #include "cli/OutputChoice.h"
@@ -17,7 +12,6 @@
 #include "footage/OcioFootage.h"
 #include "formats/FormatRegistry.h"
 #include "formats/LutConvert.h"
-#include "grading/EmbeddedLut.h"
 #include "grading/ReferenceHash.h"
 
 namespace {
