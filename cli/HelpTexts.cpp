@@ -70,6 +70,13 @@ namespace {
     "                     libx264, libx265, ...)\n"                                       \
     "  --crf N            the constant-rate factor of encoders that have one\n"
 
+#define LOOK_DOCUMENT_TEXT                                                              \
+    "A look document (FILE.olook, written by the window's Save Look or by\n"            \
+    "--save-look) holds a whole look: the reference's cell, every control, the\n"       \
+    "statistics of a matched frame, the footage, or a kept LUT. With --look it takes\n" \
+    "REFERENCE's place; each grading option given moves its control on top of the\n"    \
+    "document's, --footage and --interpolation replace the document's.\n"
+
 #define REFERENCE_TEXT                                                                     \
     "REFERENCE is a JPEG, BMP or PNG picture. One within 150 x 150 pixels is taken as a\n" \
     "file of the reference library; a larger one is first reduced as adding it to the\n"   \
@@ -95,6 +102,7 @@ const std::string_view kProgramHelp =
     "  stats      print the colour statistics of a picture as the look measures them\n"
     "  scopes     draw the waveform, vectorscope and histogram of a picture\n"
     "  learn      learn the LUT that turns a picture into its graded version\n"
+    "  look-info  print what a look document (.olook) holds\n"
     "\n"
     "'ombrane-cli COMMAND --help' describes a command.\n"
     "Exit status: 0 success, 1 failure, 2 a bad command line.\n";
@@ -114,9 +122,11 @@ const std::string_view kFormatsHelp =
 const std::string_view kLookHelpHead =
     "Usage: ombrane-cli look REFERENCE -o OUTPUT [--profile P] [--size N] [--bits B]\n"
     "                        [--match FRAME [--frame F]] [grading options]\n"
+    "       ombrane-cli look REFERENCE [...] --save-look FILE.olook [-o OUTPUT]\n"
+    "       ombrane-cli look --look FILE.olook -o OUTPUT [--profile P] [--size N] [--bits B]\n"
     "\n"
     "Builds the look of REFERENCE and writes it as a 3D LUT file with an output profile.\n"
-    "\n" REFERENCE_TEXT
+    "\n" REFERENCE_TEXT LOOK_DOCUMENT_TEXT
     "\n"
     "  -o, --output FILE  the LUT file to write\n"
     "  --profile P        the output profile by exact name or number (see 'profiles');\n"
@@ -126,6 +136,12 @@ const std::string_view kLookHelpHead =
     "  --match FRAME      \"Match Preview Colours\": take FRAME's own colour cast and\n"
     "                     spread out first (FRAME measured as the window's preview,\n"
     "                     fitted into 1000 x 500); the LUT's comment names FRAME\n"
+    "  --save-look FILE   also (or, without -o, only) write the look as a look\n"
+    "                     document: REFERENCE's cell and hash, the controls, the\n"
+    "                     statistics of FRAME with --match, the footage\n"
+    "  --look FILE        the look of a look document instead of REFERENCE; a LUT it\n"
+    "                     keeps is written as 'convert' writes it (any profile, its own\n"
+    "                     size unless --size)\n"
     "\n" CLIP_TEXT "\n" GRADING_OPTIONS_TITLE;
 const std::string kLookHelpText =
     std::string(kLookHelpHead) + GradingOptionsHelp() +
@@ -172,13 +188,17 @@ const std::string_view kGradeHelpHead =
     "       ombrane-cli grade REFERENCE CLIP -o CLIP [--match | --match-first | --match-frame F]\n"
     "       ombrane-cli grade REFERENCE INPUT... -o FOLDER [--match | --match-first] [batch options]\n"
     "                         [grading options]\n"
+    "       ombrane-cli grade --look FILE.olook INPUT... -o OUTPUT [the same options]\n"
     "\n"
     "Grades IMAGE at its full size with the 33-point look of REFERENCE, as \"Save Graded\n"
     "Image\" does. OUTPUT by extension: .jpg or .jpeg JPEG at quality 100, .bmp 24-bit\n"
     "bitmap, .png PNG.\n"
-    "\n" DEEP_TEXT "\n" REFERENCE_TEXT
+    "\n" DEEP_TEXT "\n" REFERENCE_TEXT LOOK_DOCUMENT_TEXT
     "\n"
     "  -o, --output FILE  the picture to write\n"
+    "  --look FILE        grade with the look of a look document instead of REFERENCE:\n"
+    "                     its positions, match, footage, interpolation, or the LUT it\n"
+    "                     keeps; the --match options match its reference again\n"
     "  --match            \"Match Preview Colours\": match the look to IMAGE, measured\n"
     "                     as the window measures its preview\n" INTERPOLATION_OPTION OUTPUT_PROFILE_OPTION
     "\n" CLIP_TEXT "\n" RENDER_TEXT
@@ -197,6 +217,17 @@ const std::string kGradeHelpText = std::string(kGradeHelpHead) + GradingOptionsH
                                    "pictures, and any picture written as {deep-only}, in float, written\n"
                                    "at their own depth (or the extension's).\n";
 const std::string_view kGradeHelp = kGradeHelpText;
+
+const std::string_view kLookInfoHelp =
+    "Usage: ombrane-cli look-info FILE.olook [--json]\n"
+    "\n"
+    "Prints what a look document holds: the reference (its name and SHA-256), the\n"
+    "controls away from their defaults, the strength, the match, the footage, the\n"
+    "interpolation, a kept LUT, the snapshots A to D, the description, the version\n"
+    "and the date. A damaged, foreign or newer document is refused naming the field.\n"
+    "\n"
+    "  --json             the document's own fields as JSON, with the embedded cell\n"
+    "                     and LUT replaced by their sizes in bytes\n";
 
 const std::string_view kConvertHelp =
     "Usage: ombrane-cli convert INPUT -o OUTPUT [--profile P] [--size N] [--bits B]\n"

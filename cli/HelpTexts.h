@@ -7,6 +7,7 @@ extern const std::string_view kProfilesHelp;
 extern const std::string_view kFormatsHelp;
 extern const std::string_view kLookHelp;
 extern const std::string_view kGradeHelp;
+extern const std::string_view kLookInfoHelp;
 extern const std::string_view kConvertHelp;
 extern const std::string_view kApplyHelp;
 extern const std::string_view kLibraryHelp;

@@ -1,8 +1,10 @@
+#include <filesystem>
 #include <memory>
 
 #include "cli/Arguments.h"
 #include "cli/BatchRunner.h"
 #include "cli/ClipCommands.h"
+#include "cli/CommandLook.h"
 #include "cli/Commands.h"
 #include "cli/DeepGrading.h"
 #include "cli/FootageOptions.h"
@@ -10,6 +12,7 @@
 #include "cli/HelpTexts.h"
 #include "cli/InputFiles.h"
 #include "cli/InterpolationOption.h"
+#include "cli/LookDocumentCommands.h"
 #include "cli/OutputChoice.h"
 #include "cli/PictureGrading.h"
 #include "cli/PictureInput.h"
@@ -29,23 +32,41 @@ std::vector<TOptionSpec> WithGrading(std::vector<TOptionSpec> specs) {
     return specs;
 }
 
+// A look that keeps a LUT grades with it as it is: nothing to match.
+void RefuseMatchOfKeptLut(const TArguments& arguments) {
+    if (arguments.Switch("match") || arguments.Switch("match-first") || arguments.Has("match-frame"))
+        throw EUsageError("the look \"" + arguments.Value("look") + "\" keeps a LUT, which is not matched to frames");
+}
+
 // grade REFERENCE INPUT... -o FOLDER: the look is built once and shared by
 // the workers (lookups only read it); with --match each frame gets a look
 // matched to it, with --match-first all take the look matched to the first.
-int GradeBatch(const TArguments& arguments) {
-    arguments.ExpectAtLeast(2, "the reference and the pictures (REFERENCE INPUT...)");
+int GradeBatch(const TArguments& arguments, const TCommandLook& look) {
+    if (look.FromDocument())
+        arguments.ExpectAtLeast(1, "the pictures (INPUT...)");
+    else
+        arguments.ExpectAtLeast(2, "the reference and the pictures (REFERENCE INPUT...)");
     if (arguments.Switch("match") && arguments.Switch("match-first"))
         throw EUsageError("--match and --match-first exclude each other");
     const TBatchSettings batch = BatchSettingsFrom(arguments);
     const auto& positionals = arguments.Positionals();
-    TInputFiles otherInputs({positionals[0]});
+    TInputFiles otherInputs({positionals.begin(), positionals.begin() + look.Skipped()});
     if (arguments.Has("config") && !arguments.Value("config").empty()) otherInputs.Add(arguments.Value("config"));
-    const auto plan = PlanBatch({positionals.begin() + 1, positionals.end()}, batch, std::move(otherInputs));
-    const auto footage = FootageFrom(arguments);
-    TLookSettings settings = ReferenceLook(positionals[0], PositionsFrom(arguments));
+    if (look.FromDocument()) otherInputs.Add(arguments.Value("look"));
+    const auto plan =
+        PlanBatch({positionals.begin() + look.Skipped(), positionals.end()}, batch, std::move(otherInputs));
+    const auto footage = look.Footage();
+    if (const auto kept = look.KeptLut()) {
+        RefuseMatchOfKeptLut(arguments);
+        const TOutputProfileChoice outputProfile = OutputProfileFrom(arguments);
+        return RunBatch(plan, batch, [&](const TBatchItem& item) {
+            GradePictureFile(item.Input, item.Output, *kept, footage.get(), outputProfile);
+        });
+    }
+    TLookSettings settings = look.Settings();
     if (arguments.Switch("match-first")) MatchToFrameFile(settings, plan.Items.front().Input, footage.get());
     const std::unique_ptr<TLUT> shared = MakeLookLut(settings);
-    UseInterpolationOption(arguments, *shared);
+    look.Prepare(*shared);
     const bool eachMatched = arguments.Switch("match");
     const TOutputProfileChoice outputProfile = OutputProfileFrom(arguments);
     return RunBatch(plan, batch, [&](const TBatchItem& item) {
@@ -54,30 +75,67 @@ int GradeBatch(const TArguments& arguments) {
             TLookSettings matched = settings;
             MatchToFrameFile(matched, item.Input, footage.get());
             own = MakeLookLut(matched);
-            UseInterpolationOption(arguments, *own);
+            look.Prepare(*own);
         }
-        const TLUT& look = own ? *own : *shared;
-        GradePictureFile(item.Input, item.Output, look, footage.get(), outputProfile);
+        const TLUT& lut = own ? *own : *shared;
+        GradePictureFile(item.Input, item.Output, lut, footage.get(), outputProfile);
     });
 }
 
 // grade REFERENCE CLIP -o CLIP: the graded clip, its look matched to each
 // frame (--match), to the first (--match-first) or to a chosen one
 // (--match-frame F).
-int GradeClip(const TArguments& arguments) {
+int GradeClip(const TArguments& arguments, const TCommandLook& look) {
     const int matches = arguments.Switch("match") + arguments.Switch("match-first") + arguments.Has("match-frame");
     if (matches > 1) throw EUsageError("--match, --match-first and --match-frame exclude each other");
     const std::string output = OutputFile(arguments);
-    InputFilesOf(arguments, {"config"}).CheckOutput(output);
-    const auto footage = FootageFrom(arguments);
-    const TLookSettings settings = ReferenceLook(arguments.Positionals()[0], PositionsFrom(arguments));
+    InputFilesOf(arguments, {"config", "look"}).CheckOutput(output);
+    const auto footage = look.Footage();
+    const std::string& clip = arguments.Positionals()[look.Skipped()];
+    if (const auto kept = look.KeptLut()) {
+        RefuseMatchOfKeptLut(arguments);
+        GradeClipFile(
+            clip, output, [&]() -> const TLUT& { return *kept; }, footage.get());
+        return 0;
+    }
+    const TLookSettings settings = look.Settings();
     const TClipMatch match = arguments.Switch("match")         ? TClipMatch::EachFrame
                              : arguments.Switch("match-first") ? TClipMatch::FirstFrame
                              : arguments.Has("match-frame")    ? TClipMatch::ChosenFrame
                                                                : TClipMatch::None;
-    RenderGradedClip(arguments.Positionals()[1], output, settings, match, footage.get(),
-                     [&](TLUT& lut) { UseInterpolationOption(arguments, lut); });
+    RenderGradedClip(clip, output, settings, match, footage.get(), [&](TLUT& lut) { look.Prepare(lut); });
     return 0;
+}
+
+// look --look FILE.olook -o OUTPUT: a kept LUT as convert writes it, else
+// the document's look exported as from a reference.
+void ExportTheLook(const TArguments& arguments, const TCommandLook& look, const std::string& output) {
+    if (const auto kept = look.KeptLut()) {
+        ExportKeptLut(arguments, *kept, output);
+        return;
+    }
+    const TLutOutputProfile& profile = ChooseProfile(arguments, output, true, true);
+    if (!ProfileIs3D(profile))
+        throw EUsageError("the profile \"" + profile.Name + "\" holds a 1D curve; a look needs a 3D profile");
+    int size = profile.DefaultSize;
+    if (arguments.Has("size")) {
+        size = arguments.IntValue("size", 2, kMaxCubeSize, size);
+        if (!profile.SizeSelectable)
+            throw EUsageError("the profile \"" + profile.Name + "\" does not let you choose the grid size");
+    }
+    const int bits = ChooseBits(arguments, profile);
+    const auto footage = look.Footage();
+
+    TLookSettings settings = look.Settings();
+    if (arguments.Has("match")) MatchToFrameFile(settings, arguments.Value("match"), footage.get());
+    ExportLook(settings, profile, size, bits, output, footage.get());
+}
+
+// With --look every positional is a picture: one folder among them asks
+// for the batch road too.
+bool WantsDocumentBatch(const TArguments& arguments) {
+    std::error_code error;
+    return !arguments.Positionals().empty() && std::filesystem::is_directory(arguments.Positionals()[0], error);
 }
 
 }  // namespace
@@ -90,29 +148,24 @@ int RunLook(const std::vector<std::string>& words) {
                                                    {"footage", true},
                                                    {"config", true},
                                                    {"match", true},
-                                                   {"frame", true}}));
+                                                   {"frame", true},
+                                                   {"look", true},
+                                                   {"save-look", true}}));
     if (arguments.HelpAsked()) return PrintHelp(kLookHelp);
     TakeClipOptions(arguments);
-    arguments.ExpectPositionals(1, "the reference picture (REFERENCE)");
-    const std::string output = OutputFile(arguments);
-    InputFilesOf(arguments, {"match", "config"}).CheckOutput(output);
-    const TLookPositions positions = PositionsFrom(arguments);
-
-    const TLutOutputProfile& profile = ChooseProfile(arguments, output, true, true);
-    if (!ProfileIs3D(profile))
-        throw EUsageError("the profile \"" + profile.Name + "\" holds a 1D curve; a look needs a 3D profile");
-    int size = profile.DefaultSize;
-    if (arguments.Has("size")) {
-        size = arguments.IntValue("size", 2, kMaxCubeSize, size);
-        if (!profile.SizeSelectable)
-            throw EUsageError("the profile \"" + profile.Name + "\" does not let you choose the grid size");
+    const TCommandLook look(arguments);
+    if (look.FromDocument())
+        arguments.ExpectPositionals(0, "");
+    else
+        arguments.ExpectPositionals(1, "the reference picture (REFERENCE)");
+    const bool saving = arguments.Has("save-look");
+    if (!saving || arguments.Has("output")) {
+        const std::string output = OutputFile(arguments);
+        InputFilesOf(arguments, {"match", "config", "look"}).CheckOutput(output);
+        PositionsFrom(arguments);  // refuses a position out of range before anything else
+        ExportTheLook(arguments, look, output);
     }
-    const int bits = ChooseBits(arguments, profile);
-    const auto footage = FootageFrom(arguments);
-
-    TLookSettings settings = ReferenceLook(arguments.Positionals()[0], positions);
-    if (arguments.Has("match")) MatchToFrameFile(settings, arguments.Value("match"), footage.get());
-    ExportLook(settings, profile, size, bits, output, footage.get());
+    if (saving) SaveCommandLook(arguments, look);
     return 0;
 }
 
@@ -121,28 +174,42 @@ int RunGrade(const std::vector<std::string>& words) {
     for (TOptionSpec option :
          {TOptionSpec{"output", true, 'o'}, TOptionSpec{"footage", true}, TOptionSpec{"config", true},
           TOptionSpec{"match", false}, TOptionSpec{"match-first", false}, TOptionSpec{"output-profile", true},
-          InterpolationOptionSpec(), TOptionSpec{"match-frame", true}})
+          InterpolationOptionSpec(), TOptionSpec{"match-frame", true}, TOptionSpec{"look", true}})
         options.push_back(std::move(option));
     for (TOptionSpec option : RenderOptionSpecs()) options.push_back(std::move(option));
     const TArguments arguments(words, WithGrading(options));
     if (arguments.HelpAsked()) return PrintHelp(kGradeHelp);
     TakeClipOptions(arguments);
-    if (arguments.Positionals().size() == 2 && arguments.Has("output") && IsClipName(arguments.Value("output")))
-        return GradeClip(arguments);
-    if (WantsBatch(arguments, 1)) return GradeBatch(arguments);
+    const TCommandLook look(arguments);
+    const std::size_t skipped = look.Skipped();
+    if (arguments.Positionals().size() == skipped + 1 && arguments.Has("output") &&
+        IsClipName(arguments.Value("output")))
+        return GradeClip(arguments, look);
+    if (WantsBatch(arguments, skipped) || (look.FromDocument() && WantsDocumentBatch(arguments)))
+        return GradeBatch(arguments, look);
     if (arguments.Switch("match-first")) throw EUsageError("--match-first is for many pictures; use --match for one");
-    arguments.ExpectPositionals(2, "the reference and the picture to grade (REFERENCE IMAGE)");
+    if (look.FromDocument())
+        arguments.ExpectPositionals(1, "the picture to grade (IMAGE)");
+    else
+        arguments.ExpectPositionals(2, "the reference and the picture to grade (REFERENCE IMAGE)");
     const std::string output = OutputFile(arguments);
     CheckFileOutput(output);
-    InputFilesOf(arguments, {"config"}).CheckOutput(output);
+    InputFilesOf(arguments, {"config", "look"}).CheckOutput(output);
     CheckGradedOutput(output);
-    const TLookPositions positions = PositionsFrom(arguments);
-    const auto footage = FootageFrom(arguments);
+    PositionsFrom(arguments);  // refuses a position out of range before the pictures are read
+    const auto footage = look.Footage();
+    const std::string& picture = arguments.Positionals()[skipped];
 
-    TLookSettings settings = ReferenceLook(arguments.Positionals()[0], positions);
-    if (arguments.Switch("match")) MatchToFrameFile(settings, arguments.Positionals()[1], footage.get());
-    const std::unique_ptr<TLUT> look = MakeLookLut(settings);
-    UseInterpolationOption(arguments, *look);
-    GradePictureFile(arguments.Positionals()[1], output, *look, footage.get(), OutputProfileFrom(arguments));
+    std::shared_ptr<const TLUT> lut = look.KeptLut();
+    if (lut) {
+        RefuseMatchOfKeptLut(arguments);
+    } else {
+        TLookSettings settings = look.Settings();
+        if (arguments.Switch("match")) MatchToFrameFile(settings, picture, footage.get());
+        std::shared_ptr<TLUT> built = MakeLookLut(settings);
+        look.Prepare(*built);
+        lut = std::move(built);
+    }
+    GradePictureFile(picture, output, *lut, footage.get(), OutputProfileFrom(arguments));
     return 0;
 }

@@ -13,6 +13,8 @@ std::shared_ptr<const TLUT> KeptLutFromText(const std::string& text) {
         throw EError("the LUT is larger than " + std::to_string(kMaxKeptLutBytes / (1024 * 1024)) + " MiB");
     auto lut = std::make_shared<TLUT>();
     ReadClf(text, "", *lut);
+    // Only tables come back exactly as written, and are written again.
+    if (lut->Chain) throw EError("the LUT holds operators other than a curve and a cube");
     return lut;
 }
 

@@ -14,8 +14,9 @@ constexpr std::size_t kMaxKeptLutBytes = 80u * 1024 * 1024;
 
 // EError for a LUT that is a chain of operations rather than its tables.
 std::string KeptLutText(const TLUT& lut);
-// EError (without the file's name) for a text beyond kMaxKeptLutBytes or
-// one the CLF reader refuses.
+// EError (without the file's name) for a text beyond kMaxKeptLutBytes, one
+// the CLF reader refuses, or one of other operators than a curve and a
+// cube, which could not be written again.
 std::shared_ptr<const TLUT> KeptLutFromText(const std::string& text);
 
 // A LUT of its own holding the same tables, kind and comments (no chain).

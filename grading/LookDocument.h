@@ -47,7 +47,9 @@ struct TLookRecipe {
     std::string MatchedTo;
 
     // The footage space (its key; empty for the display default) and, for a
-    // space of an OpenColorIO config, that config's file.
+    // space of an OpenColorIO config, that config's file (as the OCIO
+    // variable gave it when the look was made: a document names its config
+    // and never takes the environment's).
     std::string Footage;
     std::string FootageConfig;
 

@@ -81,6 +81,7 @@ std::string TBashCompletion::Kind(const std::string& command, const std::string&
     if (option == "--config") return "ocio";
     if (option == "--profile") return "profile";
     if (option == "--footage") return "footage";
+    if (option == "--look" || option == "--save-look" || name == "FILE.olook") return "look";
     if (name == "OUTPUT" || (name == "FILE" && (option == "--output" || option == "-o")))
         return writesLuts ? "lut" : "picture";
     if (name == "LUTFILE" || (name == "INPUT" && writesLuts)) return "lut";
@@ -215,6 +216,7 @@ _ombrane_kind()
         lut) _filedir ')bash"
         << ("@(" + Join(lutExtensions_, "|") + ")'") << R"bash( ;;
         ocio) _filedir ocio ;;
+        look) _filedir olook ;;
         dir) _filedir -d ;;
         profile)
             list=$("$_ombrane_program" profiles 2>/dev/null | cut -f1,2 | tr '\t' '\n')

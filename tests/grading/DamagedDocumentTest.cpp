@@ -127,6 +127,12 @@ TEST(DamagedLookDocument, AHundredMegabyteKeptLutIsRefusedNamingTheField) {
 TEST(DamagedLookDocument, ADamagedKeptLutIsRefusedNamingTheField) {
     const std::string message = Refusal(With({"look", "lut", "clf"}, "<ProcessList><LUT3D/></ProcessList>"));
     EXPECT_EQ(message.rfind("\"a.olook\": look.lut.clf: ", 0), 0u) << message;
+    // A chain of operators could be read but never written again.
+    const QString matrix =
+        "<ProcessList compCLFversion=\"3\" id=\"m\"><Matrix inBitDepth=\"32f\" outBitDepth=\"32f\">"
+        "<Array dim=\"3 3\">1 0 0 0 1 0 0 0 1</Array></Matrix></ProcessList>";
+    EXPECT_EQ(Refusal(With({"look", "lut", "clf"}, matrix)),
+              "\"a.olook\": look.lut.clf: the LUT holds operators other than a curve and a cube");
 }
 
 TEST(DamagedLookDocument, TheCellMustBeABase64PngOf150By150) {

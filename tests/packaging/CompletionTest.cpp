@@ -37,7 +37,8 @@ protected:
         char name[] = "/tmp/ombrane-completion-XXXXXX";
         ASSERT_NE(mkdtemp(name), nullptr);
         dir = name;
-        for (const char* file : {"look.cube", "shot.jpg", "Frame.PNG", "notes.md", "grade.3dl", "cdl.ccc"})
+        for (const char* file :
+             {"look.cube", "shot.jpg", "Frame.PNG", "notes.md", "grade.3dl", "cdl.ccc", "dusk.olook"})
             std::ofstream(dir / file) << "x\n";
         fs::create_directory(dir / "sub");
         fs::create_directory(dir / "sub" / "lib");
@@ -161,6 +162,11 @@ TEST_F(CompletionTest, OffersProfilesFootageSpacesLibraryFilesAndFilesByArgument
               (std::set<std::string>{"shot.jpg", "Frame.PNG", "sub"}));
     EXPECT_TRUE(Complete({"stats", "shot.jpg", ""}).empty());
     EXPECT_EQ(Set(Complete({"look", "--config", ""})), (std::set<std::string>{"sub"}));
+
+    // Look documents where a look document is taken.
+    EXPECT_EQ(Set(Complete({"look-info", ""})), (std::set<std::string>{"dusk.olook", "sub"}));
+    EXPECT_EQ(Set(Complete({"grade", "--look", ""})), (std::set<std::string>{"dusk.olook", "sub"}));
+    EXPECT_EQ(Set(Complete({"look", "shot.jpg", "--save-look", ""})), (std::set<std::string>{"dusk.olook", "sub"}));
 
     // The library's words, then its files for rename and delete.
     EXPECT_EQ(Complete({"library", ""}), (std::vector<std::string>{"list", "add", "rename", "delete"}));

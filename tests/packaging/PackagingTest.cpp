@@ -145,3 +145,18 @@ TEST(DesktopFilesTest, DesktopEntryMetainfoAndFileTypesAreValidAndAgree) {
     for (const char* picture : {"image/jpeg", "image/png", "image/bmp", "image/tiff", "image/x-exr"})
         EXPECT_EQ(declared.count(picture), 1u) << picture;
 }
+
+TEST(DesktopFilesTest, LookDocumentsHaveTheirOwnTypeThatTheProgramOpens) {
+    const std::string database = std::string(GENERATED_DIR) + "/mime-look-test";
+    ASSERT_EQ(Shell("rm -rf " + database + " && mkdir -p " + database +
+                    "/packages && cp /usr/share/mime/packages/freedesktop.org.xml " PACKAGING_DIR "/ombrane-look.xml " +
+                    database + "/packages/ && update-mime-database " + database + " 2>&1")
+                  .Status,
+              0);
+    EXPECT_NE(Read(database + "/globs2").find(":application/x-ombrane-look:*.olook"), std::string::npos);
+    EXPECT_NE(Read(database + "/subclasses").find("application/x-ombrane-look application/json"), std::string::npos);
+    EXPECT_NE(Read(PACKAGING_DIR "/ombrane.desktop").find(";application/x-ombrane-look;"), std::string::npos);
+    // The type is installed beside the LUT types.
+    EXPECT_NE(Read(PACKAGING_DIR "/CMakeLists.txt").find("ombrane-look.xml DESTINATION ${CMAKE_INSTALL_DATADIR}/mime"),
+              std::string::npos);
+}
