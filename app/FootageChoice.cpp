@@ -129,6 +129,22 @@ void TFootageChoice::Convert(TImage& picture) const {
     if (conversion_) ConvertFootageImage(*conversion_, picture);
 }
 
+TImage TFootageChoice::ShownAs(int entry, const TImage& preview) const {
+    if (entry == chosen_) return Shown(preview).Clone();
+    if (entry <= 0 || entry >= static_cast<int>(spaces_.size()) || preview.Empty()) return preview.Clone();
+    const auto conversion = MakeFootageConversion(spaces_[entry].Key, configError_.empty() ? configPath_ : "");
+    if (!previewFile_.empty()) {
+        try {
+            return ConvertedDeepPreview(*conversion, previewFile_, preview.Width(), preview.Height());
+        } catch (const EError&) {
+            // The file changed or went away since it was opened: the preview as it was read.
+        }
+    }
+    TImage converted = preview.Clone();
+    ConvertFootageImage(*conversion, converted);
+    return converted;
+}
+
 std::string TFootageChoice::KeyOf(int entry) const {
     return entry > 0 && entry < static_cast<int>(spaces_.size()) ? spaces_[entry].Key : std::string();
 }

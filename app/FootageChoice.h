@@ -46,6 +46,10 @@ public:
     // The viewer's copy of the preview's full picture at a size, converted as
     // Shown is: a deep preview from its file in float, else resampled first.
     TImage ShownCopy(const TImage& full, int width, int height) const;
+    // The preview as the space of another entry would show it, converted as
+    // Shown converts it for the chosen one. EError for a space that cannot
+    // be used.
+    TImage ShownAs(int entry, const TImage& preview) const;
     // Converts a full picture in place (nothing for display footage).
     void Convert(TImage& picture) const;
     // The entry of the combo the conversion was made for.

@@ -73,6 +73,11 @@ TLookSettings TGradingState::Settings(const TImage& cell, const TLookPositions& 
     return settings;
 }
 
+std::optional<TColorStats> TGradingState::MatchStats(int footageEntry) const {
+    if (preview_.Empty() || footageEntry == footage_->Chosen()) return MatchStats();
+    return FrameStatistics(footage_->ShownAs(footageEntry, preview_));
+}
+
 std::optional<TColorStats> TGradingState::MatchStats() const {
     if (preview_.Empty()) return std::nullopt;
     if (!previewStats_) previewStats_ = FrameStatistics(footage_->Shown(preview_));

@@ -88,6 +88,9 @@ public:
     // The statistics Match Preview Colours matches the look to: the shown
     // preview's, measured once per preview; nothing without a preview.
     std::optional<TColorStats> MatchStats() const;
+    // The same for a look in the footage space of another entry of the
+    // Footage combo, as it matches once that space is chosen.
+    std::optional<TColorStats> MatchStats(int footageEntry) const;
 
 signals:
     void LookChanged();

@@ -17,8 +17,10 @@ void SetReference(TLookRecipe& recipe, const QString& reference, const TReferenc
     recipe.ReferenceCell = cell->Clone();
 }
 
-void SetMatch(TLookRecipe& recipe, const TGradingState& state) {
-    const std::optional<TColorStats> stats = state.MatchStats();
+// The statistics the look matches to once it is the window's look: those
+// of the frame as the look's own footage space shows it.
+void SetMatch(TLookRecipe& recipe, const TLook& look, const TGradingState& state) {
+    const std::optional<TColorStats> stats = state.MatchStats(look.Footage);
     // Without a frame the look grades unmatched, in the window as in the document.
     if (!stats) return;
     recipe.Match = true;
@@ -32,7 +34,7 @@ TLookRecipe RecipeOfLook(const TLook& look, const TGradingState& state, const TR
     TLookRecipe recipe;
     SetReference(recipe, look.Reference, references);
     recipe.Positions = look.Positions;
-    if (look.Match) SetMatch(recipe, state);
+    if (look.Match) SetMatch(recipe, look, state);
     recipe.Footage = state.Footage().KeyOf(look.Footage);
     if (!recipe.Footage.empty()) recipe.FootageConfig = state.Footage().ConfigFile();
     recipe.Lut = look.Lut;

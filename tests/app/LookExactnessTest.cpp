@@ -56,7 +56,11 @@ protected:
     }
     void TearDown() override { window.reset(); }
 
-    QSlider* Bar(const char* name) const { return window->findChild<QSlider*>(name); }
+    QSlider* Bar(const char* name) const {
+        auto* bar = window->findChild<QSlider*>(name);
+        EXPECT_NE(bar, nullptr) << name;
+        return bar;
+    }
     TLookPanel& Panel() const { return *window->findChild<TLookPanel*>(); }
     void ChooseFootage(const QString& label) {
         auto* combo = window->findChild<QComboBox*>("cbxFootage");
@@ -136,7 +140,7 @@ TEST_F(LookExactnessTest, AReferencesLookGradesAndExportsAsInTheWindow) {
 }
 
 TEST_F(LookExactnessTest, AMatchedLookGradesAndExportsAsInTheWindow) {
-    Bar("tbrGain")->setValue(120);
+    Bar("tbrColorGain")->setValue(120);
     window->findChild<QCheckBox*>("cbxMatchPreview")->setChecked(true);
     QApplication::processEvents();
     ExpectSameAsCli("matched");
@@ -144,7 +148,7 @@ TEST_F(LookExactnessTest, AMatchedLookGradesAndExportsAsInTheWindow) {
 
 TEST_F(LookExactnessTest, AFootageLookGradesAndExportsAsInTheWindow) {
     ChooseFootage(kSlog3Cine);
-    Bar("tbrHigh")->setValue(130);
+    Bar("tbrHi")->setValue(130);
     ExpectSameAsCli("footage");
 }
 
