@@ -10,12 +10,14 @@
 #include <QSettings>
 #include <QSlider>
 #include <QStatusBar>
+#include <QTableWidget>
 #include <QTemporaryDir>
 #include <algorithm>
 #include <memory>
 #include <vector>
 
 #include "app/DocumentCells.h"
+#include "app/KeysDialog.h"
 #include "app/LookFiles.h"
 #include "app/LookPanel.h"
 #include "app/MainForm.h"
@@ -245,6 +247,15 @@ TEST_F(LookDocumentWindowTest, TheMenuKeysAreTheirOwnAndListed) {
     EXPECT_EQ(Action("miSaveLook")->shortcut(), QKeySequence("Ctrl+Shift+S"));
     EXPECT_EQ(Action("miOpenLook")->shortcut(), QKeySequence("Ctrl+Shift+O"));
     EXPECT_EQ(PlainActionText(*Action("miSaveLook")), "Save Look");
+    // The keys dialog lists them.
+    window->ShowKeys();
+    QTableWidget* table = window->KeysDialog()->Table();
+    QStringList rows;
+    for (int row = 0; row < table->rowCount(); ++row)
+        rows << table->item(row, 0)->text() + " = " + table->item(row, 1)->text();
+    EXPECT_TRUE(rows.contains("Save Look = Ctrl+Shift+S")) << rows.join("\n").toStdString();
+    EXPECT_TRUE(rows.contains("Open Look = Ctrl+Shift+O")) << rows.join("\n").toStdString();
+    window->KeysDialog()->close();
     // The file menu holds Recent Looks.
     auto* fileMenu = window->findChild<QMenu*>("mnuFile");
     ASSERT_NE(fileMenu, nullptr);
