@@ -1,12 +1,41 @@
 #include "grading/EmbeddedLut.h"
 
 #include <algorithm>
+#include <cmath>
+#include <limits>
 
 #include "engine/Error.h"
 #include "engine/LUT.h"
 #include "formats/ClfFormat.h"
 
-std::string KeptLutText(const TLUT& lut) { return WriteExactClf(lut); }
+namespace {
+
+// What the CLF reader keeps as it is: NaN, the infinities and magnitudes
+// beyond a 32-bit float's would come back changed.
+bool Keepable(const TRGBDouble& v) {
+    constexpr double kLargest = std::numeric_limits<float>::max();
+    return std::fabs(v.Red) <= kLargest && std::fabs(v.Green) <= kLargest && std::fabs(v.Blue) <= kLargest;
+}
+
+bool AllKeepable(const TLUT& lut) {
+    if (lut.Kind == lkCurve || lut.Kind == lkCurveThenCube)
+        for (int i = 0; i < std::clamp(lut.CurveSize, 0, kMaxCurveSize); ++i)
+            if (!Keepable(lut.Curve[i])) return false;
+    if (lut.Kind == lkCurve) return true;
+    const int n = std::clamp(lut.CubeSize, 0, kMaxCubeSize);
+    for (int r = 0; r < n; ++r)
+        for (int g = 0; g < n; ++g)
+            for (int b = 0; b < n; ++b)
+                if (!Keepable(lut.Cube[r][g][b])) return false;
+    return true;
+}
+
+}  // namespace
+
+std::string KeptLutText(const TLUT& lut) {
+    if (!AllKeepable(lut)) throw EError("the LUT holds a value that is not a finite 32-bit float number");
+    return WriteExactClf(lut);
+}
 
 std::shared_ptr<const TLUT> KeptLutFromText(const std::string& text) {
     if (text.size() > kMaxKeptLutBytes)

@@ -12,7 +12,9 @@ class TLUT;
 // 60 MB).
 constexpr std::size_t kMaxKeptLutBytes = 80u * 1024 * 1024;
 
-// EError for a LUT that is a chain of operations rather than its tables.
+// EError for a LUT that is a chain of operations rather than its tables, or
+// one holding NaN, an infinity or a magnitude beyond a 32-bit float's,
+// which would not come back as it is.
 std::string KeptLutText(const TLUT& lut);
 // EError (without the file's name) for a text beyond kMaxKeptLutBytes, one
 // the CLF reader refuses, or one of other operators than a curve and a

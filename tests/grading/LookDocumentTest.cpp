@@ -159,6 +159,26 @@ TEST(LookDocument, ALutThatIsAChainIsRefusedWhenWritten) {
     }
 }
 
+TEST(LookDocument, ALutValueThatWouldNotComeBackIsRefusedWhenWritten) {
+    for (const double value : {std::nan(""), HUGE_VAL, -1e39}) {
+        auto lut = SampleCurveThenCubeLut(2);
+        TLookDocument document;
+        document.Look.Lut = lut;
+        EXPECT_NO_THROW(LookDocumentText(document));
+        lut->Cube[4][0][3].Green = value;
+        try {
+            LookDocumentText(document);
+            ADD_FAILURE() << value << " written";
+        } catch (const EError& error) {
+            EXPECT_EQ(std::string(error.what()),
+                      "look.lut: the LUT holds a value that is not a finite 32-bit float number");
+        }
+        lut->Cube[4][0][3].Green = 0.5;
+        lut->Curve[16].Red = value;
+        EXPECT_THROW(LookDocumentText(document), EError) << value;
+    }
+}
+
 TEST(LookDocument, SavesAtomicallyAndLoadsTheFile) {
     QTemporaryDir folder;
     const std::string name = folder.filePath("grade.olook").toStdString();
