@@ -13,7 +13,8 @@
 class TDocumentCells {
 public:
     // Keeps a cell and returns the reference that stands for it: the same
-    // for the same name and hash.
+    // for the same name, hash and cell; another cell under a name and hash
+    // already kept gets a reference of its own.
     QString Add(const std::string& name, const std::string& hash, const TImage& cell);
     // The cell of such a reference, or nullptr.
     const TImage* Find(const QString& reference) const;

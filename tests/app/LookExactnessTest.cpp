@@ -11,11 +11,13 @@
 #include <QSettings>
 #include <QSlider>
 #include <QTemporaryDir>
+#include <cmath>
 #include <memory>
 
 #include "app/LookPanel.h"
 #include "app/LutSaveForm.h"
 #include "app/MainForm.h"
+#include "engine/LUT.h"
 #include "formats/FormatRegistry.h"
 #include "grading/LookDocument.h"
 #include "imageio/ImageFile.h"
@@ -166,6 +168,22 @@ TEST_F(LookExactnessTest, APreviewedLutGradesAsInTheWindow) {
     ASSERT_NE(window->PreviewLut(), nullptr);
     // Create 3D LUT waits for a reference while a LUT file is previewed.
     ExpectSameAsCli("previewed", false);
+}
+
+TEST_F(LookExactnessTest, ALearnedLutGradesAsInTheWindow) {
+    // A learned look's cube: values no short decimal gives exactly.
+    auto learned = std::make_unique<TLUT>();
+    learned->Kind = lkCube;
+    learned->CubeSize = 9;
+    for (int r = 0; r < 9; ++r)
+        for (int g = 0; g < 9; ++g)
+            for (int b = 0; b < 9; ++b)
+                learned->Cube[r][g][b] = {std::pow(r / 8.0, 1.1) * 0.97 + 0.013, std::sqrt(g / 8.0) * 0.93,
+                                          (b / 8.0) * (b / 8.0) / 3.0 + r / 77.0};
+    window->PreviewLut(std::move(learned), "learned look");
+    QApplication::processEvents();
+    ASSERT_NE(window->PreviewLut(), nullptr);
+    ExpectSameAsCli("learned", false);
 }
 
 TEST_F(LookExactnessTest, EachSnapshotGradesAndExportsAsInTheWindow) {
