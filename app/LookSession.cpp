@@ -29,7 +29,7 @@ TLookSession::TLookSession(TLookFiles& files, TImageViewer& viewer, QObject* par
 
 QString TLookSession::Folder() {
     QString state = qEnvironmentVariable("XDG_STATE_HOME");
-    // The base directory specification ignores a relative path.
+    // A relative XDG_STATE_HOME is passed over, as the desktop does.
     if (state.isEmpty() || QDir::isRelativePath(state)) state = QDir::homePath() + "/.local/state";
     return state + "/tarnwerk/Ombrane";
 }
