@@ -17,3 +17,4 @@ int RunFootage(const std::vector<std::string>& words);
 int RunStats(const std::vector<std::string>& words);
 int RunScopes(const std::vector<std::string>& words);
 int RunLearn(const std::vector<std::string>& words);
+int RunMatch(const std::vector<std::string>& words);

@@ -13,6 +13,7 @@
 #include "cli/OutputChoice.h"
 #include "cli/PictureGrading.h"
 #include "cli/PictureInput.h"
+#include "cli/ShotMatchInput.h"
 #include "clip/ClipFile.h"
 #include "engine/FootageLook.h"
 #include "engine/GradingRoad.h"
@@ -29,10 +30,30 @@ std::vector<TOptionSpec> WithGrading(std::vector<TOptionSpec> specs) {
     return specs;
 }
 
+// grade GRADED_FRAME INPUT... -o FOLDER --match-shot: each picture graded
+// with the look matched to it on its own.
+int GradeShotBatch(const TArguments& arguments) {
+    arguments.ExpectAtLeast(2, "the graded frame and the pictures (GRADED_FRAME INPUT...)");
+    const TBatchSettings batch = BatchSettingsFrom(arguments);
+    const auto& positionals = arguments.Positionals();
+    TInputFiles otherInputs({positionals[0]});
+    if (arguments.Has("config") && !arguments.Value("config").empty()) otherInputs.Add(arguments.Value("config"));
+    const auto plan = PlanBatch({positionals.begin() + 1, positionals.end()}, batch, std::move(otherInputs));
+    const auto footage = FootageFrom(arguments);
+    const TImage graded = LoadPicture(positionals[0]);
+    const TOutputProfileChoice outputProfile = OutputProfileFrom(arguments);
+    return RunBatch(plan, batch, [&](const TBatchItem& item) {
+        const std::unique_ptr<TLUT> look =
+            MatchedShotLook(graded, positionals[0], LoadPicture(item.Input), item.Input, arguments, footage.get());
+        GradePictureFile(item.Input, item.Output, *look, footage.get(), outputProfile);
+    });
+}
+
 // grade REFERENCE INPUT... -o FOLDER: the look is built once and shared by
 // the workers (lookups only read it); with --match each frame gets a look
 // matched to it, with --match-first all take the look matched to the first.
 int GradeBatch(const TArguments& arguments) {
+    if (arguments.Switch("match-shot")) return GradeShotBatch(arguments);
     arguments.ExpectAtLeast(2, "the reference and the pictures (REFERENCE INPUT...)");
     if (arguments.Switch("match") && arguments.Switch("match-first"))
         throw EUsageError("--match and --match-first exclude each other");
@@ -70,6 +91,16 @@ int GradeClip(const TArguments& arguments) {
     const std::string output = OutputFile(arguments);
     InputFilesOf(arguments, {"config"}).CheckOutput(output);
     const auto footage = FootageFrom(arguments);
+    if (arguments.Switch("match-shot")) {
+        const std::string& graded = arguments.Positionals()[0];
+        const std::string& clip = arguments.Positionals()[1];
+        if (!IsClipName(clip)) throw EUsageError("\"" + output + "\" is a clip; only a clip is rendered to one");
+        const std::unique_ptr<TLUT> look =
+            MatchedShotLook(LoadPicture(graded), graded, ClipMatchFrame(clip), clip, arguments, footage.get());
+        GradeClipFile(
+            clip, output, [&]() -> const TLUT& { return *look; }, footage.get());
+        return 0;
+    }
     const TLookSettings settings = ReferenceLook(arguments.Positionals()[0], PositionsFrom(arguments));
     const TClipMatch match = arguments.Switch("match")         ? TClipMatch::EachFrame
                              : arguments.Switch("match-first") ? TClipMatch::FirstFrame
@@ -121,12 +152,14 @@ int RunGrade(const std::vector<std::string>& words) {
     for (TOptionSpec option :
          {TOptionSpec{"output", true, 'o'}, TOptionSpec{"footage", true}, TOptionSpec{"config", true},
           TOptionSpec{"match", false}, TOptionSpec{"match-first", false}, TOptionSpec{"output-profile", true},
-          InterpolationOptionSpec(), TOptionSpec{"match-frame", true}})
+          InterpolationOptionSpec(), TOptionSpec{"match-frame", true}, TOptionSpec{"match-shot", false}})
         options.push_back(std::move(option));
     for (TOptionSpec option : RenderOptionSpecs()) options.push_back(std::move(option));
+    for (TOptionSpec option : ShotMatchOptionSpecs()) options.push_back(std::move(option));
     const TArguments arguments(words, WithGrading(options));
     if (arguments.HelpAsked()) return PrintHelp(kGradeHelp);
     TakeClipOptions(arguments);
+    CheckShotMatchOptions(arguments);
     if (arguments.Positionals().size() == 2 && arguments.Has("output") && IsClipName(arguments.Value("output")))
         return GradeClip(arguments);
     if (WantsBatch(arguments, 1)) return GradeBatch(arguments);
@@ -138,6 +171,14 @@ int RunGrade(const std::vector<std::string>& words) {
     CheckGradedOutput(output);
     const TLookPositions positions = PositionsFrom(arguments);
     const auto footage = FootageFrom(arguments);
+    if (arguments.Switch("match-shot")) {
+        const std::string& graded = arguments.Positionals()[0];
+        const std::string& frame = arguments.Positionals()[1];
+        const std::unique_ptr<TLUT> look =
+            MatchedShotLook(LoadPicture(graded), graded, LoadPicture(frame), frame, arguments, footage.get());
+        GradePictureFile(frame, output, *look, footage.get(), OutputProfileFrom(arguments));
+        return 0;
+    }
 
     TLookSettings settings = ReferenceLook(arguments.Positionals()[0], positions);
     if (arguments.Switch("match")) MatchToFrameFile(settings, arguments.Positionals()[1], footage.get());

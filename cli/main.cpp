@@ -33,7 +33,7 @@ struct TCommand {
 constexpr TCommand kCommands[] = {
     {"profiles", RunProfiles}, {"formats", RunFormats}, {"look", RunLook},       {"grade", RunGrade},
     {"convert", RunConvert},   {"apply", RunApply},     {"library", RunLibrary}, {"footage", RunFootage},
-    {"stats", RunStats},       {"scopes", RunScopes},   {"learn", RunLearn},
+    {"stats", RunStats},       {"scopes", RunScopes},   {"learn", RunLearn},     {"match", RunMatch},
 };
 
 // While a command runs, the diagnostics that the picture libraries print
