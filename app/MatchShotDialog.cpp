@@ -139,7 +139,10 @@ void TfrmMatchShot::SetWindowSide(TWindowSide side) {
 
 void TfrmMatchShot::SetFrame(TImage frame, const QString& name) {
     lblFrameName_->setText(name);
-    if (frame.SamePixels(frame_) && name == frameName_) return;
+    if (frame.SamePixels(frame_) && name == frameName_) {
+        UpdateButtons();  // a picture saved since the last opening
+        return;
+    }
     frame_ = std::move(frame);
     frameName_ = name;
     frameThumbnail_ = FitImage(frame_, TPictureSlot::kThumbnailWidth, TPictureSlot::kThumbnailHeight);

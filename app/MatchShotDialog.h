@@ -54,6 +54,7 @@ public:
     const TLUT& MatchedForSize(int size);
     QString ReportText() const;
     QString GradedFile() const { return gradedFile_; }
+    const TImage& GradedPicture() const { return graded_; }
     // FRAME's thumbnail as shown, and the matched region of the last match.
     const TImage& FrameThumbnail() const { return shownThumbnail_; }
     const TImage& MatchedRegion() const;
