@@ -32,20 +32,15 @@ std::vector<TOptionSpec> WithGrading(std::vector<TOptionSpec> specs) {
 
 // grade GRADED_FRAME INPUT... -o FOLDER --match-shot: each picture graded
 // with the look matched to it on its own.
-int GradeShotBatch(const TArguments& arguments) {
-    arguments.ExpectAtLeast(2, "the graded frame and the pictures (GRADED_FRAME INPUT...)");
-    const TBatchSettings batch = BatchSettingsFrom(arguments);
-    const auto& positionals = arguments.Positionals();
-    TInputFiles otherInputs({positionals[0]});
-    if (arguments.Has("config") && !arguments.Value("config").empty()) otherInputs.Add(arguments.Value("config"));
-    const auto plan = PlanBatch({positionals.begin() + 1, positionals.end()}, batch, std::move(otherInputs));
-    const auto footage = FootageFrom(arguments);
-    const TImage graded = LoadPicture(positionals[0]);
+int GradeShotBatch(const TArguments& arguments, const TBatchSettings& batch, const TBatchPlan& plan,
+                   const TFootageConversion* footage) {
+    const std::string& gradedFile = arguments.Positionals()[0];
+    const TImage graded = LoadPicture(gradedFile);
     const TOutputProfileChoice outputProfile = OutputProfileFrom(arguments);
     return RunBatch(plan, batch, [&](const TBatchItem& item) {
         const std::unique_ptr<TLUT> look =
-            MatchedShotLook(graded, positionals[0], LoadPicture(item.Input), item.Input, arguments, footage.get());
-        GradePictureFile(item.Input, item.Output, *look, footage.get(), outputProfile);
+            MatchedShotLook(graded, gradedFile, LoadPicture(item.Input), item.Input, arguments, footage);
+        GradePictureFile(item.Input, item.Output, *look, footage, outputProfile);
     });
 }
 
@@ -53,8 +48,9 @@ int GradeShotBatch(const TArguments& arguments) {
 // the workers (lookups only read it); with --match each frame gets a look
 // matched to it, with --match-first all take the look matched to the first.
 int GradeBatch(const TArguments& arguments) {
-    if (arguments.Switch("match-shot")) return GradeShotBatch(arguments);
-    arguments.ExpectAtLeast(2, "the reference and the pictures (REFERENCE INPUT...)");
+    const bool shot = arguments.Switch("match-shot");
+    arguments.ExpectAtLeast(2, shot ? "the graded frame and the pictures (GRADED_FRAME INPUT...)"
+                                    : "the reference and the pictures (REFERENCE INPUT...)");
     if (arguments.Switch("match") && arguments.Switch("match-first"))
         throw EUsageError("--match and --match-first exclude each other");
     const TBatchSettings batch = BatchSettingsFrom(arguments);
@@ -63,6 +59,7 @@ int GradeBatch(const TArguments& arguments) {
     if (arguments.Has("config") && !arguments.Value("config").empty()) otherInputs.Add(arguments.Value("config"));
     const auto plan = PlanBatch({positionals.begin() + 1, positionals.end()}, batch, std::move(otherInputs));
     const auto footage = FootageFrom(arguments);
+    if (shot) return GradeShotBatch(arguments, batch, plan, footage.get());
     TLookSettings settings = ReferenceLook(positionals[0], PositionsFrom(arguments));
     if (arguments.Switch("match-first")) MatchToFrameFile(settings, plan.Items.front().Input, footage.get());
     const std::unique_ptr<TLUT> shared = MakeLookLut(settings);

@@ -25,33 +25,19 @@
 #include "engine/GradingRoad.h"
 #include "engine/LUT.h"
 #include "formats/LutConvert.h"
+#include "tests/app/ExportThroughDialog.h"
 #include "tests/app/FakeDialogs.h"
 #include "tests/app/NextModal.h"
 #include "tests/cli/KnownLooks.h"
 #include "tests/support/ClipMaking.h"
+#include "tests/support/ShotPairs.h"
 
 namespace {
-
-// The part of a picture from (x, y), width x height, fitted into the box.
-TImage CropFitted(const TImage& picture, int x, int y, int width, int height, int boxWidth, int boxHeight) {
-    TImage crop(width, height);
-    for (int row = 0; row < height; ++row) std::copy_n(picture.Row(y + row) + 3 * x, 3 * width, crop.Row(row));
-    return FitImage(crop, boxWidth, boxHeight);
-}
 
 TImage GradedWith(const TLUT& lut, const TImage& picture) {
     TImage graded = picture.Clone();
     GradePicture(lut, graded);
     return graded;
-}
-
-double MeanDifference(const TImage& a, const TImage& b) {
-    const auto identity = CubeOf([](double r, double g, double b, double* out) {
-        out[0] = r;
-        out[1] = g;
-        out[2] = b;
-    });
-    return MeasureFit(PairOf(a, b), *identity).MeanDeltaE;
 }
 
 QByteArray FileBytes(const QString& path) {
@@ -97,21 +83,6 @@ protected:
     TImage frame;
     TImage truth;
 };
-
-// "Export LUT..." answered as a user would: profile, size, file, "Save".
-void ExportThroughDialog(TfrmMatchShot& dialog, const QString& profile, int size, const QString& file) {
-    OnNextModal([&](QWidget* modal) {
-        auto* save = qobject_cast<TfrmSaveLut*>(modal);
-        ASSERT_NE(save, nullptr);
-        auto* formats = save->findChild<QComboBox*>("cbxOutFormat");
-        formats->setCurrentIndex(formats->findText(profile, Qt::MatchStartsWith));
-        save->cbxOutFormatChange();
-        save->findChild<QComboBox*>("cbxDimSize")->setCurrentText(QString::number(size));
-        save->findChild<QLineEdit*>("edtLUTFile")->setText(file);
-        save->btnSaveClick();
-    });
-    dialog.btnExportClick();
-}
 
 }  // namespace
 

@@ -1,6 +1,3 @@
-#include <fcntl.h>
-#include <unistd.h>
-
 #include <cstdio>
 #include <filesystem>
 #include <string>
@@ -17,34 +14,18 @@
 #include "formats/LutConvert.h"
 #include "grading/ShotMatching.h"
 #include "tests/cli/CliHarness.h"
+#include "tests/cli/ClipGrading.h"
 #include "tests/cli/KnownLooks.h"
 #include "tests/support/ClipMaking.h"
+#include "tests/support/ShotPairs.h"
 
 namespace {
-
-// The part of a picture from (x, y), width x height, fitted into the box.
-TImage CropFitted(const TImage& picture, int x, int y, int width, int height, int boxWidth, int boxHeight) {
-    TImage crop(width, height);
-    for (int row = 0; row < height; ++row) std::copy_n(picture.Row(y + row) + 3 * x, 3 * width, crop.Row(row));
-    return FitImage(crop, boxWidth, boxHeight);
-}
 
 TImage Loaded(const std::string& file) {
     TImage picture;
     LoadImageFile(file, picture);
     return picture;
 }
-
-std::unique_ptr<TLUT> Identity() {
-    return CubeOf([](double r, double g, double b, double* out) {
-        out[0] = r;
-        out[1] = g;
-        out[2] = b;
-    });
-}
-
-// The mean CIEDE2000 between two pictures of one size.
-double MeanDifference(const TImage& a, const TImage& b) { return MeasureFit(PairOf(a, b), *Identity()).MeanDeltaE; }
 
 // Same-scene stills made from one photograph (Debian's mate-backgrounds):
 // GRADED a crop graded by a known look, FRAME another crop overlapping it
@@ -225,15 +206,6 @@ TEST_F(CliMatchTest, BatchMatchesEachPictureOnItsOwn) {
 }
 
 namespace {
-
-// A frame of the source graded and stored as the render stores it.
-TDeepImage GradedAndStored(const TLUT& lut, TDeepImage frame, const std::string& source) {
-    GradeClipFrame(lut, frame);
-    const int fd = open(source.c_str(), O_RDONLY | O_CLOEXEC);
-    TDeepImage stored = ClipModule().StoredAndRead(frame, fd, source);
-    close(fd);
-    return stored;
-}
 
 bool SameSamples(const TDeepImage& a, const TDeepImage& b) {
     if (a.Width() != b.Width() || a.Height() != b.Height()) return false;
