@@ -19,6 +19,8 @@ namespace {
 // The longest side both frames are brought to before they are registered,
 // checked and fitted.
 constexpr int kWorkingSide = 1024;
+// The most kept pixels the look is fitted on and measured on.
+constexpr std::size_t kFitPixels = 300'000;
 
 void CheckSettings(const TShotMatching& settings) {
     if (settings.Size < 2 || settings.Size > kMaxCubeSize)
@@ -67,6 +69,20 @@ TShotCorrespondence Corresponding(const TImage& graded, const TImage& frame, con
     return pair;
 }
 
+// The cells of the fitted grid that the kept FRAME colours fall in.
+TFitCoverage CoverageOf(const TShotCorrespondence& pair, const std::vector<std::uint32_t>& kept, int size) {
+    TFitCoverage coverage;
+    coverage.Size = size;
+    const int cells = size - 1;
+    coverage.Cells.assign(static_cast<std::size_t>(cells) * cells * cells, 0);
+    auto cell = [cells](float v) { return std::clamp(static_cast<int>(static_cast<double>(v) * cells), 0, cells - 1); };
+    for (const std::uint32_t i : kept) {
+        const float* rgb = &pair.Frame[3 * static_cast<std::size_t>(i)];
+        coverage.Cells[(static_cast<std::size_t>(cell(rgb[0])) * cells + cell(rgb[1])) * cells + cell(rgb[2])] = 1;
+    }
+    return coverage;
+}
+
 TImage RegionImage(const TShotCorrespondence& pair, const std::vector<std::uint32_t>& kept) {
     TImage region(pair.Width, pair.Height);
     for (const std::uint32_t i : kept) {
@@ -106,9 +122,12 @@ TMatchedShot MatchShot(const TImage& graded, const TImage& frame, const TShotMat
     TMatchedShot shot;
     shot.MatchedShare = static_cast<double>(kept.size()) / static_cast<double>(pair.Pixels());
     RefuseSmallShare(shot.MatchedShare, settings.MinMatchedShare, gradedName, frameName);
-    const TPicturePair rows = KeptPixelPairs(pair, kept);
+    const std::vector<std::uint32_t> sample = Thinned(kept, kFitPixels);
+    const TPicturePair rows = KeptPixelPairs(pair, sample);
     shot.Lut = std::make_unique<TLUT>();
-    shot.Coverage = FitLutToPair(rows, {std::min(settings.Size, kMaxFitSize), settings.Smoothness}, *shot.Lut);
+    const int fitSize = std::min(settings.Size, kMaxFitSize);
+    FitLutToPair(rows, {fitSize, settings.Smoothness}, *shot.Lut);
+    shot.Coverage = CoverageOf(pair, kept, fitSize);
     shot.Quality = MeasureFit(rows, *shot.Lut);
     if (settings.Footage != nullptr) shot.Lut = LearnedLookForFootage(*shot.Lut, settings.Size, *settings.Footage);
     shot.MatchedRegion = RegionImage(pair, kept);

@@ -4,10 +4,10 @@
 #include <string>
 
 #include "engine/Image.h"
+#include "engine/LUT.h"
 #include "engine/LutFit.h"
 
 class TFootageConversion;
-class TLUT;
 
 // The one road from two frames of one scene to the look that turns the
 // ungraded FRAME into the graded one, taken by 'ombrane-cli match', by
@@ -26,10 +26,10 @@ class TLUT;
 constexpr double kDefaultMinMatchedShare = 0.20;
 
 struct TShotMatching {
-    int Size = kMaxFitSize;                       // the output grid's points per axis, 2..101
-    double Smoothness = kDefaultSmoothness;       // > 0
+    int Size = kMaxFitSize;                            // the output grid's points per axis, 2..101
+    double Smoothness = kDefaultSmoothness;            // > 0
     double MinMatchedShare = kDefaultMinMatchedShare;  // 0..1
-    const TFootageConversion* Footage = nullptr;  // FRAME's footage, or none
+    const TFootageConversion* Footage = nullptr;       // FRAME's footage, or none
 };
 
 struct TMatchedShot {

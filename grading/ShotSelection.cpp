@@ -11,8 +11,9 @@
 namespace {
 
 constexpr int kRowWidth = 1024;
-constexpr int kCoarseFitSize = 17;
+constexpr int kCoarseFitSize = 9;
 constexpr int kRounds = 2;
+constexpr std::size_t kCoarseFitPixels = 100'000;
 // A pixel stays when the coarse look misses GRADED's colour by less than
 // this many times the median miss of the pixels it was fitted on, within
 // the bounds below (distances of red, green, blue 0..1).
@@ -58,7 +59,8 @@ double MissLimit(const std::vector<float>& misses, const std::vector<std::uint32
 std::vector<std::uint32_t> Chosen(const TShotCorrespondence& pair, const std::vector<std::uint8_t>& agreement,
                                   const std::vector<std::uint32_t>& fitted, double smoothness) {
     TLUT look;
-    FitLutToPair(KeptPixelPairs(pair, fitted), {kCoarseFitSize, smoothness}, look);
+    const std::vector<std::uint32_t> sample = Thinned(fitted, kCoarseFitPixels);
+    FitLutToPair(KeptPixelPairs(pair, sample), {kCoarseFitSize, smoothness}, look);
     const std::vector<float> misses = Misses(pair, look);
     const double limit = MissLimit(misses, fitted);
     std::vector<std::uint32_t> kept;
@@ -76,6 +78,15 @@ std::vector<std::uint32_t> SelectMatchedPixels(const TShotCorrespondence& pair, 
     if (kept.size() < std::max<double>(kMinAgreeingShare * static_cast<double>(pair.Pixels()), 1.0)) return {};
     for (int round = 0; round < kRounds && !kept.empty(); ++round) kept = Chosen(pair, agreement, kept, smoothness);
     return kept;
+}
+
+std::vector<std::uint32_t> Thinned(const std::vector<std::uint32_t>& kept, std::size_t most) {
+    const std::size_t step = (kept.size() + most - 1) / std::max<std::size_t>(most, 1);
+    if (step <= 1) return kept;
+    std::vector<std::uint32_t> thinned;
+    thinned.reserve(kept.size() / step + 1);
+    for (std::size_t i = 0; i < kept.size(); i += step) thinned.push_back(kept[i]);
+    return thinned;
 }
 
 TPicturePair KeptPixelPairs(const TShotCorrespondence& pair, const std::vector<std::uint32_t>& kept) {

@@ -21,6 +21,11 @@ constexpr double kMinAgreeingShare = 0.02;
 // The kept pixels' indices into the correspondence, in ascending order.
 std::vector<std::uint32_t> SelectMatchedPixels(const TShotCorrespondence& pair, double smoothness);
 
+// Every n-th index, n as small as leaves at most `most` of them: the fit
+// needs far fewer pixels than a frame has to settle every grid point the
+// colours reach.
+std::vector<std::uint32_t> Thinned(const std::vector<std::uint32_t>& kept, std::size_t most);
+
 // The kept pixels as a pair the fitter reads (FRAME before, GRADED after),
 // in rows of up to 1024 pixels; a last partial row is left out. The
 // correspondence and the indices must outlive it.

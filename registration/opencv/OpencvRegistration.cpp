@@ -14,7 +14,10 @@
 
 namespace {
 
-constexpr int kOrbFeatures = 5000;
+constexpr int kOrbFeatures = 3000;
+// FAST corners down to a few code values of contrast: frames with soft
+// focus or a flat grade still give enough of them.
+constexpr int kFastThreshold = 3;
 constexpr float kRatio = 0.8f;             // nearest against second-nearest descriptor distance
 constexpr double kRansacTolerance = 3.0;   // pixels, at the size the planes have
 constexpr double kRefinedTolerance = 2.0;  // pixels, for the refined homography's inliers
@@ -31,7 +34,7 @@ cv::Mat Wrap(const TLumaPlane& plane) {
 
 cv::Ptr<cv::Feature2D> Detector(TFeatureKind kind) {
     if (kind == TFeatureKind::Akaze) return cv::AKAZE::create();
-    return cv::ORB::create(kOrbFeatures, 1.2f, 8, 31, 0, 2, cv::ORB::HARRIS_SCORE, 31, 10);
+    return cv::ORB::create(kOrbFeatures, 1.2f, 8, 31, 0, 2, cv::ORB::HARRIS_SCORE, 31, kFastThreshold);
 }
 
 struct TFeatures {

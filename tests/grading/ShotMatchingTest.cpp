@@ -10,8 +10,10 @@
 
 #include "engine/ColourDifference.h"
 #include "engine/Error.h"
+#include "engine/FootageConversion.h"
 #include "engine/LUT.h"
 #include "engine/Parallel.h"
+#include "grading/ShotSelection.h"
 #include "tests/cli/KnownLooks.h"
 
 namespace {
@@ -206,6 +208,34 @@ TEST_F(ShotMatchingTest, SameFramesGiveTheSameLook) {
     EXPECT_LT(LargestDifference(*single.Lut, *first.Lut), kFitCoreTolerance);
 }
 
+// The log footage of AsLogFootage back to display colours.
+class TLogFootage : public TFootageConversion {
+public:
+    std::string Label() const override { return "test log"; }
+    void Convert(float* rgb, std::size_t count) const override {
+        for (std::size_t i = 0; i < 3 * count; ++i) rgb[i] = static_cast<float>(SrgbEncode(LogDecode(rgb[i])));
+    }
+};
+
+TEST_F(ShotMatchingTest, FootageFrameGetsTheLookForItsFootage) {
+    const TLogFootage footage;
+    TShotMatching settings;
+    settings.Footage = &footage;
+    const TImage logFrame = AsLogFootage(frame_);
+    const TMatchedShot shot = MatchShot(graded_, logFrame, settings, "graded.jpg", "log.png");
+    EXPECT_GT(shot.MatchedShare, 0.8);
+    EXPECT_EQ(shot.Lut->CubeSize, kMaxFitSize);
+    // The look for the footage: the log colour converted, then graded.
+    const auto wanted = CubeOf([&](double r, double g, double b, double* out) {
+        float rgb[3] = {float(r), float(g), float(b)};
+        footage.Convert(rgb, 1);
+        TRGBDouble graded;
+        look_->LookupNormalized({rgb[0], rgb[1], rgb[2]}, graded);
+        out[0] = graded.Red, out[1] = graded.Green, out[2] = graded.Blue;
+    });
+    EXPECT_LT(Distance(*shot.Lut, *wanted, logFrame).Mean, 1.5);
+}
+
 TEST_F(ShotMatchingTest, SettingsOutOfRangeAreRefused) {
     TShotMatching settings;
     settings.Size = 1;
@@ -217,6 +247,16 @@ TEST_F(ShotMatchingTest, SettingsOutOfRangeAreRefused) {
     settings.MinMatchedShare = 1.5;
     EXPECT_THROW(MatchShot(graded_, frame_, settings, "g", "f"), EError);
     EXPECT_THROW(MatchShot(TImage(), frame_, {}, "g", "f"), EError);
+}
+
+TEST(ShotSelection, ThinningKeepsEveryNthIndexWithinTheLimit) {
+    std::vector<std::uint32_t> kept(1000);
+    for (std::uint32_t i = 0; i < kept.size(); ++i) kept[i] = 3 * i;
+    EXPECT_EQ(Thinned(kept, 1000), kept);
+    EXPECT_EQ(Thinned(kept, 5000), kept);
+    const std::vector<std::uint32_t> thinned = Thinned(kept, 300);
+    ASSERT_EQ(thinned.size(), 250u);  // every 4th
+    for (std::size_t i = 0; i < thinned.size(); ++i) EXPECT_EQ(thinned[i], 12 * i);
 }
 
 }  // namespace
