@@ -10,12 +10,14 @@
 #include <QProcess>
 #include <QPushButton>
 #include <QSettings>
+#include <QTableWidget>
 #include <QTemporaryDir>
 #include <filesystem>
 #include <memory>
 
 #include "app/FrameBar.h"
 #include "app/ImageViewer.h"
+#include "app/KeysDialog.h"
 #include "app/LutSaveForm.h"
 #include "app/MainForm.h"
 #include "app/MatchShotDialog.h"
@@ -227,6 +229,16 @@ TEST_F(MatchShotWindowTest, TheMenuMatchesTheWindowsPictureAndPreviewsTheLook) {
     ASSERT_NE(action, nullptr);
     EXPECT_EQ(action->text(), QString("Match Shot…"));
     EXPECT_EQ(action->shortcut(), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_M));
+    // The key is listed with the window's others, and no other action has it.
+    window->ShowKeys();
+    auto* keys = window->KeysDialog()->findChild<QTableWidget*>("tblKeys");
+    ASSERT_NE(keys, nullptr);
+    const QString key = QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_M).toString(QKeySequence::NativeText);
+    QStringList having;
+    for (int row = 0; row < keys->rowCount(); ++row)
+        if (keys->item(row, 1)->text().split(", ").contains(key)) having << keys->item(row, 0)->text();
+    EXPECT_EQ(having, QStringList{"Match Shot"});
+    window->KeysDialog()->hide();
     OpenPreview(QPath("frame.png"));
 
     std::unique_ptr<TLUT> matched;

@@ -254,3 +254,20 @@ TEST_F(CliMatchTest, ClipFittedOnceFromTheChosenFrame) {
     // The two frames give two looks: the chosen frame was the one matched.
     EXPECT_FALSE(firstFrames[0].SamePixels(firstFrames[1]));
 }
+
+// With --footage FRAME is footage: the LUT takes it and says so, as learn's
+// does; scene-linear footage is refused as learn refuses it.
+TEST_F(CliMatchTest, FootageAsLearnTakesIt) {
+    TCliRun run = Cli({"match", Path("graded.png"), Path("frame.png"), "-o", Path("f.cube"), "--footage",
+                       "slog3-sgamut3cine", "--profile", "Cube 3D Davinci"});
+    ASSERT_EQ(run.Status, 0) << run.Err;
+    EXPECT_EQ(ReadBytes(Path("f.cube")).rfind("# input: Sony S-Log3 / S-Gamut3.Cine\n", 0), 0u);
+    ASSERT_EQ(Cli({"match", Path("graded.png"), Path("frame.png"), "-o", Path("d.cube")}).Status, 0);
+    EXPECT_EQ(ReadBytes(Path("d.cube")).find("# input:"), std::string::npos);
+
+    run = Cli({"match", Path("graded.png"), Path("frame.png"), "-o", Path("l.cube"), "--footage", "acescg"});
+    EXPECT_EQ(run.Status, 1);
+    EXPECT_TRUE(IsOneErrorLine(run.Err)) << run.Err;
+    EXPECT_NE(run.Err.find("is scene-linear: 'match' makes LUTs on 0..1 values"), std::string::npos) << run.Err;
+    EXPECT_FALSE(std::filesystem::exists(Path("l.cube")));
+}
