@@ -45,17 +45,21 @@ void CheckOutputIsNoInput(const std::string& output, const std::vector<std::stri
     }
 }
 
-double SmoothnessFrom(const TArguments& arguments) {
-    if (!arguments.Has("smoothness")) return kDefaultSmoothness;
-    const std::string& text = arguments.Value("smoothness");
+bool ParseFiniteNumber(const std::string& text, double& value) {
     std::size_t used = 0;
-    double value = 0.0;
     try {
         value = std::stod(text, &used);
     } catch (const std::exception&) {
-        used = 0;
+        return false;
     }
-    if (used == 0 || used != text.size() || !std::isfinite(value) || value <= 0.0 || value > 1e6)
+    return used != 0 && used == text.size() && std::isfinite(value);
+}
+
+double SmoothnessFrom(const TArguments& arguments) {
+    if (!arguments.Has("smoothness")) return kDefaultSmoothness;
+    const std::string& text = arguments.Value("smoothness");
+    double value = 0.0;
+    if (!ParseFiniteNumber(text, value) || value <= 0.0 || value > 1e6)
         throw EUsageError("option --smoothness needs a number above 0 and up to 1000000, not \"" + text + "\"");
     return value;
 }

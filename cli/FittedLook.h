@@ -25,6 +25,10 @@ TFittedOutput FittedOutputFrom(const TArguments& arguments, const std::string& o
 // path, or the same name when it does not exist yet).
 void CheckOutputIsNoInput(const std::string& output, const std::vector<std::string>& inputs);
 
+// Parses a whole finite decimal number (nothing else in the text); false
+// when the text is not one.
+bool ParseFiniteNumber(const std::string& text, double& value);
+
 // --smoothness W: a number above 0 and up to 1000000, or the default.
 double SmoothnessFrom(const TArguments& arguments);
 

@@ -1,7 +1,5 @@
 #include "cli/ShotMatchInput.h"
 
-#include <cmath>
-
 #include "cli/FittedLook.h"
 #include "cli/GradingOptions.h"
 #include "cli/InterpolationOption.h"
@@ -17,14 +15,8 @@ constexpr double kPercent = 100.0;
 double MinMatchedFrom(const TArguments& arguments) {
     if (!arguments.Has("min-matched")) return kDefaultMinMatchedShare;
     const std::string& text = arguments.Value("min-matched");
-    std::size_t used = 0;
     double value = -1.0;
-    try {
-        value = std::stod(text, &used);
-    } catch (const std::exception&) {
-        used = 0;
-    }
-    if (used == 0 || used != text.size() || !std::isfinite(value) || value < 0.0 || value > kPercent)
+    if (!ParseFiniteNumber(text, value) || value < 0.0 || value > kPercent)
         throw EUsageError("option --min-matched needs a percentage from 0 to 100, not \"" + text + "\"");
     return value / kPercent;
 }
