@@ -55,6 +55,7 @@ public:
     QString ReportText() const;
     QString GradedFile() const { return gradedFile_; }
     const TImage& GradedPicture() const { return graded_; }
+    const TImage& Frame() const { return frame_; }
     // FRAME's thumbnail as shown, and the matched region of the last match.
     const TImage& FrameThumbnail() const { return shownThumbnail_; }
     const TImage& MatchedRegion() const;

@@ -15,6 +15,7 @@
 #include <filesystem>
 #include <memory>
 
+#include "app/FootageChoice.h"
 #include "app/FrameBar.h"
 #include "app/ImageViewer.h"
 #include "app/KeysDialog.h"
@@ -24,6 +25,7 @@
 #include "app/StatusLine.h"
 #include "clip/ClipFile.h"
 #include "clip/ClipPicture.h"
+#include "engine/FootageLook.h"
 #include "engine/GradingRoad.h"
 #include "engine/LUT.h"
 #include "formats/LutConvert.h"
@@ -285,4 +287,21 @@ TEST_F(MatchShotWindowTest, AClipGivesTheFrameBarsFrameOrItsFirst) {
         dialog.SetGraded(QString::fromStdString(other));
         EXPECT_TRUE(dialog.GradedPicture().SamePixels(first));
     });
+}
+
+// With footage chosen, FRAME is the picture converted from it, as the
+// viewer shows it and the previewed look grades it.
+TEST_F(MatchShotWindowTest, TheFrameIsConvertedFromTheFootage) {
+    OpenPreview(QPath("frame.png"));
+    auto* footage = window->findChild<QComboBox*>("cbxFootage");
+    ASSERT_NE(footage, nullptr);
+    const int index = footage->findText("Sony S-Log3 / S-Gamut3.Cine");
+    ASSERT_GE(index, 0);
+    footage->setCurrentIndex(index);
+    QApplication::processEvents();
+    ASSERT_NE(window->Footage().Conversion(), nullptr);
+    TImage converted = frame.Clone();
+    ConvertFootageImage(*window->Footage().Conversion(), converted);
+    ASSERT_FALSE(converted.SamePixels(frame));
+    InDialog([&](TfrmMatchShot& dialog) { EXPECT_TRUE(dialog.Frame().SamePixels(converted)); });
 }
