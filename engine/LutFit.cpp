@@ -297,17 +297,19 @@ TGrid Resampled(const TGrid& grid, int from, int to) {
     return out;
 }
 
-// The conjugate gradient from start, one channel after the other.
+// The conjugate gradient from start, the three channels side by side on the
+// worker threads, each with its own solver: a channel's result does not
+// depend on where it runs.
 template <typename TPreconditioner>
 TGrid Solved(const Eigen::SparseMatrix<double>& system, const TGrid& rhs, const TGrid& start, double tolerance) {
-    Eigen::ConjugateGradient<Eigen::SparseMatrix<double>, Eigen::Lower | Eigen::Upper, TPreconditioner> solver;
-    solver.setTolerance(tolerance);
-    solver.setMaxIterations(kMaxIterations);
-    solver.compute(system);
     TGrid solution(rhs.rows(), 3);
-    for (int ch = 0; ch < 3; ++ch) {
-        solution.col(ch) = solver.solveWithGuess(rhs.col(ch), start.col(ch));
-    }
+    ParallelFor(3, 1, [&](int begin, int end) {
+        Eigen::ConjugateGradient<Eigen::SparseMatrix<double>, Eigen::Lower | Eigen::Upper, TPreconditioner> solver;
+        solver.setTolerance(tolerance);
+        solver.setMaxIterations(kMaxIterations);
+        solver.compute(system);
+        for (int ch = begin; ch < end; ++ch) solution.col(ch) = solver.solveWithGuess(rhs.col(ch), start.col(ch));
+    });
     return solution;
 }
 

@@ -21,6 +21,8 @@ namespace {
 constexpr int kWorkingSide = 1024;
 // The most kept pixels the look is fitted on and measured on.
 constexpr std::size_t kFitPixels = 300'000;
+// The pixels of an even lattice of those the report measures the fit on.
+constexpr std::int64_t kMeasuredPixels = 100'000;
 
 void CheckSettings(const TShotMatching& settings) {
     if (settings.Size < 2 || settings.Size > kMaxCubeSize)
@@ -128,7 +130,7 @@ TMatchedShot MatchShot(const TImage& graded, const TImage& frame, const TShotMat
     const int fitSize = std::min(settings.Size, kMaxFitSize);
     FitLutToPair(rows, {fitSize, settings.Smoothness}, *shot.Lut);
     shot.Coverage = CoverageOf(pair, kept, fitSize);
-    shot.Quality = MeasureFit(rows, *shot.Lut);
+    shot.Quality = MeasureFit(rows, *shot.Lut, nullptr, kMeasuredPixels);
     if (settings.Footage != nullptr) shot.Lut = LearnedLookForFootage(*shot.Lut, settings.Size, *settings.Footage);
     shot.MatchedRegion = RegionImage(pair, kept);
     return shot;

@@ -124,6 +124,17 @@ TRegistration Registered(const cv::Mat& h, int matches, int inliers) {
 class TOpencvRegistration : public TRegistrationModule {
 public:
     TRegistration Register(const TLumaPlane& graded, const TLumaPlane& frame, TFeatureKind kind) const override {
+        // OpenCV raises for planes it cannot take (too small for a single
+        // feature, say): nothing is found in them.
+        try {
+            return Registering(graded, frame, kind);
+        } catch (const cv::Exception&) {
+            return TRegistration();
+        }
+    }
+
+private:
+    static TRegistration Registering(const TLumaPlane& graded, const TLumaPlane& frame, TFeatureKind kind) {
         const TPointPairs pairs = RatioMatches(Detect(frame, kind), Detect(graded, kind));
         const int matches = static_cast<int>(pairs.Frame.size());
         if (matches < kMinInliers) return Registered(cv::Mat(), matches, 0);

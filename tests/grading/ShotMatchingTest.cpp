@@ -144,6 +144,21 @@ TEST_F(ShotMatchingTest, AnotherSceneIsRefusedNamingTheShare) {
     }
 }
 
+TEST_F(ShotMatchingTest, TinyOrFlatFramesAreRefusedNotFailed) {
+    TImage flat(300, 200);
+    for (int y = 0; y < flat.Height(); ++y) std::fill(flat.Row(y), flat.Row(y) + 3 * flat.Width(), 128);
+    const TImage tiny = FitImage(photo_, 6, 6);
+    const TImage dot = FitImage(photo_, 1, 1);
+    for (const TImage* frame : std::initializer_list<const TImage*>{&flat, &tiny, &dot}) {
+        try {
+            MatchShot(graded_, *frame, {}, "graded.jpg", "small.png");
+            FAIL() << frame->Width() << " x " << frame->Height() << " was matched";
+        } catch (const EError& error) {
+            EXPECT_EQ(std::string(error.what()).rfind("only 0 % of \"small.png\"", 0), 0u) << error.what();
+        }
+    }
+}
+
 TEST_F(ShotMatchingTest, LeastShareIsSettable) {
     TShotMatching settings;
     settings.MinMatchedShare = 0.995;
