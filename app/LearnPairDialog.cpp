@@ -1,32 +1,25 @@
 #include "app/LearnPairDialog.h"
 
 #include <QFileInfo>
-#include <QGroupBox>
 #include <QHBoxLayout>
 #include <QLabel>
-#include <QPixmap>
 #include <QPushButton>
 #include <QVBoxLayout>
 #include <algorithm>
 
 #include "app/Application.h"
-#include "app/Dialogs.h"
-#include "app/FileDrop.h"
 #include "app/LutSaveForm.h"
+#include "app/PictureSlot.h"
 #include "engine/Error.h"
 #include "engine/GradingRoad.h"
-#include "engine/ImageResize.h"
 #include "engine/LUT.h"
 #include "formats/LutConvert.h"
 #include "imageio/ImageFile.h"
 #include "imageio/PairLearning.h"
 #include "imageio/PictureFormats.h"
-#include "imageio/QtImage.h"
 
 namespace {
 
-constexpr int kThumbnailWidth = 200;
-constexpr int kThumbnailHeight = 125;
 constexpr double kWarnShareAbove5 = 0.05;
 
 const QString kPairPictureFilter =
@@ -40,8 +33,12 @@ TfrmLearnPair::TfrmLearnPair(QWidget* parent) : QDialog(parent) {
     setObjectName("frmLearnPair");
     setWindowTitle("Create Look from Graded Pair");
     auto* pictures = new QHBoxLayout;
-    pictures->addWidget(MakeSlot(before_, "Before", &TfrmLearnPair::SetBefore));
-    pictures->addWidget(MakeSlot(after_, "After (graded)", &TfrmLearnPair::SetAfter));
+    before_.Box = new TPictureSlot(
+        "Before", kPairPictureFilter, [this](const QString& file) { SetBefore(file); }, this);
+    after_.Box = new TPictureSlot(
+        "After (graded)", kPairPictureFilter, [this](const QString& file) { SetAfter(file); }, this);
+    pictures->addWidget(before_.Box);
+    pictures->addWidget(after_.Box);
 
     lblQuality_ = new QLabel("Choose or drop the frame before and after grading.", this);
     lblQuality_->setObjectName("lblQuality");
@@ -70,34 +67,6 @@ TfrmLearnPair::TfrmLearnPair(QWidget* parent) : QDialog(parent) {
 
 TfrmLearnPair::~TfrmLearnPair() = default;
 
-QWidget* TfrmLearnPair::MakeSlot(TSlot& slot, const QString& caption, void (TfrmLearnPair::*set)(const QString&)) {
-    auto* box = new QGroupBox(caption, this);
-    slot.Thumbnail = new QLabel("Drop a picture here", box);
-    slot.Thumbnail->setFixedSize(kThumbnailWidth, kThumbnailHeight);
-    slot.Thumbnail->setAlignment(Qt::AlignCenter);
-    slot.Thumbnail->setFrameShape(QFrame::StyledPanel);
-    slot.Name = new QLabel(box);
-    auto* choose = new QPushButton("...", box);
-    connect(choose, &QPushButton::clicked, this, [this, set, caption] {
-        RunHandler([this, set, caption] {
-            const QString file = OpenFileOfKind(TFileKind::LearnPair, this, caption, kPairPictureFilter);
-            if (!file.isEmpty()) (this->*set)(file);
-        });
-    });
-    new TFileDropTarget(slot.Thumbnail, [this, set](const QStringList& files) {
-        RunHandler([this, set, &files] {
-            if (!files.isEmpty()) (this->*set)(files.first());
-        });
-    });
-    auto* row = new QHBoxLayout;
-    row->addWidget(slot.Name, 1);
-    row->addWidget(choose);
-    auto* layout = new QVBoxLayout(box);
-    layout->addWidget(slot.Thumbnail);
-    layout->addLayout(row);
-    return box;
-}
-
 void TfrmLearnPair::SetBefore(const QString& file) { Fill(before_, file); }
 void TfrmLearnPair::SetAfter(const QString& file) { Fill(after_, file); }
 
@@ -111,9 +80,7 @@ void TfrmLearnPair::Fill(TSlot& slot, const QString& file) {
         LoadImageFile(ToStd(file), picture);
     }
     slot.File = file;
-    slot.Name->setText(QFileInfo(file).fileName());
-    slot.Thumbnail->setPixmap(
-        QPixmap::fromImage(QImageFromImage(FitImage(picture, kThumbnailWidth, kThumbnailHeight))));
+    slot.Box->Show(picture, QFileInfo(file).fileName());
     if (!before_.File.isEmpty() && !after_.File.isEmpty()) Learn();
 }
 

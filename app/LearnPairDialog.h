@@ -6,6 +6,7 @@
 class QLabel;
 class QPushButton;
 class TLUT;
+class TPictureSlot;
 struct TLearnedLook;
 
 // "Create Look from Graded Pair…": two picture slots, BEFORE and AFTER (the
@@ -46,10 +47,8 @@ public:
 private:
     struct TSlot {
         QString File;
-        QLabel* Thumbnail = nullptr;
-        QLabel* Name = nullptr;
+        TPictureSlot* Box = nullptr;
     };
-    QWidget* MakeSlot(TSlot& slot, const QString& caption, void (TfrmLearnPair::*set)(const QString&));
     void Fill(TSlot& slot, const QString& file);
     TLearnedLook LearnAt(int size) const;
     void Learn();

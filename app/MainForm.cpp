@@ -212,6 +212,8 @@ void TfrmMain::CreateMenus() {
 
     QAction* learnPair = NamedAction("miLearnPair");
     learnPair->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_L));
+    QAction* matchShot = NamedAction("miMatchShot");
+    matchShot->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_M));
 
     auto* openLook = new QAction(QString("Open Look") + QChar(0x2026), this);
     openLook->setObjectName("miOpenLook");
@@ -240,7 +242,7 @@ void TfrmMain::CreateMenus() {
     menus.View += nullptr;
     menus.View += MakeRememberedToggle(this, "Dark Surround", "actDarkSurround", kDarkSurroundKey,
                                        [this](bool dark) { Viewer()->SetDarkSurround(dark); });
-    menus.Look = {NamedAction("miPreviewLutFile"), learnPair, nullptr, generalDefaults, defaults};
+    menus.Look = {NamedAction("miPreviewLutFile"), learnPair, matchShot, nullptr, generalDefaults, defaults};
     // The snapshots: store, recall and compare, slot by slot.
     for (qsizetype i = 2; i < look.size(); ++i) {
         if ((i - 2) % 3 == 0) menus.Look += nullptr;

@@ -22,10 +22,13 @@
 #include "app/ImageViewer.h"
 #include "app/LearnPairDialog.h"
 #include "app/LutSaveForm.h"
+#include "app/MatchShotDialog.h"
 #include "app/ProductInfo.h"
 #include "app/ViewerFullScreen.h"
 #include "clip/ClipFile.h"
+#include "clip/ClipPicture.h"
 #include "engine/Error.h"
+#include "engine/FootageLook.h"
 #include "engine/GradingRoad.h"
 #include "engine/ImageResize.h"
 #include "engine/LUT.h"
@@ -101,6 +104,8 @@ void TPreviewPanel::CreateMenu() {
     miPreviewLutFile_->setObjectName("miPreviewLutFile");
     pmnPreview_->addAction("Create Look from Graded Pair…", this, [this] { RunHandler([this] { LearnPairClick(); }); })
         ->setObjectName("miLearnPair");
+    pmnPreview_->addAction("Match Shot…", this, [this] { RunHandler([this] { MatchShotClick(); }); })
+        ->setObjectName("miMatchShot");
     // The preview's items work from anywhere in the window by their short-cuts.
     const struct {
         QAction* Action;
@@ -313,7 +318,10 @@ void TPreviewPanel::SaveGradedTo(const QString& file) {
     const TLUT& lut = state_.ActiveLut();
     const TFootageConversion* footage = state_.Footage().Conversion();
     const std::string& preview = state_.PreviewFile();
-    if (SaveGradedAtOwnDepth(lut, preview, target, footage)) return;
+    if (SaveGradedAtOwnDepth(lut, preview, target, footage)) {
+        lastSaved_ = file;
+        return;
+    }
     if (FrameBar_->HasClip()) {
         TFrameChoice frame;
         frame.Number = FrameBar_->CurrentFrame();
@@ -324,6 +332,7 @@ void TPreviewPanel::SaveGradedTo(const QString& file) {
     } else if (!SaveDeepPreviewAtEightBits(lut, preview, target)) {
         GradePictureToFile(preview, target, lut, footage);
     }
+    lastSaved_ = file;
 }
 
 // Show Original shows the whole ungraded picture, so the divider waits
@@ -351,6 +360,29 @@ void TPreviewPanel::LearnPairClick() {
     if (learnPair_ == nullptr) learnPair_ = new TfrmLearnPair(window_);
     if (learnPair_->exec() == QDialog::Accepted && learnPair_->LearnedLut())
         PreviewLut(learnPair_->CopyLearnedLut(), "learned look");
+}
+
+// One dialog for the window's life, keeping its graded frame; FRAME is the
+// picture shown now, converted from the footage as the viewer shows it.
+void TPreviewPanel::MatchShotClick() {
+    if (working_.Empty()) throw EError(ToStd(kPromptNoPreview));
+    if (matchShot_ == nullptr) {
+        matchShot_ = new TfrmMatchShot(window_);
+        matchShot_->SetWindowSide(
+            {[this](const QString& clip) { return ClipFrameFor(clip); }, [this] { return lastSaved_; }});
+    }
+    TImage frame = working_.Frame().Clone();
+    if (const TFootageConversion* footage = state_.Footage().Conversion()) ConvertFootageImage(*footage, frame);
+    const std::string& file = state_.PreviewFile();
+    matchShot_->SetFrame(std::move(frame), file.empty() ? QString("pasted picture") : QString::fromStdString(file));
+    if (matchShot_->exec() == QDialog::Accepted && matchShot_->MatchedLut())
+        PreviewLut(matchShot_->CopyMatchedLut(), "matched shot");
+}
+
+TImage TPreviewPanel::ClipFrameFor(const QString& clip) {
+    if (FrameBar_->HasClip() && QFileInfo(clip) == QFileInfo(QString::fromStdString(state_.PreviewFile())))
+        return FrameBar_->CurrentPicture();
+    return ClipFrameToImage(LoadClipFrame(ToStd(clip), {}));
 }
 
 void TPreviewPanel::PreviewLut(std::unique_ptr<TLUT> lut, const QString& name) {

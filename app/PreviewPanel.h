@@ -16,6 +16,7 @@ class QToolButton;
 class QWidget;
 class TFrameBar;
 class TfrmLearnPair;
+class TfrmMatchShot;
 class TGradingState;
 class TImage;
 class TImageViewer;
@@ -61,6 +62,11 @@ public:
     // choosing a reference returns to the look.
     void PreviewLutFile(const QString& file);
     void LearnPairClick();
+    // "Match Shot…": the window's picture is FRAME; the matched look is
+    // previewed as a learned look is.
+    void MatchShotClick();
+    // The graded picture Save Graded Image wrote last, empty before.
+    const QString& LastSaved() const { return lastSaved_; }
     void PreviewLut(std::unique_ptr<TLUT> lut, const QString& name);
     void EndLutPreview();
     // Files dropped on the preview: the first picture opens as the preview,
@@ -119,6 +125,9 @@ private:
     void ShowWorkingCopy();
     void GradeComparison();
     TViewerWorkingCopy::TMaker CopyMaker() const;
+    // A clip's frame for "Match Shot…": the frame bar's when that clip is
+    // open, else its first.
+    TImage ClipFrameFor(const QString& clip);
 
     TGradingState& state_;
     QMainWindow* window_;
@@ -142,4 +151,6 @@ private:
     QAction* miFullScreen_ = nullptr;
     TViewerFullScreen* fullScreen_ = nullptr;
     TfrmLearnPair* learnPair_ = nullptr;  // made on first use, kept with its pair
+    TfrmMatchShot* matchShot_ = nullptr;  // made on first use, kept with its graded frame
+    QString lastSaved_;
 };

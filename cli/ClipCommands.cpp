@@ -77,7 +77,18 @@ void MatchToFrame(TLookSettings& settings, const TDeepImage& frame, const std::s
     MatchLookToFrame(settings, FrameStatistics(prepared), name);
 }
 
+// The frame a look is matched to once: the chosen one, or the first rendered.
+std::int64_t MatchFrameNumber(TClip& clip, bool chosen) {
+    if (chosen) return ClipFrameNumber(*ClipOptions().MatchFrame, clip.Info());
+    return ClipOptions().In ? ClipFrameNumber(*ClipOptions().In, clip.Info()) : 0;
+}
+
 }  // namespace
+
+TImage ClipMatchFrame(const std::string& input) {
+    TClip clip(input);
+    return ClipFrameToImage(clip.Frame(MatchFrameNumber(clip, ClipOptions().MatchFrame.has_value())));
+}
 
 void GradeClipFile(const std::string& input, const std::string& output, const std::function<const TLUT&()>& lut,
                    const TFootageConversion* footage) {
@@ -103,11 +114,7 @@ void RenderGradedClip(const std::string& input, const std::string& output, const
         TLookSettings matched = settings;
         if (match != TClipMatch::None) {
             TClip clip(input);
-            const std::int64_t number = match == TClipMatch::ChosenFrame
-                                            ? ClipFrameNumber(*ClipOptions().MatchFrame, clip.Info())
-                                        : ClipOptions().In ? ClipFrameNumber(*ClipOptions().In, clip.Info())
-                                                           : 0;
-            MatchToFrame(matched, clip.Frame(number), input, footage);
+            MatchToFrame(matched, clip.Frame(MatchFrameNumber(clip, match == TClipMatch::ChosenFrame)), input, footage);
         }
         shared = makeLut(matched);
     }

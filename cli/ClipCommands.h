@@ -21,6 +21,10 @@ class TLUT;
 void GradeClipFile(const std::string& input, const std::string& output, const std::function<const TLUT&()>& lut,
                    const TFootageConversion* footage = nullptr);
 
+// The frame of a clip a look is matched to once: --match-frame's, else
+// --in's, else the first; as a 24-bit picture.
+TImage ClipMatchFrame(const std::string& input);
+
 // How 'grade' matches the look of a rendered clip.
 enum class TClipMatch { None, EachFrame, FirstFrame, ChosenFrame };
 // 'grade REFERENCE CLIP -o CLIP': the look (settings) matched as asked,

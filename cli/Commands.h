@@ -18,3 +18,4 @@ int RunStats(const std::vector<std::string>& words);
 int RunScopes(const std::vector<std::string>& words);
 int RunLearn(const std::vector<std::string>& words);
 int RunLookInfo(const std::vector<std::string>& words);
+int RunMatch(const std::vector<std::string>& words);

@@ -103,6 +103,7 @@ const std::string_view kProgramHelp =
     "  scopes     draw the waveform, vectorscope and histogram of a picture\n"
     "  learn      learn the LUT that turns a picture into its graded version\n"
     "  look-info  print what a look document (.olook) holds\n"
+    "  match      fit the LUT that grades a frame like a graded frame of its scene\n"
     "\n"
     "'ombrane-cli COMMAND --help' describes a command.\n"
     "Exit status: 0 success, 1 failure, 2 a bad command line.\n";
@@ -183,12 +184,49 @@ const std::string_view kLearnHelp =
     "With --footage BEFORE is footage: its colours are converted to display before the\n"
     "fit, the LUT takes that footage, and a comment line names it.\n";
 
+const std::string_view kMatchHelp =
+    "Usage: ombrane-cli match GRADED_FRAME FRAME -o OUTPUT [--profile P] [--size N]\n"
+    "                         [--bits B] [--smoothness W] [--min-matched PCT]\n"
+    "                         [footage options]\n"
+    "\n"
+    "Fits the look that grades FRAME like GRADED_FRAME, a graded frame of the same\n"
+    "scene (another angle, a wider or closer shot, a moment later), and writes it as\n"
+    "a 3D LUT file with an output profile. The two frames are registered (features\n"
+    "matched on their luma, a homography found), places where the scenes differ\n"
+    "(people moving, occlusions, parallax) are left out, and the LUT is fitted to\n"
+    "the colours the frames show at corresponding places, as 'learn' fits a pair;\n"
+    "colours outside the shared part follow smoothly.\n"
+    "\n"
+    "The match is reported on standard output: the share of FRAME matched, then the\n"
+    "fit as 'learn' reports it (mean and 99th-percentile CIEDE2000 difference on the\n"
+    "matched pixels, the share of the grid's colour volume they cover). Frames that\n"
+    "share less than the minimum are refused, naming the share; --match of 'grade'\n"
+    "and 'look' matches colour statistics instead.\n"
+    "\n"
+    "  -o, --output FILE  the LUT file to write (never one of the pictures)\n"
+    "  --profile P        the output profile by exact name or number (see 'profiles');\n"
+    "                     without it the first 3D profile whose extension ends OUTPUT\n"
+    "  --size N           grid size 2..101, only for profiles that let you choose it;\n"
+    "                     the fit takes at most 33 points, larger grids are resampled\n"
+    "  --bits B           bit depth 8, 10, 12, 14 or 16, only where the profile allows\n"
+    "  --smoothness W     how strongly neighbouring grid points hold together (default 1;\n"
+    "                     larger is smoother, smaller follows the pixels more closely)\n"
+    "  --min-matched PCT  the least share of FRAME, in percent, that must show the\n"
+    "                     scene of GRADED_FRAME (default 20)\n"
+    "\n" FOOTAGE_OPTIONS
+    "\n"
+    "With --footage FRAME is footage: its colours are converted to display before the\n"
+    "fit, the LUT takes that footage, and a comment line names it.\n";
+
 const std::string_view kGradeHelpHead =
     "Usage: ombrane-cli grade REFERENCE IMAGE -o OUTPUT [--match] [grading options]\n"
     "       ombrane-cli grade REFERENCE CLIP -o CLIP [--match | --match-first | --match-frame F]\n"
     "       ombrane-cli grade REFERENCE INPUT... -o FOLDER [--match | --match-first] [batch options]\n"
     "                         [grading options]\n"
     "       ombrane-cli grade --look FILE.olook INPUT... -o OUTPUT [the same options]\n"
+    "       ombrane-cli grade GRADED_FRAME IMAGE -o OUTPUT --match-shot [shot options]\n"
+    "       ombrane-cli grade GRADED_FRAME CLIP -o CLIP --match-shot [--match-frame F] [shot options]\n"
+    "       ombrane-cli grade GRADED_FRAME INPUT... -o FOLDER --match-shot [shot options]\n"
     "\n"
     "Grades IMAGE at its full size with the 33-point look of REFERENCE, as \"Save Graded\n"
     "Image\" does. OUTPUT by extension: .jpg or .jpeg JPEG at quality 100, .bmp 24-bit\n"
@@ -208,7 +246,18 @@ const std::string_view kGradeHelpHead =
     "\n" BATCH_OPTIONS
     "  --match            match the look to each picture separately\n"
     "  --match-first      match the look to the first picture and grade all with it\n"
-    "                     (one look for a whole shot, no flicker)\n" BATCH_FAILURES "\n" GRADING_OPTIONS_TITLE;
+    "                     (one look for a whole shot, no flicker)\n" BATCH_FAILURES
+    "\n"
+    "Shot options:\n"
+    "  --match-shot       grade with the look 'match' fits instead of a reference's:\n"
+    "                     the first file is GRADED_FRAME, a graded frame of the same\n"
+    "                     scene; each picture of a batch is matched on its own, a clip\n"
+    "                     once, on frame --match-frame F or the first rendered\n"
+    "  --smoothness W     the fit's smoothness, as for 'match' (default 1)\n"
+    "  --min-matched PCT  the least share of the frame, in percent, that must show\n"
+    "                     the scene of GRADED_FRAME (default 20)\n"
+    "Of the grading options only --strength doses the matched look.\n"
+    "\n" GRADING_OPTIONS_TITLE;
 const std::string kGradeHelpText = std::string(kGradeHelpHead) + GradingOptionsHelp() +
                                    "\n" FOOTAGE_OPTIONS
                                    "\n"

@@ -16,6 +16,7 @@
 #include "cli/OutputChoice.h"
 #include "cli/PictureGrading.h"
 #include "cli/PictureInput.h"
+#include "cli/ShotMatchInput.h"
 #include "clip/ClipFile.h"
 #include "engine/FootageLook.h"
 #include "engine/GradingRoad.h"
@@ -38,14 +39,30 @@ void RefuseMatchOfKeptLut(const TArguments& arguments) {
         throw EUsageError("the look \"" + arguments.Value("look") + "\" keeps a LUT, which is not matched to frames");
 }
 
+// grade GRADED_FRAME INPUT... -o FOLDER --match-shot: each picture graded
+// with the look matched to it on its own.
+int GradeShotBatch(const TArguments& arguments, const TBatchSettings& batch, const TBatchPlan& plan,
+                   const TFootageConversion* footage) {
+    const std::string& gradedFile = arguments.Positionals()[0];
+    const TImage graded = LoadPicture(gradedFile);
+    const TOutputProfileChoice outputProfile = OutputProfileFrom(arguments);
+    return RunBatch(plan, batch, [&](const TBatchItem& item) {
+        const std::unique_ptr<TLUT> look =
+            MatchedShotLook(graded, gradedFile, LoadPicture(item.Input), item.Input, arguments, footage);
+        GradePictureFile(item.Input, item.Output, *look, footage, outputProfile);
+    });
+}
+
 // grade REFERENCE INPUT... -o FOLDER: the look is built once and shared by
 // the workers (lookups only read it); with --match each frame gets a look
 // matched to it, with --match-first all take the look matched to the first.
 int GradeBatch(const TArguments& arguments, const TCommandLook& look) {
+    const bool shot = arguments.Switch("match-shot");
     if (look.FromDocument())
         arguments.ExpectAtLeast(1, "the pictures (INPUT...)");
     else
-        arguments.ExpectAtLeast(2, "the reference and the pictures (REFERENCE INPUT...)");
+        arguments.ExpectAtLeast(2, shot ? "the graded frame and the pictures (GRADED_FRAME INPUT...)"
+                                        : "the reference and the pictures (REFERENCE INPUT...)");
     if (arguments.Switch("match") && arguments.Switch("match-first"))
         throw EUsageError("--match and --match-first exclude each other");
     const TBatchSettings batch = BatchSettingsFrom(arguments);
@@ -56,6 +73,7 @@ int GradeBatch(const TArguments& arguments, const TCommandLook& look) {
     const auto plan =
         PlanBatch({positionals.begin() + look.Skipped(), positionals.end()}, batch, std::move(otherInputs));
     const auto footage = look.Footage();
+    if (shot) return GradeShotBatch(arguments, batch, plan, footage.get());
     if (const auto kept = look.KeptLut()) {
         RefuseMatchOfKeptLut(arguments);
         const TOutputProfileChoice outputProfile = OutputProfileFrom(arguments);
@@ -92,6 +110,15 @@ int GradeClip(const TArguments& arguments, const TCommandLook& look) {
     InputFilesOf(arguments, {"config", "look"}).CheckOutput(output);
     const auto footage = look.Footage();
     const std::string& clip = arguments.Positionals()[look.Skipped()];
+    if (arguments.Switch("match-shot")) {
+        const std::string& graded = arguments.Positionals()[0];
+        if (!IsClipName(clip)) throw EUsageError("\"" + output + "\" is a clip; only a clip is rendered to one");
+        const std::unique_ptr<TLUT> matched =
+            MatchedShotLook(LoadPicture(graded), graded, ClipMatchFrame(clip), clip, arguments, footage.get());
+        GradeClipFile(
+            clip, output, [&]() -> const TLUT& { return *matched; }, footage.get());
+        return 0;
+    }
     if (const auto kept = look.KeptLut()) {
         RefuseMatchOfKeptLut(arguments);
         GradeClipFile(
@@ -174,12 +201,16 @@ int RunGrade(const std::vector<std::string>& words) {
     for (TOptionSpec option :
          {TOptionSpec{"output", true, 'o'}, TOptionSpec{"footage", true}, TOptionSpec{"config", true},
           TOptionSpec{"match", false}, TOptionSpec{"match-first", false}, TOptionSpec{"output-profile", true},
-          InterpolationOptionSpec(), TOptionSpec{"match-frame", true}, TOptionSpec{"look", true}})
+          InterpolationOptionSpec(), TOptionSpec{"match-frame", true}, TOptionSpec{"look", true},
+          TOptionSpec{"match-shot", false}})
         options.push_back(std::move(option));
     for (TOptionSpec option : RenderOptionSpecs()) options.push_back(std::move(option));
+    for (TOptionSpec option : ShotMatchOptionSpecs()) options.push_back(std::move(option));
     const TArguments arguments(words, WithGrading(options));
     if (arguments.HelpAsked()) return PrintHelp(kGradeHelp);
     TakeClipOptions(arguments);
+    CheckShotMatchOptions(arguments);
+    if (arguments.Switch("match-shot") && arguments.Has("look")) throw EUsageError("--match-shot excludes --look");
     const TCommandLook look(arguments);
     const std::size_t skipped = look.Skipped();
     if (arguments.Positionals().size() == skipped + 1 && arguments.Has("output") &&
@@ -199,6 +230,13 @@ int RunGrade(const std::vector<std::string>& words) {
     PositionsFrom(arguments);  // refuses a position out of range before the pictures are read
     const auto footage = look.Footage();
     const std::string& picture = arguments.Positionals()[skipped];
+    if (arguments.Switch("match-shot")) {
+        const std::string& graded = arguments.Positionals()[0];
+        const std::unique_ptr<TLUT> matched =
+            MatchedShotLook(LoadPicture(graded), graded, LoadPicture(picture), picture, arguments, footage.get());
+        GradePictureFile(picture, output, *matched, footage.get(), OutputProfileFrom(arguments));
+        return 0;
+    }
 
     std::shared_ptr<const TLUT> lut = look.KeptLut();
     if (lut) {

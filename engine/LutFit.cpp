@@ -7,6 +7,8 @@
 #include <cmath>
 #include <mutex>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "engine/ColourDifference.h"
 #include "engine/Error.h"
@@ -219,10 +221,29 @@ private:
     std::vector<std::size_t> list_;
 };
 
+// Runs gather(begin, end) on slices of [0, rows) on every core and adds the
+// slices' results in the order of their rows: the order of the additions
+// does not depend on which slice finishes first, so the same number of
+// cores always gives the same sums.
+template <typename TGather>
+auto SumInRowOrder(int rows, const TGather& gather) {
+    using TSums = decltype(gather(0, 0));
+    std::vector<std::pair<int, TSums>> slices;
+    std::mutex adding;
+    ParallelFor(std::max(rows, 0), kRowsPerSlice, [&](int begin, int end) {
+        TSums own = gather(begin, end);
+        const std::lock_guard lock(adding);
+        slices.emplace_back(begin, std::move(own));
+    });
+    if (slices.empty()) return gather(0, 0);
+    std::sort(slices.begin(), slices.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
+    TSums total = std::move(slices.front().second);
+    for (std::size_t i = 1; i < slices.size(); ++i) total.Merge(slices[i].second);
+    return total;
+}
+
 TGridSums AccumulatePair(const TPicturePair& pair, int size) {
-    TGridSums total(size);
-    std::mutex merging;
-    ParallelFor(pair.Height, kRowsPerSlice, [&](int begin, int end) {
+    return SumInRowOrder(pair.Height, [&](int begin, int end) {
         TGridSums own(size);
         TRowGatherer gatherer(own);
         std::vector<float> before(static_cast<std::size_t>(pair.Width) * 3);
@@ -232,10 +253,8 @@ TGridSums AccumulatePair(const TPicturePair& pair, int size) {
             for (int x = 0; x < pair.Width; ++x) gatherer.Add(&before[3 * x], &after[3 * x]);
         }
         gatherer.FlushAll();
-        const std::lock_guard lock(merging);
-        total.Merge(own);
+        return own;
     });
-    return total;
 }
 
 using TGrid = Eigen::MatrixXd;  // one row per grid point, red, green, blue
@@ -278,17 +297,19 @@ TGrid Resampled(const TGrid& grid, int from, int to) {
     return out;
 }
 
-// The conjugate gradient from start, one channel after the other.
+// The conjugate gradient from start, the three channels side by side on the
+// worker threads, each with its own solver: a channel's result does not
+// depend on where it runs.
 template <typename TPreconditioner>
 TGrid Solved(const Eigen::SparseMatrix<double>& system, const TGrid& rhs, const TGrid& start, double tolerance) {
-    Eigen::ConjugateGradient<Eigen::SparseMatrix<double>, Eigen::Lower | Eigen::Upper, TPreconditioner> solver;
-    solver.setTolerance(tolerance);
-    solver.setMaxIterations(kMaxIterations);
-    solver.compute(system);
     TGrid solution(rhs.rows(), 3);
-    for (int ch = 0; ch < 3; ++ch) {
-        solution.col(ch) = solver.solveWithGuess(rhs.col(ch), start.col(ch));
-    }
+    ParallelFor(3, 1, [&](int begin, int end) {
+        Eigen::ConjugateGradient<Eigen::SparseMatrix<double>, Eigen::Lower | Eigen::Upper, TPreconditioner> solver;
+        solver.setTolerance(tolerance);
+        solver.setMaxIterations(kMaxIterations);
+        solver.compute(system);
+        for (int ch = begin; ch < end; ++ch) solution.col(ch) = solver.solveWithGuess(rhs.col(ch), start.col(ch));
+    });
     return solution;
 }
 
@@ -459,9 +480,7 @@ TFitQuality MeasureFit(const TPicturePair& pair, const TLUT& lut, const TFitCove
     while (pixels / (static_cast<std::int64_t>(step) * step) > std::max<std::int64_t>(maxPixels, 1)) ++step;
     const int rows = (pair.Height - step / 2 + step - 1) / step;
 
-    TDeltaTally total;
-    std::mutex merging;
-    ParallelFor(std::max(rows, 0), kRowsPerSlice, [&](int begin, int end) {
+    const TDeltaTally total = SumInRowOrder(rows, [&](int begin, int end) {
         TDeltaTally own;
         std::vector<float> before(static_cast<std::size_t>(pair.Width) * 3);
         std::vector<float> after(before.size());
@@ -480,8 +499,7 @@ TFitQuality MeasureFit(const TPicturePair& pair, const TLUT& lut, const TFitCove
                                    SrgbToLab(wanted[0], wanted[1], wanted[2])));
             }
         }
-        const std::lock_guard lock(merging);
-        total.Merge(own);
+        return own;
     });
 
     TFitQuality quality;

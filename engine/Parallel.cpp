@@ -1,6 +1,7 @@
 #include "engine/Parallel.h"
 
 #include <algorithm>
+#include <atomic>
 #include <exception>
 #include <thread>
 #include <vector>
@@ -8,12 +9,17 @@
 namespace {
 constexpr int kMaxWorkers = 8;
 
+std::atomic<int> workerCap{0};
+
 // Asked once: the system answers by reading a file each time.
 int WorkerCount() {
     static const int count = std::clamp(static_cast<int>(std::thread::hardware_concurrency()), 1, kMaxWorkers);
-    return count;
+    const int cap = workerCap.load();
+    return cap > 0 ? std::min(count, cap) : count;
 }
 }  // namespace
+
+int LimitWorkers(int count) { return workerCap.exchange(std::max(0, count)); }
 
 void ParallelFor(int count, int minPerSlice, const std::function<void(int, int)>& body) {
     if (count <= 0) return;

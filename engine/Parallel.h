@@ -8,3 +8,7 @@
 // then the same whatever the split. The first exception of a slice is
 // rethrown after every worker has finished.
 void ParallelFor(int count, int minPerSlice, const std::function<void(int, int)>& body);
+
+// Caps the worker threads at count (0 lifts the cap), so that checks can run
+// one road with one and with several threads. Returns the previous cap.
+int LimitWorkers(int count);

@@ -4,32 +4,37 @@
 #include <string>
 
 #include "engine/Image.h"
+#include "engine/LUT.h"
 #include "engine/LutFit.h"
 
 class TFootageConversion;
-class TLUT;
 
 // The one road from two frames of one scene to the look that turns the
 // ungraded FRAME into the graded one, taken by 'ombrane-cli match', by
 // 'grade --match-shot' and by the window's "Match Shot…":
 //
-//   GRADED, FRAME -> luma at a working size -> features matched, a
-//   homography found with RANSAC (the registration module, loaded on first
-//   use) -> FRAME's pixels mapped onto GRADED's -> a dense check of local
+//   GRADED, FRAME -> both fitted into 1024 x 1024 -> features of their lumas
+//   matched, a homography found with RANSAC (the registration module,
+//   loaded on first use) -> each FRAME pixel beside GRADED's colour where
+//   the homography takes it (FRAME's own colours stay unresampled) -> FRAME
+//   converted from its footage, when one is given -> a dense check of local
 //   agreement drops the places where the scenes differ (people moving,
-//   occlusions, parallax) -> the pair fitter (LutFit) on the kept pairs,
-//   with its smoothness term -> with footage, the look for that footage.
+//   occlusions, parallax): the lumas' gradients compared in small windows,
+//   then a coarse look fitted and the pixels it misses dropped, twice ->
+//   the pair fitter (LutFit) on the kept pairs, with its smoothness term
+//   -> with footage, the look for that footage.
 //
 // Registration and fit are deterministic: the same frames give the same LUT
-// on any number of cores.
+// bytes on the same number of cores, and on another number a LUT within
+// kFitCoreTolerance (the fitter's).
 
 constexpr double kDefaultMinMatchedShare = 0.20;
 
 struct TShotMatching {
-    int Size = kMaxFitSize;                       // the output grid's points per axis, 2..101
-    double Smoothness = kDefaultSmoothness;       // > 0
+    int Size = kMaxFitSize;                            // the output grid's points per axis, 2..101
+    double Smoothness = kDefaultSmoothness;            // > 0
     double MinMatchedShare = kDefaultMinMatchedShare;  // 0..1
-    const TFootageConversion* Footage = nullptr;  // FRAME's footage, or none
+    const TFootageConversion* Footage = nullptr;       // FRAME's footage, or none
 };
 
 struct TMatchedShot {

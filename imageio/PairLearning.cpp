@@ -105,9 +105,9 @@ TPicturePair PairRows(const TLoadedPair& pair, const TFootageConversion* footage
     return rows;
 }
 
-// The look for footage at the output's grid size: the footage's grid
-// colours converted to display and looked up in the learned look.
-std::unique_ptr<TLUT> FootageLut(const TLUT& learned, int size, const TFootageConversion& footage) {
+}  // namespace
+
+std::unique_ptr<TLUT> LearnedLookForFootage(const TLUT& learned, int size, const TFootageConversion& footage) {
     std::vector<float> grid(static_cast<std::size_t>(size) * size * size * 3);
     std::size_t i = 0;
     for (int r = 0; r < size; ++r)
@@ -130,8 +130,6 @@ std::unique_ptr<TLUT> FootageLut(const TLUT& learned, int size, const TFootageCo
     return lut;
 }
 
-}  // namespace
-
 TPairReaders PictureFileReaders() { return {ReadEightBit, ReadDeep}; }
 
 TLearnedLook LearnLookFromFiles(const std::string& beforeFile, const std::string& afterFile,
@@ -143,6 +141,6 @@ TLearnedLook LearnLookFromFiles(const std::string& beforeFile, const std::string
     const TPicturePair pair = PairRows(loaded, settings.Footage);
     TLearnedLook look =
         LearnLook(pair, {std::min(settings.Size, kMaxFitSize), settings.Smoothness}, beforeFile, afterFile);
-    if (settings.Footage != nullptr) look.Lut = FootageLut(*look.Lut, settings.Size, *settings.Footage);
+    if (settings.Footage != nullptr) look.Lut = LearnedLookForFootage(*look.Lut, settings.Size, *settings.Footage);
     return look;
 }

@@ -1,5 +1,6 @@
 #pragma once
 #include <functional>
+#include <memory>
 #include <string>
 
 #include "engine/DeepImage.h"
@@ -44,3 +45,7 @@ TPairReaders PictureFileReaders();
 // is not one frame (sizes, shift).
 TLearnedLook LearnLookFromFiles(const std::string& beforeFile, const std::string& afterFile,
                                 const TPairLearning& settings, const TPairReaders& readers = PictureFileReaders());
+
+// The look for footage at the output's grid size: the footage's grid colours
+// converted to display and looked up in the learned look.
+std::unique_ptr<TLUT> LearnedLookForFootage(const TLUT& learned, int size, const TFootageConversion& footage);

@@ -85,8 +85,8 @@ std::string TBashCompletion::Kind(const std::string& command, const std::string&
     if (name == "OUTPUT" || (name == "FILE" && (option == "--output" || option == "-o")))
         return writesLuts ? "lut" : "picture";
     if (name == "LUTFILE" || (name == "INPUT" && writesLuts)) return "lut";
-    if (name == "REFERENCE" || name == "IMAGE" || name == "PICTURE" || name == "FRAME" || name == "REF" ||
-        name == "INPUT" || name == "FILE")
+    if (name == "REFERENCE" || name == "IMAGE" || name == "PICTURE" || name == "FRAME" || name == "GRADED_FRAME" ||
+        name == "REF" || name == "INPUT" || name == "FILE")
         return "picture";
     if (name == "DIR" || name == "FOLDER") return "dir";
     if (name == "OLD" || name == "NAME") return "libname";

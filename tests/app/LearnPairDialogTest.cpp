@@ -28,6 +28,7 @@
 #include "formats/LutConvert.h"
 #include "imageio/DeepImageFile.h"
 #include "imageio/ImageFile.h"
+#include "tests/app/ExportThroughDialog.h"
 #include "tests/app/NextModal.h"
 
 namespace {
@@ -67,22 +68,6 @@ protected:
 
 double MeanOf(const TLUT& lut, const TImage& before, const TImage& after) {
     return MeasureFit(PairOfImages(before, after), lut).MeanDeltaE;
-}
-
-// "Export LUT..." of the dialog, answered as a user would: the profile, a
-// grid size and the file typed into the export dialog, then "Save".
-void ExportThroughDialog(TfrmLearnPair& dialog, const QString& profile, int size, const QString& file) {
-    OnNextModal([&](QWidget* modal) {
-        auto* save = qobject_cast<TfrmSaveLut*>(modal);
-        ASSERT_NE(save, nullptr);
-        auto* formats = save->findChild<QComboBox*>("cbxOutFormat");
-        formats->setCurrentIndex(formats->findText(profile, Qt::MatchStartsWith));
-        save->cbxOutFormatChange();
-        save->findChild<QComboBox*>("cbxDimSize")->setCurrentText(QString::number(size));
-        save->findChild<QLineEdit*>("edtLUTFile")->setText(file);
-        save->btnSaveClick();
-    });
-    dialog.btnExportClick();
 }
 
 QByteArray FileBytes(const QString& path) {

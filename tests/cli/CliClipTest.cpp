@@ -18,6 +18,7 @@
 #include "imageio/DeepImageFile.h"
 #include "imageio/ImageFile.h"
 #include "tests/cli/CliHarness.h"
+#include "tests/cli/ClipGrading.h"
 #include "tests/support/ClipMaking.h"
 
 namespace {
@@ -29,16 +30,6 @@ const std::string kBt709 =
 
 std::string Probe(const std::string& file, const std::string& entries) {
     return RunCommand("ffprobe -v error -show_entries " + entries + " -of default=noprint_wrappers=1 '" + file + "'");
-}
-
-// What a frame of the source becomes when graded and written to a clip
-// of the source's pixel format.
-TDeepImage GradedAndStored(const TLUT& lut, TDeepImage frame, const std::string& source) {
-    GradeClipFrame(lut, frame);
-    const int fd = open(source.c_str(), O_RDONLY | O_CLOEXEC);
-    TDeepImage stored = ClipModule().StoredAndRead(frame, fd, source);
-    close(fd);
-    return stored;
 }
 
 int DifferingSamples16(const TDeepImage& a, const TDeepImage& b) {

@@ -28,3 +28,12 @@ TEST(ParallelTest, EveryItemOnceAndErrorsReachTheCaller) {
                  std::runtime_error);
     EXPECT_EQ(done.load(), lastBegin.load());  // every other slice had finished
 }
+
+TEST(ParallelTest, LimitedToOneWorkerTheCallerTakesTheWholeRange) {
+    const int before = LimitWorkers(1);
+    std::vector<std::pair<int, int>> slices;
+    ParallelFor(1000, 1, [&](int begin, int end) { slices.emplace_back(begin, end); });
+    EXPECT_EQ(LimitWorkers(before), 1);
+    ASSERT_EQ(slices.size(), 1u);
+    EXPECT_EQ(slices[0], std::make_pair(0, 1000));
+}
