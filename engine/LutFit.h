@@ -50,8 +50,9 @@ struct TFitCoverage {
 // The same pair gives the same LUT on the same number of cores. On another
 // number the pixels' sums are added in another order and the solver stops
 // at another point within its tolerance: entries then differ by less than
-// this (an eighth of an 8-bit code value).
-constexpr double kFitCoreTolerance = 5e-4;
+// this (half an 8-bit code value), the most in grid points far from every
+// pixel.
+constexpr double kFitCoreTolerance = 2e-3;
 
 // Fits lut (Kind lkCube, CubeSize settings.Size) to the pair and returns
 // which cells the pair covers. EError for an empty pair or a size or

@@ -12,7 +12,7 @@ namespace {
 
 constexpr int kRowWidth = 1024;
 constexpr int kCoarseFitSize = 9;
-constexpr int kRounds = 2;
+constexpr int kRounds = 3;
 constexpr std::size_t kCoarseFitPixels = 100'000;
 // A pixel stays when the coarse look misses GRADED's colour by less than
 // this many times the median miss of the pixels it was fitted on, within
@@ -56,8 +56,11 @@ double MissLimit(const std::vector<float>& misses, const std::vector<std::uint32
     return std::clamp(kMissFactor * own[own.size() / 2], kLeastMissLimit, kMostMissLimit);
 }
 
+// The pixels the coarse look fitted on `fitted` carries close to GRADED's
+// colour, among those whose structure agrees, or, with `flat`, does not
+// disagree.
 std::vector<std::uint32_t> Chosen(const TShotCorrespondence& pair, const std::vector<std::uint8_t>& agreement,
-                                  const std::vector<std::uint32_t>& fitted, double smoothness) {
+                                  const std::vector<std::uint32_t>& fitted, double smoothness, bool flat) {
     TLUT look;
     const std::vector<std::uint32_t> sample = Thinned(fitted, kCoarseFitPixels);
     FitLutToPair(KeptPixelPairs(pair, sample), {kCoarseFitSize, smoothness}, look);
@@ -65,7 +68,7 @@ std::vector<std::uint32_t> Chosen(const TShotCorrespondence& pair, const std::ve
     const double limit = MissLimit(misses, fitted);
     std::vector<std::uint32_t> kept;
     for (std::size_t i = 0; i < agreement.size(); ++i)
-        if (agreement[i] != agOutside && agreement[i] != agDiffers && misses[i] < limit)
+        if ((agreement[i] == agAgrees || (flat && agreement[i] == agFlat)) && misses[i] < limit)
             kept.push_back(static_cast<std::uint32_t>(i));
     return kept;
 }
@@ -76,7 +79,8 @@ std::vector<std::uint32_t> SelectMatchedPixels(const TShotCorrespondence& pair, 
     const std::vector<std::uint8_t> agreement = StructureAgreement(pair);
     std::vector<std::uint32_t> kept = Agreeing(agreement);
     if (kept.size() < std::max<double>(kMinAgreeingShare * static_cast<double>(pair.Pixels()), 1.0)) return {};
-    for (int round = 0; round < kRounds && !kept.empty(); ++round) kept = Chosen(pair, agreement, kept, smoothness);
+    for (int round = 0; round < kRounds && !kept.empty(); ++round)
+        kept = Chosen(pair, agreement, kept, smoothness, round == kRounds - 1);
     return kept;
 }
 

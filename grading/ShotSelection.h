@@ -7,12 +7,13 @@
 struct TShotCorrespondence;
 
 // Which pixels of a correspondence show one scene in both frames. The
-// pixels whose structure agrees start it; a coarse look is fitted on them,
-// and every overlapping pixel that the look carries close to GRADED's
-// colour, and whose structure does not disagree, is kept; the look is
-// fitted again on those and the choice made once more. Flat places (sky,
-// walls) join this way when their colours follow the grade; places where
-// the scenes differ in content or colour stay out.
+// pixels whose structure agrees start it; a coarse look is fitted on them
+// and those it misses are dropped, twice, so that content in a slightly
+// wrong place whose structure still looks alike does not bend the look;
+// then every overlapping pixel that the last look carries close to
+// GRADED's colour, and whose structure does not disagree, is kept. Flat
+// places (sky, walls) join this way when their colours follow the grade;
+// places where the scenes differ in content or colour stay out.
 
 // The least share of FRAME whose structure must agree before anything is
 // kept: below it, whatever the homography aligned is taken as chance.
