@@ -5,6 +5,7 @@
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QLayout>
 #include <QPixmap>
 #include <QPushButton>
 #include <QVBoxLayout>
@@ -190,11 +191,20 @@ void TfrmMatchShot::Match() {
     exported_.reset();
     try {
         shot_ = std::make_unique<TMatchedShot>(MatchAt(kLookCubeSize));
-        lblReport_->setText(ReportOf(*shot_));
+        ShowReport(ReportOf(*shot_));
     } catch (const EError& error) {
         shot_.reset();
-        lblReport_->setText(QString::fromStdString(error.what()).simplified());
+        ShowReport(QString::fromStdString(error.what()).simplified());
     }
+}
+
+// A report of more lines than the hint's makes the dialog taller rather than
+// pressing the picture slots together.
+void TfrmMatchShot::ShowReport(const QString& text) {
+    lblReport_->setText(text);
+    layout()->activate();
+    const int needed = layout()->totalHeightForWidth(width());
+    if (needed > height()) resize(width(), needed);
 }
 
 void TfrmMatchShot::ShowFrameThumbnail() {

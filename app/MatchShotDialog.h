@@ -71,6 +71,7 @@ private:
     TImage LoadGraded(const QString& file) const;
     TMatchedShot MatchAt(int size) const;
     void Match();
+    void ShowReport(const QString& text);
     void ShowFrameThumbnail();
     void UpdateButtons();
 

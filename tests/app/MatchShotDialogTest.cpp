@@ -4,8 +4,10 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
+#include <QLayout>
 #include <QLineEdit>
 #include <QProcess>
 #include <QPushButton>
@@ -116,6 +118,22 @@ TEST_F(MatchShotDialogTest, MatchesTheFrameAndExportsWhatTheCommandLineWrites) {
         EXPECT_TRUE(written == FileBytes(cliFile));
         EXPECT_EQ(ReadLutFile(windowFile.toStdString())->CubeSize, size);
     }
+}
+
+// The report of a match takes more lines than the hint before it: the
+// shown dialog grows to hold them instead of pressing its slots together.
+TEST_F(MatchShotDialogTest, TheShownDialogGrowsWithItsReport) {
+    TfrmMatchShot dialog;
+    dialog.SetFrame(frame.Clone(), QPath("frame.png"));
+    dialog.show();
+    QCoreApplication::processEvents();
+    const int before = dialog.height();
+    dialog.SetGraded(QPath("graded.png"));
+    ASSERT_NE(dialog.MatchedLut(), nullptr) << dialog.ReportText().toStdString();
+    QCoreApplication::processEvents();
+    dialog.layout()->activate();
+    EXPECT_GE(dialog.height(), dialog.layout()->totalHeightForWidth(dialog.width()));
+    EXPECT_GE(dialog.height(), before);
 }
 
 // Another scene is refused in the dialog, one line, and leaves nothing to
