@@ -134,6 +134,17 @@ TEST_F(CliMatchTest, AnotherSceneIsRefused) {
     run = Cli({"match", Path("graded.png"), Path("frame.png"), "-o", Path("m.cube"), "--min-matched", "100"});
     EXPECT_EQ(run.Status, 1);
     EXPECT_NE(run.Err.find("(at least 100 % is needed)"), std::string::npos) << run.Err;
+
+    // The frames are read side by side; of two that fail, GRADED_FRAME is
+    // named, as when they are read one after the other.
+    run = Cli({"match", Path("none-graded.png"), Path("none-frame.png"), "-o", Path("m.cube")});
+    EXPECT_EQ(run.Status, 1);
+    EXPECT_TRUE(IsOneErrorLine(run.Err)) << run.Err;
+    EXPECT_NE(run.Err.find(Path("none-graded.png")), std::string::npos) << run.Err;
+    run = Cli({"match", Path("graded.png"), Path("none-frame.png"), "-o", Path("m.cube")});
+    EXPECT_EQ(run.Status, 1);
+    EXPECT_NE(run.Err.find(Path("none-frame.png")), std::string::npos) << run.Err;
+    EXPECT_FALSE(std::filesystem::exists(Path("m.cube")));
 }
 
 TEST_F(CliMatchTest, UsageErrors) {
@@ -153,6 +164,7 @@ TEST_F(CliMatchTest, UsageErrors) {
         {{"grade", graded, frame, "-o", Path("g.png"), "--match-shot", "--gain", "80"}, "--strength only"},
         {{"grade", graded, frame, "-o", Path("g.png"), "--smoothness", "2"}, "is for --match-shot"},
         {{"grade", graded, frame, "-o", Path("g.png"), "--min-matched", "30"}, "is for --match-shot"},
+        {{"grade", "--look", Path("a.olook"), frame, "-o", Path("g.png"), "--match-shot"}, "excludes --look"},
     };
     for (const auto& c : cases) {
         const TCliRun run = Cli(c.Words);
