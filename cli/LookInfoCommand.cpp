@@ -28,8 +28,9 @@ std::string LutSummary(const TLUT& lut) {
 
 std::string ChangedPositions(const TLookPositions& positions) {
     std::string text;
+    // The strength has a line of its own.
     for (const TLookControl& control : LookControls())
-        if (positions.*control.Position != control.Default)
+        if (control.Position != &TLookPositions::Strength && positions.*control.Position != control.Default)
             text += (text.empty() ? "" : ", ") + std::string(control.Key) + " " +
                     std::to_string(positions.*control.Position);
     for (const TLookSwitch& option : LookSwitches())
@@ -61,7 +62,7 @@ void PrintText(const TLookDocument& document, const std::string& fileName) {
     std::cout << "look document: " << fileName << "\n";
     std::cout << "version: " << kLookDocumentVersion << ", written by " << document.ProgramVersion << " on "
               << document.Date << "\n";
-    std::cout << "description: " << document.Description << "\n";
+    std::cout << "description: " << (document.Description.empty() ? "none" : document.Description) << "\n";
     std::cout << "look:\n";
     PrintRecipe(document.Look, "  ");
     for (std::size_t i = 0; i < document.Snapshots.size(); ++i) {

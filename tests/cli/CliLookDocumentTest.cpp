@@ -198,6 +198,8 @@ TEST_F(CliLookDocumentTest, LookInfoTellsWhatTheDocumentHolds) {
           "match: to pic.png", "footage: slog3-sgamut3", "interpolation: trilinear", "LUT: none", "version: 1"})
         EXPECT_NE(run.Out.find(part), std::string::npos) << part << "\n" << run.Out;
     EXPECT_EQ(run.Out.find("saturation 100"), std::string::npos);
+    EXPECT_EQ(run.Out.find("strength 80"), std::string::npos) << "the strength has its own line\n" << run.Out;
+    EXPECT_NE(run.Out.find("description: none\n"), std::string::npos) << run.Out;
     const std::string hash = RunCommand("sha256sum '" + Path("ref.jpg") + "'").substr(0, 64);
     EXPECT_NE(run.Out.find(hash), std::string::npos) << hash;
 
