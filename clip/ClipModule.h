@@ -21,6 +21,10 @@ struct TClipInfo {
     std::string PixelFormat;    // the library's name of the pixel format
     std::string Colour;         // the conversion taken, e.g. "BT.709 limited"
     std::string StartTimecode;  // "HH:MM:SS:FF" when the file gives one, else ""
+    // How the frames are stored: "" for progressive frames, else the field
+    // that comes first, "top first" or "bottom first".
+    std::string FieldOrder;
+    bool HasAlpha = false;  // the frames carry an alpha channel
 };
 
 // The frames of one clip in order, from any frame on.
