@@ -1,15 +1,14 @@
 #include "cli/ClipCommands.h"
 
-#include <unistd.h>
-#include <chrono>
-#include <cstdio>
 #include <memory>
 #include <optional>
 
-#include "cli/ErrorStream.h"
+#include "cli/ProgressLine.h"
+#include "cli/SequenceRender.h"
 #include "clip/ClipFile.h"
 #include "clip/ClipPicture.h"
 #include "clip/ClipRender.h"
+#include "clip/SequenceWriter.h"
 #include "engine/DeepGrade.h"
 #include "engine/FootageLook.h"
 #include "engine/GradingRoad.h"
@@ -20,34 +19,6 @@
 #include "imageio/ImageFile.h"
 
 namespace {
-
-// "frame 12/240, 23.5 fps, 8 s left" on the user's terminal, over itself.
-class TProgressLine {
-public:
-    TProgressLine() : shown_(isatty(ErrorStreamDescriptor()) == 1), start_(std::chrono::steady_clock::now()) {}
-    ~TProgressLine() {
-        if (shown_ && written_) WriteToErrorStream("\n");
-    }
-    void operator()(std::int64_t done, std::int64_t total) {
-        if (!shown_) return;
-        const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start_).count();
-        const double rate = seconds > 0 ? done / seconds : 0;
-        char line[160];
-        if (total > 0 && rate > 0)
-            std::snprintf(line, sizeof line, "\rframe %lld/%lld, %.1f fps, %.0f s left   ",
-                          static_cast<long long>(done), static_cast<long long>(total), rate,
-                          std::max(0.0, (total - done) / rate));
-        else
-            std::snprintf(line, sizeof line, "\rframe %lld, %.1f fps   ", static_cast<long long>(done), rate);
-        WriteToErrorStream(line);
-        written_ = true;
-    }
-
-private:
-    bool shown_;
-    bool written_ = false;
-    std::chrono::steady_clock::time_point start_;
-};
 
 TClipRenderSettings RenderSettings(const std::string& input, const std::string& output) {
     TClipRenderSettings settings;
@@ -63,9 +34,19 @@ TClipRenderSettings RenderSettings(const std::string& input, const std::string& 
     return settings;
 }
 
-void Render(const std::string& input, const std::string& output, const TFrameGrader& grade) {
+// Renders a clip's frames through `grade`; an image sequence into an image
+// sequence through `gradeSequence`.
+void Render(const std::string& input, const std::string& output, const TFrameGrader& grade,
+            const TSequenceFrameGrader& gradeSequence) {
     if (!IsClipName(input)) throw EUsageError("\"" + output + "\" is a clip; only a clip is rendered to one");
     const TClipRenderSettings settings = RenderSettings(input, output);
+    if (IsSequenceInput(input)) {
+        if (!IsSequenceOutputName(output))
+            throw EUsageError("\"" + input + "\" is an image sequence; it is rendered to an image sequence like " +
+                              "out.%04d.exr, not to \"" + output + "\"");
+        RenderSequence(input, output, settings.In, settings.Out, gradeSequence);
+        return;
+    }
     TProgressLine progress;
     RenderClip(input, settings, grade, [&](std::int64_t done, std::int64_t total) { progress(done, total); });
 }
@@ -93,7 +74,15 @@ TImage ClipMatchFrame(const std::string& input) {
 void GradeClipFile(const std::string& input, const std::string& output, const std::function<const TLUT&()>& lut,
                    const TFootageConversion* footage) {
     if (IsClipName(output)) {
-        Render(input, output, [&](TDeepImage& frame, std::int64_t) { GradeClipFrame(lut(), frame, footage); });
+        Render(
+            input, output, [&](TDeepImage& frame, std::int64_t) { GradeClipFrame(lut(), frame, footage); },
+            [&](TDeepImage& frame, const std::string& file, const std::string& written) {
+                GradeSequenceFrame(frame, file, written, lut(), footage);
+            });
+        return;
+    }
+    if (IsSequenceInput(input)) {
+        GradePictureToFile(ChosenSequenceFile(input), output, lut, footage);
         return;
     }
     TDeepImage frame = LoadClipDeep(input);
@@ -118,13 +107,15 @@ void RenderGradedClip(const std::string& input, const std::string& output, const
         }
         shared = makeLut(matched);
     }
-    Render(input, output, [&](TDeepImage& frame, std::int64_t) {
-        if (shared) {
-            GradeClipFrame(*shared, frame, footage);
-            return;
-        }
+    const auto lutOf = [&](const TDeepImage& frame) -> std::shared_ptr<TLUT> {
+        if (shared) return shared;
         TLookSettings matched = settings;
         MatchToFrame(matched, frame, input, footage);
-        GradeClipFrame(*makeLut(matched), frame, footage);
-    });
+        return makeLut(matched);
+    };
+    Render(
+        input, output, [&](TDeepImage& frame, std::int64_t) { GradeClipFrame(*lutOf(frame), frame, footage); },
+        [&](TDeepImage& frame, const std::string& file, const std::string& written) {
+            GradeSequenceFrame(frame, file, written, *lutOf(frame), footage);
+        });
 }

@@ -3,7 +3,9 @@
 #include <utility>
 
 #include "clip/ClipPicture.h"
+#include "clip/ImageSequence.h"
 #include "engine/Error.h"
+#include "imageio/PictureFormats.h"
 
 namespace {
 
@@ -27,10 +29,44 @@ TDeepImage LoadChosen(const std::string& fileName, const TFrameChoice& choice) {
     return clip.Frame(ClipFrameNumber(choice, clip.Info()));
 }
 
+// --sequence opens the numbered file the clip is taken from as its whole
+// run: the value of --match where it names a file, else the last positional.
+void TakeSequenceFile(const TArguments& arguments) {
+    OpenRunOfFile(std::string());
+    if (!arguments.Switch("sequence")) return;
+    const std::vector<std::string>& positionals = arguments.Positionals();
+    if (!arguments.Has("match") && positionals.empty()) return;
+    const std::string& file = arguments.Has("match") ? arguments.Value("match") : positionals.back();
+    if (!TSequencePattern::OfNumberedFile(file) || !IsPictureName(file, TPictureRole::Read))
+        throw EUsageError("--sequence needs a numbered picture file of the run, like shot_0001.dpx, not \"" + file +
+                          "\"");
+    OpenRunOfFile(file);
+}
+
+void TakeSequenceRate(const TArguments& arguments) {
+    if (!arguments.Has("fps")) {
+        SetSequenceRate(TSequenceRate());
+        return;
+    }
+    try {
+        SetSequenceRate(ParseSequenceRate(arguments.Value("fps")));
+    } catch (const EUsageError&) {
+        throw;
+    } catch (const EError& error) {
+        throw EUsageError(error.what());
+    }
+}
+
 }  // namespace
 
+std::vector<TOptionSpec> ClipInputOptionSpecs() { return {{"frame", true}, {"sequence", false}, {"fps", true}}; }
+
 std::vector<TOptionSpec> RenderOptionSpecs() {
-    return {{"frame", true}, {"in", true}, {"out", true}, {"codec", true}, {"crf", true}};
+    std::vector<TOptionSpec> options = ClipInputOptionSpecs();
+    for (TOptionSpec option :
+         {TOptionSpec{"in", true}, TOptionSpec{"out", true}, TOptionSpec{"codec", true}, TOptionSpec{"crf", true}})
+        options.push_back(std::move(option));
+    return options;
 }
 
 void TakeClipOptions(const TArguments& arguments) {
@@ -41,6 +77,8 @@ void TakeClipOptions(const TArguments& arguments) {
         if (arguments.Has(name)) options.*field = Choice(arguments, name);
     if (arguments.Has("codec")) options.Codec = arguments.Value("codec");
     if (arguments.Has("crf")) options.Crf = arguments.IntValue("crf", 0, 63, -1);
+    TakeSequenceRate(arguments);
+    TakeSequenceFile(arguments);
     Options() = std::move(options);
 }
 

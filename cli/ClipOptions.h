@@ -12,7 +12,8 @@
 // The clip options of a run: --frame chooses the frame of a clip taken
 // wherever a picture is (a number, HH:MM:SS:FF or seconds like 2.5s; the
 // first frame by default); --in, --out, --match-frame, --codec and --crf
-// steer a rendered clip.
+// steer a rendered clip; --fps gives an image sequence its rate and
+// --sequence opens a numbered file as the sequence of its run.
 struct TClipOptions {
     TFrameChoice Frame;
     std::optional<TFrameChoice> In, Out, MatchFrame;
@@ -20,7 +21,10 @@ struct TClipOptions {
     int Crf = -1;
 };
 
-// --frame and the render's options, for 'apply' and 'grade'.
+// --frame, and --sequence and --fps for an image sequence, for every
+// command that takes a clip.
+std::vector<TOptionSpec> ClipInputOptionSpecs();
+// Those and the render's options, for 'apply' and 'grade'.
 std::vector<TOptionSpec> RenderOptionSpecs();
 // Takes the clip options of this run. EUsageError for a bad value.
 void TakeClipOptions(const TArguments& arguments);

@@ -176,6 +176,8 @@ int RunLook(const std::vector<std::string>& words) {
                                                    {"config", true},
                                                    {"match", true},
                                                    {"frame", true},
+                                                   {"sequence", false},
+                                                   {"fps", true},
                                                    {"look", true},
                                                    {"save-look", true}}));
     if (arguments.HelpAsked()) return PrintHelp(kLookHelp);

@@ -63,7 +63,8 @@ TScopeKind ScopeKindFrom(const TArguments& arguments) {
 }  // namespace
 
 int RunStats(const std::vector<std::string>& words) {
-    const TArguments arguments(words, {{"json", false}, {"as-reference", false}, {"frame", true}});
+    const TArguments arguments(
+        words, {{"json", false}, {"as-reference", false}, {"frame", true}, {"sequence", false}, {"fps", true}});
     if (arguments.HelpAsked()) return PrintHelp(kStatsHelp);
     TakeClipOptions(arguments);
     arguments.ExpectPositionals(1, "the picture (PICTURE)");
@@ -79,9 +80,14 @@ int RunStats(const std::vector<std::string>& words) {
 }
 
 int RunScopes(const std::vector<std::string>& words) {
-    const TArguments arguments(
-        words,
-        {{"output", true, 'o'}, {"reference", true}, {"lut", true}, {"scope", true}, {"width", true}, {"frame", true}});
+    const TArguments arguments(words, {{"output", true, 'o'},
+                                       {"reference", true},
+                                       {"lut", true},
+                                       {"scope", true},
+                                       {"width", true},
+                                       {"frame", true},
+                                       {"sequence", false},
+                                       {"fps", true}});
     if (arguments.HelpAsked()) return PrintHelp(kScopesHelp);
     TakeClipOptions(arguments);
     arguments.ExpectPositionals(1, "the picture (PICTURE)");

@@ -5,6 +5,8 @@
 #include <cstdio>
 #include <limits>
 
+#include "clip/ImageSequence.h"
+#include "clip/SequenceReader.h"
 #include "engine/Error.h"
 #include "fileio/FileRead.h"
 
@@ -40,11 +42,12 @@ const std::vector<std::string>& ClipExtensions() {
 bool IsClipName(const std::string& fileName) {
     const auto dot = fileName.find_last_of('.');
     const auto slash = fileName.find_last_of('/');
-    if (dot == std::string::npos || (slash != std::string::npos && dot < slash)) return false;
+    if (dot == std::string::npos || (slash != std::string::npos && dot < slash))
+        return SequenceOfName(fileName).has_value();
     const std::string extension = Lower(fileName.substr(dot + 1));
     for (const std::string& known : ClipExtensions())
         if (extension == known) return true;
-    return false;
+    return SequenceOfName(fileName).has_value();
 }
 
 TFrameChoice ParseFrameChoice(const std::string& text) {
@@ -113,6 +116,11 @@ std::string FrameTimecode(std::int64_t number, const TClipInfo& info) {
 }
 
 TClip::TClip(const std::string& fileName) : name_(fileName) {
+    if (const auto sequence = SequenceOfName(fileName)) {
+        reader_ = std::make_unique<TSequenceReader>(*sequence, SequenceRate());
+        next_ = 0;
+        return;
+    }
     fd_ = OpenRegularFile(fileName, std::numeric_limits<std::uint64_t>::max());
     try {
         reader_ = ClipModule().Open(fd_, fileName);
@@ -125,7 +133,7 @@ TClip::TClip(const std::string& fileName) : name_(fileName) {
 
 TClip::~TClip() {
     reader_.reset();
-    close(fd_);
+    if (fd_ >= 0) close(fd_);
 }
 
 void TClip::Seek(std::int64_t number) {

@@ -15,7 +15,8 @@
 // stream's Y'CbCr by the formulas of YCbCrCoding.h, as its tags say (BT.601,
 // BT.709 or BT.2020; limited or full range; untagged HD as BT.709 limited).
 
-// The file name's extension (any case) is one of a clip.
+// The file name's extension (any case) is one of a clip, or the name opens
+// as an image sequence (ImageSequence.h).
 bool IsClipName(const std::string& fileName);
 // The extensions (without the dot) of clips, in the order messages give them.
 const std::vector<std::string>& ClipExtensions();
@@ -38,7 +39,8 @@ std::int64_t FrameNumberOf(const TFrameChoice& choice, const TClipInfo& info);
 // rate rounded up to a whole number, without dropped frames).
 std::string FrameTimecode(std::int64_t number, const TClipInfo& info);
 
-// An open clip. The file is opened once, as a regular file only.
+// An open clip. The file is opened once, as a regular file only; an image
+// sequence's files are each read when their frame is.
 class TClip {
 public:
     explicit TClip(const std::string& fileName);
@@ -48,6 +50,7 @@ public:
 
     const std::string& Name() const { return name_; }
     const TClipInfo& Info() const { return reader_->Info(); }
+    // The clip file; -1 for an image sequence.
     int Descriptor() const { return fd_; }
 
     // The frame of that number. EError naming the file when the clip has

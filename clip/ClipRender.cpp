@@ -9,6 +9,7 @@
 
 #include "clip/ClipFile.h"
 #include "clip/ClipPicture.h"
+#include "clip/SequenceWriter.h"
 #include "engine/DeepGrade.h"
 #include "engine/Error.h"
 #include "engine/GradingRoad.h"
@@ -114,6 +115,43 @@ std::exception_ptr NamingTheClip(const EError& error, const std::string& input) 
     return std::make_exception_ptr(EError("\"" + input + "\": " + message));
 }
 
+// Decodes, grades and hands the frames to `write` in order, each stage on a
+// thread of its own; the first failure of any stage is raised.
+void RunRender(TClip& clip, const TClipRenderSettings& settings, const TFrameGrader& grade,
+               const std::function<void(const TDeepImage&, std::int64_t)>& write) {
+    TFrameQueue decoded, graded;
+    TFailure failure(decoded, graded);
+    std::thread decoder([&] {
+        try {
+            Decode(clip, settings, decoded);
+            decoded.Close();
+        } catch (...) {
+            failure.Keep(std::current_exception());
+        }
+    });
+    std::thread grader([&] {
+        try {
+            while (auto frame = decoded.Pop()) {
+                grade(frame->Image, frame->Number);
+                if (!graded.Push(std::move(*frame))) break;
+            }
+            graded.Close();
+        } catch (const EError& error) {
+            failure.Keep(NamingTheClip(error, clip.Name()));
+        } catch (...) {
+            failure.Keep(std::current_exception());
+        }
+    });
+    try {
+        while (auto frame = graded.Pop()) write(frame->Image, frame->Number);
+    } catch (...) {
+        failure.Keep(std::current_exception());
+    }
+    decoder.join();
+    grader.join();
+    failure.Rethrow();
+}
+
 }  // namespace
 
 void GradeClipFrame(const TLUT& lut, TDeepImage& frame, const TFootageConversion* footage) {
@@ -136,44 +174,22 @@ void RenderClip(const std::string& input, const TClipRenderSettings& settings, c
     const std::int64_t total = end > settings.In ? end - settings.In : 0;
     if (settings.Out >= 0 && settings.Out <= settings.In)
         throw EError("--out " + std::to_string(settings.Out) + " must come after --in " + std::to_string(settings.In));
+    if (IsSequenceOutputName(settings.OutputName)) {
+        const TSequenceWriter writer(settings.OutputName);
+        RunRender(clip, settings, grade, [&](const TDeepImage& image, std::int64_t number) {
+            writer.Write(image, number);
+            if (progress) progress(number + 1 - settings.In, total);
+        });
+        return;
+    }
     TClip source(input);  // a reader of its own for the writer's copies
     WriteFileAtomicallyFrom(settings.OutputName, [&](int fd) {
         const auto writer = ClipModule().CreateWriter(source.Descriptor(), input, settings, fd);
-        TFrameQueue decoded, graded;
-        TFailure failure(decoded, graded);
-        std::thread decoder([&] {
-            try {
-                Decode(clip, settings, decoded);
-                decoded.Close();
-            } catch (...) {
-                failure.Keep(std::current_exception());
-            }
+        std::int64_t done = 0;
+        RunRender(clip, settings, grade, [&](const TDeepImage& image, std::int64_t number) {
+            writer->Write(image, number);
+            if (progress) progress(++done, total);
         });
-        std::thread grader([&] {
-            try {
-                while (auto frame = decoded.Pop()) {
-                    grade(frame->Image, frame->Number);
-                    if (!graded.Push(std::move(*frame))) break;
-                }
-                graded.Close();
-            } catch (const EError& error) {
-                failure.Keep(NamingTheClip(error, input));
-            } catch (...) {
-                failure.Keep(std::current_exception());
-            }
-        });
-        try {
-            std::int64_t done = 0;
-            while (auto frame = graded.Pop()) {
-                writer->Write(frame->Image, frame->Number);
-                if (progress) progress(++done, total);
-            }
-        } catch (...) {
-            failure.Keep(std::current_exception());
-        }
-        decoder.join();
-        grader.join();
-        failure.Rethrow();
         writer->Finish();
         return 0;
     });
