@@ -31,6 +31,19 @@ std::optional<std::pair<int, std::size_t>> PrintfPlaceholder(const std::string& 
     return std::pair{width, end + 1 - at};
 }
 
+// The width of a run of '#' starting at `at`, and its length.
+std::optional<std::pair<int, std::size_t>> HashPlaceholder(const std::string& base, std::size_t at) {
+    const std::size_t end = std::min(base.find_first_not_of('#', at), base.size());
+    if (end - at > kMaxDigits) return std::nullopt;
+    return std::pair{static_cast<int>(end - at), end - at};
+}
+
+std::string EscapedPercent(const std::string& text) {
+    std::string escaped;
+    for (char c : text) escaped += c == '%' ? std::string("%%") : std::string(1, c);
+    return escaped;
+}
+
 std::mutex& RunFileMutex() {
     static std::mutex mutex;
     return mutex;
@@ -69,32 +82,26 @@ std::optional<TSequencePattern> TSequencePattern::Parse(const std::string& name)
     TSequencePattern pattern;
     pattern.text_ = name;
     pattern.folder_ = name.substr(0, start);
+    // A name with '%' is a printf pattern, where '#' is a plain character.
+    const char mark = base.find('%') != std::string::npos ? '%' : '#';
     std::string* part = &pattern.prefix_;
     bool found = false;
     for (std::size_t i = 0; i < base.size();) {
-        if (base[i] == '%' && i + 1 < base.size() && base[i + 1] == '%') {
+        if (mark == '%' && base.compare(i, 2, "%%") == 0) {
             *part += '%';
             i += 2;
-            continue;
-        }
-        if (base[i] != '%' && base[i] != '#') {
+        } else if (base[i] != mark) {
             *part += base[i++];
-            continue;
-        }
-        if (found) return std::nullopt;
-        found = true;
-        if (base[i] == '#') {
-            const std::size_t end = base.find_first_not_of('#', i);
-            pattern.width_ = static_cast<int>((end == std::string::npos ? base.size() : end) - i);
-            if (pattern.width_ > static_cast<int>(kMaxDigits)) return std::nullopt;
-            i += pattern.width_;
+        } else if (found) {
+            return std::nullopt;
         } else {
-            const auto placeholder = PrintfPlaceholder(base, i);
+            const auto placeholder = mark == '%' ? PrintfPlaceholder(base, i) : HashPlaceholder(base, i);
             if (!placeholder) return std::nullopt;
+            found = true;
             pattern.width_ = placeholder->first;
             i += placeholder->second;
+            part = &pattern.suffix_;
         }
-        part = &pattern.suffix_;
     }
     if (!found) return std::nullopt;
     return pattern;
@@ -121,6 +128,10 @@ std::string TSequencePattern::FileName(std::int64_t number) const {
     std::string digits = std::to_string(number);
     if (digits.size() < static_cast<std::size_t>(width_)) digits.insert(0, width_ - digits.size(), '0');
     return folder_ + prefix_ + digits + suffix_;
+}
+
+std::string TSequencePattern::PrintfText() const {
+    return folder_ + EscapedPercent(prefix_) + "%0" + std::to_string(width_) + "d" + EscapedPercent(suffix_);
 }
 
 std::optional<std::int64_t> TSequencePattern::NumberOf(const std::string& name) const {

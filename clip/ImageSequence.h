@@ -5,7 +5,8 @@
 
 // Image sequences: one picture file a frame, numbered in the file names.
 // A sequence is named by a pattern: "plate.%04d.exr" (printf's %d or %0Nd,
-// "%%" for a percent sign) or "shot_#####.dpx" (one digit a '#'), the
+// "%%" for a percent sign, '#' a plain character) or "shot_#####.dpx" (in a
+// name without '%': one digit a '#'), the
 // placeholder in the file's name (not its folder). A number shorter than the
 // width is padded with zeros; a longer one is written whole. A name that is
 // an existing file is that file, never a pattern; a name whose '%' is no
@@ -29,6 +30,9 @@ public:
     const std::string& Folder() const { return folder_; }
     // The pattern as the user wrote it.
     const std::string& Text() const { return text_; }
+    // The pattern written with printf's placeholder ("shot_%04d.dpx"), which
+    // Parse reads back as this pattern.
+    std::string PrintfText() const;
 
 private:
     std::string text_;
