@@ -8,6 +8,7 @@
 #include <QWidget>
 
 #include "clip/ClipFile.h"
+#include "clip/ImageSequence.h"
 #include "formats/LutConvert.h"
 #include "grading/LookDocument.h"
 #include "imageio/PictureFormats.h"
@@ -51,6 +52,16 @@ TDroppedFiles SortDroppedFiles(const QStringList& files) {
             sorted.Others << file;
     }
     return sorted;
+}
+
+QString DroppedPreview(const QStringList& pictures) {
+    if (pictures.size() < 2) return pictures.value(0);
+    const auto run = [](const QString& file) { return RunPatternOf(QFile::encodeName(file).toStdString()); };
+    const auto pattern = run(pictures.first());
+    if (!pattern) return pictures.first();
+    for (const QString& file : pictures)
+        if (run(file) != pattern) return pictures.first();
+    return QFile::decodeName(QByteArray::fromStdString(*pattern));
 }
 
 QString RefusedFilesMessage(const QString& what, const QStringList& files) {

@@ -17,6 +17,11 @@ struct TDroppedFiles {
 };
 TDroppedFiles SortDroppedFiles(const QStringList& files);
 
+// The preview the dropped pictures give: several numbered files of one run
+// (the frames of a scan selected together) give the image sequence of that
+// run, as its pattern; otherwise the first picture.
+QString DroppedPreview(const QStringList& pictures);
+
 // The message for files that cannot be used where they were dropped:
 // `what` followed by their names, one a line.
 QString RefusedFilesMessage(const QString& what, const QStringList& files);

@@ -27,6 +27,7 @@
 #include "app/ViewerFullScreen.h"
 #include "clip/ClipFile.h"
 #include "clip/ClipPicture.h"
+#include "clip/ImageSequence.h"
 #include "engine/Error.h"
 #include "engine/FootageLook.h"
 #include "engine/GradingRoad.h"
@@ -94,6 +95,8 @@ void TPreviewPanel::CreateMenu() {
     pmnPreview_->setObjectName("pmnPreview");
     miOpenPreviewImage_ = pmnPreview_->addAction("Open Preview Image...");
     miOpenPreviewImage_->setObjectName("miOpenPreviewImage");
+    pmnPreview_->addAction("Open Image Sequence...", this, [this] { RunHandler([this] { OpenSequenceClick(); }); })
+        ->setObjectName("miOpenImageSequence");
     miPaste_ = pmnPreview_->addAction("Paste Preview Image from Clipboard");
     miPaste_->setObjectName("miPaste");
     miSaveGradedImage_ = pmnPreview_->addAction("Save Graded Image...");
@@ -213,6 +216,15 @@ void TPreviewPanel::OpenClick() {
     const QString file = OpenFileOfKind(TFileKind::PreviewPicture, window_, "Open Preview Image", kPictureFilter);
     if (file.isEmpty()) return;
     OpenPreviewFile(file);
+}
+
+// A numbered picture chosen opens as the image sequence of its run.
+void TPreviewPanel::OpenSequenceClick() {
+    const QString file = OpenFileOfKind(TFileKind::PreviewPicture, window_, "Open Image Sequence", kPictureFilter);
+    if (file.isEmpty()) return;
+    const auto pattern = RunPatternOf(ToStd(file));
+    if (!pattern) throw EError("\"" + ToStd(file) + "\" is no numbered picture of an image sequence");
+    OpenPreviewFile(QString::fromStdString(*pattern));
 }
 
 void TPreviewPanel::OpenPreviewFile(const QString& file) {
@@ -401,7 +413,7 @@ void TPreviewPanel::EndLutPreview() {
 
 void TPreviewPanel::Drop(const QStringList& files) {
     const TDroppedFiles dropped = SortDroppedFiles(files);
-    if (!dropped.Pictures.isEmpty()) OpenPreviewFile(dropped.Pictures.first());
+    if (!dropped.Pictures.isEmpty()) OpenPreviewFile(DroppedPreview(dropped.Pictures));
     if (!dropped.Looks.isEmpty() && openLook_) openLook_(dropped.Looks.first());
     if (!dropped.Luts.isEmpty()) PreviewLutFile(dropped.Luts.first());
     if (!dropped.Others.isEmpty())

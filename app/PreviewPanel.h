@@ -48,6 +48,7 @@ public:
     void RestoreSplitPosition();
 
     void OpenClick();
+    void OpenSequenceClick();
     void OpenPreviewFile(const QString& file);
     void PasteClick();
     void MenuPopup();

@@ -200,6 +200,12 @@ void SetSequenceRate(const TSequenceRate& rate) { Rate() = rate; }
 
 TSequenceRate SequenceRate() { return Rate(); }
 
+std::optional<std::string> RunPatternOf(const std::string& fileName) {
+    const auto pattern = TSequencePattern::OfNumberedFile(fileName);
+    if (!pattern || !IsPictureName(fileName, TPictureRole::Read)) return std::nullopt;
+    return pattern->PrintfText();
+}
+
 void OpenRunOfFile(const std::string& fileName) {
     const std::lock_guard<std::mutex> lock(RunFileMutex());
     RunFile() = fileName;

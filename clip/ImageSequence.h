@@ -63,6 +63,11 @@ TSequenceRate ParseSequenceRate(const std::string& text);
 void SetSequenceRate(const TSequenceRate& rate);
 TSequenceRate SequenceRate();
 
+// The pattern, written with printf's placeholder, of the run a numbered
+// picture file belongs to ("in/shot_0001.dpx" -> "in/shot_%04d.dpx");
+// nothing for a name without a number or of no picture type read.
+std::optional<std::string> RunPatternOf(const std::string& fileName);
+
 // Makes a numbered file open as the whole run it belongs to (--sequence),
 // for this process; an empty name forgets it.
 void OpenRunOfFile(const std::string& fileName);
