@@ -56,7 +56,15 @@ namespace {
     "converted by the BT.601, BT.709 or BT.2020 formula its tags name (limited or full\n" \
     "range; untagged HD as BT.709 limited).\n"                                            \
     "  --frame F          the frame: a number from 0, a timecode HH:MM:SS:FF from the\n"  \
-    "                     clip's start, or seconds like 2.5s (default: the first)\n"
+    "                     clip's start, or seconds like 2.5s (default: the first)\n"      \
+    "An image sequence is a clip too: a pattern like plate.%04d.exr or shot_####.dpx\n"   \
+    "(quoted for the shell), or a numbered file of the run with --sequence. Its\n"        \
+    "frames are counted from its first file as 0, whatever number that file bears;\n"     \
+    "messages name the files. Every file of the run must be there, of the first's\n"      \
+    "size; each is read at its own depth, as the same file alone would be.\n"             \
+    "  --sequence         take the numbered file (shot_0001.dpx) as its whole run\n"      \
+    "  --fps R            a sequence's frames a second: 24 (default), 25, 23.976,\n"      \
+    "                     24000/1001, ...\n"
 
 #define RENDER_TEXT                                                                       \
     "With a clip as OUTPUT the whole clip is graded and written: each frame at its own\n" \
@@ -68,7 +76,13 @@ namespace {
     "                     --out's (default to the end); F as for --frame\n"               \
     "  --codec NAME       the encoder by FFmpeg's name (prores_ks, dnxhd, ffv1,\n"        \
     "                     libx264, libx265, ...)\n"                                       \
-    "  --crf N            the constant-rate factor of encoders that have one\n"
+    "  --crf N            the constant-rate factor of encoders that have one\n"           \
+    "A clip or an image sequence is rendered to an image sequence as OUTPUT\n"            \
+    "(-o out.%04d.exr): each frame in the source's format and depth or the\n"             \
+    "extension's, written on its own and atomically under the number its source\n"        \
+    "file bears (a clip's frame number); a sequence's frame is graded as its file\n"      \
+    "alone would be. A failing frame stops the render; the frames before it stay.\n"      \
+    "--in and --out split a sequence render over machines with nothing to join.\n"
 
 #define LOOK_DOCUMENT_TEXT                                                              \
     "A look document (FILE.olook, written by the window's Save Look or by\n"            \
@@ -365,7 +379,9 @@ const std::string_view kStatsHelp =
     "  --json          one JSON object: width, height and the three ranges\n"
     "  --as-reference  measure the 150 x 150 thumbnail cell the look would use for\n"
     "                  PICTURE as a reference (see 'look --help')\n"
-    "  --frame F       the frame of a clip (see 'look --help')\n";
+    "  --frame F       the frame of a clip (see 'look --help')\n"
+    "  --sequence      take PICTURE, a numbered file, as the sequence of its run\n"
+    "  --fps R         an image sequence's rate (see 'look --help')\n";
 
 const std::string_view kScopesHelp =
     "Usage: ombrane-cli scopes PICTURE -o OUTPUT [--reference REF] [--lut LUTFILE]\n"
@@ -394,7 +410,9 @@ const std::string_view kScopesHelp =
     "  --lut LUTFILE      grade the picture with a LUT file (any readable format) first\n"
     "  --scope S          which scope to draw (default all)\n"
     "  --width N          width of the drawing in pixels, 64..4096 (default 512)\n"
-    "  --frame F          the frame of a clip (see 'look --help')\n";
+    "  --frame F          the frame of a clip (see 'look --help')\n"
+    "  --sequence         take PICTURE, a numbered file, as the sequence of its run\n"
+    "  --fps R            an image sequence's rate (see 'look --help')\n";
 
 namespace {
 

@@ -182,6 +182,9 @@ void RenderClip(const std::string& input, const TClipRenderSettings& settings, c
         });
         return;
     }
+    if (clip.Descriptor() < 0)
+        throw EError("\"" + input + "\" is an image sequence; it is rendered to an image sequence, not to \"" +
+                     settings.OutputName + "\"");
     TClip source(input);  // a reader of its own for the writer's copies
     WriteFileAtomicallyFrom(settings.OutputName, [&](int fd) {
         const auto writer = ClipModule().CreateWriter(source.Descriptor(), input, settings, fd);

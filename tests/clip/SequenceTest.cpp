@@ -231,4 +231,15 @@ TEST_F(SequenceTest, AClipRendersToASequenceOverItsRange) {
     }
 }
 
+// A sequence has no clip file whose streams a clip writer could copy.
+TEST_F(SequenceTest, ASequenceIsNotRenderedToAClipFile) {
+    Constant("p.0001.exr", 0.25, 0.5, 0.75, "openexr", TSampleKind::Half, 16);
+    TClipRenderSettings settings;
+    settings.OutputName = Path("p.mov");
+    EXPECT_EQ(ErrorOf([&] { RenderClip(Path("p.%04d.exr"), settings, [](TDeepImage&, std::int64_t) {}); }),
+              "\"" + Path("p.%04d.exr") + "\" is an image sequence; it is rendered to an image sequence, not to \"" +
+                  Path("p.mov") + "\"");
+    EXPECT_FALSE(std::filesystem::exists(Path("p.mov")));
+}
+
 }  // namespace
