@@ -216,9 +216,9 @@ TEST_F(MainFormTest, InitialStateByObjectName) {
     EXPECT_EQ(Find<QAction>("miDeleteImage")->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_Delete));
     captions.clear();
     for (QAction* action : Find<QMenu>("pmnPreview")->actions()) captions << action->text();
-    EXPECT_EQ(captions,
-              (QStringList{"Open Preview Image...", "Paste Preview Image from Clipboard", "Save Graded Image...",
-                           "Preview LUT File...", "Create Look from Graded Pair…", "Match Shot…"}));
+    EXPECT_EQ(captions, (QStringList{"Open Preview Image...", "Open Image Sequence...",
+                                     "Paste Preview Image from Clipboard", "Save Graded Image...",
+                                     "Preview LUT File...", "Create Look from Graded Pair…", "Match Shot…"}));
 
     EXPECT_EQ(window->Lut().Kind, lkCube);
     EXPECT_EQ(window->Lut().CubeSize, 33);

@@ -121,12 +121,12 @@ TEST(SequencePatternTest, RatesAreWholeDecimalOrFractions) {
 
 TEST_F(SequenceTest, TheRunIsFoundAndAGapNamesTheMissingFile) {
     for (int number : {86400, 86401, 86402, 86404})
-        Constant("s_" + std::to_string(number) + ".png", 0.5, 0.5, 0.5, "png", TSampleKind::Integer, 8, 2);
-    const TSequencePattern pattern = *TSequencePattern::Parse(Path("s_#####.png"));
+        Constant("s_" + std::to_string(number) + ".dpx", 0.5, 0.5, 0.5, "dpx", TSampleKind::Integer, 10, 2);
+    const TSequencePattern pattern = *TSequencePattern::Parse(Path("s_#####.dpx"));
     EXPECT_EQ(ErrorOf([&] { FindSequenceRun(pattern); }),
-              "the sequence \"" + Path("s_#####.png") + "\" misses the file \"" + Path("s_86403.png") +
-                  "\" (it runs from \"" + Path("s_86400.png") + "\" to \"" + Path("s_86404.png") + "\")");
-    std::filesystem::remove(Path("s_86404.png"));
+              "the sequence \"" + Path("s_#####.dpx") + "\" misses the file \"" + Path("s_86403.dpx") +
+                  "\" (it runs from \"" + Path("s_86400.dpx") + "\" to \"" + Path("s_86404.dpx") + "\")");
+    std::filesystem::remove(Path("s_86404.dpx"));
     const TSequenceRun run = FindSequenceRun(pattern);
     EXPECT_EQ(run.First, 86400);
     EXPECT_EQ(run.Count, 3);
