@@ -12,6 +12,7 @@ extern "C" {
 #include <cerrno>
 
 #include "clip/ffmpeg/FfmpegClipReader.h"
+#include "clip/ffmpeg/FfmpegPartRecord.h"
 #include "engine/Error.h"
 
 namespace {
@@ -103,7 +104,19 @@ TFfmpegClipWriter::TFfmpegClipWriter(int sourceFd, const std::string& sourceName
     AddVideoStream();
     AddAudioStreams();
     CopyChapters();
+    if (settings_.In > 0 || settings_.Out >= 0) RecordRange(sourceFd);
     WriteHeader();
+}
+
+void TFfmpegClipWriter::RecordRange(int sourceFd) {
+    TPartRecord record = SourceRecord(sourceFd, source_.Name());
+    record.In = settings_.In;
+    record.Out = settings_.Out;
+    record.Shift = shift_;
+    record.TimeBase = source_.Video()->time_base;
+    record.StartTime = shiftTime_;
+    record.EndTime = endTime_ == INT64_MAX ? -1 : endTime_;
+    RecordPart(*out_, record);
 }
 
 TFfmpegClipWriter::~TFfmpegClipWriter() {

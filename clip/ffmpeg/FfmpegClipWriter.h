@@ -22,6 +22,8 @@ private:
     void AddVideoStream();
     void AddAudioStreams();
     void CopyChapters();
+    // A render over a range records it and its source, so parts can be joined.
+    void RecordRange(int sourceFd);
     void WriteHeader();
     // Writes the encoder's packets; with `flushing` the encoder is emptied.
     void WritePackets();
