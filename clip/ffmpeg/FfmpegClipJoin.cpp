@@ -4,12 +4,10 @@ extern "C" {
 #include <libavutil/mem.h>
 }
 
-#include <sys/stat.h>
-#include <unistd.h>
 #include <algorithm>
-#include <cerrno>
 
 #include "clip/ffmpeg/FfmpegClipReader.h"
+#include "clip/ffmpeg/FfmpegClipWriter.h"
 #include "engine/Error.h"
 
 namespace {
@@ -51,30 +49,6 @@ bool IsTimecodeTrack(const AVStream& stream) {
 }
 
 }  // namespace
-
-int TFfmpegClipJoin::WriteBytes(void* opaque, std::uint8_t* buffer, int size) {
-    const int fd = static_cast<TSink*>(opaque)->Fd;
-    int done = 0;
-    while (done < size) {
-        const ssize_t written = write(fd, buffer + done, static_cast<std::size_t>(size - done));
-        if (written < 0 && errno == EINTR) continue;
-        if (written < 0) return AVERROR(errno);
-        if (written == 0) return AVERROR(ENOSPC);
-        done += static_cast<int>(written);
-    }
-    return size;
-}
-
-std::int64_t TFfmpegClipJoin::SeekSink(void* opaque, std::int64_t offset, int whence) {
-    const int fd = static_cast<TSink*>(opaque)->Fd;
-    whence &= ~AVSEEK_FORCE;
-    if (whence == AVSEEK_SIZE) {
-        struct stat st {};
-        return fstat(fd, &st) == 0 ? static_cast<std::int64_t>(st.st_size) : AVERROR(errno);
-    }
-    const off_t position = lseek(fd, offset, whence);
-    return position < 0 ? AVERROR(errno) : position;
-}
 
 TFfmpegClipJoin::TFfmpegClipJoin(const std::vector<TOpenClip>& parts, const TOpenClip& source,
                                  const std::string& outputName)
@@ -177,7 +151,9 @@ void TFfmpegClipJoin::OpenOutput(int out) {
         throw EError(Quoted(outputName_) + ": out of memory");
     sink_.Fd = out;
     auto* buffer = static_cast<unsigned char*>(av_malloc(kIoBufferSize));
-    io_ = buffer ? avio_alloc_context(buffer, kIoBufferSize, 1, &sink_, nullptr, WriteBytes, SeekSink) : nullptr;
+    io_ = buffer ? avio_alloc_context(buffer, kIoBufferSize, 1, &sink_, nullptr, TFfmpegClipWriter::WriteBytes,
+                                      TFfmpegClipWriter::SeekSink)
+                 : nullptr;
     packet_ = av_packet_alloc();
     audio_ = av_packet_alloc();
     if (io_ == nullptr || packet_ == nullptr || audio_ == nullptr) {
@@ -231,25 +207,7 @@ void TFfmpegClipJoin::AddAudioStreams() {
 }
 
 void TFfmpegClipJoin::CopyChapters() {
-    const AVFormatContext& format = *source_.Format();
-    for (unsigned i = 0; i < format.nb_chapters; ++i) {
-        const AVChapter& in = *format.chapters[i];
-        const std::int64_t shift = av_rescale_q(joined_.StartTime, AV_TIME_BASE_Q, in.time_base);
-        const std::int64_t end =
-            endTime_ == INT64_MAX ? INT64_MAX : av_rescale_q(endTime_, AV_TIME_BASE_Q, in.time_base);
-        if (in.end <= shift || in.start >= end) continue;
-        auto* chapter = static_cast<AVChapter*>(av_mallocz(sizeof(AVChapter)));
-        if (chapter == nullptr) throw EError(Quoted(outputName_) + ": out of memory");
-        chapter->id = in.id;
-        chapter->time_base = in.time_base;
-        chapter->start = std::max<std::int64_t>(in.start - shift, 0);
-        chapter->end = std::min(in.end, end) - shift;
-        av_dict_copy(&chapter->metadata, in.metadata, 0);
-        int count = static_cast<int>(out_->nb_chapters);
-        av_dynarray_add(&out_->chapters, &count, chapter);
-        if (out_->chapters == nullptr) throw EError(Quoted(outputName_) + ": out of memory");
-        out_->nb_chapters = static_cast<unsigned>(count);
-    }
+    TFfmpegClipWriter::CopyChapters(*source_.Format(), *out_, joined_.StartTime, endTime_, outputName_);
 }
 
 void TFfmpegClipJoin::CopyPart(TPart& part) {

@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "clip/ClipModule.h"
+#include "clip/ffmpeg/FfmpegClipWriter.h"
 #include "clip/ffmpeg/FfmpegInput.h"
 #include "clip/ffmpeg/FfmpegPartRecord.h"
 
@@ -39,19 +40,13 @@ private:
     void CopyAudioUntil(std::int64_t until);
     void Finish();
 
-    struct TSink {
-        int Fd = -1;
-    };
-    static int WriteBytes(void* opaque, std::uint8_t* buffer, int size);
-    static std::int64_t SeekSink(void* opaque, std::int64_t offset, int whence);
-
     std::vector<TPart> parts_;
     TInputClip source_;
     std::string sourceName_;
     std::string outputName_;
     TPartRecord joined_;  // the range of the whole
     std::int64_t endTime_ = INT64_MAX;
-    TSink sink_;
+    TFfmpegClipWriter::TSink sink_;
     AVIOContext* io_ = nullptr;
     AVFormatContext* out_ = nullptr;
     AVStream* video_ = nullptr;
