@@ -19,3 +19,4 @@ int RunScopes(const std::vector<std::string>& words);
 int RunLearn(const std::vector<std::string>& words);
 int RunLookInfo(const std::vector<std::string>& words);
 int RunMatch(const std::vector<std::string>& words);
+int RunJoin(const std::vector<std::string>& words);

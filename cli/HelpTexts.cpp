@@ -74,6 +74,7 @@ namespace {
     "terminal. A frame that cannot be decoded fails the render and names the frame.\n"    \
     "  --in F  --out F    render the frames from F (default the first) up to before\n"    \
     "                     --out's (default to the end); F as for --frame\n"               \
+    "                     (the clip records the range: see 'ombrane-cli join --help')\n"  \
     "  --codec NAME       the encoder by FFmpeg's name (prores_ks, dnxhd, ffv1,\n"        \
     "                     libx264, libx265, ...)\n"                                       \
     "  --crf N            the constant-rate factor of encoders that have one\n"           \
@@ -118,6 +119,7 @@ const std::string_view kProgramHelp =
     "  learn      learn the LUT that turns a picture into its graded version\n"
     "  look-info  print what a look document (.olook) holds\n"
     "  match      fit the LUT that grades a frame like a graded frame of its scene\n"
+    "  join       join clips rendered over ranges of one clip into one clip\n"
     "\n"
     "'ombrane-cli COMMAND --help' describes a command.\n"
     "Exit status: 0 success, 1 failure, 2 a bad command line.\n";
@@ -446,3 +448,21 @@ int PrintHelp(std::string_view text) {
     std::fwrite(filled.data(), 1, filled.size(), stdout);
     return 0;
 }
+
+const std::string_view kJoinHelp =
+    "Usage: ombrane-cli join PART... -o OUTPUT [--source CLIP]\n"
+    "\n"
+    "Joins clips rendered from one clip over ranges of its frames ('apply' or\n"
+    "'grade' with --in/--out, to .mov, .mp4 or .mkv, on any machines) into the clip\n"
+    "one render of the whole range gives: the parts' frames are copied as they are\n"
+    "(in the order of their ranges, whatever the order given), the audio is copied\n"
+    "once from the source, and the timecode and chapters run on as in one render.\n"
+    "Each part records its range and its source (name, size, and a fingerprint of\n"
+    "its contents); a part of another source, a gap or an overlap between ranges, a\n"
+    "part that lost frames, or parts of differing codec or parameters are refused,\n"
+    "naming the part. Only intra-frame codecs (ProRes, DNxHD/HR) and lossless FFV1\n"
+    "join: long-GOP parts (H.264, HEVC) are refused, since each part's coding would\n"
+    "differ from one render's.\n"
+    "\n"
+    "  -o, --output FILE  the joined clip (never one of the inputs)\n"
+    "  --source CLIP      the source clip (default: the one the first part records)\n";

@@ -16,6 +16,7 @@ extern const std::string_view kStatsHelp;
 extern const std::string_view kScopesHelp;
 extern const std::string_view kLearnHelp;
 extern const std::string_view kMatchHelp;
+extern const std::string_view kJoinHelp;
 
 // Prints a help text to standard output, its lists of picture types ({written},
 // {deep-only}, {eight-bit-written}) filled in from the picture-format table,

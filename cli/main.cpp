@@ -34,7 +34,7 @@ constexpr TCommand kCommands[] = {
     {"profiles", RunProfiles}, {"formats", RunFormats}, {"look", RunLook},       {"grade", RunGrade},
     {"convert", RunConvert},   {"apply", RunApply},     {"library", RunLibrary}, {"footage", RunFootage},
     {"stats", RunStats},       {"scopes", RunScopes},   {"learn", RunLearn},     {"look-info", RunLookInfo},
-    {"match", RunMatch},
+    {"match", RunMatch},       {"join", RunJoin},
 };
 
 // While a command runs, the diagnostics that the picture libraries print

@@ -2,6 +2,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "engine/DeepImage.h"
 
@@ -61,6 +62,12 @@ public:
     virtual void Finish() = 0;
 };
 
+// A file open for reading and the name messages give it.
+struct TOpenClip {
+    int Fd = -1;
+    std::string Name;
+};
+
 class TClipModule {
 public:
     virtual ~TClipModule() = default;
@@ -75,6 +82,20 @@ public:
     // The picture as the clip's pixel format and colour conversion store it
     // and give it back: what a frame becomes once written and read again.
     virtual TDeepImage StoredAndRead(const TDeepImage& image, int sourceFd, const std::string& sourceName) const = 0;
+    // The source a clip rendered over a range of frames records: its
+    // absolute name when the part was rendered; "" when the clip records
+    // none. EError naming the file for a file that is no clip.
+    virtual std::string RecordedSource(int fd, const std::string& fileName) const = 0;
+    // Joins clips rendered over contiguous ranges of one source's frames
+    // (given in any order) into the clip one render of the whole range
+    // gives, written to `out` (from its start, seekable): the parts' coded
+    // frames copied, the source's audio copied once over the range, its
+    // timecode and chapters as that render has them. EError naming the part
+    // that is not of this source, leaves a gap or overlaps, differs in codec
+    // or parameters from the first, has lost frames, or is coded from other
+    // frames (long-GOP parts joined would not equal one render).
+    virtual void Join(const std::vector<TOpenClip>& parts, const TOpenClip& source, const std::string& outputName,
+                      int out) const = 0;
 };
 
 // The module's entry: a C function with this name returning the module and

@@ -6,6 +6,7 @@
 #include <mutex>
 #include <optional>
 #include <thread>
+#include <vector>
 
 #include "clip/ClipFile.h"
 #include "clip/ClipPicture.h"
@@ -65,6 +66,28 @@ private:
     bool stopped_ = false;
 };
 
+// Frames the writer is done with, handed back to the decoder: a frame of a
+// large clip is tens of megabytes, which allocated afresh each time would be
+// cleared and faulted into memory again for every frame.
+class TSpareFrames {
+public:
+    TDeepImage Take() {
+        const std::lock_guard<std::mutex> lock(mutex_);
+        if (frames_.empty()) return TDeepImage();
+        TDeepImage frame = std::move(frames_.back());
+        frames_.pop_back();
+        return frame;
+    }
+    void Give(TDeepImage frame) {
+        const std::lock_guard<std::mutex> lock(mutex_);
+        if (frames_.size() < kFramesInFlight) frames_.push_back(std::move(frame));
+    }
+
+private:
+    std::mutex mutex_;
+    std::vector<TDeepImage> frames_;
+};
+
 // The first failure of any stage, and the stopping of the others.
 class TFailure {
 public:
@@ -88,11 +111,12 @@ private:
     TFrameQueue& graded_;
 };
 
-void Decode(TClip& clip, const TClipRenderSettings& settings, TFrameQueue& decoded) {
+void Decode(TClip& clip, const TClipRenderSettings& settings, TFrameQueue& decoded, TSpareFrames& spare) {
     clip.Seek(settings.In);
     std::int64_t expected = settings.In;
     while (settings.Out < 0 || expected < settings.Out) {
         TNumberedFrame frame;
+        frame.Image = spare.Take();
         if (!clip.Next(frame.Image, frame.Number)) {
             if (settings.Out >= 0)
                 throw EError("\"" + clip.Name() + "\" ends before frame " + std::to_string(expected) +
@@ -120,10 +144,11 @@ std::exception_ptr NamingTheClip(const EError& error, const std::string& input) 
 void RunRender(TClip& clip, const TClipRenderSettings& settings, const TFrameGrader& grade,
                const std::function<void(const TDeepImage&, std::int64_t)>& write) {
     TFrameQueue decoded, graded;
+    TSpareFrames spare;
     TFailure failure(decoded, graded);
     std::thread decoder([&] {
         try {
-            Decode(clip, settings, decoded);
+            Decode(clip, settings, decoded, spare);
             decoded.Close();
         } catch (...) {
             failure.Keep(std::current_exception());
@@ -143,7 +168,10 @@ void RunRender(TClip& clip, const TClipRenderSettings& settings, const TFrameGra
         }
     });
     try {
-        while (auto frame = graded.Pop()) write(frame->Image, frame->Number);
+        while (auto frame = graded.Pop()) {
+            write(frame->Image, frame->Number);
+            spare.Give(std::move(frame->Image));
+        }
     } catch (...) {
         failure.Keep(std::current_exception());
     }

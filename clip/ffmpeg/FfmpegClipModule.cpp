@@ -1,7 +1,9 @@
 // The module ombrane-ffmpeg.so: clips read and written by FFmpeg's libraries.
 #include "clip/ClipModule.h"
+#include "clip/ffmpeg/FfmpegClipJoin.h"
 #include "clip/ffmpeg/FfmpegClipReader.h"
 #include "clip/ffmpeg/FfmpegClipWriter.h"
+#include "clip/ffmpeg/FfmpegPartRecord.h"
 #include "engine/Error.h"
 
 namespace {
@@ -37,6 +39,18 @@ public:
         av_frame_free(&frame);
         result.Depth = image.Depth;
         return result;
+    }
+
+    std::string RecordedSource(int fd, const std::string& fileName) const override {
+        const TInputClip clip(fd, fileName);
+        const auto record = ReadPartRecord(*clip.Format(), fileName);
+        return record ? record->Source : std::string();
+    }
+
+    void Join(const std::vector<TOpenClip>& parts, const TOpenClip& source, const std::string& outputName,
+              int out) const override {
+        TFfmpegClipJoin join(parts, source, outputName);
+        join.Write(out);
     }
 };
 

@@ -12,6 +12,7 @@ extern "C" {
 #include <cerrno>
 
 #include "clip/ffmpeg/FfmpegClipReader.h"
+#include "clip/ffmpeg/FfmpegPartRecord.h"
 #include "engine/Error.h"
 
 namespace {
@@ -103,7 +104,19 @@ TFfmpegClipWriter::TFfmpegClipWriter(int sourceFd, const std::string& sourceName
     AddVideoStream();
     AddAudioStreams();
     CopyChapters();
+    if (settings_.In > 0 || settings_.Out >= 0) RecordRange(sourceFd);
     WriteHeader();
+}
+
+void TFfmpegClipWriter::RecordRange(int sourceFd) {
+    TPartRecord record = SourceRecord(sourceFd, source_.Name());
+    record.In = settings_.In;
+    record.Out = settings_.Out;
+    record.Shift = shift_;
+    record.TimeBase = source_.Video()->time_base;
+    record.StartTime = shiftTime_;
+    record.EndTime = endTime_ == INT64_MAX ? -1 : endTime_;
+    RecordPart(*out_, record);
 }
 
 TFfmpegClipWriter::~TFfmpegClipWriter() {
@@ -221,25 +234,26 @@ void TFfmpegClipWriter::AddAudioStreams() {
     }
 }
 
-void TFfmpegClipWriter::CopyChapters() {
-    const AVFormatContext& format = *source_.Format();
+void TFfmpegClipWriter::CopyChapters() { CopyChapters(*source_.Format(), *out_, shiftTime_, endTime_, outputName_); }
+
+void TFfmpegClipWriter::CopyChapters(const AVFormatContext& format, AVFormatContext& out, std::int64_t start,
+                                     std::int64_t endTime, const std::string& outputName) {
     for (unsigned i = 0; i < format.nb_chapters; ++i) {
         const AVChapter& in = *format.chapters[i];
-        const std::int64_t shift = av_rescale_q(shiftTime_, AV_TIME_BASE_Q, in.time_base);
-        const std::int64_t end =
-            endTime_ == INT64_MAX ? INT64_MAX : av_rescale_q(endTime_, AV_TIME_BASE_Q, in.time_base);
+        const std::int64_t shift = av_rescale_q(start, AV_TIME_BASE_Q, in.time_base);
+        const std::int64_t end = endTime == INT64_MAX ? INT64_MAX : av_rescale_q(endTime, AV_TIME_BASE_Q, in.time_base);
         if (in.end <= shift || in.start >= end) continue;
         auto* chapter = static_cast<AVChapter*>(av_mallocz(sizeof(AVChapter)));
-        if (chapter == nullptr) throw EError("\"" + outputName_ + "\": out of memory");
+        if (chapter == nullptr) throw EError("\"" + outputName + "\": out of memory");
         chapter->id = in.id;
         chapter->time_base = in.time_base;
         chapter->start = std::max<std::int64_t>(in.start - shift, 0);
         chapter->end = std::min(in.end, end) - shift;
         av_dict_copy(&chapter->metadata, in.metadata, 0);
-        int count = static_cast<int>(out_->nb_chapters);
-        av_dynarray_add(&out_->chapters, &count, chapter);
-        if (out_->chapters == nullptr) throw EError("\"" + outputName_ + "\": out of memory");
-        out_->nb_chapters = static_cast<unsigned>(count);
+        int count = static_cast<int>(out.nb_chapters);
+        av_dynarray_add(&out.chapters, &count, chapter);
+        if (out.chapters == nullptr) throw EError("\"" + outputName + "\": out of memory");
+        out.nb_chapters = static_cast<unsigned>(count);
     }
 }
 

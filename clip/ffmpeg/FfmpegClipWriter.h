@@ -17,23 +17,30 @@ public:
     void Write(const TDeepImage& image, std::int64_t number) override;
     void Finish() override;
 
+    // The output's descriptor, written through the library's callbacks below.
+    struct TSink {
+        int Fd = -1;
+    };
+    static int WriteBytes(void* opaque, std::uint8_t* buffer, int size);
+    static std::int64_t SeekSink(void* opaque, std::int64_t offset, int whence);
+    // Copies the source's chapters over [start, end) (AV_TIME_BASE units of
+    // its time; end INT64_MAX for the clip's end), moved to start at start.
+    static void CopyChapters(const AVFormatContext& source, AVFormatContext& out, std::int64_t start, std::int64_t end,
+                             const std::string& outputName);
+
 private:
     void OpenEncoder();
     void AddVideoStream();
     void AddAudioStreams();
     void CopyChapters();
+    // A render over a range records it and its source, so parts can be joined.
+    void RecordRange(int sourceFd);
     void WriteHeader();
     // Writes the encoder's packets; with `flushing` the encoder is emptied.
     void WritePackets();
     // Copies the audio packets that start before `until` (AV_TIME_BASE units).
     void CopyAudioUntil(std::int64_t until);
     std::string ShiftedTimecode() const;
-
-    struct TSink {
-        int Fd = -1;
-    };
-    static int WriteBytes(void* opaque, std::uint8_t* buffer, int size);
-    static std::int64_t SeekSink(void* opaque, std::int64_t offset, int whence);
 
     TInputClip source_;
     TClipRenderSettings settings_;

@@ -138,6 +138,21 @@ void ImageToRgbFrame(const TDeepImage& image, const AVPixFmtDescriptor& desc, AV
     }
 }
 
+// TYCbCrCoding::Quantise with the top code worked out once: a code below
+// one half is 0, and from there adding one half and truncating rounds as
+// lround does (the sum is exact there, and halves go up).
+class TQuantiser {
+public:
+    explicit TQuantiser(int bits) : top_(std::ldexp(1.0, bits) - 1) {}
+    std::uint16_t operator()(double code) const {
+        if (!(code >= 0.5)) return 0;
+        return static_cast<std::uint16_t>(static_cast<int>(std::min(code, top_) + 0.5));
+    }
+
+private:
+    double top_;
+};
+
 // The chroma rows [begin, end) and the luma rows they cover.
 void ImageToYuvRows(const TDeepImage& image, const AVPixFmtDescriptor& desc, const TYCbCrCoding& coding, int begin,
                     int end, AVFrame& frame) {
@@ -147,6 +162,7 @@ void ImageToYuvRows(const TDeepImage& image, const AVPixFmtDescriptor& desc, con
     std::vector<std::uint16_t> cbCodes(static_cast<std::size_t>(chromaWidth)), crCodes(cbCodes.size());
     std::vector<double> cbSum(cbCodes.size()), crSum(cbCodes.size()), count(cbCodes.size());
     const TCodeScale scale = coding.Scale();
+    const TQuantiser quantise(coding.Bits);
     for (int chromaRow = begin; chromaRow < end; ++chromaRow) {
         std::fill(cbSum.begin(), cbSum.end(), 0.0);
         std::fill(crSum.begin(), crSum.end(), 0.0);
@@ -158,7 +174,7 @@ void ImageToYuvRows(const TDeepImage& image, const AVPixFmtDescriptor& desc, con
             for (int x = 0; x < width; ++x) {
                 double codeY, codeCb, codeCr;
                 coding.ToCodes(scale, row + 3 * x, codeY, codeCb, codeCr);
-                luma[x] = static_cast<std::uint16_t>(coding.Quantise(codeY));
+                luma[x] = quantise(codeY);
                 const int cx = x >> desc.log2_chroma_w;
                 cbSum[cx] += codeCb;
                 crSum[cx] += codeCr;
@@ -167,8 +183,8 @@ void ImageToYuvRows(const TDeepImage& image, const AVPixFmtDescriptor& desc, con
             StoreRow(frame, desc, 0, y, width, luma.data());
         }
         for (int cx = 0; cx < chromaWidth; ++cx) {
-            cbCodes[cx] = static_cast<std::uint16_t>(coding.Quantise(cbSum[cx] / count[cx]));
-            crCodes[cx] = static_cast<std::uint16_t>(coding.Quantise(crSum[cx] / count[cx]));
+            cbCodes[cx] = quantise(cbSum[cx] / count[cx]);
+            crCodes[cx] = quantise(crSum[cx] / count[cx]);
         }
         StoreRow(frame, desc, 1, chromaRow, chromaWidth, cbCodes.data());
         StoreRow(frame, desc, 2, chromaRow, chromaWidth, crCodes.data());
