@@ -183,6 +183,21 @@ void ImageToYuvFrame(const TDeepImage& image, const AVPixFmtDescriptor& desc, co
                 [&](int begin, int end) { ImageToYuvRows(image, desc, coding, begin, end, frame); });
 }
 
+// The library writes a component of 8 bits or less that shares its bytes
+// with others by setting its bits over what the bytes hold, so the planes of
+// such formats are cleared before a picture is written into them (a frame
+// made writable holds a copy of the last frame).
+void ClearSharedBytes(const AVPixFmtDescriptor& desc, AVFrame& frame) {
+    bool shared = false;
+    for (int c = 0; c < desc.nb_components; ++c)
+        shared = shared || (!IsPlainPlane(desc, c) && desc.comp[c].shift + desc.comp[c].depth <= 8);
+    if (!shared) return;
+    for (int plane = 0; plane < 4 && frame.data[plane] != nullptr; ++plane) {
+        const int rows = plane == 1 || plane == 2 ? ChromaHeight(desc, frame.height) : frame.height;
+        std::memset(frame.data[plane], 0, static_cast<std::size_t>(frame.linesize[plane]) * rows);
+    }
+}
+
 // The format's alpha component, read and written by the formulas here:
 // the fourth of a colour format.
 bool HasDirectAlpha(const AVPixFmtDescriptor& desc) {
@@ -307,6 +322,7 @@ void TFrameConverter::ToFrame(const TDeepImage& image, const TYCbCrCoding& codin
     const auto format = static_cast<AVPixelFormat>(frame.format);
     if (IsDirect(format)) {
         const AVPixFmtDescriptor& desc = Describe(format);
+        ClearSharedBytes(desc, frame);
         if (desc.flags & AV_PIX_FMT_FLAG_RGB)
             ImageToRgbFrame(image, desc, frame);
         else
