@@ -32,26 +32,6 @@ std::string Probe(const std::string& file, const std::string& entries) {
     return RunCommand("ffprobe -v error -show_entries " + entries + " -of default=noprint_wrappers=1 '" + file + "'");
 }
 
-int DifferingSamples16(const TDeepImage& a, const TDeepImage& b) {
-    EXPECT_EQ(a.Width(), b.Width());
-    EXPECT_EQ(a.Height(), b.Height());
-    int differing = 0;
-    for (int y = 0; y < a.Height(); ++y)
-        for (int i = 0; i < 3 * a.Width(); ++i)
-            differing += std::lround(std::clamp(a.Row(y)[i], 0.0f, 1.0f) * 65535.0) !=
-                         std::lround(std::clamp(b.Row(y)[i], 0.0f, 1.0f) * 65535.0);
-    return differing;
-}
-
-// The average PSNR (Y'CbCr) of two clips, by ffmpeg's psnr filter.
-double Psnr(const std::string& a, const std::string& b) {
-    const std::string log =
-        RunCommand("ffmpeg -nostdin -i '" + a + "' -i '" + b + "' -lavfi '[0:v][1:v]psnr' -f null - 2>&1");
-    std::smatch match;
-    if (!std::regex_search(log, match, std::regex("average:([0-9.inf]+)"))) return 0;
-    return match[1] == "inf" ? 1000 : std::stod(match[1]);
-}
-
 class CliClipTest : public CliTest {
 protected:
     void SetUp() override {

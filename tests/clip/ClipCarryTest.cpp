@@ -7,14 +7,14 @@
 #include <cstdint>
 #include <cstring>
 #include <filesystem>
+#include <fstream>
 #include <memory>
 
 #include "clip/ClipFile.h"
 #include "clip/ClipModule.h"
 #include "clip/ClipRender.h"
 #include "engine/LUT.h"
-#include "engine/LookControls.h"
-#include "tests/engine/TestImages.h"
+#include "formats/LutConvert.h"
 #include "tests/support/CarriedClips.h"
 
 namespace {
@@ -56,18 +56,16 @@ int AlphaDifferences(const std::string& file, const std::vector<std::uint16_t>& 
     return differing;
 }
 
-// The 33-point look of a random reference, as the window builds it.
-std::unique_ptr<TLUT> Look() {
-    TColorStats stats{};
-    ComputeColorStats(RandomImage(40, 30, 3), stats);
-    TLookPositions positions;
-    positions.Saturation = 150;
-    const TLookSettings settings = MakeLookSettings(stats, positions);
-    auto lut = std::make_unique<TLUT>();
-    lut->Kind = lkCube;
-    lut->CubeSize = 33;
-    BuildLookCube(settings, settings.Factors, *lut);
-    return lut;
+// A look that turns the colours round and squeezes them: a 2-point cube
+// file read as any LUT file is.
+std::unique_ptr<TLUT> Look(const std::string& fileName) {
+    std::ofstream cube(fileName);
+    cube << "LUT_3D_SIZE 2\n";
+    for (int b = 0; b < 2; ++b)
+        for (int g = 0; g < 2; ++g)
+            for (int r = 0; r < 2; ++r) cube << 0.1 + 0.8 * g << ' ' << 0.05 + 0.9 * b << ' ' << 0.2 + 0.7 * r << '\n';
+    cube.close();
+    return ReadLutFile(fileName);
 }
 
 // Frames of the 8-bit formats with alpha that clips come in carry the
@@ -125,7 +123,7 @@ TEST_F(ClipCarryTest, FieldOrderIsNamed) {
 // Grading changes the colours of a frame with alpha as those of the same
 // frame without it, on the 8-bit road and the deep one, and never its alpha.
 TEST_F(ClipCarryTest, GradingLeavesAlphaAlone) {
-    const std::unique_ptr<TLUT> lut = Look();
+    const std::unique_ptr<TLUT> lut = Look(Path("look.cube"));
     for (const char* format : {"yuva444p", "yuva444p16le"}) {
         const std::string file = Path(std::string(format) + ".mkv");
         ASSERT_TRUE(MakeAlphaClip(file, kWidth, kHeight, 1, format, "-c:v ffv1"));
