@@ -11,6 +11,7 @@
 #include "imageio/ImageFile.h"
 #include "tests/cli/CliHarness.h"
 #include "tests/cli/ClipGrading.h"
+#include "tests/cli/ClipLookTest.h"
 #include "tests/support/CarriedClips.h"
 
 namespace {
@@ -23,16 +24,8 @@ std::string StreamMd5(const std::string& file, int stream) {
                       " -f md5 - 2>&1");
 }
 
-class CliClipCarryTest : public CliTest {
+class CliClipCarryTest : public ClipLookTest {
 protected:
-    void SetUp() override {
-        CliTest::SetUp();
-        SaveImageFile(Path("ref.jpg"), MakeTestPicture(200, 150, 5));
-        const TCliRun look = Cli({"look", Path("ref.jpg"), "--profile", "8", "--saturation", "160", "--gain", "80",
-                                  "-o", Path("look.cube")});
-        ASSERT_EQ(look.Status, 0) << look.Err;
-        lut_ = ReadLutFile(Path("look.cube"));
-    }
     TCliRun Render(const std::string& clip, const std::string& output, const std::vector<std::string>& options = {}) {
         std::vector<std::string> arguments{"apply", Path("look.cube"), clip, "-o", output};
         arguments.insert(arguments.end(), options.begin(), options.end());
@@ -47,7 +40,6 @@ protected:
         for (const auto& entry : std::filesystem::directory_iterator(Dir()))
             EXPECT_FALSE(IsTemporaryFileName(entry.path().filename().string())) << entry.path();
     }
-    std::unique_ptr<TLUT> lut_;
 };
 
 // Renders of clips with alpha keep the pixel format and the alpha plane as

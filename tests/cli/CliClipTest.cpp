@@ -19,6 +19,7 @@
 #include "imageio/ImageFile.h"
 #include "tests/cli/CliHarness.h"
 #include "tests/cli/ClipGrading.h"
+#include "tests/cli/ClipLookTest.h"
 #include "tests/support/ClipMaking.h"
 
 namespace {
@@ -32,18 +33,7 @@ std::string Probe(const std::string& file, const std::string& entries) {
     return RunCommand("ffprobe -v error -show_entries " + entries + " -of default=noprint_wrappers=1 '" + file + "'");
 }
 
-class CliClipTest : public CliTest {
-protected:
-    void SetUp() override {
-        CliTest::SetUp();
-        SaveImageFile(Path("ref.jpg"), MakeTestPicture(200, 150, 5));
-        const TCliRun look = Cli({"look", Path("ref.jpg"), "--profile", "8", "--saturation", "160", "--gain", "80",
-                                  "-o", Path("look.cube")});
-        ASSERT_EQ(look.Status, 0) << look.Err;
-        lut_ = ReadLutFile(Path("look.cube"));
-    }
-    std::unique_ptr<TLUT> lut_;
-};
+class CliClipTest : public ClipLookTest {};
 
 // FFV1 10-bit 4:4:4 with PCM audio and chapters: every frame of the render
 // is the graded frame exactly, the audio packets are the source's, and the
