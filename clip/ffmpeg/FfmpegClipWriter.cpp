@@ -57,6 +57,13 @@ std::string KindName(AVMediaType type) {
     return name != nullptr ? name : "unknown";
 }
 
+// What a stream holds, for messages: its codec, or an attachment's file name.
+std::string ContentName(const AVStream& stream) {
+    if (stream.codecpar->codec_id != AV_CODEC_ID_NONE) return avcodec_get_name(stream.codecpar->codec_id);
+    const AVDictionaryEntry* file = av_dict_get(stream.metadata, "filename", nullptr, 0);
+    return file != nullptr ? std::string(file->value) : "no codec";
+}
+
 // A data stream of QuickTime timecode, which the muxer writes again from
 // the timecode the output is given.
 bool IsTimecodeTrack(const AVStream& stream) {
@@ -263,7 +270,7 @@ bool TFfmpegClipWriter::Carried(const AVStream& in) const {
     // The timecode track is written again from the timecode.
     if (IsTimecodeTrack(in) && !source_.Timecode().empty()) return false;
     const std::string stream = "the " + KindName(codec.codec_type) + " stream " + std::to_string(in.index) + " (" +
-                               avcodec_get_name(codec.codec_id) + ") of \"" + source_.Name() + "\"";
+                               ContentName(in) + ") of \"" + source_.Name() + "\"";
     const bool attachment = codec.codec_type == AVMEDIA_TYPE_ATTACHMENT;
     const bool held = attachment ? (out_->oformat->flags & AVFMT_NOFILE) == 0 &&
                                        std::string(out_->oformat->name).find("matroska") != std::string::npos

@@ -184,6 +184,34 @@ TEST_F(CliClipCarryTest, SecondVideoStreamIsCarriedOrRefused) {
     EXPECT_EQ(StreamMd5(Path("gop-whole.mkv"), 1), StreamMd5(longGop, 1));
 }
 
+// A cover picture is copied as it is; an attachment is copied into a
+// container that holds attachments and refused, naming its file, by one
+// that does not.
+TEST_F(CliClipCarryTest, CoverPicturesAndAttachmentsAreCarried) {
+    const std::string covered = Path("covered.mp4");
+    RunCommand("ffmpeg -nostdin -v error -f lavfi -i testsrc2=s=64x48:r=25 -i " + std::string(kClipPhoto) +
+               " -t 0.12 -map 0 -map 1 -c:v:0 libx264 -preset ultrafast -c:v:1 mjpeg -disposition:v:1 attached_pic '" +
+               covered + "'");
+    const std::string entries = "stream=index,codec_name:stream_disposition=attached_pic";
+    ASSERT_NE(ProbeEntries(covered, entries).find("attached_pic=1"), std::string::npos);
+    TCliRun run = Render(covered, Path("graded.mp4"), {"--in", "1"});
+    ASSERT_EQ(run.Status, 0) << run.Err;
+    EXPECT_EQ(ProbeEntries(Path("graded.mp4"), entries), ProbeEntries(covered, entries));
+    EXPECT_EQ(StreamMd5(Path("graded.mp4"), 1), StreamMd5(covered, 1));
+
+    WriteBytes(Path("notes.txt"), "shot notes\n");
+    const std::string attached = Path("attached.mkv");
+    RunCommand("ffmpeg -nostdin -v error -f lavfi -i testsrc2=s=64x48:r=25 -t 0.12 -c:v ffv1 -attach '" +
+               Path("notes.txt") + "' -metadata:s:t mimetype=text/plain '" + attached + "'");
+    run = Render(attached, Path("graded.mkv"));
+    ASSERT_EQ(run.Status, 0) << run.Err;
+    const std::string tags = "stream=index,codec_type:stream_tags=filename,mimetype";
+    EXPECT_NE(ProbeEntries(attached, tags).find("notes.txt"), std::string::npos);
+    EXPECT_EQ(ProbeEntries(Path("graded.mkv"), tags), ProbeEntries(attached, tags));
+    ExpectRefused(Render(attached, Path("graded.mov")), Path("graded.mov"),
+                  "the attachment stream 1 (notes.txt) of \"" + attached + "\" cannot be carried in this container");
+}
+
 // Subtitles are copied where the container holds them and refused, naming
 // the stream, where it does not.
 TEST_F(CliClipCarryTest, SubtitlesAreCarriedOrRefused) {
