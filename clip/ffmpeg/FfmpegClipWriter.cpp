@@ -126,7 +126,7 @@ TFfmpegClipWriter::TFfmpegClipWriter(int sourceFd, const std::string& sourceName
                                   : INT64_MAX;
     OpenEncoder();
     AddVideoStream();
-    AddAudioStreams();
+    AddCopiedStreams();
     CopyChapters();
     WriteHeader();
 }
@@ -243,7 +243,7 @@ void TFfmpegClipWriter::CopySideData(const AVStream& from, AVStream& to) {
     }
 }
 
-void TFfmpegClipWriter::AddAudioStreams() {
+void TFfmpegClipWriter::AddCopiedStreams() {
     AVFormatContext& format = *source_.Format();
     streamMap_.assign(format.nb_streams, -1);
     for (unsigned i = 0; i < format.nb_streams; ++i) {

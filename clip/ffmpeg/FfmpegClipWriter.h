@@ -25,7 +25,7 @@ private:
     // video: audio, a second video stream, subtitles, attachments. EError
     // naming the stream for one the container cannot hold (or one that
     // cannot be cut to the range), so that no stream is left out unsaid.
-    void AddAudioStreams();
+    void AddCopiedStreams();
     // Whether the source stream is copied (false for the timecode track,
     // which the timecode gives again).
     bool Carried(const AVStream& in) const;
