@@ -1,14 +1,9 @@
-#include <cmath>
+#include <cstdlib>
 #include <filesystem>
-#include <memory>
-#include <regex>
 
 #include "clip/ClipFile.h"
 #include "clip/ClipRender.h"
-#include "engine/LUT.h"
 #include "fileio/AtomicFile.h"
-#include "formats/LutConvert.h"
-#include "imageio/ImageFile.h"
 #include "tests/cli/CliHarness.h"
 #include "tests/cli/ClipGrading.h"
 #include "tests/cli/ClipLookTest.h"
