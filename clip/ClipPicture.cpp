@@ -17,6 +17,10 @@ inline std::uint8_t Level8(float value) { return static_cast<std::uint8_t>(Clamp
 
 TImage ClipFrameToImage(const TDeepImage& frame) {
     if (frame.HasAlpha()) return DeepToImage(frame);
+    return ClipFrameColours(frame);
+}
+
+TImage ClipFrameColours(const TDeepImage& frame) {
     TImage result(frame.Width(), frame.Height());
     const int width = frame.Width();
     ParallelFor(frame.Height(), kMinRowsPerSlice, [&](int begin, int end) {
@@ -32,6 +36,18 @@ TImage ClipFrameToImage(const TDeepImage& frame) {
         }
     });
     return result;
+}
+
+void PutClipFrameColours(const TImage& picture, TDeepImage& frame) {
+    const int width = frame.Width();
+    ParallelFor(frame.Height(), kMinRowsPerSlice, [&](int begin, int end) {
+        for (int y = begin; y < end; ++y) {
+            const std::uint8_t* p = picture.Row(y);
+            float* q = frame.Row(y);
+            for (int x = 0; x < width; ++x, p += 3, q += 3)
+                for (int c = 0; c < 3; ++c) q[c] = static_cast<float>(p[2 - c] / 255.0);
+        }
+    });
 }
 
 TImage ClipFramePreview(const TDeepImage& frame, int boxWidth, int boxHeight) {

@@ -188,11 +188,10 @@ void GradeClipFrame(const TLUT& lut, TDeepImage& frame, const TFootageConversion
         GradeDeepImage(lut, frame);
         return;
     }
-    TImage picture = ClipFrameToImage(frame);
+    // The colours go through the 24-bit picture; alpha stays in the frame.
+    TImage picture = ClipFrameColours(frame);
     GradePicture(lut, picture, footage);
-    const TPictureDepth depth = frame.Depth;
-    frame = DeepFromImage(picture, depth.Format);
-    frame.Depth = depth;
+    PutClipFrameColours(picture, frame);
 }
 
 void RenderClip(const std::string& input, const TClipRenderSettings& settings, const TFrameGrader& grade,

@@ -25,5 +25,5 @@ void RenderClip(const std::string& input, const TClipRenderSettings& settings, c
 // Grades a clip frame with a LUT on its own road: frames of more than 8
 // bits at float precision (as GradeDeepImage), 8-bit frames as a 24-bit
 // picture (as GradePicture, converted from the footage first where given;
-// EError for footage with a deeper frame).
+// EError for footage with a deeper frame). Alpha is never touched.
 void GradeClipFrame(const TLUT& lut, TDeepImage& frame, const TFootageConversion* footage = nullptr);

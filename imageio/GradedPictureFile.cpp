@@ -1,5 +1,6 @@
 #include "imageio/GradedPictureFile.h"
 
+#include <cstring>
 #include <exception>
 #include <filesystem>
 
@@ -48,6 +49,25 @@ void GradeEightBitInto(const std::string& output, TImage picture, const TColourP
 // The output is written at more than 8 bits whatever the picture's depth
 // (an 8-bit picture written as .png stays 8-bit).
 bool WrittenDeep(const std::string& output) { return IsDeepOutputName(output) && IsDeepPictureName(output); }
+
+// The colours of a picture with alpha graded through their 24-bit picture,
+// as an 8-bit frame is, and written at 8 bits with the picture's alpha
+// untouched.
+void GradeEightBitWithAlphaInto(const std::string& output, const TDeepImage& frame, const TLUT& lut,
+                                const TFootageConversion* footage) {
+    TDeepImage colours(frame.Width(), frame.Height(), false);
+    const std::size_t rowBytes = sizeof(float) * 3 * static_cast<std::size_t>(frame.Width());
+    for (int y = 0; y < frame.Height(); ++y) std::memcpy(colours.Row(y), frame.Row(y), rowBytes);
+    TImage picture = DeepToImage(colours);
+    GradePicture(lut, picture, footage);
+    const TDeepImage graded = DeepFromImage(picture, "png");
+    TDeepImage result(frame.Width(), frame.Height(), true);
+    for (int y = 0; y < frame.Height(); ++y) {
+        std::memcpy(result.Row(y), graded.Row(y), rowBytes);
+        std::memcpy(result.AlphaRow(y), frame.AlphaRow(y), rowBytes / 3);
+    }
+    SaveDeepImageFile(output, result, OutputDepthFor(output, graded.Depth));
+}
 
 }  // namespace
 
@@ -139,6 +159,11 @@ bool ClipFrameTakesFootage(const TDeepImage& frame, const std::string& output) {
 
 void GradeClipFrameInto(const std::string& output, TDeepImage frame, const std::string& clipName, const TLUT& lut,
                         const TFootageConversion* footage) {
+    if (!WrittenDeep(output) && frame.HasAlpha() && IsDeepOutputName(output) &&
+        (frame.Depth.Bits <= 8 || footage != nullptr)) {
+        GradeEightBitWithAlphaInto(output, frame, lut, footage);
+        return;
+    }
     if (!WrittenDeep(output) && (frame.Depth.Bits <= 8 || footage != nullptr)) {
         TImage picture = DeepToImage(frame);
         GradePicture(lut, picture, footage);

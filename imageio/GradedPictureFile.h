@@ -63,7 +63,10 @@ void GradeDeepPictureInto(const std::string& output, TDeepImage picture, const T
 // 8-bit type through its 24-bit picture, any other at full precision, at
 // the frame's depth or the extension's. With footage the frame is converted
 // from it through its 24-bit picture, as the window shows it, and written
-// at 8 bits only (EError naming clipName for another type).
+// at 8 bits only (EError naming clipName for another type). A frame with
+// alpha keeps it in a type that holds it (PNG, TIFF, OpenEXR, DPX): an
+// 8-bit one is written as an 8-bit PNG with alpha, its colours graded as
+// above; JPEG and BMP take it laid on white.
 void GradeClipFrameInto(const std::string& output, TDeepImage frame, const std::string& clipName, const TLUT& lut,
                         const TFootageConversion* footage = nullptr);
 // Whether the command line converts the frame from a footage: only an 8-bit

@@ -16,6 +16,19 @@ constexpr long long kMaxPixels = 400LL * 1000 * 1000;
 
 }  // namespace
 
+std::string FieldOrderName(AVFieldOrder order) {
+    switch (order) {
+        case AV_FIELD_TT:
+        case AV_FIELD_TB:
+            return "top first";
+        case AV_FIELD_BB:
+        case AV_FIELD_BT:
+            return "bottom first";
+        default:
+            return "";
+    }
+}
+
 AVRational RateOf(const AVStream& stream) {
     if (stream.avg_frame_rate.num > 0 && stream.avg_frame_rate.den > 0) return stream.avg_frame_rate;
     if (stream.r_frame_rate.num > 0 && stream.r_frame_rate.den > 0) return stream.r_frame_rate;
@@ -69,6 +82,8 @@ TFfmpegClipReader::TFfmpegClipReader(int fd, const std::string& fileName) : inpu
     info_.PixelFormat = av_get_pix_fmt_name(format);
     info_.Colour = IsRgbFormat(format) ? "RGB" : coding_.Description();
     info_.StartTimecode = input_.Timecode();
+    info_.FieldOrder = FieldOrderName(parameters.field_order);
+    info_.HasAlpha = FormatHasAlpha(format);
     declaredCount_ = stream.nb_frames > 0;
     if (declaredCount_)
         info_.Frames = stream.nb_frames;

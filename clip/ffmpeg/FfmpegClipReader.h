@@ -43,3 +43,7 @@ private:
 
 // The stream's frame rate: its average, else its base rate, else 25.
 AVRational RateOf(const AVStream& stream);
+// How a stream's frames are stored, as TClipInfo::FieldOrder names it: ""
+// for progressive (or unknown) frames, else "top first" or "bottom first",
+// the field stored first (as the library's own tools take TB and BT).
+std::string FieldOrderName(AVFieldOrder order);

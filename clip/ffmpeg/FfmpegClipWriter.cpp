@@ -10,6 +10,7 @@ extern "C" {
 #include <sys/stat.h>
 #include <unistd.h>
 #include <cerrno>
+#include <cstring>
 
 #include "clip/ffmpeg/FfmpegClipReader.h"
 #include "clip/ffmpeg/FfmpegPartRecord.h"
@@ -43,7 +44,31 @@ AVPixelFormat ChooseFormat(const AVCodec& codec, AVPixelFormat source) {
     if (codec.pix_fmts == nullptr) return source;
     for (const AVPixelFormat* format = codec.pix_fmts; *format != AV_PIX_FMT_NONE; ++format)
         if (*format == source) return source;
-    return avcodec_find_best_pix_fmt_of_list(codec.pix_fmts, source, 0, nullptr);
+    // Losing the alpha channel counts against a format when the source has one.
+    return avcodec_find_best_pix_fmt_of_list(codec.pix_fmts, source, FormatHasAlpha(source) ? 1 : 0, nullptr);
+}
+
+bool IsInterlaced(AVFieldOrder order) {
+    return order == AV_FIELD_TT || order == AV_FIELD_BB || order == AV_FIELD_TB || order == AV_FIELD_BT;
+}
+
+// The stream kind as messages name it.
+std::string KindName(AVMediaType type) {
+    const char* name = av_get_media_type_string(type);
+    return name != nullptr ? name : "unknown";
+}
+
+// What a stream holds, for messages: its codec, or an attachment's file name.
+std::string ContentName(const AVStream& stream) {
+    if (stream.codecpar->codec_id != AV_CODEC_ID_NONE) return avcodec_get_name(stream.codecpar->codec_id);
+    const AVDictionaryEntry* file = av_dict_get(stream.metadata, "filename", nullptr, 0);
+    return file != nullptr ? std::string(file->value) : "no codec";
+}
+
+// A data stream of QuickTime timecode, which the muxer writes again from
+// the timecode the output is given.
+bool IsTimecodeTrack(const AVStream& stream) {
+    return stream.codecpar->codec_type == AVMEDIA_TYPE_DATA && stream.codecpar->codec_tag == MKTAG('t', 'm', 'c', 'd');
 }
 
 }  // namespace
@@ -102,7 +127,7 @@ TFfmpegClipWriter::TFfmpegClipWriter(int sourceFd, const std::string& sourceName
                                   : INT64_MAX;
     OpenEncoder();
     AddVideoStream();
-    AddAudioStreams();
+    AddCopiedStreams();
     CopyChapters();
     if (settings_.In > 0 || settings_.Out >= 0) RecordRange(sourceFd);
     WriteHeader();
@@ -149,6 +174,9 @@ void TFfmpegClipWriter::OpenEncoder() {
     const AVStream& video = *source_.Video();
     const auto sourceFormat = static_cast<AVPixelFormat>(source.format);
     encoder_->pix_fmt = ChooseFormat(*codec_, sourceFormat);
+    if (FormatHasAlpha(sourceFormat) && !FormatHasAlpha(encoder_->pix_fmt))
+        throw EError("\"" + outputName_ + "\": the encoder " + codec_->name + " cannot write the alpha channel of \"" +
+                     source_.Name() + "\"; choose one that can with --codec (prores_ks, ffv1, qtrle or png)");
     encoder_->width = source.width;
     encoder_->height = source.height;
     encoder_->time_base = video.time_base;
@@ -160,6 +188,8 @@ void TFfmpegClipWriter::OpenEncoder() {
     encoder_->colorspace = source.color_space;
     encoder_->chroma_sample_location = source.chroma_location;
     encoder_->field_order = source.field_order;
+    // Interlaced frames are coded as fields again, in the source's order.
+    if (IsInterlaced(source.field_order)) encoder_->flags |= AV_CODEC_FLAG_INTERLACED_DCT | AV_CODEC_FLAG_INTERLACED_ME;
     encoder_->thread_count = 0;
     if (out_->oformat->flags & AVFMT_GLOBALHEADER) encoder_->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
 
@@ -196,6 +226,7 @@ void TFfmpegClipWriter::AddVideoStream() {
     video_->r_frame_rate = source.r_frame_rate;
     video_->sample_aspect_ratio = source.sample_aspect_ratio;
     video_->disposition = source.disposition;
+    CopySideData(source, *video_);
     av_dict_copy(&video_->metadata, source.metadata, 0);
     av_dict_copy(&out_->metadata, source_.Format()->metadata, 0);
     const std::string timecode = ShiftedTimecode();
@@ -214,12 +245,23 @@ std::string TFfmpegClipWriter::ShiftedTimecode() const {
     return av_timecode_make_string(&timecode, text, static_cast<int>(settings_.In));
 }
 
-void TFfmpegClipWriter::AddAudioStreams() {
+void TFfmpegClipWriter::CopySideData(const AVStream& from, AVStream& to) {
+    for (int i = 0; i < from.nb_side_data; ++i) {
+        const AVPacketSideData& data = from.side_data[i];
+        // The encoder states its own buffer and rate needs.
+        if (data.type == AV_PKT_DATA_CPB_PROPERTIES) continue;
+        std::uint8_t* copy = av_stream_new_side_data(&to, data.type, data.size);
+        if (copy == nullptr) throw EError("\"" + outputName_ + "\": out of memory");
+        std::memcpy(copy, data.data, data.size);
+    }
+}
+
+void TFfmpegClipWriter::AddCopiedStreams() {
     AVFormatContext& format = *source_.Format();
     streamMap_.assign(format.nb_streams, -1);
     for (unsigned i = 0; i < format.nb_streams; ++i) {
         AVStream* in = format.streams[i];
-        if (in->codecpar->codec_type != AVMEDIA_TYPE_AUDIO) {
+        if (static_cast<int>(i) == source_.VideoIndex() || !Carried(*in)) {
             in->discard = AVDISCARD_ALL;
             continue;
         }
@@ -230,8 +272,31 @@ void TFfmpegClipWriter::AddAudioStreams() {
         copy->time_base = in->time_base;
         copy->disposition = in->disposition;
         av_dict_copy(&copy->metadata, in->metadata, 0);
+        CopySideData(*in, *copy);
         streamMap_[i] = copy->index;
     }
+}
+
+bool TFfmpegClipWriter::Carried(const AVStream& in) const {
+    const AVCodecParameters& codec = *in.codecpar;
+    if (codec.codec_type == AVMEDIA_TYPE_AUDIO) return true;
+    // The timecode track is written again from the timecode.
+    if (IsTimecodeTrack(in) && !source_.Timecode().empty()) return false;
+    const std::string stream = "the " + KindName(codec.codec_type) + " stream " + std::to_string(in.index) + " (" +
+                               ContentName(in) + ") of \"" + source_.Name() + "\"";
+    const bool attachment = codec.codec_type == AVMEDIA_TYPE_ATTACHMENT;
+    const bool held = attachment ? (out_->oformat->flags & AVFMT_NOFILE) == 0 &&
+                                       std::string(out_->oformat->name).find("matroska") != std::string::npos
+                                 : avformat_query_codec(out_->oformat, codec.codec_id, FF_COMPLIANCE_NORMAL) == 1;
+    if (!held || codec.codec_type == AVMEDIA_TYPE_UNKNOWN || codec.codec_type == AVMEDIA_TYPE_DATA)
+        throw EError("\"" + outputName_ + "\": " + stream + " cannot be carried in this container");
+    const AVCodecDescriptor* descriptor = avcodec_descriptor_get(codec.codec_id);
+    const bool ranged = settings_.In > 0 || settings_.Out >= 0;
+    if (ranged && codec.codec_type == AVMEDIA_TYPE_VIDEO && !(in.disposition & AV_DISPOSITION_ATTACHED_PIC) &&
+        (descriptor == nullptr || (descriptor->props & AV_CODEC_PROP_INTRA_ONLY) == 0))
+        throw EError("\"" + outputName_ + "\": " + stream +
+                     " cannot be cut to the range asked for, as its frames depend on each other");
+    return true;
 }
 
 void TFfmpegClipWriter::CopyChapters() { CopyChapters(*source_.Format(), *out_, shiftTime_, endTime_, outputName_); }
@@ -260,6 +325,22 @@ void TFfmpegClipWriter::CopyChapters(const AVFormatContext& format, AVFormatCont
 void TFfmpegClipWriter::WriteHeader() {
     const int status = avformat_write_header(out_, nullptr);
     if (status < 0) RaiseClipError(outputName_, "the clip cannot be written", status);
+    WriteAttachedPictures();
+}
+
+void TFfmpegClipWriter::WriteAttachedPictures() {
+    const AVFormatContext& format = *source_.Format();
+    for (unsigned i = 0; i < format.nb_streams; ++i) {
+        const AVStream& in = *format.streams[i];
+        if (streamMap_[i] < 0 || !(in.disposition & AV_DISPOSITION_ATTACHED_PIC) || in.attached_pic.size <= 0) continue;
+        AVPacket* picture = av_packet_clone(&in.attached_pic);
+        if (picture == nullptr) throw EError("\"" + outputName_ + "\": out of memory");
+        picture->stream_index = streamMap_[i];
+        picture->pos = -1;
+        const int written = av_interleaved_write_frame(out_, picture);
+        av_packet_free(&picture);
+        if (written < 0) RaiseClipError(outputName_, "the clip's cover picture cannot be written", written);
+    }
 }
 
 void TFfmpegClipWriter::Write(const TDeepImage& image, std::int64_t number) {
@@ -281,9 +362,16 @@ void TFfmpegClipWriter::Write(const TDeepImage& image, std::int64_t number) {
     frame_->colorspace = encoder_->colorspace;
     frame_->color_primaries = encoder_->color_primaries;
     frame_->color_trc = encoder_->color_trc;
+    MarkFields(*frame_);
     const int status = avcodec_send_frame(encoder_, frame_);
     if (status < 0) RaiseClipError(outputName_, "frame " + std::to_string(number) + " cannot be encoded", status);
     WritePackets();
+}
+
+void TFfmpegClipWriter::MarkFields(AVFrame& frame) const {
+    const AVFieldOrder order = encoder_->field_order;
+    frame.interlaced_frame = IsInterlaced(order) ? 1 : 0;
+    frame.top_field_first = order == AV_FIELD_TT || order == AV_FIELD_TB ? 1 : 0;
 }
 
 void TFfmpegClipWriter::WritePackets() {
@@ -309,7 +397,9 @@ void TFfmpegClipWriter::CopyAudioUntil(std::int64_t until) {
                 return;
             }
             if (status < 0) RaiseClipError(source_.Name(), "its audio cannot be read", status);
-            if (streamMap_[audio_->stream_index] < 0) {
+            // A cover picture was written with the header.
+            if (streamMap_[audio_->stream_index] < 0 ||
+                (source_.Format()->streams[audio_->stream_index]->disposition & AV_DISPOSITION_ATTACHED_PIC)) {
                 av_packet_unref(audio_);
                 continue;
             }
@@ -318,7 +408,10 @@ void TFfmpegClipWriter::CopyAudioUntil(std::int64_t until) {
         const AVStream& in = *source_.Format()->streams[audio_->stream_index];
         const std::int64_t stamp = audio_->pts != AV_NOPTS_VALUE ? audio_->pts : audio_->dts;
         const std::int64_t time = stamp == AV_NOPTS_VALUE ? 0 : av_rescale_q(stamp, in.time_base, AV_TIME_BASE_Q);
-        if (time >= until) return;
+        // Packets go out in decoding order (a copied video stream's differs).
+        const std::int64_t order =
+            audio_->dts != AV_NOPTS_VALUE ? av_rescale_q(audio_->dts, in.time_base, AV_TIME_BASE_Q) : time;
+        if (order >= until) return;
         audioHeld_ = false;
         if (time < shiftTime_ || time >= endTime_) {
             av_packet_unref(audio_);

@@ -7,8 +7,9 @@
 
 // Writes a graded clip: the video encoded in the source's codec family (or
 // the encoder asked for), with the source's frame size, rate, time base,
-// pixel format and colour tags; the audio streams' packets, the timecode and
-// the chapters copied from a demuxer of its own over the source.
+// pixel format, colour tags, field order and side data; the packets of every
+// other stream (audio, video, subtitles), the timecode and the chapters
+// copied from a demuxer of its own over the source.
 class TFfmpegClipWriter final : public TClipWriter {
 public:
     TFfmpegClipWriter(int sourceFd, const std::string& sourceName, const TClipRenderSettings& settings, int out);
@@ -31,11 +32,24 @@ public:
 private:
     void OpenEncoder();
     void AddVideoStream();
-    void AddAudioStreams();
+    // Adds a stream copied from the source for every stream besides the
+    // video: audio, a second video stream, subtitles, attachments. EError
+    // naming the stream for one the container cannot hold (or one that
+    // cannot be cut to the range), so that no stream is left out unsaid.
+    void AddCopiedStreams();
+    // Whether the source stream is copied (false for the timecode track,
+    // which the timecode gives again).
+    bool Carried(const AVStream& in) const;
+    // Copies the stream's side data (the display matrix of a rotated clip,
+    // mastering display, stereo 3D, ...), except what an encoder states.
+    void CopySideData(const AVStream& from, AVStream& to);
     void CopyChapters();
     // A render over a range records it and its source, so parts can be joined.
     void RecordRange(int sourceFd);
     void WriteHeader();
+    void WriteAttachedPictures();
+    // Marks a frame as interlaced, in the field order of the encoder.
+    void MarkFields(AVFrame& frame) const;
     // Writes the encoder's packets; with `flushing` the encoder is emptied.
     void WritePackets();
     // Copies the audio packets that start before `until` (AV_TIME_BASE units).

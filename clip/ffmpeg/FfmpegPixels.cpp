@@ -199,13 +199,64 @@ void ImageToYuvFrame(const TDeepImage& image, const AVPixFmtDescriptor& desc, co
                 [&](int begin, int end) { ImageToYuvRows(image, desc, coding, begin, end, frame); });
 }
 
+// The library writes a component of 8 bits or less that shares its bytes
+// with others by setting its bits over what the bytes hold, so the planes of
+// such formats are cleared before a picture is written into them (a frame
+// made writable holds a copy of the last frame).
+void ClearSharedBytes(const AVPixFmtDescriptor& desc, AVFrame& frame) {
+    bool shared = false;
+    for (int c = 0; c < desc.nb_components; ++c)
+        shared = shared || (!IsPlainPlane(desc, c) && desc.comp[c].shift + desc.comp[c].depth <= 8);
+    if (!shared) return;
+    for (int plane = 0; plane < 4 && frame.data[plane] != nullptr; ++plane) {
+        const int rows = plane == 1 || plane == 2 ? ChromaHeight(desc, frame.height) : frame.height;
+        std::memset(frame.data[plane], 0, static_cast<std::size_t>(frame.linesize[plane]) * rows);
+    }
+}
+
+// The format's alpha component, read and written by the formulas here:
+// the fourth of a colour format.
+bool HasDirectAlpha(const AVPixFmtDescriptor& desc) {
+    return (desc.flags & AV_PIX_FMT_FLAG_ALPHA) && desc.nb_components == 4;
+}
+
 // Alpha, where the format has it, is opaque.
 void FillAlpha(const AVPixFmtDescriptor& desc, AVFrame& frame) {
-    if (!(desc.flags & AV_PIX_FMT_FLAG_ALPHA) || desc.nb_components < 4) return;
+    if (!HasDirectAlpha(desc)) return;
     const int c = desc.nb_components - 1;
     std::vector<std::uint16_t> opaque(static_cast<std::size_t>(frame.width),
                                       static_cast<std::uint16_t>((1 << desc.comp[c].depth) - 1));
     for (int y = 0; y < frame.height; ++y) StoreRow(frame, desc, c, y, frame.width, opaque.data());
+}
+
+// The frame's alpha samples into the image's alpha rows, at full scale 1.
+void AlphaToImage(const AVFrame& frame, const AVPixFmtDescriptor& desc, TDeepImage& image) {
+    const int width = frame.width;
+    const double top = std::ldexp(1.0, desc.comp[3].depth) - 1;
+    std::vector<std::uint16_t> samples(static_cast<std::size_t>(width));
+    for (int y = 0; y < frame.height; ++y) {
+        FetchRow(frame, desc, 3, y, width, samples.data());
+        float* row = image.AlphaRow(y);
+        for (int x = 0; x < width; ++x) row[x] = static_cast<float>(samples[x] / top);
+    }
+}
+
+// The image's alpha rows into the frame's alpha samples, rounded to the
+// nearest; an image without alpha is opaque.
+void ImageToAlpha(const TDeepImage& image, const AVPixFmtDescriptor& desc, AVFrame& frame) {
+    if (!HasDirectAlpha(desc)) return;
+    if (!image.HasAlpha()) return FillAlpha(desc, frame);
+    const int width = frame.width;
+    const double top = std::ldexp(1.0, desc.comp[3].depth) - 1;
+    std::vector<std::uint16_t> samples(static_cast<std::size_t>(width));
+    for (int y = 0; y < frame.height; ++y) {
+        const float* row = image.AlphaRow(y);
+        for (int x = 0; x < width; ++x) {
+            const double value = row[x] * top;
+            samples[x] = static_cast<std::uint16_t>(value > 0 ? std::lround(std::min(value, top)) : 0);
+        }
+        StoreRow(frame, desc, 3, y, width, samples.data());
+    }
 }
 
 struct TFrameHolder {
@@ -223,6 +274,8 @@ void AllocateFrame(AVFrame& frame, AVPixelFormat format, int width, int height) 
 }  // namespace
 
 int FormatBits(AVPixelFormat format) { return Describe(format).comp[0].depth; }
+
+bool FormatHasAlpha(AVPixelFormat format) { return (Describe(format).flags & AV_PIX_FMT_FLAG_ALPHA) != 0; }
 
 bool IsRgbFormat(AVPixelFormat format) {
     return (Describe(format).flags & AV_PIX_FMT_FLAG_RGB) != 0 || !IsDirect(format);
@@ -254,44 +307,53 @@ TFrameConverter::~TFrameConverter() {
 }
 
 void TFrameConverter::ToImage(const AVFrame& frame, const TYCbCrCoding& coding, TDeepImage& image) {
-    if (image.Width() != frame.width || image.Height() != frame.height || image.HasAlpha() || image.Row(0) == nullptr)
-        image = TDeepImage(frame.width, frame.height, false);
     const auto format = static_cast<AVPixelFormat>(frame.format);
+    const bool alpha = FormatHasAlpha(format);
+    if (image.Width() != frame.width || image.Height() != frame.height || image.HasAlpha() != alpha ||
+        image.Row(0) == nullptr)
+        image = TDeepImage(frame.width, frame.height, alpha);
     if (IsDirect(format)) {
         const AVPixFmtDescriptor& desc = Describe(format);
         if (desc.flags & AV_PIX_FMT_FLAG_RGB)
             RgbFrameToImage(frame, desc, image);
         else
             YuvFrameToImage(frame, desc, coding, image);
+        if (alpha) AlphaToImage(frame, desc, image);
         return;
     }
-    reader_ = sws_getCachedContext(reader_, frame.width, frame.height, format, frame.width, frame.height,
-                                   AV_PIX_FMT_GBRP16, kSwsFlags, nullptr, nullptr, nullptr);
+    // Formats read through libswscale keep their alpha in a fourth plane.
+    const AVPixelFormat wide = alpha ? AV_PIX_FMT_GBRAP16 : AV_PIX_FMT_GBRP16;
+    reader_ = sws_getCachedContext(reader_, frame.width, frame.height, format, frame.width, frame.height, wide,
+                                   kSwsFlags, nullptr, nullptr, nullptr);
     if (reader_ == nullptr)
         throw EError(std::string("frames in the pixel format ") + av_get_pix_fmt_name(format) + " cannot be converted");
     TFrameHolder rgb;
-    AllocateFrame(*rgb.Frame, AV_PIX_FMT_GBRP16, frame.width, frame.height);
+    AllocateFrame(*rgb.Frame, wide, frame.width, frame.height);
     sws_scale(reader_, frame.data, frame.linesize, 0, frame.height, rgb.Frame->data, rgb.Frame->linesize);
-    RgbFrameToImage(*rgb.Frame, Describe(AV_PIX_FMT_GBRP16), image);
+    RgbFrameToImage(*rgb.Frame, Describe(wide), image);
+    if (alpha) AlphaToImage(*rgb.Frame, Describe(wide), image);
 }
 
 void TFrameConverter::ToFrame(const TDeepImage& image, const TYCbCrCoding& coding, AVFrame& frame) {
     const auto format = static_cast<AVPixelFormat>(frame.format);
     if (IsDirect(format)) {
         const AVPixFmtDescriptor& desc = Describe(format);
+        ClearSharedBytes(desc, frame);
         if (desc.flags & AV_PIX_FMT_FLAG_RGB)
             ImageToRgbFrame(image, desc, frame);
         else
             ImageToYuvFrame(image, desc, coding, frame);
-        FillAlpha(desc, frame);
+        ImageToAlpha(image, desc, frame);
         return;
     }
-    writer_ = sws_getCachedContext(writer_, frame.width, frame.height, AV_PIX_FMT_GBRP16, frame.width, frame.height,
-                                   format, kSwsFlags, nullptr, nullptr, nullptr);
+    const AVPixelFormat wide = FormatHasAlpha(format) ? AV_PIX_FMT_GBRAP16 : AV_PIX_FMT_GBRP16;
+    writer_ = sws_getCachedContext(writer_, frame.width, frame.height, wide, frame.width, frame.height, format,
+                                   kSwsFlags, nullptr, nullptr, nullptr);
     if (writer_ == nullptr)
         throw EError(std::string("frames in the pixel format ") + av_get_pix_fmt_name(format) + " cannot be written");
     TFrameHolder rgb;
-    AllocateFrame(*rgb.Frame, AV_PIX_FMT_GBRP16, frame.width, frame.height);
-    ImageToRgbFrame(image, Describe(AV_PIX_FMT_GBRP16), *rgb.Frame);
+    AllocateFrame(*rgb.Frame, wide, frame.width, frame.height);
+    ImageToRgbFrame(image, Describe(wide), *rgb.Frame);
+    ImageToAlpha(image, Describe(wide), *rgb.Frame);
     sws_scale(writer_, rgb.Frame->data, rgb.Frame->linesize, 0, frame.height, frame.data, frame.linesize);
 }

@@ -13,10 +13,15 @@ struct SwsContext;
 // repeated over the pixels it covers on the way in and averaged over them
 // on the way out, so a picture read and written back is unchanged. RGB
 // formats are only scaled. Formats neither road reads directly (palettes,
-// bit streams, Bayer, floats, XYZ) go through libswscale to 16-bit RGB.
+// bit streams, Bayer, floats, XYZ) go through libswscale to 16-bit RGB
+// (with alpha where they have it).
 
 // The sample depth of a pixel format.
 int FormatBits(AVPixelFormat format);
+// Whether the format holds an alpha channel; frames read from it give
+// pictures with alpha, and a picture's alpha is written into it (a picture
+// without alpha as opaque).
+bool FormatHasAlpha(AVPixelFormat format);
 // Whether the format holds RGB rather than Y'CbCr.
 bool IsRgbFormat(AVPixelFormat format);
 

@@ -20,6 +20,7 @@
 #include "imageio/ImageFile.h"
 #include "tests/app/FakeDialogs.h"
 #include "tests/app/SavedFiles.h"
+#include "tests/support/CarriedClips.h"
 #include "tests/support/ClipMaking.h"
 
 // "Save Graded Image": the name's extension chooses the writer, the file is
@@ -165,6 +166,22 @@ TEST_F(SaveGradedImageTest, ATenBitClipFrameIsOfferedItsDepth) {
     OpenPreview(eightBit);
     EXPECT_TRUE(SameFiles(SaveAs("eight.png"), CliGrade(eightBit, "cli-eight.png")));
     EXPECT_TRUE(dialogs.LastSaveFilter.startsWith("Jpeg Files|")) << dialogs.LastSaveFilter.toStdString();
+}
+
+// A frame of a clip with alpha saved as PNG keeps its alpha, as the
+// command line's grade writes it.
+TEST_F(SaveGradedImageTest, AClipFrameKeepsItsAlpha) {
+    const QString clip = Path("matte.mov");
+    ASSERT_TRUE(MakeAlphaClip(clip.toStdString(), 64, 48, 2, "argb", "-c:v qtrle"));
+    OpenPreview(clip);
+    ChooseMeadow();
+    const QString png = SaveAs("window.png");
+    EXPECT_EQ(Identify(png), "PNG 8");
+    std::vector<std::uint16_t> first = FfmpegAlphaPlanes(clip.toStdString());
+    ASSERT_EQ(first.size(), 2u * 64 * 48);
+    first.resize(64 * 48);
+    EXPECT_EQ(FfmpegAlphaPlanes(png.toStdString()), first);
+    EXPECT_TRUE(SameFiles(png, CliGrade(clip, "cli.png")));
 }
 
 TEST_F(SaveGradedImageTest, NothingToSaveBeforeAFrameIsShown) {

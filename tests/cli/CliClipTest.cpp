@@ -19,6 +19,7 @@
 #include "imageio/ImageFile.h"
 #include "tests/cli/CliHarness.h"
 #include "tests/cli/ClipGrading.h"
+#include "tests/cli/ClipLookTest.h"
 #include "tests/support/ClipMaking.h"
 
 namespace {
@@ -32,38 +33,7 @@ std::string Probe(const std::string& file, const std::string& entries) {
     return RunCommand("ffprobe -v error -show_entries " + entries + " -of default=noprint_wrappers=1 '" + file + "'");
 }
 
-int DifferingSamples16(const TDeepImage& a, const TDeepImage& b) {
-    EXPECT_EQ(a.Width(), b.Width());
-    EXPECT_EQ(a.Height(), b.Height());
-    int differing = 0;
-    for (int y = 0; y < a.Height(); ++y)
-        for (int i = 0; i < 3 * a.Width(); ++i)
-            differing += std::lround(std::clamp(a.Row(y)[i], 0.0f, 1.0f) * 65535.0) !=
-                         std::lround(std::clamp(b.Row(y)[i], 0.0f, 1.0f) * 65535.0);
-    return differing;
-}
-
-// The average PSNR (Y'CbCr) of two clips, by ffmpeg's psnr filter.
-double Psnr(const std::string& a, const std::string& b) {
-    const std::string log =
-        RunCommand("ffmpeg -nostdin -i '" + a + "' -i '" + b + "' -lavfi '[0:v][1:v]psnr' -f null - 2>&1");
-    std::smatch match;
-    if (!std::regex_search(log, match, std::regex("average:([0-9.inf]+)"))) return 0;
-    return match[1] == "inf" ? 1000 : std::stod(match[1]);
-}
-
-class CliClipTest : public CliTest {
-protected:
-    void SetUp() override {
-        CliTest::SetUp();
-        SaveImageFile(Path("ref.jpg"), MakeTestPicture(200, 150, 5));
-        const TCliRun look = Cli({"look", Path("ref.jpg"), "--profile", "8", "--saturation", "160", "--gain", "80",
-                                  "-o", Path("look.cube")});
-        ASSERT_EQ(look.Status, 0) << look.Err;
-        lut_ = ReadLutFile(Path("look.cube"));
-    }
-    std::unique_ptr<TLUT> lut_;
-};
+class CliClipTest : public ClipLookTest {};
 
 // FFV1 10-bit 4:4:4 with PCM audio and chapters: every frame of the render
 // is the graded frame exactly, the audio packets are the source's, and the
