@@ -134,6 +134,13 @@ TFfmpegClipWriter::TFfmpegClipWriter(int sourceFd, const std::string& sourceName
 }
 
 void TFfmpegClipWriter::RecordRange(int sourceFd) {
+    // QuickTime and MP4 hold the record only in metadata of any name, which
+    // leaves no place for a cover picture: such a part is kept without its
+    // record (it renders, but is not joined) rather than lose the picture.
+    const bool quickTime =
+        out_->priv_data != nullptr && av_opt_find(out_->priv_data, "movflags", nullptr, 0, 0) != nullptr;
+    for (unsigned i = 0; i < out_->nb_streams; ++i)
+        if (quickTime && (out_->streams[i]->disposition & AV_DISPOSITION_ATTACHED_PIC) != 0) return;
     TPartRecord record = SourceRecord(sourceFd, source_.Name());
     record.In = settings_.In;
     record.Out = settings_.Out;
