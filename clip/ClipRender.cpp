@@ -8,6 +8,7 @@
 #include <thread>
 
 #include "clip/ClipFile.h"
+#include "clip/ClipMemory.h"
 #include "clip/ClipPicture.h"
 #include "engine/DeepGrade.h"
 #include "engine/Error.h"
@@ -16,20 +17,30 @@
 
 namespace {
 
-// Frames between two stages of the render.
+// Frames between two stages of the render; one for frames of more pixels
+// than kLargeFrame, whose memory counts more than the overlap.
 constexpr std::size_t kFramesInFlight = 3;
+constexpr std::int64_t kLargeFrame = 4096LL * 2160;
+// Frames besides those queued: one in each stage.
+constexpr std::uint64_t kFramesInStages = 3;
 
 struct TNumberedFrame {
     TDeepImage Image;
     std::int64_t Number = 0;
+    std::int64_t Time = kNoTimestamp;  // the reader's timestamp
 };
 
-// A queue of at most kFramesInFlight frames; Stop ends every wait.
+std::size_t QueueDepth(const TClipInfo& info) {
+    return static_cast<std::int64_t>(info.Width) * info.Height > kLargeFrame ? 1 : kFramesInFlight;
+}
+
+// A queue of at most `depth` frames; Stop ends every wait.
 class TFrameQueue {
 public:
+    explicit TFrameQueue(std::size_t depth) : depth_(depth) {}
     bool Push(TNumberedFrame frame) {
         std::unique_lock<std::mutex> lock(mutex_);
-        changed_.wait(lock, [&] { return stopped_ || frames_.size() < kFramesInFlight; });
+        changed_.wait(lock, [&] { return stopped_ || frames_.size() < depth_; });
         if (stopped_) return false;
         frames_.push_back(std::move(frame));
         changed_.notify_all();
@@ -57,6 +68,7 @@ public:
     }
 
 private:
+    const std::size_t depth_;
     std::mutex mutex_;
     std::condition_variable changed_;
     std::deque<TNumberedFrame> frames_;
@@ -101,6 +113,7 @@ void Decode(TClip& clip, const TClipRenderSettings& settings, TFrameQueue& decod
             break;
         }
         expected = frame.Number + 1;
+        frame.Time = clip.Timestamp();
         if (!decoded.Push(std::move(frame))) return;
     }
 }
@@ -112,6 +125,15 @@ std::exception_ptr NamingTheClip(const EError& error, const std::string& input) 
     const std::string message = error.what();
     if (message.find(input) != std::string::npos) return std::current_exception();
     return std::make_exception_ptr(EError("\"" + input + "\": " + message));
+}
+
+// The settings with the timestamps of the range's ends, so that the range
+// is cut where its frames lie in a clip of variable rate too.
+TClipRenderSettings WithTimes(TClip& clip, const TClipRenderSettings& settings) {
+    TClipRenderSettings timed = settings;
+    if (settings.In > 0) timed.InTime = clip.TimestampOf(settings.In);
+    if (settings.Out >= 0) timed.OutTime = clip.TimestampOf(settings.Out);
+    return timed;
 }
 
 }  // namespace
@@ -136,10 +158,16 @@ void RenderClip(const std::string& input, const TClipRenderSettings& settings, c
     const std::int64_t total = end > settings.In ? end - settings.In : 0;
     if (settings.Out >= 0 && settings.Out <= settings.In)
         throw EError("--out " + std::to_string(settings.Out) + " must come after --in " + std::to_string(settings.In));
+    const std::size_t depth = QueueDepth(clip.Info());
+    const std::uint64_t inFlight = 2 * depth + kFramesInStages;
+    CheckClipFramesFit(input, clip.Info(), inFlight, PicturePixelBudget());
+    // Renders of other jobs wait until these frames fit beside theirs.
+    const TPixelReservation memory = PicturePixelBudget().Reserve(ClipFramesBytes(clip.Info(), inFlight));
+    const TClipRenderSettings timed = WithTimes(clip, settings);
     TClip source(input);  // a reader of its own for the writer's copies
     WriteFileAtomicallyFrom(settings.OutputName, [&](int fd) {
-        const auto writer = ClipModule().CreateWriter(source.Descriptor(), input, settings, fd);
-        TFrameQueue decoded, graded;
+        const auto writer = ClipModule().CreateWriter(source.Descriptor(), input, timed, fd);
+        TFrameQueue decoded(depth), graded(depth);
         TFailure failure(decoded, graded);
         std::thread decoder([&] {
             try {
@@ -165,7 +193,7 @@ void RenderClip(const std::string& input, const TClipRenderSettings& settings, c
         try {
             std::int64_t done = 0;
             while (auto frame = graded.Pop()) {
-                writer->Write(frame->Image, frame->Number);
+                writer->WriteAt(frame->Image, frame->Number, frame->Time);
                 if (progress) progress(++done, total);
             }
         } catch (...) {

@@ -94,11 +94,14 @@ TFfmpegClipWriter::TFfmpegClipWriter(int sourceFd, const std::string& sourceName
     const AVStream& video = *source_.Video();
     frameTime_ = av_inv_q(RateOf(video));
     firstPts_ = video.start_time != AV_NOPTS_VALUE ? video.start_time : 0;
-    shift_ = settings_.In > 0 ? firstPts_ + av_rescale_q(settings_.In, frameTime_, video.time_base) : 0;
+    shift_ = settings_.In <= 0                  ? 0
+             : settings_.InTime != kNoTimestamp ? settings_.InTime
+                                                : firstPts_ + av_rescale_q(settings_.In, frameTime_, video.time_base);
     shiftTime_ = av_rescale_q(shift_, video.time_base, AV_TIME_BASE_Q);
-    endTime_ = settings_.Out >= 0 ? av_rescale_q(firstPts_ + av_rescale_q(settings_.Out, frameTime_, video.time_base),
-                                                 video.time_base, AV_TIME_BASE_Q)
-                                  : INT64_MAX;
+    const std::int64_t end = settings_.OutTime != kNoTimestamp
+                                 ? settings_.OutTime
+                                 : firstPts_ + av_rescale_q(settings_.Out, frameTime_, video.time_base);
+    endTime_ = settings_.Out >= 0 ? av_rescale_q(end, video.time_base, AV_TIME_BASE_Q) : INT64_MAX;
     OpenEncoder();
     AddVideoStream();
     AddAudioStreams();
@@ -249,6 +252,14 @@ void TFfmpegClipWriter::WriteHeader() {
 }
 
 void TFfmpegClipWriter::Write(const TDeepImage& image, std::int64_t number) {
+    WriteAt(image, number, firstPts_ + av_rescale_q(number, frameTime_, source_.Video()->time_base));
+}
+
+void TFfmpegClipWriter::WriteAt(const TDeepImage& image, std::int64_t number, std::int64_t timestamp) {
+    if (timestamp == kNoTimestamp) {
+        Write(image, number);
+        return;
+    }
     if (av_frame_make_writable(frame_) < 0 || frame_->data[0] == nullptr) {
         av_frame_unref(frame_);
         frame_->format = encoder_->pix_fmt;
@@ -261,8 +272,9 @@ void TFfmpegClipWriter::Write(const TDeepImage& image, std::int64_t number) {
     } catch (const EError& error) {
         throw EError("\"" + outputName_ + "\": " + error.what());
     }
-    const AVStream& source = *source_.Video();
-    frame_->pts = firstPts_ + av_rescale_q(number, frameTime_, source.time_base) - shift_;
+    // The frame keeps its own time: frames of a clip of variable rate stay
+    // where they were.
+    frame_->pts = timestamp - shift_;
     frame_->color_range = encoder_->color_range;
     frame_->colorspace = encoder_->colorspace;
     frame_->color_primaries = encoder_->color_primaries;

@@ -15,6 +15,7 @@ public:
     ~TFfmpegClipWriter() override;
 
     void Write(const TDeepImage& image, std::int64_t number) override;
+    void WriteAt(const TDeepImage& image, std::int64_t number, std::int64_t timestamp) override;
     void Finish() override;
 
 private:
