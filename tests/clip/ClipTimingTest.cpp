@@ -1,0 +1,121 @@
+#include <gtest/gtest.h>
+
+#include <unistd.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <filesystem>
+
+#include "clip/ClipFile.h"
+#include "clip/ClipRender.h"
+#include "engine/Error.h"
+#include "tests/support/ClipTimingClips.h"
+
+namespace {
+
+class ClipTimingTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        dir_ =
+            std::filesystem::temp_directory_path() / ("ombrane-timing-" + std::to_string(getpid()) + "-" +
+                                                      ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        std::filesystem::create_directories(dir_);
+    }
+    void TearDown() override { std::filesystem::remove_all(dir_); }
+    std::string Path(const std::string& name) const { return (dir_ / name).string(); }
+
+    std::filesystem::path dir_;
+};
+
+bool Same(const TDeepImage& a, const TDeepImage& b) {
+    return a.Width() == b.Width() && a.Height() == b.Height() &&
+           std::memcmp(a.Row(0), b.Row(0), sizeof(float) * 3 * a.Width() * a.Height()) == 0;
+}
+
+// Every frame of the clip read in order, with the time the reader gives it
+// in seconds (the stream's time base read from ffprobe).
+std::vector<TDeepImage> ReadAll(const std::string& file, std::vector<double>& times) {
+    const std::vector<std::string> base = ProbeLines(file, "stream=time_base");
+    const auto slash = base.at(0).find('/');
+    const double tick = std::stod(base[0].substr(0, slash)) / std::stod(base[0].substr(slash + 1));
+    TClip clip(file);
+    std::vector<TDeepImage> frames;
+    TDeepImage frame;
+    std::int64_t number = -1;
+    while (clip.Next(frame, number)) {
+        EXPECT_EQ(number, static_cast<std::int64_t>(frames.size()));
+        frames.push_back(frame);
+        times.push_back(clip.Timestamp() * tick);
+    }
+    return frames;
+}
+
+void ExpectTimes(const std::vector<double>& ours, const std::vector<double>& expected) {
+    ASSERT_EQ(ours.size(), expected.size());
+    for (std::size_t i = 0; i < ours.size(); ++i) EXPECT_NEAR(ours[i], expected[i], 1e-6) << "frame " << i;
+}
+
+// A phone clip with a stall and a clip that changes its rate: every frame
+// ffmpeg decodes is read, at ffmpeg's time, numbered in the order shown; a
+// frame reached by a seek is the frame reached by reading on to it; a time
+// chooses the last frame shown by then; a render keeps every frame where
+// it was.
+TEST_F(ClipTimingTest, VariableRateClipsKeepEveryFrameAtItsTime) {
+    ASSERT_TRUE(MakeStallClip(Path("stall.mp4")));
+    ASSERT_TRUE(MakeTwoSpeedClip(Path("speeds.mov")));
+    for (const std::string name : {"stall.mp4", "speeds.mov"}) {
+        const std::string file = Path(name);
+        const std::vector<double> expected = FrameTimes(file);
+        std::vector<double> times;
+        const std::vector<TDeepImage> frames = ReadAll(file, times);
+        ExpectTimes(times, expected);
+        TClip clip(file);
+        for (std::size_t number : {expected.size() - 1, std::size_t{45}, std::size_t{3}, std::size_t{60}})
+            EXPECT_TRUE(Same(clip.Frame(static_cast<std::int64_t>(number)), frames[number])) << name << number;
+        const double chosen = expected[44] + (expected[45] - expected[44]) / 2;
+        const std::int64_t at = clip.NumberOf(ParseFrameChoice(std::to_string(chosen - expected[0]) + "s"));
+        EXPECT_EQ(at, 44) << name;
+        EXPECT_EQ(clip.NumberOf(ParseFrameChoice(std::to_string(expected[45] - expected[0]) + "s")), 45) << name;
+
+        const std::string output = Path("graded-" + name);
+        RenderClip(file, TClipRenderSettings{output}, [](TDeepImage&, std::int64_t) {});
+        ExpectTimes(FrameTimes(output), expected);
+    }
+}
+
+// A range of a variable-rate clip starts at the time of its first frame
+// and holds the frames up to the last one before --out.
+TEST_F(ClipTimingTest, RangesOfVariableRateClipsCutAtTheirFramesTimes) {
+    const std::string file = Path("stall.mp4");
+    ASSERT_TRUE(MakeStallClip(file));
+    const std::vector<double> expected = FrameTimes(file);
+    TClipRenderSettings settings{Path("range.mp4")};
+    settings.In = 38;
+    settings.Out = 70;
+    RenderClip(file, settings, [](TDeepImage&, std::int64_t) {});
+    std::vector<double> shifted;
+    for (int i = 38; i < 70; ++i) shifted.push_back(expected[i] - expected[38]);
+    ExpectTimes(FrameTimes(Path("range.mp4")), shifted);
+}
+
+// An MP4 trimmed by an edit list without re-encoding reads as the frames
+// the edit list shows, as ffmpeg decodes them (lossless 4:4:4, so the
+// frames written again losslessly have ffmpeg's checksums).
+TEST_F(ClipTimingTest, EditListsShowTheFramesTheyKeep) {
+    const std::string whole = Path("whole.mp4"), trimmed = Path("trimmed.mp4");
+    ASSERT_TRUE(MakeTestClip(whole, 64, 48, 100, "-c:v libx264 -qp 0 -preset ultrafast -pix_fmt yuv444p"));
+    RunCommand("ffmpeg -nostdin -v error -y -ss 1.3 -i '" + whole + "' -c copy '" + trimmed + "'");
+    const std::string checksums = " -f framemd5 - | grep -v '^#' | awk -F, '{print $NF}'";
+    const std::string reference = RunCommand("ffmpeg -nostdin -v error -i '" + trimmed + "'" + checksums);
+    ASSERT_EQ(std::count(reference.begin(), reference.end(), '\n'), 67);
+    TClip clip(trimmed);
+    EXPECT_EQ(clip.Info().Frames, 67);
+    TClipRenderSettings settings{Path("again.mkv")};
+    settings.Codec = "ffv1";
+    RenderClip(trimmed, settings, [](TDeepImage&, std::int64_t) {});
+    EXPECT_EQ(RunCommand("ffmpeg -nostdin -v error -i '" + settings.OutputName + "' -pix_fmt yuv444p" + checksums),
+              reference);
+}
+
+}  // namespace
