@@ -21,6 +21,7 @@ TFfmpegFrameIndex::TPacket PacketOf(const AVPacket& packet) {
     entry.Position = packet.pos;
     entry.Duration = packet.duration;
     entry.Key = (packet.flags & AV_PKT_FLAG_KEY) != 0;
+    entry.Shown = (packet.flags & AV_PKT_FLAG_DISCARD) == 0;
     return entry;
 }
 
@@ -34,23 +35,21 @@ TFfmpegFrameIndex::TFfmpegFrameIndex(TInputClip& input) {
     for (;;) {
         const int read = av_read_frame(input.Format(), packet);
         if (input.DemuxerErrors() != errors || (read < 0 && read != AVERROR_EOF)) {
-            firstMissing_ = static_cast<std::int64_t>(packets_.size());
+            firstMissing_ = std::count_if(packets_.begin(), packets_.end(), [](const TPacket& p) { return p.Shown; });
             break;
         }
         errors = input.DemuxerErrors();
         if (read == AVERROR_EOF) break;
-        const bool shown = packet->stream_index == input.VideoIndex() && (packet->flags & AV_PKT_FLAG_DISCARD) == 0 &&
-                           (packet->pts != AV_NOPTS_VALUE || packet->dts != AV_NOPTS_VALUE);
-        if (shown) packets_.push_back(PacketOf(*packet));
+        if (packet->stream_index == input.VideoIndex() &&
+            (packet->pts != AV_NOPTS_VALUE || packet->dts != AV_NOPTS_VALUE))
+            packets_.push_back(PacketOf(*packet));
         av_packet_unref(packet);
     }
     av_packet_free(&packet);
-    shown_.resize(packets_.size());
-    for (std::size_t i = 0; i < shown_.size(); ++i) shown_[i] = static_cast<std::int64_t>(i);
+    for (std::size_t i = 0; i < packets_.size(); ++i)
+        if (packets_[i].Shown) shown_.push_back(static_cast<std::int64_t>(i));
     std::stable_sort(shown_.begin(), shown_.end(),
                      [&](std::int64_t a, std::int64_t b) { return packets_[a].Pts < packets_[b].Pts; });
-    rank_.resize(shown_.size());
-    for (std::size_t i = 0; i < shown_.size(); ++i) rank_[shown_[i]] = static_cast<std::int64_t>(i);
 }
 
 std::int64_t TFfmpegFrameIndex::End() const {
@@ -69,7 +68,11 @@ const TFfmpegFrameIndex::TPacket& TFfmpegFrameIndex::KeyFor(std::int64_t number,
     const std::int64_t target = shown_[number];
     std::int64_t key = target;
     while (key > 0 && !(packets_[key].Key && packets_[key].Pts <= packets_[target].Pts)) --key;
-    firstShown = rank_[key];
+    // Decoding from a key frame shows the frames from its time on (those
+    // before it that the edit list cuts away are decoded but not shown).
+    firstShown = std::lower_bound(shown_.begin(), shown_.end(), packets_[key].Pts,
+                                  [&](std::int64_t i, std::int64_t value) { return packets_[i].Pts < value; }) -
+                 shown_.begin();
     return packets_[key];
 }
 

@@ -18,6 +18,7 @@ public:
         std::int64_t Position = -1;  // in the file, or -1
         std::int64_t Duration = 0;
         bool Key = false;
+        bool Shown = true;  // false for packets the edit list cuts away
     };
 
     // Demuxes the video stream of `input` from its start; the demuxer is

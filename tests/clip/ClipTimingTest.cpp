@@ -111,6 +111,10 @@ TEST_F(ClipTimingTest, EditListsShowTheFramesTheyKeep) {
     ASSERT_EQ(std::count(reference.begin(), reference.end(), '\n'), 67);
     TClip clip(trimmed);
     EXPECT_EQ(clip.Info().Frames, 67);
+    std::vector<double> times;
+    const std::vector<TDeepImage> frames = ReadAll(trimmed, times);
+    ASSERT_EQ(frames.size(), 67u);
+    for (std::int64_t number : {5, 0, 40, 66}) EXPECT_TRUE(Same(clip.Frame(number), frames[number])) << number;
     TClipRenderSettings settings{Path("again.mkv")};
     settings.Codec = "ffv1";
     RenderClip(trimmed, settings, [](TDeepImage&, std::int64_t) {});
