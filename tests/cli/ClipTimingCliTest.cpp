@@ -18,11 +18,6 @@ protected:
     std::string Look() const { return Path("look.cube"); }
 };
 
-void ExpectSameTimes(const std::vector<double>& ours, const std::vector<double>& expected) {
-    ASSERT_EQ(ours.size(), expected.size());
-    for (std::size_t i = 0; i < ours.size(); ++i) EXPECT_NEAR(ours[i], expected[i], 1e-6) << "frame " << i;
-}
-
 // Rendering a clip of 50 frames at 50 a second and 150 at 10 a second, and
 // a phone clip with a stall, keeps every frame at the time ffprobe reads
 // in the source; --in starts the render at its frame's time.

@@ -13,19 +13,7 @@
 
 namespace {
 
-class ClipDamageTest : public ::testing::Test {
-protected:
-    void SetUp() override {
-        dir_ =
-            std::filesystem::temp_directory_path() / ("ombrane-damage-" + std::to_string(getpid()) + "-" +
-                                                      ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        std::filesystem::create_directories(dir_);
-    }
-    void TearDown() override { std::filesystem::remove_all(dir_); }
-    std::string Path(const std::string& name) const { return (dir_ / name).string(); }
-
-    std::filesystem::path dir_;
-};
+using ClipDamageTest = ClipFolderTest;
 
 std::string MessageOf(const std::function<void()>& action) {
     try {

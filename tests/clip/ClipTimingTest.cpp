@@ -14,19 +14,7 @@
 
 namespace {
 
-class ClipTimingTest : public ::testing::Test {
-protected:
-    void SetUp() override {
-        dir_ =
-            std::filesystem::temp_directory_path() / ("ombrane-timing-" + std::to_string(getpid()) + "-" +
-                                                      ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        std::filesystem::create_directories(dir_);
-    }
-    void TearDown() override { std::filesystem::remove_all(dir_); }
-    std::string Path(const std::string& name) const { return (dir_ / name).string(); }
-
-    std::filesystem::path dir_;
-};
+using ClipTimingTest = ClipFolderTest;
 
 bool Same(const TDeepImage& a, const TDeepImage& b) {
     return a.Width() == b.Width() && a.Height() == b.Height() &&
@@ -51,11 +39,6 @@ std::vector<TDeepImage> ReadAll(const std::string& file, std::vector<double>& ti
     return frames;
 }
 
-void ExpectTimes(const std::vector<double>& ours, const std::vector<double>& expected) {
-    ASSERT_EQ(ours.size(), expected.size());
-    for (std::size_t i = 0; i < ours.size(); ++i) EXPECT_NEAR(ours[i], expected[i], 1e-6) << "frame " << i;
-}
-
 // A phone clip with a stall and a clip that changes its rate: every frame
 // ffmpeg decodes is read, at ffmpeg's time, numbered in the order shown; a
 // frame reached by a seek is the frame reached by reading on to it; a time
@@ -69,7 +52,7 @@ TEST_F(ClipTimingTest, VariableRateClipsKeepEveryFrameAtItsTime) {
         const std::vector<double> expected = FrameTimes(file);
         std::vector<double> times;
         const std::vector<TDeepImage> frames = ReadAll(file, times);
-        ExpectTimes(times, expected);
+        ExpectSameTimes(times, expected);
         TClip clip(file);
         for (std::size_t number : {expected.size() - 1, std::size_t{45}, std::size_t{3}, std::size_t{60}})
             EXPECT_TRUE(Same(clip.Frame(static_cast<std::int64_t>(number)), frames[number])) << name << number;
@@ -80,7 +63,7 @@ TEST_F(ClipTimingTest, VariableRateClipsKeepEveryFrameAtItsTime) {
 
         const std::string output = Path("graded-" + name);
         RenderClip(file, TClipRenderSettings{output}, [](TDeepImage&, std::int64_t) {});
-        ExpectTimes(FrameTimes(output), expected);
+        ExpectSameTimes(FrameTimes(output), expected);
     }
 }
 
@@ -96,7 +79,7 @@ TEST_F(ClipTimingTest, RangesOfVariableRateClipsCutAtTheirFramesTimes) {
     RenderClip(file, settings, [](TDeepImage&, std::int64_t) {});
     std::vector<double> shifted;
     for (int i = 38; i < 70; ++i) shifted.push_back(expected[i] - expected[38]);
-    ExpectTimes(FrameTimes(Path("range.mp4")), shifted);
+    ExpectSameTimes(FrameTimes(Path("range.mp4")), shifted);
 }
 
 // An MP4 trimmed by an edit list without re-encoding reads as the frames

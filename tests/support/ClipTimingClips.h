@@ -1,4 +1,8 @@
 #pragma once
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <string>
@@ -81,3 +85,25 @@ inline int MakeDamagedMkv(const std::string& file) {
         if (std::stol(times[i]) != static_cast<long>(i) * 40) return static_cast<int>(i);
     return -1;
 }
+
+// Expects the times of two clips' frames (in seconds) to be the same.
+inline void ExpectSameTimes(const std::vector<double>& ours, const std::vector<double>& expected) {
+    ASSERT_EQ(ours.size(), expected.size());
+    for (std::size_t i = 0; i < ours.size(); ++i) EXPECT_NEAR(ours[i], expected[i], 1e-6) << "frame " << i;
+}
+
+// A test with a temporary folder of its own for its clips.
+class ClipFolderTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        dir_ =
+            std::filesystem::temp_directory_path() / ("ombrane-clips-" + std::to_string(getpid()) + "-" +
+                                                      ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        std::filesystem::create_directories(dir_);
+    }
+    void TearDown() override { std::filesystem::remove_all(dir_); }
+    std::string Path(const std::string& name) const { return (dir_ / name).string(); }
+
+private:
+    std::filesystem::path dir_;
+};
