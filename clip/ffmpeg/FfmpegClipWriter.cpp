@@ -10,6 +10,7 @@ extern "C" {
 #include <sys/stat.h>
 #include <unistd.h>
 #include <cerrno>
+#include <utility>
 
 #include "clip/ffmpeg/FfmpegClipReader.h"
 #include "engine/Error.h"
@@ -251,15 +252,12 @@ void TFfmpegClipWriter::WriteHeader() {
     if (status < 0) RaiseClipError(outputName_, "the clip cannot be written", status);
 }
 
-void TFfmpegClipWriter::Write(const TDeepImage& image, std::int64_t number) {
-    WriteAt(image, number, firstPts_ + av_rescale_q(number, frameTime_, source_.Video()->time_base));
+void TFfmpegClipWriter::WriteAt(const TDeepImage& image, std::int64_t number, std::int64_t timestamp) {
+    timestamp_ = timestamp;
+    Write(image, number);
 }
 
-void TFfmpegClipWriter::WriteAt(const TDeepImage& image, std::int64_t number, std::int64_t timestamp) {
-    if (timestamp == kNoTimestamp) {
-        Write(image, number);
-        return;
-    }
+void TFfmpegClipWriter::Write(const TDeepImage& image, std::int64_t number) {
     if (av_frame_make_writable(frame_) < 0 || frame_->data[0] == nullptr) {
         av_frame_unref(frame_);
         frame_->format = encoder_->pix_fmt;
@@ -272,9 +270,12 @@ void TFfmpegClipWriter::WriteAt(const TDeepImage& image, std::int64_t number, st
     } catch (const EError& error) {
         throw EError("\"" + outputName_ + "\": " + error.what());
     }
-    // The frame keeps its own time: frames of a clip of variable rate stay
-    // where they were.
-    frame_->pts = timestamp - shift_;
+    // A frame keeps the time its reader gave it (frames of a clip of
+    // variable rate stay where they were); without one, its number places it.
+    const std::int64_t time = std::exchange(timestamp_, kNoTimestamp);
+    frame_->pts =
+        (time != kNoTimestamp ? time : firstPts_ + av_rescale_q(number, frameTime_, source_.Video()->time_base)) -
+        shift_;
     frame_->color_range = encoder_->color_range;
     frame_->colorspace = encoder_->colorspace;
     frame_->color_primaries = encoder_->color_primaries;
