@@ -42,8 +42,7 @@ std::vector<TDeepImage> ReadAll(const std::string& file, std::vector<double>& ti
 // A phone clip with a stall and a clip that changes its rate: every frame
 // ffmpeg decodes is read, at ffmpeg's time, numbered in the order shown; a
 // frame reached by a seek is the frame reached by reading on to it; a time
-// chooses the last frame shown by then; a render keeps every frame where
-// it was.
+// chooses the last frame shown by then.
 TEST_F(ClipTimingTest, VariableRateClipsKeepEveryFrameAtItsTime) {
     ASSERT_TRUE(MakeStallClip(Path("stall.mp4")));
     ASSERT_TRUE(MakeTwoSpeedClip(Path("speeds.mov")));
@@ -60,26 +59,7 @@ TEST_F(ClipTimingTest, VariableRateClipsKeepEveryFrameAtItsTime) {
         const std::int64_t at = clip.NumberOf(ParseFrameChoice(std::to_string(chosen - expected[0]) + "s"));
         EXPECT_EQ(at, 44) << name;
         EXPECT_EQ(clip.NumberOf(ParseFrameChoice(std::to_string(expected[45] - expected[0]) + "s")), 45) << name;
-
-        const std::string output = Path("graded-" + name);
-        RenderClip(file, TClipRenderSettings{output}, [](TDeepImage&, std::int64_t) {});
-        ExpectSameTimes(FrameTimes(output), expected);
     }
-}
-
-// A range of a variable-rate clip starts at the time of its first frame
-// and holds the frames up to the last one before --out.
-TEST_F(ClipTimingTest, RangesOfVariableRateClipsCutAtTheirFramesTimes) {
-    const std::string file = Path("stall.mp4");
-    ASSERT_TRUE(MakeStallClip(file));
-    const std::vector<double> expected = FrameTimes(file);
-    TClipRenderSettings settings{Path("range.mp4")};
-    settings.In = 38;
-    settings.Out = 70;
-    RenderClip(file, settings, [](TDeepImage&, std::int64_t) {});
-    std::vector<double> shifted;
-    for (int i = 38; i < 70; ++i) shifted.push_back(expected[i] - expected[38]);
-    ExpectSameTimes(FrameTimes(Path("range.mp4")), shifted);
 }
 
 // An MP4 trimmed by an edit list without re-encoding reads as the frames
