@@ -107,7 +107,7 @@ void TFfmpegClipReader::Restart() {
     avcodec_flush_buffers(decoder_);
     draining_ = false;
     damaged_ = false;
-    skipping_ = aligning_ = pastEnd_ = false;
+    skipping_ = aligning_ = pastEnd_ = leading_ = false;
     counter_ = 0;
     lastEnd_ = kNoTimestamp;
 }
@@ -148,7 +148,7 @@ void TFfmpegClipReader::Seek(std::int64_t frame) {
         av_seek_frame(input_.Format(), input_.VideoIndex(), std::min(key.Dts, key.Pts), AVSEEK_FLAG_BACKWARD);
     if (status < 0) input_.Rewind();
     Restart();
-    skipping_ = aligning_ = true;
+    skipping_ = aligning_ = leading_ = true;
     rewound_ = status < 0;
     keyPosition_ = key.Position;
     keyPts_ = key.Pts;
@@ -185,7 +185,7 @@ bool TFfmpegClipReader::NextPacket() {
         if (read == AVERROR_EOF) return false;
         if (read < 0)
             RaiseClipError(input_.Name(), "the clip cannot be read after frame " + std::to_string(counter_), read);
-        if (packet_->stream_index != input_.VideoIndex() || (skipping_ && !AtKey())) {
+        if (packet_->stream_index != input_.VideoIndex() || (skipping_ && !AtKey()) || Leading()) {
             av_packet_unref(packet_);
             continue;
         }
@@ -202,6 +202,15 @@ bool TFfmpegClipReader::AtKey() {
         input_.Rewind();
         rewound_ = true;
     }
+    return false;
+}
+
+bool TFfmpegClipReader::Leading() {
+    if (!leading_ || skipping_ || packet_->pts == AV_NOPTS_VALUE || packet_->pts == keyPts_) return false;
+    // Frames after the key frame that are shown before it (of an open group
+    // of pictures) refer to frames before it: they are not decoded.
+    if (packet_->pts < keyPts_) return true;
+    leading_ = false;
     return false;
 }
 

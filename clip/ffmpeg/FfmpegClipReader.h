@@ -31,6 +31,8 @@ private:
     bool NextPacket();
     // Whether packet_ is the key frame a seek goes to.
     bool AtKey();
+    // Whether packet_ is a frame shown before the key frame a seek went to.
+    bool Leading();
     void Restart();
     void SeekToStart();
     const TFfmpegFrameIndex& Index();
@@ -58,7 +60,7 @@ private:
     // After a seek: packets are passed over up to the key frame at this
     // position (or of this timestamp where positions are unknown), and
     // frames shown before it; the first frame after is alignedNumber_.
-    bool skipping_ = false, aligning_ = false, pastEnd_ = false, rewound_ = false;
+    bool skipping_ = false, aligning_ = false, pastEnd_ = false, rewound_ = false, leading_ = false;
     bool lost_ = false;  // the demuxer has been moved: seek before reading on
     std::int64_t keyPosition_ = -1, keyPts_ = 0, alignedNumber_ = 0;
     bool damaged_ = false;  // the demuxer passed over a damaged part
