@@ -120,6 +120,7 @@ void TFfmpegClipReader::SeekToStart() {
 const TFfmpegFrameIndex& TFfmpegClipReader::Index() {
     if (!index_) {
         index_ = TFfmpegFrameIndex::Of(fd_, input_);
+        untimed_ = untimed_ || !index_->Timed();
         demuxerErrorsSeen_ = input_.DemuxerErrors();
         lost_ = true;  // the demuxer has gone to the end
     }
@@ -157,12 +158,13 @@ void TFfmpegClipReader::Seek(std::int64_t frame) {
 
 std::int64_t TFfmpegClipReader::TimestampOf(std::int64_t number) {
     const TFfmpegFrameIndex& index = Index();
-    if (number < 0 || number > index.Count()) return kNoTimestamp;
+    if (untimed_ || number < 0 || number > index.Count()) return kNoTimestamp;
     return number == index.Count() ? index.End() : index.Pts(number);
 }
 
 std::int64_t TFfmpegClipReader::FrameAt(double seconds) {
     const TFfmpegFrameIndex& index = Index();
+    if (untimed_) return TClipReader::FrameAt(seconds);
     if (index.Count() == 0) return 0;
     const AVRational base = input_.Video()->time_base;
     const std::int64_t time = index.Pts(0) + std::llround(seconds * base.den / base.num);
@@ -206,7 +208,7 @@ bool TFfmpegClipReader::AtKey() {
 }
 
 bool TFfmpegClipReader::Leading() {
-    if (!leading_ || skipping_ || packet_->pts == AV_NOPTS_VALUE || packet_->pts == keyPts_) return false;
+    if (!leading_ || skipping_ || untimed_ || packet_->pts == AV_NOPTS_VALUE || packet_->pts == keyPts_) return false;
     // Frames after the key frame that are shown before it (of an open group
     // of pictures) refer to frames before it: they are not decoded.
     if (packet_->pts < keyPts_) return true;
@@ -236,14 +238,14 @@ bool TFfmpegClipReader::Decode() {
 
 bool TFfmpegClipReader::Aligned(std::int64_t pts) {
     if (!aligning_) return true;
-    if (pts != AV_NOPTS_VALUE && pts < keyPts_) return false;
+    if (!untimed_ && pts != AV_NOPTS_VALUE && pts < keyPts_) return false;
     aligning_ = false;
     counter_ = alignedNumber_;
     return true;
 }
 
 void TFfmpegClipReader::CheckInIndex(std::int64_t number, std::int64_t pts) const {
-    if (!index_ || pts == AV_NOPTS_VALUE) return;
+    if (!index_ || untimed_ || pts == AV_NOPTS_VALUE) return;
     if (index_->FirstMissing() >= 0 && number >= index_->FirstMissing()) RaiseMissing(index_->FirstMissing());
     // A frame as late as the next one found in the file: this one is missing.
     const bool later = number + 1 < index_->Count() && index_->Pts(number + 1) > index_->Pts(number);
@@ -288,6 +290,7 @@ bool TFfmpegClipReader::Read(TDeepImage& image, std::int64_t& number) {
             return false;
         }
         const std::int64_t pts = frame_->best_effort_timestamp;
+        untimed_ = untimed_ || frame_->pts == AV_NOPTS_VALUE;
         if (!Aligned(pts)) {
             av_frame_unref(frame_);
             continue;

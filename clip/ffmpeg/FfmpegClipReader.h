@@ -16,7 +16,7 @@ public:
     const TClipInfo& Info() const override { return info_; }
     void Seek(std::int64_t frame) override;
     bool Read(TDeepImage& image, std::int64_t& number) override;
-    std::int64_t Timestamp() const override { return timestamp_; }
+    std::int64_t Timestamp() const override { return untimed_ ? kNoTimestamp : timestamp_; }
     std::int64_t TimestampOf(std::int64_t number) override;
     std::int64_t FrameAt(double seconds) override;
 
@@ -61,6 +61,9 @@ private:
     // position (or of this timestamp where positions are unknown), and
     // frames shown before it; the first frame after is alignedNumber_.
     bool skipping_ = false, aligning_ = false, pastEnd_ = false, rewound_ = false, leading_ = false;
+    // Frames without their own time to be shown: numbered in the order
+    // decoded, and written at times their numbers give.
+    bool untimed_ = false;
     bool lost_ = false;  // the demuxer has been moved: seek before reading on
     std::int64_t keyPosition_ = -1, keyPts_ = 0, alignedNumber_ = 0;
     bool damaged_ = false;  // the demuxer passed over a damaged part

@@ -27,7 +27,7 @@ TFfmpegFrameIndex::TPacket PacketOf(const AVPacket& packet) {
 
 }  // namespace
 
-TFfmpegFrameIndex::TFfmpegFrameIndex(TInputClip& input) {
+TFfmpegFrameIndex::TFfmpegFrameIndex(TInputClip& input) : reordered_(input.Video()->codecpar->video_delay > 0) {
     input.Rewind();
     AVPacket* packet = av_packet_alloc();
     if (packet == nullptr) throw std::bad_alloc();
@@ -41,15 +41,18 @@ TFfmpegFrameIndex::TFfmpegFrameIndex(TInputClip& input) {
         errors = input.DemuxerErrors();
         if (read == AVERROR_EOF) break;
         if (packet->stream_index == input.VideoIndex() &&
-            (packet->pts != AV_NOPTS_VALUE || packet->dts != AV_NOPTS_VALUE))
+            (packet->pts != AV_NOPTS_VALUE || packet->dts != AV_NOPTS_VALUE)) {
             packets_.push_back(PacketOf(*packet));
+            timed_ = timed_ && packet->pts != AV_NOPTS_VALUE;
+        }
         av_packet_unref(packet);
     }
     av_packet_free(&packet);
     for (std::size_t i = 0; i < packets_.size(); ++i)
         if (packets_[i].Shown) shown_.push_back(static_cast<std::int64_t>(i));
-    std::stable_sort(shown_.begin(), shown_.end(),
-                     [&](std::int64_t a, std::int64_t b) { return packets_[a].Pts < packets_[b].Pts; });
+    if (timed_)
+        std::stable_sort(shown_.begin(), shown_.end(),
+                         [&](std::int64_t a, std::int64_t b) { return packets_[a].Pts < packets_[b].Pts; });
 }
 
 std::int64_t TFfmpegFrameIndex::End() const {
@@ -67,6 +70,15 @@ std::int64_t TFfmpegFrameIndex::LastAtOrBefore(std::int64_t pts) const {
 const TFfmpegFrameIndex::TPacket& TFfmpegFrameIndex::KeyFor(std::int64_t number, std::int64_t& firstShown) const {
     const std::int64_t target = shown_[number];
     std::int64_t key = target;
+    if (!timed_) {
+        // Without times, where frames are shown out of the order decoded
+        // the place of a frame after a key frame is not known: decode from
+        // the start.
+        if (reordered_) key = 0;
+        while (key > 0 && !packets_[key].Key) --key;
+        firstShown = std::count_if(packets_.begin(), packets_.begin() + key, [](const TPacket& p) { return p.Shown; });
+        return packets_[key];
+    }
     while (key > 0 && !(packets_[key].Key && packets_[key].Pts <= packets_[target].Pts)) --key;
     // Decoding from a key frame shows the frames from its time on (those
     // before it that the edit list cuts away are decoded but not shown).

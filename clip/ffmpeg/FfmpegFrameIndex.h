@@ -30,6 +30,10 @@ public:
     // The number of the first frame the demuxer could not find where the
     // file is damaged, or -1 for a whole file.
     std::int64_t FirstMissing() const { return firstMissing_; }
+    // Whether every packet has its own time to be shown; without them (AVI
+    // with B-frames) frames are shown in the order decoded from a key frame
+    // on, and the times below are those of decoding.
+    bool Timed() const { return timed_; }
     // Timestamp of frame `number` (0 <= number < Count()).
     std::int64_t Pts(std::int64_t number) const { return packets_[shown_[number]].Pts; }
     // The time after the last frame (its timestamp and duration).
@@ -45,8 +49,10 @@ public:
     static std::shared_ptr<const TFfmpegFrameIndex> Of(int fd, TInputClip& input);
 
 private:
+    const bool reordered_;             // frames are shown in another order than decoded
     std::vector<TPacket> packets_;     // in decoding order
     std::vector<std::int64_t> shown_;  // packets in the order shown
     std::vector<std::int64_t> rank_;   // of each packet in shown_
     std::int64_t firstMissing_ = -1;
+    bool timed_ = true;
 };

@@ -44,17 +44,19 @@ TEST_F(ClipDamageTest, PartsTheDemuxerSkipsFailNamingTheFirstMissingFrame) {
 }
 
 // Valid clips stay whole: B-frames in MP4 and Matroska (in open groups of
-// pictures, whose frames refer to the group before), a clip without a
+// pictures, whose frames refer to the group before) and in AVI (where
+// packets have no time to be shown), a clip without a
 // declared count, one of variable rate; every frame ffmpeg decodes is read,
 // and a frame sought is the frame read in order.
 TEST_F(ClipDamageTest, ValidClipsReadWhole) {
     ASSERT_TRUE(MakeTestClip(Path("b.mp4"), 64, 48, 30, "-c:v libx264 -preset fast -bf 3 -g 12 -pix_fmt yuv420p"));
     ASSERT_TRUE(MakeTestClip(Path("b.mkv"), 64, 48, 30,
                              "-c:v libx264 -preset fast -bf 3 -g 12 -x264-params open-gop=1 -pix_fmt yuv420p"));
+    ASSERT_TRUE(MakeTestClip(Path("b.avi"), 64, 48, 30, "-c:v mpeg4 -bf 2 -g 12"));
     ASSERT_TRUE(MakeStallClip(Path("stall.mkv"), 60));
-    for (const std::string name : {"b.mp4", "b.mkv", "stall.mkv"}) {
+    for (const std::string name : {"b.mp4", "b.mkv", "b.avi", "stall.mkv"}) {
         const std::string file = Path(name);
-        const std::size_t frames = FrameTimes(file).size();
+        const std::size_t frames = ProbeLines(file, "frame=key_frame").size();
         TClip clip(file);
         std::vector<TDeepImage> images;
         TDeepImage frame;
