@@ -27,8 +27,8 @@ TClipRenderSettings RenderSettings(const std::string& input, const std::string& 
     settings.Crf = ClipOptions().Crf;
     if (ClipOptions().In || ClipOptions().Out) {
         TClip clip(input);
-        if (ClipOptions().In) settings.In = ClipFrameNumber(*ClipOptions().In, clip.Info());
-        if (ClipOptions().Out) settings.Out = ClipFrameNumber(*ClipOptions().Out, clip.Info());
+        if (ClipOptions().In) settings.In = ClipFrameNumber(*ClipOptions().In, clip);
+        if (ClipOptions().Out) settings.Out = ClipFrameNumber(*ClipOptions().Out, clip);
         if (settings.Out >= 0 && settings.Out <= settings.In) throw EUsageError("--out must name a frame after --in");
     }
     return settings;
@@ -60,8 +60,8 @@ void MatchToFrame(TLookSettings& settings, const TDeepImage& frame, const std::s
 
 // The frame a look is matched to once: the chosen one, or the first rendered.
 std::int64_t MatchFrameNumber(TClip& clip, bool chosen) {
-    if (chosen) return ClipFrameNumber(*ClipOptions().MatchFrame, clip.Info());
-    return ClipOptions().In ? ClipFrameNumber(*ClipOptions().In, clip.Info()) : 0;
+    if (chosen) return ClipFrameNumber(*ClipOptions().MatchFrame, clip);
+    return ClipOptions().In ? ClipFrameNumber(*ClipOptions().In, clip) : 0;
 }
 
 }  // namespace

@@ -26,7 +26,7 @@ TFrameChoice Choice(const TArguments& arguments, const std::string& name) {
 
 TDeepImage LoadChosen(const std::string& fileName, const TFrameChoice& choice) {
     TClip clip(fileName);
-    return clip.Frame(ClipFrameNumber(choice, clip.Info()));
+    return clip.Frame(ClipFrameNumber(choice, clip));
 }
 
 // --sequence opens the numbered file the clip is taken from as its whole
@@ -84,9 +84,9 @@ void TakeClipOptions(const TArguments& arguments) {
 
 const TClipOptions& ClipOptions() { return Options(); }
 
-std::int64_t ClipFrameNumber(const TFrameChoice& choice, const TClipInfo& info) {
+std::int64_t ClipFrameNumber(const TFrameChoice& choice, TClip& clip) {
     try {
-        return FrameNumberOf(choice, info);
+        return clip.NumberOf(choice);
     } catch (const EError& error) {
         throw EUsageError(error.what());
     }

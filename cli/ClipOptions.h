@@ -32,7 +32,7 @@ void TakeClipOptions(const TArguments& arguments);
 const TClipOptions& ClipOptions();
 
 // The frame number a choice names in a clip. EUsageError when it has none.
-std::int64_t ClipFrameNumber(const TFrameChoice& choice, const TClipInfo& info);
+std::int64_t ClipFrameNumber(const TFrameChoice& choice, TClip& clip);
 
 // The chosen frame of a clip as a 24-bit picture, and at its own depth.
 TImage LoadClipPicture(const std::string& fileName);

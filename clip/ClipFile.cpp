@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <limits>
 
+#include "clip/ClipMemory.h"
 #include "clip/ImageSequence.h"
 #include "clip/SequenceReader.h"
 #include "engine/Error.h"
@@ -104,6 +105,17 @@ std::int64_t FrameNumberOf(const TFrameChoice& choice, const TClipInfo& info) {
     return 0;
 }
 
+double FrameTimeOf(const TFrameChoice& choice, const TClipInfo& info) {
+    if (choice.Kind == TFrameChoice::TKind::Seconds) return choice.Time;
+    if (choice.Kind == TFrameChoice::TKind::Number) return choice.Number / RateOf(info);
+    const std::int64_t perSecond = static_cast<std::int64_t>(std::ceil(RateOf(info) - 1e-9));
+    if (choice.Frames >= perSecond)
+        throw EError("the timecode " + choice.Text + " counts more frames than the clip's " +
+                     std::to_string(perSecond) + " a second");
+    const std::int64_t seconds = (choice.Hours * 60LL + choice.Minutes) * 60 + choice.Seconds;
+    return static_cast<double>(seconds * perSecond + choice.Frames) / RateOf(info);
+}
+
 std::string FrameTimecode(std::int64_t number, const TClipInfo& info) {
     const std::int64_t perSecond = std::max<std::int64_t>(1, static_cast<std::int64_t>(std::ceil(RateOf(info) - 1e-9)));
     const std::int64_t frames = number % perSecond;
@@ -129,6 +141,13 @@ TClip::TClip(const std::string& fileName) : name_(fileName) {
         throw;
     }
     next_ = 0;
+    try {
+        CheckClipFramesFit(fileName, Info(), 1, PicturePixelBudget());
+    } catch (...) {
+        reader_.reset();
+        close(fd_);
+        throw;
+    }
 }
 
 TClip::~TClip() {
@@ -148,6 +167,18 @@ bool TClip::Next(TDeepImage& image, std::int64_t& number) {
     return got;
 }
 
+std::int64_t TClip::TimestampOf(std::int64_t number) {
+    next_ = -1;  // the reader may have read ahead to find it
+    return reader_->TimestampOf(number);
+}
+
+std::int64_t TClip::NumberOf(const TFrameChoice& choice) {
+    if (choice.Kind == TFrameChoice::TKind::Number) return choice.Number;
+    const double seconds = FrameTimeOf(choice, Info());
+    next_ = -1;
+    return reader_->FrameAt(seconds);
+}
+
 TDeepImage TClip::Frame(std::int64_t number) {
     if (number < 0) throw EError("\"" + name_ + "\" has no frame " + std::to_string(number));
     Seek(number);
@@ -163,6 +194,5 @@ TDeepImage TClip::Frame(std::int64_t number) {
 
 TDeepImage LoadClipFrame(const std::string& fileName, const TFrameChoice& choice) {
     TClip clip(fileName);
-    const std::int64_t number = FrameNumberOf(choice, clip.Info());
-    return clip.Frame(number);
+    return clip.Frame(clip.NumberOf(choice));
 }

@@ -35,6 +35,11 @@ TFrameChoice ParseFrameChoice(const std::string& text);
 // The frame number at the clip's rate: a timecode or seconds give the frame
 // at round(t x rate).
 std::int64_t FrameNumberOf(const TFrameChoice& choice, const TClipInfo& info);
+// The time of a timecode or seconds from the clip's first frame, in
+// seconds: a timecode counts frames at the clip's rate rounded up to a
+// whole number, as FrameTimecode writes them. EError for a timecode that
+// counts more frames than a second holds.
+double FrameTimeOf(const TFrameChoice& choice, const TClipInfo& info);
 // "HH:MM:SS:FF" of a frame number at the clip's rate (frames counted at the
 // rate rounded up to a whole number, without dropped frames).
 std::string FrameTimecode(std::int64_t number, const TClipInfo& info);
@@ -59,6 +64,14 @@ public:
     // The frames in order from `number` on.
     void Seek(std::int64_t number);
     bool Next(TDeepImage& image, std::int64_t& number);
+    // The timestamp of the frame Next gave last, and of frame `number` (of
+    // the clip's end for the number after its last frame), in the clip's
+    // own time base; kNoTimestamp when the clip has none.
+    std::int64_t Timestamp() const { return reader_->Timestamp(); }
+    std::int64_t TimestampOf(std::int64_t number);
+    // The number of the chosen frame: a timecode or seconds choose the last
+    // frame whose time is at most that, frames of variable rate too.
+    std::int64_t NumberOf(const TFrameChoice& choice);
 
 private:
     std::string name_;

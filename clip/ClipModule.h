@@ -28,6 +28,9 @@ struct TClipInfo {
     bool HasAlpha = false;  // the frames carry an alpha channel
 };
 
+// The timestamp of a frame that has none.
+inline constexpr std::int64_t kNoTimestamp = INT64_MIN;
+
 // The frames of one clip in order, from any frame on.
 class TClipReader {
 public:
@@ -40,6 +43,18 @@ public:
     // clip's depth) and its number in `number`; false after the last one.
     // EError naming the file and the frame for a frame that cannot be decoded.
     virtual bool Read(TDeepImage& image, std::int64_t& number) = 0;
+    // The timestamp of the frame Read gave last, in the clip's own time
+    // base; kNoTimestamp when the clip has none.
+    virtual std::int64_t Timestamp() const { return kNoTimestamp; }
+    // The timestamp of frame `number` (of the end of the clip for the
+    // number after the last frame); kNoTimestamp when the clip has none.
+    virtual std::int64_t TimestampOf(std::int64_t) { return kNoTimestamp; }
+    // The frame shown at `seconds` after the first one: the last frame whose
+    // time is at most that (frame 0 before it).
+    virtual std::int64_t FrameAt(double seconds) {
+        const double frames = seconds * Info().RateNumerator / Info().RateDenominator;
+        return static_cast<std::int64_t>(frames + 1e-6);
+    }
 };
 
 // How a graded clip is written.
@@ -49,6 +64,10 @@ struct TClipRenderSettings {
     int Crf = -1;            // for encoders with a constant-rate factor; -1 for the family's default
     std::int64_t In = 0;     // the first frame written
     std::int64_t Out = -1;   // the frame after the last written; -1 for the clip's end
+    // The reader's timestamps of frames In and Out; kNoTimestamp for times
+    // taken at the clip's rate.
+    std::int64_t InTime = kNoTimestamp;
+    std::int64_t OutTime = kNoTimestamp;
 };
 
 // Writes a graded clip: the frames given to Write, encoded; every audio
@@ -58,6 +77,8 @@ public:
     virtual ~TClipWriter() = default;
     // The frame of the source numbered `number`, graded.
     virtual void Write(const TDeepImage& image, std::int64_t number) = 0;
+    // The same frame written at the timestamp its reader gave it.
+    virtual void WriteAt(const TDeepImage& image, std::int64_t number, std::int64_t) { Write(image, number); }
     // Flushes the encoder, copies the rest of the audio and ends the file.
     virtual void Finish() = 0;
 };
@@ -101,7 +122,7 @@ public:
 // The module's entry: a C function with this name returning the module and
 // putting this interface's version where its argument points.
 inline constexpr const char* kClipModuleEntry = "OmbraneClipModule";
-inline constexpr int kClipModuleVersion = 1;
+inline constexpr int kClipModuleVersion = 2;
 
 // The module, loaded the first time. EError when it is missing.
 const TClipModule& ClipModule();

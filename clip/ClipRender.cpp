@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "clip/ClipFile.h"
+#include "clip/ClipMemory.h"
 #include "clip/ClipPicture.h"
 #include "clip/SequenceWriter.h"
 #include "engine/DeepGrade.h"
@@ -18,20 +19,30 @@
 
 namespace {
 
-// Frames between two stages of the render.
+// Frames between two stages of the render; one for frames of more pixels
+// than kLargeFrame, whose memory counts more than the overlap.
 constexpr std::size_t kFramesInFlight = 3;
+constexpr std::int64_t kLargeFrame = 4096LL * 2160;
+// Frames besides those queued: one in each stage.
+constexpr std::uint64_t kFramesInStages = 3;
 
 struct TNumberedFrame {
     TDeepImage Image;
     std::int64_t Number = 0;
+    std::int64_t Time = kNoTimestamp;  // the reader's timestamp
 };
 
-// A queue of at most kFramesInFlight frames; Stop ends every wait.
+std::size_t QueueDepth(const TClipInfo& info) {
+    return static_cast<std::int64_t>(info.Width) * info.Height > kLargeFrame ? 1 : kFramesInFlight;
+}
+
+// A queue of at most `depth` frames; Stop ends every wait.
 class TFrameQueue {
 public:
+    explicit TFrameQueue(std::size_t depth) : depth_(depth) {}
     bool Push(TNumberedFrame frame) {
         std::unique_lock<std::mutex> lock(mutex_);
-        changed_.wait(lock, [&] { return stopped_ || frames_.size() < kFramesInFlight; });
+        changed_.wait(lock, [&] { return stopped_ || frames_.size() < depth_; });
         if (stopped_) return false;
         frames_.push_back(std::move(frame));
         changed_.notify_all();
@@ -59,6 +70,7 @@ public:
     }
 
 private:
+    const std::size_t depth_;
     std::mutex mutex_;
     std::condition_variable changed_;
     std::deque<TNumberedFrame> frames_;
@@ -71,6 +83,7 @@ private:
 // cleared and faulted into memory again for every frame.
 class TSpareFrames {
 public:
+    explicit TSpareFrames(std::size_t most) : most_(most) {}
     TDeepImage Take() {
         const std::lock_guard<std::mutex> lock(mutex_);
         if (frames_.empty()) return TDeepImage();
@@ -80,10 +93,11 @@ public:
     }
     void Give(TDeepImage frame) {
         const std::lock_guard<std::mutex> lock(mutex_);
-        if (frames_.size() < kFramesInFlight) frames_.push_back(std::move(frame));
+        if (frames_.size() < most_) frames_.push_back(std::move(frame));
     }
 
 private:
+    const std::size_t most_;
     std::mutex mutex_;
     std::vector<TDeepImage> frames_;
 };
@@ -126,6 +140,7 @@ void Decode(TClip& clip, const TClipRenderSettings& settings, TFrameQueue& decod
             break;
         }
         expected = frame.Number + 1;
+        frame.Time = clip.Timestamp();
         if (!decoded.Push(std::move(frame))) return;
     }
 }
@@ -139,12 +154,22 @@ std::exception_ptr NamingTheClip(const EError& error, const std::string& input) 
     return std::make_exception_ptr(EError("\"" + input + "\": " + message));
 }
 
+// The settings with the timestamps of the range's ends, so that the range
+// is cut where its frames lie in a clip of variable rate too.
+TClipRenderSettings WithTimes(TClip& clip, const TClipRenderSettings& settings) {
+    TClipRenderSettings timed = settings;
+    if (settings.In > 0) timed.InTime = clip.TimestampOf(settings.In);
+    if (settings.Out >= 0) timed.OutTime = clip.TimestampOf(settings.Out);
+    return timed;
+}
+
 // Decodes, grades and hands the frames to `write` in order, each stage on a
 // thread of its own; the first failure of any stage is raised.
 void RunRender(TClip& clip, const TClipRenderSettings& settings, const TFrameGrader& grade,
-               const std::function<void(const TDeepImage&, std::int64_t)>& write) {
-    TFrameQueue decoded, graded;
-    TSpareFrames spare;
+               const std::function<void(const TDeepImage&, std::int64_t, std::int64_t)>& write) {
+    const std::size_t depth = QueueDepth(clip.Info());
+    TFrameQueue decoded(depth), graded(depth);
+    TSpareFrames spare(depth);
     TFailure failure(decoded, graded);
     std::thread decoder([&] {
         try {
@@ -169,7 +194,7 @@ void RunRender(TClip& clip, const TClipRenderSettings& settings, const TFrameGra
     });
     try {
         while (auto frame = graded.Pop()) {
-            write(frame->Image, frame->Number);
+            write(frame->Image, frame->Number, frame->Time);
             spare.Give(std::move(frame->Image));
         }
     } catch (...) {
@@ -201,9 +226,13 @@ void RenderClip(const std::string& input, const TClipRenderSettings& settings, c
     const std::int64_t total = end > settings.In ? end - settings.In : 0;
     if (settings.Out >= 0 && settings.Out <= settings.In)
         throw EError("--out " + std::to_string(settings.Out) + " must come after --in " + std::to_string(settings.In));
+    const std::uint64_t inFlight = 2 * QueueDepth(clip.Info()) + kFramesInStages;
+    CheckClipFramesFit(input, clip.Info(), inFlight, PicturePixelBudget());
+    // Renders of other jobs wait until these frames fit beside theirs.
+    const TPixelReservation memory = PicturePixelBudget().Reserve(ClipFramesBytes(clip.Info(), inFlight));
     if (IsSequenceOutputName(settings.OutputName)) {
         const TSequenceWriter writer(settings.OutputName);
-        RunRender(clip, settings, grade, [&](const TDeepImage& image, std::int64_t number) {
+        RunRender(clip, settings, grade, [&](const TDeepImage& image, std::int64_t number, std::int64_t) {
             writer.Write(image, number);
             if (progress) progress(number + 1 - settings.In, total);
         });
@@ -212,12 +241,13 @@ void RenderClip(const std::string& input, const TClipRenderSettings& settings, c
     if (clip.Descriptor() < 0)
         throw EError("\"" + input + "\" is an image sequence; it is rendered to an image sequence, not to \"" +
                      settings.OutputName + "\"");
+    const TClipRenderSettings timed = WithTimes(clip, settings);
     TClip source(input);  // a reader of its own for the writer's copies
     WriteFileAtomicallyFrom(settings.OutputName, [&](int fd) {
-        const auto writer = ClipModule().CreateWriter(source.Descriptor(), input, settings, fd);
+        const auto writer = ClipModule().CreateWriter(source.Descriptor(), input, timed, fd);
         std::int64_t done = 0;
-        RunRender(clip, settings, grade, [&](const TDeepImage& image, std::int64_t number) {
-            writer->Write(image, number);
+        RunRender(clip, settings, grade, [&](const TDeepImage& image, std::int64_t number, std::int64_t time) {
+            writer->WriteAt(image, number, time);
             if (progress) progress(++done, total);
         });
         writer->Finish();

@@ -38,6 +38,7 @@ public:
     explicit TPixelBudget(std::uint64_t capacity) : capacity_(capacity) {}
     TPixelReservation Reserve(std::uint64_t bytes);
     std::uint64_t InUse() const;
+    std::uint64_t Capacity() const { return capacity_; }
 
 private:
     friend class TPixelReservation;

@@ -5,6 +5,9 @@ extern "C" {
 #include <libavutil/timecode.h>
 }
 
+#include <algorithm>
+#include <cmath>
+
 #include "engine/Error.h"
 
 namespace {
@@ -13,6 +16,17 @@ namespace {
 // before a frame is decoded.
 constexpr int kMaxSide = 30000;
 constexpr long long kMaxPixels = 400LL * 1000 * 1000;
+
+// The frames the container declares, less those its edit list does not
+// show (which the demuxer's index marks).
+std::int64_t ShownFrames(AVStream& stream) {
+    const int entries = avformat_index_get_entries_count(&stream);
+    if (entries != stream.nb_frames) return stream.nb_frames;
+    std::int64_t shown = 0;
+    for (int i = 0; i < entries; ++i)
+        if ((avformat_index_get_entry(&stream, i)->flags & AVINDEX_DISCARD_FRAME) == 0) ++shown;
+    return shown;
+}
 
 }  // namespace
 
@@ -35,7 +49,7 @@ AVRational RateOf(const AVStream& stream) {
     return AVRational{25, 1};
 }
 
-TFfmpegClipReader::TFfmpegClipReader(int fd, const std::string& fileName) : input_(fd, fileName) {
+TFfmpegClipReader::TFfmpegClipReader(int fd, const std::string& fileName) : fd_(fd), input_(fd, fileName) {
     AVStream& stream = *input_.Video();
     const AVCodecParameters& parameters = *stream.codecpar;
     const AVCodec* codec = avcodec_find_decoder(parameters.codec_id);
@@ -86,12 +100,16 @@ TFfmpegClipReader::TFfmpegClipReader(int fd, const std::string& fileName) : inpu
     info_.HasAlpha = FormatHasAlpha(format);
     declaredCount_ = stream.nb_frames > 0;
     if (declaredCount_)
-        info_.Frames = stream.nb_frames;
+        info_.Frames = ShownFrames(stream);
     else if (stream.duration > 0)
         info_.Frames = av_rescale_q(stream.duration, stream.time_base, av_inv_q(rate));
     else if (input_.Format()->duration > 0)
         info_.Frames = av_rescale_q(input_.Format()->duration, AV_TIME_BASE_Q, av_inv_q(rate));
     firstPts_ = stream.start_time != AV_NOPTS_VALUE ? stream.start_time : 0;
+    // A damaged part met while the stream was probed is met again where it
+    // lies when the clip is read from its start.
+    demuxerErrorsSeen_ = input_.DemuxerErrors();
+    if (demuxerErrorsSeen_ != 0) SeekToStart();
 }
 
 TFfmpegClipReader::~TFfmpegClipReader() {
@@ -100,30 +118,117 @@ TFfmpegClipReader::~TFfmpegClipReader() {
     avcodec_free_context(&decoder_);
 }
 
-std::int64_t TFfmpegClipReader::NumberOf(const AVFrame& frame) const {
-    const std::int64_t pts = frame.best_effort_timestamp;
-    if (pts == AV_NOPTS_VALUE) return counter_;
-    const AVRational frameTime = av_inv_q(RateOf(*input_.Video()));
-    return av_rescale_q_rnd(pts - firstPts_, input_.Video()->time_base, frameTime,
-                            static_cast<AVRounding>(AV_ROUND_NEAR_INF | AV_ROUND_PASS_MINMAX));
-}
-
 void TFfmpegClipReader::Restart() {
     avcodec_flush_buffers(decoder_);
     draining_ = false;
+    damaged_ = false;
+    skipping_ = aligning_ = pastEnd_ = leading_ = false;
     counter_ = 0;
+    lastEnd_ = kNoTimestamp;
+}
+
+void TFfmpegClipReader::SeekToStart() {
+    input_.Rewind();
+    Restart();
+}
+
+const TFfmpegFrameIndex& TFfmpegClipReader::Index() {
+    if (!index_) {
+        index_ = TFfmpegFrameIndex::Of(fd_, input_);
+        untimed_ = untimed_ || !index_->Timed();
+        demuxerErrorsSeen_ = input_.DemuxerErrors();
+        lost_ = true;  // the demuxer has gone to the end
+    }
+    return *index_;
 }
 
 void TFfmpegClipReader::Seek(std::int64_t frame) {
     if (frame < 0) frame = 0;
-    const AVStream& stream = *input_.Video();
-    const std::int64_t target = firstPts_ + av_rescale_q(frame, av_inv_q(RateOf(stream)), stream.time_base);
-    int status = av_seek_frame(input_.Format(), input_.VideoIndex(), target, AVSEEK_FLAG_BACKWARD);
-    if (status < 0) status = av_seek_frame(input_.Format(), input_.VideoIndex(), firstPts_, AVSEEK_FLAG_BACKWARD);
-    if (status < 0) status = avformat_seek_file(input_.Format(), -1, INT64_MIN, 0, 0, AVSEEK_FLAG_BYTE);
-    if (status < 0) RaiseClipError(input_.Name(), "cannot go to frame " + std::to_string(frame), status);
-    Restart();
     wanted_ = frame;
+    lost_ = false;
+    if (frame == 0 && !index_) {
+        SeekToStart();
+        return;
+    }
+    const TFfmpegFrameIndex& index = Index();
+    lost_ = false;
+    if (index.FirstMissing() >= 0 && frame >= index.FirstMissing()) RaiseMissing(index.FirstMissing());
+    if (frame >= index.Count()) {
+        Restart();
+        pastEnd_ = true;
+        return;
+    }
+    std::int64_t first = 0;
+    const TFfmpegFrameIndex::TPacket& key = index.KeyFor(frame, first);
+    const int status =
+        av_seek_frame(input_.Format(), input_.VideoIndex(), std::min(key.Dts, key.Pts), AVSEEK_FLAG_BACKWARD);
+    if (status < 0) input_.Rewind();
+    Restart();
+    skipping_ = aligning_ = leading_ = true;
+    rewound_ = status < 0;
+    keyPosition_ = key.Position;
+    keyPts_ = key.Pts;
+    alignedNumber_ = first;
+}
+
+std::int64_t TFfmpegClipReader::TimestampOf(std::int64_t number) {
+    const TFfmpegFrameIndex& index = Index();
+    if (untimed_ || number < 0 || number > index.Count()) return kNoTimestamp;
+    return number == index.Count() ? index.End() : index.Pts(number);
+}
+
+std::int64_t TFfmpegClipReader::FrameAt(double seconds) {
+    const TFfmpegFrameIndex& index = Index();
+    if (untimed_) return TClipReader::FrameAt(seconds);
+    if (index.Count() == 0) return 0;
+    const AVRational base = input_.Video()->time_base;
+    const std::int64_t time = index.Pts(0) + std::llround(seconds * base.den / base.num);
+    const std::int64_t number = index.LastAtOrBefore(time);
+    // Past the frames found before a damaged part, the frame shown is not known.
+    if (index.FirstMissing() >= 0 && number == index.Count() - 1 && time > index.Pts(number))
+        return index.FirstMissing();
+    return number;
+}
+
+bool TFfmpegClipReader::NextPacket() {
+    for (;;) {
+        const int read = av_read_frame(input_.Format(), packet_);
+        if (input_.DemuxerErrors() != demuxerErrorsSeen_) {
+            demuxerErrorsSeen_ = input_.DemuxerErrors();
+            if (read >= 0) av_packet_unref(packet_);
+            damaged_ = true;
+            return false;
+        }
+        if (read == AVERROR_EOF) return false;
+        if (read < 0)
+            RaiseClipError(input_.Name(), "the clip cannot be read after frame " + std::to_string(counter_), read);
+        if (packet_->stream_index != input_.VideoIndex() || (skipping_ && !AtKey()) || Leading()) {
+            av_packet_unref(packet_);
+            continue;
+        }
+        skipping_ = false;
+        return true;
+    }
+}
+
+bool TFfmpegClipReader::AtKey() {
+    if (keyPosition_ < 0) return packet_->pts == keyPts_;
+    if (packet_->pos == keyPosition_) return true;
+    // The demuxer went to a later key frame than asked: read from the start.
+    if (packet_->pos > keyPosition_ && !rewound_) {
+        input_.Rewind();
+        rewound_ = true;
+    }
+    return false;
+}
+
+bool TFfmpegClipReader::Leading() {
+    if (!leading_ || skipping_ || untimed_ || packet_->pts == AV_NOPTS_VALUE || packet_->pts == keyPts_) return false;
+    // Frames after the key frame that are shown before it (of an open group
+    // of pictures) refer to frames before it: they are not decoded.
+    if (packet_->pts < keyPts_) return true;
+    leading_ = false;
+    return false;
 }
 
 bool TFfmpegClipReader::Decode() {
@@ -133,19 +238,10 @@ bool TFfmpegClipReader::Decode() {
         if (received == AVERROR_EOF) return false;
         if (received != AVERROR(EAGAIN))
             RaiseClipError(input_.Name(), "frame " + std::to_string(counter_) + " cannot be decoded", received);
-        if (draining_) {
-            return false;
-        }
-        const int read = av_read_frame(input_.Format(), packet_);
-        if (read == AVERROR_EOF) {
+        if (draining_) return false;
+        if (!NextPacket()) {
             draining_ = true;
             avcodec_send_packet(decoder_, nullptr);
-            continue;
-        }
-        if (read < 0)
-            RaiseClipError(input_.Name(), "the clip cannot be read after frame " + std::to_string(counter_), read);
-        if (packet_->stream_index != input_.VideoIndex()) {
-            av_packet_unref(packet_);
             continue;
         }
         const int sent = avcodec_send_packet(decoder_, packet_);
@@ -155,7 +251,41 @@ bool TFfmpegClipReader::Decode() {
     }
 }
 
+bool TFfmpegClipReader::Aligned(std::int64_t pts) {
+    if (!aligning_) return true;
+    if (!untimed_ && pts != AV_NOPTS_VALUE && pts < keyPts_) return false;
+    aligning_ = false;
+    counter_ = alignedNumber_;
+    return true;
+}
+
+void TFfmpegClipReader::CheckInIndex(std::int64_t number, std::int64_t pts) const {
+    if (!index_ || untimed_ || pts == AV_NOPTS_VALUE) return;
+    if (index_->FirstMissing() >= 0 && number >= index_->FirstMissing()) RaiseMissing(index_->FirstMissing());
+    // A frame as late as the next one found in the file: this one is missing.
+    const bool later = number + 1 < index_->Count() && index_->Pts(number + 1) > index_->Pts(number);
+    if (later && pts >= index_->Pts(number + 1)) RaiseMissing(number);
+}
+
+void TFfmpegClipReader::RaiseMissing(std::int64_t number) const {
+    throw EError("\"" + input_.Name() + "\": frame " + std::to_string(number) +
+                 " is missing: the file is damaged there");
+}
+
 void TFfmpegClipReader::CheckComplete() const {
+    if (!declaredCount_) {
+        // A clip of variable rate has no count: its frames reach its duration.
+        const AVStream& stream = *input_.Video();
+        const AVRational base = stream.time_base;
+        std::int64_t end = kNoTimestamp;
+        if (stream.duration > 0)
+            end = firstPts_ + stream.duration;
+        else if (input_.Format()->duration > 0)
+            end = firstPts_ + av_rescale_q(input_.Format()->duration, AV_TIME_BASE_Q, base);
+        const AVRational rate = RateOf(stream);
+        const std::int64_t slack = av_rescale_q(3, AVRational{rate.den, rate.num * 2}, base);  // 1.5 frames
+        if (end == kNoTimestamp || (lastEnd_ != kNoTimestamp && lastEnd_ + slack >= end)) return;
+    }
     // A count estimated from the duration may be one frame off.
     const std::int64_t least = declaredCount_ ? info_.Frames : info_.Frames - 1;
     if (counter_ < least)
@@ -166,13 +296,23 @@ void TFfmpegClipReader::CheckComplete() const {
 }
 
 bool TFfmpegClipReader::Read(TDeepImage& image, std::int64_t& number) {
+    if (lost_) Seek(wanted_);
     for (;;) {
+        if (pastEnd_) return false;
         if (!Decode()) {
+            if (damaged_) RaiseMissing(counter_);
             CheckComplete();
             return false;
         }
-        const std::int64_t current = NumberOf(*frame_);
-        counter_ = current + 1;
+        const std::int64_t pts = frame_->best_effort_timestamp;
+        untimed_ = untimed_ || frame_->pts == AV_NOPTS_VALUE;
+        if (!Aligned(pts)) {
+            av_frame_unref(frame_);
+            continue;
+        }
+        const std::int64_t current = counter_++;
+        CheckInIndex(current, pts);
+        if (pts != AV_NOPTS_VALUE) lastEnd_ = pts + std::max<std::int64_t>(frame_->pkt_duration, 0);
         const bool logged = DecoderErrorCount() != errorsSeen_;
         errorsSeen_ = DecoderErrorCount();
         if ((frame_->flags & AV_FRAME_FLAG_CORRUPT) != 0 || frame_->decode_error_flags != 0 ||
@@ -193,6 +333,7 @@ bool TFfmpegClipReader::Read(TDeepImage& image, std::int64_t& number) {
         converter_.ToImage(*frame_, coding, image);
         av_frame_unref(frame_);
         image.Depth = TPictureDepth{"clip", TSampleKind::Integer, info_.Bits, info_.Codec};
+        timestamp_ = pts;
         number = current;
         wanted_ = current + 1;
         return true;

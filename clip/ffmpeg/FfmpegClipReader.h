@@ -2,6 +2,7 @@
 #include <memory>
 
 #include "clip/ClipModule.h"
+#include "clip/ffmpeg/FfmpegFrameIndex.h"
 #include "clip/ffmpeg/FfmpegInput.h"
 #include "clip/ffmpeg/FfmpegPixels.h"
 
@@ -15,6 +16,9 @@ public:
     const TClipInfo& Info() const override { return info_; }
     void Seek(std::int64_t frame) override;
     bool Read(TDeepImage& image, std::int64_t& number) override;
+    std::int64_t Timestamp() const override { return untimed_ ? kNoTimestamp : timestamp_; }
+    std::int64_t TimestampOf(std::int64_t number) override;
+    std::int64_t FrameAt(double seconds) override;
 
     const TYCbCrCoding& Coding() const { return coding_; }
     AVPixelFormat PixelFormat() const { return static_cast<AVPixelFormat>(input_.Video()->codecpar->format); }
@@ -22,10 +26,23 @@ public:
 private:
     // The next decoded frame in frame_, false at the end.
     bool Decode();
-    std::int64_t NumberOf(const AVFrame& frame) const;
+    // The next packet of the video stream to decode in packet_, false at
+    // the end of the file or of what can be read before a damaged part.
+    bool NextPacket();
+    // Whether packet_ is the key frame a seek goes to.
+    bool AtKey();
+    // Whether packet_ is a frame shown before the key frame a seek went to.
+    bool Leading();
     void Restart();
+    void SeekToStart();
+    const TFfmpegFrameIndex& Index();
+    // False for a frame before the one a seek went to.
+    bool Aligned(std::int64_t pts);
+    void CheckInIndex(std::int64_t number, std::int64_t pts) const;
     void CheckComplete() const;
+    [[noreturn]] void RaiseMissing(std::int64_t number) const;
 
+    int fd_;
     TInputClip input_;
     AVCodecContext* decoder_ = nullptr;
     AVPacket* packet_ = nullptr;
@@ -35,10 +52,24 @@ private:
     TYCbCrCoding coding_;
     bool declaredCount_ = false;
     std::int64_t firstPts_ = 0;
-    std::int64_t counter_ = 0;  // the number of the next frame when timestamps are missing
-    std::int64_t wanted_ = 0;   // frames before this one are passed over
+    std::shared_ptr<const TFfmpegFrameIndex> index_;  // made at the first seek
+    std::int64_t counter_ = 0;                        // the number of the next frame decoded
+    std::int64_t wanted_ = 0;                         // frames before this one are passed over
+    std::int64_t timestamp_ = kNoTimestamp;           // of the frame read last
+    std::int64_t lastEnd_ = kNoTimestamp;             // the time after the frame decoded last
+    // After a seek: packets are passed over up to the key frame at this
+    // position (or of this timestamp where positions are unknown), and
+    // frames shown before it; the first frame after is alignedNumber_.
+    bool skipping_ = false, aligning_ = false, pastEnd_ = false, rewound_ = false, leading_ = false;
+    // Frames without their own time to be shown: numbered in the order
+    // decoded, and written at times their numbers give.
+    bool untimed_ = false;
+    bool lost_ = false;  // the demuxer has been moved: seek before reading on
+    std::int64_t keyPosition_ = -1, keyPts_ = 0, alignedNumber_ = 0;
+    bool damaged_ = false;  // the demuxer passed over a damaged part
     bool draining_ = false;
     std::uint64_t errorsSeen_ = DecoderErrorCount();
+    std::uint64_t demuxerErrorsSeen_ = 0;
 };
 
 // The stream's frame rate: its average, else its base rate, else 25.

@@ -11,6 +11,7 @@ extern "C" {
 #include <unistd.h>
 #include <cerrno>
 #include <cstring>
+#include <utility>
 
 #include "clip/ffmpeg/FfmpegClipReader.h"
 #include "clip/ffmpeg/FfmpegPartRecord.h"
@@ -120,11 +121,14 @@ TFfmpegClipWriter::TFfmpegClipWriter(int sourceFd, const std::string& sourceName
     const AVStream& video = *source_.Video();
     frameTime_ = av_inv_q(RateOf(video));
     firstPts_ = video.start_time != AV_NOPTS_VALUE ? video.start_time : 0;
-    shift_ = settings_.In > 0 ? firstPts_ + av_rescale_q(settings_.In, frameTime_, video.time_base) : 0;
+    shift_ = settings_.In <= 0                  ? 0
+             : settings_.InTime != kNoTimestamp ? settings_.InTime
+                                                : firstPts_ + av_rescale_q(settings_.In, frameTime_, video.time_base);
     shiftTime_ = av_rescale_q(shift_, video.time_base, AV_TIME_BASE_Q);
-    endTime_ = settings_.Out >= 0 ? av_rescale_q(firstPts_ + av_rescale_q(settings_.Out, frameTime_, video.time_base),
-                                                 video.time_base, AV_TIME_BASE_Q)
-                                  : INT64_MAX;
+    const std::int64_t end = settings_.OutTime != kNoTimestamp
+                                 ? settings_.OutTime
+                                 : firstPts_ + av_rescale_q(settings_.Out, frameTime_, video.time_base);
+    endTime_ = settings_.Out >= 0 ? av_rescale_q(end, video.time_base, AV_TIME_BASE_Q) : INT64_MAX;
     OpenEncoder();
     AddVideoStream();
     AddCopiedStreams();
@@ -350,6 +354,11 @@ void TFfmpegClipWriter::WriteAttachedPictures() {
     }
 }
 
+void TFfmpegClipWriter::WriteAt(const TDeepImage& image, std::int64_t number, std::int64_t timestamp) {
+    timestamp_ = timestamp;
+    Write(image, number);
+}
+
 void TFfmpegClipWriter::Write(const TDeepImage& image, std::int64_t number) {
     if (av_frame_make_writable(frame_) < 0 || frame_->data[0] == nullptr) {
         av_frame_unref(frame_);
@@ -363,8 +372,12 @@ void TFfmpegClipWriter::Write(const TDeepImage& image, std::int64_t number) {
     } catch (const EError& error) {
         throw EError("\"" + outputName_ + "\": " + error.what());
     }
-    const AVStream& source = *source_.Video();
-    frame_->pts = firstPts_ + av_rescale_q(number, frameTime_, source.time_base) - shift_;
+    // A frame keeps the time its reader gave it (frames of a clip of
+    // variable rate stay where they were); without one, its number places it.
+    const std::int64_t time = std::exchange(timestamp_, kNoTimestamp);
+    frame_->pts =
+        (time != kNoTimestamp ? time : firstPts_ + av_rescale_q(number, frameTime_, source_.Video()->time_base)) -
+        shift_;
     frame_->color_range = encoder_->color_range;
     frame_->colorspace = encoder_->colorspace;
     frame_->color_primaries = encoder_->color_primaries;

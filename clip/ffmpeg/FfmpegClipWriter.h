@@ -16,6 +16,7 @@ public:
     ~TFfmpegClipWriter() override;
 
     void Write(const TDeepImage& image, std::int64_t number) override;
+    void WriteAt(const TDeepImage& image, std::int64_t number, std::int64_t timestamp) override;
     void Finish() override;
 
     // The output's descriptor, written through the library's callbacks below.
@@ -74,8 +75,9 @@ private:
     TFrameConverter converter_;
     TYCbCrCoding coding_;
     AVRational frameTime_{1, 25};
-    std::int64_t firstPts_ = 0;   // of the source's video stream
-    std::int64_t shift_ = 0;      // taken from every time stamp, in the video stream's time base
-    std::int64_t endTime_ = 0;    // AV_TIME_BASE units in the source's time; INT64_MAX for the clip's end
-    std::int64_t shiftTime_ = 0;  // shift_ in AV_TIME_BASE units
+    std::int64_t firstPts_ = 0;              // of the source's video stream
+    std::int64_t shift_ = 0;                 // taken from every time stamp, in the video stream's time base
+    std::int64_t endTime_ = 0;               // AV_TIME_BASE units in the source's time; INT64_MAX for the clip's end
+    std::int64_t shiftTime_ = 0;             // shift_ in AV_TIME_BASE units
+    std::int64_t timestamp_ = kNoTimestamp;  // the source's time of the frame WriteAt writes
 };

@@ -54,6 +54,13 @@ void KeepErrors(void* avcl, int level, const char* format, va_list arguments) {
     if (avcl != nullptr) {
         const AVClass* kind = *static_cast<const AVClass* const*>(avcl);
         if (kind != nullptr && std::strcmp(kind->class_name, "AVCodecContext") == 0) ++decoderErrors;
+        // A demuxer that meets bytes it cannot parse says so and goes on
+        // from the next part it recognises: its reader counts that.
+        if (kind != nullptr && std::strcmp(kind->class_name, "AVFormatContext") == 0) {
+            const auto* format = static_cast<const AVFormatContext*>(avcl);
+            if (format->iformat != nullptr && format->opaque != nullptr)
+                ++*static_cast<std::atomic<std::uint64_t>*>(format->opaque);
+        }
     }
     // A message may come in pieces; the piece ending in a new line ends it.
     static std::string pending;
@@ -135,6 +142,7 @@ TInputClip::TInputClip(int fd, const std::string& fileName) : name_(fileName) {
     }
     format_->pb = io_;
     format_->flags |= AVFMT_FLAG_CUSTOM_IO;
+    format_->opaque = &demuxerErrors_;
     format_->io_open = RefuseNestedOpen;
     Open(ChooseDemuxer());
     const int status = avformat_find_stream_info(format_, nullptr);
@@ -191,6 +199,13 @@ void TInputClip::Close() {
         av_freep(&io_->buffer);
         avio_context_free(&io_);
     }
+}
+
+void TInputClip::Rewind() {
+    const std::int64_t start = Video()->start_time != AV_NOPTS_VALUE ? Video()->start_time : 0;
+    int status = av_seek_frame(format_, video_, start, AVSEEK_FLAG_BACKWARD);
+    if (status < 0) status = avformat_seek_file(format_, -1, INT64_MIN, 0, 0, AVSEEK_FLAG_BYTE);
+    if (status < 0) RaiseClipError(name_, "cannot go to frame 0", status);
 }
 
 std::string TInputClip::Timecode() const {

@@ -4,6 +4,7 @@ extern "C" {
 #include <libavformat/avformat.h>
 }
 
+#include <atomic>
 #include <cstdint>
 #include <string>
 
@@ -38,6 +39,11 @@ public:
     // The start timecode of the video stream, of the file or of a timecode
     // stream, or "".
     std::string Timecode() const;
+    // Makes the first packet of the video stream the next one read.
+    void Rewind();
+    // How many errors the demuxer has logged so far (damaged parts of the
+    // file it passed over to go on reading).
+    std::uint64_t DemuxerErrors() const { return demuxerErrors_.load(); }
 
 private:
     struct TSource {
@@ -58,6 +64,7 @@ private:
     AVIOContext* io_ = nullptr;
     AVFormatContext* format_ = nullptr;
     int video_ = -1;
+    std::atomic<std::uint64_t> demuxerErrors_{0};
 };
 
 // An error naming the file: "\"NAME\": WHAT: REASON".
