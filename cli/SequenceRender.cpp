@@ -2,6 +2,7 @@
 
 #include <utility>
 
+#include "cli/Arguments.h"
 #include "cli/ClipOptions.h"
 #include "cli/InputFiles.h"
 #include "cli/ProgressLine.h"
@@ -69,9 +70,23 @@ void GradeSequenceFrame(TDeepImage& frame, const std::string& file, const std::s
     GradePictureToFile(file, output, lut, footage);
 }
 
+namespace {
+
+// The frame chosen by number or by time, as a clip's frame is chosen.
+std::int64_t SequenceFrameNumber(const TFrameChoice& choice, TSequenceReader& reader) {
+    if (choice.Kind == TFrameChoice::TKind::Number) return choice.Number;
+    try {
+        return reader.FrameAt(FrameTimeOf(choice, reader.Info()));
+    } catch (const EError& error) {
+        throw EUsageError(error.what());
+    }
+}
+
+}  // namespace
+
 std::string ChosenSequenceFile(const std::string& input) {
-    const TSequenceReader reader = OpenSequence(input);
-    const std::int64_t number = ClipFrameNumber(ClipOptions().Frame, reader.Info());
+    TSequenceReader reader = OpenSequence(input);
+    const std::int64_t number = SequenceFrameNumber(ClipOptions().Frame, reader);
     if (number < 0 || number >= reader.Info().Frames)
         throw EError("\"" + input + "\" has no frame " + std::to_string(number) +
                      " (its frames are numbered from 0 to " + std::to_string(reader.Info().Frames - 1) + ")");
