@@ -140,6 +140,12 @@ bool TClip::Next(TDeepImage& image, std::int64_t& number) {
     return got;
 }
 
+bool TClip::NextPicture(TImage& picture, int width, int height, std::int64_t& number) {
+    const bool got = reader_->ReadPicture(picture, width, height, number);
+    next_ = got ? number + 1 : -1;
+    return got;
+}
+
 TDeepImage TClip::Frame(std::int64_t number) {
     if (number < 0) throw EError("\"" + name_ + "\" has no frame " + std::to_string(number));
     Seek(number);

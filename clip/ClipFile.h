@@ -56,6 +56,9 @@ public:
     // The frames in order from `number` on.
     void Seek(std::int64_t number);
     bool Next(TDeepImage& image, std::int64_t& number);
+    // The next frame as the viewer shows it while playing: 24 bits, scaled
+    // to width x height (see TClipReader::ReadPicture).
+    bool NextPicture(TImage& picture, int width, int height, std::int64_t& number);
 
 private:
     std::string name_;

@@ -4,6 +4,7 @@
 #include <string>
 
 #include "engine/DeepImage.h"
+#include "engine/Image.h"
 
 // The decoding and encoding of clips, done by FFmpeg's libraries in the
 // module "ombrane-ffmpeg.so". ClipFile.h is the interface the program uses;
@@ -39,6 +40,11 @@ public:
     // clip's depth) and its number in `number`; false after the last one.
     // EError naming the file and the frame for a frame that cannot be decoded.
     virtual bool Read(TDeepImage& image, std::int64_t& number) = 0;
+    // The same frame as the viewer shows it while playing: a 24-bit picture
+    // of width x height (at most the clip's size), made in one pass from the
+    // decoder's planes with bilinear scaling; at the clip's own size the
+    // same bytes as Read's frame rounded to 8 bits.
+    virtual bool ReadPicture(TImage& picture, int width, int height, std::int64_t& number) = 0;
 };
 
 // How a graded clip is written.

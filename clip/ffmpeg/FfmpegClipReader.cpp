@@ -150,7 +150,7 @@ void TFfmpegClipReader::CheckComplete() const {
                      std::to_string(counter_) + " cannot be decoded");
 }
 
-bool TFfmpegClipReader::Read(TDeepImage& image, std::int64_t& number) {
+bool TFfmpegClipReader::NextWanted(std::int64_t& number) {
     for (;;) {
         if (!Decode()) {
             CheckComplete();
@@ -171,15 +171,29 @@ bool TFfmpegClipReader::Read(TDeepImage& image, std::int64_t& number) {
         if (frame_->width != info_.Width || frame_->height != info_.Height)
             throw EError("\"" + input_.Name() + "\": frame " + std::to_string(current) +
                          " changes the clip's frame size");
-        const auto format = static_cast<AVPixelFormat>(frame_->format);
-        const TYCbCrCoding coding = format == PixelFormat()
-                                        ? coding_
-                                        : CodingOf(format, frame_->colorspace, frame_->color_range, frame_->height);
-        converter_.ToImage(*frame_, coding, image);
-        av_frame_unref(frame_);
-        image.Depth = TPictureDepth{"clip", TSampleKind::Integer, info_.Bits, info_.Codec};
         number = current;
         wanted_ = current + 1;
         return true;
     }
+}
+
+TYCbCrCoding TFfmpegClipReader::FrameCoding() const {
+    const auto format = static_cast<AVPixelFormat>(frame_->format);
+    return format == PixelFormat() ? coding_
+                                   : CodingOf(format, frame_->colorspace, frame_->color_range, frame_->height);
+}
+
+bool TFfmpegClipReader::Read(TDeepImage& image, std::int64_t& number) {
+    if (!NextWanted(number)) return false;
+    converter_.ToImage(*frame_, FrameCoding(), image);
+    av_frame_unref(frame_);
+    image.Depth = TPictureDepth{"clip", TSampleKind::Integer, info_.Bits, info_.Codec};
+    return true;
+}
+
+bool TFfmpegClipReader::ReadPicture(TImage& picture, int width, int height, std::int64_t& number) {
+    if (!NextWanted(number)) return false;
+    display_.Make(*frame_, FrameCoding(), width, height, picture);
+    av_frame_unref(frame_);
+    return true;
 }

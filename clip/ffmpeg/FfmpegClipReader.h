@@ -2,6 +2,7 @@
 #include <memory>
 
 #include "clip/ClipModule.h"
+#include "clip/ffmpeg/FfmpegDisplayFrame.h"
 #include "clip/ffmpeg/FfmpegInput.h"
 #include "clip/ffmpeg/FfmpegPixels.h"
 
@@ -15,6 +16,7 @@ public:
     const TClipInfo& Info() const override { return info_; }
     void Seek(std::int64_t frame) override;
     bool Read(TDeepImage& image, std::int64_t& number) override;
+    bool ReadPicture(TImage& picture, int width, int height, std::int64_t& number) override;
 
     const TYCbCrCoding& Coding() const { return coding_; }
     AVPixelFormat PixelFormat() const { return static_cast<AVPixelFormat>(input_.Video()->codecpar->format); }
@@ -22,6 +24,11 @@ public:
 private:
     // The next decoded frame in frame_, false at the end.
     bool Decode();
+    // The next frame from the one wanted on in frame_, checked whole, and
+    // its number; false after the last one.
+    bool NextWanted(std::int64_t& number);
+    // The conversion of the frame in frame_.
+    TYCbCrCoding FrameCoding() const;
     std::int64_t NumberOf(const AVFrame& frame) const;
     void Restart();
     void CheckComplete() const;
@@ -31,6 +38,7 @@ private:
     AVPacket* packet_ = nullptr;
     AVFrame* frame_ = nullptr;
     TFrameConverter converter_;
+    TDisplayFrame display_;
     TClipInfo info_;
     TYCbCrCoding coding_;
     bool declaredCount_ = false;
