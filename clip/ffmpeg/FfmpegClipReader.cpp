@@ -99,8 +99,21 @@ void TFfmpegClipReader::Restart() {
     counter_ = 0;
 }
 
+bool TFfmpegClipReader::DecodesOnTo(std::int64_t frame) const {
+    const AVCodecDescriptor* descriptor = avcodec_descriptor_get(input_.Video()->codecpar->codec_id);
+    const bool intra = descriptor != nullptr && (descriptor->props & AV_CODEC_PROP_INTRA_ONLY) != 0;
+    return !intra && !draining_ && frame > wanted_ && frame - wanted_ <= kMostDecodedOn;
+}
+
 void TFfmpegClipReader::Seek(std::int64_t frame) {
     if (frame < 0) frame = 0;
+    // A little way ahead in a clip whose frames depend on others, the
+    // frames between are decoded and passed over: going back to the key
+    // frame before would decode them and more.
+    if (DecodesOnTo(frame)) {
+        wanted_ = frame;
+        return;
+    }
     const AVStream& stream = *input_.Video();
     const std::int64_t target = firstPts_ + av_rescale_q(frame, av_inv_q(RateOf(stream)), stream.time_base);
     int status = av_seek_frame(input_.Format(), input_.VideoIndex(), target, AVSEEK_FLAG_BACKWARD);

@@ -31,6 +31,9 @@ private:
     TYCbCrCoding FrameCoding() const;
     std::int64_t NumberOf(const AVFrame& frame) const;
     void Restart();
+    // Frame `frame` is reached sooner by decoding on than by a seek.
+    bool DecodesOnTo(std::int64_t frame) const;
+    static constexpr std::int64_t kMostDecodedOn = 48;
     void CheckComplete() const;
 
     TInputClip input_;

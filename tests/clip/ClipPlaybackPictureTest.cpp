@@ -164,4 +164,23 @@ TEST_F(ClipPlaybackPictureTest, FramesAheadCarryTheirOwnPictures) {
     }
 }
 
+// A frame a little ahead in a clip whose frames depend on others is reached
+// by decoding on (no seek back to the key frame), skipped forward as
+// playing skips late frames: it is the frame a clip opened afresh gives.
+TEST_F(ClipPlaybackPictureTest, FramesReachedByDecodingOnAreTheFramesSought) {
+    const std::string file = Path("inter.mp4");
+    ASSERT_TRUE(MakeClip(file, 64, 36, 12, "-pix_fmt yuv420p -c:v libx264 -g 100 -bf 2"));
+    TClip clip(file);
+    for (const std::int64_t number : {0, 3, 4, 9, 11}) {
+        SCOPED_TRACE(number);
+        EXPECT_TRUE(ClipFrameToImage(clip.Frame(number)).SamePixels(ClipFrameToImage(ExactFrame(file, number))));
+    }
+    clip.Seek(2);
+    TImage picture;
+    std::int64_t got = -1;
+    ASSERT_TRUE(clip.NextPicture(picture, 64, 36, got));
+    EXPECT_EQ(got, 2);
+    EXPECT_TRUE(picture.SamePixels(ClipFrameToImage(ExactFrame(file, 2))));
+}
+
 }  // namespace
