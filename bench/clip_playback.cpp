@@ -4,7 +4,9 @@
 // the viewer at fit; then the time of a step of one frame, back to back and
 // at the pace of a held key. Everything goes through the window's own
 // roads: keys to the viewer, the frame bar's playback, the panel's grade,
-// the viewer's paint.
+// the viewer's paint. Last, the processor time a frame of the exact road
+// of a paused frame and of the one-pass road of playing, to the viewer's
+// picture, frame by frame outside the window.
 //
 //   clip_playback [--seconds N] [--uhd] [CLIP...]
 //
@@ -30,6 +32,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -37,6 +40,9 @@
 #include "app/ImageViewer.h"
 #include "app/MainForm.h"
 #include "app/ScopesPanel.h"
+#include "clip/ClipFile.h"
+#include "clip/ClipPicture.h"
+#include "engine/ImageResize.h"
 
 namespace {
 
@@ -139,6 +145,32 @@ void Steps(TfrmMain& window, int steps) {
     }
 }
 
+// Processor time a frame (all threads) of the two roads to the viewer's
+// picture of `size`, over `frames` frames in order: the exact one of a
+// paused frame (full precision, 24 bits, Lanczos3 to the copy's size) and
+// the one-pass one of playing. Load changes these far less than wall time.
+void RoadCosts(const QString& clip, QSize size, int frames) {
+    const auto cost = [&](const std::function<void(TClip&, std::int64_t)>& road) {
+        TClip opened(clip.toStdString());
+        frames = static_cast<int>(std::min<std::int64_t>(frames, opened.Info().Frames));
+        const double before = ProcessorSeconds();
+        for (int n = 0; n < frames; ++n) road(opened, n);
+        return 1000 * (ProcessorSeconds() - before) / std::max(1, frames);
+    };
+    const double exact = cost([&](TClip& opened, std::int64_t n) {
+        TImage copy;
+        ResizeImage(size.width(), size.height(), kLanczos3Filter, copy, ClipFrameToImage(opened.Frame(n)), 0.0f);
+    });
+    TImage picture;
+    const double played = cost([&](TClip& opened, std::int64_t n) {
+        std::int64_t got = -1;
+        opened.Seek(n);
+        opened.NextPicture(picture, size.width(), size.height(), got);
+    });
+    std::printf("  processor time a frame to a %d x %d picture: exact road %.1f ms, one pass %.1f ms\n", size.width(),
+                size.height(), exact, played);
+}
+
 void Measure(const QString& library, const QString& clip, double seconds) {
     TfrmMain window(library.toStdString());
     window.resize(1920, 1080);
@@ -155,6 +187,7 @@ void Measure(const QString& library, const QString& clip, double seconds) {
     Play(window, seconds);
     Key(window.Viewer(), Qt::Key_Home);
     Steps(window, 24);
+    RoadCosts(clip, QSize(viewer->Scaled().Width(), viewer->Scaled().Height()), 24);
 }
 
 }  // namespace
