@@ -226,6 +226,11 @@ int main(int argc, char** argv) {
             if (!MakeClip(clips[2], 3840, 2160, seconds, hq)) return 1;
         }
     }
+    for (const QString& clip : clips)
+        if (!QFileInfo(clip).isFile()) {
+            std::fprintf(stderr, "clip_playback: \"%s\" is no file\n", clip.toLocal8Bit().constData());
+            return 1;
+        }
     std::printf("%d cores, load %s\n", QThread::idealThreadCount(), LoadAverage().c_str());
     for (const QString& clip : clips) Measure(library, clip, seconds);
     return 0;
