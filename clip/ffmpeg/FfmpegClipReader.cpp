@@ -100,9 +100,19 @@ void TFfmpegClipReader::Restart() {
 }
 
 bool TFfmpegClipReader::DecodesOnTo(std::int64_t frame) const {
-    const AVCodecDescriptor* descriptor = avcodec_descriptor_get(input_.Video()->codecpar->codec_id);
+    AVStream* stream = input_.Video();
+    const AVCodecDescriptor* descriptor = avcodec_descriptor_get(stream->codecpar->codec_id);
     const bool intra = descriptor != nullptr && (descriptor->props & AV_CODEC_PROP_INTRA_ONLY) != 0;
-    return !intra && !draining_ && frame > wanted_ && frame - wanted_ <= kMostDecodedOn;
+    if (intra || draining_ || frame <= wanted_) return false;
+    // Where the container's index names the key frame a seek would go
+    // back to: decoding on is cheaper unless that key frame lies ahead.
+    const AVRational frameTime = av_inv_q(RateOf(*stream));
+    const std::int64_t target = firstPts_ + av_rescale_q(frame, frameTime, stream->time_base);
+    const int entry = av_index_search_timestamp(stream, target, AVSEEK_FLAG_BACKWARD);
+    if (entry >= 0)
+        return avformat_index_get_entry(stream, entry)->timestamp <=
+               firstPts_ + av_rescale_q(wanted_, frameTime, stream->time_base);
+    return frame - wanted_ <= kMostDecodedOn;
 }
 
 void TFfmpegClipReader::Seek(std::int64_t frame) {

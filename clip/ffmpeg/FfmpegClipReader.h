@@ -31,7 +31,8 @@ private:
     TYCbCrCoding FrameCoding() const;
     std::int64_t NumberOf(const AVFrame& frame) const;
     void Restart();
-    // Frame `frame` is reached sooner by decoding on than by a seek.
+    // Frame `frame` is reached sooner by decoding on than by a seek (without
+    // an index, a clip whose frames depend on others decodes on a little way).
     bool DecodesOnTo(std::int64_t frame) const;
     static constexpr std::int64_t kMostDecodedOn = 48;
     void CheckComplete() const;
