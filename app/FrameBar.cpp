@@ -31,6 +31,15 @@ QString PlaySignText(int direction, int speed) {
     return speed > 1 ? sign + QString(" %1x").arg(speed) : sign;
 }
 
+// The widest of the texts, each with its '#' standing for every digit in turn.
+int WidestText(const QFontMetrics& metrics, const QStringList& patterns) {
+    int widest = 0;
+    for (const QString& pattern : patterns)
+        for (char digit = '0'; digit <= '9'; ++digit)
+            widest = std::max(widest, metrics.horizontalAdvance(QString(pattern).replace('#', QChar(digit))));
+    return widest;
+}
+
 // A widget that takes the frame keys for typing.
 bool IsTextField(const QObject* widget) {
     return qobject_cast<const QLineEdit*>(widget) || qobject_cast<const QAbstractSpinBox*>(widget) ||
@@ -205,19 +214,6 @@ void TFrameBar::ShowExactFrame() {
         problem_->setText(QString::fromStdString(error.what()));
     }
 }
-
-namespace {
-
-// The widest of the texts, each with its '#' standing for every digit in turn.
-int WidestText(const QFontMetrics& metrics, const QStringList& patterns) {
-    int widest = 0;
-    for (const QString& pattern : patterns)
-        for (char digit = '0'; digit <= '9'; ++digit)
-            widest = std::max(widest, metrics.horizontalAdvance(QString(pattern).replace('#', QChar(digit))));
-    return widest;
-}
-
-}  // namespace
 
 void TFrameBar::FixLabelWidths() {
     const QString digits(QString::number(frames_).size(), '#');
