@@ -3,12 +3,14 @@
 #include <QAbstractSpinBox>
 #include <QApplication>
 #include <QDockWidget>
+#include <QFontMetrics>
 #include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QSlider>
+#include <QStringList>
 #include <QTextEdit>
 #include <QTimer>
 #include <algorithm>
@@ -19,8 +21,24 @@
 #include "clip/ClipPicture.h"
 #include "clip/ClipPlayback.h"
 #include "engine/Error.h"
+#include "engine/ImageResize.h"
 
 namespace {
+
+// The playing sign: the direction, and the speed when faster than the clip's rate.
+QString PlaySignText(int direction, int speed) {
+    const QString sign = direction < 0 ? QStringLiteral("\u25C0") : QStringLiteral("\u25B6");
+    return speed > 1 ? sign + QString(" %1x").arg(speed) : sign;
+}
+
+// The widest of the texts, each with its '#' standing for every digit in turn.
+int WidestText(const QFontMetrics& metrics, const QStringList& patterns) {
+    int widest = 0;
+    for (const QString& pattern : patterns)
+        for (char digit = '0'; digit <= '9'; ++digit)
+            widest = std::max(widest, metrics.horizontalAdvance(QString(pattern).replace('#', QChar(digit))));
+    return widest;
+}
 
 // A widget that takes the frame keys for typing.
 bool IsTextField(const QObject* widget) {
@@ -52,9 +70,20 @@ TFrameBar::TFrameBar(QWidget* parent) : QWidget(parent) {
     problem_ = new QLabel(this);
     problem_->setObjectName("lblFrameProblem");
     problem_->setStyleSheet("color: #c00000");
+    playSign_ = new QLabel(this);
+    playSign_->setObjectName("lblPlaying");
+    playRate_ = new QLabel(this);
+    playRate_->setObjectName("lblPlayRate");
+    playRate_->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    playDropped_ = new QLabel(this);
+    playDropped_->setObjectName("lblDropped");
+    playDropped_->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     layout->addWidget(slider_, 1);
     layout->addWidget(timecode_);
     layout->addWidget(number_);
+    layout->addWidget(playSign_);
+    layout->addWidget(playRate_);
+    layout->addWidget(playDropped_);
     layout->addWidget(problem_);
     player_ = new QTimer(this);
     player_->setTimerType(Qt::PreciseTimer);
@@ -78,8 +107,10 @@ void TFrameBar::SetPreviewBox(int width, int height) {
 
 TImage TFrameBar::Open(const std::string& fileName) {
     auto clip = std::make_unique<TClip>(fileName);
-    TImage first = ClipFramePreview(clip->Frame(0), boxWidth_, boxHeight_);
-    SetPlaying(false);
+    TImage first = ClipFrameToImage(clip->Frame(0));
+    StopPlayback();
+    speed_ = 1;
+    playedShown_ = false;
     neighbour_.reset();
     clip_ = std::move(clip);
     fileName_ = fileName;
@@ -93,6 +124,7 @@ TImage TFrameBar::Open(const std::string& fileName) {
     slider_->setPageStep(FramesPerSecond());
     settingSlider_ = false;
     problem_->clear();
+    FixLabelWidths();
     ShowPosition();
     show();
     slider_->setFocus();
@@ -102,7 +134,9 @@ TImage TFrameBar::Open(const std::string& fileName) {
 }
 
 void TFrameBar::Close() {
-    SetPlaying(false);
+    StopPlayback();
+    speed_ = 1;
+    playedShown_ = false;
     neighbour_.reset();
     clip_.reset();
     fileName_.clear();
@@ -120,12 +154,18 @@ int TFrameBar::FramesPerSecond() const {
 void TFrameBar::ShowFrame(std::int64_t number) {
     if (!clip_) return;
     // A frame chosen by hand ends playing.
-    if (Playing()) SetPlaying(false);
+    if (Playing()) {
+        StopPlayback();
+        speed_ = 1;
+    }
     number = std::clamp<std::int64_t>(number, 0, frames_ - 1);
-    if (number == current_) return;
+    if (number == current_) {
+        ShowExactFrame();
+        return;
+    }
     try {
         TImage picture = NeighbourPicture(number);
-        if (picture.Empty()) picture = ClipFramePreview(clip_->Frame(number), boxWidth_, boxHeight_);
+        if (picture.Empty()) picture = ClipFrameToImage(clip_->Frame(number));
         const std::int64_t from = current_;
         Present(number, picture);
         DecodeNeighbour(from, number);
@@ -154,17 +194,52 @@ void TFrameBar::DecodeNeighbour(std::int64_t from, std::int64_t number) {
     neighbourNumber_ = number + direction;
     // Held, the key keeps the thread decoding on in its direction.
     if (neighbour_) return;
-    const int width = boxWidth_, height = boxHeight_;
-    neighbour_ = std::make_unique<TFrameAhead>(
-        fileName_, neighbourNumber_, direction, frames_, 1,
-        [width, height](const TDeepImage& frame) { return ClipFramePreview(frame, width, height); });
+    neighbour_ = std::make_unique<TFrameAhead>(fileName_, neighbourNumber_, direction, frames_, 1,
+                                               [](const TDeepImage& frame) { return ClipFrameToImage(frame); });
 }
 
 void TFrameBar::Present(std::int64_t number, const TImage& frame) {
     current_ = number;
+    playedShown_ = false;
     problem_->clear();
     ShowPosition();
     emit FrameShown(frame);
+}
+
+void TFrameBar::ShowExactFrame() {
+    if (!playedShown_ || !clip_) return;
+    try {
+        Present(current_, ClipFrameToImage(clip_->Frame(current_)));
+    } catch (const EError& error) {
+        problem_->setText(QString::fromStdString(error.what()));
+    }
+}
+
+void TFrameBar::FixLabelWidths() {
+    const QString digits(QString::number(frames_).size(), '#');
+    // A pixel or two more than the text, which some styles ask for.
+    const auto fix = [&](QLabel* label, const QStringList& patterns) {
+        label->setFixedWidth(WidestText(label->fontMetrics(), patterns) + 2 * label->margin() + 2);
+    };
+    fix(timecode_, {"##:##:##:##"});
+    fix(number_, {"frame " + digits + " / " + QString::number(frames_)});
+    fix(playSign_, {PlaySignText(1, 8), PlaySignText(-1, 8)});
+    fix(playRate_, {"###.# fps"});
+    fix(playDropped_, {digits + " dropped"});
+}
+
+void TFrameBar::ShowPlayState() {
+    if (!playback_) {
+        playSign_->clear();
+        playRate_->clear();
+        playDropped_->clear();
+        return;
+    }
+    const double seconds = clock_.nsecsElapsed() * 1e-9;
+    playSign_->setText(PlaySignText(direction_, speed_));
+    playRate_->setText(seconds > 0 ? QString::number(std::min(999.9, playback_->Shown() / seconds), 'f', 1) + " fps"
+                                   : QString());
+    playDropped_->setText(QString("%1 dropped").arg(playback_->Dropped()));
 }
 
 void TFrameBar::ShowPosition() {
@@ -244,6 +319,18 @@ void TFrameBar::StopPlayback() {
         dropped_ += playback_->Dropped();
     }
     playback_.reset();
+    ShowPlayState();
+}
+
+QSize TFrameBar::PlaySize() const {
+    const QSize frame(clip_->Info().Width, clip_->Info().Height);
+    QSize size = playSize_ ? playSize_(frame) : QSize();
+    if (size.isEmpty()) {
+        int width = 0, height = 0;
+        FitToBox(frame.width(), frame.height(), boxWidth_, boxHeight_, width, height);
+        size = QSize(width, height);
+    }
+    return size;
 }
 
 void TFrameBar::SetPlaying(bool playing) {
@@ -251,15 +338,16 @@ void TFrameBar::SetPlaying(bool playing) {
     if (playing) neighbour_.reset();
     if (!playing || !clip_) {
         speed_ = 1;
+        ShowExactFrame();
         return;
     }
     const TClipInfo& info = clip_->Info();
     const double rate = double(info.RateNumerator) / info.RateDenominator;
-    const int width = boxWidth_, height = boxHeight_;
-    playback_ = std::make_unique<TClipPlayback>(
-        fileName_, current_, direction_, speed_, frames_, rate,
-        [width, height](const TDeepImage& frame) { return ClipFramePreview(frame, width, height); });
+    const QSize size = PlaySize();
+    playback_ = std::make_unique<TClipPlayback>(fileName_, current_, direction_, speed_, frames_, rate,
+                                                TFrameAhead::Displayed(size.width(), size.height()));
     clock_.start();
+    ShowPlayState();
     // Looked at four times a frame, so a frame ready late is shown soon after.
     player_->start(std::max(1, static_cast<int>(std::lround(250.0 / rate))));
 }
@@ -276,7 +364,12 @@ void TFrameBar::PlayNext() {
     if (!playback_) return;
     TAheadFrame frame;
     if (playback_->FrameDue(clock_.nsecsElapsed() * 1e-9, frame)) {
-        Present(frame.Number, frame.Picture);
+        current_ = frame.Number;
+        playedShown_ = true;
+        problem_->clear();
+        ShowPosition();
+        ShowPlayState();
+        emit FramePlayed(frame.Picture);
         return;
     }
     if (!playback_->Finished()) return;

@@ -4,6 +4,7 @@
 #include <QPointer>
 #include <QWidget>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -26,9 +27,17 @@ struct TClipInfo;
 // second, fourth or eighth frame), K stops. While playing, the frames are
 // decoded ahead on another thread; a frame not ready in its time is
 // dropped and counted. After a step of one frame, the next one in that
-// direction is decoded ahead too, so the next step shows it at once. Each frame shown is handed on by FrameShown as a
-// 24-bit picture fitted into the preview box. Hidden while the preview is
-// a picture.
+// direction is decoded ahead too, so the next step shows it at once. Each
+// frame shown paused (opened, stepped, scrubbed, or the last one played) is
+// handed on by FrameShown as a 24-bit picture at the clip's own size, made
+// from the frame at full precision. While playing, each frame is handed on
+// by FramePlayed as the cheaper picture the viewer shows (at the size the
+// play-size function gives, made from the decoder's planes in one pass);
+// when playing stops, the frame shown is made again the exact way. While
+// playing, the bar shows a playing sign, the frame rate reached and the
+// frames dropped; its labels keep widths made for their widest texts, so
+// nothing in the bar moves as they change. Hidden while the preview is a
+// picture.
 //
 // While a clip is open these keys are the bar's wherever the focus is in
 // its window (or in a window it watches), so that a key meant for the clip
@@ -40,10 +49,13 @@ public:
     explicit TFrameBar(QWidget* parent = nullptr);
     ~TFrameBar() override;
 
-    // The box the frames shown are fitted into (1000 x 500 unless set).
+    // The box a played frame is fitted into when no play size is given
+    // (1000 x 500 unless set).
     void SetPreviewBox(int width, int height);
-    // Opens the clip at its first frame, which it returns (fitted into the
-    // preview box); the bar appears.
+    // The size of the pictures played, for a frame of the clip's size.
+    void SetPlaySize(std::function<QSize(QSize frame)> size) { playSize_ = std::move(size); }
+    // Opens the clip at its first frame, which it returns (at its own
+    // size); the bar appears.
     // EError when it cannot be opened or its first frame decoded (the bar
     // keeps what it had).
     TImage Open(const std::string& fileName);
@@ -74,6 +86,7 @@ public:
 
 signals:
     void FrameShown(const TImage& frame);
+    void FramePlayed(const TImage& picture);
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -87,6 +100,13 @@ private:
     void StopPlayback();
     int FramesPerSecond() const;
     void Present(std::int64_t number, const TImage& frame);
+    // The frame shown came from playing: it is made again the exact way.
+    void ShowExactFrame();
+    // The playing sign, the frame rate and the frames dropped, or nothing.
+    void ShowPlayState();
+    // Each label as wide as the widest text it shows for this clip.
+    void FixLabelWidths();
+    QSize PlaySize() const;
     // The frame decoded ahead when it is `number`, else an empty picture.
     TImage NeighbourPicture(std::int64_t number);
     // After a step of one frame, the next frame in its direction is decoded
@@ -97,6 +117,11 @@ private:
     QLabel* timecode_ = nullptr;
     QLabel* number_ = nullptr;
     QLabel* problem_ = nullptr;
+    QLabel* playSign_ = nullptr;
+    QLabel* playRate_ = nullptr;
+    QLabel* playDropped_ = nullptr;
+    std::function<QSize(QSize)> playSize_;
+    bool playedShown_ = false;  // the frame shown is a played picture
     QTimer* player_ = nullptr;
     QList<QPointer<QWidget>> watched_;
     std::unique_ptr<TClip> clip_;

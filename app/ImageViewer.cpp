@@ -48,12 +48,14 @@ TImageViewer::TImageViewer(QWidget* parent) : QWidget(parent) {
     setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
 }
 
-void TImageViewer::SetImage(const TImage& image, QSize frameSize) {
-    source_ = image.Clone();
+void TImageViewer::SetImage(const TImage& image, QSize frameSize) { SetImage(image.Clone(), frameSize); }
+
+void TImageViewer::SetImage(TImage&& image, QSize frameSize) {
+    source_ = std::move(image);
     display_ = source_.Clone();
     comparison_ = TImage();
     hasImage_ = true;
-    if (frameSize.isEmpty()) frameSize = QSize(image.Width(), image.Height());
+    if (frameSize.isEmpty()) frameSize = QSize(source_.Width(), source_.Height());
     SyncView();
     zoom_.SetFrame(frameSize);
     ShownStale();

@@ -31,6 +31,7 @@ public:
     // The working copy of a frame of frameSize pixels (its own size when
     // empty); the display copy starts ungraded and a comparison is dropped.
     void SetImage(const TImage& image, QSize frameSize = QSize());
+    void SetImage(TImage&& image, QSize frameSize = QSize());
     void RestoreDisplay();
     // The display copy made the working copy graded with the LUT: what
     // RestoreDisplay and grading Display in place give, without the copy.

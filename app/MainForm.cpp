@@ -37,6 +37,7 @@
 #include "app/StatusLine.h"
 #include "app/TabOrder.h"
 #include "app/ToolStrip.h"
+#include "clip/ClipModule.h"
 
 // The icons live in a static library; their registration must be asked for.
 static void InitResources() { Q_INIT_RESOURCE(ombrane); }
@@ -352,6 +353,8 @@ void TfrmMain::MoveDivider(double by) {
 void TfrmMain::FrameChanged(const QString& file, QSize size) {
     frameName_ = file.isEmpty() ? QStringLiteral("pasted picture") : QFileInfo(file).fileName();
     statusLine_->SetFrame(QFileInfo(file).fileName(), size);
+    const TFrameBar* bar = preview_->FrameBar();
+    statusLine_->SetInterlaced(bar->HasClip() && !bar->Info().FieldOrder.empty());
     ShowState();
 }
 

@@ -77,6 +77,7 @@ TPreviewPanel::TPreviewPanel(TGradingState& state, QMainWindow* window, QWidget*
     Viewer_->setContextMenuPolicy(Qt::CustomContextMenu);
     FrameBar_ = new TFrameBar(frameBarParent);
     FrameBar_->SetPreviewBox(kPreviewBoxWidth, kPreviewBoxHeight);
+    FrameBar_->SetPlaySize([this](QSize frame) { return Viewer_->CopySizeFor(frame); });
     FrameBar_->WatchKeys(Viewer_);
     growTimer_ = new QTimer(this);
     growTimer_->setSingleShot(true);
@@ -141,6 +142,7 @@ void TPreviewPanel::Connect() {
     // A closed menu leaves paste to its short-cut, which checks the clipboard itself.
     connect(pmnPreview_, &QMenu::aboutToHide, this, [this] { miPaste_->setEnabled(true); });
     connect(FrameBar_, &TFrameBar::FrameShown, this, [this](const TImage& frame) { ShowClipFrame(frame); });
+    connect(FrameBar_, &TFrameBar::FramePlayed, this, [this](const TImage& picture) { ShowPlayedFrame(picture); });
     new TFileDropTarget(Viewer_, [this](const QStringList& files) { RunHandler([this, files] { Drop(files); }); });
     connect(miOpenPreviewImage_, &QAction::triggered, this, guarded(&TPreviewPanel::OpenClick));
     connect(miPaste_, &QAction::triggered, this, guarded(&TPreviewPanel::PasteClick));
@@ -269,6 +271,19 @@ void TPreviewPanel::ShowClipFrame(const TImage& frame) {
         GradeDisplay();
     else
         scopes_->Refresh();
+}
+
+void TPreviewPanel::ShowPlayedFrame(const TImage& picture) {
+    TImage shown = picture.Clone();
+    state_.Footage().Convert(shown);
+    Viewer_->SetImage(std::move(shown), working_.FrameSize());
+    GradeComparison();
+    if (state_.Graded() && !sbnShowOriginal_->isChecked()) {
+        GradeDisplay();
+        return;
+    }
+    Viewer_->update();
+    scopes_->Refresh();
 }
 
 // A new preview: its statistics are measured afresh when matching asks for
@@ -452,7 +467,9 @@ void TPreviewPanel::ShowWorkingCopy() {
 
 void TPreviewPanel::GrowWorkingCopy() {
     growTimer_->stop();
-    if (working_.Empty() || !Viewer_->HasImage()) return;
+    // While playing, the pictures keep the size playing began with; the
+    // frame shown when it stops is made for the viewer as it is then.
+    if (working_.Empty() || !Viewer_->HasImage() || FrameBar_->Playing()) return;
     const QSize wanted = Viewer_->CopySizeFor(working_.FrameSize());
     if (!working_.Update(wanted, CopyMaker()) && !(Viewer_->Fit() && working_.Shrink(wanted, CopyMaker()))) return;
     TBusyCursor busy;

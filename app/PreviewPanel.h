@@ -112,6 +112,10 @@ private:
     // The frame bar shows another frame of the clip: it becomes the preview
     // and is graded as the look stands.
     void ShowClipFrame(const TImage& frame);
+    // A frame played: the viewer shows its picture (made at the viewer's
+    // size) graded as the look stands; the preview keeps the frame playing
+    // started from until it stops.
+    void ShowPlayedFrame(const TImage& picture);
     // A picture becomes the preview: its file (empty when pasted), the
     // picture fitted into the preview box and at full size.
     void ShowNewPicture(const QString& file, TImage preview, TImage full);

@@ -32,6 +32,11 @@ void TStatusLine::SetFrame(const QString& fileName, QSize size) {
     Show();
 }
 
+void TStatusLine::SetInterlaced(bool interlaced) {
+    interlaced_ = interlaced;
+    Show();
+}
+
 void TStatusLine::SetLook(const QString& reference, const QString& lut) {
     reference_ = reference;
     lut_ = lut;
@@ -74,6 +79,7 @@ void TStatusLine::Show() {
     if (hasFrame_) {
         const QString name = frame_.isEmpty() ? QStringLiteral("pasted picture") : frame_;
         parts << QStringLiteral("%1 %2 x %3").arg(name).arg(frameSize_.width()).arg(frameSize_.height());
+        if (interlaced_) parts << QStringLiteral("interlaced");
     } else {
         parts << QStringLiteral("no frame");
     }

@@ -7,7 +7,8 @@ class QLabel;
 
 // The window's permanent status line: what the viewer shows and how it is
 // graded. The frame's file name and size ("pasted picture" for a picture
-// from the clipboard), the chosen reference or the previewed LUT file, the
+// from the clipboard), "interlaced" for a clip whose frames hold two fields
+// (shown as stored, not deinterlaced), the chosen reference or the previewed LUT file, the
 // look's strength, "bypass" while the ungraded picture is shown, the
 // snapshot the split view compares with, and the viewer's zoom once the
 // viewer reports one. The footage space is shown by
@@ -20,6 +21,8 @@ public:
     // A new frame: its file name (empty for a pasted picture) and its size
     // in pixels before it was fitted for the preview.
     void SetFrame(const QString& fileName, QSize size);
+    // The frame's clip stores two fields in each frame.
+    void SetInterlaced(bool interlaced);
     // What grades the frame: a reference's caption, or a previewed LUT
     // file's name; both empty when nothing does.
     void SetLook(const QString& reference, const QString& lut);
@@ -47,6 +50,7 @@ private:
     QString frame_;
     QSize frameSize_;
     bool hasFrame_ = false;
+    bool interlaced_ = false;
     QString reference_;
     QString lut_;
     int strength_ = 100;

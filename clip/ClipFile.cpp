@@ -6,9 +6,11 @@
 #include <limits>
 
 #include "clip/ClipMemory.h"
+#include "clip/ClipPicture.h"
 #include "clip/ImageSequence.h"
 #include "clip/SequenceReader.h"
 #include "engine/Error.h"
+#include "engine/ImageResize.h"
 #include "fileio/FileRead.h"
 
 namespace {
@@ -177,6 +179,25 @@ std::int64_t TClip::NumberOf(const TFrameChoice& choice) {
     const double seconds = FrameTimeOf(choice, Info());
     next_ = -1;
     return reader_->FrameAt(seconds);
+}
+
+bool TClip::NextPicture(TImage& picture, int width, int height, std::int64_t& number) {
+    // Frames with alpha are laid on white and sequences read at their own
+    // depth: both take the exact road, as a paused frame does.
+    if (Info().HasAlpha || fd_ < 0) {
+        TDeepImage frame;
+        if (!Next(frame, number)) return false;
+        picture = ClipFrameToImage(frame);
+        if (picture.Width() != width || picture.Height() != height) {
+            TImage scaled;
+            ResizeImage(width, height, kLanczos3Filter, scaled, picture, 0.0f);
+            picture = std::move(scaled);
+        }
+        return true;
+    }
+    const bool got = reader_->ReadPicture(picture, width, height, number);
+    next_ = got ? number + 1 : -1;
+    return got;
 }
 
 TDeepImage TClip::Frame(std::int64_t number) {

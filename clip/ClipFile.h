@@ -72,6 +72,9 @@ public:
     // The number of the chosen frame: a timecode or seconds choose the last
     // frame whose time is at most that, frames of variable rate too.
     std::int64_t NumberOf(const TFrameChoice& choice);
+    // The next frame as the viewer shows it while playing: 24 bits, scaled
+    // to width x height (see TClipReader::ReadPicture).
+    bool NextPicture(TImage& picture, int width, int height, std::int64_t& number);
 
 private:
     std::string name_;

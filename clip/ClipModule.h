@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "engine/DeepImage.h"
+#include "engine/Image.h"
 
 // The decoding and encoding of clips, done by FFmpeg's libraries in the
 // module "ombrane-ffmpeg.so". ClipFile.h is the interface the program uses;
@@ -54,6 +55,16 @@ public:
     virtual std::int64_t FrameAt(double seconds) {
         const double frames = seconds * Info().RateNumerator / Info().RateDenominator;
         return static_cast<std::int64_t>(frames + 1e-6);
+    }
+    // The same frame as the viewer shows it while playing: a 24-bit picture
+    // of width x height (at most the clip's size), made in one pass from the
+    // decoder's planes with bilinear scaling; at the clip's own size the
+    // same bytes as Read's frame rounded to 8 bits. Clips with alpha and
+    // image sequences are read on the exact road by TClip instead: their
+    // readers need not give it.
+    virtual bool ReadPicture(TImage& picture, int width, int height, std::int64_t& number) {
+        (void)picture, (void)width, (void)height, (void)number;
+        return false;
     }
 };
 

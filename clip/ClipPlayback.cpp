@@ -5,10 +5,15 @@
 
 TClipPlayback::TClipPlayback(const std::string& fileName, std::int64_t from, int direction, int speed,
                              std::int64_t count, double framesPerSecond, TFrameAhead::TPrepare prepare, int depth)
+    : TClipPlayback(fileName, from, direction, speed, count, framesPerSecond, TFrameAhead::Prepared(std::move(prepare)),
+                    depth) {}
+
+TClipPlayback::TClipPlayback(const std::string& fileName, std::int64_t from, int direction, int speed,
+                             std::int64_t count, double framesPerSecond, TFrameAhead::TRead read, int depth)
     : from_(from),
       step_(static_cast<std::int64_t>(direction < 0 ? -1 : 1) * std::max(1, speed)),
       frameTime_(1.0 / (framesPerSecond > 0 ? framesPerSecond : 25.0)),
-      ahead_(fileName, from + step_, step_, count, depth, std::move(prepare)) {}
+      ahead_(fileName, from + step_, step_, count, depth, std::move(read)) {}
 
 bool TClipPlayback::FrameDue(double seconds, TAheadFrame& frame, bool wait) {
     const std::int64_t due = static_cast<std::int64_t>(std::floor(seconds / frameTime_ + 1e-9)) - 1;

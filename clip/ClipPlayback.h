@@ -14,6 +14,9 @@ class TClipPlayback {
 public:
     TClipPlayback(const std::string& fileName, std::int64_t from, int direction, int speed, std::int64_t count,
                   double framesPerSecond, TFrameAhead::TPrepare prepare, int depth = kDepth);
+    // The pictures read by `read` (e.g. TFrameAhead::Displayed) instead.
+    TClipPlayback(const std::string& fileName, std::int64_t from, int direction, int speed, std::int64_t count,
+                  double framesPerSecond, TFrameAhead::TRead read, int depth = kDepth);
 
     // The newest frame due `seconds` after the start and not shown yet, if
     // one is ready; with `wait`, waits for the frame due then. False when

@@ -7,13 +7,31 @@
 #include "engine/Error.h"
 
 TFrameAhead::TFrameAhead(const std::string& fileName, std::int64_t first, std::int64_t step, std::int64_t count,
-                         int depth, TPrepare prepare)
+                         int depth, TRead read)
     : step_(step == 0 ? 1 : step),
       count_(count),
       depth_(static_cast<std::size_t>(std::max(1, depth))),
-      prepare_(std::move(prepare)),
+      read_(std::move(read)),
       skipTo_(first) {
     worker_ = std::thread([this, fileName, first] { Run(fileName, first); });
+}
+
+TFrameAhead::TRead TFrameAhead::Prepared(TPrepare prepare) {
+    return [prepare = std::move(prepare), image = TDeepImage()](TClip& clip, TAheadFrame& frame) mutable {
+        if (!clip.Next(image, frame.Number)) return false;
+        frame.Picture = prepare(image);
+        return true;
+    };
+}
+
+TFrameAhead::TFrameAhead(const std::string& fileName, std::int64_t first, std::int64_t step, std::int64_t count,
+                         int depth, TPrepare prepare)
+    : TFrameAhead(fileName, first, step, count, depth, Prepared(std::move(prepare))) {}
+
+TFrameAhead::TRead TFrameAhead::Displayed(int width, int height) {
+    return [width, height](TClip& clip, TAheadFrame& frame) {
+        return clip.NextPicture(frame.Picture, width, height, frame.Number);
+    };
 }
 
 TFrameAhead::~TFrameAhead() {
@@ -38,7 +56,6 @@ void TFrameAhead::Run(std::string fileName, std::int64_t first) {
     std::string problem;
     try {
         TClip clip(fileName);
-        TDeepImage image;
         // The last frame of the order of play, where skipping ends at the latest.
         const std::int64_t last = step_ > 0 ? first + (count_ - 1 - first) / step_ * step_ : first % -step_;
         for (std::int64_t number = first; number >= 0 && number < count_; number += step_) {
@@ -51,11 +68,11 @@ void TFrameAhead::Run(std::string fileName, std::int64_t first) {
             if (number < 0 || number >= count_) break;
             // Forward one by one the decoder goes on from where it is;
             // any other step goes to each frame.
-            std::int64_t got = -1;
+            TAheadFrame frame;
             clip.Seek(number);
-            if (!clip.Next(image, got)) break;  // the count was estimated too high: the clip ends here
-            if (got != number) throw EError("\"" + fileName + "\" has no frame " + std::to_string(number));
-            if (!Push(TAheadFrame{number, prepare_(image)})) break;
+            if (!read_(clip, frame)) break;  // the count was estimated too high: the clip ends here
+            if (frame.Number != number) throw EError("\"" + fileName + "\" has no frame " + std::to_string(number));
+            if (!Push(std::move(frame))) break;
         }
     } catch (const std::exception& error) {
         problem = error.what();

@@ -16,18 +16,31 @@ struct TAheadFrame {
     TImage Picture;
 };
 
+class TClip;
+
 // Frames of a clip decoded ahead on a thread of their own while the caller
 // shows others: from `first` on, every `step` frames (negative backwards),
-// while the number stays within [0, count). Each is made into a picture by
-// `prepare` on that thread and waits in a queue of at most `depth` frames;
+// while the number stays within [0, count). Each is made into a picture on
+// that thread, by `prepare` from the frame at full precision or by `read`
+// straight from the clip, and waits in a queue of at most `depth` frames;
 // the thread rests while the queue is full. The clip is opened again on
 // that thread, so the caller's own clip keeps its place.
 class TFrameAhead {
 public:
     using TPrepare = std::function<TImage(const TDeepImage&)>;
+    // Reads the clip's next frame into `frame` (its number and picture);
+    // false at the clip's end.
+    using TRead = std::function<bool(TClip& clip, TAheadFrame& frame)>;
 
     TFrameAhead(const std::string& fileName, std::int64_t first, std::int64_t step, std::int64_t count, int depth,
+                TRead read);
+    TFrameAhead(const std::string& fileName, std::int64_t first, std::int64_t step, std::int64_t count, int depth,
                 TPrepare prepare);
+    // The frames as the viewer shows them while playing: 24-bit pictures of
+    // width x height made straight from the decoder's planes.
+    static TRead Displayed(int width, int height);
+    // Each frame read at full precision and made into a picture by `prepare`.
+    static TRead Prepared(TPrepare prepare);
     // Stops the thread and waits for it.
     ~TFrameAhead();
     TFrameAhead(const TFrameAhead&) = delete;
@@ -55,7 +68,7 @@ private:
     const std::int64_t step_;
     const std::int64_t count_;
     const std::size_t depth_;
-    TPrepare prepare_;
+    TRead read_;
     mutable std::mutex mutex_;
     std::condition_variable changed_;
     std::deque<TAheadFrame> frames_;

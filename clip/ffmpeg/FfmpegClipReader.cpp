@@ -142,8 +142,30 @@ const TFfmpegFrameIndex& TFfmpegClipReader::Index() {
     return *index_;
 }
 
+bool TFfmpegClipReader::DecodesOnTo(std::int64_t frame) const {
+    const AVCodecDescriptor* descriptor = avcodec_descriptor_get(input_.Video()->codecpar->codec_id);
+    const bool intra = descriptor != nullptr && (descriptor->props & AV_CODEC_PROP_INTRA_ONLY) != 0;
+    if (intra || draining_ || lost_ || pastEnd_ || aligning_ || frame <= wanted_) return false;
+    // With the index: decoding on is cheaper unless the key frame a seek
+    // would go back to lies ahead of the decoder's place.
+    if (index_) {
+        if (frame >= index_->Count()) return false;
+        std::int64_t first = 0;
+        index_->KeyFor(frame, first);
+        return first <= wanted_;
+    }
+    return frame - wanted_ <= kMostDecodedOn;
+}
+
 void TFfmpegClipReader::Seek(std::int64_t frame) {
     if (frame < 0) frame = 0;
+    // A little way ahead in a clip whose frames depend on others, the
+    // frames between are decoded and passed over: going back to the key
+    // frame before would decode them and more.
+    if (DecodesOnTo(frame)) {
+        wanted_ = frame;
+        return;
+    }
     wanted_ = frame;
     lost_ = false;
     if (frame == 0 && !index_) {
@@ -295,7 +317,7 @@ void TFfmpegClipReader::CheckComplete() const {
                      std::to_string(counter_) + " cannot be decoded");
 }
 
-bool TFfmpegClipReader::Read(TDeepImage& image, std::int64_t& number) {
+bool TFfmpegClipReader::NextWanted(std::int64_t& number) {
     if (lost_) Seek(wanted_);
     for (;;) {
         if (pastEnd_) return false;
@@ -326,16 +348,30 @@ bool TFfmpegClipReader::Read(TDeepImage& image, std::int64_t& number) {
         if (frame_->width != info_.Width || frame_->height != info_.Height)
             throw EError("\"" + input_.Name() + "\": frame " + std::to_string(current) +
                          " changes the clip's frame size");
-        const auto format = static_cast<AVPixelFormat>(frame_->format);
-        const TYCbCrCoding coding = format == PixelFormat()
-                                        ? coding_
-                                        : CodingOf(format, frame_->colorspace, frame_->color_range, frame_->height);
-        converter_.ToImage(*frame_, coding, image);
-        av_frame_unref(frame_);
-        image.Depth = TPictureDepth{"clip", TSampleKind::Integer, info_.Bits, info_.Codec};
         timestamp_ = pts;
         number = current;
         wanted_ = current + 1;
         return true;
     }
+}
+
+TYCbCrCoding TFfmpegClipReader::FrameCoding() const {
+    const auto format = static_cast<AVPixelFormat>(frame_->format);
+    return format == PixelFormat() ? coding_
+                                   : CodingOf(format, frame_->colorspace, frame_->color_range, frame_->height);
+}
+
+bool TFfmpegClipReader::Read(TDeepImage& image, std::int64_t& number) {
+    if (!NextWanted(number)) return false;
+    converter_.ToImage(*frame_, FrameCoding(), image);
+    av_frame_unref(frame_);
+    image.Depth = TPictureDepth{"clip", TSampleKind::Integer, info_.Bits, info_.Codec};
+    return true;
+}
+
+bool TFfmpegClipReader::ReadPicture(TImage& picture, int width, int height, std::int64_t& number) {
+    if (!NextWanted(number)) return false;
+    display_.Make(*frame_, FrameCoding(), width, height, picture);
+    av_frame_unref(frame_);
+    return true;
 }

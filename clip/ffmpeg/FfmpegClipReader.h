@@ -2,6 +2,7 @@
 #include <memory>
 
 #include "clip/ClipModule.h"
+#include "clip/ffmpeg/FfmpegDisplayFrame.h"
 #include "clip/ffmpeg/FfmpegFrameIndex.h"
 #include "clip/ffmpeg/FfmpegInput.h"
 #include "clip/ffmpeg/FfmpegPixels.h"
@@ -19,6 +20,7 @@ public:
     std::int64_t Timestamp() const override { return untimed_ ? kNoTimestamp : timestamp_; }
     std::int64_t TimestampOf(std::int64_t number) override;
     std::int64_t FrameAt(double seconds) override;
+    bool ReadPicture(TImage& picture, int width, int height, std::int64_t& number) override;
 
     const TYCbCrCoding& Coding() const { return coding_; }
     AVPixelFormat PixelFormat() const { return static_cast<AVPixelFormat>(input_.Video()->codecpar->format); }
@@ -26,6 +28,15 @@ public:
 private:
     // The next decoded frame in frame_, false at the end.
     bool Decode();
+    // The next frame from the one wanted on in frame_, checked whole, and
+    // its number; false after the last one.
+    bool NextWanted(std::int64_t& number);
+    // The conversion of the frame in frame_.
+    TYCbCrCoding FrameCoding() const;
+    // Frame `frame` is reached sooner by decoding on than by a seek (without
+    // an index, a clip whose frames depend on others decodes on a little way).
+    bool DecodesOnTo(std::int64_t frame) const;
+    static constexpr std::int64_t kMostDecodedOn = 48;
     // The next packet of the video stream to decode in packet_, false at
     // the end of the file or of what can be read before a damaged part.
     bool NextPacket();

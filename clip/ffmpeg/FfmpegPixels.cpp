@@ -357,3 +357,9 @@ void TFrameConverter::ToFrame(const TDeepImage& image, const TYCbCrCoding& codin
     ImageToAlpha(image, Describe(wide), *rgb.Frame);
     sws_scale(writer_, rgb.Frame->data, rgb.Frame->linesize, 0, frame.height, frame.data, frame.linesize);
 }
+
+bool ReadsDirectly(AVPixelFormat format) { return IsDirect(format); }
+
+void FetchComponentRow(const AVFrame& frame, int c, int y, int width, std::uint16_t* out) {
+    FetchRow(frame, Describe(static_cast<AVPixelFormat>(frame.format)), c, y, width, out);
+}

@@ -5,6 +5,8 @@ extern "C" {
 }
 struct SwsContext;
 
+#include <cstdint>
+
 #include "clip/YCbCrCoding.h"
 #include "engine/DeepImage.h"
 
@@ -47,3 +49,9 @@ private:
     SwsContext* reader_ = nullptr;
     SwsContext* writer_ = nullptr;
 };
+
+// For frames read a row at a time (the viewer's picture while playing):
+// whether ToImage reads the format by the formulas here rather than through
+// libswscale, and the samples of component c in row y of such a frame.
+bool ReadsDirectly(AVPixelFormat format);
+void FetchComponentRow(const AVFrame& frame, int c, int y, int width, std::uint16_t* out);
