@@ -11,6 +11,7 @@
 #include "clip/SequenceReader.h"
 #include "engine/Error.h"
 #include "engine/ImageResize.h"
+#include "engine/ResampleKernels.h"
 #include "fileio/FileRead.h"
 
 namespace {

@@ -59,6 +59,7 @@ private:
     AVPacket* packet_ = nullptr;
     AVFrame* frame_ = nullptr;
     TFrameConverter converter_;
+    TDisplayFrame display_;
     TClipInfo info_;
     TYCbCrCoding coding_;
     bool declaredCount_ = false;
