@@ -25,6 +25,9 @@
 
 namespace {
 
+// The longest wait for the frames decoded ahead before play starts, in ms.
+constexpr qint64 kMostPreroll = 500;
+
 // The playing sign: the direction, and the speed when faster than the clip's rate.
 QString PlaySignText(int direction, int speed) {
     const QString sign = direction < 0 ? QStringLiteral("\u25C0") : QStringLiteral("\u25B6");
@@ -235,7 +238,7 @@ void TFrameBar::ShowPlayState() {
         playDropped_->clear();
         return;
     }
-    const double seconds = clock_.nsecsElapsed() * 1e-9;
+    const double seconds = clock_.isValid() ? clock_.nsecsElapsed() * 1e-9 : 0.0;
     playSign_->setText(PlaySignText(direction_, speed_));
     playRate_->setText(seconds > 0 ? QString::number(std::min(999.9, playback_->Shown() / seconds), 'f', 1) + " fps"
                                    : QString());
@@ -346,7 +349,8 @@ void TFrameBar::SetPlaying(bool playing) {
     const QSize size = PlaySize();
     playback_ = std::make_unique<TClipPlayback>(fileName_, current_, direction_, speed_, frames_, rate,
                                                 TFrameAhead::Displayed(size.width(), size.height()));
-    clock_.start();
+    clock_.invalidate();
+    preroll_.start();
     ShowPlayState();
     // Looked at four times a frame, so a frame ready late is shown soon after.
     player_->start(std::max(1, static_cast<int>(std::lround(250.0 / rate))));
@@ -362,6 +366,13 @@ void TFrameBar::Shuttle(int direction) {
 
 void TFrameBar::PlayNext() {
     if (!playback_) return;
+    // Play starts once the frames decoded ahead fill their queue (or after
+    // kMostPreroll at the latest): opening the clip and going to the frame
+    // take a while, and the first frames would come late and be dropped.
+    if (!clock_.isValid()) {
+        if (!playback_->Primed() && preroll_.elapsed() < kMostPreroll) return;
+        clock_.start();
+    }
     TAheadFrame frame;
     if (playback_->FrameDue(clock_.nsecsElapsed() * 1e-9, frame)) {
         current_ = frame.Number;

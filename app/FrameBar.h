@@ -129,7 +129,8 @@ private:
     std::unique_ptr<TClipPlayback> playback_;
     std::unique_ptr<TFrameAhead> neighbour_;
     std::int64_t neighbourNumber_ = -1;
-    QElapsedTimer clock_;
+    QElapsedTimer clock_;    // of play, started once the frames ahead are ready
+    QElapsedTimer preroll_;  // since play was asked for
     int boxWidth_ = 1000;
     int boxHeight_ = 500;
     std::int64_t played_ = 0;

@@ -24,6 +24,9 @@ public:
     bool FrameDue(double seconds, TAheadFrame& frame, bool wait = false);
     // Every frame up to the clip's end (or its start, going back) has come.
     bool Finished() const;
+    // The frames decoded ahead fill their queue (or are all there is): the
+    // clock of play may start without the first frames coming late.
+    bool Primed() const { return ahead_.Full(); }
     std::int64_t Shown() const { return shown_; }
     std::int64_t Dropped() const { return dropped_; }
     // The time between two frames shown, in seconds.

@@ -107,9 +107,14 @@ bool TFrameAhead::Wait(TAheadFrame& frame) {
     return true;
 }
 
-std::int64_t TFrameAhead::ReadyNumber() const {
+std::size_t TFrameAhead::Queued() const {
     std::lock_guard<std::mutex> lock(mutex_);
-    return frames_.empty() ? -1 : frames_.front().Number;
+    return frames_.size();
+}
+
+bool TFrameAhead::Full() const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return frames_.size() >= depth_ || finished_;
 }
 
 bool TFrameAhead::Ended() const {

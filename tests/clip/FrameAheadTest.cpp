@@ -178,4 +178,30 @@ TEST_F(FrameAheadTest, PlaybackShowsTheFrameDueAndCountsTheOnesPassedOver) {
     EXPECT_TRUE(back.Finished());
 }
 
+// Primed, the playback has the first frames ready before play starts: each
+// is shown in its time without waiting; near the end, the frames left are
+// enough.
+TEST_F(FrameAheadTest, APrimedPlaybackHasItsFirstFramesReady) {
+    const std::string file = Path("primed.mkv");
+    ASSERT_TRUE(MakeClip(file, 64, 48, 12, "-pix_fmt yuv444p -c:v ffv1"));
+    const auto primed = [](const TClipPlayback& play) {
+        for (int i = 0; i < 2000 && !play.Primed(); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        return play.Primed();
+    };
+    TClipPlayback play(file, 0, 1, 1, 12, 25, Preview, 3);
+    ASSERT_TRUE(primed(play));
+    TAheadFrame frame;
+    for (int index = 0; index < 3; ++index) {
+        ASSERT_TRUE(play.FrameDue((index + 1) * 0.04 + 0.001, frame)) << index;
+        EXPECT_EQ(frame.Number, index + 1);
+    }
+    EXPECT_EQ(play.Dropped(), 0);
+
+    TClipPlayback end(file, 10, 1, 1, 12, 25, Preview, 3);
+    ASSERT_TRUE(primed(end));
+    ASSERT_TRUE(end.FrameDue(0.041, frame));
+    EXPECT_EQ(frame.Number, 11);
+    EXPECT_TRUE(end.Finished());
+}
+
 }  // namespace
