@@ -437,16 +437,21 @@ void TFfmpegClipWriter::CopyAudioUntil(std::int64_t until) {
             av_packet_unref(audio_);
             continue;
         }
-        const std::int64_t shift = av_rescale_q(shiftTime_, AV_TIME_BASE_Q, in.time_base);
-        if (audio_->pts != AV_NOPTS_VALUE) audio_->pts -= shift;
-        if (audio_->dts != AV_NOPTS_VALUE) audio_->dts -= shift;
-        AVStream& copy = *out_->streams[streamMap_[audio_->stream_index]];
-        audio_->stream_index = copy.index;
-        av_packet_rescale_ts(audio_, in.time_base, copy.time_base);
-        audio_->pos = -1;
-        const int written = av_interleaved_write_frame(out_, audio_);
-        if (written < 0) RaiseClipError(outputName_, "the clip's audio cannot be written", written);
+        WriteCopiedPacket(*audio_, in, *out_, streamMap_[audio_->stream_index], shiftTime_, outputName_);
     }
+}
+
+void TFfmpegClipWriter::WriteCopiedPacket(AVPacket& packet, const AVStream& in, AVFormatContext& out, int outIndex,
+                                          std::int64_t start, const std::string& outputName) {
+    const std::int64_t shift = av_rescale_q(start, AV_TIME_BASE_Q, in.time_base);
+    if (packet.pts != AV_NOPTS_VALUE) packet.pts -= shift;
+    if (packet.dts != AV_NOPTS_VALUE) packet.dts -= shift;
+    AVStream& copy = *out.streams[outIndex];
+    packet.stream_index = copy.index;
+    av_packet_rescale_ts(&packet, in.time_base, copy.time_base);
+    packet.pos = -1;
+    const int written = av_interleaved_write_frame(&out, &packet);
+    if (written < 0) RaiseClipError(outputName, "the clip's audio cannot be written", written);
 }
 
 void TFfmpegClipWriter::Finish() {

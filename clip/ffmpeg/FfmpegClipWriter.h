@@ -29,6 +29,11 @@ public:
     // its time; end INT64_MAX for the clip's end), moved to start at start.
     static void CopyChapters(const AVFormatContext& source, AVFormatContext& out, std::int64_t start, std::int64_t end,
                              const std::string& outputName);
+    // Writes a packet of the copied source stream `in` to the output stream
+    // `outIndex`, moved to start at `start` (AV_TIME_BASE units of the
+    // source's time).
+    static void WriteCopiedPacket(AVPacket& packet, const AVStream& in, AVFormatContext& out, int outIndex,
+                                  std::int64_t start, const std::string& outputName);
 
 private:
     void OpenEncoder();
