@@ -16,12 +16,17 @@
 #include <algorithm>
 #include <cmath>
 #include <limits>
+#include <tuple>
 
 #include "clip/ClipFile.h"
+#include "clip/ClipMemory.h"
 #include "clip/ClipPicture.h"
 #include "clip/ClipPlayback.h"
+#include "clip/FrameCache.h"
+#include "clip/StepAhead.h"
 #include "engine/Error.h"
 #include "engine/ImageResize.h"
+#include "imageio/PixelBudget.h"
 
 namespace {
 
@@ -101,7 +106,10 @@ TFrameBar::~TFrameBar() { qApp->removeEventFilter(this); }
 
 const TClipInfo& TFrameBar::Info() const { return clip_->Info(); }
 
-TImage TFrameBar::CurrentPicture() { return ClipFrameToImage(clip_->Frame(current_)); }
+TImage TFrameBar::CurrentPicture() {
+    if (const auto frame = cache_->Find(current_)) return frame->Picture.Clone();
+    return ClipFrameToImage(clip_->Frame(current_));
+}
 
 void TFrameBar::SetPreviewBox(int width, int height) {
     boxWidth_ = width;
@@ -114,13 +122,21 @@ TImage TFrameBar::Open(const std::string& fileName) {
     StopPlayback();
     speed_ = 1;
     playedShown_ = false;
-    neighbour_.reset();
+    stepAhead_.reset();
     clip_ = std::move(clip);
     fileName_ = fileName;
     played_ = 0;
     dropped_ = 0;
     current_ = 0;
     frames_ = std::max<std::int64_t>(1, clip_->Info().Frames);
+    cachedSizes_ = SteppedSizes();
+    // A stepped frame at most: the picture, the preview box and the copy.
+    const std::uint64_t frameBytes =
+        3 * (std::uint64_t(first.Width()) * first.Height() + std::uint64_t(boxWidth_) * boxHeight_ +
+             std::uint64_t(cachedSizes_.CopyWidth) * cachedSizes_.CopyHeight);
+    cache_ = std::make_unique<TFrameCache>(TFrameCache::CapacityFor(frameBytes, PicturePixelBudget().Capacity()));
+    stepAhead_ = std::make_unique<TStepAhead>(fileName_, frames_, *cache_);
+    stepAhead_->Request(0, 0, cachedSizes_);
     settingSlider_ = true;
     slider_->setRange(0, static_cast<int>(std::min<std::int64_t>(frames_ - 1, std::numeric_limits<int>::max())));
     slider_->setValue(0);
@@ -140,7 +156,8 @@ void TFrameBar::Close() {
     StopPlayback();
     speed_ = 1;
     playedShown_ = false;
-    neighbour_.reset();
+    stepAhead_.reset();
+    cache_.reset();
     clip_.reset();
     fileName_.clear();
     current_ = -1;
@@ -167,11 +184,10 @@ void TFrameBar::ShowFrame(std::int64_t number) {
         return;
     }
     try {
-        TImage picture = NeighbourPicture(number);
-        if (picture.Empty()) picture = ClipFrameToImage(clip_->Frame(number));
+        const auto frame = SteppedFrame(number);
         const std::int64_t from = current_;
-        Present(number, picture);
-        DecodeNeighbour(from, number);
+        Present(*frame);
+        StepAround(from, number);
     } catch (const EError& error) {
         // The count was estimated too high: the clip ends before it.
         problem_->setText(QString::fromStdString(error.what()));
@@ -180,29 +196,35 @@ void TFrameBar::ShowFrame(std::int64_t number) {
     }
 }
 
-TImage TFrameBar::NeighbourPicture(std::int64_t number) {
-    TAheadFrame frame;
-    if (neighbour_ && neighbourNumber_ == number && neighbour_->Wait(frame) && frame.Number == number)
-        return std::move(frame.Picture);
-    neighbour_.reset();
-    return TImage();
+TSteppedSizes TFrameBar::SteppedSizes() const {
+    const QSize copy = PlaySize();
+    const TClipInfo& info = clip_->Info();
+    // The copy as the viewer's working copy makes it: within the frame.
+    return {boxWidth_, boxHeight_, std::clamp(copy.width(), 1, std::max(1, info.Width)),
+            std::clamp(copy.height(), 1, std::max(1, info.Height))};
 }
 
-void TFrameBar::DecodeNeighbour(std::int64_t from, std::int64_t number) {
-    const std::int64_t direction = number - from;
-    if (direction != 1 && direction != -1) {
-        neighbour_.reset();
-        return;
+std::shared_ptr<const TSteppedFrame> TFrameBar::SteppedFrame(std::int64_t number) {
+    cache_->SetCentre(number);
+    const TSteppedSizes sizes = SteppedSizes();
+    if (std::tie(sizes.BoxWidth, sizes.BoxHeight, sizes.CopyWidth, sizes.CopyHeight) !=
+        std::tie(cachedSizes_.BoxWidth, cachedSizes_.BoxHeight, cachedSizes_.CopyWidth, cachedSizes_.CopyHeight)) {
+        // The viewer changed size: the copies made ahead are of no use.
+        stepAhead_->Cancel();
+        cache_->Clear();
+        cachedSizes_ = sizes;
     }
-    neighbourNumber_ = number + direction;
-    // Held, the key keeps the thread decoding on in its direction.
-    if (neighbour_) return;
-    neighbour_ = std::make_unique<TFrameAhead>(fileName_, neighbourNumber_, direction, frames_, 1,
-                                               [](const TDeepImage& frame) { return ClipFrameToImage(frame); });
+    if (auto frame = stepAhead_->Wait(number)) return frame;
+    return cache_->Put(MakeSteppedFrame(number, clip_->Frame(number), sizes));
 }
 
-void TFrameBar::Present(std::int64_t number, const TImage& frame) {
-    current_ = number;
+void TFrameBar::StepAround(std::int64_t from, std::int64_t number) {
+    const std::int64_t step = number - from;
+    stepAhead_->Request(number, step == 1 || step == -1 ? static_cast<int>(step) : 0, cachedSizes_);
+}
+
+void TFrameBar::Present(const TSteppedFrame& frame) {
+    current_ = frame.Number;
     playedShown_ = false;
     problem_->clear();
     ShowPosition();
@@ -212,7 +234,8 @@ void TFrameBar::Present(std::int64_t number, const TImage& frame) {
 void TFrameBar::ShowExactFrame() {
     if (!playedShown_ || !clip_) return;
     try {
-        Present(current_, ClipFrameToImage(clip_->Frame(current_)));
+        Present(*SteppedFrame(current_));
+        StepAround(current_, current_);
     } catch (const EError& error) {
         problem_->setText(QString::fromStdString(error.what()));
     }
@@ -338,7 +361,7 @@ QSize TFrameBar::PlaySize() const {
 
 void TFrameBar::SetPlaying(bool playing) {
     StopPlayback();
-    if (playing) neighbour_.reset();
+    if (playing && stepAhead_) stepAhead_->Cancel();
     if (!playing || !clip_) {
         speed_ = 1;
         ShowExactFrame();

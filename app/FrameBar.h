@@ -8,6 +8,7 @@
 #include <memory>
 #include <string>
 
+#include "clip/SteppedFrame.h"
 #include "engine/Image.h"
 
 class QKeyEvent;
@@ -16,7 +17,8 @@ class QSlider;
 class QTimer;
 class TClip;
 class TClipPlayback;
-class TFrameAhead;
+class TFrameCache;
+class TStepAhead;
 struct TClipInfo;
 
 // The bar under the viewer while a clip is the preview: a slider over the
@@ -26,11 +28,15 @@ struct TClipInfo;
 // each press again doubling the speed (up to 8 times, by showing every
 // second, fourth or eighth frame), K stops. While playing, the frames are
 // decoded ahead on another thread; a frame not ready in its time is
-// dropped and counted. After a step of one frame, the next one in that
-// direction is decoded ahead too, so the next step shows it at once. Each
-// frame shown paused (opened, stepped, scrubbed, or the last one played) is
-// handed on by FrameShown as a 24-bit picture at the clip's own size, made
-// from the frame at full precision. While playing, each frame is handed on
+// dropped and counted. While paused, the frames a next step may want are
+// made on another thread into a cache bounded in memory: the next frames,
+// and after a step back the frames before the one shown, so that only the
+// first step back into a clip's run of dependent frames waits for the
+// decoder; frames shown stay in the cache too. Each frame shown paused
+// (opened, stepped, scrubbed, or the last one played) is handed on by
+// FrameShown as a 24-bit picture at the clip's own size, made from the
+// frame at full precision, with its fit into the preview box and the
+// viewer's copy made from it when made ahead. While playing, each frame is handed on
 // by FramePlayed as the cheaper picture the viewer shows (at the size the
 // play-size function gives, made from the decoder's planes in one pass);
 // when playing stops, the frame shown is made again the exact way. While
@@ -85,7 +91,7 @@ public:
     std::int64_t DroppedFrames() const { return dropped_; }
 
 signals:
-    void FrameShown(const TImage& frame);
+    void FrameShown(const TSteppedFrame& frame);
     void FramePlayed(const TImage& picture);
 
 protected:
@@ -99,7 +105,7 @@ private:
     void PlayNext();
     void StopPlayback();
     int FramesPerSecond() const;
-    void Present(std::int64_t number, const TImage& frame);
+    void Present(const TSteppedFrame& frame);
     // The frame shown came from playing: it is made again the exact way.
     void ShowExactFrame();
     // The playing sign, the frame rate and the frames dropped, or nothing.
@@ -107,11 +113,14 @@ private:
     // Each label as wide as the widest text it shows for this clip.
     void FixLabelWidths();
     QSize PlaySize() const;
-    // The frame decoded ahead when it is `number`, else an empty picture.
-    TImage NeighbourPicture(std::int64_t number);
-    // After a step of one frame, the next frame in its direction is decoded
-    // while the key is up.
-    void DecodeNeighbour(std::int64_t from, std::int64_t number);
+    // The sizes the pictures of a paused frame are made at.
+    TSteppedSizes SteppedSizes() const;
+    // Frame `number` paused: made ahead (waiting for it when it is on its
+    // way) or made here. EError when it cannot be decoded.
+    std::shared_ptr<const TSteppedFrame> SteppedFrame(std::int64_t number);
+    // The frames a next step from `number` may want are made ahead; a step
+    // of one frame gives its direction.
+    void StepAround(std::int64_t from, std::int64_t number);
 
     QSlider* slider_ = nullptr;
     QLabel* timecode_ = nullptr;
@@ -127,10 +136,11 @@ private:
     std::unique_ptr<TClip> clip_;
     std::string fileName_;
     std::unique_ptr<TClipPlayback> playback_;
-    std::unique_ptr<TFrameAhead> neighbour_;
-    std::int64_t neighbourNumber_ = -1;
-    QElapsedTimer clock_;    // of play, started once the frames ahead are ready
-    QElapsedTimer preroll_;  // since play was asked for
+    std::unique_ptr<TFrameCache> cache_;
+    std::unique_ptr<TStepAhead> stepAhead_;  // uses cache_
+    TSteppedSizes cachedSizes_;              // the sizes of the frames in cache_
+    QElapsedTimer clock_;                    // of play, started once the frames ahead are ready
+    QElapsedTimer preroll_;                  // since play was asked for
     int boxWidth_ = 1000;
     int boxHeight_ = 500;
     std::int64_t played_ = 0;

@@ -141,7 +141,7 @@ void TPreviewPanel::Connect() {
     connect(miPreviewLutFile_, &QAction::triggered, this, guarded(&TPreviewPanel::PreviewLutFileClick));
     // A closed menu leaves paste to its short-cut, which checks the clipboard itself.
     connect(pmnPreview_, &QMenu::aboutToHide, this, [this] { miPaste_->setEnabled(true); });
-    connect(FrameBar_, &TFrameBar::FrameShown, this, [this](const TImage& frame) { ShowClipFrame(frame); });
+    connect(FrameBar_, &TFrameBar::FrameShown, this, [this](const TSteppedFrame& frame) { ShowClipFrame(frame); });
     connect(FrameBar_, &TFrameBar::FramePlayed, this, [this](const TImage& picture) { ShowPlayedFrame(picture); });
     new TFileDropTarget(Viewer_, [this](const QStringList& files) { RunHandler([this, files] { Drop(files); }); });
     connect(miOpenPreviewImage_, &QAction::triggered, this, guarded(&TPreviewPanel::OpenClick));
@@ -232,9 +232,11 @@ void TPreviewPanel::OpenSequenceClick() {
 void TPreviewPanel::OpenPreviewFile(const QString& file) {
     TBusyCursor busy;
     if (IsClipName(ToStd(file))) {
-        const TImage first = FrameBar_->Open(ToStd(file));
+        TSteppedFrame first;
+        first.Number = 0;
+        first.Picture = FrameBar_->Open(ToStd(file));
         state_.SetPreviewFile(ToStd(file));
-        emit FrameChanged(file, QSize(first.Width(), first.Height()));
+        emit FrameChanged(file, QSize(first.Picture.Width(), first.Picture.Height()));
         ShowClipFrame(first);
         PreviewChanged();  // a new clip shows the look at once
         return;
@@ -259,10 +261,13 @@ void TPreviewPanel::ShowNewPicture(const QString& file, TImage preview, TImage f
     PreviewChanged();
 }
 
-void TPreviewPanel::ShowClipFrame(const TImage& frame) {
-    state_.SetPreview(FitImage(frame, kPreviewBoxWidth, kPreviewBoxHeight));
+void TPreviewPanel::ShowClipFrame(const TSteppedFrame& frame) {
+    int width = 0, height = 0;
+    FitToBox(frame.Picture.Width(), frame.Picture.Height(), kPreviewBoxWidth, kPreviewBoxHeight, width, height);
+    const bool fitted = frame.Preview.Width() == width && frame.Preview.Height() == height;
+    state_.SetPreview(fitted ? frame.Preview.Clone() : FitImage(frame.Picture, kPreviewBoxWidth, kPreviewBoxHeight));
     state_.Footage().PreviewChanged(state_.Preview());
-    ShowFrame(frame.Clone());
+    ShowFrame(frame.Picture.Clone(), frame.Copy);
     state_.ForgetPreviewStats();
     const bool graded = state_.Graded();
     if (!state_.Reference().isEmpty() && state_.MatchPreview())
@@ -438,13 +443,19 @@ void TPreviewPanel::Drop(const QStringList& files) {
 
 // ---- the working copy ----------------------------------------------------------
 
-TViewerWorkingCopy::TMaker TPreviewPanel::CopyMaker() const {
-    return [this](const TImage& full, QSize size) {
-        return state_.Footage().ShownCopy(full, size.width(), size.height());
+TViewerWorkingCopy::TMaker TPreviewPanel::CopyMaker(const TImage& ready) const {
+    return [this, &ready](const TImage& full, QSize size) {
+        // A clip's frame has no file of its own to convert: its copy is the
+        // resampled picture converted, as ShownCopy makes it.
+        if (ready.Empty() || size != QSize(ready.Width(), ready.Height()))
+            return state_.Footage().ShownCopy(full, size.width(), size.height());
+        TImage copy = ready.Clone();
+        state_.Footage().Convert(copy);
+        return copy;
     };
 }
 
-void TPreviewPanel::ShowFrame(TImage full) {
+void TPreviewPanel::ShowFrame(TImage full, const TImage& ready) {
     growTimer_->stop();
     working_.SetFrame(std::move(full));
     QSize wanted = Viewer_->CopySizeFor(working_.FrameSize());
@@ -455,7 +466,7 @@ void TPreviewPanel::ShowFrame(TImage full) {
                  height);
         wanted = QSize(width, height);
     }
-    working_.Update(wanted, CopyMaker());
+    working_.Update(wanted, CopyMaker(ready));
     ShowWorkingCopy();
 }
 

@@ -7,6 +7,7 @@
 
 #include "app/ScopesPanel.h"
 #include "app/ViewerWorkingCopy.h"
+#include "clip/SteppedFrame.h"
 
 class QAction;
 class QMainWindow;
@@ -110,8 +111,9 @@ signals:
 
 private:
     // The frame bar shows another frame of the clip: it becomes the preview
-    // and is graded as the look stands.
-    void ShowClipFrame(const TImage& frame);
+    // and is graded as the look stands. Its preview fit and viewer's copy
+    // are taken when made ahead at the sizes wanted, else made here.
+    void ShowClipFrame(const TSteppedFrame& frame);
     // A frame played: the viewer shows its picture (made at the viewer's
     // size) graded as the look stands; the preview keeps the frame playing
     // started from until it stops.
@@ -125,11 +127,12 @@ private:
     void ViewerLayoutChanged();
     void CreateViewActions();
     // A new frame: its full picture is kept and the viewer's working copy
-    // is made from it.
-    void ShowFrame(TImage full);
+    // is made from it (or is `ready`, the copy made ahead, when of the size
+    // wanted).
+    void ShowFrame(TImage full, const TImage& ready = TImage());
     void ShowWorkingCopy();
     void GradeComparison();
-    TViewerWorkingCopy::TMaker CopyMaker() const;
+    TViewerWorkingCopy::TMaker CopyMaker(const TImage& ready = TImage()) const;
     // A clip's frame for "Match Shot…": the frame bar's when that clip is
     // open, else its first.
     TImage ClipFrameFor(const QString& clip);

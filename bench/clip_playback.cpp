@@ -2,11 +2,12 @@
 // dropped and the frame rate reached over PLAY_SECONDS of play at the clip's
 // rate, with a look chosen and the scopes closed, the window 1920 x 1080 and
 // the viewer at fit; then the time of a step of one frame, back to back and
-// at the pace of a held key. Everything goes through the window's own
-// roads: keys to the viewer, the frame bar's playback, the panel's grade,
-// the viewer's paint. Last, the processor time a frame of the exact road
-// of a paused frame and of the one-pass road of playing, to the viewer's
-// picture, frame by frame outside the window.
+// at the pace of a held key, and of steps back from frames not shown
+// before, the first step back there (the decoder's worst case) on its own.
+// Everything goes through the window's own roads: keys to the viewer, the
+// frame bar's playback, the panel's grade, the viewer's paint. Last, the processor time a frame of the exact road
+// of a paused frame (and its parts) and of the one-pass road of playing,
+// to the viewer's picture, frame by frame outside the window.
 //
 //   clip_playback [--seconds N] [--uhd] [CLIP...]
 //
@@ -145,6 +146,31 @@ void Steps(TfrmMain& window, int steps) {
     }
 }
 
+// Steps back from frames not shown before: the bar goes to each of three
+// frames far apart (a click on the slider), rests a moment as a person
+// would, then steps back `steps` times back to back. The first step back
+// there waits for the decoder (from the key frame before, in a clip of
+// dependent frames): reported on its own; the steps after it find their
+// frames made in the background.
+void StepsBackAfterJumps(TfrmMain& window, int steps) {
+    TFrameBar* bar = window.FrameBar();
+    TImageViewer* viewer = window.Viewer();
+    std::vector<double> first, after;
+    for (const double place : {0.95, 0.62, 0.3}) {
+        bar->ShowFrame(static_cast<std::int64_t>(place * (bar->FrameCount() - 1)));
+        viewer->repaint();
+        Settle(300);
+        for (int i = 0; i < steps; ++i) {
+            QElapsedTimer clock;
+            clock.start();
+            Key(viewer, Qt::Key_Left);
+            (i == 0 ? first : after).push_back(clock.nsecsElapsed() / 1e6);
+        }
+    }
+    Report("first step back, jumped", first);
+    Report("step back after it", after);
+}
+
 // Processor time a frame (all threads) of the two roads to the viewer's
 // picture of `size`, over `frames` frames in order: the exact one of a
 // paused frame (full precision, 24 bits, Lanczos3 to the copy's size) and
@@ -161,6 +187,21 @@ void RoadCosts(const QString& clip, QSize size, int frames) {
         TImage copy;
         ResizeImage(size.width(), size.height(), kLanczos3Filter, copy, ClipFrameToImage(opened.Frame(n)), 0.0f);
     });
+    // The exact road in its parts, one after the other.
+    std::vector<TDeepImage> decoded;
+    const double decode = cost([&](TClip& opened, std::int64_t n) { decoded.push_back(opened.Frame(n)); });
+    std::vector<TImage> full;
+    const double convert = cost([&](TClip&, std::int64_t n) { full.push_back(ClipFrameToImage(decoded[n])); });
+    decoded.clear();
+    const double preview = cost([&](TClip&, std::int64_t n) { FitImage(full[n], 1000, 500); });
+    const double copy = cost([&](TClip&, std::int64_t n) {
+        TImage resampled;
+        ResizeImage(size.width(), size.height(), kLanczos3Filter, resampled, full[n], 0.0f);
+    });
+    std::printf(
+        "  the exact road's parts: decode %.1f ms, 24 bits %.1f ms, 1000 x 500 preview fit %.1f ms, "
+        "viewer's copy %.1f ms\n",
+        decode, convert, preview, copy);
     TImage picture;
     const double played = cost([&](TClip& opened, std::int64_t n) {
         std::int64_t got = -1;
@@ -186,7 +227,9 @@ void Measure(const QString& library, const QString& clip, double seconds) {
                 window.LookBuilt() ? "on" : "OFF");
     Play(window, seconds);
     Key(window.Viewer(), Qt::Key_Home);
+    Settle(300);
     Steps(window, 24);
+    StepsBackAfterJumps(window, 16);
     RoadCosts(clip, QSize(viewer->Scaled().Width(), viewer->Scaled().Height()), 24);
 }
 

@@ -27,6 +27,7 @@
 #include "clip/ClipFile.h"
 #include "engine/DeepGrade.h"
 #include "engine/GradingRoad.h"
+#include "engine/ImageResize.h"
 #include "engine/LUT.h"
 #include "imageio/ImageFile.h"
 #include "imageio/QtImage.h"
@@ -390,3 +391,55 @@ TEST_F(FrameBarTest, ANewPreviewEndsTheClip) {
 }
 
 }  // namespace
+
+// Stepping through a clip whose frames depend on others (a key frame every
+// five), forward over key frames, back over them and back from a frame
+// jumped to, with frames made ahead between steps or not: each frame shown
+// is, byte for byte, the frame opened afresh, its preview fit and the
+// viewer's copy made from it. Another clip opened then shows its own frames.
+TEST_F(FrameBarTest, SteppingShowsTheSamePixelsAsOpeningThatFrame) {
+    const std::string first = clip;
+    clip = dir.filePath("gop.mp4").toStdString();
+    ASSERT_TRUE(MakeClip(clip, 1280, 720, 14, "-pix_fmt yuv420p -c:v libx264 -g 5 -bf 2 -crf 20"));
+    OpenClip();
+    Select("meadow");
+    ASSERT_TRUE(window->LookBuilt());
+    TFrameBar* bar = window->FrameBar();
+    const auto expectShown = [&](int number) {
+        ASSERT_EQ(bar->CurrentFrame(), number);
+        const TImage full = Frame(number);
+        EXPECT_TRUE(bar->CurrentPicture().SamePixels(full)) << "frame " << number;
+        EXPECT_TRUE(window->PreviewBitmap().SamePixels(FitImage(full, 1000, 500))) << "frame " << number;
+        const TImage& copy = window->Viewer()->Scaled();
+        // At the frame's own size the copy is the frame.
+        TImage expected;
+        if (copy.Width() == full.Width() && copy.Height() == full.Height())
+            expected = full.Clone();
+        else
+            ResizeImage(copy.Width(), copy.Height(), kLanczos3Filter, expected, full, 0.0f);
+        EXPECT_TRUE(copy.SamePixels(expected)) << "frame " << number;
+        TImage graded = copy.Clone();
+        GradePicture(window->Lut(), graded);
+        EXPECT_TRUE(window->Viewer()->Display().SamePixels(graded)) << "frame " << number;
+    };
+    const auto steps = [&](Qt::Key key, int count, int from, bool rest) {
+        for (int i = 1; i <= count; ++i) {
+            if (rest) QTest::qWait(100);  // the frames ahead made, or some of them
+            QTest::keyClick(window->Viewer(), key);
+            expectShown(from + (key == Qt::Key_Right ? i : -i));
+        }
+    };
+    expectShown(0);
+    steps(Qt::Key_Right, 8, 0, false);
+    steps(Qt::Key_Left, 8, 8, true);
+    QTest::keyClick(window->Viewer(), Qt::Key_End);
+    expectShown(13);
+    steps(Qt::Key_Left, 4, 13, false);
+    steps(Qt::Key_Right, 2, 9, true);
+    steps(Qt::Key_Left, 4, 11, true);
+
+    clip = first;
+    OpenClip();
+    expectShown(0);
+    steps(Qt::Key_Right, 3, 0, true);
+}

@@ -1,0 +1,79 @@
+#pragma once
+#include <condition_variable>
+#include <cstdint>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "clip/FrameCache.h"
+#include "clip/SteppedFrame.h"
+
+// The frames a person stepping through a clip may ask for next, made on a
+// thread of its own into the cache while the frame shown is looked at:
+// the next frames forward, and after a step back the frames before the one
+// shown, nearest first, as far back as the cache holds. In a clip whose
+// frames depend on others a seek decodes from the key frame before, so the
+// frames back are decoded in runs of several frames in order after one
+// seek; stand-alone frames (a seek costs no more than a frame) are each
+// sought, nearest first. The clip is opened again on the thread, so the
+// caller's own clip keeps its place. Each request makes the work of the
+// one before stale: it ends after the frame being made.
+class TStepAhead {
+public:
+    TStepAhead(const std::string& fileName, std::int64_t count, TFrameCache& cache);
+    // Stops the thread and waits for it.
+    ~TStepAhead();
+    TStepAhead(const TStepAhead&) = delete;
+    TStepAhead& operator=(const TStepAhead&) = delete;
+
+    // The frame shown is `centre`, reached by a step `direction` (1 forward,
+    // -1 back, 0 any other way): the frames a next step may want are made
+    // at `sizes`.
+    void Request(std::int64_t centre, int direction, const TSteppedSizes& sizes);
+    // Makes nothing more (playing needs the cores).
+    void Cancel();
+    // The frame when the thread is making it now or in the run it is on,
+    // waiting for it; null when it is not on its way.
+    TFrameCache::TEntry Wait(std::int64_t number);
+    // Waits until the work of the last request is done (or went stale).
+    void WaitUntilDone();
+
+    // Frames ahead of the one shown when stepping forward.
+    static constexpr int kAhead = 2;
+    // Frames decoded after one seek going back, in a clip whose seeks cost
+    // more than a few frames.
+    static constexpr int kBackRun = 8;
+
+private:
+    struct TRun {
+        std::int64_t First = 0, Last = -1;  // made in order
+    };
+    struct TRequest {
+        std::int64_t Centre = -1;
+        int Direction = 0;
+        TSteppedSizes Sizes;
+    };
+    void Run(std::string fileName);
+    std::vector<TRun> Plan(const TRequest& request, std::int64_t frameBytes) const;
+    // Makes the run's frames not yet in the cache; false when the request
+    // went stale or the clip failed.
+    bool MakeRun(class TClip& clip, TRun run, const TRequest& request, std::uint64_t generation);
+    bool Stale(std::uint64_t generation) const;
+
+    const std::int64_t count_;
+    TFrameCache& cache_;
+    mutable std::mutex mutex_;
+    std::condition_variable changed_;
+    TRequest request_;
+    std::uint64_t generation_ = 0;
+    std::uint64_t done_ = 0;  // the last request whose work is done
+    bool stopping_ = false;
+    // The frames the thread is on its way to, in order.
+    std::int64_t promisedFrom_ = 0, promisedTo_ = -1;
+    // Whether a seek costs more than a few frames decoded in order, and
+    // what each took (seconds); set and read on the thread only.
+    double seekCost_ = 0, frameCost_ = 0;
+    std::int64_t decoderAt_ = -1;  // the frame the thread's clip gives next
+    std::thread worker_;
+};
