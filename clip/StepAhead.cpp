@@ -61,9 +61,11 @@ void TStepAhead::WaitUntilDone() {
     changed_.wait(lock, [&] { return stopping_ || done_ == generation_; });
 }
 
-bool TStepAhead::Stale(std::uint64_t generation) const {
+bool TStepAhead::Stale(std::uint64_t generation, const TRun& run) const {
     std::lock_guard<std::mutex> lock(mutex_);
-    return stopping_ || generation != generation_;
+    if (stopping_) return true;
+    if (generation == generation_) return false;
+    return !(run.Back && request_.Direction < 0 && request_.Centre > run.Last);
 }
 
 std::vector<TStepAhead::TRun> TStepAhead::Plan(const TRequest& request, std::int64_t frameBytes) const {
@@ -71,14 +73,21 @@ std::vector<TStepAhead::TRun> TStepAhead::Plan(const TRequest& request, std::int
     const std::int64_t centre = request.Centre;
     if (centre < 0 || centre >= count_) return runs;
     const TRun ahead{centre + 1, std::min(count_ - 1, centre + (request.Direction < 0 ? 1 : kAhead))};
-    if (request.Direction >= 0) return {ahead};
+    // After a step forward or a jump, the frame before too (the one before
+    // a step forward is mostly in the cache already).
+    if (request.Direction >= 0) return {ahead, {std::max<std::int64_t>(0, centre - 1), centre - 1}};
     // As far back as the cache holds beside the frames ahead and the one shown.
     const std::int64_t depth = std::max<std::int64_t>(
         1, static_cast<std::int64_t>(cache_.Capacity()) / std::max<std::int64_t>(1, frameBytes) - kAhead - 2);
-    const std::int64_t length = seekCost_ > 3 * frameCost_ ? kBackRun : 1;
     const std::int64_t deepest = std::max<std::int64_t>(0, centre - depth);
-    for (std::int64_t last = centre - 1; last >= deepest; last -= length)
-        runs.push_back({std::max(deepest, last - length + 1), last});
+    std::int64_t missing = centre - 1;  // the nearest frame back not in the cache
+    while (missing >= deepest && cache_.Has(missing)) --missing;
+    if (missing < deepest) return {ahead};
+    if (seekCost_ <= 3 * frameCost_) {
+        for (std::int64_t number = missing; number >= deepest; --number) runs.push_back({number, number, true});
+    } else if (centre - 1 - missing < depth / 2) {
+        runs.push_back({deepest, missing, true});
+    }
     runs.push_back(ahead);
     return runs;
 }
@@ -88,8 +97,8 @@ bool TStepAhead::MakeRun(TClip& clip, TRun run, const TRequest& request, std::ui
     while (run.Last >= run.First && cache_.Has(run.Last)) --run.Last;
     if (run.First > run.Last) return true;
     {
+        if (Stale(generation, run)) return false;
         std::lock_guard<std::mutex> lock(mutex_);
-        if (stopping_ || generation != generation_) return false;
         promisedFrom_ = run.First;
         promisedTo_ = run.Last;
     }
@@ -105,7 +114,7 @@ bool TStepAhead::MakeRun(TClip& clip, TRun run, const TRequest& request, std::ui
         (sought ? seekCost_ : frameCost_) = SecondsSince(start);
         if (going && !cache_.Has(number))
             going = cache_.Kept(cache_.Put(MakeSteppedFrame(number, image, request.Sizes)));
-        going = going && !Stale(generation);
+        going = going && !Stale(generation, run);
         {
             std::lock_guard<std::mutex> lock(mutex_);
             promisedFrom_ = number + 1;

@@ -11,14 +11,17 @@
 
 // The frames a person stepping through a clip may ask for next, made on a
 // thread of its own into the cache while the frame shown is looked at:
-// the next frames forward, and after a step back the frames before the one
-// shown, nearest first, as far back as the cache holds. In a clip whose
-// frames depend on others a seek decodes from the key frame before, so the
-// frames back are decoded in runs of several frames in order after one
-// seek; stand-alone frames (a seek costs no more than a frame) are each
-// sought, nearest first. The clip is opened again on the thread, so the
-// caller's own clip keeps its place. Each request makes the work of the
-// one before stale: it ends after the frame being made.
+// the next frames forward and the one before, and after a step back the
+// frames before the one shown, as far back as the cache holds. Stand-alone
+// frames (a seek costs no more than a few frames) are each sought, nearest
+// first. In a clip whose frames depend on others a seek decodes from the
+// key frame before, so the frames back are decoded in one run in order
+// after one seek, and only once fewer than half of them are left: further
+// steps back take them from the cache while the run goes on. The clip is
+// opened again on the thread, so the caller's own clip keeps its place.
+// Each request makes the work of the one before stale (it ends after the
+// frame being made), but for a run back whose frames a step back still
+// wants.
 class TStepAhead {
 public:
     TStepAhead(const std::string& fileName, std::int64_t count, TFrameCache& cache);
@@ -41,13 +44,11 @@ public:
 
     // Frames ahead of the one shown when stepping forward.
     static constexpr int kAhead = 2;
-    // Frames decoded after one seek going back, in a clip whose seeks cost
-    // more than a few frames.
-    static constexpr int kBackRun = 8;
 
 private:
     struct TRun {
         std::int64_t First = 0, Last = -1;  // made in order
+        bool Back = false;                  // frames before the one shown
     };
     struct TRequest {
         std::int64_t Centre = -1;
@@ -59,7 +60,9 @@ private:
     // Makes the run's frames not yet in the cache; false when the request
     // went stale or the clip failed.
     bool MakeRun(class TClip& clip, TRun run, const TRequest& request, std::uint64_t generation);
-    bool Stale(std::uint64_t generation) const;
+    // The request the run was made for was followed by another that does
+    // not want the rest of the run.
+    bool Stale(std::uint64_t generation, const TRun& run) const;
 
     const std::int64_t count_;
     TFrameCache& cache_;
