@@ -19,7 +19,6 @@
 #include <tuple>
 
 #include "clip/ClipFile.h"
-#include "clip/ClipMemory.h"
 #include "clip/ClipPicture.h"
 #include "clip/ClipPlayback.h"
 #include "clip/FrameCache.h"
