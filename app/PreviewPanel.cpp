@@ -46,9 +46,7 @@ constexpr int kPreviewBoxWidth = 1000;
 constexpr int kPreviewBoxHeight = 500;
 
 const QString kPromptNoPreview = "Please open a preview image.";
-const QString kPictureFilter =
-    QString::fromStdString("All pictures|" + PicturePatterns(TPictureRole::Written) + "|" + PictureTypeFilters()) +
-    "|Clips|*.mov;*.mp4;*.mkv;*.mxf;*.avi|All Files|*.*";
+const QString kPictureFilter = PreviewPictureFilter();
 // The settings key of the split view's divider position (a share of the picture's width).
 const QString kSplitPositionKey = "splitPosition";
 // How long the viewer's size stays put before a larger working copy is made
