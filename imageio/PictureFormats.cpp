@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "fileio/FileNames.h"
 #include "imageio/JpegCodec.h"
 #include "imageio/QtPictureFile.h"
 
@@ -89,13 +90,6 @@ std::string DesktopMimeTypes() {
     return types;
 }
 
-std::string FileExtension(std::string_view fileName) {
-    const std::size_t dot = fileName.find_last_of('.');
-    const std::size_t slash = fileName.find_last_of('/');
-    if (dot == std::string_view::npos || (slash != std::string_view::npos && dot < slash)) return std::string();
-    return std::string(fileName.substr(dot + 1));
-}
-
 std::string LowerAscii(std::string_view text) {
     std::string lower(text);
     for (char& c : lower)
@@ -103,7 +97,10 @@ std::string LowerAscii(std::string_view text) {
     return lower;
 }
 
-std::string LowerExtension(std::string_view fileName) { return LowerAscii(FileExtension(fileName)); }
+std::string LowerExtension(std::string_view fileName) {
+    const std::string extension = FileExtension(fileName);
+    return LowerAscii(extension.empty() ? extension : extension.substr(1));
+}
 
 const TPictureFormat* FindPictureFormat(std::string_view fileName) {
     const std::string extension = LowerExtension(fileName);

@@ -109,8 +109,6 @@ std::string DesktopMimeTypes();
 // The extension after the last dot of the file name (not of a folder),
 // lower case (ASCII letters only), without the dot; empty when there is none.
 std::string LowerExtension(std::string_view fileName);
-// The same as written, case kept.
-std::string FileExtension(std::string_view fileName);
 // The text with ASCII capitals made small, as extensions are compared.
 std::string LowerAscii(std::string_view text);
 
