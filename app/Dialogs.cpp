@@ -5,9 +5,10 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QMainWindow>
-#include <QSettings>
 #include <QStandardPaths>
 #include <QStatusBar>
+
+#include "grading/UserSettings.h"
 
 namespace {
 TDialogs gRealDialogs;
@@ -15,14 +16,10 @@ TDialogs* gDialogs = &gRealDialogs;
 
 constexpr int kSavedMessageTime = 8000;
 
-QSettings UserSettings() { return QSettings(QSettings::NativeFormat, QSettings::UserScope, "tarnwerk", "Ombrane"); }
+// The settings keys of the kinds' folders follow TFileKind.
+static_assert(kDialogFolderKeyCount == static_cast<int>(TFileKind::Look) + 1, "a folder key for each kind of file");
 
-// The settings key of each kind's folder, in the order of TFileKind.
-constexpr const char* kFolderKeys[] = {
-    "folders/preview-picture", "folders/reference",  "folders/lut-preview", "folders/lut-export",
-    "folders/graded-picture",  "folders/learn-pair", "folders/look"};
-
-QString FolderKey(TFileKind kind) { return QString::fromLatin1(kFolderKeys[static_cast<int>(kind)]); }
+QString FolderKey(TFileKind kind) { return QString::fromLatin1(kDialogFolderKeys[static_cast<int>(kind)]); }
 
 bool Usable(const QString& folder, bool save) {
     if (folder.isEmpty()) return false;

@@ -4,7 +4,6 @@
 #include <QComboBox>
 #include <QFileInfo>
 #include <QGuiApplication>
-#include <QSettings>
 #include <QTimer>
 
 #include <cstdlib>
@@ -12,16 +11,13 @@
 
 #include "app/Dialogs.h"
 #include "engine/Error.h"
+#include "grading/UserSettings.h"
 #include "imageio/IccProfile.h"
 
 namespace {
 
 // The combo's fixed entries; a chosen file follows them.
 enum TEntry { kScreen = 0, kNone = 1, kAskFile = 2, kFile = 3 };
-
-constexpr const char* kSettingsKey = "display-profile";
-
-QSettings UserSettings() { return QSettings(QSettings::NativeFormat, QSettings::UserScope, "tarnwerk", "Ombrane"); }
 
 TDisplayTransform ScreenTransform() {
     try {
@@ -46,7 +42,7 @@ TDisplayTransform FileTransform(const std::string& file) {
 TDisplayProfileChoice::TDisplayProfileChoice(QComboBox* combo) : combo_(combo) {
     combo_->addItems({"Screen", "None", "Profile File..."});
     combo_->setToolTip("The colour profile of the monitor the pictures are drawn through");
-    const QString saved = UserSettings().value(kSettingsKey).toString();
+    const QString saved = UserSettings().value(kDisplayProfileKey).toString();
     const int entry = saved == "none" ? kNone : saved.isEmpty() ? kScreen : kFile;
     const std::string problem = TryApply(entry, entry == kFile ? saved.toStdString() : std::string());
     if (problem.empty()) return;
@@ -115,9 +111,9 @@ void TDisplayProfileChoice::Show(int entry, const std::string& file, TDisplayTra
 }
 
 void TDisplayProfileChoice::Remember() const {
-    UserSettings().setValue(kSettingsKey, chosen_ == kNone   ? QString("none")
-                                          : chosen_ == kFile ? QString::fromStdString(file_)
-                                                             : QString());
+    UserSettings().setValue(kDisplayProfileKey, chosen_ == kNone   ? QString("none")
+                                                : chosen_ == kFile ? QString::fromStdString(file_)
+                                                                   : QString());
 }
 
 std::string TDisplayProfileChoice::ScreenProfile() {

@@ -11,11 +11,20 @@ QString ReferencePictureFilter() {
            "|" + LookDocumentFilter() + "|All Files|*.*";
 }
 
+QString PreviewPictureFilter() {
+    return QString::fromStdString("All pictures|" + PicturePatterns(TPictureRole::Written) + "|" +
+                                  PictureTypeFilters()) +
+           "|Clips|*.mov;*.mp4;*.mkv;*.mxf;*.avi|All Files|*.*";
+}
+
 QString LookDocumentFilter() { return "Look Documents|*" + QString::fromLatin1(kLookDocumentExtension); }
 
 QString GradedPictureFilter() {
-    return "Jpeg Files|*.jpg; *.jpeg|" + QString::fromStdString(PictureTypeFilters(TPictureRole::Written, "jpeg")) +
-           "|All Files|*.*";
+    const TPictureFormat& jpeg = *FindPictureFormatByLibrary("jpeg");
+    QStringList patterns;
+    for (const std::string& extension : PictureExtensionsOf(jpeg)) patterns << "*." + QString::fromStdString(extension);
+    return "Jpeg Files|" + patterns.join("; ") + "|" +
+           QString::fromStdString(PictureTypeFilters(TPictureRole::Written, jpeg.Library)) + "|All Files|*.*";
 }
 
 QString LutFileFilter() {

@@ -7,6 +7,9 @@
 // Adding references: every picture type read, together and by type, look
 // documents, then every file.
 QString ReferencePictureFilter();
+// Opening a preview: every picture type written, together, then each type
+// read, clips, every file.
+QString PreviewPictureFilter();
 // Saving and opening look documents.
 QString LookDocumentFilter();
 // Saving a graded picture: JPEG first (the default), then every other

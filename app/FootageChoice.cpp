@@ -2,7 +2,6 @@
 
 #include <QComboBox>
 #include <QLabel>
-#include <QSettings>
 #include <QSignalBlocker>
 #include <QStatusBar>
 
@@ -10,16 +9,16 @@
 #include "engine/Error.h"
 #include "engine/FootageLook.h"
 #include "engine/ImageResize.h"
+#include "grading/UserSettings.h"
 #include "imageio/DeepImageFile.h"
 
 namespace {
 
 // The settings key of the chosen footage space (its key in the list).
-const QString kFootageKey = "footage";
 
-QSettings UserSettings() { return QSettings(QSettings::NativeFormat, QSettings::UserScope, "tarnwerk", "Ombrane"); }
-
-std::string ConfiguredPath() { return FootageConfigPath(UserSettings().value("ocio-config").toString().toStdString()); }
+std::string ConfiguredPath() {
+    return FootageConfigPath(UserSettings().value(kOcioConfigKey).toString().toStdString());
+}
 
 // The deep picture converted in float at full size, then taken to 8 bits and
 // fitted to width x height as the preview was.

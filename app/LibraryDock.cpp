@@ -4,21 +4,15 @@
 #include <QDockWidget>
 #include <QListWidget>
 #include <QMainWindow>
-#include <QSettings>
 #include <algorithm>
 
 #include "app/LibraryPanel.h"
+#include "grading/UserSettings.h"
 
 namespace {
 
 // The settings keys of the panel's place and a grid's default extent.
-const QString kLibraryAreaKey = "layout/libraryArea";
-const QString kLibraryShownKey = "layout/libraryShown";
-const QString kLibraryGridKey = "layout/libraryGrid";
-const QString kLibraryExtentKey = "layout/libraryExtent";
 constexpr int kLibraryGridExtent = 300;
-
-QSettings UserSettings() { return QSettings(QSettings::NativeFormat, QSettings::UserScope, "tarnwerk", "Ombrane"); }
 
 }  // namespace
 

@@ -4,7 +4,6 @@
 #include <QFileInfo>
 #include <QListWidget>
 #include <QMenu>
-#include <QSettings>
 #include <QWidget>
 
 #include "app/Application.h"
@@ -16,14 +15,12 @@
 #include "app/LutSaveForm.h"
 #include "engine/Error.h"
 #include "grading/ReferenceHash.h"
+#include "grading/UserSettings.h"
 #include "library/ReferenceLibrary.h"
 
 namespace {
 
 // The settings key of Recent Looks, latest first.
-const QString kRecentKey = "looks/recent";
-
-QSettings UserSettings() { return QSettings(QSettings::NativeFormat, QSettings::UserScope, "tarnwerk", "Ombrane"); }
 
 std::string ToStd(const QString& text) { return QFile::encodeName(text).toStdString(); }
 
@@ -137,7 +134,7 @@ void TLookFiles::OpenClick() {
 
 // ---- recent looks -------------------------------------------------------------
 
-QStringList TLookFiles::Recent() { return UserSettings().value(kRecentKey).toStringList(); }
+QStringList TLookFiles::Recent() { return UserSettings().value(kRecentLooksKey).toStringList(); }
 
 void TLookFiles::Remember(const QString& file) {
     QStringList recent = Recent();
@@ -145,13 +142,13 @@ void TLookFiles::Remember(const QString& file) {
     recent.removeAll(path);
     recent.prepend(path);
     while (recent.size() > kMaxRecent) recent.removeLast();
-    UserSettings().setValue(kRecentKey, recent);
+    UserSettings().setValue(kRecentLooksKey, recent);
 }
 
 void TLookFiles::Forget(const QString& file) {
     QStringList recent = Recent();
     recent.removeAll(file);
-    UserSettings().setValue(kRecentKey, recent);
+    UserSettings().setValue(kRecentLooksKey, recent);
 }
 
 void TLookFiles::OpenRecent(const QString& file) {

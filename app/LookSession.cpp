@@ -3,20 +3,18 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QSettings>
 #include <QTimer>
 
 #include "app/ImageViewer.h"
 #include "app/LookFiles.h"
 #include "grading/LookDocument.h"
+#include "grading/UserSettings.h"
 
 namespace {
 
-const QString kFrameKey = "session/frame";
+const QString kFrameKey = kSessionFrameKey;
 // The viewer's zoom in percent; 0 for fitted.
-const QString kZoomKey = "session/zoom";
-
-QSettings UserSettings() { return QSettings(QSettings::NativeFormat, QSettings::UserScope, "tarnwerk", "Ombrane"); }
+const QString kZoomKey = kSessionZoomKey;
 
 }  // namespace
 

@@ -8,7 +8,6 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRegularExpressionValidator>
-#include <QSettings>
 #include <QSignalBlocker>
 
 #include "app/Application.h"
@@ -19,6 +18,7 @@
 #include "formats/FormatRegistry.h"
 #include "formats/LookExport.h"
 #include "formats/LutConvert.h"
+#include "grading/UserSettings.h"
 #include "library/ReferenceLibrary.h"
 
 namespace {
@@ -41,11 +41,8 @@ constexpr TBitsItem kBitsItems[] = {{"Default", 0}, {"8 bit", 8},   {"10 bit", 1
                                     {"12 bit", 12}, {"14 bit", 14}, {"16 bit", 16}};
 
 // The settings key of the output profile last saved with.
-const QString kProfileKey = QStringLiteral("lut-export/profile");
 
 QString FromStd(const std::string& text) { return QString::fromStdString(text); }
-
-QSettings UserSettings() { return QSettings(QSettings::NativeFormat, QSettings::UserScope, "tarnwerk", "Ombrane"); }
 
 // The file name with its last extension replaced (or one added when it has
 // none); the folder and the base name stay.
@@ -170,7 +167,7 @@ void TfrmSaveLut::FormCreate() {
     cbxOutFormat->setCurrentIndex(-1);
     cbxBits->setCurrentIndex(0);
     // The profile saved with last time is chosen again.
-    const int remembered = cbxOutFormat->findText(UserSettings().value(kProfileKey).toString());
+    const int remembered = cbxOutFormat->findText(UserSettings().value(kLutExportProfileKey).toString());
     if (remembered >= 0) {
         cbxOutFormat->setCurrentIndex(remembered);
         cbxOutFormatChange();
@@ -244,7 +241,7 @@ void TfrmSaveLut::btnSaveClick() {
         else
             ExportLook(settings_, *profile, size, bits, file, footage_);
     }
-    UserSettings().setValue(kProfileKey, FromStd(profile->Name));
+    UserSettings().setValue(kLutExportProfileKey, FromStd(profile->Name));
     ShowSaved(parentWidget(), edtLUTFile->text());
     accept();
 }

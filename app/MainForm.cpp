@@ -14,7 +14,6 @@
 #include <QScreen>
 #include <QScrollArea>
 #include <QScrollBar>
-#include <QSettings>
 #include <QStatusBar>
 #include <QStyle>
 #include <QToolBar>
@@ -38,17 +37,15 @@
 #include "app/TabOrder.h"
 #include "app/ToolStrip.h"
 #include "clip/ClipModule.h"
+#include "grading/UserSettings.h"
 
 // The icons live in a static library; their registration must be asked for.
 static void InitResources() { Q_INIT_RESOURCE(ombrane); }
 
 namespace {
 
-// The divider's step and the settings key of the window's place.
+// The divider's step.
 constexpr double kDividerStep = 0.05;
-const QString kGeometryKey = "layout/geometry";
-// The settings key of View > Dark Surround.
-const QString kDarkSurroundKey = "view/darkSurround";
 // The tool tip of Create 3D LUT while a LUT file is previewed, and the
 // property that keeps its own.
 const QString kCreateLutWaits =
@@ -56,8 +53,6 @@ const QString kCreateLutWaits =
 constexpr const char* kPlainHint = "plainHint";
 // How long the status line shows what a deletion or its undo did.
 constexpr int kDeletionMessageTime = 10000;
-
-QSettings UserSettings() { return QSettings(QSettings::NativeFormat, QSettings::UserScope, "tarnwerk", "Ombrane"); }
 
 }  // namespace
 

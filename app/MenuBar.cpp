@@ -5,7 +5,8 @@
 #include <QMainWindow>
 #include <QMenu>
 #include <QMenuBar>
-#include <QSettings>
+
+#include "grading/UserSettings.h"
 
 namespace {
 
@@ -43,8 +44,6 @@ void AddMenu(QMainWindow& window, const QString& title, const char* name, const 
         window.addAction(action);
     }
 }
-
-QSettings UserSettings() { return QSettings(QSettings::NativeFormat, QSettings::UserScope, "tarnwerk", "Ombrane"); }
 
 void CollectMenu(const QMenu& menu, QList<QAction*>& into) {
     for (QAction* action : menu.actions()) {

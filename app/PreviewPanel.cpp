@@ -7,7 +7,6 @@
 #include <QMainWindow>
 #include <QMenu>
 #include <QMimeData>
-#include <QSettings>
 #include <QTimer>
 #include <QToolButton>
 
@@ -34,6 +33,7 @@
 #include "engine/ImageResize.h"
 #include "engine/LUT.h"
 #include "formats/LutConvert.h"
+#include "grading/UserSettings.h"
 #include "imageio/ColourProfile.h"
 #include "imageio/GradedPictureFile.h"
 #include "imageio/ImageFile.h"
@@ -46,16 +46,10 @@ constexpr int kPreviewBoxWidth = 1000;
 constexpr int kPreviewBoxHeight = 500;
 
 const QString kPromptNoPreview = "Please open a preview image.";
-const QString kPictureFilter =
-    QString::fromStdString("All pictures|" + PicturePatterns(TPictureRole::Written) + "|" + PictureTypeFilters()) +
-    "|Clips|*.mov;*.mp4;*.mkv;*.mxf;*.avi|All Files|*.*";
-// The settings key of the split view's divider position (a share of the picture's width).
-const QString kSplitPositionKey = "splitPosition";
+const QString kPictureFilter = PreviewPictureFilter();
 // How long the viewer's size stays put before a larger working copy is made
 // (a window dragged larger makes one copy, not one per step).
 constexpr int kGrowDelay = 150;
-
-QSettings UserSettings() { return QSettings(QSettings::NativeFormat, QSettings::UserScope, "tarnwerk", "Ombrane"); }
 
 std::string ToStd(const QString& text) { return text.toStdString(); }
 

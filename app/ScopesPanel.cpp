@@ -9,7 +9,6 @@
 #include <QMainWindow>
 #include <QPainter>
 #include <QScreen>
-#include <QSettings>
 #include <QStyle>
 #include <QTimer>
 #include <QToolButton>
@@ -18,6 +17,7 @@
 
 #include "app/ScopeView.h"
 #include "engine/Image.h"
+#include "grading/UserSettings.h"
 #include "scopeview/ScopeBox.h"
 
 namespace {
@@ -25,8 +25,6 @@ namespace {
 constexpr int kHintTime = 5000;
 // The entries of the scope list, in list order.
 constexpr TScopeKind kKinds[] = {TScopeKind::All, TScopeKind::Waveform, TScopeKind::Vectorscope, TScopeKind::Histogram};
-
-QSettings Settings() { return QSettings(QSettings::NativeFormat, QSettings::UserScope, "tarnwerk", "Ombrane"); }
 
 // The toggle's icon: a trace over a dark screen.
 QIcon ScopesIcon() {
@@ -164,12 +162,12 @@ void TScopesPanel::Attach(std::function<TScopeSource()> source) {
     source_ = std::move(source);
     auto* window = qobject_cast<QMainWindow*>(parentWidget());
     if (window) window->addDockWidget(Qt::RightDockWidgetArea, this);
-    const QSettings settings = Settings();
+    const QSettings settings = UserSettings();
     restoring_ = true;
-    const int kind = settings.value("scopes/kind", 0).toInt();
+    const int kind = settings.value(kScopesKindKey, 0).toInt();
     cbxScope_->setCurrentIndex(kind >= 0 && kind < cbxScope_->count() ? kind : 0);
-    cbxParade_->setChecked(settings.value("scopes/parade", false).toBool());
-    setVisible(settings.value("scopes/visible", false).toBool());
+    cbxParade_->setChecked(settings.value(kScopesParadeKey, false).toBool());
+    setVisible(settings.value(kScopesVisibleKey, false).toBool());
     restoring_ = false;
 }
 
@@ -240,16 +238,16 @@ void TScopesPanel::showEvent(QShowEvent* event) {
 
 void TScopesPanel::closeEvent(QCloseEvent* event) {
     QDockWidget::closeEvent(event);
-    QSettings settings = Settings();
-    settings.setValue("scopes/visible", false);
+    QSettings settings = UserSettings();
+    settings.setValue(kScopesVisibleKey, false);
 }
 
 void TScopesPanel::SaveSettings() const {
     if (restoring_) return;
-    QSettings settings = Settings();
-    settings.setValue("scopes/visible", toggleViewAction()->isChecked());
-    settings.setValue("scopes/kind", cbxScope_->currentIndex());
-    settings.setValue("scopes/parade", cbxParade_->isChecked());
+    QSettings settings = UserSettings();
+    settings.setValue(kScopesVisibleKey, toggleViewAction()->isChecked());
+    settings.setValue(kScopesKindKey, cbxScope_->currentIndex());
+    settings.setValue(kScopesParadeKey, cbxParade_->isChecked());
 }
 
 void TScopesPanel::FitWindow(bool shown) {

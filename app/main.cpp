@@ -9,6 +9,7 @@
 #include "app/SingleInstance.h"
 #include "app/WindowCommandLine.h"
 #include "app/WindowStart.h"
+#include "grading/UserSettings.h"
 #include "imageio/QtPictureCodec.h"
 #include "library/LibrarySettings.h"
 #include "library/UserSettingsFiles.h"
@@ -43,8 +44,7 @@ int main(int argc, char** argv) {
         return 2;
     }
     InstallPictureCodec(&QtPictureCodec());
-    QCoreApplication::setOrganizationName("tarnwerk");
-    QCoreApplication::setApplicationName("Ombrane");
+    NameProgramAsSettings();
     QApplication::setApplicationDisplayName(ProductInfo().ProductName);
     QApplication::setDesktopFileName("ombrane");
     QApplication::setWindowIcon(QIcon(":/icons/ombrane.png"));

@@ -4,7 +4,7 @@
 #include <string>
 
 #include "cli/GradingOptions.h"
-#include "imageio/PictureFormats.h"
+#include "cli/PictureHelp.h"
 
 namespace {
 
@@ -41,13 +41,7 @@ namespace {
     "                     own space, that profile embedded (a grey profile's in sRGB:\n"     \
     "                     the output holds colour)\n"
 
-#define DEEP_TEXT                                                                        \
-    "TIFF, 16-bit PNG, DPX and OpenEXR pictures (and HDR, Targa, PNM for reading) are\n" \
-    "graded at their own precision: the LUT is evaluated per pixel on values 0..1 and\n" \
-    "the output keeps the input's format and depth, or takes the extension's: .tif,\n"   \
-    ".tiff 16-bit, .exr half float, .dpx 10-bit, .png 16-bit, .jpg 8-bit. The look is\n" \
-    "display-referred: float values outside 0..1 are clamped into it. Any picture\n"     \
-    "written as {deep-only} is graded this way.\n"
+#define DEEP_TEXT "{deep-pictures}\n"
 
 #define CLIP_TEXT                                                                         \
     "A clip (.mov, .mp4, .mkv, .mxf, .avi: ProRes, DNxHD/HR, H.264, HEVC, FFV1, MJPEG,\n" \
@@ -92,10 +86,10 @@ namespace {
     "REFERENCE's place; each grading option given moves its control on top of the\n"    \
     "document's, --footage and --interpolation replace the document's.\n"
 
-#define REFERENCE_TEXT                                                                     \
-    "REFERENCE is a JPEG, BMP or PNG picture. One within 150 x 150 pixels is taken as a\n" \
-    "file of the reference library; a larger one is first reduced as adding it to the\n"   \
-    "library does. Its 150 x 150 thumbnail cell is analysed, exactly as the window does\n" \
+#define REFERENCE_TEXT                                                                      \
+    "REFERENCE is a {eight-bit-names} picture. One within 150 x 150 pixels is taken as a\n" \
+    "file of the reference library; a larger one is first reduced as adding it to the\n"    \
+    "library does. Its 150 x 150 thumbnail cell is analysed, exactly as the window does\n"  \
     "for the selected reference.\n"
 
 }  // namespace
@@ -278,7 +272,7 @@ const std::string kGradeHelpText = std::string(kGradeHelpHead) + GradingOptionsH
                                    "\n" FOOTAGE_OPTIONS
                                    "\n"
                                    "With --footage IMAGE is converted to display before it is graded: 8-bit pictures\n"
-                                   "written as {eight-bit-written} in 8 bits; TIFF, 16-bit PNG, DPX and OpenEXR\n"
+                                   "written as {eight-bit-written} in 8 bits; {deep-names}\n"
                                    "pictures, and any picture written as {deep-only}, in float, written\n"
                                    "at their own depth (or the extension's).\n";
 const std::string_view kGradeHelp = kGradeHelpText;
@@ -415,33 +409,6 @@ const std::string_view kScopesHelp =
     "  --frame F          the frame of a clip (see 'look --help')\n"
     "  --sequence         take PICTURE, a numbered file, as the sequence of its run\n"
     "  --fps R            an image sequence's rate (see 'look --help')\n";
-
-namespace {
-
-struct TPictureList {
-    std::string_view Field;
-    TPictureRole Role;
-    const char* Prefix;
-};
-
-// The lists of picture types the texts name, filled in from the table.
-constexpr TPictureList kPictureLists[] = {
-    {"{written}", TPictureRole::Written, ""},
-    {"{deep-only}", TPictureRole::DeepOnly, "."},
-    {"{eight-bit-written}", TPictureRole::EightBitWritten, "."},
-};
-
-std::string WithPictureLists(std::string_view text) {
-    std::string filled(text);
-    for (const TPictureList& list : kPictureLists) {
-        const std::string types = ListOfExtensions(PictureExtensions(list.Role), list.Prefix);
-        for (std::size_t at = filled.find(list.Field); at != std::string::npos; at = filled.find(list.Field, at))
-            filled.replace(at, list.Field.size(), types);
-    }
-    return filled;
-}
-
-}  // namespace
 
 int PrintHelp(std::string_view text) {
     const std::string filled = WithPictureLists(text);

@@ -18,7 +18,7 @@ extern const std::string_view kLearnHelp;
 extern const std::string_view kMatchHelp;
 extern const std::string_view kJoinHelp;
 
-// Prints a help text to standard output, its lists of picture types ({written},
-// {deep-only}, {eight-bit-written}) filled in from the picture-format table,
-// and returns the success status.
+// Prints a help text to standard output, its lists of picture types filled
+// in from the picture-format table (see cli/PictureHelp.h), and returns the
+// success status.
 int PrintHelp(std::string_view text);

@@ -18,6 +18,7 @@
 #include "cli/Commands.h"
 #include "cli/ErrorStream.h"
 #include "cli/HelpTexts.h"
+#include "grading/UserSettings.h"
 #include "imageio/QtPictureCodec.h"
 
 namespace {
@@ -102,8 +103,7 @@ int main(int argc, char* argv[]) {
     std::setlocale(LC_MESSAGES, "C");
     InstallPictureCodec(&QtPictureCodec());
     // The window's names: the settings and the per-user data folder are shared.
-    QCoreApplication::setOrganizationName("tarnwerk");
-    QCoreApplication::setApplicationName("Ombrane");
+    NameProgramAsSettings();
 
     // A closed output or error pipe is a failed write, reported where it
     // matters, and never ends the program (or a batch) half way.

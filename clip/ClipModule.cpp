@@ -1,22 +1,11 @@
 #include "clip/ClipModule.h"
 
-#ifdef OMBRANE_LINKED_MODULES
+#include "fileio/ModuleLoader.h"
 
-// The module's code is linked into this program.
+// Defined by the module's code, which only a program with the modules linked in holds.
 extern "C" const TClipModule* OmbraneClipModule(int* interfaceVersion);
 
 const TClipModule& ClipModule() {
-    int version = 0;
-    return *OmbraneClipModule(&version);
-}
-
-#else
-
-#include "fileio/ModuleLoader.h"
-
-const TClipModule& ClipModule() {
     return ModuleObject<TClipModule>("ombrane-ffmpeg.so", kClipModuleEntry, kClipModuleVersion,
-                                     "Reading and writing clips");
+                                     "Reading and writing clips", OMBRANE_LINKED_ENTRY(OmbraneClipModule));
 }
-
-#endif

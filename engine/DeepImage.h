@@ -12,7 +12,7 @@ enum class TSampleKind : std::uint8_t {
 };
 
 // The storage of a picture file: its format's name (as the picture library
-// calls it: "tiff", "png", "dpx", "openexr", ...) and its sample depth.
+// calls it: "tiff", "png", "openexr", ...) and its sample depth.
 struct TPictureDepth {
     std::string Format;
     TSampleKind Kind = TSampleKind::Integer;

@@ -73,9 +73,9 @@ void* ModuleEntry(const std::string& moduleName, const char* entryName, const st
 }
 
 const void* ModuleInterface(const std::string& moduleName, const char* entryName, int interfaceVersion,
-                            const std::string& purpose) {
+                            const std::string& purpose, const void* (*linked)(int*)) {
     using TEntry = const void* (*)(int*);
-    const auto entry = reinterpret_cast<TEntry>(ModuleEntry(moduleName, entryName, purpose));
+    const auto entry = linked ? linked : reinterpret_cast<TEntry>(ModuleEntry(moduleName, entryName, purpose));
     // An entry from before versions were given leaves the 0 in place.
     int given = 0;
     const void* object = entry(&given);

@@ -21,15 +21,28 @@ void* ModuleEntry(const std::string& moduleName, const char* entryName, const st
 // than interfaceVersion (one built for another version of the program) is
 // refused before its object is used. A failed load raises out of call_once,
 // so that the next call tries again and raises its own message.
+//
+// linked is the entry itself where the module's code is linked into the
+// program (OMBRANE_LINKED_ENTRY gives it), and then no file is loaded.
 const void* ModuleInterface(const std::string& moduleName, const char* entryName, int interfaceVersion,
-                            const std::string& purpose);
+                            const std::string& purpose, const void* (*linked)(int*) = nullptr);
 
 template <class T>
-const T& ModuleObject(const char* moduleName, const char* entryName, int interfaceVersion, const char* purpose) {
+const T& ModuleObject(const char* moduleName, const char* entryName, int interfaceVersion, const char* purpose,
+                      const T* (*linked)(int*) = nullptr) {
     static std::once_flag once;
     static const T* object = nullptr;
     std::call_once(once, [&] {
-        object = static_cast<const T*>(ModuleInterface(moduleName, entryName, interfaceVersion, purpose));
+        const auto entry = reinterpret_cast<const void* (*)(int*)>(linked);
+        object = static_cast<const T*>(ModuleInterface(moduleName, entryName, interfaceVersion, purpose, entry));
     });
     return *object;
 }
+
+// The module's entry function in a program built with the modules linked
+// in, nullptr where they are loaded (the function then exists nowhere).
+#ifdef OMBRANE_LINKED_MODULES
+#define OMBRANE_LINKED_ENTRY(entry) (&entry)
+#else
+#define OMBRANE_LINKED_ENTRY(entry) nullptr
+#endif

@@ -1,22 +1,11 @@
 #include "footage/ColourModule.h"
 
-#ifdef OMBRANE_LINKED_MODULES
+#include "fileio/ModuleLoader.h"
 
-// The module's code is linked into this program.
+// Defined by the module's code, which only a program with the modules linked in holds.
 extern "C" const TColourModule* OmbraneColourModule(int* interfaceVersion);
 
 const TColourModule& ColourModule() {
-    int version = 0;
-    return *OmbraneColourModule(&version);
-}
-
-#else
-
-#include "fileio/ModuleLoader.h"
-
-const TColourModule& ColourModule() {
     return ModuleObject<TColourModule>("ombrane-ocio.so", kColourModuleEntry, kColourModuleVersion,
-                                       "Converting footage colour spaces");
+                                       "Converting footage colour spaces", OMBRANE_LINKED_ENTRY(OmbraneColourModule));
 }
-
-#endif

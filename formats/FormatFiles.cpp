@@ -75,10 +75,3 @@ std::string BaseNameWithoutExtension(const std::string& fileName) {
     if (dot != std::string::npos) name.erase(dot);
     return name;
 }
-
-std::string FileExtension(const std::string& fileName) {
-    std::size_t slash = fileName.find_last_of('/');
-    std::size_t dot = fileName.find_last_of('.');
-    if (dot == std::string::npos || (slash != std::string::npos && dot < slash)) return "";
-    return fileName.substr(dot);
-}

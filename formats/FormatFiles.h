@@ -5,6 +5,8 @@
 #include <string_view>
 #include <vector>
 
+#include "fileio/FileNames.h"
+
 // Detection reads at most this many bytes from the start of a file, once,
 // and gives them to every format; each looks at as many as it needs.
 constexpr std::size_t kDetectionHeadBytes = 64 * 1024;
@@ -27,5 +29,3 @@ std::vector<std::string> SplitKeywordList(std::string_view list);
 
 // The file name without folder and without extension.
 std::string BaseNameWithoutExtension(const std::string& fileName);
-// The extension with its dot ("" when none), as written.
-std::string FileExtension(const std::string& fileName);

@@ -1,22 +1,33 @@
-// The OpenImageIO road on TIFF, PNG, DPX, OpenEXR, HDR, Targa and PNM data;
-// the first input byte picks the format, the rest is the file. A picture
-// that decodes must lie within the size limits and hold every row it
+// The OpenImageIO road on the data of every picture type it reads; the
+// first input byte picks the format (in the picture-format table's order),
+// the rest is the file. A picture that decodes must lie within the size limits and hold every row it
 // claims; a failure must be an EError.
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "fuzz/FuzzSupport.h"
 #include "imageio/DeepImageFile.h"
 #include "imageio/ImageFile.h"
+#include "imageio/PictureFormats.h"
 
 namespace {
-const char* const kFormats[] = {"tiff", "png", "dpx", "openexr", "hdr", "targa", "pnm"};
+
+// The library's names of the types the deep road reads, in table order.
+std::vector<std::string> DeepFormats() {
+    std::vector<std::string> formats;
+    for (const TPictureFormat& format : PictureFormats())
+        if (format.Depth != TDepthRule::EightBit) formats.emplace_back(format.Library);
+    return formats;
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     if (size < 1) return 0;
-    const std::string format = kFormats[data[0] % std::size(kFormats)];
+    static const std::vector<std::string> formats = DeepFormats();
+    const std::string& format = formats[data[0] % formats.size()];
     const std::string_view bytes(reinterpret_cast<const char*>(data + 1), size - 1);
     TDeepImage image;
     fuzz::ExpectOnlyEError("DecodeDeepImage", [&] { image = DecodeDeepImage(bytes, format, "fuzz." + format); });

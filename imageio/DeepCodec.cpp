@@ -1,22 +1,12 @@
 #include "imageio/DeepCodec.h"
 
-#ifdef OMBRANE_LINKED_MODULES
+#include "fileio/ModuleLoader.h"
 
-// The module's code is linked into this program.
+// Defined by the module's code, which only a program with the modules linked in holds.
 extern "C" const TDeepCodec* OmbraneDeepCodec(int* interfaceVersion);
 
 const TDeepCodec& DeepCodec() {
-    int version = 0;
-    return *OmbraneDeepCodec(&version);
-}
-
-#else
-
-#include "fileio/ModuleLoader.h"
-
-const TDeepCodec& DeepCodec() {
     return ModuleObject<TDeepCodec>("ombrane-oiio.so", kDeepCodecEntry, kDeepCodecVersion,
-                                    "Reading and writing pictures at more than 8 bits");
+                                    "Reading and writing pictures at more than 8 bits",
+                                    OMBRANE_LINKED_ENTRY(OmbraneDeepCodec));
 }
-
-#endif

@@ -5,6 +5,7 @@
 #include <unistd.h>
 #include <algorithm>
 #include <cerrno>
+#include <climits>
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
@@ -18,9 +19,9 @@
 #include "fileio/AtomicFile.h"
 #include "fileio/FileRead.h"
 #include "imageio/ColourProfile.h"
-#include "imageio/IccProfile.h"
 #include "imageio/DeepCodec.h"
 #include "imageio/EightBitPictureFile.h"
+#include "imageio/IccProfile.h"
 #include "imageio/PictureFormats.h"
 #include "imageio/PixelBudget.h"
 
@@ -43,26 +44,29 @@ struct TFileCloser {
     void operator()(std::FILE* file) const { std::fclose(file); }
 };
 
+// The smallest of the integer sizes held that takes `bits`, else the largest.
+int IntegerBitsFor(const TStorageRule& rule, int bits) {
+    int largest = 0;
+    for (const int held : rule.IntegerBits) {
+        if (held == 0) break;
+        if (held >= bits) return held;
+        largest = held;
+    }
+    return largest;
+}
+
 // The depth a format can hold nearest to the one asked for.
 TPictureDepth WritableStorage(TPictureDepth depth) {
-    const std::string& f = depth.Format;
-    if (f == "jpeg" || f == "bmp") return {f, TSampleKind::Integer, 8, std::string()};
-    if (f == "png")
-        return {f, TSampleKind::Integer, depth.Kind == TSampleKind::Integer && depth.Bits <= 8 ? 8 : 16,
-                depth.Compression};
-    if (f == "openexr") {
-        if (depth.Kind == TSampleKind::Integer) depth = {f, TSampleKind::Half, 16, depth.Compression};
+    const TStorageRule& rule = StorageRuleOf(depth.Format);
+    if (!rule.KeepsCompression) depth.Compression.clear();
+    if (depth.Kind == TSampleKind::Integer) {
+        if (rule.IntegerBits[0] == 0) return {depth.Format, TSampleKind::Half, 16, depth.Compression};
+        depth.Bits = IntegerBitsFor(rule, depth.Bits);
         return depth;
     }
-    if (depth.Kind == TSampleKind::Half && f == "dpx") depth = {f, TSampleKind::Float, 32, depth.Compression};
-    if (depth.Kind != TSampleKind::Integer) return depth;
-    if (f == "dpx") {
-        static const int kDpxBits[] = {8, 10, 12, 16};
-        const int* bits = std::lower_bound(std::begin(kDpxBits), std::end(kDpxBits), depth.Bits);
-        depth.Bits = bits == std::end(kDpxBits) ? 16 : *bits;
-    } else {
-        depth.Bits = depth.Bits <= 8 ? 8 : 16;
-    }
+    const TSampleKind held = depth.Kind == TSampleKind::Half ? rule.HalfAs : rule.FloatAs;
+    if (held == TSampleKind::Integer) return {depth.Format, held, IntegerBitsFor(rule, INT_MAX), depth.Compression};
+    if (held != depth.Kind) return {depth.Format, held, 32, depth.Compression};
     return depth;
 }
 
@@ -126,13 +130,8 @@ bool IsDeepPictureFile(const std::string& fileName) {
 bool IsDeepOutputName(const std::string& fileName) { return IsPictureName(fileName, TPictureRole::WrittenDeep); }
 
 std::vector<std::string> WrittenPictureExtensions() {
-    std::vector<const TPictureFormat*> written;
-    for (const TPictureFormat& format : PictureFormats())
-        if (format.WriterPlace > 0) written.push_back(&format);
-    std::sort(written.begin(), written.end(),
-              [](const TPictureFormat* a, const TPictureFormat* b) { return a->WriterPlace < b->WriterPlace; });
     std::vector<std::string> extensions;
-    for (const TPictureFormat* format : written) {
+    for (const TPictureFormat* format : PictureFormatsByPlace(&TPictureFormat::WriterPlace)) {
         const std::vector<std::string> own = PictureExtensionsOf(*format);
         extensions.insert(extensions.end(), own.begin(), own.end());
     }
@@ -191,7 +190,8 @@ std::string EncodeDeepImage(const TDeepImage& image, const TPictureDepth& depth)
 }
 
 void SaveDeepImageFile(const std::string& fileName, const TDeepImage& image, const TPictureDepth& depth) {
-    if (depth.Format == "jpeg" || depth.Format == "bmp") {
+    const TPictureFormat* format = FindPictureFormatByLibrary(depth.Format);
+    if (format != nullptr && format->Depth == TDepthRule::EightBit) {
         const TColourProfile profile =
             depth.IccProfile.empty() ? TColourProfile() : TColourProfile::FromIcc(depth.IccProfile);
         return SaveEightBitPicture(fileName, DeepToImage(image), profile);

@@ -4,6 +4,7 @@
 
 #include "engine/DeepGrade.h"
 #include "engine/Error.h"
+#include "fileio/FileNames.h"
 #include "imageio/ColourProfile.h"
 #include "imageio/DeepImageFile.h"
 #include "imageio/EightBitPictureFile.h"
@@ -19,8 +20,10 @@ TImage LoadInSrgb(const std::string& fileName, TColourProfile& profile) {
         if (!deep.Depth.IccProfile.empty()) profile = TColourProfile::FromIcc(deep.Depth.IccProfile);
         return DeepToImage(deep);
     }
-    if (format == nullptr || format->EightBit == nullptr)
-        throw EError("Unknown picture file extension (." + FileExtension(fileName) + ")");
+    if (format == nullptr || format->EightBit == nullptr) {
+        const std::string extension = FileExtension(fileName);
+        throw EError("Unknown picture file extension (" + (extension.empty() ? "." : extension) + ")");
+    }
     return LoadEightBitPicture(fileName, *format->EightBit, profile);
 }
 

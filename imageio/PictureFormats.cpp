@@ -1,5 +1,8 @@
 #include "imageio/PictureFormats.h"
 
+#include <algorithm>
+
+#include "fileio/FileNames.h"
 #include "imageio/JpegCodec.h"
 #include "imageio/QtPictureFile.h"
 
@@ -14,35 +17,39 @@ using enum TSampleKind;
 
 constexpr const char* kDeepLabel = "TIFF, OpenEXR, DPX";
 
+constexpr TStorageRule kEightBitOnly{{8}, Integer, Integer, false};
+constexpr TStorageRule kPngStorage{{8, 16}, Integer, Integer, true};
+constexpr TStorageRule kExrStorage{{}, Half, Float, true};
+constexpr TStorageRule kDpxStorage{{8, 10, 12, 16}, Float, Float, true};
+constexpr TStorageRule kEightOrSixteen{{8, 16}, Half, Float, true};
+
+using enum THelpExtensions;
+
 // clang-format off
 constexpr TPictureFormat kFormats[] = {
-    // dialog label       extensions         library    depth rule    24-bit road     default   writer  reference
-    {"JPEG Image File",   "jpg jpeg",        "jpeg",    EightBit,     &kJpegCoding,   Integer, 8,  5,  true},
-    {"Bitmaps",           "bmp",             "bmp",     EightBit,     &kBitmapCoding, Integer, 8,  6,  true},
-    {"PNG Image File",    "png",             "png",     EightOrDeep,  &kPngCoding,    Integer, 16, 4,  false},
-    {kDeepLabel,          "tif tiff",        "tiff",    Deep,         nullptr,        Integer, 16, 1,  false},
-    {kDeepLabel,          "exr",             "openexr", Deep,         nullptr,        Half,    16, 2,  false},
-    {kDeepLabel,          "dpx",             "dpx",     Deep,         nullptr,        Integer, 10, 3,  false},
-    {kDeepLabel,          "hdr",             "hdr",     DeepReadOnly, nullptr,        Float,   32, 0,  false},
-    {kDeepLabel,          "tga",             "targa",   DeepReadOnly, nullptr,        Integer, 8,  0,  false},
-    {kDeepLabel,          "ppm pgm pnm pfm", "pnm",     DeepReadOnly, nullptr,        Integer, 8,  0,  false},
+    // dialog label       extensions         library    depth rule    24-bit road     default  writer reference storage          help name     deep help place, depth help, desktop MIME types and place
+    {"JPEG Image File",   "jpg jpeg",        "jpeg",    EightBit,     &kJpegCoding,   Integer, 8,  5,  true,      kEightBitOnly,   "JPEG",       0,         Own,  "image/jpeg",                                                                1},
+    {"Bitmaps",           "bmp",             "bmp",     EightBit,     &kBitmapCoding, Integer, 8,  6,  true,      kEightBitOnly,   "BMP",        0,         None, "image/bmp",                                                                 3},
+    {"PNG Image File",    "png",             "png",     EightOrDeep,  &kPngCoding,    Integer, 16, 4,  false,     kPngStorage,     "PNG",        2,         Own,  "image/png",                                                                 2},
+    {kDeepLabel,          "tif tiff",        "tiff",    Deep,         nullptr,        Integer, 16, 1,  false,     kEightOrSixteen, "TIFF",       1,         All,  "image/tiff",                                                                4},
+    {kDeepLabel,          "exr",             "openexr", Deep,         nullptr,        Half,    16, 2,  false,     kExrStorage,     "OpenEXR",    4,         Own,  "image/x-exr",                                                               5},
+    {kDeepLabel,          "dpx",             "dpx",     Deep,         nullptr,        Integer, 10, 3,  false,     kDpxStorage,     "DPX",        3,         Own,  "",                                                                          0},
+    {kDeepLabel,          "hdr",             "hdr",     DeepReadOnly, nullptr,        Float,   32, 0,  false,     kEightOrSixteen, "HDR",        0,         None, "",                                                                          0},
+    {kDeepLabel,          "tga",             "targa",   DeepReadOnly, nullptr,        Integer, 8,  0,  false,     kEightOrSixteen, "Targa",      0,         None, "image/x-tga",                                                               6},
+    {kDeepLabel,          "ppm pgm pnm pfm", "pnm",     DeepReadOnly, nullptr,        Integer, 8,  0,  false,     kEightOrSixteen, "PNM",        0,         None, "image/x-portable-anymap image/x-portable-pixmap image/x-portable-graymap", 7},
 };
 // clang-format on
 
-}  // namespace
-
-std::vector<std::string> PictureExtensionsOf(const TPictureFormat& format) {
-    std::vector<std::string> extensions;
-    std::string_view rest = format.Extensions;
+// The words of a column that lists several, separated by blanks.
+std::vector<std::string> Words(std::string_view rest) {
+    std::vector<std::string> words;
     while (!rest.empty()) {
         const std::size_t blank = rest.find(' ');
-        extensions.emplace_back(rest.substr(0, blank));
+        words.emplace_back(rest.substr(0, blank));
         rest = blank == std::string_view::npos ? std::string_view() : rest.substr(blank + 1);
     }
-    return extensions;
+    return words;
 }
-
-namespace {
 
 std::string Patterns(const std::vector<std::string>& extensions) {
     std::string patterns;
@@ -54,11 +61,33 @@ std::string Patterns(const std::vector<std::string>& extensions) {
 
 std::span<const TPictureFormat> PictureFormats() { return kFormats; }
 
-std::string FileExtension(std::string_view fileName) {
-    const std::size_t dot = fileName.find_last_of('.');
-    const std::size_t slash = fileName.find_last_of('/');
-    if (dot == std::string_view::npos || (slash != std::string_view::npos && dot < slash)) return std::string();
-    return std::string(fileName.substr(dot + 1));
+std::vector<std::string> PictureExtensionsOf(const TPictureFormat& format) { return Words(format.Extensions); }
+
+const TPictureFormat* FindPictureFormatByLibrary(std::string_view library) {
+    for (const TPictureFormat& format : kFormats)
+        if (format.Library == library) return &format;
+    return nullptr;
+}
+
+const TStorageRule& StorageRuleOf(std::string_view library) {
+    const TPictureFormat* format = FindPictureFormatByLibrary(library);
+    return format != nullptr ? format->Storage : kEightOrSixteen;
+}
+
+std::vector<const TPictureFormat*> PictureFormatsByPlace(int TPictureFormat::*place) {
+    std::vector<const TPictureFormat*> placed;
+    for (const TPictureFormat& format : kFormats)
+        if (format.*place > 0) placed.push_back(&format);
+    std::sort(placed.begin(), placed.end(),
+              [place](const TPictureFormat* a, const TPictureFormat* b) { return a->*place < b->*place; });
+    return placed;
+}
+
+std::string DesktopMimeTypes() {
+    std::string types;
+    for (const TPictureFormat* format : PictureFormatsByPlace(&TPictureFormat::DesktopPlace))
+        for (const std::string& type : Words(format->MimeTypes)) types += type + ';';
+    return types;
 }
 
 std::string LowerAscii(std::string_view text) {
@@ -68,7 +97,10 @@ std::string LowerAscii(std::string_view text) {
     return lower;
 }
 
-std::string LowerExtension(std::string_view fileName) { return LowerAscii(FileExtension(fileName)); }
+std::string LowerExtension(std::string_view fileName) {
+    const std::string extension = FileExtension(fileName);
+    return LowerAscii(extension.empty() ? extension : extension.substr(1));
+}
 
 const TPictureFormat* FindPictureFormat(std::string_view fileName) {
     const std::string extension = LowerExtension(fileName);
@@ -95,6 +127,8 @@ bool HasRole(const TPictureFormat& format, TPictureRole role) {
             return format.EightBit != nullptr && format.EightBit->Encode != nullptr;
         case TPictureRole::Reference:
             return format.Reference;
+        case TPictureRole::ReadOnly:
+            return format.WriterPlace == 0;
     }
     return false;
 }

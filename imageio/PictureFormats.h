@@ -36,6 +36,23 @@ enum class TDepthRule {
     DeepReadOnly,  // read at its own depth, never written
 };
 
+// The sample storages a type's files hold: the depth a picture is written at
+// is the nearest of them to the picture's own.
+struct TStorageRule {
+    // The integer sample sizes held, ascending (0 ends the list); none: an
+    // integer picture is written in half floats.
+    int IntegerBits[4];
+    // What half and float samples are written as (TSampleKind::Integer: at
+    // the largest integer size).
+    TSampleKind HalfAs;
+    TSampleKind FloatAs;
+    // The picture's compression is carried into the file.
+    bool KeepsCompression;
+};
+
+// Which of a type's extensions the help names with the depth it writes.
+enum class THelpExtensions { None, Own, All };
+
 struct TPictureFormat {
     // The label of the type's filter in the open dialog; types next to each
     // other with the same label share one filter.
@@ -57,16 +74,41 @@ struct TPictureFormat {
     int WriterPlace;
     // Offered by the dialog that adds pictures to the reference library.
     bool Reference;
+    // The depths the type's files hold.
+    TStorageRule Storage;
+    // The type's name in the help texts.
+    const char* HelpName;
+    // The type's place in the help's list of types graded at their own
+    // precision (from 1); 0 for a type not in it.
+    int DeepHelpPlace;
+    // The extensions the help names with the depth written for them.
+    THelpExtensions DepthHelp;
+    // The MIME types the desktop entry opens the type as, separated by
+    // blanks (empty for none), and the type's place in the entry's list.
+    std::string_view MimeTypes;
+    int DesktopPlace;
 };
 
 // The table, in the order lists show the types.
 std::span<const TPictureFormat> PictureFormats();
 
+// The type whose library format name is `library` ("png"), or nullptr.
+const TPictureFormat* FindPictureFormatByLibrary(std::string_view library);
+
+// The depths the files of the library format `library` hold; for a format
+// the table does not know, 8 and 16-bit integers, half and float.
+const TStorageRule& StorageRuleOf(std::string_view library);
+
+// The types with a place in a list, in the order of their places.
+std::vector<const TPictureFormat*> PictureFormatsByPlace(int TPictureFormat::*place);
+
+// The desktop entry's MIME types of the picture types, each followed by a
+// semicolon ("image/jpeg;image/png;...;").
+std::string DesktopMimeTypes();
+
 // The extension after the last dot of the file name (not of a folder),
 // lower case (ASCII letters only), without the dot; empty when there is none.
 std::string LowerExtension(std::string_view fileName);
-// The same as written, case kept.
-std::string FileExtension(std::string_view fileName);
 // The text with ASCII capitals made small, as extensions are compared.
 std::string LowerAscii(std::string_view text);
 
@@ -85,6 +127,7 @@ enum class TPictureRole {
     EightBitRead,  // read by the 24-bit road
     EightBitWritten,
     Reference,
+    ReadOnly,  // read, never written
 };
 bool HasRole(const TPictureFormat& format, TPictureRole role);
 

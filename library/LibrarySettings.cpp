@@ -3,11 +3,11 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
-#include <QSettings>
 #include <QStandardPaths>
 #include <filesystem>
 
 #include "engine/Error.h"
+#include "grading/UserSettings.h"
 #include "library/UserSettingsFiles.h"
 
 namespace {
@@ -25,9 +25,11 @@ QString ProgramFolder() {
 
 QString UserDataFolder() {
     const QString appData = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
-    if (QCoreApplication::organizationName() == "tarnwerk" && QCoreApplication::applicationName() == "Ombrane")
+    if (QCoreApplication::organizationName() == kSettingsOrganisation &&
+        QCoreApplication::applicationName() == kSettingsApplication)
         return appData;
-    return QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) + "/tarnwerk/Ombrane";
+    return QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) + "/" + kSettingsOrganisation + "/" +
+           kSettingsApplication;
 }
 
 // A program built and not installed: its folder or the one above holds the
@@ -63,7 +65,6 @@ std::string ResolveLibraryFolder(const std::string& configured, const std::strin
 
 std::string ReadLibraryFolder() {
     if (const std::string problem = UserSettingsProblem(); !problem.empty()) throw EError(problem);
-    const QSettings settings(QSettings::NativeFormat, QSettings::UserScope, "tarnwerk", "Ombrane");
-    const std::string configured = settings.value("lib").toString().toStdString();
+    const std::string configured = UserSettings().value(kLibraryFolderKey).toString().toStdString();
     return ResolveLibraryFolder(configured, ProgramFolder().toStdString(), UserDataFolder().toStdString());
 }

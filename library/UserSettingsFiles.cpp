@@ -3,12 +3,12 @@
 #include <QCoreApplication>
 #include <QFile>
 #include <QFileInfo>
-#include <QSettings>
 #include <QTemporaryDir>
 #include <cstdint>
 #include <memory>
 
 #include "fileio/FileRead.h"
+#include "grading/UserSettings.h"
 
 namespace {
 
@@ -25,9 +25,8 @@ QString UserSettingsFolder() {
 }  // namespace
 
 std::string SettingsFilesProblem(const std::string& folder) {
-    const QString organisation = QStringLiteral("tarnwerk");
-    const QString base = QFile::decodeName(folder.c_str()) + "/" + organisation;
-    for (const QString& file : {base + "/Ombrane.conf", base + ".conf"}) {
+    const QString base = QFile::decodeName(folder.c_str()) + "/" + kSettingsOrganisation;
+    for (const QString& file : {base + "/" + kSettingsApplication + ".conf", base + ".conf"}) {
         const std::string name = QFile::encodeName(file).toStdString();
         if (!QFileInfo::exists(file)) continue;
         const std::string problem = RegularFileProblem(name, kMaxSettingsBytes);

@@ -1,22 +1,11 @@
 #include "registration/RegistrationModule.h"
 
-#ifdef OMBRANE_LINKED_MODULES
+#include "fileio/ModuleLoader.h"
 
-// The module's code is linked into this program.
+// Defined by the module's code, which only a program with the modules linked in holds.
 extern "C" const TRegistrationModule* OmbraneRegistrationModule(int* interfaceVersion);
 
 const TRegistrationModule& RegistrationModule() {
-    int version = 0;
-    return *OmbraneRegistrationModule(&version);
-}
-
-#else
-
-#include "fileio/ModuleLoader.h"
-
-const TRegistrationModule& RegistrationModule() {
     return ModuleObject<TRegistrationModule>("ombrane-opencv.so", kRegistrationModuleEntry, kRegistrationModuleVersion,
-                                             "Matching shots");
+                                             "Matching shots", OMBRANE_LINKED_ENTRY(OmbraneRegistrationModule));
 }
-
-#endif

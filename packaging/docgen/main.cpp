@@ -2,6 +2,9 @@
 // help texts the programs print, so that there is no second copy of them.
 //   ombrane-docs man PROGRAM VERSION SEE-ALSO OUTPUT
 //   ombrane-docs completion PROGRAM MIME-XML OUTPUT
+//   ombrane-docs desktop TEMPLATE OUTPUT
+// and the desktop entry from its template, its picture types taken from the
+// picture-format table.
 #include <cstdio>
 #include <fstream>
 #include <iostream>
@@ -12,6 +15,7 @@
 #include <string>
 #include <vector>
 
+#include "imageio/PictureFormats.h"
 #include "packaging/docgen/BashCompletion.h"
 #include "packaging/docgen/HelpText.h"
 #include "packaging/docgen/ManPage.h"
@@ -112,6 +116,16 @@ int Completion(const std::string& program, const std::string& mimeXml, const std
     return 0;
 }
 
+// The template with @PICTURE_MIME_TYPES@ replaced by the picture types.
+int DesktopEntry(const std::string& templateFile, const std::string& output) {
+    const std::string field = "@PICTURE_MIME_TYPES@";
+    std::string text = Read(templateFile);
+    const std::size_t at = text.find(field);
+    if (at == std::string::npos) throw std::runtime_error(templateFile + " has no " + field);
+    Write(output, text.replace(at, field.size(), DesktopMimeTypes()));
+    return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -121,8 +135,10 @@ int main(int argc, char** argv) {
             return Man(arguments[1], arguments[2], arguments[3], arguments[4]);
         if (arguments.size() == 4 && arguments[0] == "completion")
             return Completion(arguments[1], arguments[2], arguments[3]);
+        if (arguments.size() == 3 && arguments[0] == "desktop") return DesktopEntry(arguments[1], arguments[2]);
         std::cerr << "usage: ombrane-docs man PROGRAM VERSION SEE-ALSO OUTPUT\n"
-                     "       ombrane-docs completion PROGRAM MIME-XML OUTPUT\n";
+                     "       ombrane-docs completion PROGRAM MIME-XML OUTPUT\n"
+                     "       ombrane-docs desktop TEMPLATE OUTPUT\n";
         return 2;
     } catch (const std::exception& error) {
         std::cerr << "ombrane-docs: " << error.what() << '\n';

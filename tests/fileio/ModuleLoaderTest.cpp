@@ -87,3 +87,39 @@ TEST(ModuleLoaderTest, ModulesOfAnotherVersionAndPipesAreRefused) {
     EXPECT_EQ(unblocked, 0);
 }
 #endif
+
+namespace {
+
+const int kLinkedObject = 5;
+
+extern "C" const int* LinkedEntryOfVersion6(int* interfaceVersion) {
+    *interfaceVersion = 6;
+    return &kLinkedObject;
+}
+
+extern "C" const int* LinkedEntryOfVersion7(int* interfaceVersion) {
+    *interfaceVersion = 7;
+    return &kLinkedObject;
+}
+
+}  // namespace
+
+// A module linked into the program is taken from its entry, no file is
+// looked for, and it passes the same version check as a loaded one.
+TEST(ModuleLoaderTest, LinkedEntriesAreCheckedAsLoadedOnesAre) {
+    std::string message = "(no error)";
+    try {
+        ModuleInterface("ombrane-none.so", "Entry", 7, "Testing modules",
+                        reinterpret_cast<const void* (*)(int*)>(&LinkedEntryOfVersion6));
+    } catch (const EError& e) {
+        message = e.what();
+    }
+    EXPECT_EQ(message.rfind("Testing modules needs the module \"", 0), 0u) << message;
+    EXPECT_NE(message.find("/ombrane-none.so\", which is of another version (interface 6, not 7)"), std::string::npos)
+        << message;
+    struct TLinked {};
+    const int* object = reinterpret_cast<const int*>(
+        &ModuleObject<TLinked>("ombrane-none.so", "Entry", 7, "Testing modules",
+                               reinterpret_cast<const TLinked* (*)(int*)>(&LinkedEntryOfVersion7)));
+    EXPECT_EQ(object, &kLinkedObject);
+}

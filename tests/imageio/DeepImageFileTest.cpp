@@ -124,6 +124,37 @@ TEST(DeepImageFileTest, OutputStorageFollowsTheSourceOrTheExtension) {
     EXPECT_TRUE(IsDeepPictureName("x.DPX"));
 }
 
+// A picture written in its own format is stored at the nearest depth the
+// format's files hold: each format's sizes, its float kinds, and whether the
+// compression is carried.
+TEST(DeepImageFileTest, EachFormatStoresTheNearestDepthItHolds) {
+    using enum TSampleKind;
+    struct TCase {
+        const char* File;
+        TPictureDepth Source;
+        TPictureDepth Stored;
+    };
+    const TCase cases[] = {
+        {"a.jpg", {"jpeg", Integer, 16, "x"}, {"jpeg", Integer, 8, ""}},
+        {"a.bmp", {"bmp", Half, 16, ""}, {"bmp", Integer, 8, ""}},
+        {"a.png", {"png", Float, 32, "zip"}, {"png", Integer, 16, "zip"}},
+        {"a.png", {"png", Half, 16, ""}, {"png", Integer, 16, ""}},
+        {"a.png", {"png", Integer, 8, ""}, {"png", Integer, 8, ""}},
+        {"a.png", {"png", Integer, 10, ""}, {"png", Integer, 16, ""}},
+        {"a.exr", {"openexr", Integer, 8, "piz"}, {"openexr", Half, 16, "piz"}},
+        {"a.exr", {"openexr", Float, 32, "zip"}, {"openexr", Float, 32, "zip"}},
+        {"a.dpx", {"dpx", Half, 16, ""}, {"dpx", Float, 32, ""}},
+        {"a.dpx", {"dpx", Integer, 9, ""}, {"dpx", Integer, 10, ""}},
+        {"a.dpx", {"dpx", Integer, 11, ""}, {"dpx", Integer, 12, ""}},
+        {"a.dpx", {"dpx", Integer, 32, ""}, {"dpx", Integer, 16, ""}},
+        {"a.tif", {"tiff", Integer, 1, "lzw"}, {"tiff", Integer, 8, "lzw"}},
+        {"a.tif", {"tiff", Integer, 12, "lzw"}, {"tiff", Integer, 16, "lzw"}},
+        {"a.tif", {"tiff", Half, 16, "zip"}, {"tiff", Half, 16, "zip"}},
+    };
+    for (const TCase& test : cases)
+        EXPECT_EQ(OutputDepthFor(test.File, test.Source), test.Stored) << test.Source.Format << " " << test.Source.Bits;
+}
+
 TEST(DeepImageFileTest, HostileFilesAreRefusedBeforeDecoding) {
     QTemporaryDir dir;
     const std::string base = dir.path().toStdString();

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "engine/DeepGrade.h"
+#include "fileio/FileNames.h"
 #include "imageio/DeepImageFile.h"
 #include "imageio/ImageFile.h"
 #include "imageio/PictureFormats.h"
@@ -141,7 +142,7 @@ TEST(PictureFormatsTest, EveryWrittenTypeIsWrittenInItsOwnFormat) {
 // any case; the lists the dialogs and messages show name every type once.
 TEST(PictureFormatsTest, NamesListsAndFilters) {
     EXPECT_EQ(LowerExtension("/a.b/Photo.JPeG"), "jpeg");
-    EXPECT_EQ(FileExtension("/a.b/Photo.JPeG"), "JPeG");
+    EXPECT_EQ(FileExtension("/a.b/Photo.JPeG"), ".JPeG");
     EXPECT_EQ(LowerExtension("/a.b/photo"), "");
     EXPECT_EQ(LowerExtension("photo."), "");
     EXPECT_EQ(LowerExtension("/x/.png"), "png");
