@@ -17,8 +17,8 @@
 #include "engine/Error.h"
 #include "engine/LUT.h"
 #include "formats/FormatRegistry.h"
-#include "formats/LookExport.h"
 #include "formats/LutConvert.h"
+#include "grading/ExportLook.h"
 #include "library/ReferenceLibrary.h"
 
 namespace {
@@ -238,11 +238,11 @@ void TfrmSaveLut::btnSaveClick() {
     const int bits = ChosenBits();
     {
         TBusyCursor busy;
-        const std::string file = QFile::encodeName(edtLUTFile->text()).toStdString();
+        const TLutFile file{QFile::encodeName(edtLUTFile->text()).toStdString(), profile, size, bits};
         if (learned_)
-            WriteConverted(learned_(size), file, *profile, size, bits);
+            ExportLutFile(learned_(size), file);
         else
-            ExportLook(settings_, *profile, size, bits, file, footage_);
+            ExportLookFile(settings_, file, footage_);
     }
     UserSettings().setValue(kProfileKey, FromStd(profile->Name));
     ShowSaved(parentWidget(), edtLUTFile->text());
