@@ -57,8 +57,13 @@ const TInputKind kInputs[] = {
     {"SequenceFrame", "shot_0001.png", "shot_%04d.png", kDisplay, "", true, "shot_0001.png"},
 };
 
-// The extensions every input is saved as by Save Graded Image.
-const char* const kSavedAs[] = {"jpg", "png", "tif"};
+// The extensions every input is saved as by Save Graded Image, and its own.
+QStringList SavedAs(const TInputKind& input) {
+    QStringList extensions = {"jpg", "png", "tif"};
+    const QString own = QFileInfo(input.Opened).suffix();
+    if (!extensions.contains(own)) extensions << own;
+    return extensions;
+}
 
 class ParityMatrixTest : public ::testing::TestWithParam<TInputKind> {
 protected:
@@ -187,8 +192,8 @@ TEST_P(ParityMatrixTest, TheWindowWritesWhatTheCommandLineWrites) {
     Open(input);
     const QString reference = Path("lib/meadow.jpeg");
 
-    for (const char* extension : kSavedAs) {
-        SCOPED_TRACE(std::string("Save Graded Image as .") + extension);
+    for (const QString& extension : SavedAs(input)) {
+        SCOPED_TRACE("Save Graded Image as ." + extension.toStdString());
         const QString mine = Named(input, "window", extension), theirs = Named(input, "cli", extension);
         const int errors = dialogs->Errors.size();
         dialogs->FilesToSave.push_back(mine);
