@@ -82,7 +82,7 @@ void GradeClipFile(const std::string& input, const std::string& output, const st
             });
         return;
     }
-    GradeFile(ChosenSource(input), output, lut, footage);
+    GradePictureFile(input, output, lut, footage);
 }
 
 void RenderGradedClip(const std::string& input, const std::string& output, const TLookSettings& settings,

@@ -31,5 +31,9 @@ void GradePictureFile(const std::string& input, const std::string& output, const
         GradeClipFile(input, output, lut, footage);
         return;
     }
-    GradeFile(ChosenSource(input), output, lut, footage, choice);
+    try {
+        GradeFile(ChosenSource(input), output, lut, footage, choice);
+    } catch (const EFootageFrame&) {
+        throw EError("\"" + input + "\": --footage converts 8-bit frames only");
+    }
 }

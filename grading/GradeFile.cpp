@@ -15,7 +15,8 @@ void GradeClipFrame(const TGradeSource& source, const std::string& output, const
     frame.Text = std::to_string(source.Frame);
     TDeepImage picture = LoadClipFrame(source.File, frame);
     if (footage != nullptr && !ClipFrameTakesFootage(picture, output))
-        throw EError("\"" + source.File + "\": --footage converts 8-bit frames only");
+        throw EFootageFrame("\"" + source.File +
+                            "\": footage is converted for 8-bit frames saved as 8-bit pictures only");
     GradeClipFrameInto(output, std::move(picture), source.File, lut, footage);
 }
 

@@ -3,6 +3,7 @@
 #include <functional>
 #include <string>
 
+#include "engine/Error.h"
 #include "engine/Image.h"
 #include "imageio/ColourProfile.h"
 
@@ -27,7 +28,7 @@ struct TGradeSource {
 // - a picture file at its own depth, its colour profile carried (or the
 //   one the choice gives);
 // - a clip's frame as GradeClipFrameInto writes it; with footage only an
-//   8-bit frame written as an 8-bit type (EError naming the clip);
+//   8-bit frame written as an 8-bit type (EFootageFrame naming the clip);
 // - a sequence's frame as its own file is graded (EError naming the
 //   sequence when it has no such frame);
 // - a picture in memory as a file in sRGB would be.
@@ -38,6 +39,12 @@ void GradeFile(const TGradeSource& source, const std::string& output, const std:
 // The same with a LUT at hand.
 void GradeFile(const TGradeSource& source, const std::string& output, const TLUT& lut,
                const TFootageConversion* footage = nullptr, const TOutputProfileChoice& choice = {});
+
+// A clip's frame that footage is not converted for.
+class EFootageFrame : public EError {
+public:
+    using EError::EError;
+};
 
 // The file of a sequence's frame (counted from 0). EError naming the
 // sequence when it has no such frame.

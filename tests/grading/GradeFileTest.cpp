@@ -84,8 +84,9 @@ TEST_F(GradeFileTest, AClipGivesTheChosenFrameAndRefusesFootageAtSixteenBits) {
     try {
         GradeFile({clip, 0}, Path("deep.tif"), identity, &footage);
         ADD_FAILURE() << "footage was converted into a 16-bit file";
-    } catch (const EError& error) {
-        EXPECT_EQ(std::string(error.what()), "\"" + clip + "\": --footage converts 8-bit frames only");
+    } catch (const EFootageFrame& error) {
+        EXPECT_EQ(std::string(error.what()),
+                  "\"" + clip + "\": footage is converted for 8-bit frames saved as 8-bit pictures only");
     }
 }
 
