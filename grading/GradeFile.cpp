@@ -37,7 +37,7 @@ void GradeFile(const TGradeSource& source, const std::string& output, const std:
     if (source.File.empty() && source.Picture != nullptr) {
         GradePictureInto(output, source.Picture->Clone(), std::string(), lut(), footage);
     } else if (SequenceOfName(source.File)) {
-        GradePictureToFile(SequenceFrameFile(source.File, source.Frame), output, lut, footage, choice);
+        GradePictureToFile(SequenceFrameFile(source.File, source.Frame), output, lut, footage);
     } else if (IsClipName(source.File)) {
         GradeClipFrame(source, output, lut(), footage);
     } else {

@@ -29,8 +29,9 @@ struct TGradeSource {
 //   one the choice gives);
 // - a clip's frame as GradeClipFrameInto writes it; with footage only an
 //   8-bit frame written as an 8-bit type (EFootageFrame naming the clip);
-// - a sequence's frame as its own file is graded (EError naming the
-//   sequence when it has no such frame);
+// - a sequence's frame as its own file is graded, in its own profile
+//   whatever the choice (EError naming the sequence when it has no such
+//   frame);
 // - a picture in memory as a file in sRGB would be.
 // The LUT is given by lut() when grading begins, which may be from another
 // thread while the picture is being decoded.
