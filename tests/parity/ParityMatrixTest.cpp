@@ -57,11 +57,12 @@ const TInputKind kInputs[] = {
     {"SequenceFrame", "shot_0001.png", "shot_%04d.png", kDisplay, "", true, "shot_0001.png"},
 };
 
-// The extensions every input is saved as by Save Graded Image, and its own.
+// The extensions every input is saved as by Save Graded Image, and a
+// picture's own (the window writes a clip's frame, never a clip).
 QStringList SavedAs(const TInputKind& input) {
     QStringList extensions = {"jpg", "png", "tif"};
     const QString own = QFileInfo(input.Opened).suffix();
-    if (!extensions.contains(own)) extensions << own;
+    if (!input.Stepped && !extensions.contains(own)) extensions << own;
     return extensions;
 }
 
