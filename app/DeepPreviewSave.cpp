@@ -5,13 +5,8 @@
 
 #include "app/Dialogs.h"
 #include "app/FileFilters.h"
-#include "engine/DeepGrade.h"
 #include "engine/Error.h"
-#include "engine/FootageLook.h"
-#include "engine/GradingRoad.h"
-#include "imageio/ColourProfile.h"
 #include "imageio/DeepImageFile.h"
-#include "imageio/ImageFile.h"
 #include "imageio/PictureFormats.h"
 
 namespace {
@@ -53,28 +48,4 @@ void CheckGradedTarget(const std::string& target) {
     if (IsWrittenName(target)) return;
     throw EError("Cannot write pictures like \"" + target + "\": use " +
                  ListOfExtensions(PictureExtensions(TPictureRole::Written), ".") + ".");
-}
-
-bool SaveGradedAtOwnDepth(const TLUT& lut, const std::string& previewFile, const std::string& target,
-                          const TFootageConversion* footage) {
-    if (!IsDeepPreview(previewFile)) return false;
-    // With footage an 8-bit target too: the file's own values are converted
-    // in float, as the preview shows them and the command line grades them.
-    if (!IsDeepOutputName(target) && !(footage && IsWrittenName(target))) return false;
-    TDeepImage picture = LoadDeepImageFile(previewFile);
-    const TPictureDepth depth = OutputDepthFor(target, picture.Depth);
-    if (footage) ConvertFootageDeep(*footage, picture);
-    GradeDeepImage(lut, picture);
-    SaveDeepImageFile(target, picture, depth);
-    return true;
-}
-
-bool SaveDeepPreviewAtEightBits(const TLUT& lut, const std::string& previewFile, const std::string& target) {
-    if (!IsDeepPreview(previewFile)) return false;
-    TImage image;
-    TColourProfile profile;  // a tagged preview is written back into its own space
-    LoadImageFile(previewFile, image, profile);
-    GradePicture(lut, image);
-    SaveImageFile(target, image, profile);
-    return true;
 }

@@ -14,8 +14,7 @@
 #include "engine/GradingRoad.h"
 #include "engine/LUT.h"
 #include "formats/LutConvert.h"
-#include "imageio/ImageFile.h"
-#include "imageio/PairLearning.h"
+#include "grading/LearnLook.h"
 #include "imageio/PictureFormats.h"
 
 namespace {
@@ -77,7 +76,7 @@ void TfrmLearnPair::Fill(TSlot& slot, const QString& file) {
     TImage picture;
     {
         TBusyCursor busy;
-        LoadImageFile(ToStd(file), picture);
+        picture = ReadPairPicture(ToStd(file));
     }
     slot.File = file;
     slot.Box->Show(picture, QFileInfo(file).fileName());
@@ -86,7 +85,7 @@ void TfrmLearnPair::Fill(TSlot& slot, const QString& file) {
 
 TLearnedLook TfrmLearnPair::LearnAt(int size) const {
     TBusyCursor busy;
-    return LearnLookFromFiles(ToStd(before_.File), ToStd(after_.File), {size, kDefaultSmoothness});
+    return LearnLookFromPair(ToStd(before_.File), ToStd(after_.File), {size, kDefaultSmoothness});
 }
 
 void TfrmLearnPair::Learn() {

@@ -12,11 +12,11 @@ struct TLearnedLook;
 // "Create Look from Graded Pair…": two picture slots, BEFORE and AFTER (the
 // same frame before and after a colour-only edit), each filled by its "..."
 // button or by dropping a picture on it. When both hold a picture the look
-// is learned on the road 'ombrane-cli learn' takes (PairLearning.h) and the
+// is learned on the grading road (grading/LearnLook.h) and the
 // fit's quality shown; "Preview" closes the dialog with the learned look for
 // the window to preview like a LUT file, the pair staying for the next
 // opening; "Export LUT..." writes it through the export dialog and its
-// profiles, learned at the size chosen there, as the command line learns it.
+// profiles, learned at the size chosen there.
 class TfrmLearnPair : public QDialog {
     Q_OBJECT
 public:

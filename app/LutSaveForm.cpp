@@ -16,8 +16,8 @@
 #include "engine/Error.h"
 #include "engine/LUT.h"
 #include "formats/FormatRegistry.h"
-#include "formats/LookExport.h"
 #include "formats/LutConvert.h"
+#include "grading/ExportLook.h"
 #include "grading/UserSettings.h"
 #include "library/ReferenceLibrary.h"
 
@@ -235,11 +235,11 @@ void TfrmSaveLut::btnSaveClick() {
     const int bits = ChosenBits();
     {
         TBusyCursor busy;
-        const std::string file = QFile::encodeName(edtLUTFile->text()).toStdString();
+        const TLutFile file{QFile::encodeName(edtLUTFile->text()).toStdString(), profile, size, bits};
         if (learned_)
-            WriteConverted(learned_(size), file, *profile, size, bits);
+            ExportLutFile(learned_(size), file);
         else
-            ExportLook(settings_, *profile, size, bits, file, footage_);
+            ExportLookFile(settings_, file, footage_);
     }
     UserSettings().setValue(kLutExportProfileKey, FromStd(profile->Name));
     ShowSaved(parentWidget(), edtLUTFile->text());

@@ -33,9 +33,9 @@
 #include "engine/ImageResize.h"
 #include "engine/LUT.h"
 #include "formats/LutConvert.h"
+#include "grading/GradeFile.h"
 #include "grading/UserSettings.h"
 #include "imageio/ColourProfile.h"
-#include "imageio/GradedPictureFile.h"
 #include "imageio/ImageFile.h"
 #include "imageio/PictureFormats.h"
 #include "imageio/QtImage.h"
@@ -334,30 +334,16 @@ void TPreviewPanel::SaveGradedClick() {
     ShowSaved(window_, file);
 }
 
-// The file's type is its extension's. A frame of a file is graded as the
-// command line's 'grade' and 'apply' grade that file, a clip's frame as
-// they grade the frame --frame chooses.
+// The file's type is its extension's; the frame shown is graded on the
+// grading road (grading/GradeFile.h).
 void TPreviewPanel::SaveGradedTo(const QString& file) {
     TBusyCursor busy;
     const std::string target = ToStd(file);
     CheckGradedTarget(target);
-    const TLUT& lut = state_.ActiveLut();
-    const TFootageConversion* footage = state_.Footage().Conversion();
-    const std::string& preview = state_.PreviewFile();
-    if (SaveGradedAtOwnDepth(lut, preview, target, footage)) {
-        lastSaved_ = file;
-        return;
-    }
-    if (FrameBar_->HasClip()) {
-        TFrameChoice frame;
-        frame.Number = FrameBar_->CurrentFrame();
-        frame.Text = std::to_string(frame.Number);
-        GradeClipFrameInto(target, LoadClipFrame(preview, frame), preview, lut, footage);
-    } else if (preview.empty()) {
-        GradePictureInto(target, state_.Preview().Clone(), std::string(), lut, footage);
-    } else if (!SaveDeepPreviewAtEightBits(lut, preview, target)) {
-        GradePictureToFile(preview, target, lut, footage);
-    }
+    TGradeSource source{state_.PreviewFile()};
+    if (source.File.empty()) source.Picture = &state_.Preview();
+    if (FrameBar_->HasClip()) source.Frame = FrameBar_->CurrentFrame();
+    GradeFile(source, target, state_.ActiveLut(), state_.Footage().Conversion());
     lastSaved_ = file;
 }
 

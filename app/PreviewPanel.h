@@ -56,7 +56,8 @@ public:
     void ShowOriginalClick();
     // Saves the preview's full picture graded as the viewer shows it.
     void SaveGradedClick();
-    // Grades the frame at full size and writes it to the file.
+    // Grades the frame at full size into the file on the grading road
+    // (grading/GradeFile.h).
     void SaveGradedTo(const QString& file);
     void SplitViewClick();
     void PreviewLutFileClick();

@@ -3,6 +3,7 @@
 #include <memory>
 #include <optional>
 
+#include "cli/PictureGrading.h"
 #include "cli/ProgressLine.h"
 #include "cli/SequenceRender.h"
 #include "clip/ClipFile.h"
@@ -81,14 +82,7 @@ void GradeClipFile(const std::string& input, const std::string& output, const st
             });
         return;
     }
-    if (IsSequenceInput(input)) {
-        GradePictureToFile(ChosenSequenceFile(input), output, lut, footage);
-        return;
-    }
-    TDeepImage frame = LoadClipDeep(input);
-    if (footage != nullptr && !ClipFrameTakesFootage(frame, output))
-        throw EError("\"" + input + "\": --footage converts 8-bit frames only");
-    GradeClipFrameInto(output, std::move(frame), input, lut(), footage);
+    GradePictureFile(input, output, lut, footage);
 }
 
 void RenderGradedClip(const std::string& input, const std::string& output, const TLookSettings& settings,

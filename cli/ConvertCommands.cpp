@@ -16,6 +16,7 @@
 #include "formats/LutConvert.h"
 #include "formats/LutFormat.h"
 #include "formats/ShapedLookExport.h"
+#include "grading/ExportLook.h"
 #include "imageio/ImageFile.h"
 
 namespace {
@@ -76,7 +77,7 @@ int RunConvert(const std::vector<std::string>& words) {
             const std::string companion = ShaperCompanion(profile, output);
             if (!companion.empty()) InputFilesOf(arguments, {}).CheckOutput(companion);
         }
-        WriteConverted(*source, output, profile, size, bits);
+        ExportLutFile(*source, {output, &profile, size, bits});
     } catch (const ESizeError& error) {
         throw EError(std::string(error.what()) + "; --size resamples the LUT to one of them");
     }

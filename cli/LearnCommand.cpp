@@ -2,21 +2,18 @@
 
 #include "cli/Arguments.h"
 #include "cli/Commands.h"
-#include "cli/DeepGrading.h"
 #include "cli/FittedLook.h"
 #include "cli/FootageOptions.h"
 #include "cli/HelpTexts.h"
 #include "cli/OutputChoice.h"
-#include "cli/PictureInput.h"
 #include "engine/LUT.h"
 #include "engine/LutFit.h"
 #include "formats/FormatRegistry.h"
-#include "formats/LutConvert.h"
-#include "imageio/PairLearning.h"
+#include "grading/ExportLook.h"
+#include "grading/LearnLook.h"
 
 // learn BEFORE AFTER -o LUT: the LUT that turns a frame into its graded
-// version, fitted to every pixel of the pair on the road the window's
-// dialog takes too (PairLearning.h); clip frames are read as pictures.
+// version, fitted to every pixel of the pair (grading/LearnLook.h).
 
 int RunLearn(const std::vector<std::string>& words) {
     const TArguments arguments(words, {{"output", true, 'o'},
@@ -38,10 +35,8 @@ int RunLearn(const std::vector<std::string>& words) {
     const auto footage = FootageFrom(arguments);
     RefuseSceneLinear(footage.get(), "learn");
 
-    const TLearnedLook learned = LearnLookFromFiles(beforeFile, afterFile, {written.Size, smoothness, footage.get()},
-                                                    {[](const std::string& file) { return LoadPicture(file); },
-                                                     [](const std::string& file) { return LoadDeep(file); }});
-    WriteConverted(*learned.Lut, output, *written.Profile, written.Size, written.Bits);
+    const TLearnedLook learned = LearnLookFromPair(beforeFile, afterFile, {written.Size, smoothness, footage.get()});
+    ExportLutFile(*learned.Lut, {output, written.Profile, written.Size, written.Bits});
     PrintFitReport(learned.Quality, learned.Coverage);
     return 0;
 }

@@ -22,8 +22,8 @@
 #include "engine/GradingRoad.h"
 #include "engine/LUT.h"
 #include "formats/FormatRegistry.h"
-#include "formats/LookExport.h"
 #include "formats/LutConvert.h"
+#include "grading/ExportLook.h"
 #include "imageio/ImageFile.h"
 
 namespace {
@@ -155,7 +155,7 @@ void ExportTheLook(const TArguments& arguments, const TCommandLook& look, const 
 
     TLookSettings settings = look.Settings();
     if (arguments.Has("match")) MatchToFrameFile(settings, arguments.Value("match"), footage.get());
-    ExportLook(settings, profile, size, bits, output, footage.get());
+    ExportLookFile(settings, {output, &profile, size, bits}, footage.get());
 }
 
 // With --look every positional is a picture: one folder among them asks

@@ -12,6 +12,7 @@
 #include "footage/OcioFootage.h"
 #include "formats/FormatRegistry.h"
 #include "formats/LutConvert.h"
+#include "grading/ExportLook.h"
 #include "grading/ReferenceHash.h"
 
 namespace {
@@ -75,5 +76,5 @@ void ExportKeptLut(const TArguments& arguments, const TLUT& lut, const std::stri
     if (arguments.Has("match")) throw EUsageError("--match needs a look with a reference; the look keeps a LUT");
     const TLutOutputProfile& profile = ChooseProfile(arguments, output, lut.Kind != lkCurve, false);
     const int size = arguments.IntValue("size", 2, ProfileIs3D(profile) ? kMaxCubeSize : kMaxCurveSize, 0);
-    WriteConverted(lut, output, profile, size, ChooseBits(arguments, profile));
+    ExportLutFile(lut, {output, &profile, size, ChooseBits(arguments, profile)});
 }

@@ -10,6 +10,7 @@
 #include "cli/ShotMatchInput.h"
 #include "engine/LUT.h"
 #include "formats/LutConvert.h"
+#include "grading/ExportLook.h"
 #include "grading/ShotMatching.h"
 
 // match GRADED_FRAME FRAME -o LUT: the LUT that grades FRAME like
@@ -37,7 +38,7 @@ int RunMatch(const std::vector<std::string>& words) {
     settings.Footage = footage.get();
 
     const TMatchedShot shot = MatchShotFiles(gradedFile, frameFile, settings);
-    WriteConverted(*shot.Lut, output, *written.Profile, written.Size, written.Bits);
+    ExportLutFile(*shot.Lut, {output, written.Profile, written.Size, written.Bits});
     std::printf("matched: %s %% of %s\n", Fixed(100.0 * shot.MatchedShare, 1).c_str(), frameFile.c_str());
     PrintFitReport(shot.Quality, shot.Coverage);
     return 0;

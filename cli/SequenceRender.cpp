@@ -84,11 +84,7 @@ std::int64_t SequenceFrameNumber(const TFrameChoice& choice, TSequenceReader& re
 
 }  // namespace
 
-std::string ChosenSequenceFile(const std::string& input) {
+std::int64_t ChosenSequenceFrame(const std::string& input) {
     TSequenceReader reader = OpenSequence(input);
-    const std::int64_t number = SequenceFrameNumber(ClipOptions().Frame, reader);
-    if (number < 0 || number >= reader.Info().Frames)
-        throw EError("\"" + input + "\" has no frame " + std::to_string(number) +
-                     " (its frames are numbered from 0 to " + std::to_string(reader.Info().Frames - 1) + ")");
-    return reader.FrameFile(number);
+    return SequenceFrameNumber(ClipOptions().Frame, reader);
 }

@@ -32,5 +32,5 @@ void RenderSequence(const std::string& input, const std::string& output, std::in
 void GradeSequenceFrame(TDeepImage& frame, const std::string& file, const std::string& output, const TLUT& lut,
                         const TFootageConversion* footage);
 
-// The file of the frame --frame chooses in the sequence.
-std::string ChosenSequenceFile(const std::string& input);
+// The number of the frame --frame chooses in the sequence (counted from 0).
+std::int64_t ChosenSequenceFrame(const std::string& input);

@@ -9,10 +9,9 @@
 class TFootageConversion;
 class TLUT;
 
-// The one road from a picture and a LUT to a graded picture file, taken by
-// the command line's 'grade' and 'apply' and by the window's "Save Graded
-// Image", so that both write the same bytes. The output's type is chosen by
-// its extension from the table of PictureFormats.h:
+// The roads from a picture and a LUT to a graded picture file, among which
+// grading/GradeFile.h chooses for both front ends. The output's type is
+// chosen by its extension from the table of PictureFormats.h:
 // - a picture of more than 8 bits, or one written as .tif, .tiff, .exr or
 //   .dpx, at full precision through TLUT::LookupNormalized, at the input's
 //   own format and depth or the output extension's (OutputDepthFor);
@@ -62,7 +61,7 @@ void GradeDeepPictureInto(const std::string& output, TDeepImage picture, const T
 // A frame of a clip graded into a picture file: an 8-bit frame written as an
 // 8-bit type through its 24-bit picture, any other at full precision, at
 // the frame's depth or the extension's. With footage the frame is converted
-// from it through its 24-bit picture, as the window shows it, and written
+// from it through its 24-bit picture, as it is previewed, and written
 // at 8 bits only (EError naming clipName for another type). A frame with
 // alpha keeps it in a type that holds it (PNG, TIFF, OpenEXR, DPX): an
 // 8-bit one is written as an 8-bit PNG with alpha, its colours graded as

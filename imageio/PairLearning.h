@@ -9,9 +9,8 @@
 
 class TFootageConversion;
 
-// The one road from a graded pair of picture files to a learned look, taken
-// by the window's "Create Look from Graded Pair…" and by 'ombrane-cli learn',
-// so that both give the same LUT for the same pair and settings:
+// From a graded pair of picture files to a learned look, with the readers
+// given (grading/LearnLook.h gives both front ends the same ones):
 //
 //   BEFORE, AFTER files -> read: both at their own depth when either is a
 //     picture of more than 8 bits, else both at 8 bits (in sRGB either way)

@@ -692,13 +692,14 @@ TEST_F(MainFormTest, DeepPreviewSavesAtItsOwnDepth) {
             worst = std::max(worst, std::fabs(double(saved.Row(y)[i]) - expected.Row(y)[i]));
     EXPECT_LE(worst, 0.5 / 65535 + 1e-7);
 
-    // JPEG stays the default road: the 8-bit picture graded with the 8-bit tables.
+    // JPEG too is graded at full precision, as the command line grades it,
+    // and only then rounded to 8 bits.
     const QString jpeg = dir.filePath("graded.jpg");
     dialogs.FilesToSave.push_back(jpeg);
     window->miSaveGradedImageClick();
-    TImage eight = DeepToImage(loaded);
-    window->Lut().ApplyToImage(eight);
-    EXPECT_TRUE(ReadBytes(jpeg) == QByteArray::fromStdString(EncodeJpeg(eight, 100)));
+    TDeepImage graded = LoadDeepImageFile(tiff);
+    GradeDeepImage(window->Lut(), graded);
+    EXPECT_TRUE(ReadBytes(jpeg) == QByteArray::fromStdString(EncodeJpeg(DeepToImage(graded), 100)));
 }
 
 TEST_F(MainFormTest, PastingKeepsTheFullSize) {
