@@ -11,7 +11,7 @@
 #include <memory>
 
 #include "app/Dialogs.h"
-#include "engine/Error.h"
+#include "engine/base/Error.h"
 #include "imageio/IccProfile.h"
 
 namespace {

@@ -3,8 +3,8 @@
 #include <string>
 #include <vector>
 
-#include "engine/FootageConversion.h"
-#include "engine/Image.h"
+#include "engine/footage/FootageConversion.h"
+#include "engine/picture/Image.h"
 #include "footage/OcioFootage.h"
 
 class QComboBox;

@@ -20,8 +20,8 @@
 #include "clip/ClipFile.h"
 #include "clip/ClipPicture.h"
 #include "clip/ClipPlayback.h"
-#include "engine/Error.h"
-#include "engine/ImageResize.h"
+#include "engine/base/Error.h"
+#include "engine/picture/ImageResize.h"
 
 namespace {
 

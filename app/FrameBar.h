@@ -8,7 +8,7 @@
 #include <memory>
 #include <string>
 
-#include "engine/Image.h"
+#include "engine/picture/Image.h"
 
 class QKeyEvent;
 class QLabel;

@@ -5,7 +5,7 @@
 #include <functional>
 
 #include "app/ViewerZoom.h"
-#include "engine/Image.h"
+#include "engine/picture/Image.h"
 
 class TDisplayTransform;
 class TLUT;

@@ -14,7 +14,7 @@
 #include "app/LibraryPanel.h"
 #include "app/LookPanel.h"
 #include "app/LutSaveForm.h"
-#include "engine/Error.h"
+#include "engine/base/Error.h"
 #include "grading/ReferenceHash.h"
 #include "library/ReferenceLibrary.h"
 

@@ -17,7 +17,7 @@
 #include <algorithm>
 
 #include "app/ScopeView.h"
-#include "engine/Image.h"
+#include "engine/picture/Image.h"
 #include "scopeview/ScopeBox.h"
 
 namespace {

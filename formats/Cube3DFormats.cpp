@@ -1,7 +1,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
-#include "engine/LutChain.h"
+#include "engine/lut/LutChain.h"
 #include "formats/InputDomain.h"
 #include "formats/LutFormat.h"
 

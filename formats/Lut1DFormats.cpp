@@ -3,9 +3,9 @@
 #include <charconv>
 #include <cmath>
 
-#include "engine/CurveOperation.h"
-#include "engine/HalfFloat.h"
-#include "engine/LutChain.h"
+#include "engine/lut/CurveOperation.h"
+#include "engine/lut/HalfFloat.h"
+#include "engine/lut/LutChain.h"
 #include "formats/FormatFiles.h"
 #include "formats/FormatText.h"
 

@@ -5,8 +5,8 @@
 #include <filesystem>
 #include <system_error>
 
-#include "engine/Error.h"
-#include "engine/LutChain.h"
+#include "engine/base/Error.h"
+#include "engine/lut/LutChain.h"
 #include "formats/ChainShaper.h"
 #include "formats/FormatFiles.h"
 #include "formats/FormatRegistry.h"

@@ -4,8 +4,8 @@
 #include <string_view>
 #include <vector>
 
-#include "engine/Error.h"
-#include "engine/LUT.h"
+#include "engine/base/Error.h"
+#include "engine/lut/LUT.h"
 #include "formats/FormatText.h"
 
 class TLUTFormat;

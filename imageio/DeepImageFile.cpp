@@ -13,14 +13,14 @@
 #include <new>
 #include <vector>
 
-#include "engine/DeepGrade.h"
-#include "engine/Error.h"
+#include "engine/base/Error.h"
+#include "engine/picture/DeepGrade.h"
 #include "fileio/AtomicFile.h"
 #include "fileio/FileRead.h"
 #include "imageio/ColourProfile.h"
-#include "imageio/IccProfile.h"
 #include "imageio/DeepCodec.h"
 #include "imageio/EightBitPictureFile.h"
+#include "imageio/IccProfile.h"
 #include "imageio/PictureFormats.h"
 #include "imageio/PixelBudget.h"
 

@@ -7,7 +7,7 @@
 #include <QStandardPaths>
 #include <filesystem>
 
-#include "engine/Error.h"
+#include "engine/base/Error.h"
 #include "library/UserSettingsFiles.h"
 
 namespace {

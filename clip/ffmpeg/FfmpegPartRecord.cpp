@@ -15,7 +15,7 @@ extern "C" {
 #include <filesystem>
 #include <vector>
 
-#include "engine/Error.h"
+#include "engine/base/Error.h"
 
 namespace {
 
