@@ -1,36 +1,11 @@
 #include <string>
 #include "formats/CubeLines.h"
+#include "formats/DecimalCubeFormat.h"
 #include "formats/FormatFiles.h"
 #include "formats/FormatText.h"
 #include "formats/LutFormat.h"
 
 namespace {
-
-// The reading steps both formats share.
-class TBgrDecimalCubeFormat : public TGenericLutFormat {
-protected:
-    using TGenericLutFormat::TGenericLutFormat;
-    // Size from the number of lines of three numbers in the file (finite or not:
-    // a value that is not a number is reported at its line).
-    static void SizeFromDataLines(TLutReadState& state);
-    // Stores a data line read as blue, green, red (skips "#" lines).
-    static void StoreBgrLine(const std::string& line, TLUT& lut, TLutReadState& state);
-};
-
-// Decimal cube formats that write each point as blue, green, red with the
-// red index fastest.
-
-// Colorfront OSD 3D: data lines only; the reader infers the grid from the
-// number of data lines.
-class TColorFrontOSD3DLutFormat : public TBgrDecimalCubeFormat {
-public:
-    TColorFrontOSD3DLutFormat();
-    bool CanRead(std::string_view head, const std::string& fileName) const override;
-    std::string Write(const TLUT& lut, int Bits, const std::string& name) const override;
-
-protected:
-    void ParseLine(const std::string& line, TLUT& lut, TLutReadState& state) const override;
-};
 
 // DaVinci DAT: an optional "3DLUTSIZE" line, then the Colorfront data lines.
 class TDavinciDat3DLutFormat : public TBgrDecimalCubeFormat {
@@ -51,51 +26,6 @@ private:
 };
 
 }  // namespace
-
-// ---------------------------------------------------------------------------
-// Colorfront OSD 3D
-
-TColorFrontOSD3DLutFormat::TColorFrontOSD3DLutFormat()
-    : TBgrDecimalCubeFormat({.Id = "colorfront-osd-3d", .Name = "Colorfront OSD 3D", .Extensions = {"3dmesh"}}) {}
-
-OMBRANE_LUT_FORMAT(TColorFrontOSD3DLutFormat)
-
-bool TColorFrontOSD3DLutFormat::CanRead(std::string_view, const std::string& fileName) const {
-    return UpperCase(FileExtension(fileName)) == ".3DMESH";
-}
-
-std::string TColorFrontOSD3DLutFormat::Write(const TLUT& lut, int Bits, const std::string& name) const {
-    (void)Bits;
-    (void)name;
-    TTextFile text;
-    AddFixedGridRedFastest(text, lut, true);
-    return text.Text();
-}
-
-void TBgrDecimalCubeFormat::SizeFromDataLines(TLutReadState& state) {
-    std::int64_t count = 0;
-    double r, g, b;
-    if (state.TextFile != nullptr)
-        for (const std::string& line : *state.TextFile)
-            if (ParseFloatTriple(line, r, g, b) || !NonFiniteInTriple(line).empty()) ++count;
-    if (count == 0) throw IncompleteFile(8, 0);
-    state.SetSizeFromCount(count);
-}
-
-void TBgrDecimalCubeFormat::StoreBgrLine(const std::string& line, TLUT& lut, TLutReadState& state) {
-    double blue, green, red;
-    if (FirstNonBlank(line) != '#' && !state.Complete && ParseDataTriple(line, blue, green, red))
-        state.StoreRedFastest(lut, red, green, blue);
-}
-
-void TColorFrontOSD3DLutFormat::ParseLine(const std::string& line, TLUT& lut, TLutReadState& state) const {
-    if (FirstNonBlank(line) == '\0') return;
-    if (state.Size == -1) SizeFromDataLines(state);
-    StoreBgrLine(line, lut, state);
-}
-
-// ---------------------------------------------------------------------------
-// DaVinci DAT
 
 TDavinciDat3DLutFormat::TDavinciDat3DLutFormat()
     : TBgrDecimalCubeFormat({.Id = "davinci-dat-3d", .Name = "Davinci DAT 3D", .Extensions = {"dat"}}) {}
