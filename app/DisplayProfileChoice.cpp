@@ -81,11 +81,6 @@ void TDisplayProfileChoice::Choose(QWidget* parent) {
     Remember();
 }
 
-void TDisplayProfileChoice::UseFile(const std::string& fileName) {
-    Apply(kFile, fileName);
-    Remember();
-}
-
 void TDisplayProfileChoice::Apply(int entry, const std::string& file) {
     if (entry == kScreen) return Show(entry, file, ScreenTransform());
     if (entry == kFile) return Show(entry, file, FileTransform(file));
