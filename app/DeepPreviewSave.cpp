@@ -5,7 +5,11 @@
 
 #include "app/Dialogs.h"
 #include "app/FileFilters.h"
-#include "engine/Error.h"
+#include "engine/base/Error.h"
+#include "engine/footage/FootageLook.h"
+#include "engine/look/GradingRoad.h"
+#include "engine/picture/DeepGrade.h"
+#include "imageio/ColourProfile.h"
 #include "imageio/DeepImageFile.h"
 #include "imageio/PictureFormats.h"
 

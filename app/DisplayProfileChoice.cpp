@@ -10,7 +10,7 @@
 #include <memory>
 
 #include "app/Dialogs.h"
-#include "engine/Error.h"
+#include "engine/base/Error.h"
 #include "grading/UserSettings.h"
 #include "imageio/IccProfile.h"
 
@@ -74,11 +74,6 @@ void TDisplayProfileChoice::Choose(QWidget* parent) {
         combo_->setCurrentIndex(before);
         throw;
     }
-    Remember();
-}
-
-void TDisplayProfileChoice::UseFile(const std::string& fileName) {
-    Apply(kFile, fileName);
     Remember();
 }
 

@@ -26,8 +26,6 @@ public:
     // the entry before; an error propagates as EError naming the file (or
     // the screen).
     void Choose(QWidget* parent);
-    // Draws through the profile file, as choosing it does.
-    void UseFile(const std::string& fileName);
 
     const TDisplayTransform& Transform() const { return transform_; }
 

@@ -3,7 +3,7 @@
 #include <map>
 #include <string>
 
-#include "engine/Image.h"
+#include "engine/picture/Image.h"
 
 // The reference cells that came with opened look documents, for references
 // the library lacks. Such a reference is held where a library file name is

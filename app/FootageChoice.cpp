@@ -5,10 +5,10 @@
 #include <QSignalBlocker>
 #include <QStatusBar>
 
-#include "engine/DeepGrade.h"
-#include "engine/Error.h"
-#include "engine/FootageLook.h"
-#include "engine/ImageResize.h"
+#include "engine/base/Error.h"
+#include "engine/footage/FootageLook.h"
+#include "engine/picture/DeepGrade.h"
+#include "engine/picture/ImageResize.h"
 #include "grading/UserSettings.h"
 #include "imageio/DeepImageFile.h"
 

@@ -3,8 +3,8 @@
 #include <string>
 #include <vector>
 
-#include "engine/FootageConversion.h"
-#include "engine/Image.h"
+#include "engine/footage/FootageConversion.h"
+#include "engine/picture/Image.h"
 #include "footage/OcioFootage.h"
 
 class QComboBox;
@@ -20,7 +20,7 @@ public:
     // Fills the combo with the display default, the camera logs and the
     // usable spaces of the user's config: the settings value "ocio-config",
     // else the OCIO environment variable. A config that does not load adds
-    // nothing; its message is kept (ConfigError) and shown as the combo's tip.
+    // nothing; its message is kept and shown as the combo's tip.
     // The space chosen last (settings value "footage", a key of the list) is
     // chosen again; one that no longer converts leaves the display default.
     explicit TFootageChoice(QComboBox* combo);
@@ -62,7 +62,6 @@ public:
     std::string ConfigFile() const { return configError_.empty() ? configPath_ : std::string(); }
     // Null for display footage.
     const TFootageConversion* Conversion() const { return conversion_.get(); }
-    const std::string& ConfigError() const { return configError_; }
 
 private:
     void ShowChoice();

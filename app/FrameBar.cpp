@@ -23,8 +23,8 @@
 #include "clip/ClipPlayback.h"
 #include "clip/FrameCache.h"
 #include "clip/StepAhead.h"
-#include "engine/Error.h"
-#include "engine/ImageResize.h"
+#include "engine/base/Error.h"
+#include "engine/picture/ImageResize.h"
 #include "imageio/PixelBudget.h"
 
 namespace {

@@ -9,7 +9,7 @@
 #include <string>
 
 #include "clip/SteppedFrame.h"
-#include "engine/Image.h"
+#include "engine/picture/Image.h"
 
 class QKeyEvent;
 class QLabel;

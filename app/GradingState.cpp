@@ -1,8 +1,8 @@
 #include "app/GradingState.h"
 
 #include "app/FootageChoice.h"
-#include "engine/GradingRoad.h"
-#include "engine/SourceMatch.h"
+#include "engine/look/GradingRoad.h"
+#include "engine/look/SourceMatch.h"
 
 TGradingState::TGradingState() : lut_(std::make_unique<TLUT>()) {
     lut_->Kind = lkCube;

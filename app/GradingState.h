@@ -6,10 +6,10 @@
 #include <string>
 
 #include "app/Look.h"
-#include "engine/Image.h"
-#include "engine/LUT.h"
-#include "engine/LookControls.h"
-#include "engine/LookTransfer.h"
+#include "engine/look/LookControls.h"
+#include "engine/look/LookTransfer.h"
+#include "engine/lut/LUT.h"
+#include "engine/picture/Image.h"
 
 class TFootageChoice;
 

@@ -7,8 +7,8 @@
 #include <cmath>
 #include <cstring>
 
-#include "engine/LUT.h"
-#include "engine/Parallel.h"
+#include "engine/base/Parallel.h"
+#include "engine/lut/LUT.h"
 #include "imageio/ColourProfile.h"
 
 namespace {

@@ -5,7 +5,7 @@
 #include <functional>
 
 #include "app/ViewerZoom.h"
-#include "engine/Image.h"
+#include "engine/picture/Image.h"
 
 class TDisplayTransform;
 class TLUT;
@@ -60,7 +60,6 @@ public:
     // The picture's part inside the control.
     QRect VisiblePicture() const;
     double ScaleX() const;
-    double ScaleY() const { return ScaleX(); }
     int OffsetX() const;
     int OffsetY() const;
     // The size in physical pixels that a frame of this size takes at fit:
@@ -102,7 +101,6 @@ public:
     // working copy under it.
     int DividerX() const;
     int DividerColumn() const;
-    bool MovingDivider() const { return movingDivider_; }
     // What the split view compares with: by default the ungraded working
     // copy; another picture of the working copy's size (another grade of it)
     // until ClearComparison or the next SetImage.

@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "app/ReferenceChoice.h"
-#include "engine/Image.h"
+#include "engine/picture/Image.h"
 #include "library/ReferenceLibrary.h"
 
 class QAction;

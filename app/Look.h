@@ -2,8 +2,8 @@
 #include <QString>
 #include <memory>
 
-#include "engine/LUT.h"
-#include "engine/LookControls.h"
+#include "engine/look/LookControls.h"
+#include "engine/lut/LUT.h"
 
 // A look as the window grades with it: the chosen reference (its library
 // file) or a previewed LUT, the control positions with the strength, the

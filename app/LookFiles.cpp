@@ -13,7 +13,7 @@
 #include "app/LibraryPanel.h"
 #include "app/LookPanel.h"
 #include "app/LutSaveForm.h"
-#include "engine/Error.h"
+#include "engine/base/Error.h"
 #include "grading/ReferenceHash.h"
 #include "grading/UserSettings.h"
 #include "library/ReferenceLibrary.h"

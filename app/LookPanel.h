@@ -12,7 +12,7 @@
 #include "app/FootageChoice.h"
 #include "app/LookHistory.h"
 #include "app/Snapshots.h"
-#include "engine/LookControls.h"
+#include "engine/look/LookControls.h"
 
 class QAction;
 class QCheckBox;

@@ -4,7 +4,7 @@
 
 #include "app/FootageChoice.h"
 #include "app/GradingState.h"
-#include "engine/Error.h"
+#include "engine/base/Error.h"
 
 namespace {
 

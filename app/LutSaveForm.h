@@ -3,8 +3,8 @@
 #include <QString>
 #include <functional>
 
-#include "engine/FootageConversion.h"
-#include "engine/LookTransfer.h"
+#include "engine/footage/FootageConversion.h"
+#include "engine/look/LookTransfer.h"
 
 class QComboBox;
 class QKeyEvent;

@@ -14,9 +14,9 @@
 #include "app/LookPanel.h"
 #include "app/PreviewPanel.h"
 #include "app/ScopesPanel.h"
-#include "engine/Image.h"
-#include "engine/LookControls.h"
-#include "engine/LookTransfer.h"
+#include "engine/look/LookControls.h"
+#include "engine/look/LookTransfer.h"
+#include "engine/picture/Image.h"
 #include "library/ReferenceLibrary.h"
 
 class QAction;

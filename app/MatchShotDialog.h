@@ -5,7 +5,7 @@
 #include <memory>
 #include <string>
 
-#include "engine/Image.h"
+#include "engine/picture/Image.h"
 
 class QCheckBox;
 class QLabel;

@@ -9,7 +9,7 @@
 #include "app/Application.h"
 #include "app/Dialogs.h"
 #include "app/FileDrop.h"
-#include "engine/ImageResize.h"
+#include "engine/picture/ImageResize.h"
 #include "imageio/QtImage.h"
 
 TPictureSlot::TPictureSlot(const QString& caption, const QString& filter, std::function<void(const QString&)> chosen,

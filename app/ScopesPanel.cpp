@@ -16,7 +16,7 @@
 #include <algorithm>
 
 #include "app/ScopeView.h"
-#include "engine/Image.h"
+#include "engine/picture/Image.h"
 #include "grading/UserSettings.h"
 #include "scopeview/ScopeBox.h"
 

@@ -3,9 +3,9 @@
 #include <QImage>
 #include <functional>
 
-#include "engine/ColorSpace.h"
-#include "engine/Image.h"
-#include "engine/Scopes.h"
+#include "engine/colour/ColorSpace.h"
+#include "engine/picture/Image.h"
+#include "engine/scopes/Scopes.h"
 #include "scopeview/ScopeDrawing.h"
 
 class QCheckBox;

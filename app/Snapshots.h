@@ -6,7 +6,7 @@
 #include <optional>
 
 #include "app/Look.h"
-#include "engine/Image.h"
+#include "engine/picture/Image.h"
 
 class TGradingState;
 

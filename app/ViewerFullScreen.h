@@ -20,8 +20,6 @@ public:
     void Enter();
     void Leave();
     bool On() const { return host_ != nullptr && on_; }
-    // The window the viewer fills while on; null before the first Enter.
-    QWidget* Host() const { return host_; }
     // Called after entering (true) or leaving (false); optional.
     std::function<void(bool)> OnChange;
 

@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "engine/ImageResize.h"
+#include "engine/picture/ImageResize.h"
 
 void TViewerWorkingCopy::SetFrame(TImage full) {
     frame_ = std::move(full);

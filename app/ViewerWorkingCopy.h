@@ -2,7 +2,7 @@
 #include <QSize>
 #include <functional>
 
-#include "engine/Image.h"
+#include "engine/picture/Image.h"
 
 // The picture the viewer grades: a copy of the frame's full picture made
 // once per frame at the size the viewer shows it (up to the frame's own

@@ -4,7 +4,7 @@
 #include <cmath>
 #include <iterator>
 
-#include "engine/ImageResize.h"
+#include "engine/picture/ImageResize.h"
 
 namespace {
 // The zoom levels the keys and the wheel step through.

@@ -9,7 +9,7 @@
 #include "app/HandedErrors.h"
 #include "app/MainForm.h"
 #include "app/SingleInstance.h"
-#include "engine/Error.h"
+#include "engine/base/Error.h"
 
 void OpenStartFile(TfrmMain& window, const QString& file) {
     const TDroppedFiles sorted = SortDroppedFiles({file});

@@ -24,8 +24,8 @@
 #include "clip/ClipFile.h"
 #include "clip/ClipPicture.h"
 #include "clip/ClipPlayback.h"
-#include "engine/GradingRoad.h"
-#include "engine/LUT.h"
+#include "engine/look/GradingRoad.h"
+#include "engine/lut/LUT.h"
 #include "formats/LutConvert.h"
 
 namespace {

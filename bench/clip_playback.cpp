@@ -43,7 +43,7 @@
 #include "app/ScopesPanel.h"
 #include "clip/ClipFile.h"
 #include "clip/ClipPicture.h"
-#include "engine/ImageResize.h"
+#include "engine/picture/ImageResize.h"
 
 namespace {
 

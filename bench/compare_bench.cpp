@@ -21,14 +21,14 @@
 #include <stdexcept>
 #include <string>
 
-#include "engine/ColorSpace.h"
-#include "engine/GradingRoad.h"
-#include "engine/Image.h"
-#include "engine/ImageResize.h"
-#include "engine/LUT.h"
-#include "engine/LookControls.h"
-#include "engine/LookTransfer.h"
-#include "engine/Thumbnail.h"
+#include "engine/colour/ColorSpace.h"
+#include "engine/look/GradingRoad.h"
+#include "engine/look/LookControls.h"
+#include "engine/look/LookTransfer.h"
+#include "engine/lut/LUT.h"
+#include "engine/picture/Image.h"
+#include "engine/picture/ImageResize.h"
+#include "engine/picture/Thumbnail.h"
 #include "formats/FormatRegistry.h"
 #include "imageio/ImageFile.h"
 #include "library/ReferenceLibrary.h"

@@ -15,9 +15,9 @@
 #include <filesystem>
 #include <string>
 
-#include "engine/Image.h"
-#include "engine/ImageResize.h"
-#include "engine/Parallel.h"
+#include "engine/base/Parallel.h"
+#include "engine/picture/Image.h"
+#include "engine/picture/ImageResize.h"
 #include "imageio/ColourProfile.h"
 #include "imageio/ImageFile.h"
 

@@ -3,14 +3,14 @@
 #include <memory>
 #include <random>
 
-#include "engine/ColorSpace.h"
-#include "engine/GradingRoad.h"
-#include "engine/Image.h"
-#include "engine/ImageResize.h"
-#include "engine/LUT.h"
-#include "engine/LUTReference.h"
-#include "engine/LookControls.h"
-#include "engine/LookTransfer.h"
+#include "engine/colour/ColorSpace.h"
+#include "engine/look/GradingRoad.h"
+#include "engine/look/LookControls.h"
+#include "engine/look/LookTransfer.h"
+#include "engine/lut/LUT.h"
+#include "engine/lut/LUTReference.h"
+#include "engine/picture/Image.h"
+#include "engine/picture/ImageResize.h"
 
 namespace {
 

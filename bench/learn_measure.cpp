@@ -25,7 +25,7 @@
 #include <string>
 #include <vector>
 
-#include "engine/ColourDifference.h"
+#include "engine/colour/ColourDifference.h"
 #include "tests/cli/KnownLooks.h"
 
 namespace {

@@ -24,12 +24,12 @@
 #include <string>
 #include <vector>
 
-#include "engine/ColorSpace.h"
-#include "engine/GradingRoad.h"
-#include "engine/Image.h"
-#include "engine/LUT.h"
-#include "engine/SourceMatch.h"
-#include "engine/Thumbnail.h"
+#include "engine/colour/ColorSpace.h"
+#include "engine/look/GradingRoad.h"
+#include "engine/look/SourceMatch.h"
+#include "engine/lut/LUT.h"
+#include "engine/picture/Image.h"
+#include "engine/picture/Thumbnail.h"
 #include "imageio/ImageFile.h"
 #include "library/ReferenceLibrary.h"
 

@@ -6,11 +6,11 @@
 
 #include <memory>
 
-#include "engine/GradingRoad.h"
-#include "engine/Image.h"
-#include "engine/ImageResize.h"
-#include "engine/LUT.h"
-#include "engine/Thumbnail.h"
+#include "engine/look/GradingRoad.h"
+#include "engine/lut/LUT.h"
+#include "engine/picture/Image.h"
+#include "engine/picture/ImageResize.h"
+#include "engine/picture/Thumbnail.h"
 
 namespace {
 

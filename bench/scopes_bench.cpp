@@ -7,14 +7,14 @@
 
 #include <memory>
 
-#include "engine/ColorSpace.h"
-#include "engine/Image.h"
-#include "engine/ImageResize.h"
-#include "engine/LUT.h"
-#include "engine/LookControls.h"
-#include "engine/LookTransfer.h"
-#include "engine/Scopes.h"
-#include "engine/Thumbnail.h"
+#include "engine/colour/ColorSpace.h"
+#include "engine/look/LookControls.h"
+#include "engine/look/LookTransfer.h"
+#include "engine/lut/LUT.h"
+#include "engine/picture/Image.h"
+#include "engine/picture/ImageResize.h"
+#include "engine/picture/Thumbnail.h"
+#include "engine/scopes/Scopes.h"
 #include "scopeview/ScopeBox.h"
 #include "scopeview/ScopeDrawing.h"
 

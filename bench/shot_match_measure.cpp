@@ -31,13 +31,13 @@
 #include <string>
 #include <vector>
 
-#include "engine/ColourDifference.h"
-#include "engine/Error.h"
-#include "engine/GradingRoad.h"
-#include "engine/ImageResize.h"
-#include "engine/LUT.h"
-#include "engine/SourceMatch.h"
-#include "engine/Thumbnail.h"
+#include "engine/base/Error.h"
+#include "engine/colour/ColourDifference.h"
+#include "engine/look/GradingRoad.h"
+#include "engine/look/SourceMatch.h"
+#include "engine/lut/LUT.h"
+#include "engine/picture/ImageResize.h"
+#include "engine/picture/Thumbnail.h"
 #include "grading/ShotMatching.h"
 #include "imageio/ImageFile.h"
 #include "library/ReferenceLibrary.h"

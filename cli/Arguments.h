@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "engine/Error.h"
+#include "engine/base/Error.h"
 
 // A command line that the tool cannot make sense of: the message is shown
 // with a pointer to --help and the tool exits with status 2.

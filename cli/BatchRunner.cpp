@@ -17,7 +17,7 @@
 #include <utility>
 
 #include "cli/ErrorStream.h"
-#include "engine/Error.h"
+#include "engine/base/Error.h"
 #include "fileio/AtomicFile.h"
 #include "imageio/DeepImageFile.h"
 #include "imageio/PictureFormats.h"

@@ -5,9 +5,9 @@
 
 #include "cli/Arguments.h"
 #include "cli/ClipOptions.h"
-#include "engine/DeepImage.h"
-#include "engine/Image.h"
-#include "engine/LookTransfer.h"
+#include "engine/look/LookTransfer.h"
+#include "engine/picture/DeepImage.h"
+#include "engine/picture/Image.h"
 
 class TFootageConversion;
 class TLUT;

@@ -4,7 +4,7 @@
 
 #include "clip/ClipPicture.h"
 #include "clip/ImageSequence.h"
-#include "engine/Error.h"
+#include "engine/base/Error.h"
 #include "imageio/PictureFormats.h"
 
 namespace {

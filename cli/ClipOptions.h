@@ -6,8 +6,8 @@
 
 #include "cli/Arguments.h"
 #include "clip/ClipFile.h"
-#include "engine/DeepImage.h"
-#include "engine/Image.h"
+#include "engine/picture/DeepImage.h"
+#include "engine/picture/Image.h"
 
 // The clip options of a run: --frame chooses the frame of a clip taken
 // wherever a picture is (a number, HH:MM:SS:FF or seconds like 2.5s; the

@@ -4,9 +4,9 @@
 #include "cli/GradingOptions.h"
 #include "cli/InterpolationOption.h"
 #include "cli/PictureInput.h"
-#include "engine/CubeInterpolation.h"
-#include "engine/FootageConversion.h"
-#include "engine/LUT.h"
+#include "engine/footage/FootageConversion.h"
+#include "engine/lut/CubeInterpolation.h"
+#include "engine/lut/LUT.h"
 #include "grading/DocumentLook.h"
 #include "grading/EmbeddedLut.h"
 

@@ -5,7 +5,7 @@
 #include <string>
 
 #include "cli/Arguments.h"
-#include "engine/LookTransfer.h"
+#include "engine/look/LookTransfer.h"
 #include "grading/LookDocument.h"
 
 class TFootageConversion;

@@ -6,8 +6,8 @@
 
 #include "cli/ErrorStream.h"
 #include "cli/OutputChoice.h"
-#include "engine/FootageConversion.h"
-#include "engine/LUT.h"
+#include "engine/footage/FootageConversion.h"
+#include "engine/lut/LUT.h"
 #include "formats/FormatRegistry.h"
 #include "formats/LutConvert.h"
 

@@ -3,7 +3,7 @@
 #include <vector>
 
 #include "cli/Arguments.h"
-#include "engine/LutFit.h"
+#include "engine/fit/LutFit.h"
 
 struct TLutOutputProfile;
 class TFootageConversion;

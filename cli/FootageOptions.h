@@ -3,7 +3,7 @@
 #include <vector>
 
 #include "cli/Arguments.h"
-#include "engine/FootageConversion.h"
+#include "engine/footage/FootageConversion.h"
 
 // The conversion that the footage options of `look` and `grade`
 // (--footage SPACE, --config FILE) name: null for the display default (no

@@ -3,7 +3,7 @@
 #include <vector>
 
 #include "cli/Arguments.h"
-#include "engine/LookControls.h"
+#include "engine/look/LookControls.h"
 
 // The grading options of the commands that build a look: one for each
 // slider and each switch of the look controls, and their help lines.

@@ -1,7 +1,7 @@
 #include "cli/InterpolationOption.h"
 
-#include "engine/CubeInterpolation.h"
-#include "engine/Error.h"
+#include "engine/base/Error.h"
+#include "engine/lut/CubeInterpolation.h"
 
 TOptionSpec InterpolationOptionSpec() { return {"interpolation", true}; }
 

@@ -7,7 +7,7 @@
 #include "cli/Arguments.h"
 #include "cli/Commands.h"
 #include "cli/HelpTexts.h"
-#include "engine/LUT.h"
+#include "engine/lut/LUT.h"
 #include "grading/EmbeddedLut.h"
 #include "grading/LookDocument.h"
 

@@ -8,7 +8,7 @@
 #include "cli/HelpTexts.h"
 #include "cli/OutputChoice.h"
 #include "cli/ShotMatchInput.h"
-#include "engine/LUT.h"
+#include "engine/lut/LUT.h"
 #include "formats/LutConvert.h"
 #include "grading/ExportLook.h"
 #include "grading/ShotMatching.h"

@@ -1,8 +1,8 @@
 #pragma once
 #include <string>
 
-#include "engine/Image.h"
-#include "engine/LookTransfer.h"
+#include "engine/look/LookTransfer.h"
+#include "engine/picture/Image.h"
 
 class TColourProfile;
 class TFootageConversion;

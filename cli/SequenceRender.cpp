@@ -9,7 +9,7 @@
 #include "clip/ImageSequence.h"
 #include "clip/SequenceReader.h"
 #include "clip/SequenceWriter.h"
-#include "engine/Error.h"
+#include "engine/base/Error.h"
 #include "imageio/GradedPictureFile.h"
 #include "imageio/PixelBudget.h"
 

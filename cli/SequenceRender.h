@@ -3,7 +3,7 @@
 #include <functional>
 #include <string>
 
-#include "engine/DeepImage.h"
+#include "engine/picture/DeepImage.h"
 
 class TFootageConversion;
 class TLUT;

@@ -7,9 +7,9 @@
 #include "cli/GradingOptions.h"
 #include "cli/InterpolationOption.h"
 #include "cli/PictureInput.h"
-#include "engine/FootageLook.h"
-#include "engine/LUT.h"
-#include "engine/LookControls.h"
+#include "engine/footage/FootageLook.h"
+#include "engine/look/LookControls.h"
+#include "engine/lut/LUT.h"
 
 namespace {
 

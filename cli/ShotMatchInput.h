@@ -4,7 +4,7 @@
 #include <vector>
 
 #include "cli/Arguments.h"
-#include "engine/Image.h"
+#include "engine/picture/Image.h"
 #include "grading/ShotMatching.h"
 
 class TFootageConversion;

@@ -9,9 +9,9 @@
 #include "clip/ClipPicture.h"
 #include "clip/ImageSequence.h"
 #include "clip/SequenceReader.h"
-#include "engine/Error.h"
-#include "engine/ImageResize.h"
-#include "engine/ResampleKernels.h"
+#include "engine/base/Error.h"
+#include "engine/picture/ImageResize.h"
+#include "engine/picture/ResampleKernels.h"
 #include "fileio/FileRead.h"
 
 namespace {

@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "clip/ClipModule.h"
-#include "engine/DeepImage.h"
+#include "engine/picture/DeepImage.h"
 
 // Clips (ProRes, DNxHD/HR, H.264, HEVC, FFV1, MJPEG, ... in .mov, .mp4,
 // .mkv, .mxf or .avi files) read through the module of ClipModule.h, which

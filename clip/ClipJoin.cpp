@@ -5,7 +5,7 @@
 #include <limits>
 
 #include "clip/ClipModule.h"
-#include "engine/Error.h"
+#include "engine/base/Error.h"
 #include "fileio/AtomicFile.h"
 #include "fileio/FileRead.h"
 

@@ -2,7 +2,7 @@
 
 #include <cstdio>
 
-#include "engine/Error.h"
+#include "engine/base/Error.h"
 
 namespace {
 

@@ -4,8 +4,8 @@
 #include <string>
 #include <vector>
 
-#include "engine/DeepImage.h"
-#include "engine/Image.h"
+#include "engine/picture/DeepImage.h"
+#include "engine/picture/Image.h"
 
 // The decoding and encoding of clips, done by FFmpeg's libraries in the
 // module "ombrane-ffmpeg.so". ClipFile.h is the interface the program uses;

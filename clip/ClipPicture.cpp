@@ -2,10 +2,10 @@
 
 #include <cstdint>
 
-#include "engine/Clamp01.h"
-#include "engine/DeepGrade.h"
-#include "engine/ImageResize.h"
-#include "engine/Parallel.h"
+#include "engine/base/Clamp01.h"
+#include "engine/base/Parallel.h"
+#include "engine/picture/DeepGrade.h"
+#include "engine/picture/ImageResize.h"
 
 namespace {
 

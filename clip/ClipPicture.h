@@ -1,6 +1,6 @@
 #pragma once
-#include "engine/DeepImage.h"
-#include "engine/Image.h"
+#include "engine/picture/DeepImage.h"
+#include "engine/picture/Image.h"
 
 // The 24-bit picture of a clip frame (no alpha), as DeepToImage gives it:
 // each value clamped into 0..1 and rounded to the nearest of 256 levels,

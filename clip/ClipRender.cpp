@@ -12,9 +12,9 @@
 #include "clip/ClipMemory.h"
 #include "clip/ClipPicture.h"
 #include "clip/SequenceWriter.h"
-#include "engine/DeepGrade.h"
-#include "engine/Error.h"
-#include "engine/GradingRoad.h"
+#include "engine/base/Error.h"
+#include "engine/look/GradingRoad.h"
+#include "engine/picture/DeepGrade.h"
 #include "fileio/AtomicFile.h"
 
 namespace {

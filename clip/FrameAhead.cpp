@@ -4,7 +4,7 @@
 #include <exception>
 
 #include "clip/ClipFile.h"
-#include "engine/Error.h"
+#include "engine/base/Error.h"
 
 TFrameAhead::TFrameAhead(const std::string& fileName, std::int64_t first, std::int64_t step, std::int64_t count,
                          int depth, TRead read)

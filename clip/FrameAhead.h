@@ -7,8 +7,8 @@
 #include <string>
 #include <thread>
 
-#include "engine/DeepImage.h"
-#include "engine/Image.h"
+#include "engine/picture/DeepImage.h"
+#include "engine/picture/Image.h"
 
 // A frame decoded ahead: its number in the clip and its picture.
 struct TAheadFrame {

@@ -6,7 +6,7 @@
 #include <mutex>
 #include <numeric>
 
-#include "engine/Error.h"
+#include "engine/base/Error.h"
 #include "imageio/PictureFormats.h"
 
 namespace fs = std::filesystem;

@@ -2,7 +2,7 @@
 
 #include <utility>
 
-#include "engine/Error.h"
+#include "engine/base/Error.h"
 #include "imageio/GradedPictureFile.h"
 
 namespace {

@@ -1,6 +1,6 @@
 #include "clip/SequenceWriter.h"
 
-#include "engine/Error.h"
+#include "engine/base/Error.h"
 #include "imageio/DeepImageFile.h"
 #include "imageio/PictureFormats.h"
 

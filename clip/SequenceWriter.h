@@ -3,7 +3,7 @@
 #include <string>
 
 #include "clip/ImageSequence.h"
-#include "engine/DeepImage.h"
+#include "engine/picture/DeepImage.h"
 
 // Writes graded frames as an image sequence: each frame one file, named by
 // the output pattern with the frame's number, written atomically (to a

@@ -1,7 +1,7 @@
 #include "clip/SteppedFrame.h"
 
 #include "clip/ClipPicture.h"
-#include "engine/ImageResize.h"
+#include "engine/picture/ImageResize.h"
 
 namespace {
 

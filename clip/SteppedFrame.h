@@ -1,8 +1,8 @@
 #pragma once
 #include <cstdint>
 
-#include "engine/DeepImage.h"
-#include "engine/Image.h"
+#include "engine/picture/DeepImage.h"
+#include "engine/picture/Image.h"
 
 // A paused frame of a clip as the window shows it, made on the exact road
 // wherever it is made (in the background ahead of a step, or when the step

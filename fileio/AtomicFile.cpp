@@ -15,7 +15,7 @@
 #include <mutex>
 #include <optional>
 
-#include "engine/Error.h"
+#include "engine/base/Error.h"
 
 void RaiseFileError(const char* action, const std::string& fileName, int errnum) {
     throw EError(std::string(action) + " \"" + fileName + "\": " + std::strerror(errnum));

@@ -3,7 +3,7 @@
 #include <string>
 #include <string_view>
 
-#include "engine/Error.h"
+#include "engine/base/Error.h"
 
 // Every output of the program (LUT files and pictures) is written here: to a
 // temporary file in the target's folder, flushed to the disk, and renamed

@@ -6,7 +6,7 @@
 #include <cerrno>
 #include <cstring>
 
-#include "engine/Error.h"
+#include "engine/base/Error.h"
 #include "fileio/AtomicFile.h"
 
 namespace {

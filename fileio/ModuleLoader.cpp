@@ -8,7 +8,7 @@
 #include <cstdlib>
 #include <mutex>
 
-#include "engine/Error.h"
+#include "engine/base/Error.h"
 
 namespace {
 

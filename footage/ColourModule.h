@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "engine/FootageConversion.h"
+#include "engine/footage/FootageConversion.h"
 #include "footage/FootageCatalog.h"
 
 // The colour-management work of the footage spaces, done by OpenColorIO in

@@ -2,7 +2,7 @@
 
 #include <cstdlib>
 
-#include "engine/Error.h"
+#include "engine/base/Error.h"
 #include "fileio/FileRead.h"
 #include "footage/ColourModule.h"
 #include "footage/FootageCatalog.h"

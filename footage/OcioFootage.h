@@ -3,7 +3,7 @@
 #include <string>
 #include <vector>
 
-#include "engine/FootageConversion.h"
+#include "engine/footage/FootageConversion.h"
 
 // The footage spaces a user can choose, and their conversions to display
 // colours through OpenColorIO processors built once per space.

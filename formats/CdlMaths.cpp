@@ -2,7 +2,7 @@
 
 #include <cmath>
 
-#include "engine/CdlOperation.h"
+#include "engine/lut/CdlOperation.h"
 #include "formats/LutError.h"
 
 namespace {

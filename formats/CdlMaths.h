@@ -2,7 +2,7 @@
 #include <memory>
 #include <string>
 
-#include "engine/LUT.h"
+#include "engine/lut/LUT.h"
 
 class TLutChain;
 

@@ -4,8 +4,8 @@
 #include <cstddef>
 #include <vector>
 
-#include "engine/LUT.h"
-#include "engine/LutChain.h"
+#include "engine/lut/LUT.h"
+#include "engine/lut/LutChain.h"
 
 namespace {
 

@@ -5,9 +5,9 @@
 #include <string_view>
 #include <vector>
 
-#include "engine/CubeOperation.h"
-#include "engine/CurveOperation.h"
-#include "engine/LutChain.h"
+#include "engine/lut/CubeOperation.h"
+#include "engine/lut/CurveOperation.h"
+#include "engine/lut/LutChain.h"
 #include "fileio/AtomicFile.h"
 #include "formats/FormatFiles.h"
 #include "formats/FormatText.h"

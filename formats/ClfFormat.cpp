@@ -9,10 +9,10 @@
 #include <string_view>
 #include <vector>
 
-#include "engine/CubeOperation.h"
-#include "engine/CurveOperation.h"
-#include "engine/Error.h"
-#include "engine/LutChain.h"
+#include "engine/base/Error.h"
+#include "engine/lut/CubeOperation.h"
+#include "engine/lut/CurveOperation.h"
+#include "engine/lut/LutChain.h"
 #include "fileio/AtomicFile.h"
 #include "formats/ClfOperators.h"
 #include "formats/FormatFiles.h"

@@ -6,14 +6,14 @@
 #include <limits>
 #include <vector>
 
-#include "engine/CdlOperation.h"
-#include "engine/CubeOperation.h"
-#include "engine/CurveOperation.h"
-#include "engine/ExponentOperation.h"
-#include "engine/HalfFloat.h"
-#include "engine/LogOperation.h"
-#include "engine/MatrixOperation.h"
-#include "engine/RangeOperation.h"
+#include "engine/lut/CdlOperation.h"
+#include "engine/lut/CubeOperation.h"
+#include "engine/lut/CurveOperation.h"
+#include "engine/lut/ExponentOperation.h"
+#include "engine/lut/HalfFloat.h"
+#include "engine/lut/LogOperation.h"
+#include "engine/lut/MatrixOperation.h"
+#include "engine/lut/RangeOperation.h"
 #include "formats/FormatText.h"
 #include "formats/LutError.h"
 #include "formats/TextScanner.h"

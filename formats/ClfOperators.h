@@ -4,7 +4,7 @@
 #include <memory>
 #include <string>
 
-#include "engine/LutChain.h"
+#include "engine/lut/LutChain.h"
 
 class TXMLNode;
 

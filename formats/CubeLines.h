@@ -1,7 +1,7 @@
 #pragma once
 #include <string>
 
-#include "engine/LUT.h"
+#include "engine/lut/LUT.h"
 #include "formats/TextFile.h"
 
 // The grid lines shared by the 3D text writers. Each checks the LUT's

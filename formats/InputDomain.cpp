@@ -2,8 +2,8 @@
 
 #include <algorithm>
 
-#include "engine/CubeOperation.h"
-#include "engine/CurveOperation.h"
+#include "engine/lut/CubeOperation.h"
+#include "engine/lut/CurveOperation.h"
 
 #include <cmath>
 #include <memory>

@@ -4,7 +4,7 @@
 
 #include <memory>
 
-#include "engine/LUT.h"
+#include "engine/lut/LUT.h"
 
 class TLutOperation;
 

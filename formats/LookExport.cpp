@@ -2,9 +2,9 @@
 
 #include <memory>
 
-#include "engine/GradingRoad.h"
-#include "engine/LUT.h"
-#include "engine/LookShaper.h"
+#include "engine/look/GradingRoad.h"
+#include "engine/look/LookShaper.h"
+#include "engine/lut/LUT.h"
 #include "formats/ShapedLookExport.h"
 
 void ExportLook(const TLookSettings& settings, const TLutOutputProfile& profile, int size, int bits,

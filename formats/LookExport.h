@@ -1,8 +1,8 @@
 #pragma once
 #include <string>
 
-#include "engine/FootageConversion.h"
-#include "engine/LookTransfer.h"
+#include "engine/footage/FootageConversion.h"
+#include "engine/look/LookTransfer.h"
 #include "formats/FormatRegistry.h"
 
 // The export end of the grading road (GradingRoad.h): builds the look at

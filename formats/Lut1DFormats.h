@@ -23,6 +23,9 @@ protected:
 // takes (ELUTError otherwise).
 std::int64_t FullScaleForBits(const TLutFormatInfo& info, int bits);
 
+// The three values of an entry with six decimals each, spaced.
+std::string CurveSixDecimals(const TRGBDouble& entry);
+
 // Raises ELUTError saying that the named format has no writer.
 [[noreturn]] void RaiseNoWriter(const std::string& formatName);
 

@@ -1,5 +1,5 @@
 #pragma once
-#include "engine/Error.h"
+#include "engine/base/Error.h"
 
 // The error every LUT format raises for a file it cannot use.
 class ELUTError : public EError {

@@ -5,7 +5,7 @@
 #include <string_view>
 #include <vector>
 
-#include "engine/LUT.h"
+#include "engine/lut/LUT.h"
 #include "formats/LutError.h"
 #include "formats/LutFormatInfo.h"
 #include "formats/TextFile.h"

@@ -3,7 +3,7 @@
 #include <string>
 #include <vector>
 
-#include "engine/LUT.h"
+#include "engine/lut/LUT.h"
 
 // Which table sizes a format's writer holds.
 enum class TSizeRule {

@@ -5,8 +5,8 @@
 #include <string_view>
 #include <vector>
 
-#include "engine/Error.h"
-#include "engine/LUT.h"
+#include "engine/base/Error.h"
+#include "engine/lut/LUT.h"
 #include "fileio/AtomicFile.h"
 #include "formats/FormatRegistry.h"
 #include "formats/FormatText.h"

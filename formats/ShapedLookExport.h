@@ -1,7 +1,7 @@
 #pragma once
 #include <string>
 
-#include "engine/LookShaper.h"
+#include "engine/look/LookShaper.h"
 
 class TLUT;
 struct TLutOutputProfile;

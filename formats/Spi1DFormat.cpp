@@ -4,8 +4,8 @@
 #include <string_view>
 #include <vector>
 
-#include "engine/CurveOperation.h"
-#include "engine/LutChain.h"
+#include "engine/lut/CurveOperation.h"
+#include "engine/lut/LutChain.h"
 #include "fileio/AtomicFile.h"
 #include "formats/FormatFiles.h"
 #include "formats/FormatText.h"

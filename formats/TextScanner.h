@@ -21,8 +21,6 @@ public:
     bool NextFilledLine(std::string_view& line);
     // The next filled line; raises "<what> is missing." at the end.
     std::string_view ExpectLine(const std::string& what);
-    // The 1-based number of the line returned last (0 before the first).
-    int LineNumber() const { return lineNumber_; }
 
     // Raises ELUTError: message, then the line number and the line's text
     // (cut to 80 characters).

@@ -18,7 +18,7 @@
 #include <iterator>
 #include <string>
 
-#include "engine/LUT.h"
+#include "engine/lut/LUT.h"
 #include "formats/FormatRegistry.h"
 #include "formats/LutFormat.h"
 #include "fuzz/FuzzSupport.h"

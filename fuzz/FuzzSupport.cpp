@@ -12,7 +12,7 @@
 #include <memory>
 #include <typeinfo>
 
-#include "engine/LUT.h"
+#include "engine/lut/LUT.h"
 #include "formats/LutFormat.h"
 
 #include "formats/FormatRegistry.h"

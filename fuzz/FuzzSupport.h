@@ -50,7 +50,7 @@ void ReportForeignException(const char* what);
 
 }  // namespace fuzz
 
-#include "engine/Error.h"
+#include "engine/base/Error.h"
 
 template <class F>
 void fuzz::ExpectOnlyEError(const char* what, F&& call) {

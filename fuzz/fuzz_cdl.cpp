@@ -9,7 +9,7 @@
 #include <string>
 #include <string_view>
 
-#include "engine/LUT.h"
+#include "engine/lut/LUT.h"
 #include "formats/AscCdlFormat.h"
 #include "formats/FormatRegistry.h"
 #include "fuzz/FuzzSupport.h"

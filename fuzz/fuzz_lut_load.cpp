@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <string>
 
-#include "engine/LUT.h"
+#include "engine/lut/LUT.h"
 #include "formats/LutFormat.h"
 #include "fuzz/FuzzSupport.h"
 

@@ -10,7 +10,7 @@
 #include <sstream>
 #include <string>
 
-#include "engine/Image.h"
+#include "engine/picture/Image.h"
 #include "fuzz/FuzzSupport.h"
 #include "imageio/ImageFile.h"
 #include "imageio/JpegStripGrading.h"

@@ -8,7 +8,7 @@
 #include <string>
 #include <string_view>
 
-#include "engine/LUT.h"
+#include "engine/lut/LUT.h"
 #include "formats/AscCdlFormat.h"
 #include "formats/FormatRegistry.h"
 #include "formats/FormatText.h"

@@ -4,7 +4,7 @@
 #include <charconv>
 #include <cmath>
 
-#include "engine/Error.h"
+#include "engine/base/Error.h"
 
 namespace {
 

@@ -1,11 +1,11 @@
 #include "grading/DocumentLook.h"
 
-#include "engine/CubeInterpolation.h"
-#include "engine/Error.h"
-#include "engine/FootageConversion.h"
-#include "engine/GradingRoad.h"
-#include "engine/LUT.h"
-#include "engine/SourceMatch.h"
+#include "engine/base/Error.h"
+#include "engine/footage/FootageConversion.h"
+#include "engine/look/GradingRoad.h"
+#include "engine/look/SourceMatch.h"
+#include "engine/lut/CubeInterpolation.h"
+#include "engine/lut/LUT.h"
 #include "footage/OcioFootage.h"
 #include "grading/EmbeddedLut.h"
 

@@ -1,7 +1,7 @@
 #pragma once
 #include <memory>
 
-#include "engine/LookTransfer.h"
+#include "engine/look/LookTransfer.h"
 #include "grading/LookDocument.h"
 
 class TFootageConversion;

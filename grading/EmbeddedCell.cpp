@@ -4,8 +4,8 @@
 #include <QByteArray>
 #include <QImageReader>
 
-#include "engine/Error.h"
-#include "engine/Thumbnail.h"
+#include "engine/base/Error.h"
+#include "engine/picture/Thumbnail.h"
 #include "imageio/QtPictureFile.h"
 
 namespace {

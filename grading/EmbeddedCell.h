@@ -1,7 +1,7 @@
 #pragma once
 #include <string>
 
-#include "engine/Image.h"
+#include "engine/picture/Image.h"
 
 // The reference's 150 x 150 thumbnail cell as a look document keeps it:
 // an 8-bit RGB PNG (the program's own PNG writer, lossless), in base64.

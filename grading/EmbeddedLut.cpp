@@ -4,8 +4,8 @@
 #include <cmath>
 #include <limits>
 
-#include "engine/Error.h"
-#include "engine/LUT.h"
+#include "engine/base/Error.h"
+#include "engine/lut/LUT.h"
 #include "formats/ClfFormat.h"
 
 namespace {

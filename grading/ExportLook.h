@@ -1,7 +1,7 @@
 #pragma once
 #include <string>
 
-#include "engine/LookTransfer.h"
+#include "engine/look/LookTransfer.h"
 
 class TFootageConversion;
 class TLUT;

@@ -3,7 +3,7 @@
 #include "clip/ClipFile.h"
 #include "clip/ImageSequence.h"
 #include "clip/SequenceReader.h"
-#include "engine/Error.h"
+#include "engine/base/Error.h"
 #include "imageio/GradedPictureFile.h"
 
 namespace {

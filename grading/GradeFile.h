@@ -3,8 +3,8 @@
 #include <functional>
 #include <string>
 
-#include "engine/Error.h"
-#include "engine/Image.h"
+#include "engine/base/Error.h"
+#include "engine/picture/Image.h"
 #include "imageio/ColourProfile.h"
 
 class TFootageConversion;

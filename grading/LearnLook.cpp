@@ -4,7 +4,7 @@
 
 #include "clip/ClipFile.h"
 #include "clip/ClipPicture.h"
-#include "engine/LUT.h"
+#include "engine/lut/LUT.h"
 #include "imageio/GradedPictureFile.h"
 
 namespace {

@@ -8,7 +8,7 @@
 #include <QTimeZone>
 #include <cstdlib>
 
-#include "engine/Error.h"
+#include "engine/base/Error.h"
 #include "fileio/AtomicFile.h"
 #include "fileio/FileRead.h"
 #include "grading/DocumentFields.h"

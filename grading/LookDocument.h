@@ -5,9 +5,9 @@
 #include <optional>
 #include <string>
 
-#include "engine/ColorSpace.h"
-#include "engine/Image.h"
-#include "engine/LookControls.h"
+#include "engine/colour/ColorSpace.h"
+#include "engine/look/LookControls.h"
+#include "engine/picture/Image.h"
 
 class TLUT;
 

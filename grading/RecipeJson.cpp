@@ -2,9 +2,9 @@
 
 #include <QJsonValue>
 
-#include "engine/CubeInterpolation.h"
-#include "engine/Error.h"
-#include "engine/LUT.h"
+#include "engine/base/Error.h"
+#include "engine/lut/CubeInterpolation.h"
+#include "engine/lut/LUT.h"
 #include "grading/EmbeddedCell.h"
 #include "grading/EmbeddedLut.h"
 #include "grading/ReferenceHash.h"

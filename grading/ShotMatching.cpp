@@ -5,11 +5,11 @@
 #include <cstdio>
 #include <vector>
 
-#include "engine/Error.h"
-#include "engine/FootageConversion.h"
-#include "engine/ImageResize.h"
-#include "engine/LUT.h"
-#include "engine/ShotCorrespondence.h"
+#include "engine/base/Error.h"
+#include "engine/fit/ShotCorrespondence.h"
+#include "engine/footage/FootageConversion.h"
+#include "engine/lut/LUT.h"
+#include "engine/picture/ImageResize.h"
 #include "grading/ShotSelection.h"
 #include "imageio/PairLearning.h"
 #include "registration/RegistrationModule.h"

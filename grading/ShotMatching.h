@@ -3,9 +3,9 @@
 #include <memory>
 #include <string>
 
-#include "engine/Image.h"
-#include "engine/LUT.h"
-#include "engine/LutFit.h"
+#include "engine/fit/LutFit.h"
+#include "engine/lut/LUT.h"
+#include "engine/picture/Image.h"
 
 class TFootageConversion;
 

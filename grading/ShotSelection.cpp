@@ -3,10 +3,10 @@
 #include <algorithm>
 #include <cmath>
 
-#include "engine/LUT.h"
-#include "engine/Parallel.h"
-#include "engine/ShotCorrespondence.h"
-#include "engine/StructureAgreement.h"
+#include "engine/base/Parallel.h"
+#include "engine/fit/ShotCorrespondence.h"
+#include "engine/fit/StructureAgreement.h"
+#include "engine/lut/LUT.h"
 
 namespace {
 

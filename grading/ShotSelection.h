@@ -2,7 +2,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "engine/LutFit.h"
+#include "engine/fit/LutFit.h"
 
 struct TShotCorrespondence;
 

@@ -8,8 +8,8 @@
 #include <cstdlib>
 #include <vector>
 
-#include "engine/Error.h"
-#include "engine/Parallel.h"
+#include "engine/base/Error.h"
+#include "engine/base/Parallel.h"
 #include "fileio/FileRead.h"
 #include "imageio/IccProfile.h"
 #include "imageio/MatrixShaperTransform.h"

@@ -3,8 +3,8 @@
 #include <memory>
 #include <string>
 
-#include "engine/DeepImage.h"
-#include "engine/Image.h"
+#include "engine/picture/DeepImage.h"
+#include "engine/picture/Image.h"
 
 struct TEmbeddedProfile;
 enum class TPixelColours;

@@ -4,7 +4,7 @@
 #include <string>
 #include <string_view>
 
-#include "engine/DeepImage.h"
+#include "engine/picture/DeepImage.h"
 
 // The coding of pictures at more than 8 bits, done by OpenImageIO in the
 // module "ombrane-oiio.so". DeepImageFile.h is the interface the program

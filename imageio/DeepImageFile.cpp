@@ -14,8 +14,8 @@
 #include <new>
 #include <vector>
 
-#include "engine/DeepGrade.h"
-#include "engine/Error.h"
+#include "engine/base/Error.h"
+#include "engine/picture/DeepGrade.h"
 #include "fileio/AtomicFile.h"
 #include "fileio/FileRead.h"
 #include "imageio/ColourProfile.h"

@@ -3,7 +3,7 @@
 #include <string_view>
 #include <vector>
 
-#include "engine/DeepImage.h"
+#include "engine/picture/DeepImage.h"
 
 // Pictures at their own depth through OpenImageIO: TIFF (8/16-bit, float),
 // PNG at 16 bits, DPX (8/10/12/16-bit), OpenEXR (half, float), Radiance HDR,

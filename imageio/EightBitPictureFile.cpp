@@ -1,6 +1,6 @@
 #include "imageio/EightBitPictureFile.h"
 
-#include "engine/Error.h"
+#include "engine/base/Error.h"
 #include "fileio/AtomicFile.h"
 #include "fileio/FileRead.h"
 #include "imageio/ColourProfile.h"

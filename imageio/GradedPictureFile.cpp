@@ -4,11 +4,11 @@
 #include <exception>
 #include <filesystem>
 
-#include "engine/DeepGrade.h"
-#include "engine/Error.h"
-#include "engine/FootageGrading.h"
-#include "engine/FootageLook.h"
-#include "engine/GradingRoad.h"
+#include "engine/base/Error.h"
+#include "engine/footage/FootageGrading.h"
+#include "engine/footage/FootageLook.h"
+#include "engine/look/GradingRoad.h"
+#include "engine/picture/DeepGrade.h"
 #include "imageio/DeepImageFile.h"
 #include "imageio/ImageFile.h"
 #include "imageio/JpegStripGrading.h"

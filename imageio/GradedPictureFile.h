@@ -2,8 +2,8 @@
 #include <functional>
 #include <string>
 
-#include "engine/DeepImage.h"
-#include "engine/Image.h"
+#include "engine/picture/DeepImage.h"
+#include "engine/picture/Image.h"
 #include "imageio/ColourProfile.h"
 
 class TFootageConversion;

@@ -5,7 +5,7 @@
 #include <array>
 #include <cstdint>
 
-#include "engine/Error.h"
+#include "engine/base/Error.h"
 
 namespace {
 

@@ -2,8 +2,8 @@
 
 #include <new>
 
-#include "engine/DeepGrade.h"
-#include "engine/Error.h"
+#include "engine/base/Error.h"
+#include "engine/picture/DeepGrade.h"
 #include "fileio/FileNames.h"
 #include "imageio/ColourProfile.h"
 #include "imageio/DeepImageFile.h"

@@ -1,7 +1,7 @@
 #pragma once
 #include <string>
 
-#include "engine/Image.h"
+#include "engine/picture/Image.h"
 #include "imageio/JpegCodec.h"
 #include "imageio/PictureSize.h"
 

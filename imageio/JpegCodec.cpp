@@ -6,7 +6,7 @@
 #include <new>
 #include <vector>
 
-#include "engine/Error.h"
+#include "engine/base/Error.h"
 #include "fileio/AtomicFile.h"
 #include "imageio/JpegStreams.h"
 #include "imageio/PictureSize.h"

@@ -2,7 +2,7 @@
 #include <string>
 #include <string_view>
 
-#include "engine/Image.h"
+#include "engine/picture/Image.h"
 
 // JPEG through libjpeg, whole pictures in memory.
 

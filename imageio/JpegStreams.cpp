@@ -2,7 +2,7 @@
 
 #include <jerror.h>
 
-#include "engine/Error.h"
+#include "engine/base/Error.h"
 
 namespace {
 

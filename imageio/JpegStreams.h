@@ -11,7 +11,7 @@
 #include <jerror.h>
 #include <jpeglib.h>
 
-#include "engine/Image.h"
+#include "engine/picture/Image.h"
 #include "fileio/AtomicFile.h"
 #include "imageio/IccProfile.h"
 

@@ -2,7 +2,7 @@
 #include <functional>
 #include <string>
 
-#include "engine/Image.h"
+#include "engine/picture/Image.h"
 
 struct TOutputProfileChoice;
 

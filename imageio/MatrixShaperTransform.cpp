@@ -11,7 +11,7 @@
 #include <cmath>
 #include <vector>
 
-#include "engine/Parallel.h"
+#include "engine/base/Parallel.h"
 
 namespace {
 

@@ -6,10 +6,10 @@
 #include <memory>
 #include <vector>
 
-#include "engine/DeepGrade.h"
-#include "engine/Error.h"
-#include "engine/FootageConversion.h"
-#include "engine/LUT.h"
+#include "engine/base/Error.h"
+#include "engine/footage/FootageConversion.h"
+#include "engine/lut/LUT.h"
+#include "engine/picture/DeepGrade.h"
 #include "imageio/DeepImageFile.h"
 #include "imageio/ImageFile.h"
 

@@ -3,9 +3,9 @@
 #include <memory>
 #include <string>
 
-#include "engine/DeepImage.h"
-#include "engine/GradedPair.h"
-#include "engine/Image.h"
+#include "engine/fit/GradedPair.h"
+#include "engine/picture/DeepImage.h"
+#include "engine/picture/Image.h"
 
 class TFootageConversion;
 

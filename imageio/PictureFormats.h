@@ -4,8 +4,8 @@
 #include <string_view>
 #include <vector>
 
-#include "engine/DeepImage.h"
-#include "engine/Image.h"
+#include "engine/picture/DeepImage.h"
+#include "engine/picture/Image.h"
 
 // The picture file types, each described once: its extensions, how it is
 // read and written, and where it is offered. The loaders, the dialogs, the

@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "engine/Error.h"
+#include "engine/base/Error.h"
 
 void CheckPictureSize(long long width, long long height) {
     if (width <= 0 || height <= 0 || width > kMaxPictureSide || height > kMaxPictureSide ||

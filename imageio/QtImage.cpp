@@ -3,7 +3,7 @@
 #include <QPainter>
 #include <cstring>
 
-#include "engine/Error.h"
+#include "engine/base/Error.h"
 
 namespace {
 QImage Opaque(const QImage& picture) {

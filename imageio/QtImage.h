@@ -1,7 +1,7 @@
 #pragma once
 #include <QImage>
 
-#include "engine/Image.h"
+#include "engine/picture/Image.h"
 
 // Conversions between Qt pictures and the 24-bit image of the engine.
 // A picture with transparency is laid on white first.

@@ -7,7 +7,7 @@
 #include <QImageWriter>
 #include <cstring>
 
-#include "engine/Error.h"
+#include "engine/base/Error.h"
 #include "imageio/PictureSize.h"
 
 namespace {

@@ -9,7 +9,7 @@
 #include <cstdlib>
 #include <string_view>
 
-#include "engine/Error.h"
+#include "engine/base/Error.h"
 #include "imageio/BitmapLayout.h"
 #include "imageio/IccProfile.h"
 #include "imageio/PictureSize.h"

@@ -1,7 +1,7 @@
 #pragma once
 #include <string>
 
-#include "engine/Image.h"
+#include "engine/picture/Image.h"
 
 // BMP and PNG pictures through Qt's readers and writers, the format forced
 // by the file's type rather than guessed from its bytes. A picture whose

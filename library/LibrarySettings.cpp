@@ -6,7 +6,7 @@
 #include <QStandardPaths>
 #include <filesystem>
 
-#include "engine/Error.h"
+#include "engine/base/Error.h"
 #include "grading/UserSettings.h"
 #include "library/UserSettingsFiles.h"
 

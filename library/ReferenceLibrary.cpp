@@ -12,8 +12,8 @@
 #include <cstring>
 #include <filesystem>
 
-#include "engine/ImageResize.h"
-#include "engine/Thumbnail.h"
+#include "engine/picture/ImageResize.h"
+#include "engine/picture/Thumbnail.h"
 #include "fileio/AtomicFile.h"
 #include "fileio/FileRead.h"
 #include "grading/LookDocument.h"

@@ -2,8 +2,8 @@
 #include <string>
 #include <vector>
 
-#include "engine/Error.h"
-#include "engine/Image.h"
+#include "engine/base/Error.h"
+#include "engine/picture/Image.h"
 
 // Raised when a picture is added without permission to replace and its name
 // is taken at the moment it would be written.

@@ -4,7 +4,7 @@
 #include <algorithm>
 #include <cmath>
 
-#include "engine/Parallel.h"
+#include "engine/base/Parallel.h"
 
 namespace {
 

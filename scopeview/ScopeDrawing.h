@@ -2,8 +2,8 @@
 #include <QImage>
 #include <QSize>
 
-#include "engine/ColorSpace.h"
-#include "engine/Scopes.h"
+#include "engine/colour/ColorSpace.h"
+#include "engine/scopes/Scopes.h"
 #include "scopeview/ScopeScales.h"
 
 // Which scopes a drawing shows; All stacks waveform, vectorscope and

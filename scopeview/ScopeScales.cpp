@@ -4,7 +4,7 @@
 #include <algorithm>
 #include <cmath>
 
-#include "engine/ColorSpace.h"
+#include "engine/colour/ColorSpace.h"
 
 namespace {
 

@@ -8,7 +8,7 @@ extern "C" {
 
 #include "clip/ffmpeg/FfmpegClipReader.h"
 #include "clip/ffmpeg/FfmpegClipWriter.h"
-#include "engine/Error.h"
+#include "engine/base/Error.h"
 
 namespace {
 

@@ -4,7 +4,7 @@
 #include "clip/ffmpeg/FfmpegClipReader.h"
 #include "clip/ffmpeg/FfmpegClipWriter.h"
 #include "clip/ffmpeg/FfmpegPartRecord.h"
-#include "engine/Error.h"
+#include "engine/base/Error.h"
 
 namespace {
 

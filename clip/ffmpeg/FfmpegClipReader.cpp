@@ -8,7 +8,7 @@ extern "C" {
 #include <algorithm>
 #include <cmath>
 
-#include "engine/Error.h"
+#include "engine/base/Error.h"
 
 namespace {
 

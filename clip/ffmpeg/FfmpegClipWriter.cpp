@@ -15,7 +15,7 @@ extern "C" {
 
 #include "clip/ffmpeg/FfmpegClipReader.h"
 #include "clip/ffmpeg/FfmpegPartRecord.h"
-#include "engine/Error.h"
+#include "engine/base/Error.h"
 
 namespace {
 

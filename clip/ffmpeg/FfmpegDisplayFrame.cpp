@@ -10,9 +10,9 @@ extern "C" {
 #include <functional>
 #include <vector>
 
-#include "engine/Clamp01.h"
-#include "engine/Error.h"
-#include "engine/Parallel.h"
+#include "engine/base/Clamp01.h"
+#include "engine/base/Error.h"
+#include "engine/base/Parallel.h"
 
 namespace {
 

@@ -5,8 +5,8 @@ extern "C" {
 
 #include "clip/YCbCrCoding.h"
 #include "clip/ffmpeg/FfmpegPixels.h"
-#include "engine/DeepImage.h"
-#include "engine/Image.h"
+#include "engine/picture/DeepImage.h"
+#include "engine/picture/Image.h"
 
 // A decoded frame made into the 24-bit picture the viewer shows while a
 // clip plays, at the size it shows it, in one pass over the decoder's

@@ -17,7 +17,7 @@ extern "C" {
 #include <libavutil/mem.h>
 }
 
-#include "engine/Error.h"
+#include "engine/base/Error.h"
 
 namespace {
 

@@ -6,7 +6,6 @@ extern "C" {
 #include <libavutil/opt.h>
 }
 
-#include <strings.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <cerrno>
@@ -15,7 +14,7 @@ extern "C" {
 #include <filesystem>
 #include <vector>
 
-#include "engine/Error.h"
+#include "engine/base/Error.h"
 
 namespace {
 
@@ -153,7 +152,5 @@ std::optional<TPartRecord> ReadPartRecord(const AVFormatContext& in, const std::
     record.SourceSize = *size;
     return record;
 }
-
-bool IsPartRecordKey(const char* key) { return strncasecmp(key, kKeyPrefix, std::strlen(kKeyPrefix)) == 0; }
 
 std::string FrameRangeText(const TPartRecord& record) { return Span(record.In, record.Out); }

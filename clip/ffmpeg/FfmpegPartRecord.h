@@ -38,8 +38,5 @@ void RecordPart(AVFormatContext& out, const TPartRecord& record);
 // naming the file when it holds a damaged one.
 std::optional<TPartRecord> ReadPartRecord(const AVFormatContext& in, const std::string& fileName);
 
-// Whether a metadata entry's key is one of the record's.
-bool IsPartRecordKey(const char* key);
-
 // "48-96", or "48-" for a part that runs to the source's end.
 std::string FrameRangeText(const TPartRecord& record);

@@ -10,8 +10,8 @@ extern "C" {
 #include <cstring>
 #include <vector>
 
-#include "engine/Error.h"
-#include "engine/Parallel.h"
+#include "engine/base/Error.h"
+#include "engine/base/Parallel.h"
 
 namespace {
 

@@ -8,7 +8,7 @@ struct SwsContext;
 #include <cstdint>
 
 #include "clip/YCbCrCoding.h"
-#include "engine/DeepImage.h"
+#include "engine/picture/DeepImage.h"
 
 // The conversion between the library's frames and RGB pictures. Y'CbCr
 // formats are converted by TYCbCrCoding's formulas; subsampled chroma is

@@ -11,7 +11,7 @@
 #include <utility>
 #include <vector>
 
-#include "engine/Error.h"
+#include "engine/base/Error.h"
 #include "footage/ColourModule.h"
 #include "footage/FootageCatalog.h"
 

@@ -5,7 +5,7 @@
 #include <istream>
 #include <iterator>
 
-#include "engine/Error.h"
+#include "engine/base/Error.h"
 #include "formats/FormatText.h"
 #include "formats/TextFile.h"
 

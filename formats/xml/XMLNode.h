@@ -19,7 +19,6 @@ public:
     std::string Text;
 
     const std::string& AsString() const { return Text; }
-    void SetAsString(std::string text) { Text = std::move(text); }
     // The text as a number: trimmed, empty counts as 0, the first "." and the
     // first "," both stand for the decimal point. Throws EError when the text
     // is not a number.

@@ -9,7 +9,7 @@
 #include <thread>
 #include <vector>
 
-#include "engine/Error.h"
+#include "engine/base/Error.h"
 #include "imageio/ColourProfile.h"
 #include "imageio/DeepCodec.h"
 #include "imageio/IccProfile.h"

@@ -15,8 +15,8 @@
 
 #include "app/ImageViewer.h"
 #include "app/MainForm.h"
-#include "engine/LUT.h"
-#include "engine/Scopes.h"
+#include "engine/lut/LUT.h"
+#include "engine/scopes/Scopes.h"
 #include "fileio/FileRead.h"
 #include "imageio/ColourProfile.h"
 #include "imageio/ImageFile.h"

@@ -4,7 +4,7 @@
 #include <deque>
 
 #include "app/Dialogs.h"
-#include "engine/Image.h"
+#include "engine/picture/Image.h"
 
 // Answers the standard dialogs from queues prepared by a test and records
 // what was asked and every error shown. Installed for its lifetime.

@@ -24,7 +24,7 @@
 #include "app/MenuBar.h"
 #include "app/StatusLine.h"
 #include "app/WindowStart.h"
-#include "engine/LUT.h"
+#include "engine/lut/LUT.h"
 #include "grading/LookDocument.h"
 #include "grading/ReferenceHash.h"
 #include "imageio/ImageFile.h"

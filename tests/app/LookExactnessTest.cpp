@@ -17,7 +17,7 @@
 #include "app/LookPanel.h"
 #include "app/LutSaveForm.h"
 #include "app/MainForm.h"
-#include "engine/LUT.h"
+#include "engine/lut/LUT.h"
 #include "formats/FormatRegistry.h"
 #include "grading/LookDocument.h"
 #include "imageio/ImageFile.h"

@@ -14,7 +14,7 @@
 #include "app/GradingState.h"
 #include "app/LookHistory.h"
 #include "app/LookPanel.h"
-#include "engine/LookControls.h"
+#include "engine/look/LookControls.h"
 
 namespace {
 

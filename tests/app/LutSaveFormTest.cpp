@@ -17,12 +17,12 @@
 
 #include "app/Dialogs.h"
 #include "app/LutSaveForm.h"
-#include "engine/ColorSpace.h"
-#include "engine/Error.h"
-#include "engine/Image.h"
-#include "engine/LUT.h"
-#include "engine/LookControls.h"
-#include "engine/LookTransfer.h"
+#include "engine/base/Error.h"
+#include "engine/colour/ColorSpace.h"
+#include "engine/look/LookControls.h"
+#include "engine/look/LookTransfer.h"
+#include "engine/lut/LUT.h"
+#include "engine/picture/Image.h"
 #include "formats/FormatRegistry.h"
 #include "formats/LutFormat.h"
 

@@ -14,8 +14,8 @@
 #include <memory>
 
 #include "app/MainForm.h"
-#include "engine/Error.h"
-#include "engine/LUT.h"
+#include "engine/base/Error.h"
+#include "engine/lut/LUT.h"
 #include "imageio/DeepImageFile.h"
 #include "imageio/ImageFile.h"
 #include "tests/app/FakeDialogs.h"

@@ -1,4 +1,4 @@
-#include "engine/LookControls.h"
+#include "engine/look/LookControls.h"
 #include "formats/FormatRegistry.h"
 #include "formats/LutFormat.h"
 #include "tests/cli/CliHarness.h"

@@ -3,7 +3,7 @@
 #include <map>
 #include <memory>
 
-#include "engine/LUT.h"
+#include "engine/lut/LUT.h"
 #include "formats/CdlCollectionFormat.h"
 #include "formats/FormatRegistry.h"
 #include "formats/LutConvert.h"

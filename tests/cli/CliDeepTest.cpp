@@ -3,8 +3,8 @@
 #include <memory>
 #include <set>
 
-#include "engine/DeepGrade.h"
-#include "engine/LUT.h"
+#include "engine/lut/LUT.h"
+#include "engine/picture/DeepGrade.h"
 #include "formats/LutConvert.h"
 #include "imageio/DeepImageFile.h"
 #include "imageio/ImageFile.h"

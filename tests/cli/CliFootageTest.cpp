@@ -2,10 +2,10 @@
 #include <fstream>
 #include <memory>
 
-#include "engine/ColorSpace.h"
-#include "engine/FootageLook.h"
-#include "engine/LUT.h"
-#include "engine/LookControls.h"
+#include "engine/colour/ColorSpace.h"
+#include "engine/footage/FootageLook.h"
+#include "engine/look/LookControls.h"
+#include "engine/lut/LUT.h"
 #include "footage/FootageCatalog.h"
 #include "footage/OcioFootage.h"
 #include "formats/FormatRegistry.h"

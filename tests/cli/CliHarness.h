@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "engine/Image.h"
+#include "engine/picture/Image.h"
 
 // What one run of the executable gave.
 struct TCliRun {

@@ -3,7 +3,7 @@
 #include <limits>
 #include <string>
 
-#include "engine/DeepGrade.h"
+#include "engine/picture/DeepGrade.h"
 #include "formats/LutConvert.h"
 #include "imageio/DeepImageFile.h"
 #include "tests/cli/CliHarness.h"

@@ -3,9 +3,9 @@
 #include <filesystem>
 #include <string>
 
-#include "engine/DeepGrade.h"
-#include "engine/FootageLook.h"
-#include "engine/LUT.h"
+#include "engine/footage/FootageLook.h"
+#include "engine/lut/LUT.h"
+#include "engine/picture/DeepGrade.h"
 #include "footage/OcioFootage.h"
 #include "formats/LutConvert.h"
 #include "imageio/DeepImageFile.h"

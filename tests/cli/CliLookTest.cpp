@@ -1,10 +1,10 @@
 #include <filesystem>
 #include <memory>
 
-#include "engine/ColorSpace.h"
-#include "engine/LUT.h"
-#include "engine/LookControls.h"
-#include "engine/LookTransfer.h"
+#include "engine/colour/ColorSpace.h"
+#include "engine/look/LookControls.h"
+#include "engine/look/LookTransfer.h"
+#include "engine/lut/LUT.h"
 #include "formats/FormatRegistry.h"
 #include "formats/LookExport.h"
 #include "imageio/ImageFile.h"

@@ -1,10 +1,10 @@
 #include <cstdlib>
 #include <sstream>
 
-#include "engine/ColorSpace.h"
-#include "engine/LUT.h"
-#include "engine/Scopes.h"
-#include "engine/Thumbnail.h"
+#include "engine/colour/ColorSpace.h"
+#include "engine/lut/LUT.h"
+#include "engine/picture/Thumbnail.h"
+#include "engine/scopes/Scopes.h"
 #include "formats/LutConvert.h"
 #include "imageio/ImageFile.h"
 #include "imageio/QtImage.h"

@@ -10,7 +10,7 @@
 
 #include "clip/ClipModule.h"
 #include "clip/ClipRender.h"
-#include "engine/DeepImage.h"
+#include "engine/picture/DeepImage.h"
 #include "tests/support/ClipMaking.h"
 
 class TLUT;

@@ -1,7 +1,7 @@
 #pragma once
 #include <memory>
 
-#include "engine/LUT.h"
+#include "engine/lut/LUT.h"
 #include "formats/LutConvert.h"
 #include "imageio/ImageFile.h"
 #include "tests/cli/CliHarness.h"

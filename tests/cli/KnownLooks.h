@@ -6,13 +6,13 @@
 #include <string>
 #include <vector>
 
-#include "engine/ColorSpace.h"
-#include "engine/GradingRoad.h"
-#include "engine/Image.h"
-#include "engine/ImageResize.h"
-#include "engine/LUT.h"
-#include "engine/LutFit.h"
-#include "engine/Thumbnail.h"
+#include "engine/colour/ColorSpace.h"
+#include "engine/fit/LutFit.h"
+#include "engine/look/GradingRoad.h"
+#include "engine/lut/LUT.h"
+#include "engine/picture/Image.h"
+#include "engine/picture/ImageResize.h"
+#include "engine/picture/Thumbnail.h"
 #include "imageio/ImageFile.h"
 
 // Known looks to learn from graded pairs, and the photographs they grade

@@ -9,7 +9,7 @@
 
 #include "clip/ClipFile.h"
 #include "clip/ClipRender.h"
-#include "engine/LUT.h"
+#include "engine/lut/LUT.h"
 #include "formats/LutConvert.h"
 #include "tests/support/CarriedClips.h"
 

@@ -7,7 +7,7 @@
 #include <functional>
 
 #include "clip/ClipFile.h"
-#include "engine/Error.h"
+#include "engine/base/Error.h"
 #include "tests/support/ClipTimingClips.h"
 
 namespace {

@@ -10,7 +10,7 @@
 #include <fstream>
 
 #include "clip/ClipFile.h"
-#include "engine/Error.h"
+#include "engine/base/Error.h"
 #include "tests/support/ClipMaking.h"
 
 namespace {

@@ -9,7 +9,7 @@
 #include "clip/ClipJoin.h"
 #include "clip/ClipModule.h"
 #include "clip/ClipRender.h"
-#include "engine/Error.h"
+#include "engine/base/Error.h"
 #include "tests/support/ClipMaking.h"
 
 namespace {

@@ -3,7 +3,7 @@
 #include <string>
 
 #include "clip/ClipMemory.h"
-#include "engine/Error.h"
+#include "engine/base/Error.h"
 
 namespace {
 

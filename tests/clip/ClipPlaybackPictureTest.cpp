@@ -10,8 +10,8 @@
 #include "clip/ClipFile.h"
 #include "clip/ClipPicture.h"
 #include "clip/FrameAhead.h"
-#include "engine/Clamp01.h"
-#include "engine/ImageResize.h"
+#include "engine/base/Clamp01.h"
+#include "engine/picture/ImageResize.h"
 #include "tests/support/ClipMaking.h"
 
 // The pictures a clip plays as: made from the decoder's planes in one pass,

@@ -9,7 +9,7 @@
 
 #include "clip/ClipFile.h"
 #include "clip/ClipRender.h"
-#include "engine/Error.h"
+#include "engine/base/Error.h"
 #include "tests/support/ClipTimingClips.h"
 
 namespace {

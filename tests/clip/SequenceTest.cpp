@@ -12,7 +12,7 @@
 #include "clip/ClipFile.h"
 #include "clip/ClipRender.h"
 #include "clip/ImageSequence.h"
-#include "engine/Error.h"
+#include "engine/base/Error.h"
 #include "imageio/DeepImageFile.h"
 #include "imageio/GradedPictureFile.h"
 #include "tests/support/ClipMaking.h"

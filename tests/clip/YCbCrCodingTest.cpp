@@ -7,8 +7,8 @@
 #include "clip/ClipFile.h"
 #include "clip/ClipPicture.h"
 #include "clip/YCbCrCoding.h"
-#include "engine/DeepGrade.h"
-#include "engine/Error.h"
+#include "engine/base/Error.h"
+#include "engine/picture/DeepGrade.h"
 
 namespace {
 

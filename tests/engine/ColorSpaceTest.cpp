@@ -2,8 +2,8 @@
 
 #include <cmath>
 
-#include "engine/ColorSpace.h"
-#include "engine/Error.h"
+#include "engine/base/Error.h"
+#include "engine/colour/ColorSpace.h"
 #include "tests/engine/TestImages.h"
 
 namespace {

@@ -5,9 +5,9 @@
 #include <cstring>
 #include <limits>
 
-#include "engine/DeepColourMemo.h"
-#include "engine/DeepImage.h"
-#include "engine/FootageConversion.h"
+#include "engine/footage/DeepColourMemo.h"
+#include "engine/footage/FootageConversion.h"
+#include "engine/picture/DeepImage.h"
 
 namespace {
 

@@ -5,9 +5,9 @@
 #include <memory>
 #include <set>
 
-#include "engine/DeepGrade.h"
-#include "engine/LUT.h"
-#include "engine/LookControls.h"
+#include "engine/look/LookControls.h"
+#include "engine/lut/LUT.h"
+#include "engine/picture/DeepGrade.h"
 #include "tests/engine/TestImages.h"
 
 namespace {

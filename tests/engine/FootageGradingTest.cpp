@@ -6,12 +6,12 @@
 #include <thread>
 #include <vector>
 
-#include "engine/FootageGrading.h"
-#include "engine/FootageLook.h"
-#include "engine/GradingRoad.h"
-#include "engine/Image.h"
-#include "engine/LUT.h"
-#include "engine/LookTransfer.h"
+#include "engine/footage/FootageGrading.h"
+#include "engine/footage/FootageLook.h"
+#include "engine/look/GradingRoad.h"
+#include "engine/look/LookTransfer.h"
+#include "engine/lut/LUT.h"
+#include "engine/picture/Image.h"
 #include "tests/engine/TestImages.h"
 
 namespace {

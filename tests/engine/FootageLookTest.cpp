@@ -3,10 +3,10 @@
 #include <cstring>
 #include <memory>
 
-#include "engine/Error.h"
-#include "engine/FootageLook.h"
-#include "engine/LUT.h"
-#include "engine/LookTransfer.h"
+#include "engine/base/Error.h"
+#include "engine/footage/FootageLook.h"
+#include "engine/look/LookTransfer.h"
+#include "engine/lut/LUT.h"
 #include "tests/engine/TestImages.h"
 
 namespace {

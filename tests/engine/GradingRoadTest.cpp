@@ -2,9 +2,9 @@
 
 #include <memory>
 
-#include "engine/Error.h"
-#include "engine/GradingRoad.h"
-#include "engine/LUT.h"
+#include "engine/base/Error.h"
+#include "engine/look/GradingRoad.h"
+#include "engine/lut/LUT.h"
 #include "tests/engine/TestImages.h"
 
 namespace {

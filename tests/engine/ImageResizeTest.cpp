@@ -2,10 +2,10 @@
 
 #include <string>
 
-#include "engine/Error.h"
-#include "engine/ImageResize.h"
-#include "engine/ResizeReference.h"
-#include "engine/Thumbnail.h"
+#include "engine/base/Error.h"
+#include "engine/picture/ImageResize.h"
+#include "engine/picture/ResizeReference.h"
+#include "engine/picture/Thumbnail.h"
 #include "tests/engine/TestImages.h"
 
 namespace {

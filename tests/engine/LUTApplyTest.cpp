@@ -4,8 +4,8 @@
 #include <memory>
 #include <random>
 
-#include "engine/LUT.h"
-#include "engine/LUTReference.h"
+#include "engine/lut/LUT.h"
+#include "engine/lut/LUTReference.h"
 #include "tests/engine/TestImages.h"
 
 namespace {

@@ -2,7 +2,7 @@
 
 #include <memory>
 
-#include "engine/LUT.h"
+#include "engine/lut/LUT.h"
 
 TEST(LUTTest, FreshLutIsEmptyAndUsesTheWideStride) {
     auto lut = std::make_unique<TLUT>();

@@ -3,8 +3,8 @@
 #include <set>
 #include <string>
 
-#include "engine/Error.h"
-#include "engine/LookControls.h"
+#include "engine/base/Error.h"
+#include "engine/look/LookControls.h"
 
 // Every control of the table reaches its own place in the positions and its
 // own factor, keeps the neutral default, and is checked against its range

@@ -5,14 +5,14 @@
 #include <memory>
 #include <random>
 
-#include "engine/ColorSpace.h"
-#include "engine/Error.h"
-#include "engine/Image.h"
-#include "engine/LUT.h"
-#include "engine/LookControls.h"
-#include "engine/LookStrength.h"
-#include "engine/LookTransfer.h"
-#include "engine/SourceMatch.h"
+#include "engine/base/Error.h"
+#include "engine/colour/ColorSpace.h"
+#include "engine/look/LookControls.h"
+#include "engine/look/LookStrength.h"
+#include "engine/look/LookTransfer.h"
+#include "engine/look/SourceMatch.h"
+#include "engine/lut/LUT.h"
+#include "engine/picture/Image.h"
 #include "tests/engine/TestImages.h"
 
 namespace {

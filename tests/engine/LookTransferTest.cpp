@@ -3,11 +3,11 @@
 #include <cmath>
 #include <memory>
 
-#include "engine/ColorSpace.h"
-#include "engine/Error.h"
-#include "engine/LUT.h"
-#include "engine/LookControls.h"
-#include "engine/LookTransfer.h"
+#include "engine/base/Error.h"
+#include "engine/colour/ColorSpace.h"
+#include "engine/look/LookControls.h"
+#include "engine/look/LookTransfer.h"
+#include "engine/lut/LUT.h"
 
 namespace {
 

@@ -6,18 +6,18 @@
 #include <random>
 #include <vector>
 
-#include "engine/CdlOperation.h"
-#include "engine/CubeInterpolation.h"
-#include "engine/CubeOperation.h"
-#include "engine/CurveOperation.h"
-#include "engine/ExponentOperation.h"
-#include "engine/HalfFloat.h"
-#include "engine/Image.h"
-#include "engine/LUT.h"
-#include "engine/LUTReference.h"
-#include "engine/LogOperation.h"
-#include "engine/LutChain.h"
-#include "engine/MatrixOperation.h"
+#include "engine/lut/CdlOperation.h"
+#include "engine/lut/CubeInterpolation.h"
+#include "engine/lut/CubeOperation.h"
+#include "engine/lut/CurveOperation.h"
+#include "engine/lut/ExponentOperation.h"
+#include "engine/lut/HalfFloat.h"
+#include "engine/lut/LUT.h"
+#include "engine/lut/LUTReference.h"
+#include "engine/lut/LogOperation.h"
+#include "engine/lut/LutChain.h"
+#include "engine/lut/MatrixOperation.h"
+#include "engine/picture/Image.h"
 
 namespace {
 

@@ -5,13 +5,13 @@
 #include <random>
 #include <vector>
 
-#include "engine/ColourDifference.h"
-#include "engine/DeepImage.h"
-#include "engine/Error.h"
-#include "engine/GradedPair.h"
-#include "engine/Image.h"
-#include "engine/LUT.h"
-#include "engine/LutFit.h"
+#include "engine/base/Error.h"
+#include "engine/colour/ColourDifference.h"
+#include "engine/fit/GradedPair.h"
+#include "engine/fit/LutFit.h"
+#include "engine/lut/LUT.h"
+#include "engine/picture/DeepImage.h"
+#include "engine/picture/Image.h"
 
 namespace {
 

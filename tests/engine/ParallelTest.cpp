@@ -4,7 +4,7 @@
 #include <stdexcept>
 #include <vector>
 
-#include "engine/Parallel.h"
+#include "engine/base/Parallel.h"
 
 TEST(ParallelTest, EveryItemOnceAndErrorsReachTheCaller) {
     for (int count : {0, 1, 2, 7, 1000}) {

@@ -3,8 +3,8 @@
 #include <cstdint>
 #include <vector>
 
-#include "engine/ColorSpace.h"
-#include "engine/Scopes.h"
+#include "engine/colour/ColorSpace.h"
+#include "engine/scopes/Scopes.h"
 #include "tests/engine/TestImages.h"
 
 namespace {

@@ -2,9 +2,9 @@
 
 #include <cmath>
 
-#include "engine/Image.h"
-#include "engine/ShotCorrespondence.h"
-#include "engine/StructureAgreement.h"
+#include "engine/fit/ShotCorrespondence.h"
+#include "engine/fit/StructureAgreement.h"
+#include "engine/picture/Image.h"
 #include "tests/engine/TestImages.h"
 
 namespace {

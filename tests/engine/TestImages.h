@@ -2,7 +2,7 @@
 #include <cstdint>
 #include <random>
 
-#include "engine/Image.h"
+#include "engine/picture/Image.h"
 
 // Small helpers for building test pictures.
 

@@ -14,7 +14,7 @@
 #include <thread>
 #include <vector>
 
-#include "engine/Error.h"
+#include "engine/base/Error.h"
 #include "fileio/AtomicFile.h"
 #include "tests/support/SmallFileSystem.h"
 

@@ -10,7 +10,7 @@
 #include <string>
 #include <thread>
 
-#include "engine/Error.h"
+#include "engine/base/Error.h"
 #include "fileio/FileRead.h"
 #include "tests/support/PipeUnblocker.h"
 

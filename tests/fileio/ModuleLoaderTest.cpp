@@ -9,7 +9,7 @@
 #include <string>
 #include <thread>
 
-#include "engine/Error.h"
+#include "engine/base/Error.h"
 #include "fileio/ModuleLoader.h"
 #include "tests/support/PipeUnblocker.h"
 

@@ -8,13 +8,13 @@
 #include <sstream>
 #include <string>
 
-#include "engine/DeepGrade.h"
-#include "engine/DeepImage.h"
-#include "engine/Error.h"
-#include "engine/FootageLook.h"
-#include "engine/Image.h"
-#include "engine/LUT.h"
-#include "engine/LookShaper.h"
+#include "engine/base/Error.h"
+#include "engine/footage/FootageLook.h"
+#include "engine/look/LookShaper.h"
+#include "engine/lut/LUT.h"
+#include "engine/picture/DeepGrade.h"
+#include "engine/picture/DeepImage.h"
+#include "engine/picture/Image.h"
 #include "footage/FootageCatalog.h"
 #include "footage/OcioFootage.h"
 #include "formats/FormatRegistry.h"

@@ -12,7 +12,7 @@
 #include <string>
 #include <thread>
 
-#include "engine/Error.h"
+#include "engine/base/Error.h"
 #include "footage/FootageCatalog.h"
 #include "footage/OcioFootage.h"
 #include "tests/support/PipeUnblocker.h"

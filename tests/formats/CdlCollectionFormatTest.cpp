@@ -3,7 +3,7 @@
 #include <memory>
 #include <string>
 
-#include "engine/LutChain.h"
+#include "engine/lut/LutChain.h"
 #include "formats/CdlCollectionFormat.h"
 #include "tests/formats/FormatTestSupport.h"
 

@@ -4,7 +4,7 @@
 #include <memory>
 #include <string>
 
-#include "engine/LutChain.h"
+#include "engine/lut/LutChain.h"
 #include "formats/FormatRegistry.h"
 #include "formats/LutFormat.h"
 #include "tests/formats/FormatTestSupport.h"

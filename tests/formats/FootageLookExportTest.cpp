@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
-#include "engine/FootageLook.h"
+#include "engine/footage/FootageLook.h"
 #include "formats/LookExport.h"
 #include "tests/formats/Lut1DTestSupport.h"
 

@@ -5,7 +5,7 @@
 #include <memory>
 #include <string>
 
-#include "engine/Error.h"
+#include "engine/base/Error.h"
 #include "fileio/FileRead.h"
 #include "fileio/PictureCodec.h"
 #include "formats/FormatFiles.h"

@@ -14,7 +14,7 @@
 #include <string>
 #include <vector>
 
-#include "engine/LUT.h"
+#include "engine/lut/LUT.h"
 
 namespace formattest {
 

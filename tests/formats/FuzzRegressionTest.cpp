@@ -7,7 +7,7 @@
 #include <memory>
 #include <string>
 
-#include "engine/LUT.h"
+#include "engine/lut/LUT.h"
 #include "formats/FormatRegistry.h"
 #include "formats/LutFormat.h"
 #include "formats/TextFile.h"

@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "engine/LUT.h"
+#include "engine/lut/LUT.h"
 #include "formats/LutFormat.h"
 
 namespace lut1dtest {

@@ -8,8 +8,8 @@
 #include <memory>
 #include <string>
 
-#include "engine/Error.h"
-#include "engine/LUT.h"
+#include "engine/base/Error.h"
+#include "engine/lut/LUT.h"
 #include "formats/FormatRegistry.h"
 #include "formats/LutConvert.h"
 #include "formats/LutFormat.h"

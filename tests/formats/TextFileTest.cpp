@@ -7,7 +7,7 @@
 #include <iterator>
 #include <string>
 
-#include "engine/Error.h"
+#include "engine/base/Error.h"
 #include "formats/TextFile.h"
 
 namespace {

@@ -6,7 +6,7 @@
 #include <sstream>
 #include <string>
 
-#include "engine/Error.h"
+#include "engine/base/Error.h"
 #include "formats/xml/XMLNode.h"
 
 namespace {

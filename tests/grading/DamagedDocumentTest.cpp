@@ -7,7 +7,7 @@
 #include <fstream>
 #include <initializer_list>
 
-#include "engine/Error.h"
+#include "engine/base/Error.h"
 #include "grading/LookDocument.h"
 #include "imageio/QtPictureFile.h"
 #include "tests/grading/SampleLooks.h"

@@ -5,11 +5,11 @@
 #include <functional>
 #include <vector>
 
-#include "engine/CubeInterpolation.h"
-#include "engine/Error.h"
-#include "engine/FootageConversion.h"
-#include "engine/GradingRoad.h"
-#include "engine/SourceMatch.h"
+#include "engine/base/Error.h"
+#include "engine/footage/FootageConversion.h"
+#include "engine/look/GradingRoad.h"
+#include "engine/look/SourceMatch.h"
+#include "engine/lut/CubeInterpolation.h"
 #include "footage/OcioFootage.h"
 #include "tests/grading/SampleLooks.h"
 

@@ -8,9 +8,9 @@
 
 #include "clip/ClipFile.h"
 #include "clip/ClipPicture.h"
-#include "engine/Error.h"
-#include "engine/FootageConversion.h"
-#include "engine/LUT.h"
+#include "engine/base/Error.h"
+#include "engine/footage/FootageConversion.h"
+#include "engine/lut/LUT.h"
 #include "imageio/ImageFile.h"
 #include "tests/grading/SampleLooks.h"
 #include "tests/support/ClipMaking.h"

@@ -7,8 +7,8 @@
 
 #include "clip/ClipFile.h"
 #include "clip/ClipPicture.h"
-#include "engine/GradedPair.h"
-#include "engine/LUT.h"
+#include "engine/fit/GradedPair.h"
+#include "engine/lut/LUT.h"
 #include "imageio/ImageFile.h"
 #include "tests/support/ClipMaking.h"
 

@@ -7,9 +7,9 @@
 #include <QTemporaryDir>
 #include <cstdlib>
 
-#include "engine/Error.h"
-#include "engine/LookControls.h"
-#include "engine/LutChain.h"
+#include "engine/base/Error.h"
+#include "engine/look/LookControls.h"
+#include "engine/lut/LutChain.h"
 #include "formats/ClfFormat.h"
 #include "grading/EmbeddedLut.h"
 #include "tests/grading/SampleLooks.h"

@@ -6,9 +6,9 @@
 #include <random>
 #include <string>
 
-#include "engine/Image.h"
-#include "engine/LUT.h"
-#include "engine/Thumbnail.h"
+#include "engine/lut/LUT.h"
+#include "engine/picture/Image.h"
+#include "engine/picture/Thumbnail.h"
 #include "grading/LookDocument.h"
 
 // Looks with every field set, for the document tests.

@@ -8,11 +8,11 @@
 #include <string>
 #include <vector>
 
-#include "engine/ColourDifference.h"
-#include "engine/Error.h"
-#include "engine/FootageConversion.h"
-#include "engine/LUT.h"
-#include "engine/Parallel.h"
+#include "engine/base/Error.h"
+#include "engine/base/Parallel.h"
+#include "engine/colour/ColourDifference.h"
+#include "engine/footage/FootageConversion.h"
+#include "engine/lut/LUT.h"
 #include "grading/ShotSelection.h"
 #include "tests/cli/KnownLooks.h"
 

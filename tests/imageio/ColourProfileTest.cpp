@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "engine/Error.h"
+#include "engine/base/Error.h"
 #include "fileio/FileRead.h"
 #include "imageio/ColourProfile.h"
 #include "imageio/IccProfile.h"

@@ -13,7 +13,7 @@
 
 #include <jpeglib.h>
 
-#include "engine/Error.h"
+#include "engine/base/Error.h"
 #include "imageio/ImageFile.h"
 
 // Damaged pictures are never taken as whole: a JPEG whose data is short or

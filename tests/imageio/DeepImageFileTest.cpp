@@ -7,8 +7,8 @@
 #include <sstream>
 #include <string>
 
-#include "engine/DeepGrade.h"
-#include "engine/Error.h"
+#include "engine/base/Error.h"
+#include "engine/picture/DeepGrade.h"
 #include "imageio/DeepImageFile.h"
 #include "imageio/ImageFile.h"
 

@@ -11,7 +11,7 @@
 #include <functional>
 #include <string>
 
-#include "engine/Error.h"
+#include "engine/base/Error.h"
 #include "imageio/ImageFile.h"
 
 namespace {

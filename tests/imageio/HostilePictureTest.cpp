@@ -18,7 +18,7 @@
 #include <jerror.h>
 #include <jpeglib.h>
 
-#include "engine/Error.h"
+#include "engine/base/Error.h"
 #include "imageio/DeepImageFile.h"
 #include "imageio/ImageFile.h"
 #include "imageio/JpegStripGrading.h"

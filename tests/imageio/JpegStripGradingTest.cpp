@@ -12,7 +12,7 @@
 
 #include <jpeglib.h>
 
-#include "engine/Error.h"
+#include "engine/base/Error.h"
 #include "imageio/ImageFile.h"
 #include "imageio/JpegStripGrading.h"
 

@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "engine/DeepGrade.h"
+#include "engine/picture/DeepGrade.h"
 #include "fileio/FileNames.h"
 #include "imageio/DeepImageFile.h"
 #include "imageio/ImageFile.h"

@@ -11,8 +11,8 @@
 #include <string>
 #include <vector>
 
-#include "engine/DeepImage.h"
-#include "engine/Error.h"
+#include "engine/base/Error.h"
+#include "engine/picture/DeepImage.h"
 #include "fileio/FileRead.h"
 #include "imageio/ColourProfile.h"
 #include "imageio/DeepCodec.h"

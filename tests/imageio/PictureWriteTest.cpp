@@ -7,7 +7,7 @@
 #include <filesystem>
 #include <functional>
 
-#include "engine/Error.h"
+#include "engine/base/Error.h"
 #include "fileio/AtomicFile.h"
 #include "imageio/ImageFile.h"
 #include "tests/support/SmallFileSystem.h"

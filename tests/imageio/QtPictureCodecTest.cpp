@@ -5,7 +5,7 @@
 #include <memory>
 #include <random>
 
-#include "engine/Error.h"
+#include "engine/base/Error.h"
 #include "formats/FormatRegistry.h"
 #include "formats/LutFormat.h"
 #include "imageio/QtPictureCodec.h"

@@ -22,7 +22,7 @@
 #include "cli/Arguments.h"
 #include "cli/GradingOptions.h"
 #include "cli/PictureInput.h"
-#include "engine/LookTransfer.h"
+#include "engine/look/LookTransfer.h"
 
 namespace {
 

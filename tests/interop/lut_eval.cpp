@@ -19,7 +19,7 @@
 #include <string_view>
 #include <system_error>
 
-#include "engine/LUT.h"
+#include "engine/lut/LUT.h"
 #include "formats/FormatRegistry.h"
 #include "formats/LutConvert.h"
 #include "formats/LutFormat.h"

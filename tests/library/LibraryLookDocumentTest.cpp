@@ -5,8 +5,8 @@
 #include <QTemporaryDir>
 #include <string>
 
-#include "engine/Error.h"
-#include "engine/Thumbnail.h"
+#include "engine/base/Error.h"
+#include "engine/picture/Thumbnail.h"
 #include "grading/LookDocument.h"
 #include "library/ReferenceLibrary.h"
 

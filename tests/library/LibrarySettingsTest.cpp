@@ -9,7 +9,7 @@
 #include <sys/stat.h>
 #include <filesystem>
 
-#include "engine/Error.h"
+#include "engine/base/Error.h"
 #include "library/LibrarySettings.h"
 #include "library/UserSettingsFiles.h"
 

@@ -11,8 +11,8 @@
 #include <thread>
 #include <vector>
 
-#include "engine/Error.h"
-#include "engine/ImageResize.h"
+#include "engine/base/Error.h"
+#include "engine/picture/ImageResize.h"
 #include "imageio/ImageFile.h"
 #include "library/ReferenceLibrary.h"
 #include "tests/support/TemporaryHome.h"

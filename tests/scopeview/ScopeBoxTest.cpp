@@ -4,8 +4,8 @@
 #include <QPainter>
 #include <cmath>
 
-#include "engine/ColorSpace.h"
-#include "engine/Image.h"
+#include "engine/colour/ColorSpace.h"
+#include "engine/picture/Image.h"
 #include "scopeview/ScopeBox.h"
 
 // The window's scopes: labelled scales, the 75 % colour targets and the

@@ -3,8 +3,8 @@
 #include <QDir>
 #include <cmath>
 
-#include "engine/ColorSpace.h"
-#include "engine/Image.h"
+#include "engine/colour/ColorSpace.h"
+#include "engine/picture/Image.h"
 #include "scopeview/ScopeDrawing.h"
 
 namespace {

@@ -1,8 +1,8 @@
 #pragma once
 #include <algorithm>
 
-#include "engine/Image.h"
-#include "engine/ImageResize.h"
+#include "engine/picture/Image.h"
+#include "engine/picture/ImageResize.h"
 #include "tests/cli/KnownLooks.h"
 
 // Same-scene pairs for the shot-matching tests: crops of one photograph,

@@ -1,0 +1,63 @@
+#include "engine/picture/Image.h"
+
+#include <cstring>
+#include <utility>
+
+#include "engine/base/Error.h"
+
+namespace {
+constexpr int kMaxSide = 1 << 20;
+
+std::size_t StrideFor(int width) {
+    // Rows padded to four bytes, as bitmap rows are.
+    return (static_cast<std::size_t>(width) * 3 + 3) & ~static_cast<std::size_t>(3);
+}
+}  // namespace
+
+TImage::TImage(int width, int height) { SetSize(width, height); }
+
+TImage::TImage(TImage&& other) noexcept
+    : width_(std::exchange(other.width_, 0)),
+      height_(std::exchange(other.height_, 0)),
+      stride_(std::exchange(other.stride_, 0)),
+      pixels_(std::move(other.pixels_)) {
+    other.pixels_.clear();
+}
+
+TImage& TImage::operator=(TImage&& other) noexcept {
+    if (this != &other) {
+        width_ = std::exchange(other.width_, 0);
+        height_ = std::exchange(other.height_, 0);
+        stride_ = std::exchange(other.stride_, 0);
+        pixels_ = std::move(other.pixels_);
+        other.pixels_.clear();
+    }
+    return *this;
+}
+
+TImage TImage::Clone() const {
+    TImage copy;
+    copy.width_ = width_;
+    copy.height_ = height_;
+    copy.stride_ = stride_;
+    copy.pixels_ = pixels_;
+    return copy;
+}
+
+void TImage::SetSize(int width, int height) {
+    if (width < 0 || height < 0 || width > kMaxSide || height > kMaxSide)
+        throw EError("Invalid image size " + std::to_string(width) + " x " + std::to_string(height));
+    width_ = width;
+    height_ = height;
+    stride_ = StrideFor(width);
+    std::vector<std::uint8_t>().swap(pixels_);
+    pixels_.assign(stride_ * static_cast<std::size_t>(height), 0);
+}
+
+bool TImage::SamePixels(const TImage& other) const {
+    if (width_ != other.width_ || height_ != other.height_) return false;
+    const std::size_t bytes = static_cast<std::size_t>(width_) * 3;
+    for (int y = 0; y < height_; ++y)
+        if (std::memcmp(Row(y), other.Row(y), bytes) != 0) return false;
+    return true;
+}
