@@ -33,5 +33,7 @@ function(ombrane_module name host)
   target_link_libraries(${name} PRIVATE ${M_LIBS})
   set_target_properties(${name} PROPERTIES PREFIX "" LIBRARY_OUTPUT_DIRECTORY ${OMBRANE_MODULE_BUILD_DIR})
   install(TARGETS ${name} LIBRARY DESTINATION ${OMBRANE_MODULE_INSTALL_DIR})
+  # The package holds every module (packaging/CMakeLists.txt).
+  set_property(GLOBAL APPEND PROPERTY OMBRANE_INSTALLED_MODULES ${name})
   add_dependencies(${host} ${name})
 endfunction()

@@ -101,6 +101,17 @@ std::int64_t TFfmpegClipWriter::SeekSink(void* opaque, std::int64_t offset, int 
 TFfmpegClipWriter::TFfmpegClipWriter(int sourceFd, const std::string& sourceName, const TClipRenderSettings& settings,
                                      int out)
     : source_(sourceFd, sourceName), settings_(settings), outputName_(settings.OutputName) {
+    // A writer refused half way (an encoder without alpha, a stream the
+    // container cannot carry) frees what it made: no destructor runs then.
+    try {
+        Open(sourceFd, out);
+    } catch (...) {
+        Release();
+        throw;
+    }
+}
+
+void TFfmpegClipWriter::Open(int sourceFd, int out) {
     const AVOutputFormat* container = av_guess_format(nullptr, outputName_.c_str(), nullptr);
     if (container == nullptr) throw EError("\"" + outputName_ + "\": no container is known for its extension");
     if (avformat_alloc_output_context2(&out_, container, nullptr, nullptr) < 0 || out_ == nullptr)
@@ -155,7 +166,9 @@ void TFfmpegClipWriter::RecordRange(int sourceFd) {
     RecordPart(*out_, record);
 }
 
-TFfmpegClipWriter::~TFfmpegClipWriter() {
+TFfmpegClipWriter::~TFfmpegClipWriter() { Release(); }
+
+void TFfmpegClipWriter::Release() {
     av_packet_free(&audio_);
     av_packet_free(&packet_);
     av_frame_free(&frame_);

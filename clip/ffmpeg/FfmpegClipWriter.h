@@ -36,6 +36,8 @@ public:
                                   std::int64_t start, const std::string& outputName);
 
 private:
+    void Open(int sourceFd, int out);
+    void Release();
     void OpenEncoder();
     void AddVideoStream();
     // Adds a stream copied from the source for every stream besides the
