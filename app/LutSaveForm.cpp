@@ -13,12 +13,12 @@
 
 #include "app/Application.h"
 #include "app/Dialogs.h"
-#include "app/GradingState.h"
 #include "engine/Error.h"
 #include "engine/LUT.h"
 #include "formats/FormatRegistry.h"
 #include "formats/LookExport.h"
 #include "formats/LutConvert.h"
+#include "grading/GradingSession.h"
 #include "library/ReferenceLibrary.h"
 
 namespace {
@@ -285,7 +285,7 @@ void ShowSaveLutDialog(const TLookSettings& settings, QWidget* parent, const TFo
     dialog.exec();
 }
 
-QString LookName(const TGradingState& state) {
+QString LookName(const TGradingSession& state) {
     if (!state.Reference().isEmpty())
         return FromStd(TReferenceLibrary::CaptionOf(QFileInfo(state.Reference()).fileName().toStdString()));
     if (state.PreviewLut()) return QFileInfo(state.PreviewLutName()).completeBaseName();
