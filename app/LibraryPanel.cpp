@@ -2,6 +2,7 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QFile>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMenu>
@@ -20,6 +21,7 @@
 #include "app/ReferenceList.h"
 #include "engine/base/Error.h"
 #include "engine/picture/Thumbnail.h"
+#include "grading/GradingSession.h"
 #include "grading/LookDocument.h"
 #include "imageio/ColourProfile.h"
 #include "imageio/PictureFormats.h"
@@ -98,9 +100,8 @@ void DrawLookBadge(QImage& picture) {
 
 }  // namespace
 
-TLibraryPanel::TLibraryPanel(const std::string& folder, TGradingState& state, QWidget* window, QWidget* listParent,
-                             std::function<void()> regrade)
-    : library_(folder), window_(window), regrade_(std::move(regrade)) {
+TLibraryPanel::TLibraryPanel(const std::string& folder, TGradingSession& state, QWidget* window, QWidget* listParent)
+    : library_(folder), window_(window), state_(state) {
     CreateList(listParent);
     choice_ = std::make_unique<TReferenceChoice>(lvwRefs_, kFileNameRole, state);
 }
@@ -213,7 +214,7 @@ void TLibraryPanel::ScanLibrary() {
     if (!choice_->Empty()) {
         if (!choice_->Item() && !TDocumentCells::IsDocumentReference(choice_->File())) choice_->Clear();
         choice_->Show();
-        RunHandler(regrade_);
+        RunHandler([this] { state_.Regrade(); });
     }
     if (!failures.isEmpty())
         throw EError(ToStd("These files of the library could not be loaded:\n" + failures.join("\n")));
@@ -345,7 +346,7 @@ void TLibraryPanel::DeleteClick() {
     delete item;
     if (!choice_->Empty() && !choice_->Item()) {
         choice_->Clear();
-        regrade_();
+        state_.Regrade();
     }
     emit ReferenceDeleted(file, choice_->File());
 }
@@ -395,6 +396,24 @@ void TLibraryPanel::DeleteAgain(const QString& file) {
 QListWidgetItem* TLibraryPanel::HighlightedItem() const {
     const QList<QListWidgetItem*> selected = lvwRefs_->selectedItems();
     return selected.isEmpty() ? nullptr : selected.first();
+}
+
+void TLibraryPanel::HighlightChanged() {
+    QListWidgetItem* item = HighlightedItem();
+    if (!item) {
+        if (choice_->Empty()) return;
+        choice_->Clear();
+    } else if (IsLookDocumentName(QFile::encodeName(choice_->FileOf(item)).toStdString())) {
+        const QString file = choice_->FileOf(item);
+        if (openLook_) openLook_(QFile::decodeName(library_.PathOf(QFile::encodeName(file).toStdString()).c_str()));
+        for (int row = 0; row < lvwRefs_->count(); ++row)
+            if (choice_->FileOf(lvwRefs_->item(row)) == file) ShowItem(lvwRefs_->item(row));
+        return;
+    } else {
+        choice_->Choose(choice_->FileOf(item));
+        state_.EndPreviewLut();  // a reference's look takes over from a previewed LUT file
+    }
+    state_.Regrade();
 }
 
 void TLibraryPanel::ClearSelection() {

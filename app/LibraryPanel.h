@@ -18,7 +18,7 @@ class QListWidgetItem;
 class QMenu;
 class QWidget;
 class TDisplayTransform;
-class TGradingState;
+class TGradingSession;
 
 // The reference library as the window shows it: the list lvwRefs with its
 // thumbnails (imlRefs), its menu pmnRefs and the adding, renaming and
@@ -32,10 +32,9 @@ public:
     static constexpr int kImageIndexRole = Qt::UserRole + 1;
 
     // The list goes into listParent; window is the parent of the menu and
-    // of the dialogs. regrade is called when the chosen reference's look
+    // of the dialogs. The session regrades when the chosen reference's look
     // must be built afresh or nothing is chosen any more.
-    TLibraryPanel(const std::string& folder, TGradingState& state, QWidget* window, QWidget* listParent,
-                  std::function<void()> regrade);
+    TLibraryPanel(const std::string& folder, TGradingSession& state, QWidget* window, QWidget* listParent);
     ~TLibraryPanel() override;
 
     // The menu pmnRefs and the list's own handlers.
@@ -87,6 +86,13 @@ public:
     QListWidgetItem* ActedItem() const;
     // Highlights the item alone, which chooses nothing.
     void ShowItem(QListWidgetItem* item);
+    // The highlight moved to an item: that reference is chosen, in place of
+    // a previewed LUT file, and the session regrades. The user's clicks never
+    // take the highlight away; when the program does, nothing is chosen any
+    // more. A look document's entry opens through the look opener and stays
+    // highlighted for Rename and Delete.
+    void HighlightChanged();
+    void SetLookOpener(std::function<void(const QString&)> open) { openLook_ = std::move(open); }
     // Nothing is chosen any more, and the list shows it.
     void ClearSelection();
     TReferenceChoice& Choice() { return *choice_; }
@@ -124,7 +130,8 @@ private:
     std::vector<TImage> imlRefs_;
     QWidget* window_;
     const TDisplayTransform* display_ = nullptr;
-    std::function<void()> regrade_;
+    TGradingSession& state_;
+    std::function<void(const QString&)> openLook_;
     bool scanning_ = false;
     bool rescanWanted_ = false;
     bool strip_ = false;

@@ -9,11 +9,11 @@
 #include "app/Application.h"
 #include "app/Dialogs.h"
 #include "app/FileFilters.h"
-#include "app/GradingState.h"
 #include "app/LibraryPanel.h"
 #include "app/LookPanel.h"
 #include "app/LutSaveForm.h"
 #include "engine/base/Error.h"
+#include "grading/GradingSession.h"
 #include "grading/ReferenceHash.h"
 #include "grading/UserSettings.h"
 #include "library/ReferenceLibrary.h"
@@ -35,7 +35,7 @@ std::string LibraryFileHash(const std::string& folder, const QString& file) {
 
 }  // namespace
 
-TLookFiles::TLookFiles(TGradingState& state, TLookPanel& look, TLibraryPanel& library, QWidget* window)
+TLookFiles::TLookFiles(TGradingSession& state, TLookPanel& look, TLibraryPanel& library, QWidget* window)
     : QObject(window), state_(state), look_(look), library_(library), window_(window) {
     recentMenu_ = new QMenu("Recent Looks", window);
     recentMenu_->setObjectName("mnuRecentLooks");

@@ -10,7 +10,7 @@
 
 class QMenu;
 class QWidget;
-class TGradingState;
+class TGradingSession;
 class TLibraryPanel;
 class TLookPanel;
 
@@ -24,7 +24,7 @@ class TLookFiles : public QObject {
 public:
     static constexpr int kMaxRecent = 8;
 
-    TLookFiles(TGradingState& state, TLookPanel& look, TLibraryPanel& library, QWidget* window);
+    TLookFiles(TGradingSession& state, TLookPanel& look, TLibraryPanel& library, QWidget* window);
 
     // The cell a look's reference is built from: the library's, else the
     // cell of an opened document; nullptr for neither.
@@ -65,7 +65,7 @@ private:
     QString ReferenceOf(const TLookRecipe& recipe);
     TReferenceSource Sources() const;
 
-    TGradingState& state_;
+    TGradingSession& state_;
     TLookPanel& look_;
     TLibraryPanel& library_;
     QWidget* window_;

@@ -18,8 +18,8 @@
 #include <algorithm>
 
 #include "app/Application.h"
-#include "app/GradingState.h"
 #include "app/PositionEditor.h"
+#include "grading/GradingSession.h"
 
 namespace {
 
@@ -32,7 +32,6 @@ constexpr int kPageStep = 10;
 constexpr int kShiftStep = 10;
 
 const char* const kNoStrengthHint = "Look Strength is 0 %: the look leaves the picture as it is";
-const char* const kMatchHint = "Take the preview's own color cast and spread out before the reference's go in";
 const char* const kLutPreviewHint = "A LUT file grades the preview: choose a reference to grade with the look";
 
 QString Percent(int position) { return QString::number(position) + "%"; }
@@ -45,13 +44,15 @@ QString GeneralDefaultsHint() {
     QStringList reset, kept;
     for (const TLookControl& control : LookControls())
         if (control.Group == TLookGroup::General) reset << QString(control.Caption) + " to " + Percent(control.Default);
-    for (const TLookSwitch& option : LookSwitches()) {
-        if (!option.GeneralDefaults)
-            kept << option.Caption;
+    std::vector<const TLookSwitch*> switches;
+    for (const TLookSwitch& option : LookSwitches()) switches.push_back(&option);
+    switches.push_back(&MatchPreviewSwitch());
+    for (const TLookSwitch* option : switches) {
+        if (!option->GeneralDefaults)
+            kept << option->Caption;
         else
-            reset << QString("turns ") + option.Caption + (option.OptionValue ? " off" : " on");
+            reset << QString("turns ") + option->Caption + (option->OptionValue ? " off" : " on");
     }
-    kept << "Match Preview Colours";
     auto list = [](const QStringList& items) {
         return items.size() < 2 ? items.join("") : items.mid(0, items.size() - 1).join(", ") + " and " + items.last();
     };
@@ -73,8 +74,6 @@ int ComboWidth(const QComboBox& combo) {
     return combo.style()->sizeFromContents(QStyle::CT_ComboBox, &option, QSize(text, metrics.height()), &combo).width();
 }
 
-bool IsStrength(const TLookControl& control) { return control.Position == &TLookPositions::Strength; }
-
 // A control whose value the mouse wheel changes.
 bool TurnsByWheel(const QObject* widget) {
     return qobject_cast<const QAbstractSlider*>(widget) || qobject_cast<const QComboBox*>(widget) ||
@@ -85,32 +84,29 @@ bool TurnsByWheel(const QObject* widget) {
 // control moved meanwhile.
 class TQuietState {
 public:
-    explicit TQuietState(TGradingState& state) : state_(state) { state_.SetQuiet(true); }
+    explicit TQuietState(TGradingSession& state) : state_(state) { state_.SetQuiet(true); }
     ~TQuietState() { state_.SetQuiet(false); }
     TQuietState(const TQuietState&) = delete;
     TQuietState& operator=(const TQuietState&) = delete;
 
 private:
-    TGradingState& state_;
+    TGradingSession& state_;
 };
 
 }  // namespace
 
-TLookPanel::TLookPanel(TGradingState& state, QWidget* parent) : QWidget(parent), state_(state) {
+TLookPanel::TLookPanel(TGradingSession& state, QWidget* parent) : QWidget(parent), state_(state) {
     setObjectName("pnlRight");
     auto* column = new QVBoxLayout(this);
     column->setContentsMargins(4, 4, 4, 4);
     column->addWidget(CreateGroup(TLookGroup::General, "General", "grpGeneral"));
     column->addWidget(CreateGroup(TLookGroup::Saturation, "Saturation", "grpSaturation"));
     column->addStretch(1);
-    state_.SetFootage(footage_.get());
     FitWidth();
     // A display profile file chosen adds its name.
     for (QComboBox* combo : {cbxFootage_, cbxDisplayProfile_})
         connect(combo->model(), &QAbstractItemModel::rowsInserted, this, &TLookPanel::FitWidth);
-    history_ = std::make_unique<TLookHistory>(state_.CurrentLook());
     positionEditor_ = new TPositionEditor(this);
-    snapshots_ = std::make_unique<TSnapshots>(state_);
     ConnectControls();
     CreateActions();
     SetTabOrder();
@@ -120,10 +116,9 @@ TLookPanel::TLookPanel(TGradingState& state, QWidget* parent) : QWidget(parent),
 
 TLookPanel::~TLookPanel() = default;
 
-void TLookPanel::SetLibrary(std::function<void()> showChoice, std::function<const TImage*(const QString&)> cellOf) {
-    showChoice_ = std::move(showChoice);
-    snapshots_->SetCellOf(std::move(cellOf));
-}
+TSnapshots& TLookPanel::Snapshots() { return state_.Snapshots(); }
+
+const TLookHistory& TLookPanel::History() const { return state_.History(); }
 
 void TLookPanel::SetDeletion(std::function<void(const QString&)> restore, std::function<void(const QString&)> remove) {
     restoreDeleted_ = std::move(restore);
@@ -192,7 +187,8 @@ void TLookPanel::AddGeneralChoices(QGridLayout* grid) {
     };
     for (const TLookSwitch& option : LookSwitches())
         switches_.emplace_back(&option, addBox(option.Caption, option.Box, option.Hint, !option.OptionValue));
-    cbxMatchPreview_ = addBox("Match Preview Colours", "cbxMatchPreview", kMatchHint, false);
+    const TLookSwitch& match = MatchPreviewSwitch();
+    cbxMatchPreview_ = addBox(match.Caption, match.Box, match.Hint, !match.OptionValue);
     // Each combo on a row of its own under its caption, as wide as its
     // longest entry: no entry is shown cut.
     auto addCombo = [&](const char* caption, const char* name) {
@@ -204,7 +200,7 @@ void TLookPanel::AddGeneralChoices(QGridLayout* grid) {
         return combo;
     };
     cbxFootage_ = addCombo("Footage", "cbxFootage");
-    footage_ = std::make_unique<TFootageChoice>(cbxFootage_);
+    footage_ = std::make_unique<TFootageChoice>(cbxFootage_, state_);
     cbxDisplayProfile_ = addCombo("Display profile", "cbxDisplayProfile");
     displayProfile_ = std::make_unique<TDisplayProfileChoice>(cbxDisplayProfile_);
     sbnGeneralDefaults_ = new QPushButton("Defaults", group);
@@ -247,19 +243,15 @@ void TLookPanel::ConnectControls() {
         });
         connect(row.Bar, &QSlider::sliderPressed, this, [this] {
             RecordLook();
-            history_->SetDragging(true);
+            state_.History().SetDragging(true);
         });
         connect(row.Bar, &QSlider::sliderReleased, this, [this] {
             RecordLook();
-            history_->SetDragging(false);
+            state_.History().SetDragging(false);
         });
     }
-    connect(&state_, &TGradingState::LookEdited, this, &TLookPanel::LookEdited);
-    connect(&state_, &TGradingState::ReferenceRenamed, this, [this](const QString& from, const QString& to) {
-        history_->RenameReference(from, to);
-        snapshots_->RenameReference(from, to);
-    });
-    connect(cbxFootage_, &QComboBox::currentIndexChanged, this, [this] { state_.FootageChosen(); });
+    connect(&state_, &TGradingSession::LookEdited, this, &TLookPanel::LookEdited);
+    connect(cbxFootage_, &QComboBox::currentIndexChanged, this, [this] { RunHandler([this] { footage_->Choose(); }); });
     for (const auto& [option, box] : switches_)
         connect(box, &QCheckBox::toggled, this,
                 [this, option](bool checked) { state_.SetSwitch(option->Position, checked); });
@@ -302,10 +294,10 @@ void TLookPanel::CreateActions() {
                                      QKeySequence(digit), [this, slot] { RecallSnapshot(slot); });
         actCompare_[slot] =
             AddAction("Compare with Snapshot " + name, qPrintable("miCompareSnapshot" + name),
-                      QKeySequence(Qt::ALT | digit), [this, slot] { snapshots_->ToggleComparison(slot); });
+                      QKeySequence(Qt::ALT | digit), [this, slot] { state_.Snapshots().ToggleComparison(slot); });
         actCompare_[slot]->setCheckable(true);
     }
-    connect(snapshots_.get(), &TSnapshots::ComparisonChanged, this, &TLookPanel::UpdateActions);
+    connect(&state_.Snapshots(), &TSnapshots::ComparisonChanged, this, &TLookPanel::UpdateActions);
     UpdateActions();
 }
 
@@ -332,13 +324,13 @@ void TLookPanel::LookEdited() {
 
 void TLookPanel::RecordLook() {
     recordPending_ = false;
-    history_->Record(state_.CurrentLook(), TLookHistory::TClock::now());
+    state_.History().Record(state_.CurrentLook(), TLookHistory::TClock::now());
     UpdateActions();
 }
 
 void TLookPanel::RecordDeletion(const QString& file) {
     recordPending_ = false;
-    history_->RecordDeletion(file, state_.CurrentLook(), TLookHistory::TClock::now());
+    state_.History().RecordDeletion(file, state_.CurrentLook(), TLookHistory::TClock::now());
     UpdateActions();
 }
 
@@ -347,50 +339,50 @@ void TLookPanel::RecordDeletion(const QString& file) {
 // the history where it was.
 void TLookPanel::Undo() {
     RecordLook();
-    if (!history_->CanUndo()) return;
-    if (!history_->UndoDeletes().isEmpty() && restoreDeleted_) restoreDeleted_(history_->UndoDeletes());
-    Restore(history_->Undo());
+    if (!state_.History().CanUndo()) return;
+    if (!state_.History().UndoDeletes().isEmpty() && restoreDeleted_) restoreDeleted_(state_.History().UndoDeletes());
+    Restore(state_.History().Undo());
     UpdateActions();
 }
 
 void TLookPanel::Redo() {
     RecordLook();
-    if (!history_->CanRedo()) return;
-    if (!history_->RedoDeletes().isEmpty() && deleteAgain_) deleteAgain_(history_->RedoDeletes());
-    Restore(history_->Redo());
+    if (!state_.History().CanRedo()) return;
+    if (!state_.History().RedoDeletes().isEmpty() && deleteAgain_) deleteAgain_(state_.History().RedoDeletes());
+    Restore(state_.History().Redo());
     UpdateActions();
 }
 
 void TLookPanel::StoreSnapshot(int slot) {
     RecordLook();
-    snapshots_->Store(slot, state_.CurrentLook());
+    state_.Snapshots().Store(slot, state_.CurrentLook());
     UpdateActions();
 }
 
 void TLookPanel::RecallSnapshot(int slot) {
     RecordLook();
-    if (!snapshots_->Has(slot)) return;
-    const TLook look = snapshots_->Look(slot);
-    history_->EndStep();
+    if (!state_.Snapshots().Has(slot)) return;
+    const TLook look = state_.Snapshots().Look(slot);
+    state_.History().EndStep();
     Restore(look);
     RecordLook();
-    history_->EndStep();
+    state_.History().EndStep();
 }
 
 void TLookPanel::RestoreDocument(const TLook& look,
                                  const std::array<std::optional<TLook>, TSnapshots::kSlots>& snapshots) {
     RecordLook();
-    for (int slot = 0; slot < TSnapshots::kSlots; ++slot) snapshots_->Replace(slot, snapshots[slot]);
-    history_->EndStep();
+    for (int slot = 0; slot < TSnapshots::kSlots; ++slot) state_.Snapshots().Replace(slot, snapshots[slot]);
+    state_.History().EndStep();
     Restore(look);
     RecordLook();
-    history_->EndStep();
+    state_.History().EndStep();
 }
 
 std::array<std::optional<TLook>, TSnapshots::kSlots> TLookPanel::SnapshotLooks() const {
     std::array<std::optional<TLook>, TSnapshots::kSlots> looks;
     for (int slot = 0; slot < TSnapshots::kSlots; ++slot)
-        if (snapshots_->Has(slot)) looks[slot] = snapshots_->Look(slot);
+        if (state_.Snapshots().Has(slot)) looks[slot] = state_.Snapshots().Look(slot);
     return looks;
 }
 
@@ -417,12 +409,12 @@ void TLookPanel::Restore(const TLook& look) {
 }
 
 void TLookPanel::UpdateActions() {
-    actUndo_->setEnabled(history_->CanUndo() || recordPending_);
-    actRedo_->setEnabled(history_->CanRedo());
+    actUndo_->setEnabled(state_.History().CanUndo() || recordPending_);
+    actRedo_->setEnabled(state_.History().CanRedo());
     for (int slot = 0; slot < TSnapshots::kSlots; ++slot) {
-        actRecall_[slot]->setEnabled(snapshots_->Has(slot));
-        actCompare_[slot]->setEnabled(snapshots_->Has(slot));
-        actCompare_[slot]->setChecked(snapshots_->Comparison() == slot);
+        actRecall_[slot]->setEnabled(state_.Snapshots().Has(slot));
+        actCompare_[slot]->setEnabled(state_.Snapshots().Has(slot));
+        actCompare_[slot]->setChecked(state_.Snapshots().Comparison() == slot);
     }
 }
 
@@ -440,9 +432,9 @@ void TLookPanel::UpdateEnabled() {
         widget->setEnabled(reason.isEmpty());
         widget->setToolTip(reason.isEmpty() ? hint : reason);
     };
-    for (const TRow& row : rows_) set(row.Bar, why(!IsStrength(*row.Control)), QString());
+    for (const TRow& row : rows_) set(row.Bar, why(row.Control->Dosed), QString());
     for (const auto& [option, box] : switches_) set(box, why(true), option->Hint);
-    set(cbxMatchPreview_, why(true), kMatchHint);
+    set(cbxMatchPreview_, why(true), MatchPreviewSwitch().Hint);
     set(sbnDefaults_, why(true), QString());
     set(sbnGeneralDefaults_, why(false), GeneralDefaultsHint());
 }

@@ -10,9 +10,9 @@
 
 #include "app/DisplayProfileChoice.h"
 #include "app/FootageChoice.h"
-#include "app/LookHistory.h"
-#include "app/Snapshots.h"
 #include "engine/look/LookControls.h"
+#include "grading/LookHistory.h"
+#include "grading/Snapshots.h"
 
 class QAction;
 class QCheckBox;
@@ -24,7 +24,7 @@ class QLabel;
 class QPushButton;
 class QSlider;
 class QWheelEvent;
-class TGradingState;
+class TGradingSession;
 class TPositionEditor;
 
 // The right panel: the "General" and "Saturation" groups with a track bar
@@ -44,14 +44,13 @@ class TPositionEditor;
 class TLookPanel : public QWidget {
     Q_OBJECT
 public:
-    TLookPanel(TGradingState& state, QWidget* parent);
+    TLookPanel(TGradingSession& state, QWidget* parent);
     ~TLookPanel() override;
 
     // The library's part in restoring a look: showChoice highlights the
-    // state's chosen reference in the list (or clears a choice the library
-    // no longer holds) and shows the LUT preview's title; cellOf gives the
-    // cell of a library file for the snapshots' LUTs.
-    void SetLibrary(std::function<void()> showChoice, std::function<const TImage*(const QString&)> cellOf);
+    // session's chosen reference in the list (or clears a choice the library
+    // no longer holds) and shows the LUT preview's title.
+    void SetLibrary(std::function<void()> showChoice) { showChoice_ = std::move(showChoice); }
     // The library's part in undoing the deletion of a reference: restore
     // brings a deleted library file back, remove deletes it again.
     void SetDeletion(std::function<void(const QString&)> restore, std::function<void(const QString&)> remove);
@@ -70,8 +69,8 @@ public:
     void RestoreDocument(const TLook& look, const std::array<std::optional<TLook>, TSnapshots::kSlots>& snapshots);
     // The looks kept in the snapshots, empty slots as nothing.
     std::array<std::optional<TLook>, TSnapshots::kSlots> SnapshotLooks() const;
-    TSnapshots& Snapshots() { return *snapshots_; }
-    const TLookHistory& History() const { return *history_; }
+    TSnapshots& Snapshots();
+    const TLookHistory& History() const;
     // Takes the look the state holds now into the history (done on its
     // own once the current event is handled).
     void RecordLook();
@@ -124,9 +123,7 @@ private:
     // lies in. False when the panel lies in none.
     bool ScrollByWheel(const QWheelEvent& wheel);
 
-    TGradingState& state_;
-    std::unique_ptr<TLookHistory> history_;
-    std::unique_ptr<TSnapshots> snapshots_;
+    TGradingSession& state_;
     std::function<void()> showChoice_;
     std::function<void(const QString&)> restoreDeleted_, deleteAgain_;
     bool recordPending_ = false;

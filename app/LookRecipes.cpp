@@ -3,8 +3,8 @@
 #include <QFileInfo>
 
 #include "app/FootageChoice.h"
-#include "app/GradingState.h"
 #include "engine/base/Error.h"
+#include "grading/GradingSession.h"
 
 namespace {
 
@@ -19,7 +19,7 @@ void SetReference(TLookRecipe& recipe, const QString& reference, const TReferenc
 
 // The statistics the look matches to once it is the window's look: those
 // of the frame as the look's own footage space shows it.
-void SetMatch(TLookRecipe& recipe, const TLook& look, const TGradingState& state) {
+void SetMatch(TLookRecipe& recipe, const TLook& look, const TGradingSession& state) {
     const std::optional<TColorStats> stats = state.MatchStats(look.Footage);
     // Without a frame the look grades unmatched, in the window as in the document.
     if (!stats) return;
@@ -30,7 +30,7 @@ void SetMatch(TLookRecipe& recipe, const TLook& look, const TGradingState& state
 
 }  // namespace
 
-TLookRecipe RecipeOfLook(const TLook& look, const TGradingState& state, const TReferenceSource& references) {
+TLookRecipe RecipeOfLook(const TLook& look, const TGradingSession& state, const TReferenceSource& references) {
     TLookRecipe recipe;
     SetReference(recipe, look.Reference, references);
     recipe.Positions = look.Positions;
@@ -42,7 +42,7 @@ TLookRecipe RecipeOfLook(const TLook& look, const TGradingState& state, const TR
     return recipe;
 }
 
-TLookDocument DocumentOfLooks(const TLook& current, const TSnapshotLooks& snapshots, const TGradingState& state,
+TLookDocument DocumentOfLooks(const TLook& current, const TSnapshotLooks& snapshots, const TGradingSession& state,
                               const TReferenceSource& references) {
     TLookDocument document;
     document.Look = RecipeOfLook(current, state, references);
@@ -51,7 +51,7 @@ TLookDocument DocumentOfLooks(const TLook& current, const TSnapshotLooks& snapsh
     return document;
 }
 
-TLook LookOfRecipe(const TLookRecipe& recipe, const TFootageChoice& footage,
+TLook LookOfRecipe(const TLookRecipe& recipe, const TFootageSpaces& footage,
                    const std::function<QString(const TLookRecipe&)>& reference) {
     TLook look;
     look.Footage = footage.EntryOf(recipe.Footage);

@@ -5,11 +5,11 @@
 #include <optional>
 #include <string>
 
-#include "app/Look.h"
+#include "grading/Look.h"
 #include "grading/LookDocument.h"
 
-class TFootageChoice;
-class TGradingState;
+class TFootageSpaces;
+class TGradingSession;
 
 // The window's looks as look documents and back. A look names its reference
 // by a library file (or a document's cell, see TDocumentCells) and its
@@ -28,14 +28,14 @@ struct TReferenceSource {
 
 // A window's look as a recipe: matched to the state's preview, in the
 // state's footage choice. EError when its reference's cell is missing.
-TLookRecipe RecipeOfLook(const TLook& look, const TGradingState& state, const TReferenceSource& references);
+TLookRecipe RecipeOfLook(const TLook& look, const TGradingSession& state, const TReferenceSource& references);
 
 // The document of the current look and the snapshots.
-TLookDocument DocumentOfLooks(const TLook& current, const TSnapshotLooks& snapshots, const TGradingState& state,
+TLookDocument DocumentOfLooks(const TLook& current, const TSnapshotLooks& snapshots, const TGradingSession& state,
                               const TReferenceSource& references);
 
 // A recipe as a window's look: `reference` names its reference (a library
 // file or a document's cell), the footage key becomes the combo's entry.
 // EError for a footage space this window does not offer.
-TLook LookOfRecipe(const TLookRecipe& recipe, const TFootageChoice& footage,
+TLook LookOfRecipe(const TLookRecipe& recipe, const TFootageSpaces& footage,
                    const std::function<QString(const TLookRecipe&)>& reference);

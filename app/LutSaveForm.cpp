@@ -12,12 +12,12 @@
 
 #include "app/Application.h"
 #include "app/Dialogs.h"
-#include "app/GradingState.h"
 #include "engine/base/Error.h"
 #include "engine/lut/LUT.h"
 #include "formats/FormatRegistry.h"
 #include "formats/LutConvert.h"
 #include "grading/ExportLook.h"
+#include "grading/GradingSession.h"
 #include "grading/UserSettings.h"
 #include "library/ReferenceLibrary.h"
 
@@ -282,7 +282,7 @@ void ShowSaveLutDialog(const TLookSettings& settings, QWidget* parent, const TFo
     dialog.exec();
 }
 
-QString LookName(const TGradingState& state) {
+QString LookName(const TGradingSession& state) {
     if (!state.Reference().isEmpty())
         return FromStd(TReferenceLibrary::CaptionOf(QFileInfo(state.Reference()).fileName().toStdString()));
     if (state.PreviewLut()) return QFileInfo(state.PreviewLutName()).completeBaseName();

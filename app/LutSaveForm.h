@@ -14,11 +14,11 @@ class QPushButton;
 struct TLutOutputProfile;
 class TLUT;
 
-class TGradingState;
+class TGradingSession;
 
 // The name of the look an export is named after: the chosen reference's
 // caption, else the previewed LUT's name; empty for neither.
-QString LookName(const TGradingState& state);
+QString LookName(const TGradingSession& state);
 // The file name the "..." button suggests: "LOOK - PROFILE.ext", or
 // "PROFILE.ext" without a look name, safe for a file name.
 QString SuggestedLutName(const QString& lookName, const TLutOutputProfile& profile);

@@ -32,7 +32,6 @@
 #include "app/MenuBar.h"
 #include "app/ProductInfo.h"
 #include "app/ScreenFit.h"
-#include "app/Snapshots.h"
 #include "app/StatusLine.h"
 #include "app/TabOrder.h"
 #include "app/ToolStrip.h"
@@ -71,11 +70,11 @@ TfrmMain::TfrmMain(const std::string& libraryFolder, QWidget* parent) : QMainWin
     Scopes_->Attach([this] { return preview_->ScopeSource(); });
     statusLine_ = new TStatusLine(statusBar());
     statusBar()->addPermanentWidget(statusLine_, 1);
-    connect(Viewer(), &TImageViewer::ZoomChanged, statusLine_, &TStatusLine::SetZoom);
+    connect(preview_->Viewer(), &TImageViewer::ZoomChanged, statusLine_, &TStatusLine::SetZoom);
     look_->Footage().ShowIn(statusBar());
     ShowState();
     preview_->RestoreSplitPosition();
-    Viewer()->SetDisplayTransform(&look_->DisplayProfile().Transform());
+    preview_->Viewer()->SetDisplayTransform(&look_->DisplayProfile().Transform());
     RestoreLayout();
     // The window sees every key press before its controls do.
     qApp->installEventFilter(this);
@@ -117,8 +116,7 @@ void TfrmMain::CreateComponents(const std::string& libraryFolder) {
     body->setSpacing(0);
 
     libraryDock_ = new TLibraryDock(*this);
-    library_ =
-        std::make_unique<TLibraryPanel>(libraryFolder, *state_, this, libraryDock_->Dock(), [this] { Regrade(); });
+    library_ = std::make_unique<TLibraryPanel>(libraryFolder, *state_, this, libraryDock_->Dock());
     libraryDock_->SetPanel(library_.get());
     libraryDock_->OnLayoutChanged = [this] { SetTabOrder(); };
     // The viewer takes the space; the frame bar of a clip lies under it.
@@ -126,29 +124,28 @@ void TfrmMain::CreateComponents(const std::string& libraryFolder) {
     // back.
     auto* viewerPanel = new QWidget(client);
     viewerPanel->setObjectName("pnlViewer");
-    preview_ = std::make_unique<TPreviewPanel>(
-        *state_, this, viewerPanel, viewerPanel, Scopes_, sbnShowOriginal_, sbnSplitView_,
-        [this] { library_->ClearSelection(); }, [this] { Regrade(); });
+    preview_ = std::make_unique<TPreviewPanel>(*state_, this, viewerPanel, viewerPanel, Scopes_, sbnShowOriginal_,
+                                               sbnSplitView_, [this] { library_->ClearSelection(); });
     auto* column = new QVBoxLayout(viewerPanel);
     column->setContentsMargins(0, 0, 0, 0);
     column->setSpacing(0);
-    column->addWidget(Viewer(), 1);
-    column->addWidget(FrameBar());
+    column->addWidget(preview_->Viewer(), 1);
+    column->addWidget(preview_->FrameBar());
     body->addWidget(viewerPanel, 1);
     look_ = new TLookPanel(*state_, this);
     lookFiles_ = new TLookFiles(*state_, *look_, *library_, this);
-    preview_->SetLookOpener([this](const QString& file) { OpenLook(file); });
+    preview_->SetLookOpener([this](const QString& file) { lookFiles_->Open(file); });
+    library_->SetLookOpener([this](const QString& file) { lookFiles_->Open(file); });
     library_->SetDisplay(&look_->DisplayProfile().Transform());
-    // Undo and snapshots restore the choice in the list and build their
-    // LUTs from the library's cells (or an opened look document's).
-    look_->SetLibrary(
-        [this] {
-            if (!library_->Choice().Item() && !TDocumentCells::IsDocumentReference(library_->Choice().File()))
-                library_->Choice().Clear();
-            library_->Choice().Show();
-            ShowState();
-        },
-        [this](const QString& file) { return lookFiles_->CellOf(file); });
+    // Undo and snapshots restore the choice in the list; looks are built
+    // from the library's cells (or an opened look document's).
+    look_->SetLibrary([this] {
+        if (!library_->Choice().Item() && !TDocumentCells::IsDocumentReference(library_->Choice().File()))
+            library_->Choice().Clear();
+        library_->Choice().Show();
+        ShowState();
+    });
+    state_->SetCellSource([this](const QString& file) { return lookFiles_->CellOf(file); });
     look_->SetDeletion(
         [this](const QString& file) {
             library_->RestoreDeleted(file);
@@ -237,7 +234,7 @@ void TfrmMain::CreateMenus() {
     menus.View += preview_->ViewActions();
     menus.View += nullptr;
     menus.View += MakeRememberedToggle(this, "Dark Surround", "actDarkSurround", kDarkSurroundKey,
-                                       [this](bool dark) { Viewer()->SetDarkSurround(dark); });
+                                       [this](bool dark) { preview_->Viewer()->SetDarkSurround(dark); });
     menus.Look = {NamedAction("miPreviewLutFile"), learnPair, matchShot, nullptr, generalDefaults, defaults};
     // The snapshots: store, recall and compare, slot by slot.
     for (qsizetype i = 2; i < look.size(); ++i) {
@@ -256,15 +253,20 @@ void TfrmMain::ConnectHandlers() {
     auto guarded = [this](void (TfrmMain::*handler)()) {
         return [this, handler] { RunHandler([this, handler] { (this->*handler)(); }); };
     };
-    connect(sbnOpenPreviewImage_, &QToolButton::clicked, this, guarded(&TfrmMain::sbnOpenPreviewImageClick));
+    connect(sbnOpenPreviewImage_, &QToolButton::clicked, this,
+            [this] { RunHandler([this] { preview_->OpenClick(); }); });
     connect(sbnCreateLUT_, &QToolButton::clicked, this, guarded(&TfrmMain::sbnCreateLUTClick));
     connect(sbnAbout_, &QToolButton::clicked, this, guarded(&TfrmMain::sbnAboutClick));
-    connect(state_.get(), &TGradingState::LookChanged, this, guarded(&TfrmMain::cbxLevelsClick));
-    connect(look_->FootageCombo(), &QComboBox::currentIndexChanged, this, guarded(&TfrmMain::cbxFootageChange));
+    // A control moved: the session builds the look afresh and regrades.
+    connect(state_.get(), &TGradingSession::LookChanged, this, [this] { RunHandler([this] { state_->Regrade(); }); });
+    connect(state_.get(), &TGradingSession::Regraded, this, [this](bool built) {
+        if (built) sbnCreateLUT_->setEnabled(true);
+    });
     connect(look_->DisplayProfileCombo(), &QComboBox::currentIndexChanged, this,
             guarded(&TfrmMain::cbxDisplayProfileChange));
     preview_->Connect();
-    connect(library_->List(), &QListWidget::itemSelectionChanged, this, guarded(&TfrmMain::lvwRefsSelectItem));
+    connect(library_->List(), &QListWidget::itemSelectionChanged, this,
+            [this] { RunHandler([this] { library_->HighlightChanged(); }); });
     // A deleted reference is one step of the look's history; the status
     // line says what grades now.
     connect(library_.get(), &TLibraryPanel::DeletingReference, look_, &TLookPanel::RecordLook);
@@ -279,16 +281,19 @@ void TfrmMain::ConnectHandlers() {
     // The title and the status line follow the frame, the look and the bypass.
     connect(preview_.get(), &TPreviewPanel::FrameChanged, this, &TfrmMain::FrameChanged);
     connect(preview_.get(), &TPreviewPanel::LutPreviewChanged, this, &TfrmMain::ShowState);
-    connect(state_.get(), &TGradingState::LookChanged, this, &TfrmMain::ShowState);
-    connect(state_.get(), &TGradingState::ReferenceRenamed, this, &TfrmMain::ShowState);
+    connect(state_.get(), &TGradingSession::LookChanged, this, &TfrmMain::ShowState);
+    connect(state_.get(), &TGradingSession::ReferenceRenamed, this, &TfrmMain::ShowState);
     connect(library_->List(), &QListWidget::itemSelectionChanged, this, &TfrmMain::ShowState);
     connect(sbnShowOriginal_, &QToolButton::toggled, this, &TfrmMain::ShowState);
     connect(Scopes_->toggleViewAction(), &QAction::toggled, this, &TfrmMain::FitToScreen);
 
     // Split view compares with the snapshot chosen for it; a look that
     // matches its preview is built again once a new frame is in.
-    connect(&look_->Snapshots(), &TSnapshots::ComparisonChanged, this, &TfrmMain::CompareWithSnapshot);
-    connect(preview_.get(), &TPreviewPanel::FrameChanged, this, &TfrmMain::CompareWithSnapshot, Qt::QueuedConnection);
+    TPreviewPanel* preview = preview_.get();
+    connect(&state_->Snapshots(), &TSnapshots::ComparisonChanged, preview, &TPreviewPanel::CompareWithSnapshot);
+    connect(&state_->Snapshots(), &TSnapshots::ComparisonChanged, this, &TfrmMain::ShowComparison);
+    connect(preview, &TPreviewPanel::FrameChanged, preview, &TPreviewPanel::CompareWithSnapshot, Qt::QueuedConnection);
+    connect(preview, &TPreviewPanel::FrameChanged, this, &TfrmMain::ShowComparison, Qt::QueuedConnection);
     connect(Scopes_, &QDockWidget::topLevelChanged, this, &TfrmMain::FitToScreen);
     // Split view and Show Original decide whether the comparison is on screen.
     for (QToolButton* button : {sbnSplitView_, sbnShowOriginal_})
@@ -302,7 +307,7 @@ void TfrmMain::showEvent(QShowEvent* event) {
     if (shown_) return;
     shown_ = true;
     libraryDock_->WindowShown();
-    RunHandler([this] { ScanLibrary(); });
+    RunHandler([this] { library_->ScanLibrary(); });
 }
 
 void TfrmMain::closeEvent(QCloseEvent* event) {
@@ -325,7 +330,7 @@ void TfrmMain::SaveLayout() const {
 }
 
 void TfrmMain::SetTabOrder() {
-    QList<QWidget*> panels = {Viewer(), FrameBar(), look_, Scopes_};
+    QList<QWidget*> panels = {preview_->Viewer(), preview_->FrameBar(), look_, Scopes_};
     if (libraryDock_->Left())
         panels.prepend(library_->List());
     else
@@ -336,7 +341,7 @@ void TfrmMain::SetTabOrder() {
 void TfrmMain::FitToScreen() { FitWindowToScreen(*this); }
 
 void TfrmMain::MoveDivider(double by) {
-    TImageViewer* viewer = Viewer();
+    TImageViewer* viewer = preview_->Viewer();
     if (!viewer->SplitView()) return;
     viewer->SetSplitPosition(viewer->SplitPosition() + by);
     // As a drag of the divider: kept in the settings, the scopes follow.
@@ -345,7 +350,7 @@ void TfrmMain::MoveDivider(double by) {
 
 // ---- state in view --------------------------------------------------------
 
-void TfrmMain::FrameChanged(const QString& file, QSize size) {
+void TfrmMain::FrameChanged(const QString& file, const QSize& size) {
     frameName_ = file.isEmpty() ? QStringLiteral("pasted picture") : QFileInfo(file).fileName();
     statusLine_->SetFrame(QFileInfo(file).fileName(), size);
     const TFrameBar* bar = preview_->FrameBar();
@@ -353,24 +358,9 @@ void TfrmMain::FrameChanged(const QString& file, QSize size) {
     ShowState();
 }
 
-void TfrmMain::CompareWithSnapshot() {
-    TSnapshots& snapshots = look_->Snapshots();
-    const bool comparing = snapshots.Comparison() >= 0;
-    // Ending the comparison gives the split view back as it was before.
-    if (comparing && !splitBeforeComparison_) splitBeforeComparison_ = sbnSplitView_->isChecked();
-    comparisonLut_ = snapshots.SnapshotLut(snapshots.Comparison());
-    preview_->SetComparisonLut(comparisonLut_.get());
-    if (comparisonLut_ && !sbnSplitView_->isChecked()) sbnSplitView_->click();
-    if (!comparing && splitBeforeComparison_) {
-        if (sbnSplitView_->isChecked() != *splitBeforeComparison_) sbnSplitView_->click();
-        splitBeforeComparison_.reset();
-    }
-    ShowComparison();
-}
-
 void TfrmMain::ShowComparison() {
     const int slot = look_->Snapshots().Comparison();
-    const bool compared = comparisonLut_ && Viewer()->SplitView();
+    const bool compared = state_->ComparisonLut() && preview_->Viewer()->SplitView();
     statusLine_->SetComparison(compared ? TSnapshots::Name(slot) : QString());
 }
 
@@ -379,7 +369,7 @@ void TfrmMain::ShowState() {
     setWindowTitle(frameName_.isEmpty() ? product : frameName_ + QString(" ") + QChar(0x2014) + " " + product);
     statusLine_->SetLook(TLookFiles::Caption(state_->Reference()),
                          state_->PreviewLut() ? state_->PreviewLutName() : QString());
-    statusLine_->SetStrength(state_->Positions().Strength);
+    statusLine_->SetPositions(state_->Positions());
     // A previewed LUT file is shown as it is: Create 3D LUT, which makes a
     // file of a reference's look, waits until a reference is chosen again.
     const bool lutShown = state_->PreviewLut() != nullptr;
@@ -412,88 +402,23 @@ bool TfrmMain::eventFilter(QObject* watched, QEvent* event) {
 
 // ---- grading --------------------------------------------------------------
 
-void TfrmMain::lvwRefsSelectItem() {
-    QListWidgetItem* item = library_->HighlightedItem();
-    TReferenceChoice& choice = library_->Choice();
-    if (!item) {
-        if (choice.Empty()) return;
-        choice.Clear();
-    } else if (IsLookDocumentName(QFile::encodeName(choice.FileOf(item)).toStdString())) {
-        // A look document of the library opens as Open Look opens it, and
-        // stays highlighted for Rename and Delete.
-        const QString file = choice.FileOf(item);
-        OpenLook(QFile::decodeName(
-            TReferenceLibrary(LibraryFolder()).PathOf(QFile::encodeName(file).toStdString()).c_str()));
-        for (int row = 0; row < lvwRefs()->count(); ++row)
-            if (choice.FileOf(lvwRefs()->item(row)) == file) library_->ShowItem(lvwRefs()->item(row));
-        return;
-    } else {
-        choice.Choose(choice.FileOf(item));
-        preview_->EndLutPreview();  // a reference's look takes over from a previewed LUT file
-    }
-    Regrade();
-}
-
-void TfrmMain::Regrade() {
-    if (Viewer()->Display().Empty()) return;
-    if (state_->Reference().isEmpty()) {
-        if (state_->PreviewLut()) {
-            preview_->GradeDisplay();
-            sbnShowOriginal_->setChecked(false);
-        } else {
-            preview_->ShowUngraded();
-        }
-        Scopes_->Refresh();
-        return;
-    }
-    BuildLook();
-    preview_->GradeDisplay();
-    sbnShowOriginal_->setChecked(false);
-}
-
-void TfrmMain::BuildLook() {
-    const TImage* cell = lookFiles_->CellOf(state_->Reference());
-    if (!cell) return;
-    state_->BuildLook(*cell);
-    sbnCreateLUT_->setEnabled(true);
-    sbnShowOriginal_->setEnabled(true);
-}
-
 void TfrmMain::sbnCreateLUTClick() {
     ShowSaveLutDialog(state_->LastSettings(), this, state_->Footage().Conversion(), LookName(*state_));
 }
 
+// The viewer and the library's thumbnails drawn through the display profile.
 void TfrmMain::cbxDisplayProfileChange() {
     look_->DisplayProfile().Choose(this);
-    ShowDisplayProfile();
-}
-
-// The viewer and the library's thumbnails drawn through the display profile.
-void TfrmMain::ShowDisplayProfile() {
-    Viewer()->SetDisplayTransform(&look_->DisplayProfile().Transform());
+    preview_->Viewer()->SetDisplayTransform(&look_->DisplayProfile().Transform());
     library_->ShowThumbnails();
-}
-
-// A new footage space: the preview is converted once here, then regraded.
-void TfrmMain::cbxFootageChange() {
-    TBusyCursor busy;
-    look_->Footage().Choose(state_->Preview());
-    state_->ForgetPreviewStats();  // matching measures the converted frame
-    if (state_->Preview().Empty()) return;
-    preview_->FootageChanged();
-    Regrade();
 }
 
 void TfrmMain::sbnAboutClick() { ShowAboutBox(ProductInfo(), this); }
 
 // ---- look documents and the session ----------------------------------------
 
-void TfrmMain::OpenLook(const QString& file) { lookFiles_->Open(file); }
-
-void TfrmMain::SaveLook(const QString& file) { lookFiles_->Save(file); }
-
 void TfrmMain::RestoreSession(bool pictureGiven) {
-    session_ = new TLookSession(*lookFiles_, *Viewer(), this);
+    session_ = new TLookSession(*lookFiles_, *preview_->Viewer(), this);
     session_->SetFrameFile([this] { return QFile::decodeName(state_->PreviewFile().c_str()); });
     const QString frame = pictureGiven ? QString() : TLookSession::LastFrame();
     QString problem;
@@ -507,10 +432,10 @@ void TfrmMain::RestoreSession(bool pictureGiven) {
     if (!problem.isEmpty()) ShowMessage(problem);
     // From now on every change is kept, once the changes rest.
     auto changed = [this] { session_->Changed(); };
-    connect(state_.get(), &TGradingState::LookEdited, session_, changed);
-    connect(&look_->Snapshots(), &TSnapshots::StoredChanged, session_, changed);
+    connect(state_.get(), &TGradingSession::LookEdited, session_, changed);
+    connect(&state_->Snapshots(), &TSnapshots::StoredChanged, session_, changed);
     connect(preview_.get(), &TPreviewPanel::FrameChanged, session_, changed);
-    connect(Viewer(), &TImageViewer::ZoomChanged, session_, changed);
+    connect(preview_->Viewer(), &TImageViewer::ZoomChanged, session_, changed);
 }
 
 void TfrmMain::RestoreZoom() {

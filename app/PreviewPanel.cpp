@@ -15,9 +15,7 @@
 #include "app/Dialogs.h"
 #include "app/FileDrop.h"
 #include "app/FileFilters.h"
-#include "app/FootageChoice.h"
 #include "app/FrameBar.h"
-#include "app/GradingState.h"
 #include "app/ImageViewer.h"
 #include "app/LearnPairDialog.h"
 #include "app/LutSaveForm.h"
@@ -34,6 +32,7 @@
 #include "engine/picture/ImageResize.h"
 #include "formats/LutConvert.h"
 #include "grading/GradeFile.h"
+#include "grading/GradingSession.h"
 #include "grading/UserSettings.h"
 #include "imageio/ColourProfile.h"
 #include "imageio/ImageFile.h"
@@ -55,16 +54,15 @@ std::string ToStd(const QString& text) { return text.toStdString(); }
 
 }  // namespace
 
-TPreviewPanel::TPreviewPanel(TGradingState& state, QMainWindow* window, QWidget* viewerParent, QWidget* frameBarParent,
-                             TScopesPanel* scopes, QToolButton* showOriginal, QToolButton* splitView,
-                             std::function<void()> clearSelection, std::function<void()> regrade)
+TPreviewPanel::TPreviewPanel(TGradingSession& state, QMainWindow* window, QWidget* viewerParent,
+                             QWidget* frameBarParent, TScopesPanel* scopes, QToolButton* showOriginal,
+                             QToolButton* splitView, std::function<void()> clearSelection)
     : state_(state),
       window_(window),
       scopes_(scopes),
       sbnShowOriginal_(showOriginal),
       sbnSplitView_(splitView),
-      clearSelection_(std::move(clearSelection)),
-      regrade_(std::move(regrade)) {
+      clearSelection_(std::move(clearSelection)) {
     Viewer_ = new TImageViewer(viewerParent);
     Viewer_->setObjectName("Viewer");
     Viewer_->setMinimumHeight(60);
@@ -135,6 +133,9 @@ void TPreviewPanel::Connect() {
     connect(miPreviewLutFile_, &QAction::triggered, this, guarded(&TPreviewPanel::PreviewLutFileClick));
     // A closed menu leaves paste to its short-cut, which checks the clipboard itself.
     connect(pmnPreview_, &QMenu::aboutToHide, this, [this] { miPaste_->setEnabled(true); });
+    // The session regrades: the viewer shows the frame as the look stands.
+    connect(&state_, &TGradingSession::Regraded, this, &TPreviewPanel::ShowGrade);
+    connect(&state_, &TGradingSession::FootageConverted, this, &TPreviewPanel::FootageChanged);
     connect(FrameBar_, &TFrameBar::FrameShown, this, [this](const TSteppedFrame& frame) { ShowClipFrame(frame); });
     connect(FrameBar_, &TFrameBar::FramePlayed, this, [this](const TImage& picture) { ShowPlayedFrame(picture); });
     new TFileDropTarget(Viewer_, [this](const QStringList& files) { RunHandler([this, files] { Drop(files); }); });
@@ -265,7 +266,7 @@ void TPreviewPanel::ShowClipFrame(const TSteppedFrame& frame) {
     state_.ForgetPreviewStats();
     const bool graded = state_.Graded();
     if (!state_.Reference().isEmpty() && state_.MatchPreview())
-        regrade_();
+        state_.Regrade();
     else if (graded && !sbnShowOriginal_->isChecked())
         GradeDisplay();
     else
@@ -291,7 +292,7 @@ void TPreviewPanel::ShowPlayedFrame(const TImage& picture) {
 void TPreviewPanel::PreviewChanged() {
     state_.ForgetPreviewStats();
     // The look may not be built yet when the reference was chosen before any preview.
-    if (!state_.Reference().isEmpty() || state_.PreviewLut()) regrade_();
+    if (!state_.Reference().isEmpty() || state_.PreviewLut()) state_.Regrade();
     scopes_->Refresh();
 }
 
@@ -488,6 +489,31 @@ void TPreviewPanel::GradeComparison() {
     TImage graded = Viewer_->Scaled().Clone();
     GradePicture(*comparisonLut_, graded);
     Viewer_->SetComparison(graded);
+}
+
+void TPreviewPanel::ShowGrade(bool lookBuilt) {
+    if (Viewer_->Display().Empty()) return;
+    if (lookBuilt) sbnShowOriginal_->setEnabled(true);
+    if (!state_.Reference().isEmpty() || state_.PreviewLut()) {
+        GradeDisplay();
+        sbnShowOriginal_->setChecked(false);
+    } else {
+        ShowUngraded();
+    }
+    if (state_.Reference().isEmpty()) scopes_->Refresh();
+}
+
+void TPreviewPanel::CompareWithSnapshot() {
+    const bool comparing = state_.Snapshots().Comparison() >= 0;
+    // Ending the comparison gives the split view back as it was before.
+    if (comparing && !splitBeforeComparison_) splitBeforeComparison_ = sbnSplitView_->isChecked();
+    state_.UpdateComparison();
+    SetComparisonLut(state_.ComparisonLut());
+    if (state_.ComparisonLut() && !sbnSplitView_->isChecked()) sbnSplitView_->click();
+    if (!comparing && splitBeforeComparison_) {
+        if (sbnSplitView_->isChecked() != *splitBeforeComparison_) sbnSplitView_->click();
+        splitBeforeComparison_.reset();
+    }
 }
 
 void TPreviewPanel::ShowUngraded() {

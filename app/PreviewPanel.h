@@ -4,6 +4,7 @@
 #include <QStringList>
 #include <functional>
 #include <memory>
+#include <optional>
 
 #include "app/ScopesPanel.h"
 #include "app/ViewerWorkingCopy.h"
@@ -18,7 +19,7 @@ class QWidget;
 class TFrameBar;
 class TfrmLearnPair;
 class TfrmMatchShot;
-class TGradingState;
+class TGradingSession;
 class TImage;
 class TImageViewer;
 class TLUT;
@@ -34,11 +35,10 @@ class TPreviewPanel : public QObject {
 public:
     // The viewer goes into viewerParent and the frame bar into
     // frameBarParent; window is the parent of the menu and the dialogs.
-    // clearSelection takes the choice of a reference away; regrade builds
-    // the look and grades the viewer.
-    TPreviewPanel(TGradingState& state, QMainWindow* window, QWidget* viewerParent, QWidget* frameBarParent,
+    // clearSelection takes the choice of a reference away.
+    TPreviewPanel(TGradingSession& state, QMainWindow* window, QWidget* viewerParent, QWidget* frameBarParent,
                   TScopesPanel* scopes, QToolButton* showOriginal, QToolButton* splitView,
-                  std::function<void()> clearSelection, std::function<void()> regrade);
+                  std::function<void()> clearSelection);
     ~TPreviewPanel() override;
 
     // The menu pmnPreview, its short-cuts in the window, and the viewer's
@@ -81,6 +81,13 @@ public:
     void GradeDisplay();
     // The viewer's picture ungraded.
     void ShowUngraded();
+    // The session regraded: the viewer shows the frame graded with its
+    // active LUT, or ungraded when nothing grades it.
+    void ShowGrade(bool lookBuilt);
+    // The split view against the snapshot chosen for comparison: it turns
+    // on with a comparison, and ending the comparison gives back the split
+    // view as it was before.
+    void CompareWithSnapshot();
     // A new footage space: the working copy is made again, converted from it.
     void FootageChanged();
     // The other side of the split view graded with this LUT (null: the
@@ -138,13 +145,12 @@ private:
     // open, else its first.
     TImage ClipFrameFor(const QString& clip);
 
-    TGradingState& state_;
+    TGradingSession& state_;
     QMainWindow* window_;
     TScopesPanel* scopes_;
     QToolButton* sbnShowOriginal_;
     QToolButton* sbnSplitView_;
     std::function<void()> clearSelection_;
-    std::function<void()> regrade_;
     std::function<void(const QString&)> openLook_;
     TImageViewer* Viewer_ = nullptr;
     TFrameBar* FrameBar_ = nullptr;
@@ -156,6 +162,8 @@ private:
     TViewerWorkingCopy working_;
     QTimer* growTimer_ = nullptr;
     const TLUT* comparisonLut_ = nullptr;
+    // Whether the split view was on before a snapshot comparison began.
+    std::optional<bool> splitBeforeComparison_;
     QList<QAction*> viewActions_;
     QAction* miFullScreen_ = nullptr;
     TViewerFullScreen* fullScreen_ = nullptr;

@@ -1,7 +1,7 @@
 #pragma once
 #include <QString>
 
-#include "app/GradingState.h"
+#include "grading/GradingSession.h"
 
 class QListWidget;
 class QListWidgetItem;
@@ -14,7 +14,7 @@ class QListWidgetItem;
 class TReferenceChoice {
 public:
     // fileRole: the item data role that holds an item's library file.
-    TReferenceChoice(QListWidget* list, int fileRole, TGradingState& state)
+    TReferenceChoice(QListWidget* list, int fileRole, TGradingSession& state)
         : list_(list), fileRole_(fileRole), state_(state) {}
 
     bool Empty() const { return File().isEmpty(); }
@@ -36,5 +36,5 @@ public:
 private:
     QListWidget* list_;
     int fileRole_;
-    TGradingState& state_;
+    TGradingSession& state_;
 };

@@ -22,7 +22,7 @@ TStatusLine::TStatusLine(QWidget* parent) : QWidget(parent) {
     label_->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
     row->addWidget(label_);
     setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Preferred);
-    Show();
+    SetPositions(TLookPositions());
 }
 
 void TStatusLine::SetFrame(const QString& fileName, QSize size) {
@@ -43,8 +43,10 @@ void TStatusLine::SetLook(const QString& reference, const QString& lut) {
     Show();
 }
 
-void TStatusLine::SetStrength(int percent) {
-    strength_ = percent;
+void TStatusLine::SetPositions(const TLookPositions& positions) {
+    positions_.clear();
+    for (const TLookControl& control : LookControls())
+        if (control.Status) positions_ << QString(control.Status).arg(positions.*control.Position);
     Show();
 }
 
@@ -89,7 +91,7 @@ void TStatusLine::Show() {
         parts << QStringLiteral("reference: ") + reference_;
     else
         parts << QStringLiteral("no reference");
-    parts << QStringLiteral("strength %1%").arg(strength_);
+    parts << positions_;
     if (bypass_) parts << QStringLiteral("bypass");
     if (!comparison_.isEmpty()) parts << QStringLiteral("split against snapshot ") + comparison_;
     if (zoom_ > 0) parts << QStringLiteral("zoom %1%").arg(zoom_);

@@ -1,7 +1,10 @@
 #pragma once
 #include <QSize>
 #include <QString>
+#include <QStringList>
 #include <QWidget>
+
+#include "engine/look/LookControls.h"
 
 class QLabel;
 
@@ -26,7 +29,9 @@ public:
     // What grades the frame: a reference's caption, or a previewed LUT
     // file's name; both empty when nothing does.
     void SetLook(const QString& reference, const QString& lut);
-    void SetStrength(int percent);
+    // The positions of the controls the line shows, as the control table
+    // words them ("strength 100%").
+    void SetPositions(const TLookPositions& positions);
     void SetBypass(bool bypass);
     // The snapshot the split view shows left of the divider ("A" .. "D");
     // empty while it shows the original or no split.
@@ -53,7 +58,7 @@ private:
     bool interlaced_ = false;
     QString reference_;
     QString lut_;
-    int strength_ = 100;
+    QStringList positions_;
     bool bypass_ = false;
     QString comparison_;
     int zoom_ = 0;

@@ -18,7 +18,7 @@ void OpenStartFile(TfrmMain& window, const QString& file) {
                                                         : QStringLiteral("does not exist or is no file");
         throw EError(QFile::encodeName(file).toStdString() + ": " + reason.toStdString());
     }
-    window.DropOnPreview({file});
+    window.Preview().Drop({file});
 }
 
 QString TakeHandedFile(TfrmMain& window, const QString& file, THandedErrors& errors) {

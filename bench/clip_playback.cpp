@@ -104,8 +104,8 @@ void Report(const char* what, std::vector<double> times) {
 }
 
 void Play(TfrmMain& window, double seconds) {
-    TFrameBar* bar = window.FrameBar();
-    TImageViewer* viewer = window.Viewer();
+    TFrameBar* bar = window.Preview().FrameBar();
+    TImageViewer* viewer = window.Preview().Viewer();
     const std::int64_t shownBefore = bar->PlayedFrames(), droppedBefore = bar->DroppedFrames();
     const std::string loadBefore = LoadAverage();
     const double processorBefore = ProcessorSeconds();
@@ -128,7 +128,7 @@ void Play(TfrmMain& window, double seconds) {
 }
 
 void Steps(TfrmMain& window, int steps) {
-    TImageViewer* viewer = window.Viewer();
+    TImageViewer* viewer = window.Preview().Viewer();
     for (const bool paced : {false, true}) {
         for (const Qt::Key key : {Qt::Key_Right, Qt::Key_Left}) {
             std::vector<double> times;
@@ -218,15 +218,15 @@ void Measure(const QString& library, const QString& clip, double seconds) {
     window.show();
     window.Scopes()->hide();
     QApplication::processEvents();
-    window.DropOnPreview({clip});
-    window.lvwRefs()->item(0)->setSelected(true);
+    window.Preview().Drop({clip});
+    window.Library().List()->item(0)->setSelected(true);
     Settle(300);
-    const TImageViewer* viewer = window.Viewer();
+    const TImageViewer* viewer = window.Preview().Viewer();
     std::printf("%s: viewer %d x %d, working copy %d x %d, look %s\n", QFileInfo(clip).fileName().toStdString().c_str(),
                 viewer->width(), viewer->height(), viewer->Scaled().Width(), viewer->Scaled().Height(),
-                window.LookBuilt() ? "on" : "OFF");
+                window.Grading().LookBuilt() ? "on" : "OFF");
     Play(window, seconds);
-    Key(window.Viewer(), Qt::Key_Home);
+    Key(window.Preview().Viewer(), Qt::Key_Home);
     Settle(300);
     Steps(window, 24);
     StepsBackAfterJumps(window, 16);

@@ -56,7 +56,7 @@ void Settle(int ms) {
 // Resizes the window until the viewer has the size asked for: the window
 // grows by what the viewer lacks, and a splitter gives the viewer its height.
 bool SizeViewer(TfrmMain& window, QSize wanted) {
-    TImageViewer* viewer = window.Viewer();
+    TImageViewer* viewer = window.Preview().Viewer();
     for (int round = 0; round < 10 && viewer->size() != wanted; ++round) {
         window.resize(window.size() + wanted - viewer->size());
         QApplication::processEvents();
@@ -122,10 +122,10 @@ int main(int argc, char** argv) {
         QSlider* gain = window.findChild<QSlider*>("tbrColorGain");
         if (scopes == nullptr || gain == nullptr) return 1;
         scopes->show();
-        TImageViewer* viewer = window.Viewer();
+        TImageViewer* viewer = window.Preview().Viewer();
         if (!SizeViewer(window, size)) std::printf("(the viewer came to %d x %d)\n", viewer->width(), viewer->height());
-        window.DropOnPreview({picture});
-        window.lvwRefs()->item(0)->setSelected(true);
+        window.Preview().Drop({picture});
+        window.Library().List()->item(0)->setSelected(true);
         Settle(100);
         // With the scopes open (the goal), then closed to show their share.
         for (bool open : {true, false}) {

@@ -35,8 +35,8 @@ int main(int argc, char** argv) {
     window.resize(1280, 800);
     window.show();
     QApplication::processEvents();
-    window.DropOnPreview({QString::fromLocal8Bit(argv[1])});
-    window.lvwRefs()->item(0)->setSelected(true);
+    window.Preview().Drop({QString::fromLocal8Bit(argv[1])});
+    window.Library().List()->item(0)->setSelected(true);
     QApplication::processEvents();
     QSlider* gain = window.findChild<QSlider*>("tbrColorGain");
     if (gain == nullptr) return 1;
@@ -44,6 +44,6 @@ int main(int argc, char** argv) {
         gain->setValue(60 + 5 * step);
         QApplication::processEvents();
     }
-    std::printf("looks built: %d\n", window.BuildCount());
+    std::printf("looks built: %d\n", window.Grading().BuildCount());
     return 0;
 }

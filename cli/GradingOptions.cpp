@@ -19,6 +19,29 @@ std::string HelpLine(const std::string& options, const std::string& text) {
     return line + "\n";
 }
 
+std::string Range(const TLookControl& control) {
+    return std::to_string(control.Min) + ".." + std::to_string(control.Max);
+}
+
+bool SameRange(const TLookControl& a, const TLookControl& b) {
+    return a.Min == b.Min && a.Max == b.Max && a.Default == b.Default;
+}
+
+// The range and default most controls share, then each other control's own:
+// "Grading options (slider positions, integers 0..200, default 100,
+// --strength 0..100):".
+std::string GradingOptionsTitle() {
+    const TLookControl& first = LookControls().front();
+    std::string title =
+        "Grading options (slider positions, integers " + Range(first) + ", default " + std::to_string(first.Default);
+    for (const TLookControl& control : LookControls()) {
+        if (SameRange(control, first)) continue;
+        title += ", --" + std::string(control.Key) + " " + Range(control);
+        if (control.Default != first.Default) title += " (default " + std::to_string(control.Default) + ")";
+    }
+    return title + "):\n";
+}
+
 }  // namespace
 
 std::vector<TOptionSpec> GradingOptionSpecs() {
@@ -38,7 +61,7 @@ TLookPositions PositionsFrom(const TArguments& arguments) {
 }
 
 std::string GradingOptionsHelp() {
-    std::string text;
+    std::string text = GradingOptionsTitle();
     std::string options;
     for (const TLookControl& control : LookControls()) {
         options += (options.empty() ? "--" : "  --") + std::string(control.Key) + " N";

@@ -13,5 +13,6 @@ std::vector<TOptionSpec> GradingOptionSpecs();
 // Slider positions from the grading options (100 and the window's switch
 // defaults where an option is absent).
 TLookPositions PositionsFrom(const TArguments& arguments);
-// The help lines of those options, in their order.
+// The options' title, naming each control's range and default, and their
+// help lines, in their order.
 std::string GradingOptionsHelp();

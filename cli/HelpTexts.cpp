@@ -11,8 +11,6 @@ namespace {
 #define INTERPOLATION_OPTION                                                     \
     "  --interpolation I  how cubes are looked up: trilinear (the default) or\n" \
     "                     tetrahedral; a file that names its own keeps it\n"
-// Followed by the options' lines, made from the look-control table.
-#define GRADING_OPTIONS_TITLE "Grading options (slider positions, integers 0..200, default 100):\n"
 
 #define FOOTAGE_OPTIONS                                                                      \
     "Footage options:\n"                                                                     \
@@ -153,7 +151,7 @@ const std::string_view kLookHelpHead =
     "  --look FILE        the look of a look document instead of REFERENCE; a LUT it\n"
     "                     keeps is written as 'convert' writes it (any profile, its own\n"
     "                     size unless --size)\n"
-    "\n" CLIP_TEXT "\n" GRADING_OPTIONS_TITLE;
+    "\n" CLIP_TEXT "\n";
 const std::string kLookHelpText =
     std::string(kLookHelpHead) + GradingOptionsHelp() +
     "\n" FOOTAGE_OPTIONS
@@ -267,7 +265,7 @@ const std::string_view kGradeHelpHead =
     "  --min-matched PCT  the least share of the frame, in percent, that must show\n"
     "                     the scene of GRADED_FRAME (default 20)\n"
     "Of the grading options only --strength doses the matched look.\n"
-    "\n" GRADING_OPTIONS_TITLE;
+    "\n";
 const std::string kGradeHelpText = std::string(kGradeHelpHead) + GradingOptionsHelp() +
                                    "\n" FOOTAGE_OPTIONS
                                    "\n"

@@ -51,6 +51,12 @@ struct TLookControl {
     // The saturation factor the position sets (position / 100), or nullptr
     // for a control the engine takes otherwise (gain, strength).
     float TSaturationFactors::*Factor;
+    // The look's strength doses what the control does: at strength 0 the
+    // control cannot act (false for the strength itself).
+    bool Dosed;
+    // The window's status line shows the position with this text ("%1"
+    // for the position), or nullptr when it does not show it.
+    const char* Status;
 };
 
 // A grading switch: a check box of the window, an option without a value on
@@ -61,7 +67,9 @@ struct TLookSwitch {
     const char* Caption;
     const char* Box;   // object name of the check box
     const char* Hint;  // the check box's hint
-    const char* Help;
+    const char* Help;  // nullptr for a switch with no option of its own
+    // The position it sets, or nullptr for a switch the look keeps outside
+    // the positions (Match Preview Colours).
     bool TLookPositions::*Position;
     bool OptionValue;
     bool GeneralDefaults;  // the window's General "Defaults" restores it
@@ -71,6 +79,10 @@ struct TLookSwitch {
 // takes them group by group in this order.
 std::span<const TLookControl> LookControls();
 std::span<const TLookSwitch> LookSwitches();
+// Match Preview Colours: the window's switch that matches the look to the
+// frame before the reference's statistics go in. The look keeps it beside
+// the positions; the command line matches to a frame it names (--match).
+const TLookSwitch& MatchPreviewSwitch();
 
 // Turns control positions into look settings: Gain = 5 / p (0 when p = 0),
 // every factor = position / 100 as a 32-bit float (Overall from Saturation),

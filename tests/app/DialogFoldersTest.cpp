@@ -90,22 +90,22 @@ TEST(DialogFoldersTest, WindowDialogsStartWhereTheirKindWasLastChosen) {
     auto window = std::make_unique<TfrmMain>(dir.filePath("lib").toStdString());
 
     dialogs.PicturesToOpen.push_back(frame);
-    window->sbnOpenPreviewImageClick();
+    window->Preview().OpenClick();
     EXPECT_EQ(dialogs.LastStart, Fallback());
-    window->sbnOpenPreviewImageClick();  // cancelled
+    window->Preview().OpenClick();  // cancelled
     EXPECT_EQ(dialogs.LastStart, dir.filePath("frames"));
 
     // Adding references starts elsewhere, and remembers its own choice.
     const QString reference = dir.filePath("pictures/dusk.png");
     SaveImageFile(reference.toStdString(), ColourfulPicture(40, 30));
     dialogs.FilesToOpen.push_back({reference});
-    window->sbnAddToLibClick();
+    window->Library().AddClick();
     EXPECT_TRUE(QFileInfo::exists(dir.filePath("lib/dusk.jpeg")));
     EXPECT_EQ(dialogs.LastStart, Fallback());
-    window->sbnAddToLibClick();
+    window->Library().AddClick();
     EXPECT_EQ(dialogs.LastStart, dir.filePath("pictures"));
-    window->miPreviewLutFileClick();
+    window->Preview().PreviewLutFileClick();
     EXPECT_EQ(dialogs.LastStart, Fallback());
-    window->sbnOpenPreviewImageClick();
+    window->Preview().OpenClick();
     EXPECT_EQ(dialogs.LastStart, dir.filePath("frames"));
 }

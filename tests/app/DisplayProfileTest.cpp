@@ -51,7 +51,7 @@ protected:
 
     // The viewer as painted, at the centre of its picture, and the signal there.
     void Centre(QRgb& painted, const std::uint8_t*& signal) const {
-        TImageViewer* viewer = window->Viewer();
+        TImageViewer* viewer = window->Preview().Viewer();
         const QImage shown = viewer->grab().toImage();
         const int x = viewer->Display().Width() / 2, y = viewer->Display().Height() / 2;
         const qreal ratio = shown.devicePixelRatio();
@@ -83,7 +83,7 @@ TEST_F(DisplayProfileTest, ViewerAndThumbnailsSwapRedAndGreenTheScopesDoNot) {
     window->Scopes()->show();
     QApplication::processEvents();
     dialogs.PicturesToOpen.push_back(QString::fromStdString(Path("frame.bmp")));
-    window->sbnOpenPreviewImageClick();
+    window->Preview().OpenClick();
     window->Scopes()->RefreshNow();
     QApplication::processEvents();
 
@@ -100,8 +100,8 @@ TEST_F(DisplayProfileTest, ViewerAndThumbnailsSwapRedAndGreenTheScopesDoNot) {
     // Red and green differ, so a swap in the scopes would show.
     ASSERT_NE(std::vector<std::uint32_t>(before.begin(), before.begin() + kScopeLevels),
               std::vector<std::uint32_t>(before.begin() + kScopeLevels, before.end()));
-    ASSERT_EQ(window->lvwRefs()->count(), 1);
-    const QImage iconBefore = window->lvwRefs()->item(0)->icon().pixmap(150, 150).toImage();
+    ASSERT_EQ(window->Library().List()->count(), 1);
+    const QImage iconBefore = window->Library().List()->item(0)->icon().pixmap(150, 150).toImage();
 
     // "Profile File..." asks for the profile.
     dialogs.FilesToOpen.push_back({QString::fromStdString(kSwapped)});
@@ -114,7 +114,7 @@ TEST_F(DisplayProfileTest, ViewerAndThumbnailsSwapRedAndGreenTheScopesDoNot) {
     EXPECT_NEAR(qGreen(painted), signal[2], 1);
     EXPECT_NEAR(qBlue(painted), signal[0], 1);
     EXPECT_EQ(RedAndGreenHistograms(), before);
-    const QImage iconAfter = window->lvwRefs()->item(0)->icon().pixmap(150, 150).toImage();
+    const QImage iconAfter = window->Library().List()->item(0)->icon().pixmap(150, 150).toImage();
     const QRgb a = iconBefore.pixel(75, 75), b = iconAfter.pixel(75, 75);
     EXPECT_NEAR(qRed(b), qGreen(a), 1);
     EXPECT_NEAR(qGreen(b), qRed(a), 1);
@@ -124,9 +124,9 @@ TEST_F(DisplayProfileTest, ViewerAndThumbnailsSwapRedAndGreenTheScopesDoNot) {
     window = std::make_unique<TfrmMain>(Path("lib"));
     combo = window->findChild<QComboBox*>("cbxDisplayProfile");
     EXPECT_EQ(combo->currentText(), "SwappedRedAndGreen.icc");
-    EXPECT_FALSE(window->DisplayProfile().Transform().Empty());
+    EXPECT_FALSE(window->Look().DisplayProfile().Transform().Empty());
     combo->setCurrentIndex(1);
-    EXPECT_TRUE(window->DisplayProfile().Transform().Empty());
+    EXPECT_TRUE(window->Look().DisplayProfile().Transform().Empty());
     // A cancelled dialog leaves the choice as it was.
     combo->setCurrentIndex(2);
     EXPECT_EQ(combo->currentText(), "None");
@@ -161,12 +161,12 @@ TEST_F(DisplayProfileTest, SavingATaggedPreviewWritesItBackIntoItsSpace) {
     window->show();
     QApplication::processEvents();
     dialogs.PicturesToOpen.push_back(QString::fromStdString(Path("tagged.jpg")));
-    window->sbnOpenPreviewImageClick();
-    ASSERT_EQ(window->lvwRefs()->count(), 1);
-    window->lvwRefs()->item(0)->setSelected(true);
-    ASSERT_TRUE(window->LookBuilt());
+    window->Preview().OpenClick();
+    ASSERT_EQ(window->Library().List()->count(), 1);
+    window->Library().List()->item(0)->setSelected(true);
+    ASSERT_TRUE(window->Grading().LookBuilt());
     dialogs.FilesToSave.push_back(QString::fromStdString(Path("graded.jpeg")));
-    window->miSaveGradedImageClick();
+    window->Preview().SaveGradedClick();
 
     // The file carries Adobe RGB and reads, in sRGB, as the sRGB grade put
     // through Adobe RGB and JPEG: what the command line's road writes.
@@ -175,7 +175,7 @@ TEST_F(DisplayProfileTest, SavingATaggedPreviewWritesItBackIntoItsSpace) {
     LoadImageFile(Path("graded.jpeg"), saved, profile);
     EXPECT_EQ(profile.Icc(), adobe.Icc());
     LoadImageFile(Path("tagged.jpg"), expected);
-    window->Lut().ApplyToImage(expected);
+    window->Grading().Lut().ApplyToImage(expected);
     SaveImageFile(Path("expected.jpg"), expected, adobe);
     TImage reread;
     LoadImageFile(Path("expected.jpg"), reread);
@@ -215,7 +215,7 @@ TEST_F(DisplayProfileTest, AGreyProfileIsToldOnceAndNothingIsDrawnThroughIt) {
     QApplication::processEvents();
     EXPECT_EQ(dialogs.Errors.join("\n").toStdString(), expected);
     EXPECT_EQ(window->findChild<QComboBox*>("cbxDisplayProfile")->currentText(), "Screen");
-    EXPECT_TRUE(window->DisplayProfile().Transform().Empty());
+    EXPECT_TRUE(window->Look().DisplayProfile().Transform().Empty());
 }
 
 }  // namespace
@@ -246,7 +246,7 @@ TEST(DisplayProfileScreenTest, TheRootWindowsProfileIsTaken) {
     {
         TfrmMain window(dir.filePath("lib").toStdString());
         EXPECT_EQ(window.findChild<QComboBox*>("cbxDisplayProfile")->currentText(), "Screen");
-        EXPECT_FALSE(window.DisplayProfile().Transform().Empty());
+        EXPECT_FALSE(window.Look().DisplayProfile().Transform().Empty());
     }
     // A grey profile there is told once; the window starts and draws the
     // pictures as they are.
@@ -265,7 +265,7 @@ TEST(DisplayProfileScreenTest, TheRootWindowsProfileIsTaken) {
             EXPECT_EQ(dialogs.Errors.join("\n").toStdString(),
                       "The screen's display profile: the colour profile is not an RGB profile");
             EXPECT_EQ(window->findChild<QComboBox*>("cbxDisplayProfile")->currentText(), "Screen");
-            EXPECT_TRUE(window->DisplayProfile().Transform().Empty());
+            EXPECT_TRUE(window->Look().DisplayProfile().Transform().Empty());
         }
     }
     xcb_delete_property(connection, root, atom->atom);

@@ -54,7 +54,7 @@ protected:
         window->show();
         QApplication::processEvents();
         dialogs.PicturesToOpen.push_back(QString::fromStdString(PathOf("frame.bmp")));
-        window->sbnOpenPreviewImageClick();
+        window->Preview().OpenClick();
     }
     QComboBox* Footage() const { return window->findChild<QComboBox*>("cbxFootage"); }
     void Choose(const QString& label) {
@@ -65,7 +65,7 @@ protected:
     }
     TImage Converted(const TImage& picture) const {
         TImage copy = picture.Clone();
-        ConvertFootageImage(*window->Footage().Conversion(), copy);
+        ConvertFootageImage(*window->Grading().Footage().Conversion(), copy);
         return copy;
     }
     // The viewer's working copy as it should be: the frame's full picture
@@ -73,16 +73,16 @@ protected:
     TImage ExpectedCopy(bool converted = true) const {
         TImage full;
         LoadImageFile(PathOf("frame.bmp"), full);
-        const TImage& copy = window->Viewer()->Source();
+        const TImage& copy = window->Preview().Viewer()->Source();
         TImage resized;
         ResizeImage(copy.Width(), copy.Height(), kLanczos3Filter, resized, full, 0.0f);
-        if (converted && window->Footage().Conversion()) return Converted(resized);
+        if (converted && window->Grading().Footage().Conversion()) return Converted(resized);
         return resized;
     }
     void ExpectGradedDisplay() const {
-        TImage graded = window->Viewer()->Scaled().Clone();
-        window->Lut().ApplyToImage(graded);
-        EXPECT_TRUE(window->Viewer()->Display().SamePixels(graded));
+        TImage graded = window->Preview().Viewer()->Scaled().Clone();
+        window->Grading().Lut().ApplyToImage(graded);
+        EXPECT_TRUE(window->Preview().Viewer()->Display().SamePixels(graded));
     }
 };
 
@@ -93,41 +93,41 @@ TEST_F(FootageWindowTest, ALogPreviewIsShownConvertedGradedSavedAndExportedForIt
     ASSERT_NE(Footage(), nullptr);
     EXPECT_EQ(Footage()->currentText(), "Display (Rec.709 / sRGB)");
     EXPECT_EQ(Footage()->count(), 14);  // display, 8 camera logs, 5 linear spaces
-    EXPECT_EQ(window->Footage().Conversion(), nullptr);
-    EXPECT_TRUE(window->Viewer()->Source().SamePixels(ExpectedCopy()));
+    EXPECT_EQ(window->Grading().Footage().Conversion(), nullptr);
+    EXPECT_TRUE(window->Preview().Viewer()->Source().SamePixels(ExpectedCopy()));
 
     // Without a reference the converted preview is shown ungraded.
     Choose(kSlog3Cine);
-    ASSERT_NE(window->Footage().Conversion(), nullptr);
-    const TImage shown = Converted(window->PreviewBitmap());
-    EXPECT_FALSE(shown.SamePixels(window->PreviewBitmap()));
-    EXPECT_TRUE(window->Viewer()->Source().SamePixels(ExpectedCopy()));
-    EXPECT_TRUE(window->Viewer()->Display().SamePixels(window->Viewer()->Scaled()));
+    ASSERT_NE(window->Grading().Footage().Conversion(), nullptr);
+    const TImage shown = Converted(window->Grading().Preview());
+    EXPECT_FALSE(shown.SamePixels(window->Grading().Preview()));
+    EXPECT_TRUE(window->Preview().Viewer()->Source().SamePixels(ExpectedCopy()));
+    EXPECT_TRUE(window->Preview().Viewer()->Display().SamePixels(window->Preview().Viewer()->Scaled()));
 
     // A reference grades the converted copy; regrades keep working on it.
-    window->lvwRefs()->item(0)->setSelected(true);
+    window->Library().List()->item(0)->setSelected(true);
     QApplication::processEvents();
     ExpectGradedDisplay();
-    const int builds = window->BuildCount();
+    const int builds = window->Grading().BuildCount();
     window->findChild<QSlider*>("tbrSaturation")->setValue(140);
-    EXPECT_EQ(window->BuildCount(), builds + 1);
-    EXPECT_TRUE(window->Viewer()->Source().SamePixels(ExpectedCopy()));
+    EXPECT_EQ(window->Grading().BuildCount(), builds + 1);
+    EXPECT_TRUE(window->Preview().Viewer()->Source().SamePixels(ExpectedCopy()));
     ExpectGradedDisplay();
 
     // Save Graded Image: the full picture converted, then graded.
     const QString target = dir.filePath("graded.jpeg");
     dialogs.FilesToSave.push_back(target);
-    window->miSaveGradedImageClick();
+    window->Preview().SaveGradedClick();
     TImage expected;
     LoadImageFile(PathOf("frame.bmp"), expected);
     expected = Converted(expected);
-    window->Lut().ApplyToImage(expected);
+    window->Grading().Lut().ApplyToImage(expected);
     QFile saved(target);
     ASSERT_TRUE(saved.open(QIODevice::ReadOnly));
     EXPECT_TRUE(saved.readAll() == QByteArray::fromStdString(EncodeJpeg(expected, 100)));
 
     // The export dialog writes the LUT for the chosen space.
-    TfrmSaveLut form(window->LastSettings(), window.get(), window->Footage().Conversion());
+    TfrmSaveLut form(window->Grading().LastSettings(), window.get(), window->Grading().Footage().Conversion());
     auto* formats = form.findChild<QComboBox*>("cbxOutFormat");
     formats->setCurrentIndex(formats->findText("Cube 3D Davinci"));
     const QString lut = dir.filePath("look.cube");
@@ -139,8 +139,8 @@ TEST_F(FootageWindowTest, ALogPreviewIsShownConvertedGradedSavedAndExportedForIt
 
     // Back to display: the preview as it is.
     Choose("Display (Rec.709 / sRGB)");
-    EXPECT_EQ(window->Footage().Conversion(), nullptr);
-    EXPECT_TRUE(window->Viewer()->Source().SamePixels(ExpectedCopy()));
+    EXPECT_EQ(window->Grading().Footage().Conversion(), nullptr);
+    EXPECT_TRUE(window->Preview().Viewer()->Source().SamePixels(ExpectedCopy()));
     ExpectGradedDisplay();
     EXPECT_TRUE(dialogs.Errors.isEmpty()) << dialogs.Errors.join("\n").toStdString();
 }
@@ -161,9 +161,9 @@ TEST_F(FootageWindowTest, TheOcioConfigAddsItsSpacesOrSaysWhyItDoesNotLoad) {
     EXPECT_EQ(Footage()->itemText(15), "film log");
     EXPECT_TRUE(Footage()->toolTip().isEmpty());
     Choose("film log");
-    ASSERT_NE(window->Footage().Conversion(), nullptr);
+    ASSERT_NE(window->Grading().Footage().Conversion(), nullptr);
     // The config's view is the identity: the shown copy is the frame's as it is.
-    EXPECT_TRUE(window->Viewer()->Source().SamePixels(ExpectedCopy(false)));
+    EXPECT_TRUE(window->Preview().Viewer()->Source().SamePixels(ExpectedCopy(false)));
 
     window.reset();
     setenv("OCIO", PathOf("missing.ocio").c_str(), 1);
@@ -204,16 +204,16 @@ TEST_F(FootageWindowTest, ADeepLogPreviewSavesWhatTheCommandLineGradesAndTheChoi
     ASSERT_NE(status, nullptr);
     EXPECT_EQ(status->text(), "Footage: Display (Rec.709 / sRGB)");
     dialogs.PicturesToOpen.push_back(dir.filePath("log16.tif"));
-    window->sbnOpenPreviewImageClick();
+    window->Preview().OpenClick();
     Choose(kSlog3Cine);
     EXPECT_EQ(status->text(), QString("Footage: ") + kSlog3Cine);
-    window->lvwRefs()->item(0)->setSelected(true);
+    window->Library().List()->item(0)->setSelected(true);
     QApplication::processEvents();
 
     // Save Graded Image as .tif: the 16-bit picture converted in float, then graded.
     const QString saved = dir.filePath("window.tif");
     dialogs.FilesToSave.push_back(saved);
-    window->miSaveGradedImageClick();
+    window->Preview().SaveGradedClick();
     QProcess grade;
     grade.start(OMBRANE_CLI, {"grade", dir.filePath("lib/meadow.jpeg"), dir.filePath("log16.tif"), "-o",
                               dir.filePath("cli.tif"), "--footage", "slog3-sgamut3cine"});
@@ -227,17 +227,17 @@ TEST_F(FootageWindowTest, ADeepLogPreviewSavesWhatTheCommandLineGradesAndTheChoi
     const TDeepImage graded = LoadDeepImageFile(saved.toStdString());
     EXPECT_EQ(graded.Depth.Bits, 16);
     TDeepImage raw = LoadDeepImageFile(PathOf("log16.tif"));
-    GradeDeepImage(window->Lut(), raw);
+    GradeDeepImage(window->Grading().Lut(), raw);
     EXPECT_GT(std::fabs(raw.Row(100)[160 * 3 + 2] - graded.Row(100)[160 * 3 + 2]), 0.01f);
 
     // The choice is kept: a new window starts with it and shows it.
     window.reset();
     window = std::make_unique<TfrmMain>(dir.filePath("lib").toStdString());
     EXPECT_EQ(Footage()->currentText(), kSlog3Cine);
-    ASSERT_NE(window->Footage().Conversion(), nullptr);
+    ASSERT_NE(window->Grading().Footage().Conversion(), nullptr);
     EXPECT_EQ(window->findChild<QLabel*>("lblFootageStatus")->text(), QString("Footage: ") + kSlog3Cine);
     Choose("Display (Rec.709 / sRGB)");
-    EXPECT_EQ(window->Footage().Conversion(), nullptr);
+    EXPECT_EQ(window->Grading().Footage().Conversion(), nullptr);
     EXPECT_TRUE(dialogs.Errors.isEmpty()) << dialogs.Errors.join("\n").toStdString();
 }
 
@@ -271,32 +271,32 @@ TEST_F(FootageWindowTest, ALinearExrPreviewIsConvertedInFloatAndSavesWhatTheComm
     window->show();
     QApplication::processEvents();
     dialogs.PicturesToOpen.push_back(dir.filePath("linear.exr"));
-    window->sbnOpenPreviewImageClick();
+    window->Preview().OpenClick();
     Choose("ACEScg (linear AP1)");
-    ASSERT_NE(window->Footage().Conversion(), nullptr);
+    ASSERT_NE(window->Grading().Footage().Conversion(), nullptr);
 
     // Shown: the file's values converted in float, not its 8-bit preview
     // (values beyond 1 clipped, shadows in a few steps) converted.
     TDeepImage picture = LoadDeepImageFile(PathOf("linear.exr"));
-    ConvertFootageDeep(*window->Footage().Conversion(), picture);
+    ConvertFootageDeep(*window->Grading().Footage().Conversion(), picture);
     const TImage inFloat = DeepToImage(picture);
-    EXPECT_TRUE(window->Viewer()->Source().SamePixels(inFloat));
-    EXPECT_FALSE(Converted(window->PreviewBitmap()).SamePixels(inFloat));
+    EXPECT_TRUE(window->Preview().Viewer()->Source().SamePixels(inFloat));
+    EXPECT_FALSE(Converted(window->Grading().Preview()).SamePixels(inFloat));
     // Another space converts the file again.
     Choose(kSlog3Cine);
     TDeepImage log = LoadDeepImageFile(PathOf("linear.exr"));
-    ConvertFootageDeep(*window->Footage().Conversion(), log);
-    EXPECT_TRUE(window->Viewer()->Source().SamePixels(DeepToImage(log)));
+    ConvertFootageDeep(*window->Grading().Footage().Conversion(), log);
+    EXPECT_TRUE(window->Preview().Viewer()->Source().SamePixels(DeepToImage(log)));
     Choose("ACEScg (linear AP1)");
 
     // A reference grades the shown copy; Save Graded Image as .exr is the
     // command line's grade of the file.
-    window->lvwRefs()->item(0)->setSelected(true);
+    window->Library().List()->item(0)->setSelected(true);
     QApplication::processEvents();
     ExpectGradedDisplay();
     const QString saved = dir.filePath("window.exr");
     dialogs.FilesToSave.push_back(saved);
-    window->miSaveGradedImageClick();
+    window->Preview().SaveGradedClick();
     QProcess grade;
     grade.start(OMBRANE_CLI, {"grade", dir.filePath("lib/meadow.jpeg"), dir.filePath("linear.exr"), "-o",
                               dir.filePath("cli.exr"), "--footage", "acescg"});
@@ -309,7 +309,7 @@ TEST_F(FootageWindowTest, ALinearExrPreviewIsConvertedInFloatAndSavesWhatTheComm
     // An 8-bit target takes the same road as the command line's.
     const QString savedJpeg = dir.filePath("window.jpg");
     dialogs.FilesToSave.push_back(savedJpeg);
-    window->miSaveGradedImageClick();
+    window->Preview().SaveGradedClick();
     QProcess gradeJpeg;
     gradeJpeg.start(OMBRANE_CLI, {"grade", dir.filePath("lib/meadow.jpeg"), dir.filePath("linear.exr"), "-o",
                                   dir.filePath("cli.jpg"), "--footage", "acescg"});

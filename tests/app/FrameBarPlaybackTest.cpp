@@ -52,22 +52,22 @@ protected:
         window->show();
         QApplication::processEvents();
         dialogs.PicturesToOpen.push_back(QString::fromStdString(clip));
-        window->sbnOpenPreviewImageClick();
-        ASSERT_TRUE(window->FrameBar()->HasClip());
+        window->Preview().OpenClick();
+        ASSERT_TRUE(window->Preview().FrameBar()->HasClip());
         QApplication::processEvents();
     }
     void TearDown() override { window.reset(); }
 
-    TFrameBar* Bar() const { return window->FrameBar(); }
-    TImageViewer* Viewer() const { return window->Viewer(); }
+    TFrameBar* Bar() const { return window->Preview().FrameBar(); }
+    TImageViewer* Viewer() const { return window->Preview().Viewer(); }
     TImage Full(std::int64_t number) const {
         return ClipFrameToImage(LoadClipFrame(clip, ParseFrameChoice(std::to_string(number))));
     }
     void Select(const QString& caption) {
-        const auto found = window->lvwRefs()->findItems(caption, Qt::MatchExactly);
+        const auto found = window->Library().List()->findItems(caption, Qt::MatchExactly);
         ASSERT_FALSE(found.isEmpty());
         found.first()->setSelected(true);
-        ASSERT_TRUE(window->LookBuilt());
+        ASSERT_TRUE(window->Grading().LookBuilt());
     }
     // The viewer shows the frame as it shows a still of the same pixels at
     // fit: the working copy resampled from the full frame, graded with the
@@ -78,10 +78,10 @@ protected:
         ASSERT_LT(size.width(), kClipWidth);  // the viewer is smaller than the clip
         EXPECT_TRUE(Viewer()->Scaled().SamePixels(TViewerWorkingCopy::Resampled(full, size)));
         TImage graded = Viewer()->Scaled().Clone();
-        if (window->LookBuilt()) GradePicture(window->Lut(), graded);
+        if (window->Grading().LookBuilt()) GradePicture(window->Grading().Lut(), graded);
         EXPECT_TRUE(Viewer()->Display().SamePixels(graded));
-        EXPECT_TRUE(window->PreviewBitmap().SamePixels(FitImage(full, 1000, 500)));
-        EXPECT_EQ(window->FrameBar()->CurrentFrame(), number);
+        EXPECT_TRUE(window->Grading().Preview().SamePixels(FitImage(full, 1000, 500)));
+        EXPECT_EQ(window->Preview().FrameBar()->CurrentFrame(), number);
     }
     QString Label(const char* name) const { return window->findChild<QLabel*>(name)->text(); }
 };
@@ -91,7 +91,7 @@ protected:
 // status line's size are the frame's.
 TEST_F(FrameBarPlaybackTest, TheViewerGetsTheFullFrame) {
     ExpectExactFrame(0);
-    EXPECT_TRUE(window->PreviewBitmap().SamePixels(ClipFramePreview(LoadClipFrame(clip, {}), 1000, 500)));
+    EXPECT_TRUE(window->Grading().Preview().SamePixels(ClipFramePreview(LoadClipFrame(clip, {}), 1000, 500)));
     EXPECT_TRUE(window->StatusLine()->Text().startsWith("shot.mp4 1280 x 720"))
         << window->StatusLine()->Text().toStdString();
     Select("meadow");

@@ -61,15 +61,15 @@ protected:
         return DeepToImage(LoadClipFrame(clip, ParseFrameChoice(std::to_string(number))));
     }
     void Select(const QString& caption) {
-        const auto found = window->lvwRefs()->findItems(caption, Qt::MatchExactly);
+        const auto found = window->Library().List()->findItems(caption, Qt::MatchExactly);
         ASSERT_FALSE(found.isEmpty());
         found.first()->setSelected(true);
     }
     QString Label(const char* name) const { return window->findChild<QLabel*>(name)->text(); }
     void OpenClip() {
         dialogs.PicturesToOpen.push_back(QString::fromStdString(clip));
-        window->sbnOpenPreviewImageClick();
-        ASSERT_TRUE(window->FrameBar()->HasClip());
+        window->Preview().OpenClick();
+        ASSERT_TRUE(window->Preview().FrameBar()->HasClip());
     }
     // A key as the user types it: to the widget with the focus.
     void Key(int key, Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
@@ -78,7 +78,7 @@ protected:
         QApplication::processEvents();
     }
     void ClickReference(const QString& caption) {
-        QListWidget* list = window->lvwRefs();
+        QListWidget* list = window->Library().List();
         const auto found = list->findItems(caption, Qt::MatchExactly);
         ASSERT_FALSE(found.isEmpty());
         list->scrollToItem(found.first());
@@ -87,44 +87,45 @@ protected:
         QApplication::processEvents();
     }
     void ClickPicture() {
-        QTest::mouseClick(window->Viewer(), Qt::LeftButton, Qt::NoModifier, window->Viewer()->rect().center());
+        QTest::mouseClick(window->Preview().Viewer(), Qt::LeftButton, Qt::NoModifier,
+                          window->Preview().Viewer()->rect().center());
         QApplication::processEvents();
     }
-    QString Chosen() const { return QFileInfo(window->ChosenReference()).completeBaseName(); }
+    QString Chosen() const { return QFileInfo(window->Grading().Reference()).completeBaseName(); }
     // The preview is the frame, and the viewer shows it graded with the window's look.
     bool ShowsGraded(int number) const {
-        TImage graded = window->Viewer()->Scaled().Clone();
-        GradePicture(window->Lut(), graded);
-        return window->PreviewBitmap().SamePixels(Frame(number)) && !graded.Empty() &&
-               window->Viewer()->Display().SamePixels(graded);
+        TImage graded = window->Preview().Viewer()->Scaled().Clone();
+        GradePicture(window->Grading().Lut(), graded);
+        return window->Grading().Preview().SamePixels(Frame(number)) && !graded.Empty() &&
+               window->Preview().Viewer()->Display().SamePixels(graded);
     }
 
     std::string clip;
 };
 
 TEST_F(FrameBarTest, KeysStepThroughTheClipAndTheLookGradesEachFrame) {
-    TFrameBar* bar = window->FrameBar();
+    TFrameBar* bar = window->Preview().FrameBar();
     EXPECT_FALSE(bar->isVisible());
     dialogs.PicturesToOpen.push_back(QString::fromStdString(clip));
-    window->sbnOpenPreviewImageClick();
+    window->Preview().OpenClick();
     ASSERT_TRUE(bar->isVisible());
     EXPECT_EQ(bar->CurrentFrame(), 0);
     EXPECT_EQ(bar->FrameCount(), 6);
-    EXPECT_TRUE(window->PreviewBitmap().SamePixels(Frame(0)));
+    EXPECT_TRUE(window->Grading().Preview().SamePixels(Frame(0)));
     Select("meadow");
-    ASSERT_TRUE(window->LookBuilt());
+    ASSERT_TRUE(window->Grading().LookBuilt());
     EXPECT_TRUE(ShowsGraded(0));
 
-    QTest::keyClick(window->Viewer(), Qt::Key_Right);
+    QTest::keyClick(window->Preview().Viewer(), Qt::Key_Right);
     EXPECT_EQ(bar->CurrentFrame(), 1);
-    EXPECT_TRUE(window->PreviewBitmap().SamePixels(Frame(1)));
+    EXPECT_TRUE(window->Grading().Preview().SamePixels(Frame(1)));
     EXPECT_TRUE(ShowsGraded(1));
-    QTest::keyClick(window->Viewer(), Qt::Key_Right, Qt::ShiftModifier);  // a second is 25 frames: the end
+    QTest::keyClick(window->Preview().Viewer(), Qt::Key_Right, Qt::ShiftModifier);  // a second is 25 frames: the end
     EXPECT_EQ(bar->CurrentFrame(), 5);
-    QTest::keyClick(window->Viewer(), Qt::Key_Home);
+    QTest::keyClick(window->Preview().Viewer(), Qt::Key_Home);
     EXPECT_EQ(bar->CurrentFrame(), 0);
-    QTest::keyClick(window->Viewer(), Qt::Key_End);
-    QTest::keyClick(window->Viewer(), Qt::Key_Left);
+    QTest::keyClick(window->Preview().Viewer(), Qt::Key_End);
+    QTest::keyClick(window->Preview().Viewer(), Qt::Key_Left);
     EXPECT_EQ(bar->CurrentFrame(), 4);
     EXPECT_TRUE(ShowsGraded(4));
     EXPECT_EQ(Label("lblTimecode"), "00:00:00:04");
@@ -133,43 +134,43 @@ TEST_F(FrameBarTest, KeysStepThroughTheClipAndTheLookGradesEachFrame) {
     QAction* fullScreen = window->findChild<QAction*>("miFullScreen");
     ASSERT_NE(fullScreen, nullptr);
     fullScreen->trigger();
-    ASSERT_NE(window->Viewer()->window(), window.get());
-    QTest::keyClick(window->Viewer()->window(), Qt::Key_Right);
+    ASSERT_NE(window->Preview().Viewer()->window(), window.get());
+    QTest::keyClick(window->Preview().Viewer()->window(), Qt::Key_Right);
     EXPECT_EQ(bar->CurrentFrame(), 5);
-    QTest::keyClick(window->Viewer()->window(), Qt::Key_Left);
+    QTest::keyClick(window->Preview().Viewer()->window(), Qt::Key_Left);
     fullScreen->trigger();
-    EXPECT_EQ(window->Viewer()->window(), window.get());
+    EXPECT_EQ(window->Preview().Viewer()->window(), window.get());
 
     // Matching measures the frame shown: each step builds the look anew.
     window->findChild<QCheckBox*>("cbxMatchPreview")->setChecked(true);
-    const TLookSettings atFour = window->LastSettings();
-    const int builds = window->BuildCount();
-    QTest::keyClick(window->Viewer(), Qt::Key_Home);
-    EXPECT_EQ(window->BuildCount(), builds + 1);
-    EXPECT_NE(window->LastSettings().SourceStats.Ranges[1].MeanU, atFour.SourceStats.Ranges[1].MeanU);
+    const TLookSettings atFour = window->Grading().LastSettings();
+    const int builds = window->Grading().BuildCount();
+    QTest::keyClick(window->Preview().Viewer(), Qt::Key_Home);
+    EXPECT_EQ(window->Grading().BuildCount(), builds + 1);
+    EXPECT_NE(window->Grading().LastSettings().SourceStats.Ranges[1].MeanU, atFour.SourceStats.Ranges[1].MeanU);
     EXPECT_TRUE(ShowsGraded(0));
 
     // L plays forward, K stops, J plays back.
-    QTest::keyClick(window->Viewer(), Qt::Key_L);
+    QTest::keyClick(window->Preview().Viewer(), Qt::Key_L);
     EXPECT_TRUE(bar->Playing());
     QTRY_VERIFY_WITH_TIMEOUT(bar->CurrentFrame() >= 2, 5000);
-    QTest::keyClick(window->Viewer(), Qt::Key_K);
+    QTest::keyClick(window->Preview().Viewer(), Qt::Key_K);
     EXPECT_FALSE(bar->Playing());
     const std::int64_t stopped = bar->CurrentFrame();
     // Space stops playing (pressed while J surely plays: a play back may
     // reach the start and end before a later key).
-    QTest::keyClick(window->Viewer(), Qt::Key_J);
+    QTest::keyClick(window->Preview().Viewer(), Qt::Key_J);
     EXPECT_TRUE(bar->Playing());
-    QTest::keyClick(window->Viewer(), Qt::Key_Space);
+    QTest::keyClick(window->Preview().Viewer(), Qt::Key_Space);
     EXPECT_FALSE(bar->Playing());
-    QTest::keyClick(window->Viewer(), Qt::Key_J);
+    QTest::keyClick(window->Preview().Viewer(), Qt::Key_J);
     QTRY_VERIFY_WITH_TIMEOUT(bar->CurrentFrame() < stopped, 5000);
-    QTest::keyClick(window->Viewer(), Qt::Key_Home);
+    QTest::keyClick(window->Preview().Viewer(), Qt::Key_Home);
     EXPECT_TRUE(ShowsGraded(0));
 
     // Save Graded Image writes the frame shown at full size.
     dialogs.FilesToSave.push_back(dir.filePath("graded.jpg"));
-    window->miSaveGradedImageClick();
+    window->Preview().SaveGradedClick();
     TImage saved;
     LoadImageFile(dir.filePath("graded.jpg").toStdString(), saved);
     EXPECT_EQ(saved.Width(), 320);
@@ -178,18 +179,18 @@ TEST_F(FrameBarTest, KeysStepThroughTheClipAndTheLookGradesEachFrame) {
     // A picture as the preview hides the bar.
     SaveImageFile(dir.filePath("still.png").toStdString(), ColourfulPicture(64, 48));
     dialogs.PicturesToOpen.push_back(dir.filePath("still.png"));
-    window->sbnOpenPreviewImageClick();
+    window->Preview().OpenClick();
     EXPECT_FALSE(bar->isVisible());
     EXPECT_FALSE(bar->HasClip());
 
     // A clip dropped on the viewer opens as the preview.
     QMimeData data;
     data.setUrls({QUrl::fromLocalFile(QString::fromStdString(clip))});
-    const QPoint at(window->Viewer()->width() / 2, window->Viewer()->height() / 2);
+    const QPoint at(window->Preview().Viewer()->width() / 2, window->Preview().Viewer()->height() / 2);
     QDragEnterEvent enter(at, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
-    QApplication::sendEvent(window->Viewer(), &enter);
+    QApplication::sendEvent(window->Preview().Viewer(), &enter);
     QDropEvent drop(QPointF(at), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
-    QApplication::sendEvent(window->Viewer(), &drop);
+    QApplication::sendEvent(window->Preview().Viewer(), &drop);
     EXPECT_TRUE(bar->HasClip());
     EXPECT_TRUE(dialogs.Errors.isEmpty()) << dialogs.Errors.join("\n").toStdString();
 }
@@ -198,22 +199,22 @@ TEST_F(FrameBarTest, KeysStepThroughTheClipAndTheLookGradesEachFrame) {
 // after the start is either shown or counted as dropped, and the frame
 // shown last is graded like a stepped one. An arrow key stops playing.
 TEST_F(FrameBarTest, PlayingShowsOrCountsEveryFrameAndAKeyStopsIt) {
-    TFrameBar* bar = window->FrameBar();
+    TFrameBar* bar = window->Preview().FrameBar();
     dialogs.PicturesToOpen.push_back(QString::fromStdString(clip));
-    window->sbnOpenPreviewImageClick();
+    window->Preview().OpenClick();
     Select("meadow");
-    ASSERT_TRUE(window->LookBuilt());
+    ASSERT_TRUE(window->Grading().LookBuilt());
     // Steps of one frame take the neighbour decoded ahead: the same frames.
     for (const int number : {1, 2, 3}) {
-        QTest::keyClick(window->Viewer(), Qt::Key_Right);
+        QTest::keyClick(window->Preview().Viewer(), Qt::Key_Right);
         EXPECT_TRUE(ShowsGraded(number)) << number;
     }
     for (const int number : {2, 1, 0}) {
-        QTest::keyClick(window->Viewer(), Qt::Key_Left);
+        QTest::keyClick(window->Preview().Viewer(), Qt::Key_Left);
         EXPECT_TRUE(ShowsGraded(number)) << number;
     }
     EXPECT_EQ(bar->PlayedFrames() + bar->DroppedFrames(), 0);
-    QTest::keyClick(window->Viewer(), Qt::Key_Space);
+    QTest::keyClick(window->Preview().Viewer(), Qt::Key_Space);
     EXPECT_TRUE(bar->Playing());
     QTRY_VERIFY_WITH_TIMEOUT(!bar->Playing(), 10000);
     EXPECT_EQ(bar->CurrentFrame(), 5);
@@ -222,15 +223,15 @@ TEST_F(FrameBarTest, PlayingShowsOrCountsEveryFrameAndAKeyStopsIt) {
     EXPECT_TRUE(ShowsGraded(5));
     EXPECT_EQ(Label("lblFrameNumber"), "frame 5 / 6");
 
-    QTest::keyClick(window->Viewer(), Qt::Key_J);
+    QTest::keyClick(window->Preview().Viewer(), Qt::Key_J);
     ASSERT_TRUE(bar->Playing());
-    QTest::keyClick(window->Viewer(), Qt::Key_Left);
+    QTest::keyClick(window->Preview().Viewer(), Qt::Key_Left);
     EXPECT_FALSE(bar->Playing());
     const std::int64_t at = bar->CurrentFrame();
     EXPECT_LT(at, 5);
     EXPECT_TRUE(ShowsGraded(static_cast<int>(at)));
     // Played back to the start, J stops there.
-    QTest::keyClick(window->Viewer(), Qt::Key_J);
+    QTest::keyClick(window->Preview().Viewer(), Qt::Key_J);
     QTRY_VERIFY_WITH_TIMEOUT(!bar->Playing(), 10000);
     EXPECT_EQ(bar->CurrentFrame(), 0);
     // Five forward, from 5 to one after `at` back before the key, `at` back to the start.
@@ -253,14 +254,14 @@ int LargestDifference(const TImage& a, const TImage& b) {
 TEST_F(FrameBarTest, FrameKeysAreTheClipsWhereverTheFocusIs) {
     for (const char* name : {"lagoon", "pine"})
         SaveJpegFile(dir.filePath(QString("lib/%1.jpeg").arg(name)).toStdString(), ColourfulPicture(120, 90));
-    window->ScanLibrary();
+    window->Library().ScanLibrary();
     window->activateWindow();
     ASSERT_TRUE(QTest::qWaitForWindowActive(window.get()));
-    TFrameBar* bar = window->FrameBar();
+    TFrameBar* bar = window->Preview().FrameBar();
     OpenClip();
     ClickReference("meadow");
     ASSERT_EQ(Chosen(), "meadow");
-    ASSERT_EQ(QApplication::focusWidget(), window->lvwRefs());
+    ASSERT_EQ(QApplication::focusWidget(), window->Library().List());
     ClickPicture();
 
     Key(Qt::Key_L);
@@ -295,7 +296,7 @@ TEST_F(FrameBarTest, FrameKeysAreTheClipsWhereverTheFocusIs) {
     EXPECT_EQ(typed->text(), "5100");
     Key(Qt::Key_Escape);
     // A caption being renamed takes letters and Space.
-    window->lvwRefs()->setFocus(Qt::MouseFocusReason);
+    window->Library().List()->setFocus(Qt::MouseFocusReason);
     Key(Qt::Key_F2);
     auto* caption = qobject_cast<QLineEdit*>(QApplication::focusWidget());
     ASSERT_NE(caption, nullptr);
@@ -311,7 +312,7 @@ TEST_F(FrameBarTest, FrameKeysAreTheClipsWhereverTheFocusIs) {
     // Without a clip the list's arrows choose as before, and letters never do.
     SaveImageFile(dir.filePath("still.png").toStdString(), ColourfulPicture(64, 48));
     dialogs.PicturesToOpen.push_back(dir.filePath("still.png"));
-    window->sbnOpenPreviewImageClick();
+    window->Preview().OpenClick();
     ASSERT_FALSE(bar->HasClip());
     ClickReference("meadow");
     Key(Qt::Key_L);
@@ -327,18 +328,18 @@ TEST_F(FrameBarTest, FrameKeysAreTheClipsWhereverTheFocusIs) {
 TEST_F(FrameBarTest, ANewPreviewEndsTheClip) {
     window->activateWindow();
     ASSERT_TRUE(QTest::qWaitForWindowActive(window.get()));
-    TFrameBar* bar = window->FrameBar();
+    TFrameBar* bar = window->Preview().FrameBar();
     const TImage still = ColourfulPicture(200, 100);
     const QString stillFile = dir.filePath("still.png");
     SaveImageFile(stillFile.toStdString(), still);
     auto drop = [&] {
         QMimeData data;
         data.setUrls({QUrl::fromLocalFile(stillFile)});
-        const QPoint at(window->Viewer()->width() / 2, window->Viewer()->height() / 2);
+        const QPoint at(window->Preview().Viewer()->width() / 2, window->Preview().Viewer()->height() / 2);
         QDragEnterEvent enter(at, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
-        QApplication::sendEvent(window->Viewer(), &enter);
+        QApplication::sendEvent(window->Preview().Viewer(), &enter);
         QDropEvent dropped(QPointF(at), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
-        QApplication::sendEvent(window->Viewer(), &dropped);
+        QApplication::sendEvent(window->Preview().Viewer(), &dropped);
     };
     const struct {
         const char* Kind;
@@ -369,12 +370,12 @@ TEST_F(FrameBarTest, ANewPreviewEndsTheClip) {
         preview.Make();
         EXPECT_FALSE(bar->HasClip());
         EXPECT_FALSE(bar->isVisible());
-        EXPECT_TRUE(window->PreviewBitmap().SamePixels(still));
+        EXPECT_TRUE(window->Grading().Preview().SamePixels(still));
         EXPECT_TRUE(window->windowTitle().startsWith(preview.Name));
         EXPECT_TRUE(window->StatusLine()->Text().startsWith(preview.Name + " 200 x 100"))
             << window->StatusLine()->Text().toStdString();
         Key(Qt::Key_Home);
-        EXPECT_TRUE(window->PreviewBitmap().SamePixels(still));
+        EXPECT_TRUE(window->Grading().Preview().SamePixels(still));
 
         const QString saved = dir.filePath(QString("graded-%1.jpg").arg(preview.Kind));
         dialogs.FilesToSave.push_back(saved);
@@ -384,7 +385,7 @@ TEST_F(FrameBarTest, ANewPreviewEndsTheClip) {
         ASSERT_EQ(written.Width(), 200);
         ASSERT_EQ(written.Height(), 100);
         TImage expected = still.Clone();
-        GradePicture(window->Lut(), expected);
+        GradePicture(window->Grading().Lut(), expected);
         EXPECT_LE(LargestDifference(written, expected), 3);  // JPEG at quality 100
     }
     EXPECT_TRUE(dialogs.Errors.isEmpty()) << dialogs.Errors.join("\n").toStdString();

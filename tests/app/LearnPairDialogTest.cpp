@@ -120,9 +120,9 @@ TEST_F(LearnPairDialogTest, TheWindowPreviewsTheLearnedLook) {
     TfrmLearnPair dialog;
     dialog.SetBefore(QPath("before.png"));
     dialog.SetAfter(QPath("after.png"));
-    window.PreviewLut(dialog.CopyLearnedLut(), "learned look");
-    ASSERT_NE(window.PreviewLut(), nullptr);
-    EXPECT_LT(MeanOf(*window.PreviewLut(), before, after), 0.5);
+    window.Preview().PreviewLut(dialog.CopyLearnedLut(), "learned look");
+    ASSERT_NE(window.Grading().PreviewLut(), nullptr);
+    EXPECT_LT(MeanOf(*window.Grading().PreviewLut(), before, after), 0.5);
     EXPECT_TRUE(window.StatusLine()->Text().contains("LUT preview: learned look"));
 }
 
@@ -184,8 +184,8 @@ TEST_F(LearnPairDialogTest, ThePairStaysForTheNextOpening) {
         dialog->btnPreviewClick();
     });
     action->trigger();
-    ASSERT_NE(window.PreviewLut(), nullptr);
-    EXPECT_LT(MeanOf(*window.PreviewLut(), before, after), 0.5);
+    ASSERT_NE(window.Grading().PreviewLut(), nullptr);
+    EXPECT_LT(MeanOf(*window.Grading().PreviewLut(), before, after), 0.5);
 
     bool held = false;
     OnNextModal([&](QWidget* modal) {
@@ -197,6 +197,6 @@ TEST_F(LearnPairDialogTest, ThePairStaysForTheNextOpening) {
     });
     action->trigger();
     EXPECT_TRUE(held);
-    ASSERT_NE(window.PreviewLut(), nullptr);
-    EXPECT_LT(MeanOf(*window.PreviewLut(), before, after), 0.5);
+    ASSERT_NE(window.Grading().PreviewLut(), nullptr);
+    EXPECT_LT(MeanOf(*window.Grading().PreviewLut(), before, after), 0.5);
 }

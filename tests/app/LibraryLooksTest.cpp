@@ -9,6 +9,7 @@
 #include <QTemporaryDir>
 #include <memory>
 
+#include "app/LookFiles.h"
 #include "app/MainForm.h"
 #include "grading/LookDocument.h"
 #include "imageio/ImageFile.h"
@@ -39,12 +40,12 @@ protected:
         window->show();
         QApplication::processEvents();
         dialogs.PicturesToOpen.push_back(Path("frame.bmp"));
-        window->sbnOpenPreviewImageClick();
+        window->Preview().OpenClick();
     }
     void TearDown() override { window.reset(); }
 
     QListWidgetItem* Item(const QString& caption) const {
-        const auto found = window->lvwRefs()->findItems(caption, Qt::MatchExactly);
+        const auto found = window->Library().List()->findItems(caption, Qt::MatchExactly);
         return found.isEmpty() ? nullptr : found.first();
     }
     QSlider* Saturation() const { return window->findChild<QSlider*>("tbrSaturation"); }
@@ -52,8 +53,8 @@ protected:
     QString WarmLook() {
         Item("meadow")->setSelected(true);
         Saturation()->setValue(150);
-        window->SaveLook(Path("looks/warm.olook"));
-        window->lvwRefs()->clearSelection();
+        window->LookFiles().Save(Path("looks/warm.olook"));
+        window->Library().List()->clearSelection();
         Saturation()->setValue(100);
         QApplication::processEvents();
         return Path("looks/warm.olook");
@@ -65,7 +66,7 @@ protected:
 
 TEST_F(LibraryLooksTest, ADroppedLookIsKeptAsItIsAndListedWithItsCellMarked) {
     const QString look = WarmLook();
-    window->DropOnLibrary({look});
+    window->Library().Drop({look});
     EXPECT_TRUE(dialogs.Errors.isEmpty()) << dialogs.Errors.join("\n").toStdString();
     EXPECT_EQ(FileBytes(Path("lib/warm.olook")), FileBytes(look));
 
@@ -73,9 +74,9 @@ TEST_F(LibraryLooksTest, ADroppedLookIsKeptAsItIsAndListedWithItsCellMarked) {
     QListWidgetItem* meadow = Item("meadow");
     ASSERT_NE(warm, nullptr);
     ASSERT_NE(meadow, nullptr);
-    const auto& cells = window->imlRefs();
-    const TImage& warmCell = cells.at(warm->data(TfrmMain::kImageIndexRole).toInt());
-    const TImage& meadowCell = cells.at(meadow->data(TfrmMain::kImageIndexRole).toInt());
+    const auto& cells = window->Library().Cells();
+    const TImage& warmCell = cells.at(warm->data(TLibraryPanel::kImageIndexRole).toInt());
+    const TImage& meadowCell = cells.at(meadow->data(TLibraryPanel::kImageIndexRole).toInt());
     EXPECT_TRUE(warmCell.SamePixels(meadowCell));
     // The same cell, but the look's entry carries a dark corner where the
     // picture's is white (the meadow sits in the cell's middle rows).
@@ -91,38 +92,38 @@ TEST_F(LibraryLooksTest, ADroppedLookIsKeptAsItIsAndListedWithItsCellMarked) {
 
 TEST_F(LibraryLooksTest, ChoosingTheEntryOpensTheLookAndItRenamesAndDeletesAsAPicture) {
     dialogs.FilesToOpen.push_back({WarmLook()});
-    window->sbnAddToLibClick();
+    window->Library().AddClick();
     ASSERT_TRUE(QFileInfo(Path("lib/warm.olook")).isFile());
 
     // Chosen as a click chooses: the highlight moves to it alone.
-    window->lvwRefs()->setCurrentItem(Item("warm"));
+    window->Library().List()->setCurrentItem(Item("warm"));
     QApplication::processEvents();
     EXPECT_TRUE(dialogs.Errors.isEmpty()) << dialogs.Errors.join("\n").toStdString();
     EXPECT_EQ(Saturation()->value(), 150);
-    EXPECT_EQ(window->ChosenReference(), "meadow.jpeg");
+    EXPECT_EQ(window->Grading().Reference(), "meadow.jpeg");
     // The entry stays highlighted, so that Rename and Delete act on it.
-    ASSERT_EQ(window->lvwRefs()->selectedItems().size(), 1);
-    EXPECT_EQ(window->lvwRefs()->selectedItems().first()->text(), "warm");
+    ASSERT_EQ(window->Library().List()->selectedItems().size(), 1);
+    EXPECT_EQ(window->Library().List()->selectedItems().first()->text(), "warm");
 
-    window->lvwRefsEdited(Item("warm"), "cool");
+    window->Library().Edited(Item("warm"), "cool");
     QApplication::processEvents();
     EXPECT_TRUE(QFileInfo(Path("lib/cool.olook")).isFile());
     // Sorted into its place, the renamed entry is still the one highlighted.
-    ASSERT_EQ(window->lvwRefs()->selectedItems().size(), 1);
-    EXPECT_EQ(window->lvwRefs()->selectedItems().first()->text(), "cool");
+    ASSERT_EQ(window->Library().List()->selectedItems().size(), 1);
+    EXPECT_EQ(window->Library().List()->selectedItems().first()->text(), "cool");
     EXPECT_FALSE(QFileInfo::exists(Path("lib/warm.olook")));
 
-    window->lvwRefs()->setCurrentItem(Item("cool"));
+    window->Library().List()->setCurrentItem(Item("cool"));
     QApplication::processEvents();
-    ASSERT_EQ(window->lvwRefs()->selectedItems().size(), 1);
-    EXPECT_EQ(window->lvwRefs()->selectedItems().first()->text(), "cool");
+    ASSERT_EQ(window->Library().List()->selectedItems().size(), 1);
+    EXPECT_EQ(window->Library().List()->selectedItems().first()->text(), "cool");
     dialogs.Answers.push_back(QMessageBox::Yes);
-    window->miDeleteImageClick();
+    window->Library().DeleteClick();
     EXPECT_FALSE(QFileInfo::exists(Path("lib/cool.olook")));
     EXPECT_EQ(Item("cool"), nullptr);
     // The reference the look chose is still there and still grades.
     EXPECT_TRUE(QFileInfo(Path("lib/meadow.jpeg")).isFile());
-    EXPECT_EQ(window->ChosenReference(), "meadow.jpeg");
+    EXPECT_EQ(window->Grading().Reference(), "meadow.jpeg");
 }
 
 TEST_F(LibraryLooksTest, ADamagedLookIsNotAdded) {
@@ -131,7 +132,7 @@ TEST_F(LibraryLooksTest, ADamagedLookIsNotAdded) {
     damaged.write("{\"format\": \"something else\"}");
     damaged.close();
     try {
-        window->DropOnLibrary({Path("looks/broken.olook")});
+        window->Library().Drop({Path("looks/broken.olook")});
         ADD_FAILURE() << "a damaged look document was added";
     } catch (const std::exception& error) {
         EXPECT_NE(std::string(error.what()).find("broken.olook"), std::string::npos) << error.what();

@@ -57,20 +57,20 @@ protected:
         window->show();
         QApplication::processEvents();
         dialogs.PicturesToOpen.push_back(dir.filePath("frame.bmp"));
-        window->sbnOpenPreviewImageClick();
+        window->Preview().OpenClick();
     }
     void TearDown() override { window.reset(); }
 
     void Select(const QString& caption) {
-        const auto found = window->lvwRefs()->findItems(caption, Qt::MatchExactly);
+        const auto found = window->Library().List()->findItems(caption, Qt::MatchExactly);
         ASSERT_FALSE(found.isEmpty()) << caption.toStdString();
         // As a click does: the item becomes the current one too.
-        window->lvwRefs()->setCurrentItem(found.first());
+        window->Library().List()->setCurrentItem(found.first());
         QApplication::processEvents();
     }
     void Delete() {
         dialogs.Answers.push_back(QMessageBox::Yes);
-        window->miDeleteImageClick();
+        window->Library().DeleteClick();
         QApplication::processEvents();
     }
     void Trigger(const char* action) {
@@ -79,11 +79,12 @@ protected:
     }
     QStringList Captions() const {
         QStringList captions;
-        for (int row = 0; row < window->lvwRefs()->count(); ++row) captions << window->lvwRefs()->item(row)->text();
+        for (int row = 0; row < window->Library().List()->count(); ++row)
+            captions << window->Library().List()->item(row)->text();
         return captions;
     }
     QByteArray Cube() const {
-        const TLUT& lut = window->Lut();
+        const TLUT& lut = window->Grading().Lut();
         return QByteArray(reinterpret_cast<const char*>(lut.Cube[0]), sizeof(TLUT::TCubePlane) * lut.CubeSize);
     }
     QString StatusText() const { return window->StatusLine()->Text(); }
@@ -109,7 +110,7 @@ TEST_F(LibraryTrashTest, DeletedReferenceGoesToTheTrashAndUndoBringsItBack) {
     EXPECT_EQ(Captions(), QStringList({"amber", "cedar"}));
 
     // The reference that grades now is named, in the message and the line.
-    const QString now = QFileInfo(window->ChosenReference()).completeBaseName();
+    const QString now = QFileInfo(window->Grading().Reference()).completeBaseName();
     ASSERT_FALSE(now.isEmpty());
     const QString message = window->statusBar()->currentMessage();
     EXPECT_TRUE(message.contains("\"birch\"")) << message.toStdString();
@@ -129,7 +130,7 @@ TEST_F(LibraryTrashTest, DeletedReferenceGoesToTheTrashAndUndoBringsItBack) {
     EXPECT_FALSE(QFileInfo::exists(Trash() + "/files/birch.jpeg"));
     EXPECT_FALSE(QFileInfo::exists(Trash() + "/info/birch.jpeg.trashinfo"));
     EXPECT_EQ(Captions(), QStringList({"amber", "birch", "cedar"}));
-    EXPECT_EQ(window->ChosenReference(), "birch.jpeg");
+    EXPECT_EQ(window->Grading().Reference(), "birch.jpeg");
     EXPECT_EQ(Cube(), birchCube);
     EXPECT_TRUE(StatusText().contains("birch")) << StatusText().toStdString();
 
@@ -137,11 +138,11 @@ TEST_F(LibraryTrashTest, DeletedReferenceGoesToTheTrashAndUndoBringsItBack) {
     Trigger("miRedo");
     EXPECT_FALSE(QFileInfo::exists(Lib() + "/birch.jpeg"));
     EXPECT_EQ(FileBytes(Trash() + "/files/birch.jpeg"), birch);
-    EXPECT_EQ(QFileInfo(window->ChosenReference()).completeBaseName(), now);
+    EXPECT_EQ(QFileInfo(window->Grading().Reference()).completeBaseName(), now);
     EXPECT_EQ(Cube(), nowCube);
     EXPECT_EQ(Captions(), QStringList({"amber", "cedar"}));
     Trigger("miUndo");
-    EXPECT_EQ(window->ChosenReference(), "birch.jpeg");
+    EXPECT_EQ(window->Grading().Reference(), "birch.jpeg");
 }
 
 TEST_F(LibraryTrashTest, ANameTakenInTheTrashGetsAnotherAndTheLastReferenceLeavesNone) {
@@ -171,7 +172,7 @@ TEST_F(LibraryTrashTest, ANameTakenInTheTrashGetsAnotherAndTheLastReferenceLeave
         Select(Captions().first());
         Delete();
     }
-    EXPECT_TRUE(window->ChosenReference().isEmpty());
+    EXPECT_TRUE(window->Grading().Reference().isEmpty());
     EXPECT_TRUE(window->statusBar()->currentMessage().contains("no reference"))
         << window->statusBar()->currentMessage().toStdString();
 }

@@ -72,10 +72,10 @@ protected:
         window->show();
         QApplication::processEvents();
         dialogs.PicturesToOpen.push_back(Path("frame.bmp"));
-        window->sbnOpenPreviewImageClick();
+        window->Preview().OpenClick();
     }
     void Select(const QString& caption) {
-        const auto found = window->lvwRefs()->findItems(caption, Qt::MatchExactly);
+        const auto found = window->Library().List()->findItems(caption, Qt::MatchExactly);
         ASSERT_FALSE(found.isEmpty()) << caption.toStdString();
         found.first()->setSelected(true);
         QApplication::processEvents();
@@ -124,7 +124,7 @@ protected:
 TEST_F(LookDocumentWindowTest, OpenLookRestoresTheGradeAsOneUndoStep) {
     Open();
     Grade();
-    const std::vector<double> saved = CubeValues(window->Lut());
+    const std::vector<double> saved = CubeValues(window->Grading().Lut());
     const QString file = SaveThroughMenu("grade.olook");
     ASSERT_TRUE(QFileInfo(file).isFile());
     EXPECT_EQ(dialogs.LastSaveFilter, "Look Documents|*.olook");
@@ -138,16 +138,16 @@ TEST_F(LookDocumentWindowTest, OpenLookRestoresTheGradeAsOneUndoStep) {
     Panel().StoreSnapshot(0);
     Panel().StoreSnapshot(1);
     QApplication::processEvents();
-    ASSERT_NE(CubeValues(window->Lut()), saved);
+    ASSERT_NE(CubeValues(window->Grading().Lut()), saved);
 
     OpenThroughMenu(file);
     EXPECT_TRUE(dialogs.Errors.isEmpty()) << dialogs.Errors.join("\n").toStdString();
-    EXPECT_EQ(window->ChosenReference(), "meadow.jpeg");
+    EXPECT_EQ(window->Grading().Reference(), "meadow.jpeg");
     EXPECT_EQ(Bar("tbrSaturation")->value(), 140);
     EXPECT_EQ(Bar("tbrStrength")->value(), 60);
     EXPECT_EQ(Bar("tbrRed")->value(), 170);
     EXPECT_TRUE(MatchBox()->isChecked());
-    EXPECT_EQ(CubeValues(window->Lut()), saved);
+    EXPECT_EQ(CubeValues(window->Grading().Lut()), saved);
     EXPECT_EQ(Status().contains("reference: meadow"), true) << Status().toStdString();
     EXPECT_FALSE(Status().contains("(from the look)"));
     // The snapshots are the document's: A as it was kept, B empty.
@@ -159,7 +159,7 @@ TEST_F(LookDocumentWindowTest, OpenLookRestoresTheGradeAsOneUndoStep) {
     // One Undo goes back to the look before the document.
     Panel().Undo();
     QApplication::processEvents();
-    EXPECT_EQ(window->ChosenReference(), "dusk.jpeg");
+    EXPECT_EQ(window->Grading().Reference(), "dusk.jpeg");
     EXPECT_EQ(Bar("tbrSaturation")->value(), 60);
     EXPECT_EQ(Bar("tbrRed")->value(), 100);
     EXPECT_FALSE(MatchBox()->isChecked());
@@ -168,7 +168,7 @@ TEST_F(LookDocumentWindowTest, OpenLookRestoresTheGradeAsOneUndoStep) {
 TEST_F(LookDocumentWindowTest, AReferenceTheLibraryLacksIsBuiltFromTheDocument) {
     Open();
     Grade();
-    const std::vector<double> made = CubeValues(window->Lut());
+    const std::vector<double> made = CubeValues(window->Grading().Lut());
     const QString file = SaveThroughMenu("grade.olook");
     window.reset();
 
@@ -176,10 +176,10 @@ TEST_F(LookDocumentWindowTest, AReferenceTheLibraryLacksIsBuiltFromTheDocument) 
     Open(Path("other"));
     OpenThroughMenu(file);
     EXPECT_TRUE(dialogs.Errors.isEmpty()) << dialogs.Errors.join("\n").toStdString();
-    EXPECT_TRUE(TDocumentCells::IsDocumentReference(window->ChosenReference()));
+    EXPECT_TRUE(TDocumentCells::IsDocumentReference(window->Grading().Reference()));
     EXPECT_TRUE(Status().contains("reference: meadow (from the look)")) << Status().toStdString();
-    EXPECT_EQ(CubeValues(window->Lut()), made);
-    EXPECT_TRUE(window->lvwRefs()->selectedItems().isEmpty());
+    EXPECT_EQ(CubeValues(window->Grading().Lut()), made);
+    EXPECT_TRUE(window->Library().List()->selectedItems().isEmpty());
     // Saved again, the look still names its reference and its hash.
     const TLookDocument again = LoadLookDocument(SaveThroughMenu("again.olook").toStdString());
     EXPECT_EQ(again.Look.ReferenceName, "meadow.jpeg");
@@ -190,7 +190,7 @@ TEST_F(LookDocumentWindowTest, AReferenceTheLibraryLacksIsBuiltFromTheDocument) 
     ASSERT_TRUE(QFile::copy(Path("lib/meadow.jpeg"), Path("other/renamed.jpeg")));
     Open(Path("other"));
     OpenThroughMenu(file);
-    EXPECT_EQ(window->ChosenReference(), "renamed.jpeg");
+    EXPECT_EQ(window->Grading().Reference(), "renamed.jpeg");
     EXPECT_TRUE(Status().contains("reference: renamed")) << Status().toStdString();
     window.reset();
 
@@ -199,14 +199,14 @@ TEST_F(LookDocumentWindowTest, AReferenceTheLibraryLacksIsBuiltFromTheDocument) 
     QFile::remove(Path("other/renamed.jpeg"));
     Open(Path("other"));
     OpenThroughMenu(file);
-    EXPECT_TRUE(TDocumentCells::IsDocumentReference(window->ChosenReference()));
-    EXPECT_EQ(CubeValues(window->Lut()), made);
+    EXPECT_TRUE(TDocumentCells::IsDocumentReference(window->Grading().Reference()));
+    EXPECT_EQ(CubeValues(window->Grading().Lut()), made);
 }
 
 TEST_F(LookDocumentWindowTest, RecentLooksKeepTheLastEightAndForgetAFileThatIsGone) {
     Open();
     Select("meadow");
-    for (int i = 0; i < 9; ++i) window->SaveLook(Path(QString("look%1.olook").arg(i)));
+    for (int i = 0; i < 9; ++i) window->LookFiles().Save(Path(QString("look%1.olook").arg(i)));
     const QStringList recent = TLookFiles::Recent();
     ASSERT_EQ(recent.size(), 8);
     EXPECT_EQ(recent.first(), Path("look8.olook"));
@@ -267,10 +267,10 @@ TEST_F(LookDocumentWindowTest, ALookDroppedOrNamedAtTheStartOpens) {
     Select("meadow");
     Bar("tbrSaturation")->setValue(150);
     const QString file = Path("dropped.olook");
-    window->SaveLook(file);
+    window->LookFiles().Save(file);
     Bar("tbrSaturation")->setValue(100);
 
-    window->DropOnPreview({file});
+    window->Preview().Drop({file});
     EXPECT_EQ(Bar("tbrSaturation")->value(), 150);
 
     Bar("tbrSaturation")->setValue(100);
@@ -284,7 +284,7 @@ TEST_F(LookDocumentWindowTest, ALookDroppedOrNamedAtTheStartOpens) {
     damaged.close();
     Bar("tbrSaturation")->setValue(90);
     try {
-        window->OpenLook(Path("damaged.olook"));
+        window->LookFiles().Open(Path("damaged.olook"));
         ADD_FAILURE() << "a damaged document was opened";
     } catch (const std::exception& error) {
         EXPECT_NE(std::string(error.what()).find("damaged.olook"), std::string::npos) << error.what();

@@ -14,6 +14,7 @@
 #include <cmath>
 #include <memory>
 
+#include "app/LookFiles.h"
 #include "app/LookPanel.h"
 #include "app/LutSaveForm.h"
 #include "app/MainForm.h"
@@ -52,8 +53,8 @@ protected:
         window->show();
         QApplication::processEvents();
         dialogs.PicturesToOpen.push_back(Path("frame.bmp"));
-        window->sbnOpenPreviewImageClick();
-        window->lvwRefs()->item(0)->setSelected(true);
+        window->Preview().OpenClick();
+        window->Library().List()->item(0)->setSelected(true);
         QApplication::processEvents();
     }
     void TearDown() override { window.reset(); }
@@ -73,17 +74,17 @@ protected:
     }
 
     QString SaveLook(const QString& name) {
-        window->SaveLook(Path(name));
+        window->LookFiles().Save(Path(name));
         return Path(name);
     }
     QByteArray WindowPicture(const QString& name) {
         dialogs.FilesToSave.push_back(Path(name));
-        window->miSaveGradedImageClick();
+        window->Preview().SaveGradedClick();
         return FileBytes(Path(name));
     }
     // Create 3D LUT for a profile, at its default size and depth.
     std::string WindowLut(const QString& name, QByteArray& bytes) {
-        TfrmSaveLut form(window->LastSettings(), window.get(), window->Footage().Conversion());
+        TfrmSaveLut form(window->Grading().LastSettings(), window.get(), window->Grading().Footage().Conversion());
         auto* formats = form.findChild<QComboBox*>("cbxOutFormat");
         formats->setCurrentIndex(formats->findText(kProfile));
         form.cbxOutFormatChange();
@@ -163,9 +164,9 @@ TEST_F(LookExactnessTest, APreviewedLutGradesAsInTheWindow) {
             for (int r = 0; r < 2; ++r)
                 cube.write(QByteArray::number(b) + " " + QByteArray::number(g) + " " + QByteArray::number(r) + "\n");
     cube.close();
-    window->PreviewLutFile(Path("swap.cube"));
+    window->Preview().PreviewLutFile(Path("swap.cube"));
     QApplication::processEvents();
-    ASSERT_NE(window->PreviewLut(), nullptr);
+    ASSERT_NE(window->Grading().PreviewLut(), nullptr);
     // Create 3D LUT waits for a reference while a LUT file is previewed.
     ExpectSameAsCli("previewed", false);
 }
@@ -180,9 +181,9 @@ TEST_F(LookExactnessTest, ALearnedLutGradesAsInTheWindow) {
             for (int b = 0; b < 9; ++b)
                 learned->Cube[r][g][b] = {std::pow(r / 8.0, 1.1) * 0.97 + 0.013, std::sqrt(g / 8.0) * 0.93,
                                           (b / 8.0) * (b / 8.0) / 3.0 + r / 77.0};
-    window->PreviewLut(std::move(learned), "learned look");
+    window->Preview().PreviewLut(std::move(learned), "learned look");
     QApplication::processEvents();
-    ASSERT_NE(window->PreviewLut(), nullptr);
+    ASSERT_NE(window->Grading().PreviewLut(), nullptr);
     ExpectSameAsCli("learned", false);
 }
 

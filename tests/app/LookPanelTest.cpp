@@ -11,10 +11,10 @@
 #include <QSlider>
 #include <QTest>
 
-#include "app/GradingState.h"
-#include "app/LookHistory.h"
 #include "app/LookPanel.h"
 #include "engine/look/LookControls.h"
+#include "grading/GradingSession.h"
+#include "grading/LookHistory.h"
 
 namespace {
 
@@ -26,9 +26,9 @@ QSlider* Bar(const TLookPanel& panel, const TLookControl& control) { return pane
 // control's range, default and caption; moving a bar moves its label and
 // the state's position, and each move is one change of the look.
 TEST(LookPanelTest, RowsFollowTheControlTable) {
-    TGradingState state;
+    TGradingSession state;
     TLookPanel panel(state, nullptr);
-    QSignalSpy changes(&state, &TGradingState::LookChanged);
+    QSignalSpy changes(&state, &TGradingSession::LookChanged);
     const char* groups[] = {"grpGeneral", "grpSaturation"};
     for (const TLookControl& control : LookControls()) {
         SCOPED_TRACE(control.Key);
@@ -70,12 +70,12 @@ TEST(LookPanelTest, RowsFollowTheControlTable) {
 // look once; General "Defaults" puts its bars and Advanced Color Analysis
 // back, each as a change of its own, and leaves the other groups alone.
 TEST(LookPanelTest, DefaultsButtonsRestoreTheirGroups) {
-    TGradingState state;
+    TGradingSession state;
     TLookPanel panel(state, nullptr);
     for (const TLookControl& control : LookControls()) Bar(panel, control)->setValue(control.Min + 1);
     for (const TLookSwitch& option : LookSwitches())
         panel.findChild<QCheckBox*>(option.Box)->setChecked(option.OptionValue);
-    QSignalSpy changes(&state, &TGradingState::LookChanged);
+    QSignalSpy changes(&state, &TGradingSession::LookChanged);
 
     panel.findChild<QPushButton*>("sbnDefaults")->click();
     EXPECT_EQ(changes.count(), 1);
@@ -97,7 +97,7 @@ TEST(LookPanelTest, DefaultsButtonsRestoreTheirGroups) {
 // The state grades with a previewed LUT file while there is one, else with
 // the look; ending the preview tells whether there was one.
 TEST(LookPanelTest, StateGradesWithPreviewedLutOrLook) {
-    TGradingState state;
+    TGradingSession state;
     EXPECT_EQ(&state.ActiveLut(), &state.Lut());
     EXPECT_FALSE(state.Graded());
     auto lut = std::make_unique<TLUT>();
@@ -167,7 +167,7 @@ TEST(LookHistoryTest, StepsAndMerging) {
 // At Look Strength 0 every control the strength doses is disabled and says
 // why; in LUT preview every look control is; the footage stays.
 TEST(LookPanelTest, ControlsThatCannotActAreDisabled) {
-    TGradingState state;
+    TGradingSession state;
     TLookPanel panel(state, nullptr);
     auto* strength = panel.findChild<QSlider*>("tbrStrength");
     auto* saturation = panel.findChild<QSlider*>("tbrSaturation");
@@ -209,7 +209,7 @@ TEST(LookPanelTest, ControlsThatCannotActAreDisabled) {
 // the percent label takes a typed value, clamped to the range; a value that
 // is no number, or Esc, leaves the slider as it was.
 TEST(LookPanelTest, ResetStepsAndTypedValues) {
-    TGradingState state;
+    TGradingSession state;
     TLookPanel panel(state, nullptr);
     panel.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&panel));
@@ -262,7 +262,7 @@ TEST(LookPanelTest, ResetStepsAndTypedValues) {
 // The panel is as wide as the combos' longest entries need; a display
 // profile file's name added later widens it.
 TEST(LookPanelTest, CombosShowTheirEntriesWhole) {
-    TGradingState state;
+    TGradingSession state;
     TLookPanel panel(state, nullptr);
     panel.show();
     QApplication::processEvents();
@@ -285,7 +285,7 @@ TEST(LookPanelTest, CombosShowTheirEntriesWhole) {
 // switches, Match Preview Colours, the two combos, General's Defaults,
 // then the Saturation bars and their Defaults.
 TEST(LookPanelTest, TabOrderFollowsTheLayout) {
-    TGradingState state;
+    TGradingSession state;
     TLookPanel panel(state, nullptr);
     std::vector<QString> expected;
     for (const TLookControl& control : LookControls())
@@ -305,4 +305,21 @@ TEST(LookPanelTest, TabOrderFollowsTheLayout) {
         while (widget != &panel && !(widget->focusPolicy() & Qt::TabFocus));
     }
     EXPECT_EQ(order, expected);
+}
+
+// Match Preview Colours is built from the control table as the switches
+// are: its caption, object name and hint, unchecked by default, and it is
+// disabled with the other dosed controls at strength 0.
+TEST(LookPanelTest, MatchPreviewColoursComesFromTheControlTable) {
+    TGradingSession state;
+    TLookPanel panel(state, nullptr);
+    const TLookSwitch& match = MatchPreviewSwitch();
+    auto* box = panel.findChild<QCheckBox*>(match.Box);
+    ASSERT_NE(box, nullptr);
+    EXPECT_EQ(box->text(), match.Caption);
+    EXPECT_EQ(box->toolTip(), match.Hint);
+    EXPECT_FALSE(box->isChecked());
+    panel.findChild<QSlider*>("tbrStrength")->setValue(0);
+    EXPECT_FALSE(box->isEnabled());
+    EXPECT_TRUE(panel.findChild<QSlider*>("tbrStrength")->isEnabled());
 }

@@ -66,11 +66,11 @@ protected:
     }
     // The viewer's working copy grows to the zoom's size once the zoom rests.
     static void WaitForWorkingCopy(TfrmMain& window) {
-        const QSize wanted = window.Viewer()->CopySizeFor(QSize(640, 320));
+        const QSize wanted = window.Preview().Viewer()->CopySizeFor(QSize(640, 320));
         const bool grown = QTest::qWaitFor(
             [&] {
-                return window.Viewer()->Display().Width() >= wanted.width() &&
-                       window.Viewer()->Display().Height() >= wanted.height();
+                return window.Preview().Viewer()->Display().Width() >= wanted.width() &&
+                       window.Preview().Viewer()->Display().Height() >= wanted.height();
             },
             20000);
         EXPECT_TRUE(grown);
@@ -78,7 +78,7 @@ protected:
     static QSlider* Bar(TfrmMain& window, const char* name) { return window.findChild<QSlider*>(name); }
     static TLookPanel& Panel(TfrmMain& window) { return *window.findChild<TLookPanel*>(); }
     QByteArray ExportedLut(TfrmMain& window, const QString& name) const {
-        TfrmSaveLut form(window.LastSettings(), &window, window.Footage().Conversion());
+        TfrmSaveLut form(window.Grading().LastSettings(), &window, window.Grading().Footage().Conversion());
         auto* formats = form.findChild<QComboBox*>("cbxOutFormat");
         formats->setCurrentIndex(formats->findText("Cube 3D Davinci"));
         form.cbxOutFormatChange();
@@ -93,19 +93,19 @@ protected:
 TEST_F(LookSessionTest, TheFrameTheLookTheSnapshotsAndTheZoomComeBackAfterARestart) {
     std::unique_ptr<TfrmMain> window = Start();
     dialogs.PicturesToOpen.push_back(Path("frame.bmp"));
-    window->sbnOpenPreviewImageClick();
-    window->lvwRefs()->item(0)->setSelected(true);
+    window->Preview().OpenClick();
+    window->Library().List()->item(0)->setSelected(true);
     Bar(*window, "tbrSaturation")->setValue(130);
     Bar(*window, "tbrBlue")->setValue(40);
     Panel(*window).StoreSnapshot(1);
     Bar(*window, "tbrStrength")->setValue(70);
     window->findChild<QCheckBox*>("cbxMatchPreview")->setChecked(true);
-    window->Viewer()->ZoomTo100();
+    window->Preview().Viewer()->ZoomTo100();
     QApplication::processEvents();
-    ASSERT_FALSE(window->Viewer()->Fit());
+    ASSERT_FALSE(window->Preview().Viewer()->Fit());
     WaitForWorkingCopy(*window);
 
-    const TImage shown = window->Viewer()->Display().Clone();
+    const TImage shown = window->Preview().Viewer()->Display().Clone();
     const QByteArray lut = ExportedLut(*window, "before.cube");
     ASSERT_FALSE(lut.isEmpty());
     window->close();
@@ -115,8 +115,8 @@ TEST_F(LookSessionTest, TheFrameTheLookTheSnapshotsAndTheZoomComeBackAfterAResta
 
     window = Start();
     EXPECT_TRUE(dialogs.Errors.isEmpty()) << dialogs.Errors.join("\n").toStdString();
-    EXPECT_EQ(window->PreviewFileName(), Path("frame.bmp").toStdString());
-    EXPECT_EQ(window->ChosenReference(), "meadow.jpeg");
+    EXPECT_EQ(window->Grading().PreviewFile(), Path("frame.bmp").toStdString());
+    EXPECT_EQ(window->Grading().Reference(), "meadow.jpeg");
     EXPECT_EQ(Bar(*window, "tbrSaturation")->value(), 130);
     EXPECT_EQ(Bar(*window, "tbrBlue")->value(), 40);
     EXPECT_EQ(Bar(*window, "tbrStrength")->value(), 70);
@@ -125,19 +125,19 @@ TEST_F(LookSessionTest, TheFrameTheLookTheSnapshotsAndTheZoomComeBackAfterAResta
     EXPECT_EQ(Panel(*window).Snapshots().Look(1).Positions.Blue, 40);
     EXPECT_EQ(Panel(*window).Snapshots().Look(1).Positions.Strength, 100);
     EXPECT_FALSE(Panel(*window).Snapshots().Has(0));
-    EXPECT_FALSE(window->Viewer()->Fit());
-    EXPECT_EQ(window->Viewer()->ZoomPercent(), 100);
+    EXPECT_FALSE(window->Preview().Viewer()->Fit());
+    EXPECT_EQ(window->Preview().Viewer()->ZoomPercent(), 100);
     WaitForWorkingCopy(*window);
-    EXPECT_EQ(window->Viewer()->Display().Width(), shown.Width());
-    EXPECT_EQ(window->Viewer()->Display().Height(), shown.Height());
-    EXPECT_TRUE(window->Viewer()->Display().SamePixels(shown));
+    EXPECT_EQ(window->Preview().Viewer()->Display().Width(), shown.Width());
+    EXPECT_EQ(window->Preview().Viewer()->Display().Height(), shown.Height());
+    EXPECT_TRUE(window->Preview().Viewer()->Display().SamePixels(shown));
     EXPECT_EQ(ExportedLut(*window, "after.cube"), lut);
 
     // A picture named at the start takes the frame's place; the look stays.
     window->close();
     window.reset();
     window = Start(Path("other.bmp"));
-    EXPECT_EQ(window->PreviewFileName(), Path("other.bmp").toStdString());
+    EXPECT_EQ(window->Grading().PreviewFile(), Path("other.bmp").toStdString());
     EXPECT_EQ(Bar(*window, "tbrSaturation")->value(), 130);
 }
 
@@ -154,7 +154,7 @@ TEST_F(LookSessionTest, ADamagedSessionIsPassedOverWithANote) {
     EXPECT_TRUE(note.contains("session.olook")) << note.toStdString();
     EXPECT_FALSE(note.contains('\n'));
     EXPECT_EQ(Bar(*window, "tbrSaturation")->value(), 100);
-    EXPECT_TRUE(window->ChosenReference().isEmpty());
+    EXPECT_TRUE(window->Grading().Reference().isEmpty());
 
     // Closed, the window keeps its own session in its place.
     window->close();
@@ -166,15 +166,15 @@ TEST_F(LookSessionTest, WithoutASessionTheWindowStartsAsBefore) {
     std::unique_ptr<TfrmMain> window = Start();
     EXPECT_TRUE(dialogs.Errors.isEmpty());
     EXPECT_TRUE(window->statusBar()->currentMessage().isEmpty());
-    EXPECT_TRUE(window->PreviewFileName().empty());
-    EXPECT_TRUE(window->ChosenReference().isEmpty());
+    EXPECT_TRUE(window->Grading().PreviewFile().empty());
+    EXPECT_TRUE(window->Grading().Reference().isEmpty());
     // A frame that went away is not looked for.
     dialogs.PicturesToOpen.push_back(Path("frame.bmp"));
-    window->sbnOpenPreviewImageClick();
+    window->Preview().OpenClick();
     window->close();
     window.reset();
     ASSERT_TRUE(QFile::remove(Path("frame.bmp")));
     window = Start();
     EXPECT_TRUE(dialogs.Errors.isEmpty());
-    EXPECT_TRUE(window->PreviewFileName().empty());
+    EXPECT_TRUE(window->Grading().PreviewFile().empty());
 }

@@ -79,7 +79,7 @@ protected:
         window->activateWindow();
         ASSERT_TRUE(QTest::qWaitForWindowActive(window.get()));
         dialogs.PicturesToOpen.push_back(Picture("frame.bmp"));
-        window->sbnOpenPreviewImageClick();
+        window->Preview().OpenClick();
         Select("meadow");
     }
     void TearDown() override { window.reset(); }
@@ -91,13 +91,13 @@ protected:
     QSlider* Bar(const char* name) const { return Find<QSlider>(name); }
     TLookPanel* Panel() const { return Find<TLookPanel>("pnlRight"); }
     void Select(const QString& caption) {
-        const auto found = window->lvwRefs()->findItems(caption, Qt::MatchExactly);
+        const auto found = window->Library().List()->findItems(caption, Qt::MatchExactly);
         ASSERT_FALSE(found.isEmpty()) << caption.toStdString();
         found.first()->setSelected(true);
         QApplication::processEvents();
     }
     QString SelectedCaption() const {
-        const auto selected = window->lvwRefs()->selectedItems();
+        const auto selected = window->Library().List()->selectedItems();
         return selected.isEmpty() ? QString() : selected.first()->text();
     }
     // The look as Create 3D LUT writes it.
@@ -105,7 +105,7 @@ protected:
         const TLutOutputProfile* profile = FindOutputProfile("Cube 3D Davinci");
         EXPECT_NE(profile, nullptr);
         const QString file = dir.filePath(QString("look%1.cube").arg(++exports));
-        ExportLook(window->LastSettings(), *profile, 33, 0, file.toStdString());
+        ExportLook(window->Grading().LastSettings(), *profile, 33, 0, file.toStdString());
         return ReadBytes(file);
     }
     void Key(int key, Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
@@ -133,11 +133,11 @@ TEST_F(LookSnapshotsTest, UndoAndRedoRestoreTheSameLutBytes) {
     const QByteArray dusk = Export();
     ASSERT_NE(dusk, changed);
 
-    const int builds = window->BuildCount();
-    Key(Qt::Key_Z, Qt::ControlModifier);          // back to meadow, shown in the list
-    EXPECT_EQ(window->BuildCount(), builds + 1);  // the look is built once
+    const int builds = window->Grading().BuildCount();
+    Key(Qt::Key_Z, Qt::ControlModifier);                    // back to meadow, shown in the list
+    EXPECT_EQ(window->Grading().BuildCount(), builds + 1);  // the look is built once
     EXPECT_EQ(SelectedCaption(), "meadow");
-    EXPECT_TRUE(window->ChosenReference().endsWith("meadow.jpeg"));
+    EXPECT_TRUE(window->Grading().Reference().endsWith("meadow.jpeg"));
     EXPECT_EQ(Export(), changed);
     Key(Qt::Key_Z, Qt::ControlModifier);
     EXPECT_EQ(Bar("tbrYellow")->value(), 100);
@@ -149,7 +149,7 @@ TEST_F(LookSnapshotsTest, UndoAndRedoRestoreTheSameLutBytes) {
     EXPECT_EQ(Export(), start);
     // The selection of meadow itself is a step: before it, nothing was chosen.
     Key(Qt::Key_Z, Qt::ControlModifier);
-    EXPECT_TRUE(window->ChosenReference().isEmpty());
+    EXPECT_TRUE(window->Grading().Reference().isEmpty());
     EXPECT_EQ(SelectedCaption(), QString());
 
     for (int i = 0; i < 5; ++i) Key(Qt::Key_Z, Qt::ControlModifier | Qt::ShiftModifier);
@@ -197,17 +197,17 @@ TEST_F(LookSnapshotsTest, ADragAndADefaultsClickAreOneStepEach) {
 TEST_F(LookSnapshotsTest, FootageSpaceIsAStep) {
     QComboBox* footage = Find<QComboBox>("cbxFootage");
     ASSERT_GT(footage->count(), 1);
-    const TImage shown = window->Viewer()->Scaled().Clone();
+    const TImage shown = window->Preview().Viewer()->Scaled().Clone();
     footage->setCurrentIndex(1);
     QApplication::processEvents();
-    EXPECT_EQ(window->Footage().Chosen(), 1);
-    EXPECT_FALSE(window->Viewer()->Scaled().SamePixels(shown));
+    EXPECT_EQ(window->Grading().Footage().Chosen(), 1);
+    EXPECT_FALSE(window->Preview().Viewer()->Scaled().SamePixels(shown));
     Panel()->Undo();
     EXPECT_EQ(footage->currentIndex(), 0);
-    EXPECT_EQ(window->Footage().Chosen(), 0);
-    EXPECT_TRUE(window->Viewer()->Scaled().SamePixels(shown));
+    EXPECT_EQ(window->Grading().Footage().Chosen(), 0);
+    EXPECT_TRUE(window->Preview().Viewer()->Scaled().SamePixels(shown));
     Panel()->Redo();
-    EXPECT_EQ(window->Footage().Chosen(), 1);
+    EXPECT_EQ(window->Grading().Footage().Chosen(), 1);
 }
 
 // Ctrl+1 keeps the look as A; after changes, 1 brings it back with the same
@@ -218,7 +218,7 @@ TEST_F(LookSnapshotsTest, SnapshotsRecallTheSameLut) {
     Bar("tbrStrength")->setValue(70);
     QApplication::processEvents();
     const QByteArray kept = Export();
-    const std::unique_ptr<TLUT> keptLut = CopyCube(window->Lut());
+    const std::unique_ptr<TLUT> keptLut = CopyCube(window->Grading().Lut());
     Key(Qt::Key_1, Qt::ControlModifier);
     Select("dusk");
     Bar("tbrRed")->setValue(20);
@@ -258,7 +258,7 @@ TEST_F(LookSnapshotsTest, RenamedReferencesFollowInUndoAndSnapshots) {
     Panel()->StoreSnapshot(0);
     Select("dusk");
     const int steps = Panel()->History().UndoCount();
-    window->lvwRefsEdited(window->lvwRefs()->findItems("meadow", Qt::MatchExactly).first(), "field");
+    window->Library().Edited(window->Library().List()->findItems("meadow", Qt::MatchExactly).first(), "field");
     QApplication::processEvents();
     EXPECT_EQ(Panel()->History().UndoCount(), steps);
     ASSERT_TRUE(QFile::exists(Lib() + "/field.jpeg"));
@@ -266,7 +266,7 @@ TEST_F(LookSnapshotsTest, RenamedReferencesFollowInUndoAndSnapshots) {
 
     Panel()->Undo();
     EXPECT_EQ(SelectedCaption(), "field");
-    EXPECT_TRUE(window->ChosenReference().endsWith("field.jpeg"));
+    EXPECT_TRUE(window->Grading().Reference().endsWith("field.jpeg"));
     EXPECT_EQ(Export(), meadow);
     Select("dusk");
     Panel()->RecallSnapshot(0);
@@ -278,19 +278,19 @@ TEST_F(LookSnapshotsTest, RenamedReferencesFollowInUndoAndSnapshots) {
 // reference's look, redo to the very LUT object previewed before.
 TEST_F(LookSnapshotsTest, UndoOfAPreviewedLut) {
     const QByteArray meadow = Export();
-    window->PreviewLut(CopyCube(window->Lut()), "kept look");
+    window->Preview().PreviewLut(CopyCube(window->Grading().Lut()), "kept look");
     QApplication::processEvents();
-    const TLUT* previewed = window->PreviewLut();
+    const TLUT* previewed = window->Grading().PreviewLut();
     ASSERT_NE(previewed, nullptr);
-    EXPECT_TRUE(window->ChosenReference().isEmpty());
+    EXPECT_TRUE(window->Grading().Reference().isEmpty());
 
     Panel()->Undo();
-    EXPECT_EQ(window->PreviewLut(), nullptr);
+    EXPECT_EQ(window->Grading().PreviewLut(), nullptr);
     EXPECT_EQ(SelectedCaption(), "meadow");
     EXPECT_EQ(Export(), meadow);
     Panel()->Redo();
-    EXPECT_EQ(window->PreviewLut(), previewed);
-    EXPECT_EQ(window->PreviewLutName(), "kept look");
+    EXPECT_EQ(window->Grading().PreviewLut(), previewed);
+    EXPECT_EQ(window->Grading().PreviewLutName(), "kept look");
     EXPECT_EQ(SelectedCaption(), QString());
     EXPECT_TRUE(window->StatusLine()->Text().contains("LUT preview: kept look"));
 }
@@ -317,8 +317,8 @@ TEST_F(LookSnapshotsTest, DigitsInTextFieldsAreNotRecalls) {
     Key(Qt::Key_Return);
     EXPECT_EQ(Bar("tbrSaturation")->value(), 12);
 
-    window->lvwRefs()->setFocus();
-    window->miRenameImageClick();
+    window->Library().List()->setFocus();
+    window->Library().RenameClick();
     QApplication::processEvents();
     auto* rename = qobject_cast<QLineEdit*>(QApplication::focusWidget());
     ASSERT_NE(rename, nullptr);
@@ -328,7 +328,7 @@ TEST_F(LookSnapshotsTest, DigitsInTextFieldsAreNotRecalls) {
     EXPECT_EQ(Bar("tbrStrength")->value(), 80);
     Key(Qt::Key_Escape);
 
-    window->Viewer()->setFocus();
+    window->Preview().Viewer()->setFocus();
     Key(Qt::Key_1);
     EXPECT_EQ(Bar("tbrStrength")->value(), 60);
 }
@@ -341,7 +341,7 @@ TEST_F(LookSnapshotsTest, SplitViewComparesWithTheChosenSnapshot) {
     std::shared_ptr<const TLUT> kept = Panel()->Snapshots().SnapshotLut(0);
     ASSERT_NE(kept, nullptr);
     Select("dusk");
-    TImageViewer* viewer = window->Viewer();
+    TImageViewer* viewer = window->Preview().Viewer();
     ASSERT_FALSE(viewer->SplitView());
 
     Key(Qt::Key_1, Qt::AltModifier);
@@ -350,7 +350,7 @@ TEST_F(LookSnapshotsTest, SplitViewComparesWithTheChosenSnapshot) {
     GradePicture(*kept, expected);
     EXPECT_TRUE(viewer->Comparison().SamePixels(expected));
     TImage current = viewer->Scaled().Clone();
-    GradePicture(window->Lut(), current);
+    GradePicture(window->Grading().Lut(), current);
     EXPECT_TRUE(viewer->Display().SamePixels(current));
     EXPECT_FALSE(viewer->Comparison().SamePixels(viewer->Display()));
     // The status line says what the left side is, while it is on screen.
@@ -371,7 +371,7 @@ TEST_F(LookSnapshotsTest, SplitViewComparesWithTheChosenSnapshot) {
 TEST_F(LookSnapshotsTest, EndingAComparisonRestoresTheSplitView) {
     Key(Qt::Key_1, Qt::ControlModifier);
     Select("dusk");
-    TImageViewer* viewer = window->Viewer();
+    TImageViewer* viewer = window->Preview().Viewer();
     auto* split = Find<QToolButton>("sbnSplitView");
     ASSERT_FALSE(split->isChecked());
 

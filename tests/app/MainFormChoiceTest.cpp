@@ -81,7 +81,7 @@ protected:
 
     QString Lib() const { return dir.filePath("lib"); }
     QString Picture(const QString& name) const { return dir.filePath("pictures/" + name); }
-    QListWidget* List() const { return window->lvwRefs(); }
+    QListWidget* List() const { return window->Library().List(); }
 
     void SetUp() override {
         QDir().mkpath(Lib());
@@ -102,7 +102,7 @@ protected:
         ASSERT_TRUE(QTest::qWaitForWindowActive(window.get()));
         dialogs.PicturesToOpen.push_back(Picture("frame.bmp"));
         QTest::keyClick(window.get(), Qt::Key_O, Qt::ControlModifier);
-        ASSERT_EQ(window->PreviewFileName(), Picture("frame.bmp").toStdString());
+        ASSERT_EQ(window->Grading().PreviewFile(), Picture("frame.bmp").toStdString());
     }
 
     QListWidgetItem* Item(const QString& caption) const {
@@ -139,9 +139,9 @@ protected:
     }
 
     bool ViewerShows(const TLUT& lut) const {
-        TImage graded = window->Viewer()->Scaled().Clone();
+        TImage graded = window->Preview().Viewer()->Scaled().Clone();
         lut.ApplyToImage(graded);
-        return window->Viewer()->Display().SamePixels(graded);
+        return window->Preview().Viewer()->Display().SamePixels(graded);
     }
 
     // Ctrl+E, the Davinci profile at its default size; the file written.
@@ -193,7 +193,7 @@ protected:
             QTest::keyClick(window.get(), Qt::Key_K, Qt::ControlModifier);
             QApplication::processEvents();
             EXPECT_TRUE(ViewerShows(*look));
-            TImageViewer* viewer = window->Viewer();
+            TImageViewer* viewer = window->Preview().Viewer();
             const QSizeF shown = viewer->PictureRect().size();
             window->resize(window->width() + (i == 0 ? 120 : -120), window->height());
             QApplication::processEvents();
@@ -274,7 +274,7 @@ TEST_F(MainFormChoiceTest, ClicksBesideTheItemsKeepTheChoice) {
     EXPECT_EQ(Item("Beach"), nullptr);
     const QStringList left = Highlighted();
     if (left.isEmpty()) {
-        EXPECT_TRUE(window->Viewer()->Display().SamePixels(window->Viewer()->Scaled()));
+        EXPECT_TRUE(window->Preview().Viewer()->Display().SamePixels(window->Preview().Viewer()->Scaled()));
         const int saves = dialogs.SaveDialogs;
         QTest::keyClick(window.get(), Qt::Key_S, Qt::ControlModifier);
         EXPECT_EQ(dialogs.SaveDialogs, saves);
@@ -299,7 +299,7 @@ TEST_F(MainFormChoiceTest, SaveDialogFilterGivesTheExtension) {
     window->show();
     QApplication::processEvents();
     real.PicturesToOpen.push_back(Picture("g16.tif"));
-    window->sbnOpenPreviewImageClick();
+    window->Preview().OpenClick();
     Item("Dune")->setSelected(true);
 
     // A name typed without extension under each filter, as a user would;
@@ -318,7 +318,7 @@ TEST_F(MainFormChoiceTest, SaveDialogFilterGivesTheExtension) {
                  {"swapped", {Qt::Key_End, Qt::Key_Home}, "swapped.tif", true}};
     for (const auto& c : cases) {
         SCOPED_TRACE(c.Name);
-        if (c.PreviewLut) window->PreviewLutFile(Picture("swap.cube"));
+        if (c.PreviewLut) window->Preview().PreviewLutFile(Picture("swap.cube"));
         const QString typed = dir.filePath(c.Name);
         const int first = c.FilterKeys[0], second = c.FilterKeys[1];
         QString suggested, chosenFilter;
@@ -333,7 +333,7 @@ TEST_F(MainFormChoiceTest, SaveDialogFilterGivesTheExtension) {
             name->setText(typed);
             QTest::keyClick(name, Qt::Key_Return);
         });
-        window->miSaveGradedImageClick();
+        window->Preview().SaveGradedClick();
         // The dialog opens on the frame's own format with a name suggested.
         EXPECT_TRUE(chosenFilter.startsWith("the preview's own format and depth")) << chosenFilter.toStdString();
         EXPECT_EQ(suggested, c.PreviewLut ? "g16 - swap.tif" : "g16 - Dune.tif");
@@ -352,7 +352,7 @@ TEST_F(MainFormChoiceTest, SaveDialogFilterGivesTheExtension) {
         const TDeepImage saved = LoadDeepImageFile(written.toStdString());
         EXPECT_EQ(saved.Depth.Bits, 16);
         TDeepImage expected = LoadDeepImageFile(Picture("g16.tif").toStdString());
-        GradeDeepImage(c.PreviewLut ? *window->PreviewLut() : *LookOf(Lib() + "/Dune.jpeg"), expected);
+        GradeDeepImage(c.PreviewLut ? *window->Grading().PreviewLut() : *LookOf(Lib() + "/Dune.jpeg"), expected);
         ASSERT_EQ(saved.Width(), expected.Width());
         double worst = 0;
         for (int y = 0; y < saved.Height(); ++y)
@@ -382,11 +382,11 @@ TEST_F(MainFormChoiceTest, TheLookCarriesOverToANewFrame) {
     SaveImageFile(Picture("second.bmp").toStdString(), CastPicture(-20, 10, 40));
     dialogs.PicturesToOpen.push_back(Picture("second.bmp"));
     QTest::keyClick(window.get(), Qt::Key_O, Qt::ControlModifier);
-    ASSERT_EQ(window->PreviewFileName(), Picture("second.bmp").toStdString());
+    ASSERT_EQ(window->Grading().PreviewFile(), Picture("second.bmp").toStdString());
     EXPECT_EQ(Highlighted(), QStringList({"Dune"}));
     const std::unique_ptr<TLUT> look = LookOf(Lib() + "/Dune.jpeg");
     EXPECT_TRUE(ViewerShows(*look));
-    EXPECT_FALSE(window->Viewer()->Display().SamePixels(window->Viewer()->Scaled()));
+    EXPECT_FALSE(window->Preview().Viewer()->Display().SamePixels(window->Preview().Viewer()->Scaled()));
     EXPECT_EQ(ReadBytes(ExportByKeys()), first);
 
     // Show Original down, then a pasted frame: graded at once as well.
@@ -397,7 +397,7 @@ TEST_F(MainFormChoiceTest, TheLookCarriesOverToANewFrame) {
     QGuiApplication::clipboard()->setImage(pasted);
     QTest::keyClick(window.get(), Qt::Key_V, Qt::ControlModifier);
     QGuiApplication::clipboard()->clear();
-    EXPECT_TRUE(window->PreviewFileName().empty());
+    EXPECT_TRUE(window->Grading().PreviewFile().empty());
     EXPECT_FALSE(window->findChild<QToolButton*>("sbnShowOriginal")->isChecked());
     EXPECT_TRUE(ViewerShows(*look));
     EXPECT_EQ(ReadBytes(ExportByKeys()), first);

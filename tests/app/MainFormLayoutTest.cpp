@@ -86,7 +86,7 @@ protected:
         QApplication::processEvents();
     }
     void SelectMeadow() {
-        const auto found = window->lvwRefs()->findItems("meadow", Qt::MatchExactly);
+        const auto found = window->Library().List()->findItems("meadow", Qt::MatchExactly);
         ASSERT_EQ(found.size(), 1);
         found.first()->setSelected(true);
     }
@@ -113,52 +113,52 @@ protected:
 
 TEST_F(MainFormLayoutTest, LibraryPanelLayoutAndSizeAreRememberedAcrossWindows) {
     Open();
-    QDockWidget* library = window->LibraryDock();
+    QDockWidget* library = window->Dock().Dock();
     EXPECT_EQ(window->dockWidgetArea(library), Qt::BottomDockWidgetArea);
-    EXPECT_TRUE(window->LibraryStrip());
+    EXPECT_TRUE(window->Library().Strip());
     // A strip is one row of thumbnails.
-    EXPECT_FALSE(window->lvwRefs()->isWrapping());
-    EXPECT_EQ(window->lvwRefs()->flow(), QListView::LeftToRight);
+    EXPECT_FALSE(window->Library().List()->isWrapping());
+    EXPECT_EQ(window->Library().List()->flow(), QListView::LeftToRight);
 
     // Docked left as a grid, the window resized, then closed by the user.
-    window->SetLibraryArea(Qt::LeftDockWidgetArea);
+    window->Dock().SetArea(Qt::LeftDockWidgetArea);
     Action("actLibraryGrid")->trigger();
-    EXPECT_FALSE(window->LibraryStrip());
-    EXPECT_TRUE(window->lvwRefs()->isWrapping());
+    EXPECT_FALSE(window->Library().Strip());
+    EXPECT_TRUE(window->Library().List()->isWrapping());
     window->resize(900, 640);
     QApplication::processEvents();
     window->close();
 
     Open();
-    EXPECT_EQ(window->dockWidgetArea(window->LibraryDock()), Qt::LeftDockWidgetArea);
-    EXPECT_FALSE(window->LibraryStrip());
+    EXPECT_EQ(window->dockWidgetArea(window->Dock().Dock()), Qt::LeftDockWidgetArea);
+    EXPECT_FALSE(window->Library().Strip());
     EXPECT_TRUE(Action("actLibraryGrid")->isChecked());
-    EXPECT_TRUE(window->lvwRefs()->isWrapping());
+    EXPECT_TRUE(window->Library().List()->isWrapping());
     EXPECT_EQ(window->size(), QSize(900, 640));
 
     // Tab follows the panels on screen: the library docked left comes first.
-    EXPECT_LT(TabIndex(window->lvwRefs()), TabIndex(window->findChild<QWidget*>("tbrColorGain")));
-    window->SetLibraryArea(Qt::BottomDockWidgetArea);
-    EXPECT_GT(TabIndex(window->lvwRefs()), TabIndex(window->findChild<QWidget*>("tbrColorGain")));
-    EXPECT_GT(TabIndex(window->lvwRefs()), TabIndex(window->findChild<QWidget*>("cbxScope")));
+    EXPECT_LT(TabIndex(window->Library().List()), TabIndex(window->findChild<QWidget*>("tbrColorGain")));
+    window->Dock().SetArea(Qt::BottomDockWidgetArea);
+    EXPECT_GT(TabIndex(window->Library().List()), TabIndex(window->findChild<QWidget*>("tbrColorGain")));
+    EXPECT_GT(TabIndex(window->Library().List()), TabIndex(window->findChild<QWidget*>("cbxScope")));
     EXPECT_LT(TabIndex(window->findChild<QWidget*>("tbrHi")), TabIndex(window->findChild<QWidget*>("cbxScope")));
-    window->SetLibraryArea(Qt::LeftDockWidgetArea);
+    window->Dock().SetArea(Qt::LeftDockWidgetArea);
 
     // A strip docked left is one column; the panel closed stays closed.
     Action("actLibraryGrid")->trigger();
-    EXPECT_TRUE(window->LibraryStrip());
-    EXPECT_EQ(window->lvwRefs()->flow(), QListView::TopToBottom);
-    EXPECT_FALSE(window->lvwRefs()->isWrapping());
+    EXPECT_TRUE(window->Library().Strip());
+    EXPECT_EQ(window->Library().List()->flow(), QListView::TopToBottom);
+    EXPECT_FALSE(window->Library().List()->isWrapping());
     Key(Qt::Key_B, Qt::ControlModifier | Qt::ShiftModifier);
-    EXPECT_TRUE(window->LibraryDock()->isHidden());
+    EXPECT_TRUE(window->Dock().Dock()->isHidden());
     window.reset();
 
     Open();
-    EXPECT_TRUE(window->LibraryDock()->isHidden());
-    EXPECT_TRUE(window->LibraryStrip());
-    EXPECT_EQ(window->dockWidgetArea(window->LibraryDock()), Qt::LeftDockWidgetArea);
+    EXPECT_TRUE(window->Dock().Dock()->isHidden());
+    EXPECT_TRUE(window->Library().Strip());
+    EXPECT_EQ(window->dockWidgetArea(window->Dock().Dock()), Qt::LeftDockWidgetArea);
     Action("actLibrary")->trigger();
-    EXPECT_TRUE(window->LibraryDock()->isVisible());
+    EXPECT_TRUE(window->Dock().Dock()->isVisible());
 }
 
 TEST_F(MainFormLayoutTest, FitsASmallLaptopScreenWithTheScopesOpen) {
@@ -232,7 +232,7 @@ TEST_F(MainFormLayoutTest, MenusHoldTheActionsWithUniqueKeysThatWork) {
     Open();
     dialogs.PicturesToOpen.push_back(Picture("shot01.bmp"));
     Key(Qt::Key_O, Qt::ControlModifier);
-    ASSERT_EQ(window->PreviewFileName(), Picture("shot01.bmp").toStdString());
+    ASSERT_EQ(window->Grading().PreviewFile(), Picture("shot01.bmp").toStdString());
 
     QStringList titles;
     for (QAction* entry : window->menuBar()->actions()) titles << entry->text();
@@ -263,22 +263,22 @@ TEST_F(MainFormLayoutTest, MenusHoldTheActionsWithUniqueKeysThatWork) {
     SelectMeadow();
     Key(Qt::Key_Backslash, Qt::ControlModifier);
     EXPECT_TRUE(window->findChild<QToolButton*>("sbnSplitView")->isChecked());
-    EXPECT_TRUE(window->Viewer()->SplitView());
-    const double divider = window->Viewer()->SplitPosition();
+    EXPECT_TRUE(window->Preview().Viewer()->SplitView());
+    const double divider = window->Preview().Viewer()->SplitPosition();
     Key(Qt::Key_Right, Qt::AltModifier);
-    EXPECT_NEAR(window->Viewer()->SplitPosition(), divider + 0.05, 1e-9);
+    EXPECT_NEAR(window->Preview().Viewer()->SplitPosition(), divider + 0.05, 1e-9);
     Key(Qt::Key_Left, Qt::AltModifier);
     Key(Qt::Key_Left, Qt::AltModifier);
-    EXPECT_NEAR(window->Viewer()->SplitPosition(), divider - 0.05, 1e-9);
+    EXPECT_NEAR(window->Preview().Viewer()->SplitPosition(), divider - 0.05, 1e-9);
     Key(Qt::Key_Backslash, Qt::ControlModifier);
-    EXPECT_FALSE(window->Viewer()->SplitView());
+    EXPECT_FALSE(window->Preview().Viewer()->SplitView());
 
     dialogs.FilesToOpen.push_back(QStringList());
     Key(Qt::Key_I, Qt::ControlModifier);
     EXPECT_TRUE(dialogs.FilesToOpen.empty());  // the add dialog was asked
 
     Key(Qt::Key_G, Qt::ControlModifier | Qt::ShiftModifier);
-    EXPECT_FALSE(window->LibraryStrip());
+    EXPECT_FALSE(window->Library().Strip());
 
     // F1: the keys window lists every action from the actions themselves.
     Key(Qt::Key_F1);
@@ -301,7 +301,7 @@ TEST_F(MainFormLayoutTest, MenusHoldTheActionsWithUniqueKeysThatWork) {
 // panel, at the size it had.
 TEST_F(MainFormLayoutTest, FullScreenGivesTheViewerBackWhereItWas) {
     Open();
-    TImageViewer* viewer = window->Viewer();
+    TImageViewer* viewer = window->Preview().Viewer();
     QWidget* parent = viewer->parentWidget();
     const QRect place = viewer->geometry();
     auto* look = window->findChild<QWidget*>("pnlRight");
@@ -375,7 +375,7 @@ TEST_F(MainFormLayoutTest, StatusLineFollowsARenameOfTheChosenReference) {
     Open();
     dialogs.PicturesToOpen.push_back(Picture("shot01.bmp"));
     Key(Qt::Key_O, Qt::ControlModifier);
-    QListWidget* list = window->lvwRefs();
+    QListWidget* list = window->Library().List();
     const auto found = list->findItems("meadow", Qt::MatchExactly);
     ASSERT_EQ(found.size(), 1);
     QTest::mouseClick(list->viewport(), Qt::LeftButton, Qt::NoModifier, list->visualItemRect(found.first()).center());

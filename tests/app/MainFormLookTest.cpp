@@ -105,7 +105,7 @@ protected:
         SaveImageFile(Picture("frame.bmp").toStdString(), FlatGradient(640, 320));
         Open();
         dialogs.PicturesToOpen.push_back(Picture("frame.bmp"));
-        window->sbnOpenPreviewImageClick();
+        window->Preview().OpenClick();
         Select("meadow");
     }
     static TImage FlatGradient(int w, int h) {
@@ -121,17 +121,18 @@ protected:
         return window->findChild<T*>(name);
     }
     void Select(const QString& caption) {
-        const auto found = window->lvwRefs()->findItems(caption, Qt::MatchExactly);
+        const auto found = window->Library().List()->findItems(caption, Qt::MatchExactly);
         ASSERT_FALSE(found.isEmpty()) << caption.toStdString();
         found.first()->setSelected(true);
     }
     QStringList Captions() const {
         QStringList captions;
-        for (int i = 0; i < window->lvwRefs()->count(); ++i) captions << window->lvwRefs()->item(i)->text();
+        for (int i = 0; i < window->Library().List()->count(); ++i)
+            captions << window->Library().List()->item(i)->text();
         return captions;
     }
     QString SelectedCaption() const {
-        const auto selected = window->lvwRefs()->selectedItems();
+        const auto selected = window->Library().List()->selectedItems();
         return selected.isEmpty() ? QString() : selected.first()->text();
     }
     void Screenshot(const char* name) {
@@ -161,19 +162,19 @@ TEST_F(MainFormLookTest, StrengthDosesTheLookAndDefaultsBringItBack) {
     ASSERT_NE(strength, nullptr);
     EXPECT_EQ(strength->maximum(), 100);
     EXPECT_EQ(strength->value(), 100);
-    const std::unique_ptr<TLUT> full = MakeLookLut(window->LastSettings());
+    const std::unique_ptr<TLUT> full = MakeLookLut(window->Grading().LastSettings());
     EXPECT_FALSE(IsIdentity(*full));
 
     strength->setValue(0);
     EXPECT_EQ(Find<QLabel>("lblStrength")->text(), "0%");
-    EXPECT_TRUE(IsIdentity(window->Lut()));
-    EXPECT_TRUE(window->Viewer()->Display().SamePixels(window->Viewer()->Scaled()));
+    EXPECT_TRUE(IsIdentity(window->Grading().Lut()));
+    EXPECT_TRUE(window->Preview().Viewer()->Display().SamePixels(window->Preview().Viewer()->Scaled()));
 
     Find<QPushButton>("sbnGeneralDefaults")->click();
     EXPECT_EQ(strength->value(), 100);
-    EXPECT_EQ(window->LastSettings().Strength, 1.0);
+    EXPECT_EQ(window->Grading().LastSettings().Strength, 1.0);
     for (int i = 0; i < 33; i += 8)
-        EXPECT_EQ(std::memcmp(window->Lut().Cube[i], full->Cube[i], sizeof(TLUT::TCubePlane)), 0);
+        EXPECT_EQ(std::memcmp(window->Grading().Lut().Cube[i], full->Cube[i], sizeof(TLUT::TCubePlane)), 0);
 }
 
 TEST_F(MainFormLookTest, MatchedLutsOfTheWindowAndTheCommandLineAreTheSameBytes) {
@@ -181,19 +182,19 @@ TEST_F(MainFormLookTest, MatchedLutsOfTheWindowAndTheCommandLineAreTheSameBytes)
     auto* match = Find<QCheckBox>("cbxMatchPreview");
     ASSERT_NE(match, nullptr);
     EXPECT_FALSE(match->isChecked());
-    EXPECT_FALSE(window->LastSettings().MatchSource);
-    const TImage before = window->Viewer()->Display().Clone();
+    EXPECT_FALSE(window->Grading().LastSettings().MatchSource);
+    const TImage before = window->Preview().Viewer()->Display().Clone();
     match->setChecked(true);
     Find<QSlider>("tbrStrength")->setValue(60);
-    EXPECT_TRUE(window->LastSettings().MatchSource);
-    EXPECT_EQ(window->LastSettings().MatchedTo, "frame.bmp");
-    EXPECT_FALSE(window->Viewer()->Display().SamePixels(before));
+    EXPECT_TRUE(window->Grading().LastSettings().MatchSource);
+    EXPECT_EQ(window->Grading().LastSettings().MatchedTo, "frame.bmp");
+    EXPECT_FALSE(window->Preview().Viewer()->Display().SamePixels(before));
     Screenshot("main_matched.png");
 
     const TLutOutputProfile* davinci = FindOutputProfile("Cube 3D Davinci");
     ASSERT_NE(davinci, nullptr);
     const QString ours = dir.filePath("window.cube"), theirs = dir.filePath("cli.cube");
-    ExportLook(window->LastSettings(), *davinci, 33, 0, ours.toStdString());
+    ExportLook(window->Grading().LastSettings(), *davinci, 33, 0, ours.toStdString());
     Cli({"look", Lib() + "/meadow.jpeg", "-o", theirs, "--profile", "Cube 3D Davinci", "--strength", "60", "--match",
          Picture("frame.bmp")});
     const QByteArray bytes = ReadBytes(ours);
@@ -211,69 +212,69 @@ TEST_F(MainFormLookTest, DroppedPicturesLutsAndOtherFiles) {
     notes.close();
 
     // A picture opens as the preview, as Open Preview Image does.
-    Drop(window->Viewer(), {Picture("second.png")});
-    EXPECT_EQ(window->PreviewFileName(), Picture("second.png").toStdString());
-    EXPECT_EQ(window->PreviewBitmap().Width(), 300);
+    Drop(window->Preview().Viewer(), {Picture("second.png")});
+    EXPECT_EQ(window->Grading().PreviewFile(), Picture("second.png").toStdString());
+    EXPECT_EQ(window->Grading().Preview().Width(), 300);
     // The look stays chosen and grades the new picture at once.
     EXPECT_EQ(SelectedCaption(), "meadow");
-    TImage graded = window->Viewer()->Scaled().Clone();
-    window->Lut().ApplyToImage(graded);
-    EXPECT_TRUE(window->Viewer()->Display().SamePixels(graded));
+    TImage graded = window->Preview().Viewer()->Scaled().Clone();
+    window->Grading().Lut().ApplyToImage(graded);
+    EXPECT_TRUE(window->Preview().Viewer()->Display().SamePixels(graded));
 
     // A LUT file grades the preview instead of a look; the window names it.
-    Drop(window->Viewer(), {Picture("swap.cube")});
-    ASSERT_NE(window->PreviewLut(), nullptr);
+    Drop(window->Preview().Viewer(), {Picture("swap.cube")});
+    ASSERT_NE(window->Grading().PreviewLut(), nullptr);
     EXPECT_TRUE(window->StatusLine()->Text().contains("LUT preview: swap.cube"));
     EXPECT_EQ(window->windowTitle(), QString("second.png ") + QChar(0x2014) + " Quor Ombrane");
-    TImage swapped = window->Viewer()->Scaled().Clone();
-    window->PreviewLut()->ApplyToImage(swapped);
-    EXPECT_TRUE(window->Viewer()->Display().SamePixels(swapped));
-    const std::uint8_t* scaled = window->Viewer()->Scaled().Row(10) + 30;
-    const std::uint8_t* shown = window->Viewer()->Display().Row(10) + 30;
+    TImage swapped = window->Preview().Viewer()->Scaled().Clone();
+    window->Grading().PreviewLut()->ApplyToImage(swapped);
+    EXPECT_TRUE(window->Preview().Viewer()->Display().SamePixels(swapped));
+    const std::uint8_t* scaled = window->Preview().Viewer()->Scaled().Row(10) + 30;
+    const std::uint8_t* shown = window->Preview().Viewer()->Display().Row(10) + 30;
     EXPECT_EQ(shown[0], scaled[2]);
     Screenshot("main_lut_preview.png");
 
     // Save Graded Image writes with that LUT, at the file's full size.
     dialogs.FilesToSave.push_back(dir.filePath("saved.jpeg"));
-    window->miSaveGradedImageClick();
+    window->Preview().SaveGradedClick();
     TImage saved;
     LoadImageFile(dir.filePath("saved.jpeg").toStdString(), saved);
     EXPECT_EQ(saved.Width(), 300);
 
     // Anything else is refused in one message that names it; a picture
     // beside it still opens.
-    Drop(window->Viewer(), {Picture("notes.txt"), Picture("frame.bmp")});
+    Drop(window->Preview().Viewer(), {Picture("notes.txt"), Picture("frame.bmp")});
     ASSERT_EQ(dialogs.Errors.size(), 1);
     EXPECT_TRUE(dialogs.Errors[0].contains("notes.txt"));
     EXPECT_FALSE(dialogs.Errors[0].contains("frame.bmp"));
-    EXPECT_EQ(window->PreviewFileName(), Picture("frame.bmp").toStdString());
-    ASSERT_NE(window->PreviewLut(), nullptr);  // the LUT preview stays for the new picture
+    EXPECT_EQ(window->Grading().PreviewFile(), Picture("frame.bmp").toStdString());
+    ASSERT_NE(window->Grading().PreviewLut(), nullptr);  // the LUT preview stays for the new picture
 
     // A 1D LUT goes through the same lookups: this one inverts.
     QFile curve(Picture("invert.cube"));
     ASSERT_TRUE(curve.open(QIODevice::WriteOnly));
     curve.write("LUT_1D_SIZE 2\n1 1 1\n0 0 0\n");
     curve.close();
-    Drop(window->Viewer(), {Picture("invert.cube")});
-    ASSERT_NE(window->PreviewLut(), nullptr);
-    EXPECT_EQ(window->PreviewLut()->Kind, lkCurve);
-    const std::uint8_t* plain = window->Viewer()->Scaled().Row(5) + 60;
-    const std::uint8_t* inverted = window->Viewer()->Display().Row(5) + 60;
+    Drop(window->Preview().Viewer(), {Picture("invert.cube")});
+    ASSERT_NE(window->Grading().PreviewLut(), nullptr);
+    EXPECT_EQ(window->Grading().PreviewLut()->Kind, lkCurve);
+    const std::uint8_t* plain = window->Preview().Viewer()->Scaled().Row(5) + 60;
+    const std::uint8_t* inverted = window->Preview().Viewer()->Display().Row(5) + 60;
     for (int c = 0; c < 3; ++c) EXPECT_EQ(inverted[c], 255 - plain[c]);
 
     // Clicking a reference returns to its look.
     Select("meadow");
-    EXPECT_EQ(window->PreviewLut(), nullptr);
+    EXPECT_EQ(window->Grading().PreviewLut(), nullptr);
     EXPECT_FALSE(window->StatusLine()->Text().contains("LUT preview"));
     EXPECT_TRUE(window->StatusLine()->Text().contains("reference: meadow"));
 
     // Pictures dropped on the list join the library, with the add button's question.
-    Drop(window->lvwRefs()->viewport(), {Picture("second.png"), Picture("swap.cube")});
+    Drop(window->Library().List()->viewport(), {Picture("second.png"), Picture("swap.cube")});
     EXPECT_EQ(QStringList({"meadow", "second"}), Captions());
     ASSERT_EQ(dialogs.Errors.size(), 2);
     EXPECT_TRUE(dialogs.Errors[1].contains("swap.cube"));
     dialogs.Answers.push_back(QMessageBox::No);
-    Drop(window->lvwRefs()->viewport(), {Picture("second.png")});
+    Drop(window->Library().List()->viewport(), {Picture("second.png")});
     ASSERT_EQ(dialogs.Questions.size(), 1);
     EXPECT_TRUE(dialogs.Questions[0].contains("\"second\" already exists. Replace it?"));
 }
@@ -291,7 +292,7 @@ TEST_F(MainFormLookTest, ShortcutsReachTheirActionsFromTheWindow) {
     QTest::keyClick(window.get(), Qt::Key_Backslash);
     QTest::qWait(250);
     EXPECT_TRUE(original->isChecked());
-    EXPECT_TRUE(window->Viewer()->Display().SamePixels(window->Viewer()->Scaled()));
+    EXPECT_TRUE(window->Preview().Viewer()->Display().SamePixels(window->Preview().Viewer()->Scaled()));
     QTest::keyClick(window.get(), Qt::Key_Backslash);
     QTest::qWait(250);
     EXPECT_FALSE(original->isChecked());
@@ -302,16 +303,16 @@ TEST_F(MainFormLookTest, ShortcutsReachTheirActionsFromTheWindow) {
 
     dialogs.PicturesToOpen.push_back(Picture("swap.cube"));
     QTest::keyClick(window.get(), Qt::Key_L, Qt::ControlModifier);
-    EXPECT_NE(window->PreviewLut(), nullptr);
+    EXPECT_NE(window->Grading().PreviewLut(), nullptr);
 
     dialogs.PicturesToOpen.push_back(Picture("other.bmp"));
     QTest::keyClick(window.get(), Qt::Key_O, Qt::ControlModifier);
-    EXPECT_EQ(window->PreviewFileName(), Picture("other.bmp").toStdString());
+    EXPECT_EQ(window->Grading().PreviewFile(), Picture("other.bmp").toStdString());
 
     QGuiApplication::clipboard()->setImage(QImage(64, 32, QImage::Format_RGB32));
     QTest::keyClick(window.get(), Qt::Key_V, Qt::ControlModifier);
-    EXPECT_TRUE(window->PreviewFileName().empty());
-    EXPECT_EQ(window->PreviewBitmap().Width(), 64);
+    EXPECT_TRUE(window->Grading().PreviewFile().empty());
+    EXPECT_EQ(window->Grading().Preview().Width(), 64);
     QGuiApplication::clipboard()->clear();
 
     // Ctrl+E belongs to the menu's Create 3D LUT, which clicks the button (the
@@ -326,7 +327,7 @@ TEST_F(MainFormLookTest, ShortcutsReachTheirActionsFromTheWindow) {
 
 TEST_F(MainFormLookTest, SplitViewShowsBothSidesAndKeepsTheDividerInTheSettings) {
     OpenGraded();
-    TImageViewer* viewer = window->Viewer();
+    TImageViewer* viewer = window->Preview().Viewer();
     auto* split = Find<QToolButton>("sbnSplitView");
     ASSERT_NE(split, nullptr);
     split->click();
@@ -355,7 +356,7 @@ TEST_F(MainFormLookTest, SplitViewShowsBothSidesAndKeepsTheDividerInTheSettings)
     // A new window starts with the divider where it was left.
     window.reset();
     Open();
-    EXPECT_NEAR(window->Viewer()->SplitPosition(), 0.25, 0.01);
+    EXPECT_NEAR(window->Preview().Viewer()->SplitPosition(), 0.25, 0.01);
 }
 
 TEST_F(MainFormLookTest, TheListKeepsNameOrderAndItsSelection) {
@@ -366,21 +367,21 @@ TEST_F(MainFormLookTest, TheListKeepsNameOrderAndItsSelection) {
     Open();
     EXPECT_EQ(Captions(), QStringList({"alpha", "Shot 1", "shot 2", "Shot 02", "Shot 10"}));
     dialogs.PicturesToOpen.push_back(Picture("frame.bmp"));
-    window->sbnOpenPreviewImageClick();
+    window->Preview().OpenClick();
     Select("shot 2");
-    const int builds = window->BuildCount();
+    const int builds = window->Grading().BuildCount();
 
     // An add rescans: the new file takes its place, the selection stays.
     dialogs.FilesToOpen.push_back({Picture("Shot 3.bmp")});
-    window->sbnAddToLibClick();
+    window->Library().AddClick();
     EXPECT_EQ(Captions(), QStringList({"alpha", "Shot 1", "shot 2", "Shot 02", "Shot 3", "Shot 10"}));
     EXPECT_EQ(SelectedCaption(), "shot 2");
-    EXPECT_EQ(window->lvwRefs()->currentItem()->text(), "shot 2");
-    EXPECT_GT(window->BuildCount(), builds);  // the grade follows the re-selected reference
+    EXPECT_EQ(window->Library().List()->currentItem()->text(), "shot 2");
+    EXPECT_GT(window->Grading().BuildCount(), builds);  // the grade follows the re-selected reference
 
     // A rename moves the item to its place, still selected.
-    QListWidgetItem* item = window->lvwRefs()->findItems("shot 2", Qt::MatchExactly).first();
-    window->lvwRefsEdited(item, "Shot 20");
+    QListWidgetItem* item = window->Library().List()->findItems("shot 2", Qt::MatchExactly).first();
+    window->Library().Edited(item, "Shot 20");
     QApplication::processEvents();
     EXPECT_EQ(Captions(), QStringList({"alpha", "Shot 1", "Shot 02", "Shot 3", "Shot 10", "Shot 20"}));
     EXPECT_EQ(SelectedCaption(), "Shot 20");

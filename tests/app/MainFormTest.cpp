@@ -102,7 +102,7 @@ protected:
     QString LabelText(const char* name) const { return Find<QLabel>(name)->text(); }
 
     QListWidgetItem* ItemCaptioned(const QString& caption) const {
-        const auto found = window->lvwRefs()->findItems(caption, Qt::MatchExactly);
+        const auto found = window->Library().List()->findItems(caption, Qt::MatchExactly);
         return found.isEmpty() ? nullptr : found.first();
     }
     void Select(const QString& caption) {
@@ -117,7 +117,7 @@ protected:
         SaveImageFile(PicturePath("frame.bmp"), ColourfulPicture(previewWidth, previewHeight));
         Open();
         dialogs.PicturesToOpen.push_back(QString::fromStdString(PicturePath("frame.bmp")));
-        window->sbnOpenPreviewImageClick();
+        window->Preview().OpenClick();
     }
 
     // The look rebuilt independently of the window from a library file.
@@ -198,15 +198,15 @@ TEST_F(MainFormTest, InitialStateByObjectName) {
 
     // The library is a strip of thumbnails under the viewer, which takes the space.
     auto* library = Find<QDockWidget>("dckLibrary");
-    EXPECT_EQ(library->widget(), window->lvwRefs());
+    EXPECT_EQ(library->widget(), window->Library().List());
     EXPECT_EQ(window->dockWidgetArea(library), Qt::BottomDockWidgetArea);
-    EXPECT_TRUE(window->LibraryStrip());
-    EXPECT_GT(window->Viewer()->height(), window->lvwRefs()->height())
-        << window->Viewer()->height() << " " << window->lvwRefs()->height() << " " << window->height();
-    EXPECT_GE(window->Viewer()->height(), 60);
-    EXPECT_FALSE(window->Viewer()->HasImage());
-    EXPECT_EQ(window->lvwRefs()->count(), 0);
-    EXPECT_EQ(window->lvwRefs()->objectName(), "lvwRefs");
+    EXPECT_TRUE(window->Library().Strip());
+    EXPECT_GT(window->Preview().Viewer()->height(), window->Library().List()->height())
+        << window->Preview().Viewer()->height() << " " << window->Library().List()->height() << " " << window->height();
+    EXPECT_GE(window->Preview().Viewer()->height(), 60);
+    EXPECT_FALSE(window->Preview().Viewer()->HasImage());
+    EXPECT_EQ(window->Library().List()->count(), 0);
+    EXPECT_EQ(window->Library().List()->objectName(), "lvwRefs");
 
     auto* refsMenu = Find<QMenu>("pmnRefs");
     QStringList captions;
@@ -220,10 +220,10 @@ TEST_F(MainFormTest, InitialStateByObjectName) {
                                      "Paste Preview Image from Clipboard", "Save Graded Image...",
                                      "Preview LUT File...", "Create Look from Graded Pair…", "Match Shot…"}));
 
-    EXPECT_EQ(window->Lut().Kind, lkCube);
-    EXPECT_EQ(window->Lut().CubeSize, 33);
-    EXPECT_FALSE(window->LookBuilt());
-    EXPECT_TRUE(window->PreviewFileName().empty());
+    EXPECT_EQ(window->Grading().Lut().Kind, lkCube);
+    EXPECT_EQ(window->Grading().Lut().CubeSize, 33);
+    EXPECT_FALSE(window->Grading().LookBuilt());
+    EXPECT_TRUE(window->Grading().PreviewFile().empty());
     EXPECT_TRUE(dialogs.Errors.isEmpty());
     Screenshot("main_empty.png");
 }
@@ -256,12 +256,12 @@ TEST_F(MainFormTest, ScanLeavesOutUnreadableFilesAndNamesThem) {
     QDir().mkpath(Lib() + "/folder.jpeg");
 
     Open(false);
-    EXPECT_EQ(window->lvwRefs()->count(), 0);  // filled when shown
+    EXPECT_EQ(window->Library().List()->count(), 0);  // filled when shown
     window->show();
     QApplication::processEvents();
 
     QStringList captions;
-    for (int i = 0; i < window->lvwRefs()->count(); ++i) captions << window->lvwRefs()->item(i)->text();
+    for (int i = 0; i < window->Library().List()->count(); ++i) captions << window->Library().List()->item(i)->text();
     captions.sort();
     EXPECT_EQ(captions, (QStringList{"good", "sunset"}));
     ASSERT_EQ(dialogs.Errors.size(), 1);
@@ -273,12 +273,12 @@ TEST_F(MainFormTest, ScanLeavesOutUnreadableFilesAndNamesThem) {
     // Each item knows its file and its cell.
     QListWidgetItem* sunset = ItemCaptioned("sunset");
     ASSERT_NE(sunset, nullptr);
-    EXPECT_EQ(sunset->data(TfrmMain::kFileNameRole).toString(), "sunset.jpg");
-    const int index = sunset->data(TfrmMain::kImageIndexRole).toInt();
-    ASSERT_LT(index, static_cast<int>(window->imlRefs().size()));
+    EXPECT_EQ(sunset->data(TLibraryPanel::kFileNameRole).toString(), "sunset.jpg");
+    const int index = sunset->data(TLibraryPanel::kImageIndexRole).toInt();
+    ASSERT_LT(index, static_cast<int>(window->Library().Cells().size()));
     TImage picture;
     LoadImageFile(LibPath("sunset.jpg"), picture);
-    EXPECT_TRUE(window->imlRefs()[index].SamePixels(MakeThumbnailCell(picture)));
+    EXPECT_TRUE(window->Library().Cells()[index].SamePixels(MakeThumbnailCell(picture)));
     Screenshot("main_library.png");
 
     // A missing folder gives an empty list and no message.
@@ -286,7 +286,7 @@ TEST_F(MainFormTest, ScanLeavesOutUnreadableFilesAndNamesThem) {
     TfrmMain missing(dir.filePath("nothing").toStdString());
     missing.show();
     QApplication::processEvents();
-    EXPECT_EQ(missing.lvwRefs()->count(), 0);
+    EXPECT_EQ(missing.Library().List()->count(), 0);
     EXPECT_TRUE(dialogs.Errors.isEmpty());
     EXPECT_FALSE(QFileInfo::exists(dir.filePath("nothing")));
 }
@@ -297,7 +297,7 @@ TEST_F(MainFormTest, AddingFitsStoresAndAsksBeforeReplacing) {
     SaveImageFile(PicturePath("tall.png"), ColourfulPicture(50, 400));
     dialogs.FilesToOpen.push_back(
         {QString::fromStdString(PicturePath("wide.bmp")), QString::fromStdString(PicturePath("tall.png"))});
-    window->sbnAddToLibClick();
+    window->Library().AddClick();
     EXPECT_TRUE(dialogs.Questions.isEmpty());
     TImage stored;
     LoadImageFile(LibPath("wide.jpeg"), stored);
@@ -306,12 +306,12 @@ TEST_F(MainFormTest, AddingFitsStoresAndAsksBeforeReplacing) {
     LoadImageFile(LibPath("tall.jpeg"), stored);
     EXPECT_EQ(stored.Width(), 19);
     EXPECT_EQ(stored.Height(), 150);
-    ASSERT_EQ(window->lvwRefs()->count(), 2);
+    ASSERT_EQ(window->Library().List()->count(), 2);
 
     // The cell of the wide picture: 50 white rows above and below.
     QListWidgetItem* wide = ItemCaptioned("wide");
     ASSERT_NE(wide, nullptr);
-    const TImage& cell = window->imlRefs()[wide->data(TfrmMain::kImageIndexRole).toInt()];
+    const TImage& cell = window->Library().Cells()[wide->data(TLibraryPanel::kImageIndexRole).toInt()];
     ASSERT_EQ(cell.Width(), 150);
     ASSERT_EQ(cell.Height(), 150);
     auto whiteRow = [&](int y) {
@@ -328,7 +328,7 @@ TEST_F(MainFormTest, AddingFitsStoresAndAsksBeforeReplacing) {
     SaveImageFile(PicturePath("new.bmp"), ColourfulPicture(90, 90));
     dialogs.FilesToOpen.push_back({QString::fromStdString(PicturePath("wide.png"))});
     dialogs.Answers.push_back(QMessageBox::No);
-    window->sbnAddToLibClick();
+    window->Library().AddClick();
     ASSERT_EQ(dialogs.Questions.size(), 1);
     EXPECT_EQ(dialogs.Questions.first(), "A library image named \"wide\" already exists. Replace it?");
     EXPECT_EQ(ReadBytes(Lib() + "/wide.jpeg"), before);
@@ -336,14 +336,14 @@ TEST_F(MainFormTest, AddingFitsStoresAndAsksBeforeReplacing) {
     dialogs.FilesToOpen.push_back(
         {QString::fromStdString(PicturePath("wide.png")), QString::fromStdString(PicturePath("new.bmp"))});
     dialogs.Answers.push_back(QMessageBox::Cancel);
-    window->sbnAddToLibClick();
+    window->Library().AddClick();
     EXPECT_EQ(ReadBytes(Lib() + "/wide.jpeg"), before);
     EXPECT_FALSE(QFileInfo::exists(Lib() + "/new.jpeg"));
 
     // Yes replaces it.
     dialogs.FilesToOpen.push_back({QString::fromStdString(PicturePath("wide.png"))});
     dialogs.Answers.push_back(QMessageBox::Yes);
-    window->sbnAddToLibClick();
+    window->Library().AddClick();
     LoadImageFile(LibPath("wide.jpeg"), stored);
     EXPECT_EQ(stored.Width(), 90);
 
@@ -354,7 +354,7 @@ TEST_F(MainFormTest, AddingFitsStoresAndAsksBeforeReplacing) {
     bad.close();
     dialogs.FilesToOpen.push_back(
         {QString::fromStdString(PicturePath("new.bmp")), QString::fromStdString(PicturePath("bad.jpg"))});
-    EXPECT_THROW(window->sbnAddToLibClick(), EError);
+    EXPECT_THROW(window->Library().AddClick(), EError);
     EXPECT_NE(ItemCaptioned("new"), nullptr);
     EXPECT_EQ(QApplication::overrideCursor(), nullptr);
 }
@@ -369,18 +369,18 @@ TEST_F(MainFormTest, RenameAndDeleteAddressTheRealFile) {
 
     // Refused names leave file and caption alone.
     for (const char* bad : {"", "a/b", "taken"}) {
-        EXPECT_THROW(window->lvwRefsEdited(item, bad), EError) << bad;
+        EXPECT_THROW(window->Library().Edited(item, bad), EError) << bad;
         EXPECT_EQ(item->text(), "sunset");
     }
     EXPECT_EQ(ReadBytes(Lib() + "/sunset.jpg"), sunsetBytes);
 
     // Through the list's own editor: the refusal is shown, the caption stays.
-    window->lvwRefs()->setFocus();
+    window->Library().List()->setFocus();
     item->setSelected(true);
-    window->lvwRefs()->setCurrentItem(item);
-    window->miRenameImageClick();
+    window->Library().List()->setCurrentItem(item);
+    window->Library().RenameClick();
     QApplication::processEvents();
-    auto* editor = window->lvwRefs()->findChild<QLineEdit*>();
+    auto* editor = window->Library().List()->findChild<QLineEdit*>();
     ASSERT_NE(editor, nullptr);
     editor->setText("taken");
     QTest::keyClick(editor, Qt::Key_Return);
@@ -391,28 +391,28 @@ TEST_F(MainFormTest, RenameAndDeleteAddressTheRealFile) {
     ASSERT_EQ(dialogs.Errors.size(), 1);
     EXPECT_TRUE(dialogs.Errors.first().contains("already exists"));
 
-    window->lvwRefsEdited(item, "newname");
+    window->Library().Edited(item, "newname");
     EXPECT_EQ(item->text(), "newname");
-    EXPECT_EQ(item->data(TfrmMain::kFileNameRole).toString(), "newname.jpg");
+    EXPECT_EQ(item->data(TLibraryPanel::kFileNameRole).toString(), "newname.jpg");
     EXPECT_FALSE(QFileInfo::exists(Lib() + "/sunset.jpg"));
     EXPECT_EQ(ReadBytes(Lib() + "/newname.jpg"), sunsetBytes);
 
     // Delete asks first; Cancel keeps everything.
-    window->lvwRefs()->clearSelection();
-    window->miDeleteImageClick();
+    window->Library().List()->clearSelection();
+    window->Library().DeleteClick();
     EXPECT_TRUE(dialogs.Questions.isEmpty());  // nothing selected: nothing asked
     item->setSelected(true);
     dialogs.Answers.push_back(QMessageBox::Cancel);
-    window->miDeleteImageClick();
+    window->Library().DeleteClick();
     ASSERT_EQ(dialogs.Questions.size(), 1);
     EXPECT_EQ(dialogs.Questions.first(), "Are you sure you want to remove the \"newname\" image from the library?");
     EXPECT_TRUE(QFileInfo::exists(Lib() + "/newname.jpg"));
-    EXPECT_EQ(window->lvwRefs()->count(), 2);
+    EXPECT_EQ(window->Library().List()->count(), 2);
 
     dialogs.Answers.push_back(QMessageBox::Yes);
-    window->miDeleteImageClick();
+    window->Library().DeleteClick();
     EXPECT_FALSE(QFileInfo::exists(Lib() + "/newname.jpg"));
-    EXPECT_EQ(window->lvwRefs()->count(), 1);
+    EXPECT_EQ(window->Library().List()->count(), 1);
     EXPECT_TRUE(QFileInfo::exists(Lib() + "/taken.jpeg"));
 
     // A file that cannot be deleted (gone behind our back): the item stays.
@@ -421,8 +421,8 @@ TEST_F(MainFormTest, RenameAndDeleteAddressTheRealFile) {
     QFile::remove(Lib() + "/taken.jpeg");
     taken->setSelected(true);
     dialogs.Answers.push_back(QMessageBox::Yes);
-    EXPECT_THROW(window->miDeleteImageClick(), EError);
-    EXPECT_EQ(window->lvwRefs()->count(), 1);
+    EXPECT_THROW(window->Library().DeleteClick(), EError);
+    EXPECT_EQ(window->Library().List()->count(), 1);
 }
 
 TEST_F(MainFormTest, OpeningFitsThePreviewAndKeepsTheLook) {
@@ -432,24 +432,24 @@ TEST_F(MainFormTest, OpeningFitsThePreviewAndKeepsTheLook) {
     Open();
 
     dialogs.PicturesToOpen.push_back(QString::fromStdString(PicturePath("wide.bmp")));
-    window->sbnOpenPreviewImageClick();
-    EXPECT_EQ(window->PreviewBitmap().Width(), 1000);
-    EXPECT_EQ(window->PreviewBitmap().Height(), 250);
-    EXPECT_EQ(window->PreviewFileName(), PicturePath("wide.bmp"));
-    EXPECT_TRUE(window->Viewer()->HasImage());
+    window->Preview().OpenClick();
+    EXPECT_EQ(window->Grading().Preview().Width(), 1000);
+    EXPECT_EQ(window->Grading().Preview().Height(), 250);
+    EXPECT_EQ(window->Grading().PreviewFile(), PicturePath("wide.bmp"));
+    EXPECT_TRUE(window->Preview().Viewer()->HasImage());
 
     Select("meadow");
-    EXPECT_TRUE(window->LookBuilt());
+    EXPECT_TRUE(window->Grading().LookBuilt());
     dialogs.PicturesToOpen.push_back(QString::fromStdString(PicturePath("small.bmp")));
-    window->sbnOpenPreviewImageClick();
+    window->Preview().OpenClick();
     // The chosen reference stays and grades the new preview at once.
-    ASSERT_EQ(window->lvwRefs()->selectedItems().size(), 1);
-    EXPECT_EQ(window->lvwRefs()->selectedItems().first()->text(), "meadow");
-    EXPECT_TRUE(window->PreviewBitmap().SamePixels(ColourfulPicture(800, 400)));
-    TImage graded = window->Viewer()->Scaled().Clone();
-    window->Lut().ApplyToImage(graded);
-    EXPECT_TRUE(window->Viewer()->Display().SamePixels(graded));
-    EXPECT_FALSE(graded.SamePixels(window->Viewer()->Scaled()));
+    ASSERT_EQ(window->Library().List()->selectedItems().size(), 1);
+    EXPECT_EQ(window->Library().List()->selectedItems().first()->text(), "meadow");
+    EXPECT_TRUE(window->Grading().Preview().SamePixels(ColourfulPicture(800, 400)));
+    TImage graded = window->Preview().Viewer()->Scaled().Clone();
+    window->Grading().Lut().ApplyToImage(graded);
+    EXPECT_TRUE(window->Preview().Viewer()->Display().SamePixels(graded));
+    EXPECT_FALSE(graded.SamePixels(window->Preview().Viewer()->Scaled()));
     // The buttons stay enabled once a look was built.
     EXPECT_TRUE(Find<QToolButton>("sbnCreateLUT")->isEnabled());
     EXPECT_TRUE(Find<QToolButton>("sbnShowOriginal")->isEnabled());
@@ -461,15 +461,15 @@ TEST_F(MainFormTest, OpeningFitsThePreviewAndKeepsTheLook) {
     bad.write("garbage");
     bad.close();
     dialogs.PicturesToOpen.push_back(QString::fromStdString(PicturePath("bad.jpg")));
-    EXPECT_THROW(window->sbnOpenPreviewImageClick(), EError);
-    EXPECT_EQ(window->PreviewFileName(), PicturePath("small.bmp"));
-    EXPECT_EQ(window->lvwRefs()->selectedItems().size(), 1);
-    EXPECT_EQ(window->PreviewBitmap().Width(), 800);
+    EXPECT_THROW(window->Preview().OpenClick(), EError);
+    EXPECT_EQ(window->Grading().PreviewFile(), PicturePath("small.bmp"));
+    EXPECT_EQ(window->Library().List()->selectedItems().size(), 1);
+    EXPECT_EQ(window->Grading().Preview().Width(), 800);
     EXPECT_EQ(QApplication::overrideCursor(), nullptr);
 
     // Cancelling the dialog changes nothing either.
-    window->sbnOpenPreviewImageClick();
-    EXPECT_EQ(window->lvwRefs()->selectedItems().size(), 1);
+    window->Preview().OpenClick();
+    EXPECT_EQ(window->Library().List()->selectedItems().size(), 1);
 }
 
 TEST_F(MainFormTest, ControlsRegradeThroughOneHandler) {
@@ -478,75 +478,75 @@ TEST_F(MainFormTest, ControlsRegradeThroughOneHandler) {
     // Without a preview a slider only changes its label.
     Bar("tbrYellow")->setValue(150);
     EXPECT_EQ(LabelText("lblSatYellow"), "150%");
-    EXPECT_EQ(window->BuildCount(), 0);
-    EXPECT_FALSE(window->LookBuilt());
+    EXPECT_EQ(window->Grading().BuildCount(), 0);
+    EXPECT_FALSE(window->Grading().LookBuilt());
     Bar("tbrYellow")->setValue(100);
 
     window.reset();
     PrepareGrading();
-    EXPECT_EQ(window->BuildCount(), 0);  // no reference selected yet
+    EXPECT_EQ(window->Grading().BuildCount(), 0);  // no reference selected yet
     Select("meadow");
-    EXPECT_EQ(window->BuildCount(), 1);
+    EXPECT_EQ(window->Grading().BuildCount(), 1);
 
     // The screen shows the preview graded with the look of the reference.
     const auto expected = ExpectedLut(LibPath("meadow.jpeg"), TLookPositions{});
-    TImage graded = window->Viewer()->Scaled().Clone();
+    TImage graded = window->Preview().Viewer()->Scaled().Clone();
     expected->ApplyToImage(graded);
-    EXPECT_TRUE(window->Viewer()->Display().SamePixels(graded));
-    EXPECT_FALSE(window->Viewer()->Display().SamePixels(window->Viewer()->Scaled()));
+    EXPECT_TRUE(window->Preview().Viewer()->Display().SamePixels(graded));
+    EXPECT_FALSE(window->Preview().Viewer()->Display().SamePixels(window->Preview().Viewer()->Scaled()));
 
     // Color Gain 0 and 200.
     Bar("tbrColorGain")->setValue(0);
-    EXPECT_EQ(window->LastSettings().Gain, 0.0);
+    EXPECT_EQ(window->Grading().LastSettings().Gain, 0.0);
     EXPECT_EQ(LabelText("lblColorGain"), "0%");
     Bar("tbrColorGain")->setValue(200);
-    EXPECT_EQ(window->LastSettings().Gain, 5.0 / 200);
+    EXPECT_EQ(window->Grading().LastSettings().Gain, 5.0 / 200);
     EXPECT_EQ(LabelText("lblColorGain"), "200%");
 
     // Every control reaches the settings.
     Find<QCheckBox>("CheckBox1")->setChecked(true);
-    EXPECT_TRUE(window->LastSettings().CompressSaturation);
+    EXPECT_TRUE(window->Grading().LastSettings().CompressSaturation);
     Find<QCheckBox>("cbxLevels")->setChecked(false);
-    EXPECT_FALSE(window->LastSettings().AdvancedAnalysis);
+    EXPECT_FALSE(window->Grading().LastSettings().AdvancedAnalysis);
     Bar("tbrHi")->setValue(30);
-    EXPECT_EQ(window->LastSettings().Factors.High, 0.3f);
+    EXPECT_EQ(window->Grading().LastSettings().Factors.High, 0.3f);
     EXPECT_EQ(LabelText("lblSatHi"), "30%");
 
     // Saturation defaults with all ten moved: exactly one rebuild.
     for (const char* name : kSaturationBars) Bar(name)->setValue(170);
-    const int before = window->BuildCount();
+    const int before = window->Grading().BuildCount();
     Find<QPushButton>("sbnDefaults")->click();
-    EXPECT_EQ(window->BuildCount(), before + 1);
+    EXPECT_EQ(window->Grading().BuildCount(), before + 1);
     for (const char* name : kPercentLabels) {
         if (std::string(name) != "lblColorGain") {
             EXPECT_EQ(LabelText(name), "100%") << name;
         }
     }
-    EXPECT_EQ(window->LastSettings().Factors.Overall, 1.0f);
+    EXPECT_EQ(window->Grading().LastSettings().Factors.Overall, 1.0f);
 
     // General defaults: gain back to 100 and the analysis checked; two
     // changes, two rebuilds; Compress Saturation keeps its state.
-    const int beforeGeneral = window->BuildCount();
+    const int beforeGeneral = window->Grading().BuildCount();
     Find<QPushButton>("sbnGeneralDefaults")->click();
-    EXPECT_EQ(window->BuildCount(), beforeGeneral + 2);
-    EXPECT_EQ(window->LastSettings().Gain, 0.05);
-    EXPECT_TRUE(window->LastSettings().AdvancedAnalysis);
+    EXPECT_EQ(window->Grading().BuildCount(), beforeGeneral + 2);
+    EXPECT_EQ(window->Grading().LastSettings().Gain, 0.05);
+    EXPECT_TRUE(window->Grading().LastSettings().AdvancedAnalysis);
     EXPECT_TRUE(Find<QCheckBox>("CheckBox1")->isChecked());
 
     // Back at the defaults apart from Compress Saturation: the screen matches.
     TLookPositions positions;
     positions.CompressSaturation = true;
     const auto again = ExpectedLut(LibPath("meadow.jpeg"), positions);
-    graded = window->Viewer()->Scaled().Clone();
+    graded = window->Preview().Viewer()->Scaled().Clone();
     again->ApplyToImage(graded);
-    EXPECT_TRUE(window->Viewer()->Display().SamePixels(graded));
+    EXPECT_TRUE(window->Preview().Viewer()->Display().SamePixels(graded));
 
     // With nothing selected a control change shows the ungraded preview.
-    window->lvwRefs()->clearSelection();
-    const int unselected = window->BuildCount();
+    window->Library().List()->clearSelection();
+    const int unselected = window->Grading().BuildCount();
     Bar("tbrRed")->setValue(120);
-    EXPECT_EQ(window->BuildCount(), unselected);
-    EXPECT_TRUE(window->Viewer()->Display().SamePixels(window->Viewer()->Scaled()));
+    EXPECT_EQ(window->Grading().BuildCount(), unselected);
+    EXPECT_TRUE(window->Preview().Viewer()->Display().SamePixels(window->Preview().Viewer()->Scaled()));
 }
 
 TEST_F(MainFormTest, ShowOriginalAndResizeKeepTheGradeRight) {
@@ -554,40 +554,40 @@ TEST_F(MainFormTest, ShowOriginalAndResizeKeepTheGradeRight) {
     auto* original = Find<QToolButton>("sbnShowOriginal");
     Select("meadow");
     ASSERT_TRUE(original->isEnabled());
-    TImage graded = window->Viewer()->Display().Clone();
+    TImage graded = window->Preview().Viewer()->Display().Clone();
 
     original->click();
     EXPECT_TRUE(original->isChecked());
-    EXPECT_TRUE(window->Viewer()->Display().SamePixels(window->Viewer()->Scaled()));
+    EXPECT_TRUE(window->Preview().Viewer()->Display().SamePixels(window->Preview().Viewer()->Scaled()));
     original->click();
     EXPECT_FALSE(original->isChecked());
-    EXPECT_TRUE(window->Viewer()->Display().SamePixels(graded));
+    EXPECT_TRUE(window->Preview().Viewer()->Display().SamePixels(graded));
 
     // A regrade releases the button.
     original->click();
     Bar("tbrGreen")->setValue(90);
     EXPECT_FALSE(original->isChecked());
-    EXPECT_FALSE(window->Viewer()->Display().SamePixels(window->Viewer()->Scaled()));
+    EXPECT_FALSE(window->Preview().Viewer()->Display().SamePixels(window->Preview().Viewer()->Scaled()));
 
     // Growing the window gives the viewer a larger working copy once the
     // size settles, and brings the grade back on it.
     window->resize(1100, 900);
     QApplication::processEvents();
-    EXPECT_TRUE(QTest::qWaitFor([&] { return window->Viewer()->Scaled().Width() != graded.Width(); }));
-    const TImage& scaled = window->Viewer()->Scaled();
+    EXPECT_TRUE(QTest::qWaitFor([&] { return window->Preview().Viewer()->Scaled().Width() != graded.Width(); }));
+    const TImage& scaled = window->Preview().Viewer()->Scaled();
     EXPECT_NE(scaled.Width(), graded.Width());
     TImage expected = scaled.Clone();
-    window->Lut().ApplyToImage(expected);
-    EXPECT_TRUE(window->Viewer()->Display().SamePixels(expected));
+    window->Grading().Lut().ApplyToImage(expected);
+    EXPECT_TRUE(window->Preview().Viewer()->Display().SamePixels(expected));
 
     // Closing the library panel, which gives the viewer its height, does the same.
-    const int viewerHeight = window->Viewer()->height();
-    window->LibraryDock()->hide();
+    const int viewerHeight = window->Preview().Viewer()->height();
+    window->Dock().Dock()->hide();
     QApplication::processEvents();
-    EXPECT_GT(window->Viewer()->height(), viewerHeight);
-    expected = window->Viewer()->Scaled().Clone();
-    window->Lut().ApplyToImage(expected);
-    EXPECT_TRUE(window->Viewer()->Display().SamePixels(expected));
+    EXPECT_GT(window->Preview().Viewer()->height(), viewerHeight);
+    expected = window->Preview().Viewer()->Scaled().Clone();
+    window->Grading().Lut().ApplyToImage(expected);
+    EXPECT_TRUE(window->Preview().Viewer()->Display().SamePixels(expected));
     Screenshot("main_graded.png");
 
     // While the ungraded preview is asked for, a resize keeps it ungraded.
@@ -595,7 +595,7 @@ TEST_F(MainFormTest, ShowOriginalAndResizeKeepTheGradeRight) {
     ASSERT_TRUE(original->isChecked());
     window->resize(1000, 800);
     QApplication::processEvents();
-    EXPECT_TRUE(window->Viewer()->Display().SamePixels(window->Viewer()->Scaled()));
+    EXPECT_TRUE(window->Preview().Viewer()->Display().SamePixels(window->Preview().Viewer()->Scaled()));
 }
 
 TEST_F(MainFormTest, SavingGradesTheFullResolutionFile) {
@@ -605,12 +605,12 @@ TEST_F(MainFormTest, SavingGradesTheFullResolutionFile) {
     const QString target = dir.filePath("graded.jpeg");
 
     // No reference selected: nothing happens, nothing is asked.
-    window->miSaveGradedImageClick();
+    window->Preview().SaveGradedClick();
     EXPECT_EQ(dialogs.SaveDialogs, 0);
     // A reference but no preview: refused with the prompt.
     Select("meadow");
     try {
-        window->miSaveGradedImageClick();
+        window->Preview().SaveGradedClick();
         ADD_FAILURE() << "saving without a preview was not refused";
     } catch (const EError& error) {
         EXPECT_STREQ(error.what(), "Please open a preview image.");
@@ -618,15 +618,15 @@ TEST_F(MainFormTest, SavingGradesTheFullResolutionFile) {
     EXPECT_EQ(dialogs.SaveDialogs, 0);
 
     dialogs.PicturesToOpen.push_back(QString::fromStdString(PicturePath("large.jpg")));
-    window->sbnOpenPreviewImageClick();
-    EXPECT_EQ(window->PreviewBitmap().Width(), 750);
+    window->Preview().OpenClick();
+    EXPECT_EQ(window->Grading().Preview().Width(), 750);
     // Opening keeps the chosen reference: the new picture is graded at once.
-    EXPECT_EQ(window->ChosenReference().toStdString(), "meadow.jpeg");
+    EXPECT_EQ(window->Grading().Reference().toStdString(), "meadow.jpeg");
 
     Select("meadow");
     Bar("tbrSaturation")->setValue(140);
     dialogs.FilesToSave.push_back(target);
-    window->miSaveGradedImageClick();
+    window->Preview().SaveGradedClick();
     EXPECT_EQ(dialogs.SaveDialogs, 1);
 
     TLookPositions positions;
@@ -646,7 +646,7 @@ TEST_F(MainFormTest, SavingGradesTheFullResolutionFile) {
 
     // Cancelling the save dialog writes nothing.
     QFile::remove(target);
-    window->miSaveGradedImageClick();
+    window->Preview().SaveGradedClick();
     EXPECT_FALSE(QFileInfo::exists(target));
     EXPECT_EQ(QApplication::overrideCursor(), nullptr);
 }
@@ -666,16 +666,16 @@ TEST_F(MainFormTest, DeepPreviewSavesAtItsOwnDepth) {
     SaveDeepImageFile(tiff, frame, {"tiff", TSampleKind::Integer, 16, ""});
     Open();
     dialogs.PicturesToOpen.push_back(QString::fromStdString(tiff));
-    window->sbnOpenPreviewImageClick();
+    window->Preview().OpenClick();
     // Shown through the 8-bit road: the rounded picture, fitted.
-    EXPECT_EQ(window->PreviewBitmap().Width(), 1000);
+    EXPECT_EQ(window->Grading().Preview().Width(), 1000);
     const TDeepImage loaded = LoadDeepImageFile(tiff);
-    EXPECT_TRUE(window->PreviewBitmap().SamePixels(FitImage(DeepToImage(loaded), 1000, 500)));
+    EXPECT_TRUE(window->Grading().Preview().SamePixels(FitImage(DeepToImage(loaded), 1000, 500)));
 
     Select("meadow");
     const QString target = dir.filePath("graded.tif");
     dialogs.FilesToSave.push_back(target);
-    window->miSaveGradedImageClick();
+    window->Preview().SaveGradedClick();
     // The dialog offers the frame's own format first and suggests the
     // frame's and the look's names with its extension.
     EXPECT_TRUE(dialogs.LastSaveFilter.startsWith("the preview's own format and depth|*.tif|Jpeg Files|"));
@@ -696,9 +696,9 @@ TEST_F(MainFormTest, DeepPreviewSavesAtItsOwnDepth) {
     // and only then rounded to 8 bits.
     const QString jpeg = dir.filePath("graded.jpg");
     dialogs.FilesToSave.push_back(jpeg);
-    window->miSaveGradedImageClick();
+    window->Preview().SaveGradedClick();
     TDeepImage graded = LoadDeepImageFile(tiff);
-    GradeDeepImage(window->Lut(), graded);
+    GradeDeepImage(window->Grading().Lut(), graded);
     EXPECT_TRUE(ReadBytes(jpeg) == QByteArray::fromStdString(EncodeJpeg(DeepToImage(graded), 100)));
 }
 
@@ -707,34 +707,34 @@ TEST_F(MainFormTest, PastingKeepsTheFullSize) {
     Open();
     QClipboard* clipboard = QGuiApplication::clipboard();
     clipboard->clear();
-    window->pmnPreviewPopup();
+    window->Preview().MenuPopup();
     EXPECT_FALSE(Find<QAction>("miPaste")->isEnabled());
-    window->miPasteClick();
-    EXPECT_FALSE(window->Viewer()->HasImage());
+    window->Preview().PasteClick();
+    EXPECT_FALSE(window->Preview().Viewer()->HasImage());
 
     QImage picture(1800, 1200, QImage::Format_RGB32);
     picture.fill(QColor(200, 120, 40));
     clipboard->setImage(picture);
-    window->pmnPreviewPopup();
+    window->Preview().MenuPopup();
     EXPECT_TRUE(Find<QAction>("miPaste")->isEnabled());
     Select("meadow");
-    window->miPasteClick();
-    EXPECT_EQ(window->PreviewBitmap().Width(), 1800);
-    EXPECT_EQ(window->PreviewBitmap().Height(), 1200);
-    EXPECT_TRUE(window->PreviewBitmap().SamePixels(FlatPicture(1800, 1200, 40, 120, 200)));
-    EXPECT_TRUE(window->PreviewFileName().empty());
+    window->Preview().PasteClick();
+    EXPECT_EQ(window->Grading().Preview().Width(), 1800);
+    EXPECT_EQ(window->Grading().Preview().Height(), 1200);
+    EXPECT_TRUE(window->Grading().Preview().SamePixels(FlatPicture(1800, 1200, 40, 120, 200)));
+    EXPECT_TRUE(window->Grading().PreviewFile().empty());
     // The reference stays chosen and grades the pasted picture.
-    ASSERT_EQ(window->lvwRefs()->selectedItems().size(), 1);
-    EXPECT_EQ(window->lvwRefs()->selectedItems().first()->text(), "meadow");
-    TImage pastedGraded = window->Viewer()->Scaled().Clone();
-    window->Lut().ApplyToImage(pastedGraded);
-    EXPECT_TRUE(window->Viewer()->Display().SamePixels(pastedGraded));
+    ASSERT_EQ(window->Library().List()->selectedItems().size(), 1);
+    EXPECT_EQ(window->Library().List()->selectedItems().first()->text(), "meadow");
+    TImage pastedGraded = window->Preview().Viewer()->Scaled().Clone();
+    window->Grading().Lut().ApplyToImage(pastedGraded);
+    EXPECT_TRUE(window->Preview().Viewer()->Display().SamePixels(pastedGraded));
 
     // Saved at the pasted size.
     Select("meadow");
     const QString target = dir.filePath("pasted.jpg");
     dialogs.FilesToSave.push_back(target);
-    window->miSaveGradedImageClick();
+    window->Preview().SaveGradedClick();
     TImage saved;
     LoadImageFile(target.toStdString(), saved);
     EXPECT_EQ(saved.Width(), 1800);
@@ -757,7 +757,7 @@ TEST_F(MainFormTest, ErrorsReachOneHandlerAndTheWindowStaysUsable) {
     EXPECT_EQ(QApplication::overrideCursor(), nullptr);
     dialogs.PicturesToOpen.push_back(QString::fromStdString(PicturePath("good.bmp")));
     Find<QToolButton>("sbnOpenPreviewImage")->click();
-    EXPECT_EQ(window->PreviewBitmap().Width(), 320);
+    EXPECT_EQ(window->Grading().Preview().Width(), 320);
     EXPECT_EQ(dialogs.Errors.size(), 1);
 
     // Running out of memory is reported in words, not as a type name.
@@ -778,7 +778,7 @@ TEST_F(MainFormTest, ListShortcutsWorkWhileTheListHasTheFocus) {
     Open();
     window->activateWindow();
     ASSERT_TRUE(QTest::qWaitForWindowActive(window.get()));
-    QListWidget* list = window->lvwRefs();
+    QListWidget* list = window->Library().List();
     list->setFocus();
     QListWidgetItem* item = ItemCaptioned("sunset");
     ASSERT_NE(item, nullptr);
@@ -814,8 +814,8 @@ TEST_F(MainFormTest, DamagedPicturesAndUnreadableFoldersAreReported) {
     shortBitmap.close();
 
     Open();
-    ASSERT_EQ(window->lvwRefs()->count(), 1);
-    EXPECT_EQ(window->lvwRefs()->item(0)->text(), "good");
+    ASSERT_EQ(window->Library().List()->count(), 1);
+    EXPECT_EQ(window->Library().List()->item(0)->text(), "good");
     ASSERT_EQ(dialogs.Errors.size(), 1);
     const QString message = dialogs.Errors.first();
     EXPECT_TRUE(message.contains("cut.jpeg: JPEG error #")) << message.toStdString();
@@ -827,7 +827,7 @@ TEST_F(MainFormTest, DamagedPicturesAndUnreadableFoldersAreReported) {
     TfrmMain unreadable(loop.toStdString());
     unreadable.show();
     QApplication::processEvents();
-    EXPECT_EQ(unreadable.lvwRefs()->count(), 0);
+    EXPECT_EQ(unreadable.Library().List()->count(), 0);
     ASSERT_EQ(dialogs.Errors.size(), 1);
     EXPECT_EQ(dialogs.Errors.first(),
               "Cannot read the library folder \"" + loop + "\": Too many levels of symbolic links");

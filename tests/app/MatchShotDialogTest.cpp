@@ -218,7 +218,7 @@ protected:
 
     void OpenPreview(const QString& file) {
         dialogs.PicturesToOpen.push_back(file);
-        window->sbnOpenPreviewImageClick();
+        window->Preview().OpenClick();
     }
     // Opens "Match Shot…" and runs `act` on the dialog.
     void InDialog(const std::function<void(TfrmMatchShot&)>& act) {
@@ -269,15 +269,17 @@ TEST_F(MatchShotWindowTest, TheMenuMatchesTheWindowsPictureAndPreviewsTheLook) {
         dialog.btnPreviewClick();
     });
     ASSERT_NE(matched, nullptr);
-    ASSERT_NE(window->PreviewLut(), nullptr);
-    EXPECT_TRUE(GradedWith(*window->PreviewLut(), frame).SamePixels(GradedWith(*matched, frame)));
+    ASSERT_NE(window->Grading().PreviewLut(), nullptr);
+    EXPECT_TRUE(GradedWith(*window->Grading().PreviewLut(), frame).SamePixels(GradedWith(*matched, frame)));
     EXPECT_TRUE(window->StatusLine()->Text().contains("LUT preview: matched shot"))
         << window->StatusLine()->Text().toStdString();
-    EXPECT_TRUE(window->Viewer()->Display().SamePixels(GradedWith(*matched, window->Viewer()->Scaled())));
-    EXPECT_LT(MeanDifference(GradedWith(*window->PreviewLut(), frame), truth), MeanDifference(frame, truth) / 3);
+    EXPECT_TRUE(
+        window->Preview().Viewer()->Display().SamePixels(GradedWith(*matched, window->Preview().Viewer()->Scaled())));
+    EXPECT_LT(MeanDifference(GradedWith(*window->Grading().PreviewLut(), frame), truth),
+              MeanDifference(frame, truth) / 3);
 
     dialogs.FilesToSave.push_back(QPath("saved.png"));
-    window->miSaveGradedImageClick();
+    window->Preview().SaveGradedClick();
     ASSERT_TRUE(QFile::exists(QPath("saved.png")));
     InDialog([&](TfrmMatchShot& dialog) {
         auto* lastSaved = dialog.findChild<QPushButton*>("btnLastSaved");
@@ -294,7 +296,7 @@ TEST_F(MatchShotWindowTest, AClipGivesTheFrameBarsFrameOrItsFirst) {
     ASSERT_TRUE(MakeClip(open, 320, 200, 5, "-pix_fmt yuv444p10le -c:v ffv1"));
     ASSERT_TRUE(MakeClip(other, 320, 200, 5, "-pix_fmt yuv444p10le -c:v ffv1"));
     OpenPreview(QString::fromStdString(open));
-    window->FrameBar()->ShowFrame(3);
+    window->Preview().FrameBar()->ShowFrame(3);
     TClip clip(open);
     const TImage third = ClipFrameToImage(clip.Frame(3));
     const TImage first = ClipFrameToImage(clip.Frame(0));
@@ -317,9 +319,9 @@ TEST_F(MatchShotWindowTest, TheFrameIsConvertedFromTheFootage) {
     ASSERT_GE(index, 0);
     footage->setCurrentIndex(index);
     QApplication::processEvents();
-    ASSERT_NE(window->Footage().Conversion(), nullptr);
+    ASSERT_NE(window->Grading().Footage().Conversion(), nullptr);
     TImage converted = frame.Clone();
-    ConvertFootageImage(*window->Footage().Conversion(), converted);
+    ConvertFootageImage(*window->Grading().Footage().Conversion(), converted);
     ASSERT_FALSE(converted.SamePixels(frame));
     InDialog([&](TfrmMatchShot& dialog) { EXPECT_TRUE(dialog.Frame().SamePixels(converted)); });
 }

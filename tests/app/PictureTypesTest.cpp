@@ -37,9 +37,9 @@ TEST(PictureTypesTest, DialogFiltersAndDropsOfferEveryTypeTheLoadersRead) {
     QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, dir.filePath("settings"));
     TFilterDialogs dialogs;
     auto window = std::make_unique<TfrmMain>(dir.filePath("lib").toStdString());
-    window->sbnAddToLibClick();
-    window->sbnOpenPreviewImageClick();
-    window->miPreviewLutFileClick();
+    window->Library().AddClick();
+    window->Preview().OpenClick();
+    window->Preview().PreviewLutFileClick();
     ASSERT_EQ(dialogs.Filters.size(), 3);
 
     // Adding references: every type read, together and under its own label.

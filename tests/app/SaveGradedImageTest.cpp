@@ -51,16 +51,16 @@ protected:
 
     void OpenPreview(const QString& file) {
         dialogs.PicturesToOpen.push_back(file);
-        window->sbnOpenPreviewImageClick();
+        window->Preview().OpenClick();
     }
     void ChooseMeadow() {
-        const auto found = window->lvwRefs()->findItems("meadow", Qt::MatchExactly);
+        const auto found = window->Library().List()->findItems("meadow", Qt::MatchExactly);
         ASSERT_FALSE(found.isEmpty());
         found.first()->setSelected(true);
     }
     QString SaveAs(const QString& name) {
         dialogs.FilesToSave.push_back(Path(name));
-        window->miSaveGradedImageClick();
+        window->Preview().SaveGradedClick();
         return Path(name);
     }
     // The command line's grade of the same frame with the same reference.
@@ -132,12 +132,12 @@ TEST_F(SaveGradedImageTest, APastedPictureIsWrittenAsItsNameSays) {
     QImage picture(300, 200, QImage::Format_RGB32);
     picture.fill(QColor(200, 120, 40));
     QGuiApplication::clipboard()->setImage(picture);
-    window->miPasteClick();
+    window->Preview().PasteClick();
     ChooseMeadow();
     const QString saved = SaveAs("pasted.png");
     EXPECT_EQ(Identify(saved), "PNG 8");
     TImage expected = FlatPicture(300, 200, 40, 120, 200);
-    window->Lut().ApplyToImage(expected);
+    window->Grading().Lut().ApplyToImage(expected);
     TImage written;
     LoadImageFile(saved.toStdString(), written);
     EXPECT_TRUE(written.SamePixels(expected));

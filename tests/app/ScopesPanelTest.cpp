@@ -130,9 +130,9 @@ TEST_F(ScopesPanelTest, ScopesFollowEveryChangeOfThePreview) {
     window->findChild<QToolButton*>("sbnScopes")->click();
     ASSERT_TRUE(panel->isVisible());
     dialogs.PicturesToOpen.push_back(QString::fromStdString(Path("frame.bmp")));
-    window->sbnOpenPreviewImageClick();
+    window->Preview().OpenClick();
     QApplication::processEvents();
-    const TImageViewer* viewer = window->Viewer();
+    const TImageViewer* viewer = window->Preview().Viewer();
     ASSERT_FALSE(viewer->Display().Empty());
     EXPECT_TRUE(SameScopes(panel->Data(), Expected(viewer->Display())));
     EXPECT_FALSE(panel->HasReference());
@@ -141,7 +141,7 @@ TEST_F(ScopesPanelTest, ScopesFollowEveryChangeOfThePreview) {
 
     // Selecting the reference grades the preview: the scopes show the grade
     // and the reference's chroma.
-    const QList<QListWidgetItem*> items = window->lvwRefs()->findItems("meadow", Qt::MatchExactly);
+    const QList<QListWidgetItem*> items = window->Library().List()->findItems("meadow", Qt::MatchExactly);
     ASSERT_EQ(items.size(), 1);
     items.first()->setSelected(true);
     QApplication::processEvents();
@@ -251,7 +251,7 @@ TEST_F(ScopesPanelTest, EachScopeFillsThePanelAndFollowsItsSize) {
     TScopesPanel* panel = window->Scopes();
     window->findChild<QToolButton*>("sbnScopes")->click();
     dialogs.PicturesToOpen.push_back(QString::fromStdString(Path("frame.bmp")));
-    window->sbnOpenPreviewImageClick();
+    window->Preview().OpenClick();
     QApplication::processEvents();
     const QWidget* view = panel->findChild<QWidget*>("scpView");
     ASSERT_NE(view, nullptr);

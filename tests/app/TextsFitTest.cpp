@@ -158,8 +158,8 @@ protected:
         window->show();
         ASSERT_TRUE(QTest::qWaitForWindowExposed(window.get()));
         dialogs.PicturesToOpen.push_back(dir.filePath("frame.bmp"));
-        window->sbnOpenPreviewImageClick();
-        window->lvwRefs()->item(0)->setSelected(true);
+        window->Preview().OpenClick();
+        window->Library().List()->item(0)->setSelected(true);
         QApplication::processEvents();
     }
     void TearDown() override { window.reset(); }

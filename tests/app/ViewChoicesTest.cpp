@@ -43,7 +43,7 @@ protected:
     }
     QAction* DarkSurround() const { return window->findChild<QAction*>("actDarkSurround"); }
     // The colour the viewer paints around the picture (or the prompt).
-    QColor Surround() const { return window->Viewer()->grab().toImage().pixelColor(1, 1); }
+    QColor Surround() const { return window->Preview().Viewer()->grab().toImage().pixelColor(1, 1); }
 };
 
 const QColor kWindowGrey(239, 239, 239);
@@ -63,12 +63,12 @@ TEST_F(ViewChoicesTest, DarkSurroundIsAViewChoiceKeptInTheSettings) {
     // Around a picture too, and in full screen.
     SaveImageFile(dir.filePath("frame.bmp").toStdString(), ColourfulPicture(200, 50));
     dialogs.PicturesToOpen.push_back(dir.filePath("frame.bmp"));
-    window->sbnOpenPreviewImageClick();
+    window->Preview().OpenClick();
     EXPECT_EQ(Surround(), kDarkGrey);
     QAction* fullScreen = window->findChild<QAction*>("miFullScreen");
     fullScreen->trigger();
     QApplication::processEvents();
-    ASSERT_NE(window->Viewer()->window(), window.get());
+    ASSERT_NE(window->Preview().Viewer()->window(), window.get());
     EXPECT_EQ(Surround(), kDarkGrey);
     fullScreen->trigger();
     QApplication::processEvents();

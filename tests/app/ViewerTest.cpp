@@ -14,7 +14,6 @@
 #include <memory>
 
 #include "app/FootageChoice.h"
-#include "app/GradingState.h"
 #include "app/ImageViewer.h"
 #include "app/PreviewPanel.h"
 #include "app/ScopesPanel.h"
@@ -24,6 +23,7 @@
 #include "engine/look/SourceMatch.h"
 #include "engine/lut/LUT.h"
 #include "engine/picture/ImageResize.h"
+#include "grading/GradingSession.h"
 #include "imageio/ImageFile.h"
 #include "tests/app/FakeDialogs.h"
 
@@ -265,7 +265,7 @@ struct TPanelFixture : ::testing::Test {
     QTemporaryDir dir;
     TFakeDialogs dialogs;
     QMainWindow window;
-    TGradingState state;
+    TGradingSession state;
     QComboBox footageCombo;
     std::unique_ptr<TFootageChoice> footage;
     QToolButton original, split;
@@ -274,15 +274,13 @@ struct TPanelFixture : ::testing::Test {
 
     void SetUp() override {
         QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, dir.filePath("config"));
-        footage = std::make_unique<TFootageChoice>(&footageCombo);
-        state.SetFootage(footage.get());
+        footage = std::make_unique<TFootageChoice>(&footageCombo, state);
         auto* scopes = new TScopesPanel(&window);
         splitter = new QSplitter(Qt::Vertical, &window);
         window.setCentralWidget(splitter);
         original.setCheckable(true);
         split.setCheckable(true);
-        panel = std::make_unique<TPreviewPanel>(
-            state, &window, splitter, &window, scopes, &original, &split, [] {}, [this] { panel->GradeDisplay(); });
+        panel = std::make_unique<TPreviewPanel>(state, &window, splitter, &window, scopes, &original, &split, [] {});
         panel->CreateMenu();
         panel->Connect();
         scopes->Attach([this] { return panel->ScopeSource(); });

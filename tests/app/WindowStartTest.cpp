@@ -145,9 +145,9 @@ TEST_F(WindowStartTest, OpensAPictureAsThePreviewAndALutAsLutPreview) {
         const auto window = Start(picture, instance);
         ASSERT_NE(window, nullptr);
         EXPECT_TRUE(window->isVisible());
-        EXPECT_EQ(window->PreviewFileName(), picture.toStdString());
-        EXPECT_FALSE(window->PreviewBitmap().Empty());
-        EXPECT_EQ(window->PreviewLut(), nullptr);
+        EXPECT_EQ(window->Grading().PreviewFile(), picture.toStdString());
+        EXPECT_FALSE(window->Grading().Preview().Empty());
+        EXPECT_EQ(window->Grading().PreviewLut(), nullptr);
         // It listens for later starts.
         EXPECT_TRUE(QFileInfo(TSingleInstance::ServerName()).exists());
         EXPECT_TRUE(TSingleInstance::ServerName().startsWith(dir.filePath("run") + "/"));
@@ -156,8 +156,8 @@ TEST_F(WindowStartTest, OpensAPictureAsThePreviewAndALutAsLutPreview) {
         TSingleInstance instance;
         const auto window = Start(Lut("swap.cube"), instance);
         ASSERT_NE(window, nullptr);
-        ASSERT_NE(window->PreviewLut(), nullptr);
-        EXPECT_EQ(window->PreviewLutName(), "swap.cube");
+        ASSERT_NE(window->Grading().PreviewLut(), nullptr);
+        EXPECT_EQ(window->Grading().PreviewLutName(), "swap.cube");
         EXPECT_TRUE(window->StatusLine()->Text().contains("LUT preview: swap.cube"));
     }
     EXPECT_TRUE(dialogs.Errors.isEmpty()) << dialogs.Errors.join("\n").toStdString();
@@ -172,7 +172,7 @@ TEST_F(WindowStartTest, OpensAPictureAsThePreviewAndALutAsLutPreview) {
         TSingleInstance instance;
         const auto window = Start(bad, instance);
         ASSERT_NE(window, nullptr);
-        EXPECT_TRUE(window->PreviewFileName().empty());
+        EXPECT_TRUE(window->Grading().PreviewFile().empty());
         ASSERT_EQ(dialogs.Errors.size(), 1);
         EXPECT_TRUE(dialogs.Errors[0].startsWith(bad + ": ")) << dialogs.Errors[0].toStdString();
     }
@@ -187,18 +187,18 @@ TEST_F(WindowStartTest, ASecondStartHandsItsFileToTheRunningWindowAndEnds) {
     // A relative name is taken in the second start's working folder.
     const QString second = Picture("second.png", qRgb(90, 80, 70));
     EXPECT_EQ(Run({"second.png"}, dir.path()), 0);
-    EXPECT_EQ(window->PreviewFileName(), second.toStdString());
-    EXPECT_EQ(window->PreviewBitmap().Row(0)[2], 90);
+    EXPECT_EQ(window->Grading().PreviewFile(), second.toStdString());
+    EXPECT_EQ(window->Grading().Preview().Row(0)[2], 90);
 
     EXPECT_EQ(Run({Lut("handed.cube")}), 0);
-    EXPECT_EQ(window->PreviewLutName(), "handed.cube");
-    EXPECT_EQ(window->PreviewFileName(), second.toStdString());
+    EXPECT_EQ(window->Grading().PreviewLutName(), "handed.cube");
+    EXPECT_EQ(window->Grading().PreviewFile(), second.toStdString());
 
     // Without a file the window only comes forward.
     EXPECT_EQ(Run({}), 0);
     ASSERT_EQ(handed.size(), 3);
     EXPECT_TRUE(handed[2][0].toString().isEmpty());
-    EXPECT_EQ(window->PreviewFileName(), second.toStdString());
+    EXPECT_EQ(window->Grading().PreviewFile(), second.toStdString());
     EXPECT_TRUE(dialogs.Errors.isEmpty()) << dialogs.Errors.join("\n").toStdString();
 }
 
@@ -316,7 +316,7 @@ TEST_F(WindowStartTest, ASecondStartSaysWhenTheWindowCannotOpenItsFile) {
 
     EXPECT_EQ(Run({Picture("fine.png", qRgb(1, 2, 3))}, QString(), &errors), 0);
     EXPECT_TRUE(errors.isEmpty()) << errors.toStdString();
-    EXPECT_EQ(window->PreviewFileName(), dir.filePath("fine.png").toStdString());
+    EXPECT_EQ(window->Grading().PreviewFile(), dir.filePath("fine.png").toStdString());
 }
 
 // Many files handed over at once that cannot be opened: their errors never

@@ -25,6 +25,21 @@ TEST_F(CliTest, HelpForTheProgramAndEveryCommand) {
         EXPECT_NE(look.Out.find(option), std::string::npos) << option;
 }
 
+// The grading options' title states each control's own range from the
+// control table: the range most share, and the strength's 0..100 beside it.
+TEST_F(CliTest, GradingHelpNamesEachControlsOwnRange) {
+    for (const char* command : {"look", "grade"}) {
+        const std::string out = Cli({command, "--help"}).Out;
+        const std::size_t at = out.find("Grading options (");
+        ASSERT_NE(at, std::string::npos) << command;
+        const std::string title = out.substr(at, out.find('\n', at) - at);
+        EXPECT_EQ(title, "Grading options (slider positions, integers 0..200, default 100, --strength 0..100):");
+        for (const TLookControl& control : LookControls())
+            EXPECT_NE(title.find(std::to_string(control.Min) + ".." + std::to_string(control.Max)), std::string::npos)
+                << control.Key;
+    }
+}
+
 TEST_F(CliTest, UsageErrorsExitTwoWithOneLine) {
     const std::vector<std::vector<std::string>> bad = {
         {},

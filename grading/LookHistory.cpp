@@ -1,4 +1,4 @@
-#include "app/LookHistory.h"
+#include "grading/LookHistory.h"
 
 void TLookHistory::Push(std::vector<TStep>& steps, TStep step) {
     steps.push_back(std::move(step));

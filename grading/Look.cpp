@@ -1,4 +1,4 @@
-#include "app/Look.h"
+#include "grading/Look.h"
 
 namespace {
 

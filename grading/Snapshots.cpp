@@ -1,8 +1,8 @@
-#include "app/Snapshots.h"
+#include "grading/Snapshots.h"
 
-#include "app/GradingState.h"
+#include "grading/GradingSession.h"
 
-TSnapshots::TSnapshots(const TGradingState& state, std::function<const TImage*(const QString&)> cellOf)
+TSnapshots::TSnapshots(const TGradingSession& state, std::function<const TImage*(const QString&)> cellOf)
     : state_(state), cellOf_(std::move(cellOf)) {}
 
 void TSnapshots::Store(int slot, const TLook& look) {

@@ -1,29 +1,35 @@
 #pragma once
 #include <QObject>
 #include <QString>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
 
-#include "app/Look.h"
 #include "engine/look/LookControls.h"
 #include "engine/look/LookTransfer.h"
 #include "engine/lut/LUT.h"
 #include "engine/picture/Image.h"
+#include "grading/FootageSpaces.h"
+#include "grading/Look.h"
+#include "grading/LookHistory.h"
+#include "grading/Snapshots.h"
 
-class TFootageChoice;
-
-// What the window is grading: the preview picture, the chosen reference (by
-// its library file), a previewed LUT file, the footage space, the control
-// positions and the look built from them. The viewer shows, Ctrl+E exports
-// and Ctrl+S saves what this holds; the panels only change it.
-class TGradingState : public QObject {
+// What a front end is grading: the frame (a still, a deep picture, a pasted
+// picture, a clip's or a sequence's frame, fitted into the preview box), the
+// chosen reference (by its library file) and its cell, a previewed or
+// learned LUT, the footage space and its conversion, the control positions
+// with the strength, Match Preview Colours, the look built from them, the
+// look's undo history and the snapshots A..D. The session builds the look
+// and announces Regraded; the window's panels show what it holds and send it
+// their changes.
+class TGradingSession : public QObject {
     Q_OBJECT
 public:
-    TGradingState();
-    ~TGradingState() override;
+    TGradingSession();
+    ~TGradingSession() override;
 
-    // The preview: the picture fitted into the preview box, and the file it
+    // The frame: the picture fitted into the preview box, and the file it
     // came from (empty for a pasted picture).
     const TImage& Preview() const { return preview_; }
     const std::string& PreviewFile() const { return previewFile_; }
@@ -34,8 +40,12 @@ public:
     const QString& Reference() const { return reference_; }
     void SetReference(const QString& file);
     // A library file was renamed: a choice of it follows the new name, and
-    // so do the looks kept elsewhere (ReferenceRenamed).
+    // so do the history's and the snapshots' looks (then ReferenceRenamed).
     void RenameReference(const QString& from, const QString& to);
+    // Where the cell of a reference file comes from (the library, or an
+    // opened look document); nullptr for a file it no longer holds.
+    void SetCellSource(std::function<const TImage*(const QString&)> cellOf);
+    const TImage* CellOf(const QString& file) const { return cellOf_ ? cellOf_(file) : nullptr; }
 
     // A LUT file that grades the preview instead of the look.
     const TLUT* PreviewLut() const { return previewLut_.get(); }
@@ -44,10 +54,15 @@ public:
     // False when no LUT file was previewed.
     bool EndPreviewLut();
 
-    // The footage space, as the look panel's choice holds it.
-    const TFootageChoice& Footage() const { return *footage_; }
-    TFootageChoice& Footage() { return *footage_; }
-    void SetFootage(TFootageChoice* footage) { footage_ = footage; }
+    // The footage spaces and the conversion of the chosen one.
+    const TFootageSpaces& Footage() const { return footage_; }
+    TFootageSpaces& Footage() { return footage_; }
+    // The spaces to choose from, one of them chosen: the history starts
+    // from the look in that space.
+    void SetFootageSpaces(TFootageSpaces spaces);
+    // Another footage space: the frame is converted once here, then
+    // regraded. EError (the choice as it was) for a space that cannot be used.
+    void ChooseFootage(int entry);
 
     // The grading controls. A change emits LookChanged, except while quiet.
     const TLookPositions& Positions() const { return positions_; }
@@ -59,11 +74,17 @@ public:
     // The look changed as a whole (after quiet changes).
     void Touch() { Changed(); }
     bool Quiet() const { return quiet_; }
-    // Another footage space was chosen.
-    void FootageChosen() { emit LookEdited(); }
 
-    // The look the window grades with now, as undo and snapshots keep it.
+    // The look graded with now, as undo and snapshots keep it.
     TLook CurrentLook() const;
+    TLookHistory& History() { return *history_; }
+    const TLookHistory& History() const { return *history_; }
+    TSnapshots& Snapshots() { return *snapshots_; }
+    const TSnapshots& Snapshots() const { return *snapshots_; }
+    // The LUT of the snapshot split view compares with, or nullptr; made
+    // afresh by UpdateComparison.
+    const TLUT* ComparisonLut() const { return comparisonLut_.get(); }
+    void UpdateComparison();
 
     // The look of the chosen reference as last built.
     const TLUT& Lut() const { return *lut_; }
@@ -75,8 +96,11 @@ public:
     // Builds the look from a reference cell and the controls, matched to the
     // preview when asked.
     void BuildLook(const TImage& cell);
+    // With a frame: the look of the chosen reference is built (when its cell
+    // is known), then Regraded says the frame's grade is due.
+    void Regrade();
     // A look's LUT built as BuildLook builds it, from a reference cell and
-    // positions, matched to the current preview when asked; the state's
+    // positions, matched to the current preview when asked; the session's
     // own look stays as it is.
     std::shared_ptr<const TLUT> LookLut(const TImage& cell, const TLookPositions& positions, bool match) const;
     // Graded: a look of a chosen reference, or a previewed LUT file.
@@ -88,8 +112,8 @@ public:
     // The statistics Match Preview Colours matches the look to: the shown
     // preview's, measured once per preview; nothing without a preview.
     std::optional<TColorStats> MatchStats() const;
-    // The same for a look in the footage space of another entry of the
-    // Footage combo, as it matches once that space is chosen.
+    // The same for a look in another footage space, as it matches once that
+    // space is chosen.
     std::optional<TColorStats> MatchStats(int footageEntry) const;
 
 signals:
@@ -98,6 +122,12 @@ signals:
     // previewed LUT, footage space.
     void LookEdited();
     void ReferenceRenamed(const QString& from, const QString& to);
+    // A new footage space converted the frame (before its regrade).
+    void FootageConverted();
+    // The frame's grade is due: the look was built afresh, or the reference
+    // or previewed LUT it is graded with changed. lookBuilt tells whether a
+    // reference's look was built.
+    void Regraded(bool lookBuilt);
 
 private:
     void Changed();
@@ -109,9 +139,10 @@ private:
     TImage preview_;
     std::string previewFile_;
     QString reference_;
+    std::function<const TImage*(const QString&)> cellOf_;
     std::shared_ptr<const TLUT> previewLut_;
     QString previewLutName_;
-    TFootageChoice* footage_ = nullptr;
+    TFootageSpaces footage_;
     TLookPositions positions_;
     bool matchPreview_ = false;
     bool quiet_ = false;
@@ -120,6 +151,9 @@ private:
     TLookSettings lastSettings_;
     bool lookBuilt_ = false;
     int buildCount_ = 0;
+    std::unique_ptr<TLookHistory> history_;
+    std::unique_ptr<TSnapshots> snapshots_;
+    std::shared_ptr<const TLUT> comparisonLut_;
     // Statistics of the preview for Match Preview Colours, measured once per preview.
     mutable std::optional<TColorStats> previewStats_;
     mutable TImage statsCell_;

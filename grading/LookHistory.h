@@ -2,7 +2,7 @@
 #include <chrono>
 #include <vector>
 
-#include "app/Look.h"
+#include "grading/Look.h"
 
 // Undo and redo of the look. Every look the window grades with becomes a
 // step, except that changes of one and the same slider merge into one step

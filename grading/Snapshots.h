@@ -5,10 +5,10 @@
 #include <memory>
 #include <optional>
 
-#include "app/Look.h"
 #include "engine/picture/Image.h"
+#include "grading/Look.h"
 
-class TGradingState;
+class TGradingSession;
 
 // Up to four kept looks, A to D, and the one the viewer's split view
 // compares the current look with.
@@ -19,7 +19,7 @@ public:
 
     // cellOf: the library cell of a reference file, or nullptr when the
     // file is no longer in the library.
-    TSnapshots(const TGradingState& state, std::function<const TImage*(const QString&)> cellOf = {});
+    TSnapshots(const TGradingSession& state, std::function<const TImage*(const QString&)> cellOf = {});
 
     void SetCellOf(std::function<const TImage*(const QString&)> cellOf) { cellOf_ = std::move(cellOf); }
     static QString Name(int slot) { return QString(QChar('A' + slot)); }
@@ -54,7 +54,7 @@ signals:
 private:
     static bool Valid(int slot) { return slot >= 0 && slot < kSlots; }
 
-    const TGradingState& state_;
+    const TGradingSession& state_;
     std::function<const TImage*(const QString&)> cellOf_;
     std::array<std::optional<TLook>, kSlots> slots_;
     int comparison_ = -1;
