@@ -153,8 +153,8 @@ void Steps(TfrmMain& window, int steps) {
 // dependent frames): reported on its own; the steps after it find their
 // frames made in the background.
 void StepsBackAfterJumps(TfrmMain& window, int steps) {
-    TFrameBar* bar = window.FrameBar();
-    TImageViewer* viewer = window.Viewer();
+    TFrameBar* bar = window.Preview().FrameBar();
+    TImageViewer* viewer = window.Preview().Viewer();
     std::vector<double> first, after;
     for (const double place : {0.95, 0.62, 0.3}) {
         bar->ShowFrame(static_cast<std::int64_t>(place * (bar->FrameCount() - 1)));

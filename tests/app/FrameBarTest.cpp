@@ -404,14 +404,14 @@ TEST_F(FrameBarTest, SteppingShowsTheSamePixelsAsOpeningThatFrame) {
     ASSERT_TRUE(MakeClip(clip, 1280, 720, 14, "-pix_fmt yuv420p -c:v libx264 -g 5 -bf 2 -crf 20"));
     OpenClip();
     Select("meadow");
-    ASSERT_TRUE(window->LookBuilt());
-    TFrameBar* bar = window->FrameBar();
+    ASSERT_TRUE(window->Grading().LookBuilt());
+    TFrameBar* bar = window->Preview().FrameBar();
     const auto expectShown = [&](int number) {
         ASSERT_EQ(bar->CurrentFrame(), number);
         const TImage full = Frame(number);
         EXPECT_TRUE(bar->CurrentPicture().SamePixels(full)) << "frame " << number;
-        EXPECT_TRUE(window->PreviewBitmap().SamePixels(FitImage(full, 1000, 500))) << "frame " << number;
-        const TImage& copy = window->Viewer()->Scaled();
+        EXPECT_TRUE(window->Grading().Preview().SamePixels(FitImage(full, 1000, 500))) << "frame " << number;
+        const TImage& copy = window->Preview().Viewer()->Scaled();
         // At the frame's own size the copy is the frame.
         TImage expected;
         if (copy.Width() == full.Width() && copy.Height() == full.Height())
@@ -420,20 +420,20 @@ TEST_F(FrameBarTest, SteppingShowsTheSamePixelsAsOpeningThatFrame) {
             ResizeImage(copy.Width(), copy.Height(), kLanczos3Filter, expected, full, 0.0f);
         EXPECT_TRUE(copy.SamePixels(expected)) << "frame " << number;
         TImage graded = copy.Clone();
-        GradePicture(window->Lut(), graded);
-        EXPECT_TRUE(window->Viewer()->Display().SamePixels(graded)) << "frame " << number;
+        GradePicture(window->Grading().Lut(), graded);
+        EXPECT_TRUE(window->Preview().Viewer()->Display().SamePixels(graded)) << "frame " << number;
     };
     const auto steps = [&](Qt::Key key, int count, int from, bool rest) {
         for (int i = 1; i <= count; ++i) {
             if (rest) QTest::qWait(100);  // the frames ahead made, or some of them
-            QTest::keyClick(window->Viewer(), key);
+            QTest::keyClick(window->Preview().Viewer(), key);
             expectShown(from + (key == Qt::Key_Right ? i : -i));
         }
     };
     expectShown(0);
     steps(Qt::Key_Right, 8, 0, false);
     steps(Qt::Key_Left, 8, 8, true);
-    QTest::keyClick(window->Viewer(), Qt::Key_End);
+    QTest::keyClick(window->Preview().Viewer(), Qt::Key_End);
     expectShown(13);
     steps(Qt::Key_Left, 4, 13, false);
     steps(Qt::Key_Right, 2, 9, true);
