@@ -125,10 +125,9 @@ int TStepAhead::MakeRun(TClip& clip, TRun run, const TRequest& request, std::uin
     for (std::int64_t number = run.First; number <= run.Last && going; ++number) {
         const bool sought = decoderAt_ != number;
         const auto start = TClock::now();
-        TDeepImage image;
         std::int64_t got = -1;
         clip.Seek(number);
-        going = clip.Next(image, got) && got == number;
+        going = clip.Next(decoded_, got) && got == number;
         decoderAt_ = going ? number + 1 : -1;
         const double cost = SecondsSince(start);
         // A seek costs more the farther the frame is from its key frame:
@@ -138,7 +137,7 @@ int TStepAhead::MakeRun(TClip& clip, TRun run, const TRequest& request, std::uin
         else
             frameCost_ = cost;
         if (going && !cache_.Has(number)) {
-            going = cache_.Kept(cache_.Put(MakeSteppedFrame(number, image, request.Sizes)));
+            going = cache_.Kept(cache_.Put(MakeSteppedFrame(number, decoded_, request.Sizes)));
             made += going;
         }
         going = going && !Stale(generation, run);

@@ -89,5 +89,8 @@ private:
     // what each took (seconds); set and read on the thread only.
     double seekCost_ = 0, frameCost_ = 0;
     std::int64_t decoderAt_ = -1;  // the frame the thread's clip gives next
+    // The frame decoded last at full precision, its memory reused frame
+    // after frame (the thread's only).
+    TDeepImage decoded_;
     std::thread worker_;
 };
