@@ -93,7 +93,7 @@ std::vector<TStepAhead::TRun> TStepAhead::BackRuns(std::int64_t centre, std::int
     while (missing >= deepest && cache_.Has(missing)) --missing;
     if (missing < deepest) return {};
     std::vector<TRun> runs;
-    if (seekCost_ <= 3 * frameCost_) {
+    if (standAlone_) {
         // Each frame sought on its own, nearest first, a few at a time.
         const std::int64_t last = std::max(deepest, missing - kAhead + 1);
         for (std::int64_t number = missing; number >= last; --number) runs.push_back({number, number, true});
@@ -179,6 +179,7 @@ bool TStepAhead::Current(std::uint64_t generation) const {
 void TStepAhead::Run(std::string fileName) {
     try {
         TClip clip(fileName);
+        standAlone_ = clip.Info().FramesStandAlone;
         for (;;) {
             TRequest request;
             std::uint64_t generation = 0;

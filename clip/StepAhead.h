@@ -15,7 +15,7 @@
 // ones just shown). After a jump, when play stops and after a step back:
 // the nearest frames before the one shown, then the next one or two
 // forward, then on back as far as the cache holds. Stand-alone frames (a
-// seek costs no more than a few frames) are each sought, nearest first. In
+// seek costs no more than the frame sought) are each sought, nearest first. In
 // a clip whose frames depend on others a seek decodes from the key frame
 // before, so the frames back are decoded in runs in order, each after one
 // seek and ending at the nearest frame missing; the next run starts as soon
@@ -85,8 +85,9 @@ private:
     bool stopping_ = false;
     // The frames the thread is on its way to, in order.
     std::int64_t promisedFrom_ = 0, promisedTo_ = -1;
-    // Whether a seek costs more than a few frames decoded in order, and
-    // what each took (seconds); set and read on the thread only.
+    // Whether each frame is decoded on its own, and what a seek and a frame
+    // decoded in order took (seconds); set and read on the thread only.
+    bool standAlone_ = false;
     double seekCost_ = 0, frameCost_ = 0;
     std::int64_t decoderAt_ = -1;  // the frame the thread's clip gives next
     // The frame decoded last at full precision, its memory reused frame

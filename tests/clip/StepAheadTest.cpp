@@ -153,6 +153,19 @@ TEST_F(StepAheadTest, AJumpMakesTheFramesBeforeItWithoutAStepBack) {
     ExpectCacheFresh(cache);
 }
 
+// Whether a seek costs only the frame sought: so for frames coded on their
+// own (ProRes, and the pictures of a sequence), not for H.264's frames
+// predicted from others, whose seeks decode from the key frame before.
+TEST_F(StepAheadTest, ClipsSayWhetherTheirFramesStandAlone) {
+    EXPECT_FALSE(TClip(file_).Info().FramesStandAlone);
+    const std::string prores = (dir_ / "intra.mov").string();
+    ASSERT_TRUE(MakeClip(prores, 96, 64, 3, "-pix_fmt yuv422p10le -c:v prores_ks -profile:v 3"));
+    EXPECT_TRUE(TClip(prores).Info().FramesStandAlone);
+    const std::string pictures = (dir_ / "shot_%04d.png").string();
+    ASSERT_TRUE(MakeClip(pictures, 96, 64, 3, ""));
+    EXPECT_TRUE(TClip(pictures).Info().FramesStandAlone);
+}
+
 // A cache with room for a few frames: the frames made going back stop at
 // its bound, the nearest ones kept; a newer request makes the older stale.
 TEST_F(StepAheadTest, FramesMadeBackStayWithinTheCacheAndANewerRequestWins) {
