@@ -101,11 +101,12 @@ std::vector<TStepAhead::TRun> TStepAhead::BackRuns(std::int64_t centre, std::int
     }
     // One run in order from one seek, ending at the nearest frame missing:
     // long enough that the seek takes no more than about half its time,
-    // short enough that the step waiting for its last frame waits a little.
+    // short enough that a step back that catches up with the thread (it
+    // wants the run's last frame) waits for a dozen frames at most.
     const double framesASeek = (seekCost_ - frameCost_) / std::max(frameCost_, 1e-6);
     const std::int64_t length =
         std::clamp<std::int64_t>(static_cast<std::int64_t>(std::ceil(framesASeek)), kShortestRunBack,
-                                 std::max<std::int64_t>(kShortestRunBack, depth / 2));
+                                 std::clamp<std::int64_t>(depth / 2, kShortestRunBack, kLongestRunBack));
     runs.push_back({std::max(deepest, missing - length + 1), missing, true});
     return runs;
 }

@@ -46,8 +46,9 @@ public:
 
     // Frames ahead of the one shown when stepping forward.
     static constexpr int kAhead = 2;
-    // The fewest frames of a run back from one seek.
+    // The fewest and the most frames of a run back from one seek.
     static constexpr int kShortestRunBack = 4;
+    static constexpr int kLongestRunBack = 12;
 
 private:
     struct TRun {
