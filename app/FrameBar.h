@@ -29,9 +29,9 @@ struct TClipInfo;
 // second, fourth or eighth frame), K stops. While playing, the frames are
 // decoded ahead on another thread; a frame not ready in its time is
 // dropped and counted. While paused, the frames a next step may want are
-// made on another thread into a cache bounded in memory: the next frames,
-// and after a step back the frames before the one shown, so that only the
-// first step back into a clip's run of dependent frames waits for the
+// made on another thread into a cache bounded in memory: after a step
+// forward the next frames, after a jump, a step back or when play stops the
+// frames before the one shown too, so that a step back seldom waits for the
 // decoder; frames shown stay in the cache too. Each frame shown paused
 // (opened, stepped, scrubbed, or the last one played) is handed on by
 // FrameShown as a 24-bit picture at the clip's own size, made from the

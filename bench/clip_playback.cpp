@@ -187,17 +187,31 @@ void RoadCosts(const QString& clip, QSize size, int frames) {
         TImage copy;
         ResizeImage(size.width(), size.height(), kLanczos3Filter, copy, ClipFrameToImage(opened.Frame(n)), 0.0f);
     });
-    // The exact road in its parts, one after the other.
-    std::vector<TDeepImage> decoded;
-    const double decode = cost([&](TClip& opened, std::int64_t n) { decoded.push_back(opened.Frame(n)); });
-    std::vector<TImage> full;
-    const double convert = cost([&](TClip&, std::int64_t n) { full.push_back(ClipFrameToImage(decoded[n])); });
-    decoded.clear();
-    const double preview = cost([&](TClip&, std::int64_t n) { FitImage(full[n], 1000, 500); });
-    const double copy = cost([&](TClip&, std::int64_t n) {
-        TImage resampled;
-        ResizeImage(size.width(), size.height(), kLanczos3Filter, resampled, full[n], 0.0f);
+    // The exact road in its parts, frame by frame as the frame bar's thread
+    // makes them (the frame decoded into the memory of the one before).
+    double decode = 0, convert = 0, preview = 0, copy = 0;
+    const auto part = [](double& total, const std::function<void()>& work) {
+        const double before = ProcessorSeconds();
+        work();
+        total += ProcessorSeconds() - before;
+    };
+    TDeepImage decoded;
+    cost([&](TClip& opened, std::int64_t n) {
+        TImage full, resampled;
+        std::int64_t got = -1;
+        part(decode, [&] {
+            opened.Seek(n);
+            opened.Next(decoded, got);
+        });
+        part(convert, [&] { full = ClipFrameToImage(decoded); });
+        part(preview, [&] { FitImage(full, 1000, 500); });
+        part(copy, [&] { ResizeImage(size.width(), size.height(), kLanczos3Filter, resampled, full, 0.0f); });
     });
+    const auto perFrame = [&](double total) { return 1000 * total / std::max(1, frames); };
+    decode = perFrame(decode);
+    convert = perFrame(convert);
+    preview = perFrame(preview);
+    copy = perFrame(copy);
     std::printf(
         "  the exact road's parts: decode %.1f ms, 24 bits %.1f ms, 1000 x 500 preview fit %.1f ms, "
         "viewer's copy %.1f ms\n",

@@ -27,6 +27,9 @@ struct TClipInfo {
     // that comes first, "top first" or "bottom first".
     std::string FieldOrder;
     bool HasAlpha = false;  // the frames carry an alpha channel
+    // Each frame is decoded on its own (no frame depends on others), so a
+    // seek costs no more than the frame sought.
+    bool FramesStandAlone = false;
 };
 
 // The timestamp of a frame that has none.

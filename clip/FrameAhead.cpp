@@ -107,11 +107,6 @@ bool TFrameAhead::Wait(TAheadFrame& frame) {
     return true;
 }
 
-std::size_t TFrameAhead::Queued() const {
-    std::lock_guard<std::mutex> lock(mutex_);
-    return frames_.size();
-}
-
 bool TFrameAhead::Full() const {
     std::lock_guard<std::mutex> lock(mutex_);
     return frames_.size() >= depth_ || finished_;

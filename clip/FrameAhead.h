@@ -54,8 +54,6 @@ public:
     // thread goes on from there if it is not past it yet (the queue keeps
     // what it holds).
     void SkipTo(std::int64_t number);
-    // The frames ready in the queue.
-    std::size_t Queued() const;
     // The queue holds as many frames as it takes, or no more will come.
     bool Full() const;
     // No frame will come any more (every frame given, or the clip failed).

@@ -34,6 +34,7 @@ TSequenceReader::TSequenceReader(const TSequencePattern& pattern, const TSequenc
     info_.RateNumerator = rate.Numerator;
     info_.RateDenominator = rate.Denominator;
     info_.Codec = first_.Depth.Format;
+    info_.FramesStandAlone = true;
     info_.PixelFormat = SampleText(first_.Depth) + " RGB";
     info_.HasAlpha = first_.HasAlpha();
 }

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cmath>
 #include <exception>
 
 #include "clip/ClipFile.h"
@@ -69,51 +70,77 @@ bool TStepAhead::Stale(std::uint64_t generation, const TRun& run) const {
 }
 
 std::vector<TStepAhead::TRun> TStepAhead::Plan(const TRequest& request, std::int64_t frameBytes) const {
-    std::vector<TRun> runs;
     const std::int64_t centre = request.Centre;
-    if (centre < 0 || centre >= count_) return runs;
+    if (centre < 0 || centre >= count_) return {};
     const TRun ahead{centre + 1, std::min(count_ - 1, centre + (request.Direction < 0 ? 1 : kAhead))};
-    // After a step forward or a jump, the frame before too (the one before
-    // a step forward is mostly in the cache already).
-    if (request.Direction >= 0) return {ahead, {std::max<std::int64_t>(0, centre - 1), centre - 1}};
+    // After a step forward the frames behind are the ones just shown.
+    if (request.Direction > 0) return {ahead};
+    // After a jump, when play stops and after a step back: the nearest
+    // frames back first (a step back from a frame of a run of dependent
+    // frames costs the decode from its key frame), then the frames ahead;
+    // the thread goes on back while nothing newer is asked.
+    std::vector<TRun> runs = BackRuns(centre, frameBytes);
+    runs.push_back(ahead);
+    return runs;
+}
+
+std::vector<TStepAhead::TRun> TStepAhead::BackRuns(std::int64_t centre, std::int64_t frameBytes) const {
     // As far back as the cache holds beside the frames ahead and the one shown.
     const std::int64_t depth = std::max<std::int64_t>(
         1, static_cast<std::int64_t>(cache_.Capacity()) / std::max<std::int64_t>(1, frameBytes) - kAhead - 2);
     const std::int64_t deepest = std::max<std::int64_t>(0, centre - depth);
     std::int64_t missing = centre - 1;  // the nearest frame back not in the cache
     while (missing >= deepest && cache_.Has(missing)) --missing;
-    if (missing < deepest) return {ahead};
-    if (seekCost_ <= 3 * frameCost_) {
-        for (std::int64_t number = missing; number >= deepest; --number) runs.push_back({number, number, true});
-    } else if (centre - 1 - missing < depth / 2) {
-        runs.push_back({deepest, missing, true});
+    if (missing < deepest) return {};
+    std::vector<TRun> runs;
+    if (standAlone_) {
+        // Each frame sought on its own, nearest first, a few at a time.
+        const std::int64_t last = std::max(deepest, missing - kAhead + 1);
+        for (std::int64_t number = missing; number >= last; --number) runs.push_back({number, number, true});
+        return runs;
     }
-    runs.push_back(ahead);
+    // One run in order from one seek, ending at the nearest frame missing:
+    // long enough that the seek takes no more than about half its time,
+    // short enough that a step back that catches up with the thread (it
+    // wants the run's last frame) waits for a dozen frames at most.
+    const double framesASeek = (seekCost_ - frameCost_) / std::max(frameCost_, 1e-6);
+    const std::int64_t length =
+        std::clamp<std::int64_t>(static_cast<std::int64_t>(std::ceil(framesASeek)), kShortestRunBack,
+                                 std::clamp<std::int64_t>(depth / 2, kShortestRunBack, kLongestRunBack));
+    runs.push_back({std::max(deepest, missing - length + 1), missing, true});
     return runs;
 }
 
-bool TStepAhead::MakeRun(TClip& clip, TRun run, const TRequest& request, std::uint64_t generation) {
+int TStepAhead::MakeRun(TClip& clip, TRun run, const TRequest& request, std::uint64_t generation) {
     while (run.First <= run.Last && cache_.Has(run.First)) ++run.First;
     while (run.Last >= run.First && cache_.Has(run.Last)) --run.Last;
-    if (run.First > run.Last) return true;
+    if (run.First > run.Last) return 0;
     {
-        if (Stale(generation, run)) return false;
+        if (Stale(generation, run)) return -1;
         std::lock_guard<std::mutex> lock(mutex_);
         promisedFrom_ = run.First;
         promisedTo_ = run.Last;
     }
     bool going = true;
+    int made = 0;
     for (std::int64_t number = run.First; number <= run.Last && going; ++number) {
         const bool sought = decoderAt_ != number;
         const auto start = TClock::now();
-        TDeepImage image;
         std::int64_t got = -1;
         clip.Seek(number);
-        going = clip.Next(image, got) && got == number;
+        going = clip.Next(decoded_, got) && got == number;
         decoderAt_ = going ? number + 1 : -1;
-        (sought ? seekCost_ : frameCost_) = SecondsSince(start);
-        if (going && !cache_.Has(number))
-            going = cache_.Kept(cache_.Put(MakeSteppedFrame(number, image, request.Sizes)));
+        const double cost = SecondsSince(start);
+        // A seek costs more the farther the frame is from its key frame:
+        // the dearest one seen counts, forgotten by halves.
+        if (sought)
+            seekCost_ = std::max(cost, (seekCost_ + cost) / 2);
+        else
+            frameCost_ = cost;
+        if (going && !cache_.Has(number)) {
+            going = cache_.Kept(cache_.Put(MakeSteppedFrame(number, decoded_, request.Sizes)));
+            made += going;
+        }
         going = going && !Stale(generation, run);
         {
             std::lock_guard<std::mutex> lock(mutex_);
@@ -128,12 +155,32 @@ bool TStepAhead::MakeRun(TClip& clip, TRun run, const TRequest& request, std::ui
         promisedTo_ = -1;
     }
     changed_.notify_all();
-    return going;
+    return going ? made : -1;
+}
+
+void TStepAhead::MakeFrames(TClip& clip, const TRequest& request, std::uint64_t generation) {
+    const std::int64_t frameBytes = SteppedBytes(clip.Info(), request.Sizes);
+    // Pass after pass while each makes frames and nothing newer is asked:
+    // every pass makes frames the cache did not hold, so the passes end.
+    for (bool making = true; making && Current(generation);) {
+        making = false;
+        for (const TRun& run : Plan(request, frameBytes)) {
+            const int made = MakeRun(clip, run, request, generation);
+            if (made < 0) return;
+            making = making || made > 0;
+        }
+    }
+}
+
+bool TStepAhead::Current(std::uint64_t generation) const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return !stopping_ && generation == generation_;
 }
 
 void TStepAhead::Run(std::string fileName) {
     try {
         TClip clip(fileName);
+        standAlone_ = clip.Info().FramesStandAlone;
         for (;;) {
             TRequest request;
             std::uint64_t generation = 0;
@@ -144,8 +191,7 @@ void TStepAhead::Run(std::string fileName) {
                 request = request_;
                 generation = generation_;
             }
-            for (const TRun& run : Plan(request, SteppedBytes(clip.Info(), request.Sizes)))
-                if (!MakeRun(clip, run, request, generation)) break;
+            MakeFrames(clip, request, generation);
             {
                 std::lock_guard<std::mutex> lock(mutex_);
                 done_ = generation;

@@ -10,18 +10,20 @@
 #include "clip/SteppedFrame.h"
 
 // The frames a person stepping through a clip may ask for next, made on a
-// thread of its own into the cache while the frame shown is looked at:
-// the next frames forward and the one before, and after a step back the
-// frames before the one shown, as far back as the cache holds. Stand-alone
-// frames (a seek costs no more than a few frames) are each sought, nearest
-// first. In a clip whose frames depend on others a seek decodes from the
-// key frame before, so the frames back are decoded in one run in order
-// after one seek, and only once fewer than half of them are left: further
-// steps back take them from the cache while the run goes on. The clip is
-// opened again on the thread, so the caller's own clip keeps its place.
-// Each request makes the work of the one before stale (it ends after the
-// frame being made), but for a run back whose frames a step back still
-// wants.
+// thread of its own into the cache while the frame shown is looked at.
+// After a step forward: the next frames forward only (those behind are the
+// ones just shown). After a jump, when play stops and after a step back:
+// the nearest frames before the one shown, then the next one or two
+// forward, then on back as far as the cache holds. Stand-alone frames (a
+// seek costs no more than the frame sought) are each sought, nearest first. In
+// a clip whose frames depend on others a seek decodes from the key frame
+// before, so the frames back are decoded in runs in order, each after one
+// seek and ending at the nearest frame missing; the next run starts as soon
+// as one ends, while further steps back take their frames from the cache.
+// The clip is opened again on the thread, so the caller's own clip keeps
+// its place. Each request makes the work of the one before stale (it ends
+// after the frame being made), but for a run back whose frames a step back
+// still wants.
 class TStepAhead {
 public:
     TStepAhead(const std::string& fileName, std::int64_t count, TFrameCache& cache);
@@ -44,6 +46,9 @@ public:
 
     // Frames ahead of the one shown when stepping forward.
     static constexpr int kAhead = 2;
+    // The fewest and the most frames of a run back from one seek.
+    static constexpr int kShortestRunBack = 4;
+    static constexpr int kLongestRunBack = 12;
 
 private:
     struct TRun {
@@ -56,10 +61,17 @@ private:
         TSteppedSizes Sizes;
     };
     void Run(std::string fileName);
+    // The frames the request wants next, in the order they are made.
     std::vector<TRun> Plan(const TRequest& request, std::int64_t frameBytes) const;
-    // Makes the run's frames not yet in the cache; false when the request
-    // went stale or the clip failed.
-    bool MakeRun(class TClip& clip, TRun run, const TRequest& request, std::uint64_t generation);
+    // The next frames back from `centre` not in the cache.
+    std::vector<TRun> BackRuns(std::int64_t centre, std::int64_t frameBytes) const;
+    // Makes what the request wants, as far as the cache holds.
+    void MakeFrames(class TClip& clip, const TRequest& request, std::uint64_t generation);
+    // Makes the run's frames not yet in the cache: how many it made, or -1
+    // when the request went stale or the clip failed.
+    int MakeRun(class TClip& clip, TRun run, const TRequest& request, std::uint64_t generation);
+    // No request came after that one.
+    bool Current(std::uint64_t generation) const;
     // The request the run was made for was followed by another that does
     // not want the rest of the run.
     bool Stale(std::uint64_t generation, const TRun& run) const;
@@ -74,9 +86,13 @@ private:
     bool stopping_ = false;
     // The frames the thread is on its way to, in order.
     std::int64_t promisedFrom_ = 0, promisedTo_ = -1;
-    // Whether a seek costs more than a few frames decoded in order, and
-    // what each took (seconds); set and read on the thread only.
+    // Whether each frame is decoded on its own, and what a seek and a frame
+    // decoded in order took (seconds); set and read on the thread only.
+    bool standAlone_ = false;
     double seekCost_ = 0, frameCost_ = 0;
     std::int64_t decoderAt_ = -1;  // the frame the thread's clip gives next
+    // The frame decoded last at full precision, its memory reused frame
+    // after frame (the thread's only).
+    TDeepImage decoded_;
     std::thread worker_;
 };

@@ -74,8 +74,8 @@ TFfmpegClipReader::TFfmpegClipReader(int fd, const std::string& fileName) : fd_(
     // in advance that a step back throws away. Frame threads (the library's
     // choice) would hold back a frame a core.
     const AVCodecDescriptor* descriptor = avcodec_descriptor_get(parameters.codec_id);
-    if (descriptor != nullptr && (descriptor->props & AV_CODEC_PROP_INTRA_ONLY) != 0 &&
-        (codec->capabilities & AV_CODEC_CAP_SLICE_THREADS) != 0)
+    info_.FramesStandAlone = descriptor != nullptr && (descriptor->props & AV_CODEC_PROP_INTRA_ONLY) != 0;
+    if (info_.FramesStandAlone && (codec->capabilities & AV_CODEC_CAP_SLICE_THREADS) != 0)
         decoder_->thread_type = FF_THREAD_SLICE;
     // A damaged frame is an error, never hidden.
     decoder_->err_recognition = AV_EF_CRCCHECK | AV_EF_EXPLODE;

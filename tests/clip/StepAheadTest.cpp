@@ -113,6 +113,59 @@ TEST_F(StepAheadTest, StepsWhileTheThreadDecodesShowTheFramesDecodedAfresh) {
     ExpectCacheFresh(cache);
 }
 
+// After a step forward only the frames ahead are made: the frames behind
+// are the ones just shown, and making them would hold up the next step.
+TEST_F(StepAheadTest, AStepForwardMakesOnlyTheFramesAhead) {
+    TFrameCache cache(std::uint64_t(1) << 30);
+    TStepAhead ahead(file_, kFrames, cache);
+    cache.SetCentre(16);
+    ahead.Request(16, 1, kSizes);
+    ahead.WaitUntilDone();
+    for (std::int64_t n = 17; n <= 16 + TStepAhead::kAhead; ++n) {
+        EXPECT_TRUE(cache.Has(n)) << "frame " << n;
+        ExpectFresh(cache.Find(n), n);
+    }
+    EXPECT_EQ(cache.Size(), std::size_t(TStepAhead::kAhead));
+    EXPECT_FALSE(cache.Has(15));
+}
+
+// A frame jumped to (or where play stopped): the frames before it are made
+// at once, over the key frames before it, without waiting for a step back;
+// then a step back and on back take frames made ahead, each the frame
+// decoded afresh, and the frames on back keep coming while steps go back.
+TEST_F(StepAheadTest, AJumpMakesTheFramesBeforeItWithoutAStepBack) {
+    TFrameCache cache(std::uint64_t(1) << 30);
+    TStepAhead ahead(file_, kFrames, cache);
+    TClip clip(file_);
+    Step(ahead, cache, clip, 3, 27);
+    ahead.WaitUntilDone();
+    for (int n = 0; n <= 29; ++n) EXPECT_TRUE(cache.Has(n) || n == 27) << "frame " << n;
+    ExpectCacheFresh(cache);
+
+    // A jump into a clip whose cache holds only the frames around the
+    // jump: back from it, frame after frame, while the thread goes on back.
+    cache.Clear();
+    std::int64_t at = 22;
+    ExpectFresh(Step(ahead, cache, clip, 5, at), at);
+    for (; at > 2; --at) ExpectFresh(Step(ahead, cache, clip, at, at - 1), at - 1);
+    ahead.WaitUntilDone();
+    for (int n = 0; n < 2; ++n) EXPECT_TRUE(cache.Has(n)) << "frame " << n;
+    ExpectCacheFresh(cache);
+}
+
+// Whether a seek costs only the frame sought: so for frames coded on their
+// own (ProRes, and the pictures of a sequence), not for H.264's frames
+// predicted from others, whose seeks decode from the key frame before.
+TEST_F(StepAheadTest, ClipsSayWhetherTheirFramesStandAlone) {
+    EXPECT_FALSE(TClip(file_).Info().FramesStandAlone);
+    const std::string prores = (dir_ / "intra.mov").string();
+    ASSERT_TRUE(MakeClip(prores, 96, 64, 3, "-pix_fmt yuv422p10le -c:v prores_ks -profile:v 3"));
+    EXPECT_TRUE(TClip(prores).Info().FramesStandAlone);
+    const std::string pictures = (dir_ / "shot_%04d.png").string();
+    ASSERT_TRUE(MakeClip(pictures, 96, 64, 3, ""));
+    EXPECT_TRUE(TClip(pictures).Info().FramesStandAlone);
+}
+
 // A cache with room for a few frames: the frames made going back stop at
 // its bound, the nearest ones kept; a newer request makes the older stale.
 TEST_F(StepAheadTest, FramesMadeBackStayWithinTheCacheAndANewerRequestWins) {
