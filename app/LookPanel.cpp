@@ -244,12 +244,6 @@ void TLookPanel::ConnectControls() {
     connect(&state_, &TGradingSession::LookEdited, this, &TLookPanel::LookEdited);
     connect(cbxFootage_, &QComboBox::currentIndexChanged, this, [this] { RunHandler([this] { footage_->Choose(); }); });
     connect(&state_, &TGradingSession::FootageChosen, this, [this](int entry) { footage_->Follow(entry); });
-    connect(cbxDisplayProfile_, &QComboBox::currentIndexChanged, this, [this] {
-        RunHandler([this] {
-            displayProfile_->Choose(window());
-            emit DisplayProfileChanged();
-        });
-    });
     for (const auto& [option, box] : switches_)
         connect(box, &QCheckBox::toggled, this,
                 [this, option](bool checked) { state_.SetSwitch(option->Position, checked); });

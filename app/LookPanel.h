@@ -66,8 +66,8 @@ public:
     void sbnGeneralDefaultsClick();
 
 signals:
-    // Another display profile was chosen (a file of the user's own after a
-    // dialog): what is drawn through it is drawn again.
+    // Another display profile was chosen (by the window, which asks for a
+    // file of the user's own): what is drawn through it is drawn again.
     void DisplayProfileChanged();
 
 protected:

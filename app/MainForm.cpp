@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QCloseEvent>
+#include <QComboBox>
 #include <QDockWidget>
 #include <QHBoxLayout>
 #include <QKeyEvent>
@@ -155,7 +156,14 @@ void TfrmMain::ConnectHandlers() {
             [this] { RunHandler([this] { ShowAboutBox(ProductInfo(), this); }); });
     // A control moved: the session builds the look afresh and regrades.
     connect(state_.get(), &TGradingSession::LookChanged, this, [this] { RunHandler([this] { state_->Regrade(); }); });
-    // The viewer and the library's thumbnails are drawn through the display profile.
+    // The display profile chosen in the window's dialog; the viewer and the
+    // library's thumbnails are drawn through it.
+    connect(look_->DisplayProfileCombo(), &QComboBox::currentIndexChanged, this, [this] {
+        RunHandler([this] {
+            look_->DisplayProfile().Choose(this);
+            emit look_->DisplayProfileChanged();
+        });
+    });
     connect(look_, &TLookPanel::DisplayProfileChanged, this, [this] {
         preview_->Viewer()->SetDisplayTransform(&look_->DisplayProfile().Transform());
         library_->ShowThumbnails();

@@ -136,17 +136,15 @@ TEST_F(DisplayProfileTest, ViewerAndThumbnailsSwapRedAndGreenTheScopesDoNot) {
 
 namespace {
 
-// The captions beside the look panel's combos are shown whole, whatever the
-// entries hold.
+// The captions beside the combos are shown whole, whatever the entries hold.
 TEST_F(DisplayProfileTest, TheGeneralGroupsCaptionsFit) {
-    TGradingSession state;
-    TLookPanel panel(state, nullptr);
-    panel.show();
+    window = std::make_unique<TfrmMain>(Path("lib"));
+    window->show();
     QApplication::processEvents();
     dialogs.FilesToOpen.push_back({QString::fromStdString(kSwapped)});
-    panel.findChild<QComboBox*>("cbxDisplayProfile")->setCurrentIndex(2);
+    window->findChild<QComboBox*>("cbxDisplayProfile")->setCurrentIndex(2);
     QApplication::processEvents();
-    const QList<QLabel*> labels = panel.findChild<QWidget*>("grpGeneral")->findChildren<QLabel*>();
+    const QList<QLabel*> labels = window->findChild<QWidget*>("grpGeneral")->findChildren<QLabel*>();
     int captions = 0;
     for (const QLabel* label : labels) {
         if (label->text() == "Display profile" || label->text() == "Footage") ++captions;
