@@ -57,6 +57,11 @@ void TFootageChoice::Choose() {
         combo_->setCurrentIndex(session_.Footage().Chosen());
         throw;
     }
-    UserSettings().setValue(kFootageKey, QString::fromStdString(session_.Footage().Entries()[index].Key));
+}
+
+void TFootageChoice::Follow(int entry) {
+    const QSignalBlocker quiet(combo_);
+    combo_->setCurrentIndex(entry);
+    UserSettings().setValue(kFootageKey, QString::fromStdString(session_.Footage().Entries()[entry].Key));
     ShowChoice();
 }

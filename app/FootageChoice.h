@@ -1,9 +1,9 @@
 #pragma once
 #include <string>
+#include <vector>
 #include "engine/footage/FootageConversion.h"
 #include "engine/picture/Image.h"
 #include "footage/OcioFootage.h"
-#include <vector>
 
 class QComboBox;
 class QLabel;
@@ -26,10 +26,12 @@ public:
     // Shows the chosen space in the status bar ("Footage: LABEL") from now on.
     void ShowIn(QStatusBar* bar);
 
-    // Takes the combo's current entry into the session and keeps the choice
-    // in the settings. On an error the combo goes back to the entry before
-    // and the EError propagates.
+    // Takes the combo's current entry into the session. On an error the
+    // combo goes back to the entry before and the EError propagates.
     void Choose();
+    // The session chose the entry (from the combo, or restoring a look): the
+    // combo shows it and the choice is kept in the settings.
+    void Follow(int entry);
 
 private:
     void ShowChoice();

@@ -104,6 +104,9 @@ TLibraryPanel::TLibraryPanel(const std::string& folder, TGradingSession& state, 
     : library_(folder), window_(window), state_(state) {
     CreateList(listParent);
     choice_ = std::make_unique<TReferenceChoice>(lvwRefs_, kFileNameRole, state);
+    connect(&state_, &TGradingSession::LookRestored, this, &TLibraryPanel::ShowRestoredChoice);
+    connect(&state_, &TGradingSession::DeletionUndone, this, &TLibraryPanel::RestoreDeleted);
+    connect(&state_, &TGradingSession::DeletionRedone, this, &TLibraryPanel::DeleteAgain);
 }
 
 TLibraryPanel::~TLibraryPanel() { *alive_ = false; }
@@ -384,6 +387,7 @@ void TLibraryPanel::RestoreDeleted(const QString& file) {
         lvwRefs_->addItem(NewItem(name, MakeThumbnail(name)));
     }
     SortList();
+    emit ReferenceRestored(file);
 }
 
 void TLibraryPanel::DeleteAgain(const QString& file) {
@@ -405,7 +409,7 @@ void TLibraryPanel::HighlightChanged() {
         choice_->Clear();
     } else if (IsLookDocumentName(QFile::encodeName(choice_->FileOf(item)).toStdString())) {
         const QString file = choice_->FileOf(item);
-        if (openLook_) openLook_(QFile::decodeName(library_.PathOf(QFile::encodeName(file).toStdString()).c_str()));
+        emit LookChosen(QFile::decodeName(library_.PathOf(QFile::encodeName(file).toStdString()).c_str()));
         for (int row = 0; row < lvwRefs_->count(); ++row)
             if (choice_->FileOf(lvwRefs_->item(row)) == file) ShowItem(lvwRefs_->item(row));
         return;
@@ -414,6 +418,11 @@ void TLibraryPanel::HighlightChanged() {
         state_.EndPreviewLut();  // a reference's look takes over from a previewed LUT file
     }
     state_.Regrade();
+}
+
+void TLibraryPanel::ShowRestoredChoice() {
+    if (!choice_->Item() && !TDocumentCells::IsDocumentReference(choice_->File())) choice_->Clear();
+    choice_->Show();
 }
 
 void TLibraryPanel::ClearSelection() {

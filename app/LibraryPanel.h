@@ -20,7 +20,7 @@ class QWidget;
 class TDisplayTransform;
 class TGradingSession;
 
-// The reference library as the window shows it: the list lvwRefs with its
+// The reference library on screen: the list lvwRefs with its
 // thumbnails (imlRefs), its menu pmnRefs and the adding, renaming and
 // deleting of library files. The chosen reference is the grading state's.
 class TLibraryPanel : public QObject {
@@ -89,10 +89,12 @@ public:
     // The highlight moved to an item: that reference is chosen, in place of
     // a previewed LUT file, and the session regrades. The user's clicks never
     // take the highlight away; when the program does, nothing is chosen any
-    // more. A look document's entry opens through the look opener and stays
+    // more. A look document's entry is announced by LookChosen and stays
     // highlighted for Rename and Delete.
     void HighlightChanged();
-    void SetLookOpener(std::function<void(const QString&)> open) { openLook_ = std::move(open); }
+    // A look was restored (undo, a snapshot, a document): the list shows the
+    // session's chosen reference, or clears a choice it no longer holds.
+    void ShowRestoredChoice();
     // Nothing is chosen any more, and the list shows it.
     void ClearSelection();
     TReferenceChoice& Choice() { return *choice_; }
@@ -111,6 +113,10 @@ signals:
     void DeletingReference(const QString& file);
     // It went; `now` is the reference chosen in its place (empty: none).
     void ReferenceDeleted(const QString& file, const QString& now);
+    // A deleted file came back (undo of its deletion).
+    void ReferenceRestored(const QString& file);
+    // A look document's entry was highlighted: the document at this path opens.
+    void LookChosen(const QString& file);
 
 private:
     void CreateList(QWidget* parent);
@@ -131,7 +137,6 @@ private:
     QWidget* window_;
     const TDisplayTransform* display_ = nullptr;
     TGradingSession& state_;
-    std::function<void(const QString&)> openLook_;
     bool scanning_ = false;
     bool rescanWanted_ = false;
     bool strip_ = false;

@@ -10,7 +10,6 @@
 #include "app/Dialogs.h"
 #include "app/FileFilters.h"
 #include "app/LibraryPanel.h"
-#include "app/LookPanel.h"
 #include "app/LutSaveForm.h"
 #include "engine/base/Error.h"
 #include "grading/GradingSession.h"
@@ -35,8 +34,8 @@ std::string LibraryFileHash(const std::string& folder, const QString& file) {
 
 }  // namespace
 
-TLookFiles::TLookFiles(TGradingSession& state, TLookPanel& look, TLibraryPanel& library, QWidget* window)
-    : QObject(window), state_(state), look_(look), library_(library), window_(window) {
+TLookFiles::TLookFiles(TGradingSession& state, TLibraryPanel& library, QWidget* window)
+    : QObject(window), state_(state), library_(library), window_(window) {
     recentMenu_ = new QMenu("Recent Looks", window);
     recentMenu_->setObjectName("mnuRecentLooks");
     connect(recentMenu_, &QMenu::aboutToShow, this, &TLookFiles::FillRecent);
@@ -66,7 +65,7 @@ TReferenceSource TLookFiles::Sources() const {
 }
 
 TLookDocument TLookFiles::Document() const {
-    TLookDocument document = DocumentOfLooks(state_.CurrentLook(), look_.SnapshotLooks(), state_, Sources());
+    TLookDocument document = DocumentOfLooks(state_.CurrentLook(), state_.SnapshotLooks(), state_, Sources());
     document.ProgramVersion = LookProgramVersion();
     document.Date = LookDocumentDate();
     return document;
@@ -96,7 +95,7 @@ void TLookFiles::Apply(const TLookDocument& document) {
     for (std::size_t slot = 0; slot < snapshots.size(); ++slot)
         if (document.Snapshots[slot])
             snapshots[slot] = LookOfRecipe(*document.Snapshots[slot], state_.Footage(), reference);
-    look_.RestoreDocument(current, snapshots);
+    state_.RestoreDocument(current, snapshots);
 }
 
 QString TLookFiles::ReferenceOf(const TLookRecipe& recipe) {

@@ -12,7 +12,6 @@ class QMenu;
 class QWidget;
 class TGradingSession;
 class TLibraryPanel;
-class TLookPanel;
 
 // Save Look, Open Look and Recent Looks of the File menu: the current look
 // and the snapshots A..D as a look document, and a document's looks put in
@@ -24,7 +23,7 @@ class TLookFiles : public QObject {
 public:
     static constexpr int kMaxRecent = 8;
 
-    TLookFiles(TGradingSession& state, TLookPanel& look, TLibraryPanel& library, QWidget* window);
+    TLookFiles(TGradingSession& state, TLibraryPanel& library, QWidget* window);
 
     // The cell a look's reference is built from: the library's, else the
     // cell of an opened document; nullptr for neither.
@@ -66,7 +65,6 @@ private:
     TReferenceSource Sources() const;
 
     TGradingSession& state_;
-    TLookPanel& look_;
     TLibraryPanel& library_;
     QWidget* window_;
     TDocumentCells cells_;

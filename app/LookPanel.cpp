@@ -116,15 +116,6 @@ TLookPanel::TLookPanel(TGradingSession& state, QWidget* parent) : QWidget(parent
 
 TLookPanel::~TLookPanel() = default;
 
-TSnapshots& TLookPanel::Snapshots() { return state_.Snapshots(); }
-
-const TLookHistory& TLookPanel::History() const { return state_.History(); }
-
-void TLookPanel::SetDeletion(std::function<void(const QString&)> restore, std::function<void(const QString&)> remove) {
-    restoreDeleted_ = std::move(restore);
-    deleteAgain_ = std::move(remove);
-}
-
 QWidget* TLookPanel::CreateGroup(TLookGroup group, const QString& title, const char* name) {
     auto* box = new QGroupBox(title, this);
     box->setObjectName(name);
@@ -242,16 +233,17 @@ void TLookPanel::ConnectControls() {
             state_.SetPosition(row.Control->Position, position);
         });
         connect(row.Bar, &QSlider::sliderPressed, this, [this] {
-            RecordLook();
+            state_.RecordLook();
             state_.History().SetDragging(true);
         });
         connect(row.Bar, &QSlider::sliderReleased, this, [this] {
-            RecordLook();
+            state_.RecordLook();
             state_.History().SetDragging(false);
         });
     }
     connect(&state_, &TGradingSession::LookEdited, this, &TLookPanel::LookEdited);
     connect(cbxFootage_, &QComboBox::currentIndexChanged, this, [this] { RunHandler([this] { footage_->Choose(); }); });
+    connect(&state_, &TGradingSession::FootageChosen, this, [this](int entry) { footage_->Follow(entry); });
     for (const auto& [option, box] : switches_)
         connect(box, &QCheckBox::toggled, this,
                 [this, option](bool checked) { state_.SetSwitch(option->Position, checked); });
@@ -281,23 +273,25 @@ void TLookPanel::sbnGeneralDefaultsClick() {
 
 void TLookPanel::CreateActions() {
     // Undoing a deletion moves a file, which may fail.
-    actUndo_ =
-        AddAction("Undo", "miUndo", QKeySequence(Qt::CTRL | Qt::Key_Z), [this] { RunHandler([this] { Undo(); }); });
+    actUndo_ = AddAction("Undo", "miUndo", QKeySequence(Qt::CTRL | Qt::Key_Z),
+                         [this] { RunHandler([this] { state_.Undo(); }); });
     actRedo_ = AddAction("Redo", "miRedo", QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z),
-                         [this] { RunHandler([this] { Redo(); }); });
+                         [this] { RunHandler([this] { state_.Redo(); }); });
     for (int slot = 0; slot < TSnapshots::kSlots; ++slot) {
         const QString name = TSnapshots::Name(slot);
         const auto digit = static_cast<Qt::Key>(Qt::Key_1 + slot);
         AddAction("Store Snapshot " + name, qPrintable("miStoreSnapshot" + name), QKeySequence(Qt::CTRL | digit),
-                  [this, slot] { StoreSnapshot(slot); });
+                  [this, slot] { state_.StoreSnapshot(slot); });
         actRecall_[slot] = AddAction("Recall Snapshot " + name, qPrintable("miRecallSnapshot" + name),
-                                     QKeySequence(digit), [this, slot] { RecallSnapshot(slot); });
+                                     QKeySequence(digit), [this, slot] { state_.RecallSnapshot(slot); });
         actCompare_[slot] =
             AddAction("Compare with Snapshot " + name, qPrintable("miCompareSnapshot" + name),
                       QKeySequence(Qt::ALT | digit), [this, slot] { state_.Snapshots().ToggleComparison(slot); });
         actCompare_[slot]->setCheckable(true);
     }
     connect(&state_.Snapshots(), &TSnapshots::ComparisonChanged, this, &TLookPanel::UpdateActions);
+    connect(&state_, &TGradingSession::HistoryChanged, this, &TLookPanel::UpdateActions);
+    connect(&state_, &TGradingSession::LookRestored, this, &TLookPanel::ShowLook);
     UpdateActions();
 }
 
@@ -312,105 +306,20 @@ QAction* TLookPanel::AddAction(const QString& text, const char* name, const QKey
     return action;
 }
 
-void TLookPanel::LookEdited() {
-    UpdateEnabled();
-    if (recordPending_) return;
-    recordPending_ = true;
-    // Changes made in one go (a reference chosen and a LUT preview ended,
-    // a Defaults button) are one step.
-    QMetaObject::invokeMethod(
-        this, [this] { RecordLook(); }, Qt::QueuedConnection);
-}
+void TLookPanel::LookEdited() { UpdateEnabled(); }
 
-void TLookPanel::RecordLook() {
-    recordPending_ = false;
-    state_.History().Record(state_.CurrentLook(), TLookHistory::TClock::now());
-    UpdateActions();
-}
-
-void TLookPanel::RecordDeletion(const QString& file) {
-    recordPending_ = false;
-    state_.History().RecordDeletion(file, state_.CurrentLook(), TLookHistory::TClock::now());
-    UpdateActions();
-}
-
-// A step that deleted a library file: the file comes back before the look
-// that chose it (or goes again before the look after it); a failure leaves
-// the history where it was.
-void TLookPanel::Undo() {
-    RecordLook();
-    if (!state_.History().CanUndo()) return;
-    if (!state_.History().UndoDeletes().isEmpty() && restoreDeleted_) restoreDeleted_(state_.History().UndoDeletes());
-    Restore(state_.History().Undo());
-    UpdateActions();
-}
-
-void TLookPanel::Redo() {
-    RecordLook();
-    if (!state_.History().CanRedo()) return;
-    if (!state_.History().RedoDeletes().isEmpty() && deleteAgain_) deleteAgain_(state_.History().RedoDeletes());
-    Restore(state_.History().Redo());
-    UpdateActions();
-}
-
-void TLookPanel::StoreSnapshot(int slot) {
-    RecordLook();
-    state_.Snapshots().Store(slot, state_.CurrentLook());
-    UpdateActions();
-}
-
-void TLookPanel::RecallSnapshot(int slot) {
-    RecordLook();
-    if (!state_.Snapshots().Has(slot)) return;
-    const TLook look = state_.Snapshots().Look(slot);
-    state_.History().EndStep();
-    Restore(look);
-    RecordLook();
-    state_.History().EndStep();
-}
-
-void TLookPanel::RestoreDocument(const TLook& look,
-                                 const std::array<std::optional<TLook>, TSnapshots::kSlots>& snapshots) {
-    RecordLook();
-    for (int slot = 0; slot < TSnapshots::kSlots; ++slot) state_.Snapshots().Replace(slot, snapshots[slot]);
-    state_.History().EndStep();
-    Restore(look);
-    RecordLook();
-    state_.History().EndStep();
-}
-
-std::array<std::optional<TLook>, TSnapshots::kSlots> TLookPanel::SnapshotLooks() const {
-    std::array<std::optional<TLook>, TSnapshots::kSlots> looks;
-    for (int slot = 0; slot < TSnapshots::kSlots; ++slot)
-        if (state_.Snapshots().Has(slot)) looks[slot] = state_.Snapshots().Look(slot);
-    return looks;
-}
-
-void TLookPanel::Restore(const TLook& look) {
+// The controls follow a restored look; their changes reach the session
+// while it is quiet, and it regrades once.
+void TLookPanel::ShowLook(const TLook& look) {
     positionEditor_->Close(false);
-    {
-        TQuietState quiet(state_);
-        for (const TRow& row : rows_) row.Bar->setValue(look.Positions.*row.Control->Position);
-        for (const auto& [option, box] : switches_) box->setChecked(look.Positions.*option->Position);
-        cbxMatchPreview_->setChecked(look.Match);
-        if (look.Lut)
-            state_.SetPreviewLut(look.Lut, look.LutName);
-        else
-            state_.EndPreviewLut();
-        state_.SetReference(look.Reference);
-    }
-    if (showChoice_) showChoice_();
-    // A new footage space converts the preview and regrades; else the look
-    // is built once here.
-    if (look.Footage != cbxFootage_->currentIndex() && look.Footage < cbxFootage_->count())
-        cbxFootage_->setCurrentIndex(look.Footage);
-    else
-        state_.Touch();
+    for (const TRow& row : rows_) row.Bar->setValue(look.Positions.*row.Control->Position);
+    for (const auto& [option, box] : switches_) box->setChecked(look.Positions.*option->Position);
+    cbxMatchPreview_->setChecked(look.Match);
 }
 
 void TLookPanel::UpdateActions() {
-    actUndo_->setEnabled(state_.History().CanUndo() || recordPending_);
-    actRedo_->setEnabled(state_.History().CanRedo());
+    actUndo_->setEnabled(state_.CanUndo());
+    actRedo_->setEnabled(state_.CanRedo());
     for (int slot = 0; slot < TSnapshots::kSlots; ++slot) {
         actRecall_[slot]->setEnabled(state_.Snapshots().Has(slot));
         actCompare_[slot]->setEnabled(state_.Snapshots().Has(slot));

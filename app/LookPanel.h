@@ -30,8 +30,9 @@ class TPositionEditor;
 // The right panel: the "General" and "Saturation" groups with a track bar
 // row for each look control of the table, the switches, Match Preview
 // Colours, the footage and display-profile choices and the two "Defaults"
-// buttons. Every change of a control goes into the grading state. The panel
-// keeps the look's undo history and the snapshots A..D, with their actions.
+// buttons. Every change of a control goes into the grading session; the
+// actions of undo and the snapshots A..D send it their commands, and the
+// controls follow the looks it restores.
 //
 // Each slider: a double-click resets it to its default; arrows step 1,
 // Shift+arrows 10, Page Up/Down 10; a double-click on its percent label, or
@@ -47,37 +48,10 @@ public:
     TLookPanel(TGradingSession& state, QWidget* parent);
     ~TLookPanel() override;
 
-    // The library's part in restoring a look: showChoice highlights the
-    // session's chosen reference in the list (or clears a choice the library
-    // no longer holds) and shows the LUT preview's title.
-    void SetLibrary(std::function<void()> showChoice) { showChoice_ = std::move(showChoice); }
-    // The library's part in undoing the deletion of a reference: restore
-    // brings a deleted library file back, remove deletes it again.
-    void SetDeletion(std::function<void(const QString&)> restore, std::function<void(const QString&)> remove);
-
     // Undo, Redo, Store Snapshot A..D (Ctrl+1..4), Recall Snapshot A..D
     // (1..4), Compare with Snapshot A..D (Alt+1..4). The panel holds them,
     // so their shortcuts work in its window without a menu.
     QList<QAction*> LookActions() const { return actions_; }
-    void Undo();
-    void Redo();
-    void StoreSnapshot(int slot);
-    void RecallSnapshot(int slot);
-    // A look opened from a document: the look and the four snapshots take
-    // the place of the ones held, as one step (Undo goes back to the look
-    // before; the snapshots stay the document's).
-    void RestoreDocument(const TLook& look, const std::array<std::optional<TLook>, TSnapshots::kSlots>& snapshots);
-    // The looks kept in the snapshots, empty slots as nothing.
-    std::array<std::optional<TLook>, TSnapshots::kSlots> SnapshotLooks() const;
-    TSnapshots& Snapshots();
-    const TLookHistory& History() const;
-    // Takes the look the state holds now into the history (done on its
-    // own once the current event is handled).
-    void RecordLook();
-    // The chosen reference's library file was deleted and the look the
-    // state holds now took its place: one step, which Undo takes back with
-    // the file.
-    void RecordDeletion(const QString& file);
 
     TFootageChoice& Footage() { return *footage_; }
     TDisplayProfileChoice& DisplayProfile() { return *displayProfile_; }
@@ -90,6 +64,11 @@ public:
     // "Defaults" of the General group: its bars and the switches it holds
     // back to their defaults, each change on its own.
     void sbnGeneralDefaultsClick();
+
+signals:
+    // Another display profile was chosen (by the window, which asks for a
+    // file of the user's own): what is drawn through it is drawn again.
+    void DisplayProfileChanged();
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -109,9 +88,7 @@ private:
     void CreateActions();
     QAction* AddAction(const QString& text, const char* name, const QKeySequence& keys, std::function<void()> run);
     void SetTabOrder();
-    // Puts the controls, the reference and the previewed LUT of a look in
-    // place quietly, then regrades once.
-    void Restore(const TLook& look);
+    void ShowLook(const TLook& look);
     void LookEdited();
     void UpdateEnabled();
     void UpdateActions();
@@ -124,9 +101,6 @@ private:
     bool ScrollByWheel(const QWheelEvent& wheel);
 
     TGradingSession& state_;
-    std::function<void()> showChoice_;
-    std::function<void(const QString&)> restoreDeleted_, deleteAgain_;
-    bool recordPending_ = false;
     QList<QAction*> actions_;
     QAction* actUndo_ = nullptr;
     QAction* actRedo_ = nullptr;

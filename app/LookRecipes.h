@@ -7,6 +7,7 @@
 
 #include "grading/Look.h"
 #include "grading/LookDocument.h"
+#include "grading/Snapshots.h"
 
 class TFootageSpaces;
 class TGradingSession;
@@ -16,7 +17,6 @@ class TGradingSession;
 // footage space by an entry of the Footage combo; a recipe carries the cell,
 // the hash of the reference file, the footage key and the statistics of the
 // frame a matched look was matched to.
-using TSnapshotLooks = std::array<std::optional<TLook>, 4>;
 
 // What the window knows of a look's reference.
 struct TReferenceSource {

@@ -56,13 +56,8 @@ std::string ToStd(const QString& text) { return text.toStdString(); }
 
 TPreviewPanel::TPreviewPanel(TGradingSession& state, QMainWindow* window, QWidget* viewerParent,
                              QWidget* frameBarParent, TScopesPanel* scopes, QToolButton* showOriginal,
-                             QToolButton* splitView, std::function<void()> clearSelection)
-    : state_(state),
-      window_(window),
-      scopes_(scopes),
-      sbnShowOriginal_(showOriginal),
-      sbnSplitView_(splitView),
-      clearSelection_(std::move(clearSelection)) {
+                             QToolButton* splitView)
+    : state_(state), window_(window), scopes_(scopes), sbnShowOriginal_(showOriginal), sbnSplitView_(splitView) {
     Viewer_ = new TImageViewer(viewerParent);
     Viewer_->setObjectName("Viewer");
     Viewer_->setMinimumHeight(60);
@@ -400,7 +395,7 @@ TImage TPreviewPanel::ClipFrameFor(const QString& clip) {
 
 void TPreviewPanel::PreviewLut(std::unique_ptr<TLUT> lut, const QString& name) {
     state_.SetPreviewLut(std::move(lut), name);
-    clearSelection_();
+    emit LutPreviewStarted();
     emit LutPreviewChanged();
     sbnShowOriginal_->setEnabled(true);
     if (!Viewer_->HasImage()) return;
@@ -415,7 +410,7 @@ void TPreviewPanel::EndLutPreview() {
 void TPreviewPanel::Drop(const QStringList& files) {
     const TDroppedFiles dropped = SortDroppedFiles(files);
     if (!dropped.Pictures.isEmpty()) OpenPreviewFile(DroppedPreview(dropped.Pictures));
-    if (!dropped.Looks.isEmpty() && openLook_) openLook_(dropped.Looks.first());
+    if (!dropped.Looks.isEmpty()) emit LookDropped(dropped.Looks.first());
     if (!dropped.Luts.isEmpty()) PreviewLutFile(dropped.Luts.first());
     if (!dropped.Others.isEmpty())
         throw EError(ToStd(RefusedFilesMessage(

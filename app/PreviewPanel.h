@@ -35,10 +35,8 @@ class TPreviewPanel : public QObject {
 public:
     // The viewer goes into viewerParent and the frame bar into
     // frameBarParent; window is the parent of the menu and the dialogs.
-    // clearSelection takes the choice of a reference away.
     TPreviewPanel(TGradingSession& state, QMainWindow* window, QWidget* viewerParent, QWidget* frameBarParent,
-                  TScopesPanel* scopes, QToolButton* showOriginal, QToolButton* splitView,
-                  std::function<void()> clearSelection);
+                  TScopesPanel* scopes, QToolButton* showOriginal, QToolButton* splitView);
     ~TPreviewPanel() override;
 
     // The menu pmnPreview, its short-cuts in the window, and the viewer's
@@ -73,10 +71,9 @@ public:
     void PreviewLut(std::unique_ptr<TLUT> lut, const QString& name);
     void EndLutPreview();
     // Files dropped on the preview: the first picture opens as the preview,
-    // the first look document opens (through SetLookOpener), the first LUT
+    // the first look document is announced by LookDropped, the first LUT
     // file is previewed; the rest is refused in one message.
     void Drop(const QStringList& files);
-    void SetLookOpener(std::function<void(const QString&)> open) { openLook_ = std::move(open); }
     // The viewer's picture graded with the state's active LUT.
     void GradeDisplay();
     // The viewer's picture ungraded.
@@ -116,6 +113,10 @@ signals:
     void FrameChanged(const QString& file, QSize size);
     // A LUT file's preview began or ended.
     void LutPreviewChanged();
+    // A LUT grades the preview in place of a chosen reference.
+    void LutPreviewStarted();
+    // A look document was dropped on the preview: it opens.
+    void LookDropped(const QString& file);
 
 private:
     // The frame bar shows another frame of the clip: it becomes the preview
@@ -150,8 +151,6 @@ private:
     TScopesPanel* scopes_;
     QToolButton* sbnShowOriginal_;
     QToolButton* sbnSplitView_;
-    std::function<void()> clearSelection_;
-    std::function<void(const QString&)> openLook_;
     TImageViewer* Viewer_ = nullptr;
     TFrameBar* FrameBar_ = nullptr;
     QMenu* pmnPreview_ = nullptr;

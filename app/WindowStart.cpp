@@ -7,6 +7,7 @@
 #include "app/Application.h"
 #include "app/FileDrop.h"
 #include "app/HandedErrors.h"
+#include "app/LastSession.h"
 #include "app/MainForm.h"
 #include "app/SingleInstance.h"
 #include "engine/base/Error.h"
@@ -54,8 +55,8 @@ std::unique_ptr<TfrmMain> StartWindow(const QString& file, TSingleInstance& inst
     window->showMaximized();
     // The last session comes back first; a picture named at the start
     // takes the place of its frame.
-    window->RestoreSession(!SortDroppedFiles({file}).Pictures.isEmpty());
+    window->LastSession().Restore(!SortDroppedFiles({file}).Pictures.isEmpty());
     if (!file.isEmpty()) RunHandler([&] { OpenStartFile(*window, file); });
-    window->RestoreZoom();
+    window->LastSession().RestoreZoom();
     return window;
 }

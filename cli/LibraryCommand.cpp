@@ -15,7 +15,7 @@ namespace {
 std::string Quoted(const std::string& text) { return "\"" + text + "\""; }
 
 // The folder given with --library (created for "add" when missing), or the
-// one from the settings, as the window reads it.
+// one kept in the user's settings.
 std::string LibraryFolder(const TArguments& arguments, bool createMissing) {
     if (!arguments.Has("library")) return ReadLibraryFolder();
     const std::string folder = arguments.Value("library");
@@ -30,7 +30,7 @@ std::string LibraryFolder(const TArguments& arguments, bool createMissing) {
 }
 
 // A library file named by its file name or, failing that, by its caption
-// (the file name without its extension, as the window shows it). A path is
+// (the file name without its extension, as the library captions it). A path is
 // never taken: it could name a file outside the library.
 std::string ResolveFile(const TReferenceLibrary& library, const std::string& name) {
     if (name.find('/') != std::string::npos)

@@ -37,7 +37,7 @@ TLookSettings ReferenceLook(const std::string& fileName, const TLookPositions& p
 }
 
 void MatchToFrameFile(TLookSettings& settings, const std::string& frameFile, const TFootageConversion* footage) {
-    // Fitted first, then converted, as the window converts its preview.
+    // Fitted into the preview box first, then converted from the footage.
     TImage frame = PrepareFrame(LoadPicture(frameFile));
     if (footage != nullptr) ConvertFootageImage(*footage, frame);
     MatchLookToFrame(settings, FrameStatistics(frame), frameFile);

@@ -1,5 +1,8 @@
 #include "grading/GradingSession.h"
 
+#include <QCoreApplication>
+#include <QScopeGuard>
+
 #include "engine/look/GradingRoad.h"
 #include "engine/look/SourceMatch.h"
 
@@ -8,6 +11,7 @@ TGradingSession::TGradingSession() : lut_(std::make_unique<TLUT>()) {
     lut_->CubeSize = kLookCubeSize;
     history_ = std::make_unique<TLookHistory>(CurrentLook());
     snapshots_ = std::make_unique<TSnapshots>(*this);
+    connect(this, &TGradingSession::LookEdited, this, &TGradingSession::ScheduleRecord);
 }
 
 TGradingSession::~TGradingSession() = default;
@@ -52,6 +56,7 @@ void TGradingSession::SetFootageSpaces(TFootageSpaces spaces) {
 void TGradingSession::ChooseFootage(int entry) {
     emit LookEdited();
     footage_.Choose(entry, preview_);
+    emit FootageChosen(entry);
     ForgetPreviewStats();  // matching measures the converted frame
     if (preview_.Empty()) return;
     emit FootageConverted();
@@ -144,4 +149,95 @@ void TGradingSession::Regrade() {
         }
     }
     emit Regraded(built);
+}
+
+// ---- undo and snapshots ---------------------------------------------------
+
+TSnapshotLooks TGradingSession::SnapshotLooks() const {
+    TSnapshotLooks looks;
+    for (int slot = 0; slot < TSnapshots::kSlots; ++slot)
+        if (snapshots_->Has(slot)) looks[slot] = snapshots_->Look(slot);
+    return looks;
+}
+
+void TGradingSession::ScheduleRecord() {
+    if (recordPending_ || !QCoreApplication::instance()) return;
+    recordPending_ = true;
+    QMetaObject::invokeMethod(
+        this, [this] { RecordLook(); }, Qt::QueuedConnection);
+}
+
+void TGradingSession::RecordLook() {
+    recordPending_ = false;
+    history_->Record(CurrentLook(), TLookHistory::TClock::now());
+    emit HistoryChanged();
+}
+
+void TGradingSession::RecordDeletion(const QString& file) {
+    recordPending_ = false;
+    history_->RecordDeletion(file, CurrentLook(), TLookHistory::TClock::now());
+    emit HistoryChanged();
+}
+
+void TGradingSession::Undo() {
+    RecordLook();
+    if (!history_->CanUndo()) return;
+    if (!history_->UndoDeletes().isEmpty()) emit DeletionUndone(history_->UndoDeletes());
+    Restore(history_->Undo());
+    emit HistoryChanged();
+}
+
+void TGradingSession::Redo() {
+    RecordLook();
+    if (!history_->CanRedo()) return;
+    if (!history_->RedoDeletes().isEmpty()) emit DeletionRedone(history_->RedoDeletes());
+    Restore(history_->Redo());
+    emit HistoryChanged();
+}
+
+void TGradingSession::StoreSnapshot(int slot) {
+    RecordLook();
+    snapshots_->Store(slot, CurrentLook());
+    emit HistoryChanged();
+}
+
+void TGradingSession::RecallSnapshot(int slot) {
+    RecordLook();
+    if (!snapshots_->Has(slot)) return;
+    const TLook look = snapshots_->Look(slot);
+    history_->EndStep();
+    Restore(look);
+    RecordLook();
+    history_->EndStep();
+}
+
+void TGradingSession::RestoreDocument(const TLook& look, const TSnapshotLooks& snapshots) {
+    RecordLook();
+    for (int slot = 0; slot < TSnapshots::kSlots; ++slot) snapshots_->Replace(slot, snapshots[slot]);
+    history_->EndStep();
+    Restore(look);
+    RecordLook();
+    history_->EndStep();
+}
+
+void TGradingSession::Restore(const TLook& look) {
+    // The views put their controls in place while the session is quiet.
+    {
+        const auto loud = qScopeGuard([this, wasQuiet = quiet_] { quiet_ = wasQuiet; });
+        quiet_ = true;
+        positions_ = look.Positions;
+        matchPreview_ = look.Match;
+        if (look.Lut)
+            SetPreviewLut(look.Lut, look.LutName);
+        else
+            EndPreviewLut();
+        SetReference(look.Reference);
+        emit LookRestored(look);
+    }
+    // A new footage space converts the preview and regrades; else the look
+    // is built once here.
+    if (look.Footage != footage_.Chosen() && look.Footage < static_cast<int>(footage_.Entries().size()))
+        ChooseFootage(look.Footage);
+    else
+        Touch();
 }

@@ -22,7 +22,8 @@
 // with the strength, Match Preview Colours, the look built from them, the
 // look's undo history and the snapshots A..D. The session builds the look
 // and announces Regraded; the window's panels show what it holds and send it
-// their changes.
+// their changes and commands (undo, redo, store, recall or compare a
+// snapshot).
 class TGradingSession : public QObject {
     Q_OBJECT
 public:
@@ -81,6 +82,29 @@ public:
     const TLookHistory& History() const { return *history_; }
     TSnapshots& Snapshots() { return *snapshots_; }
     const TSnapshots& Snapshots() const { return *snapshots_; }
+    // The looks kept in the snapshots, empty slots as nothing.
+    TSnapshotLooks SnapshotLooks() const;
+
+    // Takes the look held now into the history (done on its own, once the
+    // current event is handled, after any change of the look).
+    void RecordLook();
+    // The chosen reference's library file was deleted and the look held now
+    // took its place: one step, which Undo takes back with the file.
+    void RecordDeletion(const QString& file);
+    // Undo is possible, or a change waits to become a step.
+    bool CanUndo() const { return history_->CanUndo() || recordPending_; }
+    bool CanRedo() const { return history_->CanRedo(); }
+    // A step that deleted a library file: DeletionUndone (DeletionRedone)
+    // brings the file back (deletes it again) before the look is restored;
+    // an exception from there leaves the history where it was.
+    void Undo();
+    void Redo();
+    void StoreSnapshot(int slot);
+    void RecallSnapshot(int slot);
+    // A look opened from a document: the look and the four snapshots take
+    // the place of the ones held, as one step (Undo goes back to the look
+    // before; the snapshots stay the document's).
+    void RestoreDocument(const TLook& look, const TSnapshotLooks& snapshots);
     // The LUT of the snapshot split view compares with, or nullptr; made
     // afresh by UpdateComparison.
     const TLUT* ComparisonLut() const { return comparisonLut_.get(); }
@@ -128,9 +152,27 @@ signals:
     // or previewed LUT it is graded with changed. lookBuilt tells whether a
     // reference's look was built.
     void Regraded(bool lookBuilt);
+    // A look of the history, a snapshot or a document took the place of the
+    // current one; its controls, reference and previewed LUT are in place
+    // (announced while quiet, before the footage space and the regrade).
+    void LookRestored(const TLook& look);
+    // Undo, redo or a snapshot stored: what can be undone or recalled changed.
+    void HistoryChanged();
+    // Undo of a step that deleted a library file brings the file back;
+    // redo deletes it again.
+    void DeletionUndone(const QString& file);
+    void DeletionRedone(const QString& file);
+    // A footage space was chosen and the frame converted to it.
+    void FootageChosen(int entry);
 
 private:
     void Changed();
+    // Puts the controls, the reference and the previewed LUT of a look in
+    // place quietly, then regrades once.
+    void Restore(const TLook& look);
+    // Changes made in one go (a reference chosen and a LUT preview ended, a
+    // Defaults button) are one step.
+    void ScheduleRecord();
     TLookSettings Settings(const TImage& cell, const TLookPositions& positions, bool match) const;
     // The statistics of a reference's cell, measured again only for a cell
     // of other pixels (a slider's move keeps the reference).
@@ -146,6 +188,7 @@ private:
     TLookPositions positions_;
     bool matchPreview_ = false;
     bool quiet_ = false;
+    bool recordPending_ = false;
     std::unique_ptr<TLUT> lut_;
     TImage referenceCell_;
     TLookSettings lastSettings_;

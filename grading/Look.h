@@ -5,7 +5,7 @@
 #include "engine/look/LookControls.h"
 #include "engine/lut/LUT.h"
 
-// A look as the window grades with it: the chosen reference (its library
+// A look a session grades with: the chosen reference (its library
 // file) or a previewed LUT, the control positions with the strength, the
 // footage space (its entry in the Footage combo) and Match Preview Colours.
 // Undo steps and snapshots keep looks; a previewed LUT is shared, not copied.

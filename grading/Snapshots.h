@@ -10,6 +10,9 @@
 
 class TGradingSession;
 
+// The looks of the four snapshots, empty slots as nothing.
+using TSnapshotLooks = std::array<std::optional<TLook>, 4>;
+
 // Up to four kept looks, A to D, and the one the viewer's split view
 // compares the current look with.
 class TSnapshots : public QObject {

@@ -83,14 +83,13 @@ protected:
     QSlider* Bar(const char* name) const { return window->findChild<QSlider*>(name); }
     QCheckBox* MatchBox() const { return window->findChild<QCheckBox*>("cbxMatchPreview"); }
     QAction* Action(const char* name) const { return window->findChild<QAction*>(name); }
-    TLookPanel& Panel() const { return *window->findChild<TLookPanel*>(); }
     // A graded look with every part moved, and snapshot A kept.
     void Grade() {
         Select("meadow");
         Bar("tbrSaturation")->setValue(140);
         Bar("tbrStrength")->setValue(60);
         MatchBox()->setChecked(true);
-        Panel().StoreSnapshot(0);
+        window->Grading().StoreSnapshot(0);
         Bar("tbrRed")->setValue(170);
         QApplication::processEvents();
     }
@@ -135,8 +134,8 @@ TEST_F(LookDocumentWindowTest, OpenLookRestoresTheGradeAsOneUndoStep) {
     Bar("tbrSaturation")->setValue(60);
     Bar("tbrRed")->setValue(100);
     MatchBox()->setChecked(false);
-    Panel().StoreSnapshot(0);
-    Panel().StoreSnapshot(1);
+    window->Grading().StoreSnapshot(0);
+    window->Grading().StoreSnapshot(1);
     QApplication::processEvents();
     ASSERT_NE(CubeValues(window->Grading().Lut()), saved);
 
@@ -151,13 +150,13 @@ TEST_F(LookDocumentWindowTest, OpenLookRestoresTheGradeAsOneUndoStep) {
     EXPECT_EQ(Status().contains("reference: meadow"), true) << Status().toStdString();
     EXPECT_FALSE(Status().contains("(from the look)"));
     // The snapshots are the document's: A as it was kept, B empty.
-    ASSERT_TRUE(Panel().Snapshots().Has(0));
-    EXPECT_EQ(Panel().Snapshots().Look(0).Positions.Red, 100);
-    EXPECT_EQ(Panel().Snapshots().Look(0).Positions.Saturation, 140);
-    EXPECT_FALSE(Panel().Snapshots().Has(1));
+    ASSERT_TRUE(window->Grading().Snapshots().Has(0));
+    EXPECT_EQ(window->Grading().Snapshots().Look(0).Positions.Red, 100);
+    EXPECT_EQ(window->Grading().Snapshots().Look(0).Positions.Saturation, 140);
+    EXPECT_FALSE(window->Grading().Snapshots().Has(1));
 
     // One Undo goes back to the look before the document.
-    Panel().Undo();
+    window->Grading().Undo();
     QApplication::processEvents();
     EXPECT_EQ(window->Grading().Reference(), "dusk.jpeg");
     EXPECT_EQ(Bar("tbrSaturation")->value(), 60);

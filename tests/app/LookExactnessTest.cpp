@@ -64,7 +64,6 @@ protected:
         EXPECT_NE(bar, nullptr) << name;
         return bar;
     }
-    TLookPanel& Panel() const { return *window->findChild<TLookPanel*>(); }
     void ChooseFootage(const QString& label) {
         auto* combo = window->findChild<QComboBox*>("cbxFootage");
         const int index = combo->findText(label);
@@ -189,14 +188,14 @@ TEST_F(LookExactnessTest, ALearnedLutGradesAsInTheWindow) {
 
 TEST_F(LookExactnessTest, EachSnapshotGradesAndExportsAsInTheWindow) {
     Bar("tbrSaturation")->setValue(60);
-    Panel().StoreSnapshot(0);
+    window->Grading().StoreSnapshot(0);
     window->findChild<QCheckBox*>("cbxMatchPreview")->setChecked(true);
     Bar("tbrViolet")->setValue(180);
-    Panel().StoreSnapshot(1);
+    window->Grading().StoreSnapshot(1);
     ChooseFootage(kSlog3Cine);
-    Panel().StoreSnapshot(2);
+    window->Grading().StoreSnapshot(2);
     Bar("tbrStrength")->setValue(30);
-    Panel().StoreSnapshot(3);
+    window->Grading().StoreSnapshot(3);
     Bar("tbrStrength")->setValue(100);
     const std::string all = SaveLook("all.olook").toStdString();
 
@@ -210,7 +209,7 @@ TEST_F(LookExactnessTest, EachSnapshotGradesAndExportsAsInTheWindow) {
         alone.Look = std::move(*document.Snapshots[slot]);
         SaveLookDocument(alone, Path(name + ".olook").toStdString());
 
-        Panel().RecallSnapshot(slot);
+        window->Grading().RecallSnapshot(slot);
         QApplication::processEvents();
         EXPECT_TRUE(WindowPicture(name + "-window.png") == CliPicture(Path(name + ".olook"), name + "-cli.png"));
         QByteArray windowLut;

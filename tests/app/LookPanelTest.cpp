@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <QAction>
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
@@ -322,4 +323,89 @@ TEST(LookPanelTest, MatchPreviewColoursComesFromTheControlTable) {
     panel.findChild<QSlider*>("tbrStrength")->setValue(0);
     EXPECT_FALSE(box->isEnabled());
     EXPECT_TRUE(panel.findChild<QSlider*>("tbrStrength")->isEnabled());
+}
+
+// The tool tip of General's "Defaults" says what it resets and what it
+// keeps, and the button does what it says.
+TEST(LookPanelTest, GeneralDefaultsSaysWhatItResetsAndWhatItKeeps) {
+    TGradingSession state;
+    TLookPanel panel(state, nullptr);
+    auto* defaults = panel.findChild<QPushButton*>("sbnGeneralDefaults");
+    ASSERT_NE(defaults, nullptr);
+    EXPECT_EQ(defaults->toolTip(),
+              "Sets Color Gain to 100%, Look Strength to 100% and turns Advanced Color Analysis on; "
+              "Compress Saturation and Match Preview Colours keep their state");
+    // It does what it says.
+    panel.findChild<QSlider*>("tbrColorGain")->setValue(150);
+    panel.findChild<QSlider*>("tbrStrength")->setValue(40);
+    for (const char* box : {"cbxLevels", "CheckBox1", "cbxMatchPreview"})
+        panel.findChild<QCheckBox*>(box)->setChecked(box != std::string("cbxLevels"));
+    defaults->click();
+    EXPECT_EQ(panel.findChild<QSlider*>("tbrColorGain")->value(), 100);
+    EXPECT_EQ(panel.findChild<QSlider*>("tbrStrength")->value(), 100);
+    EXPECT_TRUE(panel.findChild<QCheckBox*>("cbxLevels")->isChecked());
+    EXPECT_TRUE(panel.findChild<QCheckBox*>("CheckBox1")->isChecked());
+    EXPECT_TRUE(panel.findChild<QCheckBox*>("cbxMatchPreview")->isChecked());
+}
+
+// Undo, Redo and the snapshot actions are commands to the session; the bars,
+// their labels and the switches show the look the session restores, and the
+// actions are enabled as the session's history and snapshots allow.
+TEST(LookPanelTest, UndoAndSnapshotActionsCommandTheSession) {
+    TGradingSession state;
+    TLookPanel panel(state, nullptr);
+    auto action = [&](const char* name) { return panel.findChild<QAction*>(name); };
+    auto* red = panel.findChild<QSlider*>("tbrRed");
+    auto* match = panel.findChild<QCheckBox*>("cbxMatchPreview");
+    EXPECT_FALSE(action("miUndo")->isEnabled());
+    EXPECT_FALSE(action("miRecallSnapshotB")->isEnabled());
+    panel.findChild<QSlider*>("tbrColorGain")->setValue(140);
+    state.RecordLook();
+    EXPECT_TRUE(action("miUndo")->isEnabled());
+    action("miStoreSnapshotB")->trigger();
+    EXPECT_TRUE(state.Snapshots().Has(1));
+    EXPECT_TRUE(action("miRecallSnapshotB")->isEnabled());
+    EXPECT_FALSE(action("miRecallSnapshotA")->isEnabled());
+
+    match->setChecked(true);
+    red->setValue(30);
+    state.RecordLook();
+    QSignalSpy changes(&state, &TGradingSession::LookChanged);
+    action("miRecallSnapshotB")->trigger();
+    EXPECT_EQ(red->value(), 100);
+    EXPECT_EQ(panel.findChild<QLabel*>("lblSatRed")->text(), "100%");
+    EXPECT_FALSE(match->isChecked());
+    EXPECT_EQ(state.Positions().Gain, 140);
+    EXPECT_EQ(changes.count(), 1);  // one regrade for the whole look
+    action("miUndo")->trigger();
+    EXPECT_EQ(red->value(), 30);
+    EXPECT_EQ(state.Positions().Red, 30);
+    EXPECT_TRUE(match->isChecked());
+    EXPECT_TRUE(action("miRedo")->isEnabled());
+    action("miRedo")->trigger();
+    EXPECT_EQ(red->value(), 100);
+    EXPECT_FALSE(action("miRedo")->isEnabled());
+
+    action("miCompareSnapshotB")->trigger();
+    EXPECT_EQ(state.Snapshots().Comparison(), 1);
+    EXPECT_TRUE(action("miCompareSnapshotB")->isChecked());
+}
+
+// A footage space chosen by the session, from the combo or by restoring a
+// look, shows in the combo.
+TEST(LookPanelTest, TheFootageComboFollowsTheSessionsChoice) {
+    TGradingSession state;
+    TLookPanel panel(state, nullptr);
+    QComboBox* combo = panel.FootageCombo();
+    ASSERT_GT(combo->count(), 1);
+    combo->setCurrentIndex(1);
+    EXPECT_EQ(state.Footage().Chosen(), 1);
+    state.RecordLook();
+    state.Undo();
+    EXPECT_EQ(state.Footage().Chosen(), 0);
+    EXPECT_EQ(combo->currentIndex(), 0);
+    state.Redo();
+    EXPECT_EQ(combo->currentIndex(), 1);
+    state.ChooseFootage(0);
+    EXPECT_EQ(combo->currentIndex(), 0);
 }

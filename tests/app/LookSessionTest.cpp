@@ -76,7 +76,6 @@ protected:
         EXPECT_TRUE(grown);
     }
     static QSlider* Bar(TfrmMain& window, const char* name) { return window.findChild<QSlider*>(name); }
-    static TLookPanel& Panel(TfrmMain& window) { return *window.findChild<TLookPanel*>(); }
     QByteArray ExportedLut(TfrmMain& window, const QString& name) const {
         TfrmSaveLut form(window.Grading().LastSettings(), &window, window.Grading().Footage().Conversion());
         auto* formats = form.findChild<QComboBox*>("cbxOutFormat");
@@ -97,7 +96,7 @@ TEST_F(LookSessionTest, TheFrameTheLookTheSnapshotsAndTheZoomComeBackAfterAResta
     window->Library().List()->item(0)->setSelected(true);
     Bar(*window, "tbrSaturation")->setValue(130);
     Bar(*window, "tbrBlue")->setValue(40);
-    Panel(*window).StoreSnapshot(1);
+    window->Grading().StoreSnapshot(1);
     Bar(*window, "tbrStrength")->setValue(70);
     window->findChild<QCheckBox*>("cbxMatchPreview")->setChecked(true);
     window->Preview().Viewer()->ZoomTo100();
@@ -121,10 +120,10 @@ TEST_F(LookSessionTest, TheFrameTheLookTheSnapshotsAndTheZoomComeBackAfterAResta
     EXPECT_EQ(Bar(*window, "tbrBlue")->value(), 40);
     EXPECT_EQ(Bar(*window, "tbrStrength")->value(), 70);
     EXPECT_TRUE(window->findChild<QCheckBox*>("cbxMatchPreview")->isChecked());
-    ASSERT_TRUE(Panel(*window).Snapshots().Has(1));
-    EXPECT_EQ(Panel(*window).Snapshots().Look(1).Positions.Blue, 40);
-    EXPECT_EQ(Panel(*window).Snapshots().Look(1).Positions.Strength, 100);
-    EXPECT_FALSE(Panel(*window).Snapshots().Has(0));
+    ASSERT_TRUE(window->Grading().Snapshots().Has(1));
+    EXPECT_EQ(window->Grading().Snapshots().Look(1).Positions.Blue, 40);
+    EXPECT_EQ(window->Grading().Snapshots().Look(1).Positions.Strength, 100);
+    EXPECT_FALSE(window->Grading().Snapshots().Has(0));
     EXPECT_FALSE(window->Preview().Viewer()->Fit());
     EXPECT_EQ(window->Preview().Viewer()->ZoomPercent(), 100);
     WaitForWorkingCopy(*window);

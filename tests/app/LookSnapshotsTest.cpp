@@ -89,7 +89,6 @@ protected:
         return window->findChild<T*>(name);
     }
     QSlider* Bar(const char* name) const { return Find<QSlider>(name); }
-    TLookPanel* Panel() const { return Find<TLookPanel>("pnlRight"); }
     void Select(const QString& caption) {
         const auto found = window->Library().List()->findItems(caption, Qt::MatchExactly);
         ASSERT_FALSE(found.isEmpty()) << caption.toStdString();
@@ -155,42 +154,7 @@ TEST_F(LookSnapshotsTest, UndoAndRedoRestoreTheSameLutBytes) {
     for (int i = 0; i < 5; ++i) Key(Qt::Key_Z, Qt::ControlModifier | Qt::ShiftModifier);
     EXPECT_EQ(SelectedCaption(), "dusk");
     EXPECT_EQ(Export(), dusk);
-    EXPECT_FALSE(Panel()->History().CanRedo());
-}
-
-// One drag of a slider is one step, whatever it passed through; so is a
-// click of General's Defaults, whatever it puts back.
-TEST_F(LookSnapshotsTest, ADragAndADefaultsClickAreOneStepEach) {
-    QSlider* gain = Bar("tbrColorGain");
-    const QByteArray start = Export();
-    gain->setSliderDown(true);
-    for (int position = 101; position <= 160; position += 7) {
-        gain->setValue(position);
-        QApplication::processEvents();
-    }
-    gain->setSliderDown(false);
-    QApplication::processEvents();
-    const int steps = Panel()->History().UndoCount();
-    Panel()->Undo();
-    EXPECT_EQ(gain->value(), 100);
-    EXPECT_EQ(Export(), start);
-    EXPECT_EQ(Panel()->History().UndoCount(), steps - 1);
-
-    gain->setValue(150);
-    QApplication::processEvents();
-    Bar("tbrStrength")->setValue(40);
-    QApplication::processEvents();
-    Find<QCheckBox>("cbxLevels")->setChecked(false);
-    QApplication::processEvents();
-    const QByteArray changed = Export();
-    Find<QPushButton>("sbnGeneralDefaults")->click();
-    QApplication::processEvents();
-    EXPECT_EQ(Export(), start);
-    Panel()->Undo();
-    EXPECT_EQ(gain->value(), 150);
-    EXPECT_EQ(Bar("tbrStrength")->value(), 40);
-    EXPECT_FALSE(Find<QCheckBox>("cbxLevels")->isChecked());
-    EXPECT_EQ(Export(), changed);
+    EXPECT_FALSE(window->Grading().History().CanRedo());
 }
 
 // A new footage space is a step; undo converts the preview back.
@@ -202,11 +166,11 @@ TEST_F(LookSnapshotsTest, FootageSpaceIsAStep) {
     QApplication::processEvents();
     EXPECT_EQ(window->Grading().Footage().Chosen(), 1);
     EXPECT_FALSE(window->Preview().Viewer()->Scaled().SamePixels(shown));
-    Panel()->Undo();
+    window->Grading().Undo();
     EXPECT_EQ(footage->currentIndex(), 0);
     EXPECT_EQ(window->Grading().Footage().Chosen(), 0);
     EXPECT_TRUE(window->Preview().Viewer()->Scaled().SamePixels(shown));
-    Panel()->Redo();
+    window->Grading().Redo();
     EXPECT_EQ(window->Grading().Footage().Chosen(), 1);
 }
 
@@ -226,18 +190,18 @@ TEST_F(LookSnapshotsTest, SnapshotsRecallTheSameLut) {
     const QByteArray other = Export();
     ASSERT_NE(other, kept);
 
-    std::shared_ptr<const TLUT> snapshot = Panel()->Snapshots().SnapshotLut(0);
+    std::shared_ptr<const TLUT> snapshot = window->Grading().Snapshots().SnapshotLut(0);
     ASSERT_NE(snapshot, nullptr);
     EXPECT_TRUE(SameCube(*snapshot, *keptLut));
-    EXPECT_EQ(Panel()->Snapshots().SnapshotLut(1), nullptr);
+    EXPECT_EQ(window->Grading().Snapshots().SnapshotLut(1), nullptr);
     int comparisons = 0;
-    QObject::connect(&Panel()->Snapshots(), &TSnapshots::ComparisonChanged, [&] { ++comparisons; });
+    QObject::connect(&window->Grading().Snapshots(), &TSnapshots::ComparisonChanged, [&] { ++comparisons; });
     Key(Qt::Key_1, Qt::AltModifier);
-    EXPECT_EQ(Panel()->Snapshots().Comparison(), 0);
+    EXPECT_EQ(window->Grading().Snapshots().Comparison(), 0);
     Key(Qt::Key_2, Qt::AltModifier);  // B is empty: its action waits
-    EXPECT_EQ(Panel()->Snapshots().Comparison(), 0);
+    EXPECT_EQ(window->Grading().Snapshots().Comparison(), 0);
     Key(Qt::Key_1, Qt::AltModifier);
-    EXPECT_EQ(Panel()->Snapshots().Comparison(), -1);
+    EXPECT_EQ(window->Grading().Snapshots().Comparison(), -1);
     EXPECT_EQ(comparisons, 2);
 
     Key(Qt::Key_1);
@@ -255,21 +219,21 @@ TEST_F(LookSnapshotsTest, SnapshotsRecallTheSameLut) {
 // choose, under its new name; the renaming itself is no step.
 TEST_F(LookSnapshotsTest, RenamedReferencesFollowInUndoAndSnapshots) {
     const QByteArray meadow = Export();
-    Panel()->StoreSnapshot(0);
+    window->Grading().StoreSnapshot(0);
     Select("dusk");
-    const int steps = Panel()->History().UndoCount();
+    const int steps = window->Grading().History().UndoCount();
     window->Library().Edited(window->Library().List()->findItems("meadow", Qt::MatchExactly).first(), "field");
     QApplication::processEvents();
-    EXPECT_EQ(Panel()->History().UndoCount(), steps);
+    EXPECT_EQ(window->Grading().History().UndoCount(), steps);
     ASSERT_TRUE(QFile::exists(Lib() + "/field.jpeg"));
-    EXPECT_NE(Panel()->Snapshots().SnapshotLut(0), nullptr);
+    EXPECT_NE(window->Grading().Snapshots().SnapshotLut(0), nullptr);
 
-    Panel()->Undo();
+    window->Grading().Undo();
     EXPECT_EQ(SelectedCaption(), "field");
     EXPECT_TRUE(window->Grading().Reference().endsWith("field.jpeg"));
     EXPECT_EQ(Export(), meadow);
     Select("dusk");
-    Panel()->RecallSnapshot(0);
+    window->Grading().RecallSnapshot(0);
     EXPECT_EQ(SelectedCaption(), "field");
     EXPECT_EQ(Export(), meadow);
 }
@@ -284,11 +248,11 @@ TEST_F(LookSnapshotsTest, UndoOfAPreviewedLut) {
     ASSERT_NE(previewed, nullptr);
     EXPECT_TRUE(window->Grading().Reference().isEmpty());
 
-    Panel()->Undo();
+    window->Grading().Undo();
     EXPECT_EQ(window->Grading().PreviewLut(), nullptr);
     EXPECT_EQ(SelectedCaption(), "meadow");
     EXPECT_EQ(Export(), meadow);
-    Panel()->Redo();
+    window->Grading().Redo();
     EXPECT_EQ(window->Grading().PreviewLut(), previewed);
     EXPECT_EQ(window->Grading().PreviewLutName(), "kept look");
     EXPECT_EQ(SelectedCaption(), QString());
@@ -300,7 +264,7 @@ TEST_F(LookSnapshotsTest, UndoOfAPreviewedLut) {
 TEST_F(LookSnapshotsTest, DigitsInTextFieldsAreNotRecalls) {
     Bar("tbrStrength")->setValue(60);
     QApplication::processEvents();
-    Panel()->StoreSnapshot(0);
+    window->Grading().StoreSnapshot(0);
     Bar("tbrStrength")->setValue(80);
     QApplication::processEvents();
 
@@ -338,7 +302,7 @@ TEST_F(LookSnapshotsTest, DigitsInTextFieldsAreNotRecalls) {
 // comparison gives the ungraded copy back.
 TEST_F(LookSnapshotsTest, SplitViewComparesWithTheChosenSnapshot) {
     Key(Qt::Key_1, Qt::ControlModifier);
-    std::shared_ptr<const TLUT> kept = Panel()->Snapshots().SnapshotLut(0);
+    std::shared_ptr<const TLUT> kept = window->Grading().Snapshots().SnapshotLut(0);
     ASSERT_NE(kept, nullptr);
     Select("dusk");
     TImageViewer* viewer = window->Preview().Viewer();
@@ -378,7 +342,7 @@ TEST_F(LookSnapshotsTest, EndingAComparisonRestoresTheSplitView) {
     Key(Qt::Key_1, Qt::AltModifier);
     ASSERT_TRUE(viewer->SplitView());
     Key(Qt::Key_1, Qt::AltModifier);
-    EXPECT_EQ(Panel()->Snapshots().Comparison(), -1);
+    EXPECT_EQ(window->Grading().Snapshots().Comparison(), -1);
     EXPECT_FALSE(split->isChecked());
     EXPECT_FALSE(viewer->SplitView());
 

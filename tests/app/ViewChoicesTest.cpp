@@ -2,12 +2,9 @@
 
 #include <QAction>
 #include <QApplication>
-#include <QCheckBox>
 #include <QDir>
 #include <QMenu>
-#include <QPushButton>
 #include <QSettings>
-#include <QSlider>
 #include <QTemporaryDir>
 #include <memory>
 
@@ -17,7 +14,7 @@
 #include "tests/app/FakeDialogs.h"
 
 // Choices about how the window shows the frame: View > Dark Surround, kept
-// in the settings, and what the General group's "Defaults" says it resets.
+// in the settings.
 
 namespace {
 
@@ -83,23 +80,4 @@ TEST_F(ViewChoicesTest, DarkSurroundIsAViewChoiceKeptInTheSettings) {
     Open();
     EXPECT_FALSE(DarkSurround()->isChecked());
     EXPECT_EQ(Surround(), kWindowGrey);
-}
-
-TEST_F(ViewChoicesTest, GeneralDefaultsSaysWhatItResetsAndWhatItKeeps) {
-    auto* defaults = window->findChild<QPushButton*>("sbnGeneralDefaults");
-    ASSERT_NE(defaults, nullptr);
-    EXPECT_EQ(defaults->toolTip(),
-              "Sets Color Gain to 100%, Look Strength to 100% and turns Advanced Color Analysis on; "
-              "Compress Saturation and Match Preview Colours keep their state");
-    // It does what it says.
-    window->findChild<QSlider*>("tbrColorGain")->setValue(150);
-    window->findChild<QSlider*>("tbrStrength")->setValue(40);
-    for (const char* box : {"cbxLevels", "CheckBox1", "cbxMatchPreview"})
-        window->findChild<QCheckBox*>(box)->setChecked(box != std::string("cbxLevels"));
-    defaults->click();
-    EXPECT_EQ(window->findChild<QSlider*>("tbrColorGain")->value(), 100);
-    EXPECT_EQ(window->findChild<QSlider*>("tbrStrength")->value(), 100);
-    EXPECT_TRUE(window->findChild<QCheckBox*>("cbxLevels")->isChecked());
-    EXPECT_TRUE(window->findChild<QCheckBox*>("CheckBox1")->isChecked());
-    EXPECT_TRUE(window->findChild<QCheckBox*>("cbxMatchPreview")->isChecked());
 }

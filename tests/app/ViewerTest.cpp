@@ -280,7 +280,7 @@ struct TPanelFixture : ::testing::Test {
         window.setCentralWidget(splitter);
         original.setCheckable(true);
         split.setCheckable(true);
-        panel = std::make_unique<TPreviewPanel>(state, &window, splitter, &window, scopes, &original, &split, [] {});
+        panel = std::make_unique<TPreviewPanel>(state, &window, splitter, &window, scopes, &original, &split);
         panel->CreateMenu();
         panel->Connect();
         scopes->Attach([this] { return panel->ScopeSource(); });
