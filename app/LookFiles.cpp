@@ -102,7 +102,8 @@ QString TLookFiles::ReferenceOf(const TLookRecipe& recipe) {
     QListWidget* list = library_.List();
     for (int row = 0; row < list->count() && !recipe.ReferenceHash.empty(); ++row) {
         const QString file = library_.Choice().FileOf(list->item(row));
-        if (!IsLookDocumentName(FileNameToStd(file)) && LibraryFileHash(library_.Folder(), file) == recipe.ReferenceHash)
+        if (!IsLookDocumentName(FileNameToStd(file)) &&
+            LibraryFileHash(library_.Folder(), file) == recipe.ReferenceHash)
             return file;
     }
     const QString name = QString::fromStdString(recipe.ReferenceName);

@@ -29,7 +29,7 @@ const TXMLNode* Child(const TXMLNode& node, const std::string& name) {
 
 // Three numbers of an element's text into the channels' fields.
 void ReadSopTriple(const TXMLNode& parent, const std::string& name, const std::string& id, float TCDLChannel::*field,
-                TCDLData& data) {
+                   TCDLData& data) {
     const TXMLNode* node = Child(parent, name);
     if (node == nullptr) return;
     std::string_view tokens[3];
