@@ -10,6 +10,7 @@
 #include "app/Application.h"
 #include "app/LutSaveForm.h"
 #include "app/PictureSlot.h"
+#include "app/StdText.h"
 #include "engine/base/Error.h"
 #include "engine/look/GradingRoad.h"
 #include "engine/lut/LUT.h"
@@ -23,8 +24,6 @@ constexpr double kWarnShareAbove5 = 0.05;
 
 const QString kPairPictureFilter =
     QString::fromStdString("Image Files|" + PicturePatterns(TPictureRole::EightBitRead)) + "|All Files|*.*";
-
-std::string ToStd(const QString& text) { return QFile::encodeName(text).toStdString(); }
 
 }  // namespace
 
@@ -76,7 +75,7 @@ void TfrmLearnPair::Fill(TSlot& slot, const QString& file) {
     TImage picture;
     {
         TBusyCursor busy;
-        picture = ReadPairPicture(ToStd(file));
+        picture = ReadPairPicture(FileNameToStd(file));
     }
     slot.File = file;
     slot.Box->Show(picture, QFileInfo(file).fileName());
@@ -85,7 +84,7 @@ void TfrmLearnPair::Fill(TSlot& slot, const QString& file) {
 
 TLearnedLook TfrmLearnPair::LearnAt(int size) const {
     TBusyCursor busy;
-    return LearnLookFromPair(ToStd(before_.File), ToStd(after_.File), {size, kDefaultSmoothness});
+    return LearnLookFromPair(FileNameToStd(before_.File), FileNameToStd(after_.File), {size, kDefaultSmoothness});
 }
 
 void TfrmLearnPair::Learn() {

@@ -19,6 +19,7 @@
 #include "app/FileFilters.h"
 #include "app/NaturalOrder.h"
 #include "app/ReferenceList.h"
+#include "app/StdText.h"
 #include "engine/base/Error.h"
 #include "engine/picture/Thumbnail.h"
 #include "grading/GradingSession.h"
@@ -28,8 +29,6 @@
 #include "imageio/QtImage.h"
 
 namespace {
-
-std::string ToStd(const QString& text) { return text.toStdString(); }
 
 // Sets a flag for the lifetime of the object.
 class TFlagGuard {

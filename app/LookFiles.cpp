@@ -11,6 +11,7 @@
 #include "app/FileFilters.h"
 #include "app/LibraryPanel.h"
 #include "app/LutSaveForm.h"
+#include "app/StdText.h"
 #include "engine/base/Error.h"
 #include "grading/GradingSession.h"
 #include "grading/ReferenceHash.h"
@@ -21,12 +22,10 @@ namespace {
 
 // The settings key of Recent Looks, latest first.
 
-std::string ToStd(const QString& text) { return QFile::encodeName(text).toStdString(); }
-
 // The hash of a library file; empty when it cannot be read (gone meanwhile).
 std::string LibraryFileHash(const std::string& folder, const QString& file) {
     try {
-        return ReferenceFileHash(TReferenceLibrary(folder).PathOf(ToStd(file)));
+        return ReferenceFileHash(TReferenceLibrary(folder).PathOf(FileNameToStd(file)));
     } catch (const std::exception&) {
         return std::string();
     }
@@ -50,7 +49,7 @@ const TImage* TLookFiles::CellOf(const QString& reference) const {
 QString TLookFiles::Caption(const QString& reference) {
     if (reference.isEmpty()) return QString();
     const QString caption =
-        QString::fromStdString(TReferenceLibrary::CaptionOf(ToStd(TDocumentCells::NameOf(reference))));
+        QString::fromStdString(TReferenceLibrary::CaptionOf(FileNameToStd(TDocumentCells::NameOf(reference))));
     return TDocumentCells::IsDocumentReference(reference) ? caption + " (from the look)" : caption;
 }
 
@@ -72,14 +71,14 @@ TLookDocument TLookFiles::Document() const {
 }
 
 void TLookFiles::Save(const QString& file) {
-    SaveLookDocument(Document(), ToStd(file));
+    SaveLookDocument(Document(), FileNameToStd(file));
     Remember(file);
     recentMenu_->menuAction()->setEnabled(true);
     emit Opened(file);
 }
 
 void TLookFiles::Open(const QString& file) {
-    const TLookDocument document = LoadLookDocument(ToStd(file));
+    const TLookDocument document = LoadLookDocument(FileNameToStd(file));
     Apply(document);
     Remember(file);
     recentMenu_->menuAction()->setEnabled(true);
@@ -102,7 +101,8 @@ QString TLookFiles::ReferenceOf(const TLookRecipe& recipe) {
     QListWidget* list = library_.List();
     for (int row = 0; row < list->count() && !recipe.ReferenceHash.empty(); ++row) {
         const QString file = library_.Choice().FileOf(list->item(row));
-        if (!IsLookDocumentName(ToStd(file)) && LibraryFileHash(library_.Folder(), file) == recipe.ReferenceHash)
+        if (!IsLookDocumentName(FileNameToStd(file)) &&
+            LibraryFileHash(library_.Folder(), file) == recipe.ReferenceHash)
             return file;
     }
     const QString name = QString::fromStdString(recipe.ReferenceName);
@@ -156,7 +156,7 @@ void TLookFiles::OpenRecent(const QString& file) {
         // is still being handled here.
         Forget(file);
         recentMenu_->menuAction()->setEnabled(!Recent().isEmpty());
-        throw EError("\"" + ToStd(file) + "\" is no longer there; it was taken off Recent Looks.");
+        throw EError("\"" + FileNameToStd(file) + "\" is no longer there; it was taken off Recent Looks.");
     }
     Open(file);
 }

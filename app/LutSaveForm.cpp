@@ -22,8 +22,8 @@
 #include "library/ReferenceLibrary.h"
 
 namespace {
-constexpr int kClientWidth = 496;
-constexpr int kClientHeight = 244;
+constexpr int kSaveClientWidth = 496;
+constexpr int kSaveClientHeight = 244;
 constexpr int kLabelLeft = 16;
 constexpr int kControlLeft = 168;
 constexpr int kRowHeight = 26;
@@ -91,8 +91,8 @@ QLabel* TfrmSaveLut::AddRowLabel(const char* name, const QString& caption, int t
 void TfrmSaveLut::CreateComponents() {
     setWindowTitle(QStringLiteral("Save LUT file"));
     setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint);
-    setFixedSize(kClientWidth, kClientHeight);
-    const int controlWidth = kClientWidth - kControlLeft - kLabelLeft;
+    setFixedSize(kSaveClientWidth, kSaveClientHeight);
+    const int controlWidth = kSaveClientWidth - kControlLeft - kLabelLeft;
 
     AddRowLabel("lblOutFormat", QStringLiteral("Output LUT Format"), 20);
     cbxOutFormat = new QComboBox(this);
@@ -111,7 +111,7 @@ void TfrmSaveLut::CreateComponents() {
     edtLUTFile->setEnabled(false);
     btnSetLUTFile = new QPushButton(QStringLiteral("..."), this);
     btnSetLUTFile->setObjectName(QStringLiteral("btnSetLUTFile"));
-    btnSetLUTFile->setGeometry(kClientWidth - kLabelLeft - kRowHeight, 62, kRowHeight, kRowHeight);
+    btnSetLUTFile->setGeometry(kSaveClientWidth - kLabelLeft - kRowHeight, 62, kRowHeight, kRowHeight);
     btnSetLUTFile->setToolTip(QStringLiteral("Select the destination LUT file name"));
     btnSetLUTFile->setAutoDefault(false);
     btnSetLUTFile->setEnabled(false);
@@ -139,12 +139,12 @@ void TfrmSaveLut::CreateComponents() {
 
     btnSave = new QPushButton(QStringLiteral("Save"), this);
     btnSave->setObjectName(QStringLiteral("btnSave"));
-    btnSave->setGeometry(kClientWidth - kLabelLeft - 2 * 84 - 8, 200, 84, 28);
+    btnSave->setGeometry(kSaveClientWidth - kLabelLeft - 2 * 84 - 8, 200, 84, 28);
     btnSave->setDefault(true);
     btnSave->setEnabled(false);
     btnCancel = new QPushButton(QStringLiteral("Cancel"), this);
     btnCancel->setObjectName(QStringLiteral("btnCancel"));
-    btnCancel->setGeometry(kClientWidth - kLabelLeft - 84, 200, 84, 28);
+    btnCancel->setGeometry(kSaveClientWidth - kLabelLeft - 84, 200, 84, 28);
     btnCancel->setAutoDefault(false);
 
     connect(cbxOutFormat, &QComboBox::currentIndexChanged, this,

@@ -14,6 +14,7 @@
 #include "app/Application.h"
 #include "app/LutSaveForm.h"
 #include "app/PictureSlot.h"
+#include "app/StdText.h"
 #include "clip/ClipFile.h"
 #include "clip/ClipPicture.h"
 #include "engine/base/Error.h"
@@ -37,8 +38,6 @@ constexpr int kTintShare = 128;  // of 256
 
 const QString kGradedFilter = QString::fromStdString("Image Files|" + PicturePatterns(TPictureRole::EightBitRead)) +
                               "|Clips|*.mov;*.mp4;*.mkv;*.mxf;*.avi|All Files|*.*";
-
-std::string ToStd(const QString& text) { return QFile::encodeName(text).toStdString(); }
 
 std::uint8_t Towards(std::uint8_t from, std::uint8_t to, int weight) {
     return static_cast<std::uint8_t>(from + ((to - from) * weight) / 256);
@@ -156,10 +155,10 @@ void TfrmMatchShot::SetFrame(TImage frame, const QString& name) {
 // A clip gives the frame the window chooses for it, a picture file itself.
 TImage TfrmMatchShot::LoadGraded(const QString& file) const {
     TBusyCursor busy;
-    if (IsClipName(ToStd(file)))
-        return side_.ClipFrame ? side_.ClipFrame(file) : ClipFrameToImage(LoadClipFrame(ToStd(file), {}));
+    if (IsClipName(FileNameToStd(file)))
+        return side_.ClipFrame ? side_.ClipFrame(file) : ClipFrameToImage(LoadClipFrame(FileNameToStd(file), {}));
     TColourProfile profile;
-    return LoadNamedPicture(ToStd(file), profile);
+    return LoadNamedPicture(FileNameToStd(file), profile);
 }
 
 void TfrmMatchShot::SetGraded(const QString& file) {
@@ -183,7 +182,7 @@ TMatchedShot TfrmMatchShot::MatchAt(int size) const {
     TBusyCursor busy;
     TShotMatching settings;
     settings.Size = size;
-    return MatchShot(graded_, frame_, settings, ToStd(gradedFile_), ToStd(frameName_));
+    return MatchShot(graded_, frame_, settings, FileNameToStd(gradedFile_), FileNameToStd(frameName_));
 }
 
 // A refusal is the dialog's report: one line, no look.

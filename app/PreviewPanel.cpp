@@ -21,6 +21,7 @@
 #include "app/LutSaveForm.h"
 #include "app/MatchShotDialog.h"
 #include "app/ProductInfo.h"
+#include "app/StdText.h"
 #include "app/ViewerFullScreen.h"
 #include "clip/ClipFile.h"
 #include "clip/ClipPicture.h"
@@ -49,8 +50,6 @@ const QString kPictureFilter = PreviewPictureFilter();
 // How long the viewer's size stays put before a larger working copy is made
 // (a window dragged larger makes one copy, not one per step).
 constexpr int kGrowDelay = 150;
-
-std::string ToStd(const QString& text) { return text.toStdString(); }
 
 }  // namespace
 

@@ -22,7 +22,7 @@
 
 namespace {
 
-constexpr int kHintTime = 5000;
+constexpr int kScopesHintTime = 5000;
 // The entries of the scope list, in list order.
 constexpr TScopeKind kKinds[] = {TScopeKind::All, TScopeKind::Waveform, TScopeKind::Vectorscope, TScopeKind::Histogram};
 
@@ -119,11 +119,11 @@ QWidget* TScopesPanel::CreateControls() {
     cbxScope_->setObjectName("cbxScope");
     cbxScope_->addItems({"All", "Waveform", "Vectorscope", "Histogram"});
     cbxScope_->setToolTip("The scope to show, or all three");
-    cbxScope_->setToolTipDuration(kHintTime);
+    cbxScope_->setToolTipDuration(kScopesHintTime);
     cbxParade_ = new QCheckBox("RGB Parade", body);
     cbxParade_->setObjectName("cbxParade");
     cbxParade_->setToolTip("Show red, green and blue side by side instead of the luma waveform");
-    cbxParade_->setToolTipDuration(kHintTime);
+    cbxParade_->setToolTipDuration(kScopesHintTime);
     row->addWidget(cbxScope_, 1);
     row->addWidget(cbxParade_);
     column->addLayout(row);

@@ -10,7 +10,7 @@
 
 namespace {
 
-constexpr int kHintTime = 5000;
+constexpr int kToolHintTime = 5000;
 
 QIcon ButtonIcon(const QString& normal, const QString& disabled = QString()) {
     QIcon icon(normal);
@@ -41,7 +41,7 @@ TToolStrip CreateToolStrip(QWidget* parent, TScopesPanel& scopes) {
         button->setIcon(icon);
         button->setIconSize(QSize(24, 24));
         button->setToolTip(hint);
-        button->setToolTipDuration(kHintTime);
+        button->setToolTipDuration(kToolHintTime);
         if (!caption.isEmpty()) {
             button->setText(caption);
             button->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);

@@ -7,12 +7,11 @@
 #include "cli/Commands.h"
 #include "cli/HelpTexts.h"
 #include "cli/InputFiles.h"
+#include "formats/FormatText.h"
 #include "library/LibrarySettings.h"
 #include "library/ReferenceLibrary.h"
 
 namespace {
-
-std::string Quoted(const std::string& text) { return "\"" + text + "\""; }
 
 // The folder given with --library (created for "add" when missing), or the
 // one kept in the user's settings.

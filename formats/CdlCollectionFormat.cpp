@@ -28,8 +28,8 @@ const TXMLNode* Child(const TXMLNode& node, const std::string& name) {
 }
 
 // Three numbers of an element's text into the channels' fields.
-void ReadTriple(const TXMLNode& parent, const std::string& name, const std::string& id, float TCDLChannel::*field,
-                TCDLData& data) {
+void ReadSopTriple(const TXMLNode& parent, const std::string& name, const std::string& id, float TCDLChannel::*field,
+                   TCDLData& data) {
     const TXMLNode* node = Child(parent, name);
     if (node == nullptr) return;
     std::string_view tokens[3];
@@ -52,9 +52,9 @@ TCDLData ReadCorrection(const TXMLNode& node) {
     const TXMLNode* sop = Child(node, "SOPNode");
     if (sop == nullptr) sop = Child(node, "ASC_SOP");
     if (sop != nullptr) {
-        ReadTriple(*sop, "Slope", data.Id, &TCDLChannel::Slope, data);
-        ReadTriple(*sop, "Offset", data.Id, &TCDLChannel::Offset, data);
-        ReadTriple(*sop, "Power", data.Id, &TCDLChannel::Power, data);
+        ReadSopTriple(*sop, "Slope", data.Id, &TCDLChannel::Slope, data);
+        ReadSopTriple(*sop, "Offset", data.Id, &TCDLChannel::Offset, data);
+        ReadSopTriple(*sop, "Power", data.Id, &TCDLChannel::Power, data);
     }
     // Both spellings of the saturation node occur; names compare without case.
     const TXMLNode* sat = Child(node, "SATNode");

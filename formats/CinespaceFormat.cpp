@@ -12,6 +12,7 @@
 #include "formats/FormatFiles.h"
 #include "formats/FormatText.h"
 #include "formats/LutFormat.h"
+#include "formats/LutResampling.h"
 #include "formats/TextScanner.h"
 
 // Cinespace: "CSPLUTV100", "1D" or "3D", an optional metadata block
@@ -218,8 +219,6 @@ void ReadCurve(TTextScanner& scanner, TLUT& lut) {
     lut.CurveSize = length;
     lut.Kind = lkCurve;
 }
-
-double GridValue(int i, int n) { return static_cast<double>(i) / (n - 1); }
 
 // Bakes the pre-LUT into the table just read: every grid point or entry
 // becomes the table's lookup at the pre-LUT's output.

@@ -5,12 +5,6 @@
 
 namespace {
 
-inline bool IsBlank(char c) { return static_cast<unsigned char>(c) <= ' '; }
-
-}  // namespace
-
-namespace {
-
 // Detection looks at this many bytes from the start of a file.
 constexpr std::size_t kDetectionBytes = 4096;
 

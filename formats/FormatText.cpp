@@ -6,8 +6,6 @@
 
 namespace {
 
-inline bool IsBlank(char c) { return static_cast<unsigned char>(c) <= ' '; }
-
 inline char UpperChar(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c; }
 
 inline bool IsTokenDelimiter(char c) { return c == '\t' || c == ' ' || c == ','; }

@@ -60,14 +60,18 @@ std::string FormatScaled(int bits, double value);
 // for negative values and at most 15 significant digits.
 std::string FormatFixed(int decimals, double value);
 
+// A blank as the formats see it: the space and every control character
+// below it.
+inline bool IsBlank(char c) { return static_cast<unsigned char>(c) <= ' '; }
+
 // Trimming as the formats use it: characters up to the blank (control
 // characters and blanks) are removed from both ends.
 // (Inline: the readers and the XML parser call it for every line and token.)
 inline std::string_view TrimView(std::string_view text) {
     std::size_t first = 0;
     std::size_t last = text.size();
-    while (first < last && static_cast<unsigned char>(text[first]) <= ' ') ++first;
-    while (last > first && static_cast<unsigned char>(text[last - 1]) <= ' ') --last;
+    while (first < last && IsBlank(text[first])) ++first;
+    while (last > first && IsBlank(text[last - 1])) --last;
     return text.substr(first, last - first);
 }
 std::string Trim(std::string_view text);

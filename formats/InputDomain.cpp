@@ -18,7 +18,7 @@ constexpr std::string_view kDomainMax = "DOMAIN_MAX";
 
 // The numbers of a declaration, separated as NextToken separates them;
 // false when one does not read or there are not `count` of them.
-bool ReadNumbers(std::string_view values, int count, double* numbers) {
+bool ReadDomainNumbers(std::string_view values, int count, double* numbers) {
     std::string rest = Trim(values);
     for (int i = 0; i < count; ++i) {
         std::string token;
@@ -45,7 +45,7 @@ bool TInputDomain::Take(std::string_view keyword, std::string_view values) {
     const std::string text = std::string(keyword) + " " + Trim(values);
     const bool perChannel = keyword == kDomainMin || keyword == kDomainMax;
     double numbers[3] = {0.0, 0.0, 0.0};
-    if (!ReadNumbers(values, perChannel ? 3 : 2, numbers)) {
+    if (!ReadDomainNumbers(values, perChannel ? 3 : 2, numbers)) {
         if (Malformed.empty()) Malformed = text;
         return false;
     }

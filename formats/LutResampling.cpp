@@ -5,13 +5,6 @@
 #include "engine/base/Error.h"
 #include "engine/lut/LUT.h"
 
-namespace {
-
-// The grid coordinate of point i of n, as the table conventions define it.
-double GridValue(int i, int n) { return static_cast<double>(i) / static_cast<double>(n - 1); }
-
-}  // namespace
-
 void CheckUsableTables(const TLUT& source) {
     switch (source.Kind) {
         case lkCube:

@@ -5,6 +5,9 @@ class TLUT;
 // Tables at new grid points, every value taken from the source LUT's own
 // lookups.
 
+// The grid coordinate of point i of n, as the table conventions define it.
+inline double GridValue(int i, int n) { return static_cast<double>(i) / static_cast<double>(n - 1); }
+
 // Raises EError unless the tables the LUT's Kind uses have a usable size
 // (2..101 cube points, 2..100001 curve entries); a reader may leave an
 // empty curve behind without an error.

@@ -7,8 +7,6 @@ namespace {
 
 constexpr std::size_t kShownCharacters = 80;
 
-bool IsBlank(char c) { return static_cast<unsigned char>(c) <= ' '; }
-
 }  // namespace
 
 TTextScanner::TTextScanner(std::string_view text) : rest_(text.substr(0, text.find('\0'))) {}

@@ -16,12 +16,11 @@
 #include "engine/picture/Thumbnail.h"
 #include "fileio/AtomicFile.h"
 #include "fileio/FileRead.h"
+#include "formats/FormatText.h"
 #include "grading/LookDocument.h"
 #include "imageio/ImageFile.h"
 
 namespace {
-
-std::string Quoted(const std::string& text) { return "\"" + text + "\""; }
 
 // The home trash, $XDG_DATA_HOME/Trash, made (only its owner may enter it)
 // where it is missing. Qt would otherwise take the working folder as the

@@ -15,7 +15,7 @@ const QColor kBackground(18, 18, 18);
 const QColor kFrame(70, 70, 70);
 const QColor kGraticule(110, 110, 110);
 const QColor kRangeBorder(220, 170, 60);
-constexpr int kGap = 4;  // between the stacked scopes of All
+constexpr int kAllGap = 4;  // between the stacked scopes of All
 constexpr int kMinWidth = 16;
 constexpr double kFaintest = 0.25;  // intensity of a single count
 // Hue of the skin-tone line in the U/V plane: the I axis, 123 degrees from +U.
@@ -311,7 +311,7 @@ QSize ScopesSize(TScopeKind kind, int width) {
         case TScopeKind::All:
             break;
     }
-    return QSize(w, w / 2 + kGap + w + kGap + w / 2);
+    return QSize(w, w / 2 + kAllGap + w + kAllGap + w / 2);
 }
 
 int ScopesWidthFor(TScopeKind kind, QSize box) {
@@ -344,7 +344,7 @@ QImage DrawScopes(const TScopeData& data, TScopeKind kind, int width, bool parad
     image.fill(Qt::black);
     QPainter painter(&image);
     painter.drawImage(0, 0, DrawWaveform(data, QSize(w, w / 2), parade));
-    painter.drawImage(0, w / 2 + kGap, DrawVectorscope(data, w, reference));
-    painter.drawImage(0, w / 2 + kGap + w + kGap, DrawHistogram(data, QSize(w, w / 2)));
+    painter.drawImage(0, w / 2 + kAllGap, DrawVectorscope(data, w, reference));
+    painter.drawImage(0, w / 2 + kAllGap + w + kAllGap, DrawHistogram(data, QSize(w, w / 2)));
     return image;
 }

@@ -12,7 +12,7 @@ extern "C" {
 
 namespace {
 
-constexpr int kIoBufferSize = 1 << 16;
+constexpr int kJoinIoBufferSize = 1 << 16;
 
 std::string Quoted(const std::string& name) { return "\"" + name + "\""; }
 
@@ -42,10 +42,6 @@ bool JoinsExactly(const AVCodecDescriptor* codec) {
     if (codec == nullptr) return false;
     const bool lossless = (codec->props & AV_CODEC_PROP_LOSSLESS) && !(codec->props & AV_CODEC_PROP_LOSSY);
     return (codec->props & AV_CODEC_PROP_INTRA_ONLY) || lossless;
-}
-
-bool IsTimecodeTrack(const AVStream& stream) {
-    return stream.codecpar->codec_type == AVMEDIA_TYPE_DATA && stream.codecpar->codec_tag == MKTAG('t', 'm', 'c', 'd');
 }
 
 }  // namespace
@@ -150,8 +146,8 @@ void TFfmpegClipJoin::OpenOutput(int out) {
     if (avformat_alloc_output_context2(&out_, container, nullptr, nullptr) < 0 || out_ == nullptr)
         throw EError(Quoted(outputName_) + ": out of memory");
     sink_.Fd = out;
-    auto* buffer = static_cast<unsigned char*>(av_malloc(kIoBufferSize));
-    io_ = buffer ? avio_alloc_context(buffer, kIoBufferSize, 1, &sink_, nullptr, TFfmpegClipWriter::WriteBytes,
+    auto* buffer = static_cast<unsigned char*>(av_malloc(kJoinIoBufferSize));
+    io_ = buffer ? avio_alloc_context(buffer, kJoinIoBufferSize, 1, &sink_, nullptr, TFfmpegClipWriter::WriteBytes,
                                       TFfmpegClipWriter::SeekSink)
                  : nullptr;
     packet_ = av_packet_alloc();

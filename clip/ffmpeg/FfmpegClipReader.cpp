@@ -14,7 +14,7 @@ namespace {
 
 // Frames of more than this many pixels on a side or in all are refused
 // before a frame is decoded.
-constexpr int kMaxSide = 30000;
+constexpr int kMaxClipSide = 30000;
 constexpr long long kMaxPixels = 400LL * 1000 * 1000;
 
 // The frames the container declares, less those its edit list does not
@@ -55,8 +55,8 @@ TFfmpegClipReader::TFfmpegClipReader(int fd, const std::string& fileName) : fd_(
     const AVCodec* codec = avcodec_find_decoder(parameters.codec_id);
     if (codec == nullptr)
         throw EError("\"" + fileName + "\": no decoder for its video codec " + avcodec_get_name(parameters.codec_id));
-    if (parameters.width <= 0 || parameters.height <= 0 || parameters.width > kMaxSide ||
-        parameters.height > kMaxSide || static_cast<long long>(parameters.width) * parameters.height > kMaxPixels)
+    if (parameters.width <= 0 || parameters.height <= 0 || parameters.width > kMaxClipSide ||
+        parameters.height > kMaxClipSide || static_cast<long long>(parameters.width) * parameters.height > kMaxPixels)
         throw EError("\"" + fileName + "\": its frames of " + std::to_string(parameters.width) + " x " +
                      std::to_string(parameters.height) + " pixels are not taken");
     if (parameters.format < 0)

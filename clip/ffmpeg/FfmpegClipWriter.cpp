@@ -19,7 +19,7 @@ extern "C" {
 
 namespace {
 
-constexpr int kIoBufferSize = 1 << 16;
+constexpr int kWriterIoBufferSize = 1 << 16;
 
 // The encoder of each codec family, and its constant-rate factor.
 struct TFamily {
@@ -64,12 +64,6 @@ std::string ContentName(const AVStream& stream) {
     if (stream.codecpar->codec_id != AV_CODEC_ID_NONE) return avcodec_get_name(stream.codecpar->codec_id);
     const AVDictionaryEntry* file = av_dict_get(stream.metadata, "filename", nullptr, 0);
     return file != nullptr ? std::string(file->value) : "no codec";
-}
-
-// A data stream of QuickTime timecode, which the muxer writes again from
-// the timecode the output is given.
-bool IsTimecodeTrack(const AVStream& stream) {
-    return stream.codecpar->codec_type == AVMEDIA_TYPE_DATA && stream.codecpar->codec_tag == MKTAG('t', 'm', 'c', 'd');
 }
 
 }  // namespace
@@ -117,8 +111,8 @@ void TFfmpegClipWriter::Open(int sourceFd, int out) {
     if (avformat_alloc_output_context2(&out_, container, nullptr, nullptr) < 0 || out_ == nullptr)
         throw EError("\"" + outputName_ + "\": out of memory");
     sink_.Fd = out;
-    auto* buffer = static_cast<unsigned char*>(av_malloc(kIoBufferSize));
-    io_ = buffer ? avio_alloc_context(buffer, kIoBufferSize, 1, &sink_, nullptr, WriteBytes, SeekSink) : nullptr;
+    auto* buffer = static_cast<unsigned char*>(av_malloc(kWriterIoBufferSize));
+    io_ = buffer ? avio_alloc_context(buffer, kWriterIoBufferSize, 1, &sink_, nullptr, WriteBytes, SeekSink) : nullptr;
     frame_ = av_frame_alloc();
     packet_ = av_packet_alloc();
     audio_ = av_packet_alloc();

@@ -20,6 +20,12 @@ std::uint64_t DecoderErrorCount();
 // LibraryReason. Safe to call more than once.
 void QuietLibrary();
 
+// A data stream of QuickTime timecode, which the muxer writes again from
+// the timecode the output is given.
+inline bool IsTimecodeTrack(const AVStream& stream) {
+    return stream.codecpar->codec_type == AVMEDIA_TYPE_DATA && stream.codecpar->codec_tag == MKTAG('t', 'm', 'c', 'd');
+}
+
 // A demuxer reading an open file with pread, so that any number of them can
 // read one descriptor; the file is never closed here. Only the demuxers of
 // the clip containers read it, and nothing besides it is ever opened. EError

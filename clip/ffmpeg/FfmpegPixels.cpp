@@ -88,7 +88,7 @@ void RgbFrameToImage(const AVFrame& frame, const AVPixFmtDescriptor& desc, TDeep
 }
 
 // Rows a worker takes at the least.
-constexpr int kMinRowsPerSlice = 32;
+constexpr int kMinPixelRowsPerSlice = 32;
 
 void YuvRowsToImage(const AVFrame& frame, const AVPixFmtDescriptor& desc, const TCodeTables& tables, int begin, int end,
                     TDeepImage& image) {
@@ -118,7 +118,7 @@ void YuvFrameToImage(const AVFrame& frame, const AVPixFmtDescriptor& desc, const
     int bits = 0;
     for (int c = 0; c < 3; ++c) bits = std::max(bits, desc.comp[c].depth);
     const TCodeTables tables(coding, bits);
-    ParallelFor(frame.height, kMinRowsPerSlice,
+    ParallelFor(frame.height, kMinPixelRowsPerSlice,
                 [&](int begin, int end) { YuvRowsToImage(frame, desc, tables, begin, end, image); });
 }
 
@@ -194,7 +194,7 @@ void ImageToYuvRows(const TDeepImage& image, const AVPixFmtDescriptor& desc, con
 void ImageToYuvFrame(const TDeepImage& image, const AVPixFmtDescriptor& desc, const TYCbCrCoding& coding,
                      AVFrame& frame) {
     // Each chroma row and the luma rows it covers are written on their own.
-    const int minRows = std::max(1, kMinRowsPerSlice >> desc.log2_chroma_h);
+    const int minRows = std::max(1, kMinPixelRowsPerSlice >> desc.log2_chroma_h);
     ParallelFor(ChromaHeight(desc, frame.height), minRows,
                 [&](int begin, int end) { ImageToYuvRows(image, desc, coding, begin, end, frame); });
 }

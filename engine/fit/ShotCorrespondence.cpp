@@ -7,7 +7,7 @@
 
 namespace {
 
-constexpr int kRowsPerSlice = 8;
+constexpr int kCorrespondenceRowsPerSlice = 8;
 
 struct TPlace {
     double X;
@@ -65,7 +65,7 @@ TShotCorrespondence MapGradedOntoFrame(const TImage& graded, const TImage& frame
     out.Graded.assign(out.Pixels() * 3, 0.0f);
     out.Overlap.assign(out.Pixels(), 0);
     if (graded.Empty()) return out;
-    ParallelFor(out.Height, kRowsPerSlice, [&](int begin, int end) {
+    ParallelFor(out.Height, kCorrespondenceRowsPerSlice, [&](int begin, int end) {
         for (int y = begin; y < end; ++y) MapRow(graded, frame, homography, y, out);
     });
     return out;

@@ -11,9 +11,9 @@ namespace {
 // The mean squared gradient (luma 0..1 over two pixels) a window needs in
 // both frames to count as showing structure: a few code values of 8 bits.
 constexpr double kMinGradientEnergy = 0.012 * 0.012;
-constexpr int kRowsPerSlice = 8;
+constexpr int kAgreementRowsPerSlice = 8;
 
-float Luma(const float* rgb) { return 0.2126f * rgb[0] + 0.7152f * rgb[1] + 0.0722f * rgb[2]; }
+float PixelLuma(const float* rgb) { return 0.2126f * rgb[0] + 0.7152f * rgb[1] + 0.0722f * rgb[2]; }
 
 // Per pixel, the products the window sums: frame . graded, frame^2, graded^2.
 struct TGradientProducts {
@@ -30,10 +30,10 @@ void GradientAt(const TShotCorrespondence& pair, int x, int y, TGradientProducts
     const std::size_t n[4] = {i - 1, i + 1, i - pair.Width, i + pair.Width};
     for (std::size_t k : n)
         if (!pair.Overlap[k]) return;
-    const double fx = Luma(&pair.Frame[n[1] * 3]) - Luma(&pair.Frame[n[0] * 3]);
-    const double fy = Luma(&pair.Frame[n[3] * 3]) - Luma(&pair.Frame[n[2] * 3]);
-    const double gx = Luma(&pair.Graded[n[1] * 3]) - Luma(&pair.Graded[n[0] * 3]);
-    const double gy = Luma(&pair.Graded[n[3] * 3]) - Luma(&pair.Graded[n[2] * 3]);
+    const double fx = PixelLuma(&pair.Frame[n[1] * 3]) - PixelLuma(&pair.Frame[n[0] * 3]);
+    const double fy = PixelLuma(&pair.Frame[n[3] * 3]) - PixelLuma(&pair.Frame[n[2] * 3]);
+    const double gx = PixelLuma(&pair.Graded[n[1] * 3]) - PixelLuma(&pair.Graded[n[0] * 3]);
+    const double gy = PixelLuma(&pair.Graded[n[3] * 3]) - PixelLuma(&pair.Graded[n[2] * 3]);
     out.Cross[i] = fx * gx + fy * gy;
     out.Frame[i] = fx * fx + fy * fy;
     out.Graded[i] = gx * gx + gy * gy;
@@ -44,7 +44,7 @@ TGradientProducts GradientProducts(const TShotCorrespondence& pair) {
     products.Cross.assign(pair.Pixels(), 0.0);
     products.Frame.assign(pair.Pixels(), 0.0);
     products.Graded.assign(pair.Pixels(), 0.0);
-    ParallelFor(pair.Height, kRowsPerSlice, [&](int begin, int end) {
+    ParallelFor(pair.Height, kAgreementRowsPerSlice, [&](int begin, int end) {
         for (int y = begin; y < end; ++y)
             for (int x = 0; x < pair.Width; ++x) GradientAt(pair, x, y, products);
     });
@@ -57,7 +57,7 @@ TGradientProducts GradientProducts(const TShotCorrespondence& pair) {
 std::vector<double> WindowSums(const std::vector<double>& values, int width, int height) {
     std::vector<double> across(values.size(), 0.0), window(values.size(), 0.0);
     const int r = kAgreementRadius;
-    ParallelFor(height, kRowsPerSlice, [&](int begin, int end) {
+    ParallelFor(height, kAgreementRowsPerSlice, [&](int begin, int end) {
         for (int y = begin; y < end; ++y) {
             const double* in = &values[static_cast<std::size_t>(y) * width];
             double* out = &across[static_cast<std::size_t>(y) * width];
@@ -65,7 +65,7 @@ std::vector<double> WindowSums(const std::vector<double>& values, int width, int
                 for (int k = std::max(0, x - r); k <= std::min(width - 1, x + r); ++k) out[x] += in[k];
         }
     });
-    ParallelFor(height, kRowsPerSlice, [&](int begin, int end) {
+    ParallelFor(height, kAgreementRowsPerSlice, [&](int begin, int end) {
         for (int y = begin; y < end; ++y)
             for (int k = std::max(0, y - r); k <= std::min(height - 1, y + r); ++k) {
                 const double* in = &across[static_cast<std::size_t>(k) * width];

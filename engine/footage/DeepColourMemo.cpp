@@ -13,13 +13,13 @@
 namespace {
 
 // Pixels of a band: the places of its waiting pixels are kept at most.
-constexpr std::size_t kBandPixels = 1 << 16;
+constexpr std::size_t kMemoBandPixels = 1 << 16;
 // Pixels seen before the share of new colours is judged.
-constexpr std::size_t kJudgedPixels = 4 * kBandPixels;
+constexpr std::size_t kJudgedPixels = 4 * kMemoBandPixels;
 constexpr std::size_t kFirstSlots = 1 << 16;
 constexpr std::size_t kLargePage = std::size_t(2) << 20;
-constexpr int kAhead = 16;  // pixels between a slot's prefetch and its use
-constexpr std::uint32_t kEmpty = 0, kKnown = 1, kFresh = 2;
+constexpr int kMemoAhead = 16;  // pixels between a slot's prefetch and its use
+constexpr std::uint32_t kSlotEmpty = 0, kSlotKnown = 1, kSlotFresh = 2;
 
 inline std::size_t HashOf(const std::uint32_t* key) {
     std::uint64_t h = key[0] * 0x9E3779B97F4A7C15ull;
@@ -41,7 +41,7 @@ TDeepColourMemo::TDeepColourMemo(TDeepResults results, std::size_t maxKept)
 
 void TDeepColourMemo::Convert(TDeepImage& image, int y0, int y1, double maxShare) {
     const std::size_t width = static_cast<std::size_t>(image.Width());
-    const int bandRows = static_cast<int>(std::max<std::size_t>(1, kBandPixels / std::max<std::size_t>(1, width)));
+    const int bandRows = static_cast<int>(std::max<std::size_t>(1, kMemoBandPixels / std::max<std::size_t>(1, width)));
     for (int y = y0; y < y1; y += bandRows) {
         if (seen_ >= kJudgedPixels && static_cast<double>(converted_) > maxShare * static_cast<double>(seen_)) {
             // Colours seldom repeat here: the rest row by row, nothing looked up.
@@ -60,7 +60,7 @@ TDeepColourMemo::TSlot& TDeepColourMemo::Find(const std::uint32_t* key) {
     const std::size_t mask = slotCount_ - 1;
     for (std::size_t i = HashOf(key) & mask;; i = (i + 1) & mask) {
         TSlot& slot = slots_[i];
-        if (slot.State == kEmpty || SameKey(slot.Key, key)) return slot;
+        if (slot.State == kSlotEmpty || SameKey(slot.Key, key)) return slot;
     }
 }
 
@@ -82,7 +82,7 @@ void TDeepColourMemo::Reserve(std::size_t entries) {
     const std::size_t oldCount = slotCount_;
     slotCount_ = wanted;
     for (std::size_t i = 0; i < oldCount; ++i)
-        if (old[i].State != kEmpty) Find(old[i].Key) = old[i];
+        if (old[i].State != kSlotEmpty) Find(old[i].Key) = old[i];
 }
 
 void TDeepColourMemo::ConvertDirect(const std::vector<float*>& pixels) {
@@ -109,22 +109,22 @@ void TDeepColourMemo::ConvertBand(TDeepImage& image, int y0, int y1) {
         TSlot* last = nullptr;  // neighbours often share a colour
         for (std::size_t x = 0; x < width; ++x) {
             float* p = row + 3 * x;
-            if (x + kAhead < width) {
+            if (x + kMemoAhead < width) {
                 std::uint32_t ahead[3];
-                std::memcpy(ahead, p + 3 * kAhead, sizeof ahead);
+                std::memcpy(ahead, p + 3 * kMemoAhead, sizeof ahead);
                 __builtin_prefetch(&slots_[HashOf(ahead) & mask]);
             }
             std::uint32_t key[3];
             std::memcpy(key, p, sizeof key);
             TSlot* slot = last != nullptr && SameKey(last->Key, key) ? last : &Find(key);
-            if (slot->State == kEmpty && keeping) {
+            if (slot->State == kSlotEmpty && keeping) {
                 std::memcpy(slot->Key, key, sizeof key);
-                slot->State = kFresh;
+                slot->State = kSlotFresh;
                 added.push_back(slot);
                 fresh.insert(fresh.end(), p, p + 3);
             }
-            if (slot->State != kEmpty) last = slot;
-            if (slot->State == kKnown) {
+            if (slot->State != kSlotEmpty) last = slot;
+            if (slot->State == kSlotKnown) {
                 std::memcpy(p, slot->Result, sizeof slot->Result);
             } else {
                 waiting.push_back(p);
@@ -141,7 +141,7 @@ void TDeepColourMemo::ConvertBand(TDeepImage& image, int y0, int y1) {
     kept_ += added.size();
     for (std::size_t i = 0; i < added.size(); ++i) {
         std::memcpy(added[i]->Result, &fresh[3 * i], sizeof added[i]->Result);
-        added[i]->State = kKnown;
+        added[i]->State = kSlotKnown;
     }
     for (std::size_t i = 0; i < waiting.size(); ++i)
         std::memcpy(waiting[i], waitingOn[i]->Result, sizeof waitingOn[i]->Result);

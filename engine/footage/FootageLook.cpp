@@ -18,12 +18,12 @@
 
 namespace {
 
-constexpr int kMinPointsPerThread = 4096;
-constexpr int kMinPixelsPerThread = 65536;
+constexpr int kFootageMinPointsPerThread = 4096;
+constexpr int kFootageMinPixelsPerThread = 65536;
 // Pictures (or strips of one) from this size on are converted colour by
 // colour, each band of rows whose pixels are at most this share of colours
 // not met before.
-constexpr double kMinMemoPixels = 1 << 16;
+constexpr double kMinLookMemoPixels = 1 << 16;
 constexpr double kMaxNewShare = 0.5;
 // Colours a worker keeps of a picture at its own precision: a table of at
 // most 32 MB.
@@ -45,7 +45,7 @@ void BuildFootageLookCube(const TLookSettings& settings, const TSaturationFactor
                      std::to_string(kMinLookCubeSize) + " to " + std::to_string(kMaxCubeSize) + ".");
     const double last = n - 1;
     // One red plane of grid colours at a time is converted, then looked at.
-    const int minPlanes = std::max(1, kMinPointsPerThread / (n * n));
+    const int minPlanes = std::max(1, kFootageMinPointsPerThread / (n * n));
     ParallelFor(n, minPlanes, [&](int i0, int i1) {
         std::vector<float> plane(static_cast<std::size_t>(n) * n * 3);
         for (int i = i0; i < i1; ++i) {
@@ -67,12 +67,12 @@ void BuildFootageLookCube(const TLookSettings& settings, const TSaturationFactor
 }
 
 void ConvertFootageImage(const TFootageConversion& footage, TImage& image) {
-    if (static_cast<double>(image.Width()) * image.Height() >= kMinMemoPixels) {
+    if (static_cast<double>(image.Width()) * image.Height() >= kMinLookMemoPixels) {
         footage.Memo().Convert(footage, image, kMaxNewShare, FootageCode);
         return;
     }
     const int width = image.Width();
-    const int minRows = std::max(1, kMinPixelsPerThread / std::max(1, width));
+    const int minRows = std::max(1, kFootageMinPixelsPerThread / std::max(1, width));
     ParallelFor(image.Height(), minRows, [&](int y0, int y1) {
         std::vector<float> row(static_cast<std::size_t>(width) * 3);
         for (int y = y0; y < y1; ++y) {
@@ -99,8 +99,8 @@ void ConvertFootageDeep(const TFootageConversion& footage, TDeepImage& image, co
             for (std::size_t i = 0; i < count; ++i) GradeDeepPixel(*look, rgb + 3 * i);
     };
     const int width = image.Width();
-    const int minRows = std::max(1, kMinPixelsPerThread / std::max(1, width));
-    const bool large = static_cast<double>(width) * image.Height() >= kMinMemoPixels;
+    const int minRows = std::max(1, kFootageMinPixelsPerThread / std::max(1, width));
+    const bool large = static_cast<double>(width) * image.Height() >= kMinLookMemoPixels;
     ParallelFor(image.Height(), minRows, [&](int y0, int y1) {
         if (large) {
             TDeepColourMemo memo(results, kMaxKeptDeepColours);

@@ -9,7 +9,7 @@
 
 namespace {
 
-constexpr int kMinPointsPerThread = 4096;
+constexpr int kStrengthMinPointsPerThread = 4096;
 
 double Dosed(double in, double look, double s) { return in + s * (look - in); }
 
@@ -22,7 +22,7 @@ void ApplyLookStrength(double strength, TLUT& lut) {
     const int n = lut.CubeSize;
     if (n < 2 || n > kMaxCubeSize) throw EError("The cube size " + std::to_string(n) + " cannot be dosed.");
     const double last = n - 1;
-    const int minPlanes = std::max(1, kMinPointsPerThread / (n * n));
+    const int minPlanes = std::max(1, kStrengthMinPointsPerThread / (n * n));
     ParallelFor(n, minPlanes, [&](int i0, int i1) {
         for (int i = i0; i < i1; ++i)
             for (int j = 0; j < n; ++j)

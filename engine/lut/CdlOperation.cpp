@@ -7,7 +7,7 @@ namespace {
 
 double Luma(const double (&v)[3]) { return 0.2126 * v[0] + 0.7152 * v[1] + 0.0722 * v[2]; }
 
-void Clamp01(double (&v)[3]) {
+void ClampTriple01(double (&v)[3]) {
     for (double& x : v) x = std::clamp(x, 0.0, 1.0);
 }
 
@@ -35,12 +35,12 @@ void TCdlOperation::Forward(double (&v)[3]) const {
     }
     const double luma = Luma(v);
     for (double& x : v) x = luma + values_.Saturation * (x - luma);
-    if (clamp) Clamp01(v);
+    if (clamp) ClampTriple01(v);
 }
 
 void TCdlOperation::Reverse(double (&v)[3]) const {
     const bool clamp = style_ == TCdlStyle::Rev;
-    if (clamp) Clamp01(v);
+    if (clamp) ClampTriple01(v);
     const double luma = Luma(v);
     for (double& x : v) x = luma + (x - luma) / values_.Saturation;
     for (int c = 0; c < 3; ++c) {
@@ -48,5 +48,5 @@ void TCdlOperation::Reverse(double (&v)[3]) const {
                      : PassPower(v[c], 1.0 / values_.Power[c]);
         v[c] = (v[c] - values_.Offset[c]) / values_.Slope[c];
     }
-    if (clamp) Clamp01(v);
+    if (clamp) ClampTriple01(v);
 }

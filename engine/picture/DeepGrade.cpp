@@ -2,6 +2,7 @@
 
 #include <cmath>
 
+#include "engine/base/Clamp01.h"
 #include "engine/base/Parallel.h"
 #include "engine/lut/LUT.h"
 
@@ -10,11 +11,6 @@ namespace {
 // Rows a worker takes at the least: a few rows of a large picture are
 // already worth a thread.
 constexpr int kMinRowsPerSlice = 16;
-
-inline double Clamp01(double v) {
-    if (!(v >= 0.0)) return 0.0;
-    return v > 1.0 ? 1.0 : v;
-}
 
 // Nearest of 256 levels.
 inline std::uint8_t Level8(double v) { return static_cast<std::uint8_t>(std::lround(Clamp01(v) * 255.0)); }

@@ -3,11 +3,11 @@
 #include "engine/base/Error.h"
 
 namespace {
-constexpr int kMaxSide = 1 << 20;
+constexpr int kMaxDeepSide = 1 << 20;
 }  // namespace
 
 TDeepImage::TDeepImage(int width, int height, bool hasAlpha) {
-    if (width < 0 || height < 0 || width > kMaxSide || height > kMaxSide)
+    if (width < 0 || height < 0 || width > kMaxDeepSide || height > kMaxDeepSide)
         throw EError("Invalid image size " + std::to_string(width) + " x " + std::to_string(height));
     const std::size_t pixels = static_cast<std::size_t>(width) * static_cast<std::size_t>(height);
     rgb_.assign(pixels * 3, 0.0f);

@@ -9,7 +9,7 @@
 
 namespace {
 
-constexpr double kPi = 3.14159265358979323846;
+constexpr double kKernelPi = 3.14159265358979323846;
 
 float BoxFilter(float x) { return (x > -0.5f && x <= 0.5f) ? 1.0f : 0.0f; }
 
@@ -46,7 +46,7 @@ float BSplineFilter(float x) {
 // sin(p) / p with p = pi * x rounded to a 32-bit float before the sine.
 float Sinc(float x) {
     if (x == 0.0f) return 1.0f;
-    const float p = static_cast<float>(kPi * x);
+    const float p = static_cast<float>(kKernelPi * x);
     return static_cast<float>(std::sin(static_cast<double>(p)) / p);
 }
 
