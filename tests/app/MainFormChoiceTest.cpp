@@ -35,8 +35,8 @@
 #include "imageio/ImageFile.h"
 #include "tests/app/FakeDialogs.h"
 #include "tests/app/NextModal.h"
-#include "tests/support/TemporaryHome.h"
 #include "tests/app/SavedFiles.h"
+#include "tests/support/TemporaryHome.h"
 
 // The reference the user chose, driven through the real list, keys and
 // dialogs: the viewer, Save Graded Image and Create 3D LUT all use that one.

@@ -36,8 +36,8 @@
 #include "imageio/DeepImageFile.h"
 #include "imageio/ImageFile.h"
 #include "tests/app/FakeDialogs.h"
-#include "tests/support/TemporaryHome.h"
 #include "tests/app/SavedFiles.h"
+#include "tests/support/TemporaryHome.h"
 
 namespace {
 

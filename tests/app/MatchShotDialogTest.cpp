@@ -34,10 +34,10 @@
 #include "tests/app/ExportThroughDialog.h"
 #include "tests/app/FakeDialogs.h"
 #include "tests/app/NextModal.h"
+#include "tests/app/SavedFiles.h"
 #include "tests/cli/KnownLooks.h"
 #include "tests/support/ClipMaking.h"
 #include "tests/support/ShotPairs.h"
-#include "tests/app/SavedFiles.h"
 
 namespace {
 

@@ -143,7 +143,8 @@ TEST(ClfFormatTest, UnknownOperatorsAndDamagedArraysAreRefused) {
     EXPECT_PRED2(Contains, ClfReadError(Document(Lut3D("11i", IdentityValues(1)))), "\"11i\"");
     EXPECT_PRED2(Contains, ClfReadError(Document(Lut3D("32f", IdentityValues(1) + "x"))), "'x'");
     EXPECT_PRED2(Contains, ClfReadError(Document("<LUT3D><Array dim=\"2 2 3 3\">1</Array></LUT3D>")), "\"N N N 3\"");
-    EXPECT_PRED2(Contains, ClfReadError(Document("<LUT3D><Array dim=\"102 102 102 3\">1</Array></LUT3D>")), "\"N N N 3\"");
+    EXPECT_PRED2(Contains, ClfReadError(Document("<LUT3D><Array dim=\"102 102 102 3\">1</Array></LUT3D>")),
+                 "\"N N N 3\"");
     EXPECT_PRED2(Contains, ClfReadError(Document("<LUT1D halfDomain=\"true\"><Array dim=\"2 1\">0 1</Array></LUT1D>")),
                  "halfDomain");
     EXPECT_PRED2(Contains, ClfReadError(Document("<Matrix><Array dim=\"2 2\">1 0 0 1</Array></Matrix>")), "3 3, 3 4");
@@ -191,30 +192,34 @@ TEST(ClfFormatTest, IllegalListsAreRefusedWithWhatIsWrong) {
                  "has no inBitDepth");
     EXPECT_PRED2(Contains, ClfReadError(Document("")), "holds no operator");
     EXPECT_PRED2(Contains, ClfReadError(Document(curve).substr(0, Document(curve).size() - 16)), "ends before");
-    EXPECT_PRED2(Contains, ClfReadError("<ProcessList id=\"x\">" + curve + "</ProcessLst>"), "closed by \"</ProcessLst>\"");
+    EXPECT_PRED2(Contains, ClfReadError("<ProcessList id=\"x\">" + curve + "</ProcessLst>"),
+                 "closed by \"</ProcessLst>\"");
     EXPECT_PRED2(Contains, ClfReadError("<ProcessList id=\"x\" compCLFversion=\"3.2\">" + curve + "</ProcessList>"),
                  "newer than 3.0");
     EXPECT_PRED2(Contains, ClfReadError("<ProcessList compCLFversion=\"3\">" + curve + "</ProcessList>"), "no id");
-    EXPECT_PRED2(Contains,
-                 ClfReadError(Document("<Range inBitDepth=\"32f\" outBitDepth=\"32f\" "
-                                  "style=\"noClamp\"><minInValue>0</minInValue><minOutValue>0</minOutValue></Range>")),
-                 "noClamp");
-    EXPECT_PRED2(Contains,
-                 ClfReadError(Document("<LUT1D inBitDepth=\"32f\" outBitDepth=\"32f\" halfDomain=\"false\"><Array dim=\"2 "
-                                  "1\">0 1</Array></LUT1D>")),
-                 "only value it takes is \"true\"");
+    EXPECT_PRED2(
+        Contains,
+        ClfReadError(Document("<Range inBitDepth=\"32f\" outBitDepth=\"32f\" "
+                              "style=\"noClamp\"><minInValue>0</minInValue><minOutValue>0</minOutValue></Range>")),
+        "noClamp");
+    EXPECT_PRED2(
+        Contains,
+        ClfReadError(Document("<LUT1D inBitDepth=\"32f\" outBitDepth=\"32f\" halfDomain=\"false\"><Array dim=\"2 "
+                              "1\">0 1</Array></LUT1D>")),
+        "only value it takes is \"true\"");
     EXPECT_PRED2(
         Contains,
         ClfReadError(Document(
             "<LUT1D inBitDepth=\"32f\" outBitDepth=\"32f\" hueAdjust=\"dw3\"><Array dim=\"2 1\">0 1</Array></LUT1D>")),
         "hueAdjust");
-    EXPECT_PRED2(Contains,
-                 ClfReadError(Document("<Exponent inBitDepth=\"32f\" outBitDepth=\"32f\" "
-                                  "style=\"monCurveFwd\"><ExponentParams exponent=\"0.9\" offset=\"0\"/></Exponent>")),
-                 "exponent of 1 or more");
+    EXPECT_PRED2(
+        Contains,
+        ClfReadError(Document("<Exponent inBitDepth=\"32f\" outBitDepth=\"32f\" "
+                              "style=\"monCurveFwd\"><ExponentParams exponent=\"0.9\" offset=\"0\"/></Exponent>")),
+        "exponent of 1 or more");
     EXPECT_PRED2(Contains,
                  ClfReadError(Document("<ASC_CDL inBitDepth=\"32f\" outBitDepth=\"32f\"><SOPNode><Slope>1 1 "
-                                  "1</Slope><Offset>0 0 0</Offset><Power>1 0 1</Power></SOPNode></ASC_CDL>")),
+                                       "1</Slope><Offset>0 0 0</Offset><Power>1 0 1</Power></SOPNode></ASC_CDL>")),
                  "above 0");
     EXPECT_PRED2(Contains, ClfReadError(Document("<Array dim=\"2 1\">1</Array>")), "\"Array\"");
 }

@@ -15,8 +15,8 @@
 #include "imageio/IccProfile.h"
 #include "imageio/ImageFile.h"
 #include "imageio/JpegStripGrading.h"
-#include "tests/support/ThrownMessage.h"
 #include "tests/imageio/PictureTestSupport.h"
+#include "tests/support/ThrownMessage.h"
 
 // Colour profiles read from pictures' containers, converted through
 // LittleCMS and written back; the display transform.

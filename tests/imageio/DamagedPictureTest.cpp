@@ -15,8 +15,8 @@
 
 #include "engine/base/Error.h"
 #include "imageio/ImageFile.h"
-#include "tests/support/ThrownMessage.h"
 #include "tests/imageio/PictureTestSupport.h"
+#include "tests/support/ThrownMessage.h"
 
 // Damaged pictures are never taken as whole: a JPEG whose data is short or
 // corrupt and a bitmap with fewer pixel bytes than its header declares are

@@ -11,8 +11,8 @@
 #include "engine/picture/DeepGrade.h"
 #include "imageio/DeepImageFile.h"
 #include "imageio/ImageFile.h"
-#include "tests/support/ThrownMessage.h"
 #include "tests/imageio/PictureTestSupport.h"
+#include "tests/support/ThrownMessage.h"
 
 namespace {
 

@@ -23,9 +23,9 @@
 #include "imageio/ImageFile.h"
 #include "imageio/JpegStripGrading.h"
 #include "imageio/PixelBudget.h"
+#include "tests/imageio/PictureTestSupport.h"
 #include "tests/support/PipeUnblocker.h"
 #include "tests/support/ThrownMessage.h"
-#include "tests/imageio/PictureTestSupport.h"
 
 // Pictures made to hurt: named pipes where pictures are expected, headers
 // that declare far more pixels than the file holds, cut DPX files, channels
@@ -217,7 +217,8 @@ TEST_F(HostilePictureTest, JpegFilesThatEndTooEarlySaySo) {
     }
     // Other damage keeps libjpeg's number alone.
     WriteBytes(Path("text.jpg"), "not a picture");
-    EXPECT_EQ(MessageOf([&] { LoadImageFile(Path("text.jpg"), target); }), "JPEG error #" + std::to_string(JERR_NO_SOI));
+    EXPECT_EQ(MessageOf([&] { LoadImageFile(Path("text.jpg"), target); }),
+              "JPEG error #" + std::to_string(JERR_NO_SOI));
 }
 
 // Reservations past the capacity wait until others are given back; one

@@ -14,8 +14,8 @@
 
 #include "engine/base/Error.h"
 #include "imageio/ImageFile.h"
-#include "tests/support/ThrownMessage.h"
 #include "tests/imageio/PictureTestSupport.h"
+#include "tests/support/ThrownMessage.h"
 
 namespace {
 
@@ -177,7 +177,8 @@ TEST_F(ImageFileTest, FailuresCarryMessagesAndLeaveTheTargetAlone) {
     EXPECT_EQ(MessageOf([&] { LoadImageFile(Path("notes.txt"), target); }), "Unknown picture file extension (.txt)");
 
     WriteQFile(dir.filePath("text.jpg"), "this is not a picture");
-    EXPECT_EQ(MessageOf([&] { LoadImageFile(Path("text.jpg"), target); }), "JPEG error #" + std::to_string(JERR_NO_SOI));
+    EXPECT_EQ(MessageOf([&] { LoadImageFile(Path("text.jpg"), target); }),
+              "JPEG error #" + std::to_string(JERR_NO_SOI));
 
     // A real JPEG cut off inside its header.
     SaveJpegFile(Path("whole.jpg"), Pattern(50, 50), 100);

@@ -23,8 +23,8 @@
 #include "imageio/JpegStripGrading.h"
 #include "imageio/QtPictureFile.h"
 #include "tests/imageio/GreyProfile.h"
-#include "tests/support/ThrownMessage.h"
 #include "tests/imageio/PictureTestSupport.h"
+#include "tests/support/ThrownMessage.h"
 
 // The colour profile a picture carries, judged against its pixels and its
 // container: profiles of other pixels, PNG files that describe sRGB without
@@ -239,10 +239,11 @@ TEST_F(PictureProfileTest, AProfileLargerThanReadIsSaidToBe) {
               Z_OK);
     compressed.resize(size);
     SaveImageFile(Path("plain.png"), Colours(8, 8));
-    WriteBytesAsserted(Path("large.png"),
-               WithPngChunk(ReadFileBytes(Path("plain.png"), 1 << 24), "iCCP", std::string("big\0\0", 5) + compressed));
+    WriteBytesAsserted(Path("large.png"), WithPngChunk(ReadFileBytes(Path("plain.png"), 1 << 24), "iCCP",
+                                                       std::string("big\0\0", 5) + compressed));
     TImage loaded;
-    EXPECT_EQ(MessageOf([&] { LoadImageFile(Path("large.png"), loaded); }), "\"" + Path("large.png") + "\": " + tooLarge);
+    EXPECT_EQ(MessageOf([&] { LoadImageFile(Path("large.png"), loaded); }),
+              "\"" + Path("large.png") + "\": " + tooLarge);
 }
 
 }  // namespace

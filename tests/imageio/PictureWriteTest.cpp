@@ -10,9 +10,9 @@
 #include "engine/base/Error.h"
 #include "fileio/AtomicFile.h"
 #include "imageio/ImageFile.h"
+#include "tests/imageio/PictureTestSupport.h"
 #include "tests/support/SmallFileSystem.h"
 #include "tests/support/ThrownMessage.h"
-#include "tests/imageio/PictureTestSupport.h"
 
 // Pictures are written as LUT files are: completely or not at all, with the
 // same rules for protected files and links and the same messages.

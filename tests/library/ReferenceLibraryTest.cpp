@@ -15,8 +15,8 @@
 #include "engine/picture/ImageResize.h"
 #include "imageio/ImageFile.h"
 #include "library/ReferenceLibrary.h"
-#include "tests/support/TemporaryHome.h"
 #include "tests/library/ReadBytes.h"
+#include "tests/support/TemporaryHome.h"
 
 namespace {
 
