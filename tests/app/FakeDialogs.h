@@ -81,3 +81,6 @@ inline TImage FlatPicture(int width, int height, std::uint8_t blue, std::uint8_t
         }
     return image;
 }
+
+// The name of a camera's footage in the footage choice.
+inline constexpr const char* kSlog3Cine = "Sony S-Log3 / S-Gamut3.Cine";

@@ -30,8 +30,6 @@
 
 namespace {
 
-constexpr const char* kSlog3Cine = "Sony S-Log3 / S-Gamut3.Cine";
-
 class FootageWindowTest : public ::testing::Test {
 protected:
     QTemporaryDir dir;

@@ -30,6 +30,7 @@
 #include "imageio/ImageFile.h"
 #include "tests/app/ExportThroughDialog.h"
 #include "tests/app/NextModal.h"
+#include "tests/app/SavedFiles.h"
 
 namespace {
 
@@ -68,11 +69,6 @@ protected:
 
 double MeanOf(const TLUT& lut, const TImage& before, const TImage& after) {
     return MeasureFit(PairOfImages(before, after), lut).MeanDeltaE;
-}
-
-QByteArray FileBytes(const QString& path) {
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
 }  // namespace

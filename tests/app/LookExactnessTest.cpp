@@ -32,7 +32,6 @@
 
 namespace {
 
-constexpr const char* kSlog3Cine = "Sony S-Log3 / S-Gamut3.Cine";
 constexpr const char* kProfile = "Cube 3D Davinci";
 
 class LookExactnessTest : public ::testing::Test {

@@ -28,16 +28,12 @@
 #include "formats/LutConvert.h"
 #include "imageio/ImageFile.h"
 #include "tests/app/FakeDialogs.h"
+#include "tests/app/SavedFiles.h"
 
 // Undo, redo and the snapshots A..D in the main window: a look restored
 // from either grades with the very same LUT as when it was left.
 
 namespace {
-
-QByteArray ReadBytes(const QString& path) {
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
 
 bool SameCube(const TLUT& a, const TLUT& b) {
     if (a.CubeSize != b.CubeSize) return false;
@@ -105,7 +101,7 @@ protected:
         EXPECT_NE(profile, nullptr);
         const QString file = dir.filePath(QString("look%1.cube").arg(++exports));
         ExportLook(window->Grading().LastSettings(), *profile, 33, 0, file.toStdString());
-        return ReadBytes(file);
+        return FileBytes(file);
     }
     void Key(int key, Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
         QWidget* target = QApplication::focusWidget() ? QApplication::focusWidget() : window.get();

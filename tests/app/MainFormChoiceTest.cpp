@@ -35,17 +35,13 @@
 #include "imageio/ImageFile.h"
 #include "tests/app/FakeDialogs.h"
 #include "tests/app/NextModal.h"
+#include "tests/app/SavedFiles.h"
 #include "tests/support/TemporaryHome.h"
 
 // The reference the user chose, driven through the real list, keys and
 // dialogs: the viewer, Save Graded Image and Create 3D LUT all use that one.
 
 namespace {
-
-QByteArray ReadBytes(const QString& path) {
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
 
 // A full-range picture with a cast of its own, so that each reference gives
 // another look.
@@ -173,7 +169,7 @@ protected:
         cli.start(OMBRANE_CLI, {"look", libraryFile, "-o", file, "--profile", "Cube 3D Davinci"});
         EXPECT_TRUE(cli.waitForFinished(60000));
         EXPECT_EQ(cli.exitCode(), 0) << cli.readAllStandardError().toStdString();
-        const QByteArray bytes = ReadBytes(file);
+        const QByteArray bytes = FileBytes(file);
         EXPECT_FALSE(bytes.isEmpty());
         return bytes;
     }
@@ -209,9 +205,9 @@ protected:
         TImage expected;
         LoadImageFile(Picture("frame.bmp").toStdString(), expected);
         look->ApplyToImage(expected);
-        EXPECT_TRUE(ReadBytes(saved) == QByteArray::fromStdString(EncodeJpeg(expected, 100)));
+        EXPECT_TRUE(FileBytes(saved) == QByteArray::fromStdString(EncodeJpeg(expected, 100)));
 
-        EXPECT_EQ(ReadBytes(ExportByKeys()), CliLook(libraryFile));
+        EXPECT_EQ(FileBytes(ExportByKeys()), CliLook(libraryFile));
         EXPECT_TRUE(dialogs.Errors.isEmpty()) << dialogs.Errors.join("\n").toStdString();
     }
 };
@@ -344,7 +340,7 @@ TEST_F(MainFormChoiceTest, SaveDialogFilterGivesTheExtension) {
             TImage saved;
             LoadImageFile(written.toStdString(), saved);
             EXPECT_EQ(saved.Width(), 400);
-            EXPECT_TRUE(ReadBytes(written).startsWith("\xff\xd8"));
+            EXPECT_TRUE(FileBytes(written).startsWith("\xff\xd8"));
             continue;
         }
         // The full-precision picture graded with what the viewer shows.
@@ -376,7 +372,7 @@ TEST_F(MainFormChoiceTest, SaveDialogFilterGivesTheExtension) {
 TEST_F(MainFormChoiceTest, TheLookCarriesOverToANewFrame) {
     OpenFrame();
     ClickItem("Dune");
-    const QByteArray first = ReadBytes(ExportByKeys());
+    const QByteArray first = FileBytes(ExportByKeys());
     ASSERT_FALSE(first.isEmpty());
 
     SaveImageFile(Picture("second.bmp").toStdString(), CastPicture(-20, 10, 40));
@@ -387,7 +383,7 @@ TEST_F(MainFormChoiceTest, TheLookCarriesOverToANewFrame) {
     const std::unique_ptr<TLUT> look = LookOf(Lib() + "/Dune.jpeg");
     EXPECT_TRUE(ViewerShows(*look));
     EXPECT_FALSE(window->Preview().Viewer()->Display().SamePixels(window->Preview().Viewer()->Scaled()));
-    EXPECT_EQ(ReadBytes(ExportByKeys()), first);
+    EXPECT_EQ(FileBytes(ExportByKeys()), first);
 
     // Show Original down, then a pasted frame: graded at once as well.
     QTest::keyClick(window.get(), Qt::Key_Backslash);
@@ -400,7 +396,7 @@ TEST_F(MainFormChoiceTest, TheLookCarriesOverToANewFrame) {
     EXPECT_TRUE(window->Grading().PreviewFile().empty());
     EXPECT_FALSE(window->findChild<QToolButton*>("sbnShowOriginal")->isChecked());
     EXPECT_TRUE(ViewerShows(*look));
-    EXPECT_EQ(ReadBytes(ExportByKeys()), first);
+    EXPECT_EQ(FileBytes(ExportByKeys()), first);
     EXPECT_TRUE(dialogs.Errors.isEmpty()) << dialogs.Errors.join("\n").toStdString();
 }
 

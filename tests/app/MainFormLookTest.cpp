@@ -30,16 +30,12 @@
 #include "formats/LutConvert.h"
 #include "imageio/ImageFile.h"
 #include "tests/app/FakeDialogs.h"
+#include "tests/app/SavedFiles.h"
 
 // Look Strength, Match Preview Colours, LUT preview, dropped files,
 // short-cuts and the order of the reference list, in the main window.
 
 namespace {
-
-QByteArray ReadBytes(const QString& path) {
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
 
 // A cube file that swaps red and blue: easy to recognise in a graded picture.
 void WriteSwapCube(const QString& path) {
@@ -197,9 +193,9 @@ TEST_F(MainFormLookTest, MatchedLutsOfTheWindowAndTheCommandLineAreTheSameBytes)
     ExportLook(window->Grading().LastSettings(), *davinci, 33, 0, ours.toStdString());
     Cli({"look", Lib() + "/meadow.jpeg", "-o", theirs, "--profile", "Cube 3D Davinci", "--strength", "60", "--match",
          Picture("frame.bmp")});
-    const QByteArray bytes = ReadBytes(ours);
+    const QByteArray bytes = FileBytes(ours);
     EXPECT_TRUE(bytes.startsWith("# matched to frame.bmp\n"));
-    EXPECT_EQ(bytes, ReadBytes(theirs));
+    EXPECT_EQ(bytes, FileBytes(theirs));
 }
 
 TEST_F(MainFormLookTest, DroppedPicturesLutsAndOtherFiles) {

@@ -36,6 +36,7 @@
 #include "imageio/DeepImageFile.h"
 #include "imageio/ImageFile.h"
 #include "tests/app/FakeDialogs.h"
+#include "tests/app/SavedFiles.h"
 #include "tests/support/TemporaryHome.h"
 
 namespace {
@@ -45,11 +46,6 @@ const char* const kSaturationBars[] = {"tbrSaturation", "tbrYellow", "tbrOrange"
 const char* const kPercentLabels[] = {"lblColorGain", "lblSatOverall", "lblSatYellow", "lblSatOrange",
                                       "lblSatRed",    "lblSatViolet",  "lblSatBlue",   "lblSatGreen",
                                       "lblSatLow",    "lblSatMid",     "lblSatHi"};
-
-QByteArray ReadBytes(const QString& path) {
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
 
 // Counts the key presses of one key that reach a widget.
 class TKeyCounter : public QObject {
@@ -323,7 +319,7 @@ TEST_F(MainFormTest, AddingFitsStoresAndAsksBeforeReplacing) {
     for (int y : {50, 75, 99}) EXPECT_FALSE(whiteRow(y)) << y;
 
     // The name is taken: No keeps the old file, Cancel stops adding.
-    const QByteArray before = ReadBytes(Lib() + "/wide.jpeg");
+    const QByteArray before = FileBytes(Lib() + "/wide.jpeg");
     SaveImageFile(PicturePath("wide.png"), ColourfulPicture(90, 90));
     SaveImageFile(PicturePath("new.bmp"), ColourfulPicture(90, 90));
     dialogs.FilesToOpen.push_back({QString::fromStdString(PicturePath("wide.png"))});
@@ -331,13 +327,13 @@ TEST_F(MainFormTest, AddingFitsStoresAndAsksBeforeReplacing) {
     window->Library().AddClick();
     ASSERT_EQ(dialogs.Questions.size(), 1);
     EXPECT_EQ(dialogs.Questions.first(), "A library image named \"wide\" already exists. Replace it?");
-    EXPECT_EQ(ReadBytes(Lib() + "/wide.jpeg"), before);
+    EXPECT_EQ(FileBytes(Lib() + "/wide.jpeg"), before);
 
     dialogs.FilesToOpen.push_back(
         {QString::fromStdString(PicturePath("wide.png")), QString::fromStdString(PicturePath("new.bmp"))});
     dialogs.Answers.push_back(QMessageBox::Cancel);
     window->Library().AddClick();
-    EXPECT_EQ(ReadBytes(Lib() + "/wide.jpeg"), before);
+    EXPECT_EQ(FileBytes(Lib() + "/wide.jpeg"), before);
     EXPECT_FALSE(QFileInfo::exists(Lib() + "/new.jpeg"));
 
     // Yes replaces it.
@@ -363,7 +359,7 @@ TEST_F(MainFormTest, RenameAndDeleteAddressTheRealFile) {
     SaveJpegFile(LibPath("sunset.jpg"), ColourfulPicture(60, 60));
     SaveJpegFile(LibPath("taken.jpeg"), ColourfulPicture(40, 40));
     Open();
-    const QByteArray sunsetBytes = ReadBytes(Lib() + "/sunset.jpg");
+    const QByteArray sunsetBytes = FileBytes(Lib() + "/sunset.jpg");
     QListWidgetItem* item = ItemCaptioned("sunset");
     ASSERT_NE(item, nullptr);
 
@@ -372,7 +368,7 @@ TEST_F(MainFormTest, RenameAndDeleteAddressTheRealFile) {
         EXPECT_THROW(window->Library().Edited(item, bad), EError) << bad;
         EXPECT_EQ(item->text(), "sunset");
     }
-    EXPECT_EQ(ReadBytes(Lib() + "/sunset.jpg"), sunsetBytes);
+    EXPECT_EQ(FileBytes(Lib() + "/sunset.jpg"), sunsetBytes);
 
     // Through the list's own editor: the refusal is shown, the caption stays.
     window->Library().List()->setFocus();
@@ -395,7 +391,7 @@ TEST_F(MainFormTest, RenameAndDeleteAddressTheRealFile) {
     EXPECT_EQ(item->text(), "newname");
     EXPECT_EQ(item->data(TLibraryPanel::kFileNameRole).toString(), "newname.jpg");
     EXPECT_FALSE(QFileInfo::exists(Lib() + "/sunset.jpg"));
-    EXPECT_EQ(ReadBytes(Lib() + "/newname.jpg"), sunsetBytes);
+    EXPECT_EQ(FileBytes(Lib() + "/newname.jpg"), sunsetBytes);
 
     // Delete asks first; Cancel keeps everything.
     window->Library().List()->clearSelection();
@@ -636,7 +632,7 @@ TEST_F(MainFormTest, SavingGradesTheFullResolutionFile) {
     LoadImageFile(PicturePath("large.jpg"), expected);
     lut->ApplyToImage(expected);
     const std::string expectedBytes = EncodeJpeg(expected, 100);
-    const QByteArray saved = ReadBytes(target);
+    const QByteArray saved = FileBytes(target);
     EXPECT_EQ(saved.size(), static_cast<qsizetype>(expectedBytes.size()));
     EXPECT_TRUE(saved == QByteArray::fromStdString(expectedBytes));
     TImage reloaded;
@@ -699,7 +695,7 @@ TEST_F(MainFormTest, DeepPreviewSavesAtItsOwnDepth) {
     window->Preview().SaveGradedClick();
     TDeepImage graded = LoadDeepImageFile(tiff);
     GradeDeepImage(window->Grading().Lut(), graded);
-    EXPECT_TRUE(ReadBytes(jpeg) == QByteArray::fromStdString(EncodeJpeg(DeepToImage(graded), 100)));
+    EXPECT_TRUE(FileBytes(jpeg) == QByteArray::fromStdString(EncodeJpeg(DeepToImage(graded), 100)));
 }
 
 TEST_F(MainFormTest, PastingKeepsTheFullSize) {

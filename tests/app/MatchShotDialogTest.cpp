@@ -34,6 +34,7 @@
 #include "tests/app/ExportThroughDialog.h"
 #include "tests/app/FakeDialogs.h"
 #include "tests/app/NextModal.h"
+#include "tests/app/SavedFiles.h"
 #include "tests/cli/KnownLooks.h"
 #include "tests/support/ClipMaking.h"
 #include "tests/support/ShotPairs.h"
@@ -44,11 +45,6 @@ TImage GradedWith(const TLUT& lut, const TImage& picture) {
     TImage graded = picture.Clone();
     GradePicture(lut, graded);
     return graded;
-}
-
-QByteArray FileBytes(const QString& path) {
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
 // Two crops of a photograph (Debian's mate-backgrounds) that share about

@@ -55,12 +55,6 @@ int LargestPixelDifference(const TImage& a, const TImage& b) {
     return largest;
 }
 
-TImage Loaded(const std::string& fileName) {
-    TImage image;
-    LoadImageFile(fileName, image);
-    return image;
-}
-
 // A warm S-shaped look as a 3D cube, so that grading moves every colour.
 const char* kLook =
     "LUT_3D_SIZE 2\n"

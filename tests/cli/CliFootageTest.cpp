@@ -18,7 +18,7 @@
 namespace {
 
 // The look the window builds for a reference added to its library.
-TLookSettings LibraryLook(const std::string& folder, const std::string& reference) {
+TLookSettings LookFromLibrary(const std::string& folder, const std::string& reference) {
     std::filesystem::create_directories(folder);
     TReferenceLibrary library(folder);
     library.Add(reference);
@@ -32,11 +32,6 @@ TLookSettings LibraryLook(const std::string& folder, const std::string& referenc
 }
 
 const std::vector<std::string> kLookOptions = {"--gain", "130", "--blue", "60"};
-
-std::vector<std::string> Join(std::vector<std::string> a, const std::vector<std::string>& b) {
-    a.insert(a.end(), b.begin(), b.end());
-    return a;
-}
 
 }  // namespace
 
@@ -76,7 +71,7 @@ TEST_F(CliTest, LookAndGradeWithFootageConvertFirstAndRefuseWhatCannotBeUsed) {
     SaveImageFile(reference, MakeTestPicture(300, 200, 5));
     const std::string frame = Path("frame.bmp");
     SaveImageFile(frame, MakeTestPicture(250, 170, 6));
-    const TLookSettings settings = LibraryLook(Path("lib"), reference);
+    const TLookSettings settings = LookFromLibrary(Path("lib"), reference);
     const auto footage = MakeFootageConversion("slog3-sgamut3cine", "");
 
     // look: the same file as the export with the footage conversion.

@@ -1,4 +1,5 @@
 #include "tests/cli/CliHarness.h"
+#include "imageio/ImageFile.h"
 #include "imageio/QtPictureCodec.h"
 
 #include <sys/wait.h>
@@ -125,6 +126,17 @@ std::vector<std::string> Lines(const std::string& text) {
     std::istringstream in(text);
     for (std::string line; std::getline(in, line);) lines.push_back(line);
     return lines;
+}
+
+std::vector<std::string> Join(std::vector<std::string> a, const std::vector<std::string>& b) {
+    a.insert(a.end(), b.begin(), b.end());
+    return a;
+}
+
+TImage Loaded(const std::string& fileName) {
+    TImage image;
+    LoadImageFile(fileName, image);
+    return image;
 }
 
 bool IsOneErrorLine(const std::string& text) {

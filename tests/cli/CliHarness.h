@@ -38,5 +38,9 @@ TImage MakeTestPicture(int width, int height, int seed = 0);
 std::string ReadBytes(const std::string& fileName);
 void WriteBytes(const std::string& fileName, const std::string& bytes);
 std::vector<std::string> Lines(const std::string& text);
+// The arguments of a followed by those of b.
+std::vector<std::string> Join(std::vector<std::string> a, const std::vector<std::string>& b);
+// The picture the file holds, read as the program reads it.
+TImage Loaded(const std::string& fileName);
 // True when text begins with the tool's error prefix and is a single line.
 bool IsOneErrorLine(const std::string& text);

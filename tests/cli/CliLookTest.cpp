@@ -70,11 +70,6 @@ const std::vector<std::string> kTweakedOptions = {"--gain",
                                                   "--basic-analysis",
                                                   "--compress-saturation"};
 
-std::vector<std::string> Join(std::vector<std::string> a, const std::vector<std::string>& b) {
-    a.insert(a.end(), b.begin(), b.end());
-    return a;
-}
-
 }  // namespace
 
 TEST_F(CliTest, LookOfALargeReferenceEqualsTheWindowsExportAfterAddingIt) {

@@ -21,12 +21,6 @@
 
 namespace {
 
-TImage Loaded(const std::string& file) {
-    TImage picture;
-    LoadImageFile(file, picture);
-    return picture;
-}
-
 // Same-scene stills made from one photograph (Debian's mate-backgrounds):
 // GRADED a crop graded by a known look, FRAME another crop overlapping it
 // (shifted, at another scale), TRUTH that crop through the same look.

@@ -29,7 +29,7 @@ protected:
     std::filesystem::path dir_;
 };
 
-constexpr int kWidth = 32, kHeight = 24;
+constexpr int kClipWidth = 32, kClipHeight = 24;
 
 // A look that turns the colours round and squeezes them: a 2-point cube
 // file read as any LUT file is.
@@ -55,13 +55,13 @@ TEST_F(ClipCarryTest, FieldOrderAndAlphaAreNamed) {
                  {"", "progressive", ""}};
     for (const auto& c : cases) {
         const std::string file = Path(std::string("fields-") + c.Probed + ".mov");
-        ASSERT_TRUE(MakeClip(file, kWidth, kHeight, 2, std::string("-c:v prores_ks ") + c.Flags));
+        ASSERT_TRUE(MakeClip(file, kClipWidth, kClipHeight, 2, std::string("-c:v prores_ks ") + c.Flags));
         ASSERT_EQ(ProbeEntries(file, "stream=field_order"), std::string("field_order=") + c.Probed + "\n");
         EXPECT_EQ(TClip(file).Info().FieldOrder, c.Named) << c.Probed;
         EXPECT_FALSE(TClip(file).Info().HasAlpha);
     }
     const std::string matte = Path("matte.mov");
-    ASSERT_TRUE(MakeAlphaClip(matte, kWidth, kHeight, 2, "argb", "-c:v qtrle"));
+    ASSERT_TRUE(MakeAlphaClip(matte, kClipWidth, kClipHeight, 2, "argb", "-c:v qtrle"));
     EXPECT_TRUE(TClip(matte).Info().HasAlpha);
 }
 
@@ -71,25 +71,25 @@ TEST_F(ClipCarryTest, GradingLeavesAlphaAlone) {
     const std::unique_ptr<TLUT> lut = Look(Path("look.cube"));
     for (const char* format : {"yuva444p", "yuva444p16le"}) {
         const std::string file = Path(std::string(format) + ".mkv");
-        ASSERT_TRUE(MakeAlphaClip(file, kWidth, kHeight, 1, format, "-c:v ffv1"));
+        ASSERT_TRUE(MakeAlphaClip(file, kClipWidth, kClipHeight, 1, format, "-c:v ffv1"));
         const TDeepImage source = TClip(file).Frame(0);
         ASSERT_TRUE(source.HasAlpha());
         TDeepImage graded = source;
-        TDeepImage opaque(kWidth, kHeight, false);
+        TDeepImage opaque(kClipWidth, kClipHeight, false);
         opaque.Depth = source.Depth;
-        for (int y = 0; y < kHeight; ++y) std::memcpy(opaque.Row(y), source.Row(y), sizeof(float) * 3 * kWidth);
+        for (int y = 0; y < kClipHeight; ++y) std::memcpy(opaque.Row(y), source.Row(y), sizeof(float) * 3 * kClipWidth);
         GradeClipFrame(*lut, graded);
         GradeClipFrame(*lut, opaque);
         ASSERT_TRUE(graded.HasAlpha()) << format;
         int colours = 0, alphas = 0, changed = 0;
-        for (int y = 0; y < kHeight; ++y) {
-            colours += std::memcmp(graded.Row(y), opaque.Row(y), sizeof(float) * 3 * kWidth) != 0;
-            alphas += std::memcmp(graded.AlphaRow(y), source.AlphaRow(y), sizeof(float) * kWidth) != 0;
-            changed += std::memcmp(graded.Row(y), source.Row(y), sizeof(float) * 3 * kWidth) != 0;
+        for (int y = 0; y < kClipHeight; ++y) {
+            colours += std::memcmp(graded.Row(y), opaque.Row(y), sizeof(float) * 3 * kClipWidth) != 0;
+            alphas += std::memcmp(graded.AlphaRow(y), source.AlphaRow(y), sizeof(float) * kClipWidth) != 0;
+            changed += std::memcmp(graded.Row(y), source.Row(y), sizeof(float) * 3 * kClipWidth) != 0;
         }
         EXPECT_EQ(colours, 0) << format;
         EXPECT_EQ(alphas, 0) << format;
-        EXPECT_EQ(changed, kHeight) << format;
+        EXPECT_EQ(changed, kClipHeight) << format;
     }
 }
 

@@ -14,24 +14,24 @@
 
 namespace {
 
-constexpr int kWidth = 40, kHeight = 8;
+constexpr int kEdgeWidth = 40, kEdgeHeight = 8;
 
 // Greys on exact eighths and on every 1024th, then colours over and beyond
 // the nominal range (and a few not-a-number samples): codes on halves, at
 // both ends and clipped.
 TDeepImage EdgePicture() {
-    TDeepImage picture(kWidth, kHeight, false);
+    TDeepImage picture(kEdgeWidth, kEdgeHeight, false);
     std::mt19937 random(7);
     std::uniform_real_distribution<float> wide(-0.25f, 1.25f);
-    for (int y = 0; y < kHeight; ++y) {
+    for (int y = 0; y < kEdgeHeight; ++y) {
         float* row = picture.Row(y);
-        for (int x = 0; x < kWidth; ++x) {
+        for (int x = 0; x < kEdgeWidth; ++x) {
             for (int c = 0; c < 3; ++c) {
                 if (y == 0) row[3 * x + c] = static_cast<float>(x % 9) / 8;
                 if (y == 1) row[3 * x + c] = static_cast<float>(x * 26 + c) / 1024;
                 if (y > 1) row[3 * x + c] = wide(random);
             }
-            if (y == kHeight - 1 && x % 7 == 0) row[3 * x + 1] = std::numeric_limits<float>::quiet_NaN();
+            if (y == kEdgeHeight - 1 && x % 7 == 0) row[3 * x + 1] = std::numeric_limits<float>::quiet_NaN();
         }
     }
     return picture;
@@ -40,9 +40,9 @@ TDeepImage EdgePicture() {
 // The picture as the plain formulas store it: each pixel's codes rounded by
 // Quantise, chroma as the rounded mean of the codes of the pixels sharing it.
 TDeepImage PlainlyStored(const TDeepImage& picture, const TYCbCrCoding& coding, int chromaStep) {
-    TDeepImage stored(kWidth, kHeight, false);
-    for (int y = 0; y < kHeight; ++y) {
-        for (int x = 0; x < kWidth; x += chromaStep) {
+    TDeepImage stored(kEdgeWidth, kEdgeHeight, false);
+    for (int y = 0; y < kEdgeHeight; ++y) {
+        for (int x = 0; x < kEdgeWidth; x += chromaStep) {
             double cbSum = 0, crSum = 0, codes[2][3];
             for (int i = 0; i < chromaStep; ++i) {
                 coding.ToCodes(picture.Row(y) + 3 * (x + i), codes[i][0], codes[i][1], codes[i][2]);
@@ -84,7 +84,7 @@ TEST_F(ClipConversionTest, WrittenCodesAreThePlainFormulasRoundedCodes) {
     const TDeepImage picture = EdgePicture();
     for (const TCase& test : cases) {
         const std::string source = (dir_ / (std::string(test.PixelFormat) + test.Range + ".mkv")).string();
-        ASSERT_TRUE(MakeClip(source, kWidth, kHeight, 1,
+        ASSERT_TRUE(MakeClip(source, kEdgeWidth, kEdgeHeight, 1,
                              std::string("-pix_fmt ") + test.PixelFormat + " -color_range " + test.Range +
                                  " -colorspace bt709 -c:v ffv1"));
         const int fd = open(source.c_str(), O_RDONLY | O_CLOEXEC);
@@ -92,8 +92,8 @@ TEST_F(ClipConversionTest, WrittenCodesAreThePlainFormulasRoundedCodes) {
         close(fd);
         const TDeepImage expected = PlainlyStored(picture, test.Coding, test.ChromaStep);
         int differing = 0;
-        for (int y = 0; y < kHeight; ++y)
-            for (int i = 0; i < 3 * kWidth; ++i) differing += stored.Row(y)[i] != expected.Row(y)[i];
+        for (int y = 0; y < kEdgeHeight; ++y)
+            for (int i = 0; i < 3 * kEdgeWidth; ++i) differing += stored.Row(y)[i] != expected.Row(y)[i];
         EXPECT_EQ(differing, 0) << test.PixelFormat << " " << test.Range;
     }
 }

@@ -9,19 +9,11 @@
 #include "clip/ClipFile.h"
 #include "engine/base/Error.h"
 #include "tests/support/ClipTimingClips.h"
+#include "tests/support/ThrownMessage.h"
 
 namespace {
 
 using ClipDamageTest = ClipFolderTest;
-
-std::string MessageOf(const std::function<void()>& action) {
-    try {
-        action();
-    } catch (const EError& error) {
-        return error.what();
-    }
-    return "(no error)";
-}
 
 // A Matroska clip whose middle the demuxer passes over: the frames before
 // it are read, and reading on or seeking past it fails naming

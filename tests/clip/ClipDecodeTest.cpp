@@ -12,6 +12,7 @@
 #include "clip/ClipFile.h"
 #include "engine/base/Error.h"
 #include "tests/support/ClipMaking.h"
+#include "tests/support/ThrownMessage.h"
 
 namespace {
 
@@ -111,16 +112,7 @@ TEST_F(ClipDecodeTest, UntaggedHdIsBt709Limited) {
     EXPECT_LT(worst, 1e-5);
 }
 
-std::string MessageOf(const std::function<void()>& action) {
-    try {
-        action();
-    } catch (const EError& error) {
-        return error.what();
-    }
-    return "(no error)";
-}
-
-void ReadAll(const std::string& file) {
+void DecodeAll(const std::string& file) {
     TClip clip(file);
     TDeepImage frame;
     std::int64_t number;
@@ -136,13 +128,13 @@ TEST_F(ClipDecodeTest, DamagedClipsAreRefusedNamingTheFile) {
 
     const std::string whole = Path("whole.avi");
     ASSERT_TRUE(MakeClip(whole, 160, 120, 8, "-pix_fmt yuv444p10le -c:v ffv1 -slicecrc 1"));
-    ReadAll(whole);
+    DecodeAll(whole);
     const std::uintmax_t size = std::filesystem::file_size(whole);
 
     const std::string cut = Path("cut.avi");
     std::filesystem::copy_file(whole, cut);
     std::filesystem::resize_file(cut, size * 6 / 10);
-    const std::string cutMessage = MessageOf([&] { ReadAll(cut); });
+    const std::string cutMessage = MessageOf([&] { DecodeAll(cut); });
     EXPECT_NE(cutMessage.find("\"" + cut + "\""), std::string::npos) << cutMessage;
     EXPECT_NE(cutMessage.find("frame"), std::string::npos) << cutMessage;
 
@@ -155,7 +147,7 @@ TEST_F(ClipDecodeTest, DamagedClipsAreRefusedNamingTheFile) {
             bytes.put('\x5a');
         }
     }
-    const std::string damageMessage = MessageOf([&] { ReadAll(damaged); });
+    const std::string damageMessage = MessageOf([&] { DecodeAll(damaged); });
     EXPECT_NE(damageMessage.find("\"" + damaged + "\""), std::string::npos) << damageMessage;
     EXPECT_NE(damageMessage.find("frame"), std::string::npos) << damageMessage;
 

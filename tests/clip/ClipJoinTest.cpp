@@ -40,7 +40,7 @@ std::string AudioHash(const std::string& file) {
     return RunCommand("ffmpeg -nostdin -v error -i '" + file + "' -map 0:a -c copy -f md5 -");
 }
 
-std::string ReadAll(const std::string& file) {
+std::string FileBytes(const std::string& file) {
     std::ifstream in(file, std::ios::binary);
     std::ostringstream text;
     text << in.rdbuf();
@@ -161,7 +161,7 @@ TEST_F(ClipJoinTest, PartsThatDoNotMakeOneRenderAreRefused) {
     EXPECT_EQ(refusal({a, Path("short.mov"), c}, source),
               "\"" + Path("short.mov") + "\" holds 5 frames where its range 10-20 has 10");
     EXPECT_EQ(refusal({wholeRender}, source).find("\"" + wholeRender + "\" records no range of a source"), 0u);
-    EXPECT_EQ(ReadAll(Path("out.mov")), "the old file");
+    EXPECT_EQ(FileBytes(Path("out.mov")), "the old file");
 
     // The output is never one of the inputs.
     try {

@@ -7,7 +7,7 @@
 
 namespace {
 
-std::string MessageOf(const TClipInfo& info, std::uint64_t frames, const TPixelBudget& budget) {
+std::string FramesFitMessage(const TClipInfo& info, std::uint64_t frames, const TPixelBudget& budget) {
     try {
         CheckClipFramesFit("huge.mkv", info, frames, budget);
     } catch (const EError& error) {
@@ -22,7 +22,7 @@ TEST(ClipMemory, FramesBeyondTheBudgetAreRefused) {
     const TPixelBudget budget(1ull << 30);
     TClipInfo info;
     info.Width = info.Height = 16000;
-    const std::string message = MessageOf(info, 1, budget);
+    const std::string message = FramesFitMessage(info, 1, budget);
     EXPECT_NE(message.find("\"huge.mkv\""), std::string::npos) << message;
     EXPECT_NE(message.find("16000 x 16000"), std::string::npos) << message;
     info.Width = info.Height = 6000;

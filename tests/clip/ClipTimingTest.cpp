@@ -23,7 +23,7 @@ bool Same(const TDeepImage& a, const TDeepImage& b) {
 
 // Every frame of the clip read in order, with the time the reader gives it
 // in seconds (the stream's time base read from ffprobe).
-std::vector<TDeepImage> ReadAll(const std::string& file, std::vector<double>& times) {
+std::vector<TDeepImage> DecodeWithTimes(const std::string& file, std::vector<double>& times) {
     const std::vector<std::string> base = ProbeLines(file, "stream=time_base");
     const auto slash = base.at(0).find('/');
     const double tick = std::stod(base[0].substr(0, slash)) / std::stod(base[0].substr(slash + 1));
@@ -50,7 +50,7 @@ TEST_F(ClipTimingTest, VariableRateClipsKeepEveryFrameAtItsTime) {
         const std::string file = Path(name);
         const std::vector<double> expected = FrameTimes(file);
         std::vector<double> times;
-        const std::vector<TDeepImage> frames = ReadAll(file, times);
+        const std::vector<TDeepImage> frames = DecodeWithTimes(file, times);
         ExpectSameTimes(times, expected);
         TClip clip(file);
         for (std::size_t number : {expected.size() - 1, std::size_t{45}, std::size_t{3}, std::size_t{60}})
@@ -75,7 +75,7 @@ TEST_F(ClipTimingTest, EditListsShowTheFramesTheyKeep) {
     TClip clip(trimmed);
     EXPECT_EQ(clip.Info().Frames, 67);
     std::vector<double> times;
-    const std::vector<TDeepImage> frames = ReadAll(trimmed, times);
+    const std::vector<TDeepImage> frames = DecodeWithTimes(trimmed, times);
     ASSERT_EQ(frames.size(), 67u);
     for (std::int64_t number : {5, 0, 40, 66}) EXPECT_TRUE(Same(clip.Frame(number), frames[number])) << number;
     TClipRenderSettings settings{Path("again.mkv")};

@@ -13,6 +13,7 @@
 #include "engine/look/SourceMatch.h"
 #include "engine/lut/LUT.h"
 #include "engine/picture/Image.h"
+#include "tests/engine/LookCubes.h"
 #include "tests/engine/TestImages.h"
 
 namespace {
@@ -24,14 +25,6 @@ TLookSettings StormyLook() {
     s.Stats.Ranges[2] = {0.02, 0.03, -0.01, 0.02};
     s.Factors.Overall = 1.3f;
     return s;
-}
-
-std::unique_ptr<TLUT> Build(const TLookSettings& s, int size) {
-    auto lut = std::make_unique<TLUT>();
-    lut->Kind = lkCube;
-    lut->CubeSize = size;
-    BuildLookCube(s, s.Factors, *lut);
-    return lut;
 }
 
 bool SameCube(const TLUT& a, const TLUT& b) {
@@ -87,16 +80,16 @@ TImage RedFrame() {
 
 TEST(LookStrengthTest, FullStrengthIsTheLookZeroTheIdentityHalfTheMidpoint) {
     TLookSettings s = StormyLook();
-    const auto full = Build(s, 17);
+    const auto full = LookCubeOf(s, 17);
     s.Strength = 1.0;
-    EXPECT_TRUE(SameCube(*Build(s, 17), *full));
+    EXPECT_TRUE(SameCube(*LookCubeOf(s, 17), *full));
     ASSERT_GT(FarthestFromIdentity(*full), 0.05);  // a look that visibly changes colours
 
     s.Strength = 0.0;
-    EXPECT_EQ(FarthestFromIdentity(*Build(s, 17)), 0.0);
+    EXPECT_EQ(FarthestFromIdentity(*LookCubeOf(s, 17)), 0.0);
 
     s.Strength = 0.5;
-    const auto half = Build(s, 17);
+    const auto half = LookCubeOf(s, 17);
     for (int i = 0; i < 17; ++i)
         for (int j = 0; j < 17; j += 4)
             for (int k = 0; k < 17; k += 3) {
@@ -108,7 +101,7 @@ TEST(LookStrengthTest, FullStrengthIsTheLookZeroTheIdentityHalfTheMidpoint) {
                 EXPECT_TRUE(h.Red >= 0 && h.Red <= 1 && h.Blue >= 0 && h.Blue <= 1);
             }
 
-    auto lut = Build(StormyLook(), 5);
+    auto lut = LookCubeOf(StormyLook(), 5);
     EXPECT_THROW(ApplyLookStrength(1.01, *lut), EError);
     EXPECT_THROW(ApplyLookStrength(-0.01, *lut), EError);
     EXPECT_THROW(ApplyLookStrength(std::nan(""), *lut), EError);
@@ -133,9 +126,9 @@ TEST(SourceMatchTest, AFrameLikeTheReferenceIsLeftAlmostAsItIs) {
         s.MatchSource = true;
         s.SourceStats = s.Stats;
         // Only the YUV round trip and the saturation stage's HSL round trip remain.
-        EXPECT_LT(FarthestFromIdentity(*Build(s, 33)), 1e-4) << advanced;
+        EXPECT_LT(FarthestFromIdentity(*LookCubeOf(s, 33)), 1e-4) << advanced;
         s.MatchSource = false;
-        EXPECT_GT(FarthestFromIdentity(*Build(s, 33)), 0.05) << advanced;
+        EXPECT_GT(FarthestFromIdentity(*LookCubeOf(s, 33)), 0.05) << advanced;
     }
 }
 
@@ -145,11 +138,11 @@ TEST(SourceMatchTest, FallsBackOnTheNeutralSourceWhereItCannotDivide) {
     matched.MatchSource = true;
     matched.SourceStats = plain.Stats;
     for (TRangeStats& r : matched.SourceStats.Ranges) r.DevV = 5e-7;  // a frame without red-green spread
-    EXPECT_TRUE(SameCube(*Build(matched, 9), *Build(plain, 9)));
+    EXPECT_TRUE(SameCube(*LookCubeOf(matched, 9), *LookCubeOf(plain, 9)));
     // Gain 0 switches the chroma transfer off in both modes.
     plain.Gain = matched.Gain = 0.0;
     matched.SourceStats = StormyLook().Stats;
-    EXPECT_TRUE(SameCube(*Build(matched, 9), *Build(plain, 9)));
+    EXPECT_TRUE(SameCube(*LookCubeOf(matched, 9), *LookCubeOf(plain, 9)));
 
     // The chroma step itself: below the limit in U alone, the colour takes the neutral form.
     const TChromaTarget target{0.02, 0.05, -0.03, 0.04};
@@ -180,7 +173,7 @@ TEST(SourceMatchTest, MatchingTakesTheFramesCastOutBeforeTheReferencesGoesIn) {
         s.MatchSource = match;
         s.SourceStats = FrameStatistics(frame);
         TImage graded = frame.Clone();
-        Build(s, 33)->ApplyToImage(graded);
+        LookCubeOf(s, 33)->ApplyToImage(graded);
         double u, v;
         MeanChroma(graded, u, v);
         errors[match] = std::fabs(u - targetU) + std::fabs(v - targetV);

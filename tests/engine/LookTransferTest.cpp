@@ -8,6 +8,7 @@
 #include "engine/look/LookControls.h"
 #include "engine/look/LookTransfer.h"
 #include "engine/lut/LUT.h"
+#include "tests/engine/LookCubes.h"
 
 namespace {
 
@@ -28,13 +29,6 @@ TLookSettings ThreeRangeSettings() {
     return s;
 }
 
-std::unique_ptr<TLUT> Build(const TLookSettings& s, int size) {
-    auto lut = std::make_unique<TLUT>();
-    lut->CubeSize = size;
-    BuildLookCube(s, s.Factors, *lut);
-    return lut;
-}
-
 void ExpectColour(const TRGBDouble& c, double r, double g, double b, double tol = 1e-4) {
     EXPECT_NEAR(c.Red, r, tol);
     EXPECT_NEAR(c.Green, g, tol);
@@ -52,23 +46,23 @@ double SaturationOf(const TRGBDouble& c) {
 TEST(LookTransferTest, WorkedExamples) {
     TLookSettings same;
     for (auto& r : same.Stats.Ranges) r = Range(0.02, 0.05, -0.03, 0.05);
-    ExpectColour(Build(same, 3)->Cube[1][1][1], 0.4658, 0.5095, 0.5407);
+    ExpectColour(LookCubeOf(same, 3)->Cube[1][1][1], 0.4658, 0.5095, 0.5407);
     same.AdvancedAnalysis = false;
-    ExpectColour(Build(same, 3)->Cube[1][1][1], 0.4658, 0.5095, 0.5407);
+    ExpectColour(LookCubeOf(same, 3)->Cube[1][1][1], 0.4658, 0.5095, 0.5407);
 
     TLookSettings s = ThreeRangeSettings();  // (0.75, 0.5, 0.25) is [3][2][1] of a 5-point cube
-    ExpectColour(Build(s, 5)->Cube[3][2][1], 0.7315, 0.5061, 0.2670);
+    ExpectColour(LookCubeOf(s, 5)->Cube[3][2][1], 0.7315, 0.5061, 0.2670);
     s.CompressSaturation = true;
-    ExpectColour(Build(s, 5)->Cube[3][2][1], 0.6864, 0.5072, 0.3145);
+    ExpectColour(LookCubeOf(s, 5)->Cube[3][2][1], 0.6864, 0.5072, 0.3145);
     s.CompressSaturation = false;
     s.Factors.Overall = 1.5f;
-    ExpectColour(Build(s, 5)->Cube[3][2][1], 0.8476, 0.5096, 0.1509);
+    ExpectColour(LookCubeOf(s, 5)->Cube[3][2][1], 0.8476, 0.5096, 0.1509);
 }
 
 TEST(LookTransferTest, GainAndOverallSwitches) {
     TLookSettings s = ThreeRangeSettings();
     s.Gain = 0.0;  // transfer off: only the YUV round trip remains
-    auto lut = Build(s, 33);
+    auto lut = LookCubeOf(s, 33);
     double worst = 0.0;
     for (int i = 0; i < 33; ++i)
         for (int j = 0; j < 33; ++j)
@@ -82,7 +76,7 @@ TEST(LookTransferTest, GainAndOverallSwitches) {
 
     s = ThreeRangeSettings();
     s.Factors.Overall = 0.0f;  // every entry grey
-    lut = Build(s, 9);
+    lut = LookCubeOf(s, 9);
     for (int i = 0; i < 9; ++i)
         for (int j = 0; j < 9; ++j)
             for (int k = 0; k < 9; ++k) {
@@ -95,7 +89,7 @@ TEST(LookTransferTest, GainAndOverallSwitches) {
     s = ThreeRangeSettings();
     for (auto& r : s.Stats.Ranges) r = Range(0.02, 0.05, -0.03, 0.05);
     s.Gain = 5.0;
-    lut = Build(s, 5);
+    lut = LookCubeOf(s, 5);
     const TRGBDouble& c = lut->Cube[4][0][0];  // pure red
     double y, u, v;
     RGBToYUV(c.Red, c.Green, c.Blue, y, u, v);
@@ -107,9 +101,9 @@ TEST(LookTransferTest, AnalysisModesAndRangeBlending) {
     // Equal ranges: the blend and the plain average agree up to rounding.
     TLookSettings s;
     for (auto& r : s.Stats.Ranges) r = Range(0.01, 0.08, 0.02, 0.03);
-    auto a = Build(s, 7);
+    auto a = LookCubeOf(s, 7);
     s.AdvancedAnalysis = false;
-    auto b = Build(s, 7);
+    auto b = LookCubeOf(s, 7);
     for (int i = 0; i < 7; ++i)
         for (int j = 0; j < 7; ++j)
             for (int k = 0; k < 7; ++k) {
@@ -128,7 +122,7 @@ TEST(LookTransferTest, AnalysisModesAndRangeBlending) {
     TLookSettings onlyLow, onlyHigh;
     for (auto& r : onlyLow.Stats.Ranges) r = low;
     for (auto& r : onlyHigh.Stats.Ranges) r = high;
-    auto lb = Build(blended, 3), ll = Build(onlyLow, 3), lh = Build(onlyHigh, 3);
+    auto lb = LookCubeOf(blended, 3), ll = LookCubeOf(onlyLow, 3), lh = LookCubeOf(onlyHigh, 3);
     EXPECT_EQ(lb->Cube[0][0][0].Red, ll->Cube[0][0][0].Red);
     EXPECT_EQ(lb->Cube[0][0][0].Blue, ll->Cube[0][0][0].Blue);
     EXPECT_NE(ll->Cube[0][0][0].Blue, lh->Cube[0][0][0].Blue);
@@ -171,7 +165,7 @@ TEST(LookTransferTest, SaturationFactors) {
     TLookSettings s;
     s.Gain = 0.0;
     s.CompressSaturation = true;
-    auto lut = Build(s, 11);
+    auto lut = LookCubeOf(s, 11);
     EXPECT_NEAR(SaturationOf(lut->Cube[10][1][1]), 0.52, 1e-3);  // (1, 0.1, 0.1): S = 1
     EXPECT_NEAR(SaturationOf(lut->Cube[7][3][3]), 0.4, 1e-3);    // (0.7, 0.3, 0.3): S = 0.4
 }

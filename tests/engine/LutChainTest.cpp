@@ -22,7 +22,7 @@
 namespace {
 
 // An affine map, which every interpolation inside a cube reproduces exactly.
-TRGBDouble Affine(const TRGBDouble& c) {
+TRGBDouble ChannelMix(const TRGBDouble& c) {
     return {0.2 + 0.5 * c.Red - 0.1 * c.Green + 0.3 * c.Blue, -0.1 + 0.9 * c.Green + 0.25 * c.Red,
             0.05 + 0.7 * c.Blue - 0.2 * c.Red + 0.1 * c.Green};
 }
@@ -48,14 +48,14 @@ TRGBDouble Bumpy(const TRGBDouble& c) {
 }
 
 TEST(LutChain, TetrahedralCubesAreExactOnAffineMapsAndOnTheGrid) {
-    const TCubeOperation tetra(CubeOf(5, Affine), TCubeInterpolation::Tetrahedral);
+    const TCubeOperation tetra(CubeOf(5, ChannelMix), TCubeInterpolation::Tetrahedral);
     const TCubeOperation bumpyTetra(CubeOf(5, Bumpy), TCubeInterpolation::Tetrahedral);
     const TCubeOperation bumpyTri(CubeOf(5, Bumpy), TCubeInterpolation::Trilinear);
     std::mt19937 random(3);
     std::uniform_real_distribution<double> unit(0.0, 1.0);
     for (int i = 0; i < 2000; ++i) {
         const TRGBDouble c{unit(random), unit(random), unit(random)};
-        const TRGBDouble want = Affine(c), got = Through(tetra, c);
+        const TRGBDouble want = ChannelMix(c), got = Through(tetra, c);
         ASSERT_NEAR(got.Red, want.Red, 1e-12);
         ASSERT_NEAR(got.Green, want.Green, 1e-12);
         ASSERT_NEAR(got.Blue, want.Blue, 1e-12);

@@ -53,7 +53,7 @@ void SCurveTwist(const float* in, float* out) {
     out[2] = 0.8f * out[2] + 0.2f * out[0];
 }
 
-void Affine(const float* in, float* out) {
+void ScaledAndLifted(const float* in, float* out) {
     for (int c = 0; c < 3; ++c) out[c] = 0.1f + 0.8f * in[c];
 }
 
@@ -101,7 +101,7 @@ TEST(ColourDifferenceTest, MatchesPublishedPairsAndLabCorners) {
 
 TEST(LutFitTest, ReproducesASmoothGradeAndContinuesBeyondThePair) {
     // A grade the grid can hold exactly is learned exactly.
-    const TGeneratedPair full = MakePair(200, 150, 0.0f, 1.0f, Affine);
+    const TGeneratedPair full = MakePair(200, 150, 0.0f, 1.0f, ScaledAndLifted);
     TLUT lut;
     const TFitCoverage coverage = FitLutToPair(full.View(), {17, kDefaultSmoothness}, lut);
     ASSERT_EQ(lut.Kind, lkCube);
@@ -123,7 +123,7 @@ TEST(LutFitTest, ReproducesASmoothGradeAndContinuesBeyondThePair) {
     // Colours only in the darker half: white continues the learned line
     // (0.9) instead of falling back to the identity (1.0), and the
     // coverage is about the eighth of the volume the colours fill.
-    const TGeneratedPair dark = MakePair(120, 100, 0.0f, 0.5f, Affine, 3);
+    const TGeneratedPair dark = MakePair(120, 100, 0.0f, 0.5f, ScaledAndLifted, 3);
     const TFitCoverage half = FitLutToPair(dark.View(), {17, kDefaultSmoothness}, lut);
     const TRGBDouble white = Lookup(lut, 1.0, 1.0, 1.0);
     EXPECT_NEAR(white.Red, 0.9, 0.02);
@@ -166,7 +166,7 @@ TEST(LutFitTest, SmoothnessWeightsTheGridAgainstThePixels) {
 }
 
 TEST(LutFitTest, RefusesBadSettingsAndSamplesLargePairs) {
-    const TGeneratedPair pair = MakePair(64, 64, 0.0f, 1.0f, Affine);
+    const TGeneratedPair pair = MakePair(64, 64, 0.0f, 1.0f, ScaledAndLifted);
     TLUT lut;
     EXPECT_THROW(FitLutToPair(pair.View(), {1, 1.0}, lut), EError);
     EXPECT_THROW(FitLutToPair(pair.View(), {kMaxFitSize + 1, 1.0}, lut), EError);

@@ -17,7 +17,7 @@ namespace {
 const char* const kAddedReaders[] = {"hald-clut",         "clf", "spi3d", "spi1d", "cinespace-3d", "cinespace-1d",
                                      "asc-cdl-collection"};
 
-const std::string kCollection =
+const std::string kTwoCorrections =
     "<ColorCorrectionCollection><ColorCorrection id=\"a\"><SOPNode><Slope>1.1 1 0.9</Slope><Offset>0 0.1 0"
     "</Offset><Power>1 1.2 1</Power></SOPNode><SATNode><Saturation>0.8</Saturation></SATNode></ColorCorrection>"
     "<ColorCorrection id=\"b\"><SOPNode><Slope>1 1 1</Slope></SOPNode></ColorCorrection>"
@@ -28,7 +28,7 @@ protected:
     // A valid file of the format, as its writer (or, for the read-only
     // collection, a document) gives it.
     std::string ValidFile(const TLUTFormat& format) {
-        if (!format.Info().Writes) return kCollection;
+        if (!format.Info().Writes) return kTwoCorrections;
         auto lut = formattest::RandomCube(4, 17);
         lut->Kind = format.Is3D ? lkCube : lkCurve;
         lut->CurveSize = 6;

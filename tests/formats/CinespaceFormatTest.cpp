@@ -21,7 +21,7 @@ std::string WriteCinespace1D(const TLUT& lut) { return FindLutFormat("cinespace-
 
 using formattest::Contains;
 
-std::string ErrorOf(const std::string& text) {
+std::string CinespaceReadError(const std::string& text) {
     auto lut = std::make_unique<TLUT>();
     try {
         ReadCinespace(text, *lut);
@@ -87,16 +87,16 @@ TEST(CinespaceFormatTest, DamagedFilesAreRefusedWithTheirPlace) {
     const std::string head = "CSPLUTV100\n3D\n\n" + kIdentityPreLut + "2 2 2\n";
     std::string body;
     for (int i = 0; i < 7; ++i) body += "0.5 0.5 0.5\n";
-    EXPECT_PRED2(Contains, ErrorOf(head + body), "expected 8 entries, found 7");
-    EXPECT_EQ(ErrorOf(head + body + "1 1 1\n"), "(no error)");
-    EXPECT_PRED2(Contains, ErrorOf(head + body + "1 1 1\n1 1 1\n"), "Text after the last entry");
-    EXPECT_PRED2(Contains, ErrorOf(head + body + "1 1\n"), "three numbers. (line 22: \"1 1\")");
-    EXPECT_PRED2(Contains, ErrorOf("CSPLUTV100\n2D\n"), "\"1D\" or \"3D\"");
-    EXPECT_PRED2(Contains, ErrorOf("CSPLUTV100\n3D\nBEGIN METADATA\nx\n"), "END METADATA");
-    EXPECT_PRED2(Contains, ErrorOf("CSPLUTV100\n3D\n3\n0 1 0.5\n0 1 1\n"), "do not rise");
-    EXPECT_PRED2(Contains, ErrorOf("CSPLUTV100\n3D\n3\n0 1\n"), "holds 2 numbers instead of 3");
-    EXPECT_PRED2(Contains, ErrorOf("CSPLUTV100\n1D\n" + kIdentityPreLut + "1\n"), "from 2 to 100001");
-    EXPECT_PRED2(Contains, ErrorOf("LUT\n"), "starts with");
+    EXPECT_PRED2(Contains, CinespaceReadError(head + body), "expected 8 entries, found 7");
+    EXPECT_EQ(CinespaceReadError(head + body + "1 1 1\n"), "(no error)");
+    EXPECT_PRED2(Contains, CinespaceReadError(head + body + "1 1 1\n1 1 1\n"), "Text after the last entry");
+    EXPECT_PRED2(Contains, CinespaceReadError(head + body + "1 1\n"), "three numbers. (line 22: \"1 1\")");
+    EXPECT_PRED2(Contains, CinespaceReadError("CSPLUTV100\n2D\n"), "\"1D\" or \"3D\"");
+    EXPECT_PRED2(Contains, CinespaceReadError("CSPLUTV100\n3D\nBEGIN METADATA\nx\n"), "END METADATA");
+    EXPECT_PRED2(Contains, CinespaceReadError("CSPLUTV100\n3D\n3\n0 1 0.5\n0 1 1\n"), "do not rise");
+    EXPECT_PRED2(Contains, CinespaceReadError("CSPLUTV100\n3D\n3\n0 1\n"), "holds 2 numbers instead of 3");
+    EXPECT_PRED2(Contains, CinespaceReadError("CSPLUTV100\n1D\n" + kIdentityPreLut + "1\n"), "from 2 to 100001");
+    EXPECT_PRED2(Contains, CinespaceReadError("LUT\n"), "starts with");
 }
 
 }  // namespace

@@ -20,7 +20,7 @@ bool LooksLikeClf(std::string_view head) { return FindLutFormat("clf")->CanRead(
 
 using formattest::Contains;
 
-std::string ErrorOf(const std::string& text) {
+std::string ClfReadError(const std::string& text) {
     auto lut = std::make_unique<TLUT>();
     try {
         ReadClf(text, *lut);
@@ -137,25 +137,26 @@ TEST(ClfFormatTest, OtherSequencesAreBakedInOrder) {
 }
 
 TEST(ClfFormatTest, UnknownOperatorsAndDamagedArraysAreRefused) {
-    EXPECT_PRED2(Contains, ErrorOf(Document("<Gamma inBitDepth=\"32f\" outBitDepth=\"32f\" style=\"basicFwd\"/>")),
+    EXPECT_PRED2(Contains, ClfReadError(Document("<Gamma inBitDepth=\"32f\" outBitDepth=\"32f\" style=\"basicFwd\"/>")),
                  "operator \"Gamma\" is not supported");
-    EXPECT_PRED2(Contains, ErrorOf(Document(Lut3D("32f", "0 0 0\n"))), "expects 24 values, found 3");
-    EXPECT_PRED2(Contains, ErrorOf(Document(Lut3D("11i", IdentityValues(1)))), "\"11i\"");
-    EXPECT_PRED2(Contains, ErrorOf(Document(Lut3D("32f", IdentityValues(1) + "x"))), "'x'");
-    EXPECT_PRED2(Contains, ErrorOf(Document("<LUT3D><Array dim=\"2 2 3 3\">1</Array></LUT3D>")), "\"N N N 3\"");
-    EXPECT_PRED2(Contains, ErrorOf(Document("<LUT3D><Array dim=\"102 102 102 3\">1</Array></LUT3D>")), "\"N N N 3\"");
-    EXPECT_PRED2(Contains, ErrorOf(Document("<LUT1D halfDomain=\"true\"><Array dim=\"2 1\">0 1</Array></LUT1D>")),
+    EXPECT_PRED2(Contains, ClfReadError(Document(Lut3D("32f", "0 0 0\n"))), "expects 24 values, found 3");
+    EXPECT_PRED2(Contains, ClfReadError(Document(Lut3D("11i", IdentityValues(1)))), "\"11i\"");
+    EXPECT_PRED2(Contains, ClfReadError(Document(Lut3D("32f", IdentityValues(1) + "x"))), "'x'");
+    EXPECT_PRED2(Contains, ClfReadError(Document("<LUT3D><Array dim=\"2 2 3 3\">1</Array></LUT3D>")), "\"N N N 3\"");
+    EXPECT_PRED2(Contains, ClfReadError(Document("<LUT3D><Array dim=\"102 102 102 3\">1</Array></LUT3D>")),
+                 "\"N N N 3\"");
+    EXPECT_PRED2(Contains, ClfReadError(Document("<LUT1D halfDomain=\"true\"><Array dim=\"2 1\">0 1</Array></LUT1D>")),
                  "halfDomain");
-    EXPECT_PRED2(Contains, ErrorOf(Document("<Matrix><Array dim=\"2 2\">1 0 0 1</Array></Matrix>")), "3 3, 3 4");
-    EXPECT_PRED2(Contains, ErrorOf(Document("<Range><minInValue>0</minInValue></Range>")), "in pairs");
-    EXPECT_PRED2(Contains, ErrorOf(Document("<LUT3D></LUT3D>")), "holds no Array");
-    EXPECT_PRED2(Contains, ErrorOf("<lut><data/></lut>"), "no ProcessList");
+    EXPECT_PRED2(Contains, ClfReadError(Document("<Matrix><Array dim=\"2 2\">1 0 0 1</Array></Matrix>")), "3 3, 3 4");
+    EXPECT_PRED2(Contains, ClfReadError(Document("<Range><minInValue>0</minInValue></Range>")), "in pairs");
+    EXPECT_PRED2(Contains, ClfReadError(Document("<LUT3D></LUT3D>")), "holds no Array");
+    EXPECT_PRED2(Contains, ClfReadError("<lut><data/></lut>"), "no ProcessList");
     std::string many;
     for (int i = 0; i < 65; ++i)
         many +=
             "<Range inBitDepth=\"32f\" "
             "outBitDepth=\"32f\"><minInValue>0</minInValue><minOutValue>0</minOutValue></Range>";
-    EXPECT_PRED2(Contains, ErrorOf(Document(many)), "more than 64 operators");
+    EXPECT_PRED2(Contains, ClfReadError(Document(many)), "more than 64 operators");
     EXPECT_TRUE(LooksLikeClf("<?xml?>\n<processlist id=\"1\">"));
     EXPECT_FALSE(LooksLikeClf("<lut><LUT3D>"));
 }
@@ -178,45 +179,49 @@ TEST(ClfFormatTest, ChainsAreEvaluatedExactlyAndDocumentsCutShortAreRefused) {
 
     // Every prefix of the document is refused; the whole reads.
     for (std::size_t cut = 1; cut + 1 < range.size(); ++cut)
-        ASSERT_NE(ErrorOf(range.substr(0, cut)), "(no error)") << range.substr(0, cut);
+        ASSERT_NE(ClfReadError(range.substr(0, cut)), "(no error)") << range.substr(0, cut);
 }
 
 TEST(ClfFormatTest, IllegalListsAreRefusedWithWhatIsWrong) {
     const std::string matrix =
         "<Matrix inBitDepth=\"32f\" outBitDepth=\"16f\"><Array dim=\"3 3\">1 0 0 0 1 0 0 0 1</Array></Matrix>";
     const std::string curve = "<LUT1D inBitDepth=\"32f\" outBitDepth=\"32f\"><Array dim=\"2 1\">0 1</Array></LUT1D>";
-    EXPECT_PRED2(Contains, ErrorOf(Document(matrix + curve)),
+    EXPECT_PRED2(Contains, ClfReadError(Document(matrix + curve)),
                  "inBitDepth \"32f\" differs from the outBitDepth \"16f\"");
-    EXPECT_PRED2(Contains, ErrorOf(Document("<LUT1D outBitDepth=\"8i\"><Array dim=\"2 1\">0 1</Array></LUT1D>")),
+    EXPECT_PRED2(Contains, ClfReadError(Document("<LUT1D outBitDepth=\"8i\"><Array dim=\"2 1\">0 1</Array></LUT1D>")),
                  "has no inBitDepth");
-    EXPECT_PRED2(Contains, ErrorOf(Document("")), "holds no operator");
-    EXPECT_PRED2(Contains, ErrorOf(Document(curve).substr(0, Document(curve).size() - 16)), "ends before");
-    EXPECT_PRED2(Contains, ErrorOf("<ProcessList id=\"x\">" + curve + "</ProcessLst>"), "closed by \"</ProcessLst>\"");
-    EXPECT_PRED2(Contains, ErrorOf("<ProcessList id=\"x\" compCLFversion=\"3.2\">" + curve + "</ProcessList>"),
+    EXPECT_PRED2(Contains, ClfReadError(Document("")), "holds no operator");
+    EXPECT_PRED2(Contains, ClfReadError(Document(curve).substr(0, Document(curve).size() - 16)), "ends before");
+    EXPECT_PRED2(Contains, ClfReadError("<ProcessList id=\"x\">" + curve + "</ProcessLst>"),
+                 "closed by \"</ProcessLst>\"");
+    EXPECT_PRED2(Contains, ClfReadError("<ProcessList id=\"x\" compCLFversion=\"3.2\">" + curve + "</ProcessList>"),
                  "newer than 3.0");
-    EXPECT_PRED2(Contains, ErrorOf("<ProcessList compCLFversion=\"3\">" + curve + "</ProcessList>"), "no id");
-    EXPECT_PRED2(Contains,
-                 ErrorOf(Document("<Range inBitDepth=\"32f\" outBitDepth=\"32f\" "
-                                  "style=\"noClamp\"><minInValue>0</minInValue><minOutValue>0</minOutValue></Range>")),
-                 "noClamp");
-    EXPECT_PRED2(Contains,
-                 ErrorOf(Document("<LUT1D inBitDepth=\"32f\" outBitDepth=\"32f\" halfDomain=\"false\"><Array dim=\"2 "
-                                  "1\">0 1</Array></LUT1D>")),
-                 "only value it takes is \"true\"");
+    EXPECT_PRED2(Contains, ClfReadError("<ProcessList compCLFversion=\"3\">" + curve + "</ProcessList>"), "no id");
     EXPECT_PRED2(
         Contains,
-        ErrorOf(Document(
+        ClfReadError(Document("<Range inBitDepth=\"32f\" outBitDepth=\"32f\" "
+                              "style=\"noClamp\"><minInValue>0</minInValue><minOutValue>0</minOutValue></Range>")),
+        "noClamp");
+    EXPECT_PRED2(
+        Contains,
+        ClfReadError(Document("<LUT1D inBitDepth=\"32f\" outBitDepth=\"32f\" halfDomain=\"false\"><Array dim=\"2 "
+                              "1\">0 1</Array></LUT1D>")),
+        "only value it takes is \"true\"");
+    EXPECT_PRED2(
+        Contains,
+        ClfReadError(Document(
             "<LUT1D inBitDepth=\"32f\" outBitDepth=\"32f\" hueAdjust=\"dw3\"><Array dim=\"2 1\">0 1</Array></LUT1D>")),
         "hueAdjust");
+    EXPECT_PRED2(
+        Contains,
+        ClfReadError(Document("<Exponent inBitDepth=\"32f\" outBitDepth=\"32f\" "
+                              "style=\"monCurveFwd\"><ExponentParams exponent=\"0.9\" offset=\"0\"/></Exponent>")),
+        "exponent of 1 or more");
     EXPECT_PRED2(Contains,
-                 ErrorOf(Document("<Exponent inBitDepth=\"32f\" outBitDepth=\"32f\" "
-                                  "style=\"monCurveFwd\"><ExponentParams exponent=\"0.9\" offset=\"0\"/></Exponent>")),
-                 "exponent of 1 or more");
-    EXPECT_PRED2(Contains,
-                 ErrorOf(Document("<ASC_CDL inBitDepth=\"32f\" outBitDepth=\"32f\"><SOPNode><Slope>1 1 "
-                                  "1</Slope><Offset>0 0 0</Offset><Power>1 0 1</Power></SOPNode></ASC_CDL>")),
+                 ClfReadError(Document("<ASC_CDL inBitDepth=\"32f\" outBitDepth=\"32f\"><SOPNode><Slope>1 1 "
+                                       "1</Slope><Offset>0 0 0</Offset><Power>1 0 1</Power></SOPNode></ASC_CDL>")),
                  "above 0");
-    EXPECT_PRED2(Contains, ErrorOf(Document("<Array dim=\"2 1\">1</Array>")), "\"Array\"");
+    EXPECT_PRED2(Contains, ClfReadError(Document("<Array dim=\"2 1\">1</Array>")), "\"Array\"");
 }
 
 // A colour transform file (.ctf) may hold elements the format does not

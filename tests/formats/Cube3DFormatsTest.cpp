@@ -7,12 +7,10 @@
 namespace {
 
 using formattest::IdentityCube;
+using formattest::kSixDecimals;
 using formattest::RandomCube;
 
 class Cube3DFormatsTest : public formattest::TScratchFolderTest {};
-
-// Half a unit of the sixth decimal, plus room for the binary conversion.
-constexpr double kSixDecimals = 0.5e-6 + 1e-12;
 
 TEST_F(Cube3DFormatsTest, CubeWriterLayout) {
     auto lut = IdentityCube(2);

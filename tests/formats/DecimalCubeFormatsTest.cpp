@@ -6,11 +6,10 @@
 namespace {
 
 using formattest::IdentityCube;
+using formattest::kSixDecimals;
 using formattest::RandomCube;
 
 class DecimalCubeFormatsTest : public formattest::TScratchFolderTest {};
-
-constexpr double kSixDecimals = 0.5e-6 + 1e-12;
 
 TEST_F(DecimalCubeFormatsTest, ColorfrontLayoutAndRoundTrip) {
     const TLUTFormat& format = *FindLutFormat("colorfront-osd-3d");

@@ -6,6 +6,7 @@
 #include "engine/footage/FootageLook.h"
 #include "formats/LookExport.h"
 #include "tests/formats/Lut1DTestSupport.h"
+#include "tests/formats/OutputProfileSupport.h"
 
 using namespace lut1dtest;
 
@@ -19,12 +20,6 @@ public:
         for (std::size_t i = 0; i < 3 * count; ++i) rgb[i] = 1.0f - rgb[i];
     }
 };
-
-const TLutOutputProfile& ProfileNamed(const std::string& name) {
-    for (const auto& profile : LutOutputProfiles())
-        if (profile->Name == name) return *profile;
-    throw std::runtime_error("no profile " + name);
-}
 
 }  // namespace
 

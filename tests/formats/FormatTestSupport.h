@@ -60,6 +60,9 @@ protected:
     std::filesystem::path dir_;
 };
 
+// Half a unit of the sixth decimal, plus room for the binary conversion.
+inline constexpr double kSixDecimals = 0.5e-6 + 1e-12;
+
 inline std::unique_ptr<TLUT> IdentityCube(int size) {
     auto lut = std::make_unique<TLUT>();
     lut->Kind = lkCube;

@@ -5,6 +5,7 @@
 
 #include "formats/LookExport.h"
 #include "tests/formats/Lut1DTestSupport.h"
+#include "tests/formats/OutputProfileSupport.h"
 
 using namespace lut1dtest;
 
@@ -23,12 +24,6 @@ TLookSettings SampleSettings() {
     settings.Factors.Overall = 1.2f;
     settings.Factors.Blue = 0.7f;
     return settings;
-}
-
-const TLutOutputProfile& ProfileNamed(const std::string& name) {
-    for (const auto& profile : LutOutputProfiles())
-        if (profile->Name == name) return *profile;
-    throw std::runtime_error("no profile " + name);
 }
 
 std::unique_ptr<TLUT> ReferenceCube(const TLookSettings& settings, int size) {

@@ -13,7 +13,7 @@
 namespace {
 
 // Every point of two cubes of the same size alike.
-bool SameCube(const TLUT& a, const TLUT& b) {
+bool SameCubeValues(const TLUT& a, const TLUT& b) {
     if (a.CubeSize != b.CubeSize || a.CubeSize == 0) return false;
     for (int r = 0; r < a.CubeSize; ++r)
         for (int g = 0; g < a.CubeSize; ++g)
@@ -76,7 +76,7 @@ TEST_F(GradingSessionTest, RegradeBuildsTheChosenReferencesLookOnceThereIsAFrame
     ASSERT_EQ(regrades, std::vector<bool>{true});
     EXPECT_EQ(session.BuildCount(), 1);
     EXPECT_TRUE(session.Graded());
-    EXPECT_TRUE(SameCube(session.Lut(), *EngineLook(library["warm.jpg"], session.Positions())));
+    EXPECT_TRUE(SameCubeValues(session.Lut(), *EngineLook(library["warm.jpg"], session.Positions())));
     EXPECT_TRUE(session.ReferenceCell().SamePixels(library["warm.jpg"]));
 
     session.SetReference("gone.jpg");
@@ -156,7 +156,7 @@ TEST_F(GradingSessionTest, TheComparisonLutIsTheComparedSnapshotsLook) {
     session.Snapshots().SetComparison(1);
     session.UpdateComparison();
     ASSERT_NE(session.ComparisonLut(), nullptr);
-    EXPECT_TRUE(SameCube(*session.ComparisonLut(), *EngineLook(library["cold.jpg"], stored)));
+    EXPECT_TRUE(SameCubeValues(*session.ComparisonLut(), *EngineLook(library["cold.jpg"], stored)));
     session.Snapshots().SetComparison(-1);
     session.UpdateComparison();
     EXPECT_EQ(session.ComparisonLut(), nullptr);

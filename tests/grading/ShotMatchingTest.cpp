@@ -211,7 +211,7 @@ TEST_F(ShotMatchingTest, MisplacedContentBarelyChangesTheFit) {
     EXPECT_LT(Distance(*shot.Lut, *look_, frame_).Mean, 1.0);
 }
 
-bool SameCube(const TLUT& a, const TLUT& b) {
+bool SameCubeBits(const TLUT& a, const TLUT& b) {
     if (a.CubeSize != b.CubeSize) return false;
     for (int r = 0; r < a.CubeSize; ++r)
         for (int g = 0; g < a.CubeSize; ++g)
@@ -234,7 +234,7 @@ double LargestDifference(const TLUT& a, const TLUT& b) {
 TEST_F(ShotMatchingTest, SameFramesGiveTheSameLook) {
     const TMatchedShot first = MatchShot(graded_, frame_, {}, "graded.jpg", "frame.jpg");
     const TMatchedShot second = MatchShot(graded_, frame_, {}, "graded.jpg", "frame.jpg");
-    EXPECT_TRUE(SameCube(*first.Lut, *second.Lut));
+    EXPECT_TRUE(SameCubeBits(*first.Lut, *second.Lut));
     EXPECT_EQ(first.MatchedShare, second.MatchedShare);
     EXPECT_TRUE(first.MatchedRegion.SamePixels(second.MatchedRegion));
 

@@ -15,32 +15,16 @@
 #include "imageio/IccProfile.h"
 #include "imageio/ImageFile.h"
 #include "imageio/JpegStripGrading.h"
+#include "tests/imageio/PictureTestSupport.h"
+#include "tests/support/ThrownMessage.h"
 
 // Colour profiles read from pictures' containers, converted through
 // LittleCMS and written back; the display transform.
 
 namespace {
 
-const std::string kProfiles = "/usr/share/color/icc/colord/";
-
-std::string Message(const std::function<void()>& action) {
-    try {
-        action();
-    } catch (const EError& error) {
-        return error.what();
-    }
-    return "(no error)";
-}
-
 std::string Payload(int number, int count, const std::string& data) {
     return std::string("ICC_PROFILE\0", 12) + static_cast<char>(number) + static_cast<char>(count) + data;
-}
-
-TImage Colours(int width, int height) {
-    TImage image(width, height);
-    for (int y = 0; y < height; ++y)
-        for (int i = 0; i < 3 * width; ++i) image.Row(y)[i] = static_cast<std::uint8_t>((i * 37 + y * 11) % 256);
-    return image;
 }
 
 int LargestDifference(const TImage& a, const TImage& b) {
@@ -72,17 +56,6 @@ std::string LargeProfile() {
     return bytes;
 }
 
-// The bytes with a chunk of the type and data put after IHDR.
-std::string WithPngChunk(const std::string& png, const std::string& type, const std::string& data) {
-    std::string chunk;
-    for (int shift = 24; shift >= 0; shift -= 8) chunk.push_back(static_cast<char>((data.size() >> shift) & 0xFF));
-    const std::string body = type + data;
-    const uLong crc = crc32(0, reinterpret_cast<const Bytef*>(body.data()), static_cast<uInt>(body.size()));
-    chunk += body;
-    for (int shift = 24; shift >= 0; shift -= 8) chunk.push_back(static_cast<char>((crc >> shift) & 0xFF));
-    return png.substr(0, 33) + chunk + png.substr(33);
-}
-
 TEST(ColourProfileTest, JpegSegmentsJoinInAnyOrderAndDamageIsRefused) {
     EXPECT_EQ(JoinJpegIccSegments({Payload(2, 3, "BB"), "Exif-other", Payload(1, 3, "A"), Payload(3, 3, "C")}), "ABBC");
     EXPECT_EQ(JoinJpegIccSegments({"not a profile"}), "");
@@ -96,16 +69,16 @@ TEST(ColourProfileTest, JpegSegmentsJoinInAnyOrderAndDamageIsRefused) {
     };
     for (const auto& payloads : damaged) {
         const std::vector<std::string_view> views(payloads.begin(), payloads.end());
-        EXPECT_EQ(Message([&] { JoinJpegIccSegments(views); }), "the colour profile is damaged");
+        EXPECT_EQ(MessageOf([&] { JoinJpegIccSegments(views); }), "the colour profile is damaged");
     }
-    EXPECT_EQ(Message([] { TColourProfile::FromIcc(std::string(200, 'x')); }), "the colour profile is damaged");
+    EXPECT_EQ(MessageOf([] { TColourProfile::FromIcc(std::string(200, 'x')); }), "the colour profile is damaged");
     // A data colour space no picture has (a fuzz finding: read as LittleCMS's
     // enumeration it was undefined behaviour), and a CMYK one, are not usable.
     if (std::filesystem::exists(kProfiles + "sRGB.icc")) {
         std::string icc = ReadFileBytes(kProfiles + "sRGB.icc", 1 << 24);
         for (const char* space : {"\xFF\xFF\xFF\xFF", "CMYK"}) {
             icc.replace(16, 4, space, 4);
-            const std::string message = Message([&] { TColourProfile::FromIcc(icc); });
+            const std::string message = MessageOf([&] { TColourProfile::FromIcc(icc); });
             EXPECT_TRUE(message == "the colour profile is not usable" || message == "the colour profile is damaged")
                 << message;
         }
@@ -178,14 +151,14 @@ TEST(ColourProfileTest, PngGammaAndSrgbChunks) {
     const std::string bad = WithPngChunk(plain, "iCCP", std::string("x\0\0garbage", 10));
     std::fwrite(bad.data(), 1, bad.size(), out);
     std::fclose(out);
-    EXPECT_EQ(Message([&] { LoadImageFile(badFile, loaded); }), "\"" + badFile + "\": the colour profile is damaged");
+    EXPECT_EQ(MessageOf([&] { LoadImageFile(badFile, loaded); }), "\"" + badFile + "\": the colour profile is damaged");
     EXPECT_TRUE(loaded.SamePixels(picture));  // a failed load leaves the target as it was
     // So are chromaticities that are no colours (y of 0).
     out = std::fopen(badFile.c_str(), "wb");
     const std::string flat = WithPngChunk(plain, "cHRM", std::string(32, '\0'));
     std::fwrite(flat.data(), 1, flat.size(), out);
     std::fclose(out);
-    EXPECT_EQ(Message([&] { LoadImageFile(badFile, loaded); }), "\"" + badFile + "\": the colour profile is damaged");
+    EXPECT_EQ(MessageOf([&] { LoadImageFile(badFile, loaded); }), "\"" + badFile + "\": the colour profile is damaged");
 }
 
 TEST(ColourProfileTest, DisplayTransformIsLittleCmsOnEveryPixel) {

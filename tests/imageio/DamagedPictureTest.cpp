@@ -15,33 +15,14 @@
 
 #include "engine/base/Error.h"
 #include "imageio/ImageFile.h"
+#include "tests/imageio/PictureTestSupport.h"
+#include "tests/support/ThrownMessage.h"
 
 // Damaged pictures are never taken as whole: a JPEG whose data is short or
 // corrupt and a bitmap with fewer pixel bytes than its header declares are
 // refused, and what is not a regular file is not read at all.
 
 namespace {
-
-std::string Message(const std::function<void()>& action) {
-    try {
-        action();
-    } catch (const EError& error) {
-        return error.what();
-    }
-    return "(no error)";
-}
-
-TImage Pattern(int width, int height) {
-    TImage image(width, height);
-    for (int y = 0; y < height; ++y)
-        for (int x = 0; x < width; ++x) {
-            std::uint8_t* p = image.Row(y) + 3 * x;
-            p[0] = static_cast<std::uint8_t>(x * 7 + y);
-            p[1] = static_cast<std::uint8_t>(y * 5 + 3 * x);
-            p[2] = static_cast<std::uint8_t>(x * y + 11);
-        }
-    return image;
-}
 
 // A bitmap as Qt's writer makes it from a picture of the given format.
 QByteArray QtBitmap(QImage::Format format, int width, int height) {
@@ -68,7 +49,7 @@ protected:
         return dir.filePath(name).toStdString();
     }
     std::string Load(const char* name, const QByteArray& bytes) {
-        return Message([&] { LoadImageFile(Write(name, bytes), kept); });
+        return MessageOf([&] { LoadImageFile(Write(name, bytes), kept); });
     }
 };
 
@@ -143,10 +124,10 @@ TEST_F(DamagedPictureTest, BitmapsShorterThanTheirHeaderSays) {
 TEST_F(DamagedPictureTest, OnlyRegularFilesAreRead) {
     const std::string zero = dir.filePath("z.jpg").toStdString();
     std::filesystem::create_symlink("/dev/zero", zero);
-    EXPECT_NE(Message([&] { LoadImageFile(zero, kept); }).find("not a regular file"), std::string::npos);
+    EXPECT_NE(MessageOf([&] { LoadImageFile(zero, kept); }).find("not a regular file"), std::string::npos);
     const std::string pipe = dir.filePath("p.bmp").toStdString();
     ASSERT_EQ(mkfifo(pipe.c_str(), 0600), 0);
-    EXPECT_NE(Message([&] { LoadImageFile(pipe, kept); }).find("not a regular file"), std::string::npos);
+    EXPECT_NE(MessageOf([&] { LoadImageFile(pipe, kept); }).find("not a regular file"), std::string::npos);
     EXPECT_EQ(kept.Width(), 2);
 }
 

@@ -11,6 +11,8 @@
 #include "engine/picture/DeepGrade.h"
 #include "imageio/DeepImageFile.h"
 #include "imageio/ImageFile.h"
+#include "tests/imageio/PictureTestSupport.h"
+#include "tests/support/ThrownMessage.h"
 
 namespace {
 
@@ -27,26 +29,6 @@ TDeepImage Ramp(int width, int height, bool alpha) {
             if (alpha) image.AlphaRow(y)[x] = static_cast<float>(x % 5) / 4.0f;
         }
     return image;
-}
-
-std::string Message(const std::function<void()>& action) {
-    try {
-        action();
-    } catch (const EError& error) {
-        return error.what();
-    }
-    return "(no error)";
-}
-
-void WriteBytes(const std::string& fileName, const std::string& bytes) {
-    std::ofstream(fileName, std::ios::binary) << bytes;
-}
-
-std::string ReadBytes(const std::string& fileName) {
-    std::ifstream in(fileName, std::ios::binary);
-    std::stringstream text;
-    text << in.rdbuf();
-    return text.str();
 }
 
 // Largest difference of colour and alpha values.
@@ -160,12 +142,12 @@ TEST(DeepImageFileTest, HostileFilesAreRefusedBeforeDecoding) {
     const std::string base = dir.path().toStdString();
     // Portable float maps declare their size in text; no pixels follow.
     WriteBytes(base + "/wide.pfm", "PF\n30001 1\n-1.0\n");
-    EXPECT_EQ(Message([&] { LoadDeepImageFile(base + "/wide.pfm"); }), "The picture is too large (30001 x 1 pixels)");
+    EXPECT_EQ(MessageOf([&] { LoadDeepImageFile(base + "/wide.pfm"); }), "The picture is too large (30001 x 1 pixels)");
     WriteBytes(base + "/area.pfm", "PF\n20001 20000\n-1.0\n");
-    EXPECT_EQ(Message([&] { LoadDeepImageFile(base + "/area.pfm"); }),
+    EXPECT_EQ(MessageOf([&] { LoadDeepImageFile(base + "/area.pfm"); }),
               "The picture is too large (20001 x 20000 pixels)");
     WriteBytes(base + "/edge.pfm", "PF\n30000 1\n-1.0\n");
-    EXPECT_NE(Message([&] { LoadDeepImageFile(base + "/edge.pfm"); }).find("cannot be read"), std::string::npos);
+    EXPECT_NE(MessageOf([&] { LoadDeepImageFile(base + "/edge.pfm"); }).find("cannot be read"), std::string::npos);
 
     // A picture cut short is refused with the library's reason.
     for (const char* extension : {".tif", ".exr", ".dpx", ".png"}) {
@@ -174,19 +156,19 @@ TEST(DeepImageFileTest, HostileFilesAreRefusedBeforeDecoding) {
         SaveDeepImageFile(file, image, OutputDepthFor(file, TPictureDepth{}));
         const std::string bytes = ReadBytes(file);
         WriteBytes(file, bytes.substr(0, bytes.size() * 2 / 3));
-        const std::string message = Message([&] { LoadDeepImageFile(file); });
+        const std::string message = MessageOf([&] { LoadDeepImageFile(file); });
         EXPECT_EQ(message.rfind("The picture \"" + file + "\" cannot be read: ", 0), 0u) << extension << message;
         EXPECT_GT(message.size(), file.size() + 40) << message;
         WriteBytes(file, "not a picture at all");
-        EXPECT_NE(Message([&] { LoadDeepImageFile(file); }).find("cannot be read"), std::string::npos) << extension;
+        EXPECT_NE(MessageOf([&] { LoadDeepImageFile(file); }).find("cannot be read"), std::string::npos) << extension;
     }
 
     // Regular files only, through the file layer every picture is read
     // through; a missing file names the system's reason.
     ASSERT_TRUE(QDir(dir.path()).mkdir("folder.tif"));
-    EXPECT_EQ(Message([&] { LoadDeepImageFile(base + "/folder.tif"); }),
+    EXPECT_EQ(MessageOf([&] { LoadDeepImageFile(base + "/folder.tif"); }),
               "Cannot read file \"" + base + "/folder.tif\": Is a directory");
-    EXPECT_NE(Message([&] { LoadDeepImageFile(base + "/missing.exr"); }).find("No such file"), std::string::npos);
+    EXPECT_NE(MessageOf([&] { LoadDeepImageFile(base + "/missing.exr"); }).find("No such file"), std::string::npos);
 }
 
 TEST(DeepImageFileTest, FailedWriteKeepsTheOldFile) {
@@ -196,7 +178,7 @@ TEST(DeepImageFileTest, FailedWriteKeepsTheOldFile) {
     EXPECT_THROW(SaveDeepImageFile(file, TDeepImage(), {"tiff", TSampleKind::Integer, 16, ""}), EError);
     EXPECT_EQ(ReadBytes(file), "old");
     const std::string missing = dir.path().toStdString() + "/no/such/folder/x.exr";
-    EXPECT_NE(Message([&] {
+    EXPECT_NE(MessageOf([&] {
                   SaveDeepImageFile(missing, Ramp(4, 4, false), {"openexr", TSampleKind::Half, 16, ""});
               }).find(missing),
               std::string::npos);
@@ -210,7 +192,7 @@ TEST(DeepImageFileTest, MemoryRoundTripReadsOnlyTheBytes) {
         const std::string bytes = EncodeDeepImage(image, depth);
         const TDeepImage back = DecodeDeepImage(bytes, depth.Format, "/no/such/file");
         EXPECT_EQ(MaxDifference(image, back), 0.0) << depth.Format;
-        EXPECT_NE(Message([&] {
+        EXPECT_NE(MessageOf([&] {
                       DecodeDeepImage(bytes.substr(0, bytes.size() / 2), depth.Format, "/no/such/file");
                   }).find("cannot be read"),
                   std::string::npos)

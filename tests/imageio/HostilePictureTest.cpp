@@ -23,33 +23,15 @@
 #include "imageio/ImageFile.h"
 #include "imageio/JpegStripGrading.h"
 #include "imageio/PixelBudget.h"
+#include "tests/imageio/PictureTestSupport.h"
 #include "tests/support/PipeUnblocker.h"
+#include "tests/support/ThrownMessage.h"
 
 // Pictures made to hurt: named pipes where pictures are expected, headers
 // that declare far more pixels than the file holds, cut DPX files, channels
 // the program cannot carry, and JPEG files that end too early.
 
 namespace {
-
-std::string Message(const std::function<void()>& action) {
-    try {
-        action();
-    } catch (const EError& error) {
-        return error.what();
-    }
-    return "(no error)";
-}
-
-void WriteBytes(const std::string& fileName, const std::string& bytes) {
-    std::ofstream(fileName, std::ios::binary) << bytes;
-}
-
-std::string ReadBytes(const std::string& fileName) {
-    std::ifstream in(fileName, std::ios::binary);
-    std::stringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
 
 bool OneLine(const std::string& message) { return message.find('\n') == std::string::npos; }
 
@@ -107,10 +89,10 @@ TEST_F(HostilePictureTest, NamedPipesAreRefusedWithoutWaitingForAWriter) {
         TPipeUnblocker unblocker(pipe);
         // A 16-bit PNG is told by its header; a pipe is no such PNG.
         EXPECT_EQ(IsDeepPictureFile(pipe), std::string_view(name) != "pipe.png") << name;
-        const std::string deep = Message([&] { LoadDeepImageFile(pipe); });
+        const std::string deep = MessageOf([&] { LoadDeepImageFile(pipe); });
         EXPECT_NE(deep.find("not a regular file"), std::string::npos) << name << ": " << deep;
         TImage picture;
-        const std::string eight = Message([&] { LoadImageFile(pipe, picture); });
+        const std::string eight = MessageOf([&] { LoadImageFile(pipe, picture); });
         EXPECT_NE(eight.find("not a regular file"), std::string::npos) << name << ": " << eight;
         EXPECT_EQ(unblocker.Unblocked(), 0) << name << " waited for a writer";
     }
@@ -133,7 +115,7 @@ TEST_F(HostilePictureTest, HeadersDeclaringMoreThanTheFileHoldsAreRefusedBeforeD
     for (const TLie& lie : lies) {
         const std::string file = Path(lie.Name);
         WriteBytes(file, lie.Bytes);
-        const std::string message = Message([&] { LoadDeepImageFile(file); });
+        const std::string message = MessageOf([&] { LoadDeepImageFile(file); });
         EXPECT_EQ(message.rfind("The picture \"" + file + "\" cannot be read: ", 0), 0u) << message.substr(0, 300);
         EXPECT_TRUE(OneLine(message)) << lie.Name << ": " << message.size() << " bytes";
         EXPECT_LT(message.size(), 300u) << lie.Name;
@@ -156,7 +138,7 @@ TEST_F(HostilePictureTest, HeadersDeclaringMoreThanTheFileHoldsAreRefusedBeforeD
     // Deflated data that may be short, but is: the library's reason is given,
     // as one line (its reader adds a line for every row it fails).
     WriteBytes(Path("garbled.tif"), GreyTiff(2000, 1000, 8, 2000));
-    const std::string reason = Message([&] { LoadDeepImageFile(Path("garbled.tif")); });
+    const std::string reason = MessageOf([&] { LoadDeepImageFile(Path("garbled.tif")); });
     EXPECT_EQ(reason.rfind("The picture \"" + Path("garbled.tif") + "\" cannot be read: ", 0), 0u) << reason;
     EXPECT_EQ(reason.find("gave no reason"), std::string::npos) << reason;
     EXPECT_TRUE(OneLine(reason)) << reason;
@@ -174,7 +156,7 @@ TEST_F(HostilePictureTest, CutDpxFilesAreRefusedAtEveryPacking) {
         // A 32-bit word short, and one row short.
         for (const std::size_t cut : {std::size_t(4), whole.size() / 200}) {
             WriteBytes(file, whole.substr(0, whole.size() - cut));
-            const std::string message = Message([&] { LoadDeepImageFile(file); });
+            const std::string message = MessageOf([&] { LoadDeepImageFile(file); });
             EXPECT_EQ(message, "The picture \"" + file + "\" cannot be read: the file ends before its pixels do")
                 << bits << " bits, " << cut << " bytes cut";
         }
@@ -197,7 +179,7 @@ TEST_F(HostilePictureTest, ChannelsThatCannotBeCarriedAreRefused) {
     for (const TCase& c : refused) {
         const std::string file = Path(c.Name);
         ASSERT_TRUE(Oiiotool(std::string(c.Make) + " -o " + file)) << c.Name;
-        const std::string message = Message([&] { LoadDeepImageFile(file); });
+        const std::string message = MessageOf([&] { LoadDeepImageFile(file); });
         EXPECT_EQ(message.rfind("The picture \"" + file + "\" cannot be read: ", 0), 0u) << message;
         EXPECT_NE(message.find(c.Says), std::string::npos) << message;
         EXPECT_TRUE(OneLine(message)) << message;
@@ -224,18 +206,19 @@ TEST_F(HostilePictureTest, JpegFilesThatEndTooEarlySaySo) {
     WriteBytes(Path("empty.jpg"), "");
     WriteBytes(Path("cut.jpg"), whole.substr(0, whole.size() / 2));
     TImage target;
-    EXPECT_EQ(Message([&] { LoadImageFile(Path("empty.jpg"), target); }),
+    EXPECT_EQ(MessageOf([&] { LoadImageFile(Path("empty.jpg"), target); }),
               "JPEG error #" + std::to_string(JERR_INPUT_EMPTY) + ends);
-    EXPECT_EQ(Message([&] { LoadImageFile(Path("cut.jpg"), target); }),
+    EXPECT_EQ(MessageOf([&] { LoadImageFile(Path("cut.jpg"), target); }),
               "JPEG error #" + std::to_string(JWRN_JPEG_EOF) + ends);
     // The strip road reads from the file itself and says the same.
     for (const char* name : {"empty.jpg", "cut.jpg"}) {
-        const std::string message = Message([&] { GradeJpegFile(Path(name), Path("out.jpg"), [](TImage&) {}); });
+        const std::string message = MessageOf([&] { GradeJpegFile(Path(name), Path("out.jpg"), [](TImage&) {}); });
         EXPECT_NE(message.find(ends), std::string::npos) << name << ": " << message;
     }
     // Other damage keeps libjpeg's number alone.
     WriteBytes(Path("text.jpg"), "not a picture");
-    EXPECT_EQ(Message([&] { LoadImageFile(Path("text.jpg"), target); }), "JPEG error #" + std::to_string(JERR_NO_SOI));
+    EXPECT_EQ(MessageOf([&] { LoadImageFile(Path("text.jpg"), target); }),
+              "JPEG error #" + std::to_string(JERR_NO_SOI));
 }
 
 // Reservations past the capacity wait until others are given back; one

@@ -14,38 +14,18 @@
 
 #include "engine/base/Error.h"
 #include "imageio/ImageFile.h"
+#include "tests/imageio/PictureTestSupport.h"
+#include "tests/support/ThrownMessage.h"
 
 namespace {
 
-// A colour picture whose pixels all differ from their neighbours.
-TImage Pattern(int width, int height) {
-    TImage image(width, height);
-    for (int y = 0; y < height; ++y)
-        for (int x = 0; x < width; ++x) {
-            std::uint8_t* p = image.Row(y) + 3 * x;
-            p[0] = static_cast<std::uint8_t>(x * 7 + y);
-            p[1] = static_cast<std::uint8_t>(y * 5 + 3 * x);
-            p[2] = static_cast<std::uint8_t>(x * y + 11);
-        }
-    return image;
-}
-
-std::string Message(const std::function<void()>& action) {
-    try {
-        action();
-    } catch (const EError& error) {
-        return error.what();
-    }
-    return "(no error)";
-}
-
-void WriteBytes(const QString& path, const QByteArray& bytes) {
+void WriteQFile(const QString& path, const QByteArray& bytes) {
     QFile file(path);
     ASSERT_TRUE(file.open(QIODevice::WriteOnly));
     ASSERT_EQ(file.write(bytes), bytes.size());
 }
 
-QByteArray ReadBytes(const QString& path) {
+QByteArray ReadQFile(const QString& path) {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly)) return {};
     return file.readAll();
@@ -124,7 +104,7 @@ TEST_F(ImageFileTest, LosslessTypesRoundTripExactly) {
         EXPECT_TRUE(loaded.SamePixels(picture)) << name;
     }
     // The bitmap writer stores 24 bits per pixel.
-    const QByteArray bmp = ReadBytes(dir.filePath("pattern.bmp"));
+    const QByteArray bmp = ReadQFile(dir.filePath("pattern.bmp"));
     ASSERT_GT(bmp.size(), 30);
     EXPECT_EQ(static_cast<unsigned char>(bmp[28]), 24);
 }
@@ -133,7 +113,7 @@ TEST_F(ImageFileTest, GreySourcesArriveWithEqualChannels) {
     const int width = 40, height = 16;
     std::vector<std::uint8_t> grey(width * height);
     for (int i = 0; i < width * height; ++i) grey[i] = static_cast<std::uint8_t>((i / width) * 12 + 20);
-    WriteBytes(dir.filePath("grey.jpg"), GreyJpeg(width, height, grey));
+    WriteQFile(dir.filePath("grey.jpg"), GreyJpeg(width, height, grey));
     TImage fromJpeg;
     LoadImageFile(Path("grey.jpg"), fromJpeg);
     ASSERT_EQ(fromJpeg.Width(), width);
@@ -146,7 +126,7 @@ TEST_F(ImageFileTest, GreySourcesArriveWithEqualChannels) {
             EXPECT_NEAR(p[0], grey[y * width + x], 2);
         }
 
-    WriteBytes(dir.filePath("palette.bmp"), Grey8BitBitmap(13, 5));
+    WriteQFile(dir.filePath("palette.bmp"), Grey8BitBitmap(13, 5));
     TImage fromBitmap;
     LoadImageFile(Path("palette.bmp"), fromBitmap);
     ASSERT_EQ(fromBitmap.Width(), 13);
@@ -183,7 +163,7 @@ TEST_F(ImageFileTest, JpegKeepsSizeAndColoursCloseAndExtensionIgnoresCase) {
     EXPECT_NEAR(p[1], 120, 2);
     EXPECT_NEAR(p[2], 200, 2);
     // The file is a JPEG stream whatever the extension's case.
-    const QByteArray bytes = ReadBytes(dir.filePath("PHOTO.JPG"));
+    const QByteArray bytes = ReadQFile(dir.filePath("PHOTO.JPG"));
     ASSERT_GE(bytes.size(), 2);
     EXPECT_EQ(static_cast<unsigned char>(bytes[0]), 0xFF);
     EXPECT_EQ(static_cast<unsigned char>(bytes[1]), 0xD8);
@@ -193,32 +173,33 @@ TEST_F(ImageFileTest, FailuresCarryMessagesAndLeaveTheTargetAlone) {
     const TImage original = Pattern(5, 4);
     TImage target = original.Clone();
 
-    WriteBytes(dir.filePath("notes.txt"), "hello");
-    EXPECT_EQ(Message([&] { LoadImageFile(Path("notes.txt"), target); }), "Unknown picture file extension (.txt)");
+    WriteQFile(dir.filePath("notes.txt"), "hello");
+    EXPECT_EQ(MessageOf([&] { LoadImageFile(Path("notes.txt"), target); }), "Unknown picture file extension (.txt)");
 
-    WriteBytes(dir.filePath("text.jpg"), "this is not a picture");
-    EXPECT_EQ(Message([&] { LoadImageFile(Path("text.jpg"), target); }), "JPEG error #" + std::to_string(JERR_NO_SOI));
+    WriteQFile(dir.filePath("text.jpg"), "this is not a picture");
+    EXPECT_EQ(MessageOf([&] { LoadImageFile(Path("text.jpg"), target); }),
+              "JPEG error #" + std::to_string(JERR_NO_SOI));
 
     // A real JPEG cut off inside its header.
     SaveJpegFile(Path("whole.jpg"), Pattern(50, 50), 100);
-    WriteBytes(dir.filePath("cut.jpg"), ReadBytes(dir.filePath("whole.jpg")).left(120));
-    EXPECT_EQ(Message([&] { LoadImageFile(Path("cut.jpg"), target); }).rfind("JPEG error #", 0), 0u);
+    WriteQFile(dir.filePath("cut.jpg"), ReadQFile(dir.filePath("whole.jpg")).left(120));
+    EXPECT_EQ(MessageOf([&] { LoadImageFile(Path("cut.jpg"), target); }).rfind("JPEG error #", 0), 0u);
 
     // A JPEG whose image data ends early is damaged too: no grey-filled picture.
-    const QByteArray whole = ReadBytes(dir.filePath("whole.jpg"));
-    WriteBytes(dir.filePath("half.jpg"), whole.left(whole.size() / 2));
-    EXPECT_EQ(Message([&] { LoadImageFile(Path("half.jpg"), target); }),
+    const QByteArray whole = ReadQFile(dir.filePath("whole.jpg"));
+    WriteQFile(dir.filePath("half.jpg"), whole.left(whole.size() / 2));
+    EXPECT_EQ(MessageOf([&] { LoadImageFile(Path("half.jpg"), target); }),
               "JPEG error #" + std::to_string(JWRN_JPEG_EOF) + ": the file ends before the picture data");
 
     QByteArray bitmap = Grey8BitBitmap(8, 8);
-    WriteBytes(dir.filePath("short.bmp"), bitmap.left(40));
-    EXPECT_EQ(Message([&] { LoadImageFile(Path("short.bmp"), target); }), "Bitmap image is not valid");
+    WriteQFile(dir.filePath("short.bmp"), bitmap.left(40));
+    EXPECT_EQ(MessageOf([&] { LoadImageFile(Path("short.bmp"), target); }), "Bitmap image is not valid");
     bitmap[0] = 'X';
-    WriteBytes(dir.filePath("magic.bmp"), bitmap);
-    EXPECT_EQ(Message([&] { LoadImageFile(Path("magic.bmp"), target); }), "Bitmap image is not valid");
+    WriteQFile(dir.filePath("magic.bmp"), bitmap);
+    EXPECT_EQ(MessageOf([&] { LoadImageFile(Path("magic.bmp"), target); }), "Bitmap image is not valid");
 
     const std::string missing = Path("missing.jpg");
-    EXPECT_NE(Message([&] { LoadImageFile(missing, target); }).find(missing), std::string::npos);
+    EXPECT_NE(MessageOf([&] { LoadImageFile(missing, target); }).find(missing), std::string::npos);
 
     EXPECT_TRUE(target.SamePixels(original));
 }
@@ -229,8 +210,8 @@ TEST_F(ImageFileTest, HugeDeclaredSizesAreRefusedBeforeDecoding) {
     QByteArray bitmap = Grey8BitBitmap(8, 8);
     PutLE(bitmap, 18, 40000, 4);
     PutLE(bitmap, 22, 10, 4);
-    WriteBytes(dir.filePath("wide.bmp"), bitmap);
-    EXPECT_NE(Message([&] { LoadImageFile(Path("wide.bmp"), target); }).find("too large"), std::string::npos);
+    WriteQFile(dir.filePath("wide.bmp"), bitmap);
+    EXPECT_NE(MessageOf([&] { LoadImageFile(Path("wide.bmp"), target); }).find("too large"), std::string::npos);
 
     // A JPEG whose frame header claims 25000 x 25000 (over 400 megapixels).
     QByteArray jpeg = QByteArray::fromStdString(EncodeJpeg(Pattern(16, 16), 90));
@@ -240,21 +221,21 @@ TEST_F(ImageFileTest, HugeDeclaredSizesAreRefusedBeforeDecoding) {
         jpeg[field] = static_cast<char>(25000 >> 8);
         jpeg[field + 1] = static_cast<char>(25000 & 0xFF);
     }
-    EXPECT_NE(Message([&] { DecodeJpeg(std::string_view(jpeg.constData(), jpeg.size()), target); }).find("too large"),
+    EXPECT_NE(MessageOf([&] { DecodeJpeg(std::string_view(jpeg.constData(), jpeg.size()), target); }).find("too large"),
               std::string::npos);
     EXPECT_TRUE(target.Empty());
 }
 
 TEST_F(ImageFileTest, WritingFailsCleanly) {
     const TImage picture = Pattern(10, 10);
-    EXPECT_EQ(Message([&] { SaveImageFile(Path("picture.gif"), picture); }), "Unknown picture file extension (.gif)");
-    EXPECT_NE(Message([&] { SaveJpegFile(Path("no/such/folder/x.jpg"), picture); }).find("x.jpg"), std::string::npos);
+    EXPECT_EQ(MessageOf([&] { SaveImageFile(Path("picture.gif"), picture); }), "Unknown picture file extension (.gif)");
+    EXPECT_NE(MessageOf([&] { SaveJpegFile(Path("no/such/folder/x.jpg"), picture); }).find("x.jpg"), std::string::npos);
 
     // A refused write leaves the existing file as it was.
     SaveJpegFile(Path("keep.jpg"), picture);
-    const QByteArray before = ReadBytes(dir.filePath("keep.jpg"));
-    EXPECT_NE(Message([&] { SaveJpegFile(Path("keep.jpg"), TImage()); }), "(no error)");
-    EXPECT_EQ(ReadBytes(dir.filePath("keep.jpg")), before);
+    const QByteArray before = ReadQFile(dir.filePath("keep.jpg"));
+    EXPECT_NE(MessageOf([&] { SaveJpegFile(Path("keep.jpg"), TImage()); }), "(no error)");
+    EXPECT_EQ(ReadQFile(dir.filePath("keep.jpg")), before);
     // Only the target file is left in the folder: no temporary files.
     const QStringList files = QDir(dir.path()).entryList(QDir::Files | QDir::Hidden);
     EXPECT_EQ(files, QStringList{"keep.jpg"});
@@ -290,18 +271,6 @@ QByteArray PlainColourJpeg(const TImage& image, int quality) {
     return bytes;
 }
 
-// Noise: the largest stream a picture of its size makes.
-TImage Noise(int width, int height) {
-    TImage image(width, height);
-    std::uint32_t state = 12345;
-    for (int y = 0; y < height; ++y)
-        for (int x = 0; x < 3 * width; ++x) {
-            state = state * 1664525u + 1013904223u;
-            image.Row(y)[x] = static_cast<std::uint8_t>(state >> 24);
-        }
-    return image;
-}
-
 }  // namespace
 
 TEST_F(ImageFileTest, EncodingWritesLibjpegsOwnStreamWhateverItsSize) {
@@ -315,8 +284,8 @@ TEST_F(ImageFileTest, EncodingWritesLibjpegsOwnStreamWhateverItsSize) {
             EXPECT_EQ(QByteArray(encoded.data(), static_cast<qsizetype>(encoded.size())), plain)
                 << picture.Width() << " x " << picture.Height() << " at " << quality;
             SaveJpegFile(Path("saved.jpg"), picture, quality);
-            EXPECT_EQ(ReadBytes(dir.filePath("saved.jpg")), plain) << picture.Width() << " at " << quality;
+            EXPECT_EQ(ReadQFile(dir.filePath("saved.jpg")), plain) << picture.Width() << " at " << quality;
         }
     SaveImageFile(Path("default.jpeg"), pictures[2]);
-    EXPECT_EQ(ReadBytes(dir.filePath("default.jpeg")), PlainColourJpeg(pictures[2], 100));
+    EXPECT_EQ(ReadQFile(dir.filePath("default.jpeg")), PlainColourJpeg(pictures[2], 100));
 }

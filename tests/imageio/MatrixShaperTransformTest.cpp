@@ -8,14 +8,13 @@
 
 #include "imageio/ColourProfile.h"
 #include "imageio/MatrixShaperTransform.h"
+#include "tests/imageio/PictureTestSupport.h"
 
 // The display transform's matrix/TRC road against LittleCMS's own transform,
 // which stays the reference: the same bytes for every colour, or the road is
 // not taken.
 
 namespace {
-
-const std::string kProfiles = "/usr/share/color/icc/colord/";
 
 using TProfile = std::unique_ptr<void, decltype(&cmsCloseProfile)>;
 using TTransform = std::unique_ptr<void, decltype(&cmsDeleteTransform)>;

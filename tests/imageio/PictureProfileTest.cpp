@@ -23,6 +23,8 @@
 #include "imageio/JpegStripGrading.h"
 #include "imageio/QtPictureFile.h"
 #include "tests/imageio/GreyProfile.h"
+#include "tests/imageio/PictureTestSupport.h"
+#include "tests/support/ThrownMessage.h"
 
 // The colour profile a picture carries, judged against its pixels and its
 // container: profiles of other pixels, PNG files that describe sRGB without
@@ -30,15 +32,6 @@
 // program builds.
 
 namespace {
-
-std::string Message(const std::function<void()>& action) {
-    try {
-        action();
-    } catch (const EError& error) {
-        return error.what();
-    }
-    return "(no error)";
-}
 
 // A Lab profile: no picture's numbers are in its space here.
 std::string LabProfile() {
@@ -51,32 +44,11 @@ std::string LabProfile() {
     return bytes;
 }
 
-TImage Colours(int width, int height) {
-    TImage image(width, height);
-    for (int y = 0; y < height; ++y)
-        for (int i = 0; i < 3 * width; ++i) image.Row(y)[i] = static_cast<std::uint8_t>((i * 37 + y * 11) % 256);
-    return image;
-}
-
-void WriteBytes(const std::string& file, const std::string& bytes) {
+void WriteBytesAsserted(const std::string& file, const std::string& bytes) {
     std::FILE* out = std::fopen(file.c_str(), "wb");
     ASSERT_NE(out, nullptr);
     std::fwrite(bytes.data(), 1, bytes.size(), out);
     std::fclose(out);
-}
-
-std::string BigEndian32(std::uint32_t value) {
-    std::string out;
-    for (int shift = 24; shift >= 0; shift -= 8) out.push_back(static_cast<char>((value >> shift) & 0xFF));
-    return out;
-}
-
-// The bytes with a chunk of the type and data put after IHDR.
-std::string WithPngChunk(const std::string& png, const std::string& type, const std::string& data) {
-    const std::string body = type + data;
-    const uLong crc = crc32(0, reinterpret_cast<const Bytef*>(body.data()), static_cast<uInt>(body.size()));
-    return png.substr(0, 33) + BigEndian32(static_cast<std::uint32_t>(data.size())) + body +
-           BigEndian32(static_cast<std::uint32_t>(crc)) + png.substr(33);
 }
 
 // cHRM's eight numbers (white, red, green, blue as x, y) in PNG's units.
@@ -100,25 +72,25 @@ protected:
 TEST_F(PictureProfileTest, AProfileOfOtherPixelsIsRefusedNamingTheFile) {
     const std::string grey = GreyIccProfile();
     const TImage picture = Colours(40, 24);
-    WriteBytes(Path("grey-on-rgb.jpg"), EncodeJpegPicture(picture, grey));
-    WriteBytes(Path("grey-on-rgb.png"), EncodePngPicture(picture, grey));
-    WriteBytes(Path("lab-on-rgb.png"), EncodePngPicture(picture, LabProfile()));
+    WriteBytesAsserted(Path("grey-on-rgb.jpg"), EncodeJpegPicture(picture, grey));
+    WriteBytesAsserted(Path("grey-on-rgb.png"), EncodePngPicture(picture, grey));
+    WriteBytesAsserted(Path("lab-on-rgb.png"), EncodePngPicture(picture, LabProfile()));
     TDeepImage deep(40, 24, false);
     deep.Depth = {"tiff", TSampleKind::Integer, 16, std::string(), grey};
-    WriteBytes(Path("grey-on-rgb.tif"), DeepCodec().Encode(deep, deep.Depth));
+    WriteBytesAsserted(Path("grey-on-rgb.tif"), DeepCodec().Encode(deep, deep.Depth));
     TImage loaded = picture.Clone();
     for (const char* name : {"grey-on-rgb.jpg", "grey-on-rgb.png", "lab-on-rgb.png", "grey-on-rgb.tif"}) {
-        EXPECT_EQ(Message([&] { LoadImageFile(Path(name), loaded); }), Refusal(Path(name))) << name;
+        EXPECT_EQ(MessageOf([&] { LoadImageFile(Path(name), loaded); }), Refusal(Path(name))) << name;
     }
     EXPECT_TRUE(loaded.SamePixels(picture));
     // The road that grades a JPEG file strip by strip refuses it alike.
-    EXPECT_EQ(Message([&] { GradeJpegFile(Path("grey-on-rgb.jpg"), Path("out.jpg"), [](TImage&) {}); }),
+    EXPECT_EQ(MessageOf([&] { GradeJpegFile(Path("grey-on-rgb.jpg"), Path("out.jpg"), [](TImage&) {}); }),
               Refusal(Path("grey-on-rgb.jpg")));
     // So is a CMYK profile on an RGB JPEG.
     std::string cmyk = grey;
     cmyk.replace(16, 4, "CMYK");
-    WriteBytes(Path("cmyk-on-rgb.jpg"), EncodeJpegPicture(picture, cmyk));
-    EXPECT_EQ(Message([&] { LoadImageFile(Path("cmyk-on-rgb.jpg"), loaded); }), Refusal(Path("cmyk-on-rgb.jpg")));
+    WriteBytesAsserted(Path("cmyk-on-rgb.jpg"), EncodeJpegPicture(picture, cmyk));
+    EXPECT_EQ(MessageOf([&] { LoadImageFile(Path("cmyk-on-rgb.jpg"), loaded); }), Refusal(Path("cmyk-on-rgb.jpg")));
 }
 
 // A grey picture with its grey profile (made by ImageMagick) is read through
@@ -126,7 +98,7 @@ TEST_F(PictureProfileTest, AProfileOfOtherPixelsIsRefusedNamingTheFile) {
 // without the grey profile, by either road, and --output-profile refuses one.
 TEST_F(PictureProfileTest, AGreyPictureTakesItsGreyProfileAndOutputsDoNot) {
     const std::string grey = GreyIccProfile();
-    WriteBytes(Path("grey.icc"), grey);
+    WriteBytesAsserted(Path("grey.icc"), grey);
     ASSERT_EQ(std::system(("convert -size 32x8 gradient: -colorspace Gray -profile " + Path("grey.icc") + " " +
                            Path("grey.jpg") + " >/dev/null 2>&1")
                               .c_str()),
@@ -158,7 +130,7 @@ TEST_F(PictureProfileTest, AGreyPictureTakesItsGreyProfileAndOutputsDoNot) {
     EXPECT_EQ(ReadFileBytes(Path("whole.jpg"), 1 << 24), EncodeJpeg(loaded, 100));
     GradeJpegFile(Path("grey.jpg"), Path("strips.jpg"), [](TImage&) {});
     EXPECT_EQ(ReadFileBytes(Path("strips.jpg"), 1 << 24), ReadFileBytes(Path("whole.jpg"), 1 << 24));
-    EXPECT_EQ(Message([&] { TOutputProfileChoice::Parse(Path("grey.icc")); }),
+    EXPECT_EQ(MessageOf([&] { TOutputProfileChoice::Parse(Path("grey.icc")); }),
               "\"" + Path("grey.icc") + "\": the colour profile is not an RGB profile");
     // The deep road drops it alike.
     TDeepImage deep(8, 4, false);
@@ -198,7 +170,7 @@ TEST_F(PictureProfileTest, PngGammaAndPrimariesNearSrgbWithinLibpngsTolerance) {
         std::string png = plain;
         if (!c.Primaries.empty()) png = WithPngChunk(png, "cHRM", Chromaticities(c.Primaries));
         if (c.Gamma != 0) png = WithPngChunk(png, "gAMA", BigEndian32(c.Gamma));
-        WriteBytes(Path("case.png"), png);
+        WriteBytesAsserted(Path("case.png"), png);
         TImage loaded;
         TColourProfile profile;
         LoadImageFile(Path("case.png"), loaded, profile);
@@ -213,7 +185,7 @@ TEST_F(PictureProfileTest, ABuiltProfileCarriesAFixedDateAndWritesAlike) {
     const TImage picture = Colours(48, 32);
     SaveImageFile(Path("plain.png"), picture);
     const std::string gamma = WithPngChunk(ReadFileBytes(Path("plain.png"), 1 << 24), "gAMA", BigEndian32(55556));
-    WriteBytes(Path("gamma.png"), gamma);
+    WriteBytesAsserted(Path("gamma.png"), gamma);
     TImage loaded;
     TColourProfile profile;
     LoadImageFile(Path("gamma.png"), loaded, profile);
@@ -257,7 +229,7 @@ TEST_F(PictureProfileTest, DeepOutputsCarryAFixedDate) {
 
 TEST_F(PictureProfileTest, AProfileLargerThanReadIsSaidToBe) {
     const std::string tooLarge = "the colour profile is too large (more than 16 MiB)";
-    EXPECT_EQ(Message([] { TColourProfile::FromIcc(std::string(kMaxIccProfileBytes + 1, 'x')); }), tooLarge);
+    EXPECT_EQ(MessageOf([] { TColourProfile::FromIcc(std::string(kMaxIccProfileBytes + 1, 'x')); }), tooLarge);
     // An iCCP chunk that inflates beyond the limit (zeros compress well).
     const std::string zeros(kMaxIccProfileBytes + 1000, '\0');
     uLongf size = compressBound(static_cast<uLong>(zeros.size()));
@@ -267,10 +239,11 @@ TEST_F(PictureProfileTest, AProfileLargerThanReadIsSaidToBe) {
               Z_OK);
     compressed.resize(size);
     SaveImageFile(Path("plain.png"), Colours(8, 8));
-    WriteBytes(Path("large.png"),
-               WithPngChunk(ReadFileBytes(Path("plain.png"), 1 << 24), "iCCP", std::string("big\0\0", 5) + compressed));
+    WriteBytesAsserted(Path("large.png"), WithPngChunk(ReadFileBytes(Path("plain.png"), 1 << 24), "iCCP",
+                                                       std::string("big\0\0", 5) + compressed));
     TImage loaded;
-    EXPECT_EQ(Message([&] { LoadImageFile(Path("large.png"), loaded); }), "\"" + Path("large.png") + "\": " + tooLarge);
+    EXPECT_EQ(MessageOf([&] { LoadImageFile(Path("large.png"), loaded); }),
+              "\"" + Path("large.png") + "\": " + tooLarge);
 }
 
 }  // namespace

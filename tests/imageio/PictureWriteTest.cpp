@@ -10,7 +10,9 @@
 #include "engine/base/Error.h"
 #include "fileio/AtomicFile.h"
 #include "imageio/ImageFile.h"
+#include "tests/imageio/PictureTestSupport.h"
 #include "tests/support/SmallFileSystem.h"
+#include "tests/support/ThrownMessage.h"
 
 // Pictures are written as LUT files are: completely or not at all, with the
 // same rules for protected files and links and the same messages.
@@ -19,27 +21,7 @@ namespace {
 
 namespace fs = std::filesystem;
 
-std::string Message(const std::function<void()>& action) {
-    try {
-        action();
-    } catch (const EError& error) {
-        return error.what();
-    }
-    return "(no error)";
-}
-
-TImage Noise(int width, int height) {
-    TImage image(width, height);
-    std::uint32_t state = 12345;
-    for (int y = 0; y < height; ++y)
-        for (int i = 0; i < 3 * width; ++i) {
-            state = state * 1664525u + 1013904223u;
-            image.Row(y)[i] = static_cast<std::uint8_t>(state >> 24);
-        }
-    return image;
-}
-
-QByteArray ReadBytes(const std::string& path) {
+QByteArray ReadQFile(const std::string& path) {
     QFile file(QString::fromStdString(path));
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
@@ -54,13 +36,13 @@ TEST(PictureWriteTest, AFullDiskKeepsTheOldPicture) {
     for (const char* name : {"out.jpg", "out.bmp", "out.png"}) {
         const std::string path = disk.PathOf(name);
         SaveImageFile(path, small);
-        const QByteArray before = ReadBytes(path);
-        const std::string message = Message([&] { SaveImageFile(path, large); });
+        const QByteArray before = ReadQFile(path);
+        const std::string message = MessageOf([&] { SaveImageFile(path, large); });
         EXPECT_EQ(message, "Cannot write file \"" + path + "\": No space left on device") << name;
-        EXPECT_EQ(ReadBytes(path), before) << name;
+        EXPECT_EQ(ReadQFile(path), before) << name;
         fs::remove(path);
     }
-    EXPECT_EQ(Message([&] { SaveJpegFile(disk.PathOf("full.jpg"), large, 100); }),
+    EXPECT_EQ(MessageOf([&] { SaveJpegFile(disk.PathOf("full.jpg"), large, 100); }),
               "Cannot write file \"" + disk.PathOf("full.jpg") + "\": No space left on device");
     EXPECT_TRUE(fs::is_empty(disk.PathOf("")));
 }
@@ -74,8 +56,8 @@ TEST(PictureWriteTest, ProtectedFilesAndLinksAsForLutFiles) {
     WriteFileAtomically(lutPath, "LUT_3D_SIZE 2\n");
     ASSERT_EQ(chmod(picturePath.c_str(), 0444), 0);
     ASSERT_EQ(chmod(lutPath.c_str(), 0444), 0);
-    const std::string pictureMessage = Message([&] { SaveImageFile(picturePath, picture); });
-    const std::string lutMessage = Message([&] { WriteFileAtomically(lutPath, "x"); });
+    const std::string pictureMessage = MessageOf([&] { SaveImageFile(picturePath, picture); });
+    const std::string lutMessage = MessageOf([&] { WriteFileAtomically(lutPath, "x"); });
     EXPECT_EQ(pictureMessage, "Cannot write file \"" + picturePath + "\": Permission denied");
     EXPECT_EQ(lutMessage, "Cannot write file \"" + lutPath + "\": Permission denied");
 
@@ -83,12 +65,12 @@ TEST(PictureWriteTest, ProtectedFilesAndLinksAsForLutFiles) {
     // existing or not, is never written.
     const std::string original = dir.filePath("original.jpg").toStdString();
     SaveJpegFile(original, Noise(12, 12));
-    const QByteArray kept = ReadBytes(original);
+    const QByteArray kept = ReadQFile(original);
     const std::string link = dir.filePath("link.jpg").toStdString();
     fs::create_symlink(original, link);
     SaveImageFile(link, picture);
     EXPECT_FALSE(fs::is_symlink(link));
-    EXPECT_EQ(ReadBytes(original), kept);
+    EXPECT_EQ(ReadQFile(original), kept);
     const std::string dangling = dir.filePath("dangling.png").toStdString();
     fs::create_symlink(dir.filePath("elsewhere.png").toStdString(), dangling);
     SaveImageFile(dangling, picture);

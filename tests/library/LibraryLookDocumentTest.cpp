@@ -9,16 +9,12 @@
 #include "engine/picture/Thumbnail.h"
 #include "grading/LookDocument.h"
 #include "library/ReferenceLibrary.h"
+#include "tests/library/ReadBytes.h"
 
 // Look documents in the reference library: kept byte for byte once they
 // read, their cell the one of their look's reference.
 
 namespace {
-
-QByteArray ReadBytes(const QString& path) {
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
 
 // A cell of varied pixels: a cell resized or re-encoded would show.
 TImage VariedCell() {

@@ -15,6 +15,7 @@
 #include "engine/picture/ImageResize.h"
 #include "imageio/ImageFile.h"
 #include "library/ReferenceLibrary.h"
+#include "tests/library/ReadBytes.h"
 #include "tests/support/TemporaryHome.h"
 
 namespace {
@@ -39,11 +40,6 @@ bool Throws(const std::function<void()>& action, std::string* message = nullptr)
         return true;
     }
     return false;
-}
-
-QByteArray ReadBytes(const QString& path) {
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
 bool IsWhiteRow(const TImage& image, int y) {

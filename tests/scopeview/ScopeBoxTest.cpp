@@ -7,22 +7,11 @@
 #include "engine/colour/ColorSpace.h"
 #include "engine/picture/Image.h"
 #include "scopeview/ScopeBox.h"
+#include "tests/scopeview/FilledPictures.h"
 
 // The window's scopes: labelled scales, the 75 % colour targets and the
 // plots filling a box of any size.
 namespace {
-
-TImage Filled(int width, int height, int r, int g, int b) {
-    TImage image(width, height);
-    for (int y = 0; y < height; ++y)
-        for (int x = 0; x < width; ++x) {
-            std::uint8_t* p = image.Row(y) + 3 * x;
-            p[0] = static_cast<std::uint8_t>(b);
-            p[1] = static_cast<std::uint8_t>(g);
-            p[2] = static_cast<std::uint8_t>(r);
-        }
-    return image;
-}
 
 // Where the drawing shows the fullest vectorscope cell: the cells picture
 // is scaled to the drawing's side, V upwards.
