@@ -30,7 +30,7 @@ namespace {
 
 // Answers the save-file dialog from a prepared list (an empty answer, or no
 // answer left, is "Cancel") and keeps what the dialog was asked with.
-class TFakeDialogs : public TDialogs {
+class TLutSaveDialogs : public TDialogs {
 public:
     struct TSaveCall {
         QString StartFolder, Filter, DefaultExtension;
@@ -61,7 +61,7 @@ protected:
 
     QString InFolder(const QString& name) const { return folder.filePath(name); }
 
-    TFakeDialogs dialogs;
+    TLutSaveDialogs dialogs;
     QTemporaryDir folder;
 };
 
