@@ -35,7 +35,7 @@ constexpr int kMaxCurveSize = 100001;  // curve entries
 // The colour look-up table: a 101 x 101 x 101 cube indexed [red][green][blue]
 // (blue fastest, the full 101-wide stride kept whatever CubeSize is) and a
 // 100001-entry curve. Only the first CubeSize / CurveSize points are in use.
-// The tables (about 27 MB) are allocated once with the object, zero-filled;
+// The tables (about 27 MB) are mapped once with the object, zero-filled;
 // the object is neither copied nor moved, so the table pointers stay valid.
 class TLUT {
 public:
@@ -57,13 +57,14 @@ public:
     std::shared_ptr<const TLutChain> Chain;
 
 private:
-    // The tables come zeroed from the system allocator (calloc): large
-    // blocks are fresh zero pages, so a new LUT costs no 27 MB fill.
-    struct TFreeDeleter {
+    // The tables are pages of their own, mapped zeroed by the system (see
+    // LUT.cpp); the deleter knows the table's size to unmap them.
+    struct TPagesDeleter {
+        std::size_t Bytes = 0;
         void operator()(void* p) const;
     };
-    std::unique_ptr<TCubePlane[], TFreeDeleter> cubeStore_;
-    std::unique_ptr<TRGBDouble[], TFreeDeleter> curveStore_;
+    std::unique_ptr<TCubePlane[], TPagesDeleter> cubeStore_;
+    std::unique_ptr<TRGBDouble[], TPagesDeleter> curveStore_;
 
 public:
     TCubePlane* const Cube;   // Cube[r][g][b]
