@@ -250,7 +250,7 @@ TEST(DisplayProfileScreenTest, TheRootWindowsProfileIsTaken) {
         EXPECT_EQ(panels.Look->findChild<QComboBox*>("cbxDisplayProfile")->currentText(), "Screen");
         EXPECT_FALSE(panels.Look->DisplayProfile().Transform().Empty());
     }
-    // A grey profile there is told once; the window starts and draws the
+    // A grey profile there is told once; the panels are built and draw the
     // pictures as they are.
     const std::string grey = GreyIccProfile();
     xcb_change_property(connection, XCB_PROP_MODE_REPLACE, root, atom->atom, XCB_ATOM_CARDINAL, 8,

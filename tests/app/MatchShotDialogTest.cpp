@@ -40,6 +40,11 @@
 #include "tests/support/ClipMaking.h"
 #include "tests/support/ShotPairs.h"
 
+// "Match Shot…": the dialog on its own, then opened from the preview panel.
+// One test builds the whole window: it checks that the Look menu's item and
+// its key reach the panel there, and that the status line follows the look
+// previewed.
+
 namespace {
 
 TImage GradedWith(const TLUT& lut, const TImage& picture) {

@@ -12,6 +12,7 @@
 #include <QSlider>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QToolBar>
 #include <QToolButton>
 #include <cmath>
 #include <memory>
@@ -22,6 +23,11 @@
 #include "imageio/ImageFile.h"
 #include "tests/app/FakeDialogs.h"
 #include "tests/app/HostedPanels.h"
+
+// The scopes panel: what it measures and how it draws, tested on the panel.
+// The first test builds the whole window instead: it checks that Ctrl+K and
+// the tool strip's button reach the panel there, that the window grows by
+// the panel, and that the window's next start restores it.
 
 namespace {
 
@@ -52,15 +58,17 @@ TScopeData Expected(const TImage& shown) {
 }
 
 // The scopes panel with the preview, library and look panels it measures,
-// on a plain main window. The first test builds the whole window instead:
-// Ctrl+K and the tool strip's button reach the panel there, the window grows
-// by it, and the window's next start restores it.
+// on a plain main window, or alone where a test gives it the pictures to
+// measure.
 class ScopesPanelTest : public ::testing::Test {
 protected:
     QTemporaryDir dir;
     TFakeDialogs dialogs;
     std::unique_ptr<TfrmMain> window;
     std::unique_ptr<THostedPanels> panels;
+    // The panel alone on a plain main window, with its tool button.
+    std::unique_ptr<QMainWindow> host;
+    QToolButton* toggle = nullptr;
 
     std::string Path(const QString& name) const { return dir.filePath(name).toStdString(); }
 
@@ -71,6 +79,7 @@ protected:
     void TearDown() override {
         window.reset();
         panels.reset();
+        host.reset();
     }
 
     void Open() {
@@ -82,6 +91,18 @@ protected:
         panels = std::make_unique<THostedPanels>(Path("lib"));
         panels->Show();
         return panels->Scopes;
+    }
+    TScopesPanel* OpenPanelAlone() {
+        host = std::make_unique<QMainWindow>();
+        auto* panel = new TScopesPanel(host.get());
+        auto* tools = new QToolBar(host.get());
+        toggle = panel->MakeToolButton(tools);
+        tools->addWidget(toggle);
+        host->addToolBar(tools);
+        host->setCentralWidget(new QWidget(host.get()));
+        host->show();
+        QApplication::processEvents();
+        return panel;
     }
     template <typename T>
     T* Find(const char* name) const {
@@ -204,7 +225,7 @@ TEST_F(ScopesPanelTest, ScopesFollowEveryChangeOfThePreview) {
 }
 
 TEST_F(ScopesPanelTest, SplitViewInputMeasuresBothSides) {
-    TScopesPanel* panel = OpenPanels();
+    TScopesPanel* panel = OpenPanelAlone();
     TImage left = ColourfulPicture(300, 200), right(300, 200);
     panel->Attach([&] { return TScopeSource{TScopeInput{&left, &right, 100}, nullptr, nullptr}; });
     panel->RefreshNow();
@@ -238,8 +259,8 @@ TEST_F(ScopesPanelTest, ReferenceOverlayLeavesOutTheCellPaddingAndIsExplained) {
     ASSERT_GT(padded.PixelCounts[2], 0);
     ASSERT_LT(std::hypot(padded.Ranges[2].MeanU, padded.Ranges[2].MeanV), 0.01);
 
-    TScopesPanel* panel = OpenPanels();
-    Find<QToolButton>("sbnScopes")->click();
+    TScopesPanel* panel = OpenPanelAlone();
+    toggle->click();
     TImage frame = ColourfulPicture(200, 100);
     panel->Attach([&] { return TScopeSource{TScopeInput{&frame}, &cell, &padded}; });
     panel->SetKind(TScopeKind::All);
