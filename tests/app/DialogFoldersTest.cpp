@@ -8,13 +8,13 @@
 #include <memory>
 
 #include "app/Dialogs.h"
-#include "app/MainForm.h"
 #include "imageio/ImageFile.h"
 #include "imageio/JpegCodec.h"
 #include "tests/app/FakeDialogs.h"
+#include "tests/app/HostedPanels.h"
 
 // Each kind of file the dialogs ask for starts in the folder last used for
-// that kind, kept in the settings.
+// that kind, kept in the settings; the preview and library panels ask there.
 namespace {
 
 QString Fallback() {
@@ -87,25 +87,25 @@ TEST(DialogFoldersTest, WindowDialogsStartWhereTheirKindWasLastChosen) {
     const QString frame = dir.filePath("frames/shot.jpg");
     SaveJpegFile(frame.toStdString(), ColourfulPicture(64, 48), 95);
     TFakeDialogs dialogs;
-    auto window = std::make_unique<TfrmMain>(dir.filePath("lib").toStdString());
+    THostedPanels panels(dir.filePath("lib").toStdString());
 
     dialogs.PicturesToOpen.push_back(frame);
-    window->Preview().OpenClick();
+    panels.Preview->OpenClick();
     EXPECT_EQ(dialogs.LastStart, Fallback());
-    window->Preview().OpenClick();  // cancelled
+    panels.Preview->OpenClick();  // cancelled
     EXPECT_EQ(dialogs.LastStart, dir.filePath("frames"));
 
     // Adding references starts elsewhere, and remembers its own choice.
     const QString reference = dir.filePath("pictures/dusk.png");
     SaveImageFile(reference.toStdString(), ColourfulPicture(40, 30));
     dialogs.FilesToOpen.push_back({reference});
-    window->Library().AddClick();
+    panels.Library->AddClick();
     EXPECT_TRUE(QFileInfo::exists(dir.filePath("lib/dusk.jpeg")));
     EXPECT_EQ(dialogs.LastStart, Fallback());
-    window->Library().AddClick();
+    panels.Library->AddClick();
     EXPECT_EQ(dialogs.LastStart, dir.filePath("pictures"));
-    window->Preview().PreviewLutFileClick();
+    panels.Preview->PreviewLutFileClick();
     EXPECT_EQ(dialogs.LastStart, Fallback());
-    window->Preview().OpenClick();
+    panels.Preview->OpenClick();
     EXPECT_EQ(dialogs.LastStart, dir.filePath("frames"));
 }

@@ -21,11 +21,14 @@
 #include "imageio/ColourProfile.h"
 #include "imageio/ImageFile.h"
 #include "tests/app/FakeDialogs.h"
+#include "tests/app/HostedPanels.h"
 #include "tests/imageio/GreyProfile.h"
 
 // The window drawn through a display profile that swaps red and green: the
 // viewer and the library's thumbnails show the swap, the scopes measure the
-// signal.
+// signal. The first test builds the whole window, since it checks that the
+// look panel's choice reaches the viewer, the thumbnails and the scopes there
+// and the window's next start; the others use the panels on a plain window.
 
 namespace {
 
@@ -36,6 +39,7 @@ protected:
     QTemporaryDir dir;
     TFakeDialogs dialogs;
     std::unique_ptr<TfrmMain> window;
+    std::unique_ptr<THostedPanels> panels;
 
     void SetUp() override {
         if (!std::filesystem::exists(kSwapped)) GTEST_SKIP() << "colord-data missing";
@@ -45,6 +49,7 @@ protected:
     }
     void TearDown() override {
         window.reset();
+        panels.reset();
         SetDialogs(nullptr);
     }
     std::string Path(const char* name) const { return dir.filePath(name).toStdString(); }
@@ -138,13 +143,12 @@ namespace {
 
 // The captions beside the combos are shown whole, whatever the entries hold.
 TEST_F(DisplayProfileTest, TheGeneralGroupsCaptionsFit) {
-    window = std::make_unique<TfrmMain>(Path("lib"));
-    window->show();
-    QApplication::processEvents();
+    panels = std::make_unique<THostedPanels>(Path("lib"));
+    panels->Show();
     dialogs.FilesToOpen.push_back({QString::fromStdString(kSwapped)});
-    window->findChild<QComboBox*>("cbxDisplayProfile")->setCurrentIndex(2);
+    panels->Host->findChild<QComboBox*>("cbxDisplayProfile")->setCurrentIndex(2);
     QApplication::processEvents();
-    const QList<QLabel*> labels = window->findChild<QWidget*>("grpGeneral")->findChildren<QLabel*>();
+    const QList<QLabel*> labels = panels->Host->findChild<QWidget*>("grpGeneral")->findChildren<QLabel*>();
     int captions = 0;
     for (const QLabel* label : labels) {
         if (label->text() == "Display profile" || label->text() == "Footage") ++captions;
@@ -157,16 +161,15 @@ TEST_F(DisplayProfileTest, SavingATaggedPreviewWritesItBackIntoItsSpace) {
     const TColourProfile adobe = TColourProfile::FromIccFile("/usr/share/color/icc/colord/AdobeRGB1998.icc");
     SaveJpegFile(Path("lib/meadow.jpeg"), ColourfulPicture(150, 100));
     SaveImageFile(Path("tagged.jpg"), ColourfulPicture(300, 200), adobe);
-    window = std::make_unique<TfrmMain>(Path("lib"));
-    window->show();
-    QApplication::processEvents();
+    panels = std::make_unique<THostedPanels>(Path("lib"));
+    panels->Show();
     dialogs.PicturesToOpen.push_back(QString::fromStdString(Path("tagged.jpg")));
-    window->Preview().OpenClick();
-    ASSERT_EQ(window->Library().List()->count(), 1);
-    window->Library().List()->item(0)->setSelected(true);
-    ASSERT_TRUE(window->Grading().LookBuilt());
+    panels->Preview->OpenClick();
+    ASSERT_EQ(panels->Library->List()->count(), 1);
+    panels->Library->List()->item(0)->setSelected(true);
+    ASSERT_TRUE(panels->Session.LookBuilt());
     dialogs.FilesToSave.push_back(QString::fromStdString(Path("graded.jpeg")));
-    window->Preview().SaveGradedClick();
+    panels->Preview->SaveGradedClick();
 
     // The file carries Adobe RGB and reads, in sRGB, as the sRGB grade put
     // through Adobe RGB and JPEG: what the command line's road writes.
@@ -175,7 +178,7 @@ TEST_F(DisplayProfileTest, SavingATaggedPreviewWritesItBackIntoItsSpace) {
     LoadImageFile(Path("graded.jpeg"), saved, profile);
     EXPECT_EQ(profile.Icc(), adobe.Icc());
     LoadImageFile(Path("tagged.jpg"), expected);
-    window->Grading().Lut().ApplyToImage(expected);
+    panels->Session.Lut().ApplyToImage(expected);
     SaveImageFile(Path("expected.jpg"), expected, adobe);
     TImage reread;
     LoadImageFile(Path("expected.jpg"), reread);
@@ -196,8 +199,8 @@ TEST_F(DisplayProfileTest, AGreyProfileIsToldOnceAndNothingIsDrawnThroughIt) {
     std::fclose(out);
     const std::string expected = "\"" + grey + "\": the colour profile is not an RGB profile";
     // Chosen in the dialog: refused, the choice stays.
-    window = std::make_unique<TfrmMain>(Path("lib"));
-    auto* combo = window->findChild<QComboBox*>("cbxDisplayProfile");
+    panels = std::make_unique<THostedPanels>(Path("lib"));
+    auto* combo = panels->Host->findChild<QComboBox*>("cbxDisplayProfile");
     combo->setCurrentIndex(1);
     dialogs.FilesToOpen.push_back({QString::fromStdString(grey)});
     combo->setCurrentIndex(2);
@@ -205,17 +208,16 @@ TEST_F(DisplayProfileTest, AGreyProfileIsToldOnceAndNothingIsDrawnThroughIt) {
     EXPECT_EQ(combo->currentText(), "None");
     EXPECT_EQ(dialogs.Errors.join("\n").toStdString(), expected);
     // Remembered from an earlier run: told once when the window is up.
-    window.reset();
+    panels.reset();
     dialogs.Errors.clear();
     QSettings(QSettings::NativeFormat, QSettings::UserScope, "tarnwerk", "Ombrane")
         .setValue("display-profile", QString::fromStdString(grey));
-    window = std::make_unique<TfrmMain>(Path("lib"));
-    window->show();
-    QApplication::processEvents();
+    panels = std::make_unique<THostedPanels>(Path("lib"));
+    panels->Show();
     QApplication::processEvents();
     EXPECT_EQ(dialogs.Errors.join("\n").toStdString(), expected);
-    EXPECT_EQ(window->findChild<QComboBox*>("cbxDisplayProfile")->currentText(), "Screen");
-    EXPECT_TRUE(window->Look().DisplayProfile().Transform().Empty());
+    EXPECT_EQ(panels->Host->findChild<QComboBox*>("cbxDisplayProfile")->currentText(), "Screen");
+    EXPECT_TRUE(panels->Look->DisplayProfile().Transform().Empty());
 }
 
 }  // namespace
@@ -244,11 +246,11 @@ TEST(DisplayProfileScreenTest, TheRootWindowsProfileIsTaken) {
     QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, dir.filePath("settings"));
     QDir().mkpath(dir.filePath("lib"));
     {
-        TfrmMain window(dir.filePath("lib").toStdString());
-        EXPECT_EQ(window.findChild<QComboBox*>("cbxDisplayProfile")->currentText(), "Screen");
-        EXPECT_FALSE(window.Look().DisplayProfile().Transform().Empty());
+        THostedPanels panels(dir.filePath("lib").toStdString());
+        EXPECT_EQ(panels.Look->findChild<QComboBox*>("cbxDisplayProfile")->currentText(), "Screen");
+        EXPECT_FALSE(panels.Look->DisplayProfile().Transform().Empty());
     }
-    // A grey profile there is told once; the window starts and draws the
+    // A grey profile there is told once; the panels are built and draw the
     // pictures as they are.
     const std::string grey = GreyIccProfile();
     xcb_change_property(connection, XCB_PROP_MODE_REPLACE, root, atom->atom, XCB_ATOM_CARDINAL, 8,
@@ -256,16 +258,15 @@ TEST(DisplayProfileScreenTest, TheRootWindowsProfileIsTaken) {
     xcb_flush(connection);
     {
         TFakeDialogs dialogs;
-        std::unique_ptr<TfrmMain> window;
-        EXPECT_NO_THROW(window = std::make_unique<TfrmMain>(dir.filePath("lib").toStdString()));
-        if (window) {
-            window->show();
-            QApplication::processEvents();
+        std::unique_ptr<THostedPanels> panels;
+        EXPECT_NO_THROW(panels = std::make_unique<THostedPanels>(dir.filePath("lib").toStdString()));
+        if (panels) {
+            panels->Show();
             QApplication::processEvents();
             EXPECT_EQ(dialogs.Errors.join("\n").toStdString(),
                       "The screen's display profile: the colour profile is not an RGB profile");
-            EXPECT_EQ(window->findChild<QComboBox*>("cbxDisplayProfile")->currentText(), "Screen");
-            EXPECT_TRUE(window->Look().DisplayProfile().Transform().Empty());
+            EXPECT_EQ(panels->Look->findChild<QComboBox*>("cbxDisplayProfile")->currentText(), "Screen");
+            EXPECT_TRUE(panels->Look->DisplayProfile().Transform().Empty());
         }
     }
     xcb_delete_property(connection, root, atom->atom);

@@ -17,7 +17,6 @@
 
 #include "app/LearnPairDialog.h"
 #include "app/LutSaveForm.h"
-#include "app/MainForm.h"
 #include "app/StatusLine.h"
 #include "engine/base/Error.h"
 #include "engine/fit/GradedPair.h"
@@ -29,6 +28,7 @@
 #include "imageio/DeepImageFile.h"
 #include "imageio/ImageFile.h"
 #include "tests/app/ExportThroughDialog.h"
+#include "tests/app/HostedPanels.h"
 #include "tests/app/NextModal.h"
 #include "tests/app/SavedFiles.h"
 
@@ -108,18 +108,18 @@ TEST_F(LearnPairDialogTest, LearnsFromTwoSlotsAndExportsThroughTheProfiles) {
 
 TEST_F(LearnPairDialogTest, TheWindowPreviewsTheLearnedLook) {
     QDir().mkpath(dir.filePath("lib"));
-    TfrmMain window(dir.filePath("lib").toStdString());
-    QAction* action = window.findChild<QAction*>("miLearnPair");
+    THostedPanels panels(dir.filePath("lib").toStdString());
+    QAction* action = panels.Host->findChild<QAction*>("miLearnPair");
     ASSERT_NE(action, nullptr);
     EXPECT_EQ(action->text(), QString("Create Look from Graded Pair…"));
 
     TfrmLearnPair dialog;
     dialog.SetBefore(QPath("before.png"));
     dialog.SetAfter(QPath("after.png"));
-    window.Preview().PreviewLut(dialog.CopyLearnedLut(), "learned look");
-    ASSERT_NE(window.Grading().PreviewLut(), nullptr);
-    EXPECT_LT(MeanOf(*window.Grading().PreviewLut(), before, after), 0.5);
-    EXPECT_TRUE(window.StatusLine()->Text().contains("LUT preview: learned look"));
+    panels.Preview->PreviewLut(dialog.CopyLearnedLut(), "learned look");
+    ASSERT_NE(panels.Session.PreviewLut(), nullptr);
+    EXPECT_LT(MeanOf(*panels.Session.PreviewLut(), before, after), 0.5);
+    EXPECT_TRUE(panels.Status->Line()->Text().contains("LUT preview: learned look"));
 }
 
 // The window and the command line learn on one road: the same pair and
@@ -165,12 +165,12 @@ TEST_F(LearnPairDialogTest, WindowAndCommandLineWriteTheSameLut) {
     }
 }
 
-// "Preview" closes the dialog; opened again from the window it still holds
-// the pair and its look, and previews it again.
+// "Preview" closes the dialog; opened again from the preview panel it still
+// holds the pair and its look, and previews it again.
 TEST_F(LearnPairDialogTest, ThePairStaysForTheNextOpening) {
     QDir().mkpath(dir.filePath("lib"));
-    TfrmMain window(dir.filePath("lib").toStdString());
-    QAction* action = window.findChild<QAction*>("miLearnPair");
+    THostedPanels panels(dir.filePath("lib").toStdString());
+    QAction* action = panels.Host->findChild<QAction*>("miLearnPair");
     ASSERT_NE(action, nullptr);
     OnNextModal([&](QWidget* modal) {
         auto* dialog = qobject_cast<TfrmLearnPair*>(modal);
@@ -180,8 +180,8 @@ TEST_F(LearnPairDialogTest, ThePairStaysForTheNextOpening) {
         dialog->btnPreviewClick();
     });
     action->trigger();
-    ASSERT_NE(window.Grading().PreviewLut(), nullptr);
-    EXPECT_LT(MeanOf(*window.Grading().PreviewLut(), before, after), 0.5);
+    ASSERT_NE(panels.Session.PreviewLut(), nullptr);
+    EXPECT_LT(MeanOf(*panels.Session.PreviewLut(), before, after), 0.5);
 
     bool held = false;
     OnNextModal([&](QWidget* modal) {
@@ -193,6 +193,6 @@ TEST_F(LearnPairDialogTest, ThePairStaysForTheNextOpening) {
     });
     action->trigger();
     EXPECT_TRUE(held);
-    ASSERT_NE(window.Grading().PreviewLut(), nullptr);
-    EXPECT_LT(MeanOf(*window.Grading().PreviewLut(), before, after), 0.5);
+    ASSERT_NE(panels.Session.PreviewLut(), nullptr);
+    EXPECT_LT(MeanOf(*panels.Session.PreviewLut(), before, after), 0.5);
 }

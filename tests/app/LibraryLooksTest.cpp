@@ -10,10 +10,10 @@
 #include <memory>
 
 #include "app/LookFiles.h"
-#include "app/MainForm.h"
 #include "grading/LookDocument.h"
 #include "imageio/ImageFile.h"
 #include "tests/app/FakeDialogs.h"
+#include "tests/app/HostedPanels.h"
 #include "tests/app/SavedFiles.h"
 
 // Look documents in the library: added or dropped they are kept as they
@@ -26,7 +26,7 @@ class LibraryLooksTest : public ::testing::Test {
 protected:
     QTemporaryDir dir;
     TFakeDialogs dialogs;
-    std::unique_ptr<TfrmMain> window;
+    std::unique_ptr<THostedPanels> panels;
 
     QString Path(const QString& name) const { return dir.filePath(name); }
 
@@ -36,25 +36,24 @@ protected:
         QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, Path("config"));
         SaveJpegFile(Path("lib/meadow.jpeg").toStdString(), ColourfulPicture(150, 100));
         SaveImageFile(Path("frame.bmp").toStdString(), ColourfulPicture(640, 320));
-        window = std::make_unique<TfrmMain>(Path("lib").toStdString());
-        window->show();
-        QApplication::processEvents();
+        panels = std::make_unique<THostedPanels>(Path("lib").toStdString());
+        panels->Show();
         dialogs.PicturesToOpen.push_back(Path("frame.bmp"));
-        window->Preview().OpenClick();
+        panels->Preview->OpenClick();
     }
-    void TearDown() override { window.reset(); }
+    void TearDown() override { panels.reset(); }
 
     QListWidgetItem* Item(const QString& caption) const {
-        const auto found = window->Library().List()->findItems(caption, Qt::MatchExactly);
+        const auto found = panels->Library->List()->findItems(caption, Qt::MatchExactly);
         return found.isEmpty() ? nullptr : found.first();
     }
-    QSlider* Saturation() const { return window->findChild<QSlider*>("tbrSaturation"); }
+    QSlider* Saturation() const { return panels->Host->findChild<QSlider*>("tbrSaturation"); }
     // A look of meadow with the saturation at 150, saved outside the library.
     QString WarmLook() {
         Item("meadow")->setSelected(true);
         Saturation()->setValue(150);
-        window->LookFiles().Save(Path("looks/warm.olook"));
-        window->Library().List()->clearSelection();
+        panels->Files->Save(Path("looks/warm.olook"));
+        panels->Library->List()->clearSelection();
         Saturation()->setValue(100);
         QApplication::processEvents();
         return Path("looks/warm.olook");
@@ -66,7 +65,7 @@ protected:
 
 TEST_F(LibraryLooksTest, ADroppedLookIsKeptAsItIsAndListedWithItsCellMarked) {
     const QString look = WarmLook();
-    window->Library().Drop({look});
+    panels->Library->Drop({look});
     EXPECT_TRUE(dialogs.Errors.isEmpty()) << dialogs.Errors.join("\n").toStdString();
     EXPECT_EQ(FileBytes(Path("lib/warm.olook")), FileBytes(look));
 
@@ -74,7 +73,7 @@ TEST_F(LibraryLooksTest, ADroppedLookIsKeptAsItIsAndListedWithItsCellMarked) {
     QListWidgetItem* meadow = Item("meadow");
     ASSERT_NE(warm, nullptr);
     ASSERT_NE(meadow, nullptr);
-    const auto& cells = window->Library().Cells();
+    const auto& cells = panels->Library->Cells();
     const TImage& warmCell = cells.at(warm->data(TLibraryPanel::kImageIndexRole).toInt());
     const TImage& meadowCell = cells.at(meadow->data(TLibraryPanel::kImageIndexRole).toInt());
     EXPECT_TRUE(warmCell.SamePixels(meadowCell));
@@ -92,38 +91,38 @@ TEST_F(LibraryLooksTest, ADroppedLookIsKeptAsItIsAndListedWithItsCellMarked) {
 
 TEST_F(LibraryLooksTest, ChoosingTheEntryOpensTheLookAndItRenamesAndDeletesAsAPicture) {
     dialogs.FilesToOpen.push_back({WarmLook()});
-    window->Library().AddClick();
+    panels->Library->AddClick();
     ASSERT_TRUE(QFileInfo(Path("lib/warm.olook")).isFile());
 
     // Chosen as a click chooses: the highlight moves to it alone.
-    window->Library().List()->setCurrentItem(Item("warm"));
+    panels->Library->List()->setCurrentItem(Item("warm"));
     QApplication::processEvents();
     EXPECT_TRUE(dialogs.Errors.isEmpty()) << dialogs.Errors.join("\n").toStdString();
     EXPECT_EQ(Saturation()->value(), 150);
-    EXPECT_EQ(window->Grading().Reference(), "meadow.jpeg");
+    EXPECT_EQ(panels->Session.Reference(), "meadow.jpeg");
     // The entry stays highlighted, so that Rename and Delete act on it.
-    ASSERT_EQ(window->Library().List()->selectedItems().size(), 1);
-    EXPECT_EQ(window->Library().List()->selectedItems().first()->text(), "warm");
+    ASSERT_EQ(panels->Library->List()->selectedItems().size(), 1);
+    EXPECT_EQ(panels->Library->List()->selectedItems().first()->text(), "warm");
 
-    window->Library().Edited(Item("warm"), "cool");
+    panels->Library->Edited(Item("warm"), "cool");
     QApplication::processEvents();
     EXPECT_TRUE(QFileInfo(Path("lib/cool.olook")).isFile());
     // Sorted into its place, the renamed entry is still the one highlighted.
-    ASSERT_EQ(window->Library().List()->selectedItems().size(), 1);
-    EXPECT_EQ(window->Library().List()->selectedItems().first()->text(), "cool");
+    ASSERT_EQ(panels->Library->List()->selectedItems().size(), 1);
+    EXPECT_EQ(panels->Library->List()->selectedItems().first()->text(), "cool");
     EXPECT_FALSE(QFileInfo::exists(Path("lib/warm.olook")));
 
-    window->Library().List()->setCurrentItem(Item("cool"));
+    panels->Library->List()->setCurrentItem(Item("cool"));
     QApplication::processEvents();
-    ASSERT_EQ(window->Library().List()->selectedItems().size(), 1);
-    EXPECT_EQ(window->Library().List()->selectedItems().first()->text(), "cool");
+    ASSERT_EQ(panels->Library->List()->selectedItems().size(), 1);
+    EXPECT_EQ(panels->Library->List()->selectedItems().first()->text(), "cool");
     dialogs.Answers.push_back(QMessageBox::Yes);
-    window->Library().DeleteClick();
+    panels->Library->DeleteClick();
     EXPECT_FALSE(QFileInfo::exists(Path("lib/cool.olook")));
     EXPECT_EQ(Item("cool"), nullptr);
     // The reference the look chose is still there and still grades.
     EXPECT_TRUE(QFileInfo(Path("lib/meadow.jpeg")).isFile());
-    EXPECT_EQ(window->Grading().Reference(), "meadow.jpeg");
+    EXPECT_EQ(panels->Session.Reference(), "meadow.jpeg");
 }
 
 TEST_F(LibraryLooksTest, ADamagedLookIsNotAdded) {
@@ -132,7 +131,7 @@ TEST_F(LibraryLooksTest, ADamagedLookIsNotAdded) {
     damaged.write("{\"format\": \"something else\"}");
     damaged.close();
     try {
-        window->Library().Drop({Path("looks/broken.olook")});
+        panels->Library->Drop({Path("looks/broken.olook")});
         ADD_FAILURE() << "a damaged look document was added";
     } catch (const std::exception& error) {
         EXPECT_NE(std::string(error.what()).find("broken.olook"), std::string::npos) << error.what();

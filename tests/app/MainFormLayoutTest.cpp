@@ -19,6 +19,7 @@
 #include <QScrollBar>
 #include <QSettings>
 #include <QSlider>
+#include <QStyle>
 #include <QTableWidget>
 #include <QTemporaryDir>
 #include <QTest>
@@ -29,14 +30,21 @@
 
 #include "app/ImageViewer.h"
 #include "app/KeysDialog.h"
+#include "app/LookPanel.h"
 #include "app/MainForm.h"
 #include "app/MenuBar.h"
 #include "app/StatusLine.h"
 #include "imageio/ImageFile.h"
 #include "tests/app/FakeDialogs.h"
+#include "tests/app/HostedPanels.h"
 
 // The window's layout (library panel, size, fit on a small screen), the state
-// it shows (status line, title) and its menus and keys.
+// it shows (status line, title) and its menus and keys. These tests build the
+// whole window: they check how it lays its panels out and keeps that layout
+// for its next start, and that its menus and keys reach the panels and its
+// title and status line follow the session. The viewer's full screen, the
+// look panel's wheel and the status line's follow of a rename are tested on
+// the panels themselves, at the end.
 
 namespace {
 
@@ -297,37 +305,72 @@ TEST_F(MainFormLayoutTest, MenusHoldTheActionsWithUniqueKeysThatWork) {
     keys->close();
 }
 
+namespace {
+
+// The preview, look and library panels and the status line on a plain main
+// window, with a picture to open as the frame.
+class PanelLayoutTest : public ::testing::Test {
+protected:
+    QTemporaryDir dir;
+    TFakeDialogs dialogs;
+    std::unique_ptr<THostedPanels> panels;
+
+    QString Lib() const { return dir.filePath("lib"); }
+    QString Picture(const QString& name) const { return dir.filePath("pictures/" + name); }
+
+    void SetUp() override {
+        QDir().mkpath(Lib());
+        QDir().mkpath(dir.filePath("pictures"));
+        QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, dir.filePath("config"));
+        SaveJpegFile((Lib() + "/meadow.jpeg").toStdString(), ColourfulPicture(150, 100));
+        SaveImageFile(Picture("shot01.bmp").toStdString(), ColourfulPicture(1600, 900));
+        panels = std::make_unique<THostedPanels>(Lib().toStdString());
+        panels->Show();
+        panels->Host->activateWindow();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(panels->Host.get()));
+    }
+    void TearDown() override { panels.reset(); }
+};
+
+}  // namespace
+
 // Full screen and back: the viewer returns to its place left of the look
 // panel, at the size it had.
-TEST_F(MainFormLayoutTest, FullScreenGivesTheViewerBackWhereItWas) {
-    Open();
-    TImageViewer* viewer = window->Preview().Viewer();
+TEST_F(PanelLayoutTest, FullScreenGivesTheViewerBackWhereItWas) {
+    TImageViewer* viewer = panels->Preview->Viewer();
     QWidget* parent = viewer->parentWidget();
     const QRect place = viewer->geometry();
-    auto* look = window->findChild<QWidget*>("pnlRight");
+    auto* look = panels->Host->findChild<QWidget*>("pnlRight");
     ASSERT_NE(look, nullptr);
-    EXPECT_LT(viewer->mapTo(window.get(), QPoint(0, 0)).x(), look->mapTo(window.get(), QPoint(0, 0)).x());
+    EXPECT_LT(viewer->mapTo(panels->Host.get(), QPoint(0, 0)).x(), look->mapTo(panels->Host.get(), QPoint(0, 0)).x());
 
-    Action("miFullScreen")->trigger();
+    panels->Host->findChild<QAction*>("miFullScreen")->trigger();
     QApplication::processEvents();
-    EXPECT_NE(viewer->window(), window.get());
-    Action("miFullScreen")->trigger();
+    EXPECT_NE(viewer->window(), panels->Host.get());
+    panels->Host->findChild<QAction*>("miFullScreen")->trigger();
     QApplication::processEvents();
     EXPECT_EQ(viewer->parentWidget(), parent);
     EXPECT_EQ(viewer->geometry(), place);
-    EXPECT_LT(viewer->mapTo(window.get(), QPoint(0, 0)).x(), look->mapTo(window.get(), QPoint(0, 0)).x());
+    EXPECT_LT(viewer->mapTo(panels->Host.get(), QPoint(0, 0)).x(), look->mapTo(panels->Host.get(), QPoint(0, 0)).x());
 }
 
 // The mouse wheel over the look panel, in a window of a small laptop's
 // screen: over a slider, a combo or a check box without the focus it
 // scrolls the panel and changes nothing, and no control takes the focus;
 // a slider with the focus moves by the wheel.
-TEST_F(MainFormLayoutTest, WheelScrollsTheLookPanelAndMovesOnlyAFocusedSlider) {
-    Open();
-    window->resize(1366 - 16, 768 - 80);
+TEST(LookPanelScrollTest, WheelScrollsTheLookPanelAndMovesOnlyAFocusedSlider) {
+    TGradingSession session;
+    // The panel in a scroll area as the window lays it out, lower than the
+    // panel, as on a small laptop's screen.
+    QScrollArea scroller;
+    scroller.setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    scroller.setWidgetResizable(true);
+    auto* panel = new TLookPanel(session, nullptr);
+    scroller.setWidget(panel);
+    scroller.resize(panel->width() + scroller.style()->pixelMetric(QStyle::PM_ScrollBarExtent), 420);
+    scroller.show();
     QApplication::processEvents();
-    auto* area = window->findChild<QScrollArea*>("scrLook");
-    ASSERT_NE(area, nullptr);
+    QScrollArea* area = &scroller;
     QScrollBar* scroll = area->verticalScrollBar();
     ASSERT_GT(scroll->maximum(), 0) << "the panel fits: nothing to scroll";
     const QList<QSlider*> sliders = area->findChildren<QSlider*>();
@@ -345,7 +388,7 @@ TEST_F(MainFormLayoutTest, WheelScrollsTheLookPanelAndMovesOnlyAFocusedSlider) {
          QList<QWidget*>(sliders.begin(), sliders.end()) + QList<QWidget*>(combos.begin(), combos.end()))
         EXPECT_EQ(control->focusPolicy(), Qt::StrongFocus) << control->objectName().toStdString();
 
-    QSlider* middle = window->findChild<QSlider*>("tbrMiddle");
+    QSlider* middle = panel->findChild<QSlider*>("tbrMiddle");
     area->ensureWidgetVisible(middle);
     scroll->setValue(scroll->value() - scroll->singleStep() * 8);
     QApplication::processEvents();
@@ -366,20 +409,19 @@ TEST_F(MainFormLayoutTest, WheelScrollsTheLookPanelAndMovesOnlyAFocusedSlider) {
     WheelNotches(middle, -4);
     EXPECT_LT(middle->value(), 100);
     EXPECT_EQ(scroll->value(), focused);
-    EXPECT_EQ(window->findChild<QLabel*>("lblSatMid")->text(), QString::number(middle->value()) + "%");
+    EXPECT_EQ(panel->findChild<QLabel*>("lblSatMid")->text(), QString::number(middle->value()) + "%");
 }
 
 // The status line names the chosen reference by its new caption once it
 // is renamed in the list.
-TEST_F(MainFormLayoutTest, StatusLineFollowsARenameOfTheChosenReference) {
-    Open();
+TEST_F(PanelLayoutTest, StatusLineFollowsARenameOfTheChosenReference) {
     dialogs.PicturesToOpen.push_back(Picture("shot01.bmp"));
-    Key(Qt::Key_O, Qt::ControlModifier);
-    QListWidget* list = window->Library().List();
+    panels->Preview->OpenClick();
+    QListWidget* list = panels->Library->List();
     const auto found = list->findItems("meadow", Qt::MatchExactly);
     ASSERT_EQ(found.size(), 1);
     QTest::mouseClick(list->viewport(), Qt::LeftButton, Qt::NoModifier, list->visualItemRect(found.first()).center());
-    ASSERT_TRUE(window->StatusLine()->Text().contains("reference: meadow   |"));
+    ASSERT_TRUE(panels->Status->Line()->Text().contains("reference: meadow   |"));
     QTest::keyClick(list, Qt::Key_F2);
     QApplication::processEvents();
     auto* editor = qobject_cast<QLineEdit*>(QApplication::focusWidget());
@@ -389,6 +431,6 @@ TEST_F(MainFormLayoutTest, StatusLineFollowsARenameOfTheChosenReference) {
     QTest::keyClick(editor, Qt::Key_Return);
     QApplication::processEvents();
     ASSERT_TRUE(QFileInfo::exists(Lib() + "/meadow warm.jpeg"));
-    const QString text = window->StatusLine()->Text();
+    const QString text = panels->Status->Line()->Text();
     EXPECT_TRUE(text.contains("reference: meadow warm   |")) << text.toStdString();
 }

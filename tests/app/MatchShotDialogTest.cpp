@@ -33,11 +33,17 @@
 #include "formats/LutConvert.h"
 #include "tests/app/ExportThroughDialog.h"
 #include "tests/app/FakeDialogs.h"
+#include "tests/app/HostedPanels.h"
 #include "tests/app/NextModal.h"
 #include "tests/app/SavedFiles.h"
 #include "tests/cli/KnownLooks.h"
 #include "tests/support/ClipMaking.h"
 #include "tests/support/ShotPairs.h"
+
+// "Match Shot…": the dialog on its own, then opened from the preview panel.
+// One test builds the whole window: it checks that the Look menu's item and
+// its key reach the panel there, and that the status line follows the look
+// previewed.
 
 namespace {
 
@@ -199,26 +205,32 @@ TEST_F(MatchShotDialogTest, TheMatchedRegionTintsTheRestOfTheFrame) {
 
 namespace {
 
-// The whole window with FRAME open as its preview.
-class MatchShotWindowTest : public MatchShotDialogTest {
+// The preview panel with FRAME open as its frame, on a plain main window with
+// the panels it works with.
+class MatchShotPanelTest : public MatchShotDialogTest {
 protected:
     void SetUp() override {
         MatchShotDialogTest::SetUp();
         if (IsSkipped()) return;
         QDir().mkpath(dir.filePath("lib"));
-        window = std::make_unique<TfrmMain>(dir.filePath("lib").toStdString());
-        window->show();
-        QApplication::processEvents();
+        Build();
     }
-    void TearDown() override { window.reset(); }
+    void TearDown() override { panels.reset(); }
+    virtual void Build() {
+        panels = std::make_unique<THostedPanels>(dir.filePath("lib").toStdString());
+        panels->Show();
+    }
+    virtual QWidget& Top() const { return *panels->Host; }
+    virtual TPreviewPanel& Preview() const { return *panels->Preview; }
+    virtual TGradingSession& Session() const { return panels->Session; }
 
     void OpenPreview(const QString& file) {
         dialogs.PicturesToOpen.push_back(file);
-        window->Preview().OpenClick();
+        Preview().OpenClick();
     }
     // Opens "Match Shot…" and runs `act` on the dialog.
     void InDialog(const std::function<void(TfrmMatchShot&)>& act) {
-        QAction* action = window->findChild<QAction*>("miMatchShot");
+        QAction* action = Top().findChild<QAction*>("miMatchShot");
         ASSERT_NE(action, nullptr);
         bool reached = false;
         OnNextModal([&](QWidget* modal) {
@@ -232,6 +244,26 @@ protected:
     }
 
     TFakeDialogs dialogs;
+    std::unique_ptr<THostedPanels> panels;
+};
+
+// The whole window with FRAME open as its preview: its menu and key reach
+// the panel's "Match Shot…", and the status line follows the previewed look.
+class MatchShotWindowTest : public MatchShotPanelTest {
+protected:
+    void TearDown() override {
+        window.reset();
+        MatchShotPanelTest::TearDown();
+    }
+    void Build() override {
+        window = std::make_unique<TfrmMain>(dir.filePath("lib").toStdString());
+        window->show();
+        QApplication::processEvents();
+    }
+    QWidget& Top() const override { return *window; }
+    TPreviewPanel& Preview() const override { return window->Preview(); }
+    TGradingSession& Session() const override { return window->Grading(); }
+
     std::unique_ptr<TfrmMain> window;
 };
 
@@ -287,12 +319,12 @@ TEST_F(MatchShotWindowTest, TheMenuMatchesTheWindowsPictureAndPreviewsTheLook) {
 
 // A clip in the graded slot gives the frame the frame bar shows when the
 // window has that clip open, and the first frame of any other clip.
-TEST_F(MatchShotWindowTest, AClipGivesTheFrameBarsFrameOrItsFirst) {
+TEST_F(MatchShotPanelTest, AClipGivesTheFrameBarsFrameOrItsFirst) {
     const std::string open = Path("open.mkv"), other = Path("other.mkv");
     ASSERT_TRUE(MakeClip(open, 320, 200, 5, "-pix_fmt yuv444p10le -c:v ffv1"));
     ASSERT_TRUE(MakeClip(other, 320, 200, 5, "-pix_fmt yuv444p10le -c:v ffv1"));
     OpenPreview(QString::fromStdString(open));
-    window->Preview().FrameBar()->ShowFrame(3);
+    Preview().FrameBar()->ShowFrame(3);
     TClip clip(open);
     const TImage third = ClipFrameToImage(clip.Frame(3));
     const TImage first = ClipFrameToImage(clip.Frame(0));
@@ -307,17 +339,17 @@ TEST_F(MatchShotWindowTest, AClipGivesTheFrameBarsFrameOrItsFirst) {
 
 // With footage chosen, FRAME is the picture converted from it, as the
 // viewer shows it and the previewed look grades it.
-TEST_F(MatchShotWindowTest, TheFrameIsConvertedFromTheFootage) {
+TEST_F(MatchShotPanelTest, TheFrameIsConvertedFromTheFootage) {
     OpenPreview(QPath("frame.png"));
-    auto* footage = window->findChild<QComboBox*>("cbxFootage");
+    auto* footage = Top().findChild<QComboBox*>("cbxFootage");
     ASSERT_NE(footage, nullptr);
     const int index = footage->findText("Sony S-Log3 / S-Gamut3.Cine");
     ASSERT_GE(index, 0);
     footage->setCurrentIndex(index);
     QApplication::processEvents();
-    ASSERT_NE(window->Grading().Footage().Conversion(), nullptr);
+    ASSERT_NE(Session().Footage().Conversion(), nullptr);
     TImage converted = frame.Clone();
-    ConvertFootageImage(*window->Grading().Footage().Conversion(), converted);
+    ConvertFootageImage(*Session().Footage().Conversion(), converted);
     ASSERT_FALSE(converted.SamePixels(frame));
     InDialog([&](TfrmMatchShot& dialog) { EXPECT_TRUE(dialog.Frame().SamePixels(converted)); });
 }

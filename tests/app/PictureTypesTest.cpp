@@ -6,13 +6,13 @@
 #include <memory>
 
 #include "app/FileDrop.h"
-#include "app/MainForm.h"
 #include "formats/FormatRegistry.h"
 #include "imageio/PictureFormats.h"
 #include "tests/app/FakeDialogs.h"
+#include "tests/app/HostedPanels.h"
 
-// The picture types the window offers, taken from the table of picture
-// formats: the open dialogs' filters and the drop target.
+// The picture types the library and preview panels offer, taken from the
+// table of picture formats: the open dialogs' filters and the drop target.
 namespace {
 
 class TFilterDialogs : public TFakeDialogs {
@@ -36,10 +36,10 @@ TEST(PictureTypesTest, DialogFiltersAndDropsOfferEveryTypeTheLoadersRead) {
     QDir().mkpath(dir.filePath("lib"));
     QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, dir.filePath("settings"));
     TFilterDialogs dialogs;
-    auto window = std::make_unique<TfrmMain>(dir.filePath("lib").toStdString());
-    window->Library().AddClick();
-    window->Preview().OpenClick();
-    window->Preview().PreviewLutFileClick();
+    THostedPanels panels(dir.filePath("lib").toStdString());
+    panels.Library->AddClick();
+    panels.Preview->OpenClick();
+    panels.Preview->PreviewLutFileClick();
     ASSERT_EQ(dialogs.Filters.size(), 3);
 
     // Adding references: every type read, together and under its own label.

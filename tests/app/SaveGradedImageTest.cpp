@@ -19,14 +19,16 @@
 #include "imageio/DeepImageFile.h"
 #include "imageio/ImageFile.h"
 #include "tests/app/FakeDialogs.h"
+#include "tests/app/HostedPanels.h"
 #include "tests/app/SavedFiles.h"
 #include "tests/support/CarriedClips.h"
 #include "tests/support/ClipMaking.h"
 
-// "Save Graded Image": the name's extension chooses the writer, the file is
-// what the command line writes for the same reference and settings, a clip
-// frame of more than 8 bits is offered its depth, and there is nothing to
-// save before a frame is shown.
+// "Save Graded Image" of the preview panel: the name's extension chooses the
+// writer, the file is what the command line writes for the same reference
+// and settings, a clip frame of more than 8 bits is offered its depth, and
+// there is nothing to save before a frame is shown. The last test builds the
+// whole window, since it checks that Ctrl+S reaches the panel's action there.
 
 namespace {
 
@@ -34,6 +36,8 @@ class SaveGradedImageTest : public ::testing::Test {
 protected:
     QTemporaryDir dir;
     TFakeDialogs dialogs;
+    std::unique_ptr<THostedPanels> panels;
+    // The whole window, in place of the panels, for the test of its key.
     std::unique_ptr<TfrmMain> window;
 
     QString Path(const QString& name) const { return dir.filePath(name); }
@@ -43,24 +47,34 @@ protected:
         QDir().mkpath(Path("lib"));
         QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, Path("config"));
         SaveJpegFile(Reference().toStdString(), ColourfulPicture(150, 100));
+        panels = std::make_unique<THostedPanels>(Path("lib").toStdString());
+        panels->Show();
+    }
+    void TearDown() override {
+        window.reset();
+        panels.reset();
+    }
+    void OpenWindow() {
+        panels.reset();
         window = std::make_unique<TfrmMain>(Path("lib").toStdString());
         window->show();
         QApplication::processEvents();
     }
-    void TearDown() override { window.reset(); }
+    TPreviewPanel& Preview() const { return window ? window->Preview() : *panels->Preview; }
+    TLibraryPanel& Library() const { return window ? window->Library() : *panels->Library; }
 
     void OpenPreview(const QString& file) {
         dialogs.PicturesToOpen.push_back(file);
-        window->Preview().OpenClick();
+        Preview().OpenClick();
     }
     void ChooseMeadow() {
-        const auto found = window->Library().List()->findItems("meadow", Qt::MatchExactly);
+        const auto found = Library().List()->findItems("meadow", Qt::MatchExactly);
         ASSERT_FALSE(found.isEmpty());
         found.first()->setSelected(true);
     }
     QString SaveAs(const QString& name) {
         dialogs.FilesToSave.push_back(Path(name));
-        window->Preview().SaveGradedClick();
+        Preview().SaveGradedClick();
         return Path(name);
     }
     // The command line's grade of the same frame with the same reference.
@@ -92,7 +106,7 @@ TEST_F(SaveGradedImageTest, TheExtensionChoosesTheWriterAsOnTheCommandLine) {
     SaveJpegFile(Path("frame.jpg").toStdString(), ColourfulPicture(640, 400));
     OpenPreview(Path("frame.jpg"));
     ChooseMeadow();
-    window->findChild<QSlider*>("tbrSaturation")->setValue(140);
+    panels->Host->findChild<QSlider*>("tbrSaturation")->setValue(140);
 
     const struct {
         const char* Name;
@@ -132,12 +146,12 @@ TEST_F(SaveGradedImageTest, APastedPictureIsWrittenAsItsNameSays) {
     QImage picture(300, 200, QImage::Format_RGB32);
     picture.fill(QColor(200, 120, 40));
     QGuiApplication::clipboard()->setImage(picture);
-    window->Preview().PasteClick();
+    Preview().PasteClick();
     ChooseMeadow();
     const QString saved = SaveAs("pasted.png");
     EXPECT_EQ(Identify(saved), "PNG 8");
     TImage expected = FlatPicture(300, 200, 40, 120, 200);
-    window->Grading().Lut().ApplyToImage(expected);
+    panels->Session.Lut().ApplyToImage(expected);
     TImage written;
     LoadImageFile(saved.toStdString(), written);
     EXPECT_TRUE(written.SamePixels(expected));
@@ -185,6 +199,7 @@ TEST_F(SaveGradedImageTest, AClipFrameKeepsItsAlpha) {
 }
 
 TEST_F(SaveGradedImageTest, NothingToSaveBeforeAFrameIsShown) {
+    OpenWindow();
     auto* save = window->findChild<QAction*>("miSaveGradedImage");
     ASSERT_NE(save, nullptr);
     ChooseMeadow();

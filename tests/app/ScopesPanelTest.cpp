@@ -12,6 +12,7 @@
 #include <QSlider>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QToolBar>
 #include <QToolButton>
 #include <cmath>
 #include <memory>
@@ -21,6 +22,12 @@
 #include "app/ScopesPanel.h"
 #include "imageio/ImageFile.h"
 #include "tests/app/FakeDialogs.h"
+#include "tests/app/HostedPanels.h"
+
+// The scopes panel: what it measures and how it draws, tested on the panel.
+// The first test builds the whole window instead: it checks that Ctrl+K and
+// the tool strip's button reach the panel there, that the window grows by
+// the panel, and that the window's next start restores it.
 
 namespace {
 
@@ -50,11 +57,18 @@ TScopeData Expected(const TImage& shown) {
     return data;
 }
 
+// The scopes panel with the preview, library and look panels it measures,
+// on a plain main window, or alone where a test gives it the pictures to
+// measure.
 class ScopesPanelTest : public ::testing::Test {
 protected:
     QTemporaryDir dir;
     TFakeDialogs dialogs;
     std::unique_ptr<TfrmMain> window;
+    std::unique_ptr<THostedPanels> panels;
+    // The panel alone on a plain main window, with its tool button.
+    std::unique_ptr<QMainWindow> host;
+    QToolButton* toggle = nullptr;
 
     std::string Path(const QString& name) const { return dir.filePath(name).toStdString(); }
 
@@ -62,17 +76,42 @@ protected:
         QDir().mkpath(dir.filePath("lib"));
         QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, dir.filePath("settings"));
     }
-    void TearDown() override { window.reset(); }
+    void TearDown() override {
+        window.reset();
+        panels.reset();
+        host.reset();
+    }
 
     void Open() {
         window = std::make_unique<TfrmMain>(Path("lib"));
         window->show();
         QApplication::processEvents();
     }
+    TScopesPanel* OpenPanels() {
+        panels = std::make_unique<THostedPanels>(Path("lib"));
+        panels->Show();
+        return panels->Scopes;
+    }
+    TScopesPanel* OpenPanelAlone() {
+        host = std::make_unique<QMainWindow>();
+        auto* panel = new TScopesPanel(host.get());
+        auto* tools = new QToolBar(host.get());
+        toggle = panel->MakeToolButton(tools);
+        tools->addWidget(toggle);
+        host->addToolBar(tools);
+        host->setCentralWidget(new QWidget(host.get()));
+        host->show();
+        QApplication::processEvents();
+        return panel;
+    }
+    template <typename T>
+    T* Find(const char* name) const {
+        return panels->Host->findChild<T*>(name);
+    }
     void Screenshot(const char* name) {
         QDir().mkpath(SCREENSHOT_DIR);
         QApplication::processEvents();
-        EXPECT_TRUE(window->grab().save(QString(SCREENSHOT_DIR) + "/" + name));
+        EXPECT_TRUE(panels->Host->grab().save(QString(SCREENSHOT_DIR) + "/" + name));
     }
 };
 
@@ -125,14 +164,13 @@ TEST_F(ScopesPanelTest, CtrlKAndTheButtonToggleThePanelAndTheSettingsKeepIt) {
 TEST_F(ScopesPanelTest, ScopesFollowEveryChangeOfThePreview) {
     SaveJpegFile(Path("lib/meadow.jpeg"), ColourfulPicture(150, 100));
     SaveImageFile(Path("frame.bmp"), ColourfulPicture(1000, 562));
-    Open();
-    TScopesPanel* panel = window->Scopes();
-    window->findChild<QToolButton*>("sbnScopes")->click();
+    TScopesPanel* panel = OpenPanels();
+    Find<QToolButton>("sbnScopes")->click();
     ASSERT_TRUE(panel->isVisible());
     dialogs.PicturesToOpen.push_back(QString::fromStdString(Path("frame.bmp")));
-    window->Preview().OpenClick();
+    panels->Preview->OpenClick();
     QApplication::processEvents();
-    const TImageViewer* viewer = window->Preview().Viewer();
+    const TImageViewer* viewer = panels->Preview->Viewer();
     ASSERT_FALSE(viewer->Display().Empty());
     EXPECT_TRUE(SameScopes(panel->Data(), Expected(viewer->Display())));
     EXPECT_FALSE(panel->HasReference());
@@ -141,7 +179,7 @@ TEST_F(ScopesPanelTest, ScopesFollowEveryChangeOfThePreview) {
 
     // Selecting the reference grades the preview: the scopes show the grade
     // and the reference's chroma.
-    const QList<QListWidgetItem*> items = window->Library().List()->findItems("meadow", Qt::MatchExactly);
+    const QList<QListWidgetItem*> items = panels->Library->List()->findItems("meadow", Qt::MatchExactly);
     ASSERT_EQ(items.size(), 1);
     items.first()->setSelected(true);
     QApplication::processEvents();
@@ -150,23 +188,23 @@ TEST_F(ScopesPanelTest, ScopesFollowEveryChangeOfThePreview) {
     EXPECT_TRUE(panel->HasReference());
     Screenshot("main_scopes_graded.png");
     const QImage waveform = panel->Drawing();
-    window->findChild<QCheckBox*>("cbxParade")->setChecked(true);
+    Find<QCheckBox>("cbxParade")->setChecked(true);
     EXPECT_NE(panel->Drawing(), waveform);
     Screenshot("main_scopes_parade.png");
-    window->findChild<QCheckBox*>("cbxParade")->setChecked(false);
+    Find<QCheckBox>("cbxParade")->setChecked(false);
     EXPECT_EQ(panel->Drawing(), waveform);
 
     // Every regrade measures again, once per event.
     QApplication::processEvents();
     const int measured = panel->MeasureCount();
-    window->findChild<QSlider*>("tbrSaturation")->setValue(170);
+    Find<QSlider>("tbrSaturation")->setValue(170);
     QApplication::processEvents();
 
     EXPECT_EQ(panel->MeasureCount(), measured + 1);
     EXPECT_TRUE(SameScopes(panel->Data(), Expected(viewer->Display())));
 
     // The original while it is asked for, the grade again after.
-    auto* original = window->findChild<QToolButton*>("sbnShowOriginal");
+    auto* original = Find<QToolButton>("sbnShowOriginal");
     original->click();
     QApplication::processEvents();
     EXPECT_TRUE(SameScopes(panel->Data(), Expected(viewer->Scaled())));
@@ -176,28 +214,28 @@ TEST_F(ScopesPanelTest, ScopesFollowEveryChangeOfThePreview) {
     EXPECT_FALSE(SameScopes(panel->Data(), Expected(viewer->Scaled())));
 
     // Hidden, the panel measures nothing; shown again, it catches up.
-    window->findChild<QToolButton*>("sbnScopes")->click();
+    Find<QToolButton>("sbnScopes")->click();
     const int hiddenAt = panel->MeasureCount();
-    window->findChild<QSlider*>("tbrSaturation")->setValue(60);
+    Find<QSlider>("tbrSaturation")->setValue(60);
     QApplication::processEvents();
     EXPECT_EQ(panel->MeasureCount(), hiddenAt);
-    window->findChild<QToolButton*>("sbnScopes")->click();
+    Find<QToolButton>("sbnScopes")->click();
     QApplication::processEvents();
     EXPECT_TRUE(SameScopes(panel->Data(), Expected(viewer->Display())));
 }
 
 TEST_F(ScopesPanelTest, SplitViewInputMeasuresBothSides) {
-    Open();
+    TScopesPanel* panel = OpenPanelAlone();
     TImage left = ColourfulPicture(300, 200), right(300, 200);
-    window->Scopes()->Attach([&] { return TScopeSource{TScopeInput{&left, &right, 100}, nullptr, nullptr}; });
-    window->Scopes()->RefreshNow();
+    panel->Attach([&] { return TScopeSource{TScopeInput{&left, &right, 100}, nullptr, nullptr}; });
+    panel->RefreshNow();
     // Right is black: its 200 columns add 200 x 200 pixels at level 0.
     TScopeData leftOnly;
     TImage cut(100, 200);
     for (int y = 0; y < 200; ++y) std::copy_n(left.Row(y), 300, cut.Row(y));
     leftOnly.Measure(cut);
-    EXPECT_EQ(window->Scopes()->Data().Histogram(scRed, 0), leftOnly.Histogram(scRed, 0) + 200u * 200u);
-    EXPECT_EQ(window->Scopes()->Data().PixelCount(), 300u * 200u);
+    EXPECT_EQ(panel->Data().Histogram(scRed, 0), leftOnly.Histogram(scRed, 0) + 200u * 200u);
+    EXPECT_EQ(panel->Data().PixelCount(), 300u * 200u);
 }
 
 TEST_F(ScopesPanelTest, ReferenceOverlayLeavesOutTheCellPaddingAndIsExplained) {
@@ -221,9 +259,8 @@ TEST_F(ScopesPanelTest, ReferenceOverlayLeavesOutTheCellPaddingAndIsExplained) {
     ASSERT_GT(padded.PixelCounts[2], 0);
     ASSERT_LT(std::hypot(padded.Ranges[2].MeanU, padded.Ranges[2].MeanV), 0.01);
 
-    Open();
-    TScopesPanel* panel = window->Scopes();
-    window->findChild<QToolButton*>("sbnScopes")->click();
+    TScopesPanel* panel = OpenPanelAlone();
+    toggle->click();
     TImage frame = ColourfulPicture(200, 100);
     panel->Attach([&] { return TScopeSource{TScopeInput{&frame}, &cell, &padded}; });
     panel->SetKind(TScopeKind::All);
@@ -247,11 +284,10 @@ TEST_F(ScopesPanelTest, ReferenceOverlayLeavesOutTheCellPaddingAndIsExplained) {
 
 TEST_F(ScopesPanelTest, EachScopeFillsThePanelAndFollowsItsSize) {
     SaveImageFile(Path("frame.bmp"), ColourfulPicture(400, 200));
-    Open();
-    TScopesPanel* panel = window->Scopes();
-    window->findChild<QToolButton*>("sbnScopes")->click();
+    TScopesPanel* panel = OpenPanels();
+    Find<QToolButton>("sbnScopes")->click();
     dialogs.PicturesToOpen.push_back(QString::fromStdString(Path("frame.bmp")));
-    window->Preview().OpenClick();
+    panels->Preview->OpenClick();
     QApplication::processEvents();
     const QWidget* view = panel->findChild<QWidget*>("scpView");
     ASSERT_NE(view, nullptr);
@@ -264,8 +300,8 @@ TEST_F(ScopesPanelTest, EachScopeFillsThePanelAndFollowsItsSize) {
     }
     // Made wider with the dock, the scopes are drawn anew at the new size.
     const int before = view->width();
-    window->resize(window->width() + 200, window->height());
-    window->resizeDocks({panel}, {before + 150}, Qt::Horizontal);
+    panels->Host->resize(panels->Host->width() + 200, panels->Host->height());
+    panels->Host->resizeDocks({panel}, {before + 150}, Qt::Horizontal);
     QApplication::processEvents();
     EXPECT_GT(view->width(), before);
     EXPECT_EQ(panel->Drawing().size(), view->size());

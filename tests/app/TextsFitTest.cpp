@@ -28,7 +28,8 @@
 // Every text of the window fits its widget, measured with the font the
 // widget has on this machine (so it holds whatever the fonts are): at the
 // window's first size and at its minimum size, with the scopes closed and
-// open.
+// open. It builds the whole window: what it measures is the room the
+// window's layout leaves every panel's texts.
 
 namespace {
 

@@ -14,7 +14,9 @@
 #include "tests/app/FakeDialogs.h"
 
 // Choices about how the window shows the frame: View > Dark Surround, kept
-// in the settings.
+// in the settings. It builds the whole window: the choice is an item of its
+// View menu that reaches the viewer, also in full screen, and its next
+// start.
 
 namespace {
 

@@ -29,6 +29,10 @@
 #include "app/WindowStart.h"
 #include "tests/app/FakeDialogs.h"
 
+// How the window starts: the file named on its command line, a second start
+// handing its file to the running window, and the socket between them. The
+// tests that build the window build it as the program starts it, since what
+// they check is that start and what reaches its session.
 namespace {
 
 // Each test gets its own runtime folder, so its window's socket is its own;
