@@ -30,7 +30,7 @@
 #include "grading/ReferenceHash.h"
 #include "imageio/ImageFile.h"
 #include "tests/app/FakeDialogs.h"
-#include "tests/app/GradingRig.h"
+#include "tests/app/PanelsOrWindow.h"
 #include "tests/app/SavedFiles.h"
 
 // Save Look, Open Look and Recent Looks of the File menu: the grade comes
@@ -55,12 +55,10 @@ std::vector<double> CubeValues(const TLUT& lut) {
 }
 
 // The panels over a session, or the whole window where a test needs it.
-class TLookDocumentBase : public ::testing::Test {
+class TLookDocumentBase : public ::testing::Test, protected TPanelsOrWindow {
 protected:
     QTemporaryDir dir;
     TFakeDialogs dialogs;
-    std::unique_ptr<TGradingRig> rig;
-    std::unique_ptr<TfrmMain> window;
     virtual bool WholeWindow() const = 0;
 
     QString Path(const QString& name) const { return dir.filePath(name); }
@@ -73,29 +71,13 @@ protected:
         SaveJpegFile(Path("lib/dusk.jpeg").toStdString(), FlatPicture(120, 90, 140, 60, 30));
         SaveImageFile(Path("frame.bmp").toStdString(), ColourfulPicture(640, 320));
     }
-    void TearDown() override {
-        window.reset();
-        rig.reset();
-    }
+    void TearDown() override { CloseBoth(); }
 
     void Open(const QString& library = QString()) {
-        const QString folder = library.isEmpty() ? Path("lib") : library;
-        if (WholeWindow()) {
-            window = std::make_unique<TfrmMain>(folder.toStdString());
-            window->show();
-            QApplication::processEvents();
-        } else {
-            rig = std::make_unique<TGradingRig>(folder);
-        }
+        OpenOn(library.isEmpty() ? Path("lib") : library, WholeWindow());
         dialogs.PicturesToOpen.push_back(Path("frame.bmp"));
         Preview().OpenClick();
     }
-    TGradingSession& Grading() const { return window ? window->Grading() : rig->Grading(); }
-    TPreviewPanel& Preview() const { return window ? window->Preview() : rig->Preview(); }
-    TLibraryPanel& Library() const { return window ? window->Library() : rig->Library(); }
-    TLookFiles& LookFiles() const { return window ? window->LookFiles() : rig->LookFiles(); }
-    // The top-level window: TfrmMain or the panels' host.
-    QWidget* Root() const { return window ? static_cast<QWidget*>(window.get()) : &rig->Host(); }
     void Select(const QString& caption) {
         const auto found = Library().List()->findItems(caption, Qt::MatchExactly);
         ASSERT_FALSE(found.isEmpty()) << caption.toStdString();
@@ -128,7 +110,7 @@ protected:
         RunHandler([this] { LookFiles().OpenClick(); });
         QApplication::processEvents();
     }
-    QString Status() const { return (window ? window->StatusLine() : rig->StatusLine())->Text(); }
+    QString Status() const { return StatusLine()->Text(); }
     // Opens Recent Looks and chooses the entry, as the menu does.
     void ChooseRecent(const QString& text) {
         QMenu* menu = LookFiles().RecentMenu();

@@ -35,8 +35,8 @@
 #include "imageio/DeepImageFile.h"
 #include "imageio/ImageFile.h"
 #include "tests/app/FakeDialogs.h"
-#include "tests/app/GradingRig.h"
 #include "tests/app/NextModal.h"
+#include "tests/app/PanelsOrWindow.h"
 #include "tests/app/SavedFiles.h"
 #include "tests/support/TemporaryHome.h"
 
@@ -73,44 +73,26 @@ public:
 };
 
 // The panels over a session, or the whole window where a test needs it.
-class TMainFormChoiceBase : public ::testing::Test {
+class TMainFormChoiceBase : public ::testing::Test, protected TPanelsOrWindow {
 protected:
     QTemporaryDir dir;
     // Deleted references go to a trash of the test's own.
     TTemporaryHome home{dir.path()};
     TFakeDialogs dialogs;
-    std::unique_ptr<TGradingRig> rig;
-    std::unique_ptr<TfrmMain> window;
     int exports = 0;
     virtual bool WholeWindow() const = 0;
 
     QString Lib() const { return dir.filePath("lib"); }
     QString Picture(const QString& name) const { return dir.filePath("pictures/" + name); }
     QListWidget* List() const { return Library().List(); }
-    TGradingSession& Grading() const { return window ? window->Grading() : rig->Grading(); }
-    TPreviewPanel& Preview() const { return window ? window->Preview() : rig->Preview(); }
-    TLibraryPanel& Library() const { return window ? window->Library() : rig->Library(); }
-    // The top-level window: TfrmMain or the panels' host.
-    QWidget* Root() const { return window ? static_cast<QWidget*>(window.get()) : &rig->Host(); }
 
     void SetUp() override {
         QDir().mkpath(Lib());
         QDir().mkpath(dir.filePath("pictures"));
         QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, dir.filePath("config"));
     }
-    void TearDown() override {
-        window.reset();
-        rig.reset();
-    }
-    void Open() {
-        if (!WholeWindow()) {
-            rig = std::make_unique<TGradingRig>(Lib());
-            return;
-        }
-        window = std::make_unique<TfrmMain>(Lib().toStdString());
-        window->show();
-        QApplication::processEvents();
-    }
+    void TearDown() override { CloseBoth(); }
+    void Open() { OpenOn(Lib(), WholeWindow()); }
 
     // Three references of clearly different looks, a frame opened, the window active.
     void OpenFrame() {

@@ -30,7 +30,7 @@
 #include "formats/LutConvert.h"
 #include "imageio/ImageFile.h"
 #include "tests/app/FakeDialogs.h"
-#include "tests/app/GradingRig.h"
+#include "tests/app/PanelsOrWindow.h"
 #include "tests/app/SavedFiles.h"
 
 // Look Strength, Match Preview Colours, LUT preview, dropped files, the
@@ -78,12 +78,10 @@ bool IsIdentity(const TLUT& lut) {
 }
 
 // The panels over a session, or the whole window where a test needs it.
-class TMainFormLookBase : public ::testing::Test {
+class TMainFormLookBase : public ::testing::Test, protected TPanelsOrWindow {
 protected:
     QTemporaryDir dir;
     TFakeDialogs dialogs;
-    std::unique_ptr<TGradingRig> rig;
-    std::unique_ptr<TfrmMain> window;
     virtual bool WholeWindow() const = 0;
 
     QString Lib() const { return dir.filePath("lib"); }
@@ -95,26 +93,9 @@ protected:
         // The split position goes to a settings store of the test's own.
         QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, dir.filePath("config"));
     }
-    void TearDown() override {
-        window.reset();
-        rig.reset();
-    }
+    void TearDown() override { CloseBoth(); }
 
-    void Open() {
-        if (!WholeWindow()) {
-            rig = std::make_unique<TGradingRig>(Lib());
-            return;
-        }
-        window = std::make_unique<TfrmMain>(Lib().toStdString());
-        window->show();
-        QApplication::processEvents();
-    }
-    TGradingSession& Grading() const { return window ? window->Grading() : rig->Grading(); }
-    TPreviewPanel& Preview() const { return window ? window->Preview() : rig->Preview(); }
-    TLibraryPanel& Library() const { return window ? window->Library() : rig->Library(); }
-    TStatusLine* StatusLine() const { return window ? window->StatusLine() : rig->StatusLine(); }
-    // The top-level window: TfrmMain or the panels' host.
-    QWidget* Root() const { return window ? static_cast<QWidget*>(window.get()) : &rig->Host(); }
+    void Open() { OpenOn(Lib(), WholeWindow()); }
     // One reference in the library, a preview opened from a file, the reference selected.
     void OpenGraded() {
         SaveJpegFile((Lib() + "/meadow.jpeg").toStdString(), ColourfulPicture(150, 100));

@@ -25,6 +25,7 @@
 #include "engine/lut/LUT.h"
 #include "imageio/ImageFile.h"
 #include "tests/app/FakeDialogs.h"
+#include "tests/app/LookPanelNames.h"
 #include "tests/support/TemporaryHome.h"
 
 // The window as a whole: what it shows at the start, that it takes Alt from
@@ -35,12 +36,6 @@
 // (LibraryListTest, PreviewGradeTest).
 
 namespace {
-
-const char* const kSaturationBars[] = {"tbrSaturation", "tbrYellow", "tbrOrange", "tbrRed",    "tbrViolet",
-                                       "tbrBlue",       "tbrGreen",  "tbrLow",    "tbrMiddle", "tbrHi"};
-const char* const kPercentLabels[] = {"lblColorGain", "lblSatOverall", "lblSatYellow", "lblSatOrange",
-                                      "lblSatRed",    "lblSatViolet",  "lblSatBlue",   "lblSatGreen",
-                                      "lblSatLow",    "lblSatMid",     "lblSatHi"};
 
 // Counts the key presses of one key that reach a widget.
 class TKeyCounter : public QObject {

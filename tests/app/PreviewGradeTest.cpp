@@ -28,6 +28,7 @@
 #include "imageio/ImageFile.h"
 #include "tests/app/FakeDialogs.h"
 #include "tests/app/GradingRig.h"
+#include "tests/app/LookPanelNames.h"
 #include "tests/app/SavedFiles.h"
 
 // The preview panel with the look panel and the library over a grading
@@ -35,12 +36,6 @@
 // move, and Show Original.
 
 namespace {
-
-const char* const kPreviewGradeSaturationBars[] = {"tbrSaturation", "tbrYellow", "tbrOrange", "tbrRed",    "tbrViolet",
-                                                   "tbrBlue",       "tbrGreen",  "tbrLow",    "tbrMiddle", "tbrHi"};
-const char* const kPreviewGradePercentLabels[] = {"lblColorGain", "lblSatOverall", "lblSatYellow", "lblSatOrange",
-                                                  "lblSatRed",    "lblSatViolet",  "lblSatBlue",   "lblSatGreen",
-                                                  "lblSatLow",    "lblSatMid",     "lblSatHi"};
 
 class PreviewGradeTest : public ::testing::Test {
 protected:
@@ -197,11 +192,11 @@ TEST_F(PreviewGradeTest, ControlsRegradeThroughOneHandler) {
     EXPECT_EQ(LabelText("lblSatHi"), "30%");
 
     // Saturation defaults with all ten moved: exactly one rebuild.
-    for (const char* name : kPreviewGradeSaturationBars) Bar(name)->setValue(170);
+    for (const char* name : kSaturationBars) Bar(name)->setValue(170);
     const int before = rig->Grading().BuildCount();
     Find<QPushButton>("sbnDefaults")->click();
     EXPECT_EQ(rig->Grading().BuildCount(), before + 1);
-    for (const char* name : kPreviewGradePercentLabels) {
+    for (const char* name : kPercentLabels) {
         if (std::string(name) != "lblColorGain") {
             EXPECT_EQ(LabelText(name), "100%") << name;
         }
