@@ -35,9 +35,10 @@
 
 // Look Strength, Match Preview Colours, LUT preview, dropped files, the
 // split view and the order of the reference list, on the panels over a
-// grading session (LookPanelGradeTest); the short-cuts on the whole window
-// (MainFormLookTest), since they are the window's actions and reach the
-// panels only through it.
+// grading session (LookPanelGradeTest); the short-cuts and the divider the
+// window starts with on the whole window (MainFormLookTest), since the keys
+// are the window's actions and reach the panels only through it, and the
+// window restores the divider when it is made.
 
 namespace {
 
@@ -370,6 +371,13 @@ TEST_F(LookPanelGradeTest, SplitViewShowsBothSidesAndKeepsTheDividerInTheSetting
 
     // New panels start with the divider where it was left.
     rig.reset();
+    Open();
+    EXPECT_NEAR(Preview().Viewer()->SplitPosition(), 0.25, 0.01);
+}
+
+// The window starts with the split view's divider where it was left last.
+TEST_F(MainFormLookTest, TheWindowStartsWithTheDividerWhereItWasLeft) {
+    QSettings(QSettings::NativeFormat, QSettings::UserScope, "tarnwerk", "Ombrane").setValue("splitPosition", 0.25);
     Open();
     EXPECT_NEAR(Preview().Viewer()->SplitPosition(), 0.25, 0.01);
 }

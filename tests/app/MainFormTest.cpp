@@ -5,6 +5,7 @@
 #include <QDir>
 #include <QDockWidget>
 #include <QFile>
+#include <QFileInfo>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QListWidget>
@@ -29,9 +30,10 @@
 #include "tests/support/TemporaryHome.h"
 
 // The window as a whole: what it shows at the start, that it takes Alt from
-// its controls, that it lists the library once it shows, and that its tool
-// strip's clicks reach the handler that reports errors. These need the window
-// itself: its tool strip, its key filter and its first show. The library's
+// its controls, that it lists the library once it shows, that it joins its
+// panels to each other, and that its tool strip's clicks reach the handler
+// that reports errors. These need the window itself: its tool strip, its key
+// filter, its first show and its wiring. The library's
 // and the preview's own features are tested on their panels
 // (LibraryListTest, PreviewGradeTest).
 
@@ -203,6 +205,52 @@ TEST_F(MainFormTest, TheLibraryIsListedWhenTheWindowShows) {
     window->show();
     QApplication::processEvents();
     EXPECT_EQ(window->Library().List()->count(), 2);
+}
+
+// The window joins its panels as the panel tests join them: a LUT previewed
+// takes the library's choice away, a snapshot compared with opens the split
+// view against it, a deleted reference is one step of the look's history.
+TEST_F(MainFormTest, ThePanelsAreJoinedAsInThePanelTests) {
+    SaveJpegFile((Lib() + "/meadow.jpeg").toStdString(), ColourfulPicture(150, 100));
+    SaveImageFile(PicturePath("frame.bmp"), ColourfulPicture(640, 320));
+    Open();
+    dialogs.PicturesToOpen.push_back(QString::fromStdString(PicturePath("frame.bmp")));
+    window->Preview().OpenClick();
+    QListWidget* list = window->Library().List();
+    ASSERT_EQ(list->count(), 1);
+    list->item(0)->setSelected(true);
+    QApplication::processEvents();
+    ASSERT_TRUE(window->Grading().LookBuilt());
+
+    window->Grading().StoreSnapshot(0);
+    window->Grading().Snapshots().SetComparison(0);
+    QApplication::processEvents();
+    EXPECT_TRUE(window->Preview().Viewer()->SplitView());
+    EXPECT_TRUE(Find<QToolButton>("sbnSplitView")->isChecked());
+    window->Grading().Snapshots().SetComparison(-1);
+    QApplication::processEvents();
+    EXPECT_FALSE(window->Preview().Viewer()->SplitView());
+
+    const int steps = window->Grading().History().UndoCount();
+    dialogs.Answers.push_back(QMessageBox::Yes);
+    window->Library().DeleteClick();
+    EXPECT_FALSE(QFileInfo::exists(Lib() + "/meadow.jpeg"));
+    EXPECT_EQ(window->Grading().History().UndoCount(), steps + 1);
+    window->Grading().Undo();
+    QApplication::processEvents();
+    EXPECT_TRUE(QFileInfo::exists(Lib() + "/meadow.jpeg"));
+    ASSERT_EQ(list->count(), 1);
+
+    list->item(0)->setSelected(true);
+    QApplication::processEvents();
+    ASSERT_FALSE(list->selectedItems().isEmpty());
+    auto lut = std::make_unique<TLUT>();
+    lut->Kind = lkCube;
+    lut->CubeSize = 2;
+    window->Preview().PreviewLut(std::move(lut), "plain.cube");
+    QApplication::processEvents();
+    EXPECT_TRUE(list->selectedItems().isEmpty());
+    EXPECT_TRUE(window->Grading().Reference().isEmpty());
 }
 
 TEST_F(MainFormTest, ErrorsReachOneHandlerAndTheWindowStaysUsable) {
