@@ -5,6 +5,7 @@
 #include <QCheckBox>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QListWidget>
 #include <QMenu>
 #include <QSettings>
@@ -29,11 +30,15 @@
 #include "grading/ReferenceHash.h"
 #include "imageio/ImageFile.h"
 #include "tests/app/FakeDialogs.h"
+#include "tests/app/PanelsOrWindow.h"
 #include "tests/app/SavedFiles.h"
 
 // Save Look, Open Look and Recent Looks of the File menu: the grade comes
 // back as it was, as one undo step, with the reference from the library
-// when it holds the file and from the document when it does not.
+// when it holds the file and from the document when it does not. Tested on
+// the look documents over the panels and the grading session (LookFilesTest);
+// on the whole window (LookDocumentWindowTest) where the window's menu, its
+// keys and its key list, or a look named at the start, are what is checked.
 
 namespace {
 
@@ -49,11 +54,12 @@ std::vector<double> CubeValues(const TLUT& lut) {
     return values;
 }
 
-class LookDocumentWindowTest : public ::testing::Test {
+// The panels over a session, or the whole window where a test needs it.
+class TLookDocumentBase : public ::testing::Test, protected TPanelsOrWindow {
 protected:
     QTemporaryDir dir;
     TFakeDialogs dialogs;
-    std::unique_ptr<TfrmMain> window;
+    virtual bool WholeWindow() const = 0;
 
     QString Path(const QString& name) const { return dir.filePath(name); }
 
@@ -65,49 +71,49 @@ protected:
         SaveJpegFile(Path("lib/dusk.jpeg").toStdString(), FlatPicture(120, 90, 140, 60, 30));
         SaveImageFile(Path("frame.bmp").toStdString(), ColourfulPicture(640, 320));
     }
-    void TearDown() override { window.reset(); }
+    void TearDown() override { CloseBoth(); }
 
     void Open(const QString& library = QString()) {
-        window = std::make_unique<TfrmMain>((library.isEmpty() ? Path("lib") : library).toStdString());
-        window->show();
-        QApplication::processEvents();
+        OpenOn(library.isEmpty() ? Path("lib") : library, WholeWindow());
         dialogs.PicturesToOpen.push_back(Path("frame.bmp"));
-        window->Preview().OpenClick();
+        Preview().OpenClick();
     }
     void Select(const QString& caption) {
-        const auto found = window->Library().List()->findItems(caption, Qt::MatchExactly);
+        const auto found = Library().List()->findItems(caption, Qt::MatchExactly);
         ASSERT_FALSE(found.isEmpty()) << caption.toStdString();
         found.first()->setSelected(true);
         QApplication::processEvents();
     }
-    QSlider* Bar(const char* name) const { return window->findChild<QSlider*>(name); }
-    QCheckBox* MatchBox() const { return window->findChild<QCheckBox*>("cbxMatchPreview"); }
-    QAction* Action(const char* name) const { return window->findChild<QAction*>(name); }
+    QSlider* Bar(const char* name) const { return Root()->findChild<QSlider*>(name); }
+    QCheckBox* MatchBox() const { return Root()->findChild<QCheckBox*>("cbxMatchPreview"); }
+    QAction* Action(const char* name) const { return Root()->findChild<QAction*>(name); }
     // A graded look with every part moved, and snapshot A kept.
     void Grade() {
         Select("meadow");
         Bar("tbrSaturation")->setValue(140);
         Bar("tbrStrength")->setValue(60);
         MatchBox()->setChecked(true);
-        window->Grading().StoreSnapshot(0);
+        Grading().StoreSnapshot(0);
         Bar("tbrRed")->setValue(170);
         QApplication::processEvents();
     }
+    // Save Look…: the dialog's part, as the menu runs it.
     QString SaveThroughMenu(const QString& name) {
         dialogs.FilesToSave.push_back(Path(name));
-        Action("miSaveLook")->trigger();
+        RunHandler([this] { LookFiles().SaveClick(); });
         QApplication::processEvents();
         return Path(name);
     }
+    // Open Look…: the dialog's part, as the menu runs it.
     void OpenThroughMenu(const QString& file) {
         dialogs.PicturesToOpen.push_back(file);
-        Action("miOpenLook")->trigger();
+        RunHandler([this] { LookFiles().OpenClick(); });
         QApplication::processEvents();
     }
-    QString Status() const { return window->StatusLine()->Text(); }
+    QString Status() const { return StatusLine()->Text(); }
     // Opens Recent Looks and chooses the entry, as the menu does.
     void ChooseRecent(const QString& text) {
-        QMenu* menu = window->LookFiles().RecentMenu();
+        QMenu* menu = LookFiles().RecentMenu();
         emit menu->aboutToShow();
         const QList<QAction*> entries = menu->actions();
         const auto found =
@@ -118,12 +124,22 @@ protected:
     }
 };
 
+class LookFilesTest : public TLookDocumentBase {
+protected:
+    bool WholeWindow() const override { return false; }
+};
+
+class LookDocumentWindowTest : public TLookDocumentBase {
+protected:
+    bool WholeWindow() const override { return true; }
+};
+
 }  // namespace
 
-TEST_F(LookDocumentWindowTest, OpenLookRestoresTheGradeAsOneUndoStep) {
+TEST_F(LookFilesTest, OpenLookRestoresTheGradeAsOneUndoStep) {
     Open();
     Grade();
-    const std::vector<double> saved = CubeValues(window->Grading().Lut());
+    const std::vector<double> saved = CubeValues(Grading().Lut());
     const QString file = SaveThroughMenu("grade.olook");
     ASSERT_TRUE(QFileInfo(file).isFile());
     EXPECT_EQ(dialogs.LastSaveFilter, "Look Documents|*.olook");
@@ -134,84 +150,84 @@ TEST_F(LookDocumentWindowTest, OpenLookRestoresTheGradeAsOneUndoStep) {
     Bar("tbrSaturation")->setValue(60);
     Bar("tbrRed")->setValue(100);
     MatchBox()->setChecked(false);
-    window->Grading().StoreSnapshot(0);
-    window->Grading().StoreSnapshot(1);
+    Grading().StoreSnapshot(0);
+    Grading().StoreSnapshot(1);
     QApplication::processEvents();
-    ASSERT_NE(CubeValues(window->Grading().Lut()), saved);
+    ASSERT_NE(CubeValues(Grading().Lut()), saved);
 
     OpenThroughMenu(file);
     EXPECT_TRUE(dialogs.Errors.isEmpty()) << dialogs.Errors.join("\n").toStdString();
-    EXPECT_EQ(window->Grading().Reference(), "meadow.jpeg");
+    EXPECT_EQ(Grading().Reference(), "meadow.jpeg");
     EXPECT_EQ(Bar("tbrSaturation")->value(), 140);
     EXPECT_EQ(Bar("tbrStrength")->value(), 60);
     EXPECT_EQ(Bar("tbrRed")->value(), 170);
     EXPECT_TRUE(MatchBox()->isChecked());
-    EXPECT_EQ(CubeValues(window->Grading().Lut()), saved);
+    EXPECT_EQ(CubeValues(Grading().Lut()), saved);
     EXPECT_EQ(Status().contains("reference: meadow"), true) << Status().toStdString();
     EXPECT_FALSE(Status().contains("(from the look)"));
     // The snapshots are the document's: A as it was kept, B empty.
-    ASSERT_TRUE(window->Grading().Snapshots().Has(0));
-    EXPECT_EQ(window->Grading().Snapshots().Look(0).Positions.Red, 100);
-    EXPECT_EQ(window->Grading().Snapshots().Look(0).Positions.Saturation, 140);
-    EXPECT_FALSE(window->Grading().Snapshots().Has(1));
+    ASSERT_TRUE(Grading().Snapshots().Has(0));
+    EXPECT_EQ(Grading().Snapshots().Look(0).Positions.Red, 100);
+    EXPECT_EQ(Grading().Snapshots().Look(0).Positions.Saturation, 140);
+    EXPECT_FALSE(Grading().Snapshots().Has(1));
 
     // One Undo goes back to the look before the document.
-    window->Grading().Undo();
+    Grading().Undo();
     QApplication::processEvents();
-    EXPECT_EQ(window->Grading().Reference(), "dusk.jpeg");
+    EXPECT_EQ(Grading().Reference(), "dusk.jpeg");
     EXPECT_EQ(Bar("tbrSaturation")->value(), 60);
     EXPECT_EQ(Bar("tbrRed")->value(), 100);
     EXPECT_FALSE(MatchBox()->isChecked());
 }
 
-TEST_F(LookDocumentWindowTest, AReferenceTheLibraryLacksIsBuiltFromTheDocument) {
+TEST_F(LookFilesTest, AReferenceTheLibraryLacksIsBuiltFromTheDocument) {
     Open();
     Grade();
-    const std::vector<double> made = CubeValues(window->Grading().Lut());
+    const std::vector<double> made = CubeValues(Grading().Lut());
     const QString file = SaveThroughMenu("grade.olook");
-    window.reset();
+    rig.reset();
 
     // A library without the reference: the document's cell grades.
     Open(Path("other"));
     OpenThroughMenu(file);
     EXPECT_TRUE(dialogs.Errors.isEmpty()) << dialogs.Errors.join("\n").toStdString();
-    EXPECT_TRUE(TDocumentCells::IsDocumentReference(window->Grading().Reference()));
+    EXPECT_TRUE(TDocumentCells::IsDocumentReference(Grading().Reference()));
     EXPECT_TRUE(Status().contains("reference: meadow (from the look)")) << Status().toStdString();
-    EXPECT_EQ(CubeValues(window->Grading().Lut()), made);
-    EXPECT_TRUE(window->Library().List()->selectedItems().isEmpty());
+    EXPECT_EQ(CubeValues(Grading().Lut()), made);
+    EXPECT_TRUE(Library().List()->selectedItems().isEmpty());
     // Saved again, the look still names its reference and its hash.
     const TLookDocument again = LoadLookDocument(SaveThroughMenu("again.olook").toStdString());
     EXPECT_EQ(again.Look.ReferenceName, "meadow.jpeg");
     EXPECT_EQ(again.Look.ReferenceHash, ReferenceFileHash(Path("lib/meadow.jpeg").toStdString()));
-    window.reset();
+    rig.reset();
 
     // The same file under another name is found by its content.
     ASSERT_TRUE(QFile::copy(Path("lib/meadow.jpeg"), Path("other/renamed.jpeg")));
     Open(Path("other"));
     OpenThroughMenu(file);
-    EXPECT_EQ(window->Grading().Reference(), "renamed.jpeg");
+    EXPECT_EQ(Grading().Reference(), "renamed.jpeg");
     EXPECT_TRUE(Status().contains("reference: renamed")) << Status().toStdString();
-    window.reset();
+    rig.reset();
 
     // Another file under the reference's name is not taken for it.
     SaveJpegFile(Path("other/meadow.jpeg").toStdString(), FlatPicture(150, 100, 10, 200, 10));
     QFile::remove(Path("other/renamed.jpeg"));
     Open(Path("other"));
     OpenThroughMenu(file);
-    EXPECT_TRUE(TDocumentCells::IsDocumentReference(window->Grading().Reference()));
-    EXPECT_EQ(CubeValues(window->Grading().Lut()), made);
+    EXPECT_TRUE(TDocumentCells::IsDocumentReference(Grading().Reference()));
+    EXPECT_EQ(CubeValues(Grading().Lut()), made);
 }
 
-TEST_F(LookDocumentWindowTest, RecentLooksKeepTheLastEightAndForgetAFileThatIsGone) {
+TEST_F(LookFilesTest, RecentLooksKeepTheLastEightAndForgetAFileThatIsGone) {
     Open();
     Select("meadow");
-    for (int i = 0; i < 9; ++i) window->LookFiles().Save(Path(QString("look%1.olook").arg(i)));
+    for (int i = 0; i < 9; ++i) LookFiles().Save(Path(QString("look%1.olook").arg(i)));
     const QStringList recent = TLookFiles::Recent();
     ASSERT_EQ(recent.size(), 8);
     EXPECT_EQ(recent.first(), Path("look8.olook"));
     EXPECT_EQ(recent.last(), Path("look1.olook"));
 
-    QMenu* menu = window->LookFiles().RecentMenu();
+    QMenu* menu = LookFiles().RecentMenu();
     emit menu->aboutToShow();
     ASSERT_EQ(menu->actions().size(), 8);
     EXPECT_EQ(menu->actions().first()->text(), "look8.olook");
@@ -258,7 +274,22 @@ TEST_F(LookDocumentWindowTest, TheMenuKeysAreTheirOwnAndListed) {
     // The file menu holds Recent Looks.
     auto* fileMenu = window->findChild<QMenu*>("mnuFile");
     ASSERT_NE(fileMenu, nullptr);
-    EXPECT_TRUE(fileMenu->actions().contains(window->LookFiles().RecentMenu()->menuAction()));
+    EXPECT_TRUE(fileMenu->actions().contains(LookFiles().RecentMenu()->menuAction()));
+
+    // The menu's entries run the look documents' dialogs.
+    Select("meadow");
+    Bar("tbrSaturation")->setValue(140);
+    dialogs.FilesToSave.push_back(Path("menu.olook"));
+    Action("miSaveLook")->trigger();
+    QApplication::processEvents();
+    ASSERT_TRUE(QFileInfo(Path("menu.olook")).isFile());
+    EXPECT_EQ(dialogs.LastSaveFilter, "Look Documents|*.olook");
+    Bar("tbrSaturation")->setValue(60);
+    dialogs.PicturesToOpen.push_back(Path("menu.olook"));
+    Action("miOpenLook")->trigger();
+    QApplication::processEvents();
+    EXPECT_EQ(Bar("tbrSaturation")->value(), 140);
+    EXPECT_TRUE(dialogs.Errors.isEmpty()) << dialogs.Errors.join("\n").toStdString();
 }
 
 TEST_F(LookDocumentWindowTest, ALookDroppedOrNamedAtTheStartOpens) {
@@ -266,10 +297,10 @@ TEST_F(LookDocumentWindowTest, ALookDroppedOrNamedAtTheStartOpens) {
     Select("meadow");
     Bar("tbrSaturation")->setValue(150);
     const QString file = Path("dropped.olook");
-    window->LookFiles().Save(file);
+    LookFiles().Save(file);
     Bar("tbrSaturation")->setValue(100);
 
-    window->Preview().Drop({file});
+    Preview().Drop({file});
     EXPECT_EQ(Bar("tbrSaturation")->value(), 150);
 
     Bar("tbrSaturation")->setValue(100);
@@ -283,7 +314,7 @@ TEST_F(LookDocumentWindowTest, ALookDroppedOrNamedAtTheStartOpens) {
     damaged.close();
     Bar("tbrSaturation")->setValue(90);
     try {
-        window->LookFiles().Open(Path("damaged.olook"));
+        LookFiles().Open(Path("damaged.olook"));
         ADD_FAILURE() << "a damaged document was opened";
     } catch (const std::exception& error) {
         EXPECT_NE(std::string(error.what()).find("damaged.olook"), std::string::npos) << error.what();

@@ -17,18 +17,20 @@
 #include "app/LookFiles.h"
 #include "app/LookPanel.h"
 #include "app/LutSaveForm.h"
-#include "app/MainForm.h"
 #include "engine/lut/LUT.h"
 #include "formats/FormatRegistry.h"
 #include "grading/LookDocument.h"
 #include "imageio/ImageFile.h"
 #include "tests/app/FakeDialogs.h"
+#include "tests/app/GradingRig.h"
 #include "tests/app/SavedFiles.h"
 
 // A look saved in the window grades and exports on the command line
 // (`grade --look`, `look --look`) to the very bytes the window's Save Graded
 // Image and Create 3D LUT write: a reference's look, a matched one, one for
-// a footage space, a previewed LUT and each snapshot.
+// a footage space, a previewed LUT and each snapshot. The look is set on the
+// look panel and saved, graded and exported by the panels and the LUT form
+// over the grading session, as the window does.
 
 namespace {
 
@@ -38,7 +40,7 @@ class LookExactnessTest : public ::testing::Test {
 protected:
     QTemporaryDir dir;
     TFakeDialogs dialogs;
-    std::unique_ptr<TfrmMain> window;
+    std::unique_ptr<TGradingRig> rig;
 
     QString Path(const QString& name) const { return dir.filePath(name); }
 
@@ -48,23 +50,21 @@ protected:
         QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, Path("config"));
         SaveJpegFile(Path("lib/meadow.jpeg").toStdString(), ColourfulPicture(150, 100));
         SaveImageFile(Path("frame.bmp").toStdString(), ColourfulPicture(640, 320));
-        window = std::make_unique<TfrmMain>(Path("lib").toStdString());
-        window->show();
-        QApplication::processEvents();
+        rig = std::make_unique<TGradingRig>(Path("lib"));
         dialogs.PicturesToOpen.push_back(Path("frame.bmp"));
-        window->Preview().OpenClick();
-        window->Library().List()->item(0)->setSelected(true);
+        rig->Preview().OpenClick();
+        rig->Library().List()->item(0)->setSelected(true);
         QApplication::processEvents();
     }
-    void TearDown() override { window.reset(); }
+    void TearDown() override { rig.reset(); }
 
     QSlider* Bar(const char* name) const {
-        auto* bar = window->findChild<QSlider*>(name);
+        auto* bar = rig->Find<QSlider>(name);
         EXPECT_NE(bar, nullptr) << name;
         return bar;
     }
     void ChooseFootage(const QString& label) {
-        auto* combo = window->findChild<QComboBox*>("cbxFootage");
+        auto* combo = rig->Find<QComboBox>("cbxFootage");
         const int index = combo->findText(label);
         ASSERT_GE(index, 0) << label.toStdString();
         combo->setCurrentIndex(index);
@@ -72,17 +72,17 @@ protected:
     }
 
     QString SaveLook(const QString& name) {
-        window->LookFiles().Save(Path(name));
+        rig->LookFiles().Save(Path(name));
         return Path(name);
     }
     QByteArray WindowPicture(const QString& name) {
         dialogs.FilesToSave.push_back(Path(name));
-        window->Preview().SaveGradedClick();
+        rig->Preview().SaveGradedClick();
         return FileBytes(Path(name));
     }
     // Create 3D LUT for a profile, at its default size and depth.
     std::string WindowLut(const QString& name, QByteArray& bytes) {
-        TfrmSaveLut form(window->Grading().LastSettings(), window.get(), window->Grading().Footage().Conversion());
+        TfrmSaveLut form(rig->Grading().LastSettings(), &rig->Host(), rig->Grading().Footage().Conversion());
         auto* formats = form.findChild<QComboBox*>("cbxOutFormat");
         formats->setCurrentIndex(formats->findText(kProfile));
         form.cbxOutFormatChange();
@@ -142,7 +142,7 @@ TEST_F(LookExactnessTest, AReferencesLookGradesAndExportsAsInTheWindow) {
 
 TEST_F(LookExactnessTest, AMatchedLookGradesAndExportsAsInTheWindow) {
     Bar("tbrColorGain")->setValue(120);
-    window->findChild<QCheckBox*>("cbxMatchPreview")->setChecked(true);
+    rig->Find<QCheckBox>("cbxMatchPreview")->setChecked(true);
     QApplication::processEvents();
     ExpectSameAsCli("matched");
 }
@@ -162,9 +162,9 @@ TEST_F(LookExactnessTest, APreviewedLutGradesAsInTheWindow) {
             for (int r = 0; r < 2; ++r)
                 cube.write(QByteArray::number(b) + " " + QByteArray::number(g) + " " + QByteArray::number(r) + "\n");
     cube.close();
-    window->Preview().PreviewLutFile(Path("swap.cube"));
+    rig->Preview().PreviewLutFile(Path("swap.cube"));
     QApplication::processEvents();
-    ASSERT_NE(window->Grading().PreviewLut(), nullptr);
+    ASSERT_NE(rig->Grading().PreviewLut(), nullptr);
     // Create 3D LUT waits for a reference while a LUT file is previewed.
     ExpectSameAsCli("previewed", false);
 }
@@ -179,22 +179,22 @@ TEST_F(LookExactnessTest, ALearnedLutGradesAsInTheWindow) {
             for (int b = 0; b < 9; ++b)
                 learned->Cube[r][g][b] = {std::pow(r / 8.0, 1.1) * 0.97 + 0.013, std::sqrt(g / 8.0) * 0.93,
                                           (b / 8.0) * (b / 8.0) / 3.0 + r / 77.0};
-    window->Preview().PreviewLut(std::move(learned), "learned look");
+    rig->Preview().PreviewLut(std::move(learned), "learned look");
     QApplication::processEvents();
-    ASSERT_NE(window->Grading().PreviewLut(), nullptr);
+    ASSERT_NE(rig->Grading().PreviewLut(), nullptr);
     ExpectSameAsCli("learned", false);
 }
 
 TEST_F(LookExactnessTest, EachSnapshotGradesAndExportsAsInTheWindow) {
     Bar("tbrSaturation")->setValue(60);
-    window->Grading().StoreSnapshot(0);
-    window->findChild<QCheckBox*>("cbxMatchPreview")->setChecked(true);
+    rig->Grading().StoreSnapshot(0);
+    rig->Find<QCheckBox>("cbxMatchPreview")->setChecked(true);
     Bar("tbrViolet")->setValue(180);
-    window->Grading().StoreSnapshot(1);
+    rig->Grading().StoreSnapshot(1);
     ChooseFootage(kSlog3Cine);
-    window->Grading().StoreSnapshot(2);
+    rig->Grading().StoreSnapshot(2);
     Bar("tbrStrength")->setValue(30);
-    window->Grading().StoreSnapshot(3);
+    rig->Grading().StoreSnapshot(3);
     Bar("tbrStrength")->setValue(100);
     const std::string all = SaveLook("all.olook").toStdString();
 
@@ -208,7 +208,7 @@ TEST_F(LookExactnessTest, EachSnapshotGradesAndExportsAsInTheWindow) {
         alone.Look = std::move(*document.Snapshots[slot]);
         SaveLookDocument(alone, Path(name + ".olook").toStdString());
 
-        window->Grading().RecallSnapshot(slot);
+        rig->Grading().RecallSnapshot(slot);
         QApplication::processEvents();
         EXPECT_TRUE(WindowPicture(name + "-window.png") == CliPicture(Path(name + ".olook"), name + "-cli.png"));
         QByteArray windowLut;

@@ -28,7 +28,9 @@
 
 // The session at start: the window is closed and started again, and the
 // frame, the look, the snapshots and the zoom are as they were; a damaged
-// session is passed over with a note in the status line.
+// session is passed over with a note in the status line. These build the
+// whole window: the last session is kept when it closes and brought back
+// when it starts, which only the window does.
 
 namespace {
 

@@ -23,6 +23,7 @@
 #include <memory>
 
 #include "app/ImageViewer.h"
+#include "app/LutSaveForm.h"
 #include "app/MainForm.h"
 #include "engine/colour/ColorSpace.h"
 #include "engine/look/GradingRoad.h"
@@ -35,11 +36,16 @@
 #include "imageio/ImageFile.h"
 #include "tests/app/FakeDialogs.h"
 #include "tests/app/NextModal.h"
+#include "tests/app/PanelsOrWindow.h"
 #include "tests/app/SavedFiles.h"
 #include "tests/support/TemporaryHome.h"
 
-// The reference the user chose, driven through the real list, keys and
-// dialogs: the viewer, Save Graded Image and Create 3D LUT all use that one.
+// The reference the user chose, driven through the real list and dialogs:
+// the viewer, Save Graded Image and Create 3D LUT all use that one. On the
+// panels over a grading session (LibraryChoiceTest); on the whole window
+// (MainFormChoiceTest) where the window's keys (Ctrl+K, Ctrl+S, Ctrl+E) must
+// reach the chosen look and its LUT must match the command line's byte for
+// byte.
 
 namespace {
 
@@ -66,25 +72,27 @@ public:
     }
 };
 
-class MainFormChoiceTest : public ::testing::Test {
+// The panels over a session, or the whole window where a test needs it.
+class TMainFormChoiceBase : public ::testing::Test, protected TPanelsOrWindow {
 protected:
     QTemporaryDir dir;
     // Deleted references go to a trash of the test's own.
     TTemporaryHome home{dir.path()};
     TFakeDialogs dialogs;
-    std::unique_ptr<TfrmMain> window;
     int exports = 0;
+    virtual bool WholeWindow() const = 0;
 
     QString Lib() const { return dir.filePath("lib"); }
     QString Picture(const QString& name) const { return dir.filePath("pictures/" + name); }
-    QListWidget* List() const { return window->Library().List(); }
+    QListWidget* List() const { return Library().List(); }
 
     void SetUp() override {
         QDir().mkpath(Lib());
         QDir().mkpath(dir.filePath("pictures"));
         QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, dir.filePath("config"));
     }
-    void TearDown() override { window.reset(); }
+    void TearDown() override { CloseBoth(); }
+    void Open() { OpenOn(Lib(), WholeWindow()); }
 
     // Three references of clearly different looks, a frame opened, the window active.
     void OpenFrame() {
@@ -92,13 +100,15 @@ protected:
         SaveJpegFile((Lib() + "/Dune.jpeg").toStdString(), CastPicture(70, 20, -40));
         SaveJpegFile((Lib() + "/Zinc.jpeg").toStdString(), CastPicture(-30, 50, 0));
         SaveImageFile(Picture("frame.bmp").toStdString(), ColourfulPicture(640, 320));
-        window = std::make_unique<TfrmMain>(Lib().toStdString());
-        window->show();
-        window->activateWindow();
-        ASSERT_TRUE(QTest::qWaitForWindowActive(window.get()));
+        Open();
+        Root()->activateWindow();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(Root()));
         dialogs.PicturesToOpen.push_back(Picture("frame.bmp"));
-        QTest::keyClick(window.get(), Qt::Key_O, Qt::ControlModifier);
-        ASSERT_EQ(window->Grading().PreviewFile(), Picture("frame.bmp").toStdString());
+        if (window)
+            QTest::keyClick(window.get(), Qt::Key_O, Qt::ControlModifier);
+        else
+            Preview().OpenClick();
+        ASSERT_EQ(Grading().PreviewFile(), Picture("frame.bmp").toStdString());
     }
 
     QListWidgetItem* Item(const QString& caption) const {
@@ -135,12 +145,13 @@ protected:
     }
 
     bool ViewerShows(const TLUT& lut) const {
-        TImage graded = window->Preview().Viewer()->Scaled().Clone();
+        TImage graded = Preview().Viewer()->Scaled().Clone();
         lut.ApplyToImage(graded);
-        return window->Preview().Viewer()->Display().SamePixels(graded);
+        return Preview().Viewer()->Display().SamePixels(graded);
     }
 
-    // Ctrl+E, the Davinci profile at its default size; the file written.
+    // Ctrl+E (on the panels: Create 3D LUT's dialog), the Davinci profile
+    // at its default size; the file written.
     QString ExportByKeys() {
         const QString file = dir.filePath(QString("export%1.cube").arg(++exports));
         dialogs.FilesToSave = {file};
@@ -151,11 +162,18 @@ protected:
             QTest::mouseClick(modal->findChild<QPushButton*>("btnSetLUTFile"), Qt::LeftButton);
             QTest::mouseClick(modal->findChild<QPushButton*>("btnSave"), Qt::LeftButton);
         });
-        QTest::keyClick(window.get(), Qt::Key_E, Qt::ControlModifier);
+        if (window) {
+            QTest::keyClick(window.get(), Qt::Key_E, Qt::ControlModifier);
+        } else {
+            TGradingSession& state = Grading();
+            RunHandler([&] {
+                ShowSaveLutDialog(state.LastSettings(), Root(), state.Footage().Conversion(), LookName(state));
+            });
+        }
         EXPECT_TRUE(QTest::qWaitFor([&] { return QFileInfo::exists(file); }, 5000)) << "Ctrl+E wrote nothing";
         // The offscreen platform gives the focus back to no window.
-        window->activateWindow();
-        EXPECT_TRUE(QTest::qWaitForWindowActive(window.get()));
+        Root()->activateWindow();
+        EXPECT_TRUE(QTest::qWaitForWindowActive(Root()));
         return file;
     }
 
@@ -189,7 +207,7 @@ protected:
             QTest::keyClick(window.get(), Qt::Key_K, Qt::ControlModifier);
             QApplication::processEvents();
             EXPECT_TRUE(ViewerShows(*look));
-            TImageViewer* viewer = window->Preview().Viewer();
+            TImageViewer* viewer = Preview().Viewer();
             const QSizeF shown = viewer->PictureRect().size();
             window->resize(window->width() + (i == 0 ? 120 : -120), window->height());
             QApplication::processEvents();
@@ -210,6 +228,16 @@ protected:
         EXPECT_EQ(FileBytes(ExportByKeys()), CliLook(libraryFile));
         EXPECT_TRUE(dialogs.Errors.isEmpty()) << dialogs.Errors.join("\n").toStdString();
     }
+};
+
+class LibraryChoiceTest : public TMainFormChoiceBase {
+protected:
+    bool WholeWindow() const override { return false; }
+};
+
+class MainFormChoiceTest : public TMainFormChoiceBase {
+protected:
+    bool WholeWindow() const override { return true; }
 };
 
 }  // namespace
@@ -270,7 +298,7 @@ TEST_F(MainFormChoiceTest, ClicksBesideTheItemsKeepTheChoice) {
     EXPECT_EQ(Item("Beach"), nullptr);
     const QStringList left = Highlighted();
     if (left.isEmpty()) {
-        EXPECT_TRUE(window->Preview().Viewer()->Display().SamePixels(window->Preview().Viewer()->Scaled()));
+        EXPECT_TRUE(Preview().Viewer()->Display().SamePixels(Preview().Viewer()->Scaled()));
         const int saves = dialogs.SaveDialogs;
         QTest::keyClick(window.get(), Qt::Key_S, Qt::ControlModifier);
         EXPECT_EQ(dialogs.SaveDialogs, saves);
@@ -279,7 +307,7 @@ TEST_F(MainFormChoiceTest, ClicksBesideTheItemsKeepTheChoice) {
     }
 }
 
-TEST_F(MainFormChoiceTest, SaveDialogFilterGivesTheExtension) {
+TEST_F(LibraryChoiceTest, SaveDialogFilterGivesTheExtension) {
     SaveJpegFile((Lib() + "/Dune.jpeg").toStdString(), CastPicture(70, 20, -40));
     TDeepImage frame(400, 200, false);
     for (int y = 0; y < frame.Height(); ++y)
@@ -291,11 +319,9 @@ TEST_F(MainFormChoiceTest, SaveDialogFilterGivesTheExtension) {
         }
     SaveDeepImageFile(Picture("g16.tif").toStdString(), frame, {"tiff", TSampleKind::Integer, 16, ""});
     TRealSaveDialog real;
-    window = std::make_unique<TfrmMain>(Lib().toStdString());
-    window->show();
-    QApplication::processEvents();
+    Open();
     real.PicturesToOpen.push_back(Picture("g16.tif"));
-    window->Preview().OpenClick();
+    Preview().OpenClick();
     Item("Dune")->setSelected(true);
 
     // A name typed without extension under each filter, as a user would;
@@ -314,7 +340,7 @@ TEST_F(MainFormChoiceTest, SaveDialogFilterGivesTheExtension) {
                  {"swapped", {Qt::Key_End, Qt::Key_Home}, "swapped.tif", true}};
     for (const auto& c : cases) {
         SCOPED_TRACE(c.Name);
-        if (c.PreviewLut) window->Preview().PreviewLutFile(Picture("swap.cube"));
+        if (c.PreviewLut) Preview().PreviewLutFile(Picture("swap.cube"));
         const QString typed = dir.filePath(c.Name);
         const int first = c.FilterKeys[0], second = c.FilterKeys[1];
         QString suggested, chosenFilter;
@@ -329,7 +355,7 @@ TEST_F(MainFormChoiceTest, SaveDialogFilterGivesTheExtension) {
             name->setText(typed);
             QTest::keyClick(name, Qt::Key_Return);
         });
-        window->Preview().SaveGradedClick();
+        Preview().SaveGradedClick();
         // The dialog opens on the frame's own format with a name suggested.
         EXPECT_TRUE(chosenFilter.startsWith("the preview's own format and depth")) << chosenFilter.toStdString();
         EXPECT_EQ(suggested, c.PreviewLut ? "g16 - swap.tif" : "g16 - Dune.tif");
@@ -348,7 +374,7 @@ TEST_F(MainFormChoiceTest, SaveDialogFilterGivesTheExtension) {
         const TDeepImage saved = LoadDeepImageFile(written.toStdString());
         EXPECT_EQ(saved.Depth.Bits, 16);
         TDeepImage expected = LoadDeepImageFile(Picture("g16.tif").toStdString());
-        GradeDeepImage(c.PreviewLut ? *window->Grading().PreviewLut() : *LookOf(Lib() + "/Dune.jpeg"), expected);
+        GradeDeepImage(c.PreviewLut ? *Grading().PreviewLut() : *LookOf(Lib() + "/Dune.jpeg"), expected);
         ASSERT_EQ(saved.Width(), expected.Width());
         double worst = 0;
         for (int y = 0; y < saved.Height(); ++y)
@@ -358,7 +384,7 @@ TEST_F(MainFormChoiceTest, SaveDialogFilterGivesTheExtension) {
     }
     // Create 3D LUT makes a file of a reference's look: it waits while a
     // LUT file is previewed, so it never exports a look other than the one shown.
-    auto* createLut = window->findChild<QToolButton*>("sbnCreateLUT");
+    auto* createLut = Root()->findChild<QToolButton*>("sbnCreateLUT");
     ASSERT_NE(createLut, nullptr);
     EXPECT_FALSE(createLut->isEnabled());
     EXPECT_FALSE(createLut->toolTip().isEmpty());
@@ -369,7 +395,7 @@ TEST_F(MainFormChoiceTest, SaveDialogFilterGivesTheExtension) {
 
 // A new frame is graded at once with the chosen reference's look, and the
 // exported LUT is the same as for the frame before (Match Preview Colours off).
-TEST_F(MainFormChoiceTest, TheLookCarriesOverToANewFrame) {
+TEST_F(LibraryChoiceTest, TheLookCarriesOverToANewFrame) {
     OpenFrame();
     ClickItem("Dune");
     const QByteArray first = FileBytes(ExportByKeys());
@@ -377,24 +403,24 @@ TEST_F(MainFormChoiceTest, TheLookCarriesOverToANewFrame) {
 
     SaveImageFile(Picture("second.bmp").toStdString(), CastPicture(-20, 10, 40));
     dialogs.PicturesToOpen.push_back(Picture("second.bmp"));
-    QTest::keyClick(window.get(), Qt::Key_O, Qt::ControlModifier);
-    ASSERT_EQ(window->Grading().PreviewFile(), Picture("second.bmp").toStdString());
+    Preview().OpenClick();
+    ASSERT_EQ(Grading().PreviewFile(), Picture("second.bmp").toStdString());
     EXPECT_EQ(Highlighted(), QStringList({"Dune"}));
     const std::unique_ptr<TLUT> look = LookOf(Lib() + "/Dune.jpeg");
     EXPECT_TRUE(ViewerShows(*look));
-    EXPECT_FALSE(window->Preview().Viewer()->Display().SamePixels(window->Preview().Viewer()->Scaled()));
+    EXPECT_FALSE(Preview().Viewer()->Display().SamePixels(Preview().Viewer()->Scaled()));
     EXPECT_EQ(FileBytes(ExportByKeys()), first);
 
     // Show Original down, then a pasted frame: graded at once as well.
-    QTest::keyClick(window.get(), Qt::Key_Backslash);
-    ASSERT_TRUE(window->findChild<QToolButton*>("sbnShowOriginal")->isChecked());
+    rig->Strip().ShowOriginal->click();
+    ASSERT_TRUE(Root()->findChild<QToolButton*>("sbnShowOriginal")->isChecked());
     QImage pasted(320, 200, QImage::Format_RGB32);
     pasted.fill(QColor(180, 90, 60));
     QGuiApplication::clipboard()->setImage(pasted);
-    QTest::keyClick(window.get(), Qt::Key_V, Qt::ControlModifier);
+    Preview().PasteClick();
     QGuiApplication::clipboard()->clear();
-    EXPECT_TRUE(window->Grading().PreviewFile().empty());
-    EXPECT_FALSE(window->findChild<QToolButton*>("sbnShowOriginal")->isChecked());
+    EXPECT_TRUE(Grading().PreviewFile().empty());
+    EXPECT_FALSE(Root()->findChild<QToolButton*>("sbnShowOriginal")->isChecked());
     EXPECT_TRUE(ViewerShows(*look));
     EXPECT_EQ(FileBytes(ExportByKeys()), first);
     EXPECT_TRUE(dialogs.Errors.isEmpty()) << dialogs.Errors.join("\n").toStdString();
@@ -403,7 +429,7 @@ TEST_F(MainFormChoiceTest, TheLookCarriesOverToANewFrame) {
 // A rename starts on F2 (or the menu) only; clicking the chosen item again
 // does not start one. Ctrl+Del in the caption editor edits the text and
 // deletes no picture.
-TEST_F(MainFormChoiceTest, RenameStartsOnlyOnF2AndCtrlDelEditsTheCaption) {
+TEST_F(LibraryChoiceTest, RenameStartsOnlyOnF2AndCtrlDelEditsTheCaption) {
     OpenFrame();
     ClickItem("Zinc");
     QTest::qWait(QApplication::doubleClickInterval() + 50);
@@ -427,6 +453,6 @@ TEST_F(MainFormChoiceTest, RenameStartsOnlyOnF2AndCtrlDelEditsTheCaption) {
     EXPECT_NE(Item("Zinc"), nullptr);
 
     // The menu's Rename Image starts it as well.
-    window->findChild<QAction*>("miRenameImage")->trigger();
+    Root()->findChild<QAction*>("miRenameImage")->trigger();
     EXPECT_NE(List()->findChild<QLineEdit*>(), nullptr);
 }

@@ -30,10 +30,15 @@
 #include "formats/LutConvert.h"
 #include "imageio/ImageFile.h"
 #include "tests/app/FakeDialogs.h"
+#include "tests/app/PanelsOrWindow.h"
 #include "tests/app/SavedFiles.h"
 
-// Look Strength, Match Preview Colours, LUT preview, dropped files,
-// short-cuts and the order of the reference list, in the main window.
+// Look Strength, Match Preview Colours, LUT preview, dropped files, the
+// split view and the order of the reference list, on the panels over a
+// grading session (LookPanelGradeTest); the short-cuts and the divider the
+// window starts with on the whole window (MainFormLookTest), since the keys
+// are the window's actions and reach the panels only through it, and the
+// window restores the divider when it is made.
 
 namespace {
 
@@ -73,11 +78,12 @@ bool IsIdentity(const TLUT& lut) {
     return true;
 }
 
-class MainFormLookTest : public ::testing::Test {
+// The panels over a session, or the whole window where a test needs it.
+class TMainFormLookBase : public ::testing::Test, protected TPanelsOrWindow {
 protected:
     QTemporaryDir dir;
     TFakeDialogs dialogs;
-    std::unique_ptr<TfrmMain> window;
+    virtual bool WholeWindow() const = 0;
 
     QString Lib() const { return dir.filePath("lib"); }
     QString Picture(const QString& name) const { return dir.filePath("pictures/" + name); }
@@ -88,20 +94,16 @@ protected:
         // The split position goes to a settings store of the test's own.
         QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, dir.filePath("config"));
     }
-    void TearDown() override { window.reset(); }
+    void TearDown() override { CloseBoth(); }
 
-    void Open() {
-        window = std::make_unique<TfrmMain>(Lib().toStdString());
-        window->show();
-        QApplication::processEvents();
-    }
+    void Open() { OpenOn(Lib(), WholeWindow()); }
     // One reference in the library, a preview opened from a file, the reference selected.
     void OpenGraded() {
         SaveJpegFile((Lib() + "/meadow.jpeg").toStdString(), ColourfulPicture(150, 100));
         SaveImageFile(Picture("frame.bmp").toStdString(), FlatGradient(640, 320));
         Open();
         dialogs.PicturesToOpen.push_back(Picture("frame.bmp"));
-        window->Preview().OpenClick();
+        Preview().OpenClick();
         Select("meadow");
     }
     static TImage FlatGradient(int w, int h) {
@@ -114,27 +116,26 @@ protected:
     }
     template <typename T>
     T* Find(const char* name) const {
-        return window->findChild<T*>(name);
+        return Root()->findChild<T*>(name);
     }
     void Select(const QString& caption) {
-        const auto found = window->Library().List()->findItems(caption, Qt::MatchExactly);
+        const auto found = Library().List()->findItems(caption, Qt::MatchExactly);
         ASSERT_FALSE(found.isEmpty()) << caption.toStdString();
         found.first()->setSelected(true);
     }
     QStringList Captions() const {
         QStringList captions;
-        for (int i = 0; i < window->Library().List()->count(); ++i)
-            captions << window->Library().List()->item(i)->text();
+        for (int i = 0; i < Library().List()->count(); ++i) captions << Library().List()->item(i)->text();
         return captions;
     }
     QString SelectedCaption() const {
-        const auto selected = window->Library().List()->selectedItems();
+        const auto selected = Library().List()->selectedItems();
         return selected.isEmpty() ? QString() : selected.first()->text();
     }
     void Screenshot(const char* name) {
         QDir().mkpath(SCREENSHOT_DIR);
         QApplication::processEvents();
-        EXPECT_TRUE(window->grab().save(QString(SCREENSHOT_DIR) + "/" + name));
+        EXPECT_TRUE(Root()->grab().save(QString(SCREENSHOT_DIR) + "/" + name));
     }
     // Runs the command-line tool with its settings in the test's folder.
     QByteArray Cli(const QStringList& arguments) {
@@ -150,47 +151,57 @@ protected:
     }
 };
 
+class LookPanelGradeTest : public TMainFormLookBase {
+protected:
+    bool WholeWindow() const override { return false; }
+};
+
+class MainFormLookTest : public TMainFormLookBase {
+protected:
+    bool WholeWindow() const override { return true; }
+};
+
 }  // namespace
 
-TEST_F(MainFormLookTest, StrengthDosesTheLookAndDefaultsBringItBack) {
+TEST_F(LookPanelGradeTest, StrengthDosesTheLookAndDefaultsBringItBack) {
     OpenGraded();
     auto* strength = Find<QSlider>("tbrStrength");
     ASSERT_NE(strength, nullptr);
     EXPECT_EQ(strength->maximum(), 100);
     EXPECT_EQ(strength->value(), 100);
-    const std::unique_ptr<TLUT> full = MakeLookLut(window->Grading().LastSettings());
+    const std::unique_ptr<TLUT> full = MakeLookLut(Grading().LastSettings());
     EXPECT_FALSE(IsIdentity(*full));
 
     strength->setValue(0);
     EXPECT_EQ(Find<QLabel>("lblStrength")->text(), "0%");
-    EXPECT_TRUE(IsIdentity(window->Grading().Lut()));
-    EXPECT_TRUE(window->Preview().Viewer()->Display().SamePixels(window->Preview().Viewer()->Scaled()));
+    EXPECT_TRUE(IsIdentity(Grading().Lut()));
+    EXPECT_TRUE(Preview().Viewer()->Display().SamePixels(Preview().Viewer()->Scaled()));
 
     Find<QPushButton>("sbnGeneralDefaults")->click();
     EXPECT_EQ(strength->value(), 100);
-    EXPECT_EQ(window->Grading().LastSettings().Strength, 1.0);
+    EXPECT_EQ(Grading().LastSettings().Strength, 1.0);
     for (int i = 0; i < 33; i += 8)
-        EXPECT_EQ(std::memcmp(window->Grading().Lut().Cube[i], full->Cube[i], sizeof(TLUT::TCubePlane)), 0);
+        EXPECT_EQ(std::memcmp(Grading().Lut().Cube[i], full->Cube[i], sizeof(TLUT::TCubePlane)), 0);
 }
 
-TEST_F(MainFormLookTest, MatchedLutsOfTheWindowAndTheCommandLineAreTheSameBytes) {
+TEST_F(LookPanelGradeTest, MatchedLutsOfTheWindowAndTheCommandLineAreTheSameBytes) {
     OpenGraded();
     auto* match = Find<QCheckBox>("cbxMatchPreview");
     ASSERT_NE(match, nullptr);
     EXPECT_FALSE(match->isChecked());
-    EXPECT_FALSE(window->Grading().LastSettings().MatchSource);
-    const TImage before = window->Preview().Viewer()->Display().Clone();
+    EXPECT_FALSE(Grading().LastSettings().MatchSource);
+    const TImage before = Preview().Viewer()->Display().Clone();
     match->setChecked(true);
     Find<QSlider>("tbrStrength")->setValue(60);
-    EXPECT_TRUE(window->Grading().LastSettings().MatchSource);
-    EXPECT_EQ(window->Grading().LastSettings().MatchedTo, "frame.bmp");
-    EXPECT_FALSE(window->Preview().Viewer()->Display().SamePixels(before));
+    EXPECT_TRUE(Grading().LastSettings().MatchSource);
+    EXPECT_EQ(Grading().LastSettings().MatchedTo, "frame.bmp");
+    EXPECT_FALSE(Preview().Viewer()->Display().SamePixels(before));
     Screenshot("main_matched.png");
 
     const TLutOutputProfile* davinci = FindOutputProfile("Cube 3D Davinci");
     ASSERT_NE(davinci, nullptr);
     const QString ours = dir.filePath("window.cube"), theirs = dir.filePath("cli.cube");
-    ExportLook(window->Grading().LastSettings(), *davinci, 33, 0, ours.toStdString());
+    ExportLook(Grading().LastSettings(), *davinci, 33, 0, ours.toStdString());
     Cli({"look", Lib() + "/meadow.jpeg", "-o", theirs, "--profile", "Cube 3D Davinci", "--strength", "60", "--match",
          Picture("frame.bmp")});
     const QByteArray bytes = FileBytes(ours);
@@ -198,7 +209,7 @@ TEST_F(MainFormLookTest, MatchedLutsOfTheWindowAndTheCommandLineAreTheSameBytes)
     EXPECT_EQ(bytes, FileBytes(theirs));
 }
 
-TEST_F(MainFormLookTest, DroppedPicturesLutsAndOtherFiles) {
+TEST_F(LookPanelGradeTest, DroppedPicturesLutsAndOtherFiles) {
     OpenGraded();
     SaveImageFile(Picture("second.png").toStdString(), ColourfulPicture(300, 200));
     WriteSwapCube(Picture("swap.cube"));
@@ -208,69 +219,69 @@ TEST_F(MainFormLookTest, DroppedPicturesLutsAndOtherFiles) {
     notes.close();
 
     // A picture opens as the preview, as Open Preview Image does.
-    Drop(window->Preview().Viewer(), {Picture("second.png")});
-    EXPECT_EQ(window->Grading().PreviewFile(), Picture("second.png").toStdString());
-    EXPECT_EQ(window->Grading().Preview().Width(), 300);
+    Drop(Preview().Viewer(), {Picture("second.png")});
+    EXPECT_EQ(Grading().PreviewFile(), Picture("second.png").toStdString());
+    EXPECT_EQ(Grading().Preview().Width(), 300);
     // The look stays chosen and grades the new picture at once.
     EXPECT_EQ(SelectedCaption(), "meadow");
-    TImage graded = window->Preview().Viewer()->Scaled().Clone();
-    window->Grading().Lut().ApplyToImage(graded);
-    EXPECT_TRUE(window->Preview().Viewer()->Display().SamePixels(graded));
+    TImage graded = Preview().Viewer()->Scaled().Clone();
+    Grading().Lut().ApplyToImage(graded);
+    EXPECT_TRUE(Preview().Viewer()->Display().SamePixels(graded));
 
     // A LUT file grades the preview instead of a look; the window names it.
-    Drop(window->Preview().Viewer(), {Picture("swap.cube")});
-    ASSERT_NE(window->Grading().PreviewLut(), nullptr);
-    EXPECT_TRUE(window->StatusLine()->Text().contains("LUT preview: swap.cube"));
-    EXPECT_EQ(window->windowTitle(), QString("second.png ") + QChar(0x2014) + " Quor Ombrane");
-    TImage swapped = window->Preview().Viewer()->Scaled().Clone();
-    window->Grading().PreviewLut()->ApplyToImage(swapped);
-    EXPECT_TRUE(window->Preview().Viewer()->Display().SamePixels(swapped));
-    const std::uint8_t* scaled = window->Preview().Viewer()->Scaled().Row(10) + 30;
-    const std::uint8_t* shown = window->Preview().Viewer()->Display().Row(10) + 30;
+    Drop(Preview().Viewer(), {Picture("swap.cube")});
+    ASSERT_NE(Grading().PreviewLut(), nullptr);
+    EXPECT_TRUE(StatusLine()->Text().contains("LUT preview: swap.cube"));
+    EXPECT_EQ(Root()->windowTitle(), QString("second.png ") + QChar(0x2014) + " Quor Ombrane");
+    TImage swapped = Preview().Viewer()->Scaled().Clone();
+    Grading().PreviewLut()->ApplyToImage(swapped);
+    EXPECT_TRUE(Preview().Viewer()->Display().SamePixels(swapped));
+    const std::uint8_t* scaled = Preview().Viewer()->Scaled().Row(10) + 30;
+    const std::uint8_t* shown = Preview().Viewer()->Display().Row(10) + 30;
     EXPECT_EQ(shown[0], scaled[2]);
     Screenshot("main_lut_preview.png");
 
     // Save Graded Image writes with that LUT, at the file's full size.
     dialogs.FilesToSave.push_back(dir.filePath("saved.jpeg"));
-    window->Preview().SaveGradedClick();
+    Preview().SaveGradedClick();
     TImage saved;
     LoadImageFile(dir.filePath("saved.jpeg").toStdString(), saved);
     EXPECT_EQ(saved.Width(), 300);
 
     // Anything else is refused in one message that names it; a picture
     // beside it still opens.
-    Drop(window->Preview().Viewer(), {Picture("notes.txt"), Picture("frame.bmp")});
+    Drop(Preview().Viewer(), {Picture("notes.txt"), Picture("frame.bmp")});
     ASSERT_EQ(dialogs.Errors.size(), 1);
     EXPECT_TRUE(dialogs.Errors[0].contains("notes.txt"));
     EXPECT_FALSE(dialogs.Errors[0].contains("frame.bmp"));
-    EXPECT_EQ(window->Grading().PreviewFile(), Picture("frame.bmp").toStdString());
-    ASSERT_NE(window->Grading().PreviewLut(), nullptr);  // the LUT preview stays for the new picture
+    EXPECT_EQ(Grading().PreviewFile(), Picture("frame.bmp").toStdString());
+    ASSERT_NE(Grading().PreviewLut(), nullptr);  // the LUT preview stays for the new picture
 
     // A 1D LUT goes through the same lookups: this one inverts.
     QFile curve(Picture("invert.cube"));
     ASSERT_TRUE(curve.open(QIODevice::WriteOnly));
     curve.write("LUT_1D_SIZE 2\n1 1 1\n0 0 0\n");
     curve.close();
-    Drop(window->Preview().Viewer(), {Picture("invert.cube")});
-    ASSERT_NE(window->Grading().PreviewLut(), nullptr);
-    EXPECT_EQ(window->Grading().PreviewLut()->Kind, lkCurve);
-    const std::uint8_t* plain = window->Preview().Viewer()->Scaled().Row(5) + 60;
-    const std::uint8_t* inverted = window->Preview().Viewer()->Display().Row(5) + 60;
+    Drop(Preview().Viewer(), {Picture("invert.cube")});
+    ASSERT_NE(Grading().PreviewLut(), nullptr);
+    EXPECT_EQ(Grading().PreviewLut()->Kind, lkCurve);
+    const std::uint8_t* plain = Preview().Viewer()->Scaled().Row(5) + 60;
+    const std::uint8_t* inverted = Preview().Viewer()->Display().Row(5) + 60;
     for (int c = 0; c < 3; ++c) EXPECT_EQ(inverted[c], 255 - plain[c]);
 
     // Clicking a reference returns to its look.
     Select("meadow");
-    EXPECT_EQ(window->Grading().PreviewLut(), nullptr);
-    EXPECT_FALSE(window->StatusLine()->Text().contains("LUT preview"));
-    EXPECT_TRUE(window->StatusLine()->Text().contains("reference: meadow"));
+    EXPECT_EQ(Grading().PreviewLut(), nullptr);
+    EXPECT_FALSE(StatusLine()->Text().contains("LUT preview"));
+    EXPECT_TRUE(StatusLine()->Text().contains("reference: meadow"));
 
     // Pictures dropped on the list join the library, with the add button's question.
-    Drop(window->Library().List()->viewport(), {Picture("second.png"), Picture("swap.cube")});
+    Drop(Library().List()->viewport(), {Picture("second.png"), Picture("swap.cube")});
     EXPECT_EQ(QStringList({"meadow", "second"}), Captions());
     ASSERT_EQ(dialogs.Errors.size(), 2);
     EXPECT_TRUE(dialogs.Errors[1].contains("swap.cube"));
     dialogs.Answers.push_back(QMessageBox::No);
-    Drop(window->Library().List()->viewport(), {Picture("second.png")});
+    Drop(Library().List()->viewport(), {Picture("second.png")});
     ASSERT_EQ(dialogs.Questions.size(), 1);
     EXPECT_TRUE(dialogs.Questions[0].contains("\"second\" already exists. Replace it?"));
 }
@@ -288,10 +299,19 @@ TEST_F(MainFormLookTest, ShortcutsReachTheirActionsFromTheWindow) {
     QTest::keyClick(window.get(), Qt::Key_Backslash);
     QTest::qWait(250);
     EXPECT_TRUE(original->isChecked());
-    EXPECT_TRUE(window->Preview().Viewer()->Display().SamePixels(window->Preview().Viewer()->Scaled()));
+    EXPECT_TRUE(Preview().Viewer()->Display().SamePixels(Preview().Viewer()->Scaled()));
     QTest::keyClick(window.get(), Qt::Key_Backslash);
     QTest::qWait(250);
     EXPECT_FALSE(original->isChecked());
+    // Ctrl+Backslash clicks Split View the same way.
+    auto* split = Find<QToolButton>("sbnSplitView");
+    QTest::keyClick(window.get(), Qt::Key_Backslash, Qt::ControlModifier);
+    QTest::qWait(250);
+    EXPECT_TRUE(split->isChecked());
+    EXPECT_TRUE(Preview().Viewer()->SplitView());
+    QTest::keyClick(window.get(), Qt::Key_Backslash, Qt::ControlModifier);
+    QTest::qWait(250);
+    EXPECT_FALSE(split->isChecked());
 
     dialogs.FilesToSave.push_back(dir.filePath("by-keys.jpeg"));
     QTest::keyClick(window.get(), Qt::Key_S, Qt::ControlModifier);
@@ -299,16 +319,16 @@ TEST_F(MainFormLookTest, ShortcutsReachTheirActionsFromTheWindow) {
 
     dialogs.PicturesToOpen.push_back(Picture("swap.cube"));
     QTest::keyClick(window.get(), Qt::Key_L, Qt::ControlModifier);
-    EXPECT_NE(window->Grading().PreviewLut(), nullptr);
+    EXPECT_NE(Grading().PreviewLut(), nullptr);
 
     dialogs.PicturesToOpen.push_back(Picture("other.bmp"));
     QTest::keyClick(window.get(), Qt::Key_O, Qt::ControlModifier);
-    EXPECT_EQ(window->Grading().PreviewFile(), Picture("other.bmp").toStdString());
+    EXPECT_EQ(Grading().PreviewFile(), Picture("other.bmp").toStdString());
 
     QGuiApplication::clipboard()->setImage(QImage(64, 32, QImage::Format_RGB32));
     QTest::keyClick(window.get(), Qt::Key_V, Qt::ControlModifier);
-    EXPECT_TRUE(window->Grading().PreviewFile().empty());
-    EXPECT_EQ(window->Grading().Preview().Width(), 64);
+    EXPECT_TRUE(Grading().PreviewFile().empty());
+    EXPECT_EQ(Grading().Preview().Width(), 64);
     QGuiApplication::clipboard()->clear();
 
     // Ctrl+E belongs to the menu's Create 3D LUT, which clicks the button (the
@@ -321,9 +341,9 @@ TEST_F(MainFormLookTest, ShortcutsReachTheirActionsFromTheWindow) {
     EXPECT_TRUE(original->toolTip().endsWith("(\\)"));
 }
 
-TEST_F(MainFormLookTest, SplitViewShowsBothSidesAndKeepsTheDividerInTheSettings) {
+TEST_F(LookPanelGradeTest, SplitViewShowsBothSidesAndKeepsTheDividerInTheSettings) {
     OpenGraded();
-    TImageViewer* viewer = window->Preview().Viewer();
+    TImageViewer* viewer = Preview().Viewer();
     auto* split = Find<QToolButton>("sbnSplitView");
     ASSERT_NE(split, nullptr);
     split->click();
@@ -349,13 +369,20 @@ TEST_F(MainFormLookTest, SplitViewShowsBothSidesAndKeepsTheDividerInTheSettings)
     original->click();
     EXPECT_TRUE(viewer->SplitView());
 
-    // A new window starts with the divider where it was left.
-    window.reset();
+    // New panels start with the divider where it was left.
+    rig.reset();
     Open();
-    EXPECT_NEAR(window->Preview().Viewer()->SplitPosition(), 0.25, 0.01);
+    EXPECT_NEAR(Preview().Viewer()->SplitPosition(), 0.25, 0.01);
 }
 
-TEST_F(MainFormLookTest, TheListKeepsNameOrderAndItsSelection) {
+// The window starts with the split view's divider where it was left last.
+TEST_F(MainFormLookTest, TheWindowStartsWithTheDividerWhereItWasLeft) {
+    QSettings(QSettings::NativeFormat, QSettings::UserScope, "tarnwerk", "Ombrane").setValue("splitPosition", 0.25);
+    Open();
+    EXPECT_NEAR(Preview().Viewer()->SplitPosition(), 0.25, 0.01);
+}
+
+TEST_F(LookPanelGradeTest, TheListKeepsNameOrderAndItsSelection) {
     for (const char* name : {"Shot 10", "shot 2", "Shot 1", "alpha", "Shot 02"})
         SaveJpegFile((Lib() + "/" + name + ".jpeg").toStdString(), ColourfulPicture(90, 60));
     SaveImageFile(Picture("Shot 3.bmp").toStdString(), ColourfulPicture(80, 80));
@@ -363,21 +390,21 @@ TEST_F(MainFormLookTest, TheListKeepsNameOrderAndItsSelection) {
     Open();
     EXPECT_EQ(Captions(), QStringList({"alpha", "Shot 1", "shot 2", "Shot 02", "Shot 10"}));
     dialogs.PicturesToOpen.push_back(Picture("frame.bmp"));
-    window->Preview().OpenClick();
+    Preview().OpenClick();
     Select("shot 2");
-    const int builds = window->Grading().BuildCount();
+    const int builds = Grading().BuildCount();
 
     // An add rescans: the new file takes its place, the selection stays.
     dialogs.FilesToOpen.push_back({Picture("Shot 3.bmp")});
-    window->Library().AddClick();
+    Library().AddClick();
     EXPECT_EQ(Captions(), QStringList({"alpha", "Shot 1", "shot 2", "Shot 02", "Shot 3", "Shot 10"}));
     EXPECT_EQ(SelectedCaption(), "shot 2");
-    EXPECT_EQ(window->Library().List()->currentItem()->text(), "shot 2");
-    EXPECT_GT(window->Grading().BuildCount(), builds);  // the grade follows the re-selected reference
+    EXPECT_EQ(Library().List()->currentItem()->text(), "shot 2");
+    EXPECT_GT(Grading().BuildCount(), builds);  // the grade follows the re-selected reference
 
     // A rename moves the item to its place, still selected.
-    QListWidgetItem* item = window->Library().List()->findItems("shot 2", Qt::MatchExactly).first();
-    window->Library().Edited(item, "Shot 20");
+    QListWidgetItem* item = Library().List()->findItems("shot 2", Qt::MatchExactly).first();
+    Library().Edited(item, "Shot 20");
     QApplication::processEvents();
     EXPECT_EQ(Captions(), QStringList({"alpha", "Shot 1", "Shot 02", "Shot 3", "Shot 10", "Shot 20"}));
     EXPECT_EQ(SelectedCaption(), "Shot 20");

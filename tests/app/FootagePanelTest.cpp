@@ -18,7 +18,6 @@
 
 #include "app/ImageViewer.h"
 #include "app/LutSaveForm.h"
-#include "app/MainForm.h"
 #include "engine/footage/FootageLook.h"
 #include "engine/lut/LUT.h"
 #include "engine/picture/DeepGrade.h"
@@ -26,35 +25,38 @@
 #include "imageio/DeepImageFile.h"
 #include "imageio/ImageFile.h"
 #include "tests/app/FakeDialogs.h"
+#include "tests/app/GradingRig.h"
 #include "tests/app/SavedFiles.h"
+
+// The footage space chosen on the look panel: the preview panel shows the
+// frame converted from it and graded, Save Graded Image and Create 3D LUT
+// write for it as the command line does, and the choice is kept.
 
 namespace {
 
-class FootageWindowTest : public ::testing::Test {
+class FootagePanelTest : public ::testing::Test {
 protected:
     QTemporaryDir dir;
     TFakeDialogs dialogs;
-    std::unique_ptr<TfrmMain> window;
+    std::unique_ptr<TGradingRig> rig;
 
     void SetUp() override { unsetenv("OCIO"); }
     void TearDown() override {
-        window.reset();
+        rig.reset();
         unsetenv("OCIO");
     }
     std::string PathOf(const QString& name) const { return dir.filePath(name).toStdString(); }
 
-    // A library with one reference, the window, and a preview opened from a file.
+    // A library with one reference, the panels, and a preview opened from a file.
     void OpenWithPreview() {
         QDir().mkpath(dir.filePath("lib"));
         SaveJpegFile(PathOf("lib/meadow.jpeg"), ColourfulPicture(150, 100));
         SaveImageFile(PathOf("frame.bmp"), ColourfulPicture(1200, 500));
-        window = std::make_unique<TfrmMain>(dir.filePath("lib").toStdString());
-        window->show();
-        QApplication::processEvents();
+        rig = std::make_unique<TGradingRig>(dir.filePath("lib"));
         dialogs.PicturesToOpen.push_back(QString::fromStdString(PathOf("frame.bmp")));
-        window->Preview().OpenClick();
+        rig->Preview().OpenClick();
     }
-    QComboBox* Footage() const { return window->findChild<QComboBox*>("cbxFootage"); }
+    QComboBox* Footage() const { return rig->Find<QComboBox>("cbxFootage"); }
     void Choose(const QString& label) {
         const int index = Footage()->findText(label);
         ASSERT_GE(index, 0) << label.toStdString();
@@ -63,7 +65,7 @@ protected:
     }
     TImage Converted(const TImage& picture) const {
         TImage copy = picture.Clone();
-        ConvertFootageImage(*window->Grading().Footage().Conversion(), copy);
+        ConvertFootageImage(*rig->Grading().Footage().Conversion(), copy);
         return copy;
     }
     // The viewer's working copy as it should be: the frame's full picture
@@ -71,61 +73,61 @@ protected:
     TImage ExpectedCopy(bool converted = true) const {
         TImage full;
         LoadImageFile(PathOf("frame.bmp"), full);
-        const TImage& copy = window->Preview().Viewer()->Source();
+        const TImage& copy = rig->Preview().Viewer()->Source();
         TImage resized;
         ResizeImage(copy.Width(), copy.Height(), kLanczos3Filter, resized, full, 0.0f);
-        if (converted && window->Grading().Footage().Conversion()) return Converted(resized);
+        if (converted && rig->Grading().Footage().Conversion()) return Converted(resized);
         return resized;
     }
     void ExpectGradedDisplay() const {
-        TImage graded = window->Preview().Viewer()->Scaled().Clone();
-        window->Grading().Lut().ApplyToImage(graded);
-        EXPECT_TRUE(window->Preview().Viewer()->Display().SamePixels(graded));
+        TImage graded = rig->Preview().Viewer()->Scaled().Clone();
+        rig->Grading().Lut().ApplyToImage(graded);
+        EXPECT_TRUE(rig->Preview().Viewer()->Display().SamePixels(graded));
     }
 };
 
 }  // namespace
 
-TEST_F(FootageWindowTest, ALogPreviewIsShownConvertedGradedSavedAndExportedForItsSpace) {
+TEST_F(FootagePanelTest, ALogPreviewIsShownConvertedGradedSavedAndExportedForItsSpace) {
     OpenWithPreview();
     ASSERT_NE(Footage(), nullptr);
     EXPECT_EQ(Footage()->currentText(), "Display (Rec.709 / sRGB)");
     EXPECT_EQ(Footage()->count(), 14);  // display, 8 camera logs, 5 linear spaces
-    EXPECT_EQ(window->Grading().Footage().Conversion(), nullptr);
-    EXPECT_TRUE(window->Preview().Viewer()->Source().SamePixels(ExpectedCopy()));
+    EXPECT_EQ(rig->Grading().Footage().Conversion(), nullptr);
+    EXPECT_TRUE(rig->Preview().Viewer()->Source().SamePixels(ExpectedCopy()));
 
     // Without a reference the converted preview is shown ungraded.
     Choose(kSlog3Cine);
-    ASSERT_NE(window->Grading().Footage().Conversion(), nullptr);
-    const TImage shown = Converted(window->Grading().Preview());
-    EXPECT_FALSE(shown.SamePixels(window->Grading().Preview()));
-    EXPECT_TRUE(window->Preview().Viewer()->Source().SamePixels(ExpectedCopy()));
-    EXPECT_TRUE(window->Preview().Viewer()->Display().SamePixels(window->Preview().Viewer()->Scaled()));
+    ASSERT_NE(rig->Grading().Footage().Conversion(), nullptr);
+    const TImage shown = Converted(rig->Grading().Preview());
+    EXPECT_FALSE(shown.SamePixels(rig->Grading().Preview()));
+    EXPECT_TRUE(rig->Preview().Viewer()->Source().SamePixels(ExpectedCopy()));
+    EXPECT_TRUE(rig->Preview().Viewer()->Display().SamePixels(rig->Preview().Viewer()->Scaled()));
 
     // A reference grades the converted copy; regrades keep working on it.
-    window->Library().List()->item(0)->setSelected(true);
+    rig->Library().List()->item(0)->setSelected(true);
     QApplication::processEvents();
     ExpectGradedDisplay();
-    const int builds = window->Grading().BuildCount();
-    window->findChild<QSlider*>("tbrSaturation")->setValue(140);
-    EXPECT_EQ(window->Grading().BuildCount(), builds + 1);
-    EXPECT_TRUE(window->Preview().Viewer()->Source().SamePixels(ExpectedCopy()));
+    const int builds = rig->Grading().BuildCount();
+    rig->Find<QSlider>("tbrSaturation")->setValue(140);
+    EXPECT_EQ(rig->Grading().BuildCount(), builds + 1);
+    EXPECT_TRUE(rig->Preview().Viewer()->Source().SamePixels(ExpectedCopy()));
     ExpectGradedDisplay();
 
     // Save Graded Image: the full picture converted, then graded.
     const QString target = dir.filePath("graded.jpeg");
     dialogs.FilesToSave.push_back(target);
-    window->Preview().SaveGradedClick();
+    rig->Preview().SaveGradedClick();
     TImage expected;
     LoadImageFile(PathOf("frame.bmp"), expected);
     expected = Converted(expected);
-    window->Grading().Lut().ApplyToImage(expected);
+    rig->Grading().Lut().ApplyToImage(expected);
     QFile saved(target);
     ASSERT_TRUE(saved.open(QIODevice::ReadOnly));
     EXPECT_TRUE(saved.readAll() == QByteArray::fromStdString(EncodeJpeg(expected, 100)));
 
     // The export dialog writes the LUT for the chosen space.
-    TfrmSaveLut form(window->Grading().LastSettings(), window.get(), window->Grading().Footage().Conversion());
+    TfrmSaveLut form(rig->Grading().LastSettings(), &rig->Host(), rig->Grading().Footage().Conversion());
     auto* formats = form.findChild<QComboBox*>("cbxOutFormat");
     formats->setCurrentIndex(formats->findText("Cube 3D Davinci"));
     const QString lut = dir.filePath("look.cube");
@@ -137,13 +139,13 @@ TEST_F(FootageWindowTest, ALogPreviewIsShownConvertedGradedSavedAndExportedForIt
 
     // Back to display: the preview as it is.
     Choose("Display (Rec.709 / sRGB)");
-    EXPECT_EQ(window->Grading().Footage().Conversion(), nullptr);
-    EXPECT_TRUE(window->Preview().Viewer()->Source().SamePixels(ExpectedCopy()));
+    EXPECT_EQ(rig->Grading().Footage().Conversion(), nullptr);
+    EXPECT_TRUE(rig->Preview().Viewer()->Source().SamePixels(ExpectedCopy()));
     ExpectGradedDisplay();
     EXPECT_TRUE(dialogs.Errors.isEmpty()) << dialogs.Errors.join("\n").toStdString();
 }
 
-TEST_F(FootageWindowTest, TheOcioConfigAddsItsSpacesOrSaysWhyItDoesNotLoad) {
+TEST_F(FootagePanelTest, TheOcioConfigAddsItsSpacesOrSaysWhyItDoesNotLoad) {
     const std::string config = PathOf("studio.ocio");
     std::ofstream(config) << "ocio_profile_version: 2\n"
                              "roles: {default: lin, scene_linear: lin}\n"
@@ -159,11 +161,11 @@ TEST_F(FootageWindowTest, TheOcioConfigAddsItsSpacesOrSaysWhyItDoesNotLoad) {
     EXPECT_EQ(Footage()->itemText(15), "film log");
     EXPECT_TRUE(Footage()->toolTip().isEmpty());
     Choose("film log");
-    ASSERT_NE(window->Grading().Footage().Conversion(), nullptr);
+    ASSERT_NE(rig->Grading().Footage().Conversion(), nullptr);
     // The config's view is the identity: the shown copy is the frame's as it is.
-    EXPECT_TRUE(window->Preview().Viewer()->Source().SamePixels(ExpectedCopy(false)));
+    EXPECT_TRUE(rig->Preview().Viewer()->Source().SamePixels(ExpectedCopy(false)));
 
-    window.reset();
+    rig.reset();
     setenv("OCIO", PathOf("missing.ocio").c_str(), 1);
     OpenWithPreview();
     EXPECT_EQ(Footage()->count(), 14);
@@ -191,27 +193,25 @@ void SaveLogFrame(const std::string& path, int width, int height) {
 
 }  // namespace
 
-TEST_F(FootageWindowTest, ADeepLogPreviewSavesWhatTheCommandLineGradesAndTheChoiceIsKept) {
+TEST_F(FootagePanelTest, ADeepLogPreviewSavesWhatTheCommandLineGradesAndTheChoiceIsKept) {
     QDir().mkpath(dir.filePath("lib"));
     SaveJpegFile(PathOf("lib/meadow.jpeg"), ColourfulPicture(150, 100));
     SaveLogFrame(PathOf("log16.tif"), 320, 200);
-    window = std::make_unique<TfrmMain>(dir.filePath("lib").toStdString());
-    window->show();
-    QApplication::processEvents();
-    auto* status = window->findChild<QLabel*>("lblFootageStatus");
+    rig = std::make_unique<TGradingRig>(dir.filePath("lib"));
+    auto* status = rig->Find<QLabel>("lblFootageStatus");
     ASSERT_NE(status, nullptr);
     EXPECT_EQ(status->text(), "Footage: Display (Rec.709 / sRGB)");
     dialogs.PicturesToOpen.push_back(dir.filePath("log16.tif"));
-    window->Preview().OpenClick();
+    rig->Preview().OpenClick();
     Choose(kSlog3Cine);
     EXPECT_EQ(status->text(), QString("Footage: ") + kSlog3Cine);
-    window->Library().List()->item(0)->setSelected(true);
+    rig->Library().List()->item(0)->setSelected(true);
     QApplication::processEvents();
 
     // Save Graded Image as .tif: the 16-bit picture converted in float, then graded.
     const QString saved = dir.filePath("window.tif");
     dialogs.FilesToSave.push_back(saved);
-    window->Preview().SaveGradedClick();
+    rig->Preview().SaveGradedClick();
     QProcess grade;
     grade.start(OMBRANE_CLI, {"grade", dir.filePath("lib/meadow.jpeg"), dir.filePath("log16.tif"), "-o",
                               dir.filePath("cli.tif"), "--footage", "slog3-sgamut3cine"});
@@ -225,17 +225,17 @@ TEST_F(FootageWindowTest, ADeepLogPreviewSavesWhatTheCommandLineGradesAndTheChoi
     const TDeepImage graded = LoadDeepImageFile(saved.toStdString());
     EXPECT_EQ(graded.Depth.Bits, 16);
     TDeepImage raw = LoadDeepImageFile(PathOf("log16.tif"));
-    GradeDeepImage(window->Grading().Lut(), raw);
+    GradeDeepImage(rig->Grading().Lut(), raw);
     EXPECT_GT(std::fabs(raw.Row(100)[160 * 3 + 2] - graded.Row(100)[160 * 3 + 2]), 0.01f);
 
-    // The choice is kept: a new window starts with it and shows it.
-    window.reset();
-    window = std::make_unique<TfrmMain>(dir.filePath("lib").toStdString());
+    // The choice is kept: new panels start with it and show it.
+    rig.reset();
+    rig = std::make_unique<TGradingRig>(dir.filePath("lib"));
     EXPECT_EQ(Footage()->currentText(), kSlog3Cine);
-    ASSERT_NE(window->Grading().Footage().Conversion(), nullptr);
-    EXPECT_EQ(window->findChild<QLabel*>("lblFootageStatus")->text(), QString("Footage: ") + kSlog3Cine);
+    ASSERT_NE(rig->Grading().Footage().Conversion(), nullptr);
+    EXPECT_EQ(rig->Find<QLabel>("lblFootageStatus")->text(), QString("Footage: ") + kSlog3Cine);
     Choose("Display (Rec.709 / sRGB)");
-    EXPECT_EQ(window->Grading().Footage().Conversion(), nullptr);
+    EXPECT_EQ(rig->Grading().Footage().Conversion(), nullptr);
     EXPECT_TRUE(dialogs.Errors.isEmpty()) << dialogs.Errors.join("\n").toStdString();
 }
 
@@ -261,40 +261,38 @@ void SaveLinearFrame(const std::string& path, int width, int height) {
 
 }  // namespace
 
-TEST_F(FootageWindowTest, ALinearExrPreviewIsConvertedInFloatAndSavesWhatTheCommandLineGrades) {
+TEST_F(FootagePanelTest, ALinearExrPreviewIsConvertedInFloatAndSavesWhatTheCommandLineGrades) {
     QDir().mkpath(dir.filePath("lib"));
     SaveJpegFile(PathOf("lib/meadow.jpeg"), ColourfulPicture(150, 100));
     SaveLinearFrame(PathOf("linear.exr"), 320, 200);
-    window = std::make_unique<TfrmMain>(dir.filePath("lib").toStdString());
-    window->show();
-    QApplication::processEvents();
+    rig = std::make_unique<TGradingRig>(dir.filePath("lib"));
     dialogs.PicturesToOpen.push_back(dir.filePath("linear.exr"));
-    window->Preview().OpenClick();
+    rig->Preview().OpenClick();
     Choose("ACEScg (linear AP1)");
-    ASSERT_NE(window->Grading().Footage().Conversion(), nullptr);
+    ASSERT_NE(rig->Grading().Footage().Conversion(), nullptr);
 
     // Shown: the file's values converted in float, not its 8-bit preview
     // (values beyond 1 clipped, shadows in a few steps) converted.
     TDeepImage picture = LoadDeepImageFile(PathOf("linear.exr"));
-    ConvertFootageDeep(*window->Grading().Footage().Conversion(), picture);
+    ConvertFootageDeep(*rig->Grading().Footage().Conversion(), picture);
     const TImage inFloat = DeepToImage(picture);
-    EXPECT_TRUE(window->Preview().Viewer()->Source().SamePixels(inFloat));
-    EXPECT_FALSE(Converted(window->Grading().Preview()).SamePixels(inFloat));
+    EXPECT_TRUE(rig->Preview().Viewer()->Source().SamePixels(inFloat));
+    EXPECT_FALSE(Converted(rig->Grading().Preview()).SamePixels(inFloat));
     // Another space converts the file again.
     Choose(kSlog3Cine);
     TDeepImage log = LoadDeepImageFile(PathOf("linear.exr"));
-    ConvertFootageDeep(*window->Grading().Footage().Conversion(), log);
-    EXPECT_TRUE(window->Preview().Viewer()->Source().SamePixels(DeepToImage(log)));
+    ConvertFootageDeep(*rig->Grading().Footage().Conversion(), log);
+    EXPECT_TRUE(rig->Preview().Viewer()->Source().SamePixels(DeepToImage(log)));
     Choose("ACEScg (linear AP1)");
 
     // A reference grades the shown copy; Save Graded Image as .exr is the
     // command line's grade of the file.
-    window->Library().List()->item(0)->setSelected(true);
+    rig->Library().List()->item(0)->setSelected(true);
     QApplication::processEvents();
     ExpectGradedDisplay();
     const QString saved = dir.filePath("window.exr");
     dialogs.FilesToSave.push_back(saved);
-    window->Preview().SaveGradedClick();
+    rig->Preview().SaveGradedClick();
     QProcess grade;
     grade.start(OMBRANE_CLI, {"grade", dir.filePath("lib/meadow.jpeg"), dir.filePath("linear.exr"), "-o",
                               dir.filePath("cli.exr"), "--footage", "acescg"});
@@ -307,7 +305,7 @@ TEST_F(FootageWindowTest, ALinearExrPreviewIsConvertedInFloatAndSavesWhatTheComm
     // An 8-bit target takes the same road as the command line's.
     const QString savedJpeg = dir.filePath("window.jpg");
     dialogs.FilesToSave.push_back(savedJpeg);
-    window->Preview().SaveGradedClick();
+    rig->Preview().SaveGradedClick();
     QProcess gradeJpeg;
     gradeJpeg.start(OMBRANE_CLI, {"grade", dir.filePath("lib/meadow.jpeg"), dir.filePath("linear.exr"), "-o",
                                   dir.filePath("cli.jpg"), "--footage", "acescg"});
