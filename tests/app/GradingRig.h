@@ -41,6 +41,7 @@ public:
         MakeStrip();
         auto* client = new QWidget(&host_);
         auto* dock = new QDockWidget("Library", &host_);
+        dock->setObjectName("dckLibrary");
         library_ = std::make_unique<TLibraryPanel>(libraryFolder.toStdString(), state_, &host_, dock);
         auto* viewerPanel = new QWidget(client);
         preview_ = std::make_unique<TPreviewPanel>(state_, &host_, viewerPanel, viewerPanel, scopes_,

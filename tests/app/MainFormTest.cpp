@@ -218,7 +218,7 @@ TEST_F(MainFormTest, ThePanelsAreJoinedAsInThePanelTests) {
     QApplication::processEvents();
     ASSERT_TRUE(window->Grading().LookBuilt());
     TImage before = ColourfulPicture(16, 8);
-    TImage after = before;
+    TImage after = before.Clone();
     window->Grading().Lut().ApplyToImage(before);
     Bar("tbrColorGain")->setValue(160);
     QApplication::processEvents();
