@@ -2,7 +2,6 @@
 
 #include <QApplication>
 #include <QCloseEvent>
-#include <QComboBox>
 #include <QDockWidget>
 #include <QHBoxLayout>
 #include <QKeyEvent>
@@ -21,8 +20,8 @@
 #include "app/KeysDialog.h"
 #include "app/LastSession.h"
 #include "app/LookFiles.h"
-#include "app/LutSaveForm.h"
 #include "app/MenuBar.h"
+#include "app/PanelJoins.h"
 #include "app/ProductInfo.h"
 #include "app/ScreenFit.h"
 #include "app/TabOrder.h"
@@ -48,7 +47,6 @@ TfrmMain::TfrmMain(const std::string& libraryFolder, QWidget* parent) : QMainWin
     status_ = new TWindowStatus(*this, *state_, *preview_, *library_, strip_);
     look_->Footage().ShowIn(statusBar());
     preview_->RestoreSplitPosition();
-    preview_->Viewer()->SetDisplayTransform(&look_->DisplayProfile().Transform());
     lastSession_ = new TLastSession(*this, *status_);
     lastSession_->RestoreLayout();
     // The window sees every key press before its controls do.
@@ -80,9 +78,6 @@ void TfrmMain::CreateComponents(const std::string& libraryFolder) {
     body->addWidget(CreateViewerArea(client), 1);
     look_ = new TLookPanel(*state_, this);
     lookFiles_ = new TLookFiles(*state_, *library_, this);
-    library_->SetDisplay(&look_->DisplayProfile().Transform());
-    // Looks are built from the library's cells (or an opened look document's).
-    state_->SetCellSource([this](const QString& file) { return lookFiles_->CellOf(file); });
     body->addWidget(CreateLookArea());
     setCentralWidget(client);
     // The scopes take the window's full height at the right.
@@ -144,54 +139,15 @@ void TfrmMain::SetTabOrder() {
 
 // ---- wiring ---------------------------------------------------------------
 
+// The panels are joined to the session as the panel tests join them; the
+// window adds its own: About, and the scopes kept within the screen.
 void TfrmMain::ConnectHandlers() {
-    connect(strip_.OpenPreviewImage, &QToolButton::clicked, this,
-            [this] { RunHandler([this] { preview_->OpenClick(); }); });
-    connect(strip_.CreateLUT, &QToolButton::clicked, this, [this] {
-        RunHandler([this] {
-            ShowSaveLutDialog(state_->LastSettings(), this, state_->Footage().Conversion(), LookName(*state_));
-        });
-    });
     connect(strip_.About, &QToolButton::clicked, this,
             [this] { RunHandler([this] { ShowAboutBox(ProductInfo(), this); }); });
-    // A control moved: the session builds the look afresh and regrades.
-    connect(state_.get(), &TGradingSession::LookChanged, this, [this] { RunHandler([this] { state_->Regrade(); }); });
-    // The display profile chosen in the window's dialog; the viewer and the
-    // library's thumbnails are drawn through it.
-    connect(look_->DisplayProfileCombo(), &QComboBox::currentIndexChanged, this, [this] {
-        RunHandler([this] {
-            look_->DisplayProfile().Choose(this);
-            emit look_->DisplayProfileChanged();
-        });
-    });
-    connect(look_, &TLookPanel::DisplayProfileChanged, this, [this] {
-        preview_->Viewer()->SetDisplayTransform(&look_->DisplayProfile().Transform());
-        library_->ShowThumbnails();
-    });
-    preview_->Connect();
-    ConnectLibrary();
+    new TPanelJoins({*this, *state_, *preview_, *library_, *look_, *lookFiles_, strip_});
     // Opening the scopes never makes the window larger than the screen.
     connect(scopes_->toggleViewAction(), &QAction::toggled, this, [this] { FitWindowToScreen(*this); });
-    // Split view compares with the snapshot chosen for it; a look that
-    // matches its preview is built again once a new frame is in.
-    TPreviewPanel* preview = preview_.get();
-    connect(&state_->Snapshots(), &TSnapshots::ComparisonChanged, preview, &TPreviewPanel::CompareWithSnapshot);
-    connect(preview, &TPreviewPanel::FrameChanged, preview, &TPreviewPanel::CompareWithSnapshot, Qt::QueuedConnection);
     connect(scopes_, &QDockWidget::topLevelChanged, this, [this] { FitWindowToScreen(*this); });
-}
-
-// The library and the preview open look documents; a LUT previewed takes the
-// choice of a reference away; a deleted reference is one step of the look's
-// history.
-void TfrmMain::ConnectLibrary() {
-    connect(library_->List(), &QListWidget::itemSelectionChanged, this,
-            [this] { RunHandler([this] { library_->HighlightChanged(); }); });
-    connect(preview_.get(), &TPreviewPanel::LookDropped, lookFiles_, &TLookFiles::Open);
-    connect(library_.get(), &TLibraryPanel::LookChosen, lookFiles_, &TLookFiles::Open);
-    connect(preview_.get(), &TPreviewPanel::LutPreviewStarted, library_.get(), &TLibraryPanel::ClearSelection);
-    connect(library_.get(), &TLibraryPanel::DeletingReference, state_.get(), &TGradingSession::RecordLook);
-    connect(library_.get(), &TLibraryPanel::ReferenceDeleted, state_.get(),
-            [this](const QString& file) { state_->RecordDeletion(file); });
 }
 
 // ---- window events ------------------------------------------------------

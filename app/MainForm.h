@@ -63,7 +63,6 @@ private:
     QWidget* CreateViewerArea(QWidget* parent);
     QWidget* CreateLookArea();
     void ConnectHandlers();
-    void ConnectLibrary();
     // Tab goes through the panels in the order they stand on screen.
     void SetTabOrder();
 

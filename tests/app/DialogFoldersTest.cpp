@@ -11,7 +11,7 @@
 #include "imageio/ImageFile.h"
 #include "imageio/JpegCodec.h"
 #include "tests/app/FakeDialogs.h"
-#include "tests/app/HostedPanels.h"
+#include "tests/app/GradingRig.h"
 
 // Each kind of file the dialogs ask for starts in the folder last used for
 // that kind, kept in the settings; the preview and library panels ask there.
@@ -87,25 +87,25 @@ TEST(DialogFoldersTest, WindowDialogsStartWhereTheirKindWasLastChosen) {
     const QString frame = dir.filePath("frames/shot.jpg");
     SaveJpegFile(frame.toStdString(), ColourfulPicture(64, 48), 95);
     TFakeDialogs dialogs;
-    THostedPanels panels(dir.filePath("lib").toStdString());
+    TGradingRig panels(dir.filePath("lib"));
 
     dialogs.PicturesToOpen.push_back(frame);
-    panels.Preview->OpenClick();
+    panels.Preview().OpenClick();
     EXPECT_EQ(dialogs.LastStart, Fallback());
-    panels.Preview->OpenClick();  // cancelled
+    panels.Preview().OpenClick();  // cancelled
     EXPECT_EQ(dialogs.LastStart, dir.filePath("frames"));
 
     // Adding references starts elsewhere, and remembers its own choice.
     const QString reference = dir.filePath("pictures/dusk.png");
     SaveImageFile(reference.toStdString(), ColourfulPicture(40, 30));
     dialogs.FilesToOpen.push_back({reference});
-    panels.Library->AddClick();
+    panels.Library().AddClick();
     EXPECT_TRUE(QFileInfo::exists(dir.filePath("lib/dusk.jpeg")));
     EXPECT_EQ(dialogs.LastStart, Fallback());
-    panels.Library->AddClick();
+    panels.Library().AddClick();
     EXPECT_EQ(dialogs.LastStart, dir.filePath("pictures"));
-    panels.Preview->PreviewLutFileClick();
+    panels.Preview().PreviewLutFileClick();
     EXPECT_EQ(dialogs.LastStart, Fallback());
-    panels.Preview->OpenClick();
+    panels.Preview().OpenClick();
     EXPECT_EQ(dialogs.LastStart, dir.filePath("frames"));
 }

@@ -21,7 +21,7 @@
 #include "imageio/ColourProfile.h"
 #include "imageio/ImageFile.h"
 #include "tests/app/FakeDialogs.h"
-#include "tests/app/HostedPanels.h"
+#include "tests/app/GradingRig.h"
 #include "tests/imageio/GreyProfile.h"
 
 // The window drawn through a display profile that swaps red and green: the
@@ -39,7 +39,7 @@ protected:
     QTemporaryDir dir;
     TFakeDialogs dialogs;
     std::unique_ptr<TfrmMain> window;
-    std::unique_ptr<THostedPanels> panels;
+    std::unique_ptr<TGradingRig> panels;
 
     void SetUp() override {
         if (!std::filesystem::exists(kSwapped)) GTEST_SKIP() << "colord-data missing";
@@ -143,12 +143,11 @@ namespace {
 
 // The captions beside the combos are shown whole, whatever the entries hold.
 TEST_F(DisplayProfileTest, TheGeneralGroupsCaptionsFit) {
-    panels = std::make_unique<THostedPanels>(Path("lib"));
-    panels->Show();
+    panels = std::make_unique<TGradingRig>(Path("lib"));
     dialogs.FilesToOpen.push_back({QString::fromStdString(kSwapped)});
-    panels->Host->findChild<QComboBox*>("cbxDisplayProfile")->setCurrentIndex(2);
+    panels->Host().findChild<QComboBox*>("cbxDisplayProfile")->setCurrentIndex(2);
     QApplication::processEvents();
-    const QList<QLabel*> labels = panels->Host->findChild<QWidget*>("grpGeneral")->findChildren<QLabel*>();
+    const QList<QLabel*> labels = panels->Host().findChild<QWidget*>("grpGeneral")->findChildren<QLabel*>();
     int captions = 0;
     for (const QLabel* label : labels) {
         if (label->text() == "Display profile" || label->text() == "Footage") ++captions;
@@ -161,15 +160,14 @@ TEST_F(DisplayProfileTest, SavingATaggedPreviewWritesItBackIntoItsSpace) {
     const TColourProfile adobe = TColourProfile::FromIccFile("/usr/share/color/icc/colord/AdobeRGB1998.icc");
     SaveJpegFile(Path("lib/meadow.jpeg"), ColourfulPicture(150, 100));
     SaveImageFile(Path("tagged.jpg"), ColourfulPicture(300, 200), adobe);
-    panels = std::make_unique<THostedPanels>(Path("lib"));
-    panels->Show();
+    panels = std::make_unique<TGradingRig>(Path("lib"));
     dialogs.PicturesToOpen.push_back(QString::fromStdString(Path("tagged.jpg")));
-    panels->Preview->OpenClick();
-    ASSERT_EQ(panels->Library->List()->count(), 1);
-    panels->Library->List()->item(0)->setSelected(true);
-    ASSERT_TRUE(panels->Session.LookBuilt());
+    panels->Preview().OpenClick();
+    ASSERT_EQ(panels->Library().List()->count(), 1);
+    panels->Library().List()->item(0)->setSelected(true);
+    ASSERT_TRUE(panels->Grading().LookBuilt());
     dialogs.FilesToSave.push_back(QString::fromStdString(Path("graded.jpeg")));
-    panels->Preview->SaveGradedClick();
+    panels->Preview().SaveGradedClick();
 
     // The file carries Adobe RGB and reads, in sRGB, as the sRGB grade put
     // through Adobe RGB and JPEG: what the command line's road writes.
@@ -178,7 +176,7 @@ TEST_F(DisplayProfileTest, SavingATaggedPreviewWritesItBackIntoItsSpace) {
     LoadImageFile(Path("graded.jpeg"), saved, profile);
     EXPECT_EQ(profile.Icc(), adobe.Icc());
     LoadImageFile(Path("tagged.jpg"), expected);
-    panels->Session.Lut().ApplyToImage(expected);
+    panels->Grading().Lut().ApplyToImage(expected);
     SaveImageFile(Path("expected.jpg"), expected, adobe);
     TImage reread;
     LoadImageFile(Path("expected.jpg"), reread);
@@ -199,8 +197,8 @@ TEST_F(DisplayProfileTest, AGreyProfileIsToldOnceAndNothingIsDrawnThroughIt) {
     std::fclose(out);
     const std::string expected = "\"" + grey + "\": the colour profile is not an RGB profile";
     // Chosen in the dialog: refused, the choice stays.
-    panels = std::make_unique<THostedPanels>(Path("lib"));
-    auto* combo = panels->Host->findChild<QComboBox*>("cbxDisplayProfile");
+    panels = std::make_unique<TGradingRig>(Path("lib"));
+    auto* combo = panels->Host().findChild<QComboBox*>("cbxDisplayProfile");
     combo->setCurrentIndex(1);
     dialogs.FilesToOpen.push_back({QString::fromStdString(grey)});
     combo->setCurrentIndex(2);
@@ -212,12 +210,11 @@ TEST_F(DisplayProfileTest, AGreyProfileIsToldOnceAndNothingIsDrawnThroughIt) {
     dialogs.Errors.clear();
     QSettings(QSettings::NativeFormat, QSettings::UserScope, "tarnwerk", "Ombrane")
         .setValue("display-profile", QString::fromStdString(grey));
-    panels = std::make_unique<THostedPanels>(Path("lib"));
-    panels->Show();
+    panels = std::make_unique<TGradingRig>(Path("lib"));
     QApplication::processEvents();
     EXPECT_EQ(dialogs.Errors.join("\n").toStdString(), expected);
-    EXPECT_EQ(panels->Host->findChild<QComboBox*>("cbxDisplayProfile")->currentText(), "Screen");
-    EXPECT_TRUE(panels->Look->DisplayProfile().Transform().Empty());
+    EXPECT_EQ(panels->Host().findChild<QComboBox*>("cbxDisplayProfile")->currentText(), "Screen");
+    EXPECT_TRUE(panels->Look().DisplayProfile().Transform().Empty());
 }
 
 }  // namespace
@@ -246,9 +243,9 @@ TEST(DisplayProfileScreenTest, TheRootWindowsProfileIsTaken) {
     QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, dir.filePath("settings"));
     QDir().mkpath(dir.filePath("lib"));
     {
-        THostedPanels panels(dir.filePath("lib").toStdString());
-        EXPECT_EQ(panels.Look->findChild<QComboBox*>("cbxDisplayProfile")->currentText(), "Screen");
-        EXPECT_FALSE(panels.Look->DisplayProfile().Transform().Empty());
+        TGradingRig panels(dir.filePath("lib"));
+        EXPECT_EQ(panels.Look().findChild<QComboBox*>("cbxDisplayProfile")->currentText(), "Screen");
+        EXPECT_FALSE(panels.Look().DisplayProfile().Transform().Empty());
     }
     // A grey profile there is told once; the panels are built and draw the
     // pictures as they are.
@@ -258,15 +255,14 @@ TEST(DisplayProfileScreenTest, TheRootWindowsProfileIsTaken) {
     xcb_flush(connection);
     {
         TFakeDialogs dialogs;
-        std::unique_ptr<THostedPanels> panels;
-        EXPECT_NO_THROW(panels = std::make_unique<THostedPanels>(dir.filePath("lib").toStdString()));
+        std::unique_ptr<TGradingRig> panels;
+        EXPECT_NO_THROW(panels = std::make_unique<TGradingRig>(dir.filePath("lib")));
         if (panels) {
-            panels->Show();
             QApplication::processEvents();
             EXPECT_EQ(dialogs.Errors.join("\n").toStdString(),
                       "The screen's display profile: the colour profile is not an RGB profile");
-            EXPECT_EQ(panels->Look->findChild<QComboBox*>("cbxDisplayProfile")->currentText(), "Screen");
-            EXPECT_TRUE(panels->Look->DisplayProfile().Transform().Empty());
+            EXPECT_EQ(panels->Look().findChild<QComboBox*>("cbxDisplayProfile")->currentText(), "Screen");
+            EXPECT_TRUE(panels->Look().DisplayProfile().Transform().Empty());
         }
     }
     xcb_delete_property(connection, root, atom->atom);

@@ -1,5 +1,6 @@
 #pragma once
 #include <QApplication>
+#include <QDockWidget>
 #include <QHBoxLayout>
 #include <QListWidget>
 #include <QMainWindow>
@@ -7,6 +8,7 @@
 #include <QToolBar>
 #include <QVBoxLayout>
 #include <memory>
+#include <string>
 
 #include "app/Application.h"
 #include "app/FrameBar.h"
@@ -14,6 +16,7 @@
 #include "app/LibraryPanel.h"
 #include "app/LookFiles.h"
 #include "app/LookPanel.h"
+#include "app/PanelJoins.h"
 #include "app/PreviewPanel.h"
 #include "app/ScopesPanel.h"
 #include "app/StatusLine.h"
@@ -21,34 +24,44 @@
 #include "app/WindowStatus.h"
 #include "grading/GradingSession.h"
 
-// A grading session with the panels that show it and send it commands: the
-// library, the preview with its Show Original and Split View buttons, the
-// look panel, the look documents and the status line, joined to each other
-// as the window joins them. There is no menu bar, dock, key list or last
-// session: the tests of those build the window itself.
+// A grading session with the panels that show it and send it commands, on a
+// plain main window of their own: the tool strip, the preview with its frame
+// bar, the library in a dock under it, the look panel at the right, the
+// scopes, the look documents and the status line. They are joined by the
+// window's own joins (TPanelJoins), so a change to those reaches the panel
+// tests. There is no menu bar, key list, title or last session: the tests of
+// those build the window itself.
 class TGradingRig {
 public:
-    // The panels over the library folder; its files are listed at once
-    // unless `scan` is false.
+    // The panels over the library folder, shown; its files are listed at
+    // once unless `scan` is false.
     explicit TGradingRig(const QString& libraryFolder, bool scan = true) {
+        host_.resize(870, 762);
         scopes_ = new TScopesPanel(&host_);
-        strip_ = CreateToolStrip(&host_, *scopes_);
+        MakeStrip();
         auto* client = new QWidget(&host_);
-        library_ = std::make_unique<TLibraryPanel>(libraryFolder.toStdString(), state_, &host_, client);
-        preview_ = std::make_unique<TPreviewPanel>(state_, &host_, client, client, scopes_, strip_.ShowOriginal,
-                                                   strip_.SplitView);
+        auto* dock = new QDockWidget("Library", &host_);
+        dock->setObjectName("dckLibrary");
+        library_ = std::make_unique<TLibraryPanel>(libraryFolder.toStdString(), state_, &host_, dock);
+        auto* viewerPanel = new QWidget(client);
+        preview_ = std::make_unique<TPreviewPanel>(state_, &host_, viewerPanel, viewerPanel, scopes_,
+                                                   strip_.ShowOriginal, strip_.SplitView);
         look_ = new TLookPanel(state_, client);
         files_ = new TLookFiles(state_, *library_, &host_);
-        Lay(client);
-        Join();
+        Lay(client, viewerPanel, dock);
+        library_->CreateMenu();
+        preview_->CreateMenu();
+        new TPanelJoins({host_, state_, *preview_, *library_, *look_, *files_, strip_});
+        scopes_->Attach([this] { return preview_->ScopeSource(); });
         status_ = new TWindowStatus(host_, state_, *preview_, *library_, strip_);
         look_->Footage().ShowIn(host_.statusBar());
         preview_->RestoreSplitPosition();
-        host_.resize(870, 762);
         host_.show();
         QApplication::processEvents();
         if (scan) RunHandler([this] { library_->ScanLibrary(); });
     }
+    explicit TGradingRig(const std::string& libraryFolder, bool scan = true)
+        : TGradingRig(QString::fromStdString(libraryFolder), scan) {}
     TGradingRig(const TGradingRig&) = delete;
     TGradingRig& operator=(const TGradingRig&) = delete;
 
@@ -68,6 +81,7 @@ public:
     T* Find(const char* name) const {
         return host_.findChild<T*>(name);
     }
+    // The library's item of that caption selected, as a click does.
     void Select(const QString& caption) {
         const auto found = library_->List()->findItems(caption, Qt::MatchExactly);
         if (!found.isEmpty()) found.first()->setSelected(true);
@@ -78,44 +92,24 @@ public:
     }
 
 private:
-    void Lay(QWidget* client) {
-        auto* row = new QHBoxLayout(client);
-        row->setContentsMargins(0, 0, 0, 0);
-        auto* column = new QVBoxLayout;
-        column->addWidget(preview_->Viewer(), 1);
-        column->addWidget(preview_->FrameBar());
-        column->addWidget(library_->List());
-        row->addLayout(column, 1);
-        row->addWidget(look_);
-        host_.setCentralWidget(client);
-        auto* tools = new QToolBar(&host_);
+    void MakeStrip() {
+        auto* tools = new QToolBar("Tools", &host_);
+        strip_ = CreateToolStrip(&host_, *scopes_);
         tools->addWidget(strip_.Strip);
         host_.addToolBar(Qt::TopToolBarArea, tools);
     }
-    // The same connections as the window's.
-    void Join() {
-        library_->CreateMenu();
-        preview_->CreateMenu();
-        library_->SetDisplay(&look_->DisplayProfile().Transform());
-        preview_->Viewer()->SetDisplayTransform(&look_->DisplayProfile().Transform());
-        state_.SetCellSource([this](const QString& file) { return files_->CellOf(file); });
-        QObject::connect(&state_, &TGradingSession::LookChanged, &host_,
-                         [this] { RunHandler([this] { state_.Regrade(); }); });
-        preview_->Connect();
-        scopes_->Attach([this] { return preview_->ScopeSource(); });
-        TPreviewPanel* preview = preview_.get();
-        QObject::connect(&state_.Snapshots(), &TSnapshots::ComparisonChanged, preview,
-                         &TPreviewPanel::CompareWithSnapshot);
-        QObject::connect(preview, &TPreviewPanel::FrameChanged, preview, &TPreviewPanel::CompareWithSnapshot,
-                         Qt::QueuedConnection);
-        QObject::connect(library_->List(), &QListWidget::itemSelectionChanged, &host_,
-                         [this] { RunHandler([this] { library_->HighlightChanged(); }); });
-        QObject::connect(preview, &TPreviewPanel::LookDropped, files_, &TLookFiles::Open);
-        QObject::connect(library_.get(), &TLibraryPanel::LookChosen, files_, &TLookFiles::Open);
-        QObject::connect(preview, &TPreviewPanel::LutPreviewStarted, library_.get(), &TLibraryPanel::ClearSelection);
-        QObject::connect(library_.get(), &TLibraryPanel::DeletingReference, &state_, &TGradingSession::RecordLook);
-        QObject::connect(library_.get(), &TLibraryPanel::ReferenceDeleted, &state_,
-                         [this](const QString& file) { state_.RecordDeletion(file); });
+    void Lay(QWidget* client, QWidget* viewerPanel, QDockWidget* dock) {
+        auto* body = new QHBoxLayout(client);
+        body->setContentsMargins(0, 0, 0, 0);
+        auto* column = new QVBoxLayout(viewerPanel);
+        column->setContentsMargins(0, 0, 0, 0);
+        column->addWidget(preview_->Viewer(), 1);
+        column->addWidget(preview_->FrameBar());
+        body->addWidget(viewerPanel, 1);
+        body->addWidget(look_);
+        host_.setCentralWidget(client);
+        dock->setWidget(library_->List());
+        host_.addDockWidget(Qt::BottomDockWidgetArea, dock);
     }
 
     // Declared so that the panels go before the widgets they stand in, and

@@ -28,7 +28,7 @@
 #include "imageio/DeepImageFile.h"
 #include "imageio/ImageFile.h"
 #include "tests/app/ExportThroughDialog.h"
-#include "tests/app/HostedPanels.h"
+#include "tests/app/GradingRig.h"
 #include "tests/app/NextModal.h"
 #include "tests/app/SavedFiles.h"
 
@@ -108,18 +108,18 @@ TEST_F(LearnPairDialogTest, LearnsFromTwoSlotsAndExportsThroughTheProfiles) {
 
 TEST_F(LearnPairDialogTest, TheWindowPreviewsTheLearnedLook) {
     QDir().mkpath(dir.filePath("lib"));
-    THostedPanels panels(dir.filePath("lib").toStdString());
-    QAction* action = panels.Host->findChild<QAction*>("miLearnPair");
+    TGradingRig panels(dir.filePath("lib"));
+    QAction* action = panels.Host().findChild<QAction*>("miLearnPair");
     ASSERT_NE(action, nullptr);
     EXPECT_EQ(action->text(), QString("Create Look from Graded Pair…"));
 
     TfrmLearnPair dialog;
     dialog.SetBefore(QPath("before.png"));
     dialog.SetAfter(QPath("after.png"));
-    panels.Preview->PreviewLut(dialog.CopyLearnedLut(), "learned look");
-    ASSERT_NE(panels.Session.PreviewLut(), nullptr);
-    EXPECT_LT(MeanOf(*panels.Session.PreviewLut(), before, after), 0.5);
-    EXPECT_TRUE(panels.Status->Line()->Text().contains("LUT preview: learned look"));
+    panels.Preview().PreviewLut(dialog.CopyLearnedLut(), "learned look");
+    ASSERT_NE(panels.Grading().PreviewLut(), nullptr);
+    EXPECT_LT(MeanOf(*panels.Grading().PreviewLut(), before, after), 0.5);
+    EXPECT_TRUE(panels.StatusLine()->Text().contains("LUT preview: learned look"));
 }
 
 // The window and the command line learn on one road: the same pair and
@@ -169,8 +169,8 @@ TEST_F(LearnPairDialogTest, WindowAndCommandLineWriteTheSameLut) {
 // holds the pair and its look, and previews it again.
 TEST_F(LearnPairDialogTest, ThePairStaysForTheNextOpening) {
     QDir().mkpath(dir.filePath("lib"));
-    THostedPanels panels(dir.filePath("lib").toStdString());
-    QAction* action = panels.Host->findChild<QAction*>("miLearnPair");
+    TGradingRig panels(dir.filePath("lib"));
+    QAction* action = panels.Host().findChild<QAction*>("miLearnPair");
     ASSERT_NE(action, nullptr);
     OnNextModal([&](QWidget* modal) {
         auto* dialog = qobject_cast<TfrmLearnPair*>(modal);
@@ -180,8 +180,8 @@ TEST_F(LearnPairDialogTest, ThePairStaysForTheNextOpening) {
         dialog->btnPreviewClick();
     });
     action->trigger();
-    ASSERT_NE(panels.Session.PreviewLut(), nullptr);
-    EXPECT_LT(MeanOf(*panels.Session.PreviewLut(), before, after), 0.5);
+    ASSERT_NE(panels.Grading().PreviewLut(), nullptr);
+    EXPECT_LT(MeanOf(*panels.Grading().PreviewLut(), before, after), 0.5);
 
     bool held = false;
     OnNextModal([&](QWidget* modal) {
@@ -193,6 +193,6 @@ TEST_F(LearnPairDialogTest, ThePairStaysForTheNextOpening) {
     });
     action->trigger();
     EXPECT_TRUE(held);
-    ASSERT_NE(panels.Session.PreviewLut(), nullptr);
-    EXPECT_LT(MeanOf(*panels.Session.PreviewLut(), before, after), 0.5);
+    ASSERT_NE(panels.Grading().PreviewLut(), nullptr);
+    EXPECT_LT(MeanOf(*panels.Grading().PreviewLut(), before, after), 0.5);
 }

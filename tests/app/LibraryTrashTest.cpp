@@ -16,7 +16,7 @@
 #include "app/StatusLine.h"
 #include "imageio/ImageFile.h"
 #include "tests/app/FakeDialogs.h"
-#include "tests/app/HostedPanels.h"
+#include "tests/app/GradingRig.h"
 #include "tests/app/SavedFiles.h"
 #include "tests/support/TemporaryHome.h"
 
@@ -41,7 +41,7 @@ protected:
     // The trash of a home of the test's own, never the user's.
     TTemporaryHome home{dir.path()};
     TFakeDialogs dialogs;
-    std::unique_ptr<THostedPanels> panels;
+    std::unique_ptr<TGradingRig> panels;
 
     QString Lib() const { return dir.filePath("lib"); }
     QString Trash() const { return dir.filePath("data/Trash"); }
@@ -53,40 +53,39 @@ protected:
         SaveJpegFile((Lib() + "/birch.jpeg").toStdString(), CastPicture(0.6));
         SaveJpegFile((Lib() + "/cedar.jpeg").toStdString(), CastPicture(0.3));
         SaveImageFile(dir.filePath("frame.bmp").toStdString(), ColourfulPicture(400, 200));
-        panels = std::make_unique<THostedPanels>(Lib().toStdString());
-        panels->Show();
+        panels = std::make_unique<TGradingRig>(Lib());
         dialogs.PicturesToOpen.push_back(dir.filePath("frame.bmp"));
-        panels->Preview->OpenClick();
+        panels->Preview().OpenClick();
     }
     void TearDown() override { panels.reset(); }
 
     void Select(const QString& caption) {
-        const auto found = panels->Library->List()->findItems(caption, Qt::MatchExactly);
+        const auto found = panels->Library().List()->findItems(caption, Qt::MatchExactly);
         ASSERT_FALSE(found.isEmpty()) << caption.toStdString();
         // As a click does: the item becomes the current one too.
-        panels->Library->List()->setCurrentItem(found.first());
+        panels->Library().List()->setCurrentItem(found.first());
         QApplication::processEvents();
     }
     void Delete() {
         dialogs.Answers.push_back(QMessageBox::Yes);
-        panels->Library->DeleteClick();
+        panels->Library().DeleteClick();
         QApplication::processEvents();
     }
     void Trigger(const char* action) {
-        panels->Host->findChild<QAction*>(action)->trigger();
+        panels->Host().findChild<QAction*>(action)->trigger();
         QApplication::processEvents();
     }
     QStringList Captions() const {
         QStringList captions;
-        for (int row = 0; row < panels->Library->List()->count(); ++row)
-            captions << panels->Library->List()->item(row)->text();
+        for (int row = 0; row < panels->Library().List()->count(); ++row)
+            captions << panels->Library().List()->item(row)->text();
         return captions;
     }
     QByteArray Cube() const {
-        const TLUT& lut = panels->Session.Lut();
+        const TLUT& lut = panels->Grading().Lut();
         return QByteArray(reinterpret_cast<const char*>(lut.Cube[0]), sizeof(TLUT::TCubePlane) * lut.CubeSize);
     }
-    QString StatusText() const { return panels->Status->Line()->Text(); }
+    QString StatusText() const { return panels->StatusLine()->Text(); }
 };
 
 }  // namespace
@@ -109,17 +108,17 @@ TEST_F(LibraryTrashTest, DeletedReferenceGoesToTheTrashAndUndoBringsItBack) {
     EXPECT_EQ(Captions(), QStringList({"amber", "cedar"}));
 
     // The reference that grades now is named, in the message and the line.
-    const QString now = QFileInfo(panels->Session.Reference()).completeBaseName();
+    const QString now = QFileInfo(panels->Grading().Reference()).completeBaseName();
     ASSERT_FALSE(now.isEmpty());
-    const QString message = panels->Host->statusBar()->currentMessage();
+    const QString message = panels->Host().statusBar()->currentMessage();
     EXPECT_TRUE(message.contains("\"birch\"")) << message.toStdString();
     EXPECT_TRUE(message.contains("now graded with \"" + now + "\"")) << message.toStdString();
     EXPECT_TRUE(StatusText().contains(now)) << StatusText().toStdString();
     // The status line, which takes the bar's width, steps aside while the
     // message is shown.
-    EXPECT_FALSE(panels->Status->Line()->isVisible());
-    panels->Host->statusBar()->clearMessage();
-    EXPECT_TRUE(panels->Status->Line()->isVisible());
+    EXPECT_FALSE(panels->StatusLine()->isVisible());
+    panels->Host().statusBar()->clearMessage();
+    EXPECT_TRUE(panels->StatusLine()->isVisible());
     const QByteArray nowCube = Cube();
     EXPECT_NE(nowCube, birchCube);
 
@@ -129,7 +128,7 @@ TEST_F(LibraryTrashTest, DeletedReferenceGoesToTheTrashAndUndoBringsItBack) {
     EXPECT_FALSE(QFileInfo::exists(Trash() + "/files/birch.jpeg"));
     EXPECT_FALSE(QFileInfo::exists(Trash() + "/info/birch.jpeg.trashinfo"));
     EXPECT_EQ(Captions(), QStringList({"amber", "birch", "cedar"}));
-    EXPECT_EQ(panels->Session.Reference(), "birch.jpeg");
+    EXPECT_EQ(panels->Grading().Reference(), "birch.jpeg");
     EXPECT_EQ(Cube(), birchCube);
     EXPECT_TRUE(StatusText().contains("birch")) << StatusText().toStdString();
 
@@ -137,11 +136,11 @@ TEST_F(LibraryTrashTest, DeletedReferenceGoesToTheTrashAndUndoBringsItBack) {
     Trigger("miRedo");
     EXPECT_FALSE(QFileInfo::exists(Lib() + "/birch.jpeg"));
     EXPECT_EQ(FileBytes(Trash() + "/files/birch.jpeg"), birch);
-    EXPECT_EQ(QFileInfo(panels->Session.Reference()).completeBaseName(), now);
+    EXPECT_EQ(QFileInfo(panels->Grading().Reference()).completeBaseName(), now);
     EXPECT_EQ(Cube(), nowCube);
     EXPECT_EQ(Captions(), QStringList({"amber", "cedar"}));
     Trigger("miUndo");
-    EXPECT_EQ(panels->Session.Reference(), "birch.jpeg");
+    EXPECT_EQ(panels->Grading().Reference(), "birch.jpeg");
 }
 
 TEST_F(LibraryTrashTest, ANameTakenInTheTrashGetsAnotherAndTheLastReferenceLeavesNone) {
@@ -171,7 +170,7 @@ TEST_F(LibraryTrashTest, ANameTakenInTheTrashGetsAnotherAndTheLastReferenceLeave
         Select(Captions().first());
         Delete();
     }
-    EXPECT_TRUE(panels->Session.Reference().isEmpty());
-    EXPECT_TRUE(panels->Host->statusBar()->currentMessage().contains("no reference"))
-        << panels->Host->statusBar()->currentMessage().toStdString();
+    EXPECT_TRUE(panels->Grading().Reference().isEmpty());
+    EXPECT_TRUE(panels->Host().statusBar()->currentMessage().contains("no reference"))
+        << panels->Host().statusBar()->currentMessage().toStdString();
 }

@@ -36,7 +36,7 @@
 #include "app/StatusLine.h"
 #include "imageio/ImageFile.h"
 #include "tests/app/FakeDialogs.h"
-#include "tests/app/HostedPanels.h"
+#include "tests/app/GradingRig.h"
 
 // The window's layout (library panel, size, fit on a small screen), the state
 // it shows (status line, title) and its menus and keys. These tests build the
@@ -313,7 +313,7 @@ class PanelLayoutTest : public ::testing::Test {
 protected:
     QTemporaryDir dir;
     TFakeDialogs dialogs;
-    std::unique_ptr<THostedPanels> panels;
+    std::unique_ptr<TGradingRig> panels;
 
     QString Lib() const { return dir.filePath("lib"); }
     QString Picture(const QString& name) const { return dir.filePath("pictures/" + name); }
@@ -324,10 +324,9 @@ protected:
         QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, dir.filePath("config"));
         SaveJpegFile((Lib() + "/meadow.jpeg").toStdString(), ColourfulPicture(150, 100));
         SaveImageFile(Picture("shot01.bmp").toStdString(), ColourfulPicture(1600, 900));
-        panels = std::make_unique<THostedPanels>(Lib().toStdString());
-        panels->Show();
-        panels->Host->activateWindow();
-        ASSERT_TRUE(QTest::qWaitForWindowActive(panels->Host.get()));
+        panels = std::make_unique<TGradingRig>(Lib());
+        panels->Host().activateWindow();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(&panels->Host()));
     }
     void TearDown() override { panels.reset(); }
 };
@@ -337,21 +336,21 @@ protected:
 // Full screen and back: the viewer returns to its place left of the look
 // panel, at the size it had.
 TEST_F(PanelLayoutTest, FullScreenGivesTheViewerBackWhereItWas) {
-    TImageViewer* viewer = panels->Preview->Viewer();
+    TImageViewer* viewer = panels->Preview().Viewer();
     QWidget* parent = viewer->parentWidget();
     const QRect place = viewer->geometry();
-    auto* look = panels->Host->findChild<QWidget*>("pnlRight");
+    auto* look = panels->Host().findChild<QWidget*>("pnlRight");
     ASSERT_NE(look, nullptr);
-    EXPECT_LT(viewer->mapTo(panels->Host.get(), QPoint(0, 0)).x(), look->mapTo(panels->Host.get(), QPoint(0, 0)).x());
+    EXPECT_LT(viewer->mapTo(&panels->Host(), QPoint(0, 0)).x(), look->mapTo(&panels->Host(), QPoint(0, 0)).x());
 
-    panels->Host->findChild<QAction*>("miFullScreen")->trigger();
+    panels->Host().findChild<QAction*>("miFullScreen")->trigger();
     QApplication::processEvents();
-    EXPECT_NE(viewer->window(), panels->Host.get());
-    panels->Host->findChild<QAction*>("miFullScreen")->trigger();
+    EXPECT_NE(viewer->window(), &panels->Host());
+    panels->Host().findChild<QAction*>("miFullScreen")->trigger();
     QApplication::processEvents();
     EXPECT_EQ(viewer->parentWidget(), parent);
     EXPECT_EQ(viewer->geometry(), place);
-    EXPECT_LT(viewer->mapTo(panels->Host.get(), QPoint(0, 0)).x(), look->mapTo(panels->Host.get(), QPoint(0, 0)).x());
+    EXPECT_LT(viewer->mapTo(&panels->Host(), QPoint(0, 0)).x(), look->mapTo(&panels->Host(), QPoint(0, 0)).x());
 }
 
 // The mouse wheel over the look panel, in a window of a small laptop's
@@ -416,12 +415,12 @@ TEST(LookPanelScrollTest, WheelScrollsTheLookPanelAndMovesOnlyAFocusedSlider) {
 // is renamed in the list.
 TEST_F(PanelLayoutTest, StatusLineFollowsARenameOfTheChosenReference) {
     dialogs.PicturesToOpen.push_back(Picture("shot01.bmp"));
-    panels->Preview->OpenClick();
-    QListWidget* list = panels->Library->List();
+    panels->Preview().OpenClick();
+    QListWidget* list = panels->Library().List();
     const auto found = list->findItems("meadow", Qt::MatchExactly);
     ASSERT_EQ(found.size(), 1);
     QTest::mouseClick(list->viewport(), Qt::LeftButton, Qt::NoModifier, list->visualItemRect(found.first()).center());
-    ASSERT_TRUE(panels->Status->Line()->Text().contains("reference: meadow   |"));
+    ASSERT_TRUE(panels->StatusLine()->Text().contains("reference: meadow   |"));
     QTest::keyClick(list, Qt::Key_F2);
     QApplication::processEvents();
     auto* editor = qobject_cast<QLineEdit*>(QApplication::focusWidget());
@@ -431,6 +430,6 @@ TEST_F(PanelLayoutTest, StatusLineFollowsARenameOfTheChosenReference) {
     QTest::keyClick(editor, Qt::Key_Return);
     QApplication::processEvents();
     ASSERT_TRUE(QFileInfo::exists(Lib() + "/meadow warm.jpeg"));
-    const QString text = panels->Status->Line()->Text();
+    const QString text = panels->StatusLine()->Text();
     EXPECT_TRUE(text.contains("reference: meadow warm   |")) << text.toStdString();
 }

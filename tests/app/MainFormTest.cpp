@@ -21,6 +21,7 @@
 #include "app/Application.h"
 #include "app/ImageViewer.h"
 #include "app/MainForm.h"
+#include "app/PanelJoins.h"
 #include "engine/base/Error.h"
 #include "engine/look/LookControls.h"
 #include "engine/lut/LUT.h"
@@ -197,13 +198,15 @@ TEST_F(MainFormTest, AltIsConsumedOtherKeysPass) {
 }
 
 // The window lists the library when it first shows, not before, and joins
-// its panels as the panel tests join them: a LUT previewed takes the
-// library's choice away, a snapshot compared with opens the split view
-// against it, a deleted reference is one step of the look's history.
+// its panels with the joins the panel tests' rig makes: the highlight builds
+// the look, a moved control regrades, a LUT previewed takes the library's
+// choice away, a snapshot compared with opens the split view against it, a
+// deleted reference is one step of the look's history.
 TEST_F(MainFormTest, ThePanelsAreJoinedAsInThePanelTests) {
     SaveJpegFile((Lib() + "/meadow.jpeg").toStdString(), ColourfulPicture(150, 100));
     SaveImageFile(PicturePath("frame.bmp"), ColourfulPicture(640, 320));
     Open(false);
+    EXPECT_EQ(window->findChildren<TPanelJoins*>().size(), 1);
     EXPECT_EQ(window->Library().List()->count(), 0);  // filled when shown
     window->show();
     QApplication::processEvents();
@@ -214,6 +217,13 @@ TEST_F(MainFormTest, ThePanelsAreJoinedAsInThePanelTests) {
     list->item(0)->setSelected(true);
     QApplication::processEvents();
     ASSERT_TRUE(window->Grading().LookBuilt());
+    TImage before = ColourfulPicture(16, 8);
+    TImage after = before.Clone();
+    window->Grading().Lut().ApplyToImage(before);
+    Bar("tbrColorGain")->setValue(160);
+    QApplication::processEvents();
+    window->Grading().Lut().ApplyToImage(after);
+    EXPECT_FALSE(after.SamePixels(before));
 
     window->Grading().StoreSnapshot(0);
     window->Grading().Snapshots().SetComparison(0);

@@ -33,7 +33,7 @@
 #include "formats/LutConvert.h"
 #include "tests/app/ExportThroughDialog.h"
 #include "tests/app/FakeDialogs.h"
-#include "tests/app/HostedPanels.h"
+#include "tests/app/GradingRig.h"
 #include "tests/app/NextModal.h"
 #include "tests/app/SavedFiles.h"
 #include "tests/cli/KnownLooks.h"
@@ -216,13 +216,10 @@ protected:
         Build();
     }
     void TearDown() override { panels.reset(); }
-    virtual void Build() {
-        panels = std::make_unique<THostedPanels>(dir.filePath("lib").toStdString());
-        panels->Show();
-    }
-    virtual QWidget& Top() const { return *panels->Host; }
-    virtual TPreviewPanel& Preview() const { return *panels->Preview; }
-    virtual TGradingSession& Session() const { return panels->Session; }
+    virtual void Build() { panels = std::make_unique<TGradingRig>(dir.filePath("lib")); }
+    virtual QWidget& Top() const { return panels->Host(); }
+    virtual TPreviewPanel& Preview() const { return panels->Preview(); }
+    virtual TGradingSession& Session() const { return panels->Grading(); }
 
     void OpenPreview(const QString& file) {
         dialogs.PicturesToOpen.push_back(file);
@@ -244,7 +241,7 @@ protected:
     }
 
     TFakeDialogs dialogs;
-    std::unique_ptr<THostedPanels> panels;
+    std::unique_ptr<TGradingRig> panels;
 };
 
 // The whole window with FRAME open as its preview: its menu and key reach

@@ -9,7 +9,7 @@
 #include "formats/FormatRegistry.h"
 #include "imageio/PictureFormats.h"
 #include "tests/app/FakeDialogs.h"
-#include "tests/app/HostedPanels.h"
+#include "tests/app/GradingRig.h"
 
 // The picture types the library and preview panels offer, taken from the
 // table of picture formats: the open dialogs' filters and the drop target.
@@ -36,10 +36,10 @@ TEST(PictureTypesTest, DialogFiltersAndDropsOfferEveryTypeTheLoadersRead) {
     QDir().mkpath(dir.filePath("lib"));
     QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, dir.filePath("settings"));
     TFilterDialogs dialogs;
-    THostedPanels panels(dir.filePath("lib").toStdString());
-    panels.Library->AddClick();
-    panels.Preview->OpenClick();
-    panels.Preview->PreviewLutFileClick();
+    TGradingRig panels(dir.filePath("lib"));
+    panels.Library().AddClick();
+    panels.Preview().OpenClick();
+    panels.Preview().PreviewLutFileClick();
     ASSERT_EQ(dialogs.Filters.size(), 3);
 
     // Adding references: every type read, together and under its own label.

@@ -4,6 +4,7 @@
 #include <QCheckBox>
 #include <QClipboard>
 #include <QDir>
+#include <QDockWidget>
 #include <QFile>
 #include <QFileInfo>
 #include <QLabel>
@@ -259,9 +260,9 @@ TEST_F(PreviewGradeTest, ShowOriginalAndResizeKeepTheGradeRight) {
     rig->Grading().Lut().ApplyToImage(expected);
     EXPECT_TRUE(rig->Preview().Viewer()->Display().SamePixels(expected));
 
-    // Closing the library list, which gives the viewer its height, does the same.
+    // Closing the library's dock, which gives the viewer its height, does the same.
     const int viewerHeight = rig->Preview().Viewer()->height();
-    rig->Library().List()->hide();
+    rig->Find<QDockWidget>("dckLibrary")->close();
     QApplication::processEvents();
     EXPECT_GT(rig->Preview().Viewer()->height(), viewerHeight);
     expected = rig->Preview().Viewer()->Scaled().Clone();

@@ -19,7 +19,7 @@
 #include "imageio/DeepImageFile.h"
 #include "imageio/ImageFile.h"
 #include "tests/app/FakeDialogs.h"
-#include "tests/app/HostedPanels.h"
+#include "tests/app/GradingRig.h"
 #include "tests/app/SavedFiles.h"
 #include "tests/support/CarriedClips.h"
 #include "tests/support/ClipMaking.h"
@@ -36,7 +36,7 @@ class SaveGradedImageTest : public ::testing::Test {
 protected:
     QTemporaryDir dir;
     TFakeDialogs dialogs;
-    std::unique_ptr<THostedPanels> panels;
+    std::unique_ptr<TGradingRig> panels;
     // The whole window, in place of the panels, for the test of its key.
     std::unique_ptr<TfrmMain> window;
 
@@ -47,8 +47,7 @@ protected:
         QDir().mkpath(Path("lib"));
         QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, Path("config"));
         SaveJpegFile(Reference().toStdString(), ColourfulPicture(150, 100));
-        panels = std::make_unique<THostedPanels>(Path("lib").toStdString());
-        panels->Show();
+        panels = std::make_unique<TGradingRig>(Path("lib"));
     }
     void TearDown() override {
         window.reset();
@@ -60,8 +59,8 @@ protected:
         window->show();
         QApplication::processEvents();
     }
-    TPreviewPanel& Preview() const { return window ? window->Preview() : *panels->Preview; }
-    TLibraryPanel& Library() const { return window ? window->Library() : *panels->Library; }
+    TPreviewPanel& Preview() const { return window ? window->Preview() : panels->Preview(); }
+    TLibraryPanel& Library() const { return window ? window->Library() : panels->Library(); }
 
     void OpenPreview(const QString& file) {
         dialogs.PicturesToOpen.push_back(file);
@@ -106,7 +105,7 @@ TEST_F(SaveGradedImageTest, TheExtensionChoosesTheWriterAsOnTheCommandLine) {
     SaveJpegFile(Path("frame.jpg").toStdString(), ColourfulPicture(640, 400));
     OpenPreview(Path("frame.jpg"));
     ChooseMeadow();
-    panels->Host->findChild<QSlider*>("tbrSaturation")->setValue(140);
+    panels->Host().findChild<QSlider*>("tbrSaturation")->setValue(140);
 
     const struct {
         const char* Name;
@@ -151,7 +150,7 @@ TEST_F(SaveGradedImageTest, APastedPictureIsWrittenAsItsNameSays) {
     const QString saved = SaveAs("pasted.png");
     EXPECT_EQ(Identify(saved), "PNG 8");
     TImage expected = FlatPicture(300, 200, 40, 120, 200);
-    panels->Session.Lut().ApplyToImage(expected);
+    panels->Grading().Lut().ApplyToImage(expected);
     TImage written;
     LoadImageFile(saved.toStdString(), written);
     EXPECT_TRUE(written.SamePixels(expected));

@@ -22,7 +22,7 @@
 #include "app/ScopesPanel.h"
 #include "imageio/ImageFile.h"
 #include "tests/app/FakeDialogs.h"
-#include "tests/app/HostedPanels.h"
+#include "tests/app/GradingRig.h"
 
 // The scopes panel: what it measures and how it draws, tested on the panel.
 // The first test builds the whole window instead: it checks that Ctrl+K and
@@ -65,7 +65,7 @@ protected:
     QTemporaryDir dir;
     TFakeDialogs dialogs;
     std::unique_ptr<TfrmMain> window;
-    std::unique_ptr<THostedPanels> panels;
+    std::unique_ptr<TGradingRig> panels;
     // The panel alone on a plain main window, with its tool button.
     std::unique_ptr<QMainWindow> host;
     QToolButton* toggle = nullptr;
@@ -88,9 +88,8 @@ protected:
         QApplication::processEvents();
     }
     TScopesPanel* OpenPanels() {
-        panels = std::make_unique<THostedPanels>(Path("lib"));
-        panels->Show();
-        return panels->Scopes;
+        panels = std::make_unique<TGradingRig>(Path("lib"));
+        return panels->Scopes();
     }
     TScopesPanel* OpenPanelAlone() {
         host = std::make_unique<QMainWindow>();
@@ -106,12 +105,12 @@ protected:
     }
     template <typename T>
     T* Find(const char* name) const {
-        return panels->Host->findChild<T*>(name);
+        return panels->Host().findChild<T*>(name);
     }
     void Screenshot(const char* name) {
         QDir().mkpath(SCREENSHOT_DIR);
         QApplication::processEvents();
-        EXPECT_TRUE(panels->Host->grab().save(QString(SCREENSHOT_DIR) + "/" + name));
+        EXPECT_TRUE(panels->Host().grab().save(QString(SCREENSHOT_DIR) + "/" + name));
     }
 };
 
@@ -168,9 +167,9 @@ TEST_F(ScopesPanelTest, ScopesFollowEveryChangeOfThePreview) {
     Find<QToolButton>("sbnScopes")->click();
     ASSERT_TRUE(panel->isVisible());
     dialogs.PicturesToOpen.push_back(QString::fromStdString(Path("frame.bmp")));
-    panels->Preview->OpenClick();
+    panels->Preview().OpenClick();
     QApplication::processEvents();
-    const TImageViewer* viewer = panels->Preview->Viewer();
+    const TImageViewer* viewer = panels->Preview().Viewer();
     ASSERT_FALSE(viewer->Display().Empty());
     EXPECT_TRUE(SameScopes(panel->Data(), Expected(viewer->Display())));
     EXPECT_FALSE(panel->HasReference());
@@ -179,7 +178,7 @@ TEST_F(ScopesPanelTest, ScopesFollowEveryChangeOfThePreview) {
 
     // Selecting the reference grades the preview: the scopes show the grade
     // and the reference's chroma.
-    const QList<QListWidgetItem*> items = panels->Library->List()->findItems("meadow", Qt::MatchExactly);
+    const QList<QListWidgetItem*> items = panels->Library().List()->findItems("meadow", Qt::MatchExactly);
     ASSERT_EQ(items.size(), 1);
     items.first()->setSelected(true);
     QApplication::processEvents();
@@ -287,7 +286,7 @@ TEST_F(ScopesPanelTest, EachScopeFillsThePanelAndFollowsItsSize) {
     TScopesPanel* panel = OpenPanels();
     Find<QToolButton>("sbnScopes")->click();
     dialogs.PicturesToOpen.push_back(QString::fromStdString(Path("frame.bmp")));
-    panels->Preview->OpenClick();
+    panels->Preview().OpenClick();
     QApplication::processEvents();
     const QWidget* view = panel->findChild<QWidget*>("scpView");
     ASSERT_NE(view, nullptr);
@@ -300,8 +299,8 @@ TEST_F(ScopesPanelTest, EachScopeFillsThePanelAndFollowsItsSize) {
     }
     // Made wider with the dock, the scopes are drawn anew at the new size.
     const int before = view->width();
-    panels->Host->resize(panels->Host->width() + 200, panels->Host->height());
-    panels->Host->resizeDocks({panel}, {before + 150}, Qt::Horizontal);
+    panels->Host().resize(panels->Host().width() + 200, panels->Host().height());
+    panels->Host().resizeDocks({panel}, {before + 150}, Qt::Horizontal);
     QApplication::processEvents();
     EXPECT_GT(view->width(), before);
     EXPECT_EQ(panel->Drawing().size(), view->size());
