@@ -16,11 +16,31 @@ QImage Opaque(const QImage& picture) {
     painter.end();
     return white;
 }
+
+// The pixels of a 32-bit picture without alpha (what the JPEG and PNG
+// decoders give), copied here rather than converted by Qt: a large
+// conversion starts threads of Qt's own pool, which a command-line process
+// only tears down at its exit.
+TImage ImageFromRgb32(const QImage& picture) {
+    TImage image(picture.width(), picture.height());
+    for (int y = 0; y < image.Height(); ++y) {
+        const QRgb* from = reinterpret_cast<const QRgb*>(picture.constScanLine(y));
+        std::uint8_t* to = image.Row(y);
+        for (int x = 0; x < image.Width(); ++x, to += 3) {
+            to[0] = static_cast<std::uint8_t>(qBlue(from[x]));
+            to[1] = static_cast<std::uint8_t>(qGreen(from[x]));
+            to[2] = static_cast<std::uint8_t>(qRed(from[x]));
+        }
+    }
+    return image;
+}
 }  // namespace
 
 TImage ImageFromQImage(const QImage& picture) {
     if (picture.isNull()) return TImage();
-    const QImage bgr = Opaque(picture).convertToFormat(QImage::Format_BGR888);
+    const QImage opaque = Opaque(picture);
+    if (opaque.format() == QImage::Format_RGB32) return ImageFromRgb32(opaque);
+    const QImage bgr = opaque.convertToFormat(QImage::Format_BGR888);
     if (bgr.isNull()) throw EError("Not enough memory for the picture");
     TImage image(bgr.width(), bgr.height());
     const std::size_t bytes = static_cast<std::size_t>(image.Width()) * 3;
