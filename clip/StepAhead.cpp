@@ -1,6 +1,10 @@
 #include "clip/StepAhead.h"
 
+#include <sys/resource.h>
+#include <unistd.h>
+
 #include <algorithm>
+#include <cerrno>
 #include <chrono>
 #include <cmath>
 #include <exception>
@@ -18,6 +22,17 @@ std::int64_t SteppedBytes(const TClipInfo& info, const TSteppedSizes& sizes) {
     const auto pixels = [](std::int64_t width, std::int64_t height) { return width * height * 3; };
     return pixels(info.Width, info.Height) + pixels(sizes.BoxWidth, sizes.BoxHeight) +
            pixels(sizes.CopyWidth, sizes.CopyHeight);
+}
+
+// The calling thread, and the threads it starts, give way to the window's
+// thread when both want a core: a frame made ahead may come a little later,
+// the frame asked for now is shown sooner.
+void YieldToTheWindow() {
+    const int kGentler = 4;
+    const auto self = static_cast<id_t>(gettid());
+    errno = 0;
+    const int now = getpriority(PRIO_PROCESS, self);
+    if (errno == 0) setpriority(PRIO_PROCESS, self, std::min(19, now + kGentler));
 }
 
 bool SameSizes(const TSteppedSizes& a, const TSteppedSizes& b) {
@@ -202,6 +217,7 @@ bool TStepAhead::Wanted(std::int64_t number) const {
 }
 
 void TStepAhead::Finish() {
+    YieldToTheWindow();
     std::unique_lock<std::mutex> lock(mutex_);
     for (;;) {
         changed_.wait(lock, [&] { return stopping_ || finishingBusy_; });
@@ -240,6 +256,7 @@ bool TStepAhead::Current(std::uint64_t generation) const {
 }
 
 void TStepAhead::Run(std::string fileName) {
+    YieldToTheWindow();
     try {
         TClip clip(fileName);
         standAlone_ = clip.Info().FramesStandAlone;
