@@ -1,19 +1,12 @@
 #include "engine/picture/Image.h"
 
-#include <sys/mman.h>
-
-#include <cstdlib>
 #include <cstring>
-#include <memory>
-#include <new>
 #include <utility>
 
 #include "engine/base/Error.h"
 
 namespace {
 constexpr int kMaxSide = 1 << 20;
-// Blocks of at least this many bytes are laid out in pages of 2 MB.
-constexpr std::size_t kLargePage = std::size_t(2) << 20;
 
 std::size_t StrideFor(int width) {
     // Rows padded to four bytes, as bitmap rows are.
@@ -47,26 +40,11 @@ TImage TImage::Clone() const {
     copy.width_ = width_;
     copy.height_ = height_;
     copy.stride_ = stride_;
-    copy.pixels_ = pixels_;
+    // Copied as one block: the pixels' allocator leaves bytes unset rather
+    // than set one by one, so the copy goes byte for byte otherwise.
+    copy.pixels_.resize(pixels_.size());
+    if (!pixels_.empty()) std::memcpy(copy.pixels_.data(), pixels_.data(), pixels_.size());
     return copy;
-}
-
-void* TImage::AllocatePixels(std::size_t bytes) {
-    if (bytes < kLargePage) return std::allocator<std::uint8_t>().allocate(bytes);
-    void* block = std::aligned_alloc(kLargePage, (bytes + kLargePage - 1) / kLargePage * kLargePage);
-    if (block == nullptr) throw std::bad_alloc();
-#ifdef MADV_HUGEPAGE
-    // Only advice: where the system has no such pages, small ones serve.
-    madvise(block, bytes / kLargePage * kLargePage, MADV_HUGEPAGE);
-#endif
-    return block;
-}
-
-void TImage::FreePixels(void* block, std::size_t bytes) noexcept {
-    if (bytes < kLargePage)
-        std::allocator<std::uint8_t>().deallocate(static_cast<std::uint8_t*>(block), bytes);
-    else
-        std::free(block);
 }
 
 void TImage::CheckSize(int width, int height) {

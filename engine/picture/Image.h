@@ -41,33 +41,23 @@ public:
     bool SamePixels(const TImage& other) const;
 
 private:
-    // Memory for pixels: bytes that a resize leaves as they are instead of
-    // zeroing them, and large blocks asked for in pages of 2 MB where the
-    // system has them (AllocatePixels).
+    // Bytes that a resize leaves as they are instead of zeroing them.
     template <typename T>
     struct TUnclearedAllocator : std::allocator<T> {
         template <typename U>
         struct rebind {
             using other = TUnclearedAllocator<U>;
         };
-        T* allocate(std::size_t count) { return static_cast<T*>(AllocatePixels(count * sizeof(T))); }
-        void deallocate(T* place, std::size_t count) noexcept { FreePixels(place, count * sizeof(T)); }
         template <typename U>
         void construct(U* place) noexcept {
             ::new (static_cast<void*>(place)) U;
         }
-        template <typename U, typename... Args>
-        void construct(U* place, Args&&... args) {
-            ::new (static_cast<void*>(place)) U(std::forward<Args>(args)...);
+        template <typename U>
+        void construct(U* place, const U& value) noexcept {
+            ::new (static_cast<void*>(place)) U(value);
         }
     };
     static void CheckSize(int width, int height);
-    // A block of pixel memory, and its release. A fresh page costs the
-    // system a fault and a clearing each: a large block is laid on 2 MB
-    // boundaries and asks for pages of that size, which take one fault each
-    // instead of 512.
-    static void* AllocatePixels(std::size_t bytes);
-    static void FreePixels(void* block, std::size_t bytes) noexcept;
 
     int width_ = 0;
     int height_ = 0;
