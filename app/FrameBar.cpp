@@ -214,7 +214,10 @@ std::shared_ptr<const TSteppedFrame> TFrameBar::SteppedFrame(std::int64_t number
         cachedSizes_ = sizes;
     }
     if (auto frame = stepAhead_->Wait(number)) return frame;
-    return cache_->Put(MakeSteppedFrame(number, clip_->Frame(number), sizes));
+    // Made here in the memory of a frame the cache let go, when there is one.
+    TSteppedFrame made = cache_->TakeSpare();
+    RemakeSteppedFrame(made, number, clip_->Frame(number), sizes);
+    return cache_->Put(std::move(made));
 }
 
 void TFrameBar::StepAround(std::int64_t from, std::int64_t number) {

@@ -187,8 +187,8 @@ void RoadCosts(const QString& clip, QSize size, int frames) {
         TImage copy;
         ResizeImage(size.width(), size.height(), kLanczos3Filter, copy, ClipFrameToImage(opened.Frame(n)), 0.0f);
     });
-    // The exact road in its parts, frame by frame as the frame bar's thread
-    // makes them (the frame decoded into the memory of the one before).
+    // The exact road in its parts, frame by frame as the frame bar's threads
+    // make them (each picture made in the memory of the one before).
     double decode = 0, convert = 0, preview = 0, copy = 0;
     const auto part = [](double& total, const std::function<void()>& work) {
         const double before = ProcessorSeconds();
@@ -196,15 +196,19 @@ void RoadCosts(const QString& clip, QSize size, int frames) {
         total += ProcessorSeconds() - before;
     };
     TDeepImage decoded;
+    TImage full, fitted, resampled;
     cost([&](TClip& opened, std::int64_t n) {
-        TImage full, resampled;
         std::int64_t got = -1;
         part(decode, [&] {
             opened.Seek(n);
             opened.Next(decoded, got);
         });
-        part(convert, [&] { full = ClipFrameToImage(decoded); });
-        part(preview, [&] { FitImage(full, 1000, 500); });
+        part(convert, [&] { PutClipFrameToImage(decoded, full); });
+        part(preview, [&] {
+            int width = 0, height = 0;
+            FitToBox(full.Width(), full.Height(), 1000, 500, width, height);
+            ResizeImage(width, height, kLanczos3Filter, fitted, full, 0.0f);
+        });
         part(copy, [&] { ResizeImage(size.width(), size.height(), kLanczos3Filter, resampled, full, 0.0f); });
     });
     const auto perFrame = [&](double total) { return 1000 * total / std::max(1, frames); };

@@ -13,15 +13,9 @@ constexpr int kMinRowsPerSlice = 16;
 
 inline std::uint8_t Level8(float value) { return static_cast<std::uint8_t>(Clamp01(value) * 255.0 + 0.5); }
 
-}  // namespace
-
-TImage ClipFrameToImage(const TDeepImage& frame) {
-    if (frame.HasAlpha()) return DeepToImage(frame);
-    return ClipFrameColours(frame);
-}
-
-TImage ClipFrameColours(const TDeepImage& frame) {
-    TImage result(frame.Width(), frame.Height());
+// The frame's colours rounded to 8 bits into `result`, every pixel written.
+void PutColours(const TDeepImage& frame, TImage& result) {
+    result.SetSizeToFill(frame.Width(), frame.Height());
     const int width = frame.Width();
     ParallelFor(frame.Height(), kMinRowsPerSlice, [&](int begin, int end) {
         for (int y = begin; y < end; ++y) {
@@ -35,6 +29,27 @@ TImage ClipFrameColours(const TDeepImage& frame) {
             }
         }
     });
+}
+
+}  // namespace
+
+TImage ClipFrameToImage(const TDeepImage& frame) {
+    TImage picture;
+    PutClipFrameToImage(frame, picture);
+    return picture;
+}
+
+void PutClipFrameToImage(const TDeepImage& frame, TImage& picture) {
+    if (frame.HasAlpha()) {
+        picture = DeepToImage(frame);
+        return;
+    }
+    PutColours(frame, picture);
+}
+
+TImage ClipFrameColours(const TDeepImage& frame) {
+    TImage result;
+    PutColours(frame, result);
     return result;
 }
 

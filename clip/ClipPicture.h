@@ -9,6 +9,8 @@
 // bits than a double holds.
 // A frame with alpha is laid on white first, as DeepToImage does.
 TImage ClipFrameToImage(const TDeepImage& frame);
+// The same picture made into `picture`, whose memory is kept when it fits.
+void PutClipFrameToImage(const TDeepImage& frame, TImage& picture);
 
 // The 24-bit picture of the frame's colours alone, rounded as above; its
 // alpha, if any, is left out (for grading, which leaves alpha alone).

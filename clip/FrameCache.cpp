@@ -2,17 +2,16 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <utility>
 
 TFrameCache::TEntry TFrameCache::Put(TSteppedFrame frame) {
     const std::int64_t number = frame.Number;
     const std::uint64_t bytes = frame.Bytes();
-    TEntry entry = std::make_shared<const TSteppedFrame>(std::move(frame));
+    // Not const in itself, so that its memory may be taken back as the
+    // spare once nobody holds it.
+    TEntry entry = std::make_shared<TSteppedFrame>(std::move(frame));
     std::lock_guard<std::mutex> lock(mutex_);
-    const auto old = frames_.find(number);
-    if (old != frames_.end()) {
-        bytes_ -= old->second->Bytes();
-        frames_.erase(old);
-    }
+    if (const auto old = frames_.find(number); old != frames_.end()) LetGo(old);
     if (!MakeRoom(bytes, Distance(number))) return entry;
     frames_.emplace(number, entry);
     bytes_ += bytes;
@@ -33,10 +32,22 @@ bool TFrameCache::MakeRoom(std::uint64_t bytes, std::uint64_t distance) {
         const auto last = std::prev(frames_.end());
         const auto farthest = Distance(first->first) >= Distance(last->first) ? first : last;
         if (Distance(farthest->first) <= distance) return false;
-        bytes_ -= farthest->second->Bytes();
-        frames_.erase(farthest);
+        LetGo(farthest);
     }
     return true;
+}
+
+void TFrameCache::LetGo(std::map<std::int64_t, TEntry>::iterator frame) {
+    bytes_ -= frame->second->Bytes();
+    // Nobody else holds it, nor can take it while the lock is held: its
+    // pictures are this cache's to reuse.
+    if (frame->second.use_count() == 1) spare_ = std::move(const_cast<TSteppedFrame&>(*frame->second));
+    frames_.erase(frame);
+}
+
+TSteppedFrame TFrameCache::TakeSpare() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return std::exchange(spare_, TSteppedFrame());
 }
 
 TFrameCache::TEntry TFrameCache::Find(std::int64_t number) const {
@@ -54,6 +65,7 @@ void TFrameCache::Clear() {
     std::lock_guard<std::mutex> lock(mutex_);
     frames_.clear();
     bytes_ = 0;
+    spare_ = TSteppedFrame();
 }
 
 std::uint64_t TFrameCache::Bytes() const {

@@ -138,7 +138,10 @@ int TStepAhead::MakeRun(TClip& clip, TRun run, const TRequest& request, std::uin
         else
             frameCost_ = cost;
         if (going && !cache_.Has(number)) {
-            going = cache_.Kept(cache_.Put(MakeSteppedFrame(number, decoded_, request.Sizes)));
+            // Made in the memory of a frame the cache let go, when there is one.
+            TSteppedFrame frame = cache_.TakeSpare();
+            RemakeSteppedFrame(frame, number, decoded_, request.Sizes);
+            going = cache_.Kept(cache_.Put(std::move(frame)));
             made += going;
         }
         going = going && !Stale(generation, run);

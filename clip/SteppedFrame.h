@@ -30,3 +30,7 @@ struct TSteppedSizes {
 // that picture into the box (FitImage) and the copy resampled from it with
 // Lanczos3 at the copy's size, as the viewer's working copy makes it.
 TSteppedFrame MakeSteppedFrame(std::int64_t number, const TDeepImage& frame, const TSteppedSizes& sizes);
+// The same frame made into `stepped`, in the memory its pictures hold where
+// it fits (a frame let go by the cache, made again for another number).
+void RemakeSteppedFrame(TSteppedFrame& stepped, std::int64_t number, const TDeepImage& frame,
+                        const TSteppedSizes& sizes);

@@ -40,18 +40,41 @@ TImage TImage::Clone() const {
     copy.width_ = width_;
     copy.height_ = height_;
     copy.stride_ = stride_;
-    copy.pixels_ = pixels_;
+    // Copied as one block: the pixels' allocator leaves bytes unset rather
+    // than set one by one, so the copy goes byte for byte otherwise.
+    copy.pixels_.resize(pixels_.size());
+    if (!pixels_.empty()) std::memcpy(copy.pixels_.data(), pixels_.data(), pixels_.size());
     return copy;
 }
 
-void TImage::SetSize(int width, int height) {
+void TImage::CheckSize(int width, int height) {
     if (width < 0 || height < 0 || width > kMaxSide || height > kMaxSide)
         throw EError("Invalid image size " + std::to_string(width) + " x " + std::to_string(height));
+}
+
+void TImage::SetSize(int width, int height) {
+    CheckSize(width, height);
     width_ = width;
     height_ = height;
     stride_ = StrideFor(width);
-    std::vector<std::uint8_t>().swap(pixels_);
+    decltype(pixels_)().swap(pixels_);
     pixels_.assign(stride_ * static_cast<std::size_t>(height), 0);
+}
+
+void TImage::SetSizeToFill(int width, int height) {
+    CheckSize(width, height);
+    const std::size_t stride = StrideFor(width);
+    const std::size_t bytes = stride * static_cast<std::size_t>(height);
+    // Memory held that is too little, or far more than needed: let it go
+    // first, so that the old and the new pixels are never held at once.
+    if (pixels_.capacity() < bytes || pixels_.capacity() / 2 > bytes) decltype(pixels_)().swap(pixels_);
+    pixels_.resize(bytes);
+    width_ = width;
+    height_ = height;
+    stride_ = stride;
+    const std::size_t used = static_cast<std::size_t>(width) * 3;
+    if (used < stride)
+        for (int y = 0; y < height; ++y) std::memset(Row(y) + used, 0, stride - used);
 }
 
 bool TImage::SamePixels(const TImage& other) const {

@@ -1,6 +1,9 @@
 #pragma once
 #include <cstddef>
 #include <cstdint>
+#include <memory>
+#include <new>
+#include <utility>
 #include <vector>
 
 // A 24-bit raster: rows of 3-byte pixels stored blue, green, red. Row 0 is the
@@ -20,6 +23,11 @@ public:
 
     // Drops the old content and makes a black image of the new size.
     void SetSize(int width, int height);
+    // Makes an image of the new size whose pixels the caller then writes
+    // whole: the memory held is kept when it fits, and the pixels are
+    // not cleared first (only the padding at the rows' ends is, so that no
+    // byte is left undefined once the pixels are written).
+    void SetSizeToFill(int width, int height);
 
     int Width() const { return width_; }
     int Height() const { return height_; }
@@ -33,8 +41,26 @@ public:
     bool SamePixels(const TImage& other) const;
 
 private:
+    // Bytes that a resize leaves as they are instead of zeroing them.
+    template <typename T>
+    struct TUnclearedAllocator : std::allocator<T> {
+        template <typename U>
+        struct rebind {
+            using other = TUnclearedAllocator<U>;
+        };
+        template <typename U>
+        void construct(U* place) noexcept {
+            ::new (static_cast<void*>(place)) U;
+        }
+        template <typename U>
+        void construct(U* place, const U& value) noexcept {
+            ::new (static_cast<void*>(place)) U(value);
+        }
+    };
+    static void CheckSize(int width, int height);
+
     int width_ = 0;
     int height_ = 0;
     std::size_t stride_ = 0;
-    std::vector<std::uint8_t> pixels_;
+    std::vector<std::uint8_t, TUnclearedAllocator<std::uint8_t>> pixels_;
 };

@@ -42,7 +42,8 @@ void ResizeImage(int width, int height, int filter, TImage& dest, const TImage& 
         ResizeImage(width, height, filter, dest, copy, support);
         return;
     }
-    dest.SetSize(width, height);
+    // Both passes write every pixel of the destination.
+    dest.SetSizeToFill(width, height);
     StretchImage(f.Function, source, dest, support == 0.0f ? f.Support : support);
 }
 

@@ -159,7 +159,8 @@ int MinRowsPerThread(int rowWidth) { return std::max(1, kMinOutputsPerThread / s
 bool StretchFast(const TContributors& columns, const TContributors& rows, const TImage& source, TImage& dest) {
     TDenseTaps h, v;
     if (!MakeDense(columns, h) || !MakeDense(rows, v)) return false;
-    TImage work(dest.Width(), source.Height());
+    TImage work;  // every pixel written by the first pass
+    work.SetSizeToFill(dest.Width(), source.Height());
     ParallelFor(source.Height(), MinRowsPerThread(dest.Width()),
                 [&](int y0, int y1) { HorizontalRows(h, source, work, y0, y1); });
     ParallelFor(dest.Height(), MinRowsPerThread(dest.Width()),

@@ -70,6 +70,47 @@ TEST(FrameCacheTest, AFrameAgainReplacesItsOldPictureAndClearLetsAllGo) {
     EXPECT_FALSE(cache.Has(3));
 }
 
+// A frame let go that nobody else holds is kept as the spare, to be made
+// again; one still held elsewhere is left whole to its holder.
+TEST(FrameCacheTest, AFrameLetGoThatNobodyHoldsIsTheSpare) {
+    TFrameCache cache(3 * kFrameBytes);
+    EXPECT_EQ(cache.TakeSpare().Number, -1);
+    cache.SetCentre(10);
+    for (const std::int64_t number : {9, 10, 11}) cache.Put(Frame(number));
+    cache.SetCentre(12);
+    cache.Put(Frame(12));  // frame 9 goes, the farthest
+    TSteppedFrame spare = cache.TakeSpare();
+    EXPECT_EQ(spare.Number, 9);
+    ASSERT_EQ(spare.Picture.Width(), 10);
+    EXPECT_EQ(spare.Picture.Row(9)[29], 9);
+    EXPECT_EQ(cache.Bytes(), 3 * kFrameBytes);
+    // Taken once only.
+    EXPECT_EQ(cache.TakeSpare().Number, -1);
+
+    // Frame 10 is still shown when it goes: it stays its holder's.
+    const TFrameCache::TEntry shown = cache.Find(10);
+    cache.SetCentre(14);
+    cache.Put(Frame(13));
+    EXPECT_FALSE(cache.Has(10));
+    EXPECT_EQ(cache.TakeSpare().Number, -1);
+    ASSERT_EQ(shown->Picture.Width(), 10);
+    EXPECT_EQ(shown->Picture.Row(9)[29], 10);
+
+    // A frame replaced by a new one of its number is a spare too, and
+    // clearing the cache lets the spare go with the frames.
+    TSteppedFrame again = Frame(13);
+    again.Picture.Row(0)[0] = 200;
+    cache.Put(std::move(again));
+    EXPECT_EQ(cache.Size(), 3u);
+    spare = cache.TakeSpare();
+    EXPECT_EQ(spare.Number, 13);
+    EXPECT_EQ(spare.Picture.Row(0)[0], 13);
+    EXPECT_EQ(cache.Find(13)->Picture.Row(0)[0], 200);
+    cache.Put(Frame(13));
+    cache.Clear();
+    EXPECT_EQ(cache.TakeSpare().Number, -1);
+}
+
 TEST(FrameCacheTest, CapacityIsAShareOfThePixelBudgetWithinBounds) {
     EXPECT_EQ(TFrameCache::CapacityFor(1000, 4000000), 1000000u);
     EXPECT_EQ(TFrameCache::CapacityFor(1000, std::uint64_t(64) << 30), TFrameCache::kMostBytes);

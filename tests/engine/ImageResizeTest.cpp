@@ -1,6 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdint>
 #include <string>
+#include <utility>
 
 #include "engine/base/Error.h"
 #include "engine/picture/ImageResize.h"
@@ -196,4 +199,26 @@ TEST(ThumbnailTest, PictureCentredOnWhite) {
     EXPECT_EQ(Channel(cell, 149, 74, 0), 255);
     EXPECT_EQ(Channel(cell, 10, 72, 0), 255);
     EXPECT_EQ(Channel(cell, 10, 76, 0), 255);
+}
+
+// A destination that already holds pixels (of the same size, a larger one
+// or a smaller one) is not cleared before the resize writes it: the result
+// is still the one a fresh destination gets, the row padding zero, and the
+// memory already held is written again where it fits.
+TEST(ImageResizeTest, ADestinationHoldingOtherPixelsGetsTheSameResult) {
+    const TImage source = RandomImage(97, 61, 5);
+    for (const auto& [width, height] : {std::pair{41, 23}, std::pair{33, 35}, std::pair{13, 7}}) {
+        const TImage fresh = Resized(source, width, height, kLanczos3Filter);
+        for (const auto& [heldWidth, heldHeight] : {std::pair{width, height}, std::pair{50, 40}, std::pair{5, 3}}) {
+            TImage dest(heldWidth, heldHeight);
+            for (int y = 0; y < heldHeight; ++y) std::fill(dest.Row(y), dest.Row(y) + dest.Stride(), 0xA5);
+            const std::uint8_t* held = dest.Row(0);
+            ResizeImage(width, height, kLanczos3Filter, dest, source, 0.0f);
+            EXPECT_TRUE(dest.SamePixels(fresh)) << width << " x " << height << " over " << heldWidth;
+            for (int y = 0; y < height; ++y)
+                for (std::size_t b = std::size_t(width) * 3; b < dest.Stride(); ++b)
+                    ASSERT_EQ(dest.Row(y)[b], 0) << "padding of row " << y;
+            if (heldWidth == width) EXPECT_EQ(dest.Row(0), held);
+        }
+    }
 }
