@@ -13,7 +13,6 @@
 
 #include "app/FrameBar.h"
 #include "app/ImageViewer.h"
-#include "app/MainForm.h"
 #include "app/StatusLine.h"
 #include "app/ViewerWorkingCopy.h"
 #include "clip/ClipFile.h"
@@ -23,6 +22,7 @@
 #include "engine/picture/ImageResize.h"
 #include "imageio/ImageFile.h"
 #include "tests/app/FakeDialogs.h"
+#include "tests/app/GradingRig.h"
 #include "tests/support/ClipMaking.h"
 
 // A clip larger than the viewer: its frames reach the viewer at their own
@@ -37,7 +37,7 @@ class FrameBarPlaybackTest : public ::testing::Test {
 protected:
     QTemporaryDir dir;
     TFakeDialogs dialogs;
-    std::unique_ptr<TfrmMain> window;
+    std::unique_ptr<TGradingRig> window;
     std::string clip;
 
     void SetUp() override {
@@ -47,9 +47,8 @@ protected:
         clip = dir.filePath("shot.mp4").toStdString();
         ASSERT_TRUE(MakeClip(clip, kClipWidth, kClipHeight, kClipFrames,
                              "-pix_fmt yuv420p -c:v libx264 -preset ultrafast -crf 20"));
-        window = std::make_unique<TfrmMain>(dir.filePath("lib").toStdString());
-        window->resize(1000, 700);
-        window->show();
+        window = std::make_unique<TGradingRig>(dir.filePath("lib"));
+        window->Host().resize(1000, 700);
         QApplication::processEvents();
         dialogs.PicturesToOpen.push_back(QString::fromStdString(clip));
         window->Preview().OpenClick();
@@ -83,7 +82,7 @@ protected:
         EXPECT_TRUE(window->Grading().Preview().SamePixels(FitImage(full, 1000, 500)));
         EXPECT_EQ(window->Preview().FrameBar()->CurrentFrame(), number);
     }
-    QString Label(const char* name) const { return window->findChild<QLabel*>(name)->text(); }
+    QString Label(const char* name) const { return window->Find<QLabel>(name)->text(); }
 };
 
 // Opened and stepped, the viewer's copy is made from the full frame; at
@@ -140,13 +139,13 @@ TEST_F(FrameBarPlaybackTest, PlayingLabelsDoNotMoveTheBar) {
     const char* names[] = {"lblTimecode", "lblFrameNumber", "lblPlaying", "lblPlayRate", "lblDropped"};
     auto geometries = [&] {
         std::vector<QRect> result{Bar()->findChild<QSlider*>("sldFrame")->geometry()};
-        for (const char* name : names) result.push_back(window->findChild<QLabel*>(name)->geometry());
+        for (const char* name : names) result.push_back(window->Find<QLabel>(name)->geometry());
         return result;
     };
     // Every label's text fits in it.
     auto fits = [&] {
         for (const char* name : names) {
-            const QLabel* label = window->findChild<QLabel*>(name);
+            const QLabel* label = window->Find<QLabel>(name);
             if (label->fontMetrics().horizontalAdvance(label->text()) > label->contentsRect().width()) return false;
         }
         return true;

@@ -35,7 +35,10 @@
 #include "tests/support/ClipMaking.h"
 
 // A clip as the preview: the frame bar steps through it, the look grades
-// each frame, Match Preview Colours measures the frame shown.
+// each frame, Match Preview Colours measures the frame shown. These build the
+// whole window: the frame keys are the window's wherever the focus lies, full
+// screen takes the viewer out of the window and gives it back, and a new
+// preview renames the window.
 
 namespace {
 
