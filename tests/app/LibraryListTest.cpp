@@ -19,6 +19,7 @@
 #include "imageio/ColourProfile.h"
 #include "imageio/ImageFile.h"
 #include "tests/app/FakeDialogs.h"
+#include "tests/app/LibraryFolders.h"
 #include "tests/app/SavedFiles.h"
 #include "tests/support/TemporaryHome.h"
 
@@ -27,9 +28,8 @@
 
 namespace {
 
-class LibraryListTest : public ::testing::Test {
+class LibraryListTest : public TLibraryFoldersTest {
 protected:
-    QTemporaryDir dir;
     // Deleted references go to a trash of the test's own.
     TTemporaryHome home{dir.path()};
     TFakeDialogs dialogs;
@@ -39,14 +39,8 @@ protected:
     QWidget host;
     std::unique_ptr<TLibraryPanel> panel;
 
-    QString Lib() const { return dir.filePath("lib"); }
-    QString Pictures() const { return dir.filePath("pictures"); }
-    std::string LibPath(const QString& name) const { return (Lib() + "/" + name).toStdString(); }
-    std::string PicturePath(const QString& name) const { return (Pictures() + "/" + name).toStdString(); }
-
     void SetUp() override {
-        QDir().mkpath(Lib());
-        QDir().mkpath(Pictures());
+        TLibraryFoldersTest::SetUp();
         new QVBoxLayout(&host);
         host.resize(600, 400);
     }

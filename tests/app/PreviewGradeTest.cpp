@@ -29,6 +29,7 @@
 #include "imageio/ImageFile.h"
 #include "tests/app/FakeDialogs.h"
 #include "tests/app/GradingRig.h"
+#include "tests/app/LibraryFolders.h"
 #include "tests/app/LookPanelNames.h"
 #include "tests/app/SavedFiles.h"
 
@@ -38,21 +39,11 @@
 
 namespace {
 
-class PreviewGradeTest : public ::testing::Test {
+class PreviewGradeTest : public TLibraryFoldersTest {
 protected:
-    QTemporaryDir dir;
     TFakeDialogs dialogs;
     std::unique_ptr<TGradingRig> rig;
 
-    QString Lib() const { return dir.filePath("lib"); }
-    QString Pictures() const { return dir.filePath("pictures"); }
-    std::string LibPath(const QString& name) const { return (Lib() + "/" + name).toStdString(); }
-    std::string PicturePath(const QString& name) const { return (Pictures() + "/" + name).toStdString(); }
-
-    void SetUp() override {
-        QDir().mkpath(Lib());
-        QDir().mkpath(Pictures());
-    }
     void TearDown() override { rig.reset(); }
 
     void Open() { rig = std::make_unique<TGradingRig>(Lib()); }
