@@ -185,7 +185,7 @@ void TFrameBar::ShowFrame(std::int64_t number) {
     try {
         const auto frame = SteppedFrame(number);
         const std::int64_t from = current_;
-        Present(*frame);
+        Present(frame);
         StepAround(from, number);
     } catch (const EError& error) {
         // The count was estimated too high: the clip ends before it.
@@ -225,18 +225,18 @@ void TFrameBar::StepAround(std::int64_t from, std::int64_t number) {
     stepAhead_->Request(number, step == 1 || step == -1 ? static_cast<int>(step) : 0, cachedSizes_);
 }
 
-void TFrameBar::Present(const TSteppedFrame& frame) {
-    current_ = frame.Number;
+void TFrameBar::Present(std::shared_ptr<const TSteppedFrame> frame) {
+    current_ = frame->Number;
     playedShown_ = false;
     problem_->clear();
     ShowPosition();
-    emit FrameShown(frame);
+    emit FrameShown(std::move(frame));
 }
 
 void TFrameBar::ShowExactFrame() {
     if (!playedShown_ || !clip_) return;
     try {
-        Present(*SteppedFrame(current_));
+        Present(SteppedFrame(current_));
         StepAround(current_, current_);
     } catch (const EError& error) {
         problem_->setText(QString::fromStdString(error.what()));

@@ -91,7 +91,7 @@ public:
     std::int64_t DroppedFrames() const { return dropped_; }
 
 signals:
-    void FrameShown(const TSteppedFrame& frame);
+    void FrameShown(std::shared_ptr<const TSteppedFrame> frame);
     void FramePlayed(const TImage& picture);
 
 protected:
@@ -105,7 +105,7 @@ private:
     void PlayNext();
     void StopPlayback();
     int FramesPerSecond() const;
-    void Present(const TSteppedFrame& frame);
+    void Present(std::shared_ptr<const TSteppedFrame> frame);
     // The frame shown came from playing: it is made again the exact way.
     void ShowExactFrame();
     // The playing sign, the frame rate and the frames dropped, or nothing.

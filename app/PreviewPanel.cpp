@@ -130,7 +130,8 @@ void TPreviewPanel::Connect() {
     // The session regrades: the viewer shows the frame as the look stands.
     connect(&state_, &TGradingSession::Regraded, this, &TPreviewPanel::ShowGrade);
     connect(&state_, &TGradingSession::FootageConverted, this, &TPreviewPanel::FootageChanged);
-    connect(FrameBar_, &TFrameBar::FrameShown, this, [this](const TSteppedFrame& frame) { ShowClipFrame(frame); });
+    connect(FrameBar_, &TFrameBar::FrameShown, this,
+            [this](std::shared_ptr<const TSteppedFrame> frame) { ShowClipFrame(std::move(frame)); });
     connect(FrameBar_, &TFrameBar::FramePlayed, this, [this](const TImage& picture) { ShowPlayedFrame(picture); });
     new TFileDropTarget(Viewer_, [this](const QStringList& files) { RunHandler([this, files] { Drop(files); }); });
     connect(miOpenPreviewImage_, &QAction::triggered, this, guarded(&TPreviewPanel::OpenClick));
@@ -221,12 +222,12 @@ void TPreviewPanel::OpenSequenceClick() {
 void TPreviewPanel::OpenPreviewFile(const QString& file) {
     TBusyCursor busy;
     if (IsClipName(ToStd(file))) {
-        TSteppedFrame first;
-        first.Number = 0;
-        first.Picture = FrameBar_->Open(ToStd(file));
+        auto first = std::make_shared<TSteppedFrame>();
+        first->Number = 0;
+        first->Picture = FrameBar_->Open(ToStd(file));
         state_.SetPreviewFile(ToStd(file));
-        emit FrameChanged(file, QSize(first.Picture.Width(), first.Picture.Height()));
-        ShowClipFrame(first);
+        emit FrameChanged(file, QSize(first->Picture.Width(), first->Picture.Height()));
+        ShowClipFrame(std::move(first));
         PreviewChanged();  // a new clip shows the look at once
         return;
     }
@@ -250,13 +251,15 @@ void TPreviewPanel::ShowNewPicture(const QString& file, TImage preview, TImage f
     PreviewChanged();
 }
 
-void TPreviewPanel::ShowClipFrame(const TSteppedFrame& frame) {
+void TPreviewPanel::ShowClipFrame(std::shared_ptr<const TSteppedFrame> shared) {
+    const TSteppedFrame& frame = *shared;
     int width = 0, height = 0;
     FitToBox(frame.Picture.Width(), frame.Picture.Height(), kPreviewBoxWidth, kPreviewBoxHeight, width, height);
     const bool fitted = frame.Preview.Width() == width && frame.Preview.Height() == height;
     state_.SetPreview(fitted ? frame.Preview.Clone() : FitImage(frame.Picture, kPreviewBoxWidth, kPreviewBoxHeight));
     state_.Footage().PreviewChanged(state_.Preview());
-    ShowFrame(frame.Picture.Clone(), frame.Copy);
+    // The viewer keeps the frame's picture as the cache holds it, uncopied.
+    ShowFrame(std::shared_ptr<const TImage>(shared, &frame.Picture), frame.Copy);
     state_.ForgetPreviewStats();
     const bool graded = state_.Graded();
     if (!state_.Reference().isEmpty() && state_.MatchPreview())
@@ -431,6 +434,10 @@ TViewerWorkingCopy::TMaker TPreviewPanel::CopyMaker(const TImage& ready) const {
 }
 
 void TPreviewPanel::ShowFrame(TImage full, const TImage& ready) {
+    ShowFrame(std::make_shared<const TImage>(std::move(full)), ready);
+}
+
+void TPreviewPanel::ShowFrame(std::shared_ptr<const TImage> full, const TImage& ready) {
     growTimer_->stop();
     working_.SetFrame(std::move(full));
     QSize wanted = Viewer_->CopySizeFor(working_.FrameSize());

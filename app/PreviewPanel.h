@@ -122,7 +122,7 @@ private:
     // The frame bar shows another frame of the clip: it becomes the preview
     // and is graded as the look stands. Its preview fit and viewer's copy
     // are taken when made ahead at the sizes wanted, else made here.
-    void ShowClipFrame(const TSteppedFrame& frame);
+    void ShowClipFrame(std::shared_ptr<const TSteppedFrame> frame);
     // A frame played: the viewer shows its picture (made at the viewer's
     // size) graded as the look stands; the preview keeps the frame playing
     // started from until it stops.
@@ -139,6 +139,7 @@ private:
     // is made from it (or is `ready`, the copy made ahead, when of the size
     // wanted).
     void ShowFrame(TImage full, const TImage& ready = TImage());
+    void ShowFrame(std::shared_ptr<const TImage> full, const TImage& ready);
     void ShowWorkingCopy();
     void GradeComparison();
     TViewerWorkingCopy::TMaker CopyMaker(const TImage& ready = TImage()) const;

@@ -4,17 +4,19 @@
 
 #include "engine/picture/ImageResize.h"
 
-void TViewerWorkingCopy::SetFrame(TImage full) {
-    frame_ = std::move(full);
+void TViewerWorkingCopy::SetFrame(TImage full) { SetFrame(std::make_shared<const TImage>(std::move(full))); }
+
+void TViewerWorkingCopy::SetFrame(std::shared_ptr<const TImage> full) {
+    frame_ = full ? std::move(full) : std::make_shared<const TImage>();
     copy_ = TImage();
 }
 
 void TViewerWorkingCopy::Clear() { SetFrame(TImage()); }
 
 bool TViewerWorkingCopy::Update(QSize wanted, const TMaker& maker) {
-    if (frame_.Empty()) return false;
+    if (frame_->Empty()) return false;
     // Never beyond the frame, never below one pixel.
-    QSize size(std::clamp(wanted.width(), 1, frame_.Width()), std::clamp(wanted.height(), 1, frame_.Height()));
+    QSize size(std::clamp(wanted.width(), 1, frame_->Width()), std::clamp(wanted.height(), 1, frame_->Height()));
     if (!copy_.Empty() && size.width() <= copy_.Width() && size.height() <= copy_.Height()) return false;
     if (!copy_.Empty()) size = size.expandedTo(QSize(copy_.Width(), copy_.Height()));
     Make(size, maker);
@@ -22,8 +24,8 @@ bool TViewerWorkingCopy::Update(QSize wanted, const TMaker& maker) {
 }
 
 bool TViewerWorkingCopy::Shrink(QSize wanted, const TMaker& maker) {
-    if (frame_.Empty() || copy_.Empty()) return false;
-    const QSize size(std::clamp(wanted.width(), 1, frame_.Width()), std::clamp(wanted.height(), 1, frame_.Height()));
+    if (frame_->Empty() || copy_.Empty()) return false;
+    const QSize size(std::clamp(wanted.width(), 1, frame_->Width()), std::clamp(wanted.height(), 1, frame_->Height()));
     const double pixels = static_cast<double>(size.width()) * size.height();
     if (static_cast<double>(copy_.Width()) * copy_.Height() <= 2 * pixels) return false;
     Make(size, maker);
@@ -35,7 +37,7 @@ void TViewerWorkingCopy::Remake(const TMaker& maker) {
 }
 
 void TViewerWorkingCopy::Make(QSize size, const TMaker& maker) {
-    copy_ = maker ? maker(frame_, size) : Resampled(frame_, size);
+    copy_ = maker ? maker(*frame_, size) : Resampled(*frame_, size);
     ++copies_;
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 #include <QSize>
 #include <functional>
+#include <memory>
 
 #include "engine/picture/Image.h"
 
@@ -17,12 +18,14 @@ public:
     // fitted everywhere else.
     using TMaker = std::function<TImage(const TImage& full, QSize size)>;
 
-    // A new frame: its full picture is kept until the next one.
+    // A new frame: its full picture is kept until the next one (shared
+    // with whoever made it, a clip's frame with the frames made ahead).
     void SetFrame(TImage full);
+    void SetFrame(std::shared_ptr<const TImage> full);
     void Clear();
-    const TImage& Frame() const { return frame_; }
-    QSize FrameSize() const { return QSize(frame_.Width(), frame_.Height()); }
-    bool Empty() const { return frame_.Empty(); }
+    const TImage& Frame() const { return *frame_; }
+    QSize FrameSize() const { return QSize(frame_->Width(), frame_->Height()); }
+    bool Empty() const { return frame_->Empty(); }
 
     // The copy for a view that fits the frame into `wanted`: made when there
     // is none yet for this frame or when `wanted` is larger than it (never
@@ -44,6 +47,7 @@ public:
 private:
     void Make(QSize size, const TMaker& maker);
 
-    TImage frame_, copy_;
+    std::shared_ptr<const TImage> frame_ = std::make_shared<const TImage>();
+    TImage copy_;
     int copies_ = 0;
 };

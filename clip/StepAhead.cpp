@@ -20,10 +20,16 @@ std::int64_t SteppedBytes(const TClipInfo& info, const TSteppedSizes& sizes) {
            pixels(sizes.CopyWidth, sizes.CopyHeight);
 }
 
+bool SameSizes(const TSteppedSizes& a, const TSteppedSizes& b) {
+    return a.BoxWidth == b.BoxWidth && a.BoxHeight == b.BoxHeight && a.CopyWidth == b.CopyWidth &&
+           a.CopyHeight == b.CopyHeight;
+}
+
 }  // namespace
 
 TStepAhead::TStepAhead(const std::string& fileName, std::int64_t count, TFrameCache& cache)
     : count_(count), cache_(cache) {
+    finisher_ = std::thread([this] { Finish(); });
     worker_ = std::thread([this, fileName] { Run(fileName); });
 }
 
@@ -35,6 +41,7 @@ TStepAhead::~TStepAhead() {
     }
     changed_.notify_all();
     worker_.join();
+    finisher_.join();
 }
 
 void TStepAhead::Request(std::int64_t centre, int direction, const TSteppedSizes& sizes) {
@@ -52,19 +59,22 @@ TFrameCache::TEntry TStepAhead::Wait(std::int64_t number) {
     std::unique_lock<std::mutex> lock(mutex_);
     for (;;) {
         if (TFrameCache::TEntry found = cache_.Find(number)) return found;
-        if (number < promisedFrom_ || number > promisedTo_) return nullptr;
+        // The second stage puts the frame in the cache before it says it
+        // is free, under the lock held here: no frame slips between.
+        const bool handed = finishingBusy_ && finishing_.Number == number;
+        if (!handed && (number < promisedFrom_ || number > promisedTo_)) return nullptr;
         changed_.wait(lock);
     }
 }
 
 void TStepAhead::WaitUntilDone() {
     std::unique_lock<std::mutex> lock(mutex_);
-    changed_.wait(lock, [&] { return stopping_ || done_ == generation_; });
+    changed_.wait(lock, [&] { return stopping_ || (done_ == generation_ && !finishingBusy_); });
 }
 
 bool TStepAhead::Stale(std::uint64_t generation, const TRun& run) const {
     std::lock_guard<std::mutex> lock(mutex_);
-    if (stopping_) return true;
+    if (stopping_ || notKept_ == generation) return true;
     if (generation == generation_) return false;
     return !(run.Back && request_.Direction < 0 && request_.Centre > run.Last);
 }
@@ -90,7 +100,7 @@ std::vector<TStepAhead::TRun> TStepAhead::BackRuns(std::int64_t centre, std::int
         1, static_cast<std::int64_t>(cache_.Capacity()) / std::max<std::int64_t>(1, frameBytes) - kAhead - 2);
     const std::int64_t deepest = std::max<std::int64_t>(0, centre - depth);
     std::int64_t missing = centre - 1;  // the nearest frame back not in the cache
-    while (missing >= deepest && cache_.Has(missing)) --missing;
+    while (missing >= deepest && !Wanted(missing)) --missing;
     if (missing < deepest) return {};
     std::vector<TRun> runs;
     if (standAlone_) {
@@ -112,8 +122,8 @@ std::vector<TStepAhead::TRun> TStepAhead::BackRuns(std::int64_t centre, std::int
 }
 
 int TStepAhead::MakeRun(TClip& clip, TRun run, const TRequest& request, std::uint64_t generation) {
-    while (run.First <= run.Last && cache_.Has(run.First)) ++run.First;
-    while (run.Last >= run.First && cache_.Has(run.Last)) --run.Last;
+    while (run.First <= run.Last && !Wanted(run.First)) ++run.First;
+    while (run.Last >= run.First && !Wanted(run.Last)) --run.Last;
     if (run.First > run.Last) return 0;
     {
         if (Stale(generation, run)) return -1;
@@ -137,11 +147,8 @@ int TStepAhead::MakeRun(TClip& clip, TRun run, const TRequest& request, std::uin
             seekCost_ = std::max(cost, (seekCost_ + cost) / 2);
         else
             frameCost_ = cost;
-        if (going && !cache_.Has(number)) {
-            // Made in the memory of a frame the cache let go, when there is one.
-            TSteppedFrame frame = cache_.TakeSpare();
-            RemakeSteppedFrame(frame, number, decoded_, request.Sizes);
-            going = cache_.Kept(cache_.Put(std::move(frame)));
+        if (going && Wanted(number)) {
+            going = Hand(number, request, generation);
             made += going;
         }
         going = going && !Stale(generation, run);
@@ -172,6 +179,58 @@ void TStepAhead::MakeFrames(TClip& clip, const TRequest& request, std::uint64_t 
             if (made < 0) return;
             making = making || made > 0;
         }
+    }
+}
+
+bool TStepAhead::Hand(std::int64_t number, const TRequest& request, std::uint64_t generation) {
+    {
+        std::unique_lock<std::mutex> lock(mutex_);
+        changed_.wait(lock, [&] { return stopping_ || !finishingBusy_; });
+        if (stopping_ || notKept_ == generation) return false;
+        std::swap(decoded_, handed_);
+        finishing_ = {number, request.Sizes, generation};
+        finishingBusy_ = true;
+        promisedFrom_ = number + 1;
+    }
+    changed_.notify_all();
+    return true;
+}
+
+bool TStepAhead::Wanted(std::int64_t number) const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return !(finishingBusy_ && finishing_.Number == number) && !cache_.Has(number);
+}
+
+void TStepAhead::Finish() {
+    std::unique_lock<std::mutex> lock(mutex_);
+    for (;;) {
+        changed_.wait(lock, [&] { return stopping_ || finishingBusy_; });
+        if (stopping_) break;
+        const TFinishing job = finishing_;
+        lock.unlock();
+        const bool kept = FinishFrame(job);
+        lock.lock();
+        if (!kept) notKept_ = std::max(notKept_, job.Generation);
+        finishingBusy_ = false;
+        changed_.notify_all();
+    }
+    finishingBusy_ = false;
+    changed_.notify_all();
+}
+
+bool TStepAhead::FinishFrame(const TFinishing& job) {
+    try {
+        // The memory of a frame the cache let go, when there is one.
+        TSteppedFrame frame = cache_.TakeSpare();
+        RemakeSteppedFrame(frame, job.Number, handed_, job.Sizes);
+        // Put while no new sizes can be asked for: a frame of the sizes
+        // before never lands in a cache cleared for new ones.
+        std::lock_guard<std::mutex> lock(mutex_);
+        if (!SameSizes(job.Sizes, request_.Sizes)) return true;
+        return cache_.Kept(cache_.Put(std::move(frame)));
+    } catch (const std::exception&) {
+        // Not made here: the step that wants it makes it itself and says why.
+        return false;
     }
 }
 

@@ -24,6 +24,10 @@
 // its place. Each request makes the work of the one before stale (it ends
 // after the frame being made), but for a run back whose frames a step back
 // still wants.
+// The work is a pipeline over two threads: one decodes a frame while the
+// other makes the pictures of the frame decoded before and puts them in the
+// cache, so that frames come at the pace of the dearer of the two stages
+// rather than of both together.
 class TStepAhead {
 public:
     TStepAhead(const std::string& fileName, std::int64_t count, TFrameCache& cache);
@@ -60,7 +64,23 @@ private:
         int Direction = 0;
         TSteppedSizes Sizes;
     };
+    // A decoded frame handed on to have its pictures made.
+    struct TFinishing {
+        std::int64_t Number = -1;
+        TSteppedSizes Sizes;
+        std::uint64_t Generation = 0;
+    };
     void Run(std::string fileName);
+    // The second stage: makes the pictures of each frame handed on.
+    void Finish();
+    // Makes the pictures of the frame handed on and puts them in the cache
+    // unless the sizes asked for changed meanwhile; false when not kept.
+    bool FinishFrame(const TFinishing& job);
+    // Hands the frame just decoded on to the second stage once it is free;
+    // false when a frame of that request was not kept (the cache is full).
+    bool Hand(std::int64_t number, const TRequest& request, std::uint64_t generation);
+    // Neither in the cache nor on its way through the second stage.
+    bool Wanted(std::int64_t number) const;
     // The frames the request wants next, in the order they are made.
     std::vector<TRun> Plan(const TRequest& request, std::int64_t frameBytes) const;
     // The next frames back from `centre` not in the cache.
@@ -92,7 +112,14 @@ private:
     double seekCost_ = 0, frameCost_ = 0;
     std::int64_t decoderAt_ = -1;  // the frame the thread's clip gives next
     // The frame decoded last at full precision, its memory reused frame
-    // after frame (the thread's only).
+    // after frame (the decoding thread's only), and the one handed on
+    // (the second stage's while finishing_): the two trade memory at each
+    // hand-over.
     TDeepImage decoded_;
+    TDeepImage handed_;
+    TFinishing finishing_;
+    bool finishingBusy_ = false;
+    std::uint64_t notKept_ = 0;  // the last request a frame of which the cache did not keep
     std::thread worker_;
+    std::thread finisher_;
 };

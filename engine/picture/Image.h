@@ -48,6 +48,8 @@ private:
         struct rebind {
             using other = TUnclearedAllocator<U>;
         };
+        T* allocate(std::size_t count) { return static_cast<T*>(AllocatePixels(count * sizeof(T))); }
+        void deallocate(T* place, std::size_t count) noexcept { FreePixels(place, count * sizeof(T)); }
         template <typename U>
         void construct(U* place) noexcept {
             ::new (static_cast<void*>(place)) U;
@@ -58,6 +60,9 @@ private:
         }
     };
     static void CheckSize(int width, int height);
+    static constexpr std::size_t kSmallPage = 4096, kLargePage = std::size_t(2) << 20;
+    static void* AllocatePixels(std::size_t bytes);
+    static void FreePixels(void* pixels, std::size_t bytes) noexcept;
 
     int width_ = 0;
     int height_ = 0;

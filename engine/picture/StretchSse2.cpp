@@ -154,17 +154,33 @@ constexpr int kMinOutputsPerThread = 1 << 14;
 
 int MinRowsPerThread(int rowWidth) { return std::max(1, kMinOutputsPerThread / std::max(1, rowWidth)); }
 
+// The first pass's picture, kept by each thread from one resize to the next:
+// fresh memory costs more to fault in than the pass takes to fill it. Kept
+// only up to a frame of 4K's worth, so that a thread done with large
+// pictures does not hold their memory.
+constexpr std::size_t kLargestKeptWork = std::size_t(3840) * 2160 * 3;
+
+TImage& WorkPicture() {
+    thread_local TImage work;
+    return work;
+}
+
+void LetWorkGo(TImage& work) {
+    if (work.Stride() * static_cast<std::size_t>(work.Height()) > kLargestKeptWork) work = TImage();
+}
+
 }  // namespace
 
 bool StretchFast(const TContributors& columns, const TContributors& rows, const TImage& source, TImage& dest) {
     TDenseTaps h, v;
     if (!MakeDense(columns, h) || !MakeDense(rows, v)) return false;
-    TImage work;  // every pixel written by the first pass
+    TImage& work = WorkPicture();  // every pixel written by the first pass
     work.SetSizeToFill(dest.Width(), source.Height());
     ParallelFor(source.Height(), MinRowsPerThread(dest.Width()),
                 [&](int y0, int y1) { HorizontalRows(h, source, work, y0, y1); });
     ParallelFor(dest.Height(), MinRowsPerThread(dest.Width()),
                 [&](int y0, int y1) { VerticalRows(v, work, dest, y0, y1); });
+    LetWorkGo(work);
     return true;
 }
 
