@@ -1,7 +1,7 @@
 #include "engine/fit/LutFit.h"
 
-#include <Eigen/IterativeLinearSolvers>
-#include <Eigen/Sparse>
+#include <Eigen/Core>
+#include <Eigen/SparseCore>
 
 #include <algorithm>
 #include <cmath>
@@ -13,6 +13,7 @@
 #include "engine/base/Error.h"
 #include "engine/base/Parallel.h"
 #include "engine/colour/ColourDifference.h"
+#include "engine/fit/SparseSolve.h"
 #include "engine/lut/LUT.h"
 
 namespace {
@@ -297,22 +298,6 @@ TGrid Resampled(const TGrid& grid, int from, int to) {
     return out;
 }
 
-// The conjugate gradient from start, the three channels side by side on the
-// worker threads, each with its own solver: a channel's result does not
-// depend on where it runs.
-template <typename TPreconditioner>
-TGrid Solved(const Eigen::SparseMatrix<double>& system, const TGrid& rhs, const TGrid& start, double tolerance) {
-    TGrid solution(rhs.rows(), 3);
-    ParallelFor(3, 1, [&](int begin, int end) {
-        Eigen::ConjugateGradient<Eigen::SparseMatrix<double>, Eigen::Lower | Eigen::Upper, TPreconditioner> solver;
-        solver.setTolerance(tolerance);
-        solver.setMaxIterations(kMaxIterations);
-        solver.compute(system);
-        for (int ch = begin; ch < end; ++ch) solution.col(ch) = solver.solveWithGuess(rhs.col(ch), start.col(ch));
-    });
-    return solution;
-}
-
 // The normal equations of the fit: the pixels' Gram sums, the second
 // differences along each axis at the smoothness weight, and the ridge
 // towards start.
@@ -366,12 +351,8 @@ TGrid SolveGrid(const TGridSums& sums, double smoothness, const TGrid& start) {
     for (Eigen::Index n = 0; n < nodes; ++n) entries.emplace_back(n, n, ridge);
     rhs += ridge * start;
 
-    Eigen::SparseMatrix<double> system(nodes, nodes);
-    system.setFromTriplets(entries.begin(), entries.end());
-    entries = {};
-
-    if (size <= kExactSolveSize) return Solved<Eigen::IncompleteCholesky<double>>(system, rhs, start, 1e-10);
-    return Solved<Eigen::DiagonalPreconditioner<double>>(system, rhs, start, 1e-6);
+    const bool exact = size <= kExactSolveSize;
+    return SolveSymmetric(std::move(entries), nodes, rhs, start, exact, exact ? 1e-10 : 1e-6, kMaxIterations);
 }
 
 // The fit on this grid, started from the fit on a grid of about half its
