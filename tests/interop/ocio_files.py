@@ -79,23 +79,31 @@ def largest_excess(ours, low, high, theirs):
     return worst, where
 
 
-def cut_copies_accepted(lut_eval, path, pts, cuts=8):
-    """Byte counts at which a cut copy of the file is still read by us."""
+def cut_copies_accepted(lut_eval, path, cuts=8):
+    """Byte counts at which a cut copy of the file is still read by us: the
+    copies read by one process (a sanitized process costs more to start
+    than to read a file)."""
     with open(path, "rb") as source:
         data = source.read()
-    accepted = []
     with tempfile.TemporaryDirectory() as folder:
-        copy = os.path.join(folder, os.path.basename(path))
+        copies = {}
         for k in range(1, cuts + 1):
             cut = len(data) * k // (cuts + 1)
             if cut <= 0 or cut >= len(data) or not data[cut:].strip():
                 continue
+            # Each copy keeps the file's name, which detection may read.
+            copy = os.path.join(folder, str(k), os.path.basename(path))
+            os.mkdir(os.path.dirname(copy))
             with open(copy, "wb") as out:
                 out.write(data[:cut])
-            values, _ = our_values(lut_eval, copy, pts[:4])
-            if values is not None:
-                accepted.append(cut)
-    return accepted
+            copies[copy] = cut
+        if not copies:
+            return []
+        done = subprocess.run([lut_eval, "--reads"] + list(copies), capture_output=True, text=True, timeout=300)
+        lines = done.stdout.splitlines()
+        if done.returncode != 0 or len(lines) != len(copies):
+            raise RuntimeError("lut_eval --reads failed on cut copies of %s: %s" % (path, done.stderr.strip()[-300:]))
+        return [cut for cut, line in zip(copies.values(), lines) if line == "read"]
 
 
 def classify(ocio, lut_eval, path, pts, cut=False):
@@ -121,7 +129,7 @@ def classify(ocio, lut_eval, path, pts, cut=False):
         detail = "at %s: ours %s, ocio %s" % (
             tuple(round(c, 4) for c in pts[where]), tuple(round(c, 6) for c in ours[where]),
             tuple(round(c, 6) for c in theirs[where]))
-    return verdict, detail, cut_copies_accepted(lut_eval, path, pts) if cut else []
+    return verdict, detail, cut_copies_accepted(lut_eval, path) if cut else []
 
 
 def lut_files(folder):
