@@ -110,9 +110,10 @@ TImage TFrameBar::CurrentPicture() {
     return ClipFrameToImage(clip_->Frame(current_));
 }
 
-void TFrameBar::SetPreviewBox(int width, int height) {
+void TFrameBar::SetPreviewBox(int width, int height, std::function<bool()> wanted) {
     boxWidth_ = width;
     boxHeight_ = height;
+    previewWanted_ = std::move(wanted);
 }
 
 TImage TFrameBar::Open(const std::string& fileName) {
@@ -198,8 +199,9 @@ void TFrameBar::ShowFrame(std::int64_t number) {
 TSteppedSizes TFrameBar::SteppedSizes() const {
     const QSize copy = PlaySize();
     const TClipInfo& info = clip_->Info();
+    const bool fitted = !previewWanted_ || previewWanted_();
     // The copy as the viewer's working copy makes it: within the frame.
-    return {boxWidth_, boxHeight_, std::clamp(copy.width(), 1, std::max(1, info.Width)),
+    return {fitted ? boxWidth_ : 0, fitted ? boxHeight_ : 0, std::clamp(copy.width(), 1, std::max(1, info.Width)),
             std::clamp(copy.height(), 1, std::max(1, info.Height))};
 }
 

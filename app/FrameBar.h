@@ -56,8 +56,10 @@ public:
     ~TFrameBar() override;
 
     // The box a played frame is fitted into when no play size is given
-    // (1000 x 500 unless set).
-    void SetPreviewBox(int width, int height);
+    // (1000 x 500 unless set). Stepped frames are made with their fit into
+    // it while `wanted` says that each frame shown reads it (always without
+    // `wanted`).
+    void SetPreviewBox(int width, int height, std::function<bool()> wanted = {});
     // The size of the pictures played, for a frame of the clip's size.
     void SetPlaySize(std::function<QSize(QSize frame)> size) { playSize_ = std::move(size); }
     // Opens the clip at its first frame, which it returns (at its own
@@ -130,6 +132,7 @@ private:
     QLabel* playRate_ = nullptr;
     QLabel* playDropped_ = nullptr;
     std::function<QSize(QSize)> playSize_;
+    std::function<bool()> previewWanted_;
     bool playedShown_ = false;  // the frame shown is a played picture
     QTimer* player_ = nullptr;
     QList<QPointer<QWidget>> watched_;

@@ -62,7 +62,11 @@ TPreviewPanel::TPreviewPanel(TGradingSession& state, QMainWindow* window, QWidge
     Viewer_->setMinimumHeight(60);
     Viewer_->setContextMenuPolicy(Qt::CustomContextMenu);
     FrameBar_ = new TFrameBar(frameBarParent);
-    FrameBar_->SetPreviewBox(kPreviewBoxWidth, kPreviewBoxHeight);
+    // Stepped frames are fitted into the preview box ahead only when each
+    // frame shown reads its preview: to match the look to it, or to convert it.
+    FrameBar_->SetPreviewBox(kPreviewBoxWidth, kPreviewBoxHeight, [this] {
+        return (state_.MatchPreview() && !state_.Reference().isEmpty()) || state_.Footage().Conversion();
+    });
     FrameBar_->SetPlaySize([this](QSize frame) { return Viewer_->CopySizeFor(frame); });
     FrameBar_->WatchKeys(Viewer_);
     growTimer_ = new QTimer(this);
@@ -253,13 +257,20 @@ void TPreviewPanel::ShowNewPicture(const QString& file, TImage preview, TImage f
 
 void TPreviewPanel::ShowClipFrame(std::shared_ptr<const TSteppedFrame> shared) {
     const TSteppedFrame& frame = *shared;
+    // The viewer and the preview keep the frame's picture as the cache holds it, uncopied.
+    std::shared_ptr<const TImage> picture(shared, &frame.Picture);
     int width = 0, height = 0;
     FitToBox(frame.Picture.Width(), frame.Picture.Height(), kPreviewBoxWidth, kPreviewBoxHeight, width, height);
-    const bool fitted = frame.Preview.Width() == width && frame.Preview.Height() == height;
-    state_.SetPreview(fitted ? frame.Preview.Clone() : FitImage(frame.Picture, kPreviewBoxWidth, kPreviewBoxHeight));
-    state_.Footage().PreviewChanged(state_.Preview());
-    // The viewer keeps the frame's picture as the cache holds it, uncopied.
-    ShowFrame(std::shared_ptr<const TImage>(shared, &frame.Picture), frame.Copy);
+    if (frame.Preview.Width() == width && frame.Preview.Height() == height)
+        state_.SetPreview(frame.Preview.Clone());
+    else
+        state_.SetPreviewOf(picture, kPreviewBoxWidth, kPreviewBoxHeight);
+    // Only a conversion reads the preview here.
+    if (state_.Footage().Conversion())
+        state_.Footage().PreviewChanged(state_.Preview());
+    else
+        state_.Footage().PreviewChanged(TImage());
+    ShowFrame(std::move(picture), frame.Copy);
     state_.ForgetPreviewStats();
     const bool graded = state_.Graded();
     if (!state_.Reference().isEmpty() && state_.MatchPreview())
@@ -321,7 +332,7 @@ void TPreviewPanel::ShowOriginalClick() {
 
 void TPreviewPanel::SaveGradedClick() {
     if (state_.Reference().isEmpty() && !state_.PreviewLut()) return;
-    if (state_.Preview().Empty()) throw EError(ToStd(kPromptNoPreview));
+    if (!state_.HasPreview()) throw EError(ToStd(kPromptNoPreview));
     const TGradedSaveOffer offer =
         GradedSaveOffer(state_.PreviewFile(), FrameBar_->HasClip() ? FrameBar_->Info().Bits : 0);
     const QString file = SaveFileOfKind(TFileKind::GradedPicture, window_, "Save Graded Image",

@@ -5,6 +5,7 @@
 
 #include "engine/look/GradingRoad.h"
 #include "engine/look/SourceMatch.h"
+#include "engine/picture/ImageResize.h"
 
 TGradingSession::TGradingSession() : lut_(std::make_unique<TLUT>()) {
     lut_->Kind = lkCube;
@@ -34,6 +35,26 @@ void TGradingSession::SetCellSource(std::function<const TImage*(const QString&)>
     snapshots_->SetCellOf(cellOf_);
 }
 
+const TImage& TGradingSession::Preview() const {
+    if (previewOf_) {
+        preview_ = FitImage(*previewOf_, previewBoxWidth_, previewBoxHeight_);
+        previewOf_.reset();
+    }
+    return preview_;
+}
+
+void TGradingSession::SetPreview(TImage picture) {
+    preview_ = std::move(picture);
+    previewOf_.reset();
+}
+
+void TGradingSession::SetPreviewOf(std::shared_ptr<const TImage> frame, int boxWidth, int boxHeight) {
+    preview_ = TImage();
+    previewOf_ = std::move(frame);
+    previewBoxWidth_ = boxWidth;
+    previewBoxHeight_ = boxHeight;
+}
+
 void TGradingSession::SetPreviewLut(std::shared_ptr<const TLUT> lut, const QString& name) {
     previewLut_ = std::move(lut);
     previewLutName_ = name;
@@ -55,10 +76,10 @@ void TGradingSession::SetFootageSpaces(TFootageSpaces spaces) {
 
 void TGradingSession::ChooseFootage(int entry) {
     emit LookEdited();
-    footage_.Choose(entry, preview_);
+    footage_.Choose(entry, Preview());
     emit FootageChosen(entry);
     ForgetPreviewStats();  // matching measures the converted frame
-    if (preview_.Empty()) return;
+    if (!HasPreview()) return;
     emit FootageConverted();
     Regrade();
 }
@@ -98,18 +119,18 @@ void TGradingSession::Changed() {
 
 TLookSettings TGradingSession::Settings(const TImage& cell, const TLookPositions& positions, bool match) const {
     TLookSettings settings = MakeLookSettings(CellStats(cell), positions);
-    if (match && !preview_.Empty()) MatchLookToFrame(settings, *MatchStats(), previewFile_);
+    if (match && HasPreview()) MatchLookToFrame(settings, *MatchStats(), previewFile_);
     return settings;
 }
 
 std::optional<TColorStats> TGradingSession::MatchStats(int footageEntry) const {
-    if (preview_.Empty() || footageEntry == footage_.Chosen()) return MatchStats();
-    return FrameStatistics(footage_.ShownAs(footageEntry, preview_));
+    if (!HasPreview() || footageEntry == footage_.Chosen()) return MatchStats();
+    return FrameStatistics(footage_.ShownAs(footageEntry, Preview()));
 }
 
 std::optional<TColorStats> TGradingSession::MatchStats() const {
-    if (preview_.Empty()) return std::nullopt;
-    if (!previewStats_) previewStats_ = FrameStatistics(footage_.Shown(preview_));
+    if (!HasPreview()) return std::nullopt;
+    if (!previewStats_) previewStats_ = FrameStatistics(footage_.Shown(Preview()));
     return previewStats_;
 }
 
@@ -140,7 +161,7 @@ void TGradingSession::BuildLook(const TImage& cell) {
 }
 
 void TGradingSession::Regrade() {
-    if (preview_.Empty()) return;
+    if (!HasPreview()) return;
     bool built = false;
     if (!reference_.isEmpty()) {
         if (const TImage* cell = CellOf(reference_)) {

@@ -32,9 +32,14 @@ public:
 
     // The frame: the picture fitted into the preview box, and the file it
     // came from (empty for a pasted picture).
-    const TImage& Preview() const { return preview_; }
+    const TImage& Preview() const;
+    bool HasPreview() const { return !preview_.Empty() || previewOf_; }
     const std::string& PreviewFile() const { return previewFile_; }
-    void SetPreview(TImage picture) { preview_ = std::move(picture); }
+    void SetPreview(TImage picture);
+    // The preview is `frame` fitted into the box, fitted when first asked
+    // for: a clip's frame stepped to is not fitted unless something reads
+    // it (Match Preview Colours, a footage conversion, a learned pair).
+    void SetPreviewOf(std::shared_ptr<const TImage> frame, int boxWidth, int boxHeight);
     void SetPreviewFile(std::string file) { previewFile_ = std::move(file); }
 
     // The chosen reference's library file; empty when none is chosen.
@@ -178,7 +183,10 @@ private:
     // of other pixels (a slider's move keeps the reference).
     const TColorStats& CellStats(const TImage& cell) const;
 
-    TImage preview_;
+    // The preview made, or the frame it is still to be fitted from.
+    mutable TImage preview_;
+    mutable std::shared_ptr<const TImage> previewOf_;
+    int previewBoxWidth_ = 0, previewBoxHeight_ = 0;
     std::string previewFile_;
     QString reference_;
     std::function<const TImage*(const QString&)> cellOf_;

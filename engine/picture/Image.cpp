@@ -1,12 +1,11 @@
 #include "engine/picture/Image.h"
 
-#include <sys/mman.h>
-
 #include <cstdlib>
 #include <cstring>
 #include <utility>
 
 #include "engine/base/Error.h"
+#include "engine/picture/PixelBlocks.h"
 
 namespace {
 constexpr int kMaxSide = 1 << 20;
@@ -65,23 +64,16 @@ void TImage::SetSize(int width, int height) {
 }
 
 // Pictures of a frame's size and more lie on the system's large pages
-// where it gives them: fresh memory is faulted in 2 MB at a time instead of
-// 4 KB, which on a virtual machine costs a frame's picture 16 ms of
-// processor time in small pages and about 1 ms in large ones.
+// where it gives them, in memory kept for reuse (engine/picture/PixelBlocks.h).
 void* TImage::AllocatePixels(std::size_t bytes) {
-    if (bytes < kLargePage) return ::operator new(bytes);
-    void* pixels = nullptr;
-    if (posix_memalign(&pixels, kLargePage, bytes) != 0) throw std::bad_alloc();
-    // A hint only: without large pages the memory is as any other.
-    madvise(pixels, (bytes + kSmallPage - 1) & ~(kSmallPage - 1), MADV_HUGEPAGE);
-    return pixels;
+    return bytes < pixelblocks::kLargePage ? ::operator new(bytes) : pixelblocks::Take(bytes);
 }
 
 void TImage::FreePixels(void* pixels, std::size_t bytes) noexcept {
-    if (bytes < kLargePage)
+    if (bytes < pixelblocks::kLargePage)
         ::operator delete(pixels);
     else
-        std::free(pixels);
+        pixelblocks::Give(pixels, bytes);
 }
 
 void TImage::SetSizeToFill(int width, int height) {

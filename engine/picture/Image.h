@@ -60,7 +60,6 @@ private:
         }
     };
     static void CheckSize(int width, int height);
-    static constexpr std::size_t kSmallPage = 4096, kLargePage = std::size_t(2) << 20;
     static void* AllocatePixels(std::size_t bytes);
     static void FreePixels(void* pixels, std::size_t bytes) noexcept;
 

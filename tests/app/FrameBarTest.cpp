@@ -446,4 +446,8 @@ TEST_F(FrameBarTest, SteppingShowsTheSamePixelsAsOpeningThatFrame) {
     OpenClip();
     expectShown(0);
     steps(Qt::Key_Right, 3, 0, true);
+    // Matched to each frame, the frames are made with their preview fit ahead.
+    window->Grading().SetMatchPreview(true);
+    steps(Qt::Key_Right, 2, 3, true);
+    steps(Qt::Key_Left, 3, 5, false);
 }

@@ -4,8 +4,11 @@
 #include <fstream>
 #include <sstream>
 #include <string>
+#include <vector>
+#include <algorithm>
 
 #include "engine/picture/Image.h"
+#include "engine/picture/PixelBlocks.h"
 #include "tests/engine/TestImages.h"
 
 // Pictures of a frame's size lie on the system's large pages where it gives
@@ -71,4 +74,30 @@ TEST(ImageMemoryTest, FramePicturesLieOnLargePagesAndKeepTheirPixels) {
 
     const TImage small = RandomImage(40, 30, 3);
     EXPECT_TRUE(small.Clone().SamePixels(small));
+}
+
+// A large picture let go lends its memory to the next of about its size,
+// which starts as a fresh one does; what waits for reuse stays bounded.
+TEST(ImageMemoryTest, LargePicturesLetGoAreReusedWithinABound) {
+    const std::uint8_t* held = nullptr;
+    {
+        TImage scribbled(1310, 737);
+        for (int y = 0; y < scribbled.Height(); ++y) std::fill(scribbled.Row(y), scribbled.Row(y) + scribbled.Stride(), 0xA5);
+        held = scribbled.Row(0);
+    }
+    EXPECT_GE(pixelblocks::Kept(), std::size_t(2) * kLargePage);
+    // 1310 x 737 and 1300 x 740 both round to two large pages.
+    const TImage black(1300, 740);
+    EXPECT_EQ(black.Row(0), held);
+    for (int y = 0; y < black.Height(); ++y)
+        for (std::size_t x = 0; x < black.Stride(); ++x) ASSERT_EQ(black.Row(y)[x], 0) << x << ", " << y;
+    const TImage source = RandomImage(1310, 737, 5);
+    EXPECT_TRUE(source.Clone().SamePixels(source));
+
+    {
+        std::vector<TImage> many;
+        for (int i = 0; i < 40; ++i) many.emplace_back(1920, 1080);
+    }
+    EXPECT_LE(pixelblocks::Kept(), pixelblocks::kMostKept);
+    EXPECT_GT(pixelblocks::Kept(), pixelblocks::kMostKept - std::size_t(3) * kLargePage);
 }

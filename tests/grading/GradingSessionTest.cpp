@@ -9,6 +9,7 @@
 #include "SampleLooks.h"
 #include "engine/colour/ColorSpace.h"
 #include "engine/look/GradingRoad.h"
+#include "engine/picture/ImageResize.h"
 
 namespace {
 
@@ -188,4 +189,36 @@ TEST_F(GradingSessionTest, AFootageSpaceConvertsTheFrameThenRegrades) {
     ASSERT_NE(session.Footage().Conversion(), nullptr);
     // Matching measures the converted frame now.
     EXPECT_NE(session.MatchStats()->Ranges[1].MeanU, display.Ranges[1].MeanU);
+}
+
+// A frame handed over to be fitted when first read is, to everything that
+// reads it, the frame fitted at once: the preview's bytes, and the look
+// matched to it. Until then the session has a frame but has not fitted it.
+TEST_F(GradingSessionTest, AFrameFittedWhenFirstReadIsTheFrameFittedAtOnce) {
+    TImage frame = SampleCell(7);
+    frame = FitImage(frame, 1600, 1200);  // larger than the box, so fitting resamples
+    const TImage fitted = FitImage(frame, 1000, 500);
+    session.SetReference("warm.jpg");
+    session.SetMatchPreview(true);
+
+    session.SetPreview(fitted.Clone());
+    session.Regrade();
+    const std::shared_ptr<const TLUT> eager = session.LookLut(library["warm.jpg"], session.Positions(), true);
+    ASSERT_TRUE(SameCubeValues(session.Lut(), *eager));
+
+    session.SetPreviewOf(std::make_shared<const TImage>(frame.Clone()), 1000, 500);
+    session.ForgetPreviewStats();
+    EXPECT_TRUE(session.HasPreview());
+    session.Regrade();
+    EXPECT_TRUE(SameCubeValues(session.Lut(), *eager));
+    EXPECT_TRUE(session.Preview().SamePixels(fitted));
+
+    // Another frame: the look is matched to it, not to the one fitted before.
+    session.SetPreviewOf(std::make_shared<const TImage>(SampleCell(2)), 1000, 500);
+    session.ForgetPreviewStats();
+    session.Regrade();
+    EXPECT_FALSE(SameCubeValues(session.Lut(), *eager));
+    EXPECT_TRUE(session.Preview().SamePixels(FitImage(SampleCell(2), 1000, 500)));
+    session.SetPreview(TImage());
+    EXPECT_FALSE(session.HasPreview());
 }
