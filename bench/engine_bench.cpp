@@ -11,6 +11,7 @@
 #include "engine/lut/LUTReference.h"
 #include "engine/picture/Image.h"
 #include "engine/picture/ImageResize.h"
+#include "engine/picture/StretchForm.h"
 
 namespace {
 
@@ -135,6 +136,33 @@ void BM_StretchLanczos3(benchmark::State& state) {
     }
 }
 BENCHMARK(BM_StretchLanczos3)->Unit(benchmark::kMillisecond)->MeasureProcessCPUTime()->UseRealTime();
+
+// A clip frame resized for the window as it steps, in each vector form of
+// the passes: arguments width, height, form (0 SSE2, 1 AVX2).
+void BM_ResizeFrame(benchmark::State& state) {
+    const auto form = state.range(2) == 0 ? TStretchForm::Sse2 : TStretchForm::Avx2;
+    if (form > WidestStretchForm()) {
+        state.SkipWithError("the processor has no AVX2");
+        return;
+    }
+    const TStretchForm before = LimitStretchForm(form);
+    const TImage source = RandomImage(1920, 1080);
+    TImage dest;
+    for (auto _ : state) {
+        ResizeImage(static_cast<int>(state.range(0)), static_cast<int>(state.range(1)), kLanczos3Filter, dest, source,
+                    0.0f);
+        benchmark::DoNotOptimize(dest.Row(0));
+    }
+    LimitStretchForm(before);
+}
+BENCHMARK(BM_ResizeFrame)
+    ->Args({1310, 737, 0})
+    ->Args({1310, 737, 1})
+    ->Args({1000, 562, 0})
+    ->Args({1000, 562, 1})
+    ->Unit(benchmark::kMillisecond)
+    ->MeasureProcessCPUTime()
+    ->UseRealTime();
 
 void BM_FitImageThumbnail(benchmark::State& state) {
     const TImage source = RandomImage(1920, 1080);

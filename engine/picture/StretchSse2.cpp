@@ -3,16 +3,20 @@
 // that reflection sent to the same index are added up), so a pass becomes
 // plain multiply-adds over contiguous memory. All sums are exact 32-bit
 // integer sums of the same products, hence the same bytes as the
-// column-by-column passes.
+// column-by-column passes. The AVX2 forms (StretchAvx2.cpp) are taken in
+// place of these where the processor has AVX2.
 #include "engine/picture/StretchSse2.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cstdint>
-#include <limits>
 #include <vector>
 
 #include "engine/base/Parallel.h"
 #include "engine/picture/Image.h"
+#include "engine/picture/StretchAvx2.h"
+#include "engine/picture/StretchForm.h"
+#include "engine/picture/StretchTaps.h"
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
@@ -20,49 +24,6 @@
 namespace {
 
 constexpr int kLanes = 8;  // 16-bit weights per vector
-
-// Every list as one dense run: weight k applies to source index Start + k.
-struct TDenseTaps {
-    std::vector<std::int32_t> Start, Length, Offset, Total;
-    std::vector<std::int16_t> Weights;  // runs padded with zeros to whole vectors
-};
-
-bool MakeDense(const TContributors& lists, TDenseTaps& d) {
-    const std::size_t n = lists.size();
-    d.Start.assign(n, 0);
-    d.Length.assign(n, 0);
-    d.Offset.assign(n, 0);
-    d.Total.assign(n, 0);
-    std::vector<std::int32_t> merged;
-    for (std::size_t i = 0; i < n; ++i) {
-        const TContributorList& list = lists[i];
-        d.Offset[i] = static_cast<std::int32_t>(d.Weights.size());
-        if (list.Count == 0) continue;
-        int lo = list.Entries[0].Pixel, hi = lo;
-        for (int k = 0; k < list.Count; ++k) {
-            lo = std::min(lo, list.Entries[k].Pixel);
-            hi = std::max(hi, list.Entries[k].Pixel);
-            d.Total[i] += list.Entries[k].Weight;
-        }
-        const int span = hi - lo + 1;
-        const int padded = (span + kLanes - 1) / kLanes * kLanes;
-        merged.assign(static_cast<std::size_t>(padded), 0);
-        for (int k = 0; k < list.Count; ++k) merged[list.Entries[k].Pixel - lo] += list.Entries[k].Weight;
-        for (int w : merged) {
-            if (w < std::numeric_limits<std::int16_t>::min() || w > std::numeric_limits<std::int16_t>::max())
-                return false;
-            d.Weights.push_back(static_cast<std::int16_t>(w));
-        }
-        d.Start[i] = lo;
-        d.Length[i] = padded;
-    }
-    return true;
-}
-
-inline std::uint8_t Finish(int sum, int total) {
-    const int q = total != 0 ? sum / total : static_cast<int>(static_cast<std::uint32_t>(sum) >> 8);
-    return static_cast<std::uint8_t>(std::clamp(q, 0, 255));
-}
 
 inline int HorizontalSum(__m128i v) {
     v = _mm_add_epi32(v, _mm_shuffle_epi32(v, _MM_SHUFFLE(1, 0, 3, 2)));
@@ -98,10 +59,10 @@ void HorizontalRows(const TDenseTaps& taps, const TImage& source, TImage& work, 
                 a2 = _mm_add_epi32(
                     a2, _mm_madd_epi16(wv, _mm_loadu_si128(reinterpret_cast<const __m128i*>(ch[2] + start + k))));
             }
-            const int total = taps.Total[i];
-            out[3 * i] = Finish(HorizontalSum(a0), total);
-            out[3 * i + 1] = Finish(HorizontalSum(a1), total);
-            out[3 * i + 2] = Finish(HorizontalSum(a2), total);
+            const std::uint32_t m = taps.Multiplier[i];
+            out[3 * i] = DivideSum(HorizontalSum(a0), m, taps.Shift);
+            out[3 * i + 1] = DivideSum(HorizontalSum(a1), m, taps.Shift);
+            out[3 * i + 2] = DivideSum(HorizontalSum(a2), m, taps.Shift);
         }
     }
 }
@@ -145,8 +106,8 @@ void VerticalRows(const TDenseTaps& taps, const TImage& work, TImage& dest, int 
             AddRowPair(work.Row(start + k), rb, w[k], wb, acc.data(), bytes);
         }
         std::uint8_t* out = dest.Row(i);
-        const int total = taps.Total[i];
-        for (int x = 0; x < bytes; ++x) out[x] = Finish(acc[x], total);
+        const std::uint32_t m = taps.Multiplier[i];
+        for (int x = 0; x < bytes; ++x) out[x] = DivideSum(acc[x], m, taps.Shift);
     }
 }
 
@@ -169,22 +130,61 @@ void LetWorkGo(TImage& work) {
     if (work.Stride() * static_cast<std::size_t>(work.Height()) > kLargestKeptWork) work = TImage();
 }
 
-}  // namespace
+// The form the passes take; see LimitStretchForm.
+std::atomic<TStretchForm> formCap{TStretchForm::Avx2};
 
-bool StretchFast(const TContributors& columns, const TContributors& rows, const TImage& source, TImage& dest) {
-    TDenseTaps h, v;
-    if (!MakeDense(columns, h) || !MakeDense(rows, v)) return false;
+// Both passes through the work picture, each split across threads.
+template <typename THorizontal, typename TVertical>
+void RunPasses(const TImage& source, TImage& dest, THorizontal horizontal, TVertical vertical) {
     TImage& work = WorkPicture();  // every pixel written by the first pass
     work.SetSizeToFill(dest.Width(), source.Height());
-    ParallelFor(source.Height(), MinRowsPerThread(dest.Width()),
-                [&](int y0, int y1) { HorizontalRows(h, source, work, y0, y1); });
-    ParallelFor(dest.Height(), MinRowsPerThread(dest.Width()),
-                [&](int y0, int y1) { VerticalRows(v, work, dest, y0, y1); });
+    ParallelFor(source.Height(), MinRowsPerThread(dest.Width()), [&](int y0, int y1) { horizontal(work, y0, y1); });
+    ParallelFor(dest.Height(), MinRowsPerThread(dest.Width()), [&](int y0, int y1) { vertical(work, y0, y1); });
     LetWorkGo(work);
+}
+
+bool StretchSse2(const TContributors& columns, const TContributors& rows, const TImage& source, TImage& dest) {
+    TDenseTaps h, v;
+    if (!MakeDenseTaps(columns, kLanes, false, h) || !MakeDenseTaps(rows, kLanes, false, v)) return false;
+    RunPasses(
+        source, dest, [&](TImage& work, int y0, int y1) { HorizontalRows(h, source, work, y0, y1); },
+        [&](const TImage& work, int y0, int y1) { VerticalRows(v, work, dest, y0, y1); });
     return true;
 }
 
+// The horizontal runs are padded to four taps (one multiply-add of two pixel
+// pairs), all to the same length (the loop over them unrolled); the vertical
+// ones to two (one row pair).
+bool StretchAvx2(const TContributors& columns, const TContributors& rows, const TImage& source, TImage& dest) {
+    TDenseTaps h, v;
+    if (!MakeDenseTaps(columns, 4, true, h) || !MakeDenseTaps(rows, 2, false, v)) return false;
+    const std::vector<std::int16_t> pairs = HorizontalPairWeights(h);
+    RunPasses(
+        source, dest, [&](TImage& work, int y0, int y1) { HorizontalRowsAvx2(h, pairs, source, work, y0, y1); },
+        [&](const TImage& work, int y0, int y1) { VerticalRowsAvx2(v, work, dest, y0, y1); });
+    return true;
+}
+
+}  // namespace
+
+TStretchForm WidestStretchForm() {
+    static const TStretchForm widest = __builtin_cpu_supports("avx2") ? TStretchForm::Avx2 : TStretchForm::Sse2;
+    return widest;
+}
+
+TStretchForm LimitStretchForm(TStretchForm form) { return formCap.exchange(form); }
+
+bool StretchFast(const TContributors& columns, const TContributors& rows, const TImage& source, TImage& dest) {
+    if (std::min(formCap.load(), WidestStretchForm()) == TStretchForm::Avx2)
+        return StretchAvx2(columns, rows, source, dest);
+    return StretchSse2(columns, rows, source, dest);
+}
+
 #else
+
+TStretchForm WidestStretchForm() { return TStretchForm::Sse2; }
+
+TStretchForm LimitStretchForm(TStretchForm form) { return form; }
 
 bool StretchFast(const TContributors&, const TContributors&, const TImage&, TImage&) { return false; }
 

@@ -2,12 +2,16 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <random>
 #include <string>
 #include <utility>
 
 #include "engine/base/Error.h"
 #include "engine/picture/ImageResize.h"
 #include "engine/picture/ResizeReference.h"
+#include "engine/picture/StretchForm.h"
+#include "engine/picture/StretchSse2.h"
+#include "engine/picture/StretchTaps.h"
 #include "engine/picture/Thumbnail.h"
 #include "tests/engine/TestImages.h"
 
@@ -32,6 +36,52 @@ void ExpectSameAsPlainStretch(const TImage& source, int width, int height, int f
     resizereference::StretchImage(f.Function, source, plain, support);
     EXPECT_TRUE(fast.SamePixels(plain)) << f.Name << " " << source.Width() << " x " << source.Height() << " -> "
                                         << width << " x " << height << " support " << support;
+}
+
+// StretchFast in one vector form against the plain passes: the form must
+// take the weights (not hand them back to the plain passes) and give the
+// same bytes.
+void ExpectFormMatchesPlainPasses(TStretchForm form, const TImage& source, int width, int height, int filter,
+                                  float support) {
+    const TStretchForm before = LimitStretchForm(form);
+    TImage fast(width, height), plain(width, height);
+    const TStretchScales s = StretchScales(source, fast);
+    const TResizeFilter& f = kResizeFilters[filter];
+    const bool taken = StretchFast(MakeContributors(f.Function, support, s.X, width, source.Width()),
+                                   MakeContributors(f.Function, support, s.Y, height, source.Height()), source, fast);
+    LimitStretchForm(before);
+    resizereference::StretchImage(f.Function, source, plain, support);
+    const std::string what = std::string(f.Name) + " " + std::to_string(source.Width()) + " x " +
+                             std::to_string(source.Height()) + " -> " + std::to_string(width) + " x " +
+                             std::to_string(height) + " support " + std::to_string(support);
+    ASSERT_TRUE(taken) << what;
+    EXPECT_TRUE(fast.SamePixels(plain)) << what;
+}
+
+// Sizes that reach every path of the forms: widths on and off multiples of
+// 4, 8, 16 and 32 (the AVX2 passes take four pixels and 32 bytes at a time),
+// runs of one to many groups of four taps (enlarging, reducing to about
+// 0.7, 0.5, 0.3 and 0.01), single rows and columns, odd row counts (rows
+// are taken in pairs), every filter and other supports.
+void ExpectFormMatchesOnManySizes(TStretchForm form) {
+    const TImage a = RandomImage(67, 45, 31);
+    const int targets[][2] = {{67, 45}, {46, 31}, {35, 23}, {20, 13}, {160, 99}, {33, 1}, {1, 17}, {1, 1}, {11, 2}};
+    for (int filter = 0; filter < kFilterCount; ++filter)
+        for (const auto& t : targets)
+            ExpectFormMatchesPlainPasses(form, a, t[0], t[1], filter, kResizeFilters[filter].Support);
+    std::mt19937 rng(77);
+    std::uniform_int_distribution<int> side(1, 90), filterOf(0, kFilterCount - 1);
+    const float supports[] = {0.0f, 0.7f, 1.3f, 2.5f, 4.0f};
+    for (int n = 0; n < 60; ++n) {
+        const int sw = side(rng), sh = side(rng), dw = side(rng), dh = side(rng), filter = filterOf(rng);
+        const float support = supports[n % 5] == 0.0f ? kResizeFilters[filter].Support : supports[n % 5];
+        ExpectFormMatchesPlainPasses(form, RandomImage(sw, sh, n), dw, dh, filter, support);
+    }
+    ExpectFormMatchesPlainPasses(form, RandomImage(1, 1, 1), 37, 5, kLanczos3Filter, 3.0f);
+    ExpectFormMatchesPlainPasses(form, RandomImage(2000, 3, 2), 17, 2, kLanczos3Filter, 3.0f);
+    ExpectFormMatchesPlainPasses(form, RandomImage(5, 1500, 3), 3, 13, 6, 2.0f);
+    // Big enough to be split across threads.
+    ExpectFormMatchesPlainPasses(form, RandomImage(901, 700, 4), 613, 477, kLanczos3Filter, 3.0f);
 }
 
 }  // namespace
@@ -140,6 +190,39 @@ TEST(ImageResizeTest, FastPassesMatchThePlainPasses) {
     const TImage big = RandomImage(900, 700, 22);
     ExpectSameAsPlainStretch(big, 300, 233, kLanczos3Filter, 3.0f);
     ExpectSameAsPlainStretch(big, 1000, 501, 1, 1.0f);
+}
+
+TEST(ImageResizeTest, Sse2PassesMatchThePlainPasses) { ExpectFormMatchesOnManySizes(TStretchForm::Sse2); }
+
+TEST(ImageResizeTest, Avx2PassesMatchThePlainPasses) {
+    if (WidestStretchForm() != TStretchForm::Avx2) GTEST_SKIP() << "the processor has no AVX2";
+    ExpectFormMatchesOnManySizes(TStretchForm::Avx2);
+}
+
+// The multiply and shift that replace the division by the sum of the
+// weights give the plain rule's byte for every sum around every multiple
+// of every sum of weights MakeDenseTaps takes together, and sums of weights
+// that are not positive are left to the plain passes.
+TEST(ImageResizeTest, DividingByTheWeightsIsExact) {
+    const int totals[] = {1, 2, 3, 7, 200, 255, 256, 257, 383, 511, 512, 1000, 2047, 2896};
+    TContributors lists;
+    for (int t : totals) lists.push_back({1, {{t, 0}}});
+    TDenseTaps taps;
+    ASSERT_TRUE(MakeDenseTaps(lists, 8, false, taps));
+    for (std::size_t i = 0; i < lists.size(); ++i) {
+        const int t = totals[i];
+        for (int q = -2; q <= 258; ++q)
+            for (int sum = q * t - 2; sum <= q * t + 2; ++sum)
+                ASSERT_EQ(DivideSum(sum, taps.Multiplier[i], taps.Shift), std::clamp(sum / t, 0, 255))
+                    << sum << " / " << t;
+        for (int sum : {0x7FFFFFFF, -0x7FFFFFFF - 1})
+            EXPECT_EQ(DivideSum(sum, taps.Multiplier[i], taps.Shift), std::clamp(sum / t, 0, 255)) << t;
+    }
+    EXPECT_FALSE(MakeDenseTaps({{2, {{5, 0}, {-5, 1}}}}, 8, false, taps));
+    EXPECT_FALSE(MakeDenseTaps({{1, {{-256, 0}}}}, 8, false, taps));
+    EXPECT_FALSE(MakeDenseTaps({{1, {{1, 0}}}, {1, {{4000, 0}}}}, 8, false, taps));  // too far apart for one shift
+    TImage dest(2, 1);
+    EXPECT_FALSE(StretchFast({{1, {{256, 0}}}, {2, {{5, 0}, {-5, 1}}}}, {{1, {{256, 0}}}}, RandomImage(2, 1, 3), dest));
 }
 
 TEST(ImageResizeTest, ResizeAndFitRules) {
