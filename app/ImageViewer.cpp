@@ -48,11 +48,26 @@ TImageViewer::TImageViewer(QWidget* parent) : QWidget(parent) {
     setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
 }
 
-void TImageViewer::SetImage(const TImage& image, QSize frameSize) { SetImage(image.Clone(), frameSize); }
+// A picture of the size of the one shown goes into its memory (a clip's
+// frames, stepped to one after another): fresh memory costs more to fault
+// in than the copy takes.
+void TImageViewer::SetImage(const TImage& image, QSize frameSize) {
+    if (source_.Empty() || source_.Width() != image.Width() || source_.Height() != image.Height()) {
+        SetImage(image.Clone(), frameSize);
+        return;
+    }
+    for (int y = 0; y < image.Height(); ++y)
+        std::memcpy(source_.Row(y), image.Row(y), 3 * static_cast<std::size_t>(image.Width()));
+    PictureChanged(frameSize);
+}
 
 void TImageViewer::SetImage(TImage&& image, QSize frameSize) {
     source_ = std::move(image);
-    display_ = source_.Clone();
+    PictureChanged(frameSize);
+}
+
+void TImageViewer::PictureChanged(QSize frameSize) {
+    RestoreDisplay();
     comparison_ = TImage();
     hasImage_ = true;
     if (frameSize.isEmpty()) frameSize = QSize(source_.Width(), source_.Height());

@@ -144,6 +144,8 @@ protected:
     void wheelEvent(QWheelEvent* event) override;
 
 private:
+    // The new picture shown: its display copy, view and zoom.
+    void PictureChanged(QSize frameSize);
     double Ratio() const;
     void SyncView() const;
     void ZoomMoved();

@@ -4,10 +4,12 @@
 #include <QImage>
 #include <QMouseEvent>
 #include <QPixmap>
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <filesystem>
 #include <string>
+#include <utility>
 
 #include "app/ImageViewer.h"
 #include "imageio/ColourProfile.h"
@@ -286,3 +288,32 @@ TEST_F(TViewerFixture, ThePaintedCopyFollowsTheGradeAndTheDisplayTransform) {
 }
 
 }  // namespace
+
+// Pictures of one size set one after another (a clip's frames) go into the
+// memory of the one shown, and each is shown whole and ungraded: a grade
+// written into the display copy before does not stay, nor does a change made
+// to a picture after it was set.
+TEST_F(TViewerFixture, APictureOfTheSameSizeReplacesTheOneShownWhole) {
+    Show(300, 200);
+    const auto filled = [](int seed) {
+        TImage picture(203, 121);
+        for (int y = 0; y < picture.Height(); ++y)
+            for (int i = 0; i < 3 * picture.Width(); ++i) picture.Row(y)[i] = static_cast<std::uint8_t>(i * seed + y);
+        return picture;
+    };
+    const TImage first = filled(5);
+    viewer.SetImage(first);
+    const std::uint8_t* memory = viewer.Scaled().Row(0);
+    std::fill(viewer.Display().Row(7), viewer.Display().Row(7) + 30, std::uint8_t(0));
+    TImage second = filled(7);
+    viewer.SetImage(second);
+    for (int y = 0; y < second.Height(); ++y) second.Row(y)[0] ^= 0xFF;
+    const TImage expected = filled(7);
+    EXPECT_EQ(viewer.Scaled().Row(0), memory);
+    EXPECT_TRUE(viewer.Scaled().SamePixels(expected));
+    EXPECT_TRUE(std::as_const(viewer).Display().SamePixels(expected));
+    // Another size: shown at its own.
+    viewer.SetImage(TImage(50, 40));
+    EXPECT_EQ(viewer.Scaled().Width(), 50);
+    EXPECT_TRUE(std::as_const(viewer).Display().SamePixels(TImage(50, 40)));
+}
