@@ -54,7 +54,9 @@ TEST(ImageMemoryTest, FramePicturesLieOnLargePagesAndKeepTheirPixels) {
     EXPECT_EQ(reinterpret_cast<std::uintptr_t>(frame.Row(0)) % kLargePage, 0u);
     if (LargePagesOn()) {
         const std::string eligible = LargePageEligible(frame.Row(0));
-        if (!eligible.empty()) EXPECT_EQ(eligible, "1");
+        if (!eligible.empty()) {
+            EXPECT_EQ(eligible, "1");
+        }
     }
 
     // Written whole, cloned, refilled at other sizes: the same pixels as a

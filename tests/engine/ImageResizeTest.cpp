@@ -301,7 +301,9 @@ TEST(ImageResizeTest, ADestinationHoldingOtherPixelsGetsTheSameResult) {
             for (int y = 0; y < height; ++y)
                 for (std::size_t b = std::size_t(width) * 3; b < dest.Stride(); ++b)
                     ASSERT_EQ(dest.Row(y)[b], 0) << "padding of row " << y;
-            if (heldWidth == width) EXPECT_EQ(dest.Row(0), held);
+            if (heldWidth == width) {
+                EXPECT_EQ(dest.Row(0), held);
+            }
         }
     }
 }
