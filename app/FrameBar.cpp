@@ -184,8 +184,8 @@ void TFrameBar::ShowFrame(std::int64_t number) {
         return;
     }
     try {
-        const auto frame = SteppedFrame(number);
         const std::int64_t from = current_;
+        const auto frame = SteppedFrame(number, number - from != 1 && number - from != -1);
         Present(frame);
         StepAround(from, number);
     } catch (const EError& error) {
@@ -205,7 +205,7 @@ TSteppedSizes TFrameBar::SteppedSizes() const {
             std::clamp(copy.height(), 1, std::max(1, info.Height))};
 }
 
-std::shared_ptr<const TSteppedFrame> TFrameBar::SteppedFrame(std::int64_t number) {
+std::shared_ptr<const TSteppedFrame> TFrameBar::SteppedFrame(std::int64_t number, bool jumped) {
     cache_->SetCentre(number);
     const TSteppedSizes sizes = SteppedSizes();
     if (std::tie(sizes.BoxWidth, sizes.BoxHeight, sizes.CopyWidth, sizes.CopyHeight) !=
@@ -215,6 +215,11 @@ std::shared_ptr<const TSteppedFrame> TFrameBar::SteppedFrame(std::int64_t number
         cache_->Clear();
         cachedSizes_ = sizes;
     }
+    // A frame jumped to in a clip whose frames depend on others is decoded
+    // from its key frame: the thread does it, keeping the frames it passes
+    // just before it for the steps back.
+    if (jumped && !clip_->Info().FramesStandAlone && !cache_->Has(number))
+        stepAhead_->Request(number, 0, sizes, true);
     if (auto frame = stepAhead_->Wait(number)) return frame;
     // Made here in the memory of a frame the cache let go, when there is one.
     TSteppedFrame made = cache_->TakeSpare();

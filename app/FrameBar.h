@@ -117,9 +117,10 @@ private:
     QSize PlaySize() const;
     // The sizes the pictures of a paused frame are made at.
     TSteppedSizes SteppedSizes() const;
-    // Frame `number` paused: made ahead (waiting for it when it is on its
-    // way) or made here. EError when it cannot be decoded.
-    std::shared_ptr<const TSteppedFrame> SteppedFrame(std::int64_t number);
+    // Frame `number` paused, `jumped` to rather than stepped to: made ahead
+    // (waiting for it when it is on its way) or made here. EError when it
+    // cannot be decoded.
+    std::shared_ptr<const TSteppedFrame> SteppedFrame(std::int64_t number, bool jumped = false);
     // The frames a next step from `number` may want are made ahead; a step
     // of one frame gives its direction.
     void StepAround(std::int64_t from, std::int64_t number);

@@ -44,10 +44,11 @@ TStepAhead::~TStepAhead() {
     finisher_.join();
 }
 
-void TStepAhead::Request(std::int64_t centre, int direction, const TSteppedSizes& sizes) {
+void TStepAhead::Request(std::int64_t centre, int direction, const TSteppedSizes& sizes, bool withCentre) {
     {
         std::lock_guard<std::mutex> lock(mutex_);
-        request_ = {centre, direction, sizes};
+        request_ = {centre, direction, sizes, withCentre};
+        awaited_ = withCentre ? centre : -1;
         ++generation_;
     }
     changed_.notify_all();
@@ -62,7 +63,7 @@ TFrameCache::TEntry TStepAhead::Wait(std::int64_t number) {
         // The second stage puts the frame in the cache before it says it
         // is free, under the lock held here: no frame slips between.
         const bool handed = finishingBusy_ && finishing_.Number == number;
-        if (!handed && (number < promisedFrom_ || number > promisedTo_)) return nullptr;
+        if (!handed && number != awaited_ && (number < promisedFrom_ || number > promisedTo_)) return nullptr;
         changed_.wait(lock);
     }
 }
@@ -88,8 +89,9 @@ std::vector<TStepAhead::TRun> TStepAhead::Plan(const TRequest& request, std::int
     // After a jump, when play stops and after a step back: the nearest
     // frames back first (a step back from a frame of a run of dependent
     // frames costs the decode from its key frame), then the frames ahead;
-    // the thread goes on back while nothing newer is asked.
-    std::vector<TRun> runs = BackRuns(centre, frameBytes);
+    // the thread goes on back while nothing newer is asked. The frame to
+    // show, when still to be made, ends the first run back.
+    std::vector<TRun> runs = BackRuns(request.WithCentre && !standAlone_ ? centre + 1 : centre, frameBytes);
     runs.push_back(ahead);
     return runs;
 }
@@ -257,6 +259,7 @@ void TStepAhead::Run(std::string fileName) {
             {
                 std::lock_guard<std::mutex> lock(mutex_);
                 done_ = generation;
+                if (generation == generation_) awaited_ = -1;
             }
             changed_.notify_all();
         }
@@ -267,6 +270,7 @@ void TStepAhead::Run(std::string fileName) {
     std::lock_guard<std::mutex> lock(mutex_);
     promisedFrom_ = 0;
     promisedTo_ = -1;
+    awaited_ = -1;
     stopping_ = true;
     changed_.notify_all();
 }

@@ -38,8 +38,11 @@ public:
 
     // The frame shown is `centre`, reached by a step `direction` (1 forward,
     // -1 back, 0 any other way): the frames a next step may want are made
-    // at `sizes`.
-    void Request(std::int64_t centre, int direction, const TSteppedSizes& sizes);
+    // at `sizes`. With `withCentre` the frame to show is still to be made:
+    // in a clip whose frames depend on others it is made last in the run
+    // back, since the decode from its key frame passes the frames before it
+    // anyway, and Wait gives it once made.
+    void Request(std::int64_t centre, int direction, const TSteppedSizes& sizes, bool withCentre = false);
     // Makes nothing more (playing needs the cores).
     void Cancel();
     // The frame when the thread is making it now or in the run it is on,
@@ -63,6 +66,7 @@ private:
         std::int64_t Centre = -1;
         int Direction = 0;
         TSteppedSizes Sizes;
+        bool WithCentre = false;
     };
     // A decoded frame handed on to have its pictures made.
     struct TFinishing {
@@ -104,8 +108,10 @@ private:
     std::uint64_t generation_ = 0;
     std::uint64_t done_ = 0;  // the last request whose work is done
     bool stopping_ = false;
-    // The frames the thread is on its way to, in order.
+    // The frames the thread is on its way to, in order, and the frame a
+    // request with its centre asked for until the thread is done with it.
     std::int64_t promisedFrom_ = 0, promisedTo_ = -1;
+    std::int64_t awaited_ = -1;
     // Whether each frame is decoded on its own, and what a seek and a frame
     // decoded in order took (seconds); set and read on the thread only.
     bool standAlone_ = false;

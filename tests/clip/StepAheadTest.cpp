@@ -153,6 +153,33 @@ TEST_F(StepAheadTest, AJumpMakesTheFramesBeforeItWithoutAStepBack) {
     ExpectCacheFresh(cache);
 }
 
+// A frame jumped to that the thread makes itself (the frame bar asks so in
+// clips of dependent frames): it is made last in the run back, so the
+// frames just before it, which its decode from the key frame passes anyway,
+// are there at once for the steps back, and nothing else makes it twice.
+TEST_F(StepAheadTest, AFrameAskedForWithItsCentreEndsTheRunBack) {
+    TFrameCache cache(std::uint64_t(1) << 30);
+    TStepAhead ahead(file_, kFrames, cache);
+    for (const std::int64_t at : {22, 9}) {
+        cache.SetCentre(at);
+        ahead.Request(at, 0, kSizes, true);
+        const TFrameCache::TEntry frame = ahead.Wait(at);
+        ExpectFresh(frame, at);
+        for (std::int64_t n = at - TStepAhead::kShortestRunBack + 1; n < at; ++n)
+            EXPECT_TRUE(cache.Has(n)) << "frame " << n << " before " << at;
+        ahead.Request(at, 0, kSizes);
+        ahead.WaitUntilDone();
+        ExpectCacheFresh(cache);
+        cache.Clear();
+    }
+    // A frame asked for that a newer request no longer wants is not waited for.
+    ahead.Request(25, 0, kSizes, true);
+    ahead.Request(3, 1, kSizes);
+    if (const TFrameCache::TEntry frame = ahead.Wait(25)) ExpectFresh(frame, 25);
+    ahead.WaitUntilDone();
+    ExpectCacheFresh(cache);
+}
+
 // Whether a seek costs only the frame sought: so for frames coded on their
 // own (ProRes, and the pictures of a sequence), not for H.264's frames
 // predicted from others, whose seeks decode from the key frame before.
