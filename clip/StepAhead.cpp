@@ -60,6 +60,8 @@ TFrameCache::TEntry TStepAhead::Wait(std::int64_t number) {
     std::unique_lock<std::mutex> lock(mutex_);
     for (;;) {
         if (TFrameCache::TEntry found = cache_.Find(number)) return found;
+        // A thread that could not open the clip makes nothing.
+        if (stopping_) return nullptr;
         // The second stage puts the frame in the cache before it says it
         // is free, under the lock held here: no frame slips between.
         const bool handed = finishingBusy_ && finishing_.Number == number;

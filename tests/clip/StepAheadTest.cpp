@@ -172,6 +172,13 @@ TEST_F(StepAheadTest, AFrameAskedForWithItsCentreEndsTheRunBack) {
         ExpectCacheFresh(cache);
         cache.Clear();
     }
+    // A thread that cannot open the clip leaves the frame to the caller.
+    TFrameCache empty(std::uint64_t(1) << 20);
+    TStepAhead lost((dir_ / "gone.mp4").string(), kFrames, empty);
+    lost.Request(0, 0, kSizes);
+    lost.WaitUntilDone();  // the thread has given up
+    lost.Request(5, 0, kSizes, true);
+    EXPECT_EQ(lost.Wait(5), nullptr);
     // A frame asked for that a newer request no longer wants is not waited for.
     ahead.Request(25, 0, kSizes, true);
     ahead.Request(3, 1, kSizes);
